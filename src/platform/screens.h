@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QRectF>
+
+#include <optional>
+
+namespace qv {
+
+// One display, in screen coordinates (bottom-left origin, y up). The visible frame leaves out the
+// menu bar and the Dock (or the panels of the desktop).
+struct ScreenInfo
+{
+    QRectF frame;
+    QRectF visibleFrame;
+    bool operator==(const ScreenInfo &) const = default;
+};
+
+// Displays and the pointer. Main thread only.
+class ScreenService : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // In the system's screen order; the main screen (the one whose frame has its origin at 0,0) first
+    // when there is one. Empty when no display is attached.
+    virtual QList<ScreenInfo> screens() const = 0;
+    // The screen with the menu bar; none without displays.
+    virtual std::optional<ScreenInfo> mainScreen() const = 0;
+    // Pointer location in screen coordinates.
+    virtual QPointF mouseLocation() const = 0;
+
+    // Height used to flip between the two coordinate systems: the main screen's height (0 without one).
+    double flipHeight() const
+    {
+        const auto main = mainScreen();
+        return main ? main->frame.height() + main->frame.y() : 0.0;
+    }
+
+signals:
+    // Displays were added, removed, moved or resized.
+    void screensChanged();
+};
+
+} // namespace qv

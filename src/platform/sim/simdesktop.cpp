@@ -1,0 +1,193 @@
+#include "platform/sim/simdesktop.h"
+
+#include <QMutexLocker>
+
+namespace qv {
+
+std::optional<ScreenInfo> SimScreens::mainScreen() const
+{
+    if (m_screens.isEmpty())
+        return std::nullopt;
+    for (const auto &screen : m_screens) {
+        if (screen.frame.topLeft() == QPointF(0, 0))
+            return screen;
+    }
+    return m_screens.first();
+}
+
+void SimScreens::setScreens(const QList<ScreenInfo> &screens)
+{
+    m_screens = screens;
+    emit screensChanged();
+}
+
+RunningApp SimWorkspace::frontmostApplication() const
+{
+    for (const auto &app : m_apps) {
+        if (app.isActive)
+            return app;
+    }
+    return {};
+}
+
+bool SimWorkspace::activate(qint64 pid)
+{
+    bool found = false;
+    for (auto &app : m_apps) {
+        app.isActive = app.pid == pid;
+        found |= app.isActive;
+    }
+    if (!found)
+        return false;
+    m_activations.append(pid);
+    emit applicationActivated(pid);
+    return true;
+}
+
+qint64 SimWorkspace::launch(RunningApp app)
+{
+    if (app.pid == 0)
+        app.pid = m_nextPid++;
+    m_apps.append(app);
+    emit applicationLaunched(app.pid);
+    return app.pid;
+}
+
+void SimWorkspace::terminate(qint64 pid)
+{
+    const auto removed = m_apps.removeIf([pid](const RunningApp &app) { return app.pid == pid; });
+    if (removed)
+        emit applicationTerminated(pid);
+}
+
+void SimWorkspace::setHidden(qint64 pid, bool hidden)
+{
+    for (auto &app : m_apps) {
+        if (app.pid == pid && app.isHidden != hidden) {
+            app.isHidden = hidden;
+            if (hidden)
+                emit applicationHidden(pid);
+            else
+                emit applicationUnhidden(pid);
+        }
+    }
+}
+
+QVariant SimDockPreferences::value(const QString &key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_values.value(key);
+}
+
+void SimDockPreferences::set(const QString &key, const QVariant &value)
+{
+    QMutexLocker lock(&m_mutex);
+    if (value.isValid())
+        m_values.insert(key, value);
+    else
+        m_values.remove(key);
+}
+
+bool SimPermissions::screenCapturePreflight()
+{
+    probes.append(QStringLiteral("screenCapture"));
+    return screenCapture;
+}
+
+bool SimPermissions::isAccessibilityTrusted()
+{
+    probes.append(QStringLiteral("accessibility"));
+    return linkedAccessibility ? linkedAccessibility->isProcessTrusted() : accessibility;
+}
+
+bool SimPermissions::canListenToKeyEvents()
+{
+    probes.append(QStringLiteral("inputMonitoring"));
+    return inputMonitoring;
+}
+
+QString SimLoginItem::registerItem()
+{
+    calls.append(QStringLiteral("register"));
+    if (!m_failure.isEmpty())
+        return std::exchange(m_failure, QString());
+    m_status = statusEnabled;
+    return {};
+}
+
+QString SimLoginItem::unregisterItem()
+{
+    calls.append(QStringLiteral("unregister"));
+    if (!m_failure.isEmpty())
+        return std::exchange(m_failure, QString());
+    m_status = 0;
+    return {};
+}
+
+SimDesktop::SimDesktop() = default;
+SimDesktop::~SimDesktop() = default;
+
+Platform SimDesktop::platform()
+{
+    Platform p;
+    p.screens = &screens;
+    p.workspace = &workspace;
+    p.accessibility = &accessibility;
+    p.dockPreferences = &dockPreferences;
+    p.permissions = &permissions;
+    p.application = &application;
+    p.loginItem = &loginItem;
+    return p;
+}
+
+void SimDesktop::addDefaultScreen()
+{
+    screens.setScreens({ScreenInfo{QRectF(0, 0, 1440, 900), QRectF(0, 70, 1440, 805)}});
+}
+
+std::shared_ptr<SimAXElement> SimDesktop::dockList()
+{
+    if (m_dockList)
+        return m_dockList;
+    m_dockPid = workspace.launch(RunningApp{0, QStringLiteral("com.apple.dock"), QStringLiteral("Dock"), false,
+                                            false, false});
+    auto app = accessibility.appElement(m_dockPid);
+    m_dockList = accessibility.makeElement(m_dockPid);
+    m_dockList->set(QStringLiteral("AXRole"), QStringLiteral("AXList"));
+    m_dockList->set(QStringLiteral("AXChildren"), QList<AXElementPtr>());
+    app->addChild(m_dockList);
+    return m_dockList;
+}
+
+std::shared_ptr<SimAXElement> SimDesktop::addDockTile(const QString &title, const QRectF &axFrame)
+{
+    auto list = dockList();
+    auto tile = accessibility.makeElement(m_dockPid);
+    tile->set(QStringLiteral("AXRole"), QStringLiteral("AXDockItem"));
+    tile->set(QStringLiteral("AXTitle"), title);
+    tile->set(QStringLiteral("AXPosition"), axFrame.topLeft());
+    tile->set(QStringLiteral("AXSize"), axFrame.size());
+    list->addChild(tile);
+    return tile;
+}
+
+void SimDesktop::clearDockTiles()
+{
+    dockList()->set(QStringLiteral("AXChildren"), QList<AXElementPtr>());
+}
+
+void SimDesktop::populateDemo()
+{
+    addDefaultScreen();
+    screens.setMouseLocation(QPointF(720, 450));
+    const QStringList names = {QStringLiteral("Files"), QStringLiteral("Terminal"), QStringLiteral("Browser"),
+                               QStringLiteral("Editor")};
+    double x = 520;
+    for (const auto &name : names) {
+        workspace.launch(RunningApp{0, QStringLiteral("org.example.") + name.toLower(), name, false, false, true});
+        addDockTile(name, QRectF(x, 900 - 64, 64, 64));
+        x += 70;
+    }
+}
+
+} // namespace qv

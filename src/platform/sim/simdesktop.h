@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QHash>
+#include <QMutex>
+#include <QStringList>
+
+#include <memory>
+
+#include "platform/application.h"
+#include "platform/dockpreferences.h"
+#include "platform/loginitem.h"
+#include "platform/permissions.h"
+#include "platform/platform.h"
+#include "platform/screens.h"
+#include "platform/sim/simaccessibility.h"
+#include "platform/workspace.h"
+
+namespace qv {
+
+class SimScreens final : public ScreenService
+{
+    Q_OBJECT
+public:
+    QList<ScreenInfo> screens() const override { return m_screens; }
+    std::optional<ScreenInfo> mainScreen() const override;
+    QPointF mouseLocation() const override { return m_mouse; }
+
+    void setScreens(const QList<ScreenInfo> &screens);
+    void setMouseLocation(const QPointF &point) { m_mouse = point; }
+
+private:
+    QList<ScreenInfo> m_screens;
+    QPointF m_mouse;
+};
+
+class SimWorkspace final : public WorkspaceService
+{
+    Q_OBJECT
+public:
+    QList<RunningApp> runningApplications() const override { return m_apps; }
+    RunningApp frontmostApplication() const override;
+    bool activate(qint64 pid) override;
+
+    // Drivers; each emits the notification a real desktop would.
+    qint64 launch(RunningApp app);
+    void terminate(qint64 pid);
+    void setHidden(qint64 pid, bool hidden);
+    void switchSpace() { emit activeSpaceChanged(); }
+    void sleepScreens() { emit screensDidSleep(); }
+    void wakeScreens() { emit screensDidWake(); }
+    void sleepSystem() { emit willSleep(); }
+    void wakeSystem() { emit didWake(); }
+    QList<qint64> activationLog() const { return m_activations; }
+
+private:
+    QList<RunningApp> m_apps;
+    QList<qint64> m_activations;
+    qint64 m_nextPid = 1000;
+};
+
+class SimDockPreferences final : public DockPreferences
+{
+public:
+    QVariant value(const QString &key) const override;
+    void set(const QString &key, const QVariant &value);
+
+private:
+    mutable QMutex m_mutex;
+    QHash<QString, QVariant> m_values;
+};
+
+class SimPermissions final : public PermissionProbe
+{
+public:
+    bool screenCapturePreflight() override;
+    bool isAccessibilityTrusted() override;
+    bool canListenToKeyEvents() override;
+
+    bool screenCapture = true;
+    bool accessibility = true;
+    bool inputMonitoring = true;
+    // Names of the probes in the order they were made.
+    QStringList probes;
+    // The accessibility answer also drives the accessibility service when set.
+    SimAccessibility *linkedAccessibility = nullptr;
+};
+
+class SimApplication final : public ApplicationService
+{
+    Q_OBJECT
+public:
+    void setDarkAppearance() override { darkAppearance = true; }
+    void terminate() override { ++terminateCount; }
+
+    void resignActive() { emit didResignActive(); }
+    void beginMenu() { emit menuDidBeginTracking(); }
+    void endMenu() { emit menuDidEndTracking(); }
+
+    bool darkAppearance = false;
+    int terminateCount = 0;
+};
+
+class SimLoginItem final : public LoginItemService
+{
+public:
+    int status() const override { return m_status; }
+    QString registerItem() override;
+    QString unregisterItem() override;
+
+    void setStatus(int status) { m_status = status; }
+    // The next register/unregister fails with this description (empty: succeed).
+    void failWith(const QString &error) { m_failure = error; }
+    QStringList calls;
+
+private:
+    int m_status = 0;
+    QString m_failure;
+};
+
+// A whole simulated desktop: what tests build up and drive, and what `--platform=sim` runs on.
+class SimDesktop
+{
+public:
+    SimDesktop();
+    ~SimDesktop();
+
+    Platform platform();
+
+    SimScreens screens;
+    SimWorkspace workspace;
+    SimAccessibility accessibility;
+    SimDockPreferences dockPreferences;
+    SimPermissions permissions;
+    SimApplication application;
+    SimLoginItem loginItem;
+
+    // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
+    void addDefaultScreen();
+    // The Dock application with one "AXList" of tiles; returns the list element.
+    std::shared_ptr<SimAXElement> dockList();
+    // Adds a Dock tile with the given title and accessibility frame (top-left coordinates).
+    std::shared_ptr<SimAXElement> addDockTile(const QString &title, const QRectF &axFrame);
+    void clearDockTiles();
+    qint64 dockPid() const { return m_dockPid; }
+
+    // A small desktop for running the application by hand.
+    void populateDemo();
+
+private:
+    qint64 m_dockPid = 0;
+    std::shared_ptr<SimAXElement> m_dockList;
+};
+
+} // namespace qv

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace qv {
+
+// A running application as the desktop reports it. On Linux the bundle identifier is the
+// desktop-file id where known, else the WM_CLASS class; the name comes from the desktop file, else
+// the class.
+struct RunningApp
+{
+    qint64 pid = 0;
+    QString bundleIdentifier;
+    QString name;
+    bool isActive = false;
+    bool isHidden = false;
+    // Regular applications appear in the Dock; accessories and agents do not.
+    bool isRegular = true;
+    bool operator==(const RunningApp &) const = default;
+};
+
+// Running applications and the desktop session's notifications. Main thread only; signals are
+// emitted on the main thread.
+class WorkspaceService : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual QList<RunningApp> runningApplications() const = 0;
+    // The frontmost application; pid 0 when none.
+    virtual RunningApp frontmostApplication() const = 0;
+    // Brings the application to the front. False when it is not running.
+    virtual bool activate(qint64 pid) = 0;
+
+signals:
+    void applicationLaunched(qint64 pid);
+    void applicationTerminated(qint64 pid);
+    void applicationHidden(qint64 pid);
+    void applicationUnhidden(qint64 pid);
+    void applicationActivated(qint64 pid);
+    void activeSpaceChanged();
+    void screensDidSleep();
+    void screensDidWake();
+    void willSleep();
+    void didWake();
+};
+
+} // namespace qv
