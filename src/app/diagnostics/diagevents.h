@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace qv {
+
+// Names of every diagnostics event the program records; details are formed by the recorder.
+namespace DiagEvents {
+inline const QString axScanBegin = QStringLiteral("ax_scan_begin");       // "fetchAll=true|false"
+inline const QString axScanEnd = QStringLiteral("ax_scan_end");           // "fetchAll=…, 12.3ms"
+inline const QString hotkeyPrefix = QStringLiteral("hotkey_");            // + route; "keyCode=N"
+inline const QString overlayShow = QStringLiteral("overlay_show");        // "route=all"
+inline const QString overlayHide = QStringLiteral("overlay_hide");        // ""
+inline const QString clipboardChange = QStringLiteral("clipboard_change"); // "type=text, pending=N"
+inline const QString clipboardFlush = QStringLiteral("clipboard_flush");   // "flushed=N, total=M"
+inline const QString clipboardSnapshotStatus = QStringLiteral("clipboard_snapshot_status");
+inline const QString watchdogStall = QStringLiteral("watchdog_stall");     // "stall>=1.5s"
+inline const QString exportError = QStringLiteral("export_error");         // redacted description
+} // namespace DiagEvents
+
+} // namespace qv
