@@ -5,6 +5,7 @@ namespace qv {
 class AccessibilityService;
 class ApplicationService;
 class DockPreferences;
+class LocaleService;
 class LoginItemService;
 class PermissionProbe;
 class ScreenService;
@@ -21,6 +22,7 @@ struct Platform
     PermissionProbe *permissions = nullptr;
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
+    LocaleService *locale = nullptr;
 };
 
 } // namespace qv
