@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/localization.h"
 #include "app/notificationhub.h"
 #include "app/settingsstore.h"
 #include "platform/qtscheduler.h"
@@ -50,6 +51,6 @@ int main(int argc, char **argv)
         x11 = std::make_unique<X11Desktop>();
         platform = x11->platform();
     }
-    Q_UNUSED(platform);
+    Localization::setLocaleService(platform.locale);
     return app.exec();
 }
