@@ -118,7 +118,8 @@ bool isPointNearIcons(const QList<DockIcon> &icons, const QPointF &point, const 
     return containsPoint(area.adjusted(-2, 0, 2, 0), point);
 }
 
-std::optional<DockIcon> hitTest(const QList<DockIcon> &icons, const QPointF &point, const ScreenSnapshot &screens)
+std::optional<DockIcon> hitTest(const QList<DockIcon> &icons, const QPointF &point,
+                                const ScreenSnapshot &screens)
 {
     if (icons.isEmpty() || !isPointNearIcons(icons, point, screens))
         return std::nullopt;
@@ -178,8 +179,8 @@ double spacingFor(DockMonitor::IconRefreshReason reason)
 class DockMonitor::Refresher : public std::enable_shared_from_this<Refresher>
 {
 public:
-    Refresher(AccessibilityService &accessibility, Scheduler &scheduler, std::shared_ptr<WorkQueue> coordinator,
-              std::shared_ptr<WorkQueue> scan)
+    Refresher(AccessibilityService &accessibility, Scheduler &scheduler,
+              std::shared_ptr<WorkQueue> coordinator, std::shared_ptr<WorkQueue> scan)
         : m_accessibility(accessibility), m_scheduler(scheduler), m_coordinatorQueue(std::move(coordinator)),
           m_scanQueue(std::move(scan))
     {
@@ -251,9 +252,8 @@ private:
             if (self->m_stopped)
                 return;
             ScanResult result = self->scanDockIcons();
-            self->dispatch(Queue::coordinator, [self, result = std::move(result)] {
-                self->finishIconRefresh(result);
-            });
+            self->dispatch(Queue::coordinator,
+                           [self, result = std::move(result)] { self->finishIconRefresh(result); });
         });
     }
 
@@ -409,8 +409,10 @@ DockMonitor::DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQue
                          SettingsStore &settings, QObject *parent)
     : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings)
 {
-    m_eventProcessingQueue = queues.makeQueue(QStringLiteral("Quorvantis.EventTapProcessing"), QueueKind::Serial);
-    auto coordinator = queues.makeQueue(QStringLiteral("Quorvantis.IconRefreshCoordinator"), QueueKind::Serial);
+    m_eventProcessingQueue =
+        queues.makeQueue(QStringLiteral("Quorvantis.EventTapProcessing"), QueueKind::Serial);
+    auto coordinator =
+        queues.makeQueue(QStringLiteral("Quorvantis.IconRefreshCoordinator"), QueueKind::Serial);
     auto scan = queues.makeQueue(QStringLiteral("Quorvantis.IconAXScan"), QueueKind::Serial);
     m_refresher = std::make_shared<Refresher>(*m_platform.accessibility, m_scheduler, std::move(coordinator),
                                               std::move(scan));

@@ -57,8 +57,8 @@ public:
     // Depth of the band along the Dock's screen edge that counts as "near the Dock".
     static constexpr double dockBandDepth = 80.0;
 
-    DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues, SettingsStore &settings,
-                QObject *parent = nullptr);
+    DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
+                SettingsStore &settings, QObject *parent = nullptr);
     ~DockMonitor() override;
 
     // Empty when no tile is hovered.

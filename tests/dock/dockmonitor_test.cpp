@@ -69,7 +69,7 @@ public:
         sim.screens.setMouseLocation(point);
         scheduler.advance(DockMonitor::hoverInterval);
     }
-    // The earliest a non-immediate, unspaced request is accepted, `backoff` after `from`.
+    // A non-immediate request is refused until `backoff` after `from` and accepted just after it.
     void expectBackoff(double from, double backoff, Reason reason = Reason::cacheEmpty)
     {
         const int before = scans();
@@ -108,14 +108,15 @@ TEST_F(DockMonitorTest, DockSideComesFromTheVisibleFrameThenThePreference)
         QVariant orientation;
         DockPosition expected;
     } rows[] = {
-        {{0, 70, 1440, 805}, "left", DockPosition::bottom},  {{70, 0, 1370, 875}, {}, DockPosition::left},
-        {{0, 0, 1370, 875}, {}, DockPosition::right},        {{0, 0, 1440, 875}, "right", DockPosition::right},
-        {{0, 0, 1440, 875}, "left", DockPosition::left},     {{0, 0, 1440, 875}, {}, DockPosition::bottom},
-        {{0, 0, 1440, 875}, "top", DockPosition::bottom},    {{0, 0, 1440, 875}, 2, DockPosition::bottom},
+        {{0, 70, 1440, 805}, "left", DockPosition::bottom}, {{70, 0, 1370, 875}, {}, DockPosition::left},
+        {{0, 0, 1370, 875}, {}, DockPosition::right},       {{0, 0, 1440, 875}, "right", DockPosition::right},
+        {{0, 0, 1440, 875}, "left", DockPosition::left},    {{0, 0, 1440, 875}, {}, DockPosition::bottom},
+        {{0, 0, 1440, 875}, "top", DockPosition::bottom},   {{0, 0, 1440, 875}, 2, DockPosition::bottom},
     };
     for (const auto &row : rows) {
         sim.dockPreferences.set("orientation", row.orientation);
-        EXPECT_EQ(monitor->dockPosition({frame, row.visible}), row.expected) << row.orientation.toString().toStdString();
+        EXPECT_EQ(monitor->dockPosition({frame, row.visible}), row.expected)
+            << row.orientation.toString().toStdString();
     }
 }
 
@@ -129,11 +130,11 @@ TEST_F(DockMonitorTest, DockBandIsEightyPointsDeepFromTheDockEdgeOfTheScreenUnde
         QPointF point;
         bool near;
     } rows[] = {
-        {{0, 70, 1440, 805}, {720, 79}, true},    {{0, 70, 1440, 805}, {720, 81}, false},
-        {{70, 0, 1370, 875}, {79, 450}, true},    {{70, 0, 1370, 875}, {81, 450}, false},
-        {{70, 0, 1370, 875}, {720, 10}, false},   {{0, 0, 1370, 875}, {1361, 450}, true},
-        {{0, 0, 1370, 875}, {1359, 450}, false},  {{0, 70, 1440, 805}, {2000, 79}, true},
-        {{0, 70, 1440, 805}, {2000, 81}, false},  {{0, 70, 1440, 805}, {-500, 79}, true},
+        {{0, 70, 1440, 805}, {720, 79}, true},   {{0, 70, 1440, 805}, {720, 81}, false},
+        {{70, 0, 1370, 875}, {79, 450}, true},   {{70, 0, 1370, 875}, {81, 450}, false},
+        {{70, 0, 1370, 875}, {720, 10}, false},  {{0, 0, 1370, 875}, {1361, 450}, true},
+        {{0, 0, 1370, 875}, {1359, 450}, false}, {{0, 70, 1440, 805}, {2000, 79}, true},
+        {{0, 70, 1440, 805}, {2000, 81}, false}, {{0, 70, 1440, 805}, {-500, 79}, true},
     };
     for (const auto &row : rows) {
         sim.screens.setScreens({{{0, 0, 1440, 900}, row.mainVisible}, second});
@@ -145,7 +146,8 @@ TEST_F(DockMonitorTest, MovingBetweenTilesKeepsTheHoverUntilThePointerLeavesTheB
 {
     start();
     QStringList published;
-    QObject::connect(monitor.get(), &DockMonitor::hoveredAppChanged, [&](const QString &app) { published << app; });
+    QObject::connect(monitor.get(), &DockMonitor::hoveredAppChanged,
+                     [&](const QString &app) { published << app; });
     hoverAt({530, 34});
     EXPECT_EQ(monitor->iconFrame(), tileA);
     hoverAt({565, 34}); // gap between A and B
@@ -165,8 +167,8 @@ TEST_F(DockMonitorTest, SmallTileMovesKeepThePublishedFrame)
         double dx, dy, dw, dh;
         bool republished;
     } rows[] = {
-        {3, 3, 4, 4, false}, {-3, -3, -4, -4, false}, {3.5, 0, 0, 0, true},
-        {0, 3.5, 0, 0, true}, {0, 0, 4.5, 0, true},   {0, 0, 0, 4.5, true},
+        {3, 3, 4, 4, false},  {-3, -3, -4, -4, false}, {3.5, 0, 0, 0, true},
+        {0, 3.5, 0, 0, true}, {0, 0, 4.5, 0, true},    {0, 0, 0, 4.5, true},
     };
     start();
     for (const auto &row : rows) {
@@ -177,7 +179,8 @@ TEST_F(DockMonitorTest, SmallTileMovesKeepThePublishedFrame)
         tiles[0]->set("AXPosition", QPointF(500 + row.dx - row.dw / 2, 836 + row.dy - row.dh / 2));
         tiles[0]->set("AXSize", QSizeF(60 + row.dw, 60 + row.dh));
         hoverAt({530, 34});
-        EXPECT_EQ(spy.count(), row.republished ? 1 : 0) << row.dx << " " << row.dy << " " << row.dw << " " << row.dh;
+        EXPECT_EQ(spy.count(), row.republished ? 1 : 0)
+            << row.dx << " " << row.dy << " " << row.dw << " " << row.dh;
         EXPECT_EQ(monitor->iconFrame() != tileA, row.republished);
         tiles[0]->set("AXPosition", QPointF(500, 836));
         tiles[0]->set("AXSize", QSizeF(60, 60));
@@ -187,7 +190,8 @@ TEST_F(DockMonitorTest, SmallTileMovesKeepThePublishedFrame)
 
 TEST_F(DockMonitorTest, FlipUsesTheMainScreenHeightWithAScreenAboveIt)
 {
-    sim.screens.setScreens({{{0, 0, 1440, 900}, {0, 70, 1440, 805}}, {{0, 900, 1440, 900}, {0, 900, 1440, 900}}});
+    sim.screens.setScreens(
+        {{{0, 0, 1440, 900}, {0, 70, 1440, 805}}, {{0, 900, 1440, 900}, {0, 900, 1440, 900}}});
     start();
     hoverAt({530, 934}); // where a flip by the highest screen edge would put tile A
     EXPECT_EQ(monitor->hoveredApp(), "");
@@ -239,9 +243,10 @@ TEST_F(DockMonitorTest, NonImmediateRequestsKeepTheirReasonsSpacing)
     {
         Reason reason;
         double spacing;
-    } rows[] = {{Reason::bootstrap, 0},        {Reason::cacheEmpty, 0},       {Reason::mouseEnteredDockArea, 0},
-                {Reason::dockSettingsChanged, 0}, {Reason::workspaceChanged, 0.8}, {Reason::deferred, 0.8},
-                {Reason::dockAreaPolling, 1.0}};
+    } rows[] = {
+        {Reason::bootstrap, 0},           {Reason::cacheEmpty, 0},         {Reason::mouseEnteredDockArea, 0},
+        {Reason::dockSettingsChanged, 0}, {Reason::workspaceChanged, 0.8}, {Reason::deferred, 0.8},
+        {Reason::dockAreaPolling, 1.0}};
     for (const auto &row : rows) {
         SCOPED_TRACE(int(row.reason));
         scheduler.advance(2.0);
@@ -268,7 +273,8 @@ TEST_F(DockMonitorTest, RequestsArrivingDuringAScanAreDroppedOrDeferred)
         {{{Reason::workspaceChanged, false}}, 0},
         {{{Reason::mouseEnteredDockArea, true}}, 1},
         {{{Reason::workspaceChanged, false}, {Reason::cacheEmpty, true}}, 1},
-        {{{Reason::cacheEmpty, true}, {Reason::workspaceChanged, false}, {Reason::dockAreaPolling, false}}, 1},
+        {{{Reason::cacheEmpty, true}, {Reason::workspaceChanged, false}, {Reason::dockAreaPolling, false}},
+         1},
     };
     for (const auto &row : rows) {
         scheduler.advance(2.0);
@@ -348,15 +354,15 @@ const ScanOutcome scanOutcomes[] = {
     {"past the 0.6 s budget", readsTake(0.06), kept, 1.0},
     {"tile title unreadable", [](DockMonitorTest &t) { t.tiles[1]->setError("AXTitle", AXError::noValue); },
      withoutB, 0.5},
-    {"tile cannot complete", [](DockMonitorTest &t) { t.tiles[1]->setError("AXSize", AXError::cannotComplete); },
-     kept, 1.0},
+    {"tile cannot complete",
+     [](DockMonitorTest &t) { t.tiles[1]->setError("AXSize", AXError::cannotComplete); }, kept, 1.0},
     {"spacer", [](DockMonitorTest &t) { t.tiles[1]->set("AXTitle", QString()); }, withoutB, 0},
     {"position of the wrong kind", [](DockMonitorTest &t) { t.tiles[1]->set("AXPosition", QString("x")); },
      withoutB, 0.5},
     {"list role cannot complete",
      [](DockMonitorTest &t) { t.sim.dockList()->setError("AXRole", AXError::cannotComplete); }, kept, 1.0},
-    {"Dock cannot complete", [](DockMonitorTest &t) { t.dockApp()->setError("AXChildren", AXError::cannotComplete); },
-     kept, 1.0},
+    {"Dock cannot complete",
+     [](DockMonitorTest &t) { t.dockApp()->setError("AXChildren", AXError::cannotComplete); }, kept, 1.0},
     {"every list is read, other roles are not",
      [](DockMonitorTest &t) {
          for (const QString role : {"AXList", "AXMenu"}) {
@@ -370,7 +376,8 @@ const ScanOutcome scanOutcomes[] = {
              t.dockApp()->addChild(list);
          }
      },
-     {"A", "B", "C", "D", "Trash"}, 0},
+     {"A", "B", "C", "D", "Trash"},
+     0},
     {"empty Dock is stored", [](DockMonitorTest &t) { t.sim.clearDockTiles(); }, {}, 0},
 };
 
@@ -419,11 +426,18 @@ TEST_F(DockMonitorTest, DesktopNotificationsAskForRefreshes)
         std::function<void(int)> act;
         bool immediate;
     } rows[] = {
-        {"launch", [&](int) { sim.workspace.launch({0, "org.example.x", "X", false, false, true}); }, false},
+        {"launch",
+         [&](int) {
+             sim.workspace.launch({0, "org.example.x", "X", false, false, true});
+         },
+         false},
         {"hide/unhide", [&](int i) { sim.workspace.setHidden(other, i == 0); }, false},
         {"space", [&](int) { sim.workspace.switchSpace(); }, false},
         {"screens wake", [&](int) { sim.workspace.wakeScreens(); }, true},
-        {"screens change", [&](int i) { sim.screens.setScreens({{{0, 0, 1440.0 + i, 900}, {0, 70, 1440, 805}}}); },
+        {"screens change",
+         [&](int i) {
+             sim.screens.setScreens({{{0, 0, 1440.0 + i, 900}, {0, 70, 1440, 805}}});
+         },
          true},
     };
     for (const auto &row : rows) {
