@@ -1,22 +1,725 @@
 #include "dock/dockmonitor.h"
 
+#include <QPointer>
+#include <QVariant>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/settingsstore.h"
+#include "platform/accessibility.h"
+#include "platform/dockpreferences.h"
+#include "platform/geometry.h"
+#include "platform/screens.h"
+#include "platform/workqueue.h"
+#include "platform/workspace.h"
+
 namespace qv {
+
+namespace {
+
+const QString dockBundleIdentifier = QStringLiteral("com.apple.dock");
+const QString attrChildren = QStringLiteral("AXChildren");
+const QString attrRole = QStringLiteral("AXRole");
+const QString attrTitle = QStringLiteral("AXTitle");
+const QString attrPosition = QStringLiteral("AXPosition");
+const QString attrSize = QStringLiteral("AXSize");
+const QString roleList = QStringLiteral("AXList");
+
+// Per-element wait for the tick's live frame reads, and for the scan's reads of the Dock.
+constexpr double liveFrameTimeout = 0.05;
+constexpr double scanMessagingTimeout = 0.2;
+// A scan slower than this keeps its tiles but counts as failed; past the budget it is abandoned.
+constexpr double slowScanThreshold = 0.25;
+constexpr double scanBudget = 0.6;
+constexpr double firstBackoff = 0.5;
+constexpr double firstBackoffCannotComplete = 1.0;
+constexpr double backoffGrowth = 1.8;
+constexpr double maxBackoff = 6.0;
+// A hovered tile whose frame moves or resizes by less than this keeps its published frame, so the
+// bubble does not chase a Dock that is still settling.
+constexpr double frameCentreTolerance = 3.0;
+constexpr double frameSizeTolerance = 4.0;
+
+// Point-in-rectangle with the far edges excluded, so two touching tiles never both hold a point.
+bool containsPoint(const QRectF &rect, const QPointF &point)
+{
+    return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top() &&
+           point.y() < rect.bottom();
+}
+
+bool isCloseEnough(const QRectF &current, const QRectF &candidate)
+{
+    return std::abs(current.center().x() - candidate.center().x()) <= frameCentreTolerance &&
+           std::abs(current.center().y() - candidate.center().y()) <= frameCentreTolerance &&
+           std::abs(current.width() - candidate.width()) <= frameSizeTolerance &&
+           std::abs(current.height() - candidate.height()) <= frameSizeTolerance;
+}
+
+// What the hit test needs of the screens, taken once per test.
+struct ScreenSnapshot
+{
+    double flipHeight = 0;
+    QList<QRectF> frames;
+
+    bool intersectsAny(const QRectF &rect) const
+    {
+        return std::any_of(frames.begin(), frames.end(), [&](const QRectF &f) { return f.intersects(rect); });
+    }
+};
+
+// Where a cached tile is on screen: its live frame when the element answers, else the cached one.
+// A cached frame that lands on no screen once flipped is tried unflipped, for tiles whose frame
+// was already in screen coordinates.
+std::optional<QRectF> screenFrameOf(const DockIcon &icon, const ScreenSnapshot &screens)
+{
+    if (icon.axElement) {
+        if (const auto live = DockMonitor::readAXFrame(*icon.axElement))
+            return flipRect(*live, screens.flipHeight);
+    }
+    if (icon.frame.isEmpty())
+        return std::nullopt;
+    const QRectF flipped = flipRect(icon.frame, screens.flipHeight);
+    if (screens.intersectsAny(flipped))
+        return flipped;
+    if (screens.intersectsAny(icon.frame))
+        return icon.frame;
+    return flipped;
+}
+
+// The union of all tile frames, a little wider than the tiles, is checked first so that a pointer
+// far from the Dock costs one pass of frame reads instead of two.
+bool isPointNearIcons(const QList<DockIcon> &icons, const QPointF &point, const ScreenSnapshot &screens)
+{
+    bool any = false;
+    double left = 0, top = 0, right = 0, bottom = 0;
+    for (const auto &icon : icons) {
+        const auto frame = screenFrameOf(icon, screens);
+        if (!frame)
+            continue;
+        if (!any) {
+            left = frame->left();
+            top = frame->top();
+            right = frame->right();
+            bottom = frame->bottom();
+            any = true;
+        } else {
+            left = std::min(left, frame->left());
+            top = std::min(top, frame->top());
+            right = std::max(right, frame->right());
+            bottom = std::max(bottom, frame->bottom());
+        }
+    }
+    if (!any)
+        return false;
+    const QRectF area(left, top, right - left, bottom - top);
+    if (area.isEmpty())
+        return false;
+    return containsPoint(area.adjusted(-2, 0, 2, 0), point);
+}
+
+std::optional<DockIcon> hitTest(const QList<DockIcon> &icons, const QPointF &point,
+                                const ScreenSnapshot &screens)
+{
+    if (icons.isEmpty() || !isPointNearIcons(icons, point, screens))
+        return std::nullopt;
+    for (const auto &icon : icons) {
+        const auto frame = screenFrameOf(icon, screens);
+        if (frame && !frame->isEmpty() && containsPoint(*frame, point))
+            return DockIcon{icon.appName, *frame, icon.axElement};
+    }
+    return std::nullopt;
+}
+
+ScreenSnapshot snapshotOf(const ScreenService &service)
+{
+    ScreenSnapshot snapshot;
+    snapshot.flipHeight = service.flipHeight();
+    for (const auto &screen : service.screens())
+        snapshot.frames.append(screen.frame);
+    return snapshot;
+}
+
+struct ScanResult
+{
+    // None when the scan gave up; an empty list is a Dock without tiles.
+    std::optional<QList<DockIcon>> icons;
+    bool failed = false;
+    bool cannotComplete = false;
+};
+
+ScanResult gaveUp(bool cannotComplete)
+{
+    return ScanResult{std::nullopt, true, cannotComplete};
+}
+
+double spacingFor(DockMonitor::IconRefreshReason reason)
+{
+    using R = DockMonitor::IconRefreshReason;
+    switch (reason) {
+    case R::bootstrap:
+    case R::cacheEmpty:
+    case R::mouseEnteredDockArea:
+    case R::dockSettingsChanged:
+        return 0.0;
+    case R::workspaceChanged:
+    case R::deferred:
+        return 0.8;
+    case R::dockAreaPolling:
+        return 1.0;
+    }
+    return 0.0;
+}
+
+} // namespace
+
+// The scan machinery. Its scheduling fields belong to the coordinator queue; the scan itself runs
+// on the scan queue and touches no field. Jobs hold this object (never the monitor), and results
+// reach the monitor through a main-thread post that finds `owner` cleared once the monitor is gone.
+class DockMonitor::Refresher : public std::enable_shared_from_this<Refresher>
+{
+public:
+    Refresher(AccessibilityService &accessibility, Scheduler &scheduler,
+              std::shared_ptr<WorkQueue> coordinator, std::shared_ptr<WorkQueue> scan)
+        : m_accessibility(accessibility), m_scheduler(scheduler), m_coordinatorQueue(std::move(coordinator)),
+          m_scanQueue(std::move(scan))
+    {
+    }
+
+    // Any thread.
+    void request(IconRefreshReason reason, bool immediate)
+    {
+        dispatch(Queue::coordinator, [self = shared_from_this(), reason, immediate] {
+            self->scheduleIconRefresh(reason, immediate);
+        });
+    }
+
+    // Main thread, once. Jobs still queued run as no-ops; a scan in flight is waited for (the
+    // queues finish what they hold when released).
+    void shutdown()
+    {
+        owner = nullptr;
+        m_stopped = true;
+        std::shared_ptr<WorkQueue> coordinator, scan;
+        {
+            std::lock_guard lock(m_queueLock);
+            coordinator = std::move(m_coordinatorQueue);
+            scan = std::move(m_scanQueue);
+        }
+        scan.reset();
+        coordinator.reset();
+    }
+
+    // Main thread only.
+    DockMonitor *owner = nullptr;
+    // The Dock's process, kept current by the main thread (the workspace may only be asked there).
+    std::atomic<qint64> dockPid{0};
+
+private:
+    enum class Queue { coordinator, scan };
+
+    void dispatch(Queue which, std::function<void()> job)
+    {
+        std::lock_guard lock(m_queueLock);
+        const auto &queue = which == Queue::coordinator ? m_coordinatorQueue : m_scanQueue;
+        if (queue)
+            queue->async(std::move(job));
+    }
+
+    void scheduleIconRefresh(IconRefreshReason reason, bool immediate)
+    {
+        if (m_stopped)
+            return;
+        if (m_isIconRefreshRunning) {
+            // Polling comes back on its own within a second; anything else is remembered.
+            if (reason == IconRefreshReason::dockAreaPolling)
+                return;
+            m_deferredIconRefreshRequested = true;
+            m_deferredIconRefreshImmediate = m_deferredIconRefreshImmediate || immediate;
+            m_deferredIconRefreshReason = reason;
+            return;
+        }
+        const double now = m_scheduler.now();
+        if (!immediate) {
+            if (now < m_nextIconRefreshAllowedAt)
+                return;
+            if (now - m_lastIconRefreshAt < spacingFor(reason))
+                return;
+        }
+        m_isIconRefreshRunning = true;
+        m_lastIconRefreshAt = now;
+        dispatch(Queue::scan, [self = shared_from_this()] {
+            if (self->m_stopped)
+                return;
+            ScanResult result = self->scanDockIcons();
+            self->dispatch(Queue::coordinator,
+                           [self, result = std::move(result)] { self->finishIconRefresh(result); });
+        });
+    }
+
+    void finishIconRefresh(const ScanResult &result)
+    {
+        if (m_stopped)
+            return;
+        m_isIconRefreshRunning = false;
+        if (result.icons) {
+            m_scheduler.post([self = shared_from_this(), icons = *result.icons] {
+                if (self->owner)
+                    self->owner->storeIcons(icons);
+            });
+        }
+        const double now = m_scheduler.now();
+        if (result.failed) {
+            if (m_iconRefreshBackoff > 0)
+                m_iconRefreshBackoff = std::min(m_iconRefreshBackoff * backoffGrowth, maxBackoff);
+            else
+                m_iconRefreshBackoff = result.cannotComplete ? firstBackoffCannotComplete : firstBackoff;
+            m_nextIconRefreshAllowedAt = now + m_iconRefreshBackoff;
+        } else {
+            m_iconRefreshBackoff = 0;
+            m_nextIconRefreshAllowedAt = now;
+        }
+        if (m_deferredIconRefreshRequested) {
+            const bool immediate = m_deferredIconRefreshImmediate;
+            const IconRefreshReason reason = m_deferredIconRefreshReason;
+            m_deferredIconRefreshRequested = false;
+            m_deferredIconRefreshImmediate = false;
+            m_deferredIconRefreshReason = IconRefreshReason::deferred;
+            if (immediate)
+                scheduleIconRefresh(reason, true);
+            else
+                scheduleIconRefresh(IconRefreshReason::deferred, false);
+        }
+    }
+
+    ScanResult scanDockIcons()
+    {
+        const double start = m_scheduler.now();
+        if (!m_accessibility.isProcessTrusted())
+            return gaveUp(false);
+        const qint64 pid = dockPid.load();
+        if (pid <= 0)
+            return gaveUp(false);
+        const AXElementPtr app = m_accessibility.applicationElement(pid);
+        if (!app)
+            return gaveUp(false);
+        app->setMessagingTimeout(scanMessagingTimeout);
+
+        const AXResult children = app->copyAttribute(attrChildren);
+        if (children.error == AXError::cannotComplete)
+            return gaveUp(true);
+        const auto *childList = children.as<QList<AXElementPtr>>();
+        if (!childList)
+            return gaveUp(false);
+
+        const double deadline = start + scanBudget;
+        bool failed = false;
+        bool cannotComplete = false;
+        const auto noteError = [&](int error) {
+            failed = true;
+            cannotComplete = cannotComplete || error == AXError::cannotComplete;
+        };
+        QList<DockIcon> icons;
+        for (const auto &child : *childList) {
+            if (m_scheduler.now() > deadline)
+                return gaveUp(true);
+            if (!child)
+                continue;
+            const AXResult role = child->copyAttribute(attrRole);
+            if (!role.ok()) {
+                noteError(role.error);
+                continue;
+            }
+            const auto *roleName = role.as<QString>();
+            if (!roleName || *roleName != roleList)
+                continue;
+            // The Dock keeps applications and the other tiles in separate lists; read every one.
+            const AXResult tiles = child->copyAttribute(attrChildren);
+            if (!tiles.ok()) {
+                noteError(tiles.error);
+            } else if (const auto *tileList = tiles.as<QList<AXElementPtr>>()) {
+                for (const auto &tile : *tileList) {
+                    if (m_scheduler.now() > deadline)
+                        return gaveUp(true);
+                    if (auto icon = makeDockIcon(tile, deadline, failed, cannotComplete))
+                        icons.append(std::move(*icon));
+                }
+            }
+            if (cannotComplete)
+                return gaveUp(true);
+        }
+        if (cannotComplete)
+            return gaveUp(true);
+        if (failed)
+            return ScanResult{icons, true, false};
+        return ScanResult{icons, m_scheduler.now() - start > slowScanThreshold, false};
+    }
+
+    // One tile; none for tiles without a title (separators, spacers) and for unreadable ones,
+    // which also mark the scan failed.
+    std::optional<DockIcon> makeDockIcon(const AXElementPtr &element, double deadline, bool &failed,
+                                         bool &cannotComplete)
+    {
+        if (m_scheduler.now() > deadline) {
+            failed = true;
+            cannotComplete = true;
+            return std::nullopt;
+        }
+        if (!element)
+            return std::nullopt;
+        const AXResult position = element->copyAttribute(attrPosition);
+        const AXResult size = element->copyAttribute(attrSize);
+        const AXResult title = element->copyAttribute(attrTitle);
+        if (!position.ok() || !size.ok() || !title.ok()) {
+            failed = true;
+            for (const AXResult *r : {&position, &size, &title})
+                cannotComplete = cannotComplete || r->error == AXError::cannotComplete;
+            return std::nullopt;
+        }
+        const auto *point = position.as<QPointF>();
+        const auto *extent = size.as<QSizeF>();
+        if (!point || !extent) {
+            failed = true;
+            return std::nullopt;
+        }
+        const auto *text = title.as<QString>();
+        if (!text || text->isEmpty())
+            return std::nullopt;
+        return DockIcon{*text, QRectF(*point, *extent), element};
+    }
+
+    AccessibilityService &m_accessibility;
+    Scheduler &m_scheduler;
+    std::atomic<bool> m_stopped{false};
+    std::mutex m_queueLock;
+    std::shared_ptr<WorkQueue> m_coordinatorQueue;
+    std::shared_ptr<WorkQueue> m_scanQueue;
+
+    // Coordinator queue only.
+    bool m_isIconRefreshRunning = false;
+    bool m_deferredIconRefreshRequested = false;
+    bool m_deferredIconRefreshImmediate = false;
+    IconRefreshReason m_deferredIconRefreshReason = IconRefreshReason::deferred;
+    double m_lastIconRefreshAt = 0;
+    double m_nextIconRefreshAllowedAt = 0;
+    double m_iconRefreshBackoff = 0;
+};
 
 DockMonitor::DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
                          SettingsStore &settings, QObject *parent)
-    : QObject(parent)
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings)
 {
-    Q_UNUSED(platform);
-    Q_UNUSED(scheduler);
-    Q_UNUSED(queues);
-    Q_UNUSED(settings);
+    m_eventProcessingQueue =
+        queues.makeQueue(QStringLiteral("Quorvantis.EventTapProcessing"), QueueKind::Serial);
+    auto coordinator =
+        queues.makeQueue(QStringLiteral("Quorvantis.IconRefreshCoordinator"), QueueKind::Serial);
+    auto scan = queues.makeQueue(QStringLiteral("Quorvantis.IconAXScan"), QueueKind::Serial);
+    m_refresher = std::make_shared<Refresher>(*m_platform.accessibility, m_scheduler, std::move(coordinator),
+                                              std::move(scan));
+    m_refresher->owner = this;
+    updateDockPid();
+
+    installUserDefaultsObserver();
+    installWorkspaceObservers();
+    refreshDockAutohideState();
+    requestIconRefresh(IconRefreshReason::bootstrap, true);
+    startHoverTimer();
+    startPollTimer();
+    createEventTap();
+    installScreenObservers();
 }
 
-DockMonitor::~DockMonitor() = default;
+DockMonitor::~DockMonitor()
+{
+    m_timer.cancel();
+    m_iconRefreshTimer.cancel();
+    m_refresher->shutdown();
+}
+
+void DockMonitor::requestIconRefresh(IconRefreshReason reason, bool immediate)
+{
+    if (m_interactionSuspended.load() && reason != IconRefreshReason::bootstrap)
+        return;
+    m_refresher->request(reason, immediate);
+}
+
+bool DockMonitor::refreshDockAutohideState()
+{
+    const QVariant value = m_platform.dockPreferences->value(QStringLiteral("autohide"));
+    if (value.typeId() != QMetaType::Bool)
+        return false;
+    const bool enabled = value.toBool();
+    if (enabled == m_isDockAutohideEnabled)
+        return false;
+    m_scheduler.post([self = QPointer<DockMonitor>(this), enabled] {
+        if (self)
+            self->setDockAutohideEnabled(enabled);
+    });
+    return true;
+}
 
 void DockMonitor::setInteractionSuspended(bool suspended)
 {
-    Q_UNUSED(suspended);
+    if (m_interactionSuspended.exchange(suspended) == suspended)
+        return;
+    if (suspended)
+        clearHover();
+    else
+        requestIconRefresh(IconRefreshReason::deferred, true);
+}
+
+DockPosition DockMonitor::dockPosition(const ScreenInfo &screen) const
+{
+    const QRectF &frame = screen.frame;
+    const QRectF &visible = screen.visibleFrame;
+    if (frame.top() + 5 < visible.top())
+        return DockPosition::bottom;
+    if (frame.left() + 5 < visible.left())
+        return DockPosition::left;
+    if (visible.right() < frame.right() - 5)
+        return DockPosition::right;
+    // A hidden Dock takes no room; its preference says where it will appear.
+    const QVariant orientation = m_platform.dockPreferences->value(QStringLiteral("orientation"));
+    if (orientation.typeId() == QMetaType::QString) {
+        const QString side = orientation.toString();
+        if (side == QLatin1String("left"))
+            return DockPosition::left;
+        if (side == QLatin1String("right"))
+            return DockPosition::right;
+    }
+    return DockPosition::bottom;
+}
+
+std::optional<ScreenInfo> DockMonitor::screenContaining(const QPointF &point) const
+{
+    for (const auto &screen : m_platform.screens->screens()) {
+        if (containsPoint(screen.frame.adjusted(-1, -1, 1, 1), point))
+            return screen;
+    }
+    return m_platform.screens->mainScreen();
+}
+
+bool DockMonitor::isMouseNearDock(const QPointF &point) const
+{
+    const auto screen = screenContaining(point);
+    if (!screen)
+        return false;
+    switch (dockPosition(*screen)) {
+    case DockPosition::bottom:
+        return point.y() <= screen->frame.top() + dockBandDepth;
+    case DockPosition::left:
+        return point.x() <= screen->frame.left() + dockBandDepth;
+    case DockPosition::right:
+        return point.x() >= screen->frame.right() - dockBandDepth;
+    }
+    return false;
+}
+
+std::optional<DockIcon> DockMonitor::hitTestIcon(const QList<DockIcon> &icons, const QPointF &point) const
+{
+    if (icons.isEmpty())
+        return std::nullopt;
+    return hitTest(icons, point, snapshotOf(*m_platform.screens));
+}
+
+std::optional<QRectF> DockMonitor::readAXFrame(AXElement &element)
+{
+    element.setMessagingTimeout(liveFrameTimeout);
+    const AXResult position = element.copyAttribute(attrPosition);
+    const AXResult size = element.copyAttribute(attrSize);
+    const auto *point = position.as<QPointF>();
+    const auto *extent = size.as<QSizeF>();
+    if (!point || !extent)
+        return std::nullopt;
+    return QRectF(*point, *extent);
+}
+
+void DockMonitor::installUserDefaultsObserver()
+{
+    reloadShortcutState();
+    connect(&m_settings, &SettingsStore::changed, this, [this] { reloadShortcutState(); });
+}
+
+void DockMonitor::reloadShortcutState()
+{
+    // The hotkey snapshot arrives with the event tap; nothing to load yet.
+}
+
+void DockMonitor::installWorkspaceObservers()
+{
+    WorkspaceService *workspace = m_platform.workspace;
+    const auto changed = [this] { requestIconRefresh(IconRefreshReason::workspaceChanged, false); };
+    connect(workspace, &WorkspaceService::applicationLaunched, this, [this, changed] {
+        updateDockPid();
+        changed();
+    });
+    connect(workspace, &WorkspaceService::applicationTerminated, this, [this, changed] {
+        updateDockPid();
+        changed();
+    });
+    connect(workspace, &WorkspaceService::applicationHidden, this, changed);
+    connect(workspace, &WorkspaceService::applicationUnhidden, this, changed);
+    connect(workspace, &WorkspaceService::activeSpaceChanged, this, changed);
+
+    // Tiles read before the screens slept may have moved by the time they wake.
+    connect(workspace, &WorkspaceService::screensDidSleep, this, [this] { m_cachedIcons.clear(); });
+    connect(workspace, &WorkspaceService::screensDidWake, this, [this] {
+        wakeEventTap();
+        refreshDockAutohideState();
+        requestIconRefresh(IconRefreshReason::dockSettingsChanged, true);
+    });
+}
+
+void DockMonitor::installScreenObservers()
+{
+    connect(m_platform.screens, &ScreenService::screensChanged, this, [this] {
+        refreshDockAutohideState();
+        requestIconRefresh(IconRefreshReason::dockSettingsChanged, true);
+    });
+}
+
+void DockMonitor::startHoverTimer()
+{
+    m_timer = m_scheduler.every(hoverInterval, [this] { hoverTick(); });
+}
+
+void DockMonitor::startPollTimer()
+{
+    m_iconRefreshTimer = m_scheduler.every(pollInterval, [this] {
+        if (refreshDockAutohideState())
+            requestIconRefresh(IconRefreshReason::dockSettingsChanged, true);
+        pollDockArea();
+    });
+}
+
+void DockMonitor::createEventTap()
+{
+    // The global event tap (hotkeys, edge drag, Dock scroll) is not wired yet.
+}
+
+void DockMonitor::checkEventTapHealth()
+{
+    // Revives a missing or disabled event tap once there is one.
+}
+
+void DockMonitor::wakeEventTap()
+{
+    // Re-enables the event tap after the screens wake once there is one.
+}
+
+void DockMonitor::hoverTick()
+{
+    checkEventTapHealth();
+    if (isInteractionSuspended()) {
+        clearHover();
+        return;
+    }
+    const QPointF pointer = m_platform.screens->mouseLocation();
+    const bool nearDock = isMouseNearDock(pointer);
+    if (nearDock && !m_wasMouseNearDockArea)
+        requestIconRefresh(IconRefreshReason::mouseEnteredDockArea, true);
+    m_wasMouseNearDockArea = nearDock;
+
+    const QPointer<DockMonitor> self(this);
+    if (!m_cachedIcons.isEmpty()) {
+        auto hit = hitTestIcon(m_cachedIcons, pointer);
+        m_scheduler.post([self, hit = std::move(hit), nearDock] {
+            if (self)
+                self->applyHoverResult(hit, nearDock);
+        });
+    } else {
+        m_scheduler.post([self] {
+            if (self)
+                self->clearHover();
+        });
+        requestIconRefresh(IconRefreshReason::cacheEmpty, true);
+    }
+}
+
+void DockMonitor::applyHoverResult(const std::optional<DockIcon> &hit, bool nearDock)
+{
+    // A result computed just before suspension must not bring the hover back while the Super
+    // Panel is open.
+    if (isInteractionSuspended())
+        return;
+    if (!hit) {
+        // Between tiles, on a separator or in the band above them the last hover stays; the
+        // bubble's own pointer check decides when it goes.
+        if (!nearDock)
+            clearHover();
+        return;
+    }
+    const bool nameChanged = m_hoveredApp != hit->appName;
+    const bool keepFrame = !nameChanged && !m_iconFrame.isEmpty() && isCloseEnough(m_iconFrame, hit->frame);
+    const QString previousApp = m_hoveredApp;
+    const QRectF previousFrame = m_iconFrame;
+    m_hoveredApp = hit->appName;
+    if (!keepFrame)
+        m_iconFrame = hit->frame;
+    // Both values are in place before either is announced, so an observer never sees a new
+    // name with the old tile's frame.
+    if (m_hoveredApp != previousApp)
+        emit hoveredAppChanged(m_hoveredApp);
+    if (m_iconFrame != previousFrame)
+        emit iconFrameChanged(m_iconFrame);
+}
+
+void DockMonitor::clearHover()
+{
+    if (m_hoveredApp.isEmpty())
+        return;
+    m_hoveredApp.clear();
+    const bool frameChanged = m_iconFrame != QRectF();
+    m_iconFrame = QRectF();
+    emit hoveredAppChanged(m_hoveredApp);
+    if (frameChanged)
+        emit iconFrameChanged(m_iconFrame);
+}
+
+void DockMonitor::pollDockArea()
+{
+    if (isInteractionSuspended())
+        return;
+    if (m_cachedIcons.isEmpty()) {
+        requestIconRefresh(IconRefreshReason::cacheEmpty, true);
+        return;
+    }
+    if (!isMouseNearDock(m_platform.screens->mouseLocation()) && m_hoveredApp.isEmpty())
+        return;
+    requestIconRefresh(IconRefreshReason::dockAreaPolling, false);
+}
+
+void DockMonitor::storeIcons(const QList<DockIcon> &icons)
+{
+    m_cachedIcons = icons;
+    std::lock_guard lock(m_scrollIconSnapshotLock);
+    m_scrollIconSnapshot = icons;
+}
+
+QList<DockIcon> DockMonitor::scrollIconSnapshot() const
+{
+    std::lock_guard lock(m_scrollIconSnapshotLock);
+    return m_scrollIconSnapshot;
+}
+
+void DockMonitor::updateDockPid()
+{
+    qint64 pid = 0;
+    for (const auto &app : m_platform.workspace->runningApplications()) {
+        if (app.bundleIdentifier == dockBundleIdentifier) {
+            pid = app.pid;
+            break;
+        }
+    }
+    m_refresher->dockPid = pid;
+}
+
+void DockMonitor::setDockAutohideEnabled(bool enabled)
+{
+    if (m_isDockAutohideEnabled == enabled)
+        return;
+    m_isDockAutohideEnabled = enabled;
+    emit isDockAutohideEnabledChanged(m_isDockAutohideEnabled);
 }
 
 } // namespace qv

@@ -1,0 +1,66 @@
+#include <benchmark/benchmark.h>
+
+#include "app/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/manualscheduler.h"
+#include "platform/sim/simdesktop.h"
+#include "platform/workqueue.h"
+
+using namespace qv;
+
+namespace {
+
+// A full Dock of 40 tiles along the bottom of the simulated main screen, the pointer on the 20th.
+struct FullDock
+{
+    FullDock()
+    {
+        sim.addDefaultScreen();
+        for (int i = 0; i < 40; ++i)
+            sim.addDockTile(QStringLiteral("App %1").arg(i), QRectF(40 + 34 * i, 836, 32, 60));
+        sim.screens.setMouseLocation(pointer);
+        monitor = std::make_unique<DockMonitor>(sim.platform(), scheduler, queues, settings);
+        scheduler.runPending();
+    }
+
+    const QPointF pointer{40 + 34 * 19 + 16, 34};
+    SimDesktop sim;
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues{scheduler};
+    SettingsStore settings;
+    std::unique_ptr<DockMonitor> monitor;
+};
+
+// The hit test the hover tick runs: the union pre-filter and the search, each reading every tile's
+// live frame.
+void BM_HoverHitTest(benchmark::State &state)
+{
+    FullDock dock;
+    const QList<DockIcon> icons = dock.monitor->cachedIcons();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dock.monitor->hitTestIcon(icons, dock.pointer));
+}
+BENCHMARK(BM_HoverHitTest);
+
+// One whole tick with its posted hover result; every 27th tick or so also carries the 0.9 s poll
+// and the scan it asks for while the pointer is on the Dock.
+void BM_HoverTick(benchmark::State &state)
+{
+    FullDock dock;
+    for (auto _ : state)
+        dock.scheduler.advance(DockMonitor::hoverInterval);
+    if (dock.monitor->hoveredApp() != QLatin1String("App 19"))
+        state.SkipWithError("the pointer missed its tile");
+}
+BENCHMARK(BM_HoverTick);
+
+void BM_SettingsRead(benchmark::State &state)
+{
+    SettingsStore store;
+    store.set(Settings::hoverDelay, 0.1);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(store.get(Settings::hoverDelay));
+}
+BENCHMARK(BM_SettingsRead);
+
+} // namespace
