@@ -26,7 +26,8 @@ int g_signalFds[2] = {-1, -1};
 // are; everything else (Qt's own categories) keeps Qt's format.
 void printMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type != QtFatalMsg && context.category && qstrncmp(context.category, "quorvantis", 10) == 0) {
+    if (!g_qtMessageHandler ||
+        (type != QtFatalMsg && context.category && qstrncmp(context.category, "quorvantis", 10) == 0)) {
         std::fprintf(stderr, "%s\n", message.toUtf8().constData());
         return;
     }

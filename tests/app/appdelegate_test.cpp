@@ -193,15 +193,6 @@ TEST_F(AppDelegateTest, ResigningActiveHidesTheBubbleWithForceOnALaterTurn)
     EXPECT_EQ(delegate->overlayController().calls.count("hideOverlay(force)"), 3);
 }
 
-TEST_F(AppDelegateTest, NothingIsObservedBeforeLaunchFinishes)
-{
-    desktop.application.beginMenu();
-    desktop.application.resignActive();
-    scheduler.runPending();
-    EXPECT_TRUE(delegate->overlayController().calls.isEmpty());
-    EXPECT_EQ(delegate->windowEngine(), nullptr);
-}
-
 // Observers and delayed work hold the delegate weakly: work that falls due after it is gone, and
 // notifications sent after that, must do nothing instead of reaching a destroyed engine.
 TEST_F(AppDelegateTest, CallbacksAfterTheDelegateIsGoneDoNothing)
