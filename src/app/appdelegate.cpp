@@ -23,8 +23,10 @@ constexpr double menuResetDelay = 1.5;
 AppDelegate::AppDelegate(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
                          SettingsStore &settings, QObject *parent)
     : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_queues(queues), m_settings(settings),
-      m_relocation(std::make_unique<Relocation>()), m_overlayController(std::make_unique<OverlayController>()),
-      m_statusItemController(std::make_unique<StatusItemController>()), m_onboarding(std::make_unique<Onboarding>())
+      m_relocation(std::make_unique<Relocation>()),
+      m_overlayController(std::make_unique<OverlayController>()),
+      m_statusItemController(std::make_unique<StatusItemController>()),
+      m_onboarding(std::make_unique<Onboarding>())
 {
 }
 
@@ -107,18 +109,20 @@ void AppDelegate::observeMenuTracking()
     // The flips happen on a later turn of the loop, never inside the notification. Each end schedules
     // its own reset, so with overlapping menus the first reset clears the flag.
     ApplicationService *application = m_platform.application;
-    m_notificationObservers.append(connect(application, &ApplicationService::menuDidBeginTracking, this, [this] {
-        m_scheduler.post([self = QPointer<AppDelegate>(this)] {
-            if (self && self->m_windowEngine)
-                self->m_windowEngine->setContextMenuOpen(true);
-        });
-    }));
-    m_notificationObservers.append(connect(application, &ApplicationService::menuDidEndTracking, this, [this] {
-        m_scheduler.after(menuResetDelay, [self = QPointer<AppDelegate>(this)] {
-            if (self && self->m_windowEngine)
-                self->m_windowEngine->setContextMenuOpen(false);
-        });
-    }));
+    m_notificationObservers.append(
+        connect(application, &ApplicationService::menuDidBeginTracking, this, [this] {
+            m_scheduler.post([self = QPointer<AppDelegate>(this)] {
+                if (self && self->m_windowEngine)
+                    self->m_windowEngine->setContextMenuOpen(true);
+            });
+        }));
+    m_notificationObservers.append(
+        connect(application, &ApplicationService::menuDidEndTracking, this, [this] {
+            m_scheduler.after(menuResetDelay, [self = QPointer<AppDelegate>(this)] {
+                if (self && self->m_windowEngine)
+                    self->m_windowEngine->setContextMenuOpen(false);
+            });
+        }));
 }
 
 void AppDelegate::observeResignActive()

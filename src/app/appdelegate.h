@@ -31,8 +31,8 @@ class AppDelegate : public QObject
 {
     Q_OBJECT
 public:
-    AppDelegate(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues, SettingsStore &settings,
-                QObject *parent = nullptr);
+    AppDelegate(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
+                SettingsStore &settings, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence. Call once, on the main thread, after the event loop has started.

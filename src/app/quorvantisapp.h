@@ -18,7 +18,8 @@ class WorkQueueFactory;
 class QuorvantisApp
 {
 public:
-    QuorvantisApp(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues, SettingsStore &settings);
+    QuorvantisApp(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
+                  SettingsStore &settings);
     ~QuorvantisApp();
 
     AppDelegate &appDelegate() { return *m_appDelegate; }

@@ -48,12 +48,13 @@ TEST_F(AppDelegateTest, LaunchRunsEveryStepInOrder)
                            "createWindowEngine", "setupOverlay", "observeMenuTracking", "setupStatusItem",
                            "checkPermissions", "observeResignActive"}));
     EXPECT_TRUE(desktop.application.darkAppearance);
-    EXPECT_EQ(delegate->relocation().calls, QStringList({"isInApplicationsFolder", "terminateOtherInstances"}));
+    EXPECT_EQ(delegate->relocation().calls,
+              QStringList({"isInApplicationsFolder", "terminateOtherInstances"}));
     EXPECT_NE(delegate->dockMonitor(), nullptr);
     EXPECT_NE(delegate->windowEngine(), nullptr);
     EXPECT_EQ(delegate->overlayController().calls,
-              QStringList({"setupOverlayWindow", "setupGlobalOverlayWindow", "setupPeekingWindow", "setupBindings",
-                           "startMouseCheckTimer"}));
+              QStringList({"setupOverlayWindow", "setupGlobalOverlayWindow", "setupPeekingWindow",
+                           "setupBindings", "startMouseCheckTimer"}));
     EXPECT_EQ(delegate->statusItemController().setupCount, 1);
     EXPECT_EQ(desktop.permissions.probes, allProbes);
     EXPECT_EQ(delegate->onboarding().openCount, 0);
@@ -90,7 +91,10 @@ TEST_P(AppDelegateRelocation, AnswerToTheMoveQuestionDecidesWhetherServicesStart
 INSTANTIATE_TEST_SUITE_P(
     Answers, AppDelegateRelocation,
     ::testing::Values(
-        RelocationCase{"Quit", Relocation::MoveAnswer::quit, {"isInApplicationsFolder", "askToMoveToApplications"}, 1,
+        RelocationCase{"Quit",
+                       Relocation::MoveAnswer::quit,
+                       {"isInApplicationsFolder", "askToMoveToApplications"},
+                       1,
                        false},
         RelocationCase{"Move",
                        Relocation::MoveAnswer::move,

@@ -32,7 +32,10 @@ protected:
         process.setProcessEnvironment(env);
     }
 
-    QString settingsPath() const { return home.filePath(QStringLiteral("XDG_CONFIG_HOME/Quorvantis/defaults.json")); }
+    QString settingsPath() const
+    {
+        return home.filePath(QStringLiteral("XDG_CONFIG_HOME/Quorvantis/defaults.json"));
+    }
 
     QVariantMap storedSettings() const
     {
@@ -47,8 +50,8 @@ protected:
     {
         process.start(binaryPath(), {QStringLiteral("--platform=sim")});
         ASSERT_TRUE(process.waitForStarted());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return storedSettings().contains(QStringLiteral("showMenuBarIcon")); },
-                                    20000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return storedSettings().contains(QStringLiteral("showMenuBarIcon")); }, 20000));
         // The file is written before the event loop starts; give the launch sequence time to run.
         QTest::qWait(300);
         EXPECT_EQ(process.state(), QProcess::Running) << process.readAllStandardError().constData();

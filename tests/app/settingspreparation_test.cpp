@@ -106,9 +106,8 @@ TEST_P(LanguageReset, OnlyAnUnchosenStoredLanguageIsReset)
     if (c.language.isValid())
         store.setValue("appLanguage", c.language);
     int languageWrites = 0;
-    QObject::connect(&store, &SettingsStore::changed, [&](const QString &key) {
-        languageWrites += key == QLatin1String("appLanguage");
-    });
+    QObject::connect(&store, &SettingsStore::changed,
+                     [&](const QString &key) { languageWrites += key == QLatin1String("appLanguage"); });
     SimLoginItem loginItem;
 
     QuorvantisApp::prepareSettings(store, loginItem);

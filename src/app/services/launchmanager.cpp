@@ -18,7 +18,8 @@ void LaunchManager::setLaunchAtLogin(LoginItemService &loginItem, bool enabled)
         qCWarning(lcLaunch).noquote() << QStringLiteral("❌ 开机自启设置失败: ") + error;
         return;
     }
-    qCInfo(lcLaunch).noquote() << (enabled ? QStringLiteral("✅ 开机自启已启用") : QStringLiteral("✅ 开机自启已禁用"));
+    qCInfo(lcLaunch).noquote() << (enabled ? QStringLiteral("✅ 开机自启已启用")
+                                           : QStringLiteral("✅ 开机自启已禁用"));
 }
 
 } // namespace qv

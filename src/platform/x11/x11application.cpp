@@ -74,9 +74,8 @@ bool X11Application::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Show && qobject_cast<QMenu *>(watched)) {
         if (!m_openMenus.contains(watched)) {
             // A menu deleted while open gets no Hide event; its end must still be reported.
-            m_openMenus.insert(watched, connect(watched, &QObject::destroyed, this, [this, watched] {
-                                   menuClosed(watched);
-                               }));
+            m_openMenus.insert(watched, connect(watched, &QObject::destroyed, this,
+                                                [this, watched] { menuClosed(watched); }));
             emit menuDidBeginTracking();
         }
     } else if (event->type() == QEvent::Hide) {

@@ -52,7 +52,8 @@ QString X11LoginItem::execValue(const QString &program)
     if (needsQuotes) {
         arg = QStringLiteral("\"");
         for (const QChar c : program) {
-            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+                c == QLatin1Char('\\'))
                 arg += QLatin1Char('\\');
             arg += c;
         }

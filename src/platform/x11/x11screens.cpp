@@ -23,7 +23,8 @@ double flipLine()
 
 ScreenInfo infoOf(const QScreen *screen, double height)
 {
-    return ScreenInfo{flipRect(QRectF(screen->geometry()), height), flipRect(QRectF(screen->availableGeometry()), height)};
+    return ScreenInfo{flipRect(QRectF(screen->geometry()), height),
+                      flipRect(QRectF(screen->availableGeometry()), height)};
 }
 
 } // namespace

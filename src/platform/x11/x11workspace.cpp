@@ -61,7 +61,8 @@ bool X11Workspace::activate(qint64 pid)
         xcb_ewmh_get_windows_reply_wipe(&stacking);
     }
     xcb_ewmh_request_change_active_window(ewmh, m_connection.screenNumber(), target,
-                                          XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME, XCB_WINDOW_NONE);
+                                          XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME,
+                                          XCB_WINDOW_NONE);
     xcb_flush(m_connection.xcb());
     QMetaObject::invokeMethod(&m_connection, &X11Connection::readQueuedEvents, Qt::QueuedConnection);
     return true;
@@ -134,8 +135,8 @@ void X11Workspace::readClientList()
     xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
     QList<xcb_window_t> windows;
     xcb_ewmh_get_windows_reply_t list;
-    if (xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, m_connection.screenNumber()), &list,
-                                       nullptr)) {
+    if (xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, m_connection.screenNumber()),
+                                       &list, nullptr)) {
         windows.reserve(list.windows_len);
         for (uint32_t i = 0; i < list.windows_len; ++i)
             windows.append(list.windows[i]);

@@ -40,8 +40,8 @@ TEST(X11LoginItem, AutostartEntryIsWrittenAndRemovedOnlyOnAChange)
     const QByteArray entry = read(path);
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(entry.contains("\nType=Application\n"));
-    EXPECT_TRUE(entry.contains("\nExec=" + X11LoginItem::execValue(QCoreApplication::applicationFilePath()).toUtf8() +
-                               "\n"));
+    EXPECT_TRUE(entry.contains(
+        "\nExec=" + X11LoginItem::execValue(QCoreApplication::applicationFilePath()).toUtf8() + "\n"));
 
     // Already enabled: the entry (here edited by the user) is left alone.
     write(path, entry + "Comment=mine\n");

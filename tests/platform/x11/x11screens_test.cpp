@@ -43,8 +43,9 @@ public:
     {
         const int w = m_screen->width_in_pixels, h = m_screen->height_in_pixels;
         const xcb_window_t window = xcb_generate_id(m_c);
-        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_screen->root, 0, int16_t(h - height), uint16_t(w),
-                          uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, m_screen->root_visual, 0, nullptr);
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_screen->root, 0, int16_t(h - height),
+                          uint16_t(w), uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          m_screen->root_visual, 0, nullptr);
         xcb_ewmh_set_wm_window_type(&m_ewmh, window, 1, &m_ewmh._NET_WM_WINDOW_TYPE_DOCK);
         xcb_ewmh_wm_strut_partial_t strut{};
         strut.bottom = uint32_t(height);
@@ -84,7 +85,8 @@ TEST(X11Screens, MainScreenAndPointerAreInBottomLeftCoordinates)
 
     XClient client;
     client.warpPointer(100, 200);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return screens.mouseLocation() == QPointF(100, g.height() - 200); }, 5000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return screens.mouseLocation() == QPointF(100, g.height() - 200); }, 5000))
         << screens.mouseLocation().x() << "," << screens.mouseLocation().y();
 }
 

@@ -29,7 +29,7 @@ protected:
     {
         auto process = std::make_unique<QProcess>();
         process->start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("40x8"),
-                                                  QStringLiteral("-e"), QStringLiteral("sleep 600")});
+                                                 QStringLiteral("-e"), QStringLiteral("sleep 600")});
         if (!process->waitForStarted(5000))
             return 0;
         const qint64 pid = process->processId();
