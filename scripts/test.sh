@@ -11,16 +11,24 @@ cmake --build "$build" -j "$(nproc)"
 cleanup() { [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" "${wm_pid:-}" 2>/dev/null || true; }
 trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
-    export DISPLAY=:97
-    Xvfb "$DISPLAY" -screen 0 1440x900x24 -nolisten tcp > /dev/null 2>&1 &
+    # Xvfb picks a free display itself, so runs on one machine do not meet on the same screen.
+    displayfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1440x900x24 -nolisten tcp 3> "$displayfile" > /dev/null 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 50); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
+    for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
+    [ -s "$displayfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$(head -n1 "$displayfile")"
+    rm -f "$displayfile"
     # openbox without its own Alt+Tab binding, so the global switcher hotkey reaches us.
     rc=$(mktemp --suffix=.xml)
     sed -e '/<keybind key="A-Tab">/,/<\/keybind>/d' -e '/<keybind key="A-S-Tab">/,/<\/keybind>/d' \
         /etc/xdg/openbox/rc.xml > "$rc"
     openbox --config-file "$rc" > /dev/null 2>&1 &
     wm_pid=$!
-    sleep 0.5
+    # The x11 tests need a window manager that already manages windows.
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
 fi
 ctest --test-dir "$build" --output-on-failure -j 2 "$@"

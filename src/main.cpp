@@ -1,15 +1,68 @@
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/appdelegate.h"
 #include "app/localization.h"
 #include "app/notificationhub.h"
+#include "app/quorvantisapp.h"
 #include "app/settingsstore.h"
 #include "platform/qtscheduler.h"
 #include "platform/sim/simdesktop.h"
+#include "platform/workqueue.h"
 #include "platform/x11/x11desktop.h"
+
+namespace {
+
+QtMessageHandler g_qtMessageHandler = nullptr;
+int g_signalFds[2] = {-1, -1};
+
+// The program's own console lines carry their tag already ("✅ ...", "⚠️ ..."): print them as they
+// are; everything else (Qt's own categories) keeps Qt's format.
+void printMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!g_qtMessageHandler ||
+        (type != QtFatalMsg && context.category && qstrncmp(context.category, "quorvantis", 10) == 0)) {
+        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+        return;
+    }
+    g_qtMessageHandler(type, context, message);
+}
+
+void onQuitSignal(int)
+{
+    const char byte = 1;
+    const ssize_t written = ::write(g_signalFds[1], &byte, 1);
+    static_cast<void>(written);
+}
+
+// SIGTERM and SIGINT end the event loop like Quit does, so everything is torn down in order.
+void quitOnSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalFds[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte = 0;
+        const ssize_t got = ::read(g_signalFds[0], &byte, 1);
+        static_cast<void>(got);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -23,6 +76,11 @@ int main(int argc, char **argv)
     const bool haveDisplay = X11Desktop::isAvailable();
     if (platformName.isEmpty())
         platformName = haveDisplay ? QStringLiteral("x11") : QStringLiteral("sim");
+    if (platformName != QLatin1String("x11") && platformName != QLatin1String("sim")) {
+        std::fprintf(stderr, "quorvantis: unknown platform \"%s\" (use --platform=x11 or --platform=sim)\n",
+                     qPrintable(platformName));
+        return 2;
+    }
     if (platformName == QLatin1String("x11") && !haveDisplay) {
         std::fprintf(stderr, "quorvantis: no X display found (set DISPLAY, or run with --platform=sim)\n");
         return 2;
@@ -30,15 +88,18 @@ int main(int argc, char **argv)
     if (!haveDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    g_qtMessageHandler = qInstallMessageHandler(printMessage);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvantis"));
     QApplication::setQuitOnLastWindowClosed(false);
+    quitOnSignals();
 
     SettingsStore settings(SettingsStore::defaultFilePath());
     SettingsStore::setShared(&settings);
     NotificationHub hub;
     NotificationHub::setShared(&hub);
     QtScheduler scheduler;
+    ThreadQueueFactory queues;
 
     std::unique_ptr<SimDesktop> sim;
     std::unique_ptr<X11Desktop> x11;
@@ -52,5 +113,12 @@ int main(int argc, char **argv)
         platform = x11->platform();
     }
     Localization::setLocaleService(platform.locale);
-    return app.exec();
+
+    QuorvantisApp quorvantis(platform, scheduler, queues, settings);
+    scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
+    const int status = QApplication::exec();
+
+    NotificationHub::setShared(nullptr);
+    SettingsStore::setShared(nullptr);
+    return status;
 }

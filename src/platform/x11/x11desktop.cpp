@@ -2,10 +2,29 @@
 
 #include <xcb/xcb.h>
 
+#include "platform/x11/x11accessibility.h"
+#include "platform/x11/x11application.h"
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11dockpreferences.h"
+#include "platform/x11/x11localeservice.h"
+#include "platform/x11/x11loginitem.h"
+#include "platform/x11/x11permissions.h"
+#include "platform/x11/x11screens.h"
+#include "platform/x11/x11workspace.h"
+
 namespace qv {
 
 struct X11Desktop::Private
 {
+    X11Connection connection;
+    X11Screens screens;
+    X11Workspace workspace{connection};
+    X11Accessibility accessibility;
+    X11DockPreferences dockPreferences;
+    X11Permissions permissions;
+    X11Application application;
+    X11LoginItem loginItem;
+    X11LocaleService locale;
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -22,7 +41,16 @@ bool X11Desktop::isAvailable()
 
 Platform X11Desktop::platform()
 {
-    return {};
+    Platform p;
+    p.screens = &d->screens;
+    p.workspace = &d->workspace;
+    p.accessibility = &d->accessibility;
+    p.dockPreferences = &d->dockPreferences;
+    p.permissions = &d->permissions;
+    p.application = &d->application;
+    p.loginItem = &d->loginItem;
+    p.locale = &d->locale;
+    return p;
 }
 
 } // namespace qv

@@ -6,7 +6,8 @@
 
 namespace qv {
 
-// The real Linux desktop: X11 over xcb plus what Qt offers directly.
+// The real Linux desktop: X11 over xcb plus what Qt offers directly. Create it on the main thread
+// after the QGuiApplication; every member of platform() is set and lives as long as this object.
 class X11Desktop
 {
 public:

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace qv {
+
+class LoginItemService;
+
+// Applies the "launchAtLogin" wish to the desktop's login item. Keeps no state: the wish lives in
+// the settings, the truth in the login item's status. Main thread.
+class LaunchManager
+{
+public:
+    // Registers or unregisters only when the status differs from the wish. Failures print one
+    // console line and change nothing else; the next launch or the next toggle tries again.
+    static void setLaunchAtLogin(LoginItemService &loginItem, bool enabled);
+};
+
+} // namespace qv

@@ -1,0 +1,71 @@
+#include "platform/x11/x11connection.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cstdlib>
+
+namespace qv {
+
+X11Connection::X11Connection(const QByteArray &displayName, QObject *parent) : QObject(parent)
+{
+    m_connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &m_screenNumber);
+    if (!m_connection || xcb_connection_has_error(m_connection))
+        return;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
+    for (int i = 0; i < m_screenNumber && it.rem; ++i)
+        xcb_screen_next(&it);
+    if (!it.rem)
+        return;
+    m_root = it.data->root;
+
+    xcb_intern_atom_cookie_t *cookies = xcb_ewmh_init_atoms(m_connection, &m_ewmh);
+    m_ewmhReady = cookies && xcb_ewmh_init_atoms_replies(&m_ewmh, cookies, nullptr);
+
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(m_connection);
+
+    m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] { readEvents(false); });
+    // Waiting for a reply can pull events off the socket into xcb's queue without waking the notifier;
+    // drain that queue before the loop sleeps.
+    if (auto *dispatcher = QAbstractEventDispatcher::instance(thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { readEvents(true); });
+}
+
+X11Connection::~X11Connection()
+{
+    if (m_ewmhReady)
+        xcb_ewmh_connection_wipe(&m_ewmh);
+    if (m_connection)
+        xcb_disconnect(m_connection);
+}
+
+bool X11Connection::isValid() const
+{
+    return m_connection && m_ewmhReady && !xcb_connection_has_error(m_connection);
+}
+
+void X11Connection::readEvents(bool queuedOnly)
+{
+    if (!m_connection)
+        return;
+    if (xcb_connection_has_error(m_connection)) {
+        if (m_notifier)
+            m_notifier->setEnabled(false);
+        return;
+    }
+    while (xcb_generic_event_t *event =
+               queuedOnly ? xcb_poll_for_queued_event(m_connection) : xcb_poll_for_event(m_connection)) {
+        if ((event->response_type & ~0x80) == XCB_PROPERTY_NOTIFY) {
+            const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
+            if (notify->window == m_root)
+                emit rootPropertyChanged(notify->atom);
+        }
+        std::free(event);
+    }
+}
+
+} // namespace qv

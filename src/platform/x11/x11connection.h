@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+class QSocketNotifier;
+
+namespace qv {
+
+// The backend's own connection to the X server (separate from Qt's), with the EWMH atoms and a
+// watch on the root window's properties. Events are read on the main thread from the event loop.
+// A connection that could not be opened, or that broke, reports isValid() false; every reader then
+// answers empty.
+class X11Connection : public QObject
+{
+    Q_OBJECT
+public:
+    // displayName empty: $DISPLAY.
+    explicit X11Connection(const QByteArray &displayName = QByteArray(), QObject *parent = nullptr);
+    ~X11Connection() override;
+
+    bool isValid() const;
+    xcb_connection_t *xcb() const { return m_connection; }
+    xcb_ewmh_connection_t *ewmh() { return &m_ewmh; }
+    xcb_window_t root() const { return m_root; }
+    int screenNumber() const { return m_screenNumber; }
+
+    // Hands on events that an earlier wait for a reply left in xcb's queue. Call it (queued) after a
+    // round of requests: the socket notifier does not fire for events already read off the socket.
+    void readQueuedEvents() { readEvents(true); }
+
+signals:
+    // A property of the root window changed (or was deleted).
+    void rootPropertyChanged(quint32 atom);
+
+private:
+    void readEvents(bool queuedOnly);
+
+    xcb_connection_t *m_connection = nullptr;
+    xcb_ewmh_connection_t m_ewmh{};
+    bool m_ewmhReady = false;
+    xcb_window_t m_root = XCB_WINDOW_NONE;
+    int m_screenNumber = 0;
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+} // namespace qv

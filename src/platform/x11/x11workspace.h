@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+
+#include <xcb/xcb.h>
+
+#include "platform/workspace.h"
+
+namespace qv {
+
+class X11Connection;
+
+// Running applications as the window manager lists them: the clients of _NET_CLIENT_LIST grouped by
+// their _NET_WM_PID, identified (and named) by their WM_CLASS class. A process with no listed
+// window, or whose windows carry no _NET_WM_PID, is not seen; an application counts as launched
+// when its first window is listed and as terminated when its last one goes. Activation goes through
+// _NET_ACTIVE_WINDOW; a desktop switch (_NET_CURRENT_DESKTOP) is an active-space change.
+//
+// X has no application hiding (isHidden is always false, hidden/unhidden are never sent) and no
+// screen-sleep notification (screensDidSleep/Wake are never sent). willSleep/didWake follow
+// logind's PrepareForSleep on the system bus when there is one, else they never come.
+// Main thread only.
+class X11Workspace final : public WorkspaceService
+{
+    Q_OBJECT
+public:
+    explicit X11Workspace(X11Connection &connection, QObject *parent = nullptr);
+
+    QList<RunningApp> runningApplications() const override { return m_apps; }
+    RunningApp frontmostApplication() const override;
+    bool activate(qint64 pid) override;
+
+private slots:
+    void prepareForSleep(bool sleeping);
+
+private:
+    struct ClientWindow
+    {
+        xcb_window_t window;
+        qint64 pid;
+        QString wmClass;
+        bool regular;
+    };
+    void scheduleClientListRead();
+    void readClientList();
+    void readActiveWindow();
+    QList<ClientWindow> readClients(const QList<xcb_window_t> &windows);
+
+    X11Connection &m_connection;
+    QList<RunningApp> m_apps;
+    // Listed windows of each application, oldest first.
+    QHash<qint64, QList<xcb_window_t>> m_windows;
+    qint64 m_activePid = 0;
+    bool m_readScheduled = false;
+};
+
+} // namespace qv

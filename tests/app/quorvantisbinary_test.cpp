@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+// Runs the built application itself, as a user would, with its own temporary XDG folders.
+namespace {
+
+QString binaryPath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../src/quorvantis"));
+}
+
+class QuorvantisBinary : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFile::exists(binaryPath())) << qPrintable(binaryPath());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"})
+            env.insert(QString::fromLatin1(name), home.filePath(QString::fromLatin1(name)));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        process.setProcessEnvironment(env);
+    }
+
+    QString settingsPath() const
+    {
+        return home.filePath(QStringLiteral("XDG_CONFIG_HOME/Quorvantis/defaults.json"));
+    }
+
+    QVariantMap storedSettings() const
+    {
+        QFile file(settingsPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(file.readAll()).object().toVariantMap();
+    }
+
+    // Starts the simulated desktop, waits until the settings are prepared, then quits with SIGTERM.
+    void runAndTerminate()
+    {
+        process.start(binaryPath(), {QStringLiteral("--platform=sim")});
+        ASSERT_TRUE(process.waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return storedSettings().contains(QStringLiteral("showMenuBarIcon")); }, 20000));
+        // The file is written before the event loop starts; give the launch sequence time to run.
+        QTest::qWait(300);
+        EXPECT_EQ(process.state(), QProcess::Running) << process.readAllStandardError().constData();
+        ::kill(pid_t(process.processId()), SIGTERM);
+        ASSERT_TRUE(process.waitForFinished(20000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+    }
+
+    QTemporaryDir home;
+    QProcess process;
+};
+
+} // namespace
+
+TEST_F(QuorvantisBinary, SimulatedDesktopRunsUntilTerminatedAndLeavesTheSettingsFile)
+{
+    runAndTerminate();
+    EXPECT_EQ(storedSettings().value(QStringLiteral("showMenuBarIcon")), QVariant(true));
+}
+
+TEST_F(QuorvantisBinary, GarbageSettingsFileIsSetAsideAndTheApplicationStarts)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(settingsPath()).absolutePath()));
+    QFile garbage(settingsPath());
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("this is not json {");
+    garbage.close();
+
+    runAndTerminate();
+    EXPECT_EQ(storedSettings().value(QStringLiteral("showMenuBarIcon")), QVariant(true));
+    const QStringList aside = QDir(QFileInfo(settingsPath()).absolutePath())
+                                  .entryList({QStringLiteral("defaults.json.corrupt-*")}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(QFileInfo(settingsPath()).absolutePath() + QLatin1Char('/') + aside.first());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("this is not json {"));
+}
+
+TEST_F(QuorvantisBinary, X11WithoutADisplaySaysSoAndFails)
+{
+    QProcessEnvironment env = process.processEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process.setProcessEnvironment(env);
+    process.start(binaryPath(), {QStringLiteral("--platform=x11")});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_NE(process.exitCode(), 0);
+    const QByteArray err = process.readAllStandardError();
+    EXPECT_EQ(err.count('\n'), 1) << err.constData();
+    EXPECT_TRUE(err.contains("no X display")) << err.constData();
+    EXPECT_FALSE(QFile::exists(settingsPath()));
+}

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <cstdlib>
+
+#include "platform/x11/x11screens.h"
+
+using namespace qv;
+
+namespace {
+
+// A client of our own on the test display, for things the code under test only observes.
+class XClient
+{
+public:
+    XClient()
+    {
+        m_c = xcb_connect(nullptr, nullptr);
+        m_screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+        xcb_ewmh_init_atoms_replies(&m_ewmh, xcb_ewmh_init_atoms(m_c, &m_ewmh), nullptr);
+    }
+    ~XClient()
+    {
+        xcb_ewmh_connection_wipe(&m_ewmh);
+        xcb_disconnect(m_c);
+    }
+
+    void warpPointer(int x, int y)
+    {
+        xcb_warp_pointer(m_c, XCB_WINDOW_NONE, m_screen->root, 0, 0, 0, 0, int16_t(x), int16_t(y));
+        xcb_flush(m_c);
+    }
+
+    // A dock-type window that reserves `height` pixels at the bottom of the screen, like a panel.
+    xcb_window_t mapBottomPanel(int height)
+    {
+        const int w = m_screen->width_in_pixels, h = m_screen->height_in_pixels;
+        const xcb_window_t window = xcb_generate_id(m_c);
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_screen->root, 0, int16_t(h - height),
+                          uint16_t(w), uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          m_screen->root_visual, 0, nullptr);
+        xcb_ewmh_set_wm_window_type(&m_ewmh, window, 1, &m_ewmh._NET_WM_WINDOW_TYPE_DOCK);
+        xcb_ewmh_wm_strut_partial_t strut{};
+        strut.bottom = uint32_t(height);
+        strut.bottom_start_x = 0;
+        strut.bottom_end_x = uint32_t(w - 1);
+        xcb_ewmh_set_wm_strut_partial(&m_ewmh, window, strut);
+        xcb_ewmh_set_wm_strut(&m_ewmh, window, 0, 0, 0, uint32_t(height));
+        xcb_map_window(m_c, window);
+        xcb_flush(m_c);
+        return window;
+    }
+
+    void destroy(xcb_window_t window)
+    {
+        xcb_destroy_window(m_c, window);
+        xcb_flush(m_c);
+    }
+
+private:
+    xcb_connection_t *m_c;
+    xcb_screen_t *m_screen;
+    xcb_ewmh_connection_t m_ewmh{};
+};
+
+} // namespace
+
+TEST(X11Screens, MainScreenAndPointerAreInBottomLeftCoordinates)
+{
+    X11Screens screens;
+    const QRect g = QGuiApplication::primaryScreen()->geometry();
+    const auto main = screens.mainScreen();
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->frame, QRectF(0, 0, g.width(), g.height()));
+    ASSERT_FALSE(screens.screens().isEmpty());
+    EXPECT_EQ(screens.screens().first(), *main);
+    EXPECT_EQ(screens.flipHeight(), g.height());
+
+    XClient client;
+    client.warpPointer(100, 200);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return screens.mouseLocation() == QPointF(100, g.height() - 200); }, 5000))
+        << screens.mouseLocation().x() << "," << screens.mouseLocation().y();
+}
+
+TEST(X11Screens, ReservedBottomPanelRaisesTheVisibleFrame)
+{
+    X11Screens screens;
+    QSignalSpy changed(&screens, &ScreenService::screensChanged);
+    const QRectF frame = screens.mainScreen()->frame;
+
+    XClient client;
+    const xcb_window_t panel = client.mapBottomPanel(70);
+    const QRectF raised(0, 70, frame.width(), frame.height() - 70);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screens.mainScreen()->visibleFrame == raised; }, 5000));
+    EXPECT_GE(changed.count(), 1);
+    EXPECT_EQ(screens.mainScreen()->frame, frame);
+
+    client.destroy(panel);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screens.mainScreen()->visibleFrame == frame; }, 5000));
+}

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11workspace.h"
+
+using namespace qv;
+
+namespace {
+
+// Real client programs that nobody here wrote, started and ended like a user would.
+class X11WorkspaceTest : public ::testing::Test
+{
+protected:
+    ~X11WorkspaceTest() override
+    {
+        for (auto &process : clients) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+
+    qint64 startXterm()
+    {
+        auto process = std::make_unique<QProcess>();
+        process->start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("40x8"),
+                                                 QStringLiteral("-e"), QStringLiteral("sleep 600")});
+        if (!process->waitForStarted(5000))
+            return 0;
+        const qint64 pid = process->processId();
+        clients.push_back(std::move(process));
+        return pid;
+    }
+
+    bool isListed(qint64 pid) const
+    {
+        for (const RunningApp &app : workspace.runningApplications()) {
+            if (app.pid == pid)
+                return true;
+        }
+        return false;
+    }
+
+    X11Connection connection;
+    X11Workspace workspace{connection};
+    std::vector<std::unique_ptr<QProcess>> clients;
+};
+
+} // namespace
+
+TEST_F(X11WorkspaceTest, ClientProgramAppearsWhenItMapsAndGoesWhenKilled)
+{
+    ASSERT_TRUE(connection.isValid());
+    QSignalSpy launched(&workspace, &WorkspaceService::applicationLaunched);
+    QSignalSpy terminated(&workspace, &WorkspaceService::applicationTerminated);
+
+    const qint64 pid = startXterm();
+    ASSERT_NE(pid, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isListed(pid); }, 10000));
+    EXPECT_EQ(launched.count(), 1);
+    EXPECT_EQ(launched.first().first().toLongLong(), pid);
+    for (const RunningApp &app : workspace.runningApplications()) {
+        if (app.pid == pid) {
+            EXPECT_EQ(app.bundleIdentifier, "XTerm");
+            EXPECT_EQ(app.name, "XTerm");
+            EXPECT_TRUE(app.isRegular);
+            EXPECT_FALSE(app.isHidden);
+        }
+    }
+
+    clients.back()->kill();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !isListed(pid); }, 10000));
+    ASSERT_EQ(terminated.count(), 1);
+    EXPECT_EQ(terminated.first().first().toLongLong(), pid);
+    EXPECT_EQ(launched.count(), 1);
+}
+
+TEST_F(X11WorkspaceTest, ActivatingAnApplicationMakesItFrontmost)
+{
+    const qint64 first = startXterm();
+    const qint64 second = startXterm();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isListed(first) && isListed(second); }, 10000));
+
+    // Where the window manager put the focus on its own is its business; start from a known state.
+    EXPECT_TRUE(workspace.activate(second));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return workspace.frontmostApplication().pid == second; }, 10000));
+
+    QSignalSpy activated(&workspace, &WorkspaceService::applicationActivated);
+    for (const qint64 pid : {first, second}) {
+        EXPECT_TRUE(workspace.activate(pid));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return workspace.frontmostApplication().pid == pid; }, 10000));
+        EXPECT_TRUE(workspace.frontmostApplication().isActive);
+        ASSERT_FALSE(activated.isEmpty());
+        EXPECT_EQ(activated.last().first().toLongLong(), pid);
+    }
+    EXPECT_EQ(activated.count(), 2);
+    int active = 0;
+    for (const RunningApp &app : workspace.runningApplications())
+        active += app.isActive;
+    EXPECT_EQ(active, 1);
+
+    EXPECT_FALSE(workspace.activate(999999));
+}
+
+TEST_F(X11WorkspaceTest, DesktopSwitchIsAnActiveSpaceChange)
+{
+    QSignalSpy changed(&workspace, &WorkspaceService::activeSpaceChanged);
+    xcb_ewmh_connection_t *ewmh = connection.ewmh();
+    for (const uint32_t desktop : {1u, 0u}) {
+        const int before = changed.count();
+        xcb_ewmh_request_change_current_desktop(ewmh, connection.screenNumber(), desktop, XCB_CURRENT_TIME);
+        xcb_flush(connection.xcb());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return changed.count() > before; }, 10000));
+    }
+}
