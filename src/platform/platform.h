@@ -5,6 +5,8 @@ namespace qv {
 class AccessibilityService;
 class ApplicationService;
 class DockPreferences;
+class FileDialogs;
+class FileRevealer;
 class LoginItemService;
 class PermissionProbe;
 class ScreenService;
@@ -21,6 +23,8 @@ struct Platform
     PermissionProbe *permissions = nullptr;
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
+    FileDialogs *fileDialogs = nullptr;
+    FileRevealer *fileRevealer = nullptr;
 };
 
 } // namespace qv

@@ -137,6 +137,8 @@ Platform SimDesktop::platform()
     p.permissions = &permissions;
     p.application = &application;
     p.loginItem = &loginItem;
+    p.fileDialogs = &fileDialogs;
+    p.fileRevealer = &fileRevealer;
     return p;
 }
 
