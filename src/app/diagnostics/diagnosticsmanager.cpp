@@ -15,6 +15,8 @@
 #include <QUuid>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <fcntl.h>
 #include <unistd.h>
@@ -38,16 +40,26 @@ const QString logQueueLabel = QStringLiteral("com.quorvantis.diagnostics.log");
 const QString exportQueueLabel = QStringLiteral("com.quorvantis.diagnostics.export");
 
 const QStringList exportedSettingsKeys = {
-    QStringLiteral("launchAtLogin"),        QStringLiteral("showMenuBarIcon"),
-    QStringLiteral("enableGlobalSwitcher"), QStringLiteral("ignoreSingleWindow"),
-    QStringLiteral("showOnlyCurrentSpace"), QStringLiteral("sortMinimizedLast"),
-    QStringLiteral("maskSensitiveClipboard"), QStringLiteral("animationSpeed"),
-    QStringLiteral("blurAmount"),           QStringLiteral("glowEffect"),
-    QStringLiteral("hoverDelay"),           QStringLiteral("enablePeeking"),
-    QStringLiteral("enableSnapHaptic"),     QStringLiteral("enableSnapSound"),
-    QStringLiteral("popupEdge"),            QStringLiteral("enableModuleHotkeys"),
-    QStringLiteral("diagnosticsEnabled"),   QStringLiteral("clipboardKeyCode"),
-    QStringLiteral("shelfKeyCode"),         QStringLiteral("customKeyCode"),
+    QStringLiteral("launchAtLogin"),
+    QStringLiteral("showMenuBarIcon"),
+    QStringLiteral("enableGlobalSwitcher"),
+    QStringLiteral("ignoreSingleWindow"),
+    QStringLiteral("showOnlyCurrentSpace"),
+    QStringLiteral("sortMinimizedLast"),
+    QStringLiteral("maskSensitiveClipboard"),
+    QStringLiteral("animationSpeed"),
+    QStringLiteral("blurAmount"),
+    QStringLiteral("glowEffect"),
+    QStringLiteral("hoverDelay"),
+    QStringLiteral("enablePeeking"),
+    QStringLiteral("enableSnapHaptic"),
+    QStringLiteral("enableSnapSound"),
+    QStringLiteral("popupEdge"),
+    QStringLiteral("enableModuleHotkeys"),
+    QStringLiteral("diagnosticsEnabled"),
+    QStringLiteral("clipboardKeyCode"),
+    QStringLiteral("shelfKeyCode"),
+    QStringLiteral("customKeyCode"),
     QStringLiteral("appLanguage"),
 };
 
@@ -56,9 +68,21 @@ qint64 toMillis(double seconds)
     return std::llround(seconds * 1000.0);
 }
 
+// "yyyy-MM-ddTHH:mm:ss.zzzZ" in UTC. Every recorded event pays for this on the caller's thread;
+// QDateTime's general formatter costs several times more.
 QString isoTimestampWithMillis(qint64 msecs)
 {
-    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toString(Qt::ISODateWithMs);
+    using namespace std::chrono;
+    const sys_time<milliseconds> time{milliseconds(msecs)};
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss<milliseconds> clock{time - day};
+    char buffer[32];
+    const int length = std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
+                                     int(date.year()), unsigned(date.month()), unsigned(date.day()),
+                                     int(clock.hours().count()), int(clock.minutes().count()),
+                                     int(clock.seconds().count()), int(clock.subseconds().count()));
+    return QString::fromLatin1(buffer, length);
 }
 
 QString localStamp(qint64 msecs)
@@ -113,7 +137,8 @@ QJsonObject DiagnosticsManager::DiagEvent::toJson() const
                        {QStringLiteral("detail"), detail}};
 }
 
-std::optional<DiagnosticsManager::DiagEvent> DiagnosticsManager::DiagEvent::fromJson(const QJsonObject &object)
+std::optional<DiagnosticsManager::DiagEvent>
+DiagnosticsManager::DiagEvent::fromJson(const QJsonObject &object)
 {
     const QJsonValue timestamp = object.value(QStringLiteral("timestamp"));
     const QJsonValue name = object.value(QStringLiteral("name"));
@@ -213,10 +238,12 @@ void DiagnosticsManager::Core::writeLine(const QByteArray &line)
 void DiagnosticsManager::Core::openNewLogFile()
 {
     const qint64 nowMs = toMillis(scheduler.wallNow());
-    const QString path = logDirectory + QStringLiteral("/quorvantis_") + localStamp(nowMs) + QStringLiteral(".log");
+    const QString path =
+        logDirectory + QStringLiteral("/quorvantis_") + localStamp(nowMs) + QStringLiteral(".log");
     // Append, never truncate: a second file opened within the same second has the same name, and
     // the first one's lines must survive it.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
     logFd = fd;
@@ -284,7 +311,8 @@ QString DiagnosticsManager::Core::readmeText() const
         QStringLiteral("Quorvantis Diagnostics Export"),
         QString(29, QLatin1Char('=')),
         QStringLiteral("Export Time: ") + exportTime,
-        QStringLiteral("App Version: ") + version + QStringLiteral(" (") + orUnknown(QString()) + QLatin1Char(')'),
+        QStringLiteral("App Version: ") + version + QStringLiteral(" (") + orUnknown(QString()) +
+            QLatin1Char(')'),
         QStringLiteral("macOS: ") + QSysInfo::prettyProductName(),
         QString(),
         QStringLiteral("Contents:"),
@@ -348,14 +376,15 @@ QString DiagnosticsManager::Core::buildExportArchive(const QString &destination)
     QFile eventsFile(folder + QStringLiteral("/recent_events.json"));
     const QByteArray eventsJson = QJsonDocument(sanitizedEvents.toArray()).toJson(QJsonDocument::Indented);
     if (!eventsFile.open(QIODevice::WriteOnly) || eventsFile.write(eventsJson) != eventsJson.size())
-        return fail(QStringLiteral("Could not write %1: %2").arg(eventsFile.fileName(), eventsFile.errorString()));
+        return fail(
+            QStringLiteral("Could not write %1: %2").arg(eventsFile.fileName(), eventsFile.errorString()));
     eventsFile.close();
 
     QFile settingsFile(folder + QStringLiteral("/settings.json"));
     const QByteArray settingsJson = QJsonDocument(settingsSnapshot()).toJson(QJsonDocument::Indented);
     if (!settingsFile.open(QIODevice::WriteOnly) || settingsFile.write(settingsJson) != settingsJson.size())
-        return fail(
-            QStringLiteral("Could not write %1: %2").arg(settingsFile.fileName(), settingsFile.errorString()));
+        return fail(QStringLiteral("Could not write %1: %2")
+                        .arg(settingsFile.fileName(), settingsFile.errorString()));
     settingsFile.close();
 
     QString problem = writeFileAtomically(folder + QStringLiteral("/README.txt"), readmeText().toUtf8());
@@ -372,9 +401,9 @@ QString DiagnosticsManager::Core::buildExportArchive(const QString &destination)
 
 DiagnosticsManager::DiagnosticsManager(QObject *parent) : QObject(parent) {}
 
-DiagnosticsManager::DiagnosticsManager(SettingsStore &settings, Scheduler &scheduler, WorkQueueFactory &queues,
-                                       FileDialogs &dialogs, FileRevealer &revealer, const QString &logDirectory,
-                                       QObject *parent)
+DiagnosticsManager::DiagnosticsManager(SettingsStore &settings, Scheduler &scheduler,
+                                       WorkQueueFactory &queues, FileDialogs &dialogs, FileRevealer &revealer,
+                                       const QString &logDirectory, QObject *parent)
     : QObject(parent), m_logQueue(queues.makeQueue(logQueueLabel, QueueKind::Serial)),
       m_exportQueue(queues.makeQueue(exportQueueLabel, QueueKind::Concurrent))
 {
@@ -489,8 +518,8 @@ void DiagnosticsManager::exportDiagnostics()
     if (!d)
         return;
     FileDialogs::SaveRequest request;
-    request.suggestedName = QStringLiteral("Quorvantis_Diagnostics_") + localStamp(toMillis(d->scheduler.wallNow())) +
-                            QStringLiteral(".zip");
+    request.suggestedName = QStringLiteral("Quorvantis_Diagnostics_") +
+                            localStamp(toMillis(d->scheduler.wallNow())) + QStringLiteral(".zip");
     request.suffix = QStringLiteral("zip");
     request.kindName = QStringLiteral("ZIP archive");
     d->dialogs.askSaveFile(request, [self = QPointer<DiagnosticsManager>(this)](const QString &path) {

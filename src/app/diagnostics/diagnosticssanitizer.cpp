@@ -25,7 +25,8 @@ QList<RedactionRule> compileRules()
         {R"((?i)(token|apikey|api_key|access_key|client_secret|refresh_token|authorization|password|secret|license_key)\s*[=:]\s*\S+)",
          R"(\1=[REDACTED_SECRET])"},
         {R"((?i)(cookie|session)\s*[=:]\s*\S+)", R"(\1=[REDACTED_SESSION])"},
-        {R"(-----BEGIN\s+[\w\s]*PRIVATE KEY-----[\s\S]*?-----END\s+[\w\s]*PRIVATE KEY-----)", "[REDACTED_PEM]"},
+        {R"(-----BEGIN\s+[\w\s]*PRIVATE KEY-----[\s\S]*?-----END\s+[\w\s]*PRIVATE KEY-----)",
+         "[REDACTED_PEM]"},
         {R"((?<![A-Za-z0-9])(sk-|rk-|pk_|ls_|tok_)[A-Za-z0-9_-]{8,})", "[REDACTED_KEY]"},
     };
     QList<RedactionRule> rules;
@@ -49,14 +50,35 @@ const QList<RedactionRule> &redactionRules()
 const QStringList &sensitiveKeyWords()
 {
     static const QStringList words = {
-        QStringLiteral("token"),         QStringLiteral("secret"),        QStringLiteral("password"),
-        QStringLiteral("passwd"),        QStringLiteral("auth"),          QStringLiteral("authorization"),
-        QStringLiteral("bearer"),        QStringLiteral("cookie"),        QStringLiteral("session"),
-        QStringLiteral("license"),       QStringLiteral("keychain"),      QStringLiteral("api_key"),
-        QStringLiteral("apikey"),        QStringLiteral("access_key"),    QStringLiteral("refresh_token"),
-        QStringLiteral("client_secret"), QStringLiteral("private_key"),   QStringLiteral("instance_id"),
+        QStringLiteral("token"),         QStringLiteral("secret"),      QStringLiteral("password"),
+        QStringLiteral("passwd"),        QStringLiteral("auth"),        QStringLiteral("authorization"),
+        QStringLiteral("bearer"),        QStringLiteral("cookie"),      QStringLiteral("session"),
+        QStringLiteral("license"),       QStringLiteral("keychain"),    QStringLiteral("api_key"),
+        QStringLiteral("apikey"),        QStringLiteral("access_key"),  QStringLiteral("refresh_token"),
+        QStringLiteral("client_secret"), QStringLiteral("private_key"), QStringLiteral("instance_id"),
     };
     return words;
+}
+
+// The regular-expression engine matches nothing at all in a text that is not valid UTF-16, so a
+// single lone surrogate would let every secret of that text through. Such halves become U+FFFD.
+QString withoutLoneSurrogates(const QString &text)
+{
+    QString out;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        bool lone = false;
+        if (c.isHighSurrogate())
+            lone = i + 1 >= size || !text.at(i + 1).isLowSurrogate();
+        else if (c.isLowSurrogate())
+            lone = i == 0 || !text.at(i - 1).isHighSurrogate();
+        if (lone && out.isNull())
+            out = text;
+        if (lone)
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out.isNull() ? text : out;
 }
 
 } // namespace
@@ -93,7 +115,7 @@ QJsonObject DiagnosticsSanitizer::sanitizeDictionary(const QJsonObject &object)
 
 QString DiagnosticsSanitizer::sanitizeText(const QString &text)
 {
-    QString out = text;
+    QString out = withoutLoneSurrogates(text);
     for (const RedactionRule &rule : redactionRules())
         out.replace(rule.pattern, rule.replacement);
     return out;

@@ -20,7 +20,7 @@ public:
     static QJsonValue sanitizeValue(const QJsonValue &value, const QString &key = QString());
     static QJsonObject sanitizeDictionary(const QJsonObject &object);
     // Applies every rule in order to the whole text; each rule sees the previous one's output, and
-    // a match may span lines.
+    // a match may span lines. Halves of surrogate pairs that stand alone come out as U+FFFD.
     static QString sanitizeText(const QString &text);
     // True when the lower-cased key contains one of the sensitive words ("token", "auth", "cookie", ...).
     static bool isSensitiveKey(const QString &key);

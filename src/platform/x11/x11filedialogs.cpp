@@ -16,10 +16,11 @@ void X11FileDialogs::askSaveFile(const SaveRequest &request, std::function<void(
         dialog->setDefaultSuffix(request.suffix);
     }
     dialog->selectFile(request.suggestedName);
-    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, answer = std::move(answer)](int result) {
-        const QStringList chosen = dialog->selectedFiles();
-        answer(result == QDialog::Accepted && !chosen.isEmpty() ? chosen.first() : QString());
-    });
+    QObject::connect(
+        dialog, &QFileDialog::finished, dialog, [dialog, answer = std::move(answer)](int result) {
+            const QStringList chosen = dialog->selectedFiles();
+            answer(result == QDialog::Accepted && !chosen.isEmpty() ? chosen.first() : QString());
+        });
     // show(), not exec(): the program keeps running while the user decides.
     dialog->show();
     dialog->raise();

@@ -39,11 +39,12 @@ void X11FileRevealer::revealFile(const QString &path)
     call << QStringList{QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString()} << QString();
     // Asynchronous: activating a file manager can take seconds and must not stall the main thread.
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, showItemsTimeoutMs));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [path](QDBusPendingCallWatcher *w) {
-        if (w->isError())
-            openContainingFolder(path);
-        w->deleteLater();
-    });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [path](QDBusPendingCallWatcher *w) {
+                         if (w->isError())
+                             openContainingFolder(path);
+                         w->deleteLater();
+                     });
 }
 
 } // namespace qv
