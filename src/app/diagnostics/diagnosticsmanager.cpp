@@ -305,7 +305,7 @@ QString DiagnosticsManager::Core::readmeText() const
     const auto orUnknown = [](const QString &text) { return text.isEmpty() ? QStringLiteral("?") : text; };
     const QString exportTime =
         QDateTime::fromSecsSinceEpoch(qint64(std::floor(scheduler.wallNow())), Qt::UTC).toString(Qt::ISODate);
-    // There is no separate build number on this platform; the version stands alone.
+    // Linux builds carry no separate build number; it is written as unknown.
     const QString version = orUnknown(QCoreApplication::applicationVersion());
     const QStringList lines = {
         QStringLiteral("Quorvantis Diagnostics Export"),

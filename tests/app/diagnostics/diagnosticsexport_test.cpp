@@ -180,7 +180,7 @@ TEST_F(DiagnosticsExport, DamagedLogsAndOddEventsAreStillSanitised)
     manager->log(QStringLiteral("odd"), detail);
     scheduler.runPending();
     writeFile(logDir() + QStringLiteral("/quorvantis_20200101_000000.log"),
-              QByteArray("\xff\xfe garbage password=hunter2 \xc3\n", 33));
+              QByteArray("\xff\xfe garbage password=hunter2 \xc3\n"));
 
     exportTo(archivePath());
 

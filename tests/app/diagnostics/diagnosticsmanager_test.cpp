@@ -241,3 +241,22 @@ TEST_F(DiagnosticsLog, LinesFromManyThreadsArriveWholeOnTheRealQueue)
     for (const QString &line : lines)
         ASSERT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
 }
+
+TEST(DiagnosticsLogFolder, IsQuorvantisInTheXdgStateFolder)
+{
+    const QByteArray saved = qgetenv("XDG_STATE_HOME");
+    const std::pair<QByteArray, QString> cases[] = {
+        {"/srv/state", QStringLiteral("/srv/state/Quorvantis")},
+        {"", QDir::homePath() + QStringLiteral("/.local/state/Quorvantis")},
+        {"relative/state",
+         QDir::homePath() + QStringLiteral("/.local/state/Quorvantis")}, // ignored, as XDG says
+    };
+    for (const auto &[value, expected] : cases) {
+        qputenv("XDG_STATE_HOME", value);
+        EXPECT_EQ(DiagnosticsManager::defaultLogDirectory(), expected) << value.constData();
+    }
+    if (saved.isNull())
+        qunsetenv("XDG_STATE_HOME");
+    else
+        qputenv("XDG_STATE_HOME", saved);
+}
