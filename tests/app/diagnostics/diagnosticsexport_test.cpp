@@ -160,16 +160,6 @@ TEST_F(DiagnosticsExport, TakesAtMostTheTenNewestLogsAndAnEmptyRingIsAnEmptyArra
     }
 }
 
-TEST_F(DiagnosticsExport, CancellingTheDialogDoesNothing)
-{
-    manager->exportDiagnostics(); // no scripted answer: cancelled
-    scheduler.runPending();
-    EXPECT_EQ(dialogs.saveRequests.size(), 1);
-    EXPECT_TRUE(revealer.revealed.isEmpty());
-    EXPECT_TRUE(errors().isEmpty());
-    EXPECT_EQ(scheduler.pendingCount(), 0);
-}
-
 // Fault: a log that was not valid UTF-8 was copied into the archive byte for byte, and events that
 // did not parse back (or held a lone surrogate, which the rules could not match in) were written as
 // they were: secrets in either left the machine unredacted.
