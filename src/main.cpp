@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "app/appdelegate.h"
+#include "app/diagnostics/diagnosticsmanager.h"
+#include "app/diagnostics/mainthreadwatchdog.h"
 #include "app/localization.h"
 #include "app/notificationhub.h"
 #include "app/quorvantisapp.h"
@@ -91,6 +93,7 @@ int main(int argc, char **argv)
     g_qtMessageHandler = qInstallMessageHandler(printMessage);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvantis"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVANTIS_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals();
 
@@ -114,10 +117,18 @@ int main(int argc, char **argv)
     }
     Localization::setLocaleService(platform.locale);
 
+    DiagnosticsManager diagnostics(settings, scheduler, queues, *platform.fileDialogs, *platform.fileRevealer);
+    DiagnosticsManager::setShared(&diagnostics);
+    MainThreadWatchdog watchdog(diagnostics, scheduler); // destroyed before the manager it reports to
+    MainThreadWatchdog::setShared(&watchdog);
+    diagnostics.setWatchdog(&watchdog);
+
     QuorvantisApp quorvantis(platform, scheduler, queues, settings);
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
     const int status = QApplication::exec();
 
+    MainThreadWatchdog::setShared(nullptr);
+    DiagnosticsManager::setShared(nullptr);
     NotificationHub::setShared(nullptr);
     SettingsStore::setShared(nullptr);
     return status;

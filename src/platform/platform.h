@@ -6,6 +6,8 @@ class AccessibilityService;
 class ApplicationService;
 class DockPreferences;
 class LocaleService;
+class FileDialogs;
+class FileRevealer;
 class LoginItemService;
 class PermissionProbe;
 class ScreenService;
@@ -23,6 +25,8 @@ struct Platform
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
     LocaleService *locale = nullptr;
+    FileDialogs *fileDialogs = nullptr;
+    FileRevealer *fileRevealer = nullptr;
 };
 
 } // namespace qv

@@ -138,6 +138,8 @@ Platform SimDesktop::platform()
     p.application = &application;
     p.loginItem = &loginItem;
     p.locale = &locale;
+    p.fileDialogs = &fileDialogs;
+    p.fileRevealer = &fileRevealer;
     return p;
 }
 

@@ -14,6 +14,8 @@
 #include "platform/screens.h"
 #include "platform/sim/simaccessibility.h"
 #include "platform/sim/simlocaleservice.h"
+#include "platform/sim/simfiledialogs.h"
+#include "platform/sim/simfilerevealer.h"
 #include "platform/workspace.h"
 
 namespace qv {
@@ -135,6 +137,8 @@ public:
     SimApplication application;
     SimLoginItem loginItem;
     SimLocaleService locale;
+    SimFileDialogs fileDialogs;
+    SimFileRevealer fileRevealer;
 
     // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
     void addDefaultScreen();

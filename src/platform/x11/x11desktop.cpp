@@ -6,6 +6,8 @@
 #include "platform/x11/x11application.h"
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11dockpreferences.h"
+#include "platform/x11/x11filedialogs.h"
+#include "platform/x11/x11filerevealer.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
 #include "platform/x11/x11permissions.h"
@@ -25,6 +27,8 @@ struct X11Desktop::Private
     X11Application application;
     X11LoginItem loginItem;
     X11LocaleService locale;
+    X11FileDialogs fileDialogs;
+    X11FileRevealer fileRevealer;
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -50,6 +54,8 @@ Platform X11Desktop::platform()
     p.application = &d->application;
     p.loginItem = &d->loginItem;
     p.locale = &d->locale;
+    p.fileDialogs = &d->fileDialogs;
+    p.fileRevealer = &d->fileRevealer;
     return p;
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace qv {
+
+// Shows a file to the user in the desktop's file manager, selected where the file manager can do
+// that, else by opening the folder that holds it. Main thread only. Fire and forget: a failure is
+// not reported (there is nothing useful the caller could do about it).
+class FileRevealer
+{
+public:
+    virtual ~FileRevealer() = default;
+    virtual void revealFile(const QString &path) = 0;
+};
+
+} // namespace qv
