@@ -3,11 +3,14 @@
 namespace qv {
 
 class AccessibilityService;
+class AppIconService;
 class ApplicationService;
 class DockPreferences;
 class LoginItemService;
 class PermissionProbe;
 class ScreenService;
+class WindowCaptureService;
+class WindowListService;
 class WorkspaceService;
 
 // The desktop as the services see it. A backend fills every member for the whole run; no member is
@@ -21,6 +24,9 @@ struct Platform
     PermissionProbe *permissions = nullptr;
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
+    WindowListService *windowList = nullptr;
+    WindowCaptureService *windowCapture = nullptr;
+    AppIconService *appIcons = nullptr;
 };
 
 } // namespace qv

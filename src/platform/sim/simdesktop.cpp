@@ -137,6 +137,9 @@ Platform SimDesktop::platform()
     p.permissions = &permissions;
     p.application = &application;
     p.loginItem = &loginItem;
+    p.windowList = &windowServer;
+    p.windowCapture = &windowServer;
+    p.appIcons = &appIcons;
     return p;
 }
 

@@ -13,6 +13,8 @@
 #include "platform/platform.h"
 #include "platform/screens.h"
 #include "platform/sim/simaccessibility.h"
+#include "platform/sim/simappicons.h"
+#include "platform/sim/simwindowserver.h"
 #include "platform/workspace.h"
 
 namespace qv {
@@ -133,6 +135,8 @@ public:
     SimPermissions permissions;
     SimApplication application;
     SimLoginItem loginItem;
+    SimWindowServer windowServer{accessibility, workspace};
+    SimAppIcons appIcons;
 
     // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
     void addDefaultScreen();
