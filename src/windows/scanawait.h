@@ -14,6 +14,9 @@ namespace qv {
 // Waiting helpers for the window engine's scripts: results that arrive through a callback (from
 // any thread), groups of child scripts, and cancellation that reaches from a script into the
 // scripts it started. Everything resumes on the main thread, on a later turn of the scheduler.
+//
+// Keep every awaitable that owns something (these, and group.wait()) in a named local and co_await
+// that: GCC 12 destroys temporaries of a co_await full-expression twice.
 
 // co_await Awaited<T>(start): `start` receives a deliver function and arranges for it to be called
 // once with the result, from any thread, now or later. The script resumes with that result on the

@@ -462,7 +462,8 @@ Script WindowEngine::fetchTask(QUuid requestID, QString targetApp, bool fetchAll
     }
     TaskGroup scan(m_scheduler);
     scan.add(performScan(requestID, targetApp, fetchAll, CancelToken(control)));
-    co_await scan.wait();
+    auto scanned = scan.wait();
+    co_await scanned;
 }
 
 // ---- Scans ----
@@ -491,20 +492,22 @@ Script WindowEngine::performScan(QUuid requestID, QString targetApp, bool fetchA
     DiagnosticsManager::shared()->log(DiagEvents::axScanBegin, fetchAllDetail(fetchAll));
 
     WindowListService *windowList = m_platform.windowList;
-    const std::optional<QList<WindowInfo>> content = co_await Awaited<std::optional<QList<WindowInfo>>>(
+    Awaited<std::optional<QList<WindowInfo>>> listed(
         [windowList](Awaited<std::optional<QList<WindowInfo>>>::Deliver deliver) {
             if (windowList)
                 windowList->requestWindows(std::move(deliver));
             else
                 deliver(std::nullopt);
         });
+    const std::optional<QList<WindowInfo>> content = co_await listed;
     if (content && !cancel.isCancelled() && isCurrent(requestID)) {
         TaskGroup body(m_scheduler);
         if (fetchAll)
             body.add(scanAllWindows(requestID, *content, cancel));
         else
             body.add(scanApplication(requestID, targetApp, *content, cancel));
-        co_await body.wait();
+        auto finished = body.wait();
+        co_await finished;
     }
 
     const double elapsedMs = (m_scheduler.now() - start) * 1000.0;
@@ -547,9 +550,10 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
     }
     QSet<quint32> verifiedMinimized;
     if (AccessibilityService *accessibility = m_platform.accessibility) {
-        verifiedMinimized = co_await onQueue(m_axScanQueue, [accessibility, probes, targetBundle] {
+        auto probe = onQueue(m_axScanQueue, [accessibility, probes, targetBundle] {
             return probeMinimizedWindows(*accessibility, probes, targetBundle);
         });
+        verifiedMinimized = co_await probe;
     }
     if (cancel.isCancelled() || !isCurrent(requestID))
         co_return;
@@ -626,7 +630,8 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
                               models->append(**result);
                       });
         }
-        co_await group.wait();
+        auto finished = group.wait();
+        co_await finished;
     }
     if (!isCurrent(requestID))
         co_return;
@@ -731,17 +736,18 @@ Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows)
         const QString title = trimmedText(window.title.value_or(QString()));
         const QString appName = trimmedText(window.ownerName);
         const QString bundleIdentifier = window.ownerBundleIdentifier;
-        const QImage disk = co_await Awaited<QImage>([this, bundleIdentifier, title, appName](auto deliver) {
+        Awaited<QImage> read([this, bundleIdentifier, title, appName](auto deliver) {
             loadDiskSnapshot(bundleIdentifier, title, appName, std::move(deliver));
         });
+        const QImage disk = co_await read;
         if (!disk.isNull()) {
             if (!stillWanted())
                 co_return;
             applySnapshot(window.windowId, disk);
             continue;
         }
-        const std::optional<QImage> captured = co_await Awaited<std::optional<QImage>>(
-            [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+        Awaited<std::optional<QImage>> capture([this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+        const std::optional<QImage> captured = co_await capture;
         if (captured && isUsableSnapshot(*captured)) {
             if (!stillWanted())
                 co_return;
@@ -776,7 +782,7 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
     if (allowExpensiveAX && accessibility) {
         // Accessibility answers may take long (an application that does not answer keeps the probe
         // until the system's timeout); they are read off the main thread.
-        probe = co_await onQueue(m_axScanQueue, [=] {
+        auto job = onQueue(m_axScanQueue, [=] {
             AXProbeResult answer;
             const AXElementPtr application = accessibility->applicationElement(pid);
             if (isBrowser && application) {
@@ -786,6 +792,7 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
             answer.axMinimized = axMinimizedState(*accessibility, pid, windowId, titleOrName, isOnScreen);
             return answer;
         });
+        probe = co_await job;
     }
     if (cancel.isCancelled() || !isCurrent(requestID) || probe.shouldDrop)
         co_return;
@@ -797,8 +804,8 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
 
     QImage image;
     if (allowSnapshotCapture && isCurrent(requestID) && !cancel.isCancelled()) {
-        const std::optional<QImage> captured = co_await Awaited<std::optional<QImage>>(
-            [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+        Awaited<std::optional<QImage>> capture([this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+        const std::optional<QImage> captured = co_await capture;
         if (captured && isUsableSnapshot(*captured)) {
             saveDiskSnapshot(*captured, bundleIdentifier, titleOrName, appName);
             image = *captured;
@@ -809,9 +816,10 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
         if (cached != m_snapshotCache.constEnd()) {
             image = *cached;
         } else {
-            const QImage disk = co_await Awaited<QImage>([this, bundleIdentifier, titleOrName, appName](auto deliver) {
+            Awaited<QImage> read([this, bundleIdentifier, titleOrName, appName](auto deliver) {
                 loadDiskSnapshot(bundleIdentifier, titleOrName, appName, std::move(deliver));
             });
+            const QImage disk = co_await read;
             image = disk.isNull() ? icon : disk;
         }
     }
