@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 
 #include "app/settingsstore.h"
 #include "platform/manualscheduler.h"
+#include "platform/qtscheduler.h"
 #include "platform/sim/simdesktop.h"
 #include "platform/workqueue.h"
 #include "windows/snapshotcache.h"
@@ -570,4 +573,38 @@ TEST_F(WindowEngineTest, HidingAnAlreadyListedIdentifierLeavesTheSettingAlone)
     engine->setIgnoredAppsData(" org.a");
     engine->hideFromPreview(AppWindowModel{1, "Alpha", "", {}, pid, {}, "org.a", 0, {}, false, 0});
     EXPECT_EQ(engine->ignoredAppsData(), " org.a,org.a");
+}
+
+// ---- Real threads ----
+
+TEST(WindowEngineThreads, ScansWithProbesAndDiskWorkOnRealThreads)
+{
+    QDir(snapshotDiskCacheDirectory()).removeRecursively();
+    SimDesktop desktop;
+    desktop.addDefaultScreen();
+    QtScheduler scheduler;
+    ThreadQueueFactory queues;
+    SettingsStore settings;
+    const qint64 pid = desktop.workspace.launch(RunningApp{0, "org.example.editor", "Editor", false, false, true});
+    QList<quint32> ids;
+    for (int i = 0; i < 30; ++i)
+        ids.append(desktop.windowServer.addWindow(pid, QRectF(10 * i, 10 * i, 800, 600),
+                                                  QStringLiteral("Doc %1").arg(i), picture(800, 600)));
+    desktop.windowServer.setMinimized(ids[5], true);
+    WindowEngine engine(desktop.platform(), scheduler, queues, settings);
+    engine.fetchWindows("Editor");
+    QElapsedTimer clock;
+    clock.start();
+    while (engine.windows().size() < 30 && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(engine.windows().size(), 30);
+    int minimized = 0;
+    for (const auto &w : engine.windows())
+        minimized += w.isMinimized ? 1 : 0;
+    EXPECT_EQ(minimized, 1);
+    // The disk writes land off the main thread.
+    const QDir cache(engine.snapshotDiskCacheDirectory());
+    while (cache.entryList(QDir::Files).size() < 30 && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(cache.entryList(QDir::Files).size(), 30);
 }
