@@ -522,6 +522,34 @@ TEST_F(WindowEngineTest, IconCacheTrimKeepsListedApplications)
     EXPECT_TRUE(engine->iconCache().contains("org.listed"));
 }
 
+TEST_F(WindowEngineTest, ApplicationListCacheDropsListsNotRequestedForThirtySeconds)
+{
+    for (int i = 0; i < 31; ++i) {
+        engine->fetchWindows(QStringLiteral("App %1").arg(i));
+        settle(0.06);
+    }
+    ASSERT_EQ(engine->appWindowCache().size(), 31);
+    scheduler.advance(31);
+    engine->fetchWindows("Fresh");
+    settle();
+    EXPECT_EQ(engine->appWindowCache().size(), 15);
+    EXPECT_TRUE(engine->appWindowCache().contains("Fresh"));
+}
+
+TEST_F(WindowEngineTest, StartUpPrunesTheDiskCache)
+{
+    const QDir cache(engine->snapshotDiskCacheDirectory());
+    QFile old(cache.filePath(sha256Hex("org.a|old") + ".png"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("x");
+    old.flush();
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTimeUtc().addDays(-2), QFileDevice::FileModificationTime));
+    old.close();
+    WindowEngine next(desktop.platform(), scheduler, queues, settings);
+    scheduler.runPending();
+    EXPECT_FALSE(old.exists());
+}
+
 TEST_F(WindowEngineTest, ApplyingASnapshotToAnUnlistedWindowChangesNothing)
 {
     const qint64 pid = launch("org.a", "Alpha");
