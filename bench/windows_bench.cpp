@@ -29,8 +29,9 @@ void BM_FetchAllWindows200(benchmark::State &state)
     icon.fill(Qt::darkCyan);
     QList<qint64> pids;
     for (int a = 0; a < 10; ++a) {
-        const qint64 pid = desktop.workspace.launch(
-            RunningApp{0, QStringLiteral("org.example.app%1").arg(a), QStringLiteral("App %1").arg(a), false, false, true});
+        const qint64 pid =
+            desktop.workspace.launch(RunningApp{0, QStringLiteral("org.example.app%1").arg(a),
+                                                QStringLiteral("App %1").arg(a), false, false, true});
         desktop.appIcons.setApplicationIcon(pid, icon);
         pids.append(pid);
     }

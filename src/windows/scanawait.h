@@ -21,8 +21,7 @@ namespace qv {
 // co_await Awaited<T>(start): `start` receives a deliver function and arranges for it to be called
 // once with the result, from any thread, now or later. The script resumes with that result on the
 // main thread. If the script is gone by then, the result is dropped.
-template <typename T>
-class Awaited
+template <typename T> class Awaited
 {
 public:
     using Deliver = std::function<void(T)>;

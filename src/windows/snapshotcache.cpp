@@ -138,7 +138,8 @@ void pruneSnapshotDiskCache(const QString &directory, const QDateTime &now)
         if (!entry.isFile())
             continue;
         const QDateTime modified = entry.lastModified();
-        const bool tooOld = !modified.isValid() || modified.msecsTo(now) / 1000.0 > SnapshotLimits::diskMaximumAge;
+        const bool tooOld =
+            !modified.isValid() || modified.msecsTo(now) / 1000.0 > SnapshotLimits::diskMaximumAge;
         if (tooOld) {
             QFile::remove(entry.filePath());
             continue;

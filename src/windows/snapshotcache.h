@@ -12,14 +12,14 @@ namespace qv {
 // The pieces of the window snapshot caches that need no engine: capture sizes, the blank test, and
 // the disk cache of PNG files (one per application and window title) in "QuorvantisSnapshotCache".
 namespace SnapshotLimits {
-inline constexpr int memorySoftLimit = 60;     // snapshots kept above this start a trim
-inline constexpr int memoryTrimTarget = 45;    // unlisted snapshots are dropped down to this
+inline constexpr int memorySoftLimit = 60;  // snapshots kept above this start a trim
+inline constexpr int memoryTrimTarget = 45; // unlisted snapshots are dropped down to this
 inline constexpr int iconSoftLimit = 40;
 inline constexpr int iconTrimTarget = 20;
 inline constexpr int appListSoftLimit = 30;
 inline constexpr int appListTrimTarget = 15;
-inline constexpr double appListMaximumAge = 30;   // seconds
-inline constexpr double diskMaximumAge = 86400;   // seconds
+inline constexpr double appListMaximumAge = 30;       // seconds
+inline constexpr double diskMaximumAge = 86400;       // seconds
 inline constexpr qint64 diskMaximumTotal = 209715200; // bytes (200 MiB)
 inline constexpr int warmUpCount = 16;
 } // namespace SnapshotLimits

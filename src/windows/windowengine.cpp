@@ -84,8 +84,8 @@ QHash<qint64, QList<RunningApp>> groupByPid(const QList<RunningApp> &apps)
 
 bool isOwnWindow(const WindowInfo &window)
 {
-    return window.ownerBundleIdentifier == WindowEngine::ownBundleIdentifier()
-        || (window.ownerPid != 0 && window.ownerPid == QCoreApplication::applicationPid());
+    return window.ownerBundleIdentifier == WindowEngine::ownBundleIdentifier() ||
+           (window.ownerPid != 0 && window.ownerPid == QCoreApplication::applicationPid());
 }
 
 QString fetchAllDetail(bool fetchAll)
@@ -394,8 +394,9 @@ void WindowEngine::fetchWindows(const QString &appName)
     // A throttled request leans on the scan already under way, which is only right when that scan
     // is for this same application (or none is under way and the cached list stands): another
     // application's scan would publish its windows under this name.
-    const bool scanServesThisApp = m_currentRequestKind == RequestKind::none
-        || (m_currentRequestKind == RequestKind::application && m_currentRequestApp == appName);
+    const bool scanServesThisApp =
+        m_currentRequestKind == RequestKind::none ||
+        (m_currentRequestKind == RequestKind::application && m_currentRequestApp == appName);
     if (last != m_lastFetchTimeByApp.constEnd() && now - *last < minimumRescanInterval && scanServesThisApp)
         return;
     m_lastFetchTimeByApp.insert(appName, now);
@@ -538,8 +539,8 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
     const ScriptControl control = co_await thisScript();
     const CancelToken cancel = parent.with(control);
 
-    const QList<RunningApp> apps = m_platform.workspace ? m_platform.workspace->runningApplications()
-                                                        : QList<RunningApp>();
+    const QList<RunningApp> apps =
+        m_platform.workspace ? m_platform.workspace->runningApplications() : QList<RunningApp>();
     const auto groups = groupByPid(apps);
     const QString targetBundle = resolveTargetBundle(targetApp, apps);
 
@@ -658,8 +659,8 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
 
     const double now = m_scheduler.wallNow();
     const AppUsageHistory history = m_appUsageHistory;
-    const auto groups = groupByPid(m_platform.workspace ? m_platform.workspace->runningApplications()
-                                                        : QList<RunningApp>());
+    const auto groups =
+        groupByPid(m_platform.workspace ? m_platform.workspace->runningApplications() : QList<RunningApp>());
     QList<AppWindowModel> models;
     models.reserve(std::min<qsizetype>(content.size(), allWindowsLimit));
     QList<WindowInfo> warmList;
@@ -675,14 +676,14 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
         const auto group = groups.constFind(window.ownerPid);
         if (group == groups.constEnd() || group->isEmpty() || !group->first().isRegular)
             continue;
-        if (window.layer != 0 || window.frame.width() < minimumWindowSide
-            || window.frame.height() < minimumWindowSide)
+        if (window.layer != 0 || window.frame.width() < minimumWindowSide ||
+            window.frame.height() < minimumWindowSide)
             continue;
         const QString title = trimmedText(window.title.value_or(QString()));
         const QString appName = trimmedText(window.ownerName);
         const QString bundleIdentifier = window.ownerBundleIdentifier;
-        if (shouldExcludeWindow(title, appName, bundleIdentifier, window.frame, m_platform.screens)
-            || isIgnoredBundle(bundleIdentifier) || isIgnoredAppName(appName))
+        if (shouldExcludeWindow(title, appName, bundleIdentifier, window.frame, m_platform.screens) ||
+            isIgnoredBundle(bundleIdentifier) || isIgnoredAppName(appName))
             continue;
         const QImage icon = appIcon(group->first(), bundleIdentifier);
         const auto cached = m_snapshotCache.constFind(window.windowId);
@@ -746,7 +747,8 @@ Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows)
             applySnapshot(window.windowId, disk);
             continue;
         }
-        Awaited<std::optional<QImage>> capture([this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+        Awaited<std::optional<QImage>> capture(
+            [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
         const std::optional<QImage> captured = co_await capture;
         if (captured && isUsableSnapshot(*captured)) {
             if (!stillWanted())
@@ -786,8 +788,8 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
             AXProbeResult answer;
             const AXElementPtr application = accessibility->applicationElement(pid);
             if (isBrowser && application) {
-                answer.shouldDrop = !axConfirmsWindow(*application, windowId, titleOrName, frame)
-                    && trimmedTitle.isEmpty() && layer != 0;
+                answer.shouldDrop = !axConfirmsWindow(*application, windowId, titleOrName, frame) &&
+                                    trimmedTitle.isEmpty() && layer != 0;
             }
             answer.axMinimized = axMinimizedState(*accessibility, pid, windowId, titleOrName, isOnScreen);
             return answer;
@@ -798,13 +800,14 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
         co_return;
 
     // A small window parked off screen without being listed as on screen is a minimised one.
-    const bool offscreenSmall = !isOnScreen && !isWindowOffscreen(frame, m_platform.screens)
-        && (frame.width() <= 260 || frame.height() <= 220);
+    const bool offscreenSmall = !isOnScreen && !isWindowOffscreen(frame, m_platform.screens) &&
+                                (frame.width() <= 260 || frame.height() <= 220);
     const bool isMinimized = probe.axMinimized.value_or(isVerifiedMinimized) || offscreenSmall;
 
     QImage image;
     if (allowSnapshotCapture && isCurrent(requestID) && !cancel.isCancelled()) {
-        Awaited<std::optional<QImage>> capture([this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+        Awaited<std::optional<QImage>> capture(
+            [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
         const std::optional<QImage> captured = co_await capture;
         if (captured && isUsableSnapshot(*captured)) {
             saveDiskSnapshot(*captured, bundleIdentifier, titleOrName, appName);
@@ -1001,7 +1004,8 @@ std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const std::o
         return image;
     }
     // A capture that failed or came back empty: ask for the window's contents the older way.
-    const QImage fallback = m_platform.windowCapture ? m_platform.windowCapture->fallbackImage(windowId) : QImage();
+    const QImage fallback =
+        m_platform.windowCapture ? m_platform.windowCapture->fallbackImage(windowId) : QImage();
     if (fallback.width() > 10 && fallback.height() > 10 && !isSnapshotBlank(fallback)) {
         storeSnapshot(fallback, windowId);
         return fallback;
@@ -1009,11 +1013,11 @@ std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const std::o
     return std::nullopt;
 }
 
-void WindowEngine::loadDiskSnapshot(const QString &bundleIdentifier, const QString &title, const QString &appName,
-                                    std::function<void(QImage)> done)
+void WindowEngine::loadDiskSnapshot(const QString &bundleIdentifier, const QString &title,
+                                    const QString &appName, std::function<void(QImage)> done)
 {
-    const QString path =
-        QDir(m_snapshotDiskCacheDirectory).filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
+    const QString path = QDir(m_snapshotDiskCacheDirectory)
+                             .filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
     QPointer<WindowEngine> self(this);
     Scheduler *scheduler = &m_scheduler;
     m_diskQueue->async([path, self, scheduler, done = std::move(done)] {
@@ -1025,13 +1029,13 @@ void WindowEngine::loadDiskSnapshot(const QString &bundleIdentifier, const QStri
     });
 }
 
-void WindowEngine::saveDiskSnapshot(const QImage &image, const QString &bundleIdentifier, const QString &title,
-                                    const QString &appName)
+void WindowEngine::saveDiskSnapshot(const QImage &image, const QString &bundleIdentifier,
+                                    const QString &title, const QString &appName)
 {
     if (!isUsableSnapshot(image))
         return;
-    const QString path =
-        QDir(m_snapshotDiskCacheDirectory).filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
+    const QString path = QDir(m_snapshotDiskCacheDirectory)
+                             .filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
     m_diskQueue->async([path, image] { writeSnapshotFile(path, image); });
 }
 

@@ -50,25 +50,30 @@ class WindowEngine : public QObject
     Q_PROPERTY(QString currentAppName READ currentAppName NOTIFY currentAppNameChanged)
     Q_PROPERTY(std::optional<qv::AppWindowModel> peekingWindow READ peekingWindow NOTIFY peekingWindowChanged)
     Q_PROPERTY(bool isDragging READ isDragging NOTIFY isDraggingChanged)
-    Q_PROPERTY(std::optional<qv::SnapPosition> dragTargetZone READ dragTargetZone NOTIFY dragTargetZoneChanged)
+    Q_PROPERTY(
+        std::optional<qv::SnapPosition> dragTargetZone READ dragTargetZone NOTIFY dragTargetZoneChanged)
     // True from the start of any menu tracking in the application until shortly after it ends;
     // the preview bubble stays open meanwhile.
     Q_PROPERTY(bool isContextMenuOpen READ isContextMenuOpen WRITE setContextMenuOpen NOTIFY
                    isContextMenuOpenChanged)
     // The module the Super Panel shows; written by the overlay controller.
-    Q_PROPERTY(qv::OverlayRoute currentOverlayRoute READ currentOverlayRoute WRITE setCurrentOverlayRoute NOTIFY
-                   currentOverlayRouteChanged)
+    Q_PROPERTY(qv::OverlayRoute currentOverlayRoute READ currentOverlayRoute WRITE setCurrentOverlayRoute
+                   NOTIFY currentOverlayRouteChanged)
 
     // Settings, read from the store at each use; a change made anywhere is announced.
-    Q_PROPERTY(QString ignoredAppsData READ ignoredAppsData WRITE setIgnoredAppsData NOTIFY ignoredAppsDataChanged)
+    Q_PROPERTY(
+        QString ignoredAppsData READ ignoredAppsData WRITE setIgnoredAppsData NOTIFY ignoredAppsDataChanged)
     Q_PROPERTY(bool ignoreSingleWindow READ ignoreSingleWindow WRITE setIgnoreSingleWindow NOTIFY
                    ignoreSingleWindowChanged)
-    Q_PROPERTY(bool sortMinimizedLast READ sortMinimizedLast WRITE setSortMinimizedLast NOTIFY sortMinimizedLastChanged)
+    Q_PROPERTY(bool sortMinimizedLast READ sortMinimizedLast WRITE setSortMinimizedLast NOTIFY
+                   sortMinimizedLastChanged)
     Q_PROPERTY(bool showOnlyCurrentSpace READ showOnlyCurrentSpace WRITE setShowOnlyCurrentSpace NOTIFY
                    showOnlyCurrentSpaceChanged)
     Q_PROPERTY(bool enablePeeking READ enablePeeking WRITE setEnablePeeking NOTIFY enablePeekingChanged)
-    Q_PROPERTY(bool enableSnapHaptic READ enableSnapHaptic WRITE setEnableSnapHaptic NOTIFY enableSnapHapticChanged)
-    Q_PROPERTY(bool enableSnapSound READ enableSnapSound WRITE setEnableSnapSound NOTIFY enableSnapSoundChanged)
+    Q_PROPERTY(
+        bool enableSnapHaptic READ enableSnapHaptic WRITE setEnableSnapHaptic NOTIFY enableSnapHapticChanged)
+    Q_PROPERTY(
+        bool enableSnapSound READ enableSnapSound WRITE setEnableSnapSound NOTIFY enableSnapSoundChanged)
     Q_PROPERTY(QString popupEdgeRaw READ popupEdgeRaw WRITE setPopupEdgeRaw NOTIFY popupEdgeRawChanged)
 
 public:
@@ -91,8 +96,8 @@ public:
     // This program's own application identifier; its windows are never listed.
     static QString ownBundleIdentifier();
 
-    WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues, SettingsStore &settings,
-                 QObject *parent = nullptr);
+    WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
+                 SettingsStore &settings, QObject *parent = nullptr);
     ~WindowEngine() override;
 
     QList<AppWindowModel> windows() const { return m_windows; }
@@ -232,8 +237,8 @@ private:
     void warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows);
     Script warmTask(QUuid requestID, QList<WindowInfo> windows);
     Script processWindow(WindowInfo window, int sortIndex, QImage icon, bool isVerifiedMinimized,
-                         bool allowExpensiveAX, bool allowSnapshotCapture, QUuid requestID, CancelToken parent,
-                         std::shared_ptr<std::optional<AppWindowModel>> result);
+                         bool allowExpensiveAX, bool allowSnapshotCapture, QUuid requestID,
+                         CancelToken parent, std::shared_ptr<std::optional<AppWindowModel>> result);
 
     Platform m_platform;
     Scheduler &m_scheduler;

@@ -12,13 +12,20 @@ namespace {
 const QStringList &systemBundlePrefixes()
 {
     static const QStringList prefixes = {
-        QStringLiteral("com.apple.dock"),        QStringLiteral("com.apple.controlcenter"),
-        QStringLiteral("com.apple.windowserver"), QStringLiteral("com.apple.systemuiserver"),
-        QStringLiteral("com.apple.notificationcenterui"), QStringLiteral("com.apple.loginwindow"),
-        QStringLiteral("com.apple.screencapture"), QStringLiteral("com.apple.spaces"),
-        QStringLiteral("com.apple.controlstrip"), QStringLiteral("com.apple.spotlight"),
-        QStringLiteral("com.apple.windowmanager"), QStringLiteral("com.apple.textinput"),
-        QStringLiteral("com.apple.quicklookui"),  QStringLiteral("com.apple.wallpaper"),
+        QStringLiteral("com.apple.dock"),
+        QStringLiteral("com.apple.controlcenter"),
+        QStringLiteral("com.apple.windowserver"),
+        QStringLiteral("com.apple.systemuiserver"),
+        QStringLiteral("com.apple.notificationcenterui"),
+        QStringLiteral("com.apple.loginwindow"),
+        QStringLiteral("com.apple.screencapture"),
+        QStringLiteral("com.apple.spaces"),
+        QStringLiteral("com.apple.controlstrip"),
+        QStringLiteral("com.apple.spotlight"),
+        QStringLiteral("com.apple.windowmanager"),
+        QStringLiteral("com.apple.textinput"),
+        QStringLiteral("com.apple.quicklookui"),
+        QStringLiteral("com.apple.wallpaper"),
         QStringLiteral("com.apple.osanalytics"),
     };
     return prefixes;
@@ -38,9 +45,10 @@ const QStringList &ignoredTitleWords()
 const QStringList &untitledWindowAppWords()
 {
     static const QStringList words = {
-        QStringLiteral("finder"),   QStringLiteral("systempreferences"), QStringLiteral("systemsettings"),
-        QStringLiteral("facetime"), QStringLiteral("reminders"),         QStringLiteral("notes"),
-        QStringLiteral("messages"), QStringLiteral("mail"),
+        QStringLiteral("finder"),         QStringLiteral("systempreferences"),
+        QStringLiteral("systemsettings"), QStringLiteral("facetime"),
+        QStringLiteral("reminders"),      QStringLiteral("notes"),
+        QStringLiteral("messages"),       QStringLiteral("mail"),
     };
     return words;
 }
@@ -65,8 +73,8 @@ bool namesMatch(const QString &a, const QString &b)
 {
     if (a.isEmpty() || b.isEmpty())
         return false;
-    return a.compare(b, Qt::CaseInsensitive) == 0 || a.contains(b, Qt::CaseInsensitive)
-        || b.contains(a, Qt::CaseInsensitive);
+    return a.compare(b, Qt::CaseInsensitive) == 0 || a.contains(b, Qt::CaseInsensitive) ||
+           b.contains(a, Qt::CaseInsensitive);
 }
 
 bool titlesMatch(const QString &a, const QString &b)
@@ -99,8 +107,8 @@ bool shouldExcludeWindow(const QString &title, const QString &appName, const QSt
             return true;
         if (appName == QLatin1String("Xcode") && t.contains(QLatin1String("app shortcuts preview")))
             return true;
-        if ((appName == QLatin1String("WeChat") || appName == QStringLiteral("微信")) && frame.width() < 300
-            && frame.height() < 300)
+        if ((appName == QLatin1String("WeChat") || appName == QStringLiteral("微信")) &&
+            frame.width() < 300 && frame.height() < 300)
             return true;
         return false;
     }

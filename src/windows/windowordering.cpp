@@ -43,7 +43,8 @@ qsizetype minimumRunLength(qsizetype count)
 
 // Stable: an element only moves left past elements it strictly precedes. Terminates for any
 // comparison, transitive or not.
-void insertionSort(std::vector<AppWindowModel> &items, qsizetype begin, qsizetype end, const WindowOrder &less)
+void insertionSort(std::vector<AppWindowModel> &items, qsizetype begin, qsizetype end,
+                   const WindowOrder &less)
 {
     for (qsizetype i = begin + 1; i < end; ++i) {
         for (qsizetype j = i; j > begin && less(items[j], items[j - 1]); --j)
@@ -76,7 +77,8 @@ void stableSort(QList<AppWindowModel> &windows, const WindowOrder &less)
     const qsizetype count = windows.size();
     if (count < 2)
         return;
-    std::vector<AppWindowModel> items(std::make_move_iterator(windows.begin()), std::make_move_iterator(windows.end()));
+    std::vector<AppWindowModel> items(std::make_move_iterator(windows.begin()),
+                                      std::make_move_iterator(windows.end()));
     const qsizetype run = count < 64 ? count : minimumRunLength(count);
     for (qsizetype begin = 0; begin < count; begin += run)
         insertionSort(items, begin, std::min(begin + run, count), less);
@@ -86,7 +88,8 @@ void stableSort(QList<AppWindowModel> &windows, const WindowOrder &less)
         for (qsizetype begin = 0; begin + width < count; begin += 2 * width)
             mergeRuns(items, scratch, begin, begin + width, std::min(begin + 2 * width, count), less);
     }
-    windows = QList<AppWindowModel>(std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    windows =
+        QList<AppWindowModel>(std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
 }
 
 QString trimSpacesAndTabs(const QString &text)

@@ -22,7 +22,8 @@ TEST(SnapshotCapture, SizeFollowsTheWindowWithinBounds)
         {{0.5, 200}, {320, 900}}, // width 1 or less: the aspect is the height, clamped to 5
     };
     for (const auto &row : rows)
-        EXPECT_EQ(snapshotCaptureSize(row.frame), row.expected) << row.frame.width() << "x" << row.frame.height();
+        EXPECT_EQ(snapshotCaptureSize(row.frame), row.expected)
+            << row.frame.width() << "x" << row.frame.height();
 }
 
 TEST(SnapshotCapture, BlankBelowFivePercentVisiblePixels)

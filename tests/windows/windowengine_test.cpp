@@ -44,7 +44,8 @@ protected:
     }
     quint32 addWindow(qint64 pid, const QString &title, QRectF frame = QRectF(100, 100, 800, 600))
     {
-        return desktop.windowServer.addWindow(pid, frame, title, picture(int(frame.width()), int(frame.height())));
+        return desktop.windowServer.addWindow(pid, frame, title,
+                                              picture(int(frame.width()), int(frame.height())));
     }
     QStringList titles() const
     {
@@ -60,7 +61,8 @@ protected:
         const qint64 pid = launch("org.example.editor", "Editor");
         QList<quint32> ids;
         for (int i = 0; i < 60; ++i)
-            ids.append(desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600), QStringLiteral("W%1").arg(i), QImage()));
+            ids.append(desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600),
+                                                      QStringLiteral("W%1").arg(i), QImage()));
         engine->fetchWindows("Editor");
         settle();
         EXPECT_EQ(engine->windows().size(), 60);
@@ -101,7 +103,8 @@ TEST_F(WindowEngineTest, ActivationsAreRecordedAndStoredWholeExceptOurOwn)
 
 TEST_F(WindowEngineTest, StoredHistoryWithANonNumberIsIgnoredAndReplacedAtTheNextRecord)
 {
-    settings.setValue("AppUsageHistory", QVariantMap{{"org.a", 12.0}, {"org.b", QStringLiteral("yesterday")}});
+    settings.setValue("AppUsageHistory",
+                      QVariantMap{{"org.a", 12.0}, {"org.b", QStringLiteral("yesterday")}});
     WindowEngine fresh(desktop.platform(), scheduler, queues, settings);
     EXPECT_TRUE(fresh.appUsageHistory().isEmpty());
     fresh.recordAppUsage("org.c");
@@ -449,7 +452,8 @@ TEST_F(WindowEngineTest, WarmUpStopsWhenTheRouteChanges)
 TEST_F(WindowEngineTest, BlankCaptureFallsBackAndSnapshotsReachTheDiskCache)
 {
     const qint64 pid = launch("org.example.editor", "Editor");
-    const quint32 blank = desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600), QString("Blank"), QImage());
+    const quint32 blank =
+        desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600), QString("Blank"), QImage());
     desktop.windowServer.setFallbackImage(blank, picture(400, 300, Qt::red));
     const quint32 painted = addWindow(pid, "Painted");
     engine->fetchWindows("Editor");
@@ -460,8 +464,8 @@ TEST_F(WindowEngineTest, BlankCaptureFallsBackAndSnapshotsReachTheDiskCache)
     EXPECT_EQ(desktop.windowServer.fallbackRequests(), QList<quint32>({blank}));
     EXPECT_TRUE(engine->snapshotCache().contains(painted));
 
-    const QString file = QDir(engine->snapshotDiskCacheDirectory())
-                             .filePath(sha256Hex("org.example.editor|painted") + ".png");
+    const QString file =
+        QDir(engine->snapshotDiskCacheDirectory()).filePath(sha256Hex("org.example.editor|painted") + ".png");
     ASSERT_TRUE(QFile::exists(file));
     EXPECT_EQ(QImageReader(file).format(), "png");
 
@@ -510,12 +514,14 @@ TEST_F(WindowEngineTest, IconCacheTrimKeepsListedApplications)
     engine->fetchAllWindows();
     scheduler.runPending();
     for (int i = 0; i < 45; ++i) {
-        const qint64 pid = launch(i < 5 ? QString() : QStringLiteral("org.x%1").arg(i), QStringLiteral("X%1").arg(i));
+        const qint64 pid =
+            launch(i < 5 ? QString() : QStringLiteral("org.x%1").arg(i), QStringLiteral("X%1").arg(i));
         desktop.appIcons.setApplicationIcon(pid, picture(16, 16));
         RunningApp app{pid, {}, {}, false, false, true};
         engine->appIcon(app, i < 5 ? QString() : QStringLiteral("org.x%1").arg(i));
     }
-    EXPECT_TRUE(engine->iconCache().contains(QStringLiteral("pid:%1").arg(desktop.workspace.runningApplications()[1].pid)));
+    EXPECT_TRUE(engine->iconCache().contains(
+        QStringLiteral("pid:%1").arg(desktop.workspace.runningApplications()[1].pid)));
     ASSERT_EQ(engine->iconCache().size(), 46);
     engine->pruneMemoryCaches();
     EXPECT_EQ(engine->iconCache().size(), 20);
@@ -543,7 +549,8 @@ TEST_F(WindowEngineTest, StartUpPrunesTheDiskCache)
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("x");
     old.flush();
-    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTimeUtc().addDays(-2), QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        old.setFileTime(QDateTime::currentDateTimeUtc().addDays(-2), QFileDevice::FileModificationTime));
     old.close();
     WindowEngine next(desktop.platform(), scheduler, queues, settings);
     scheduler.runPending();
@@ -613,7 +620,8 @@ TEST(WindowEngineThreads, ScansWithProbesAndDiskWorkOnRealThreads)
     QtScheduler scheduler;
     ThreadQueueFactory queues;
     SettingsStore settings;
-    const qint64 pid = desktop.workspace.launch(RunningApp{0, "org.example.editor", "Editor", false, false, true});
+    const qint64 pid =
+        desktop.workspace.launch(RunningApp{0, "org.example.editor", "Editor", false, false, true});
     QList<quint32> ids;
     for (int i = 0; i < 30; ++i)
         ids.append(desktop.windowServer.addWindow(pid, QRectF(10 * i, 10 * i, 800, 600),

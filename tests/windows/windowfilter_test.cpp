@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExcludeCase{"Docs", "Finder", "com.apple.finder", {1419, 880}, false},
         ExcludeCase{"", "Finder", "com.apple.finder", {300, 200}, true},
         ExcludeCase{"", "Finder", "com.apple.finder", {600, 400}, false},
-        ExcludeCase{"Report", "Editor", "org.example.editor", {2000, 400}, true}, // 5:1
+        ExcludeCase{"Report", "Editor", "org.example.editor", {2000, 400}, true},  // 5:1
         ExcludeCase{"Report", "Editor", "org.example.editor", {1600, 400}, false}, // 4:1 exactly
         ExcludeCase{"Anything", "CC", "com.apple.controlcenter.extra", {800, 600}, true},
         ExcludeCase{"My Tooltip", "Editor", "org.example.editor", {250, 180}, true},

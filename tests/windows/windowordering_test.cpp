@@ -29,8 +29,8 @@ QList<qint64> ids(const QList<AppWindowModel> &windows)
 struct OrderCase
 {
     const char *name;
-    double usageA;        // usage time of "a" (window 1, sort index 0)
-    double usageB;        // usage time of "b" (window 2, sort index 1)
+    double usageA; // usage time of "a" (window 1, sort index 0)
+    double usageB; // usage time of "b" (window 2, sort index 1)
     bool minimizedA;
     bool minimizedLast;
     QList<qint64> expected;

@@ -16,7 +16,10 @@ public:
     QImage iconForBundle(const QString &bundleIdentifier) override;
 
     void setApplicationIcon(qint64 pid, const QImage &icon) { m_byPid.insert(pid, icon); }
-    void setBundleIcon(const QString &bundleIdentifier, const QImage &icon) { m_byBundle.insert(bundleIdentifier, icon); }
+    void setBundleIcon(const QString &bundleIdentifier, const QImage &icon)
+    {
+        m_byBundle.insert(bundleIdentifier, icon);
+    }
     // "pid:N" or "bundle:ID" for each lookup, in order.
     QStringList lookups;
 

@@ -27,7 +27,8 @@ void SimWindowServer::requestWindows(WindowListService::Completion done)
     done(answer);
 }
 
-void SimWindowServer::captureWindow(quint32 windowId, const QSize &pixelSize, WindowCaptureService::Completion done)
+void SimWindowServer::captureWindow(quint32 windowId, const QSize &pixelSize,
+                                    WindowCaptureService::Completion done)
 {
     m_captured.append(windowId);
     m_captureSizes.append(pixelSize);

@@ -28,7 +28,8 @@ public:
     ~SimWindowServer() override;
 
     void requestWindows(WindowListService::Completion done) override;
-    void captureWindow(quint32 windowId, const QSize &pixelSize, WindowCaptureService::Completion done) override;
+    void captureWindow(quint32 windowId, const QSize &pixelSize,
+                       WindowCaptureService::Completion done) override;
     QImage fallbackImage(quint32 windowId) override;
 
     // Drivers.
