@@ -65,7 +65,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_dockMonitor = std::make_unique<DockMonitor>(m_platform, m_scheduler, m_queues, m_settings);
 
     step(QStringLiteral("createWindowEngine"));
-    m_windowEngine = new WindowEngine(this);
+    m_windowEngine = new WindowEngine(m_platform, m_scheduler, m_queues, m_settings, this);
 
     step(QStringLiteral("setupOverlay"));
     m_overlayController->setupOverlayWindow();

@@ -3,6 +3,7 @@
 namespace qv {
 
 class AccessibilityService;
+class AppIconService;
 class ApplicationService;
 class DockPreferences;
 class LocaleService;
@@ -11,6 +12,8 @@ class FileRevealer;
 class LoginItemService;
 class PermissionProbe;
 class ScreenService;
+class WindowCaptureService;
+class WindowListService;
 class WorkspaceService;
 
 // The desktop as the services see it. A backend fills every member for the whole run; no member is
@@ -27,6 +30,9 @@ struct Platform
     LocaleService *locale = nullptr;
     FileDialogs *fileDialogs = nullptr;
     FileRevealer *fileRevealer = nullptr;
+    WindowListService *windowList = nullptr;
+    WindowCaptureService *windowCapture = nullptr;
+    AppIconService *appIcons = nullptr;
 };
 
 } // namespace qv

@@ -1,8 +1,174 @@
 #include "windows/windowengine.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QPointer>
+
+#include <algorithm>
+
+#include "app/diagnostics/diagnosticsmanager.h"
+#include "app/settingsstore.h"
+#include "platform/accessibility.h"
+#include "platform/appicons.h"
+#include "platform/permissions.h"
+#include "platform/scheduler.h"
+#include "platform/screens.h"
+#include "platform/windowcapture.h"
+#include "platform/workqueue.h"
+#include "platform/workspace.h"
+#include "windows/axwindowlookup.h"
+#include "windows/scanawait.h"
+#include "windows/snapshotcache.h"
+#include "windows/windowfilter.h"
+
 namespace qv {
 
-WindowEngine::WindowEngine(QObject *parent) : QObject(parent) {}
+namespace {
+
+// The main thread is given back every this many windows while a list is filtered.
+constexpr int applicationScanYieldEvery = 12;
+constexpr int allWindowsScanYieldEvery = 20;
+// Windows smaller than this on either side are not document windows (unless known minimised).
+constexpr double minimumWindowSide = 80;
+
+// Dock names (lower case) whose application is known by identifier; the Dock shows localised names
+// that match no running application's name.
+const QHash<QString, QString> &dockNameAliases()
+{
+    static const QHash<QString, QString> aliases = {
+        {QStringLiteral("访达"), QStringLiteral("com.apple.finder")},
+        {QStringLiteral("finder"), QStringLiteral("com.apple.finder")},
+        {QStringLiteral("系统设置"), QStringLiteral("com.apple.systempreferences")},
+        {QStringLiteral("system settings"), QStringLiteral("com.apple.systempreferences")},
+        {QStringLiteral("系统偏好设置"), QStringLiteral("com.apple.systempreferences")},
+        {QStringLiteral("电话"), QStringLiteral("com.apple.facetime")},
+        {QStringLiteral("facetime通话"), QStringLiteral("com.apple.facetime")},
+        {QStringLiteral("facetime"), QStringLiteral("com.apple.facetime")},
+        {QStringLiteral("safari浏览器"), QStringLiteral("com.apple.safari")},
+        {QStringLiteral("safari"), QStringLiteral("com.apple.safari")},
+        {QStringLiteral("备忘录"), QStringLiteral("com.apple.notes")},
+        {QStringLiteral("notes"), QStringLiteral("com.apple.notes")},
+        {QStringLiteral("信息"), QStringLiteral("com.apple.mobileisms")},
+        {QStringLiteral("messages"), QStringLiteral("com.apple.mobileisms")},
+        {QStringLiteral("日历"), QStringLiteral("com.apple.ical")},
+        {QStringLiteral("calendar"), QStringLiteral("com.apple.ical")},
+        {QStringLiteral("照片"), QStringLiteral("com.apple.photos")},
+        {QStringLiteral("photos"), QStringLiteral("com.apple.photos")},
+        {QStringLiteral("提醒事项"), QStringLiteral("com.apple.reminders")},
+        {QStringLiteral("reminders"), QStringLiteral("com.apple.reminders")},
+    };
+    return aliases;
+}
+
+// Browsers keep auxiliary windows (tab previews, popups) in the window list; theirs are checked
+// against accessibility before they are listed.
+const QSet<QString> &axCheckedBundleIDs()
+{
+    static const QSet<QString> ids = {
+        QStringLiteral("com.apple.safari"),           QStringLiteral("com.google.chrome"),
+        QStringLiteral("com.microsoft.edgemac"),      QStringLiteral("com.brave.browser"),
+        QStringLiteral("company.thebrowser.browser"), QStringLiteral("org.mozilla.firefox"),
+        QStringLiteral("com.operasoftware.opera"),    QStringLiteral("com.vivaldi.vivaldi"),
+    };
+    return ids;
+}
+
+QHash<qint64, QList<RunningApp>> groupByPid(const QList<RunningApp> &apps)
+{
+    QHash<qint64, QList<RunningApp>> groups;
+    for (const auto &app : apps)
+        groups[app.pid].append(app);
+    return groups;
+}
+
+bool isOwnWindow(const WindowInfo &window)
+{
+    return window.ownerBundleIdentifier == WindowEngine::ownBundleIdentifier() ||
+           (window.ownerPid != 0 && window.ownerPid == QCoreApplication::applicationPid());
+}
+
+QString fetchAllDetail(bool fetchAll)
+{
+    return QStringLiteral("fetchAll=") + (fetchAll ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+// Runs `job` on `queue` and resumes the awaiting script with its result on the main thread.
+template <typename Fn>
+auto onQueue(const std::shared_ptr<WorkQueue> &queue, Fn job) -> Awaited<decltype(job())>
+{
+    using Result = decltype(job());
+    return Awaited<Result>([queue, job = std::move(job)](typename Awaited<Result>::Deliver deliver) mutable {
+        queue->async([job, deliver] { deliver(job()); });
+    });
+}
+
+} // namespace
+
+QString WindowEngine::allWindowsAppName()
+{
+    return QStringLiteral("Mission Control");
+}
+
+QString WindowEngine::historyKey()
+{
+    return Settings::appUsageHistory.key();
+}
+
+QString WindowEngine::ownBundleIdentifier()
+{
+    return QStringLiteral("quorvantis");
+}
+
+WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
+                           SettingsStore &settings, QObject *parent)
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings)
+{
+    m_currentRequestID = QUuid::createUuid();
+    m_axScanQueue = queues.makeQueue(QStringLiteral("Quorvantis.AXScan"), QueueKind::Concurrent);
+    m_diskQueue = queues.makeQueue(QStringLiteral("Quorvantis.SnapshotDiskCache"), QueueKind::Concurrent);
+
+    m_snapshotDiskCacheDirectory = qv::snapshotDiskCacheDirectory();
+    QDir().mkpath(m_snapshotDiskCacheDirectory);
+    m_diskQueue->async([directory = m_snapshotDiskCacheDirectory] {
+        pruneSnapshotDiskCache(directory, QDateTime::currentDateTimeUtc());
+    });
+
+    loadUsageHistory();
+    if (m_platform.workspace) {
+        connect(m_platform.workspace, &WorkspaceService::applicationActivated, this,
+                &WindowEngine::onApplicationActivated);
+    }
+
+    connect(&m_settings, &SettingsStore::changed, this, [this](const QString &key) {
+        if (key == Settings::ignoredApps.key())
+            emit ignoredAppsDataChanged();
+        else if (key == Settings::ignoreSingleWindow.key())
+            emit ignoreSingleWindowChanged();
+        else if (key == Settings::sortMinimizedLast.key())
+            emit sortMinimizedLastChanged();
+        else if (key == Settings::showOnlyCurrentSpace.key())
+            emit showOnlyCurrentSpaceChanged();
+        else if (key == Settings::enablePeeking.key())
+            emit enablePeekingChanged();
+        else if (key == Settings::enableSnapHaptic.key())
+            emit enableSnapHapticChanged();
+        else if (key == Settings::enableSnapSound.key())
+            emit enableSnapSoundChanged();
+        else if (key == Settings::popupEdge.key())
+            emit popupEdgeRawChanged();
+    });
+}
+
+WindowEngine::~WindowEngine()
+{
+    // Destroying the scripts stops them where they stand; results still on their way find no one.
+    m_pendingFetchTask = Script();
+    m_allRouteSnapshotWarmTask = Script();
+    m_retiredTasks.clear();
+}
+
+// ---- Published state and settings ----
 
 void WindowEngine::setContextMenuOpen(bool open)
 {
@@ -10,6 +176,867 @@ void WindowEngine::setContextMenuOpen(bool open)
         return;
     m_isContextMenuOpen = open;
     emit isContextMenuOpenChanged(open);
+}
+
+void WindowEngine::setCurrentOverlayRoute(OverlayRoute route)
+{
+    m_currentOverlayRoute = route;
+    emit currentOverlayRouteChanged(route);
+}
+
+void WindowEngine::setWindows(const QList<AppWindowModel> &windows)
+{
+    m_windows = windows;
+    emit windowsChanged();
+}
+
+void WindowEngine::setHasPermission(bool value)
+{
+    m_hasPermission = value;
+    emit hasPermissionChanged(value);
+}
+
+void WindowEngine::setCurrentAppName(const QString &name)
+{
+    m_currentAppName = name;
+    emit currentAppNameChanged(name);
+}
+
+void WindowEngine::setPeekingWindow(const std::optional<AppWindowModel> &window)
+{
+    m_peekingWindow = window;
+    emit peekingWindowChanged();
+}
+
+void WindowEngine::setIsDragging(bool dragging)
+{
+    m_isDragging = dragging;
+    emit isDraggingChanged(dragging);
+}
+
+QString WindowEngine::ignoredAppsData() const
+{
+    return m_settings.get(Settings::ignoredApps);
+}
+
+void WindowEngine::setIgnoredAppsData(const QString &value)
+{
+    m_settings.set(Settings::ignoredApps, value);
+}
+
+bool WindowEngine::ignoreSingleWindow() const
+{
+    return m_settings.get(Settings::ignoreSingleWindow);
+}
+
+void WindowEngine::setIgnoreSingleWindow(bool value)
+{
+    m_settings.set(Settings::ignoreSingleWindow, value);
+}
+
+bool WindowEngine::sortMinimizedLast() const
+{
+    return m_settings.get(Settings::sortMinimizedLast);
+}
+
+void WindowEngine::setSortMinimizedLast(bool value)
+{
+    m_settings.set(Settings::sortMinimizedLast, value);
+}
+
+bool WindowEngine::showOnlyCurrentSpace() const
+{
+    return m_settings.get(Settings::showOnlyCurrentSpace);
+}
+
+void WindowEngine::setShowOnlyCurrentSpace(bool value)
+{
+    m_settings.set(Settings::showOnlyCurrentSpace, value);
+}
+
+bool WindowEngine::enablePeeking() const
+{
+    return m_settings.get(Settings::enablePeeking);
+}
+
+void WindowEngine::setEnablePeeking(bool value)
+{
+    m_settings.set(Settings::enablePeeking, value);
+}
+
+bool WindowEngine::enableSnapHaptic() const
+{
+    return m_settings.get(Settings::enableSnapHaptic);
+}
+
+void WindowEngine::setEnableSnapHaptic(bool value)
+{
+    m_settings.set(Settings::enableSnapHaptic, value);
+}
+
+bool WindowEngine::enableSnapSound() const
+{
+    return m_settings.get(Settings::enableSnapSound);
+}
+
+void WindowEngine::setEnableSnapSound(bool value)
+{
+    m_settings.set(Settings::enableSnapSound, value);
+}
+
+QString WindowEngine::popupEdgeRaw() const
+{
+    return m_settings.get(Settings::popupEdge);
+}
+
+void WindowEngine::setPopupEdgeRaw(const QString &value)
+{
+    m_settings.set(Settings::popupEdge, value);
+}
+
+bool WindowEngine::isFetchPending() const
+{
+    return m_pendingFetchTask.isValid() && !m_pendingFetchTask.isFinished();
+}
+
+bool WindowEngine::isWarmingSnapshots() const
+{
+    return m_allRouteSnapshotWarmTask.isValid() && !m_allRouteSnapshotWarmTask.isFinished();
+}
+
+// ---- Usage history ----
+
+void WindowEngine::loadUsageHistory()
+{
+    const QVariant stored = m_settings.value(historyKey());
+    if (stored.typeId() != QMetaType::QVariantMap)
+        return;
+    AppUsageHistory history;
+    const QVariantMap map = stored.toMap();
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
+        switch (it.value().typeId()) {
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            history.insert(it.key(), it.value().toDouble());
+            break;
+        default:
+            // One entry of another kind means the whole stored history is not ours to trust.
+            return;
+        }
+    }
+    m_appUsageHistory = history;
+}
+
+void WindowEngine::onApplicationActivated(qint64 pid)
+{
+    QString bundleIdentifier;
+    for (const auto &app : m_platform.workspace->runningApplications()) {
+        if (app.pid == pid) {
+            bundleIdentifier = app.bundleIdentifier;
+            break;
+        }
+    }
+    if (bundleIdentifier.isEmpty())
+        return;
+    QPointer<WindowEngine> self(this);
+    m_scheduler.post([self, bundleIdentifier] {
+        if (self)
+            self->recordAppUsage(bundleIdentifier);
+    });
+}
+
+void WindowEngine::recordAppUsage(const QString &bundleIdentifier)
+{
+    if (bundleIdentifier == ownBundleIdentifier())
+        return;
+    m_appUsageHistory.insert(bundleIdentifier, m_scheduler.wallNow());
+    QVariantMap stored;
+    for (auto it = m_appUsageHistory.constBegin(); it != m_appUsageHistory.constEnd(); ++it)
+        stored.insert(it.key(), it.value());
+    m_settings.set(Settings::appUsageHistory, stored);
+}
+
+// ---- Request scheduling ----
+
+void WindowEngine::beginRequest(RequestKind kind, const QString &appName)
+{
+    m_currentRequestID = QUuid::createUuid();
+    m_currentRequestKind = kind;
+    m_currentRequestApp = appName;
+}
+
+void WindowEngine::retire(Script &task)
+{
+    m_retiredTasks.erase(std::remove_if(m_retiredTasks.begin(), m_retiredTasks.end(),
+                                        [](const Script &script) { return script.isFinished(); }),
+                         m_retiredTasks.end());
+    if (!task.isValid())
+        return;
+    task.cancel();
+    if (!task.isFinished())
+        m_retiredTasks.push_back(std::move(task));
+    task = Script();
+}
+
+void WindowEngine::fetchWindows(const QString &appName)
+{
+    setCurrentAppName(appName);
+    const auto cached = m_appWindowCache.constFind(appName);
+    if (cached != m_appWindowCache.constEnd())
+        setWindows(*cached);
+
+    const double now = m_scheduler.wallNow();
+    const auto last = m_lastFetchTimeByApp.constFind(appName);
+    // A throttled request leans on the scan already under way, which is only right when that scan
+    // is for this same application (or none is under way and the cached list stands): another
+    // application's scan would publish its windows under this name.
+    const bool scanServesThisApp =
+        m_currentRequestKind == RequestKind::none ||
+        (m_currentRequestKind == RequestKind::application && m_currentRequestApp == appName);
+    if (last != m_lastFetchTimeByApp.constEnd() && now - *last < minimumRescanInterval && scanServesThisApp)
+        return;
+    m_lastFetchTimeByApp.insert(appName, now);
+
+    beginRequest(RequestKind::application, appName);
+    retire(m_pendingFetchTask);
+    m_pendingFetchTask = fetchTask(m_currentRequestID, appName, false, true);
+    m_pendingFetchTask.start(m_scheduler);
+}
+
+void WindowEngine::fetchAllWindows()
+{
+    if (m_currentOverlayRoute != OverlayRoute::all)
+        return;
+    const double now = m_scheduler.wallNow();
+    if (now - m_lastGlobalFetchAt < minimumGlobalRescanInterval && !m_windows.isEmpty())
+        return;
+    m_lastGlobalFetchAt = now;
+    beginRequest(RequestKind::allWindows, QString());
+    setCurrentAppName(allWindowsAppName());
+    if (m_platform.workspace) {
+        const QString frontmost = m_platform.workspace->frontmostApplication().bundleIdentifier;
+        if (!frontmost.isEmpty())
+            recordAppUsage(frontmost);
+    }
+    retire(m_allRouteSnapshotWarmTask);
+    retire(m_pendingFetchTask);
+    m_pendingFetchTask = fetchTask(m_currentRequestID, QString(), true, false);
+    m_pendingFetchTask.start(m_scheduler);
+}
+
+void WindowEngine::cancelWindowFetches()
+{
+    retire(m_pendingFetchTask);
+    retire(m_allRouteSnapshotWarmTask);
+    beginRequest(RequestKind::none, QString());
+    if (m_currentOverlayRoute != OverlayRoute::all) {
+        setCurrentAppName(QString());
+        setPeekingWindow(std::nullopt);
+        setIsDragging(false);
+    }
+}
+
+void WindowEngine::clearWindows()
+{
+    if (m_isDragging)
+        return;
+    retire(m_pendingFetchTask);
+    retire(m_allRouteSnapshotWarmTask);
+    beginRequest(RequestKind::none, QString());
+    setWindows({});
+    setCurrentAppName(QString());
+    setPeekingWindow(std::nullopt);
+    setIsDragging(false);
+}
+
+Script WindowEngine::fetchTask(QUuid requestID, QString targetApp, bool fetchAll, bool debounce)
+{
+    const ScriptControl control = co_await thisScript();
+    if (debounce) {
+        co_await sleepFor(fetchDebounceInterval);
+        if (control.isCancelled())
+            co_return;
+    }
+    TaskGroup scan(m_scheduler);
+    scan.add(performScan(requestID, targetApp, fetchAll, CancelToken(control)));
+    auto scanned = scan.wait();
+    co_await scanned;
+}
+
+// ---- Scans ----
+
+bool WindowEngine::screenCapturePreflight() const
+{
+    // A desktop without such a permission lets every capture through.
+    return !m_platform.permissions || m_platform.permissions->screenCapturePreflight();
+}
+
+Script WindowEngine::performScan(QUuid requestID, QString targetApp, bool fetchAll, CancelToken parent)
+{
+    const ScriptControl control = co_await thisScript();
+    const CancelToken cancel = parent.with(control);
+    if (cancel.isCancelled())
+        co_return;
+    if (!screenCapturePreflight()) {
+        setHasPermission(false);
+        co_return;
+    }
+    // A permission granted later in the run takes the permission card down again.
+    if (!m_hasPermission)
+        setHasPermission(true);
+
+    const double start = m_scheduler.now();
+    DiagnosticsManager::shared()->log(DiagEvents::axScanBegin, fetchAllDetail(fetchAll));
+
+    WindowListService *windowList = m_platform.windowList;
+    Awaited<std::optional<QList<WindowInfo>>> listed(
+        [windowList](Awaited<std::optional<QList<WindowInfo>>>::Deliver deliver) {
+            if (windowList)
+                windowList->requestWindows(std::move(deliver));
+            else
+                deliver(std::nullopt);
+        });
+    const std::optional<QList<WindowInfo>> content = co_await listed;
+    if (content && !cancel.isCancelled() && isCurrent(requestID)) {
+        TaskGroup body(m_scheduler);
+        if (fetchAll)
+            body.add(scanAllWindows(requestID, *content, cancel));
+        else
+            body.add(scanApplication(requestID, targetApp, *content, cancel));
+        auto finished = body.wait();
+        co_await finished;
+    }
+
+    const double elapsedMs = (m_scheduler.now() - start) * 1000.0;
+    DiagnosticsManager::shared()->log(DiagEvents::axScanEnd,
+                                      fetchAllDetail(fetchAll) + QString::asprintf(", %.1fms", elapsedMs));
+}
+
+QString WindowEngine::resolveTargetBundle(const QString &targetApp, const QList<RunningApp> &apps) const
+{
+    if (targetApp.isEmpty())
+        return QString();
+    const auto alias = dockNameAliases().constFind(targetApp.toLower());
+    if (alias != dockNameAliases().constEnd())
+        return *alias;
+    for (const auto &app : apps) {
+        if (!app.isRegular)
+            continue;
+        // Linux applications have one display name; there is no separate bundle name to try.
+        if (namesMatch(app.name, targetApp))
+            return app.bundleIdentifier;
+    }
+    return QString();
+}
+
+Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<WindowInfo> content,
+                                     CancelToken parent)
+{
+    const ScriptControl control = co_await thisScript();
+    const CancelToken cancel = parent.with(control);
+
+    const QList<RunningApp> apps =
+        m_platform.workspace ? m_platform.workspace->runningApplications() : QList<RunningApp>();
+    const auto groups = groupByPid(apps);
+    const QString targetBundle = resolveTargetBundle(targetApp, apps);
+
+    QList<AXProbeTarget> probes;
+    for (const auto &app : apps) {
+        if (app.isRegular)
+            probes.append(AXProbeTarget{app.pid, app.bundleIdentifier});
+    }
+    QSet<quint32> verifiedMinimized;
+    if (AccessibilityService *accessibility = m_platform.accessibility) {
+        auto probe = onQueue(m_axScanQueue, [accessibility, probes, targetBundle] {
+            return probeMinimizedWindows(*accessibility, probes, targetBundle);
+        });
+        verifiedMinimized = co_await probe;
+    }
+    if (cancel.isCancelled() || !isCurrent(requestID))
+        co_return;
+
+    struct Candidate
+    {
+        WindowInfo window;
+        int sortIndex;
+        QImage icon;
+        bool verifiedMinimized;
+    };
+    QList<Candidate> candidates;
+    const bool onlyCurrentSpace = showOnlyCurrentSpace();
+    for (int i = 0; i < content.size(); ++i) {
+        if (cancel.isCancelled() || !isCurrent(requestID))
+            co_return;
+        if (i % applicationScanYieldEvery == 0)
+            co_await sleepFor(0);
+        const WindowInfo &window = content[i];
+        if (isOwnWindow(window))
+            continue;
+        const auto group = groups.constFind(window.ownerPid);
+        if (group == groups.constEnd() || group->isEmpty() || !group->first().isRegular)
+            continue;
+        const RunningApp &app = group->first();
+        const bool verified = verifiedMinimized.contains(window.windowId);
+        const QString title = trimmedText(window.title.value_or(QString()));
+        const QString appName = trimmedText(window.ownerName);
+        const QString bundleIdentifier = window.ownerBundleIdentifier;
+        const QImage icon = appIcon(app, bundleIdentifier);
+        if (!verified) {
+            if (window.layer != 0)
+                continue;
+            if (window.frame.width() < minimumWindowSide || window.frame.height() < minimumWindowSide)
+                continue;
+            if (shouldExcludeWindow(title, appName, bundleIdentifier, window.frame, m_platform.screens))
+                continue;
+            if (onlyCurrentSpace && !window.isOnScreen)
+                continue;
+        }
+        if (isIgnoredBundle(bundleIdentifier) || isIgnoredAppName(appName))
+            continue;
+        const bool bundleMatch = !targetBundle.isEmpty() && bundleIdentifier == targetBundle;
+        const bool nameMatch = namesMatch(appName, targetApp);
+        bool passes = bundleMatch || nameMatch;
+        if (!passes && !title.isEmpty() && !targetApp.isEmpty())
+            passes = namesMatch(title, targetApp);
+        if (passes)
+            candidates.append(Candidate{window, i, icon, verified});
+    }
+    if (!isCurrent(requestID))
+        co_return;
+
+    auto models = std::make_shared<QList<AppWindowModel>>();
+    {
+        TaskGroup group(m_scheduler);
+        for (const Candidate &candidate : candidates) {
+            if (cancel.isCancelled())
+                break;
+            if (!isCurrent(requestID)) {
+                group.cancelAll();
+                break;
+            }
+            auto result = std::make_shared<std::optional<AppWindowModel>>();
+            TaskGroup *groupPtr = &group;
+            group.add(processWindow(candidate.window, candidate.sortIndex, candidate.icon,
+                                    candidate.verifiedMinimized, true, true, requestID, cancel, result),
+                      [this, groupPtr, result, models, requestID, cancel] {
+                          if (cancel.isCancelled() || !isCurrent(requestID)) {
+                              groupPtr->cancelAll();
+                              return;
+                          }
+                          if (*result)
+                              models->append(**result);
+                      });
+        }
+        auto finished = group.wait();
+        co_await finished;
+    }
+    if (!isCurrent(requestID))
+        co_return;
+    if (ignoreSingleWindow() && models->size() == 1) {
+        setWindows({});
+        co_return;
+    }
+    QList<AppWindowModel> sorted = *models;
+    sortWindows(sorted, sortMinimizedLast(), m_appUsageHistory);
+    if (!isCurrent(requestID))
+        co_return;
+    setWindows(sorted);
+    if (!targetApp.isEmpty())
+        m_appWindowCache.insert(targetApp, sorted);
+    pruneMemoryCaches();
+}
+
+Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, CancelToken parent)
+{
+    const ScriptControl control = co_await thisScript();
+    const CancelToken cancel = parent.with(control);
+    if (cancel.isCancelled() || !isCurrent(requestID))
+        co_return;
+
+    const double now = m_scheduler.wallNow();
+    const AppUsageHistory history = m_appUsageHistory;
+    const auto groups =
+        groupByPid(m_platform.workspace ? m_platform.workspace->runningApplications() : QList<RunningApp>());
+    QList<AppWindowModel> models;
+    models.reserve(std::min<qsizetype>(content.size(), allWindowsLimit));
+    QList<WindowInfo> warmList;
+
+    for (int i = 0; i < content.size(); ++i) {
+        if (cancel.isCancelled() || !isCurrent(requestID))
+            co_return;
+        if (i % allWindowsScanYieldEvery == 0)
+            co_await sleepFor(0);
+        const WindowInfo &window = content[i];
+        if (isOwnWindow(window))
+            continue;
+        const auto group = groups.constFind(window.ownerPid);
+        if (group == groups.constEnd() || group->isEmpty() || !group->first().isRegular)
+            continue;
+        if (window.layer != 0 || window.frame.width() < minimumWindowSide ||
+            window.frame.height() < minimumWindowSide)
+            continue;
+        const QString title = trimmedText(window.title.value_or(QString()));
+        const QString appName = trimmedText(window.ownerName);
+        const QString bundleIdentifier = window.ownerBundleIdentifier;
+        if (shouldExcludeWindow(title, appName, bundleIdentifier, window.frame, m_platform.screens) ||
+            isIgnoredBundle(bundleIdentifier) || isIgnoredAppName(appName))
+            continue;
+        const QImage icon = appIcon(group->first(), bundleIdentifier);
+        const auto cached = m_snapshotCache.constFind(window.windowId);
+        const bool hasCached = cached != m_snapshotCache.constEnd();
+
+        AppWindowModel model;
+        model.id = window.windowId;
+        model.appName = appName;
+        model.title = title.isEmpty() ? appName : title;
+        model.image = hasCached ? *cached : icon;
+        model.ownerPID = window.ownerPid;
+        model.appIcon = icon;
+        model.bundleIdentifier = bundleIdentifier;
+        model.sortIndex = i;
+        model.rect = window.frame;
+        model.isMinimized = !window.isOnScreen;
+        model.snapshotTime = now;
+        models.append(model);
+        if (!hasCached)
+            warmList.append(window);
+        if (models.size() >= allWindowsLimit)
+            break;
+    }
+
+    sortAllWindows(models, history);
+    if (cancel.isCancelled() || !isCurrent(requestID))
+        co_return;
+    setWindows(models);
+    pruneMemoryCaches();
+    warmAllRouteSnapshots(requestID, warmList.mid(0, SnapshotLimits::warmUpCount));
+}
+
+void WindowEngine::warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows)
+{
+    retire(m_allRouteSnapshotWarmTask);
+    if (windows.isEmpty())
+        return;
+    m_allRouteSnapshotWarmTask = warmTask(requestID, windows);
+    m_allRouteSnapshotWarmTask.start(m_scheduler);
+}
+
+Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows)
+{
+    const ScriptControl control = co_await thisScript();
+    auto stillWanted = [this, &requestID] {
+        return isCurrent(requestID) && m_currentOverlayRoute == OverlayRoute::all;
+    };
+    for (const WindowInfo &window : windows) {
+        if (control.isCancelled() || !stillWanted())
+            co_return;
+        const QString title = trimmedText(window.title.value_or(QString()));
+        const QString appName = trimmedText(window.ownerName);
+        const QString bundleIdentifier = window.ownerBundleIdentifier;
+        Awaited<QImage> read([this, bundleIdentifier, title, appName](auto deliver) {
+            loadDiskSnapshot(bundleIdentifier, title, appName, std::move(deliver));
+        });
+        const QImage disk = co_await read;
+        if (!disk.isNull()) {
+            if (!stillWanted())
+                co_return;
+            applySnapshot(window.windowId, disk);
+            continue;
+        }
+        Awaited<std::optional<QImage>> capture(
+            [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+        const std::optional<QImage> captured = co_await capture;
+        if (captured && isUsableSnapshot(*captured)) {
+            if (!stillWanted())
+                co_return;
+            if (applySnapshot(window.windowId, *captured))
+                saveDiskSnapshot(*captured, bundleIdentifier, title, appName);
+        }
+    }
+}
+
+Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon, bool isVerifiedMinimized,
+                                   bool allowExpensiveAX, bool allowSnapshotCapture, QUuid requestID,
+                                   CancelToken parent, std::shared_ptr<std::optional<AppWindowModel>> result)
+{
+    const ScriptControl control = co_await thisScript();
+    const CancelToken cancel = parent.with(control);
+    if (cancel.isCancelled() || !isCurrent(requestID))
+        co_return;
+
+    const QString appName = window.ownerName;
+    const QString titleOrName = window.title.value_or(appName);
+    const qint64 pid = window.ownerPid;
+    const QString bundleIdentifier = window.ownerBundleIdentifier;
+    const QRectF frame = window.frame;
+    const quint32 windowId = window.windowId;
+    const bool isOnScreen = window.isOnScreen;
+    const int layer = window.layer;
+    const QString trimmedTitle = trimmedText(window.title.value_or(QString()));
+    const bool isBrowser = axCheckedBundleIDs().contains(bundleIdentifier.toLower());
+
+    AXProbeResult probe;
+    AccessibilityService *accessibility = m_platform.accessibility;
+    if (allowExpensiveAX && accessibility) {
+        // Accessibility answers may take long (an application that does not answer keeps the probe
+        // until the system's timeout); they are read off the main thread.
+        auto job = onQueue(m_axScanQueue, [=] {
+            AXProbeResult answer;
+            const AXElementPtr application = accessibility->applicationElement(pid);
+            if (isBrowser && application) {
+                answer.shouldDrop = !axConfirmsWindow(*application, windowId, titleOrName, frame) &&
+                                    trimmedTitle.isEmpty() && layer != 0;
+            }
+            answer.axMinimized = axMinimizedState(*accessibility, pid, windowId, titleOrName, isOnScreen);
+            return answer;
+        });
+        probe = co_await job;
+    }
+    if (cancel.isCancelled() || !isCurrent(requestID) || probe.shouldDrop)
+        co_return;
+
+    // A small window parked off screen without being listed as on screen is a minimised one.
+    const bool offscreenSmall = !isOnScreen && !isWindowOffscreen(frame, m_platform.screens) &&
+                                (frame.width() <= 260 || frame.height() <= 220);
+    const bool isMinimized = probe.axMinimized.value_or(isVerifiedMinimized) || offscreenSmall;
+
+    QImage image;
+    if (allowSnapshotCapture && isCurrent(requestID) && !cancel.isCancelled()) {
+        Awaited<std::optional<QImage>> capture(
+            [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+        const std::optional<QImage> captured = co_await capture;
+        if (captured && isUsableSnapshot(*captured)) {
+            saveDiskSnapshot(*captured, bundleIdentifier, titleOrName, appName);
+            image = *captured;
+        }
+    }
+    if (image.isNull()) {
+        const auto cached = m_snapshotCache.constFind(windowId);
+        if (cached != m_snapshotCache.constEnd()) {
+            image = *cached;
+        } else {
+            Awaited<QImage> read([this, bundleIdentifier, titleOrName, appName](auto deliver) {
+                loadDiskSnapshot(bundleIdentifier, titleOrName, appName, std::move(deliver));
+            });
+            const QImage disk = co_await read;
+            image = disk.isNull() ? icon : disk;
+        }
+    }
+
+    AppWindowModel model;
+    model.id = windowId;
+    model.appName = appName;
+    model.title = titleOrName;
+    model.image = image;
+    model.ownerPID = pid;
+    model.appIcon = icon;
+    model.bundleIdentifier = bundleIdentifier;
+    model.sortIndex = sortIndex;
+    model.rect = frame;
+    model.isMinimized = isMinimized;
+    model.snapshotTime = m_scheduler.wallNow();
+    *result = model;
+}
+
+// ---- Ignore list ----
+
+bool WindowEngine::isIgnoredBundle(const QString &bundleIdentifier) const
+{
+    return qv::isIgnoredBundle(ignoredAppsData(), bundleIdentifier);
+}
+
+bool WindowEngine::isIgnoredAppName(const QString &appName) const
+{
+    return qv::isIgnoredAppName(ignoredAppsData(), appName);
+}
+
+void WindowEngine::hideFromPreview(const AppWindowModel &window)
+{
+    // An application without identifier is hidden by its name; an empty entry would hide nothing
+    // and leave a dangling "," in the setting.
+    const bool byBundle = !window.bundleIdentifier.isEmpty();
+    const QString entry = byBundle ? window.bundleIdentifier : window.appName;
+
+    auto isHidden = [&](const AppWindowModel &listed) {
+        if (byBundle)
+            return listed.bundleIdentifier == entry;
+        if (entry.isEmpty())
+            return listed.id == window.id;
+        return listed.appName.compare(entry, Qt::CaseInsensitive) == 0;
+    };
+    QList<AppWindowModel> remaining;
+    for (const auto &listed : std::as_const(m_windows)) {
+        if (!isHidden(listed))
+            remaining.append(listed);
+    }
+    setWindows(remaining);
+
+    if (entry.isEmpty())
+        return;
+    QStringList pieces = ignoredAppsData().split(u',', Qt::SkipEmptyParts);
+    if (pieces.contains(entry))
+        return;
+    pieces.append(entry);
+    setIgnoredAppsData(pieces.join(u','));
+}
+
+// ---- Snapshots and caches ----
+
+void WindowEngine::storeSnapshot(const QImage &image, quint32 windowId)
+{
+    m_snapshotCache.insert(windowId, image);
+    if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
+        return;
+    QSet<quint32> listed;
+    for (const auto &model : std::as_const(m_windows))
+        listed.insert(quint32(model.id));
+    const QList<quint32> keys = m_snapshotCache.keys();
+    for (const quint32 key : keys) {
+        if (m_snapshotCache.size() <= SnapshotLimits::memoryTrimTarget)
+            break;
+        if (key == windowId || listed.contains(key))
+            continue;
+        m_snapshotCache.remove(key);
+    }
+    if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
+        return;
+    for (const quint32 key : m_snapshotCache.keys()) {
+        if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
+            break;
+        if (key != windowId)
+            m_snapshotCache.remove(key);
+    }
+}
+
+void WindowEngine::pruneMemoryCaches()
+{
+    if (m_iconCache.size() > SnapshotLimits::iconSoftLimit) {
+        QSet<QString> listed;
+        for (const auto &model : std::as_const(m_windows))
+            listed.insert(model.bundleIdentifier);
+        for (const QString &key : m_iconCache.keys()) {
+            if (m_iconCache.size() <= SnapshotLimits::iconTrimTarget)
+                break;
+            if (!listed.contains(key))
+                m_iconCache.remove(key);
+        }
+    }
+    if (m_appWindowCache.size() > SnapshotLimits::appListSoftLimit) {
+        const double cutoff = m_scheduler.wallNow() - SnapshotLimits::appListMaximumAge;
+        for (const QString &name : m_appWindowCache.keys()) {
+            if (m_appWindowCache.size() <= SnapshotLimits::appListTrimTarget)
+                break;
+            const auto fetched = m_lastFetchTimeByApp.constFind(name);
+            if (fetched != m_lastFetchTimeByApp.constEnd() && *fetched < cutoff)
+                m_appWindowCache.remove(name);
+        }
+    }
+}
+
+QImage WindowEngine::appIcon(const RunningApp &app, const QString &bundleIdentifier)
+{
+    const QString key = bundleIdentifier.isEmpty() ? QStringLiteral("pid:%1").arg(app.pid) : bundleIdentifier;
+    const auto cached = m_iconCache.constFind(key);
+    if (cached != m_iconCache.constEnd())
+        return *cached;
+    QImage icon;
+    if (AppIconService *icons = m_platform.appIcons) {
+        icon = icons->applicationIcon(app.pid);
+        if (icon.isNull() && !bundleIdentifier.isEmpty())
+            icon = icons->iconForBundle(bundleIdentifier);
+    }
+    if (!icon.isNull())
+        m_iconCache.insert(key, icon);
+    return icon;
+}
+
+bool WindowEngine::applySnapshot(qint64 windowId, const QImage &image)
+{
+    const auto it = std::find_if(m_windows.cbegin(), m_windows.cend(),
+                                 [windowId](const AppWindowModel &model) { return model.id == windowId; });
+    if (it == m_windows.cend())
+        return false;
+    const qsizetype index = it - m_windows.cbegin();
+    storeSnapshot(image, quint32(windowId));
+    AppWindowModel updated = m_windows.at(index);
+    updated.image = image;
+    updated.snapshotTime = m_scheduler.wallNow();
+    m_windows.replace(index, updated);
+    emit windowsChanged();
+    return true;
+}
+
+void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(std::optional<QImage>)> done)
+{
+    const quint32 windowId = window.windowId;
+    std::optional<QImage> cached;
+    const auto it = m_snapshotCache.constFind(windowId);
+    if (it != m_snapshotCache.constEnd())
+        cached = *it;
+    if (!screenCapturePreflight()) {
+        done(cached);
+        return;
+    }
+    WindowCaptureService *capture = m_platform.windowCapture;
+    if (!capture) {
+        done(std::nullopt);
+        return;
+    }
+    QPointer<WindowEngine> self(this);
+    Scheduler *scheduler = &m_scheduler;
+    capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
+                           [self, scheduler, windowId, done = std::move(done)](std::optional<QImage> image) {
+                               scheduler->post([self, windowId, done, image] {
+                                   if (self)
+                                       done(self->finishCapture(windowId, image));
+                               });
+                           });
+}
+
+std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const std::optional<QImage> &image)
+{
+    if (image && !isSnapshotBlank(*image)) {
+        storeSnapshot(*image, windowId);
+        return image;
+    }
+    // A capture that failed or came back empty: ask for the window's contents the older way.
+    const QImage fallback =
+        m_platform.windowCapture ? m_platform.windowCapture->fallbackImage(windowId) : QImage();
+    if (fallback.width() > 10 && fallback.height() > 10 && !isSnapshotBlank(fallback)) {
+        storeSnapshot(fallback, windowId);
+        return fallback;
+    }
+    return std::nullopt;
+}
+
+void WindowEngine::loadDiskSnapshot(const QString &bundleIdentifier, const QString &title,
+                                    const QString &appName, std::function<void(QImage)> done)
+{
+    const QString path = QDir(m_snapshotDiskCacheDirectory)
+                             .filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
+    QPointer<WindowEngine> self(this);
+    Scheduler *scheduler = &m_scheduler;
+    m_diskQueue->async([path, self, scheduler, done = std::move(done)] {
+        const QImage image = readSnapshotFile(path);
+        scheduler->post([self, done, image] {
+            if (self)
+                done(image);
+        });
+    });
+}
+
+void WindowEngine::saveDiskSnapshot(const QImage &image, const QString &bundleIdentifier,
+                                    const QString &title, const QString &appName)
+{
+    if (!isUsableSnapshot(image))
+        return;
+    const QString path = QDir(m_snapshotDiskCacheDirectory)
+                             .filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
+    m_diskQueue->async([path, image] { writeSnapshotFile(path, image); });
 }
 
 } // namespace qv

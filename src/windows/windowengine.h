@@ -1,28 +1,274 @@
 #pragma once
 
+#include <QHash>
+#include <QImage>
+#include <QList>
 #include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/script.h"
+#include "platform/windowlist.h"
+#include "windows/appwindowmodel.h"
+#include "windows/overlayroute.h"
+#include "windows/popupedge.h"
+#include "windows/snapposition.h"
+#include "windows/windowordering.h"
 
 namespace qv {
 
-// Lists, orders and captures other applications' windows and acts on them. Main thread only.
+class CancelToken;
+class Scheduler;
+class SettingsStore;
+class WorkQueue;
+class WorkQueueFactory;
+struct RunningApp;
+
+// Lists, orders and captures other applications' windows and acts on them.
+//
+// One engine is created at start-up and lives for the whole run. All of its state belongs to the
+// main thread: scans are scripts on the scheduler that suspend while the window list, the
+// accessibility probes (on the concurrent queue "Quorvantis.AXScan"), captures and disk-cache reads
+// work, and resume on the main thread. Overlapping scans are told apart by request identifiers
+// alone: a scan publishes only while its identifier is still `currentRequestID`, so every newer
+// request, cancelWindowFetches() and clearWindows() silently drop older scans.
 class WindowEngine : public QObject
 {
     Q_OBJECT
+    // The list the preview bubble or the Super Panel shows.
+    Q_PROPERTY(QList<qv::AppWindowModel> windows READ windows NOTIFY windowsChanged)
+    // False while window contents may not be captured; no list is scanned meanwhile.
+    Q_PROPERTY(bool hasPermission READ hasPermission NOTIFY hasPermissionChanged)
+    // The application whose windows are requested; "Mission Control" while all windows are.
+    Q_PROPERTY(QString currentAppName READ currentAppName NOTIFY currentAppNameChanged)
+    Q_PROPERTY(std::optional<qv::AppWindowModel> peekingWindow READ peekingWindow NOTIFY peekingWindowChanged)
+    Q_PROPERTY(bool isDragging READ isDragging NOTIFY isDraggingChanged)
+    Q_PROPERTY(
+        std::optional<qv::SnapPosition> dragTargetZone READ dragTargetZone NOTIFY dragTargetZoneChanged)
     // True from the start of any menu tracking in the application until shortly after it ends;
     // the preview bubble stays open meanwhile.
     Q_PROPERTY(bool isContextMenuOpen READ isContextMenuOpen WRITE setContextMenuOpen NOTIFY
                    isContextMenuOpenChanged)
-public:
-    explicit WindowEngine(QObject *parent = nullptr);
+    // The module the Super Panel shows; written by the overlay controller.
+    Q_PROPERTY(qv::OverlayRoute currentOverlayRoute READ currentOverlayRoute WRITE setCurrentOverlayRoute
+                   NOTIFY currentOverlayRouteChanged)
 
+    // Settings, read from the store at each use; a change made anywhere is announced.
+    Q_PROPERTY(
+        QString ignoredAppsData READ ignoredAppsData WRITE setIgnoredAppsData NOTIFY ignoredAppsDataChanged)
+    Q_PROPERTY(bool ignoreSingleWindow READ ignoreSingleWindow WRITE setIgnoreSingleWindow NOTIFY
+                   ignoreSingleWindowChanged)
+    Q_PROPERTY(bool sortMinimizedLast READ sortMinimizedLast WRITE setSortMinimizedLast NOTIFY
+                   sortMinimizedLastChanged)
+    Q_PROPERTY(bool showOnlyCurrentSpace READ showOnlyCurrentSpace WRITE setShowOnlyCurrentSpace NOTIFY
+                   showOnlyCurrentSpaceChanged)
+    Q_PROPERTY(bool enablePeeking READ enablePeeking WRITE setEnablePeeking NOTIFY enablePeekingChanged)
+    Q_PROPERTY(
+        bool enableSnapHaptic READ enableSnapHaptic WRITE setEnableSnapHaptic NOTIFY enableSnapHapticChanged)
+    Q_PROPERTY(
+        bool enableSnapSound READ enableSnapSound WRITE setEnableSnapSound NOTIFY enableSnapSoundChanged)
+    Q_PROPERTY(QString popupEdgeRaw READ popupEdgeRaw WRITE setPopupEdgeRaw NOTIFY popupEdgeRawChanged)
+
+public:
+    // Per-application requests closer than this to the last accepted one for the same name start
+    // no scan.
+    static constexpr double minimumRescanInterval = 0.2;
+    // All-windows requests closer than this start no scan while a list is shown.
+    static constexpr double minimumGlobalRescanInterval = 0.25;
+    // Per-application requests wait this long, so that of several hovered in passing only the last
+    // is scanned.
+    static constexpr double fetchDebounceInterval = 0.05;
+    // Minimum spacing of drag updates.
+    static constexpr double dragThrottleInterval = 1.0 / 120.0;
+    // The all-windows list holds at most this many windows.
+    static constexpr int allWindowsLimit = 40;
+    // The name published while all windows are requested.
+    static QString allWindowsAppName();
+    // The settings key of the usage history.
+    static QString historyKey();
+    // This program's own application identifier; its windows are never listed.
+    static QString ownBundleIdentifier();
+
+    WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
+                 SettingsStore &settings, QObject *parent = nullptr);
+    ~WindowEngine() override;
+
+    QList<AppWindowModel> windows() const { return m_windows; }
+    bool hasPermission() const { return m_hasPermission; }
+    QString currentAppName() const { return m_currentAppName; }
+    std::optional<AppWindowModel> peekingWindow() const { return m_peekingWindow; }
+    bool isDragging() const { return m_isDragging; }
+    std::optional<SnapPosition> dragTargetZone() const { return m_dragTargetZone; }
     bool isContextMenuOpen() const { return m_isContextMenuOpen; }
     void setContextMenuOpen(bool open);
+    OverlayRoute currentOverlayRoute() const { return m_currentOverlayRoute; }
+    void setCurrentOverlayRoute(OverlayRoute route);
+
+    QString ignoredAppsData() const;
+    void setIgnoredAppsData(const QString &value);
+    bool ignoreSingleWindow() const;
+    void setIgnoreSingleWindow(bool value);
+    bool sortMinimizedLast() const;
+    void setSortMinimizedLast(bool value);
+    bool showOnlyCurrentSpace() const;
+    void setShowOnlyCurrentSpace(bool value);
+    bool enablePeeking() const;
+    void setEnablePeeking(bool value);
+    bool enableSnapHaptic() const;
+    void setEnableSnapHaptic(bool value);
+    bool enableSnapSound() const;
+    void setEnableSnapSound(bool value);
+    QString popupEdgeRaw() const;
+    void setPopupEdgeRaw(const QString &value);
+
+    // The identity of the newest window request.
+    QUuid currentRequestID() const { return m_currentRequestID; }
+    const AppUsageHistory &appUsageHistory() const { return m_appUsageHistory; }
+
+    // Records that the application was just used and stores the whole history under
+    // "AppUsageHistory". This program's own identifier is never recorded.
+    void recordAppUsage(const QString &bundleIdentifier);
+
+    // Window requests (all main thread).
+    // Publishes the cached list of the application at once, then, unless one was accepted for the
+    // same name within 0.2 s, a fresh list after a 50 ms quiet period.
+    void fetchWindows(const QString &appName);
+    // While the Super Panel shows route "all": scans every application's windows at once, unless a
+    // list is shown and one was accepted within 0.25 s.
+    void fetchAllWindows();
+    // Cancels pending scans and makes running ones stale; outside route "all" also resets the
+    // per-application display state.
+    void cancelWindowFetches();
+    // Unless a card is being dragged: cancels everything and empties the list.
+    void clearWindows();
+
+    // The ignore list ("ignoredApps").
+    bool isIgnoredBundle(const QString &bundleIdentifier) const;
+    bool isIgnoredAppName(const QString &appName) const;
+    // Removes the window's application from the list and adds it to the ignore list (by its
+    // identifier, or by its name when it has none).
+    void hideFromPreview(const AppWindowModel &window);
+
+    // Snapshots and icons (main thread).
+    // Keeps the snapshot; above 60 entries drops snapshots of unlisted windows, then others, never
+    // the one just stored.
+    void storeSnapshot(const QImage &image, quint32 windowId);
+    // Trims the icon cache and the per-application list cache.
+    void pruneMemoryCaches();
+    // The application's icon, cached by identifier (or "pid:N"); a null image when it has none.
+    QImage appIcon(const RunningApp &app, const QString &bundleIdentifier);
+    // Gives the listed window a new snapshot; false (and nothing stored) when it is not listed.
+    bool applySnapshot(qint64 windowId, const QImage &image);
+    // Captures one window; `done` runs on the main thread, on a later turn, with the picture or
+    // nothing. Without capture permission it answers the memory-cached snapshot.
+    void captureSnapshot(const WindowInfo &window, std::function<void(std::optional<QImage>)> done);
+    // Reads the disk-cached snapshot of a window (off the main thread); `done` runs on the main
+    // thread with the picture or a null image.
+    void loadDiskSnapshot(const QString &bundleIdentifier, const QString &title, const QString &appName,
+                          std::function<void(QImage)> done);
+    // Writes the snapshot to the disk cache off the main thread; returns at once.
+    void saveDiskSnapshot(const QImage &image, const QString &bundleIdentifier, const QString &title,
+                          const QString &appName);
+    QString snapshotDiskCacheDirectory() const { return m_snapshotDiskCacheDirectory; }
+
+    // Cache contents, for the settings' diagnostics and for tests.
+    const QHash<quint32, QImage> &snapshotCache() const { return m_snapshotCache; }
+    const QHash<QString, QImage> &iconCache() const { return m_iconCache; }
+    const QHash<QString, QList<AppWindowModel>> &appWindowCache() const { return m_appWindowCache; }
+    // True while a requested scan has not finished.
+    bool isFetchPending() const;
+    // True while snapshots of the all-windows list are being filled in.
+    bool isWarmingSnapshots() const;
 
 signals:
+    void windowsChanged();
+    void hasPermissionChanged(bool hasPermission);
+    void currentAppNameChanged(const QString &name);
+    void peekingWindowChanged();
+    void isDraggingChanged(bool dragging);
+    void dragTargetZoneChanged();
     void isContextMenuOpenChanged(bool open);
+    void currentOverlayRouteChanged(qv::OverlayRoute route);
+    void ignoredAppsDataChanged();
+    void ignoreSingleWindowChanged();
+    void sortMinimizedLastChanged();
+    void showOnlyCurrentSpaceChanged();
+    void enablePeekingChanged();
+    void enableSnapHapticChanged();
+    void enableSnapSoundChanged();
+    void popupEdgeRawChanged();
 
 private:
+    struct AXProbeResult
+    {
+        bool shouldDrop = false;
+        std::optional<bool> axMinimized;
+    };
+    // What the current request identifier stands for; decides whether a throttled request may
+    // rely on the scan already under way.
+    enum class RequestKind { none, application, allWindows };
+
+    void setWindows(const QList<AppWindowModel> &windows);
+    void setHasPermission(bool value);
+    void setCurrentAppName(const QString &name);
+    void setPeekingWindow(const std::optional<AppWindowModel> &window);
+    void setIsDragging(bool dragging);
+    void beginRequest(RequestKind kind, const QString &appName);
+    bool isCurrent(const QUuid &requestID) const { return m_currentRequestID == requestID; }
+    bool screenCapturePreflight() const;
+    // Cancels a task and keeps it until it reaches its end; a cancelled scan still ends properly.
+    void retire(Script &task);
+    void loadUsageHistory();
+    void onApplicationActivated(qint64 pid);
+    QString resolveTargetBundle(const QString &targetApp, const QList<RunningApp> &apps) const;
+    std::optional<QImage> finishCapture(quint32 windowId, const std::optional<QImage> &image);
+
+    Script fetchTask(QUuid requestID, QString targetApp, bool fetchAll, bool debounce);
+    Script performScan(QUuid requestID, QString targetApp, bool fetchAll, CancelToken parent);
+    Script scanApplication(QUuid requestID, QString targetApp, QList<WindowInfo> content, CancelToken parent);
+    Script scanAllWindows(QUuid requestID, QList<WindowInfo> content, CancelToken parent);
+    void warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows);
+    Script warmTask(QUuid requestID, QList<WindowInfo> windows);
+    Script processWindow(WindowInfo window, int sortIndex, QImage icon, bool isVerifiedMinimized,
+                         bool allowExpensiveAX, bool allowSnapshotCapture, QUuid requestID,
+                         CancelToken parent, std::shared_ptr<std::optional<AppWindowModel>> result);
+
+    Platform m_platform;
+    Scheduler &m_scheduler;
+    SettingsStore &m_settings;
+
+    QList<AppWindowModel> m_windows;
+    bool m_hasPermission = true;
+    QString m_currentAppName;
+    std::optional<AppWindowModel> m_peekingWindow;
+    bool m_isDragging = false;
+    std::optional<SnapPosition> m_dragTargetZone;
     bool m_isContextMenuOpen = false;
+    OverlayRoute m_currentOverlayRoute = OverlayRoute::all;
+
+    QUuid m_currentRequestID;
+    RequestKind m_currentRequestKind = RequestKind::none;
+    QString m_currentRequestApp;
+    QHash<QString, QImage> m_iconCache;
+    QHash<quint32, QImage> m_snapshotCache;
+    std::shared_ptr<WorkQueue> m_axScanQueue;
+    std::shared_ptr<WorkQueue> m_diskQueue;
+    QHash<QString, QList<AppWindowModel>> m_appWindowCache;
+    QHash<QString, double> m_lastFetchTimeByApp;
+    double m_lastGlobalFetchAt = 0;
+    QString m_snapshotDiskCacheDirectory;
+    AppUsageHistory m_appUsageHistory;
+
+    Script m_pendingFetchTask;
+    Script m_allRouteSnapshotWarmTask;
+    std::vector<Script> m_retiredTasks;
 };
 
 } // namespace qv

@@ -1,5 +1,7 @@
 #include "platform/sim/simdesktop.h"
 
+#include <QColor>
+#include <QImage>
 #include <QMutexLocker>
 
 namespace qv {
@@ -140,6 +142,9 @@ Platform SimDesktop::platform()
     p.locale = &locale;
     p.fileDialogs = &fileDialogs;
     p.fileRevealer = &fileRevealer;
+    p.windowList = &windowServer;
+    p.windowCapture = &windowServer;
+    p.appIcons = &appIcons;
     return p;
 }
 
@@ -185,11 +190,22 @@ void SimDesktop::populateDemo()
     screens.setMouseLocation(QPointF(720, 450));
     const QStringList names = {QStringLiteral("Files"), QStringLiteral("Terminal"), QStringLiteral("Browser"),
                                QStringLiteral("Editor")};
+    const QList<QColor> colours = {QColor(40, 90, 160), QColor(30, 30, 30), QColor(200, 120, 40),
+                                   QColor(60, 140, 90)};
     double x = 520;
-    for (const auto &name : names) {
-        workspace.launch(RunningApp{0, QStringLiteral("org.example.") + name.toLower(), name, false, false, true});
+    for (int i = 0; i < names.size(); ++i) {
+        const QString &name = names[i];
+        const qint64 pid = workspace.launch(
+            RunningApp{0, QStringLiteral("org.example.") + name.toLower(), name, false, false, true});
         addDockTile(name, QRectF(x, 900 - 64, 64, 64));
         x += 70;
+        // One or two windows per application, with contents a capture can show.
+        for (int w = 0; w <= i % 2; ++w) {
+            QImage image(800, 500, QImage::Format_ARGB32_Premultiplied);
+            image.fill(colours[i]);
+            windowServer.addWindow(pid, QRectF(80 + 120 * i + 40 * w, 60 + 50 * i + 30 * w, 800, 500),
+                                   QStringLiteral("%1 — window %2").arg(name).arg(w + 1), image);
+        }
     }
 }
 

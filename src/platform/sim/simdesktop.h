@@ -16,6 +16,8 @@
 #include "platform/sim/simlocaleservice.h"
 #include "platform/sim/simfiledialogs.h"
 #include "platform/sim/simfilerevealer.h"
+#include "platform/sim/simappicons.h"
+#include "platform/sim/simwindowserver.h"
 #include "platform/workspace.h"
 
 namespace qv {
@@ -139,6 +141,8 @@ public:
     SimLocaleService locale;
     SimFileDialogs fileDialogs;
     SimFileRevealer fileRevealer;
+    SimWindowServer windowServer{accessibility, workspace};
+    SimAppIcons appIcons;
 
     // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
     void addDefaultScreen();

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include "windows/snapshotcache.h"
+
+using namespace qv;
+
+TEST(SnapshotCapture, SizeFollowsTheWindowWithinBounds)
+{
+    struct Row
+    {
+        QSizeF frame;
+        QSize expected;
+    } rows[] = {
+        {{100, 1000}, {320, 900}},
+        {{2000, 300}, {640, 128}}, // aspect 0.15 raised to 0.2
+        {{600, 60}, {600, 120}},
+        {{0.5, 200}, {320, 900}}, // width 1 or less: the aspect is the height, clamped to 5
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(snapshotCaptureSize(row.frame), row.expected)
+            << row.frame.width() << "x" << row.frame.height();
+}
+
+TEST(SnapshotCapture, BlankBelowFivePercentVisiblePixels)
+{
+    auto withVisible = [](int count) {
+        QImage image(72, 72, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        for (int i = 0; i < count; ++i)
+            image.setPixelColor(i % 72, i / 72, QColor(10, 20, 30, 5));
+        return image;
+    };
+    EXPECT_TRUE(isSnapshotBlank(QImage()));
+    EXPECT_TRUE(isSnapshotBlank(withVisible(0)));
+    EXPECT_TRUE(isSnapshotBlank(withVisible(259)));
+    EXPECT_FALSE(isSnapshotBlank(withVisible(260)));
+
+    QImage faint(72, 72, QImage::Format_ARGB32);
+    faint.fill(QColor(255, 255, 255, 4)); // alpha below 5 counts as invisible
+    EXPECT_TRUE(isSnapshotBlank(faint));
+    QImage large(1280, 800, QImage::Format_RGB32);
+    large.fill(Qt::darkGray);
+    EXPECT_FALSE(isSnapshotBlank(large));
+}
+
+TEST(SnapshotDiskCache, KeysAndFileNames)
+{
+    EXPECT_EQ(snapshotCacheKey("com.apple.Safari", " Start Page ", "Safari"), "com.apple.safari|start page");
+    EXPECT_EQ(snapshotCacheKey("com.apple.finder", "", "Finder"), "com.apple.finder|finder");
+    EXPECT_EQ(snapshotCacheKey("com.apple.Notes", "   ", "Notes"), "com.apple.notes|notes");
+    // SHA-256 of "abc".
+    EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    const QString name = snapshotFileName("com.apple.finder|finder");
+    EXPECT_EQ(name.size(), 64 + 4);
+    EXPECT_TRUE(name.endsWith(".png"));
+    EXPECT_EQ(name, name.toLower());
+}
+
+TEST(SnapshotDiskCache, WritesPngAtomicallyAndReadsOnlyUsablePictures)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.png");
+    QImage image(40, 30, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(writeSnapshotFile(path, image));
+    EXPECT_EQ(QImageReader(path).format(), "png");
+    EXPECT_EQ(readSnapshotFile(path).size(), QSize(40, 30));
+
+    QImage tiny(1, 5, QImage::Format_ARGB32);
+    tiny.fill(Qt::red);
+    EXPECT_FALSE(writeSnapshotFile(dir.filePath("tiny.png"), tiny));
+    EXPECT_FALSE(QFile::exists(dir.filePath("tiny.png")));
+
+    QFile junk(dir.filePath("junk.png"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not a picture");
+    junk.close();
+    EXPECT_TRUE(readSnapshotFile(junk.fileName()).isNull());
+    EXPECT_TRUE(readSnapshotFile(dir.filePath("missing.png")).isNull());
+}
+
+namespace {
+
+void makeFile(const QString &path, qint64 size, const QDateTime &modified)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(size)); // sparse: the size counts without taking the disk
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+} // namespace
+
+TEST(SnapshotDiskCache, PruneDeletesOldFilesThenOldestUntilWithinTheLimit)
+{
+    QTemporaryDir dir;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    constexpr qint64 mib = 1024 * 1024;
+    makeFile(dir.filePath("old.png"), 10, now.addSecs(-86401));
+    makeFile(dir.filePath("recent.png"), 10, now.addSecs(-10));
+    // 250 MiB of fresh files, 50 MiB each, oldest first.
+    for (int i = 0; i < 5; ++i)
+        makeFile(dir.filePath(QStringLiteral("f%1.png").arg(i)), 50 * mib, now.addSecs(-1000 + i * 10));
+    makeFile(dir.filePath(".hidden"), 10, now.addSecs(-90000));
+    QDir(dir.path()).mkdir("sub");
+    makeFile(dir.filePath("sub/inner.png"), 10, now.addSecs(-90000));
+
+    pruneSnapshotDiskCache(dir.path(), now);
+
+    EXPECT_FALSE(QFile::exists(dir.filePath("old.png")));
+    EXPECT_TRUE(QFile::exists(dir.filePath("recent.png")));
+    // 250 MiB + 10 bytes: deleting f0 leaves 200 MiB + 10 bytes, still above; f1 goes too.
+    EXPECT_FALSE(QFile::exists(dir.filePath("f0.png")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("f1.png")));
+    for (int i = 2; i < 5; ++i)
+        EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("f%1.png").arg(i))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(".hidden")));
+    EXPECT_TRUE(QFile::exists(dir.filePath("sub/inner.png")));
+}
+
+TEST(SnapshotDiskCache, PruneOfAMissingFolderDoesNothing)
+{
+    QTemporaryDir dir;
+    pruneSnapshotDiskCache(dir.filePath("absent"), QDateTime::currentDateTimeUtc());
+    EXPECT_FALSE(QDir(dir.filePath("absent")).exists());
+}

@@ -1,0 +1,646 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+
+#include "app/settingsstore.h"
+#include "platform/manualscheduler.h"
+#include "platform/qtscheduler.h"
+#include "platform/sim/simdesktop.h"
+#include "platform/workqueue.h"
+#include "windows/snapshotcache.h"
+#include "windows/windowengine.h"
+
+using namespace qv;
+
+namespace {
+
+QImage picture(int w, int h, QColor color = Qt::darkCyan)
+{
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(color);
+    return image;
+}
+
+class WindowEngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QDir(snapshotDiskCacheDirectory()).removeRecursively();
+        desktop.addDefaultScreen();
+        engine = std::make_unique<WindowEngine>(desktop.platform(), scheduler, queues, settings);
+        QObject::connect(engine.get(), &WindowEngine::windowsChanged, [this] { published.append(titles()); });
+        scheduler.runPending();
+    }
+    void TearDown() override { engine.reset(); }
+
+    qint64 launch(const QString &bundle, const QString &name, bool regular = true)
+    {
+        return desktop.workspace.launch(RunningApp{0, bundle, name, false, false, regular});
+    }
+    quint32 addWindow(qint64 pid, const QString &title, QRectF frame = QRectF(100, 100, 800, 600))
+    {
+        return desktop.windowServer.addWindow(pid, frame, title,
+                                              picture(int(frame.width()), int(frame.height())));
+    }
+    QStringList titles() const
+    {
+        QStringList out;
+        for (const auto &w : engine->windows())
+            out.append(w.title);
+        return out;
+    }
+    // Sixty untitled-content windows of one application, listed by a per-application scan (their
+    // captures are blank, so the scan caches no snapshot).
+    QList<quint32> listSixtyBlankWindows()
+    {
+        const qint64 pid = launch("org.example.editor", "Editor");
+        QList<quint32> ids;
+        for (int i = 0; i < 60; ++i)
+            ids.append(desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600),
+                                                      QStringLiteral("W%1").arg(i), QImage()));
+        engine->fetchWindows("Editor");
+        settle();
+        EXPECT_EQ(engine->windows().size(), 60);
+        EXPECT_TRUE(engine->snapshotCache().isEmpty());
+        return ids;
+    }
+    // Lets the debounce pass and every scan, probe, capture and disk job run.
+    void settle(double seconds = WindowEngine::fetchDebounceInterval) { scheduler.advance(seconds); }
+
+    SimDesktop desktop;
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues{scheduler};
+    SettingsStore settings;
+    std::unique_ptr<WindowEngine> engine;
+    QList<QStringList> published;
+};
+
+} // namespace
+
+// ---- Usage history ----
+
+TEST_F(WindowEngineTest, ActivationsAreRecordedAndStoredWholeExceptOurOwn)
+{
+    const qint64 a = launch("org.example.a", "A");
+    const qint64 own = launch(WindowEngine::ownBundleIdentifier(), "Quorvantis");
+    desktop.workspace.activate(a);
+    scheduler.runPending();
+    const double first = engine->appUsageHistory().value("org.example.a");
+    EXPECT_EQ(first, scheduler.wallNow());
+    scheduler.advance(5);
+    desktop.workspace.activate(own);
+    desktop.workspace.activate(a);
+    scheduler.runPending();
+    EXPECT_EQ(engine->appUsageHistory().size(), 1);
+    EXPECT_EQ(engine->appUsageHistory().value("org.example.a"), first + 5);
+    EXPECT_EQ(settings.value("AppUsageHistory").toMap(), QVariantMap({{"org.example.a", first + 5}}));
+}
+
+TEST_F(WindowEngineTest, StoredHistoryWithANonNumberIsIgnoredAndReplacedAtTheNextRecord)
+{
+    settings.setValue("AppUsageHistory",
+                      QVariantMap{{"org.a", 12.0}, {"org.b", QStringLiteral("yesterday")}});
+    WindowEngine fresh(desktop.platform(), scheduler, queues, settings);
+    EXPECT_TRUE(fresh.appUsageHistory().isEmpty());
+    fresh.recordAppUsage("org.c");
+    EXPECT_EQ(settings.value("AppUsageHistory").toMap().keys(), QStringList({"org.c"}));
+
+    settings.setValue("AppUsageHistory", QVariantMap{{"org.a", 12.0}, {"org.b", 13}});
+    WindowEngine numeric(desktop.platform(), scheduler, queues, settings);
+    EXPECT_EQ(numeric.appUsageHistory().value("org.b"), 13.0);
+}
+
+// ---- Per-application requests ----
+
+TEST_F(WindowEngineTest, PublishesTheCachedListAtOnceAndTheFreshListAfterTheQuietPeriod)
+{
+    const qint64 pid = launch("org.example.editor", "Editor");
+    addWindow(pid, "One");
+    engine->fetchWindows("Editor");
+    EXPECT_TRUE(published.isEmpty()); // nothing cached yet: the list stays as it was
+    settle(0.049);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 0);
+    settle(0.001);
+    EXPECT_EQ(titles(), QStringList({"One"}));
+    EXPECT_EQ(engine->currentAppName(), "Editor");
+
+    addWindow(pid, "Two");
+    engine->fetchWindows("Other");
+    settle(0.3);
+    published.clear();
+    engine->fetchWindows("Editor");
+    ASSERT_EQ(published.size(), 1);
+    EXPECT_EQ(published.first(), QStringList({"One"})); // the cached list, before any scan
+    settle();
+    EXPECT_EQ(titles(), QStringList({"One", "Two"}));
+}
+
+TEST_F(WindowEngineTest, OfTwoRequestsWithinTheQuietPeriodOnlyTheLastIsScanned)
+{
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    addWindow(launch("org.b", "Beta"), "Beta doc");
+    engine->fetchWindows("Alpha");
+    settle(0.03);
+    engine->fetchWindows("Beta");
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 1);
+    EXPECT_EQ(published, QList<QStringList>({{"Beta doc"}}));
+}
+
+TEST_F(WindowEngineTest, RepeatedRequestForTheSameApplicationWithinThrottleStartsNoScan)
+{
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    engine->fetchWindows("Alpha");
+    settle(0.1);
+    engine->fetchWindows("Alpha");
+    settle(0.099);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 1);
+    engine->fetchWindows("Alpha"); // 0.199 s after the accepted one
+    settle(0.1);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 1);
+    engine->fetchWindows("Alpha"); // 0.299 s after the accepted one
+    settle();
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 2);
+
+    // After a cancellation, a request within the throttle shows the cached list and scans nothing.
+    engine->cancelWindowFetches();
+    published.clear();
+    engine->fetchWindows("Alpha");
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 2);
+    EXPECT_EQ(published, QList<QStringList>({{"Alpha doc"}}));
+}
+
+TEST_F(WindowEngineTest, ThrottledRequestDoesNotPublishAnotherApplicationsWindows)
+{
+    // Fault: A, then B, then A again within 0.2 s was throttled while B's scan stayed current, so
+    // B's windows were published while A was the requested application.
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    addWindow(launch("org.b", "Beta"), "Beta doc");
+    engine->fetchWindows("Alpha");
+    settle(0.06);
+    engine->fetchWindows("Beta");
+    settle(0.02);
+    engine->fetchWindows("Alpha"); // 0.08 s after Alpha's accepted request
+    settle(0.3);
+    EXPECT_EQ(engine->currentAppName(), "Alpha");
+    EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
+    for (const auto &list : published)
+        EXPECT_FALSE(list.contains("Beta doc"));
+}
+
+TEST_F(WindowEngineTest, SupersededScanNeverPublishesEvenWhenItsModelsFinish)
+{
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    addWindow(launch("org.b", "Beta"), "Beta doc");
+    desktop.windowServer.setHoldCaptures(true);
+    engine->fetchWindows("Alpha");
+    settle();
+    ASSERT_EQ(desktop.windowServer.capturedWindows().size(), 1); // Alpha's model waits for its capture
+    engine->fetchAllWindows();
+    desktop.windowServer.setHoldCaptures(false);
+    desktop.windowServer.releaseCaptures();
+    settle(0.3);
+    ASSERT_FALSE(published.isEmpty());
+    for (const auto &list : published)
+        EXPECT_EQ(list, QStringList({"Alpha doc", "Beta doc"})); // never Alpha's own list
+    EXPECT_EQ(engine->currentAppName(), "Mission Control");
+}
+
+TEST_F(WindowEngineTest, CancelAndClearDropRunningScans)
+{
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    desktop.windowServer.setHoldLists(true);
+    engine->fetchWindows("Alpha");
+    settle();
+    engine->cancelWindowFetches();
+    desktop.windowServer.releaseLists();
+    settle();
+    EXPECT_TRUE(published.isEmpty());
+
+    engine->setCurrentOverlayRoute(OverlayRoute::all);
+    engine->fetchAllWindows();
+    engine->cancelWindowFetches();
+    EXPECT_EQ(engine->currentAppName(), "Mission Control"); // route "all" keeps the name
+    desktop.windowServer.releaseLists();
+    settle();
+    EXPECT_TRUE(published.isEmpty());
+    EXPECT_FALSE(engine->isFetchPending());
+}
+
+// ---- Filtering ----
+
+TEST_F(WindowEngineTest, SizeSpaceAndMinimisedRules)
+{
+    const qint64 pid = launch("org.example.editor", "Editor");
+    addWindow(pid, "Narrow", QRectF(100, 100, 79, 500));
+    addWindow(pid, "Square", QRectF(100, 100, 80, 80));
+    const quint32 elsewhere = addWindow(pid, "Other Space");
+    desktop.windowServer.setOnScreen(elsewhere, false);
+    // Minimised and confirmed by accessibility: passes although off screen, on another layer and tiny.
+    const quint32 minimized = addWindow(pid, "Minimised", QRectF(100, 100, 40, 40));
+    desktop.windowServer.setMinimized(minimized, true);
+    desktop.windowServer.setLayer(minimized, 3);
+    // The same without accessibility's word: the layer rule skips it.
+    const quint32 unconfirmed = addWindow(pid, "Unconfirmed", QRectF(100, 100, 40, 40));
+    desktop.windowServer.setOnScreen(unconfirmed, false);
+    desktop.windowServer.setLayer(unconfirmed, 3);
+
+    engine->fetchWindows("Editor");
+    settle();
+    EXPECT_EQ(titles(), QStringList({"Square", "Other Space", "Minimised"}));
+    EXPECT_TRUE(engine->windows().last().isMinimized);
+
+    engine->setShowOnlyCurrentSpace(true);
+    engine->fetchWindows("Editor");
+    settle(0.3);
+    engine->fetchWindows("Editor");
+    settle();
+    EXPECT_EQ(titles(), QStringList({"Square", "Minimised"}));
+
+    // The ignore list still applies to confirmed minimised windows.
+    engine->setIgnoredAppsData("org.example.editor");
+    settle(0.3);
+    engine->fetchWindows("Editor");
+    settle();
+    EXPECT_TRUE(titles().isEmpty());
+}
+
+TEST_F(WindowEngineTest, SingleWindowRuleLeavesTheCachedListAlone)
+{
+    const qint64 solo = launch("org.solo", "Solo");
+    const qint64 duo = launch("org.duo", "Duo");
+    addWindow(solo, "Only");
+    addWindow(duo, "First");
+    addWindow(duo, "Second");
+    engine->fetchWindows("Solo");
+    settle(0.3);
+    EXPECT_EQ(engine->appWindowCache().value("Solo").size(), 1);
+
+    engine->setIgnoreSingleWindow(true);
+    engine->fetchWindows("Solo");
+    settle();
+    EXPECT_TRUE(titles().isEmpty());
+    EXPECT_EQ(engine->appWindowCache().value("Solo").size(), 1);
+    engine->fetchWindows("Duo");
+    settle();
+    EXPECT_EQ(titles(), QStringList({"First", "Second"}));
+}
+
+TEST_F(WindowEngineTest, TargetMatchingByAliasNameAndTitle)
+{
+    const qint64 safari = launch("com.apple.Safari", "Safari"); // identifier differs in case from the alias
+    const qint64 notes = launch("org.notes", "Notes");
+    const qint64 sticky = launch("org.sticky", "Sticky Notes");
+    const qint64 other = launch("org.other", "Other");
+    const qint64 unnamed = launch("org.unnamed", "");
+    const qint64 agent = launch("org.agent", "Notes Agent", false);
+    addWindow(safari, "Start Page");
+    addWindow(notes, "Shopping");
+    addWindow(sticky, "Reminder");
+    addWindow(other, "Meeting notes");
+    addWindow(unnamed, "Untitled report");
+    addWindow(agent, "Agent panel");
+
+    engine->fetchWindows("Safari");
+    settle(0.3);
+    EXPECT_EQ(titles(), QStringList({"Start Page"})); // by name; the alias identifier differs in case
+    engine->fetchWindows("Notes");
+    settle(0.3);
+    EXPECT_EQ(titles(), QStringList({"Shopping", "Reminder", "Meeting notes"}));
+}
+
+TEST_F(WindowEngineTest, EmptyApplicationNameMatchesNoTarget)
+{
+    // Fault: an empty name "contained" every target, so windows of applications without a name
+    // were listed for every Dock icon.
+    const qint64 unnamed = launch("", "");
+    addWindow(unnamed, "Report");
+    addWindow(launch("org.notes", "Notes"), "Shopping");
+    engine->fetchWindows("Notes");
+    settle();
+    EXPECT_EQ(titles(), QStringList({"Shopping"}));
+}
+
+TEST_F(WindowEngineTest, UsageOrderAndMinimisedLastInTheApplicationList)
+{
+    const qint64 pid = launch("org.example.editor", "Editor");
+    const quint32 first = addWindow(pid, "First");
+    addWindow(pid, "Second");
+    desktop.windowServer.setMinimized(first, true);
+    engine->fetchWindows("Editor");
+    settle();
+    EXPECT_EQ(titles(), QStringList({"First", "Second"}));
+    engine->setSortMinimizedLast(true);
+    engine->fetchWindows("Editor");
+    settle(0.3);
+    engine->fetchWindows("Editor");
+    settle();
+    EXPECT_EQ(titles(), QStringList({"Second", "First"}));
+}
+
+// ---- Permission ----
+
+TEST_F(WindowEngineTest, PermissionComesBackWhenThePreflightPassesAgain)
+{
+    // Fault: one refused preflight left hasPermission false (and the permission card up) for the
+    // rest of the run.
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    desktop.permissions.screenCapture = false;
+    engine->fetchWindows("Alpha");
+    settle();
+    EXPECT_FALSE(engine->hasPermission());
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 0);
+    desktop.permissions.screenCapture = true;
+    scheduler.advance(0.3);
+    engine->fetchWindows("Alpha");
+    settle();
+    EXPECT_TRUE(engine->hasPermission());
+    EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
+}
+
+// ---- All windows ----
+
+TEST_F(WindowEngineTest, AllWindowsListHoldsTheFirstFortyQualifyingWindowsReorderedByUsage)
+{
+    QList<qint64> pids;
+    for (int i = 0; i < 5; ++i)
+        pids.append(launch(QStringLiteral("org.app%1").arg(i), QStringLiteral("App%1").arg(i)));
+    QList<qint64> qualifying;
+    for (int i = 0; i < 110; ++i) {
+        const quint32 id = addWindow(pids[i % 5], QStringLiteral("W%1").arg(i));
+        if (i % 11 == 10)
+            desktop.windowServer.setLayer(id, 8); // every eleventh window is furniture
+        else
+            qualifying.append(id);
+    }
+    engine->recordAppUsage("org.app3");
+    desktop.windowServer.setHoldCaptures(true);
+    engine->fetchAllWindows();
+    scheduler.runPending();
+    const auto windows = engine->windows();
+    ASSERT_EQ(windows.size(), 40); // published while captures are still held
+    QSet<qint64> listed;
+    for (const auto &w : windows)
+        listed.insert(w.id);
+    EXPECT_EQ(listed, QSet<qint64>(qualifying.begin(), qualifying.begin() + 40));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(windows[i].bundleIdentifier, "org.app3") << i;
+    EXPECT_EQ(windows[8].title, "W0");
+    EXPECT_EQ(engine->currentAppName(), "Mission Control");
+
+    // Warm-up: one capture at a time, 16 in all.
+    int rounds = 0;
+    while (desktop.windowServer.releaseCaptures() > 0) {
+        scheduler.runPending();
+        ++rounds;
+    }
+    EXPECT_EQ(rounds, 16);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().size(), 16);
+    int withSnapshot = 0;
+    for (const auto &w : engine->windows())
+        withSnapshot += w.image.isNull() ? 0 : 1;
+    EXPECT_EQ(withSnapshot, 16);
+    EXPECT_EQ(engine->snapshotCache().size(), 16);
+}
+
+TEST_F(WindowEngineTest, AllWindowsRequestsNeedRouteAllAndRespectTheThrottle)
+{
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    engine->setCurrentOverlayRoute(OverlayRoute::clipboard);
+    engine->fetchAllWindows();
+    EXPECT_EQ(engine->currentAppName(), QString());
+    engine->setCurrentOverlayRoute(OverlayRoute::all);
+    engine->fetchAllWindows();
+    scheduler.advance(0.1);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 1);
+    engine->fetchAllWindows(); // 0.1 s later with a list shown
+    scheduler.runPending();
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 1);
+    engine->clearWindows();
+    engine->fetchAllWindows(); // the list is empty: scanned again
+    scheduler.runPending();
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 2);
+}
+
+TEST_F(WindowEngineTest, WarmUpStopsWhenTheRouteChanges)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    for (int i = 0; i < 5; ++i)
+        addWindow(pid, QStringLiteral("Doc %1").arg(i));
+    desktop.windowServer.setHoldCaptures(true);
+    engine->fetchAllWindows();
+    scheduler.runPending();
+    ASSERT_EQ(engine->windows().size(), 5);
+    ASSERT_TRUE(engine->isWarmingSnapshots());
+    engine->setCurrentOverlayRoute(OverlayRoute::clipboard);
+    desktop.windowServer.releaseCaptures();
+    scheduler.runPending();
+    EXPECT_FALSE(engine->isWarmingSnapshots());
+    EXPECT_EQ(desktop.windowServer.capturedWindows().size(), 1);
+    for (const auto &w : engine->windows())
+        EXPECT_TRUE(w.image.isNull()); // icon placeholders (none here) stay
+}
+
+// ---- Snapshots and caches ----
+
+TEST_F(WindowEngineTest, BlankCaptureFallsBackAndSnapshotsReachTheDiskCache)
+{
+    const qint64 pid = launch("org.example.editor", "Editor");
+    const quint32 blank =
+        desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600), QString("Blank"), QImage());
+    desktop.windowServer.setFallbackImage(blank, picture(400, 300, Qt::red));
+    const quint32 painted = addWindow(pid, "Painted");
+    engine->fetchWindows("Editor");
+    settle();
+    ASSERT_EQ(engine->windows().size(), 2);
+    EXPECT_EQ(engine->windows()[0].image.size(), QSize(400, 300)); // the fallback picture
+    EXPECT_EQ(engine->windows()[1].image.size(), QSize(640, 480));
+    EXPECT_EQ(desktop.windowServer.fallbackRequests(), QList<quint32>({blank}));
+    EXPECT_TRUE(engine->snapshotCache().contains(painted));
+
+    const QString file =
+        QDir(engine->snapshotDiskCacheDirectory()).filePath(sha256Hex("org.example.editor|painted") + ".png");
+    ASSERT_TRUE(QFile::exists(file));
+    EXPECT_EQ(QImageReader(file).format(), "png");
+
+    // A later engine that cannot capture shows the disk-cached picture.
+    desktop.windowServer.setCaptureFails(painted, true);
+    WindowEngine later(desktop.platform(), scheduler, queues, settings);
+    later.fetchWindows("Editor");
+    scheduler.advance(0.3);
+    ASSERT_EQ(later.windows().size(), 2);
+    EXPECT_EQ(later.windows()[1].image.size(), QSize(640, 480));
+}
+
+TEST_F(WindowEngineTest, SnapshotTrimDropsUnlistedEntriesFirstAndNeverTheNewOne)
+{
+    const QList<quint32> listed = listSixtyBlankWindows();
+    const QImage image = picture(4, 4);
+    // 40 listed + 20 unlisted + 1 new: the first phase drops 16 unlisted entries, leaving 45.
+    for (int i = 0; i < 40; ++i)
+        engine->storeSnapshot(image, listed[i]);
+    for (int i = 0; i < 20; ++i)
+        engine->storeSnapshot(image, 5000 + i);
+    engine->storeSnapshot(image, 9999);
+    EXPECT_EQ(engine->snapshotCache().size(), 45);
+    EXPECT_TRUE(engine->snapshotCache().contains(9999));
+    for (int i = 0; i < 40; ++i)
+        EXPECT_TRUE(engine->snapshotCache().contains(listed[i]));
+}
+
+TEST_F(WindowEngineTest, SnapshotTrimOfListedEntriesOnlyDropsOneListedEntry)
+{
+    const QList<quint32> listed = listSixtyBlankWindows();
+    const QImage image = picture(4, 4);
+    for (const quint32 id : listed)
+        engine->storeSnapshot(image, id);
+    ASSERT_EQ(engine->snapshotCache().size(), 60);
+    engine->storeSnapshot(image, 9999);
+    EXPECT_EQ(engine->snapshotCache().size(), 60);
+    EXPECT_TRUE(engine->snapshotCache().contains(9999));
+}
+
+TEST_F(WindowEngineTest, IconCacheTrimKeepsListedApplications)
+{
+    const qint64 listedPid = launch("org.listed", "Listed");
+    desktop.appIcons.setApplicationIcon(listedPid, picture(16, 16));
+    addWindow(listedPid, "Listed doc");
+    engine->fetchAllWindows();
+    scheduler.runPending();
+    for (int i = 0; i < 45; ++i) {
+        const qint64 pid =
+            launch(i < 5 ? QString() : QStringLiteral("org.x%1").arg(i), QStringLiteral("X%1").arg(i));
+        desktop.appIcons.setApplicationIcon(pid, picture(16, 16));
+        RunningApp app{pid, {}, {}, false, false, true};
+        engine->appIcon(app, i < 5 ? QString() : QStringLiteral("org.x%1").arg(i));
+    }
+    EXPECT_TRUE(engine->iconCache().contains(
+        QStringLiteral("pid:%1").arg(desktop.workspace.runningApplications()[1].pid)));
+    ASSERT_EQ(engine->iconCache().size(), 46);
+    engine->pruneMemoryCaches();
+    EXPECT_EQ(engine->iconCache().size(), 20);
+    EXPECT_TRUE(engine->iconCache().contains("org.listed"));
+}
+
+TEST_F(WindowEngineTest, ApplicationListCacheDropsListsNotRequestedForThirtySeconds)
+{
+    for (int i = 0; i < 31; ++i) {
+        engine->fetchWindows(QStringLiteral("App %1").arg(i));
+        settle(0.06);
+    }
+    ASSERT_EQ(engine->appWindowCache().size(), 31);
+    scheduler.advance(31);
+    engine->fetchWindows("Fresh");
+    settle();
+    EXPECT_EQ(engine->appWindowCache().size(), 15);
+    EXPECT_TRUE(engine->appWindowCache().contains("Fresh"));
+}
+
+TEST_F(WindowEngineTest, StartUpPrunesTheDiskCache)
+{
+    const QDir cache(engine->snapshotDiskCacheDirectory());
+    QFile old(cache.filePath(sha256Hex("org.a|old") + ".png"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("x");
+    old.flush();
+    ASSERT_TRUE(
+        old.setFileTime(QDateTime::currentDateTimeUtc().addDays(-2), QFileDevice::FileModificationTime));
+    old.close();
+    WindowEngine next(desktop.platform(), scheduler, queues, settings);
+    scheduler.runPending();
+    EXPECT_FALSE(old.exists());
+}
+
+TEST_F(WindowEngineTest, ApplyingASnapshotToAnUnlistedWindowChangesNothing)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    const quint32 id = desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600), QString("Doc"), QImage());
+    engine->fetchAllWindows();
+    scheduler.runPending();
+    const auto before = engine->windows();
+    published.clear();
+    scheduler.advance(1);
+    EXPECT_FALSE(engine->applySnapshot(id + 1, picture(10, 10)));
+    EXPECT_TRUE(published.isEmpty());
+    EXPECT_TRUE(engine->snapshotCache().isEmpty());
+    EXPECT_TRUE(engine->applySnapshot(id, picture(10, 10)));
+    EXPECT_NE(engine->windows().first(), before.first()); // a new snapshot time: observers redraw
+    EXPECT_EQ(engine->windows().first().id, before.first().id);
+}
+
+// ---- Hiding ----
+
+TEST_F(WindowEngineTest, HidingAnApplicationWithoutIdentifierUsesItsName)
+{
+    // Fault: hiding a window whose application has no identifier stored an empty entry (a trailing
+    // ",") that hid nothing, and removed every identifier-less window from the list.
+    const qint64 scratch = launch("", "Scratch");
+    const qint64 other = launch("", "Other");
+    addWindow(scratch, "Pad");
+    addWindow(other, "Sheet");
+    engine->setIgnoredAppsData("org.a");
+    engine->fetchAllWindows();
+    scheduler.runPending();
+    ASSERT_EQ(titles().size(), 2);
+    engine->hideFromPreview(engine->windows().first());
+    EXPECT_EQ(engine->ignoredAppsData(), "org.a,Scratch");
+    EXPECT_EQ(titles(), QStringList({"Sheet"}));
+    EXPECT_TRUE(engine->isIgnoredAppName("scratch"));
+}
+
+TEST_F(WindowEngineTest, HidingAnAlreadyListedIdentifierLeavesTheSettingAlone)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    addWindow(pid, "One");
+    addWindow(pid, "Two");
+    engine->fetchAllWindows();
+    scheduler.runPending();
+    engine->setIgnoredAppsData("org.b,org.a");
+    engine->hideFromPreview(engine->windows().first());
+    EXPECT_TRUE(titles().isEmpty());
+    EXPECT_EQ(engine->ignoredAppsData(), "org.b,org.a");
+    engine->setIgnoredAppsData(" org.a");
+    engine->hideFromPreview(AppWindowModel{1, "Alpha", "", {}, pid, {}, "org.a", 0, {}, false, 0});
+    EXPECT_EQ(engine->ignoredAppsData(), " org.a,org.a");
+}
+
+// ---- Real threads ----
+
+TEST(WindowEngineThreads, ScansWithProbesAndDiskWorkOnRealThreads)
+{
+    QDir(snapshotDiskCacheDirectory()).removeRecursively();
+    SimDesktop desktop;
+    desktop.addDefaultScreen();
+    QtScheduler scheduler;
+    ThreadQueueFactory queues;
+    SettingsStore settings;
+    const qint64 pid =
+        desktop.workspace.launch(RunningApp{0, "org.example.editor", "Editor", false, false, true});
+    QList<quint32> ids;
+    for (int i = 0; i < 30; ++i)
+        ids.append(desktop.windowServer.addWindow(pid, QRectF(10 * i, 10 * i, 800, 600),
+                                                  QStringLiteral("Doc %1").arg(i), picture(800, 600)));
+    desktop.windowServer.setMinimized(ids[5], true);
+    WindowEngine engine(desktop.platform(), scheduler, queues, settings);
+    engine.fetchWindows("Editor");
+    QElapsedTimer clock;
+    clock.start();
+    while (engine.windows().size() < 30 && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(engine.windows().size(), 30);
+    int minimized = 0;
+    for (const auto &w : engine.windows())
+        minimized += w.isMinimized ? 1 : 0;
+    EXPECT_EQ(minimized, 1);
+    // The disk writes land off the main thread.
+    const QDir cache(engine.snapshotDiskCacheDirectory());
+    while (cache.entryList(QDir::Files).size() < 30 && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(cache.entryList(QDir::Files).size(), 30);
+}
