@@ -30,8 +30,8 @@ private:
 
 // The program's one source of time and of delayed work on the main thread.
 // Production runs on the Qt event loop (QtScheduler); tests use ManualScheduler and advance it.
-// All callbacks run on the main thread. post() may be called from any thread; the other calls only
-// from the main thread.
+// All callbacks run on the main thread. now(), wallNow() and post() may be called from any thread;
+// after() and every() only from the main thread.
 class Scheduler
 {
 public:

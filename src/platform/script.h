@@ -24,6 +24,10 @@ namespace qv {
 // ScriptControl::isCancelled() answer true; only those checks end a script early. Destroying the Script object
 // ends the script where it stands: a pending wait never resumes, so an owner that keeps its scripts
 // as members can be destroyed while one sleeps.
+//
+// Two habits keep GCC 12 from miscompiling scripts: never write co_await inside an if condition
+// (assign the result to a variable first), and keep an awaitable that owns resources in a named
+// local rather than a temporary of the co_await expression (GCC 12 destroys such temporaries twice).
 class Script
 {
 public:
