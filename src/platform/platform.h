@@ -6,6 +6,7 @@ class AccessibilityService;
 class ApplicationService;
 class DockPreferences;
 class LoginItemService;
+class Pasteboard;
 class PermissionProbe;
 class ScreenService;
 class WorkspaceService;
@@ -21,6 +22,7 @@ struct Platform
     PermissionProbe *permissions = nullptr;
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
+    Pasteboard *pasteboard = nullptr;
 };
 
 } // namespace qv

@@ -137,6 +137,7 @@ Platform SimDesktop::platform()
     p.permissions = &permissions;
     p.application = &application;
     p.loginItem = &loginItem;
+    p.pasteboard = &pasteboard;
     return p;
 }
 

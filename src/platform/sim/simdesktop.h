@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/screens.h"
 #include "platform/sim/simaccessibility.h"
+#include "platform/sim/simpasteboard.h"
 #include "platform/workspace.h"
 
 namespace qv {
@@ -133,6 +134,7 @@ public:
     SimPermissions permissions;
     SimApplication application;
     SimLoginItem loginItem;
+    SimPasteboard pasteboard;
 
     // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
     void addDefaultScreen();
