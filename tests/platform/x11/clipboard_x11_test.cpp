@@ -116,9 +116,15 @@ TEST_F(ClipboardX11Test, TextCopiedWithXclipAppearsAfterTheQuietPeriod)
 {
     int captures = 0;
     m_hub.observe(Notifications::clipboardDidCapture, &m_hub, [&] { ++captures; });
+    qint64 waited = -1;
+    QObject::connect(m_manager.get(), &ClipboardManager::historyChanged, &m_hub, [&] {
+        if (waited < 0 && !m_manager->history().isEmpty())
+            waited = QDateTime::currentMSecsSinceEpoch() - m_manager->history().first().date.toMSecsSinceEpoch();
+    });
     copyWithXclip("hello from xclip\n");
 
     ASSERT_TRUE(waitForHistory(1));
+    EXPECT_GE(waited, 240) << "published before the quiet period was over";
     EXPECT_EQ(m_manager->history().first().text, QStringLiteral("hello from xclip"));
     EXPECT_EQ(m_manager->history().first().deviceSource, QStringLiteral("This Mac"));
     EXPECT_EQ(captures, 1);
