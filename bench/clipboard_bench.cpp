@@ -31,8 +31,7 @@ BENCHMARK(BM_IsSensitiveText_Short);
 
 struct Rig
 {
-    Rig()
-        : manager(sim.pasteboard, sim.workspace, scheduler, queues, settings, hub, cache.path())
+    Rig() : manager(sim.pasteboard, sim.workspace, scheduler, queues, settings, hub, cache.path())
     {
         manager.setEventLog([](const QString &, const QString &) {});
     }

@@ -53,14 +53,15 @@ QString firstGraphemes(const QString &text, int limit)
 QString imageSuffixFor(const QByteArray &head)
 {
     const QMimeType type = QMimeDatabase().mimeTypeForData(head);
-    const QString suffix = type.name().startsWith(QLatin1String("image/")) ? type.preferredSuffix() : QString();
+    const QString suffix =
+        type.name().startsWith(QLatin1String("image/")) ? type.preferredSuffix() : QString();
     return suffix.isEmpty() ? QStringLiteral("png") : suffix;
 }
 
 QString newCachePath(const QString &folder, const QString &suffix)
 {
-    return QDir(folder).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('.') +
-                                 suffix);
+    return QDir(folder).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                                 QLatin1Char('.') + suffix);
 }
 
 bool writeAtomically(const QString &path, const QByteArray &bytes)
@@ -141,7 +142,8 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
       m_settings(settings), m_hub(hub),
       m_cacheDirectory(cacheDirectory.isEmpty() ? defaultCacheDirectory() : cacheDirectory),
       m_scanQueue(queues.makeQueue(QStringLiteral("Quorvantis.ClipboardScan"), QueueKind::Serial)),
-      m_imageProcessQueue(queues.makeQueue(QStringLiteral("Quorvantis.ClipboardImageProcess"), QueueKind::Serial))
+      m_imageProcessQueue(
+          queues.makeQueue(QStringLiteral("Quorvantis.ClipboardImageProcess"), QueueKind::Serial))
 {
     // Whatever is on the clipboard now is not a new copy.
     m_lastChangeCount = m_pasteboard.changeCount();
@@ -209,8 +211,9 @@ void ClipboardManager::schedulePoll()
                 if (stale())
                     return;
                 // A change without payloads (our own copy, nothing readable) counts as idle.
-                self->m_pollInterval =
-                    captured ? minPollInterval : std::min(self->m_pollInterval + intervalStep, maxPollInterval);
+                self->m_pollInterval = captured
+                                           ? minPollInterval
+                                           : std::min(self->m_pollInterval + intervalStep, maxPollInterval);
                 self->schedulePoll();
             },
             stale);
@@ -431,7 +434,8 @@ void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QSt
     enqueuePending(item);
 }
 
-std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteArray &bytes, const QString &folder)
+std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteArray &bytes,
+                                                                    const QString &folder)
 {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -443,7 +447,8 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteA
     return makeImageRecord(path);
 }
 
-std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL, const QString &folder)
+std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
+                                                                    const QString &folder)
 {
     const QString source = QDir::cleanPath(fileURL.toLocalFile());
     QFile file(source);
@@ -510,7 +515,8 @@ void ClipboardManager::flushPending()
     }
     setHistory(std::move(merged));
     m_hub.post(Notifications::clipboardDidCapture);
-    log(DiagEvents::clipboardFlush, QStringLiteral("flushed=%1, total=%2").arg(batch.size()).arg(m_history.size()));
+    log(DiagEvents::clipboardFlush,
+        QStringLiteral("flushed=%1, total=%2").arg(batch.size()).arg(m_history.size()));
 }
 
 void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
@@ -519,7 +525,8 @@ void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
     if (item.isImage && !item.imageURL.isEmpty())
         image.load(item.imageURL.toLocalFile());
     // An image whose file is gone goes back as its title.
-    const qint64 count = image.isNull() ? m_pasteboard.writeText(item.realText()) : m_pasteboard.writeImage(image);
+    const qint64 count =
+        image.isNull() ? m_pasteboard.writeText(item.realText()) : m_pasteboard.writeImage(image);
     m_selfCopyChangeCount = count;
     m_lastChangeCount = count;
 }
@@ -551,7 +558,8 @@ void ClipboardManager::cleanupOrphanedImages()
         const QDir dir(folder);
         if (!dir.exists())
             return;
-        const auto entries = dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+        const auto entries =
+            dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
         for (const auto &entry : entries) {
             if (kept.contains(QDir::cleanPath(entry.absoluteFilePath())))
                 continue;

@@ -120,7 +120,8 @@ public:
     // Plain text (the longest of the items' when the pasteboard has none of its own), else rich text;
     // trimmed; nothing when all of it is blank.
     static std::optional<QString> extractText(const PasteboardSnapshot &pasteboard, const QStringList &types);
-    static std::optional<QString> extractRichText(const PasteboardSnapshot &pasteboard, const QStringList &types);
+    static std::optional<QString> extractRichText(const PasteboardSnapshot &pasteboard,
+                                                  const QStringList &types);
 
     // Reads the pasteboard after the change count moved; own copies are reported, not scanned.
     static ScanResult takeSnapshot(Pasteboard &pasteboard, qint64 lastChangeCount,

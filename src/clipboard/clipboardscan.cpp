@@ -71,8 +71,9 @@ struct Scan
         seenPaths.insert(path);
         const QFileInfo info(path);
         // A file that cannot be looked at has no known content type.
-        const QMimeType type =
-            info.exists() ? mimes.mimeTypeForFile(info) : mimes.mimeTypeForName(QStringLiteral("application/octet-stream"));
+        const QMimeType type = info.exists()
+                                   ? mimes.mimeTypeForFile(info)
+                                   : mimes.mimeTypeForName(QStringLiteral("application/octet-stream"));
         if (isImageType(type))
             payloads.append(ScanPayload::makeImageFile(QUrl::fromLocalFile(path), source));
         else
@@ -103,7 +104,8 @@ QUrl ClipboardManager::parseFileURLString(const QString &string)
     return QUrl::fromLocalFile(trimmed);
 }
 
-std::optional<QString> ClipboardManager::extractText(const PasteboardSnapshot &pasteboard, const QStringList &types)
+std::optional<QString> ClipboardManager::extractText(const PasteboardSnapshot &pasteboard,
+                                                     const QStringList &types)
 {
     if (types.contains(PasteboardType::plainText)) {
         if (auto text = trimmedNonEmpty(pasteboard.string(PasteboardType::plainText)))
@@ -131,7 +133,8 @@ std::optional<QString> ClipboardManager::extractText(const PasteboardSnapshot &p
     return extractRichText(pasteboard, types);
 }
 
-std::optional<QString> ClipboardManager::extractRichText(const PasteboardSnapshot &pasteboard, const QStringList &types)
+std::optional<QString> ClipboardManager::extractRichText(const PasteboardSnapshot &pasteboard,
+                                                         const QStringList &types)
 {
     if (types.contains(PasteboardType::rtf)) {
         if (const auto data = pasteboard.data(PasteboardType::rtf)) {
@@ -157,10 +160,12 @@ ScanResult ClipboardManager::scanPasteboard(const PasteboardSnapshot &pasteboard
 
     const int itemCount = pasteboard.itemCount();
     if (itemCount > 0) {
-        qCDebug(lcClipboardScan).noquote() << QStringLiteral("📋 [ClipboardDebug] pasteboard has %1 items").arg(itemCount);
+        qCDebug(lcClipboardScan).noquote()
+            << QStringLiteral("📋 [ClipboardDebug] pasteboard has %1 items").arg(itemCount);
         for (int i = 0; i < itemCount; ++i) {
-            qCDebug(lcClipboardScan).noquote()
-                << QStringLiteral("📋 [ClipboardDebug] item[%1] types: %2").arg(i).arg(quotedList(pasteboard.itemTypes(i)));
+            qCDebug(lcClipboardScan).noquote() << QStringLiteral("📋 [ClipboardDebug] item[%1] types: %2")
+                                                      .arg(i)
+                                                      .arg(quotedList(pasteboard.itemTypes(i)));
         }
         for (int i = 0; i < itemCount; ++i) {
             const QStringList itemTypes = pasteboard.itemTypes(i);
@@ -168,7 +173,8 @@ ScanResult ClipboardManager::scanPasteboard(const PasteboardSnapshot &pasteboard
                 if (const auto string = pasteboard.itemString(i, PasteboardType::fileURL)) {
                     const QUrl url = parseFileURLString(*string);
                     if (url.isValid() && !url.isEmpty()) {
-                        qCDebug(lcClipboardScan).noquote() << "📋 [ClipboardDebug] found fileURL: " + url.fileName();
+                        qCDebug(lcClipboardScan).noquote()
+                            << "📋 [ClipboardDebug] found fileURL: " + url.fileName();
                         scan.appendFilePayload(url);
                         continue;
                     }
@@ -199,9 +205,10 @@ ScanResult ClipboardManager::scanPasteboard(const PasteboardSnapshot &pasteboard
                 scan.appendFilePayload(QUrl::fromLocalFile(path));
         }
     }
-    qCDebug(lcClipboardScan).noquote() << QStringLiteral("📋 [ClipboardDebug] total payloads: %1, seenPaths: %2")
-                                               .arg(scan.payloads.size())
-                                               .arg(scan.seenPaths.size());
+    qCDebug(lcClipboardScan).noquote()
+        << QStringLiteral("📋 [ClipboardDebug] total payloads: %1, seenPaths: %2")
+               .arg(scan.payloads.size())
+               .arg(scan.seenPaths.size());
     if (scan.payloads.isEmpty()) {
         if (const auto text = extractText(pasteboard, types))
             scan.payloads.append(ScanPayload::makeText(*text, scan.source));

@@ -47,11 +47,23 @@ bool isDigit(char c)
 const QSet<QByteArray> &skippedDestinations()
 {
     static const QSet<QByteArray> names = {
-        "fonttbl",   "colortbl",  "stylesheet", "info",     "pict",       "object",   "header",
-        "headerl",   "headerr",   "headerf",    "footer",   "footerl",    "footerr",  "footerf",
-        "footnote",  "xmlnstbl",  "listtable",  "listoverridetable",      "rsidtbl",  "generator",
-        "themedata", "colorschememapping",      "datastore", "latentstyles", "filetbl", "revtbl",
-        "fldinst",   "mmathPr",   "pgdsctbl",   "bkmkstart", "bkmkend",   "field",    "private",
+        "fonttbl",    "colortbl",
+        "stylesheet", "info",
+        "pict",       "object",
+        "header",     "headerl",
+        "headerr",    "headerf",
+        "footer",     "footerl",
+        "footerr",    "footerf",
+        "footnote",   "xmlnstbl",
+        "listtable",  "listoverridetable",
+        "rsidtbl",    "generator",
+        "themedata",  "colorschememapping",
+        "datastore",  "latentstyles",
+        "filetbl",    "revtbl",
+        "fldinst",    "mmathPr",
+        "pgdsctbl",   "bkmkstart",
+        "bkmkend",    "field",
+        "private",
     };
     return names;
 }

@@ -17,12 +17,18 @@ struct ScanPayload
     QUrl fileURL;         // ImageFileURL
     QString source;
 
-    static ScanPayload makeText(const QString &text, const QString &source) { return {Text, text, {}, {}, source}; }
+    static ScanPayload makeText(const QString &text, const QString &source)
+    {
+        return {Text, text, {}, {}, source};
+    }
     static ScanPayload makeImageData(const QByteArray &data, const QString &source)
     {
         return {ImageData, {}, data, {}, source};
     }
-    static ScanPayload makeImageFile(const QUrl &url, const QString &source) { return {ImageFileURL, {}, {}, url, source}; }
+    static ScanPayload makeImageFile(const QUrl &url, const QString &source)
+    {
+        return {ImageFileURL, {}, {}, url, source};
+    }
     bool operator==(const ScanPayload &) const = default;
 };
 

@@ -31,15 +31,15 @@ struct Patterns
     QRegularExpression hex = makePattern(R"(^[0-9a-fA-F]{64,}$)");
     QRegularExpression base64 = makePattern(R"(^[A-Za-z0-9+/=_-]{40,}$)");
     std::array<QString, 27> keywords{
-        QStringLiteral("password"),      QStringLiteral("passwd"),        QStringLiteral("pwd"),
-        QStringLiteral("passcode"),      QStringLiteral("secret"),        QStringLiteral("client_secret"),
-        QStringLiteral("client secret"), QStringLiteral("token"),         QStringLiteral("access_token"),
-        QStringLiteral("refresh_token"), QStringLiteral("bearer"),        QStringLiteral("authorization"),
-        QStringLiteral("api_key"),       QStringLiteral("apikey"),        QStringLiteral("api key"),
-        QStringLiteral("cookie"),        QStringLiteral("session"),       QStringLiteral("license"),
-        QStringLiteral("license_key"),   QStringLiteral("otp"),           QStringLiteral("verification code"),
-        QStringLiteral("auth code"),     QStringLiteral("cvv"),           QStringLiteral("密码"),
-        QStringLiteral("验证码"),        QStringLiteral("口令"),          QStringLiteral("密钥"),
+        QStringLiteral("password"),      QStringLiteral("passwd"),  QStringLiteral("pwd"),
+        QStringLiteral("passcode"),      QStringLiteral("secret"),  QStringLiteral("client_secret"),
+        QStringLiteral("client secret"), QStringLiteral("token"),   QStringLiteral("access_token"),
+        QStringLiteral("refresh_token"), QStringLiteral("bearer"),  QStringLiteral("authorization"),
+        QStringLiteral("api_key"),       QStringLiteral("apikey"),  QStringLiteral("api key"),
+        QStringLiteral("cookie"),        QStringLiteral("session"), QStringLiteral("license"),
+        QStringLiteral("license_key"),   QStringLiteral("otp"),     QStringLiteral("verification code"),
+        QStringLiteral("auth code"),     QStringLiteral("cvv"),     QStringLiteral("密码"),
+        QStringLiteral("验证码"),        QStringLiteral("口令"),    QStringLiteral("密钥"),
     };
 };
 

@@ -44,8 +44,8 @@ protected:
 
     void start()
     {
-        m_manager = std::make_unique<ClipboardManager>(m_sim.pasteboard, m_sim.workspace, m_scheduler, m_queues,
-                                                       m_settings, m_hub, m_cache.path());
+        m_manager = std::make_unique<ClipboardManager>(m_sim.pasteboard, m_sim.workspace, m_scheduler,
+                                                       m_queues, m_settings, m_hub, m_cache.path());
         m_manager->setEventLog([this](const QString &name, const QString &detail) {
             m_events.append(name + QLatin1String(" | ") + detail);
         });
@@ -121,7 +121,8 @@ TEST_F(ClipboardManagerTest, RepeatedTextWithinOneQuietPeriodIsDroppedAtEnqueue)
         m_sim.pasteboard.copyText(QString::fromLatin1(text));
         m_scheduler.advance(0.18);
     }
-    EXPECT_EQ(events(DiagEvents::clipboardChange), (QStringList{"type=text, pending=1", "type=text, pending=2"}));
+    EXPECT_EQ(events(DiagEvents::clipboardChange),
+              (QStringList{"type=text, pending=1", "type=text, pending=2"}));
     settle();
     EXPECT_EQ(texts(), (QStringList{"B", "A"}));
     EXPECT_EQ(events(DiagEvents::clipboardFlush), QStringList{"flushed=2, total=2"});
@@ -401,10 +402,11 @@ TEST_P(CaptureSleep, WakeSkipsWhatWasCopiedWhileAsleep)
     EXPECT_EQ(texts(), QStringList{"after wake"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, CaptureSleep,
-                         ::testing::Values(SleepCase{"screens", &SimWorkspace::sleepScreens, &SimWorkspace::wakeScreens},
-                                           SleepCase{"system", &SimWorkspace::sleepSystem, &SimWorkspace::wakeSystem}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CaptureSleep,
+    ::testing::Values(SleepCase{"screens", &SimWorkspace::sleepScreens, &SimWorkspace::wakeScreens},
+                      SleepCase{"system", &SimWorkspace::sleepSystem, &SimWorkspace::wakeSystem}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 struct RetryCase
 {

@@ -112,7 +112,8 @@ TEST_F(PasteboardScanTest, OversizedPngIsSkippedForASmallerTiff)
     const QByteArray tiff("II*\0small", 9);
     EXPECT_EQ(scan({item({{PasteboardType::png, huge}, {PasteboardType::tiff, tiff}})}),
               QList<ScanPayload>{ScanPayload::makeImageData(tiff, local)});
-    const ScanResult alone = ClipboardManager::scanPasteboard(snapshot({item({{PasteboardType::png, huge}})}), 1);
+    const ScanResult alone =
+        ClipboardManager::scanPasteboard(snapshot({item({{PasteboardType::png, huge}})}), 1);
     EXPECT_TRUE(alone.payloads.isEmpty());
     EXPECT_EQ(alone.availableTypesCount, 1) << "types announced, so capture retries";
 }
@@ -135,10 +136,12 @@ TEST_P(PasteboardTextScan, FindsTheText)
         EXPECT_TRUE(payloads.isEmpty()) << GetParam().name;
         return;
     }
-    EXPECT_EQ(payloads, QList<ScanPayload>{ScanPayload::makeText(*GetParam().text, local)}) << GetParam().name;
+    EXPECT_EQ(payloads, QList<ScanPayload>{ScanPayload::makeText(*GetParam().text, local)})
+        << GetParam().name;
 }
 
-const QByteArray rtfDocument = R"({\rtf1\ansi\ansicpg1252{\fonttbl\f0\fswiss Helvetica;}{\colortbl;\red255\green0\blue0;}
+const QByteArray rtfDocument =
+    R"({\rtf1\ansi\ansicpg1252{\fonttbl\f0\fswiss Helvetica;}{\colortbl;\red255\green0\blue0;}
 {\*\expandedcolortbl;;}\f0\fs24 Caf\'e9 \{menu\}\par
 {\b Tarte} \u8364?5\line end}
 )";
@@ -146,8 +149,12 @@ const QByteArray rtfDocument = R"({\rtf1\ansi\ansicpg1252{\fonttbl\f0\fswiss Hel
 INSTANTIATE_TEST_SUITE_P(
     Texts, PasteboardTextScan,
     ::testing::Values(
-        TextCase{"trimmed", {item({{PasteboardType::plainText, QStringLiteral("   padded\n")}})}, QStringLiteral("padded")},
-        TextCase{"white space only gives nothing", {item({{PasteboardType::utf8String, QStringLiteral("   ")}})}, std::nullopt},
+        TextCase{"trimmed",
+                 {item({{PasteboardType::plainText, QStringLiteral("   padded\n")}})},
+                 QStringLiteral("padded")},
+        TextCase{"white space only gives nothing",
+                 {item({{PasteboardType::utf8String, QStringLiteral("   ")}})},
+                 std::nullopt},
         TextCase{"longest item text wins; a tie keeps the first",
                  {item({{PasteboardType::utf8String, QStringLiteral("short")}}),
                   item({{PasteboardType::text, QStringLiteral("longer one")}}),
@@ -157,15 +164,23 @@ INSTANTIATE_TEST_SUITE_P(
                  {item({{PasteboardType::utf8String, QStringLiteral("a much longer text")}}),
                   item({{PasteboardType::plainText, QStringLiteral("short")}})},
                  QStringLiteral("short")},
-        TextCase{"UTF-16 text", {item({{PasteboardType::utf16Text, QByteArray("\xff\xfeh\0i\0", 6)}})}, QStringLiteral("hi")},
-        TextCase{"RTF only", {item({{PasteboardType::rtf, rtfDocument}})}, QStringLiteral("Café {menu}\nTarte €5\nend")},
+        TextCase{"UTF-16 text",
+                 {item({{PasteboardType::utf16Text, QByteArray("\xff\xfeh\0i\0", 6)}})},
+                 QStringLiteral("hi")},
+        TextCase{"RTF only",
+                 {item({{PasteboardType::rtf, rtfDocument}})},
+                 QStringLiteral("Café {menu}\nTarte €5\nend")},
         TextCase{"HTML only",
-                 {item({{PasteboardType::html, QByteArray("<p>Hello&nbsp;<b>world</b><img src='x.png'></p><p>&amp; more</p>")}})},
+                 {item({{PasteboardType::html,
+                         QByteArray("<p>Hello&nbsp;<b>world</b><img src='x.png'></p><p>&amp; more</p>")}})},
                  QStringLiteral("Hello world\n& more")},
         TextCase{"plain text comes before rich text",
-                 {item({{PasteboardType::html, QByteArray("<b>rich</b>")}, {PasteboardType::text, QStringLiteral("plain")}})},
+                 {item({{PasteboardType::html, QByteArray("<b>rich</b>")},
+                        {PasteboardType::text, QStringLiteral("plain")}})},
                  QStringLiteral("plain")}),
-    [](const auto &info) { return QString::fromLatin1(info.param.name).replace(QRegularExpression("\\W"), "_").toStdString(); });
+    [](const auto &info) {
+        return QString::fromLatin1(info.param.name).replace(QRegularExpression("\\W"), "_").toStdString();
+    });
 
 TEST(RtfToPlainText, RejectsWhatIsNotRtfAndSurvivesDeepNesting)
 {

@@ -35,13 +35,12 @@ struct FreeDeleter
 {
     void operator()(void *p) const { std::free(p); }
 };
-template <typename T>
-using XcbPtr = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 
 xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 {
-    XcbPtr<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr));
+    XcbPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
@@ -54,8 +53,9 @@ xcb_screen_t *firstScreen(xcb_connection_t *connection)
 bool isMetaTarget(const QString &name)
 {
     static const QStringList meta = {
-        QStringLiteral("TARGETS"),          QStringLiteral("MULTIPLE"),         QStringLiteral("TIMESTAMP"),
-        QStringLiteral("SAVE_TARGETS"),     QStringLiteral("DELETE"),           QStringLiteral("INSERT_PROPERTY"),
+        QStringLiteral("TARGETS"),          QStringLiteral("MULTIPLE"),
+        QStringLiteral("TIMESTAMP"),        QStringLiteral("SAVE_TARGETS"),
+        QStringLiteral("DELETE"),           QStringLiteral("INSERT_PROPERTY"),
         QStringLiteral("INSERT_SELECTION"), QStringLiteral("CLIPBOARD_MANAGER"),
     };
     return name.isEmpty() || meta.contains(name);
@@ -90,7 +90,8 @@ public:
         }
         m_eventBase = ext->first_event;
         XcbPtr<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
-            m_connection, xcb_xfixes_query_version(m_connection, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
+            m_connection,
+            xcb_xfixes_query_version(m_connection, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
             nullptr));
         if (!version)
             return;
@@ -146,9 +147,8 @@ public:
     bool waitForOwnChange(qint64 after, int timeoutMs)
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-            return !m_ownChanges.empty() && m_ownChanges.back() > after;
-        });
+        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return !m_ownChanges.empty() && m_ownChanges.back() > after; });
     }
 
 private:
@@ -178,7 +178,8 @@ private:
         auto *notify = reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event);
         if (notify->selection != m_clipboard)
             return;
-        const bool own = m_ownKnown && notify->owner != XCB_WINDOW_NONE && (notify->owner & ~m_ownMask) == m_ownBase;
+        const bool own =
+            m_ownKnown && notify->owner != XCB_WINDOW_NONE && (notify->owner & ~m_ownMask) == m_ownBase;
         {
             std::lock_guard lock(m_mutex);
             const qint64 count = ++m_count;
@@ -267,7 +268,8 @@ public:
                         continue;
                     const QUrl url(QString::fromUtf8(uri));
                     if (url.isLocalFile())
-                        items.append(PasteboardItem{{PasteboardType::fileURL}, {{PasteboardType::fileURL, url.toString()}}});
+                        items.append(PasteboardItem{{PasteboardType::fileURL},
+                                                    {{PasteboardType::fileURL, url.toString()}}});
                 }
             }
         }
@@ -323,7 +325,8 @@ private:
             xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, a), nullptr));
         if (!reply)
             return {};
-        const QString name = QString::fromUtf8(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
+        const QString name = QString::fromUtf8(xcb_get_atom_name_name(reply.get()),
+                                               xcb_get_atom_name_name_length(reply.get()));
         m_names.insert(a, name);
         return name;
     }
@@ -368,7 +371,8 @@ private:
             if ((e->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
                 return false;
             auto *notify = reinterpret_cast<xcb_selection_notify_event_t *>(e);
-            return notify->requestor == m_window && notify->selection == m_clipboard && notify->target == target;
+            return notify->requestor == m_window && notify->selection == m_clipboard &&
+                   notify->target == target;
         });
         if (!event)
             return std::nullopt;
@@ -379,7 +383,8 @@ private:
         auto value = takeProperty(&type);
         if (!value || type != m_incr)
             return value;
-        return receiveIncremental(value->size() >= 4 ? *reinterpret_cast<const uint32_t *>(value->constData()) : 0);
+        return receiveIncremental(value->size() >= 4 ? *reinterpret_cast<const uint32_t *>(value->constData())
+                                                     : 0);
     }
 
     // Reads and deletes the transfer property (the deletion tells an INCR owner to go on).
@@ -387,7 +392,8 @@ private:
     {
         const uint32_t longs = uint32_t(maxTransferBytes / 4 + 1);
         XcbPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, longs),
+            m_connection,
+            xcb_get_property(m_connection, 1, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY, 0, longs),
             nullptr));
         if (!reply)
             return std::nullopt;
@@ -444,7 +450,9 @@ private:
     QHash<xcb_atom_t, QString> m_names;
 };
 
-X11Pasteboard::X11Pasteboard() : m_watcher(std::make_unique<Watcher>()), m_reader(std::make_shared<Reader>()) {}
+X11Pasteboard::X11Pasteboard() : m_watcher(std::make_unique<Watcher>()), m_reader(std::make_shared<Reader>())
+{
+}
 
 X11Pasteboard::~X11Pasteboard() = default;
 

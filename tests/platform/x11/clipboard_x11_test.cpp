@@ -72,7 +72,8 @@ protected:
     QProcess *copyWithXclip(const QByteArray &bytes, const QString &type = QString())
     {
         auto process = std::make_unique<QProcess>();
-        QStringList args = {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard")};
+        QStringList args = {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                            QStringLiteral("clipboard")};
         if (!type.isEmpty())
             args << QStringLiteral("-t") << type;
         process->start(QStringLiteral("xclip"), args);
@@ -98,7 +99,8 @@ protected:
 
     bool waitForHistory(int size)
     {
-        return waitUntil([&] { return m_manager->history().size() >= size && m_manager->pendingItems().isEmpty(); });
+        return waitUntil(
+            [&] { return m_manager->history().size() >= size && m_manager->pendingItems().isEmpty(); });
     }
 
     QTemporaryDir m_cache;
@@ -119,7 +121,8 @@ TEST_F(ClipboardX11Test, TextCopiedWithXclipAppearsAfterTheQuietPeriod)
     qint64 waited = -1;
     QObject::connect(m_manager.get(), &ClipboardManager::historyChanged, &m_hub, [&] {
         if (waited < 0 && !m_manager->history().isEmpty())
-            waited = QDateTime::currentMSecsSinceEpoch() - m_manager->history().first().date.toMSecsSinceEpoch();
+            waited =
+                QDateTime::currentMSecsSinceEpoch() - m_manager->history().first().date.toMSecsSinceEpoch();
     });
     copyWithXclip("hello from xclip\n");
 
@@ -207,7 +210,8 @@ TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
     ASSERT_TRUE(waitForHistory(2));
     textOwner->kill();
     ASSERT_TRUE(textOwner->waitForFinished(3000));
-    ASSERT_TRUE(waitUntil([&] { return m_pasteboard->read().types().isEmpty(); })) << "the clipboard kept an owner";
+    ASSERT_TRUE(waitUntil([&] { return m_pasteboard->read().types().isEmpty(); }))
+        << "the clipboard kept an owner";
 
     const auto history = m_manager->history();
     ASSERT_EQ(history.size(), 2);
@@ -238,7 +242,8 @@ TEST_F(ClipboardX11Test, FileListIsReadAsOneItemPerLocalFile)
     ASSERT_EQ(result.payloads.size(), 2);
     EXPECT_EQ(result.payloads.at(0).kind, ScanPayload::ImageFileURL);
     EXPECT_EQ(result.payloads.at(0).fileURL.toLocalFile(), picture);
-    EXPECT_EQ(result.payloads.at(1), ScanPayload::makeText(QStringLiteral("notes.pdf"), QStringLiteral("This Mac")));
+    EXPECT_EQ(result.payloads.at(1),
+              ScanPayload::makeText(QStringLiteral("notes.pdf"), QStringLiteral("This Mac")));
 }
 
 } // namespace
