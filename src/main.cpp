@@ -15,6 +15,7 @@
 #include "app/notificationhub.h"
 #include "app/quorvantisapp.h"
 #include "app/settingsstore.h"
+#include "clipboard/clipboardmanager.h"
 #include "platform/qtscheduler.h"
 #include "platform/sim/simdesktop.h"
 #include "platform/workqueue.h"
@@ -123,10 +124,14 @@ int main(int argc, char **argv)
     MainThreadWatchdog::setShared(&watchdog);
     diagnostics.setWatchdog(&watchdog);
 
+    ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings, hub);
+    ClipboardManager::setShared(&clipboard);
+
     QuorvantisApp quorvantis(platform, scheduler, queues, settings);
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
     const int status = QApplication::exec();
 
+    ClipboardManager::setShared(nullptr);
     MainThreadWatchdog::setShared(nullptr);
     DiagnosticsManager::setShared(nullptr);
     NotificationHub::setShared(nullptr);

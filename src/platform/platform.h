@@ -10,6 +10,7 @@ class LocaleService;
 class FileDialogs;
 class FileRevealer;
 class LoginItemService;
+class Pasteboard;
 class PermissionProbe;
 class ScreenService;
 class WindowCaptureService;
@@ -33,6 +34,7 @@ struct Platform
     WindowListService *windowList = nullptr;
     WindowCaptureService *windowCapture = nullptr;
     AppIconService *appIcons = nullptr;
+    Pasteboard *pasteboard = nullptr;
 };
 
 } // namespace qv

@@ -145,6 +145,7 @@ Platform SimDesktop::platform()
     p.windowList = &windowServer;
     p.windowCapture = &windowServer;
     p.appIcons = &appIcons;
+    p.pasteboard = &pasteboard;
     return p;
 }
 

@@ -18,6 +18,7 @@
 #include "platform/sim/simfilerevealer.h"
 #include "platform/sim/simappicons.h"
 #include "platform/sim/simwindowserver.h"
+#include "platform/sim/simpasteboard.h"
 #include "platform/workspace.h"
 
 namespace qv {
@@ -143,6 +144,7 @@ public:
     SimFileRevealer fileRevealer;
     SimWindowServer windowServer{accessibility, workspace};
     SimAppIcons appIcons;
+    SimPasteboard pasteboard;
 
     // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
     void addDefaultScreen();

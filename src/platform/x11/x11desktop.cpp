@@ -10,6 +10,7 @@
 #include "platform/x11/x11filerevealer.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
+#include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
 #include "platform/x11/x11workspace.h"
@@ -29,6 +30,7 @@ struct X11Desktop::Private
     X11LocaleService locale;
     X11FileDialogs fileDialogs;
     X11FileRevealer fileRevealer;
+    X11Pasteboard pasteboard;
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -56,6 +58,7 @@ Platform X11Desktop::platform()
     p.locale = &d->locale;
     p.fileDialogs = &d->fileDialogs;
     p.fileRevealer = &d->fileRevealer;
+    p.pasteboard = &d->pasteboard;
     return p;
 }
 

@@ -1,0 +1,81 @@
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include "app/notificationhub.h"
+#include "app/settingsstore.h"
+#include "clipboard/clipboardmanager.h"
+#include "platform/manualscheduler.h"
+#include "platform/sim/simdesktop.h"
+#include "platform/workqueue.h"
+
+namespace qv {
+namespace {
+
+void BM_IsSensitiveText_100k(benchmark::State &state)
+{
+    // Words without keywords: every rule runs to the end.
+    const QString text = QStringLiteral("lorem ipsum dolor ").repeated(100000 / 18 + 1).left(100000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ClipboardManager::isSensitiveText(text));
+}
+BENCHMARK(BM_IsSensitiveText_100k)->Unit(benchmark::kMicrosecond);
+
+void BM_IsSensitiveText_Short(benchmark::State &state)
+{
+    const QString text = QStringLiteral("Meet me at the station at 6, platform 4");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ClipboardManager::isSensitiveText(text));
+}
+BENCHMARK(BM_IsSensitiveText_Short);
+
+struct Rig
+{
+    Rig() : manager(sim.pasteboard, sim.workspace, scheduler, queues, settings, hub, cache.path())
+    {
+        manager.setEventLog([](const QString &, const QString &) {});
+    }
+    QTemporaryDir cache;
+    SimDesktop sim;
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues{scheduler};
+    SettingsStore settings;
+    NotificationHub hub;
+    ClipboardManager manager;
+};
+
+// One poll that finds the change count unchanged: timer, snapshot job and the result back on main.
+void BM_IdlePoll(benchmark::State &state)
+{
+    Rig rig;
+    for (auto _ : state) {
+        rig.manager.checkPasteboard();
+        rig.scheduler.runPending();
+    }
+}
+BENCHMARK(BM_IdlePoll);
+
+// Merging one new text into a full history: dedupe over 501 items, the cap and the publication.
+void BM_FlushIntoFullHistory(benchmark::State &state)
+{
+    Rig rig;
+    for (int i = 0; i < ClipboardManager::maxHistory; ++i) {
+        ClipboardItem item;
+        item.id = QUuid::createUuid();
+        item.text = QStringLiteral("history entry %1 with some ordinary text").arg(i);
+        rig.manager.enqueuePending(item);
+    }
+    rig.manager.flushPending();
+    int n = 0;
+    for (auto _ : state) {
+        ClipboardItem item;
+        item.id = QUuid::createUuid();
+        item.text = QStringLiteral("new text %1").arg(n++);
+        rig.manager.enqueuePending(item);
+        rig.manager.flushPending();
+    }
+}
+BENCHMARK(BM_FlushIntoFullHistory)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace qv

@@ -1,0 +1,593 @@
+#include "clipboard/clipboardmanager.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMimeDatabase>
+#include <QSaveFile>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTextBoundaryFinder>
+
+#include <array>
+
+#include "app/diagnostics/diagnosticsmanager.h"
+#include "app/notificationhub.h"
+#include "app/settingsstore.h"
+#include "platform/pasteboard.h"
+#include "platform/workqueue.h"
+#include "platform/workspace.h"
+
+namespace qv {
+
+namespace {
+
+ClipboardManager *g_shared = nullptr;
+
+double seconds(qint64 nanos)
+{
+    return double(nanos) / 1e9;
+}
+
+// The first `limit` extended grapheme clusters of the text.
+QString firstGraphemes(const QString &text, int limit)
+{
+    // A grapheme is at least one UTF-16 unit, so a short text needs no walk.
+    if (text.size() <= limit)
+        return text;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    qsizetype position = 0;
+    while (count < limit) {
+        const qsizetype next = finder.toNextBoundary();
+        if (next == -1)
+            return text;
+        position = next;
+        ++count;
+    }
+    return text.left(position);
+}
+
+QString imageSuffixFor(const QByteArray &head)
+{
+    const QMimeType type = QMimeDatabase().mimeTypeForData(head);
+    const QString suffix =
+        type.name().startsWith(QLatin1String("image/")) ? type.preferredSuffix() : QString();
+    return suffix.isEmpty() ? QStringLiteral("png") : suffix;
+}
+
+QString newCachePath(const QString &folder, const QString &suffix)
+{
+    return QDir(folder).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                                 QLatin1Char('.') + suffix);
+}
+
+bool writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+// Thumbnail, size and title of a cached image file.
+std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize stated = reader.size();
+    const int limit = ClipboardManager::thumbnailMaxPixels;
+    if (stated.isValid() && (stated.width() > limit || stated.height() > limit))
+        reader.setScaledSize(stated.scaled(limit, limit, Qt::KeepAspectRatio));
+    QImage thumbnail = reader.read();
+    if (thumbnail.isNull())
+        return std::nullopt;
+    if (thumbnail.width() > limit || thumbnail.height() > limit)
+        thumbnail = thumbnail.scaled(limit, limit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !thumbnail.save(&buffer, "PNG"))
+        return std::nullopt;
+
+    const int width = std::max(1, stated.isValid() ? stated.width() : thumbnail.width());
+    const int height = std::max(1, stated.isValid() ? stated.height() : thumbnail.height());
+    PreparedImageRecord record;
+    record.fileURL = QUrl::fromLocalFile(path);
+    record.thumbnailData = png;
+    record.imageSize = QSize(width, height);
+    record.title = QStringLiteral("Image • %1×%2").arg(width).arg(height);
+    return record;
+}
+
+QString dedupeKey(const ClipboardItem &item)
+{
+    if (item.isImage) {
+        if (item.imageURL.isEmpty())
+            return QLatin1String("img:") + item.id.toString(QUuid::WithoutBraces);
+        return QLatin1String("img:") + item.imageURL.toString();
+    }
+    // The real text, not the mask: two different secrets that mask alike are different items.
+    return QLatin1String("txt:") + item.realText();
+}
+
+void removeFile(const QUrl &url)
+{
+    if (!url.isEmpty())
+        QFile::remove(url.toLocalFile());
+}
+
+} // namespace
+
+struct ClipboardManager::Check
+{
+    std::function<void(bool)> done;
+    std::function<bool()> isCancelled;
+    // The change the retries are about, and what its first snapshot announced.
+    qint64 changeCount = 0;
+    int firstTypesCount = 0;
+    int attempt = 1;
+};
+
+ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &workspace, Scheduler &scheduler,
+                                   WorkQueueFactory &queues, SettingsStore &settings, NotificationHub &hub,
+                                   const QString &cacheDirectory, QObject *parent)
+    : QObject(parent), m_pasteboard(pasteboard), m_workspace(workspace), m_scheduler(scheduler),
+      m_settings(settings), m_hub(hub),
+      m_cacheDirectory(cacheDirectory.isEmpty() ? defaultCacheDirectory() : cacheDirectory),
+      m_scanQueue(queues.makeQueue(QStringLiteral("Quorvantis.ClipboardScan"), QueueKind::Serial)),
+      m_imageProcessQueue(
+          queues.makeQueue(QStringLiteral("Quorvantis.ClipboardImageProcess"), QueueKind::Serial))
+{
+    // Whatever is on the clipboard now is not a new copy.
+    m_lastChangeCount = m_pasteboard.changeCount();
+    QDir().mkpath(m_cacheDirectory);
+    cleanupOrphanedImages();
+    startPolling();
+
+    connect(&m_workspace, &WorkspaceService::screensDidSleep, this, &ClipboardManager::screensDidSleep);
+    connect(&m_workspace, &WorkspaceService::willSleep, this, &ClipboardManager::screensDidSleep);
+    connect(&m_workspace, &WorkspaceService::screensDidWake, this, &ClipboardManager::screensDidWake);
+    connect(&m_workspace, &WorkspaceService::didWake, this, &ClipboardManager::screensDidWake);
+}
+
+ClipboardManager::~ClipboardManager()
+{
+    stopPolling();
+    m_debounceTimer.cancel();
+    if (g_shared == this)
+        g_shared = nullptr;
+}
+
+ClipboardManager *ClipboardManager::shared()
+{
+    return g_shared;
+}
+
+void ClipboardManager::setShared(ClipboardManager *manager)
+{
+    g_shared = manager;
+}
+
+QString ClipboardManager::defaultCacheDirectory()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+        .filePath(QStringLiteral("QuorvantisClipboard"));
+}
+
+// Polling
+
+void ClipboardManager::startPolling()
+{
+    stopPolling();
+    m_polling = true;
+    m_pollInterval = minPollInterval;
+    schedulePoll();
+}
+
+void ClipboardManager::stopPolling()
+{
+    ++m_pollGeneration;
+    m_pollTimer.cancel();
+    m_polling = false;
+}
+
+void ClipboardManager::schedulePoll()
+{
+    const quint64 generation = m_pollGeneration;
+    QPointer<ClipboardManager> self(this);
+    auto stale = [self, generation] { return !self || self->m_pollGeneration != generation; };
+    m_pollTimer = m_scheduler.after(seconds(m_pollInterval), [self, stale] {
+        if (stale())
+            return;
+        self->checkPasteboard(
+            [self, stale](bool captured) {
+                if (stale())
+                    return;
+                // A change without payloads (our own copy, nothing readable) counts as idle.
+                self->m_pollInterval = captured
+                                           ? minPollInterval
+                                           : std::min(self->m_pollInterval + intervalStep, maxPollInterval);
+                self->schedulePoll();
+            },
+            stale);
+    });
+}
+
+void ClipboardManager::screensDidSleep()
+{
+    stopPolling();
+}
+
+void ClipboardManager::screensDidWake()
+{
+    // What was copied while asleep is not captured.
+    m_lastChangeCount = m_pasteboard.changeCount();
+    startPolling();
+}
+
+void ClipboardManager::checkNow()
+{
+    checkPasteboard();
+}
+
+// Checks
+
+void ClipboardManager::checkPasteboard(std::function<void(bool)> done, std::function<bool()> isCancelled)
+{
+    auto check = std::make_shared<Check>();
+    check->done = std::move(done);
+    check->isCancelled = std::move(isCancelled);
+    runSnapshot(check);
+}
+
+void ClipboardManager::runSnapshot(const std::shared_ptr<Check> &check)
+{
+    const qint64 last = m_lastChangeCount;
+    const std::optional<qint64> selfCopy = m_selfCopyChangeCount;
+    Pasteboard *pasteboard = &m_pasteboard;
+    Scheduler *scheduler = &m_scheduler;
+    QPointer<ClipboardManager> self(this);
+    m_scanQueue->async([pasteboard, scheduler, self, check, last, selfCopy] {
+        ScanResult result = takeSnapshot(*pasteboard, last, selfCopy);
+        scheduler->post([self, check, result = std::move(result)] {
+            if (self)
+                self->finishSnapshot(check, result);
+        });
+    });
+}
+
+void ClipboardManager::finishCheck(const std::shared_ptr<Check> &check, bool captured)
+{
+    if (check->done)
+        check->done(captured);
+}
+
+void ClipboardManager::finishSnapshot(const std::shared_ptr<Check> &check, const ScanResult &result)
+{
+    if (!result.didChange) {
+        finishCheck(check, false);
+        return;
+    }
+    // Another check (a one-shot check overlapping a poll) or a copy back already dealt with this
+    // change while the snapshot was on its way; handling it again would duplicate its items.
+    if (result.changeCount == m_lastChangeCount) {
+        finishCheck(check, false);
+        return;
+    }
+    m_lastChangeCount = result.changeCount;
+    if (result.isSelfCopy) {
+        m_selfCopyChangeCount.reset();
+        finishCheck(check, false);
+        return;
+    }
+    if (!result.payloads.isEmpty()) {
+        handleScanResult(result.payloads);
+        log(DiagEvents::clipboardSnapshotStatus,
+            QStringLiteral("attempt=1, availableTypesCount=%1, resolved=true, source=%2")
+                .arg(result.availableTypesCount)
+                .arg(result.sourceName));
+        finishCheck(check, true);
+        return;
+    }
+    if (result.availableTypesCount < 1) {
+        finishCheck(check, false);
+        return;
+    }
+    // Types announced but nothing readable yet: the owner may still be preparing its data.
+    check->changeCount = result.changeCount;
+    check->firstTypesCount = result.availableTypesCount;
+    check->attempt = 2;
+    scheduleRetry(check);
+}
+
+void ClipboardManager::scheduleRetry(const std::shared_ptr<Check> &check)
+{
+    QPointer<ClipboardManager> self(this);
+    m_scheduler.after(seconds(retryNanos), [self, check] {
+        if (!self)
+            return;
+        if (check->isCancelled && check->isCancelled()) {
+            self->logSnapshotFailure(check);
+            self->finishCheck(check, false);
+            return;
+        }
+        Pasteboard *pasteboard = &self->m_pasteboard;
+        Scheduler *scheduler = &self->m_scheduler;
+        const qint64 expected = check->changeCount;
+        self->m_scanQueue->async([pasteboard, scheduler, self, check, expected] {
+            ScanResult result = retrySnapshot(*pasteboard, expected);
+            scheduler->post([self, check, result = std::move(result)] {
+                if (self)
+                    self->finishRetry(check, result);
+            });
+        });
+    });
+}
+
+void ClipboardManager::finishRetry(const std::shared_ptr<Check> &check, const ScanResult &result)
+{
+    if (!result.payloads.isEmpty()) {
+        handleScanResult(result.payloads);
+        log(DiagEvents::clipboardSnapshotStatus,
+            QStringLiteral("attempt=%1, availableTypesCount=%2, resolved=true, source=universal_guess")
+                .arg(check->attempt)
+                .arg(result.availableTypesCount));
+        finishCheck(check, true);
+        return;
+    }
+    if (check->attempt >= maxSnapshotAttempts) {
+        logSnapshotFailure(check);
+        finishCheck(check, false);
+        return;
+    }
+    ++check->attempt;
+    scheduleRetry(check);
+}
+
+void ClipboardManager::logSnapshotFailure(const std::shared_ptr<Check> &check)
+{
+    log(DiagEvents::clipboardSnapshotStatus,
+        QStringLiteral("attempt=%1, availableTypesCount=%2, resolved=false, source=universal_guess")
+            .arg(maxSnapshotAttempts)
+            .arg(check->firstTypesCount));
+}
+
+// Making items
+
+void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
+{
+    QPointer<ClipboardManager> self(this);
+    Scheduler *scheduler = &m_scheduler;
+    const QString folder = m_cacheDirectory;
+    for (const auto &payload : payloads) {
+        switch (payload.kind) {
+        case ScanPayload::Text:
+            addTextItem(payload.text, payload.source);
+            break;
+        case ScanPayload::ImageData:
+        case ScanPayload::ImageFileURL:
+            m_imageProcessQueue->async([self, scheduler, folder, payload] {
+                const auto record = payload.kind == ScanPayload::ImageData
+                                        ? cacheImageData(payload.imageData, folder)
+                                        : cacheImageFile(payload.fileURL, folder);
+                if (!record)
+                    return;
+                scheduler->post([self, record = *record, source = payload.source] {
+                    if (self)
+                        self->addImageItem(record, source);
+                });
+            });
+            break;
+        }
+    }
+}
+
+void ClipboardManager::addTextItem(const QString &text, const QString &source)
+{
+    const QString cut = firstGraphemes(text, maxTextLength);
+    // Copying the same text twice in a row stores it once.
+    auto isRepeat = [&](const ClipboardItem &newest) {
+        return !newest.isImage && newest.realText() == cut && newest.deviceSource == source;
+    };
+    if (!m_history.isEmpty() && isRepeat(m_history.first()))
+        return;
+    if (!m_pendingItems.isEmpty() && isRepeat(m_pendingItems.first()))
+        return;
+
+    const bool masking = m_settings.get(Settings::maskSensitiveClipboard);
+    const bool sensitive = isSensitiveText(cut);
+    ClipboardItem item;
+    item.id = QUuid::createUuid();
+    item.date = nowDate();
+    item.deviceSource = source;
+    item.isSensitive = sensitive;
+    if (sensitive && masking) {
+        item.text = maskedText(cut);
+        item.rawText = cut;
+    } else {
+        item.text = cut;
+    }
+    enqueuePending(item);
+}
+
+void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QString &source)
+{
+    QImage thumbnail;
+    if (!thumbnail.loadFromData(record.thumbnailData, "PNG"))
+        return;
+    ClipboardItem item;
+    item.id = QUuid::createUuid();
+    item.text = record.title;
+    item.date = nowDate();
+    item.isImage = true;
+    item.imageURL = record.fileURL;
+    item.thumbnail = thumbnail;
+    item.imageSize = record.imageSize;
+    item.deviceSource = source;
+    enqueuePending(item);
+}
+
+std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteArray &bytes,
+                                                                    const QString &folder)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly) || !QImageReader(&buffer).canRead())
+        return std::nullopt;
+    const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
+    if (!writeAtomically(path, bytes))
+        return std::nullopt;
+    return makeImageRecord(path);
+}
+
+std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
+                                                                    const QString &folder)
+{
+    const QString source = QDir::cleanPath(fileURL.toLocalFile());
+    QFile file(source);
+    if (!QImageReader(source).canRead() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QString suffix = QFileInfo(source).suffix().trimmed();
+    if (suffix.isEmpty())
+        suffix = imageSuffixFor(file.peek(4096));
+    const QString path = newCachePath(folder, suffix);
+    if (!QFile::copy(source, path)) {
+        QFile::remove(path);
+        if (!file.seek(0) || !writeAtomically(path, file.readAll()))
+            return std::nullopt;
+    }
+    return makeImageRecord(path);
+}
+
+// The history
+
+void ClipboardManager::enqueuePending(const ClipboardItem &item)
+{
+    for (const auto &pending : std::as_const(m_pendingItems)) {
+        if (!item.isImage && !pending.isImage && pending.realText() == item.realText())
+            return;
+        if (item.isImage && !item.imageURL.isEmpty() && pending.imageURL == item.imageURL)
+            return;
+    }
+    m_pendingItems.prepend(item);
+
+    m_debounceTimer.cancel();
+    QPointer<ClipboardManager> self(this);
+    m_debounceTimer = m_scheduler.after(seconds(debounceNanos), [self] {
+        if (self)
+            self->flushPending();
+    });
+    log(DiagEvents::clipboardChange, QStringLiteral("type=%1, pending=%2")
+                                         .arg(item.isImage ? QStringLiteral("image") : QStringLiteral("text"))
+                                         .arg(m_pendingItems.size()));
+}
+
+void ClipboardManager::flushPending()
+{
+    if (m_pendingItems.isEmpty())
+        return;
+    const QList<ClipboardItem> batch = std::exchange(m_pendingItems, {});
+
+    QList<ClipboardItem> merged;
+    merged.reserve(batch.size() + m_history.size());
+    QSet<QString> seen;
+    const std::array<const QList<ClipboardItem> *, 2> lists{&batch, &m_history};
+    for (const auto *list : lists) {
+        for (const auto &item : *list) {
+            const QString key = dedupeKey(item);
+            if (seen.contains(key))
+                continue;
+            seen.insert(key);
+            merged.append(item);
+        }
+    }
+    if (merged.size() > maxHistory) {
+        for (qsizetype i = maxHistory; i < merged.size(); ++i)
+            removeFile(merged.at(i).imageURL);
+        merged.resize(maxHistory);
+    }
+    setHistory(std::move(merged));
+    m_hub.post(Notifications::clipboardDidCapture);
+    log(DiagEvents::clipboardFlush,
+        QStringLiteral("flushed=%1, total=%2").arg(batch.size()).arg(m_history.size()));
+}
+
+void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
+{
+    QImage image;
+    if (item.isImage && !item.imageURL.isEmpty())
+        image.load(item.imageURL.toLocalFile());
+    // An image whose file is gone goes back as its title.
+    const qint64 count =
+        image.isNull() ? m_pasteboard.writeText(item.realText()) : m_pasteboard.writeImage(image);
+    m_selfCopyChangeCount = count;
+    m_lastChangeCount = count;
+}
+
+void ClipboardManager::deleteItem(const ClipboardItem &item)
+{
+    removeFile(item.imageURL);
+    QList<ClipboardItem> history = m_history;
+    if (history.removeIf([&](const ClipboardItem &entry) { return entry.id == item.id; }) > 0)
+        setHistory(std::move(history));
+}
+
+void ClipboardManager::clearHistory()
+{
+    for (const auto &item : std::as_const(m_history))
+        removeFile(item.imageURL);
+    setHistory({});
+}
+
+void ClipboardManager::cleanupOrphanedImages()
+{
+    QSet<QString> kept;
+    for (const auto &item : std::as_const(m_history)) {
+        if (!item.imageURL.isEmpty())
+            kept.insert(QDir::cleanPath(item.imageURL.toLocalFile()));
+    }
+    // On the image queue, ahead of any caching, so a freshly cached image is never swept.
+    m_imageProcessQueue->async([folder = m_cacheDirectory, kept] {
+        const QDir dir(folder);
+        if (!dir.exists())
+            return;
+        const auto entries =
+            dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+        for (const auto &entry : entries) {
+            if (kept.contains(QDir::cleanPath(entry.absoluteFilePath())))
+                continue;
+            if (entry.isDir() && !entry.isSymLink())
+                QDir(entry.absoluteFilePath()).removeRecursively();
+            else
+                QFile::remove(entry.absoluteFilePath());
+        }
+    });
+}
+
+void ClipboardManager::setHistory(QList<ClipboardItem> history)
+{
+    m_history = std::move(history);
+    emit historyChanged();
+}
+
+void ClipboardManager::log(const QString &name, const QString &detail) const
+{
+    if (m_eventLog)
+        m_eventLog(name, detail);
+    else
+        DiagnosticsManager::shared()->log(name, detail);
+}
+
+QDateTime ClipboardManager::nowDate() const
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(m_scheduler.wallNow() * 1000.0));
+}
+
+} // namespace qv

@@ -1,0 +1,184 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "clipboard/clipboarditem.h"
+#include "clipboard/scanresult.h"
+#include "platform/scheduler.h"
+
+namespace qv {
+
+class NotificationHub;
+class Pasteboard;
+class PasteboardSnapshot;
+class SettingsStore;
+class WorkQueue;
+class WorkQueueFactory;
+class WorkspaceService;
+
+// The result of caching one copied image.
+struct PreparedImageRecord
+{
+    // The copy inside the clipboard image folder.
+    QUrl fileURL;
+    // PNG of the thumbnail, at most 320 pixels on the longer side.
+    QByteArray thumbnailData;
+    QSize imageSize;
+    // "Image • " + width + "×" + height.
+    QString title;
+};
+
+// The clipboard history of the running process.
+//
+// Capture starts in the constructor: the change count on the pasteboard at that moment is taken as
+// seen (what is on the clipboard then never becomes an item), the image folder is emptied, and the
+// pasteboard is polled every 180 ms, backing off by 120 ms per idle poll to 900 ms and snapping back
+// after a capture. A change is read on the "Quorvantis.ClipboardScan" queue; texts become items at
+// once, images are copied into the image folder with a thumbnail on "Quorvantis.ClipboardImageProcess".
+// New items wait in a pending list and are merged into `history` (newest first, at most 500 items)
+// once 250 ms pass without another. Polling stops while the screens or the system sleep; what is
+// copied meanwhile is not captured.
+//
+// Main thread only. Nothing is persisted: the history lives in memory, and each start empties the
+// image folder. Every escaping callback holds the manager weakly and does nothing once it is gone.
+class ClipboardManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<qv::ClipboardItem> history READ history NOTIFY historyChanged)
+public:
+    using EventLog = std::function<void(const QString &name, const QString &detail)>;
+
+    static constexpr int maxHistory = 500;
+    // Periods in nanoseconds, so the back-off adds up exactly.
+    static constexpr qint64 minPollInterval = 180000000;
+    static constexpr qint64 maxPollInterval = 900000000;
+    static constexpr qint64 intervalStep = 120000000;
+    static constexpr qint64 debounceNanos = 250000000;
+    static constexpr qint64 retryNanos = 200000000;
+    static constexpr int maxSnapshotAttempts = 5;
+    static constexpr int maxTextLength = 100000;
+    static constexpr qint64 maxImageBytes = 50000000;
+    static constexpr int thumbnailMaxPixels = 320;
+    static inline const QString thisMac = QStringLiteral("This Mac");
+
+    // cacheDirectory empty: "QuorvantisClipboard" in the XDG cache folder.
+    ClipboardManager(Pasteboard &pasteboard, WorkspaceService &workspace, Scheduler &scheduler,
+                     WorkQueueFactory &queues, SettingsStore &settings, NotificationHub &hub,
+                     const QString &cacheDirectory = QString(), QObject *parent = nullptr);
+    ~ClipboardManager() override;
+
+    // The instance main() created; null before that.
+    static ClipboardManager *shared();
+    static void setShared(ClipboardManager *manager);
+    static QString defaultCacheDirectory();
+
+    QList<ClipboardItem> history() const { return m_history; }
+    QList<ClipboardItem> pendingItems() const { return m_pendingItems; }
+    QString cacheDirectory() const { return m_cacheDirectory; }
+    // The period the polling loop waits before its next check, in seconds.
+    double pollInterval() const { return double(m_pollInterval) / 1e9; }
+    bool isPolling() const { return m_polling; }
+    // Where diagnostics events go; DiagnosticsManager::shared() unless set.
+    void setEventLog(EventLog log) { m_eventLog = std::move(log); }
+
+    // One check outside the polling loop (the "clipboard" route runs it when it shows the history).
+    // Leaves the polling period alone.
+    void checkNow();
+    // Looks at the pasteboard once; `done` receives true exactly when a snapshot produced payloads
+    // that were handed on. `isCancelled` is asked between retries.
+    void checkPasteboard(std::function<void(bool)> done = {}, std::function<bool()> isCancelled = {});
+
+    void enqueuePending(const ClipboardItem &item);
+    void flushPending();
+    // Puts an item back on the clipboard: an image item's image while its file loads, else the real
+    // (unmasked) text. The change this makes is recognised as ours and not captured.
+    void copyToPasteboard(const ClipboardItem &item);
+    // Removes every history item with this id and deletes its image file (even when it is no longer
+    // in the history). Pending items are left alone.
+    void deleteItem(const ClipboardItem &item);
+    // Deletes every history item's image file and empties the history; pending items still arrive.
+    void clearHistory();
+
+    // Sensitive-text classifier and mask. Pure; callable from any thread.
+    static bool isSensitiveText(const QString &text);
+    static QString maskedText(const QString &text);
+
+    // Reads one pasteboard snapshot into payloads. Pure apart from reading the files it names;
+    // callable from any thread.
+    static ScanResult scanPasteboard(const PasteboardSnapshot &pasteboard, qint64 changeCount);
+    // A file URL, or a path given as text; empty when the string holds neither.
+    static QUrl parseFileURLString(const QString &string);
+    // Plain text (the longest of the items' when the pasteboard has none of its own), else rich text;
+    // trimmed; nothing when all of it is blank.
+    static std::optional<QString> extractText(const PasteboardSnapshot &pasteboard, const QStringList &types);
+    static std::optional<QString> extractRichText(const PasteboardSnapshot &pasteboard,
+                                                  const QStringList &types);
+
+    // Reads the pasteboard after the change count moved; own copies are reported, not scanned.
+    static ScanResult takeSnapshot(Pasteboard &pasteboard, qint64 lastChangeCount,
+                                   std::optional<qint64> selfCopyChangeCount);
+    static ScanResult retrySnapshot(Pasteboard &pasteboard, qint64 expectedChangeCount);
+
+    // Copy a copied image into `folder` and make its thumbnail; nothing when it does not decode or
+    // cannot be written.
+    static std::optional<PreparedImageRecord> cacheImageData(const QByteArray &bytes, const QString &folder);
+    static std::optional<PreparedImageRecord> cacheImageFile(const QUrl &fileURL, const QString &folder);
+
+signals:
+    void historyChanged();
+
+private:
+    struct Check;
+
+    void startPolling();
+    void stopPolling();
+    void schedulePoll();
+    void screensDidSleep();
+    void screensDidWake();
+    void runSnapshot(const std::shared_ptr<Check> &check);
+    void finishSnapshot(const std::shared_ptr<Check> &check, const ScanResult &result);
+    void scheduleRetry(const std::shared_ptr<Check> &check);
+    void finishRetry(const std::shared_ptr<Check> &check, const ScanResult &result);
+    void handleScanResult(const QList<ScanPayload> &payloads);
+    void addTextItem(const QString &text, const QString &source);
+    void addImageItem(const PreparedImageRecord &record, const QString &source);
+    void cleanupOrphanedImages();
+    void setHistory(QList<ClipboardItem> history);
+    void finishCheck(const std::shared_ptr<Check> &check, bool captured);
+    void logSnapshotFailure(const std::shared_ptr<Check> &check);
+    void log(const QString &name, const QString &detail) const;
+    QDateTime nowDate() const;
+
+    Pasteboard &m_pasteboard;
+    WorkspaceService &m_workspace;
+    Scheduler &m_scheduler;
+    SettingsStore &m_settings;
+    NotificationHub &m_hub;
+    QString m_cacheDirectory;
+    std::shared_ptr<WorkQueue> m_scanQueue;
+    std::shared_ptr<WorkQueue> m_imageProcessQueue;
+    EventLog m_eventLog;
+
+    QList<ClipboardItem> m_history;
+    QList<ClipboardItem> m_pendingItems;
+    qint64 m_lastChangeCount = 0;
+    std::optional<qint64> m_selfCopyChangeCount;
+
+    bool m_polling = false;
+    // Bumped whenever polling starts or stops, so callbacks of an older loop end quietly.
+    quint64 m_pollGeneration = 0;
+    qint64 m_pollInterval = minPollInterval;
+    TimerHandle m_pollTimer;
+    TimerHandle m_debounceTimer;
+};
+
+} // namespace qv

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <optional>
+
+namespace qv {
+
+// Content types as the clipboard announces them on Linux. The core reads them in its own order of
+// preference; a backend only has to report what the clipboard's owner offers under these names.
+namespace PasteboardType {
+// One file URL per item (a backend splits a multi-file list into one item per file).
+inline const QString fileURL = QStringLiteral("text/uri-list");
+// The older list of copied files, read as a string array of local paths.
+inline const QString fileNames = QStringLiteral("x-special/gnome-copied-files");
+inline const QString png = QStringLiteral("image/png");
+inline const QString tiff = QStringLiteral("image/tiff");
+// Plain text, in the order it is looked for; the first is the plain string type.
+inline const QString plainText = QStringLiteral("text/plain;charset=utf-8");
+inline const QString utf8String = QStringLiteral("UTF8_STRING");
+inline const QString utf16Text = QStringLiteral("text/plain;charset=utf-16");
+inline const QString text = QStringLiteral("text/plain");
+inline const QString rtf = QStringLiteral("text/rtf");
+inline const QString html = QStringLiteral("text/html");
+} // namespace PasteboardType
+
+// One item of the pasteboard: the types it announces, in the owner's order, and whatever contents a
+// backend already holds for them. A value is a QByteArray (raw bytes), a QString or a QStringList
+// (a string array); a type announced without a value is fetched on demand.
+struct PasteboardItem
+{
+    QStringList types;
+    QHash<QString, QVariant> values;
+};
+
+// The contents of the pasteboard at one moment. Reads never fail: a type that is not announced, that
+// the owner refuses or whose value has another shape answers std::nullopt. Values a backend fetches
+// lazily are cached, so a snapshot belongs to the one thread that reads it (the clipboard's scan
+// queue) and should be dropped once read.
+class PasteboardSnapshot
+{
+public:
+    // Fetches the value of one announced type of one item; an invalid QVariant when there is none.
+    using Fetcher = std::function<QVariant(int item, const QString &type)>;
+
+    PasteboardSnapshot() = default;
+    PasteboardSnapshot(QStringList types, QList<PasteboardItem> items, Fetcher fetch = {});
+
+    // The types announced for the pasteboard as a whole.
+    QStringList types() const { return m_types; }
+    int itemCount() const { return int(m_items.size()); }
+    QStringList itemTypes(int item) const;
+
+    std::optional<QByteArray> itemData(int item, const QString &type) const;
+    // Byte values are decoded by their type: UTF-16 for utf16Text, UTF-8 otherwise.
+    std::optional<QString> itemString(int item, const QString &type) const;
+    std::optional<QStringList> itemStringArray(int item, const QString &type) const;
+
+    // Pasteboard-level reads: the first item that announces the type.
+    std::optional<QByteArray> data(const QString &type) const;
+    std::optional<QString> string(const QString &type) const;
+    std::optional<QStringList> stringArray(const QString &type) const;
+
+private:
+    QVariant value(int item, const QString &type) const;
+    int firstItemWith(const QString &type) const;
+
+    QStringList m_types;
+    mutable QList<PasteboardItem> m_items;
+    Fetcher m_fetch;
+};
+
+// The general clipboard ("pasteboard"): a change counter, a snapshot of its contents, and writes.
+//
+// changeCount() and isOwnChange() are cheap and safe from any thread. read() may block (a slow owner)
+// up to the backend's time-out and is meant for a worker thread; an empty snapshot (no types) means
+// the clipboard is empty or could not be read. The writes belong to the main thread.
+class Pasteboard
+{
+public:
+    virtual ~Pasteboard() = default;
+
+    // Grows by at least one whenever the clipboard's contents are replaced, by anyone.
+    virtual qint64 changeCount() const = 0;
+    // True when the change that produced this count was one of our own writes, as far as the
+    // backend can tell from the clipboard itself (never from timing).
+    virtual bool isOwnChange(qint64 changeCount) const = 0;
+    virtual PasteboardSnapshot read() = 0;
+
+    // Replace the contents with one text or one image. Return the change count the write produced
+    // when the backend knows it by then, else the count it sees (isOwnChange() still recognises the
+    // write once it lands).
+    virtual qint64 writeText(const QString &text) = 0;
+    virtual qint64 writeImage(const QImage &image) = 0;
+};
+
+} // namespace qv

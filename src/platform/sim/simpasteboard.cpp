@@ -1,0 +1,132 @@
+#include "platform/sim/simpasteboard.h"
+
+#include <QBuffer>
+#include <QMutexLocker>
+#include <QUrl>
+
+namespace qv {
+
+qint64 SimPasteboard::changeCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_changeCount;
+}
+
+bool SimPasteboard::isOwnChange(qint64 changeCount) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_ownChanges.contains(changeCount);
+}
+
+PasteboardSnapshot SimPasteboard::read()
+{
+    std::function<void()> hook;
+    {
+        QMutexLocker lock(&m_mutex);
+        hook = m_readHook;
+    }
+    if (hook)
+        hook();
+    QMutexLocker lock(&m_mutex);
+    ++m_readCount;
+    if (m_unreadableReads > 0) {
+        --m_unreadableReads;
+        QList<PasteboardItem> bare;
+        for (const auto &item : std::as_const(m_items))
+            bare.append(PasteboardItem{item.types, {}});
+        return PasteboardSnapshot(m_types, bare);
+    }
+    return PasteboardSnapshot(m_types, m_items);
+}
+
+qint64 SimPasteboard::writeText(const QString &text)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_writes.append(Write{Write::Text, text, {}});
+    }
+    PasteboardItem item{{PasteboardType::plainText, PasteboardType::utf8String}, {}};
+    item.values.insert(PasteboardType::plainText, text);
+    item.values.insert(PasteboardType::utf8String, text);
+    return replace(item.types, {item}, true);
+}
+
+qint64 SimPasteboard::writeImage(const QImage &image)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_writes.append(Write{Write::Image, {}, image});
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    PasteboardItem item{{PasteboardType::png}, {{PasteboardType::png, png}}};
+    return replace(item.types, {item}, true);
+}
+
+qint64 SimPasteboard::copyText(const QString &text)
+{
+    PasteboardItem item{{PasteboardType::plainText, PasteboardType::utf8String}, {}};
+    item.values.insert(PasteboardType::plainText, text);
+    item.values.insert(PasteboardType::utf8String, text);
+    return replace(item.types, {item}, false);
+}
+
+qint64 SimPasteboard::copyImage(const QByteArray &bytes, const QString &type)
+{
+    PasteboardItem item{{type}, {{type, bytes}}};
+    return replace(item.types, {item}, false);
+}
+
+qint64 SimPasteboard::copyFiles(const QStringList &paths)
+{
+    QList<PasteboardItem> items;
+    for (const auto &path : paths) {
+        const QString url = QUrl::fromLocalFile(path).toString();
+        items.append(PasteboardItem{{PasteboardType::fileURL}, {{PasteboardType::fileURL, url}}});
+    }
+    return replace({PasteboardType::fileURL}, items, false);
+}
+
+qint64 SimPasteboard::setContents(const QStringList &types, const QList<PasteboardItem> &items)
+{
+    return replace(types, items, false);
+}
+
+void SimPasteboard::setUnreadableReads(int reads)
+{
+    QMutexLocker lock(&m_mutex);
+    m_unreadableReads = reads;
+}
+
+void SimPasteboard::setReadHook(std::function<void()> hook)
+{
+    QMutexLocker lock(&m_mutex);
+    m_readHook = std::move(hook);
+}
+
+int SimPasteboard::readCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_readCount;
+}
+
+QList<SimPasteboard::Write> SimPasteboard::writes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_writes;
+}
+
+qint64 SimPasteboard::replace(const QStringList &types, const QList<PasteboardItem> &items, bool own)
+{
+    QMutexLocker lock(&m_mutex);
+    m_types = types;
+    m_items = items;
+    ++m_changeCount;
+    if (own)
+        m_ownChanges.insert(m_changeCount);
+    return m_changeCount;
+}
+
+} // namespace qv

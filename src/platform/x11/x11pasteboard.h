@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/pasteboard.h"
+
+class QMimeData;
+
+namespace qv {
+
+// The X11 CLIPBOARD selection as a pasteboard.
+//
+// The change count is driven by XFixes: a watcher thread with its own X connection counts every
+// change of the CLIPBOARD owner. A change whose new owner is a window of this process's Qt
+// connection is one of our own writes. Reads convert the selection on a second X connection of
+// their own, on the calling (worker) thread: TARGETS first, then each type as it is asked for, with
+// incremental (INCR) transfers for large data and a time-out for owners that do not answer. A
+// text/uri-list of local files is presented as one item per file; everything else the owner offers
+// forms one more item. Transfers larger than 50,000,000 bytes are abandoned (the type reads as
+// absent).
+//
+// Writes go through QClipboard and belong to the GUI thread; they need the xcb Qt platform, and
+// without it they stay inside the process. Construct on the GUI thread after the QGuiApplication.
+// Without an X display or the XFixes extension the change count never moves and reads are empty.
+class X11Pasteboard final : public Pasteboard
+{
+public:
+    X11Pasteboard();
+    ~X11Pasteboard() override;
+
+    // True when the change count follows the clipboard (X display and XFixes present).
+    bool isWatching() const;
+
+    qint64 changeCount() const override;
+    bool isOwnChange(qint64 changeCount) const override;
+    PasteboardSnapshot read() override;
+    qint64 writeText(const QString &text) override;
+    qint64 writeImage(const QImage &image) override;
+
+    // How long one step of a transfer may take before the owner counts as gone.
+    static constexpr int transferTimeoutMs = 1000;
+
+private:
+    class Watcher;
+    class Reader;
+    qint64 write(QMimeData *data);
+
+    std::unique_ptr<Watcher> m_watcher;
+    std::shared_ptr<Reader> m_reader;
+};
+
+} // namespace qv

@@ -1,0 +1,491 @@
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/diagnostics/diagevents.h"
+#include "app/notificationhub.h"
+#include "app/settingsstore.h"
+#include "clipboard/clipboardmanager.h"
+#include "platform/manualscheduler.h"
+#include "platform/sim/simdesktop.h"
+#include "platform/workqueue.h"
+#include "printers.h"
+
+namespace qv {
+namespace {
+
+QByteArray pngBytes(int width, int height, Qt::GlobalColor color = Qt::darkGreen)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+class ClipboardManagerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_cache.isValid());
+        m_hub.observe(Notifications::clipboardDidCapture, &m_hub, [this] { ++m_captures; });
+        start();
+    }
+
+    void start()
+    {
+        m_manager = std::make_unique<ClipboardManager>(m_sim.pasteboard, m_sim.workspace, m_scheduler,
+                                                       m_queues, m_settings, m_hub, m_cache.path());
+        m_manager->setEventLog([this](const QString &name, const QString &detail) {
+            m_events.append(name + QLatin1String(" | ") + detail);
+        });
+    }
+
+    // Long enough for a poll at the slowest period, a retry run and the quiet period.
+    void settle() { m_scheduler.advance(3.0); }
+
+    QStringList texts() const
+    {
+        QStringList result;
+        for (const auto &item : m_manager->history())
+            result.append(item.text);
+        return result;
+    }
+
+    QStringList events(const QString &name) const
+    {
+        QStringList result;
+        for (const auto &event : m_events) {
+            if (event.startsWith(name + QLatin1String(" | ")))
+                result.append(event.mid(name.size() + 3));
+        }
+        return result;
+    }
+
+    QStringList cachedFiles() const { return QDir(m_cache.path()).entryList(QDir::Files); }
+
+    ClipboardItem textItem(const QString &text) const
+    {
+        ClipboardItem item;
+        item.id = QUuid::createUuid();
+        item.text = text;
+        item.deviceSource = ClipboardManager::thisMac;
+        return item;
+    }
+
+    ClipboardItem imageItem(const QString &fileName)
+    {
+        const QString path = QDir(m_cache.path()).filePath(fileName);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(pngBytes(2, 2));
+        ClipboardItem item = textItem(QStringLiteral("Image • 2×2"));
+        item.isImage = true;
+        item.imageURL = QUrl::fromLocalFile(path);
+        return item;
+    }
+
+    QTemporaryDir m_cache;
+    SimDesktop m_sim;
+    ManualScheduler m_scheduler;
+    SchedulerQueueFactory m_queues{m_scheduler};
+    SettingsStore m_settings;
+    NotificationHub m_hub;
+    std::unique_ptr<ClipboardManager> m_manager;
+    QStringList m_events;
+    int m_captures = 0;
+};
+
+// The history store
+
+TEST_F(ClipboardManagerTest, EmptyFlushPostsAndLogsNothing)
+{
+    m_manager->flushPending();
+    EXPECT_EQ(m_captures, 0);
+    EXPECT_TRUE(m_events.isEmpty());
+}
+
+TEST_F(ClipboardManagerTest, RepeatedTextWithinOneQuietPeriodIsDroppedAtEnqueue)
+{
+    for (const char *text : {"A", "B", "A"}) {
+        m_sim.pasteboard.copyText(QString::fromLatin1(text));
+        m_scheduler.advance(0.18);
+    }
+    EXPECT_EQ(events(DiagEvents::clipboardChange),
+              (QStringList{"type=text, pending=1", "type=text, pending=2"}));
+    settle();
+    EXPECT_EQ(texts(), (QStringList{"B", "A"}));
+    EXPECT_EQ(events(DiagEvents::clipboardFlush), QStringList{"flushed=2, total=2"});
+}
+
+TEST_F(ClipboardManagerTest, TextCopiedAgainLaterMovesToTheTopAsANewItem)
+{
+    for (const char *text : {"A", "B", "A"}) {
+        m_sim.pasteboard.copyText(QString::fromLatin1(text));
+        settle();
+    }
+    EXPECT_EQ(texts(), (QStringList{"A", "B"}));
+    EXPECT_EQ(m_captures, 3);
+}
+
+TEST_F(ClipboardManagerTest, BatchAbsorbedByTheDedupeStillPostsAndLogs)
+{
+    m_sim.pasteboard.copyText(QStringLiteral("same"));
+    settle();
+    m_manager->enqueuePending(textItem(QStringLiteral("same")));
+    m_manager->flushPending();
+    EXPECT_EQ(texts(), QStringList{"same"});
+    EXPECT_EQ(m_captures, 2);
+    EXPECT_EQ(events(DiagEvents::clipboardFlush).last(), QStringLiteral("flushed=1, total=1"));
+}
+
+TEST_F(ClipboardManagerTest, FiveHundredAndFirstItemEvictsTheOldestAndItsFile)
+{
+    const ClipboardItem oldest = imageItem(QStringLiteral("oldest.png"));
+    m_manager->enqueuePending(oldest);
+    m_manager->flushPending();
+    for (int i = 0; i < 499; ++i)
+        m_manager->enqueuePending(textItem(QString::number(i)));
+    m_manager->flushPending();
+    ASSERT_EQ(m_manager->history().size(), 500);
+    EXPECT_TRUE(QFileInfo::exists(oldest.imageURL.toLocalFile()));
+
+    m_manager->enqueuePending(textItem(QStringLiteral("newest")));
+    m_manager->flushPending();
+    EXPECT_EQ(m_manager->history().size(), 500);
+    EXPECT_EQ(m_manager->history().first().text, QStringLiteral("newest"));
+    EXPECT_FALSE(m_manager->history().contains(oldest));
+    EXPECT_FALSE(QFileInfo::exists(oldest.imageURL.toLocalFile()));
+}
+
+TEST_F(ClipboardManagerTest, ImagesCollapseBySharedFileOnly)
+{
+    const ClipboardItem shared = imageItem(QStringLiteral("shared.png"));
+    ClipboardItem again = shared;
+    again.id = QUuid::createUuid();
+    ClipboardItem noFile = textItem(QStringLiteral("Image • 1×1"));
+    noFile.isImage = true;
+    ClipboardItem noFileToo = noFile;
+    noFileToo.id = QUuid::createUuid();
+    for (const auto &item : {shared, again, noFile, noFileToo})
+        m_manager->enqueuePending(item);
+    m_manager->flushPending();
+    EXPECT_EQ(m_manager->history(), (QList<ClipboardItem>{noFileToo, noFile, shared}));
+}
+
+TEST_F(ClipboardManagerTest, DeleteAndClearRemoveFilesButLeavePendingItems)
+{
+    const ClipboardItem kept = imageItem(QStringLiteral("kept.png"));
+    const ClipboardItem gone = imageItem(QStringLiteral("gone.png"));
+    m_manager->enqueuePending(kept);
+    m_manager->flushPending();
+    // Not in the history any more, yet its file goes.
+    m_manager->deleteItem(gone);
+    EXPECT_FALSE(QFileInfo::exists(gone.imageURL.toLocalFile()));
+    EXPECT_EQ(m_manager->history().size(), 1);
+
+    m_manager->enqueuePending(textItem(QStringLiteral("pending")));
+    m_manager->clearHistory();
+    EXPECT_TRUE(m_manager->history().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(kept.imageURL.toLocalFile()));
+    settle();
+    EXPECT_EQ(texts(), QStringList{"pending"});
+}
+
+TEST_F(ClipboardManagerTest, StartSweepsOldFilesAndIgnoresWhatIsAlreadyCopied)
+{
+    m_manager.reset();
+    QFile(QDir(m_cache.path()).filePath(QStringLiteral("left-over.png"))).open(QIODevice::WriteOnly);
+    QDir(m_cache.path()).mkdir(QStringLiteral("stray"));
+    m_sim.pasteboard.copyText(QStringLiteral("copied before start"));
+    start();
+    settle();
+    EXPECT_TRUE(QDir(m_cache.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(m_manager->history().isEmpty());
+}
+
+// Regression: the history dedupe keyed masked items on their mask, so a new six-digit code replaced
+// an older, different one that masked to the same bullets.
+TEST_F(ClipboardManagerTest, DedupeComparesRealTextNotTheMask)
+{
+    m_sim.pasteboard.copyText(QStringLiteral("111111"));
+    settle();
+    m_sim.pasteboard.copyText(QStringLiteral("222222"));
+    settle();
+    // And within one quiet period, where the enqueue test compared masks the same way.
+    for (const char *code : {"333333", "444444"}) {
+        m_sim.pasteboard.copyText(QString::fromLatin1(code));
+        m_manager->checkNow();
+        m_scheduler.runPending();
+    }
+    settle();
+    QStringList raw;
+    for (const auto &item : m_manager->history())
+        raw.append(item.rawText.value_or(QString()));
+    EXPECT_EQ(raw, (QStringList{"444444", "333333", "222222", "111111"}));
+    EXPECT_EQ(texts(), QStringList(4, QStringLiteral("••••••")));
+}
+
+// Capture
+
+struct MaskSettingCase
+{
+    const char *name;
+    std::optional<bool> stored;
+    bool masked;
+};
+
+class CaptureMasking : public ClipboardManagerTest, public ::testing::WithParamInterface<MaskSettingCase>
+{
+};
+
+// Regression (absent key): capture read a missing "maskSensitiveClipboard" as false and stored
+// secrets in the clear while every view showed masking as on.
+TEST_P(CaptureMasking, FollowsTheSettingAtCaptureTime)
+{
+    if (GetParam().stored)
+        m_settings.set(Settings::maskSensitiveClipboard, *GetParam().stored);
+    m_sim.pasteboard.copyText(QStringLiteral("sk-abcd1234efgh"));
+    settle();
+    ASSERT_EQ(m_manager->history().size(), 1);
+    const ClipboardItem item = m_manager->history().first();
+    EXPECT_TRUE(item.isSensitive);
+    if (GetParam().masked) {
+        EXPECT_EQ(item.text, QStringLiteral("sk-•••fgh"));
+        EXPECT_EQ(item.rawText, QStringLiteral("sk-abcd1234efgh"));
+    } else {
+        EXPECT_EQ(item.text, QStringLiteral("sk-abcd1234efgh"));
+        EXPECT_FALSE(item.rawText.has_value());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Setting, CaptureMasking,
+                         ::testing::Values(MaskSettingCase{"absent", std::nullopt, true},
+                                           MaskSettingCase{"on", true, true},
+                                           MaskSettingCase{"off", false, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(ClipboardManagerTest, SameTextCopiedTwiceIsStoredOnce)
+{
+    m_sim.pasteboard.copyText(QStringLiteral("123456"));
+    settle();
+    m_sim.pasteboard.copyText(QStringLiteral("123456"));
+    settle();
+    EXPECT_EQ(m_manager->history().size(), 1);
+    EXPECT_EQ(events(DiagEvents::clipboardChange).size(), 1);
+}
+
+TEST_F(ClipboardManagerTest, LongTextIsCutToHundredThousandGraphemes)
+{
+    // Each "é" is two UTF-16 units: the cut counts what the user sees as characters.
+    const QString grapheme = QStringLiteral("e\u0301");
+    m_sim.pasteboard.copyText(grapheme.repeated(100001));
+    settle();
+    ASSERT_EQ(m_manager->history().size(), 1);
+    EXPECT_EQ(m_manager->history().first().text, grapheme.repeated(100000));
+}
+
+TEST_F(ClipboardManagerTest, CopyBackWritesTheRealTextAndIsNotCapturedAgain)
+{
+    m_sim.pasteboard.copyText(QStringLiteral("password: hunter2"));
+    settle();
+    const ClipboardItem item = m_manager->history().first();
+    ASSERT_TRUE(item.rawText.has_value());
+    m_manager->copyToPasteboard(item);
+    settle();
+    ASSERT_EQ(m_sim.pasteboard.writes().size(), 1);
+    EXPECT_EQ(m_sim.pasteboard.writes().first().text, QStringLiteral("password: hunter2"));
+    EXPECT_EQ(m_manager->history(), QList<ClipboardItem>{item});
+    EXPECT_EQ(m_captures, 1);
+}
+
+// Regression: any change within 1.0 s of a copy back was taken as our own, so a genuine copy made
+// right after it in another application was lost.
+TEST_F(ClipboardManagerTest, GenuineCopyRightAfterACopyBackIsCaptured)
+{
+    m_sim.pasteboard.copyText(QStringLiteral("first"));
+    settle();
+    m_manager->copyToPasteboard(m_manager->history().first());
+    m_scheduler.advance(0.1);
+    m_sim.pasteboard.copyText(QStringLiteral("genuine"));
+    m_manager->checkNow();
+    settle();
+    EXPECT_EQ(texts(), (QStringList{"genuine", "first"}));
+}
+
+TEST_F(ClipboardManagerTest, OwnChangeReportedByThePlatformIsNotCaptured)
+{
+    // Our write lands after another application's copy: only the platform can tell it is ours.
+    m_sim.pasteboard.copyText(QStringLiteral("theirs"));
+    m_sim.pasteboard.writeText(QStringLiteral("ours"));
+    settle();
+    EXPECT_TRUE(m_manager->history().isEmpty());
+}
+
+TEST_F(ClipboardManagerTest, CopyBackOfAnImageWritesTheImageOrItsTitleWhenTheFileIsGone)
+{
+    m_sim.pasteboard.copyImage(pngBytes(30, 20));
+    settle();
+    ClipboardItem item = m_manager->history().first();
+    m_manager->copyToPasteboard(item);
+    QFile::remove(item.imageURL.toLocalFile());
+    m_manager->copyToPasteboard(item);
+    const auto writes = m_sim.pasteboard.writes();
+    ASSERT_EQ(writes.size(), 2);
+    EXPECT_EQ(writes.at(0).kind, SimPasteboard::Write::Image);
+    EXPECT_EQ(writes.at(0).image.size(), QSize(30, 20));
+    EXPECT_EQ(writes.at(1).text, QStringLiteral("Image • 30×20"));
+}
+
+TEST_F(ClipboardManagerTest, PollingBacksOffWhileIdleAndSnapsBackAfterACapture)
+{
+    QList<int> periods;
+    for (int i = 0; i < 8; ++i) {
+        periods.append(qRound(m_manager->pollInterval() * 1000));
+        m_scheduler.advance(m_manager->pollInterval());
+    }
+    EXPECT_EQ(periods, (QList<int>{180, 300, 420, 540, 660, 780, 900, 900}));
+    m_sim.pasteboard.copyText(QStringLiteral("wake up"));
+    m_scheduler.advance(0.9);
+    EXPECT_EQ(m_manager->pollInterval(), 0.18);
+    // Our own copy back is a change without payloads: idle.
+    m_manager->copyToPasteboard(textItem(QStringLiteral("x")));
+    m_sim.pasteboard.writeText(QStringLiteral("own again"));
+    m_scheduler.advance(0.18);
+    EXPECT_EQ(m_manager->pollInterval(), 0.3);
+}
+
+// Regression: a one-shot check overlapping another check scanned the same change twice and cached
+// the same image into two files.
+TEST_F(ClipboardManagerTest, OverlappingChecksHandleAChangeOnce)
+{
+    m_sim.pasteboard.copyImage(pngBytes(10, 10));
+    m_manager->checkNow();
+    m_manager->checkNow();
+    settle();
+    EXPECT_EQ(m_manager->history().size(), 1);
+    EXPECT_EQ(cachedFiles().size(), 1);
+}
+
+struct SleepCase
+{
+    const char *name;
+    void (SimWorkspace::*sleep)();
+    void (SimWorkspace::*wake)();
+};
+
+class CaptureSleep : public ClipboardManagerTest, public ::testing::WithParamInterface<SleepCase>
+{
+};
+
+TEST_P(CaptureSleep, WakeSkipsWhatWasCopiedWhileAsleep)
+{
+    (m_sim.workspace.*GetParam().sleep)();
+    EXPECT_FALSE(m_manager->isPolling());
+    m_sim.pasteboard.copyText(QStringLiteral("while asleep"));
+    settle();
+    (m_sim.workspace.*GetParam().wake)();
+    settle();
+    EXPECT_TRUE(m_manager->history().isEmpty());
+    m_sim.pasteboard.copyText(QStringLiteral("after wake"));
+    settle();
+    EXPECT_EQ(texts(), QStringList{"after wake"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CaptureSleep,
+    ::testing::Values(SleepCase{"screens", &SimWorkspace::sleepScreens, &SimWorkspace::wakeScreens},
+                      SleepCase{"system", &SimWorkspace::sleepSystem, &SimWorkspace::wakeSystem}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct RetryCase
+{
+    int unreadableReads;
+    QString status;
+    bool captured;
+};
+
+class CaptureRetry : public ClipboardManagerTest, public ::testing::WithParamInterface<RetryCase>
+{
+};
+
+TEST_P(CaptureRetry, RetriesUnreadableContentsAndLogsEachOutcome)
+{
+    m_sim.pasteboard.setUnreadableReads(GetParam().unreadableReads);
+    m_sim.pasteboard.copyText(QStringLiteral("late data"));
+    settle();
+    EXPECT_EQ(events(DiagEvents::clipboardSnapshotStatus), QStringList{GetParam().status});
+    EXPECT_EQ(m_manager->history().size(), GetParam().captured ? 1 : 0);
+    EXPECT_EQ(m_sim.pasteboard.readCount(), std::min(GetParam().unreadableReads + 1, 5));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Attempts, CaptureRetry,
+    ::testing::Values(
+        RetryCase{0, "attempt=1, availableTypesCount=2, resolved=true, source=This Mac", true},
+        RetryCase{1, "attempt=2, availableTypesCount=2, resolved=true, source=universal_guess", true},
+        RetryCase{4, "attempt=5, availableTypesCount=2, resolved=true, source=universal_guess", true},
+        RetryCase{5, "attempt=5, availableTypesCount=2, resolved=false, source=universal_guess", false}));
+
+TEST_F(ClipboardManagerTest, ContentsReplacedDuringRetriesArePickedUpByTheNextPoll)
+{
+    m_sim.pasteboard.setUnreadableReads(1);
+    m_sim.pasteboard.copyText(QStringLiteral("unreadable"));
+    m_scheduler.advance(0.18);
+    m_sim.pasteboard.copyText(QStringLiteral("replacement"));
+    settle();
+    EXPECT_EQ(events(DiagEvents::clipboardSnapshotStatus).first(),
+              QStringLiteral("attempt=5, availableTypesCount=2, resolved=false, source=universal_guess"));
+    EXPECT_EQ(texts(), QStringList{"replacement"});
+}
+
+// Images
+
+TEST_F(ClipboardManagerTest, LargeImageGivesItsTitleSizeAndA320PixelThumbnail)
+{
+    m_sim.pasteboard.copyImage(pngBytes(4000, 3000));
+    settle();
+    ASSERT_EQ(m_manager->history().size(), 1);
+    const ClipboardItem item = m_manager->history().first();
+    EXPECT_TRUE(item.isImage);
+    EXPECT_FALSE(item.isSensitive);
+    EXPECT_EQ(item.text, QStringLiteral("Image • 4000×3000"));
+    EXPECT_EQ(item.imageSize, QSize(4000, 3000));
+    EXPECT_EQ(item.thumbnail.size(), QSize(320, 240));
+    EXPECT_EQ(QFileInfo(item.imageURL.toLocalFile()).suffix(), QStringLiteral("png"));
+    EXPECT_EQ(events(DiagEvents::clipboardChange), QStringList{"type=image, pending=1"});
+}
+
+TEST_F(ClipboardManagerTest, CopiedFilesKeepTheirExtensionAndArriveInOrder)
+{
+    QTemporaryDir files;
+    const QString photo = files.filePath(QStringLiteral("photo.JPG"));
+    QImage(64, 48, QImage::Format_RGB32).save(photo, "JPG");
+    const QString shot = files.filePath(QStringLiteral("shot.png"));
+    QFile shotFile(shot);
+    shotFile.open(QIODevice::WriteOnly);
+    shotFile.write(pngBytes(8, 8));
+    shotFile.close();
+    const QString doc = files.filePath(QStringLiteral("brief.odt"));
+    QFile(doc).open(QIODevice::WriteOnly);
+
+    m_sim.pasteboard.copyFiles({photo, doc, shot});
+    settle();
+    // The text item comes first; the images follow in order, so the last one is on top.
+    EXPECT_EQ(texts(), (QStringList{"Image • 8×8", "Image • 64×48", "brief.odt"}));
+    EXPECT_EQ(QFileInfo(m_manager->history().at(1).imageURL.toLocalFile()).suffix(), QStringLiteral("JPG"));
+    EXPECT_EQ(cachedFiles().size(), 2);
+}
+
+} // namespace
+} // namespace qv

@@ -1,0 +1,195 @@
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include "clipboard/clipboardmanager.h"
+#include "clipboard/richtext.h"
+#include "platform/pasteboard.h"
+#include "printers.h"
+
+namespace qv {
+namespace {
+
+const QString local = QStringLiteral("This Mac");
+
+PasteboardItem item(std::initializer_list<std::pair<QString, QVariant>> values)
+{
+    PasteboardItem result;
+    for (const auto &[type, value] : values) {
+        result.types.append(type);
+        result.values.insert(type, value);
+    }
+    return result;
+}
+
+PasteboardItem fileItem(const QString &path)
+{
+    return item({{PasteboardType::fileURL, QUrl::fromLocalFile(path).toString()}});
+}
+
+// Announced types are the union of the items' types, in order.
+PasteboardSnapshot snapshot(const QList<PasteboardItem> &items)
+{
+    QStringList types;
+    for (const auto &entry : items) {
+        for (const auto &type : entry.types) {
+            if (!types.contains(type))
+                types.append(type);
+        }
+    }
+    return PasteboardSnapshot(types, items);
+}
+
+QList<ScanPayload> scan(const QList<PasteboardItem> &items)
+{
+    return ClipboardManager::scanPasteboard(snapshot(items), 7).payloads;
+}
+
+class PasteboardScanTest : public ::testing::Test
+{
+protected:
+    QString file(const QString &name, const QByteArray &contents = QByteArray())
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(contents);
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(PasteboardScanTest, FilesGiveImagePayloadsAndNamesInPasteboardOrder)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    const QString first = file(QStringLiteral("first.png"), png);
+    const QString report = file(QStringLiteral("report.pdf"), "%PDF-1.4\n");
+    const QString second = file(QStringLiteral("second.png"), png);
+
+    const ScanResult result = ClipboardManager::scanPasteboard(
+        snapshot({fileItem(first), fileItem(report), fileItem(second), fileItem(first)}), 42);
+
+    EXPECT_TRUE(result.didChange);
+    EXPECT_EQ(result.changeCount, 42);
+    EXPECT_EQ(result.availableTypesCount, 1);
+    EXPECT_EQ(result.sourceName, local);
+    const QList<ScanPayload> expected = {
+        ScanPayload::makeImageFile(QUrl::fromLocalFile(first), local),
+        ScanPayload::makeText(QStringLiteral("report.pdf"), local),
+        ScanPayload::makeImageFile(QUrl::fromLocalFile(second), local),
+    };
+    EXPECT_EQ(result.payloads, expected);
+}
+
+TEST_F(PasteboardScanTest, FileAnnouncedByUrlAndByNameListGivesOnePayload)
+{
+    const QString notes = file(QStringLiteral("notes.txt"), "x");
+    const QString other = file(QStringLiteral("other.txt"), "y");
+    PasteboardItem names = item({{PasteboardType::fileNames, QStringList{notes + "/", other}}});
+    EXPECT_EQ(scan({fileItem(notes), names}),
+              (QList<ScanPayload>{ScanPayload::makeText(QStringLiteral("notes.txt"), local),
+                                  ScanPayload::makeText(QStringLiteral("other.txt"), local)}));
+}
+
+TEST_F(PasteboardScanTest, PathLikeStringInTheFileUrlTypeIsTakenAsAPath)
+{
+    EXPECT_EQ(scan({item({{PasteboardType::fileURL, QStringLiteral("  /nowhere/plan.key \n")}})}),
+              QList<ScanPayload>{ScanPayload::makeText(QStringLiteral("plan.key"), local)});
+}
+
+TEST_F(PasteboardScanTest, OversizedPngIsSkippedForASmallerTiff)
+{
+    const QByteArray huge(60000000, 'p');
+    const QByteArray tiff("II*\0small", 9);
+    EXPECT_EQ(scan({item({{PasteboardType::png, huge}, {PasteboardType::tiff, tiff}})}),
+              QList<ScanPayload>{ScanPayload::makeImageData(tiff, local)});
+    const ScanResult alone =
+        ClipboardManager::scanPasteboard(snapshot({item({{PasteboardType::png, huge}})}), 1);
+    EXPECT_TRUE(alone.payloads.isEmpty());
+    EXPECT_EQ(alone.availableTypesCount, 1) << "types announced, so capture retries";
+}
+
+struct TextCase
+{
+    const char *name;
+    QList<PasteboardItem> items;
+    std::optional<QString> text;
+};
+
+class PasteboardTextScan : public ::testing::TestWithParam<TextCase>
+{
+};
+
+TEST_P(PasteboardTextScan, FindsTheText)
+{
+    const QList<ScanPayload> payloads = scan(GetParam().items);
+    if (!GetParam().text) {
+        EXPECT_TRUE(payloads.isEmpty()) << GetParam().name;
+        return;
+    }
+    EXPECT_EQ(payloads, QList<ScanPayload>{ScanPayload::makeText(*GetParam().text, local)})
+        << GetParam().name;
+}
+
+const QByteArray rtfDocument =
+    R"({\rtf1\ansi\ansicpg1252{\fonttbl\f0\fswiss Helvetica;}{\colortbl;\red255\green0\blue0;}
+{\*\expandedcolortbl;;}\f0\fs24 Caf\'e9 \{menu\}\par
+{\b Tarte} \u8364?5\line end}
+)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, PasteboardTextScan,
+    ::testing::Values(
+        TextCase{"trimmed",
+                 {item({{PasteboardType::plainText, QStringLiteral("   padded\n")}})},
+                 QStringLiteral("padded")},
+        TextCase{"white space only gives nothing",
+                 {item({{PasteboardType::utf8String, QStringLiteral("   ")}})},
+                 std::nullopt},
+        TextCase{"longest item text wins; a tie keeps the first",
+                 {item({{PasteboardType::utf8String, QStringLiteral("short")}}),
+                  item({{PasteboardType::text, QStringLiteral("longer one")}}),
+                  item({{PasteboardType::utf8String, QStringLiteral("also ten!!")}})},
+                 QStringLiteral("longer one")},
+        TextCase{"the plain string type comes before longer item texts",
+                 {item({{PasteboardType::utf8String, QStringLiteral("a much longer text")}}),
+                  item({{PasteboardType::plainText, QStringLiteral("short")}})},
+                 QStringLiteral("short")},
+        TextCase{"UTF-16 text",
+                 {item({{PasteboardType::utf16Text, QByteArray("\xff\xfeh\0i\0", 6)}})},
+                 QStringLiteral("hi")},
+        TextCase{"RTF only",
+                 {item({{PasteboardType::rtf, rtfDocument}})},
+                 QStringLiteral("Café {menu}\nTarte €5\nend")},
+        TextCase{"HTML only",
+                 {item({{PasteboardType::html,
+                         QByteArray("<p>Hello&nbsp;<b>world</b><img src='x.png'></p><p>&amp; more</p>")}})},
+                 QStringLiteral("Hello world\n& more")},
+        TextCase{"plain text comes before rich text",
+                 {item({{PasteboardType::html, QByteArray("<b>rich</b>")},
+                        {PasteboardType::text, QStringLiteral("plain")}})},
+                 QStringLiteral("plain")}),
+    [](const auto &info) {
+        return QString::fromLatin1(info.param.name).replace(QRegularExpression("\\W"), "_").toStdString();
+    });
+
+TEST(RtfToPlainText, RejectsWhatIsNotRtfAndSurvivesDeepNesting)
+{
+    EXPECT_FALSE(rtfToPlainText("plain words").has_value());
+    const QByteArray deep = "{\\rtf1 " + QByteArray(200000, '{') + "deep" + QByteArray(200000, '}') + "}";
+    EXPECT_EQ(rtfToPlainText(deep), QStringLiteral("deep"));
+    // A \u escape drops its fallback character; \bin skips raw bytes.
+    EXPECT_EQ(rtfToPlainText("{\\rtf1\\uc2 a\\u20320\\'c4\\'e3b\\bin2 xyc}"), QStringLiteral("a你bc"));
+}
+
+} // namespace
+} // namespace qv
