@@ -11,7 +11,7 @@
 #include "clipboard/richtext.h"
 #include "platform/pasteboard.h"
 
-Q_LOGGING_CATEGORY(lcClipboardScan, "qv.clipboard.scan")
+Q_LOGGING_CATEGORY(lcClipboardScan, "quorvantis.clipboard.scan")
 
 namespace qv {
 

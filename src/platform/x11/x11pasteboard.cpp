@@ -23,7 +23,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcX11Pasteboard, "qv.x11.pasteboard")
+Q_LOGGING_CATEGORY(lcX11Pasteboard, "quorvantis.x11.pasteboard")
 
 namespace qv {
 
