@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QUuid>
+#include <QWaitCondition>
 
 #include <cerrno>
 #include <chrono>
@@ -176,6 +177,12 @@ struct DiagnosticsManager::Core : std::enable_shared_from_this<DiagnosticsManage
         return ringBuffer;
     }
     void runExport(const QString &destination);
+    // An export job holds the core, which holds references to the settings, the clock and the
+    // revealer; those go away soon after the recorder does. The recorder therefore lets running
+    // jobs finish before it goes, and jobs that start later do nothing.
+    bool beginExportJob();
+    void endExportJob();
+    void closeExportJobs();
     QString buildExportArchive(const QString &destination) const;
     QJsonObject settingsSnapshot() const;
     QString readmeText() const;
@@ -189,6 +196,11 @@ struct DiagnosticsManager::Core : std::enable_shared_from_this<DiagnosticsManage
 
     mutable QMutex ringLock;
     QList<DiagEvent> ringBuffer;
+
+    QMutex exportJobsLock;
+    QWaitCondition exportJobsDone;
+    int runningExportJobs = 0;
+    bool exportJobsClosed = false;
 
     // Touched only on the log queue. The path and opening time outlive a close, so the first line
     // after re-enabling checks the previous file for rotation.
@@ -338,6 +350,30 @@ void DiagnosticsManager::Core::runExport(const QString &destination)
     log(DiagEvents::exportError, DiagnosticsSanitizer::sanitizeText(problem));
 }
 
+bool DiagnosticsManager::Core::beginExportJob()
+{
+    QMutexLocker lock(&exportJobsLock);
+    if (exportJobsClosed)
+        return false;
+    ++runningExportJobs;
+    return true;
+}
+
+void DiagnosticsManager::Core::endExportJob()
+{
+    QMutexLocker lock(&exportJobsLock);
+    if (--runningExportJobs == 0)
+        exportJobsDone.wakeAll();
+}
+
+void DiagnosticsManager::Core::closeExportJobs()
+{
+    QMutexLocker lock(&exportJobsLock);
+    exportJobsClosed = true;
+    while (runningExportJobs > 0)
+        exportJobsDone.wait(&exportJobsLock);
+}
+
 QString DiagnosticsManager::Core::buildExportArchive(const QString &destination) const
 {
     const QString folder = QDir::tempPath() + QStringLiteral("/QuorvantisDiag_") +
@@ -418,6 +454,8 @@ DiagnosticsManager::~DiagnosticsManager()
 {
     if (g_shared == this)
         g_shared = nullptr;
+    if (d)
+        d->closeExportJobs();
     // A thread queue finishes what was queued before it goes; posted work then finds the core gone.
     m_logQueue.reset();
     m_exportQueue.reset();
@@ -526,8 +564,11 @@ void DiagnosticsManager::exportDiagnostics()
         if (path.isEmpty() || !self)
             return;
         self->m_exportQueue->async([weak = std::weak_ptr<Core>(self->d), path] {
-            if (auto core = weak.lock())
-                core->runExport(path);
+            const auto core = weak.lock();
+            if (!core || !core->beginExportJob())
+                return;
+            core->runExport(path);
+            core->endExportJob();
         });
     });
 }

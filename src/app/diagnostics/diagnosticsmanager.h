@@ -68,7 +68,8 @@ public:
     DiagnosticsManager(SettingsStore &settings, Scheduler &scheduler, WorkQueueFactory &queues,
                        FileDialogs &dialogs, FileRevealer &revealer,
                        const QString &logDirectory = defaultLogDirectory(), QObject *parent = nullptr);
-    // Finishes the file work already queued, then closes the log file.
+    // Waits for an export job that is running, finishes the file work already queued, then closes
+    // the log file.
     ~DiagnosticsManager() override;
 
     // The instance the application created; before that (and in tests that set none) a quiet

@@ -1,10 +1,15 @@
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <zip.h>
 
 #include "diagnosticsfixture.h"
@@ -199,4 +204,98 @@ TEST_F(DiagnosticsExport, AnArchiveThatCannotBeWrittenIsAFailure)
     EXPECT_TRUE(errors()[0].contains("token=[REDACTED_SECRET]")) << errors()[0].toStdString();
     EXPECT_FALSE(errors()[0].contains("abc123"));
     EXPECT_EQ(temporaryExportFolders(), foldersBefore);
+}
+
+namespace {
+
+// The manual clock, except that while held every thread but the test's stops inside wallNow()
+// until released.
+class HeldClock final : public Scheduler
+{
+public:
+    explicit HeldClock(ManualScheduler &inner) : m_inner(inner) {}
+
+    double now() const override { return m_inner.now(); }
+    double wallNow() const override
+    {
+        if (std::this_thread::get_id() != m_owner) {
+            std::unique_lock lock(m_mutex);
+            if (m_holding) {
+                m_held = true;
+                m_cv.notify_all();
+                m_cv.wait(lock, [this] { return !m_holding; });
+            }
+        }
+        return m_inner.wallNow();
+    }
+    TimerHandle after(double seconds, std::function<void()> fn) override
+    {
+        return m_inner.after(seconds, std::move(fn));
+    }
+    TimerHandle every(double seconds, std::function<void()> fn) override
+    {
+        return m_inner.every(seconds, std::move(fn));
+    }
+    void post(std::function<void()> fn) override { m_inner.post(std::move(fn)); }
+
+    void hold()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = true;
+    }
+    bool waitUntilHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::seconds(5), [this] { return m_held; });
+    }
+    void release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = false;
+        m_cv.notify_all();
+    }
+
+private:
+    ManualScheduler &m_inner;
+    const std::thread::id m_owner = std::this_thread::get_id();
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_cv;
+    bool m_holding = false;
+    mutable bool m_held = false;
+};
+
+class DiagnosticsExportLifetime : public qv::test::DiagnosticsFixture
+{
+};
+
+} // namespace
+
+// Fault: quitting while an export ran destroyed the recorder at once; the job went on reading the
+// settings and the clock and posting to the revealer, all destroyed right after the recorder.
+TEST_F(DiagnosticsExportLifetime, TheRecorderLetsARunningExportFinishBeforeItGoes)
+{
+    settings.set(Settings::diagnosticsEnabled, false);
+    HeldClock clock(scheduler);
+    ThreadQueueFactory threads;
+    const QString destination = root.path() + QStringLiteral("/diagnostics.zip");
+    auto recorder =
+        std::make_unique<DiagnosticsManager>(settings, clock, threads, dialogs, revealer, logDir());
+    clock.hold();
+    dialogs.answers = {destination};
+    recorder->exportDiagnostics();
+    ASSERT_TRUE(clock.waitUntilHeld()); // the job is writing the README
+
+    std::thread releaser([&clock] {
+        // Time enough for a recorder that does not wait to be gone before the job goes on.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        clock.release();
+    });
+    recorder.reset();
+    const bool finishedFirst = QFileInfo::exists(destination);
+    releaser.join();
+    // Should the recorder not have waited, let the job end before the fixture goes.
+    QDeadlineTimer deadline(5000);
+    while (!QFileInfo::exists(destination) && !deadline.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(finishedFirst);
 }
