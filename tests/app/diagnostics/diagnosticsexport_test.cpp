@@ -135,7 +135,12 @@ TEST_F(DiagnosticsExport, ArchiveHoldsTheFourEntriesSanitisedAndIsRevealed)
     EXPECT_EQ(readme[0], QStringLiteral("Quorvantis Diagnostics Export"));
     EXPECT_EQ(readme[1], QString(29, QLatin1Char('=')));
     EXPECT_EQ(readme[2], QStringLiteral("Export Time: 2023-11-14T22:13:20Z"));
-    EXPECT_EQ(readme[10], QStringLiteral("- README.txt      This file"));
+    EXPECT_TRUE(readme[3].startsWith(QStringLiteral("App Version: "))) << readme[3].toStdString();
+    EXPECT_TRUE(readme[4].startsWith(QStringLiteral("macOS: "))) << readme[4].toStdString();
+    EXPECT_EQ(readme.mid(5),
+              QStringList({"", "Contents:", "- logs/           Recent log files",
+                           "- recent_events.json   Last 50 diagnostic events",
+                           "- settings.json   App settings (sanitized)", "- README.txt      This file"}));
 }
 
 TEST_F(DiagnosticsExport, TakesAtMostTheTenNewestLogsAndAnEmptyRingIsAnEmptyArray)

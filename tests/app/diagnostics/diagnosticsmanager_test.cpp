@@ -179,6 +179,31 @@ TEST_F(DiagnosticsLog, DisableThenEnableStartsANewFile)
     EXPECT_TRUE(readLog(logFiles().at(1)).endsWith("] after\n"));
 }
 
+// Switching back on checks the previous run's file for rotation before opening the next one: a full
+// file is rotated out, so the older files are pruned first.
+TEST_F(DiagnosticsLog, EnableChecksThePreviousFileForRotationFirst)
+{
+    QDir().mkpath(logDir());
+    for (int i = 0; i < 10; ++i)
+        writeFile(logDir() +
+                      QStringLiteral("/quorvantis_20200101_0000%1.log").arg(i, 2, 10, QLatin1Char('0')),
+                  "old\n");
+    makeManager(true);
+    manager->log(QStringLiteral("before"));
+    scheduler.runPending();
+    ASSERT_EQ(logFiles().size(), 11);
+    ASSERT_TRUE(QFile::resize(QDir(logDir()).absoluteFilePath(logFiles().last()), 2097152));
+
+    manager->disable();
+    scheduler.advance(1.0);
+    manager->enable();
+    scheduler.runPending();
+
+    EXPECT_FALSE(logFiles().contains(QStringLiteral("quorvantis_20200101_000000.log")));
+    EXPECT_EQ(logFiles().size(), 11);
+    EXPECT_EQ(logFiles().last(), logNameAt(scheduler.wallNow()));
+}
+
 // Fault: a file opened a second time within the same second got the same name and was created
 // empty again, wiping the lines the first one held.
 TEST_F(DiagnosticsLog, ReopeningWithinTheSameSecondAppendsInsteadOfTruncating)
