@@ -304,3 +304,17 @@ TEST_F(DiagnosticsExportLifetime, TheRecorderLetsARunningExportFinishBeforeItGoe
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(finishedFirst);
 }
+
+TEST_F(DiagnosticsExportLifetime, AnAnswerArrivingAfterTheRecorderWentDoesNothing)
+{
+    const QString destination = root.path() + QStringLiteral("/diagnostics.zip");
+    makeManager(true);
+    dialogs.deferAnswers = true;
+    dialogs.answers = {destination};
+    manager->exportDiagnostics();
+    manager.reset();
+    dialogs.answerPending();
+    scheduler.runPending();
+    EXPECT_FALSE(QFileInfo::exists(destination));
+    EXPECT_TRUE(revealer.revealed.isEmpty());
+}
