@@ -191,5 +191,21 @@ TEST(RtfToPlainText, RejectsWhatIsNotRtfAndSurvivesDeepNesting)
     EXPECT_EQ(rtfToPlainText("{\\rtf1\\uc2 a\\u20320\\'c4\\'e3b\\bin2 xyc}"), QStringLiteral("a你bc"));
 }
 
+// Regression: building the HTML document followed its style-sheet imports into the local file system,
+// so copied HTML naming "@import url(/dev/zero)" read without end and brought the application down.
+TEST(HtmlToPlainText, ReadsNoFileTheHtmlNames)
+{
+    QTemporaryDir dir;
+    const QString sheet = dir.filePath(QStringLiteral("pre.css"));
+    QFile file(sheet);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("p { white-space: pre }");
+    file.close();
+    // Read, the sheet would keep the four spaces.
+    const QByteArray html =
+        "<style>@import url(" + QUrl::fromLocalFile(sheet).toEncoded() + ");</style><p>a    b</p>";
+    EXPECT_EQ(htmlToPlainText(html), QStringLiteral("a b"));
+}
+
 } // namespace
 } // namespace qv
