@@ -100,6 +100,23 @@ TEST_F(PasteboardScanTest, FileAnnouncedByUrlAndByNameListGivesOnePayload)
                                   ScanPayload::makeText(QStringLiteral("other.txt"), local)}));
 }
 
+// Regression: a file URL whose name holds a space (as pasteboards hand them over, "file:///a b.png")
+// was not read as a URL but as a relative path, so a copied screenshot became a text item.
+TEST_F(PasteboardScanTest, FileNameWithASpaceIsStillTheFile)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    const QString shot = file(QStringLiteral("Screenshot from today.png"), png);
+    for (const QString &string :
+         {QUrl::fromLocalFile(shot).toString(), QString::fromUtf8(QUrl::fromLocalFile(shot).toEncoded())}) {
+        EXPECT_EQ(scan({item({{PasteboardType::fileURL, string}})}),
+                  QList<ScanPayload>{ScanPayload::makeImageFile(QUrl::fromLocalFile(shot), local)})
+            << string.toStdString();
+    }
+}
+
 TEST_F(PasteboardScanTest, PathLikeStringInTheFileUrlTypeIsTakenAsAPath)
 {
     EXPECT_EQ(scan({item({{PasteboardType::fileURL, QStringLiteral("  /nowhere/plan.key \n")}})}),

@@ -226,7 +226,7 @@ TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
 TEST_F(ClipboardX11Test, FileListIsReadAsOneItemPerLocalFile)
 {
     QTemporaryDir files;
-    const QString picture = files.filePath(QStringLiteral("photo.JPG"));
+    const QString picture = files.filePath(QStringLiteral("holiday photo.JPG"));
     QImage(8, 6, QImage::Format_RGB32).save(picture, "JPG");
     const QString notes = files.filePath(QStringLiteral("notes.pdf"));
     QFile(notes).open(QIODevice::WriteOnly);
