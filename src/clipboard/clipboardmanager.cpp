@@ -276,8 +276,9 @@ void ClipboardManager::finishSnapshot(const std::shared_ptr<Check> &check, const
         return;
     }
     // Another check (a one-shot check overlapping a poll) or a copy back already dealt with this
-    // change while the snapshot was on its way; handling it again would duplicate its items.
-    if (result.changeCount == m_lastChangeCount) {
+    // change, or a newer one, while the snapshot was on its way; handling it again would duplicate its
+    // items. Change counts only grow.
+    if (result.changeCount <= m_lastChangeCount) {
         finishCheck(check, false);
         return;
     }
