@@ -76,6 +76,13 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
     return file.commit();
 }
 
+// The size that fits a thumbnail; a very narrow image keeps at least one pixel on its short side.
+QSize thumbnailSize(const QSize &size)
+{
+    const int limit = ClipboardManager::thumbnailMaxPixels;
+    return size.scaled(limit, limit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
 // Thumbnail, size and title of a cached image file.
 std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
 {
@@ -84,12 +91,13 @@ std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
     const QSize stated = reader.size();
     const int limit = ClipboardManager::thumbnailMaxPixels;
     if (stated.isValid() && (stated.width() > limit || stated.height() > limit))
-        reader.setScaledSize(stated.scaled(limit, limit, Qt::KeepAspectRatio));
+        reader.setScaledSize(thumbnailSize(stated));
     QImage thumbnail = reader.read();
     if (thumbnail.isNull())
         return std::nullopt;
     if (thumbnail.width() > limit || thumbnail.height() > limit)
-        thumbnail = thumbnail.scaled(limit, limit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        thumbnail = thumbnail.scaled(thumbnailSize(thumbnail.size()), Qt::IgnoreAspectRatio,
+                                     Qt::SmoothTransformation);
 
     QByteArray png;
     QBuffer buffer(&png);

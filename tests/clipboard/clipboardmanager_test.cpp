@@ -489,6 +489,18 @@ TEST_F(ClipboardManagerTest, LargeImageGivesItsTitleSizeAndA320PixelThumbnail)
     EXPECT_EQ(events(DiagEvents::clipboardChange), QStringList{"type=image, pending=1"});
 }
 
+// Regression: the thumbnail size of a very narrow image rounded its short side down to 0 pixels, the
+// image could not be read at that size, and the copy made no item at all.
+TEST_F(ClipboardManagerTest, VeryNarrowImageStillGetsAThumbnail)
+{
+    m_sim.pasteboard.copyImage(pngBytes(2, 1000));
+    settle();
+    ASSERT_EQ(m_manager->history().size(), 1);
+    const ClipboardItem item = m_manager->history().first();
+    EXPECT_EQ(item.text, QStringLiteral("Image • 2×1000"));
+    EXPECT_EQ(item.thumbnail.size(), QSize(1, 320));
+}
+
 TEST_F(ClipboardManagerTest, CopiedFilesKeepTheirExtensionAndArriveInOrder)
 {
     QTemporaryDir files;
