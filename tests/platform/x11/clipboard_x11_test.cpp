@@ -16,6 +16,8 @@
 #include <functional>
 #include <memory>
 
+#include <signal.h>
+
 #include "app/notificationhub.h"
 #include "app/settingsstore.h"
 #include "clipboard/clipboardmanager.h"
@@ -221,6 +223,25 @@ TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
     m_manager->copyToPasteboard(history.at(1));
     const QImage pasted = QImage::fromData(pasteWithXclip(QStringLiteral("image/png")), "PNG");
     EXPECT_EQ(pasted.size(), QSize(40, 30));
+}
+
+TEST_F(ClipboardX11Test, OwnerThatStopsAnsweringHoldsNothingUp)
+{
+    QProcess *frozen = copyWithXclip("frozen owner");
+    ASSERT_TRUE(waitUntil([&] { return !m_pasteboard->read().types().isEmpty(); }));
+    ASSERT_EQ(::kill(pid_t(frozen->processId()), SIGSTOP), 0);
+    // The read gives up on the owner instead of waiting for it.
+    EXPECT_TRUE(m_pasteboard->read().types().isEmpty());
+
+    // A check that met the frozen owner may still be retrying; it ends once the clipboard moves on.
+    copyWithXclip("next owner");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return !m_manager->history().isEmpty() &&
+                   m_manager->history().first().text == QLatin1String("next owner");
+        },
+        10000));
+    ::kill(pid_t(frozen->processId()), SIGCONT);
 }
 
 TEST_F(ClipboardX11Test, FileListIsReadAsOneItemPerLocalFile)
