@@ -64,8 +64,7 @@ const QSet<QByteArray> &skippedDestinations()
         "filetbl",    "revtbl",
         "fldinst",    "mmathPr",
         "pgdsctbl",   "bkmkstart",
-        "bkmkend",    "field",
-        "private",
+        "bkmkend",    "private",
     };
     return names;
 }

@@ -208,6 +208,15 @@ TEST(RtfToPlainText, RejectsWhatIsNotRtfAndSurvivesDeepNesting)
     EXPECT_EQ(rtfToPlainText("{\\rtf1\\uc2 a\\u20320\\'c4\\'e3b\\bin2 xyc}"), QStringLiteral("a你bc"));
 }
 
+// Regression: a hyperlink's whole field group was skipped, so the link's visible text (its result)
+// vanished from the converted text.
+TEST(RtfToPlainText, KeepsTheVisibleTextOfALink)
+{
+    const QByteArray rtf = R"({\rtf1\ansi Visit {\field{\*\fldinst{HYPERLINK "https://example.org"}})"
+                           R"({\fldrslt{\ul example.org}}} today.})";
+    EXPECT_EQ(rtfToPlainText(rtf), QStringLiteral("Visit example.org today."));
+}
+
 // Regression: building the HTML document followed its style-sheet imports into the local file system,
 // so copied HTML naming "@import url(/dev/zero)" read without end and brought the application down.
 TEST(HtmlToPlainText, ReadsNoFileTheHtmlNames)
