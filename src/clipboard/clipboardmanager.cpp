@@ -76,6 +76,13 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
     return file.commit();
 }
 
+// The size that fits a thumbnail; a very narrow image keeps at least one pixel on its short side.
+QSize thumbnailSize(const QSize &size)
+{
+    const int limit = ClipboardManager::thumbnailMaxPixels;
+    return size.scaled(limit, limit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
 // Thumbnail, size and title of a cached image file.
 std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
 {
@@ -84,12 +91,13 @@ std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
     const QSize stated = reader.size();
     const int limit = ClipboardManager::thumbnailMaxPixels;
     if (stated.isValid() && (stated.width() > limit || stated.height() > limit))
-        reader.setScaledSize(stated.scaled(limit, limit, Qt::KeepAspectRatio));
+        reader.setScaledSize(thumbnailSize(stated));
     QImage thumbnail = reader.read();
     if (thumbnail.isNull())
         return std::nullopt;
     if (thumbnail.width() > limit || thumbnail.height() > limit)
-        thumbnail = thumbnail.scaled(limit, limit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        thumbnail = thumbnail.scaled(thumbnailSize(thumbnail.size()), Qt::IgnoreAspectRatio,
+                                     Qt::SmoothTransformation);
 
     QByteArray png;
     QBuffer buffer(&png);
@@ -276,8 +284,9 @@ void ClipboardManager::finishSnapshot(const std::shared_ptr<Check> &check, const
         return;
     }
     // Another check (a one-shot check overlapping a poll) or a copy back already dealt with this
-    // change while the snapshot was on its way; handling it again would duplicate its items.
-    if (result.changeCount == m_lastChangeCount) {
+    // change, or a newer one, while the snapshot was on its way; handling it again would duplicate its
+    // items. Change counts only grow.
+    if (result.changeCount <= m_lastChangeCount) {
         finishCheck(check, false);
         return;
     }

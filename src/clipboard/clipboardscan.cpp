@@ -95,7 +95,9 @@ std::optional<QString> trimmedNonEmpty(const std::optional<QString> &text)
 
 QUrl ClipboardManager::parseFileURLString(const QString &string)
 {
-    const QUrl url(string, QUrl::StrictMode);
+    // Tolerant: owners (and our own backends) hand over file URLs with spaces and other characters
+    // left unencoded; strict parsing would take them for relative paths.
+    const QUrl url(string, QUrl::TolerantMode);
     if (url.isValid() && url.isLocalFile())
         return url;
     const QString trimmed = string.trimmed();

@@ -3,6 +3,8 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <QTextDocument>
+#include <QUrl>
+#include <QVariant>
 
 #include <vector>
 
@@ -62,11 +64,18 @@ const QSet<QByteArray> &skippedDestinations()
         "filetbl",    "revtbl",
         "fldinst",    "mmathPr",
         "pgdsctbl",   "bkmkstart",
-        "bkmkend",    "field",
-        "private",
+        "bkmkend",    "private",
     };
     return names;
 }
+
+// Clipboard HTML is foreign input: a style sheet it names ("@import url(/dev/zero)") would otherwise
+// be read from the local file system while the document is built, without bound.
+class ResourcelessDocument final : public QTextDocument
+{
+protected:
+    QVariant loadResource(int, const QUrl &) override { return {}; }
+};
 
 struct GroupState
 {
@@ -241,7 +250,7 @@ std::optional<QString> htmlToPlainText(const QByteArray &html)
         return std::nullopt;
     QStringDecoder decoder = QStringDecoder::decoderForHtml(html);
     const QString source = decoder.isValid() ? QString(decoder(html)) : QString::fromUtf8(html);
-    QTextDocument document;
+    ResourcelessDocument document;
     document.setHtml(source);
     QString text = document.toPlainText();
     // Images and other embedded objects leave a placeholder character; it is not text.

@@ -377,6 +377,29 @@ TEST_F(ClipboardManagerTest, OverlappingChecksHandleAChangeOnce)
     EXPECT_EQ(cachedFiles().size(), 1);
 }
 
+// Regression: the overlapping check was told apart only while the change count it saw was still the
+// last one; a copy back landing between the two results moved that count on, and the second result
+// cached the same image a second time.
+TEST_F(ClipboardManagerTest, OverlappingCheckIsStaleAfterACopyBackInBetween)
+{
+    m_sim.pasteboard.copyText(QStringLiteral("earlier"));
+    settle();
+    const ClipboardItem earlier = m_manager->history().first();
+    m_sim.pasteboard.copyImage(pngBytes(10, 10));
+    int reads = 0;
+    // The second snapshot's read runs after the first result is already on its way back; the copy
+    // back is queued behind that result and ahead of the second.
+    m_sim.pasteboard.setReadHook([&] {
+        if (++reads == 2)
+            m_scheduler.post([&] { m_manager->copyToPasteboard(earlier); });
+    });
+    m_manager->checkNow();
+    m_manager->checkNow();
+    settle();
+    EXPECT_EQ(texts(), (QStringList{"Image • 10×10", "earlier"}));
+    EXPECT_EQ(cachedFiles().size(), 1);
+}
+
 struct SleepCase
 {
     const char *name;
@@ -464,6 +487,18 @@ TEST_F(ClipboardManagerTest, LargeImageGivesItsTitleSizeAndA320PixelThumbnail)
     EXPECT_EQ(item.thumbnail.size(), QSize(320, 240));
     EXPECT_EQ(QFileInfo(item.imageURL.toLocalFile()).suffix(), QStringLiteral("png"));
     EXPECT_EQ(events(DiagEvents::clipboardChange), QStringList{"type=image, pending=1"});
+}
+
+// Regression: the thumbnail size of a very narrow image rounded its short side down to 0 pixels, the
+// image could not be read at that size, and the copy made no item at all.
+TEST_F(ClipboardManagerTest, VeryNarrowImageStillGetsAThumbnail)
+{
+    m_sim.pasteboard.copyImage(pngBytes(2, 1000));
+    settle();
+    ASSERT_EQ(m_manager->history().size(), 1);
+    const ClipboardItem item = m_manager->history().first();
+    EXPECT_EQ(item.text, QStringLiteral("Image • 2×1000"));
+    EXPECT_EQ(item.thumbnail.size(), QSize(1, 320));
 }
 
 TEST_F(ClipboardManagerTest, CopiedFilesKeepTheirExtensionAndArriveInOrder)

@@ -100,6 +100,23 @@ TEST_F(PasteboardScanTest, FileAnnouncedByUrlAndByNameListGivesOnePayload)
                                   ScanPayload::makeText(QStringLiteral("other.txt"), local)}));
 }
 
+// Regression: a file URL whose name holds a space (as pasteboards hand them over, "file:///a b.png")
+// was not read as a URL but as a relative path, so a copied screenshot became a text item.
+TEST_F(PasteboardScanTest, FileNameWithASpaceIsStillTheFile)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    const QString shot = file(QStringLiteral("Screenshot from today.png"), png);
+    for (const QString &string :
+         {QUrl::fromLocalFile(shot).toString(), QString::fromUtf8(QUrl::fromLocalFile(shot).toEncoded())}) {
+        EXPECT_EQ(scan({item({{PasteboardType::fileURL, string}})}),
+                  QList<ScanPayload>{ScanPayload::makeImageFile(QUrl::fromLocalFile(shot), local)})
+            << string.toStdString();
+    }
+}
+
 TEST_F(PasteboardScanTest, PathLikeStringInTheFileUrlTypeIsTakenAsAPath)
 {
     EXPECT_EQ(scan({item({{PasteboardType::fileURL, QStringLiteral("  /nowhere/plan.key \n")}})}),
@@ -189,6 +206,31 @@ TEST(RtfToPlainText, RejectsWhatIsNotRtfAndSurvivesDeepNesting)
     EXPECT_EQ(rtfToPlainText(deep), QStringLiteral("deep"));
     // A \u escape drops its fallback character; \bin skips raw bytes.
     EXPECT_EQ(rtfToPlainText("{\\rtf1\\uc2 a\\u20320\\'c4\\'e3b\\bin2 xyc}"), QStringLiteral("a你bc"));
+}
+
+// Regression: a hyperlink's whole field group was skipped, so the link's visible text (its result)
+// vanished from the converted text.
+TEST(RtfToPlainText, KeepsTheVisibleTextOfALink)
+{
+    const QByteArray rtf = R"({\rtf1\ansi Visit {\field{\*\fldinst{HYPERLINK "https://example.org"}})"
+                           R"({\fldrslt{\ul example.org}}} today.})";
+    EXPECT_EQ(rtfToPlainText(rtf), QStringLiteral("Visit example.org today."));
+}
+
+// Regression: building the HTML document followed its style-sheet imports into the local file system,
+// so copied HTML naming "@import url(/dev/zero)" read without end and brought the application down.
+TEST(HtmlToPlainText, ReadsNoFileTheHtmlNames)
+{
+    QTemporaryDir dir;
+    const QString sheet = dir.filePath(QStringLiteral("pre.css"));
+    QFile file(sheet);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("p { white-space: pre }");
+    file.close();
+    // Read, the sheet would keep the four spaces.
+    const QByteArray html =
+        "<style>@import url(" + QUrl::fromLocalFile(sheet).toEncoded() + ");</style><p>a    b</p>";
+    EXPECT_EQ(htmlToPlainText(html), QStringLiteral("a b"));
 }
 
 } // namespace

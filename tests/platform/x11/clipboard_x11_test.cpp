@@ -16,6 +16,8 @@
 #include <functional>
 #include <memory>
 
+#include <signal.h>
+
 #include "app/notificationhub.h"
 #include "app/settingsstore.h"
 #include "clipboard/clipboardmanager.h"
@@ -223,10 +225,29 @@ TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
     EXPECT_EQ(pasted.size(), QSize(40, 30));
 }
 
+TEST_F(ClipboardX11Test, OwnerThatStopsAnsweringHoldsNothingUp)
+{
+    QProcess *frozen = copyWithXclip("frozen owner");
+    ASSERT_TRUE(waitUntil([&] { return !m_pasteboard->read().types().isEmpty(); }));
+    ASSERT_EQ(::kill(pid_t(frozen->processId()), SIGSTOP), 0);
+    // The read gives up on the owner instead of waiting for it.
+    EXPECT_TRUE(m_pasteboard->read().types().isEmpty());
+
+    // A check that met the frozen owner may still be retrying; it ends once the clipboard moves on.
+    copyWithXclip("next owner");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return !m_manager->history().isEmpty() &&
+                   m_manager->history().first().text == QLatin1String("next owner");
+        },
+        10000));
+    ::kill(pid_t(frozen->processId()), SIGCONT);
+}
+
 TEST_F(ClipboardX11Test, FileListIsReadAsOneItemPerLocalFile)
 {
     QTemporaryDir files;
-    const QString picture = files.filePath(QStringLiteral("photo.JPG"));
+    const QString picture = files.filePath(QStringLiteral("holiday photo.JPG"));
     QImage(8, 6, QImage::Format_RGB32).save(picture, "JPG");
     const QString notes = files.filePath(QStringLiteral("notes.pdf"));
     QFile(notes).open(QIODevice::WriteOnly);
