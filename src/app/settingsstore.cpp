@@ -62,8 +62,13 @@ void SettingsStore::load()
         return;
     }
     // Keep the unreadable file for the user: move it aside and start on defaults.
-    const QString aside = m_filePath + QStringLiteral(".corrupt-") +
-                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    // A rename never replaces an existing file, so an earlier file set aside in the same second
+    // would make it fail and leave this one to be overwritten by the next write.
+    const QString stem = m_filePath + QStringLiteral(".corrupt-") +
+                         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = stem;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = stem + QLatin1Char('-') + QString::number(n);
     if (QFile::rename(m_filePath, aside))
         m_quarantinedPath = aside;
     qCWarning(lcSettings).noquote() << "⚠️ Settings file" << m_filePath << "could not be read (" << problem

@@ -74,7 +74,9 @@ void Script::start(Scheduler &scheduler)
         return;
     m_state->scheduler = &scheduler;
     m_state->started = true;
-    State::resume(m_state);
+    // A local copy: the first step may destroy this Script, and with it m_state.
+    const std::shared_ptr<State> state = m_state;
+    State::resume(state);
 }
 
 void Script::cancel()

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -110,4 +111,34 @@ TEST(SettingsStore, ConcurrentReadersSeeWholeValues)
     stop = true;
     reader.join();
     EXPECT_EQ(bad, 0);
+}
+
+// What went wrong: a second unreadable file set aside within the same second could not be renamed
+// onto the first one's name, stayed in place and was overwritten by the next write.
+TEST(SettingsStore, SecondCorruptFileInTheSameSecondIsKeptToo)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    const auto writeGarbage = [&](const QByteArray &content) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    };
+    // Take the names of this second and the next, so the clock ticking over cannot help.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const QDateTime &when : {now, now.addSecs(1)}) {
+        QFile taken(path + ".corrupt-" + when.toString("yyyyMMdd-HHmmss"));
+        ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+        taken.write("earlier");
+    }
+    writeGarbage("second {");
+
+    SettingsStore store(path);
+    ASSERT_FALSE(store.quarantinedPath().isEmpty());
+    store.set(Settings::showMenuBarIcon, true);
+    QFile aside(store.quarantinedPath());
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), "second {");
+    const QStringList kept = QDir(dir.path()).entryList({"defaults.json.corrupt-*"}, QDir::Files);
+    EXPECT_EQ(kept.size(), 3);
 }

@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 
 #include <latch>
+#include <thread>
 
 #include "app/settingsstore.h"
 #include "dock/dockmonitor.h"
@@ -482,17 +483,19 @@ TEST_F(DockMonitorTest, ScansFollowARestartedDock)
 TEST_F(DockMonitorTest, DestroyingTheMonitorWhileAScanRunsOnItsThreadIsSafe)
 {
     ThreadQueueFactory threads;
-    std::latch scanStarted(1), release(1);
-    std::atomic<bool> first{true};
+    std::latch scanStarted(1);
+    std::atomic<bool> first{true}, destroying{false};
+    // The first read holds the scan until the monitor's destruction has begun, so the two overlap.
     sim.accessibility.setReadDelay(1e-6, [&](double) {
         if (first.exchange(false)) {
             scanStarted.count_down();
-            release.wait();
+            while (!destroying)
+                std::this_thread::yield();
         }
     });
     auto threaded = std::make_unique<DockMonitor>(sim.platform(), scheduler, threads, settings);
     scanStarted.wait();
-    release.count_down();
+    destroying = true;
     threaded.reset();
     scheduler.advance(1.0);
     EXPECT_GT(sim.accessibility.readCount(), 0);

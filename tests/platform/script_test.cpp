@@ -113,3 +113,23 @@ TEST(Script, DetachedScriptRunsToItsEnd)
     s.advance(1.0);
     EXPECT_EQ(log.last(), "d:3");
 }
+
+// What went wrong: start() resumed the script through a reference to the owner's own state pointer,
+// so a first step that destroyed its owner left start() writing through freed memory.
+TEST(Script, OwnerDestroyedInTheFirstStepDuringStartIsSafe)
+{
+    ManualScheduler s;
+    QStringList log;
+    auto owner = std::make_unique<Script>();
+    auto body = [](QStringList &log, std::unique_ptr<Script> &owner) -> Script {
+        log << "first";
+        owner.reset();
+        co_await sleepFor(0.1);
+        log << "never";
+    };
+    *owner = body(log, owner);
+    owner->start(s);
+    s.advance(1.0);
+    EXPECT_EQ(log, QStringList({"first"}));
+    EXPECT_EQ(s.pendingCount(), 0);
+}
