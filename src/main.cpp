@@ -27,12 +27,14 @@ QtMessageHandler g_qtMessageHandler = nullptr;
 int g_signalFds[2] = {-1, -1};
 
 // The program's own console lines carry their tag already ("✅ ...", "⚠️ ..."): print them as they
-// are; everything else (Qt's own categories) keeps Qt's format.
+// are, on standard output, where developers follow them; everything else (Qt's own categories)
+// keeps Qt's format.
 void printMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (!g_qtMessageHandler ||
         (type != QtFatalMsg && context.category && qstrncmp(context.category, "quorvantis", 10) == 0)) {
-        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+        std::fprintf(stdout, "%s\n", message.toUtf8().constData());
+        std::fflush(stdout);
         return;
     }
     g_qtMessageHandler(type, context, message);
@@ -77,8 +79,10 @@ int main(int argc, char **argv)
             platformName = arg.mid(11);
     }
     const bool haveDisplay = X11Desktop::isAvailable();
+    // The real desktop unless the simulated one is asked for: without a display that is an error,
+    // not a silent switch to a desktop the user cannot see.
     if (platformName.isEmpty())
-        platformName = haveDisplay ? QStringLiteral("x11") : QStringLiteral("sim");
+        platformName = QStringLiteral("x11");
     if (platformName != QLatin1String("x11") && platformName != QLatin1String("sim")) {
         std::fprintf(stderr, "quorvantis: unknown platform \"%s\" (use --platform=x11 or --platform=sim)\n",
                      qPrintable(platformName));

@@ -97,11 +97,14 @@ TEST_F(QuorvantisBinary, X11WithoutADisplaySaysSoAndFails)
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     process.setProcessEnvironment(env);
-    process.start(binaryPath(), {QStringLiteral("--platform=x11")});
-    ASSERT_TRUE(process.waitForFinished(20000));
-    EXPECT_NE(process.exitCode(), 0);
-    const QByteArray err = process.readAllStandardError();
-    EXPECT_EQ(err.count('\n'), 1) << err.constData();
-    EXPECT_TRUE(err.contains("no X display")) << err.constData();
-    EXPECT_FALSE(QFile::exists(settingsPath()));
+    // Asked for the real desktop, or asked for nothing: either way one clear line, no silent fallback.
+    for (const QStringList &args : {QStringList{QStringLiteral("--platform=x11")}, QStringList{}}) {
+        process.start(binaryPath(), args);
+        ASSERT_TRUE(process.waitForFinished(20000));
+        EXPECT_NE(process.exitCode(), 0);
+        const QByteArray err = process.readAllStandardError();
+        EXPECT_EQ(err.count('\n'), 1) << err.constData();
+        EXPECT_TRUE(err.contains("no X display")) << err.constData();
+        EXPECT_FALSE(QFile::exists(settingsPath()));
+    }
 }
