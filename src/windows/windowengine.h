@@ -211,8 +211,8 @@ private:
         bool shouldDrop = false;
         std::optional<bool> axMinimized;
     };
-    // What the current request identifier stands for; decides whether a throttled request may
-    // rely on the scan already under way.
+    // What the newest accepted request was for (cancelling or clearing does not change it);
+    // decides whether a throttled request may rely on that request's scan or cached list.
     enum class RequestKind { none, application, allWindows };
 
     void setWindows(const QList<AppWindowModel> &windows);

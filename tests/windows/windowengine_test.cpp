@@ -194,6 +194,89 @@ TEST_F(WindowEngineTest, ThrottledRequestDoesNotPublishAnotherApplicationsWindow
         EXPECT_FALSE(list.contains("Beta doc"));
 }
 
+TEST_F(WindowEngineTest, ThrottledRequestAfterACancellationDoesNotKeepAnotherApplicationsWindows)
+{
+    // Fault: A, then B, a cancellation, then A again within 0.2 s was throttled because no scan was
+    // current any more; A had no cached list yet, so B's windows stayed published under A's name.
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    addWindow(launch("org.b", "Beta"), "Beta doc");
+    engine->fetchWindows("Alpha");
+    settle(0.02); // Alpha's request is dropped in its quiet period: nothing cached for Alpha
+    engine->fetchWindows("Beta");
+    settle(0.06);
+    ASSERT_EQ(titles(), QStringList({"Beta doc"}));
+    engine->cancelWindowFetches();
+    engine->fetchWindows("Alpha"); // 0.08 s after Alpha's accepted request
+    settle(0.3);
+    EXPECT_EQ(engine->currentAppName(), "Alpha");
+    EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
+
+    // The same application after a cancellation is still throttled.
+    const int scans = desktop.windowServer.listRequestCount();
+    engine->cancelWindowFetches();
+    scheduler.advance(0.3);
+    engine->fetchWindows("Beta");
+    settle(0.01);
+    engine->cancelWindowFetches();
+    engine->fetchWindows("Beta");
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), scans);
+}
+
+namespace {
+
+// The manual clock with a wall time that can be set back, as a user or a time service may do.
+class SteppedWallScheduler final : public Scheduler
+{
+public:
+    explicit SteppedWallScheduler(ManualScheduler &inner) : m_inner(inner) {}
+    double now() const override { return m_inner.now(); }
+    double wallNow() const override { return m_inner.wallNow() + m_step; }
+    TimerHandle after(double seconds, std::function<void()> fn) override
+    {
+        return m_inner.after(seconds, std::move(fn));
+    }
+    TimerHandle every(double seconds, std::function<void()> fn) override
+    {
+        return m_inner.every(seconds, std::move(fn));
+    }
+    void post(std::function<void()> fn) override { m_inner.post(std::move(fn)); }
+    void stepWall(double seconds) { m_step += seconds; }
+
+private:
+    ManualScheduler &m_inner;
+    double m_step = 0;
+};
+
+} // namespace
+
+TEST_F(WindowEngineTest, WallClockSetBackDoesNotThrottleRequests)
+{
+    // Fault: after the wall clock was set back, "now minus the last request" stayed negative, so
+    // every request counted as throttled until the clock caught up again (possibly hours): the
+    // application's list was never rescanned, and the all-windows list never refreshed.
+    const qint64 pid = launch("org.example.editor", "Editor");
+    addWindow(pid, "One");
+    SteppedWallScheduler clock(scheduler);
+    WindowEngine stepped(desktop.platform(), clock, queues, settings);
+    stepped.fetchAllWindows();
+    settle(0.3);
+    stepped.fetchWindows("Editor");
+    settle(0.3);
+    ASSERT_EQ(stepped.windows().size(), 1);
+    ASSERT_EQ(desktop.windowServer.listRequestCount(), 2);
+
+    clock.stepWall(-3600);
+    addWindow(pid, "Two");
+    stepped.fetchWindows("Editor");
+    settle(0.3);
+    EXPECT_EQ(stepped.windows().size(), 2);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 3);
+    stepped.fetchAllWindows();
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 4);
+}
+
 TEST_F(WindowEngineTest, SupersededScanNeverPublishesEvenWhenItsModelsFinish)
 {
     addWindow(launch("org.a", "Alpha"), "Alpha doc");
