@@ -5,7 +5,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
+#include <QTemporaryDir>
 
+#include "app/diagnostics/diagnosticsmanager.h"
 #include "app/settingsstore.h"
 #include "platform/manualscheduler.h"
 #include "platform/qtscheduler.h"
@@ -314,6 +316,50 @@ TEST_F(WindowEngineTest, CancelAndClearDropRunningScans)
     settle();
     EXPECT_TRUE(published.isEmpty());
     EXPECT_FALSE(engine->isFetchPending());
+}
+
+TEST_F(WindowEngineTest, ScansRecordBeginAndEndEventsWithTheirDuration)
+{
+    QTemporaryDir logs;
+    settings.set(Settings::diagnosticsEnabled, true);
+    DiagnosticsManager diagnostics(settings, scheduler, queues, desktop.fileDialogs, desktop.fileRevealer,
+                                   logs.path());
+    DiagnosticsManager::setShared(&diagnostics);
+    auto scanEvents = [&] {
+        QStringList out;
+        for (const auto &event : diagnostics.recentEvents()) {
+            if (event.name.startsWith(QStringLiteral("ax_scan_")))
+                out.append(event.name + QStringLiteral(" ") + event.detail);
+        }
+        return out;
+    };
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    desktop.windowServer.setHoldLists(true);
+
+    engine->fetchWindows("Alpha");
+    settle();
+    scheduler.skipTime(0.0123);
+    desktop.windowServer.releaseLists();
+    settle(0.3);
+    engine->fetchAllWindows();
+    scheduler.runPending();
+    scheduler.skipTime(0.0084);
+    desktop.windowServer.releaseLists();
+    settle(0.3);
+    // A refused preflight records nothing; a failed list still ends its scan.
+    desktop.permissions.screenCapture = false;
+    engine->fetchWindows("Other");
+    settle(0.3);
+    desktop.permissions.screenCapture = true;
+    desktop.windowServer.setHoldLists(false);
+    desktop.windowServer.setListFails(true);
+    engine->fetchWindows("Alpha");
+    settle(0.3);
+    DiagnosticsManager::setShared(nullptr);
+
+    EXPECT_EQ(scanEvents(), QStringList({"ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 12.3ms",
+                                         "ax_scan_begin fetchAll=true", "ax_scan_end fetchAll=true, 8.4ms",
+                                         "ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 0.0ms"}));
 }
 
 // ---- Filtering ----
