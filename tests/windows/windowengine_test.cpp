@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 
@@ -574,6 +575,36 @@ TEST_F(WindowEngineTest, WarmUpStopsWhenTheRouteChanges)
     EXPECT_EQ(desktop.windowServer.capturedWindows().size(), 1);
     for (const auto &w : engine->windows())
         EXPECT_TRUE(w.image.isNull()); // icon placeholders (none here) stay
+}
+
+TEST_F(WindowEngineTest, WarmUpTakesDiskSnapshotsBeforeCapturing)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    const quint32 cached = addWindow(pid, "Cached");
+    const quint32 fresh = addWindow(pid, "Fresh");
+    const QString file =
+        QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|cached"));
+    ASSERT_TRUE(writeSnapshotFile(file, picture(30, 20, Qt::red)));
+    const QDateTime written = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    {
+        QFile stamp(file);
+        ASSERT_TRUE(stamp.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(stamp.setFileTime(written, QFileDevice::FileModificationTime));
+    }
+    engine->fetchAllWindows();
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows(), QList<quint32>({fresh}));
+    ASSERT_EQ(engine->windows().size(), 2);
+    for (const auto &w : engine->windows()) {
+        if (w.id == cached)
+            EXPECT_EQ(w.image.size(), QSize(30, 20));
+        else
+            EXPECT_EQ(w.image.size(), QSize(640, 480));
+    }
+    EXPECT_TRUE(engine->snapshotCache().contains(cached)); // applied, hence kept in memory
+    EXPECT_EQ(QFileInfo(file).lastModified(), written);  // a disk picture is not written back
+    EXPECT_TRUE(QFile::exists(
+        QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|fresh"))));
 }
 
 // ---- Snapshots and caches ----
