@@ -980,16 +980,23 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
     const auto it = m_snapshotCache.constFind(windowId);
     if (it != m_snapshotCache.constEnd())
         cached = *it;
+    QPointer<WindowEngine> self(this);
+    // Also the answers known at once come on a later turn, so a caller is never re-entered.
+    auto answerLater = [this, self, &done](std::optional<QImage> image) {
+        m_scheduler.post([self, done = std::move(done), image] {
+            if (self)
+                done(image);
+        });
+    };
     if (!screenCapturePreflight()) {
-        done(cached);
+        answerLater(cached);
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
     if (!capture) {
-        done(std::nullopt);
+        answerLater(std::nullopt);
         return;
     }
-    QPointer<WindowEngine> self(this);
     Scheduler *scheduler = &m_scheduler;
     capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
                            [self, scheduler, windowId, done = std::move(done)](std::optional<QImage> image) {

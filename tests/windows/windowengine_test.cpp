@@ -494,6 +494,25 @@ TEST_F(WindowEngineTest, PermissionComesBackWhenThePreflightPassesAgain)
     EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
 }
 
+TEST_F(WindowEngineTest, CaptureWithoutPermissionAnswersTheMemorySnapshotOnALaterTurn)
+{
+    // Fault: without permission the answer came inside the call, although callers are promised a
+    // later turn (a caller holding state across the call would be re-entered).
+    const qint64 pid = launch("org.a", "Alpha");
+    const quint32 id = addWindow(pid, "Doc");
+    const WindowInfo window = desktop.windowServer.windows().first();
+    engine->storeSnapshot(picture(12, 8), id);
+    desktop.permissions.screenCapture = false;
+    std::optional<std::optional<QImage>> answer;
+    engine->captureSnapshot(window, [&](std::optional<QImage> image) { answer = image; });
+    EXPECT_FALSE(answer.has_value());
+    scheduler.runPending();
+    ASSERT_TRUE(answer.has_value());
+    ASSERT_TRUE(answer->has_value());
+    EXPECT_EQ((*answer)->size(), QSize(12, 8));
+    EXPECT_TRUE(desktop.windowServer.capturedWindows().isEmpty());
+}
+
 // ---- All windows ----
 
 TEST_F(WindowEngineTest, AllWindowsListHoldsTheFirstFortyQualifyingWindowsReorderedByUsage)
