@@ -138,7 +138,7 @@ public:
 
     // Window requests (all main thread).
     // Publishes the cached list of the application at once, then, unless one was accepted for the
-    // same name within 0.2 s, a fresh list after a 50 ms quiet period.
+    // same name within 0.2 s and no other request since, a fresh list after a 50 ms quiet period.
     void fetchWindows(const QString &appName);
     // While the Super Panel shows route "all": scans every application's windows at once, unless a
     // list is shown and one was accepted within 0.25 s.
