@@ -358,9 +358,10 @@ TEST_F(WindowEngineTest, ScansRecordBeginAndEndEventsWithTheirDuration)
     settle(0.3);
     DiagnosticsManager::setShared(nullptr);
 
-    EXPECT_EQ(scanEvents(), QStringList({"ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 12.3ms",
-                                         "ax_scan_begin fetchAll=true", "ax_scan_end fetchAll=true, 8.4ms",
-                                         "ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 0.0ms"}));
+    EXPECT_EQ(scanEvents(),
+              QStringList({"ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 12.3ms",
+                           "ax_scan_begin fetchAll=true", "ax_scan_end fetchAll=true, 8.4ms",
+                           "ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 0.0ms"}));
 }
 
 // ---- Filtering ----
@@ -621,9 +622,9 @@ TEST_F(WindowEngineTest, WarmUpTakesDiskSnapshotsBeforeCapturing)
             EXPECT_EQ(w.image.size(), QSize(640, 480));
     }
     EXPECT_TRUE(engine->snapshotCache().contains(cached)); // applied, hence kept in memory
-    EXPECT_EQ(QFileInfo(file).lastModified(), written);  // a disk picture is not written back
-    EXPECT_TRUE(QFile::exists(
-        QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|fresh"))));
+    EXPECT_EQ(QFileInfo(file).lastModified(), written);    // a disk picture is not written back
+    EXPECT_TRUE(
+        QFile::exists(QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|fresh"))));
 }
 
 // ---- Snapshots and caches ----
