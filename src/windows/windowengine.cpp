@@ -391,13 +391,15 @@ void WindowEngine::fetchWindows(const QString &appName)
 
     const double now = m_scheduler.wallNow();
     const auto last = m_lastFetchTimeByApp.constFind(appName);
-    // A throttled request leans on the scan already under way, which is only right when that scan
-    // is for this same application (or none is under way and the cached list stands): another
-    // application's scan would publish its windows under this name.
+    // A throttled request leans on the newest accepted request, which is only right when that one
+    // was for this same application: otherwise another application's windows (its scan, or its
+    // list left published by a cancellation) would stand under this name.
     const bool scanServesThisApp =
         m_currentRequestKind == RequestKind::none ||
         (m_currentRequestKind == RequestKind::application && m_currentRequestApp == appName);
-    if (last != m_lastFetchTimeByApp.constEnd() && now - *last < minimumRescanInterval && scanServesThisApp)
+    // A wall clock set back makes the difference negative; that is no recent request.
+    const double sinceLast = last != m_lastFetchTimeByApp.constEnd() ? now - *last : -1;
+    if (sinceLast >= 0 && sinceLast < minimumRescanInterval && scanServesThisApp)
         return;
     m_lastFetchTimeByApp.insert(appName, now);
 
@@ -412,7 +414,8 @@ void WindowEngine::fetchAllWindows()
     if (m_currentOverlayRoute != OverlayRoute::all)
         return;
     const double now = m_scheduler.wallNow();
-    if (now - m_lastGlobalFetchAt < minimumGlobalRescanInterval && !m_windows.isEmpty())
+    const double sinceLast = now - m_lastGlobalFetchAt;
+    if (sinceLast >= 0 && sinceLast < minimumGlobalRescanInterval && !m_windows.isEmpty())
         return;
     m_lastGlobalFetchAt = now;
     beginRequest(RequestKind::allWindows, QString());
@@ -432,7 +435,7 @@ void WindowEngine::cancelWindowFetches()
 {
     retire(m_pendingFetchTask);
     retire(m_allRouteSnapshotWarmTask);
-    beginRequest(RequestKind::none, QString());
+    m_currentRequestID = QUuid::createUuid();
     if (m_currentOverlayRoute != OverlayRoute::all) {
         setCurrentAppName(QString());
         setPeekingWindow(std::nullopt);
@@ -446,7 +449,7 @@ void WindowEngine::clearWindows()
         return;
     retire(m_pendingFetchTask);
     retire(m_allRouteSnapshotWarmTask);
-    beginRequest(RequestKind::none, QString());
+    m_currentRequestID = QUuid::createUuid();
     setWindows({});
     setCurrentAppName(QString());
     setPeekingWindow(std::nullopt);
@@ -977,16 +980,23 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
     const auto it = m_snapshotCache.constFind(windowId);
     if (it != m_snapshotCache.constEnd())
         cached = *it;
+    QPointer<WindowEngine> self(this);
+    // Also the answers known at once come on a later turn, so a caller is never re-entered.
+    auto answerLater = [this, self, &done](std::optional<QImage> image) {
+        m_scheduler.post([self, done = std::move(done), image] {
+            if (self)
+                done(image);
+        });
+    };
     if (!screenCapturePreflight()) {
-        done(cached);
+        answerLater(cached);
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
     if (!capture) {
-        done(std::nullopt);
+        answerLater(std::nullopt);
         return;
     }
-    QPointer<WindowEngine> self(this);
     Scheduler *scheduler = &m_scheduler;
     capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
                            [self, scheduler, windowId, done = std::move(done)](std::optional<QImage> image) {

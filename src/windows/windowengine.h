@@ -138,7 +138,7 @@ public:
 
     // Window requests (all main thread).
     // Publishes the cached list of the application at once, then, unless one was accepted for the
-    // same name within 0.2 s, a fresh list after a 50 ms quiet period.
+    // same name within 0.2 s and no other request since, a fresh list after a 50 ms quiet period.
     void fetchWindows(const QString &appName);
     // While the Super Panel shows route "all": scans every application's windows at once, unless a
     // list is shown and one was accepted within 0.25 s.
@@ -211,8 +211,8 @@ private:
         bool shouldDrop = false;
         std::optional<bool> axMinimized;
     };
-    // What the current request identifier stands for; decides whether a throttled request may
-    // rely on the scan already under way.
+    // What the newest accepted request was for (cancelling or clearing does not change it);
+    // decides whether a throttled request may rely on that request's scan or cached list.
     enum class RequestKind { none, application, allWindows };
 
     void setWindows(const QList<AppWindowModel> &windows);

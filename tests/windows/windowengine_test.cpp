@@ -4,8 +4,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
+#include <QTemporaryDir>
 
+#include "app/diagnostics/diagnosticsmanager.h"
 #include "app/settingsstore.h"
 #include "platform/manualscheduler.h"
 #include "platform/qtscheduler.h"
@@ -194,6 +197,89 @@ TEST_F(WindowEngineTest, ThrottledRequestDoesNotPublishAnotherApplicationsWindow
         EXPECT_FALSE(list.contains("Beta doc"));
 }
 
+TEST_F(WindowEngineTest, ThrottledRequestAfterACancellationDoesNotKeepAnotherApplicationsWindows)
+{
+    // Fault: A, then B, a cancellation, then A again within 0.2 s was throttled because no scan was
+    // current any more; A had no cached list yet, so B's windows stayed published under A's name.
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    addWindow(launch("org.b", "Beta"), "Beta doc");
+    engine->fetchWindows("Alpha");
+    settle(0.02); // Alpha's request is dropped in its quiet period: nothing cached for Alpha
+    engine->fetchWindows("Beta");
+    settle(0.06);
+    ASSERT_EQ(titles(), QStringList({"Beta doc"}));
+    engine->cancelWindowFetches();
+    engine->fetchWindows("Alpha"); // 0.08 s after Alpha's accepted request
+    settle(0.3);
+    EXPECT_EQ(engine->currentAppName(), "Alpha");
+    EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
+
+    // The same application after a cancellation is still throttled.
+    const int scans = desktop.windowServer.listRequestCount();
+    engine->cancelWindowFetches();
+    scheduler.advance(0.3);
+    engine->fetchWindows("Beta");
+    settle(0.01);
+    engine->cancelWindowFetches();
+    engine->fetchWindows("Beta");
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), scans);
+}
+
+namespace {
+
+// The manual clock with a wall time that can be set back, as a user or a time service may do.
+class SteppedWallScheduler final : public Scheduler
+{
+public:
+    explicit SteppedWallScheduler(ManualScheduler &inner) : m_inner(inner) {}
+    double now() const override { return m_inner.now(); }
+    double wallNow() const override { return m_inner.wallNow() + m_step; }
+    TimerHandle after(double seconds, std::function<void()> fn) override
+    {
+        return m_inner.after(seconds, std::move(fn));
+    }
+    TimerHandle every(double seconds, std::function<void()> fn) override
+    {
+        return m_inner.every(seconds, std::move(fn));
+    }
+    void post(std::function<void()> fn) override { m_inner.post(std::move(fn)); }
+    void stepWall(double seconds) { m_step += seconds; }
+
+private:
+    ManualScheduler &m_inner;
+    double m_step = 0;
+};
+
+} // namespace
+
+TEST_F(WindowEngineTest, WallClockSetBackDoesNotThrottleRequests)
+{
+    // Fault: after the wall clock was set back, "now minus the last request" stayed negative, so
+    // every request counted as throttled until the clock caught up again (possibly hours): the
+    // application's list was never rescanned, and the all-windows list never refreshed.
+    const qint64 pid = launch("org.example.editor", "Editor");
+    addWindow(pid, "One");
+    SteppedWallScheduler clock(scheduler);
+    WindowEngine stepped(desktop.platform(), clock, queues, settings);
+    stepped.fetchAllWindows();
+    settle(0.3);
+    stepped.fetchWindows("Editor");
+    settle(0.3);
+    ASSERT_EQ(stepped.windows().size(), 1);
+    ASSERT_EQ(desktop.windowServer.listRequestCount(), 2);
+
+    clock.stepWall(-3600);
+    addWindow(pid, "Two");
+    stepped.fetchWindows("Editor");
+    settle(0.3);
+    EXPECT_EQ(stepped.windows().size(), 2);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 3);
+    stepped.fetchAllWindows();
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 4);
+}
+
 TEST_F(WindowEngineTest, SupersededScanNeverPublishesEvenWhenItsModelsFinish)
 {
     addWindow(launch("org.a", "Alpha"), "Alpha doc");
@@ -231,6 +317,51 @@ TEST_F(WindowEngineTest, CancelAndClearDropRunningScans)
     settle();
     EXPECT_TRUE(published.isEmpty());
     EXPECT_FALSE(engine->isFetchPending());
+}
+
+TEST_F(WindowEngineTest, ScansRecordBeginAndEndEventsWithTheirDuration)
+{
+    QTemporaryDir logs;
+    settings.set(Settings::diagnosticsEnabled, true);
+    DiagnosticsManager diagnostics(settings, scheduler, queues, desktop.fileDialogs, desktop.fileRevealer,
+                                   logs.path());
+    DiagnosticsManager::setShared(&diagnostics);
+    auto scanEvents = [&] {
+        QStringList out;
+        for (const auto &event : diagnostics.recentEvents()) {
+            if (event.name.startsWith(QStringLiteral("ax_scan_")))
+                out.append(event.name + QStringLiteral(" ") + event.detail);
+        }
+        return out;
+    };
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    desktop.windowServer.setHoldLists(true);
+
+    engine->fetchWindows("Alpha");
+    settle();
+    scheduler.skipTime(0.0123);
+    desktop.windowServer.releaseLists();
+    settle(0.3);
+    engine->fetchAllWindows();
+    scheduler.runPending();
+    scheduler.skipTime(0.0084);
+    desktop.windowServer.releaseLists();
+    settle(0.3);
+    // A refused preflight records nothing; a failed list still ends its scan.
+    desktop.permissions.screenCapture = false;
+    engine->fetchWindows("Other");
+    settle(0.3);
+    desktop.permissions.screenCapture = true;
+    desktop.windowServer.setHoldLists(false);
+    desktop.windowServer.setListFails(true);
+    engine->fetchWindows("Alpha");
+    settle(0.3);
+    DiagnosticsManager::setShared(nullptr);
+
+    EXPECT_EQ(scanEvents(),
+              QStringList({"ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 12.3ms",
+                           "ax_scan_begin fetchAll=true", "ax_scan_end fetchAll=true, 8.4ms",
+                           "ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 0.0ms"}));
 }
 
 // ---- Filtering ----
@@ -364,6 +495,25 @@ TEST_F(WindowEngineTest, PermissionComesBackWhenThePreflightPassesAgain)
     EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
 }
 
+TEST_F(WindowEngineTest, CaptureWithoutPermissionAnswersTheMemorySnapshotOnALaterTurn)
+{
+    // Fault: without permission the answer came inside the call, although callers are promised a
+    // later turn (a caller holding state across the call would be re-entered).
+    const qint64 pid = launch("org.a", "Alpha");
+    const quint32 id = addWindow(pid, "Doc");
+    const WindowInfo window = desktop.windowServer.windows().first();
+    engine->storeSnapshot(picture(12, 8), id);
+    desktop.permissions.screenCapture = false;
+    std::optional<std::optional<QImage>> answer;
+    engine->captureSnapshot(window, [&](std::optional<QImage> image) { answer = image; });
+    EXPECT_FALSE(answer.has_value());
+    scheduler.runPending();
+    ASSERT_TRUE(answer.has_value());
+    ASSERT_TRUE(answer->has_value());
+    EXPECT_EQ((*answer)->size(), QSize(12, 8));
+    EXPECT_TRUE(desktop.windowServer.capturedWindows().isEmpty());
+}
+
 // ---- All windows ----
 
 TEST_F(WindowEngineTest, AllWindowsListHoldsTheFirstFortyQualifyingWindowsReorderedByUsage)
@@ -445,6 +595,36 @@ TEST_F(WindowEngineTest, WarmUpStopsWhenTheRouteChanges)
     EXPECT_EQ(desktop.windowServer.capturedWindows().size(), 1);
     for (const auto &w : engine->windows())
         EXPECT_TRUE(w.image.isNull()); // icon placeholders (none here) stay
+}
+
+TEST_F(WindowEngineTest, WarmUpTakesDiskSnapshotsBeforeCapturing)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    const quint32 cached = addWindow(pid, "Cached");
+    const quint32 fresh = addWindow(pid, "Fresh");
+    const QString file =
+        QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|cached"));
+    ASSERT_TRUE(writeSnapshotFile(file, picture(30, 20, Qt::red)));
+    const QDateTime written = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    {
+        QFile stamp(file);
+        ASSERT_TRUE(stamp.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(stamp.setFileTime(written, QFileDevice::FileModificationTime));
+    }
+    engine->fetchAllWindows();
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows(), QList<quint32>({fresh}));
+    ASSERT_EQ(engine->windows().size(), 2);
+    for (const auto &w : engine->windows()) {
+        if (w.id == cached)
+            EXPECT_EQ(w.image.size(), QSize(30, 20));
+        else
+            EXPECT_EQ(w.image.size(), QSize(640, 480));
+    }
+    EXPECT_TRUE(engine->snapshotCache().contains(cached)); // applied, hence kept in memory
+    EXPECT_EQ(QFileInfo(file).lastModified(), written);    // a disk picture is not written back
+    EXPECT_TRUE(
+        QFile::exists(QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|fresh"))));
 }
 
 // ---- Snapshots and caches ----
