@@ -17,8 +17,9 @@ class WindowCaptureService;
 class WindowListService;
 class WorkspaceService;
 
-// The desktop as the services see it. A backend fills every member for the whole run; no member is
-// ever null once start-up has begun.
+// The desktop as the services see it. A backend fills every member for the whole run, with one
+// exception: windowList, windowCapture and appIcons stay null on a desktop whose windows cannot be
+// listed yet (the X11 backend), and the window engine then lists nothing.
 struct Platform
 {
     ScreenService *screens = nullptr;
