@@ -99,7 +99,8 @@ void Script::detach()
     if (!m_state)
         return;
     auto state = std::move(m_state);
-    if (state->done) {
+    // A script that never started would never run nor end: free it now.
+    if (state->done || !state->started) {
         if (state->handle && !state->running) {
             state->handle.destroy();
             state->handle = {};

@@ -16,16 +16,24 @@ namespace {
 class SerialThreadQueue final : public WorkQueue
 {
 public:
-    explicit SerialThreadQueue(QString label) : m_label(std::move(label)), m_thread([this] { run(); }) {}
+    explicit SerialThreadQueue(QString label)
+        : m_label(std::move(label)), m_shared(std::make_shared<Shared>()), m_thread([shared = m_shared] { run(*shared); })
+    {
+    }
 
     ~SerialThreadQueue() override
     {
         {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
+            std::lock_guard lock(m_shared->mutex);
+            m_shared->stopping = true;
         }
-        m_wake.notify_one();
-        m_thread.join();
+        m_shared->wake.notify_one();
+        // Dropped from inside one of its own jobs: the thread cannot join itself, so it finishes the
+        // jobs left on its own (the state it needs outlives this object) and then ends.
+        if (m_thread.get_id() == std::this_thread::get_id())
+            m_thread.detach();
+        else
+            m_thread.join();
     }
 
     QString label() const override { return m_label; }
@@ -33,34 +41,39 @@ public:
     void async(std::function<void()> job) override
     {
         {
-            std::lock_guard lock(m_mutex);
-            m_jobs.push_back(std::move(job));
+            std::lock_guard lock(m_shared->mutex);
+            m_shared->jobs.push_back(std::move(job));
         }
-        m_wake.notify_one();
+        m_shared->wake.notify_one();
     }
 
 private:
-    void run()
+    struct Shared
+    {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<std::function<void()>> jobs;
+        bool stopping = false;
+    };
+
+    static void run(Shared &shared)
     {
         for (;;) {
             std::function<void()> job;
             {
-                std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-                if (m_jobs.empty())
+                std::unique_lock lock(shared.mutex);
+                shared.wake.wait(lock, [&shared] { return shared.stopping || !shared.jobs.empty(); });
+                if (shared.jobs.empty())
                     return;
-                job = std::move(m_jobs.front());
-                m_jobs.pop_front();
+                job = std::move(shared.jobs.front());
+                shared.jobs.pop_front();
             }
             job();
         }
     }
 
     QString m_label;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_jobs;
-    bool m_stopping = false;
+    std::shared_ptr<Shared> m_shared;
     std::thread m_thread; // last: starts after the other members exist
 };
 

@@ -2,6 +2,10 @@
 
 #include <QStringList>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "platform/manualscheduler.h"
 #include "platform/workqueue.h"
 
@@ -74,4 +78,21 @@ TEST(WorkQueue, SerialThreadQueueRunsJobsInOrderAndFinishesThemOnDestruction)
     ASSERT_EQ(seen.size(), 100u);
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(seen[i], i);
+}
+
+// Dropping the last reference to a serial queue from inside one of its jobs used to make the thread
+// join itself, which aborts the program.
+TEST(WorkQueue, SerialQueueReleasedFromItsOwnJobFinishesItsWork)
+{
+    ThreadQueueFactory factory;
+    auto queue = factory.makeQueue("Quorvantis.SelfRelease", QueueKind::Serial);
+    std::atomic<bool> survived = false;
+    WorkQueue *raw = queue.get();
+    raw->async([&survived, q = std::move(queue)]() mutable {
+        q.reset(); // the last reference goes away on the queue's own thread
+        survived = true;
+    });
+    for (int i = 0; i < 400 && !survived; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(survived);
 }

@@ -133,3 +133,22 @@ TEST(Script, OwnerDestroyedInTheFirstStepDuringStartIsSafe)
     EXPECT_EQ(log, QStringList({"first"}));
     EXPECT_EQ(s.pendingCount(), 0);
 }
+
+// A script detached before it was started can never run; it used to stay allocated for good.
+TEST(Script, DetachedBeforeStartIsFreedAndNeverRuns)
+{
+    QStringList log;
+    std::weak_ptr<int> alive;
+    {
+        auto token = std::make_shared<int>(1);
+        alive = token;
+        auto body = [](QStringList &log, std::shared_ptr<int> token) -> Script {
+            log << QString::number(*token);
+            co_return;
+        };
+        Script script = body(log, std::move(token));
+        script.detach();
+    }
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_TRUE(alive.expired()); // the frame (and what it held) is gone
+}
