@@ -2,12 +2,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/notificationhub.h"
-#include "app/settingsstore.h"
 #include "clipboard/clipboardmanager.h"
-#include "platform/manualscheduler.h"
+#include "core/diagnostics/diagnosticsmanager.h"
+#include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
-#include "platform/workqueue.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
 
 namespace qv {
 namespace {
@@ -31,16 +31,13 @@ BENCHMARK(BM_IsSensitiveText_Short);
 
 struct Rig
 {
-    Rig() : manager(sim.pasteboard, sim.workspace, scheduler, queues, settings, hub, cache.path())
-    {
-        manager.setEventLog([](const QString &, const QString &) {});
-    }
+    Rig() : manager(sim.pasteboard, sim.workspace, scheduler, queues, settings, quietLog, cache.path()) {}
     QTemporaryDir cache;
     SimDesktop sim;
     ManualScheduler scheduler;
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
-    NotificationHub hub;
+    DiagnosticsManager quietLog;
     ClipboardManager manager;
 };
 

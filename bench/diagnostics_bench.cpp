@@ -2,13 +2,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/diagnostics/diagnosticsmanager.h"
-#include "app/diagnostics/diagnosticssanitizer.h"
-#include "app/settingsstore.h"
-#include "platform/qtscheduler.h"
+#include "core/diagnostics/diagnosticsmanager.h"
+#include "core/diagnostics/diagnosticssanitizer.h"
+#include "core/settingsstore.h"
 #include "platform/sim/simfiledialogs.h"
 #include "platform/sim/simfilerevealer.h"
-#include "platform/workqueue.h"
+#include "runtime/qtscheduler.h"
+#include "runtime/workqueue.h"
 
 using namespace qv;
 

@@ -1,10 +1,10 @@
 #include <benchmark/benchmark.h>
 
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
-#include "platform/manualscheduler.h"
 #include "platform/sim/simdesktop.h"
-#include "platform/workqueue.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
 
 using namespace qv;
 

@@ -1,6 +1,6 @@
 #include <benchmark/benchmark.h>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "platform/sim/simlocaleservice.h"
 
 using namespace qv;

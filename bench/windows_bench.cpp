@@ -3,10 +3,11 @@
 #include <QDir>
 #include <QImage>
 
-#include "app/settingsstore.h"
-#include "platform/manualscheduler.h"
+#include "core/diagnostics/diagnosticsmanager.h"
+#include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
-#include "platform/workqueue.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
 #include "windows/snapshotcache.h"
 #include "windows/windowengine.h"
 
@@ -39,7 +40,8 @@ void BM_FetchAllWindows200(benchmark::State &state)
         desktop.windowServer.addWindow(pids[i % 10], QRectF(20 + i, 40 + i, 900, 700),
                                        QStringLiteral("Document %1").arg(i), QImage());
     }
-    WindowEngine engine(desktop.platform(), scheduler, queues, settings);
+    DiagnosticsManager quietLog;
+    WindowEngine engine(desktop.platform(), scheduler, queues, settings, quietLog);
     scheduler.runPending();
     bool published = false;
     QObject::connect(&engine, &WindowEngine::windowsChanged, [&] {

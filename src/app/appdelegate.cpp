@@ -2,14 +2,10 @@
 
 #include <QPointer>
 
-#include "app/relocation.h"
-#include "app/services/onboarding.h"
-#include "app/statusitemcontroller.h"
 #include "dock/dockmonitor.h"
-#include "dock/overlaycontroller.h"
 #include "platform/application.h"
 #include "platform/permissions.h"
-#include "platform/scheduler.h"
+#include "runtime/scheduler.h"
 #include "windows/windowengine.h"
 
 namespace qv {
@@ -21,12 +17,9 @@ constexpr double menuResetDelay = 1.5;
 } // namespace
 
 AppDelegate::AppDelegate(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                         SettingsStore &settings, QObject *parent)
+                         SettingsStore &settings, EventLog &eventLog, ShellParts parts, QObject *parent)
     : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_queues(queues), m_settings(settings),
-      m_relocation(std::make_unique<Relocation>()),
-      m_overlayController(std::make_unique<OverlayController>()),
-      m_statusItemController(std::make_unique<StatusItemController>()),
-      m_onboarding(std::make_unique<Onboarding>())
+      m_eventLog(eventLog), m_parts(std::move(parts))
 {
 }
 
@@ -39,54 +32,36 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    step(QStringLiteral("setDarkAppearance"));
     m_platform.application->setDarkAppearance();
 
-    step(QStringLiteral("relocation"));
-    if (!m_relocation->isInApplicationsFolder()) {
-        switch (m_relocation->askToMoveToApplications()) {
-        case Relocation::MoveAnswer::quit:
+    if (!m_parts.relocation->isInApplicationsFolder()) {
+        switch (m_parts.relocation->askToMoveToApplications()) {
+        case Relocator::MoveAnswer::quit:
             m_platform.application->terminate();
             return;
-        case Relocation::MoveAnswer::move:
+        case Relocator::MoveAnswer::move:
             // A successful move quits shortly; a failed one has shown its alert. Either way this run
             // sets up no service.
-            m_relocation->moveToApplications();
+            m_parts.relocation->moveToApplications();
             return;
-        case Relocation::MoveAnswer::notNow:
+        case Relocator::MoveAnswer::notNow:
             break;
         }
     }
 
-    step(QStringLiteral("terminateOtherInstances"));
-    m_relocation->terminateOtherInstances();
-
-    step(QStringLiteral("createDockMonitor"));
+    m_parts.relocation->terminateOtherInstances();
     m_dockMonitor = std::make_unique<DockMonitor>(m_platform, m_scheduler, m_queues, m_settings);
+    m_windowEngine = new WindowEngine(m_platform, m_scheduler, m_queues, m_settings, m_eventLog, this);
 
-    step(QStringLiteral("createWindowEngine"));
-    m_windowEngine = new WindowEngine(m_platform, m_scheduler, m_queues, m_settings, this);
-
-    step(QStringLiteral("setupOverlay"));
-    m_overlayController->setupOverlayWindow();
-    m_overlayController->setupGlobalOverlayWindow();
-    m_overlayController->setupPeekingWindow();
-    m_overlayController->setupBindings(*m_dockMonitor, *m_windowEngine);
-    m_overlayController->startMouseCheckTimer();
-
-    step(QStringLiteral("observeMenuTracking"));
+    m_parts.overlay->setupOverlayWindow();
+    m_parts.overlay->setupGlobalOverlayWindow();
+    m_parts.overlay->setupPeekingWindow();
+    m_parts.overlay->setupBindings(*m_dockMonitor, *m_windowEngine);
+    m_parts.overlay->startMouseCheckTimer();
     observeMenuTracking();
-
-    step(QStringLiteral("setupStatusItem"));
-    m_statusItemController->setupStatusItem();
-
-    step(QStringLiteral("checkPermissions"));
-    if (!checkPermissions()) {
-        step(QStringLiteral("showOnboarding"));
-        m_onboarding->showOnboarding();
-    }
-
-    step(QStringLiteral("observeResignActive"));
+    m_parts.statusItem->setupStatusItem();
+    if (!checkPermissions())
+        m_parts.onboarding->showOnboarding();
     observeResignActive();
 }
 
@@ -131,7 +106,7 @@ void AppDelegate::observeResignActive()
         connect(m_platform.application, &ApplicationService::didResignActive, this, [this] {
             m_scheduler.post([self = QPointer<AppDelegate>(this)] {
                 if (self)
-                    self->m_overlayController->hideOverlay(true);
+                    self->m_parts.overlay->hideOverlay(true);
             });
         }));
 }

@@ -3,21 +3,18 @@
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
-#include <QStringList>
 
 #include <memory>
 
+#include "app/shellparts.h"
 #include "platform/platform.h"
 
 namespace qv {
 
 class DockMonitor;
-class Onboarding;
-class OverlayController;
-class Relocation;
+class EventLog;
 class Scheduler;
 class SettingsStore;
-class StatusItemController;
 class WindowEngine;
 class WorkQueueFactory;
 
@@ -32,7 +29,7 @@ class AppDelegate : public QObject
     Q_OBJECT
 public:
     AppDelegate(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                SettingsStore &settings, QObject *parent = nullptr);
+                SettingsStore &settings, EventLog &eventLog, ShellParts parts, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence. Call once, on the main thread, after the event loop has started.
@@ -45,16 +42,7 @@ public:
     DockMonitor *dockMonitor() const { return m_dockMonitor.get(); }
     WindowEngine *windowEngine() const { return m_windowEngine; }
 
-    Relocation &relocation() { return *m_relocation; }
-    OverlayController &overlayController() { return *m_overlayController; }
-    StatusItemController &statusItemController() { return *m_statusItemController; }
-    Onboarding &onboarding() { return *m_onboarding; }
-
-    // Names of the start-up steps in the order they ran (for diagnosing a start that stopped early).
-    QStringList launchTrace() const { return m_launchTrace; }
-
 private:
-    void step(const QString &name) { m_launchTrace.append(name); }
     bool checkPermissions();
     void observeMenuTracking();
     void observeResignActive();
@@ -63,15 +51,13 @@ private:
     Scheduler &m_scheduler;
     WorkQueueFactory &m_queues;
     SettingsStore &m_settings;
+    EventLog &m_eventLog;
 
     std::unique_ptr<DockMonitor> m_dockMonitor;
     WindowEngine *m_windowEngine = nullptr; // child of this
-    std::unique_ptr<Relocation> m_relocation;
-    std::unique_ptr<OverlayController> m_overlayController;
-    std::unique_ptr<StatusItemController> m_statusItemController;
-    std::unique_ptr<Onboarding> m_onboarding;
+    // Declared after the services they bind to, so they go first.
+    ShellParts m_parts;
     QList<QMetaObject::Connection> m_notificationObservers;
-    QStringList m_launchTrace;
 };
 
 } // namespace qv

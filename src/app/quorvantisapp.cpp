@@ -1,8 +1,8 @@
 #include "app/quorvantisapp.h"
 
 #include "app/appdelegate.h"
-#include "app/services/launchmanager.h"
-#include "app/settingsstore.h"
+#include "app/launchmanager.h"
+#include "core/settingsstore.h"
 
 namespace qv {
 
@@ -11,10 +11,11 @@ const QString systemDefaultLanguage = QStringLiteral("System Default");
 }
 
 QuorvantisApp::QuorvantisApp(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                             SettingsStore &settings)
+                             SettingsStore &settings, EventLog &eventLog)
 {
     prepareSettings(settings, *platform.loginItem);
-    m_appDelegate = std::make_unique<AppDelegate>(platform, scheduler, queues, settings);
+    m_appDelegate = std::make_unique<AppDelegate>(platform, scheduler, queues, settings, eventLog,
+                                                  ShellParts::standIns());
 }
 
 QuorvantisApp::~QuorvantisApp() = default;

@@ -7,6 +7,7 @@
 namespace qv {
 
 class AppDelegate;
+class EventLog;
 class LoginItemService;
 class Scheduler;
 class SettingsStore;
@@ -19,7 +20,7 @@ class QuorvantisApp
 {
 public:
     QuorvantisApp(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                  SettingsStore &settings);
+                  SettingsStore &settings, EventLog &eventLog);
     ~QuorvantisApp();
 
     AppDelegate &appDelegate() { return *m_appDelegate; }

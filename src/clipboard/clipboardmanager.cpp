@@ -13,18 +13,16 @@
 
 #include <array>
 
-#include "app/diagnostics/diagnosticsmanager.h"
-#include "app/notificationhub.h"
-#include "app/settingsstore.h"
+#include "core/diagnostics/diagevents.h"
+#include "core/eventlog.h"
+#include "core/settingsstore.h"
 #include "platform/pasteboard.h"
-#include "platform/workqueue.h"
 #include "platform/workspace.h"
+#include "runtime/workqueue.h"
 
 namespace qv {
 
 namespace {
-
-ClipboardManager *g_shared = nullptr;
 
 double seconds(qint64 nanos)
 {
@@ -144,10 +142,10 @@ struct ClipboardManager::Check
 };
 
 ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &workspace, Scheduler &scheduler,
-                                   WorkQueueFactory &queues, SettingsStore &settings, NotificationHub &hub,
+                                   WorkQueueFactory &queues, SettingsStore &settings, EventLog &eventLog,
                                    const QString &cacheDirectory, QObject *parent)
     : QObject(parent), m_pasteboard(pasteboard), m_workspace(workspace), m_scheduler(scheduler),
-      m_settings(settings), m_hub(hub),
+      m_settings(settings), m_eventLog(eventLog),
       m_cacheDirectory(cacheDirectory.isEmpty() ? defaultCacheDirectory() : cacheDirectory),
       m_scanQueue(queues.makeQueue(QStringLiteral("Quorvantis.ClipboardScan"), QueueKind::Serial)),
       m_imageProcessQueue(
@@ -169,18 +167,6 @@ ClipboardManager::~ClipboardManager()
 {
     stopPolling();
     m_debounceTimer.cancel();
-    if (g_shared == this)
-        g_shared = nullptr;
-}
-
-ClipboardManager *ClipboardManager::shared()
-{
-    return g_shared;
-}
-
-void ClipboardManager::setShared(ClipboardManager *manager)
-{
-    g_shared = manager;
 }
 
 QString ClipboardManager::defaultCacheDirectory()
@@ -523,7 +509,7 @@ void ClipboardManager::flushPending()
         merged.resize(maxHistory);
     }
     setHistory(std::move(merged));
-    m_hub.post(Notifications::clipboardDidCapture);
+    emit didCapture();
     log(DiagEvents::clipboardFlush,
         QStringLiteral("flushed=%1, total=%2").arg(batch.size()).arg(m_history.size()));
 }
@@ -582,16 +568,15 @@ void ClipboardManager::cleanupOrphanedImages()
 
 void ClipboardManager::setHistory(QList<ClipboardItem> history)
 {
+    if (history == m_history)
+        return;
     m_history = std::move(history);
     emit historyChanged();
 }
 
 void ClipboardManager::log(const QString &name, const QString &detail) const
 {
-    if (m_eventLog)
-        m_eventLog(name, detail);
-    else
-        DiagnosticsManager::shared()->log(name, detail);
+    m_eventLog.log(name, detail);
 }
 
 QDateTime ClipboardManager::nowDate() const

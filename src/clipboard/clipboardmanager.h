@@ -13,11 +13,11 @@
 
 #include "clipboard/clipboarditem.h"
 #include "clipboard/scanresult.h"
-#include "platform/scheduler.h"
+#include "runtime/scheduler.h"
 
 namespace qv {
 
-class NotificationHub;
+class EventLog;
 class Pasteboard;
 class PasteboardSnapshot;
 class SettingsStore;
@@ -55,8 +55,6 @@ class ClipboardManager : public QObject
     Q_OBJECT
     Q_PROPERTY(QList<qv::ClipboardItem> history READ history NOTIFY historyChanged)
 public:
-    using EventLog = std::function<void(const QString &name, const QString &detail)>;
-
     static constexpr int maxHistory = 500;
     // Periods in nanoseconds, so the back-off adds up exactly.
     static constexpr qint64 minPollInterval = 180000000;
@@ -72,13 +70,10 @@ public:
 
     // cacheDirectory empty: "QuorvantisClipboard" in the XDG cache folder.
     ClipboardManager(Pasteboard &pasteboard, WorkspaceService &workspace, Scheduler &scheduler,
-                     WorkQueueFactory &queues, SettingsStore &settings, NotificationHub &hub,
+                     WorkQueueFactory &queues, SettingsStore &settings, EventLog &eventLog,
                      const QString &cacheDirectory = QString(), QObject *parent = nullptr);
     ~ClipboardManager() override;
 
-    // The instance main() created; null before that.
-    static ClipboardManager *shared();
-    static void setShared(ClipboardManager *manager);
     static QString defaultCacheDirectory();
 
     QList<ClipboardItem> history() const { return m_history; }
@@ -87,8 +82,6 @@ public:
     // The period the polling loop waits before its next check, in seconds.
     double pollInterval() const { return double(m_pollInterval) / 1e9; }
     bool isPolling() const { return m_polling; }
-    // Where diagnostics events go; DiagnosticsManager::shared() unless set.
-    void setEventLog(EventLog log) { m_eventLog = std::move(log); }
 
     // One check outside the polling loop (the "clipboard" route runs it when it shows the history).
     // Leaves the polling period alone.
@@ -135,6 +128,8 @@ public:
 
 signals:
     void historyChanged();
+    // New copies reached the history ("ClipboardManager.didCapture"); the status item flashes.
+    void didCapture();
 
 private:
     struct Check;
@@ -162,11 +157,10 @@ private:
     WorkspaceService &m_workspace;
     Scheduler &m_scheduler;
     SettingsStore &m_settings;
-    NotificationHub &m_hub;
+    EventLog &m_eventLog;
     QString m_cacheDirectory;
     std::shared_ptr<WorkQueue> m_scanQueue;
     std::shared_ptr<WorkQueue> m_imageProcessQueue;
-    EventLog m_eventLog;
 
     QList<ClipboardItem> m_history;
     QList<ClipboardItem> m_pendingItems;

@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "platform/accessibility.h"
 #include "platform/dockpreferences.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
-#include "platform/workqueue.h"
 #include "platform/workspace.h"
+#include "runtime/workqueue.h"
 
 namespace qv {
 
@@ -438,8 +438,14 @@ DockMonitor::~DockMonitor()
 
 void DockMonitor::requestIconRefresh(IconRefreshReason reason, bool immediate)
 {
-    if (m_interactionSuspended.load() && reason != IconRefreshReason::bootstrap)
-        return;
+    if (reason != IconRefreshReason::bootstrap) {
+        if (m_interactionSuspended.load())
+            return;
+        // Without a Dock every scan fails at once, and the hover tick would ask again 30 times a
+        // second for as long as the desktop runs without one. The Dock's launch brings a scan.
+        if (m_refresher->dockPid.load() <= 0)
+            return;
+    }
     m_refresher->request(reason, immediate);
 }
 
@@ -550,8 +556,11 @@ void DockMonitor::installWorkspaceObservers()
     WorkspaceService *workspace = m_platform.workspace;
     const auto changed = [this] { requestIconRefresh(IconRefreshReason::workspaceChanged, false); };
     connect(workspace, &WorkspaceService::applicationLaunched, this, [this, changed] {
-        updateDockPid();
-        changed();
+        const bool dockAppeared = m_refresher->dockPid.load() <= 0 && updateDockPid();
+        if (dockAppeared)
+            requestIconRefresh(IconRefreshReason::dockSettingsChanged, true);
+        else
+            changed();
     });
     connect(workspace, &WorkspaceService::applicationTerminated, this, [this, changed] {
         updateDockPid();
@@ -702,7 +711,7 @@ QList<DockIcon> DockMonitor::scrollIconSnapshot() const
     return m_scrollIconSnapshot;
 }
 
-void DockMonitor::updateDockPid()
+bool DockMonitor::updateDockPid()
 {
     qint64 pid = 0;
     for (const auto &app : m_platform.workspace->runningApplications()) {
@@ -712,6 +721,7 @@ void DockMonitor::updateDockPid()
         }
     }
     m_refresher->dockPid = pid;
+    return pid > 0;
 }
 
 void DockMonitor::setDockAutohideEnabled(bool enabled)

@@ -13,7 +13,7 @@
 
 #include "dock/dockicon.h"
 #include "platform/platform.h"
-#include "platform/scheduler.h"
+#include "runtime/scheduler.h"
 
 namespace qv {
 
@@ -116,7 +116,8 @@ private:
     void pollDockArea();
     void storeIcons(const QList<DockIcon> &icons);
     QList<DockIcon> scrollIconSnapshot() const;
-    void updateDockPid();
+    // Finds the Dock among the running applications; true when one runs.
+    bool updateDockPid();
 
     void setDockAutohideEnabled(bool enabled);
 

@@ -17,9 +17,9 @@ class WindowCaptureService;
 class WindowListService;
 class WorkspaceService;
 
-// The desktop as the services see it. A backend fills every member for the whole run, with one
-// exception: windowList, windowCapture and appIcons stay null on a desktop whose windows cannot be
-// listed yet (the X11 backend), and the window engine then lists nothing.
+// The desktop as the services see it. A backend fills every member, and each lives for the whole
+// run: no caller checks for null. A service a desktop cannot offer answers with its documented
+// empty answer instead.
 struct Platform
 {
     ScreenService *screens = nullptr;

@@ -23,7 +23,7 @@ struct WindowInfo
     // False for minimised windows, hidden ones and windows on another workspace.
     bool isOnScreen = true;
     // Owning process; 0 when the window has no known owner (then name and identifier are empty).
-    qint64 ownerPid = 0;
+    qint64 ownerPID = 0;
     QString ownerName;
     QString ownerBundleIdentifier;
 };

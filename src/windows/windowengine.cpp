@@ -7,18 +7,19 @@
 
 #include <algorithm>
 
-#include "app/diagnostics/diagnosticsmanager.h"
-#include "app/settingsstore.h"
+#include "core/diagnostics/diagevents.h"
+#include "core/eventlog.h"
+#include "core/settingsstore.h"
 #include "platform/accessibility.h"
 #include "platform/appicons.h"
 #include "platform/permissions.h"
-#include "platform/scheduler.h"
 #include "platform/screens.h"
 #include "platform/windowcapture.h"
-#include "platform/workqueue.h"
 #include "platform/workspace.h"
+#include "runtime/awaitables.h"
+#include "runtime/scheduler.h"
+#include "runtime/workqueue.h"
 #include "windows/axwindowlookup.h"
-#include "windows/scanawait.h"
 #include "windows/snapshotcache.h"
 #include "windows/windowfilter.h"
 
@@ -85,7 +86,7 @@ QHash<qint64, QList<RunningApp>> groupByPid(const QList<RunningApp> &apps)
 bool isOwnWindow(const WindowInfo &window)
 {
     return window.ownerBundleIdentifier == WindowEngine::ownBundleIdentifier() ||
-           (window.ownerPid != 0 && window.ownerPid == QCoreApplication::applicationPid());
+           (window.ownerPID != 0 && window.ownerPID == QCoreApplication::applicationPid());
 }
 
 QString fetchAllDetail(bool fetchAll)
@@ -121,8 +122,9 @@ QString WindowEngine::ownBundleIdentifier()
 }
 
 WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                           SettingsStore &settings, QObject *parent)
-    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings)
+                           SettingsStore &settings, EventLog &eventLog, QObject *parent)
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings),
+      m_eventLog(eventLog)
 {
     m_currentRequestID = QUuid::createUuid();
     m_axScanQueue = queues.makeQueue(QStringLiteral("Quorvantis.AXScan"), QueueKind::Concurrent);
@@ -135,10 +137,8 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
     });
 
     loadUsageHistory();
-    if (m_platform.workspace) {
-        connect(m_platform.workspace, &WorkspaceService::applicationActivated, this,
-                &WindowEngine::onApplicationActivated);
-    }
+    connect(m_platform.workspace, &WorkspaceService::applicationActivated, this,
+            &WindowEngine::onApplicationActivated);
 
     connect(&m_settings, &SettingsStore::changed, this, [this](const QString &key) {
         if (key == Settings::ignoredApps.key())
@@ -420,11 +420,9 @@ void WindowEngine::fetchAllWindows()
     m_lastGlobalFetchAt = now;
     beginRequest(RequestKind::allWindows, QString());
     setCurrentAppName(allWindowsAppName());
-    if (m_platform.workspace) {
-        const QString frontmost = m_platform.workspace->frontmostApplication().bundleIdentifier;
-        if (!frontmost.isEmpty())
-            recordAppUsage(frontmost);
-    }
+    const QString frontmost = m_platform.workspace->frontmostApplication().bundleIdentifier;
+    if (!frontmost.isEmpty())
+        recordAppUsage(frontmost);
     retire(m_allRouteSnapshotWarmTask);
     retire(m_pendingFetchTask);
     m_pendingFetchTask = fetchTask(m_currentRequestID, QString(), true, false);
@@ -474,8 +472,7 @@ Script WindowEngine::fetchTask(QUuid requestID, QString targetApp, bool fetchAll
 
 bool WindowEngine::screenCapturePreflight() const
 {
-    // A desktop without such a permission lets every capture through.
-    return !m_platform.permissions || m_platform.permissions->screenCapturePreflight();
+    return m_platform.permissions->screenCapturePreflight();
 }
 
 Script WindowEngine::performScan(QUuid requestID, QString targetApp, bool fetchAll, CancelToken parent)
@@ -493,15 +490,12 @@ Script WindowEngine::performScan(QUuid requestID, QString targetApp, bool fetchA
         setHasPermission(true);
 
     const double start = m_scheduler.now();
-    DiagnosticsManager::shared()->log(DiagEvents::axScanBegin, fetchAllDetail(fetchAll));
+    m_eventLog.log(DiagEvents::axScanBegin, fetchAllDetail(fetchAll));
 
     WindowListService *windowList = m_platform.windowList;
     Awaited<std::optional<QList<WindowInfo>>> listed(
         [windowList](Awaited<std::optional<QList<WindowInfo>>>::Deliver deliver) {
-            if (windowList)
-                windowList->requestWindows(std::move(deliver));
-            else
-                deliver(std::nullopt);
+            windowList->requestWindows(std::move(deliver));
         });
     const std::optional<QList<WindowInfo>> content = co_await listed;
     if (content && !cancel.isCancelled() && isCurrent(requestID)) {
@@ -515,8 +509,8 @@ Script WindowEngine::performScan(QUuid requestID, QString targetApp, bool fetchA
     }
 
     const double elapsedMs = (m_scheduler.now() - start) * 1000.0;
-    DiagnosticsManager::shared()->log(DiagEvents::axScanEnd,
-                                      fetchAllDetail(fetchAll) + QString::asprintf(", %.1fms", elapsedMs));
+    m_eventLog.log(DiagEvents::axScanEnd,
+                   fetchAllDetail(fetchAll) + QString::asprintf(", %.1fms", elapsedMs));
 }
 
 QString WindowEngine::resolveTargetBundle(const QString &targetApp, const QList<RunningApp> &apps) const
@@ -542,8 +536,7 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
     const ScriptControl control = co_await thisScript();
     const CancelToken cancel = parent.with(control);
 
-    const QList<RunningApp> apps =
-        m_platform.workspace ? m_platform.workspace->runningApplications() : QList<RunningApp>();
+    const QList<RunningApp> apps = m_platform.workspace->runningApplications();
     const auto groups = groupByPid(apps);
     const QString targetBundle = resolveTargetBundle(targetApp, apps);
 
@@ -553,7 +546,8 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
             probes.append(AXProbeTarget{app.pid, app.bundleIdentifier});
     }
     QSet<quint32> verifiedMinimized;
-    if (AccessibilityService *accessibility = m_platform.accessibility) {
+    {
+        AccessibilityService *accessibility = m_platform.accessibility;
         auto probe = onQueue(m_axScanQueue, [accessibility, probes, targetBundle] {
             return probeMinimizedWindows(*accessibility, probes, targetBundle);
         });
@@ -579,7 +573,7 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
         const WindowInfo &window = content[i];
         if (isOwnWindow(window))
             continue;
-        const auto group = groups.constFind(window.ownerPid);
+        const auto group = groups.constFind(window.ownerPID);
         if (group == groups.constEnd() || group->isEmpty() || !group->first().isRegular)
             continue;
         const RunningApp &app = group->first();
@@ -662,8 +656,7 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
 
     const double now = m_scheduler.wallNow();
     const AppUsageHistory history = m_appUsageHistory;
-    const auto groups =
-        groupByPid(m_platform.workspace ? m_platform.workspace->runningApplications() : QList<RunningApp>());
+    const auto groups = groupByPid(m_platform.workspace->runningApplications());
     QList<AppWindowModel> models;
     models.reserve(std::min<qsizetype>(content.size(), allWindowsLimit));
     QList<WindowInfo> warmList;
@@ -676,7 +669,7 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
         const WindowInfo &window = content[i];
         if (isOwnWindow(window))
             continue;
-        const auto group = groups.constFind(window.ownerPid);
+        const auto group = groups.constFind(window.ownerPID);
         if (group == groups.constEnd() || group->isEmpty() || !group->first().isRegular)
             continue;
         if (window.layer != 0 || window.frame.width() < minimumWindowSide ||
@@ -697,7 +690,7 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
         model.appName = appName;
         model.title = title.isEmpty() ? appName : title;
         model.image = hasCached ? *cached : icon;
-        model.ownerPID = window.ownerPid;
+        model.ownerPID = window.ownerPID;
         model.appIcon = icon;
         model.bundleIdentifier = bundleIdentifier;
         model.sortIndex = i;
@@ -773,7 +766,7 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
 
     const QString appName = window.ownerName;
     const QString titleOrName = window.title.value_or(appName);
-    const qint64 pid = window.ownerPid;
+    const qint64 pid = window.ownerPID;
     const QString bundleIdentifier = window.ownerBundleIdentifier;
     const QRectF frame = window.frame;
     const quint32 windowId = window.windowId;
@@ -784,7 +777,7 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
 
     AXProbeResult probe;
     AccessibilityService *accessibility = m_platform.accessibility;
-    if (allowExpensiveAX && accessibility) {
+    if (allowExpensiveAX) {
         // Accessibility answers may take long (an application that does not answer keeps the probe
         // until the system's timeout); they are read off the main thread.
         auto job = onQueue(m_axScanQueue, [=] {
@@ -946,12 +939,9 @@ QImage WindowEngine::appIcon(const RunningApp &app, const QString &bundleIdentif
     const auto cached = m_iconCache.constFind(key);
     if (cached != m_iconCache.constEnd())
         return *cached;
-    QImage icon;
-    if (AppIconService *icons = m_platform.appIcons) {
-        icon = icons->applicationIcon(app.pid);
-        if (icon.isNull() && !bundleIdentifier.isEmpty())
-            icon = icons->iconForBundle(bundleIdentifier);
-    }
+    QImage icon = m_platform.appIcons->applicationIcon(app.pid);
+    if (icon.isNull() && !bundleIdentifier.isEmpty())
+        icon = m_platform.appIcons->iconForBundle(bundleIdentifier);
     if (!icon.isNull())
         m_iconCache.insert(key, icon);
     return icon;
@@ -993,10 +983,6 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
-    if (!capture) {
-        answerLater(std::nullopt);
-        return;
-    }
     Scheduler *scheduler = &m_scheduler;
     capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
                            [self, scheduler, windowId, done = std::move(done)](std::optional<QImage> image) {
@@ -1014,8 +1000,7 @@ std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const std::o
         return image;
     }
     // A capture that failed or came back empty: ask for the window's contents the older way.
-    const QImage fallback =
-        m_platform.windowCapture ? m_platform.windowCapture->fallbackImage(windowId) : QImage();
+    const QImage fallback = m_platform.windowCapture->fallbackImage(windowId);
     if (fallback.width() > 10 && fallback.height() > 10 && !isSnapshotBlank(fallback)) {
         storeSnapshot(fallback, windowId);
         return fallback;

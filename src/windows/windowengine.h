@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/script.h"
 #include "platform/windowlist.h"
+#include "runtime/script.h"
 #include "windows/appwindowmodel.h"
 #include "windows/overlayroute.h"
 #include "windows/popupedge.h"
@@ -25,6 +25,7 @@
 namespace qv {
 
 class CancelToken;
+class EventLog;
 class Scheduler;
 class SettingsStore;
 class WorkQueue;
@@ -97,7 +98,7 @@ public:
     static QString ownBundleIdentifier();
 
     WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                 SettingsStore &settings, QObject *parent = nullptr);
+                 SettingsStore &settings, EventLog &eventLog, QObject *parent = nullptr);
     ~WindowEngine() override;
 
     QList<AppWindowModel> windows() const { return m_windows; }
@@ -243,6 +244,7 @@ private:
     Platform m_platform;
     Scheduler &m_scheduler;
     SettingsStore &m_settings;
+    EventLog &m_eventLog;
 
     QList<AppWindowModel> m_windows;
     bool m_hasPermission = true;

@@ -3,14 +3,12 @@
 #include <memory>
 
 #include "app/appdelegate.h"
-#include "app/relocation.h"
-#include "app/services/onboarding.h"
-#include "app/settingsstore.h"
-#include "app/statusitemcontroller.h"
-#include "dock/overlaycontroller.h"
-#include "platform/manualscheduler.h"
+#include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
-#include "platform/workqueue.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/fakeshellparts.h"
+#include "support/recordingeventlog.h"
 #include "windows/windowengine.h"
 
 using namespace qv;
@@ -23,7 +21,8 @@ protected:
     AppDelegateTest()
     {
         desktop.addDefaultScreen();
-        delegate = std::make_unique<AppDelegate>(desktop.platform(), scheduler, queues, settings);
+        delegate = std::make_unique<AppDelegate>(desktop.platform(), scheduler, queues, settings, events,
+                                                 parts.take());
     }
 
     bool menuFlag() const { return delegate->windowEngine()->isContextMenuOpen(); }
@@ -32,6 +31,8 @@ protected:
     ManualScheduler scheduler;
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
+    RecordingEventLog events;
+    FakeShellParts parts;
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -39,32 +40,31 @@ const QStringList allProbes = {"screenCapture", "accessibility", "inputMonitorin
 
 } // namespace
 
-TEST_F(AppDelegateTest, LaunchRunsEveryStepInOrder)
+TEST_F(AppDelegateTest, LaunchStartsTheServicesAndBindsThePanelsToThem)
 {
+    EXPECT_EQ(delegate->dockMonitor(), nullptr);
     delegate->applicationDidFinishLaunching();
 
-    EXPECT_EQ(delegate->launchTrace(),
-              QStringList({"setDarkAppearance", "relocation", "terminateOtherInstances", "createDockMonitor",
-                           "createWindowEngine", "setupOverlay", "observeMenuTracking", "setupStatusItem",
-                           "checkPermissions", "observeResignActive"}));
     EXPECT_TRUE(desktop.application.darkAppearance);
-    EXPECT_EQ(delegate->relocation().calls,
-              QStringList({"isInApplicationsFolder", "terminateOtherInstances"}));
-    EXPECT_NE(delegate->dockMonitor(), nullptr);
-    EXPECT_NE(delegate->windowEngine(), nullptr);
-    EXPECT_EQ(delegate->overlayController().calls,
+    EXPECT_EQ(parts.relocation->calls, QStringList({"isInApplicationsFolder", "terminateOtherInstances"}));
+    ASSERT_NE(delegate->dockMonitor(), nullptr);
+    ASSERT_NE(delegate->windowEngine(), nullptr);
+    // The panels exist before they follow the services, and the pointer check starts last.
+    EXPECT_EQ(parts.overlay->calls,
               QStringList({"setupOverlayWindow", "setupGlobalOverlayWindow", "setupPeekingWindow",
                            "setupBindings", "startMouseCheckTimer"}));
-    EXPECT_EQ(delegate->statusItemController().setupCount, 1);
+    EXPECT_EQ(parts.overlay->boundMonitor, delegate->dockMonitor());
+    EXPECT_EQ(parts.overlay->boundEngine, delegate->windowEngine());
+    EXPECT_EQ(parts.statusItem->setupCount, 1);
     EXPECT_EQ(desktop.permissions.probes, allProbes);
-    EXPECT_EQ(delegate->onboarding().openCount, 0);
+    EXPECT_FALSE(parts.onboarding->isOpen());
     EXPECT_EQ(desktop.application.terminateCount, 0);
 }
 
 struct RelocationCase
 {
     const char *name;
-    Relocation::MoveAnswer answer;
+    Relocator::MoveAnswer answer;
     QStringList relocationCalls;
     int terminations;
     bool servicesCreated;
@@ -77,32 +77,38 @@ class AppDelegateRelocation : public AppDelegateTest, public ::testing::WithPara
 TEST_P(AppDelegateRelocation, AnswerToTheMoveQuestionDecidesWhetherServicesStart)
 {
     const RelocationCase &c = GetParam();
-    delegate->relocation().inApplicationsFolder = false;
-    delegate->relocation().answer = c.answer;
+    parts.relocation->inApplicationsFolder = false;
+    parts.relocation->answer = c.answer;
     delegate->applicationDidFinishLaunching();
 
-    EXPECT_EQ(delegate->relocation().calls, c.relocationCalls);
+    EXPECT_EQ(parts.relocation->calls, c.relocationCalls);
     EXPECT_EQ(desktop.application.terminateCount, c.terminations);
     EXPECT_EQ(delegate->dockMonitor() != nullptr, c.servicesCreated);
     EXPECT_EQ(delegate->windowEngine() != nullptr, c.servicesCreated);
     EXPECT_EQ(desktop.permissions.probes.isEmpty(), !c.servicesCreated);
+    // After a quit or a move nothing else starts: no panel, no status item, no observer.
+    EXPECT_EQ(parts.overlay->calls.isEmpty(), !c.servicesCreated);
+    EXPECT_EQ(parts.statusItem->setupCount, c.servicesCreated ? 1 : 0);
+    desktop.application.resignActive();
+    scheduler.runPending();
+    EXPECT_EQ(parts.overlay->calls.contains("hideOverlay(force)"), c.servicesCreated);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, AppDelegateRelocation,
     ::testing::Values(
         RelocationCase{"Quit",
-                       Relocation::MoveAnswer::quit,
+                       Relocator::MoveAnswer::quit,
                        {"isInApplicationsFolder", "askToMoveToApplications"},
                        1,
                        false},
         RelocationCase{"Move",
-                       Relocation::MoveAnswer::move,
+                       Relocator::MoveAnswer::move,
                        {"isInApplicationsFolder", "askToMoveToApplications", "moveToApplications"},
                        0,
                        false},
         RelocationCase{"NotNow",
-                       Relocation::MoveAnswer::notNow,
+                       Relocator::MoveAnswer::notNow,
                        {"isInApplicationsFolder", "askToMoveToApplications", "terminateOtherInstances"},
                        0,
                        true}),
@@ -128,10 +134,12 @@ TEST_P(AppDelegatePermissions, AllThreeProbesRunAndAnyRefusalOpensOnboarding)
     delegate->applicationDidFinishLaunching();
 
     EXPECT_EQ(desktop.permissions.probes, allProbes);
-    EXPECT_EQ(delegate->onboarding().openCount, c.onboarding ? 1 : 0);
-    // The services come up whatever the permissions.
+    EXPECT_EQ(parts.onboarding->openCount, c.onboarding ? 1 : 0);
+    // The services come up whatever the permissions, and the shell keeps following the desktop.
     EXPECT_NE(delegate->dockMonitor(), nullptr);
-    EXPECT_TRUE(delegate->launchTrace().endsWith("observeResignActive"));
+    desktop.application.resignActive();
+    scheduler.runPending();
+    EXPECT_TRUE(parts.overlay->calls.endsWith("hideOverlay(force)"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AppDelegatePermissions,
@@ -182,19 +190,19 @@ TEST_F(AppDelegateTest, OverlappingMenusAreClearedByTheFirstReset)
 TEST_F(AppDelegateTest, ResigningActiveHidesTheBubbleWithForceOnALaterTurn)
 {
     delegate->applicationDidFinishLaunching();
-    const QStringList setup = delegate->overlayController().calls;
+    const QStringList setup = parts.overlay->calls;
     desktop.application.beginMenu(); // a context menu being open does not hold a forced hide back
     scheduler.runPending();
 
     desktop.application.resignActive();
-    EXPECT_EQ(delegate->overlayController().calls, setup);
+    EXPECT_EQ(parts.overlay->calls, setup);
     scheduler.runPending();
-    EXPECT_EQ(delegate->overlayController().calls, setup + QStringList({"hideOverlay(force)"}));
+    EXPECT_EQ(parts.overlay->calls, setup + QStringList({"hideOverlay(force)"}));
 
     desktop.application.resignActive();
     desktop.application.resignActive();
     scheduler.runPending();
-    EXPECT_EQ(delegate->overlayController().calls.count("hideOverlay(force)"), 3);
+    EXPECT_EQ(parts.overlay->calls.count("hideOverlay(force)"), 3);
 }
 
 // Observers and delayed work hold the delegate weakly: work that falls due after it is gone, and

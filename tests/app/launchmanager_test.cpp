@@ -2,9 +2,9 @@
 
 #include <QStringList>
 
+#include "app/launchmanager.h"
 #include "app/quorvantisapp.h"
-#include "app/services/launchmanager.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
 
 using namespace qv;

@@ -6,11 +6,12 @@
 #include <QTemporaryDir>
 
 #include "app/quorvantisapp.h"
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "platform/loginitem.h"
-#include "platform/manualscheduler.h"
 #include "platform/sim/simdesktop.h"
-#include "platform/workqueue.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/recordingeventlog.h"
 
 using namespace qv;
 
@@ -154,7 +155,8 @@ TEST(SettingsPreparation, CorruptSettingsFileStartsOnDefaults)
     SimDesktop desktop;
     ManualScheduler scheduler;
     SchedulerQueueFactory queues(scheduler);
-    QuorvantisApp app(desktop.platform(), scheduler, queues, store);
+    RecordingEventLog events;
+    QuorvantisApp app(desktop.platform(), scheduler, queues, store, events);
 
     EXPECT_TRUE(QFile::exists(store.quarantinedPath()));
     QFile file(path);

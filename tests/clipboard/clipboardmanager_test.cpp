@@ -9,14 +9,14 @@
 
 #include <memory>
 
-#include "app/diagnostics/diagevents.h"
-#include "app/notificationhub.h"
-#include "app/settingsstore.h"
 #include "clipboard/clipboardmanager.h"
-#include "platform/manualscheduler.h"
+#include "core/diagnostics/diagevents.h"
+#include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
-#include "platform/workqueue.h"
 #include "printers.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/recordingeventlog.h"
 
 namespace qv {
 namespace {
@@ -38,17 +38,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_cache.isValid());
-        m_hub.observe(Notifications::clipboardDidCapture, &m_hub, [this] { ++m_captures; });
         start();
     }
 
     void start()
     {
         m_manager = std::make_unique<ClipboardManager>(m_sim.pasteboard, m_sim.workspace, m_scheduler,
-                                                       m_queues, m_settings, m_hub, m_cache.path());
-        m_manager->setEventLog([this](const QString &name, const QString &detail) {
-            m_events.append(name + QLatin1String(" | ") + detail);
-        });
+                                                       m_queues, m_settings, m_events, m_cache.path());
+        QObject::connect(m_manager.get(), &ClipboardManager::didCapture, [this] { ++m_captures; });
     }
 
     // Long enough for a poll at the slowest period, a retry run and the quiet period.
@@ -62,15 +59,7 @@ protected:
         return result;
     }
 
-    QStringList events(const QString &name) const
-    {
-        QStringList result;
-        for (const auto &event : m_events) {
-            if (event.startsWith(name + QLatin1String(" | ")))
-                result.append(event.mid(name.size() + 3));
-        }
-        return result;
-    }
+    QStringList events(const QString &name) const { return m_events.details(name); }
 
     QStringList cachedFiles() const { return QDir(m_cache.path()).entryList(QDir::Files); }
 
@@ -100,9 +89,8 @@ protected:
     ManualScheduler m_scheduler;
     SchedulerQueueFactory m_queues{m_scheduler};
     SettingsStore m_settings;
-    NotificationHub m_hub;
     std::unique_ptr<ClipboardManager> m_manager;
-    QStringList m_events;
+    RecordingEventLog m_events;
     int m_captures = 0;
 };
 
@@ -112,7 +100,7 @@ TEST_F(ClipboardManagerTest, EmptyFlushPostsAndLogsNothing)
 {
     m_manager->flushPending();
     EXPECT_EQ(m_captures, 0);
-    EXPECT_TRUE(m_events.isEmpty());
+    EXPECT_TRUE(m_events.events().isEmpty());
 }
 
 TEST_F(ClipboardManagerTest, RepeatedTextWithinOneQuietPeriodIsDroppedAtEnqueue)

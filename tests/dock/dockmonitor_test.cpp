@@ -5,11 +5,11 @@
 #include <latch>
 #include <thread>
 
-#include "app/settingsstore.h"
+#include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
-#include "platform/manualscheduler.h"
 #include "platform/sim/simdesktop.h"
-#include "platform/workqueue.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
 
 using namespace qv;
 using Reason = DockMonitor::IconRefreshReason;
@@ -22,7 +22,11 @@ class ScanProbe final : public AccessibilityService
 {
 public:
     ScanProbe(SimAccessibility &sim, Scheduler &scheduler) : m_sim(sim), m_scheduler(scheduler) {}
-    bool isProcessTrusted() const override { return m_sim.isProcessTrusted(); }
+    bool isProcessTrusted() const override
+    {
+        ++trustChecks;
+        return m_sim.isProcessTrusted();
+    }
     AXElementPtr applicationElement(qint64 pid) override
     {
         starts.push_back(m_scheduler.now());
@@ -31,6 +35,8 @@ public:
         return m_sim.applicationElement(pid);
     }
     std::vector<double> starts;
+    // Every scan asks this first, also one that finds no Dock and gives up at once.
+    mutable int trustChecks = 0;
     std::function<void()> duringScan;
 
 private:
@@ -478,6 +484,36 @@ TEST_F(DockMonitorTest, ScansFollowARestartedDock)
     monitor->requestIconRefresh(Reason::dockSettingsChanged, true);
     scheduler.runPending();
     EXPECT_EQ(cachedNames(), QStringList({"New"}));
+}
+
+// Regression: without a Dock the hover tick asked for an immediate scan every 33 ms and each one
+// failed at once, waking the scan thread about 300 times every 10 s on an idle desktop.
+TEST_F(DockMonitorTest, WithoutADockOnlyTheStartUpScanRunsUntilADockLaunches)
+{
+    sim.workspace.terminate(sim.dockPid());
+    start();
+    EXPECT_EQ(probe.trustChecks, 1);
+    hoverAt({530, 34});
+    scheduler.advance(10.0);
+    sim.screens.setMouseLocation(away);
+    scheduler.advance(10.0);
+    EXPECT_EQ(probe.trustChecks, 1);
+    EXPECT_EQ(monitor->hoveredApp(), "");
+
+    const qint64 pid = sim.workspace.launch({0, "com.apple.dock", "Dock", false, false, false});
+    auto list = sim.accessibility.makeElement(pid);
+    list->set("AXRole", QString("AXList"));
+    auto tile = sim.accessibility.makeElement(pid);
+    tile->set("AXTitle", QString("New"));
+    tile->set("AXPosition", QPointF(500, 836));
+    tile->set("AXSize", QSizeF(60, 60));
+    list->addChild(tile);
+    sim.accessibility.appElement(pid)->addChild(list);
+    scheduler.runPending();
+    EXPECT_EQ(cachedNames(), QStringList({"New"}));
+    hoverAt({530, 34});
+    scheduler.runPending();
+    EXPECT_EQ(monitor->hoveredApp(), "New");
 }
 
 TEST_F(DockMonitorTest, DestroyingTheMonitorWhileAScanRunsOnItsThreadIsSafe)

@@ -8,12 +8,12 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 
-#include "app/diagnostics/diagnosticsmanager.h"
-#include "app/settingsstore.h"
-#include "platform/manualscheduler.h"
-#include "platform/qtscheduler.h"
+#include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
-#include "platform/workqueue.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/qtscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/recordingeventlog.h"
 #include "windows/snapshotcache.h"
 #include "windows/windowengine.h"
 
@@ -35,7 +35,7 @@ protected:
     {
         QDir(snapshotDiskCacheDirectory()).removeRecursively();
         desktop.addDefaultScreen();
-        engine = std::make_unique<WindowEngine>(desktop.platform(), scheduler, queues, settings);
+        engine = std::make_unique<WindowEngine>(desktop.platform(), scheduler, queues, settings, events);
         QObject::connect(engine.get(), &WindowEngine::windowsChanged, [this] { published.append(titles()); });
         scheduler.runPending();
     }
@@ -79,6 +79,7 @@ protected:
     ManualScheduler scheduler;
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
+    RecordingEventLog events;
     std::unique_ptr<WindowEngine> engine;
     QList<QStringList> published;
 };
@@ -108,13 +109,13 @@ TEST_F(WindowEngineTest, StoredHistoryWithANonNumberIsIgnoredAndReplacedAtTheNex
 {
     settings.setValue("AppUsageHistory",
                       QVariantMap{{"org.a", 12.0}, {"org.b", QStringLiteral("yesterday")}});
-    WindowEngine fresh(desktop.platform(), scheduler, queues, settings);
+    WindowEngine fresh(desktop.platform(), scheduler, queues, settings, events);
     EXPECT_TRUE(fresh.appUsageHistory().isEmpty());
     fresh.recordAppUsage("org.c");
     EXPECT_EQ(settings.value("AppUsageHistory").toMap().keys(), QStringList({"org.c"}));
 
     settings.setValue("AppUsageHistory", QVariantMap{{"org.a", 12.0}, {"org.b", 13}});
-    WindowEngine numeric(desktop.platform(), scheduler, queues, settings);
+    WindowEngine numeric(desktop.platform(), scheduler, queues, settings, events);
     EXPECT_EQ(numeric.appUsageHistory().value("org.b"), 13.0);
 }
 
@@ -261,7 +262,7 @@ TEST_F(WindowEngineTest, WallClockSetBackDoesNotThrottleRequests)
     const qint64 pid = launch("org.example.editor", "Editor");
     addWindow(pid, "One");
     SteppedWallScheduler clock(scheduler);
-    WindowEngine stepped(desktop.platform(), clock, queues, settings);
+    WindowEngine stepped(desktop.platform(), clock, queues, settings, events);
     stepped.fetchAllWindows();
     settle(0.3);
     stepped.fetchWindows("Editor");
@@ -321,16 +322,11 @@ TEST_F(WindowEngineTest, CancelAndClearDropRunningScans)
 
 TEST_F(WindowEngineTest, ScansRecordBeginAndEndEventsWithTheirDuration)
 {
-    QTemporaryDir logs;
-    settings.set(Settings::diagnosticsEnabled, true);
-    DiagnosticsManager diagnostics(settings, scheduler, queues, desktop.fileDialogs, desktop.fileRevealer,
-                                   logs.path());
-    DiagnosticsManager::setShared(&diagnostics);
     auto scanEvents = [&] {
         QStringList out;
-        for (const auto &event : diagnostics.recentEvents()) {
-            if (event.name.startsWith(QStringLiteral("ax_scan_")))
-                out.append(event.name + QStringLiteral(" ") + event.detail);
+        for (const QString &event : events.events()) {
+            if (event.startsWith(QStringLiteral("ax_scan_")))
+                out.append(event);
         }
         return out;
     };
@@ -356,7 +352,6 @@ TEST_F(WindowEngineTest, ScansRecordBeginAndEndEventsWithTheirDuration)
     desktop.windowServer.setListFails(true);
     engine->fetchWindows("Alpha");
     settle(0.3);
-    DiagnosticsManager::setShared(nullptr);
 
     EXPECT_EQ(scanEvents(),
               QStringList({"ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 12.3ms",
@@ -651,7 +646,7 @@ TEST_F(WindowEngineTest, BlankCaptureFallsBackAndSnapshotsReachTheDiskCache)
 
     // A later engine that cannot capture shows the disk-cached picture.
     desktop.windowServer.setCaptureFails(painted, true);
-    WindowEngine later(desktop.platform(), scheduler, queues, settings);
+    WindowEngine later(desktop.platform(), scheduler, queues, settings, events);
     later.fetchWindows("Editor");
     scheduler.advance(0.3);
     ASSERT_EQ(later.windows().size(), 2);
@@ -732,7 +727,7 @@ TEST_F(WindowEngineTest, StartUpPrunesTheDiskCache)
     ASSERT_TRUE(
         old.setFileTime(QDateTime::currentDateTimeUtc().addDays(-2), QFileDevice::FileModificationTime));
     old.close();
-    WindowEngine next(desktop.platform(), scheduler, queues, settings);
+    WindowEngine next(desktop.platform(), scheduler, queues, settings, events);
     scheduler.runPending();
     EXPECT_FALSE(old.exists());
 }
@@ -807,7 +802,8 @@ TEST(WindowEngineThreads, ScansWithProbesAndDiskWorkOnRealThreads)
         ids.append(desktop.windowServer.addWindow(pid, QRectF(10 * i, 10 * i, 800, 600),
                                                   QStringLiteral("Doc %1").arg(i), picture(800, 600)));
     desktop.windowServer.setMinimized(ids[5], true);
-    WindowEngine engine(desktop.platform(), scheduler, queues, settings);
+    RecordingEventLog events;
+    WindowEngine engine(desktop.platform(), scheduler, queues, settings, events);
     engine.fetchWindows("Editor");
     QElapsedTimer clock;
     clock.start();

@@ -13,12 +13,12 @@
 #include "platform/platform.h"
 #include "platform/screens.h"
 #include "platform/sim/simaccessibility.h"
-#include "platform/sim/simlocaleservice.h"
+#include "platform/sim/simappicons.h"
 #include "platform/sim/simfiledialogs.h"
 #include "platform/sim/simfilerevealer.h"
-#include "platform/sim/simappicons.h"
-#include "platform/sim/simwindowserver.h"
+#include "platform/sim/simlocaleservice.h"
 #include "platform/sim/simpasteboard.h"
+#include "platform/sim/simwindowserver.h"
 #include "platform/workspace.h"
 
 namespace qv {

@@ -73,7 +73,7 @@ quint32 SimWindowServer::addWindow(qint64 pid, const QRectF &frame, const std::o
     window.info.windowId = m_nextId++;
     window.info.frame = frame;
     window.info.title = title;
-    window.info.ownerPid = pid;
+    window.info.ownerPID = pid;
     window.image = image;
     if (pid != 0) {
         for (const auto &app : m_workspace.runningApplications()) {
@@ -109,7 +109,7 @@ void SimWindowServer::removeWindow(quint32 windowId)
             continue;
         const Window window = m_windows.takeAt(i);
         if (window.ax) {
-            auto app = m_accessibility.appElement(window.info.ownerPid);
+            auto app = m_accessibility.appElement(window.info.ownerPID);
             const AXValue value = app->get(QStringLiteral("AXWindows"));
             if (auto *list = std::get_if<QList<AXElementPtr>>(&value)) {
                 QList<AXElementPtr> rest = *list;

@@ -13,6 +13,7 @@
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
+#include "platform/x11/x11windowservices.h"
 #include "platform/x11/x11workspace.h"
 
 namespace qv {
@@ -31,6 +32,9 @@ struct X11Desktop::Private
     X11FileDialogs fileDialogs;
     X11FileRevealer fileRevealer;
     X11Pasteboard pasteboard;
+    X11WindowList windowList;
+    X11WindowCapture windowCapture;
+    X11AppIcons appIcons;
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -59,6 +63,9 @@ Platform X11Desktop::platform()
     p.fileDialogs = &d->fileDialogs;
     p.fileRevealer = &d->fileRevealer;
     p.pasteboard = &d->pasteboard;
+    p.windowList = &d->windowList;
+    p.windowCapture = &d->windowCapture;
+    p.appIcons = &d->appIcons;
     return p;
 }
 

@@ -1,0 +1,132 @@
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/appdelegate.h"
+#include "app/quorvantisapp.h"
+#include "clipboard/clipboardmanager.h"
+#include "core/diagnostics/diagnosticsmanager.h"
+#include "core/diagnostics/mainthreadwatchdog.h"
+#include "core/localization.h"
+#include "core/settingsstore.h"
+#include "platform/sim/simdesktop.h"
+#include "platform/x11/x11desktop.h"
+#include "runtime/qtscheduler.h"
+#include "runtime/workqueue.h"
+
+namespace {
+
+QtMessageHandler g_qtMessageHandler = nullptr;
+int g_signalFds[2] = {-1, -1};
+
+// The program's own console lines carry their tag already ("✅ ...", "⚠️ ..."): print them as they
+// are, on standard output, where developers follow them; everything else (Qt's own categories)
+// keeps Qt's format.
+void printMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!g_qtMessageHandler ||
+        (type != QtFatalMsg && context.category && qstrncmp(context.category, "quorvantis", 10) == 0)) {
+        std::fprintf(stdout, "%s\n", message.toUtf8().constData());
+        std::fflush(stdout);
+        return;
+    }
+    g_qtMessageHandler(type, context, message);
+}
+
+void onQuitSignal(int)
+{
+    const char byte = 1;
+    const ssize_t written = ::write(g_signalFds[1], &byte, 1);
+    static_cast<void>(written);
+}
+
+// SIGTERM and SIGINT end the event loop like Quit does, so everything is torn down in order.
+void quitOnSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalFds[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte = 0;
+        const ssize_t got = ::read(g_signalFds[0], &byte, 1);
+        static_cast<void>(got);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    using namespace qv;
+    QString platformName;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg.startsWith(QLatin1String("--platform=")))
+            platformName = arg.mid(11);
+    }
+    const bool haveDisplay = X11Desktop::isAvailable();
+    // The real desktop unless the simulated one is asked for: without a display that is an error,
+    // not a silent switch to a desktop the user cannot see.
+    if (platformName.isEmpty())
+        platformName = QStringLiteral("x11");
+    if (platformName != QLatin1String("x11") && platformName != QLatin1String("sim")) {
+        std::fprintf(stderr, "quorvantis: unknown platform \"%s\" (use --platform=x11 or --platform=sim)\n",
+                     qPrintable(platformName));
+        return 2;
+    }
+    if (platformName == QLatin1String("x11") && !haveDisplay) {
+        std::fprintf(stderr, "quorvantis: no X display found (set DISPLAY, or run with --platform=sim)\n");
+        return 2;
+    }
+    if (!haveDisplay)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    g_qtMessageHandler = qInstallMessageHandler(printMessage);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvantis"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVANTIS_VERSION));
+    QApplication::setQuitOnLastWindowClosed(false);
+    quitOnSignals();
+
+    SettingsStore settings(SettingsStore::defaultFilePath());
+    QtScheduler scheduler;
+    ThreadQueueFactory queues;
+
+    std::unique_ptr<SimDesktop> sim;
+    std::unique_ptr<X11Desktop> x11;
+    Platform platform;
+    if (platformName == QLatin1String("sim")) {
+        sim = std::make_unique<SimDesktop>();
+        sim->populateDemo();
+        platform = sim->platform();
+    } else {
+        x11 = std::make_unique<X11Desktop>();
+        platform = x11->platform();
+    }
+    Localization::setLocaleService(platform.locale);
+
+    DiagnosticsManager diagnostics(settings, scheduler, queues, *platform.fileDialogs,
+                                   *platform.fileRevealer);
+    MainThreadWatchdog watchdog(diagnostics, scheduler); // destroyed before the manager it reports to
+    diagnostics.setWatchdog(&watchdog);
+
+    ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings,
+                               diagnostics);
+
+    QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics);
+    scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
+    return QApplication::exec();
+}

@@ -1,0 +1,205 @@
+#include "core/settingsstore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace qv {
+
+Q_LOGGING_CATEGORY(lcSettings, "quorvantis.settings")
+
+SettingsStore::SettingsStore(const QString &filePath, QObject *parent) : QObject(parent), m_filePath(filePath)
+{
+    load();
+}
+
+QString SettingsStore::defaultFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Quorvantis/defaults.json");
+}
+
+void SettingsStore::load()
+{
+    if (m_filePath.isEmpty() || !QFileInfo::exists(m_filePath))
+        return;
+    QFile file(m_filePath);
+    QJsonParseError error{};
+    QJsonDocument doc;
+    QString problem;
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = file.errorString();
+    } else {
+        doc = QJsonDocument::fromJson(file.readAll(), &error);
+        file.close();
+        if (error.error != QJsonParseError::NoError)
+            problem = error.errorString();
+        else if (!doc.isObject())
+            problem = QStringLiteral("not a JSON object");
+    }
+    if (problem.isEmpty()) {
+        m_values = doc.object().toVariantMap();
+        return;
+    }
+    // Keep the unreadable file for the user: move it aside and start on defaults.
+    // A rename never replaces an existing file, so an earlier file set aside in the same second
+    // would make it fail and leave this one to be overwritten by the next write.
+    const QString stem = m_filePath + QStringLiteral(".corrupt-") +
+                         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = stem;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = stem + QLatin1Char('-') + QString::number(n);
+    if (QFile::rename(m_filePath, aside))
+        m_quarantinedPath = aside;
+    qCWarning(lcSettings).noquote() << "⚠️ Settings file" << m_filePath << "could not be read ("
+                                    << problem << "); it was moved to"
+                                    << (m_quarantinedPath.isEmpty() ? "nowhere" : aside)
+                                    << "and defaults apply";
+}
+
+bool SettingsStore::save(const QVariantMap &values)
+{
+    if (m_filePath.isEmpty())
+        return true;
+    QDir().mkpath(QFileInfo(m_filePath).absolutePath());
+    QSaveFile file(m_filePath);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QJsonDocument(QJsonObject::fromVariantMap(values)).toJson(QJsonDocument::Indented));
+        if (file.commit())
+            return true;
+    }
+    qCWarning(lcSettings).noquote() << "⚠️ Settings could not be written to" << m_filePath << ":"
+                                    << file.errorString();
+    return false;
+}
+
+void SettingsStore::registerDefaults(const QVariantMap &defaults)
+{
+    QWriteLocker lock(&m_lock);
+    for (auto it = defaults.begin(); it != defaults.end(); ++it)
+        m_registered.insert(it.key(), it.value());
+}
+
+bool SettingsStore::contains(const QString &key) const
+{
+    QReadLocker lock(&m_lock);
+    return m_values.contains(key);
+}
+
+QVariant SettingsStore::value(const QString &key) const
+{
+    QReadLocker lock(&m_lock);
+    auto it = m_values.constFind(key);
+    if (it != m_values.constEnd())
+        return *it;
+    return m_registered.value(key);
+}
+
+QVariantMap SettingsStore::storedValues() const
+{
+    QReadLocker lock(&m_lock);
+    return m_values;
+}
+
+void SettingsStore::setValue(const QString &key, const QVariant &value)
+{
+    QVariantMap snapshot;
+    {
+        QWriteLocker lock(&m_lock);
+        const auto it = m_values.constFind(key);
+        // Storing what is stored already changes nothing: no write, no signal.
+        if (it != m_values.constEnd() && it->typeId() == value.typeId() && *it == value)
+            return;
+        m_values.insert(key, value);
+        snapshot = m_values;
+    }
+    save(snapshot);
+    emit changed(key);
+}
+
+void SettingsStore::remove(const QString &key)
+{
+    QVariantMap snapshot;
+    {
+        QWriteLocker lock(&m_lock);
+        if (m_values.remove(key) == 0)
+            return;
+        snapshot = m_values;
+    }
+    save(snapshot);
+    emit changed(key);
+}
+
+// A stored value of the wrong kind reads as the key's default, as a typed reader would see it.
+template <> bool SettingsStore::convert<bool>(const QVariant &v, const bool &fallback)
+{
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return v.toBool();
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+        return v.toDouble() != 0.0;
+    case QMetaType::QString: {
+        const QString s = v.toString().trimmed().toLower();
+        if (s == QLatin1String("true") || s == QLatin1String("yes") || s == QLatin1String("1"))
+            return true;
+        if (s == QLatin1String("false") || s == QLatin1String("no") || s == QLatin1String("0"))
+            return false;
+        return fallback;
+    }
+    default:
+        return fallback;
+    }
+}
+
+template <> int SettingsStore::convert<int>(const QVariant &v, const int &fallback)
+{
+    bool ok = false;
+    const double d = v.typeId() == QMetaType::Bool ? double(v.toBool()) : v.toDouble(&ok);
+    if (v.typeId() != QMetaType::Bool && !ok)
+        return fallback;
+    if (d > 2147483647.0 || d < -2147483648.0)
+        return fallback;
+    return int(d);
+}
+
+template <> double SettingsStore::convert<double>(const QVariant &v, const double &fallback)
+{
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1.0 : 0.0;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok ? d : fallback;
+}
+
+template <> QString SettingsStore::convert<QString>(const QVariant &v, const QString &fallback)
+{
+    if (v.typeId() == QMetaType::QString)
+        return v.toString();
+    if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Double)
+        return v.toString();
+    return fallback;
+}
+
+template <> QStringList SettingsStore::convert<QStringList>(const QVariant &v, const QStringList &fallback)
+{
+    if (v.typeId() == QMetaType::QStringList || v.typeId() == QMetaType::QVariantList)
+        return v.toStringList();
+    return fallback;
+}
+
+template <> QVariantMap SettingsStore::convert<QVariantMap>(const QVariant &v, const QVariantMap &fallback)
+{
+    if (v.typeId() == QMetaType::QVariantMap)
+        return v.toMap();
+    return fallback;
+}
+
+} // namespace qv

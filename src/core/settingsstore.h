@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QObject>
+#include <QReadWriteLock>
+#include <QVariantMap>
+
+#include "core/settingskeys.h"
+
+namespace qv {
+
+// The application's user defaults: a flat map of key to value, persisted atomically as one JSON
+// object. Values stored are distinct from registered defaults (contains() only sees stored ones).
+//
+// Reads are safe from any thread. Writes happen on the main thread; every write that changes what is
+// stored emits changed() synchronously, before the call returns, and is on disk when it returns
+// (storing the value already stored does neither). A file that cannot be read
+// or parsed is moved aside (never deleted) and the store starts empty; a file that cannot be written
+// leaves the values in memory and prints a warning.
+class SettingsStore : public QObject
+{
+    Q_OBJECT
+public:
+    // filePath empty: memory only (tests).
+    explicit SettingsStore(const QString &filePath = QString(), QObject *parent = nullptr);
+
+    // "Quorvantis/defaults.json" in the XDG config folder.
+    static QString defaultFilePath();
+
+    QString filePath() const { return m_filePath; }
+    // Where an unreadable file was moved on load; empty when the file was fine or absent.
+    QString quarantinedPath() const { return m_quarantinedPath; }
+
+    void registerDefaults(const QVariantMap &defaults);
+    bool contains(const QString &key) const;
+    // Stored value, else registered default, else an invalid QVariant.
+    QVariant value(const QString &key) const;
+    void setValue(const QString &key, const QVariant &value);
+    void remove(const QString &key);
+    QVariantMap storedValues() const;
+
+    template <typename T> T get(const SettingKey<T> &key) const
+    {
+        const QVariant v = value(key.key());
+        if (!v.isValid())
+            return key.defaultValue;
+        return convert<T>(v, key.defaultValue);
+    }
+    template <typename T> void set(const SettingKey<T> &key, const T &v)
+    {
+        setValue(key.key(), QVariant::fromValue(v));
+    }
+    template <typename T> bool contains(const SettingKey<T> &key) const { return contains(key.key()); }
+
+signals:
+    void changed(const QString &key);
+
+private:
+    template <typename T> static T convert(const QVariant &v, const T &fallback);
+    void load();
+    bool save(const QVariantMap &values);
+
+    QString m_filePath;
+    QString m_quarantinedPath;
+    mutable QReadWriteLock m_lock;
+    QVariantMap m_values;
+    QVariantMap m_registered;
+};
+
+template <> bool SettingsStore::convert<bool>(const QVariant &v, const bool &fallback);
+template <> int SettingsStore::convert<int>(const QVariant &v, const int &fallback);
+template <> double SettingsStore::convert<double>(const QVariant &v, const double &fallback);
+template <> QString SettingsStore::convert<QString>(const QVariant &v, const QString &fallback);
+template <> QStringList SettingsStore::convert<QStringList>(const QVariant &v, const QStringList &fallback);
+template <> QVariantMap SettingsStore::convert<QVariantMap>(const QVariant &v, const QVariantMap &fallback);
+
+} // namespace qv

@@ -1,0 +1,118 @@
+#include "runtime/workqueue.h"
+
+#include <QThreadPool>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "runtime/scheduler.h"
+
+namespace qv {
+
+namespace {
+
+class SerialThreadQueue final : public WorkQueue
+{
+public:
+    explicit SerialThreadQueue(QString label)
+        : m_label(std::move(label)), m_shared(std::make_shared<Shared>()),
+          m_thread([shared = m_shared] { run(*shared); })
+    {
+    }
+
+    ~SerialThreadQueue() override
+    {
+        {
+            std::lock_guard lock(m_shared->mutex);
+            m_shared->stopping = true;
+        }
+        m_shared->wake.notify_one();
+        // Dropped from inside one of its own jobs: the thread cannot join itself, so it finishes the
+        // jobs left on its own (the state it needs outlives this object) and then ends.
+        if (m_thread.get_id() == std::this_thread::get_id())
+            m_thread.detach();
+        else
+            m_thread.join();
+    }
+
+    QString label() const override { return m_label; }
+
+    void async(std::function<void()> job) override
+    {
+        {
+            std::lock_guard lock(m_shared->mutex);
+            m_shared->jobs.push_back(std::move(job));
+        }
+        m_shared->wake.notify_one();
+    }
+
+private:
+    struct Shared
+    {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<std::function<void()>> jobs;
+        bool stopping = false;
+    };
+
+    static void run(Shared &shared)
+    {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(shared.mutex);
+                shared.wake.wait(lock, [&shared] { return shared.stopping || !shared.jobs.empty(); });
+                if (shared.jobs.empty())
+                    return;
+                job = std::move(shared.jobs.front());
+                shared.jobs.pop_front();
+            }
+            job();
+        }
+    }
+
+    QString m_label;
+    std::shared_ptr<Shared> m_shared;
+    std::thread m_thread; // last: starts after the other members exist
+};
+
+class PoolQueue final : public WorkQueue
+{
+public:
+    explicit PoolQueue(QString label) : m_label(std::move(label)) {}
+    QString label() const override { return m_label; }
+    void async(std::function<void()> job) override { QThreadPool::globalInstance()->start(std::move(job)); }
+
+private:
+    QString m_label;
+};
+
+class PostingQueue final : public WorkQueue
+{
+public:
+    PostingQueue(QString label, Scheduler &scheduler) : m_label(std::move(label)), m_scheduler(scheduler) {}
+    QString label() const override { return m_label; }
+    void async(std::function<void()> job) override { m_scheduler.post(std::move(job)); }
+
+private:
+    QString m_label;
+    Scheduler &m_scheduler;
+};
+
+} // namespace
+
+std::shared_ptr<WorkQueue> ThreadQueueFactory::makeQueue(const QString &label, QueueKind kind)
+{
+    if (kind == QueueKind::Concurrent)
+        return std::make_shared<PoolQueue>(label);
+    return std::make_shared<SerialThreadQueue>(label);
+}
+
+std::shared_ptr<WorkQueue> SchedulerQueueFactory::makeQueue(const QString &label, QueueKind)
+{
+    return std::make_shared<PostingQueue>(label, m_scheduler);
+}
+
+} // namespace qv

@@ -1,0 +1,282 @@
+#include <QDateTime>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <thread>
+#include <vector>
+
+#include "core/diagnostics/mainthreadwatchdog.h"
+#include "diagnosticsfixture.h"
+
+using namespace qv;
+
+namespace {
+
+QString logNameAt(double wallSeconds)
+{
+    return QStringLiteral("quorvantis_") +
+           QDateTime::fromMSecsSinceEpoch(qint64(wallSeconds * 1000))
+               .toString(QStringLiteral("yyyyMMdd_HHmmss")) +
+           QStringLiteral(".log");
+}
+} // namespace
+
+class DiagnosticsLog : public qv::test::DiagnosticsFixture
+{
+};
+
+TEST_F(DiagnosticsLog, WritesLinesOfTheExactFormatToAFileNamedByTheSecond)
+{
+    makeManager(true);
+    manager->log(QStringLiteral("overlay_hide"));
+    manager->log(QStringLiteral("overlay_show"), QStringLiteral("route=all"));
+    scheduler.runPending();
+
+    ASSERT_EQ(logFiles(), QStringList{logNameAt(scheduler.wallNow())});
+    EXPECT_EQ(readLog(logFiles().first()),
+              QByteArray("[2023-11-14T22:13:20.123Z] overlay_hide\n"
+                         "[2023-11-14T22:13:20.123Z] overlay_show | route=all\n"));
+    EXPECT_EQ(manager->logFileURLs(),
+              QList<QUrl>{QUrl::fromLocalFile(QDir(logDir()).absoluteFilePath(logFiles().first()))});
+}
+
+TEST_F(DiagnosticsLog, TimestampsAreUtcWithMillisecondsOnAnyDate)
+{
+    // Epoch, a leap day, the last millisecond of a day, a century that is not a leap year.
+    for (const qint64 ms : {0LL, 951782400500LL, 1709251199999LL, 4107542400001LL, 1700000000123LL}) {
+        ManualScheduler clock(1000.0, double(ms) / 1000.0);
+        DiagnosticsManager recorder(settings, clock, queues, dialogs, revealer, logDir());
+        settings.set(Settings::diagnosticsEnabled, true);
+        recorder.log(QStringLiteral("tick"));
+        EXPECT_EQ(recorder.recentEvents().value(0).timestamp,
+                  QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs))
+            << ms;
+    }
+}
+
+TEST_F(DiagnosticsLog, RingKeepsTheNewestFiftyOldestFirst)
+{
+    makeManager(true);
+    for (int i = 1; i <= 51; ++i)
+        manager->log(QStringLiteral("e%1").arg(i));
+    const auto events = manager->recentEvents();
+    ASSERT_EQ(manager->bufferedEventCount(), 50);
+    EXPECT_EQ(events.first().name, QStringLiteral("e2"));
+    EXPECT_EQ(events.last().name, QStringLiteral("e51"));
+    EXPECT_EQ(events.last().timestamp, QStringLiteral("2023-11-14T22:13:20.123Z"));
+    EXPECT_EQ(DiagnosticsManager::DiagEvent::fromJson(events.last().toJson()), events.last());
+    EXPECT_FALSE(DiagnosticsManager::DiagEvent::fromJson(QJsonObject{{"name", "x"}, {"detail", ""}}));
+}
+
+TEST_F(DiagnosticsLog, WhileOffOnlyTheFolderIsCreatedAndTheFlagIsReadOnEveryCall)
+{
+    makeManager(false);
+    MainThreadWatchdog watchdog(*manager, scheduler);
+    manager->setWatchdog(&watchdog);
+    manager->log(QStringLiteral("overlay_hide"));
+    EXPECT_EQ(scheduler.pendingCount(), 0);
+    scheduler.advance(1);
+    EXPECT_TRUE(QFileInfo(logDir()).isDir());
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_EQ(manager->bufferedEventCount(), 0);
+    EXPECT_FALSE(watchdog.isRunning());
+
+    // Switching the flag on takes effect with the next call, before any enable() work has run.
+    settings.set(Settings::diagnosticsEnabled, true);
+    manager->log(QStringLiteral("overlay_show"), QStringLiteral("route=all"));
+    EXPECT_EQ(manager->bufferedEventCount(), 1);
+}
+
+struct RotationCase
+{
+    const char *label;
+    qint64 fileSize;   // the open file is grown to this many bytes
+    double waitBefore; // seconds between the file's opening and the next line
+    bool rotates;
+};
+
+class DiagnosticsRotation : public qv::test::DiagnosticsFixture,
+                            public ::testing::WithParamInterface<RotationCase>
+{
+};
+
+TEST_P(DiagnosticsRotation, RotatesAtTheSizeAndAgeBoundaries)
+{
+    const RotationCase c = GetParam();
+    makeManager(true);
+    scheduler.runPending();
+    ASSERT_EQ(logFiles().size(), 1);
+    const QString first = logFiles().first();
+    ASSERT_TRUE(QFile::resize(logDir() + QLatin1Char('/') + first, c.fileSize));
+
+    scheduler.advance(c.waitBefore);
+    manager->log(QStringLiteral("next"));
+    scheduler.runPending();
+
+    EXPECT_EQ(logFiles().size(), c.rotates ? 2 : 1);
+    EXPECT_TRUE(readLog(logFiles().last()).endsWith("] next\n"));
+    const qint64 firstSize = QFileInfo(logDir() + QLatin1Char('/') + first).size();
+    if (c.rotates)
+        EXPECT_EQ(firstSize, c.fileSize);
+    else
+        EXPECT_GT(firstSize, c.fileSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundaries, DiagnosticsRotation,
+                         ::testing::Values(RotationCase{"OneByteUnder2MiB", 2097151, 1.0, false},
+                                           RotationCase{"Exactly2MiB", 2097152, 1.0, true},
+                                           RotationCase{"OneMillisecondUnderSevenDays", 10, 604799.999,
+                                                        false},
+                                           RotationCase{"ExactlySevenDays", 10, 604800.0, true}),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+TEST_F(DiagnosticsLog, RotationPrunesToTheTenNewestLogFilesAndLeavesOtherFilesAlone)
+{
+    QDir().mkpath(logDir());
+    for (int i = 0; i < 11; ++i)
+        writeFile(logDir() +
+                      QStringLiteral("/quorvantis_20200101_0000%1.log").arg(i, 2, 10, QLatin1Char('0')),
+                  "old\n");
+    writeFile(logDir() + QStringLiteral("/notes.txt"), "keep");
+    writeFile(logDir() + QStringLiteral("/ARCHIVE.LOG"), "keep");
+    makeManager(true);
+    scheduler.runPending();
+    ASSERT_EQ(logFiles().size(), 12);
+    ASSERT_TRUE(QFile::resize(QDir(logDir()).absoluteFilePath(logNameAt(scheduler.wallNow())), 2097152));
+
+    scheduler.advance(1.0);
+    manager->log(QStringLiteral("after_rotation"));
+    scheduler.runPending();
+
+    const QStringList entries = folderEntries();
+    EXPECT_FALSE(entries.contains(QStringLiteral("quorvantis_20200101_000000.log")));
+    EXPECT_FALSE(entries.contains(QStringLiteral("quorvantis_20200101_000001.log")));
+    EXPECT_TRUE(entries.contains(QStringLiteral("quorvantis_20200101_000002.log")));
+    EXPECT_TRUE(entries.contains(QStringLiteral("notes.txt")));
+    EXPECT_TRUE(entries.contains(QStringLiteral("ARCHIVE.LOG")));
+    const QList<QUrl> urls = manager->logFileURLs();
+    ASSERT_EQ(urls.size(), 11);
+    EXPECT_EQ(QFileInfo(urls.first().toLocalFile()).fileName(), logNameAt(scheduler.wallNow()));
+}
+
+TEST_F(DiagnosticsLog, DisableThenEnableStartsANewFile)
+{
+    makeManager(true);
+    manager->log(QStringLiteral("before"));
+    manager->disable();
+    scheduler.advance(1.0);
+    manager->enable();
+    manager->log(QStringLiteral("after"));
+    scheduler.runPending();
+
+    ASSERT_EQ(logFiles().size(), 2);
+    EXPECT_TRUE(readLog(logFiles().at(0)).endsWith("] before\n"));
+    EXPECT_TRUE(readLog(logFiles().at(1)).endsWith("] after\n"));
+}
+
+// Switching back on checks the previous run's file for rotation before opening the next one: a full
+// file is rotated out, so the older files are pruned first.
+TEST_F(DiagnosticsLog, EnableChecksThePreviousFileForRotationFirst)
+{
+    QDir().mkpath(logDir());
+    for (int i = 0; i < 10; ++i)
+        writeFile(logDir() +
+                      QStringLiteral("/quorvantis_20200101_0000%1.log").arg(i, 2, 10, QLatin1Char('0')),
+                  "old\n");
+    makeManager(true);
+    manager->log(QStringLiteral("before"));
+    scheduler.runPending();
+    ASSERT_EQ(logFiles().size(), 11);
+    ASSERT_TRUE(QFile::resize(QDir(logDir()).absoluteFilePath(logFiles().last()), 2097152));
+
+    manager->disable();
+    scheduler.advance(1.0);
+    manager->enable();
+    scheduler.runPending();
+
+    EXPECT_FALSE(logFiles().contains(QStringLiteral("quorvantis_20200101_000000.log")));
+    EXPECT_EQ(logFiles().size(), 11);
+    EXPECT_EQ(logFiles().last(), logNameAt(scheduler.wallNow()));
+}
+
+// Fault: a file opened a second time within the same second got the same name and was created
+// empty again, wiping the lines the first one held.
+TEST_F(DiagnosticsLog, ReopeningWithinTheSameSecondAppendsInsteadOfTruncating)
+{
+    makeManager(true);
+    manager->log(QStringLiteral("first"));
+    scheduler.runPending();
+    manager->disable();
+    manager->enable();
+    manager->log(QStringLiteral("second"));
+    scheduler.runPending();
+
+    ASSERT_EQ(logFiles().size(), 1);
+    const QByteArray content = readLog(logFiles().first());
+    EXPECT_TRUE(content.contains("] first\n"));
+    EXPECT_TRUE(content.endsWith("] second\n"));
+}
+
+TEST_F(DiagnosticsLog, AFileThatCannotBeOpenedDropsLinesKeepsTheRingAndIsRetriedPerLine)
+{
+    makeManager(true);
+    ASSERT_TRUE(QDir(logDir()).removeRecursively());
+    manager->log(QStringLiteral("lost1"));
+    manager->log(QStringLiteral("lost2"));
+    scheduler.runPending();
+    EXPECT_EQ(manager->bufferedEventCount(), 2);
+    EXPECT_FALSE(QFileInfo::exists(logDir()));
+
+    QDir().mkpath(logDir());
+    manager->log(QStringLiteral("kept"));
+    scheduler.runPending();
+    ASSERT_EQ(logFiles().size(), 1);
+    EXPECT_EQ(readLog(logFiles().first()), QByteArray("[2023-11-14T22:13:20.123Z] kept\n"));
+}
+
+TEST_F(DiagnosticsLog, LinesFromManyThreadsArriveWholeOnTheRealQueue)
+{
+    settings.set(Settings::diagnosticsEnabled, true);
+    ThreadQueueFactory threads;
+    {
+        DiagnosticsManager recorder(settings, scheduler, threads, dialogs, revealer, logDir());
+        std::vector<std::thread> callers;
+        for (int t = 0; t < 4; ++t) {
+            callers.emplace_back([&recorder, t] {
+                for (int i = 0; i < 200; ++i)
+                    recorder.log(QStringLiteral("t%1").arg(t), QStringLiteral("i=%1").arg(i));
+            });
+        }
+        for (auto &caller : callers)
+            caller.join();
+        EXPECT_EQ(recorder.bufferedEventCount(), 50);
+    } // the recorder finishes its queued lines before it goes
+
+    ASSERT_EQ(logFiles().size(), 1);
+    const QStringList lines =
+        QString::fromUtf8(readLog(logFiles().first())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 800);
+    static const QRegularExpression shape(
+        QStringLiteral(R"(^\[2023-11-14T22:13:20\.123Z\] t[0-3] \| i=\d+$)"));
+    for (const QString &line : lines)
+        ASSERT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
+}
+
+TEST(DiagnosticsLogFolder, IsQuorvantisInTheXdgStateFolder)
+{
+    const QByteArray saved = qgetenv("XDG_STATE_HOME");
+    const std::pair<QByteArray, QString> cases[] = {
+        {"/srv/state", QStringLiteral("/srv/state/Quorvantis")},
+        {"", QDir::homePath() + QStringLiteral("/.local/state/Quorvantis")},
+        {"relative/state",
+         QDir::homePath() + QStringLiteral("/.local/state/Quorvantis")}, // ignored, as XDG says
+    };
+    for (const auto &[value, expected] : cases) {
+        qputenv("XDG_STATE_HOME", value);
+        EXPECT_EQ(DiagnosticsManager::defaultLogDirectory(), expected) << value.constData();
+    }
+    if (saved.isNull())
+        qunsetenv("XDG_STATE_HOME");
+    else
+        qputenv("XDG_STATE_HOME", saved);
+}

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <thread>
+
+#include "core/settingsstore.h"
+
+using namespace qv;
+
+TEST(SettingsStore, TypedReadsUseDefaultsUntilAValueIsStored)
+{
+    SettingsStore store;
+    EXPECT_TRUE(store.get(Settings::maskSensitiveClipboard));
+    EXPECT_FALSE(store.contains(Settings::maskSensitiveClipboard));
+    EXPECT_EQ(store.get(Settings::customKeyCode), 48);
+    EXPECT_EQ(store.get(Settings::popupEdge), "bottom");
+    store.set(Settings::maskSensitiveClipboard, false);
+    EXPECT_FALSE(store.get(Settings::maskSensitiveClipboard));
+    EXPECT_TRUE(store.contains(Settings::maskSensitiveClipboard));
+}
+
+TEST(SettingsStore, RegisteredDefaultsAreNotStoredValues)
+{
+    SettingsStore store;
+    store.registerDefaults({{"launchAtLogin", false}});
+    EXPECT_FALSE(store.get(Settings::launchAtLogin));
+    EXPECT_FALSE(store.contains("launchAtLogin"));
+    EXPECT_TRUE(store.storedValues().isEmpty());
+}
+
+TEST(SettingsStore, ValueOfTheWrongKindReadsAsTheDefault)
+{
+    SettingsStore store;
+    store.setValue("hoverDelay", "fast");
+    store.setValue("customKeyCode", QVariantList{1, 2});
+    store.setValue("enablePeeking", 0);
+    EXPECT_DOUBLE_EQ(store.get(Settings::hoverDelay), 0.2);
+    EXPECT_EQ(store.get(Settings::customKeyCode), 48);
+    EXPECT_FALSE(store.get(Settings::enablePeeking));
+}
+
+TEST(SettingsStore, EveryChangeSignalsSynchronouslyAndPersistsAsFlatJson)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Quorvantis/defaults.json");
+    {
+        SettingsStore store(path);
+        QSignalSpy spy(&store, &SettingsStore::changed);
+        store.set(Settings::blurAmount, 12.5);
+        store.set(Settings::blurAmount, 12.5); // the value already stored: silent
+        store.set(Settings::appUsageHistory, QVariantMap{{"org.example.a", 1.7e9}});
+        ASSERT_EQ(spy.count(), 2);
+        EXPECT_EQ(spy.at(0).at(0).toString(), "blurAmount");
+        store.remove("nothing-stored"); // removing an absent key is silent
+        EXPECT_EQ(spy.count(), 2);
+        // Storing the registered default is a change: the key is stored from now on.
+        store.registerDefaults({{QStringLiteral("showMenuBarIcon"), true}});
+        store.set(Settings::showMenuBarIcon, true);
+        EXPECT_EQ(spy.count(), 3);
+        EXPECT_TRUE(store.contains(Settings::showMenuBarIcon));
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_DOUBLE_EQ(object.value("blurAmount").toDouble(), 12.5);
+    EXPECT_TRUE(object.value("AppUsageHistory").isObject());
+
+    SettingsStore reloaded(path);
+    EXPECT_DOUBLE_EQ(reloaded.get(Settings::blurAmount), 12.5);
+    EXPECT_DOUBLE_EQ(reloaded.get(Settings::appUsageHistory).value("org.example.a").toDouble(), 1.7e9);
+}
+
+TEST(SettingsStore, CorruptFileIsMovedAsideAndDefaultsApply)
+{
+    const QList<QByteArray> garbage = {"{not json", "[1,2,3]", QByteArray("\xff\xfe\x00garbage", 10)};
+    for (const QByteArray &content : garbage) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("defaults.json");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+
+        SettingsStore store(path);
+        EXPECT_TRUE(store.storedValues().isEmpty());
+        ASSERT_FALSE(store.quarantinedPath().isEmpty());
+        QFile aside(store.quarantinedPath());
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), content); // kept as it was
+        store.set(Settings::showMenuBarIcon, true);
+        EXPECT_TRUE(QFile::exists(path));
+    }
+}
+
+TEST(SettingsStore, ConcurrentReadersSeeWholeValues)
+{
+    SettingsStore store;
+    std::atomic<bool> stop = false;
+    std::atomic<int> bad = 0;
+    std::thread reader([&] {
+        while (!stop) {
+            const QString v = store.get(Settings::ignoredApps);
+            if (!v.isEmpty() && v != "a,b" && v != "c,d")
+                ++bad;
+        }
+    });
+    for (int i = 0; i < 2000; ++i)
+        store.set(Settings::ignoredApps, QString(i % 2 ? "a,b" : "c,d"));
+    stop = true;
+    reader.join();
+    EXPECT_EQ(bad, 0);
+}
+
+// What went wrong: a second unreadable file set aside within the same second could not be renamed
+// onto the first one's name, stayed in place and was overwritten by the next write.
+TEST(SettingsStore, SecondCorruptFileInTheSameSecondIsKeptToo)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    const auto writeGarbage = [&](const QByteArray &content) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    };
+    // Take the names of this second and the next, so the clock ticking over cannot help.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const QDateTime &when : {now, now.addSecs(1)}) {
+        QFile taken(path + ".corrupt-" + when.toString("yyyyMMdd-HHmmss"));
+        ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+        taken.write("earlier");
+    }
+    writeGarbage("second {");
+
+    SettingsStore store(path);
+    ASSERT_FALSE(store.quarantinedPath().isEmpty());
+    store.set(Settings::showMenuBarIcon, true);
+    QFile aside(store.quarantinedPath());
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), "second {");
+    const QStringList kept = QDir(dir.path()).entryList({"defaults.json.corrupt-*"}, QDir::Files);
+    EXPECT_EQ(kept.size(), 3);
+}

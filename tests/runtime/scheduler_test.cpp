@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
+
+using namespace qv;
+
+TEST(ManualScheduler, RunsDueCallbacksInTimeThenSchedulingOrder)
+{
+    ManualScheduler s;
+    QStringList order;
+    s.after(0.2, [&] { order << "b"; });
+    s.after(0.1, [&] { order << "a"; });
+    s.after(0.2, [&] { order << "c"; });
+    s.post([&] { order << "posted"; });
+    s.advance(0.15);
+    EXPECT_EQ(order, QStringList({"posted", "a"}));
+    s.advance(0.05);
+    EXPECT_EQ(order, QStringList({"posted", "a", "b", "c"}));
+}
+
+TEST(ManualScheduler, CancelledAndRepeatingTimers)
+{
+    ManualScheduler s;
+    int once = 0, repeated = 0;
+    TimerHandle h = s.after(1.0, [&] { ++once; });
+    TimerHandle r = s.every(0.5, [&] { ++repeated; });
+    EXPECT_TRUE(h.isActive());
+    h.cancel();
+    s.advance(1.6);
+    EXPECT_EQ(once, 0);
+    EXPECT_EQ(repeated, 3);
+    r.cancel();
+    s.advance(5);
+    EXPECT_EQ(repeated, 3);
+    EXPECT_EQ(s.pendingCount(), 0);
+}
+
+TEST(ManualScheduler, CallbackScheduledWhileAdvancingRunsWhenInsideTheWindow)
+{
+    ManualScheduler s;
+    double firedAt = 0;
+    const double start = s.now();
+    s.after(0.1, [&] { s.after(0.1, [&] { firedAt = s.now(); }); });
+    s.advance(0.25);
+    EXPECT_NEAR(firedAt - start, 0.2, 1e-9);
+    EXPECT_NEAR(s.now() - start, 0.25, 1e-9);
+}
+
+TEST(WorkQueue, SchedulerQueuesRunInSubmissionOrderWhenAdvanced)
+{
+    ManualScheduler s;
+    SchedulerQueueFactory factory(s);
+    auto q = factory.makeQueue("Quorvantis.Test", QueueKind::Serial);
+    QStringList order;
+    q->async([&] { order << "1"; });
+    q->async([&] { order << "2"; });
+    EXPECT_TRUE(order.isEmpty());
+    s.runPending();
+    EXPECT_EQ(order, QStringList({"1", "2"}));
+}
+
+TEST(WorkQueue, SerialThreadQueueRunsJobsInOrderAndFinishesThemOnDestruction)
+{
+    ThreadQueueFactory factory;
+    std::vector<int> seen;
+    {
+        auto q = factory.makeQueue("Quorvantis.Serial", QueueKind::Serial);
+        for (int i = 0; i < 100; ++i)
+            q->async([&seen, i] { seen.push_back(i); });
+    }
+    ASSERT_EQ(seen.size(), 100u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(seen[i], i);
+}
+
+// Dropping the last reference to a serial queue from inside one of its jobs used to make the thread
+// join itself, which aborts the program.
+TEST(WorkQueue, SerialQueueReleasedFromItsOwnJobFinishesItsWork)
+{
+    ThreadQueueFactory factory;
+    auto queue = factory.makeQueue("Quorvantis.SelfRelease", QueueKind::Serial);
+    std::atomic<bool> survived = false;
+    WorkQueue *raw = queue.get();
+    raw->async([&survived, q = std::move(queue)]() mutable {
+        q.reset(); // the last reference goes away on the queue's own thread
+        survived = true;
+    });
+    for (int i = 0; i < 400 && !survived; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(survived);
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace qv {
+
+// Saves what `widget` shows now as "<name>.png" in the folder named by QV_SCREENSHOT_DIR, so
+// scripts/screenshots.sh can gather every widget test's pictures for people to look at. Does
+// nothing when the variable is not set. Returns the file written, or an empty string.
+QString saveScreenshot(QWidget &widget, const QString &name);
+
+} // namespace qv
