@@ -9,6 +9,7 @@ class DockPreferences;
 class LocaleService;
 class FileDialogs;
 class FileRevealer;
+class GlobalInput;
 class LoginItemService;
 class Pasteboard;
 class PermissionProbe;
@@ -36,6 +37,7 @@ struct Platform
     WindowCaptureService *windowCapture = nullptr;
     AppIconService *appIcons = nullptr;
     Pasteboard *pasteboard = nullptr;
+    GlobalInput *globalInput = nullptr;
 };
 
 } // namespace qv

@@ -16,6 +16,7 @@
 #include "platform/sim/simappicons.h"
 #include "platform/sim/simfiledialogs.h"
 #include "platform/sim/simfilerevealer.h"
+#include "platform/sim/simglobalinput.h"
 #include "platform/sim/simlocaleservice.h"
 #include "platform/sim/simpasteboard.h"
 #include "platform/sim/simwindowserver.h"
@@ -145,6 +146,7 @@ public:
     SimWindowServer windowServer{accessibility, workspace};
     SimAppIcons appIcons;
     SimPasteboard pasteboard;
+    SimGlobalInput globalInput;
 
     // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
     void addDefaultScreen();
