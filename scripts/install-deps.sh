@@ -7,8 +7,9 @@ packages=(
     libzip-dev
     libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-image0-dev
     libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev
+    libxcb-xkb-dev x11proto-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb openbox xclip x11-utils xterm xauth
+    xvfb openbox xclip x11-utils xterm xauth xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

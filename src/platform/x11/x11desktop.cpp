@@ -8,6 +8,7 @@
 #include "platform/x11/x11dockpreferences.h"
 #include "platform/x11/x11filedialogs.h"
 #include "platform/x11/x11filerevealer.h"
+#include "platform/x11/x11globalinput.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
 #include "platform/x11/x11pasteboard.h"
@@ -35,6 +36,7 @@ struct X11Desktop::Private
     X11WindowList windowList;
     X11WindowCapture windowCapture;
     X11AppIcons appIcons;
+    X11GlobalInput globalInput;
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -66,6 +68,7 @@ Platform X11Desktop::platform()
     p.windowList = &d->windowList;
     p.windowCapture = &d->windowCapture;
     p.appIcons = &d->appIcons;
+    p.globalInput = &d->globalInput;
     return p;
 }
 
