@@ -178,8 +178,9 @@ bool X11GlobalInput::createTap()
     const xcb_query_extension_reply_t *fixesExt = xcb_get_extension_data(x, &xcb_xfixes_id);
     if (fixesExt && fixesExt->present) {
         std::free(xcb_xfixes_query_version_reply(x, xcb_xfixes_query_version(x, 5, 0), nullptr));
-        xcb_intern_atom_reply_t *atom =
-            xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, 14, "XdndSelection"), nullptr);
+        static constexpr char selectionName[] = "XdndSelection";
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            x, xcb_intern_atom(x, 0, sizeof(selectionName) - 1, selectionName), nullptr);
         if (atom) {
             c->xdndSelection = atom->atom;
             std::free(atom);
