@@ -7,16 +7,9 @@
 
 #include <functional>
 
-namespace qv {
+#include "platform/keyflags.h"
 
-// Stored shortcut modifier bits (the classic Mac event flags). Caps Lock (0x10000) and Fn never take
-// part: every flags value the input path hands on is masked with keyModifierMask.
-inline constexpr quint32 keyShiftFlag = 0x20000;
-inline constexpr quint32 keyControlFlag = 0x40000;
-inline constexpr quint32 keyOptionFlag = 0x80000;
-inline constexpr quint32 keyCommandFlag = 0x100000;
-inline constexpr quint32 keyCapsLockFlag = 0x10000;
-inline constexpr quint32 keyModifierMask = 0x1E0000;
+namespace qv {
 
 // A key combination in stored form: a classic Mac virtual key code and masked modifier flags.
 struct KeyCombination
