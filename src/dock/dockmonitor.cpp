@@ -514,8 +514,8 @@ private:
         m_lastHeavyScrollWorkAt = m_scheduler.now();
         m_isScrollWorkRunning = false;
         if (hit) {
-            const DockScrollEvent event{hit->appName,
-                                        sample.deltaY >= 1 ? DockScrollDirection::up : DockScrollDirection::down};
+            const DockScrollEvent event{hit->appName, sample.deltaY >= 1 ? DockScrollDirection::up
+                                                                         : DockScrollDirection::down};
             m_scheduler.post([self = shared_from_this(), event] {
                 if (self->owner)
                     self->owner->publishScrollEvent(event);
@@ -544,7 +544,8 @@ private:
 
 DockMonitor::DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
                          SettingsStore &settings, EventLog &eventLog, QObject *parent)
-    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings), m_eventLog(eventLog)
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings),
+      m_eventLog(eventLog)
 {
     m_scrollPath = std::make_shared<ScrollPath>(
         m_scheduler, queues.makeQueue(QStringLiteral("Quorvantis.EventTapProcessing"), QueueKind::Serial));
@@ -711,11 +712,11 @@ EventTapShortcutState DockMonitor::shortcutState() const
     return m_callbackShortcutState;
 }
 
-void DockMonitor::applyShortcuts(const QList<KeyCombination> &combinations)
+void DockMonitor::applyShortcuts(const QList<KeyCombination> &combinations, bool force)
 {
     // Any setting change lands here (window usage is written on every activation); the desktop is
     // only asked again when the combinations themselves changed.
-    if (combinations == m_appliedShortcuts)
+    if (combinations == m_appliedShortcuts && !force)
         return;
     m_appliedShortcuts = combinations;
     const QList<KeyCombination> refused = m_platform.globalInput->setShortcuts(combinations);
@@ -733,7 +734,8 @@ bool DockMonitor::matchHotkey(int keyCode, quint32 flags, bool autorepeat, quint
     HotkeyDecision decision;
     {
         std::lock_guard lock(m_shortcutStateLock);
-        decision = m_callbackShortcutState.matchKeyDown(keyCode, flags & keyModifierMask, autorepeat, timestamp);
+        decision =
+            m_callbackShortcutState.matchKeyDown(keyCode, flags & keyModifierMask, autorepeat, timestamp);
     }
     if (decision.route != HotkeyRoute::none) {
         const QString route = QLatin1String(hotkeyRouteName(decision.route));
@@ -782,9 +784,10 @@ void DockMonitor::handleEdgeDrag(const QPointF &location)
     const QPointF point = flipPoint(location, m_platform.screens->flipHeight());
     std::optional<ScreenInfo> screen;
     for (const auto &candidate : m_platform.screens->screens()) {
-        // Left and bottom edges in, right and top out, as the pointer's own screen test counts them.
+        // Left and top edges in, right and bottom out (screen coordinates, y up).
         const QRectF &f = candidate.frame;
-        if (point.x() >= f.left() && point.x() < f.right() && point.y() > f.top() && point.y() <= f.bottom()) {
+        if (point.x() >= f.left() && point.x() < f.right() && point.y() > f.top() &&
+            point.y() <= f.bottom()) {
             screen = candidate;
             break;
         }
@@ -889,8 +892,12 @@ void DockMonitor::createEventTap()
     GlobalInput *input = m_platform.globalInput;
     if (input->hasTap())
         return;
-    if (!input->createTap())
+    if (!input->createTap()) {
         qCWarning(lcEventTap).noquote() << QStringLiteral("❌ 无法创建 Event Tap");
+        return;
+    }
+    // Only a live tap knows which combinations another program holds.
+    applyShortcuts(m_appliedShortcuts, true);
 }
 
 void DockMonitor::checkEventTapHealth()

@@ -148,7 +148,7 @@ private:
     void wakeEventTap();
     void connectGlobalInput();
     void reenableEventTap();
-    void applyShortcuts(const QList<KeyCombination> &combinations);
+    void applyShortcuts(const QList<KeyCombination> &combinations, bool force = false);
     void resetEdgeDrag();
     void publishScrollEvent(const DockScrollEvent &event);
 

@@ -19,7 +19,8 @@ struct KeyCombination
     bool operator==(const KeyCombination &) const = default;
 };
 
-// "Option+Tab", "Command+Shift+C", "key 200" for a code without a name. For console lines.
+// "Alt+Tab", "Ctrl+Shift+Super+C", "key 200" for a code without a name (Option is Alt and Command
+// is Super on this desktop). For console lines.
 QString describeKeyCombination(const KeyCombination &combination);
 
 // A key-down as the global input path sees it.

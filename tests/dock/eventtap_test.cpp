@@ -201,15 +201,20 @@ TEST_F(EventTapTest, SettingsChangesReachTheKeyPathAndTheDesktopGrabs)
 TEST_F(EventTapTest, RefusedTapIsRetriedByTheHoverTickAndASwitchedOffTapIsRevived)
 {
     input().refuseTap = true;
+    input().heldElsewhere = {{sKey, option}};
+    settings.set(Settings::enableModuleHotkeys, true);
     start();
     EXPECT_FALSE(input().hasTap());
     scheduler.advance(DockMonitor::hoverInterval);
     EXPECT_FALSE(input().hasTap());
 
+    // The combinations set before the tap existed are in force once it does, and what another
+    // program holds is known only then.
     input().refuseTap = false;
     scheduler.advance(DockMonitor::hoverInterval);
     EXPECT_TRUE(input().hasTap());
     EXPECT_EQ(input().tapCreations(), 1);
+    EXPECT_EQ(monitor->refusedShortcuts(), (QList<KeyCombination>{{sKey, option}}));
     EXPECT_TRUE(press(tab, option, 1000 * ms));
 
     input().disableTap();

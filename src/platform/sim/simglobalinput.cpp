@@ -9,6 +9,7 @@ bool SimGlobalInput::createTap()
     ++m_tapCreations;
     m_hasTap = true;
     m_enabled = true;
+    setShortcuts(m_wanted);
     return true;
 }
 
@@ -20,8 +21,11 @@ void SimGlobalInput::enableTap()
 
 QList<KeyCombination> SimGlobalInput::setShortcuts(const QList<KeyCombination> &combinations)
 {
+    m_wanted = combinations;
     m_shortcuts.clear();
     QList<KeyCombination> refused;
+    if (!m_hasTap)
+        return refused;
     for (const auto &combination : combinations) {
         if (heldElsewhere.contains(combination))
             refused.append(combination);

@@ -45,6 +45,7 @@ public:
     // Key codes of the key-downs the focused application received, in order.
     QList<int> keysReceivedByApplication;
     int tapCreations() const { return m_tapCreations; }
+    // The combinations in force: none without a tap.
     QList<KeyCombination> shortcuts() const { return m_shortcuts; }
 
 private:
@@ -53,6 +54,7 @@ private:
     bool m_hasTap = false;
     bool m_enabled = false;
     int m_tapCreations = 0;
+    QList<KeyCombination> m_wanted;
     QList<KeyCombination> m_shortcuts;
     bool m_dragging = false;
     QStringList m_dragTypes;
