@@ -722,9 +722,9 @@ void DockMonitor::applyShortcuts(const QList<KeyCombination> &combinations, bool
     const QList<KeyCombination> refused = m_platform.globalInput->setShortcuts(combinations);
     for (const auto &combination : refused) {
         if (!m_refusedShortcuts.contains(combination))
-            qCWarning(lcEventTap).noquote()
-                << QStringLiteral("❌ Hotkey %1 is held by another program and cannot be used")
-                       .arg(describeKeyCombination(combination));
+            qCWarning(lcEventTap).noquote() << QStringLiteral("❌ Hotkey %1 cannot be used: another program "
+                                                              "holds it, or the keyboard has no such key")
+                                                   .arg(describeKeyCombination(combination));
     }
     m_refusedShortcuts = refused;
 }

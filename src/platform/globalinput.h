@@ -63,8 +63,9 @@ public:
 
     void setKeyDownFilter(KeyDownFilter filter) { m_keyDownFilter = std::move(filter); }
 
-    // The combinations the program wants to see. Combinations another program holds already are
-    // returned (they will not be delivered); the others are in force. Replaces the previous set.
+    // The combinations the program wants to see. Combinations another program holds already, or
+    // that the keyboard cannot type, are returned (they will not be delivered); the others are in
+    // force. Replaces the previous set.
     // Without a tap the set is kept and applied when the tap is created.
     virtual QList<KeyCombination> setShortcuts(const QList<KeyCombination> &combinations) = 0;
 

@@ -14,7 +14,8 @@ namespace qv {
 // Keys: X has no system-wide key filter, so each wanted combination is grabbed on the root window
 // (xcb_grab_key) with every Caps Lock / Num Lock / Scroll Lock variant, keyboard frozen on each
 // event (synchronous mode): the filter then decides per key-down, and a key it lets through is
-// replayed to the focused window as if no grab existed. Option is Alt and Command is Super; the
+// replayed to the focused window as if no grab existed. Until the main thread has answered, the
+// keyboard waits, so the filter must be quick. Option is Alt and Command is Super; the
 // Mac key codes and flags are turned into X key codes and modifiers through the keyboard map in
 // force, re-read (and the combinations grabbed again) when the map changes. A combination another
 // client grabbed first (BadAccess) is reported by setShortcuts() and left out; the others work.
