@@ -9,6 +9,7 @@ class DockPreferences;
 class LocaleService;
 class FileDialogs;
 class FileRevealer;
+class InstallationService;
 class LoginItemService;
 class Pasteboard;
 class PermissionProbe;
@@ -29,6 +30,7 @@ struct Platform
     PermissionProbe *permissions = nullptr;
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
+    InstallationService *installation = nullptr;
     LocaleService *locale = nullptr;
     FileDialogs *fileDialogs = nullptr;
     FileRevealer *fileRevealer = nullptr;

@@ -139,6 +139,7 @@ Platform SimDesktop::platform()
     p.permissions = &permissions;
     p.application = &application;
     p.loginItem = &loginItem;
+    p.installation = &installation;
     p.locale = &locale;
     p.fileDialogs = &fileDialogs;
     p.fileRevealer = &fileRevealer;

@@ -16,6 +16,7 @@
 #include "platform/sim/simappicons.h"
 #include "platform/sim/simfiledialogs.h"
 #include "platform/sim/simfilerevealer.h"
+#include "platform/sim/siminstallation.h"
 #include "platform/sim/simlocaleservice.h"
 #include "platform/sim/simpasteboard.h"
 #include "platform/sim/simwindowserver.h"
@@ -139,6 +140,7 @@ public:
     SimPermissions permissions;
     SimApplication application;
     SimLoginItem loginItem;
+    SimInstallation installation;
     SimLocaleService locale;
     SimFileDialogs fileDialogs;
     SimFileRevealer fileRevealer;

@@ -8,6 +8,7 @@
 #include "platform/x11/x11dockpreferences.h"
 #include "platform/x11/x11filedialogs.h"
 #include "platform/x11/x11filerevealer.h"
+#include "platform/x11/x11installation.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
 #include "platform/x11/x11pasteboard.h"
@@ -28,6 +29,7 @@ struct X11Desktop::Private
     X11Permissions permissions;
     X11Application application;
     X11LoginItem loginItem;
+    X11Installation installation;
     X11LocaleService locale;
     X11FileDialogs fileDialogs;
     X11FileRevealer fileRevealer;
@@ -59,6 +61,7 @@ Platform X11Desktop::platform()
     p.permissions = &d->permissions;
     p.application = &d->application;
     p.loginItem = &d->loginItem;
+    p.installation = &d->installation;
     p.locale = &d->locale;
     p.fileDialogs = &d->fileDialogs;
     p.fileRevealer = &d->fileRevealer;
