@@ -108,3 +108,42 @@ TEST_F(QuorvantisBinary, X11WithoutADisplaySaysSoAndFails)
         EXPECT_FALSE(QFile::exists(settingsPath()));
     }
 }
+
+namespace {
+
+qint64 lockHolder(const QTemporaryDir &runtime)
+{
+    QFile file(runtime.filePath(QStringLiteral("Quorvantis.lock")));
+    return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed().toLongLong() : 0;
+}
+
+} // namespace
+
+// Two copies used to run side by side, sweeping each other's caches and rewriting one settings file.
+TEST_F(QuorvantisBinary, ASecondCopyEndsTheFirstAndAStaleLockDoesNotHoldItUp)
+{
+    process.start(binaryPath(), {QStringLiteral("--platform=sim")});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == process.processId(); }, 20000));
+
+    QProcess second;
+    second.setProcessEnvironment(process.processEnvironment());
+    second.start(binaryPath(), {QStringLiteral("--platform=sim")});
+    ASSERT_TRUE(second.waitForStarted());
+    // Asked to end, the first copy quits in order.
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == second.processId(); }, 20000));
+    EXPECT_EQ(second.state(), QProcess::Running);
+
+    // A copy that crashes leaves its lock file behind; the next start is not held up by it.
+    ::kill(pid_t(second.processId()), SIGKILL);
+    ASSERT_TRUE(second.waitForFinished(20000));
+    process.start(binaryPath(), {QStringLiteral("--platform=sim")});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == process.processId(); }, 20000));
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+}
