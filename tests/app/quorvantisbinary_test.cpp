@@ -147,3 +147,33 @@ TEST_F(QuorvantisBinary, ASecondCopyEndsTheFirstAndAStaleLockDoesNotHoldItUp)
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_EQ(process.exitCode(), 0);
 }
+
+// Start-up used to create the settings, the diagnostics and the clipboard manager (which sweeps its
+// cache folder at once) before the other copy was ended, so two copies worked on the same files.
+TEST_F(QuorvantisBinary, NothingIsWrittenUntilTheOtherCopyHasEnded)
+{
+    // Another copy that holds the lock and takes a second and a half to end when asked.
+    QProcess other;
+    other.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("exec 9<>\"$0\"; flock -n 9 || exit 3; echo $$ > \"$0\"; trap '' TERM; sleep 1.5"),
+         home.filePath(QStringLiteral("Quorvantis.lock"))});
+    ASSERT_TRUE(other.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == other.processId(); }, 20000));
+
+    process.start(binaryPath(), {QStringLiteral("--platform=sim")});
+    ASSERT_TRUE(process.waitForStarted());
+    QTest::qWait(700);
+    ASSERT_EQ(other.state(), QProcess::Running);
+    EXPECT_FALSE(QFile::exists(settingsPath()));
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("XDG_CACHE_HOME"))));
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("XDG_STATE_HOME"))));
+
+    ASSERT_TRUE(other.waitForFinished(20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == process.processId(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(settingsPath()); }, 20000));
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+}
