@@ -103,10 +103,12 @@ quint32 SimWindowServer::addWindow(qint64 pid, const QRectF &frame, const std::o
             list = *existing;
         list.append(window.ax);
         app->set(QStringLiteral("AXWindows"), list);
+    }
+    m_windows.append(window);
+    if (window.ax) {
         updateButtons(window);
         installHandlers(window.info.windowId, pid);
     }
-    m_windows.append(window);
     return window.info.windowId;
 }
 
@@ -264,15 +266,16 @@ void SimWindowServer::installHandlers(quint32 windowId, qint64 pid)
         raise(windowId);
         return AXError::success;
     });
-    m_accessibility.appElement(pid)->setSetHandler([this, alive, pid](const QString &name, const AXValue &value) {
-        if (alive.expired())
-            return AXError::invalidElement;
-        m_accessibility.appElement(pid)->set(name, value);
-        const bool *on = std::get_if<bool>(&value);
-        if (name == QLatin1String("AXFrontmost") && on && *on)
-            m_workspace.activate(pid);
-        return AXError::success;
-    });
+    m_accessibility.appElement(pid)->setSetHandler(
+        [this, alive, pid](const QString &name, const AXValue &value) {
+            if (alive.expired())
+                return AXError::invalidElement;
+            m_accessibility.appElement(pid)->set(name, value);
+            const bool *on = std::get_if<bool>(&value);
+            if (name == QLatin1String("AXFrontmost") && on && *on)
+                m_workspace.activate(pid);
+            return AXError::success;
+        });
 }
 
 int SimWindowServer::setWindowAttribute(quint32 windowId, const QString &name, const AXValue &value)

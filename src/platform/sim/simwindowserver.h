@@ -45,7 +45,9 @@ struct SimWindowBehaviour
 // zoom button "AXZoomButton") makes it fill its screen, "AXRaise" brings it to the front of the
 // stack, a press of "AXCloseButton" closes it and of "AXMinimizeButton" minimises it. Setting the
 // application's "AXFrontmost" activates it.
-class SimWindowServer final : public WindowListService, public WindowCaptureService, public WindowBoundsService
+class SimWindowServer final : public WindowListService,
+                              public WindowCaptureService,
+                              public WindowBoundsService
 {
 public:
     SimWindowServer(SimAccessibility &accessibility, SimWorkspace &workspace);
