@@ -193,7 +193,9 @@ TEST_F(WindowActionTest, FocusOfAHiddenApplicationUnhidesItAndRestoresAMinimised
     desktop.windowServer.setMinimized(id, true);
     list("Editor");
     ASSERT_TRUE(listed(id)->isMinimized);
+    const quint32 other = addWindow(pid, "Notes", QRectF(300, 200, 600, 400));
     desktop.workspace.setHidden(pid, true);
+    ASSERT_FALSE(desktop.windowServer.window(other)->isOnScreen);
     desktop.activation.clearCalls();
 
     start();
@@ -203,6 +205,7 @@ TEST_F(WindowActionTest, FocusOfAHiddenApplicationUnhidesItAndRestoresAMinimised
                 ElementsAre(ActivationAt(at(0), "unhide", pid, 0), ActivationAt(at(0.04), "activate", pid, 3),
                             ActivationAt(at(0.11), "activate", pid, 2)));
     EXPECT_FALSE(desktop.workspace.runningApplications().first().isHidden);
+    EXPECT_TRUE(desktop.windowServer.window(other)->isOnScreen);
     EXPECT_TRUE(desktop.windowServer.window(id)->isOnScreen);
     EXPECT_FALSE(listed(id)->isMinimized);
     EXPECT_EQ(desktop.windowServer.stackingOrder().first(), id);

@@ -1,6 +1,7 @@
 #include "platform/sim/simwindowserver.h"
 
 #include <QPainter>
+#include <QSet>
 
 #include <algorithm>
 
@@ -388,8 +389,11 @@ void SimWindowServer::raise(quint32 windowId)
 
 std::optional<WindowInfo> SimWindowServer::window(quint32 windowId) const
 {
-    const Window *window = find(windowId);
-    return window ? std::optional<WindowInfo>(window->info) : std::nullopt;
+    for (const WindowInfo &info : windows()) {
+        if (info.windowId == windowId)
+            return info;
+    }
+    return std::nullopt;
 }
 
 bool SimWindowServer::isFullScreen(quint32 windowId) const
@@ -414,10 +418,19 @@ std::shared_ptr<SimAXElement> SimWindowServer::axWindow(quint32 windowId) const
 
 QList<WindowInfo> SimWindowServer::windows() const
 {
+    QSet<qint64> hidden;
+    for (const auto &app : m_workspace.runningApplications()) {
+        if (app.isHidden)
+            hidden.insert(app.pid);
+    }
     QList<WindowInfo> out;
     out.reserve(m_windows.size());
-    for (const auto &window : m_windows)
+    for (const auto &window : m_windows) {
         out.append(window.info);
+        // A hidden application's windows are off screen until it is shown again.
+        if (hidden.contains(window.info.ownerPID))
+            out.last().isOnScreen = false;
+    }
     return out;
 }
 
