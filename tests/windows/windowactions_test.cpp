@@ -232,6 +232,20 @@ TEST_F(WindowActionTest, FocusBringsAWindowOffEveryScreenOntoThePointersScreen)
     EXPECT_EQ(desktop.activation.calls().last().options, ActivationOption::ignoringOtherApps);
 }
 
+TEST_F(WindowActionTest, FocusLeavesAWindowOnTheScreenAboveWhereItIs)
+{
+    desktop.screens.setScreens({mainScreenInfo, upperScreenInfo});
+    const qint64 pid = launch("Editor");
+    const quint32 id = addWindow(pid, "Report", QRectF(100, -800, 800, 600));
+    start();
+    engine->focusWindow(card(id));
+    scheduler.advance(1);
+    // On screen at once: no recovery, the final activation follows the first raise by 70 ms.
+    EXPECT_EQ(frameOf(id), QRectF(100, -800, 800, 600));
+    EXPECT_TRUE(writes().filter("zoom:").isEmpty());
+    EXPECT_NEAR(desktop.activation.calls().last().time, at(0.07), 1e-6);
+}
+
 TEST_F(WindowActionTest, ASecondFocusStopsTheFirstBeforeItZoomsOrMovesItsWindow)
 {
     const qint64 first = launch("Editor");
