@@ -3,16 +3,19 @@
 namespace qv {
 
 class AccessibilityService;
+class AppActivation;
 class AppIconService;
 class ApplicationService;
 class DockPreferences;
 class LocaleService;
+class FeedbackService;
 class FileDialogs;
 class FileRevealer;
 class LoginItemService;
 class Pasteboard;
 class PermissionProbe;
 class ScreenService;
+class WindowBoundsService;
 class WindowCaptureService;
 class WindowListService;
 class WorkspaceService;
@@ -36,6 +39,9 @@ struct Platform
     WindowCaptureService *windowCapture = nullptr;
     AppIconService *appIcons = nullptr;
     Pasteboard *pasteboard = nullptr;
+    AppActivation *activation = nullptr;
+    WindowBoundsService *windowBounds = nullptr;
+    FeedbackService *feedback = nullptr;
 };
 
 } // namespace qv
