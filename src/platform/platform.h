@@ -3,10 +3,12 @@
 namespace qv {
 
 class AccessibilityService;
+class AppActivation;
 class AppIconService;
 class ApplicationService;
 class DockPreferences;
 class LocaleService;
+class FeedbackService;
 class FileDialogs;
 class FileRevealer;
 class InstallationService;
@@ -14,6 +16,7 @@ class LoginItemService;
 class Pasteboard;
 class PermissionProbe;
 class ScreenService;
+class WindowBoundsService;
 class WindowCaptureService;
 class WindowListService;
 class WorkspaceService;
@@ -38,6 +41,9 @@ struct Platform
     WindowCaptureService *windowCapture = nullptr;
     AppIconService *appIcons = nullptr;
     Pasteboard *pasteboard = nullptr;
+    AppActivation *activation = nullptr;
+    WindowBoundsService *windowBounds = nullptr;
+    FeedbackService *feedback = nullptr;
 };
 
 } // namespace qv

@@ -13,7 +13,9 @@
 #include "platform/platform.h"
 #include "platform/screens.h"
 #include "platform/sim/simaccessibility.h"
+#include "platform/sim/simappactivation.h"
 #include "platform/sim/simappicons.h"
+#include "platform/sim/simfeedback.h"
 #include "platform/sim/simfiledialogs.h"
 #include "platform/sim/simfilerevealer.h"
 #include "platform/sim/siminstallation.h"
@@ -23,6 +25,8 @@
 #include "platform/workspace.h"
 
 namespace qv {
+
+class Scheduler;
 
 class SimScreens final : public ScreenService
 {
@@ -147,6 +151,12 @@ public:
     SimWindowServer windowServer{accessibility, workspace};
     SimAppIcons appIcons;
     SimPasteboard pasteboard;
+    SimAppActivation activation{workspace, windowServer};
+    SimFeedback feedback;
+
+    // Times the desktop's own animations with the scheduler and records every accessibility call,
+    // activation and feedback with its time, so a test can check a whole timed script.
+    void useScheduler(Scheduler &scheduler);
 
     // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
     void addDefaultScreen();

@@ -3,9 +3,11 @@
 #include <xcb/xcb.h>
 
 #include "platform/x11/x11accessibility.h"
+#include "platform/x11/x11appactivation.h"
 #include "platform/x11/x11application.h"
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11dockpreferences.h"
+#include "platform/x11/x11feedback.h"
 #include "platform/x11/x11filedialogs.h"
 #include "platform/x11/x11filerevealer.h"
 #include "platform/x11/x11installation.h"
@@ -14,6 +16,7 @@
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
+#include "platform/x11/x11windowbounds.h"
 #include "platform/x11/x11windowservices.h"
 #include "platform/x11/x11workspace.h"
 
@@ -37,6 +40,9 @@ struct X11Desktop::Private
     X11WindowList windowList;
     X11WindowCapture windowCapture;
     X11AppIcons appIcons;
+    X11AppActivation activation{workspace};
+    X11WindowBounds windowBounds{connection};
+    X11Feedback feedback;
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -69,6 +75,9 @@ Platform X11Desktop::platform()
     p.windowList = &d->windowList;
     p.windowCapture = &d->windowCapture;
     p.appIcons = &d->appIcons;
+    p.activation = &d->activation;
+    p.windowBounds = &d->windowBounds;
+    p.feedback = &d->feedback;
     return p;
 }
 
