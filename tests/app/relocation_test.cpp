@@ -309,3 +309,17 @@ TEST(PosixProcessControl, ALockLeftInTheFileByAnEndedProcessIsFreeAndNamesTheNew
     EXPECT_FALSE(second.tryLockInstance());
     EXPECT_EQ(second.instanceHolderPid(), first.currentPid());
 }
+
+TEST(PosixProcessControl, StartDetachedSaysWhyAProgramDidNotStart)
+{
+    QTemporaryDir dir;
+    QFile notAFolder(dir.filePath("file"));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    notAFolder.close();
+    PosixProcessControl processes(dir.filePath("file/Quorvantis.lock"));
+    EXPECT_FALSE(processes.startDetached(dir.filePath("missing/quorvantis"), {}).isEmpty());
+    EXPECT_EQ(processes.startDetached(QStringLiteral("/bin/true"), {QStringLiteral("--arg")}), QString());
+    // A lock in a folder that cannot be made is not taken, and nobody is named as its holder.
+    EXPECT_FALSE(processes.tryLockInstance());
+    EXPECT_EQ(processes.instanceHolderPid(), 0);
+}
