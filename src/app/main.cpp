@@ -124,10 +124,9 @@ int main(int argc, char **argv)
     SingleInstance singleInstance(processes);
     singleInstance.terminateOtherInstances();
 
-    // Then the settings: the store, and the application object whose
-    // construction prepares them. The diagnostics manager comes first only because the application
-    // hands it to its delegate as the event log; it reads "diagnosticsEnabled", which the preparation
-    // never writes.
+    // Then the settings: the store, and the application object whose construction prepares them. The
+    // diagnostics manager comes first only because the application hands it to its delegate as the
+    // event log; it reads "diagnosticsEnabled", which the preparation never writes.
     SettingsStore settings(SettingsStore::defaultFilePath());
     ThreadQueueFactory queues;
     DiagnosticsManager diagnostics(settings, scheduler, queues, *platform.fileDialogs,

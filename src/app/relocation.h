@@ -30,7 +30,7 @@ public:
     // Copies next to the destination first and replaces an older copy only once the copy is
     // complete, so a failed move leaves the installed copy as it was.
     void moveToApplications() override;
-    // See SingleInstance; does nothing once this copy holds the instance lock.
+    // SingleInstance's, which runs once: start-up has already ended the other copies by this step.
     void terminateOtherInstances() override;
     QString restartApp() override;
 
