@@ -3,17 +3,21 @@
 namespace qv {
 
 class AccessibilityService;
+class AppActivation;
 class AppIconService;
 class ApplicationService;
 class DockPreferences;
 class LocaleService;
+class FeedbackService;
 class FileDialogs;
 class FileRevealer;
 class GlobalInput;
+class InstallationService;
 class LoginItemService;
 class Pasteboard;
 class PermissionProbe;
 class ScreenService;
+class WindowBoundsService;
 class WindowCaptureService;
 class WindowListService;
 class WorkspaceService;
@@ -30,6 +34,7 @@ struct Platform
     PermissionProbe *permissions = nullptr;
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
+    InstallationService *installation = nullptr;
     LocaleService *locale = nullptr;
     FileDialogs *fileDialogs = nullptr;
     FileRevealer *fileRevealer = nullptr;
@@ -38,6 +43,9 @@ struct Platform
     AppIconService *appIcons = nullptr;
     Pasteboard *pasteboard = nullptr;
     GlobalInput *globalInput = nullptr;
+    AppActivation *activation = nullptr;
+    WindowBoundsService *windowBounds = nullptr;
+    FeedbackService *feedback = nullptr;
 };
 
 } // namespace qv
