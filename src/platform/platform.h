@@ -6,6 +6,8 @@ class AccessibilityService;
 class AppIconService;
 class ApplicationService;
 class DockPreferences;
+class DragEndReport;
+class FileIconService;
 class LocaleService;
 class FileDialogs;
 class FileRevealer;
@@ -13,7 +15,10 @@ class LoginItemService;
 class Pasteboard;
 class PermissionProbe;
 class ScreenService;
+class TextRecognizer;
+class ThumbnailService;
 class WindowCaptureService;
+class WebFetcher;
 class WindowListService;
 class WorkspaceService;
 
@@ -36,6 +41,11 @@ struct Platform
     WindowCaptureService *windowCapture = nullptr;
     AppIconService *appIcons = nullptr;
     Pasteboard *pasteboard = nullptr;
+    ThumbnailService *thumbnails = nullptr;
+    FileIconService *fileIcons = nullptr;
+    WebFetcher *web = nullptr;
+    TextRecognizer *textRecognizer = nullptr;
+    DragEndReport *dragEndReport = nullptr;
 };
 
 } // namespace qv

@@ -146,6 +146,11 @@ Platform SimDesktop::platform()
     p.windowCapture = &windowServer;
     p.appIcons = &appIcons;
     p.pasteboard = &pasteboard;
+    p.thumbnails = &thumbnails;
+    p.fileIcons = &fileIcons;
+    p.web = &web;
+    p.textRecognizer = &textRecognizer;
+    p.dragEndReport = &dragEndReport;
     return p;
 }
 

@@ -18,6 +18,7 @@
 #include "platform/sim/simfilerevealer.h"
 #include "platform/sim/simlocaleservice.h"
 #include "platform/sim/simpasteboard.h"
+#include "platform/sim/simshelfservices.h"
 #include "platform/sim/simwindowserver.h"
 #include "platform/workspace.h"
 
@@ -145,6 +146,11 @@ public:
     SimWindowServer windowServer{accessibility, workspace};
     SimAppIcons appIcons;
     SimPasteboard pasteboard;
+    SimThumbnailer thumbnails;
+    SimFileIcons fileIcons;
+    SimWebFetcher web;
+    SimTextRecognizer textRecognizer;
+    SimDragEndReport dragEndReport;
 
     // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
     void addDefaultScreen();

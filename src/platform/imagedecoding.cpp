@@ -1,0 +1,59 @@
+#include "platform/imagedecoding.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QPainter>
+
+namespace qv::ImageDecoding {
+
+namespace {
+
+QImage read(QImageReader &reader, const QSize &fit)
+{
+    reader.setAllocationLimit(allocationLimitMB);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (fit.isValid() && size.isValid() && (size.width() > fit.width() || size.height() > fit.height()))
+        reader.setScaledSize(size.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    QImage image = reader.read();
+    if (!image.isNull() && fit.isValid() && (image.width() > fit.width() || image.height() > fit.height()))
+        image = image.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+} // namespace
+
+QImage readFile(const QString &path, const QSize &fit)
+{
+    QImageReader reader(path);
+    return read(reader, fit);
+}
+
+QImage readData(const QByteArray &bytes, const QSize &fit)
+{
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return read(reader, fit);
+}
+
+QImage aspectFit(const QImage &source, const QSize &canvas)
+{
+    QImage result(canvas, QImage::Format_ARGB32_Premultiplied);
+    result.fill(Qt::transparent);
+    if (source.width() <= 0 || source.height() <= 0)
+        return result;
+    const double scale = std::min(double(canvas.width()) / source.width(),
+                                  double(canvas.height()) / source.height());
+    const QSizeF drawn(source.width() * scale, source.height() * scale);
+    const QRectF target(QPointF((canvas.width() - drawn.width()) / 2, (canvas.height() - drawn.height()) / 2),
+                        drawn);
+    QPainter painter(&result);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(target, source);
+    return result;
+}
+
+} // namespace qv::ImageDecoding

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace qv {
+
+// Decoding of pictures from outside, safe against files that lie about their size: the decoded
+// image may not exceed `allocationLimitMB`, pictures are turned upright by their orientation tag,
+// and with a `fit` size the decoder is asked for a scaled picture that fits it (aspect kept).
+// A picture that cannot be decoded within these bounds is a null image. Any thread.
+namespace ImageDecoding {
+inline constexpr int allocationLimitMB = 256;
+
+QImage readFile(const QString &path, const QSize &fit = QSize());
+QImage readData(const QByteArray &bytes, const QSize &fit = QSize());
+// `source` drawn centred and aspect-fitted onto a transparent canvas of `canvas`; a source with a
+// zero dimension gives the bare canvas.
+QImage aspectFit(const QImage &source, const QSize &canvas);
+} // namespace ImageDecoding
+
+} // namespace qv
