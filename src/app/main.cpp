@@ -19,6 +19,7 @@
 #include "platform/x11/x11desktop.h"
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
+#include "shelf/fileshelfmanager.h"
 
 namespace {
 
@@ -125,6 +126,8 @@ int main(int argc, char **argv)
 
     ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings,
                                diagnostics);
+    // Created at start-up so the shelf folder is made and last run's files are swept at once.
+    FileShelfManager shelf(platform, scheduler, queues, diagnostics);
 
     QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics);
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });

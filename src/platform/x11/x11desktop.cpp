@@ -6,13 +6,18 @@
 #include "platform/x11/x11application.h"
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11dockpreferences.h"
+#include "platform/x11/x11dragendreport.h"
 #include "platform/x11/x11filedialogs.h"
+#include "platform/x11/x11fileicons.h"
 #include "platform/x11/x11filerevealer.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
+#include "platform/x11/x11textrecognizer.h"
+#include "platform/x11/x11thumbnailer.h"
+#include "platform/x11/x11webfetcher.h"
 #include "platform/x11/x11windowservices.h"
 #include "platform/x11/x11workspace.h"
 
@@ -35,6 +40,11 @@ struct X11Desktop::Private
     X11WindowList windowList;
     X11WindowCapture windowCapture;
     X11AppIcons appIcons;
+    X11FileIcons fileIcons;
+    X11Thumbnailer thumbnails{fileIcons};
+    X11WebFetcher web;
+    X11TextRecognizer textRecognizer;
+    X11DragEndReport dragEndReport;
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -66,6 +76,11 @@ Platform X11Desktop::platform()
     p.windowList = &d->windowList;
     p.windowCapture = &d->windowCapture;
     p.appIcons = &d->appIcons;
+    p.thumbnails = &d->thumbnails;
+    p.fileIcons = &d->fileIcons;
+    p.web = &d->web;
+    p.textRecognizer = &d->textRecognizer;
+    p.dragEndReport = &d->dragEndReport;
     return p;
 }
 
