@@ -205,6 +205,11 @@ QUuid FileShelfManager::addItem(const QUrl &fileURL, const std::optional<QUrl> &
 {
     ShelfItem record;
     const QString path = fileURL.toLocalFile();
+    {
+        // Held until the insertion, so a sweep running meanwhile leaves the file alone.
+        QMutexLocker lock(&m_names->mutex);
+        m_names->reserved.insert(QDir::cleanPath(path));
+    }
     const QFileInfo info(path);
     record.type = info.exists() ? QMimeDatabase().mimeTypeForFile(info).name() : genericContentType;
     record.thumbnail = m_platform.fileIcons->iconForFile(path);
@@ -222,11 +227,12 @@ void FileShelfManager::addItemToShelf(const ShelfItem &record)
     QList<ShelfItem> items = m_items;
     items.prepend(record);
     while (items.size() > capacity) {
-        // The oldest unpinned item makes room; a pinned one goes only when every item is pinned.
+        // The oldest unpinned item makes room; a pinned one goes only when every older item is
+        // pinned. The item just dropped always stays.
         qsizetype victim = items.size() - 1;
-        while (victim >= 0 && items.at(victim).isPinned)
+        while (victim >= 1 && items.at(victim).isPinned)
             --victim;
-        if (victim < 0)
+        if (victim < 1)
             victim = items.size() - 1;
         const ShelfItem removed = items.takeAt(victim);
         deleteCachedFile(removed.url);
