@@ -255,10 +255,12 @@ void FileShelfManager::togglePin(const QUuid &id)
 
 void FileShelfManager::removeItem(const ShelfItem &item)
 {
+    // A copy: the caller may hand in a reference into the list this replaces.
+    const ShelfItem record = item;
     QList<ShelfItem> items = m_items;
-    items.removeIf([&item](const ShelfItem &other) { return other.id == item.id; });
+    items.removeIf([&record](const ShelfItem &other) { return other.id == record.id; });
     setItems(items);
-    deleteCachedFile(item.url);
+    deleteCachedFile(record.url);
 }
 
 void FileShelfManager::removeDraggedItem(const QUuid &id)
