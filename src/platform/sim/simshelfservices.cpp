@@ -73,7 +73,7 @@ void SimWebFetcher::download(const QUrl &url, double timeoutSeconds, qint64 maxB
                              std::function<void(const DownloadResult &)> done)
 {
     downloadsAsked.append(url);
-    lastTimeout = timeoutSeconds;
+    lastDownloadTimeout = timeoutSeconds;
     lastMaxBytes = maxBytes;
     DownloadResult result = m_downloads.value(url);
     if (!m_downloads.contains(url))
@@ -87,7 +87,7 @@ void SimWebFetcher::fetchMetadata(const QUrl &url, double timeoutSeconds,
                                   std::function<void(const LinkMetadata &)> done)
 {
     metadataAsked.append(url);
-    lastTimeout = timeoutSeconds;
+    lastMetadataTimeout = timeoutSeconds;
     if (m_metadata.contains(url)) {
         deliver([done = std::move(done), result = m_metadata.value(url)] { done(result); });
         return;

@@ -67,7 +67,8 @@ public:
     QList<QUrl> downloadsAsked;
     QList<QUrl> metadataAsked;
     // The limits of the last requests.
-    double lastTimeout = 0;
+    double lastDownloadTimeout = 0;
+    double lastMetadataTimeout = 0;
     qint64 lastMaxBytes = 0;
 
 private:
