@@ -13,6 +13,8 @@ QImage read(QImageReader &reader, const QSize &fit)
     reader.setAllocationLimit(allocationLimitMB);
     reader.setAutoTransform(true);
     const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > maxSourcePixels)
+        return QImage();
     if (fit.isValid() && size.isValid() && (size.width() > fit.width() || size.height() > fit.height()))
         reader.setScaledSize(size.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     QImage image = reader.read();

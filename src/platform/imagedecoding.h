@@ -8,11 +8,14 @@
 namespace qv {
 
 // Decoding of pictures from outside, safe against files that lie about their size: the decoded
-// image may not exceed `allocationLimitMB`, pictures are turned upright by their orientation tag,
+// image may not exceed `allocationLimitMB` nor the source `maxSourcePixels`, pictures are turned upright by their orientation tag,
 // and with a `fit` size the decoder is asked for a scaled picture that fits it (aspect kept).
 // A picture that cannot be decoded within these bounds is a null image. Any thread.
 namespace ImageDecoding {
 inline constexpr int allocationLimitMB = 256;
+// Pictures announcing more pixels than this are refused outright, even for a scaled read, which
+// would otherwise still have to inflate every row.
+inline constexpr qint64 maxSourcePixels = 100000000;
 
 QImage readFile(const QString &path, const QSize &fit = QSize());
 QImage readData(const QByteArray &bytes, const QSize &fit = QSize());
