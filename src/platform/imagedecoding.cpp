@@ -46,8 +46,8 @@ QImage aspectFit(const QImage &source, const QSize &canvas)
     result.fill(Qt::transparent);
     if (source.width() <= 0 || source.height() <= 0)
         return result;
-    const double scale = std::min(double(canvas.width()) / source.width(),
-                                  double(canvas.height()) / source.height());
+    const double scale =
+        std::min(double(canvas.width()) / source.width(), double(canvas.height()) / source.height());
     const QSizeF drawn(source.width() * scale, source.height() * scale);
     const QRectF target(QPointF((canvas.width() - drawn.width()) / 2, (canvas.height() - drawn.height()) / 2),
                         drawn);

@@ -8,9 +8,9 @@
 namespace qv {
 
 // Decoding of pictures from outside, safe against files that lie about their size: the decoded
-// image may not exceed `allocationLimitMB` nor the source `maxSourcePixels`, pictures are turned upright by their orientation tag,
-// and with a `fit` size the decoder is asked for a scaled picture that fits it (aspect kept).
-// A picture that cannot be decoded within these bounds is a null image. Any thread.
+// image may not exceed `allocationLimitMB` nor the source `maxSourcePixels`, pictures are turned upright by
+// their orientation tag, and with a `fit` size the decoder is asked for a scaled picture that fits it (aspect
+// kept). A picture that cannot be decoded within these bounds is a null image. Any thread.
 namespace ImageDecoding {
 inline constexpr int allocationLimitMB = 256;
 // Pictures announcing more pixels than this are refused outright, even for a scaled read, which

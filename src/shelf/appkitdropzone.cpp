@@ -10,17 +10,6 @@ namespace qv {
 
 namespace {
 
-// The image types a drag may carry as encoded data, in the order the intake prefers them.
-const QStringList &imageMimeTypes()
-{
-    static const QStringList types = {
-        QStringLiteral("image/png"),  QStringLiteral("image/tiff"), QStringLiteral("image/jpeg"),
-        QStringLiteral("image/jpg"),  QStringLiteral("image/gif"),  QStringLiteral("image/heic"),
-        QStringLiteral("image/heif"), QStringLiteral("image/webp"), QStringLiteral("image/avif"),
-        QStringLiteral("image/bmp")};
-    return types;
-}
-
 // "text/x-moz-url" is the address and the title on two lines, in UTF-16 from browsers.
 QStringList mozUrlLines(const QByteArray &data)
 {
@@ -35,8 +24,8 @@ QStringList mozUrlLines(const QByteArray &data)
 
 } // namespace
 
-AppKitDropZone::AppKitDropZone(Scheduler &scheduler, std::function<bool(const DropData &)> onDrop, QWidget *content,
-                               QWidget *parent)
+AppKitDropZone::AppKitDropZone(Scheduler &scheduler, std::function<bool(const DropData &)> onDrop,
+                               QWidget *content, QWidget *parent)
     : QWidget(parent), m_scheduler(scheduler), m_onDrop(std::move(onDrop))
 {
     setAcceptDrops(true);
@@ -77,7 +66,7 @@ DropData AppKitDropZone::dropData(const QMimeData &mime)
             drop.images.append(image);
     }
     DropDataItem item;
-    for (const QString &type : imageMimeTypes()) {
+    for (const QString &type : dropImageTypes()) {
         if (mime.hasFormat(type))
             item.imageData.append({type, mime.data(type)});
     }

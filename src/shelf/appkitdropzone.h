@@ -22,8 +22,8 @@ class AppKitDropZone : public QWidget
     Q_PROPERTY(bool isTargeting READ isTargeting NOTIFY isTargetingChanged)
 public:
     // `onDrop` answers whether the drop held anything usable. `content` (may be null) fills the zone.
-    AppKitDropZone(Scheduler &scheduler, std::function<bool(const DropData &)> onDrop, QWidget *content = nullptr,
-                   QWidget *parent = nullptr);
+    AppKitDropZone(Scheduler &scheduler, std::function<bool(const DropData &)> onDrop,
+                   QWidget *content = nullptr, QWidget *parent = nullptr);
 
     bool isTargeting() const { return m_isTargeting; }
     void setContent(QWidget *content);

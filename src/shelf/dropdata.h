@@ -5,11 +5,23 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <optional>
 
 namespace qv {
+
+// The image types a drag may carry as encoded data, in the order the intake prefers them.
+inline const QStringList &dropImageTypes()
+{
+    static const QStringList types = {QStringLiteral("image/png"),  QStringLiteral("image/tiff"),
+                                      QStringLiteral("image/jpeg"), QStringLiteral("image/jpg"),
+                                      QStringLiteral("image/gif"),  QStringLiteral("image/heic"),
+                                      QStringLiteral("image/heif"), QStringLiteral("image/webp"),
+                                      QStringLiteral("image/avif"), QStringLiteral("image/bmp")};
+    return types;
+}
 
 // One item of a drag, as the drop target read it.
 struct DropDataItem

@@ -127,8 +127,8 @@ double screenScale()
 FileShelfManager::FileShelfManager(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
                                    EventLog &eventLog, const QString &shelfDirectory, QObject *parent)
     : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_eventLog(eventLog),
-      m_shelfDirectory(
-          QDir::cleanPath(QDir(shelfDirectory.isEmpty() ? defaultShelfDirectory() : shelfDirectory).absolutePath())),
+      m_shelfDirectory(QDir::cleanPath(
+          QDir(shelfDirectory.isEmpty() ? defaultShelfDirectory() : shelfDirectory).absolutePath())),
       m_intakeQueue(queues.makeQueue(QStringLiteral("Quorvantis.ShelfIntake"), QueueKind::Serial)),
       m_utilityQueue(queues.makeQueue(QStringLiteral("Quorvantis.ShelfUtility"), QueueKind::Concurrent)),
       m_ocrExecutionQueue(queues.makeQueue(QStringLiteral("Quorvantis.OCRExecution"), QueueKind::Serial))
@@ -245,12 +245,7 @@ void FileShelfManager::addItemToShelf(const ShelfItem &record)
 
 void FileShelfManager::togglePin(const QUuid &id)
 {
-    const int index = indexOf(id);
-    if (index < 0)
-        return;
-    QList<ShelfItem> items = m_items;
-    items[index].isPinned = !items[index].isPinned;
-    setItems(items);
+    updateItem(id, [](ShelfItem &item) { item.isPinned = !item.isPinned; });
 }
 
 void FileShelfManager::removeItem(const ShelfItem &item)
@@ -478,12 +473,13 @@ bool FileShelfManager::addImage(const QImage &image, const std::optional<QString
 void FileShelfManager::downloadRemoteImage(const QUrl &webURL)
 {
     postToMain([this, webURL] {
-        m_platform.web->download(webURL, downloadTimeout, maxRemoteImageBytes,
-                                 [this, alive = std::weak_ptr<bool>(m_alive), webURL](const DownloadResult &result) {
-                                     const auto living = alive.lock();
-                                     if (living && *living)
-                                         intake([this, webURL, result] { handleRemoteImageResponse(webURL, result); });
-                                 });
+        m_platform.web->download(
+            webURL, downloadTimeout, maxRemoteImageBytes,
+            [this, alive = std::weak_ptr<bool>(m_alive), webURL](const DownloadResult &result) {
+                const auto living = alive.lock();
+                if (living && *living)
+                    intake([this, webURL, result] { handleRemoteImageResponse(webURL, result); });
+            });
     });
 }
 
@@ -508,14 +504,19 @@ void FileShelfManager::handleRemoteImageResponse(const QUrl &webURL, const Downl
     processWebLink(webURL);
 }
 
-QString FileShelfManager::remoteImageExtension(const QUrl &webURL, const QString &lowerContentType)
+const QStringList &FileShelfManager::imageExtensions()
 {
-    static const QStringList known = {
+    static const QStringList extensions = {
         QStringLiteral("png"),  QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("gif"),
         QStringLiteral("webp"), QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("tif"),
         QStringLiteral("tiff"), QStringLiteral("bmp"),  QStringLiteral("avif"), QStringLiteral("svg")};
+    return extensions;
+}
+
+QString FileShelfManager::remoteImageExtension(const QUrl &webURL, const QString &lowerContentType)
+{
     const QString extension = splitExtension(webURL.fileName()).second.toLower();
-    if (known.contains(extension))
+    if (imageExtensions().contains(extension))
         return extension;
     static const QList<QPair<QString, QString>> byType = {
         {QStringLiteral("png"), QStringLiteral("png")},   {QStringLiteral("jpeg"), QStringLiteral("jpg")},
@@ -540,7 +541,8 @@ std::optional<QUrl> FileShelfManager::persistRemoteImageData(const QByteArray &b
         base = QStringLiteral("Image_") + newUuidString();
     const QUrl file = uniqueFileURL(base + QLatin1Char('.') + extension);
     if (!writeNewFile(file.toLocalFile(), bytes)) {
-        qCInfo(lcShelf).noquote() << QStringLiteral("❌ persistRemoteImageData 写入失败: ") + file.toLocalFile();
+        qCInfo(lcShelf).noquote() << QStringLiteral("❌ persistRemoteImageData 写入失败: ") +
+                                         file.toLocalFile();
         releaseName(file);
         return std::nullopt;
     }
@@ -617,9 +619,10 @@ void FileShelfManager::requestThumbnail(const QUuid &id, const QString &path, in
 
 void FileShelfManager::generateThumbnail(const ThumbnailRequest &request, const QUuid &id, int attempt)
 {
-    m_platform.thumbnails->generate(request, [this, request, id, attempt](const QImage &image, const QString &error) {
-        handleThumbnailResult(image, error, id, request, attempt);
-    });
+    m_platform.thumbnails->generate(request,
+                                    [this, request, id, attempt](const QImage &image, const QString &error) {
+                                        handleThumbnailResult(image, error, id, request, attempt);
+                                    });
 }
 
 // Runs on the generator's thread: it only decodes and posts, touching no state of the manager.
@@ -650,19 +653,25 @@ void FileShelfManager::handleThumbnailResult(const QImage &image, const QString 
         m_scheduler.after(*delay, [this, alive = std::weak_ptr<bool>(m_alive), request, id, attempt] {
             const auto living = alive.lock();
             if (living && *living)
-                m_utilityQueue->async([this, request, id, attempt] { generateThumbnail(request, id, attempt + 1); });
+                m_utilityQueue->async(
+                    [this, request, id, attempt] { generateThumbnail(request, id, attempt + 1); });
         });
     });
 }
 
-void FileShelfManager::applyThumbnail(const QImage &image, const QUuid &id)
+void FileShelfManager::updateItem(const QUuid &id, const std::function<void(ShelfItem &)> &change)
 {
     const int index = indexOf(id);
     if (index < 0)
         return;
     QList<ShelfItem> items = m_items;
-    items[index].thumbnail = image;
+    change(items[index]);
     setItems(items);
+}
+
+void FileShelfManager::applyThumbnail(const QImage &image, const QUuid &id)
+{
+    updateItem(id, [&image](ShelfItem &item) { item.thumbnail = image; });
 }
 
 // Link metadata
@@ -681,49 +690,43 @@ void FileShelfManager::fetchLinkMetadata(const QUrl &webURL, const QUuid &id)
         log(DiagEvents::shelfLinkFetch, QStringLiteral("timeout"));
         markWebFetched(id);
     });
-    m_platform.web->fetchMetadata(webURL, metadataTimeout, [this, alive, done, id](const LinkMetadata &metadata) {
-        const auto living = alive.lock();
-        if (*done || !living || !*living)
-            return;
-        *done = true;
-        if (!metadata.ok) {
-            qCInfo(lcShelf).noquote() << QStringLiteral("🌐 LPMetadataProvider error: ") +
-                                             (metadata.error.isEmpty() ? QStringLiteral("unknown") : metadata.error);
-            log(DiagEvents::shelfLinkFetch, QStringLiteral("error"));
-            markWebFetched(id);
-            return;
-        }
-        std::optional<QString> title;
-        if (metadata.title)
-            title = metadata.title->trimmed();
-        log(DiagEvents::shelfLinkFetch, QStringLiteral("ok"));
-        applyLinkMetadata(title, metadata.icon, id);
-    });
+    m_platform.web->fetchMetadata(
+        webURL, metadataTimeout, [this, alive, done, id](const LinkMetadata &metadata) {
+            const auto living = alive.lock();
+            if (*done || !living || !*living)
+                return;
+            *done = true;
+            if (!metadata.ok) {
+                qCInfo(lcShelf).noquote()
+                    << QStringLiteral("🌐 LPMetadataProvider error: ") +
+                           (metadata.error.isEmpty() ? QStringLiteral("unknown") : metadata.error);
+                log(DiagEvents::shelfLinkFetch, QStringLiteral("error"));
+                markWebFetched(id);
+                return;
+            }
+            std::optional<QString> title;
+            if (metadata.title)
+                title = metadata.title->trimmed();
+            log(DiagEvents::shelfLinkFetch, QStringLiteral("ok"));
+            applyLinkMetadata(title, metadata.icon, id);
+        });
 }
 
-void FileShelfManager::applyLinkMetadata(const std::optional<QString> &title, const QImage &icon, const QUuid &id)
+void FileShelfManager::applyLinkMetadata(const std::optional<QString> &title, const QImage &icon,
+                                         const QUuid &id)
 {
-    const int index = indexOf(id);
-    if (index < 0)
-        return;
-    QList<ShelfItem> items = m_items;
-    ShelfItem &item = items[index];
-    if (title && !title->isEmpty())
-        item.customName = *title;
-    if (!icon.isNull())
-        item.thumbnail = icon;
-    item.isWebFetched = true;
-    setItems(items);
+    updateItem(id, [&](ShelfItem &item) {
+        if (title && !title->isEmpty())
+            item.customName = *title;
+        if (!icon.isNull())
+            item.thumbnail = icon;
+        item.isWebFetched = true;
+    });
 }
 
 void FileShelfManager::markWebFetched(const QUuid &id)
 {
-    const int index = indexOf(id);
-    if (index < 0)
-        return;
-    QList<ShelfItem> items = m_items;
-    items[index].isWebFetched = true;
-    setItems(items);
+    updateItem(id, [](ShelfItem &item) { item.isWebFetched = true; });
 }
 
 // Text recognition. The job state lives on the main thread; the recognition runs on the serial
@@ -763,11 +766,11 @@ void FileShelfManager::startOCRJob(OCRJob job)
         if (living && *living)
             handleOCRTimeout(id);
     });
-    m_ocrExecutionQueue->async([this, recognizer = m_platform.textRecognizer, url = job.url,
-                                cancel = m_activeOCRRequest, id] {
-        const QString text = performTextRecognition(*recognizer, url, cancel);
-        postToMain([this, id, text] { finishOCRJob(id, text); });
-    });
+    m_ocrExecutionQueue->async(
+        [this, recognizer = m_platform.textRecognizer, url = job.url, cancel = m_activeOCRRequest, id] {
+            const QString text = performTextRecognition(*recognizer, url, cancel);
+            postToMain([this, id, text] { finishOCRJob(id, text); });
+        });
 }
 
 void FileShelfManager::handleOCRTimeout(int jobID)

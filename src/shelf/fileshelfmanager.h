@@ -68,8 +68,9 @@ public:
 
     // shelfDirectory empty: "QuorvantisShelf" in the XDG cache folder (the temporary folder when
     // there is none).
-    FileShelfManager(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues, EventLog &eventLog,
-                     const QString &shelfDirectory = QString(), QObject *parent = nullptr);
+    FileShelfManager(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
+                     EventLog &eventLog, const QString &shelfDirectory = QString(),
+                     QObject *parent = nullptr);
     ~FileShelfManager() override;
 
     static QString defaultShelfDirectory();
@@ -146,6 +147,8 @@ public:
     static QString sanitizedFileName(const QString &name);
     // Splits at the last "." that neither starts nor ends the name; the extension may be empty.
     static std::pair<QString, QString> splitExtension(const QString &name);
+    // Lower-case extensions that mark a file or an address as a picture.
+    static const QStringList &imageExtensions();
     static QString remoteImageExtension(const QUrl &webURL, const QString &lowerContentType);
     static QByteArray makeWeblocData(const QUrl &webURL);
     static bool isImageURL(const QUrl &webURL);
@@ -172,6 +175,8 @@ private:
     void addItemToShelf(const ShelfItem &record);
     void setItems(QList<ShelfItem> items);
     int indexOf(const QUuid &id) const;
+    // Changes the first item with this id; nothing when there is none.
+    void updateItem(const QUuid &id, const std::function<void(ShelfItem &)> &change);
     void requestThumbnail(const QUuid &id, const QString &path, int attempt);
     void generateThumbnail(const ThumbnailRequest &request, const QUuid &id, int attempt);
     void handleThumbnailResult(const QImage &image, const QString &error, const QUuid &id,
@@ -213,7 +218,10 @@ private:
         QMutex mutex;
         QSet<QString> reserved;
         QSet<QString> referenced;
-        bool isTaken(const QString &path) const { return reserved.contains(path) || referenced.contains(path); }
+        bool isTaken(const QString &path) const
+        {
+            return reserved.contains(path) || referenced.contains(path);
+        }
     };
     // Shared with sweeps still running off the main thread.
     std::shared_ptr<Names> m_names = std::make_shared<Names>();

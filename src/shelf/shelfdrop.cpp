@@ -16,17 +16,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcDrop, "quorvantis.shelf.drop")
 
-// Image types tried on each item, in order of preference.
-const QStringList &directImageTypes()
-{
-    static const QStringList types = {
-        QStringLiteral("image/png"),  QStringLiteral("image/tiff"), QStringLiteral("image/jpeg"),
-        QStringLiteral("image/jpg"),  QStringLiteral("image/gif"),  QStringLiteral("image/heic"),
-        QStringLiteral("image/heif"), QStringLiteral("image/webp"), QStringLiteral("image/avif"),
-        QStringLiteral("image/bmp")};
-    return types;
-}
-
 // True when the data announces a picture the decoders know (its header only is read).
 bool looksLikeImage(const QByteArray &data)
 {
@@ -41,7 +30,7 @@ bool looksLikeImage(const QByteArray &data)
 QList<QByteArray> imageCandidates(const DropDataItem &item)
 {
     QList<QByteArray> candidates;
-    for (const QString &type : directImageTypes()) {
+    for (const QString &type : dropImageTypes()) {
         for (const auto &[offered, data] : item.imageData) {
             if (offered == type && looksLikeImage(data))
                 candidates.append(data);
@@ -54,18 +43,15 @@ QList<QByteArray> imageCandidates(const DropDataItem &item)
 
 bool FileShelfManager::isImageURL(const QUrl &webURL)
 {
-    static const QStringList extensions = {
-        QStringLiteral("png"),  QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("gif"),
-        QStringLiteral("webp"), QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("tif"),
-        QStringLiteral("tiff"), QStringLiteral("bmp"),  QStringLiteral("avif"), QStringLiteral("svg")};
-    if (extensions.contains(splitExtension(webURL.fileName()).second.toLower()))
+    if (imageExtensions().contains(splitExtension(webURL.fileName()).second.toLower()))
         return true;
     static const QStringList words = {
-        QStringLiteral("format=jpg"), QStringLiteral("format=jpeg"), QStringLiteral("format=png"),
-        QStringLiteral("format=webp"), QStringLiteral("fm=jpg"),     QStringLiteral("fm=jpeg"),
-        QStringLiteral("fm=png"),      QStringLiteral("fm=webp"),    QStringLiteral("image")};
+        QStringLiteral("format=jpg"),  QStringLiteral("format=jpeg"), QStringLiteral("format=png"),
+        QStringLiteral("format=webp"), QStringLiteral("fm=jpg"),      QStringLiteral("fm=jpeg"),
+        QStringLiteral("fm=png"),      QStringLiteral("fm=webp"),     QStringLiteral("image")};
     const QString address = webURL.toString(QUrl::FullyEncoded).toLower();
-    return std::any_of(words.begin(), words.end(), [&address](const QString &word) { return address.contains(word); });
+    return std::any_of(words.begin(), words.end(),
+                       [&address](const QString &word) { return address.contains(word); });
 }
 
 bool FileShelfManager::handleDrop(const DropData &drop)
@@ -133,7 +119,8 @@ bool FileShelfManager::handleDrop(const DropData &drop)
             web.append(url);
     }
     if (!web.isEmpty()) {
-        const auto image = std::find_if(web.begin(), web.end(), [](const QUrl &url) { return isImageURL(url); });
+        const auto image =
+            std::find_if(web.begin(), web.end(), [](const QUrl &url) { return isImageURL(url); });
         const QUrl chosen = image != web.end() ? *image : web.first();
         qCInfo(lcDrop).noquote() << QStringLiteral("🌐 AppKitDropZone 收到网络 URL: ") +
                                         chosen.toString(QUrl::FullyEncoded);

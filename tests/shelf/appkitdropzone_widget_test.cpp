@@ -1,4 +1,3 @@
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QImage>
@@ -12,20 +11,10 @@
 #include "runtime/manualscheduler.h"
 #include "shelf/appkitdropzone.h"
 #include "support/screenshot.h"
+#include "testimages.h"
 
 namespace qv {
 namespace {
-
-QByteArray png(Qt::GlobalColor color)
-{
-    QImage image(4, 4, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 QByteArray utf16(const QString &text)
 {
@@ -35,10 +24,12 @@ QByteArray utf16(const QString &text)
 TEST(AppKitDropZoneTest, ReadsWhatADragOffersInShelfTerms)
 {
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt")), QUrl(QStringLiteral("https://example.com/p"))});
-    mime.setData(QStringLiteral("text/x-moz-url"), utf16(QStringLiteral("https://example.com/cat.jpg\nA cat")));
+    mime.setUrls(
+        {QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt")), QUrl(QStringLiteral("https://example.com/p"))});
+    mime.setData(QStringLiteral("text/x-moz-url"),
+                 utf16(QStringLiteral("https://example.com/cat.jpg\nA cat")));
     mime.setData(QStringLiteral("image/tiff"), "tiff-bytes");
-    mime.setData(QStringLiteral("image/png"), png(Qt::red));
+    mime.setData(QStringLiteral("image/png"), encodedImage(solidImage(Qt::red, 4, 4)));
     const DropData drop = AppKitDropZone::dropData(mime);
     EXPECT_EQ(drop.fileURLs, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt"))});
     EXPECT_EQ(drop.urls.size(), 3);
@@ -75,7 +66,8 @@ TEST(AppKitDropZoneTest, TargetsAfterTheDragEventAndHandsTheDropOn)
 
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt"))});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                          Qt::NoModifier);
     QCoreApplication::sendEvent(&zone, &enter);
     EXPECT_TRUE(enter.isAccepted());
     EXPECT_EQ(enter.dropAction(), Qt::CopyAction);

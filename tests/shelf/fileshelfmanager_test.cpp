@@ -109,9 +109,10 @@ TEST_F(ShelfStoreTest, StartSweepsLeftoversButKeepsHiddenFilesAndSiblingFolders)
     QDir root(m_root.path());
     root.mkpath(QStringLiteral("QuorvantisShelf/old folder"));
     root.mkpath(QStringLiteral("QuorvantisShelf2"));
-    for (const QString &name : {QStringLiteral("QuorvantisShelf/old.png"), QStringLiteral("QuorvantisShelf/.hidden"),
-                                QStringLiteral("QuorvantisShelf/old folder/inner.txt"),
-                                QStringLiteral("QuorvantisShelf2/neighbour.txt")}) {
+    for (const QString &name :
+         {QStringLiteral("QuorvantisShelf/old.png"), QStringLiteral("QuorvantisShelf/.hidden"),
+          QStringLiteral("QuorvantisShelf/old folder/inner.txt"),
+          QStringLiteral("QuorvantisShelf2/neighbour.txt")}) {
         QFile file(root.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
@@ -162,7 +163,8 @@ TEST_F(ShelfStoreTest, InsideTheShelfFolderMeansUnderItAfterResolvingLinks)
         {shelfPath() + QStringLiteral("/escape/x"), false},
     };
     for (const auto &row : rows)
-        EXPECT_EQ(m_manager->isInsideShelfDirectory(QUrl::fromLocalFile(row.path)), row.inside) << qPrintable(row.path);
+        EXPECT_EQ(m_manager->isInsideShelfDirectory(QUrl::fromLocalFile(row.path)), row.inside)
+            << qPrintable(row.path);
     EXPECT_FALSE(m_manager->isInsideShelfDirectory(QUrl(QStringLiteral("https://example.com/a"))));
 }
 
@@ -177,7 +179,8 @@ TEST_P(DragOutTest, RemovesOnlyUnpinnedItemsThatAnotherApplicationTook)
     const ShelfItem item = addShelfFile(QStringLiteral("drag.txt"));
     if (pinned)
         m_manager->togglePin(item.id);
-    m_sim.dragEndReport.setDragTypes(stillOffered ? QStringList{QStringLiteral("text/uri-list")} : QStringList());
+    m_sim.dragEndReport.setDragTypes(stillOffered ? QStringList{QStringLiteral("text/uri-list")}
+                                                  : QStringList());
 
     m_manager->setDraggingItemID(item.id);
     EXPECT_TRUE(m_sim.dragEndReport.isMonitoring());
@@ -213,7 +216,8 @@ TEST_F(ShelfStoreTest, ListModelFollowsTheShelfByIdentity)
     const ShelfItem a = addShelfFile(QStringLiteral("a.txt"));
     const ShelfItem b = addShelfFile(QStringLiteral("b.txt"));
     ASSERT_EQ(model.rowCount(), 2);
-    EXPECT_EQ(model.data(model.index(0), ShelfListModel::DisplayNameRole).toString(), QStringLiteral("b.txt"));
+    EXPECT_EQ(model.data(model.index(0), ShelfListModel::DisplayNameRole).toString(),
+              QStringLiteral("b.txt"));
 
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);

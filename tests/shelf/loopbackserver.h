@@ -51,11 +51,12 @@ private:
         requested.append(path);
         m_buffers.remove(socket);
         const auto found = m_responses.constFind(path);
-        Response response = found != m_responses.constEnd() ? *found : Response{404, "text/plain", "missing", {}, false, true};
+        Response response = found != m_responses.constEnd() ? *found : Response{404, "text/plain", "missing",
+                                                                                {},  false,        true};
         if (response.silent)
             return;
-        QByteArray head = "HTTP/1.0 " + QByteArray::number(response.status) + " X\r\nContent-Type: " +
-                          response.contentType + "\r\n" + response.extraHeaders;
+        QByteArray head = "HTTP/1.0 " + QByteArray::number(response.status) +
+                          " X\r\nContent-Type: " + response.contentType + "\r\n" + response.extraHeaders;
         if (response.sendLength)
             head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
         head += "Connection: close\r\n\r\n";

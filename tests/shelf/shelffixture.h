@@ -40,7 +40,8 @@ protected:
     void start()
     {
         m_manager.reset();
-        m_manager = std::make_unique<FileShelfManager>(m_sim.platform(), m_scheduler, m_queues, m_events, shelfPath());
+        m_manager = std::make_unique<FileShelfManager>(m_sim.platform(), m_scheduler, m_queues, m_events,
+                                                       shelfPath());
     }
 
     QString shelfPath() const { return m_root.filePath(QStringLiteral("QuorvantisShelf")); }
@@ -70,7 +71,8 @@ protected:
 
     QStringList shelfFiles() const
     {
-        return QDir(shelfPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        return QDir(shelfPath())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
 
     QStringList itemNames() const

@@ -1,27 +1,11 @@
-#include <QBuffer>
 #include <QRegularExpression>
 
 #include "core/diagnostics/diagevents.h"
 #include "shelffixture.h"
+#include "testimages.h"
 
 namespace qv {
 namespace {
-
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
-QImage solid(QColor color, int width = 8, int height = 8)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(color);
-    return image;
-}
 
 class ShelfIntakeTest : public ShelfTest
 {
@@ -47,7 +31,8 @@ TEST_F(ShelfIntakeTest, CopiesGetFreeNamesNumberedBeforeTheLastExtension)
         {QStringLiteral("report.pdf"),
          {QStringLiteral("report.pdf"), QStringLiteral("report 2.pdf"), QStringLiteral("report 3.pdf")}},
         {QStringLiteral("README"), {QStringLiteral("README"), QStringLiteral("README 2")}},
-        {QStringLiteral("archive.tar.gz"), {QStringLiteral("archive.tar.gz"), QStringLiteral("archive.tar 2.gz")}},
+        {QStringLiteral("archive.tar.gz"),
+         {QStringLiteral("archive.tar.gz"), QStringLiteral("archive.tar 2.gz")}},
     };
     for (const auto &row : rows) {
         const QUrl source = makeFile(row.dropped, QByteArrayLiteral("original"));
@@ -94,8 +79,9 @@ TEST_F(ShelfIntakeTest, NamesFromOutsideAreMadeSafe)
     EXPECT_LE(second.toUtf8().size(), FileShelfManager::maxFileNameBytes);
     EXPECT_TRUE(second.endsWith(QStringLiteral(" 2.txt")));
 
-    for (const QString &hostile : {QStringLiteral("../../x"), QStringLiteral("a/b"), QStringLiteral("/etc/passwd")}) {
-        ASSERT_TRUE(m_manager->addImage(solid(Qt::red), hostile));
+    for (const QString &hostile :
+         {QStringLiteral("../../x"), QStringLiteral("a/b"), QStringLiteral("/etc/passwd")}) {
+        ASSERT_TRUE(m_manager->addImage(solidImage(Qt::red), hostile));
         ASSERT_TRUE(m_manager->processWebLink(QUrl(QStringLiteral("https://example.com/"))));
     }
     settle();
@@ -106,9 +92,9 @@ TEST_F(ShelfIntakeTest, NamesFromOutsideAreMadeSafe)
 
 TEST_F(ShelfIntakeTest, ImagesAreStoredAsPngUnderTheirNameWithoutOverwriting)
 {
-    ASSERT_TRUE(m_manager->addImage(solid(Qt::red), QStringLiteral("  photo.jpeg \n")));
-    ASSERT_TRUE(m_manager->addImage(solid(Qt::blue), QStringLiteral("photo")));
-    ASSERT_TRUE(m_manager->addImage(solid(Qt::green)));
+    ASSERT_TRUE(m_manager->addImage(solidImage(Qt::red), QStringLiteral("  photo.jpeg \n")));
+    ASSERT_TRUE(m_manager->addImage(solidImage(Qt::blue), QStringLiteral("photo")));
+    ASSERT_TRUE(m_manager->addImage(solidImage(Qt::green)));
     settle();
     ASSERT_EQ(m_manager->items().size(), 3);
     EXPECT_EQ(itemNames().mid(1), (QStringList{QStringLiteral("photo 2.png"), QStringLiteral("photo.png")}));
@@ -123,7 +109,7 @@ TEST_F(ShelfIntakeTest, ImagesAreStoredAsPngUnderTheirNameWithoutOverwriting)
 TEST_F(ShelfIntakeTest, AnImageThatCannotBeWrittenAddsNoItem)
 {
     breakShelfFolder();
-    EXPECT_FALSE(m_manager->addImage(solid(Qt::red), QStringLiteral("lost")));
+    EXPECT_FALSE(m_manager->addImage(solidImage(Qt::red), QStringLiteral("lost")));
     EXPECT_FALSE(m_manager->addImage(QImage()));
     settle();
     EXPECT_TRUE(m_manager->items().isEmpty());
@@ -172,7 +158,8 @@ TEST_F(ShelfIntakeTest, WeblocHoldsTheExactAddressEscaped)
     ASSERT_EQ(m_manager->items().size(), 1);
     const ShelfItem item = m_manager->items().first();
     EXPECT_EQ(item.originalWebURL, address);
-    static const QRegularExpression uuidName(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.webloc$"));
+    static const QRegularExpression uuidName(
+        QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.webloc$"));
     EXPECT_TRUE(uuidName.match(item.url.fileName()).hasMatch());
     QFile file(item.url.toLocalFile());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -221,9 +208,16 @@ TEST_P(RemoteImageTest, DownloadsBecomeImagesRawFilesOrLinks)
 INSTANTIATE_TEST_SUITE_P(
     Answers, RemoteImageTest,
     ::testing::Values(
-        RemoteRow{"https://img.example/cat.JPG", {encoded(solid(Qt::red), "JPG"), "image/jpeg", false, {}}, "cat.png", false},
-        RemoteRow{"https://img.example/drawing", {"<not-an-image/>", "image/svg+xml", false, {}}, "drawing.svg", false},
-        RemoteRow{"https://img.example/photo", {"\x89PNG broken", "IMAGE/PNG", false, {}}, "photo.png", false},
+        RemoteRow{"https://img.example/cat.JPG",
+                  {encodedImage(solidImage(Qt::red), "JPG"), "image/jpeg", false, {}},
+                  "cat.png",
+                  false},
+        RemoteRow{"https://img.example/drawing",
+                  {"<not-an-image/>", "image/svg+xml", false, {}},
+                  "drawing.svg",
+                  false},
+        RemoteRow{
+            "https://img.example/photo", {"\x89PNG broken", "IMAGE/PNG", false, {}}, "photo.png", false},
         RemoteRow{"https://example.com/page", {"<html></html>", "text/html", false, {}}, {}, true},
         RemoteRow{"https://example.com/empty.png", {{}, "image/png", false, {}}, {}, true},
         RemoteRow{"https://example.com/huge.png", {{}, "image/png", true, "body too large"}, {}, true}));
@@ -238,12 +232,13 @@ TEST_F(ShelfDropTest, DropReturnsAtOnceAndTakesFilesInDropOrder)
     DropData drop;
     drop.fileURLs = {makeFile(QStringLiteral("one.txt")), makeFile(QStringLiteral("two.txt")),
                      makeFile(QStringLiteral("three.txt"))};
-    drop.images = {solid(Qt::red)};
+    drop.images = {solidImage(Qt::red)};
     drop.urls = {QUrl(QStringLiteral("https://example.com/x.png"))};
     EXPECT_TRUE(m_manager->handleDrop(drop));
     EXPECT_EQ(shelfFiles(), QStringList());
     settle();
-    EXPECT_EQ(itemNames(), (QStringList{QStringLiteral("three.txt"), QStringLiteral("two.txt"), QStringLiteral("one.txt")}));
+    EXPECT_EQ(itemNames(), (QStringList{QStringLiteral("three.txt"), QStringLiteral("two.txt"),
+                                        QStringLiteral("one.txt")}));
     EXPECT_TRUE(m_sim.web.downloadsAsked.isEmpty());
 }
 
@@ -260,7 +255,7 @@ TEST_F(ShelfDropTest, FileDataOfItemsIsTheSecondChoice)
 TEST_F(ShelfDropTest, ImageObjectsWinOverAddressesAndTakeTheLinkTitle)
 {
     DropData drop;
-    drop.images = {solid(Qt::red)};
+    drop.images = {solidImage(Qt::red)};
     drop.urlName = QStringLiteral("Sunset.jpg");
     drop.urls = {QUrl(QStringLiteral("https://example.com/sunset.jpg"))};
     EXPECT_TRUE(m_manager->handleDrop(drop));
@@ -274,12 +269,13 @@ TEST_F(ShelfDropTest, EachItemYieldsOneImageInTypeOrder)
     DropData drop;
     // PNG is preferred over TIFF whatever the order offered; a PNG that does not decode yields to the TIFF.
     drop.items = {DropDataItem{std::nullopt,
-                               {{QStringLiteral("image/tiff"), encoded(solid(Qt::blue), "TIFF")},
-                                {QStringLiteral("image/png"), encoded(solid(Qt::red), "PNG")}},
+                               {{QStringLiteral("image/tiff"), encodedImage(solidImage(Qt::blue), "TIFF")},
+                                {QStringLiteral("image/png"), encodedImage(solidImage(Qt::red), "PNG")}},
                                QStringLiteral("first")},
                   DropDataItem{std::nullopt,
-                               {{QStringLiteral("image/png"), encoded(solid(Qt::red, 64, 64), "PNG").left(60)},
-                                {QStringLiteral("image/tiff"), encoded(solid(Qt::green), "TIFF")}},
+                               {{QStringLiteral("image/png"),
+                                 encodedImage(solidImage(Qt::red, 64, 64), "PNG").left(60)},
+                                {QStringLiteral("image/tiff"), encodedImage(solidImage(Qt::green), "TIFF")}},
                                QStringLiteral("second")}};
     EXPECT_TRUE(m_manager->handleDrop(drop));
     settle();
@@ -302,7 +298,8 @@ TEST_F(ShelfDropTest, OneWebAddressIsFetchedPreferringImages)
          QStringLiteral("https://cdn.example.com/x?FM=PNG&w=80")},
         {{QStringLiteral("ftp://example.com/a.png"), QStringLiteral("https://example.com/images/a")},
          QStringLiteral("https://example.com/images/a")},
-        {{QStringLiteral("ftp://example.com/a.png"), QStringLiteral("mailto:someone@example.com")}, QString()},
+        {{QStringLiteral("ftp://example.com/a.png"), QStringLiteral("mailto:someone@example.com")},
+         QString()},
         {{}, QString()},
     };
     for (const auto &row : rows) {

@@ -43,9 +43,11 @@ TEST_F(ShelfOcrTest, ANewerRequestCutsTheRunningOneShortAndOnlyTheNewestWaits)
 TEST_F(ShelfOcrTest, FilesThatAreNoPicturesGiveEmptyText)
 {
     m_sim.textRecognizer.script({QStringLiteral("never")});
-    m_manager->extractText(makeFile(QStringLiteral("doc.pdf"), "%PDF-1.4 broken"), answerTo(QStringLiteral("pdf")));
+    m_manager->extractText(makeFile(QStringLiteral("doc.pdf"), "%PDF-1.4 broken"),
+                           answerTo(QStringLiteral("pdf")));
     settle();
-    m_manager->extractText(QUrl::fromLocalFile(outsidePath(QStringLiteral("missing.png"))), answerTo(QStringLiteral("gone")));
+    m_manager->extractText(QUrl::fromLocalFile(outsidePath(QStringLiteral("missing.png"))),
+                           answerTo(QStringLiteral("gone")));
     settle();
     EXPECT_EQ(m_answers, (QStringList{QStringLiteral("pdf="), QStringLiteral("gone=")}));
     EXPECT_EQ(m_sim.textRecognizer.callCount(), 0);
@@ -70,7 +72,8 @@ private:
 TEST_F(ShelfOcrTest, ASlowRecognitionIsAnsweredEmptyAtTheTimeOutAndItsTextDropped)
 {
     ThreadedOcrQueues queues(m_scheduler);
-    m_manager = std::make_unique<FileShelfManager>(m_sim.platform(), m_scheduler, queues, m_events, shelfPath());
+    m_manager =
+        std::make_unique<FileShelfManager>(m_sim.platform(), m_scheduler, queues, m_events, shelfPath());
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     std::atomic<bool> sawCancel = false;
@@ -128,12 +131,13 @@ TEST(TesseractRecognizerTest, ReadsRenderedLinesInOrder)
         painter.drawText(QPoint(30, 200), QStringLiteral("Second line 42"));
     }
     X11TextRecognizer recognizer;
-    const QString text =
-        recognizer.recognize(page, FileShelfManager::ocrLanguages, std::make_shared<std::atomic<bool>>(false));
+    const QString text = recognizer.recognize(page, FileShelfManager::ocrLanguages,
+                                              std::make_shared<std::atomic<bool>>(false));
     EXPECT_EQ(text, QStringLiteral("Hello Shelf\nSecond line 42"));
     // Asked to stop before it starts, it gives nothing.
-    EXPECT_EQ(recognizer.recognize(page, FileShelfManager::ocrLanguages, std::make_shared<std::atomic<bool>>(true)),
-              QString());
+    EXPECT_EQ(
+        recognizer.recognize(page, FileShelfManager::ocrLanguages, std::make_shared<std::atomic<bool>>(true)),
+        QString());
 }
 
 } // namespace

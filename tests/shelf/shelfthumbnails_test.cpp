@@ -51,7 +51,8 @@ TEST_F(ShelfThumbnailTest, RepresentationsDependOnTheExtension)
     EXPECT_EQ(FileShelfManager::representationTypes(QStringLiteral("/s/A.webloc")), R::Icon | R::Thumbnail);
     EXPECT_EQ(FileShelfManager::representationTypes(QStringLiteral("/s/README")),
               R::Icon | R::LowQualityThumbnail | R::Thumbnail);
-    EXPECT_EQ(FileShelfManager::representationTypes(QStringLiteral("/s/A.WEBLOC")), R::Representations(R::Thumbnail));
+    EXPECT_EQ(FileShelfManager::representationTypes(QStringLiteral("/s/A.WEBLOC")),
+              R::Representations(R::Thumbnail));
 }
 
 // Thumbnails used to be stretched onto the square; a wide picture now sits centred with clear bands.
@@ -137,12 +138,16 @@ QImage icon()
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, LinkMetadataTest,
-    ::testing::Values(
-        MetadataRow{"title", LinkMetadata{true, QStringLiteral("  A Page\n"), icon(), {}}, 1.0, QStringLiteral("A Page"), true},
-        MetadataRow{"blank", LinkMetadata{true, QStringLiteral("   "), QImage(), {}}, 1.0, std::nullopt, false},
-        MetadataRow{"error", LinkMetadata{false, std::nullopt, QImage(), QStringLiteral("refused")}, 1.0, std::nullopt, false},
-        MetadataRow{"late", LinkMetadata{true, QStringLiteral("Too late"), icon(), {}}, 10.5, std::nullopt, false},
-        MetadataRow{"silent", std::nullopt, 0.0, std::nullopt, false}),
+    ::testing::Values(MetadataRow{"title", LinkMetadata{true, QStringLiteral("  A Page\n"), icon(), {}}, 1.0,
+                                  QStringLiteral("A Page"), true},
+                      MetadataRow{"blank", LinkMetadata{true, QStringLiteral("   "), QImage(), {}}, 1.0,
+                                  std::nullopt, false},
+                      MetadataRow{"error",
+                                  LinkMetadata{false, std::nullopt, QImage(), QStringLiteral("refused")}, 1.0,
+                                  std::nullopt, false},
+                      MetadataRow{"late", LinkMetadata{true, QStringLiteral("Too late"), icon(), {}}, 10.5,
+                                  std::nullopt, false},
+                      MetadataRow{"silent", std::nullopt, 0.0, std::nullopt, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ShelfThumbnailTest, GuardMarksTheLinkFetchedAtTenSeconds)

@@ -1,4 +1,3 @@
-#include <QBuffer>
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
@@ -13,6 +12,7 @@
 #include "platform/imagedecoding.h"
 #include "platform/sim/simshelfservices.h"
 #include "platform/x11/x11thumbnailer.h"
+#include "testimages.h"
 
 namespace qv {
 namespace {
@@ -45,8 +45,8 @@ QByteArray pngBomb()
     qToBigEndian(quint32(30000), header.data() + 4);
     header[8] = 8; // bit depth
     header[9] = 6; // RGBA
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", qCompress(QByteArray(4096, '\0')).mid(4)) +
-           chunk("IEND", QByteArray());
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) +
+           chunk("IDAT", qCompress(QByteArray(4096, '\0')).mid(4)) + chunk("IEND", QByteArray());
 }
 
 class ThumbnailerTest : public ::testing::Test
@@ -95,24 +95,19 @@ TEST_F(ThumbnailerTest, DrawsTheFirstPageOfAPdfAtItsAspect)
 
 TEST_F(ThumbnailerTest, BadFilesGiveNoPictureAndAReason)
 {
-    QByteArray jpeg;
-    {
-        QImage image(400, 400, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPG");
-    }
+    const QByteArray jpeg = encodedImage(solidImage(Qt::red, 400, 400), "JPG");
     const struct
     {
         QString name;
         QByteArray content;
     } rows[] = {
-        {QStringLiteral("corrupt.pdf"), QByteArrayLiteral("%PDF-1.7\n1 0 obj << /Type /Catalog >>\ntrailer broken")},
+        {QStringLiteral("corrupt.pdf"),
+         QByteArrayLiteral("%PDF-1.7\n1 0 obj << /Type /Catalog >>\ntrailer broken")},
         {QStringLiteral("bomb.png"), pngBomb()},
         {QStringLiteral("outside.svg"),
-         QByteArrayLiteral("<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
-                           "width='10' height='10'><image xlink:href='/etc/hostname' width='10' height='10'/></svg>")},
+         QByteArrayLiteral(
+             "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+             "width='10' height='10'><image xlink:href='/etc/hostname' width='10' height='10'/></svg>")},
         {QStringLiteral("entity.svg"),
          QByteArrayLiteral("<!DOCTYPE svg [<!ENTITY x SYSTEM 'file:///etc/passwd'>]><svg "
                            "xmlns='http://www.w3.org/2000/svg'><text>&x;</text></svg>")},
@@ -130,10 +125,10 @@ TEST_F(ThumbnailerTest, BadFilesGiveNoPictureAndAReason)
 
 TEST_F(ThumbnailerTest, SelfContainedDrawingsAndIconRequestsGetPictures)
 {
-    const QImage drawing = render(write(QStringLiteral("ok.svg"),
-                                        "<svg xmlns='http://www.w3.org/2000/svg' width='200' height='100'>"
-                                        "<defs><linearGradient id='g'/></defs><rect fill='url(#g)' width='200' "
-                                        "height='100'/><rect fill='#00f' width='200' height='100'/></svg>"));
+    const QImage drawing = render(write(
+        QStringLiteral("ok.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='200' height='100'>"
+                                  "<defs><linearGradient id='g'/></defs><rect fill='url(#g)' width='200' "
+                                  "height='100'/><rect fill='#00f' width='200' height='100'/></svg>"));
     EXPECT_EQ(drawing.size(), QSize(600, 300));
 
     SimFileIcons icons;

@@ -1,4 +1,3 @@
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
@@ -10,19 +9,14 @@
 #include "loopbackserver.h"
 #include "platform/x11/x11webfetcher.h"
 #include "shelffixture.h"
+#include "testimages.h"
 
 namespace qv {
 namespace {
 
 QByteArray png()
 {
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return encodedImage(solidImage(Qt::blue, 16, 16));
 }
 
 class WebFetcherTest : public ::testing::Test
@@ -46,7 +40,8 @@ protected:
     DownloadResult download(const QString &path, qint64 maxBytes = 1000000, double timeout = 12.0)
     {
         std::optional<DownloadResult> result;
-        m_fetcher.download(m_server.url(path), timeout, maxBytes, [&](const DownloadResult &answer) { result = answer; });
+        m_fetcher.download(m_server.url(path), timeout, maxBytes,
+                           [&](const DownloadResult &answer) { result = answer; });
         EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 15000));
         return result.value_or(DownloadResult());
     }
@@ -57,11 +52,15 @@ protected:
 
 TEST_F(WebFetcherTest, ReadsTitleAndIconFromTheHead)
 {
-    m_server.script(QStringLiteral("/page"),
-                    {200, "text/html; charset=utf-8",
-                     "<html><head><title> Caf&eacute; &amp; Co </title>"
-                     "<link rel=\"shortcut icon\" href=\"/img/i.png\"></head><body><title>no</title></body></html>",
-                     {}, false, true});
+    m_server.script(
+        QStringLiteral("/page"),
+        {200,
+         "text/html; charset=utf-8",
+         "<html><head><title> Caf&eacute; &amp; Co </title>"
+         "<link rel=\"shortcut icon\" href=\"/img/i.png\"></head><body><title>no</title></body></html>",
+         {},
+         false,
+         true});
     m_server.script(QStringLiteral("/img/i.png"), {200, "image/png", png(), {}, false, true});
     const LinkMetadata result = metadata(QStringLiteral("/page"));
     EXPECT_TRUE(result.ok);
@@ -72,8 +71,12 @@ TEST_F(WebFetcherTest, ReadsTitleAndIconFromTheHead)
 TEST_F(WebFetcherTest, FallsBackToOpenGraphTitleAndTheSiteIcon)
 {
     m_server.script(QStringLiteral("/og"),
-                    {200, "text/html", "<head><title>  </title><meta property=\"og:title\" content=\"Shared\"></head>",
-                     {}, false, true});
+                    {200,
+                     "text/html",
+                     "<head><title>  </title><meta property=\"og:title\" content=\"Shared\"></head>",
+                     {},
+                     false,
+                     true});
     m_server.script(QStringLiteral("/favicon.ico"), {200, "image/png", png(), {}, false, true});
     const LinkMetadata result = metadata(QStringLiteral("/og"));
     EXPECT_EQ(result.title, QStringLiteral("Shared"));
@@ -95,7 +98,8 @@ TEST_F(WebFetcherTest, FailuresEndTheFetchWithAnError)
 {
     m_server.script(QStringLiteral("/silent"), {200, "text/html", {}, {}, true, true});
     m_server.script(QStringLiteral("/loop"), {302, "text/html", {}, "Location: /loop\r\n", false, true});
-    m_server.script(QStringLiteral("/missing"), {404, "text/html", "<title>Not here</title>", {}, false, true});
+    m_server.script(QStringLiteral("/missing"),
+                    {404, "text/html", "<title>Not here</title>", {}, false, true});
     QElapsedTimer clock;
     clock.start();
     EXPECT_FALSE(metadata(QStringLiteral("/silent"), 0.3).ok);
@@ -109,7 +113,8 @@ TEST_F(WebFetcherTest, DownloadsAreCappedWithOrWithoutADeclaredLength)
 {
     m_server.script(QStringLiteral("/ok.png"), {200, "image/png", png(), {}, false, true});
     m_server.script(QStringLiteral("/declared"), {200, "image/png", QByteArray(5000, 'x'), {}, false, true});
-    m_server.script(QStringLiteral("/undeclared"), {200, "image/png", QByteArray(5000, 'x'), {}, false, false});
+    m_server.script(QStringLiteral("/undeclared"),
+                    {200, "image/png", QByteArray(5000, 'x'), {}, false, false});
     m_server.script(QStringLiteral("/silent"), {200, "image/png", {}, {}, true, true});
 
     const DownloadResult ok = download(QStringLiteral("/ok.png"));
@@ -132,7 +137,8 @@ class ShelfLinkTest : public ShelfTest
 TEST_F(ShelfLinkTest, ALinkItemGetsItsPageTitleFromTheWeb)
 {
     LoopbackServer server;
-    server.script(QStringLiteral("/article"), {200, "text/html", "<title>\n  Shelf news\n</title>", {}, false, true});
+    server.script(QStringLiteral("/article"),
+                  {200, "text/html", "<title>\n  Shelf news\n</title>", {}, false, true});
     server.script(QStringLiteral("/blank"), {200, "text/html", "<title> </title>", {}, false, true});
     X11WebFetcher fetcher;
     Platform platform = m_sim.platform();

@@ -33,8 +33,8 @@ void X11DragEndReport::dragFinished(bool taken)
 
 bool X11DragEndReport::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton &&
-        m_monitoring)
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && m_monitoring)
         emit mouseUp();
     return DragEndReport::eventFilter(watched, event);
 }

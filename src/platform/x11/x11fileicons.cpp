@@ -38,8 +38,8 @@ QImage drawnDocument(const QString &label)
 QImage X11FileIcons::iconForFile(const QString &path)
 {
     const QFileInfo info(path);
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(info, info.exists() ? QMimeDatabase::MatchDefault
-                                                                               : QMimeDatabase::MatchExtension);
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(
+        info, info.exists() ? QMimeDatabase::MatchDefault : QMimeDatabase::MatchExtension);
     {
         QMutexLocker lock(&m_mutex);
         const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));

@@ -30,10 +30,12 @@ X11TextRecognizer::~X11TextRecognizer()
 
 QString X11TextRecognizer::tesseractLanguage(const QString &tag)
 {
-    static const QHash<QString, QString> names = {
-        {QStringLiteral("zh-hans"), QStringLiteral("chi_sim")}, {QStringLiteral("en"), QStringLiteral("eng")},
-        {QStringLiteral("fr"), QStringLiteral("fra")},          {QStringLiteral("de"), QStringLiteral("deu")},
-        {QStringLiteral("es"), QStringLiteral("spa")},          {QStringLiteral("pl"), QStringLiteral("pol")}};
+    static const QHash<QString, QString> names = {{QStringLiteral("zh-hans"), QStringLiteral("chi_sim")},
+                                                  {QStringLiteral("en"), QStringLiteral("eng")},
+                                                  {QStringLiteral("fr"), QStringLiteral("fra")},
+                                                  {QStringLiteral("de"), QStringLiteral("deu")},
+                                                  {QStringLiteral("es"), QStringLiteral("spa")},
+                                                  {QStringLiteral("pl"), QStringLiteral("pol")}};
     const QString lower = tag.toLower();
     if (names.contains(lower))
         return names.value(lower);

@@ -22,7 +22,8 @@ public:
     X11TextRecognizer();
     ~X11TextRecognizer() override;
 
-    QString recognize(const QImage &image, const QStringList &languages, const RecognitionCancel &cancel) override;
+    QString recognize(const QImage &image, const QStringList &languages,
+                      const RecognitionCancel &cancel) override;
 
     static constexpr int maxSide = 3000;
     // The tesseract name of a BCP 47 tag ("zh-Hans" gives "chi_sim"); empty for one it has no data for.

@@ -27,10 +27,12 @@ bool isSelfContainedSvg(const QByteArray &svg)
     auto matches = reference.globalMatch(QString::fromUtf8(svg));
     while (matches.hasNext()) {
         const QString target = matches.next().captured(1);
-        if (!target.startsWith(QLatin1Char('#')) && !target.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+        if (!target.startsWith(QLatin1Char('#')) &&
+            !target.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
             return false;
     }
-    return !svg.contains("<!ENTITY") && !QString::fromUtf8(svg).contains(QLatin1String("url(http"), Qt::CaseInsensitive);
+    return !svg.contains("<!ENTITY") &&
+           !QString::fromUtf8(svg).contains(QLatin1String("url(http"), Qt::CaseInsensitive);
 }
 
 QImage renderSvg(const QString &path, const QSize &pixels, QString *error)

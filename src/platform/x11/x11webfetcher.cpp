@@ -41,7 +41,8 @@ QString textOf(xmlNode *node)
 
 bool named(xmlNode *node, const char *name)
 {
-    return node->type == XML_ELEMENT_NODE && xmlStrcasecmp(node->name, reinterpret_cast<const xmlChar *>(name)) == 0;
+    return node->type == XML_ELEMENT_NODE &&
+           xmlStrcasecmp(node->name, reinterpret_cast<const xmlChar *>(name)) == 0;
 }
 
 struct HeadScan
@@ -63,10 +64,12 @@ void scan(xmlNode *node, HeadScan &found, int depth)
             found.title = textOf(child);
         } else if (named(child, "meta") && !found.ogTitle) {
             const QString property = attribute(child, "property").toLower();
-            if (property == QLatin1String("og:title") || attribute(child, "name").toLower() == QLatin1String("og:title"))
+            if (property == QLatin1String("og:title") ||
+                attribute(child, "name").toLower() == QLatin1String("og:title"))
                 found.ogTitle = attribute(child, "content");
         } else if (named(child, "link") && found.iconHref.isEmpty()) {
-            const QStringList rel = attribute(child, "rel").toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            const QStringList rel =
+                attribute(child, "rel").toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
             if (rel.contains(QLatin1String("icon")) || rel.contains(QLatin1String("apple-touch-icon")))
                 found.iconHref = attribute(child, "href").trimmed();
         }
@@ -141,7 +144,8 @@ void X11WebFetcher::download(const QUrl &url, double timeoutSeconds, qint64 maxB
     connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, checkSize] {
         checkSize(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
     });
-    connect(reply, &QNetworkReply::downloadProgress, reply, [checkSize](qint64 received, qint64) { checkSize(received); });
+    connect(reply, &QNetworkReply::downloadProgress, reply,
+            [checkSize](qint64 received, qint64) { checkSize(received); });
     connect(reply, &QNetworkReply::finished, this, [reply, tooLarge, done = std::move(done)] {
         reply->deleteLater();
         DownloadResult result;
@@ -212,7 +216,8 @@ void X11WebFetcher::fetchMetadata(const QUrl &url, double timeoutSeconds,
         const PageHead head = parseHead(fetch->head, pageURL);
         fetch->result.ok = true;
         fetch->result.title = head.title;
-        const QUrl iconURL = head.icon.isValid() ? head.icon : pageURL.resolved(QUrl(QStringLiteral("/favicon.ico")));
+        const QUrl iconURL =
+            head.icon.isValid() ? head.icon : pageURL.resolved(QUrl(QStringLiteral("/favicon.ico")));
         QNetworkRequest iconRequest = makeRequest(iconURL, 5);
         QNetworkReply *icon = m_network.get(iconRequest);
         fetch->icon = icon;
