@@ -1,8 +1,11 @@
 #include "platform/imagedecoding.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 #include <QPainter>
+
+#include <filesystem>
 
 namespace qv::ImageDecoding {
 
@@ -25,8 +28,18 @@ QImage read(QImageReader &reader, const QSize &fit)
 
 } // namespace
 
+bool isRegularFile(const QString &path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(QFile::encodeName(path).toStdString()),
+                                            error);
+}
+
 QImage readFile(const QString &path, const QSize &fit)
 {
+    // A pipe or a device could block the reader for ever.
+    if (!isRegularFile(path))
+        return QImage();
     QImageReader reader(path);
     return read(reader, fit);
 }

@@ -18,6 +18,8 @@ inline constexpr int allocationLimitMB = 256;
 inline constexpr qint64 maxSourcePixels = 100000000;
 
 QImage readFile(const QString &path, const QSize &fit = QSize());
+// True for a regular file (links followed); false for folders, pipes, sockets, devices and nothing.
+bool isRegularFile(const QString &path);
 QImage readData(const QByteArray &bytes, const QSize &fit = QSize());
 // `source` drawn centred and aspect-fitted onto a transparent canvas of `canvas`; a source with a
 // zero dimension gives the bare canvas.

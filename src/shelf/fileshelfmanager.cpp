@@ -62,17 +62,23 @@ void removeEntry(const QString &path)
 }
 
 // Copies a file, or a folder with everything in it; links inside a folder are copied as links.
+// Entries that are neither (pipes, sockets, devices) are left out of a folder: reading one could
+// block for ever or never end.
 bool copyEntry(const QString &source, const QString &destination)
 {
     const QFileInfo info(source);
-    if (!info.isDir())
+    if (ImageDecoding::isRegularFile(source))
         return QFile::copy(source, destination);
+    if (!info.isDir())
+        return false;
     if (!QDir().mkdir(destination))
         return false;
     const QDir folder(source);
     const auto entries =
         folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
+        if (!entry.isSymLink() && !entry.isDir() && !ImageDecoding::isRegularFile(entry.absoluteFilePath()))
+            continue;
         const QString target = destination + QLatin1Char('/') + entry.fileName();
         const bool ok = entry.isSymLink() ? QFile::link(entry.symLinkTarget(), target)
                                           : copyEntry(entry.absoluteFilePath(), target);
@@ -417,13 +423,19 @@ void FileShelfManager::processFile(const QUrl &fileURL)
         return;
     }
     qCInfo(lcShelf).noquote() << QStringLiteral("❌ copyFileToCache 失败，尝试直接使用原始 URL");
+    const QFileInfo info(path);
     if (!entryExists(path)) {
         // Gone between the drop and the copy: there is nothing to shelve.
         log(DiagEvents::shelfIntakeError, QStringLiteral("vanished"));
         return;
     }
+    const bool regular = ImageDecoding::isRegularFile(path);
+    if (!regular && !info.isDir()) {
+        log(DiagEvents::shelfIntakeError, QStringLiteral("not a regular file"));
+        return;
+    }
     log(DiagEvents::shelfIntakeError, QStringLiteral("copy failed"));
-    const QImage image = QFileInfo(path).isFile() ? ImageDecoding::readFile(path) : QImage();
+    const QImage image = regular ? ImageDecoding::readFile(path) : QImage();
     if (!image.isNull() && addImage(image, fileURL.fileName()))
         return;
     addItem(fileURL);

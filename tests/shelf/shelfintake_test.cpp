@@ -1,5 +1,7 @@
 #include <QRegularExpression>
 
+#include <sys/stat.h>
+
 #include "core/diagnostics/diagevents.h"
 #include "shelffixture.h"
 #include "testimages.h"
@@ -134,17 +136,24 @@ TEST_F(ShelfIntakeTest, AFailedCopyShelvesTheOriginalWhichNoRemovalDeletes)
               (QStringList{QStringLiteral("copy failed"), QStringLiteral("vanished")}));
 }
 
-TEST_F(ShelfIntakeTest, FoldersAreCopiedWholeAsOneEntry)
+// Pipes inside or as the drop are passed over: copying one would never end.
+TEST_F(ShelfIntakeTest, FoldersAreCopiedWholeAsOneEntryWithoutPipes)
 {
     QDir outside(outsidePath());
     ASSERT_TRUE(outside.mkpath(QStringLiteral("project/src")));
     makeFile(QStringLiteral("project/src/main.cpp"));
     makeFile(QStringLiteral("project/.hidden"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(outsidePath(QStringLiteral("project/pipe"))).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(outsidePath(QStringLiteral("pipe"))).constData(), 0600), 0);
+    m_manager->processFile(QUrl::fromLocalFile(outsidePath(QStringLiteral("pipe"))));
     m_manager->processFile(QUrl::fromLocalFile(outsidePath(QStringLiteral("project"))));
     settle();
     EXPECT_EQ(itemNames(), QStringList{QStringLiteral("project")});
     EXPECT_TRUE(QFile::exists(shelfPath() + QStringLiteral("/project/src/main.cpp")));
     EXPECT_TRUE(QFile::exists(shelfPath() + QStringLiteral("/project/.hidden")));
+    EXPECT_FALSE(QFileInfo::exists(shelfPath() + QStringLiteral("/project/pipe")));
+    EXPECT_EQ(m_events.details(DiagEvents::shelfIntakeError),
+              QStringList{QStringLiteral("not a regular file")});
     m_manager->removeItem(m_manager->items().first());
     EXPECT_EQ(shelfFiles(), QStringList());
     EXPECT_TRUE(QFile::exists(outsidePath(QStringLiteral("project/src/main.cpp"))));
