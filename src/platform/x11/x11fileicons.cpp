@@ -1,10 +1,12 @@
 #include "platform/x11/x11fileicons.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
+#include <QThread>
 
 namespace qv {
 
@@ -35,21 +37,40 @@ QImage drawnDocument(const QString &label)
 
 } // namespace
 
+QImage X11FileIcons::lookUp(const QString &mimeName)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_cache.contains(mimeName))
+            return m_cache.value(mimeName);
+    }
+    const QMimeType type = QMimeDatabase().mimeTypeForName(mimeName);
+    const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+    const QImage image = icon.isNull() ? QImage() : icon.pixmap(iconSize, iconSize).toImage();
+    QMutexLocker lock(&m_mutex);
+    m_cache.insert(mimeName, image);
+    return image;
+}
+
 QImage X11FileIcons::iconForFile(const QString &path)
 {
     const QFileInfo info(path);
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(
-        info, info.exists() ? QMimeDatabase::MatchDefault : QMimeDatabase::MatchExtension);
-    {
+    const QString mimeName = QMimeDatabase()
+                                 .mimeTypeForFile(info, info.exists() ? QMimeDatabase::MatchDefault
+                                                                      : QMimeDatabase::MatchExtension)
+                                 .name();
+    QImage image;
+    if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        image = lookUp(mimeName);
+    } else {
         QMutexLocker lock(&m_mutex);
-        const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
-        if (!icon.isNull()) {
-            const QImage image = icon.pixmap(iconSize, iconSize).toImage();
-            if (!image.isNull())
-                return image;
-        }
+        if (m_cache.contains(mimeName))
+            image = m_cache.value(mimeName);
+        else
+            QMetaObject::invokeMethod(
+                this, [this, mimeName] { lookUp(mimeName); }, Qt::QueuedConnection);
     }
-    return drawnDocument(info.isDir() ? QString() : info.suffix());
+    return image.isNull() ? drawnDocument(info.isDir() ? QString() : info.suffix()) : image;
 }
 
 } // namespace qv

@@ -1,7 +1,10 @@
 #include "platform/x11/x11webfetcher.h"
 
+#include <QDir>
+#include <QNetworkDiskCache>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <libxml/HTMLparser.h>
@@ -110,6 +113,12 @@ struct MetadataFetch
 X11WebFetcher::X11WebFetcher(QObject *parent) : QObject(parent), m_network(this)
 {
     m_network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Downloads prefer a cached answer, so there has to be a cache to answer from.
+    auto *cache = new QNetworkDiskCache(this);
+    cache->setCacheDirectory(QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+                                 .filePath(QStringLiteral("web")));
+    cache->setMaximumCacheSize(maxCacheBytes);
+    m_network.setCache(cache);
 }
 
 QNetworkRequest X11WebFetcher::makeRequest(const QUrl &url, double timeoutSeconds) const

@@ -13,7 +13,8 @@ namespace qv {
 // The web over QtNetwork. At most 10 redirects, never to a less safe scheme. A page's head is read
 // up to "</head>" or 512 KiB, whichever comes first, and parsed with libxml2's HTML parser (no
 // network access of its own) for `<title>` (else "og:title") and the icon links (else
-// "/favicon.ico"); the icon may be up to 1 MB. Main thread.
+// "/favicon.ico"); the icon may be up to 1 MB. Answers are kept in a disk cache of at most 64 MiB in
+// the application's cache folder. Main thread.
 class X11WebFetcher final : public QObject, public WebFetcher
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ public:
     static constexpr qint64 maxHeadBytes = 512 * 1024;
     static constexpr qint64 maxIconBytes = 1000000;
     static constexpr int maxRedirects = 10;
+    static constexpr qint64 maxCacheBytes = 64 * 1024 * 1024;
 
     struct PageHead
     {
