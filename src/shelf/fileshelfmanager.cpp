@@ -137,7 +137,9 @@ FileShelfManager::FileShelfManager(const Platform &platform, Scheduler &schedule
           QDir(shelfDirectory.isEmpty() ? defaultShelfDirectory() : shelfDirectory).absolutePath())),
       m_intakeQueue(queues.makeQueue(QStringLiteral("Quorvantis.ShelfIntake"), QueueKind::Serial)),
       m_utilityQueue(queues.makeQueue(QStringLiteral("Quorvantis.ShelfUtility"), QueueKind::Concurrent)),
-      m_ocrExecutionQueue(queues.makeQueue(QStringLiteral("Quorvantis.OCRExecution"), QueueKind::Serial))
+      m_ocrExecutionQueue(queues.makeQueue(QStringLiteral("Quorvantis.OCRExecution"), QueueKind::Serial)),
+      m_thumbnailPipeline(
+          std::make_shared<ThumbnailPipeline>(*platform.thumbnails, scheduler, m_utilityQueue, m_alive, this))
 {
     connect(m_platform.dragEndReport, &DragEndReport::mouseUp, this, &FileShelfManager::onDragMouseUp);
     QDir().mkpath(m_shelfDirectory);
@@ -148,6 +150,8 @@ FileShelfManager::~FileShelfManager()
 {
     *m_alive = false;
     stopDragOutMonitor();
+    if (m_activeOCRRequest)
+        m_activeOCRRequest->store(true);
     // Serial queues finish their jobs here, while the members those jobs use still exist.
     m_intakeQueue.reset();
     m_ocrExecutionQueue.reset();
@@ -246,7 +250,7 @@ void FileShelfManager::addItemToShelf(const ShelfItem &record)
     setItems(items);
     releaseName(record.url);
     emit didReceiveFile();
-    requestThumbnail(record.id, record.url.toLocalFile(), 0);
+    requestThumbnail(record.id, record.url.toLocalFile());
 }
 
 void FileShelfManager::togglePin(const QUuid &id)
@@ -619,56 +623,85 @@ QImage FileShelfManager::makeDirectThumbnail(const QString &path, int width, int
     return ImageDecoding::aspectFit(image, QSize(width, height));
 }
 
-void FileShelfManager::requestThumbnail(const QUuid &id, const QString &path, int attempt)
+// The thumbnail pipeline runs on the generator's threads and the utility queue. It holds only what
+// outlives the manager (the services, the scheduler, the queue) and reaches the manager through
+// posts to the main thread that check it still exists.
+struct FileShelfManager::ThumbnailPipeline : std::enable_shared_from_this<ThumbnailPipeline>
+{
+    ThumbnailPipeline(ThumbnailService &service, Scheduler &scheduler, std::shared_ptr<WorkQueue> utility,
+                      std::weak_ptr<bool> alive, FileShelfManager *manager)
+        : service(service), scheduler(scheduler), utility(std::move(utility)), alive(std::move(alive)),
+          manager(manager)
+    {
+    }
+
+    void onMain(std::function<void(FileShelfManager &)> fn) const
+    {
+        scheduler.post([alive = alive, manager = manager, fn = std::move(fn)] {
+            const auto living = alive.lock();
+            if (living && *living)
+                fn(*manager);
+        });
+    }
+
+    void generate(const ThumbnailRequest &request, const QUuid &id, int attempt)
+    {
+        service.generate(request, [self = shared_from_this(), request, id, attempt](const QImage &image,
+                                                                                    const QString &error) {
+            self->handle(image, error, id, request, attempt);
+        });
+    }
+
+    void handle(const QImage &image, const QString &error, const QUuid &id, const ThumbnailRequest &request,
+                int attempt)
+    {
+        const QSize canvas = QSize(thumbnailSide, thumbnailSide);
+        QImage thumbnail;
+        if (!image.isNull()) {
+            const double scale = std::max(1.0, request.scale);
+            thumbnail = ImageDecoding::aspectFit(image, canvas * scale);
+            thumbnail.setDevicePixelRatio(scale);
+        } else {
+            thumbnail = makeDirectThumbnail(request.path, canvas.width(), canvas.height());
+        }
+        if (!thumbnail.isNull()) {
+            onMain([thumbnail, id](FileShelfManager &shelf) { shelf.applyThumbnail(thumbnail, id); });
+            return;
+        }
+        const auto delay = thumbnailRetryDelay(attempt);
+        if (!delay) {
+            const QString reason = error.isEmpty() ? QFileInfo(request.path).fileName() : error;
+            qCInfo(lcShelf).noquote() << QStringLiteral("⚠️ QL/Direct thumbnail 最终失败: ") + reason;
+            onMain([](FileShelfManager &shelf) {
+                shelf.log(DiagEvents::shelfThumbnailFailed, QStringLiteral("gave up"));
+            });
+            return;
+        }
+        onMain([self = shared_from_this(), request, id, attempt, delay](FileShelfManager &) {
+            self->scheduler.after(*delay, [self, request, id, attempt] {
+                const auto living = self->alive.lock();
+                if (living && *living)
+                    self->utility->async(
+                        [self, request, id, attempt] { self->generate(request, id, attempt + 1); });
+            });
+        });
+    }
+
+    ThumbnailService &service;
+    Scheduler &scheduler;
+    std::shared_ptr<WorkQueue> utility;
+    std::weak_ptr<bool> alive;
+    FileShelfManager *manager;
+};
+
+void FileShelfManager::requestThumbnail(const QUuid &id, const QString &path)
 {
     ThumbnailRequest request;
     request.path = path;
     request.size = QSize(thumbnailSide, thumbnailSide);
     request.scale = screenScale();
     request.types = representationTypes(path);
-    generateThumbnail(request, id, attempt);
-}
-
-void FileShelfManager::generateThumbnail(const ThumbnailRequest &request, const QUuid &id, int attempt)
-{
-    m_platform.thumbnails->generate(request,
-                                    [this, request, id, attempt](const QImage &image, const QString &error) {
-                                        handleThumbnailResult(image, error, id, request, attempt);
-                                    });
-}
-
-// Runs on the generator's thread: it only decodes and posts, touching no state of the manager.
-void FileShelfManager::handleThumbnailResult(const QImage &image, const QString &error, const QUuid &id,
-                                             const ThumbnailRequest &request, int attempt)
-{
-    const QSize canvas = QSize(thumbnailSide, thumbnailSide);
-    QImage thumbnail;
-    if (!image.isNull()) {
-        const double scale = std::max(1.0, request.scale);
-        thumbnail = ImageDecoding::aspectFit(image, canvas * scale);
-        thumbnail.setDevicePixelRatio(scale);
-    } else {
-        thumbnail = makeDirectThumbnail(request.path, canvas.width(), canvas.height());
-    }
-    if (!thumbnail.isNull()) {
-        postToMain([this, thumbnail, id] { applyThumbnail(thumbnail, id); });
-        return;
-    }
-    const auto delay = thumbnailRetryDelay(attempt);
-    if (!delay) {
-        const QString reason = error.isEmpty() ? QFileInfo(request.path).fileName() : error;
-        qCInfo(lcShelf).noquote() << QStringLiteral("⚠️ QL/Direct thumbnail 最终失败: ") + reason;
-        postToMain([this] { log(DiagEvents::shelfThumbnailFailed, QStringLiteral("gave up")); });
-        return;
-    }
-    postToMain([this, request, id, attempt, delay] {
-        m_scheduler.after(*delay, [this, alive = std::weak_ptr<bool>(m_alive), request, id, attempt] {
-            const auto living = alive.lock();
-            if (living && *living)
-                m_utilityQueue->async(
-                    [this, request, id, attempt] { generateThumbnail(request, id, attempt + 1); });
-        });
-    });
+    m_thumbnailPipeline->generate(request, id, 0);
 }
 
 void FileShelfManager::updateItem(const QUuid &id, const std::function<void(ShelfItem &)> &change)

@@ -177,10 +177,8 @@ private:
     int indexOf(const QUuid &id) const;
     // Changes the first item with this id; nothing when there is none.
     void updateItem(const QUuid &id, const std::function<void(ShelfItem &)> &change);
-    void requestThumbnail(const QUuid &id, const QString &path, int attempt);
-    void generateThumbnail(const ThumbnailRequest &request, const QUuid &id, int attempt);
-    void handleThumbnailResult(const QImage &image, const QString &error, const QUuid &id,
-                               const ThumbnailRequest &request, int attempt);
+    struct ThumbnailPipeline;
+    void requestThumbnail(const QUuid &id, const QString &path);
     void applyThumbnail(const QImage &image, const QUuid &id);
     void applyLinkMetadata(const std::optional<QString> &title, const QImage &icon, const QUuid &id);
     void markWebFetched(const QUuid &id);
@@ -207,6 +205,7 @@ private:
     std::shared_ptr<WorkQueue> m_ocrExecutionQueue;
     // Lets escaping callbacks find out on the main thread whether the manager still exists.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    std::shared_ptr<ThumbnailPipeline> m_thumbnailPipeline;
 
     QList<ShelfItem> m_items;
     QUuid m_draggingItemID;
