@@ -67,7 +67,8 @@ public:
                                                     QStringLiteral("es-ES"),   QStringLiteral("pl-PL")};
 
     // shelfDirectory empty: "QuorvantisShelf" in the XDG cache folder (the temporary folder when
-    // there is none).
+    // there is none). The platform's services and the scheduler must outlive the manager: answers
+    // still on their way when it goes are dropped through them.
     FileShelfManager(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
                      EventLog &eventLog, const QString &shelfDirectory = QString(),
                      QObject *parent = nullptr);
