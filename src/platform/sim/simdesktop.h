@@ -22,6 +22,7 @@
 #include "platform/sim/siminstallation.h"
 #include "platform/sim/simlocaleservice.h"
 #include "platform/sim/simpasteboard.h"
+#include "platform/sim/simshelfservices.h"
 #include "platform/sim/simwindowserver.h"
 #include "platform/workspace.h"
 
@@ -153,6 +154,11 @@ public:
     SimAppIcons appIcons;
     SimPasteboard pasteboard;
     SimGlobalInput globalInput;
+    SimThumbnailer thumbnails;
+    SimFileIcons fileIcons;
+    SimWebFetcher web;
+    SimTextRecognizer textRecognizer;
+    SimDragEndReport dragEndReport;
     SimAppActivation activation{workspace, windowServer};
     SimFeedback feedback;
 

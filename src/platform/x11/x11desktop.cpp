@@ -7,8 +7,10 @@
 #include "platform/x11/x11application.h"
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11dockpreferences.h"
+#include "platform/x11/x11dragendreport.h"
 #include "platform/x11/x11feedback.h"
 #include "platform/x11/x11filedialogs.h"
+#include "platform/x11/x11fileicons.h"
 #include "platform/x11/x11filerevealer.h"
 #include "platform/x11/x11globalinput.h"
 #include "platform/x11/x11installation.h"
@@ -17,6 +19,9 @@
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
+#include "platform/x11/x11textrecognizer.h"
+#include "platform/x11/x11thumbnailer.h"
+#include "platform/x11/x11webfetcher.h"
 #include "platform/x11/x11windowbounds.h"
 #include "platform/x11/x11windowservices.h"
 #include "platform/x11/x11workspace.h"
@@ -42,6 +47,11 @@ struct X11Desktop::Private
     X11WindowCapture windowCapture;
     X11AppIcons appIcons;
     X11GlobalInput globalInput;
+    X11FileIcons fileIcons;
+    X11Thumbnailer thumbnails{fileIcons};
+    X11WebFetcher web;
+    X11TextRecognizer textRecognizer;
+    X11DragEndReport dragEndReport;
     X11AppActivation activation{workspace};
     X11WindowBounds windowBounds{connection};
     X11Feedback feedback;
@@ -78,6 +88,11 @@ Platform X11Desktop::platform()
     p.windowCapture = &d->windowCapture;
     p.appIcons = &d->appIcons;
     p.globalInput = &d->globalInput;
+    p.thumbnails = &d->thumbnails;
+    p.fileIcons = &d->fileIcons;
+    p.web = &d->web;
+    p.textRecognizer = &d->textRecognizer;
+    p.dragEndReport = &d->dragEndReport;
     p.activation = &d->activation;
     p.windowBounds = &d->windowBounds;
     p.feedback = &d->feedback;
