@@ -233,5 +233,68 @@ TEST(HtmlToPlainText, ReadsNoFileTheHtmlNames)
     EXPECT_EQ(htmlToPlainText(html), QStringLiteral("a b"));
 }
 
+struct HtmlCase
+{
+    const char *name;
+    QByteArray html;
+    QString text;
+};
+
+class HtmlText : public ::testing::TestWithParam<HtmlCase>
+{
+};
+
+TEST_P(HtmlText, ShowsWhatAPageShows)
+{
+    EXPECT_EQ(htmlToPlainText(GetParam().html), GetParam().text) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    VisibleText, HtmlText,
+    ::testing::Values(
+        HtmlCase{"head, scripts and styles show nothing",
+                 "<html><head><title>T</title><style>p{}</style></head><body><script>var a = '<p>x</p>';"
+                 "</script><h1>Title</h1></body></html>",
+                 QStringLiteral("Title")},
+        HtmlCase{"white space collapses and vanishes at block edges",
+                 "<p>  one\n two   <span> three </span></p>", QStringLiteral("one two three")},
+        HtmlCase{"blocks, list items and cells start lines; empty blocks add none",
+                 "<ul><li>a</li><li>b <i>c</i></li></ul><p></p><table><tr><td>d</td><td>e</td></tr></table>f",
+                 QStringLiteral("a\nb c\nd\ne\nf")},
+        HtmlCase{"each line break counts", "line<br>break<br><br>twice",
+                 QStringLiteral("line\nbreak\n\ntwice")},
+        HtmlCase{"preformatted text keeps its white space", "<pre>  keep\n   this </pre>text",
+                 QStringLiteral("  keep\n   this \ntext")},
+        HtmlCase{"entities resolve; unknown ones stay", "&lt;tag&gt; &eacute; &#x263A; &bogus;",
+                 QStringLiteral("<tag> é ☺ &bogus;")},
+        HtmlCase{"the document's character set is honoured", "<meta charset=\"iso-8859-1\"><p>caf\xe9</p>",
+                 QStringLiteral("café")}),
+    [](const auto &info) {
+        return QString::fromLatin1(info.param.name).replace(QRegularExpression("\\W"), "_").toStdString();
+    });
+
+// Regression: the conversion built a layout document, so a few hundred bytes of nested tables stalled
+// capture for seconds and deep nesting took quadratic time. Each limit now ends the reading and keeps
+// the text read until then.
+TEST(HtmlToPlainText, HostileShapesStopAtTheirLimit)
+{
+    const QByteArray shallow = "<p>kept</p>" + QByteArray("<div>").repeated(maxHtmlDepth + 10) + "lost";
+    EXPECT_EQ(htmlToPlainText(shallow), QStringLiteral("kept"));
+
+    const auto cells = htmlToPlainText("<table><tr>" + QByteArray("<td>x").repeated(int(maxRichTextLength)));
+    ASSERT_TRUE(cells.has_value());
+    EXPECT_EQ(cells->size(), maxRichTextLength);
+
+    // Only the first maxHtmlBytes are read: the end of this script is never seen.
+    const QByteArray tooLong = "<script>" + QByteArray("x").repeated(maxHtmlBytes) + "</script>after";
+    EXPECT_EQ(htmlToPlainText(tooLong), QString());
+}
+
+TEST(RtfToPlainText, StopsAtTheTextLimit)
+{
+    const QByteArray rtf = "{\\rtf1 " + QByteArray("\\u8364?").repeated(int(maxRichTextLength) + 5) + "}";
+    EXPECT_EQ(rtfToPlainText(rtf)->size(), maxRichTextLength);
+}
+
 } // namespace
 } // namespace qv
