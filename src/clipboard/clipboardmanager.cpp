@@ -112,6 +112,16 @@ std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
     return record;
 }
 
+// A copy whose header reads as an image but whose body does not decode (a truncated or corrupt
+// transfer) is no image: it leaves nothing in the cache.
+std::optional<PreparedImageRecord> recordOrDiscard(const QString &path)
+{
+    auto record = makeImageRecord(path);
+    if (!record)
+        QFile::remove(path);
+    return record;
+}
+
 QString dedupeKey(const ClipboardItem &item)
 {
     if (item.isImage) {
@@ -439,7 +449,7 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteA
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
     if (!writeAtomically(path, bytes))
         return std::nullopt;
-    return makeImageRecord(path);
+    return recordOrDiscard(path);
 }
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
@@ -458,7 +468,7 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
         if (!file.seek(0) || !writeAtomically(path, file.readAll()))
             return std::nullopt;
     }
-    return makeImageRecord(path);
+    return recordOrDiscard(path);
 }
 
 // The history

@@ -100,10 +100,15 @@ QUrl ClipboardManager::parseFileURLString(const QString &string)
     const QUrl url(string, QUrl::TolerantMode);
     if (url.isValid() && url.isLocalFile())
         return url;
-    const QString trimmed = string.trimmed();
+    QString trimmed = string.trimmed();
     if (trimmed.isEmpty())
         return {};
-    return QUrl::fromLocalFile(trimmed);
+    // A path that starts with two slashes names the same file as with one; taken as is it would
+    // become a network host ("//[x" an invalid one), not a path.
+    while (trimmed.startsWith(QLatin1String("//")))
+        trimmed.remove(0, 1);
+    const QUrl path = QUrl::fromLocalFile(trimmed);
+    return path.isValid() ? path : QUrl();
 }
 
 std::optional<QString> ClipboardManager::extractText(const PasteboardSnapshot &pasteboard,

@@ -489,6 +489,24 @@ TEST_F(ClipboardManagerTest, VeryNarrowImageStillGetsAThumbnail)
     EXPECT_EQ(item.thumbnail.size(), QSize(1, 320));
 }
 
+// Regression (found by fuzzing): bytes whose header reads as an image but whose body is cut off or
+// corrupt were written to the cache before decoding failed, and stayed there as a broken file.
+TEST_F(ClipboardManagerTest, ImageThatDoesNotDecodeLeavesNothingInTheCache)
+{
+    QByteArray broken = pngBytes(300, 200, Qt::red);
+    broken.truncate(broken.size() / 2);
+    QByteArray corrupt = pngBytes(300, 200, Qt::blue);
+    corrupt.replace(corrupt.indexOf("IDAT") + 6, 8, QByteArray(8, '\xff'));
+    for (const QByteArray &bytes : {broken, corrupt}) {
+        EXPECT_FALSE(ClipboardManager::cacheImageData(bytes, m_cache.path()).has_value());
+        EXPECT_TRUE(cachedFiles().isEmpty()) << cachedFiles().join(u' ').toStdString();
+    }
+    m_sim.pasteboard.copyImage(broken);
+    settle();
+    EXPECT_TRUE(m_manager->history().isEmpty());
+    EXPECT_TRUE(cachedFiles().isEmpty());
+}
+
 TEST_F(ClipboardManagerTest, CopiedFilesKeepTheirExtensionAndArriveInOrder)
 {
     QTemporaryDir files;

@@ -296,5 +296,28 @@ TEST(RtfToPlainText, StopsAtTheTextLimit)
     EXPECT_EQ(rtfToPlainText(rtf)->size(), maxRichTextLength);
 }
 
+// Regression (found by fuzzing): a path given as text that began with two slashes became a URL with a
+// network host, and "//[x" an invalid one that was not empty, so callers took it for a file.
+TEST(FileURLString, IsALocalFileOrNothing)
+{
+    const struct
+    {
+        QString string;
+        QString path;
+    } rows[] = {
+        {QStringLiteral("file:///home/a/My Pictures/b 1.png"), QStringLiteral("/home/a/My Pictures/b 1.png")},
+        {QStringLiteral("file:///home/a/My%20Pictures/b.png"), QStringLiteral("/home/a/My Pictures/b.png")},
+        {QStringLiteral("  /tmp/report.pdf\n"), QStringLiteral("/tmp/report.pdf")},
+        {QStringLiteral("//tmp/a.png"), QStringLiteral("/tmp/a.png")},
+        {QStringLiteral("//[\x0f"), QStringLiteral("/[\x0f")},
+        {QStringLiteral(" \t "), QString()},
+    };
+    for (const auto &row : rows) {
+        const QUrl url = ClipboardManager::parseFileURLString(row.string);
+        EXPECT_EQ(url.toLocalFile(), row.path) << qPrintable(row.string);
+        EXPECT_TRUE(url.isEmpty() || url.isLocalFile()) << qPrintable(row.string);
+    }
+}
+
 } // namespace
 } // namespace qv
