@@ -166,6 +166,15 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
     QDir().mkpath(m_cacheDirectory);
     cleanupOrphanedImages();
     startPolling();
+    // Where the desktop reports each change, each one is checked at once: copies made within one
+    // polling period would otherwise leave only the last, and a copy would wait up to a period.
+    QPointer<ClipboardManager> self(this);
+    m_pasteboard.setChangeHandler([self, mainThread = &m_scheduler] {
+        mainThread->post([self] {
+            if (self && self->m_polling)
+                self->checkNow();
+        });
+    });
 
     connect(&m_workspace, &WorkspaceService::screensDidSleep, this, &ClipboardManager::screensDidSleep);
     connect(&m_workspace, &WorkspaceService::willSleep, this, &ClipboardManager::screensDidSleep);
@@ -175,6 +184,7 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
 
 ClipboardManager::~ClipboardManager()
 {
+    m_pasteboard.setChangeHandler({});
     stopPolling();
     m_debounceTimer.cancel();
 }

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QMimeDatabase>
 #include <QSet>
@@ -52,6 +53,28 @@ bool isImageType(const QMimeType &type)
             return true;
     }
     return false;
+}
+
+// PNG, then TIFF, then any other image type the item announces that can be decoded (JPEG, GIF, BMP,
+// WebP... as X11 programs offer them), in the owner's order.
+QStringList imageTypesOf(const QStringList &itemTypes)
+{
+    static const QSet<QString> decodable = [] {
+        QSet<QString> names;
+        for (const QByteArray &name : QImageReader::supportedMimeTypes())
+            names.insert(QString::fromLatin1(name));
+        return names;
+    }();
+    QStringList types;
+    for (const auto &preferred : {PasteboardType::png, PasteboardType::tiff}) {
+        if (itemTypes.contains(preferred))
+            types.append(preferred);
+    }
+    for (const auto &type : itemTypes) {
+        if (type.startsWith(QLatin1String("image/")) && decodable.contains(type) && !types.contains(type))
+            types.append(type);
+    }
+    return types;
 }
 
 // One scan's working state.
@@ -195,9 +218,7 @@ ScanResult ClipboardManager::scanPasteboard(const PasteboardSnapshot &pasteboard
                 }
             }
             // Larger images are left out, not cut.
-            for (const auto &imageType : {PasteboardType::png, PasteboardType::tiff}) {
-                if (!itemTypes.contains(imageType))
-                    continue;
+            for (const auto &imageType : imageTypesOf(itemTypes)) {
                 const auto data = pasteboard.itemData(i, imageType);
                 if (data && data->size() <= maxImageBytes) {
                     scan.payloads.append(ScanPayload::makeImageData(*data, scan.source));

@@ -353,6 +353,27 @@ TEST_F(ClipboardManagerTest, PollingBacksOffWhileIdleAndSnapsBackAfterACapture)
     EXPECT_EQ(m_manager->pollInterval(), 0.3);
 }
 
+// A desktop that reports changes gets every copy checked as it happens: two copies within one
+// polling period after an idle spell are both captured, and a copy is published a quiet period
+// after it was made, not up to a polling period later.
+TEST_F(ClipboardManagerTest, ReportedChangesAreCheckedAtOnceSoNoCopyIsLost)
+{
+    m_sim.pasteboard.setSendsChangeEvents(true);
+    m_scheduler.advance(10.0); // idle: polling has backed off to its slowest period
+    ASSERT_EQ(m_manager->pollInterval(), 0.9);
+    m_scheduler.advance(0.09); // just after the poll at 10.08 s; the next one is at 10.98 s
+    for (int i = 1; i <= 3; ++i) {
+        m_sim.pasteboard.copyText(QStringLiteral("copy %1").arg(i));
+        m_scheduler.advance(0.3);
+    }
+    m_scheduler.advance(0.26);
+    EXPECT_EQ(texts(), (QStringList{"copy 3", "copy 2", "copy 1"}));
+
+    m_manager.reset();
+    m_sim.pasteboard.copyText(QStringLiteral("after the manager is gone"));
+    m_scheduler.advance(1.0);
+}
+
 // Regression: a one-shot check overlapping another check scanned the same change twice and cached
 // the same image into two files.
 TEST_F(ClipboardManagerTest, OverlappingChecksHandleAChangeOnce)

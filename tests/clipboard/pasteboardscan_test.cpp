@@ -135,6 +135,28 @@ TEST_F(PasteboardScanTest, OversizedPngIsSkippedForASmallerTiff)
     EXPECT_EQ(alone.availableTypesCount, 1) << "types announced, so capture retries";
 }
 
+// The limit holds per representation: exactly 50,000,000 bytes are taken, one more are not.
+TEST_F(PasteboardScanTest, ImageLimitIsInclusive)
+{
+    const QByteArray atLimit(ClipboardManager::maxImageBytes, 'p');
+    const QByteArray overLimit(ClipboardManager::maxImageBytes + 1, 'p');
+    EXPECT_EQ(scan({item({{PasteboardType::png, atLimit}})}),
+              QList<ScanPayload>{ScanPayload::makeImageData(atLimit, local)});
+    EXPECT_TRUE(scan({item({{PasteboardType::png, overLimit}})}).isEmpty());
+}
+
+// X11 programs offer images under their own types; any type that decodes is taken after PNG and
+// TIFF, in the owner's order, and a type nothing can decode is not.
+TEST_F(PasteboardScanTest, OtherDecodableImageTypesAreTakenAfterPngAndTiff)
+{
+    const QByteArray jpeg("jpeg bytes"), gif("gif bytes"), png("png bytes");
+    EXPECT_EQ(scan({item({{QStringLiteral("image/jpeg"), jpeg}, {QStringLiteral("image/gif"), gif}})}),
+              QList<ScanPayload>{ScanPayload::makeImageData(jpeg, local)});
+    EXPECT_EQ(scan({item({{QStringLiteral("image/gif"), gif}, {PasteboardType::png, png}})}),
+              QList<ScanPayload>{ScanPayload::makeImageData(png, local)});
+    EXPECT_TRUE(scan({item({{QStringLiteral("image/x-unknown-format"), gif}})}).isEmpty());
+}
+
 struct TextCase
 {
     const char *name;
