@@ -230,6 +230,7 @@ public:
         m_incr = internAtom(m_connection, "INCR");
         m_utf8String = atom(PasteboardType::utf8String);
         m_compoundText = atom(compoundTextType);
+        m_text = atom(QStringLiteral("TEXT"));
         for (size_t i = 0; i < m_properties.size(); ++i) {
             const QByteArray name = "QV_CLIPBOARD_TRANSFER_" + QByteArray::number(qulonglong(i));
             m_properties[i] = internAtom(m_connection, name.constData());
@@ -272,7 +273,10 @@ public:
             m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
         if (!owner || owner->owner == XCB_WINDOW_NONE)
             return {};
-        const auto targets = convert(m_targets);
+        // A list of atoms (some toolkits type it TARGETS); anything else is no answer.
+        auto targets = convert(m_targets);
+        if (targets && targets->type != XCB_ATOM_ATOM && targets->type != m_targets)
+            targets.reset();
         if (!targets)
             return readWithoutTargets();
         QStringList types;
@@ -349,34 +353,44 @@ private:
         return types;
     }
 
-    // An owner that does not answer TARGETS may still hand over text when asked for it directly.
+    // An owner that does not answer TARGETS may still hand over text when asked for it directly. Some
+    // owners answer every target with their one value, so only a reply typed as text counts.
     PasteboardSnapshot readWithoutTargets()
     {
-        std::optional<Transfer> text = convert(m_utf8String);
-        if (!text)
-            text = convert(XCB_ATOM_STRING);
+        std::optional<QString> text;
+        if (const auto utf8 = convert(m_utf8String); utf8 && utf8->type == m_utf8String)
+            text = decodeText(*utf8);
+        if (!text) {
+            if (const auto latin1 = convert(XCB_ATOM_STRING))
+                text = decodeText(*latin1);
+        }
         if (!text)
             return {};
         const QString type = PasteboardType::utf8String;
-        return PasteboardSnapshot({type}, {PasteboardItem{{type}, {{type, decodeText(*text)}}}});
+        return PasteboardSnapshot({type}, {PasteboardItem{{type}, {{type, *text}}}});
     }
 
-    QString decodeText(const Transfer &transfer) const
+    // Text by the type the owner gave its reply; nothing for a reply that is not text.
+    std::optional<QString> decodeText(const Transfer &transfer) const
     {
         if (transfer.type == m_utf8String)
             return QString::fromUtf8(transfer.bytes);
         if (transfer.type == m_compoundText)
             return decodeCompoundText(transfer.bytes);
-        // STRING is ISO 8859-1 by definition; so is anything else an owner answers for it.
-        return QString::fromLatin1(transfer.bytes);
+        // STRING is ISO 8859-1 by definition; a reply typed TEXT names no encoding of its own.
+        if (transfer.type == XCB_ATOM_STRING || transfer.type == m_text)
+            return QString::fromLatin1(transfer.bytes);
+        return std::nullopt;
     }
 
     QVariant fetchLegacyText(const QStringList &offered)
     {
         std::lock_guard lock(m_mutex);
         for (const auto &type : offered) {
-            if (const auto text = convert(atom(type)))
-                return decodeText(*text);
+            if (const auto transfer = convert(atom(type))) {
+                if (const auto text = decodeText(*transfer))
+                    return *text;
+            }
         }
         return {};
     }
@@ -573,6 +587,7 @@ private:
     xcb_atom_t m_incr = XCB_ATOM_NONE;
     xcb_atom_t m_utf8String = XCB_ATOM_NONE;
     xcb_atom_t m_compoundText = XCB_ATOM_NONE;
+    xcb_atom_t m_text = XCB_ATOM_NONE;
     std::array<xcb_atom_t, 8> m_properties{};
     size_t m_nextProperty = 0;
     xcb_atom_t m_property = XCB_ATOM_NONE;

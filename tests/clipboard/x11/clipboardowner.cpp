@@ -29,7 +29,7 @@ xcb_atom_t intern(xcb_connection_t *connection, const std::string &name)
 {
     xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.c_str()), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return atom;
 }
