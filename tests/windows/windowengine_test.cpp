@@ -227,6 +227,25 @@ TEST_F(WindowEngineTest, ThrottledRequestAfterACancellationDoesNotKeepAnotherApp
     EXPECT_EQ(desktop.windowServer.listRequestCount(), scans);
 }
 
+TEST_F(WindowEngineTest, ThrottledRequestAfterACancelledFetchDoesNotKeepTheShownApplicationsWindows)
+{
+    // Fault: show Beta, fetch Alpha, cancel, fetch Alpha again within 0.2 s: the second request was
+    // dropped although Alpha's request had been cancelled and Alpha had no list of its own, so Beta's
+    // windows stayed published under Alpha's name.
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    addWindow(launch("org.b", "Beta"), "Beta doc");
+    engine->fetchWindows("Beta");
+    settle(0.3);
+    ASSERT_EQ(titles(), QStringList({"Beta doc"}));
+    engine->fetchWindows("Alpha");
+    settle(0.02);
+    engine->cancelWindowFetches();
+    engine->fetchWindows("Alpha"); // 0.02 s after Alpha's accepted request
+    settle(0.3);
+    EXPECT_EQ(engine->currentAppName(), "Alpha");
+    EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
+}
+
 namespace {
 
 // The manual clock with a wall time that can be set back, as a user or a time service may do.
