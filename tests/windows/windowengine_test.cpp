@@ -573,6 +573,40 @@ TEST_F(WindowEngineTest, AllWindowsListHoldsTheFirstFortyQualifyingWindowsReorde
     EXPECT_EQ(engine->snapshotCache().size(), 16);
 }
 
+// The model builder: a window the window server does not list as on screen, yet lying on a screen,
+// counts as minimised when it is small: at most 260 wide or at most 220 high. Windows listed as on
+// screen are not flagged by this rule.
+TEST_F(WindowEngineTest, SmallHiddenWindowsOnAScreenAreTakenForMinimised)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    const struct
+    {
+        const char *title;
+        QRectF frame;
+        bool onScreen;
+        bool minimised;
+    } rows[] = {
+        {"260 wide", QRectF(100, 100, 260, 600), false, true},
+        {"261 wide", QRectF(100, 100, 261, 600), false, false},
+        {"220 high", QRectF(100, 100, 800, 220), false, true},
+        {"221 high", QRectF(100, 100, 800, 221), false, false},
+        {"small but listed on screen", QRectF(100, 100, 200, 200), true, false},
+    };
+    for (const auto &row : rows) {
+        const quint32 id = addWindow(pid, row.title, row.frame);
+        desktop.windowServer.setOnScreen(id, row.onScreen);
+    }
+    engine->fetchWindows("Alpha");
+    settle();
+    QHash<QString, bool> minimised;
+    for (const auto &window : engine->windows())
+        minimised.insert(window.title, window.isMinimized);
+    for (const auto &row : rows) {
+        ASSERT_TRUE(minimised.contains(row.title)) << row.title;
+        EXPECT_EQ(minimised.value(row.title), row.minimised) << row.title;
+    }
+}
+
 TEST_F(WindowEngineTest, AllWindowsRequestsNeedRouteAllAndRespectTheThrottle)
 {
     addWindow(launch("org.a", "Alpha"), "Alpha doc");
