@@ -3,17 +3,26 @@
 namespace qv {
 
 class AccessibilityService;
+class AppActivation;
 class AppIconService;
 class ApplicationService;
 class DockPreferences;
+class DragEndReport;
+class FileIconService;
 class LocaleService;
+class FeedbackService;
 class FileDialogs;
 class FileRevealer;
+class InstallationService;
 class LoginItemService;
 class Pasteboard;
 class PermissionProbe;
 class ScreenService;
+class TextRecognizer;
+class ThumbnailService;
+class WindowBoundsService;
 class WindowCaptureService;
+class WebFetcher;
 class WindowListService;
 class WorkspaceService;
 
@@ -29,6 +38,7 @@ struct Platform
     PermissionProbe *permissions = nullptr;
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
+    InstallationService *installation = nullptr;
     LocaleService *locale = nullptr;
     FileDialogs *fileDialogs = nullptr;
     FileRevealer *fileRevealer = nullptr;
@@ -36,6 +46,14 @@ struct Platform
     WindowCaptureService *windowCapture = nullptr;
     AppIconService *appIcons = nullptr;
     Pasteboard *pasteboard = nullptr;
+    ThumbnailService *thumbnails = nullptr;
+    FileIconService *fileIcons = nullptr;
+    WebFetcher *web = nullptr;
+    TextRecognizer *textRecognizer = nullptr;
+    DragEndReport *dragEndReport = nullptr;
+    AppActivation *activation = nullptr;
+    WindowBoundsService *windowBounds = nullptr;
+    FeedbackService *feedback = nullptr;
 };
 
 } // namespace qv
