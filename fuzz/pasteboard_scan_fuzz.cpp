@@ -14,8 +14,17 @@ namespace {
 QString pickType(FuzzedDataProvider &input)
 {
     using namespace qv::PasteboardType;
-    static const QStringList known = {fileURL,  fileNames, png,  tiff, plainText, utf8String,
-                                      utf16Text, text,     rtf,  html, QStringLiteral("image/jpeg")};
+    static const QStringList known = {fileURL,
+                                      fileNames,
+                                      png,
+                                      tiff,
+                                      plainText,
+                                      utf8String,
+                                      utf16Text,
+                                      text,
+                                      rtf,
+                                      html,
+                                      QStringLiteral("image/jpeg")};
     if (input.ConsumeBool())
         return QString::fromStdString(input.ConsumeRandomLengthString(24));
     return known.at(input.ConsumeIntegralInRange<qsizetype>(0, known.size() - 1));

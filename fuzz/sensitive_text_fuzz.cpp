@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString masked = qv::ClipboardManager::maskedText(text);
     // Classifying works on the trimmed text, so padding never changes the answer; a sensitive text
     // never comes back unmasked.
-    if (qv::ClipboardManager::isSensitiveText(QStringLiteral(" \n") + text + QStringLiteral("\t")) != sensitive)
+    if (qv::ClipboardManager::isSensitiveText(QStringLiteral(" \n") + text + QStringLiteral("\t")) !=
+        sensitive)
         __builtin_trap();
     if (sensitive && masked == text)
         __builtin_trap();
