@@ -6,9 +6,10 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-image-formats-plugins libgl-dev
     libzip-dev
     libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-image0-dev
-    libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev
+    libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev libxcb-res0-dev
+    libxcb-shm0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb openbox xclip x11-utils xterm xauth
+    xvfb openbox xclip x11-utils xterm xauth x11-apps
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,8 +3,10 @@
 #include <xcb/xcb.h>
 
 #include "platform/x11/x11accessibility.h"
+#include "platform/x11/x11appicons.h"
 #include "platform/x11/x11application.h"
 #include "platform/x11/x11connection.h"
+#include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11dockpreferences.h"
 #include "platform/x11/x11filedialogs.h"
 #include "platform/x11/x11filerevealer.h"
@@ -13,7 +15,9 @@
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
-#include "platform/x11/x11windowservices.h"
+#include "platform/x11/x11session.h"
+#include "platform/x11/x11windowcapture.h"
+#include "platform/x11/x11windowlist.h"
 #include "platform/x11/x11workspace.h"
 
 namespace qv {
@@ -21,20 +25,22 @@ namespace qv {
 struct X11Desktop::Private
 {
     X11Connection connection;
+    X11Session session;
+    X11DesktopEntries entries;
     X11Screens screens;
-    X11Workspace workspace{connection};
-    X11Accessibility accessibility;
+    X11Workspace workspace{connection, session, entries};
+    X11Accessibility accessibility{session, entries};
     X11DockPreferences dockPreferences;
-    X11Permissions permissions;
+    X11Permissions permissions{session};
     X11Application application;
     X11LoginItem loginItem;
     X11LocaleService locale;
     X11FileDialogs fileDialogs;
     X11FileRevealer fileRevealer;
     X11Pasteboard pasteboard;
-    X11WindowList windowList;
-    X11WindowCapture windowCapture;
-    X11AppIcons appIcons;
+    X11WindowList windowList{session, entries};
+    X11WindowCapture windowCapture{session};
+    X11AppIcons appIcons{session, entries};
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
