@@ -21,9 +21,9 @@ constexpr uint32_t pagerSource = 2;
 constexpr uint32_t stateRemove = 0;
 constexpr uint32_t stateAdd = 1;
 constexpr uint32_t stateToggle = 2;
-// _NET_MOVERESIZE_WINDOW flags: StaticGravity (the client's own top-left), which fields are set,
-// and the source in bits 12-13.
-constexpr uint32_t staticGravity = 10;
+// _NET_MOVERESIZE_WINDOW flags: NorthWestGravity (the position is the outer frame's top-left),
+// which fields are set, and the source in bits 12-13.
+constexpr uint32_t northWestGravity = 1;
 constexpr uint32_t moveX = 1 << 8, moveY = 1 << 9, resizeWidth = 1 << 10, resizeHeight = 1 << 11;
 
 bool processExists(qint64 pid)
@@ -329,8 +329,8 @@ int X11AXElement::moveResize(const X11Client &c, std::optional<QPointF> framePos
         if (!std::isfinite(framePosition->x()) || !std::isfinite(framePosition->y()) ||
             std::abs(framePosition->x()) > limit || std::abs(framePosition->y()) > limit)
             return AXError::illegalArgument;
-        x = int32_t(std::lround(framePosition->x())) + c.extents.left();
-        y = int32_t(std::lround(framePosition->y())) + c.extents.top();
+        x = int32_t(std::lround(framePosition->x()));
+        y = int32_t(std::lround(framePosition->y()));
     }
     if (frameSize) {
         if (!std::isfinite(frameSize->width()) || !std::isfinite(frameSize->height()) ||
@@ -344,7 +344,7 @@ int X11AXElement::moveResize(const X11Client &c, std::optional<QPointF> framePos
     X11Session &session = m_service.session();
     xcb_ewmh_connection_t *ewmh = session.ewmh();
     if (session.windowManagerSupports(ewmh->_NET_MOVERESIZE_WINDOW)) {
-        const uint32_t flags = staticGravity | (framePosition ? moveX | moveY : 0) |
+        const uint32_t flags = northWestGravity | (framePosition ? moveX | moveY : 0) |
                                (frameSize ? resizeWidth | resizeHeight : 0) | (pagerSource << 12);
         session.sendToWindowManager(m_window, ewmh->_NET_MOVERESIZE_WINDOW,
                                     {flags, uint32_t(x), uint32_t(y), width, height});
