@@ -152,6 +152,7 @@ QList<X11Client> X11ClientReader::read(const QList<xcb_window_t> &windows)
         });
     }
 
+    const std::optional<uint32_t> current = currentDesktop();
     QList<qsizetype> withoutPid;
     for (qsizetype i = 0; i < windows.size(); ++i) {
         const Cookies &k = cookies[i];
@@ -215,8 +216,11 @@ QList<X11Client> X11ClientReader::read(const QList<xcb_window_t> &windows)
         if (!desktopValues.isEmpty())
             client.desktop = desktopValues.first();
         const QList<uint32_t> wmStateValues = cardinalsOf(wmState.get());
-        client.hidden = client.states.contains(ewmh->_NET_WM_STATE_HIDDEN) ||
-                        (!wmStateValues.isEmpty() && wmStateValues.first() == XCB_ICCCM_WM_STATE_ICONIC);
+        // Window managers also iconify (ICCCM) the windows of other desktops; only on the current
+        // desktop does Iconic mean minimised.
+        const bool iconic = !wmStateValues.isEmpty() && wmStateValues.first() == XCB_ICCCM_WM_STATE_ICONIC;
+        client.hidden =
+            client.states.contains(ewmh->_NET_WM_STATE_HIDDEN) || (iconic && isOnDesktop(client, current));
         client.fullScreen = client.states.contains(ewmh->_NET_WM_STATE_FULLSCREEN);
         if (client.pid == 0)
             withoutPid.append(result.size());

@@ -35,7 +35,7 @@ struct X11Client
     // _NET_WM_DESKTOP; 0xFFFFFFFF for windows on every desktop; absent when unset.
     std::optional<uint32_t> desktop;
     bool viewable = false;
-    // Minimised: _NET_WM_STATE_HIDDEN, or ICCCM WM_STATE Iconic.
+    // Minimised: _NET_WM_STATE_HIDDEN, or ICCCM WM_STATE Iconic on the current desktop.
     bool hidden = false;
     bool fullScreen = false;
 };

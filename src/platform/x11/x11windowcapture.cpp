@@ -41,8 +41,19 @@ int bitsPerPixel(xcb_connection_t *c, uint8_t depth)
 QImage wrapPixels(const uint8_t *data, int width, int height, uint8_t depth)
 {
     // 32 bits per pixel in the server's (little-endian) order is Qt's RGB32/ARGB32 layout.
-    const QImage::Format format = depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    return QImage(data, width, height, width * 4, format).copy();
+    if (depth == 32)
+        return QImage(data, width, height, width * 4, QImage::Format_ARGB32_Premultiplied).copy();
+    // The padding byte of 24-bit pixels is undefined (mostly 0); Qt's RGB32 wants it opaque, or a
+    // painter copying the pixels would carry a transparent alpha along.
+    QImage image(width, height, QImage::Format_RGB32);
+    const auto *source = reinterpret_cast<const uint32_t *>(data);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<uint32_t *>(image.scanLine(y));
+        const uint32_t *row = source + size_t(y) * size_t(width);
+        for (int x = 0; x < width; ++x)
+            line[x] = row[x] | 0xff000000u;
+    }
+    return image;
 }
 
 // One System V segment, removed as soon as both sides have attached, so it cannot outlive us.

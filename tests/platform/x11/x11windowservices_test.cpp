@@ -254,8 +254,10 @@ TEST_F(X11WindowServicesTest, CaptureReadsTheWholeFrameAndReleasesItWhenIdle)
     const std::optional<QImage> full = captureNow(clock->windowId, clock->frame.size().toSize());
     ASSERT_TRUE(full);
     EXPECT_EQ(full->size(), clock->frame.size().toSize());
-    // xclock draws a white face inside a dark frame: not one flat colour.
+    // xclock draws a white face inside a dark frame: not one flat colour, and opaque throughout.
     EXPECT_NE(full->pixel(full->width() / 2, full->height() / 2), full->pixel(0, 0));
+    EXPECT_EQ(qAlpha(full->pixel(full->width() / 2, full->height() / 2)), 255);
+    EXPECT_EQ(qAlpha(full->pixel(0, 0)), 255);
     EXPECT_EQ(capture.redirectedCount(), 1);
 
     // Scaled into the requested size, aspect kept.
