@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 
 #include <xcb/xcb.h>
 
@@ -42,9 +43,10 @@ public:
     // Never waits: a window not redirected yet is read as it shows on screen.
     QImage fallbackImage(quint32 windowId) override;
 
-    // The window's frame at its own size; null when it cannot be read. Any thread; may wait up to
-    // the settle time when `mayRedirect`.
-    QImage grab(xcb_window_t window, bool mayRedirect);
+    // The window's frame, scaled to fit `fitInto` (aspect kept) when that is valid, else at its own
+    // size; null when it cannot be read. Any thread; may wait up to the settle time when
+    // `mayRedirect`.
+    QImage grab(xcb_window_t window, bool mayRedirect, QSize fitInto = QSize());
     // How many windows are redirected by us now.
     int redirectedCount();
     // Unredirects the windows that went the idle time without a capture. Main thread; the idle
@@ -58,17 +60,22 @@ private:
         Clock::time_point since;
         Clock::time_point lastUse;
     };
-    // Redirects `frame` if needed and answers when its contents can be read.
-    std::optional<Clock::time_point> useRedirect(xcb_window_t frame);
-    QImage readDrawable(xcb_drawable_t drawable);
-    QImage readWithShm(xcb_drawable_t drawable, int width, int height);
-    QImage readWithGetImage(xcb_drawable_t drawable, int width, int height);
+    // Redirects `frame` (the top level holding `window`) if needed and answers when its contents
+    // can be read.
+    std::optional<Clock::time_point> useRedirect(xcb_window_t window, xcb_window_t frame);
+    QImage readDrawable(xcb_drawable_t drawable, QSize fitInto);
 
     X11Session &m_session;
     Timing m_timing;
     QMutex m_mutex;
     QHash<xcb_window_t, Redirect> m_redirected;
+    // The frame of each captured window, while that frame is redirected.
+    QHash<xcb_window_t, xcb_window_t> m_frames;
     QTimer m_idleTimer;
+    class ShmSegment;
+    // One shared-memory buffer, reused while captures go on and freed with the last redirect.
+    QMutex m_segmentLock;
+    std::unique_ptr<ShmSegment> m_segment;
     QThreadPool m_workers;
 };
 

@@ -290,6 +290,7 @@ struct IconCase
 {
     const char *name;
     std::vector<uint32_t> data;
+    // 0x0: no icon at all.
     QSize expected;
 };
 
@@ -321,13 +322,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(IconCase{"smallest not below the wanted size", iconData({{16, 16}, {64, 64}, {48, 48}}),
                                QSize(48, 48)},
                       IconCase{"largest when all are smaller", iconData({{16, 16}, {24, 24}}), QSize(24, 24)},
-                      IconCase{"empty property", {}, QSize()},
-                      IconCase{"0x0 entry", iconData({{0, 0}}), QSize()},
-                      IconCase{"pixels missing", iconData({{32, 32}}, 1), QSize()},
-                      IconCase{"huge claimed size", {100000, 100000, 1, 2, 3}, QSize()},
+                      IconCase{"empty property", {}, QSize(0, 0)},
+                      IconCase{"0x0 entry", iconData({{0, 0}}), QSize(0, 0)},
+                      IconCase{"pixels missing", iconData({{32, 32}}, 1), QSize(0, 0)},
+                      IconCase{"huge claimed size", {100000, 100000, 1, 2, 3}, QSize(0, 0)},
                       IconCase{"a broken entry after a good one", iconData({{16, 16}, {64, 64}}, 5),
                                QSize(16, 16)},
-                      IconCase{"header only", {32}, QSize()}),
+                      IconCase{"header only", {32}, QSize(0, 0)}),
     [](const ::testing::TestParamInfo<IconCase> &info) { return std::to_string(info.index); });
 
 TEST_F(X11WindowServicesTest, MalformedIconFallsBackToAGenericIcon)
