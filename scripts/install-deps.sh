@@ -5,6 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-image-formats-plugins libgl-dev
     libzip-dev
+    libcanberra0  # the snap sound, loaded at run time when present
     libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-image0-dev
     libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev libxcb-res0-dev
     libxcb-shm0-dev

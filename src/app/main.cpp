@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include "app/appdelegate.h"
+#include "app/processcontrol.h"
 #include "app/quorvantisapp.h"
+#include "app/relocation.h"
+#include "app/singleinstance.h"
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/diagnostics/mainthreadwatchdog.h"
@@ -101,10 +104,7 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals();
 
-    SettingsStore settings(SettingsStore::defaultFilePath());
     QtScheduler scheduler;
-    ThreadQueueFactory queues;
-
     std::unique_ptr<SimDesktop> sim;
     std::unique_ptr<X11Desktop> x11;
     Platform platform;
@@ -118,15 +118,32 @@ int main(int argc, char **argv)
     }
     Localization::setLocaleService(platform.locale);
 
+    // Two running copies would sweep each other's caches and rewrite each other's settings: the other
+    // copies end before anything here touches a file.
+    PosixProcessControl processes;
+    SingleInstance singleInstance(processes);
+    singleInstance.terminateOtherInstances();
+
+    // Then the settings: the store, and the application object whose construction prepares them. The
+    // diagnostics manager comes first only because the application hands it to its delegate as the
+    // event log; it reads "diagnosticsEnabled", which the preparation never writes.
+    SettingsStore settings(SettingsStore::defaultFilePath());
+    ThreadQueueFactory queues;
     DiagnosticsManager diagnostics(settings, scheduler, queues, *platform.fileDialogs,
                                    *platform.fileRevealer);
     MainThreadWatchdog watchdog(diagnostics, scheduler); // destroyed before the manager it reports to
     diagnostics.setWatchdog(&watchdog);
 
+    auto relocation = std::make_unique<Relocation>(*platform.installation, *platform.application, settings,
+                                                   scheduler, singleInstance, processes,
+                                                   QCoreApplication::applicationFilePath(),
+                                                   QCoreApplication::arguments().mid(1));
+    QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics,
+                             ShellParts::standIns(std::move(relocation)));
+
+    // The clipboard manager polls and sweeps its cache folder as soon as it exists.
     ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings,
                                diagnostics);
-
-    QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics);
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
     return QApplication::exec();
 }

@@ -4,15 +4,6 @@ namespace qv {
 
 namespace {
 
-class InPlaceRelocation final : public Relocator
-{
-public:
-    bool isInApplicationsFolder() override { return true; }
-    MoveAnswer askToMoveToApplications() override { return MoveAnswer::notNow; }
-    void moveToApplications() override {}
-    void terminateOtherInstances() override {}
-};
-
 class NoOverlay final : public OverlayPresenter
 {
 public:
@@ -39,9 +30,9 @@ public:
 
 } // namespace
 
-ShellParts ShellParts::standIns()
+ShellParts ShellParts::standIns(std::unique_ptr<Relocator> relocation)
 {
-    return {std::make_unique<InPlaceRelocation>(), std::make_unique<NoOverlay>(),
+    return {std::move(relocation), std::make_unique<NoOverlay>(),
             std::make_unique<NoStatusItem>(), std::make_unique<NoOnboarding>()};
 }
 

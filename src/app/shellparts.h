@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
 
 namespace qv {
@@ -24,6 +26,9 @@ public:
     // Moves and relaunches; a successful move quits this run shortly, a failure has shown its alert.
     virtual void moveToApplications() = 0;
     virtual void terminateOtherInstances() = 0;
+    // Starts a new copy with the same arguments and quits once it has started. A copy that fails to
+    // start leaves this one running; the answer is why (empty on success).
+    virtual QString restartApp() = 0;
 };
 
 // Creates, places, shows and hides the panels (preview bubble, Super Panel, peek panel).
@@ -65,9 +70,9 @@ struct ShellParts
     std::unique_ptr<StatusItem> statusItem;
     std::unique_ptr<OnboardingPresenter> onboarding;
 
-    // What the application runs with until the real parts exist: installed in place with no other
-    // copy to end, and no panel, status item or onboarding window shown.
-    static ShellParts standIns();
+    // The real relocation with stand-ins for the parts not built yet: no panel, status item or
+    // onboarding window shown.
+    static ShellParts standIns(std::unique_ptr<Relocator> relocation);
 };
 
 } // namespace qv

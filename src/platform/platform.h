@@ -3,16 +3,20 @@
 namespace qv {
 
 class AccessibilityService;
+class AppActivation;
 class AppIconService;
 class ApplicationService;
 class DockPreferences;
 class LocaleService;
+class FeedbackService;
 class FileDialogs;
 class FileRevealer;
+class InstallationService;
 class LoginItemService;
 class Pasteboard;
 class PermissionProbe;
 class ScreenService;
+class WindowBoundsService;
 class WindowCaptureService;
 class WindowListService;
 class WorkspaceService;
@@ -29,6 +33,7 @@ struct Platform
     PermissionProbe *permissions = nullptr;
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
+    InstallationService *installation = nullptr;
     LocaleService *locale = nullptr;
     FileDialogs *fileDialogs = nullptr;
     FileRevealer *fileRevealer = nullptr;
@@ -36,6 +41,9 @@ struct Platform
     WindowCaptureService *windowCapture = nullptr;
     AppIconService *appIcons = nullptr;
     Pasteboard *pasteboard = nullptr;
+    AppActivation *activation = nullptr;
+    WindowBoundsService *windowBounds = nullptr;
+    FeedbackService *feedback = nullptr;
 };
 
 } // namespace qv

@@ -3,19 +3,23 @@
 #include <xcb/xcb.h>
 
 #include "platform/x11/x11accessibility.h"
+#include "platform/x11/x11appactivation.h"
 #include "platform/x11/x11appicons.h"
 #include "platform/x11/x11application.h"
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11dockpreferences.h"
+#include "platform/x11/x11feedback.h"
 #include "platform/x11/x11filedialogs.h"
 #include "platform/x11/x11filerevealer.h"
+#include "platform/x11/x11installation.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
 #include "platform/x11/x11session.h"
+#include "platform/x11/x11windowbounds.h"
 #include "platform/x11/x11windowcapture.h"
 #include "platform/x11/x11windowlist.h"
 #include "platform/x11/x11workspace.h"
@@ -34,6 +38,7 @@ struct X11Desktop::Private
     X11Permissions permissions{session};
     X11Application application;
     X11LoginItem loginItem;
+    X11Installation installation;
     X11LocaleService locale;
     X11FileDialogs fileDialogs;
     X11FileRevealer fileRevealer;
@@ -41,6 +46,9 @@ struct X11Desktop::Private
     X11WindowList windowList{session, entries};
     X11WindowCapture windowCapture{session};
     X11AppIcons appIcons{session, entries};
+    X11AppActivation activation{workspace};
+    X11WindowBounds windowBounds{session};
+    X11Feedback feedback;
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -65,6 +73,7 @@ Platform X11Desktop::platform()
     p.permissions = &d->permissions;
     p.application = &d->application;
     p.loginItem = &d->loginItem;
+    p.installation = &d->installation;
     p.locale = &d->locale;
     p.fileDialogs = &d->fileDialogs;
     p.fileRevealer = &d->fileRevealer;
@@ -72,6 +81,9 @@ Platform X11Desktop::platform()
     p.windowList = &d->windowList;
     p.windowCapture = &d->windowCapture;
     p.appIcons = &d->appIcons;
+    p.activation = &d->activation;
+    p.windowBounds = &d->windowBounds;
+    p.feedback = &d->feedback;
     return p;
 }
 
