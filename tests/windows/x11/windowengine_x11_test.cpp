@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "core/settingsstore.h"
+#include "platform/geometry.h"
+#include "platform/screens.h"
 #include "platform/x11/x11desktop.h"
 #include "platform/x11/x11session.h"
 #include "runtime/qtscheduler.h"
@@ -217,4 +219,73 @@ TEST_F(WindowEngineX11Test, OnlyCurrentDesktopLeavesOtherDesktopsOut)
     engine->fetchWindows(QStringLiteral("XTerm"));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return listed(here).has_value() && !listed(there) && !engine->isFetchPending(); }, waitMs));
+}
+
+TEST_F(WindowEngineX11Test, FocusMinimiseAndRestoreThroughTheWindowManager)
+{
+    const qint64 back = clients.start(QStringLiteral("xterm"),
+                                      QStringList{QStringLiteral("-T"), QStringLiteral("Back")} + sleeping);
+    ASSERT_TRUE(waitUntilFramed(back));
+    const qint64 front = clients.start(QStringLiteral("xterm"),
+                                       QStringList{QStringLiteral("-T"), QStringLiteral("Front")} + sleeping);
+    ASSERT_TRUE(waitUntilFramed(front));
+    ASSERT_TRUE(fetchAllUntil({back, front}));
+    const AppWindowModel window = *listed(back);
+    const QString hidden = QStringLiteral("_NET_WM_STATE_HIDDEN");
+
+    engine->focusWindow(window);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::activeWindow() == quint32(window.id); }, waitMs));
+
+    engine->minimizeWindow(window);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::windowState(quint32(window.id)).contains(hidden); },
+                                waitMs));
+    // Confirmed through accessibility, the card says so too.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed(back) && listed(back)->isMinimized; }, waitMs));
+
+    engine->focusWindow(*listed(back));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !X11Clients::windowState(quint32(window.id)).contains(hidden) &&
+                   X11Clients::activeWindow() == quint32(window.id);
+        },
+        waitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed(back) && !listed(back)->isMinimized; }, waitMs));
+}
+
+TEST_F(WindowEngineX11Test, SnapLeftFillsTheLeftHalfOfTheVisibleFrame)
+{
+    // xeyes takes any size; xterm would round to whole character cells.
+    const qint64 pid = clients.start(QStringLiteral("xeyes"),
+                                     {QStringLiteral("-geometry"), QStringLiteral("300x200+500+300")});
+    ASSERT_TRUE(waitUntilFramed(pid));
+    ASSERT_TRUE(fetchAllUntil({pid}));
+    const AppWindowModel window = *listed(pid);
+    ScreenService *screens = desktop.platform().screens;
+    const QRectF visible = flipRect(screens->mainScreen()->visibleFrame, screens->flipHeight());
+    const QRect leftHalf = QRectF(visible.x(), visible.y(), visible.width() / 2, visible.height()).toRect();
+
+    engine->snapWindow(window, SnapPosition::left);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::frame(quint32(window.id)) == leftHalf; }, waitMs))
+        << "frame " << X11Clients::frame(quint32(window.id)).width() << "x"
+        << X11Clients::frame(quint32(window.id)).height();
+}
+
+TEST_F(WindowEngineX11Test, FullScreenTogglesAndCloseEndsTheClient)
+{
+    const qint64 pid = clients.start(QStringLiteral("xclock"));
+    ASSERT_TRUE(waitUntilFramed(pid));
+    ASSERT_TRUE(fetchAllUntil({pid}));
+    const AppWindowModel window = *listed(pid);
+    const QString fullScreen = QStringLiteral("_NET_WM_STATE_FULLSCREEN");
+
+    engine->toggleFullScreen(window);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return X11Clients::windowState(quint32(window.id)).contains(fullScreen); }, waitMs));
+    engine->toggleFullScreen(window);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !X11Clients::windowState(quint32(window.id)).contains(fullScreen); }, waitMs));
+
+    engine->closeWindow(window);
+    EXPECT_FALSE(listed(pid));
+    EXPECT_TRUE(clients.hasExited(pid, waitMs));
 }
