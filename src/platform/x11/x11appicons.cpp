@@ -23,19 +23,18 @@ QImage X11AppIcons::applicationIcon(qint64 pid)
     const std::optional<QList<xcb_window_t>> stacking = reader.clientsFrontToBack();
     if (!stacking)
         return QImage();
-    std::optional<X11Client> first;
+    QList<X11Client> own;
     for (const X11Client &client : reader.read(*stacking)) {
         if (client.pid != pid)
             continue;
         const QImage icon = reader.icon(client.window, preferredSize);
         if (!icon.isNull())
             return icon;
-        if (!first)
-            first = client;
+        own.append(client);
     }
-    if (!first)
+    if (own.isEmpty())
         return QImage();
-    const X11AppIdentity identity = m_entries.identify(*first);
+    const X11AppIdentity identity = m_entries.identify(X11ClientReader::firstPerProcess(own).value(pid));
     if (identity.hasDesktopEntry) {
         const QImage icon = m_entries.iconFor(identity.bundleIdentifier, preferredSize);
         if (!icon.isNull())

@@ -303,6 +303,19 @@ int X11ClientReader::layerOf(const X11Client &client) const
     return documentLayer;
 }
 
+QHash<qint64, X11Client> X11ClientReader::firstPerProcess(const QList<X11Client> &clients)
+{
+    QHash<qint64, X11Client> first;
+    for (const X11Client &client : clients) {
+        auto it = first.find(client.pid);
+        if (it == first.end())
+            first.insert(client.pid, client);
+        else if (client.window < it->window)
+            *it = client;
+    }
+    return first;
+}
+
 bool X11ClientReader::isOnDesktop(const X11Client &client, std::optional<uint32_t> current)
 {
     if (!current || !client.desktop)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QMargins>
@@ -60,6 +61,10 @@ public:
     // Whether a window with this state or type list is a document window (normal or dialog); the
     // rest is desktop furniture, menus and helpers.
     int layerOf(const X11Client &client) const;
+    // One client per process: the one it created first (the lowest window number of its
+    // connection), whose hints name the application for all of its windows, so that every window
+    // of a process and the process itself carry one identity.
+    static QHash<qint64, X11Client> firstPerProcess(const QList<X11Client> &clients);
     // Whether the client shows on the current desktop (sticky or on it; always, without desktops).
     static bool isOnDesktop(const X11Client &client, std::optional<uint32_t> current);
     // The best _NET_WM_ICON image for `preferredSize` (the smallest at least that size, else the

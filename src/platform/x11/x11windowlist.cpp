@@ -23,8 +23,13 @@ std::optional<QList<WindowInfo>> X11WindowList::windows()
     if (!stacking)
         return std::nullopt;
     const std::optional<uint32_t> desktop = reader.currentDesktop();
+    const QList<X11Client> clients = reader.read(*stacking);
+    QHash<qint64, X11AppIdentity> identities;
+    const QHash<qint64, X11Client> first = X11ClientReader::firstPerProcess(clients);
+    for (auto it = first.cbegin(); it != first.cend(); ++it)
+        identities.insert(it.key(), m_entries.identify(*it));
     QList<WindowInfo> result;
-    for (const X11Client &client : reader.read(*stacking)) {
+    for (const X11Client &client : clients) {
         WindowInfo info;
         info.windowId = client.window;
         info.frame = QRectF(client.frame);
@@ -33,7 +38,7 @@ std::optional<QList<WindowInfo>> X11WindowList::windows()
         info.isOnScreen = client.viewable && !client.hidden && X11ClientReader::isOnDesktop(client, desktop);
         info.ownerPID = client.pid;
         if (client.pid != 0) {
-            const X11AppIdentity identity = m_entries.identify(client);
+            const X11AppIdentity identity = identities.value(client.pid);
             info.ownerName = identity.name;
             info.ownerBundleIdentifier = identity.bundleIdentifier;
         }

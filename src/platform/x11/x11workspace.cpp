@@ -104,14 +104,16 @@ void X11Workspace::readClientList()
     // Applications in the order their first window was listed (the list runs oldest first).
     QList<RunningApp> apps;
     QHash<qint64, QList<xcb_window_t>> byPid;
-    for (const X11Client &client : reader.read(windows)) {
+    const QList<X11Client> clients = reader.read(windows);
+    const QHash<qint64, X11Client> first = X11ClientReader::firstPerProcess(clients);
+    for (const X11Client &client : clients) {
         if (client.pid <= 0)
             continue;
         const bool document = reader.layerOf(client) == 0;
         auto it = byPid.find(client.pid);
         if (it == byPid.end()) {
             byPid.insert(client.pid, {client.window});
-            const X11AppIdentity identity = m_entries.identify(client);
+            const X11AppIdentity identity = m_entries.identify(first.value(client.pid));
             apps.append(RunningApp{client.pid, identity.bundleIdentifier, identity.name, false, false,
                                    document || identity.hasDesktopEntry});
         } else {
