@@ -6,9 +6,13 @@
 #include <QStringList>
 #include <QTest>
 
+#include <xcb/xcb.h>
+
 #include <memory>
-#include <utility>
 #include <vector>
+#include <utility>
+
+#include "platform/x11/x11session.h"
 
 // Real client programs nobody here wrote (xterm, xeyes, xclock), started for a test and ended by
 // their process id when it ends, and the standard X tools that read the window manager's state
@@ -116,6 +120,30 @@ public:
                           match.captured(4).toInt());
         }
         return client;
+    }
+
+    // A window written here with xcb, owned (by its _NET_WM_PID) by a process that draws nothing
+    // itself, named by WM_CLASS "broken", "Broken" and the title, carrying `icon` as its
+    // _NET_WM_ICON however malformed. The caller destroys it.
+    static xcb_window_t createClientWindow(qv::X11Session &session, qint64 owner, const QByteArray &title,
+                                           const std::vector<uint32_t> &icon)
+    {
+        xcb_connection_t *c = session.xcb();
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, session.root(), 0, 0, 400, 300, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        const uint32_t pid = uint32_t(owner);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL,
+                            32, 1, &pid);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_ICON, XCB_ATOM_CARDINAL,
+                            32, uint32_t(icon.size()), icon.data());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, 14,
+                            "broken\0Broken\0");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                            uint32_t(title.size()), title.constData());
+        xcb_map_window(c, window);
+        xcb_flush(c);
+        return window;
     }
 
     // Whether the window manager has framed the window (it sets _NET_FRAME_EXTENTS when it does).

@@ -28,20 +28,27 @@ bool extensionPresent(xcb_connection_t *c, xcb_extension_t *extension)
 
 } // namespace
 
-X11Session::X11Session(const QByteArray &displayName)
+bool X11Session::connect(const QByteArray &displayName, xcb_connection_t *&connection, int &screenNumber,
+                         xcb_window_t &root, xcb_ewmh_connection_t &ewmh)
 {
-    m_connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &m_screenNumber);
-    if (!m_connection || xcb_connection_has_error(m_connection))
-        return;
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-    for (int i = 0; i < m_screenNumber && it.rem; ++i)
+    connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
+    if (!connection || xcb_connection_has_error(connection))
+        return false;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screenNumber && it.rem; ++i)
         xcb_screen_next(&it);
     if (!it.rem)
-        return;
-    m_root = it.data->root;
+        return false;
+    root = it.data->root;
+    xcb_intern_atom_cookie_t *cookies = xcb_ewmh_init_atoms(connection, &ewmh);
+    return cookies && xcb_ewmh_init_atoms_replies(&ewmh, cookies, nullptr);
+}
 
-    xcb_intern_atom_cookie_t *cookies = xcb_ewmh_init_atoms(m_connection, &m_ewmh);
-    m_ewmhReady = cookies && xcb_ewmh_init_atoms_replies(&m_ewmh, cookies, nullptr);
+X11Session::X11Session(const QByteArray &displayName)
+{
+    m_ewmhReady = connect(displayName, m_connection, m_screenNumber, m_root, m_ewmh);
+    if (!m_ewmhReady)
+        return;
 
     static const char *const names[] = {"WM_STATE",
                                         "WM_CHANGE_STATE",

@@ -37,6 +37,12 @@ public:
     X11Session(const X11Session &) = delete;
     X11Session &operator=(const X11Session &) = delete;
 
+    // Connects to the display, finds its default screen's root and interns the EWMH atoms; shared by
+    // every connection of the backend. `connection` is set whenever xcb_connect answered (it must
+    // then be disconnected); the result says whether root and atoms are ready.
+    static bool connect(const QByteArray &displayName, xcb_connection_t *&connection, int &screenNumber,
+                        xcb_window_t &root, xcb_ewmh_connection_t &ewmh);
+
     bool isValid() const;
     xcb_connection_t *xcb() const { return m_connection; }
     xcb_ewmh_connection_t *ewmh() { return &m_ewmh; }

@@ -335,28 +335,16 @@ TEST_F(X11WindowServicesTest, MalformedIconFallsBackToAGenericIcon)
 {
     // A window written here, claiming the process of a program that draws nothing itself.
     const qint64 owner = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
-    xcb_connection_t *c = session.xcb();
-    const xcb_window_t window = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, session.root(), 0, 0, 300, 200, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-    const uint32_t pid = uint32_t(owner);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL, 32,
-                        1, &pid);
-    const uint32_t badIcon[] = {64, 64, 0xffffffff, 0xffffffff};
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_ICON, XCB_ATOM_CARDINAL, 32,
-                        4, badIcon);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, 12,
-                        "broken\0Broken");
-    xcb_map_window(c, window);
-    xcb_flush(c);
+    const xcb_window_t window =
+        X11Clients::createClientWindow(session, owner, "Broken", {64, 64, 0xffffffff, 0xffffffff});
     ASSERT_TRUE(waitForWindow(owner));
 
     X11AppIcons icons(session, entries);
     const QImage icon = icons.applicationIcon(owner);
     EXPECT_FALSE(icon.isNull());
     EXPECT_TRUE(icons.iconForBundle(QStringLiteral("Broken")).isNull());
-    xcb_destroy_window(c, window);
-    xcb_flush(c);
+    xcb_destroy_window(session.xcb(), window);
+    xcb_flush(session.xcb());
 }
 
 // Identity of a client from its hints, against a folder of desktop entries.

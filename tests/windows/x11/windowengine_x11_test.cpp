@@ -74,6 +74,17 @@ protected:
             },
             waitMs);
     }
+    // Starts a client program and waits until its window is framed; 0 when it never is.
+    qint64 startFramed(const QString &program, const QStringList &arguments = {})
+    {
+        const qint64 pid = clients.start(program, arguments);
+        return pid != 0 && waitUntilFramed(pid) ? pid : 0;
+    }
+    // An xterm titled `title` that stays open, framed.
+    qint64 startXterm(const QString &title)
+    {
+        return startFramed(QStringLiteral("xterm"), QStringList{QStringLiteral("-T"), title} + sleeping);
+    }
     // Asks for all windows until the list holds every one of `pids` and `ready` holds for each.
     bool fetchAllUntil(const QList<qint64> &pids, std::function<bool(const AppWindowModel &)> ready = {})
     {
@@ -106,10 +117,8 @@ protected:
 
 TEST_F(WindowEngineX11Test, ApplicationRequestListsItsWindowsWithCapturedSnapshots)
 {
-    const qint64 pid =
-        clients.start(QStringLiteral("xterm"),
-                      QStringList{QStringLiteral("-T"), QStringLiteral("Release notes")} + sleeping);
-    ASSERT_TRUE(waitUntilFramed(pid));
+    const qint64 pid = startXterm(QStringLiteral("Release notes"));
+    ASSERT_NE(pid, 0);
 
     // The Dock would name it by its desktop entry's name.
     engine->fetchWindows(QStringLiteral("XTerm"));
@@ -127,27 +136,16 @@ TEST_F(WindowEngineX11Test, ApplicationRequestListsItsWindowsWithCapturedSnapsho
 
 TEST_F(WindowEngineX11Test, AllWindowsListsEveryApplicationAndWarmsItsSnapshots)
 {
-    const qint64 term = clients.start(QStringLiteral("xterm"), sleeping);
-    ASSERT_TRUE(waitUntilFramed(term));
+    const qint64 term = startFramed(QStringLiteral("xterm"), sleeping);
+    ASSERT_NE(term, 0);
     const qint64 eyes =
-        clients.start(QStringLiteral("xeyes"), {QStringLiteral("-geometry"), QStringLiteral("300x200")});
-    ASSERT_TRUE(waitUntilFramed(eyes));
+        startFramed(QStringLiteral("xeyes"), {QStringLiteral("-geometry"), QStringLiteral("300x200")});
+    ASSERT_NE(eyes, 0);
 
     // A client with a malformed icon, written here, owned by a process that draws nothing itself.
     const qint64 broken = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
-    xcb_connection_t *c = session.xcb();
-    const xcb_window_t window = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, session.root(), 0, 0, 400, 300, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-    const uint32_t pid = uint32_t(broken);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL, 32,
-                        1, &pid);
-    const uint32_t badIcon[] = {100000, 100000, 0xffffffff};
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_ICON, XCB_ATOM_CARDINAL, 32,
-                        3, badIcon);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 6, "Broken");
-    xcb_map_window(c, window);
-    xcb_flush(c);
+    const xcb_window_t window =
+        X11Clients::createClientWindow(session, broken, "Broken", {100000, 100000, 0xffffffff});
     ASSERT_TRUE(waitUntilFramed(broken));
 
     ASSERT_TRUE(fetchAllUntil({term, eyes, broken}));
@@ -165,15 +163,14 @@ TEST_F(WindowEngineX11Test, AllWindowsListsEveryApplicationAndWarmsItsSnapshots)
             return model && isCaptureOf(model->image, model->rect);
         },
         waitMs));
-    xcb_destroy_window(c, window);
-    xcb_flush(c);
+    xcb_destroy_window(session.xcb(), window);
+    xcb_flush(session.xcb());
 }
 
 TEST_F(WindowEngineX11Test, MinimisedWindowsAreListedAsMinimised)
 {
-    const qint64 pid = clients.start(QStringLiteral("xterm"),
-                                     QStringList{QStringLiteral("-T"), QStringLiteral("Parked")} + sleeping);
-    ASSERT_TRUE(waitUntilFramed(pid));
+    const qint64 pid = startXterm(QStringLiteral("Parked"));
+    ASSERT_NE(pid, 0);
     ASSERT_TRUE(fetchAllUntil({pid}));
     const quint32 window = quint32(listed(pid)->id);
     // Minimised the way a task bar asks the window manager to (ICCCM WM_CHANGE_STATE, Iconic).
@@ -197,12 +194,10 @@ TEST_F(WindowEngineX11Test, MinimisedWindowsAreListedAsMinimised)
 
 TEST_F(WindowEngineX11Test, OnlyCurrentDesktopLeavesOtherDesktopsOut)
 {
-    const qint64 here = clients.start(QStringLiteral("xterm"),
-                                      QStringList{QStringLiteral("-T"), QStringLiteral("Here")} + sleeping);
-    ASSERT_TRUE(waitUntilFramed(here));
-    const qint64 there = clients.start(QStringLiteral("xterm"),
-                                       QStringList{QStringLiteral("-T"), QStringLiteral("There")} + sleeping);
-    ASSERT_TRUE(waitUntilFramed(there));
+    const qint64 here = startXterm(QStringLiteral("Here"));
+    ASSERT_NE(here, 0);
+    const qint64 there = startXterm(QStringLiteral("There"));
+    ASSERT_NE(there, 0);
     ASSERT_TRUE(fetchAllUntil({here, there}));
     const quint32 window = quint32(listed(there)->id);
     session.sendToWindowManager(window, session.ewmh()->_NET_WM_DESKTOP, {1, 2, 0, 0, 0});
@@ -223,12 +218,10 @@ TEST_F(WindowEngineX11Test, OnlyCurrentDesktopLeavesOtherDesktopsOut)
 
 TEST_F(WindowEngineX11Test, FocusMinimiseAndRestoreThroughTheWindowManager)
 {
-    const qint64 back = clients.start(QStringLiteral("xterm"),
-                                      QStringList{QStringLiteral("-T"), QStringLiteral("Back")} + sleeping);
-    ASSERT_TRUE(waitUntilFramed(back));
-    const qint64 front = clients.start(QStringLiteral("xterm"),
-                                       QStringList{QStringLiteral("-T"), QStringLiteral("Front")} + sleeping);
-    ASSERT_TRUE(waitUntilFramed(front));
+    const qint64 back = startXterm(QStringLiteral("Back"));
+    ASSERT_NE(back, 0);
+    const qint64 front = startXterm(QStringLiteral("Front"));
+    ASSERT_NE(front, 0);
     ASSERT_TRUE(fetchAllUntil({back, front}));
     const AppWindowModel window = *listed(back);
     const QString hidden = QStringLiteral("_NET_WM_STATE_HIDDEN");
@@ -255,9 +248,9 @@ TEST_F(WindowEngineX11Test, FocusMinimiseAndRestoreThroughTheWindowManager)
 TEST_F(WindowEngineX11Test, SnapLeftFillsTheLeftHalfOfTheVisibleFrame)
 {
     // xeyes takes any size; xterm would round to whole character cells.
-    const qint64 pid = clients.start(QStringLiteral("xeyes"),
-                                     {QStringLiteral("-geometry"), QStringLiteral("300x200+500+300")});
-    ASSERT_TRUE(waitUntilFramed(pid));
+    const qint64 pid = startFramed(QStringLiteral("xeyes"),
+                                   {QStringLiteral("-geometry"), QStringLiteral("300x200+500+300")});
+    ASSERT_NE(pid, 0);
     ASSERT_TRUE(fetchAllUntil({pid}));
     const AppWindowModel window = *listed(pid);
     ScreenService *screens = desktop.platform().screens;
@@ -272,8 +265,8 @@ TEST_F(WindowEngineX11Test, SnapLeftFillsTheLeftHalfOfTheVisibleFrame)
 
 TEST_F(WindowEngineX11Test, FullScreenTogglesAndCloseEndsTheClient)
 {
-    const qint64 pid = clients.start(QStringLiteral("xclock"));
-    ASSERT_TRUE(waitUntilFramed(pid));
+    const qint64 pid = startFramed(QStringLiteral("xclock"));
+    ASSERT_NE(pid, 0);
     ASSERT_TRUE(fetchAllUntil({pid}));
     const AppWindowModel window = *listed(pid);
     const QString fullScreen = QStringLiteral("_NET_WM_STATE_FULLSCREEN");
