@@ -22,6 +22,7 @@
 #include "platform/x11/x11desktop.h"
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
+#include "shelf/fileshelfmanager.h"
 
 namespace {
 
@@ -144,6 +145,8 @@ int main(int argc, char **argv)
     // The clipboard manager polls and sweeps its cache folder as soon as it exists.
     ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings,
                                diagnostics);
+    // Created at start-up so the shelf folder is made and last run's files are swept at once.
+    FileShelfManager shelf(platform, scheduler, queues, diagnostics);
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
     return QApplication::exec();
 }

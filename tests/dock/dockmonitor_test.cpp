@@ -8,6 +8,7 @@
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
 #include "platform/sim/simdesktop.h"
+#include "support/recordingeventlog.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
 
@@ -60,7 +61,7 @@ public:
     {
         Platform platform = sim.platform();
         platform.accessibility = &probe;
-        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings);
+        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, eventLog);
         scheduler.runPending();
     }
     int scans() const { return int(probe.starts.size()); }
@@ -111,6 +112,7 @@ public:
     ManualScheduler scheduler;
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
+    RecordingEventLog eventLog;
     ScanProbe probe{sim.accessibility, scheduler};
     std::vector<std::shared_ptr<SimAXElement>> tiles;
     std::unique_ptr<DockMonitor> monitor;
@@ -526,7 +528,7 @@ TEST_F(DockMonitorTest, DestroyingTheMonitorWhileAScanRunsOnItsThreadIsSafe)
                 std::this_thread::yield();
         }
     });
-    auto threaded = std::make_unique<DockMonitor>(sim.platform(), scheduler, threads, settings);
+    auto threaded = std::make_unique<DockMonitor>(sim.platform(), scheduler, threads, settings, eventLog);
     scanStarted.wait();
     destroying = true;
     threaded.reset();

@@ -152,6 +152,12 @@ Platform SimDesktop::platform()
     p.windowCapture = &windowServer;
     p.appIcons = &appIcons;
     p.pasteboard = &pasteboard;
+    p.globalInput = &globalInput;
+    p.thumbnails = &thumbnails;
+    p.fileIcons = &fileIcons;
+    p.web = &web;
+    p.textRecognizer = &textRecognizer;
+    p.dragEndReport = &dragEndReport;
     p.activation = &activation;
     p.windowBounds = &windowServer;
     p.feedback = &feedback;

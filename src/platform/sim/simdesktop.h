@@ -18,9 +18,11 @@
 #include "platform/sim/simfeedback.h"
 #include "platform/sim/simfiledialogs.h"
 #include "platform/sim/simfilerevealer.h"
+#include "platform/sim/simglobalinput.h"
 #include "platform/sim/siminstallation.h"
 #include "platform/sim/simlocaleservice.h"
 #include "platform/sim/simpasteboard.h"
+#include "platform/sim/simshelfservices.h"
 #include "platform/sim/simwindowserver.h"
 #include "platform/workspace.h"
 
@@ -151,6 +153,12 @@ public:
     SimWindowServer windowServer{accessibility, workspace};
     SimAppIcons appIcons;
     SimPasteboard pasteboard;
+    SimGlobalInput globalInput;
+    SimThumbnailer thumbnails;
+    SimFileIcons fileIcons;
+    SimWebFetcher web;
+    SimTextRecognizer textRecognizer;
+    SimDragEndReport dragEndReport;
     SimAppActivation activation{workspace, windowServer};
     SimFeedback feedback;
 

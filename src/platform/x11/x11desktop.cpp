@@ -9,9 +9,12 @@
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11dockpreferences.h"
+#include "platform/x11/x11dragendreport.h"
 #include "platform/x11/x11feedback.h"
 #include "platform/x11/x11filedialogs.h"
+#include "platform/x11/x11fileicons.h"
 #include "platform/x11/x11filerevealer.h"
+#include "platform/x11/x11globalinput.h"
 #include "platform/x11/x11installation.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
@@ -19,6 +22,9 @@
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
 #include "platform/x11/x11session.h"
+#include "platform/x11/x11textrecognizer.h"
+#include "platform/x11/x11thumbnailer.h"
+#include "platform/x11/x11webfetcher.h"
 #include "platform/x11/x11windowbounds.h"
 #include "platform/x11/x11windowcapture.h"
 #include "platform/x11/x11windowlist.h"
@@ -46,6 +52,12 @@ struct X11Desktop::Private
     X11WindowList windowList{session, entries};
     X11WindowCapture windowCapture{session};
     X11AppIcons appIcons{session, entries};
+    X11GlobalInput globalInput;
+    X11FileIcons fileIcons;
+    X11Thumbnailer thumbnails{fileIcons};
+    X11WebFetcher web;
+    X11TextRecognizer textRecognizer;
+    X11DragEndReport dragEndReport;
     X11AppActivation activation{workspace};
     X11WindowBounds windowBounds{session};
     X11Feedback feedback;
@@ -81,6 +93,12 @@ Platform X11Desktop::platform()
     p.windowList = &d->windowList;
     p.windowCapture = &d->windowCapture;
     p.appIcons = &d->appIcons;
+    p.globalInput = &d->globalInput;
+    p.thumbnails = &d->thumbnails;
+    p.fileIcons = &d->fileIcons;
+    p.web = &d->web;
+    p.textRecognizer = &d->textRecognizer;
+    p.dragEndReport = &d->dragEndReport;
     p.activation = &d->activation;
     p.windowBounds = &d->windowBounds;
     p.feedback = &d->feedback;
