@@ -19,9 +19,11 @@ struct X11Client;
 //   frontmost window), "AXFrontmost" (read; writing true activates its frontmost window); writing
 //   "AXMainWindow"/"AXFocusedWindow" activates that window.
 // - window: "AXRole", "AXTitle", "CGWindowID", "AXPosition"/"AXSize" of the outer frame (the
-//   window manager's _NET_FRAME_EXTENTS included when read, subtracted when written, through
-//   _NET_MOVERESIZE_WINDOW or else a configure request), "AXMinimized" (_NET_WM_STATE_HIDDEN or
-//   WM_STATE Iconic; writing true iconifies through WM_CHANGE_STATE, false restores by activation),
+//   window manager's _NET_FRAME_EXTENTS included when read; written through
+//   _NET_MOVERESIZE_WINDOW, else a configure request, as the frame's top-left and, with the
+//   extents subtracted, the client's size), "AXMinimized" (_NET_WM_STATE_HIDDEN, or WM_STATE
+//   Iconic on the current desktop; writing true iconifies through WM_CHANGE_STATE, false restores
+//   by activation),
 //   "AXFullScreen" (_NET_WM_STATE_FULLSCREEN), "AXMain"/"AXFocused" (it is the active window;
 //   writing true activates it), "AXCloseButton"/"AXMinimizeButton"/"AXZoomButton"; action
 //   "AXRaise" activates it (_NET_ACTIVE_WINDOW as a pager would ask, with the server's time).

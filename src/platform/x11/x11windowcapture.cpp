@@ -1,7 +1,6 @@
 #include "platform/x11/x11windowcapture.h"
 
 #include <QMutexLocker>
-#include <QThread>
 
 #include <cstdlib>
 #include <memory>
