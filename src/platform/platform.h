@@ -10,6 +10,7 @@ class LocaleService;
 class FileDialogs;
 class FileRevealer;
 class LoginItemService;
+class PanelWindowService;
 class Pasteboard;
 class PermissionProbe;
 class ScreenService;
@@ -36,6 +37,7 @@ struct Platform
     WindowCaptureService *windowCapture = nullptr;
     AppIconService *appIcons = nullptr;
     Pasteboard *pasteboard = nullptr;
+    PanelWindowService *panelWindows = nullptr;
 };
 
 } // namespace qv

@@ -146,6 +146,7 @@ Platform SimDesktop::platform()
     p.windowCapture = &windowServer;
     p.appIcons = &appIcons;
     p.pasteboard = &pasteboard;
+    p.panelWindows = &panelWindows;
     return p;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/x11/x11filerevealer.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
+#include "platform/x11/x11panelwindows.h"
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
@@ -35,6 +36,7 @@ struct X11Desktop::Private
     X11WindowList windowList;
     X11WindowCapture windowCapture;
     X11AppIcons appIcons;
+    X11PanelWindows panelWindows{connection};
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -66,6 +68,7 @@ Platform X11Desktop::platform()
     p.windowList = &d->windowList;
     p.windowCapture = &d->windowCapture;
     p.appIcons = &d->appIcons;
+    p.panelWindows = &d->panelWindows;
     return p;
 }
 
