@@ -15,7 +15,7 @@ QuorvantisApp::QuorvantisApp(const Platform &platform, Scheduler &scheduler, Wor
 {
     prepareSettings(settings, *platform.loginItem);
     m_appDelegate = std::make_unique<AppDelegate>(platform, scheduler, queues, settings, eventLog,
-                                                  ShellParts::standIns());
+                                                  ShellParts::standIns(platform, scheduler, settings));
 }
 
 QuorvantisApp::~QuorvantisApp() = default;

@@ -1,5 +1,7 @@
 #include "app/shellparts.h"
 
+#include "app/overlaycontroller.h"
+
 namespace qv {
 
 namespace {
@@ -11,17 +13,6 @@ public:
     MoveAnswer askToMoveToApplications() override { return MoveAnswer::notNow; }
     void moveToApplications() override {}
     void terminateOtherInstances() override {}
-};
-
-class NoOverlay final : public OverlayPresenter
-{
-public:
-    void setupOverlayWindow() override {}
-    void setupGlobalOverlayWindow() override {}
-    void setupPeekingWindow() override {}
-    void setupBindings(DockMonitor &, WindowEngine &) override {}
-    void startMouseCheckTimer() override {}
-    void hideOverlay(bool) override {}
 };
 
 class NoStatusItem final : public StatusItem
@@ -39,9 +30,9 @@ public:
 
 } // namespace
 
-ShellParts ShellParts::standIns()
+ShellParts ShellParts::standIns(const Platform &platform, Scheduler &scheduler, SettingsStore &settings)
 {
-    return {std::make_unique<InPlaceRelocation>(), std::make_unique<NoOverlay>(),
+    return {std::make_unique<InPlaceRelocation>(), std::make_unique<OverlayController>(platform, scheduler, settings),
             std::make_unique<NoStatusItem>(), std::make_unique<NoOnboarding>()};
 }
 

@@ -5,7 +5,10 @@
 namespace qv {
 
 class DockMonitor;
+class Scheduler;
+class SettingsStore;
 class WindowEngine;
+struct Platform;
 
 // The parts of the application shell that the start-up sequence drives, one small interface each,
 // so the sequence can be exercised with recording fakes and each real part can replace its
@@ -65,9 +68,10 @@ struct ShellParts
     std::unique_ptr<StatusItem> statusItem;
     std::unique_ptr<OnboardingPresenter> onboarding;
 
-    // What the application runs with until the real parts exist: installed in place with no other
-    // copy to end, and no panel, status item or onboarding window shown.
-    static ShellParts standIns();
+    // What the application runs with until the remaining real parts exist: the real preview bubble
+    // and peek panel; installed in place with no other copy to end, and no status item or
+    // onboarding window shown.
+    static ShellParts standIns(const Platform &platform, Scheduler &scheduler, SettingsStore &settings);
 };
 
 } // namespace qv
