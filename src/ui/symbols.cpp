@@ -41,6 +41,28 @@ QString shippedPath(const QString &symbolName)
     return QStringLiteral(":/qv/symbols/%1.svg").arg(symbolName);
 }
 
+// Offscreen and minimal desktops name no theme and no theme folders; the system's icon folders and
+// the theme install-deps.sh installs serve then.
+void ensureIconTheme()
+{
+    static const bool done = [] {
+        QStringList paths = QIcon::themeSearchPaths();
+        QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+        if (dataDirs.isEmpty())
+            dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+        for (const QString &dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+            const QString icons = dir + QStringLiteral("/icons");
+            if (!paths.contains(icons))
+                paths.append(icons);
+        }
+        QIcon::setThemeSearchPaths(paths);
+        if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+            QIcon::setThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
 QIcon placeholder()
 {
     static const QIcon icon(shippedPath(QStringLiteral("questionmark")));
@@ -61,9 +83,7 @@ bool Symbols::hasShippedPicture(const QString &symbolName)
 
 QIcon Symbols::icon(const QString &symbolName)
 {
-    // Offscreen and minimal desktops name no theme; the one install-deps.sh installs serves then.
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    ensureIconTheme();
     const QString name = themeName(symbolName);
     if (!name.isEmpty() && QIcon::hasThemeIcon(name))
         return QIcon::fromTheme(name);
