@@ -20,7 +20,12 @@ void PeekViewState::setDragTargetZone(std::optional<SnapPosition> zone)
 
 void PeekViewState::setPeekingWindow(const std::optional<AppWindowModel> &window)
 {
-    if (window == m_window)
+    // Everything the card draws counts, not only the window's identity and snapshot time.
+    auto sameDrawing = [](const AppWindowModel &a, const AppWindowModel &b) {
+        return a == b && a.rect == b.rect && a.isMinimized == b.isMinimized &&
+               a.image.cacheKey() == b.image.cacheKey() && a.appIcon.cacheKey() == b.appIcon.cacheKey();
+    };
+    if (window.has_value() == m_window.has_value() && (!window || sameDrawing(*window, *m_window)))
         return;
     m_window = window;
     emit changed();
