@@ -8,6 +8,7 @@ packages=(
     libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-image0-dev
     libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    adwaita-icon-theme
     xvfb openbox xclip x11-utils xterm xauth
 )
 missing=()
