@@ -70,7 +70,8 @@ void hoverToFirstFrame(benchmark::State &state)
     for (int i = 0; i < 4; ++i) {
         QImage image(1280, 800, QImage::Format_ARGB32_Premultiplied);
         image.fill(QColor::fromHsv(i * 70, 120, 200));
-        sim.windowServer.addWindow(pid, QRectF(100 + 30 * i, 100, 1280, 800), QStringLiteral("Files %1").arg(i), image);
+        sim.windowServer.addWindow(pid, QRectF(100 + 30 * i, 100, 1280, 800),
+                                   QStringLiteral("Files %1").arg(i), image);
     }
     sim.addDockTile("Files", QRectF(600, 836, 64, 64));
     const QPointF onTile(632, 32);

@@ -77,8 +77,9 @@ void OverlayController::setupOverlayWindow()
     m_bubbleState->setTranslucent(m_overlayWindow->isTranslucent());
     connect(m_overlayWindow.get(), &Panel::translucencyChanged, m_bubbleState.get(),
             &BubbleViewState::setTranslucent);
-    connect(this, &OverlayController::updateArrowPosition, m_contentView,
-            [this](double position, const QString &edge) { m_contentView->handleArrowUpdate(position, edge); });
+    connect(
+        this, &OverlayController::updateArrowPosition, m_contentView,
+        [this](double position, const QString &edge) { m_contentView->handleArrowUpdate(position, edge); });
     connect(m_contentView, &ContentView::outlineChanged, m_overlayWindow.get(),
             [this] { m_overlayWindow->setOutline(m_contentView->outline()); });
 
@@ -97,7 +98,8 @@ void OverlayController::setupPeekingWindow()
     const QRectF frame = main ? main->frame : QRectF(0, 0, 1920, 1080);
     m_peekingWindow->setGeometry(flipRect(frame, m_platform.screens->flipHeight()).toAlignedRect());
     m_peekState->setTranslucent(m_peekingWindow->isTranslucent());
-    connect(m_peekingWindow.get(), &Panel::translucencyChanged, m_peekState.get(), &PeekViewState::setTranslucent);
+    connect(m_peekingWindow.get(), &Panel::translucencyChanged, m_peekState.get(),
+            &PeekViewState::setTranslucent);
     connect(m_peekingView, &PeekingOverlayView::outlineChanged, m_peekingWindow.get(), [this] {
         const QPainterPath outline = m_peekingView->outline();
         // Opaque and with nothing to draw, the panel would be a black sheet: keep it out then.
@@ -128,7 +130,8 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
         updatePeekingWindow();
     });
     if (m_peekState) {
-        connect(&windowEngine, &WindowEngine::isDraggingChanged, m_peekState.get(), &PeekViewState::setDragging);
+        connect(&windowEngine, &WindowEngine::isDraggingChanged, m_peekState.get(),
+                &PeekViewState::setDragging);
         connect(&windowEngine, &WindowEngine::dragTargetZoneChanged, m_peekState.get(),
                 [this] { m_peekState->setDragTargetZone(m_windowEngine->dragTargetZone()); });
     }
@@ -141,7 +144,9 @@ void OverlayController::wireCardActions()
 {
     // Every window action the engine offers; a gesture whose action is unset does nothing.
     WindowEngine *engine = m_windowEngine;
-    m_cardActions.hideFromPreview = [engine](const AppWindowModel &window) { engine->hideFromPreview(window); };
+    m_cardActions.hideFromPreview = [engine](const AppWindowModel &window) {
+        engine->hideFromPreview(window);
+    };
 }
 
 void OverlayController::startMouseCheckTimer()
@@ -170,9 +175,9 @@ void OverlayController::handleHoveredAppChange(const QString &name)
         m_bubbleWindowsApp.clear();
     }
     updateHeader();
-    const std::optional<double> stored =
-        m_settings.contains(Settings::hoverDelay) ? std::optional<double>(m_settings.get(Settings::hoverDelay))
-                                                  : std::nullopt;
+    const std::optional<double> stored = m_settings.contains(Settings::hoverDelay)
+                                             ? std::optional<double>(m_settings.get(Settings::hoverDelay))
+                                             : std::nullopt;
     const double delay = BubblePlacement::hoverDelay(stored, m_dockMonitor->isDockAutohideEnabled());
     m_hoverWorkItem = m_scheduler.after(delay, [this, name] {
         if (m_dockMonitor->hoveredApp() != name)
@@ -359,8 +364,8 @@ void OverlayController::positionOverlay(bool force, const QRectF &iconFrame)
     if (icon.isEmpty())
         return;
     const ScreenService &screens = *m_platform.screens;
-    const auto screen =
-        BubblePlacement::screenForIcon(icon, screens.screens(), screens.mainScreen(), screens.mouseLocation());
+    const auto screen = BubblePlacement::screenForIcon(icon, screens.screens(), screens.mainScreen(),
+                                                       screens.mouseLocation());
     if (!screen)
         return;
     const auto placement = BubblePlacement::place(icon, m_overlayFrame.size(), *screen,
@@ -378,12 +383,13 @@ void OverlayController::clampLockedOverlay(const QRectF &iconFrame)
     if (icon.isEmpty())
         return;
     const ScreenService &screens = *m_platform.screens;
-    const auto screen =
-        BubblePlacement::screenForIcon(icon, screens.screens(), screens.mainScreen(), screens.mouseLocation());
+    const auto screen = BubblePlacement::screenForIcon(icon, screens.screens(), screens.mainScreen(),
+                                                       screens.mouseLocation());
     if (!screen)
         return;
     const QRectF allowed = BubblePlacement::allowedRect(BubblePlacement::dockSide(*screen), *screen);
-    const QPointF clamped = BubblePlacement::clampOrigin(m_overlayFrame.topLeft(), m_overlayFrame.size(), allowed);
+    const QPointF clamped =
+        BubblePlacement::clampOrigin(m_overlayFrame.topLeft(), m_overlayFrame.size(), allowed);
     if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), clamped, false))
         setOverlayFrame(QRectF(clamped, m_overlayFrame.size()));
 }

@@ -37,19 +37,19 @@ void Animation::start(double from, double to, double duration, Curve curve, std:
     const double startedAt = m_scheduler.now();
     // The timer owns the callback; cancelling the handle is enough to stop it.
     auto handle = std::make_shared<TimerHandle>();
-    *handle = m_scheduler.every(frameInterval, [this, handle, startedAt, from, to, duration,
-                                                curve = std::move(curve), step = std::move(step),
-                                                done = std::move(done)] {
-        const double elapsed = m_scheduler.now() - startedAt;
-        if (elapsed >= duration) {
-            handle->cancel();
-            step(to);
-            if (done)
-                done();
-            return;
-        }
-        step(from + (to - from) * curve(elapsed));
-    });
+    *handle = m_scheduler.every(frameInterval,
+                                [this, handle, startedAt, from, to, duration, curve = std::move(curve),
+                                 step = std::move(step), done = std::move(done)] {
+                                    const double elapsed = m_scheduler.now() - startedAt;
+                                    if (elapsed >= duration) {
+                                        handle->cancel();
+                                        step(to);
+                                        if (done)
+                                            done();
+                                        return;
+                                    }
+                                    step(from + (to - from) * curve(elapsed));
+                                });
     m_timer = *handle;
 }
 

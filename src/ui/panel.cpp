@@ -5,11 +5,12 @@
 
 namespace qv {
 
-Panel::Panel(PanelKind kind, PanelWindowService &service, Scheduler &scheduler, bool takesFocus, QWidget *parent)
+Panel::Panel(PanelKind kind, PanelWindowService &service, Scheduler &scheduler, bool takesFocus,
+             QWidget *parent)
     : QWidget(parent), m_kind(kind), m_service(service), m_fade(scheduler)
 {
-    Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                            Qt::NoDropShadowWindowHint;
+    Qt::WindowFlags flags =
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint;
     if (!takesFocus)
         flags |= Qt::WindowDoesNotAcceptFocus;
     if (kind == PanelKind::passive)
@@ -78,12 +79,13 @@ void Panel::setAlpha(double alpha)
 
 void Panel::fadeTo(double alpha, double duration, std::function<void()> done)
 {
-    m_fade.start(m_alpha, alpha, duration, Animation::linear(duration),
-                 [this](double value) {
-                     m_alpha = value;
-                     applyAlpha();
-                 },
-                 std::move(done));
+    m_fade.start(
+        m_alpha, alpha, duration, Animation::linear(duration),
+        [this](double value) {
+            m_alpha = value;
+            applyAlpha();
+        },
+        std::move(done));
 }
 
 void Panel::applyAlpha()

@@ -66,7 +66,8 @@ class KeyPanel : public Panel
 {
     Q_OBJECT
 public:
-    KeyPanel(PanelWindowService &service, Scheduler &scheduler, bool takesFocus = false, QWidget *parent = nullptr)
+    KeyPanel(PanelWindowService &service, Scheduler &scheduler, bool takesFocus = false,
+             QWidget *parent = nullptr)
         : Panel(PanelKind::key, service, scheduler, takesFocus, parent)
     {
     }

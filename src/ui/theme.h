@@ -9,13 +9,28 @@ namespace qv {
 // which stand for the points of the design.
 namespace Theme {
 
-inline QColor white(double opacity) { return QColor::fromRgbF(1, 1, 1, float(opacity)); }
-inline QColor black(double opacity) { return QColor::fromRgbF(0, 0, 0, float(opacity)); }
+inline QColor white(double opacity)
+{
+    return QColor::fromRgbF(1, 1, 1, float(opacity));
+}
+inline QColor black(double opacity)
+{
+    return QColor::fromRgbF(0, 0, 0, float(opacity));
+}
 
 // The desktop's traffic-light colours.
-inline QColor systemRed() { return QColor(255, 69, 58); }
-inline QColor systemYellow() { return QColor(255, 214, 10); }
-inline QColor systemGreen() { return QColor(50, 215, 75); }
+inline QColor systemRed()
+{
+    return QColor(255, 69, 58);
+}
+inline QColor systemYellow()
+{
+    return QColor(255, 214, 10);
+}
+inline QColor systemGreen()
+{
+    return QColor(50, 215, 75);
+}
 
 // The thinnest frosted fill; over an opaque backdrop it is drawn without transparency.
 inline QColor ultraThinMaterial(bool translucent)

@@ -65,9 +65,13 @@ TEST(GlassMaterial, WithoutACompositorEveryTierIsOpaqueInTheSameTint)
 
 TEST(Symbols, EveryNameTheViewsUseDrawsAPictureAndUnknownNamesGetAPlaceholder)
 {
-    const QStringList names = {"photo", "xmark", "xmark.circle", "minus", "minus.square",
-                               "arrow.up.left.and.arrow.down.right", "sidebar.left", "sidebar.right",
-                               "scope", "eye.slash", "lock.shield", "app", "no.such.symbol", ""};
+    const QStringList names = {"photo",          "xmark",
+                               "xmark.circle",   "minus",
+                               "minus.square",   "arrow.up.left.and.arrow.down.right",
+                               "sidebar.left",   "sidebar.right",
+                               "scope",          "eye.slash",
+                               "lock.shield",    "app",
+                               "no.such.symbol", ""};
     for (const QString &name : names) {
         EXPECT_FALSE(Symbols::icon(name).isNull()) << qPrintable(name);
         EXPECT_TRUE(drawsSomething(Symbols::pixmap(name, 24, Qt::white))) << qPrintable(name);
@@ -119,7 +123,8 @@ TEST(Animation, StepsOnTheSchedulerEndsExactlyOnTheTargetAndCanBeRestarted)
     Animation animation(scheduler);
     QList<double> values;
     int done = 0;
-    animation.start(0, 1, 0.1, Animation::linear(0.1), [&](double v) { values.append(v); }, [&] { ++done; });
+    animation.start(
+        0, 1, 0.1, Animation::linear(0.1), [&](double v) { values.append(v); }, [&] { ++done; });
     EXPECT_TRUE(values.isEmpty()); // never inside the call
     scheduler.advance(0.05);
     ASSERT_FALSE(values.isEmpty());
@@ -130,9 +135,11 @@ TEST(Animation, StepsOnTheSchedulerEndsExactlyOnTheTargetAndCanBeRestarted)
     EXPECT_FALSE(animation.isRunning());
 
     // A new start replaces a running one without completing it.
-    animation.start(1, 0, 0.1, Animation::linear(0.1), [&](double v) { values.append(v); }, [&] { ++done; });
+    animation.start(
+        1, 0, 0.1, Animation::linear(0.1), [&](double v) { values.append(v); }, [&] { ++done; });
     scheduler.advance(0.05);
-    animation.start(0.5, 2, 0.1, Animation::easeOut(0.1), [&](double v) { values.append(v); }, [&] { done += 10; });
+    animation.start(
+        0.5, 2, 0.1, Animation::easeOut(0.1), [&](double v) { values.append(v); }, [&] { done += 10; });
     scheduler.advance(0.2);
     EXPECT_DOUBLE_EQ(values.last(), 2.0);
     EXPECT_EQ(done, 11);

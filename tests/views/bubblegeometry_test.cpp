@@ -37,7 +37,8 @@ const DockTileSize plainTiles{false, 48, 48};
 
 TEST(BubbleSize, GrowsWithTheCardsUpToFourAcross)
 {
-    const QList<std::pair<int, double>> rows = {{0, 243}, {1, 243}, {2, 430}, {3, 617}, {4, 804}, {5, 804}, {40, 804}};
+    const QList<std::pair<int, double>> rows = {{0, 243}, {1, 243}, {2, 430}, {3, 617},
+                                                {4, 804}, {5, 804}, {40, 804}};
     for (const auto &[count, width] : rows) {
         EXPECT_EQ(overlaySize(count), QSizeF(width, 233)) << count;
     }
@@ -100,9 +101,12 @@ TEST(BubblePlacement, BesideSideDocksTheArrowPointsSideways)
 
 TEST(BubblePlacement, AllowedAreaLeavesEightPointsAndNeverCoversASideDock)
 {
-    EXPECT_EQ(allowedRect(DockPosition::bottom, screenWithDock(DockPosition::bottom, 70)), QRectF(8, 8, 1424, 884));
-    EXPECT_EQ(allowedRect(DockPosition::left, screenWithDock(DockPosition::left, 60)), QRectF(68, 8, 1364, 884));
-    EXPECT_EQ(allowedRect(DockPosition::right, screenWithDock(DockPosition::right, 60)), QRectF(8, 8, 1364, 884));
+    EXPECT_EQ(allowedRect(DockPosition::bottom, screenWithDock(DockPosition::bottom, 70)),
+              QRectF(8, 8, 1424, 884));
+    EXPECT_EQ(allowedRect(DockPosition::left, screenWithDock(DockPosition::left, 60)),
+              QRectF(68, 8, 1364, 884));
+    EXPECT_EQ(allowedRect(DockPosition::right, screenWithDock(DockPosition::right, 60)),
+              QRectF(8, 8, 1364, 884));
     // A panel larger than the area: the right and top edges win.
     EXPECT_EQ(clampOrigin(QPointF(0, 0), QSizeF(200, 200), QRectF(8, 8, 100, 100)), QPointF(-92, -92));
 }
@@ -181,7 +185,8 @@ TEST(PointerCheck, PanelTileAndTheGapBetweenThemCountAsInside)
 TEST(BubbleShape, ArrowPositionIsHeldBetweenTenAndNinetyPercent)
 {
     const QRectF r(0, 0, 200, 100);
-    const QList<std::pair<double, double>> rows = {{0, 20}, {0.05, 20}, {0.1, 20}, {0.5, 100}, {0.95, 180}, {1, 180}};
+    const QList<std::pair<double, double>> rows = {{0, 20},    {0.05, 20},  {0.1, 20},
+                                                   {0.5, 100}, {0.95, 180}, {1, 180}};
     for (const auto &[position, x] : rows) {
         EXPECT_DOUBLE_EQ((BubbleShape{position, BubbleEdge::bottom}.arrowTip(r).x()), x) << position;
     }
@@ -262,12 +267,13 @@ TEST(PeekLayout, ThePeekCardCoversTheWindowOnTheScreenUnderThePointer)
     const ScreenInfo upper{QRectF(200, 900, 1280, 800), QRectF(200, 900, 1280, 775)};
     const QRectF window(300, -700, 600, 400); // top-left coordinates: on the upper screen
     // On the main screen the window's frame is where it is.
-    EXPECT_EQ(PeekLayout::peekCardRect(QRectF(100, 50, 600, 400), false, QSizeF(1440, 900), {main, upper}, main,
-                                       QPointF(10, 10)),
+    EXPECT_EQ(PeekLayout::peekCardRect(QRectF(100, 50, 600, 400), false, QSizeF(1440, 900), {main, upper},
+                                       main, QPointF(10, 10)),
               QRectF(100, 50, 600, 400));
     // On the upper screen: x from its left edge, y by the first screen's height and its top.
-    EXPECT_EQ(PeekLayout::peekCardRect(window, false, QSizeF(1280, 800), {main, upper}, main, QPointF(500, 1000)),
-              QRectF(100, 100, 600, 400));
+    EXPECT_EQ(
+        PeekLayout::peekCardRect(window, false, QSizeF(1280, 800), {main, upper}, main, QPointF(500, 1000)),
+        QRectF(100, 100, 600, 400));
     // A minimised window is centred at 70 %; without any screen the card is centred.
     EXPECT_EQ(PeekLayout::peekCardRect(window, true, QSizeF(1000, 500), {main}, main, QPointF()),
               QRectF(150, 75, 700, 350));

@@ -92,12 +92,20 @@ class BubbleViews : public ::testing::Test
 protected:
     BubbleViews()
     {
-        actions.focusWindow = [this](const AppWindowModel &w) { calls.append("focus " + QString::number(w.id)); };
-        actions.startPeeking = [this](const AppWindowModel &w) { calls.append("peek " + QString::number(w.id)); };
+        actions.focusWindow = [this](const AppWindowModel &w) {
+            calls.append("focus " + QString::number(w.id));
+        };
+        actions.startPeeking = [this](const AppWindowModel &w) {
+            calls.append("peek " + QString::number(w.id));
+        };
         actions.stopPeeking = [this] { calls.append("stopPeeking"); };
         actions.updateDrag = [this](const QPointF &) { calls.append("drag"); };
-        actions.endDrag = [this](const AppWindowModel &w) { calls.append("endDrag " + QString::number(w.id)); };
-        actions.minimizeWindow = [this](const AppWindowModel &w) { calls.append("minimize " + QString::number(w.id)); };
+        actions.endDrag = [this](const AppWindowModel &w) {
+            calls.append("endDrag " + QString::number(w.id));
+        };
+        actions.minimizeWindow = [this](const AppWindowModel &w) {
+            calls.append("minimize " + QString::number(w.id));
+        };
         state.setHeaderTitle("Files");
         state.setLanguage(AppLanguage::english);
     }
@@ -163,8 +171,8 @@ TEST_F(BubbleViews, FewCardsSitCentredAndManyScrollSidewaysWithTheWheel)
     // viewport.
     auto wheel = [&](int notches) {
         QWidget &target = *scroll.viewport();
-        QWheelEvent event(QPointF(50, 50), target.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120 * notches),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent event(QPointF(50, 50), target.mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&target, &event);
     };
     wheel(-10);
@@ -215,7 +223,8 @@ TEST_F(BubbleViews, ACardWithoutSnapshotShowsThePlaceholderSymbol)
     const QRect thumb(card(0).cardRect().left() + 8 + 72 - 12, card(0).cardRect().top() + 30, 24, 30);
     // The photo symbol is white at 20 % over the dark thumbnail: lighter pixels in its middle.
     const QColor corner = image.pixelColor(card(0).cardRect().left() + 14, card(0).cardRect().top() + 22);
-    EXPECT_TRUE(hasColour(image, thumb, [&](const QColor &c) { return c.lightness() > corner.lightness() + 15; }));
+    EXPECT_TRUE(
+        hasColour(image, thumb, [&](const QColor &c) { return c.lightness() > corner.lightness() + 15; }));
     picture("bubble_card_without_snapshot");
 }
 
@@ -287,7 +296,8 @@ TEST_F(BubbleViews, ArrowUpdatesMoveAlongTheEdgeAndIgnoreUnknownEdges)
     const QPointF tip = view->arrowTipAt(0.3);
     const QImage image = seen(*view);
     EXPECT_GT(distance(image.pixelColor((tip + QPointF(4, 0)).toPoint()), wallpaperProbe), 40);
-    EXPECT_LT(distance(image.pixelColor((tip + QPointF(4, -14)).toPoint()), wallpaperProbe), 30); // shadow only
+    EXPECT_LT(distance(image.pixelColor((tip + QPointF(4, -14)).toPoint()), wallpaperProbe),
+              30); // shadow only
 }
 
 TEST_F(BubbleViews, WithoutPermissionOnlyThePermissionCardShows)

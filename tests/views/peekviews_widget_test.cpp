@@ -109,7 +109,8 @@ TEST_F(PeekViews, WhileDraggingTheEnginesTargetZoneIsTheOneHighlighted)
             EXPECT_DOUBLE_EQ(view->zones().at(zone)->scale(), zone == target ? 1.05 : 1.0);
             EXPECT_EQ(countPixels(image, outlineBand(zone), isCyan) > 0, zone == target) << target << zone;
         }
-        saveScreenshot(*backdrop, QStringLiteral("peek_dragging_zone_%1").arg(QString::fromLatin1(names[target])));
+        saveScreenshot(*backdrop,
+                       QStringLiteral("peek_dragging_zone_%1").arg(QString::fromLatin1(names[target])));
     }
 }
 

@@ -23,7 +23,8 @@ X11PanelWindows::X11PanelWindows(X11Connection &connection, QObject *parent)
 {
     if (!m_connection.isValid())
         return;
-    m_compositorSelection = atom(QByteArray("_NET_WM_CM_S" + QByteArray::number(m_connection.screenNumber())));
+    m_compositorSelection =
+        atom(QByteArray("_NET_WM_CM_S" + QByteArray::number(m_connection.screenNumber())));
     m_compositing = readCompositing();
     m_watch.setInterval(compositorWatchIntervalMs);
     connect(&m_watch, &QTimer::timeout, this, [this] {

@@ -48,7 +48,8 @@ QRectF resizedFrame(const QRectF &current, const QSizeF &size, DockPosition side
     case DockPosition::left:
         return QRectF(current.x(), current.center().y() - half, size.width(), size.height());
     case DockPosition::right:
-        return QRectF(current.right() - size.width(), current.center().y() - half, size.width(), size.height());
+        return QRectF(current.right() - size.width(), current.center().y() - half, size.width(),
+                      size.height());
     }
     return current;
 }

@@ -141,8 +141,8 @@ void ContentView::layoutCards()
     const bool showList = m_state.hasPermission() && !m_cards.isEmpty();
     m_scroll->setVisible(showList);
     const double listTop = body.top() + headerTop + headerIconSize + headerBottom;
-    m_scroll->setGeometry(QRectF(body.left(), listTop - rowBleed, body.width(), listHeight + 2 * rowBleed)
-                              .toAlignedRect());
+    m_scroll->setGeometry(
+        QRectF(body.left(), listTop - rowBleed, body.width(), listHeight + 2 * rowBleed).toAlignedRect());
     const QList<WindowPreviewCard *> ordered = cards();
     const int n = int(ordered.size());
     const double cardsWidth = n * WindowPreviewCard::cardSize.width() + std::max(0, n - 1) * cardSpacing;
@@ -155,7 +155,8 @@ void ContentView::layoutCards()
         x += WindowPreviewCard::cardSize.width() + cardSpacing;
     }
     m_scroll->horizontalScrollBar()->setValue(
-        std::min(m_scroll->horizontalScrollBar()->value(), std::max(0, m_row->width() - m_scroll->viewport()->width())));
+        std::min(m_scroll->horizontalScrollBar()->value(),
+                 std::max(0, m_row->width() - m_scroll->viewport()->width())));
 }
 
 void ContentView::resizeEvent(QResizeEvent *event)
@@ -228,7 +229,8 @@ void ContentView::paintBubble(QPainter &painter)
 
 void ContentView::paintHeader(QPainter &painter, const QRectF &body)
 {
-    const QRectF row(body.left() + headerSide, body.top() + headerTop, body.width() - 2 * headerSide, headerIconSize);
+    const QRectF row(body.left() + headerSide, body.top() + headerTop, body.width() - 2 * headerSide,
+                     headerIconSize);
     const QRectF iconRect(row.left(), row.top(), headerIconSize, headerIconSize);
     if (!m_state.headerIcon().isNull()) {
         painter.drawImage(iconRect, m_state.headerIcon());
@@ -250,9 +252,10 @@ void ContentView::paintHeader(QPainter &painter, const QRectF &body)
     painter.drawText(badge, Qt::AlignCenter, count);
 
     painter.setFont(Theme::systemFont(13, QFont::DemiBold));
-    const QRectF titleRect(iconRect.right() + 6, row.top(), badge.left() - 6 - iconRect.right() - 6, row.height());
-    const QString title = painter.fontMetrics().elidedText(m_state.headerTitle(), Qt::ElideRight,
-                                                           int(titleRect.width()));
+    const QRectF titleRect(iconRect.right() + 6, row.top(), badge.left() - 6 - iconRect.right() - 6,
+                           row.height());
+    const QString title =
+        painter.fontMetrics().elidedText(m_state.headerTitle(), Qt::ElideRight, int(titleRect.width()));
     painter.setPen(Theme::black(0.33));
     painter.drawText(titleRect.translated(0, 1), Qt::AlignLeft | Qt::AlignVCenter, title);
     painter.setPen(Qt::white);
@@ -269,21 +272,23 @@ void ContentView::paintPermissionCard(QPainter &painter)
     const QFont titleFont = Theme::systemFont(13, QFont::DemiBold);
     const QFont captionFont = Theme::systemFont(11);
     const double textWidth = width - 2 * padding;
-    const QRectF titleBounds = QFontMetricsF(titleFont).boundingRect(QRectF(0, 0, textWidth, 1000),
-                                                                    Qt::AlignHCenter | Qt::TextWordWrap, title);
-    const QRectF captionBounds = QFontMetricsF(captionFont).boundingRect(
-        QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap, description);
+    const QRectF titleBounds = QFontMetricsF(titleFont).boundingRect(
+        QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap, title);
+    const QRectF captionBounds =
+        QFontMetricsF(captionFont)
+            .boundingRect(QRectF(0, 0, textWidth, 1000), Qt::AlignHCenter | Qt::TextWordWrap, description);
     const double symbol = 40;
-    const double height = padding + symbol + 15 + titleBounds.height() + 15 + captionBounds.height() + padding;
+    const double height =
+        padding + symbol + 15 + titleBounds.height() + 15 + captionBounds.height() + padding;
     const QRectF card(rect().center().x() - width / 2, rect().center().y() - height / 2, width, height);
     QPainterPath path;
     path.addRoundedRect(card, 16, 16);
     painter.fillPath(path, Theme::ultraThinMaterial(m_state.isTranslucent()));
 
     double y = card.top() + padding;
-    painter.drawPixmap(QPointF(card.center().x() - symbol / 2, y),
-                       Symbols::pixmap(QStringLiteral("lock.shield"), int(symbol), Theme::systemRed(),
-                                       devicePixelRatioF()));
+    painter.drawPixmap(
+        QPointF(card.center().x() - symbol / 2, y),
+        Symbols::pixmap(QStringLiteral("lock.shield"), int(symbol), Theme::systemRed(), devicePixelRatioF()));
     y += symbol + 15;
     painter.setFont(titleFont);
     painter.setPen(Qt::white);

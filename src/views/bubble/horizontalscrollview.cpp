@@ -40,7 +40,8 @@ void HorizontalScrollView::wheelEvent(QWheelEvent *event)
     if (!widget())
         return;
     const double dy = angle.y() / eighthsPerUnit;
-    const double next = wheelOffset(horizontalScrollBar()->value(), dy, widget()->width(), viewport()->width());
+    const double next =
+        wheelOffset(horizontalScrollBar()->value(), dy, widget()->width(), viewport()->width());
     horizontalScrollBar()->setValue(qRound(next));
 }
 

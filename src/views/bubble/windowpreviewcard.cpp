@@ -50,9 +50,10 @@ WindowPreviewCard::WindowPreviewCard(const AppWindowModel &window, const CardAct
     setAttribute(Qt::WA_TranslucentBackground);
     m_close = new TrafficLightButton(Theme::systemRed(), QStringLiteral("xmark"), this);
     m_minimize = new TrafficLightButton(Theme::systemYellow(), QStringLiteral("minus"), this);
-    m_fullScreen =
-        new TrafficLightButton(Theme::systemGreen(), QStringLiteral("arrow.up.left.and.arrow.down.right"), this);
-    connect(m_close, &QAbstractButton::clicked, this, [this] { CardActions::run(m_actions.closeWindow, m_window); });
+    m_fullScreen = new TrafficLightButton(Theme::systemGreen(),
+                                          QStringLiteral("arrow.up.left.and.arrow.down.right"), this);
+    connect(m_close, &QAbstractButton::clicked, this,
+            [this] { CardActions::run(m_actions.closeWindow, m_window); });
     connect(m_minimize, &QAbstractButton::clicked, this,
             [this] { CardActions::run(m_actions.minimizeWindow, m_window); });
     connect(m_fullScreen, &QAbstractButton::clicked, this,
@@ -229,7 +230,8 @@ QMenu *WindowPreviewCard::buildContextMenu(QWidget *parent) const
     menu->addSeparator();
     add("ctx_close", "xmark.circle", [&actions, window] { CardActions::run(actions.closeWindow, window); });
     menu->addSeparator();
-    add("ctx_hide_app", "eye.slash", [&actions, window] { CardActions::run(actions.hideFromPreview, window); });
+    add("ctx_hide_app", "eye.slash",
+        [&actions, window] { CardActions::run(actions.hideFromPreview, window); });
     return menu;
 }
 
@@ -279,7 +281,8 @@ void WindowPreviewCard::paintEvent(QPaintEvent *)
         const int size = 34;
         const QPixmap placeholder =
             Symbols::pixmap(QStringLiteral("photo"), size, Theme::white(0.2), devicePixelRatioF());
-        painter.drawPixmap(QPointF(thumb.center().x() - size / 2.0, thumb.center().y() - size / 2.0), placeholder);
+        painter.drawPixmap(QPointF(thumb.center().x() - size / 2.0, thumb.center().y() - size / 2.0),
+                           placeholder);
     }
     if (m_hovered && !m_dragging) {
         const QRectF capsule(thumb.x() + 4, thumb.y() + 4, 6 + 3 * TrafficLightButton::frameSize + 2 * 4 + 6,
@@ -289,11 +292,12 @@ void WindowPreviewCard::paintEvent(QPaintEvent *)
         painter.fillPath(capsulePath, Theme::ultraThinMaterial(true));
     }
 
-    const QRectF titleRect(card.x() + padding + 4, thumb.bottom() + stackSpacing,
-                           thumbnailSize.width() - 8, titleHeight);
+    const QRectF titleRect(card.x() + padding + 4, thumb.bottom() + stackSpacing, thumbnailSize.width() - 8,
+                           titleHeight);
     painter.setFont(Theme::systemFont(11));
     painter.setPen(Theme::white(0.9));
-    const QString title = painter.fontMetrics().elidedText(m_window.title, Qt::ElideRight, int(titleRect.width()));
+    const QString title =
+        painter.fontMetrics().elidedText(m_window.title, Qt::ElideRight, int(titleRect.width()));
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
     painter.restore();
 

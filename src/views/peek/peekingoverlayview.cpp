@@ -92,7 +92,8 @@ void PeekingOverlayView::paintEvent(QPaintEvent *)
         painter.save();
         painter.translate(0, offset);
         for (double width = spread; width > 0; width -= spread / 5) {
-            painter.setPen(QPen(Theme::black(opacity / 8), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.setPen(
+                QPen(Theme::black(opacity / 8), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             painter.drawPath(path);
         }
         painter.restore();

@@ -12,7 +12,8 @@ QList<ZoneTile> zoneTiles(const QSizeF &size)
     return {
         {SnapPosition::left, "sidebar.left", centred(0.1 * w, 0.5 * h, 0.2 * w, 0.6 * h)},
         {SnapPosition::right, "sidebar.right", centred(0.9 * w, 0.5 * h, 0.2 * w, 0.6 * h)},
-        {SnapPosition::maximize, "arrow.up.left.and.arrow.down.right", centred(0.5 * w, 0.1 * h, 0.4 * w, 0.2 * h)},
+        {SnapPosition::maximize, "arrow.up.left.and.arrow.down.right",
+         centred(0.5 * w, 0.1 * h, 0.4 * w, 0.2 * h)},
     };
 }
 

@@ -71,16 +71,17 @@ protected:
     void movePointer(int x, int y)
     {
         xcb_connection_t *c = connection.xcb();
-        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, connection.root(), int16_t(x), int16_t(y), 0);
+        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, connection.root(), int16_t(x),
+                            int16_t(y), 0);
         xcb_flush(c);
     }
 
     xcb_window_t activeWindow()
     {
         xcb_window_t window = XCB_WINDOW_NONE;
-        xcb_ewmh_get_active_window_reply(connection.ewmh(),
-                                         xcb_ewmh_get_active_window(connection.ewmh(), connection.screenNumber()),
-                                         &window, nullptr);
+        xcb_ewmh_get_active_window_reply(
+            connection.ewmh(), xcb_ewmh_get_active_window(connection.ewmh(), connection.screenNumber()),
+            &window, nullptr);
         return window;
     }
 
@@ -89,8 +90,9 @@ protected:
     {
         xcb_ewmh_get_windows_reply_t list;
         if (!xcb_ewmh_get_client_list_stacking_reply(
-                connection.ewmh(), xcb_ewmh_get_client_list_stacking(connection.ewmh(), connection.screenNumber()),
-                &list, nullptr))
+                connection.ewmh(),
+                xcb_ewmh_get_client_list_stacking(connection.ewmh(), connection.screenNumber()), &list,
+                nullptr))
             return -1;
         int index = -1;
         for (uint32_t i = 0; i < list.windows_len; ++i) {
@@ -105,8 +107,8 @@ protected:
     {
         QList<xcb_atom_t> result;
         xcb_ewmh_get_atoms_reply_t atoms;
-        if (xcb_ewmh_get_wm_state_reply(connection.ewmh(), xcb_ewmh_get_wm_state(connection.ewmh(), window), &atoms,
-                                        nullptr)) {
+        if (xcb_ewmh_get_wm_state_reply(connection.ewmh(), xcb_ewmh_get_wm_state(connection.ewmh(), window),
+                                        &atoms, nullptr)) {
             for (uint32_t i = 0; i < atoms.atoms_len; ++i)
                 result.append(atoms.atoms[i]);
             xcb_ewmh_get_atoms_reply_wipe(&atoms);
@@ -161,11 +163,12 @@ TEST_F(BubbleX11Test, BubbleShowsAboveANormalWindowWithoutTakingFocusAndGoesWhen
     // the desktop number and drops the sticky state we asked for).
     const QList<xcb_atom_t> state = states(bubble);
     xcb_ewmh_connection_t *ewmh = connection.ewmh();
-    for (xcb_atom_t atom : {ewmh->_NET_WM_STATE_SKIP_TASKBAR,
-                            ewmh->_NET_WM_STATE_SKIP_PAGER, ewmh->_NET_WM_STATE_ABOVE})
+    for (xcb_atom_t atom :
+         {ewmh->_NET_WM_STATE_SKIP_TASKBAR, ewmh->_NET_WM_STATE_SKIP_PAGER, ewmh->_NET_WM_STATE_ABOVE})
         EXPECT_TRUE(state.contains(atom)) << atom;
     uint32_t desktop = 0;
-    ASSERT_TRUE(xcb_ewmh_get_wm_desktop_reply(ewmh, xcb_ewmh_get_wm_desktop(ewmh, bubble), &desktop, nullptr));
+    ASSERT_TRUE(
+        xcb_ewmh_get_wm_desktop_reply(ewmh, xcb_ewmh_get_wm_desktop(ewmh, bubble), &desktop, nullptr));
     EXPECT_EQ(desktop, 0xFFFFFFFFu);
 
     movePointer(20, 300);
