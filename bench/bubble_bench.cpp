@@ -83,7 +83,7 @@ void hoverToFirstFrame(benchmark::State &state)
     {
         void log(const QString &, const QString &) override {}
     } events;
-    DockMonitor monitor(sim.platform(), scheduler, queues, settings);
+    DockMonitor monitor(sim.platform(), scheduler, queues, settings, events);
     WindowEngine engine(sim.platform(), scheduler, queues, settings, events);
     OverlayController controller(sim.platform(), scheduler, settings);
     controller.setupOverlayWindow();

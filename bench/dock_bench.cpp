@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 
+#include "core/eventlog.h"
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
 #include "platform/sim/simdesktop.h"
@@ -10,6 +11,12 @@ using namespace qv;
 
 namespace {
 
+class NullEventLog final : public EventLog
+{
+public:
+    void log(const QString &, const QString &) override {}
+};
+
 // A full Dock of 40 tiles along the bottom of the simulated main screen, the pointer on the 20th.
 struct FullDock
 {
@@ -19,7 +26,7 @@ struct FullDock
         for (int i = 0; i < 40; ++i)
             sim.addDockTile(QStringLiteral("App %1").arg(i), QRectF(40 + 34 * i, 836, 32, 60));
         sim.screens.setMouseLocation(pointer);
-        monitor = std::make_unique<DockMonitor>(sim.platform(), scheduler, queues, settings);
+        monitor = std::make_unique<DockMonitor>(sim.platform(), scheduler, queues, settings, eventLog);
         scheduler.runPending();
     }
 
@@ -28,6 +35,7 @@ struct FullDock
     ManualScheduler scheduler;
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
+    NullEventLog eventLog;
     std::unique_ptr<DockMonitor> monitor;
 };
 
@@ -53,6 +61,31 @@ void BM_HoverTick(benchmark::State &state)
         state.SkipWithError("the pointer missed its tile");
 }
 BENCHMARK(BM_HoverTick);
+
+// The key path of the tap for keys that are no shortcut, the common case: typing with the module
+// hotkeys on, so every key is compared against all three pairs.
+void BM_MatchHotkeyTyping(benchmark::State &state)
+{
+    FullDock dock;
+    dock.settings.set(Settings::enableModuleHotkeys, true);
+    quint64 timestamp = 0;
+    int key = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(dock.monitor->matchHotkey(key, 0, false, timestamp += 50'000'000));
+        key = (key + 1) % 48;
+    }
+}
+BENCHMARK(BM_MatchHotkeyTyping);
+
+// A shortcut held inside its latch window: consumed without firing.
+void BM_MatchHotkeyLatched(benchmark::State &state)
+{
+    FullDock dock;
+    dock.monitor->matchHotkey(48, Settings::OptionFlag, false, 1);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dock.monitor->matchHotkey(48, Settings::OptionFlag, false, 2));
+}
+BENCHMARK(BM_MatchHotkeyLatched);
 
 void BM_SettingsRead(benchmark::State &state)
 {

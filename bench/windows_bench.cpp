@@ -8,6 +8,7 @@
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
+#include "windows/axwindowmatch.h"
 #include "windows/snapshotcache.h"
 #include "windows/windowengine.h"
 
@@ -77,5 +78,38 @@ void BM_SnapshotBlankTest(benchmark::State &state)
         benchmark::DoNotOptimize(isSnapshotBlank(image));
 }
 BENCHMARK(BM_SnapshotBlankTest)->Unit(benchmark::kMicrosecond);
+
+// Finding the accessibility window of a listed window in an application with 50 windows. With
+// `number` the listed window reports its number (found when its turn comes, last here); without,
+// every window is scored (title, minimised state, the window server's frame and the accessibility
+// frame) and the best one wins.
+void BM_FindAXWindowAmong50(benchmark::State &state)
+{
+    const bool byNumber = state.range(0) != 0;
+    SimDesktop desktop;
+    desktop.addDefaultScreen();
+    const qint64 pid = desktop.workspace.launch(
+        RunningApp{0, QStringLiteral("org.example.editor"), QStringLiteral("Editor"), false, false, true});
+    quint32 last = 0;
+    for (int i = 0; i < 50; ++i)
+        last = desktop.windowServer.addWindow(pid, QRectF(20 + 10 * i, 40 + 8 * i, 900, 700),
+                                              QStringLiteral("Document %1").arg(i));
+    AppWindowModel window;
+    window.id = byNumber ? last : 1;
+    window.ownerPID = pid;
+    window.title = QStringLiteral("Document 49");
+    window.rect = QRectF(20 + 10 * 49, 40 + 8 * 49, 900, 700);
+    const AXElementPtr application = desktop.accessibility.applicationElement(pid);
+    const AXElementPtr expected = desktop.windowServer.axWindow(last);
+    for (auto _ : state) {
+        const AXElementPtr found = findAXWindow(*application, window, desktop.windowServer);
+        if (found != expected) {
+            state.SkipWithError("matched the wrong window");
+            break;
+        }
+        benchmark::DoNotOptimize(found);
+    }
+}
+BENCHMARK(BM_FindAXWindowAmong50)->Arg(0)->Arg(1)->ArgName("byNumber")->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -5,11 +5,16 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-image-formats-plugins libgl-dev
     libzip-dev
+    libpoppler-qt6-dev libxml2-dev libtesseract-dev libleptonica-dev
+    tesseract-ocr-eng tesseract-ocr-chi-sim tesseract-ocr-fra tesseract-ocr-deu tesseract-ocr-spa
+    tesseract-ocr-pol
+    libcanberra0  # the snap sound, loaded at run time when present
     libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-image0-dev
     libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev
+    libxcb-xkb-dev x11proto-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     adwaita-icon-theme
-    xvfb openbox xclip x11-utils xterm xauth
+    xvfb openbox xclip x11-utils xterm xauth xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -52,7 +52,7 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     m_parts.relocation->terminateOtherInstances();
-    m_dockMonitor = std::make_unique<DockMonitor>(m_platform, m_scheduler, m_queues, m_settings);
+    m_dockMonitor = std::make_unique<DockMonitor>(m_platform, m_scheduler, m_queues, m_settings, m_eventLog);
     m_windowEngine = new WindowEngine(m_platform, m_scheduler, m_queues, m_settings, m_eventLog, this);
 
     m_parts.overlay->setupOverlayWindow();

@@ -9,7 +9,11 @@
 #include <unistd.h>
 
 #include "app/appdelegate.h"
+#include "app/overlaycontroller.h"
+#include "app/processcontrol.h"
 #include "app/quorvantisapp.h"
+#include "app/relocation.h"
+#include "app/singleinstance.h"
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/diagnostics/mainthreadwatchdog.h"
@@ -19,6 +23,7 @@
 #include "platform/x11/x11desktop.h"
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
+#include "shelf/fileshelfmanager.h"
 
 namespace {
 
@@ -101,10 +106,7 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals();
 
-    SettingsStore settings(SettingsStore::defaultFilePath());
     QtScheduler scheduler;
-    ThreadQueueFactory queues;
-
     std::unique_ptr<SimDesktop> sim;
     std::unique_ptr<X11Desktop> x11;
     Platform platform;
@@ -118,15 +120,35 @@ int main(int argc, char **argv)
     }
     Localization::setLocaleService(platform.locale);
 
+    // Two running copies would sweep each other's caches and rewrite each other's settings: the other
+    // copies end before anything here touches a file.
+    PosixProcessControl processes;
+    SingleInstance singleInstance(processes);
+    singleInstance.terminateOtherInstances();
+
+    // Then the settings: the store, and the application object whose construction prepares them. The
+    // diagnostics manager comes first only because the application hands it to its delegate as the
+    // event log; it reads "diagnosticsEnabled", which the preparation never writes.
+    SettingsStore settings(SettingsStore::defaultFilePath());
+    ThreadQueueFactory queues;
     DiagnosticsManager diagnostics(settings, scheduler, queues, *platform.fileDialogs,
                                    *platform.fileRevealer);
     MainThreadWatchdog watchdog(diagnostics, scheduler); // destroyed before the manager it reports to
     diagnostics.setWatchdog(&watchdog);
 
+    auto relocation = std::make_unique<Relocation>(*platform.installation, *platform.application, settings,
+                                                   scheduler, singleInstance, processes,
+                                                   QCoreApplication::applicationFilePath(),
+                                                   QCoreApplication::arguments().mid(1));
+    QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics,
+                             ShellParts::standIns(std::move(relocation),
+                                                  std::make_unique<OverlayController>(platform, scheduler, settings)));
+
+    // The clipboard manager polls and sweeps its cache folder as soon as it exists.
     ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings,
                                diagnostics);
-
-    QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics);
+    // Created at start-up so the shelf folder is made and last run's files are swept at once.
+    FileShelfManager shelf(platform, scheduler, queues, diagnostics);
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
     return QApplication::exec();
 }

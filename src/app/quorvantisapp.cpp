@@ -11,11 +11,11 @@ const QString systemDefaultLanguage = QStringLiteral("System Default");
 }
 
 QuorvantisApp::QuorvantisApp(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                             SettingsStore &settings, EventLog &eventLog)
+                             SettingsStore &settings, EventLog &eventLog, ShellParts parts)
 {
     prepareSettings(settings, *platform.loginItem);
     m_appDelegate = std::make_unique<AppDelegate>(platform, scheduler, queues, settings, eventLog,
-                                                  ShellParts::standIns(platform, scheduler, settings));
+                                                  std::move(parts));
 }
 
 QuorvantisApp::~QuorvantisApp() = default;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/shellparts.h"
 #include "platform/platform.h"
 
 namespace qv {
@@ -20,7 +21,7 @@ class QuorvantisApp
 {
 public:
     QuorvantisApp(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                  SettingsStore &settings, EventLog &eventLog);
+                  SettingsStore &settings, EventLog &eventLog, ShellParts parts);
     ~QuorvantisApp();
 
     AppDelegate &appDelegate() { return *m_appDelegate; }

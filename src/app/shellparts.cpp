@@ -1,19 +1,8 @@
 #include "app/shellparts.h"
 
-#include "app/overlaycontroller.h"
-
 namespace qv {
 
 namespace {
-
-class InPlaceRelocation final : public Relocator
-{
-public:
-    bool isInApplicationsFolder() override { return true; }
-    MoveAnswer askToMoveToApplications() override { return MoveAnswer::notNow; }
-    void moveToApplications() override {}
-    void terminateOtherInstances() override {}
-};
 
 class NoStatusItem final : public StatusItem
 {
@@ -30,10 +19,11 @@ public:
 
 } // namespace
 
-ShellParts ShellParts::standIns(const Platform &platform, Scheduler &scheduler, SettingsStore &settings)
+ShellParts ShellParts::standIns(std::unique_ptr<Relocator> relocation,
+                                std::unique_ptr<OverlayPresenter> overlay)
 {
-    return {std::make_unique<InPlaceRelocation>(), std::make_unique<OverlayController>(platform, scheduler, settings),
-            std::make_unique<NoStatusItem>(), std::make_unique<NoOnboarding>()};
+    return {std::move(relocation), std::move(overlay), std::make_unique<NoStatusItem>(),
+            std::make_unique<NoOnboarding>()};
 }
 
 } // namespace qv

@@ -1,14 +1,13 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
 
 namespace qv {
 
 class DockMonitor;
-class Scheduler;
-class SettingsStore;
 class WindowEngine;
-struct Platform;
 
 // The parts of the application shell that the start-up sequence drives, one small interface each,
 // so the sequence can be exercised with recording fakes and each real part can replace its
@@ -27,6 +26,9 @@ public:
     // Moves and relaunches; a successful move quits this run shortly, a failure has shown its alert.
     virtual void moveToApplications() = 0;
     virtual void terminateOtherInstances() = 0;
+    // Starts a new copy with the same arguments and quits once it has started. A copy that fails to
+    // start leaves this one running; the answer is why (empty on success).
+    virtual QString restartApp() = 0;
 };
 
 // Creates, places, shows and hides the panels (preview bubble, Super Panel, peek panel).
@@ -68,10 +70,10 @@ struct ShellParts
     std::unique_ptr<StatusItem> statusItem;
     std::unique_ptr<OnboardingPresenter> onboarding;
 
-    // What the application runs with until the remaining real parts exist: the real preview bubble
-    // and peek panel; installed in place with no other copy to end, and no status item or
+    // The real relocation and overlay with stand-ins for the parts not built yet: no status item or
     // onboarding window shown.
-    static ShellParts standIns(const Platform &platform, Scheduler &scheduler, SettingsStore &settings);
+    static ShellParts standIns(std::unique_ptr<Relocator> relocation,
+                               std::unique_ptr<OverlayPresenter> overlay);
 };
 
 } // namespace qv

@@ -2,8 +2,10 @@
 //
 // One record per key: the key, then its text in each language, always in this order:
 //     en, zh, fr, es, de, it, pl, ja
-// "\n" is a line break. A translation keeps every key name ("Option+Tab", "Esc", "Cmd"), symbol
-// ("⌥", "⌘", "→", "•"), number and product name of the English text; localization_test checks this.
+// "\n" is a line break. A translation keeps every key name ("Alt+Tab", "Esc", "Ctrl"), symbol
+// ("→", "•"), number, path and product name of the English text; localization_test checks this.
+// Texts name the places, keys and programs of a Linux desktop: Alt and Super, Ctrl for copy, paste
+// and in-app shortcuts, the file manager, the desktop's settings, the XDG state folder.
 // Terms used throughout, per language (window / clipboard / file shelf / shortcut):
 //     zh 窗口 / 剪贴板 / 文件架 / 快捷键          fr fenêtre / presse-papiers / étagère / raccourci
 //     es ventana / portapapeles / estante / atajo   de Fenster / Zwischenablage / Dateiregal / Kurzbefehl
@@ -71,14 +73,14 @@ const LocalizationRow interfaceRows[] = {
         u"ログイン時に起動"
     }},
     {u"show_menubar_icon", {
-        u"Show Menu Bar Icon",
-        u"在菜单栏中显示图标",
-        u"Afficher l'icône dans la barre des menus",
-        u"Mostrar icono en la barra de menús",
-        u"Symbol in der Menüleiste anzeigen",
-        u"Mostra icona nella barra dei menu",
-        u"Pokazuj ikonę na pasku menu",
-        u"メニューバーにアイコンを表示"
+        u"Show Tray Icon",
+        u"在系统托盘中显示图标",
+        u"Afficher l'icône dans la zone de notification",
+        u"Mostrar icono en la bandeja del sistema",
+        u"Symbol im Infobereich anzeigen",
+        u"Mostra icona nell'area di notifica",
+        u"Pokazuj ikonę w zasobniku systemowym",
+        u"システムトレイにアイコンを表示"
     }},
     {u"enable_global_switcher", {
         u"Global Window Switcher",
@@ -121,14 +123,14 @@ const LocalizationRow interfaceRows[] = {
         u"ウインドウが1つだけのアプリを無視"
     }},
     {u"current_space_only", {
-        u"Current Space Only",
-        u"仅限当前空间",
+        u"Current Workspace Only",
+        u"仅限当前工作区",
         u"Bureau actuel uniquement",
         u"Solo el escritorio actual",
         u"Nur aktueller Schreibtisch",
         u"Solo la scrivania attuale",
         u"Tylko bieżące biurko",
-        u"現在の操作スペースのみ"
+        u"現在のワークスペースのみ"
     }},
     {u"sort_minimized_last", {
         u"Sort Minimized to End",
@@ -461,14 +463,14 @@ const LocalizationRow interfaceRows[] = {
         u"画面収録とアクセシビリティの許可が必要です"
     }},
     {u"perm_required_desc", {
-        u"Please allow Quorvantis in System Settings",
-        u"请在系统设置中允许 Quorvantis",
-        u"Veuillez autoriser Quorvantis dans Réglages Système",
-        u"Autoriza Quorvantis en Ajustes del Sistema",
-        u"Bitte erlaube Quorvantis in den Systemeinstellungen",
-        u"Consenti l'accesso a Quorvantis in Impostazioni di Sistema",
-        u"Zezwól na dostęp dla Quorvantis w Ustawieniach systemowych",
-        u"システム設定で Quorvantis を許可してください"
+        u"Please allow Quorvantis in your desktop's settings",
+        u"请在桌面环境的设置中允许 Quorvantis",
+        u"Veuillez autoriser Quorvantis dans les paramètres de votre bureau",
+        u"Autoriza Quorvantis en la configuración de tu escritorio",
+        u"Bitte erlaube Quorvantis in den Einstellungen deiner Arbeitsumgebung",
+        u"Consenti l'accesso a Quorvantis nelle impostazioni del tuo desktop",
+        u"Zezwól na dostęp dla Quorvantis w ustawieniach Twojego środowiska graficznego",
+        u"デスクトップの設定で Quorvantis を許可してください"
     }},
     {u"search_windows", {
         u"Search windows...",
@@ -601,14 +603,14 @@ const LocalizationRow interfaceRows[] = {
         u"診断 / セルフテスト"
     }},
     {u"diag_desc", {
-        u"Records events to ~/Library/Logs/Quorvantis/ for troubleshooting. No private data is captured.",
-        u"将事件记录到 ~/Library/Logs/Quorvantis/ 以便排查问题。不会采集任何隐私数据。",
-        u"Enregistre les événements dans ~/Library/Logs/Quorvantis/ pour faciliter le dépannage. Aucune donnée personnelle n'est collectée.",
-        u"Registra eventos en ~/Library/Logs/Quorvantis/ para solucionar problemas. No se recopilan datos privados.",
-        u"Zeichnet Ereignisse zur Fehlersuche in ~/Library/Logs/Quorvantis/ auf. Es werden keine privaten Daten erfasst.",
-        u"Registra gli eventi in ~/Library/Logs/Quorvantis/ per la risoluzione dei problemi. Non vengono raccolti dati privati.",
-        u"Zapisuje zdarzenia w ~/Library/Logs/Quorvantis/ w celu rozwiązywania problemów. Żadne prywatne dane nie są gromadzone.",
-        u"トラブルシューティングのため、イベントを ~/Library/Logs/Quorvantis/ に記録します。個人データは収集されません。"
+        u"Records events to ~/.local/state/Quorvantis/ for troubleshooting. No private data is captured.",
+        u"将事件记录到 ~/.local/state/Quorvantis/ 以便排查问题。不会采集任何隐私数据。",
+        u"Enregistre les événements dans ~/.local/state/Quorvantis/ pour faciliter le dépannage. Aucune donnée personnelle n'est collectée.",
+        u"Registra eventos en ~/.local/state/Quorvantis/ para solucionar problemas. No se recopilan datos privados.",
+        u"Zeichnet Ereignisse zur Fehlersuche in ~/.local/state/Quorvantis/ auf. Es werden keine privaten Daten erfasst.",
+        u"Registra gli eventi in ~/.local/state/Quorvantis/ per la risoluzione dei problemi. Non vengono raccolti dati privati.",
+        u"Zapisuje zdarzenia w ~/.local/state/Quorvantis/ w celu rozwiązywania problemów. Żadne prywatne dane nie są gromadzone.",
+        u"トラブルシューティングのため、イベントを ~/.local/state/Quorvantis/ に記録します。個人データは収集されません。"
     }},
     {u"diag_export", {
         u"Export Diagnostics",
@@ -690,6 +692,16 @@ const LocalizationRow interfaceRows[] = {
         u"Quorvantis musi widzieć Twoje okna, aby tworzyć podglądy na żywo.",
         u"ライブプレビューを生成するには、Quorvantis がウインドウを認識できる必要があります。"
     }},
+    {u"ob_screen_desc_x11", {
+        u"Live previews need the Composite extension of the X server. Start Quorvantis on a display that offers it.",
+        u"实时预览需要 X 服务器的 Composite 扩展。请在提供该扩展的显示环境中启动 Quorvantis。",
+        u"Les aperçus en direct nécessitent l'extension Composite du serveur X. Lancez Quorvantis sur un affichage qui la propose.",
+        u"Las vistas previas en tiempo real necesitan la extensión Composite del servidor X. Inicia Quorvantis en una pantalla que la ofrezca.",
+        u"Live-Vorschauen brauchen die Composite-Erweiterung des X-Servers. Starte Quorvantis auf einer Anzeige, die sie bietet.",
+        u"Le anteprime in tempo reale richiedono l'estensione Composite del server X. Avvia Quorvantis su un display che la offra.",
+        u"Podglądy na żywo wymagają rozszerzenia Composite serwera X. Uruchom Quorvantis na ekranie, który je udostępnia.",
+        u"ライブプレビューには X サーバーの Composite 拡張が必要です。この拡張を備えたディスプレイで Quorvantis を起動してください。"
+    }},
     {u"ob_accessibility", {
         u"Accessibility",
         u"辅助功能",
@@ -710,25 +722,35 @@ const LocalizationRow interfaceRows[] = {
         u"Wymagane do wykrywania, nad którą aplikacją w Docku znajduje się wskaźnik.",
         u"Dock 内でポインタを重ねているアプリを検出するために必要です。"
     }},
+    {u"ob_access_desc_x11", {
+        u"Detecting and controlling windows needs a window manager that follows EWMH, such as Openbox, Xfwm or KWin.",
+        u"检测和控制窗口需要一个遵循 EWMH 的窗口管理器，例如 Openbox、Xfwm 或 KWin。",
+        u"La détection et le contrôle des fenêtres nécessitent un gestionnaire de fenêtres conforme à EWMH, comme Openbox, Xfwm ou KWin.",
+        u"Para detectar y controlar ventanas se necesita un gestor de ventanas que siga EWMH, como Openbox, Xfwm o KWin.",
+        u"Zum Erkennen und Steuern von Fenstern braucht es einen Fenstermanager, der EWMH folgt, etwa Openbox, Xfwm oder KWin.",
+        u"Per rilevare e controllare le finestre serve un window manager conforme a EWMH, come Openbox, Xfwm o KWin.",
+        u"Wykrywanie okien i sterowanie nimi wymaga menedżera okien zgodnego z EWMH, takiego jak Openbox, Xfwm lub KWin.",
+        u"ウインドウの検出と操作には、Openbox、Xfwm、KWin など EWMH に準拠したウインドウマネージャーが必要です。"
+    }},
     {u"ob_privacy_screen", {
-        u"Your screen content stays on your Mac. Nothing is uploaded or shared.",
-        u"你的屏幕内容只会保留在你的 Mac 上，不会上传或共享任何内容。",
-        u"Le contenu de votre écran reste sur votre Mac. Rien n'est envoyé ni partagé.",
-        u"El contenido de tu pantalla se queda en tu Mac. No se sube ni se comparte nada.",
-        u"Deine Bildschirminhalte bleiben auf deinem Mac. Es wird nichts hochgeladen oder geteilt.",
-        u"Il contenuto dello schermo resta sul tuo Mac. Nulla viene caricato o condiviso.",
-        u"Zawartość ekranu pozostaje na Twoim Macu. Nic nie jest wysyłane ani udostępniane.",
-        u"画面の内容はお使いの Mac から外に出ることはありません。アップロードや共有は一切行われません。"
+        u"Your screen content stays on this computer. Nothing is uploaded or shared.",
+        u"你的屏幕内容只保留在这台电脑上，不会上传或共享任何内容。",
+        u"Le contenu de votre écran reste sur cet ordinateur. Rien n'est envoyé ni partagé.",
+        u"El contenido de tu pantalla se queda en este ordenador. No se sube ni se comparte nada.",
+        u"Deine Bildschirminhalte bleiben auf diesem Computer. Es wird nichts hochgeladen oder geteilt.",
+        u"Il contenuto dello schermo resta su questo computer. Nulla viene caricato o condiviso.",
+        u"Zawartość ekranu pozostaje na tym komputerze. Nic nie jest wysyłane ani udostępniane.",
+        u"画面の内容はこのコンピュータ上にとどまります。アップロードや共有は一切行われません。"
     }},
     {u"ob_privacy_access", {
-        u"Used only for local Dock and window detection. Processing stays on your Mac.",
-        u"仅用于在本地检测程序坞和窗口，所有处理都在你的 Mac 上完成。",
-        u"Utilisé uniquement pour détecter localement le Dock et les fenêtres. Le traitement reste sur votre Mac.",
-        u"Solo se usa para detectar localmente el Dock y las ventanas. El procesamiento se queda en tu Mac.",
-        u"Wird nur zur lokalen Erkennung von Dock und Fenstern verwendet. Die Verarbeitung bleibt auf deinem Mac.",
-        u"Usata solo per rilevare localmente il Dock e le finestre. L'elaborazione resta sul tuo Mac.",
-        u"Używane wyłącznie do lokalnego wykrywania Docka i okien. Przetwarzanie odbywa się na Twoim Macu.",
-        u"Dock とウインドウをローカルで検出するためにのみ使用されます。処理はお使いの Mac 上で完結します。"
+        u"Used only for local Dock and window detection. Processing stays on this computer.",
+        u"仅用于在本地检测程序坞和窗口，所有处理都在这台电脑上完成。",
+        u"Utilisé uniquement pour détecter localement le Dock et les fenêtres. Le traitement reste sur cet ordinateur.",
+        u"Solo se usa para detectar localmente el Dock y las ventanas. El procesamiento se queda en este ordenador.",
+        u"Wird nur zur lokalen Erkennung von Dock und Fenstern verwendet. Die Verarbeitung bleibt auf diesem Computer.",
+        u"Usata solo per rilevare localmente il Dock e le finestre. L'elaborazione resta su questo computer.",
+        u"Używane wyłącznie do lokalnego wykrywania Docka i okien. Przetwarzanie odbywa się na tym komputerze.",
+        u"Dock とウインドウをローカルで検出するためにのみ使用されます。処理はこのコンピュータ上で完結します。"
     }},
     {u"ob_input_monitoring", {
         u"Input Monitoring",
@@ -741,14 +763,24 @@ const LocalizationRow interfaceRows[] = {
         u"入力監視"
     }},
     {u"ob_input_desc", {
-        u"Required for global shortcuts like Option+Tab to work seamlessly in the background.",
-        u"全局快捷键（如 Option+Tab）需要此权限才能在后台顺畅运行。",
-        u"Nécessaire pour que les raccourcis globaux comme Option+Tab fonctionnent parfaitement en arrière-plan.",
-        u"Necesaria para que los atajos globales como Option+Tab funcionen sin problemas en segundo plano.",
-        u"Erforderlich, damit globale Kurzbefehle wie Option+Tab im Hintergrund reibungslos funktionieren.",
-        u"Necessario perché le abbreviazioni globali come Option+Tab funzionino senza problemi in background.",
-        u"Wymagane, aby globalne skróty, takie jak Option+Tab, działały płynnie w tle.",
-        u"Option+Tab などのグローバルショートカットをバックグラウンドでスムーズに動作させるために必要です。"
+        u"Required for global shortcuts like Alt+Tab to work seamlessly in the background.",
+        u"全局快捷键（如 Alt+Tab）需要此权限才能在后台顺畅运行。",
+        u"Nécessaire pour que les raccourcis globaux comme Alt+Tab fonctionnent parfaitement en arrière-plan.",
+        u"Necesaria para que los atajos globales como Alt+Tab funcionen sin problemas en segundo plano.",
+        u"Erforderlich, damit globale Kurzbefehle wie Alt+Tab im Hintergrund reibungslos funktionieren.",
+        u"Necessario perché le abbreviazioni globali come Alt+Tab funzionino senza problemi in background.",
+        u"Wymagane, aby globalne skróty, takie jak Alt+Tab, działały płynnie w tle.",
+        u"Alt+Tab などのグローバルショートカットをバックグラウンドでスムーズに動作させるために必要です。"
+    }},
+    {u"ob_input_desc_x11", {
+        u"Global shortcuts like Alt+Tab need the XInput 2 extension of the X server.",
+        u"Alt+Tab 等全局快捷键需要 X 服务器的 XInput 2 扩展。",
+        u"Les raccourcis globaux comme Alt+Tab nécessitent l'extension XInput 2 du serveur X.",
+        u"Los atajos globales como Alt+Tab necesitan la extensión XInput 2 del servidor X.",
+        u"Globale Kurzbefehle wie Alt+Tab brauchen die XInput 2-Erweiterung des X-Servers.",
+        u"Le abbreviazioni globali come Alt+Tab richiedono l'estensione XInput 2 del server X.",
+        u"Globalne skróty, takie jak Alt+Tab, wymagają rozszerzenia XInput 2 serwera X.",
+        u"Alt+Tab などのグローバルショートカットには、X サーバーの XInput 2 拡張が必要です。"
     }},
     {u"ob_granted", {
         u"Permission Granted",
@@ -771,14 +803,14 @@ const LocalizationRow interfaceRows[] = {
         u"続ける"
     }},
     {u"ob_open_settings", {
-        u"Open System Settings",
-        u"打开系统设置",
-        u"Ouvrir Réglages Système",
-        u"Abrir Ajustes del Sistema",
-        u"Systemeinstellungen öffnen",
-        u"Apri Impostazioni di Sistema",
-        u"Otwórz Ustawienia systemowe",
-        u"システム設定を開く"
+        u"Open Desktop Settings",
+        u"打开桌面设置",
+        u"Ouvrir les paramètres du bureau",
+        u"Abrir la configuración del escritorio",
+        u"Einstellungen der Arbeitsumgebung öffnen",
+        u"Apri le impostazioni del desktop",
+        u"Otwórz ustawienia środowiska graficznego",
+        u"デスクトップの設定を開く"
     }},
     {u"ob_ready", {
         u"You're All Set!",
@@ -791,14 +823,14 @@ const LocalizationRow interfaceRows[] = {
         u"準備完了！"
     }},
     {u"ob_ready_desc", {
-        u"Hover over any app in your Dock to see the magic.\nUse Option + Tab to switch windows instantly.",
-        u"将指针悬停在程序坞中的任意应用上，见证神奇效果。\n使用 Option + Tab 即可瞬间切换窗口。",
-        u"Survolez n'importe quelle app de votre Dock pour voir la magie opérer.\nUtilisez Option + Tab pour changer de fenêtre instantanément.",
-        u"Pasa el cursor sobre cualquier app del Dock y descubre la magia.\nUsa Option + Tab para cambiar de ventana al instante.",
-        u"Fahre mit dem Zeiger über eine beliebige App im Dock und erlebe die Magie.\nMit Option + Tab wechselst du sofort zwischen Fenstern.",
-        u"Passa il puntatore su un'app qualsiasi nel Dock per vedere la magia.\nUsa Option + Tab per passare da una finestra all'altra all'istante.",
-        u"Najedź wskaźnikiem na dowolną aplikację w Docku i zobacz magię w akcji.\nUżyj Option + Tab, aby błyskawicznie przełączać okna.",
-        u"Dock のアプリにポインタを重ねると、魔法が始まります。\nOption + Tab でウインドウを瞬時に切り替えられます。"
+        u"Hover over any app in your Dock to see the magic.\nUse Alt + Tab to switch windows instantly.",
+        u"将指针悬停在程序坞中的任意应用上，见证神奇效果。\n使用 Alt + Tab 即可瞬间切换窗口。",
+        u"Survolez n'importe quelle app de votre Dock pour voir la magie opérer.\nUtilisez Alt + Tab pour changer de fenêtre instantanément.",
+        u"Pasa el cursor sobre cualquier app del Dock y descubre la magia.\nUsa Alt + Tab para cambiar de ventana al instante.",
+        u"Fahre mit dem Zeiger über eine beliebige App im Dock und erlebe die Magie.\nMit Alt + Tab wechselst du sofort zwischen Fenstern.",
+        u"Passa il puntatore su un'app qualsiasi nel Dock per vedere la magia.\nUsa Alt + Tab per passare da una finestra all'altra all'istante.",
+        u"Najedź wskaźnikiem na dowolną aplikację w Docku i zobacz magię w akcji.\nUżyj Alt + Tab, aby błyskawicznie przełączać okna.",
+        u"Dock のアプリにポインタを重ねると、魔法が始まります。\nAlt + Tab でウインドウを瞬時に切り替えられます。"
     }},
     {u"ob_start_btn", {
         u"Start Using Quorvantis",
@@ -991,24 +1023,24 @@ const LocalizationRow interfaceRows[] = {
         u"上級者向けのヒント"
     }},
     {u"shortcut_tips_1", {
-        u"• We recommend using Option (⌥) + Tab as it doesn't conflict with system defaults.",
-        u"• 建议使用 Option (⌥) + Tab，因为它不会与系统默认快捷键冲突。",
-        u"• Nous recommandons Option (⌥) + Tab, qui n'entre pas en conflit avec les raccourcis par défaut du système.",
-        u"• Te recomendamos usar Option (⌥) + Tab, ya que no entra en conflicto con los atajos predeterminados del sistema.",
-        u"• Wir empfehlen Option (⌥) + Tab, da es nicht mit den Standardkurzbefehlen des Systems kollidiert.",
-        u"• Consigliamo di usare Option (⌥) + Tab perché non entra in conflitto con le abbreviazioni predefinite del sistema.",
-        u"• Zalecamy Option (⌥) + Tab, ponieważ nie koliduje z domyślnymi skrótami systemowymi.",
-        u"• システムのデフォルトのショートカットと競合しないため、Option (⌥) + Tab の使用をおすすめします。"
+        u"• We recommend using Alt + Tab as it doesn't conflict with system defaults.",
+        u"• 建议使用 Alt + Tab，因为它不会与系统默认快捷键冲突。",
+        u"• Nous recommandons Alt + Tab, qui n'entre pas en conflit avec les raccourcis par défaut du système.",
+        u"• Te recomendamos usar Alt + Tab, ya que no entra en conflicto con los atajos predeterminados del sistema.",
+        u"• Wir empfehlen Alt + Tab, da es nicht mit den Standardkurzbefehlen des Systems kollidiert.",
+        u"• Consigliamo di usare Alt + Tab perché non entra in conflitto con le abbreviazioni predefinite del sistema.",
+        u"• Zalecamy Alt + Tab, ponieważ nie koliduje z domyślnymi skrótami systemowymi.",
+        u"• システムのデフォルトのショートカットと競合しないため、Alt + Tab の使用をおすすめします。"
     }},
     {u"shortcut_tips_2", {
-        u"• Avoid using Cmd (⌘) + C / V to prevent overriding copy/paste functionality.",
-        u"• 避免使用 Cmd (⌘) + C / V，以免覆盖复制/粘贴功能。",
-        u"• Évitez Cmd (⌘) + C / V pour ne pas remplacer les fonctions copier/coller.",
-        u"• Evita usar Cmd (⌘) + C / V para no anular las funciones de copiar y pegar.",
-        u"• Vermeide Cmd (⌘) + C / V, damit Kopieren/Einfügen nicht überschrieben wird.",
-        u"• Evita Cmd (⌘) + C / V per non sovrascrivere le funzioni copia/incolla.",
-        u"• Unikaj Cmd (⌘) + C / V, aby nie zastąpić funkcji kopiowania i wklejania.",
-        u"• コピー/ペースト機能を上書きしないよう、Cmd (⌘) + C / V の使用は避けてください。"
+        u"• Avoid using Ctrl + C / V to prevent overriding copy/paste functionality.",
+        u"• 避免使用 Ctrl + C / V，以免覆盖复制/粘贴功能。",
+        u"• Évitez Ctrl + C / V pour ne pas remplacer les fonctions copier/coller.",
+        u"• Evita usar Ctrl + C / V para no anular las funciones de copiar y pegar.",
+        u"• Vermeide Ctrl + C / V, damit Kopieren/Einfügen nicht überschrieben wird.",
+        u"• Evita Ctrl + C / V per non sovrascrivere le funzioni copia/incolla.",
+        u"• Unikaj Ctrl + C / V, aby nie zastąpić funkcji kopiowania i wklejania.",
+        u"• コピー/ペースト機能を上書きしないよう、Ctrl + C / V の使用は避けてください。"
     }},
     {u"shortcut_tips_3", {
         u"• The shortcut works globally, even when Quorvantis is running in the background.",
@@ -1041,14 +1073,14 @@ const LocalizationRow interfaceRows[] = {
         u"開いているすべてのウインドウを操作できる、フルスクリーンのコマンドセンター。"
     }},
     {u"guide_desc", {
-        u"Press ⌥ Option + Tab anywhere to summon the Global Switcher overlay — a glassmorphism grid showing every open window across all apps and virtual desktops. Ghost windows are automatically filtered out.",
-        u"在任意位置按下 ⌥ Option + Tab 即可呼出全局切换器浮层——一个玻璃拟态风格的网格，显示所有应用和虚拟桌面中每一个打开的窗口。幽灵窗口会被自动过滤。",
-        u"Appuyez sur ⌥ Option + Tab n'importe où pour afficher le Sélecteur global — une grille en verre dépoli qui montre toutes les fenêtres ouvertes de toutes les apps et de tous les bureaux virtuels. Les fenêtres fantômes sont filtrées automatiquement.",
-        u"Pulsa ⌥ Option + Tab en cualquier lugar para abrir el Selector global: una cuadrícula con efecto cristal que muestra todas las ventanas abiertas de todas las apps y escritorios virtuales. Las ventanas fantasma se filtran automáticamente.",
-        u"Drücke überall ⌥ Option + Tab, um den globalen Umschalter einzublenden – ein Raster im Glas-Look mit allen geöffneten Fenstern aller Apps und virtuellen Desktops. Geisterfenster werden automatisch herausgefiltert.",
-        u"Premi ⌥ Option + Tab ovunque per richiamare il Selettore globale: una griglia in stile vetro che mostra tutte le finestre aperte di tutte le app e di tutti i desktop virtuali. Le finestre fantasma vengono filtrate automaticamente.",
-        u"Naciśnij ⌥ Option + Tab w dowolnym miejscu, aby przywołać nakładkę Globalnego przełącznika — siatkę w stylu szkła z każdym otwartym oknem ze wszystkich aplikacji i pulpitów wirtualnych. Okna widma są automatycznie odfiltrowywane.",
-        u"どこからでも ⌥ Option + Tab を押すと、グローバルスイッチャーのオーバーレイが表示されます。すべてのアプリと仮想デスクトップで開いているウインドウを、すりガラス風のグリッドに一覧表示します。ゴーストウインドウは自動的に除外されます。"
+        u"Press Alt + Tab anywhere to summon the Global Switcher overlay — a glassmorphism grid showing every open window across all apps and virtual desktops. Ghost windows are automatically filtered out.",
+        u"在任意位置按下 Alt + Tab 即可呼出全局切换器浮层——一个玻璃拟态风格的网格，显示所有应用和虚拟桌面中每一个打开的窗口。幽灵窗口会被自动过滤。",
+        u"Appuyez sur Alt + Tab n'importe où pour afficher le Sélecteur global — une grille en verre dépoli qui montre toutes les fenêtres ouvertes de toutes les apps et de tous les bureaux virtuels. Les fenêtres fantômes sont filtrées automatiquement.",
+        u"Pulsa Alt + Tab en cualquier lugar para abrir el Selector global: una cuadrícula con efecto cristal que muestra todas las ventanas abiertas de todas las apps y escritorios virtuales. Las ventanas fantasma se filtran automáticamente.",
+        u"Drücke überall Alt + Tab, um den globalen Umschalter einzublenden – ein Raster im Glas-Look mit allen geöffneten Fenstern aller Apps und virtuellen Desktops. Geisterfenster werden automatisch herausgefiltert.",
+        u"Premi Alt + Tab ovunque per richiamare il Selettore globale: una griglia in stile vetro che mostra tutte le finestre aperte di tutte le app e di tutti i desktop virtuali. Le finestre fantasma vengono filtrate automaticamente.",
+        u"Naciśnij Alt + Tab w dowolnym miejscu, aby przywołać nakładkę Globalnego przełącznika — siatkę w stylu szkła z każdym otwartym oknem ze wszystkich aplikacji i pulpitów wirtualnych. Okna widma są automatycznie odfiltrowywane.",
+        u"どこからでも Alt + Tab を押すと、グローバルスイッチャーのオーバーレイが表示されます。すべてのアプリと仮想デスクトップで開いているウインドウを、すりガラス風のグリッドに一覧表示します。ゴーストウインドウは自動的に除外されます。"
     }},
     {u"guide_col_action", {
         u"ACTION",
@@ -1091,14 +1123,14 @@ const LocalizationRow interfaceRows[] = {
         u"ウインドウカード間を移動"
     }},
     {u"guide_act_enter", {
-        u"Focus selected window (teleport to its Space)",
-        u"聚焦所选窗口（跳转到其所在空间）",
+        u"Focus selected window (teleport to its workspace)",
+        u"聚焦所选窗口（跳转到其所在工作区）",
         u"Activer la fenêtre sélectionnée (aller sur son bureau)",
         u"Activar la ventana seleccionada (saltar a su escritorio)",
         u"Ausgewähltes Fenster fokussieren (zu seinem Schreibtisch springen)",
         u"Attiva la finestra selezionata (passa alla sua scrivania)",
         u"Aktywuj zaznaczone okno (przejdź na jego biurko)",
-        u"選択したウインドウにフォーカス（その操作スペースへ移動）"
+        u"選択したウインドウにフォーカス（そのワークスペースへ移動）"
     }},
     {u"guide_act_cmd_w", {
         u"Close the selected window",
@@ -1171,14 +1203,14 @@ const LocalizationRow interfaceRows[] = {
         u"ファイルシェルフ"
     }},
     {u"guide_shelf_desc", {
-        u"The Shelf is a temporary staging area for files. Drag files onto the Shelf from Finder or other apps to keep them readily accessible. Quickly retrieve or drop them into any window later.",
-        u"文件架是存放文件的临时中转区。从 Finder 或其他应用将文件拖到文件架上，即可随手取用。之后可以快速取回文件，或将其拖放到任意窗口中。",
-        u"L'Étagère est une zone de transit temporaire pour vos fichiers. Faites glisser des fichiers sur l'Étagère depuis le Finder ou d'autres apps pour les garder à portée de main. Récupérez-les ou déposez-les ensuite rapidement dans n'importe quelle fenêtre.",
-        u"El Estante es una zona de almacenamiento temporal para archivos. Arrastra archivos al Estante desde el Finder u otras apps para tenerlos siempre a mano. Más tarde, recupéralos o suéltalos rápidamente en cualquier ventana.",
-        u"Das Regal ist eine temporäre Ablage für Dateien. Ziehe Dateien aus dem Finder oder anderen Apps auf das Regal, um sie griffbereit zu haben. Später kannst du sie schnell wieder abrufen oder in ein beliebiges Fenster ziehen.",
-        u"Il Ripiano è un'area di appoggio temporanea per i file. Trascina i file sul Ripiano dal Finder o da altre app per averli sempre a portata di mano. In seguito potrai recuperarli o rilasciarli rapidamente in qualsiasi finestra.",
-        u"Półka to tymczasowe miejsce na pliki. Przeciągnij pliki na Półkę z Findera lub innych aplikacji, aby mieć je zawsze pod ręką. Później możesz je szybko odzyskać lub upuścić w dowolnym oknie.",
-        u"シェルフはファイルを一時的に置いておける場所です。Finder やほかのアプリからファイルをシェルフにドラッグしておけば、いつでもすぐに取り出せます。あとから素早く取り出したり、任意のウインドウにドロップしたりできます。"
+        u"The Shelf is a temporary staging area for files. Drag files onto the Shelf from the file manager or other apps to keep them readily accessible. Quickly retrieve or drop them into any window later.",
+        u"文件架是存放文件的临时中转区。从文件管理器或其他应用将文件拖到文件架上，即可随手取用。之后可以快速取回文件，或将其拖放到任意窗口中。",
+        u"L'Étagère est une zone de transit temporaire pour vos fichiers. Faites glisser des fichiers sur l'Étagère depuis le gestionnaire de fichiers ou d'autres apps pour les garder à portée de main. Récupérez-les ou déposez-les ensuite rapidement dans n'importe quelle fenêtre.",
+        u"El Estante es una zona de almacenamiento temporal para archivos. Arrastra archivos al Estante desde el gestor de archivos u otras apps para tenerlos siempre a mano. Más tarde, recupéralos o suéltalos rápidamente en cualquier ventana.",
+        u"Das Regal ist eine temporäre Ablage für Dateien. Ziehe Dateien aus der Dateiverwaltung oder anderen Apps auf das Regal, um sie griffbereit zu haben. Später kannst du sie schnell wieder abrufen oder in ein beliebiges Fenster ziehen.",
+        u"Il Ripiano è un'area di appoggio temporanea per i file. Trascina i file sul Ripiano dal file manager o da altre app per averli sempre a portata di mano. In seguito potrai recuperarli o rilasciarli rapidamente in qualsiasi finestra.",
+        u"Półka to tymczasowe miejsce na pliki. Przeciągnij pliki na Półkę z menedżera plików lub innych aplikacji, aby mieć je zawsze pod ręką. Później możesz je szybko odzyskać lub upuścić w dowolnym oknie.",
+        u"シェルフはファイルを一時的に置いておける場所です。ファイルマネージャーやほかのアプリからファイルをシェルフにドラッグしておけば、いつでもすぐに取り出せます。あとから素早く取り出したり、任意のウインドウにドロップしたりできます。"
     }},
     {u"guide_hotkeys_title", {
         u"Keyboard Shortcuts",
@@ -1191,14 +1223,14 @@ const LocalizationRow interfaceRows[] = {
         u"キーボードショートカット"
     }},
     {u"guide_hotkeys_desc", {
-        u"Quorvantis is fully keyboard-driven. Use these shortcuts to access features instantly from anywhere on your Mac.",
-        u"Quorvantis 完全支持键盘操作。使用这些快捷键，即可在 Mac 上的任何位置即时访问各项功能。",
-        u"Quorvantis se pilote entièrement au clavier. Utilisez ces raccourcis pour accéder instantanément aux fonctionnalités, où que vous soyez sur votre Mac.",
-        u"Quorvantis se controla por completo con el teclado. Usa estos atajos para acceder al instante a sus funciones desde cualquier lugar de tu Mac.",
-        u"Quorvantis lässt sich vollständig per Tastatur bedienen. Mit diesen Kurzbefehlen erreichst du alle Funktionen sofort, egal wo du dich auf deinem Mac befindest.",
-        u"Quorvantis si controlla interamente da tastiera. Usa queste abbreviazioni per accedere subito alle funzioni da qualsiasi punto del tuo Mac.",
-        u"Quorvantis można w pełni obsługiwać z klawiatury. Użyj tych skrótów, aby błyskawicznie korzystać z funkcji w dowolnym miejscu na Macu.",
-        u"Quorvantis はキーボードだけで操作できます。これらのショートカットを使えば、Mac のどこからでも各機能にすぐにアクセスできます。"
+        u"Quorvantis is fully keyboard-driven. Use these shortcuts to access features instantly from anywhere on your desktop.",
+        u"Quorvantis 完全支持键盘操作。使用这些快捷键，即可在桌面上的任何位置即时访问各项功能。",
+        u"Quorvantis se pilote entièrement au clavier. Utilisez ces raccourcis pour accéder instantanément aux fonctionnalités, où que vous soyez sur votre bureau.",
+        u"Quorvantis se controla por completo con el teclado. Usa estos atajos para acceder al instante a sus funciones desde cualquier lugar de tu escritorio.",
+        u"Quorvantis lässt sich vollständig per Tastatur bedienen. Mit diesen Kurzbefehlen erreichst du alle Funktionen sofort, egal wo du dich auf deinem Desktop befindest.",
+        u"Quorvantis si controlla interamente da tastiera. Usa queste abbreviazioni per accedere subito alle funzioni da qualsiasi punto del tuo desktop.",
+        u"Quorvantis można w pełni obsługiwać z klawiatury. Użyj tych skrótów, aby błyskawicznie korzystać z funkcji w dowolnym miejscu na pulpicie.",
+        u"Quorvantis はキーボードだけで操作できます。これらのショートカットを使えば、デスクトップのどこからでも各機能にすぐにアクセスできます。"
     }},
     {u"guide_act_opt_c", {
         u"Open Clipboard panel independently",
@@ -1311,14 +1343,14 @@ const LocalizationRow interfaceRows[] = {
         u"Quorvantis にはトラブルシューティング用の診断ツールが組み込まれています。「設定 → 診断」で有効にすると、イベントログが記録されます。必要に応じて、診断レポートを ZIP ファイルとして書き出し、サポートと共有できます。"
     }},
     {u"about_sysreq", {
-        u"Requires macOS 14 Sonoma or later",
-        u"需要 macOS 14 Sonoma 或更高版本",
-        u"Nécessite macOS 14 Sonoma ou version ultérieure",
-        u"Requiere macOS 14 Sonoma o posterior",
-        u"Erfordert macOS 14 Sonoma oder neuer",
-        u"Richiede macOS 14 Sonoma o versioni successive",
-        u"Wymaga systemu macOS 14 Sonoma lub nowszego",
-        u"macOS 14 Sonoma 以降が必要です"
+        u"Requires a Linux desktop on X11",
+        u"需要运行 X11 的 Linux 桌面",
+        u"Nécessite un bureau Linux sous X11",
+        u"Requiere un escritorio Linux con X11",
+        u"Erfordert einen Linux-Desktop unter X11",
+        u"Richiede un desktop Linux con X11",
+        u"Wymaga pulpitu Linux z X11",
+        u"X11 で動作する Linux デスクトップが必要です"
     }},
     {u"about_support", {
         u"Support",
@@ -1605,14 +1637,14 @@ const LocalizationRow menuRows[] = {
         u"環境設定…"
     }},
     {u"menu_show_all_windows", {
-        u"Show All Windows (Option+Tab)",
-        u"显示所有窗口 (Option+Tab)",
-        u"Afficher toutes les fenêtres (Option+Tab)",
-        u"Mostrar todas las ventanas (Option+Tab)",
-        u"Alle Fenster anzeigen (Option+Tab)",
-        u"Mostra tutte le finestre (Option+Tab)",
-        u"Pokaż wszystkie okna (Option+Tab)",
-        u"すべてのウインドウを表示 (Option+Tab)"
+        u"Show All Windows (Alt+Tab)",
+        u"显示所有窗口 (Alt+Tab)",
+        u"Afficher toutes les fenêtres (Alt+Tab)",
+        u"Mostrar todas las ventanas (Alt+Tab)",
+        u"Alle Fenster anzeigen (Alt+Tab)",
+        u"Mostra tutte le finestre (Alt+Tab)",
+        u"Pokaż wszystkie okna (Alt+Tab)",
+        u"すべてのウインドウを表示 (Alt+Tab)"
     }},
     {u"menu_restart", {
         u"Restart Quorvantis",

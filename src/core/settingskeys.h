@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "platform/keyflags.h"
+
 namespace qv {
 
 // One setting: its key as stored and the default every reader assumes while no value is stored.
@@ -19,12 +21,12 @@ struct SettingKey
 
 namespace Settings {
 
-// Modifier bits of stored shortcuts.
-inline constexpr int ShiftFlag = 0x20000;
-inline constexpr int ControlFlag = 0x40000;
-inline constexpr int OptionFlag = 0x80000;
-inline constexpr int CommandFlag = 0x100000;
-inline constexpr int ModifierMask = 0x1E0000;
+// Modifier bits of stored shortcuts, as the input path reads them.
+inline constexpr int ShiftFlag = int(keyShiftFlag);
+inline constexpr int ControlFlag = int(keyControlFlag);
+inline constexpr int OptionFlag = int(keyOptionFlag);
+inline constexpr int CommandFlag = int(keyCommandFlag);
+inline constexpr int ModifierMask = int(keyModifierMask);
 
 inline const SettingKey<bool> launchAtLogin{"launchAtLogin", true};
 inline const SettingKey<bool> showMenuBarIcon{"showMenuBarIcon", true};

@@ -1,20 +1,25 @@
 #include "dock/dockmonitor.h"
 
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QVariant>
 
 #include <algorithm>
 #include <cmath>
 
+#include "core/eventlog.h"
 #include "core/settingsstore.h"
 #include "platform/accessibility.h"
 #include "platform/dockpreferences.h"
 #include "platform/geometry.h"
+#include "platform/globalinput.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
 #include "runtime/workqueue.h"
 
 namespace qv {
+
+Q_LOGGING_CATEGORY(lcEventTap, "quorvantis.dock.eventtap")
 
 namespace {
 
@@ -405,12 +410,147 @@ private:
     double m_iconRefreshBackoff = 0;
 };
 
-DockMonitor::DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                         SettingsStore &settings, QObject *parent)
-    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings)
+// One wheel tick as the tap saw it: location in global coordinates (top-left origin).
+struct ScrollEventSample
 {
-    m_eventProcessingQueue =
-        queues.makeQueue(QStringLiteral("Quorvantis.EventTapProcessing"), QueueKind::Serial);
+    int deltaY = 0;
+    QPointF location;
+    quint64 timestamp = 0;
+};
+
+// The wheel path. Its fields belong to "Quorvantis.EventTapProcessing"; the icon copy (with the
+// screens it is tested against) is shared with the main thread under its lock. The delay timer is
+// armed and cancelled on the main thread only, since the scheduler hands out timers there. Jobs
+// hold this object, never the monitor; results reach the monitor through `owner`, which shutdown
+// clears.
+class DockMonitor::ScrollPath : public std::enable_shared_from_this<ScrollPath>
+{
+public:
+    ScrollPath(Scheduler &scheduler, std::shared_ptr<WorkQueue> queue)
+        : m_scheduler(scheduler), m_queue(std::move(queue))
+    {
+    }
+
+    // Any thread. A sample not yet taken is replaced: only the latest position counts.
+    void enqueue(const ScrollEventSample &sample)
+    {
+        dispatch([self = shared_from_this(), sample] {
+            self->m_pendingScrollSample = sample;
+            self->scheduleScrollWork();
+        });
+    }
+
+    // Main thread.
+    void storeIcons(const QList<DockIcon> &icons)
+    {
+        std::lock_guard lock(m_snapshotLock);
+        m_icons = icons;
+    }
+    void storeScreens(const ScreenSnapshot &screens)
+    {
+        std::lock_guard lock(m_snapshotLock);
+        m_screens = screens;
+    }
+
+    // Main thread, once. A hit test in flight finishes; nothing more is scheduled or published.
+    void shutdown()
+    {
+        owner = nullptr;
+        m_stopped = true;
+        m_delayTimer.cancel();
+        std::shared_ptr<WorkQueue> queue;
+        {
+            std::lock_guard lock(m_queueLock);
+            queue = std::move(m_queue);
+        }
+        queue.reset();
+    }
+
+    // Main thread only.
+    DockMonitor *owner = nullptr;
+
+private:
+    void dispatch(std::function<void()> job)
+    {
+        std::lock_guard lock(m_queueLock);
+        if (m_queue)
+            m_queue->async(std::move(job));
+    }
+
+    // Event-processing queue. One work item at a time, no sooner than the spacing after the last
+    // hit test.
+    void scheduleScrollWork()
+    {
+        if (m_stopped || m_isScrollWorkRunning || m_scrollWorkScheduled)
+            return;
+        m_scrollWorkScheduled = true;
+        const double delay = std::max(0.0, m_lastHeavyScrollWorkAt + scrollWorkSpacing - m_scheduler.now());
+        m_scheduler.post([self = shared_from_this(), delay] {
+            if (self->m_stopped)
+                return;
+            self->m_delayTimer = self->m_scheduler.after(delay, [self] {
+                self->dispatch([self] {
+                    self->m_scrollWorkScheduled = false;
+                    self->performScrollWork();
+                });
+            });
+        });
+    }
+
+    void performScrollWork()
+    {
+        if (m_stopped || m_isScrollWorkRunning || !m_pendingScrollSample)
+            return;
+        m_isScrollWorkRunning = true;
+        const ScrollEventSample sample = *std::exchange(m_pendingScrollSample, std::nullopt);
+        QList<DockIcon> icons;
+        ScreenSnapshot screens;
+        {
+            std::lock_guard lock(m_snapshotLock);
+            icons = m_icons;
+            screens = m_screens;
+        }
+        const auto hit = hitTest(icons, flipPoint(sample.location, screens.flipHeight), screens);
+        m_lastHeavyScrollWorkAt = m_scheduler.now();
+        m_isScrollWorkRunning = false;
+        if (hit) {
+            const DockScrollEvent event{hit->appName, sample.deltaY >= 1 ? DockScrollDirection::up
+                                                                         : DockScrollDirection::down};
+            m_scheduler.post([self = shared_from_this(), event] {
+                if (self->owner)
+                    self->owner->publishScrollEvent(event);
+            });
+        }
+        if (m_pendingScrollSample)
+            scheduleScrollWork();
+    }
+
+    Scheduler &m_scheduler;
+    std::atomic<bool> m_stopped{false};
+    std::mutex m_queueLock;
+    std::shared_ptr<WorkQueue> m_queue;
+    TimerHandle m_delayTimer;
+
+    std::mutex m_snapshotLock;
+    QList<DockIcon> m_icons;
+    ScreenSnapshot m_screens;
+
+    // Event-processing queue only.
+    std::optional<ScrollEventSample> m_pendingScrollSample;
+    bool m_scrollWorkScheduled = false;
+    bool m_isScrollWorkRunning = false;
+    double m_lastHeavyScrollWorkAt = 0;
+};
+
+DockMonitor::DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
+                         SettingsStore &settings, EventLog &eventLog, QObject *parent)
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings),
+      m_eventLog(eventLog)
+{
+    m_scrollPath = std::make_shared<ScrollPath>(
+        m_scheduler, queues.makeQueue(QStringLiteral("Quorvantis.EventTapProcessing"), QueueKind::Serial));
+    m_scrollPath->owner = this;
+    m_scrollPath->storeScreens(snapshotOf(*m_platform.screens));
     auto coordinator =
         queues.makeQueue(QStringLiteral("Quorvantis.IconRefreshCoordinator"), QueueKind::Serial);
     auto scan = queues.makeQueue(QStringLiteral("Quorvantis.IconAXScan"), QueueKind::Serial);
@@ -418,6 +558,7 @@ DockMonitor::DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQue
                                               std::move(scan));
     m_refresher->owner = this;
     updateDockPid();
+    connectGlobalInput();
 
     installUserDefaultsObserver();
     installWorkspaceObservers();
@@ -433,6 +574,12 @@ DockMonitor::~DockMonitor()
 {
     m_timer.cancel();
     m_iconRefreshTimer.cancel();
+    // Every grab is given back, so no combination stays swallowed after we are gone.
+    GlobalInput *input = m_platform.globalInput;
+    input->disconnect(this);
+    input->setKeyDownFilter(nullptr);
+    input->setShortcuts({});
+    m_scrollPath->shutdown();
     m_refresher->shutdown();
 }
 
@@ -548,7 +695,145 @@ void DockMonitor::installUserDefaultsObserver()
 
 void DockMonitor::reloadShortcutState()
 {
-    // The hotkey snapshot arrives with the event tap; nothing to load yet.
+    EventTapShortcutState loaded;
+    loaded.loadSettings(m_settings);
+    {
+        std::lock_guard lock(m_shortcutStateLock);
+        loaded.latchedHotkeyKeyCode = m_callbackShortcutState.latchedHotkeyKeyCode;
+        loaded.latchedHotkeyTimestamp = m_callbackShortcutState.latchedHotkeyTimestamp;
+        m_callbackShortcutState = loaded;
+    }
+    applyShortcuts(loaded.activeCombinations());
+}
+
+EventTapShortcutState DockMonitor::shortcutState() const
+{
+    std::lock_guard lock(m_shortcutStateLock);
+    return m_callbackShortcutState;
+}
+
+void DockMonitor::applyShortcuts(const QList<KeyCombination> &combinations, bool force)
+{
+    // Any setting change lands here (window usage is written on every activation); the desktop is
+    // only asked again when the combinations themselves changed.
+    if (combinations == m_appliedShortcuts && !force)
+        return;
+    m_appliedShortcuts = combinations;
+    const QList<KeyCombination> refused = m_platform.globalInput->setShortcuts(combinations);
+    for (const auto &combination : refused) {
+        if (!m_refusedShortcuts.contains(combination))
+            qCWarning(lcEventTap).noquote() << QStringLiteral("❌ Hotkey %1 cannot be used: another program "
+                                                              "holds it, or the keyboard has no such key")
+                                                   .arg(describeKeyCombination(combination));
+    }
+    m_refusedShortcuts = refused;
+}
+
+bool DockMonitor::matchHotkey(int keyCode, quint32 flags, bool autorepeat, quint64 timestamp)
+{
+    HotkeyDecision decision;
+    {
+        std::lock_guard lock(m_shortcutStateLock);
+        decision =
+            m_callbackShortcutState.matchKeyDown(keyCode, flags & keyModifierMask, autorepeat, timestamp);
+    }
+    if (decision.route != HotkeyRoute::none) {
+        const QString route = QLatin1String(hotkeyRouteName(decision.route));
+        m_eventLog.log(QStringLiteral("hotkey_") + route, QStringLiteral("keyCode=%1").arg(keyCode));
+        m_scheduler.post([self = QPointer<DockMonitor>(this), route] {
+            if (self)
+                emit self->globalSwitcherEvent(route);
+        });
+    }
+    return decision.consume;
+}
+
+void DockMonitor::connectGlobalInput()
+{
+    GlobalInput *input = m_platform.globalInput;
+    input->setKeyDownFilter([this](const GlobalKeyEvent &event) {
+        return matchHotkey(event.keyCode, event.flags, event.isAutorepeat, event.timestamp);
+    });
+    connect(input, &GlobalInput::keyReleased, this, [this](int keyCode) {
+        std::lock_guard lock(m_shortcutStateLock);
+        m_callbackShortcutState.keyUp(keyCode);
+    });
+    connect(input, &GlobalInput::wheelScrolled, this,
+            [this](int deltaY, quint64 timestamp, const QPointF &location) {
+                if (deltaY != 0)
+                    enqueueScrollSample(deltaY, timestamp, location);
+            });
+    connect(input, &GlobalInput::dragMoved, this, &DockMonitor::handleEdgeDrag);
+    // A drag that ended at the edge must not leave the next drag disarmed there.
+    connect(input, &GlobalInput::dragEnded, this, &DockMonitor::resetEdgeDrag);
+    connect(input, &GlobalInput::tapDisabled, this, &DockMonitor::reenableEventTap);
+}
+
+void DockMonitor::reenableEventTap()
+{
+    m_scheduler.post([self = QPointer<DockMonitor>(this)] {
+        if (self)
+            self->m_platform.globalInput->enableTap();
+    });
+}
+
+void DockMonitor::handleEdgeDrag(const QPointF &location)
+{
+    if (!m_settings.get(Settings::enableModuleHotkeys))
+        return;
+    const QPointF point = flipPoint(location, m_platform.screens->flipHeight());
+    std::optional<ScreenInfo> screen;
+    for (const auto &candidate : m_platform.screens->screens()) {
+        // Left and top edges in, right and bottom out (screen coordinates, y up).
+        const QRectF &f = candidate.frame;
+        if (point.x() >= f.left() && point.x() < f.right() && point.y() > f.top() &&
+            point.y() <= f.bottom()) {
+            screen = candidate;
+            break;
+        }
+    }
+    if (!screen) {
+        resetEdgeDrag();
+        return;
+    }
+    const QRectF &frame = screen->frame;
+    const bool atLeft = point.x() >= frame.left() && point.x() <= frame.left() + edgeDragZone;
+    const bool atRight = point.x() >= frame.right() - edgeDragZone && point.x() <= frame.right();
+    if ((!atLeft && !atRight) || !m_platform.globalInput->isDraggingData()) {
+        resetEdgeDrag();
+        return;
+    }
+    if (m_edgeDragFired)
+        return;
+    const double now = m_scheduler.now();
+    if (!m_edgeDragStartTime) {
+        m_edgeDragStartTime = now;
+        return;
+    }
+    if (now - *m_edgeDragStartTime >= edgeDragDwell) {
+        m_edgeDragFired = true;
+        m_scheduler.post([self = QPointer<DockMonitor>(this)] {
+            if (self)
+                emit self->globalSwitcherEvent(QStringLiteral("shelf"));
+        });
+    }
+}
+
+void DockMonitor::resetEdgeDrag()
+{
+    m_edgeDragStartTime.reset();
+    m_edgeDragFired = false;
+}
+
+void DockMonitor::enqueueScrollSample(int deltaY, quint64 timestamp, const QPointF &location)
+{
+    m_scrollPath->enqueue(ScrollEventSample{deltaY, location, timestamp});
+}
+
+void DockMonitor::publishScrollEvent(const DockScrollEvent &event)
+{
+    m_scrollEvent = event;
+    emit scrollEventChanged(event);
 }
 
 void DockMonitor::installWorkspaceObservers()
@@ -582,6 +867,7 @@ void DockMonitor::installWorkspaceObservers()
 void DockMonitor::installScreenObservers()
 {
     connect(m_platform.screens, &ScreenService::screensChanged, this, [this] {
+        m_scrollPath->storeScreens(snapshotOf(*m_platform.screens));
         refreshDockAutohideState();
         requestIconRefresh(IconRefreshReason::dockSettingsChanged, true);
     });
@@ -603,17 +889,36 @@ void DockMonitor::startPollTimer()
 
 void DockMonitor::createEventTap()
 {
-    // The global event tap (hotkeys, edge drag, Dock scroll) is not wired yet.
+    GlobalInput *input = m_platform.globalInput;
+    if (input->hasTap())
+        return;
+    if (!input->createTap()) {
+        qCWarning(lcEventTap).noquote() << QStringLiteral("❌ 无法创建 Event Tap");
+        return;
+    }
+    // Only a live tap knows which combinations another program holds.
+    applyShortcuts(m_appliedShortcuts, true);
 }
 
 void DockMonitor::checkEventTapHealth()
 {
-    // Revives a missing or disabled event tap once there is one.
+    GlobalInput *input = m_platform.globalInput;
+    if (!input->hasTap()) {
+        if (m_platform.accessibility->isProcessTrusted())
+            createEventTap();
+    } else if (!input->tapEnabled()) {
+        input->enableTap();
+        qCWarning(lcEventTap).noquote() << QStringLiteral("⚠️ Event Tap 离线，已自动唤醒重连");
+    }
 }
 
 void DockMonitor::wakeEventTap()
 {
-    // Re-enables the event tap after the screens wake once there is one.
+    GlobalInput *input = m_platform.globalInput;
+    if (input->hasTap())
+        input->enableTap();
+    else if (m_platform.accessibility->isProcessTrusted())
+        createEventTap();
 }
 
 void DockMonitor::hoverTick()
@@ -709,14 +1014,7 @@ void DockMonitor::pollDockArea()
 void DockMonitor::storeIcons(const QList<DockIcon> &icons)
 {
     m_cachedIcons = icons;
-    std::lock_guard lock(m_scrollIconSnapshotLock);
-    m_scrollIconSnapshot = icons;
-}
-
-QList<DockIcon> DockMonitor::scrollIconSnapshot() const
-{
-    std::lock_guard lock(m_scrollIconSnapshotLock);
-    return m_scrollIconSnapshot;
+    m_scrollPath->storeIcons(icons);
 }
 
 bool DockMonitor::updateDockPid()

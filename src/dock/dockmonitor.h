@@ -12,12 +12,15 @@
 #include <optional>
 
 #include "dock/dockicon.h"
+#include "dock/dockscrollevent.h"
+#include "dock/eventtapshortcutstate.h"
 #include "platform/platform.h"
 #include "runtime/scheduler.h"
 
 namespace qv {
 
 class AXElement;
+class EventLog;
 class SettingsStore;
 class WorkQueue;
 class WorkQueueFactory;
@@ -33,6 +36,13 @@ struct ScreenInfo;
 // Created once at start-up on the main thread and kept for the whole run. Everything but
 // requestIconRefresh() belongs to the main thread; published properties are only written there.
 // Destroying the monitor stops its timers and observers and waits for a scan in flight to end.
+//
+// The monitor also owns the global input tap: the hotkeys (published as globalSwitcherEvent with a
+// route, after a "hotkey_<route>" diagnostics event), a data drag held at a left or right screen
+// edge (globalSwitcherEvent "shelf") and the wheel over a Dock tile (scrollEventChanged). The key
+// path reads a snapshot of the shortcut settings under its own lock, reloaded on every settings
+// change. Wheel samples are coalesced on "Quorvantis.EventTapProcessing": at most one hit test per
+// 0.08 s, on the latest sample. Acting on these events is the overlay controller's business.
 class DockMonitor : public QObject
 {
     Q_OBJECT
@@ -57,8 +67,14 @@ public:
     // Depth of the band along the Dock's screen edge that counts as "near the Dock".
     static constexpr double dockBandDepth = 80.0;
 
+    // Coalescing interval of the wheel's hit tests.
+    static constexpr double scrollWorkSpacing = 0.08;
+    // A data drag resting this long within edgeDragZone of a left or right screen edge opens "shelf".
+    static constexpr double edgeDragDwell = 0.25;
+    static constexpr double edgeDragZone = 8.0;
+
     DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
-                SettingsStore &settings, QObject *parent = nullptr);
+                SettingsStore &settings, EventLog &eventLog, QObject *parent = nullptr);
     ~DockMonitor() override;
 
     // Empty when no tile is hovered.
@@ -96,13 +112,34 @@ public:
     // The element's live frame in accessibility coordinates; none when it cannot be read.
     static std::optional<QRectF> readAXFrame(AXElement &element);
 
+    // The key-down decision of the tap (flags masked to keyModifierMask): true consumes the key.
+    // A fired shortcut logs its diagnostics event here and is sent on globalSwitcherEvent on a later
+    // turn of the main loop. Any thread.
+    bool matchHotkey(int keyCode, quint32 flags, bool autorepeat, quint64 timestamp);
+    // A copy of the key path's snapshot, latch included. Any thread.
+    EventTapShortcutState shortcutState() const;
+    // Configured combinations another program holds, so they cannot reach us. Main thread.
+    QList<KeyCombination> refusedShortcuts() const { return m_refusedShortcuts; }
+    // The last wheel tick over a tile; none before the first.
+    std::optional<DockScrollEvent> scrollEvent() const { return m_scrollEvent; }
+
+    // Entry points of the tap, public so the tap's behaviour can be driven without a desktop.
+    // location: global coordinates, top-left origin. Main thread.
+    void handleEdgeDrag(const QPointF &location);
+    void enqueueScrollSample(int deltaY, quint64 timestamp, const QPointF &location);
+
 signals:
     void hoveredAppChanged(const QString &app);
     void iconFrameChanged(const QRectF &frame);
     void isDockAutohideEnabledChanged(bool enabled);
+    // A route of the Super Panel to open: "all", "clipboard" or "shelf". Main thread.
+    void globalSwitcherEvent(const QString &route);
+    // Emitted for every wheel tick that hit a tile, also when equal to the previous one.
+    void scrollEventChanged(const DockScrollEvent &event);
 
 private:
     class Refresher;
+    class ScrollPath;
 
     void installUserDefaultsObserver();
     void reloadShortcutState();
@@ -113,13 +150,17 @@ private:
     void createEventTap();
     void checkEventTapHealth();
     void wakeEventTap();
+    void connectGlobalInput();
+    void reenableEventTap();
+    void applyShortcuts(const QList<KeyCombination> &combinations, bool force = false);
+    void resetEdgeDrag();
+    void publishScrollEvent(const DockScrollEvent &event);
 
     void hoverTick();
     void applyHoverResult(const std::optional<DockIcon> &hit, bool nearDock);
     void clearHover();
     void pollDockArea();
     void storeIcons(const QList<DockIcon> &icons);
-    QList<DockIcon> scrollIconSnapshot() const;
     // Finds the Dock among the running applications; true when one runs.
     bool updateDockPid();
 
@@ -128,21 +169,31 @@ private:
     Platform m_platform;
     Scheduler &m_scheduler;
     SettingsStore &m_settings;
+    EventLog &m_eventLog;
 
     QString m_hoveredApp;
     QRectF m_iconFrame;
     bool m_isDockAutohideEnabled = false;
 
+    std::optional<DockScrollEvent> m_scrollEvent;
+
     TimerHandle m_timer;
     QList<DockIcon> m_cachedIcons;
-    // A copy of the icon list for the scroll path, which reads it off the main thread.
-    mutable std::mutex m_scrollIconSnapshotLock;
-    QList<DockIcon> m_scrollIconSnapshot;
     TimerHandle m_iconRefreshTimer;
-    std::shared_ptr<WorkQueue> m_eventProcessingQueue;
+    // The key path's snapshot and latch; never held while another lock is taken.
+    mutable std::mutex m_shortcutStateLock;
+    EventTapShortcutState m_callbackShortcutState;
+    // What the input backend was last asked to deliver, and what of it another program holds.
+    QList<KeyCombination> m_appliedShortcuts;
+    QList<KeyCombination> m_refusedShortcuts;
+    // The wheel path with its copy of the icon list; its jobs run on "Quorvantis.EventTapProcessing".
+    std::shared_ptr<ScrollPath> m_scrollPath;
     // Scheduling state and the two scan queues; shared with the jobs running on those queues.
     std::shared_ptr<Refresher> m_refresher;
     bool m_wasMouseNearDockArea = false;
+    // Edge drag: when the drag reached the edge zone (none: not there), and whether this stay fired.
+    std::optional<double> m_edgeDragStartTime;
+    bool m_edgeDragFired = false;
     std::atomic<bool> m_interactionSuspended{false};
 };
 

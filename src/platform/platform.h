@@ -3,18 +3,28 @@
 namespace qv {
 
 class AccessibilityService;
+class AppActivation;
 class AppIconService;
 class ApplicationService;
 class DockPreferences;
+class DragEndReport;
+class FileIconService;
 class LocaleService;
+class FeedbackService;
 class FileDialogs;
 class FileRevealer;
+class GlobalInput;
+class InstallationService;
 class LoginItemService;
 class PanelWindowService;
 class Pasteboard;
 class PermissionProbe;
 class ScreenService;
+class TextRecognizer;
+class ThumbnailService;
+class WindowBoundsService;
 class WindowCaptureService;
+class WebFetcher;
 class WindowListService;
 class WorkspaceService;
 
@@ -30,6 +40,7 @@ struct Platform
     PermissionProbe *permissions = nullptr;
     ApplicationService *application = nullptr;
     LoginItemService *loginItem = nullptr;
+    InstallationService *installation = nullptr;
     LocaleService *locale = nullptr;
     FileDialogs *fileDialogs = nullptr;
     FileRevealer *fileRevealer = nullptr;
@@ -37,6 +48,15 @@ struct Platform
     WindowCaptureService *windowCapture = nullptr;
     AppIconService *appIcons = nullptr;
     Pasteboard *pasteboard = nullptr;
+    GlobalInput *globalInput = nullptr;
+    ThumbnailService *thumbnails = nullptr;
+    FileIconService *fileIcons = nullptr;
+    WebFetcher *web = nullptr;
+    TextRecognizer *textRecognizer = nullptr;
+    DragEndReport *dragEndReport = nullptr;
+    AppActivation *activation = nullptr;
+    WindowBoundsService *windowBounds = nullptr;
+    FeedbackService *feedback = nullptr;
     PanelWindowService *panelWindows = nullptr;
 };
 

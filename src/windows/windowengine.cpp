@@ -166,6 +166,9 @@ WindowEngine::~WindowEngine()
     m_pendingFetchTask = Script();
     m_allRouteSnapshotWarmTask = Script();
     m_retiredTasks.clear();
+    m_activationTask = Script();
+    m_dragSafetyTask = Script();
+    m_actionTasks.clear();
 }
 
 // ---- Published state and settings ----
@@ -205,14 +208,26 @@ void WindowEngine::setCurrentAppName(const QString &name)
 
 void WindowEngine::setPeekingWindow(const std::optional<AppWindowModel> &window)
 {
+    if (m_peekingWindow == window)
+        return;
     m_peekingWindow = window;
     emit peekingWindowChanged();
 }
 
 void WindowEngine::setIsDragging(bool dragging)
 {
+    if (m_isDragging == dragging)
+        return;
     m_isDragging = dragging;
     emit isDraggingChanged(dragging);
+}
+
+void WindowEngine::setDragTargetZone(std::optional<SnapPosition> zone)
+{
+    if (m_dragTargetZone == zone)
+        return;
+    m_dragTargetZone = zone;
+    emit dragTargetZoneChanged();
 }
 
 QString WindowEngine::ignoredAppsData() const

@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/accessibility.h"
 #include "platform/platform.h"
 #include "platform/windowlist.h"
 #include "runtime/script.h"
@@ -182,6 +183,46 @@ public:
                           const QString &appName);
     QString snapshotDiskCacheDirectory() const { return m_snapshotDiskCacheDirectory; }
 
+    // Window actions (main thread). Each finds the accessibility window of the listed window by its
+    // number, else by score (title, minimised state, geometry); an action that finds none does
+    // nothing and reports nothing. Timed steps run as scripts on the scheduler.
+
+    // Presses the window's close button; the card leaves `windows` only when the press was accepted.
+    void closeWindow(const AppWindowModel &window);
+    // Minimises the matched window (never another window of the application) and, once accessibility
+    // confirms it, marks the card minimised. Returns at once; the attempt cannot be cancelled.
+    void minimizeWindow(const AppWindowModel &window);
+    // Marks the listed window minimised or not (one publication, with a fresh snapshot time so the
+    // card redraws); nothing when the id is not listed or the state is already that.
+    void setWindowMinimized(qint64 windowID, bool minimized);
+    // Presses the window's zoom button, else sets "AXFullScreen" to true (it never leaves full screen
+    // without the button).
+    void toggleFullScreen(const AppWindowModel &window);
+    // Brings the window to the front: unhides and activates its application, restores and raises the
+    // window and moves it onto the pointer's screen when it lies off every screen. Returns at once; a
+    // newer call cancels the running sequence, which then stops at its next wait.
+    void focusWindow(const AppWindowModel &window);
+
+    // Peek and drag-to-snap (main thread).
+    // Shows the window in the peek overlay when peeking is on and `shouldPeek`; a window already
+    // peeked (same id) is not replaced.
+    void startPeeking(const AppWindowModel &window, bool shouldPeek);
+    // Ends the peek, except while a card is dragged.
+    void stopPeeking();
+    // One pointer position (bottom-left screen coordinates) of a card drag: starts the drag, restarts
+    // its 5 s safety timeout and, at most every dragThrottleInterval, updates `dragTargetZone`.
+    void updateDrag(double x, double y);
+    // The card drag ended: resets drag and peek, and when a zone was active activates the window's
+    // application and snaps the window there 100 ms later.
+    void endDrag(const AppWindowModel &window);
+    // Focuses the window, then 300 ms later snaps it to `position` on the screen it is on (menus).
+    void snapWindow(const AppWindowModel &window, SnapPosition position);
+    // Moves and resizes the window to `position` on the screen under the pointer (else the one it is
+    // on), raises it, plays the feedback and repeats the placement 200 ms later.
+    void applySnap(const AppWindowModel &window, SnapPosition position);
+    // The haptic ("enableSnapHaptic") and the sound ("enableSnapSound") after a snap.
+    void playSnapFeedback();
+
     // Cache contents, for the settings' diagnostics and for tests.
     const QHash<quint32, QImage> &snapshotCache() const { return m_snapshotCache; }
     const QHash<QString, QImage> &iconCache() const { return m_iconCache; }
@@ -224,6 +265,7 @@ private:
     void setCurrentAppName(const QString &name);
     void setPeekingWindow(const std::optional<AppWindowModel> &window);
     void setIsDragging(bool dragging);
+    void setDragTargetZone(std::optional<SnapPosition> zone);
     void beginRequest(RequestKind kind, const QString &appName);
     bool isCurrent(const QUuid &requestID) const { return m_currentRequestID == requestID; }
     bool screenCapturePreflight() const;
@@ -240,6 +282,29 @@ private:
     Script scanAllWindows(QUuid requestID, QList<WindowInfo> content, CancelToken parent);
     void warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows);
     Script warmTask(QUuid requestID, QList<WindowInfo> windows);
+
+    // Window actions (windowactions.cpp, windowfocus.cpp, windowsnap.cpp).
+    // Keeps an action's script running until it ends (or the engine goes).
+    void startAction(Script script);
+    AXElementPtr applicationElement(qint64 pid) const;
+    AXElementPtr findWindow(AXElement &application, const AppWindowModel &window) const;
+    std::optional<RunningApp> runningApp(qint64 pid) const;
+    // Whether the window shows on a screen: by its window-server frame, else by its accessibility one.
+    bool isWindowVisible(const AppWindowModel &window, AXElement &element) const;
+    // findAXWindow, retried up to `attempts` times 45 ms apart until `cancel`; then, only when
+    // `fallBack`, the application's focused, main or first window. Answers in `result`.
+    Script resolveAXWindow(AXElementPtr application, AppWindowModel window, int attempts, CancelToken cancel,
+                           bool fallBack, std::shared_ptr<AXElementPtr> result);
+    // Whether "AXMinimized" reads `expected`, read up to attempts + 1 times 45 ms apart.
+    Script waitForAXMinimized(AXElementPtr window, bool expected, int attempts, std::shared_ptr<bool> result);
+    Script minimizeTask(AppWindowModel window);
+    Script focusSequence(AppWindowModel window);
+    Script ensureWindowVisible(AppWindowModel window, qint64 pid, AXElementPtr application,
+                               AXElementPtr element, CancelToken cancel);
+    Script dragSafetyTask();
+    Script delayedSnap(AppWindowModel window, SnapPosition position);
+    Script repeatPlacement(AXElementPtr element, QPointF position, QSizeF size);
+    Script snapAfterFocus(AXElementPtr application, AppWindowModel window, QPointF position, QSizeF size);
     Script processWindow(WindowInfo window, int sortIndex, QImage icon, bool isVerifiedMinimized,
                          bool allowExpensiveAX, bool allowSnapshotCapture, QUuid requestID,
                          CancelToken parent, std::shared_ptr<std::optional<AppWindowModel>> result);
@@ -275,6 +340,15 @@ private:
     Script m_pendingFetchTask;
     Script m_allRouteSnapshotWarmTask;
     std::vector<Script> m_retiredTasks;
+
+    // The current focus sequence (kept after it ended).
+    Script m_activationTask;
+    // Ends a drag that stopped receiving updates; restarted by each update.
+    Script m_dragSafetyTask;
+    // Scheduler time of the last drag update that was not throttled; 0 when no drag runs.
+    double m_lastDragUpdateTime = 0;
+    // Minimise attempts and delayed snaps: never cancelled, only ended with the engine.
+    std::vector<Script> m_actionTasks;
 };
 
 } // namespace qv

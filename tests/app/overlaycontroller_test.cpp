@@ -43,7 +43,7 @@ protected:
         desktop.screens.setMouseLocation(away);
         addApp("Files", 600, 2);
         addApp("Terminal", 670, 3);
-        monitor = std::make_unique<DockMonitor>(desktop.platform(), scheduler, queues, settings);
+        monitor = std::make_unique<DockMonitor>(desktop.platform(), scheduler, queues, settings, events);
         engine = std::make_unique<WindowEngine>(desktop.platform(), scheduler, queues, settings, events);
         controller = std::make_unique<OverlayController>(desktop.platform(), scheduler, settings);
         controller->setupOverlayWindow();

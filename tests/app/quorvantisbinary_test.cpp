@@ -108,3 +108,72 @@ TEST_F(QuorvantisBinary, X11WithoutADisplaySaysSoAndFails)
         EXPECT_FALSE(QFile::exists(settingsPath()));
     }
 }
+
+namespace {
+
+qint64 lockHolder(const QTemporaryDir &runtime)
+{
+    QFile file(runtime.filePath(QStringLiteral("Quorvantis.lock")));
+    return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed().toLongLong() : 0;
+}
+
+} // namespace
+
+// Two copies used to run side by side, sweeping each other's caches and rewriting one settings file.
+TEST_F(QuorvantisBinary, ASecondCopyEndsTheFirstAndAStaleLockDoesNotHoldItUp)
+{
+    process.start(binaryPath(), {QStringLiteral("--platform=sim")});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == process.processId(); }, 20000));
+
+    QProcess second;
+    second.setProcessEnvironment(process.processEnvironment());
+    second.start(binaryPath(), {QStringLiteral("--platform=sim")});
+    ASSERT_TRUE(second.waitForStarted());
+    // Asked to end, the first copy quits in order.
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == second.processId(); }, 20000));
+    EXPECT_EQ(second.state(), QProcess::Running);
+
+    // A copy that crashes leaves its lock file behind; the next start is not held up by it.
+    ::kill(pid_t(second.processId()), SIGKILL);
+    ASSERT_TRUE(second.waitForFinished(20000));
+    process.start(binaryPath(), {QStringLiteral("--platform=sim")});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == process.processId(); }, 20000));
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+// Start-up used to create the settings, the diagnostics and the clipboard manager (which sweeps its
+// cache folder at once) before the other copy was ended, so two copies worked on the same files.
+TEST_F(QuorvantisBinary, NothingIsWrittenUntilTheOtherCopyHasEnded)
+{
+    // Another copy that holds the lock and takes a second and a half to end when asked.
+    QProcess other;
+    other.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("exec 9<>\"$0\"; flock -n 9 || exit 3; echo $$ > \"$0\"; trap '' TERM; sleep 1.5"),
+         home.filePath(QStringLiteral("Quorvantis.lock"))});
+    ASSERT_TRUE(other.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == other.processId(); }, 20000));
+
+    process.start(binaryPath(), {QStringLiteral("--platform=sim")});
+    ASSERT_TRUE(process.waitForStarted());
+    QTest::qWait(700);
+    ASSERT_EQ(other.state(), QProcess::Running);
+    EXPECT_FALSE(QFile::exists(settingsPath()));
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("XDG_CACHE_HOME"))));
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("XDG_STATE_HOME"))));
+
+    ASSERT_TRUE(other.waitForFinished(20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lockHolder(home) == process.processId(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(settingsPath()); }, 20000));
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+}

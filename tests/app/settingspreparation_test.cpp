@@ -11,6 +11,7 @@
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
+#include "support/fakeshellparts.h"
 #include "support/recordingeventlog.h"
 
 using namespace qv;
@@ -156,7 +157,7 @@ TEST(SettingsPreparation, CorruptSettingsFileStartsOnDefaults)
     ManualScheduler scheduler;
     SchedulerQueueFactory queues(scheduler);
     RecordingEventLog events;
-    QuorvantisApp app(desktop.platform(), scheduler, queues, store, events);
+    QuorvantisApp app(desktop.platform(), scheduler, queues, store, events, FakeShellParts().take());
 
     EXPECT_TRUE(QFile::exists(store.quarantinedPath()));
     QFile file(path);

@@ -188,11 +188,12 @@ QStringList tokensToKeep(const QString &english, bool interfaceTable)
         if (c.category() == QChar::Symbol_Math || c.category() == QChar::Symbol_Other || c == u'•')
             tokens << QString(c);
     }
-    QStringList names = {"Option+Tab", "Option + Tab", "Option", "Tab", "Cmd", "Esc", "C / V"};
+    QStringList names = {"Alt+Tab", "Alt + Tab", "Alt", "Tab", "Ctrl", "Super+", "Esc", "C / V"};
     if (interfaceTable)
-        names << QStringList{
-            "Quorvantis", "Super Panel", "macOS", "Mac", "Finder", "ZIP", "~/Library/Logs/Quorvantis/",
-            "…",          "..."};
+        names << QStringList{"Quorvantis", "Super Panel", "Linux",
+                             "X11",        "Composite",   "EWMH",
+                             "XInput 2",   "ZIP",         "~/.local/state/Quorvantis/",
+                             "…",          "..."};
     for (const QString &name : names) {
         if (english.contains(name))
             tokens << name;
@@ -225,10 +226,29 @@ void checkTable(const LocalizationTable &table, bool interfaceTable)
 
 TEST(LocalizationData, EveryKeyHasEightTextsKeepingWhatTheEnglishCarries)
 {
-    EXPECT_EQ(Localization::table().size(), 157);
+    EXPECT_EQ(Localization::table().size(), 160);
     checkTable(Localization::table(), true);
     EXPECT_EQ(Localization::menuTable().size(), 4);
     checkTable(Localization::menuTable(), false);
+}
+
+// The other desktop's places, keys and programs (its log folder, file manager, modifier keys and
+// settings application) used to appear in the texts; every text now names the Linux ones.
+TEST(LocalizationData, NoTextNamesThePlacesKeysOrProgramsOfAnotherSystem)
+{
+    static const QRegularExpression foreign(
+        R"(~/Library|Finder|\bOption\b|\bCmd\b|Command|⌘|⌥|System Settings|Systemeinstellungen|macOS|\bMac\b)");
+    for (const LocalizationTable *table : {&Localization::table(), &Localization::menuTable()}) {
+        for (qsizetype row = 0; row < table->size(); ++row) {
+            for (int column = 0; column < LocalizationTable::languageCount; ++column) {
+                const QString text = table->text(row, column);
+                EXPECT_FALSE(foreign.match(text).hasMatch())
+                    << table->key(row).toStdString() << ": " << text.toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(Localization::menuText("menu_show_all_windows", AppLanguage::german),
+              "Alle Fenster anzeigen (Alt+Tab)");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
 #include "platform/sim/simdesktop.h"
+#include "support/recordingeventlog.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
 
@@ -60,7 +61,7 @@ public:
     {
         Platform platform = sim.platform();
         platform.accessibility = &probe;
-        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings);
+        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, eventLog);
         scheduler.runPending();
     }
     int scans() const { return int(probe.starts.size()); }
@@ -92,12 +93,26 @@ public:
         EXPECT_EQ(scans(), before + 1) << "refused after the back-off of " << backoff << " s";
     }
     std::shared_ptr<SimAXElement> dockApp() { return sim.accessibility.appElement(sim.dockPid()); }
+    // Launches a new Dock process with one tile at the place of tile A.
+    void launchDockWithTile(const QString &title)
+    {
+        const qint64 pid = sim.workspace.launch({0, "com.apple.dock", "Dock", false, false, false});
+        auto list = sim.accessibility.makeElement(pid);
+        list->set("AXRole", QString("AXList"));
+        auto tile = sim.accessibility.makeElement(pid);
+        tile->set("AXTitle", title);
+        tile->set("AXPosition", QPointF(500, 836));
+        tile->set("AXSize", QSizeF(60, 60));
+        list->addChild(tile);
+        sim.accessibility.appElement(pid)->addChild(list);
+    }
 
     const QPointF away{720, 450};
     SimDesktop sim;
     ManualScheduler scheduler;
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
+    RecordingEventLog eventLog;
     ScanProbe probe{sim.accessibility, scheduler};
     std::vector<std::shared_ptr<SimAXElement>> tiles;
     std::unique_ptr<DockMonitor> monitor;
@@ -472,15 +487,7 @@ TEST_F(DockMonitorTest, ScansFollowARestartedDock)
 {
     start();
     sim.workspace.terminate(sim.dockPid());
-    const qint64 pid = sim.workspace.launch({0, "com.apple.dock", "Dock", false, false, false});
-    auto list = sim.accessibility.makeElement(pid);
-    list->set("AXRole", QString("AXList"));
-    auto tile = sim.accessibility.makeElement(pid);
-    tile->set("AXTitle", QString("New"));
-    tile->set("AXPosition", QPointF(500, 836));
-    tile->set("AXSize", QSizeF(60, 60));
-    list->addChild(tile);
-    sim.accessibility.appElement(pid)->addChild(list);
+    launchDockWithTile("New");
     monitor->requestIconRefresh(Reason::dockSettingsChanged, true);
     scheduler.runPending();
     EXPECT_EQ(cachedNames(), QStringList({"New"}));
@@ -500,15 +507,7 @@ TEST_F(DockMonitorTest, WithoutADockOnlyTheStartUpScanRunsUntilADockLaunches)
     EXPECT_EQ(probe.trustChecks, 1);
     EXPECT_EQ(monitor->hoveredApp(), "");
 
-    const qint64 pid = sim.workspace.launch({0, "com.apple.dock", "Dock", false, false, false});
-    auto list = sim.accessibility.makeElement(pid);
-    list->set("AXRole", QString("AXList"));
-    auto tile = sim.accessibility.makeElement(pid);
-    tile->set("AXTitle", QString("New"));
-    tile->set("AXPosition", QPointF(500, 836));
-    tile->set("AXSize", QSizeF(60, 60));
-    list->addChild(tile);
-    sim.accessibility.appElement(pid)->addChild(list);
+    launchDockWithTile("New");
     scheduler.runPending();
     EXPECT_EQ(cachedNames(), QStringList({"New"}));
     hoverAt({530, 34});
@@ -529,7 +528,7 @@ TEST_F(DockMonitorTest, DestroyingTheMonitorWhileAScanRunsOnItsThreadIsSafe)
                 std::this_thread::yield();
         }
     });
-    auto threaded = std::make_unique<DockMonitor>(sim.platform(), scheduler, threads, settings);
+    auto threaded = std::make_unique<DockMonitor>(sim.platform(), scheduler, threads, settings, eventLog);
     scanStarted.wait();
     destroying = true;
     threaded.reset();

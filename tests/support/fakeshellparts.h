@@ -16,6 +16,7 @@ public:
     MoveAnswer askToMoveToApplications() override { return record("askToMoveToApplications"), answer; }
     void moveToApplications() override { record("moveToApplications"); }
     void terminateOtherInstances() override { record("terminateOtherInstances"); }
+    QString restartApp() override { return record("restartApp"), QString(); }
 
     bool inApplicationsFolder = true;
     MoveAnswer answer = MoveAnswer::notNow;

@@ -15,6 +15,10 @@ inline const QString clipboardChange = QStringLiteral("clipboard_change"); // "t
 inline const QString clipboardFlush = QStringLiteral("clipboard_flush");   // "flushed=N, total=M"
 inline const QString clipboardSnapshotStatus = QStringLiteral("clipboard_snapshot_status");
 inline const QString watchdogStall = QStringLiteral("watchdog_stall");     // "stall>=1.5s"
+inline const QString shelfIntakeError = QStringLiteral("shelf_intake_error"); // "copy failed: name"
+inline const QString shelfThumbnailFailed = QStringLiteral("shelf_thumbnail_failed"); // file name
+inline const QString shelfLinkFetch = QStringLiteral("shelf_link_fetch");       // "ok|error|timeout"
+inline const QString shelfOcrTimeout = QStringLiteral("shelf_ocr_timeout");     // "job=N"
 inline const QString exportError = QStringLiteral("export_error");         // redacted description
 } // namespace DiagEvents
 

@@ -7,6 +7,7 @@ namespace qv {
 AXResult SimAXElement::copyAttribute(const QString &name)
 {
     m_service.noteRead();
+    m_service.record(label(), QStringLiteral("read"), name);
     QMutexLocker lock(&m_service.lock());
     if (m_elementError)
         return {m_elementError, {}};
@@ -20,18 +21,27 @@ AXResult SimAXElement::copyAttribute(const QString &name)
 
 int SimAXElement::setAttribute(const QString &name, const AXValue &value)
 {
-    QMutexLocker lock(&m_service.lock());
-    if (m_elementError)
-        return m_elementError;
-    if (int error = m_errors.value(name, 0))
-        return error;
-    m_attributes.insert(name, value);
-    m_actions.append(QStringLiteral("set:") + name);
-    return AXError::success;
+    m_service.record(label(), QStringLiteral("set"), name, value);
+    std::function<int(const QString &, const AXValue &)> handler;
+    {
+        QMutexLocker lock(&m_service.lock());
+        if (m_elementError)
+            return m_elementError;
+        if (int error = m_errors.value(name, 0))
+            return error;
+        m_actions.append(QStringLiteral("set:") + name);
+        handler = m_setHandler;
+        if (!handler) {
+            m_attributes.insert(name, value);
+            return AXError::success;
+        }
+    }
+    return handler(name, value);
 }
 
 int SimAXElement::performAction(const QString &name)
 {
+    m_service.record(label(), QStringLiteral("action"), name);
     std::function<int(const QString &)> handler;
     {
         QMutexLocker lock(&m_service.lock());
@@ -110,6 +120,24 @@ void SimAXElement::setActionHandler(std::function<int(const QString &)> handler)
     m_actionHandler = std::move(handler);
 }
 
+void SimAXElement::setSetHandler(std::function<int(const QString &, const AXValue &)> handler)
+{
+    QMutexLocker lock(&m_service.lock());
+    m_setHandler = std::move(handler);
+}
+
+void SimAXElement::setLabel(const QString &label)
+{
+    QMutexLocker lock(&m_service.lock());
+    m_label = label;
+}
+
+QString SimAXElement::label() const
+{
+    QMutexLocker lock(&m_service.lock());
+    return m_label;
+}
+
 bool SimAccessibility::isProcessTrusted() const
 {
     QMutexLocker lock(&m_mutex);
@@ -131,8 +159,10 @@ std::shared_ptr<SimAXElement> SimAccessibility::appElement(qint64 pid)
 {
     QMutexLocker lock(&m_mutex);
     auto &element = m_apps[pid];
-    if (!element)
+    if (!element) {
         element = std::make_shared<SimAXElement>(*this, pid);
+        element->m_label = QStringLiteral("app:%1").arg(pid);
+    }
     return element;
 }
 
@@ -166,6 +196,38 @@ void SimAccessibility::noteRead()
     }
     if (delay > 0 && sleeper)
         sleeper(delay);
+}
+
+void SimAccessibility::startRecording(std::function<double()> clock)
+{
+    QMutexLocker lock(&m_mutex);
+    m_clock = std::move(clock);
+}
+
+void SimAccessibility::stopRecording()
+{
+    QMutexLocker lock(&m_mutex);
+    m_clock = nullptr;
+}
+
+QList<SimAXCall> SimAccessibility::calls() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_calls;
+}
+
+void SimAccessibility::clearCalls()
+{
+    QMutexLocker lock(&m_mutex);
+    m_calls.clear();
+}
+
+void SimAccessibility::record(const QString &element, const QString &kind, const QString &name,
+                              const AXValue &value)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_clock)
+        m_calls.append(SimAXCall{m_clock(), element, kind, name, value});
 }
 
 } // namespace qv

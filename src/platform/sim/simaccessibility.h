@@ -12,6 +12,19 @@ namespace qv {
 
 class SimAccessibility;
 
+// One accessibility call as the simulated desktop saw it, at the scheduler's time.
+struct SimAXCall
+{
+    double time = 0;
+    // The element's label (see SimAXElement::setLabel).
+    QString element;
+    // "read", "set" or "action".
+    QString kind;
+    QString name;
+    // What a "set" wrote.
+    AXValue value;
+};
+
 // An element of the simulated desktop: a bag of attributes, each with an optional scripted error,
 // plus a record of what was done to it. Thread-safe (all elements share their service's lock).
 class SimAXElement final : public AXElement, public std::enable_shared_from_this<SimAXElement>
@@ -38,8 +51,15 @@ public:
     double messagingTimeout() const;
     // Called for each action before it is recorded; may change attributes (a press that closes).
     void setActionHandler(std::function<int(const QString &)> handler);
+    // Called for each set in place of storing the value; it stores what it accepts (with set()) and
+    // answers the error the caller sees.
+    void setSetHandler(std::function<int(const QString &, const AXValue &)> handler);
+    // How the element appears in the call record ("app:1000", "window:101", "close:101").
+    void setLabel(const QString &label);
+    QString label() const;
 
 private:
+    friend class SimAccessibility;
     SimAccessibility &m_service;
     qint64 m_pid;
     QHash<QString, AXValue> m_attributes;
@@ -48,6 +68,8 @@ private:
     double m_timeout = 0;
     QStringList m_actions;
     std::function<int(const QString &)> m_actionHandler;
+    std::function<int(const QString &, const AXValue &)> m_setHandler;
+    QString m_label;
 };
 
 class SimAccessibility final : public AccessibilityService
@@ -64,8 +86,15 @@ public:
     void setReadDelay(double seconds, std::function<void(double)> sleeper);
     int readCount() const;
 
+    // Records every later call with the time `clock` gives, until stopRecording().
+    void startRecording(std::function<double()> clock);
+    void stopRecording();
+    QList<SimAXCall> calls() const;
+    void clearCalls();
+
     QMutex &lock() { return m_mutex; }
     void noteRead();
+    void record(const QString &element, const QString &kind, const QString &name, const AXValue &value = {});
 
 private:
     mutable QMutex m_mutex;
@@ -74,6 +103,8 @@ private:
     double m_readDelay = 0;
     std::function<void(double)> m_sleeper;
     int m_reads = 0;
+    std::function<double()> m_clock;
+    QList<SimAXCall> m_calls;
 };
 
 } // namespace qv

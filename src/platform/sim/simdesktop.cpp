@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QMutexLocker>
 
+#include "runtime/scheduler.h"
+
 namespace qv {
 
 std::optional<ScreenInfo> SimScreens::mainScreen() const
@@ -126,7 +128,10 @@ QString SimLoginItem::unregisterItem()
     return {};
 }
 
-SimDesktop::SimDesktop() = default;
+SimDesktop::SimDesktop()
+{
+    windowServer.setScreens(&screens);
+}
 SimDesktop::~SimDesktop() = default;
 
 Platform SimDesktop::platform()
@@ -139,6 +144,7 @@ Platform SimDesktop::platform()
     p.permissions = &permissions;
     p.application = &application;
     p.loginItem = &loginItem;
+    p.installation = &installation;
     p.locale = &locale;
     p.fileDialogs = &fileDialogs;
     p.fileRevealer = &fileRevealer;
@@ -146,8 +152,26 @@ Platform SimDesktop::platform()
     p.windowCapture = &windowServer;
     p.appIcons = &appIcons;
     p.pasteboard = &pasteboard;
+    p.globalInput = &globalInput;
+    p.thumbnails = &thumbnails;
+    p.fileIcons = &fileIcons;
+    p.web = &web;
+    p.textRecognizer = &textRecognizer;
+    p.dragEndReport = &dragEndReport;
+    p.activation = &activation;
+    p.windowBounds = &windowServer;
+    p.feedback = &feedback;
     p.panelWindows = &panelWindows;
     return p;
+}
+
+void SimDesktop::useScheduler(Scheduler &scheduler)
+{
+    const auto clock = [&scheduler] { return scheduler.now(); };
+    windowServer.setScheduler(&scheduler);
+    accessibility.startRecording(clock);
+    activation.setClock(clock);
+    feedback.setClock(clock);
 }
 
 void SimDesktop::addDefaultScreen()

@@ -14,15 +14,22 @@
 #include "platform/platform.h"
 #include "platform/screens.h"
 #include "platform/sim/simaccessibility.h"
+#include "platform/sim/simappactivation.h"
 #include "platform/sim/simappicons.h"
+#include "platform/sim/simfeedback.h"
 #include "platform/sim/simfiledialogs.h"
 #include "platform/sim/simfilerevealer.h"
+#include "platform/sim/simglobalinput.h"
+#include "platform/sim/siminstallation.h"
 #include "platform/sim/simlocaleservice.h"
 #include "platform/sim/simpasteboard.h"
+#include "platform/sim/simshelfservices.h"
 #include "platform/sim/simwindowserver.h"
 #include "platform/workspace.h"
 
 namespace qv {
+
+class Scheduler;
 
 class SimScreens final : public ScreenService
 {
@@ -166,6 +173,7 @@ public:
     SimPermissions permissions;
     SimApplication application;
     SimLoginItem loginItem;
+    SimInstallation installation;
     SimLocaleService locale;
     SimFileDialogs fileDialogs;
     SimFileRevealer fileRevealer;
@@ -173,6 +181,18 @@ public:
     SimAppIcons appIcons;
     SimPasteboard pasteboard;
     SimPanelWindows panelWindows;
+    SimGlobalInput globalInput;
+    SimThumbnailer thumbnails;
+    SimFileIcons fileIcons;
+    SimWebFetcher web;
+    SimTextRecognizer textRecognizer;
+    SimDragEndReport dragEndReport;
+    SimAppActivation activation{workspace, windowServer};
+    SimFeedback feedback;
+
+    // Times the desktop's own animations with the scheduler and records every accessibility call,
+    // activation and feedback with its time, so a test can check a whole timed script.
+    void useScheduler(Scheduler &scheduler);
 
     // One 1440x900 main screen whose visible frame leaves a 25 pt menu bar and a 70 pt bottom Dock.
     void addDefaultScreen();

@@ -5,23 +5,49 @@
 #include <QList>
 #include <QSize>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
+#include "platform/accessibility.h"
+#include "platform/windowbounds.h"
 #include "platform/windowcapture.h"
 #include "platform/windowlist.h"
 
 namespace qv {
 
+class Scheduler;
+class ScreenService;
 class SimAXElement;
 class SimAccessibility;
 class SimWorkspace;
+
+// How the application owning a simulated window answers the window actions.
+struct SimWindowBehaviour
+{
+    // Seconds from a minimise request to the window being minimised (the animation); needs a
+    // scheduler (SimWindowServer::setScheduler), else it is immediate.
+    double minimizeDelay = 0;
+    // "AXMinimized" is accepted but nothing happens.
+    bool ignoresMinimizedAttribute = false;
+    bool hasCloseButton = true;
+    bool hasMinimizeButton = true;
+    bool hasZoomButton = true;
+};
 
 // The simulated window server: windows in stacking order (front first) with frames, titles,
 // layers, on-screen state and contents, and the accessibility window of each one under its
 // application's "AXWindows". Tests build windows with addWindow() and change them with the setters;
 // the server records every list request and capture. Main thread.
-class SimWindowServer final : public WindowListService, public WindowCaptureService
+//
+// The accessibility windows act as a user would see it: setting "AXPosition" or "AXSize" moves or
+// resizes the window, "AXMinimized" minimises or restores it, "AXFullScreen" (or a press of the
+// zoom button "AXZoomButton") makes it fill its screen, "AXRaise" brings it to the front of the
+// stack, a press of "AXCloseButton" closes it and of "AXMinimizeButton" minimises it. Setting the
+// application's "AXFrontmost" activates it.
+class SimWindowServer final : public WindowListService,
+                              public WindowCaptureService,
+                              public WindowBoundsService
 {
 public:
     SimWindowServer(SimAccessibility &accessibility, SimWorkspace &workspace);
@@ -31,6 +57,11 @@ public:
     void captureWindow(quint32 windowId, const QSize &pixelSize,
                        WindowCaptureService::Completion done) override;
     QImage fallbackImage(quint32 windowId) override;
+    std::optional<QRectF> windowBounds(quint32 windowId) override;
+
+    // Screens decide what full screen covers; the scheduler times the minimise animation.
+    void setScreens(const ScreenService *screens) { m_screens = screens; }
+    void setScheduler(Scheduler *scheduler) { m_scheduler = scheduler; }
 
     // Drivers.
     // Adds a window of the running application `pid` (0: a window without owner) at the back of the
@@ -46,6 +77,11 @@ public:
     void setCaptureImage(quint32 windowId, const QImage &image);
     void setFallbackImage(quint32 windowId, const QImage &image);
     void setCaptureFails(quint32 windowId, bool fails);
+    void setBehaviour(quint32 windowId, const SimWindowBehaviour &behaviour);
+    // Moves and resizes the window (top-left coordinates); accessibility follows.
+    void setFrame(quint32 windowId, const QRectF &frame);
+    // Brings every window of the application to the front, keeping their order.
+    void bringToFront(qint64 pid);
     // The next list requests fail until this is cleared.
     void setListFails(bool fails) { m_listFails = fails; }
     // While held, list answers and captures wait until release...() delivers them in order.
@@ -62,6 +98,10 @@ public:
     QList<QSize> captureSizes() const { return m_captureSizes; }
     QList<quint32> fallbackRequests() const { return m_fallbacks; }
     QList<WindowInfo> windows() const;
+    std::optional<WindowInfo> window(quint32 windowId) const;
+    bool isFullScreen(quint32 windowId) const;
+    // Window numbers, front first.
+    QList<quint32> stackingOrder() const;
 
 private:
     struct Window
@@ -71,13 +111,27 @@ private:
         QImage fallback;
         bool captureFails = false;
         std::shared_ptr<SimAXElement> ax;
+        SimWindowBehaviour behaviour;
+        bool fullScreen = false;
+        QRectF frameBeforeFullScreen;
     };
     Window *find(quint32 windowId);
+    void installHandlers(quint32 windowId, qint64 pid);
+    void updateButtons(const Window &window);
+    int setWindowAttribute(quint32 windowId, const QString &name, const AXValue &value);
+    int pressButton(quint32 windowId, const QString &button);
+    void requestMinimized(quint32 windowId, bool minimized);
+    void setFullScreen(quint32 windowId, bool fullScreen);
+    void raise(quint32 windowId);
     const Window *find(quint32 windowId) const;
     std::optional<QImage> render(quint32 windowId, const QSize &pixelSize) const;
 
     SimAccessibility &m_accessibility;
     SimWorkspace &m_workspace;
+    const ScreenService *m_screens = nullptr;
+    Scheduler *m_scheduler = nullptr;
+    // Delayed effects hold this weakly and do nothing once the server is gone.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
     QList<Window> m_windows;
     quint32 m_nextId = 100;
     bool m_listFails = false;

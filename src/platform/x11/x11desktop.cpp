@@ -3,17 +3,27 @@
 #include <xcb/xcb.h>
 
 #include "platform/x11/x11accessibility.h"
+#include "platform/x11/x11appactivation.h"
 #include "platform/x11/x11application.h"
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11dockpreferences.h"
+#include "platform/x11/x11dragendreport.h"
+#include "platform/x11/x11feedback.h"
 #include "platform/x11/x11filedialogs.h"
+#include "platform/x11/x11fileicons.h"
 #include "platform/x11/x11filerevealer.h"
+#include "platform/x11/x11globalinput.h"
+#include "platform/x11/x11installation.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
 #include "platform/x11/x11panelwindows.h"
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
+#include "platform/x11/x11textrecognizer.h"
+#include "platform/x11/x11thumbnailer.h"
+#include "platform/x11/x11webfetcher.h"
+#include "platform/x11/x11windowbounds.h"
 #include "platform/x11/x11windowservices.h"
 #include "platform/x11/x11workspace.h"
 
@@ -29,6 +39,7 @@ struct X11Desktop::Private
     X11Permissions permissions;
     X11Application application;
     X11LoginItem loginItem;
+    X11Installation installation;
     X11LocaleService locale;
     X11FileDialogs fileDialogs;
     X11FileRevealer fileRevealer;
@@ -36,6 +47,15 @@ struct X11Desktop::Private
     X11WindowList windowList;
     X11WindowCapture windowCapture;
     X11AppIcons appIcons;
+    X11GlobalInput globalInput;
+    X11FileIcons fileIcons;
+    X11Thumbnailer thumbnails{fileIcons};
+    X11WebFetcher web;
+    X11TextRecognizer textRecognizer;
+    X11DragEndReport dragEndReport;
+    X11AppActivation activation{workspace};
+    X11WindowBounds windowBounds{connection};
+    X11Feedback feedback;
     X11PanelWindows panelWindows{connection};
 };
 
@@ -61,6 +81,7 @@ Platform X11Desktop::platform()
     p.permissions = &d->permissions;
     p.application = &d->application;
     p.loginItem = &d->loginItem;
+    p.installation = &d->installation;
     p.locale = &d->locale;
     p.fileDialogs = &d->fileDialogs;
     p.fileRevealer = &d->fileRevealer;
@@ -68,6 +89,15 @@ Platform X11Desktop::platform()
     p.windowList = &d->windowList;
     p.windowCapture = &d->windowCapture;
     p.appIcons = &d->appIcons;
+    p.globalInput = &d->globalInput;
+    p.thumbnails = &d->thumbnails;
+    p.fileIcons = &d->fileIcons;
+    p.web = &d->web;
+    p.textRecognizer = &d->textRecognizer;
+    p.dragEndReport = &d->dragEndReport;
+    p.activation = &d->activation;
+    p.windowBounds = &d->windowBounds;
+    p.feedback = &d->feedback;
     p.panelWindows = &d->panelWindows;
     return p;
 }

@@ -9,7 +9,8 @@
 
 namespace qv {
 
-X11LoginItem::X11LoginItem(const QString &autostartDir)
+X11LoginItem::X11LoginItem(const QString &autostartDir, const QString &program)
+    : m_program(program.isEmpty() ? QCoreApplication::applicationFilePath() : program)
 {
     const QString dir = autostartDir.isEmpty()
                             ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -24,20 +25,72 @@ int X11LoginItem::status() const
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return 0;
     bool inMainGroup = false;
+    QString exec;
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             inMainGroup = line == QLatin1String("[Desktop Entry]");
             continue;
         }
-        if (!inMainGroup)
-            continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq > 0 && line.left(eq).trimmed() == QLatin1String("Hidden") &&
-            line.mid(eq + 1).trimmed() == QLatin1String("true"))
+        if (!inMainGroup || eq <= 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        // Switched off by the desktop's own startup tool, or hidden by the user: not running at login.
+        if ((key == QLatin1String("Hidden") && value == QLatin1String("true")) ||
+            (key == QLatin1String("X-GNOME-Autostart-enabled") && value == QLatin1String("false")))
             return 0;
+        if (key == QLatin1String("Exec"))
+            exec = value;
     }
-    return statusEnabled;
+    // An entry that starts another program, or a copy that is no longer there, is not ours.
+    const QString program = execProgram(exec);
+    if (program.isEmpty())
+        return 0;
+    const QString found =
+        program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
+    const QString target = QFileInfo(found).canonicalFilePath();
+    return !target.isEmpty() && target == QFileInfo(m_program).canonicalFilePath() ? statusEnabled : 0;
+}
+
+QString X11LoginItem::execProgram(const QString &exec)
+{
+    // The string value's escapes first, then the Exec quoting rules for the first argument.
+    QString unescaped;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == exec.size()) {
+            unescaped += c;
+            continue;
+        }
+        const QChar next = exec.at(++i);
+        if (next == QLatin1Char('s'))
+            unescaped += QLatin1Char(' ');
+        else if (next == QLatin1Char('n'))
+            unescaped += QLatin1Char('\n');
+        else if (next == QLatin1Char('t'))
+            unescaped += QLatin1Char('\t');
+        else if (next == QLatin1Char('r'))
+            unescaped += QLatin1Char('\r');
+        else
+            unescaped += next;
+    }
+    QString program;
+    qsizetype i = 0;
+    if (unescaped.startsWith(QLatin1Char('"'))) {
+        for (i = 1; i < unescaped.size() && unescaped.at(i) != QLatin1Char('"'); ++i) {
+            if (unescaped.at(i) == QLatin1Char('\\') && i + 1 < unescaped.size())
+                ++i;
+            program += unescaped.at(i);
+        }
+        if (i == unescaped.size())
+            return {}; // unterminated quote: not a valid entry
+    } else {
+        for (; i < unescaped.size() && !unescaped.at(i).isSpace(); ++i)
+            program += unescaped.at(i);
+    }
+    return program.replace(QStringLiteral("%%"), QStringLiteral("%"));
 }
 
 QString X11LoginItem::execValue(const QString &program)
@@ -88,7 +141,7 @@ QString X11LoginItem::registerItem()
                                          "Exec=%1\n"
                                          "Terminal=false\n"
                                          "X-GNOME-Autostart-enabled=true\n")
-                              .arg(execValue(QCoreApplication::applicationFilePath()));
+                              .arg(execValue(m_program));
     file.write(entry.toUtf8());
     if (!file.commit())
         return file.errorString();

@@ -50,7 +50,7 @@ protected:
         image.fill(QColor(90, 150, 210));
         sim.windowServer.addWindow(pid, QRectF(100, 100, 640, 400), QStringLiteral("Files 1"), image);
 
-        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings);
+        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
         engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
         controller = std::make_unique<OverlayController>(platform, scheduler, settings);
         controller->setupOverlayWindow();

@@ -25,6 +25,11 @@ void write(const QString &path, const QByteArray &content)
     file.write(content);
 }
 
+QByteArray ourExec()
+{
+    return X11LoginItem::execValue(QCoreApplication::applicationFilePath()).toUtf8();
+}
+
 } // namespace
 
 TEST(X11LoginItem, AutostartEntryIsWrittenAndRemovedOnlyOnAChange)
@@ -59,7 +64,7 @@ TEST(X11LoginItem, EntryHiddenByTheUserCountsAsOffAndIsRewrittenWhenSwitchedOn)
 {
     QTemporaryDir config;
     X11LoginItem item(config.path());
-    write(item.entryPath(), "[Desktop Entry]\nType=Application\nExec=/old/quorvantis\nHidden = true\n");
+    write(item.entryPath(), "[Desktop Entry]\nType=Application\nExec=" + ourExec() + "\nHidden = true\n");
     EXPECT_EQ(item.status(), 0);
 
     LaunchManager::setLaunchAtLogin(item, false); // already off: the user's entry stays
@@ -70,7 +75,43 @@ TEST(X11LoginItem, EntryHiddenByTheUserCountsAsOffAndIsRewrittenWhenSwitchedOn)
     EXPECT_FALSE(read(item.entryPath()).contains("Hidden"));
 
     // Hidden in another group does not count.
-    write(item.entryPath(), "[Desktop Entry]\nExec=x\n[Desktop Action new]\nHidden=true\n");
+    write(item.entryPath(),
+          "[Desktop Entry]\nExec=" + ourExec() + " --flag\n[Desktop Action new]\nHidden=true\n");
+    EXPECT_EQ(item.status(), LoginItemService::statusEnabled);
+}
+
+// Any entry used to count as enabled, also one starting another or a removed program, or one the
+// desktop's startup tool had switched off; starting at login then silently failed.
+TEST(X11LoginItem, OnlyAnEntryThatStartsThisProgramAndIsSwitchedOnCountsAndOthersAreRewritten)
+{
+    QTemporaryDir config;
+    const QString removed = config.filePath("gone/quorvantis");
+    const std::pair<const char *, QByteArray> rows[] = {
+        {"AnotherProgram", "[Desktop Entry]\nExec=/bin/true\n"},
+        {"AnotherProgramFoundOnThePath", "[Desktop Entry]\nExec=true --x\n"},
+        {"RemovedCopy", "[Desktop Entry]\nExec=" + X11LoginItem::execValue(removed).toUtf8() + "\n"},
+        {"NoExec", "[Desktop Entry]\nType=Application\n"},
+        {"SwitchedOffByTheDesktop",
+         "[Desktop Entry]\nExec=" + ourExec() + "\nX-GNOME-Autostart-enabled=false\n"},
+        {"UnterminatedQuote", "[Desktop Entry]\nExec=\"" + ourExec() + "\n"},
+    };
+    for (const auto &[name, entry] : rows) {
+        X11LoginItem item(config.path());
+        write(item.entryPath(), entry);
+        EXPECT_EQ(item.status(), 0) << name;
+        LaunchManager::setLaunchAtLogin(item, true);
+        EXPECT_EQ(item.status(), LoginItemService::statusEnabled) << name;
+        const QByteArray rewritten = read(item.entryPath());
+        EXPECT_TRUE(rewritten.contains("\nExec=" + ourExec() + "\n")) << name;
+        EXPECT_TRUE(rewritten.contains("X-GNOME-Autostart-enabled=true")) << name;
+    }
+
+    // Ours, also when quoted or reached through a link.
+    QFile::link(QCoreApplication::applicationFilePath(), config.filePath("linked program"));
+    X11LoginItem item(config.path());
+    write(item.entryPath(),
+          "[Desktop Entry]\nExec=" + X11LoginItem::execValue(config.filePath("linked program")).toUtf8() +
+              " %U\n");
     EXPECT_EQ(item.status(), LoginItemService::statusEnabled);
 }
 
@@ -93,6 +134,8 @@ TEST(X11LoginItem, ExecValueQuotesAndEscapesThePath)
         {"/opt/back\\slash", "\"/opt/back\\\\\\\\slash\""},
         {"/opt/\"quoted\"/q", "\"/opt/\\\\\"quoted\\\\\"/q\""},
     };
-    for (const auto &[program, expected] : rows)
+    for (const auto &[program, expected] : rows) {
         EXPECT_EQ(X11LoginItem::execValue(program), expected) << qPrintable(program);
+        EXPECT_EQ(X11LoginItem::execProgram(expected + " --arg"), program) << qPrintable(program);
+    }
 }

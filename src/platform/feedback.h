@@ -1,0 +1,17 @@
+#pragma once
+
+namespace qv {
+
+// Feedback the user feels or hears when a window snaps into place. Main thread; neither call
+// blocks, and both do nothing on a desktop without the hardware or the sound.
+class FeedbackService
+{
+public:
+    virtual ~FeedbackService() = default;
+    // A short alignment pulse on a haptic trackpad.
+    virtual void performAlignmentHaptic() = 0;
+    // The short "snapped" sound.
+    virtual void playSnapSound() = 0;
+};
+
+} // namespace qv

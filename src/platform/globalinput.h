@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QString>
+
+#include <functional>
+
+#include "platform/keyflags.h"
+
+namespace qv {
+
+// A key combination in stored form: a classic Mac virtual key code and masked modifier flags.
+struct KeyCombination
+{
+    int keyCode = -1;
+    quint32 flags = 0;
+    bool operator==(const KeyCombination &) const = default;
+};
+
+// "Alt+Tab", "Ctrl+Shift+Super+C", "key 200" for a code without a name (Option is Alt and Command
+// is Super on this desktop). For console lines.
+QString describeKeyCombination(const KeyCombination &combination);
+
+// A key-down as the global input path sees it.
+struct GlobalKeyEvent
+{
+    int keyCode = -1;
+    // Already masked with keyModifierMask.
+    quint32 flags = 0;
+    // The key is held and the keyboard repeats it.
+    bool isAutorepeat = false;
+    // Event clock, nanoseconds; only differences between events mean anything.
+    quint64 timestamp = 0;
+};
+
+// System-wide input: keyboard shortcuts, the wheel and file drags, seen before (keys) or beside
+// (wheel, drags) the application they are meant for. Main thread only; signals are emitted and the
+// key-down filter is called on the main thread.
+//
+// The tap is what makes events arrive. Until createTap() succeeds nothing is delivered; the desktop
+// may also switch a tap off (tapEnabled() false), and enableTap() asks for it back.
+//
+// Keyboard: each key-down that reaches the tap is handed to the key-down filter, which answers
+// whether the key is consumed (it then reaches no application) or passes on. A desktop that cannot
+// look at every key (X11) delivers only the combinations given to setShortcuts(), with any lock
+// key state, and the key-ups of those keys; a desktop that sees everything may deliver more.
+class GlobalInput : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    using KeyDownFilter = std::function<bool(const GlobalKeyEvent &)>;
+
+    // Starts delivering events. False when the desktop refuses (no display, a missing extension);
+    // a later call may succeed.
+    virtual bool createTap() = 0;
+    virtual bool hasTap() const = 0;
+    virtual bool tapEnabled() const = 0;
+    // Switches an existing tap back on; no effect without a tap.
+    virtual void enableTap() = 0;
+
+    void setKeyDownFilter(KeyDownFilter filter) { m_keyDownFilter = std::move(filter); }
+
+    // The combinations the program wants to see. Combinations another program holds already, or
+    // that the keyboard cannot type, are returned (they will not be delivered); the others are in
+    // force. Replaces the previous set.
+    // Without a tap the set is kept and applied when the tap is created.
+    virtual QList<KeyCombination> setShortcuts(const QList<KeyCombination> &combinations) = 0;
+
+    // A drag of data (files, text) is under way: it has data to offer and its button is still down.
+    virtual bool isDraggingData() const = 0;
+
+signals:
+    // A key-up of a key that was delivered down.
+    void keyReleased(int keyCode);
+    // One wheel tick on the first axis (positive: away from the user), at a location in global
+    // coordinates (top-left origin, y down). Zero deltas are delivered as they come.
+    void wheelScrolled(int deltaY, quint64 timestamp, const QPointF &location);
+    // The pointer during a drag (global coordinates, top-left origin). Sampled while it rests, too.
+    void dragMoved(const QPointF &location);
+    void dragStarted();
+    void dragEnded();
+    // The desktop switched the tap off (time-out, user input).
+    void tapDisabled();
+
+protected:
+    // Asks the filter; no filter passes every key.
+    bool filterKeyDown(const GlobalKeyEvent &event) const
+    {
+        return m_keyDownFilter && m_keyDownFilter(event);
+    }
+
+private:
+    KeyDownFilter m_keyDownFilter;
+};
+
+} // namespace qv

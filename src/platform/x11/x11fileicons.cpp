@@ -1,0 +1,76 @@
+#include "platform/x11/x11fileicons.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <QPainterPath>
+#include <QThread>
+
+namespace qv {
+
+namespace {
+
+QImage drawnDocument(const QString &label)
+{
+    const int side = X11FileIcons::iconSize;
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath page;
+    page.addRoundedRect(QRectF(side * 0.18, side * 0.06, side * 0.64, side * 0.88), 4, 4);
+    painter.fillPath(page, QColor(235, 235, 240));
+    painter.setPen(QPen(QColor(150, 150, 160), 1.5));
+    painter.drawPath(page);
+    if (!label.isEmpty()) {
+        QFont font = painter.font();
+        font.setPixelSize(side / 6);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(QColor(90, 90, 100));
+        painter.drawText(QRectF(0, side * 0.55, side, side * 0.3), Qt::AlignCenter, label.left(5).toUpper());
+    }
+    return image;
+}
+
+} // namespace
+
+QImage X11FileIcons::lookUp(const QString &mimeName)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_cache.contains(mimeName))
+            return m_cache.value(mimeName);
+    }
+    const QMimeType type = QMimeDatabase().mimeTypeForName(mimeName);
+    const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+    const QImage image = icon.isNull() ? QImage() : icon.pixmap(iconSize, iconSize).toImage();
+    QMutexLocker lock(&m_mutex);
+    m_cache.insert(mimeName, image);
+    return image;
+}
+
+QImage X11FileIcons::iconForFile(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString mimeName = QMimeDatabase()
+                                 .mimeTypeForFile(info, info.exists() ? QMimeDatabase::MatchDefault
+                                                                      : QMimeDatabase::MatchExtension)
+                                 .name();
+    QImage image;
+    if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        image = lookUp(mimeName);
+    } else {
+        QMutexLocker lock(&m_mutex);
+        if (m_cache.contains(mimeName))
+            image = m_cache.value(mimeName);
+        else
+            QMetaObject::invokeMethod(
+                this, [this, mimeName] { lookUp(mimeName); }, Qt::QueuedConnection);
+    }
+    return image.isNull() ? drawnDocument(info.isDir() ? QString() : info.suffix()) : image;
+}
+
+} // namespace qv

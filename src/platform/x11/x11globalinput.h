@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+
+#include <memory>
+
+#include "platform/globalinput.h"
+
+namespace qv {
+
+// Global input on X11, over a connection of its own.
+//
+// Keys: X has no system-wide key filter, so each wanted combination is grabbed on the root window
+// (xcb_grab_key) with every Caps Lock / Num Lock / Scroll Lock variant, keyboard frozen on each
+// event (synchronous mode): the filter then decides per key-down, and a key it lets through is
+// replayed to the focused window as if no grab existed. Until the main thread has answered, the
+// keyboard waits, so the filter must be quick. Option is Alt and Command is Super; the
+// Mac key codes and flags are turned into X key codes and modifiers through the keyboard map in
+// force, re-read (and the combinations grabbed again) when the map changes. A combination another
+// client grabbed first (BadAccess) is reported by setShortcuts() and left out; the others work.
+// Autorepeat is told apart with XKB's detectable auto-repeat and XInput 2 raw key events (which
+// also deliver the key-ups that went to another window after a replay).
+//
+// Wheel: XInput 2 raw button events 4 (away from the user, +1) and 5 (-1) on the root window,
+// seen without taking them from anyone, with the pointer position at that moment.
+//
+// Drags: a drag begins when XFixes reports a new owner of the XdndSelection selection while the
+// left button is down, and ends at that button's release; the selection stays owned after a drop,
+// so ownership alone is no drag. While a drag lasts the pointer is sampled every 30 ms, since a
+// pointer resting at a screen edge sends nothing.
+//
+// The tap is the connection: without an X display createTap() fails; a connection that breaks
+// drops the tap (hasTap() false) so that the next createTap() opens a new one. Missing XKB or
+// XInput 2 leave autorepeat detection, the wheel and drags out, with a console line. Every grab is
+// released when the shortcuts are set to none and at destruction.
+class X11GlobalInput final : public GlobalInput
+{
+    Q_OBJECT
+public:
+    X11GlobalInput();
+    ~X11GlobalInput() override;
+
+    bool createTap() override;
+    bool hasTap() const override;
+    bool tapEnabled() const override { return hasTap(); }
+    void enableTap() override {}
+    QList<KeyCombination> setShortcuts(const QList<KeyCombination> &combinations) override;
+    bool isDraggingData() const override { return m_dragging; }
+
+    // Mac key code to X keysym; 0 for a code this desktop has no key for.
+    static quint32 keysymForKeyCode(int keyCode);
+
+private:
+    struct Connection;
+
+    void readEvents(bool queuedOnly);
+    void readQueuedEvents() { readEvents(true); }
+    void handleEvent(const void *event);
+    void handleKeyPress(const void *event);
+    void handleKeyRelease(const void *event);
+    void handleInputEvent(const void *event);
+    void handleSelectionOwner(const void *event);
+    void reloadKeymap();
+    QList<KeyCombination> grab();
+    void ungrabAll();
+    quint32 flagsFromState(quint16 state) const;
+    void sampleDrag();
+    void endDrag();
+    void dropConnection();
+
+    std::unique_ptr<Connection> m_connection;
+    QList<KeyCombination> m_wanted;
+    QList<KeyCombination> m_refused;
+    // X key code to Mac key code, for the keys of the grabbed combinations.
+    QHash<quint8, int> m_grabbedKeys;
+    // (X key code, modifiers) pairs grabbed, to release them again.
+    QList<QPair<quint8, quint16>> m_grabs;
+    // Key-down events delivered to us since each key went physically down (raw press); more than
+    // one means the keyboard is repeating it.
+    QHash<quint8, int> m_pressesSinceDown;
+    bool m_dragging = false;
+};
+
+} // namespace qv

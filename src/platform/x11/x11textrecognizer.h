@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QMutex>
+
+#include <memory>
+
+#include "platform/textrecognizer.h"
+
+namespace tesseract {
+class TessBaseAPI;
+}
+
+namespace qv {
+
+// Text recognition with tesseract 5. The engine is loaded on first use with every asked-for
+// language whose data is installed (English alone when the others fail) and kept loaded for later
+// calls; when it cannot be loaded at all, every answer is "". Pictures larger than `maxSide` are
+// scaled down first. Any thread, one call at a time (calls are serialised).
+class X11TextRecognizer final : public TextRecognizer
+{
+public:
+    X11TextRecognizer();
+    ~X11TextRecognizer() override;
+
+    QString recognize(const QImage &image, const QStringList &languages,
+                      const RecognitionCancel &cancel) override;
+
+    static constexpr int maxSide = 3000;
+    // The tesseract name of a BCP 47 tag ("zh-Hans" gives "chi_sim"); empty for one it has no data for.
+    static QString tesseractLanguage(const QString &tag);
+
+private:
+    bool ensureEngine(const QString &languages);
+
+    QMutex m_mutex;
+    std::unique_ptr<tesseract::TessBaseAPI> m_api;
+    QString m_loadedLanguages;
+    bool m_failed = false;
+};
+
+} // namespace qv

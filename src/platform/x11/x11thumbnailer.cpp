@@ -1,0 +1,136 @@
+#include "platform/x11/x11thumbnailer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSvgRenderer>
+
+#include <poppler-qt6.h>
+
+#include "platform/fileicons.h"
+#include "platform/imagedecoding.h"
+
+namespace qv {
+
+namespace {
+
+constexpr qint64 maxSvgBytes = 8 * 1024 * 1024;
+
+// A drawing that reaches outside itself (another file, an address) could make the renderer read
+// what the user never dropped; only references inside the document ("#id") and inline data pass.
+bool isSelfContainedSvg(const QByteArray &svg)
+{
+    static const QRegularExpression reference(QStringLiteral(R"((?:href|src)\s*=\s*["']\s*([^"'\s]*))"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    auto matches = reference.globalMatch(QString::fromUtf8(svg));
+    while (matches.hasNext()) {
+        const QString target = matches.next().captured(1);
+        if (!target.startsWith(QLatin1Char('#')) &&
+            !target.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+            return false;
+    }
+    return !svg.contains("<!ENTITY") &&
+           !QString::fromUtf8(svg).contains(QLatin1String("url(http"), Qt::CaseInsensitive);
+}
+
+QImage renderSvg(const QString &path, const QSize &pixels, QString *error)
+{
+    QFile file(path);
+    if (file.size() > maxSvgBytes || !file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("svg unreadable");
+        return QImage();
+    }
+    const QByteArray svg = file.readAll();
+    if (!isSelfContainedSvg(svg)) {
+        *error = QStringLiteral("svg refers to other files");
+        return QImage();
+    }
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid()) {
+        *error = QStringLiteral("svg invalid");
+        return QImage();
+    }
+    QSize size = renderer.defaultSize();
+    if (size.isEmpty())
+        size = pixels;
+    size = size.scaled(pixels, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    return image;
+}
+
+QImage renderPdf(const QString &path, const QSize &pixels, QString *error)
+{
+    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
+    if (!document || document->isLocked() || document->numPages() < 1) {
+        *error = QStringLiteral("pdf unreadable");
+        return QImage();
+    }
+    const std::unique_ptr<Poppler::Page> page = document->page(0);
+    if (!page) {
+        *error = QStringLiteral("pdf has no first page");
+        return QImage();
+    }
+    const QSizeF points = page->pageSizeF();
+    if (points.width() <= 0 || points.height() <= 0) {
+        *error = QStringLiteral("pdf page is empty");
+        return QImage();
+    }
+    const double scale = std::min(pixels.width() / points.width(), pixels.height() / points.height());
+    document->setRenderHint(Poppler::Document::Antialiasing);
+    document->setRenderHint(Poppler::Document::TextAntialiasing);
+    const QImage image = page->renderToImage(72.0 * scale, 72.0 * scale);
+    if (image.isNull())
+        *error = QStringLiteral("pdf page does not render");
+    return image;
+}
+
+} // namespace
+
+X11Thumbnailer::X11Thumbnailer(FileIconService &icons) : m_icons(icons)
+{
+    m_pool.setMaxThreadCount(2);
+}
+
+X11Thumbnailer::~X11Thumbnailer()
+{
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+QImage X11Thumbnailer::render(const QString &path, const QSize &pixels, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        *error = QStringLiteral("not a file");
+        return QImage();
+    }
+    const QString mime = QMimeDatabase().mimeTypeForFile(info).name();
+    if (mime == QLatin1String("image/svg+xml"))
+        return renderSvg(path, pixels, error);
+    if (mime == QLatin1String("application/pdf"))
+        return renderPdf(path, pixels, error);
+    const QImage image = ImageDecoding::readFile(path, pixels);
+    if (image.isNull())
+        *error = QStringLiteral("no preview for ") + mime;
+    return image;
+}
+
+void X11Thumbnailer::generate(const ThumbnailRequest &request,
+                              std::function<void(const QImage &, const QString &)> done)
+{
+    m_pool.start([this, request, done = std::move(done)] {
+        const QSize pixels = request.size * std::max(1.0, request.scale);
+        QString error;
+        QImage image = render(request.path, pixels, &error);
+        if (image.isNull() && (request.types & ThumbnailRequest::Icon))
+            image = m_icons.iconForFile(request.path);
+        done(image, image.isNull() ? error : QString());
+    });
+}
+
+} // namespace qv

@@ -1,0 +1,268 @@
+#include "platform/x11/x11webfetcher.h"
+
+#include <QDir>
+#include <QNetworkDiskCache>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <libxml/HTMLparser.h>
+#include <libxml/tree.h>
+
+#include "platform/imagedecoding.h"
+
+namespace qv {
+
+namespace {
+
+bool isWebScheme(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+QString attribute(xmlNode *node, const char *name)
+{
+    xmlChar *value = xmlGetProp(node, reinterpret_cast<const xmlChar *>(name));
+    if (!value)
+        return QString();
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(value));
+    xmlFree(value);
+    return text;
+}
+
+QString textOf(xmlNode *node)
+{
+    xmlChar *content = xmlNodeGetContent(node);
+    if (!content)
+        return QString();
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(content));
+    xmlFree(content);
+    return text;
+}
+
+bool named(xmlNode *node, const char *name)
+{
+    return node->type == XML_ELEMENT_NODE &&
+           xmlStrcasecmp(node->name, reinterpret_cast<const xmlChar *>(name)) == 0;
+}
+
+struct HeadScan
+{
+    std::optional<QString> title;
+    std::optional<QString> ogTitle;
+    QString iconHref;
+};
+
+void scan(xmlNode *node, HeadScan &found, int depth)
+{
+    // Pages nest deeply only when they are hostile; the head lies near the top.
+    if (depth > 64)
+        return;
+    for (xmlNode *child = node; child; child = child->next) {
+        if (named(child, "body"))
+            continue;
+        if (named(child, "title") && !found.title) {
+            found.title = textOf(child);
+        } else if (named(child, "meta") && !found.ogTitle) {
+            const QString property = attribute(child, "property").toLower();
+            if (property == QLatin1String("og:title") ||
+                attribute(child, "name").toLower() == QLatin1String("og:title"))
+                found.ogTitle = attribute(child, "content");
+        } else if (named(child, "link") && found.iconHref.isEmpty()) {
+            const QStringList rel =
+                attribute(child, "rel").toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (rel.contains(QLatin1String("icon")) || rel.contains(QLatin1String("apple-touch-icon")))
+                found.iconHref = attribute(child, "href").trimmed();
+        }
+        if (child->children)
+            scan(child->children, found, depth + 1);
+    }
+}
+
+// Everything one metadata fetch holds while it runs; finished once.
+struct MetadataFetch
+{
+    std::function<void(const LinkMetadata &)> done;
+    LinkMetadata result;
+    QByteArray head;
+    QPointer<QNetworkReply> page;
+    QPointer<QNetworkReply> icon;
+    QTimer deadline;
+    bool finished = false;
+
+    void finish()
+    {
+        if (finished)
+            return;
+        finished = true;
+        deadline.stop();
+        // Drops the time-out's hold on this fetch.
+        QObject::disconnect(&deadline, nullptr, nullptr, nullptr);
+        if (page)
+            page->abort();
+        if (icon)
+            icon->abort();
+        done(result);
+    }
+};
+
+} // namespace
+
+X11WebFetcher::X11WebFetcher(QObject *parent) : QObject(parent), m_network(this)
+{
+    m_network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Downloads prefer a cached answer, so there has to be a cache to answer from.
+    auto *cache = new QNetworkDiskCache(this);
+    cache->setCacheDirectory(QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+                                 .filePath(QStringLiteral("web")));
+    cache->setMaximumCacheSize(maxCacheBytes);
+    m_network.setCache(cache);
+}
+
+QNetworkRequest X11WebFetcher::makeRequest(const QUrl &url, double timeoutSeconds) const
+{
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+    request.setMaximumRedirectsAllowed(maxRedirects);
+    request.setTransferTimeout(int(timeoutSeconds * 1000));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Quorvantis"));
+    return request;
+}
+
+void X11WebFetcher::download(const QUrl &url, double timeoutSeconds, qint64 maxBytes,
+                             std::function<void(const DownloadResult &)> done)
+{
+    if (!isWebScheme(url)) {
+        QTimer::singleShot(0, this, [done = std::move(done)] {
+            done(DownloadResult{QByteArray(), QString(), false, QStringLiteral("not a web address")});
+        });
+        return;
+    }
+    QNetworkReply *reply = m_network.get(makeRequest(url, timeoutSeconds));
+    auto tooLarge = std::make_shared<bool>(false);
+    // The transfer time-out only measures silence; a trickling server is stopped here.
+    QTimer::singleShot(int(timeoutSeconds * 1000), reply, [reply] { reply->abort(); });
+    auto checkSize = [reply, tooLarge, maxBytes](qint64 size) {
+        if (size > maxBytes && !*tooLarge) {
+            *tooLarge = true;
+            reply->abort();
+        }
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, checkSize] {
+        checkSize(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+    });
+    connect(reply, &QNetworkReply::downloadProgress, reply,
+            [checkSize](qint64 received, qint64) { checkSize(received); });
+    connect(reply, &QNetworkReply::finished, this, [reply, tooLarge, done = std::move(done)] {
+        reply->deleteLater();
+        DownloadResult result;
+        result.tooLarge = *tooLarge;
+        result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+        if (reply->error() == QNetworkReply::NoError && !result.tooLarge)
+            result.body = reply->readAll();
+        else
+            result.error = result.tooLarge ? QStringLiteral("body too large") : reply->errorString();
+        done(result);
+    });
+}
+
+X11WebFetcher::PageHead X11WebFetcher::parseHead(const QByteArray &html, const QUrl &pageURL)
+{
+    PageHead head;
+    if (html.isEmpty())
+        return head;
+    const QByteArray base = pageURL.toString(QUrl::FullyEncoded).toUtf8();
+    htmlDocPtr document = htmlReadMemory(html.constData(), int(html.size()), base.constData(), nullptr,
+                                         HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                                             HTML_PARSE_NONET | HTML_PARSE_NOIMPLIED);
+    if (!document)
+        return head;
+    HeadScan found;
+    scan(xmlDocGetRootElement(document), found, 0);
+    xmlFreeDoc(document);
+    if (found.title && !found.title->trimmed().isEmpty())
+        head.title = found.title;
+    else if (found.ogTitle)
+        head.title = found.ogTitle;
+    else
+        head.title = found.title;
+    if (!found.iconHref.isEmpty()) {
+        const QUrl icon = pageURL.resolved(QUrl(found.iconHref));
+        if (isWebScheme(icon))
+            head.icon = icon;
+    }
+    return head;
+}
+
+void X11WebFetcher::fetchMetadata(const QUrl &url, double timeoutSeconds,
+                                  std::function<void(const LinkMetadata &)> done)
+{
+    auto fetch = std::make_shared<MetadataFetch>();
+    fetch->done = std::move(done);
+    if (!isWebScheme(url)) {
+        fetch->result.error = QStringLiteral("not a web address");
+        QTimer::singleShot(0, this, [fetch] { fetch->finish(); });
+        return;
+    }
+    fetch->deadline.setSingleShot(true);
+    QObject::connect(&fetch->deadline, &QTimer::timeout, this, [fetch] {
+        if (!fetch->result.ok)
+            fetch->result.error = QStringLiteral("timed out");
+        fetch->finish();
+    });
+    fetch->deadline.start(int(timeoutSeconds * 1000));
+
+    QNetworkRequest request = makeRequest(url, timeoutSeconds);
+    request.setRawHeader("Accept", "text/html,application/xhtml+xml;q=0.9,*/*;q=0.5");
+    QNetworkReply *page = m_network.get(request);
+    fetch->page = page;
+
+    auto parsePage = [this, fetch](const QUrl &pageURL) {
+        if (fetch->finished || fetch->result.ok)
+            return;
+        const PageHead head = parseHead(fetch->head, pageURL);
+        fetch->result.ok = true;
+        fetch->result.title = head.title;
+        const QUrl iconURL =
+            head.icon.isValid() ? head.icon : pageURL.resolved(QUrl(QStringLiteral("/favicon.ico")));
+        QNetworkRequest iconRequest = makeRequest(iconURL, 5);
+        QNetworkReply *icon = m_network.get(iconRequest);
+        fetch->icon = icon;
+        connect(icon, &QNetworkReply::downloadProgress, icon, [icon](qint64 received, qint64) {
+            if (received > maxIconBytes)
+                icon->abort();
+        });
+        connect(icon, &QNetworkReply::finished, this, [fetch, icon] {
+            icon->deleteLater();
+            if (icon->error() == QNetworkReply::NoError)
+                fetch->result.icon = ImageDecoding::readData(icon->read(maxIconBytes), QSize(256, 256));
+            fetch->finish();
+        });
+    };
+    connect(page, &QNetworkReply::readyRead, this, [fetch, page, parsePage] {
+        fetch->head.append(page->read(maxHeadBytes - fetch->head.size()));
+        if (fetch->head.size() >= maxHeadBytes || fetch->head.contains("</head>") ||
+            fetch->head.contains("</HEAD>")) {
+            // Parsed before the abort, whose finished signal then finds the page handled.
+            parsePage(page->url());
+            page->abort();
+        }
+    });
+    connect(page, &QNetworkReply::finished, this, [fetch, page, parsePage] {
+        page->deleteLater();
+        if (fetch->finished || fetch->result.ok)
+            return;
+        const int status = page->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (page->error() != QNetworkReply::NoError || status >= 400) {
+            fetch->result.error = page->errorString();
+            fetch->finish();
+            return;
+        }
+        fetch->head.append(page->read(maxHeadBytes - fetch->head.size()));
+        parsePage(page->url());
+    });
+}
+
+} // namespace qv

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QObject>
+
+#include <memory>
+#include <optional>
+
+#include "platform/webfetcher.h"
+
+namespace qv {
+
+// The web over QtNetwork. At most 10 redirects, never to a less safe scheme. A page's head is read
+// up to "</head>" or 512 KiB, whichever comes first, and parsed with libxml2's HTML parser (no
+// network access of its own) for `<title>` (else "og:title") and the icon links (else
+// "/favicon.ico"); the icon may be up to 1 MB. Answers are kept in a disk cache of at most 64 MiB in
+// the application's cache folder. Main thread.
+class X11WebFetcher final : public QObject, public WebFetcher
+{
+    Q_OBJECT
+public:
+    explicit X11WebFetcher(QObject *parent = nullptr);
+
+    void download(const QUrl &url, double timeoutSeconds, qint64 maxBytes,
+                  std::function<void(const DownloadResult &)> done) override;
+    void fetchMetadata(const QUrl &url, double timeoutSeconds,
+                       std::function<void(const LinkMetadata &)> done) override;
+
+    static constexpr qint64 maxHeadBytes = 512 * 1024;
+    static constexpr qint64 maxIconBytes = 1000000;
+    static constexpr int maxRedirects = 10;
+    static constexpr qint64 maxCacheBytes = 64 * 1024 * 1024;
+
+    struct PageHead
+    {
+        std::optional<QString> title;
+        // The first icon link, resolved against the page's address; empty when the page names none.
+        QUrl icon;
+    };
+    // Parses what was read of a page. Any thread.
+    static PageHead parseHead(const QByteArray &html, const QUrl &pageURL);
+
+private:
+    QNetworkRequest makeRequest(const QUrl &url, double timeoutSeconds) const;
+
+    QNetworkAccessManager m_network;
+};
+
+} // namespace qv

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include "platform/x11/x11globalinput.h"
+
+using namespace qv;
+
+namespace {
+
+constexpr int tabKey = 48;
+constexpr int cKey = 8;
+const KeyCombination altTab{tabKey, keyOptionFlag};
+const KeyCombination altC{cKey, keyOptionFlag};
+
+// Keys typed through XTEST (xdotool without a target window), so they take the path a real
+// keyboard's keys take, grabs included.
+bool xdotool(const QStringList &arguments)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+// The key-downs the filter saw, consuming the ones listed in `consume`.
+struct RecordingFilter
+{
+    QList<GlobalKeyEvent> seen;
+    QList<KeyCombination> consume;
+    bool operator()(const GlobalKeyEvent &event)
+    {
+        seen.append(event);
+        return !event.isAutorepeat && consume.contains(KeyCombination{event.keyCode, event.flags});
+    }
+};
+
+class X11GlobalInputTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(input.createTap());
+        input.setKeyDownFilter([this](const GlobalKeyEvent &event) { return filter(event); });
+    }
+    void TearDown() override
+    {
+        // Lock keys are a server-wide state; leave none on for the next test.
+        if (capsLockOn)
+            xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")});
+        if (terminal) {
+            terminal->kill();
+            terminal->waitForFinished(5000);
+        }
+    }
+
+    // An xterm that writes every byte it receives into a file, focused.
+    void startRecordingTerminal()
+    {
+        terminal = std::make_unique<QProcess>();
+        typed = dir.filePath(QStringLiteral("typed"));
+        terminal->start(QStringLiteral("xterm"),
+                        {QStringLiteral("-title"), QStringLiteral("qv-typing"), QStringLiteral("-e"),
+                         QStringLiteral("sh"), QStringLiteral("-c"),
+                         QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed)});
+        ASSERT_TRUE(terminal->waitForStarted(5000));
+        ASSERT_TRUE(xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+                             QStringLiteral("qv-typing"), QStringLiteral("windowactivate"),
+                             QStringLiteral("--sync")}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(typed); }, 5000));
+    }
+    QByteArray typedText() const
+    {
+        QFile file(typed);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Types a plain "1" and waits until the terminal has it, so everything typed before has landed.
+    void settleTerminal()
+    {
+        const qsizetype before = typedText().count('1');
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("1")}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return typedText().count('1') > before; }, 5000));
+    }
+    // What reached the terminal besides the settling keys (Alt+Tab arrives as an escape sequence or
+    // a high byte, depending on the terminal's settings).
+    QByteArray typedBesidesSettling() const { return typedText().replace('1', QByteArray()); }
+    int fired(const KeyCombination &combination) const
+    {
+        int count = 0;
+        for (const auto &event : filter.seen)
+            count += event.keyCode == combination.keyCode && event.flags == combination.flags &&
+                     !event.isAutorepeat;
+        return count;
+    }
+
+    X11GlobalInput input;
+    RecordingFilter filter;
+    QTemporaryDir dir;
+    QString typed;
+    std::unique_ptr<QProcess> terminal;
+    bool capsLockOn = false;
+};
+
+} // namespace
+
+TEST_F(X11GlobalInputTest, GrabbedCombinationIsConsumedAndOtherKeysReachTheFocusedWindow)
+{
+    filter.consume = {altTab};
+    EXPECT_TRUE(input.setShortcuts({altTab}).isEmpty());
+    startRecordingTerminal();
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
+    settleTerminal();
+    EXPECT_EQ(fired(altTab), 1);
+    EXPECT_EQ(typedBesidesSettling(), QByteArray());
+
+    // With Caps Lock on the same combination still fires; Shift makes it another combination.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    capsLockOn = true;
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
+    settleTerminal();
+    EXPECT_EQ(fired(altTab), 2);
+    EXPECT_EQ(typedBesidesSettling(), QByteArray());
+
+    // A key the filter lets through arrives as if nobody had grabbed it.
+    filter.consume.clear();
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
+    settleTerminal();
+    EXPECT_EQ(fired(altTab), 3);
+    EXPECT_NE(typedBesidesSettling(), QByteArray());
+}
+
+TEST_F(X11GlobalInputTest, HeldShortcutRepeatsAsAutorepeatAndItsKeyUpIsReported)
+{
+    filter.consume = {altTab};
+    input.setShortcuts({altTab});
+    QSignalSpy released(&input, &GlobalInput::keyReleased);
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("alt+Tab")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 1; }, 5000));
+    // Held past the keyboard's repeat delay: whatever repeats come are marked as such.
+    QTest::qWait(900);
+    EXPECT_EQ(fired(altTab), 1) << filter.seen.size() << " key-downs seen";
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("alt+Tab")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !released.isEmpty(); }, 5000));
+    EXPECT_EQ(released.first().first().toInt(), tabKey);
+}
+
+TEST_F(X11GlobalInputTest, CombinationHeldByAnotherClientIsReportedAndTheOthersStillWork)
+{
+    // Another client takes Alt+C first.
+    xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(other);
+    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, X11GlobalInput::keysymForKeyCode(cKey));
+    ASSERT_TRUE(codes && *codes);
+    xcb_generic_error_t *error =
+        xcb_request_check(other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_1, *codes,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    ASSERT_EQ(error, nullptr);
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+
+    filter.consume = {altTab, altC};
+    EXPECT_EQ(input.setShortcuts({altC, altTab}), QList<KeyCombination>{altC});
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+c")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 1; }, 5000));
+    EXPECT_EQ(fired(altC), 0);
+
+    // Once the other client is gone, asking again gets the combination.
+    xcb_disconnect(other);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return input.setShortcuts({altC, altTab}).isEmpty(); }, 5000));
+}
+
+TEST_F(X11GlobalInputTest, ReleasedShortcutsReachTheFocusedWindowAgain)
+{
+    filter.consume = {altTab};
+    input.setShortcuts({altTab});
+    startRecordingTerminal();
+    input.setShortcuts({});
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
+    settleTerminal();
+    EXPECT_EQ(fired(altTab), 0);
+    EXPECT_NE(typedBesidesSettling(), QByteArray());
+}
+
+TEST_F(X11GlobalInputTest, WheelTicksArriveWithTheirDirectionAndThePointer)
+{
+    QSignalSpy wheel(&input, &GlobalInput::wheelScrolled);
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("880")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("4")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("5")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wheel.count() == 2; }, 5000));
+    EXPECT_EQ(wheel.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(wheel.at(1).at(0).toInt(), -1);
+    EXPECT_EQ(wheel.at(0).at(2).toPointF(), QPointF(300, 880));
+}

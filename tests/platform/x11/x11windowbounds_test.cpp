@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11feedback.h"
+#include "platform/x11/x11windowbounds.h"
+
+using namespace qv;
+
+TEST(X11WindowBounds, ReportsAWindowsRootFrameAndNothingForUnknownNumbers)
+{
+    X11Connection connection;
+    ASSERT_TRUE(connection.isValid());
+    xcb_connection_t *c = connection.xcb();
+    // Override-redirect: no window manager moves it, so the frame is exactly the one asked for.
+    const xcb_window_t window = xcb_generate_id(c);
+    const uint32_t values[] = {1};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, connection.root(), 120, 80, 300, 200, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(c, window);
+    xcb_flush(c);
+
+    X11WindowBounds bounds(connection);
+    EXPECT_EQ(bounds.windowBounds(window), QRectF(120, 80, 300, 200));
+    EXPECT_EQ(bounds.windowBounds(0), std::nullopt);
+    xcb_destroy_window(c, window);
+    xcb_flush(c);
+    EXPECT_EQ(bounds.windowBounds(window), std::nullopt);
+}
+
+// With or without libcanberra and a sound server: sounds queued on the worker, then a shutdown that
+// waits for it, with no crash and no hang.
+TEST(X11Feedback, QueuedSoundsEndWithTheService)
+{
+    auto feedback = std::make_unique<X11Feedback>();
+    feedback->performAlignmentHaptic();
+    for (int i = 0; i < 3; ++i)
+        feedback->playSnapSound();
+    feedback.reset();
+    SUCCEED();
+}

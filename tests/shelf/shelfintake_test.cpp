@@ -1,0 +1,327 @@
+#include <QRegularExpression>
+
+#include <sys/stat.h>
+
+#include "core/diagnostics/diagevents.h"
+#include "shelffixture.h"
+#include "testimages.h"
+
+namespace qv {
+namespace {
+
+class ShelfIntakeTest : public ShelfTest
+{
+protected:
+    // Makes the shelf folder unusable: a plain file stands where it should be.
+    void breakShelfFolder()
+    {
+        QDir(shelfPath()).removeRecursively();
+        QFile blocker(shelfPath());
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+
+    QImage shelvedImage(int row) const { return QImage(m_manager->items().at(row).url.toLocalFile()); }
+};
+
+TEST_F(ShelfIntakeTest, CopiesGetFreeNamesNumberedBeforeTheLastExtension)
+{
+    const struct
+    {
+        QString dropped;
+        QStringList stored;
+    } rows[] = {
+        {QStringLiteral("report.pdf"),
+         {QStringLiteral("report.pdf"), QStringLiteral("report 2.pdf"), QStringLiteral("report 3.pdf")}},
+        {QStringLiteral("README"), {QStringLiteral("README"), QStringLiteral("README 2")}},
+        {QStringLiteral("archive.tar.gz"),
+         {QStringLiteral("archive.tar.gz"), QStringLiteral("archive.tar 2.gz")}},
+    };
+    for (const auto &row : rows) {
+        const QUrl source = makeFile(row.dropped, QByteArrayLiteral("original"));
+        for (int i = 0; i < row.stored.size(); ++i)
+            m_manager->processFile(source);
+        settle();
+        for (const QString &name : row.stored) {
+            QFile copy(QDir(shelfPath()).filePath(name));
+            ASSERT_TRUE(copy.open(QIODevice::ReadOnly)) << qPrintable(name);
+            EXPECT_EQ(copy.readAll(), QByteArrayLiteral("original"));
+        }
+    }
+    EXPECT_EQ(m_manager->items().size(), 7);
+    // A name chosen but not yet written is not handed out twice.
+    EXPECT_EQ(m_manager->uniqueFileURL(QStringLiteral("new.txt")).fileName(), QStringLiteral("new.txt"));
+    EXPECT_EQ(m_manager->uniqueFileURL(QStringLiteral("new.txt")).fileName(), QStringLiteral("new 2.txt"));
+}
+
+TEST_F(ShelfIntakeTest, NamesFromOutsideAreMadeSafe)
+{
+    const QString longBase = QString(150, QChar(u'é'));
+    const struct
+    {
+        QString name;
+        QString safe;
+    } rows[] = {
+        {QStringLiteral("../../x"), QStringLiteral("_.._x")},
+        {QStringLiteral("a/b"), QStringLiteral("a_b")},
+        {QStringLiteral(".."), QString()},
+        {QStringLiteral("."), QString()},
+        {QStringLiteral(".bashrc"), QStringLiteral("bashrc")},
+        {QStringLiteral("tab\there\nnul") + QChar(u'\0'), QStringLiteral("tab_here_nul_")},
+        {QStringLiteral("Report: Q3 (final).pdf"), QStringLiteral("Report: Q3 (final).pdf")},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(FileShelfManager::sanitizedFileName(row.name), row.safe) << qPrintable(row.name);
+
+    const QString truncated = FileShelfManager::sanitizedFileName(longBase + QStringLiteral(".txt"));
+    EXPECT_LE(truncated.toUtf8().size(), FileShelfManager::maxFileNameBytes);
+    EXPECT_TRUE(truncated.endsWith(QStringLiteral("é.txt")));
+    // The numbered form of a name at the limit stays within it too.
+    m_manager->uniqueFileURL(truncated);
+    const QString second = m_manager->uniqueFileURL(truncated).fileName();
+    EXPECT_LE(second.toUtf8().size(), FileShelfManager::maxFileNameBytes);
+    EXPECT_TRUE(second.endsWith(QStringLiteral(" 2.txt")));
+
+    for (const QString &hostile :
+         {QStringLiteral("../../x"), QStringLiteral("a/b"), QStringLiteral("/etc/passwd")}) {
+        ASSERT_TRUE(m_manager->addImage(solidImage(Qt::red), hostile));
+        ASSERT_TRUE(m_manager->processWebLink(QUrl(QStringLiteral("https://example.com/"))));
+    }
+    settle();
+    for (const ShelfItem &item : m_manager->items())
+        EXPECT_EQ(QFileInfo(item.url.toLocalFile()).absolutePath(), shelfPath());
+    EXPECT_EQ(QDir(outsidePath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+TEST_F(ShelfIntakeTest, ImagesAreStoredAsPngUnderTheirNameWithoutOverwriting)
+{
+    ASSERT_TRUE(m_manager->addImage(solidImage(Qt::red), QStringLiteral("  photo.jpeg \n")));
+    ASSERT_TRUE(m_manager->addImage(solidImage(Qt::blue), QStringLiteral("photo")));
+    ASSERT_TRUE(m_manager->addImage(solidImage(Qt::green)));
+    settle();
+    ASSERT_EQ(m_manager->items().size(), 3);
+    EXPECT_EQ(itemNames().mid(1), (QStringList{QStringLiteral("photo 2.png"), QStringLiteral("photo.png")}));
+    EXPECT_EQ(shelvedImage(2).pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(shelvedImage(1).pixelColor(0, 0), QColor(Qt::blue));
+    static const QRegularExpression generated(QStringLiteral("^Image_[0-9A-F-]{36}\\.png$"));
+    EXPECT_TRUE(generated.match(itemNames().first()).hasMatch()) << qPrintable(itemNames().first());
+    EXPECT_EQ(m_manager->items().first().type, QStringLiteral("image/png"));
+}
+
+// A write that failed used to add an item whose file did not exist.
+TEST_F(ShelfIntakeTest, AnImageThatCannotBeWrittenAddsNoItem)
+{
+    breakShelfFolder();
+    EXPECT_FALSE(m_manager->addImage(solidImage(Qt::red), QStringLiteral("lost")));
+    EXPECT_FALSE(m_manager->addImage(QImage()));
+    settle();
+    EXPECT_TRUE(m_manager->items().isEmpty());
+    EXPECT_EQ(m_events.details(DiagEvents::shelfIntakeError),
+              (QStringList{QStringLiteral("image write failed"), QStringLiteral("image encode failed")}));
+}
+
+TEST_F(ShelfIntakeTest, AFailedCopyShelvesTheOriginalWhichNoRemovalDeletes)
+{
+    const QUrl original = makeFile(QStringLiteral("notes.txt"));
+    breakShelfFolder();
+    m_manager->processFile(original);
+    m_manager->processFile(QUrl::fromLocalFile(outsidePath(QStringLiteral("vanished.txt"))));
+    settle();
+    ASSERT_EQ(m_manager->items().size(), 1);
+    EXPECT_EQ(m_manager->items().first().url, original);
+    m_manager->clearShelf();
+    m_manager->cleanupOrphanedFiles();
+    settle();
+    EXPECT_TRUE(QFile::exists(original.toLocalFile()));
+    EXPECT_EQ(m_events.details(DiagEvents::shelfIntakeError),
+              (QStringList{QStringLiteral("copy failed"), QStringLiteral("vanished")}));
+}
+
+// Pipes inside or as the drop are passed over: copying one would never end.
+TEST_F(ShelfIntakeTest, FoldersAreCopiedWholeAsOneEntryWithoutPipes)
+{
+    QDir outside(outsidePath());
+    ASSERT_TRUE(outside.mkpath(QStringLiteral("project/src")));
+    makeFile(QStringLiteral("project/src/main.cpp"));
+    makeFile(QStringLiteral("project/.hidden"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(outsidePath(QStringLiteral("project/pipe"))).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(outsidePath(QStringLiteral("pipe"))).constData(), 0600), 0);
+    m_manager->processFile(QUrl::fromLocalFile(outsidePath(QStringLiteral("pipe"))));
+    m_manager->processFile(QUrl::fromLocalFile(outsidePath(QStringLiteral("project"))));
+    settle();
+    EXPECT_EQ(itemNames(), QStringList{QStringLiteral("project")});
+    EXPECT_TRUE(QFile::exists(shelfPath() + QStringLiteral("/project/src/main.cpp")));
+    EXPECT_TRUE(QFile::exists(shelfPath() + QStringLiteral("/project/.hidden")));
+    EXPECT_FALSE(QFileInfo::exists(shelfPath() + QStringLiteral("/project/pipe")));
+    EXPECT_EQ(m_events.details(DiagEvents::shelfIntakeError),
+              QStringList{QStringLiteral("not a regular file")});
+    m_manager->removeItem(m_manager->items().first());
+    EXPECT_EQ(shelfFiles(), QStringList());
+    EXPECT_TRUE(QFile::exists(outsidePath(QStringLiteral("project/src/main.cpp"))));
+}
+
+TEST_F(ShelfIntakeTest, WeblocHoldsTheExactAddressEscaped)
+{
+    const QUrl address(QStringLiteral("https://example.com/search?q=a&lang=en&x=<y>"));
+    ASSERT_TRUE(m_manager->processWebLink(address));
+    settle();
+    ASSERT_EQ(m_manager->items().size(), 1);
+    const ShelfItem item = m_manager->items().first();
+    EXPECT_EQ(item.originalWebURL, address);
+    static const QRegularExpression uuidName(
+        QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.webloc$"));
+    EXPECT_TRUE(uuidName.match(item.url.fileName()).hasMatch());
+    QFile file(item.url.toLocalFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArrayLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>URL</key>
+	<string>https://example.com/search?q=a&amp;lang=en&amp;x=%3Cy%3E</string>
+</dict>
+</plist>
+)"));
+    EXPECT_EQ(m_sim.web.metadataAsked, QList<QUrl>{address});
+}
+
+struct RemoteRow
+{
+    const char *address;
+    DownloadResult answer;
+    QString storedName; // "*.webloc" for a link item
+    bool isLink;
+};
+
+class RemoteImageTest : public ShelfIntakeTest, public ::testing::WithParamInterface<RemoteRow>
+{
+};
+
+TEST_P(RemoteImageTest, DownloadsBecomeImagesRawFilesOrLinks)
+{
+    const RemoteRow &row = GetParam();
+    const QUrl address(QString::fromLatin1(row.address));
+    m_sim.web.scriptDownload(address, row.answer);
+    m_manager->downloadRemoteImage(address);
+    settle();
+    EXPECT_EQ(m_sim.web.lastDownloadTimeout, FileShelfManager::downloadTimeout);
+    EXPECT_EQ(m_sim.web.lastMaxBytes, FileShelfManager::maxRemoteImageBytes);
+    ASSERT_EQ(m_manager->items().size(), 1);
+    const ShelfItem item = m_manager->items().first();
+    EXPECT_EQ(item.originalWebURL.has_value(), row.isLink);
+    if (row.isLink)
+        EXPECT_TRUE(item.url.fileName().endsWith(QStringLiteral(".webloc")));
+    else
+        EXPECT_EQ(item.url.fileName(), row.storedName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RemoteImageTest,
+    ::testing::Values(
+        RemoteRow{"https://img.example/cat.JPG",
+                  {encodedImage(solidImage(Qt::red), "JPG"), "image/jpeg", false, {}},
+                  "cat.png",
+                  false},
+        RemoteRow{"https://img.example/drawing",
+                  {"<not-an-image/>", "image/svg+xml", false, {}},
+                  "drawing.svg",
+                  false},
+        RemoteRow{
+            "https://img.example/photo", {"\x89PNG broken", "IMAGE/PNG", false, {}}, "photo.png", false},
+        RemoteRow{"https://example.com/page", {"<html></html>", "text/html", false, {}}, {}, true},
+        RemoteRow{"https://example.com/empty.png", {{}, "image/png", false, {}}, {}, true},
+        RemoteRow{"https://example.com/huge.png", {{}, "image/png", true, "body too large"}, {}, true}));
+
+class ShelfDropTest : public ShelfIntakeTest
+{
+};
+
+// The drop used to copy everything inside the drop callback, freezing the interface for a big folder.
+TEST_F(ShelfDropTest, DropReturnsAtOnceAndTakesFilesInDropOrder)
+{
+    DropData drop;
+    drop.fileURLs = {makeFile(QStringLiteral("one.txt")), makeFile(QStringLiteral("two.txt")),
+                     makeFile(QStringLiteral("three.txt"))};
+    drop.images = {solidImage(Qt::red)};
+    drop.urls = {QUrl(QStringLiteral("https://example.com/x.png"))};
+    EXPECT_TRUE(m_manager->handleDrop(drop));
+    EXPECT_EQ(shelfFiles(), QStringList());
+    settle();
+    EXPECT_EQ(itemNames(), (QStringList{QStringLiteral("three.txt"), QStringLiteral("two.txt"),
+                                        QStringLiteral("one.txt")}));
+    EXPECT_TRUE(m_sim.web.downloadsAsked.isEmpty());
+}
+
+TEST_F(ShelfDropTest, FileDataOfItemsIsTheSecondChoice)
+{
+    DropData drop;
+    drop.items = {DropDataItem{makeFile(QStringLiteral("a.txt")), {}, {}}, DropDataItem{},
+                  DropDataItem{QUrl(QStringLiteral("https://example.com/b")), {}, {}}};
+    EXPECT_TRUE(m_manager->handleDrop(drop));
+    settle();
+    EXPECT_EQ(itemNames(), QStringList{QStringLiteral("a.txt")});
+}
+
+TEST_F(ShelfDropTest, ImageObjectsWinOverAddressesAndTakeTheLinkTitle)
+{
+    DropData drop;
+    drop.images = {solidImage(Qt::red)};
+    drop.urlName = QStringLiteral("Sunset.jpg");
+    drop.urls = {QUrl(QStringLiteral("https://example.com/sunset.jpg"))};
+    EXPECT_TRUE(m_manager->handleDrop(drop));
+    settle();
+    EXPECT_EQ(itemNames(), QStringList{QStringLiteral("Sunset.png")});
+    EXPECT_TRUE(m_sim.web.downloadsAsked.isEmpty());
+}
+
+TEST_F(ShelfDropTest, EachItemYieldsOneImageInTypeOrder)
+{
+    DropData drop;
+    // PNG is preferred over TIFF whatever the order offered; a PNG that does not decode yields to the TIFF.
+    drop.items = {DropDataItem{std::nullopt,
+                               {{QStringLiteral("image/tiff"), encodedImage(solidImage(Qt::blue), "TIFF")},
+                                {QStringLiteral("image/png"), encodedImage(solidImage(Qt::red), "PNG")}},
+                               QStringLiteral("first")},
+                  DropDataItem{std::nullopt,
+                               {{QStringLiteral("image/png"),
+                                 encodedImage(solidImage(Qt::red, 64, 64), "PNG").left(60)},
+                                {QStringLiteral("image/tiff"), encodedImage(solidImage(Qt::green), "TIFF")}},
+                               QStringLiteral("second")}};
+    EXPECT_TRUE(m_manager->handleDrop(drop));
+    settle();
+    ASSERT_EQ(itemNames(), (QStringList{QStringLiteral("second.png"), QStringLiteral("first.png")}));
+    EXPECT_EQ(shelvedImage(1).pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(shelvedImage(0).pixelColor(0, 0), QColor(Qt::green));
+}
+
+TEST_F(ShelfDropTest, OneWebAddressIsFetchedPreferringImages)
+{
+    const struct
+    {
+        QStringList offered;
+        QString fetched; // empty: the drop is refused
+    } rows[] = {
+        {{QStringLiteral("https://example.com/page"), QStringLiteral("https://cdn.example.com/PHOTO.JPG")},
+         QStringLiteral("https://cdn.example.com/PHOTO.JPG")},
+        {{QStringLiteral("https://example.com/page")}, QStringLiteral("https://example.com/page")},
+        {{QStringLiteral("https://example.com/a"), QStringLiteral("https://cdn.example.com/x?FM=PNG&w=80")},
+         QStringLiteral("https://cdn.example.com/x?FM=PNG&w=80")},
+        {{QStringLiteral("ftp://example.com/a.png"), QStringLiteral("https://example.com/images/a")},
+         QStringLiteral("https://example.com/images/a")},
+        {{QStringLiteral("ftp://example.com/a.png"), QStringLiteral("mailto:someone@example.com")},
+         QString()},
+        {{}, QString()},
+    };
+    for (const auto &row : rows) {
+        m_sim.web.downloadsAsked.clear();
+        DropData drop;
+        for (const QString &address : row.offered)
+            drop.urls.append(QUrl(address));
+        EXPECT_EQ(m_manager->handleDrop(drop), !row.fetched.isEmpty());
+        settle();
+        EXPECT_EQ(m_sim.web.downloadsAsked,
+                  row.fetched.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(row.fetched)});
+    }
+}
+
+} // namespace
+} // namespace qv

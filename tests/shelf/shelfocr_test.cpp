@@ -1,0 +1,144 @@
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QThread>
+
+#include <future>
+
+#include "platform/x11/x11textrecognizer.h"
+#include "shelffixture.h"
+
+namespace qv {
+namespace {
+
+class ShelfOcrTest : public ShelfTest
+{
+protected:
+    std::function<void(const QString &)> answerTo(const QString &job)
+    {
+        return [this, job](const QString &text) { m_answers.append(job + QLatin1Char('=') + text); };
+    }
+
+    QUrl image() { return makeImageFile(QStringLiteral("text.png"), 40, 20); }
+
+    QStringList m_answers;
+};
+
+TEST_F(ShelfOcrTest, ANewerRequestCutsTheRunningOneShortAndOnlyTheNewestWaits)
+{
+    m_sim.textRecognizer.script({QStringLiteral("line one\nline two")});
+    const QUrl file = image();
+    m_manager->extractText(file, answerTo(QStringLiteral("A")));
+    m_manager->extractText(file, answerTo(QStringLiteral("B")));
+    m_manager->extractText(file, answerTo(QStringLiteral("C")));
+    EXPECT_TRUE(m_answers.isEmpty());
+    settle();
+    EXPECT_EQ(m_answers, (QStringList{QStringLiteral("A="), QStringLiteral("C=line one\nline two")}));
+    // A was cut short before the engine started on it: one recognition served the burst.
+    EXPECT_EQ(m_sim.textRecognizer.callCount(), 1);
+    EXPECT_EQ(m_sim.textRecognizer.lastLanguages(), FileShelfManager::ocrLanguages);
+    EXPECT_FALSE(m_manager->isOCRRunning());
+    EXPECT_EQ(m_manager->activeOCRJobID(), 0);
+}
+
+TEST_F(ShelfOcrTest, FilesThatAreNoPicturesGiveEmptyText)
+{
+    m_sim.textRecognizer.script({QStringLiteral("never")});
+    m_manager->extractText(makeFile(QStringLiteral("doc.pdf"), "%PDF-1.4 broken"),
+                           answerTo(QStringLiteral("pdf")));
+    settle();
+    m_manager->extractText(QUrl::fromLocalFile(outsidePath(QStringLiteral("missing.png"))),
+                           answerTo(QStringLiteral("gone")));
+    settle();
+    EXPECT_EQ(m_answers, (QStringList{QStringLiteral("pdf="), QStringLiteral("gone=")}));
+    EXPECT_EQ(m_sim.textRecognizer.callCount(), 0);
+}
+
+// Recognition on a real thread that the test holds open, with the rest on manual time.
+class ThreadedOcrQueues final : public WorkQueueFactory
+{
+public:
+    explicit ThreadedOcrQueues(Scheduler &scheduler) : m_posting(scheduler) {}
+    std::shared_ptr<WorkQueue> makeQueue(const QString &label, QueueKind kind) override
+    {
+        return label == QLatin1String("Quorvantis.OCRExecution") ? m_threads.makeQueue(label, kind)
+                                                                 : m_posting.makeQueue(label, kind);
+    }
+
+private:
+    SchedulerQueueFactory m_posting;
+    ThreadQueueFactory m_threads;
+};
+
+TEST_F(ShelfOcrTest, ASlowRecognitionIsAnsweredEmptyAtTheTimeOutAndItsTextDropped)
+{
+    ThreadedOcrQueues queues(m_scheduler);
+    m_manager =
+        std::make_unique<FileShelfManager>(m_sim.platform(), m_scheduler, queues, m_events, shelfPath());
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> sawCancel = false;
+    m_sim.textRecognizer.during = [released, &sawCancel](const RecognitionCancel &cancel) {
+        released.wait();
+        sawCancel = cancel->load();
+    };
+    m_sim.textRecognizer.script({QStringLiteral("late"), QStringLiteral("next")});
+    const QUrl file = image();
+    m_manager->extractText(file, answerTo(QStringLiteral("slow")));
+    settle();
+    QElapsedTimer waited;
+    waited.start();
+    while (m_sim.textRecognizer.callCount() == 0 && waited.elapsed() < 5000)
+        QThread::msleep(1);
+    settle(FileShelfManager::ocrTimeoutInterval - 0.01);
+    EXPECT_TRUE(m_answers.isEmpty());
+    settle(0.02);
+    EXPECT_EQ(m_answers, QStringList{QStringLiteral("slow=")});
+    EXPECT_TRUE(m_manager->isOCRRunning());
+
+    release.set_value();
+    waited.restart();
+    while (m_manager->isOCRRunning() && waited.elapsed() < 5000) {
+        settle();
+        QThread::msleep(1);
+    }
+    EXPECT_FALSE(m_manager->isOCRRunning());
+    EXPECT_TRUE(sawCancel);
+    settle(10.0);
+    EXPECT_EQ(m_answers, QStringList{QStringLiteral("slow=")});
+
+    m_sim.textRecognizer.during = nullptr;
+    m_manager->extractText(file, answerTo(QStringLiteral("after")));
+    waited.restart();
+    while (m_answers.size() < 2 && waited.elapsed() < 5000) {
+        settle();
+        QThread::msleep(1);
+    }
+    EXPECT_EQ(m_answers.value(1), QStringLiteral("after=next"));
+    m_manager.reset();
+}
+
+TEST(TesseractRecognizerTest, ReadsRenderedLinesInOrder)
+{
+    QImage page(900, 260, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(56);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(30, 90), QStringLiteral("Hello Shelf"));
+        painter.drawText(QPoint(30, 200), QStringLiteral("Second line 42"));
+    }
+    X11TextRecognizer recognizer;
+    const QString text = recognizer.recognize(page, FileShelfManager::ocrLanguages,
+                                              std::make_shared<std::atomic<bool>>(false));
+    EXPECT_EQ(text, QStringLiteral("Hello Shelf\nSecond line 42"));
+    // Asked to stop before it starts, it gives nothing.
+    EXPECT_EQ(
+        recognizer.recognize(page, FileShelfManager::ocrLanguages, std::make_shared<std::atomic<bool>>(true)),
+        QString());
+}
+
+} // namespace
+} // namespace qv

@@ -1,0 +1,171 @@
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "loopbackserver.h"
+#include "platform/x11/x11webfetcher.h"
+#include "shelffixture.h"
+#include "testimages.h"
+
+namespace qv {
+namespace {
+
+QByteArray png()
+{
+    return encodedImage(solidImage(Qt::blue, 16, 16));
+}
+
+class WebFetcherTest : public ::testing::Test
+{
+protected:
+    LinkMetadata metadata(const QString &path, double timeout = 8.0)
+    {
+        std::optional<LinkMetadata> result;
+        int calls = 0;
+        m_fetcher.fetchMetadata(m_server.url(path), timeout, [&](const LinkMetadata &answer) {
+            result = answer;
+            ++calls;
+        });
+        EXPECT_FALSE(result.has_value());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 15000));
+        QTest::qWait(20);
+        EXPECT_EQ(calls, 1);
+        return result.value_or(LinkMetadata());
+    }
+
+    DownloadResult download(const QString &path, qint64 maxBytes = 1000000, double timeout = 12.0)
+    {
+        std::optional<DownloadResult> result;
+        m_fetcher.download(m_server.url(path), timeout, maxBytes,
+                           [&](const DownloadResult &answer) { result = answer; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 15000));
+        return result.value_or(DownloadResult());
+    }
+
+    LoopbackServer m_server;
+    X11WebFetcher m_fetcher;
+};
+
+TEST_F(WebFetcherTest, ReadsTitleAndIconFromTheHead)
+{
+    m_server.script(
+        QStringLiteral("/page"),
+        {200,
+         "text/html; charset=utf-8",
+         "<html><head><title> Caf&eacute; &amp; Co </title>"
+         "<link rel=\"shortcut icon\" href=\"/img/i.png\"></head><body><title>no</title></body></html>",
+         {},
+         false,
+         true});
+    m_server.script(QStringLiteral("/img/i.png"), {200, "image/png", png(), {}, false, true});
+    const LinkMetadata result = metadata(QStringLiteral("/page"));
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.title, QStringLiteral(" Café & Co "));
+    EXPECT_EQ(result.icon.size(), QSize(16, 16));
+}
+
+TEST_F(WebFetcherTest, FallsBackToOpenGraphTitleAndTheSiteIcon)
+{
+    m_server.script(QStringLiteral("/og"),
+                    {200,
+                     "text/html",
+                     "<head><title>  </title><meta property=\"og:title\" content=\"Shared\"></head>",
+                     {},
+                     false,
+                     true});
+    m_server.script(QStringLiteral("/favicon.ico"), {200, "image/png", png(), {}, false, true});
+    const LinkMetadata result = metadata(QStringLiteral("/og"));
+    EXPECT_EQ(result.title, QStringLiteral("Shared"));
+    EXPECT_FALSE(result.icon.isNull());
+    EXPECT_TRUE(m_server.requested.contains(QStringLiteral("/favicon.ico")));
+}
+
+TEST_F(WebFetcherTest, AHugeHeadIsReadOnlyUpToItsLimit)
+{
+    QByteArray page = "<html><head><title>Big</title>";
+    page += QByteArray(20 * 1024 * 1024, ' ');
+    m_server.script(QStringLiteral("/big"), {200, "text/html", page, {}, false, true});
+    const LinkMetadata result = metadata(QStringLiteral("/big"));
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.title, QStringLiteral("Big"));
+}
+
+TEST_F(WebFetcherTest, FailuresEndTheFetchWithAnError)
+{
+    m_server.script(QStringLiteral("/silent"), {200, "text/html", {}, {}, true, true});
+    m_server.script(QStringLiteral("/loop"), {302, "text/html", {}, "Location: /loop\r\n", false, true});
+    m_server.script(QStringLiteral("/missing"),
+                    {404, "text/html", "<title>Not here</title>", {}, false, true});
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(metadata(QStringLiteral("/silent"), 0.3).ok);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(metadata(QStringLiteral("/loop")).ok);
+    EXPECT_LE(m_server.requested.count(QStringLiteral("/loop")), X11WebFetcher::maxRedirects + 1);
+    EXPECT_FALSE(metadata(QStringLiteral("/missing")).ok);
+}
+
+TEST_F(WebFetcherTest, DownloadsAreCappedWithOrWithoutADeclaredLength)
+{
+    m_server.script(QStringLiteral("/ok.png"), {200, "image/png", png(), {}, false, true});
+    m_server.script(QStringLiteral("/declared"), {200, "image/png", QByteArray(5000, 'x'), {}, false, true});
+    m_server.script(QStringLiteral("/undeclared"),
+                    {200, "image/png", QByteArray(5000, 'x'), {}, false, false});
+    m_server.script(QStringLiteral("/silent"), {200, "image/png", {}, {}, true, true});
+
+    const DownloadResult ok = download(QStringLiteral("/ok.png"));
+    EXPECT_EQ(ok.body, png());
+    EXPECT_EQ(ok.contentType, QStringLiteral("image/png"));
+    for (const QString &path : {QStringLiteral("/declared"), QStringLiteral("/undeclared")}) {
+        const DownloadResult capped = download(path, 1000);
+        EXPECT_TRUE(capped.tooLarge) << qPrintable(path);
+        EXPECT_TRUE(capped.body.isEmpty());
+    }
+    const DownloadResult silent = download(QStringLiteral("/silent"), 1000, 0.3);
+    EXPECT_TRUE(silent.body.isEmpty());
+    EXPECT_FALSE(silent.error.isEmpty());
+}
+
+class ShelfLinkTest : public ShelfTest
+{
+};
+
+TEST_F(ShelfLinkTest, ALinkItemGetsItsPageTitleFromTheWeb)
+{
+    LoopbackServer server;
+    server.script(QStringLiteral("/article"),
+                  {200, "text/html", "<title>\n  Shelf news\n</title>", {}, false, true});
+    server.script(QStringLiteral("/blank"), {200, "text/html", "<title> </title>", {}, false, true});
+    X11WebFetcher fetcher;
+    Platform platform = m_sim.platform();
+    platform.web = &fetcher;
+    m_manager = std::make_unique<FileShelfManager>(platform, m_scheduler, m_queues, m_events, shelfPath());
+    ASSERT_TRUE(m_manager->processWebLink(server.url(QStringLiteral("/article"))));
+    ASSERT_TRUE(m_manager->processWebLink(server.url(QStringLiteral("/blank"))));
+    const auto fetched = [this] {
+        settle();
+        return m_manager->items().size() == 2 && m_manager->items().at(0).isWebFetched &&
+               m_manager->items().at(1).isWebFetched;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(fetched, 15000));
+    EXPECT_EQ(m_manager->items().at(1).customName, QStringLiteral("Shelf news"));
+    EXPECT_EQ(m_manager->items().at(0).customName, std::nullopt);
+}
+
+TEST(PageHeadTest, ParsesBrokenPagesWithoutLeavingTheHead)
+{
+    const QUrl page(QStringLiteral("https://example.com/a/b"));
+    EXPECT_EQ(X11WebFetcher::parseHead("<title>Unclosed", page).title, QStringLiteral("Unclosed"));
+    EXPECT_EQ(X11WebFetcher::parseHead("<link rel=icon href=../i.svg>", page).icon,
+              QUrl(QStringLiteral("https://example.com/i.svg")));
+    EXPECT_EQ(X11WebFetcher::parseHead("<link rel=icon href='file:///etc/passwd'>", page).icon, QUrl());
+    EXPECT_FALSE(X11WebFetcher::parseHead("<body><title>Body</title></body>", page).title.has_value());
+    EXPECT_FALSE(X11WebFetcher::parseHead(QByteArray(), page).title.has_value());
+}
+
+} // namespace
+} // namespace qv
