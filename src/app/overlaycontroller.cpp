@@ -7,6 +7,7 @@
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
 #include "platform/appicons.h"
+#include "platform/feedback.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
@@ -142,11 +143,26 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
 
 void OverlayController::wireCardActions()
 {
-    // Every window action the engine offers; a gesture whose action is unset does nothing.
     WindowEngine *engine = m_windowEngine;
-    m_cardActions.hideFromPreview = [engine](const AppWindowModel &window) {
-        engine->hideFromPreview(window);
+    FeedbackService *feedback = m_platform.feedback;
+    m_cardActions.focusWindow = [engine](const AppWindowModel &window) { engine->focusWindow(window); };
+    m_cardActions.closeWindow = [engine](const AppWindowModel &window) { engine->closeWindow(window); };
+    m_cardActions.minimizeWindow = [engine](const AppWindowModel &window) { engine->minimizeWindow(window); };
+    m_cardActions.toggleFullScreen = [engine](const AppWindowModel &window) { engine->toggleFullScreen(window); };
+    m_cardActions.snapWindow = [engine](const AppWindowModel &window, SnapPosition position) {
+        engine->snapWindow(window, position);
     };
+    m_cardActions.hideFromPreview = [engine](const AppWindowModel &window) { engine->hideFromPreview(window); };
+    m_cardActions.startPeeking = [engine, feedback](const AppWindowModel &window) {
+        feedback->performAlignmentHaptic();
+        engine->startPeeking(window, true);
+    };
+    m_cardActions.stopPeeking = [engine] { engine->stopPeeking(); };
+    m_cardActions.updateDrag = [this, engine](const QPointF &globalTopLeft) {
+        const QPointF point = toScreen(globalTopLeft);
+        engine->updateDrag(point.x(), point.y());
+    };
+    m_cardActions.endDrag = [engine](const AppWindowModel &window) { engine->endDrag(window); };
 }
 
 void OverlayController::startMouseCheckTimer()
@@ -184,6 +200,7 @@ void OverlayController::handleHoveredAppChange(const QString &name)
             return;
         m_hideDelayTimer.cancel();
         m_windowEngine->fetchWindows(name);
+        m_platform.feedback->performAlignmentHaptic();
     });
 }
 
@@ -271,8 +288,8 @@ void OverlayController::hideOverlay(bool force)
     if (!force && m_windowEngine && m_windowEngine->isContextMenuOpen())
         return;
     cancelOverlayStabilization();
-    if (m_cardActions.stopPeeking)
-        m_cardActions.stopPeeking();
+    if (m_windowEngine)
+        m_windowEngine->stopPeeking();
     m_overlayWindow->fadeTo(0, hideFade, [this] {
         // A show that started meanwhile has taken the alpha up again and keeps the panel.
         if (m_overlayWindow->alpha() <= 0.05)
@@ -406,8 +423,7 @@ void OverlayController::checkMouseLeftOverlay()
         m_hideDelayTimer.cancel();
         return;
     }
-    if (m_cardActions.stopPeeking)
-        m_cardActions.stopPeeking();
+    m_windowEngine->stopPeeking();
     if (m_hideDelayTimer.isActive())
         return;
     m_hideDelayTimer = m_scheduler.after(hideDelay, [this] {

@@ -20,6 +20,8 @@
 #include "views/bubble/bubbleviewstate.h"
 #include "views/bubble/contentview.h"
 #include "views/bubble/windowpreviewcard.h"
+#include "views/peek/dropzoneview.h"
+#include "views/peek/peekingoverlayview.h"
 #include "windows/windowengine.h"
 #include "windows/windowlistmodel.h"
 
@@ -245,4 +247,36 @@ TEST_F(OverlayControllerTest, WithoutACompositorTheBubbleIsCutToItsOutlineAndPai
 
     desktop.panelWindows.setCompositing(true);
     EXPECT_TRUE(panel().mask().isEmpty());
+}
+
+TEST_F(OverlayControllerTest, DraggingACardPeeksBelowTheBubbleAndHighlightsTheEnginesZone)
+{
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    const AppWindowModel window = controller->bubbleWindows()->itemAt(0);
+    const CardActions &actions = controller->cardActions();
+    const int hapticsBefore = int(desktop.feedback.played().size());
+
+    actions.startPeeking(window);
+    scheduler.runPending();
+    EXPECT_EQ(int(desktop.feedback.played().size()), hapticsBefore + 1);
+    PassivePanel &peek = *controller->peekingWindow();
+    ASSERT_TRUE(peek.isVisible());
+    EXPECT_EQ(peek.geometry(), QRect(0, 0, 1440, 900)) << "the screen under the pointer";
+    EXPECT_TRUE(peek.windowFlags().testFlag(Qt::WindowTransparentForInput));
+
+    // Towards the left edge of the screen (global top-left coordinates).
+    actions.updateDrag(QPointF(40, 450));
+    scheduler.advance(0.05);
+    ASSERT_TRUE(engine->isDragging());
+    EXPECT_EQ(engine->dragTargetZone(), SnapPosition::left);
+    PeekingOverlayView &view = *controller->peekingView();
+    EXPECT_TRUE(view.zones().at(0)->isHighlighted());
+    EXPECT_FALSE(view.zones().at(2)->isHighlighted());
+    saveScreenshot(*controller->peekingWindow(), "controller_peek_dragging_left");
+
+    actions.endDrag(window);
+    scheduler.advance(0.5);
+    EXPECT_FALSE(peek.isVisible());
 }

@@ -21,8 +21,8 @@ struct CardActions
     WindowAction toggleFullScreen;
     std::function<void(const AppWindowModel &, SnapPosition)> snapWindow;
     WindowAction hideFromPreview;
-    // A drag of the card: peeking starts with the first move, the pointer follows in screen
-    // coordinates, and the drag always ends.
+    // A drag of the card: peeking starts with the first move, the pointer follows (its global
+    // position, top-left coordinates), and the drag always ends.
     WindowAction startPeeking;
     std::function<void()> stopPeeking;
     std::function<void(const QPointF &screenPoint)> updateDrag;
