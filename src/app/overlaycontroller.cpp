@@ -148,11 +148,15 @@ void OverlayController::wireCardActions()
     m_cardActions.focusWindow = [engine](const AppWindowModel &window) { engine->focusWindow(window); };
     m_cardActions.closeWindow = [engine](const AppWindowModel &window) { engine->closeWindow(window); };
     m_cardActions.minimizeWindow = [engine](const AppWindowModel &window) { engine->minimizeWindow(window); };
-    m_cardActions.toggleFullScreen = [engine](const AppWindowModel &window) { engine->toggleFullScreen(window); };
+    m_cardActions.toggleFullScreen = [engine](const AppWindowModel &window) {
+        engine->toggleFullScreen(window);
+    };
     m_cardActions.snapWindow = [engine](const AppWindowModel &window, SnapPosition position) {
         engine->snapWindow(window, position);
     };
-    m_cardActions.hideFromPreview = [engine](const AppWindowModel &window) { engine->hideFromPreview(window); };
+    m_cardActions.hideFromPreview = [engine](const AppWindowModel &window) {
+        engine->hideFromPreview(window);
+    };
     m_cardActions.startPeeking = [engine, feedback](const AppWindowModel &window) {
         feedback->performAlignmentHaptic();
         engine->startPeeking(window, true);
@@ -365,6 +369,19 @@ QRectF OverlayController::normalizedIconFrame(const QRectF &iconFrame) const
                                                 screens.flipHeight());
 }
 
+std::optional<std::pair<QRectF, ScreenInfo>> OverlayController::locateIcon(const QRectF &iconFrame) const
+{
+    const QRectF icon = normalizedIconFrame(iconFrame);
+    if (icon.isEmpty())
+        return std::nullopt;
+    const ScreenService &screens = *m_platform.screens;
+    const auto screen = BubblePlacement::screenForIcon(icon, screens.screens(), screens.mainScreen(),
+                                                       screens.mouseLocation());
+    if (!screen)
+        return std::nullopt;
+    return std::make_pair(icon, *screen);
+}
+
 void OverlayController::positionOverlay(bool force, const QRectF &iconFrame)
 {
     if (!m_overlayWindow || iconFrame.isEmpty())
@@ -377,15 +394,11 @@ void OverlayController::positionOverlay(bool force, const QRectF &iconFrame)
         cancelOverlayStabilization();
         unlock();
     }
-    const QRectF icon = normalizedIconFrame(iconFrame);
-    if (icon.isEmpty())
+    const auto located = locateIcon(iconFrame);
+    if (!located)
         return;
-    const ScreenService &screens = *m_platform.screens;
-    const auto screen = BubblePlacement::screenForIcon(icon, screens.screens(), screens.mainScreen(),
-                                                       screens.mouseLocation());
-    if (!screen)
-        return;
-    const auto placement = BubblePlacement::place(icon, m_overlayFrame.size(), *screen,
+    const auto &[icon, screen] = *located;
+    const auto placement = BubblePlacement::place(icon, m_overlayFrame.size(), screen,
                                                   BubblePlacement::dockTileSize(*m_platform.dockPreferences));
     m_currentDockPosition = placement.side;
     if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), placement.origin, force))
@@ -396,15 +409,11 @@ void OverlayController::positionOverlay(bool force, const QRectF &iconFrame)
 
 void OverlayController::clampLockedOverlay(const QRectF &iconFrame)
 {
-    const QRectF icon = normalizedIconFrame(iconFrame);
-    if (icon.isEmpty())
+    const auto located = locateIcon(iconFrame);
+    if (!located)
         return;
-    const ScreenService &screens = *m_platform.screens;
-    const auto screen = BubblePlacement::screenForIcon(icon, screens.screens(), screens.mainScreen(),
-                                                       screens.mouseLocation());
-    if (!screen)
-        return;
-    const QRectF allowed = BubblePlacement::allowedRect(BubblePlacement::dockSide(*screen), *screen);
+    const ScreenInfo &screen = located->second;
+    const QRectF allowed = BubblePlacement::allowedRect(BubblePlacement::dockSide(screen), screen);
     const QPointF clamped =
         BubblePlacement::clampOrigin(m_overlayFrame.topLeft(), m_overlayFrame.size(), allowed);
     if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), clamped, false))

@@ -6,10 +6,12 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "app/shellparts.h"
 #include "dock/dockicon.h"
 #include "platform/platform.h"
+#include "platform/screens.h"
 #include "runtime/scheduler.h"
 #include "ui/animation.h"
 #include "views/bubble/cardactions.h"
@@ -93,6 +95,8 @@ private:
     void clampLockedOverlay(const QRectF &iconFrame);
     void unlock();
     QRectF normalizedIconFrame(const QRectF &iconFrame) const;
+    // The icon in screen coordinates and the screen it is on; none for an empty icon or no screen.
+    std::optional<std::pair<QRectF, ScreenInfo>> locateIcon(const QRectF &iconFrame) const;
     void wireCardActions();
     QPointF toScreen(const QPointF &globalTopLeft) const;
 
