@@ -13,6 +13,8 @@ packages=(
     libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev
     libxcb-xkb-dev x11proto-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # libFuzzer lives in libclang-rt-14-dev, which clang only recommends.
+    clang libclang-rt-14-dev
     adwaita-icon-theme
     xvfb openbox xclip x11-utils xterm xauth xdotool
 )

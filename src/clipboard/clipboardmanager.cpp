@@ -112,6 +112,16 @@ std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
     return record;
 }
 
+// A copy whose header reads as an image but whose body does not decode (a truncated or corrupt
+// transfer) is no image: it leaves nothing in the cache.
+std::optional<PreparedImageRecord> recordOrDiscard(const QString &path)
+{
+    auto record = makeImageRecord(path);
+    if (!record)
+        QFile::remove(path);
+    return record;
+}
+
 QString dedupeKey(const ClipboardItem &item)
 {
     if (item.isImage) {
@@ -156,6 +166,15 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
     QDir().mkpath(m_cacheDirectory);
     cleanupOrphanedImages();
     startPolling();
+    // Where the desktop reports each change, each one is checked at once: copies made within one
+    // polling period would otherwise leave only the last, and a copy would wait up to a period.
+    QPointer<ClipboardManager> self(this);
+    m_pasteboard.setChangeHandler([self, mainThread = &m_scheduler] {
+        mainThread->post([self] {
+            if (self && self->m_polling)
+                self->checkNow();
+        });
+    });
 
     connect(&m_workspace, &WorkspaceService::screensDidSleep, this, &ClipboardManager::screensDidSleep);
     connect(&m_workspace, &WorkspaceService::willSleep, this, &ClipboardManager::screensDidSleep);
@@ -165,6 +184,7 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
 
 ClipboardManager::~ClipboardManager()
 {
+    m_pasteboard.setChangeHandler({});
     stopPolling();
     m_debounceTimer.cancel();
 }
@@ -439,7 +459,7 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteA
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
     if (!writeAtomically(path, bytes))
         return std::nullopt;
-    return makeImageRecord(path);
+    return recordOrDiscard(path);
 }
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
@@ -458,7 +478,7 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
         if (!file.seek(0) || !writeAtomically(path, file.readAll()))
             return std::nullopt;
     }
-    return makeImageRecord(path);
+    return recordOrDiscard(path);
 }
 
 // The history

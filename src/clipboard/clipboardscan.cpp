@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QMimeDatabase>
 #include <QSet>
@@ -54,6 +55,28 @@ bool isImageType(const QMimeType &type)
     return false;
 }
 
+// PNG, then TIFF, then any other image type the item announces that can be decoded (JPEG, GIF, BMP,
+// WebP... as X11 programs offer them), in the owner's order.
+QStringList imageTypesOf(const QStringList &itemTypes)
+{
+    static const QSet<QString> decodable = [] {
+        QSet<QString> names;
+        for (const QByteArray &name : QImageReader::supportedMimeTypes())
+            names.insert(QString::fromLatin1(name));
+        return names;
+    }();
+    QStringList types;
+    for (const auto &preferred : {PasteboardType::png, PasteboardType::tiff}) {
+        if (itemTypes.contains(preferred))
+            types.append(preferred);
+    }
+    for (const auto &type : itemTypes) {
+        if (type.startsWith(QLatin1String("image/")) && decodable.contains(type) && !types.contains(type))
+            types.append(type);
+    }
+    return types;
+}
+
 // One scan's working state.
 struct Scan
 {
@@ -100,10 +123,15 @@ QUrl ClipboardManager::parseFileURLString(const QString &string)
     const QUrl url(string, QUrl::TolerantMode);
     if (url.isValid() && url.isLocalFile())
         return url;
-    const QString trimmed = string.trimmed();
+    QString trimmed = string.trimmed();
     if (trimmed.isEmpty())
         return {};
-    return QUrl::fromLocalFile(trimmed);
+    // A path that starts with two slashes names the same file as with one; taken as is it would
+    // become a network host ("//[x" an invalid one), not a path.
+    while (trimmed.startsWith(QLatin1String("//")))
+        trimmed.remove(0, 1);
+    const QUrl path = QUrl::fromLocalFile(trimmed);
+    return path.isValid() ? path : QUrl();
 }
 
 std::optional<QString> ClipboardManager::extractText(const PasteboardSnapshot &pasteboard,
@@ -190,9 +218,7 @@ ScanResult ClipboardManager::scanPasteboard(const PasteboardSnapshot &pasteboard
                 }
             }
             // Larger images are left out, not cut.
-            for (const auto &imageType : {PasteboardType::png, PasteboardType::tiff}) {
-                if (!itemTypes.contains(imageType))
-                    continue;
+            for (const auto &imageType : imageTypesOf(itemTypes)) {
                 const auto data = pasteboard.itemData(i, imageType);
                 if (data && data->size() <= maxImageBytes) {
                     scan.payloads.append(ScanPayload::makeImageData(*data, scan.source));

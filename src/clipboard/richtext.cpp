@@ -2,11 +2,12 @@
 
 #include <QSet>
 #include <QStringDecoder>
-#include <QTextDocument>
-#include <QUrl>
-#include <QVariant>
 
+#include <algorithm>
 #include <vector>
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
 
 namespace qv {
 
@@ -69,14 +70,6 @@ const QSet<QByteArray> &skippedDestinations()
     return names;
 }
 
-// Clipboard HTML is foreign input: a style sheet it names ("@import url(/dev/zero)") would otherwise
-// be read from the local file system while the document is built, without bound.
-class ResourcelessDocument final : public QTextDocument
-{
-protected:
-    QVariant loadResource(int, const QUrl &) override { return {}; }
-};
-
 struct GroupState
 {
     bool skip = false;
@@ -109,7 +102,7 @@ std::optional<QString> rtfToPlainText(const QByteArray &rtf)
     };
 
     qsizetype i = 0;
-    while (i < size) {
+    while (i < size && out.size() < maxRichTextLength) {
         const char c = data[i];
         if (c == '{') {
             stack.push_back(state);
@@ -241,21 +234,221 @@ std::optional<QString> rtfToPlainText(const QByteArray &rtf)
             --pendingSkip;
         }
     }
+    out.truncate(maxRichTextLength);
     return out;
 }
+
+namespace {
+
+// The text an HTML stream shows, built from the parser's events in one pass. Follows what a rich-text
+// view shows as plain text: runs of white space collapse to one space and vanish at the edges of a
+// block, block elements and table cells start a new line, <br> breaks one, <pre> keeps its white space,
+// the head, scripts and style sheets show nothing, a no-break space reads as a space, images leave no
+// trace.
+class HtmlTextCollector
+{
+public:
+    explicit HtmlTextCollector(xmlParserCtxtPtr *context) : m_context(context) {}
+
+    QString takeText() { return std::move(m_text); }
+    bool isFull() const { return m_full; }
+
+    static void startElement(void *self, const xmlChar *name, const xmlChar **)
+    {
+        static_cast<HtmlTextCollector *>(self)->open(reinterpret_cast<const char *>(name));
+    }
+    static void endElement(void *self, const xmlChar *name)
+    {
+        static_cast<HtmlTextCollector *>(self)->close(reinterpret_cast<const char *>(name));
+    }
+    static void characters(void *self, const xmlChar *text, int length)
+    {
+        static_cast<HtmlTextCollector *>(self)->append(
+            QString::fromUtf8(reinterpret_cast<const char *>(text), length));
+    }
+
+private:
+    enum class Kind { Inline, Block, LineBreak, Hidden, Preformatted };
+
+    static Kind kindOf(QByteArrayView name)
+    {
+        static const QSet<QByteArray> blocks = {
+            "p",      "div",   "h1",   "h2",   "h3",   "h4",   "h5",         "h6",
+            "li",     "ul",    "ol",   "dl",   "dt",   "dd",   "blockquote", "address",
+            "center", "table", "tr",   "td",   "th",   "hr",   "caption",    "thead",
+            "tbody",  "tfoot", "body", "html", "form", "menu", "dir",
+        };
+        static const QSet<QByteArray> hidden = {"head", "title", "style", "script", "template"};
+        const QByteArray key = name.toByteArray();
+        if (key == "br")
+            return Kind::LineBreak;
+        if (key == "pre")
+            return Kind::Preformatted;
+        if (hidden.contains(key))
+            return Kind::Hidden;
+        if (blocks.contains(key))
+            return Kind::Block;
+        return Kind::Inline;
+    }
+
+    void open(const char *name)
+    {
+        if (++m_depth > maxHtmlDepth) {
+            // Deeper nesting than any real page needs: keep what was read so far.
+            stop();
+            return;
+        }
+        switch (kindOf(name)) {
+        case Kind::Hidden:
+            ++m_hidden;
+            break;
+        case Kind::Preformatted:
+            ++m_preformatted;
+            breakBlock();
+            break;
+        case Kind::Block:
+            breakBlock();
+            break;
+        case Kind::LineBreak:
+            if (m_hidden == 0)
+                put(QLatin1Char('\n'));
+            m_atLineStart = true;
+            m_pendingSpace = false;
+            break;
+        case Kind::Inline:
+            break;
+        }
+    }
+
+    void close(const char *name)
+    {
+        m_depth = std::max(0, m_depth - 1);
+        switch (kindOf(name)) {
+        case Kind::Hidden:
+            m_hidden = std::max(0, m_hidden - 1);
+            break;
+        case Kind::Preformatted:
+            m_preformatted = std::max(0, m_preformatted - 1);
+            breakBlock();
+            break;
+        case Kind::Block:
+            breakBlock();
+            break;
+        default:
+            break;
+        }
+    }
+
+    void append(const QString &text)
+    {
+        if (m_hidden > 0)
+            return;
+        for (const QChar c : text) {
+            if (m_preformatted > 0) {
+                flushBreak();
+                put(c == QChar::Nbsp ? QLatin1Char(' ') : c);
+                m_atLineStart = c == QLatin1Char('\n');
+                continue;
+            }
+            if (c == QLatin1Char(' ') || c == QLatin1Char('\n') || c == QLatin1Char('\t') ||
+                c == QLatin1Char('\r') || c == QLatin1Char('\f')) {
+                m_pendingSpace = true;
+                continue;
+            }
+            flushBreak();
+            if (m_pendingSpace && !m_atLineStart)
+                put(QLatin1Char(' '));
+            m_pendingSpace = false;
+            m_atLineStart = false;
+            put(c == QChar::Nbsp ? QLatin1Char(' ') : c);
+        }
+    }
+
+    // A block edge: the next text starts a new line, however many edges come between.
+    void breakBlock()
+    {
+        m_pendingSpace = false;
+        if (!m_text.isEmpty() && !m_atLineStart)
+            m_breakPending = true;
+        m_atLineStart = true;
+    }
+
+    void flushBreak()
+    {
+        if (m_breakPending)
+            put(QLatin1Char('\n'));
+        m_breakPending = false;
+    }
+
+    void put(QChar c)
+    {
+        if (m_full)
+            return;
+        m_text.append(c);
+        if (m_text.size() >= maxRichTextLength)
+            stop();
+    }
+
+    void stop()
+    {
+        m_full = true;
+        if (*m_context)
+            xmlStopParser(*m_context);
+    }
+
+    xmlParserCtxtPtr *m_context;
+    QString m_text;
+    int m_depth = 0;
+    int m_hidden = 0;
+    int m_preformatted = 0;
+    bool m_pendingSpace = false;
+    bool m_atLineStart = true;
+    bool m_breakPending = false;
+    bool m_full = false;
+};
+
+} // namespace
 
 std::optional<QString> htmlToPlainText(const QByteArray &html)
 {
     if (html.isEmpty())
         return std::nullopt;
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(html);
-    const QString source = decoder.isValid() ? QString(decoder(html)) : QString::fromUtf8(html);
-    ResourcelessDocument document;
-    document.setHtml(source);
-    QString text = document.toPlainText();
-    // Images and other embedded objects leave a placeholder character; it is not text.
-    text.remove(QChar(QChar::ObjectReplacementCharacter));
-    return text;
+    static const bool initialised = [] {
+        xmlInitParser();
+        return true;
+    }();
+    Q_UNUSED(initialised);
+
+    // The character set is decided here (byte order mark, then the document's own meta tag, then
+    // UTF-8), and the parser reads the result as UTF-8 whatever the document claims.
+    const QByteArray input = html.left(maxHtmlBytes);
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(input);
+    const QByteArray utf8 = decoder.isValid() ? QString(decoder(input)).toUtf8() : input;
+
+    xmlParserCtxtPtr context = nullptr;
+    HtmlTextCollector collector(&context);
+    htmlSAXHandler handler{};
+    handler.startElement = &HtmlTextCollector::startElement;
+    handler.endElement = &HtmlTextCollector::endElement;
+    handler.characters = &HtmlTextCollector::characters;
+    handler.ignorableWhitespace = &HtmlTextCollector::characters;
+    handler.cdataBlock = &HtmlTextCollector::characters;
+    context = htmlCreatePushParserCtxt(&handler, &collector, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
+    if (!context)
+        return std::nullopt;
+    htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                                    HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
+    // Fed in slices so that a full text or too deep a nesting stops the reading early.
+    constexpr qsizetype slice = 64 * 1024;
+    for (qsizetype offset = 0; offset < utf8.size() && !collector.isFull(); offset += slice) {
+        const qsizetype length = std::min(slice, utf8.size() - offset);
+        const bool last = offset + length >= utf8.size();
+        htmlParseChunk(context, utf8.constData() + offset, int(length), last ? 1 : 0);
+    }
+    if (!collector.isFull())
+        htmlParseChunk(context, nullptr, 0, 1);
+    htmlFreeParserCtxt(context);
+    return collector.takeText();
 }
 
 } // namespace qv

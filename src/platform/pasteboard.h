@@ -98,6 +98,13 @@ public:
     // write once it lands).
     virtual qint64 writeText(const QString &text) = 0;
     virtual qint64 writeImage(const QImage &image) = 0;
+
+    // Called whenever the change count moves, as soon as the backend learns of it, so a reader can
+    // look at once instead of at its next poll. It runs on any thread (the backend's own), must be
+    // cheap and must not call back into the pasteboard; once this returns with an empty function no
+    // call is under way or to come. A backend that cannot tell never calls it, and readers keep
+    // polling either way.
+    virtual void setChangeHandler(std::function<void()> handler) = 0;
 };
 
 } // namespace qv

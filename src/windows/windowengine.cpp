@@ -408,14 +408,21 @@ void WindowEngine::fetchWindows(const QString &appName)
     const double now = m_scheduler.wallNow();
     const auto last = m_lastFetchTimeByApp.constFind(appName);
     // A throttled request leans on the newest accepted request, which is only right when that one
-    // was for this same application: otherwise another application's windows (its scan, or its
-    // list left published by a cancellation) would stand under this name.
+    // was for this same application, and only while this application's own list stands: its cached
+    // list was just published, or its own accepted request is still pending. Otherwise another
+    // application's windows (its scan, or its list left published by a cancellation) would stand
+    // under this name.
     const bool scanServesThisApp =
         m_currentRequestKind == RequestKind::none ||
         (m_currentRequestKind == RequestKind::application && m_currentRequestApp == appName);
+    const bool ownRequestPending = m_currentRequestKind == RequestKind::application &&
+                                   m_currentRequestApp == appName && m_pendingFetchTask.isValid() &&
+                                   !m_pendingFetchTask.isFinished();
+    const bool ownListStands =
+        scanServesThisApp && (cached != m_appWindowCache.constEnd() || ownRequestPending);
     // A wall clock set back makes the difference negative; that is no recent request.
     const double sinceLast = last != m_lastFetchTimeByApp.constEnd() ? now - *last : -1;
-    if (sinceLast >= 0 && sinceLast < minimumRescanInterval && scanServesThisApp)
+    if (sinceLast >= 0 && sinceLast < minimumRescanInterval && ownListStands)
         return;
     m_lastFetchTimeByApp.insert(appName, now);
 

@@ -353,6 +353,27 @@ TEST_F(ClipboardManagerTest, PollingBacksOffWhileIdleAndSnapsBackAfterACapture)
     EXPECT_EQ(m_manager->pollInterval(), 0.3);
 }
 
+// A desktop that reports changes gets every copy checked as it happens: two copies within one
+// polling period after an idle spell are both captured, and a copy is published a quiet period
+// after it was made, not up to a polling period later.
+TEST_F(ClipboardManagerTest, ReportedChangesAreCheckedAtOnceSoNoCopyIsLost)
+{
+    m_sim.pasteboard.setSendsChangeEvents(true);
+    m_scheduler.advance(10.0); // idle: polling has backed off to its slowest period
+    ASSERT_EQ(m_manager->pollInterval(), 0.9);
+    m_scheduler.advance(0.09); // just after the poll at 10.08 s; the next one is at 10.98 s
+    for (int i = 1; i <= 3; ++i) {
+        m_sim.pasteboard.copyText(QStringLiteral("copy %1").arg(i));
+        m_scheduler.advance(0.3);
+    }
+    m_scheduler.advance(0.26);
+    EXPECT_EQ(texts(), (QStringList{"copy 3", "copy 2", "copy 1"}));
+
+    m_manager.reset();
+    m_sim.pasteboard.copyText(QStringLiteral("after the manager is gone"));
+    m_scheduler.advance(1.0);
+}
+
 // Regression: a one-shot check overlapping another check scanned the same change twice and cached
 // the same image into two files.
 TEST_F(ClipboardManagerTest, OverlappingChecksHandleAChangeOnce)
@@ -487,6 +508,24 @@ TEST_F(ClipboardManagerTest, VeryNarrowImageStillGetsAThumbnail)
     const ClipboardItem item = m_manager->history().first();
     EXPECT_EQ(item.text, QStringLiteral("Image • 2×1000"));
     EXPECT_EQ(item.thumbnail.size(), QSize(1, 320));
+}
+
+// Regression (found by fuzzing): bytes whose header reads as an image but whose body is cut off or
+// corrupt were written to the cache before decoding failed, and stayed there as a broken file.
+TEST_F(ClipboardManagerTest, ImageThatDoesNotDecodeLeavesNothingInTheCache)
+{
+    QByteArray broken = pngBytes(300, 200, Qt::red);
+    broken.truncate(broken.size() / 2);
+    QByteArray corrupt = pngBytes(300, 200, Qt::blue);
+    corrupt.replace(corrupt.indexOf("IDAT") + 6, 8, QByteArray(8, '\xff'));
+    for (const QByteArray &bytes : {broken, corrupt}) {
+        EXPECT_FALSE(ClipboardManager::cacheImageData(bytes, m_cache.path()).has_value());
+        EXPECT_TRUE(cachedFiles().isEmpty()) << cachedFiles().join(u' ').toStdString();
+    }
+    m_sim.pasteboard.copyImage(broken);
+    settle();
+    EXPECT_TRUE(m_manager->history().isEmpty());
+    EXPECT_TRUE(cachedFiles().isEmpty());
 }
 
 TEST_F(ClipboardManagerTest, CopiedFilesKeepTheirExtensionAndArriveInOrder)

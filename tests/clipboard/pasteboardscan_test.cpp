@@ -135,6 +135,28 @@ TEST_F(PasteboardScanTest, OversizedPngIsSkippedForASmallerTiff)
     EXPECT_EQ(alone.availableTypesCount, 1) << "types announced, so capture retries";
 }
 
+// The limit holds per representation: exactly 50,000,000 bytes are taken, one more are not.
+TEST_F(PasteboardScanTest, ImageLimitIsInclusive)
+{
+    const QByteArray atLimit(ClipboardManager::maxImageBytes, 'p');
+    const QByteArray overLimit(ClipboardManager::maxImageBytes + 1, 'p');
+    EXPECT_EQ(scan({item({{PasteboardType::png, atLimit}})}),
+              QList<ScanPayload>{ScanPayload::makeImageData(atLimit, local)});
+    EXPECT_TRUE(scan({item({{PasteboardType::png, overLimit}})}).isEmpty());
+}
+
+// X11 programs offer images under their own types; any type that decodes is taken after PNG and
+// TIFF, in the owner's order, and a type nothing can decode is not.
+TEST_F(PasteboardScanTest, OtherDecodableImageTypesAreTakenAfterPngAndTiff)
+{
+    const QByteArray jpeg("jpeg bytes"), gif("gif bytes"), png("png bytes");
+    EXPECT_EQ(scan({item({{QStringLiteral("image/jpeg"), jpeg}, {QStringLiteral("image/gif"), gif}})}),
+              QList<ScanPayload>{ScanPayload::makeImageData(jpeg, local)});
+    EXPECT_EQ(scan({item({{QStringLiteral("image/gif"), gif}, {PasteboardType::png, png}})}),
+              QList<ScanPayload>{ScanPayload::makeImageData(png, local)});
+    EXPECT_TRUE(scan({item({{QStringLiteral("image/x-unknown-format"), gif}})}).isEmpty());
+}
+
 struct TextCase
 {
     const char *name;
@@ -231,6 +253,92 @@ TEST(HtmlToPlainText, ReadsNoFileTheHtmlNames)
     const QByteArray html =
         "<style>@import url(" + QUrl::fromLocalFile(sheet).toEncoded() + ");</style><p>a    b</p>";
     EXPECT_EQ(htmlToPlainText(html), QStringLiteral("a b"));
+}
+
+struct HtmlCase
+{
+    const char *name;
+    QByteArray html;
+    QString text;
+};
+
+class HtmlText : public ::testing::TestWithParam<HtmlCase>
+{
+};
+
+TEST_P(HtmlText, ShowsWhatAPageShows)
+{
+    EXPECT_EQ(htmlToPlainText(GetParam().html), GetParam().text) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    VisibleText, HtmlText,
+    ::testing::Values(
+        HtmlCase{"head, scripts and styles show nothing",
+                 "<html><head><title>T</title><style>p{}</style></head><body><script>var a = '<p>x</p>';"
+                 "</script><h1>Title</h1></body></html>",
+                 QStringLiteral("Title")},
+        HtmlCase{"white space collapses and vanishes at block edges",
+                 "<p>  one\n two   <span> three </span></p>", QStringLiteral("one two three")},
+        HtmlCase{"blocks, list items and cells start lines; empty blocks add none",
+                 "<ul><li>a</li><li>b <i>c</i></li></ul><p></p><table><tr><td>d</td><td>e</td></tr></table>f",
+                 QStringLiteral("a\nb c\nd\ne\nf")},
+        HtmlCase{"each line break counts", "line<br>break<br><br>twice",
+                 QStringLiteral("line\nbreak\n\ntwice")},
+        HtmlCase{"preformatted text keeps its white space", "<pre>  keep\n   this </pre>text",
+                 QStringLiteral("  keep\n   this \ntext")},
+        HtmlCase{"entities resolve; unknown ones stay", "&lt;tag&gt; &eacute; &#x263A; &bogus;",
+                 QStringLiteral("<tag> é ☺ &bogus;")},
+        HtmlCase{"the document's character set is honoured", "<meta charset=\"iso-8859-1\"><p>caf\xe9</p>",
+                 QStringLiteral("café")}),
+    [](const auto &info) {
+        return QString::fromLatin1(info.param.name).replace(QRegularExpression("\\W"), "_").toStdString();
+    });
+
+// Regression: the conversion built a layout document, so a few hundred bytes of nested tables stalled
+// capture for seconds and deep nesting took quadratic time. Each limit now ends the reading and keeps
+// the text read until then.
+TEST(HtmlToPlainText, HostileShapesStopAtTheirLimit)
+{
+    const QByteArray shallow = "<p>kept</p>" + QByteArray("<div>").repeated(maxHtmlDepth + 10) + "lost";
+    EXPECT_EQ(htmlToPlainText(shallow), QStringLiteral("kept"));
+
+    const auto cells = htmlToPlainText("<table><tr>" + QByteArray("<td>x").repeated(int(maxRichTextLength)));
+    ASSERT_TRUE(cells.has_value());
+    EXPECT_EQ(cells->size(), maxRichTextLength);
+
+    // Only the first maxHtmlBytes are read: the end of this script is never seen.
+    const QByteArray tooLong = "<script>" + QByteArray("x").repeated(maxHtmlBytes) + "</script>after";
+    EXPECT_EQ(htmlToPlainText(tooLong), QString());
+}
+
+TEST(RtfToPlainText, StopsAtTheTextLimit)
+{
+    const QByteArray rtf = "{\\rtf1 " + QByteArray("\\u8364?").repeated(int(maxRichTextLength) + 5) + "}";
+    EXPECT_EQ(rtfToPlainText(rtf)->size(), maxRichTextLength);
+}
+
+// Regression (found by fuzzing): a path given as text that began with two slashes became a URL with a
+// network host, and "//[x" an invalid one that was not empty, so callers took it for a file.
+TEST(FileURLString, IsALocalFileOrNothing)
+{
+    const struct
+    {
+        QString string;
+        QString path;
+    } rows[] = {
+        {QStringLiteral("file:///home/a/My Pictures/b 1.png"), QStringLiteral("/home/a/My Pictures/b 1.png")},
+        {QStringLiteral("file:///home/a/My%20Pictures/b.png"), QStringLiteral("/home/a/My Pictures/b.png")},
+        {QStringLiteral("  /tmp/report.pdf\n"), QStringLiteral("/tmp/report.pdf")},
+        {QStringLiteral("//tmp/a.png"), QStringLiteral("/tmp/a.png")},
+        {QStringLiteral("//[\x0f"), QStringLiteral("/[\x0f")},
+        {QStringLiteral(" \t "), QString()},
+    };
+    for (const auto &row : rows) {
+        const QUrl url = ClipboardManager::parseFileURLString(row.string);
+        EXPECT_EQ(url.toLocalFile(), row.path) << qPrintable(row.string);
+        EXPECT_TRUE(url.isEmpty() || url.isLocalFile()) << qPrintable(row.string);
+    }
 }
 
 } // namespace

@@ -61,6 +61,40 @@ INSTANTIATE_TEST_SUITE_P(
         return QString::fromLatin1(info.param.name).replace(QRegularExpression("\\W"), "_").toStdString();
     });
 
+// Where hand-written matching could part from the Unicode-aware expressions it replaced: other
+// scripts' digits (also outside the BMP), separators other than U+0020, characters whose lower case
+// is ASCII or longer than themselves, and text that ends in a lone surrogate.
+INSTANTIATE_TEST_SUITE_P(
+    Unicode, SensitiveTextClassifier,
+    ::testing::Values(
+        ClassifierCase{"Arabic-Indic code", QStringLiteral("١٢٣٤٥٦"), true},
+        ClassifierCase{"mathematical digits outside the BMP count once each", QStringLiteral("𝟏𝟐𝟑𝟒𝟓𝟔𝟕𝟖"),
+                       true},
+        ClassifierCase{"nine mathematical digits", QStringLiteral("𝟏𝟐𝟑𝟒𝟓𝟔𝟕𝟖𝟗"), false},
+        ClassifierCase{"superscript digits are not decimal digits", QStringLiteral("¹²³⁴⁵"), false},
+        ClassifierCase{"card number starting with a hyphen", QStringLiteral("-4111111111111111"), false},
+        ClassifierCase{"card number ending with hyphens", QStringLiteral("4111111111111111--"), true},
+        ClassifierCase{"twenty digits", QString(20, QLatin1Char('4')).insert(4, QLatin1Char(' ')), false},
+        ClassifierCase{"Kelvin sign lower-cases to k", QStringLiteral("to\u212Aen"), true},
+        ClassifierCase{"dotted capital I does not spell license", QStringLiteral("L\u0130CENSE"), false},
+        ClassifierCase{"web token needs a third segment",
+                       QStringLiteral("eyJhbGciOiJIUzI1NiJ9.eyJzdWIiOiIxIn0."), false},
+        ClassifierCase{"web token segments are case-sensitive",
+                       QStringLiteral("EYJhbGciOiJIUzI1NiJ9.eyJzdWIiOiIxIn0.c2ln"), false},
+        ClassifierCase{"40 base64 characters after a non-ASCII one",
+                       QStringLiteral("é") + QString(40, QLatin1Char('Q')), false},
+        ClassifierCase{"the second character of a Chinese keyword alone", QStringLiteral("号码是码"), false},
+        ClassifierCase{"key prefix then a lone surrogate", QStringLiteral("sk-abcd1234") + QChar(0xD800),
+                       true},
+        ClassifierCase{"web token then a lone surrogate",
+                       QStringLiteral("eyJhbGciOiJIUzI1NiJ9.eyJzdWIiOiIxIn0.c2ln") + QChar(0xDC00), true},
+        ClassifierCase{"keyword then a lone surrogate", QStringLiteral("otp") + QChar(0xDBFF), true},
+        ClassifierCase{"code then a lone surrogate is no longer a code",
+                       QStringLiteral("123456") + QChar(0xD800), false}),
+    [](const auto &info) {
+        return QString::fromLatin1(info.param.name).replace(QRegularExpression("\\W"), "_").toStdString();
+    });
+
 struct MaskCase
 {
     const char *name;

@@ -227,6 +227,25 @@ TEST_F(WindowEngineTest, ThrottledRequestAfterACancellationDoesNotKeepAnotherApp
     EXPECT_EQ(desktop.windowServer.listRequestCount(), scans);
 }
 
+TEST_F(WindowEngineTest, ThrottledRequestAfterACancelledFetchDoesNotKeepTheShownApplicationsWindows)
+{
+    // Fault: show Beta, fetch Alpha, cancel, fetch Alpha again within 0.2 s: the second request was
+    // dropped although Alpha's request had been cancelled and Alpha had no list of its own, so Beta's
+    // windows stayed published under Alpha's name.
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    addWindow(launch("org.b", "Beta"), "Beta doc");
+    engine->fetchWindows("Beta");
+    settle(0.3);
+    ASSERT_EQ(titles(), QStringList({"Beta doc"}));
+    engine->fetchWindows("Alpha");
+    settle(0.02);
+    engine->cancelWindowFetches();
+    engine->fetchWindows("Alpha"); // 0.02 s after Alpha's accepted request
+    settle(0.3);
+    EXPECT_EQ(engine->currentAppName(), "Alpha");
+    EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
+}
+
 namespace {
 
 // The manual clock with a wall time that can be set back, as a user or a time service may do.
@@ -552,6 +571,40 @@ TEST_F(WindowEngineTest, AllWindowsListHoldsTheFirstFortyQualifyingWindowsReorde
         withSnapshot += w.image.isNull() ? 0 : 1;
     EXPECT_EQ(withSnapshot, 16);
     EXPECT_EQ(engine->snapshotCache().size(), 16);
+}
+
+// The model builder: a window the window server does not list as on screen, yet lying on a screen,
+// counts as minimised when it is small: at most 260 wide or at most 220 high. Windows listed as on
+// screen are not flagged by this rule.
+TEST_F(WindowEngineTest, SmallHiddenWindowsOnAScreenAreTakenForMinimised)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    const struct
+    {
+        const char *title;
+        QRectF frame;
+        bool onScreen;
+        bool minimised;
+    } rows[] = {
+        {"260 wide", QRectF(100, 100, 260, 600), false, true},
+        {"261 wide", QRectF(100, 100, 261, 600), false, false},
+        {"220 high", QRectF(100, 100, 800, 220), false, true},
+        {"221 high", QRectF(100, 100, 800, 221), false, false},
+        {"small but listed on screen", QRectF(100, 100, 200, 200), true, false},
+    };
+    for (const auto &row : rows) {
+        const quint32 id = addWindow(pid, row.title, row.frame);
+        desktop.windowServer.setOnScreen(id, row.onScreen);
+    }
+    engine->fetchWindows("Alpha");
+    settle();
+    QHash<QString, bool> minimised;
+    for (const auto &window : engine->windows())
+        minimised.insert(window.title, window.isMinimized);
+    for (const auto &row : rows) {
+        ASSERT_TRUE(minimised.contains(row.title)) << row.title;
+        EXPECT_EQ(minimised.value(row.title), row.minimised) << row.title;
+    }
 }
 
 TEST_F(WindowEngineTest, AllWindowsRequestsNeedRouteAllAndRespectTheThrottle)

@@ -118,15 +118,37 @@ QList<SimPasteboard::Write> SimPasteboard::writes() const
     return m_writes;
 }
 
-qint64 SimPasteboard::replace(const QStringList &types, const QList<PasteboardItem> &items, bool own)
+void SimPasteboard::setChangeHandler(std::function<void()> handler)
+{
+    QMutexLocker lock(&m_handlerMutex);
+    m_changeHandler = std::move(handler);
+}
+
+void SimPasteboard::setSendsChangeEvents(bool on)
 {
     QMutexLocker lock(&m_mutex);
-    m_types = types;
-    m_items = items;
-    ++m_changeCount;
-    if (own)
-        m_ownChanges.insert(m_changeCount);
-    return m_changeCount;
+    m_sendsChangeEvents = on;
+}
+
+qint64 SimPasteboard::replace(const QStringList &types, const QList<PasteboardItem> &items, bool own)
+{
+    qint64 count = 0;
+    bool notify = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_types = types;
+        m_items = items;
+        count = ++m_changeCount;
+        if (own)
+            m_ownChanges.insert(count);
+        notify = m_sendsChangeEvents;
+    }
+    if (notify) {
+        QMutexLocker lock(&m_handlerMutex);
+        if (m_changeHandler)
+            m_changeHandler();
+    }
+    return count;
 }
 
 } // namespace qv

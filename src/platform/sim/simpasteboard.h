@@ -30,6 +30,9 @@ public:
     PasteboardSnapshot read() override;
     qint64 writeText(const QString &text) override;
     qint64 writeImage(const QImage &image) override;
+    // Called only while change events are on (setSendsChangeEvents), on the thread that changed the
+    // contents.
+    void setChangeHandler(std::function<void()> handler) override;
 
     // Drivers: another application replaces the contents. Each returns the new change count.
     qint64 copyText(const QString &text);
@@ -43,6 +46,9 @@ public:
     void setUnreadableReads(int reads);
     // Runs inside every read(), before the snapshot is taken (on the reading thread).
     void setReadHook(std::function<void()> hook);
+    // Off by default: a desktop that only lets the change count be polled. On: every change also
+    // calls the change handler, like X11's owner-change events.
+    void setSendsChangeEvents(bool on);
 
     int readCount() const;
     QList<Write> writes() const;
@@ -59,6 +65,10 @@ private:
     int m_readCount = 0;
     std::function<void()> m_readHook;
     QList<Write> m_writes;
+    bool m_sendsChangeEvents = false;
+    // Held while the change handler runs, so replacing it waits for a call under way.
+    QMutex m_handlerMutex;
+    std::function<void()> m_changeHandler;
 };
 
 } // namespace qv

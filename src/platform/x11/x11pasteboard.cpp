@@ -12,16 +12,20 @@
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+
+#include "platform/x11/compoundtext.h"
 
 Q_LOGGING_CATEGORY(lcX11Pasteboard, "quorvantis.x11.pasteboard")
 
@@ -30,6 +34,7 @@ namespace qv {
 namespace {
 
 constexpr qint64 maxTransferBytes = 50000000;
+const QString compoundTextType = QStringLiteral("COMPOUND_TEXT");
 
 struct FreeDeleter
 {
@@ -137,18 +142,10 @@ public:
         return false;
     }
 
-    qint64 lastOwnChange() const
+    void setChangeHandler(std::function<void()> handler)
     {
-        std::lock_guard lock(m_mutex);
-        return m_ownChanges.empty() ? 0 : m_ownChanges.back();
-    }
-
-    // Waits until an own change newer than `after` arrives; false on time-out.
-    bool waitForOwnChange(qint64 after, int timeoutMs)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                  [&] { return !m_ownChanges.empty() && m_ownChanges.back() > after; });
+        std::lock_guard lock(m_handlerMutex);
+        m_handler = std::move(handler);
     }
 
 private:
@@ -189,7 +186,9 @@ private:
                     m_ownChanges.pop_front();
             }
         }
-        m_changed.notify_all();
+        std::lock_guard lock(m_handlerMutex);
+        if (m_handler)
+            m_handler();
     }
 
     xcb_connection_t *m_connection = nullptr;
@@ -203,24 +202,39 @@ private:
     int m_wake[2] = {-1, -1};
     std::atomic<qint64> m_count{0};
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::deque<qint64> m_ownChanges;
+    // Held while the handler runs, so replacing it waits for a call under way.
+    std::mutex m_handlerMutex;
+    std::function<void()> m_handler;
     std::thread m_thread;
 };
 
 // Converts the CLIPBOARD selection on its own connection, on whichever thread reads.
+//
+// Each transfer goes into a property of its own, taken in turn from a small pool: an owner still
+// sending the pieces of a transfer that was given up writes into a property nobody reads, never into
+// the next transfer. Every piece must come from the owner the transfer started with and carry the
+// transfer's type. close() ends a transfer under way at once and refuses later ones.
 class X11Pasteboard::Reader
 {
 public:
     Reader()
     {
+        if (pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
         m_connection = xcb_connect(nullptr, nullptr);
         if (!m_connection || xcb_connection_has_error(m_connection))
             return;
         m_clipboard = internAtom(m_connection, "CLIPBOARD");
         m_targets = internAtom(m_connection, "TARGETS");
         m_incr = internAtom(m_connection, "INCR");
-        m_property = internAtom(m_connection, "QV_CLIPBOARD_TRANSFER");
+        m_utf8String = atom(PasteboardType::utf8String);
+        m_compoundText = atom(compoundTextType);
+        m_text = atom(QStringLiteral("TEXT"));
+        for (size_t i = 0; i < m_properties.size(); ++i) {
+            const QByteArray name = "QV_CLIPBOARD_TRANSFER_" + QByteArray::number(qulonglong(i));
+            m_properties[i] = internAtom(m_connection, name.constData());
+        }
         xcb_screen_t *screen = firstScreen(m_connection);
         m_window = xcb_generate_id(m_connection);
         const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -234,23 +248,40 @@ public:
     {
         if (m_connection)
             xcb_disconnect(m_connection);
+        for (int fd : m_wake) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+
+    // Ends a transfer under way without waiting for it; later reads answer nothing.
+    void close()
+    {
+        m_closed = true;
+        if (m_wake[1] >= 0) {
+            const char byte = 0;
+            [[maybe_unused]] const auto written = ::write(m_wake[1], &byte, 1);
+        }
     }
 
     PasteboardSnapshot read(const std::shared_ptr<Reader> &self)
     {
         std::lock_guard lock(m_mutex);
-        if (!m_ok || xcb_connection_has_error(m_connection))
+        if (!m_ok || m_closed || xcb_connection_has_error(m_connection))
             return {};
         XcbPtr<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
             m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
         if (!owner || owner->owner == XCB_WINDOW_NONE)
             return {};
-        const auto targets = convert(m_targets);
+        // A list of atoms (some toolkits type it TARGETS); anything else is no answer.
+        auto targets = convert(m_targets);
+        if (targets && targets->type != XCB_ATOM_ATOM && targets->type != m_targets)
+            targets.reset();
         if (!targets)
-            return {};
+            return readWithoutTargets();
         QStringList types;
-        const auto *atoms = reinterpret_cast<const xcb_atom_t *>(targets->constData());
-        for (qsizetype i = 0; i < targets->size() / qsizetype(sizeof(xcb_atom_t)); ++i) {
+        const auto *atoms = reinterpret_cast<const xcb_atom_t *>(targets->bytes.constData());
+        for (qsizetype i = 0; i < targets->bytes.size() / qsizetype(sizeof(xcb_atom_t)); ++i) {
             const QString name = atomName(atoms[i]);
             if (!isMetaTarget(name) && !types.contains(name))
                 types.append(name);
@@ -262,7 +293,7 @@ public:
             rest.removeAll(PasteboardType::fileURL);
             // Only local files are file URLs; web addresses in the list are not.
             if (const auto list = convert(atom(PasteboardType::fileURL))) {
-                for (const QByteArray &line : list->split('\n')) {
+                for (const QByteArray &line : list->bytes.split('\n')) {
                     const QByteArray uri = line.trimmed();
                     if (uri.isEmpty() || uri.startsWith('#'))
                         continue;
@@ -273,27 +304,107 @@ public:
                 }
             }
         }
+        // Text offered only in the older X11 forms is presented as UTF8_STRING, decoded here.
+        QStringList legacy;
+        for (const auto &type : legacyTextTypes()) {
+            if (rest.contains(type))
+                legacy.append(type);
+        }
+        const bool hasUnicodeText = std::any_of(unicodeTextTypes().cbegin(), unicodeTextTypes().cend(),
+                                                [&](const QString &type) { return rest.contains(type); });
+        if (!legacy.isEmpty() && !hasUnicodeText)
+            rest.append(PasteboardType::utf8String);
+        else
+            legacy.clear();
         if (!rest.isEmpty())
             items.append(PasteboardItem{rest, {}});
+        if (!legacy.isEmpty())
+            types.append(PasteboardType::utf8String);
 
         std::weak_ptr<Reader> weak = self;
-        return PasteboardSnapshot(types, items, [weak](int, const QString &type) -> QVariant {
+        return PasteboardSnapshot(types, items, [weak, legacy](int, const QString &type) -> QVariant {
             auto reader = weak.lock();
-            return reader ? reader->fetch(type) : QVariant();
+            if (!reader)
+                return {};
+            if (!legacy.isEmpty() && type == PasteboardType::utf8String)
+                return reader->fetchLegacyText(legacy);
+            return reader->fetch(type);
         });
     }
 
 private:
+    struct Transfer
+    {
+        QByteArray bytes;
+        // The type the owner gave the value (for TEXT, the form it chose).
+        xcb_atom_t type = XCB_ATOM_NONE;
+    };
+
+    static const QStringList &legacyTextTypes()
+    {
+        static const QStringList types = {QStringLiteral("STRING"), QStringLiteral("TEXT"), compoundTextType};
+        return types;
+    }
+
+    static const QStringList &unicodeTextTypes()
+    {
+        static const QStringList types = {PasteboardType::plainText, PasteboardType::utf8String,
+                                          PasteboardType::utf16Text, PasteboardType::text};
+        return types;
+    }
+
+    // An owner that does not answer TARGETS may still hand over text when asked for it directly. Some
+    // owners answer every target with their one value, so only a reply typed as text counts.
+    PasteboardSnapshot readWithoutTargets()
+    {
+        std::optional<QString> text;
+        if (const auto utf8 = convert(m_utf8String); utf8 && utf8->type == m_utf8String)
+            text = decodeText(*utf8);
+        if (!text) {
+            if (const auto latin1 = convert(XCB_ATOM_STRING))
+                text = decodeText(*latin1);
+        }
+        if (!text)
+            return {};
+        const QString type = PasteboardType::utf8String;
+        return PasteboardSnapshot({type}, {PasteboardItem{{type}, {{type, *text}}}});
+    }
+
+    // Text by the type the owner gave its reply; nothing for a reply that is not text.
+    std::optional<QString> decodeText(const Transfer &transfer) const
+    {
+        if (transfer.type == m_utf8String)
+            return QString::fromUtf8(transfer.bytes);
+        if (transfer.type == m_compoundText)
+            return decodeCompoundText(transfer.bytes);
+        // STRING is ISO 8859-1 by definition; a reply typed TEXT names no encoding of its own.
+        if (transfer.type == XCB_ATOM_STRING || transfer.type == m_text)
+            return QString::fromLatin1(transfer.bytes);
+        return std::nullopt;
+    }
+
+    QVariant fetchLegacyText(const QStringList &offered)
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto &type : offered) {
+            if (const auto transfer = convert(atom(type))) {
+                if (const auto text = decodeText(*transfer))
+                    return *text;
+            }
+        }
+        return {};
+    }
+
     QVariant fetch(const QString &type)
     {
         std::lock_guard lock(m_mutex);
-        const auto bytes = convert(atom(type));
-        if (!bytes)
+        const auto transfer = convert(atom(type));
+        if (!transfer)
             return {};
         if (type == PasteboardType::fileNames) {
             // "copy" or "cut", then one URI per line.
             QStringList paths;
-            const QList<QByteArray> lines = bytes->split('\n');
+            const QList<QByteArray> lines = transfer->bytes.split('\n');
             for (qsizetype i = 1; i < lines.size(); ++i) {
                 const QUrl url(QString::fromUtf8(lines.at(i).trimmed()));
                 if (url.isLocalFile())
@@ -301,7 +412,7 @@ private:
             }
             return paths;
         }
-        return *bytes;
+        return transfer->bytes;
     }
 
     xcb_atom_t atom(const QString &name)
@@ -331,7 +442,8 @@ private:
         return name;
     }
 
-    // Next event that `accept` takes, waiting at most until the deadline; null on time-out.
+    // Next event that `accept` takes, waiting at most until the deadline; null on time-out, on a lost
+    // connection and once the reader is closed.
     template <typename Accept>
     XcbPtr<xcb_generic_event_t> waitFor(const QDeadlineTimer &deadline, Accept accept)
     {
@@ -341,13 +453,13 @@ private:
                 if (accept(event))
                     return owned;
             }
-            if (xcb_connection_has_error(m_connection))
+            if (m_closed || xcb_connection_has_error(m_connection))
                 return nullptr;
             const qint64 remaining = deadline.remainingTime();
             if (remaining == 0)
                 return nullptr;
-            pollfd fd{xcb_get_file_descriptor(m_connection), POLLIN, 0};
-            if (::poll(&fd, 1, int(remaining)) == 0)
+            pollfd fds[2] = {{xcb_get_file_descriptor(m_connection), POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+            if (::poll(fds, 2, int(remaining)) == 0)
                 return nullptr;
         }
     }
@@ -358,13 +470,27 @@ private:
             std::free(event);
     }
 
-    // The selection converted to one target; nothing when refused, too large or not in time.
-    std::optional<QByteArray> convert(xcb_atom_t target)
+    xcb_window_t currentOwner()
     {
-        if (target == XCB_ATOM_NONE)
+        XcbPtr<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
+            m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
+        return reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
+    }
+
+    // The selection converted to one target; nothing when refused, too large, not in time, or when
+    // the owner changed on the way.
+    std::optional<Transfer> convert(xcb_atom_t target)
+    {
+        if (target == XCB_ATOM_NONE || m_closed)
             return std::nullopt;
         drainEvents();
+        m_property = m_properties[m_nextProperty];
+        m_nextProperty = (m_nextProperty + 1) % m_properties.size();
+        // Whatever an abandoned transfer left in this property is not part of this one.
         xcb_delete_property(m_connection, m_window, m_property);
+        const xcb_window_t owner = currentOwner();
+        if (owner == XCB_WINDOW_NONE)
+            return std::nullopt;
         xcb_convert_selection(m_connection, m_window, m_clipboard, target, m_property, XCB_CURRENT_TIME);
         xcb_flush(m_connection);
         auto event = waitFor(QDeadlineTimer(transferTimeoutMs), [&](xcb_generic_event_t *e) {
@@ -381,10 +507,13 @@ private:
 
         xcb_atom_t type = XCB_ATOM_NONE;
         auto value = takeProperty(&type);
-        if (!value || type != m_incr)
-            return value;
-        return receiveIncremental(value->size() >= 4 ? *reinterpret_cast<const uint32_t *>(value->constData())
-                                                     : 0);
+        if (!value)
+            return std::nullopt;
+        if (type != m_incr)
+            return Transfer{*value, type};
+        const uint32_t announced =
+            value->size() >= 4 ? *reinterpret_cast<const uint32_t *>(value->constData()) : 0;
+        return receiveIncremental(announced, owner);
     }
 
     // Reads and deletes the transfer property (the deletion tells an INCR owner to go on).
@@ -409,13 +538,17 @@ private:
         return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())), length);
     }
 
-    std::optional<QByteArray> receiveIncremental(uint32_t announcedSize)
+    // The pieces of an INCR transfer until the empty one. Given up (nothing) on a time-out, a piece
+    // of another type than the first, an owner change, or more than maxTransferBytes in all; the
+    // owner's remaining pieces then land in a property no later transfer uses.
+    std::optional<Transfer> receiveIncremental(uint32_t announcedSize, xcb_window_t owner)
     {
         if (announcedSize > maxTransferBytes)
             return std::nullopt;
         xcb_flush(m_connection);
-        QByteArray data;
-        data.reserve(qsizetype(announcedSize));
+        Transfer transfer;
+        transfer.bytes.reserve(qsizetype(announcedSize));
+        bool first = true;
         for (;;) {
             auto event = waitFor(QDeadlineTimer(transferTimeoutMs), [&](xcb_generic_event_t *e) {
                 if ((e->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
@@ -424,37 +557,61 @@ private:
                 return notify->window == m_window && notify->atom == m_property &&
                        notify->state == XCB_PROPERTY_NEW_VALUE;
             });
-            if (!event)
+            if (!event || currentOwner() != owner)
                 return std::nullopt;
             xcb_atom_t type = XCB_ATOM_NONE;
             const auto chunk = takeProperty(&type);
             xcb_flush(m_connection);
-            if (!chunk)
+            if (!chunk || (!first && type != transfer.type))
                 return std::nullopt;
+            if (first) {
+                transfer.type = type;
+                first = false;
+            }
             if (chunk->isEmpty())
-                return data;
-            if (data.size() + chunk->size() > maxTransferBytes)
+                return transfer;
+            if (transfer.bytes.size() + chunk->size() > maxTransferBytes)
                 return std::nullopt;
-            data.append(*chunk);
+            transfer.bytes.append(*chunk);
         }
     }
 
     std::mutex m_mutex;
+    std::atomic<bool> m_closed{false};
+    int m_wake[2] = {-1, -1};
     xcb_connection_t *m_connection = nullptr;
     bool m_ok = false;
     xcb_window_t m_window = XCB_WINDOW_NONE;
     xcb_atom_t m_clipboard = XCB_ATOM_NONE;
     xcb_atom_t m_targets = XCB_ATOM_NONE;
     xcb_atom_t m_incr = XCB_ATOM_NONE;
+    xcb_atom_t m_utf8String = XCB_ATOM_NONE;
+    xcb_atom_t m_compoundText = XCB_ATOM_NONE;
+    xcb_atom_t m_text = XCB_ATOM_NONE;
+    std::array<xcb_atom_t, 8> m_properties{};
+    size_t m_nextProperty = 0;
     xcb_atom_t m_property = XCB_ATOM_NONE;
     QHash<xcb_atom_t, QString> m_names;
 };
 
 X11Pasteboard::X11Pasteboard() : m_watcher(std::make_unique<Watcher>()), m_reader(std::make_shared<Reader>())
 {
+    // The clipboard's scan queue finishes its job before the application ends; a transfer under way
+    // must not hold that up.
+    if (auto *app = QCoreApplication::instance()) {
+        std::weak_ptr<Reader> weak = m_reader;
+        QObject::connect(app, &QCoreApplication::aboutToQuit, app, [weak] {
+            if (auto reader = weak.lock())
+                reader->close();
+        });
+    }
 }
 
-X11Pasteboard::~X11Pasteboard() = default;
+X11Pasteboard::~X11Pasteboard()
+{
+    // A scan still reading on its worker thread gives up at once instead of holding up the quit.
+    m_reader->close();
+}
 
 bool X11Pasteboard::isWatching() const
 {
@@ -492,13 +649,15 @@ qint64 X11Pasteboard::writeImage(const QImage &image)
 
 qint64 X11Pasteboard::write(QMimeData *data)
 {
-    const qint64 before = m_watcher->lastOwnChange();
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
-    // The owner change reaches the watcher a moment later; wait for it so the caller gets the change
-    // count its write produced. Should it not come, isOwnChange() still knows the write once it does.
-    if (m_watcher->isWatching() && m_watcher->waitForOwnChange(before, 250))
-        return m_watcher->lastOwnChange();
+    // The owner change reaches the watcher a moment later; isOwnChange() knows it when it does, so
+    // the GUI thread does not wait for it.
     return changeCount();
+}
+
+void X11Pasteboard::setChangeHandler(std::function<void()> handler)
+{
+    m_watcher->setChangeHandler(std::move(handler));
 }
 
 } // namespace qv

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -99,6 +100,56 @@ protected:
         return process.readAllStandardOutput();
     }
 
+    // Our own owner program offering exactly these types ("TYPE" -> bytes); waits until it owns the
+    // clipboard.
+    QProcess *offerWithOwner(const QList<std::pair<QString, QByteArray>> &offers, bool answersTargets = true)
+    {
+        QStringList args;
+        if (!answersTargets)
+            args << QStringLiteral("--no-targets");
+        for (const auto &[type, bytes] : offers) {
+            const QString path = m_offers.filePath(QStringLiteral("offer-%1").arg(args.size()));
+            QFile file(path);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+            args << type + QLatin1Char('=') + path;
+        }
+        auto process = std::make_unique<QProcess>();
+        process->start(QStringLiteral(QV_CLIPBOARD_OWNER), args);
+        EXPECT_TRUE(process->waitForStarted(3000));
+        EXPECT_TRUE(waitUntil([&] { return process->canReadLine(); }));
+        EXPECT_EQ(process->readLine(), QByteArray("ready\n"));
+        m_owners.push_back(std::move(process));
+        return m_owners.back().get();
+    }
+
+    // Keeps the event loop running for a while, as a person pausing between copies would.
+    static void spend(int ms)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(2);
+        }
+    }
+
+    static QByteArray noisePng(int width, int height)
+    {
+        QImage image(width, height, QImage::Format_RGB32);
+        auto *random = QRandomGenerator::global();
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = random->generate() | 0xFF000000u;
+        }
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG", 0);
+        return png;
+    }
+
     bool waitForHistory(int size)
     {
         return waitUntil(
@@ -106,6 +157,7 @@ protected:
     }
 
     QTemporaryDir m_cache;
+    QTemporaryDir m_offers;
     SimDesktop m_sim;
     QtScheduler m_scheduler;
     ThreadQueueFactory m_queues;
@@ -138,17 +190,7 @@ TEST_F(ClipboardX11Test, TextCopiedWithXclipAppearsAfterTheQuietPeriod)
 TEST_F(ClipboardX11Test, PngCopiedWithXclipBecomesAnImageItemWithCachedFileAndThumbnail)
 {
     // Noise does not compress, so the PNG is several megabytes and xclip sends it incrementally.
-    QImage image(1800, 1200, QImage::Format_RGB32);
-    auto *random = QRandomGenerator::global();
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            line[x] = random->generate() | 0xFF000000u;
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG", 0);
+    const QByteArray png = noisePng(1800, 1200);
     ASSERT_GT(png.size(), 5000000);
     copyWithXclip(png, QStringLiteral("image/png"));
 
@@ -265,6 +307,107 @@ TEST_F(ClipboardX11Test, FileListIsReadAsOneItemPerLocalFile)
     EXPECT_EQ(result.payloads.at(0).fileURL.toLocalFile(), picture);
     EXPECT_EQ(result.payloads.at(1),
               ScanPayload::makeText(QStringLiteral("notes.pdf"), QStringLiteral("This Mac")));
+}
+
+struct LegacyOffer
+{
+    const char *name;
+    QList<std::pair<QString, QByteArray>> offers;
+    bool answersTargets;
+    QString text;
+};
+
+class ClipboardX11LegacyText : public ClipboardX11Test, public ::testing::WithParamInterface<LegacyOffer>
+{
+};
+
+// Older toolkits and terminals offer text only in the forms X11 had before UTF-8; some owners do not
+// answer TARGETS at all.
+TEST_P(ClipboardX11LegacyText, IsCapturedAndDecoded)
+{
+    offerWithOwner(GetParam().offers, GetParam().answersTargets);
+    ASSERT_TRUE(waitForHistory(1)) << GetParam().name;
+    EXPECT_EQ(m_manager->history().first().text, GetParam().text) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Offers, ClipboardX11LegacyText,
+    ::testing::Values(
+        LegacyOffer{"only STRING, in Latin-1", {{"STRING", "caf\xe9 cr\xe8me"}}, true, u"café crème"_qs},
+        LegacyOffer{"only TEXT", {{"TEXT", "na\xefve"}}, true, u"naïve"_qs},
+        LegacyOffer{"only COMPOUND_TEXT, with Latin-1, UTF-8 and Cyrillic segments",
+                    {{"COMPOUND_TEXT", "caf\xe9 \x1b%G\xe2\x82\xac\x1b%@ \x1b-L\xbf"}},
+                    true,
+                    u"café € П"_qs},
+        LegacyOffer{
+            "no TARGETS, UTF8_STRING", {{"UTF8_STRING", "gr\xc3\xbc\xc3\x9f dich"}}, false, u"grüß dich"_qs},
+        LegacyOffer{"no TARGETS, only STRING", {{"STRING", "\xe9t\xe9"}}, false, u"été"_qs}),
+    [](const auto &info) {
+        return QString::fromLatin1(info.param.name).replace(QRegularExpression("\\W"), "_").toStdString();
+    });
+
+TEST_F(ClipboardX11Test, ImageOfferedOnlyAsJpegIsStoredLikeAPng)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::darkMagenta);
+    image.save(&buffer, "JPG");
+    offerWithOwner({{QStringLiteral("image/jpeg"), jpeg}});
+
+    ASSERT_TRUE(waitForHistory(1));
+    const ClipboardItem item = m_manager->history().first();
+    EXPECT_TRUE(item.isImage);
+    EXPECT_EQ(item.text, QStringLiteral("Image • 64×48"));
+    EXPECT_EQ(item.thumbnail.size(), QSize(64, 48));
+    QFile cached(item.imageURL.toLocalFile());
+    ASSERT_TRUE(cached.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(cached.readAll() == jpeg);
+}
+
+// Regression: after a text over the transfer limit was refused part way through its incremental
+// transfer, its remaining pieces reached the next read: the following image was lost or cached
+// corrupt, and the next small copy could be lost too.
+TEST_F(ClipboardX11Test, RefusedTransferDoesNotPoisonTheNextOnes)
+{
+    copyWithXclip(QByteArray(60000000, 'x'));
+    spend(1500);
+    const QByteArray png = noisePng(3700, 3700);
+    ASSERT_GT(png.size(), 40000000);
+    ASSERT_LT(png.size(), ClipboardManager::maxImageBytes);
+    copyWithXclip(png, QStringLiteral("image/png"));
+    ASSERT_TRUE(waitUntil([&] { return m_manager->history().size() >= 1; }, 30000));
+    copyWithXclip("short text after");
+    ASSERT_TRUE(waitUntil([&] { return m_manager->history().size() >= 2; }, 15000));
+
+    const auto history = m_manager->history();
+    ASSERT_EQ(history.size(), 2);
+    EXPECT_EQ(history.at(0).text, QStringLiteral("short text after"));
+    ASSERT_TRUE(history.at(1).isImage);
+    EXPECT_EQ(history.at(1).imageSize, QSize(3700, 3700));
+    QFile cached(history.at(1).imageURL.toLocalFile());
+    ASSERT_TRUE(cached.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(cached.readAll() == png) << "the cached image differs from what was copied";
+    EXPECT_EQ(QDir(m_cache.path()).entryList(QDir::Files).size(), 1) << "something partial was cached";
+}
+
+// Regression: polling alone lost the first copy after an idle spell when the next came within one
+// polling period; each owner change now starts a check.
+TEST_F(ClipboardX11Test, TwentyCopiesInQuickSuccessionAfterAnIdleMinuteAreAllCaptured)
+{
+    spend(60000);
+    QStringList copied;
+    for (int i = 1; i <= 20; ++i) {
+        copied.prepend(QStringLiteral("quick copy %1").arg(i));
+        copyWithXclip(copied.first().toUtf8());
+        spend(300);
+    }
+    ASSERT_TRUE(waitForHistory(20));
+    QStringList texts;
+    for (const auto &item : m_manager->history())
+        texts.append(item.text);
+    EXPECT_EQ(texts, copied);
 }
 
 } // namespace

@@ -1,0 +1,143 @@
+// A minimal X11 clipboard owner for the x11 tests, offering exactly what it is told to, the way
+// older toolkits and odd owners do:
+//   clipboardowner [--no-targets] TYPE=FILE...
+// takes the CLIPBOARD selection, prints "ready" once it owns it, serves each TYPE with the bytes of
+// its FILE (in one piece), answers TARGETS with the offered types unless --no-targets (then it
+// refuses TARGETS like an owner that does not know it), and exits when another program takes the
+// clipboard or after 60 s.
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <poll.h>
+
+namespace {
+
+struct Offer
+{
+    xcb_atom_t type;
+    std::string bytes;
+};
+
+xcb_atom_t intern(xcb_connection_t *connection, const std::string &name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.c_str()), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+void answer(xcb_connection_t *connection, const xcb_selection_request_event_t &request, xcb_atom_t property)
+{
+    xcb_selection_notify_event_t notify{};
+    notify.response_type = XCB_SELECTION_NOTIFY;
+    notify.time = request.time;
+    notify.requestor = request.requestor;
+    notify.selection = request.selection;
+    notify.target = request.target;
+    notify.property = property;
+    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char *>(&notify));
+    xcb_flush(connection);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        std::fprintf(stderr, "no X display\n");
+        return 1;
+    }
+    bool answersTargets = true;
+    std::vector<Offer> offers;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--no-targets") {
+            answersTargets = false;
+            continue;
+        }
+        const auto equals = arg.find('=');
+        if (equals == std::string::npos)
+            return 2;
+        std::ifstream file(arg.substr(equals + 1), std::ios::binary);
+        offers.push_back({intern(connection, arg.substr(0, equals)),
+                          std::string(std::istreambuf_iterator<char>(file), {})});
+    }
+    const xcb_atom_t clipboard = intern(connection, "CLIPBOARD");
+    const xcb_atom_t targets = intern(connection, "TARGETS");
+    const xcb_atom_t atomType = intern(connection, "ATOM");
+
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
+    // A timestamp for the ownership, from a property change of our own.
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0,
+                        "");
+    xcb_flush(connection);
+    xcb_timestamp_t now = XCB_CURRENT_TIME;
+    while (xcb_generic_event_t *event = xcb_wait_for_event(connection)) {
+        const bool stamped = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
+        if (stamped)
+            now = reinterpret_cast<xcb_property_notify_event_t *>(event)->time;
+        std::free(event);
+        if (stamped)
+            break;
+    }
+    xcb_set_selection_owner(connection, window, clipboard, now);
+    xcb_get_selection_owner_reply_t *owner =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, clipboard), nullptr);
+    const bool owns = owner && owner->owner == window;
+    std::free(owner);
+    if (!owns)
+        return 3;
+    std::printf("ready\n");
+    std::fflush(stdout);
+
+    pollfd fd{xcb_get_file_descriptor(connection), POLLIN, 0};
+    for (;;) {
+        xcb_generic_event_t *event = xcb_poll_for_event(connection);
+        if (!event) {
+            if (xcb_connection_has_error(connection) || ::poll(&fd, 1, 60000) <= 0)
+                return 0;
+            continue;
+        }
+        const uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_SELECTION_CLEAR) {
+            std::free(event);
+            return 0;
+        }
+        if (type == XCB_SELECTION_REQUEST) {
+            const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event);
+            const xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
+            xcb_atom_t served = XCB_ATOM_NONE;
+            if (request.target == targets && answersTargets) {
+                std::vector<xcb_atom_t> list = {targets};
+                for (const auto &offer : offers)
+                    list.push_back(offer.type);
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, atomType,
+                                    32, uint32_t(list.size()), list.data());
+                served = property;
+            }
+            for (const auto &offer : offers) {
+                if (offer.type == request.target) {
+                    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
+                                        offer.type, 8, uint32_t(offer.bytes.size()), offer.bytes.data());
+                    served = property;
+                }
+            }
+            answer(connection, request, served);
+        }
+        std::free(event);
+    }
+}
