@@ -2,7 +2,8 @@
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg Network DBus Test Concurrent)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET
-    xcb xcb-ewmh xcb-icccm xcb-composite xcb-image xcb-xfixes xcb-xinput xcb-keysyms xcb-xtest xcb-xkb)
+    xcb xcb-ewmh xcb-icccm xcb-composite xcb-image xcb-xfixes xcb-xinput xcb-keysyms xcb-xtest xcb-xkb
+    xcb-res xcb-shm)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-qt6)
 pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)

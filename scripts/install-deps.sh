@@ -10,13 +10,13 @@ packages=(
     tesseract-ocr-pol
     libcanberra0  # the snap sound, loaded at run time when present
     libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-image0-dev
-    libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev
-    libxcb-xkb-dev x11proto-dev
+    libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev libxcb-res0-dev
+    libxcb-shm0-dev libxcb-xkb-dev x11proto-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     # libFuzzer lives in libclang-rt-14-dev, which clang only recommends.
     clang libclang-rt-14-dev
     adwaita-icon-theme
-    xvfb openbox xclip x11-utils xterm xauth xdotool
+    xvfb openbox xclip x11-utils xterm xauth xdotool x11-apps
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -32,3 +32,10 @@ if [ -z "${DISPLAY:-}" ]; then
     done
 fi
 ctest --test-dir "$build" --output-on-failure -j 2 "$@"
+# QV_RUN_BENCHMARKS=1: every benchmark runs once as well, briefly, under the same display (the X11
+# ones need it; without a display they say so and skip).
+if [ "${QV_RUN_BENCHMARKS:-0}" = 1 ]; then
+    for b in "$build"/bench/*_bench; do
+        if [ -x "$b" ]; then "$b" --benchmark_min_time=0.01 > /dev/null; fi
+    done
+fi

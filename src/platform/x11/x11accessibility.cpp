@@ -1,12 +1,36 @@
 #include "platform/x11/x11accessibility.h"
 
+#include <QMutexLocker>
+
 #include "platform/x11/x11axelement.h"
 
 namespace qv {
 
+X11Accessibility::X11Accessibility(X11Session &session, X11DesktopEntries &entries)
+    : m_session(session), m_entries(entries)
+{
+}
+
 AXElementPtr X11Accessibility::applicationElement(qint64 pid)
 {
-    return std::make_shared<X11AXElement>(pid);
+    return std::make_shared<X11AXElement>(*this, X11AXElement::Kind::application, pid, XCB_WINDOW_NONE);
+}
+
+std::shared_ptr<X11AXElement> X11Accessibility::windowElement(qint64 pid, xcb_window_t window)
+{
+    QMutexLocker lock(&m_mutex);
+    if (std::shared_ptr<X11AXElement> existing = m_windows.value(window).lock()) {
+        if (existing->pid() == pid)
+            return existing;
+    }
+    auto element = std::make_shared<X11AXElement>(*this, X11AXElement::Kind::window, pid, window);
+    m_windows.insert(window, element);
+    // Forget elements nobody holds any more, so the table does not grow with every window ever seen.
+    if (m_windows.size() > 256) {
+        for (auto it = m_windows.begin(); it != m_windows.end();)
+            it = it->expired() ? m_windows.erase(it) : std::next(it);
+    }
+    return element;
 }
 
 } // namespace qv

@@ -1,18 +1,41 @@
 #pragma once
 
+#include <QHash>
+#include <QMutex>
+
+#include <xcb/xcb.h>
+
 #include "platform/accessibility.h"
 
 namespace qv {
 
-// Accessibility on X11. There is no per-process trust gate: any client may read and drive other
-// clients' windows, so the process counts as trusted. Elements are X11AXElement (nothing to read
-// yet). The Dock tile scan finds no Dock application among the running ones, so every scan fails
-// at once and the tile list stays empty. Safe from any thread.
+class X11AXElement;
+class X11DesktopEntries;
+class X11Session;
+
+// Accessibility-style elements over EWMH/ICCCM: an application is the set of managed clients whose
+// process is its PID, each client a window element (X11AXElement says what they answer). There is
+// no per-process trust gate on X (any client may read and drive other clients' windows), so the
+// process counts as trusted. The Dock tile scan finds no Dock application among the running ones,
+// so it fails at once and the tile list stays empty. A window keeps one element while any holder
+// keeps it, so two reads of the same window compare as the same element. Safe from any thread.
 class X11Accessibility final : public AccessibilityService
 {
 public:
+    X11Accessibility(X11Session &session, X11DesktopEntries &entries);
+
     bool isProcessTrusted() const override { return true; }
     AXElementPtr applicationElement(qint64 pid) override;
+
+    std::shared_ptr<X11AXElement> windowElement(qint64 pid, xcb_window_t window);
+    X11Session &session() { return m_session; }
+    X11DesktopEntries &entries() { return m_entries; }
+
+private:
+    X11Session &m_session;
+    X11DesktopEntries &m_entries;
+    QMutex m_mutex;
+    QHash<xcb_window_t, std::weak_ptr<X11AXElement>> m_windows;
 };
 
 } // namespace qv

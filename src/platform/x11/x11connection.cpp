@@ -6,22 +6,15 @@
 
 #include <cstdlib>
 
+#include "platform/x11/x11session.h"
+
 namespace qv {
 
 X11Connection::X11Connection(const QByteArray &displayName, QObject *parent) : QObject(parent)
 {
-    m_connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &m_screenNumber);
-    if (!m_connection || xcb_connection_has_error(m_connection))
+    m_ewmhReady = X11Session::connect(displayName, m_connection, m_screenNumber, m_root, m_ewmh);
+    if (!m_ewmhReady)
         return;
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-    for (int i = 0; i < m_screenNumber && it.rem; ++i)
-        xcb_screen_next(&it);
-    if (!it.rem)
-        return;
-    m_root = it.data->root;
-
-    xcb_intern_atom_cookie_t *cookies = xcb_ewmh_init_atoms(m_connection, &m_ewmh);
-    m_ewmhReady = cookies && xcb_ewmh_init_atoms_replies(&m_ewmh, cookies, nullptr);
 
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);

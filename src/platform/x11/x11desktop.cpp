@@ -4,8 +4,10 @@
 
 #include "platform/x11/x11accessibility.h"
 #include "platform/x11/x11appactivation.h"
+#include "platform/x11/x11appicons.h"
 #include "platform/x11/x11application.h"
 #include "platform/x11/x11connection.h"
+#include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11dockpreferences.h"
 #include "platform/x11/x11dragendreport.h"
 #include "platform/x11/x11feedback.h"
@@ -20,11 +22,13 @@
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
+#include "platform/x11/x11session.h"
 #include "platform/x11/x11textrecognizer.h"
 #include "platform/x11/x11thumbnailer.h"
 #include "platform/x11/x11webfetcher.h"
 #include "platform/x11/x11windowbounds.h"
-#include "platform/x11/x11windowservices.h"
+#include "platform/x11/x11windowcapture.h"
+#include "platform/x11/x11windowlist.h"
 #include "platform/x11/x11workspace.h"
 
 namespace qv {
@@ -32,11 +36,13 @@ namespace qv {
 struct X11Desktop::Private
 {
     X11Connection connection;
+    X11Session session;
+    X11DesktopEntries entries;
     X11Screens screens;
-    X11Workspace workspace{connection};
-    X11Accessibility accessibility;
+    X11Workspace workspace{connection, session, entries};
+    X11Accessibility accessibility{session, entries};
     X11DockPreferences dockPreferences;
-    X11Permissions permissions;
+    X11Permissions permissions{session};
     X11Application application;
     X11LoginItem loginItem;
     X11Installation installation;
@@ -44,9 +50,9 @@ struct X11Desktop::Private
     X11FileDialogs fileDialogs;
     X11FileRevealer fileRevealer;
     X11Pasteboard pasteboard;
-    X11WindowList windowList;
-    X11WindowCapture windowCapture;
-    X11AppIcons appIcons;
+    X11WindowList windowList{session, entries};
+    X11WindowCapture windowCapture{session};
+    X11AppIcons appIcons{session, entries};
     X11GlobalInput globalInput;
     X11FileIcons fileIcons;
     X11Thumbnailer thumbnails{fileIcons};
@@ -54,7 +60,7 @@ struct X11Desktop::Private
     X11TextRecognizer textRecognizer;
     X11DragEndReport dragEndReport;
     X11AppActivation activation{workspace};
-    X11WindowBounds windowBounds{connection};
+    X11WindowBounds windowBounds{session};
     X11Feedback feedback;
     X11PanelWindows panelWindows{connection};
 };

@@ -4,15 +4,23 @@
 
 namespace qv {
 
-// X11 asks no permission for any of the three: any client may capture other windows (GetImage,
-// Composite), read and drive them (EWMH requests), and listen to keys (grabs, XInput raw events).
-// Every probe therefore answers true, and onboarding never opens on X11. Main thread.
+class X11Session;
+
+// X11 asks no one's permission; what the program needs is whether the server and the desktop can
+// do it. Screen capture: the Composite extension is present (whole windows, also covered ones).
+// Accessibility: a window manager that follows EWMH runs (it carries out every window action).
+// Input monitoring: XInput 2 answers (the raw key events the hotkeys listen to). Main thread.
 class X11Permissions final : public PermissionProbe
 {
 public:
-    bool screenCapturePreflight() override { return true; }
-    bool isAccessibilityTrusted() override { return true; }
-    bool canListenToKeyEvents() override { return true; }
+    explicit X11Permissions(X11Session &session) : m_session(session) {}
+
+    bool screenCapturePreflight() override;
+    bool isAccessibilityTrusted() override;
+    bool canListenToKeyEvents() override;
+
+private:
+    X11Session &m_session;
 };
 
 } // namespace qv

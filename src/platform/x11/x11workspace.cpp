@@ -4,14 +4,16 @@
 #include <QSet>
 #include <QTimer>
 
-#include <xcb/xcb_icccm.h>
-
+#include "platform/x11/x11clientreader.h"
 #include "platform/x11/x11connection.h"
+#include "platform/x11/x11desktopentries.h"
+#include "platform/x11/x11session.h"
 
 namespace qv {
 
-X11Workspace::X11Workspace(X11Connection &connection, QObject *parent)
-    : WorkspaceService(parent), m_connection(connection)
+X11Workspace::X11Workspace(X11Connection &connection, X11Session &session, X11DesktopEntries &entries,
+                           QObject *parent)
+    : WorkspaceService(parent), m_connection(connection), m_session(session), m_entries(entries)
 {
     if (m_connection.isValid()) {
         xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
@@ -44,27 +46,22 @@ RunningApp X11Workspace::frontmostApplication() const
 bool X11Workspace::activate(qint64 pid)
 {
     const QList<xcb_window_t> windows = m_windows.value(pid);
-    if (windows.isEmpty() || !m_connection.isValid())
+    if (windows.isEmpty() || !m_session.isValid())
         return false;
-    xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
+    X11ClientReader reader(m_session);
     // The application's topmost window, so activating does not reshuffle its own windows.
     xcb_window_t target = windows.last();
-    xcb_ewmh_get_windows_reply_t stacking;
-    if (xcb_ewmh_get_client_list_stacking_reply(
-            ewmh, xcb_ewmh_get_client_list_stacking(ewmh, m_connection.screenNumber()), &stacking, nullptr)) {
-        for (uint32_t i = stacking.windows_len; i > 0; --i) {
-            if (windows.contains(stacking.windows[i - 1])) {
-                target = stacking.windows[i - 1];
+    if (const std::optional<QList<xcb_window_t>> stacking = reader.clientsFrontToBack()) {
+        for (xcb_window_t window : *stacking) {
+            if (windows.contains(window)) {
+                target = window;
                 break;
             }
         }
-        xcb_ewmh_get_windows_reply_wipe(&stacking);
     }
-    xcb_ewmh_request_change_active_window(ewmh, m_connection.screenNumber(), target,
-                                          XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME,
-                                          XCB_WINDOW_NONE);
-    xcb_flush(m_connection.xcb());
-    QMetaObject::invokeMethod(&m_connection, &X11Connection::readQueuedEvents, Qt::QueuedConnection);
+    // As a task list asks (source 2) and with the server's time, so no focus-stealing rule refuses.
+    m_session.sendToWindowManager(target, m_session.ewmh()->_NET_ACTIVE_WINDOW,
+                                  {2, m_session.serverTime(), reader.activeWindow(), 0, 0});
     return true;
 }
 
@@ -88,55 +85,16 @@ void X11Workspace::scheduleClientListRead()
     });
 }
 
-QList<X11Workspace::ClientWindow> X11Workspace::readClients(const QList<xcb_window_t> &windows)
-{
-    xcb_connection_t *c = m_connection.xcb();
-    xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
-    struct Cookies
-    {
-        xcb_get_property_cookie_t pid, wmClass, type;
-    };
-    QList<Cookies> cookies;
-    cookies.reserve(windows.size());
-    for (xcb_window_t window : windows) {
-        cookies.append({xcb_ewmh_get_wm_pid(ewmh, window), xcb_icccm_get_wm_class(c, window),
-                        xcb_ewmh_get_wm_window_type(ewmh, window)});
-    }
-    QList<ClientWindow> result;
-    for (qsizetype i = 0; i < windows.size(); ++i) {
-        ClientWindow client{windows[i], 0, QString(), true};
-        uint32_t pid = 0;
-        if (xcb_ewmh_get_wm_pid_reply(ewmh, cookies[i].pid, &pid, nullptr))
-            client.pid = pid;
-        xcb_icccm_get_wm_class_reply_t wmClass;
-        if (xcb_icccm_get_wm_class_reply(c, cookies[i].wmClass, &wmClass, nullptr)) {
-            client.wmClass = QString::fromLocal8Bit(wmClass.class_name);
-            xcb_icccm_get_wm_class_reply_wipe(&wmClass);
-        }
-        xcb_ewmh_get_atoms_reply_t types;
-        if (xcb_ewmh_get_wm_window_type_reply(ewmh, cookies[i].type, &types, nullptr)) {
-            for (uint32_t t = 0; t < types.atoms_len; ++t) {
-                if (types.atoms[t] == ewmh->_NET_WM_WINDOW_TYPE_DOCK ||
-                    types.atoms[t] == ewmh->_NET_WM_WINDOW_TYPE_DESKTOP)
-                    client.regular = false;
-            }
-            xcb_ewmh_get_atoms_reply_wipe(&types);
-        }
-        if (client.pid > 0)
-            result.append(client);
-    }
-    return result;
-}
-
 void X11Workspace::readClientList()
 {
-    if (!m_connection.isValid())
+    if (!m_session.isValid())
         return;
-    xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
+    X11ClientReader reader(m_session);
+    xcb_ewmh_connection_t *ewmh = m_session.ewmh();
     QList<xcb_window_t> windows;
     xcb_ewmh_get_windows_reply_t list;
-    if (xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, m_connection.screenNumber()),
-                                       &list, nullptr)) {
+    if (xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, m_session.screenNumber()), &list,
+                                       nullptr)) {
         windows.reserve(list.windows_len);
         for (uint32_t i = 0; i < list.windows_len; ++i)
             windows.append(list.windows[i]);
@@ -146,16 +104,23 @@ void X11Workspace::readClientList()
     // Applications in the order their first window was listed (the list runs oldest first).
     QList<RunningApp> apps;
     QHash<qint64, QList<xcb_window_t>> byPid;
-    for (const ClientWindow &client : readClients(windows)) {
+    const QList<X11Client> clients = reader.read(windows);
+    const QHash<qint64, X11Client> first = X11ClientReader::firstPerProcess(clients);
+    for (const X11Client &client : clients) {
+        if (client.pid <= 0)
+            continue;
+        const bool document = reader.layerOf(client) == 0;
         auto it = byPid.find(client.pid);
         if (it == byPid.end()) {
             byPid.insert(client.pid, {client.window});
-            apps.append(RunningApp{client.pid, client.wmClass, client.wmClass, false, false, client.regular});
+            const X11AppIdentity identity = m_entries.identify(first.value(client.pid));
+            apps.append(RunningApp{client.pid, identity.bundleIdentifier, identity.name, false, false,
+                                   document || identity.hasDesktopEntry});
         } else {
             it->append(client.window);
             for (RunningApp &app : apps) {
                 if (app.pid == client.pid)
-                    app.isRegular = app.isRegular || client.regular;
+                    app.isRegular = app.isRegular || document;
             }
         }
     }
@@ -169,7 +134,7 @@ void X11Workspace::readClientList()
     // The active window is read after the list so a window that just appeared is already known.
     const qint64 previousActive = m_activePid;
     readActiveWindow();
-    QMetaObject::invokeMethod(&m_connection, &X11Connection::readQueuedEvents, Qt::QueuedConnection);
+    m_session.discardEvents();
 
     for (const RunningApp &app : std::as_const(m_apps)) {
         if (!before.remove(app.pid))
@@ -183,11 +148,7 @@ void X11Workspace::readClientList()
 
 void X11Workspace::readActiveWindow()
 {
-    xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
-    xcb_window_t active = XCB_WINDOW_NONE;
-    if (!xcb_ewmh_get_active_window_reply(ewmh, xcb_ewmh_get_active_window(ewmh, m_connection.screenNumber()),
-                                          &active, nullptr))
-        active = XCB_WINDOW_NONE;
+    const xcb_window_t active = X11ClientReader(m_session).activeWindow();
     m_activePid = 0;
     for (auto it = m_windows.cbegin(); it != m_windows.cend(); ++it) {
         if (it->contains(active))

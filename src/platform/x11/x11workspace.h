@@ -10,10 +10,15 @@
 namespace qv {
 
 class X11Connection;
+class X11DesktopEntries;
+class X11Session;
+struct X11Client;
 
 // Running applications as the window manager lists them: the clients of _NET_CLIENT_LIST grouped by
-// their _NET_WM_PID, identified (and named) by their WM_CLASS class. A process with no listed
-// window, or whose windows carry no _NET_WM_PID, is not seen; an application counts as launched
+// their process (_NET_WM_PID, else the X-Resource extension's answer), identified and named the way
+// X11DesktopEntries matches them to desktop entries (else by WM_CLASS class). An application is
+// regular when it has a document window (normal or dialog) or a desktop entry. A process with no
+// listed window, or whose process cannot be told, is not seen; an application counts as launched
 // when its first window is listed and as terminated when its last one goes. Activation goes through
 // _NET_ACTIVE_WINDOW; a desktop switch (_NET_CURRENT_DESKTOP) is an active-space change.
 //
@@ -25,7 +30,9 @@ class X11Workspace final : public WorkspaceService
 {
     Q_OBJECT
 public:
-    explicit X11Workspace(X11Connection &connection, QObject *parent = nullptr);
+    // `connection` carries the root window's notifications; `session` answers the reads.
+    X11Workspace(X11Connection &connection, X11Session &session, X11DesktopEntries &entries,
+                 QObject *parent = nullptr);
 
     QList<RunningApp> runningApplications() const override { return m_apps; }
     RunningApp frontmostApplication() const override;
@@ -35,19 +42,13 @@ private slots:
     void prepareForSleep(bool sleeping);
 
 private:
-    struct ClientWindow
-    {
-        xcb_window_t window;
-        qint64 pid;
-        QString wmClass;
-        bool regular;
-    };
     void scheduleClientListRead();
     void readClientList();
     void readActiveWindow();
-    QList<ClientWindow> readClients(const QList<xcb_window_t> &windows);
 
     X11Connection &m_connection;
+    X11Session &m_session;
+    X11DesktopEntries &m_entries;
     QList<RunningApp> m_apps;
     // Listed windows of each application, oldest first.
     QHash<qint64, QList<xcb_window_t>> m_windows;

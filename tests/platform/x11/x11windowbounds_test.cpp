@@ -2,26 +2,26 @@
 
 #include <memory>
 
-#include "platform/x11/x11connection.h"
 #include "platform/x11/x11feedback.h"
+#include "platform/x11/x11session.h"
 #include "platform/x11/x11windowbounds.h"
 
 using namespace qv;
 
 TEST(X11WindowBounds, ReportsAWindowsRootFrameAndNothingForUnknownNumbers)
 {
-    X11Connection connection;
-    ASSERT_TRUE(connection.isValid());
-    xcb_connection_t *c = connection.xcb();
+    X11Session session;
+    ASSERT_TRUE(session.isValid());
+    xcb_connection_t *c = session.xcb();
     // Override-redirect: no window manager moves it, so the frame is exactly the one asked for.
     const xcb_window_t window = xcb_generate_id(c);
     const uint32_t values[] = {1};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, connection.root(), 120, 80, 300, 200, 0,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, session.root(), 120, 80, 300, 200, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_map_window(c, window);
     xcb_flush(c);
 
-    X11WindowBounds bounds(connection);
+    X11WindowBounds bounds(session);
     EXPECT_EQ(bounds.windowBounds(window), QRectF(120, 80, 300, 200));
     EXPECT_EQ(bounds.windowBounds(0), std::nullopt);
     xcb_destroy_window(c, window);

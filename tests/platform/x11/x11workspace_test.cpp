@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "platform/x11/x11connection.h"
+#include "platform/x11/x11desktopentries.h"
+#include "platform/x11/x11session.h"
 #include "platform/x11/x11workspace.h"
 
 using namespace qv;
@@ -47,7 +49,9 @@ protected:
     }
 
     X11Connection connection;
-    X11Workspace workspace{connection};
+    X11Session session;
+    X11DesktopEntries entries;
+    X11Workspace workspace{connection, session, entries};
     std::vector<std::unique_ptr<QProcess>> clients;
 };
 
@@ -66,7 +70,8 @@ TEST_F(X11WorkspaceTest, ClientProgramAppearsWhenItMapsAndGoesWhenKilled)
     EXPECT_EQ(launched.first().first().toLongLong(), pid);
     for (const RunningApp &app : workspace.runningApplications()) {
         if (app.pid == pid) {
-            EXPECT_EQ(app.bundleIdentifier, "XTerm");
+            // Matched to Debian's desktop entry through its StartupWMClass.
+            EXPECT_EQ(app.bundleIdentifier, "debian-xterm");
             EXPECT_EQ(app.name, "XTerm");
             EXPECT_TRUE(app.isRegular);
             EXPECT_FALSE(app.isHidden);

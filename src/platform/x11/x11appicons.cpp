@@ -1,0 +1,73 @@
+#include "platform/x11/x11appicons.h"
+
+#include <QIcon>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "platform/x11/x11clientreader.h"
+#include "platform/x11/x11desktopentries.h"
+#include "platform/x11/x11session.h"
+
+namespace qv {
+
+X11AppIcons::X11AppIcons(X11Session &session, X11DesktopEntries &entries)
+    : m_session(session), m_entries(entries)
+{
+}
+
+QImage X11AppIcons::applicationIcon(qint64 pid)
+{
+    if (pid <= 0)
+        return QImage();
+    X11ClientReader reader(m_session);
+    const std::optional<QList<xcb_window_t>> stacking = reader.clientsFrontToBack();
+    if (!stacking)
+        return QImage();
+    QList<X11Client> own;
+    for (const X11Client &client : reader.read(*stacking)) {
+        if (client.pid != pid)
+            continue;
+        const QImage icon = reader.icon(client.window, preferredSize);
+        if (!icon.isNull())
+            return icon;
+        own.append(client);
+    }
+    if (own.isEmpty())
+        return QImage();
+    const X11AppIdentity identity = m_entries.identify(X11ClientReader::firstPerProcess(own).value(pid));
+    if (identity.hasDesktopEntry) {
+        const QImage icon = m_entries.iconFor(identity.bundleIdentifier, preferredSize);
+        if (!icon.isNull())
+            return icon;
+    }
+    return genericIcon();
+}
+
+QImage X11AppIcons::iconForBundle(const QString &bundleIdentifier)
+{
+    return m_entries.iconFor(bundleIdentifier, preferredSize);
+}
+
+QImage X11AppIcons::genericIcon()
+{
+    const QIcon themed = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+    if (!themed.isNull()) {
+        const QImage image = themed.pixmap(preferredSize, preferredSize).toImage();
+        if (!image.isNull())
+            return image;
+    }
+    // No icon theme installed: a plain window shape, neutral enough for any application.
+    QImage image(preferredSize, preferredSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF body(12, 20, preferredSize - 24, preferredSize - 40);
+    QPainterPath outline;
+    outline.addRoundedRect(body, 10, 10);
+    painter.fillPath(outline, QColor(0x5a, 0x5f, 0x66));
+    painter.fillRect(QRectF(body.left() + 8, body.top() + 22, body.width() - 16, body.height() - 30),
+                     QColor(0xd8, 0xdc, 0xe0));
+    return image;
+}
+
+} // namespace qv

@@ -1,0 +1,222 @@
+#include "platform/x11/x11desktopentries.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLocale>
+#include <QMutexLocker>
+#include <QStandardPaths>
+
+#include "platform/x11/x11clientreader.h"
+
+namespace qv {
+
+namespace {
+
+QStringList defaultDataDirs()
+{
+    QStringList dirs;
+    const QString home =
+        qEnvironmentVariable("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
+    dirs.append(home);
+    const QString system = qEnvironmentVariable("XDG_DATA_DIRS");
+    const QStringList systemDirs =
+        system.isEmpty() ? QStringList{QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")}
+                         : system.split(u':', Qt::SkipEmptyParts);
+    dirs.append(systemDirs);
+    return dirs;
+}
+
+// The key a desktop file uses for a localised value: Name[de_DE], then Name[de], then Name.
+QStringList localisedKeys(const QString &key, const QString &locale)
+{
+    QStringList keys;
+    QString base = locale.section(u'.', 0, 0).section(u'@', 0, 0);
+    if (!base.isEmpty() && base != QLatin1String("C")) {
+        keys.append(key + u'[' + base + u']');
+        if (base.contains(u'_'))
+            keys.append(key + u'[' + base.section(u'_', 0, 0) + u']');
+    }
+    keys.append(key);
+    return keys;
+}
+
+QString unescape(const QString &value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == u'\\' && i + 1 < value.size()) {
+            const QChar next = value[++i];
+            out += next == u's'   ? QChar(u' ')
+                   : next == u'n' ? QChar(u'\n')
+                   : next == u't' ? QChar(u'\t')
+                                  : next;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+X11DesktopEntries::X11DesktopEntries(QStringList dataDirs, QString locale)
+    : m_dataDirs(dataDirs.isEmpty() ? defaultDataDirs() : std::move(dataDirs)),
+      m_locale(locale.isEmpty() ? QLocale().name() : std::move(locale))
+{
+}
+
+std::optional<X11DesktopEntries::Entry> X11DesktopEntries::parse(const QByteArray &contents,
+                                                                 const QString &id, const QString &locale)
+{
+    QHash<QString, QString> values;
+    bool inMain = false;
+    bool sawMain = false;
+    for (const QByteArray &rawLine : contents.split('\n')) {
+        const QString line = QString::fromUtf8(rawLine).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            inMain = line == QLatin1String("[Desktop Entry]");
+            sawMain = sawMain || inMain;
+            continue;
+        }
+        if (!inMain)
+            continue;
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        if (!values.contains(key))
+            values.insert(key, unescape(line.mid(eq + 1).trimmed()));
+    }
+    if (!sawMain || values.value(QStringLiteral("Hidden")) == QLatin1String("true"))
+        return std::nullopt;
+    if (values.value(QStringLiteral("Type"), QStringLiteral("Application")) != QLatin1String("Application"))
+        return std::nullopt;
+    Entry entry;
+    entry.id = id;
+    for (const QString &key : localisedKeys(QStringLiteral("Name"), locale)) {
+        entry.name = values.value(key);
+        if (!entry.name.isEmpty())
+            break;
+    }
+    entry.icon = values.value(QStringLiteral("Icon"));
+    entry.startupWMClass = values.value(QStringLiteral("StartupWMClass"));
+    return entry;
+}
+
+void X11DesktopEntries::ensureLoaded()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    for (const QString &dataDir : std::as_const(m_dataDirs)) {
+        const QString base = QDir(dataDir).filePath(QStringLiteral("applications"));
+        QDirIterator it(base, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            // The desktop file id: the path below applications/ with '/' turned into '-'.
+            QString id = QDir(base).relativeFilePath(path);
+            id.chop(int(strlen(".desktop")));
+            id.replace(u'/', u'-');
+            if (m_entries.contains(id))
+                continue;
+            QFile file(path);
+            // Desktop files are small; a huge one is not a desktop file.
+            if (file.size() > (1 << 20) || !file.open(QIODevice::ReadOnly))
+                continue;
+            const std::optional<Entry> entry = parse(file.readAll(), id, m_locale);
+            if (!entry)
+                continue;
+            m_entries.insert(id, *entry);
+            m_byLowerId.insert(id.toLower(), id);
+            if (!entry->startupWMClass.isEmpty() && !m_byWMClass.contains(entry->startupWMClass))
+                m_byWMClass.insert(entry->startupWMClass, id);
+        }
+    }
+}
+
+std::optional<X11DesktopEntries::Entry> X11DesktopEntries::lookup(const QString &id) const
+{
+    if (id.isEmpty())
+        return std::nullopt;
+    auto it = m_entries.constFind(id);
+    if (it == m_entries.constEnd()) {
+        const auto lower = m_byLowerId.constFind(id.toLower());
+        if (lower == m_byLowerId.constEnd())
+            return std::nullopt;
+        it = m_entries.constFind(*lower);
+    }
+    return *it;
+}
+
+std::optional<X11DesktopEntries::Entry> X11DesktopEntries::entry(const QString &id)
+{
+    QMutexLocker lock(&m_mutex);
+    ensureLoaded();
+    return lookup(id);
+}
+
+X11AppIdentity X11DesktopEntries::identify(const X11Client &client)
+{
+    QMutexLocker lock(&m_mutex);
+    ensureLoaded();
+    QString kdeId = QFileInfo(client.kdeDesktopFile).fileName();
+    if (kdeId.endsWith(QLatin1String(".desktop")))
+        kdeId.chop(int(strlen(".desktop")));
+    std::optional<Entry> found = lookup(client.gtkApplicationId);
+    if (!found)
+        found = lookup(kdeId);
+    for (const QString &wmName : {client.wmClass, client.wmInstance}) {
+        if (found || wmName.isEmpty())
+            continue;
+        const auto byClass = m_byWMClass.constFind(wmName);
+        if (byClass != m_byWMClass.constEnd())
+            found = lookup(*byClass);
+    }
+    if (!found)
+        found = lookup(client.wmInstance);
+    if (!found)
+        found = lookup(client.wmClass);
+
+    const QString fallback = client.wmClass.isEmpty() ? client.wmInstance : client.wmClass;
+    if (!found)
+        return X11AppIdentity{fallback, fallback, QString(), false};
+    return X11AppIdentity{found->id, found->name.isEmpty() ? fallback : found->name, found->icon, true};
+}
+
+QImage X11DesktopEntries::iconFor(const QString &id, int size)
+{
+    const std::optional<Entry> found = entry(id);
+    if (!found || found->icon.isEmpty())
+        return QImage();
+    const QString name = found->icon;
+    if (QFileInfo(name).isAbsolute())
+        return QImage(name).scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QIcon themed = QIcon::fromTheme(name);
+    if (!themed.isNull()) {
+        const QImage image = themed.pixmap(size, size).toImage();
+        if (!image.isNull())
+            return image;
+    }
+    // Older programs install into the pixmaps folders only, some with the size in the name.
+    for (const QString &dataDir : std::as_const(m_dataDirs)) {
+        const QDir pixmaps(QDir(dataDir).filePath(QStringLiteral("pixmaps")));
+        QStringList candidates = pixmaps.entryList(
+            {name + QStringLiteral(".png"), name + QStringLiteral(".svg"), name + QStringLiteral(".xpm"),
+             name + QStringLiteral("_*.xpm"), name + QStringLiteral("_*.png")},
+            QDir::Files, QDir::Name | QDir::Reversed);
+        for (const QString &candidate : std::as_const(candidates)) {
+            const QImage image(pixmaps.filePath(candidate));
+            if (!image.isNull())
+                return image;
+        }
+    }
+    return QImage();
+}
+
+} // namespace qv

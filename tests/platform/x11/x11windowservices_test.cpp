@@ -1,0 +1,421 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+#include "platform/x11/x11accessibility.h"
+#include "platform/x11/x11appicons.h"
+#include "platform/x11/x11axelement.h"
+#include "platform/x11/x11clientreader.h"
+#include "platform/x11/x11desktopentries.h"
+#include "platform/x11/x11permissions.h"
+#include "platform/x11/x11session.h"
+#include "platform/x11/x11windowcapture.h"
+#include "platform/x11/x11windowlist.h"
+#include "support/x11clients.h"
+
+using namespace qv;
+
+namespace {
+
+constexpr int waitMs = 10000;
+
+// The backend against real client programs under a real window manager; every check reads the
+// window manager's state back with xprop and xwininfo.
+class X11WindowServicesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(session.isValid()); }
+
+    // The client's document window once the window manager has mapped and framed it.
+    std::optional<WindowInfo> waitForWindow(qint64 pid)
+    {
+        std::optional<WindowInfo> found;
+        const bool framed = QTest::qWaitFor(
+            [&] {
+                found = windowOf(pid);
+                return found && found->isOnScreen && X11Clients::isFramed(found->windowId) &&
+                       X11Clients::frame(found->windowId) == found->frame.toRect();
+            },
+            waitMs);
+        return framed ? found : std::nullopt;
+    }
+    std::optional<WindowInfo> windowOf(qint64 pid)
+    {
+        const auto windows = windowList.windows();
+        if (!windows)
+            return std::nullopt;
+        for (const WindowInfo &info : *windows) {
+            if (info.ownerPID == pid)
+                return info;
+        }
+        return std::nullopt;
+    }
+    std::shared_ptr<X11AXElement> element(const WindowInfo &info)
+    {
+        return accessibility.windowElement(info.ownerPID, info.windowId);
+    }
+
+    X11Session session;
+    X11DesktopEntries entries;
+    X11WindowList windowList{session, entries};
+    X11Accessibility accessibility{session, entries};
+    X11Clients clients;
+};
+
+} // namespace
+
+TEST_F(X11WindowServicesTest, ListsClientsWithFrameTitleOwnerAndIdentity)
+{
+    const qint64 xterm =
+        clients.start(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("Build log"),
+                                                QStringLiteral("-e"), QStringLiteral("sleep 600")});
+    const std::optional<WindowInfo> term = waitForWindow(xterm);
+    // xeyes names no process of its own; the server's X-Resource answer stands in.
+    const qint64 xeyes = clients.start(QStringLiteral("xeyes"));
+    const std::optional<WindowInfo> eyes = waitForWindow(xeyes);
+    ASSERT_TRUE(term && eyes);
+
+    EXPECT_EQ(term->title, QStringLiteral("Build log"));
+    EXPECT_EQ(term->ownerBundleIdentifier, QStringLiteral("debian-xterm"));
+    EXPECT_EQ(term->ownerName, QStringLiteral("XTerm"));
+    EXPECT_EQ(term->layer, 0);
+    EXPECT_EQ(eyes->title, QStringLiteral("xeyes"));
+    EXPECT_EQ(eyes->ownerBundleIdentifier, QStringLiteral("XEyes"));
+    EXPECT_EQ(eyes->ownerName, QStringLiteral("XEyes"));
+    // The frame includes the decorations: larger than the client area xwininfo reports.
+    const QString info = X11Clients::output(QStringLiteral("xwininfo"),
+                                            {QStringLiteral("-id"), QString::number(eyes->windowId)});
+    EXPECT_TRUE(info.contains(QStringLiteral("Width: %1").arg(eyes->frame.width() - 2)))
+        << info.toStdString();
+
+    // Front to back: the newest window sits on top, then the one before it.
+    const auto windows = windowList.windows();
+    ASSERT_TRUE(windows);
+    QList<quint32> order;
+    for (const WindowInfo &window : *windows)
+        order.append(window.windowId);
+    EXPECT_LT(order.indexOf(eyes->windowId), order.indexOf(term->windowId));
+}
+
+TEST_F(X11WindowServicesTest, PositionAndSizeWriteTheOuterFrame)
+{
+    const qint64 pid = clients.start(QStringLiteral("xeyes"));
+    const std::optional<WindowInfo> eyes = waitForWindow(pid);
+    ASSERT_TRUE(eyes);
+    auto window = element(*eyes);
+
+    EXPECT_EQ(window->setAttribute(QStringLiteral("AXPosition"), QPointF(200, 150)), AXError::success);
+    EXPECT_EQ(window->setAttribute(QStringLiteral("AXSize"), QSizeF(420, 310)), AXError::success);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return X11Clients::frame(eyes->windowId) == QRect(200, 150, 420, 310); }, waitMs))
+        << "frame now " << X11Clients::frame(eyes->windowId).width();
+    const AXResult position = window->copyAttribute(QStringLiteral("AXPosition"));
+    const AXResult size = window->copyAttribute(QStringLiteral("AXSize"));
+    ASSERT_TRUE(position.as<QPointF>() && size.as<QSizeF>());
+    EXPECT_EQ(*position.as<QPointF>(), QPointF(200, 150));
+    EXPECT_EQ(*size.as<QSizeF>(), QSizeF(420, 310));
+
+    // Values no screen could hold are refused rather than sent.
+    EXPECT_EQ(window->setAttribute(QStringLiteral("AXPosition"), QPointF(1e9, 0)), AXError::illegalArgument);
+    EXPECT_EQ(window->setAttribute(QStringLiteral("AXSize"), QString()), AXError::illegalArgument);
+}
+
+TEST_F(X11WindowServicesTest, MinimiseHidesAndActivationRestores)
+{
+    // xeyes and xclock take no keyboard focus, so the window manager never makes them active.
+    const qint64 pid =
+        clients.start(QStringLiteral("xterm"), {QStringLiteral("-e"), QStringLiteral("sleep 600")});
+    const std::optional<WindowInfo> eyes = waitForWindow(pid);
+    ASSERT_TRUE(eyes);
+    auto window = element(*eyes);
+    const QString hidden = QStringLiteral("_NET_WM_STATE_HIDDEN");
+
+    ASSERT_EQ(window->setAttribute(QStringLiteral("AXMinimized"), true), AXError::success);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return X11Clients::windowState(eyes->windowId).contains(hidden); }, waitMs));
+    EXPECT_EQ(*window->copyAttribute(QStringLiteral("AXMinimized")).as<bool>(), true);
+    const std::optional<WindowInfo> listed = windowOf(pid);
+    ASSERT_TRUE(listed);
+    EXPECT_FALSE(listed->isOnScreen);
+
+    ASSERT_EQ(window->setAttribute(QStringLiteral("AXMinimized"), false), AXError::success);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !X11Clients::windowState(eyes->windowId).contains(hidden); }, waitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::activeWindow() == eyes->windowId; }, waitMs));
+
+    // The minimise button does the same.
+    const AXResult button = window->copyAttribute(QStringLiteral("AXMinimizeButton"));
+    ASSERT_TRUE(button.as<AXElementPtr>());
+    EXPECT_EQ((*button.as<AXElementPtr>())->performAction(QStringLiteral("AXPress")), AXError::success);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return X11Clients::windowState(eyes->windowId).contains(hidden); }, waitMs));
+}
+
+TEST_F(X11WindowServicesTest, RaiseAndApplicationAttributesFollowTheActiveWindow)
+{
+    const QStringList sleeping{QStringLiteral("-e"), QStringLiteral("sleep 600")};
+    const qint64 first = clients.start(QStringLiteral("xterm"), sleeping);
+    const std::optional<WindowInfo> back = waitForWindow(first);
+    const qint64 second = clients.start(QStringLiteral("xterm"), sleeping);
+    const std::optional<WindowInfo> front = waitForWindow(second);
+    ASSERT_TRUE(back && front);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::activeWindow() == front->windowId; }, waitMs));
+
+    EXPECT_EQ(element(*back)->performAction(QStringLiteral("AXRaise")), AXError::success);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::activeWindow() == back->windowId; }, waitMs));
+
+    const AXElementPtr app = accessibility.applicationElement(first);
+    EXPECT_EQ(*app->copyAttribute(QStringLiteral("AXFrontmost")).as<bool>(), true);
+    EXPECT_EQ(
+        *accessibility.applicationElement(second)->copyAttribute(QStringLiteral("AXFrontmost")).as<bool>(),
+        false);
+    // The same window answers as the same element, so callers can compare what they hold.
+    const AXResult focused = app->copyAttribute(QStringLiteral("AXFocusedWindow"));
+    ASSERT_TRUE(focused.as<AXElementPtr>());
+    EXPECT_EQ(focused.as<AXElementPtr>()->get(), element(*back).get());
+    const AXResult windows = app->copyAttribute(QStringLiteral("AXWindows"));
+    ASSERT_TRUE(windows.as<QList<AXElementPtr>>());
+    ASSERT_EQ(windows.as<QList<AXElementPtr>>()->size(), 1);
+    EXPECT_EQ(
+        *windows.as<QList<AXElementPtr>>()->first()->copyAttribute(QStringLiteral("CGWindowID")).as<double>(),
+        double(back->windowId));
+
+    // Setting the other application frontmost activates its window.
+    EXPECT_EQ(accessibility.applicationElement(second)->setAttribute(QStringLiteral("AXFrontmost"), true),
+              AXError::success);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::activeWindow() == front->windowId; }, waitMs));
+}
+
+TEST_F(X11WindowServicesTest, ZoomButtonTogglesFullScreenAndBack)
+{
+    const qint64 pid = clients.start(QStringLiteral("xclock"));
+    const std::optional<WindowInfo> clock = waitForWindow(pid);
+    ASSERT_TRUE(clock);
+    auto window = element(*clock);
+    const QString fullScreen = QStringLiteral("_NET_WM_STATE_FULLSCREEN");
+    const AXResult zoom = window->copyAttribute(QStringLiteral("AXZoomButton"));
+    ASSERT_TRUE(zoom.as<AXElementPtr>());
+
+    EXPECT_EQ((*zoom.as<AXElementPtr>())->performAction(QStringLiteral("AXPress")), AXError::success);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::windowState(clock->windowId).contains(fullScreen); },
+                                waitMs));
+    EXPECT_EQ(*window->copyAttribute(QStringLiteral("AXFullScreen")).as<bool>(), true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::frame(clock->windowId).size() == QSize(1440, 900); },
+                                waitMs));
+
+    EXPECT_EQ((*zoom.as<AXElementPtr>())->performAction(QStringLiteral("AXPress")), AXError::success);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !X11Clients::windowState(clock->windowId).contains(fullScreen); }, waitMs));
+
+    EXPECT_EQ(window->setAttribute(QStringLiteral("AXFullScreen"), true), AXError::success);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::windowState(clock->windowId).contains(fullScreen); },
+                                waitMs));
+}
+
+TEST_F(X11WindowServicesTest, CloseButtonEndsTheClientAndItsElementsThenFail)
+{
+    const qint64 pid = clients.start(QStringLiteral("xeyes"));
+    const std::optional<WindowInfo> eyes = waitForWindow(pid);
+    ASSERT_TRUE(eyes);
+    auto window = element(*eyes);
+    const AXResult close = window->copyAttribute(QStringLiteral("AXCloseButton"));
+    ASSERT_TRUE(close.as<AXElementPtr>());
+
+    EXPECT_EQ((*close.as<AXElementPtr>())->performAction(QStringLiteral("AXPress")), AXError::success);
+    ASSERT_TRUE(clients.hasExited(pid, waitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !windowOf(pid); }, waitMs));
+
+    // What is gone says so, instead of answering stale values or hanging.
+    EXPECT_EQ(window->copyAttribute(QStringLiteral("AXTitle")).error, AXError::invalidElement);
+    EXPECT_EQ(window->setAttribute(QStringLiteral("AXPosition"), QPointF(0, 0)), AXError::invalidElement);
+    EXPECT_EQ(window->performAction(QStringLiteral("AXRaise")), AXError::invalidElement);
+    EXPECT_EQ(accessibility.applicationElement(pid)->copyAttribute(QStringLiteral("AXWindows")).error,
+              AXError::invalidElement);
+}
+
+TEST_F(X11WindowServicesTest, CaptureReadsTheWholeFrameAndReleasesItWhenIdle)
+{
+    X11WindowCapture capture(session, {std::chrono::milliseconds(300), std::chrono::milliseconds(1500)});
+    const qint64 pid = clients.start(QStringLiteral("xclock"),
+                                     {QStringLiteral("-geometry"), QStringLiteral("300x200+40+60")});
+    const std::optional<WindowInfo> clock = waitForWindow(pid);
+    ASSERT_TRUE(clock);
+
+    const auto captureNow = [&](quint32 window, QSize size) {
+        std::optional<std::optional<QImage>> answer;
+        capture.captureWindow(window, size, [&](std::optional<QImage> image) { answer = image; });
+        if (!QTest::qWaitFor([&] { return answer.has_value(); }, waitMs))
+            return std::optional<QImage>();
+        return *answer;
+    };
+    const std::optional<QImage> full = captureNow(clock->windowId, clock->frame.size().toSize());
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->size(), clock->frame.size().toSize());
+    // xclock draws a white face inside a dark frame: not one flat colour, and opaque throughout.
+    EXPECT_NE(full->pixel(full->width() / 2, full->height() / 2), full->pixel(0, 0));
+    EXPECT_EQ(qAlpha(full->pixel(full->width() / 2, full->height() / 2)), 255);
+    EXPECT_EQ(qAlpha(full->pixel(0, 0)), 255);
+    EXPECT_EQ(capture.redirectedCount(), 1);
+
+    // Scaled into the requested size, aspect kept.
+    const std::optional<QImage> small = captureNow(clock->windowId, QSize(151, 400));
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->width(), 151);
+    EXPECT_NEAR(double(small->height()) / small->width(), clock->frame.height() / clock->frame.width(), 0.02);
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return capture.redirectedCount() == 0; }, waitMs));
+
+    // A minimised window has no picture, and neither has one that is gone.
+    element(*clock)->setAttribute(QStringLiteral("AXMinimized"), true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !windowOf(pid)->isOnScreen; }, waitMs));
+    EXPECT_FALSE(captureNow(clock->windowId, QSize(320, 200)));
+    EXPECT_TRUE(capture.fallbackImage(clock->windowId).isNull());
+    clients.kill(pid);
+    EXPECT_FALSE(captureNow(clock->windowId, QSize(320, 200)));
+}
+
+TEST_F(X11WindowServicesTest, ProbesAnswerForServerAndWindowManager)
+{
+    X11Permissions permissions(session);
+    EXPECT_TRUE(permissions.screenCapturePreflight());
+    EXPECT_TRUE(permissions.isAccessibilityTrusted());
+    EXPECT_TRUE(permissions.canListenToKeyEvents());
+}
+
+// _NET_WM_ICON data as clients write it, well-formed or not.
+struct IconCase
+{
+    const char *name;
+    std::vector<uint32_t> data;
+    // 0x0: no icon at all.
+    QSize expected;
+};
+
+class X11IconPickTest : public ::testing::TestWithParam<IconCase>
+{
+};
+
+TEST_P(X11IconPickTest, PicksTheBestWellFormedSize)
+{
+    const IconCase &c = GetParam();
+    const QImage image = X11ClientReader::pickIcon(c.data.data(), c.data.size(), 32);
+    EXPECT_EQ(image.size(), c.expected) << c.name;
+}
+
+std::vector<uint32_t> iconData(std::initializer_list<std::pair<uint32_t, uint32_t>> sizes, int dropAtEnd = 0)
+{
+    std::vector<uint32_t> data;
+    for (auto [w, h] : sizes) {
+        data.push_back(w);
+        data.push_back(h);
+        data.insert(data.end(), size_t(w) * h, 0xff336699);
+    }
+    data.resize(data.size() - dropAtEnd);
+    return data;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Icons, X11IconPickTest,
+    ::testing::Values(IconCase{"smallest not below the wanted size", iconData({{16, 16}, {64, 64}, {48, 48}}),
+                               QSize(48, 48)},
+                      IconCase{"largest when all are smaller", iconData({{16, 16}, {24, 24}}), QSize(24, 24)},
+                      IconCase{"empty property", {}, QSize(0, 0)},
+                      IconCase{"0x0 entry", iconData({{0, 0}}), QSize(0, 0)},
+                      IconCase{"pixels missing", iconData({{32, 32}}, 1), QSize(0, 0)},
+                      IconCase{"huge claimed size", {100000, 100000, 1, 2, 3}, QSize(0, 0)},
+                      IconCase{"a broken entry after a good one", iconData({{16, 16}, {64, 64}}, 5),
+                               QSize(16, 16)},
+                      IconCase{"header only", {32}, QSize(0, 0)}),
+    [](const ::testing::TestParamInfo<IconCase> &info) { return std::to_string(info.index); });
+
+TEST_F(X11WindowServicesTest, MalformedIconFallsBackToAGenericIcon)
+{
+    // A window written here, claiming the process of a program that draws nothing itself.
+    const qint64 owner = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    const xcb_window_t window =
+        X11Clients::createClientWindow(session, owner, "Broken", {64, 64, 0xffffffff, 0xffffffff});
+    ASSERT_TRUE(waitForWindow(owner));
+
+    X11AppIcons icons(session, entries);
+    const QImage icon = icons.applicationIcon(owner);
+    EXPECT_FALSE(icon.isNull());
+    EXPECT_TRUE(icons.iconForBundle(QStringLiteral("Broken")).isNull());
+    xcb_destroy_window(session.xcb(), window);
+    xcb_flush(session.xcb());
+}
+
+// Identity of a client from its hints, against a folder of desktop entries.
+struct IdentityCase
+{
+    const char *name;
+    QString gtkId, kdeFile, instance, wmClass;
+    X11AppIdentity expected;
+};
+
+class X11IdentityTest : public ::testing::TestWithParam<IdentityCase>
+{
+};
+
+TEST_P(X11IdentityTest, MatchesHintsToDesktopEntriesInOrder)
+{
+    QTemporaryDir data;
+    QDir(data.path()).mkpath(QStringLiteral("applications/kde"));
+    const auto write = [&](const QString &path, const QByteArray &contents) {
+        QFile file(QDir(data.path()).filePath(QStringLiteral("applications/") + path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    };
+    write(QStringLiteral("org.example.Editor.desktop"),
+          "[Desktop Entry]\nType=Application\nName=Editor\nName[de]=Bearbeiter\nIcon=editor\n");
+    write(QStringLiteral("kde/dolphin.desktop"), "[Desktop Entry]\nName=Dolphin\n");
+    write(QStringLiteral("term.desktop"), "[Desktop Entry]\nName=Term\nStartupWMClass=XTermish\n");
+    write(QStringLiteral("firefox.desktop"),
+          "# comment\n[Desktop Entry]\nName = Firefox\n[Desktop Action new]\nName=New\n");
+    write(QStringLiteral("gone.desktop"), "[Desktop Entry]\nName=Gone\nHidden=true\n");
+    write(QStringLiteral("link.desktop"), "[Desktop Entry]\nType=Link\nName=Link\n");
+    X11DesktopEntries entries({data.path()}, QStringLiteral("de_DE.UTF-8"));
+
+    const IdentityCase &c = GetParam();
+    X11Client client;
+    client.gtkApplicationId = c.gtkId;
+    client.kdeDesktopFile = c.kdeFile;
+    client.wmInstance = c.instance;
+    client.wmClass = c.wmClass;
+    EXPECT_EQ(entries.identify(client), c.expected) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Identities, X11IdentityTest,
+    ::testing::Values(
+        IdentityCase{"GTK application id, localised name",
+                     "org.example.Editor",
+                     {},
+                     "editor",
+                     "Editor",
+                     {"org.example.Editor", "Bearbeiter", "editor", true}},
+        IdentityCase{"KDE desktop file path",
+                     {},
+                     "/usr/share/applications/kde-dolphin.desktop",
+                     "dolphin",
+                     "dolphin",
+                     {"kde-dolphin", "Dolphin", {}, true}},
+        IdentityCase{"StartupWMClass", {}, {}, "xtermish", "XTermish", {"term", "Term", {}, true}},
+        IdentityCase{"class as id ignoring case, first group only",
+                     {},
+                     {},
+                     "Navigator",
+                     "Firefox",
+                     {"firefox", "Firefox", {}, true}},
+        IdentityCase{"a hidden entry does not count", {}, {}, "gone", "Gone", {"Gone", "Gone", {}, false}},
+        IdentityCase{"not an application", {}, {}, "link", "Link", {"Link", "Link", {}, false}},
+        IdentityCase{"unknown GTK id falls through to the class",
+                     "org.example.Missing",
+                     {},
+                     "foo",
+                     "Foo",
+                     {"Foo", "Foo", {}, false}},
+        IdentityCase{"no class: the instance", {}, {}, "bar", {}, {"bar", "bar", {}, false}}),
+    [](const ::testing::TestParamInfo<IdentityCase> &info) { return std::to_string(info.index); });

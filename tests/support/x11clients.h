@@ -1,0 +1,159 @@
+#pragma once
+
+#include <QProcess>
+#include <QRect>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+#include <memory>
+#include <vector>
+#include <utility>
+
+#include "platform/x11/x11session.h"
+
+// Real client programs nobody here wrote (xterm, xeyes, xclock), started for a test and ended by
+// their process id when it ends, and the standard X tools that read the window manager's state
+// back, so a check never trusts our own reading of it.
+class X11Clients
+{
+public:
+    X11Clients() = default;
+    X11Clients(const X11Clients &) = delete;
+    X11Clients &operator=(const X11Clients &) = delete;
+    ~X11Clients()
+    {
+        for (auto &[pid, process] : m_processes) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    // The process id, 0 when the program would not start.
+    qint64 start(const QString &program, const QStringList &arguments = {})
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(program, arguments);
+        if (!process->waitForStarted(5000))
+            return 0;
+        const qint64 pid = process->processId();
+        m_processes.emplace_back(pid, std::move(process));
+        return pid;
+    }
+
+    // Whether the program ended by itself within the time.
+    bool hasExited(qint64 pid, int timeoutMs)
+    {
+        for (auto &[id, process] : m_processes) {
+            if (id == pid)
+                return process->state() == QProcess::NotRunning || process->waitForFinished(timeoutMs);
+        }
+        return false;
+    }
+
+    void kill(qint64 pid)
+    {
+        for (auto &[id, process] : m_processes) {
+            if (id == pid && process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    static QString output(const QString &program, const QStringList &arguments)
+    {
+        QProcess tool;
+        tool.start(program, arguments);
+        tool.waitForFinished(5000);
+        return QString::fromLocal8Bit(tool.readAllStandardOutput());
+    }
+
+    // The window the window manager says is active (xprop -root _NET_ACTIVE_WINDOW).
+    static quint32 activeWindow()
+    {
+        const QString text =
+            output(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")});
+        const auto match = QRegularExpression(QStringLiteral("# (0x[0-9a-f]+)")).match(text);
+        return match.hasMatch() ? match.captured(1).toUInt(nullptr, 16) : 0;
+    }
+
+    // The window's _NET_WM_STATE atoms by name, as xprop prints them.
+    static QStringList windowState(quint32 window)
+    {
+        const QString text = output(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window),
+                                                              QStringLiteral("_NET_WM_STATE")});
+        const qsizetype eq = text.indexOf(u'=');
+        if (eq < 0)
+            return {};
+        QStringList states = text.mid(eq + 1).split(u',', Qt::SkipEmptyParts);
+        for (QString &state : states)
+            state = state.trimmed();
+        return states;
+    }
+
+    // The outer frame as the X server has it: the client's absolute area (xwininfo) grown by the
+    // window manager's _NET_FRAME_EXTENTS (xprop).
+    static QRect frame(quint32 window)
+    {
+        const QString info =
+            output(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+        const auto number = [&info](const QString &label) {
+            const auto match = QRegularExpression(label + QStringLiteral(":\\s+(-?\\d+)")).match(info);
+            return match.hasMatch() ? match.captured(1).toInt() : -1;
+        };
+        QRect client(number(QStringLiteral("Absolute upper-left X")),
+                     number(QStringLiteral("Absolute upper-left Y")), number(QStringLiteral("Width")),
+                     number(QStringLiteral("Height")));
+        const QString extents =
+            output(QStringLiteral("xprop"),
+                   {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_FRAME_EXTENTS")});
+        const auto match =
+            QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)")).match(extents);
+        if (match.hasMatch()) {
+            client.adjust(-match.captured(1).toInt(), -match.captured(3).toInt(), match.captured(2).toInt(),
+                          match.captured(4).toInt());
+        }
+        return client;
+    }
+
+    // A window written here with xcb, owned (by its _NET_WM_PID) by a process that draws nothing
+    // itself, named by WM_CLASS "broken", "Broken" and the title, carrying `icon` as its
+    // _NET_WM_ICON however malformed. The caller destroys it.
+    static xcb_window_t createClientWindow(qv::X11Session &session, qint64 owner, const QByteArray &title,
+                                           const std::vector<uint32_t> &icon)
+    {
+        xcb_connection_t *c = session.xcb();
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, session.root(), 0, 0, 400, 300, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        const uint32_t pid = uint32_t(owner);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL,
+                            32, 1, &pid);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_ICON, XCB_ATOM_CARDINAL,
+                            32, uint32_t(icon.size()), icon.data());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, 14,
+                            "broken\0Broken\0");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                            uint32_t(title.size()), title.constData());
+        xcb_map_window(c, window);
+        xcb_flush(c);
+        return window;
+    }
+
+    // Whether the window manager has framed the window (it sets _NET_FRAME_EXTENTS when it does).
+    static bool isFramed(quint32 window)
+    {
+        return output(QStringLiteral("xprop"),
+                      {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_FRAME_EXTENTS")})
+            .contains(u'=');
+    }
+
+private:
+    std::vector<std::pair<qint64, std::unique_ptr<QProcess>>> m_processes;
+};
