@@ -103,6 +103,16 @@ protected:
         return index;
     }
 
+    qint64 pidOf(xcb_window_t window)
+    {
+        uint32_t pid = 0;
+        if (window == XCB_WINDOW_NONE ||
+            !xcb_ewmh_get_wm_pid_reply(connection.ewmh(), xcb_ewmh_get_wm_pid(connection.ewmh(), window),
+                                       &pid, nullptr))
+            return 0;
+        return pid;
+    }
+
     QList<xcb_atom_t> states(xcb_window_t window)
     {
         QList<xcb_atom_t> result;
@@ -148,8 +158,12 @@ TEST_F(BubbleX11Test, BubbleShowsAboveANormalWindowWithoutTakingFocusAndGoesWhen
     xterm = std::make_unique<QProcess>();
     xterm->start("xterm", {"-geometry", "80x24+0+0", "-e", "sleep 600"});
     ASSERT_TRUE(xterm->waitForStarted(5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return activeWindow() != XCB_WINDOW_NONE; }, 10000));
+    // The terminal is focused, and stays so for a moment (a window of an earlier program may still
+    // be going away).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == xterm->processId(); }, 10000));
+    QTest::qWait(300);
     const xcb_window_t active = activeWindow();
+    ASSERT_EQ(pidOf(active), xterm->processId());
 
     movePointer(632, int(screenHeight) - 32);
     KeyPanel &panel = *controller->overlayWindow();
