@@ -126,8 +126,10 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
     connect(&windowEngine, &WindowEngine::peekingWindowChanged, this, [this] {
         // Only a different window (or none) moves the panel; a new picture of the same one repaints.
         const auto window = m_windowEngine->peekingWindow();
-        if (m_peekState && window == m_peekState->peekingWindow())
+        if (m_peekState && window && window == m_peekState->peekingWindow()) {
+            m_peekState->setPeekingWindow(window);
             return;
+        }
         updatePeekingWindow();
     });
     if (m_peekState) {
