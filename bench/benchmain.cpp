@@ -1,4 +1,4 @@
-#include <QGuiApplication>
+#include <QApplication>
 #include <QStandardPaths>
 
 #include <benchmark/benchmark.h>
@@ -8,7 +8,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv); // some benchmarks paint widgets
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

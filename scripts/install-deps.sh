@@ -15,6 +15,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # libFuzzer lives in libclang-rt-14-dev, which clang only recommends.
     clang libclang-rt-14-dev
+    adwaita-icon-theme
     xvfb openbox xclip x11-utils xterm xauth xdotool x11-apps
 )
 missing=()

@@ -2,6 +2,8 @@
 
 #include <QPointer>
 
+#include <algorithm>
+
 #include "dock/dockmonitor.h"
 #include "platform/application.h"
 #include "platform/permissions.h"
@@ -81,11 +83,14 @@ bool AppDelegate::checkPermissions()
 
 void AppDelegate::observeMenuTracking()
 {
-    // The flips happen on a later turn of the loop, never inside the notification. Each end schedules
-    // its own reset, so with overlapping menus the first reset clears the flag.
+    // The flips happen on a later turn of the loop, never inside the notification. Menus are
+    // counted: the flag clears 1.5 s after the last open menu closed, and only if no menu opened
+    // in the meantime, so a submenu or a second menu never lets the bubble hide under it.
     ApplicationService *application = m_platform.application;
     m_notificationObservers.append(
         connect(application, &ApplicationService::menuDidBeginTracking, this, [this] {
+            ++m_openMenuCount;
+            ++m_menuGeneration;
             m_scheduler.post([self = QPointer<AppDelegate>(this)] {
                 if (self && self->m_windowEngine)
                     self->m_windowEngine->setContextMenuOpen(true);
@@ -93,8 +98,13 @@ void AppDelegate::observeMenuTracking()
         }));
     m_notificationObservers.append(
         connect(application, &ApplicationService::menuDidEndTracking, this, [this] {
-            m_scheduler.after(menuResetDelay, [self = QPointer<AppDelegate>(this)] {
-                if (self && self->m_windowEngine)
+            m_openMenuCount = std::max(0, m_openMenuCount - 1);
+            if (m_openMenuCount > 0)
+                return;
+            const quint64 generation = m_menuGeneration;
+            m_scheduler.after(menuResetDelay, [self = QPointer<AppDelegate>(this), generation] {
+                if (self && self->m_windowEngine && self->m_openMenuCount == 0 &&
+                    self->m_menuGeneration == generation)
                     self->m_windowEngine->setContextMenuOpen(false);
             });
         }));

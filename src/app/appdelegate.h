@@ -58,6 +58,9 @@ private:
     // Declared after the services they bind to, so they go first.
     ShellParts m_parts;
     QList<QMetaObject::Connection> m_notificationObservers;
+    // Menus open now, and how many have opened in all (a reset is void once another opened).
+    int m_openMenuCount = 0;
+    quint64 m_menuGeneration = 0;
 };
 
 } // namespace qv

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "app/appdelegate.h"
+#include "app/overlaycontroller.h"
 #include "app/processcontrol.h"
 #include "app/quorvantisapp.h"
 #include "app/relocation.h"
@@ -140,7 +141,8 @@ int main(int argc, char **argv)
                                                    QCoreApplication::applicationFilePath(),
                                                    QCoreApplication::arguments().mid(1));
     QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics,
-                             ShellParts::standIns(std::move(relocation)));
+                             ShellParts::standIns(std::move(relocation),
+                                                  std::make_unique<OverlayController>(platform, scheduler, settings)));
 
     // The clipboard manager polls and sweeps its cache folder as soon as it exists.
     ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings,

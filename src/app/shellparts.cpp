@@ -4,17 +4,6 @@ namespace qv {
 
 namespace {
 
-class NoOverlay final : public OverlayPresenter
-{
-public:
-    void setupOverlayWindow() override {}
-    void setupGlobalOverlayWindow() override {}
-    void setupPeekingWindow() override {}
-    void setupBindings(DockMonitor &, WindowEngine &) override {}
-    void startMouseCheckTimer() override {}
-    void hideOverlay(bool) override {}
-};
-
 class NoStatusItem final : public StatusItem
 {
 public:
@@ -30,10 +19,11 @@ public:
 
 } // namespace
 
-ShellParts ShellParts::standIns(std::unique_ptr<Relocator> relocation)
+ShellParts ShellParts::standIns(std::unique_ptr<Relocator> relocation,
+                                std::unique_ptr<OverlayPresenter> overlay)
 {
-    return {std::move(relocation), std::make_unique<NoOverlay>(),
-            std::make_unique<NoStatusItem>(), std::make_unique<NoOnboarding>()};
+    return {std::move(relocation), std::move(overlay), std::make_unique<NoStatusItem>(),
+            std::make_unique<NoOnboarding>()};
 }
 
 } // namespace qv

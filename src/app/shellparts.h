@@ -70,9 +70,10 @@ struct ShellParts
     std::unique_ptr<StatusItem> statusItem;
     std::unique_ptr<OnboardingPresenter> onboarding;
 
-    // The real relocation with stand-ins for the parts not built yet: no panel, status item or
+    // The real relocation and overlay with stand-ins for the parts not built yet: no status item or
     // onboarding window shown.
-    static ShellParts standIns(std::unique_ptr<Relocator> relocation);
+    static ShellParts standIns(std::unique_ptr<Relocator> relocation,
+                               std::unique_ptr<OverlayPresenter> overlay);
 };
 
 } // namespace qv

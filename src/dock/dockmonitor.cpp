@@ -978,6 +978,14 @@ void DockMonitor::applyHoverResult(const std::optional<DockIcon> &hit, bool near
         emit iconFrameChanged(m_iconFrame);
 }
 
+void DockMonitor::clearHoveredApp()
+{
+    if (m_hoveredApp.isEmpty())
+        return;
+    m_hoveredApp.clear();
+    emit hoveredAppChanged(m_hoveredApp);
+}
+
 void DockMonitor::clearHover()
 {
     if (m_hoveredApp.isEmpty())

@@ -93,6 +93,10 @@ public:
     // (it is published on a later turn of the main loop).
     bool refreshDockAutohideState();
 
+    // Forgets the hovered application (the frame stays) once the pointer has left the bubble and
+    // the tile; the next hit on a tile publishes it again.
+    void clearHoveredApp();
+
     // While suspended (the Super Panel is open) no hover is published and refreshes are dropped.
     // Resuming asks for an immediate refresh.
     void setInteractionSuspended(bool suspended);

@@ -16,6 +16,7 @@ class FileRevealer;
 class GlobalInput;
 class InstallationService;
 class LoginItemService;
+class PanelWindowService;
 class Pasteboard;
 class PermissionProbe;
 class ScreenService;
@@ -56,6 +57,7 @@ struct Platform
     AppActivation *activation = nullptr;
     WindowBoundsService *windowBounds = nullptr;
     FeedbackService *feedback = nullptr;
+    PanelWindowService *panelWindows = nullptr;
 };
 
 } // namespace qv

@@ -190,6 +190,7 @@ void WindowEngine::setCurrentOverlayRoute(OverlayRoute route)
 void WindowEngine::setWindows(const QList<AppWindowModel> &windows)
 {
     m_windows = windows;
+    m_windowsAppName = m_currentAppName;
     emit windowsChanged();
 }
 

@@ -103,6 +103,9 @@ public:
     ~WindowEngine() override;
 
     QList<AppWindowModel> windows() const { return m_windows; }
+    // The application the published list was requested for (the all-windows name for route "all",
+    // empty for a cleared list); changes with each publication, announced by windowsChanged.
+    QString windowsAppName() const { return m_windowsAppName; }
     bool hasPermission() const { return m_hasPermission; }
     QString currentAppName() const { return m_currentAppName; }
     std::optional<AppWindowModel> peekingWindow() const { return m_peekingWindow; }
@@ -312,6 +315,7 @@ private:
     EventLog &m_eventLog;
 
     QList<AppWindowModel> m_windows;
+    QString m_windowsAppName;
     bool m_hasPermission = true;
     QString m_currentAppName;
     std::optional<AppWindowModel> m_peekingWindow;

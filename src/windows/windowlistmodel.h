@@ -29,6 +29,11 @@ public:
 
     // Follows `engine`, which must outlive the model.
     explicit WindowListModel(WindowEngine &engine, QObject *parent = nullptr);
+    // Follows nobody; its owner hands it each list with setWindows() (the bubble shows a published
+    // list only while it belongs to the hovered application).
+    explicit WindowListModel(QObject *parent = nullptr) : KeyedListModel(parent) {}
+
+    void setWindows(const QList<AppWindowModel> &windows) { setItems(windows); }
 
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;

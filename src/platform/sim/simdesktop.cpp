@@ -161,6 +161,7 @@ Platform SimDesktop::platform()
     p.activation = &activation;
     p.windowBounds = &windowServer;
     p.feedback = &feedback;
+    p.panelWindows = &panelWindows;
     return p;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/application.h"
 #include "platform/dockpreferences.h"
 #include "platform/loginitem.h"
+#include "platform/panelwindows.h"
 #include "platform/permissions.h"
 #include "platform/platform.h"
 #include "platform/screens.h"
@@ -130,6 +131,32 @@ private:
     QString m_failure;
 };
 
+// Remembers how each panel was prepared and what blur it asked for; compositing is switched by the
+// test.
+class SimPanelWindows final : public PanelWindowService
+{
+    Q_OBJECT
+public:
+    void preparePanel(QWindow &window, PanelKind kind) override { prepared.insert(&window, kind); }
+    bool isCompositing() const override { return m_compositing; }
+    void setBlurBehind(QWindow &window, const QRegion &region) override { blurRegions.insert(&window, region); }
+
+    // Starts or stops the simulated compositing manager.
+    void setCompositing(bool compositing)
+    {
+        if (compositing == m_compositing)
+            return;
+        m_compositing = compositing;
+        emit compositingChanged(compositing);
+    }
+
+    QHash<const QWindow *, PanelKind> prepared;
+    QHash<const QWindow *, QRegion> blurRegions;
+
+private:
+    bool m_compositing = true;
+};
+
 // A whole simulated desktop: what tests build up and drive, and what `--platform=sim` runs on.
 class SimDesktop
 {
@@ -153,6 +180,7 @@ public:
     SimWindowServer windowServer{accessibility, workspace};
     SimAppIcons appIcons;
     SimPasteboard pasteboard;
+    SimPanelWindows panelWindows;
     SimGlobalInput globalInput;
     SimThumbnailer thumbnails;
     SimFileIcons fileIcons;

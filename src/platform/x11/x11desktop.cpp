@@ -18,6 +18,7 @@
 #include "platform/x11/x11installation.h"
 #include "platform/x11/x11localeservice.h"
 #include "platform/x11/x11loginitem.h"
+#include "platform/x11/x11panelwindows.h"
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11screens.h"
@@ -61,6 +62,7 @@ struct X11Desktop::Private
     X11AppActivation activation{workspace};
     X11WindowBounds windowBounds{session};
     X11Feedback feedback;
+    X11PanelWindows panelWindows{connection};
 };
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
@@ -102,6 +104,7 @@ Platform X11Desktop::platform()
     p.activation = &d->activation;
     p.windowBounds = &d->windowBounds;
     p.feedback = &d->feedback;
+    p.panelWindows = &d->panelWindows;
     return p;
 }
 

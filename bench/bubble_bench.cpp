@@ -1,0 +1,114 @@
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "app/overlaycontroller.h"
+#include "core/eventlog.h"
+#include "core/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/sim/simdesktop.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
+#include "ui/panel.h"
+#include "views/bubble/bubbleviewstate.h"
+#include "views/bubble/contentview.h"
+#include "windows/windowengine.h"
+#include "windows/windowlistmodel.h"
+
+using namespace qv;
+
+namespace {
+
+QList<AppWindowModel> fourWindows()
+{
+    QList<AppWindowModel> windows;
+    for (int i = 0; i < 4; ++i) {
+        AppWindowModel window;
+        window.id = i + 1;
+        window.title = QStringLiteral("Quarterly report %1.ods").arg(i + 1);
+        window.image = QImage(1280, 800, QImage::Format_ARGB32_Premultiplied);
+        window.image.fill(QColor::fromHsv(i * 70, 120, 200));
+        window.snapshotTime = 1;
+        windows.append(window);
+    }
+    return windows;
+}
+
+// One paint of a four-card bubble (804 x 233) at the given device pixel ratio.
+void paintBubble(benchmark::State &state)
+{
+    const double dpr = double(state.range(0));
+    ManualScheduler scheduler;
+    BubbleViewState viewState;
+    viewState.setHeaderTitle(QStringLiteral("Files"));
+    WindowListModel model;
+    model.setWindows(fourWindows());
+    CardActions actions;
+    ContentView view(viewState, model, actions, scheduler);
+    view.resize(804, 233);
+    QImage target(QSize(804, 233) * dpr, QImage::Format_ARGB32_Premultiplied);
+    target.setDevicePixelRatio(dpr);
+    for (auto _ : state) {
+        target.fill(Qt::transparent);
+        QPainter painter(&target);
+        view.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+        painter.end();
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+BENCHMARK(paintBubble)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// From the Dock monitor publishing a hover to the bubble's first painted frame, with the
+// application's list already cached; the hover delay itself is skipped on the manual clock.
+void hoverToFirstFrame(benchmark::State &state)
+{
+    SimDesktop sim;
+    sim.addDefaultScreen();
+    const qint64 pid = sim.workspace.launch(RunningApp{0, "org.example.files", "Files", false, false, true});
+    for (int i = 0; i < 4; ++i) {
+        QImage image(1280, 800, QImage::Format_ARGB32_Premultiplied);
+        image.fill(QColor::fromHsv(i * 70, 120, 200));
+        sim.windowServer.addWindow(pid, QRectF(100 + 30 * i, 100, 1280, 800),
+                                   QStringLiteral("Files %1").arg(i), image);
+    }
+    sim.addDockTile("Files", QRectF(600, 836, 64, 64));
+    const QPointF onTile(632, 32);
+    const QPointF away(700, 700);
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues{scheduler};
+    SettingsStore settings;
+    struct NoLog final : EventLog
+    {
+        void log(const QString &, const QString &) override {}
+    } events;
+    DockMonitor monitor(sim.platform(), scheduler, queues, settings, events);
+    WindowEngine engine(sim.platform(), scheduler, queues, settings, events);
+    OverlayController controller(sim.platform(), scheduler, settings);
+    controller.setupOverlayWindow();
+    controller.setupPeekingWindow();
+    controller.setupBindings(monitor, engine);
+    controller.startMouseCheckTimer();
+    sim.screens.setMouseLocation(onTile);
+    scheduler.advance(1); // the first scan fills the list cache
+    QImage frame(QSize(804, 233), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        state.PauseTiming();
+        sim.screens.setMouseLocation(away);
+        scheduler.advance(1);
+        sim.screens.setMouseLocation(onTile);
+        scheduler.advance(0.034); // the hover tick publishes the tile
+        state.ResumeTiming();
+        scheduler.advance(0.021); // the hover delay's end: fetch, publish the cached list, show
+        QPainter painter(&frame);
+        controller.overlayWindow()->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+        painter.end();
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+    if (!controller.overlayWindow()->isVisible())
+        state.SkipWithError("the bubble did not show");
+}
+BENCHMARK(hoverToFirstFrame)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,479 @@
+#include "app/overlaycontroller.h"
+
+#include <QVBoxLayout>
+
+#include "core/localization.h"
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/appicons.h"
+#include "platform/feedback.h"
+#include "platform/geometry.h"
+#include "platform/screens.h"
+#include "platform/workspace.h"
+#include "ui/panel.h"
+#include "views/bubble/bubbleplacement.h"
+#include "views/bubble/bubbleviewstate.h"
+#include "views/bubble/contentview.h"
+#include "views/peek/peekingoverlayview.h"
+#include "views/peek/peekviewstate.h"
+#include "windows/windowengine.h"
+#include "windows/windowlistmodel.h"
+
+namespace qv {
+
+namespace {
+
+const QString productName = QStringLiteral("Quorvantis");
+
+// A panel's widget fills it edge to edge.
+void fill(QWidget &panel, QWidget &content)
+{
+    auto *layout = new QVBoxLayout(&panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(&content);
+}
+
+} // namespace
+
+OverlayController::OverlayController(const Platform &platform, Scheduler &scheduler, SettingsStore &settings,
+                                     QObject *parent)
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings),
+      m_resizeAnimation(scheduler)
+{
+}
+
+OverlayController::~OverlayController()
+{
+    m_hoverWorkItem.cancel();
+    m_mouseCheckTimer.cancel();
+    m_hideDelayTimer.cancel();
+    m_overlayStabilizeWorkItem.cancel();
+}
+
+QPointF OverlayController::toScreen(const QPointF &globalTopLeft) const
+{
+    return flipPoint(globalTopLeft, m_platform.screens->flipHeight());
+}
+
+void OverlayController::setupOverlayWindow()
+{
+    m_bubbleState = std::make_unique<BubbleViewState>();
+    m_bubbleWindows = std::make_unique<WindowListModel>();
+    m_overlayWindow = std::make_unique<KeyPanel>(*m_platform.panelWindows, m_scheduler);
+    m_overlayWindow->setWindowTitle(productName);
+    m_contentView = new ContentView(*m_bubbleState, *m_bubbleWindows, m_cardActions, m_scheduler);
+    fill(*m_overlayWindow, *m_contentView);
+
+    auto applySettings = [this] {
+        m_bubbleState->setBlurAmount(m_settings.get(Settings::blurAmount));
+        m_bubbleState->setLanguage(Localization::storedLanguage(m_settings));
+    };
+    applySettings();
+    connect(&m_settings, &SettingsStore::changed, this, [applySettings](const QString &key) {
+        if (key == Settings::blurAmount.key() || key == Settings::appLanguage.key())
+            applySettings();
+    });
+    m_bubbleState->setTranslucent(m_overlayWindow->isTranslucent());
+    connect(m_overlayWindow.get(), &Panel::translucencyChanged, m_bubbleState.get(),
+            &BubbleViewState::setTranslucent);
+    connect(
+        this, &OverlayController::updateArrowPosition, m_contentView,
+        [this](double position, const QString &edge) { m_contentView->handleArrowUpdate(position, edge); });
+    connect(m_contentView, &ContentView::outlineChanged, m_overlayWindow.get(),
+            [this] { m_overlayWindow->setOutline(m_contentView->outline()); });
+
+    setOverlayFrame(QRectF(0, 0, BubblePlacement::initialWidth, BubblePlacement::initialHeight));
+    m_overlayWindow->setAlpha(0);
+    updateHeader();
+}
+
+void OverlayController::setupPeekingWindow()
+{
+    m_peekState = std::make_unique<PeekViewState>();
+    m_peekingWindow = std::make_unique<PassivePanel>(*m_platform.panelWindows, m_scheduler);
+    m_peekingView = new PeekingOverlayView(*m_peekState, m_scheduler);
+    fill(*m_peekingWindow, *m_peekingView);
+    const auto main = m_platform.screens->mainScreen();
+    const QRectF frame = main ? main->frame : QRectF(0, 0, 1920, 1080);
+    m_peekingWindow->setGeometry(flipRect(frame, m_platform.screens->flipHeight()).toAlignedRect());
+    m_peekState->setTranslucent(m_peekingWindow->isTranslucent());
+    connect(m_peekingWindow.get(), &Panel::translucencyChanged, m_peekState.get(),
+            &PeekViewState::setTranslucent);
+    connect(m_peekingView, &PeekingOverlayView::outlineChanged, m_peekingWindow.get(), [this] {
+        const QPainterPath outline = m_peekingView->outline();
+        // Opaque and with nothing to draw, the panel would be a black sheet: keep it out then.
+        if (!m_peekingWindow->isTranslucent() && outline.isEmpty()) {
+            m_peekingWindow->orderOut();
+            return;
+        }
+        m_peekingWindow->setOutline(outline);
+        if (m_peekState->peekingWindow() && !m_peekingWindow->isVisible())
+            updatePeekingWindow();
+    });
+}
+
+void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &windowEngine)
+{
+    m_dockMonitor = &dockMonitor;
+    m_windowEngine = &windowEngine;
+    wireCardActions();
+    connect(&dockMonitor, &DockMonitor::hoveredAppChanged, this, &OverlayController::handleHoveredAppChange);
+    connect(&dockMonitor, &DockMonitor::iconFrameChanged, this,
+            [this](const QRectF &frame) { positionOverlay(false, frame); });
+    connect(&windowEngine, &WindowEngine::windowsChanged, this, &OverlayController::handleWindowsPublished);
+    connect(&windowEngine, &WindowEngine::peekingWindowChanged, this, [this] {
+        // Only a different window (or none) moves the panel; a new picture of the same one repaints.
+        const auto window = m_windowEngine->peekingWindow();
+        if (m_peekState && window && window == m_peekState->peekingWindow()) {
+            m_peekState->setPeekingWindow(window);
+            return;
+        }
+        updatePeekingWindow();
+    });
+    if (m_peekState) {
+        connect(&windowEngine, &WindowEngine::isDraggingChanged, m_peekState.get(),
+                &PeekViewState::setDragging);
+        connect(&windowEngine, &WindowEngine::dragTargetZoneChanged, m_peekState.get(),
+                [this] { m_peekState->setDragTargetZone(m_windowEngine->dragTargetZone()); });
+    }
+    connect(&windowEngine, &WindowEngine::hasPermissionChanged, this, &OverlayController::updateHeader);
+    connect(&windowEngine, &WindowEngine::currentAppNameChanged, this, &OverlayController::updateHeader);
+    updateHeader();
+}
+
+void OverlayController::wireCardActions()
+{
+    WindowEngine *engine = m_windowEngine;
+    FeedbackService *feedback = m_platform.feedback;
+    m_cardActions.focusWindow = [engine](const AppWindowModel &window) { engine->focusWindow(window); };
+    m_cardActions.closeWindow = [engine](const AppWindowModel &window) { engine->closeWindow(window); };
+    m_cardActions.minimizeWindow = [engine](const AppWindowModel &window) { engine->minimizeWindow(window); };
+    m_cardActions.toggleFullScreen = [engine](const AppWindowModel &window) {
+        engine->toggleFullScreen(window);
+    };
+    m_cardActions.snapWindow = [engine](const AppWindowModel &window, SnapPosition position) {
+        engine->snapWindow(window, position);
+    };
+    m_cardActions.hideFromPreview = [engine](const AppWindowModel &window) {
+        engine->hideFromPreview(window);
+    };
+    m_cardActions.startPeeking = [engine, feedback](const AppWindowModel &window) {
+        feedback->performAlignmentHaptic();
+        engine->startPeeking(window, true);
+    };
+    m_cardActions.stopPeeking = [engine] { engine->stopPeeking(); };
+    m_cardActions.updateDrag = [this, engine](const QPointF &globalTopLeft) {
+        const QPointF point = toScreen(globalTopLeft);
+        engine->updateDrag(point.x(), point.y());
+    };
+    m_cardActions.endDrag = [engine](const AppWindowModel &window) { engine->endDrag(window); };
+}
+
+void OverlayController::startMouseCheckTimer()
+{
+    m_mouseCheckTimer.cancel();
+    m_mouseCheckTimer = m_scheduler.every(mouseCheckInterval, [this] { checkMouseLeftOverlay(); });
+}
+
+void OverlayController::handleHoveredAppChange(const QString &name)
+{
+    if (name != m_overlayLockedAppName) {
+        cancelOverlayStabilization();
+        unlock();
+    }
+    m_hoverWorkItem.cancel();
+    if (name.isEmpty()) {
+        cancelOverlayStabilization();
+        unlock();
+        checkMouseLeftOverlay();
+        updateHeader();
+        return;
+    }
+    // Another application's cards must not stand beside this tile while its own list is on the way.
+    if (m_bubbleWindows && m_bubbleWindowsApp != name) {
+        m_bubbleWindows->setWindows({});
+        m_bubbleWindowsApp.clear();
+    }
+    updateHeader();
+    const std::optional<double> stored = m_settings.contains(Settings::hoverDelay)
+                                             ? std::optional<double>(m_settings.get(Settings::hoverDelay))
+                                             : std::nullopt;
+    const double delay = BubblePlacement::hoverDelay(stored, m_dockMonitor->isDockAutohideEnabled());
+    m_hoverWorkItem = m_scheduler.after(delay, [this, name] {
+        if (m_dockMonitor->hoveredApp() != name)
+            return;
+        m_hideDelayTimer.cancel();
+        m_windowEngine->fetchWindows(name);
+        m_platform.feedback->performAlignmentHaptic();
+    });
+}
+
+void OverlayController::handleWindowsPublished()
+{
+    if (!m_bubbleWindows)
+        return;
+    const QList<AppWindowModel> windows = m_windowEngine->windows();
+    const QString owner = m_windowEngine->windowsAppName();
+    const QString hovered = m_dockMonitor->hoveredApp();
+    if (!hovered.isEmpty() && owner != hovered) {
+        // A list for an application no longer hovered (a scan that finished late): the bubble keeps
+        // its place with the hovered application's header and waits for its own list.
+        if (m_bubbleWindowsApp != hovered) {
+            m_bubbleWindows->setWindows({});
+            m_bubbleWindowsApp.clear();
+        }
+        updateHeader();
+        return;
+    }
+    m_bubbleWindows->setWindows(windows);
+    m_bubbleWindowsApp = windows.isEmpty() ? QString() : owner;
+    updateHeader();
+    if (!windows.isEmpty()) {
+        resizeOverlay(int(windows.size()));
+        if (!hovered.isEmpty())
+            showOverlay();
+    } else if (m_overlayWindow && m_overlayWindow->alpha() > 0) {
+        hideOverlay(true);
+    }
+}
+
+void OverlayController::updateHeader()
+{
+    if (!m_bubbleState)
+        return;
+    const QString current = m_windowEngine ? m_windowEngine->currentAppName() : QString();
+    const QString hovered = m_dockMonitor ? m_dockMonitor->hoveredApp() : QString();
+    QString title;
+    if (!hovered.isEmpty() && current != hovered)
+        title = hovered; // the engine still names the previous application until the fetch starts
+    else if (!current.isEmpty())
+        title = current;
+    else if (!hovered.isEmpty())
+        title = hovered;
+    else
+        title = productName;
+    m_bubbleState->setHeaderTitle(title);
+    m_bubbleState->setHasPermission(!m_windowEngine || m_windowEngine->hasPermission());
+
+    QImage icon;
+    for (const RunningApp &app : m_platform.workspace->runningApplications()) {
+        if (app.name == title) {
+            icon = m_platform.appIcons->applicationIcon(app.pid);
+            break;
+        }
+    }
+    if (icon.isNull() && m_bubbleWindows && m_bubbleWindows->rowCount() > 0)
+        icon = m_bubbleWindows->itemAt(0).appIcon;
+    m_bubbleState->setHeaderIcon(icon);
+}
+
+void OverlayController::showOverlay()
+{
+    if (!m_overlayWindow)
+        return;
+    if (!m_overlayPositionLocked) {
+        const QRectF iconFrame = m_dockMonitor->iconFrame();
+        positionOverlay(true, iconFrame);
+        const QString hovered = m_dockMonitor->hoveredApp();
+        if (!hovered.isEmpty() && !iconFrame.isEmpty()) {
+            m_overlayPositionLocked = true;
+            m_overlayLockedAppName = hovered;
+        }
+    }
+    m_overlayWindow->orderFront();
+    m_overlayWindow->fadeTo(1, showFade);
+    scheduleOverlayStabilization();
+}
+
+void OverlayController::hideOverlay(bool force)
+{
+    if (!m_overlayWindow)
+        return;
+    if (!force && m_windowEngine && m_windowEngine->isContextMenuOpen())
+        return;
+    cancelOverlayStabilization();
+    if (m_windowEngine)
+        m_windowEngine->stopPeeking();
+    m_overlayWindow->fadeTo(0, hideFade, [this] {
+        // A show that started meanwhile has taken the alpha up again and keeps the panel.
+        if (m_overlayWindow->alpha() <= 0.05)
+            m_overlayWindow->orderOut();
+        cancelOverlayStabilization();
+        unlock();
+    });
+}
+
+void OverlayController::unlock()
+{
+    m_overlayPositionLocked = false;
+    m_overlayLockedAppName.clear();
+}
+
+void OverlayController::scheduleOverlayStabilization()
+{
+    cancelOverlayStabilization();
+    // The tile can still be settling (magnification, a Dock that just appeared): place once more.
+    m_overlayStabilizeWorkItem = m_scheduler.after(stabilizationDelay, [this] {
+        const QRectF iconFrame = m_dockMonitor ? m_dockMonitor->iconFrame() : QRectF();
+        if (m_overlayWindow && m_overlayWindow->alpha() > 0.01 && !iconFrame.isEmpty())
+            positionOverlay(true, iconFrame);
+    });
+}
+
+void OverlayController::cancelOverlayStabilization()
+{
+    m_overlayStabilizeWorkItem.cancel();
+}
+
+void OverlayController::setOverlayFrame(const QRectF &frame)
+{
+    m_overlayFrame = frame;
+    if (m_resizeAnimation.isRunning()) {
+        // A move during the resize retargets it; the size is already the new one.
+        animateOverlayFrame(frame);
+        return;
+    }
+    m_overlayWindow->setGeometry(flipRect(frame, m_platform.screens->flipHeight()).toAlignedRect());
+}
+
+void OverlayController::animateOverlayFrame(const QRectF &frame)
+{
+    m_overlayFrame = frame;
+    const double flip = m_platform.screens->flipHeight();
+    const QRectF start = flipRect(QRectF(m_overlayWindow->geometry()), flip);
+    m_resizeAnimation.start(0, 1, resizeDuration, Animation::easeOut(resizeDuration),
+                            [this, start, frame, flip](double p) {
+                                const QRectF current(start.x() + (frame.x() - start.x()) * p,
+                                                     start.y() + (frame.y() - start.y()) * p,
+                                                     start.width() + (frame.width() - start.width()) * p,
+                                                     start.height() + (frame.height() - start.height()) * p);
+                                m_overlayWindow->setGeometry(flipRect(current, flip).toAlignedRect());
+                            });
+}
+
+void OverlayController::resizeOverlay(int count)
+{
+    if (!m_overlayWindow || count < 1)
+        return;
+    const QSizeF size = BubblePlacement::overlaySize(count);
+    const QRectF target = BubblePlacement::resizedFrame(m_overlayFrame, size, m_currentDockPosition);
+    if (target == m_overlayFrame)
+        return;
+    animateOverlayFrame(target);
+}
+
+QRectF OverlayController::normalizedIconFrame(const QRectF &iconFrame) const
+{
+    const ScreenService &screens = *m_platform.screens;
+    return BubblePlacement::normalizedIconFrame(iconFrame, screens.screens(), screens.mainScreen(),
+                                                screens.flipHeight());
+}
+
+std::optional<std::pair<QRectF, ScreenInfo>> OverlayController::locateIcon(const QRectF &iconFrame) const
+{
+    const QRectF icon = normalizedIconFrame(iconFrame);
+    if (icon.isEmpty())
+        return std::nullopt;
+    const ScreenService &screens = *m_platform.screens;
+    const auto screen = BubblePlacement::screenForIcon(icon, screens.screens(), screens.mainScreen(),
+                                                       screens.mouseLocation());
+    if (!screen)
+        return std::nullopt;
+    return std::make_pair(icon, *screen);
+}
+
+void OverlayController::positionOverlay(bool force, const QRectF &iconFrame)
+{
+    if (!m_overlayWindow || iconFrame.isEmpty())
+        return;
+    if (!force && m_overlayPositionLocked) {
+        if (m_dockMonitor->hoveredApp() == m_overlayLockedAppName) {
+            clampLockedOverlay(iconFrame);
+            return;
+        }
+        cancelOverlayStabilization();
+        unlock();
+    }
+    const auto located = locateIcon(iconFrame);
+    if (!located)
+        return;
+    const auto &[icon, screen] = *located;
+    const auto placement = BubblePlacement::place(icon, m_overlayFrame.size(), screen,
+                                                  BubblePlacement::dockTileSize(*m_platform.dockPreferences));
+    m_currentDockPosition = placement.side;
+    if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), placement.origin, force))
+        setOverlayFrame(QRectF(placement.origin, m_overlayFrame.size()));
+    const double fraction = BubblePlacement::arrowFraction(icon, m_overlayFrame, placement.side);
+    emit updateArrowPosition(fraction, bubbleEdgeRaw(placement.edge));
+}
+
+void OverlayController::clampLockedOverlay(const QRectF &iconFrame)
+{
+    const auto located = locateIcon(iconFrame);
+    if (!located)
+        return;
+    const ScreenInfo &screen = located->second;
+    const QRectF allowed = BubblePlacement::allowedRect(BubblePlacement::dockSide(screen), screen);
+    const QPointF clamped =
+        BubblePlacement::clampOrigin(m_overlayFrame.topLeft(), m_overlayFrame.size(), allowed);
+    if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), clamped, false))
+        setOverlayFrame(QRectF(clamped, m_overlayFrame.size()));
+}
+
+void OverlayController::checkMouseLeftOverlay()
+{
+    if (!m_overlayWindow || !m_windowEngine || m_windowEngine->isContextMenuOpen())
+        return;
+    if (m_overlayWindow->alpha() <= 0)
+        return;
+    const QPointF pointer = m_platform.screens->mouseLocation();
+    const QRectF icon = normalizedIconFrame(m_dockMonitor->iconFrame());
+    if (BubblePlacement::isPointerInside(pointer, m_overlayFrame, icon)) {
+        m_hideDelayTimer.cancel();
+        return;
+    }
+    m_windowEngine->stopPeeking();
+    if (m_hideDelayTimer.isActive())
+        return;
+    m_hideDelayTimer = m_scheduler.after(hideDelay, [this] {
+        m_hideDelayTimer = TimerHandle();
+        hideOverlay(false);
+        m_dockMonitor->clearHoveredApp();
+    });
+}
+
+void OverlayController::updatePeekingWindow()
+{
+    if (!m_peekingWindow || !m_windowEngine)
+        return;
+    const auto window = m_windowEngine->peekingWindow();
+    const ScreenService &screens = *m_platform.screens;
+    m_peekState->setPeekingWindow(window);
+    if (!window) {
+        m_peekingWindow->orderOut();
+        return;
+    }
+    const QPointF mouse = screens.mouseLocation();
+    std::optional<ScreenInfo> screen;
+    for (const ScreenInfo &candidate : screens.screens()) {
+        if (candidate.frame.contains(mouse)) {
+            screen = candidate;
+            break;
+        }
+    }
+    if (!screen)
+        screen = screens.mainScreen();
+    if (screen)
+        m_peekingWindow->setGeometry(flipRect(screen->frame, screens.flipHeight()).toAlignedRect());
+    m_peekState->setScreens(screens.screens(), screens.mainScreen(), mouse);
+    if (!m_peekingWindow->isTranslucent() && m_peekingView->outline().isEmpty())
+        return;
+    m_peekingWindow->orderFront();
+    // Just below the bubble, above everything else.
+    if (m_overlayWindow && m_overlayWindow->isVisible())
+        m_overlayWindow->raise();
+}
+
+} // namespace qv

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QObject>
+#include <QRectF>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "app/shellparts.h"
+#include "dock/dockicon.h"
+#include "platform/platform.h"
+#include "platform/screens.h"
+#include "runtime/scheduler.h"
+#include "ui/animation.h"
+#include "views/bubble/cardactions.h"
+
+namespace qv {
+
+class BubbleViewState;
+class ContentView;
+class KeyPanel;
+class PassivePanel;
+class PeekViewState;
+class PeekingOverlayView;
+class SettingsStore;
+class WindowListModel;
+
+// Turns the Dock monitor's hover into the preview bubble and the window engine's peek into the peek
+// panel. The bubble appears after the hover delay once the hovered application's list is published,
+// sits beside the tile with its arrow on it, follows the tile or stays put while locked to one
+// application, and goes 0.15 s after the pointer has left both bubble and tile (not while a menu is
+// open). A list published for another application than the hovered one is never shown.
+//
+// One controller lives for the whole run, made by the start-up sequence; the Dock monitor and window
+// engine handed to setupBindings() outlive it. Frames are kept in screen coordinates (bottom-left
+// origin) and turned into window positions with the main screen's height. Main thread only.
+class OverlayController : public QObject, public OverlayPresenter
+{
+    Q_OBJECT
+public:
+    static constexpr double mouseCheckInterval = 0.1;
+    static constexpr double hideDelay = 0.15;
+    static constexpr double showFade = 0.15;
+    static constexpr double hideFade = 0.1;
+    static constexpr double resizeDuration = 0.2;
+    static constexpr double stabilizationDelay = 0.08;
+
+    OverlayController(const Platform &platform, Scheduler &scheduler, SettingsStore &settings,
+                      QObject *parent = nullptr);
+    ~OverlayController() override;
+
+    void setupOverlayWindow() override;
+    // The Super Panel belongs to the hotkeys work; nothing is built here yet.
+    void setupGlobalOverlayWindow() override {}
+    void setupPeekingWindow() override;
+    void setupBindings(DockMonitor &dockMonitor, WindowEngine &windowEngine) override;
+    void startMouseCheckTimer() override;
+    void hideOverlay(bool force) override;
+
+    void showOverlay();
+    void resizeOverlay(int count);
+    void positionOverlay(bool force, const QRectF &iconFrame);
+    void checkMouseLeftOverlay();
+
+    // What tests and the gallery look at.
+    KeyPanel *overlayWindow() const { return m_overlayWindow.get(); }
+    PassivePanel *peekingWindow() const { return m_peekingWindow.get(); }
+    ContentView *contentView() const { return m_contentView; }
+    PeekingOverlayView *peekingView() const { return m_peekingView; }
+    BubbleViewState *bubbleState() const { return m_bubbleState.get(); }
+    WindowListModel *bubbleWindows() const { return m_bubbleWindows.get(); }
+    const CardActions &cardActions() const { return m_cardActions; }
+    // The bubble's frame in screen coordinates.
+    QRectF overlayFrame() const { return m_overlayFrame; }
+    bool isPositionLocked() const { return m_overlayPositionLocked; }
+    QString lockedAppName() const { return m_overlayLockedAppName; }
+    DockPosition currentDockPosition() const { return m_currentDockPosition; }
+    bool isHideTimerPending() const { return m_hideDelayTimer.isActive(); }
+
+signals:
+    // Where the arrow must point: a fraction along the edge and the edge's name.
+    void updateArrowPosition(double position, const QString &edge);
+
+private:
+    void handleHoveredAppChange(const QString &name);
+    void handleWindowsPublished();
+    void updatePeekingWindow();
+    void updateHeader();
+    void setOverlayFrame(const QRectF &frame);
+    void animateOverlayFrame(const QRectF &frame);
+    void scheduleOverlayStabilization();
+    void cancelOverlayStabilization();
+    void clampLockedOverlay(const QRectF &iconFrame);
+    void unlock();
+    QRectF normalizedIconFrame(const QRectF &iconFrame) const;
+    // The icon in screen coordinates and the screen it is on; none for an empty icon or no screen.
+    std::optional<std::pair<QRectF, ScreenInfo>> locateIcon(const QRectF &iconFrame) const;
+    void wireCardActions();
+    QPointF toScreen(const QPointF &globalTopLeft) const;
+
+    Platform m_platform;
+    Scheduler &m_scheduler;
+    SettingsStore &m_settings;
+    DockMonitor *m_dockMonitor = nullptr;
+    WindowEngine *m_windowEngine = nullptr;
+
+    std::unique_ptr<BubbleViewState> m_bubbleState;
+    std::unique_ptr<WindowListModel> m_bubbleWindows;
+    // The application whose list the bubble's cards show; empty while it shows none.
+    QString m_bubbleWindowsApp;
+    CardActions m_cardActions;
+    std::unique_ptr<KeyPanel> m_overlayWindow;
+    ContentView *m_contentView = nullptr; // child of the panel
+    std::unique_ptr<PeekViewState> m_peekState;
+    std::unique_ptr<PassivePanel> m_peekingWindow;
+    PeekingOverlayView *m_peekingView = nullptr; // child of the panel
+
+    QRectF m_overlayFrame;
+    Animation m_resizeAnimation;
+    TimerHandle m_hoverWorkItem;
+    TimerHandle m_mouseCheckTimer;
+    TimerHandle m_hideDelayTimer;
+    TimerHandle m_overlayStabilizeWorkItem;
+    DockPosition m_currentDockPosition = DockPosition::bottom;
+    bool m_overlayPositionLocked = false;
+    QString m_overlayLockedAppName;
+};
+
+} // namespace qv

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QRegion>
+
+class QWindow;
+
+namespace qv {
+
+// How the desktop treats a floating window of our own.
+enum class PanelKind {
+    // Takes pointer input; takes keyboard focus only when it is asked to (the Super Panel).
+    key,
+    // Never takes focus or input: every click passes through it.
+    passive,
+};
+
+// Our own floating windows as the desktop sees them, and whether it can show them see-through.
+// Main thread only.
+class PanelWindowService : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Makes `window` a panel: on every desktop, above normal windows and the desktop's panels, out
+    // of taskbars and pagers; a passive panel also lets every click through. Call after the native
+    // window exists and before it is first shown. A desktop that cannot do part of this leaves it.
+    virtual void preparePanel(QWindow &window, PanelKind kind) = 0;
+    // True while a compositing manager runs, so per-pixel transparency shows what lies behind.
+    virtual bool isCompositing() const = 0;
+    // Asks the compositor to blur what lies behind `region` of the window (window coordinates; an
+    // empty region clears the request). Compositors that do not blur ignore it.
+    virtual void setBlurBehind(QWindow &window, const QRegion &region) = 0;
+
+signals:
+    // A compositing manager started or stopped.
+    void compositingChanged(bool compositing);
+};
+
+} // namespace qv

@@ -1,0 +1,113 @@
+#include "ui/panel.h"
+
+#include <QRegion>
+#include <QWindow>
+
+namespace qv {
+
+Panel::Panel(PanelKind kind, PanelWindowService &service, Scheduler &scheduler, bool takesFocus,
+             QWidget *parent)
+    : QWidget(parent), m_kind(kind), m_service(service), m_fade(scheduler)
+{
+    Qt::WindowFlags flags =
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint;
+    if (!takesFocus)
+        flags |= Qt::WindowDoesNotAcceptFocus;
+    if (kind == PanelKind::passive)
+        flags |= Qt::WindowTransparentForInput;
+    setWindowFlags(flags);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(kind == PanelKind::passive ? Qt::WA_X11NetWmWindowTypeNotification
+                                            : Qt::WA_X11NetWmWindowTypeUtility);
+    if (kind == PanelKind::key)
+        setMouseTracking(true);
+    m_translucent = service.isCompositing();
+    connect(&service, &PanelWindowService::compositingChanged, this, [this](bool compositing) {
+        if (compositing == m_translucent)
+            return;
+        m_translucent = compositing;
+        applyShape();
+        applyAlpha();
+        update();
+        emit translucencyChanged(compositing);
+    });
+}
+
+void Panel::setOutline(const QPainterPath &outline)
+{
+    if (outline == m_outline)
+        return;
+    m_outline = outline;
+    applyShape();
+}
+
+void Panel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    applyShape();
+}
+
+void Panel::applyShape()
+{
+    const QPainterPath path = m_outline.isEmpty() ? [this] {
+        QPainterPath whole;
+        whole.addRect(QRectF(rect()));
+        return whole;
+    }()
+                                                  : m_outline;
+    const QRegion region(path.toFillPolygon().toPolygon(), Qt::WindingFill);
+    if (m_translucent) {
+        clearMask();
+        if (m_prepared)
+            m_service.setBlurBehind(*windowHandle(), region);
+    } else {
+        // No compositor: what lies outside the outline would show black, so it is not part of the
+        // window at all.
+        setMask(region);
+        if (m_prepared)
+            m_service.setBlurBehind(*windowHandle(), QRegion());
+    }
+}
+
+void Panel::setAlpha(double alpha)
+{
+    m_fade.cancel();
+    m_alpha = alpha;
+    applyAlpha();
+}
+
+void Panel::fadeTo(double alpha, double duration, std::function<void()> done)
+{
+    m_fade.start(
+        m_alpha, alpha, duration, Animation::linear(duration),
+        [this](double value) {
+            m_alpha = value;
+            applyAlpha();
+        },
+        std::move(done));
+}
+
+void Panel::applyAlpha()
+{
+    setWindowOpacity(m_alpha);
+}
+
+void Panel::orderFront()
+{
+    if (!m_prepared) {
+        winId(); // the native window must exist for the desktop hints
+        m_service.preparePanel(*windowHandle(), m_kind);
+        m_prepared = true;
+        applyShape();
+    }
+    show();
+    raise();
+}
+
+void Panel::orderOut()
+{
+    hide();
+}
+
+} // namespace qv

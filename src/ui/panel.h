@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QPainterPath>
+#include <QWidget>
+
+#include <functional>
+
+#include "platform/panelwindows.h"
+#include "ui/animation.h"
+
+namespace qv {
+
+class Scheduler;
+
+// A floating window of our own: frameless, above normal windows and the desktop's panels, on every
+// desktop, out of taskbars. It never takes focus from the frontmost application unless made to
+// (a key panel whose `takesFocus` is set). Its alpha fades on the scheduler.
+//
+// Transparency follows the desktop: with a compositing manager the panel is see-through and asks
+// for a blur behind its outline; without one it is cut to its outline, and its content paints
+// opaque (isTranslucent() false). Changes of the compositor are followed while the panel lives.
+class Panel : public QWidget
+{
+    Q_OBJECT
+public:
+    Panel(PanelKind kind, PanelWindowService &service, Scheduler &scheduler, bool takesFocus = false,
+          QWidget *parent = nullptr);
+
+    PanelKind kind() const { return m_kind; }
+    bool isTranslucent() const { return m_translucent; }
+
+    // The shape the panel shows, in its own coordinates; an empty path means the whole rectangle.
+    void setOutline(const QPainterPath &outline);
+    QPainterPath outline() const { return m_outline; }
+
+    double alpha() const { return m_alpha; }
+    // Sets the alpha at once (stopping a fade).
+    void setAlpha(double alpha);
+    // Fades to `alpha` over `duration` seconds, then calls `done`.
+    void fadeTo(double alpha, double duration, std::function<void()> done = {});
+    // Shows the panel above other windows without activating it; hides it.
+    void orderFront();
+    void orderOut();
+
+signals:
+    void translucencyChanged(bool translucent);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void applyShape();
+    void applyAlpha();
+
+    PanelKind m_kind;
+    PanelWindowService &m_service;
+    Animation m_fade;
+    QPainterPath m_outline;
+    double m_alpha = 1.0;
+    bool m_translucent = true;
+    bool m_prepared = false;
+};
+
+// A panel that takes pointer input (the preview bubble, the Super Panel).
+class KeyPanel : public Panel
+{
+    Q_OBJECT
+public:
+    KeyPanel(PanelWindowService &service, Scheduler &scheduler, bool takesFocus = false,
+             QWidget *parent = nullptr)
+        : Panel(PanelKind::key, service, scheduler, takesFocus, parent)
+    {
+    }
+};
+
+// A panel every click passes through (the peek overlay).
+class PassivePanel : public Panel
+{
+    Q_OBJECT
+public:
+    PassivePanel(PanelWindowService &service, Scheduler &scheduler, QWidget *parent = nullptr)
+        : Panel(PanelKind::passive, service, scheduler, false, parent)
+    {
+    }
+};
+
+} // namespace qv

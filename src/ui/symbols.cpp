@@ -1,0 +1,114 @@
+#include "ui/symbols.h"
+
+#include <QFile>
+#include <QHash>
+#include <QPainter>
+
+// Resources of a static library are registered by hand, once, before the first lookup.
+static void initSymbolResources()
+{
+    Q_INIT_RESOURCE(symbols);
+}
+
+namespace qv {
+
+namespace {
+
+const QHash<QString, QString> &themeNames()
+{
+    static const QHash<QString, QString> names{
+        {QStringLiteral("photo"), QStringLiteral("image-x-generic-symbolic")},
+        {QStringLiteral("xmark"), QStringLiteral("window-close-symbolic")},
+        {QStringLiteral("xmark.circle"), QStringLiteral("window-close-symbolic")},
+        {QStringLiteral("minus"), QStringLiteral("window-minimize-symbolic")},
+        {QStringLiteral("minus.square"), QStringLiteral("window-minimize-symbolic")},
+        {QStringLiteral("arrow.up.left.and.arrow.down.right"), QStringLiteral("view-fullscreen-symbolic")},
+        {QStringLiteral("pin.fill"), QStringLiteral("view-pin-symbolic")},
+        {QStringLiteral("eye"), QStringLiteral("view-reveal-symbolic")},
+        {QStringLiteral("eye.slash"), QStringLiteral("view-conceal-symbolic")},
+        {QStringLiteral("trash"), QStringLiteral("user-trash-symbolic")},
+        {QStringLiteral("lock.shield"), QStringLiteral("security-high-symbolic")},
+        {QStringLiteral("scope"), QStringLiteral("find-location-symbolic")},
+        {QStringLiteral("app"), QStringLiteral("application-x-executable-symbolic")},
+    };
+    return names;
+}
+
+QString shippedPath(const QString &symbolName)
+{
+    static const bool registered = (initSymbolResources(), true);
+    Q_UNUSED(registered);
+    return QStringLiteral(":/qv/symbols/%1.svg").arg(symbolName);
+}
+
+// Offscreen and minimal desktops name no theme and no theme folders; the system's icon folders and
+// the theme install-deps.sh installs serve then.
+void ensureIconTheme()
+{
+    static const bool done = [] {
+        QStringList paths = QIcon::themeSearchPaths();
+        QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+        if (dataDirs.isEmpty())
+            dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+        for (const QString &dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+            const QString icons = dir + QStringLiteral("/icons");
+            if (!paths.contains(icons))
+                paths.append(icons);
+        }
+        QIcon::setThemeSearchPaths(paths);
+        if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+            QIcon::setThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+QIcon placeholder()
+{
+    static const QIcon icon(shippedPath(QStringLiteral("questionmark")));
+    return icon;
+}
+
+} // namespace
+
+QString Symbols::themeName(const QString &symbolName)
+{
+    return themeNames().value(symbolName);
+}
+
+bool Symbols::hasShippedPicture(const QString &symbolName)
+{
+    return !symbolName.isEmpty() && QFile::exists(shippedPath(symbolName));
+}
+
+QIcon Symbols::icon(const QString &symbolName)
+{
+    ensureIconTheme();
+    const QString name = themeName(symbolName);
+    if (!name.isEmpty() && QIcon::hasThemeIcon(name))
+        return QIcon::fromTheme(name);
+    if (hasShippedPicture(symbolName))
+        return QIcon(shippedPath(symbolName));
+    return placeholder();
+}
+
+QPixmap Symbols::pixmap(const QString &symbolName, int size, const QColor &color, double dpr)
+{
+    const int device = qMax(1, qRound(size * dpr));
+    QPixmap source = icon(symbolName).pixmap(QSize(device, device));
+    if (source.isNull())
+        source = placeholder().pixmap(QSize(device, device));
+    QPixmap result(device, device);
+    result.fill(Qt::transparent);
+    {
+        QPainter painter(&result);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(QRect(0, 0, device, device), source);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(result.rect(), color);
+    }
+    result.setDevicePixelRatio(dpr);
+    return result;
+}
+
+} // namespace qv

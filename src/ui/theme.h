@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+namespace qv {
+
+// Colours, fonts and sizes the views share, in one place. Sizes are device-independent pixels,
+// which stand for the points of the design.
+namespace Theme {
+
+inline QColor white(double opacity)
+{
+    return QColor::fromRgbF(1, 1, 1, float(opacity));
+}
+inline QColor black(double opacity)
+{
+    return QColor::fromRgbF(0, 0, 0, float(opacity));
+}
+
+// The desktop's traffic-light colours.
+inline QColor systemRed()
+{
+    return QColor(255, 69, 58);
+}
+inline QColor systemYellow()
+{
+    return QColor(255, 214, 10);
+}
+inline QColor systemGreen()
+{
+    return QColor(50, 215, 75);
+}
+
+// The thinnest frosted fill; over an opaque backdrop it is drawn without transparency.
+inline QColor ultraThinMaterial(bool translucent)
+{
+    return translucent ? QColor(38, 38, 44, 140) : QColor(38, 38, 44);
+}
+
+// The system font at `pointSize` design points and `weight`.
+QFont systemFont(double pointSize, QFont::Weight weight = QFont::Normal);
+
+} // namespace Theme
+} // namespace qv

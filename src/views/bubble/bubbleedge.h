@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace qv {
+
+// The side of the bubble that carries the arrow.
+enum class BubbleEdge { bottom, left, right };
+
+inline QString bubbleEdgeRaw(BubbleEdge edge)
+{
+    switch (edge) {
+    case BubbleEdge::left:
+        return QStringLiteral("left");
+    case BubbleEdge::right:
+        return QStringLiteral("right");
+    case BubbleEdge::bottom:
+        break;
+    }
+    return QStringLiteral("bottom");
+}
+
+// No value for any text but "bottom", "left" and "right".
+inline std::optional<BubbleEdge> bubbleEdgeFromRaw(const QString &raw)
+{
+    if (raw == QLatin1String("bottom"))
+        return BubbleEdge::bottom;
+    if (raw == QLatin1String("left"))
+        return BubbleEdge::left;
+    if (raw == QLatin1String("right"))
+        return BubbleEdge::right;
+    return std::nullopt;
+}
+
+} // namespace qv

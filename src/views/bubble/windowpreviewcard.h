@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QPointF>
+#include <QWidget>
+
+#include "core/applanguage.h"
+#include "ui/animation.h"
+#include "views/bubble/cardactions.h"
+#include "windows/appwindowmodel.h"
+
+class QMenu;
+
+namespace qv {
+
+class Scheduler;
+class TrafficLightButton;
+
+// One window of the hovered application in the bubble: its snapshot letter-boxed into the
+// thumbnail, its title, and while the pointer rests on it three round buttons (close, minimise,
+// full screen). A click focuses the window; a drag of 12 pt or more peeks and lets it be dropped on a
+// snap zone (a drag that travels under 16 pt also focuses); the context menu offers the window
+// actions. The card keeps view state only; every action goes through `actions`, which must outlive
+// the card. Main thread.
+class WindowPreviewCard : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr QSize cardSize{165, 145};
+    static constexpr QSizeF thumbnailSize{145, 85};
+    // Room around the card for its hover and drag scale.
+    static constexpr int margin = 8;
+    static constexpr double dragThreshold = 12;
+    static constexpr double clickTravel = 16;
+
+    WindowPreviewCard(const AppWindowModel &window, const CardActions &actions, Scheduler &scheduler,
+                      QWidget *parent = nullptr);
+
+    const AppWindowModel &window() const { return m_window; }
+    // A new picture or title of the same window keeps the card and its state.
+    void setWindow(const AppWindowModel &window);
+    void setLanguage(AppLanguage language) { m_language = language; }
+
+    bool isHovered() const { return m_hovered; }
+    bool isDraggingLocal() const { return m_dragging; }
+    QPointF dragOffset() const { return m_dragOffset; }
+    double scale() const { return m_scale; }
+    // The card's own rectangle inside the widget (the widget adds `margin` on every side).
+    QRect cardRect() const { return QRect(QPoint(margin, margin), cardSize); }
+    // The three buttons, left to right; shown only while hovered and not dragging.
+    QList<TrafficLightButton *> trafficLights() const;
+    // The context menu the card would open now (for the window's current state).
+    QMenu *buildContextMenu(QWidget *parent) const;
+
+    // Where a picture of `imageSize` sits when fitted into `area` keeping its aspect ratio.
+    static QRectF letterboxed(const QSizeF &imageSize, const QRectF &area);
+    // Whether a gesture that travelled `translation` has become a drag, and whether releasing it
+    // still counts as a click.
+    static bool startsDrag(const QPointF &translation);
+    static bool releaseFocuses(const QPointF &translation);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    void setHovered(bool hovered);
+    void updateLights();
+    void animateScale();
+    double targetScale() const;
+
+    AppWindowModel m_window;
+    const CardActions &m_actions;
+    AppLanguage m_language = AppLanguage::system;
+    TrafficLightButton *m_close = nullptr;
+    TrafficLightButton *m_minimize = nullptr;
+    TrafficLightButton *m_fullScreen = nullptr;
+    bool m_hovered = false;
+    bool m_pressed = false;
+    bool m_dragging = false;
+    QPointF m_pressGlobal;
+    QPointF m_dragOffset;
+    double m_scale = 1.0;
+    Animation m_scaleAnimation;
+    Animation m_offsetAnimation;
+};
+
+} // namespace qv

@@ -1,0 +1,282 @@
+#include <QApplication>
+#include <QPainter>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/overlaycontroller.h"
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/geometry.h"
+#include "platform/sim/simdesktop.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/recordingeventlog.h"
+#include "support/screenshot.h"
+#include "ui/panel.h"
+#include "views/bubble/bubbleviewstate.h"
+#include "views/bubble/contentview.h"
+#include "views/bubble/windowpreviewcard.h"
+#include "views/peek/dropzoneview.h"
+#include "views/peek/peekingoverlayview.h"
+#include "windows/windowengine.h"
+#include "windows/windowlistmodel.h"
+
+using namespace qv;
+
+namespace {
+
+int distance(const QColor &a, const QColor &b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+// The default screen: 1440 x 900, a 70 pt bottom Dock. Tiles are 64 pt, in accessibility
+// coordinates (top-left origin).
+class OverlayControllerTest : public ::testing::Test
+{
+protected:
+    OverlayControllerTest()
+    {
+        desktop.addDefaultScreen();
+        desktop.screens.setMouseLocation(away);
+        addApp("Files", 600, 2);
+        addApp("Terminal", 670, 3);
+        monitor = std::make_unique<DockMonitor>(desktop.platform(), scheduler, queues, settings, events);
+        engine = std::make_unique<WindowEngine>(desktop.platform(), scheduler, queues, settings, events);
+        controller = std::make_unique<OverlayController>(desktop.platform(), scheduler, settings);
+        controller->setupOverlayWindow();
+        controller->setupGlobalOverlayWindow();
+        controller->setupPeekingWindow();
+        controller->setupBindings(*monitor, *engine);
+        controller->startMouseCheckTimer();
+        scheduler.advance(0.2); // the first tile scan
+    }
+
+    void addApp(const QString &name, double x, int windows)
+    {
+        const qint64 pid = desktop.workspace.launch(
+            RunningApp{0, QStringLiteral("org.example.") + name.toLower(), name, false, false, true});
+        desktop.addDockTile(name, QRectF(x, 900 - 64, 64, 64));
+        tiles.insert(name, QRectF(x, 0, 64, 64)); // screen coordinates
+        for (int i = 0; i < windows; ++i) {
+            QImage image(800, 500, QImage::Format_ARGB32_Premultiplied);
+            image.fill(QColor::fromHsv((60 * i + name.size() * 40) % 360, 120, 200));
+            desktop.windowServer.addWindow(pid, QRectF(100 + 40 * i, 80 + 30 * i, 800, 500),
+                                           QStringLiteral("%1 %2").arg(name).arg(i + 1), image);
+        }
+    }
+
+    void pointAt(const QString &app) { desktop.screens.setMouseLocation(tiles.value(app).center()); }
+
+    KeyPanel &panel() { return *controller->overlayWindow(); }
+    int cardCount() { return int(controller->contentView()->cards().size()); }
+    bool bubbleShown() { return panel().isVisible() && panel().alpha() > 0.99; }
+
+    // What a person sees of the bubble over a wallpaper.
+    QImage picture(const QString &name)
+    {
+        QImage image(panel().size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(QColor(58, 96, 150)); // a wallpaper behind the see-through parts
+        QPainter painter(&image);
+        panel().render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+        painter.end();
+        saveScreenshot(panel(), name);
+        return image;
+    }
+
+    const QPointF away{720, 600};
+    SimDesktop desktop;
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues{scheduler};
+    SettingsStore settings;
+    RecordingEventLog events;
+    QHash<QString, QRectF> tiles;
+    std::unique_ptr<DockMonitor> monitor;
+    std::unique_ptr<WindowEngine> engine;
+    std::unique_ptr<OverlayController> controller;
+};
+
+} // namespace
+
+TEST_F(OverlayControllerTest, HoveringATileShowsItsWindowsBesideItWithTheArrowOnTheTile)
+{
+    EXPECT_FALSE(panel().isVisible());
+    pointAt("Terminal");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    EXPECT_EQ(cardCount(), 3);
+    EXPECT_EQ(controller->bubbleState()->headerTitle(), "Terminal");
+
+    // Three cards: 2 x 12 + 3 x 175 + 68 wide, 233 high, just above the Dock (70 pt inset + gap).
+    const QRectF frame = controller->overlayFrame();
+    EXPECT_DOUBLE_EQ(frame.width(), 617);
+    EXPECT_DOUBLE_EQ(frame.height(), 233);
+    EXPECT_DOUBLE_EQ(frame.center().x(), tiles["Terminal"].center().x());
+    EXPECT_DOUBLE_EQ(frame.y(), 70 + 6.4);
+    EXPECT_TRUE(controller->isPositionLocked());
+    EXPECT_EQ(controller->lockedAppName(), "Terminal");
+
+    // The arrow's tip, where a person sees it, is over the tile's centre.
+    scheduler.advance(1.0); // the arrow's spring settles
+    ContentView &view = *controller->contentView();
+    const QPointF tip = view.arrowTipAt(view.arrowPosition());
+    const QPointF tipOnScreen = flipPoint(QPointF(panel().geometry().topLeft()) + tip, 900);
+    EXPECT_NEAR(tipOnScreen.x(), tiles["Terminal"].center().x(), 1.0);
+    const QImage image = picture("controller_bubble_bottom_dock_3_windows");
+    const QColor wallpaper(58, 96, 150);
+    const QColor body = image.pixelColor(QPoint(int(tip.x()), int(tip.y()) - 6));
+    const QColor beside = image.pixelColor(QPoint(int(tip.x()) - 30, int(tip.y()) - 6));
+    // Beside the arrow only the faint shadow falls on the wallpaper; the arrow itself is the glass.
+    EXPECT_GT(distance(body, wallpaper), 40) << "the arrow is drawn above the tip";
+    EXPECT_LT(distance(beside, wallpaper), 30) << "nothing but shadow beside the arrow";
+}
+
+TEST_F(OverlayControllerTest, BubbleHidesOnlyOnceThePointerHasLeftBubbleAndTileForTheDelay)
+{
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+
+    // Up from the tile into the bubble, across the gap: no hide timer.
+    desktop.screens.setMouseLocation(QPointF(tiles["Files"].center().x(), 72));
+    scheduler.advance(0.3);
+    EXPECT_FALSE(controller->isHideTimerPending());
+    desktop.screens.setMouseLocation(controller->overlayFrame().center());
+    scheduler.advance(0.3);
+    EXPECT_FALSE(controller->isHideTimerPending());
+    EXPECT_TRUE(bubbleShown());
+
+    desktop.screens.setMouseLocation(QPointF(1300, 700));
+    scheduler.advance(0.1);
+    EXPECT_TRUE(controller->isHideTimerPending());
+    scheduler.advance(0.14);
+    EXPECT_TRUE(bubbleShown());
+    scheduler.advance(0.3);
+    EXPECT_FALSE(panel().isVisible());
+    EXPECT_EQ(monitor->hoveredApp(), QString());
+    EXPECT_FALSE(controller->isPositionLocked());
+}
+
+TEST_F(OverlayControllerTest, AnOpenContextMenuKeepsTheBubbleUpWhileThePointerIsFarAway)
+{
+    pointAt("Files");
+    scheduler.advance(1.0);
+    engine->setContextMenuOpen(true);
+    desktop.screens.setMouseLocation(QPointF(1300, 700));
+    scheduler.advance(3.0);
+    EXPECT_TRUE(bubbleShown());
+    controller->hideOverlay(false);
+    scheduler.advance(0.5);
+    EXPECT_TRUE(bubbleShown());
+    controller->hideOverlay(true); // resigning active forces it
+    scheduler.advance(0.5);
+    EXPECT_FALSE(panel().isVisible());
+}
+
+TEST_F(OverlayControllerTest, HoverDelayFollowsTheSettingAndTheDockAutohide)
+{
+    settings.set(Settings::hoverDelay, 1.0); // clamped to 0.25 s
+    pointAt("Files");
+    scheduler.advance(0.033 + 0.001); // the hover is published at the next tick
+    const double hoveredAt = scheduler.now();
+    ASSERT_EQ(monitor->hoveredApp(), "Files");
+    scheduler.advance(0.2);
+    EXPECT_FALSE(engine->isFetchPending() || engine->currentAppName() == "Files");
+    scheduler.advance(hoveredAt + 0.26 - scheduler.now());
+    EXPECT_EQ(engine->currentAppName(), "Files");
+}
+
+// After moving from tile A to tile B, a list published for A (a scan that ended late) used to be
+// shown beside B, and a click on one of its cards acted on A's window.
+TEST_F(OverlayControllerTest, AListPublishedForAnotherApplicationIsNeverShownBesideTheHoveredTile)
+{
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_EQ(cardCount(), 2);
+    const QRectF filesFrame = controller->overlayFrame();
+
+    pointAt("Terminal");
+    scheduler.advance(0.034); // hover published, Terminal's own list not yet
+    ASSERT_EQ(monitor->hoveredApp(), "Terminal");
+    EXPECT_EQ(cardCount(), 0);
+    EXPECT_EQ(controller->bubbleState()->headerTitle(), "Terminal");
+
+    engine->fetchWindows("Files"); // Files' cached list is published again
+    EXPECT_EQ(engine->windowsAppName(), "Files");
+    EXPECT_EQ(cardCount(), 0);
+    EXPECT_EQ(controller->bubbleState()->headerTitle(), "Terminal");
+    EXPECT_EQ(controller->overlayFrame().size(), filesFrame.size());
+
+    engine->fetchWindows("Terminal");
+    scheduler.advance(1.0);
+    EXPECT_EQ(cardCount(), 3);
+    EXPECT_EQ(controller->lockedAppName(), "Terminal");
+    EXPECT_DOUBLE_EQ(controller->overlayFrame().center().x(), tiles["Terminal"].center().x());
+}
+
+TEST_F(OverlayControllerTest, AnEmptyListHidesTheBubble)
+{
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    engine->clearWindows();
+    scheduler.advance(0.3);
+    EXPECT_FALSE(panel().isVisible());
+}
+
+TEST_F(OverlayControllerTest, WithoutACompositorTheBubbleIsCutToItsOutlineAndPaintsOpaque)
+{
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    EXPECT_TRUE(panel().mask().isEmpty());
+    EXPECT_TRUE(controller->bubbleState()->isTranslucent());
+    EXPECT_EQ(desktop.panelWindows.prepared.value(panel().windowHandle()), PanelKind::key);
+
+    desktop.panelWindows.setCompositing(false);
+    EXPECT_FALSE(controller->bubbleState()->isTranslucent());
+    const QRegion mask = panel().mask();
+    ASSERT_FALSE(mask.isEmpty());
+    EXPECT_FALSE(mask.contains(QPoint(2, 2))) << "the corner outside the outline is cut away";
+    EXPECT_TRUE(mask.contains(panel().rect().center()));
+    EXPECT_TRUE(panel().windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+
+    desktop.panelWindows.setCompositing(true);
+    EXPECT_TRUE(panel().mask().isEmpty());
+}
+
+TEST_F(OverlayControllerTest, DraggingACardPeeksBelowTheBubbleAndHighlightsTheEnginesZone)
+{
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    const AppWindowModel window = controller->bubbleWindows()->itemAt(0);
+    const CardActions &actions = controller->cardActions();
+    const int hapticsBefore = int(desktop.feedback.played().size());
+
+    actions.startPeeking(window);
+    scheduler.runPending();
+    EXPECT_EQ(int(desktop.feedback.played().size()), hapticsBefore + 1);
+    PassivePanel &peek = *controller->peekingWindow();
+    ASSERT_TRUE(peek.isVisible());
+    EXPECT_EQ(peek.geometry(), QRect(0, 0, 1440, 900)) << "the screen under the pointer";
+    EXPECT_TRUE(peek.windowFlags().testFlag(Qt::WindowTransparentForInput));
+
+    // Towards the left edge of the screen (global top-left coordinates).
+    actions.updateDrag(QPointF(40, 450));
+    scheduler.advance(0.05);
+    ASSERT_TRUE(engine->isDragging());
+    EXPECT_EQ(engine->dragTargetZone(), SnapPosition::left);
+    PeekingOverlayView &view = *controller->peekingView();
+    EXPECT_TRUE(view.zones().at(0)->isHighlighted());
+    EXPECT_FALSE(view.zones().at(2)->isHighlighted());
+    saveScreenshot(*controller->peekingWindow(), "controller_peek_dragging_left");
+
+    actions.endDrag(window);
+    scheduler.advance(0.5);
+    EXPECT_FALSE(peek.isVisible());
+}

@@ -1,0 +1,191 @@
+#include <QApplication>
+#include <QProcess>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+#include <xcb/xtest.h>
+
+#include "app/overlaycontroller.h"
+#include "core/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/screens.h"
+#include "platform/sim/simdesktop.h"
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11desktop.h"
+#include "runtime/qtscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/recordingeventlog.h"
+#include "ui/panel.h"
+#include "windows/windowengine.h"
+
+using namespace qv;
+
+namespace {
+
+// The real bubble on the real display under a window manager, beside a Dock tile the simulated
+// desktop reports (Linux desktops have no Dock to read). The pointer is moved with XTEST.
+class BubbleX11Test : public ::testing::Test
+{
+protected:
+    BubbleX11Test()
+    {
+        Platform platform = sim.platform();
+        platform.screens = x11.platform().screens;
+        platform.panelWindows = x11.platform().panelWindows;
+        const auto main = platform.screens->mainScreen();
+        if (main)
+            screenHeight = main->frame.height();
+        // A tile at the bottom of the screen, in accessibility (top-left) coordinates.
+        sim.addDockTile("Files", QRectF(600, screenHeight - 64, 64, 64));
+        const qint64 pid =
+            sim.workspace.launch(RunningApp{0, "org.example.files", "Files", false, false, true});
+        QImage image(640, 400, QImage::Format_ARGB32_Premultiplied);
+        image.fill(QColor(90, 150, 210));
+        sim.windowServer.addWindow(pid, QRectF(100, 100, 640, 400), QStringLiteral("Files 1"), image);
+
+        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
+        engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
+        controller = std::make_unique<OverlayController>(platform, scheduler, settings);
+        controller->setupOverlayWindow();
+        controller->setupPeekingWindow();
+        controller->setupBindings(*monitor, *engine);
+        controller->startMouseCheckTimer();
+    }
+
+    ~BubbleX11Test() override
+    {
+        controller.reset();
+        if (xterm) {
+            xterm->kill();
+            xterm->waitForFinished(5000);
+        }
+    }
+
+    void movePointer(int x, int y)
+    {
+        xcb_connection_t *c = connection.xcb();
+        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, connection.root(), int16_t(x),
+                            int16_t(y), 0);
+        xcb_flush(c);
+    }
+
+    xcb_window_t activeWindow()
+    {
+        xcb_window_t window = XCB_WINDOW_NONE;
+        xcb_ewmh_get_active_window_reply(
+            connection.ewmh(), xcb_ewmh_get_active_window(connection.ewmh(), connection.screenNumber()),
+            &window, nullptr);
+        return window;
+    }
+
+    // Position of `window` in the window manager's bottom-to-top stacking list; -1 when absent.
+    int stackingIndex(xcb_window_t window)
+    {
+        xcb_ewmh_get_windows_reply_t list;
+        if (!xcb_ewmh_get_client_list_stacking_reply(
+                connection.ewmh(),
+                xcb_ewmh_get_client_list_stacking(connection.ewmh(), connection.screenNumber()), &list,
+                nullptr))
+            return -1;
+        int index = -1;
+        for (uint32_t i = 0; i < list.windows_len; ++i) {
+            if (list.windows[i] == window)
+                index = int(i);
+        }
+        xcb_ewmh_get_windows_reply_wipe(&list);
+        return index;
+    }
+
+    qint64 pidOf(xcb_window_t window)
+    {
+        uint32_t pid = 0;
+        if (window == XCB_WINDOW_NONE ||
+            !xcb_ewmh_get_wm_pid_reply(connection.ewmh(), xcb_ewmh_get_wm_pid(connection.ewmh(), window),
+                                       &pid, nullptr))
+            return 0;
+        return pid;
+    }
+
+    QList<xcb_atom_t> states(xcb_window_t window)
+    {
+        QList<xcb_atom_t> result;
+        xcb_ewmh_get_atoms_reply_t atoms;
+        if (xcb_ewmh_get_wm_state_reply(connection.ewmh(), xcb_ewmh_get_wm_state(connection.ewmh(), window),
+                                        &atoms, nullptr)) {
+            for (uint32_t i = 0; i < atoms.atoms_len; ++i)
+                result.append(atoms.atoms[i]);
+            xcb_ewmh_get_atoms_reply_wipe(&atoms);
+        }
+        return result;
+    }
+
+    bool isMapped(xcb_window_t window)
+    {
+        xcb_connection_t *c = connection.xcb();
+        xcb_get_window_attributes_reply_t *reply =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+        const bool mapped = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(reply);
+        return mapped;
+    }
+
+    SimDesktop sim;
+    X11Desktop x11;
+    X11Connection connection;
+    QtScheduler scheduler;
+    SchedulerQueueFactory queues{scheduler};
+    SettingsStore settings;
+    RecordingEventLog events;
+    double screenHeight = 768;
+    std::unique_ptr<DockMonitor> monitor;
+    std::unique_ptr<WindowEngine> engine;
+    std::unique_ptr<OverlayController> controller;
+    std::unique_ptr<QProcess> xterm;
+};
+
+} // namespace
+
+TEST_F(BubbleX11Test, BubbleShowsAboveANormalWindowWithoutTakingFocusAndGoesWhenThePointerLeaves)
+{
+    ASSERT_TRUE(connection.isValid());
+    xterm = std::make_unique<QProcess>();
+    xterm->start("xterm", {"-geometry", "80x24+0+0", "-e", "sleep 600"});
+    ASSERT_TRUE(xterm->waitForStarted(5000));
+    // The terminal is focused, and stays so for a moment (a window of an earlier program may still
+    // be going away).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == xterm->processId(); }, 10000));
+    QTest::qWait(300);
+    const xcb_window_t active = activeWindow();
+    ASSERT_EQ(pidOf(active), xterm->processId());
+
+    movePointer(632, int(screenHeight) - 32);
+    KeyPanel &panel = *controller->overlayWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.isVisible() && panel.alpha() > 0.99; }, 2000));
+    const auto bubble = xcb_window_t(panel.winId());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isMapped(bubble) && stackingIndex(bubble) >= 0; }, 2000));
+    EXPECT_GT(stackingIndex(bubble), stackingIndex(active));
+    EXPECT_EQ(activeWindow(), active);
+    EXPECT_LT(panel.geometry().bottom(), screenHeight - 64) << "the bubble sits above the tile";
+    // Above others, out of taskbars and pagers, and on every desktop (openbox reports that through
+    // the desktop number and drops the sticky state we asked for).
+    const QList<xcb_atom_t> state = states(bubble);
+    xcb_ewmh_connection_t *ewmh = connection.ewmh();
+    for (xcb_atom_t atom :
+         {ewmh->_NET_WM_STATE_SKIP_TASKBAR, ewmh->_NET_WM_STATE_SKIP_PAGER, ewmh->_NET_WM_STATE_ABOVE})
+        EXPECT_TRUE(state.contains(atom)) << atom;
+    uint32_t desktop = 0;
+    ASSERT_TRUE(
+        xcb_ewmh_get_wm_desktop_reply(ewmh, xcb_ewmh_get_wm_desktop(ewmh, bubble), &desktop, nullptr));
+    EXPECT_EQ(desktop, 0xFFFFFFFFu);
+
+    movePointer(20, 300);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.isVisible() && !isMapped(bubble); }, 2000));
+    EXPECT_EQ(activeWindow(), active);
+}

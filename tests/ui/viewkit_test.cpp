@@ -1,0 +1,146 @@
+#include <QIcon>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include "runtime/manualscheduler.h"
+#include "ui/animation.h"
+#include "ui/dockglassbackground.h"
+#include "ui/spring.h"
+#include "ui/symbols.h"
+
+using namespace qv;
+
+namespace {
+
+// True when the picture has at least one pixel that is not fully transparent.
+bool drawsSomething(const QPixmap &pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+struct MaterialCase
+{
+    double blurAmount;
+    DockGlassBackground::Material material;
+};
+
+class GlassMaterial : public ::testing::TestWithParam<MaterialCase>
+{
+};
+
+} // namespace
+
+TEST_P(GlassMaterial, FollowsTheBlurAmountInThreeTiers)
+{
+    EXPECT_EQ(DockGlassBackground::materialFor(GetParam().blurAmount), GetParam().material);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tiers, GlassMaterial,
+                         ::testing::Values(MaterialCase{0, DockGlassBackground::Material::hudWindow},
+                                           MaterialCase{14.99, DockGlassBackground::Material::hudWindow},
+                                           MaterialCase{15, DockGlassBackground::Material::popover},
+                                           MaterialCase{34.99, DockGlassBackground::Material::popover},
+                                           MaterialCase{35, DockGlassBackground::Material::fullScreenUI},
+                                           MaterialCase{50, DockGlassBackground::Material::fullScreenUI}));
+
+TEST(GlassMaterial, WithoutACompositorEveryTierIsOpaqueInTheSameTint)
+{
+    for (auto material : {DockGlassBackground::Material::hudWindow, DockGlassBackground::Material::popover,
+                          DockGlassBackground::Material::fullScreenUI}) {
+        const QColor translucent = DockGlassBackground::tint(material, true);
+        const QColor opaque = DockGlassBackground::tint(material, false);
+        EXPECT_LT(translucent.alpha(), 255);
+        EXPECT_EQ(opaque.alpha(), 255);
+        EXPECT_EQ(opaque.rgb(), translucent.rgb());
+    }
+}
+
+TEST(Symbols, EveryNameTheViewsUseDrawsAPictureAndUnknownNamesGetAPlaceholder)
+{
+    const QStringList names = {"photo",          "xmark",
+                               "xmark.circle",   "minus",
+                               "minus.square",   "arrow.up.left.and.arrow.down.right",
+                               "sidebar.left",   "sidebar.right",
+                               "scope",          "eye.slash",
+                               "lock.shield",    "app",
+                               "no.such.symbol", ""};
+    for (const QString &name : names) {
+        EXPECT_FALSE(Symbols::icon(name).isNull()) << qPrintable(name);
+        EXPECT_TRUE(drawsSomething(Symbols::pixmap(name, 24, Qt::white))) << qPrintable(name);
+    }
+}
+
+TEST(Symbols, ThemeIconsAreUsedWhereTheInstalledThemeHasThem)
+{
+    Symbols::icon("photo"); // names the theme
+    if (!QIcon::hasThemeIcon("window-close-symbolic"))
+        GTEST_SKIP() << "no icon theme installed";
+    EXPECT_EQ(Symbols::icon("xmark").name(), "window-close-symbolic");
+    // No theme icon fits these; the shipped pictures serve.
+    EXPECT_TRUE(Symbols::hasShippedPicture("sidebar.left"));
+    EXPECT_TRUE(Symbols::hasShippedPicture("sidebar.right"));
+}
+
+TEST(Symbols, APixmapTakesTheAskedColour)
+{
+    const QImage image = Symbols::pixmap("xmark", 16, QColor(0, 230, 255), 2.0).toImage();
+    EXPECT_EQ(image.size(), QSize(32, 32));
+    bool found = false;
+    for (int y = 0; y < image.height() && !found; ++y) {
+        for (int x = 0; x < image.width() && !found; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            found = c.alpha() == 255 && c.red() == 0 && c.green() == 230 && c.blue() == 255;
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(Spring, SettlesOnTheTargetAndOvershootsOnlyWhenUnderdamped)
+{
+    EXPECT_DOUBLE_EQ(springProgress(0.3, 0.7, 0), 0);
+    EXPECT_NEAR(springProgress(0.3, 0.7, springSettlingTime(0.3, 0.7)), 1.0, 0.002);
+    double peak = 0;
+    double criticalPeak = 0;
+    for (double t = 0; t < 1; t += 0.005) {
+        peak = std::max(peak, springProgress(0.3, 0.7, t));
+        criticalPeak = std::max(criticalPeak, springProgress(0.3, 1.0, t));
+    }
+    EXPECT_GT(peak, 1.0);
+    EXPECT_LE(criticalPeak, 1.0);
+}
+
+TEST(Animation, StepsOnTheSchedulerEndsExactlyOnTheTargetAndCanBeRestarted)
+{
+    ManualScheduler scheduler;
+    Animation animation(scheduler);
+    QList<double> values;
+    int done = 0;
+    animation.start(
+        0, 1, 0.1, Animation::linear(0.1), [&](double v) { values.append(v); }, [&] { ++done; });
+    EXPECT_TRUE(values.isEmpty()); // never inside the call
+    scheduler.advance(0.05);
+    ASSERT_FALSE(values.isEmpty());
+    EXPECT_LT(values.last(), 1.0);
+    scheduler.advance(0.1);
+    EXPECT_DOUBLE_EQ(values.last(), 1.0);
+    EXPECT_EQ(done, 1);
+    EXPECT_FALSE(animation.isRunning());
+
+    // A new start replaces a running one without completing it.
+    animation.start(
+        1, 0, 0.1, Animation::linear(0.1), [&](double v) { values.append(v); }, [&] { ++done; });
+    scheduler.advance(0.05);
+    animation.start(
+        0.5, 2, 0.1, Animation::easeOut(0.1), [&](double v) { values.append(v); }, [&] { done += 10; });
+    scheduler.advance(0.2);
+    EXPECT_DOUBLE_EQ(values.last(), 2.0);
+    EXPECT_EQ(done, 11);
+}

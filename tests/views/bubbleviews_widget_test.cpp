@@ -1,0 +1,367 @@
+#include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "core/color.h"
+#include "core/localization.h"
+#include "runtime/manualscheduler.h"
+#include "support/backdrop.h"
+#include "support/screenshot.h"
+#include "views/bubble/bubbleviewstate.h"
+#include "views/bubble/contentview.h"
+#include "views/bubble/horizontalscrollview.h"
+#include "views/bubble/trafficlightbutton.h"
+#include "views/bubble/windowpreviewcard.h"
+#include "windows/windowlistmodel.h"
+
+using namespace qv;
+
+namespace {
+
+const QColor wallpaperProbe(58, 96, 150);
+
+AppWindowModel makeWindow(qint64 id, const QString &title, QColor colour = QColor(), double snapshotTime = 1)
+{
+    AppWindowModel window;
+    window.id = id;
+    window.appName = QStringLiteral("Files");
+    window.title = title;
+    window.snapshotTime = snapshotTime;
+    if (colour.isValid()) {
+        window.image = QImage(id % 2 ? 1200 : 600, 700, QImage::Format_ARGB32_Premultiplied);
+        window.image.fill(colour);
+    }
+    return window;
+}
+
+QList<AppWindowModel> windows(int count)
+{
+    QList<AppWindowModel> list;
+    for (int i = 0; i < count; ++i)
+        list.append(makeWindow(i + 1, QStringLiteral("Report %1 — final draft.odt").arg(i + 1),
+                               QColor::fromHsv(i * 50 % 360, 110, 210)));
+    return list;
+}
+
+// What the user sees of a widget, over the gallery wallpaper.
+QImage seen(QWidget &widget)
+{
+    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(wallpaperProbe);
+    QPainter painter(&image);
+    widget.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+int distance(const QColor &a, const QColor &b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+bool isCyan(const QColor &c)
+{
+    return c.red() < 60 && c.green() > 190 && c.blue() > 220;
+}
+
+bool hasColour(const QImage &image, const QRect &area, const std::function<bool(const QColor &)> &test)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.rect().contains(x, y) && test(image.pixelColor(x, y)))
+                return true;
+        }
+    }
+    return false;
+}
+
+void send(QWidget &widget, QEvent::Type type, const QPointF &local, Qt::MouseButton button = Qt::NoButton,
+          Qt::MouseButtons buttons = Qt::NoButton)
+{
+    QMouseEvent event(type, local, widget.mapToGlobal(local), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
+}
+
+class BubbleViews : public ::testing::Test
+{
+protected:
+    BubbleViews()
+    {
+        actions.focusWindow = [this](const AppWindowModel &w) {
+            calls.append("focus " + QString::number(w.id));
+        };
+        actions.startPeeking = [this](const AppWindowModel &w) {
+            calls.append("peek " + QString::number(w.id));
+        };
+        actions.stopPeeking = [this] { calls.append("stopPeeking"); };
+        actions.updateDrag = [this](const QPointF &) { calls.append("drag"); };
+        actions.endDrag = [this](const AppWindowModel &w) {
+            calls.append("endDrag " + QString::number(w.id));
+        };
+        actions.minimizeWindow = [this](const AppWindowModel &w) {
+            calls.append("minimize " + QString::number(w.id));
+        };
+        state.setHeaderTitle("Files");
+        state.setLanguage(AppLanguage::english);
+    }
+
+    // A bubble of `count` cards at its controller's size, arrow on `edge`, on a wallpaper.
+    ContentView &bubble(int count, const QString &edge = "bottom", double arrow = 0.5)
+    {
+        model.setWindows(windows(count));
+        view = new ContentView(state, model, actions, scheduler);
+        const int n = std::clamp(count, 1, 4);
+        view->resize((n - 1) * 12 + n * 175 + 68, 233);
+        view->handleArrowUpdate(arrow, edge);
+        scheduler.advance(1);
+        backdrop = std::make_unique<Backdrop>(*view, view->size() + QSize(40, 40));
+        backdrop->show(); // scroll ranges follow resizes of shown widgets only
+        return *view;
+    }
+
+    WindowPreviewCard &card(int index) { return *view->cards().at(index); }
+
+    void picture(const QString &name) { saveScreenshot(*backdrop, name); }
+
+    ManualScheduler scheduler;
+    BubbleViewState state;
+    WindowListModel model;
+    CardActions actions;
+    QStringList calls;
+    ContentView *view = nullptr; // owned by the backdrop
+    std::unique_ptr<Backdrop> backdrop;
+};
+
+} // namespace
+
+TEST_F(BubbleViews, CardsFollowTheListAndKeepTheirWidgetWhenThePictureChanges)
+{
+    bubble(3);
+    ASSERT_EQ(view->cards().size(), 3);
+    WindowPreviewCard *second = &card(1);
+
+    QList<AppWindowModel> updated = windows(3);
+    updated[1] = makeWindow(2, "Report 2 — renamed", Qt::red, 2);
+    model.setWindows(updated);
+    EXPECT_EQ(&card(1), second);
+    EXPECT_EQ(card(1).window().title, "Report 2 — renamed");
+
+    model.setWindows({updated[2], updated[0]});
+    ASSERT_EQ(view->cards().size(), 2);
+    EXPECT_EQ(card(0).window().id, 3);
+    EXPECT_LT(card(0).x(), card(1).x());
+}
+
+TEST_F(BubbleViews, FewCardsSitCentredAndManyScrollSidewaysWithTheWheel)
+{
+    bubble(2);
+    const int middle = (card(0).geometry().left() + card(1).geometry().right()) / 2;
+    EXPECT_NEAR(view->scrollView()->mapTo(view, QPoint(middle, 0)).x(), view->width() / 2, 2);
+
+    model.setWindows(windows(6));
+    HorizontalScrollView &scroll = *view->scrollView();
+    QScrollBar &bar = *scroll.horizontalScrollBar();
+    ASSERT_GT(bar.maximum(), 0);
+    // A synthetic wheel event is not passed up from a card as a real one is: send it to the row's
+    // viewport.
+    auto wheel = [&](int notches) {
+        QWidget &target = *scroll.viewport();
+        QWheelEvent event(QPointF(50, 50), target.mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&target, &event);
+    };
+    wheel(-10);
+    EXPECT_EQ(bar.value(), 30);
+    wheel(-1000);
+    EXPECT_EQ(bar.value(), bar.maximum());
+    wheel(1000);
+    EXPECT_EQ(bar.value(), 0);
+}
+
+TEST_F(BubbleViews, HoveredCardShowsItsButtonsAndACyanBorderAndAMinimisedWindowCannotBeMinimised)
+{
+    bubble(2);
+    for (TrafficLightButton *button : card(0).trafficLights())
+        EXPECT_FALSE(button->isVisibleTo(&card(0)));
+    send(card(0), QEvent::MouseMove, card(0).cardRect().center());
+    EXPECT_TRUE(card(0).isHovered());
+    for (TrafficLightButton *button : card(0).trafficLights())
+        EXPECT_TRUE(button->isVisibleTo(&card(0)));
+    scheduler.advance(1);
+    EXPECT_DOUBLE_EQ(card(0).scale(), 1.05);
+    const QImage image = seen(card(0));
+    const QRect border = card(0).cardRect();
+    EXPECT_TRUE(hasColour(image, QRect(border.center().x() - 5, border.top() - 6, 10, 10), isCyan));
+    picture("bubble_hovered_card");
+
+    AppWindowModel minimised = card(1).window();
+    minimised.isMinimized = true;
+    card(1).setWindow(minimised);
+    EXPECT_FALSE(card(1).trafficLights().at(1)->isEnabled());
+    std::unique_ptr<QMenu> menu(card(1).buildContextMenu(nullptr));
+    const QList<QAction *> items = menu->actions();
+    ASSERT_EQ(items.size(), 10); // seven actions, three dividers
+    EXPECT_EQ(items.at(1)->text(), Localization::text(u"ctx_minimize", AppLanguage::english));
+    EXPECT_FALSE(items.at(1)->isEnabled());
+    EXPECT_TRUE(items.at(0)->isEnabled());
+    items.at(1)->trigger(); // disabled: nothing happens
+    EXPECT_FALSE(calls.contains("minimize 2"));
+}
+
+TEST_F(BubbleViews, ACardWithoutSnapshotShowsThePlaceholderSymbol)
+{
+    model.setWindows({makeWindow(7, "Untitled")});
+    view = new ContentView(state, model, actions, scheduler);
+    view->resize(243, 233);
+    backdrop = std::make_unique<Backdrop>(*view, QSize(283, 273));
+    const QImage image = seen(card(0));
+    const QRect thumb(card(0).cardRect().left() + 8 + 72 - 12, card(0).cardRect().top() + 30, 24, 30);
+    // The photo symbol is white at 20 % over the dark thumbnail: lighter pixels in its middle.
+    const QColor corner = image.pixelColor(card(0).cardRect().left() + 14, card(0).cardRect().top() + 22);
+    EXPECT_TRUE(
+        hasColour(image, thumb, [&](const QColor &c) { return c.lightness() > corner.lightness() + 15; }));
+    picture("bubble_card_without_snapshot");
+}
+
+struct DragCase
+{
+    const char *name;
+    double travel;
+    QStringList expected;
+};
+
+class CardDrag : public BubbleViews, public ::testing::WithParamInterface<DragCase>
+{
+};
+
+TEST_P(CardDrag, ThresholdsDecideBetweenClickPeekAndDrop)
+{
+    bubble(1);
+    WindowPreviewCard &c = card(0);
+    const QPointF start = c.cardRect().center();
+    send(c, QEvent::MouseMove, start);
+    send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    const QPointF end = start + QPointF(GetParam().travel, 0);
+    send(c, QEvent::MouseMove, end, Qt::NoButton, Qt::LeftButton);
+    send(c, QEvent::MouseButtonRelease, end, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(calls, GetParam().expected);
+    EXPECT_FALSE(c.isDraggingLocal());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Travel, CardDrag,
+    ::testing::Values(DragCase{"Still", 0, {"focus 1"}}, DragCase{"Eleven", 11, {"focus 1"}},
+                      DragCase{"Twelve", 12, {"peek 1", "drag", "endDrag 1", "focus 1"}},
+                      DragCase{"Fifteen", 15, {"peek 1", "drag", "endDrag 1", "focus 1"}},
+                      DragCase{"Sixteen", 16, {"peek 1", "drag", "endDrag 1"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
+{
+    bubble(1);
+    WindowPreviewCard &c = card(0);
+    const QPointF start = c.cardRect().center();
+    send(c, QEvent::MouseMove, start);
+    send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    send(c, QEvent::MouseMove, start + QPointF(0, -40), Qt::NoButton, Qt::LeftButton);
+    EXPECT_TRUE(c.isDraggingLocal());
+    EXPECT_FALSE(c.trafficLights().at(0)->isVisibleTo(&c));
+    send(c, QEvent::MouseButtonRelease, start + QPointF(0, -40), Qt::LeftButton, Qt::NoButton);
+
+    calls.clear();
+    send(c, QEvent::MouseMove, start);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&c, &leave);
+    EXPECT_FALSE(c.isHovered());
+    EXPECT_EQ(calls, QStringList({"stopPeeking"}));
+}
+
+TEST_F(BubbleViews, ArrowUpdatesMoveAlongTheEdgeAndIgnoreUnknownEdges)
+{
+    bubble(2);
+    view->handleArrowUpdate(0.3, "top");
+    scheduler.advance(1);
+    EXPECT_EQ(view->bubbleEdge(), BubbleEdge::bottom);
+    EXPECT_DOUBLE_EQ(view->arrowPosition(), 0.3);
+    view->handleArrowUpdate(std::nullopt, "left");
+    scheduler.advance(1);
+    EXPECT_EQ(view->bubbleEdge(), BubbleEdge::left);
+    EXPECT_DOUBLE_EQ(view->arrowPosition(), 0.3);
+    // The drawn tip is where the shape says: glass at the tip, wallpaper just outside it.
+    const QPointF tip = view->arrowTipAt(0.3);
+    const QImage image = seen(*view);
+    EXPECT_GT(distance(image.pixelColor((tip + QPointF(4, 0)).toPoint()), wallpaperProbe), 40);
+    EXPECT_LT(distance(image.pixelColor((tip + QPointF(4, -14)).toPoint()), wallpaperProbe),
+              30); // shadow only
+}
+
+TEST_F(BubbleViews, WithoutPermissionOnlyThePermissionCardShows)
+{
+    bubble(3);
+    state.setHasPermission(false);
+    EXPECT_FALSE(view->scrollView()->isVisibleTo(view));
+    const QImage image = seen(*view);
+    EXPECT_TRUE(hasColour(image, image.rect(), [](const QColor &c) {
+        return c.red() > 200 && c.green() < 110 && c.blue() < 100; // the red lock
+    }));
+    picture("bubble_permission_card_en");
+    state.setLanguage(AppLanguage::german);
+    picture("bubble_permission_card_de");
+}
+
+TEST_F(BubbleViews, WithoutWindowsTheBubbleSaysSoAndCountsZero)
+{
+    bubble(0);
+    EXPECT_TRUE(view->cards().isEmpty());
+    EXPECT_FALSE(view->scrollView()->isVisibleTo(view));
+    picture("bubble_empty_en");
+    state.setLanguage(AppLanguage::german);
+    picture("bubble_empty_de");
+}
+
+struct GalleryCase
+{
+    const char *name;
+    int count;
+    const char *edge;
+    double arrow;
+};
+
+class BubbleGallery : public BubbleViews, public ::testing::WithParamInterface<GalleryCase>
+{
+};
+
+TEST_P(BubbleGallery, DrawsTheCardsInsideTheOutline)
+{
+    const GalleryCase &c = GetParam();
+    bubble(c.count, c.edge, c.arrow);
+    EXPECT_EQ(view->cards().size(), c.count);
+    // Every card's middle lies inside the bubble's outline.
+    for (WindowPreviewCard *card : view->cards()) {
+        const QPoint middle = card->mapTo(view, card->cardRect().center());
+        if (view->rect().contains(middle)) {
+            EXPECT_TRUE(view->outline().contains(QPointF(middle))) << c.name;
+        }
+    }
+    picture(QStringLiteral("bubble_%1_en").arg(QString::fromLatin1(c.name)));
+    state.setLanguage(AppLanguage::german);
+    AppWindowModel minimised = card(0).window();
+    minimised.isMinimized = true;
+    card(0).setWindow(minimised);
+    send(card(0), QEvent::MouseMove, card(0).cardRect().center());
+    scheduler.advance(1);
+    picture(QStringLiteral("bubble_%1_de_first_minimised_hovered").arg(QString::fromLatin1(c.name)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Docks, BubbleGallery,
+                         ::testing::Values(GalleryCase{"1_window_bottom", 1, "bottom", 0.5},
+                                           GalleryCase{"4_windows_bottom", 4, "bottom", 0.3},
+                                           GalleryCase{"6_windows_bottom", 6, "bottom", 0.1},
+                                           GalleryCase{"4_windows_left", 4, "left", 0.5},
+                                           GalleryCase{"6_windows_right", 6, "right", 0.7}),
+                         [](const auto &info) { return std::string(info.param.name); });
