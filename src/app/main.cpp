@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "app/appdelegate.h"
+#include "app/onboardingcontroller.h"
 #include "app/overlaycontroller.h"
 #include "app/processcontrol.h"
 #include "app/quorvantisapp.h"
@@ -147,10 +148,12 @@ int main(int argc, char **argv)
         settings, scheduler,
         TrayIcon::Actions{[&relocator] { relocator.restartApp(); }, [&platform] { platform.application->terminate(); }});
     TrayIcon &trayIcon = *tray;
-    ShellParts parts = ShellParts::standIns(std::move(relocation),
-                                            std::make_unique<OverlayController>(platform, scheduler, settings));
-    parts.statusItem = std::move(tray);
-    QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics, std::move(parts));
+    auto onboarding = std::make_unique<OnboardingController>(*platform.permissions, settings, scheduler,
+                                                             [&relocator] { relocator.restartApp(); });
+    QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics,
+                             ShellParts{std::move(relocation),
+                                        std::make_unique<OverlayController>(platform, scheduler, settings),
+                                        std::move(tray), std::move(onboarding)});
 
     // The clipboard manager polls and sweeps its cache folder as soon as it exists.
     ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings,
