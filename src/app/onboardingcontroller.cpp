@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-
 namespace qv {
 
 namespace {
@@ -31,8 +30,9 @@ Animation::Curve easeIn(double duration)
 
 } // namespace
 
-OnboardingController::OnboardingController(PermissionProbe &probe, SettingsStore &settings, Scheduler &scheduler,
-                                           std::function<void()> relaunch, QObject *parent)
+OnboardingController::OnboardingController(PermissionProbe &probe, SettingsStore &settings,
+                                           Scheduler &scheduler, std::function<void()> relaunch,
+                                           QObject *parent)
     : QObject(parent), m_probe(probe), m_settings(settings), m_scheduler(scheduler),
       m_relaunch(std::move(relaunch)), m_fade(scheduler)
 {
@@ -73,16 +73,17 @@ void OnboardingController::closeOnboarding()
 {
     if (!m_window)
         return;
-    m_fade.start(m_alpha, 0, fadeOutDuration, easeIn(fadeOutDuration), [this](double alpha) { setAlpha(alpha); },
-                 [this] {
-                     if (OnboardingView *window = m_window.data()) {
-                         m_window.clear();
-                         window->hide();
-                         window->close();
-                         // Drops the view and its permission monitor with it.
-                         window->deleteLater();
-                     }
-                 });
+    m_fade.start(
+        m_alpha, 0, fadeOutDuration, easeIn(fadeOutDuration), [this](double alpha) { setAlpha(alpha); },
+        [this] {
+            if (OnboardingView *window = m_window.data()) {
+                m_window.clear();
+                window->hide();
+                window->close();
+                // Drops the view and its permission monitor with it.
+                window->deleteLater();
+            }
+        });
 }
 
 void OnboardingController::setAlpha(double alpha)

@@ -59,7 +59,8 @@ void paintGlow(QPainter &painter, const QPointF &center, const QColor &color)
 } // namespace
 
 OnboardingView::OnboardingView(PermissionProbe &probe, SettingsStore &settings, Scheduler &scheduler,
-                               std::function<void()> relaunch, std::function<void()> onComplete, QWidget *parent)
+                               std::function<void()> relaunch, std::function<void()> onComplete,
+                               QWidget *parent)
     : QWidget(parent), m_probe(probe), m_settings(settings), m_scheduler(scheduler),
       m_onComplete(std::move(onComplete)), m_monitor(new PermissionMonitor(probe, scheduler, this)),
       m_dismiss(scheduler)
@@ -90,13 +91,16 @@ OnboardingView::OnboardingView(PermissionProbe &probe, SettingsStore &settings, 
     const std::array<const char *, 3> icons{"rectangle.dashed.badge.record", "hand.point.up.left.fill",
                                             "keyboard.fill"};
     for (size_t i = 0; i < 3; ++i) {
-        m_permissions[i] = new PermissionSlide(scheduler, QString::fromLatin1(icons[i]), actions[i], m_slides);
+        m_permissions[i] =
+            new PermissionSlide(scheduler, QString::fromLatin1(icons[i]), actions[i], m_slides);
         m_slides->addWidget(m_permissions[i]);
     }
-    m_final = new FinalSlide(scheduler, [this] { finishOnboarding(); }, m_slides);
+    m_final = new FinalSlide(
+        scheduler, [this] { finishOnboarding(); }, m_slides);
     m_slides->addWidget(m_final);
 
-    m_dots = new PageDots(scheduler, [this](int index) { setCurrentTab(index); }, m_content);
+    m_dots = new PageDots(
+        scheduler, [this](int index) { setCurrentTab(index); }, m_content);
     const QSize dots = m_dots->sizeHint();
     m_dots->setGeometry((windowWidth - dots.width()) / 2, windowHeight - 20 - dots.height(), dots.width(),
                         dots.height());
@@ -130,7 +134,9 @@ OnboardingView::~OnboardingView()
 void OnboardingView::applyTexts()
 {
     const AppLanguage language = Localization::storedLanguage(m_settings);
-    const auto text = [language](const char *key) { return Localization::text(QLatin1String(key), language); };
+    const auto text = [language](const char *key) {
+        return Localization::text(QLatin1String(key), language);
+    };
     // Texts that name what the other desktop's settings grant have a Linux wording on X11.
     const bool pages = m_probe.hasSettingsPages();
     const auto desc = [&](const char *key) {

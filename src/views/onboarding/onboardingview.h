@@ -45,7 +45,8 @@ public:
     // 0.38 s after the final slide's button was pressed. Probe, settings and scheduler outlive the
     // view.
     OnboardingView(PermissionProbe &probe, SettingsStore &settings, Scheduler &scheduler,
-                   std::function<void()> relaunch, std::function<void()> onComplete, QWidget *parent = nullptr);
+                   std::function<void()> relaunch, std::function<void()> onComplete,
+                   QWidget *parent = nullptr);
     ~OnboardingView() override;
 
     int currentTab() const { return m_currentTab; }

@@ -31,10 +31,11 @@ void PageDots::setCurrent(int index)
         return;
     m_previous = m_current;
     m_current = index;
-    m_move.start(0, 1, springSettlingTime(springResponse, springDamping), Animation::spring(springResponse, springDamping), [this](double p) {
-        m_progress = p;
-        update();
-    });
+    m_move.start(0, 1, springSettlingTime(springResponse, springDamping),
+                 Animation::spring(springResponse, springDamping), [this](double p) {
+                     m_progress = p;
+                     update();
+                 });
 }
 
 QPoint PageDots::dotCenter(int index) const

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/color.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
@@ -36,9 +38,17 @@ QWidget *noteRow(const QString &symbolName, QLabel *&note, int spacing, double o
     symbol->setPixmap(Symbols::pixmap(symbolName, 11, Theme::white(opacity), row->devicePixelRatioF()));
     note = SlideText::label(Theme::systemFont(12), Theme::white(opacity), row);
     layout->addWidget(symbol, 0, Qt::AlignVCenter);
-    layout->addWidget(note, 1);
+    layout->addWidget(note);
     layout->addStretch();
     return row;
+}
+
+// A wrapping label beside a symbol gets only its narrowest width: a note is given the width of its
+// text, up to what the row leaves, so it wraps only when it must.
+void setNote(QLabel *note, const QString &text, int widest)
+{
+    note->setText(text);
+    note->setMinimumWidth(std::min(note->fontMetrics().horizontalAdvance(text) + 2, widest));
 }
 
 } // namespace
@@ -129,12 +139,12 @@ void PermissionSlide::setTexts(const Texts &texts)
     m_texts = texts;
     m_title->setText(texts.title);
     m_desc->setText(texts.desc);
-    m_privacyNote->setText(texts.privacyNote.value_or(QString()));
+    setNote(m_privacyNote, texts.privacyNote.value_or(QString()), 430);
     m_grantedText->setText(texts.grantedText);
     m_continue->setText(texts.continueText);
     if (m_openSettings)
         m_openSettings->setText(texts.openSettingsText);
-    m_restartHint->setText(texts.restartHint.value_or(QString()));
+    setNote(m_restartHint, texts.restartHint.value_or(QString()), 460);
     // The restart button needs both its text and its action.
     if (m_restartButton) {
         m_restartButton->setText(texts.restartButtonText.value_or(QString()));
