@@ -3,30 +3,12 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include <algorithm>
-
 namespace qv {
 
 namespace {
 
 constexpr double fadeInDuration = 0.3;
 constexpr double fadeOutDuration = 0.35;
-
-Animation::Curve easeInOut(double duration)
-{
-    return [duration](double elapsed) {
-        const double p = duration <= 0 ? 1.0 : std::clamp(elapsed / duration, 0.0, 1.0);
-        return p * p * (3 - 2 * p);
-    };
-}
-
-Animation::Curve easeIn(double duration)
-{
-    return [duration](double elapsed) {
-        const double p = duration <= 0 ? 1.0 : std::clamp(elapsed / duration, 0.0, 1.0);
-        return p * p * p;
-    };
-}
 
 } // namespace
 
@@ -66,7 +48,8 @@ void OnboardingController::showOnboarding()
     window->show();
     window->raise();
     window->activateWindow();
-    m_fade.start(0, 1, fadeInDuration, easeInOut(fadeInDuration), [this](double alpha) { setAlpha(alpha); });
+    m_fade.start(0, 1, fadeInDuration, Animation::easeInOut(fadeInDuration),
+                 [this](double alpha) { setAlpha(alpha); });
 }
 
 void OnboardingController::closeOnboarding()
@@ -74,7 +57,8 @@ void OnboardingController::closeOnboarding()
     if (!m_window)
         return;
     m_fade.start(
-        m_alpha, 0, fadeOutDuration, easeIn(fadeOutDuration), [this](double alpha) { setAlpha(alpha); },
+        m_alpha, 0, fadeOutDuration, Animation::easeIn(fadeOutDuration),
+        [this](double alpha) { setAlpha(alpha); },
         [this] {
             if (OnboardingView *window = m_window.data()) {
                 m_window.clear();

@@ -34,14 +34,6 @@ constexpr int iconSize = 22;
 // sends a new one only when the opacity crossed another twentieth.
 constexpr int opacitySteps = 20;
 
-Animation::Curve easeIn(double duration)
-{
-    return [duration](double elapsed) {
-        const double p = duration <= 0 ? 1.0 : std::clamp(elapsed / duration, 0.0, 1.0);
-        return p * p * p;
-    };
-}
-
 // The symbol in white over a soft dark edge, so it reads on dark and light panels alike.
 QPixmap trayPixmap(const QString &symbolName, double opacity, double dpr)
 {
@@ -200,7 +192,7 @@ void TrayIcon::flashStatusIcon(const QString &symbolName)
         [this, symbolName, setOpacity] {
             m_symbol = symbolName;
             renderIcon();
-            m_fade.start(m_opacity, 1.0, fadeDuration, easeIn(fadeDuration), setOpacity);
+            m_fade.start(m_opacity, 1.0, fadeDuration, Animation::easeIn(fadeDuration), setOpacity);
             m_iconResetTask = m_scheduler.after(resetDelay, [self = QPointer<TrayIcon>(this), setOpacity] {
                 if (!self || !self->m_statusItem)
                     return;
@@ -209,7 +201,7 @@ void TrayIcon::flashStatusIcon(const QString &symbolName)
                                        self->m_symbol = QString::fromLatin1(defaultIconName);
                                        self->renderIcon();
                                        self->m_fade.start(self->m_opacity, 1.0, fadeDuration,
-                                                          easeIn(fadeDuration), setOpacity);
+                                                          Animation::easeIn(fadeDuration), setOpacity);
                                    });
             });
         });

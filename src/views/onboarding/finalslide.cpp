@@ -6,7 +6,6 @@
 
 #include "core/color.h"
 #include "ui/theme.h"
-#include "views/onboarding/slidebutton.h"
 #include "views/onboarding/slidesymbol.h"
 #include "views/onboarding/slidetext.h"
 
@@ -16,7 +15,10 @@ namespace {
 const QColor orange(255, 159, 10);
 } // namespace
 
-FinalSlide::FinalSlide(Scheduler &scheduler, std::function<void()> action, QWidget *parent) : QWidget(parent)
+FinalSlide::FinalSlide(Scheduler &scheduler, std::function<void()> action, QWidget *parent)
+    : ButtonSlide({SlideText::headline(), Qt::black, Qt::white, QColor(), 30, QMargins(30, 14, 30, 14),
+                   Theme::black(0.33), 10},
+                  std::move(action), parent)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(30);
@@ -33,30 +35,12 @@ FinalSlide::FinalSlide(Scheduler &scheduler, std::function<void()> action, QWidg
     layout->addWidget(symbol, 0, Qt::AlignHCenter);
 
     // Title and description sit in the outer stack, 30 apart.
-    m_title = SlideText::label(Theme::systemFont(32, QFont::Bold), Qt::white, this);
-    m_desc = SlideText::label(SlideText::title3(), Theme::white(0.7), this);
-    layout->addWidget(m_title);
-    layout->addWidget(m_desc);
+    layout->addWidget(titleLabel());
+    layout->addWidget(descLabel());
 
-    m_button = new SlideButton({SlideText::headline(), Qt::black, Qt::white, QColor(), 30,
-                                QMargins(30, 14, 30, 14), Theme::black(0.33), 10},
-                               this);
-    connect(m_button, &SlideButton::clicked, this, [action = std::move(action)] { action(); });
     layout->addSpacing(20);
-    layout->addWidget(m_button, 0, Qt::AlignHCenter);
+    layout->addWidget(button(), 0, Qt::AlignHCenter);
     layout->addStretch();
-}
-
-void FinalSlide::setTexts(const QString &title, const QString &desc, const QString &buttonText)
-{
-    m_title->setText(title);
-    m_desc->setText(desc);
-    m_button->setText(buttonText);
-}
-
-QString FinalSlide::title() const
-{
-    return m_title->text();
 }
 
 } // namespace qv

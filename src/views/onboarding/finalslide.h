@@ -1,32 +1,17 @@
 #pragma once
 
-#include <QWidget>
-
-#include <functional>
-
-class QLabel;
+#include "views/onboarding/buttonslide.h"
 
 namespace qv {
 
 class Scheduler;
-class SlideButton;
 
-// The last slide: a rocket, "all set" and the button that ends the walk-through. Passive, like the
-// other slides. Main thread.
-class FinalSlide : public QWidget
+// The last slide: a rocket, "all set" and the button that ends the walk-through.
+class FinalSlide : public ButtonSlide
 {
     Q_OBJECT
 public:
     FinalSlide(Scheduler &scheduler, std::function<void()> action, QWidget *parent = nullptr);
-    void setTexts(const QString &title, const QString &desc, const QString &buttonText);
-
-    QString title() const;
-    SlideButton *button() const { return m_button; }
-
-private:
-    QLabel *m_title;
-    QLabel *m_desc;
-    SlideButton *m_button;
 };
 
 } // namespace qv
