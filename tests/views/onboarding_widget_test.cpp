@@ -139,6 +139,7 @@ TEST_F(OnboardingViewTest, EveryTextFollowsALiveLanguageSwitch)
     EXPECT_EQ(view->permissionSlide(2)->openSettingsButton()->text(),
               Localization::text(u"ob_open_settings", AppLanguage::german));
     view->setCurrentTab(1);
+    scheduler.advance(1);
     saveScreenshot(*view, QStringLiteral("onboarding_1_screen_de"));
 }
 
@@ -185,10 +186,13 @@ TEST_F(OnboardingViewTest, WithoutSettingsPagesTheSlidesExplainWhatTheDesktopNee
     }
     view->setCurrentTab(1);
     EXPECT_FALSE(view->permissionSlide(1)->showsRestartBlock());
+    scheduler.advance(1);
     saveScreenshot(*view, QStringLiteral("onboarding_1_screen_x11"));
     view->setCurrentTab(2);
+    scheduler.advance(1);
     saveScreenshot(*view, QStringLiteral("onboarding_2_access_x11_granted"));
     view->setCurrentTab(3);
+    scheduler.advance(1);
     saveScreenshot(*view, QStringLiteral("onboarding_3_input_x11"));
     EXPECT_EQ(probe.opened, 0);
 }

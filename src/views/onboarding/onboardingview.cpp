@@ -1,5 +1,7 @@
 #include "views/onboarding/onboardingview.h"
 
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -37,6 +39,8 @@ constexpr double completeDelay = 0.38;
 constexpr double dismissResponse = 0.35;
 constexpr double dismissDamping = 0.75;
 constexpr double dismissedScale = 0.8;
+constexpr double tabResponse = 0.4;
+constexpr double tabDamping = 0.8;
 
 // A soft disc of `color` at 0.15, 300 wide, blurred by 60: drawn as a radial fade.
 void paintGlow(QPainter &painter, const QPointF &center, const QColor &color)
@@ -63,7 +67,7 @@ OnboardingView::OnboardingView(PermissionProbe &probe, SettingsStore &settings, 
                                QWidget *parent)
     : QWidget(parent), m_probe(probe), m_settings(settings), m_scheduler(scheduler),
       m_onComplete(std::move(onComplete)), m_monitor(new PermissionMonitor(probe, scheduler, this)),
-      m_dismiss(scheduler)
+      m_slideChange(scheduler), m_dismiss(scheduler)
 {
     setFixedSize(windowWidth, windowHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -98,6 +102,13 @@ OnboardingView::OnboardingView(PermissionProbe &probe, SettingsStore &settings, 
     m_final = new FinalSlide(
         scheduler, [this] { finishOnboarding(); }, m_slides);
     m_slides->addWidget(m_final);
+
+    m_leavingSlide = new QLabel(m_content);
+    m_leavingSlide->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_leavingSlide->setGeometry(rect());
+    m_leavingOpacity = new QGraphicsOpacityEffect(m_leavingSlide);
+    m_leavingSlide->setGraphicsEffect(m_leavingOpacity);
+    m_leavingSlide->hide();
 
     m_dots = new PageDots(
         scheduler, [this](int index) { setCurrentTab(index); }, m_content);
@@ -176,6 +187,17 @@ void OnboardingView::setCurrentTab(int index)
 {
     if (index < 0 || index >= slideCount || m_finishing)
         return;
+    if (index != m_currentTab && isVisible()) {
+        m_leavingSlide->setPixmap(m_slides->currentWidget()->grab());
+        m_leavingOpacity->setOpacity(1);
+        m_leavingSlide->show();
+        m_leavingSlide->raise();
+        m_dots->raise();
+        m_slideChange.start(
+            1, 0, springSettlingTime(tabResponse, tabDamping), Animation::spring(tabResponse, tabDamping),
+            [this](double opacity) { m_leavingOpacity->setOpacity(std::clamp(opacity, 0.0, 1.0)); },
+            [this] { m_leavingSlide->hide(); });
+    }
     m_currentTab = index;
     m_slides->setCurrentIndex(index);
     m_dots->setCurrent(index);

@@ -8,6 +8,8 @@
 
 #include "ui/animation.h"
 
+class QGraphicsOpacityEffect;
+class QLabel;
 class QStackedWidget;
 
 namespace qv {
@@ -83,6 +85,10 @@ private:
     std::array<PermissionSlide *, 3> m_permissions{};
     FinalSlide *m_final;
     PageDots *m_dots;
+    // The slide that was shown, fading out above the new one while the tab changes.
+    QLabel *m_leavingSlide;
+    QGraphicsOpacityEffect *m_leavingOpacity;
+    Animation m_slideChange;
     int m_currentTab = 0;
     bool m_finishing = false;
     double m_dismissScale = 1.0;
