@@ -144,9 +144,10 @@ int main(int argc, char **argv)
                                                    QCoreApplication::applicationFilePath(),
                                                    QCoreApplication::arguments().mid(1));
     Relocator &relocator = *relocation;
-    auto tray = std::make_unique<TrayIcon>(
-        settings, scheduler,
-        TrayIcon::Actions{[&relocator] { relocator.restartApp(); }, [&platform] { platform.application->terminate(); }});
+    auto tray =
+        std::make_unique<TrayIcon>(settings, scheduler,
+                                   TrayIcon::Actions{[&relocator] { relocator.restartApp(); },
+                                                     [&platform] { platform.application->terminate(); }});
     TrayIcon &trayIcon = *tray;
     auto onboarding = std::make_unique<OnboardingController>(*platform.permissions, settings, scheduler,
                                                              [&relocator] { relocator.restartApp(); });
