@@ -1,15 +1,21 @@
 #include <QAction>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include "app/trayicon.h"
+#include "clipboard/clipboardmanager.h"
 #include "core/localization.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
+#include "platform/sim/simdesktop.h"
 #include "platform/sim/simlocaleservice.h"
 #include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
+#include "shelf/fileshelfmanager.h"
+#include "support/recordingeventlog.h"
 #include "support/screenshot.h"
 
 using namespace qv;
@@ -188,4 +194,25 @@ TEST_F(TrayIconTest, HidingDuringAFlashEndsIt)
     settings.set(Settings::showMenuBarIcon, true);
     EXPECT_EQ(tray->shownSymbol(), QString::fromLatin1(TrayIcon::defaultIconName));
     EXPECT_DOUBLE_EQ(tray->iconOpacity(), 1.0);
+}
+
+TEST_F(TrayIconTest, ACaptureAndAReceivedFileFlashTheirOwnSymbols)
+{
+    SimDesktop sim;
+    SchedulerQueueFactory queues{scheduler};
+    RecordingEventLog events;
+    QTemporaryDir shelfRoot;
+    ClipboardManager clipboard(*sim.platform().pasteboard, *sim.platform().workspace, scheduler, queues,
+                               settings, events);
+    FileShelfManager shelf(sim.platform(), scheduler, queues, events,
+                           shelfRoot.filePath(QStringLiteral("shelf")));
+    auto tray = makeTray();
+    tray->observeCaptures(clipboard, shelf);
+
+    emit clipboard.didCapture();
+    scheduler.advance(0.2);
+    EXPECT_EQ(tray->shownSymbol(), QString::fromLatin1(TrayIcon::captureSymbol));
+    emit shelf.didReceiveFile();
+    scheduler.advance(0.2);
+    EXPECT_EQ(tray->shownSymbol(), QString::fromLatin1(TrayIcon::fileReceivedSymbol));
 }
