@@ -157,6 +157,9 @@ TEST_F(OnboardingViewTest, SettingsPagesOpenAndTheRestartBlockShowsOnlyAfterward
     EXPECT_EQ(permissions.openedSettingsPages,
               QStringList{QString::fromLatin1(OnboardingView::screenRecordingAddress)});
     EXPECT_TRUE(screen.showsRestartBlock());
+    view->setCurrentTab(1);
+    scheduler.advance(1);
+    saveScreenshot(*view, QStringLiteral("onboarding_1_screen_restart"));
     screen.restartButton()->click();
     EXPECT_EQ(relaunches, 1);
 

@@ -1,5 +1,6 @@
 #include "views/onboarding/permissionslide.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -54,7 +55,7 @@ void setNote(QLabel *note, const QString &text, int widest)
 } // namespace
 
 PermissionSlide::PermissionSlide(Scheduler &scheduler, const QString &icon, Actions actions, QWidget *parent)
-    : QWidget(parent), m_icon(icon), m_actions(std::move(actions))
+    : QWidget(parent), m_icon(icon), m_actions(std::move(actions)), m_blockFade(scheduler)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(24);

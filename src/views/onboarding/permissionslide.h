@@ -6,6 +6,9 @@
 #include <functional>
 #include <optional>
 
+#include "ui/animation.h"
+
+class QGraphicsOpacityEffect;
 class QLabel;
 
 namespace qv {
@@ -65,6 +68,8 @@ public:
 
 private:
     void updateState();
+    // Fades `block` in when it was hidden and is shown now.
+    void fadeIn(QWidget *block, bool wasShown);
 
     QString m_icon;
     Actions m_actions;
@@ -86,6 +91,9 @@ private:
     QLabel *m_restartHint;
     SlideButton *m_restartButton = nullptr;
     SlideButton *m_skip = nullptr;
+    QWidget *m_fadingBlock = nullptr;
+    QGraphicsOpacityEffect *m_fadingOpacity = nullptr; // owned by m_fadingBlock
+    Animation m_blockFade;
 };
 
 } // namespace qv
