@@ -85,7 +85,7 @@ void hoverToFirstFrame(benchmark::State &state)
     } events;
     DockMonitor monitor(sim.platform(), scheduler, queues, settings, events);
     WindowEngine engine(sim.platform(), scheduler, queues, settings, events);
-    OverlayController controller(sim.platform(), scheduler, settings);
+    OverlayController controller(sim.platform(), scheduler, settings, nullptr);
     controller.setupOverlayWindow();
     controller.setupPeekingWindow();
     controller.setupBindings(monitor, engine);

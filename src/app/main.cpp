@@ -140,13 +140,19 @@ int main(int argc, char **argv)
                                                    scheduler, singleInstance, processes,
                                                    QCoreApplication::applicationFilePath(),
                                                    QCoreApplication::arguments().mid(1));
+    // Made after the settings are prepared, but declared first so it outlives the overlay controller,
+    // which asks it for a check whenever the clipboard route opens.
+    std::unique_ptr<ClipboardManager> clipboard;
+    auto overlay = std::make_unique<OverlayController>(platform, scheduler, settings, [&clipboard] {
+        if (clipboard)
+            clipboard->checkNow();
+    });
     QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics,
-                             ShellParts::standIns(std::move(relocation),
-                                                  std::make_unique<OverlayController>(platform, scheduler, settings)));
+                             ShellParts::standIns(std::move(relocation), std::move(overlay)));
 
     // The clipboard manager polls and sweeps its cache folder as soon as it exists.
-    ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings,
-                               diagnostics);
+    clipboard = std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler,
+                                                   queues, settings, diagnostics);
     // Created at start-up so the shelf folder is made and last run's files are swept at once.
     FileShelfManager shelf(platform, scheduler, queues, diagnostics);
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });

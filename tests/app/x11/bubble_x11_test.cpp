@@ -52,7 +52,7 @@ protected:
 
         monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
         engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
-        controller = std::make_unique<OverlayController>(platform, scheduler, settings);
+        controller = std::make_unique<OverlayController>(platform, scheduler, settings, nullptr);
         controller->setupOverlayWindow();
         controller->setupPeekingWindow();
         controller->setupBindings(*monitor, *engine);
