@@ -613,9 +613,10 @@ void OverlayController::showGlobalOverlayInFront()
 {
     m_globalOverlayWindow->setAlpha(1);
     m_globalOverlayWindow->orderFront();
+    // Typing (Esc for now) goes to the panel, not to the application behind it.
     m_globalOverlayWindow->activateWindow();
     if (m_superPanel)
-        m_superPanel->setFocus(Qt::ActiveWindowFocusReason);
+        m_superPanel->setFocus(Qt::OtherFocusReason);
 }
 
 void OverlayController::hideGlobalSwitcher()
