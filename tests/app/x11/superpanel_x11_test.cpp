@@ -18,6 +18,7 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
+#include "support/x11focus.h"
 #include "support/screenshot.h"
 #include "ui/panel.h"
 #include "views/superpanel/superpaneloverlay.h"
@@ -60,24 +61,8 @@ protected:
         }
     }
 
-    xcb_window_t activeWindow()
-    {
-        xcb_window_t window = XCB_WINDOW_NONE;
-        xcb_ewmh_get_active_window_reply(
-            connection.ewmh(), xcb_ewmh_get_active_window(connection.ewmh(), connection.screenNumber()),
-            &window, nullptr);
-        return window;
-    }
-
-    qint64 pidOf(xcb_window_t window)
-    {
-        uint32_t pid = 0;
-        if (window == XCB_WINDOW_NONE ||
-            !xcb_ewmh_get_wm_pid_reply(connection.ewmh(), xcb_ewmh_get_wm_pid(connection.ewmh(), window),
-                                       &pid, nullptr))
-            return 0;
-        return pid;
-    }
+    xcb_window_t activeWindow() { return qv::activeWindow(connection); }
+    qint64 pidOf(xcb_window_t window) { return qv::pidOf(connection, window); }
 
     void startFocusedXterm()
     {
