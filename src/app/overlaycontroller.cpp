@@ -1,6 +1,5 @@
 #include "app/overlaycontroller.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QVBoxLayout>
