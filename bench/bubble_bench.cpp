@@ -36,6 +36,36 @@ QList<AppWindowModel> fourWindows()
     return windows;
 }
 
+struct NoLog final : EventLog
+{
+    void log(const QString &, const QString &) override {}
+};
+
+// The Dock monitor, the window engine and the overlay controller with all its panels, as the
+// start-up sequence wires them, on the simulated desktop and a manual clock.
+struct Overlay
+{
+    explicit Overlay(SimDesktop &sim)
+        : monitor(sim.platform(), scheduler, queues, settings, events),
+          engine(sim.platform(), scheduler, queues, settings, events),
+          controller(sim.platform(), scheduler, settings, nullptr)
+    {
+        controller.setupOverlayWindow();
+        controller.setupGlobalOverlayWindow();
+        controller.setupPeekingWindow();
+        controller.setupBindings(monitor, engine);
+        controller.startMouseCheckTimer();
+    }
+
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues{scheduler};
+    SettingsStore settings;
+    NoLog events;
+    DockMonitor monitor;
+    WindowEngine engine;
+    OverlayController controller;
+};
+
 // One paint of a four-card bubble (804 x 233) at the given device pixel ratio.
 void paintBubble(benchmark::State &state)
 {
@@ -76,20 +106,9 @@ void hoverToFirstFrame(benchmark::State &state)
     sim.addDockTile("Files", QRectF(600, 836, 64, 64));
     const QPointF onTile(632, 32);
     const QPointF away(700, 700);
-    ManualScheduler scheduler;
-    SchedulerQueueFactory queues{scheduler};
-    SettingsStore settings;
-    struct NoLog final : EventLog
-    {
-        void log(const QString &, const QString &) override {}
-    } events;
-    DockMonitor monitor(sim.platform(), scheduler, queues, settings, events);
-    WindowEngine engine(sim.platform(), scheduler, queues, settings, events);
-    OverlayController controller(sim.platform(), scheduler, settings, nullptr);
-    controller.setupOverlayWindow();
-    controller.setupPeekingWindow();
-    controller.setupBindings(monitor, engine);
-    controller.startMouseCheckTimer();
+    Overlay overlay(sim);
+    ManualScheduler &scheduler = overlay.scheduler;
+    OverlayController &controller = overlay.controller;
     sim.screens.setMouseLocation(onTile);
     scheduler.advance(1); // the first scan fills the list cache
     QImage frame(QSize(804, 233), QImage::Format_ARGB32_Premultiplied);
@@ -128,20 +147,11 @@ void hotkeyToFirstFrame(benchmark::State &state)
                                        QStringLiteral("%1 window %2").arg(name).arg(i), image);
         }
     }
-    ManualScheduler scheduler;
-    SchedulerQueueFactory queues{scheduler};
-    SettingsStore settings;
-    struct NoLog final : EventLog
-    {
-        void log(const QString &, const QString &) override {}
-    } events;
-    DockMonitor monitor(sim.platform(), scheduler, queues, settings, events);
-    WindowEngine engine(sim.platform(), scheduler, queues, settings, events);
-    OverlayController controller(sim.platform(), scheduler, settings, nullptr);
-    controller.setupOverlayWindow();
-    controller.setupGlobalOverlayWindow();
-    controller.setupPeekingWindow();
-    controller.setupBindings(monitor, engine);
+    Overlay overlay(sim);
+    ManualScheduler &scheduler = overlay.scheduler;
+    DockMonitor &monitor = overlay.monitor;
+    WindowEngine &engine = overlay.engine;
+    OverlayController &controller = overlay.controller;
     scheduler.advance(1);
     constexpr int tab = 48;
     constexpr quint32 option = 0x80000;
