@@ -143,9 +143,10 @@ std::unique_ptr<QMenu> TrayIcon::buildStatusMenu() const
     preferences->setObjectName(QStringLiteral("menu_preferences"));
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     preferences->setEnabled(false);
-    // Toggles the Super Panel once its route is wired; until then the entry does nothing.
     QAction *showAll = menu->addAction(Localization::menuText(u"menu_show_all_windows", language));
     showAll->setObjectName(QStringLiteral("menu_show_all_windows"));
+    if (m_actions.showAllWindows)
+        connect(showAll, &QAction::triggered, this, [toggle = m_actions.showAllWindows] { toggle(); });
     menu->addSeparator();
     QAction *restart = menu->addAction(Localization::menuText(u"menu_restart", language));
     restart->setObjectName(QStringLiteral("menu_restart"));

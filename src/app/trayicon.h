@@ -33,6 +33,8 @@ public:
     {
         std::function<void()> restart;
         std::function<void()> quit;
+        // Shows or hides the Super Panel.
+        std::function<void()> showAllWindows;
     };
 
     static constexpr const char *defaultIconName = "circle.hexagongrid";

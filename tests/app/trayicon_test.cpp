@@ -53,7 +53,8 @@ protected:
     std::unique_ptr<TrayIcon> makeTray()
     {
         auto tray = std::make_unique<TrayIcon>(
-            settings, scheduler, TrayIcon::Actions{[this] { ++restarts; }, [this] { ++quits; }});
+            settings, scheduler,
+            TrayIcon::Actions{[this] { ++restarts; }, [this] { ++quits; }, [this] { ++showAlls; }});
         tray->setupStatusItem();
         return tray;
     }
@@ -63,6 +64,7 @@ protected:
     ManualScheduler scheduler;
     int restarts = 0;
     int quits = 0;
+    int showAlls = 0;
 };
 
 struct MenuLanguageRow
@@ -110,6 +112,8 @@ TEST_F(TrayIconTest, MenuEntriesAndTheirActions)
     EXPECT_EQ(restarts, 1);
     entry(menu, "menu_quit")->trigger();
     EXPECT_EQ(quits, 1);
+    entry(menu, "menu_show_all_windows")->trigger();
+    EXPECT_EQ(showAlls, 1);
     saveScreenshot(menu, QStringLiteral("tray_menu_en"));
 }
 
