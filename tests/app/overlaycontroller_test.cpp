@@ -361,6 +361,18 @@ TEST_F(OverlayControllerTest, ShowAllWindowsClosesAndReopensWithoutChangingTheRo
     EXPECT_EQ(controller->superPanel()->routeName(), "clipboard");
 }
 
+// Without a compositor the panel cannot be see-through; its backdrop must not paint black.
+TEST_F(OverlayControllerTest, WithoutACompositorTheSuperPanelPaintsAnOpaqueTintNotBlack)
+{
+    desktop.panelWindows.setCompositing(false);
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    const QImage picture = controller->globalOverlayWindow()->grab().toImage();
+    const QColor corner = picture.pixelColor(picture.width() - 3, picture.height() - 3);
+    EXPECT_EQ(corner.alpha(), 255);
+    EXPECT_GT(corner.red() + corner.green() + corner.blue(), 60) << "painted black";
+}
+
 TEST_F(OverlayControllerTest, TheShelfRouteOpensWithoutAWindowScan)
 {
     sendRoute("shelf");

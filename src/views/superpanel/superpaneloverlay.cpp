@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "ui/panel.h"
 #include "ui/theme.h"
 #include "windows/overlayroute.h"
 #include "windows/windowengine.h"
@@ -56,7 +57,11 @@ void SuperPanelOverlay::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(rect(), Theme::black(0.55));
+    // Without a compositor the window cannot show the desktop through it: an opaque fill of the same
+    // darkness instead of a see-through one that would paint black.
+    const auto *panel = qobject_cast<const Panel *>(window());
+    const bool translucent = !panel || panel->isTranslucent();
+    painter.fillRect(rect(), translucent ? Theme::black(0.55) : Theme::ultraThinMaterial(false));
 
     painter.setPen(Theme::white(0.95));
     const QFont title = Theme::systemFont(titleSize, QFont::DemiBold);
