@@ -1,5 +1,6 @@
 #include "views/items/itemwidget.h"
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QImage>
 #include <QMouseEvent>
@@ -77,6 +78,17 @@ void ItemWidget::leaveEvent(QEvent *)
 void ItemWidget::mouseMoveEvent(QMouseEvent *event)
 {
     pointerMoved(event->position());
+    if (m_pressed && (event->buttons() & Qt::LeftButton) &&
+        (event->position() - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+        bool onButton = false;
+        for (const auto &button : buttons())
+            onButton = onButton || button.rect.contains(m_pressPos);
+        if (!onButton) {
+            m_pressed = false;
+            dragStarted();
+            return;
+        }
+    }
     QWidget::mouseMoveEvent(event);
 }
 

@@ -45,6 +45,9 @@ protected:
     virtual void bodyClicked() {}
     virtual void bodyDoubleClicked() {}
     virtual void hoverChanged() {}
+    // Called once a press on the body has moved far enough to be a drag; views that are drag
+    // sources start theirs here.
+    virtual void dragStarted() {}
     virtual void buttonHoverChanged(int /*previous*/) {}
 
     AgeClock &ages() const { return m_ages; }
