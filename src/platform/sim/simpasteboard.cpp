@@ -65,6 +65,17 @@ qint64 SimPasteboard::writeImage(const QImage &image)
     return replace(item.types, {item}, true);
 }
 
+qint64 SimPasteboard::writeFileURL(const QUrl &fileURL)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_writes.append(Write{Write::FileURL, {}, {}, fileURL});
+    }
+    // Not marked as our own: like a file manager's copy, the history takes it.
+    PasteboardItem item{{PasteboardType::fileURL}, {{PasteboardType::fileURL, fileURL.toString()}}};
+    return replace(item.types, {item}, false);
+}
+
 qint64 SimPasteboard::copyText(const QString &text)
 {
     PasteboardItem item{{PasteboardType::plainText, PasteboardType::utf8String}, {}};

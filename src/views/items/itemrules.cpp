@@ -55,6 +55,13 @@ QString imageTitle(const QSize &size)
     return QStringLiteral("Image • %1×%2").arg(size.width()).arg(size.height());
 }
 
+QString timeWithSeconds(const QDateTime &date, const QLocale &locale)
+{
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return date.time().toString(format.trimmed());
+}
+
 QString relativeAge(const QDateTime &date, const QDateTime &now)
 {
     const qint64 seconds = std::max<qint64>(0, date.secsTo(now));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QSize>
 #include <QString>
 #include <QUrl>
@@ -36,6 +37,10 @@ QString imageTitle(const QSize &size);
 
 // The time elapsed from `date` to `now` the way a live age reads: "12 sec", "3 min, 4 sec",
 // "2 hr, 5 min", "3 days, 4 hr". A date in the future reads as no time elapsed.
+// The time of day with seconds in the locale's own order and clock ("14:05:09", "2:05:09 PM"),
+// without a time zone.
+QString timeWithSeconds(const QDateTime &date, const QLocale &locale);
+
 QString relativeAge(const QDateTime &date, const QDateTime &now);
 
 } // namespace ItemRules
