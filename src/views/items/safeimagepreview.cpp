@@ -6,24 +6,20 @@
 
 #include "core/color.h"
 #include "platform/imagedecoding.h"
-#include "runtime/scheduler.h"
-#include "runtime/workqueue.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
+#include "views/items/offmain.h"
 
 namespace qv {
 
 SafeImagePreview::SafeImagePreview(const QUrl &url, int maxPixelSize, std::shared_ptr<WorkQueue> queue,
                                    Scheduler &scheduler, QWidget *parent)
     : QWidget(parent), m_url(url), m_maxPixelSize(std::max(1, maxPixelSize)), m_queue(std::move(queue)),
-      m_scheduler(scheduler), m_self(std::make_shared<SafeImagePreview *>(this))
+      m_scheduler(scheduler)
 {
 }
 
-SafeImagePreview::~SafeImagePreview()
-{
-    *m_self = nullptr;
-}
+SafeImagePreview::~SafeImagePreview() = default;
 
 SafeImagePreview::State SafeImagePreview::state() const
 {
@@ -50,17 +46,14 @@ void SafeImagePreview::load()
     const QString path = m_url.toLocalFile();
     const int side = m_maxPixelSize;
     const int generation = m_generation;
-    std::weak_ptr<SafeImagePreview *> self = m_self;
-    Scheduler &scheduler = m_scheduler;
-    m_queue->async([path, side, generation, self, &scheduler] {
-        QImage image;
-        if (!path.isEmpty() && ImageDecoding::isRegularFile(path))
-            image = ImageDecoding::readFile(path, QSize(side, side));
-        scheduler.post([self, generation, image] {
-            if (auto view = self.lock(); view && *view)
-                (*view)->accept(generation, image);
-        });
-    });
+    runOffMain<QImage>(
+        *m_queue, m_scheduler, m_alive,
+        [path, side] {
+            if (path.isEmpty() || !ImageDecoding::isRegularFile(path))
+                return QImage();
+            return ImageDecoding::readFile(path, QSize(side, side));
+        },
+        [this, generation](QImage image) { accept(generation, image); });
 }
 
 void SafeImagePreview::accept(int generation, const QImage &image)

@@ -50,7 +50,7 @@ private:
     Scheduler &m_scheduler;
     // Bumped on every change of URL; results carry the value they were started with.
     int m_generation = 0;
-    std::shared_ptr<SafeImagePreview *> m_self;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QPixmap m_pixmap;
     bool m_failed = false;
 };
