@@ -43,7 +43,7 @@ qint64 SimPasteboard::writeText(const QString &text)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::Text, text, {}});
+        m_writes.append(Write{Write::Text, text, {}, {}});
     }
     PasteboardItem item{{PasteboardType::plainText, PasteboardType::utf8String}, {}};
     item.values.insert(PasteboardType::plainText, text);
@@ -55,7 +55,7 @@ qint64 SimPasteboard::writeImage(const QImage &image)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::Image, {}, image});
+        m_writes.append(Write{Write::Image, {}, image, {}});
     }
     QByteArray png;
     QBuffer buffer(&png);
