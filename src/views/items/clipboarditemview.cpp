@@ -131,6 +131,12 @@ void ClipboardItemView::moveEvent(QMoveEvent *event)
     updateEyeFrame();
 }
 
+void ClipboardItemView::showEvent(QShowEvent *event)
+{
+    ItemWidget::showEvent(event);
+    updateEyeFrame();
+}
+
 void ClipboardItemView::resizeEvent(QResizeEvent *event)
 {
     ItemWidget::resizeEvent(event);
