@@ -6,7 +6,6 @@
 
 #include "clipboard/clipboardmanager.h"
 #include "core/settingskeys.h"
-#include "support/screenshot.h"
 #include "views/items/clipboarditemview.h"
 #include "views/items/edgeclipcard.h"
 #include "views/items/edgeshelftile.h"
@@ -73,14 +72,14 @@ TEST_F(SafeImagePreviewTest, DecodesUprightAndBoundedOnlyWhenTheQueueRuns)
     rotated.show();
     large.show();
     EXPECT_EQ(large.state(), SafeImagePreview::State::Loading);
-    saveScreenshot(large, QStringLiteral("safeimagepreview-loading"));
+    shot(large, QStringLiteral("safeimagepreview-loading"));
 
     m_scheduler.runPending();
     ASSERT_EQ(rotated.state(), SafeImagePreview::State::Loaded);
     EXPECT_EQ(rotated.pixmap().size(), QSize(200, 300));
     ASSERT_EQ(large.state(), SafeImagePreview::State::Loaded);
     EXPECT_EQ(large.pixmap().size(), QSize(1200, 800));
-    saveScreenshot(large, QStringLiteral("safeimagepreview-loaded"));
+    shot(large, QStringLiteral("safeimagepreview-loaded"));
 }
 
 TEST_F(SafeImagePreviewTest, MissingAndNonImageFilesFailInsteadOfSpinning)
@@ -92,7 +91,7 @@ TEST_F(SafeImagePreviewTest, MissingAndNonImageFilesFailInsteadOfSpinning)
         preview.show();
         m_scheduler.runPending();
         EXPECT_EQ(preview.state(), SafeImagePreview::State::Failed) << url.toString().toStdString();
-        saveScreenshot(preview, QStringLiteral("safeimagepreview-failed"));
+        shot(preview, QStringLiteral("safeimagepreview-failed"));
     }
 }
 
@@ -142,10 +141,10 @@ TEST_F(ClipboardRowTest, SensitiveTextIsEightBulletsUntilMaskingIsTurnedOff)
 {
     auto view = row(textItem(QStringLiteral("abc"), true));
     EXPECT_EQ(view->titleText(), QString(8, QChar(0x2022))) << "no stored value counts as masking on";
-    saveScreenshot(*view, QStringLiteral("clipboardrow-masked"));
+    shot(*view, QStringLiteral("clipboardrow-masked"));
     m_settings.set(Settings::maskSensitiveClipboard, false);
     EXPECT_EQ(view->titleText(), QStringLiteral("abc"));
-    saveScreenshot(*view, QStringLiteral("clipboardrow-unmasked"));
+    shot(*view, QStringLiteral("clipboardrow-unmasked"));
 
     auto picture = row(imageItem(Qt::red));
     EXPECT_EQ(picture->titleText(), QStringLiteral("Image • 1920×1080"));
@@ -161,8 +160,8 @@ TEST_F(ClipboardRowTest, ARemoteImageShowsThePhoneAndALocalOneItsThumbnail)
     EXPECT_EQ(countPixels(remoteSeen, tile, isRed), 0);
     EXPECT_GT(countPixels(remoteSeen, tile, isCyan), 10);
     EXPECT_GT(countPixels(seen(*local), tile, isRed), 400);
-    saveScreenshot(*remote, QStringLiteral("clipboardrow-remote"));
-    saveScreenshot(*local, QStringLiteral("clipboardrow-image"));
+    shot(*remote, QStringLiteral("clipboardrow-remote"));
+    shot(*local, QStringLiteral("clipboardrow-image"));
 }
 
 TEST_F(ClipboardRowTest, EyeThenOutOfTheRowShowsOnceAndLeavesOnce)
@@ -184,7 +183,7 @@ TEST_F(ClipboardRowTest, EyeThenOutOfTheRowShowsOnceAndLeavesOnce)
     EXPECT_EQ(shows, 1);
     EXPECT_EQ(active.value(), view->item().id);
     EXPECT_EQ(lastFrame.size(), QSizeF(26, 26));
-    saveScreenshot(*view, QStringLiteral("clipboardrow-hovered-eye"));
+    shot(*view, QStringLiteral("clipboardrow-hovered-eye"));
     view->pointerLeft();
     EXPECT_EQ(leaves, 1);
     EXPECT_EQ(active.value(), view->item().id) << "the owner closes the bubble, not the row";
@@ -229,12 +228,12 @@ TEST_F(ShelfTileTest, APendingLinkIsDimmedUntilItsMetadataArrives)
     view.resize(110, 100);
     const QPoint corner = view.thumbnailRect().topLeft().toPoint() + QPoint(2, 2);
     EXPECT_NEAR(seen(view).pixelColor(corner).red(), 140, 20) << "half opacity over the well";
-    saveScreenshot(view, QStringLiteral("shelftile-link-pending"));
+    shot(view, QStringLiteral("shelftile-link-pending"));
     link.isWebFetched = true;
     link.customName = QStringLiteral("Example Domain");
     view.setItem(link);
     EXPECT_EQ(seen(view).pixelColor(corner).red(), 255);
-    saveScreenshot(view, QStringLiteral("shelftile-link-fetched"));
+    shot(view, QStringLiteral("shelftile-link-fetched"));
 
     ShelfItemView shouting(shelfItem(QStringLiteral("page.WEBLOC")), {}, {}, m_ages);
     shouting.resize(110, 100);
@@ -253,7 +252,7 @@ TEST_F(ShelfTileTest, LongNamesKeepBothEndsAndWideThumbnailsAreLetterBoxed)
     EXPECT_TRUE(view.shownName().contains(QChar(0x2026)));
     EXPECT_EQ(view.wellRect().height(), ShelfItemView::wellHeight);
     EXPECT_NEAR(view.thumbnailRect().width(), view.wellRect().width() - 16, 0.5);
-    saveScreenshot(view, QStringLiteral("shelftile-longname"));
+    shot(view, QStringLiteral("shelftile-longname"));
 }
 
 TEST_F(ShelfTileTest, ButtonsExistOnlyWhileThePointerIsOnTheTile)
@@ -265,7 +264,7 @@ TEST_F(ShelfTileTest, ButtonsExistOnlyWhileThePointerIsOnTheTile)
     view.pointerMoved(QPointF(50, 20));
     const QPoint eye = view.buttonRect(ShelfItemView::Eye).center().toPoint();
     m_scheduler.advance(1.0);
-    saveScreenshot(view, QStringLiteral("shelftile-hovered"));
+    shot(view, QStringLiteral("shelftile-hovered"));
     view.pointerLeft();
     QTest::mouseClick(&view, Qt::LeftButton, {}, eye);
     EXPECT_EQ(previews, 0);
@@ -290,7 +289,7 @@ TEST_F(EdgeViewsTest, CopyShowsTheCheckmarkForOneSecondAndEveryActionGetsTheWhol
                       [&](const ClipboardItem &i) { previewed.append(i); }, {}, m_ages);
     EXPECT_TRUE(card.showsBadge());
     EXPECT_TRUE(card.buttonRect(EdgeClipCard::Copy).isEmpty());
-    saveScreenshot(card, QStringLiteral("edgeclipcard-text"));
+    shot(card, QStringLiteral("edgeclipcard-text"));
 
     card.pointerMoved(card.frameRect().center());
     QTest::mouseClick(&card, Qt::LeftButton, {}, card.frameRect().center().toPoint());
@@ -301,7 +300,7 @@ TEST_F(EdgeViewsTest, CopyShowsTheCheckmarkForOneSecondAndEveryActionGetsTheWhol
     QTest::mouseClick(&card, Qt::LeftButton, {}, copy);
     m_scheduler.advance(0.49);
     EXPECT_TRUE(card.isShowingCopied());
-    saveScreenshot(card, QStringLiteral("edgeclipcard-hovered-copied"));
+    shot(card, QStringLiteral("edgeclipcard-hovered-copied"));
     m_scheduler.advance(0.02);
     EXPECT_FALSE(card.isShowingCopied());
     QTest::mouseClick(&card, Qt::LeftButton, {}, card.buttonRect(EdgeClipCard::Eye).center().toPoint());
@@ -312,7 +311,7 @@ TEST_F(EdgeViewsTest, CopyShowsTheCheckmarkForOneSecondAndEveryActionGetsTheWhol
     EdgeClipRow row(imageItem(Qt::darkCyan, QStringLiteral("iPhone/iPad")), {}, {}, {}, m_ages);
     row.resize(320, row.heightForWidth(320));
     EXPECT_FALSE(row.showsBadge());
-    saveScreenshot(row, QStringLiteral("edgecliprow-image"));
+    shot(row, QStringLiteral("edgecliprow-image"));
 }
 
 TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfWatch)
@@ -324,7 +323,7 @@ TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfW
     EXPECT_EQ(menuTexts(tile.buildContextMenu(nullptr)),
               (QStringList{"Open", "Show in File Manager", "Quick Look", "-", "Pin", "-", "Delete"}));
     EXPECT_FALSE(tile.isMedia());
-    saveScreenshot(tile, QStringLiteral("edgeshelftile-file"));
+    shot(tile, QStringLiteral("edgeshelftile-file"));
 
     QTest::mouseClick(&tile, Qt::LeftButton, {}, tile.frameRect().center().toPoint());
     EXPECT_EQ(opens, 0);
@@ -345,7 +344,7 @@ TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfW
     EXPECT_FALSE(vanished->hasUrls()) << "a file that is gone is not handed over";
     pinned.pointerMoved(pinned.frameRect().center());
     m_scheduler.advance(1.0);
-    saveScreenshot(pinned, QStringLiteral("edgeshelftile-media-pinned-hovered"));
+    shot(pinned, QStringLiteral("edgeshelftile-media-pinned-hovered"));
 }
 
 // --- Expanded cards -------------------------------------------------------------------------
@@ -367,7 +366,7 @@ TEST_F(ExpandedCardsTest, TheProtectedBlockFollowsTheSettingAndImagesAreNeverMas
                                  m_ages);
     secret.resize(320, secret.heightForWidth(320));
     EXPECT_EQ(secret.body(), ExpandedClipboardCard::Body::Protected);
-    saveScreenshot(secret, QStringLiteral("expandedclipboardcard-protected"));
+    shot(secret, QStringLiteral("expandedclipboardcard-protected"));
     m_settings.set(Settings::maskSensitiveClipboard, false);
     EXPECT_EQ(secret.body(), ExpandedClipboardCard::Body::Text);
 
@@ -385,7 +384,7 @@ TEST_F(ExpandedCardsTest, TheProtectedBlockFollowsTheSettingAndImagesAreNeverMas
     ASSERT_NE(fromFile.filePreview(), nullptr);
     EXPECT_EQ(fromFile.filePreview()->pixmap().size(), QSize(400, 300));
     fromFile.pointerMoved(QPointF(20, 20));
-    saveScreenshot(fromFile, QStringLiteral("expandedclipboardcard-image-hovered"));
+    shot(fromFile, QStringLiteral("expandedclipboardcard-image-hovered"));
 }
 
 TEST_F(ExpandedCardsTest, OnlyImagesOfferTextRecognitionAndAPinnedItemSurvivesRemove)
@@ -396,7 +395,7 @@ TEST_F(ExpandedCardsTest, OnlyImagesOfferTextRecognitionAndAPinnedItemSurvivesRe
     card.pointerMoved(QPointF(20, 20));
     EXPECT_TRUE(card.buttonRect(ExpandedShelfCard::ExtractText).isEmpty());
     EXPECT_FALSE(menuTexts(card.buildContextMenu(nullptr)).contains(QStringLiteral("Extract Text")));
-    saveScreenshot(card, QStringLiteral("expandedshelfcard-file-hovered"));
+    shot(card, QStringLiteral("expandedshelfcard-file-hovered"));
 
     const ShelfItem picture = addToShelf(writeImage(QStringLiteral("shot.png"), QSize(64, 48), Qt::yellow));
     ExpandedShelfCard imageCard(picture, {}, {}, {}, *m_shelf, m_sim.pasteboard, m_ages);

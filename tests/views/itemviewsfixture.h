@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -17,6 +19,7 @@
 #include "runtime/workqueue.h"
 #include "shelf/fileshelfmanager.h"
 #include "support/recordingeventlog.h"
+#include "support/screenshot.h"
 #include "views/items/ageclock.h"
 
 namespace qv {
@@ -58,6 +61,24 @@ protected:
         QPainter painter(&image);
         widget.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
         return image;
+    }
+
+    // Saves the widget over a dark desktop-like backdrop for the screenshot gallery (the views are
+    // see-through and are judged over what a user would have behind them).
+    static void shot(QWidget &widget, const QString &name)
+    {
+        QImage image(widget.size() + QSize(24, 24), QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        QLinearGradient gradient(0, 0, image.width(), image.height());
+        gradient.setColorAt(0, QColor(28, 36, 60));
+        gradient.setColorAt(1, QColor(60, 30, 56));
+        painter.fillRect(image.rect(), gradient);
+        widget.render(&painter, QPoint(12, 12), QRegion(), QWidget::DrawChildren);
+        painter.end();
+        QLabel label;
+        label.setPixmap(QPixmap::fromImage(image));
+        label.resize(image.size());
+        saveScreenshot(label, name);
     }
 
     static int countPixels(const QImage &image, const QRect &area, const std::function<bool(const QColor &)> &test)

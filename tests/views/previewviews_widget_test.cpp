@@ -2,7 +2,6 @@
 #include <QPdfWriter>
 #include <QPlainTextEdit>
 
-#include "support/screenshot.h"
 #include "views/items/safeimagepreview.h"
 #include "views/items/universalquicklookview.h"
 #include "views/itemviewsfixture.h"
@@ -91,7 +90,7 @@ TEST_F(QuickLookTest, EachFileIsShownAsItsKindAndWhatCannotBeReadAsItsIcon)
         EXPECT_FALSE(view->isLoading()) << c.url.fileName().toStdString();
         EXPECT_EQ(view->shownKind(), c.kind) << c.url.fileName().toStdString();
         if (c.shot)
-            saveScreenshot(*view, QString::fromUtf8(c.shot));
+            shot(*view, QString::fromUtf8(c.shot));
     }
 }
 
@@ -114,7 +113,7 @@ TEST_F(QuickLookTest, PdfPagesTurnWithinTheirRange)
     view->showPage(-1);
     m_scheduler.runPending();
     EXPECT_EQ(view->pageIndex(), 2);
-    saveScreenshot(*view, QStringLiteral("quicklook-pdf-last-page"));
+    shot(*view, QStringLiteral("quicklook-pdf-last-page"));
 }
 
 TEST_F(QuickLookTest, AHugeTextShowsOnlyItsBeginning)

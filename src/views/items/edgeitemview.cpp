@@ -106,7 +106,8 @@ void EdgeItemView::paintEvent(QPaintEvent *)
         const double grow = radius * i / 3.0;
         ring.addRoundedRect(frame.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2), 14 + grow / 2,
                             14 + grow / 2);
-        painter.fillPath(ring, tinted(shadow, shadow.alphaF() / 3.0));
+        // Only outside the frame: the fill above is see-through.
+        painter.fillPath(ring.subtracted(path), tinted(shadow, shadow.alphaF() / 3.0));
     }
     painter.fillPath(path, Theme::white(0.06 + 0.06 * t));
     painter.setPen(isHovered() ? QPen(tinted(m_accent, 0.8), 2) : QPen(Theme::white(0.1), 1));

@@ -152,6 +152,7 @@ void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &
 {
     QString plain = text;
     plain.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    plain.replace(QLatin1Char('\n'), QChar::LineSeparator);
     QTextLayout layout(plain, painter.font());
     QTextOption option(alignment);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -178,7 +179,7 @@ void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &
         const QTextLine &line = lines[i];
         if (i == lines.size() - 1 && cut) {
             // The last shown line carries the rest of the text, cut with an ellipsis.
-            const QString rest = plain.mid(line.textStart()).section(QLatin1Char('\n'), 0, 0);
+            const QString rest = plain.mid(line.textStart()).section(QChar::LineSeparator, 0, 0);
             const QString elided = painter.fontMetrics().elidedText(rest + QStringLiteral("…"), Qt::ElideRight,
                                                                    int(box.width()));
             painter.drawText(QRectF(box.left(), box.top() + line.y(), box.width(), line.height()),
