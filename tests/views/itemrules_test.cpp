@@ -23,7 +23,8 @@ struct MediaCase
 };
 
 class MediaClassification : public ::testing::TestWithParam<MediaCase>
-{};
+{
+};
 
 TEST_P(MediaClassification, FollowsTheLowerCasedExtension)
 {
@@ -45,7 +46,8 @@ struct NameCase
 };
 
 class ShelfNames : public ::testing::TestWithParam<NameCase>
-{};
+{
+};
 
 TEST_P(ShelfNames, CustomNameElseFileNameWithoutItsLastExtension)
 {
@@ -55,15 +57,16 @@ TEST_P(ShelfNames, CustomNameElseFileNameWithoutItsLastExtension)
     EXPECT_EQ(ItemRules::shelfDisplayName(item), QString::fromUtf8(GetParam().shown));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Items, ShelfNames,
-    ::testing::Values(NameCase{"Report 2.pdf", std::nullopt, "Report 2"},
-                      NameCase{"Report.final.pdf", std::nullopt, "Report.final"},
-                      NameCase{"Makefile", std::nullopt, "Makefile"}, NameCase{".bashrc", std::nullopt, ".bashrc"},
-                      NameCase{"0b7c.webloc", std::nullopt, "0b7c"},
-                      NameCase{"0b7c.webloc", QStringLiteral("Example Domain"), "Example Domain"},
-                      // An empty custom name is a name: the line stays empty.
-                      NameCase{"Report 2.pdf", QString(), ""}));
+INSTANTIATE_TEST_SUITE_P(Items, ShelfNames,
+                         ::testing::Values(NameCase{"Report 2.pdf", std::nullopt, "Report 2"},
+                                           NameCase{"Report.final.pdf", std::nullopt, "Report.final"},
+                                           NameCase{"Makefile", std::nullopt, "Makefile"},
+                                           NameCase{".bashrc", std::nullopt, ".bashrc"},
+                                           NameCase{"0b7c.webloc", std::nullopt, "0b7c"},
+                                           NameCase{"0b7c.webloc", QStringLiteral("Example Domain"),
+                                                    "Example Domain"},
+                                           // An empty custom name is a name: the line stays empty.
+                                           NameCase{"Report 2.pdf", QString(), ""}));
 
 TEST(ShelfLinks, OnlyTheExactLowerCaseExtensionIsALinkAndOnlyAnUnfetchedOneIsPending)
 {
@@ -94,12 +97,14 @@ struct AgeCase
 };
 
 class RelativeAges : public ::testing::TestWithParam<AgeCase>
-{};
+{
+};
 
 TEST_P(RelativeAges, ReadAsTheTwoLargestUnits)
 {
     const QDateTime date(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
-    EXPECT_EQ(ItemRules::relativeAge(date, date.addSecs(GetParam().seconds)), QString::fromUtf8(GetParam().text));
+    EXPECT_EQ(ItemRules::relativeAge(date, date.addSecs(GetParam().seconds)),
+              QString::fromUtf8(GetParam().text));
 }
 
 INSTANTIATE_TEST_SUITE_P(Elapsed, RelativeAges,

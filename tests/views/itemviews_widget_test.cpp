@@ -21,7 +21,8 @@ namespace {
 
 const QDateTime captured = QDateTime::fromSecsSinceEpoch(qint64(1.7e9) - 185);
 
-ClipboardItem textItem(const QString &text, bool sensitive = false, const QString &device = QStringLiteral("This Mac"))
+ClipboardItem textItem(const QString &text, bool sensitive = false,
+                       const QString &device = QStringLiteral("This Mac"))
 {
     ClipboardItem item;
     item.id = QUuid::createUuid();
@@ -54,7 +55,8 @@ QStringList menuTexts(QMenu *menu)
 // --- Safe image preview ---------------------------------------------------------------------
 
 class SafeImagePreviewTest : public ItemViewsTest
-{};
+{
+};
 
 TEST_F(SafeImagePreviewTest, DecodesUprightAndBoundedOnlyWhenTheQueueRuns)
 {
@@ -65,7 +67,8 @@ TEST_F(SafeImagePreviewTest, DecodesUprightAndBoundedOnlyWhenTheQueueRuns)
     ASSERT_TRUE(writer.write(portrait));
     const QUrl big = writeImage(QStringLiteral("big.jpg"), QSize(6000, 4000), Qt::darkGreen, "JPG");
 
-    SafeImagePreview rotated(QUrl::fromLocalFile(path(QStringLiteral("rotated.jpg"))), 1200, decodeQueue(), m_scheduler);
+    SafeImagePreview rotated(QUrl::fromLocalFile(path(QStringLiteral("rotated.jpg"))), 1200, decodeQueue(),
+                             m_scheduler);
     SafeImagePreview large(big, 1200, decodeQueue(), m_scheduler);
     rotated.resize(200, 200);
     large.resize(300, 200);
@@ -196,10 +199,12 @@ TEST_F(ClipboardRowTest, DeletingTheActiveRowClearsTheActiveIdAndAnotherRowLeave
     auto second = row(textItem(QStringLiteral("two")));
     active.setValue(first->item().id);
     second->pointerMoved(QPointF(10, 10));
-    QTest::mouseClick(second.get(), Qt::LeftButton, {}, second->buttonRect(ClipboardItemView::Trash).center().toPoint());
+    QTest::mouseClick(second.get(), Qt::LeftButton, {},
+                      second->buttonRect(ClipboardItemView::Trash).center().toPoint());
     EXPECT_EQ(deletes, 1);
     EXPECT_EQ(active.value(), first->item().id);
-    QTest::mouseClick(first.get(), Qt::LeftButton, {}, first->buttonRect(ClipboardItemView::Trash).center().toPoint());
+    QTest::mouseClick(first.get(), Qt::LeftButton, {},
+                      first->buttonRect(ClipboardItemView::Trash).center().toPoint());
     EXPECT_EQ(deletes, 2);
     EXPECT_TRUE(active.value().isNull());
 }
@@ -242,7 +247,8 @@ TEST_F(ShelfTileTest, APendingLinkIsDimmedUntilItsMetadataArrives)
 
 TEST_F(ShelfTileTest, LongNamesKeepBothEndsAndWideThumbnailsAreLetterBoxed)
 {
-    ShelfItem item = shelfItem(QStringLiteral("Quarterly revenue projections for the northern region final.pdf"));
+    ShelfItem item =
+        shelfItem(QStringLiteral("Quarterly revenue projections for the northern region final.pdf"));
     item.thumbnail = QImage(1000, 100, QImage::Format_RGB32);
     item.thumbnail.fill(Qt::gray);
     ShelfItemView view(item, {}, {}, m_ages);
@@ -258,7 +264,8 @@ TEST_F(ShelfTileTest, LongNamesKeepBothEndsAndWideThumbnailsAreLetterBoxed)
 TEST_F(ShelfTileTest, ButtonsExistOnlyWhileThePointerIsOnTheTile)
 {
     int previews = 0, deletes = 0;
-    ShelfItemView view(shelfItem(QStringLiteral("Report 2.pdf")), [&] { ++previews; }, [&] { ++deletes; }, m_ages);
+    ShelfItemView view(
+        shelfItem(QStringLiteral("Report 2.pdf")), [&] { ++previews; }, [&] { ++deletes; }, m_ages);
     view.resize(110, 100);
     EXPECT_TRUE(view.buttonRect(ShelfItemView::Eye).isEmpty());
     view.pointerMoved(QPointF(50, 20));
@@ -278,15 +285,17 @@ TEST_F(ShelfTileTest, ButtonsExistOnlyWhileThePointerIsOnTheTile)
 // --- Edge card, row and tile --------------------------------------------------------------
 
 class EdgeViewsTest : public ShelfTileTest
-{};
+{
+};
 
 TEST_F(EdgeViewsTest, CopyShowsTheCheckmarkForOneSecondAndEveryActionGetsTheWholeItem)
 {
     QList<ClipboardItem> copied, previewed;
-    const ClipboardItem item = textItem(QStringLiteral("A line of text\nand another"), false,
-                                        QStringLiteral("iPhone/iPad"));
-    EdgeClipCard card(item, [&](const ClipboardItem &i) { copied.append(i); },
-                      [&](const ClipboardItem &i) { previewed.append(i); }, {}, m_ages);
+    const ClipboardItem item =
+        textItem(QStringLiteral("A line of text\nand another"), false, QStringLiteral("iPhone/iPad"));
+    EdgeClipCard card(
+        item, [&](const ClipboardItem &i) { copied.append(i); },
+        [&](const ClipboardItem &i) { previewed.append(i); }, {}, m_ages);
     EXPECT_TRUE(card.showsBadge());
     EXPECT_TRUE(card.buttonRect(EdgeClipCard::Copy).isEmpty());
     shot(card, QStringLiteral("edgeclipcard-text"));
@@ -319,7 +328,8 @@ TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfW
     writeFile(QStringLiteral("report.pdf"), "%PDF");
     ShelfItem item = shelfItem(QStringLiteral("report.pdf"));
     int opens = 0;
-    EdgeShelfTile tile(item, [&](const ShelfItem &) { ++opens; }, {}, {}, {}, *m_shelf, m_sim.fileRevealer, m_ages);
+    EdgeShelfTile tile(
+        item, [&](const ShelfItem &) { ++opens; }, {}, {}, {}, *m_shelf, m_sim.fileRevealer, m_ages);
     EXPECT_EQ(menuTexts(tile.buildContextMenu(nullptr)),
               (QStringList{"Open", "Show in File Manager", "Quick Look", "-", "Pin", "-", "Delete"}));
     EXPECT_FALSE(tile.isMedia());
@@ -362,8 +372,8 @@ protected:
 
 TEST_F(ExpandedCardsTest, TheProtectedBlockFollowsTheSettingAndImagesAreNeverMasked)
 {
-    ExpandedClipboardCard secret(textItem(QStringLiteral("hunter2"), true), {}, {}, {}, m_settings, decodeQueue(),
-                                 m_ages);
+    ExpandedClipboardCard secret(textItem(QStringLiteral("hunter2"), true), {}, {}, {}, m_settings,
+                                 decodeQueue(), m_ages);
     secret.resize(320, secret.heightForWidth(320));
     EXPECT_EQ(secret.body(), ExpandedClipboardCard::Body::Protected);
     shot(secret, QStringLiteral("expandedclipboardcard-protected"));
@@ -402,8 +412,9 @@ TEST_F(ExpandedCardsTest, OnlyImagesOfferTextRecognitionAndAPinnedItemSurvivesRe
     imageCard.resize(imageCard.sizeHint());
     imageCard.pointerMoved(QPointF(20, 20));
     EXPECT_FALSE(imageCard.buttonRect(ExpandedShelfCard::ExtractText).isEmpty());
-    EXPECT_EQ(menuTexts(imageCard.buildContextMenu(nullptr)),
-              (QStringList{"Open", "Show in File Manager", "Copy to Clipboard", "Extract Text", "-", "Remove"}));
+    EXPECT_EQ(
+        menuTexts(imageCard.buildContextMenu(nullptr)),
+        (QStringList{"Open", "Show in File Manager", "Copy to Clipboard", "Extract Text", "-", "Remove"}));
 
     m_shelf->togglePin(document.id);
     ExpandedShelfCard::removeItem(*m_shelf, m_shelf->items().at(1));

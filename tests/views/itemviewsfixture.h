@@ -35,7 +35,10 @@ protected:
                                                      m_root.filePath(QStringLiteral("shelf")));
     }
 
-    std::shared_ptr<WorkQueue> decodeQueue() { return m_queues.makeQueue(QStringLiteral("test"), QueueKind::Concurrent); }
+    std::shared_ptr<WorkQueue> decodeQueue()
+    {
+        return m_queues.makeQueue(QStringLiteral("test"), QueueKind::Concurrent);
+    }
 
     QString path(const QString &name) const { return m_root.filePath(name); }
     QUrl writeFile(const QString &name, const QByteArray &content)
@@ -81,7 +84,8 @@ protected:
         saveScreenshot(label, name);
     }
 
-    static int countPixels(const QImage &image, const QRect &area, const std::function<bool(const QColor &)> &test)
+    static int countPixels(const QImage &image, const QRect &area,
+                           const std::function<bool(const QColor &)> &test)
     {
         int count = 0;
         for (int y = area.top(); y <= area.bottom(); ++y) {

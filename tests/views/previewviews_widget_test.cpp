@@ -19,12 +19,14 @@ struct KindCase
 };
 
 class PreviewKinds : public ::testing::TestWithParam<KindCase>
-{};
+{
+};
 
 TEST_P(PreviewKinds, FollowTheContentType)
 {
-    EXPECT_EQ(UniversalQuickLookView::kindFor(QMimeDatabase().mimeTypeForName(QString::fromUtf8(GetParam().mime))),
-              GetParam().kind)
+    EXPECT_EQ(
+        UniversalQuickLookView::kindFor(QMimeDatabase().mimeTypeForName(QString::fromUtf8(GetParam().mime))),
+        GetParam().kind)
         << GetParam().mime;
 }
 
@@ -56,7 +58,8 @@ protected:
 
     std::unique_ptr<UniversalQuickLookView> preview(const QUrl &url)
     {
-        auto view = std::make_unique<UniversalQuickLookView>(url, m_sim.fileIcons, decodeQueue(), m_scheduler);
+        auto view =
+            std::make_unique<UniversalQuickLookView>(url, m_sim.fileIcons, decodeQueue(), m_scheduler);
         view->resize(480, 360);
         view->show();
         m_scheduler.runPending();
@@ -73,7 +76,8 @@ TEST_F(QuickLookTest, EachFileIsShownAsItsKindAndWhatCannotBeReadAsItsIcon)
         const char *shot;
     };
     const QList<Case> cases = {
-        {writeImage(QStringLiteral("photo.png"), QSize(640, 480), Qt::darkCyan), Kind::Image, "quicklook-image"},
+        {writeImage(QStringLiteral("photo.png"), QSize(640, 480), Qt::darkCyan), Kind::Image,
+         "quicklook-image"},
         {writeFile(QStringLiteral("logo.svg"),
                    "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
                    "<circle cx='50' cy='50' r='40' fill='orange'/></svg>"),

@@ -24,8 +24,9 @@ void ActiveItemID::setValue(const QUuid &value)
 static constexpr double face = 26;
 static constexpr double stripSpacing = 6;
 
-ClipboardItemView::ClipboardItemView(const ClipboardItem &item, ActiveItemID &activeItemID, SettingsStore &settings,
-                                     Actions actions, AgeClock &ages, QWidget *parent)
+ClipboardItemView::ClipboardItemView(const ClipboardItem &item, ActiveItemID &activeItemID,
+                                     SettingsStore &settings, Actions actions, AgeClock &ages,
+                                     QWidget *parent)
     : ItemWidget(ages, parent), m_item(item), m_activeItemID(activeItemID), m_settings(settings),
       m_actions(std::move(actions)), m_scheduler(ages.scheduler()),
       m_copied(m_scheduler, copyFeedbackDuration, [this] { update(); })
@@ -165,13 +166,10 @@ void ClipboardItemView::paintEvent(QPaintEvent *)
             cyan.setAlphaF(0.8f);
         drawSymbol(painter, tile, QStringLiteral("iphone.gen3"), cyan, 13);
     } else if (m_item.isImage && !m_item.thumbnail.isNull()) {
-        painter.save();
-        painter.setClipPath(tilePath);
-        drawImage(painter, tile, m_item.thumbnail, true);
-        painter.restore();
+        drawImage(painter, tile, m_item.thumbnail, true, 6);
     } else {
-        drawSymbol(painter, tile, QStringLiteral("doc.on.clipboard"), hovered ? Color::neonGreen() : Theme::white(0.6),
-                   13);
+        drawSymbol(painter, tile, QStringLiteral("doc.on.clipboard"),
+                   hovered ? Color::neonGreen() : Theme::white(0.6), 13);
     }
 
     // Text column: title and footer, up to the strip (which keeps its room while hidden).
@@ -183,11 +181,12 @@ void ClipboardItemView::paintEvent(QPaintEvent *)
         QColor cyan = Color::neonCyan();
         cyan.setAlphaF(0.9f);
         painter.setPen(cyan);
-        painter.drawText(titleBox, Qt::AlignLeft | Qt::AlignVCenter,
-                         painter.fontMetrics().elidedText(titleText(), Qt::ElideRight, int(titleBox.width())));
+        painter.drawText(
+            titleBox, Qt::AlignLeft | Qt::AlignVCenter,
+            painter.fontMetrics().elidedText(titleText(), Qt::ElideRight, int(titleBox.width())));
     } else if (isMasked()) {
-        drawSymbol(painter, QRectF(titleBox.left(), titleBox.top(), 10, titleBox.height()), QStringLiteral("lock.fill"),
-                   Color::neonRed(), 10);
+        drawSymbol(painter, QRectF(titleBox.left(), titleBox.top(), 10, titleBox.height()),
+                   QStringLiteral("lock.fill"), Color::neonRed(), 10);
         painter.setFont(Theme::systemFont(14, QFont::Black));
         QColor red = Color::neonRed();
         red.setAlphaF(0.8f);
@@ -227,9 +226,10 @@ void ClipboardItemView::paintEvent(QPaintEvent *)
     if (!stripVisible())
         return;
     const bool copyLit = m_copied.isShowing() || hoveredButton() == Copy;
-    drawFace(painter, buttonBox(0), m_copied.isShowing() ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
-             copyLit ? Color::neonGreen() : Theme::white(0.7), copyLit ? tinted(Color::neonGreen(), 0.2) : Theme::white(0.1),
-             11, 6);
+    drawFace(painter, buttonBox(0),
+             m_copied.isShowing() ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
+             copyLit ? Color::neonGreen() : Theme::white(0.7),
+             copyLit ? tinted(Color::neonGreen(), 0.2) : Theme::white(0.1), 11, 6);
     const bool eyeLit = isActive();
     drawFace(painter, buttonBox(1), QStringLiteral("eye"), eyeLit ? Color::neonCyan() : Theme::white(0.7),
              eyeLit ? tinted(Color::neonCyan(), 0.2) : Theme::white(0.1), 11, 6);

@@ -1,8 +1,10 @@
 #include "views/items/edgeclipcard.h"
 
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
+#include <QToolTip>
 
 #include "core/color.h"
 #include "ui/theme.h"
@@ -11,23 +13,25 @@
 
 namespace qv {
 
-EdgeClipCard::EdgeClipCard(const ClipboardItem &item, Action onCopy, Action onPreview, Action onDelete, AgeClock &ages,
-                           QWidget *parent)
-    : EdgeClipCard(Shape::Card, item, std::move(onCopy), std::move(onPreview), std::move(onDelete), ages, parent)
+EdgeClipCard::EdgeClipCard(const ClipboardItem &item, Action onCopy, Action onPreview, Action onDelete,
+                           AgeClock &ages, QWidget *parent)
+    : EdgeClipCard(Shape::Card, item, std::move(onCopy), std::move(onPreview), std::move(onDelete), ages,
+                   parent)
 {
 }
 
-EdgeClipCard::EdgeClipCard(Shape shape, const ClipboardItem &item, Action onCopy, Action onPreview, Action onDelete,
-                           AgeClock &ages, QWidget *parent)
+EdgeClipCard::EdgeClipCard(Shape shape, const ClipboardItem &item, Action onCopy, Action onPreview,
+                           Action onDelete, AgeClock &ages, QWidget *parent)
     : EdgeItemView(shape, Color::neonGreen(), ages, parent), m_item(item), m_onCopy(std::move(onCopy)),
       m_onPreview(std::move(onPreview)), m_onDelete(std::move(onDelete)),
       m_copied(ages.scheduler(), copyFeedbackDuration, [this] { update(); })
 {
 }
 
-EdgeClipRow::EdgeClipRow(const ClipboardItem &item, Action onCopy, Action onPreview, Action onDelete, AgeClock &ages,
-                         QWidget *parent)
-    : EdgeClipCard(Shape::Row, item, std::move(onCopy), std::move(onPreview), std::move(onDelete), ages, parent)
+EdgeClipRow::EdgeClipRow(const ClipboardItem &item, Action onCopy, Action onPreview, Action onDelete,
+                         AgeClock &ages, QWidget *parent)
+    : EdgeClipCard(Shape::Row, item, std::move(onCopy), std::move(onPreview), std::move(onDelete), ages,
+                   parent)
 {
 }
 
@@ -61,13 +65,9 @@ void EdgeClipCard::paintPreview(QPainter &painter, const QRectF &box)
 {
     if (showsThumbnail()) {
         const bool card = shape() == Shape::Card;
-        const QRectF target = card ? QRectF(box.left(), box.top(), 216, 120) : QRectF(box.left(), box.top(), box.width(), 110);
-        QPainterPath clip;
-        clip.addRoundedRect(target, card ? 6 : 8, card ? 6 : 8);
-        painter.save();
-        painter.setClipPath(clip);
-        drawImage(painter, target, m_item.thumbnail, true);
-        painter.restore();
+        const QRectF target =
+            card ? QRectF(box.left(), box.top(), 216, 120) : QRectF(box.left(), box.top(), box.width(), 110);
+        drawImage(painter, target, m_item.thumbnail, true, card ? 6 : 8);
         return;
     }
     const bool card = shape() == Shape::Card;
@@ -86,6 +86,7 @@ void EdgeClipCard::paintFooterEnd(QPainter &painter, const QRectF &box)
     if (!showsBadge())
         return;
     const QRectF badge(box.right() - 4 - 16, box.top(), 16, box.height());
+    m_badgeRect = badge;
     drawSymbol(painter, badge, QStringLiteral("iphone"), Color::neonCyan(), 14);
 }
 
@@ -95,11 +96,26 @@ QList<EdgeItemView::Face> EdgeClipCard::faces() const
     const bool copied = m_copied.isShowing();
     return {
         {Copy, copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
-         copied ? Color::neonGreen() : Theme::white(over == Copy ? 1.0 : 0.4), Theme::white(over == Copy ? 0.15 : 0.08)},
-        {Eye, QStringLiteral("eye"), Theme::white(over == Eye ? 1.0 : 0.4), Theme::white(over == Eye ? 0.15 : 0.08)},
+         copied ? Color::neonGreen() : Theme::white(over == Copy ? 1.0 : 0.4),
+         Theme::white(over == Copy ? 0.15 : 0.08)},
+        {Eye, QStringLiteral("eye"), Theme::white(over == Eye ? 1.0 : 0.4),
+         Theme::white(over == Eye ? 0.15 : 0.08)},
         {Trash, QStringLiteral("trash"), over == Trash ? Color::neonRed() : Theme::white(0.4),
          over == Trash ? tinted(Color::neonRed(), 0.15) : Theme::white(0.08)},
     };
+}
+
+bool EdgeClipCard::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        if (showsBadge() && m_badgeRect.contains(help->pos()))
+            QToolTip::showText(help->globalPos(), QStringLiteral("Synced from iPhone"), this);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return EdgeItemView::event(event);
 }
 
 void EdgeClipCard::buttonClicked(int id)

@@ -40,6 +40,7 @@ protected:
     void paintFooterEnd(QPainter &painter, const QRectF &box) override;
     QList<Face> faces() const override;
     void buttonClicked(int id) override;
+    bool event(QEvent *event) override;
 
 private:
     ClipboardItem m_item;
@@ -47,6 +48,7 @@ private:
     Action m_onPreview;
     Action m_onDelete;
     CopyFeedback m_copied;
+    QRectF m_badgeRect;
 };
 
 // The same item view as an entry of the vertical list: the list's width, a height that follows the

@@ -71,8 +71,8 @@ QList<ItemWidget::Button> EdgeItemView::buttons() const
 
 void EdgeItemView::hoverChanged()
 {
-    m_hoverAnimation.start(m_hover, isHovered() ? 1.0 : 0.0, springSettlingTime(0.3, 0.7), Animation::spring(0.3, 0.7),
-                           [this](double value) {
+    m_hoverAnimation.start(m_hover, isHovered() ? 1.0 : 0.0, springSettlingTime(0.3, 0.7),
+                           Animation::spring(0.3, 0.7), [this](double value) {
                                m_hover = value;
                                update();
                            });
@@ -104,8 +104,8 @@ void EdgeItemView::paintEvent(QPaintEvent *)
     for (int i = 3; i >= 1; --i) {
         QPainterPath ring;
         const double grow = radius * i / 3.0;
-        ring.addRoundedRect(frame.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2), 14 + grow / 2,
-                            14 + grow / 2);
+        ring.addRoundedRect(frame.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
+                            14 + grow / 2, 14 + grow / 2);
         // Only outside the frame: the fill above is see-through.
         painter.fillPath(ring.subtracted(path), tinted(shadow, shadow.alphaF() / 3.0));
     }
@@ -123,8 +123,8 @@ void EdgeItemView::paintEvent(QPaintEvent *)
     }
     painter.setFont(Theme::systemFont(10));
     painter.setPen(Theme::white(0.35));
-    painter.drawText(QRectF(x, footer.top(), footer.width() / 2, footer.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     ItemRules::relativeAge(date(), ages().now()));
+    painter.drawText(QRectF(x, footer.top(), footer.width() / 2, footer.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, ItemRules::relativeAge(date(), ages().now()));
     const QList<Button> shown = buttons();
     const double end = shown.isEmpty() ? footer.right() : shown.first().rect.left() - 6;
     paintFooterEnd(painter, QRectF(footer.left(), footer.top(), end - footer.left(), footer.height()));

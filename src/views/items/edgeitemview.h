@@ -34,8 +34,8 @@ public:
     int heightForWidth(int width) const override;
 
     // The face of one round action button: the symbol at 11 pt on a 24 pt disc.
-    static void drawActionButton(QPainter &painter, const QRectF &box, const QString &symbol, const QColor &foreground,
-                                 const QColor &background);
+    static void drawActionButton(QPainter &painter, const QRectF &box, const QString &symbol,
+                                 const QColor &foreground, const QColor &background);
 
 protected:
     struct Face

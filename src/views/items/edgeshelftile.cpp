@@ -18,11 +18,11 @@
 namespace qv {
 
 EdgeShelfTile::EdgeShelfTile(const ShelfItem &item, Action onOpen, Action onRemove, Action onPreview,
-                             Action onTogglePin, FileShelfManager &shelf, FileRevealer &revealer, AgeClock &ages,
-                             QWidget *parent)
+                             Action onTogglePin, FileShelfManager &shelf, FileRevealer &revealer,
+                             AgeClock &ages, QWidget *parent)
     : EdgeItemView(Shape::Card, Color::neonCyan(), ages, parent), m_item(item), m_onOpen(std::move(onOpen)),
-      m_onRemove(std::move(onRemove)), m_onPreview(std::move(onPreview)), m_onTogglePin(std::move(onTogglePin)),
-      m_shelf(shelf), m_revealer(revealer)
+      m_onRemove(std::move(onRemove)), m_onPreview(std::move(onPreview)),
+      m_onTogglePin(std::move(onTogglePin)), m_shelf(shelf), m_revealer(revealer)
 {
 }
 
@@ -45,18 +45,14 @@ void EdgeShelfTile::paintPreview(QPainter &painter, const QRectF &box)
 {
     if (isMedia()) {
         const QRectF target(box.left(), box.top(), 216, 120);
-        QPainterPath clip;
-        clip.addRoundedRect(target, 6, 6);
-        painter.save();
-        painter.setClipPath(clip);
-        drawImage(painter, target, m_item.thumbnail, true);
-        painter.restore();
+        drawImage(painter, target, m_item.thumbnail, true, 6);
         return;
     }
     drawImage(painter, QRectF(box.left(), box.top(), 48, 48), m_item.thumbnail, false);
     painter.setFont(Theme::systemFont(13));
     painter.setPen(Theme::white(0.85));
-    drawLines(painter, QRectF(box.left(), box.top() + 56, box.width(), box.height() - 56), displayName(), 3, 3);
+    drawLines(painter, QRectF(box.left(), box.top() + 56, box.width(), box.height() - 56), displayName(), 3,
+              3);
 }
 
 QList<std::pair<QString, QColor>> EdgeShelfTile::footerSymbols() const
@@ -72,7 +68,8 @@ QList<EdgeItemView::Face> EdgeShelfTile::faces() const
 {
     const int over = hoveredButton();
     return {
-        {Eye, QStringLiteral("eye"), Theme::white(over == Eye ? 1.0 : 0.4), Theme::white(over == Eye ? 0.15 : 0.08)},
+        {Eye, QStringLiteral("eye"), Theme::white(over == Eye ? 1.0 : 0.4),
+         Theme::white(over == Eye ? 0.15 : 0.08)},
         {Pin, m_item.isPinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"),
          over == Pin ? Color::neonCyan() : Theme::white(0.4),
          over == Pin ? tinted(Color::neonCyan(), 0.15) : Theme::white(0.08)},
@@ -113,7 +110,8 @@ QMenu *EdgeShelfTile::buildContextMenu(QWidget *parent)
     add(QStringLiteral("Quick Look"), QStringLiteral("eye"), [this] { call(m_onPreview); });
     menu->addSeparator();
     add(m_item.isPinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"),
-        m_item.isPinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"), [this] { call(m_onTogglePin); });
+        m_item.isPinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"),
+        [this] { call(m_onTogglePin); });
     menu->addSeparator();
     add(QStringLiteral("Delete"), QStringLiteral("trash"), [this] { call(m_onRemove); });
     return menu;

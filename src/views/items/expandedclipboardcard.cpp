@@ -28,8 +28,8 @@ ExpandedClipboardCard::ExpandedClipboardCard(const ClipboardItem &item, std::fun
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     if (body() == Body::File) {
-        m_filePreview = new SafeImagePreview(item.imageURL, previewPixelSize, std::move(decodeQueue), ages.scheduler(),
-                                             this);
+        m_filePreview = new SafeImagePreview(item.imageURL, previewPixelSize, std::move(decodeQueue),
+                                             ages.scheduler(), this);
         m_filePreview->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
     connect(&settings, &SettingsStore::changed, this, [this](const QString &key) {
@@ -75,7 +75,8 @@ double ExpandedClipboardCard::bodyHeight(double width) const
     case Body::None:
         return 0;
     case Body::Thumbnail: {
-        const QSizeF size = QSizeF(m_item.thumbnail.size()).scaled(QSizeF(width, maxImageHeight), Qt::KeepAspectRatio);
+        const QSizeF size =
+            QSizeF(m_item.thumbnail.size()).scaled(QSizeF(width, maxImageHeight), Qt::KeepAspectRatio);
         return std::min(maxImageHeight, size.height());
     }
     case Body::File:
@@ -85,8 +86,8 @@ double ExpandedClipboardCard::bodyHeight(double width) const
     case Body::Text: {
         QFont font = Theme::systemFont(13);
         const QFontMetricsF metrics(font);
-        const QRectF bounds = metrics.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere,
-                                                   m_item.text.left(4000));
+        const QRectF bounds = metrics.boundingRect(
+            QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere, m_item.text.left(4000));
         return std::min(bounds.height(), 12 * metrics.lineSpacing());
     }
     }
@@ -157,21 +158,22 @@ void ExpandedClipboardCard::paintEvent(QPaintEvent *)
     if (showsBadge()) {
         painter.setFont(Theme::systemFont(9, QFont::Black));
         const QString label = QStringLiteral("Relaywave");
-        const QRectF badge(x, header.center().y() - 8, 8 + 10 + 4 + painter.fontMetrics().horizontalAdvance(label) + 8,
-                           16);
+        const QRectF badge(x, header.center().y() - 8,
+                           8 + 10 + 4 + painter.fontMetrics().horizontalAdvance(label) + 8, 16);
         QPainterPath capsule;
         capsule.addRoundedRect(badge, 8, 8);
         painter.fillPath(capsule, Color::neonCyan());
-        drawSymbol(painter, QRectF(badge.left() + 8, badge.top(), 10, badge.height()), QStringLiteral("iphone.gen3"),
-                   Theme::black(1), 9);
+        drawSymbol(painter, QRectF(badge.left() + 8, badge.top(), 10, badge.height()),
+                   QStringLiteral("iphone.gen3"), Theme::black(1), 9);
         painter.setPen(Theme::black(1));
         painter.drawText(badge.adjusted(22, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter, label);
     }
     for (const auto &button : buttons()) {
         const bool copied = m_copied.isShowing();
-        const QString symbol = button.id == Eye    ? QStringLiteral("eye")
-                               : button.id == Copy ? (copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"))
-                                                   : QStringLiteral("trash");
+        const QString symbol = button.id == Eye ? QStringLiteral("eye")
+                               : button.id == Copy
+                                   ? (copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"))
+                                   : QStringLiteral("trash");
         const QColor color = button.id == Eye    ? Color::neonCyan()
                              : button.id == Copy ? (copied ? Color::neonGreen() : Theme::white(1))
                                                  : Color::neonRed();
@@ -186,24 +188,20 @@ void ExpandedClipboardCard::paintEvent(QPaintEvent *)
     case Body::Thumbnail: {
         const QSizeF size = QSizeF(m_item.thumbnail.size()).scaled(box.size(), Qt::KeepAspectRatio);
         const QRectF target(box.center().x() - size.width() / 2, box.top(), size.width(), size.height());
-        QPainterPath clip;
-        clip.addRoundedRect(target, 12, 12);
-        painter.save();
-        painter.setClipPath(clip);
-        drawImage(painter, target, m_item.thumbnail, false);
-        painter.restore();
+        drawImage(painter, target, m_item.thumbnail, false, 12);
         break;
     }
     case Body::Protected: {
-        drawSymbol(painter, QRectF(box.left(), box.top(), 16, 20), QStringLiteral("lock.fill"), Color::neonRed(), 14);
+        drawSymbol(painter, QRectF(box.left(), box.top(), 16, 20), QStringLiteral("lock.fill"),
+                   Color::neonRed(), 14);
         painter.setFont(Theme::systemFont(14, QFont::Bold));
         painter.setPen(Color::neonRed());
-        painter.drawText(QRectF(box.left() + 22, box.top(), box.width() - 22, 20), Qt::AlignLeft | Qt::AlignVCenter,
-                         QStringLiteral("Protected"));
+        painter.drawText(QRectF(box.left() + 22, box.top(), box.width() - 22, 20),
+                         Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Protected"));
         painter.setFont(Theme::systemFont(24, QFont::Black));
         painter.setPen(tinted(Color::neonRed(), 0.5));
-        painter.drawText(QRectF(box.left(), box.top() + 30, box.width(), 32), Qt::AlignLeft | Qt::AlignVCenter,
-                         QString(16, QChar(0x2022)));
+        painter.drawText(QRectF(box.left(), box.top() + 30, box.width(), 32),
+                         Qt::AlignLeft | Qt::AlignVCenter, QString(16, QChar(0x2022)));
         break;
     }
     case Body::Text:

@@ -26,9 +26,10 @@ public:
     static constexpr double copyFeedbackDuration = 1.2;
     static constexpr int previewPixelSize = 400;
 
-    ExpandedClipboardCard(const ClipboardItem &item, std::function<void()> onCopy, std::function<void()> onDelete,
-                          std::function<void()> onPreview, SettingsStore &settings,
-                          std::shared_ptr<WorkQueue> decodeQueue, AgeClock &ages, QWidget *parent = nullptr);
+    ExpandedClipboardCard(const ClipboardItem &item, std::function<void()> onCopy,
+                          std::function<void()> onDelete, std::function<void()> onPreview,
+                          SettingsStore &settings, std::shared_ptr<WorkQueue> decodeQueue, AgeClock &ages,
+                          QWidget *parent = nullptr);
 
     const ClipboardItem &item() const { return m_item; }
     enum class Body { None, Thumbnail, File, Protected, Text };

@@ -54,7 +54,8 @@ void ExpandedShelfCard::extractText(FileShelfManager &shelf, Pasteboard &pastebo
 
 ExpandedShelfCard::ExpandedShelfCard(const ShelfItem &item, std::function<void()> onPreview,
                                      std::function<void()> onOpen, std::function<void()> onShowInFileManager,
-                                     FileShelfManager &shelf, Pasteboard &pasteboard, AgeClock &ages, QWidget *parent)
+                                     FileShelfManager &shelf, Pasteboard &pasteboard, AgeClock &ages,
+                                     QWidget *parent)
     : ItemWidget(ages, parent), m_item(item), m_onPreview(std::move(onPreview)), m_onOpen(std::move(onOpen)),
       m_onShowInFileManager(std::move(onShowInFileManager)), m_shelf(shelf), m_pasteboard(pasteboard)
 {
@@ -126,16 +127,17 @@ QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)
         if (m_onOpen)
             m_onOpen();
     });
-    menu->addAction(Symbols::icon(QStringLiteral("folder")), QStringLiteral("Show in File Manager"), this, [this] {
-        if (m_onShowInFileManager)
-            m_onShowInFileManager();
-    });
+    menu->addAction(Symbols::icon(QStringLiteral("folder")), QStringLiteral("Show in File Manager"), this,
+                    [this] {
+                        if (m_onShowInFileManager)
+                            m_onShowInFileManager();
+                    });
     const MenuLabel copy = copyMenuLabel();
     menu->addAction(Symbols::icon(copy.symbol), copy.title, this,
                     [this] { copyFileToPasteboard(m_pasteboard, m_item); });
     if (isImage()) {
-        menu->addAction(Symbols::icon(QStringLiteral("text.viewfinder")), QStringLiteral("Extract Text"), this,
-                        [this] { extractText(m_shelf, m_pasteboard, m_item); });
+        menu->addAction(Symbols::icon(QStringLiteral("text.viewfinder")), QStringLiteral("Extract Text"),
+                        this, [this] { extractText(m_shelf, m_pasteboard, m_item); });
     }
     menu->addSeparator();
     menu->addAction(Symbols::icon(QStringLiteral("trash")), QStringLiteral("Remove"), this,
@@ -184,7 +186,8 @@ void ExpandedShelfCard::paintEvent(QPaintEvent *)
     }
     painter.setFont(Theme::systemFont(12));
     painter.setPen(Theme::white(0.8));
-    drawLines(painter, QRectF(padding, well.bottom() + 10, width() - 2 * padding, height() - well.bottom() - 10),
+    drawLines(painter,
+              QRectF(padding, well.bottom() + 10, width() - 2 * padding, height() - well.bottom() - 10),
               displayName(), 2, 0, Qt::AlignHCenter);
 }
 

@@ -31,8 +31,14 @@ public:
         QString title;
         QString symbol;
     };
-    static MenuLabel openMenuLabel() { return {QStringLiteral("Open"), QStringLiteral("arrow.up.forward.app")}; }
-    static MenuLabel copyMenuLabel() { return {QStringLiteral("Copy to Clipboard"), QStringLiteral("doc.on.doc")}; }
+    static MenuLabel openMenuLabel()
+    {
+        return {QStringLiteral("Open"), QStringLiteral("arrow.up.forward.app")};
+    }
+    static MenuLabel copyMenuLabel()
+    {
+        return {QStringLiteral("Copy to Clipboard"), QStringLiteral("doc.on.doc")};
+    }
     // Puts a reference to the item's file (not its contents) on the clipboard, replacing it.
     static void copyFileToPasteboard(Pasteboard &pasteboard, const ShelfItem &item);
     // Puts recognised text on the clipboard; an empty text (nothing found, failed, timed out or
@@ -46,8 +52,8 @@ public:
     static void extractText(FileShelfManager &shelf, Pasteboard &pasteboard, const ShelfItem &item);
 
     ExpandedShelfCard(const ShelfItem &item, std::function<void()> onPreview, std::function<void()> onOpen,
-                      std::function<void()> onShowInFileManager, FileShelfManager &shelf, Pasteboard &pasteboard,
-                      AgeClock &ages, QWidget *parent = nullptr);
+                      std::function<void()> onShowInFileManager, FileShelfManager &shelf,
+                      Pasteboard &pasteboard, AgeClock &ages, QWidget *parent = nullptr);
 
     const ShelfItem &item() const { return m_item; }
     bool isImage() const;

@@ -22,7 +22,8 @@ void run(QWidget *source, const QUrl &url, const QImage &picture)
     auto *drag = new QDrag(source);
     drag->setMimeData(makeData(url));
     if (!picture.isNull())
-        drag->setPixmap(QPixmap::fromImage(picture.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        drag->setPixmap(
+            QPixmap::fromImage(picture.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     drag->exec(Qt::CopyAction);
 }
 

@@ -20,11 +20,11 @@ static QString extensionOf(const QUrl &url)
 
 bool isMediaFile(const QUrl &url)
 {
-    static const QStringList media = {
-        QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("gif"),
-        QStringLiteral("webp"), QStringLiteral("heic"), QStringLiteral("bmp"), QStringLiteral("tiff"),
-        QStringLiteral("svg"), QStringLiteral("mp4"), QStringLiteral("mov"), QStringLiteral("avi"),
-        QStringLiteral("mkv"), QStringLiteral("webm")};
+    static const QStringList media = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
+                                      QStringLiteral("gif"), QStringLiteral("webp"), QStringLiteral("heic"),
+                                      QStringLiteral("bmp"), QStringLiteral("tiff"), QStringLiteral("svg"),
+                                      QStringLiteral("mp4"), QStringLiteral("mov"),  QStringLiteral("avi"),
+                                      QStringLiteral("mkv"), QStringLiteral("webm")};
     return media.contains(extensionOf(url).toLower());
 }
 

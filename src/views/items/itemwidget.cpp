@@ -131,12 +131,12 @@ void ItemWidget::drawSymbol(QPainter &painter, const QRectF &box, const QString 
 {
     const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QPixmap pixmap = Symbols::pixmap(symbol, size, color, dpr);
-    painter.drawPixmap(QRectF(box.center().x() - size / 2.0, box.center().y() - size / 2.0, size, size), pixmap,
-                       QRectF(pixmap.rect()));
+    painter.drawPixmap(QRectF(box.center().x() - size / 2.0, box.center().y() - size / 2.0, size, size),
+                       pixmap, QRectF(pixmap.rect()));
 }
 
-void ItemWidget::drawFace(QPainter &painter, const QRectF &box, const QString &symbol, const QColor &foreground,
-                          const QColor &background, int symbolSize, double radius)
+void ItemWidget::drawFace(QPainter &painter, const QRectF &box, const QString &symbol,
+                          const QColor &foreground, const QColor &background, int symbolSize, double radius)
 {
     QPainterPath path;
     if (radius < 0)
@@ -180,8 +180,8 @@ void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &
         if (i == lines.size() - 1 && cut) {
             // The last shown line carries the rest of the text, cut with an ellipsis.
             const QString rest = plain.mid(line.textStart()).section(QChar::LineSeparator, 0, 0);
-            const QString elided = painter.fontMetrics().elidedText(rest + QStringLiteral("…"), Qt::ElideRight,
-                                                                   int(box.width()));
+            const QString elided = painter.fontMetrics().elidedText(rest + QStringLiteral("…"),
+                                                                    Qt::ElideRight, int(box.width()));
             painter.drawText(QRectF(box.left(), box.top() + line.y(), box.width(), line.height()),
                              int(alignment) | Qt::AlignTop, elided);
         } else {
@@ -190,16 +190,19 @@ void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &
     }
 }
 
-void ItemWidget::drawImage(QPainter &painter, const QRectF &box, const QImage &image, bool fill)
+void ItemWidget::drawImage(QPainter &painter, const QRectF &box, const QImage &image, bool fill,
+                           double radius)
 {
     if (image.isNull() || box.isEmpty())
         return;
-    const QSizeF size = QSizeF(image.size()).scaled(box.size(), fill ? Qt::KeepAspectRatioByExpanding
-                                                                     : Qt::KeepAspectRatio);
-    const QRectF target(box.center().x() - size.width() / 2, box.center().y() - size.height() / 2, size.width(),
-                        size.height());
+    const QSizeF size =
+        QSizeF(image.size()).scaled(box.size(), fill ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio);
+    const QRectF target(box.center().x() - size.width() / 2, box.center().y() - size.height() / 2,
+                        size.width(), size.height());
     painter.save();
-    painter.setClipRect(box, Qt::IntersectClip);
+    QPainterPath clip;
+    clip.addRoundedRect(box, radius, radius);
+    painter.setClipPath(clip, Qt::IntersectClip);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, image);
     painter.restore();

@@ -68,13 +68,16 @@ protected:
     static void drawSymbol(QPainter &painter, const QRectF &box, const QString &symbol, const QColor &color,
                            int size);
     // A round (radius < 0) or rounded face with a centred symbol.
-    static void drawFace(QPainter &painter, const QRectF &box, const QString &symbol, const QColor &foreground,
-                         const QColor &background, int symbolSize, double radius = -1);
+    static void drawFace(QPainter &painter, const QRectF &box, const QString &symbol,
+                         const QColor &foreground, const QColor &background, int symbolSize,
+                         double radius = -1);
     // Text laid out in `box` with at most `maxLines` lines, the last one cut with an ellipsis.
     static void drawLines(QPainter &painter, const QRectF &box, const QString &text, int maxLines,
                           double lineSpacing, Qt::Alignment alignment = Qt::AlignLeft);
-    // The image scaled to cover `box` (cropped, never letter-boxed) or to fit inside it.
-    static void drawImage(QPainter &painter, const QRectF &box, const QImage &image, bool fill);
+    // The image scaled to cover `box` (cropped, never letter-boxed) or to fit inside it, clipped to
+    // `box` with rounded corners of `radius`.
+    static void drawImage(QPainter &painter, const QRectF &box, const QImage &image, bool fill,
+                          double radius = 0);
 
     QPointF m_pressPos;
     bool m_pressed = false;

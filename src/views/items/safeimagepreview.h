@@ -24,8 +24,8 @@ class SafeImagePreview : public QWidget
 public:
     enum class State { Loading, Loaded, Failed };
 
-    SafeImagePreview(const QUrl &url, int maxPixelSize, std::shared_ptr<WorkQueue> queue, Scheduler &scheduler,
-                     QWidget *parent = nullptr);
+    SafeImagePreview(const QUrl &url, int maxPixelSize, std::shared_ptr<WorkQueue> queue,
+                     Scheduler &scheduler, QWidget *parent = nullptr);
     ~SafeImagePreview() override;
 
     QUrl url() const { return m_url; }

@@ -13,10 +13,10 @@ namespace qv {
 
 static constexpr double face = 24;
 
-ShelfItemView::ShelfItemView(const ShelfItem &item, std::function<void()> onPreview, std::function<void()> onDelete,
-                             AgeClock &ages, QWidget *parent)
-    : ItemWidget(ages, parent), m_item(item), m_onPreview(std::move(onPreview)), m_onDelete(std::move(onDelete)),
-      m_hoverAnimation(ages.scheduler())
+ShelfItemView::ShelfItemView(const ShelfItem &item, std::function<void()> onPreview,
+                             std::function<void()> onDelete, AgeClock &ages, QWidget *parent)
+    : ItemWidget(ages, parent), m_item(item), m_onPreview(std::move(onPreview)),
+      m_onDelete(std::move(onDelete)), m_hoverAnimation(ages.scheduler())
 {
 }
 
@@ -53,7 +53,8 @@ QRectF ShelfItemView::thumbnailRect() const
     if (m_item.thumbnail.isNull() || box.isEmpty())
         return {};
     const QSizeF size = QSizeF(m_item.thumbnail.size()).scaled(box.size(), Qt::KeepAspectRatio);
-    return {box.center().x() - size.width() / 2, box.center().y() - size.height() / 2, size.width(), size.height()};
+    return {box.center().x() - size.width() / 2, box.center().y() - size.height() / 2, size.width(),
+            size.height()};
 }
 
 QList<ItemWidget::Button> ShelfItemView::buttons() const
@@ -75,8 +76,8 @@ void ShelfItemView::buttonClicked(int id)
 
 void ShelfItemView::hoverChanged()
 {
-    m_hoverAnimation.start(m_hover, isHovered() ? 1.0 : 0.0, springSettlingTime(0.3, 0.7), Animation::spring(0.3, 0.7),
-                           [this](double value) {
+    m_hoverAnimation.start(m_hover, isHovered() ? 1.0 : 0.0, springSettlingTime(0.3, 0.7),
+                           Animation::spring(0.3, 0.7), [this](double value) {
                                m_hover = std::clamp(value, 0.0, 1.0);
                                update();
                            });

@@ -64,8 +64,8 @@ protected:
         const QRectF box(width() / 2.0 - 64, height() / 2.0 - 90, 128, 128);
         if (!m_icon.isNull()) {
             const QSizeF size = QSizeF(m_icon.size()).scaled(box.size(), Qt::KeepAspectRatio);
-            painter.drawImage(QRectF(box.center().x() - size.width() / 2, box.center().y() - size.height() / 2,
-                                     size.width(), size.height()),
+            painter.drawImage(QRectF(box.center().x() - size.width() / 2,
+                                     box.center().y() - size.height() / 2, size.width(), size.height()),
                               m_icon);
         }
         painter.setPen(Theme::white(0.9));
@@ -113,8 +113,10 @@ public:
     {
         m_previous = new QPushButton(QStringLiteral("‹"), this);
         m_next = new QPushButton(QStringLiteral("›"), this);
-        QObject::connect(m_previous, &QPushButton::clicked, owner, [owner] { owner->showPage(owner->pageIndex() - 1); });
-        QObject::connect(m_next, &QPushButton::clicked, owner, [owner] { owner->showPage(owner->pageIndex() + 1); });
+        QObject::connect(m_previous, &QPushButton::clicked, owner,
+                         [owner] { owner->showPage(owner->pageIndex() - 1); });
+        QObject::connect(m_next, &QPushButton::clicked, owner,
+                         [owner] { owner->showPage(owner->pageIndex() + 1); });
     }
 
     void setPage(const QImage &image, int index, int count)
@@ -139,8 +141,8 @@ protected:
         const QRectF box(0, 0, width(), height() - 36);
         if (!m_image.isNull()) {
             const QSizeF size = QSizeF(m_image.size()).scaled(box.size(), Qt::KeepAspectRatio);
-            painter.drawImage(QRectF(box.center().x() - size.width() / 2, box.top(), size.width(), size.height()),
-                              m_image);
+            painter.drawImage(
+                QRectF(box.center().x() - size.width() / 2, box.top(), size.width(), size.height()), m_image);
         }
         painter.setPen(Theme::white(0.7));
         painter.setFont(Theme::systemFont(11));
@@ -171,7 +173,8 @@ UniversalQuickLookView::Kind UniversalQuickLookView::kindFor(const QMimeType &ty
 }
 
 UniversalQuickLookView::UniversalQuickLookView(const QUrl &url, FileIconService &icons,
-                                               std::shared_ptr<WorkQueue> queue, Scheduler &scheduler, QWidget *parent)
+                                               std::shared_ptr<WorkQueue> queue, Scheduler &scheduler,
+                                               QWidget *parent)
     : QWidget(parent), m_url(url), m_icons(icons), m_queue(std::move(queue)), m_scheduler(scheduler)
 {
     m_layout = new QVBoxLayout(this);
