@@ -17,6 +17,7 @@ packages=(
     clang libclang-rt-14-dev
     adwaita-icon-theme
     xvfb openbox xclip x11-utils xterm xauth xdotool x11-apps
+    trayer  # a system tray for the tray icon's x11 test
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,10 @@
 #include "app/overlaycontroller.h"
 
+#include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #include "core/localization.h"
 #include "core/settingskeys.h"
@@ -17,12 +21,15 @@
 #include "views/bubble/contentview.h"
 #include "views/peek/peekingoverlayview.h"
 #include "views/peek/peekviewstate.h"
+#include "views/superpanel/superpaneloverlay.h"
 #include "windows/windowengine.h"
 #include "windows/windowlistmodel.h"
 
 namespace qv {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcOverlay, "quorvantis.overlay")
 
 const QString productName = QStringLiteral("Quorvantis");
 
@@ -35,12 +42,35 @@ void fill(QWidget &panel, QWidget &content)
     layout->addWidget(&content);
 }
 
+// Shown means on screen and not faded out; a panel fading away counts as closed.
+bool isShown(const Panel &panel)
+{
+    return panel.isVisible() && panel.alpha() > 0.05;
+}
+
+// The first screen under the point, else the main screen; none without screens.
+std::optional<ScreenInfo> screenUnder(const ScreenService &screens, const QPointF &point)
+{
+    for (const ScreenInfo &candidate : screens.screens()) {
+        if (candidate.frame.contains(point))
+            return candidate;
+    }
+    return screens.mainScreen();
+}
+
+// What a full-screen panel covers before it is first placed.
+QRectF mainScreenFrame(const ScreenService &screens)
+{
+    const auto main = screens.mainScreen();
+    return main ? main->frame : QRectF(0, 0, 1920, 1080);
+}
+
 } // namespace
 
 OverlayController::OverlayController(const Platform &platform, Scheduler &scheduler, SettingsStore &settings,
-                                     QObject *parent)
+                                     std::function<void()> checkClipboard, QObject *parent)
     : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings),
-      m_resizeAnimation(scheduler)
+      m_resizeAnimation(scheduler), m_checkClipboard(std::move(checkClipboard))
 {
 }
 
@@ -50,6 +80,8 @@ OverlayController::~OverlayController()
     m_mouseCheckTimer.cancel();
     m_hideDelayTimer.cancel();
     m_overlayStabilizeWorkItem.cancel();
+    m_routeFetchWork.cancel();
+    m_afterHideWork.cancel();
 }
 
 QPointF OverlayController::toScreen(const QPointF &globalTopLeft) const
@@ -95,8 +127,7 @@ void OverlayController::setupPeekingWindow()
     m_peekingWindow = std::make_unique<PassivePanel>(*m_platform.panelWindows, m_scheduler);
     m_peekingView = new PeekingOverlayView(*m_peekState, m_scheduler);
     fill(*m_peekingWindow, *m_peekingView);
-    const auto main = m_platform.screens->mainScreen();
-    const QRectF frame = main ? main->frame : QRectF(0, 0, 1920, 1080);
+    const QRectF frame = mainScreenFrame(*m_platform.screens);
     m_peekingWindow->setGeometry(flipRect(frame, m_platform.screens->flipHeight()).toAlignedRect());
     m_peekState->setTranslucent(m_peekingWindow->isTranslucent());
     connect(m_peekingWindow.get(), &Panel::translucencyChanged, m_peekState.get(),
@@ -114,12 +145,32 @@ void OverlayController::setupPeekingWindow()
     });
 }
 
+void OverlayController::setupGlobalOverlayWindow()
+{
+    // Keyboard input goes to the panel while it is open (Esc, later the search field).
+    m_globalOverlayWindow = std::make_unique<KeyPanel>(*m_platform.panelWindows, m_scheduler, true);
+    m_globalOverlayWindow->setWindowTitle(productName);
+    // The engine is known only once the bindings are set up; the view comes with them.
+    m_globalOverlayWindow->setGeometry(
+        flipRect(mainScreenFrame(*m_platform.screens), m_platform.screens->flipHeight()).toAlignedRect());
+    m_globalOverlayWindow->setAlpha(0);
+}
+
 void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &windowEngine)
 {
     m_dockMonitor = &dockMonitor;
     m_windowEngine = &windowEngine;
     wireCardActions();
+    if (m_globalOverlayWindow && !m_superPanel) {
+        m_superPanel = new SuperPanelOverlay(windowEngine,
+                                             {[this] { return m_isGlobalSwitcherVisible; },
+                                              [this](bool presented) { toggleGlobalSwitcher(presented); }});
+        fill(*m_globalOverlayWindow, *m_superPanel);
+    }
     connect(&dockMonitor, &DockMonitor::hoveredAppChanged, this, &OverlayController::handleHoveredAppChange);
+    connect(&dockMonitor, &DockMonitor::scrollEventChanged, this,
+            [this](const DockScrollEvent &event) { handleScrollEvent(event); });
+    connect(&dockMonitor, &DockMonitor::globalSwitcherEvent, this, &OverlayController::handleHotkeyRoute);
     connect(&dockMonitor, &DockMonitor::iconFrameChanged, this,
             [this](const QRectF &frame) { positionOverlay(false, frame); });
     connect(&windowEngine, &WindowEngine::windowsChanged, this, &OverlayController::handleWindowsPublished);
@@ -179,6 +230,8 @@ void OverlayController::startMouseCheckTimer()
 
 void OverlayController::handleHoveredAppChange(const QString &name)
 {
+    if (m_isGlobalSwitcherVisible)
+        return;
     if (name != m_overlayLockedAppName) {
         cancelOverlayStabilization();
         unlock();
@@ -212,7 +265,8 @@ void OverlayController::handleHoveredAppChange(const QString &name)
 
 void OverlayController::handleWindowsPublished()
 {
-    if (!m_bubbleWindows)
+    // The Super Panel's lists ("all" among them) are not the bubble's.
+    if (!m_bubbleWindows || m_isGlobalSwitcherVisible)
         return;
     const QList<AppWindowModel> windows = m_windowEngine->windows();
     const QString owner = m_windowEngine->windowsAppName();
@@ -424,7 +478,8 @@ void OverlayController::clampLockedOverlay(const QRectF &iconFrame)
 
 void OverlayController::checkMouseLeftOverlay()
 {
-    if (!m_overlayWindow || !m_windowEngine || m_windowEngine->isContextMenuOpen())
+    if (!m_overlayWindow || !m_windowEngine || m_isGlobalSwitcherVisible ||
+        m_windowEngine->isContextMenuOpen())
         return;
     if (m_overlayWindow->alpha() <= 0)
         return;
@@ -456,16 +511,7 @@ void OverlayController::updatePeekingWindow()
         return;
     }
     const QPointF mouse = screens.mouseLocation();
-    std::optional<ScreenInfo> screen;
-    for (const ScreenInfo &candidate : screens.screens()) {
-        if (candidate.frame.contains(mouse)) {
-            screen = candidate;
-            break;
-        }
-    }
-    if (!screen)
-        screen = screens.mainScreen();
-    if (screen)
+    if (const auto screen = screenUnder(screens, mouse))
         m_peekingWindow->setGeometry(flipRect(screen->frame, screens.flipHeight()).toAlignedRect());
     m_peekState->setScreens(screens.screens(), screens.mainScreen(), mouse);
     if (!m_peekingWindow->isTranslucent() && m_peekingView->outline().isEmpty())
@@ -474,6 +520,178 @@ void OverlayController::updatePeekingWindow()
     // Just below the bubble, above everything else.
     if (m_overlayWindow && m_overlayWindow->isVisible())
         m_overlayWindow->raise();
+}
+
+bool OverlayController::syncGlobalSwitcherVisible()
+{
+    const bool visible = m_globalOverlayWindow && isShown(*m_globalOverlayWindow);
+    setGlobalSwitcherVisible(visible);
+    return visible;
+}
+
+void OverlayController::setGlobalSwitcherVisible(bool visible)
+{
+    if (visible == m_isGlobalSwitcherVisible)
+        return;
+    m_isGlobalSwitcherVisible = visible;
+    emit isGlobalSwitcherVisibleChanged(visible);
+}
+
+void OverlayController::handleHotkeyRoute(const QString &text)
+{
+    const std::optional<OverlayRoute> route = overlayRouteFromRaw(text);
+    if (!route) {
+        qCWarning(lcOverlay).noquote() << QStringLiteral("⚠️ Ignoring unknown hotkey route: ") + text;
+        return;
+    }
+    if (!m_windowEngine)
+        return;
+    const bool visible = syncGlobalSwitcherVisible();
+    if (visible && *route == m_windowEngine->currentOverlayRoute()) {
+        toggleGlobalSwitcher(false);
+        return;
+    }
+    m_windowEngine->cancelWindowFetches();
+    m_windowEngine->setCurrentOverlayRoute(*route);
+    if (*route == OverlayRoute::clipboard && m_checkClipboard)
+        m_checkClipboard();
+    if (visible) {
+        // Switching in place: the panel stays up and moves to the screen under the pointer.
+        placeGlobalOverlay();
+        showGlobalOverlayInFront();
+        setGlobalSwitcherVisible(true);
+    } else {
+        toggleGlobalSwitcher(true);
+    }
+    requestWindowsForRoute(*route);
+}
+
+void OverlayController::requestWindowsForRoute(OverlayRoute route)
+{
+    m_routeFetchWork.cancel();
+    if (route != OverlayRoute::all) {
+        m_windowEngine->cancelWindowFetches();
+        return;
+    }
+    // After the current event, so the panel is up before the scan starts.
+    m_routeFetchWork = m_scheduler.after(0, [this] { m_windowEngine->fetchAllWindows(); });
+}
+
+void OverlayController::toggleGlobalSwitcher(std::optional<bool> show)
+{
+    const bool visible = syncGlobalSwitcherVisible();
+    if (show.value_or(!visible))
+        showGlobalSwitcher();
+    else
+        hideGlobalSwitcher();
+}
+
+void OverlayController::showGlobalSwitcher()
+{
+    if (!m_globalOverlayWindow || !m_windowEngine || isShown(*m_globalOverlayWindow))
+        return;
+    m_windowEngine->setContextMenuOpen(false);
+    m_windowEngine->cancelWindowFetches();
+    m_hoverWorkItem.cancel();
+    m_hideDelayTimer.cancel();
+    m_dockMonitor->setInteractionSuspended(true);
+    if (m_overlayWindow && m_overlayWindow->alpha() > 0) {
+        m_overlayWindow->setAlpha(0);
+        m_overlayWindow->orderOut();
+    }
+    m_windowEngine->stopPeeking();
+    placeGlobalOverlay();
+    // Remembered before the panel takes the keyboard, to hand it back on close.
+    const RunningApp frontmost = m_platform.workspace->frontmostApplication();
+    m_focusReturnPid = frontmost.pid == QCoreApplication::applicationPid() ? 0 : frontmost.pid;
+    showGlobalOverlayInFront();
+    setGlobalSwitcherVisible(true);
+}
+
+void OverlayController::showGlobalOverlayInFront()
+{
+    m_globalOverlayWindow->setAlpha(1);
+    m_globalOverlayWindow->orderFront();
+    // Typing (Esc for now) goes to the panel, not to the application behind it.
+    m_globalOverlayWindow->activateWindow();
+    if (m_superPanel)
+        m_superPanel->setFocus(Qt::OtherFocusReason);
+}
+
+void OverlayController::hideGlobalSwitcher()
+{
+    if (!m_globalOverlayWindow || !m_windowEngine ||
+        (!m_isGlobalSwitcherVisible && !m_globalOverlayWindow->isVisible()))
+        return;
+    setGlobalSwitcherVisible(false);
+    const OverlayRoute route = m_windowEngine->currentOverlayRoute();
+    // Resuming asks the Dock monitor for an immediate tile refresh.
+    if (m_dockMonitor->isInteractionSuspended())
+        m_dockMonitor->setInteractionSuspended(false);
+    const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow();
+    m_globalOverlayWindow->setAlpha(0);
+    m_globalOverlayWindow->orderOut();
+    if (hadKeyboard && m_focusReturnPid != 0)
+        m_platform.workspace->activate(m_focusReturnPid);
+    m_focusReturnPid = 0;
+    m_routeFetchWork.cancel();
+    m_afterHideWork.cancel();
+    m_afterHideWork = m_scheduler.after(0, [this, route] {
+        if (isShown(*m_globalOverlayWindow))
+            return; // opened again meanwhile
+        if (route == OverlayRoute::all)
+            m_windowEngine->clearWindows();
+        else
+            m_windowEngine->cancelWindowFetches();
+    });
+}
+
+void OverlayController::placeGlobalOverlay()
+{
+    if (!m_globalOverlayWindow)
+        return;
+    const ScreenService &screens = *m_platform.screens;
+    if (const auto screen = screenUnder(screens, screens.mouseLocation()))
+        m_globalOverlayWindow->setGeometry(flipRect(screen->frame, screens.flipHeight()).toAlignedRect());
+}
+
+void OverlayController::handleScrollEvent(const std::optional<DockScrollEvent> &event)
+{
+    if (!event || !m_windowEngine || m_isGlobalSwitcherVisible)
+        return;
+    // The published list may still be another application's (the tile under the wheel is not
+    // necessarily the hovered one): acting on it would focus or minimise a window of that other
+    // application, so it counts as no list.
+    QList<AppWindowModel> windows;
+    if (m_windowEngine->windowsAppName() == event->appName)
+        windows = m_windowEngine->windows();
+    if (windows.isEmpty()) {
+        if (event->direction == DockScrollDirection::up)
+            activateApplicationNamed(event->appName);
+        return;
+    }
+    if (event->direction == DockScrollDirection::up) {
+        m_windowEngine->focusWindow(windows.first());
+        hideOverlay(true);
+    } else {
+        m_windowEngine->minimizeWindow(windows.first());
+    }
+}
+
+void OverlayController::activateApplicationNamed(const QString &name)
+{
+    if (name.isEmpty())
+        return;
+    // Desktop applications have no bundle folder whose name could differ from the name they show,
+    // so the one name is matched both ways: equal, or either containing the other.
+    for (const RunningApp &app : m_platform.workspace->runningApplications()) {
+        if (!app.isRegular || app.name.isEmpty())
+            continue;
+        if (app.name == name || app.name.contains(name) || name.contains(app.name)) {
+            m_platform.workspace->activate(app.pid);
+            return;
+        }
+    }
 }
 
 } // namespace qv

@@ -4,17 +4,20 @@
 #include <QRectF>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
 
 #include "app/shellparts.h"
 #include "dock/dockicon.h"
+#include "dock/dockscrollevent.h"
 #include "platform/platform.h"
 #include "platform/screens.h"
 #include "runtime/scheduler.h"
 #include "ui/animation.h"
 #include "views/bubble/cardactions.h"
+#include "windows/overlayroute.h"
 
 namespace qv {
 
@@ -25,6 +28,7 @@ class PassivePanel;
 class PeekViewState;
 class PeekingOverlayView;
 class SettingsStore;
+class SuperPanelOverlay;
 class WindowListModel;
 
 // Turns the Dock monitor's hover into the preview bubble and the window engine's peek into the peek
@@ -33,12 +37,19 @@ class WindowListModel;
 // application, and goes 0.15 s after the pointer has left both bubble and tile (not while a menu is
 // open). A list published for another application than the hovered one is never shown.
 //
+// It also runs the Super Panel: a full-screen panel opened on a route ("all", "clipboard", "shelf")
+// by the hotkeys and the edge drag. The same route again closes it, another switches it in place.
+// While it shows, the bubble stays away, the Dock monitor publishes no hover and Dock scrolls are
+// ignored; it takes the keyboard focus and hands it back to the application that had it.
+//
 // One controller lives for the whole run, made by the start-up sequence; the Dock monitor and window
 // engine handed to setupBindings() outlive it. Frames are kept in screen coordinates (bottom-left
 // origin) and turned into window positions with the main screen's height. Main thread only.
 class OverlayController : public QObject, public OverlayPresenter
 {
     Q_OBJECT
+    Q_PROPERTY(
+        bool isGlobalSwitcherVisible READ isGlobalSwitcherVisible NOTIFY isGlobalSwitcherVisibleChanged)
 public:
     static constexpr double mouseCheckInterval = 0.1;
     static constexpr double hideDelay = 0.15;
@@ -47,13 +58,14 @@ public:
     static constexpr double resizeDuration = 0.2;
     static constexpr double stabilizationDelay = 0.08;
 
+    // `checkClipboard` looks at the clipboard once, so the clipboard route shows what was copied just
+    // before the hotkey; it may be empty (no clipboard history).
     OverlayController(const Platform &platform, Scheduler &scheduler, SettingsStore &settings,
-                      QObject *parent = nullptr);
+                      std::function<void()> checkClipboard, QObject *parent = nullptr);
     ~OverlayController() override;
 
     void setupOverlayWindow() override;
-    // The Super Panel belongs to the hotkeys work; nothing is built here yet.
-    void setupGlobalOverlayWindow() override {}
+    void setupGlobalOverlayWindow() override;
     void setupPeekingWindow() override;
     void setupBindings(DockMonitor &dockMonitor, WindowEngine &windowEngine) override;
     void startMouseCheckTimer() override;
@@ -64,9 +76,24 @@ public:
     void positionOverlay(bool force, const QRectF &iconFrame);
     void checkMouseLeftOverlay();
 
+    // The Super Panel. No value toggles; the panel's own visibility is re-read every time.
+    void toggleGlobalSwitcher(std::optional<bool> show = std::nullopt);
+    void showGlobalSwitcher();
+    void hideGlobalSwitcher();
+    // Covers the screen under the pointer, else the main screen.
+    void placeGlobalOverlay();
+    void handleHotkeyRoute(const QString &route);
+    // Scroll up focuses the tile's application's first window (or activates the application when it
+    // lists none), scroll down minimises it.
+    void handleScrollEvent(const std::optional<DockScrollEvent> &event);
+    // True while the Super Panel is shown.
+    bool isGlobalSwitcherVisible() const { return m_isGlobalSwitcherVisible; }
+
     // What tests and the gallery look at.
     KeyPanel *overlayWindow() const { return m_overlayWindow.get(); }
     PassivePanel *peekingWindow() const { return m_peekingWindow.get(); }
+    KeyPanel *globalOverlayWindow() const { return m_globalOverlayWindow.get(); }
+    SuperPanelOverlay *superPanel() const { return m_superPanel; }
     ContentView *contentView() const { return m_contentView; }
     PeekingOverlayView *peekingView() const { return m_peekingView; }
     BubbleViewState *bubbleState() const { return m_bubbleState.get(); }
@@ -82,6 +109,7 @@ public:
 signals:
     // Where the arrow must point: a fraction along the edge and the edge's name.
     void updateArrowPosition(double position, const QString &edge);
+    void isGlobalSwitcherVisibleChanged(bool visible);
 
 private:
     void handleHoveredAppChange(const QString &name);
@@ -99,6 +127,12 @@ private:
     std::optional<std::pair<QRectF, ScreenInfo>> locateIcon(const QRectF &iconFrame) const;
     void wireCardActions();
     QPointF toScreen(const QPointF &globalTopLeft) const;
+    // The panel is up: visible and not faded out. Also brings the published flag in step with it.
+    bool syncGlobalSwitcherVisible();
+    void setGlobalSwitcherVisible(bool visible);
+    void showGlobalOverlayInFront();
+    void requestWindowsForRoute(OverlayRoute route);
+    void activateApplicationNamed(const QString &name);
 
     Platform m_platform;
     Scheduler &m_scheduler;
@@ -126,6 +160,15 @@ private:
     DockPosition m_currentDockPosition = DockPosition::bottom;
     bool m_overlayPositionLocked = false;
     QString m_overlayLockedAppName;
+
+    std::function<void()> m_checkClipboard;
+    std::unique_ptr<KeyPanel> m_globalOverlayWindow;
+    SuperPanelOverlay *m_superPanel = nullptr; // child of the panel
+    bool m_isGlobalSwitcherVisible = false;
+    // The application that had the keyboard when the Super Panel opened; 0 when none.
+    qint64 m_focusReturnPid = 0;
+    TimerHandle m_routeFetchWork;
+    TimerHandle m_afterHideWork;
 };
 
 } // namespace qv

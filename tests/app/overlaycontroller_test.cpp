@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QPainter>
+#include <QTest>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include "views/bubble/windowpreviewcard.h"
 #include "views/peek/dropzoneview.h"
 #include "views/peek/peekingoverlayview.h"
+#include "views/superpanel/superpaneloverlay.h"
 #include "windows/windowengine.h"
 #include "windows/windowlistmodel.h"
 
@@ -47,7 +49,8 @@ protected:
         addApp("Terminal", 670, 3);
         monitor = std::make_unique<DockMonitor>(desktop.platform(), scheduler, queues, settings, events);
         engine = std::make_unique<WindowEngine>(desktop.platform(), scheduler, queues, settings, events);
-        controller = std::make_unique<OverlayController>(desktop.platform(), scheduler, settings);
+        controller = std::make_unique<OverlayController>(desktop.platform(), scheduler, settings,
+                                                         [this] { ++clipboardChecks; });
         controller->setupOverlayWindow();
         controller->setupGlobalOverlayWindow();
         controller->setupPeekingWindow();
@@ -71,6 +74,34 @@ protected:
     }
 
     void pointAt(const QString &app) { desktop.screens.setMouseLocation(tiles.value(app).center()); }
+
+    // A route as the hotkeys and the edge drag send it; handled on the main loop.
+    void sendRoute(const QString &route)
+    {
+        emit monitor->globalSwitcherEvent(route);
+        scheduler.advance(0.01);
+    }
+    bool superPanelShown()
+    {
+        const KeyPanel &panel = *controller->globalOverlayWindow();
+        return panel.isVisible() && panel.alpha() > 0.99 && controller->isGlobalSwitcherVisible();
+    }
+    bool isMinimized(const QString &title)
+    {
+        for (const WindowInfo &window : desktop.windowServer.windows()) {
+            if (window.title == title)
+                return !window.isOnScreen;
+        }
+        return false;
+    }
+    qint64 pidOf(const QString &app)
+    {
+        for (const RunningApp &running : desktop.workspace.runningApplications()) {
+            if (running.name == app)
+                return running.pid;
+        }
+        return 0;
+    }
 
     KeyPanel &panel() { return *controller->overlayWindow(); }
     int cardCount() { return int(controller->contentView()->cards().size()); }
@@ -98,6 +129,7 @@ protected:
     std::unique_ptr<DockMonitor> monitor;
     std::unique_ptr<WindowEngine> engine;
     std::unique_ptr<OverlayController> controller;
+    int clipboardChecks = 0;
 };
 
 } // namespace
@@ -279,4 +311,182 @@ TEST_F(OverlayControllerTest, DraggingACardPeeksBelowTheBubbleAndHighlightsTheEn
     actions.endDrag(window);
     scheduler.advance(0.5);
     EXPECT_FALSE(peek.isVisible());
+}
+
+TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPlace)
+{
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    EXPECT_EQ(engine->currentOverlayRoute(), OverlayRoute::all);
+    EXPECT_EQ(controller->globalOverlayWindow()->geometry(), QRect(0, 0, 1440, 900));
+    EXPECT_FALSE(controller->globalOverlayWindow()->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    scheduler.advance(1.0);
+    EXPECT_EQ(engine->windowsAppName(), WindowEngine::allWindowsAppName());
+    SuperPanelOverlay &view = *controller->superPanel();
+    EXPECT_EQ(view.routeName(), "all");
+    EXPECT_EQ(view.windowTitles().size(), 5);
+    saveScreenshot(*controller->globalOverlayWindow(), "controller_super_panel_all");
+
+    // Switched in place: still up, one clipboard check, the window scan given up.
+    sendRoute("clipboard");
+    EXPECT_TRUE(superPanelShown());
+    EXPECT_EQ(engine->currentOverlayRoute(), OverlayRoute::clipboard);
+    EXPECT_EQ(view.routeName(), "clipboard");
+    EXPECT_EQ(clipboardChecks, 1);
+    EXPECT_FALSE(engine->isFetchPending());
+
+    sendRoute("clipboard");
+    EXPECT_FALSE(controller->globalOverlayWindow()->isVisible());
+    EXPECT_FALSE(controller->isGlobalSwitcherVisible());
+    EXPECT_EQ(clipboardChecks, 1) << "closing does not look at the clipboard";
+
+    // Unknown routes change nothing.
+    sendRoute("everything");
+    sendRoute("All");
+    EXPECT_FALSE(controller->globalOverlayWindow()->isVisible());
+}
+
+// The tray's Show All Windows toggles the panel and leaves the route the user last chose.
+TEST_F(OverlayControllerTest, ShowAllWindowsClosesAndReopensWithoutChangingTheRoute)
+{
+    sendRoute("clipboard");
+    ASSERT_TRUE(superPanelShown());
+    controller->toggleGlobalSwitcher();
+    scheduler.runPending();
+    EXPECT_FALSE(controller->isGlobalSwitcherVisible());
+    controller->toggleGlobalSwitcher();
+    scheduler.runPending();
+    EXPECT_TRUE(controller->isGlobalSwitcherVisible());
+    EXPECT_EQ(engine->currentOverlayRoute(), OverlayRoute::clipboard);
+    EXPECT_EQ(controller->superPanel()->routeName(), "clipboard");
+}
+
+// Without a compositor the panel cannot be see-through; its backdrop must not paint black.
+TEST_F(OverlayControllerTest, WithoutACompositorTheSuperPanelPaintsAnOpaqueTintNotBlack)
+{
+    desktop.panelWindows.setCompositing(false);
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    const QImage picture = controller->globalOverlayWindow()->grab().toImage();
+    const QColor corner = picture.pixelColor(picture.width() - 3, picture.height() - 3);
+    EXPECT_EQ(corner.alpha(), 255);
+    EXPECT_GT(corner.red() + corner.green() + corner.blue(), 60) << "painted black";
+}
+
+TEST_F(OverlayControllerTest, TheShelfRouteOpensWithoutAWindowScan)
+{
+    sendRoute("shelf");
+    ASSERT_TRUE(superPanelShown());
+    scheduler.advance(1.0);
+    EXPECT_TRUE(engine->windows().isEmpty());
+    EXPECT_NE(engine->windowsAppName(), WindowEngine::allWindowsAppName());
+    EXPECT_EQ(clipboardChecks, 0);
+}
+
+// Closing from "all" empties the list of every window; closing from another route only stops scans,
+// so the list the bubble last had stays.
+TEST_F(OverlayControllerTest, ClosingFromAllClearsTheListOtherRoutesOnlyStopTheScans)
+{
+    struct Row
+    {
+        const char *route;
+        bool cleared;
+    };
+    for (const Row &row : {Row{"all", true}, Row{"clipboard", false}, Row{"shelf", false}}) {
+        SCOPED_TRACE(row.route);
+        engine->fetchWindows("Files");
+        scheduler.advance(1.0);
+        sendRoute(row.route);
+        scheduler.advance(1.0);
+        ASSERT_TRUE(superPanelShown());
+        controller->superPanel()->setPresented(false); // what Esc does
+        scheduler.advance(0.01);
+        EXPECT_FALSE(controller->isGlobalSwitcherVisible());
+        EXPECT_EQ(engine->windows().isEmpty(), row.cleared);
+        EXPECT_FALSE(engine->isFetchPending());
+    }
+}
+
+TEST_F(OverlayControllerTest, EscapeClosesThePanelAndHandsTheKeyboardBack)
+{
+    const qint64 terminal = pidOf("Terminal");
+    desktop.workspace.activate(terminal);
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    KeyPanel &superPanel = *controller->globalOverlayWindow();
+    QApplication::processEvents(); // the activation arrives from the window system
+    if (!superPanel.isActiveWindow())
+        GTEST_SKIP() << "this platform plugin gives no window the keyboard";
+    const qsizetype activations = desktop.workspace.activationLog().size();
+    QTest::keyClick(controller->superPanel(), Qt::Key_Escape);
+    scheduler.advance(0.01);
+    EXPECT_FALSE(superPanel.isVisible());
+    EXPECT_EQ(desktop.workspace.activationLog().mid(activations), QList<qint64>{terminal});
+}
+
+TEST_F(OverlayControllerTest, WhileThePanelShowsTheBubbleAndTheDockHoverStayAway)
+{
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    EXPECT_FALSE(panel().isVisible()) << "the bubble goes at once";
+    EXPECT_TRUE(monitor->isInteractionSuspended());
+
+    pointAt("Terminal");
+    scheduler.advance(1.0);
+    EXPECT_FALSE(panel().isVisible());
+    EXPECT_NE(monitor->hoveredApp(), "Terminal");
+    controller->handleScrollEvent(DockScrollEvent{"Files", DockScrollDirection::down});
+    scheduler.advance(1.0);
+    EXPECT_FALSE(isMinimized("Files 1"));
+
+    sendRoute("all");
+    EXPECT_FALSE(monitor->isInteractionSuspended());
+    scheduler.advance(1.0);
+    EXPECT_EQ(monitor->hoveredApp(), "Terminal");
+    EXPECT_TRUE(bubbleShown());
+    EXPECT_EQ(cardCount(), 3);
+}
+
+// Scrolling down on Terminal's tile while Files' list was still published used to minimise a Files
+// window; a list that belongs to another application now counts as no list at all.
+TEST_F(OverlayControllerTest, ScrollActsOnlyOnTheScrolledTilesOwnList)
+{
+    engine->fetchWindows("Files");
+    scheduler.advance(1.0);
+    ASSERT_EQ(engine->windowsAppName(), "Files");
+
+    controller->handleScrollEvent(DockScrollEvent{"Terminal", DockScrollDirection::down});
+    scheduler.advance(1.0);
+    for (const char *title : {"Files 1", "Files 2", "Terminal 1"})
+        EXPECT_FALSE(isMinimized(title)) << title;
+
+    // Up on a tile without its own list brings its application forward, not a Files window.
+    controller->handleScrollEvent(DockScrollEvent{"Terminal", DockScrollDirection::up});
+    scheduler.advance(1.0);
+    EXPECT_EQ(desktop.workspace.frontmostApplication().pid, pidOf("Terminal"));
+
+    ASSERT_FALSE(engine->windows().isEmpty());
+    const QString first = engine->windows().first().title;
+    controller->handleScrollEvent(DockScrollEvent{"Files", DockScrollDirection::down});
+    scheduler.advance(1.0);
+    EXPECT_TRUE(isMinimized(first));
+}
+
+TEST_F(OverlayControllerTest, ScrollUpWithoutWindowsActivatesTheApplicationWhoseNameHoldsTheTitle)
+{
+    const qint64 viewer =
+        desktop.workspace.launch(RunningApp{0, "org.example.viewer", "Image Viewer", false, false, true});
+    desktop.workspace.launch(RunningApp{0, "org.example.viewerd", "Viewer Daemon", false, false, false});
+    controller->handleScrollEvent(DockScrollEvent{"Viewer", DockScrollDirection::up});
+    scheduler.advance(0.5);
+    EXPECT_EQ(desktop.workspace.frontmostApplication().pid, viewer);
+
+    const QList<qint64> before = desktop.workspace.activationLog();
+    controller->handleScrollEvent(DockScrollEvent{"Nothing Like It", DockScrollDirection::up});
+    controller->handleScrollEvent(DockScrollEvent{"Viewer", DockScrollDirection::down});
+    scheduler.advance(0.5);
+    EXPECT_EQ(desktop.workspace.activationLog(), before);
 }

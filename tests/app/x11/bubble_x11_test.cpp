@@ -22,6 +22,7 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
+#include "support/x11focus.h"
 #include "ui/panel.h"
 #include "windows/windowengine.h"
 
@@ -52,7 +53,7 @@ protected:
 
         monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
         engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
-        controller = std::make_unique<OverlayController>(platform, scheduler, settings);
+        controller = std::make_unique<OverlayController>(platform, scheduler, settings, nullptr);
         controller->setupOverlayWindow();
         controller->setupPeekingWindow();
         controller->setupBindings(*monitor, *engine);
@@ -76,14 +77,8 @@ protected:
         xcb_flush(c);
     }
 
-    xcb_window_t activeWindow()
-    {
-        xcb_window_t window = XCB_WINDOW_NONE;
-        xcb_ewmh_get_active_window_reply(
-            connection.ewmh(), xcb_ewmh_get_active_window(connection.ewmh(), connection.screenNumber()),
-            &window, nullptr);
-        return window;
-    }
+    xcb_window_t activeWindow() { return qv::activeWindow(connection); }
+    qint64 pidOf(xcb_window_t window) { return qv::pidOf(connection, window); }
 
     // Position of `window` in the window manager's bottom-to-top stacking list; -1 when absent.
     int stackingIndex(xcb_window_t window)
@@ -101,16 +96,6 @@ protected:
         }
         xcb_ewmh_get_windows_reply_wipe(&list);
         return index;
-    }
-
-    qint64 pidOf(xcb_window_t window)
-    {
-        uint32_t pid = 0;
-        if (window == XCB_WINDOW_NONE ||
-            !xcb_ewmh_get_wm_pid_reply(connection.ewmh(), xcb_ewmh_get_wm_pid(connection.ewmh(), window),
-                                       &pid, nullptr))
-            return 0;
-        return pid;
     }
 
     QList<xcb_atom_t> states(xcb_window_t window)

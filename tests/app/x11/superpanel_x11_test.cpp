@@ -1,0 +1,150 @@
+#include <QApplication>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+#include "app/overlaycontroller.h"
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11desktop.h"
+#include "runtime/qtscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/recordingeventlog.h"
+#include "support/x11focus.h"
+#include "support/screenshot.h"
+#include "ui/panel.h"
+#include "views/superpanel/superpaneloverlay.h"
+#include "windows/windowengine.h"
+
+using namespace qv;
+
+namespace {
+
+bool xdotool(const QString &line)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), line.split(QLatin1Char(' '))) == 0;
+}
+
+// The whole overlay on the real desktop: the hotkey grabbed on the display, the window list read
+// from the window manager, the Super Panel as a real window. Keys are sent with XTEST (xdotool).
+class SuperPanelX11Test : public ::testing::Test
+{
+protected:
+    SuperPanelX11Test()
+    {
+        const Platform platform = x11.platform();
+        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
+        engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
+        controller = std::make_unique<OverlayController>(platform, scheduler, settings, [this] { ++checks; });
+        controller->setupOverlayWindow();
+        controller->setupGlobalOverlayWindow();
+        controller->setupPeekingWindow();
+        controller->setupBindings(*monitor, *engine);
+        controller->startMouseCheckTimer();
+    }
+
+    ~SuperPanelX11Test() override
+    {
+        controller.reset();
+        monitor.reset();
+        if (xterm) {
+            xterm->kill();
+            xterm->waitForFinished(5000);
+        }
+    }
+
+    xcb_window_t activeWindow() { return qv::activeWindow(connection); }
+    qint64 pidOf(xcb_window_t window) { return qv::pidOf(connection, window); }
+
+    void startFocusedXterm()
+    {
+        xterm = std::make_unique<QProcess>();
+        xterm->start("xterm", {"-geometry", "80x24+40+40", "-title", "superpanel-xterm", "-e", "sleep 600"});
+        ASSERT_TRUE(xterm->waitForStarted(5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == xterm->processId(); }, 10000));
+        QTest::qWait(300); // a window of an earlier program may still be going away
+        ASSERT_EQ(pidOf(activeWindow()), xterm->processId());
+    }
+
+    bool panelShown()
+    {
+        KeyPanel &panel = *controller->globalOverlayWindow();
+        return panel.isVisible() && panel.alpha() > 0.99 && controller->isGlobalSwitcherVisible();
+    }
+    bool panelHasKeyboard()
+    {
+        return activeWindow() == xcb_window_t(controller->globalOverlayWindow()->winId());
+    }
+
+    X11Desktop x11;
+    X11Connection connection;
+    QtScheduler scheduler;
+    ThreadQueueFactory queues;
+    SettingsStore settings;
+    RecordingEventLog events;
+    std::unique_ptr<DockMonitor> monitor;
+    std::unique_ptr<WindowEngine> engine;
+    std::unique_ptr<OverlayController> controller;
+    std::unique_ptr<QProcess> xterm;
+    int checks = 0;
+};
+
+} // namespace
+
+TEST_F(SuperPanelX11Test, AltTabOpensThePanelWithTheKeyboardAndASecondPressHandsItBack)
+{
+    ASSERT_TRUE(connection.isValid());
+    ASSERT_NO_FATAL_FAILURE(startFocusedXterm());
+    const xcb_window_t terminal = activeWindow();
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panelHasKeyboard(); }, 3000));
+    EXPECT_EQ(controller->superPanel()->routeName(), "all");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return controller->superPanel()->windowTitles().contains(QStringLiteral("superpanel-xterm")); },
+        3000))
+        << controller->superPanel()->windowTitles().join(", ").toStdString();
+    EXPECT_TRUE(monitor->isInteractionSuspended());
+    QTest::qWait(100);
+    saveScreenshot(*controller->globalOverlayWindow(), "superpanel_x11_all");
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+    EXPECT_FALSE(controller->isGlobalSwitcherVisible());
+    EXPECT_FALSE(monitor->isInteractionSuspended());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return activeWindow() == terminal; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engine->windows().isEmpty(); }, 3000))
+        << "closing from \"all\" clears the list";
+}
+
+TEST_F(SuperPanelX11Test, EscapeTypedIntoThePanelClosesIt)
+{
+    ASSERT_TRUE(connection.isValid());
+    ASSERT_NO_FATAL_FAILURE(startFocusedXterm());
+    const xcb_window_t terminal = activeWindow();
+    settings.set(Settings::enableModuleHotkeys, true);
+    QTest::qWait(200); // the module hotkeys are grabbed
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 3000));
+    EXPECT_EQ(controller->superPanel()->routeName(), "shelf");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelHasKeyboard(); }, 3000));
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+c"))); // switches in place
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller->superPanel()->routeName() == "clipboard"; }, 3000));
+    EXPECT_TRUE(panelShown());
+    EXPECT_EQ(checks, 1);
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return activeWindow() == terminal; }, 3000));
+}
