@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QVariant>
 
 #include <functional>
@@ -98,6 +99,9 @@ public:
     // write once it lands).
     virtual qint64 writeText(const QString &text) = 0;
     virtual qint64 writeImage(const QImage &image) = 0;
+    // Replace the contents with a reference to one file (its file URL, not its contents), the way a
+    // file manager copies a file. The clipboard history takes it like any other copy.
+    virtual qint64 writeFileURL(const QUrl &fileURL) = 0;
 
     // Called whenever the change count moves, as soon as the backend learns of it, so a reader can
     // look at once instead of at its next poll. It runs on any thread (the backend's own), must be

@@ -30,6 +30,23 @@ const QHash<QString, QString> &themeNames()
         {QStringLiteral("lock.shield"), QStringLiteral("security-high-symbolic")},
         {QStringLiteral("scope"), QStringLiteral("find-location-symbolic")},
         {QStringLiteral("app"), QStringLiteral("application-x-executable-symbolic")},
+        {QStringLiteral("checkmark"), QStringLiteral("object-select-symbolic")},
+        {QStringLiteral("doc.on.doc"), QStringLiteral("edit-copy-symbolic")},
+        {QStringLiteral("doc.on.clipboard"), QStringLiteral("edit-paste-symbolic")},
+        {QStringLiteral("doc"), QStringLiteral("text-x-generic-symbolic")},
+        {QStringLiteral("text.quote"), QStringLiteral("format-justify-left-symbolic")},
+        {QStringLiteral("text.viewfinder"), QStringLiteral("edit-find-symbolic")},
+        {QStringLiteral("iphone"), QStringLiteral("phone-symbolic")},
+        {QStringLiteral("iphone.gen3"), QStringLiteral("phone-symbolic")},
+        {QStringLiteral("iphone.smartbatterycase"), QStringLiteral("phone-symbolic")},
+        {QStringLiteral("pin"), QStringLiteral("view-pin-symbolic")},
+        {QStringLiteral("pin.slash"), QStringLiteral("view-pin-symbolic")},
+        {QStringLiteral("globe"), QStringLiteral("web-browser-symbolic")},
+        {QStringLiteral("lock.fill"), QStringLiteral("changes-prevent-symbolic")},
+        {QStringLiteral("exclamationmark.triangle"), QStringLiteral("dialog-warning-symbolic")},
+        {QStringLiteral("folder"), QStringLiteral("folder-symbolic")},
+        {QStringLiteral("arrow.up.forward.square"), QStringLiteral("document-open-symbolic")},
+        {QStringLiteral("arrow.up.forward.app"), QStringLiteral("document-open-symbolic")},
     };
     return names;
 }

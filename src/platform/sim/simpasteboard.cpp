@@ -43,7 +43,7 @@ qint64 SimPasteboard::writeText(const QString &text)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::Text, text, {}});
+        m_writes.append(Write{Write::Text, text, {}, {}});
     }
     PasteboardItem item{{PasteboardType::plainText, PasteboardType::utf8String}, {}};
     item.values.insert(PasteboardType::plainText, text);
@@ -55,7 +55,7 @@ qint64 SimPasteboard::writeImage(const QImage &image)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::Image, {}, image});
+        m_writes.append(Write{Write::Image, {}, image, {}});
     }
     QByteArray png;
     QBuffer buffer(&png);
@@ -63,6 +63,17 @@ qint64 SimPasteboard::writeImage(const QImage &image)
     image.save(&buffer, "PNG");
     PasteboardItem item{{PasteboardType::png}, {{PasteboardType::png, png}}};
     return replace(item.types, {item}, true);
+}
+
+qint64 SimPasteboard::writeFileURL(const QUrl &fileURL)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_writes.append(Write{Write::FileURL, {}, {}, fileURL});
+    }
+    // Not marked as our own: like a file manager's copy, the history takes it.
+    PasteboardItem item{{PasteboardType::fileURL}, {{PasteboardType::fileURL, fileURL.toString()}}};
+    return replace(item.types, {item}, false);
 }
 
 qint64 SimPasteboard::copyText(const QString &text)

@@ -19,10 +19,11 @@ class SimPasteboard final : public Pasteboard
 public:
     struct Write
     {
-        enum Kind { Text, Image };
+        enum Kind { Text, Image, FileURL };
         Kind kind = Text;
         QString text;
         QImage image;
+        QUrl fileURL;
     };
 
     qint64 changeCount() const override;
@@ -30,6 +31,7 @@ public:
     PasteboardSnapshot read() override;
     qint64 writeText(const QString &text) override;
     qint64 writeImage(const QImage &image) override;
+    qint64 writeFileURL(const QUrl &fileURL) override;
     // Called only while change events are on (setSendsChangeEvents), on the thread that changed the
     // contents.
     void setChangeHandler(std::function<void()> handler) override;

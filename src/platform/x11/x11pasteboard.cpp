@@ -647,6 +647,13 @@ qint64 X11Pasteboard::writeImage(const QImage &image)
     return write(data);
 }
 
+qint64 X11Pasteboard::writeFileURL(const QUrl &fileURL)
+{
+    auto *data = new QMimeData;
+    data->setUrls({fileURL});
+    return write(data);
+}
+
 qint64 X11Pasteboard::write(QMimeData *data)
 {
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);

@@ -41,6 +41,7 @@ public:
     PasteboardSnapshot read() override;
     qint64 writeText(const QString &text) override;
     qint64 writeImage(const QImage &image) override;
+    qint64 writeFileURL(const QUrl &fileURL) override;
     // Called on the watcher thread for every owner change.
     void setChangeHandler(std::function<void()> handler) override;
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+
+#include "runtime/scheduler.h"
+
+namespace qv {
+
+// The one timer behind every live age the item views show: it ticks once a second and each visible
+// view redraws its age on the tick, so a list of hundreds of items still runs a single timer.
+// Main thread.
+class AgeClock : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AgeClock(Scheduler &scheduler, QObject *parent = nullptr);
+    ~AgeClock() override;
+
+    // Wall-clock time from the scheduler, so tests move it with the manual clock.
+    QDateTime now() const;
+    Scheduler &scheduler() const { return m_scheduler; }
+
+signals:
+    void ticked();
+
+private:
+    Scheduler &m_scheduler;
+    TimerHandle m_timer;
+};
+
+} // namespace qv

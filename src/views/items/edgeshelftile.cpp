@@ -1,0 +1,140 @@
+#include "views/items/edgeshelftile.h"
+
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+
+#include "core/color.h"
+#include "platform/filerevealer.h"
+#include "shelf/fileshelfmanager.h"
+#include "ui/symbols.h"
+#include "ui/theme.h"
+#include "views/items/filedrag.h"
+#include "views/items/itemrules.h"
+
+namespace qv {
+
+EdgeShelfTile::EdgeShelfTile(const ShelfItem &item, Action onOpen, Action onRemove, Action onPreview,
+                             Action onTogglePin, FileShelfManager &shelf, FileRevealer &revealer,
+                             AgeClock &ages, QWidget *parent)
+    : EdgeItemView(Shape::Card, Color::neonCyan(), ages, parent), m_item(item), m_onOpen(std::move(onOpen)),
+      m_onRemove(std::move(onRemove)), m_onPreview(std::move(onPreview)),
+      m_onTogglePin(std::move(onTogglePin)), m_shelf(shelf), m_revealer(revealer)
+{
+}
+
+bool EdgeShelfTile::isMedia() const
+{
+    return ItemRules::isMediaFile(m_item.url);
+}
+
+QString EdgeShelfTile::displayName() const
+{
+    return ItemRules::shelfDisplayName(m_item);
+}
+
+double EdgeShelfTile::rowPreviewHeight(double) const
+{
+    return 126;
+}
+
+void EdgeShelfTile::paintPreview(QPainter &painter, const QRectF &box)
+{
+    if (isMedia()) {
+        const QRectF target(box.left(), box.top(), 216, 120);
+        drawImage(painter, target, m_item.thumbnail, true, 6);
+        return;
+    }
+    drawImage(painter, QRectF(box.left(), box.top(), 48, 48), m_item.thumbnail, false);
+    painter.setFont(Theme::systemFont(13));
+    painter.setPen(Theme::white(0.85));
+    drawLines(painter, QRectF(box.left(), box.top() + 56, box.width(), box.height() - 56), displayName(), 3,
+              3);
+}
+
+QList<std::pair<QString, QColor>> EdgeShelfTile::footerSymbols() const
+{
+    QList<std::pair<QString, QColor>> symbols;
+    if (m_item.isPinned)
+        symbols.append({QStringLiteral("pin.fill"), Color::neonCyan()});
+    symbols.append({isMedia() ? QStringLiteral("photo") : QStringLiteral("doc"), Theme::white(0.3)});
+    return symbols;
+}
+
+QList<EdgeItemView::Face> EdgeShelfTile::faces() const
+{
+    const int over = hoveredButton();
+    return {
+        {Eye, QStringLiteral("eye"), Theme::white(over == Eye ? 1.0 : 0.4),
+         Theme::white(over == Eye ? 0.15 : 0.08)},
+        {Pin, m_item.isPinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"),
+         over == Pin ? Color::neonCyan() : Theme::white(0.4),
+         over == Pin ? tinted(Color::neonCyan(), 0.15) : Theme::white(0.08)},
+        {Trash, QStringLiteral("trash"), over == Trash ? Color::neonRed() : Theme::white(0.4),
+         over == Trash ? tinted(Color::neonRed(), 0.15) : Theme::white(0.08)},
+    };
+}
+
+void EdgeShelfTile::call(const Action &action)
+{
+    if (action)
+        action(m_item);
+}
+
+void EdgeShelfTile::buttonClicked(int id)
+{
+    call(id == Eye ? m_onPreview : id == Pin ? m_onTogglePin : m_onRemove);
+}
+
+void EdgeShelfTile::bodyDoubleClicked()
+{
+    call(m_onOpen);
+}
+
+void EdgeShelfTile::showInFileManager()
+{
+    m_revealer.revealFile(m_item.url.toLocalFile());
+}
+
+QMenu *EdgeShelfTile::buildContextMenu(QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    auto add = [&](const QString &title, const QString &symbol, auto slot) {
+        menu->addAction(Symbols::icon(symbol), title, this, slot);
+    };
+    add(QStringLiteral("Open"), QStringLiteral("arrow.up.forward.square"), [this] { call(m_onOpen); });
+    add(QStringLiteral("Show in File Manager"), QStringLiteral("folder"), [this] { showInFileManager(); });
+    add(QStringLiteral("Quick Look"), QStringLiteral("eye"), [this] { call(m_onPreview); });
+    menu->addSeparator();
+    add(m_item.isPinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"),
+        m_item.isPinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"),
+        [this] { call(m_onTogglePin); });
+    menu->addSeparator();
+    add(QStringLiteral("Delete"), QStringLiteral("trash"), [this] { call(m_onRemove); });
+    return menu;
+}
+
+void EdgeShelfTile::contextMenuEvent(QContextMenuEvent *event)
+{
+    QPointer<QMenu> menu = buildContextMenu(this);
+    menu->exec(event->globalPos());
+    delete menu;
+}
+
+QMimeData *EdgeShelfTile::beginDrag()
+{
+    m_shelf.setDraggingItemID(m_item.id);
+    return FileDrag::makeData(m_item.url);
+}
+
+void EdgeShelfTile::dragStarted()
+{
+    auto *drag = new QDrag(this);
+    drag->setMimeData(beginDrag());
+    drag->exec(Qt::CopyAction);
+}
+
+} // namespace qv

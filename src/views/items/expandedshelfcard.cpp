@@ -1,0 +1,194 @@
+#include "views/items/expandedshelfcard.h"
+
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+
+#include "core/color.h"
+#include "platform/pasteboard.h"
+#include "shelf/fileshelfmanager.h"
+#include "ui/symbols.h"
+#include "ui/theme.h"
+#include "views/items/filedrag.h"
+#include "views/items/itemrules.h"
+
+namespace qv {
+
+static constexpr double padding = 12;
+static constexpr double face = 26;
+
+void ExpandedShelfCard::copyFileToPasteboard(Pasteboard &pasteboard, const ShelfItem &item)
+{
+    pasteboard.writeFileURL(item.url);
+}
+
+void ExpandedShelfCard::copyRecognizedText(Pasteboard &pasteboard, const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    pasteboard.writeText(text);
+}
+
+void ExpandedShelfCard::removeItem(FileShelfManager &shelf, const ShelfItem &item)
+{
+    if (item.isPinned)
+        return;
+    shelf.removeItem(item);
+    shelf.cleanupOrphanedFiles();
+}
+
+QMimeData *ExpandedShelfCard::dragData(const ShelfItem &item)
+{
+    return FileDrag::makeData(item.url);
+}
+
+void ExpandedShelfCard::extractText(FileShelfManager &shelf, Pasteboard &pasteboard, const ShelfItem &item)
+{
+    // The pasteboard outlives every view: it belongs to the platform.
+    shelf.extractText(item.url, [&pasteboard](const QString &text) { copyRecognizedText(pasteboard, text); });
+}
+
+ExpandedShelfCard::ExpandedShelfCard(const ShelfItem &item, std::function<void()> onPreview,
+                                     std::function<void()> onOpen, std::function<void()> onShowInFileManager,
+                                     FileShelfManager &shelf, Pasteboard &pasteboard, AgeClock &ages,
+                                     QWidget *parent)
+    : ItemWidget(ages, parent), m_item(item), m_onPreview(std::move(onPreview)), m_onOpen(std::move(onOpen)),
+      m_onShowInFileManager(std::move(onShowInFileManager)), m_shelf(shelf), m_pasteboard(pasteboard)
+{
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+bool ExpandedShelfCard::isImage() const
+{
+    return m_item.type.startsWith(QStringLiteral("image/"));
+}
+
+QString ExpandedShelfCard::displayName() const
+{
+    return ItemRules::shelfDisplayName(m_item);
+}
+
+QSize ExpandedShelfCard::sizeHint() const
+{
+    const QFontMetrics metrics(Theme::systemFont(12));
+    return {220, int(2 * padding + face + 10 + wellHeight + 10 + 2 * metrics.lineSpacing())};
+}
+
+QList<ItemWidget::Button> ExpandedShelfCard::buttons() const
+{
+    // The strip keeps its place while hidden; its buttons only exist while the pointer is here.
+    if (!isHovered())
+        return {};
+    QList<int> ids{Eye};
+    if (isImage())
+        ids.append(ExtractText);
+    ids.append(Trash);
+    QList<Button> result;
+    double x = width() - padding - ids.size() * face - (ids.size() - 1) * 8;
+    for (int id : ids) {
+        result.append({id, {x, padding, face, face}});
+        x += face + 8;
+    }
+    return result;
+}
+
+void ExpandedShelfCard::buttonClicked(int id)
+{
+    if (id == Eye && m_onPreview)
+        m_onPreview();
+    else if (id == ExtractText)
+        extractText(m_shelf, m_pasteboard, m_item);
+    else if (id == Trash)
+        removeItem(m_shelf, m_item);
+}
+
+void ExpandedShelfCard::bodyDoubleClicked()
+{
+    if (m_onOpen)
+        m_onOpen();
+}
+
+void ExpandedShelfCard::dragStarted()
+{
+    auto *drag = new QDrag(this);
+    drag->setMimeData(dragData(m_item));
+    drag->exec(Qt::CopyAction);
+}
+
+QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    const MenuLabel open = openMenuLabel();
+    menu->addAction(Symbols::icon(open.symbol), open.title, this, [this] {
+        if (m_onOpen)
+            m_onOpen();
+    });
+    menu->addAction(Symbols::icon(QStringLiteral("folder")), QStringLiteral("Show in File Manager"), this,
+                    [this] {
+                        if (m_onShowInFileManager)
+                            m_onShowInFileManager();
+                    });
+    const MenuLabel copy = copyMenuLabel();
+    menu->addAction(Symbols::icon(copy.symbol), copy.title, this,
+                    [this] { copyFileToPasteboard(m_pasteboard, m_item); });
+    if (isImage()) {
+        menu->addAction(Symbols::icon(QStringLiteral("text.viewfinder")), QStringLiteral("Extract Text"),
+                        this, [this] { extractText(m_shelf, m_pasteboard, m_item); });
+    }
+    menu->addSeparator();
+    menu->addAction(Symbols::icon(QStringLiteral("trash")), QStringLiteral("Remove"), this,
+                    [this] { removeItem(m_shelf, m_item); });
+    return menu;
+}
+
+void ExpandedShelfCard::contextMenuEvent(QContextMenuEvent *event)
+{
+    QPointer<QMenu> menu = buildContextMenu(this);
+    menu->exec(event->globalPos());
+    delete menu;
+}
+
+void ExpandedShelfCard::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 16, 16);
+    painter.fillPath(path, Theme::white(0.02));
+    painter.setClipPath(path);
+
+    painter.setFont(Theme::systemFont(10));
+    painter.setPen(Theme::white(0.55));
+    painter.drawText(QRectF(padding, padding, width() / 2.0, face), Qt::AlignLeft | Qt::AlignVCenter,
+                     ItemRules::timeWithSeconds(m_item.date, QLocale()));
+    for (const auto &button : buttons()) {
+        const QString symbol = button.id == Eye           ? QStringLiteral("eye")
+                               : button.id == ExtractText ? QStringLiteral("text.viewfinder")
+                                                          : QStringLiteral("trash");
+        const QColor color = button.id == Eye           ? Theme::white(1)
+                             : button.id == ExtractText ? Color::neonCyan()
+                                                        : Color::neonRed();
+        drawFace(painter, button.rect, symbol, color, Theme::white(0.15), 11);
+    }
+
+    const QRectF well(padding, padding + face + 10, width() - 2 * padding, wellHeight);
+    QPainterPath wellPath;
+    wellPath.addRoundedRect(well, 12, 12);
+    painter.fillPath(wellPath, Theme::white(0.05));
+    drawImage(painter, well.adjusted(16, 16, -16, -16), m_item.thumbnail, false);
+    if (isHovered()) {
+        painter.setPen(QPen(Color::neonCyan(), 2));
+        painter.drawPath(wellPath);
+    }
+    painter.setFont(Theme::systemFont(12));
+    painter.setPen(Theme::white(0.8));
+    drawLines(painter,
+              QRectF(padding, well.bottom() + 10, width() - 2 * padding, height() - well.bottom() - 10),
+              displayName(), 2, 0, Qt::AlignHCenter);
+}
+
+} // namespace qv

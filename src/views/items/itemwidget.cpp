@@ -1,0 +1,211 @@
+#include "views/items/itemwidget.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextLayout>
+
+#include "ui/symbols.h"
+#include "views/items/ageclock.h"
+
+namespace qv {
+
+ItemWidget::ItemWidget(AgeClock &ages, QWidget *parent) : QWidget(parent), m_ages(ages)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_Hover);
+    connect(&ages, &AgeClock::ticked, this, [this] {
+        if (isVisible())
+            update();
+    });
+}
+
+QRectF ItemWidget::buttonRect(int id) const
+{
+    for (const auto &button : buttons()) {
+        if (button.id == id)
+            return button.rect;
+    }
+    return {};
+}
+
+void ItemWidget::pointerMoved(const QPointF &pos)
+{
+    if (!m_hovered) {
+        m_hovered = true;
+        hoverChanged();
+    }
+    int over = -1;
+    for (const auto &button : buttons()) {
+        if (button.rect.contains(pos))
+            over = button.id;
+    }
+    if (over != m_hoveredButton) {
+        const int previous = m_hoveredButton;
+        m_hoveredButton = over;
+        buttonHoverChanged(previous);
+    }
+    update();
+}
+
+void ItemWidget::pointerLeft()
+{
+    if (m_hoveredButton != -1) {
+        const int previous = m_hoveredButton;
+        m_hoveredButton = -1;
+        buttonHoverChanged(previous);
+    }
+    if (m_hovered) {
+        m_hovered = false;
+        hoverChanged();
+    }
+    update();
+}
+
+void ItemWidget::enterEvent(QEnterEvent *event)
+{
+    pointerMoved(event->position());
+}
+
+void ItemWidget::leaveEvent(QEvent *)
+{
+    pointerLeft();
+}
+
+void ItemWidget::mouseMoveEvent(QMouseEvent *event)
+{
+    pointerMoved(event->position());
+    if (m_pressed && (event->buttons() & Qt::LeftButton) &&
+        (event->position() - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+        bool onButton = false;
+        for (const auto &button : buttons())
+            onButton = onButton || button.rect.contains(m_pressPos);
+        if (!onButton) {
+            m_pressed = false;
+            dragStarted();
+            return;
+        }
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void ItemWidget::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_pressed = true;
+        m_pressPos = event->position();
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void ItemWidget::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_pressed)
+        return;
+    m_pressed = false;
+    for (const auto &button : buttons()) {
+        if (button.rect.contains(event->position()) && button.rect.contains(m_pressPos)) {
+            buttonClicked(button.id);
+            return;
+        }
+    }
+    bodyClicked();
+}
+
+void ItemWidget::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    for (const auto &button : buttons()) {
+        if (button.rect.contains(event->position()))
+            return;
+    }
+    bodyDoubleClicked();
+}
+
+void ItemWidget::drawSymbol(QPainter &painter, const QRectF &box, const QString &symbol, const QColor &color,
+                            int size)
+{
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QPixmap pixmap = Symbols::pixmap(symbol, size, color, dpr);
+    painter.drawPixmap(QRectF(box.center().x() - size / 2.0, box.center().y() - size / 2.0, size, size),
+                       pixmap, QRectF(pixmap.rect()));
+}
+
+void ItemWidget::drawFace(QPainter &painter, const QRectF &box, const QString &symbol,
+                          const QColor &foreground, const QColor &background, int symbolSize, double radius)
+{
+    QPainterPath path;
+    if (radius < 0)
+        path.addEllipse(box);
+    else
+        path.addRoundedRect(box, radius, radius);
+    painter.fillPath(path, background);
+    drawSymbol(painter, box, symbol, foreground, symbolSize);
+}
+
+void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &text, int maxLines,
+                           double lineSpacing, Qt::Alignment alignment)
+{
+    QString plain = text;
+    plain.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    plain.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(plain, painter.font());
+    QTextOption option(alignment);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    double y = 0;
+    int count = 0;
+    QList<QTextLine> lines;
+    while (count < maxLines) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(box.width());
+        if (y + line.height() > box.height() && count > 0)
+            break;
+        line.setPosition(QPointF(0, y));
+        y += line.height() + lineSpacing;
+        lines.append(line);
+        ++count;
+    }
+    const bool cut = layout.createLine().isValid();
+    layout.endLayout();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QTextLine &line = lines[i];
+        if (i == lines.size() - 1 && cut) {
+            // The last shown line carries the rest of the text, cut with an ellipsis.
+            const QString rest = plain.mid(line.textStart()).section(QChar::LineSeparator, 0, 0);
+            const QString elided = painter.fontMetrics().elidedText(rest + QStringLiteral("…"),
+                                                                    Qt::ElideRight, int(box.width()));
+            painter.drawText(QRectF(box.left(), box.top() + line.y(), box.width(), line.height()),
+                             int(alignment) | Qt::AlignTop, elided);
+        } else {
+            line.draw(&painter, box.topLeft());
+        }
+    }
+}
+
+void ItemWidget::drawImage(QPainter &painter, const QRectF &box, const QImage &image, bool fill,
+                           double radius)
+{
+    if (image.isNull() || box.isEmpty())
+        return;
+    const QSizeF size =
+        QSizeF(image.size()).scaled(box.size(), fill ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio);
+    const QRectF target(box.center().x() - size.width() / 2, box.center().y() - size.height() / 2,
+                        size.width(), size.height());
+    painter.save();
+    QPainterPath clip;
+    clip.addRoundedRect(box, radius, radius);
+    painter.setClipPath(clip, Qt::IntersectClip);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image);
+    painter.restore();
+}
+
+} // namespace qv

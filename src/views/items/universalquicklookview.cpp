@@ -1,0 +1,387 @@
+#include "views/items/universalquicklookview.h"
+
+#include <QAudioOutput>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMediaPlayer>
+#include <QMimeDatabase>
+#include <QMovie>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QSvgRenderer>
+#include <QVBoxLayout>
+#include <QVideoWidget>
+
+#include <poppler-qt6.h>
+
+#include "platform/fileicons.h"
+#include "ui/theme.h"
+#include "views/items/offmain.h"
+#include "views/items/safeimagepreview.h"
+
+namespace qv {
+
+struct UniversalQuickLookView::Probe
+{
+    int generation = 0;
+    Kind kind = Kind::Other;
+    bool exists = false;
+    bool animated = false;
+    qint64 size = 0;
+    QString name;
+    QString text;
+    bool truncated = false;
+    QImage icon;
+};
+
+struct UniversalQuickLookView::PageResult
+{
+    int generation = 0;
+    int index = 0;
+    int count = 0;
+    QImage image;
+};
+
+// A file's icon, its name and its size: the view for whatever cannot be shown as itself.
+class IconView : public QWidget
+{
+public:
+    IconView(const QImage &icon, const QString &name, const QString &detail, QWidget *parent)
+        : QWidget(parent), m_icon(icon), m_name(name), m_detail(detail)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF box(width() / 2.0 - 64, height() / 2.0 - 90, 128, 128);
+        if (!m_icon.isNull()) {
+            const QSizeF size = QSizeF(m_icon.size()).scaled(box.size(), Qt::KeepAspectRatio);
+            painter.drawImage(QRectF(box.center().x() - size.width() / 2,
+                                     box.center().y() - size.height() / 2, size.width(), size.height()),
+                              m_icon);
+        }
+        painter.setPen(Theme::white(0.9));
+        painter.setFont(Theme::systemFont(14, QFont::DemiBold));
+        painter.drawText(QRectF(8, box.bottom() + 12, width() - 16, 22), Qt::AlignCenter,
+                         painter.fontMetrics().elidedText(m_name, Qt::ElideMiddle, width() - 16));
+        painter.setPen(Theme::white(0.5));
+        painter.setFont(Theme::systemFont(11));
+        painter.drawText(QRectF(8, box.bottom() + 36, width() - 16, 18), Qt::AlignCenter, m_detail);
+    }
+
+private:
+    QImage m_icon;
+    QString m_name;
+    QString m_detail;
+};
+
+// An SVG drawing, fitted with its aspect ratio kept.
+class SvgView : public QWidget
+{
+public:
+    SvgView(const QString &path, QWidget *parent) : QWidget(parent), m_renderer(path)
+    {
+        m_renderer.setAspectRatioMode(Qt::KeepAspectRatio);
+    }
+    bool isValid() const { return m_renderer.isValid(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        m_renderer.render(&painter, QRectF(rect()));
+    }
+
+private:
+    QSvgRenderer m_renderer;
+};
+
+// One rendered PDF page, fitted, with the page number and buttons to page through.
+class PdfPageView : public QWidget
+{
+public:
+    explicit PdfPageView(UniversalQuickLookView *owner) : QWidget(owner)
+    {
+        m_previous = new QPushButton(QStringLiteral("‹"), this);
+        m_next = new QPushButton(QStringLiteral("›"), this);
+        QObject::connect(m_previous, &QPushButton::clicked, owner,
+                         [owner] { owner->showPage(owner->pageIndex() - 1); });
+        QObject::connect(m_next, &QPushButton::clicked, owner,
+                         [owner] { owner->showPage(owner->pageIndex() + 1); });
+    }
+
+    void setPage(const QImage &image, int index, int count)
+    {
+        m_image = image;
+        m_label = QStringLiteral("%1 / %2").arg(index + 1).arg(count);
+        m_previous->setEnabled(index > 0);
+        m_next->setEnabled(index + 1 < count);
+        update();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *) override
+    {
+        m_previous->setGeometry(width() / 2 - 80, height() - 30, 28, 24);
+        m_next->setGeometry(width() / 2 + 52, height() - 30, 28, 24);
+    }
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF box(0, 0, width(), height() - 36);
+        if (!m_image.isNull()) {
+            const QSizeF size = QSizeF(m_image.size()).scaled(box.size(), Qt::KeepAspectRatio);
+            painter.drawImage(
+                QRectF(box.center().x() - size.width() / 2, box.top(), size.width(), size.height()), m_image);
+        }
+        painter.setPen(Theme::white(0.7));
+        painter.setFont(Theme::systemFont(11));
+        painter.drawText(QRectF(0, height() - 30, width(), 24), Qt::AlignCenter, m_label);
+    }
+
+private:
+    QImage m_image;
+    QString m_label;
+    QPushButton *m_previous;
+    QPushButton *m_next;
+};
+
+UniversalQuickLookView::Kind UniversalQuickLookView::kindFor(const QMimeType &type)
+{
+    const QString name = type.name();
+    if (name == QStringLiteral("image/svg+xml") || name == QStringLiteral("image/svg+xml-compressed"))
+        return Kind::Svg;
+    if (name == QStringLiteral("application/pdf"))
+        return Kind::Pdf;
+    if (name.startsWith(QStringLiteral("image/")))
+        return Kind::Image;
+    if (name.startsWith(QStringLiteral("audio/")) || name.startsWith(QStringLiteral("video/")))
+        return Kind::Media;
+    if (type.inherits(QStringLiteral("text/plain")))
+        return Kind::Text;
+    return Kind::Other;
+}
+
+UniversalQuickLookView::UniversalQuickLookView(const QUrl &url, FileIconService &icons,
+                                               std::shared_ptr<WorkQueue> queue, Scheduler &scheduler,
+                                               QWidget *parent)
+    : QWidget(parent), m_url(url), m_icons(icons), m_queue(std::move(queue)), m_scheduler(scheduler)
+{
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    setFocusPolicy(Qt::StrongFocus);
+    load();
+}
+
+UniversalQuickLookView::~UniversalQuickLookView() = default;
+
+void UniversalQuickLookView::setUrl(const QUrl &url)
+{
+    if (url == m_url)
+        return;
+    m_url = url;
+    load();
+}
+
+void UniversalQuickLookView::load()
+{
+    const int generation = ++m_generation;
+    m_loading = true;
+    m_page = 0;
+    m_pageCount = 0;
+    const QString path = m_url.toLocalFile();
+    FileIconService &icons = m_icons;
+    runOffMain<Probe>(
+        *m_queue, m_scheduler, m_alive,
+        [path, generation, &icons] {
+            Probe probe;
+            probe.generation = generation;
+            const QFileInfo info(path);
+            probe.name = info.fileName();
+            probe.exists = !path.isEmpty() && info.isFile();
+            probe.icon = icons.iconForFile(path);
+            if (!probe.exists)
+                return probe;
+            probe.size = info.size();
+            probe.kind = kindFor(QMimeDatabase().mimeTypeForFile(path));
+            if (probe.kind == Kind::Image) {
+                QImageReader reader(path);
+                probe.animated = reader.supportsAnimation() && reader.imageCount() != 1;
+            } else if (probe.kind == Kind::Svg && probe.size > svgLimit) {
+                probe.kind = Kind::Other;
+            } else if (probe.kind == Kind::Text) {
+                QFile file(path);
+                if (!file.open(QIODevice::ReadOnly)) {
+                    probe.kind = Kind::Other;
+                    return probe;
+                }
+                const QByteArray bytes = file.read(textLimit);
+                probe.truncated = file.size() > textLimit;
+                QStringDecoder decoder(QStringDecoder::Utf8);
+                probe.text = decoder(bytes);
+            }
+            return probe;
+        },
+        [this](Probe probe) {
+            if (probe.generation == m_generation)
+                present(probe);
+        });
+}
+
+void UniversalQuickLookView::setContent(QWidget *content, Kind kind)
+{
+    if (m_content)
+        m_content->deleteLater();
+    m_content = content;
+    m_pdfView = nullptr;
+    m_shown = kind;
+    m_loading = false;
+    m_layout->addWidget(content);
+    content->show();
+}
+
+void UniversalQuickLookView::showIconView()
+{
+    const QString path = m_url.toLocalFile();
+    const QFileInfo info(path);
+    const QString detail = info.isFile() ? QLocale().formattedDataSize(info.size()) : QStringLiteral("—");
+    setContent(new IconView(m_icons.iconForFile(path), info.fileName(), detail, this), Kind::Other);
+}
+
+void UniversalQuickLookView::present(const Probe &probe)
+{
+    if (!probe.exists) {
+        const QString detail = QStringLiteral("—");
+        setContent(new IconView(probe.icon, probe.name, detail, this), Kind::Other);
+        return;
+    }
+    const QString path = m_url.toLocalFile();
+    switch (probe.kind) {
+    case Kind::Image:
+        if (probe.animated) {
+            auto *label = new QLabel(this);
+            label->setAlignment(Qt::AlignCenter);
+            auto *movie = new QMovie(path, QByteArray(), label);
+            if (movie->isValid()) {
+                label->setMovie(movie);
+                movie->start();
+                setContent(label, Kind::Image);
+                return;
+            }
+            delete label;
+        }
+        setContent(new SafeImagePreview(m_url, imagePixelSize, m_queue, m_scheduler, this), Kind::Image);
+        return;
+    case Kind::Svg: {
+        auto *svg = new SvgView(path, this);
+        if (!svg->isValid()) {
+            delete svg;
+            break;
+        }
+        setContent(svg, Kind::Svg);
+        return;
+    }
+    case Kind::Pdf: {
+        auto *view = new PdfPageView(this);
+        setContent(view, Kind::Pdf);
+        m_pdfView = view;
+        m_loading = true;
+        showPage(0);
+        return;
+    }
+    case Kind::Text: {
+        auto *edit = new QPlainTextEdit(this);
+        edit->setReadOnly(true);
+        edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        edit->setPlainText(probe.truncated ? probe.text + QStringLiteral("\n…") : probe.text);
+        setContent(edit, Kind::Text);
+        return;
+    }
+    case Kind::Media: {
+        auto *video = new QVideoWidget(this);
+        auto *player = new QMediaPlayer(video);
+        auto *audio = new QAudioOutput(player);
+        player->setAudioOutput(audio);
+        player->setVideoOutput(video);
+        connect(player, &QMediaPlayer::errorOccurred, this, [this, video] {
+            if (m_content == video)
+                showIconView();
+        });
+        player->setSource(m_url);
+        player->play();
+        setContent(video, Kind::Media);
+        return;
+    }
+    case Kind::Other:
+        break;
+    }
+    showIconView();
+}
+
+void UniversalQuickLookView::showPage(int index)
+{
+    if (!m_pdfView || index < 0 || (m_pageCount > 0 && index >= m_pageCount))
+        return;
+    const QString path = m_url.toLocalFile();
+    const int generation = m_generation;
+    const int width = std::clamp(this->width(), 400, 2000);
+    runOffMain<PageResult>(
+        *m_queue, m_scheduler, m_alive,
+        [path, generation, index, width] {
+            PageResult result{generation, index, 0, {}};
+            std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
+            if (!document || document->isLocked())
+                return result;
+            result.count = document->numPages();
+            std::unique_ptr<Poppler::Page> page = index < result.count ? document->page(index) : nullptr;
+            if (!page)
+                return result;
+            const QSizeF points = page->pageSizeF();
+            const double dpi = points.width() > 0 ? std::min(300.0, 72.0 * width / points.width()) : 72.0;
+            document->setRenderHint(Poppler::Document::Antialiasing);
+            document->setRenderHint(Poppler::Document::TextAntialiasing);
+            result.image = page->renderToImage(dpi, dpi);
+            return result;
+        },
+        [this](PageResult page) {
+            if (page.generation == m_generation)
+                presentPage(page);
+        });
+}
+
+void UniversalQuickLookView::presentPage(const PageResult &page)
+{
+    if (!m_pdfView)
+        return;
+    if (page.image.isNull()) {
+        // Corrupt, locked, or gone since it was opened.
+        showIconView();
+        return;
+    }
+    m_loading = false;
+    m_page = page.index;
+    m_pageCount = page.count;
+    m_pdfView->setPage(page.image, page.index, page.count);
+}
+
+void UniversalQuickLookView::keyPressEvent(QKeyEvent *event)
+{
+    if (m_pdfView && (event->key() == Qt::Key_Right || event->key() == Qt::Key_PageDown))
+        showPage(m_page + 1);
+    else if (m_pdfView && (event->key() == Qt::Key_Left || event->key() == Qt::Key_PageUp))
+        showPage(m_page - 1);
+    else
+        QWidget::keyPressEvent(event);
+}
+
+} // namespace qv

@@ -1,0 +1,145 @@
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+#include "runtime/manualscheduler.h"
+#include "shelf/shelfitem.h"
+#include "views/items/copyfeedback.h"
+#include "views/items/itemrules.h"
+
+using namespace qv;
+
+namespace {
+
+QUrl file(const char *name)
+{
+    return QUrl::fromLocalFile(QStringLiteral("/tmp/shelf/") + QString::fromUtf8(name));
+}
+
+struct MediaCase
+{
+    const char *name;
+    bool media;
+};
+
+class MediaClassification : public ::testing::TestWithParam<MediaCase>
+{
+};
+
+TEST_P(MediaClassification, FollowsTheLowerCasedExtension)
+{
+    EXPECT_EQ(ItemRules::isMediaFile(file(GetParam().name)), GetParam().media) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, MediaClassification,
+                         ::testing::Values(MediaCase{"Photo.JPG", true}, MediaCase{"clip.webm", true},
+                                           MediaCase{"icon.svg", true}, MediaCase{"movie.MKV", true},
+                                           MediaCase{"scan.tif", false}, MediaCase{"photo.heif", false},
+                                           MediaCase{"report.pdf", false}, MediaCase{"README", false},
+                                           MediaCase{".png", false}, MediaCase{"archive.png.zip", false}));
+
+struct NameCase
+{
+    const char *file;
+    std::optional<QString> customName;
+    const char *shown;
+};
+
+class ShelfNames : public ::testing::TestWithParam<NameCase>
+{
+};
+
+TEST_P(ShelfNames, CustomNameElseFileNameWithoutItsLastExtension)
+{
+    ShelfItem item;
+    item.url = file(GetParam().file);
+    item.customName = GetParam().customName;
+    EXPECT_EQ(ItemRules::shelfDisplayName(item), QString::fromUtf8(GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, ShelfNames,
+                         ::testing::Values(NameCase{"Report 2.pdf", std::nullopt, "Report 2"},
+                                           NameCase{"Report.final.pdf", std::nullopt, "Report.final"},
+                                           NameCase{"Makefile", std::nullopt, "Makefile"},
+                                           NameCase{".bashrc", std::nullopt, ".bashrc"},
+                                           NameCase{"0b7c.webloc", std::nullopt, "0b7c"},
+                                           NameCase{"0b7c.webloc", QStringLiteral("Example Domain"),
+                                                    "Example Domain"},
+                                           // An empty custom name is a name: the line stays empty.
+                                           NameCase{"Report 2.pdf", QString(), ""}));
+
+TEST(ShelfLinks, OnlyTheExactLowerCaseExtensionIsALinkAndOnlyAnUnfetchedOneIsPending)
+{
+    ShelfItem link;
+    link.url = file("a.webloc");
+    EXPECT_TRUE(ItemRules::isPendingLink(link));
+    link.isWebFetched = true;
+    EXPECT_FALSE(ItemRules::isPendingLink(link));
+
+    ShelfItem shouting;
+    shouting.url = file("a.WEBLOC");
+    EXPECT_FALSE(ItemRules::isLink(shouting.url));
+    EXPECT_FALSE(ItemRules::isPendingLink(shouting));
+}
+
+TEST(DeviceSource, EverythingButThisExactNameIsRemote)
+{
+    EXPECT_FALSE(ItemRules::isRemote(QStringLiteral("This Mac")));
+    EXPECT_TRUE(ItemRules::isRemote(QStringLiteral("iPhone/iPad")));
+    EXPECT_TRUE(ItemRules::isRemote(QString()));
+    EXPECT_TRUE(ItemRules::isRemote(QStringLiteral("this mac")));
+}
+
+struct AgeCase
+{
+    qint64 seconds;
+    const char *text;
+};
+
+class RelativeAges : public ::testing::TestWithParam<AgeCase>
+{
+};
+
+TEST_P(RelativeAges, ReadAsTheTwoLargestUnits)
+{
+    const QDateTime date(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
+    EXPECT_EQ(ItemRules::relativeAge(date, date.addSecs(GetParam().seconds)),
+              QString::fromUtf8(GetParam().text));
+}
+
+INSTANTIATE_TEST_SUITE_P(Elapsed, RelativeAges,
+                         ::testing::Values(AgeCase{0, "0 sec"}, AgeCase{-30, "0 sec"}, AgeCase{59, "59 sec"},
+                                           AgeCase{60, "1 min"}, AgeCase{184, "3 min, 4 sec"},
+                                           AgeCase{3600 + 300 + 9, "1 hr, 5 min"}, AgeCase{86400, "1 day"},
+                                           AgeCase{3 * 86400 + 4 * 3600 + 59, "3 days, 4 hr"}));
+
+TEST(ImageTitle, NamesBothSides)
+{
+    EXPECT_EQ(ItemRules::imageTitle(QSize(1920, 1080)), QStringLiteral("Image • 1920×1080"));
+}
+
+TEST(CopyFeedbackTiming, EachClickSchedulesItsOwnResetSoTheFirstOneEndsTheCheckmark)
+{
+    ManualScheduler scheduler;
+    int changes = 0;
+    {
+        CopyFeedback feedback(scheduler, 1.0, [&] { ++changes; });
+        feedback.trigger();
+        scheduler.advance(0.5);
+        feedback.trigger();
+        EXPECT_TRUE(feedback.isShowing());
+        scheduler.advance(0.49);
+        EXPECT_TRUE(feedback.isShowing());
+        scheduler.advance(0.02);
+        EXPECT_FALSE(feedback.isShowing()) << "the second click must not extend the first reset";
+        scheduler.advance(1.0);
+        EXPECT_FALSE(feedback.isShowing());
+        EXPECT_EQ(changes, 2);
+        feedback.trigger();
+    }
+    // A reset still pending when the view went touches nothing.
+    scheduler.advance(2.0);
+    EXPECT_EQ(scheduler.pendingCount(), 0);
+}
+
+} // namespace

@@ -1,0 +1,460 @@
+#include <QImageWriter>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "clipboard/clipboardmanager.h"
+#include "core/settingskeys.h"
+#include "views/items/clipboarditemview.h"
+#include "views/items/edgeclipcard.h"
+#include "views/items/edgeshelftile.h"
+#include "views/items/expandedclipboardcard.h"
+#include "views/items/expandedshelfcard.h"
+#include "views/items/safeimagepreview.h"
+#include "views/items/shelfitemview.h"
+#include "views/itemviewsfixture.h"
+
+using namespace qv;
+
+namespace {
+
+const QDateTime captured = QDateTime::fromSecsSinceEpoch(qint64(1.7e9) - 185);
+
+ClipboardItem textItem(const QString &text, bool sensitive = false,
+                       const QString &device = QStringLiteral("This Mac"))
+{
+    ClipboardItem item;
+    item.id = QUuid::createUuid();
+    item.text = text;
+    item.date = captured;
+    item.deviceSource = device;
+    item.isSensitive = sensitive;
+    return item;
+}
+
+ClipboardItem imageItem(const QColor &color, const QString &device = QStringLiteral("This Mac"))
+{
+    ClipboardItem item = textItem(QStringLiteral("Image • 1920×1080"), false, device);
+    item.isImage = true;
+    item.imageSize = QSize(1920, 1080);
+    item.thumbnail = QImage(320, 180, QImage::Format_RGB32);
+    item.thumbnail.fill(color);
+    return item;
+}
+
+QStringList menuTexts(QMenu *menu)
+{
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    delete menu;
+    return texts;
+}
+
+// --- Safe image preview ---------------------------------------------------------------------
+
+class SafeImagePreviewTest : public ItemViewsTest
+{
+};
+
+TEST_F(SafeImagePreviewTest, DecodesUprightAndBoundedOnlyWhenTheQueueRuns)
+{
+    QImage portrait(300, 200, QImage::Format_RGB32);
+    portrait.fill(Qt::blue);
+    QImageWriter writer(path(QStringLiteral("rotated.jpg")), "jpeg");
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(writer.write(portrait));
+    const QUrl big = writeImage(QStringLiteral("big.jpg"), QSize(6000, 4000), Qt::darkGreen, "JPG");
+
+    SafeImagePreview rotated(QUrl::fromLocalFile(path(QStringLiteral("rotated.jpg"))), 1200, decodeQueue(),
+                             m_scheduler);
+    SafeImagePreview large(big, 1200, decodeQueue(), m_scheduler);
+    rotated.resize(200, 200);
+    large.resize(300, 200);
+    rotated.show();
+    large.show();
+    EXPECT_EQ(large.state(), SafeImagePreview::State::Loading);
+    shot(large, QStringLiteral("safeimagepreview-loading"));
+
+    m_scheduler.runPending();
+    ASSERT_EQ(rotated.state(), SafeImagePreview::State::Loaded);
+    EXPECT_EQ(rotated.pixmap().size(), QSize(200, 300));
+    ASSERT_EQ(large.state(), SafeImagePreview::State::Loaded);
+    EXPECT_EQ(large.pixmap().size(), QSize(1200, 800));
+    shot(large, QStringLiteral("safeimagepreview-loaded"));
+}
+
+TEST_F(SafeImagePreviewTest, MissingAndNonImageFilesFailInsteadOfSpinning)
+{
+    const QUrl lying = writeFile(QStringLiteral("notes.png"), "just some text, not a picture");
+    for (const QUrl &url : {QUrl::fromLocalFile(path(QStringLiteral("missing.png"))), lying, QUrl()}) {
+        SafeImagePreview preview(url, 400, decodeQueue(), m_scheduler);
+        preview.resize(120, 80);
+        preview.show();
+        m_scheduler.runPending();
+        EXPECT_EQ(preview.state(), SafeImagePreview::State::Failed) << url.toString().toStdString();
+        shot(preview, QStringLiteral("safeimagepreview-failed"));
+    }
+}
+
+TEST_F(SafeImagePreviewTest, ANewUrlReloadsAndALateResultOfTheOldUrlIsDropped)
+{
+    const QUrl first = writeImage(QStringLiteral("first.png"), QSize(400, 100), Qt::red);
+    const QUrl second = writeImage(QStringLiteral("second.png"), QSize(100, 400), Qt::green);
+    SafeImagePreview preview(first, 200, decodeQueue(), m_scheduler);
+    preview.show();
+    m_scheduler.runPending();
+    ASSERT_EQ(preview.pixmap().size(), QSize(200, 50));
+
+    preview.load(); // another appearance: a load of the first file is still on its way
+    preview.setUrl(second);
+    EXPECT_EQ(preview.state(), SafeImagePreview::State::Loading) << "the first file's picture must go";
+    m_scheduler.runPending();
+    EXPECT_EQ(preview.pixmap().size(), QSize(50, 200));
+    EXPECT_EQ(preview.pixmap().toImage().pixelColor(25, 100), QColor(Qt::green));
+}
+
+// --- Clipboard row --------------------------------------------------------------------------
+
+class ClipboardRowTest : public ItemViewsTest
+{
+protected:
+    std::unique_ptr<ClipboardItemView> row(const ClipboardItem &item)
+    {
+        ClipboardItemView::Actions actions;
+        actions.onCopy = [this] { ++copies; };
+        actions.onDelete = [this] { ++deletes; };
+        actions.onShowPreview = [this](const QRectF &frame) {
+            ++shows;
+            lastFrame = frame;
+        };
+        actions.onEyeLeave = [this] { ++leaves; };
+        auto view = std::make_unique<ClipboardItemView>(item, active, m_settings, actions, m_ages);
+        view->resize(340, 48);
+        return view;
+    }
+
+    ActiveItemID active;
+    int copies = 0, deletes = 0, shows = 0, leaves = 0;
+    QRectF lastFrame;
+};
+
+TEST_F(ClipboardRowTest, SensitiveTextIsEightBulletsUntilMaskingIsTurnedOff)
+{
+    auto view = row(textItem(QStringLiteral("abc"), true));
+    EXPECT_EQ(view->titleText(), QString(8, QChar(0x2022))) << "no stored value counts as masking on";
+    shot(*view, QStringLiteral("clipboardrow-masked"));
+    m_settings.set(Settings::maskSensitiveClipboard, false);
+    EXPECT_EQ(view->titleText(), QStringLiteral("abc"));
+    shot(*view, QStringLiteral("clipboardrow-unmasked"));
+
+    auto picture = row(imageItem(Qt::red));
+    EXPECT_EQ(picture->titleText(), QStringLiteral("Image • 1920×1080"));
+}
+
+TEST_F(ClipboardRowTest, ARemoteImageShowsThePhoneAndALocalOneItsThumbnail)
+{
+    auto remote = row(imageItem(Qt::red, QStringLiteral("iPhone/iPad")));
+    auto local = row(imageItem(Qt::red));
+    const QRect tile(10, 12, 24, 24);
+    auto isRed = [](const QColor &c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
+    const QImage remoteSeen = seen(*remote);
+    EXPECT_EQ(countPixels(remoteSeen, tile, isRed), 0);
+    EXPECT_GT(countPixels(remoteSeen, tile, isCyan), 10);
+    EXPECT_GT(countPixels(seen(*local), tile, isRed), 400);
+    shot(*remote, QStringLiteral("clipboardrow-remote"));
+    shot(*local, QStringLiteral("clipboardrow-image"));
+}
+
+TEST_F(ClipboardRowTest, EyeThenOutOfTheRowShowsOnceAndLeavesOnce)
+{
+    auto view = row(textItem(QStringLiteral("hello")));
+    auto other = row(textItem(QStringLiteral("other")));
+    view->show();
+    other->pointerMoved(QPointF(60, 20));
+    other->pointerLeft();
+    m_scheduler.runPending();
+    EXPECT_EQ(shows + leaves, 0) << "moving along a row without touching the eye calls neither";
+
+    view->pointerMoved(QPointF(60, 20));
+    const QPointF eye = view->buttonRect(ClipboardItemView::Eye).center();
+    view->pointerMoved(eye);
+    EXPECT_EQ(shows, 0) << "not inside the hover callback";
+    view->pointerMoved(eye + QPointF(1, 1));
+    m_scheduler.runPending();
+    EXPECT_EQ(shows, 1);
+    EXPECT_EQ(active.value(), view->item().id);
+    EXPECT_EQ(lastFrame.size(), QSizeF(26, 26));
+    shot(*view, QStringLiteral("clipboardrow-hovered-eye"));
+    view->pointerLeft();
+    EXPECT_EQ(leaves, 1);
+    EXPECT_EQ(active.value(), view->item().id) << "the owner closes the bubble, not the row";
+    EXPECT_FALSE(view->buttonRect(ClipboardItemView::Eye).isEmpty()) << "the strip stays while active";
+}
+
+TEST_F(ClipboardRowTest, DeletingTheActiveRowClearsTheActiveIdAndAnotherRowLeavesIt)
+{
+    auto first = row(textItem(QStringLiteral("one")));
+    auto second = row(textItem(QStringLiteral("two")));
+    active.setValue(first->item().id);
+    second->pointerMoved(QPointF(10, 10));
+    QTest::mouseClick(second.get(), Qt::LeftButton, {},
+                      second->buttonRect(ClipboardItemView::Trash).center().toPoint());
+    EXPECT_EQ(deletes, 1);
+    EXPECT_EQ(active.value(), first->item().id);
+    QTest::mouseClick(first.get(), Qt::LeftButton, {},
+                      first->buttonRect(ClipboardItemView::Trash).center().toPoint());
+    EXPECT_EQ(deletes, 2);
+    EXPECT_TRUE(active.value().isNull());
+}
+
+// --- Shelf tile -------------------------------------------------------------------------------
+
+class ShelfTileTest : public ItemViewsTest
+{
+protected:
+    ShelfItem shelfItem(const QString &name, const QColor &color = Qt::white)
+    {
+        ShelfItem item;
+        item.id = QUuid::createUuid();
+        item.url = QUrl::fromLocalFile(path(name));
+        item.date = captured;
+        item.thumbnail = QImage(64, 64, QImage::Format_RGB32);
+        item.thumbnail.fill(color);
+        return item;
+    }
+};
+
+TEST_F(ShelfTileTest, APendingLinkIsDimmedUntilItsMetadataArrives)
+{
+    ShelfItem link = shelfItem(QStringLiteral("0b7c.webloc"));
+    ShelfItemView view(link, {}, {}, m_ages);
+    view.resize(110, 100);
+    const QPoint corner = view.thumbnailRect().topLeft().toPoint() + QPoint(2, 2);
+    EXPECT_NEAR(seen(view).pixelColor(corner).red(), 140, 20) << "half opacity over the well";
+    shot(view, QStringLiteral("shelftile-link-pending"));
+    link.isWebFetched = true;
+    link.customName = QStringLiteral("Example Domain");
+    view.setItem(link);
+    EXPECT_EQ(seen(view).pixelColor(corner).red(), 255);
+    shot(view, QStringLiteral("shelftile-link-fetched"));
+
+    ShelfItemView shouting(shelfItem(QStringLiteral("page.WEBLOC")), {}, {}, m_ages);
+    shouting.resize(110, 100);
+    EXPECT_EQ(seen(shouting).pixelColor(corner).red(), 255);
+}
+
+TEST_F(ShelfTileTest, LongNamesKeepBothEndsAndWideThumbnailsAreLetterBoxed)
+{
+    ShelfItem item =
+        shelfItem(QStringLiteral("Quarterly revenue projections for the northern region final.pdf"));
+    item.thumbnail = QImage(1000, 100, QImage::Format_RGB32);
+    item.thumbnail.fill(Qt::gray);
+    ShelfItemView view(item, {}, {}, m_ages);
+    view.resize(110, 100);
+    EXPECT_TRUE(view.shownName().startsWith(QStringLiteral("Qua")));
+    EXPECT_TRUE(view.shownName().endsWith(QStringLiteral("nal")));
+    EXPECT_TRUE(view.shownName().contains(QChar(0x2026)));
+    EXPECT_EQ(view.wellRect().height(), ShelfItemView::wellHeight);
+    EXPECT_NEAR(view.thumbnailRect().width(), view.wellRect().width() - 16, 0.5);
+    shot(view, QStringLiteral("shelftile-longname"));
+}
+
+TEST_F(ShelfTileTest, ButtonsExistOnlyWhileThePointerIsOnTheTile)
+{
+    int previews = 0, deletes = 0;
+    ShelfItemView view(
+        shelfItem(QStringLiteral("Report 2.pdf")), [&] { ++previews; }, [&] { ++deletes; }, m_ages);
+    view.resize(110, 100);
+    EXPECT_TRUE(view.buttonRect(ShelfItemView::Eye).isEmpty());
+    view.pointerMoved(QPointF(50, 20));
+    const QPoint eye = view.buttonRect(ShelfItemView::Eye).center().toPoint();
+    m_scheduler.advance(1.0);
+    shot(view, QStringLiteral("shelftile-hovered"));
+    view.pointerLeft();
+    QTest::mouseClick(&view, Qt::LeftButton, {}, eye);
+    EXPECT_EQ(previews, 0);
+    view.pointerMoved(QPointF(50, 20));
+    QTest::mouseClick(&view, Qt::LeftButton, {}, eye);
+    QTest::mouseClick(&view, Qt::LeftButton, {}, view.buttonRect(ShelfItemView::Trash).center().toPoint());
+    EXPECT_EQ(previews, 1);
+    EXPECT_EQ(deletes, 1);
+}
+
+// --- Edge card, row and tile --------------------------------------------------------------
+
+class EdgeViewsTest : public ShelfTileTest
+{
+};
+
+TEST_F(EdgeViewsTest, CopyShowsTheCheckmarkForOneSecondAndEveryActionGetsTheWholeItem)
+{
+    QList<ClipboardItem> copied, previewed;
+    const ClipboardItem item =
+        textItem(QStringLiteral("A line of text\nand another"), false, QStringLiteral("iPhone/iPad"));
+    EdgeClipCard card(
+        item, [&](const ClipboardItem &i) { copied.append(i); },
+        [&](const ClipboardItem &i) { previewed.append(i); }, {}, m_ages);
+    EXPECT_TRUE(card.showsBadge());
+    EXPECT_TRUE(card.buttonRect(EdgeClipCard::Copy).isEmpty());
+    shot(card, QStringLiteral("edgeclipcard-text"));
+
+    card.pointerMoved(card.frameRect().center());
+    QTest::mouseClick(&card, Qt::LeftButton, {}, card.frameRect().center().toPoint());
+    EXPECT_TRUE(copied.isEmpty() && previewed.isEmpty()) << "the body takes no clicks";
+    const QPoint copy = card.buttonRect(EdgeClipCard::Copy).center().toPoint();
+    QTest::mouseClick(&card, Qt::LeftButton, {}, copy);
+    m_scheduler.advance(0.5);
+    QTest::mouseClick(&card, Qt::LeftButton, {}, copy);
+    m_scheduler.advance(0.49);
+    EXPECT_TRUE(card.isShowingCopied());
+    shot(card, QStringLiteral("edgeclipcard-hovered-copied"));
+    m_scheduler.advance(0.02);
+    EXPECT_FALSE(card.isShowingCopied());
+    QTest::mouseClick(&card, Qt::LeftButton, {}, card.buttonRect(EdgeClipCard::Eye).center().toPoint());
+    ASSERT_EQ(copied.size(), 2);
+    ASSERT_EQ(previewed.size(), 1);
+    EXPECT_EQ(previewed.first().text, item.text);
+
+    EdgeClipRow row(imageItem(Qt::darkCyan, QStringLiteral("iPhone/iPad")), {}, {}, {}, m_ages);
+    row.resize(320, row.heightForWidth(320));
+    EXPECT_FALSE(row.showsBadge());
+    shot(row, QStringLiteral("edgecliprow-image"));
+}
+
+TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfWatch)
+{
+    writeFile(QStringLiteral("report.pdf"), "%PDF");
+    ShelfItem item = shelfItem(QStringLiteral("report.pdf"));
+    int opens = 0;
+    EdgeShelfTile tile(
+        item, [&](const ShelfItem &) { ++opens; }, {}, {}, {}, *m_shelf, m_sim.fileRevealer, m_ages);
+    EXPECT_EQ(menuTexts(tile.buildContextMenu(nullptr)),
+              (QStringList{"Open", "Show in File Manager", "Quick Look", "-", "Pin", "-", "Delete"}));
+    EXPECT_FALSE(tile.isMedia());
+    shot(tile, QStringLiteral("edgeshelftile-file"));
+
+    QTest::mouseClick(&tile, Qt::LeftButton, {}, tile.frameRect().center().toPoint());
+    EXPECT_EQ(opens, 0);
+    QTest::mouseDClick(&tile, Qt::LeftButton, {}, tile.frameRect().center().toPoint());
+    EXPECT_EQ(opens, 1);
+
+    std::unique_ptr<QMimeData> data(tile.beginDrag());
+    EXPECT_EQ(m_shelf->draggingItemID(), item.id);
+    EXPECT_TRUE(m_sim.dragEndReport.isMonitoring());
+    EXPECT_EQ(data->urls(), QList<QUrl>{item.url});
+
+    item.isPinned = true;
+    item.url = QUrl::fromLocalFile(path(QStringLiteral("Photo.JPG")));
+    EdgeShelfTile pinned(item, {}, {}, {}, {}, *m_shelf, m_sim.fileRevealer, m_ages);
+    EXPECT_TRUE(pinned.isMedia());
+    EXPECT_TRUE(menuTexts(pinned.buildContextMenu(nullptr)).contains(QStringLiteral("Unpin")));
+    std::unique_ptr<QMimeData> vanished(pinned.beginDrag());
+    EXPECT_FALSE(vanished->hasUrls()) << "a file that is gone is not handed over";
+    pinned.pointerMoved(pinned.frameRect().center());
+    m_scheduler.advance(1.0);
+    shot(pinned, QStringLiteral("edgeshelftile-media-pinned-hovered"));
+}
+
+// --- Expanded cards -------------------------------------------------------------------------
+
+class ExpandedCardsTest : public ShelfTileTest
+{
+protected:
+    ShelfItem addToShelf(const QUrl &url)
+    {
+        m_shelf->addItem(url);
+        m_scheduler.runPending();
+        return m_shelf->items().first();
+    }
+};
+
+TEST_F(ExpandedCardsTest, TheProtectedBlockFollowsTheSettingAndImagesAreNeverMasked)
+{
+    ExpandedClipboardCard secret(textItem(QStringLiteral("hunter2"), true), {}, {}, {}, m_settings,
+                                 decodeQueue(), m_ages);
+    secret.resize(320, secret.heightForWidth(320));
+    EXPECT_EQ(secret.body(), ExpandedClipboardCard::Body::Protected);
+    shot(secret, QStringLiteral("expandedclipboardcard-protected"));
+    m_settings.set(Settings::maskSensitiveClipboard, false);
+    EXPECT_EQ(secret.body(), ExpandedClipboardCard::Body::Text);
+
+    ClipboardItem bare = imageItem(Qt::red);
+    bare.thumbnail = QImage();
+    ExpandedClipboardCard headerOnly(bare, {}, {}, {}, m_settings, decodeQueue(), m_ages);
+    EXPECT_EQ(headerOnly.body(), ExpandedClipboardCard::Body::None);
+    bare.imageURL = writeImage(QStringLiteral("cached.png"), QSize(800, 600), Qt::darkMagenta);
+    bare.isSensitive = true;
+    m_settings.set(Settings::maskSensitiveClipboard, true);
+    ExpandedClipboardCard fromFile(bare, {}, {}, {}, m_settings, decodeQueue(), m_ages);
+    fromFile.resize(320, fromFile.heightForWidth(320));
+    fromFile.show();
+    m_scheduler.runPending();
+    ASSERT_NE(fromFile.filePreview(), nullptr);
+    EXPECT_EQ(fromFile.filePreview()->pixmap().size(), QSize(400, 300));
+    fromFile.pointerMoved(QPointF(20, 20));
+    shot(fromFile, QStringLiteral("expandedclipboardcard-image-hovered"));
+}
+
+TEST_F(ExpandedCardsTest, OnlyImagesOfferTextRecognitionAndAPinnedItemSurvivesRemove)
+{
+    const ShelfItem document = addToShelf(writeFile(QStringLiteral("report.pdf"), "%PDF-1.4"));
+    ExpandedShelfCard card(document, {}, {}, {}, *m_shelf, m_sim.pasteboard, m_ages);
+    card.resize(card.sizeHint());
+    card.pointerMoved(QPointF(20, 20));
+    EXPECT_TRUE(card.buttonRect(ExpandedShelfCard::ExtractText).isEmpty());
+    EXPECT_FALSE(menuTexts(card.buildContextMenu(nullptr)).contains(QStringLiteral("Extract Text")));
+    shot(card, QStringLiteral("expandedshelfcard-file-hovered"));
+
+    const ShelfItem picture = addToShelf(writeImage(QStringLiteral("shot.png"), QSize(64, 48), Qt::yellow));
+    ExpandedShelfCard imageCard(picture, {}, {}, {}, *m_shelf, m_sim.pasteboard, m_ages);
+    imageCard.resize(imageCard.sizeHint());
+    imageCard.pointerMoved(QPointF(20, 20));
+    EXPECT_FALSE(imageCard.buttonRect(ExpandedShelfCard::ExtractText).isEmpty());
+    EXPECT_EQ(
+        menuTexts(imageCard.buildContextMenu(nullptr)),
+        (QStringList{"Open", "Show in File Manager", "Copy to Clipboard", "Extract Text", "-", "Remove"}));
+
+    m_shelf->togglePin(document.id);
+    ExpandedShelfCard::removeItem(*m_shelf, m_shelf->items().at(1));
+    ExpandedShelfCard::removeItem(*m_shelf, picture);
+    m_scheduler.runPending();
+    ASSERT_EQ(m_shelf->items().size(), 1);
+    EXPECT_EQ(m_shelf->items().first().id, document.id);
+}
+
+TEST_F(ExpandedCardsTest, RecognisedTextReplacesTheClipboardAndNoTextLeavesIt)
+{
+    const ShelfItem picture = addToShelf(writeImage(QStringLiteral("scan.png"), QSize(64, 48), Qt::white));
+    const qint64 before = m_sim.pasteboard.changeCount();
+    m_sim.textRecognizer.script({QString()});
+    ExpandedShelfCard::extractText(*m_shelf, m_sim.pasteboard, picture);
+    m_scheduler.advance(1.0);
+    EXPECT_EQ(m_sim.pasteboard.changeCount(), before);
+
+    m_sim.textRecognizer.script({QStringLiteral("Invoice 42")});
+    ExpandedShelfCard::extractText(*m_shelf, m_sim.pasteboard, picture);
+    m_scheduler.advance(1.0);
+    EXPECT_EQ(m_sim.pasteboard.read().string(PasteboardType::plainText), QStringLiteral("Invoice 42"));
+}
+
+TEST_F(ExpandedCardsTest, CopyToClipboardLeavesOneFileReferenceThatTheHistoryTakesLikeAnyCopy)
+{
+    const ShelfItem document = addToShelf(writeFile(QStringLiteral("notes.txt"), "hello"));
+    QTemporaryDir cache;
+    ClipboardManager history(m_sim.pasteboard, m_sim.workspace, m_scheduler, m_queues, m_settings, m_events,
+                             cache.path());
+    m_scheduler.advance(2.0);
+    ExpandedShelfCard::copyFileToPasteboard(m_sim.pasteboard, document);
+    const PasteboardSnapshot contents = m_sim.pasteboard.read();
+    ASSERT_EQ(contents.itemCount(), 1);
+    EXPECT_EQ(QUrl(contents.itemString(0, PasteboardType::fileURL).value_or(QString())), document.url);
+
+    history.checkNow();
+    m_scheduler.advance(2.0);
+    ASSERT_EQ(history.history().size(), 1);
+    EXPECT_EQ(history.history().first().text, QStringLiteral("notes.txt"));
+}
+
+} // namespace

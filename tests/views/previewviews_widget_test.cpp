@@ -1,0 +1,149 @@
+#include <QMimeDatabase>
+#include <QPdfWriter>
+#include <QPlainTextEdit>
+
+#include "views/items/safeimagepreview.h"
+#include "views/items/universalquicklookview.h"
+#include "views/itemviewsfixture.h"
+
+using namespace qv;
+
+namespace {
+
+using Kind = UniversalQuickLookView::Kind;
+
+struct KindCase
+{
+    const char *mime;
+    Kind kind;
+};
+
+class PreviewKinds : public ::testing::TestWithParam<KindCase>
+{
+};
+
+TEST_P(PreviewKinds, FollowTheContentType)
+{
+    EXPECT_EQ(
+        UniversalQuickLookView::kindFor(QMimeDatabase().mimeTypeForName(QString::fromUtf8(GetParam().mime))),
+        GetParam().kind)
+        << GetParam().mime;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, PreviewKinds,
+    ::testing::Values(KindCase{"image/png", Kind::Image}, KindCase{"image/webp", Kind::Image},
+                      KindCase{"image/svg+xml", Kind::Svg}, KindCase{"application/pdf", Kind::Pdf},
+                      KindCase{"text/plain", Kind::Text}, KindCase{"text/x-csrc", Kind::Text},
+                      KindCase{"application/json", Kind::Text}, KindCase{"video/webm", Kind::Media},
+                      KindCase{"audio/ogg", Kind::Media}, KindCase{"application/zip", Kind::Other},
+                      KindCase{"application/octet-stream", Kind::Other}));
+
+class QuickLookTest : public ItemViewsTest
+{
+protected:
+    QUrl writePdf(const QString &name, int pages)
+    {
+        QPdfWriter writer(path(name));
+        QPainter painter(&writer);
+        for (int i = 0; i < pages; ++i) {
+            if (i)
+                writer.newPage();
+            painter.setFont(QFont(QStringLiteral("Sans"), 48));
+            painter.drawText(QRect(0, 0, writer.width(), writer.height() / 2), Qt::AlignCenter,
+                             QStringLiteral("Page %1").arg(i + 1));
+        }
+        return QUrl::fromLocalFile(path(name));
+    }
+
+    std::unique_ptr<UniversalQuickLookView> preview(const QUrl &url)
+    {
+        auto view =
+            std::make_unique<UniversalQuickLookView>(url, m_sim.fileIcons, decodeQueue(), m_scheduler);
+        view->resize(480, 360);
+        view->show();
+        m_scheduler.runPending();
+        return view;
+    }
+};
+
+TEST_F(QuickLookTest, EachFileIsShownAsItsKindAndWhatCannotBeReadAsItsIcon)
+{
+    struct Case
+    {
+        QUrl url;
+        Kind kind;
+        const char *shot;
+    };
+    const QList<Case> cases = {
+        {writeImage(QStringLiteral("photo.png"), QSize(640, 480), Qt::darkCyan), Kind::Image,
+         "quicklook-image"},
+        {writeFile(QStringLiteral("logo.svg"),
+                   "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
+                   "<circle cx='50' cy='50' r='40' fill='orange'/></svg>"),
+         Kind::Svg, "quicklook-svg"},
+        {writePdf(QStringLiteral("doc.pdf"), 1), Kind::Pdf, "quicklook-pdf"},
+        {writeFile(QStringLiteral("notes.txt"), "first line\nsecond line\n"), Kind::Text, "quicklook-text"},
+        {writeFile(QStringLiteral("data.bin"), QByteArray(64, '\0')), Kind::Other, "quicklook-icon"},
+        {writeFile(QStringLiteral("broken.pdf"), "%PDF-1.4\nnot really a document"), Kind::Other, nullptr},
+        {writeFile(QStringLiteral("bad.svg"), "<svg"), Kind::Other, nullptr},
+        {QUrl::fromLocalFile(path(QStringLiteral("gone.pdf"))), Kind::Other, "quicklook-missing"},
+    };
+    for (const Case &c : cases) {
+        auto view = preview(c.url);
+        EXPECT_FALSE(view->isLoading()) << c.url.fileName().toStdString();
+        EXPECT_EQ(view->shownKind(), c.kind) << c.url.fileName().toStdString();
+        if (c.shot)
+            shot(*view, QString::fromUtf8(c.shot));
+    }
+}
+
+TEST_F(QuickLookTest, ATextFileNamedLikeAPictureFailsInsteadOfSpinning)
+{
+    auto view = preview(writeFile(QStringLiteral("fake.png"), "plain words"));
+    auto *image = qobject_cast<SafeImagePreview *>(view->content());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->state(), SafeImagePreview::State::Failed);
+}
+
+TEST_F(QuickLookTest, PdfPagesTurnWithinTheirRange)
+{
+    auto view = preview(writePdf(QStringLiteral("three.pdf"), 3));
+    ASSERT_EQ(view->pageCount(), 3);
+    view->showPage(2);
+    m_scheduler.runPending();
+    EXPECT_EQ(view->pageIndex(), 2);
+    view->showPage(3);
+    view->showPage(-1);
+    m_scheduler.runPending();
+    EXPECT_EQ(view->pageIndex(), 2);
+    shot(*view, QStringLiteral("quicklook-pdf-last-page"));
+}
+
+TEST_F(QuickLookTest, AHugeTextShowsOnlyItsBeginning)
+{
+    QByteArray text;
+    while (text.size() < 3 * UniversalQuickLookView::textLimit)
+        text += "0123456789 abcdefghijklmnopqrstuvwxyz\n";
+    auto view = preview(writeFile(QStringLiteral("huge.log"), text));
+    auto *edit = qobject_cast<QPlainTextEdit *>(view->content());
+    ASSERT_NE(edit, nullptr);
+    EXPECT_LE(edit->toPlainText().size(), UniversalQuickLookView::textLimit + 2);
+}
+
+TEST_F(QuickLookTest, ANewUrlSwapsTheDocumentInTheSameViewAndDropsTheOldOnesLateAnswer)
+{
+    const QUrl text = writeFile(QStringLiteral("a.txt"), "alpha");
+    const QUrl picture = writeImage(QStringLiteral("b.png"), QSize(64, 64), Qt::red);
+    auto view = preview(text);
+    UniversalQuickLookView *same = view.get();
+    view->setUrl(picture);
+    view->setUrl(text);
+    view->setUrl(picture);
+    m_scheduler.runPending();
+    EXPECT_EQ(view.get(), same);
+    EXPECT_EQ(view->shownKind(), Kind::Image);
+    EXPECT_NE(qobject_cast<SafeImagePreview *>(view->content()), nullptr);
+}
+
+} // namespace
