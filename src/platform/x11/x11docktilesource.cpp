@@ -2,6 +2,7 @@
 
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/x11/x11clientreader.h"
@@ -99,6 +100,19 @@ QList<X11TaskWindow> X11DockTileSource::readWindows(QRect &screen)
         std::free(root);
     }
 
+    // Taskbars leave their rectangles behind when they quit; a rectangle counts only while a panel
+    // window (type dock) that shows holds it.
+    QList<QRect> panels;
+    const xcb_atom_t dockType = m_session.ewmh()->_NET_WM_WINDOW_TYPE_DOCK;
+    for (const X11Client &client : clients) {
+        if (client.viewable && client.types.contains(dockType))
+            panels.append(client.frame);
+    }
+    const auto onPanel = [&panels](const QRect &rect) {
+        return std::any_of(panels.cbegin(), panels.cend(),
+                           [&rect](const QRect &panel) { return panel.contains(rect); });
+    };
+
     const QHash<qint64, X11Client> first = X11ClientReader::firstPerProcess(clients);
     QList<X11TaskWindow> windows;
     windows.reserve(clients.size());
@@ -113,6 +127,8 @@ QList<X11TaskWindow> X11DockTileSource::readWindows(QRect &screen)
             xcb_get_property_value_length(reply) == 16) {
             const auto *v = static_cast<const uint32_t *>(xcb_get_property_value(reply));
             window.iconGeometry = X11DockTiles::frameFrom(int32_t(v[0]), int32_t(v[1]), v[2], v[3]);
+            if (window.iconGeometry && !onPanel(*window.iconGeometry))
+                window.iconGeometry.reset();
         }
         std::free(reply);
         windows.append(std::move(window));

@@ -18,7 +18,8 @@ class X11Session;
 
 // The Dock of a Linux desktop: the tiles its panels show, read from the accessibility bus (see
 // X11AtspiWalker) and from the task buttons' rectangles taskbars publish on client windows
-// (_NET_WM_ICON_GEOMETRY), mapped to applications as X11DockTiles::build says.
+// (_NET_WM_ICON_GEOMETRY) while a showing panel window (type dock) holds them, mapped to
+// applications as X11DockTiles::build says.
 //
 // The source is present while an accessible panel or any icon geometry exists; it is looked at
 // again every presenceInterval (off the main thread) and presenceChanged follows on the main
