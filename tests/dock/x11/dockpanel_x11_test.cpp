@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include <signal.h>
+
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
 #include "platform/screens.h"
@@ -265,6 +267,15 @@ TEST_F(DockPanelX11Test, HoveringATaskButtonPublishesItsApplicationWithTheButton
     // Away from the panel the hover goes.
     ASSERT_TRUE(movePointer(QPointF(640, 200)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return monitor->hoveredApp().isEmpty(); }, 5000));
+
+    // A panel that stops answering holds up nobody: walks give up on it within their timeouts and
+    // the hover over its task button is still answered.
+    ASSERT_EQ(::kill(pid_t(panel->processId()), SIGSTOP), 0);
+    QTest::qWait(2500);
+    ASSERT_TRUE(movePointer(QRectF(button).center()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->hoveredApp() == terminal; }, 5000));
+    ASSERT_EQ(::kill(pid_t(panel->processId()), SIGCONT), 0);
+    ASSERT_TRUE(movePointer(QPointF(640, 200)));
 
     // The panel quits mid-run: its Dock goes, the terminals and this program stay, and its old
     // place shows nothing.
