@@ -19,8 +19,9 @@ class X11Session;
 // no per-process trust gate on X (any client may read and drive other clients' windows), so the
 // process counts as trusted. The Dock application (X11DockTileSource::dockPid, listed by the
 // workspace while the tile source is present) answers with the panels' tiles (X11DockElement);
-// without a tile source it is an application without windows. A window keeps one element while any holder
-// keeps it, so two reads of the same window compare as the same element. Safe from any thread.
+// without a tile source it is an application without windows. A window keeps one element while
+// any holder keeps it, so two reads of the same window compare as the same element. Safe from any
+// thread.
 class X11Accessibility final : public AccessibilityService
 {
 public:

@@ -1,6 +1,7 @@
 #include "platform/x11/x11atspiwalker.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFile>
 
@@ -155,7 +156,10 @@ bool X11AtspiWalker::accessibilityBusAvailable()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    // Asking for the address also starts a bus launcher the session bus can activate.
+    // Only a running accessibility bus: asking an activatable one for its address would start it,
+    // which is the desktop's decision (panels that want it start it themselves).
+    if (!bus.interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")))
+        return false;
     const QDBusMessage call =
         QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                        QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));

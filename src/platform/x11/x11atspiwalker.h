@@ -47,8 +47,8 @@ public:
     // first request. A walk that could not reach the bus is passed as none.
     void setOnWalk(std::function<void(const std::optional<QList<X11PanelWalk>> &)> onWalk);
 
-    // Whether the session bus has an accessibility bus that answers with its address. Blocks for at
-    // most a second; any thread.
+    // Whether an accessibility bus runs on the session bus and answers with its address (one that
+    // could merely be started on demand does not count). Blocks for at most a second; any thread.
     static bool accessibilityBusAvailable();
 
 private:
