@@ -18,6 +18,7 @@ packages=(
     adwaita-icon-theme
     libatspi2.0-dev
     xvfb openbox xclip x11-utils xterm xauth xdotool x11-apps
+    trayer  # a system tray for the tray icon's x11 test
     # A panel with its accessibility bus for the Dock's end-to-end test.
     dbus at-spi2-core xfce4-panel xfconf
 )

@@ -9,16 +9,19 @@
 #include <unistd.h>
 
 #include "app/appdelegate.h"
+#include "app/onboardingcontroller.h"
 #include "app/overlaycontroller.h"
 #include "app/processcontrol.h"
 #include "app/quorvantisapp.h"
 #include "app/relocation.h"
 #include "app/singleinstance.h"
+#include "app/trayicon.h"
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/diagnostics/mainthreadwatchdog.h"
 #include "core/localization.h"
 #include "core/settingsstore.h"
+#include "platform/application.h"
 #include "platform/sim/simdesktop.h"
 #include "platform/x11/x11desktop.h"
 #include "runtime/qtscheduler.h"
@@ -140,15 +143,25 @@ int main(int argc, char **argv)
                                                    scheduler, singleInstance, processes,
                                                    QCoreApplication::applicationFilePath(),
                                                    QCoreApplication::arguments().mid(1));
+    Relocator &relocator = *relocation;
+    auto tray =
+        std::make_unique<TrayIcon>(settings, scheduler,
+                                   TrayIcon::Actions{[&relocator] { relocator.restartApp(); },
+                                                     [&platform] { platform.application->terminate(); }});
+    TrayIcon &trayIcon = *tray;
+    auto onboarding = std::make_unique<OnboardingController>(*platform.permissions, settings, scheduler,
+                                                             [&relocator] { relocator.restartApp(); });
     QuorvantisApp quorvantis(platform, scheduler, queues, settings, diagnostics,
-                             ShellParts::standIns(std::move(relocation),
-                                                  std::make_unique<OverlayController>(platform, scheduler, settings)));
+                             ShellParts{std::move(relocation),
+                                        std::make_unique<OverlayController>(platform, scheduler, settings),
+                                        std::move(tray), std::move(onboarding)});
 
     // The clipboard manager polls and sweeps its cache folder as soon as it exists.
     ClipboardManager clipboard(*platform.pasteboard, *platform.workspace, scheduler, queues, settings,
                                diagnostics);
     // Created at start-up so the shelf folder is made and last run's files are swept at once.
     FileShelfManager shelf(platform, scheduler, queues, diagnostics);
+    trayIcon.observeCaptures(clipboard, shelf);
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
     return QApplication::exec();
 }

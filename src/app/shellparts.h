@@ -69,11 +69,6 @@ struct ShellParts
     std::unique_ptr<OverlayPresenter> overlay;
     std::unique_ptr<StatusItem> statusItem;
     std::unique_ptr<OnboardingPresenter> onboarding;
-
-    // The real relocation and overlay with stand-ins for the parts not built yet: no status item or
-    // onboarding window shown.
-    static ShellParts standIns(std::unique_ptr<Relocator> relocation,
-                               std::unique_ptr<OverlayPresenter> overlay);
 };
 
 } // namespace qv

@@ -17,6 +17,22 @@ Animation::Curve Animation::easeOut(double duration)
     return [duration](double elapsed) { return qv::easeOut(duration <= 0 ? 1.0 : elapsed / duration); };
 }
 
+Animation::Curve Animation::easeIn(double duration)
+{
+    return [duration](double elapsed) {
+        const double p = duration <= 0 ? 1.0 : std::clamp(elapsed / duration, 0.0, 1.0);
+        return p * p * p;
+    };
+}
+
+Animation::Curve Animation::easeInOut(double duration)
+{
+    return [duration](double elapsed) {
+        const double p = duration <= 0 ? 1.0 : std::clamp(elapsed / duration, 0.0, 1.0);
+        return p * p * (3 - 2 * p);
+    };
+}
+
 Animation::Curve Animation::spring(double response, double dampingFraction)
 {
     return [response, dampingFraction](double elapsed) {

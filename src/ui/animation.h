@@ -21,6 +21,9 @@ public:
 
     static Curve linear(double duration);
     static Curve easeOut(double duration);
+    // Cubic ease-in, and the smooth start and end of the default timing.
+    static Curve easeIn(double duration);
+    static Curve easeInOut(double duration);
     static Curve spring(double response, double dampingFraction);
 
     // Calls `step` with each value (the last one exactly `to`), then `done`. A zero-length curve

@@ -110,6 +110,14 @@ bool SimPermissions::canListenToKeyEvents()
     return inputMonitoring;
 }
 
+bool SimPermissions::openSettingsPage(const QString &address)
+{
+    if (address.isEmpty())
+        return false;
+    openedSettingsPages.append(address);
+    return true;
+}
+
 QString SimLoginItem::registerItem()
 {
     calls.append(QStringLiteral("register"));

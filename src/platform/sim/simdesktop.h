@@ -89,12 +89,18 @@ public:
     bool screenCapturePreflight() override;
     bool isAccessibilityTrusted() override;
     bool canListenToKeyEvents() override;
+    bool hasSettingsPages() const override { return true; }
+    bool openSettingsPage(const QString &address) override;
+    void requestScreenCapture() override { ++screenCaptureRequests; }
 
     bool screenCapture = true;
     bool accessibility = true;
     bool inputMonitoring = true;
     // Names of the probes in the order they were made.
     QStringList probes;
+    // The settings pages opened, in order, and how often screen capture was asked for.
+    QStringList openedSettingsPages;
+    int screenCaptureRequests = 0;
     // The accessibility answer also drives the accessibility service when set.
     SimAccessibility *linkedAccessibility = nullptr;
 };

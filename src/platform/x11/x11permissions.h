@@ -18,6 +18,10 @@ public:
     bool screenCapturePreflight() override;
     bool isAccessibilityTrusted() override;
     bool canListenToKeyEvents() override;
+    // No settings page grants any of the three, and nothing can be asked for.
+    bool hasSettingsPages() const override { return false; }
+    bool openSettingsPage(const QString &) override { return false; }
+    void requestScreenCapture() override {}
 
 private:
     X11Session &m_session;

@@ -1,0 +1,214 @@
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "core/localization.h"
+#include "core/permissionmonitor.h"
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+#include "platform/sim/simdesktop.h"
+#include "runtime/manualscheduler.h"
+#include "support/screenshot.h"
+#include "views/onboarding/finalslide.h"
+#include "views/onboarding/onboardingview.h"
+#include "views/onboarding/pagedots.h"
+#include "views/onboarding/permissionslide.h"
+#include "views/onboarding/slidebutton.h"
+#include "views/onboarding/welcomeslide.h"
+
+using namespace qv;
+
+namespace {
+
+// A desktop without settings pages, as X11 is.
+class NoPagesProbe final : public PermissionProbe
+{
+public:
+    bool screenCapturePreflight() override { return false; }
+    bool isAccessibilityTrusted() override { return true; }
+    bool canListenToKeyEvents() override { return false; }
+    bool hasSettingsPages() const override { return false; }
+    bool openSettingsPage(const QString &) override { return ++opened, false; }
+    void requestScreenCapture() override {}
+    int opened = 0;
+};
+
+class OnboardingViewTest : public ::testing::Test
+{
+protected:
+    OnboardingViewTest()
+    {
+        permissions.screenCapture = false;
+        permissions.accessibility = false;
+        permissions.inputMonitoring = false;
+    }
+
+    std::unique_ptr<OnboardingView> makeView(PermissionProbe &probe)
+    {
+        auto view = std::make_unique<OnboardingView>(
+            probe, settings, scheduler, [this] { ++relaunches; }, [this] { ++completions; });
+        view->show();
+        return view;
+    }
+    std::unique_ptr<OnboardingView> makeView() { return makeView(permissions); }
+
+    SimPermissions permissions;
+    SettingsStore settings;
+    ManualScheduler scheduler;
+    int relaunches = 0;
+    int completions = 0;
+};
+
+struct AdvanceRow
+{
+    const char *name;
+    bool screenAtStart;
+    int tab;
+    bool screen; // the values the next poll reads
+    bool accessibility;
+    bool input;
+    int expectedTab;
+};
+
+class OnboardingAdvance : public OnboardingViewTest, public ::testing::WithParamInterface<AdvanceRow>
+{
+};
+
+} // namespace
+
+TEST_P(OnboardingAdvance, MovesOnlyWhenTheShownSlidesPermissionIsGranted)
+{
+    const AdvanceRow row = GetParam();
+    permissions.screenCapture = row.screenAtStart;
+    auto view = makeView();
+    view->setCurrentTab(row.tab);
+    permissions.screenCapture = row.screen;
+    permissions.accessibility = row.accessibility;
+    permissions.inputMonitoring = row.input;
+    scheduler.advance(0.5);
+    EXPECT_EQ(view->currentTab(), row.expectedTab);
+    // Every slide shows the state read, whether it moved or not.
+    EXPECT_EQ(view->permissionSlide(1)->showsGrantedState(), row.screen);
+    EXPECT_EQ(view->permissionSlide(2)->showsGrantedState(), row.accessibility);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, OnboardingAdvance,
+                         ::testing::Values(AdvanceRow{"grantShown", false, 1, true, false, false, 2},
+                                           AdvanceRow{"grantedBeforeOpening", true, 1, true, false, false, 1},
+                                           AdvanceRow{"grantOtherSlide", false, 1, false, true, false, 1},
+                                           AdvanceRow{"revoked", true, 1, false, false, false, 1},
+                                           AdvanceRow{"grantOnWelcome", false, 0, true, true, true, 0},
+                                           AdvanceRow{"grantInputShown", false, 3, false, false, true, 4}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(OnboardingViewTest, DotJumpsToTheEndAndItsButtonFinishesWithoutAnyGrant)
+{
+    auto view = makeView();
+    PageDots &dots = *view->pageDots();
+    QTest::mouseClick(&dots, Qt::LeftButton, {}, dots.dotCenter(4));
+    EXPECT_EQ(view->currentTab(), 4);
+    QTest::mouseClick(&dots, Qt::LeftButton, {}, dots.dotCenter(2));
+    EXPECT_EQ(view->currentTab(), 2);
+    view->setCurrentTab(4);
+
+    view->finalSlide()->button()->click();
+    scheduler.advance(0.37);
+    EXPECT_EQ(completions, 0);
+    EXPECT_LT(view->dismissOpacity(), 0.2);
+    scheduler.advance(0.02);
+    EXPECT_EQ(completions, 1);
+    scheduler.advance(2);
+    EXPECT_EQ(completions, 1);
+    EXPECT_DOUBLE_EQ(view->dismissScale(), 0.8);
+    EXPECT_DOUBLE_EQ(view->dismissOpacity(), 0.0);
+    // Pressed twice, finished once.
+    view->finishOnboarding();
+    scheduler.advance(1);
+    EXPECT_EQ(completions, 1);
+}
+
+TEST_F(OnboardingViewTest, EveryTextFollowsALiveLanguageSwitch)
+{
+    auto view = makeView();
+    EXPECT_EQ(view->welcomeSlide()->title(), QStringLiteral("Welcome to Quorvantis"));
+    settings.set(Settings::appLanguage, QStringLiteral("Deutsch"));
+    EXPECT_EQ(view->welcomeSlide()->title(), QStringLiteral("Willkommen bei Quorvantis"));
+    EXPECT_EQ(view->permissionSlide(1)->title(), QStringLiteral("Bildschirmaufnahme"));
+    EXPECT_EQ(view->permissionSlide(3)->title(), QStringLiteral("Eingabeüberwachung"));
+    EXPECT_EQ(view->finalSlide()->title(), QStringLiteral("Alles bereit!"));
+    EXPECT_EQ(view->permissionSlide(2)->openSettingsButton()->text(),
+              Localization::text(u"ob_open_settings", AppLanguage::german));
+    view->setCurrentTab(1);
+    scheduler.advance(1);
+    saveScreenshot(*view, QStringLiteral("onboarding_1_screen_de"));
+}
+
+TEST_F(OnboardingViewTest, SettingsPagesOpenAndTheRestartBlockShowsOnlyAfterwardsOnTheScreenSlide)
+{
+    auto view = makeView();
+    PermissionSlide &screen = *view->permissionSlide(1);
+    PermissionSlide &access = *view->permissionSlide(2);
+    EXPECT_FALSE(screen.showsRestartBlock());
+
+    screen.openSettingsButton()->click();
+    EXPECT_EQ(permissions.screenCaptureRequests, 1);
+    EXPECT_TRUE(permissions.openedSettingsPages.isEmpty());
+    scheduler.advance(0.5);
+    EXPECT_EQ(permissions.openedSettingsPages,
+              QStringList{QString::fromLatin1(OnboardingView::screenRecordingAddress)});
+    EXPECT_TRUE(screen.showsRestartBlock());
+    view->setCurrentTab(1);
+    scheduler.advance(1);
+    saveScreenshot(*view, QStringLiteral("onboarding_1_screen_restart"));
+    screen.restartButton()->click();
+    EXPECT_EQ(relaunches, 1);
+
+    access.openSettingsButton()->click();
+    EXPECT_EQ(permissions.openedSettingsPages.last(),
+              QString::fromLatin1(OnboardingView::accessibilityAddress));
+    EXPECT_TRUE(access.hasClickedSettings());
+    EXPECT_FALSE(access.showsRestartBlock());
+    EXPECT_FALSE(view->permissionSlide(3)->showsPrivacyNote());
+    EXPECT_TRUE(access.showsPrivacyNote());
+
+    // Granted: the check mark, the granted text and Continue; the buttons go.
+    permissions.screenCapture = true;
+    scheduler.advance(0.5);
+    EXPECT_EQ(screen.shownSymbol(), QStringLiteral("checkmark.circle.fill"));
+    EXPECT_TRUE(screen.showsGrantedState());
+    EXPECT_FALSE(screen.showsRestartBlock());
+}
+
+TEST_F(OnboardingViewTest, WithoutSettingsPagesTheSlidesExplainWhatTheDesktopNeeds)
+{
+    NoPagesProbe probe;
+    auto view = makeView(probe);
+    for (int slide = 1; slide <= 3; ++slide) {
+        EXPECT_EQ(view->permissionSlide(slide)->openSettingsButton(), nullptr);
+        EXPECT_NE(view->permissionSlide(slide)->skipButton(), nullptr);
+    }
+    view->setCurrentTab(1);
+    EXPECT_FALSE(view->permissionSlide(1)->showsRestartBlock());
+    scheduler.advance(1);
+    saveScreenshot(*view, QStringLiteral("onboarding_1_screen_x11"));
+    view->setCurrentTab(2);
+    scheduler.advance(1);
+    saveScreenshot(*view, QStringLiteral("onboarding_2_access_x11_granted"));
+    view->setCurrentTab(3);
+    scheduler.advance(1);
+    saveScreenshot(*view, QStringLiteral("onboarding_3_input_x11"));
+    EXPECT_EQ(probe.opened, 0);
+}
+
+TEST_F(OnboardingViewTest, ScreenshotsOfEverySlide)
+{
+    auto view = makeView();
+    const char *names[] = {"onboarding_0_welcome", "onboarding_1_screen", "onboarding_2_access",
+                           "onboarding_3_input", "onboarding_4_ready"};
+    for (int tab = 0; tab < OnboardingView::slideCount; ++tab) {
+        view->setCurrentTab(tab);
+        scheduler.advance(1);
+        saveScreenshot(*view, QString::fromLatin1(names[tab]));
+    }
+    EXPECT_EQ(view->currentTab(), 4);
+}
