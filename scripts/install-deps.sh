@@ -16,8 +16,11 @@ packages=(
     # libFuzzer lives in libclang-rt-14-dev, which clang only recommends.
     clang libclang-rt-14-dev
     adwaita-icon-theme
+    libatspi2.0-dev
     xvfb openbox xclip x11-utils xterm xauth xdotool x11-apps
     trayer  # a system tray for the tray icon's x11 test
+    # A panel with its accessibility bus for the Dock's end-to-end test.
+    dbus at-spi2-core xfce4-panel xfconf
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,16 +3,20 @@
 #include <QMutexLocker>
 
 #include "platform/x11/x11axelement.h"
+#include "platform/x11/x11dockelement.h"
+#include "platform/x11/x11docktilesource.h"
 
 namespace qv {
 
-X11Accessibility::X11Accessibility(X11Session &session, X11DesktopEntries &entries)
-    : m_session(session), m_entries(entries)
+X11Accessibility::X11Accessibility(X11Session &session, X11DesktopEntries &entries, X11DockTileSource *dockTiles)
+    : m_session(session), m_entries(entries), m_dockTiles(dockTiles)
 {
 }
 
 AXElementPtr X11Accessibility::applicationElement(qint64 pid)
 {
+    if (m_dockTiles && pid == X11DockTileSource::dockPid)
+        return std::make_shared<X11DockElement>(*m_dockTiles, X11DockElement::Kind::dock);
     return std::make_shared<X11AXElement>(*this, X11AXElement::Kind::application, pid, XCB_WINDOW_NONE);
 }
 

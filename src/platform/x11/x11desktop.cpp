@@ -9,6 +9,7 @@
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11dockpreferences.h"
+#include "platform/x11/x11docktilesource.h"
 #include "platform/x11/x11dragendreport.h"
 #include "platform/x11/x11feedback.h"
 #include "platform/x11/x11filedialogs.h"
@@ -39,9 +40,10 @@ struct X11Desktop::Private
     X11Session session;
     X11DesktopEntries entries;
     X11Screens screens;
-    X11Workspace workspace{connection, session, entries};
-    X11Accessibility accessibility{session, entries};
-    X11DockPreferences dockPreferences;
+    X11DockTileSource dockTiles{session, entries};
+    X11Workspace workspace{connection, session, entries, &dockTiles};
+    X11Accessibility accessibility{session, entries, &dockTiles};
+    X11DockPreferences dockPreferences{&dockTiles};
     X11Permissions permissions{session};
     X11Application application;
     X11LoginItem loginItem;

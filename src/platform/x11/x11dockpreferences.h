@@ -1,19 +1,31 @@
 #pragma once
 
 #include "platform/dockpreferences.h"
+#include "platform/x11/x11docktilesource.h"
 
 namespace qv {
 
-// There is no Dock on X11 whose settings could be read: every key is absent (an invalid QVariant),
-// which readers take as a bottom Dock that never hides. Safe from any thread.
+// The panels have no settings of the Dock's kind to read: "orientation" is the side the tile
+// source's panel sits on ("bottom", "left" or "right"; a top panel is none of those and reads as
+// absent), every other key is absent (an invalid QVariant), which readers take as a Dock that
+// never hides. Safe from any thread.
 class X11DockPreferences final : public DockPreferences
 {
 public:
+    explicit X11DockPreferences(const X11DockTileSource *tiles = nullptr) : m_tiles(tiles) {}
+
     QVariant value(const QString &key) const override
     {
-        Q_UNUSED(key);
+        if (m_tiles && key == QLatin1String("orientation")) {
+            const std::optional<QString> side = m_tiles->side();
+            if (side && *side != QLatin1String("top"))
+                return *side;
+        }
         return {};
     }
+
+private:
+    const X11DockTileSource *m_tiles;
 };
 
 } // namespace qv

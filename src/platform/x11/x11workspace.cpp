@@ -7,12 +7,23 @@
 #include "platform/x11/x11clientreader.h"
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11desktopentries.h"
+#include "platform/x11/x11docktilesource.h"
 #include "platform/x11/x11session.h"
 
 namespace qv {
 
+namespace {
+
+RunningApp dockApp()
+{
+    return RunningApp{X11DockTileSource::dockPid, QStringLiteral("com.apple.dock"), QStringLiteral("Dock"), false,
+                      false, false};
+}
+
+} // namespace
+
 X11Workspace::X11Workspace(X11Connection &connection, X11Session &session, X11DesktopEntries &entries,
-                           QObject *parent)
+                           X11DockTileSource *dockTiles, QObject *parent)
     : WorkspaceService(parent), m_connection(connection), m_session(session), m_entries(entries)
 {
     if (m_connection.isValid()) {
@@ -24,6 +35,10 @@ X11Workspace::X11Workspace(X11Connection &connection, X11Session &session, X11De
                 emit activeSpaceChanged();
         });
         readClientList();
+    }
+    if (dockTiles) {
+        connect(dockTiles, &X11DockTileSource::presenceChanged, this, &X11Workspace::setDockListed);
+        setDockListed(dockTiles->isPresent());
     }
 
     QDBusConnection bus = QDBusConnection::systemBus();
@@ -125,6 +140,8 @@ void X11Workspace::readClientList()
         }
     }
 
+    if (m_dockListed)
+        apps.append(dockApp());
     QSet<qint64> before;
     for (const RunningApp &app : std::as_const(m_apps))
         before.insert(app.pid);
@@ -144,6 +161,20 @@ void X11Workspace::readClientList()
         emit applicationTerminated(pid);
     if (m_activePid != previousActive && m_activePid != 0)
         emit applicationActivated(m_activePid);
+}
+
+void X11Workspace::setDockListed(bool listed)
+{
+    if (listed == m_dockListed)
+        return;
+    m_dockListed = listed;
+    if (listed) {
+        m_apps.append(dockApp());
+        emit applicationLaunched(X11DockTileSource::dockPid);
+    } else {
+        m_apps.removeIf([](const RunningApp &app) { return app.pid == X11DockTileSource::dockPid; });
+        emit applicationTerminated(X11DockTileSource::dockPid);
+    }
 }
 
 void X11Workspace::readActiveWindow()

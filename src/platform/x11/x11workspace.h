@@ -11,6 +11,7 @@ namespace qv {
 
 class X11Connection;
 class X11DesktopEntries;
+class X11DockTileSource;
 class X11Session;
 struct X11Client;
 
@@ -25,6 +26,9 @@ struct X11Client;
 // X has no application hiding (isHidden is always false, hidden/unhidden are never sent) and no
 // screen-sleep notification (screensDidSleep/Wake are never sent). willSleep/didWake follow
 // logind's PrepareForSleep on the system bus when there is one, else they never come.
+// While `dockTiles` is present the Dock is listed too, last, as "com.apple.dock" under
+// X11DockTileSource::dockPid (not regular, never active), and its launch and exit are reported, so
+// the Dock monitor scans the panels exactly while there are any.
 // Main thread only.
 class X11Workspace final : public WorkspaceService
 {
@@ -32,7 +36,7 @@ class X11Workspace final : public WorkspaceService
 public:
     // `connection` carries the root window's notifications; `session` answers the reads.
     X11Workspace(X11Connection &connection, X11Session &session, X11DesktopEntries &entries,
-                 QObject *parent = nullptr);
+                 X11DockTileSource *dockTiles = nullptr, QObject *parent = nullptr);
 
     QList<RunningApp> runningApplications() const override { return m_apps; }
     RunningApp frontmostApplication() const override;
@@ -45,6 +49,7 @@ private:
     void scheduleClientListRead();
     void readClientList();
     void readActiveWindow();
+    void setDockListed(bool listed);
 
     X11Connection &m_connection;
     X11Session &m_session;
@@ -54,6 +59,7 @@ private:
     QHash<qint64, QList<xcb_window_t>> m_windows;
     qint64 m_activePid = 0;
     bool m_readScheduled = false;
+    bool m_dockListed = false;
 };
 
 } // namespace qv

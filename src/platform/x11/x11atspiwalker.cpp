@@ -1,0 +1,256 @@
+#include "platform/x11/x11atspiwalker.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFile>
+
+#include <atspi/atspi.h>
+
+namespace qv {
+
+namespace {
+
+// Frees a GError and says whether there was one.
+bool failed(GError *&error)
+{
+    if (!error)
+        return false;
+    g_error_free(error);
+    error = nullptr;
+    return true;
+}
+
+QString takeString(gchar *text)
+{
+    QString result = text ? QString::fromUtf8(text) : QString();
+    g_free(text);
+    return result;
+}
+
+QString processName(qint64 pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (!comm.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(comm.read(256)).trimmed();
+}
+
+X11AccessibleNode::Role roleOf(AtspiRole role)
+{
+    switch (role) {
+    case ATSPI_ROLE_PUSH_BUTTON:
+        return X11AccessibleNode::Role::pushButton;
+    case ATSPI_ROLE_TOGGLE_BUTTON:
+        return X11AccessibleNode::Role::toggleButton;
+    default:
+        return X11AccessibleNode::Role::other;
+    }
+}
+
+QRect extentsOf(AtspiAccessible *object)
+{
+    AtspiComponent *component = atspi_accessible_get_component_iface(object);
+    if (!component)
+        return {};
+    GError *error = nullptr;
+    AtspiRect *rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, &error);
+    g_object_unref(component);
+    QRect extents;
+    if (!failed(error) && rect)
+        extents = X11DockTiles::frameFrom(rect->x, rect->y, rect->width, rect->height).value_or(QRect());
+    g_free(rect);
+    return extents;
+}
+
+// Reads one object and, for containers that show, its children. `budget` counts the objects left
+// for this walk. Objects that stop answering are read as hidden structure and left out.
+X11AccessibleNode readNode(AtspiAccessible *object, int depth, int &budget, bool isApplication)
+{
+    X11AccessibleNode node;
+    --budget;
+    GError *error = nullptr;
+    const AtspiRole role = atspi_accessible_get_role(object, &error);
+    if (failed(error))
+        return node;
+    node.role = roleOf(role);
+    if (isApplication) {
+        node.showing = true;
+    } else {
+        AtspiStateSet *states = atspi_accessible_get_state_set(object);
+        node.showing = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+        if (states)
+            g_object_unref(states);
+    }
+    if (!node.showing)
+        return node;
+    // The panel windows (depth 1) give the panel's frame; the buttons give the tiles.
+    if (node.role != X11AccessibleNode::Role::other || depth == 1) {
+        node.name = takeString(atspi_accessible_get_name(object, &error));
+        if (failed(error))
+            node.name.clear();
+        node.extents = extentsOf(object);
+    }
+    if (node.role != X11AccessibleNode::Role::other || depth >= X11AtspiWalker::maxDepth)
+        return node;
+    const int count = atspi_accessible_get_child_count(object, &error);
+    if (failed(error))
+        return node;
+    for (int i = 0; i < count && budget > 0; ++i) {
+        AtspiAccessible *child = atspi_accessible_get_child_at_index(object, i, &error);
+        if (failed(error) || !child)
+            continue;
+        node.children.append(readNode(child, depth + 1, budget, false));
+        g_object_unref(child);
+    }
+    return node;
+}
+
+} // namespace
+
+X11AtspiWalker::X11AtspiWalker(QStringList panels) : m_panels(std::move(panels))
+{
+    m_thread = std::thread([this] { run(); });
+}
+
+X11AtspiWalker::~X11AtspiWalker()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+QStringList X11AtspiWalker::defaultPanels()
+{
+    return {QStringLiteral("xfce4-panel"), QStringLiteral("mate-panel"), QStringLiteral("lxpanel")};
+}
+
+std::optional<QList<X11PanelWalk>> X11AtspiWalker::walk(std::chrono::milliseconds wait)
+{
+    std::unique_lock lock(m_mutex);
+    const quint64 ticket = ++m_requested;
+    m_wake.notify_all();
+    if (!m_wake.wait_for(lock, wait, [&] { return m_answered >= ticket || m_stopping; }))
+        return std::nullopt;
+    return m_lastWalk;
+}
+
+void X11AtspiWalker::requestWalk()
+{
+    std::lock_guard lock(m_mutex);
+    ++m_requested;
+    m_wake.notify_all();
+}
+
+void X11AtspiWalker::setOnWalk(std::function<void(const std::optional<QList<X11PanelWalk>> &)> onWalk)
+{
+    std::lock_guard lock(m_mutex);
+    m_onWalk = std::move(onWalk);
+}
+
+bool X11AtspiWalker::accessibilityBusAvailable()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    // Only a running accessibility bus: asking an activatable one for its address would start it,
+    // which is the desktop's decision (panels that want it start it themselves).
+    if (!bus.interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")))
+        return false;
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           !reply.arguments().constFirst().toString().isEmpty();
+}
+
+void X11AtspiWalker::run()
+{
+    GMainContext *context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    bool initialised = false;
+    bool connected = false;
+
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_wake.wait(lock, [this] { return m_stopping || m_requested > m_answered; });
+        if (m_stopping)
+            break;
+        const quint64 ticket = m_requested;
+        lock.unlock();
+
+        std::optional<QList<X11PanelWalk>> result;
+        if (!connected && accessibilityBusAvailable()) {
+            // A bus that went away took the library's connection with it: start over.
+            if (initialised)
+                atspi_exit();
+            atspi_init();
+            atspi_set_main_context(context);
+            atspi_set_timeout(callTimeoutMs, 1000);
+            initialised = true;
+            connected = true;
+        }
+        if (connected) {
+            result = walkNow();
+            connected = result.has_value();
+        }
+        // Let the library take in what arrived meanwhile (tree changes, a lost connection).
+        while (g_main_context_iteration(context, FALSE)) {
+        }
+        lock.lock();
+        const auto onWalk = m_onWalk;
+        lock.unlock();
+        if (onWalk)
+            onWalk(result);
+
+        lock.lock();
+        m_lastWalk = std::move(result);
+        m_answered = ticket;
+        m_wake.notify_all();
+    }
+    lock.unlock();
+    if (initialised)
+        atspi_exit();
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+}
+
+std::optional<QList<X11PanelWalk>> X11AtspiWalker::walkNow()
+{
+    AtspiAccessible *desktop = atspi_get_desktop(0);
+    if (!desktop)
+        return std::nullopt;
+    GError *error = nullptr;
+    const int count = atspi_accessible_get_child_count(desktop, &error);
+    if (failed(error)) {
+        g_object_unref(desktop);
+        return std::nullopt;
+    }
+    QList<X11PanelWalk> walks;
+    for (int i = 0; i < count; ++i) {
+        AtspiAccessible *app = atspi_accessible_get_child_at_index(desktop, i, &error);
+        if (failed(error) || !app)
+            continue;
+        const QString name = takeString(atspi_accessible_get_name(app, &error));
+        failed(error);
+        const qint64 pid = atspi_accessible_get_process_id(app, &error);
+        failed(error);
+        const bool isPanel = m_panels.contains(name, Qt::CaseInsensitive) ||
+                             (pid > 0 && m_panels.contains(processName(pid), Qt::CaseInsensitive));
+        if (isPanel) {
+            // Names, states and extents change without notice worth trusting: read them afresh.
+            atspi_accessible_clear_cache(app);
+            int budget = maxNodes;
+            walks.append({pid, name, readNode(app, 0, budget, true)});
+        }
+        g_object_unref(app);
+    }
+    g_object_unref(desktop);
+    return walks;
+}
+
+} // namespace qv

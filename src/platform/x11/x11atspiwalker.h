@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "platform/x11/x11docktiles.h"
+
+namespace qv {
+
+// Reads the panels' buttons from the accessibility bus (AT-SPI). libatspi is not thread-safe and
+// aborts the process when it cannot reach a bus, so it is used only on this object's own thread,
+// with its own GLib main context, and only after the session bus has shown an accessibility bus
+// ("org.a11y.Bus") that gives out an address. Every call to a panel waits at most callTimeout, so a
+// hung panel costs a few hundred milliseconds of this thread and never the caller's beyond its own
+// wait. When the accessibility bus goes away the walks answer none until it comes back, when the
+// thread connects again.
+class X11AtspiWalker
+{
+public:
+    static constexpr int callTimeoutMs = 200;
+    // Upper bounds on one walk, against a panel with a runaway tree.
+    static constexpr int maxDepth = 12;
+    static constexpr int maxNodes = 2000;
+
+    // `panels`: the application names on the bus whose trees are walked.
+    explicit X11AtspiWalker(QStringList panels = defaultPanels());
+    ~X11AtspiWalker();
+    X11AtspiWalker(const X11AtspiWalker &) = delete;
+    X11AtspiWalker &operator=(const X11AtspiWalker &) = delete;
+
+    static QStringList defaultPanels();
+
+    // Walks every panel now on the walker's thread and waits at most `wait` for the answer. None
+    // when there is no accessibility bus, or the walk did not end in time (its answer is then kept
+    // for the next call); an empty list when no panel runs.
+    std::optional<QList<X11PanelWalk>> walk(std::chrono::milliseconds wait);
+    // Asks for a walk without waiting for it.
+    void requestWalk();
+    // Called on the walker's thread after every walk, before walk() returns it; set before the
+    // first request. A walk that could not reach the bus is passed as none.
+    void setOnWalk(std::function<void(const std::optional<QList<X11PanelWalk>> &)> onWalk);
+
+    // Whether an accessibility bus runs on the session bus and answers with its address (one that
+    // could merely be started on demand does not count). Blocks for at most a second; any thread.
+    static bool accessibilityBusAvailable();
+
+private:
+    void run();
+    std::optional<QList<X11PanelWalk>> walkNow();
+
+    const QStringList m_panels;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    // Requests asked for and answered; a caller waits until its number is answered.
+    quint64 m_requested = 0;
+    quint64 m_answered = 0;
+    std::optional<QList<X11PanelWalk>> m_lastWalk;
+    std::function<void(const std::optional<QList<X11PanelWalk>> &)> m_onWalk;
+    std::thread m_thread;
+};
+
+} // namespace qv

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QRect>
+#include <QTimer>
+
+#include <optional>
+
+#include "platform/x11/x11atspiwalker.h"
+#include "platform/x11/x11docktiles.h"
+
+namespace qv {
+
+class X11DesktopEntries;
+class X11Session;
+
+// The Dock of a Linux desktop: the tiles its panels show, read from the accessibility bus (see
+// X11AtspiWalker) and from the task buttons' rectangles taskbars publish on client windows
+// (_NET_WM_ICON_GEOMETRY) while a showing panel window (type dock) holds them, mapped to
+// applications as X11DockTiles::build says.
+//
+// The source is present while an accessible panel or any icon geometry exists; it is looked at
+// again every presenceInterval (off the main thread) and presenceChanged follows on the main
+// thread. While present, the workspace lists it as the Dock application under dockPid. Reads of
+// tiles and frames are answered from the last walk; refresh() asks for a new one.
+class X11DockTileSource : public QObject
+{
+    Q_OBJECT
+public:
+    // The Dock's process id as the workspace reports it: past the largest pid_max the kernel allows
+    // (2^22), so it never names a real process.
+    static constexpr qint64 dockPid = (qint64(1) << 22) + 1;
+    static constexpr int presenceIntervalMs = 2000;
+    // Longest wait of refresh() for a walk; a hung panel answers from the previous one.
+    static constexpr int refreshWaitMs = 400;
+
+    X11DockTileSource(X11Session &session, X11DesktopEntries &entries,
+                      QStringList panels = X11AtspiWalker::defaultPanels(), QObject *parent = nullptr);
+    ~X11DockTileSource() override;
+
+    // Walks now and answers the new tiles (the previous ones when the walk takes too long). Blocks
+    // up to refreshWaitMs; any thread but the main one.
+    QList<X11DockTile> refresh();
+    // The tiles of the last walk. Any thread.
+    QList<X11DockTile> tiles() const;
+    // The frame of the `ordinal`th tile of `appName` in the last walk; none when it is gone.
+    std::optional<QRect> frameOf(const QString &appName, int ordinal) const;
+    // The screen edge of the first panel of the last walk ("bottom", "left", "right", "top").
+    std::optional<QString> side() const;
+    // Main thread.
+    bool isPresent() const { return m_present; }
+    // Looks for panels and icon geometry now instead of at the next interval. Main thread.
+    void pollNow() { m_walker.requestWalk(); }
+
+signals:
+    void presenceChanged(bool present);
+
+private:
+    void takeWalk(const std::optional<QList<X11PanelWalk>> &walks);
+    QList<X11TaskWindow> readWindows(QRect &screen);
+    void setPresent(bool present);
+
+    X11Session &m_session;
+    X11DesktopEntries &m_entries;
+    mutable QMutex m_mutex;
+    QList<X11DockTile> m_tiles;
+    std::optional<QString> m_side;
+    bool m_present = false;
+    QTimer m_poll;
+    // Last member: its thread calls back into the members above until it is destroyed.
+    X11AtspiWalker m_walker;
+};
+
+} // namespace qv
