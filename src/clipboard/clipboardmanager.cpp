@@ -9,10 +9,10 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
-#include <QTextBoundaryFinder>
 
 #include <array>
 
+#include "clipboard/graphemes.h"
 #include "core/diagnostics/diagevents.h"
 #include "core/eventlog.h"
 #include "core/settingsstore.h"
@@ -27,25 +27,6 @@ namespace {
 double seconds(qint64 nanos)
 {
     return double(nanos) / 1e9;
-}
-
-// The first `limit` extended grapheme clusters of the text.
-QString firstGraphemes(const QString &text, int limit)
-{
-    // A grapheme is at least one UTF-16 unit, so a short text needs no walk.
-    if (text.size() <= limit)
-        return text;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    int count = 0;
-    qsizetype position = 0;
-    while (count < limit) {
-        const qsizetype next = finder.toNextBoundary();
-        if (next == -1)
-            return text;
-        position = next;
-        ++count;
-    }
-    return text.left(position);
 }
 
 QString imageSuffixFor(const QByteArray &head)

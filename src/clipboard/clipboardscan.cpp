@@ -7,8 +7,8 @@
 #include <QLoggingCategory>
 #include <QMimeDatabase>
 #include <QSet>
-#include <QTextBoundaryFinder>
 
+#include "clipboard/graphemes.h"
 #include "clipboard/richtext.h"
 #include "platform/pasteboard.h"
 
@@ -23,17 +23,6 @@ const QStringList &plainTextTypes()
     static const QStringList types = {PasteboardType::plainText, PasteboardType::utf8String,
                                       PasteboardType::utf16Text, PasteboardType::text};
     return types;
-}
-
-int graphemeLength(const QString &text)
-{
-    if (text.isEmpty())
-        return 0;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    int count = 0;
-    while (finder.toNextBoundary() != -1)
-        ++count;
-    return count;
 }
 
 QString quotedList(const QStringList &types)
@@ -151,7 +140,7 @@ std::optional<QString> ClipboardManager::extractText(const PasteboardSnapshot &p
             const auto candidate = trimmedNonEmpty(pasteboard.itemString(item, type));
             if (!candidate)
                 continue;
-            const int length = graphemeLength(*candidate);
+            const int length = graphemeCount(*candidate);
             if (!best || length > bestLength) {
                 best = candidate;
                 bestLength = length;

@@ -14,6 +14,8 @@
 #include <array>
 #include <bit>
 
+#include "clipboard/graphemes.h"
+
 namespace qv {
 
 namespace {
@@ -268,18 +270,6 @@ bool classifyTrimmed(QStringView trimmed)
         return false;
     return isCode(trimmed) || isCardNumber(trimmed) || isWebToken(trimmed) || isBearerToken(trimmed) ||
            isPrefixedKey(trimmed) || isLongBase64(trimmed) || containsKeywordIgnoringCase(trimmed);
-}
-
-// Counts extended grapheme clusters, stopping once `limit` is reached.
-int graphemeCount(const QString &text, int limit)
-{
-    if (text.isEmpty())
-        return 0;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    int count = 0;
-    while (count < limit && finder.toNextBoundary() != -1)
-        ++count;
-    return count;
 }
 
 } // namespace

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QTextBoundaryFinder>
+
+#include <limits>
+
+namespace qv {
+
+// Lengths and cuts in extended grapheme clusters (what a person counts as one character), shared by
+// the capture, the scan and the mask. Pure; any thread.
+
+// Counts the clusters of the text, stopping once `limit` is reached.
+inline int graphemeCount(const QString &text, int limit = std::numeric_limits<int>::max())
+{
+    if (text.isEmpty())
+        return 0;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (count < limit && finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+// The first `limit` clusters of the text.
+inline QString firstGraphemes(const QString &text, int limit)
+{
+    // A cluster is at least one UTF-16 unit, so a short text needs no walk.
+    if (text.size() <= limit)
+        return text;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    qsizetype position = 0;
+    while (count < limit) {
+        const qsizetype next = finder.toNextBoundary();
+        if (next == -1)
+            return text;
+        position = next;
+        ++count;
+    }
+    return text.left(position);
+}
+
+} // namespace qv
