@@ -602,8 +602,7 @@ void OverlayController::showGlobalSwitcher()
     m_windowEngine->stopPeeking();
     placeGlobalOverlay();
     // Remembered before the panel takes the keyboard, to hand it back on close.
-    const RunningApp frontmost = m_platform.workspace->frontmostApplication();
-    m_focusReturnPid = frontmost.pid == QCoreApplication::applicationPid() ? 0 : frontmost.pid;
+    rememberFocus();
     showGlobalOverlayInFront();
     setGlobalSwitcherVisible(true);
 }
@@ -631,8 +630,9 @@ void OverlayController::hideGlobalSwitcher()
     const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow();
     m_globalOverlayWindow->setAlpha(0);
     m_globalOverlayWindow->orderOut();
-    if (hadKeyboard && m_focusReturnPid != 0)
-        m_platform.workspace->activate(m_focusReturnPid);
+    if (hadKeyboard)
+        returnFocus();
+    m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
     m_routeFetchWork.cancel();
     m_afterHideWork.cancel();
@@ -644,6 +644,27 @@ void OverlayController::hideGlobalSwitcher()
         else
             m_windowEngine->cancelWindowFetches();
     });
+}
+
+void OverlayController::rememberFocus()
+{
+    WorkspaceService &workspace = *m_platform.workspace;
+    const RunningApp frontmost = workspace.frontmostApplication();
+    const bool ours = frontmost.pid == QCoreApplication::applicationPid();
+    m_focusReturnPid = ours ? 0 : frontmost.pid;
+    m_focusReturnWindow = ours ? 0 : workspace.focusedWindow();
+}
+
+void OverlayController::returnFocus()
+{
+    // Another window of the same application may lie above the one that had the keyboard, so the
+    // application alone is only the fallback.
+    if (m_focusReturnWindow == 0 || !m_platform.workspace->activateWindow(m_focusReturnWindow)) {
+        if (m_focusReturnPid != 0)
+            m_platform.workspace->activate(m_focusReturnPid);
+    }
+    m_focusReturnWindow = 0;
+    m_focusReturnPid = 0;
 }
 
 void OverlayController::placeGlobalOverlay()

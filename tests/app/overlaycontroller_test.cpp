@@ -424,6 +424,35 @@ TEST_F(OverlayControllerTest, EscapeClosesThePanelAndHandsTheKeyboardBack)
     EXPECT_EQ(desktop.workspace.activationLog().mid(activations), QList<qint64>{terminal});
 }
 
+// The keyboard goes back to the window that had it, even below another window of its application;
+// only when that window closed meanwhile does the application's frontmost one get it.
+class FocusReturnTest : public OverlayControllerTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(FocusReturnTest, ClosingHandsTheKeyboardToTheWindowThatHadItElseToItsApplication)
+{
+    const bool closedMeanwhile = GetParam();
+    const qint64 terminal = pidOf("Terminal");
+    desktop.workspace.openWindow(terminal, 71);
+    desktop.workspace.openWindow(terminal, 72); // above 71
+    desktop.workspace.focusWindow(71);
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    if (!QTest::qWaitFor([&] { return controller->globalOverlayWindow()->isActiveWindow(); }, 1000))
+        GTEST_SKIP() << "this platform plugin gives no window the keyboard";
+    if (closedMeanwhile)
+        desktop.workspace.closeWindow(71);
+    const qsizetype activations = desktop.workspace.activationLog().size();
+    sendRoute("all");
+    ASSERT_FALSE(superPanelShown());
+    EXPECT_EQ(desktop.workspace.focusedWindow(), closedMeanwhile ? 72u : 71u);
+    EXPECT_EQ(desktop.workspace.activationLog().mid(activations),
+              closedMeanwhile ? QList<qint64>{terminal} : QList<qint64>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowOpenOrClosed, FocusReturnTest, ::testing::Bool());
+
 TEST_F(OverlayControllerTest, WhileThePanelShowsTheBubbleAndTheDockHoverStayAway)
 {
     pointAt("Files");
