@@ -134,12 +134,11 @@ TEST_F(SuperPanelX11Test, ClosingHandsTheKeyboardBackToTheWindowNotToItsApplicat
     QProcess twoWindows;
     twoWindows.start(QStringLiteral(QV_TWOWINDOWS), {"qv-window-a", "qv-window-b"});
     ASSERT_TRUE(twoWindows.waitForStarted(5000));
-    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-window-b")));
     ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-window-a windowactivate --sync")));
     const xcb_window_t first = activeWindow();
     ASSERT_EQ(pidOf(first), twoWindows.processId());
     // B goes above A without taking the keyboard.
-    ASSERT_TRUE(xdotool(QStringLiteral("search --name qv-window-b windowraise")));
+    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-window-b windowraise")));
     QTest::qWait(200);
     ASSERT_EQ(activeWindow(), first);
 
