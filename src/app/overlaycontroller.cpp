@@ -224,7 +224,16 @@ void OverlayController::wireCardActions()
 
 void OverlayController::startMouseCheckTimer()
 {
-    m_mouseCheckTimer.cancel();
+    // Armed here; it runs only while the bubble shows (an idle desktop wakes us for nothing else).
+    m_mouseCheckArmed = true;
+    if (m_overlayWindow && m_overlayWindow->alpha() > 0)
+        runMouseCheck();
+}
+
+void OverlayController::runMouseCheck()
+{
+    if (!m_mouseCheckArmed || m_mouseCheckTimer.isActive())
+        return;
     m_mouseCheckTimer = m_scheduler.every(mouseCheckInterval, [this] { checkMouseLeftOverlay(); });
 }
 
@@ -338,6 +347,7 @@ void OverlayController::showOverlay()
     }
     m_overlayWindow->orderFront();
     m_overlayWindow->fadeTo(1, showFade);
+    runMouseCheck();
     scheduleOverlayStabilization();
 }
 
@@ -481,8 +491,10 @@ void OverlayController::checkMouseLeftOverlay()
     if (!m_overlayWindow || !m_windowEngine || m_isGlobalSwitcherVisible ||
         m_windowEngine->isContextMenuOpen())
         return;
-    if (m_overlayWindow->alpha() <= 0)
+    if (m_overlayWindow->alpha() <= 0) {
+        m_mouseCheckTimer.cancel(); // the bubble is gone; its next showing starts the check again
         return;
+    }
     const QPointF pointer = m_platform.screens->mouseLocation();
     const QRectF icon = normalizedIconFrame(m_dockMonitor->iconFrame());
     if (BubblePlacement::isPointerInside(pointer, m_overlayFrame, icon)) {

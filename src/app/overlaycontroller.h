@@ -69,6 +69,7 @@ public:
     void setupGlobalOverlayWindow() override;
     void setupPeekingWindow() override;
     void setupBindings(DockMonitor &dockMonitor, WindowEngine &windowEngine) override;
+    // The mouse check runs every mouseCheckInterval while the bubble shows, from this call on.
     void startMouseCheckTimer() override;
     void hideOverlay(bool force) override;
 
@@ -111,6 +112,7 @@ public:
     QString lockedAppName() const { return m_overlayLockedAppName; }
     DockPosition currentDockPosition() const { return m_currentDockPosition; }
     bool isHideTimerPending() const { return m_hideDelayTimer.isActive(); }
+    bool isMouseCheckRunning() const { return m_mouseCheckTimer.isActive(); }
 
 signals:
     // Where the arrow must point: a fraction along the edge and the edge's name.
@@ -118,6 +120,7 @@ signals:
     void isGlobalSwitcherVisibleChanged(bool visible);
 
 private:
+    void runMouseCheck();
     void handleHoveredAppChange(const QString &name);
     void handleWindowsPublished();
     void updatePeekingWindow();
@@ -161,6 +164,7 @@ private:
     Animation m_resizeAnimation;
     TimerHandle m_hoverWorkItem;
     TimerHandle m_mouseCheckTimer;
+    bool m_mouseCheckArmed = false;
     TimerHandle m_hideDelayTimer;
     TimerHandle m_overlayStabilizeWorkItem;
     DockPosition m_currentDockPosition = DockPosition::bottom;

@@ -21,6 +21,15 @@ std::optional<ScreenInfo> SimScreens::mainScreen() const
     return m_screens.first();
 }
 
+void SimScreens::setMouseLocation(const QPointF &point)
+{
+    if (point == m_mouse)
+        return;
+    m_mouse = point;
+    if (m_motionWatch)
+        emit pointerMoved();
+}
+
 void SimScreens::setScreens(const QList<ScreenInfo> &screens)
 {
     m_screens = screens;

@@ -38,13 +38,21 @@ public:
     QList<ScreenInfo> screens() const override { return m_screens; }
     std::optional<ScreenInfo> mainScreen() const override;
     QPointF mouseLocation() const override { return m_mouse; }
+    bool setMotionWatch(bool on) override
+    {
+        m_motionWatch = on;
+        return true;
+    }
 
     void setScreens(const QList<ScreenInfo> &screens);
-    void setMouseLocation(const QPointF &point) { m_mouse = point; }
+    // Moves the pointer; pointerMoved() follows while the motion watch is on.
+    void setMouseLocation(const QPointF &point);
+    bool isMotionWatched() const { return m_motionWatch; }
 
 private:
     QList<ScreenInfo> m_screens;
     QPointF m_mouse;
+    bool m_motionWatch = false;
 };
 
 class SimWorkspace final : public WorkspaceService

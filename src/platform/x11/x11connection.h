@@ -31,9 +31,15 @@ public:
     // round of requests: the socket notifier does not fire for events already read off the socket.
     void readQueuedEvents() { readEvents(true); }
 
+    // XInput 2 raw motion of every pointer, for pointerMoved(); false (and nothing selected) when
+    // the server has no XInput 2.
+    bool setRawMotion(bool on);
+
 signals:
     // A property of the root window changed (or was deleted).
     void rootPropertyChanged(quint32 atom);
+    // The pointer moved (raw motion selected).
+    void pointerMoved();
 
 private:
     void readEvents(bool queuedOnly);
@@ -44,6 +50,9 @@ private:
     xcb_window_t m_root = XCB_WINDOW_NONE;
     int m_screenNumber = 0;
     QSocketNotifier *m_notifier = nullptr;
+    // XInput's major opcode; -1 until asked, 0 when the server has no XInput 2.
+    int m_xinputOpcode = -1;
+    bool m_rawMotion = false;
 };
 
 } // namespace qv

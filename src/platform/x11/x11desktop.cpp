@@ -39,7 +39,7 @@ struct X11Desktop::Private
     X11Connection connection;
     X11Session session;
     X11DesktopEntries entries;
-    X11Screens screens;
+    X11Screens screens{&connection};
     X11DockTileSource dockTiles{session, entries};
     X11Workspace workspace{connection, session, entries, &dockTiles};
     X11Accessibility accessibility{session, entries, &dockTiles};
