@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -10,6 +11,7 @@
 
 #include <cstdlib>
 
+#include "platform/x11/x11connection.h"
 #include "platform/x11/x11screens.h"
 
 using namespace qv;
@@ -105,4 +107,24 @@ TEST(X11Screens, ReservedBottomPanelRaisesTheVisibleFrame)
 
     client.destroy(panel);
     EXPECT_TRUE(QTest::qWaitFor([&] { return screens.mainScreen()->visibleFrame == frame; }, 5000));
+}
+
+// The pointer's motion is told while the watch is on, through XTEST as a real mouse moves it, and
+// not once it is off.
+TEST(X11Screens, MotionWatchTellsOfPointerMotionOnlyWhileOn)
+{
+    X11Connection connection;
+    X11Screens screens(&connection);
+    QSignalSpy moved(&screens, &ScreenService::pointerMoved);
+    ASSERT_TRUE(screens.setMotionWatch(true));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {"mousemove_relative", "--", "10", "10"}), 0);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {"mousemove_relative", "--", "-5", "3"}), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return moved.count() > 0; }, 5000));
+
+    ASSERT_TRUE(screens.setMotionWatch(false));
+    QTest::qWait(100);
+    moved.clear();
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {"mousemove_relative", "--", "4", "4"}), 0);
+    QTest::qWait(300);
+    EXPECT_EQ(moved.count(), 0);
 }
