@@ -198,7 +198,7 @@ void ClipboardManager::schedulePoll()
     const quint64 generation = m_pollGeneration;
     QPointer<ClipboardManager> self(this);
     auto stale = [self, generation] { return !self || self->m_pollGeneration != generation; };
-    m_pollTimer = m_scheduler.after(seconds(m_pollInterval), [self, stale] {
+    m_pollTimer = m_scheduler.after(seconds(currentPollInterval()), [self, stale] {
         if (stale())
             return;
         self->checkPasteboard(
@@ -213,6 +213,12 @@ void ClipboardManager::schedulePoll()
             },
             stale);
     });
+}
+
+qint64 ClipboardManager::currentPollInterval() const
+{
+    // Each change is reported and checked as it happens; polling only catches a lost report.
+    return m_pasteboard.reportsChanges() ? safetyPollInterval : m_pollInterval;
 }
 
 void ClipboardManager::screensDidSleep()

@@ -42,8 +42,8 @@ struct PreparedImageRecord
 // Capture starts in the constructor: the change count on the pasteboard at that moment is taken as
 // seen (what is on the clipboard then never becomes an item), the image folder is emptied, and the
 // pasteboard is polled every 180 ms, backing off by 120 ms per idle poll to 900 ms and snapping back
-// after a capture; where the pasteboard reports changes as they happen, each change is also checked
-// at once. A change is read on the "Quorvantis.ClipboardScan" queue; texts become items at
+// after a capture; where the pasteboard reports changes as they happen, each change is checked at
+// once instead and the poll is only a safety net every 15 s. A change is read on the "Quorvantis.ClipboardScan" queue; texts become items at
 // once, images are copied into the image folder with a thumbnail on "Quorvantis.ClipboardImageProcess".
 // New items wait in a pending list and are merged into `history` (newest first, at most 500 items)
 // once 250 ms pass without another. Polling stops while the screens or the system sleep; what is
@@ -61,6 +61,7 @@ public:
     static constexpr qint64 minPollInterval = 180000000;
     static constexpr qint64 maxPollInterval = 900000000;
     static constexpr qint64 intervalStep = 120000000;
+    static constexpr qint64 safetyPollInterval = 15000000000;
     static constexpr qint64 debounceNanos = 250000000;
     static constexpr qint64 retryNanos = 200000000;
     static constexpr int maxSnapshotAttempts = 5;
@@ -81,7 +82,7 @@ public:
     QList<ClipboardItem> pendingItems() const { return m_pendingItems; }
     QString cacheDirectory() const { return m_cacheDirectory; }
     // The period the polling loop waits before its next check, in seconds.
-    double pollInterval() const { return double(m_pollInterval) / 1e9; }
+    double pollInterval() const { return double(currentPollInterval()) / 1e9; }
     bool isPolling() const { return m_polling; }
 
     // One check outside the polling loop (the "clipboard" route runs it when it shows the history).
@@ -138,6 +139,7 @@ private:
     void startPolling();
     void stopPolling();
     void schedulePoll();
+    qint64 currentPollInterval() const;
     void screensDidSleep();
     void screensDidWake();
     void runSnapshot(const std::shared_ptr<Check> &check);

@@ -43,4 +43,7 @@ TEST(OnboardingX11Test, AWindowManagersCloseEndsTheOnboardingAndItCanOpenAgain)
     ASSERT_TRUE(controller.isOpen());
     EXPECT_TRUE(QTest::qWaitFor([&] { return controller.window()->isVisible(); }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return permissions.probes.size() > probes; }, 3000));
+
+    controller.closeOnboarding();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller.isOpen(); }, 3000));
 }
