@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <QMimeDatabase>
 #include <QSaveFile>
 #include <QSet>
@@ -19,6 +20,8 @@
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
 #include "runtime/workqueue.h"
+
+Q_DECLARE_LOGGING_CATEGORY(lcClipboardScan)
 
 namespace qv {
 
@@ -157,6 +160,12 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
         });
     });
 
+    applyDebugLogging();
+    connect(&m_settings, &SettingsStore::changed, this, [this](const QString &key) {
+        if (key == Settings::diagnosticsEnabled.key())
+            applyDebugLogging();
+    });
+
     connect(&m_workspace, &WorkspaceService::screensDidSleep, this, &ClipboardManager::screensDidSleep);
     connect(&m_workspace, &WorkspaceService::willSleep, this, &ClipboardManager::screensDidSleep);
     connect(&m_workspace, &WorkspaceService::screensDidWake, this, &ClipboardManager::screensDidWake);
@@ -213,6 +222,19 @@ void ClipboardManager::schedulePoll()
             },
             stale);
     });
+}
+
+bool ClipboardManager::isScanDebugLogging()
+{
+    return lcClipboardScan().isDebugEnabled();
+}
+
+void ClipboardManager::applyDebugLogging()
+{
+    // QT_LOGGING_RULES in the environment still has the last word.
+    QLoggingCategory::setFilterRules(m_settings.get(Settings::diagnosticsEnabled)
+                                         ? QStringLiteral("quorvantis.clipboard.scan.debug=true")
+                                         : QString());
 }
 
 qint64 ClipboardManager::currentPollInterval() const

@@ -85,6 +85,9 @@ public:
     double pollInterval() const { return double(currentPollInterval()) / 1e9; }
     bool isPolling() const { return m_polling; }
 
+    // Whether the scan's "📋 [ClipboardDebug]" lines are printed now.
+    static bool isScanDebugLogging();
+
     // One check outside the polling loop (the "clipboard" route runs it when it shows the history).
     // Leaves the polling period alone.
     void checkNow();
@@ -140,6 +143,8 @@ private:
     void stopPolling();
     void schedulePoll();
     qint64 currentPollInterval() const;
+    // The scan's debug lines follow "diagnosticsEnabled" (QT_LOGGING_RULES may turn them on too).
+    void applyDebugLogging();
     void screensDidSleep();
     void screensDidWake();
     void runSnapshot(const std::shared_ptr<Check> &check);

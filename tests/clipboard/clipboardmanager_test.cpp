@@ -11,6 +11,7 @@
 
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagevents.h"
+#include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
 #include "printers.h"
@@ -570,6 +571,18 @@ TEST_F(ClipboardManagerTest, CopiedFilesKeepTheirExtensionAndArriveInOrder)
     EXPECT_EQ(texts(), (QStringList{"Image • 8×8", "Image • 64×48", "brief.odt"}));
     EXPECT_EQ(QFileInfo(m_manager->history().at(1).imageURL.toLocalFile()).suffix(), QStringLiteral("JPG"));
     EXPECT_EQ(cachedFiles().size(), 2);
+}
+
+// The scan's lines named every offered type and copied file on every capture, so clipboard
+// contents landed in the session's log. They are debug lines now, off unless diagnostics are on.
+TEST_F(ClipboardManagerTest, ScanLinesAreDebugLinesThatFollowTheDiagnosticsSetting)
+{
+    m_settings.set(Settings::diagnosticsEnabled, false);
+    EXPECT_FALSE(ClipboardManager::isScanDebugLogging());
+    m_settings.set(Settings::diagnosticsEnabled, true);
+    EXPECT_TRUE(ClipboardManager::isScanDebugLogging());
+    m_settings.set(Settings::diagnosticsEnabled, false);
+    EXPECT_FALSE(ClipboardManager::isScanDebugLogging());
 }
 
 } // namespace
