@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 
 #include <cstdlib>
+#include <xcb/xfixes.h>
 #include <xcb/xinput.h>
 
 #include "platform/x11/x11session.h"
@@ -73,6 +74,29 @@ bool X11Connection::setRawMotion(bool on)
     return true;
 }
 
+bool X11Connection::watchSelection(xcb_atom_t selection)
+{
+    if (!isValid())
+        return false;
+    if (m_xfixesFirstEvent < 0) {
+        m_xfixesFirstEvent = 0;
+        const xcb_query_extension_reply_t *ext = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
+        if (ext && ext->present) {
+            std::free(xcb_xfixes_query_version_reply(m_connection, xcb_xfixes_query_version(m_connection, 5, 0),
+                                                     nullptr));
+            m_xfixesFirstEvent = ext->first_event;
+        }
+    }
+    if (m_xfixesFirstEvent == 0)
+        return false;
+    xcb_xfixes_select_selection_input(m_connection, m_root, selection,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    xcb_flush(m_connection);
+    return true;
+}
+
 void X11Connection::readEvents(bool queuedOnly)
 {
     if (!m_connection)
@@ -92,6 +116,8 @@ void X11Connection::readEvents(bool queuedOnly)
             if (reinterpret_cast<xcb_ge_generic_event_t *>(event)->event_type == XCB_INPUT_RAW_MOTION &&
                 m_rawMotion)
                 moved = true;
+        } else if (m_xfixesFirstEvent > 0 && type == m_xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
+            emit selectionOwnerChanged(reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event)->selection);
         } else if (type == XCB_PROPERTY_NOTIFY) {
             const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
             if (notify->window == m_root)

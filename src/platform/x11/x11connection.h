@@ -34,12 +34,17 @@ public:
     // XInput 2 raw motion of every pointer, for pointerMoved(); false (and nothing selected) when
     // the server has no XInput 2.
     bool setRawMotion(bool on);
+    // Reports each new owner of the selection through selectionOwnerChanged (XFixes); false when the
+    // server has no XFixes.
+    bool watchSelection(xcb_atom_t selection);
 
 signals:
     // A property of the root window changed (or was deleted).
     void rootPropertyChanged(quint32 atom);
     // The pointer moved (raw motion selected).
     void pointerMoved();
+    // A watched selection has a new owner, or none.
+    void selectionOwnerChanged(quint32 selection);
 
 private:
     void readEvents(bool queuedOnly);
@@ -53,6 +58,8 @@ private:
     // XInput's major opcode; -1 until asked, 0 when the server has no XInput 2.
     int m_xinputOpcode = -1;
     bool m_rawMotion = false;
+    // XFixes' first event; -1 until asked, 0 when the server has no XFixes.
+    int m_xfixesFirstEvent = -1;
 };
 
 } // namespace qv

@@ -14,7 +14,6 @@
 namespace qv {
 
 namespace {
-constexpr int compositorWatchIntervalMs = 1000;
 constexpr quint32 allDesktops = 0xFFFFFFFF;
 } // namespace
 
@@ -25,16 +24,17 @@ X11PanelWindows::X11PanelWindows(X11Connection &connection, QObject *parent)
         return;
     m_compositorSelection =
         atom(QByteArray("_NET_WM_CM_S" + QByteArray::number(m_connection.screenNumber())));
-    m_compositing = readCompositing();
-    m_watch.setInterval(compositorWatchIntervalMs);
-    connect(&m_watch, &QTimer::timeout, this, [this] {
+    connect(&m_connection, &X11Connection::selectionOwnerChanged, this, [this](quint32 selection) {
+        if (selection != m_compositorSelection)
+            return;
         const bool now = readCompositing();
         if (now == m_compositing)
             return;
         m_compositing = now;
         emit compositingChanged(now);
     });
-    m_watch.start();
+    m_connection.watchSelection(m_compositorSelection);
+    m_compositing = readCompositing();
 }
 
 quint32 X11PanelWindows::atom(const char *name) const

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTimer>
 
 #include "platform/panelwindows.h"
 
@@ -10,8 +9,9 @@ class X11Connection;
 
 // Panels on X11. The EWMH desktop and state hints are written on the backend's own connection
 // before the window is mapped (Qt keeps state atoms it did not set itself when it maps). Whether a
-// compositing manager runs is read from the owner of "_NET_WM_CM_S<screen>", checked once a second
-// so a compositor started or stopped later is followed; without a connection nothing composites.
+// compositing manager runs is read from the owner of "_NET_WM_CM_S<screen>", read again whenever
+// XFixes reports a new owner, so a compositor started or stopped later is followed; without a
+// connection nothing composites.
 class X11PanelWindows final : public PanelWindowService
 {
     Q_OBJECT
@@ -29,7 +29,6 @@ private:
     X11Connection &m_connection;
     quint32 m_compositorSelection = 0;
     bool m_compositing = false;
-    QTimer m_watch;
 };
 
 } // namespace qv

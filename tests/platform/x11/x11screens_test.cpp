@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "platform/x11/x11connection.h"
+#include "platform/x11/x11panelwindows.h"
 #include "platform/x11/x11screens.h"
 
 using namespace qv;
@@ -127,4 +128,31 @@ TEST(X11Screens, MotionWatchTellsOfPointerMotionOnlyWhileOn)
     ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {"mousemove_relative", "--", "4", "4"}), 0);
     QTest::qWait(300);
     EXPECT_EQ(moved.count(), 0);
+}
+
+// Whether a compositor runs was asked of the server once a second for the whole run; now the
+// server says when the compositor's selection changes hands.
+TEST(X11PanelWindows, FollowsACompositorStartingAndStoppingWithoutAsking)
+{
+    X11Connection connection;
+    X11PanelWindows panels(connection);
+    ASSERT_FALSE(panels.isCompositing()) << "the test display runs no compositor";
+    QSignalSpy changed(&panels, &PanelWindowService::compositingChanged);
+
+    // A compositor of our own: a window that owns _NET_WM_CM_S0.
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t owner = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 13, "_NET_WM_CM_S0"), nullptr);
+    ASSERT_TRUE(atom);
+    xcb_set_selection_owner(c, owner, atom->atom, XCB_CURRENT_TIME);
+    std::free(atom);
+    xcb_flush(c);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panels.isCompositing(); }, 3000));
+
+    xcb_disconnect(c); // the compositor goes away
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panels.isCompositing(); }, 3000));
+    EXPECT_EQ(changed.count(), 2);
 }
