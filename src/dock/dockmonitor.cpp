@@ -905,6 +905,7 @@ void DockMonitor::updateMotionWatch()
         m_timer.cancel();
         m_iconRefreshTimer.cancel();
         m_platform.screens->setMotionWatch(false);
+        clearHover(); // no tick is left to take a hover over a gone Dock away
         return;
     }
     if (!m_timer.isActive() && !m_platform.screens->setMotionWatch(true))
@@ -948,10 +949,6 @@ void DockMonitor::wakeEventTap()
 void DockMonitor::hoverTick()
 {
     checkEventTapHealth();
-    if (isInteractionSuspended()) {
-        clearHover();
-        return;
-    }
     const QPointF pointer = m_platform.screens->mouseLocation();
     const double now = m_scheduler.now();
     if (pointer != m_lastPointer) {
@@ -960,6 +957,10 @@ void DockMonitor::hoverTick()
     } else if (now - m_lastMotionAt >= motionSettle) {
         // This last tick still runs in full.
         sleepHoverTick();
+    }
+    if (isInteractionSuspended()) {
+        clearHover();
+        return;
     }
     const bool nearDock = isMouseNearDock(pointer);
     if (nearDock && !m_wasMouseNearDockArea)
