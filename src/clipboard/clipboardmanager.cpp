@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMimeDatabase>
 #include <QSaveFile>
 #include <QSet>
@@ -16,6 +15,7 @@
 #include "core/diagnostics/diagevents.h"
 #include "core/eventlog.h"
 #include "core/settingsstore.h"
+#include "platform/imagedecoding.h"
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
 #include "runtime/workqueue.h"
@@ -55,36 +55,33 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
     return file.commit();
 }
 
-// The size that fits a thumbnail; a very narrow image keeps at least one pixel on its short side.
-QSize thumbnailSize(const QSize &size)
+// The thumbnail of a picture, decoded within the decoding budget, and the size it announced.
+struct Decoded
+{
+    QImage thumbnail;
+    QSize stated;
+};
+
+std::optional<Decoded> decodeThumbnail(const std::function<QImage(const QSize &, QSize *)> &read)
 {
     const int limit = ClipboardManager::thumbnailMaxPixels;
-    return size.scaled(limit, limit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    Decoded decoded;
+    decoded.thumbnail = read(QSize(limit, limit), &decoded.stated);
+    if (decoded.thumbnail.isNull())
+        return std::nullopt;
+    return decoded;
 }
 
 // Thumbnail, size and title of a cached image file.
-std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
+std::optional<PreparedImageRecord> makeImageRecord(const QString &path, const Decoded &decoded)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize stated = reader.size();
-    const int limit = ClipboardManager::thumbnailMaxPixels;
-    if (stated.isValid() && (stated.width() > limit || stated.height() > limit))
-        reader.setScaledSize(thumbnailSize(stated));
-    QImage thumbnail = reader.read();
-    if (thumbnail.isNull())
-        return std::nullopt;
-    if (thumbnail.width() > limit || thumbnail.height() > limit)
-        thumbnail = thumbnail.scaled(thumbnailSize(thumbnail.size()), Qt::IgnoreAspectRatio,
-                                     Qt::SmoothTransformation);
-
     QByteArray png;
     QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !thumbnail.save(&buffer, "PNG"))
+    if (!buffer.open(QIODevice::WriteOnly) || !decoded.thumbnail.save(&buffer, "PNG"))
         return std::nullopt;
 
-    const int width = std::max(1, stated.isValid() ? stated.width() : thumbnail.width());
-    const int height = std::max(1, stated.isValid() ? stated.height() : thumbnail.height());
+    const int width = std::max(1, decoded.stated.width());
+    const int height = std::max(1, decoded.stated.height());
     PreparedImageRecord record;
     record.fileURL = QUrl::fromLocalFile(path);
     record.thumbnailData = png;
@@ -93,11 +90,9 @@ std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
     return record;
 }
 
-// A copy whose header reads as an image but whose body does not decode (a truncated or corrupt
-// transfer) is no image: it leaves nothing in the cache.
-std::optional<PreparedImageRecord> recordOrDiscard(const QString &path)
+std::optional<PreparedImageRecord> recordOrDiscard(const QString &path, const Decoded &decoded)
 {
-    auto record = makeImageRecord(path);
+    auto record = makeImageRecord(path, decoded);
     if (!record)
         QFile::remove(path);
     return record;
@@ -430,25 +425,31 @@ void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QSt
     enqueuePending(item);
 }
 
+// A picture is decoded before anything is written: one that does not decode, or would cost more than
+// the decoding budget, leaves nothing in the cache.
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteArray &bytes,
                                                                     const QString &folder)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly) || !QImageReader(&buffer).canRead())
+    const auto decoded = decodeThumbnail(
+        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readData(bytes, fit, stated); });
+    if (!decoded)
         return std::nullopt;
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
     if (!writeAtomically(path, bytes))
         return std::nullopt;
-    return recordOrDiscard(path);
+    return recordOrDiscard(path, *decoded);
 }
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
                                                                     const QString &folder)
 {
     const QString source = QDir::cleanPath(fileURL.toLocalFile());
+    const auto decoded = decodeThumbnail(
+        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readFile(source, fit, stated); });
+    if (!decoded)
+        return std::nullopt;
     QFile file(source);
-    if (!QImageReader(source).canRead() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     QString suffix = QFileInfo(source).suffix().trimmed();
     if (suffix.isEmpty())
@@ -459,7 +460,7 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
         if (!file.seek(0) || !writeAtomically(path, file.readAll()))
             return std::nullopt;
     }
-    return recordOrDiscard(path);
+    return recordOrDiscard(path, *decoded);
 }
 
 // The history

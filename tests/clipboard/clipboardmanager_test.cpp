@@ -16,6 +16,7 @@
 #include "printers.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
+#include "support/hostileimages.h"
 #include "support/recordingeventlog.h"
 
 namespace qv {
@@ -512,14 +513,23 @@ TEST_F(ClipboardManagerTest, VeryNarrowImageStillGetsAThumbnail)
 
 // Regression (found by fuzzing): bytes whose header reads as an image but whose body is cut off or
 // corrupt were written to the cache before decoding failed, and stayed there as a broken file.
+// Regression: a progressive JPEG of 600 bytes announcing 20000 x 20000 pixels was decoded by a reader
+// of the clipboard's own, outside the decoding limits, and took 2.4 GB, copied or as a copied file.
 TEST_F(ClipboardManagerTest, ImageThatDoesNotDecodeLeavesNothingInTheCache)
 {
     QByteArray broken = pngBytes(300, 200, Qt::red);
     broken.truncate(broken.size() / 2);
     QByteArray corrupt = pngBytes(300, 200, Qt::blue);
     corrupt.replace(corrupt.indexOf("IDAT") + 6, 8, QByteArray(8, '\xff'));
-    for (const QByteArray &bytes : {broken, corrupt}) {
+    QTemporaryDir files;
+    for (const QByteArray &bytes : {broken, corrupt, progressiveJpeg(QSize(20000, 20000))}) {
         EXPECT_FALSE(ClipboardManager::cacheImageData(bytes, m_cache.path()).has_value());
+        const QString copied = files.filePath(QStringLiteral("copied.jpg"));
+        QFile file(copied);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        file.close();
+        EXPECT_FALSE(ClipboardManager::cacheImageFile(QUrl::fromLocalFile(copied), m_cache.path()).has_value());
         EXPECT_TRUE(cachedFiles().isEmpty()) << cachedFiles().join(u' ').toStdString();
     }
     m_sim.pasteboard.copyImage(broken);
