@@ -4,12 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMimeDatabase>
 #include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 
 #include <array>
+#include <mutex>
 
 #include "clipboard/graphemes.h"
 #include "core/diagnostics/diagevents.h"
@@ -19,6 +21,8 @@
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
 #include "runtime/workqueue.h"
+
+Q_LOGGING_CATEGORY(lcClipboard, "quorvantis.clipboard")
 
 namespace qv {
 
@@ -117,6 +121,44 @@ void removeFile(const QUrl &url)
 
 } // namespace
 
+struct ClipboardManager::CachedFiles
+{
+    std::mutex mutex;
+    bool closed = false;
+    QSet<QString> unclaimed;
+
+    // False once the manager is gone: the job then leaves nothing behind.
+    bool claimLater(const QString &path)
+    {
+        std::lock_guard lock(mutex);
+        if (closed)
+            return false;
+        unclaimed.insert(path);
+        return true;
+    }
+
+    void claim(const QString &path)
+    {
+        std::lock_guard lock(mutex);
+        unclaimed.remove(path);
+    }
+
+    bool isClosed()
+    {
+        std::lock_guard lock(mutex);
+        return closed;
+    }
+
+    void close()
+    {
+        std::lock_guard lock(mutex);
+        closed = true;
+        for (const QString &path : std::as_const(unclaimed))
+            QFile::remove(path);
+        unclaimed.clear();
+    }
+};
+
 struct ClipboardManager::Check
 {
     std::function<void(bool)> done;
@@ -135,7 +177,8 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
       m_cacheDirectory(cacheDirectory.isEmpty() ? defaultCacheDirectory() : cacheDirectory),
       m_scanQueue(queues.makeQueue(QStringLiteral("Quorvantis.ClipboardScan"), QueueKind::Serial)),
       m_imageProcessQueue(
-          queues.makeQueue(QStringLiteral("Quorvantis.ClipboardImageProcess"), QueueKind::Serial))
+          queues.makeQueue(QStringLiteral("Quorvantis.ClipboardImageProcess"), QueueKind::Serial)),
+      m_cachedFiles(std::make_shared<CachedFiles>())
 {
     // Whatever is on the clipboard now is not a new copy.
     m_lastChangeCount = m_pasteboard.changeCount();
@@ -163,6 +206,11 @@ ClipboardManager::~ClipboardManager()
     m_pasteboard.setChangeHandler({});
     stopPolling();
     m_debounceTimer.cancel();
+    // Captures cut short by quitting leave no files: those cached but not yet listed, and those of
+    // items still waiting for the quiet period. Queued image jobs are skipped, not waited for.
+    m_cachedFiles->close();
+    for (const auto &item : std::as_const(m_pendingItems))
+        removeFile(item.imageURL);
 }
 
 QString ClipboardManager::defaultCacheDirectory()
@@ -364,15 +412,25 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
             break;
         case ScanPayload::ImageData:
         case ScanPayload::ImageFileURL:
-            m_imageProcessQueue->async([self, scheduler, folder, payload] {
+            m_imageProcessQueue->async([self, scheduler, folder, payload, files = m_cachedFiles] {
+                if (files->isClosed())
+                    return;
                 const auto record = payload.kind == ScanPayload::ImageData
                                         ? cacheImageData(payload.imageData, folder)
                                         : cacheImageFile(payload.fileURL, folder);
                 if (!record)
                     return;
-                scheduler->post([self, record = *record, source = payload.source] {
+                const QString path = record->fileURL.toLocalFile();
+                if (!files->claimLater(path)) {
+                    QFile::remove(path);
+                    return;
+                }
+                scheduler->post([self, record = *record, source = payload.source, files, path] {
+                    files->claim(path);
                     if (self)
                         self->addImageItem(record, source);
+                    else
+                        QFile::remove(path);
                 });
             });
             break;
@@ -411,8 +469,10 @@ void ClipboardManager::addTextItem(const QString &text, const QString &source)
 void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QString &source)
 {
     QImage thumbnail;
-    if (!thumbnail.loadFromData(record.thumbnailData, "PNG"))
+    if (!thumbnail.loadFromData(record.thumbnailData, "PNG")) {
+        removeFile(record.fileURL);
         return;
+    }
     ClipboardItem item;
     item.id = QUuid::createUuid();
     item.text = record.title;
@@ -510,10 +570,43 @@ void ClipboardManager::flushPending()
             removeFile(merged.at(i).imageURL);
         merged.resize(maxHistory);
     }
+    keepImagesWithinBudget(merged);
     setHistory(std::move(merged));
     emit didCapture();
     log(DiagEvents::clipboardFlush,
         QStringLiteral("flushed=%1, total=%2").arg(batch.size()).arg(m_history.size()));
+}
+
+void ClipboardManager::keepImagesWithinBudget(QList<ClipboardItem> &items) const
+{
+    qint64 total = 0;
+    int dropped = 0;
+    qint64 droppedBytes = 0;
+    // Newest first: once the budget is spent, every older image leaves.
+    for (qsizetype i = 0; i < items.size();) {
+        const ClipboardItem &item = items.at(i);
+        if (!item.isImage || item.imageURL.isEmpty()) {
+            ++i;
+            continue;
+        }
+        const qint64 size = QFileInfo(item.imageURL.toLocalFile()).size();
+        if (total + size <= m_imageCacheBudgetBytes && dropped == 0) {
+            total += size;
+            ++i;
+            continue;
+        }
+        ++dropped;
+        droppedBytes += size;
+        removeFile(item.imageURL);
+        items.removeAt(i);
+    }
+    if (dropped > 0)
+        qCInfo(lcClipboard).noquote()
+            << QStringLiteral("📋 The image cache is over its budget of %1 MB: the %2 oldest images left the "
+                              "history (%3 MB)")
+                   .arg(m_imageCacheBudgetBytes / 1000000)
+                   .arg(dropped)
+                   .arg(droppedBytes / 1000000);
 }
 
 void ClipboardManager::copyToPasteboard(const ClipboardItem &item)

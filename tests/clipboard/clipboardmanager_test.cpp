@@ -538,6 +538,50 @@ TEST_F(ClipboardManagerTest, ImageThatDoesNotDecodeLeavesNothingInTheCache)
     EXPECT_TRUE(cachedFiles().isEmpty());
 }
 
+// Regression: one file-manager copy of 40 large pictures put 40 items and 1.08 GB into the image
+// cache; past its budget the oldest image items now leave the history with their files.
+TEST_F(ClipboardManagerTest, TheImageCacheStaysWithinItsBudgetDroppingTheOldestImages)
+{
+    QTemporaryDir files;
+    QStringList paths;
+    const Qt::GlobalColor colors[] = {Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta};
+    for (const Qt::GlobalColor color : colors) {
+        paths.append(files.filePath(QStringLiteral("shot-%1.png").arg(paths.size())));
+        QFile file(paths.last());
+        file.open(QIODevice::WriteOnly);
+        file.write(pngBytes(400, 300, color));
+    }
+    const qint64 each = QFileInfo(paths.first()).size();
+    m_manager->setImageCacheBudgetBytes(each * 3 + each / 2);
+    m_sim.pasteboard.copyText(QStringLiteral("words in between"));
+    settle();
+    m_sim.pasteboard.copyFiles(paths);
+    settle();
+    // The last file is the newest item; the two first files left, the text stays.
+    QStringList kept;
+    for (const auto &item : m_manager->history())
+        kept.append(item.isImage ? QString::number(item.thumbnail.pixelColor(0, 0).rgb(), 16) : item.text);
+    EXPECT_EQ(kept, (QStringList{QString::number(QColor(Qt::magenta).rgb(), 16),
+                                 QString::number(QColor(Qt::cyan).rgb(), 16),
+                                 QString::number(QColor(Qt::blue).rgb(), 16), u"words in between"_qs}));
+    EXPECT_EQ(cachedFiles().size(), 3);
+}
+
+// Regression: an image cached while the program quit (captured, not yet past the quiet period, or
+// still queued) stayed in the cache until the next start.
+TEST_F(ClipboardManagerTest, ACaptureCutShortByQuittingLeavesNoFile)
+{
+    m_sim.pasteboard.copyImage(pngBytes(64, 64));
+    for (int step = 0; step < 100 && m_manager->pendingItems().isEmpty(); ++step)
+        m_scheduler.advance(0.01);
+    ASSERT_EQ(m_manager->pendingItems().size(), 1);
+    m_sim.pasteboard.copyImage(pngBytes(32, 32));
+    m_scheduler.advance(0.2);
+    m_manager.reset();
+    settle();
+    EXPECT_TRUE(cachedFiles().isEmpty()) << cachedFiles().join(u' ').toStdString();
+}
+
 TEST_F(ClipboardManagerTest, CopiedFilesKeepTheirExtensionAndArriveInOrder)
 {
     QTemporaryDir files;
