@@ -18,6 +18,7 @@
 #include "core/eventlog.h"
 #include "core/settingsstore.h"
 #include "platform/imagedecoding.h"
+#include "platform/memoryrelease.h"
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
 #include "runtime/workqueue.h"
@@ -418,6 +419,8 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
                 const auto record = payload.kind == ScanPayload::ImageData
                                         ? cacheImageData(payload.imageData, folder)
                                         : cacheImageFile(payload.fileURL, folder);
+                // The transfer and the decoded picture are freed by now; their pages go back.
+                releaseFreeMemory();
                 if (!record)
                     return;
                 const QString path = record->fileURL.toLocalFile();
