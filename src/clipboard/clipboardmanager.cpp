@@ -616,8 +616,8 @@ void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
 {
     QImage image;
     if (item.isImage && !item.imageURL.isEmpty())
-        image.load(item.imageURL.toLocalFile());
-    // An image whose file is gone goes back as its title.
+        image = ImageDecoding::readFile(item.imageURL.toLocalFile());
+    // An image whose file is gone (or too costly to decode whole) goes back as its title.
     const qint64 count =
         image.isNull() ? m_pasteboard.writeText(item.realText()) : m_pasteboard.writeImage(image);
     m_selfCopyChangeCount = count;

@@ -391,7 +391,7 @@ bool isSelfContainedSvg(const QByteArray &svg)
     return !xml.hasError();
 }
 
-QImage renderSvg(const QByteArray &svg, const QSize &fit, QSize *sourceSize)
+QImage renderSvg(const QByteArray &svg, const QSize &fit, QSize *sourceSize, int timeLimitMs)
 {
     const auto plain = uncompressedSvg(svg);
     if (!plain || !isSelfContainedSvg(*plain))
@@ -427,7 +427,7 @@ QImage renderSvg(const QByteArray &svg, const QSize &fit, QSize *sourceSize)
         return QImage();
     }
     std::unique_lock lock(render->mutex);
-    if (!render->finished.wait_for(lock, std::chrono::milliseconds(svgTimeLimitMs), [&] { return render->done; })) {
+    if (!render->finished.wait_for(lock, std::chrono::milliseconds(timeLimitMs), [&] { return render->done; })) {
         render->abandoned = true;
         ++abandonedSvgRenders;
         return QImage();

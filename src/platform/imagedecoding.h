@@ -65,8 +65,10 @@ bool isRegularFile(const QString &path);
 // the document ("#id") or is inline data, no entities are declared, no style sheet is imported.
 // Compressed drawings are looked at uncompressed.
 bool isSelfContainedSvg(const QByteArray &svg);
-// Renders a self-contained drawing (plain or compressed) under the time limit; null otherwise.
-QImage renderSvg(const QByteArray &svg, const QSize &fit = QSize(), QSize *sourceSize = nullptr);
+// Renders a self-contained drawing (plain or compressed) within `timeLimitMs`; null otherwise (the
+// renderer left behind finishes on its own).
+QImage renderSvg(const QByteArray &svg, const QSize &fit = QSize(), QSize *sourceSize = nullptr,
+                 int timeLimitMs = svgTimeLimitMs);
 
 // `source` drawn centred and aspect-fitted onto a transparent canvas of `canvas`; a source with a
 // zero dimension gives the bare canvas.

@@ -108,6 +108,33 @@ TEST_F(ImageDecodingTest, DrawingsThatNameOtherFilesShowNothingOnAnyPath)
     EXPECT_EQ(packed.pixelColor(20, 10), QColor(Qt::blue));
 }
 
+// A drawing whose few bytes multiply into many shapes: each level draws the one below ten times.
+QByteArray fanOutSvg(int levels)
+{
+    QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+                     "width='256' height='256'><defs><rect id='l0' width='256' height='256' fill='red' "
+                     "fill-opacity='0.01'/>";
+    for (int level = 1; level <= levels; ++level) {
+        svg += "<g id='l" + QByteArray::number(level) + "'>";
+        for (int i = 0; i < 10; ++i)
+            svg += "<use xlink:href='#l" + QByteArray::number(level - 1) + "'/>";
+        svg += "</g>";
+    }
+    return svg + "</defs><use xlink:href='#l" + QByteArray::number(levels) + "'/></svg>";
+}
+
+// Regression: drawing ran on the thread that asked for it with no limit, so a costly drawing held a
+// pooled thread (and quitting) as long as it liked. Past the time limit the caller now goes on
+// without it.
+TEST_F(ImageDecodingTest, ADrawingPastItsTimeLimitIsAbandoned)
+{
+    const QByteArray costly = fanOutSvg(5);
+    ASSERT_TRUE(ImageDecoding::isSelfContainedSvg(costly));
+    EXPECT_TRUE(ImageDecoding::renderSvg(costly, QSize(256, 256), nullptr, 1).isNull());
+    // The one left behind does not stop the next drawing.
+    EXPECT_EQ(ImageDecoding::renderSvg(fanOutSvg(1), QSize(64, 64)).size(), QSize(64, 64));
+}
+
 // Regression: a progressive JPEG of a few hundred bytes announcing 20000 x 20000 pixels made the
 // clipboard's reader take 2.4 GB; within the pixel limit one of 10000 x 10000 still took most of a
 // gigabyte and a second per read, and every added scan added time.
