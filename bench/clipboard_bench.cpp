@@ -1,7 +1,4 @@
-#include <QBuffer>
 #include <QDir>
-#include <QFile>
-#include <QPainter>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -9,6 +6,7 @@
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingsstore.h"
+#include "benchmemory.h"
 #include "legacyclassifier.h"
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
@@ -113,32 +111,12 @@ void BM_FlushIntoFullHistory(benchmark::State &state)
 }
 BENCHMARK(BM_FlushIntoFullHistory)->Unit(benchmark::kMicrosecond);
 
-double residentMegabytes()
+QByteArray screenshotPng(int seed)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-// A screenshot-like picture: flat areas and some detail, each one different.
-QByteArray screenshotPng(int seed, int width = 1920, int height = 1080)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor::fromHsv(seed * 37 % 360, 40, 230));
-    QPainter painter(&image);
-    for (int i = 0; i < 200; ++i)
-        painter.fillRect((i * 97 + seed * 13) % width, (i * 61 + seed * 7) % height, 40 + i % 90, 12 + i % 30,
-                         QColor::fromHsv((i * 29 + seed) % 360, 160, 120 + i % 100));
-    painter.end();
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    screenshotImage(seed).save(&buffer, "PNG");
     return png;
 }
 

@@ -5,11 +5,10 @@
 #include <QProcess>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QImage>
-#include <QPainter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "benchmemory.h"
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingsstore.h"
@@ -58,18 +57,6 @@ void BM_CaptureAmongJunkTargets(benchmark::State &state)
 }
 BENCHMARK(BM_CaptureAmongJunkTargets)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
-double residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
 // Resident memory after 50 screenshots of 1920x1080 copied with xclip and captured from the real
 // clipboard (transfer, decoding, cache file, thumbnail, history).
 void BM_ResidentAfterFiftyX11ImageCaptures(benchmark::State &state)
@@ -81,15 +68,8 @@ void BM_ResidentAfterFiftyX11ImageCaptures(benchmark::State &state)
     QTemporaryDir folder;
     QStringList pngs;
     for (int i = 0; i < 50; ++i) {
-        QImage image(1920, 1080, QImage::Format_RGB32);
-        image.fill(QColor::fromHsv(i * 37 % 360, 40, 230));
-        QPainter painter(&image);
-        for (int r = 0; r < 200; ++r)
-            painter.fillRect((r * 97 + i * 13) % 1920, (r * 61 + i * 7) % 1080, 40 + r % 90, 12 + r % 30,
-                             QColor::fromHsv((r * 29 + i) % 360, 160, 120 + r % 100));
-        painter.end();
         pngs.append(QDir(folder.path()).filePath(QStringLiteral("shot-%1.png").arg(i)));
-        image.save(pngs.last(), "PNG");
+        screenshotImage(i).save(pngs.last(), "PNG");
     }
     for (auto _ : state) {
         SimDesktop sim;
