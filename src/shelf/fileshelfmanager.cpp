@@ -392,12 +392,16 @@ void FileShelfManager::releaseName(const QUrl &fileURL)
 
 // Intake
 
+namespace {
+
 // File names are bytes here: a name that is not valid UTF-8 has no string that names the file again.
 bool entryExists(const QByteArray &path)
 {
     struct stat status = {};
     return ::lstat(path.constData(), &status) == 0;
 }
+
+} // namespace
 
 void FileShelfManager::processFile(const QUrl &fileURL)
 {
