@@ -214,11 +214,17 @@ ClipboardManager::~ClipboardManager()
     m_pasteboard.setChangeHandler({});
     stopPolling();
     m_debounceTimer.cancel();
+    abandonCaptures();
+}
+
+void ClipboardManager::abandonCaptures()
+{
     // Captures cut short by quitting leave no files: those cached but not yet listed, and those of
     // items still waiting for the quiet period. Queued image jobs are skipped, not waited for.
     m_cachedFiles->close();
     for (const auto &item : std::as_const(m_pendingItems))
         removeFile(item.imageURL);
+    m_pendingItems.clear();
 }
 
 QString ClipboardManager::defaultCacheDirectory()

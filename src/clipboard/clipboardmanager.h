@@ -89,6 +89,10 @@ public:
     double pollInterval() const { return double(currentPollInterval()) / 1e9; }
     bool isPolling() const { return m_polling; }
 
+    // For the end of the run, which waits for no worker: removes the images of captures not yet
+    // listed, and makes the image work still queued or running keep nothing. Also on destruction.
+    void abandonCaptures();
+
     // Whether the scan's "📋 [ClipboardDebug]" lines are printed now.
     static bool isScanDebugLogging();
 
