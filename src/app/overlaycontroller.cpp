@@ -183,6 +183,11 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
         }
         updatePeekingWindow();
     });
+    connect(&windowEngine, &WindowEngine::isDraggingChanged, this, [this](bool dragging) {
+        // A drag that ended without its release (the safety timeout) leaves no card held down.
+        if (!dragging && m_contentView)
+            m_contentView->releasePresses();
+    });
     if (m_peekState) {
         connect(&windowEngine, &WindowEngine::isDraggingChanged, m_peekState.get(),
                 &PeekViewState::setDragging);
@@ -220,6 +225,7 @@ void OverlayController::wireCardActions()
         engine->updateDrag(point.x(), point.y());
     };
     m_cardActions.endDrag = [engine](const AppWindowModel &window) { engine->endDrag(window); };
+    m_cardActions.cancelDrag = [engine] { engine->cancelDrag(); };
 }
 
 void OverlayController::startMouseCheckTimer()
@@ -230,7 +236,9 @@ void OverlayController::startMouseCheckTimer()
 
 void OverlayController::handleHoveredAppChange(const QString &name)
 {
-    if (m_isGlobalSwitcherVisible)
+    // A card dragged across the Dock keeps its bubble: another application's list would take the
+    // dragged card away.
+    if (m_isGlobalSwitcherVisible || isCardHeld())
         return;
     if (name != m_overlayLockedAppName) {
         cancelOverlayStabilization();
@@ -345,11 +353,15 @@ void OverlayController::hideOverlay(bool force)
 {
     if (!m_overlayWindow)
         return;
-    if (!force && m_windowEngine && m_windowEngine->isContextMenuOpen())
+    if (!force && m_windowEngine && (m_windowEngine->isContextMenuOpen() || isCardHeld()))
         return;
     cancelOverlayStabilization();
-    if (m_windowEngine)
+    if (m_windowEngine) {
+        // Closed under a dragged card: the drag ends here, with its zones and peek.
+        if (m_windowEngine->isDragging())
+            m_windowEngine->cancelDrag();
         m_windowEngine->stopPeeking();
+    }
     m_overlayWindow->fadeTo(0, hideFade, [this] {
         // A show that started meanwhile has taken the alpha up again and keeps the panel.
         if (m_overlayWindow->alpha() <= 0.05)
@@ -483,6 +495,11 @@ void OverlayController::checkMouseLeftOverlay()
         return;
     if (m_overlayWindow->alpha() <= 0)
         return;
+    // A card dragged out over the screen: hiding would end the drag before its release.
+    if (isCardHeld()) {
+        m_hideDelayTimer.cancel();
+        return;
+    }
     const QPointF pointer = m_platform.screens->mouseLocation();
     const QRectF icon = normalizedIconFrame(m_dockMonitor->iconFrame());
     if (BubblePlacement::isPointerInside(pointer, m_overlayFrame, icon)) {
@@ -497,6 +514,12 @@ void OverlayController::checkMouseLeftOverlay()
         hideOverlay(false);
         m_dockMonitor->clearHoveredApp();
     });
+}
+
+bool OverlayController::isCardHeld() const
+{
+    return (m_windowEngine && m_windowEngine->isDragging()) ||
+           (m_contentView && m_contentView->hasPressedCard());
 }
 
 void OverlayController::updatePeekingWindow()

@@ -126,6 +126,8 @@ private:
     // The icon in screen coordinates and the screen it is on; none for an empty icon or no screen.
     std::optional<std::pair<QRectF, ScreenInfo>> locateIcon(const QRectF &iconFrame) const;
     void wireCardActions();
+    // A card of the bubble is pressed or dragged: the bubble stays until the drag ends.
+    bool isCardHeld() const;
     QPointF toScreen(const QPointF &globalTopLeft) const;
     // The panel is up: visible and not faded out. Also brings the published flag in step with it.
     bool syncGlobalSwitcherVisible();

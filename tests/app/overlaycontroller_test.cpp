@@ -1,10 +1,12 @@
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "app/overlaycontroller.h"
@@ -311,6 +313,93 @@ TEST_F(OverlayControllerTest, DraggingACardPeeksBelowTheBubbleAndHighlightsTheEn
     actions.endDrag(window);
     scheduler.advance(0.5);
     EXPECT_FALSE(peek.isVisible());
+}
+
+// A card dragged out of the bubble used to lose its drag: the mouse check hid the bubble 0.25 s
+// after the pointer left it, the release was never heard, the zones and a ghost of the window
+// stayed over the screen and the card stayed pressed. Every way a drag ends must clear all three.
+TEST_F(OverlayControllerTest, ADraggedCardKeepsItsBubbleAndEveryEndOfTheDragClearsZonesPeekAndPress)
+{
+    struct Case
+    {
+        const char *name;
+        // Ends the drag of `card`, held at `held` (global top-left coordinates).
+        std::function<void(WindowPreviewCard &card, const QPointF &held)> end;
+        bool snapsLeft;
+    };
+    auto send = [](QWidget &widget, QEvent::Type type, const QPointF &global, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, widget.mapFromGlobal(global), global, Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&widget, &event);
+    };
+    const QList<Case> cases = {
+        {"release on the left zone",
+         [&](WindowPreviewCard &card, const QPointF &held) {
+             send(card, QEvent::MouseButtonRelease, held, Qt::NoButton);
+         },
+         true},
+        {"release outside every zone",
+         [&](WindowPreviewCard &card, const QPointF &) {
+             send(card, QEvent::MouseMove, QPointF(720, 450), Qt::LeftButton);
+             scheduler.advance(0.05);
+             send(card, QEvent::MouseButtonRelease, QPointF(720, 450), Qt::NoButton);
+         },
+         false},
+        {"the 5 s safety", [&](WindowPreviewCard &, const QPointF &) { scheduler.advance(5.1); }, false},
+        {"the bubble forced closed",
+         [&](WindowPreviewCard &, const QPointF &) { controller->hideOverlay(true); }, false},
+        {"the window vanishing",
+         [&](WindowPreviewCard &card, const QPointF &) {
+             desktop.windowServer.removeWindow(quint32(card.window().id));
+             engine->fetchWindows(QStringLiteral("Files"));
+         },
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        pointAt("Files");
+        scheduler.advance(1.0);
+        ASSERT_TRUE(bubbleShown());
+        WindowPreviewCard &card = *controller->contentView()->cards().first();
+        const quint32 id = quint32(card.window().id);
+        const QRectF before = desktop.windowServer.window(id)->frame;
+        const QPointF pressed = card.mapToGlobal(QPointF(card.cardRect().center()));
+        send(card, QEvent::MouseButtonPress, pressed, Qt::LeftButton);
+        // Out over the screen to the left edge; the pointer is far from bubble and tile.
+        const QPointF held(40, 450);
+        send(card, QEvent::MouseMove, pressed + QPointF(-20, 0), Qt::LeftButton);
+        scheduler.advance(0.05);
+        send(card, QEvent::MouseMove, held, Qt::LeftButton);
+        desktop.screens.setMouseLocation(QPointF(40, 450));
+        scheduler.advance(1.0);
+        ASSERT_TRUE(engine->isDragging());
+        ASSERT_EQ(engine->dragTargetZone(), SnapPosition::left);
+        EXPECT_TRUE(bubbleShown()) << "the bubble stays while its card is dragged";
+        EXPECT_TRUE(controller->peekingWindow()->isVisible());
+
+        c.end(card, held);
+        scheduler.advance(1.0);
+        EXPECT_FALSE(engine->isDragging());
+        EXPECT_FALSE(engine->dragTargetZone());
+        EXPECT_FALSE(engine->peekingWindow());
+        EXPECT_FALSE(controller->peekingWindow()->isVisible());
+        EXPECT_FALSE(controller->contentView()->hasPressedCard());
+        for (const WindowPreviewCard *left : controller->contentView()->cards())
+            EXPECT_EQ(left->dragOffset(), QPointF());
+        if (desktop.windowServer.window(id)) {
+            const QRectF after = desktop.windowServer.window(id)->frame;
+            if (c.snapsLeft)
+                EXPECT_EQ(after, QRectF(0, 25, 720, 805)); // the left half of the visible frame
+            else
+                EXPECT_EQ(after, before);
+        }
+        // The pointer is away: the bubble goes once the drag is over.
+        scheduler.advance(1.0);
+        EXPECT_FALSE(panel().isVisible());
+        desktop.windowServer.setFrame(id, before);
+        desktop.screens.setMouseLocation(away);
+        scheduler.advance(1.0);
+    }
 }
 
 TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPlace)

@@ -67,13 +67,14 @@ TEST_F(WindowActionTest, DragZoneIsThrottledWhileEveryUpdateRestartsTheSafetyTim
     engine->updateDrag(10, 899);
     EXPECT_EQ(zoneChanges, 1);
 
-    // No more updates: five seconds after the last one the drag ends; the peek stays.
+    // No more updates: five seconds after the last one the drag ends, and its peek with it (a peek
+    // left behind hung over the screen as a ghost of the window, swallowing clicks).
     scheduler.advance(4.999);
     EXPECT_TRUE(engine->isDragging());
     scheduler.advance(0.002);
     EXPECT_FALSE(engine->isDragging());
     EXPECT_FALSE(engine->dragTargetZone());
-    EXPECT_EQ(engine->peekingWindow()->id, report.id);
+    EXPECT_FALSE(engine->peekingWindow());
 }
 
 TEST_F(WindowActionTest, EndDragWithoutAZoneResetsEverythingAndSnapsNothing)

@@ -90,6 +90,39 @@ QRectF WindowPreviewCard::letterboxed(const QSizeF &imageSize, const QRectF &are
                   fitted.width(), fitted.height());
 }
 
+WindowPreviewCard::~WindowPreviewCard()
+{
+    if (m_dragging && m_actions.cancelDrag)
+        m_actions.cancelDrag();
+}
+
+void WindowPreviewCard::releasePress()
+{
+    if (!m_pressed && !m_dragging)
+        return;
+    m_pressed = false;
+    m_dragging = false;
+    m_offsetAnimation.cancel();
+    m_dragOffset = QPointF();
+    m_hovered = false;
+    updateLights();
+    m_scaleAnimation.cancel();
+    m_scale = targetScale();
+    update();
+}
+
+void WindowPreviewCard::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // A hidden card hears no release: a drag under way is abandoned here, or it would stay pressed
+    // and its zones and peek would stay up.
+    const bool wasDragging = m_dragging;
+    releasePress();
+    setHovered(false);
+    if (wasDragging && m_actions.cancelDrag)
+        m_actions.cancelDrag();
+}
+
 bool WindowPreviewCard::startsDrag(const QPointF &translation)
 {
     return length(translation) >= dragThreshold;

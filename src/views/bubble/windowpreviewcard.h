@@ -34,6 +34,8 @@ public:
 
     WindowPreviewCard(const AppWindowModel &window, const CardActions &actions, Scheduler &scheduler,
                       QWidget *parent = nullptr);
+    // A card that goes while dragged abandons its drag.
+    ~WindowPreviewCard() override;
 
     const AppWindowModel &window() const { return m_window; }
     // A new picture or title of the same window keeps the card and its state.
@@ -42,6 +44,11 @@ public:
 
     bool isHovered() const { return m_hovered; }
     bool isDraggingLocal() const { return m_dragging; }
+    // Pressed (dragged or not) and waiting for the release.
+    bool isPressed() const { return m_pressed; }
+    // The drag ended elsewhere (its safety timeout): the card lets go of the press and of its drag
+    // look at once, and the release that may still come is not a click.
+    void releasePress();
     QPointF dragOffset() const { return m_dragOffset; }
     double scale() const { return m_scale; }
     // The card's own rectangle inside the widget (the widget adds `margin` on every side).
@@ -64,6 +71,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
