@@ -120,9 +120,11 @@ void WindowEngine::applySnap(const AppWindowModel &window, SnapPosition position
     const AXElementPtr element = application ? findWindow(*application, window) : nullptr;
     if (!element)
         return;
-    placeAXWindow(*element, axPosition, target.size());
+    const bool placed = placeAXWindow(*element, axPosition, target.size());
     element->performAction(QStringLiteral("AXRaise"));
-    playSnapFeedback();
+    // A window that refused its frame did not snap: no feedback pretends it did.
+    if (placed)
+        playSnapFeedback();
     startAction(repeatPlacement(element, axPosition, target.size()));
 }
 
@@ -152,8 +154,8 @@ Script WindowEngine::snapAfterFocus(AXElementPtr application, AppWindowModel win
     if (!element)
         co_return;
     // No raise here: the focus sequence raises.
-    placeAXWindow(*element, position, size);
-    playSnapFeedback();
+    if (placeAXWindow(*element, position, size))
+        playSnapFeedback();
     co_await sleepFor(placementRepeatDelay);
     placeAXWindow(*element, position, size);
 }

@@ -182,3 +182,22 @@ TEST_F(WindowActionTest, SnapFeedbackFollowsTheSettingsAndNeedsAWindow)
     EXPECT_TRUE(desktop.feedback.played().isEmpty());
     EXPECT_EQ(frameOf(report.id), QRectF(100, 100, 800, 600));
 }
+
+// A window that refused its new frame (a maximised one the window manager held) still got the
+// snap's feedback, telling the user it had snapped. Feedback now follows a frame that was set, by
+// a drop as by a menu.
+TEST_F(WindowActionTest, AWindowThatRefusesItsFrameGetsNoSnapFeedback)
+{
+    const qint64 pid = launch("Editor");
+    const quint32 id = addWindow(pid, "Report");
+    desktop.windowServer.axWindow(id)->setError(QStringLiteral("AXSize"), AXError::cannotComplete);
+    engine->applySnap(card(id), SnapPosition::left);
+    engine->snapWindow(card(id), SnapPosition::right);
+    scheduler.advance(1);
+    EXPECT_TRUE(desktop.feedback.played().isEmpty());
+
+    desktop.windowServer.axWindow(id)->setError(QStringLiteral("AXSize"), 0);
+    engine->snapWindow(card(id), SnapPosition::right);
+    scheduler.advance(1);
+    EXPECT_EQ(played(desktop.feedback), QStringList({"haptic"}));
+}
