@@ -11,6 +11,7 @@
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
 #include "platform/appicons.h"
+#include "platform/dockpreferences.h"
 #include "platform/feedback.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
@@ -434,7 +435,8 @@ QRectF OverlayController::normalizedIconFrame(const QRectF &iconFrame) const
 {
     const ScreenService &screens = *m_platform.screens;
     return BubblePlacement::normalizedIconFrame(iconFrame, screens.screens(), screens.mainScreen(),
-                                                screens.flipHeight());
+                                                screens.flipHeight(),
+                                                BubblePlacement::reportedSide(*m_platform.dockPreferences));
 }
 
 std::optional<std::pair<QRectF, ScreenInfo>> OverlayController::locateIcon(const QRectF &iconFrame) const
@@ -466,8 +468,10 @@ void OverlayController::positionOverlay(bool force, const QRectF &iconFrame)
     if (!located)
         return;
     const auto &[icon, screen] = *located;
+    const DockPreferences &preferences = *m_platform.dockPreferences;
     const auto placement = BubblePlacement::place(icon, m_overlayFrame.size(), screen,
-                                                  BubblePlacement::dockTileSize(*m_platform.dockPreferences));
+                                                  BubblePlacement::dockTileSize(preferences),
+                                                  BubblePlacement::reportedSide(preferences));
     m_currentDockPosition = placement.side;
     if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), placement.origin, force))
         setOverlayFrame(QRectF(placement.origin, m_overlayFrame.size()));
@@ -481,7 +485,9 @@ void OverlayController::clampLockedOverlay(const QRectF &iconFrame)
     if (!located)
         return;
     const ScreenInfo &screen = located->second;
-    const QRectF allowed = BubblePlacement::allowedRect(BubblePlacement::dockSide(screen), screen);
+    const QRectF allowed = BubblePlacement::allowedRect(
+        BubblePlacement::dockSide(screen, BubblePlacement::reportedSide(*m_platform.dockPreferences)),
+        screen);
     const QPointF clamped =
         BubblePlacement::clampOrigin(m_overlayFrame.topLeft(), m_overlayFrame.size(), allowed);
     if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), clamped, false))

@@ -18,7 +18,8 @@ struct DockIcon
     AXElementPtr axElement;
 };
 
-// The screen edge the Dock sits on.
-enum class DockPosition { bottom, left, right };
+// The screen edge the Dock sits on. A Dock on the top edge is a desktop panel's (the Dock itself
+// never goes there).
+enum class DockPosition { bottom, left, right, top };
 
 } // namespace qv

@@ -639,6 +639,10 @@ DockPosition DockMonitor::dockPosition(const ScreenInfo &screen) const
             return DockPosition::left;
         if (side == QLatin1String("right"))
             return DockPosition::right;
+        // A desktop panel along the top takes room there, which a menu bar takes too: only the
+        // panel's own report tells them apart.
+        if (side == QLatin1String("top"))
+            return DockPosition::top;
     }
     return DockPosition::bottom;
 }
@@ -664,6 +668,8 @@ bool DockMonitor::isMouseNearDock(const QPointF &point) const
         return point.x() <= screen->frame.left() + dockBandDepth;
     case DockPosition::right:
         return point.x() >= screen->frame.right() - dockBandDepth;
+    case DockPosition::top:
+        return point.y() >= screen->frame.bottom() - dockBandDepth;
     }
     return false;
 }

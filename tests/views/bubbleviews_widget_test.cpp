@@ -284,7 +284,7 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
 TEST_F(BubbleViews, ArrowUpdatesMoveAlongTheEdgeAndIgnoreUnknownEdges)
 {
     bubble(2);
-    view->handleArrowUpdate(0.3, "top");
+    view->handleArrowUpdate(0.3, "middle");
     scheduler.advance(1);
     EXPECT_EQ(view->bubbleEdge(), BubbleEdge::bottom);
     EXPECT_DOUBLE_EQ(view->arrowPosition(), 0.3);
