@@ -169,6 +169,77 @@ TEST_F(OverlayControllerTest, HoveringATileShowsItsWindowsBesideItWithTheArrowOn
     EXPECT_LT(distance(beside, wallpaper), 30) << "nothing but shadow beside the arrow";
 }
 
+// Beside a side Dock the arrow was mirrored (a tile near the top had it near the bubble's bottom),
+// and a panel along the top put the bubble at the bottom of the screen. On every side and at both
+// ends of the Dock the drawn tip must meet the tile where a person sees them.
+TEST_F(OverlayControllerTest, OnEverySideAndAtEitherEndTheArrowTipMeetsTheTile)
+{
+    struct Case
+    {
+        const char *name;
+        QString orientation;
+        QRectF visible; // screen coordinates
+        QRectF tile;    // accessibility coordinates (top-left)
+    };
+    const QRectF frame(0, 0, 1440, 900);
+    const QList<Case> cases = {
+        {"top_dock_left_end", "top", QRectF(0, 0, 1440, 852), QRectF(20, 0, 48, 48)},
+        {"top_dock_right_end", "top", QRectF(0, 0, 1440, 852), QRectF(1372, 0, 48, 48)},
+        {"left_dock_top_end", "left", QRectF(60, 0, 1380, 875), QRectF(4, 60, 48, 48)},
+        {"left_dock_bottom_end", "left", QRectF(60, 0, 1380, 875), QRectF(4, 800, 48, 48)},
+        {"right_dock_top_end", "right", QRectF(0, 0, 1380, 875), QRectF(1388, 60, 48, 48)},
+        {"right_dock_bottom_end", "right", QRectF(0, 0, 1380, 875), QRectF(1388, 800, 48, 48)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        desktop.screens.setMouseLocation(away);
+        scheduler.advance(1.0);
+        desktop.screens.setScreens({ScreenInfo{frame, c.visible}});
+        desktop.dockPreferences.set("orientation", c.orientation);
+        desktop.clearDockTiles();
+        desktop.addDockTile("Files", c.tile);
+        const QRectF tile = flipRect(c.tile, 900); // screen coordinates
+        desktop.screens.setMouseLocation(tile.center());
+        scheduler.advance(2.0);
+        ASSERT_TRUE(bubbleShown());
+        ContentView &view = *controller->contentView();
+        const QPointF tip = view.arrowTipAt(view.arrowPosition());
+        // From the panel (top-left, y down) to the screen (bottom-left, y up).
+        const QRectF bubble = controller->overlayFrame();
+        const QPointF tipOnScreen(bubble.x() + tip.x(), bubble.y() + bubble.height() - tip.y());
+        if (c.orientation == "top") {
+            EXPECT_EQ(view.bubbleEdge(), BubbleEdge::top);
+            EXPECT_LT(bubble.bottom(), tile.top()) << "below the panel";
+            EXPECT_GE(tipOnScreen.x(), tile.left());
+            EXPECT_LE(tipOnScreen.x(), tile.right());
+        } else {
+            EXPECT_NEAR(tipOnScreen.y(), tile.center().y(), 12);
+            // Across the Dock's own band and the 14 pt the outline keeps inside its panel.
+            EXPECT_NEAR(tipOnScreen.x(), c.orientation == "left" ? tile.right() : tile.left(), 32);
+        }
+
+        // The screen as a person sees it, at half size: wallpaper, Dock band, tile and bubble.
+        QWidget screen;
+        screen.resize(720, 450);
+        QImage image(screen.size(), QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        painter.scale(0.5, 0.5);
+        painter.fillRect(QRectF(0, 0, 1440, 900), QColor(58, 96, 150));
+        const QRegion dock =
+            QRegion(flipRect(frame, 900).toRect()) - QRegion(flipRect(c.visible, 900).toRect());
+        for (const QRect &band : dock)
+            painter.fillRect(band, QColor(40, 40, 48));
+        painter.fillRect(c.tile, QColor(230, 160, 60));
+        panel().render(&painter, flipRect(bubble, 900).topLeft().toPoint(), QRegion(), QWidget::DrawChildren);
+        painter.end();
+        QPalette palette;
+        palette.setBrush(QPalette::Window, QBrush(image));
+        screen.setPalette(palette);
+        screen.setAutoFillBackground(true);
+        saveScreenshot(screen, QStringLiteral("controller_bubble_%1").arg(QString::fromLatin1(c.name)));
+    }
+}
+
 TEST_F(OverlayControllerTest, BubbleHidesOnlyOnceThePointerHasLeftBubbleAndTileForTheDelay)
 {
     pointAt("Files");
