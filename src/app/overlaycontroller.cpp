@@ -542,7 +542,7 @@ void OverlayController::updatePeekingWindow()
     const QPointF mouse = screens.mouseLocation();
     if (const auto screen = screenUnder(screens, mouse))
         m_peekingWindow->setGeometry(flipRect(screen->frame, screens.flipHeight()).toAlignedRect());
-    m_peekState->setScreens(screens.screens(), screens.mainScreen(), mouse);
+    m_peekState->setScreens(screens.screens(), screens.mainScreen(), mouse, screens.flipHeight());
     if (!m_peekingWindow->isTranslucent() && m_peekingView->outline().isEmpty())
         return;
     m_peekingWindow->orderFront();

@@ -344,15 +344,33 @@ TEST(PeekLayout, ThePeekCardCoversTheWindowOnTheScreenUnderThePointer)
     const QRectF window(300, -700, 600, 400); // top-left coordinates: on the upper screen
     // On the main screen the window's frame is where it is.
     EXPECT_EQ(PeekLayout::peekCardRect(QRectF(100, 50, 600, 400), false, QSizeF(1440, 900), {main, upper},
-                                       main, QPointF(10, 10)),
+                                       main, QPointF(10, 10), 900),
               QRectF(100, 50, 600, 400));
-    // On the upper screen: x from its left edge, y by the first screen's height and its top.
-    EXPECT_EQ(
-        PeekLayout::peekCardRect(window, false, QSizeF(1280, 800), {main, upper}, main, QPointF(500, 1000)),
-        QRectF(100, 100, 600, 400));
+    // On the upper screen: x from its left edge, y by the flip line and its top.
+    EXPECT_EQ(PeekLayout::peekCardRect(window, false, QSizeF(1280, 800), {main, upper}, main,
+                                       QPointF(500, 1000), 900),
+              QRectF(100, 100, 600, 400));
     // A minimised window is centred at 70 %; without any screen the card is centred.
-    EXPECT_EQ(PeekLayout::peekCardRect(window, true, QSizeF(1000, 500), {main}, main, QPointF()),
+    EXPECT_EQ(PeekLayout::peekCardRect(window, true, QSizeF(1000, 500), {main}, main, QPointF(), 900),
               QRectF(150, 75, 700, 350));
-    EXPECT_EQ(PeekLayout::peekCardRect(window, false, QSizeF(1000, 500), {}, std::nullopt, QPointF()),
+    EXPECT_EQ(PeekLayout::peekCardRect(window, false, QSizeF(1000, 500), {}, std::nullopt, QPointF(), 900),
               QRectF(200, 50, 600, 400));
+}
+
+// With the main screen 200 px lower than a taller one beside it, the peek card was placed by the
+// first screen's height and missed its window by that offset.
+TEST(PeekLayout, BesideATallerScreenTheCardStillCoversItsWindow)
+{
+    // Root: the main screen at (0, 200) 1280 x 1024, a taller one at (1280, 0) 1920 x 1200. The flip
+    // line is the main screen's bottom edge, 1224.
+    const ScreenInfo main{QRectF(0, 0, 1280, 1024), QRectF(0, 0, 1280, 1000)};
+    const ScreenInfo tall{QRectF(1280, 24, 1920, 1200), QRectF(1280, 24, 1920, 1200)};
+    const QRectF onMain(100, 300, 600, 400);  // root coordinates
+    const QRectF onTall(1400, 100, 600, 400); // root coordinates
+    EXPECT_EQ(PeekLayout::peekCardRect(onMain, false, QSizeF(1280, 1024), {main, tall}, main, QPointF(10, 10),
+                                       1224),
+              QRectF(100, 100, 600, 400));
+    EXPECT_EQ(PeekLayout::peekCardRect(onTall, false, QSizeF(1920, 1200), {main, tall}, main,
+                                       QPointF(1500, 500), 1224),
+              QRectF(120, 100, 600, 400));
 }
