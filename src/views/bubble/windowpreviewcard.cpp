@@ -10,6 +10,7 @@
 
 #include "core/color.h"
 #include "core/localization.h"
+#include "ui/menulook.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/bubble/trafficlightbutton.h"
@@ -237,10 +238,11 @@ void WindowPreviewCard::mouseReleaseEvent(QMouseEvent *event)
 QMenu *WindowPreviewCard::buildContextMenu(QWidget *parent) const
 {
     auto *menu = new QMenu(parent);
+    applyMenuLook(*menu);
     const AppWindowModel window = m_window;
     const CardActions &actions = m_actions;
     auto add = [&](const char *key, const char *symbol, std::function<void()> run) {
-        QAction *action = menu->addAction(Symbols::icon(QString::fromLatin1(symbol)),
+        QAction *action = menu->addAction(menuIcon(QString::fromLatin1(symbol)),
                                           Localization::text(QLatin1String(key), m_language));
         QObject::connect(action, &QAction::triggered, menu, std::move(run));
         return action;
