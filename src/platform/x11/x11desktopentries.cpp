@@ -194,7 +194,13 @@ QImage X11DesktopEntries::iconFor(const QString &id, int size)
     const std::optional<Entry> found = entry(id);
     if (!found || found->icon.isEmpty())
         return QImage();
-    const QString name = found->icon;
+    return iconNamed(found->icon, size);
+}
+
+QImage X11DesktopEntries::iconNamed(const QString &name, int size)
+{
+    if (name.isEmpty())
+        return QImage();
     if (QFileInfo(name).isAbsolute())
         return QImage(name).scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     const QIcon themed = QIcon::fromTheme(name);
