@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
@@ -417,6 +418,12 @@ TEST_F(OverlayControllerTest, ADraggedCardKeepsItsBubbleAndEveryEndOfTheDragClea
          },
          false},
         {"the 5 s safety", [&](WindowPreviewCard &, const QPointF &) { scheduler.advance(5.1); }, false},
+        {"Esc",
+         [&](WindowPreviewCard &card, const QPointF &) {
+             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+             QApplication::sendEvent(&card, &escape);
+         },
+         false},
         {"the bubble forced closed",
          [&](WindowPreviewCard &, const QPointF &) { controller->hideOverlay(true); }, false},
         {"the window vanishing",

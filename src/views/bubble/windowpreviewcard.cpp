@@ -1,6 +1,7 @@
 #include "views/bubble/windowpreviewcard.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -102,6 +103,8 @@ void WindowPreviewCard::releasePress()
     if (!m_pressed && !m_dragging)
         return;
     m_pressed = false;
+    if (m_dragging)
+        releaseKeyboard();
     m_dragging = false;
     m_offsetAnimation.cancel();
     m_dragOffset = QPointF();
@@ -110,6 +113,17 @@ void WindowPreviewCard::releasePress()
     m_scaleAnimation.cancel();
     m_scale = targetScale();
     update();
+}
+
+void WindowPreviewCard::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Escape || !m_dragging) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    releasePress();
+    if (m_actions.cancelDrag)
+        m_actions.cancelDrag();
 }
 
 void WindowPreviewCard::hideEvent(QHideEvent *event)
@@ -197,6 +211,8 @@ void WindowPreviewCard::mouseMoveEvent(QMouseEvent *event)
         if (!startsDrag(translation))
             return;
         m_dragging = true;
+        // As any drag does, the keyboard is held while the button is: Esc abandons the drag.
+        grabKeyboard();
         updateLights();
         animateScale();
         CardActions::run(m_actions.startPeeking, m_window);
@@ -221,6 +237,7 @@ void WindowPreviewCard::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     m_dragging = false;
+    releaseKeyboard();
     const QPointF from = m_dragOffset;
     m_offsetAnimation.start(0, 1, 0.25, Animation::spring(0.1, 0.8), [this, from](double progress) {
         m_dragOffset = from * (1 - progress);

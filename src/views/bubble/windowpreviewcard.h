@@ -18,9 +18,9 @@ class TrafficLightButton;
 // One window of the hovered application in the bubble: its snapshot letter-boxed into the
 // thumbnail, its title, and while the pointer rests on it three round buttons (close, minimise,
 // full screen). A click focuses the window; a drag of 12 pt or more peeks and lets it be dropped on a
-// snap zone (a drag that travels under 16 pt also focuses); the context menu offers the window
-// actions. The card keeps view state only; every action goes through `actions`, which must outlive
-// the card. Main thread.
+// snap zone (a drag that travels under 16 pt also focuses; Esc abandons it); the context menu offers the
+// window actions. The card keeps view state only; every action goes through `actions`, which must outlive the
+// card. Main thread.
 class WindowPreviewCard : public QWidget
 {
     Q_OBJECT
@@ -72,6 +72,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:

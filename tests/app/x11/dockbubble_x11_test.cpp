@@ -316,6 +316,31 @@ TEST_F(DockBubbleX11Test, DraggingARealTerminalsCardToAnEdgeSnapsItAndLeavesNoth
         EXPECT_FALSE(controller->contentView()->hasPressedCard());
         movePointer(QPointF(700, 300));
     }
+
+    // Esc while the button is still held abandons the drag: nothing snaps, nothing of ours stays.
+    const auto plain = xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("plain term")).toUInt());
+    const QRect before = X11Clients::frame(plain);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !anyPanelMapped(); }, waitMs));
+    ASSERT_TRUE(hover(QStringLiteral("plain term"), 2));
+    const QPointF right(visible.right() - 4, visible.center().y());
+    WindowPreviewCard *card = cardFor(QStringLiteral("plain term"));
+    ASSERT_NE(card, nullptr);
+    const QPointF start = card->mapToGlobal(QPointF(card->cardRect().center()));
+    movePointer(start);
+    QTest::qWait(200);
+    fake(XCB_BUTTON_PRESS, 1, start);
+    for (int i = 1; i <= 25; ++i)
+        movePointer(start + (right - start) * (i / 25.0));
+    QTest::qWait(300);
+    ASSERT_TRUE(engine->isDragging());
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}),
+              0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !engine->isDragging(); }, 2000));
+    fake(XCB_BUTTON_RELEASE, 1, right);
+    QTest::qWait(1000);
+    EXPECT_EQ(X11Clients::frame(plain), before);
+    EXPECT_FALSE(anyPanelMapped());
+    EXPECT_FALSE(controller->contentView()->hasPressedCard());
 }
 
 // A panel along the top was taken for a bottom Dock: the bubble showed at the bottom of the screen.
