@@ -264,6 +264,18 @@ TEST_F(DockBubbleX11Test, NothingOfOursEntersTheTaskListAndTheButtonsStayPut)
         EXPECT_EQ(ownListedWithoutSkip(), QStringList());
         EXPECT_EQ(XfcePanelDesktop::iconGeometryOf(QStringLiteral("right term")), button);
     }
+    // The Super Panel, which takes the keyboard, stays out of the task list as well, each time.
+    for (int opening = 1; opening <= 2; ++opening) {
+        SCOPED_TRACE(opening);
+        controller->toggleGlobalSwitcher(true);
+        const auto panel = xcb_window_t(controller->globalOverlayWindow()->winId());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return isMapped(panel); }, waitMs));
+        QTest::qWait(500);
+        EXPECT_EQ(ownListedWithoutSkip(), QStringList());
+        EXPECT_EQ(XfcePanelDesktop::iconGeometryOf(QStringLiteral("right term")), button);
+        controller->toggleGlobalSwitcher(false);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !isMapped(panel); }, waitMs));
+    }
 }
 
 // Dragging a card never snapped: the bubble hid under the drag, the release was lost and a ghost
