@@ -85,16 +85,7 @@ std::optional<DockPosition> reportedSide(const DockPreferences &preferences)
     const QVariant orientation = preferences.value(QStringLiteral("orientation"));
     if (orientation.typeId() != QMetaType::QString)
         return std::nullopt;
-    const QString side = orientation.toString();
-    if (side == QLatin1String("bottom"))
-        return DockPosition::bottom;
-    if (side == QLatin1String("left"))
-        return DockPosition::left;
-    if (side == QLatin1String("right"))
-        return DockPosition::right;
-    if (side == QLatin1String("top"))
-        return DockPosition::top;
-    return std::nullopt;
+    return dockPositionFromRaw(orientation.toString());
 }
 
 double iconFrameScore(const QRectF &icon, const QList<ScreenInfo> &screens,

@@ -111,15 +111,7 @@ protected:
         return result;
     }
 
-    bool isMapped(xcb_window_t window)
-    {
-        xcb_connection_t *c = connection.xcb();
-        xcb_get_window_attributes_reply_t *reply =
-            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
-        const bool mapped = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
-        std::free(reply);
-        return mapped;
-    }
+    bool isMapped(xcb_window_t window) { return isViewable(connection, window); }
 
     SimDesktop sim;
     X11Desktop x11;

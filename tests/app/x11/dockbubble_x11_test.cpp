@@ -170,15 +170,7 @@ protected:
         return QTest::qWaitFor([&] { return bubbleShown(cards) && cardFor(title); }, waitMs);
     }
 
-    bool isMapped(xcb_window_t window)
-    {
-        xcb_connection_t *c = connection.xcb();
-        xcb_get_window_attributes_reply_t *reply =
-            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
-        const bool mapped = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
-        std::free(reply);
-        return mapped;
-    }
+    bool isMapped(xcb_window_t window) { return isViewable(connection, window); }
     bool anyPanelMapped()
     {
         for (const Panel *panel : {static_cast<Panel *>(controller->overlayWindow()),
