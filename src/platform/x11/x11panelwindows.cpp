@@ -159,8 +159,8 @@ void X11PanelWindows::checkMapped(quint32 window)
     };
     // One message carries two states.
     for (qsizetype i = 0; i < missing.size(); i += 2)
-        send(ewmh->_NET_WM_STATE, {stateAdd, missing.at(i), i + 1 < missing.size() ? missing.at(i + 1) : 0,
-                                   pagerSource, 0});
+        send(ewmh->_NET_WM_STATE,
+             {stateAdd, missing.at(i), i + 1 < missing.size() ? missing.at(i + 1) : 0, pagerSource, 0});
     if (!onEveryDesktop)
         send(ewmh->_NET_WM_DESKTOP, {allDesktops, pagerSource, 0, 0, 0});
     xcb_flush(c);

@@ -274,16 +274,17 @@ TEST_F(WindowEngineX11Test, SnappingAMaximisedWindowTakesItOutOfMaximisedFirst)
     const AppWindowModel window = *listed(pid);
     const auto id = quint32(window.id);
     xcb_ewmh_connection_t *ewmh = session.ewmh();
-    session.sendToWindowManager(id, ewmh->_NET_WM_STATE,
-                                {1, ewmh->_NET_WM_STATE_MAXIMIZED_VERT, ewmh->_NET_WM_STATE_MAXIMIZED_HORZ, 2, 0});
+    session.sendToWindowManager(
+        id, ewmh->_NET_WM_STATE,
+        {1, ewmh->_NET_WM_STATE_MAXIMIZED_VERT, ewmh->_NET_WM_STATE_MAXIMIZED_HORZ, 2, 0});
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return X11Clients::windowState(id).contains(QStringLiteral("_NET_WM_STATE_MAXIMIZED_VERT")); },
         waitMs));
     ScreenService *screens = desktop.platform().screens;
     const QRectF visible = flipRect(screens->mainScreen()->visibleFrame, screens->flipHeight());
-    const QRect rightHalf = QRectF(visible.x() + visible.width() / 2, visible.y(), visible.width() / 2,
-                                   visible.height())
-                                .toRect();
+    const QRect rightHalf =
+        QRectF(visible.x() + visible.width() / 2, visible.y(), visible.width() / 2, visible.height())
+            .toRect();
 
     engine->snapWindow(window, SnapPosition::right);
     EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::frame(id) == rightHalf; }, waitMs))
