@@ -43,6 +43,15 @@ bool X11Connection::isValid() const
     return m_connection && m_ewmhReady && !xcb_connection_has_error(m_connection);
 }
 
+void X11Connection::selectWindowEvents(xcb_window_t window)
+{
+    if (!isValid())
+        return;
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(m_connection);
+}
+
 bool X11Connection::setRawMotion(bool on)
 {
     if (!isValid())
@@ -111,10 +120,10 @@ void X11Connection::readEvents(bool queuedOnly)
     while (xcb_generic_event_t *event =
                queuedOnly ? xcb_poll_for_queued_event(m_connection) : xcb_poll_for_event(m_connection)) {
         const int type = event->response_type & ~0x80;
-        if (type == XCB_GE_GENERIC && m_xinputOpcode > 0 &&
-            reinterpret_cast<xcb_ge_generic_event_t *>(event)->extension == m_xinputOpcode) {
-            if (reinterpret_cast<xcb_ge_generic_event_t *>(event)->event_type == XCB_INPUT_RAW_MOTION &&
-                m_rawMotion)
+        if (type == XCB_GE_GENERIC) {
+            const auto *generic = reinterpret_cast<xcb_ge_generic_event_t *>(event);
+            if (m_xinputOpcode > 0 && generic->extension == m_xinputOpcode &&
+                generic->event_type == XCB_INPUT_RAW_MOTION && m_rawMotion)
                 moved = true;
         } else if (m_xfixesFirstEvent > 0 && type == m_xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
             emit selectionOwnerChanged(reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event)->selection);
@@ -122,6 +131,16 @@ void X11Connection::readEvents(bool queuedOnly)
             const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
             if (notify->window == m_root)
                 emit rootPropertyChanged(notify->atom);
+            else
+                emit windowPropertyChanged(notify->window, notify->atom);
+        } else if (type == XCB_MAP_NOTIFY) {
+            const auto *notify = reinterpret_cast<xcb_map_notify_event_t *>(event);
+            if (notify->event == notify->window)
+                emit windowMapped(notify->window);
+        } else if (type == XCB_UNMAP_NOTIFY) {
+            const auto *notify = reinterpret_cast<xcb_unmap_notify_event_t *>(event);
+            if (notify->event == notify->window)
+                emit windowUnmapped(notify->window);
         }
         std::free(event);
     }

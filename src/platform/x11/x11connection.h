@@ -30,6 +30,8 @@ public:
     // Hands on events that an earlier wait for a reply left in xcb's queue. Call it (queued) after a
     // round of requests: the socket notifier does not fire for events already read off the socket.
     void readQueuedEvents() { readEvents(true); }
+    // Hears the map state and property changes of `window` (another client's selection is its own).
+    void selectWindowEvents(xcb_window_t window);
 
     // XInput 2 raw motion of every pointer, for pointerMoved(); false (and nothing selected) when
     // the server has no XInput 2.
@@ -45,6 +47,10 @@ signals:
     void pointerMoved();
     // A watched selection has a new owner, or none.
     void selectionOwnerChanged(quint32 selection);
+    // Events of other windows this connection selected on (see selectWindowEvents).
+    void windowPropertyChanged(quint32 window, quint32 atom);
+    void windowMapped(quint32 window);
+    void windowUnmapped(quint32 window);
 
 private:
     void readEvents(bool queuedOnly);
