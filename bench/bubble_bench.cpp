@@ -141,7 +141,8 @@ void idleMinuteWakeUps(benchmark::State &state)
         SimDesktop sim;
         sim.addDefaultScreen();
         sim.screens.setMouseLocation(QPointF(700, 700));
-        const qint64 pid = sim.workspace.launch(RunningApp{0, "org.example.files", "Files", false, false, true});
+        const qint64 pid =
+            sim.workspace.launch(RunningApp{0, "org.example.files", "Files", false, false, true});
         sim.windowServer.addWindow(pid, QRectF(100, 100, 800, 500), QStringLiteral("Files 1"), QImage());
         if (withDock)
             sim.addDockTile("Files", QRectF(600, 836, 64, 64));

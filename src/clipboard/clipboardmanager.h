@@ -43,8 +43,9 @@ struct PreparedImageRecord
 // seen (what is on the clipboard then never becomes an item), the image folder is emptied, and the
 // pasteboard is polled every 180 ms, backing off by 120 ms per idle poll to 900 ms and snapping back
 // after a capture; where the pasteboard reports changes as they happen, each change is checked at
-// once instead and the poll is only a safety net every 15 s. A change is read on the "Quorvantis.ClipboardScan" queue; texts become items at
-// once, images are copied into the image folder with a thumbnail on "Quorvantis.ClipboardImageProcess".
+// once instead and the poll is only a safety net every 15 s. A change is read on the
+// "Quorvantis.ClipboardScan" queue; texts become items at once, images are copied into the image
+// folder with a thumbnail on "Quorvantis.ClipboardImageProcess".
 // New items wait in a pending list and are merged into `history` (newest first, at most 500 items)
 // once 250 ms pass without another. Polling stops while the screens or the system sleep; what is
 // copied meanwhile is not captured.

@@ -53,7 +53,8 @@ void SimWorkspace::setActive(qint64 pid)
 
 bool SimWorkspace::activate(qint64 pid)
 {
-    const bool found = std::any_of(m_apps.cbegin(), m_apps.cend(), [pid](const RunningApp &app) { return app.pid == pid; });
+    const bool found =
+        std::any_of(m_apps.cbegin(), m_apps.cend(), [pid](const RunningApp &app) { return app.pid == pid; });
     if (!found)
         return false;
     setActive(pid);
@@ -79,7 +80,6 @@ bool SimWorkspace::activateWindow(quint32 windowId)
     m_windows.append({windowId, pid});
     m_focusedWindow = windowId;
     setActive(pid);
-    m_windowActivations.append(windowId);
     emit applicationActivated(pid);
     return true;
 }

@@ -82,14 +82,12 @@ public:
     void sleepSystem() { emit willSleep(); }
     void wakeSystem() { emit didWake(); }
     QList<qint64> activationLog() const { return m_activations; }
-    QList<quint32> windowActivationLog() const { return m_windowActivations; }
 
 private:
     void setActive(qint64 pid);
 
     QList<RunningApp> m_apps;
     QList<qint64> m_activations;
-    QList<quint32> m_windowActivations;
     // Open windows in opening order with their application.
     QList<QPair<quint32, qint64>> m_windows;
     quint32 m_focusedWindow = 0;

@@ -140,7 +140,7 @@ struct X11AtspiWalker::Callbacks
 namespace {
 
 constexpr const char *watchedEvents[] = {"object:children-changed", "object:bounds-changed",
-                                          "object:state-changed:showing"};
+                                         "object:state-changed:showing"};
 
 } // namespace
 

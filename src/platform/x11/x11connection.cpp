@@ -91,8 +91,8 @@ bool X11Connection::watchSelection(xcb_atom_t selection)
         m_xfixesFirstEvent = 0;
         const xcb_query_extension_reply_t *ext = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
         if (ext && ext->present) {
-            std::free(xcb_xfixes_query_version_reply(m_connection, xcb_xfixes_query_version(m_connection, 5, 0),
-                                                     nullptr));
+            std::free(xcb_xfixes_query_version_reply(m_connection,
+                                                     xcb_xfixes_query_version(m_connection, 5, 0), nullptr));
             m_xfixesFirstEvent = ext->first_event;
         }
     }
@@ -126,7 +126,8 @@ void X11Connection::readEvents(bool queuedOnly)
                 generic->event_type == XCB_INPUT_RAW_MOTION && m_rawMotion)
                 moved = true;
         } else if (m_xfixesFirstEvent > 0 && type == m_xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
-            emit selectionOwnerChanged(reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event)->selection);
+            emit selectionOwnerChanged(
+                reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event)->selection);
         } else if (type == XCB_PROPERTY_NOTIFY) {
             const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
             if (notify->window == m_root)

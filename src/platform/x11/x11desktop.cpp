@@ -71,10 +71,11 @@ X11Desktop::X11Desktop() : d(std::make_unique<Private>())
 {
     // A panel's window coming or going, or a task button's window, is a reason to read the panels.
     xcb_ewmh_connection_t *ewmh = d->connection.ewmh();
-    QObject::connect(&d->connection, &X11Connection::rootPropertyChanged, &d->dockTiles, [this, ewmh](quint32 atom) {
-        if (atom == ewmh->_NET_CLIENT_LIST)
-            d->dockTiles.noteDesktopChange();
-    });
+    QObject::connect(&d->connection, &X11Connection::rootPropertyChanged, &d->dockTiles,
+                     [this, ewmh](quint32 atom) {
+                         if (atom == ewmh->_NET_CLIENT_LIST)
+                             d->dockTiles.noteDesktopChange();
+                     });
 }
 X11Desktop::~X11Desktop() = default;
 

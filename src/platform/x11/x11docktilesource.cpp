@@ -19,7 +19,8 @@ X11DockTileSource::X11DockTileSource(X11Session &session, X11DesktopEntries &ent
 {
     m_walker.setOnWalk([this](const std::optional<QList<X11PanelWalk>> &walks) { takeWalk(walks); });
     m_walker.setOnChange([this] {
-        QMetaObject::invokeMethod(this, [this] { m_gate.noteChange(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_gate.noteChange(); }, Qt::QueuedConnection);
     });
     // A panel that starts the accessibility bus after us is found once the bus is there; one that
     // takes it down with it is gone.

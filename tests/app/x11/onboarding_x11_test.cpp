@@ -27,7 +27,8 @@ TEST(OnboardingX11Test, AWindowManagersCloseEndsTheOnboardingAndItCanOpenAgain)
     OnboardingController controller(permissions, settings, scheduler, [] {});
 
     controller.showOnboarding();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.window() && controller.window()->isVisible(); }, 3000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return controller.window() && controller.window()->isVisible(); }, 3000));
     QTest::qWait(500); // the window manager has framed it
     const xcb_window_t window = xcb_window_t(controller.window()->winId());
     xcb_ewmh_request_close_window(connection.ewmh(), connection.screenNumber(), window, XCB_CURRENT_TIME,

@@ -30,8 +30,9 @@ bool altTabHeldElsewhere()
     xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, XK_Tab);
     bool held = false;
     if (codes && *codes) {
-        xcb_generic_error_t *error = xcb_request_check(
-            c, xcb_grab_key_checked(c, 1, root, XCB_MOD_MASK_1, *codes, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        xcb_generic_error_t *error =
+            xcb_request_check(c, xcb_grab_key_checked(c, 1, root, XCB_MOD_MASK_1, *codes, XCB_GRAB_MODE_ASYNC,
+                                                      XCB_GRAB_MODE_ASYNC));
         held = error != nullptr;
         std::free(error);
         if (!held)
@@ -64,7 +65,8 @@ TEST(StoppedProcessX11Test, KeysTypedAfterTheHotkeyReachTheFocusedWindowWhileQuo
     quorvantis.setProcessEnvironment(env);
     quorvantis.start(binary, {QStringLiteral("--platform=x11")});
     ASSERT_TRUE(quorvantis.waitForStarted(5000));
-    ASSERT_TRUE(QTest::qWaitFor([] { return altTabHeldElsewhere(); }, 20000)) << "the hotkey was never grabbed";
+    ASSERT_TRUE(QTest::qWaitFor([] { return altTabHeldElsewhere(); }, 20000))
+        << "the hotkey was never grabbed";
     QTest::qWait(1000); // a first-run window, if any, has come up
 
     // A terminal that writes every byte it receives into a file, with the keyboard.
@@ -86,7 +88,8 @@ TEST(StoppedProcessX11Test, KeysTypedAfterTheHotkeyReachTheFocusedWindowWhileQuo
     ASSERT_EQ(::kill(pid_t(quorvantis.processId()), SIGSTOP), 0);
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab"), QStringLiteral("a"),
                          QStringLiteral("b"), QStringLiteral("c")}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return typedText().contains("abc"); }, 5000)) << typedText().constData();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return typedText().contains("abc"); }, 5000))
+        << typedText().constData();
     EXPECT_EQ(typedText(), QByteArray("abc")) << "the hotkey itself reached the terminal";
 
     ::kill(pid_t(quorvantis.processId()), SIGCONT);

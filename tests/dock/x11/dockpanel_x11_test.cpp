@@ -31,10 +31,10 @@ bool xdotool(const QStringList &arguments)
 // moves it as a mouse would.
 bool movePointer(const QPointF &point)
 {
-    return xdotool({QStringLiteral("mousemove"), QString::number(int(point.x())), QString::number(int(point.y())),
-                    QStringLiteral("mousemove_relative"), QStringLiteral("1"), QStringLiteral("0"),
-                    QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("-1"),
-                    QStringLiteral("0")});
+    return xdotool({QStringLiteral("mousemove"), QString::number(int(point.x())),
+                    QString::number(int(point.y())), QStringLiteral("mousemove_relative"),
+                    QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("mousemove_relative"),
+                    QStringLiteral("--"), QStringLiteral("-1"), QStringLiteral("0")});
 }
 
 // xfce4-panel on a desktop of its own (buses, panel) with two terminals titled differently.

@@ -128,7 +128,6 @@ TEST_F(X11GlobalInputTest, GrabbedCombinationIsConsumedAndOtherKeysReachTheFocus
     settleTerminal();
     EXPECT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 2; }, 5000));
     EXPECT_EQ(typedBesidesSettling(), QByteArray());
-
 }
 
 // The grabs used to freeze the keyboard until our main thread answered each key-down, so a busy or
