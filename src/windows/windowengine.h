@@ -311,6 +311,9 @@ private:
 
     Platform m_platform;
     Scheduler &m_scheduler;
+    // Captures and disk reads finish on other threads, maybe after the engine is gone; they hand
+    // their results back only through this gate, which the engine closes when it goes.
+    PostGate m_workerPosts;
     SettingsStore &m_settings;
     EventLog &m_eventLog;
 

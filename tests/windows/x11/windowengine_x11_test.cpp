@@ -104,8 +104,9 @@ protected:
 
     QTemporaryDir folder;
     X11Session session;
-    X11Desktop desktop;
+    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
     QtScheduler scheduler;
+    X11Desktop desktop;
     ThreadQueueFactory queues;
     std::unique_ptr<SettingsStore> settings;
     RecordingEventLog events;
