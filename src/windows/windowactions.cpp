@@ -55,8 +55,11 @@ Script WindowEngine::resolveAXWindow(AXElementPtr application, AppWindowModel wi
 {
     AXElementPtr found = findWindow(*application, window);
     const int passes = std::max(attempts, 0);
-    for (int k = 0; !found && k < passes && !cancel.isCancelled(); ++k) {
+    for (int k = 0; !found && k < passes; ++k) {
         co_await sleepFor(axRetryInterval);
+        // A replaced request looks no further, not even at the fallback.
+        if (cancel.isCancelled())
+            co_return;
         found = findWindow(*application, window);
     }
     if (!found && fallBack)
