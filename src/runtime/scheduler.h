@@ -60,7 +60,10 @@ public:
 class PostGate
 {
 public:
-    explicit PostGate(Scheduler &scheduler) : m_state(std::make_shared<State>()) { m_state->scheduler = &scheduler; }
+    explicit PostGate(Scheduler &scheduler) : m_state(std::make_shared<State>())
+    {
+        m_state->scheduler = &scheduler;
+    }
 
     void post(std::function<void()> fn) const;
     void close() const;

@@ -123,8 +123,8 @@ QString WindowEngine::ownBundleIdentifier()
 
 WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
                            SettingsStore &settings, EventLog &eventLog, QObject *parent)
-    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_workerPosts(scheduler), m_settings(settings),
-      m_eventLog(eventLog)
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_workerPosts(scheduler),
+      m_settings(settings), m_eventLog(eventLog)
 {
     m_currentRequestID = QUuid::createUuid();
     m_axScanQueue = queues.makeQueue(QStringLiteral("Quorvantis.AXScan"), QueueKind::Concurrent);
@@ -1007,13 +1007,14 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
-    capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
-                           [self, gate = m_workerPosts, windowId, done = std::move(done)](std::optional<QImage> image) {
-                               gate.post([self, windowId, done, image] {
-                                   if (self)
-                                       done(self->finishCapture(windowId, image));
-                               });
-                           });
+    capture->captureWindow(
+        windowId, snapshotCaptureSize(window.frame.size()),
+        [self, gate = m_workerPosts, windowId, done = std::move(done)](std::optional<QImage> image) {
+            gate.post([self, windowId, done, image] {
+                if (self)
+                    done(self->finishCapture(windowId, image));
+            });
+        });
 }
 
 std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const std::optional<QImage> &image)

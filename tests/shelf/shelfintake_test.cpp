@@ -189,12 +189,14 @@ TEST_F(ShelfIntakeTest, WeblocHoldsTheExactAddressEscaped)
 TEST_F(ShelfIntakeTest, ALinkShowsThePagesTitle)
 {
     const QUrl address(QStringLiteral("https://example.com/article"));
-    m_sim.web.scriptMetadata(address, LinkMetadata{true, QStringLiteral(" Moving day "), QImage(), QString()});
+    m_sim.web.scriptMetadata(address,
+                             LinkMetadata{true, QStringLiteral(" Moving day "), QImage(), QString()});
     ASSERT_TRUE(m_manager->processWebLink(address));
     settle();
     ShelfListModel model(*m_manager);
     ASSERT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(model.data(model.index(0), ShelfListModel::DisplayNameRole).toString(), QStringLiteral("Moving day"));
+    EXPECT_EQ(model.data(model.index(0), ShelfListModel::DisplayNameRole).toString(),
+              QStringLiteral("Moving day"));
     EXPECT_EQ(model.data(model.index(0), Qt::DisplayRole).toString(), QStringLiteral("Moving day"));
 }
 
@@ -272,8 +274,7 @@ TEST_F(ShelfDropTest, FileDataOfItemsIsTheSecondChoice)
     drop.items = {DropDataItem{makeFile(QStringLiteral("a.txt")),
                                {{QStringLiteral("image/png"), encodedImage(solidImage(Qt::red), "PNG")}},
                                {}},
-                  DropDataItem{},
-                  DropDataItem{QUrl(QStringLiteral("https://example.com/b")), {}, {}}};
+                  DropDataItem{}, DropDataItem{QUrl(QStringLiteral("https://example.com/b")), {}, {}}};
     EXPECT_TRUE(m_manager->handleDrop(drop));
     settle();
     EXPECT_EQ(itemNames(), QStringList{QStringLiteral("a.txt")});

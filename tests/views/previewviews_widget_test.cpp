@@ -58,8 +58,8 @@ protected:
 
     std::unique_ptr<UniversalQuickLookView> preview(const QUrl &url, std::shared_ptr<WorkQueue> queue = {})
     {
-        auto view = std::make_unique<UniversalQuickLookView>(url, m_sim.fileIcons, queue ? queue : decodeQueue(),
-                                                             m_scheduler);
+        auto view = std::make_unique<UniversalQuickLookView>(url, m_sim.fileIcons,
+                                                             queue ? queue : decodeQueue(), m_scheduler);
         view->resize(480, 360);
         view->show();
         m_scheduler.runPending();

@@ -287,9 +287,9 @@ TEST_P(FocusHandOver, ASecondFocusStopsTheFirstWhereverItStands)
     const QString firstApp = "app:" + QString::number(first);
     for (const SimAXCall &call : desktop.accessibility.calls()) {
         if (call.time > handover) {
-            EXPECT_FALSE(call.element.startsWith(firstApp)) << call.element.toStdString() << " "
-                                                            << call.kind.toStdString() << " "
-                                                            << call.name.toStdString();
+            EXPECT_FALSE(call.element.startsWith(firstApp))
+                << call.element.toStdString() << " " << call.kind.toStdString() << " "
+                << call.name.toStdString();
         }
     }
     EXPECT_EQ(frameOf(lost), QRectF(5000, 5000, 300, 200));

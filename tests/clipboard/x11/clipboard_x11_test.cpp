@@ -388,8 +388,10 @@ TEST_F(ClipboardX11Test, BrokenIncrementalTransfersAreNotRead)
     };
     for (const auto &row : rows) {
         offerWithOwner({{PasteboardType::utf8String, broken}}, true, {row.option});
-        EXPECT_EQ(m_pasteboard->read().string(PasteboardType::utf8String), std::nullopt) << qPrintable(row.option);
-        EXPECT_EQ(m_pasteboard->read().string(PasteboardType::utf8String), row.next) << qPrintable(row.option);
+        EXPECT_EQ(m_pasteboard->read().string(PasteboardType::utf8String), std::nullopt)
+            << qPrintable(row.option);
+        EXPECT_EQ(m_pasteboard->read().string(PasteboardType::utf8String), row.next)
+            << qPrintable(row.option);
     }
 }
 

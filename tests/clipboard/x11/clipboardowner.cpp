@@ -203,8 +203,8 @@ int main(int argc, char **argv)
                     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
                     xcb_change_window_attributes(connection, request.requestor, XCB_CW_EVENT_MASK, &events);
                     const uint32_t size = uint32_t(bytes.size());
-                    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, incrType,
-                                        32, 1, &size);
+                    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
+                                        incrType, 32, 1, &size);
                     transfer = Incremental{true, request.requestor, property, offer.type, &bytes, 0, 0};
                 } else {
                     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,

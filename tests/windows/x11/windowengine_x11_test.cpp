@@ -197,10 +197,10 @@ TEST_F(WindowEngineX11Test, MinimisedWindowsAreListedAsMinimised)
     ASSERT_NE(mapped, 0);
     ASSERT_TRUE(fetchAllUntil({mapped}));
     const QString mappedWindow = QString::number(listed(mapped)->id);
-    X11Clients::output(QStringLiteral("xprop"), {QStringLiteral("-id"), mappedWindow, QStringLiteral("-f"),
-                                                 QStringLiteral("_NET_WM_STATE"), QStringLiteral("32a"),
-                                                 QStringLiteral("-set"), QStringLiteral("_NET_WM_STATE"),
-                                                 QStringLiteral("_NET_WM_STATE_HIDDEN")});
+    X11Clients::output(QStringLiteral("xprop"),
+                       {QStringLiteral("-id"), mappedWindow, QStringLiteral("-f"),
+                        QStringLiteral("_NET_WM_STATE"), QStringLiteral("32a"), QStringLiteral("-set"),
+                        QStringLiteral("_NET_WM_STATE"), QStringLiteral("_NET_WM_STATE_HIDDEN")});
     ASSERT_TRUE(X11Clients::isFramed(listed(mapped)->id));
     EXPECT_TRUE(fetchAllUntil({mapped}, [](const AppWindowModel &model) { return model.isMinimized; }));
 }
@@ -221,9 +221,9 @@ TEST_F(WindowEngineX11Test, OnlyCurrentDesktopLeavesOtherDesktopsOut)
         session.sendToWindowManager(window, session.ewmh()->_NET_WM_DESKTOP, {target, 2, 0, 0, 0});
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
-                return X11Clients::output(
-                           QStringLiteral("xprop"),
-                           {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_DESKTOP")})
+                return X11Clients::output(QStringLiteral("xprop"),
+                                          {QStringLiteral("-id"), QString::number(window),
+                                           QStringLiteral("_NET_WM_DESKTOP")})
                     .contains(QStringLiteral("= %1").arg(target));
             },
             waitMs));
