@@ -96,6 +96,9 @@ void WindowEngine::closeWindow(const AppWindowModel &window)
 
 void WindowEngine::minimizeWindow(const AppWindowModel &window)
 {
+    // A focus of this window still under way would restore it again at its last step.
+    if (m_activationWindow == window.id)
+        retire(m_activationTask);
     startAction(minimizeTask(window));
 }
 

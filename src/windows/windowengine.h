@@ -346,6 +346,8 @@ private:
 
     // The current focus sequence (kept after it ended).
     Script m_activationTask;
+    // The window the activation task brings forward.
+    qint64 m_activationWindow = -1;
     // Ends a drag that stopped receiving updates; restarted by each update.
     Script m_dragSafetyTask;
     // Scheduler time of the last drag update that was not throttled; 0 when no drag runs.

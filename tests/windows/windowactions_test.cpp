@@ -42,6 +42,21 @@ TEST_F(WindowActionTest, MinimiseWaitsForTheApplicationToConfirmBeforeTheCardCha
     EXPECT_NEAR(listed(id)->snapshotTime, wallStart + 0.14, 1e-6);
 }
 
+// A focus of the window still under way restored it at its last step, undoing a minimise the user
+// asked for meanwhile.
+TEST_F(WindowActionTest, MinimiseRightAfterAFocusStays)
+{
+    const qint64 pid = launch("Editor");
+    const quint32 id = addWindow(pid, "Report");
+    list("Editor");
+    engine->focusWindow(card(id));
+    scheduler.advance(0.01);
+    engine->minimizeWindow(card(id));
+    scheduler.advance(2);
+    EXPECT_FALSE(desktop.windowServer.window(id)->isOnScreen);
+    EXPECT_TRUE(listed(id)->isMinimized);
+}
+
 TEST_F(WindowActionTest, MinimiseFallsBackToTheButtonAndGivesUpWithoutConfirmation)
 {
     const qint64 pid = launch("Editor");
