@@ -47,6 +47,12 @@ const QHash<QString, QString> &themeNames()
         {QStringLiteral("folder"), QStringLiteral("folder-symbolic")},
         {QStringLiteral("arrow.up.forward.square"), QStringLiteral("document-open-symbolic")},
         {QStringLiteral("arrow.up.forward.app"), QStringLiteral("document-open-symbolic")},
+        {QStringLiteral("magnifyingglass"), QStringLiteral("edit-find-symbolic")},
+        {QStringLiteral("xmark.circle.fill"), QStringLiteral("edit-clear-symbolic")},
+        {QStringLiteral("gearshape.fill"), QStringLiteral("emblem-system-symbolic")},
+        {QStringLiteral("square.grid.2x2.fill"), QStringLiteral("view-app-grid-symbolic")},
+        {QStringLiteral("eye.fill"), QStringLiteral("view-reveal-symbolic")},
+        {QStringLiteral("macwindow"), QStringLiteral("focus-windows-symbolic")},
     };
     return names;
 }

@@ -1,0 +1,339 @@
+#include "views/superpanel/globalwindowcard.h"
+
+#include <QAbstractButton>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "core/color.h"
+#include "core/localization.h"
+#include "ui/symbols.h"
+#include "ui/theme.h"
+#include "views/bubble/windowactionmenu.h"
+#include "views/superpanel/superpanelrules.h"
+#include "views/superpanel/superpanelstate.h"
+
+namespace qv {
+
+namespace {
+
+constexpr double chromePadding = 12;
+constexpr double imagePadding = 10;
+constexpr double iconSize = 36;
+constexpr int eyeSize = 24;
+constexpr double selectedScale = 1.03;
+constexpr double draggingScale = 1.05;
+
+QColor cyan(double opacity)
+{
+    return QColor::fromRgbF(0, 0.9f, 1, float(opacity));
+}
+
+// The purple round button in the top-right corner.
+class EyeButton : public QAbstractButton
+{
+public:
+    explicit EyeButton(QWidget *parent) : QAbstractButton(parent)
+    {
+        setFixedSize(eyeSize, eyeSize);
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::black(0.33));
+        painter.drawEllipse(QRectF(rect()).adjusted(0, 1, 0, 1));
+        painter.setBrush(Color::neonPurple());
+        painter.drawEllipse(QRectF(rect()).adjusted(1, 0, -1, -2));
+        const int symbol = 12;
+        painter.drawPixmap((width() - symbol) / 2, (height() - symbol) / 2 - 1,
+                           Symbols::pixmap(QStringLiteral("eye.fill"), symbol, Qt::white, devicePixelRatioF()));
+    }
+};
+
+} // namespace
+
+GlobalWindowCard::GlobalWindowCard(const AppWindowModel &window, const SuperPanelActions &actions,
+                                   Scheduler &scheduler, Callbacks callbacks, QWidget *parent)
+    : QWidget(parent), m_window(window), m_actions(actions), m_callbacks(std::move(callbacks)),
+      m_scaleAnimation(scheduler)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setMouseTracking(true);
+    m_eye = new EyeButton(this);
+    connect(m_eye, &QAbstractButton::clicked, this, [this] {
+        if (m_callbacks.onFocusAction)
+            m_callbacks.onFocusAction();
+    });
+    setCardSize(QSize(int(SuperPanelRules::minCardWidth), int(SuperPanelRules::cardHeight)));
+    setLanguage(m_language);
+    updateChrome();
+}
+
+void GlobalWindowCard::setWindow(const AppWindowModel &window)
+{
+    m_window = window;
+    update();
+}
+
+void GlobalWindowCard::setLanguage(AppLanguage language)
+{
+    m_language = language;
+    m_eye->setToolTip(Localization::text(u"focus_mode_help", language));
+}
+
+void GlobalWindowCard::setSelected(bool selected)
+{
+    if (selected == m_selected)
+        return;
+    m_selected = selected;
+    if (selected)
+        raise(); // its glow and scale overlap the neighbours' margins
+    updateChrome();
+    m_scaleAnimation.start(m_scale, targetScale(), 0.4, Animation::spring(0.25, 0.7), [this](double value) {
+        m_scale = value;
+        update();
+    });
+    update();
+}
+
+void GlobalWindowCard::setCardSize(const QSize &size)
+{
+    const QSize total(size.width() + 2 * margin, size.height() + 2 * margin);
+    if (total == this->size())
+        return;
+    setFixedSize(total);
+    m_eye->move(int(width() - margin - chromePadding - eyeSize), int(margin + chromePadding));
+}
+
+QRect GlobalWindowCard::cardRect() const
+{
+    return rect().adjusted(margin, margin, -margin, -margin);
+}
+
+void GlobalWindowCard::setBasePosition(const QPoint &topLeft)
+{
+    m_base = topLeft;
+    place();
+}
+
+void GlobalWindowCard::place()
+{
+    move(m_base - QPoint(margin, margin) + m_dragOffset.toPoint());
+}
+
+double GlobalWindowCard::targetScale() const
+{
+    return m_dragging ? draggingScale : (m_selected ? selectedScale : 1.0);
+}
+
+void GlobalWindowCard::updateChrome()
+{
+    m_eye->setVisible((m_hovered || m_selected) && !m_dragging);
+}
+
+void GlobalWindowCard::setHovered(bool hovered)
+{
+    if (hovered == m_hovered)
+        return;
+    m_hovered = hovered;
+    updateChrome();
+    update();
+    if (hovered && m_callbacks.onHover)
+        m_callbacks.onHover();
+}
+
+void GlobalWindowCard::leaveEvent(QEvent *event)
+{
+    QWidget::leaveEvent(event);
+    if (!m_pressed)
+        setHovered(false);
+}
+
+void GlobalWindowCard::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !cardRect().contains(event->position().toPoint())) {
+        event->ignore();
+        return;
+    }
+    m_pressed = true;
+    m_pressGlobal = event->globalPosition();
+}
+
+void GlobalWindowCard::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_pressed) {
+        setHovered(cardRect().contains(event->position().toPoint()));
+        return;
+    }
+    const QPointF translation = event->globalPosition() - m_pressGlobal;
+    if (!m_dragging) {
+        if (!SuperPanelRules::startsDrag(translation))
+            return;
+        m_dragging = true;
+        raise(); // passes over its neighbours
+        updateChrome();
+        m_scaleAnimation.start(m_scale, targetScale(), 0.4, Animation::spring(0.25, 0.7), [this](double value) {
+            m_scale = value;
+            update();
+        });
+        CardActions::run(m_actions.card.startPeeking, m_window);
+    }
+    m_dragOffset = translation;
+    place();
+    if (m_actions.updateDragAtPointer)
+        m_actions.updateDragAtPointer();
+}
+
+void GlobalWindowCard::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_pressed) {
+        event->ignore();
+        return;
+    }
+    m_pressed = false;
+    if (!m_dragging) {
+        if (cardRect().contains(event->position().toPoint()) && m_callbacks.onTap)
+            m_callbacks.onTap();
+        return;
+    }
+    const QPointF translation = event->globalPosition() - m_pressGlobal;
+    m_dragging = false;
+    m_dragOffset = QPointF();
+    place();
+    m_scale = targetScale();
+    updateChrome();
+    update();
+    CardActions::run(m_actions.card.endDrag, m_window);
+    if (SuperPanelRules::releaseFocuses(translation)) {
+        if (m_callbacks.onFocusAction)
+            m_callbacks.onFocusAction();
+    } else if (m_callbacks.onDragEnd) {
+        m_callbacks.onDragEnd();
+    }
+}
+
+QMenu *GlobalWindowCard::buildContextMenu(QWidget *parent) const
+{
+    return WindowActionMenu::build(m_window, m_actions.card, m_language, parent);
+}
+
+void GlobalWindowCard::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (!cardRect().contains(event->pos())) {
+        event->ignore();
+        return;
+    }
+    QMenu *menu = buildContextMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+const QPixmap &GlobalWindowCard::thumbnail(const QRectF &area)
+{
+    // Scaled once per picture and size: painting a full-size snapshot at every frame would cost more
+    // than the whole rest of the card.
+    const double dpr = devicePixelRatioF();
+    const QSizeF fitted = QSizeF(m_window.image.size()).scaled(area.size(), Qt::KeepAspectRatio);
+    const QSize pixels = (fitted * dpr).toSize();
+    if (m_thumbnailKey != m_window.image.cacheKey() || m_thumbnailSize != pixels) {
+        m_thumbnailKey = m_window.image.cacheKey();
+        m_thumbnailSize = pixels;
+        m_thumbnail = QPixmap::fromImage(
+            m_window.image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_thumbnail.setDevicePixelRatio(dpr);
+    }
+    return m_thumbnail;
+}
+
+void GlobalWindowCard::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF card(cardRect());
+    painter.translate(card.center());
+    painter.scale(m_scale, m_scale);
+    painter.translate(-card.center());
+
+    QPainterPath outline;
+    outline.addRoundedRect(card, cornerRadius, cornerRadius);
+
+    // Glow when selected, a soft shadow otherwise: a few widening outlines fading out.
+    const QPointF shadowOffset(0, 5);
+    const int rings = m_selected ? 5 : 3;
+    for (int ring = rings; ring >= 1; --ring) {
+        const double grow = ring * (m_selected ? 2.0 : 1.5);
+        QPainterPath halo;
+        halo.addRoundedRect(card.translated(shadowOffset).adjusted(-grow, -grow, grow, grow),
+                            cornerRadius + grow, cornerRadius + grow);
+        const double strength = (m_selected ? 0.3 : 0.2) * (1.0 - double(ring - 1) / rings) / 2;
+        painter.fillPath(halo.subtracted(outline), m_selected ? cyan(strength) : Theme::black(strength));
+    }
+
+    painter.save();
+    painter.setClipPath(outline);
+    painter.fillRect(card, Theme::ultraThinMaterial(true));
+
+    const QRectF thumb(card.x(), card.y(), card.width(), SuperPanelRules::thumbnailHeight);
+    painter.fillRect(thumb, Theme::white(0.03));
+    painter.fillRect(thumb, Theme::black(0.2));
+    if (!m_window.image.isNull()) {
+        const QRectF area = thumb.adjusted(imagePadding, imagePadding, -imagePadding, -imagePadding);
+        const QPixmap &picture = thumbnail(area);
+        const QSizeF size = QSizeF(picture.size()) / picture.devicePixelRatio();
+        painter.drawPixmap(QPointF(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2),
+                           picture);
+    } else {
+        const int size = 40;
+        painter.drawPixmap(QPointF(thumb.center().x() - size / 2.0, thumb.center().y() - size / 2.0),
+                           Symbols::pixmap(QStringLiteral("macwindow"), size, Theme::white(0.1),
+                                           devicePixelRatioF()));
+    }
+    if (!m_window.appIcon.isNull()) {
+        const QRectF icon(thumb.x() + chromePadding, thumb.bottom() - chromePadding - iconSize, iconSize, iconSize);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::black(0.3));
+        painter.drawEllipse(icon.adjusted(4, 8, -4, 0));
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(icon, m_window.appIcon);
+    }
+
+    const QRectF info(card.x(), thumb.bottom(), card.width(), card.bottom() - thumb.bottom());
+    painter.fillRect(info, m_selected ? cyan(0.15) : Theme::white(0.05));
+    const double hintWidth = m_selected ? 12 + 8 : 0;
+    const QRectF text = info.adjusted(chromePadding, chromePadding, -chromePadding - hintWidth, -chromePadding);
+    const QFont nameFont = Theme::systemFont(13, QFont::DemiBold);
+    const QFont titleFont = Theme::systemFont(11);
+    const QFontMetricsF nameMetrics(nameFont);
+    const QFontMetricsF titleMetrics(titleFont);
+    const double block = nameMetrics.height() + 4 + titleMetrics.height();
+    const double top = info.center().y() - block / 2;
+    painter.setFont(nameFont);
+    painter.setPen(Theme::white(0.95));
+    painter.drawText(QRectF(text.x(), top, text.width(), nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     nameMetrics.elidedText(m_window.appName, Qt::ElideRight, text.width()));
+    painter.setFont(titleFont);
+    painter.setPen(Theme::white(0.5));
+    painter.drawText(QRectF(text.x(), top + nameMetrics.height() + 4, text.width(), titleMetrics.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     titleMetrics.elidedText(m_window.title, Qt::ElideRight, text.width()));
+    if (m_selected) {
+        const int size = 12;
+        painter.drawPixmap(QPointF(info.right() - chromePadding - size, info.center().y() - size / 2.0),
+                           Symbols::pixmap(QStringLiteral("return"), size, cyan(1), devicePixelRatioF()));
+    }
+    painter.restore();
+
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(m_selected ? QPen(cyan(1), 2) : QPen(Theme::white(0.08), 1));
+    painter.drawPath(outline);
+}
+
+} // namespace qv
