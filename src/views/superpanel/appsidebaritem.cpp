@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 #include "core/color.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
@@ -86,7 +88,10 @@ void AppSidebarItem::setHovering(bool hovering)
                                             " border-radius: 6px; padding: 4px 8px; }"));
     m_caption->adjustSize();
     const QPointF below = mapTo(host, QPointF(width() / 2.0, tileRect().bottom() + captionGap));
-    m_caption->move(int(below.x() - m_caption->width() / 2.0), int(below.y()));
+    // Centred under the tile, but never past the panel's edge.
+    const int x = std::clamp(int(below.x() - m_caption->width() / 2.0), 4,
+                             std::max(4, host->width() - m_caption->width() - 4));
+    m_caption->move(x, int(below.y()));
     m_caption->show();
     m_caption->raise();
 }

@@ -192,12 +192,12 @@ QWidget *SuperPanelOverlay::buildSidebar()
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->viewport()->setAutoFillBackground(false);
     m_appList = new QWidget(scroll);
-    m_appList->setAutoFillBackground(false);
     auto *list = new QVBoxLayout(m_appList);
     list->setContentsMargins(10, 10, 10, 20);
     list->setSpacing(15);
     list->addStretch(1);
     scroll->setWidget(m_appList);
+    m_appList->setAutoFillBackground(false); // the scroll area turns it on
     layout->addWidget(scroll, 1);
     return m_sidebar;
 }

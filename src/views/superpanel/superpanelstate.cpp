@@ -79,11 +79,22 @@ QImage SuperPanelState::appIcon(const QString &appName) const
 
 void SuperPanelState::followCount()
 {
-    const int count = m_filtered->rowCount();
-    if (count == m_lastCount)
+    // A publication removes and inserts rows one at a time: the selection is clamped once, to the
+    // count the list settles on, not walked back through every count on the way.
+    if (m_countCheckPending)
         return;
-    m_lastCount = count;
-    clampSelection(count);
+    m_countCheckPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_countCheckPending = false;
+            const int count = m_filtered->rowCount();
+            if (count == m_lastCount)
+                return;
+            m_lastCount = count;
+            clampSelection(count);
+        },
+        Qt::QueuedConnection);
 }
 
 void SuperPanelState::log(const QString &name, const QString &detail) const

@@ -150,6 +150,7 @@ private:
     FilteredWindowModel *m_filtered = nullptr; // child
     QStringList m_appNames;
     int m_lastCount = 0;
+    bool m_countCheckPending = false;
 
     bool m_showContent = false;
     OverlayRoute m_route = OverlayRoute::all;
