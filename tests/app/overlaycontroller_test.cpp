@@ -324,6 +324,7 @@ TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPl
     scheduler.advance(1.0);
     EXPECT_EQ(engine->windowsAppName(), WindowEngine::allWindowsAppName());
     SuperPanelOverlay &view = *controller->superPanel();
+    QApplication::processEvents(); // the grid follows the list once it settles
     EXPECT_EQ(view.routeName(), "all");
     EXPECT_EQ(view.windowTitles().size(), 5);
     saveScreenshot(*controller->globalOverlayWindow(), "controller_super_panel_all");
@@ -365,6 +366,7 @@ TEST_F(OverlayControllerTest, ShowAllWindowsOpensRouteAllWithAFreshListAndCloses
         scheduler.advance(1.0);
         ASSERT_TRUE(superPanelShown());
         EXPECT_EQ(engine->currentOverlayRoute(), OverlayRoute::all);
+        QApplication::processEvents();
         EXPECT_EQ(controller->superPanel()->windowTitles().size(), 5);
         controller->showAllWindows();
         scheduler.advance(0.01);

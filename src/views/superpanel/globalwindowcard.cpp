@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 
 #include "core/color.h"
 #include "core/localization.h"
@@ -57,6 +58,44 @@ protected:
                            Symbols::pixmap(QStringLiteral("eye.fill"), symbol, Qt::white, devicePixelRatioF()));
     }
 };
+
+// The glow of a selected card, the soft shadow of any other: a few widening outlines fading out,
+// drawn once per card size and kept, since clipping those outlines at every frame costs more than
+// the rest of the card.
+QPixmap halo(const QSizeF &card, bool selected, double dpr)
+{
+    const QString key = QStringLiteral("qv-card-halo-%1x%2-%3-%4")
+                            .arg(card.width())
+                            .arg(card.height())
+                            .arg(selected)
+                            .arg(dpr);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    const int m = GlobalWindowCard::margin;
+    pixmap = QPixmap((QSizeF(card.width() + 2 * m, card.height() + 2 * m) * dpr).toSize());
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF rect(m, m, card.width(), card.height());
+    const double radius = GlobalWindowCard::cornerRadius;
+    QPainterPath outline;
+    outline.addRoundedRect(rect, radius, radius);
+    const QPointF offset(0, 5);
+    const int rings = selected ? 5 : 3;
+    for (int ring = rings; ring >= 1; --ring) {
+        const double grow = ring * (selected ? 2.0 : 1.5);
+        QPainterPath ringPath;
+        ringPath.addRoundedRect(rect.translated(offset).adjusted(-grow, -grow, grow, grow), radius + grow,
+                                radius + grow);
+        const double strength = (selected ? 0.3 : 0.2) * (1.0 - double(ring - 1) / rings) / 2;
+        painter.fillPath(ringPath.subtracted(outline), selected ? cyan(strength) : Theme::black(strength));
+    }
+    painter.end();
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
 
 } // namespace
 
@@ -265,17 +304,7 @@ void GlobalWindowCard::paintEvent(QPaintEvent *)
     QPainterPath outline;
     outline.addRoundedRect(card, cornerRadius, cornerRadius);
 
-    // Glow when selected, a soft shadow otherwise: a few widening outlines fading out.
-    const QPointF shadowOffset(0, 5);
-    const int rings = m_selected ? 5 : 3;
-    for (int ring = rings; ring >= 1; --ring) {
-        const double grow = ring * (m_selected ? 2.0 : 1.5);
-        QPainterPath halo;
-        halo.addRoundedRect(card.translated(shadowOffset).adjusted(-grow, -grow, grow, grow),
-                            cornerRadius + grow, cornerRadius + grow);
-        const double strength = (m_selected ? 0.3 : 0.2) * (1.0 - double(ring - 1) / rings) / 2;
-        painter.fillPath(halo.subtracted(outline), m_selected ? cyan(strength) : Theme::black(strength));
-    }
+    painter.drawPixmap(QPointF(card.x() - margin, card.y() - margin), halo(card.size(), m_selected, devicePixelRatioF()));
 
     painter.save();
     painter.setClipPath(outline);

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSet>
 
 #include <cmath>
 
@@ -85,11 +86,11 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
 
     const FilteredWindowModel &model = state.filteredModel();
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(&model, signal, this, &WindowGrid::syncCards);
-    connect(&model, &QAbstractItemModel::rowsMoved, this, &WindowGrid::syncCards);
-    connect(&model, &QAbstractItemModel::modelReset, this, &WindowGrid::syncCards);
-    connect(&model, &QAbstractItemModel::layoutChanged, this, &WindowGrid::syncCards);
-    connect(&model, &QAbstractItemModel::dataChanged, this, &WindowGrid::syncCards);
+        connect(&model, signal, this, &WindowGrid::scheduleSync);
+    connect(&model, &QAbstractItemModel::rowsMoved, this, &WindowGrid::scheduleSync);
+    connect(&model, &QAbstractItemModel::modelReset, this, &WindowGrid::scheduleSync);
+    connect(&model, &QAbstractItemModel::layoutChanged, this, &WindowGrid::scheduleSync);
+    connect(&model, &QAbstractItemModel::dataChanged, this, &WindowGrid::scheduleSync);
     connect(&state, &SuperPanelState::selectedIndexChanged, this, &WindowGrid::updateSelection);
     connect(&state, &SuperPanelState::scrollRequested, this, &WindowGrid::scrollToWindow);
     connect(&state, &SuperPanelState::appFilterChanged, this, [this] {
@@ -146,14 +147,26 @@ GlobalWindowCard *WindowGrid::makeCard(const AppWindowModel &window)
     return card;
 }
 
+void WindowGrid::scheduleSync()
+{
+    // A publication or a search changes rows one at a time; the cards follow once, when it is done.
+    if (m_syncPending)
+        return;
+    m_syncPending = true;
+    QMetaObject::invokeMethod(this, &WindowGrid::syncCards, Qt::QueuedConnection);
+}
+
 void WindowGrid::syncCards()
 {
+    m_syncPending = false;
     const FilteredWindowModel &model = m_state.filteredModel();
     QList<qint64> order;
     order.reserve(model.rowCount());
+    QSet<qint64> listed;
     for (int row = 0; row < model.rowCount(); ++row) {
         const AppWindowModel &window = model.windowAt(row);
         order.append(window.id);
+        listed.insert(window.id);
         GlobalWindowCard *card = m_cards.value(window.id);
         if (!card) {
             card = makeCard(window);
@@ -166,7 +179,7 @@ void WindowGrid::syncCards()
     // that are gone go with them.
     const WindowListModel &source = model.sourceWindows();
     for (auto it = m_cards.begin(); it != m_cards.end();) {
-        if (order.contains(it.key())) {
+        if (listed.contains(it.key())) {
             ++it;
             continue;
         }

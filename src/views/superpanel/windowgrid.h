@@ -35,6 +35,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void scheduleSync();
     void syncCards();
     void layoutCards();
     void updateSelection();
@@ -47,6 +48,7 @@ private:
     QWidget *m_content = nullptr;
     QHash<qint64, GlobalWindowCard *> m_cards;
     QList<qint64> m_order;
+    bool m_syncPending = false;
     SuperPanelRules::GridLayout m_layout;
     Animation m_scrollAnimation;
 };
