@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHash>
 #include <QPainter>
+#include <QPixmapCache>
 
 // Resources of a static library are registered by hand, once, before the first lookup.
 static void initSymbolResources()
@@ -117,6 +118,11 @@ QIcon Symbols::icon(const QString &symbolName)
 
 QPixmap Symbols::pixmap(const QString &symbolName, int size, const QColor &color, double dpr)
 {
+    // Views ask for the same few symbols at every frame: each tinted picture is made once.
+    const QString key = QStringLiteral("qv-symbol-%1-%2-%3-%4").arg(symbolName).arg(size).arg(color.rgba()).arg(dpr);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached))
+        return cached;
     const int device = qMax(1, qRound(size * dpr));
     QPixmap source = icon(symbolName).pixmap(QSize(device, device));
     if (source.isNull())
@@ -131,6 +137,7 @@ QPixmap Symbols::pixmap(const QString &symbolName, int size, const QColor &color
         painter.fillRect(result.rect(), color);
     }
     result.setDevicePixelRatio(dpr);
+    QPixmapCache::insert(key, result);
     return result;
 }
 

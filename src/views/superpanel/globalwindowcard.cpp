@@ -97,6 +97,45 @@ QPixmap halo(const QSizeF &card, bool selected, double dpr)
     return pixmap;
 }
 
+// The card's glass, the thumbnail well, the information bar and the outline, cut to the card's
+// rounded shape: the same for every card of a size, so drawn once.
+QPixmap chrome(const QSizeF &card, bool selected, double dpr)
+{
+    const QString key = QStringLiteral("qv-card-chrome-%1x%2-%3-%4")
+                            .arg(card.width())
+                            .arg(card.height())
+                            .arg(selected)
+                            .arg(dpr);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    const int m = GlobalWindowCard::margin;
+    pixmap = QPixmap((QSizeF(card.width() + 2 * m, card.height() + 2 * m) * dpr).toSize());
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF rect(m, m, card.width(), card.height());
+    const double radius = GlobalWindowCard::cornerRadius;
+    QPainterPath outline;
+    outline.addRoundedRect(rect, radius, radius);
+    painter.save();
+    painter.setClipPath(outline);
+    painter.fillRect(rect, Theme::ultraThinMaterial(true));
+    const QRectF thumb(rect.x(), rect.y(), rect.width(), SuperPanelRules::thumbnailHeight);
+    painter.fillRect(thumb, Theme::white(0.03));
+    painter.fillRect(thumb, Theme::black(0.2));
+    const QRectF info(rect.x(), thumb.bottom(), rect.width(), rect.bottom() - thumb.bottom());
+    painter.fillRect(info, selected ? cyan(0.15) : Theme::white(0.05));
+    painter.restore();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(selected ? QPen(cyan(1), 2) : QPen(Theme::white(0.08), 1));
+    painter.drawPath(outline);
+    painter.end();
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
+
 } // namespace
 
 GlobalWindowCard::GlobalWindowCard(const AppWindowModel &window, const SuperPanelActions &actions,
@@ -292,27 +331,35 @@ const QPixmap &GlobalWindowCard::thumbnail(const QRectF &area)
     return m_thumbnail;
 }
 
+const QPixmap &GlobalWindowCard::iconPixmap()
+{
+    const double dpr = devicePixelRatioF();
+    if (m_iconKey != m_window.appIcon.cacheKey() || m_icon.devicePixelRatio() != dpr) {
+        m_iconKey = m_window.appIcon.cacheKey();
+        const int side = qRound(iconSize * dpr);
+        m_icon = QPixmap::fromImage(
+            m_window.appIcon.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        m_icon.setDevicePixelRatio(dpr);
+    }
+    return m_icon;
+}
+
 void GlobalWindowCard::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const QRectF card(cardRect());
     painter.translate(card.center());
     painter.scale(m_scale, m_scale);
     painter.translate(-card.center());
+    if (m_scale != 1.0)
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
 
-    QPainterPath outline;
-    outline.addRoundedRect(card, cornerRadius, cornerRadius);
-
-    painter.drawPixmap(QPointF(card.x() - margin, card.y() - margin), halo(card.size(), m_selected, devicePixelRatioF()));
-
-    painter.save();
-    painter.setClipPath(outline);
-    painter.fillRect(card, Theme::ultraThinMaterial(true));
+    const double dpr = devicePixelRatioF();
+    const QPointF origin(card.x() - margin, card.y() - margin);
+    painter.drawPixmap(origin, halo(card.size(), m_selected, dpr));
+    painter.drawPixmap(origin, chrome(card.size(), m_selected, dpr));
 
     const QRectF thumb(card.x(), card.y(), card.width(), SuperPanelRules::thumbnailHeight);
-    painter.fillRect(thumb, Theme::white(0.03));
-    painter.fillRect(thumb, Theme::black(0.2));
     if (!m_window.image.isNull()) {
         const QRectF area = thumb.adjusted(imagePadding, imagePadding, -imagePadding, -imagePadding);
         const QPixmap &picture = thumbnail(area);
@@ -322,26 +369,22 @@ void GlobalWindowCard::paintEvent(QPaintEvent *)
     } else {
         const int size = 40;
         painter.drawPixmap(QPointF(thumb.center().x() - size / 2.0, thumb.center().y() - size / 2.0),
-                           Symbols::pixmap(QStringLiteral("macwindow"), size, Theme::white(0.1),
-                                           devicePixelRatioF()));
+                           Symbols::pixmap(QStringLiteral("macwindow"), size, Theme::white(0.1), dpr));
     }
     if (!m_window.appIcon.isNull()) {
-        const QRectF icon(thumb.x() + chromePadding, thumb.bottom() - chromePadding - iconSize, iconSize, iconSize);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Theme::black(0.3));
-        painter.drawEllipse(icon.adjusted(4, 8, -4, 0));
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(icon, m_window.appIcon);
+        const QPointF icon(thumb.x() + chromePadding, thumb.bottom() - chromePadding - iconSize);
+        const QPixmap &picture = iconPixmap();
+        const QSizeF size = QSizeF(picture.size()) / picture.devicePixelRatio();
+        painter.drawPixmap(icon + QPointF((iconSize - size.width()) / 2, (iconSize - size.height()) / 2), picture);
     }
 
     const QRectF info(card.x(), thumb.bottom(), card.width(), card.bottom() - thumb.bottom());
-    painter.fillRect(info, m_selected ? cyan(0.15) : Theme::white(0.05));
     const double hintWidth = m_selected ? 12 + 8 : 0;
     const QRectF text = info.adjusted(chromePadding, chromePadding, -chromePadding - hintWidth, -chromePadding);
-    const QFont nameFont = Theme::systemFont(13, QFont::DemiBold);
-    const QFont titleFont = Theme::systemFont(11);
-    const QFontMetricsF nameMetrics(nameFont);
-    const QFontMetricsF titleMetrics(titleFont);
+    static const QFont nameFont = Theme::systemFont(13, QFont::DemiBold);
+    static const QFont titleFont = Theme::systemFont(11);
+    static const QFontMetricsF nameMetrics(nameFont);
+    static const QFontMetricsF titleMetrics(titleFont);
     const double block = nameMetrics.height() + 4 + titleMetrics.height();
     const double top = info.center().y() - block / 2;
     painter.setFont(nameFont);
@@ -356,13 +399,8 @@ void GlobalWindowCard::paintEvent(QPaintEvent *)
     if (m_selected) {
         const int size = 12;
         painter.drawPixmap(QPointF(info.right() - chromePadding - size, info.center().y() - size / 2.0),
-                           Symbols::pixmap(QStringLiteral("return"), size, cyan(1), devicePixelRatioF()));
+                           Symbols::pixmap(QStringLiteral("return"), size, cyan(1), dpr));
     }
-    painter.restore();
-
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(m_selected ? QPen(cyan(1), 2) : QPen(Theme::white(0.08), 1));
-    painter.drawPath(outline);
 }
 
 } // namespace qv

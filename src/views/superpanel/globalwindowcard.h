@@ -84,6 +84,7 @@ private:
     double targetScale() const;
     void place();
     const QPixmap &thumbnail(const QRectF &area);
+    const QPixmap &iconPixmap();
 
     AppWindowModel m_window;
     const SuperPanelActions &m_actions;
@@ -102,6 +103,8 @@ private:
     QPixmap m_thumbnail;
     qint64 m_thumbnailKey = 0;
     QSize m_thumbnailSize;
+    QPixmap m_icon;
+    qint64 m_iconKey = 0;
 };
 
 } // namespace qv

@@ -342,14 +342,14 @@ void SuperPanelOverlay::resizeEvent(QResizeEvent *event)
 void SuperPanelOverlay::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     // Without a compositor the window cannot show the desktop through it: the backdrop's tint is
     // painted opaque instead of a see-through one that would paint black.
     const auto *panel = qobject_cast<const Panel *>(window());
     const bool translucent = !panel || panel->isTranslucent();
-    QPainterPath all;
-    all.addRect(QRectF(rect()));
-    DockGlassBackground::paint(painter, all, backdropBlur, translucent, translucent ? backdropOpacity : 1.0);
+    QColor tint = DockGlassBackground::tint(DockGlassBackground::materialFor(backdropBlur), translucent);
+    if (translucent)
+        tint.setAlphaF(tint.alphaF() * float(backdropOpacity));
+    painter.fillRect(rect(), tint);
 }
 
 void SuperPanelOverlay::mousePressEvent(QMouseEvent *event)
