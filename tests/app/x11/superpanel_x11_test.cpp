@@ -97,7 +97,8 @@ protected:
         return activeWindow() == xcb_window_t(controller->globalOverlayWindow()->winId());
     }
 
-    // Five xterms with the titles above, each framed by the window manager; their process ids.
+    // Five xterms with the titles above, started one after the other, each mapped and given the
+    // keyboard by the window manager before the next; their process ids, none when one never shows.
     QList<qint64> startFiveClients()
     {
         QList<qint64> pids;
@@ -106,12 +107,11 @@ protected:
             const qint64 pid = clients.start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), geometry,
                                                                        QStringLiteral("-T"), fiveTitles.at(i),
                                                                        QStringLiteral("-e"), QStringLiteral("sleep 600")});
+            if (pid == 0 || !QTest::qWaitFor([&] { return pidOf(activeWindow()) == pid; }, 10000))
+                return {};
             pids.append(pid);
         }
-        // Mapped and listed by the window manager: the last one started has the keyboard.
-        const bool ready = QTest::qWaitFor([&] { return pidOf(activeWindow()) == pids.last(); }, 10000);
-        QTest::qWait(300);
-        return ready ? pids : QList<qint64>();
+        return pids;
     }
     QStringList shownTitles()
     {
