@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QPixmapCache>
 
+#include <functional>
+
 #include "core/color.h"
 #include "core/localization.h"
 #include "ui/symbols.h"
@@ -15,6 +17,7 @@
 #include "views/bubble/windowactionmenu.h"
 #include "views/superpanel/superpanelrules.h"
 #include "views/superpanel/superpanelstate.h"
+#include "views/superpanel/symbolbutton.h"
 
 namespace qv {
 
@@ -23,7 +26,7 @@ namespace {
 constexpr double chromePadding = 12;
 constexpr double imagePadding = 10;
 constexpr double iconSize = 36;
-constexpr int eyeSize = 24;
+constexpr int eyeSize = 12 + 2 * 6;
 constexpr double selectedScale = 1.03;
 constexpr double draggingScale = 1.05;
 
@@ -32,39 +35,14 @@ QColor cyan(double opacity)
     return QColor::fromRgbF(0, 0.9f, 1, float(opacity));
 }
 
-// The purple round button in the top-right corner.
-class EyeButton : public QAbstractButton
+// A picture of the card's size plus its margin, drawn once by `draw` (given the card's rectangle
+// and its outline) and kept for every card of that size and selection: the outlines are clipped
+// and filled once, not at every frame.
+QPixmap cardPicture(const char *kind, const QSizeF &card, bool selected, double dpr,
+                    const std::function<void(QPainter &, const QRectF &, const QPainterPath &)> &draw)
 {
-public:
-    explicit EyeButton(QWidget *parent) : QAbstractButton(parent)
-    {
-        setFixedSize(eyeSize, eyeSize);
-        setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::NoFocus);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Theme::black(0.33));
-        painter.drawEllipse(QRectF(rect()).adjusted(0, 1, 0, 1));
-        painter.setBrush(Color::neonPurple());
-        painter.drawEllipse(QRectF(rect()).adjusted(1, 0, -1, -2));
-        const int symbol = 12;
-        painter.drawPixmap((width() - symbol) / 2, (height() - symbol) / 2 - 1,
-                           Symbols::pixmap(QStringLiteral("eye.fill"), symbol, Qt::white, devicePixelRatioF()));
-    }
-};
-
-// The glow of a selected card, the soft shadow of any other: a few widening outlines fading out,
-// drawn once per card size and kept, since clipping those outlines at every frame costs more than
-// the rest of the card.
-QPixmap halo(const QSizeF &card, bool selected, double dpr)
-{
-    const QString key = QStringLiteral("qv-card-halo-%1x%2-%3-%4")
+    const QString key = QStringLiteral("qv-card-%1-%2x%3-%4-%5")
+                            .arg(QLatin1String(kind))
                             .arg(card.width())
                             .arg(card.height())
                             .arg(selected)
@@ -79,61 +57,51 @@ QPixmap halo(const QSizeF &card, bool selected, double dpr)
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF rect(m, m, card.width(), card.height());
-    const double radius = GlobalWindowCard::cornerRadius;
     QPainterPath outline;
-    outline.addRoundedRect(rect, radius, radius);
-    const QPointF offset(0, 5);
-    const int rings = selected ? 5 : 3;
-    for (int ring = rings; ring >= 1; --ring) {
-        const double grow = ring * (selected ? 2.0 : 1.5);
-        QPainterPath ringPath;
-        ringPath.addRoundedRect(rect.translated(offset).adjusted(-grow, -grow, grow, grow), radius + grow,
-                                radius + grow);
-        const double strength = (selected ? 0.3 : 0.2) * (1.0 - double(ring - 1) / rings) / 2;
-        painter.fillPath(ringPath.subtracted(outline), selected ? cyan(strength) : Theme::black(strength));
-    }
+    outline.addRoundedRect(rect, GlobalWindowCard::cornerRadius, GlobalWindowCard::cornerRadius);
+    draw(painter, rect, outline);
     painter.end();
     QPixmapCache::insert(key, pixmap);
     return pixmap;
 }
 
-// The card's glass, the thumbnail well, the information bar and the outline, cut to the card's
-// rounded shape: the same for every card of a size, so drawn once.
+// The glow of a selected card, the soft shadow of any other: a few widening outlines fading out.
+QPixmap halo(const QSizeF &card, bool selected, double dpr)
+{
+    return cardPicture("halo", card, selected, dpr, [selected](QPainter &painter, const QRectF &rect,
+                                                               const QPainterPath &outline) {
+        const double radius = GlobalWindowCard::cornerRadius;
+        const QPointF offset(0, 5);
+        const int rings = selected ? 5 : 3;
+        for (int ring = rings; ring >= 1; --ring) {
+            const double grow = ring * (selected ? 2.0 : 1.5);
+            QPainterPath ringPath;
+            ringPath.addRoundedRect(rect.translated(offset).adjusted(-grow, -grow, grow, grow), radius + grow,
+                                    radius + grow);
+            const double strength = (selected ? 0.3 : 0.2) * (1.0 - double(ring - 1) / rings) / 2;
+            painter.fillPath(ringPath.subtracted(outline), selected ? cyan(strength) : Theme::black(strength));
+        }
+    });
+}
+
+// The card's glass, the thumbnail well, the information bar and the outline.
 QPixmap chrome(const QSizeF &card, bool selected, double dpr)
 {
-    const QString key = QStringLiteral("qv-card-chrome-%1x%2-%3-%4")
-                            .arg(card.width())
-                            .arg(card.height())
-                            .arg(selected)
-                            .arg(dpr);
-    QPixmap pixmap;
-    if (QPixmapCache::find(key, &pixmap))
-        return pixmap;
-    const int m = GlobalWindowCard::margin;
-    pixmap = QPixmap((QSizeF(card.width() + 2 * m, card.height() + 2 * m) * dpr).toSize());
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF rect(m, m, card.width(), card.height());
-    const double radius = GlobalWindowCard::cornerRadius;
-    QPainterPath outline;
-    outline.addRoundedRect(rect, radius, radius);
-    painter.save();
-    painter.setClipPath(outline);
-    painter.fillRect(rect, Theme::ultraThinMaterial(true));
-    const QRectF thumb(rect.x(), rect.y(), rect.width(), SuperPanelRules::thumbnailHeight);
-    painter.fillRect(thumb, Theme::white(0.03));
-    painter.fillRect(thumb, Theme::black(0.2));
-    const QRectF info(rect.x(), thumb.bottom(), rect.width(), rect.bottom() - thumb.bottom());
-    painter.fillRect(info, selected ? cyan(0.15) : Theme::white(0.05));
-    painter.restore();
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(selected ? QPen(cyan(1), 2) : QPen(Theme::white(0.08), 1));
-    painter.drawPath(outline);
-    painter.end();
-    QPixmapCache::insert(key, pixmap);
-    return pixmap;
+    return cardPicture("chrome", card, selected, dpr, [selected](QPainter &painter, const QRectF &rect,
+                                                                 const QPainterPath &outline) {
+        painter.save();
+        painter.setClipPath(outline);
+        painter.fillRect(rect, Theme::ultraThinMaterial(true));
+        const QRectF thumb(rect.x(), rect.y(), rect.width(), SuperPanelRules::thumbnailHeight);
+        painter.fillRect(thumb, Theme::white(0.03));
+        painter.fillRect(thumb, Theme::black(0.2));
+        const QRectF info(rect.x(), thumb.bottom(), rect.width(), rect.bottom() - thumb.bottom());
+        painter.fillRect(info, selected ? cyan(0.15) : Theme::white(0.05));
+        painter.restore();
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(selected ? QPen(cyan(1), 2) : QPen(Theme::white(0.08), 1));
+        painter.drawPath(outline);
+    });
 }
 
 } // namespace
@@ -145,7 +113,7 @@ GlobalWindowCard::GlobalWindowCard(const AppWindowModel &window, const SuperPane
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
-    m_eye = new EyeButton(this);
+    m_eye = new SymbolButton(QStringLiteral("eye.fill"), 12, Qt::white, 6, SymbolButton::Face::filled(Color::neonPurple()), this);
     connect(m_eye, &QAbstractButton::clicked, this, [this] {
         if (m_callbacks.onFocusAction)
             m_callbacks.onFocusAction();
@@ -175,11 +143,16 @@ void GlobalWindowCard::setSelected(bool selected)
     if (selected)
         raise(); // its glow and scale overlap the neighbours' margins
     updateChrome();
+    animateScale();
+    update();
+}
+
+void GlobalWindowCard::animateScale()
+{
     m_scaleAnimation.start(m_scale, targetScale(), 0.4, Animation::spring(0.25, 0.7), [this](double value) {
         m_scale = value;
         update();
     });
-    update();
 }
 
 void GlobalWindowCard::setCardSize(const QSize &size)
@@ -258,10 +231,7 @@ void GlobalWindowCard::mouseMoveEvent(QMouseEvent *event)
         m_dragging = true;
         raise(); // passes over its neighbours
         updateChrome();
-        m_scaleAnimation.start(m_scale, targetScale(), 0.4, Animation::spring(0.25, 0.7), [this](double value) {
-            m_scale = value;
-            update();
-        });
+        animateScale();
         CardActions::run(m_actions.card.startPeeking, m_window);
     }
     m_dragOffset = translation;

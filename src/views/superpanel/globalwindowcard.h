@@ -81,6 +81,7 @@ protected:
 private:
     void setHovered(bool hovered);
     void updateChrome();
+    void animateScale();
     double targetScale() const;
     void place();
     const QPixmap &thumbnail(const QRectF &area);

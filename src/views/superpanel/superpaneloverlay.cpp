@@ -22,6 +22,7 @@
 #include "views/superpanel/appsidebaritem.h"
 #include "views/superpanel/globalwindowcard.h"
 #include "views/superpanel/superpanelstate.h"
+#include "views/superpanel/symbolbutton.h"
 #include "views/superpanel/windowgrid.h"
 
 namespace qv {
@@ -78,41 +79,6 @@ protected:
         painter.drawPath(shape);
     }
     void mousePressEvent(QMouseEvent *event) override { event->accept(); }
-};
-
-// A button drawn as one symbol, optionally on a frosted circle.
-class SymbolButton : public QAbstractButton
-{
-public:
-    SymbolButton(const QString &symbol, int symbolSize, const QColor &color, int padding, bool circle,
-                 QWidget *parent)
-        : QAbstractButton(parent), m_symbol(symbol), m_symbolSize(symbolSize), m_color(color), m_circle(circle)
-    {
-        setFixedSize(symbolSize + 2 * padding, symbolSize + 2 * padding);
-        setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::NoFocus);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        if (m_circle) {
-            const QRectF circle = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-            painter.setBrush(Theme::ultraThinMaterial(true));
-            painter.setPen(QPen(Theme::white(0.1), 1));
-            painter.drawEllipse(circle);
-        }
-        painter.drawPixmap((width() - m_symbolSize) / 2, (height() - m_symbolSize) / 2,
-                           Symbols::pixmap(m_symbol, m_symbolSize, m_color, devicePixelRatioF()));
-    }
-
-private:
-    QString m_symbol;
-    int m_symbolSize;
-    QColor m_color;
-    bool m_circle;
 };
 
 } // namespace
@@ -234,14 +200,15 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     m_searchField->installEventFilter(this);
     connect(m_searchField, &QLineEdit::textEdited, this, [this](const QString &text) { m_state.setSearchText(text); });
     box->addWidget(m_searchField, 1);
-    auto *clear = new SymbolButton(QStringLiteral("xmark.circle.fill"), 18, Theme::white(0.5), 2, false, m_searchBox);
+    auto *clear = new SymbolButton(QStringLiteral("xmark.circle.fill"), 18, Theme::white(0.5), 2,
+                                   SymbolButton::Face::bare(), m_searchBox);
     connect(clear, &QAbstractButton::clicked, this, [this] { m_state.setSearchText(QString()); });
     clear->hide();
     m_clearButton = clear;
     box->addWidget(clear);
     header->addWidget(m_searchBox, 1);
     auto *settings =
-        new SymbolButton(QStringLiteral("gearshape.fill"), 22, Theme::white(0.6), 20, true, area);
+        new SymbolButton(QStringLiteral("gearshape.fill"), 22, Theme::white(0.6), 20, SymbolButton::Face::frosted(), area);
     settings->setObjectName(QStringLiteral("settingsButton"));
     settings->setToolTip(QStringLiteral("Quorvantis Settings"));
     connect(settings, &QAbstractButton::clicked, this, [this] { m_state.openSettings(); });
