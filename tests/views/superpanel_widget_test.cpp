@@ -235,9 +235,14 @@ TEST_F(SuperPanelWidget, WhileACardIsDraggedThePanelDimsAndTheZoneUnderThePointe
     EXPECT_TRUE(view->zones().at(0)->isHighlighted());
     EXPECT_FALSE(view->zones().at(2)->isHighlighted());
     EXPECT_TRUE(view->fullPanel()->graphicsEffect()) << "the panel is dimmed";
+    ASSERT_TRUE(view->grid()->dragGhost());
+    EXPECT_EQ(view->grid()->dragGhost()->mapToGlobal(QPoint(0, 0)),
+              card->mapToGlobal(QPoint(0, 0)) + QPoint(-180, -60))
+        << "the card's picture follows the pointer beyond the grid";
     saveScreenshot(*backdrop, "superpanel_dragging_zones");
 
     mouse(card, QEvent::MouseButtonRelease, start + QPointF(-180, -60));
+    EXPECT_FALSE(view->grid()->dragGhost());
     state->setDragging(false);
     EXPECT_FALSE(view->zones().at(0)->isVisible());
     EXPECT_FALSE(view->fullPanel()->graphicsEffect());

@@ -177,7 +177,15 @@ void GlobalWindowCard::setBasePosition(const QPoint &topLeft)
 
 void GlobalWindowCard::place()
 {
-    move(m_base - QPoint(margin, margin) + m_dragOffset.toPoint());
+    move(m_base - QPoint(margin, margin));
+}
+
+void GlobalWindowCard::setGhosted(bool ghosted)
+{
+    if (ghosted == m_ghosted)
+        return;
+    m_ghosted = ghosted;
+    update();
 }
 
 double GlobalWindowCard::targetScale() const
@@ -235,7 +243,8 @@ void GlobalWindowCard::mouseMoveEvent(QMouseEvent *event)
         CardActions::run(m_actions.card.startPeeking, m_window);
     }
     m_dragOffset = translation;
-    place();
+    if (m_callbacks.onDragMove)
+        m_callbacks.onDragMove(translation);
     if (m_actions.updateDragAtPointer)
         m_actions.updateDragAtPointer();
 }
@@ -255,7 +264,8 @@ void GlobalWindowCard::mouseReleaseEvent(QMouseEvent *event)
     const QPointF translation = event->globalPosition() - m_pressGlobal;
     m_dragging = false;
     m_dragOffset = QPointF();
-    place();
+    if (m_callbacks.onDragStop)
+        m_callbacks.onDragStop();
     m_scale = targetScale();
     updateChrome();
     update();
@@ -317,6 +327,8 @@ const QPixmap &GlobalWindowCard::iconPixmap()
 void GlobalWindowCard::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    if (m_ghosted)
+        painter.setOpacity(0.25);
     const QRectF card(cardRect());
     painter.translate(card.center());
     painter.scale(m_scale, m_scale);

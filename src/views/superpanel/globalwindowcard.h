@@ -45,6 +45,9 @@ public:
         std::function<void()> onTap;
         // The pointer entered the card.
         std::function<void()> onHover;
+        // A drag moved the card by `offset` from its place; the drag is over.
+        std::function<void(const QPointF &offset)> onDragMove;
+        std::function<void()> onDragStop;
     };
 
     GlobalWindowCard(const AppWindowModel &window, const SuperPanelActions &actions, Scheduler &scheduler,
@@ -67,6 +70,8 @@ public:
     QPointF dragOffset() const { return m_dragOffset; }
     double scale() const { return m_scale; }
     QAbstractButton *eyeButton() const { return m_eye; }
+    // While a picture of the card follows the pointer, its place shows only a faint card.
+    void setGhosted(bool ghosted);
     bool showsReturnHint() const { return m_selected; }
     QMenu *buildContextMenu(QWidget *parent) const;
 
@@ -97,6 +102,7 @@ private:
     bool m_hovered = false;
     bool m_pressed = false;
     bool m_dragging = false;
+    bool m_ghosted = false;
     QPointF m_pressGlobal;
     QPointF m_dragOffset;
     double m_scale = 1.0;

@@ -218,6 +218,7 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     stack->addLayout(header);
 
     m_grid = new WindowGrid(m_state, m_scheduler, area);
+    m_grid->setDragLayer(m_fullPanel);
     stack->addWidget(m_grid, 1);
     return area;
 }

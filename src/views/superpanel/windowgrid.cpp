@@ -1,5 +1,6 @@
 #include "views/superpanel/windowgrid.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -142,6 +143,8 @@ GlobalWindowCard *WindowGrid::makeCard(const AppWindowModel &window)
         if (row >= 0)
             m_state.setSelectedIndex(row);
     };
+    callbacks.onDragMove = [this, id](const QPointF &offset) { moveGhost(m_cards.value(id), offset); };
+    callbacks.onDragStop = [this, id] { dropGhost(m_cards.value(id)); };
     auto *card = new GlobalWindowCard(window, m_state.actions(), m_scheduler, std::move(callbacks), m_content);
     card->setLanguage(m_state.language());
     return card;
@@ -154,6 +157,38 @@ void WindowGrid::scheduleSync()
         return;
     m_syncPending = true;
     QMetaObject::invokeMethod(this, &WindowGrid::syncCards, Qt::QueuedConnection);
+}
+
+QWidget *WindowGrid::dragGhost() const
+{
+    return m_ghost;
+}
+
+void WindowGrid::moveGhost(GlobalWindowCard *card, const QPointF &offset)
+{
+    if (!card)
+        return;
+    QWidget *layer = m_dragLayer ? m_dragLayer : this;
+    if (!m_ghost) {
+        // The card itself stays inside the scrolled view; a picture of it travels over the panel.
+        m_ghost = new QLabel(layer);
+        m_ghost->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_ghost->setPixmap(card->grab());
+        m_ghost->adjustSize();
+        card->setGhosted(true);
+    }
+    const QPoint place = card->mapToGlobal(QPoint(0, 0)) + offset.toPoint();
+    m_ghost->move(layer->mapFromGlobal(place));
+    m_ghost->show();
+    m_ghost->raise();
+}
+
+void WindowGrid::dropGhost(GlobalWindowCard *card)
+{
+    delete m_ghost;
+    m_ghost = nullptr;
+    if (card)
+        card->setGhosted(false);
 }
 
 void WindowGrid::syncCards()

@@ -6,6 +6,8 @@
 #include "ui/animation.h"
 #include "views/superpanel/superpanelrules.h"
 
+class QLabel;
+
 namespace qv {
 
 class GlobalWindowCard;
@@ -30,6 +32,11 @@ public:
     GlobalWindowCard *cardFor(qint64 windowId) const;
     bool isShowingEmptyState() const { return m_order.isEmpty(); }
     SuperPanelRules::GridLayout layout() const { return m_layout; }
+    // Where a dragged card's picture follows the pointer, above the grid's clipped view; the grid
+    // keeps its own when none is set.
+    void setDragLayer(QWidget *layer) { m_dragLayer = layer; }
+    // The picture of the card being dragged; none while no card is.
+    QWidget *dragGhost() const;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -42,6 +49,8 @@ private:
     void scrollToWindow(qint64 windowId);
     int rowOf(qint64 windowId) const;
     GlobalWindowCard *makeCard(const AppWindowModel &window);
+    void moveGhost(GlobalWindowCard *card, const QPointF &offset);
+    void dropGhost(GlobalWindowCard *card);
 
     SuperPanelState &m_state;
     Scheduler &m_scheduler;
@@ -51,6 +60,8 @@ private:
     bool m_syncPending = false;
     SuperPanelRules::GridLayout m_layout;
     Animation m_scrollAnimation;
+    QWidget *m_dragLayer = nullptr;
+    QLabel *m_ghost = nullptr;
 };
 
 } // namespace qv
