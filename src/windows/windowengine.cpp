@@ -460,8 +460,8 @@ void WindowEngine::followWindowListChange()
     if (m_currentOverlayRoute != OverlayRoute::all || m_windowsAppName != allWindowsAppName() ||
         m_windowListRescan.isActive())
         return;
-    // A window manager changes its list several times while one window maps or goes; one scan
-    // after they settle shows the result.
+    // A window manager changes its list several times while one window maps or goes; one scan a
+    // moment later shows them all.
     m_windowListRescan = m_scheduler.after(windowListSettleDelay, [this] {
         if (m_currentOverlayRoute != OverlayRoute::all || m_windowsAppName != allWindowsAppName())
             return;

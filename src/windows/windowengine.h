@@ -90,7 +90,7 @@ public:
     // Minimum spacing of drag updates.
     static constexpr double dragThrottleInterval = 1.0 / 120.0;
     // While the all-windows list is shown, a window that opens or closes rescans it this long after
-    // the desktop's list last changed.
+    // the desktop's list changed (further changes meanwhile join the same scan).
     static constexpr double windowListSettleDelay = 0.05;
     // The all-windows list holds at most this many windows.
     static constexpr int allWindowsLimit = 40;

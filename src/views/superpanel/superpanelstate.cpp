@@ -19,11 +19,14 @@ SuperPanelState::SuperPanelState(WindowListModel &windows, Scheduler &scheduler,
       m_isPresented(std::move(isPresented)), m_filtered(new FilteredWindowModel(windows, this))
 {
     m_appNames = SuperPanelRules::appNames(m_windows.items());
+    m_appIconKeys = iconKeys();
     m_lastCount = m_filtered->rowCount();
     auto sourceChanged = [this] {
         const QStringList names = SuperPanelRules::appNames(m_windows.items());
-        if (names != m_appNames) {
+        const QList<qint64> icons = iconKeys();
+        if (names != m_appNames || icons != m_appIconKeys) {
             m_appNames = names;
+            m_appIconKeys = icons;
             emit appNamesChanged();
         }
     };
@@ -75,6 +78,14 @@ QImage SuperPanelState::appIcon(const QString &appName) const
             return window.appIcon;
     }
     return QImage();
+}
+
+QList<qint64> SuperPanelState::iconKeys() const
+{
+    QList<qint64> keys;
+    for (const QString &name : SuperPanelRules::appNames(m_windows.items()))
+        keys.append(appIcon(name).cacheKey());
+    return keys;
 }
 
 void SuperPanelState::followCount()
@@ -179,6 +190,7 @@ void SuperPanelState::presentationChanged(bool presented)
 {
     m_focusWork.cancel();
     if (!presented) {
+        m_searchFocused = false;
         setShowContent(false);
         return;
     }

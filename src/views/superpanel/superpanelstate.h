@@ -132,6 +132,7 @@ signals:
     // A keyboard move asks the grid to centre this window's card.
     void scrollRequested(qint64 windowId);
     void appFilterChanged();
+    // The applications of the list, or one of their icons, changed.
     void appNamesChanged();
     void expandedSectionChanged();
     void dragChanged();
@@ -141,6 +142,8 @@ private:
     void setShowContent(bool show);
     void log(const QString &name, const QString &detail = QString()) const;
     void followCount();
+    // The picture of each application's icon, in the order of appNames().
+    QList<qint64> iconKeys() const;
 
     WindowListModel &m_windows;
     Scheduler &m_scheduler;
@@ -149,6 +152,7 @@ private:
     std::function<void()> m_openSettings;
     FilteredWindowModel *m_filtered = nullptr; // child
     QStringList m_appNames;
+    QList<qint64> m_appIconKeys;
     int m_lastCount = 0;
     bool m_countCheckPending = false;
 
