@@ -119,7 +119,8 @@ QIcon Symbols::icon(const QString &symbolName)
 QPixmap Symbols::pixmap(const QString &symbolName, int size, const QColor &color, double dpr)
 {
     // Views ask for the same few symbols at every frame: each tinted picture is made once.
-    const QString key = QStringLiteral("qv-symbol-%1-%2-%3-%4").arg(symbolName).arg(size).arg(color.rgba()).arg(dpr);
+    const QString key =
+        QStringLiteral("qv-symbol-%1-%2-%3-%4").arg(symbolName).arg(size).arg(color.rgba()).arg(dpr);
     QPixmap cached;
     if (QPixmapCache::find(key, &cached))
         return cached;

@@ -211,7 +211,8 @@ TEST_F(SuperPanelWidget, ADragShorterThan14PtFocusesHidingOthersALongerOneEndsTh
         mouse(card, QEvent::MouseButtonRelease, start + QPointF(row.travel, 0));
         const QString title = windows.itemAt(1).title;
         if (row.focuses)
-            EXPECT_EQ(calls, (QStringList{"peek:" + title, "endDrag:" + title, "focus:" + title, "hideOthers:" + title}));
+            EXPECT_EQ(calls, (QStringList{"peek:" + title, "endDrag:" + title, "focus:" + title,
+                                          "hideOthers:" + title}));
         else
             EXPECT_EQ(calls, (QStringList{"peek:" + title, "endDrag:" + title}));
         EXPECT_FALSE(presented) << "either way the panel closes";

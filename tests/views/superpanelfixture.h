@@ -25,7 +25,8 @@ inline QImage fakeSnapshot(int hue, int seed)
     painter.setPen(Qt::NoPen);
     painter.drawEllipse(16, 14, 16, 16);
     for (int line = 0; line < 9; ++line)
-        painter.fillRect(40, 80 + line * 42, 300 + ((seed * 97 + line * 53) % 400), 16, QColor(60, 60, 70, 140));
+        painter.fillRect(40, 80 + line * 42, 300 + ((seed * 97 + line * 53) % 400), 16,
+                         QColor(60, 60, 70, 140));
     return image;
 }
 
@@ -51,8 +52,8 @@ inline QImage fakeIcon(int hue, QChar letter)
 inline QList<AppWindowModel> sampleWindows(int count)
 {
     static const QStringList apps = {"Terminal", "Files", "Firefox", "Mail", "Calendar", "Editor"};
-    static const QStringList topics = {"build log", "Downloads", "Release notes", "Inbox (3)", "Week 49",
-                                       "main.cpp", "Photos", "Quarterly report"};
+    static const QStringList topics = {"build log", "Downloads", "Release notes", "Inbox (3)",
+                                       "Week 49",   "main.cpp",  "Photos",        "Quarterly report"};
     QList<AppWindowModel> windows;
     for (int i = 0; i < count; ++i) {
         AppWindowModel window;
@@ -97,7 +98,8 @@ public:
                                                   SuperPanelState::Presented{[this] { return presented; },
                                                                              [this](bool shown) {
                                                                                  presented = shown;
-                                                                                 state->presentationChanged(shown);
+                                                                                 state->presentationChanged(
+                                                                                     shown);
                                                                              }});
         view = new SuperPanelOverlay(*state, scheduler);
         view->resize(1440, 900);

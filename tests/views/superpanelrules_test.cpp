@@ -25,9 +25,9 @@ QStringList titles(const QList<AppWindowModel> &windows)
 }
 
 const QList<AppWindowModel> desk = {
-    window("Terminal", "build log"),     window("Firefox", "Mozilla Firefox — Pull-Request"),
-    window("Files", "Home"),             window("Firefox", "Release notes"),
-    window("Editor", "ÉTÉ plan"),        window("", "orphan req"),
+    window("Terminal", "build log"), window("Firefox", "Mozilla Firefox — Pull-Request"),
+    window("Files", "Home"),         window("Firefox", "Release notes"),
+    window("Editor", "ÉTÉ plan"),    window("", "orphan req"),
 };
 
 struct SearchRow
@@ -50,16 +50,20 @@ TEST_P(SearchTest, KeepsWindowsByApplicationAndText)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SearchTest,
-    ::testing::Values(
-        SearchRow{"EmptyKeepsAllInOrder", std::nullopt, "", titles(desk)},
-        SearchRow{"ThreeLettersAnyCaseInNameOrTitle", std::nullopt, "REQ",
-                  {"Mozilla Firefox — Pull-Request", "orphan req"}},
-        SearchRow{"ALeadingSpaceIsKeptAsTyped", std::nullopt, " req", {"orphan req"}},
-        SearchRow{"AppNameMatches", std::nullopt, "fire", {"Mozilla Firefox — Pull-Request", "Release notes"}},
-        SearchRow{"NonAsciiCaseFolds", std::nullopt, "été", {"ÉTÉ plan"}},
-        SearchRow{"FilterAndSearchCombine", QString("Firefox"), "notes", {"Release notes"}},
-        SearchRow{"FilterIsExact", QString("firefox"), "", {}},
-        SearchRow{"NothingMatches", std::nullopt, "zzz", {}}),
+    ::testing::Values(SearchRow{"EmptyKeepsAllInOrder", std::nullopt, "", titles(desk)},
+                      SearchRow{"ThreeLettersAnyCaseInNameOrTitle",
+                                std::nullopt,
+                                "REQ",
+                                {"Mozilla Firefox — Pull-Request", "orphan req"}},
+                      SearchRow{"ALeadingSpaceIsKeptAsTyped", std::nullopt, " req", {"orphan req"}},
+                      SearchRow{"AppNameMatches",
+                                std::nullopt,
+                                "fire",
+                                {"Mozilla Firefox — Pull-Request", "Release notes"}},
+                      SearchRow{"NonAsciiCaseFolds", std::nullopt, "été", {"ÉTÉ plan"}},
+                      SearchRow{"FilterAndSearchCombine", QString("Firefox"), "notes", {"Release notes"}},
+                      SearchRow{"FilterIsExact", QString("firefox"), "", {}},
+                      SearchRow{"NothingMatches", std::nullopt, "zzz", {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(SuperPanelRules, AppNamesAreUniqueNonEmptyAndInCodePointOrder)
@@ -91,8 +95,8 @@ TEST(SuperPanelRules, GridColumnsFollowTheWidth)
         double width;
         int columns;
     };
-    for (const Row row : {Row{1000, 3}, Row{1300, 5}, Row{300, 1}, Row{339, 1}, Row{340, 1}, Row{80, 1},
-                          Row{0, 1}}) {
+    for (const Row row :
+         {Row{1000, 3}, Row{1300, 5}, Row{300, 1}, Row{339, 1}, Row{340, 1}, Row{80, 1}, Row{0, 1}}) {
         SCOPED_TRACE(row.width);
         EXPECT_EQ(gridColumns(row.width), row.columns);
         const GridLayout layout = gridLayout(row.width);
@@ -126,14 +130,17 @@ TEST(WindowActionMenu, EntriesInOrderWithMinimiseDisabledOnlyForMinimisedWindows
     CardActions actions;
     QStringList ran;
     actions.minimizeWindow = [&ran](const AppWindowModel &w) { ran.append("minimize " + w.title); };
-    actions.snapWindow = [&ran](const AppWindowModel &, SnapPosition p) { ran.append(p == SnapPosition::left ? "left" : "right"); };
+    actions.snapWindow = [&ran](const AppWindowModel &, SnapPosition p) {
+        ran.append(p == SnapPosition::left ? "left" : "right");
+    };
     for (const bool minimized : {false, true}) {
         AppWindowModel w = window("Files", "Home");
         w.isMinimized = minimized;
         QStringList keys;
         for (const WindowActionMenu::Entry &entry : WindowActionMenu::entries(w, actions)) {
             keys.append(entry.isSeparator() ? "-" : entry.key);
-            EXPECT_EQ(entry.enabled, entry.isSeparator() || QString(entry.key) != "ctx_minimize" || !minimized);
+            EXPECT_EQ(entry.enabled,
+                      entry.isSeparator() || QString(entry.key) != "ctx_minimize" || !minimized);
             if (!entry.isSeparator())
                 entry.run(); // unset actions do nothing
         }

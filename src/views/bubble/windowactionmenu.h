@@ -33,8 +33,7 @@ struct Entry
 QList<Entry> entries(const AppWindowModel &window, const CardActions &actions);
 
 // A menu of those entries with labels in `language`; owned by `parent`. `actions` must outlive it.
-QMenu *build(const AppWindowModel &window, const CardActions &actions, AppLanguage language,
-             QWidget *parent);
+QMenu *build(const AppWindowModel &window, const CardActions &actions, AppLanguage language, QWidget *parent);
 
 } // namespace WindowActionMenu
 } // namespace qv

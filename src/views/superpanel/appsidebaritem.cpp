@@ -116,7 +116,8 @@ void AppSidebarItem::paintEvent(QPaintEvent *)
     shape.addRoundedRect(tile, tileRadius, tileRadius);
     // Selection wins over hover.
     if (m_selected)
-        painter.fillPath(shape, QColor(Color::neonCyan().red(), Color::neonCyan().green(), Color::neonCyan().blue(), 51));
+        painter.fillPath(
+            shape, QColor(Color::neonCyan().red(), Color::neonCyan().green(), Color::neonCyan().blue(), 51));
     else if (m_hovering)
         painter.fillPath(shape, Theme::white(0.1));
 
@@ -128,9 +129,9 @@ void AppSidebarItem::paintEvent(QPaintEvent *)
         face.addRoundedRect(content, symbolRadius, symbolRadius);
         painter.fillPath(face, Theme::white(0.1));
         const int size = 26;
-        painter.drawPixmap(QPointF(content.center().x() - size / 2.0, content.center().y() - size / 2.0),
-                           Symbols::pixmap(QStringLiteral("square.grid.2x2.fill"), size, Qt::white,
-                                           devicePixelRatioF()));
+        painter.drawPixmap(
+            QPointF(content.center().x() - size / 2.0, content.center().y() - size / 2.0),
+            Symbols::pixmap(QStringLiteral("square.grid.2x2.fill"), size, Qt::white, devicePixelRatioF()));
     }
     if (m_selected) {
         painter.setPen(QPen(Color::neonCyan(), 2));

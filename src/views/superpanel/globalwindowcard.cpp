@@ -68,40 +68,43 @@ QPixmap cardPicture(const char *kind, const QSizeF &card, bool selected, double 
 // The glow of a selected card, the soft shadow of any other: a few widening outlines fading out.
 QPixmap halo(const QSizeF &card, bool selected, double dpr)
 {
-    return cardPicture("halo", card, selected, dpr, [selected](QPainter &painter, const QRectF &rect,
-                                                               const QPainterPath &outline) {
-        const double radius = GlobalWindowCard::cornerRadius;
-        const QPointF offset(0, 5);
-        const int rings = selected ? 5 : 3;
-        for (int ring = rings; ring >= 1; --ring) {
-            const double grow = ring * (selected ? 2.0 : 1.5);
-            QPainterPath ringPath;
-            ringPath.addRoundedRect(rect.translated(offset).adjusted(-grow, -grow, grow, grow), radius + grow,
-                                    radius + grow);
-            const double strength = (selected ? 0.3 : 0.2) * (1.0 - double(ring - 1) / rings) / 2;
-            painter.fillPath(ringPath.subtracted(outline), selected ? cyan(strength) : Theme::black(strength));
-        }
-    });
+    return cardPicture(
+        "halo", card, selected, dpr,
+        [selected](QPainter &painter, const QRectF &rect, const QPainterPath &outline) {
+            const double radius = GlobalWindowCard::cornerRadius;
+            const QPointF offset(0, 5);
+            const int rings = selected ? 5 : 3;
+            for (int ring = rings; ring >= 1; --ring) {
+                const double grow = ring * (selected ? 2.0 : 1.5);
+                QPainterPath ringPath;
+                ringPath.addRoundedRect(rect.translated(offset).adjusted(-grow, -grow, grow, grow),
+                                        radius + grow, radius + grow);
+                const double strength = (selected ? 0.3 : 0.2) * (1.0 - double(ring - 1) / rings) / 2;
+                painter.fillPath(ringPath.subtracted(outline),
+                                 selected ? cyan(strength) : Theme::black(strength));
+            }
+        });
 }
 
 // The card's glass, the thumbnail well, the information bar and the outline.
 QPixmap chrome(const QSizeF &card, bool selected, double dpr)
 {
-    return cardPicture("chrome", card, selected, dpr, [selected](QPainter &painter, const QRectF &rect,
-                                                                 const QPainterPath &outline) {
-        painter.save();
-        painter.setClipPath(outline);
-        painter.fillRect(rect, Theme::ultraThinMaterial(true));
-        const QRectF thumb(rect.x(), rect.y(), rect.width(), SuperPanelRules::thumbnailHeight);
-        painter.fillRect(thumb, Theme::white(0.03));
-        painter.fillRect(thumb, Theme::black(0.2));
-        const QRectF info(rect.x(), thumb.bottom(), rect.width(), rect.bottom() - thumb.bottom());
-        painter.fillRect(info, selected ? cyan(0.15) : Theme::white(0.05));
-        painter.restore();
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(selected ? QPen(cyan(1), 2) : QPen(Theme::white(0.08), 1));
-        painter.drawPath(outline);
-    });
+    return cardPicture(
+        "chrome", card, selected, dpr,
+        [selected](QPainter &painter, const QRectF &rect, const QPainterPath &outline) {
+            painter.save();
+            painter.setClipPath(outline);
+            painter.fillRect(rect, Theme::ultraThinMaterial(true));
+            const QRectF thumb(rect.x(), rect.y(), rect.width(), SuperPanelRules::thumbnailHeight);
+            painter.fillRect(thumb, Theme::white(0.03));
+            painter.fillRect(thumb, Theme::black(0.2));
+            const QRectF info(rect.x(), thumb.bottom(), rect.width(), rect.bottom() - thumb.bottom());
+            painter.fillRect(info, selected ? cyan(0.15) : Theme::white(0.05));
+            painter.restore();
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(selected ? QPen(cyan(1), 2) : QPen(Theme::white(0.08), 1));
+            painter.drawPath(outline);
+        });
 }
 
 } // namespace
@@ -113,7 +116,8 @@ GlobalWindowCard::GlobalWindowCard(const AppWindowModel &window, const SuperPane
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
-    m_eye = new SymbolButton(QStringLiteral("eye.fill"), 12, Qt::white, 6, SymbolButton::Face::filled(Color::neonPurple()), this);
+    m_eye = new SymbolButton(QStringLiteral("eye.fill"), 12, Qt::white, 6,
+                             SymbolButton::Face::filled(Color::neonPurple()), this);
     connect(m_eye, &QAbstractButton::clicked, this, [this] {
         if (m_callbacks.onFocusAction)
             m_callbacks.onFocusAction();
@@ -346,8 +350,8 @@ void GlobalWindowCard::paintEvent(QPaintEvent *)
         const QRectF area = thumb.adjusted(imagePadding, imagePadding, -imagePadding, -imagePadding);
         const QPixmap &picture = thumbnail(area);
         const QSizeF size = QSizeF(picture.size()) / picture.devicePixelRatio();
-        painter.drawPixmap(QPointF(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2),
-                           picture);
+        painter.drawPixmap(
+            QPointF(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2), picture);
     } else {
         const int size = 40;
         painter.drawPixmap(QPointF(thumb.center().x() - size / 2.0, thumb.center().y() - size / 2.0),
@@ -357,12 +361,14 @@ void GlobalWindowCard::paintEvent(QPaintEvent *)
         const QPointF icon(thumb.x() + chromePadding, thumb.bottom() - chromePadding - iconSize);
         const QPixmap &picture = iconPixmap();
         const QSizeF size = QSizeF(picture.size()) / picture.devicePixelRatio();
-        painter.drawPixmap(icon + QPointF((iconSize - size.width()) / 2, (iconSize - size.height()) / 2), picture);
+        painter.drawPixmap(icon + QPointF((iconSize - size.width()) / 2, (iconSize - size.height()) / 2),
+                           picture);
     }
 
     const QRectF info(card.x(), thumb.bottom(), card.width(), card.bottom() - thumb.bottom());
     const double hintWidth = m_selected ? 12 + 8 : 0;
-    const QRectF text = info.adjusted(chromePadding, chromePadding, -chromePadding - hintWidth, -chromePadding);
+    const QRectF text =
+        info.adjusted(chromePadding, chromePadding, -chromePadding - hintWidth, -chromePadding);
     static const QFont nameFont = Theme::systemFont(13, QFont::DemiBold);
     static const QFont titleFont = Theme::systemFont(11);
     static const QFontMetricsF nameMetrics(nameFont);
@@ -371,7 +377,8 @@ void GlobalWindowCard::paintEvent(QPaintEvent *)
     const double top = info.center().y() - block / 2;
     painter.setFont(nameFont);
     painter.setPen(Theme::white(0.95));
-    painter.drawText(QRectF(text.x(), top, text.width(), nameMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(QRectF(text.x(), top, text.width(), nameMetrics.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter,
                      nameMetrics.elidedText(m_window.appName, Qt::ElideRight, text.width()));
     painter.setFont(titleFont);
     painter.setPen(Theme::white(0.5));

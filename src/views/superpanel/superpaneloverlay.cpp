@@ -198,7 +198,8 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     palette.setColor(QPalette::PlaceholderText, Theme::white(0.35));
     m_searchField->setPalette(palette);
     m_searchField->installEventFilter(this);
-    connect(m_searchField, &QLineEdit::textEdited, this, [this](const QString &text) { m_state.setSearchText(text); });
+    connect(m_searchField, &QLineEdit::textEdited, this,
+            [this](const QString &text) { m_state.setSearchText(text); });
     box->addWidget(m_searchField, 1);
     auto *clear = new SymbolButton(QStringLiteral("xmark.circle.fill"), 18, Theme::white(0.5), 2,
                                    SymbolButton::Face::bare(), m_searchBox);
@@ -207,8 +208,8 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     m_clearButton = clear;
     box->addWidget(clear);
     header->addWidget(m_searchBox, 1);
-    auto *settings =
-        new SymbolButton(QStringLiteral("gearshape.fill"), 22, Theme::white(0.6), 20, SymbolButton::Face::frosted(), area);
+    auto *settings = new SymbolButton(QStringLiteral("gearshape.fill"), 22, Theme::white(0.6), 20,
+                                      SymbolButton::Face::frosted(), area);
     settings->setObjectName(QStringLiteral("settingsButton"));
     settings->setToolTip(QStringLiteral("Quorvantis Settings"));
     connect(settings, &QAbstractButton::clicked, this, [this] { m_state.openSettings(); });

@@ -19,8 +19,9 @@ QStringList appNames(const QList<AppWindowModel> &windows)
     }
     // Plain UTF-16 comparison: code-point order for every name outside the surrogate planes, and
     // the same order whatever the user's locale.
-    std::sort(names.begin(), names.end(),
-              [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        return QString::compare(a, b, Qt::CaseSensitive) < 0;
+    });
     return names;
 }
 
@@ -30,7 +31,8 @@ bool matchesSearch(const AppWindowModel &window, const QString &searchText)
            window.title.contains(searchText, Qt::CaseInsensitive);
 }
 
-bool isListed(const AppWindowModel &window, const std::optional<QString> &appFilter, const QString &searchText)
+bool isListed(const AppWindowModel &window, const std::optional<QString> &appFilter,
+              const QString &searchText)
 {
     if (appFilter && window.appName != *appFilter)
         return false;
@@ -58,7 +60,8 @@ std::optional<int> wrappedIndex(int selected, int delta, int count)
 
 int gridColumns(double width)
 {
-    const double columns = std::trunc((width - 2 * sidePadding + columnSpacing) / (minCardWidth + columnSpacing));
+    const double columns =
+        std::trunc((width - 2 * sidePadding + columnSpacing) / (minCardWidth + columnSpacing));
     return std::max(1, int(columns));
 }
 

@@ -145,7 +145,8 @@ GlobalWindowCard *WindowGrid::makeCard(const AppWindowModel &window)
     };
     callbacks.onDragMove = [this, id](const QPointF &offset) { moveGhost(m_cards.value(id), offset); };
     callbacks.onDragStop = [this, id] { dropGhost(m_cards.value(id)); };
-    auto *card = new GlobalWindowCard(window, m_state.actions(), m_scheduler, std::move(callbacks), m_content);
+    auto *card =
+        new GlobalWindowCard(window, m_state.actions(), m_scheduler, std::move(callbacks), m_content);
     card->setLanguage(m_state.language());
     return card;
 }
@@ -262,8 +263,8 @@ void WindowGrid::scrollToWindow(qint64 windowId)
         return;
     QScrollBar *bar = verticalScrollBar();
     const QRectF card = m_layout.cardRect(row);
-    const int target = std::clamp(int(card.center().y() - viewport()->height() / 2.0), bar->minimum(),
-                                  bar->maximum());
+    const int target =
+        std::clamp(int(card.center().y() - viewport()->height() / 2.0), bar->minimum(), bar->maximum());
     const int from = bar->value();
     if (target == from)
         return;

@@ -64,7 +64,8 @@ protected:
     {
         // Captures still on their way answer through this fixture's scheduler: let them land
         // before it goes.
-        (void)QTest::qWaitFor([&] { return !engine->isFetchPending() && !engine->isWarmingSnapshots(); }, 3000);
+        (void)QTest::qWaitFor([&] { return !engine->isFetchPending() && !engine->isWarmingSnapshots(); },
+                              3000);
         QTest::qWait(300);
         controller.reset();
         monitor.reset();
@@ -104,9 +105,10 @@ protected:
         QList<qint64> pids;
         for (int i = 0; i < fiveTitles.size(); ++i) {
             const QString geometry = QStringLiteral("60x12+%1+%2").arg(60 + 90 * i).arg(60 + 70 * i);
-            const qint64 pid = clients.start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), geometry,
-                                                                       QStringLiteral("-T"), fiveTitles.at(i),
-                                                                       QStringLiteral("-e"), QStringLiteral("sleep 600")});
+            const qint64 pid =
+                clients.start(QStringLiteral("xterm"),
+                              {QStringLiteral("-geometry"), geometry, QStringLiteral("-T"), fiveTitles.at(i),
+                               QStringLiteral("-e"), QStringLiteral("sleep 600")});
             if (pid == 0 || !QTest::qWaitFor([&] { return pidOf(activeWindow()) == pid; }, 10000))
                 return {};
             pids.append(pid);
@@ -246,8 +248,8 @@ TEST_F(SuperPanelX11Test, AClientKilledWhileThePanelShowsLeavesTheGrid)
     EXPECT_EQ(controller->superPanel()->grid()->cardFor(keptId), kept) << "the other cards stay as they are";
 
     // And one that opens appears (the window manager hands it the keyboard).
-    clients.start(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("sp-foxtrot"), QStringLiteral("-e"),
-                                            QStringLiteral("sleep 600")});
+    clients.start(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("sp-foxtrot"),
+                                            QStringLiteral("-e"), QStringLiteral("sleep 600")});
     EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles().contains("sp-foxtrot"); }, 5000));
     EXPECT_EQ(controller->superPanel()->grid()->cardFor(keptId), kept);
     controller->superPanelState()->dismiss();

@@ -136,9 +136,11 @@ TEST_F(X11WorkspaceTest, HidingOtherApplicationsIconifiesTheirWindowsOnlyAndAnno
     // What the window manager says, read with a tool of its own: WM_STATE of each client.
     auto iconic = [](qint64 pid) {
         QProcess xdotool;
-        xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(pid)});
+        xdotool.start(QStringLiteral("xdotool"),
+                      {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(pid)});
         xdotool.waitForFinished(5000);
-        for (const QString &window : QString::fromLatin1(xdotool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
+        for (const QString &window :
+             QString::fromLatin1(xdotool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
             QProcess xprop;
             xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")});
             xprop.waitForFinished(5000);
