@@ -123,8 +123,8 @@ QString WindowEngine::ownBundleIdentifier()
 
 WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
                            SettingsStore &settings, EventLog &eventLog, QObject *parent)
-    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings),
-      m_eventLog(eventLog)
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_workerPosts(scheduler),
+      m_settings(settings), m_eventLog(eventLog)
 {
     m_currentRequestID = QUuid::createUuid();
     m_axScanQueue = queues.makeQueue(QStringLiteral("Quorvantis.AXScan"), QueueKind::Concurrent);
@@ -165,6 +165,7 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
 WindowEngine::~WindowEngine()
 {
     m_windowListRescan.cancel();
+    m_workerPosts.close();
     // Destroying the scripts stops them where they stand; results still on their way find no one.
     m_pendingFetchTask = Script();
     m_allRouteSnapshotWarmTask = Script();
@@ -1024,14 +1025,14 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
-    Scheduler *scheduler = &m_scheduler;
-    capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
-                           [self, scheduler, windowId, done = std::move(done)](std::optional<QImage> image) {
-                               scheduler->post([self, windowId, done, image] {
-                                   if (self)
-                                       done(self->finishCapture(windowId, image));
-                               });
-                           });
+    capture->captureWindow(
+        windowId, snapshotCaptureSize(window.frame.size()),
+        [self, gate = m_workerPosts, windowId, done = std::move(done)](std::optional<QImage> image) {
+            gate.post([self, windowId, done, image] {
+                if (self)
+                    done(self->finishCapture(windowId, image));
+            });
+        });
 }
 
 std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const std::optional<QImage> &image)
@@ -1055,10 +1056,9 @@ void WindowEngine::loadDiskSnapshot(const QString &bundleIdentifier, const QStri
     const QString path = QDir(m_snapshotDiskCacheDirectory)
                              .filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
     QPointer<WindowEngine> self(this);
-    Scheduler *scheduler = &m_scheduler;
-    m_diskQueue->async([path, self, scheduler, done = std::move(done)] {
+    m_diskQueue->async([path, self, gate = m_workerPosts, done = std::move(done)] {
         const QImage image = readSnapshotFile(path);
-        scheduler->post([self, done, image] {
+        gate.post([self, done, image] {
             if (self)
                 done(image);
         });

@@ -321,6 +321,9 @@ private:
 
     Platform m_platform;
     Scheduler &m_scheduler;
+    // Captures and disk reads finish on other threads, maybe after the engine is gone; they hand
+    // their results back only through this gate, which the engine closes when it goes.
+    PostGate m_workerPosts;
     SettingsStore &m_settings;
     EventLog &m_eventLog;
 
@@ -353,6 +356,8 @@ private:
 
     // The current focus sequence (kept after it ended).
     Script m_activationTask;
+    // The window the activation task brings forward.
+    qint64 m_activationWindow = -1;
     TimerHandle m_windowListRescan;
     // Ends a drag that stopped receiving updates; restarted by each update.
     Script m_dragSafetyTask;

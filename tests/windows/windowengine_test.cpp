@@ -318,6 +318,21 @@ TEST_F(WindowEngineTest, SupersededScanNeverPublishesEvenWhenItsModelsFinish)
     EXPECT_EQ(engine->currentAppName(), "Mission Control");
 }
 
+// A capture that finished after the engine was gone still posted its answer to the scheduler; at
+// quit the scheduler could be gone as well, and the worker aborted the program.
+TEST_F(WindowEngineTest, CaptureFinishingAfterTheEngineIsGonePostsNothing)
+{
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    desktop.windowServer.setHoldCaptures(true);
+    engine->fetchWindows("Alpha");
+    settle();
+    ASSERT_EQ(desktop.windowServer.capturedWindows().size(), 1);
+    engine.reset();
+    scheduler.runPending();
+    desktop.windowServer.releaseCaptures();
+    EXPECT_EQ(scheduler.pendingCount(), 0);
+}
+
 TEST_F(WindowEngineTest, CancelAndClearDropRunningScans)
 {
     addWindow(launch("org.a", "Alpha"), "Alpha doc");
