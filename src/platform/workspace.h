@@ -40,6 +40,9 @@ public:
     virtual quint32 focusedWindow() const = 0;
     // Brings that one window to the front with the keyboard. False (nothing done) when it is gone.
     virtual bool activateWindow(quint32 windowId) = 0;
+    // Hides every application except `keepPid` and this program (on X11 their document windows
+    // are iconified through the window manager).
+    virtual void hideOtherApplications(qint64 keepPid) = 0;
 
 signals:
     void applicationLaunched(qint64 pid);
@@ -47,6 +50,8 @@ signals:
     void applicationHidden(qint64 pid);
     void applicationUnhidden(qint64 pid);
     void applicationActivated(qint64 pid);
+    // A window was opened or closed somewhere on the desktop.
+    void windowListChanged();
     void activeSpaceChanged();
     void screensDidSleep();
     void screensDidWake();

@@ -64,6 +64,7 @@ public:
     bool activate(qint64 pid) override;
     quint32 focusedWindow() const override { return m_focusedWindow; }
     bool activateWindow(quint32 windowId) override;
+    void hideOtherApplications(qint64 keepPid) override;
 
     // Drivers; each emits the notification a real desktop would.
     qint64 launch(RunningApp app);
@@ -82,6 +83,8 @@ public:
     void sleepSystem() { emit willSleep(); }
     void wakeSystem() { emit didWake(); }
     QList<qint64> activationLog() const { return m_activations; }
+    // The application kept by each hideOtherApplications(), in order.
+    QList<qint64> hideOthersLog() const { return m_hideOthers; }
 
 private:
     void setActive(qint64 pid);
@@ -91,6 +94,7 @@ private:
     // Open windows in opening order with their application.
     QList<QPair<quint32, qint64>> m_windows;
     quint32 m_focusedWindow = 0;
+    QList<qint64> m_hideOthers;
     qint64 m_nextPid = 1000;
 };
 

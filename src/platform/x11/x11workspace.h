@@ -44,6 +44,7 @@ public:
     // _NET_ACTIVE_WINDOW, else the listed client that holds the input focus (or one of its children).
     quint32 focusedWindow() const override;
     bool activateWindow(quint32 windowId) override;
+    void hideOtherApplications(qint64 keepPid) override;
 
 private slots:
     void prepareForSleep(bool sleeping);
@@ -61,6 +62,8 @@ private:
     QList<RunningApp> m_apps;
     // Listed windows of each application, oldest first.
     QHash<qint64, QList<xcb_window_t>> m_windows;
+    // _NET_CLIENT_LIST as last read, without this program's own windows.
+    QList<xcb_window_t> m_clientList;
     qint64 m_activePid = 0;
     bool m_readScheduled = false;
     bool m_dockListed = false;
