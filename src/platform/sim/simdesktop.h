@@ -54,6 +54,7 @@ public:
     QList<RunningApp> runningApplications() const override { return m_apps; }
     RunningApp frontmostApplication() const override;
     bool activate(qint64 pid) override;
+    void hideOtherApplications(qint64 keepPid) override;
 
     // Drivers; each emits the notification a real desktop would.
     qint64 launch(RunningApp app);
@@ -65,10 +66,13 @@ public:
     void sleepSystem() { emit willSleep(); }
     void wakeSystem() { emit didWake(); }
     QList<qint64> activationLog() const { return m_activations; }
+    // The application kept by each hideOtherApplications(), in order.
+    QList<qint64> hideOthersLog() const { return m_hideOthers; }
 
 private:
     QList<RunningApp> m_apps;
     QList<qint64> m_activations;
+    QList<qint64> m_hideOthers;
     qint64 m_nextPid = 1000;
 };
 
