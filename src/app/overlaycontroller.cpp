@@ -12,6 +12,7 @@
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
 #include "platform/appicons.h"
+#include "platform/dockpreferences.h"
 #include "platform/feedback.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
@@ -181,6 +182,11 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
         }
         updatePeekingWindow();
     });
+    connect(&windowEngine, &WindowEngine::isDraggingChanged, this, [this](bool dragging) {
+        // A drag that ended without its release (the safety timeout) leaves no card held down.
+        if (!dragging && m_contentView)
+            m_contentView->releasePresses();
+    });
     if (m_peekState) {
         connect(&windowEngine, &WindowEngine::isDraggingChanged, m_peekState.get(),
                 &PeekViewState::setDragging);
@@ -218,6 +224,7 @@ void OverlayController::wireCardActions()
         engine->updateDrag(point.x(), point.y());
     };
     m_cardActions.endDrag = [engine](const AppWindowModel &window) { engine->endDrag(window); };
+    m_cardActions.cancelDrag = [engine] { engine->cancelDrag(); };
 }
 
 void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
@@ -261,7 +268,9 @@ void OverlayController::startMouseCheckTimer()
 
 void OverlayController::handleHoveredAppChange(const QString &name)
 {
-    if (m_isGlobalSwitcherVisible)
+    // A card dragged across the Dock keeps its bubble: another application's list would take the
+    // dragged card away.
+    if (m_isGlobalSwitcherVisible || isCardHeld())
         return;
     if (name != m_overlayLockedAppName) {
         cancelOverlayStabilization();
@@ -376,11 +385,15 @@ void OverlayController::hideOverlay(bool force)
 {
     if (!m_overlayWindow)
         return;
-    if (!force && m_windowEngine && m_windowEngine->isContextMenuOpen())
+    if (!force && m_windowEngine && (m_windowEngine->isContextMenuOpen() || isCardHeld()))
         return;
     cancelOverlayStabilization();
-    if (m_windowEngine)
+    if (m_windowEngine) {
+        // Closed under a dragged card: the drag ends here, with its zones and peek.
+        if (m_windowEngine->isDragging())
+            m_windowEngine->cancelDrag();
         m_windowEngine->stopPeeking();
+    }
     m_overlayWindow->fadeTo(0, hideFade, [this] {
         // A show that started meanwhile has taken the alpha up again and keeps the panel.
         if (m_overlayWindow->alpha() <= 0.05)
@@ -453,7 +466,8 @@ QRectF OverlayController::normalizedIconFrame(const QRectF &iconFrame) const
 {
     const ScreenService &screens = *m_platform.screens;
     return BubblePlacement::normalizedIconFrame(iconFrame, screens.screens(), screens.mainScreen(),
-                                                screens.flipHeight());
+                                                screens.flipHeight(),
+                                                BubblePlacement::reportedSide(*m_platform.dockPreferences));
 }
 
 std::optional<std::pair<QRectF, ScreenInfo>> OverlayController::locateIcon(const QRectF &iconFrame) const
@@ -485,8 +499,10 @@ void OverlayController::positionOverlay(bool force, const QRectF &iconFrame)
     if (!located)
         return;
     const auto &[icon, screen] = *located;
+    const DockPreferences &preferences = *m_platform.dockPreferences;
     const auto placement = BubblePlacement::place(icon, m_overlayFrame.size(), screen,
-                                                  BubblePlacement::dockTileSize(*m_platform.dockPreferences));
+                                                  BubblePlacement::dockTileSize(preferences),
+                                                  BubblePlacement::reportedSide(preferences));
     m_currentDockPosition = placement.side;
     if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), placement.origin, force))
         setOverlayFrame(QRectF(placement.origin, m_overlayFrame.size()));
@@ -500,7 +516,9 @@ void OverlayController::clampLockedOverlay(const QRectF &iconFrame)
     if (!located)
         return;
     const ScreenInfo &screen = located->second;
-    const QRectF allowed = BubblePlacement::allowedRect(BubblePlacement::dockSide(screen), screen);
+    const QRectF allowed = BubblePlacement::allowedRect(
+        BubblePlacement::dockSide(screen, BubblePlacement::reportedSide(*m_platform.dockPreferences)),
+        screen);
     const QPointF clamped =
         BubblePlacement::clampOrigin(m_overlayFrame.topLeft(), m_overlayFrame.size(), allowed);
     if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), clamped, false))
@@ -514,6 +532,11 @@ void OverlayController::checkMouseLeftOverlay()
         return;
     if (m_overlayWindow->alpha() <= 0)
         return;
+    // A card dragged out over the screen: hiding would end the drag before its release.
+    if (isCardHeld()) {
+        m_hideDelayTimer.cancel();
+        return;
+    }
     const QPointF pointer = m_platform.screens->mouseLocation();
     const QRectF icon = normalizedIconFrame(m_dockMonitor->iconFrame());
     if (BubblePlacement::isPointerInside(pointer, m_overlayFrame, icon)) {
@@ -530,6 +553,12 @@ void OverlayController::checkMouseLeftOverlay()
     });
 }
 
+bool OverlayController::isCardHeld() const
+{
+    return (m_windowEngine && m_windowEngine->isDragging()) ||
+           (m_contentView && m_contentView->hasPressedCard());
+}
+
 void OverlayController::updatePeekingWindow()
 {
     if (!m_peekingWindow || !m_windowEngine)
@@ -544,7 +573,7 @@ void OverlayController::updatePeekingWindow()
     const QPointF mouse = screens.mouseLocation();
     if (const auto screen = screenUnder(screens, mouse))
         m_peekingWindow->setGeometry(flipRect(screen->frame, screens.flipHeight()).toAlignedRect());
-    m_peekState->setScreens(screens.screens(), screens.mainScreen(), mouse);
+    m_peekState->setScreens(screens.screens(), screens.mainScreen(), mouse, screens.flipHeight());
     if (!m_peekingWindow->isTranslucent() && m_peekingView->outline().isEmpty())
         return;
     m_peekingWindow->orderFront();

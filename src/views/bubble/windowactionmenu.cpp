@@ -3,7 +3,7 @@
 #include <QMenu>
 
 #include "core/localization.h"
-#include "ui/symbols.h"
+#include "ui/menulook.h"
 
 namespace qv::WindowActionMenu {
 
@@ -37,12 +37,13 @@ QList<Entry> entries(const AppWindowModel &window, const CardActions &actions)
 QMenu *build(const AppWindowModel &window, const CardActions &actions, AppLanguage language, QWidget *parent)
 {
     auto *menu = new QMenu(parent);
+    applyMenuLook(*menu);
     for (const Entry &entry : entries(window, actions)) {
         if (entry.isSeparator()) {
             menu->addSeparator();
             continue;
         }
-        QAction *action = menu->addAction(Symbols::icon(QString::fromLatin1(entry.symbol)),
+        QAction *action = menu->addAction(menuIcon(QString::fromLatin1(entry.symbol)),
                                           Localization::text(QLatin1String(entry.key), language));
         action->setObjectName(QString::fromLatin1(entry.key));
         action->setEnabled(entry.enabled);
