@@ -54,6 +54,14 @@ const QHash<QString, QString> &themeNames()
         {QStringLiteral("square.grid.2x2.fill"), QStringLiteral("view-app-grid-symbolic")},
         {QStringLiteral("eye.fill"), QStringLiteral("view-reveal-symbolic")},
         {QStringLiteral("macwindow"), QStringLiteral("focus-windows-symbolic")},
+        {QStringLiteral("clipboard"), QStringLiteral("edit-paste-symbolic")},
+        {QStringLiteral("shippingbox.fill"), QStringLiteral("package-x-generic-symbolic")},
+        {QStringLiteral("square.stack.3d.up.fill"), QStringLiteral("view-paged-symbolic")},
+        {QStringLiteral("text.alignleft"), QStringLiteral("format-justify-left-symbolic")},
+        {QStringLiteral("photo.fill"), QStringLiteral("image-x-generic-symbolic")},
+        {QStringLiteral("plus.square.dashed"), QStringLiteral("list-add-symbolic")},
+        {QStringLiteral("doc.fill"), QStringLiteral("text-x-generic-symbolic")},
+        {QStringLiteral("doc.text.fill"), QStringLiteral("text-x-generic-symbolic")},
     };
     return names;
 }

@@ -215,12 +215,10 @@ void EdgePreviewLayer::paintEvent(QPaintEvent *)
 
 void EdgePreviewLayer::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && !m_panel->geometry().contains(event->position().toPoint())) {
-        event->accept();
+    // The layer covers the popup: no click passes through it to the popup's backdrop.
+    event->accept();
+    if (event->button() == Qt::LeftButton && !m_panel->geometry().contains(event->position().toPoint()))
         closeShown();
-        return;
-    }
-    QWidget::mousePressEvent(event);
 }
 
 } // namespace qv
