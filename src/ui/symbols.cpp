@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPixmapCache>
 
+#include "platform/icontheme.h"
+
 // Resources of a static library are registered by hand, once, before the first lookup.
 static void initSymbolResources()
 {
@@ -71,28 +73,6 @@ QString shippedPath(const QString &symbolName)
     static const bool registered = (initSymbolResources(), true);
     Q_UNUSED(registered);
     return QStringLiteral(":/qv/symbols/%1.svg").arg(symbolName);
-}
-
-// Offscreen and minimal desktops name no theme and no theme folders; the system's icon folders and
-// the theme install-deps.sh installs serve then.
-void ensureIconTheme()
-{
-    static const bool done = [] {
-        QStringList paths = QIcon::themeSearchPaths();
-        QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
-        if (dataDirs.isEmpty())
-            dataDirs = QStringLiteral("/usr/local/share:/usr/share");
-        for (const QString &dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
-            const QString icons = dir + QStringLiteral("/icons");
-            if (!paths.contains(icons))
-                paths.append(icons);
-        }
-        QIcon::setThemeSearchPaths(paths);
-        if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
-            QIcon::setThemeName(QStringLiteral("Adwaita"));
-        return true;
-    }();
-    Q_UNUSED(done);
 }
 
 QIcon placeholder()
