@@ -253,7 +253,10 @@ TEST_F(DockBubbleX11Test, NothingOfOursEntersTheTaskListAndTheButtonsStayPut)
         EXPECT_EQ(monitor->hoveredApp(), engine->windowsAppName());
         movePointer(QPointF(700, 300));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !anyPanelMapped(); }, waitMs));
-        EXPECT_EQ(ownListedWithoutSkip(), QStringList());
+        // openbox erases a withdrawn window's state a moment before it drops the window from its
+        // list; once it has finished, nothing of ours is listed.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ownListedWithoutSkip().isEmpty(); }, 1000))
+            << ownListedWithoutSkip().join(u' ').toStdString();
         EXPECT_EQ(XfcePanelDesktop::iconGeometryOf(QStringLiteral("right term")), button);
     }
     // The Super Panel, which takes the keyboard, stays out of the task list as well, each time.
