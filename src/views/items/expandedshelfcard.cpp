@@ -1,12 +1,13 @@
 #include "views/items/expandedshelfcard.h"
 
 #include <QContextMenuEvent>
-#include <QDrag>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QToolTip>
 
 #include "core/color.h"
 #include "platform/pasteboard.h"
@@ -107,6 +108,19 @@ void ExpandedShelfCard::buttonClicked(int id)
         removeItem(m_shelf, m_item);
 }
 
+bool ExpandedShelfCard::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        if (buttonRect(ExtractText).contains(help->pos()))
+            QToolTip::showText(help->globalPos(), QStringLiteral("Extract Text from Image"), this);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return ItemWidget::event(event);
+}
+
 void ExpandedShelfCard::bodyDoubleClicked()
 {
     if (m_onOpen)
@@ -115,7 +129,9 @@ void ExpandedShelfCard::bodyDoubleClicked()
 
 void ExpandedShelfCard::dragStarted()
 {
-    FileDrag::run(this, dragData(m_item), m_item.thumbnail);
+    // The shelf outlives every card; the card itself may be gone once the drag returns.
+    FileShelfManager &shelf = m_shelf;
+    shelf.dragEnded(FileDrag::run(this, dragData(m_item), m_item.thumbnail));
 }
 
 QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)
