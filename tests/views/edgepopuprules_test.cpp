@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "shelf/shelfitem.h"
+#include "runtime/manualscheduler.h"
 #include "views/edgepopup/edgepopuprules.h"
+#include "views/edgepopup/previewlayerstate.h"
 #include "views/items/itemrules.h"
 
 using namespace qv;
@@ -104,4 +106,59 @@ TEST(ItemRulesLinks, ALinkOpensItsWebAddressAndOtherItemsTheirFile)
     image.url = QUrl::fromLocalFile("/shelf/photo.png");
     image.originalWebURL = QUrl("https://example.org/photo.png"); // a downloaded image stays a file
     EXPECT_EQ(ItemRules::openTarget(image), image.url);
+}
+
+struct SafePeriodCase
+{
+    const char *name;
+    bool fromGallery;
+    double leaveAfter;
+    bool stillShown;
+};
+
+class SafePeriod : public ::testing::TestWithParam<SafePeriodCase>
+{};
+
+TEST_P(SafePeriod, LeavingTheShelfPreviewClosesItOnlyAfterTheGallerysSafePeriod)
+{
+    const SafePeriodCase c = GetParam();
+    ManualScheduler scheduler;
+    PreviewLayerState layers(scheduler);
+    ShelfItem item;
+    item.id = QUuid::createUuid();
+    if (c.fromGallery)
+        layers.openShelfPreviewFromGallery(item);
+    else
+        layers.toggleShelfPreview(item);
+    scheduler.advance(c.leaveAfter);
+    layers.pointerLeftShelfPreview();
+    EXPECT_EQ(layers.galleryPreviewItem().has_value(), c.stillShown) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(PreviewLayers, SafePeriod,
+                         ::testing::Values(SafePeriodCase{"gallery, left at once", true, 0.2, true},
+                                           SafePeriodCase{"gallery, left later", true, 0.6, false},
+                                           SafePeriodCase{"tile, left later", false, 5.0, true}));
+
+TEST(PreviewLayers, ASecondGalleryOpeningKeepsTheFirstEndAndATilesEyeToggles)
+{
+    ManualScheduler scheduler;
+    PreviewLayerState layers(scheduler);
+    ShelfItem first;
+    first.id = QUuid::createUuid();
+    ShelfItem second;
+    second.id = QUuid::createUuid();
+    layers.openShelfPreviewFromGallery(first);
+    scheduler.advance(0.3);
+    layers.openShelfPreviewFromGallery(second);
+    scheduler.advance(0.25);
+    EXPECT_FALSE(layers.isPreviewSafePeriod()) << "0.5 s after the first opening";
+    EXPECT_EQ(layers.galleryPreviewItem()->id, second.id);
+
+    layers.toggleShelfPreview(first);
+    EXPECT_EQ(layers.galleryPreviewItem()->id, first.id);
+    EXPECT_TRUE(layers.isPreviewSafePeriod());
+    layers.toggleShelfPreview(first);
+    EXPECT_FALSE(layers.galleryPreviewItem());
+    EXPECT_TRUE(layers.isPreviewSafePeriod()) << "closing does not end it";
 }
