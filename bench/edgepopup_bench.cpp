@@ -36,18 +36,19 @@ struct PopupWithHistory
 {
     PopupWithHistory()
     {
-        clipboard = std::make_unique<ClipboardManager>(sim.pasteboard, sim.workspace, scheduler, queues, settings,
-                                                       events, root.filePath("cache"));
-        shelf = std::make_unique<FileShelfManager>(sim.platform(), scheduler, queues, events, root.filePath("shelf"));
+        clipboard = std::make_unique<ClipboardManager>(sim.pasteboard, sim.workspace, scheduler, queues,
+                                                       settings, events, root.filePath("cache"));
+        shelf = std::make_unique<FileShelfManager>(sim.platform(), scheduler, queues, events,
+                                                   root.filePath("shelf"));
         for (int i = 0; i < 500; ++i)
             copy(QStringLiteral("Copied line %1 with a few words in it").arg(i));
         clips = std::make_unique<ClipboardHistoryModel>(*clipboard);
         shelfItems = std::make_unique<ShelfListModel>(*shelf);
         popupState = std::make_unique<EdgePopupState>(EdgePopupActions{});
         view = std::make_unique<EdgePopupView>(
-            *popupState, EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileRevealer, sim.fileIcons,
-                                                 queues.makeQueue("previews", QueueKind::Concurrent), ages,
-                                                 scheduler});
+            *popupState,
+            EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileRevealer, sim.fileIcons,
+                                    queues.makeQueue("previews", QueueKind::Concurrent), ages, scheduler});
         view->resize(1440, 900);
         view->show();
         frame = QImage(view->size(), QImage::Format_ARGB32_Premultiplied);
@@ -115,8 +116,8 @@ void wheelScrollFrame(benchmark::State &state)
             direction = 1;
         else if (strip->offset() <= 0)
             direction = -1;
-        QWheelEvent event(inside, strip->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, 120 * direction),
-                          Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QWheelEvent event(inside, strip->viewport()->mapToGlobal(inside), QPoint(),
+                          QPoint(0, 120 * direction), Qt::NoButton, {}, Qt::NoScrollPhase, false);
         QApplication::sendEvent(strip->viewport(), &event);
         popup.paint(strip);
     }

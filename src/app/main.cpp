@@ -171,8 +171,8 @@ int main(int argc, char **argv)
     // Created at start-up so the shelf folder is made and last run's files are swept at once.
     shelf = std::make_unique<FileShelfManager>(platform, scheduler, queues, diagnostics);
     trayIcon.observeCaptures(*clipboard, *shelf);
-    overlayController.setItemServices(*clipboard, *shelf,
-                                      queues.makeQueue(QStringLiteral("edge previews"), QueueKind::Concurrent));
+    overlayController.setItemServices(
+        *clipboard, *shelf, queues.makeQueue(QStringLiteral("edge previews"), QueueKind::Concurrent));
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
     return QApplication::exec();
 }

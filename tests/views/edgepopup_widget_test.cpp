@@ -44,9 +44,10 @@ class EdgePopupWidget : public ::testing::Test
 protected:
     EdgePopupWidget()
     {
-        clipboard = std::make_unique<ClipboardManager>(sim.pasteboard, sim.workspace, scheduler, queues, settings,
-                                                       events, root.filePath("cache"));
-        shelf = std::make_unique<FileShelfManager>(sim.platform(), scheduler, queues, events, root.filePath("shelf"));
+        clipboard = std::make_unique<ClipboardManager>(sim.pasteboard, sim.workspace, scheduler, queues,
+                                                       settings, events, root.filePath("cache"));
+        shelf = std::make_unique<FileShelfManager>(sim.platform(), scheduler, queues, events,
+                                                   root.filePath("shelf"));
         clips = std::make_unique<ClipboardHistoryModel>(*clipboard);
         shelfItems = std::make_unique<ShelfListModel>(*shelf);
         EdgePopupActions actions;
@@ -60,10 +61,10 @@ protected:
     {
         state->show(route, edge);
         if (!view) {
-            view = new EdgePopupView(*state,
-                                     EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileRevealer,
-                                                             sim.fileIcons, queues.makeQueue("previews", QueueKind::Concurrent),
-                                                             ages, scheduler});
+            view = new EdgePopupView(
+                *state, EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileRevealer, sim.fileIcons,
+                                                queues.makeQueue("previews", QueueKind::Concurrent), ages,
+                                                scheduler});
             view->resize(screen);
             backdrop = std::make_unique<Backdrop>(*view, screen, QPoint(0, 0));
             backdrop->show();

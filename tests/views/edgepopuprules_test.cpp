@@ -51,7 +51,8 @@ struct WheelCase
 };
 
 class WheelOffset : public ::testing::TestWithParam<WheelCase>
-{};
+{
+};
 
 TEST_P(WheelOffset, StaysInsideTheStrip)
 {
@@ -60,8 +61,8 @@ TEST_P(WheelOffset, StaysInsideTheStrip)
 }
 
 INSTANTIATE_TEST_SUITE_P(EdgePopupRules, WheelOffset,
-                         ::testing::Values(WheelCase{100, 1.0, false, 90},  // one notch is 10 points
-                                           WheelCase{5, 1.0, false, 0},     // never below 0
+                         ::testing::Values(WheelCase{100, 1.0, false, 90}, // one notch is 10 points
+                                           WheelCase{5, 1.0, false, 0},    // never below 0
                                            WheelCase{100, -3.0, false, 130}, WheelCase{490, -3.0, false, 500},
                                            WheelCase{100, 7.5, true, 92.5}, // pixels as they are
                                            WheelCase{400, -250, true, 500}));
@@ -117,7 +118,8 @@ struct SafePeriodCase
 };
 
 class SafePeriod : public ::testing::TestWithParam<SafePeriodCase>
-{};
+{
+};
 
 TEST_P(SafePeriod, LeavingTheShelfPreviewClosesItOnlyAfterTheGallerysSafePeriod)
 {

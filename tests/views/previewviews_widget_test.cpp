@@ -115,10 +115,10 @@ TEST_F(QuickLookTest, ATextFileNamedLikeAPictureFailsInsteadOfSpinning)
 TEST_F(QuickLookTest, AnAnimatedGifPlaysFramesDecodedOffTheGuiThread)
 {
     // Two 1x1 frames (black, then white), 100 ms each, looping.
-    const QByteArray gif = QByteArray::fromHex(
-        "47494638396101000100800000000000ffffff21ff0b4e45545343415045322e300301000000"
-        "21f904000a0000002c000000000100010000020244010021f904000a0000002c00000000010001"
-        "000002024c01003b");
+    const QByteArray gif =
+        QByteArray::fromHex("47494638396101000100800000000000ffffff21ff0b4e45545343415045322e300301000000"
+                            "21f904000a0000002c000000000100010000020244010021f904000a0000002c00000000010001"
+                            "000002024c01003b");
     auto view = preview(writeFile(QStringLiteral("blink.gif"), gif));
     EXPECT_EQ(view->shownKind(), Kind::Image);
     QWidget *player = view->content();

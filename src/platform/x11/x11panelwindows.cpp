@@ -156,13 +156,16 @@ void X11PanelWindows::placeCatcher(quint32 window)
     xcb_connection_t *c = m_connection.xcb();
     const double ratio = it->window->devicePixelRatio();
     const QRect frame = it->window->geometry();
-    const uint32_t values[] = {uint32_t(int32_t(frame.x() * ratio)), uint32_t(int32_t(frame.y() * ratio)),
+    const uint32_t values[] = {uint32_t(int32_t(frame.x() * ratio)),
+                               uint32_t(int32_t(frame.y() * ratio)),
                                uint32_t(std::max(1, int(frame.width() * ratio))),
-                               uint32_t(std::max(1, int(frame.height() * ratio))), topLevelOf(window),
+                               uint32_t(std::max(1, int(frame.height() * ratio))),
+                               topLevelOf(window),
                                XCB_STACK_MODE_BELOW};
     xcb_configure_window(c, it->id,
                          XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
-                             XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE,
+                             XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_SIBLING |
+                             XCB_CONFIG_WINDOW_STACK_MODE,
                          values);
     xcb_map_window(c, it->id);
     xcb_flush(c);

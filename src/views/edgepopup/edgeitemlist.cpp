@@ -11,11 +11,12 @@ EdgeItemList::EdgeItemList(QAbstractItemModel &model, Qt::Orientation orientatio
     : QWidget(parent), m_model(model), m_orientation(orientation), m_make(std::move(make)),
       m_keeps(std::move(keeps))
 {
-    connect(&model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
-        for (int row = first; row <= last; ++row)
-            m_cards.insert(row, makeCard(row));
-        relayout();
-    });
+    connect(&model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) {
+                for (int row = first; row <= last; ++row)
+                    m_cards.insert(row, makeCard(row));
+                relayout();
+            });
     connect(&model, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &, int first, int last) {
         for (int row = last; row >= first && row < m_cards.size(); --row)
             delete m_cards.takeAt(row);
@@ -112,7 +113,8 @@ void EdgeItemList::relayout()
             const double available = width() - 2 * (m_padding - m_overlap);
             const QSize hint = card->sizeHint();
             const int cardWidth = card->hasHeightForWidth() ? int(available) : hint.width();
-            const int cardHeight = card->hasHeightForWidth() ? card->heightForWidth(cardWidth) : hint.height();
+            const int cardHeight =
+                card->hasHeightForWidth() ? card->heightForWidth(cardWidth) : hint.height();
             const int x = int(std::lround((width() - cardWidth) / 2.0));
             card->setGeometry(x, int(std::lround(position)), cardWidth, cardHeight);
             position += cardHeight - 2 * m_overlap + m_spacing;

@@ -111,8 +111,8 @@ protected:
         }
         const QColor foreground = selected ? Theme::black(0.85) : Theme::white(0.65);
         const double padding = m_compact ? 8 : 10;
-        const QPixmap symbol = Symbols::pixmap(EdgePopupRules::chipSymbol(m_filter), 10, foreground,
-                                               devicePixelRatioF());
+        const QPixmap symbol =
+            Symbols::pixmap(EdgePopupRules::chipSymbol(m_filter), 10, foreground, devicePixelRatioF());
         const double symbolSide = 11;
         painter.drawPixmap(QRectF(padding, (box.height() - symbolSide) / 2 + 0.5, symbolSide, symbolSide),
                            symbol, symbol.rect());
@@ -120,8 +120,8 @@ protected:
             painter.setFont(captionFont());
             painter.setPen(foreground);
             const double x = padding + symbolSide + (m_compact ? 3 : 4);
-            painter.drawText(QRectF(x, box.top(), width() - x, box.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                             text());
+            painter.drawText(QRectF(x, box.top(), width() - x, box.height()),
+                             Qt::AlignLeft | Qt::AlignVCenter, text());
         }
     }
 
@@ -166,12 +166,13 @@ protected:
         dashed.setMiterLimit(10);
         painter.setPen(dashed);
         painter.drawPath(roundedPath(tile.adjusted(1, 1, -1, -1), 11));
-        const QPixmap symbol = Symbols::pixmap(QStringLiteral("plus.square.dashed"), 28, Theme::white(0.2),
-                                               devicePixelRatioF());
+        const QPixmap symbol =
+            Symbols::pixmap(QStringLiteral("plus.square.dashed"), 28, Theme::white(0.2), devicePixelRatioF());
         painter.drawPixmap(QRectF(centre.x() - 15, centre.y() - 28, 30, 30), symbol, symbol.rect());
         painter.setFont(Theme::systemFont(10));
         painter.setPen(Theme::white(0.3));
-        painter.drawText(QRectF(tile.left(), centre.y() + 8, tile.width(), 16), Qt::AlignHCenter | Qt::AlignTop,
+        painter.drawText(QRectF(tile.left(), centre.y() + 8, tile.width(), 16),
+                         Qt::AlignHCenter | Qt::AlignTop,
                          Localization::text(u"edge_popup_drop_files", m_state.language()));
     }
 
@@ -186,8 +187,8 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
     : QWidget(parent), m_state(state), m_services(std::move(services)), m_fade(m_services.scheduler)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    m_previewLayer = new EdgePreviewLayer(state, m_services.icons, m_services.decodeQueue, m_services.scheduler,
-                                          this);
+    m_previewLayer =
+        new EdgePreviewLayer(state, m_services.icons, m_services.decodeQueue, m_services.scheduler, this);
     connect(m_previewLayer, &EdgePreviewLayer::shownChanged, this, [this] {
         m_previewLayer->setGeometry(rect());
         m_previewLayer->raise();
@@ -243,12 +244,13 @@ void EdgePopupView::rebuild()
     titleRow->setSpacing(0);
     auto *icon = new QLabel(m_chrome);
     const int iconSize = horizontal ? 24 : 20;
-    icon->setPixmap(Symbols::pixmap(clipboard ? QStringLiteral("clipboard") : QStringLiteral("shippingbox.fill"),
-                                    iconSize, clipboard ? Color::neonGreen() : Color::neonCyan(),
-                                    devicePixelRatioF()));
+    icon->setPixmap(
+        Symbols::pixmap(clipboard ? QStringLiteral("clipboard") : QStringLiteral("shippingbox.fill"),
+                        iconSize, clipboard ? Color::neonGreen() : Color::neonCyan(), devicePixelRatioF()));
     titleRow->addWidget(icon);
     titleRow->addSpacing(10);
-    auto *title = new QLabel(Localization::text(clipboard ? u"edge_popup_clipboard" : u"edge_popup_shelf", language), m_chrome);
+    auto *title = new QLabel(
+        Localization::text(clipboard ? u"edge_popup_clipboard" : u"edge_popup_shelf", language), m_chrome);
     title->setObjectName(QStringLiteral("popupTitle"));
     title->setFont(Theme::systemFont(horizontal ? 20 : 17, QFont::Bold));
     title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 229);"));
@@ -274,8 +276,9 @@ void EdgePopupView::rebuild()
     badgeFont.setStyleHint(QFont::Monospace);
     badgeFont.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
     m_badge->setFont(badgeFont);
-    m_badge->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 89); background: rgba(255, 255, 255, 20);"
-                                          "border-radius: 10px; padding: 3px 8px;"));
+    m_badge->setStyleSheet(
+        QStringLiteral("color: rgba(255, 255, 255, 89); background: rgba(255, 255, 255, 20);"
+                       "border-radius: 10px; padding: 3px 8px;"));
     titleRow->addWidget(m_badge);
     header->addLayout(titleRow);
     if (!horizontal && clipboard) {
@@ -300,7 +303,8 @@ void EdgePopupView::rebuild()
     QAbstractItemModel &model = clipboard ? static_cast<QAbstractItemModel &>(m_services.clipboard)
                                           : static_cast<QAbstractItemModel &>(m_services.shelf);
     EdgeItemList::Keeps keeps = [this, clipboard](int row) {
-        return !clipboard || EdgePopupRules::keeps(m_state.selectedFilter(), m_services.clipboard.itemAt(row));
+        return !clipboard ||
+               EdgePopupRules::keeps(m_state.selectedFilter(), m_services.clipboard.itemAt(row));
     };
     EdgeItemList::Make make = [this, clipboard, horizontal](int row, QWidget *parent) -> QWidget * {
         EdgePopupState &state = m_state;
@@ -325,11 +329,12 @@ void EdgePopupView::rebuild()
                     (state.actions().*member)(item);
             };
         };
-        return new EdgeShelfTile(m_services.shelf.itemAt(row), forward(&EdgePopupActions::openShelfItem),
-                                 forward(&EdgePopupActions::removeShelfItem),
-                                 [&state](const ShelfItem &item) { state.previewShelfItem(item); },
-                                 forward(&EdgePopupActions::togglePin), m_services.shelfManager,
-                                 m_services.revealer, m_services.ages, parent);
+        return new EdgeShelfTile(
+            m_services.shelf.itemAt(row), forward(&EdgePopupActions::openShelfItem),
+            forward(&EdgePopupActions::removeShelfItem),
+            [&state](const ShelfItem &item) { state.previewShelfItem(item); },
+            forward(&EdgePopupActions::togglePin), m_services.shelfManager, m_services.revealer,
+            m_services.ages, parent);
     };
 
     if (horizontal) {
@@ -485,7 +490,8 @@ void EdgePopupView::mousePressEvent(QMouseEvent *event)
 void EdgePopupView::fadeIn()
 {
     applyOpacity(0);
-    m_fade.start(0, 1, fadeDuration, Animation::easeOut(fadeDuration), [this](double value) { applyOpacity(value); });
+    m_fade.start(0, 1, fadeDuration, Animation::easeOut(fadeDuration),
+                 [this](double value) { applyOpacity(value); });
 }
 
 void EdgePopupView::applyOpacity(double opacity)

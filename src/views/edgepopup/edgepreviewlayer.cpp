@@ -155,17 +155,20 @@ void EdgePreviewLayer::follow()
         m_fileView->show();
     } else if (clip) {
         const bool image = clip->isImage;
-        m_icon->setPixmap(Symbols::pixmap(image ? QStringLiteral("photo.fill") : QStringLiteral("doc.text.fill"),
-                                          14, Color::neonGreen(), devicePixelRatioF()));
-        m_title->setText(Localization::text(image ? u"preview_image_title" : u"preview_text_title", language));
+        m_icon->setPixmap(
+            Symbols::pixmap(image ? QStringLiteral("photo.fill") : QStringLiteral("doc.text.fill"), 14,
+                            Color::neonGreen(), devicePixelRatioF()));
+        m_title->setText(
+            Localization::text(image ? u"preview_image_title" : u"preview_text_title", language));
         if (!image) {
-            m_count->setText(Localization::text(u"preview_char_count", language)
-                                 .replace(QStringLiteral("%lld"), QString::number(graphemeCount(clip->text))));
+            m_count->setText(
+                Localization::text(u"preview_char_count", language)
+                    .replace(QStringLiteral("%lld"), QString::number(graphemeCount(clip->text))));
             m_count->show();
         }
         if (image && !clip->thumbnail.isNull()) {
-            const QImage fitted = clip->thumbnail.scaled(clipWidth - 32, pictureMaxHeight, Qt::KeepAspectRatio,
-                                                         Qt::SmoothTransformation);
+            const QImage fitted = clip->thumbnail.scaled(clipWidth - 32, pictureMaxHeight,
+                                                         Qt::KeepAspectRatio, Qt::SmoothTransformation);
             m_picture->setPixmap(QPixmap::fromImage(fitted));
             m_picture->setFixedHeight(fitted.height() + 32);
             m_picture->show();

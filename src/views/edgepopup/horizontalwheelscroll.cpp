@@ -59,15 +59,15 @@ void HorizontalWheelScroll::resizeEvent(QResizeEvent *event)
 void HorizontalWheelScroll::wheelEvent(QWheelEvent *event)
 {
     const bool precise = !event->pixelDelta().isNull();
-    const QPointF delta = precise ? QPointF(event->pixelDelta())
-                                  : QPointF(event->angleDelta()) / angleUnitsPerLine;
+    const QPointF delta =
+        precise ? QPointF(event->pixelDelta()) : QPointF(event->angleDelta()) / angleUnitsPerLine;
     if (!widget() || !EdgePopupRules::turnsWheelSideways(delta.x(), delta.y())) {
         QScrollArea::wheelEvent(event);
         return;
     }
     QScrollBar *bar = horizontalScrollBar();
-    const double x = EdgePopupRules::wheelOffset(bar->value(), delta.y(), precise, widget()->width(),
-                                                 viewport()->width());
+    const double x =
+        EdgePopupRules::wheelOffset(bar->value(), delta.y(), precise, widget()->width(), viewport()->width());
     bar->setValue(int(std::lround(x)));
     event->accept();
 }

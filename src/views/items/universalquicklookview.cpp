@@ -109,9 +109,9 @@ protected:
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         const QImage &frame = m_frames.images.at(m_index);
         const QSizeF size = QSizeF(frame.size()).scaled(QSizeF(this->size()), Qt::KeepAspectRatio);
-        painter.drawImage(QRectF((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(),
-                                 size.height()),
-                          frame);
+        painter.drawImage(
+            QRectF((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(), size.height()),
+            frame);
     }
 
 private:
@@ -268,7 +268,8 @@ void UniversalQuickLookView::load()
                 probe.animated = reader.supportsAnimation() && reader.imageCount() != 1;
                 // The frames are decoded here, never by the main thread while it plays them.
                 if (probe.animated)
-                    probe.frames = ImageDecoding::readAnimation(path, QSize(animationPixelSize, animationPixelSize));
+                    probe.frames =
+                        ImageDecoding::readAnimation(path, QSize(animationPixelSize, animationPixelSize));
             } else if (probe.kind == Kind::Svg) {
                 // Drawn here, under the decoder's rules: only a self-contained drawing, never past
                 // its time limit; anything else shows as a file.
@@ -348,8 +349,9 @@ void UniversalQuickLookView::present(const Probe &probe)
         edit->setLineWrapMode(QPlainTextEdit::NoWrap);
         // Dark like the panel it sits in, not the platform's white editor.
         edit->setFrameShape(QFrame::NoFrame);
-        edit->setStyleSheet(QStringLiteral("QPlainTextEdit { background: rgba(0, 0, 0, 77); color: rgba(255, 255, "
-                                           "255, 230); selection-background-color: rgba(255, 255, 255, 60); }"));
+        edit->setStyleSheet(
+            QStringLiteral("QPlainTextEdit { background: rgba(0, 0, 0, 77); color: rgba(255, 255, "
+                           "255, 230); selection-background-color: rgba(255, 255, 255, 60); }"));
         QFont mono = edit->font();
         mono.setStyleHint(QFont::Monospace);
         mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});

@@ -54,7 +54,8 @@ protected:
         engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
         clipboard = std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler,
                                                        queues, settings, events, root.filePath("cache"));
-        shelf = std::make_unique<FileShelfManager>(platform, scheduler, queues, events, root.filePath("shelf"));
+        shelf =
+            std::make_unique<FileShelfManager>(platform, scheduler, queues, events, root.filePath("shelf"));
         controller = std::make_unique<OverlayController>(platform, scheduler, settings,
                                                          [this] { clipboard->checkNow(); });
         controller->setupOverlayWindow();
@@ -92,8 +93,8 @@ protected:
     bool popupShown()
     {
         KeyPanel &panel = *controller->globalOverlayWindow();
-        return panel.isVisible() && controller->isGlobalSwitcherVisible() && controller->edgePopup()->isVisible() &&
-               isViewable(connection, xcb_window_t(panel.winId()));
+        return panel.isVisible() && controller->isGlobalSwitcherVisible() &&
+               controller->edgePopup()->isVisible() && isViewable(connection, xcb_window_t(panel.winId()));
     }
     QStringList clipTexts()
     {
@@ -165,7 +166,8 @@ TEST_F(EdgePopupX11Test, ClipboardHotkeyOpensThePopupAtItsEdgeAndTheHotkeyOrABac
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+c")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 3000));
     QTest::qWait(100);
-    ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(screen.left() + 30).arg(screen.bottom() - 30)));
+    ASSERT_TRUE(
+        xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(screen.left() + 30).arg(screen.bottom() - 30)));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
 }
 
@@ -207,25 +209,28 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
     QTest::qWait(500); // mapped and managed
 
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown() && controller->edgePopup()->cards().size() == 1; }, 3000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return popupShown() && controller->edgePopup()->cards().size() == 1; }, 3000));
     QTest::qWait(200);
     QWidget *tile = controller->edgePopup()->cards().at(0);
     const QString name = shelf->items().at(0).url.fileName();
     const QPoint from = tile->mapToGlobal(tile->rect().center());
     // The drag runs a loop of its own inside this process: the pointer is moved from outside it.
     ASSERT_TRUE(QProcess::startDetached(
-        "xdotool", QStringLiteral("mousemove %1 %2 mousedown 1 sleep 0.3 mousemove %3 %4 sleep 0.3 mousemove %5 %6 "
-                                  "sleep 0.3 mousemove 250 250 sleep 0.5 mousemove 252 252 sleep 0.5 mouseup 1")
-                       .arg(from.x())
-                       .arg(from.y())
-                       .arg(from.x() + 20)
-                       .arg(from.y() - 20)
-                       .arg((from.x() + 250) / 2)
-                       .arg((from.y() + 250) / 2)
-                       .split(QLatin1Char(' '))));
+        "xdotool",
+        QStringLiteral("mousemove %1 %2 mousedown 1 sleep 0.3 mousemove %3 %4 sleep 0.3 mousemove %5 %6 "
+                       "sleep 0.3 mousemove 250 250 sleep 0.5 mousemove 252 252 sleep 0.5 mouseup 1")
+            .arg(from.x())
+            .arg(from.y())
+            .arg(from.x() + 20)
+            .arg(from.y() - 20)
+            .arg((from.x() + 250) / 2)
+            .arg((from.y() + 250) / 2)
+            .split(QLatin1Char(' '))));
     ASSERT_TRUE(QTest::qWaitFor([&] { return drop->canReadLine(); }, 8000)) << "the target got the drop";
     EXPECT_EQ(QUrl(QString::fromUtf8(drop->readLine()).trimmed()).fileName(), name);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shelf->items().isEmpty(); }, 3000)) << "taken, so it left the shelf";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shelf->items().isEmpty(); }, 3000))
+        << "taken, so it left the shelf";
     EXPECT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->showsEmptyState(); }, 3000));
     controller->superPanelState()->dismiss();
 }
