@@ -21,15 +21,13 @@
 
 namespace qv {
 
-class AgeClock;
 class BubbleViewState;
-class ClipboardHistoryModel;
 class ClipboardManager;
 class ContentView;
+class EdgePopupModule;
 class EdgePopupState;
 class EdgePopupView;
 class FileShelfManager;
-class ShelfListModel;
 class WorkQueue;
 class EventLog;
 class KeyPanel;
@@ -116,8 +114,8 @@ public:
     KeyPanel *globalOverlayWindow() const { return m_globalOverlayWindow.get(); }
     SuperPanelOverlay *superPanel() const { return m_superPanel; }
     SuperPanelState *superPanelState() const { return m_superPanelState.get(); }
-    EdgePopupView *edgePopup() const { return m_edgePopup; }
-    EdgePopupState *edgePopupState() const { return m_edgePopupState.get(); }
+    EdgePopupView *edgePopup() const;
+    EdgePopupState *edgePopupState() const;
     ContentView *contentView() const { return m_contentView; }
     PeekingOverlayView *peekingView() const { return m_peekingView; }
     BubbleViewState *bubbleState() const { return m_bubbleState.get(); }
@@ -197,6 +195,8 @@ private:
     // Declared before the panel, whose view uses them, so they outlive it.
     std::unique_ptr<WindowListModel> m_superPanelWindows;
     std::unique_ptr<SuperPanelState> m_superPanelState;
+    // Its view is a child of the Super Panel: declared before the panel too.
+    std::unique_ptr<EdgePopupModule> m_edgePopup;
     std::unique_ptr<KeyPanel> m_globalOverlayWindow;
     SuperPanelOverlay *m_superPanel = nullptr; // child of the panel
     bool m_isGlobalSwitcherVisible = false;
@@ -208,11 +208,6 @@ private:
     ClipboardManager *m_clipboard = nullptr;
     FileShelfManager *m_shelf = nullptr;
     std::shared_ptr<WorkQueue> m_decodeQueue;
-    std::unique_ptr<ClipboardHistoryModel> m_clipboardModel;
-    std::unique_ptr<ShelfListModel> m_shelfModel;
-    std::unique_ptr<AgeClock> m_ages;
-    std::unique_ptr<EdgePopupState> m_edgePopupState;
-    EdgePopupView *m_edgePopup = nullptr; // child of the Super Panel
 };
 
 } // namespace qv
