@@ -73,6 +73,7 @@ EdgePreviewLayer::EdgePreviewLayer(EdgePopupState &state, FileIconService &icons
     stack->setSpacing(0);
     auto *header = new QHBoxLayout;
     header->setContentsMargins(18, 12, 18, 12);
+    header->setSpacing(8);
     m_icon = new QLabel(m_panel);
     header->addWidget(m_icon);
     m_title = new QLabel(m_panel);
