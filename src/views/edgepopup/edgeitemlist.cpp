@@ -1,6 +1,7 @@
 #include "views/edgepopup/edgeitemlist.h"
 
 #include <QAbstractItemModel>
+#include <QResizeEvent>
 
 #include <cmath>
 
@@ -92,7 +93,9 @@ void EdgeItemList::setShown(int count)
 void EdgeItemList::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (m_orientation == Qt::Vertical)
+    // A row centres its cards in its height, a column fits them to its width.
+    if (m_orientation == Qt::Vertical ? event->size().width() != event->oldSize().width()
+                                      : event->size().height() != event->oldSize().height())
         relayout();
 }
 
