@@ -17,10 +17,14 @@
 #include "platform/geometry.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
+#include "runtime/workqueue.h"
 #include "ui/panel.h"
 #include "views/bubble/bubbleplacement.h"
 #include "views/bubble/bubbleviewstate.h"
 #include "views/bubble/contentview.h"
+#include "views/edgepopup/edgepopupmodule.h"
+#include "views/edgepopup/edgepopupstate.h"
+#include "views/edgepopup/edgepopupview.h"
 #include "views/peek/peekingoverlayview.h"
 #include "views/peek/peekviewstate.h"
 #include "views/superpanel/superpaneloverlay.h"
@@ -258,6 +262,75 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
             &SuperPanelState::presentationChanged);
     m_superPanel = new SuperPanelOverlay(*m_superPanelState, m_scheduler);
     fill(*m_globalOverlayWindow, *m_superPanel);
+    connect(m_superPanelState.get(), &SuperPanelState::routeChanged, this, [this] { syncEdgePopup(true); });
+    connect(this, &OverlayController::isGlobalSwitcherVisibleChanged, this, [this](bool visible) {
+        if (visible)
+            syncEdgePopup(true);
+    });
+    connect(m_globalOverlayWindow.get(), &Panel::clickedOutside, this, [this] {
+        if (m_edgePopup && m_superPanelState->route() != OverlayRoute::all)
+            m_edgePopup->state().dismiss();
+    });
+    setupEdgePopup();
+}
+
+EdgePopupView *OverlayController::edgePopup() const
+{
+    return m_edgePopup ? m_edgePopup->view() : nullptr;
+}
+
+EdgePopupState *OverlayController::edgePopupState() const
+{
+    return m_edgePopup ? &m_edgePopup->state() : nullptr;
+}
+
+void OverlayController::setItemServices(ClipboardManager &clipboard, FileShelfManager &shelf,
+                                        std::shared_ptr<WorkQueue> decodeQueue)
+{
+    m_clipboard = &clipboard;
+    m_shelf = &shelf;
+    m_decodeQueue = std::move(decodeQueue);
+    setupEdgePopup();
+}
+
+void OverlayController::setupEdgePopup()
+{
+    if (!m_superPanel || !m_clipboard || !m_shelf || m_edgePopup)
+        return;
+    m_edgePopup = std::make_unique<EdgePopupModule>(*m_clipboard, *m_shelf, *m_platform.fileRevealer,
+                                                    *m_platform.fileIcons, m_decodeQueue, m_scheduler,
+                                                    [this] { m_superPanelState->dismiss(); });
+    EdgePopupState &state = m_edgePopup->state();
+    state.setLanguage(m_superPanelState->language());
+    connect(m_superPanelState.get(), &SuperPanelState::languageChanged, &state,
+            [this] { m_edgePopup->state().setLanguage(m_superPanelState->language()); });
+    state.setTranslucent(m_globalOverlayWindow->isTranslucent());
+    connect(m_globalOverlayWindow.get(), &Panel::translucencyChanged, &state, &EdgePopupState::setTranslucent);
+    m_superPanel->setModuleView(m_edgePopup->makeView());
+    connect(m_edgePopup->view(), &EdgePopupView::outlineChanged, this, &OverlayController::updateGlobalOutline);
+    connect(m_edgePopup.get(), &EdgePopupModule::draggingOutChanged, this, &OverlayController::updateGlobalOutline);
+    syncEdgePopup(m_isGlobalSwitcherVisible);
+}
+
+void OverlayController::syncEdgePopup(bool opening)
+{
+    if (!m_edgePopup)
+        return;
+    const OverlayRoute route = m_superPanelState->route();
+    if (route != OverlayRoute::all)
+        m_edgePopup->show(route, EdgePopupRules::edgeFromStored(m_settings.get(Settings::popupEdge)),
+                          opening && m_isGlobalSwitcherVisible);
+    updateGlobalOutline();
+}
+
+void OverlayController::updateGlobalOutline()
+{
+    if (!m_edgePopup)
+        return;
+    const bool module = m_superPanelState->route() != OverlayRoute::all;
+    m_globalOverlayWindow->setOutline(module ? m_edgePopup->view()->outline() : QPainterPath());
+    // A drag of ours must find the drop target below, not the window that catches the clicks.
+    m_globalOverlayWindow->setCatchesClicksOutside(module && !m_edgePopup->isDraggingOut());
 }
 
 void OverlayController::startMouseCheckTimer()

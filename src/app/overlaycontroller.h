@@ -22,7 +22,13 @@
 namespace qv {
 
 class BubbleViewState;
+class ClipboardManager;
 class ContentView;
+class EdgePopupModule;
+class EdgePopupState;
+class EdgePopupView;
+class FileShelfManager;
+class WorkQueue;
 class EventLog;
 class KeyPanel;
 class PassivePanel;
@@ -91,6 +97,11 @@ public:
     // The status menu's Show All Windows: closes the panel while it shows, else opens it on route
     // "all" with a fresh list, as the hotkey does.
     void showAllWindows();
+    // The clipboard history and the shelf that the routes "clipboard" and "shelf" show in the edge
+    // popup, and the queue its previews decode on; both services must outlive the controller. Before
+    // this call those routes show an empty panel.
+    void setItemServices(ClipboardManager &clipboard, FileShelfManager &shelf,
+                         std::shared_ptr<WorkQueue> decodeQueue);
     // Where the Super Panel records its opening and closing; none records nothing.
     void setEventLog(EventLog *eventLog) { m_eventLog = eventLog; }
     // Scroll up focuses the tile's application's first window (or activates the application when it
@@ -110,6 +121,8 @@ public:
     KeyPanel *globalOverlayWindow() const { return m_globalOverlayWindow.get(); }
     SuperPanelOverlay *superPanel() const { return m_superPanel; }
     SuperPanelState *superPanelState() const { return m_superPanelState.get(); }
+    EdgePopupView *edgePopup() const;
+    EdgePopupState *edgePopupState() const;
     ContentView *contentView() const { return m_contentView; }
     PeekingOverlayView *peekingView() const { return m_peekingView; }
     BubbleViewState *bubbleState() const { return m_bubbleState.get(); }
@@ -145,6 +158,10 @@ private:
     std::optional<std::pair<QRectF, ScreenInfo>> locateIcon(const QRectF &iconFrame) const;
     void wireCardActions();
     void setupSuperPanel(WindowEngine &windowEngine);
+    void setupEdgePopup();
+    // The popup follows the route and the stored edge; the panel is cut to it without a compositor.
+    void syncEdgePopup(bool opening);
+    void updateGlobalOutline();
     // A card of the bubble is pressed or dragged: the bubble stays until the drag ends.
     bool isCardHeld() const;
     QPointF toScreen(const QPointF &globalTopLeft) const;
@@ -188,6 +205,8 @@ private:
     // Declared before the panel, whose view uses them, so they outlive it.
     std::unique_ptr<WindowListModel> m_superPanelWindows;
     std::unique_ptr<SuperPanelState> m_superPanelState;
+    // Its view is a child of the Super Panel: declared before the panel too.
+    std::unique_ptr<EdgePopupModule> m_edgePopup;
     std::unique_ptr<KeyPanel> m_globalOverlayWindow;
     SuperPanelOverlay *m_superPanel = nullptr; // child of the panel
     bool m_isGlobalSwitcherVisible = false;
@@ -196,6 +215,10 @@ private:
     qint64 m_focusReturnPid = 0;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;
+
+    ClipboardManager *m_clipboard = nullptr;
+    FileShelfManager *m_shelf = nullptr;
+    std::shared_ptr<WorkQueue> m_decodeQueue;
 };
 
 } // namespace qv

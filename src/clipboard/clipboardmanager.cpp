@@ -650,8 +650,8 @@ void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
     if (item.isImage && !item.imageURL.isEmpty())
         image = ImageDecoding::readFile(item.imageURL.toLocalFile());
     // An image whose file is gone (or too costly to decode whole) goes back as its title.
-    const qint64 count =
-        image.isNull() ? m_pasteboard.writeText(item.realText()) : m_pasteboard.writeImage(image);
+    const qint64 count = image.isNull() ? m_pasteboard.writeText(item.realText(), WriteOrigin::copyBack)
+                                        : m_pasteboard.writeImage(image, WriteOrigin::copyBack);
     m_selfCopyChangeCount = count;
     m_lastChangeCount = count;
 }

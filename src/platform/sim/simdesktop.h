@@ -172,6 +172,14 @@ public:
     void preparePanel(QWindow &window, PanelKind kind) override { prepared.insert(&window, kind); }
     bool isCompositing() const override { return m_compositing; }
     void setBlurBehind(QWindow &window, const QRegion &region) override { blurRegions.insert(&window, region); }
+    void setClickCatcher(QWindow &window, bool active) override { catchers.insert(&window, active); }
+
+    // A click beside the shape of `window`, caught while its catcher is active.
+    void clickOutside(QWindow &window)
+    {
+        if (catchers.value(&window))
+            emit clickedOutside(&window);
+    }
 
     // Starts or stops the simulated compositing manager.
     void setCompositing(bool compositing)
@@ -184,6 +192,7 @@ public:
 
     QHash<const QWindow *, PanelKind> prepared;
     QHash<const QWindow *, QRegion> blurRegions;
+    QHash<const QWindow *, bool> catchers;
 
 private:
     bool m_compositing = true;

@@ -3,6 +3,7 @@
 #include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
 #include <QTextLayout>
 #include <QToolTip>
 
@@ -87,6 +88,14 @@ void EdgeClipCard::paintFooterEnd(QPainter &painter, const QRectF &box)
         return;
     const QRectF badge(box.right() - 4 - 16, box.top(), 16, box.height());
     m_badgeRect = badge;
+    // A soft cyan glow behind the phone.
+    const QPointF centre = badge.center();
+    QRadialGradient glow(centre, 12);
+    glow.setColorAt(0, tinted(Color::neonCyan(), 0.45));
+    glow.setColorAt(1, tinted(Color::neonCyan(), 0.0));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(glow);
+    painter.drawEllipse(centre, 12, 12);
     drawSymbol(painter, badge, QStringLiteral("iphone"), Color::neonCyan(), 14);
 }
 

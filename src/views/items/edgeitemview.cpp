@@ -97,20 +97,36 @@ void EdgeItemView::paintEvent(QPaintEvent *)
 
     QPainterPath path;
     path.addRoundedRect(frame, 14, 14);
+    // Border, its width and the shadow move with the fill, on the same spring.
+    auto mix = [t](const QColor &from, const QColor &to) {
+        return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * t),
+                                float(from.greenF() + (to.greenF() - from.greenF()) * t),
+                                float(from.blueF() + (to.blueF() - from.blueF()) * t),
+                                float(from.alphaF() + (to.alphaF() - from.alphaF()) * t));
+    };
     // Shadow: a few soft rings below the frame, coloured while hovered.
-    const QColor shadow = isHovered() ? tinted(m_accent, 0.3) : Theme::black(0.1);
-    const double radius = isHovered() ? 12 : 4;
-    const double dy = isHovered() ? 4 : 2;
-    for (int i = 3; i >= 1; --i) {
-        QPainterPath ring;
-        const double grow = radius * i / 3.0;
-        ring.addRoundedRect(frame.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
-                            14 + grow / 2, 14 + grow / 2);
-        // Only outside the frame: the fill above is see-through.
-        painter.fillPath(ring.subtracted(path), tinted(shadow, shadow.alphaF() / 3.0));
+    const QColor shadow = mix(Theme::black(0.1), tinted(m_accent, 0.3));
+    const double radius = 4 + 8 * t;
+    const double dy = 2 + 2 * t;
+    // Cutting the rings out is costly: they are kept until the frame or the hover step changes, so
+    // a scrolled strip repaints its cards without it.
+    if (frame != m_ringsFrame || t != m_ringsProgress) {
+        m_rings.clear();
+        for (int i = 3; i >= 1; --i) {
+            QPainterPath ring;
+            const double grow = radius * i / 3.0;
+            ring.addRoundedRect(frame.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
+                                14 + grow / 2, 14 + grow / 2);
+            // Only outside the frame: the fill above is see-through.
+            m_rings.append(ring.subtracted(path));
+        }
+        m_ringsFrame = frame;
+        m_ringsProgress = t;
     }
+    for (const QPainterPath &ring : std::as_const(m_rings))
+        painter.fillPath(ring, tinted(shadow, shadow.alphaF() / 3.0));
     painter.fillPath(path, Theme::white(0.06 + 0.06 * t));
-    painter.setPen(isHovered() ? QPen(tinted(m_accent, 0.8), 2) : QPen(Theme::white(0.1), 1));
+    painter.setPen(QPen(mix(Theme::white(0.1), tinted(m_accent, 0.8)), 1 + t));
     painter.drawPath(path);
 
     paintPreview(painter, previewRect());

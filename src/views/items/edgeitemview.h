@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPainterPath>
 
 #include "ui/animation.h"
 #include "views/items/itemwidget.h"
@@ -68,6 +69,9 @@ private:
     QColor m_accent;
     double m_hover = 0;
     Animation m_hoverAnimation;
+    QList<QPainterPath> m_rings;
+    QRectF m_ringsFrame;
+    double m_ringsProgress = -1;
 };
 
 } // namespace qv

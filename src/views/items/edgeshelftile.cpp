@@ -1,7 +1,6 @@
 #include "views/items/edgeshelftile.h"
 
 #include <QContextMenuEvent>
-#include <QDrag>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -49,11 +48,11 @@ void EdgeShelfTile::paintPreview(QPainter &painter, const QRectF &box)
         drawImage(painter, target, m_item.thumbnail, true, 6);
         return;
     }
-    drawImage(painter, QRectF(box.left(), box.top(), 48, 48), m_item.thumbnail, false);
+    drawImage(painter, QRectF(box.center().x() - 24, box.top(), 48, 48), m_item.thumbnail, false);
     painter.setFont(Theme::systemFont(13));
     painter.setPen(Theme::white(0.85));
     drawLines(painter, QRectF(box.left(), box.top() + 56, box.width(), box.height() - 56), displayName(), 3,
-              3);
+              3, Qt::AlignHCenter);
 }
 
 QList<std::pair<QString, QColor>> EdgeShelfTile::footerSymbols() const
@@ -129,14 +128,15 @@ void EdgeShelfTile::contextMenuEvent(QContextMenuEvent *event)
 QMimeData *EdgeShelfTile::beginDrag()
 {
     m_shelf.setDraggingItemID(m_item.id);
-    return FileDrag::makeData(m_item.url);
+    return FileDrag::makeData(m_item);
 }
 
 void EdgeShelfTile::dragStarted()
 {
-    auto *drag = new QDrag(this);
-    drag->setMimeData(beginDrag());
-    drag->exec(Qt::CopyAction);
+    // The shelf outlives every tile; the tile itself may be gone once the drag returns.
+    FileShelfManager &shelf = m_shelf;
+    const bool taken = FileDrag::run(this, beginDrag(), m_item.thumbnail);
+    shelf.dragEnded(taken);
 }
 
 } // namespace qv

@@ -1,12 +1,13 @@
 #include "views/items/expandedshelfcard.h"
 
 #include <QContextMenuEvent>
-#include <QDrag>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QToolTip>
 
 #include "core/color.h"
 #include "platform/pasteboard.h"
@@ -31,7 +32,7 @@ void ExpandedShelfCard::copyRecognizedText(Pasteboard &pasteboard, const QString
 {
     if (text.isEmpty())
         return;
-    pasteboard.writeText(text);
+    pasteboard.writeText(text, WriteOrigin::newCopy);
 }
 
 void ExpandedShelfCard::removeItem(FileShelfManager &shelf, const ShelfItem &item)
@@ -44,7 +45,7 @@ void ExpandedShelfCard::removeItem(FileShelfManager &shelf, const ShelfItem &ite
 
 QMimeData *ExpandedShelfCard::dragData(const ShelfItem &item)
 {
-    return FileDrag::makeData(item.url);
+    return FileDrag::makeData(item);
 }
 
 void ExpandedShelfCard::extractText(FileShelfManager &shelf, Pasteboard &pasteboard, const ShelfItem &item)
@@ -107,6 +108,19 @@ void ExpandedShelfCard::buttonClicked(int id)
         removeItem(m_shelf, m_item);
 }
 
+bool ExpandedShelfCard::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        if (buttonRect(ExtractText).contains(help->pos()))
+            QToolTip::showText(help->globalPos(), QStringLiteral("Extract Text from Image"), this);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return ItemWidget::event(event);
+}
+
 void ExpandedShelfCard::bodyDoubleClicked()
 {
     if (m_onOpen)
@@ -115,9 +129,9 @@ void ExpandedShelfCard::bodyDoubleClicked()
 
 void ExpandedShelfCard::dragStarted()
 {
-    auto *drag = new QDrag(this);
-    drag->setMimeData(dragData(m_item));
-    drag->exec(Qt::CopyAction);
+    // The shelf outlives every card; the card itself may be gone once the drag returns.
+    FileShelfManager &shelf = m_shelf;
+    shelf.dragEnded(FileDrag::run(this, dragData(m_item), m_item.thumbnail));
 }
 
 QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)

@@ -63,6 +63,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    bool event(QEvent *event) override;
     QList<Button> buttons() const override;
     void buttonClicked(int id) override;
     void bodyDoubleClicked() override;

@@ -19,7 +19,10 @@ SafeImagePreview::SafeImagePreview(const QUrl &url, int maxPixelSize, std::share
 {
 }
 
-SafeImagePreview::~SafeImagePreview() = default;
+SafeImagePreview::~SafeImagePreview()
+{
+    m_spin.cancel();
+}
 
 SafeImagePreview::State SafeImagePreview::state() const
 {
@@ -39,6 +42,7 @@ void SafeImagePreview::setUrl(const QUrl &url)
     m_failed = false;
     update();
     load();
+    spin();
 }
 
 void SafeImagePreview::load()
@@ -67,9 +71,28 @@ void SafeImagePreview::accept(int generation, const QImage &image)
     update();
 }
 
+void SafeImagePreview::spin()
+{
+    m_spin.cancel();
+    if (state() != State::Loading || !isVisible())
+        return;
+    m_spin = m_scheduler.after(0.1, [this] {
+        m_spinStep = (m_spinStep + 1) % 8;
+        update();
+        spin();
+    });
+}
+
+void SafeImagePreview::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_spin.cancel();
+}
+
 void SafeImagePreview::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    spin();
     load();
 }
 
@@ -95,10 +118,10 @@ void SafeImagePreview::paintEvent(QPaintEvent *)
         break;
     }
     case State::Loading: {
-        // A still ring of fading dashes: the indeterminate spinner.
+        // A ring of fading dashes that turns: the indeterminate spinner.
         const double radius = 8;
         for (int i = 0; i < 8; ++i) {
-            const double angle = i * M_PI / 4;
+            const double angle = (i + m_spinStep) * M_PI / 4;
             const QPointF dir(std::cos(angle), std::sin(angle));
             painter.setPen(QPen(Theme::white(0.2 + 0.1 * i), 2, Qt::SolidLine, Qt::RoundCap));
             painter.drawLine(box.center() + dir * radius * 0.5, box.center() + dir * radius);

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include "runtime/scheduler.h"
+
 namespace qv {
 
 class Scheduler;
@@ -39,10 +41,13 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     void accept(int generation, const QImage &image);
+    // The spinner turns one step at a time, only while it shows.
+    void spin();
 
     QUrl m_url;
     int m_maxPixelSize;
@@ -53,6 +58,8 @@ private:
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QPixmap m_pixmap;
     bool m_failed = false;
+    TimerHandle m_spin;
+    int m_spinStep = 0;
 };
 
 } // namespace qv
