@@ -151,11 +151,12 @@ int main(int argc, char **argv)
             clipboard->checkNow();
     });
     OverlayController &overlayController = *overlay;
+    overlayController.setEventLog(&diagnostics);
     auto tray = std::make_unique<TrayIcon>(
         settings, scheduler,
         TrayIcon::Actions{[&relocator] { relocator.restartApp(); },
                           [&platform] { platform.application->terminate(); },
-                          [&overlayController] { overlayController.toggleGlobalSwitcher(); }});
+                          [&overlayController] { overlayController.showAllWindows(); }});
     TrayIcon &trayIcon = *tray;
     auto onboarding = std::make_unique<OnboardingController>(*platform.permissions, settings, scheduler,
                                                              [&relocator] { relocator.restartApp(); });

@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "core/eventlog.h"
 #include "core/localization.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
@@ -23,6 +24,7 @@
 #include "views/peek/peekingoverlayview.h"
 #include "views/peek/peekviewstate.h"
 #include "views/superpanel/superpaneloverlay.h"
+#include "views/superpanel/superpanelstate.h"
 #include "windows/windowengine.h"
 #include "windows/windowlistmodel.h"
 
@@ -162,12 +164,8 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
     m_dockMonitor = &dockMonitor;
     m_windowEngine = &windowEngine;
     wireCardActions();
-    if (m_globalOverlayWindow && !m_superPanel) {
-        m_superPanel = new SuperPanelOverlay(windowEngine,
-                                             {[this] { return m_isGlobalSwitcherVisible; },
-                                              [this](bool presented) { toggleGlobalSwitcher(presented); }});
-        fill(*m_globalOverlayWindow, *m_superPanel);
-    }
+    if (m_globalOverlayWindow && !m_superPanel)
+        setupSuperPanel(windowEngine);
     connect(&dockMonitor, &DockMonitor::hoveredAppChanged, this, &OverlayController::handleHoveredAppChange);
     connect(&dockMonitor, &DockMonitor::scrollEventChanged, this,
             [this](const DockScrollEvent &event) { handleScrollEvent(event); });
@@ -227,6 +225,39 @@ void OverlayController::wireCardActions()
     };
     m_cardActions.endDrag = [engine](const AppWindowModel &window) { engine->endDrag(window); };
     m_cardActions.cancelDrag = [engine] { engine->cancelDrag(); };
+}
+
+void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
+{
+    SuperPanelActions actions;
+    actions.card = m_cardActions;
+    actions.updateDragAtPointer = [this, engine = &windowEngine] {
+        const QPointF pointer = m_platform.screens->mouseLocation();
+        engine->updateDrag(pointer.x(), pointer.y());
+    };
+    actions.hideOtherApplications = [this](const AppWindowModel &window) {
+        m_platform.workspace->hideOtherApplications(window.ownerPID);
+    };
+    actions.haptic = [feedback = m_platform.feedback] { feedback->performAlignmentHaptic(); };
+    actions.log = [this](const QString &name, const QString &detail) {
+        if (m_eventLog)
+            m_eventLog->log(name, detail);
+    };
+    m_superPanelWindows = std::make_unique<WindowListModel>(windowEngine);
+    m_superPanelState = std::make_unique<SuperPanelState>(
+        *m_superPanelWindows, m_scheduler, std::move(actions),
+        SuperPanelState::Presented{[this] { return m_isGlobalSwitcherVisible; },
+                                   [this](bool presented) { toggleGlobalSwitcher(presented); }});
+    m_superPanelState->follow(windowEngine);
+    m_superPanelState->setLanguage(Localization::storedLanguage(m_settings));
+    connect(&m_settings, &SettingsStore::changed, m_superPanelState.get(), [this](const QString &key) {
+        if (key == Settings::appLanguage.key())
+            m_superPanelState->setLanguage(Localization::storedLanguage(m_settings));
+    });
+    connect(this, &OverlayController::isGlobalSwitcherVisibleChanged, m_superPanelState.get(),
+            &SuperPanelState::presentationChanged);
+    m_superPanel = new SuperPanelOverlay(*m_superPanelState, m_scheduler);
+    fill(*m_globalOverlayWindow, *m_superPanel);
 }
 
 void OverlayController::startMouseCheckTimer()
@@ -593,6 +624,15 @@ void OverlayController::handleHotkeyRoute(const QString &text)
         toggleGlobalSwitcher(true);
     }
     requestWindowsForRoute(*route);
+}
+
+void OverlayController::showAllWindows()
+{
+    if (syncGlobalSwitcherVisible()) {
+        toggleGlobalSwitcher(false);
+        return;
+    }
+    handleHotkeyRoute(rawValue(OverlayRoute::all));
 }
 
 void OverlayController::requestWindowsForRoute(OverlayRoute route)

@@ -23,12 +23,14 @@ namespace qv {
 
 class BubbleViewState;
 class ContentView;
+class EventLog;
 class KeyPanel;
 class PassivePanel;
 class PeekViewState;
 class PeekingOverlayView;
 class SettingsStore;
 class SuperPanelOverlay;
+class SuperPanelState;
 class WindowListModel;
 
 // Turns the Dock monitor's hover into the preview bubble and the window engine's peek into the peek
@@ -84,6 +86,11 @@ public:
     // Covers the screen under the pointer, else the main screen.
     void placeGlobalOverlay();
     void handleHotkeyRoute(const QString &route);
+    // The status menu's Show All Windows: closes the panel while it shows, else opens it on route
+    // "all" with a fresh list, as the hotkey does.
+    void showAllWindows();
+    // Where the Super Panel records its opening and closing; none records nothing.
+    void setEventLog(EventLog *eventLog) { m_eventLog = eventLog; }
     // Scroll up focuses the tile's application's first window (or activates the application when it
     // lists none), scroll down minimises it.
     void handleScrollEvent(const std::optional<DockScrollEvent> &event);
@@ -95,6 +102,7 @@ public:
     PassivePanel *peekingWindow() const { return m_peekingWindow.get(); }
     KeyPanel *globalOverlayWindow() const { return m_globalOverlayWindow.get(); }
     SuperPanelOverlay *superPanel() const { return m_superPanel; }
+    SuperPanelState *superPanelState() const { return m_superPanelState.get(); }
     ContentView *contentView() const { return m_contentView; }
     PeekingOverlayView *peekingView() const { return m_peekingView; }
     BubbleViewState *bubbleState() const { return m_bubbleState.get(); }
@@ -127,6 +135,7 @@ private:
     // The icon in screen coordinates and the screen it is on; none for an empty icon or no screen.
     std::optional<std::pair<QRectF, ScreenInfo>> locateIcon(const QRectF &iconFrame) const;
     void wireCardActions();
+    void setupSuperPanel(WindowEngine &windowEngine);
     // A card of the bubble is pressed or dragged: the bubble stays until the drag ends.
     bool isCardHeld() const;
     QPointF toScreen(const QPointF &globalTopLeft) const;
@@ -165,6 +174,10 @@ private:
     QString m_overlayLockedAppName;
 
     std::function<void()> m_checkClipboard;
+    EventLog *m_eventLog = nullptr;
+    // Declared before the panel, whose view uses them, so they outlive it.
+    std::unique_ptr<WindowListModel> m_superPanelWindows;
+    std::unique_ptr<SuperPanelState> m_superPanelState;
     std::unique_ptr<KeyPanel> m_globalOverlayWindow;
     SuperPanelOverlay *m_superPanel = nullptr; // child of the panel
     bool m_isGlobalSwitcherVisible = false;

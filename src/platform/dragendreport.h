@@ -21,6 +21,9 @@ public:
     virtual bool isMonitoring() const = 0;
     // The types the drag source still offers; empty once the drag was taken.
     virtual QStringList dragTypes() const = 0;
+    // The view that ran a drag of our own reports its end: `taken` when a target accepted the drop.
+    // Where the desktop reports drag ends by itself this changes nothing.
+    virtual void dragFinished(bool taken) = 0;
 
 signals:
     void mouseUp();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 
 namespace qv {
 
@@ -12,6 +13,8 @@ class FileRevealer
 public:
     virtual ~FileRevealer() = default;
     virtual void revealFile(const QString &path) = 0;
+    // Opens a file or a web address with the desktop's default application for it.
+    virtual void openURL(const QUrl &url) = 0;
 };
 
 } // namespace qv

@@ -34,8 +34,15 @@ public:
     // Asks the compositor to blur what lies behind `region` of the window (window coordinates; an
     // empty region clears the request). Compositors that do not blur ignore it.
     virtual void setBlurBehind(QWindow &window, const QRegion &region) = 0;
+    // While `active` and the window shows, clicks on its area that its shape lets through (a panel
+    // cut to its outline without a compositor) do not reach the windows below: each is reported
+    // with clickedOutside(). Ends when the window hides or with `active` false. A desktop without
+    // input-only windows reports nothing.
+    virtual void setClickCatcher(QWindow &window, bool active) = 0;
 
 signals:
+    // A click that a window's shape let through, caught for that window (see setClickCatcher).
+    void clickedOutside(QWindow *window);
     // A compositing manager started or stopped.
     void compositingChanged(bool compositing);
 };

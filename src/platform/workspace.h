@@ -35,6 +35,9 @@ public:
     virtual RunningApp frontmostApplication() const = 0;
     // Brings the application to the front. False when it is not running.
     virtual bool activate(qint64 pid) = 0;
+    // Hides every application except `keepPid` and this program (on X11 their document windows
+    // are iconified through the window manager).
+    virtual void hideOtherApplications(qint64 keepPid) = 0;
 
 signals:
     void applicationLaunched(qint64 pid);
@@ -42,6 +45,8 @@ signals:
     void applicationHidden(qint64 pid);
     void applicationUnhidden(qint64 pid);
     void applicationActivated(qint64 pid);
+    // A window was opened or closed somewhere on the desktop.
+    void windowListChanged();
     void activeSpaceChanged();
     void screensDidSleep();
     void screensDidWake();

@@ -262,6 +262,11 @@ void FileShelfManager::setDraggingItemID(const QUuid &id)
         startDragOutMonitor();
 }
 
+void FileShelfManager::dragEnded(bool taken)
+{
+    m_platform.dragEndReport->dragFinished(taken);
+}
+
 void FileShelfManager::startDragOutMonitor()
 {
     stopDragOutMonitor();

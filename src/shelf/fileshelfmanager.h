@@ -83,6 +83,9 @@ public:
     QUuid draggingItemID() const { return m_draggingItemID; }
     // A view that begins dragging an item out sets its id; a non-null id starts the drag-out monitor.
     void setDraggingItemID(const QUuid &id);
+    // The view that ran the drag reports how it ended (`taken`: a target accepted the drop), so the
+    // drag-out check can tell a taken item from a cancelled drag on every desktop.
+    void dragEnded(bool taken);
 
     // Intake; any thread.
     // Copies a file or folder into the shelf and adds it; when the copy fails, an image file is added

@@ -32,6 +32,10 @@ Panel::Panel(PanelKind kind, PanelWindowService &service, Scheduler &scheduler, 
         update();
         emit translucencyChanged(compositing);
     });
+    connect(&service, &PanelWindowService::clickedOutside, this, [this](QWindow *window) {
+        if (window && window == windowHandle())
+            emit clickedOutside();
+    });
 }
 
 void Panel::setOutline(const QPainterPath &outline)
@@ -46,6 +50,28 @@ void Panel::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     applyShape();
+}
+
+void Panel::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    applyCatcher();
+}
+
+void Panel::setCatchesClicksOutside(bool catches)
+{
+    if (catches == m_catchesClicks)
+        return;
+    m_catchesClicks = catches;
+    applyCatcher();
+}
+
+void Panel::applyCatcher()
+{
+    if (!m_prepared)
+        return;
+    const bool wanted = m_catchesClicks && !m_translucent && isVisible() && !m_outline.isEmpty();
+    m_service.setClickCatcher(*windowHandle(), wanted);
 }
 
 void Panel::applyShape()
@@ -68,6 +94,7 @@ void Panel::applyShape()
         if (m_prepared)
             m_service.setBlurBehind(*windowHandle(), QRegion());
     }
+    applyCatcher();
 }
 
 void Panel::setAlpha(double alpha)
@@ -106,11 +133,13 @@ void Panel::orderFront()
     }
     show();
     raise();
+    applyCatcher();
 }
 
 void Panel::orderOut()
 {
     hide();
+    applyCatcher();
 }
 
 } // namespace qv

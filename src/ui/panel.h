@@ -32,6 +32,10 @@ public:
     // The shape the panel shows, in its own coordinates; an empty path means the whole rectangle.
     void setOutline(const QPainterPath &outline);
     QPainterPath outline() const { return m_outline; }
+    // Without a compositor, clicks beside the outline still belong to the panel: they are reported
+    // with clickedOutside() instead of reaching the windows below (a backdrop that closes on a
+    // click). With a compositor the whole panel takes its clicks anyway.
+    void setCatchesClicksOutside(bool catches);
 
     double alpha() const { return m_alpha; }
     // Sets the alpha at once (stopping a fade).
@@ -44,12 +48,15 @@ public:
 
 signals:
     void translucencyChanged(bool translucent);
+    void clickedOutside();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void applyShape();
+    void applyCatcher();
     void applyAlpha();
 
     PanelKind m_kind;
@@ -59,6 +66,7 @@ private:
     double m_alpha = 1.0;
     bool m_translucent = true;
     bool m_prepared = false;
+    bool m_catchesClicks = false;
 };
 
 // A panel that takes pointer input (the preview bubble, the Super Panel).

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHash>
 #include <QPainter>
+#include <QPixmapCache>
 
 // Resources of a static library are registered by hand, once, before the first lookup.
 static void initSymbolResources()
@@ -47,6 +48,12 @@ const QHash<QString, QString> &themeNames()
         {QStringLiteral("folder"), QStringLiteral("folder-symbolic")},
         {QStringLiteral("arrow.up.forward.square"), QStringLiteral("document-open-symbolic")},
         {QStringLiteral("arrow.up.forward.app"), QStringLiteral("document-open-symbolic")},
+        {QStringLiteral("magnifyingglass"), QStringLiteral("edit-find-symbolic")},
+        {QStringLiteral("xmark.circle.fill"), QStringLiteral("edit-clear-symbolic")},
+        {QStringLiteral("gearshape.fill"), QStringLiteral("emblem-system-symbolic")},
+        {QStringLiteral("square.grid.2x2.fill"), QStringLiteral("view-app-grid-symbolic")},
+        {QStringLiteral("eye.fill"), QStringLiteral("view-reveal-symbolic")},
+        {QStringLiteral("macwindow"), QStringLiteral("focus-windows-symbolic")},
     };
     return names;
 }
@@ -111,6 +118,12 @@ QIcon Symbols::icon(const QString &symbolName)
 
 QPixmap Symbols::pixmap(const QString &symbolName, int size, const QColor &color, double dpr)
 {
+    // Views ask for the same few symbols at every frame: each tinted picture is made once.
+    const QString key =
+        QStringLiteral("qv-symbol-%1-%2-%3-%4").arg(symbolName).arg(size).arg(color.rgba()).arg(dpr);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached))
+        return cached;
     const int device = qMax(1, qRound(size * dpr));
     QPixmap source = icon(symbolName).pixmap(QSize(device, device));
     if (source.isNull())
@@ -125,6 +138,7 @@ QPixmap Symbols::pixmap(const QString &symbolName, int size, const QColor &color
         painter.fillRect(result.rect(), color);
     }
     result.setDevicePixelRatio(dpr);
+    QPixmapCache::insert(key, result);
     return result;
 }
 

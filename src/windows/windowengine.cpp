@@ -137,6 +137,8 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
     });
 
     loadUsageHistory();
+    connect(m_platform.workspace, &WorkspaceService::windowListChanged, this,
+            &WindowEngine::followWindowListChange);
     connect(m_platform.workspace, &WorkspaceService::applicationActivated, this,
             &WindowEngine::onApplicationActivated);
 
@@ -162,6 +164,7 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
 
 WindowEngine::~WindowEngine()
 {
+    m_windowListRescan.cancel();
     // Destroying the scripts stops them where they stand; results still on their way find no one.
     m_pendingFetchTask = Script();
     m_allRouteSnapshotWarmTask = Script();
@@ -450,6 +453,21 @@ void WindowEngine::fetchAllWindows()
     retire(m_pendingFetchTask);
     m_pendingFetchTask = fetchTask(m_currentRequestID, QString(), true, false);
     m_pendingFetchTask.start(m_scheduler);
+}
+
+void WindowEngine::followWindowListChange()
+{
+    if (m_currentOverlayRoute != OverlayRoute::all || m_windowsAppName != allWindowsAppName() ||
+        m_windowListRescan.isActive())
+        return;
+    // A window manager changes its list several times while one window maps or goes; one scan a
+    // moment later shows them all.
+    m_windowListRescan = m_scheduler.after(windowListSettleDelay, [this] {
+        if (m_currentOverlayRoute != OverlayRoute::all || m_windowsAppName != allWindowsAppName())
+            return;
+        m_lastGlobalFetchAt = 0; // the list on screen is out of date: no throttle
+        fetchAllWindows();
+    });
 }
 
 void WindowEngine::cancelWindowFetches()

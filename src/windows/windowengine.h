@@ -89,6 +89,9 @@ public:
     static constexpr double fetchDebounceInterval = 0.05;
     // Minimum spacing of drag updates.
     static constexpr double dragThrottleInterval = 1.0 / 120.0;
+    // While the all-windows list is shown, a window that opens or closes rescans it this long after
+    // the desktop's list changed (further changes meanwhile join the same scan).
+    static constexpr double windowListSettleDelay = 0.05;
     // The all-windows list holds at most this many windows.
     static constexpr int allWindowsLimit = 40;
     // The name published while all windows are requested.
@@ -265,6 +268,7 @@ private:
     enum class RequestKind { none, application, allWindows };
 
     void setWindows(const QList<AppWindowModel> &windows);
+    void followWindowListChange();
     void setHasPermission(bool value);
     void setCurrentAppName(const QString &name);
     void setPeekingWindow(const std::optional<AppWindowModel> &window);
@@ -349,6 +353,7 @@ private:
 
     // The current focus sequence (kept after it ended).
     Script m_activationTask;
+    TimerHandle m_windowListRescan;
     // Ends a drag that stopped receiving updates; restarted by each update.
     Script m_dragSafetyTask;
     // Scheduler time of the last drag update that was not throttled; 0 when no drag runs.

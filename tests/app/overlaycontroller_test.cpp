@@ -27,6 +27,7 @@
 #include "views/peek/dropzoneview.h"
 #include "views/peek/peekingoverlayview.h"
 #include "views/superpanel/superpaneloverlay.h"
+#include "views/superpanel/superpanelstate.h"
 #include "windows/windowengine.h"
 #include "windows/windowlistmodel.h"
 
@@ -490,6 +491,7 @@ TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPl
     scheduler.advance(1.0);
     EXPECT_EQ(engine->windowsAppName(), WindowEngine::allWindowsAppName());
     SuperPanelOverlay &view = *controller->superPanel();
+    QApplication::processEvents(); // the grid follows the list once it settles
     EXPECT_EQ(view.routeName(), "all");
     EXPECT_EQ(view.windowTitles().size(), 5);
     saveScreenshot(*controller->globalOverlayWindow(), "controller_super_panel_all");
@@ -513,19 +515,29 @@ TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPl
     EXPECT_FALSE(controller->globalOverlayWindow()->isVisible());
 }
 
-// The tray's Show All Windows toggles the panel and leaves the route the user last chose.
-TEST_F(OverlayControllerTest, ShowAllWindowsClosesAndReopensWithoutChangingTheRoute)
+// The tray's Show All Windows used to toggle the panel without choosing a route or asking for a
+// list: it showed the last route's name and whatever list was left (none after a close from "all").
+// It now opens route "all" with a fresh list, like the hotkey, and closes the panel while it shows.
+TEST_F(OverlayControllerTest, ShowAllWindowsOpensRouteAllWithAFreshListAndClosesAnOpenPanel)
 {
-    sendRoute("clipboard");
-    ASSERT_TRUE(superPanelShown());
-    controller->toggleGlobalSwitcher();
-    scheduler.runPending();
-    EXPECT_FALSE(controller->isGlobalSwitcherVisible());
-    controller->toggleGlobalSwitcher();
-    scheduler.runPending();
-    EXPECT_TRUE(controller->isGlobalSwitcherVisible());
-    EXPECT_EQ(engine->currentOverlayRoute(), OverlayRoute::clipboard);
-    EXPECT_EQ(controller->superPanel()->routeName(), "clipboard");
+    for (const char *before : {"all", "clipboard"}) {
+        SCOPED_TRACE(before);
+        sendRoute(before);
+        scheduler.advance(1.0);
+        ASSERT_TRUE(superPanelShown());
+        controller->showAllWindows();
+        scheduler.advance(0.01);
+        EXPECT_FALSE(controller->isGlobalSwitcherVisible());
+
+        controller->showAllWindows();
+        scheduler.advance(1.0);
+        ASSERT_TRUE(superPanelShown());
+        EXPECT_EQ(engine->currentOverlayRoute(), OverlayRoute::all);
+        QApplication::processEvents();
+        EXPECT_EQ(controller->superPanel()->windowTitles().size(), 5);
+        controller->showAllWindows();
+        scheduler.advance(0.01);
+    }
 }
 
 // Without a compositor the panel cannot be see-through; its backdrop must not paint black.
@@ -566,7 +578,7 @@ TEST_F(OverlayControllerTest, ClosingFromAllClearsTheListOtherRoutesOnlyStopTheS
         sendRoute(row.route);
         scheduler.advance(1.0);
         ASSERT_TRUE(superPanelShown());
-        controller->superPanel()->setPresented(false); // what Esc does
+        controller->superPanelState()->dismiss(); // what Esc does
         scheduler.advance(0.01);
         EXPECT_FALSE(controller->isGlobalSwitcherVisible());
         EXPECT_EQ(engine->windows().isEmpty(), row.cleared);

@@ -883,3 +883,32 @@ TEST(WindowEngineThreads, ScansWithProbesAndDiskWorkOnRealThreads)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(written(), 30);
 }
+
+// A window that closed while the all-windows list showed stayed listed until the list was asked
+// for again; one that opened never appeared.
+TEST_F(WindowEngineTest, TheAllWindowsListFollowsWindowsOpeningAndClosingOnlyWhileItIsShown)
+{
+    const qint64 alpha = launch("org.a", "Alpha");
+    const quint32 first = addWindow(alpha, "Alpha one");
+    addWindow(alpha, "Alpha two");
+    engine->fetchAllWindows();
+    settle(0.3);
+    ASSERT_EQ(titles(), QStringList({"Alpha one", "Alpha two"}));
+
+    desktop.windowServer.removeWindow(first);
+    addWindow(launch("org.b", "Beta"), "Beta doc");
+    settle(0.29);
+    EXPECT_EQ(titles(), QStringList({"Alpha two", "Beta doc"}));
+
+    // A per-application list, or none, is left alone.
+    engine->fetchWindows("Alpha");
+    settle(0.3);
+    const int scans = desktop.windowServer.listRequestCount();
+    addWindow(alpha, "Alpha three");
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), scans);
+    engine->clearWindows();
+    addWindow(alpha, "Alpha four");
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), scans);
+}

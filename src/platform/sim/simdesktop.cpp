@@ -64,6 +64,16 @@ void SimWorkspace::terminate(qint64 pid)
         emit applicationTerminated(pid);
 }
 
+void SimWorkspace::hideOtherApplications(qint64 keepPid)
+{
+    m_hideOthers.append(keepPid);
+    const QList<RunningApp> apps = m_apps;
+    for (const RunningApp &app : apps) {
+        if (app.pid != keepPid && app.isRegular)
+            setHidden(app.pid, true);
+    }
+}
+
 void SimWorkspace::setHidden(qint64 pid, bool hidden)
 {
     for (auto &app : m_apps) {

@@ -54,6 +54,7 @@ public:
     QList<RunningApp> runningApplications() const override { return m_apps; }
     RunningApp frontmostApplication() const override;
     bool activate(qint64 pid) override;
+    void hideOtherApplications(qint64 keepPid) override;
 
     // Drivers; each emits the notification a real desktop would.
     qint64 launch(RunningApp app);
@@ -65,10 +66,13 @@ public:
     void sleepSystem() { emit willSleep(); }
     void wakeSystem() { emit didWake(); }
     QList<qint64> activationLog() const { return m_activations; }
+    // The application kept by each hideOtherApplications(), in order.
+    QList<qint64> hideOthersLog() const { return m_hideOthers; }
 
 private:
     QList<RunningApp> m_apps;
     QList<qint64> m_activations;
+    QList<qint64> m_hideOthers;
     qint64 m_nextPid = 1000;
 };
 
@@ -146,6 +150,14 @@ public:
     void preparePanel(QWindow &window, PanelKind kind) override { prepared.insert(&window, kind); }
     bool isCompositing() const override { return m_compositing; }
     void setBlurBehind(QWindow &window, const QRegion &region) override { blurRegions.insert(&window, region); }
+    void setClickCatcher(QWindow &window, bool active) override { catchers.insert(&window, active); }
+
+    // A click beside the shape of `window`, caught while its catcher is active.
+    void clickOutside(QWindow &window)
+    {
+        if (catchers.value(&window))
+            emit clickedOutside(&window);
+    }
 
     // Starts or stops the simulated compositing manager.
     void setCompositing(bool compositing)
@@ -158,6 +170,7 @@ public:
 
     QHash<const QWindow *, PanelKind> prepared;
     QHash<const QWindow *, QRegion> blurRegions;
+    QHash<const QWindow *, bool> catchers;
 
 private:
     bool m_compositing = true;

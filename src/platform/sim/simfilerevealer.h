@@ -11,8 +11,10 @@ class SimFileRevealer final : public FileRevealer
 {
 public:
     void revealFile(const QString &path) override { revealed.append(path); }
+    void openURL(const QUrl &url) override { opened.append(url); }
 
     QStringList revealed;
+    QList<QUrl> opened;
 };
 
 } // namespace qv

@@ -110,6 +110,9 @@ public:
     void stopMonitoring() override { m_monitoring = false; }
     bool isMonitoring() const override { return m_monitoring; }
     QStringList dragTypes() const override { return m_types; }
+    // The simulated desktop reports drag ends itself (release() with the types set by the test).
+    void dragFinished(bool) override { ++m_finishedReports; }
+    int finishedReports() const { return m_finishedReports; }
 
     // A mouse-up reaches the monitor only while it is installed.
     void release();
@@ -119,6 +122,7 @@ public:
 private:
     bool m_monitoring = false;
     int m_installs = 0;
+    int m_finishedReports = 0;
     QStringList m_types;
 };
 

@@ -110,6 +110,7 @@ quint32 SimWindowServer::addWindow(qint64 pid, const QRectF &frame, const std::o
         updateButtons(window);
         installHandlers(window.info.windowId, pid);
     }
+    emit m_workspace.windowListChanged();
     return window.info.windowId;
 }
 
@@ -128,6 +129,7 @@ void SimWindowServer::removeWindow(quint32 windowId)
                 app->set(QStringLiteral("AXWindows"), rest);
             }
         }
+        emit m_workspace.windowListChanged();
         return;
     }
 }

@@ -82,6 +82,11 @@ void X11Connection::readEvents(bool queuedOnly)
                 emit windowUnmapped(notify->window);
             break;
         }
+        case XCB_BUTTON_PRESS: {
+            const auto *press = reinterpret_cast<xcb_button_press_event_t *>(event);
+            emit buttonPressed(press->event);
+            break;
+        }
         default:
             break;
         }

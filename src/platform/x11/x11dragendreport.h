@@ -18,8 +18,7 @@ public:
     bool isMonitoring() const override { return m_monitoring; }
     QStringList dragTypes() const override { return m_types; }
 
-    // The end of a drag started by one of our views: `taken` when a target accepted the drop.
-    void dragFinished(bool taken);
+    void dragFinished(bool taken) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

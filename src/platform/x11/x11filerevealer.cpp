@@ -26,6 +26,12 @@ bool X11FileRevealer::openContainingFolder(const QString &path)
     return opened;
 }
 
+void X11FileRevealer::openURL(const QUrl &url)
+{
+    if (!QDesktopServices::openUrl(url))
+        qCWarning(lcReveal).noquote() << "⚠️ Could not open" << url.toDisplayString();
+}
+
 void X11FileRevealer::revealFile(const QString &path)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();

@@ -11,6 +11,7 @@ class X11FileRevealer final : public FileRevealer
 {
 public:
     void revealFile(const QString &path) override;
+    void openURL(const QUrl &url) override;
 
     // The fallback alone; public so it can be exercised without a file manager on the bus.
     static bool openContainingFolder(const QString &path);

@@ -50,11 +50,24 @@ X11PanelWindows::X11PanelWindows(X11Connection &connection, QObject *parent)
         it->mapped = true;
         it->requests = 0;
         checkMapped(window);
+        placeCatcher(window);
     });
     connect(&m_connection, &X11Connection::windowUnmapped, this, [this](quint32 window) {
         auto it = m_panels.find(window);
         if (it != m_panels.end())
             it->mapped = false;
+        if (const auto catcher = m_catchers.constFind(window); catcher != m_catchers.constEnd()) {
+            xcb_unmap_window(m_connection.xcb(), catcher->id);
+            xcb_flush(m_connection.xcb());
+        }
+    });
+    connect(&m_connection, &X11Connection::buttonPressed, this, [this](quint32 window) {
+        for (const Catcher &catcher : std::as_const(m_catchers)) {
+            if (catcher.id == window && catcher.active) {
+                emit clickedOutside(catcher.window);
+                return;
+            }
+        }
     });
     connect(&m_connection, &X11Connection::windowPropertyChanged, this, [this](quint32 window, quint32 atom) {
         const auto it = m_panels.constFind(window);
@@ -100,6 +113,76 @@ void X11PanelWindows::preparePanel(QWindow &window, PanelKind)
     if (auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
         xcb_flush(x11->connection());
     writeHints(id);
+}
+
+void X11PanelWindows::setClickCatcher(QWindow &window, bool active)
+{
+    if (!m_connection.isValid())
+        return;
+    xcb_connection_t *c = m_connection.xcb();
+    const auto id = quint32(window.winId());
+    auto it = m_catchers.find(id);
+    if (it == m_catchers.end()) {
+        if (!active)
+            return;
+        const xcb_window_t catcher = xcb_generate_id(c);
+        const uint32_t values[] = {1, XCB_EVENT_MASK_BUTTON_PRESS};
+        xcb_create_window(c, 0, catcher, m_connection.root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+        it = m_catchers.insert(id, Catcher{&window, catcher, false});
+        connect(&window, &QObject::destroyed, this, [this, id] {
+            const Catcher gone = m_catchers.take(id);
+            if (gone.id != 0 && m_connection.isValid()) {
+                xcb_destroy_window(m_connection.xcb(), gone.id);
+                xcb_flush(m_connection.xcb());
+            }
+        });
+    }
+    it->active = active;
+    if (!active) {
+        xcb_unmap_window(c, it->id);
+        xcb_flush(c);
+        return;
+    }
+    if (m_panels.value(id).mapped)
+        placeCatcher(id);
+}
+
+void X11PanelWindows::placeCatcher(quint32 window)
+{
+    const auto it = m_catchers.constFind(window);
+    if (it == m_catchers.constEnd() || !it->active || !it->window)
+        return;
+    xcb_connection_t *c = m_connection.xcb();
+    const double ratio = it->window->devicePixelRatio();
+    const QRect frame = it->window->geometry();
+    const uint32_t values[] = {uint32_t(int32_t(frame.x() * ratio)), uint32_t(int32_t(frame.y() * ratio)),
+                               uint32_t(std::max(1, int(frame.width() * ratio))),
+                               uint32_t(std::max(1, int(frame.height() * ratio))), topLevelOf(window),
+                               XCB_STACK_MODE_BELOW};
+    xcb_configure_window(c, it->id,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE,
+                         values);
+    xcb_map_window(c, it->id);
+    xcb_flush(c);
+}
+
+quint32 X11PanelWindows::topLevelOf(quint32 window) const
+{
+    xcb_connection_t *c = m_connection.xcb();
+    xcb_window_t current = window;
+    for (int depth = 0; depth < 8; ++depth) {
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, current), nullptr);
+        if (!tree)
+            return current;
+        const xcb_window_t parent = tree->parent;
+        std::free(tree);
+        if (parent == m_connection.root() || parent == XCB_WINDOW_NONE)
+            return current;
+        current = parent;
+    }
+    return current;
 }
 
 void X11PanelWindows::writeHints(quint32 window)

@@ -27,6 +27,9 @@ public:
     void preparePanel(QWindow &window, PanelKind kind) override;
     bool isCompositing() const override { return m_compositing; }
     void setBlurBehind(QWindow &window, const QRegion &region) override;
+    // An input-only window of the panel's size, stacked right below the panel's frame while the
+    // panel is mapped.
+    void setClickCatcher(QWindow &window, bool active) override;
 
 private:
     struct Watched
@@ -34,8 +37,17 @@ private:
         bool mapped = false;
         int requests = 0;
     };
+    struct Catcher
+    {
+        QWindow *window = nullptr;
+        quint32 id = 0;
+        bool active = false;
+    };
 
     void writeHints(quint32 window);
+    void placeCatcher(quint32 window);
+    // The window's ancestor that is a child of the root (the window manager's frame, or itself).
+    quint32 topLevelOf(quint32 window) const;
     void checkMapped(quint32 window);
     bool readCompositing() const;
     quint32 atom(const char *name) const;
@@ -45,6 +57,8 @@ private:
     bool m_compositing = false;
     QTimer m_watch;
     QHash<quint32, Watched> m_panels;
+    // By panel window.
+    QHash<quint32, Catcher> m_catchers;
 };
 
 } // namespace qv

@@ -1,8 +1,11 @@
 #include "platform/x11/x11workspace.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QSet>
 #include <QTimer>
+
+#include <xcb/xcb_icccm.h>
 
 #include "platform/x11/x11clientreader.h"
 #include "platform/x11/x11connection.h"
@@ -161,6 +164,35 @@ void X11Workspace::readClientList()
         emit applicationTerminated(pid);
     if (m_activePid != previousActive && m_activePid != 0)
         emit applicationActivated(m_activePid);
+    // Our own panels come and go with every opening; only other programs' windows count.
+    QList<xcb_window_t> others;
+    for (const X11Client &client : clients) {
+        if (client.pid != QCoreApplication::applicationPid())
+            others.append(client.window);
+    }
+    if (others != m_clientList) {
+        m_clientList = others;
+        emit windowListChanged();
+    }
+}
+
+void X11Workspace::hideOtherApplications(qint64 keepPid)
+{
+    if (!m_session.isValid())
+        return;
+    X11ClientReader reader(m_session);
+    const qint64 ownPid = QCoreApplication::applicationPid();
+    QList<xcb_window_t> others;
+    for (auto it = m_windows.cbegin(); it != m_windows.cend(); ++it) {
+        if (it.key() != keepPid && it.key() != ownPid)
+            others += it.value();
+    }
+    // Panels, docks and the desktop stay; only document windows are iconified, as a user would.
+    for (const X11Client &client : reader.read(others)) {
+        if (reader.layerOf(client) == 0)
+            m_session.sendToWindowManager(client.window, m_session.atom(X11Session::Atom::wmChangeState),
+                                          {XCB_ICCCM_WM_STATE_ICONIC, 0, 0, 0, 0});
+    }
 }
 
 void X11Workspace::setDockListed(bool listed)

@@ -41,6 +41,7 @@ public:
     QList<RunningApp> runningApplications() const override { return m_apps; }
     RunningApp frontmostApplication() const override;
     bool activate(qint64 pid) override;
+    void hideOtherApplications(qint64 keepPid) override;
 
 private slots:
     void prepareForSleep(bool sleeping);
@@ -57,6 +58,8 @@ private:
     QList<RunningApp> m_apps;
     // Listed windows of each application, oldest first.
     QHash<qint64, QList<xcb_window_t>> m_windows;
+    // _NET_CLIENT_LIST as last read, without this program's own windows.
+    QList<xcb_window_t> m_clientList;
     qint64 m_activePid = 0;
     bool m_readScheduled = false;
     bool m_dockListed = false;

@@ -10,11 +10,10 @@
 #include <cmath>
 
 #include "core/color.h"
-#include "core/localization.h"
-#include "ui/menulook.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/bubble/trafficlightbutton.h"
+#include "views/bubble/windowactionmenu.h"
 
 namespace qv {
 
@@ -254,37 +253,7 @@ void WindowPreviewCard::mouseReleaseEvent(QMouseEvent *event)
 
 QMenu *WindowPreviewCard::buildContextMenu(QWidget *parent) const
 {
-    auto *menu = new QMenu(parent);
-    applyMenuLook(*menu);
-    const AppWindowModel window = m_window;
-    const CardActions &actions = m_actions;
-    auto add = [&](const char *key, const char *symbol, std::function<void()> run) {
-        QAction *action = menu->addAction(menuIcon(QString::fromLatin1(symbol)),
-                                          Localization::text(QLatin1String(key), m_language));
-        QObject::connect(action, &QAction::triggered, menu, std::move(run));
-        return action;
-    };
-    add("ctx_focus", "scope", [&actions, window] { CardActions::run(actions.focusWindow, window); });
-    add("ctx_minimize", "minus.square", [&actions, window] {
-        CardActions::run(actions.minimizeWindow, window);
-    })->setEnabled(!window.isMinimized);
-    menu->addSeparator();
-    auto snap = [&actions, window](SnapPosition position) {
-        return [&actions, window, position] {
-            if (actions.snapWindow)
-                actions.snapWindow(window, position);
-        };
-    };
-    add("ctx_snap_left", "sidebar.left", snap(SnapPosition::left));
-    add("ctx_snap_right", "sidebar.right", snap(SnapPosition::right));
-    add("ctx_maximize", "arrow.up.left.and.arrow.down.right",
-        [&actions, window] { CardActions::run(actions.toggleFullScreen, window); });
-    menu->addSeparator();
-    add("ctx_close", "xmark.circle", [&actions, window] { CardActions::run(actions.closeWindow, window); });
-    menu->addSeparator();
-    add("ctx_hide_app", "eye.slash",
-        [&actions, window] { CardActions::run(actions.hideFromPreview, window); });
-    return menu;
+    return WindowActionMenu::build(m_window, m_actions, m_language, parent);
 }
 
 void WindowPreviewCard::contextMenuEvent(QContextMenuEvent *event)

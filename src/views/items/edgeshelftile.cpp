@@ -1,7 +1,6 @@
 #include "views/items/edgeshelftile.h"
 
 #include <QContextMenuEvent>
-#include <QDrag>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -129,14 +128,15 @@ void EdgeShelfTile::contextMenuEvent(QContextMenuEvent *event)
 QMimeData *EdgeShelfTile::beginDrag()
 {
     m_shelf.setDraggingItemID(m_item.id);
-    return FileDrag::makeData(m_item.url);
+    return FileDrag::makeData(m_item);
 }
 
 void EdgeShelfTile::dragStarted()
 {
-    auto *drag = new QDrag(this);
-    drag->setMimeData(beginDrag());
-    drag->exec(Qt::CopyAction);
+    // The shelf outlives every tile; the tile itself may be gone once the drag returns.
+    FileShelfManager &shelf = m_shelf;
+    const bool taken = FileDrag::run(this, beginDrag(), m_item.thumbnail);
+    shelf.dragEnded(taken);
 }
 
 } // namespace qv

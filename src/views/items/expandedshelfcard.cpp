@@ -44,7 +44,7 @@ void ExpandedShelfCard::removeItem(FileShelfManager &shelf, const ShelfItem &ite
 
 QMimeData *ExpandedShelfCard::dragData(const ShelfItem &item)
 {
-    return FileDrag::makeData(item.url);
+    return FileDrag::makeData(item);
 }
 
 void ExpandedShelfCard::extractText(FileShelfManager &shelf, Pasteboard &pasteboard, const ShelfItem &item)
@@ -115,9 +115,7 @@ void ExpandedShelfCard::bodyDoubleClicked()
 
 void ExpandedShelfCard::dragStarted()
 {
-    auto *drag = new QDrag(this);
-    drag->setMimeData(dragData(m_item));
-    drag->exec(Qt::CopyAction);
+    FileDrag::run(this, dragData(m_item), m_item.thumbnail);
 }
 
 QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)

@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "views/items/itemrules.h"
+
 namespace qv::FileDrag {
 
 QMimeData *makeData(const QUrl &url)
@@ -17,14 +19,25 @@ QMimeData *makeData(const QUrl &url)
     return data;
 }
 
-void run(QWidget *source, const QUrl &url, const QImage &picture)
+QMimeData *makeData(const ShelfItem &item)
+{
+    const std::optional<QUrl> web = ItemRules::webAddress(item);
+    if (!web)
+        return makeData(item.url);
+    auto *data = new QMimeData;
+    data->setUrls({*web});
+    data->setText(web->toString());
+    return data;
+}
+
+bool run(QWidget *source, QMimeData *data, const QImage &picture)
 {
     auto *drag = new QDrag(source);
-    drag->setMimeData(makeData(url));
+    drag->setMimeData(data);
     if (!picture.isNull())
         drag->setPixmap(
             QPixmap::fromImage(picture.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    drag->exec(Qt::CopyAction);
+    return drag->exec(Qt::CopyAction) != Qt::IgnoreAction;
 }
 
 } // namespace qv::FileDrag

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QUrl>
 
+#include "shelf/shelfitem.h"
+
 class QMimeData;
 class QWidget;
 
@@ -13,8 +15,12 @@ namespace qv {
 namespace FileDrag {
 // The data a drag of `url` hands over; empty (no URLs) when the file does not exist any more.
 QMimeData *makeData(const QUrl &url);
-// Runs the drag from `source` until it ends (the caller's own state may have changed by then).
-void run(QWidget *source, const QUrl &url, const QImage &picture);
+// The data a drag of a shelf item hands over: a link item offers its web address (as a URL list
+// and as plain text), any other item its file as above.
+QMimeData *makeData(const ShelfItem &item);
+// Runs the drag of `data` from `source` until it ends; true when a target accepted the drop (the
+// caller's own state may have changed by then).
+bool run(QWidget *source, QMimeData *data, const QImage &picture);
 } // namespace FileDrag
 
 } // namespace qv

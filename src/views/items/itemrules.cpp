@@ -33,6 +33,21 @@ bool isLink(const QUrl &url)
     return extensionOf(url) == QStringLiteral("webloc");
 }
 
+std::optional<QUrl> webAddress(const ShelfItem &item)
+{
+    if (!isLink(item.url) || !item.originalWebURL)
+        return std::nullopt;
+    const QString scheme = item.originalWebURL->scheme().toLower();
+    if (scheme != QStringLiteral("http") && scheme != QStringLiteral("https"))
+        return std::nullopt;
+    return item.originalWebURL;
+}
+
+QUrl openTarget(const ShelfItem &item)
+{
+    return webAddress(item).value_or(item.url);
+}
+
 bool isPendingLink(const ShelfItem &item)
 {
     return isLink(item.url) && !item.isWebFetched;

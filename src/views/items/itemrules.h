@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QDateTime>
 #include <QLocale>
 #include <QSize>
@@ -25,6 +27,11 @@ bool isMediaFile(const QUrl &url);
 // metadata fetch ended.
 bool isLink(const QUrl &url);
 bool isPendingLink(const ShelfItem &item);
+// The web address of a link item when it is an http(s) address; nothing for every other item.
+std::optional<QUrl> webAddress(const ShelfItem &item);
+// What opening and previewing an item hands to the desktop: a link item's web address (nothing on
+// Linux opens the stored ".webloc" file), else the file.
+QUrl openTarget(const ShelfItem &item);
 
 // The file name without its last extension ("Report.final.pdf" gives "Report.final"); a leading
 // dot alone is no extension.

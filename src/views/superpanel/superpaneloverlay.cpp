@@ -1,97 +1,383 @@
 #include "views/superpanel/superpaneloverlay.h"
 
+#include <QAbstractButton>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPainterPath>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QVBoxLayout>
 
-#include <utility>
-
+#include "core/localization.h"
+#include "ui/dockglassbackground.h"
 #include "ui/panel.h"
+#include "ui/symbols.h"
 #include "ui/theme.h"
-#include "windows/overlayroute.h"
-#include "windows/windowengine.h"
+#include "views/peek/dropzoneview.h"
+#include "views/peek/peeklayout.h"
+#include "views/superpanel/appsidebaritem.h"
+#include "views/superpanel/globalwindowcard.h"
+#include "views/superpanel/superpanelstate.h"
+#include "views/superpanel/symbolbutton.h"
+#include "views/superpanel/windowgrid.h"
 
 namespace qv {
 
 namespace {
 
-constexpr int margin = 60;
-constexpr double titleSize = 28;
-constexpr double rowSize = 15;
+constexpr double backdropBlur = 40;
+constexpr double backdropOpacity = 0.95;
+constexpr double draggingOpacity = 0.4;
+constexpr int headerTop = 60;
+constexpr int searchMaxWidth = 680;
+
+// A column with a tinted fill and a 1-pt line along one edge. Clicks on it stop here, so they do
+// not reach the backdrop and close the panel.
+class ColumnBackground : public QWidget
+{
+public:
+    ColumnBackground(double darkness, Qt::Edge lineEdge, QWidget *parent)
+        : QWidget(parent), m_darkness(darkness), m_lineEdge(lineEdge)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Theme::black(m_darkness));
+        const int x = m_lineEdge == Qt::LeftEdge ? 0 : width() - 1;
+        painter.fillRect(QRect(x, 0, 1, height()), Theme::white(0.1));
+    }
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+
+private:
+    double m_darkness;
+    Qt::Edge m_lineEdge;
+};
+
+// The rounded box around the search field.
+class SearchBox : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 16, 16);
+        painter.fillPath(shape, Theme::ultraThinMaterial(true));
+        painter.fillPath(shape, Theme::black(0.2));
+        painter.setPen(QPen(Theme::white(0.1), 1));
+        painter.drawPath(shape);
+    }
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+};
 
 } // namespace
 
-SuperPanelOverlay::SuperPanelOverlay(WindowEngine &engine, Presented isPresented, QWidget *parent)
-    : QWidget(parent), m_engine(engine), m_isPresented(std::move(isPresented))
+SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &scheduler, QWidget *parent)
+    : QWidget(parent), m_state(state), m_scheduler(scheduler)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_TranslucentBackground);
-    connect(&engine, &WindowEngine::windowsChanged, this, qOverload<>(&QWidget::update));
-    connect(&engine, &WindowEngine::currentOverlayRouteChanged, this, qOverload<>(&QWidget::update));
+
+    m_fullPanel = new QWidget(this);
+    auto *columns = new QHBoxLayout(m_fullPanel);
+    columns->setContentsMargins(0, 0, 0, 0);
+    columns->setSpacing(0);
+    columns->addWidget(buildSidebar());
+    columns->addWidget(buildWindowArea(), 1);
+    // Empty until the clipboard and the shelf move in; already as wide as it will be.
+    m_rightColumn = new ColumnBackground(0.4, Qt::LeftEdge, m_fullPanel);
+    m_rightColumn->setObjectName(QStringLiteral("rightColumn"));
+    m_rightColumn->setFixedWidth(rightColumnWidth);
+    columns->addWidget(m_rightColumn);
+
+    m_zoneLayer = new QWidget(this);
+    m_zoneLayer->setAttribute(Qt::WA_TransparentForMouseEvents);
+    for (const PeekLayout::ZoneTile &tile : PeekLayout::zoneTiles(QSizeF(size())))
+        m_zones.append(new DropZoneView(QString::fromLatin1(tile.symbol), scheduler, m_zoneLayer));
+    m_zoneLayer->hide();
+
+    // Wherever the keyboard is inside the panel, on every route.
+    auto *close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, this,
+            [this] { m_state.performOnSelectedWindow(m_state.actions().card.closeWindow); });
+    auto *minimize = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
+    minimize->setContext(Qt::WindowShortcut);
+    connect(minimize, &QShortcut::activated, this,
+            [this] { m_state.performOnSelectedWindow(m_state.actions().card.minimizeWindow); });
+
+    connect(&state, &SuperPanelState::showContentChanged, this, &SuperPanelOverlay::updatePresentation);
+    connect(&state, &SuperPanelState::routeChanged, this, &SuperPanelOverlay::updatePresentation);
+    connect(&state, &SuperPanelState::dragChanged, this, &SuperPanelOverlay::updatePresentation);
+    connect(&state, &SuperPanelState::appNamesChanged, this, &SuperPanelOverlay::rebuildAppItems);
+    connect(&state, &SuperPanelState::appFilterChanged, this, &SuperPanelOverlay::updateAppSelection);
+    connect(&state, &SuperPanelState::searchTextChanged, this, [this](const QString &text) {
+        if (m_searchField->text() != text)
+            m_searchField->setText(text);
+        m_clearButton->setVisible(!text.isEmpty());
+    });
+    connect(&state, &SuperPanelState::searchFocusRequested, this, [this] {
+        if (m_searchField->isVisible())
+            m_searchField->setFocus(Qt::OtherFocusReason);
+    });
+    connect(&state, &SuperPanelState::languageChanged, this, [this] {
+        m_searchField->setPlaceholderText(Localization::text(u"search_windows", m_state.language()));
+    });
+    rebuildAppItems();
+    updatePresentation();
 }
 
-bool SuperPanelOverlay::isPresented() const
+QWidget *SuperPanelOverlay::buildSidebar()
 {
-    return m_isPresented.get && m_isPresented.get();
+    m_sidebar = new ColumnBackground(0.3, Qt::RightEdge, m_fullPanel);
+    m_sidebar->setObjectName(QStringLiteral("sidebar"));
+    m_sidebar->setFixedWidth(sidebarWidth);
+    auto *layout = new QVBoxLayout(m_sidebar);
+    layout->setContentsMargins(0, headerTop, 0, 0);
+    layout->setSpacing(20);
+    m_allApps = new AppSidebarItem(QImage(), QStringLiteral("All Apps"), m_sidebar);
+    connect(m_allApps, &QAbstractButton::clicked, this, [this] { m_state.selectAppFilter(std::nullopt); });
+    layout->addWidget(m_allApps, 0, Qt::AlignHCenter);
+
+    auto *scroll = new QScrollArea(m_sidebar);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->viewport()->setAutoFillBackground(false);
+    m_appList = new QWidget(scroll);
+    auto *list = new QVBoxLayout(m_appList);
+    list->setContentsMargins(10, 10, 10, 20);
+    list->setSpacing(15);
+    list->addStretch(1);
+    scroll->setWidget(m_appList);
+    m_appList->setAutoFillBackground(false); // the scroll area turns it on
+    layout->addWidget(scroll, 1);
+    return m_sidebar;
 }
 
-void SuperPanelOverlay::setPresented(bool presented)
+QWidget *SuperPanelOverlay::buildWindowArea()
 {
-    if (m_isPresented.set)
-        m_isPresented.set(presented);
+    auto *area = new QWidget(m_fullPanel);
+    area->setObjectName(QStringLiteral("windowArea"));
+    auto *stack = new QVBoxLayout(area);
+    stack->setContentsMargins(0, headerTop, 0, 0);
+    stack->setSpacing(0);
+
+    auto *header = new QHBoxLayout;
+    header->setSpacing(15);
+    header->addStretch(1);
+    m_searchBox = new SearchBox(area);
+    m_searchBox->setMaximumWidth(searchMaxWidth);
+    m_searchBox->setMinimumWidth(240);
+    auto *box = new QHBoxLayout(m_searchBox);
+    box->setContentsMargins(20, 20, 20, 20);
+    auto *magnifier = new QLabel(m_searchBox);
+    magnifier->setPixmap(
+        Symbols::pixmap(QStringLiteral("magnifyingglass"), 18, Theme::white(0.5), devicePixelRatioF()));
+    box->addWidget(magnifier);
+    m_searchField = new QLineEdit(m_searchBox);
+    m_searchField->setObjectName(QStringLiteral("searchField"));
+    m_searchField->setFrame(false);
+    m_searchField->setFont(Theme::systemFont(24, QFont::Light));
+    m_searchField->setPlaceholderText(Localization::text(u"search_windows", m_state.language()));
+    m_searchField->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: white; }"));
+    QPalette palette = m_searchField->palette();
+    palette.setColor(QPalette::PlaceholderText, Theme::white(0.35));
+    m_searchField->setPalette(palette);
+    m_searchField->installEventFilter(this);
+    connect(m_searchField, &QLineEdit::textEdited, this,
+            [this](const QString &text) { m_state.setSearchText(text); });
+    box->addWidget(m_searchField, 1);
+    auto *clear = new SymbolButton(QStringLiteral("xmark.circle.fill"), 18, Theme::white(0.5), 2,
+                                   SymbolButton::Face::bare(), m_searchBox);
+    connect(clear, &QAbstractButton::clicked, this, [this] { m_state.setSearchText(QString()); });
+    clear->hide();
+    m_clearButton = clear;
+    box->addWidget(clear);
+    header->addWidget(m_searchBox, 1);
+    auto *settings = new SymbolButton(QStringLiteral("gearshape.fill"), 22, Theme::white(0.6), 20,
+                                      SymbolButton::Face::frosted(), area);
+    settings->setObjectName(QStringLiteral("settingsButton"));
+    settings->setToolTip(QStringLiteral("Quorvantis Settings"));
+    connect(settings, &QAbstractButton::clicked, this, [this] { m_state.openSettings(); });
+    m_settingsButton = settings;
+    header->addWidget(settings);
+    header->addStretch(1);
+    stack->addLayout(header);
+
+    m_grid = new WindowGrid(m_state, m_scheduler, area);
+    m_grid->setDragLayer(m_fullPanel);
+    stack->addWidget(m_grid, 1);
+    return area;
 }
 
 QString SuperPanelOverlay::routeName() const
 {
-    return rawValue(m_engine.currentOverlayRoute());
+    return rawValue(m_state.route());
 }
 
 QStringList SuperPanelOverlay::windowTitles() const
 {
     QStringList titles;
-    for (const AppWindowModel &window : m_engine.windows())
-        titles.append(window.title.isEmpty() ? window.appName : window.title);
+    for (const GlobalWindowCard *card : m_grid->cards())
+        titles.append(card->window().title.isEmpty() ? card->window().appName : card->window().title);
     return titles;
+}
+
+QWidget *SuperPanelOverlay::searchField() const
+{
+    return m_searchField;
+}
+
+QList<AppSidebarItem *> SuperPanelOverlay::sidebarItems() const
+{
+    return QList<AppSidebarItem *>{m_allApps} + m_appItems;
+}
+
+void SuperPanelOverlay::rebuildAppItems()
+{
+    qDeleteAll(m_appItems);
+    m_appItems.clear();
+    auto *list = static_cast<QVBoxLayout *>(m_appList->layout());
+    int position = 0;
+    for (const QString &name : m_state.appNames()) {
+        auto *item = new AppSidebarItem(m_state.appIcon(name), name, m_appList);
+        connect(item, &QAbstractButton::clicked, this, [this, name] { m_state.selectAppFilter(name); });
+        list->insertWidget(position++, item, 0, Qt::AlignHCenter);
+        m_appItems.append(item);
+    }
+    updateAppSelection();
+}
+
+void SuperPanelOverlay::updateAppSelection()
+{
+    const std::optional<QString> filter = m_state.selectedAppFilter();
+    m_allApps->setSelected(!filter);
+    for (AppSidebarItem *item : std::as_const(m_appItems))
+        item->setSelected(filter && *filter == item->name());
+}
+
+void SuperPanelOverlay::updatePresentation()
+{
+    const bool full = m_state.showContent() && m_state.route() == OverlayRoute::all;
+    m_fullPanel->setVisible(full);
+    // Dimmed while a card is dragged, so the screen shows through to the snap targets.
+    if (full && m_state.isDragging()) {
+        if (!m_fullPanel->graphicsEffect()) {
+            auto *dim = new QGraphicsOpacityEffect(m_fullPanel);
+            dim->setOpacity(draggingOpacity);
+            m_fullPanel->setGraphicsEffect(dim);
+        }
+    } else if (m_fullPanel->graphicsEffect()) {
+        m_fullPanel->setGraphicsEffect(nullptr);
+    }
+    m_zoneLayer->setVisible(m_state.isDragging());
+    if (m_state.isDragging())
+        m_zoneLayer->raise();
+    updateZones();
+    update();
+}
+
+void SuperPanelOverlay::updateZones()
+{
+    const QList<PeekLayout::ZoneTile> tiles = PeekLayout::zoneTiles(QSizeF(size()));
+    for (int i = 0; i < tiles.size() && i < m_zones.size(); ++i) {
+        m_zones.at(i)->setTileRect(tiles.at(i).rect);
+        m_zones.at(i)->setHighlighted(m_state.dragTargetZone() == tiles.at(i).zone);
+    }
+}
+
+void SuperPanelOverlay::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_fullPanel->setGeometry(rect().adjusted(0, 0, 0, -20));
+    m_zoneLayer->setGeometry(rect());
+    updateZones();
 }
 
 void SuperPanelOverlay::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    // Without a compositor the window cannot show the desktop through it: an opaque fill of the same
-    // darkness instead of a see-through one that would paint black.
+    // Without a compositor the window cannot show the desktop through it: the backdrop's tint is
+    // painted opaque instead of a see-through one that would paint black.
     const auto *panel = qobject_cast<const Panel *>(window());
     const bool translucent = !panel || panel->isTranslucent();
-    painter.fillRect(rect(), translucent ? Theme::black(0.55) : Theme::ultraThinMaterial(false));
+    QColor tint = DockGlassBackground::tint(DockGlassBackground::materialFor(backdropBlur), translucent);
+    if (translucent)
+        tint.setAlphaF(tint.alphaF() * float(backdropOpacity));
+    painter.fillRect(rect(), tint);
+}
 
-    painter.setPen(Theme::white(0.95));
-    const QFont title = Theme::systemFont(titleSize, QFont::DemiBold);
-    painter.setFont(title);
-    const int titleHeight = QFontMetrics(title).height();
-    painter.drawText(QRect(margin, margin, width() - 2 * margin, titleHeight),
-                     Qt::AlignLeft | Qt::AlignVCenter, routeName());
-
-    const QFont row = Theme::systemFont(rowSize);
-    painter.setFont(row);
-    painter.setPen(Theme::white(0.8));
-    const int rowHeight = QFontMetrics(row).height() + 6;
-    int y = margin + titleHeight + 24;
-    for (const QString &text : windowTitles()) {
-        if (y + rowHeight > height() - margin)
-            break;
-        painter.drawText(QRect(margin, y, width() - 2 * margin, rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         text);
-        y += rowHeight;
+void SuperPanelOverlay::mousePressEvent(QMouseEvent *event)
+{
+    // Only clicks that nothing in the panel took reach the backdrop.
+    if (event->button() == Qt::LeftButton && m_state.showContent()) {
+        event->accept();
+        m_state.dismiss();
+        return;
     }
+    QWidget::mousePressEvent(event);
 }
 
 void SuperPanelOverlay::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {
-        setPresented(false);
+        m_state.handleEscape();
         event->accept();
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+bool SuperPanelOverlay::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_searchField && event->type() == QEvent::KeyPress)
+        return handleSearchKey(static_cast<QKeyEvent *>(event));
+    return QWidget::eventFilter(watched, event);
+}
+
+bool SuperPanelOverlay::handleSearchKey(QKeyEvent *event)
+{
+    // Every key below is the panel's: the arrows and Tab never move the caret or the focus.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_state.openSelectedWindow();
+        return true;
+    case Qt::Key_Escape:
+        m_state.handleEscape();
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Right:
+        m_state.moveSelection(1);
+        return true;
+    case Qt::Key_Backtab:
+        return true;
+    case Qt::Key_Left:
+        m_state.moveSelection(-1);
+        return true;
+    case Qt::Key_Down:
+        m_state.moveSelection(m_state.currentGridColumns());
+        return true;
+    case Qt::Key_Up:
+        m_state.moveSelection(-m_state.currentGridColumns());
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace qv

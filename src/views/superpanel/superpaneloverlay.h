@@ -1,46 +1,84 @@
 #pragma once
 
+#include <QList>
 #include <QStringList>
 #include <QWidget>
 
-#include <functional>
+class QLineEdit;
 
 namespace qv {
 
-class WindowEngine;
+class AppSidebarItem;
+class DropZoneView;
+class Scheduler;
+class SuperPanelState;
+class WindowGrid;
 
-// The Super Panel's root view, shown full screen while the panel is open. It reads the route to show
-// and the window list from the engine, and closes the panel by writing false to `isPresented`.
+// The Super Panel's root view, shown full screen while the panel is open. On route "all" it shows,
+// over the frosted backdrop, the application filter column, the window area (search field, settings
+// button, window grid) and the right column; while a card is dragged the panel dims and the three
+// snap zones show. The search field has the keyboard: typing filters, Tab and the arrows move the
+// selection, Return opens the selected window, Esc closes the gallery or the panel. Ctrl+W and
+// Ctrl+M close and minimise the selected window wherever the focus is. A click on the backdrop
+// closes the panel.
 //
-// For now its body is a plain one: the route's name and the titles of the windows the engine lists;
-// Esc closes the panel. The engine outlives the view. Main thread.
+// Everything it shows and does goes through `state`, which with the scheduler must outlive it.
+// Main thread.
 class SuperPanelOverlay : public QWidget
 {
     Q_OBJECT
 public:
-    // The two halves of the `isPresented` binding: what is shown, and the way to change it.
-    struct Presented
-    {
-        std::function<bool()> get;
-        std::function<void(bool)> set;
-    };
+    static constexpr int sidebarWidth = 100;
+    static constexpr int rightColumnWidth = 320;
 
-    SuperPanelOverlay(WindowEngine &engine, Presented isPresented, QWidget *parent = nullptr);
+    SuperPanelOverlay(SuperPanelState &state, Scheduler &scheduler, QWidget *parent = nullptr);
 
-    bool isPresented() const;
-    void setPresented(bool presented);
-
-    // What the body shows.
+    SuperPanelState &state() const { return m_state; }
+    // The raw name of the route shown.
     QString routeName() const;
+    // The titles of the cards shown, in grid order.
     QStringList windowTitles() const;
+
+    QWidget *fullPanel() const { return m_fullPanel; }
+    QWidget *searchField() const;
+    WindowGrid *grid() const { return m_grid; }
+    // "All Apps" first, then one item per application.
+    QList<AppSidebarItem *> sidebarItems() const;
+    QWidget *rightColumn() const { return m_rightColumn; }
+    QWidget *settingsButton() const { return m_settingsButton; }
+    QList<DropZoneView *> zones() const { return m_zones; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    WindowEngine &m_engine;
-    Presented m_isPresented;
+    QWidget *buildSidebar();
+    QWidget *buildWindowArea();
+    void rebuildAppItems();
+    void updateAppSelection();
+    void updatePresentation();
+    void updateZones();
+    bool handleSearchKey(QKeyEvent *event);
+
+    SuperPanelState &m_state;
+    Scheduler &m_scheduler;
+    QWidget *m_fullPanel = nullptr;
+    QWidget *m_sidebar = nullptr;
+    AppSidebarItem *m_allApps = nullptr;
+    QWidget *m_appList = nullptr;
+    QList<AppSidebarItem *> m_appItems;
+    QWidget *m_searchBox = nullptr;
+    QLineEdit *m_searchField = nullptr;
+    QWidget *m_clearButton = nullptr;
+    QWidget *m_settingsButton = nullptr;
+    WindowGrid *m_grid = nullptr;
+    QWidget *m_rightColumn = nullptr;
+    QWidget *m_zoneLayer = nullptr;
+    QList<DropZoneView *> m_zones;
 };
 
 } // namespace qv

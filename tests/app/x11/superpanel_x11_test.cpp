@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 
@@ -18,10 +19,15 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
-#include "support/x11focus.h"
 #include "support/screenshot.h"
+#include "support/x11clients.h"
+#include "support/x11focus.h"
 #include "ui/panel.h"
+#include "views/superpanel/globalwindowcard.h"
 #include "views/superpanel/superpaneloverlay.h"
+#include "views/superpanel/superpanelstate.h"
+#include "views/superpanel/windowgrid.h"
+#include "windows/snapshotcache.h"
 #include "windows/windowengine.h"
 
 using namespace qv;
@@ -32,6 +38,8 @@ bool xdotool(const QString &line)
 {
     return QProcess::execute(QStringLiteral("xdotool"), line.split(QLatin1Char(' '))) == 0;
 }
+
+const QStringList fiveTitles = {"sp-alpha", "sp-bravo", "sp-charlie", "sp-delta", "sp-echo"};
 
 // The whole overlay on the real desktop: the hotkey grabbed on the display, the window list read
 // from the window manager, the Super Panel as a real window. Keys are sent with XTEST (xdotool).
@@ -49,10 +57,16 @@ protected:
         controller->setupPeekingWindow();
         controller->setupBindings(*monitor, *engine);
         controller->startMouseCheckTimer();
+        controller->setEventLog(&events);
     }
 
     ~SuperPanelX11Test() override
     {
+        // Captures still on their way answer through this fixture's scheduler: let them land
+        // before it goes.
+        (void)QTest::qWaitFor([&] { return !engine->isFetchPending() && !engine->isWarmingSnapshots(); },
+                              3000);
+        QTest::qWait(300);
         controller.reset();
         monitor.reset();
         if (xterm) {
@@ -84,6 +98,42 @@ protected:
         return activeWindow() == xcb_window_t(controller->globalOverlayWindow()->winId());
     }
 
+    // Five xterms with the titles above, started one after the other, each mapped and given the
+    // keyboard by the window manager before the next; their process ids, none when one never shows.
+    QList<qint64> startFiveClients()
+    {
+        QList<qint64> pids;
+        for (int i = 0; i < fiveTitles.size(); ++i) {
+            const QString geometry = QStringLiteral("60x12+%1+%2").arg(60 + 90 * i).arg(60 + 70 * i);
+            const qint64 pid =
+                clients.start(QStringLiteral("xterm"),
+                              {QStringLiteral("-geometry"), geometry, QStringLiteral("-T"), fiveTitles.at(i),
+                               QStringLiteral("-e"), QStringLiteral("sleep 600")});
+            if (pid == 0 || !QTest::qWaitFor([&] { return pidOf(activeWindow()) == pid; }, 10000))
+                return {};
+            pids.append(pid);
+        }
+        return pids;
+    }
+    QStringList shownTitles()
+    {
+        QStringList titles = controller->superPanel()->windowTitles();
+        titles.sort();
+        return titles;
+    }
+    // Every card shows a capture of its window, not the icon that stands in until one is taken.
+    bool cardsShowCaptures()
+    {
+        const QList<GlobalWindowCard *> cards = controller->superPanel()->grid()->cards();
+        for (const GlobalWindowCard *card : cards) {
+            const AppWindowModel &window = card->window();
+            const QSize wanted = snapshotCaptureSize(window.rect.size());
+            if (isSnapshotBlank(window.image) || std::abs(window.image.width() - wanted.width()) > 1)
+                return false;
+        }
+        return !cards.isEmpty();
+    }
+
     X11Desktop x11;
     X11Connection connection;
     QtScheduler scheduler;
@@ -94,6 +144,7 @@ protected:
     std::unique_ptr<WindowEngine> engine;
     std::unique_ptr<OverlayController> controller;
     std::unique_ptr<QProcess> xterm;
+    X11Clients clients;
     int checks = 0;
 };
 
@@ -147,4 +198,83 @@ TEST_F(SuperPanelX11Test, EscapeTypedIntoThePanelClosesIt)
     ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return activeWindow() == terminal; }, 3000));
+}
+
+TEST_F(SuperPanelX11Test, AltTabShowsFiveClientsTypingFindsOneAndReturnFocusesIt)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QList<qint64> pids = startFiveClients();
+    ASSERT_EQ(pids.size(), 5);
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown() && panelHasKeyboard(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles() == fiveTitles; }, 3000))
+        << shownTitles().join(", ").toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cardsShowCaptures(); }, 5000)) << "real contents, not icons";
+    QTest::qWait(100);
+    saveScreenshot(*controller->globalOverlayWindow(), "superpanel_x11_five_clients");
+
+    // Typed into the search field, which has the keyboard from the start.
+    ASSERT_TRUE(xdotool(QStringLiteral("type --delay 30 char")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles() == QStringList{"sp-charlie"}; }, 3000))
+        << shownTitles().join(", ").toStdString();
+    saveScreenshot(*controller->globalOverlayWindow(), "superpanel_x11_search");
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key Return")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == pids.at(2); }, 3000))
+        << "_NET_ACTIVE_WINDOW names the chosen window";
+    EXPECT_EQ(events.details("overlay_hide").size(), 1);
+}
+
+// A client killed while the panel showed stayed listed until the panel was opened again.
+TEST_F(SuperPanelX11Test, AClientKilledWhileThePanelShowsLeavesTheGrid)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QList<qint64> pids = startFiveClients();
+    ASSERT_EQ(pids.size(), 5);
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown() && shownTitles() == fiveTitles; }, 3000));
+    GlobalWindowCard *kept = controller->superPanel()->grid()->cards().at(0);
+    const qint64 keptId = kept->window().id;
+
+    QElapsedTimer clock;
+    clock.start();
+    clients.kill(pids.at(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shownTitles().contains("sp-bravo"); }, 3000));
+    RecordProperty("leftTheGridAfterMs", int(clock.elapsed()));
+    EXPECT_EQ(shownTitles().size(), 4);
+    EXPECT_TRUE(panelShown());
+    EXPECT_EQ(controller->superPanel()->grid()->cardFor(keptId), kept) << "the other cards stay as they are";
+
+    // And one that opens appears (the window manager hands it the keyboard).
+    clients.start(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("sp-foxtrot"),
+                                            QStringLiteral("-e"), QStringLiteral("sleep 600")});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles().contains("sp-foxtrot"); }, 5000));
+    EXPECT_EQ(controller->superPanel()->grid()->cardFor(keptId), kept);
+    controller->superPanelState()->dismiss();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
+
+// The tray's entry showed the route's raw name and a left-over list (3 of 5 windows, then none).
+TEST_F(SuperPanelX11Test, ShowAllWindowsShowsTheSameCardsAsAltTabAndClosesAnOpenPanel)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QList<qint64> pids = startFiveClients();
+    ASSERT_EQ(pids.size(), 5);
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown() && shownTitles() == fiveTitles; }, 3000));
+    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        controller->showAllWindows();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 3000));
+        EXPECT_EQ(controller->superPanel()->routeName(), "all");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles() == fiveTitles; }, 3000))
+            << shownTitles().join(", ").toStdString();
+        controller->showAllWindows();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+    }
 }

@@ -123,3 +123,33 @@ TEST_F(X11WorkspaceTest, DesktopSwitchIsAnActiveSpaceChange)
         EXPECT_TRUE(QTest::qWaitFor([&] { return changed.count() > before; }, 10000));
     }
 }
+
+TEST_F(X11WorkspaceTest, HidingOtherApplicationsIconifiesTheirWindowsOnlyAndAnnouncesListChanges)
+{
+    ASSERT_TRUE(connection.isValid());
+    QSignalSpy changes(&workspace, &WorkspaceService::windowListChanged);
+    const qint64 kept = startXterm();
+    const qint64 other = startXterm();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isListed(kept) && isListed(other); }, 10000));
+    EXPECT_GE(changes.count(), 1) << "windows that map change the list";
+
+    // What the window manager says, read with a tool of its own: WM_STATE of each client.
+    auto iconic = [](qint64 pid) {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"),
+                      {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(pid)});
+        xdotool.waitForFinished(5000);
+        for (const QString &window :
+             QString::fromLatin1(xdotool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
+            QProcess xprop;
+            xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")});
+            xprop.waitForFinished(5000);
+            if (QString::fromLatin1(xprop.readAllStandardOutput()).contains(QStringLiteral("Iconic")))
+                return true;
+        }
+        return false;
+    };
+    workspace.hideOtherApplications(kept);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return iconic(other); }, 3000));
+    EXPECT_FALSE(iconic(kept));
+}

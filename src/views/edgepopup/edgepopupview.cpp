@@ -1,0 +1,509 @@
+#include "views/edgepopup/edgepopupview.h"
+
+#include <QAbstractButton>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "clipboard/clipboardhistorymodel.h"
+#include "core/color.h"
+#include "core/localization.h"
+#include "shelf/appkitdropzone.h"
+#include "shelf/fileshelfmanager.h"
+#include "shelf/shelflistmodel.h"
+#include "ui/dockglassbackground.h"
+#include "ui/symbols.h"
+#include "ui/theme.h"
+#include "views/edgepopup/edgeitemlist.h"
+#include "views/edgepopup/edgepopupstate.h"
+#include "views/edgepopup/edgepreviewlayer.h"
+#include "views/edgepopup/horizontalwheelscroll.h"
+#include "views/items/edgeclipcard.h"
+#include "views/items/edgeshelftile.h"
+
+namespace qv {
+
+namespace {
+
+using Rules = EdgePopupState::ClipFilter;
+
+constexpr double glassBlur = 40;
+
+QPainterPath roundedPath(const QRectF &rect, double radius)
+{
+    QPainterPath path;
+    path.addRoundedRect(rect, radius, radius);
+    return path;
+}
+
+// The panel's glass, clipped to its rounded frame, with a faint edge. Clicks on it stop here, so
+// they never reach the backdrop.
+class PanelChrome : public QWidget
+{
+public:
+    PanelChrome(const EdgePopupState &state, double radius, QWidget *parent)
+        : QWidget(parent), m_state(state), m_radius(radius)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath shape = roundedPath(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
+        DockGlassBackground::paint(painter, shape, glassBlur, m_state.isTranslucent());
+        painter.setPen(QPen(Theme::white(0.12), 1));
+        painter.drawPath(shape);
+    }
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+
+private:
+    const EdgePopupState &m_state;
+    double m_radius;
+};
+
+// One kind chip: a capsule with the kind's symbol and, unless compact and unselected, its caption.
+class FilterChip : public QAbstractButton
+{
+public:
+    FilterChip(EdgePopupState &state, Rules filter, bool compact, QWidget *parent)
+        : QAbstractButton(parent), m_state(state), m_filter(filter), m_compact(compact)
+    {
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::NoFocus);
+        setText(EdgePopupRules::rawValue(filter));
+        connect(this, &QAbstractButton::clicked, this, [this] { m_state.setSelectedFilter(m_filter); });
+    }
+
+    bool isSelected() const { return m_state.selectedFilter() == m_filter; }
+    bool showsCaption() const { return !m_compact || isSelected(); }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(captionFont());
+        const int spacing = m_compact ? 3 : 4;
+        int width = 11 + 2 * (m_compact ? 8 : 10);
+        if (showsCaption())
+            width += spacing + metrics.horizontalAdvance(text());
+        return QSize(width, std::max(metrics.height(), 11) + 10);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const bool selected = isSelected();
+        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -1.5);
+        const QPainterPath capsule = roundedPath(box, box.height() / 2);
+        if (selected)
+            painter.fillPath(capsule.translated(0, 1), Theme::black(0.2));
+        painter.fillPath(capsule, selected ? QColor(Qt::white) : Theme::white(0.08));
+        if (!selected) {
+            painter.setPen(QPen(Theme::white(0.12), 0.5));
+            painter.drawPath(capsule);
+        }
+        const QColor foreground = selected ? Theme::black(0.85) : Theme::white(0.65);
+        const double padding = m_compact ? 8 : 10;
+        const QPixmap symbol = Symbols::pixmap(EdgePopupRules::chipSymbol(m_filter), 10, foreground,
+                                               devicePixelRatioF());
+        const double symbolSide = 11;
+        painter.drawPixmap(QRectF(padding, (box.height() - symbolSide) / 2 + 0.5, symbolSide, symbolSide),
+                           symbol, symbol.rect());
+        if (showsCaption()) {
+            painter.setFont(captionFont());
+            painter.setPen(foreground);
+            const double x = padding + symbolSide + (m_compact ? 3 : 4);
+            painter.drawText(QRectF(x, box.top(), width() - x, box.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                             text());
+        }
+    }
+
+private:
+    QFont captionFont() const { return Theme::systemFont(m_compact ? 10 : 11, QFont::Medium); }
+
+    EdgePopupState &m_state;
+    Rules m_filter;
+    bool m_compact;
+};
+
+// What a route shows with nothing to show: the clipboard's symbol and line, or the shelf's dashed
+// drop tile.
+class EmptyState : public QWidget
+{
+public:
+    EmptyState(const EdgePopupState &state, bool clipboard, QWidget *parent)
+        : QWidget(parent), m_state(state), m_clipboard(clipboard)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QPointF centre = QRectF(rect()).center();
+        if (m_clipboard) {
+            const QPixmap symbol =
+                Symbols::pixmap(QStringLiteral("clipboard"), 30, Theme::white(0.15), devicePixelRatioF());
+            const QRectF symbolBox(centre.x() - 16, centre.y() - 30, 32, 32);
+            painter.drawPixmap(symbolBox, symbol, symbol.rect());
+            painter.setFont(Theme::systemFont(12));
+            painter.setPen(Theme::white(0.35));
+            painter.drawText(QRectF(0, centre.y() + 12, width(), 20), Qt::AlignHCenter | Qt::AlignTop,
+                             Localization::text(u"No clipboard history", m_state.language()));
+            return;
+        }
+        const QRectF tile(centre.x() - 50, centre.y() - 50, 100, 100);
+        QPen dashed(Theme::white(0.15), 2);
+        dashed.setDashPattern({4, 3}); // 8 on, 6 off at a width of 2
+        dashed.setMiterLimit(10);
+        painter.setPen(dashed);
+        painter.drawPath(roundedPath(tile.adjusted(1, 1, -1, -1), 11));
+        const QPixmap symbol = Symbols::pixmap(QStringLiteral("plus.square.dashed"), 28, Theme::white(0.2),
+                                               devicePixelRatioF());
+        painter.drawPixmap(QRectF(centre.x() - 15, centre.y() - 28, 30, 30), symbol, symbol.rect());
+        painter.setFont(Theme::systemFont(10));
+        painter.setPen(Theme::white(0.3));
+        painter.drawText(QRectF(tile.left(), centre.y() + 8, tile.width(), 16), Qt::AlignHCenter | Qt::AlignTop,
+                         Localization::text(u"Drag files here", m_state.language()));
+    }
+
+private:
+    const EdgePopupState &m_state;
+    bool m_clipboard;
+};
+
+} // namespace
+
+EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *parent)
+    : QWidget(parent), m_state(state), m_services(std::move(services)), m_fade(m_services.scheduler)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    m_previewLayer = new EdgePreviewLayer(state, m_services.icons, m_services.decodeQueue, m_services.scheduler,
+                                          this);
+    connect(m_previewLayer, &EdgePreviewLayer::shownChanged, this, [this] {
+        m_previewLayer->setGeometry(rect());
+        m_previewLayer->raise();
+        emit outlineChanged();
+    });
+    connect(&state, &EdgePopupState::routeChanged, this, &EdgePopupView::rebuild);
+    connect(&state, &EdgePopupState::languageChanged, this, &EdgePopupView::rebuild);
+    connect(&state, &EdgePopupState::translucencyChanged, this, [this] { update(); });
+    connect(&state, &EdgePopupState::presentedAgain, this, [this] {
+        if (m_list)
+            m_list->refilter();
+        if (m_strip)
+            m_strip->horizontalScrollBar()->setValue(0);
+        fadeIn();
+    });
+    connect(&state, &EdgePopupState::selectedFilterChanged, this, [this] {
+        if (m_list)
+            m_list->refilter();
+        for (QWidget *chip : std::as_const(m_chips)) {
+            chip->updateGeometry();
+            chip->update();
+        }
+    });
+    rebuild();
+}
+
+EdgePopupView::~EdgePopupView() = default;
+
+void EdgePopupView::rebuild()
+{
+    m_chips.clear();
+    delete m_panel;
+    m_list = nullptr;
+    m_strip = nullptr;
+    m_listScroll = nullptr;
+    m_dropZone = nullptr;
+
+    const bool horizontal = EdgePopupRules::isHorizontal(m_state.edge());
+    const bool clipboard = EdgePopupRules::showsClipboard(m_state.route());
+    const AppLanguage language = m_state.language();
+
+    m_chrome = new PanelChrome(m_state, horizontal ? 24 : 18, nullptr);
+    auto *stack = new QVBoxLayout(m_chrome);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+
+    // Header
+    auto *header = new QVBoxLayout;
+    header->setSpacing(horizontal ? 0 : 10);
+    header->setContentsMargins(horizontal ? 18 : 14, horizontal ? 16 : 14, horizontal ? 18 : 14,
+                               horizontal ? 14 : 10);
+    auto *titleRow = new QHBoxLayout;
+    titleRow->setSpacing(0);
+    auto *icon = new QLabel(m_chrome);
+    const int iconSize = horizontal ? 24 : 20;
+    icon->setPixmap(Symbols::pixmap(clipboard ? QStringLiteral("clipboard") : QStringLiteral("shippingbox.fill"),
+                                    iconSize, clipboard ? Color::neonGreen() : Color::neonCyan(),
+                                    devicePixelRatioF()));
+    titleRow->addWidget(icon);
+    titleRow->addSpacing(10);
+    auto *title = new QLabel(Localization::text(clipboard ? u"Clipboard" : u"Shelf", language), m_chrome);
+    title->setObjectName(QStringLiteral("popupTitle"));
+    title->setFont(Theme::systemFont(horizontal ? 20 : 17, QFont::Bold));
+    title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 229);"));
+    titleRow->addWidget(title);
+    auto addChips = [&](QHBoxLayout *row, bool compact) {
+        for (Rules filter : EdgePopupRules::allClipFilters()) {
+            auto *chip = new FilterChip(m_state, filter, compact, m_chrome);
+            m_chips.append(chip);
+            row->addWidget(chip);
+        }
+    };
+    if (horizontal && clipboard) {
+        titleRow->addSpacing(20);
+        auto *chips = new QHBoxLayout;
+        chips->setSpacing(8);
+        addChips(chips, false);
+        titleRow->addLayout(chips);
+    }
+    titleRow->addStretch(1);
+    m_badge = new QLabel(m_chrome);
+    m_badge->setObjectName(QStringLiteral("countBadge"));
+    QFont badgeFont = Theme::systemFont(13, QFont::Medium);
+    badgeFont.setStyleHint(QFont::Monospace);
+    badgeFont.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
+    m_badge->setFont(badgeFont);
+    m_badge->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 89); background: rgba(255, 255, 255, 20);"
+                                          "border-radius: 10px; padding: 3px 8px;"));
+    titleRow->addWidget(m_badge);
+    header->addLayout(titleRow);
+    if (!horizontal && clipboard) {
+        auto *chips = new QHBoxLayout;
+        chips->setSpacing(6);
+        addChips(chips, true);
+        chips->addStretch(1);
+        header->addLayout(chips);
+    }
+    stack->addLayout(header);
+
+    auto *separator = new QWidget(m_chrome);
+    separator->setFixedHeight(1);
+    separator->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, 15);"));
+    stack->addWidget(separator);
+
+    // Body
+    m_empty = new EmptyState(m_state, clipboard, m_chrome);
+    m_empty->setFixedHeight(horizontal ? (clipboard ? 120 : 140) : 200);
+    stack->addWidget(m_empty);
+
+    QAbstractItemModel &model = clipboard ? static_cast<QAbstractItemModel &>(m_services.clipboard)
+                                          : static_cast<QAbstractItemModel &>(m_services.shelf);
+    EdgeItemList::Keeps keeps = [this, clipboard](int row) {
+        return !clipboard || EdgePopupRules::keeps(m_state.selectedFilter(), m_services.clipboard.itemAt(row));
+    };
+    EdgeItemList::Make make = [this, clipboard, horizontal](int row, QWidget *parent) -> QWidget * {
+        EdgePopupState &state = m_state;
+        if (clipboard) {
+            const ClipboardItem &item = m_services.clipboard.itemAt(row);
+            auto copy = [&state](const ClipboardItem &clip) {
+                if (state.actions().copy)
+                    state.actions().copy(clip);
+            };
+            auto preview = [&state](const ClipboardItem &clip) { state.previewClip(clip); };
+            auto remove = [&state](const ClipboardItem &clip) {
+                if (state.actions().deleteClip)
+                    state.actions().deleteClip(clip);
+            };
+            if (horizontal)
+                return new EdgeClipCard(item, copy, preview, remove, m_services.ages, parent);
+            return new EdgeClipRow(item, copy, preview, remove, m_services.ages, parent);
+        }
+        auto forward = [&state](auto member) {
+            return [&state, member](const ShelfItem &item) {
+                if (state.actions().*member)
+                    (state.actions().*member)(item);
+            };
+        };
+        return new EdgeShelfTile(m_services.shelf.itemAt(row), forward(&EdgePopupActions::openShelfItem),
+                                 forward(&EdgePopupActions::removeShelfItem),
+                                 [&state](const ShelfItem &item) { state.previewShelfItem(item); },
+                                 forward(&EdgePopupActions::togglePin), m_services.shelfManager,
+                                 m_services.revealer, m_services.ages, parent);
+    };
+
+    if (horizontal) {
+        m_strip = new HorizontalWheelScroll(m_chrome);
+        m_strip->setFixedHeight(int(EdgePopupRules::stripHeight));
+        m_list = new EdgeItemList(model, Qt::Horizontal, make, keeps);
+        m_list->setMetrics(EdgePopupRules::cardSpacing, 20, EdgeItemView::margin);
+        m_strip->setWidget(m_list);
+        m_list->setAutoFillBackground(false);
+        stack->addWidget(m_strip);
+    } else {
+        auto *scroll = new QScrollArea(m_chrome);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setWidgetResizable(true);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        scroll->viewport()->setAutoFillBackground(false);
+        m_list = new EdgeItemList(model, Qt::Vertical, make, keeps);
+        m_list->setMetrics(10, clipboard ? 12 : 18, EdgeItemView::margin);
+        scroll->setWidget(m_list);
+        m_list->setAutoFillBackground(false);
+        stack->addWidget(scroll, 1);
+        m_listScroll = scroll;
+    }
+    connect(m_list, &EdgeItemList::shownCountChanged, this, &EdgePopupView::updateCount);
+
+    if (!clipboard) {
+        m_dropZone = new AppKitDropZone(
+            m_services.scheduler,
+            [shelf = &m_services.shelfManager](const DropData &drop) { return shelf->handleDrop(drop); },
+            m_chrome, this);
+        connect(m_dropZone, &AppKitDropZone::isTargetingChanged, this,
+                [this] { m_state.setTargetingShelfDrop(m_dropZone->isTargeting()); });
+        m_panel = m_dropZone;
+    } else {
+        m_chrome->setParent(this);
+        m_panel = m_chrome;
+    }
+    m_panel->show();
+    m_previewLayer->raise();
+    updateCount();
+    placePanel();
+    applyOpacity(m_opacity);
+}
+
+void EdgePopupView::updateCount()
+{
+    const int count = shownCount();
+    m_badge->setText(countText());
+    const bool empty = count == 0;
+    m_empty->setVisible(empty);
+    if (m_strip) {
+        m_strip->setVisible(!empty);
+        m_strip->setContentWidth(EdgePopupRules::stripContentWidth(count));
+    }
+    if (m_listScroll)
+        m_listScroll->setVisible(!empty);
+    placePanel();
+}
+
+int EdgePopupView::shownCount() const
+{
+    return m_list ? m_list->shownCount() : 0;
+}
+
+QString EdgePopupView::countText() const
+{
+    return Localization::text(u"%lld", m_state.language()).replace(QStringLiteral("%lld"),
+                                                                      QString::number(shownCount()));
+}
+
+bool EdgePopupView::showsEmptyState() const
+{
+    return m_empty && !m_empty->isHidden();
+}
+
+QStringList EdgePopupView::chipCaptions() const
+{
+    QStringList captions;
+    for (QWidget *chip : m_chips) {
+        const auto *filterChip = static_cast<FilterChip *>(chip);
+        captions.append(filterChip->showsCaption() ? filterChip->text() : QString());
+    }
+    return captions;
+}
+
+QList<QWidget *> EdgePopupView::chips() const
+{
+    return m_chips;
+}
+
+QList<QWidget *> EdgePopupView::cards() const
+{
+    return m_list ? m_list->shownCards() : QList<QWidget *>();
+}
+
+QRect EdgePopupView::panelFrame() const
+{
+    return m_panel ? m_panel->geometry() : QRect();
+}
+
+QPainterPath EdgePopupView::outline() const
+{
+    QPainterPath path;
+    if (m_previewLayer->isShown()) {
+        path.addRect(QRectF(rect()));
+        return path;
+    }
+    const bool horizontal = EdgePopupRules::isHorizontal(m_state.edge());
+    path.addRoundedRect(QRectF(panelFrame()), horizontal ? 24 : 18, horizontal ? 24 : 18);
+    return path;
+}
+
+void EdgePopupView::placePanel()
+{
+    if (!m_panel)
+        return;
+    const double height = m_chrome->layout()->sizeHint().height();
+    const QRect frame = EdgePopupRules::panelFrame(m_state.edge(), QSizeF(size()), height).toAlignedRect();
+    if (frame != m_panel->geometry()) {
+        m_panel->setGeometry(frame);
+        emit outlineChanged();
+    }
+    if (m_dropZone)
+        m_chrome->setGeometry(m_dropZone->rect());
+}
+
+void EdgePopupView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placePanel();
+    m_previewLayer->setGeometry(rect());
+    emit outlineChanged();
+}
+
+void EdgePopupView::paintEvent(QPaintEvent *)
+{
+    // The backdrop: all but invisible, yet it takes the clicks outside the panel.
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0, 0, 0, 1));
+}
+
+void EdgePopupView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && !panelFrame().contains(event->position().toPoint())) {
+        event->accept();
+        m_state.dismiss();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void EdgePopupView::fadeIn()
+{
+    applyOpacity(0);
+    m_fade.start(0, 1, fadeDuration, Animation::easeOut(fadeDuration), [this](double value) { applyOpacity(value); });
+}
+
+void EdgePopupView::applyOpacity(double opacity)
+{
+    m_opacity = opacity;
+    if (!m_panel)
+        return;
+    if (opacity >= 1) {
+        m_panel->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(m_panel->graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(m_panel);
+        m_panel->setGraphicsEffect(effect);
+    }
+    effect->setOpacity(opacity);
+}
+
+} // namespace qv

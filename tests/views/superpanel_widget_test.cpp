@@ -1,0 +1,368 @@
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "support/screenshot.h"
+#include "views/peek/dropzoneview.h"
+#include "views/superpanel/appsidebaritem.h"
+#include "views/superpanel/globalwindowcard.h"
+#include "views/superpanel/windowgrid.h"
+#include "views/superpanelfixture.h"
+
+using namespace qv;
+
+namespace {
+
+class SuperPanelWidget : public ::testing::Test, public SuperPanelFixture
+{
+protected:
+    QLineEdit *search() { return static_cast<QLineEdit *>(view->searchField()); }
+    QList<GlobalWindowCard *> cards() { return view->grid()->cards(); }
+    void type(const QString &text)
+    {
+        QTest::keyClicks(search(), text);
+        QApplication::processEvents();
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(search(), key, modifiers);
+        QApplication::processEvents();
+    }
+    // A mouse event at a point of the card given in global coordinates (cards move while dragged).
+    void mouse(GlobalWindowCard *card, QEvent::Type type, const QPointF &global)
+    {
+        const QPointF local = global - QPointF(card->mapToGlobal(QPoint(0, 0)));
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, local, local, global, button, held, Qt::NoModifier);
+        QApplication::sendEvent(card, &event);
+    }
+    QPointF cardCentre(GlobalWindowCard *card)
+    {
+        return QPointF(card->mapToGlobal(card->cardRect().center()));
+    }
+    QRect visibleArea()
+    {
+        const QWidget *viewport = view->grid()->viewport();
+        return QRect(viewport->mapToGlobal(QPoint(0, 0)), viewport->size());
+    }
+    QRect globalRect(GlobalWindowCard *card)
+    {
+        return QRect(card->mapToGlobal(card->cardRect().topLeft()), card->cardRect().size());
+    }
+};
+
+TEST_F(SuperPanelWidget, OpeningShowsACardPerWindowWithTheSearchFocusedAndTheFirstSelected)
+{
+    windows.setWindows(sampleWindows(40));
+    open();
+    ASSERT_EQ(cards().size(), 40);
+    EXPECT_EQ(cards().first()->window().title, windows.itemAt(0).title);
+    EXPECT_TRUE(cards().first()->isSelected());
+    EXPECT_TRUE(cards().first()->eyeButton()->isVisible()) << "the selected card shows its eye";
+    EXPECT_TRUE(search()->hasFocus() || !QApplication::activeWindow());
+    EXPECT_TRUE(state->isSearchFocused());
+    EXPECT_EQ(events, QStringList{"overlay_show route=all"});
+    // "All Apps" and six applications, in code-point order.
+    QStringList names;
+    for (AppSidebarItem *item : view->sidebarItems())
+        names.append(item->name());
+    EXPECT_EQ(names, (QStringList{"All Apps", "Calendar", "Editor", "Files", "Firefox", "Mail", "Terminal"}));
+    EXPECT_EQ(view->rightColumn()->width(), SuperPanelOverlay::rightColumnWidth);
+    EXPECT_EQ(state->currentGridColumns(), SuperPanelRules::gridColumns(view->grid()->viewport()->width()));
+    saveScreenshot(*backdrop, "superpanel_40_windows");
+}
+
+TEST_F(SuperPanelWidget, TypingFiltersTheCardsAndTheAppFilterCombinesWithIt)
+{
+    windows.setWindows(sampleWindows(40));
+    open();
+    type("inbox");
+    EXPECT_EQ(view->windowTitles().size(), 5) << view->windowTitles().join(", ").toStdString();
+    saveScreenshot(*backdrop, "superpanel_filtered");
+
+    view->sidebarItems().at(4)->click(); // Firefox: no inbox among its windows
+    QApplication::processEvents();
+    EXPECT_TRUE(view->grid()->isShowingEmptyState());
+    EXPECT_EQ(state->searchText(), "inbox") << "the search stays";
+    EXPECT_TRUE(view->sidebarItems().at(4)->isSelected());
+    EXPECT_FALSE(view->sidebarItems().at(0)->isSelected());
+    saveScreenshot(*backdrop, "superpanel_empty_result");
+
+    key(Qt::Key_Return);
+    EXPECT_TRUE(presented) << "Return with nothing listed leaves the panel open";
+    EXPECT_TRUE(calls.isEmpty());
+
+    view->sidebarItems().at(0)->click();
+    search()->clear();
+    type("mail");
+    EXPECT_EQ(view->windowTitles().size(), 7) << "Mail's windows by name, none by title";
+}
+
+TEST_F(SuperPanelWidget, ArrowsWrapAndReturnFocusesTheSelectedWindowAndCloses)
+{
+    windows.setWindows(sampleWindows(5));
+    open();
+    key(Qt::Key_Left);
+    EXPECT_EQ(state->selectedIndex(), 4);
+    key(Qt::Key_Right);
+    EXPECT_EQ(state->selectedIndex(), 0);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(state->selectedIndex(), 1);
+    EXPECT_TRUE(search()->hasFocus() || !QApplication::activeWindow()) << "Tab keeps the focus in the field";
+    EXPECT_EQ(haptics, 3);
+    EXPECT_TRUE(cards().at(1)->isSelected());
+    EXPECT_FALSE(cards().at(0)->isSelected());
+    saveScreenshot(*backdrop, "superpanel_selected_card");
+
+    key(Qt::Key_Return);
+    EXPECT_EQ(calls, QStringList{"focus:" + windows.itemAt(1).title});
+    EXPECT_FALSE(presented);
+    EXPECT_EQ(events.last(), "overlay_hide");
+}
+
+TEST_F(SuperPanelWidget, EscapeClosesTheGalleryFirstThenThePanel)
+{
+    windows.setWindows(sampleWindows(3));
+    open();
+    state->setExpandedSection(SuperPanelState::ExpandedSection::clipboard);
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(presented);
+    EXPECT_FALSE(state->expandedSection());
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(presented);
+}
+
+TEST_F(SuperPanelWidget, CtrlMMinimisesTheSelectedWindowAndKeepsThePanelAndIndex)
+{
+    windows.setWindows(sampleWindows(5));
+    open();
+    backdrop->activateWindow();
+    QApplication::processEvents();
+    if (!backdrop->isActiveWindow())
+        GTEST_SKIP() << "this platform plugin gives no window the keyboard";
+    key(Qt::Key_Right);
+    key(Qt::Key_Right);
+    key(Qt::Key_M, Qt::ControlModifier);
+    EXPECT_EQ(calls, QStringList{"minimize:" + windows.itemAt(2).title});
+    EXPECT_TRUE(presented);
+    EXPECT_EQ(state->selectedIndex(), 2);
+    EXPECT_TRUE(search()->text().isEmpty()) << "the shortcut typed nothing";
+
+    key(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(calls.last(), "close:" + windows.itemAt(2).title);
+    EXPECT_TRUE(presented);
+}
+
+TEST_F(SuperPanelWidget, HoveringSelectsWithoutScrollingAndAClickFocusesAndCloses)
+{
+    windows.setWindows(sampleWindows(8));
+    open();
+    GlobalWindowCard *third = cards().at(2);
+    const QPointF centre = cardCentre(third);
+    mouse(third, QEvent::MouseMove, centre);
+    // The move arrives as a plain hover: no button held.
+    EXPECT_EQ(state->selectedIndex(), 2);
+    EXPECT_TRUE(third->isHovered());
+    EXPECT_EQ(view->grid()->verticalScrollBar()->value(), 0);
+    mouse(cards().at(4), QEvent::MouseMove, cardCentre(cards().at(4)));
+    EXPECT_EQ(state->selectedIndex(), 4);
+    state->setSelectedIndex(2); // as the keyboard would, with the pointer still on the fifth card
+    EXPECT_TRUE(cards().at(4)->isHovered());
+    EXPECT_TRUE(cards().at(4)->eyeButton()->isVisible());
+    EXPECT_FALSE(cards().at(4)->showsReturnHint()) << "only the selected card hints at Return";
+    saveScreenshot(*backdrop, "superpanel_hovered_card");
+
+    mouse(third, QEvent::MouseButtonPress, centre);
+    mouse(third, QEvent::MouseButtonRelease, centre);
+    EXPECT_EQ(calls, QStringList{"focus:" + windows.itemAt(2).title});
+    EXPECT_FALSE(presented);
+    EXPECT_EQ(dragSteps, 0) << "a press without 10 pt of movement runs no drag step";
+}
+
+// Events reach widgets at whole points; the fractional edges are SuperPanelRules' cases.
+TEST_F(SuperPanelWidget, ADragShorterThan14PtFocusesHidingOthersALongerOneEndsTheDrag)
+{
+    struct Row
+    {
+        double travel;
+        bool focuses;
+    };
+    for (const Row row : {Row{13, true}, Row{14, false}}) {
+        SCOPED_TRACE(row.travel);
+        windows.setWindows(sampleWindows(4));
+        open();
+        calls.clear();
+        dragSteps = 0;
+        GlobalWindowCard *card = cards().at(1);
+        const QPointF start = cardCentre(card);
+        mouse(card, QEvent::MouseButtonPress, start);
+        mouse(card, QEvent::MouseMove, start + QPointF(9, 0));
+        EXPECT_FALSE(card->isDraggingLocal()) << "under 10 pt is no drag yet";
+        mouse(card, QEvent::MouseMove, start + QPointF(row.travel, 0));
+        EXPECT_TRUE(card->isDraggingLocal());
+        EXPECT_EQ(dragSteps, 1);
+        mouse(card, QEvent::MouseButtonRelease, start + QPointF(row.travel, 0));
+        const QString title = windows.itemAt(1).title;
+        if (row.focuses)
+            EXPECT_EQ(calls, (QStringList{"peek:" + title, "endDrag:" + title, "focus:" + title,
+                                          "hideOthers:" + title}));
+        else
+            EXPECT_EQ(calls, (QStringList{"peek:" + title, "endDrag:" + title}));
+        EXPECT_FALSE(presented) << "either way the panel closes";
+        EXPECT_FALSE(card->isDraggingLocal());
+    }
+}
+
+TEST_F(SuperPanelWidget, WhileACardIsDraggedThePanelDimsAndTheZoneUnderThePointerLights)
+{
+    windows.setWindows(sampleWindows(12));
+    open();
+    GlobalWindowCard *card = cards().at(6);
+    const QPointF start = cardCentre(card);
+    mouse(card, QEvent::MouseButtonPress, start);
+    mouse(card, QEvent::MouseMove, start + QPointF(-180, -60));
+    state->setDragging(true); // what the engine publishes once the drag runs
+    state->setDragTargetZone(SnapPosition::left);
+    QApplication::processEvents();
+    ASSERT_EQ(view->zones().size(), 3);
+    EXPECT_TRUE(view->zones().at(0)->isVisible());
+    EXPECT_TRUE(view->zones().at(0)->isHighlighted());
+    EXPECT_FALSE(view->zones().at(2)->isHighlighted());
+    EXPECT_TRUE(view->fullPanel()->graphicsEffect()) << "the panel is dimmed";
+    ASSERT_TRUE(view->grid()->dragGhost());
+    EXPECT_EQ(view->grid()->dragGhost()->mapToGlobal(QPoint(0, 0)),
+              card->mapToGlobal(QPoint(0, 0)) + QPoint(-180, -60))
+        << "the card's picture follows the pointer beyond the grid";
+    saveScreenshot(*backdrop, "superpanel_dragging_zones");
+
+    mouse(card, QEvent::MouseButtonRelease, start + QPointF(-180, -60));
+    EXPECT_FALSE(view->grid()->dragGhost());
+    state->setDragging(false);
+    EXPECT_FALSE(view->zones().at(0)->isVisible());
+    EXPECT_FALSE(view->fullPanel()->graphicsEffect());
+}
+
+// The list was cut off with no sign past what fitted the screen; the grid scrolls and a keyboard
+// move brings the selected card into view.
+TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
+{
+    windows.setWindows(sampleWindows(200));
+    open();
+    ASSERT_EQ(cards().size(), 200);
+    key(Qt::Key_Left); // wraps to the last card
+    scheduler.advance(1.0);
+    EXPECT_EQ(state->selectedIndex(), 199);
+    EXPECT_GT(view->grid()->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(visibleArea().contains(globalRect(cards().last())));
+
+    // Another application starts the grid at the top.
+    view->sidebarItems().at(2)->click();
+    QApplication::processEvents();
+    EXPECT_EQ(view->grid()->verticalScrollBar()->value(), 0);
+}
+
+// A window killed while the panel showed stayed listed until the panel was opened again.
+TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
+{
+    QList<AppWindowModel> list = sampleWindows(5);
+    windows.setWindows(list);
+    open();
+    GlobalWindowCard *second = cards().at(1);
+    list[1].image = fakeSnapshot(200, 99);
+    list[1].snapshotTime = 2;
+    list.removeAt(3);
+    windows.setWindows(list);
+    QApplication::processEvents();
+    ASSERT_EQ(cards().size(), 4);
+    EXPECT_EQ(cards().at(1), second) << "a new snapshot keeps the card";
+    EXPECT_EQ(second->window().image.cacheKey(), list[1].image.cacheKey());
+    EXPECT_FALSE(view->windowTitles().contains(sampleWindows(5).at(3).title));
+
+    // The selection on the last card follows a shrinking list back.
+    state->selectWindowIndex(3);
+    list.removeLast();
+    windows.setWindows(list);
+    QApplication::processEvents();
+    EXPECT_EQ(state->selectedIndex(), 2);
+    windows.setWindows({});
+    QApplication::processEvents();
+    EXPECT_EQ(state->selectedIndex(), 2) << "an empty list leaves the index alone";
+}
+
+TEST_F(SuperPanelWidget, TheCardMenuIsTheSharedWindowMenu)
+{
+    QList<AppWindowModel> list = sampleWindows(2);
+    list[1].isMinimized = true;
+    windows.setWindows(list);
+    open();
+    for (int i = 0; i < 2; ++i) {
+        std::unique_ptr<QMenu> menu(cards().at(i)->buildContextMenu(nullptr));
+        QStringList entries;
+        for (QAction *action : menu->actions()) {
+            entries.append(action->isSeparator() ? QStringLiteral("-") : action->objectName());
+            const bool minimize = action->objectName() == "ctx_minimize";
+            EXPECT_EQ(action->isEnabled(), !minimize || i == 0) << action->objectName().toStdString();
+        }
+        EXPECT_EQ(entries, (QStringList{"ctx_focus", "ctx_minimize", "-", "ctx_snap_left", "ctx_snap_right",
+                                        "ctx_maximize", "-", "ctx_close", "-", "ctx_hide_app"}));
+    }
+}
+
+TEST_F(SuperPanelWidget, ASidebarItemShowsItsWholeNameWhileHovered)
+{
+    QList<AppWindowModel> list = sampleWindows(3);
+    list[2].appName = "A Remarkably Long Application Name";
+    list[2].appIcon = QImage();
+    windows.setWindows(list);
+    open();
+    AppSidebarItem *item = view->sidebarItems().at(1);
+    ASSERT_EQ(item->name(), list[2].appName);
+    EXPECT_TRUE(item->icon().isNull());
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(item->mapToGlobal(QPoint(10, 10))));
+    QApplication::sendEvent(item, &enter);
+    ASSERT_TRUE(item->caption());
+    EXPECT_EQ(item->caption()->text(), list[2].appName);
+    EXPECT_GT(item->caption()->width(), SuperPanelOverlay::sidebarWidth) << "not cut to the column";
+    saveScreenshot(*backdrop, "superpanel_sidebar_caption");
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(item, &leave);
+    EXPECT_FALSE(item->caption());
+}
+
+TEST_F(SuperPanelWidget, LabelsFollowTheLanguage)
+{
+    windows.setWindows(sampleWindows(6));
+    state->setLanguage(AppLanguage::german);
+    open();
+    EXPECT_EQ(search()->placeholderText(), "Fenster suchen ...");
+    EXPECT_EQ(cards().first()->eyeButton()->toolTip().isEmpty(), false);
+    saveScreenshot(*backdrop, "superpanel_german");
+    type("zzz");
+    saveScreenshot(*backdrop, "superpanel_german_empty");
+}
+
+TEST_F(SuperPanelWidget, OpeningAgainResetsTheSearchFilterAndSelection)
+{
+    windows.setWindows(sampleWindows(6));
+    open();
+    type("files");
+    view->sidebarItems().at(3)->click();
+    key(Qt::Key_Right);
+    state->presentationChanged(false);
+    open();
+    EXPECT_TRUE(search()->text().isEmpty());
+    EXPECT_FALSE(state->selectedAppFilter());
+    EXPECT_EQ(state->selectedIndex(), 0);
+    EXPECT_EQ(cards().size(), 6);
+    EXPECT_EQ(events, (QStringList{"overlay_show route=all", "overlay_show route=all"}))
+        << "closing from outside records nothing";
+}
+
+} // namespace
