@@ -28,6 +28,7 @@
 #include "views/peek/peekingoverlayview.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
+#include "views/superpanel/windowgrid.h"
 #include "windows/windowengine.h"
 #include "windows/windowlistmodel.h"
 
@@ -668,4 +669,24 @@ TEST_F(OverlayControllerTest, ScrollUpWithoutWindowsActivatesTheApplicationWhose
     controller->handleScrollEvent(DockScrollEvent{"Viewer", DockScrollDirection::down});
     scheduler.advance(0.5);
     EXPECT_EQ(desktop.workspace.activationLog(), before);
+}
+
+// While the list of every window was still being made, the panel said "No windows found".
+TEST_F(OverlayControllerTest, ThePanelSaysNoWindowsFoundOnlyOnceTheListIsMade)
+{
+    desktop.windowServer.setHoldLists(true);
+    sendRoute("all");
+    scheduler.advance(0.2);
+    QApplication::processEvents();
+    ASSERT_TRUE(superPanelShown());
+    WindowGrid &grid = *controller->superPanel()->grid();
+    EXPECT_FALSE(grid.isShowingEmptyState());
+    desktop.windowServer.releaseLists();
+    scheduler.advance(1.0);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.cards().size(), 5);
+
+    controller->superPanelState()->setSearchText("nothing like this");
+    QApplication::processEvents();
+    EXPECT_TRUE(grid.isShowingEmptyState());
 }

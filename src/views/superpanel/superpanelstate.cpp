@@ -54,6 +54,11 @@ void SuperPanelState::follow(WindowEngine &engine)
     connect(&engine, &WindowEngine::isDraggingChanged, this, &SuperPanelState::setDragging);
     connect(&engine, &WindowEngine::dragTargetZoneChanged, this,
             [this, &engine] { setDragTargetZone(engine.dragTargetZone()); });
+    auto followList = [this, &engine] {
+        setListReady(engine.windowsAppName() == WindowEngine::allWindowsAppName());
+    };
+    followList();
+    connect(&engine, &WindowEngine::windowsChanged, this, followList);
 }
 
 QList<AppWindowModel> SuperPanelState::filteredWindows() const
@@ -176,6 +181,14 @@ void SuperPanelState::setDragTargetZone(std::optional<SnapPosition> zone)
         return;
     m_dragTargetZone = zone;
     emit dragChanged();
+}
+
+void SuperPanelState::setListReady(bool ready)
+{
+    if (ready == m_listReady)
+        return;
+    m_listReady = ready;
+    emit listReadyChanged();
 }
 
 void SuperPanelState::setLanguage(AppLanguage language)

@@ -95,6 +95,10 @@ public:
     void setDragging(bool dragging);
     std::optional<SnapPosition> dragTargetZone() const { return m_dragTargetZone; }
     void setDragTargetZone(std::optional<SnapPosition> zone);
+    // False while the list of every window is still being made (the panel then shows no "No windows
+    // found" for a moment); true when nobody says so.
+    bool isListReady() const { return m_listReady; }
+    void setListReady(bool ready);
     AppLanguage language() const { return m_language; }
     void setLanguage(AppLanguage language);
 
@@ -136,6 +140,7 @@ signals:
     void appNamesChanged();
     void expandedSectionChanged();
     void dragChanged();
+    void listReadyChanged();
     void languageChanged();
 
 private:
@@ -168,6 +173,7 @@ private:
     bool m_isDragging = false;
     std::optional<SnapPosition> m_dragTargetZone;
     AppLanguage m_language = AppLanguage::system;
+    bool m_listReady = true;
     TimerHandle m_focusWork;
 };
 

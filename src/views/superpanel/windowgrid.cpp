@@ -39,7 +39,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *) override
     {
-        if (!m_order.isEmpty())
+        if (!m_order.isEmpty() || !m_state.isListReady())
             return;
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -93,6 +93,7 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
     connect(&model, &QAbstractItemModel::layoutChanged, this, &WindowGrid::scheduleSync);
     connect(&model, &QAbstractItemModel::dataChanged, this, &WindowGrid::scheduleSync);
     connect(&state, &SuperPanelState::selectedIndexChanged, this, &WindowGrid::updateSelection);
+    connect(&state, &SuperPanelState::listReadyChanged, m_content, qOverload<>(&QWidget::update));
     connect(&state, &SuperPanelState::scrollRequested, this, &WindowGrid::scrollToWindow);
     connect(&state, &SuperPanelState::appFilterChanged, this, [this] {
         m_scrollAnimation.cancel();
@@ -158,6 +159,11 @@ void WindowGrid::scheduleSync()
         return;
     m_syncPending = true;
     QMetaObject::invokeMethod(this, &WindowGrid::syncCards, Qt::QueuedConnection);
+}
+
+bool WindowGrid::isShowingEmptyState() const
+{
+    return m_order.isEmpty() && m_state.isListReady();
 }
 
 QWidget *WindowGrid::dragGhost() const

@@ -30,7 +30,7 @@ public:
     QList<GlobalWindowCard *> cards() const;
     // The card of the window, shown or not; none when the window has none.
     GlobalWindowCard *cardFor(qint64 windowId) const;
-    bool isShowingEmptyState() const { return m_order.isEmpty(); }
+    bool isShowingEmptyState() const;
     SuperPanelRules::GridLayout layout() const { return m_layout; }
     // Where a dragged card's picture follows the pointer, above the grid's clipped view; the grid
     // keeps its own when none is set.
