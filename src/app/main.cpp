@@ -146,6 +146,7 @@ int main(int argc, char **argv)
     // Made after the settings are prepared, but declared first so it outlives the overlay controller,
     // which asks it for a check whenever the clipboard route opens.
     std::unique_ptr<ClipboardManager> clipboard;
+    std::unique_ptr<FileShelfManager> shelf; // outlives the edge popup's views too
     auto overlay = std::make_unique<OverlayController>(platform, scheduler, settings, [&clipboard] {
         if (clipboard)
             clipboard->checkNow();
@@ -168,8 +169,10 @@ int main(int argc, char **argv)
     clipboard = std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler,
                                                    queues, settings, diagnostics);
     // Created at start-up so the shelf folder is made and last run's files are swept at once.
-    FileShelfManager shelf(platform, scheduler, queues, diagnostics);
-    trayIcon.observeCaptures(*clipboard, shelf);
+    shelf = std::make_unique<FileShelfManager>(platform, scheduler, queues, diagnostics);
+    trayIcon.observeCaptures(*clipboard, *shelf);
+    overlayController.setItemServices(*clipboard, *shelf,
+                                      queues.makeQueue(QStringLiteral("edge previews"), QueueKind::Concurrent));
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
     return QApplication::exec();
 }

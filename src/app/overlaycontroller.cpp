@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "clipboard/clipboardhistorymodel.h"
+#include "clipboard/clipboardmanager.h"
 #include "core/eventlog.h"
 #include "core/localization.h"
 #include "core/settingskeys.h"
@@ -14,13 +16,21 @@
 #include "platform/appicons.h"
 #include "platform/dockpreferences.h"
 #include "platform/feedback.h"
+#include "platform/filerevealer.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
+#include "runtime/workqueue.h"
+#include "shelf/fileshelfmanager.h"
+#include "shelf/shelflistmodel.h"
 #include "ui/panel.h"
 #include "views/bubble/bubbleplacement.h"
 #include "views/bubble/bubbleviewstate.h"
 #include "views/bubble/contentview.h"
+#include "views/edgepopup/edgepopupstate.h"
+#include "views/edgepopup/edgepopupview.h"
+#include "views/items/ageclock.h"
+#include "views/items/itemrules.h"
 #include "views/peek/peekingoverlayview.h"
 #include "views/peek/peekviewstate.h"
 #include "views/superpanel/superpaneloverlay.h"
@@ -258,6 +268,81 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
             &SuperPanelState::presentationChanged);
     m_superPanel = new SuperPanelOverlay(*m_superPanelState, m_scheduler);
     fill(*m_globalOverlayWindow, *m_superPanel);
+    connect(m_superPanelState.get(), &SuperPanelState::routeChanged, this, [this] { syncEdgePopup(true); });
+    connect(this, &OverlayController::isGlobalSwitcherVisibleChanged, this, [this](bool visible) {
+        if (visible)
+            syncEdgePopup(true);
+    });
+    connect(m_globalOverlayWindow.get(), &Panel::clickedOutside, this, [this] {
+        if (m_edgePopupState && m_superPanelState->route() != OverlayRoute::all)
+            m_edgePopupState->dismiss();
+    });
+    setupEdgePopup();
+}
+
+void OverlayController::setItemServices(ClipboardManager &clipboard, FileShelfManager &shelf,
+                                        std::shared_ptr<WorkQueue> decodeQueue)
+{
+    m_clipboard = &clipboard;
+    m_shelf = &shelf;
+    m_decodeQueue = std::move(decodeQueue);
+    setupEdgePopup();
+}
+
+void OverlayController::setupEdgePopup()
+{
+    if (!m_superPanel || !m_clipboard || !m_shelf || m_edgePopup)
+        return;
+    m_clipboardModel = std::make_unique<ClipboardHistoryModel>(*m_clipboard);
+    m_shelfModel = std::make_unique<ShelfListModel>(*m_shelf);
+    m_ages = std::make_unique<AgeClock>(m_scheduler);
+    ClipboardManager *clipboard = m_clipboard;
+    FileShelfManager *shelf = m_shelf;
+    EdgePopupActions actions;
+    actions.copy = [clipboard](const ClipboardItem &item) { clipboard->copyToPasteboard(item); };
+    actions.deleteClip = [clipboard](const ClipboardItem &item) { clipboard->deleteItem(item); };
+    actions.openShelfItem = [revealer = m_platform.fileRevealer](const ShelfItem &item) {
+        revealer->openURL(ItemRules::openTarget(item));
+    };
+    actions.removeShelfItem = [shelf](const ShelfItem &item) { shelf->removeItem(item); };
+    actions.togglePin = [shelf](const ShelfItem &item) { shelf->togglePin(item.id); };
+    actions.dismiss = [this] { m_superPanelState->dismiss(); };
+    m_edgePopupState = std::make_unique<EdgePopupState>(std::move(actions));
+    m_edgePopupState->setLanguage(m_superPanelState->language());
+    connect(m_superPanelState.get(), &SuperPanelState::languageChanged, m_edgePopupState.get(),
+            [this] { m_edgePopupState->setLanguage(m_superPanelState->language()); });
+    m_edgePopupState->setTranslucent(m_globalOverlayWindow->isTranslucent());
+    connect(m_globalOverlayWindow.get(), &Panel::translucencyChanged, m_edgePopupState.get(),
+            &EdgePopupState::setTranslucent);
+    m_edgePopup = new EdgePopupView(*m_edgePopupState,
+                                    EdgePopupView::Services{*m_clipboardModel, *m_shelfModel, *m_shelf,
+                                                            *m_platform.fileRevealer, *m_platform.fileIcons,
+                                                            m_decodeQueue, *m_ages, m_scheduler});
+    m_superPanel->setModuleView(m_edgePopup);
+    connect(m_edgePopup, &EdgePopupView::outlineChanged, this, &OverlayController::updateGlobalOutline);
+    syncEdgePopup(m_isGlobalSwitcherVisible);
+}
+
+void OverlayController::syncEdgePopup(bool opening)
+{
+    if (!m_edgePopupState)
+        return;
+    const OverlayRoute route = m_superPanelState->route();
+    if (route != OverlayRoute::all) {
+        m_edgePopupState->show(route, EdgePopupRules::edgeFromStored(m_settings.get(Settings::popupEdge)));
+        if (opening && m_isGlobalSwitcherVisible)
+            m_edgePopupState->presented();
+    }
+    updateGlobalOutline();
+}
+
+void OverlayController::updateGlobalOutline()
+{
+    if (!m_edgePopup)
+        return;
+    const bool module = m_superPanelState->route() != OverlayRoute::all;
+    m_globalOverlayWindow->setOutline(module ? m_edgePopup->outline() : QPainterPath());
+    m_globalOverlayWindow->setCatchesClicksOutside(module);
 }
 
 void OverlayController::startMouseCheckTimer()

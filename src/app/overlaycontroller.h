@@ -21,8 +21,16 @@
 
 namespace qv {
 
+class AgeClock;
 class BubbleViewState;
+class ClipboardHistoryModel;
+class ClipboardManager;
 class ContentView;
+class EdgePopupState;
+class EdgePopupView;
+class FileShelfManager;
+class ShelfListModel;
+class WorkQueue;
 class EventLog;
 class KeyPanel;
 class PassivePanel;
@@ -89,6 +97,11 @@ public:
     // The status menu's Show All Windows: closes the panel while it shows, else opens it on route
     // "all" with a fresh list, as the hotkey does.
     void showAllWindows();
+    // The clipboard history and the shelf that the routes "clipboard" and "shelf" show in the edge
+    // popup, and the queue its previews decode on; both services must outlive the controller. Before
+    // this call those routes show an empty panel.
+    void setItemServices(ClipboardManager &clipboard, FileShelfManager &shelf,
+                         std::shared_ptr<WorkQueue> decodeQueue);
     // Where the Super Panel records its opening and closing; none records nothing.
     void setEventLog(EventLog *eventLog) { m_eventLog = eventLog; }
     // Scroll up focuses the tile's application's first window (or activates the application when it
@@ -103,6 +116,8 @@ public:
     KeyPanel *globalOverlayWindow() const { return m_globalOverlayWindow.get(); }
     SuperPanelOverlay *superPanel() const { return m_superPanel; }
     SuperPanelState *superPanelState() const { return m_superPanelState.get(); }
+    EdgePopupView *edgePopup() const { return m_edgePopup; }
+    EdgePopupState *edgePopupState() const { return m_edgePopupState.get(); }
     ContentView *contentView() const { return m_contentView; }
     PeekingOverlayView *peekingView() const { return m_peekingView; }
     BubbleViewState *bubbleState() const { return m_bubbleState.get(); }
@@ -136,6 +151,10 @@ private:
     std::optional<std::pair<QRectF, ScreenInfo>> locateIcon(const QRectF &iconFrame) const;
     void wireCardActions();
     void setupSuperPanel(WindowEngine &windowEngine);
+    void setupEdgePopup();
+    // The popup follows the route and the stored edge; the panel is cut to it without a compositor.
+    void syncEdgePopup(bool opening);
+    void updateGlobalOutline();
     // A card of the bubble is pressed or dragged: the bubble stays until the drag ends.
     bool isCardHeld() const;
     QPointF toScreen(const QPointF &globalTopLeft) const;
@@ -185,6 +204,15 @@ private:
     qint64 m_focusReturnPid = 0;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;
+
+    ClipboardManager *m_clipboard = nullptr;
+    FileShelfManager *m_shelf = nullptr;
+    std::shared_ptr<WorkQueue> m_decodeQueue;
+    std::unique_ptr<ClipboardHistoryModel> m_clipboardModel;
+    std::unique_ptr<ShelfListModel> m_shelfModel;
+    std::unique_ptr<AgeClock> m_ages;
+    std::unique_ptr<EdgePopupState> m_edgePopupState;
+    EdgePopupView *m_edgePopup = nullptr; // child of the Super Panel
 };
 
 } // namespace qv

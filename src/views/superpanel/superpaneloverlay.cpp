@@ -270,10 +270,25 @@ void SuperPanelOverlay::updateAppSelection()
         item->setSelected(filter && *filter == item->name());
 }
 
+void SuperPanelOverlay::setModuleView(QWidget *view)
+{
+    delete m_moduleView;
+    m_moduleView = view;
+    if (view) {
+        view->setParent(this);
+        view->setGeometry(rect());
+    }
+    updatePresentation();
+}
+
 void SuperPanelOverlay::updatePresentation()
 {
     const bool full = m_state.showContent() && m_state.route() == OverlayRoute::all;
     m_fullPanel->setVisible(full);
+    if (m_moduleView) {
+        m_moduleView->setVisible(m_state.showContent() && m_state.route() != OverlayRoute::all);
+        m_moduleView->raise();
+    }
     // Dimmed while a card is dragged, so the screen shows through to the snap targets.
     if (full && m_state.isDragging()) {
         if (!m_fullPanel->graphicsEffect()) {
@@ -305,11 +320,16 @@ void SuperPanelOverlay::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     m_fullPanel->setGeometry(rect().adjusted(0, 0, 0, -20));
     m_zoneLayer->setGeometry(rect());
+    if (m_moduleView)
+        m_moduleView->setGeometry(rect());
     updateZones();
 }
 
 void SuperPanelOverlay::paintEvent(QPaintEvent *)
 {
+    // The module routes leave the screen visible around their popup, which paints its own backdrop.
+    if (m_moduleView && m_state.route() != OverlayRoute::all)
+        return;
     QPainter painter(this);
     // Without a compositor the window cannot show the desktop through it: the backdrop's tint is
     // painted opaque instead of a see-through one that would paint black.

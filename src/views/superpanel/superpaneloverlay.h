@@ -47,6 +47,10 @@ public:
     QWidget *rightColumn() const { return m_rightColumn; }
     QWidget *settingsButton() const { return m_settingsButton; }
     QList<DropZoneView *> zones() const { return m_zones; }
+    // The view of the module routes ("clipboard", "shelf"), shown over the whole panel in place of
+    // the window area while such a route is open; the panel takes ownership.
+    void setModuleView(QWidget *view);
+    QWidget *moduleView() const { return m_moduleView; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -79,6 +83,7 @@ private:
     QWidget *m_rightColumn = nullptr;
     QWidget *m_zoneLayer = nullptr;
     QList<DropZoneView *> m_zones;
+    QWidget *m_moduleView = nullptr;
 };
 
 } // namespace qv
