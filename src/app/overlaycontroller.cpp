@@ -33,6 +33,8 @@
 #include "views/items/itemrules.h"
 #include "views/peek/peekingoverlayview.h"
 #include "views/peek/peekviewstate.h"
+#include "views/superpanel/clipboardshelfcolumn.h"
+#include "views/superpanel/columnstate.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
 #include "windows/windowengine.h"
@@ -321,6 +323,23 @@ void OverlayController::setupEdgePopup()
     m_superPanel->setModuleView(m_edgePopup);
     connect(m_edgePopup, &EdgePopupView::outlineChanged, this, &OverlayController::updateGlobalOutline);
     syncEdgePopup(m_isGlobalSwitcherVisible);
+    setupSuperPanelColumn();
+}
+
+void OverlayController::setupSuperPanelColumn()
+{
+    FileRevealer *revealer = m_platform.fileRevealer;
+    m_columnState = std::make_unique<SuperPanelColumnState>(
+        *m_superPanelState, m_scheduler, [revealer](const QUrl &url, bool reveal) {
+            if (reveal)
+                revealer->revealFile(url.toLocalFile());
+            else
+                revealer->openURL(url);
+        });
+    const ClipboardShelfColumn::Services services{*m_clipboardModel, *m_shelfModel, *m_clipboard,
+                                                  *m_shelf, *m_platform.pasteboard, m_settings,
+                                                  m_decodeQueue, *m_ages, m_scheduler};
+    m_superPanel->setColumn(new ClipboardShelfColumn(*m_columnState, services));
 }
 
 void OverlayController::syncEdgePopup(bool opening)

@@ -30,6 +30,7 @@ class EdgePopupState;
 class EdgePopupView;
 class FileShelfManager;
 class ShelfListModel;
+class SuperPanelColumnState;
 class WorkQueue;
 class EventLog;
 class KeyPanel;
@@ -152,6 +153,7 @@ private:
     void wireCardActions();
     void setupSuperPanel(WindowEngine &windowEngine);
     void setupEdgePopup();
+    void setupSuperPanelColumn();
     // The popup follows the route and the stored edge; the panel is cut to it without a compositor.
     void syncEdgePopup(bool opening);
     void updateGlobalOutline();
@@ -212,6 +214,7 @@ private:
     std::unique_ptr<ShelfListModel> m_shelfModel;
     std::unique_ptr<AgeClock> m_ages;
     std::unique_ptr<EdgePopupState> m_edgePopupState;
+    std::unique_ptr<SuperPanelColumnState> m_columnState;
     EdgePopupView *m_edgePopup = nullptr; // child of the Super Panel
 };
 

@@ -54,6 +54,12 @@ const QHash<QString, QString> &themeNames()
         {QStringLiteral("square.grid.2x2.fill"), QStringLiteral("view-app-grid-symbolic")},
         {QStringLiteral("eye.fill"), QStringLiteral("view-reveal-symbolic")},
         {QStringLiteral("macwindow"), QStringLiteral("focus-windows-symbolic")},
+        {QStringLiteral("clipboard"), QStringLiteral("edit-paste-symbolic")},
+        {QStringLiteral("shippingbox.fill"), QStringLiteral("package-x-generic-symbolic")},
+        {QStringLiteral("arrow.up.backward.and.arrow.down.forward"), QStringLiteral("view-fullscreen-symbolic")},
+        {QStringLiteral("xmark.bin"), QStringLiteral("user-trash-full-symbolic")},
+        {QStringLiteral("arrow.down.doc.fill"), QStringLiteral("document-save-symbolic")},
+        {QStringLiteral("lock.shield.fill"), QStringLiteral("security-high-symbolic")},
     };
     return names;
 }

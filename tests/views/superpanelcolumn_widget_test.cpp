@@ -1,0 +1,205 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "core/settingskeys.h"
+#include "shelf/appkitdropzone.h"
+#include "views/items/clipboarditemview.h"
+#include "views/items/expandedshelfcard.h"
+#include "views/items/shelfitemview.h"
+#include "views/superpanel/clipboardpreviewbubble.h"
+#include "views/superpanel/lazyitemgrid.h"
+#include "views/superpanelcolumnfixture.h"
+
+using namespace qv;
+
+namespace {
+
+QStringList menuTexts(QMenu *menu)
+{
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    delete menu;
+    return texts;
+}
+
+QStringList rowTexts(LazyItemGrid &list)
+{
+    QStringList texts;
+    for (QWidget *cell : list.builtCells())
+        texts.append(static_cast<ClipboardItemView *>(cell)->titleText());
+    return texts;
+}
+
+} // namespace
+
+TEST_F(SuperPanelColumnTest, showsTheHistoryNewestFirstWithSeparatorsBetweenRows)
+{
+    EXPECT_EQ(m_column->clipboardList()->separatorCount(), 0);
+    addClip(QStringLiteral("first"));
+    EXPECT_EQ(m_column->clipboardList()->separatorCount(), 0);
+    addClip(QStringLiteral("second"));
+    addImageClip(QColor(40, 160, 220));
+    addClip(QStringLiteral("hunter2-password"), true);
+    QApplication::processEvents();
+    EXPECT_EQ(rowTexts(*m_column->clipboardList()),
+              (QStringList{QString(8, QChar(0x2022)), QStringLiteral("Image • 1920×1080"),
+                           QStringLiteral("second"), QStringLiteral("first")}));
+    EXPECT_EQ(m_column->clipboardList()->separatorCount(), 3);
+    addShelfFile(QStringLiteral("report.pdf"));
+    addShelfFile(QStringLiteral("notes.txt"));
+    shot(*m_column, QStringLiteral("superpanel-column-history"));
+}
+
+TEST_F(SuperPanelColumnTest, buildsOnlyTheRowsNearTheVisiblePartOfALongHistory)
+{
+    for (int i = 0; i < 500; ++i)
+        addClip(QStringLiteral("clip %1").arg(i));
+    QApplication::processEvents();
+    LazyItemGrid &list = *m_column->clipboardList();
+    const int built = int(list.builtCells().size());
+    EXPECT_GT(built, 5);
+    EXPECT_LT(built, 60);
+    EXPECT_EQ(rowTexts(list).first(), QStringLiteral("clip 499"));
+    // Scrolling to the end builds the oldest rows and lets the newest go.
+    list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    EXPECT_EQ(rowTexts(list).last(), QStringLiteral("clip 0"));
+    EXPECT_LT(int(list.builtCells().size()), 60);
+}
+
+TEST_F(SuperPanelColumnTest, aDraggedSensitiveRowCarriesItsMaskNotTheSecret)
+{
+    const ClipboardItem secret = addClip(QStringLiteral("hunter2-password"), true);
+    std::unique_ptr<QMimeData> data(ClipboardShelfColumn::clipboardDragData(m_clipboard->history().first()));
+    EXPECT_EQ(data->text(), QString(8, QChar(0x2022)));
+    EXPECT_FALSE(data->text().contains(QStringLiteral("hunter2")));
+    Q_UNUSED(secret);
+}
+
+TEST_F(SuperPanelColumnTest, shelfClearButtonAndDropHintFollowTheShelf)
+{
+    EXPECT_FALSE(m_column->shelfClearButton()->isVisible());
+    EXPECT_TRUE(m_column->clipboardClearButton()->isVisible());
+    EXPECT_EQ(m_column->dropHintText(), QStringLiteral("Drop Files Here"));
+    m_state->setTargetingShelf(true);
+    EXPECT_EQ(m_column->dropHintText(), QStringLiteral("Release to Drop"));
+    shot(*m_column, QStringLiteral("superpanel-column-targeting"));
+    m_state->setTargetingShelf(false);
+    addShelfFile(QStringLiteral("a.txt"));
+    EXPECT_TRUE(m_column->shelfClearButton()->isVisible());
+    EXPECT_EQ(m_column->dropHintText(), QString());
+    EXPECT_EQ(m_column->shelfGrid()->builtCells().size(), 1);
+}
+
+TEST_F(SuperPanelColumnTest, clearingAnEmptyHistoryChangesNothing)
+{
+    static_cast<QAbstractButton *>(m_column->clipboardClearButton())->click();
+    EXPECT_TRUE(m_clipboard->history().isEmpty());
+    addClip(QStringLiteral("one"));
+    static_cast<QAbstractButton *>(m_column->clipboardClearButton())->click();
+    EXPECT_TRUE(m_clipboard->history().isEmpty());
+}
+
+// The tile menu: image items add a separator and Extract Text before the separator of Remove.
+TEST_F(SuperPanelColumnTest, tileMenusDifferForImagesOnly)
+{
+    const ShelfItem text = addShelfFile(QStringLiteral("notes.txt"));
+    const QStringList common = {"Open", "Show in File Manager", "Copy to Clipboard"};
+    EXPECT_EQ(
+        menuTexts(ExpandedShelfCard::shelfMenu(nullptr, text, *m_shelf, m_sim.pasteboard, {}, {}, true)),
+        common + QStringList({"-", "Remove"}));
+    ShelfItem image = text;
+    image.type = QStringLiteral("image/png");
+    EXPECT_EQ(
+        menuTexts(ExpandedShelfCard::shelfMenu(nullptr, image, *m_shelf, m_sim.pasteboard, {}, {}, true)),
+        common + QStringList({"-", "Extract Text", "-", "Remove"}));
+}
+
+TEST_F(SuperPanelColumnTest, aPinnedItemSurvivesRemoveAndTrashButNotClearAll)
+{
+    const ShelfItem item = addShelfFile(QStringLiteral("keep.txt"));
+    m_shelf->togglePin(item.id);
+    m_scheduler.advance(0.1);
+    const ShelfItem pinned = m_shelf->items().first();
+    ASSERT_TRUE(pinned.isPinned);
+    QMenu *menu = ExpandedShelfCard::shelfMenu(nullptr, pinned, *m_shelf, m_sim.pasteboard, {}, {}, true);
+    menu->actions().last()->trigger();
+    delete menu;
+    m_scheduler.advance(0.1);
+    EXPECT_EQ(m_shelf->items().size(), 1);
+
+    auto *tile = static_cast<ShelfItemView *>(m_column->shelfGrid()->builtCells().first());
+    tile->pointerMoved(tile->buttonRect(ShelfItemView::Trash).center());
+    QTest::mouseClick(tile, Qt::LeftButton, {}, tile->buttonRect(ShelfItemView::Trash).center().toPoint());
+    m_scheduler.advance(0.1);
+    EXPECT_EQ(m_shelf->items().size(), 1);
+
+    static_cast<QAbstractButton *>(m_column->shelfClearButton())->click();
+    m_scheduler.advance(0.1);
+    EXPECT_TRUE(m_shelf->items().isEmpty());
+}
+
+TEST_F(SuperPanelColumnTest, doubleClickDismissesAtOnceAndOpensLater)
+{
+    addShelfFile(QStringLiteral("plan.txt"));
+    m_panel->setExpandedSection(SuperPanelState::ExpandedSection::shelf);
+    QWidget *tile = m_column->shelfGrid()->builtCells().first();
+    QTest::mouseDClick(tile, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_FALSE(m_presented);
+    EXPECT_FALSE(m_panel->expandedSection().has_value());
+    EXPECT_TRUE(m_opened.isEmpty());
+    m_scheduler.advance(0.19);
+    EXPECT_TRUE(m_opened.isEmpty());
+    m_scheduler.advance(0.02);
+    EXPECT_EQ(m_opened, QStringList{QStringLiteral("open:plan.txt")});
+}
+
+TEST_F(SuperPanelColumnTest, restingOnAnEyeOpensTheBubbleBelowIt)
+{
+    addClip(QStringLiteral("0123456789"));
+    QApplication::processEvents();
+    auto *row = static_cast<ClipboardItemView *>(m_column->clipboardList()->builtCells().first());
+    row->pointerMoved(row->buttonRect(ClipboardItemView::Copy).center());
+    row->pointerMoved(row->buttonRect(ClipboardItemView::Eye).center());
+    m_scheduler.advance(0.01);
+    QApplication::processEvents();
+    ClipboardPreviewBubble *bubble = m_column->bubble();
+    ASSERT_TRUE(bubble->isVisible());
+    EXPECT_EQ(bubble->content(), ColumnRules::BubbleContent::Text);
+    EXPECT_EQ(bubble->countText(), QStringLiteral("10 chars"));
+    EXPECT_EQ(bubble->textView()->toPlainText(), QStringLiteral("0123456789"));
+    const QRect eye =
+        QRect(row->mapTo(m_column.get(), row->buttonRect(ClipboardItemView::Eye).topLeft().toPoint()),
+              row->buttonRect(ClipboardItemView::Eye).size().toSize());
+    EXPECT_NEAR(bubble->geometry().top(), eye.center().y() + 25, 1.5);
+    EXPECT_EQ(bubble->geometry().left(), 15);
+    shot(*m_column, QStringLiteral("superpanel-column-bubble"));
+
+    // Leaving the row without reaching the bubble closes it 0.2 s later.
+    row->pointerLeft();
+    m_scheduler.advance(0.19);
+    EXPECT_TRUE(bubble->isVisible());
+    m_scheduler.advance(0.02);
+    EXPECT_FALSE(bubble->isVisible());
+}
+
+TEST_F(SuperPanelColumnTest, aSensitiveTextShowsTheProtectedNoticeWhileMaskingIsOn)
+{
+    const ClipboardItem item = addClip(QStringLiteral("4111 1111 1111 1111"), true);
+    m_state->showClipboardPreview(m_clipboard->history().first(), QRectF(200, 150, 26, 26));
+    QApplication::processEvents();
+    EXPECT_EQ(m_column->bubble()->content(), ColumnRules::BubbleContent::Protected);
+    EXPECT_FALSE(m_column->bubble()->textView()->isVisible());
+    shot(*m_column, QStringLiteral("superpanel-column-masked-bubble"));
+    m_settings.set(Settings::maskSensitiveClipboard, false);
+    EXPECT_EQ(m_column->bubble()->content(), ColumnRules::BubbleContent::Text);
+    Q_UNUSED(item);
+}
