@@ -35,6 +35,7 @@
 #include "views/peek/peekviewstate.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/columnstate.h"
+#include "views/superpanel/superpanelgallery.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
 #include "windows/windowengine.h"
@@ -338,8 +339,9 @@ void OverlayController::setupSuperPanelColumn()
         });
     const ClipboardShelfColumn::Services services{*m_clipboardModel, *m_shelfModel, *m_clipboard,
                                                   *m_shelf, *m_platform.pasteboard, m_settings,
-                                                  m_decodeQueue, *m_ages, m_scheduler};
+                                                  *m_platform.fileIcons, m_decodeQueue, *m_ages, m_scheduler};
     m_superPanel->setColumn(new ClipboardShelfColumn(*m_columnState, services));
+    m_superPanel->addLayer(new SuperPanelGallery(*m_columnState, services));
 }
 
 void OverlayController::syncEdgePopup(bool opening)

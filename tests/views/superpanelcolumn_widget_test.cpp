@@ -14,7 +14,10 @@
 #include "views/items/expandedshelfcard.h"
 #include "views/items/shelfitemview.h"
 #include "views/superpanel/clipboardpreviewbubble.h"
+#include "views/edgepopup/edgepreviewlayer.h"
+#include "views/items/expandedclipboardcard.h"
 #include "views/superpanel/lazyitemgrid.h"
+#include "views/superpanel/superpanelgallery.h"
 #include "views/superpanelcolumnfixture.h"
 
 using namespace qv;
@@ -137,7 +140,7 @@ TEST_F(SuperPanelColumnTest, aPinnedItemSurvivesRemoveAndTrashButNotClearAll)
     EXPECT_EQ(m_shelf->items().size(), 1);
 
     auto *tile = static_cast<ShelfItemView *>(m_column->shelfGrid()->builtCells().first());
-    tile->pointerMoved(tile->buttonRect(ShelfItemView::Trash).center());
+    tile->pointerMoved(QPointF(tile->rect().center()));
     QTest::mouseClick(tile, Qt::LeftButton, {}, tile->buttonRect(ShelfItemView::Trash).center().toPoint());
     m_scheduler.advance(0.1);
     EXPECT_EQ(m_shelf->items().size(), 1);
@@ -202,4 +205,84 @@ TEST_F(SuperPanelColumnTest, aSensitiveTextShowsTheProtectedNoticeWhileMaskingIs
     m_settings.set(Settings::maskSensitiveClipboard, false);
     EXPECT_EQ(m_column->bubble()->content(), ColumnRules::BubbleContent::Text);
     Q_UNUSED(item);
+}
+
+class SuperPanelGalleryTest : public SuperPanelColumnTest
+{
+protected:
+    SuperPanelGalleryTest()
+    {
+        m_gallery = std::make_unique<SuperPanelGallery>(*m_state, services());
+        m_gallery->resize(1100, 760);
+        QApplication::processEvents();
+    }
+
+    static QStringList cardTexts(const QList<QWidget *> &cards)
+    {
+        QStringList texts;
+        for (QWidget *card : cards)
+            texts.append(static_cast<ExpandedClipboardCard *>(card)->item().text);
+        return texts;
+    }
+
+    std::unique_ptr<SuperPanelGallery> m_gallery;
+};
+
+TEST_F(SuperPanelGalleryTest, showsTheTwentyNewestClipsInTwoColumnsAndReflowsAfterADeletion)
+{
+    for (int i = 0; i < 25; ++i)
+        addClip(QStringLiteral("clip %1").arg(i));
+    EXPECT_FALSE(m_gallery->isGalleryShown());
+    static_cast<QAbstractButton *>(m_column->clipboardGalleryButton())->click();
+    QApplication::processEvents();
+    ASSERT_TRUE(m_gallery->isVisible());
+    EXPECT_EQ(m_gallery->titleText(), QStringLiteral("Clipboard Gallery"));
+    ASSERT_EQ(m_gallery->leftCards().size(), 10);
+    ASSERT_EQ(m_gallery->rightCards().size(), 10);
+    EXPECT_EQ(cardTexts(m_gallery->leftCards()).first(), QStringLiteral("clip 24"));
+    EXPECT_EQ(cardTexts(m_gallery->rightCards()).first(), QStringLiteral("clip 23"));
+    EXPECT_EQ(cardTexts(m_gallery->leftCards()).last(), QStringLiteral("clip 6"));
+    shot(*m_gallery, QStringLiteral("superpanel-gallery-clipboard"));
+
+    m_clipboard->deleteItem(m_clipboard->history().first());
+    QApplication::processEvents();
+    EXPECT_EQ(cardTexts(m_gallery->leftCards()).first(), QStringLiteral("clip 23"));
+    EXPECT_EQ(cardTexts(m_gallery->rightCards()).first(), QStringLiteral("clip 22"));
+    EXPECT_EQ(cardTexts(m_gallery->rightCards()).last(), QStringLiteral("clip 4"));
+}
+
+TEST_F(SuperPanelGalleryTest, aClickBesideTheGalleryClosesItAndKeepsThePanel)
+{
+    addShelfFile(QStringLiteral("notes.txt"));
+    addShelfFile(QStringLiteral("photo.png"));
+    static_cast<QAbstractButton *>(m_column->shelfGalleryButton())->click();
+    QApplication::processEvents();
+    EXPECT_EQ(m_gallery->titleText(), QStringLiteral("Shelf Gallery"));
+    EXPECT_EQ(m_gallery->shelfGrid()->builtCells().size(), 2);
+    shot(*m_gallery, QStringLiteral("superpanel-gallery-shelf"));
+
+    // Inside the panel nothing closes.
+    QTest::mouseClick(m_gallery.get(), Qt::LeftButton, {}, m_gallery->panelFrame().center());
+    EXPECT_TRUE(m_panel->expandedSection().has_value());
+    QTest::mouseClick(m_gallery.get(), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_FALSE(m_panel->expandedSection().has_value());
+    EXPECT_TRUE(m_presented);
+    EXPECT_FALSE(m_gallery->isVisible());
+}
+
+TEST_F(SuperPanelGalleryTest, aTileEyeOpensTheFilePreviewAndASecondClickClosesIt)
+{
+    addShelfFile(QStringLiteral("notes.txt"));
+    auto *tile = static_cast<ShelfItemView *>(m_column->shelfGrid()->builtCells().first());
+    tile->pointerMoved(QPointF(tile->rect().center()));
+    const QPoint eye = tile->buttonRect(ShelfItemView::Eye).center().toPoint();
+    QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
+    QApplication::processEvents();
+    EXPECT_TRUE(m_gallery->isVisible());
+    EXPECT_TRUE(m_gallery->previewLayer()->isShown());
+    tile->pointerMoved(eye);
+    QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
+    QApplication::processEvents();
+    EXPECT_FALSE(m_gallery->previewLayer()->isShown());
+    EXPECT_FALSE(m_gallery->isVisible());
 }

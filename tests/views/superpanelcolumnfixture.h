@@ -41,13 +41,16 @@ protected:
             });
         m_presented = true;
         m_panel->presentationChanged(true);
-        m_column = std::make_unique<ClipboardShelfColumn>(
-            *m_state,
-            ClipboardShelfColumn::Services{*m_clipModel, *m_shelfModel, *m_clipboard, *m_shelf,
-                                           m_sim.pasteboard, m_settings, decodeQueue(), m_ages, m_scheduler});
+        m_column = std::make_unique<ClipboardShelfColumn>(*m_state, services());
         m_column->resize(320, 880);
         m_column->show();
         QApplication::processEvents();
+    }
+
+    ClipboardShelfColumn::Services services()
+    {
+        return {*m_clipModel, *m_shelfModel,   *m_clipboard,  *m_shelf, m_sim.pasteboard,
+                m_settings,   m_sim.fileIcons, decodeQueue(), m_ages,   m_scheduler};
     }
 
     ClipboardItem addClip(const QString &text, bool sensitive = false)

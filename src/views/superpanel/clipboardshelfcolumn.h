@@ -14,6 +14,7 @@ class ClipboardHistoryModel;
 struct ClipboardItem;
 class ClipboardManager;
 class ClipboardPreviewBubble;
+class FileIconService;
 class FileShelfManager;
 class LazyItemGrid;
 class Pasteboard;
@@ -45,6 +46,7 @@ public:
         FileShelfManager &shelfManager;
         Pasteboard &pasteboard;
         SettingsStore &settings;
+        FileIconService &icons;
         std::shared_ptr<WorkQueue> decodeQueue;
         AgeClock &ages;
         Scheduler &scheduler;

@@ -28,6 +28,8 @@ LazyItemGrid::LazyItemGrid(QAbstractItemModel &model, int keyRole, Metrics metri
     m_canvas->setAttribute(Qt::WA_TranslucentBackground);
     m_canvas->installEventFilter(this);
     setWidget(m_canvas);
+    // The scroll area fills its content with the window colour; the grid shows what lies behind.
+    m_canvas->setAutoFillBackground(false);
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &LazyItemGrid::relayout);
     connect(&model, &QAbstractItemModel::rowsInserted, this, &LazyItemGrid::relayout);
