@@ -18,7 +18,9 @@
 #include "views/items/expandedclipboardcard.h"
 #include "views/superpanel/lazyitemgrid.h"
 #include "views/superpanel/superpanelgallery.h"
+#include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanelcolumnfixture.h"
+#include "views/superpanelfixture.h"
 
 using namespace qv;
 
@@ -285,4 +287,29 @@ TEST_F(SuperPanelGalleryTest, aTileEyeOpensTheFilePreviewAndASecondClickClosesIt
     QApplication::processEvents();
     EXPECT_FALSE(m_gallery->previewLayer()->isShown());
     EXPECT_FALSE(m_gallery->isVisible());
+}
+
+TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    m_panel->setLanguage(AppLanguage::german);
+    m_windows.setWindows(sampleWindows(6));
+    addImageClip(QColor(230, 120, 40));
+    addClip(QStringLiteral("Besprechung um 15 Uhr verschoben"));
+    addClip(QStringLiteral("sk-live-4f9a8b7c6d5e4f3a2b1c"), true);
+    addShelfFile(QStringLiteral("Rechnung.pdf"));
+    SuperPanelOverlay overlay(*m_panel, m_scheduler);
+    auto *column = new ClipboardShelfColumn(*m_state, services());
+    overlay.setColumn(column);
+    overlay.addLayer(new SuperPanelGallery(*m_state, services()));
+    overlay.resize(1440, 900);
+    overlay.show();
+    m_panel->presentationChanged(true);
+    m_scheduler.advance(0.05);
+    QApplication::processEvents();
+    EXPECT_TRUE(column->isVisible());
+    EXPECT_EQ(column->width(), SuperPanelOverlay::rightColumnWidth);
+    EXPECT_EQ(column->clipboardList()->builtCells().size(), 3);
+    shot(overlay, QStringLiteral("superpanel-column-german"));
+    QLocale::setDefault(QLocale::c());
 }
