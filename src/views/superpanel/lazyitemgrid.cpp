@@ -146,12 +146,15 @@ bool LazyItemGrid::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_canvas && event->type() == QEvent::Paint && m_metrics.separators) {
         QPainter painter(m_canvas);
         const QRect dirty = static_cast<QPaintEvent *>(event)->rect();
-        const int separators = separatorCount();
-        for (int row = 0; row < separators; ++row) {
+        // Only the rows of the repainted band: a long history paints what is on screen.
+        const double pitch = m_metrics.cellHeight + m_metrics.rowSpacing;
+        const int first = std::max(0, int((dirty.top() - m_metrics.padding) / pitch) - 1) * m_columns;
+        const int last =
+            std::min(separatorCount() - 1,
+                     (int((dirty.bottom() - m_metrics.padding) / pitch) + 1) * m_columns + m_columns - 1);
+        for (int row = first; row <= last; ++row) {
             const QRectF cell = cellFrame(row);
             const double y = cell.bottom() + 2 + 4;
-            if (y < dirty.top() - 1 || y > dirty.bottom() + 1)
-                continue;
             const QRectF line(cell.left() + ColumnRules::separatorInset, y,
                               cell.width() - 2 * ColumnRules::separatorInset, 1);
             QLinearGradient gradient(line.topLeft(), line.topRight());

@@ -41,8 +41,9 @@ protected:
         const Platform platform = x11.platform();
         monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
         engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
-        clipboard = std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler, queues,
-                                                       settings, events, folder.filePath(QStringLiteral("clips")));
+        clipboard =
+            std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler, queues,
+                                               settings, events, folder.filePath(QStringLiteral("clips")));
         shelf = std::make_unique<FileShelfManager>(platform, scheduler, queues, events,
                                                    folder.filePath(QStringLiteral("shelf")));
         controller = std::make_unique<OverlayController>(platform, scheduler, settings, [] {});
@@ -56,7 +57,8 @@ protected:
 
     ~SuperPanelColumnX11Test() override
     {
-        (void)QTest::qWaitFor([&] { return !engine->isFetchPending() && !engine->isWarmingSnapshots(); }, 3000);
+        (void)QTest::qWaitFor([&] { return !engine->isFetchPending() && !engine->isWarmingSnapshots(); },
+                              3000);
         QTest::qWait(300);
         controller.reset();
         for (QProcess *process : {&owner, &xterm}) {
@@ -105,12 +107,13 @@ TEST_F(SuperPanelColumnX11Test, TextCopiedWithXclipAppearsAtTheTopOfTheOpenPanel
     xterm.start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("80x24+40+40"),
                                           QStringLiteral("-e"), QStringLiteral("sleep 600")});
     ASSERT_TRUE(xterm.waitForStarted(5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(connection, activeWindow(connection)) == xterm.processId(); },
-                                10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return pidOf(connection, activeWindow(connection)) == xterm.processId(); }, 10000));
 
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
-                  0);
+        ASSERT_EQ(
+            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
+            0);
         ASSERT_TRUE(QTest::qWaitFor([&] { return controller->isGlobalSwitcherVisible(); }, 3000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return column() && column()->isVisible(); }, 3000));
 
@@ -125,8 +128,9 @@ TEST_F(SuperPanelColumnX11Test, TextCopiedWithXclipAppearsAtTheTopOfTheOpenPanel
         if (round == 0)
             saveScreenshot(*controller->globalOverlayWindow(), QStringLiteral("superpanel_x11_column"));
 
-        ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
-                  0);
+        ASSERT_EQ(
+            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
+            0);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
         owner.kill();
         owner.waitForFinished(3000);
