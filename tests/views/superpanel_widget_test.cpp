@@ -249,6 +249,35 @@ TEST_F(SuperPanelWidget, WhileACardIsDraggedThePanelDimsAndTheZoneUnderThePointe
     EXPECT_FALSE(view->fullPanel()->graphicsEffect());
 }
 
+// A card that is hidden or goes while dragged hears no release: its drag, zones and peek would stay.
+TEST_F(SuperPanelWidget, ADragEndsWithoutSnappingWhenThePanelClosesOrTheWindowGoes)
+{
+    for (const bool windowGoes : {false, true}) {
+        SCOPED_TRACE(windowGoes);
+        QList<AppWindowModel> list = sampleWindows(4);
+        windows.setWindows(list);
+        open();
+        calls.clear();
+        GlobalWindowCard *card = cards().at(2);
+        const QPointF start = cardCentre(card);
+        mouse(card, QEvent::MouseButtonPress, start);
+        mouse(card, QEvent::MouseMove, start + QPointF(0, 40));
+        ASSERT_TRUE(card->isDraggingLocal());
+        ASSERT_TRUE(view->grid()->dragGhost());
+        if (windowGoes) {
+            list.removeAt(2);
+            windows.setWindows(list);
+            QApplication::processEvents();
+        } else {
+            state->dismiss(); // Esc, say
+        }
+        EXPECT_EQ(calls, (QStringList{"peek:" + sampleWindows(4).at(2).title, "cancelDrag"}));
+        EXPECT_FALSE(view->grid()->dragGhost());
+        windows.setWindows({});
+        QApplication::processEvents();
+    }
+}
+
 // The list was cut off with no sign past what fitted the screen; the grid scrolls and a keyboard
 // move brings the selected card into view.
 TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)

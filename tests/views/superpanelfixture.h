@@ -89,6 +89,7 @@ public:
         actions.card.startPeeking = record("peek");
         actions.card.endDrag = record("endDrag");
         actions.hideOtherApplications = record("hideOthers");
+        actions.card.cancelDrag = [this] { calls.append(QStringLiteral("cancelDrag")); };
         actions.updateDragAtPointer = [this] { ++dragSteps; };
         actions.haptic = [this] { ++haptics; };
         actions.log = [this](const QString &name, const QString &detail) {

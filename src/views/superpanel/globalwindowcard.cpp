@@ -127,6 +127,35 @@ GlobalWindowCard::GlobalWindowCard(const AppWindowModel &window, const SuperPane
     updateChrome();
 }
 
+GlobalWindowCard::~GlobalWindowCard()
+{
+    abandonPress();
+}
+
+void GlobalWindowCard::abandonPress()
+{
+    m_pressed = false;
+    if (!m_dragging)
+        return;
+    m_dragging = false;
+    m_dragOffset = QPointF();
+    m_scaleAnimation.cancel();
+    m_scale = targetScale();
+    if (m_callbacks.onDragStop)
+        m_callbacks.onDragStop();
+    if (m_actions.card.cancelDrag)
+        m_actions.card.cancelDrag();
+}
+
+void GlobalWindowCard::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // A hidden card (the panel closed, a search left it out) hears no release.
+    abandonPress();
+    setHovered(false);
+    updateChrome();
+}
+
 void GlobalWindowCard::setWindow(const AppWindowModel &window)
 {
     m_window = window;

@@ -52,6 +52,8 @@ public:
 
     GlobalWindowCard(const AppWindowModel &window, const SuperPanelActions &actions, Scheduler &scheduler,
                      Callbacks callbacks, QWidget *parent = nullptr);
+    // A card that goes while dragged abandons its drag.
+    ~GlobalWindowCard() override;
 
     const AppWindowModel &window() const { return m_window; }
     // A new picture or title of the same window keeps the card and its state.
@@ -81,10 +83,13 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void setHovered(bool hovered);
+    // Ends a press or drag that will hear no release; a drag ends without snapping.
+    void abandonPress();
     void updateChrome();
     void animateScale();
     double targetScale() const;
