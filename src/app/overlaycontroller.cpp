@@ -323,6 +323,7 @@ void OverlayController::setupEdgePopup()
                                                             m_decodeQueue, *m_ages, m_scheduler});
     m_superPanel->setModuleView(m_edgePopup);
     connect(m_edgePopup, &EdgePopupView::outlineChanged, this, &OverlayController::updateGlobalOutline);
+    connect(m_shelf, &FileShelfManager::draggingItemIDChanged, this, &OverlayController::updateGlobalOutline);
     syncEdgePopup(m_isGlobalSwitcherVisible);
     setupSuperPanelColumn();
 }
@@ -363,7 +364,8 @@ void OverlayController::updateGlobalOutline()
         return;
     const bool module = m_superPanelState->route() != OverlayRoute::all;
     m_globalOverlayWindow->setOutline(module ? m_edgePopup->outline() : QPainterPath());
-    m_globalOverlayWindow->setCatchesClicksOutside(module);
+    // A drag of ours must find the drop target below, not the window that catches the clicks.
+    m_globalOverlayWindow->setCatchesClicksOutside(module && m_shelf->draggingItemID().isNull());
 }
 
 void OverlayController::startMouseCheckTimer()

@@ -1622,6 +1622,76 @@ const LocalizationRow interfaceRows[] = {
         u"Otworzy się domyślna aplikacja pocztowa z wypełnioną wiadomością. Jeśli wybrano załącznik, dodaj go ręcznie w aplikacji pocztowej.",
         u"デフォルトのメールアプリが開き、メッセージが入力された状態になります。添付ファイルを選択した場合は、メールアプリで手動で追加してください。"
     }},
+    {u"edge_popup_clipboard", {
+        u"Clipboard",
+        u"剪贴板",
+        u"Presse-papiers",
+        u"Portapapeles",
+        u"Zwischenablage",
+        u"Appunti",
+        u"Schowek",
+        u"クリップボード"
+    }},
+    {u"edge_popup_shelf", {
+        u"Shelf",
+        u"文件架",
+        u"Étagère",
+        u"Estante",
+        u"Dateiregal",
+        u"Ripiano",
+        u"Półka",
+        u"シェルフ"
+    }},
+    {u"edge_popup_no_history", {
+        u"No clipboard history",
+        u"没有剪贴板历史",
+        u"Aucun historique du presse-papiers",
+        u"Sin historial del portapapeles",
+        u"Kein Verlauf der Zwischenablage",
+        u"Nessuna cronologia degli appunti",
+        u"Brak historii schowka",
+        u"クリップボード履歴はありません"
+    }},
+    {u"edge_popup_drop_files", {
+        u"Drag files here",
+        u"将文件拖到这里",
+        u"Déposez des fichiers ici",
+        u"Arrastra archivos aquí",
+        u"Dateien hierher ziehen",
+        u"Trascina qui i file",
+        u"Przeciągnij tu pliki",
+        u"ここにファイルをドラッグ"
+    }},
+    {u"preview_image_title", {
+        u"Image Preview",
+        u"图片预览",
+        u"Aperçu de l'image",
+        u"Vista previa de imagen",
+        u"Bildvorschau",
+        u"Anteprima immagine",
+        u"Podgląd obrazu",
+        u"画像プレビュー"
+    }},
+    {u"preview_text_title", {
+        u"Text Preview",
+        u"文本预览",
+        u"Aperçu du texte",
+        u"Vista previa de texto",
+        u"Textvorschau",
+        u"Anteprima testo",
+        u"Podgląd tekstu",
+        u"テキストプレビュー"
+    }},
+    {u"preview_char_count", {
+        u"%lld chars",
+        u"%lld 个字符",
+        u"%lld caractères",
+        u"%lld caracteres",
+        u"%lld Zeichen",
+        u"%lld caratteri",
+        u"%lld znaków",
+        u"%lld 文字"
+    }},
 };
 
 // The status menu and the Dock menu.

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPixmapCache>
 
+#include "platform/icontheme.h"
+
 // Resources of a static library are registered by hand, once, before the first lookup.
 static void initSymbolResources()
 {
@@ -60,6 +62,12 @@ const QHash<QString, QString> &themeNames()
         {QStringLiteral("xmark.bin"), QStringLiteral("user-trash-full-symbolic")},
         {QStringLiteral("arrow.down.doc.fill"), QStringLiteral("document-save-symbolic")},
         {QStringLiteral("lock.shield.fill"), QStringLiteral("security-high-symbolic")},
+        {QStringLiteral("square.stack.3d.up.fill"), QStringLiteral("view-paged-symbolic")},
+        {QStringLiteral("text.alignleft"), QStringLiteral("format-justify-left-symbolic")},
+        {QStringLiteral("photo.fill"), QStringLiteral("image-x-generic-symbolic")},
+        {QStringLiteral("plus.square.dashed"), QStringLiteral("list-add-symbolic")},
+        {QStringLiteral("doc.fill"), QStringLiteral("text-x-generic-symbolic")},
+        {QStringLiteral("doc.text.fill"), QStringLiteral("text-x-generic-symbolic")},
     };
     return names;
 }
@@ -69,28 +77,6 @@ QString shippedPath(const QString &symbolName)
     static const bool registered = (initSymbolResources(), true);
     Q_UNUSED(registered);
     return QStringLiteral(":/qv/symbols/%1.svg").arg(symbolName);
-}
-
-// Offscreen and minimal desktops name no theme and no theme folders; the system's icon folders and
-// the theme install-deps.sh installs serve then.
-void ensureIconTheme()
-{
-    static const bool done = [] {
-        QStringList paths = QIcon::themeSearchPaths();
-        QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
-        if (dataDirs.isEmpty())
-            dataDirs = QStringLiteral("/usr/local/share:/usr/share");
-        for (const QString &dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
-            const QString icons = dir + QStringLiteral("/icons");
-            if (!paths.contains(icons))
-                paths.append(icons);
-        }
-        QIcon::setThemeSearchPaths(paths);
-        if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
-            QIcon::setThemeName(QStringLiteral("Adwaita"));
-        return true;
-    }();
-    Q_UNUSED(done);
 }
 
 QIcon placeholder()

@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QThread>
 
+#include "platform/icontheme.h"
+
 namespace qv {
 
 namespace {
@@ -44,6 +46,7 @@ QImage X11FileIcons::lookUp(const QString &mimeName)
         if (m_cache.contains(mimeName))
             return m_cache.value(mimeName);
     }
+    ensureIconTheme();
     const QMimeType type = QMimeDatabase().mimeTypeForName(mimeName);
     const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
     const QImage image = icon.isNull() ? QImage() : icon.pixmap(iconSize, iconSize).toImage();

@@ -157,7 +157,7 @@ protected:
             painter.setFont(Theme::systemFont(12));
             painter.setPen(Theme::white(0.35));
             painter.drawText(QRectF(0, centre.y() + 12, width(), 20), Qt::AlignHCenter | Qt::AlignTop,
-                             Localization::text(u"No clipboard history", m_state.language()));
+                             Localization::text(u"edge_popup_no_history", m_state.language()));
             return;
         }
         const QRectF tile(centre.x() - 50, centre.y() - 50, 100, 100);
@@ -172,7 +172,7 @@ protected:
         painter.setFont(Theme::systemFont(10));
         painter.setPen(Theme::white(0.3));
         painter.drawText(QRectF(tile.left(), centre.y() + 8, tile.width(), 16), Qt::AlignHCenter | Qt::AlignTop,
-                         Localization::text(u"Drag files here", m_state.language()));
+                         Localization::text(u"edge_popup_drop_files", m_state.language()));
     }
 
 private:
@@ -248,7 +248,7 @@ void EdgePopupView::rebuild()
                                     devicePixelRatioF()));
     titleRow->addWidget(icon);
     titleRow->addSpacing(10);
-    auto *title = new QLabel(Localization::text(clipboard ? u"Clipboard" : u"Shelf", language), m_chrome);
+    auto *title = new QLabel(Localization::text(clipboard ? u"edge_popup_clipboard" : u"edge_popup_shelf", language), m_chrome);
     title->setObjectName(QStringLiteral("popupTitle"));
     title->setFont(Theme::systemFont(horizontal ? 20 : 17, QFont::Bold));
     title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 229);"));
@@ -398,8 +398,7 @@ int EdgePopupView::shownCount() const
 
 QString EdgePopupView::countText() const
 {
-    return Localization::text(u"%lld", m_state.language()).replace(QStringLiteral("%lld"),
-                                                                      QString::number(shownCount()));
+    return QString::number(shownCount());
 }
 
 bool EdgePopupView::showsEmptyState() const

@@ -157,9 +157,9 @@ void EdgePreviewLayer::follow()
         const bool image = clip->isImage;
         m_icon->setPixmap(Symbols::pixmap(image ? QStringLiteral("photo.fill") : QStringLiteral("doc.text.fill"),
                                           14, Color::neonGreen(), devicePixelRatioF()));
-        m_title->setText(Localization::text(image ? u"Image Preview" : u"Text Preview", language));
+        m_title->setText(Localization::text(image ? u"preview_image_title" : u"preview_text_title", language));
         if (!image) {
-            m_count->setText(Localization::text(u"%lld chars", language)
+            m_count->setText(Localization::text(u"preview_char_count", language)
                                  .replace(QStringLiteral("%lld"), QString::number(graphemeCount(clip->text))));
             m_count->show();
         }
@@ -215,12 +215,10 @@ void EdgePreviewLayer::paintEvent(QPaintEvent *)
 
 void EdgePreviewLayer::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && !m_panel->geometry().contains(event->position().toPoint())) {
-        event->accept();
+    // The layer covers the popup: no click passes through it to the popup's backdrop.
+    event->accept();
+    if (event->button() == Qt::LeftButton && !m_panel->geometry().contains(event->position().toPoint()))
         closeShown();
-        return;
-    }
-    QWidget::mousePressEvent(event);
 }
 
 } // namespace qv

@@ -302,6 +302,14 @@ void UniversalQuickLookView::present(const Probe &probe)
         auto *edit = new QPlainTextEdit(this);
         edit->setReadOnly(true);
         edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        // Dark like the panel it sits in, not the platform's white editor.
+        edit->setFrameShape(QFrame::NoFrame);
+        edit->setStyleSheet(QStringLiteral("QPlainTextEdit { background: rgba(0, 0, 0, 77); color: rgba(255, 255, "
+                                           "255, 230); selection-background-color: rgba(255, 255, 255, 60); }"));
+        QFont mono = edit->font();
+        mono.setStyleHint(QFont::Monospace);
+        mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
+        edit->setFont(mono);
         edit->setPlainText(probe.truncated ? probe.text + QStringLiteral("\n…") : probe.text);
         setContent(edit, Kind::Text);
         return;

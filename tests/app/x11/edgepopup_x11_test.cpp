@@ -1,0 +1,231 @@
+// The edge popup on the real desktop: module hotkeys grabbed on the display, the clipboard read
+// from the X server (xclip is the other application), the panel a real window without a
+// compositor, and a drag out of the shelf onto a real XDND drop target.
+#include <QApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/overlaycontroller.h"
+#include "clipboard/clipboardmanager.h"
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11desktop.h"
+#include "runtime/qtscheduler.h"
+#include "runtime/workqueue.h"
+#include "shelf/fileshelfmanager.h"
+#include "support/recordingeventlog.h"
+#include "support/screenshot.h"
+#include "support/x11focus.h"
+#include "ui/panel.h"
+#include "views/edgepopup/edgepopupview.h"
+#include "views/items/edgeclipcard.h"
+#include "views/items/edgeshelftile.h"
+#include "views/superpanel/superpanelstate.h"
+#include "windows/windowengine.h"
+
+using namespace qv;
+
+namespace {
+
+bool xdotool(const QString &line)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), line.split(QLatin1Char(' '))) == 0;
+}
+
+class EdgePopupX11Test : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+            GTEST_SKIP() << "needs xclip";
+        ASSERT_TRUE(root.isValid());
+        const Platform platform = x11.platform();
+        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
+        engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
+        clipboard = std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler,
+                                                       queues, settings, events, root.filePath("cache"));
+        shelf = std::make_unique<FileShelfManager>(platform, scheduler, queues, events, root.filePath("shelf"));
+        controller = std::make_unique<OverlayController>(platform, scheduler, settings,
+                                                         [this] { clipboard->checkNow(); });
+        controller->setupOverlayWindow();
+        controller->setupGlobalOverlayWindow();
+        controller->setupPeekingWindow();
+        controller->setupBindings(*monitor, *engine);
+        controller->setItemServices(*clipboard, *shelf, queues.makeQueue("previews", QueueKind::Concurrent));
+        settings.set(Settings::enableModuleHotkeys, true);
+        QTest::qWait(200); // the module hotkeys are grabbed
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        shelf.reset();
+        clipboard.reset();
+        monitor.reset();
+        for (auto &process : processes) {
+            process->kill();
+            process->waitForFinished(3000);
+        }
+    }
+
+    void copyWithXclip(const QByteArray &text)
+    {
+        auto process = std::make_unique<QProcess>();
+        process->start("xclip", {"-quiet", "-selection", "clipboard"});
+        ASSERT_TRUE(process->waitForStarted(3000));
+        process->write(text);
+        process->closeWriteChannel();
+        processes.push_back(std::move(process));
+    }
+
+    // Shown as the server has it, so a click right after lands on what a person would see.
+    bool popupShown()
+    {
+        KeyPanel &panel = *controller->globalOverlayWindow();
+        return panel.isVisible() && controller->isGlobalSwitcherVisible() && controller->edgePopup()->isVisible() &&
+               isViewable(connection, xcb_window_t(panel.winId()));
+    }
+    QStringList clipTexts()
+    {
+        QStringList texts;
+        for (QWidget *card : controller->edgePopup()->cards()) {
+            if (auto *clip = qobject_cast<EdgeClipCard *>(card))
+                texts.append(clip->item().text);
+        }
+        return texts;
+    }
+    QRect popupOnScreen()
+    {
+        const QRect frame = controller->edgePopup()->panelFrame();
+        return QRect(controller->edgePopup()->mapToGlobal(frame.topLeft()), frame.size());
+    }
+
+    QTemporaryDir root;
+    X11Desktop x11;
+    X11Connection connection;
+    QtScheduler scheduler;
+    ThreadQueueFactory queues;
+    SettingsStore settings;
+    RecordingEventLog events;
+    std::unique_ptr<DockMonitor> monitor;
+    std::unique_ptr<WindowEngine> engine;
+    std::unique_ptr<ClipboardManager> clipboard;
+    std::unique_ptr<FileShelfManager> shelf;
+    std::unique_ptr<OverlayController> controller;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+} // namespace
+
+TEST_F(EdgePopupX11Test, ClipboardHotkeyOpensThePopupAtItsEdgeAndTheHotkeyOrABackdropClickClosesIt)
+{
+    settings.set(Settings::popupEdge, QStringLiteral("top"));
+    ASSERT_NO_FATAL_FAILURE(copyWithXclip("copied with xclip"));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(xdotool(QStringLiteral("key alt+c")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 3000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return clipTexts().contains("copied with xclip"); }, 3000))
+            << clipTexts().join(", ").toStdString();
+        const QRect popup = popupOnScreen();
+        EXPECT_EQ(popup.top(), screen.top() + 20) << "hugs the top edge";
+        EXPECT_EQ(popup.width(), screen.width() - 40);
+        if (!controller->globalOverlayWindow()->isTranslucent()) {
+            EXPECT_FALSE(controller->globalOverlayWindow()->outline().isEmpty()) << "cut to the popup";
+        }
+        if (round == 0)
+            saveScreenshot(*controller->globalOverlayWindow(), "edgepopup_x11_top_clipboard");
+
+        QTest::qWait(100); // the window below that catches the clicks follows the map
+        if (round == 0) {
+            ASSERT_TRUE(xdotool(QStringLiteral("key alt+c")));
+        } else {
+            // Below the popup: the desktop shows there, and the click still closes the popup.
+            ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2 click 1")
+                                    .arg(screen.center().x())
+                                    .arg(screen.bottom() - 40)));
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+        QTest::qWait(200);
+    }
+
+    // A backdrop click closes it on every opening, not just the first.
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+c")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 3000));
+    QTest::qWait(100);
+    ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(screen.left() + 30).arg(screen.bottom() - 30)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
+
+TEST_F(EdgePopupX11Test, TextCopiedWhileThePopupShowsAppearsInIt)
+{
+    ASSERT_NO_FATAL_FAILURE(copyWithXclip("first text"));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+c")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown() && clipTexts().contains("first text"); }, 3000));
+    QWidget *first = controller->edgePopup()->cards().value(0);
+
+    ASSERT_NO_FATAL_FAILURE(copyWithXclip("copied while it shows"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clipTexts().value(0) == "copied while it shows"; }, 5000))
+        << clipTexts().join(", ").toStdString();
+    EXPECT_EQ(controller->edgePopup()->cards().value(1), first) << "the earlier card keeps its widget";
+    EXPECT_EQ(controller->edgePopup()->countText(), "2");
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+c")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
+
+// Nothing reported the end of a drag on X11, so a file dropped into another application never left
+// the shelf.
+TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheShelf)
+{
+    settings.set(Settings::popupEdge, QStringLiteral("bottom"));
+    QFile file(root.filePath("report.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("a report");
+    file.close();
+    shelf->processFile(QUrl::fromLocalFile(file.fileName()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
+
+    auto target = std::make_unique<QProcess>();
+    target->start(QStringLiteral(QV_DROPTARGET), {"100", "100"});
+    ASSERT_TRUE(target->waitForStarted(3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return target->canReadLine(); }, 5000));
+    target->readLine();
+    QProcess *drop = target.get();
+    processes.push_back(std::move(target));
+    QTest::qWait(500); // mapped and managed
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown() && controller->edgePopup()->cards().size() == 1; }, 3000));
+    QTest::qWait(200);
+    QWidget *tile = controller->edgePopup()->cards().at(0);
+    const QString name = shelf->items().at(0).url.fileName();
+    const QPoint from = tile->mapToGlobal(tile->rect().center());
+    // The drag runs a loop of its own inside this process: the pointer is moved from outside it.
+    ASSERT_TRUE(QProcess::startDetached(
+        "xdotool", QStringLiteral("mousemove %1 %2 mousedown 1 sleep 0.3 mousemove %3 %4 sleep 0.3 mousemove %5 %6 "
+                                  "sleep 0.3 mousemove 250 250 sleep 0.5 mousemove 252 252 sleep 0.5 mouseup 1")
+                       .arg(from.x())
+                       .arg(from.y())
+                       .arg(from.x() + 20)
+                       .arg(from.y() - 20)
+                       .arg((from.x() + 250) / 2)
+                       .arg((from.y() + 250) / 2)
+                       .split(QLatin1Char(' '))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop->canReadLine(); }, 8000)) << "the target got the drop";
+    EXPECT_EQ(QUrl(QString::fromUtf8(drop->readLine()).trimmed()).fileName(), name);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shelf->items().isEmpty(); }, 3000)) << "taken, so it left the shelf";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->showsEmptyState(); }, 3000));
+    controller->superPanelState()->dismiss();
+}

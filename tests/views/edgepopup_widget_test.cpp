@@ -1,0 +1,327 @@
+#include <QApplication>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "clipboard/clipboardhistorymodel.h"
+#include "clipboard/clipboardmanager.h"
+#include "core/settingsstore.h"
+#include "platform/sim/simdesktop.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
+#include "shelf/appkitdropzone.h"
+#include "shelf/fileshelfmanager.h"
+#include "shelf/shelflistmodel.h"
+#include "support/backdrop.h"
+#include "support/recordingeventlog.h"
+#include "support/screenshot.h"
+#include "views/edgepopup/edgepopupstate.h"
+#include "views/edgepopup/edgepopupview.h"
+#include "views/edgepopup/edgepreviewlayer.h"
+#include "views/edgepopup/horizontalwheelscroll.h"
+#include "views/items/ageclock.h"
+#include "views/items/edgeclipcard.h"
+#include "views/items/edgeshelftile.h"
+#include "views/items/filedrag.h"
+
+using namespace qv;
+
+namespace {
+
+constexpr QSize screen(1440, 900);
+
+// The edge popup over a wallpaper, on a simulated clipboard and shelf with manual time.
+class EdgePopupWidget : public ::testing::Test
+{
+protected:
+    EdgePopupWidget()
+    {
+        clipboard = std::make_unique<ClipboardManager>(sim.pasteboard, sim.workspace, scheduler, queues, settings,
+                                                       events, root.filePath("cache"));
+        shelf = std::make_unique<FileShelfManager>(sim.platform(), scheduler, queues, events, root.filePath("shelf"));
+        clips = std::make_unique<ClipboardHistoryModel>(*clipboard);
+        shelfItems = std::make_unique<ShelfListModel>(*shelf);
+        EdgePopupActions actions;
+        actions.copy = [this](const ClipboardItem &item) { copied.append(item.text); };
+        actions.openShelfItem = [this](const ShelfItem &item) { opened.append(item.url); };
+        actions.dismiss = [this] { ++dismissals; };
+        state = std::make_unique<EdgePopupState>(std::move(actions));
+    }
+
+    void open(OverlayRoute route, PopupEdge edge)
+    {
+        state->show(route, edge);
+        if (!view) {
+            view = new EdgePopupView(*state,
+                                     EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileRevealer,
+                                                             sim.fileIcons, queues.makeQueue("previews", QueueKind::Concurrent),
+                                                             ages, scheduler});
+            view->resize(screen);
+            backdrop = std::make_unique<Backdrop>(*view, screen, QPoint(0, 0));
+            backdrop->show();
+        }
+        state->presented();
+        scheduler.advance(0.2);
+        QApplication::processEvents();
+    }
+
+    void copyText(const QString &text)
+    {
+        sim.pasteboard.copyText(text);
+        scheduler.advance(3.0);
+    }
+    void addShelfFile(const QString &name)
+    {
+        QFile file(root.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("content of " + name.toUtf8());
+        file.close();
+        shelf->processFile(QUrl::fromLocalFile(file.fileName()));
+        scheduler.advance(1.0);
+    }
+    void click(QWidget *widget, const QPoint &pos)
+    {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, pos);
+        QApplication::processEvents();
+    }
+    void shot(const char *name)
+    {
+        QApplication::processEvents();
+        saveScreenshot(*backdrop, QString::fromLatin1(name));
+    }
+
+    QTemporaryDir root;
+    SimDesktop sim;
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues{scheduler};
+    SettingsStore settings;
+    RecordingEventLog events;
+    AgeClock ages{scheduler};
+    std::unique_ptr<ClipboardManager> clipboard;
+    std::unique_ptr<FileShelfManager> shelf;
+    std::unique_ptr<ClipboardHistoryModel> clips;
+    std::unique_ptr<ShelfListModel> shelfItems;
+    std::unique_ptr<EdgePopupState> state;
+    EdgePopupView *view = nullptr; // child of the backdrop
+    std::unique_ptr<Backdrop> backdrop;
+    QStringList copied;
+    QList<QUrl> opened;
+    int dismissals = 0;
+};
+
+} // namespace
+
+TEST_F(EdgePopupWidget, AFilterThatMatchesNothingShowsTheEmptyStateWithCountZeroAndKeepsTheChips)
+{
+    copyText("one");
+    copyText("two");
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    EXPECT_EQ(view->shownCount(), 2);
+    EXPECT_EQ(view->countText(), "2");
+    EXPECT_FALSE(view->showsEmptyState());
+    EXPECT_EQ(view->strip()->contentWidth(), 240 * 2 + 48 + 16);
+    shot("edgepopup_bottom_clipboard");
+
+    state->setSelectedFilter(EdgePopupState::ClipFilter::image);
+    QApplication::processEvents();
+    EXPECT_EQ(view->shownCount(), 0);
+    EXPECT_EQ(view->countText(), "0") << "the filtered count, not the history's length";
+    EXPECT_TRUE(view->showsEmptyState());
+    EXPECT_EQ(view->chipCaptions(), QStringList({"All", "Text", "Images"})) << "chips stay";
+    shot("edgepopup_filtered_empty");
+
+    state->setSelectedFilter(EdgePopupState::ClipFilter::text);
+    EXPECT_EQ(view->shownCount(), 2);
+    // A new popup starts with every kind again.
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    EXPECT_EQ(state->selectedFilter(), EdgePopupState::ClipFilter::all);
+}
+
+TEST_F(EdgePopupWidget, SideChipsShowOnlyTheSelectedCaptionAndTopChipsShowAll)
+{
+    copyText("alpha");
+    open(OverlayRoute::clipboard, PopupEdge::trailing);
+    EXPECT_EQ(view->chipCaptions(), QStringList({"All", "", ""}));
+    state->setSelectedFilter(EdgePopupState::ClipFilter::text);
+    EXPECT_EQ(view->chipCaptions(), QStringList({"", "Text", ""}));
+    EXPECT_EQ(view->panelFrame(), QRect(1140, 10, 290, 880)) << "full height at the right";
+    shot("edgepopup_trailing_clipboard");
+
+    open(OverlayRoute::clipboard, PopupEdge::top);
+    EXPECT_EQ(view->chipCaptions(), QStringList({"All", "Text", "Images"}));
+    EXPECT_EQ(view->panelFrame().top(), 20);
+    EXPECT_EQ(view->panelFrame().width(), screen.width() - 40);
+    shot("edgepopup_top_clipboard");
+
+    // A click on a chip picks its kind.
+    click(view->chips().at(2), QPoint(5, 5));
+    EXPECT_EQ(state->selectedFilter(), EdgePopupState::ClipFilter::image);
+}
+
+TEST_F(EdgePopupWidget, ATapOutsideThePanelDismissesAndOneInsideDoesNot)
+{
+    copyText("alpha");
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    const QRect panel = view->panelFrame();
+    click(view, panel.topLeft() + QPoint(300, 20));
+    EXPECT_EQ(dismissals, 0);
+    click(view, QPoint(panel.center().x(), panel.top() - 40));
+    EXPECT_EQ(dismissals, 1);
+}
+
+TEST_F(EdgePopupWidget, OnlyTheShelfRouteTakesDropsAndADropAddsToTheShelf)
+{
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    EXPECT_EQ(view->dropZone(), nullptr);
+
+    open(OverlayRoute::shelf, PopupEdge::bottom);
+    ASSERT_NE(view->dropZone(), nullptr);
+    EXPECT_TRUE(view->showsEmptyState());
+    EXPECT_EQ(view->dropZone()->geometry(), view->panelFrame()) << "the whole panel";
+    shot("edgepopup_bottom_shelf_empty");
+
+    QFile file(root.filePath("dropped.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("dropped");
+    file.close();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file.fileName())});
+    const QPoint at = view->dropZone()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(view->dropZone(), &enter);
+    scheduler.advance(0.1);
+    EXPECT_TRUE(state->isTargetingShelfDrop());
+    shot("edgepopup_shelf_targeting");
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(view->dropZone(), &drop);
+    scheduler.advance(1.0);
+    QApplication::processEvents();
+    EXPECT_FALSE(state->isTargetingShelfDrop());
+    EXPECT_EQ(shelf->items().size(), 1);
+    EXPECT_EQ(view->shownCount(), 1);
+}
+
+TEST_F(EdgePopupWidget, ACaptureWhileItShowsAddsOneCardAndKeepsTheOthers)
+{
+    for (int i = 0; i < 3; ++i)
+        copyText(QStringLiteral("clip %1").arg(i));
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    const QList<QWidget *> before = view->cards();
+    ASSERT_EQ(before.size(), 3);
+    copyText("fresh");
+    const QList<QWidget *> after = view->cards();
+    ASSERT_EQ(after.size(), 4);
+    EXPECT_EQ(qobject_cast<EdgeClipCard *>(after.at(0))->item().text, "fresh");
+    EXPECT_EQ(after.mid(1), before);
+    EXPECT_EQ(view->strip()->contentWidth(), 4 * 240 + 48 + 3 * 16);
+}
+
+TEST_F(EdgePopupWidget, TheWheelScrollsTheStripSidewaysAndPassesSwipesOn)
+{
+    for (int i = 0; i < 12; ++i)
+        copyText(QStringLiteral("clip %1").arg(i));
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    HorizontalWheelScroll *strip = view->strip();
+    const QPoint inside = strip->viewport()->rect().center();
+    auto wheel = [&](QPoint pixel, QPoint angle) {
+        QWheelEvent event(inside, strip->viewport()->mapToGlobal(inside), pixel, angle, Qt::NoButton, {},
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(strip->viewport(), &event);
+    };
+    wheel({}, {0, -120 * 3}); // three notches down
+    EXPECT_EQ(strip->offset(), 30);
+    wheel({}, {0, 120});
+    EXPECT_EQ(strip->offset(), 20);
+    wheel({}, {0, 120 * 5});
+    EXPECT_EQ(strip->offset(), 0) << "never before the start";
+    wheel({}, {0, -120 * 1000});
+    EXPECT_EQ(strip->offset(), strip->widget()->width() - strip->viewport()->width()) << "nor past the end";
+    const int end = strip->offset();
+    wheel({0, 0}, {240, 0}); // a sideways swipe goes to the scroll area itself
+    EXPECT_LE(strip->offset(), end);
+}
+
+TEST_F(EdgePopupWidget, TheFilePreviewClosesOnTheDimOrItsButtonButNotInside)
+{
+    addShelfFile("notes.txt");
+    open(OverlayRoute::shelf, PopupEdge::bottom);
+    auto *tile = qobject_cast<EdgeShelfTile *>(view->cards().value(0));
+    ASSERT_NE(tile, nullptr);
+    state->previewShelfItem(tile->item());
+    scheduler.advance(0.5);
+    EdgePreviewLayer *layer = view->previewLayer();
+    ASSERT_TRUE(layer->isShown());
+    EXPECT_EQ(layer->panelFrame().size(), QSize(560, 420));
+    EXPECT_EQ(layer->titleText(), tile->item().url.fileName());
+    EXPECT_TRUE(view->outline().contains(QPointF(5, 5))) << "the dim covers the screen";
+    shot("edgepopup_file_preview");
+
+    click(layer, layer->panelFrame().center());
+    EXPECT_TRUE(layer->isShown());
+    click(layer, QPoint(10, 10));
+    EXPECT_FALSE(layer->isShown());
+    EXPECT_EQ(dismissals, 0) << "the popup underneath stays";
+
+    state->previewShelfItem(tile->item());
+    click(layer->closeButton(), QPoint(5, 5));
+    EXPECT_FALSE(layer->isShown());
+}
+
+TEST_F(EdgePopupWidget, TheClipPreviewCountsCharactersOfTextOnly)
+{
+    copyText(QString::fromUtf8("héllo 👍🏽"));
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    state->previewClip(clips->itemAt(0));
+    EdgePreviewLayer *layer = view->previewLayer();
+    EXPECT_EQ(layer->titleText(), "Text Preview");
+    EXPECT_EQ(layer->countText(), "7 chars") << "graphemes, not code units";
+    EXPECT_EQ(layer->textView()->toPlainText(), clips->itemAt(0).text);
+    EXPECT_EQ(layer->panelFrame().width(), 560);
+    shot("edgepopup_clip_preview");
+
+    ClipboardItem image = clips->itemAt(0);
+    image.isImage = true;
+    image.thumbnail = QImage(400, 300, QImage::Format_RGB32);
+    image.thumbnail.fill(QColor(80, 160, 220));
+    state->previewClip(image);
+    EXPECT_EQ(layer->titleText(), "Image Preview");
+    EXPECT_EQ(layer->countText(), QString());
+    state->closeClipPreview();
+    EXPECT_FALSE(layer->isShown());
+}
+
+TEST_F(EdgePopupWidget, ALinkItemOpensAndDragsItsWebAddress)
+{
+    open(OverlayRoute::shelf, PopupEdge::leading);
+    ShelfItem link;
+    link.url = QUrl::fromLocalFile(root.filePath("Example.webloc"));
+    link.originalWebURL = QUrl("https://example.org/");
+    state->previewShelfItem(link);
+    EXPECT_FALSE(state->edgePreviewURL()) << "nothing here previews a .webloc file";
+    EXPECT_EQ(opened, QList<QUrl>({link.url})) << "handed to the owner, which opens the address";
+
+    std::unique_ptr<QMimeData> data(FileDrag::makeData(link));
+    EXPECT_EQ(data->urls(), QList<QUrl>({QUrl("https://example.org/")}));
+    EXPECT_EQ(data->text(), "https://example.org/");
+}
+
+TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumn)
+{
+    state->setLanguage(AppLanguage::german);
+    addShelfFile("Bericht.txt");
+    addShelfFile("Liste.csv");
+    open(OverlayRoute::shelf, PopupEdge::leading);
+    EXPECT_EQ(view->shownCount(), 2);
+    shot("edgepopup_leading_shelf_german");
+    open(OverlayRoute::clipboard, PopupEdge::leading);
+    EXPECT_TRUE(view->showsEmptyState());
+    shot("edgepopup_leading_clipboard_empty_german");
+}
