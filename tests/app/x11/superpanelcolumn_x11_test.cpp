@@ -22,6 +22,7 @@
 #include "support/x11focus.h"
 #include "ui/panel.h"
 #include "views/items/clipboarditemview.h"
+#include "views/superpanel/clipboardpreviewbubble.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/lazyitemgrid.h"
 #include "views/superpanel/superpaneloverlay.h"
@@ -69,6 +70,12 @@ protected:
         }
     }
 
+    static bool movePointer(const QPoint &global)
+    {
+        return QProcess::execute(QStringLiteral("xdotool"),
+                                 {QStringLiteral("mousemove"), QString::number(global.x()),
+                                  QString::number(global.y())}) == 0;
+    }
     ClipboardShelfColumn *column() const
     {
         return controller->superPanel()->rightColumn()->findChild<ClipboardShelfColumn *>();
@@ -127,6 +134,25 @@ TEST_F(SuperPanelColumnX11Test, TextCopiedWithXclipAppearsAtTheTopOfTheOpenPanel
             << "top row: " << topRowText().toStdString();
         if (round == 0)
             saveScreenshot(*controller->globalOverlayWindow(), QStringLiteral("superpanel_x11_column"));
+
+        // The pointer resting on the row's eye opens the bubble; moving into the bubble keeps it;
+        // moving away closes it.
+        auto *row = static_cast<ClipboardItemView *>(column()->clipboardList()->builtCells().first());
+        ASSERT_TRUE(movePointer(row->mapToGlobal(row->rect().center())));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !row->buttonRect(ClipboardItemView::Eye).isEmpty(); }, 3000));
+        ASSERT_TRUE(
+            movePointer(row->mapToGlobal(row->buttonRect(ClipboardItemView::Eye).center().toPoint())));
+        ClipboardPreviewBubble *bubble = column()->bubble();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bubble->isVisible(); }, 3000));
+        ASSERT_TRUE(movePointer(bubble->mapToGlobal(bubble->rect().center())));
+        QTest::qWait(500);
+        EXPECT_TRUE(bubble->isVisible()) << "the bubble closed under the pointer";
+        if (round == 0)
+            saveScreenshot(*controller->globalOverlayWindow(),
+                           QStringLiteral("superpanel_x11_column_bubble"));
+        ASSERT_TRUE(movePointer(column()->mapToGlobal(QPoint(160, column()->height() - 40))));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !bubble->isVisible(); }, 3000));
 
         ASSERT_EQ(
             QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
