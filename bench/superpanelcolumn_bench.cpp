@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "benchwindows.h"
 #include "benchmemory.h"
 #include "clipboard/clipboardhistorymodel.h"
 #include "clipboard/clipboardmanager.h"
@@ -28,25 +29,6 @@
 using namespace qv;
 
 namespace {
-
-// `count` windows of ten applications with snapshots taken at the engine's capture size.
-QList<AppWindowModel> windows(int count)
-{
-    QList<AppWindowModel> list;
-    for (int i = 0; i < count; ++i) {
-        AppWindowModel window;
-        window.id = i + 1;
-        window.appName = QStringLiteral("App %1").arg(i % 10);
-        window.title = QStringLiteral("Document %1 — notes").arg(i);
-        window.image = QImage(640, 400, QImage::Format_ARGB32_Premultiplied);
-        window.image.fill(QColor::fromHsv((i * 37) % 360, 120, 200));
-        window.appIcon = QImage(64, 64, QImage::Format_ARGB32_Premultiplied);
-        window.appIcon.fill(QColor::fromHsv((i % 10) * 36, 200, 220));
-        window.snapshotTime = 1;
-        list.append(window);
-    }
-    return list;
-}
 
 // The whole Super Panel at 1440 x 900 with its column over a full clipboard history (500 items,
 // one in ten an image with its thumbnail) and 200 shelf files, wired as the application wires it.
@@ -131,7 +113,7 @@ struct Scene
 // items to its first painted frame.
 void openWithFullColumnToFirstFrame(benchmark::State &state)
 {
-    const QList<AppWindowModel> list = windows(40);
+    const QList<AppWindowModel> list = benchWindows(40);
     Scene scene;
     for (auto _ : state) {
         scene.presented = true;
@@ -158,7 +140,7 @@ void residentWithFullColumn(benchmark::State &state)
         Scene scene;
         scene.presented = true;
         scene.state.presentationChanged(true);
-        scene.model.setWindows(windows(40));
+        scene.model.setWindows(benchWindows(40));
         QApplication::processEvents();
         scene.paint();
         state.counters["rss_before_MB"] = before;

@@ -15,7 +15,6 @@
 namespace qv {
 
 namespace {
-constexpr double shadowRoom = 0;
 constexpr double cardPadding = 12;
 constexpr double headerHeight = 16;
 constexpr double contentTop = cardPadding + headerHeight + 8;
@@ -100,14 +99,9 @@ void ClipboardPreviewBubble::place()
                     .toRect());
 }
 
-QRectF ClipboardPreviewBubble::cardRect() const
-{
-    return QRectF(rect()).adjusted(shadowRoom, shadowRoom, -shadowRoom, -shadowRoom);
-}
-
 QRectF ClipboardPreviewBubble::contentRect() const
 {
-    const QRectF card = cardRect();
+    const QRectF card = QRectF(rect());
     return {card.left() + cardPadding, card.top() + contentTop, card.width() - 2 * cardPadding,
             card.height() - contentTop - cardPadding};
 }
@@ -123,7 +117,7 @@ void ClipboardPreviewBubble::paintEvent(QPaintEvent *)
     outer.addRoundedRect(QRectF(rect()), 16, 16);
     painter.setClipPath(outer);
 
-    const QRectF card = cardRect();
+    const QRectF card = QRectF(rect());
     QPainterPath shape;
     shape.addRoundedRect(card.adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
     painter.fillPath(shape, Theme::ultraThinMaterial(false));

@@ -44,7 +44,6 @@ protected:
 private:
     void follow();
     void place();
-    QRectF cardRect() const;
     QRectF contentRect() const;
 
     SuperPanelColumnState &m_state;

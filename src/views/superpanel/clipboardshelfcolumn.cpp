@@ -140,7 +140,10 @@ public:
 protected:
     void bodyDoubleClicked() override { m_state.openShelfURL(item().url, false); }
     // No drag-out watch: a tile dragged out of the panel stays on the shelf.
-    void dragStarted() override { FileDrag::run(this, FileDrag::makeData(item().url), item().thumbnail); }
+    void dragStarted() override
+    {
+        FileDrag::run(this, ExpandedShelfCard::dragData(item()), item().thumbnail);
+    }
     void contextMenuEvent(QContextMenuEvent *event) override
     {
         SuperPanelColumnState *state = &m_state;
