@@ -313,3 +313,28 @@ TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
     shot(overlay, QStringLiteral("superpanel-column-german"));
     QLocale::setDefault(QLocale::c());
 }
+
+TEST_F(SuperPanelColumnTest, extractTextCopiesOnlyTextThatWasFound)
+{
+    const QUuid id = m_shelf->addItem(writeImage(QStringLiteral("scan.png"), QSize(40, 20), Qt::white));
+    m_scheduler.advance(0.1);
+    ShelfItem image;
+    for (const ShelfItem &item : m_shelf->items())
+        image = item.id == id ? item : image;
+    ASSERT_TRUE(image.type.startsWith(QStringLiteral("image/")));
+    auto extract = [&] {
+        QMenu *menu = ExpandedShelfCard::shelfMenu(nullptr, image, *m_shelf, m_sim.pasteboard, {}, {}, true);
+        for (QAction *action : menu->actions()) {
+            if (action->text() == QStringLiteral("Extract Text"))
+                action->trigger();
+        }
+        delete menu;
+        m_scheduler.advance(4);
+    };
+    m_sim.textRecognizer.script({QString(), QStringLiteral("Invoice 2026-114")});
+    extract();
+    EXPECT_TRUE(m_sim.pasteboard.writes().isEmpty()) << "nothing found must leave the clipboard as it was";
+    extract();
+    ASSERT_EQ(m_sim.pasteboard.writes().size(), 1);
+    EXPECT_EQ(m_sim.pasteboard.writes().first().text, QStringLiteral("Invoice 2026-114"));
+}
