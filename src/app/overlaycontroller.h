@@ -99,8 +99,9 @@ public:
     // "all" with a fresh list, as the hotkey does.
     void showAllWindows();
     // The clipboard history and the shelf that the routes "clipboard" and "shelf" show in the edge
-    // popup, and the queue its previews decode on; both services must outlive the controller. Before
-    // this call those routes show an empty panel.
+    // popup and the Super Panel shows in its right column, and the queue their previews decode on;
+    // both services must outlive the controller. Before this call those routes show an empty panel
+    // and the right column stays empty.
     void setItemServices(ClipboardManager &clipboard, FileShelfManager &shelf,
                          std::shared_ptr<WorkQueue> decodeQueue);
     // Where the Super Panel records its opening and closing; none records nothing.

@@ -2,14 +2,12 @@
 
 #include <QAbstractButton>
 #include <QContextMenuEvent>
-#include <QDrag>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QVBoxLayout>
 
 #include "clipboard/clipboardhistorymodel.h"
@@ -118,9 +116,7 @@ public:
 protected:
     void dragStarted() override
     {
-        auto *drag = new QDrag(this);
-        drag->setMimeData(ClipboardShelfColumn::clipboardDragData(item()));
-        drag->exec(Qt::CopyAction);
+        FileDrag::run(this, ClipboardShelfColumn::clipboardDragData(item()), QImage());
     }
 };
 
@@ -148,11 +144,11 @@ protected:
     {
         SuperPanelColumnState *state = &m_state;
         const QUrl url = item().url;
-        QPointer<QMenu> menu = ExpandedShelfCard::shelfMenu(
-            this, item(), m_shelf, m_pasteboard, [state, url] { state->openShelfURL(url, false); },
-            [state, url] { state->openShelfURL(url, true); }, true);
+        // Not a child of the tile: Remove takes the tile away while the menu is still open.
+        std::unique_ptr<QMenu> menu(ExpandedShelfCard::shelfMenu(
+            nullptr, item(), m_shelf, m_pasteboard, [state, url] { state->openShelfURL(url, false); },
+            [state, url] { state->openShelfURL(url, true); }, true));
         menu->exec(event->globalPos());
-        delete menu;
     }
 
 private:
