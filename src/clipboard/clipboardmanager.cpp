@@ -619,7 +619,8 @@ void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
         image = ImageDecoding::readFile(item.imageURL.toLocalFile());
     // An image whose file is gone (or too costly to decode whole) goes back as its title.
     const qint64 count =
-        image.isNull() ? m_pasteboard.writeText(item.realText()) : m_pasteboard.writeImage(image);
+        image.isNull() ? m_pasteboard.writeText(item.realText(), WriteOrigin::copyBack)
+                       : m_pasteboard.writeImage(image, WriteOrigin::copyBack);
     m_selfCopyChangeCount = count;
     m_lastChangeCount = count;
 }

@@ -343,6 +343,43 @@ QImage readFile(const QString &path, const QSize &fit, QSize *sourceSize)
     return read(file, fit, sourceSize);
 }
 
+AnimationFrames readAnimation(const QString &path, const QSize &fit, int maxFrames, qint64 budgetBytes)
+{
+    AnimationFrames frames;
+    if (!isRegularFile(path))
+        return frames;
+    QImageReader reader(path);
+    const QByteArray format = reader.format();
+    // Drawings and JPEGs never animate; they take readFile()'s own checks.
+    if (format.isEmpty() || format == "svg" || format == "svgz" || format == "jpeg" || format == "jpg")
+        return frames;
+    reader.setAllocationLimit(allocationLimitMB);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (!size.isValid() || qint64(size.width()) * size.height() > maxSourcePixels)
+        return frames;
+    const QSize shown = fit.isValid() && (size.width() > fit.width() || size.height() > fit.height())
+                            ? size.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1))
+                            : size;
+    const qint64 frameBytes = qint64(shown.width()) * shown.height() * 4;
+    qint64 held = 0;
+    while (frames.images.size() < maxFrames && held + frameBytes <= budgetBytes) {
+        QImage image = reader.read();
+        if (image.isNull())
+            break;
+        if (image.size() != shown)
+            image = image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        held += frameBytes;
+        frames.images.append(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        // Browsers treat delays under 20 ms as 100 ms; so do we, so a zero delay cannot spin.
+        const int delay = reader.nextImageDelay();
+        frames.delaysMs.append(delay < 20 ? 100 : delay);
+        if (!reader.canRead())
+            break;
+    }
+    return frames;
+}
+
 QImage readData(const QByteArray &bytes, const QSize &fit, QSize *sourceSize)
 {
     QByteArray copy = bytes;

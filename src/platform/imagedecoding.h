@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 
@@ -57,6 +58,17 @@ qint64 jpegDecodeCost(const JpegHeader &header, const QSize &fit);
 bool isWithinBudget(const JpegHeader &header, const QSize &fit);
 
 QImage readFile(const QString &path, const QSize &fit = QSize(), QSize *sourceSize = nullptr);
+// The frames of an animated picture (GIF, WebP, APNG), each fitted to `fit` like readFile(), with
+// how long each shows in milliseconds. Reading stops after `maxFrames` or once the frames held
+// would pass `budgetBytes`; a file that is not a regular file or whose first frame cannot be read
+// gives no frames. Any thread.
+struct AnimationFrames
+{
+    QList<QImage> images;
+    QList<int> delaysMs;
+};
+AnimationFrames readAnimation(const QString &path, const QSize &fit, int maxFrames = 500,
+                              qint64 budgetBytes = 128LL * 1024 * 1024);
 QImage readData(const QByteArray &bytes, const QSize &fit = QSize(), QSize *sourceSize = nullptr);
 // True for a regular file (links followed); false for folders, pipes, sockets, devices and nothing.
 bool isRegularFile(const QString &path);

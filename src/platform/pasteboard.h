@@ -82,6 +82,12 @@ private:
 // changeCount() and isOwnChange() are cheap and safe from any thread. read() may block (a slow owner)
 // up to the backend's time-out and is meant for a worker thread; an empty snapshot (no types) means
 // the clipboard is empty or could not be read. The writes belong to the main thread.
+//
+// Who wrote: the clipboard history's copy back of one of its own items (`WriteOrigin::copyBack`) is
+// our own change and never captured again; every other write of ours (a shelf file or a recognised
+// text copied) is a new copy that the history takes like another application's.
+enum class WriteOrigin { copyBack, newCopy };
+
 class Pasteboard
 {
 public:
@@ -89,18 +95,18 @@ public:
 
     // Grows by at least one whenever the clipboard's contents are replaced, by anyone.
     virtual qint64 changeCount() const = 0;
-    // True when the change that produced this count was one of our own writes, as far as the
-    // backend can tell from the clipboard itself (never from timing).
+    // True when the change that produced this count was a copy back of ours, as far as the backend
+    // can tell from the clipboard itself (never from timing).
     virtual bool isOwnChange(qint64 changeCount) const = 0;
     virtual PasteboardSnapshot read() = 0;
 
     // Replace the contents with one text or one image. Return the change count the write produced
     // when the backend knows it by then, else the count it sees (isOwnChange() still recognises the
     // write once it lands).
-    virtual qint64 writeText(const QString &text) = 0;
-    virtual qint64 writeImage(const QImage &image) = 0;
+    virtual qint64 writeText(const QString &text, WriteOrigin origin) = 0;
+    virtual qint64 writeImage(const QImage &image, WriteOrigin origin) = 0;
     // Replace the contents with a reference to one file (its file URL, not its contents), the way a
-    // file manager copies a file. The clipboard history takes it like any other copy.
+    // file manager copies a file, so file managers paste it. Always a new copy.
     virtual qint64 writeFileURL(const QUrl &fileURL) = 0;
 
     // Called whenever the change count moves, as soon as the backend learns of it, so a reader can

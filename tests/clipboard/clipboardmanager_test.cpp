@@ -316,7 +316,7 @@ TEST_F(ClipboardManagerTest, OwnChangeReportedByThePlatformIsNotCaptured)
 {
     // Our write lands after another application's copy: only the platform can tell it is ours.
     m_sim.pasteboard.copyText(QStringLiteral("theirs"));
-    m_sim.pasteboard.writeText(QStringLiteral("ours"));
+    m_sim.pasteboard.writeText(QStringLiteral("ours"), WriteOrigin::copyBack);
     settle();
     EXPECT_TRUE(m_manager->history().isEmpty());
 }
@@ -349,7 +349,7 @@ TEST_F(ClipboardManagerTest, PollingBacksOffWhileIdleAndSnapsBackAfterACapture)
     EXPECT_EQ(m_manager->pollInterval(), 0.18);
     // Our own copy back is a change without payloads: idle.
     m_manager->copyToPasteboard(textItem(QStringLiteral("x")));
-    m_sim.pasteboard.writeText(QStringLiteral("own again"));
+    m_sim.pasteboard.writeText(QStringLiteral("own again"), WriteOrigin::copyBack);
     m_scheduler.advance(0.18);
     EXPECT_EQ(m_manager->pollInterval(), 0.3);
 }

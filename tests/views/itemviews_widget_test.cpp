@@ -1,6 +1,8 @@
 #include <QImageWriter>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -191,6 +193,25 @@ TEST_F(ClipboardRowTest, EyeThenOutOfTheRowShowsOnceAndLeavesOnce)
     EXPECT_EQ(leaves, 1);
     EXPECT_EQ(active.value(), view->item().id) << "the owner closes the bubble, not the row";
     EXPECT_FALSE(view->buttonRect(ClipboardItemView::Eye).isEmpty()) << "the strip stays while active";
+}
+
+// Scrolling the list moved the row's parent, not the row, so the eye's frame stayed where the row
+// had been.
+TEST_F(ClipboardRowTest, ScrollingTheListUpdatesTheEyeFrame)
+{
+    QScrollArea area;
+    auto *content = new QWidget;
+    content->resize(340, 1000);
+    auto view = row(textItem(QStringLiteral("hello")));
+    view->setParent(content);
+    view->move(0, 400);
+    area.setWidget(content);
+    area.resize(360, 300);
+    area.show();
+    const double before = view->eyeGlobalFrame().top();
+    area.verticalScrollBar()->setValue(250);
+    EXPECT_DOUBLE_EQ(view->eyeGlobalFrame().top(), before - 250);
+    view->setParent(nullptr); // the fixture owns the row
 }
 
 TEST_F(ClipboardRowTest, DeletingTheActiveRowClearsTheActiveIdAndAnotherRowLeavesIt)

@@ -111,6 +111,27 @@ TEST_F(QuickLookTest, ATextFileNamedLikeAPictureFailsInsteadOfSpinning)
     EXPECT_EQ(image->state(), SafeImagePreview::State::Failed);
 }
 
+// Animated pictures were decoded frame by frame by QMovie on the GUI thread while they played.
+TEST_F(QuickLookTest, AnAnimatedGifPlaysFramesDecodedOffTheGuiThread)
+{
+    // Two 1x1 frames (black, then white), 100 ms each, looping.
+    const QByteArray gif = QByteArray::fromHex(
+        "47494638396101000100800000000000ffffff21ff0b4e45545343415045322e300301000000"
+        "21f904000a0000002c000000000100010000020244010021f904000a0000002c00000000010001"
+        "000002024c01003b");
+    auto view = preview(writeFile(QStringLiteral("blink.gif"), gif));
+    EXPECT_EQ(view->shownKind(), Kind::Image);
+    QWidget *player = view->content();
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(qobject_cast<SafeImagePreview *>(player), nullptr) << "played, not shown still";
+    player->resize(40, 40);
+    view->show();
+    auto pixel = [&] { return player->grab().toImage().pixelColor(20, 20).lightness(); };
+    const int first = pixel();
+    m_scheduler.advance(0.11);
+    EXPECT_NE(pixel(), first) << "the next frame after its delay";
+}
+
 TEST_F(QuickLookTest, PdfPagesTurnWithinTheirRange)
 {
     auto view = preview(writePdf(QStringLiteral("three.pdf"), 3));

@@ -39,7 +39,7 @@ PasteboardSnapshot SimPasteboard::read()
     return PasteboardSnapshot(m_types, m_items);
 }
 
-qint64 SimPasteboard::writeText(const QString &text)
+qint64 SimPasteboard::writeText(const QString &text, WriteOrigin origin)
 {
     {
         QMutexLocker lock(&m_mutex);
@@ -48,10 +48,10 @@ qint64 SimPasteboard::writeText(const QString &text)
     PasteboardItem item{{PasteboardType::plainText, PasteboardType::utf8String}, {}};
     item.values.insert(PasteboardType::plainText, text);
     item.values.insert(PasteboardType::utf8String, text);
-    return replace(item.types, {item}, true);
+    return replace(item.types, {item}, origin == WriteOrigin::copyBack);
 }
 
-qint64 SimPasteboard::writeImage(const QImage &image)
+qint64 SimPasteboard::writeImage(const QImage &image, WriteOrigin origin)
 {
     {
         QMutexLocker lock(&m_mutex);
@@ -62,7 +62,7 @@ qint64 SimPasteboard::writeImage(const QImage &image)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     PasteboardItem item{{PasteboardType::png}, {{PasteboardType::png, png}}};
-    return replace(item.types, {item}, true);
+    return replace(item.types, {item}, origin == WriteOrigin::copyBack);
 }
 
 qint64 SimPasteboard::writeFileURL(const QUrl &fileURL)

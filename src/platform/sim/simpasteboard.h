@@ -29,8 +29,8 @@ public:
     qint64 changeCount() const override;
     bool isOwnChange(qint64 changeCount) const override;
     PasteboardSnapshot read() override;
-    qint64 writeText(const QString &text) override;
-    qint64 writeImage(const QImage &image) override;
+    qint64 writeText(const QString &text, WriteOrigin origin) override;
+    qint64 writeImage(const QImage &image, WriteOrigin origin) override;
     qint64 writeFileURL(const QUrl &fileURL) override;
     // Called only while change events are on (setSendsChangeEvents), on the thread that changed the
     // contents.

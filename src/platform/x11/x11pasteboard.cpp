@@ -149,6 +149,13 @@ public:
         return false;
     }
 
+    // The next change that makes us the owner is a copy back.
+    void expectCopyBack()
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_pendingCopyBacks;
+    }
+
     void setChangeHandler(std::function<void()> handler)
     {
         std::lock_guard lock(m_handlerMutex);
@@ -182,11 +189,14 @@ private:
         auto *notify = reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event);
         if (notify->selection != m_clipboard)
             return;
-        const bool own =
+        const bool ours =
             m_ownKnown && notify->owner != XCB_WINDOW_NONE && (notify->owner & ~m_ownMask) == m_ownBase;
         {
             std::lock_guard lock(m_mutex);
             const qint64 count = ++m_count;
+            const bool own = ours && m_pendingCopyBacks > 0;
+            if (own)
+                --m_pendingCopyBacks;
             if (own) {
                 m_ownChanges.push_back(count);
                 if (m_ownChanges.size() > 64)
@@ -210,6 +220,7 @@ private:
     std::atomic<qint64> m_count{0};
     mutable std::mutex m_mutex;
     std::deque<qint64> m_ownChanges;
+    int m_pendingCopyBacks = 0; // guarded by m_mutex
     // Held while the handler runs, so replacing it waits for a call under way.
     std::mutex m_handlerMutex;
     std::function<void()> m_handler;
@@ -647,29 +658,34 @@ PasteboardSnapshot X11Pasteboard::read()
     return m_reader->read(m_reader);
 }
 
-qint64 X11Pasteboard::writeText(const QString &text)
+qint64 X11Pasteboard::writeText(const QString &text, WriteOrigin origin)
 {
     auto *data = new QMimeData;
     data->setText(text);
-    return write(data);
+    return write(data, origin);
 }
 
-qint64 X11Pasteboard::writeImage(const QImage &image)
+qint64 X11Pasteboard::writeImage(const QImage &image, WriteOrigin origin)
 {
     auto *data = new QMimeData;
     data->setImageData(image);
-    return write(data);
+    return write(data, origin);
 }
 
 qint64 X11Pasteboard::writeFileURL(const QUrl &fileURL)
 {
     auto *data = new QMimeData;
     data->setUrls({fileURL});
-    return write(data);
+    // What GNOME's and most other file managers paste a copied file from.
+    data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + fileURL.toEncoded());
+    return write(data, WriteOrigin::newCopy);
 }
 
-qint64 X11Pasteboard::write(QMimeData *data)
+qint64 X11Pasteboard::write(QMimeData *data, WriteOrigin origin)
 {
+    // Every write makes us the owner; only a copy back is told apart as ours.
+    if (origin == WriteOrigin::copyBack)
+        m_watcher->expectCopyBack();
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     // The owner change reaches the watcher a moment later; isOwnChange() knows it when it does, so
     // the GUI thread does not wait for it.

@@ -39,8 +39,8 @@ public:
     qint64 changeCount() const override;
     bool isOwnChange(qint64 changeCount) const override;
     PasteboardSnapshot read() override;
-    qint64 writeText(const QString &text) override;
-    qint64 writeImage(const QImage &image) override;
+    qint64 writeText(const QString &text, WriteOrigin origin) override;
+    qint64 writeImage(const QImage &image, WriteOrigin origin) override;
     qint64 writeFileURL(const QUrl &fileURL) override;
     // Called on the watcher thread for every owner change.
     void setChangeHandler(std::function<void()> handler) override;
@@ -51,7 +51,7 @@ public:
 private:
     class Watcher;
     class Reader;
-    qint64 write(QMimeData *data);
+    qint64 write(QMimeData *data, WriteOrigin origin);
 
     std::unique_ptr<Watcher> m_watcher;
     std::shared_ptr<Reader> m_reader;

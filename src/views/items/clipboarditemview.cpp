@@ -1,6 +1,8 @@
 #include "views/items/clipboarditemview.h"
 
+#include <QAbstractScrollArea>
 #include <QPainter>
+#include <QScrollBar>
 #include <QPainterPath>
 #include <QPointer>
 
@@ -135,7 +137,21 @@ void ClipboardItemView::moveEvent(QMoveEvent *event)
 void ClipboardItemView::showEvent(QShowEvent *event)
 {
     ItemWidget::showEvent(event);
+    followEnclosingScroll();
     updateEyeFrame();
+}
+
+void ClipboardItemView::followEnclosingScroll()
+{
+    // Scrolling moves the list, not the row: the row hears of it from the scroll bars.
+    for (QWidget *ancestor = parentWidget(); ancestor; ancestor = ancestor->parentWidget()) {
+        auto *area = qobject_cast<QAbstractScrollArea *>(ancestor);
+        if (!area || m_followedScrolls.contains(area))
+            continue;
+        m_followedScrolls.append(area);
+        for (QScrollBar *bar : {area->verticalScrollBar(), area->horizontalScrollBar()})
+            connect(bar, &QScrollBar::valueChanged, this, &ClipboardItemView::updateEyeFrame);
+    }
 }
 
 void ClipboardItemView::resizeEvent(QResizeEvent *event)

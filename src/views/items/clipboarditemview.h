@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QRectF>
 #include <QUuid>
 
@@ -9,6 +10,8 @@
 #include "clipboard/clipboarditem.h"
 #include "views/items/copyfeedback.h"
 #include "views/items/itemwidget.h"
+
+class QAbstractScrollArea;
 
 namespace qv {
 
@@ -79,6 +82,7 @@ protected:
 
 private:
     bool stripVisible() const;
+    void followEnclosingScroll();
     QRectF buttonBox(int index) const;
 
     ClipboardItem m_item;
@@ -88,6 +92,7 @@ private:
     Scheduler &m_scheduler;
     CopyFeedback m_copied;
     QRectF m_eyeGlobalFrame;
+    QList<QPointer<QAbstractScrollArea>> m_followedScrolls;
 };
 
 } // namespace qv

@@ -31,7 +31,7 @@ void ExpandedShelfCard::copyRecognizedText(Pasteboard &pasteboard, const QString
 {
     if (text.isEmpty())
         return;
-    pasteboard.writeText(text);
+    pasteboard.writeText(text, WriteOrigin::newCopy);
 }
 
 void ExpandedShelfCard::removeItem(FileShelfManager &shelf, const ShelfItem &item)

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QMediaPlayer>
 #include <QMimeDatabase>
-#include <QMovie>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,6 +19,7 @@
 
 #include "platform/fileicons.h"
 #include "platform/imagedecoding.h"
+#include "runtime/scheduler.h"
 #include "ui/theme.h"
 #include "views/items/offmain.h"
 #include "views/items/safeimagepreview.h"
@@ -38,6 +38,7 @@ struct UniversalQuickLookView::Probe
     bool truncated = false;
     QImage icon;
     QImage drawing;
+    ImageDecoding::AnimationFrames frames;
 };
 
 struct UniversalQuickLookView::PageResult
@@ -82,6 +83,54 @@ private:
     QImage m_icon;
     QString m_name;
     QString m_detail;
+};
+
+// An animated picture whose frames were decoded off the main thread: it steps through them on the
+// scheduler only while it is shown, and draws each fitted with its aspect ratio kept.
+class AnimationView : public QWidget
+{
+public:
+    AnimationView(ImageDecoding::AnimationFrames frames, Scheduler &scheduler, QWidget *parent)
+        : QWidget(parent), m_frames(std::move(frames)), m_scheduler(scheduler)
+    {
+    }
+    ~AnimationView() override { m_step.cancel(); }
+
+    int frameIndex() const { return m_index; }
+
+protected:
+    void showEvent(QShowEvent *) override { scheduleStep(); }
+    void hideEvent(QHideEvent *) override { m_step.cancel(); }
+    void paintEvent(QPaintEvent *) override
+    {
+        if (m_frames.images.isEmpty())
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QImage &frame = m_frames.images.at(m_index);
+        const QSizeF size = QSizeF(frame.size()).scaled(QSizeF(this->size()), Qt::KeepAspectRatio);
+        painter.drawImage(QRectF((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(),
+                                 size.height()),
+                          frame);
+    }
+
+private:
+    void scheduleStep()
+    {
+        m_step.cancel();
+        if (m_frames.images.size() < 2)
+            return;
+        m_step = m_scheduler.after(m_frames.delaysMs.at(m_index) / 1000.0, [this] {
+            m_index = (m_index + 1) % int(m_frames.images.size());
+            update();
+            scheduleStep();
+        });
+    }
+
+    ImageDecoding::AnimationFrames m_frames;
+    Scheduler &m_scheduler;
+    TimerHandle m_step;
+    int m_index = 0;
 };
 
 // An SVG drawing, rendered off the main thread, fitted with its aspect ratio kept.
@@ -217,6 +266,9 @@ void UniversalQuickLookView::load()
             if (probe.kind == Kind::Image) {
                 QImageReader reader(path);
                 probe.animated = reader.supportsAnimation() && reader.imageCount() != 1;
+                // The frames are decoded here, never by the main thread while it plays them.
+                if (probe.animated)
+                    probe.frames = ImageDecoding::readAnimation(path, QSize(animationPixelSize, animationPixelSize));
             } else if (probe.kind == Kind::Svg) {
                 // Drawn here, under the decoder's rules: only a self-contained drawing, never past
                 // its time limit; anything else shows as a file.
@@ -272,17 +324,9 @@ void UniversalQuickLookView::present(const Probe &probe)
     const QString path = m_url.toLocalFile();
     switch (probe.kind) {
     case Kind::Image:
-        if (probe.animated) {
-            auto *label = new QLabel(this);
-            label->setAlignment(Qt::AlignCenter);
-            auto *movie = new QMovie(path, QByteArray(), label);
-            if (movie->isValid()) {
-                label->setMovie(movie);
-                movie->start();
-                setContent(label, Kind::Image);
-                return;
-            }
-            delete label;
+        if (probe.animated && !probe.frames.images.isEmpty()) {
+            setContent(new AnimationView(probe.frames, m_scheduler, this), Kind::Image);
+            return;
         }
         setContent(new SafeImagePreview(m_url, imagePixelSize, m_queue, m_scheduler, this), Kind::Image);
         return;

@@ -30,6 +30,8 @@ public:
     // SVG files larger than this are not parsed.
     static constexpr int svgPixelSize = 1600;
     static constexpr int imagePixelSize = 2400;
+    // Animated pictures keep every frame: they are decoded smaller.
+    static constexpr int animationPixelSize = 1200;
 
     static Kind kindFor(const QMimeType &type);
 

@@ -224,6 +224,31 @@ TEST_F(ClipboardX11Test, CopyBackIsPastedByAnotherApplicationAndAGenuineCopyRigh
     EXPECT_EQ(history.at(1).text, QStringLiteral("first text"));
 }
 
+// Every write of our process counted as our own on X11, so a recognised text or a shelf file copied
+// to the clipboard never entered the history there (it did on the simulated desktop).
+TEST_F(ClipboardX11Test, OurNewCopiesEnterTheHistoryAndAFileIsOfferedToFileManagers)
+{
+    m_pasteboard->writeText(QStringLiteral("recognised text"), WriteOrigin::newCopy);
+    ASSERT_TRUE(waitForHistory(1));
+    EXPECT_EQ(m_manager->history().first().text, QStringLiteral("recognised text"));
+
+    QFile file(m_offers.filePath(QStringLiteral("shelf file.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("on the shelf");
+    file.close();
+    const QUrl url = QUrl::fromLocalFile(file.fileName());
+    m_pasteboard->writeFileURL(url);
+    EXPECT_EQ(pasteWithXclip(QStringLiteral("x-special/gnome-copied-files")), "copy\n" + url.toEncoded());
+    ASSERT_TRUE(waitForHistory(2));
+    EXPECT_EQ(m_manager->history().size(), 2);
+
+    // The copy back of an item stays out, right after those.
+    m_manager->copyToPasteboard(m_manager->history().last());
+    EXPECT_EQ(pasteWithXclip(), QByteArray("recognised text"));
+    waitUntil([] { return false; }, 600);
+    EXPECT_EQ(m_manager->history().size(), 2);
+}
+
 TEST_F(ClipboardX11Test, TokenIsStoredMaskedWithItsRawTextKeptAndCopiedBackInFull)
 {
     const QString token = QStringLiteral("sk-live4f9c2a7b81d3e6");
