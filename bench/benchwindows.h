@@ -3,6 +3,10 @@
 #include <QColor>
 #include <QImage>
 #include <QList>
+#include <QPainter>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
 
 #include "windows/appwindowmodel.h"
 
@@ -26,6 +30,15 @@ inline QList<AppWindowModel> benchWindows(int count)
         list.append(window);
     }
     return list;
+}
+
+// Paints `view` with its children into `frame`, as the screen would get it.
+inline void renderFrame(QWidget &view, QImage &frame)
+{
+    QPainter painter(&frame);
+    view.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter.end();
+    benchmark::DoNotOptimize(frame.constBits());
 }
 
 } // namespace qv

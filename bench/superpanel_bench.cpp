@@ -30,13 +30,7 @@ struct Panel
         QApplication::processEvents();
     }
 
-    void paint()
-    {
-        QPainter painter(&frame);
-        view.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-        painter.end();
-        benchmark::DoNotOptimize(frame.constBits());
-    }
+    void paint() { renderFrame(view, frame); }
 
     ManualScheduler scheduler;
     WindowListModel model;

@@ -82,13 +82,7 @@ struct Scene
         QApplication::processEvents();
     }
 
-    void paint()
-    {
-        QPainter painter(&frame);
-        view.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-        painter.end();
-        benchmark::DoNotOptimize(frame.constBits());
-    }
+    void paint() { renderFrame(view, frame); }
 
     QTemporaryDir folder;
     SimDesktop sim;
