@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "benchwindows.h"
 #include "runtime/manualscheduler.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
@@ -15,26 +16,6 @@
 using namespace qv;
 
 namespace {
-
-// `count` windows of ten applications with snapshots already taken (as the engine's cache has them).
-QList<AppWindowModel> windows(int count)
-{
-    QList<AppWindowModel> list;
-    for (int i = 0; i < count; ++i) {
-        AppWindowModel window;
-        window.id = i + 1;
-        window.appName = QStringLiteral("App %1").arg(i % 10);
-        window.title = QStringLiteral("Document %1 — notes").arg(i);
-        // The size the engine captures at.
-        window.image = QImage(640, 400, QImage::Format_ARGB32_Premultiplied);
-        window.image.fill(QColor::fromHsv((i * 37) % 360, 120, 200));
-        window.appIcon = QImage(64, 64, QImage::Format_ARGB32_Premultiplied);
-        window.appIcon.fill(QColor::fromHsv((i % 10) * 36, 200, 220));
-        window.snapshotTime = 1;
-        list.append(window);
-    }
-    return list;
-}
 
 // The Super Panel's view at 1440 x 900 over a model the benchmark fills.
 struct Panel
@@ -49,13 +30,7 @@ struct Panel
         QApplication::processEvents();
     }
 
-    void paint()
-    {
-        QPainter painter(&frame);
-        view.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-        painter.end();
-        benchmark::DoNotOptimize(frame.constBits());
-    }
+    void paint() { renderFrame(view, frame); }
 
     ManualScheduler scheduler;
     WindowListModel model;
@@ -69,7 +44,7 @@ struct Panel
 // painted frame with every card on screen drawn.
 void openToFirstFrame(benchmark::State &state)
 {
-    const QList<AppWindowModel> list = windows(int(state.range(0)));
+    const QList<AppWindowModel> list = benchWindows(int(state.range(0)));
     Panel panel;
     for (auto _ : state) {
         panel.presented = true;
@@ -92,7 +67,7 @@ BENCHMARK(openToFirstFrame)->Arg(40)->Arg(200)->Unit(benchmark::kMillisecond);
 void searchKeystrokeToFrame(benchmark::State &state)
 {
     Panel panel;
-    panel.model.setWindows(windows(40));
+    panel.model.setWindows(benchWindows(40));
     panel.presented = true;
     panel.state.presentationChanged(true);
     QApplication::processEvents();

@@ -14,6 +14,7 @@
 #include "platform/appicons.h"
 #include "platform/dockpreferences.h"
 #include "platform/feedback.h"
+#include "platform/filerevealer.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
@@ -27,6 +28,9 @@
 #include "views/edgepopup/edgepopupview.h"
 #include "views/peek/peekingoverlayview.h"
 #include "views/peek/peekviewstate.h"
+#include "views/superpanel/clipboardshelfcolumn.h"
+#include "views/superpanel/columnstate.h"
+#include "views/superpanel/superpanelgallery.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
 #include "windows/windowengine.h"
@@ -310,6 +314,24 @@ void OverlayController::setupEdgePopup()
     connect(m_edgePopup->view(), &EdgePopupView::outlineChanged, this, &OverlayController::updateGlobalOutline);
     connect(m_edgePopup.get(), &EdgePopupModule::draggingOutChanged, this, &OverlayController::updateGlobalOutline);
     syncEdgePopup(m_isGlobalSwitcherVisible);
+    setupSuperPanelColumn();
+}
+
+void OverlayController::setupSuperPanelColumn()
+{
+    FileRevealer *revealer = m_platform.fileRevealer;
+    m_columnState = std::make_unique<SuperPanelColumnState>(
+        *m_superPanelState, m_scheduler, [revealer](const QUrl &url, bool reveal) {
+            if (reveal)
+                revealer->revealFile(url.toLocalFile());
+            else
+                revealer->openURL(url);
+        });
+    const ClipboardShelfColumn::Services services{
+        m_edgePopup->clipboardModel(), m_edgePopup->shelfModel(), *m_clipboard, *m_shelf,
+        *m_platform.pasteboard, m_settings, *m_platform.fileIcons, m_decodeQueue, m_edgePopup->ages(), m_scheduler};
+    m_superPanel->setColumn(new ClipboardShelfColumn(*m_columnState, services));
+    m_superPanel->addLayer(new SuperPanelGallery(*m_columnState, services));
 }
 
 void OverlayController::syncEdgePopup(bool opening)

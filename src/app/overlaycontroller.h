@@ -28,6 +28,7 @@ class EdgePopupModule;
 class EdgePopupState;
 class EdgePopupView;
 class FileShelfManager;
+class SuperPanelColumnState;
 class WorkQueue;
 class EventLog;
 class KeyPanel;
@@ -98,8 +99,9 @@ public:
     // "all" with a fresh list, as the hotkey does.
     void showAllWindows();
     // The clipboard history and the shelf that the routes "clipboard" and "shelf" show in the edge
-    // popup, and the queue its previews decode on; both services must outlive the controller. Before
-    // this call those routes show an empty panel.
+    // popup and the Super Panel shows in its right column, and the queue their previews decode on;
+    // both services must outlive the controller. Before this call those routes show an empty panel
+    // and the right column stays empty.
     void setItemServices(ClipboardManager &clipboard, FileShelfManager &shelf,
                          std::shared_ptr<WorkQueue> decodeQueue);
     // Where the Super Panel records its opening and closing; none records nothing.
@@ -159,6 +161,7 @@ private:
     void wireCardActions();
     void setupSuperPanel(WindowEngine &windowEngine);
     void setupEdgePopup();
+    void setupSuperPanelColumn();
     // The popup follows the route and the stored edge; the panel is cut to it without a compositor.
     void syncEdgePopup(bool opening);
     void updateGlobalOutline();
@@ -219,6 +222,7 @@ private:
     ClipboardManager *m_clipboard = nullptr;
     FileShelfManager *m_shelf = nullptr;
     std::shared_ptr<WorkQueue> m_decodeQueue;
+    std::unique_ptr<SuperPanelColumnState> m_columnState;
 };
 
 } // namespace qv

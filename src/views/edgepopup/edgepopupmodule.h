@@ -40,6 +40,10 @@ public:
     // Made on the first call; the caller takes ownership of the widget.
     EdgePopupView *makeView();
     EdgePopupView *view() const { return m_view; }
+    // The list models and age clock, shared with the Super Panel's column so both show one list.
+    ClipboardHistoryModel &clipboardModel() const { return *m_clipboardModel; }
+    ShelfListModel &shelfModel() const { return *m_shelfModel; }
+    AgeClock &ages() const { return *m_ages; }
     // The route and edge to show; `opening` starts the popup afresh (a new opening or a switch).
     void show(OverlayRoute route, PopupEdge edge, bool opening);
     // True while one of the shelf's items is being dragged out.

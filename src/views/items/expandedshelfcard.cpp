@@ -136,27 +136,37 @@ void ExpandedShelfCard::dragStarted()
 
 QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)
 {
+    return shelfMenu(parent, m_item, m_shelf, m_pasteboard, m_onOpen, m_onShowInFileManager, false);
+}
+
+QMenu *ExpandedShelfCard::shelfMenu(QWidget *parent, const ShelfItem &item, FileShelfManager &shelf,
+                                    Pasteboard &pasteboard, const std::function<void()> &onOpen,
+                                    const std::function<void()> &onShowInFileManager, bool extractTextApart)
+{
     auto *menu = new QMenu(parent);
     applyMenuLook(*menu);
     const MenuLabel open = openMenuLabel();
-    menu->addAction(menuIcon(open.symbol), open.title, this, [this] {
-        if (m_onOpen)
-            m_onOpen();
+    menu->addAction(menuIcon(open.symbol), open.title, menu, [onOpen] {
+        if (onOpen)
+            onOpen();
     });
-    menu->addAction(menuIcon(QStringLiteral("folder")), QStringLiteral("Show in File Manager"), this, [this] {
-        if (m_onShowInFileManager)
-            m_onShowInFileManager();
-    });
+    menu->addAction(menuIcon(QStringLiteral("folder")), QStringLiteral("Show in File Manager"), menu,
+                    [onShowInFileManager] {
+                        if (onShowInFileManager)
+                            onShowInFileManager();
+                    });
     const MenuLabel copy = copyMenuLabel();
-    menu->addAction(menuIcon(copy.symbol), copy.title, this,
-                    [this] { copyFileToPasteboard(m_pasteboard, m_item); });
-    if (isImage()) {
-        menu->addAction(menuIcon(QStringLiteral("text.viewfinder")), QStringLiteral("Extract Text"), this,
-                        [this] { extractText(m_shelf, m_pasteboard, m_item); });
+    menu->addAction(menuIcon(copy.symbol), copy.title, menu,
+                    [&pasteboard, item] { copyFileToPasteboard(pasteboard, item); });
+    if (item.type.startsWith(QStringLiteral("image/"))) {
+        if (extractTextApart)
+            menu->addSeparator();
+        menu->addAction(menuIcon(QStringLiteral("text.viewfinder")), QStringLiteral("Extract Text"), menu,
+                        [&shelf, &pasteboard, item] { extractText(shelf, pasteboard, item); });
     }
     menu->addSeparator();
-    menu->addAction(menuIcon(QStringLiteral("trash")), QStringLiteral("Remove"), this,
-                    [this] { removeItem(m_shelf, m_item); });
+    menu->addAction(menuIcon(QStringLiteral("trash")), QStringLiteral("Remove"), menu,
+                    [&shelf, item] { removeItem(shelf, item); });
     return menu;
 }
 

@@ -50,6 +50,13 @@ public:
     static QMimeData *dragData(const ShelfItem &item);
     // Reads the text of an image item and puts it on the clipboard when there is any.
     static void extractText(FileShelfManager &shelf, Pasteboard &pasteboard, const ShelfItem &item);
+    // The menu of a shelf item, shared by the gallery's cards and the column's tiles: Open, Show in
+    // File Manager, Copy to Clipboard, then Extract Text for images (after a separator where
+    // `extractTextApart`), then Remove (a pinned item stays). Owned by `parent`; `shelf` and
+    // `pasteboard` must outlive it.
+    static QMenu *shelfMenu(QWidget *parent, const ShelfItem &item, FileShelfManager &shelf,
+                            Pasteboard &pasteboard, const std::function<void()> &onOpen,
+                            const std::function<void()> &onShowInFileManager, bool extractTextApart);
 
     ExpandedShelfCard(const ShelfItem &item, std::function<void()> onPreview, std::function<void()> onOpen,
                       std::function<void()> onShowInFileManager, FileShelfManager &shelf,

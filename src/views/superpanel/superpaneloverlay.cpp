@@ -281,6 +281,20 @@ void SuperPanelOverlay::setModuleView(QWidget *view)
     updatePresentation();
 }
 
+void SuperPanelOverlay::setColumn(QWidget *column)
+{
+    auto *fill = new QVBoxLayout(m_rightColumn);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(column);
+}
+
+void SuperPanelOverlay::addLayer(QWidget *layer)
+{
+    layer->setParent(m_fullPanel);
+    layer->setGeometry(m_fullPanel->rect());
+    m_layers.append(layer);
+}
+
 void SuperPanelOverlay::updatePresentation()
 {
     const bool full = m_state.showContent() && m_state.route() == OverlayRoute::all;
@@ -320,6 +334,8 @@ void SuperPanelOverlay::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     m_fullPanel->setGeometry(rect().adjusted(0, 0, 0, -20));
     m_zoneLayer->setGeometry(rect());
+    for (QWidget *layer : std::as_const(m_layers))
+        layer->setGeometry(m_fullPanel->rect());
     if (m_moduleView)
         m_moduleView->setGeometry(rect());
     updateZones();

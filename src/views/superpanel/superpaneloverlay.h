@@ -51,6 +51,11 @@ public:
     // the window area while such a route is open; the panel takes ownership.
     void setModuleView(QWidget *view);
     QWidget *moduleView() const { return m_moduleView; }
+    // The clipboard and shelf column, placed in the right column; the panel takes ownership.
+    void setColumn(QWidget *column);
+    // A layer over the whole panel (the galleries and previews); it shows and hides itself. The
+    // panel takes ownership.
+    void addLayer(QWidget *layer);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -84,6 +89,7 @@ private:
     QWidget *m_zoneLayer = nullptr;
     QList<DropZoneView *> m_zones;
     QWidget *m_moduleView = nullptr;
+    QList<QWidget *> m_layers;
 };
 
 } // namespace qv

@@ -192,7 +192,12 @@ void WindowGrid::moveGhost(GlobalWindowCard *card, const QPointF &offset)
 
 void WindowGrid::dropGhost(GlobalWindowCard *card)
 {
-    delete m_ghost;
+    // Called from a card's hide while Qt walks the panel's children to hide them: deleting one of
+    // them now would pull it out of the list being walked.
+    if (m_ghost) {
+        m_ghost->hide();
+        m_ghost->deleteLater();
+    }
     m_ghost = nullptr;
     if (card)
         card->setGhosted(false);

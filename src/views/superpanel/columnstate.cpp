@@ -1,0 +1,140 @@
+#include "views/superpanel/columnstate.h"
+
+#include <QPointer>
+
+#include "runtime/scheduler.h"
+#include "views/superpanel/columnrules.h"
+#include "views/superpanel/superpanelstate.h"
+
+namespace qv {
+
+SuperPanelColumnState::SuperPanelColumnState(SuperPanelState &panel, Scheduler &scheduler,
+                                             OpenOrReveal openOrReveal, QObject *parent)
+    : QObject(parent), m_panel(panel), m_scheduler(scheduler), m_openOrReveal(std::move(openOrReveal))
+{
+    connect(&m_activeItemID, &ActiveItemID::changed, this, &SuperPanelColumnState::activeItemChanged);
+    connect(&panel, &SuperPanelState::showContentChanged, this, &SuperPanelColumnState::reset);
+}
+
+void SuperPanelColumnState::setColumnTop(double top)
+{
+    if (qFuzzyCompare(top + 1, m_columnTop + 1))
+        return;
+    m_columnTop = top;
+    emit columnTopChanged();
+}
+
+void SuperPanelColumnState::showClipboardPreview(const ClipboardItem &item, const QRectF &eyeRect)
+{
+    m_bubbleHovered = false;
+    m_clipboardPreviewItem = item;
+    m_eyeRect = eyeRect;
+    emit clipboardPreviewChanged();
+}
+
+void SuperPanelColumnState::scheduleClipboardPreviewHide(const QUuid &id)
+{
+    QPointer<SuperPanelColumnState> self(this);
+    m_scheduler.after(ColumnRules::eyeLeaveDelay, [self, id] {
+        if (self && !self->m_bubbleHovered && self->m_activeItemID.value() == id)
+            self->m_activeItemID.setValue(QUuid());
+    });
+}
+
+void SuperPanelColumnState::bubbleHoverChanged(bool hovered)
+{
+    m_bubbleHovered = hovered;
+    if (hovered)
+        return;
+    QPointer<SuperPanelColumnState> self(this);
+    m_scheduler.after(ColumnRules::bubbleLeaveDelay, [self] {
+        if (self && !self->m_bubbleHovered)
+            self->m_activeItemID.setValue(QUuid());
+    });
+}
+
+void SuperPanelColumnState::activeItemChanged()
+{
+    if (!m_activeItemID.value().isNull() || !m_clipboardPreviewItem)
+        return;
+    m_clipboardPreviewItem.reset();
+    m_bubbleHovered = false;
+    emit clipboardPreviewChanged();
+}
+
+void SuperPanelColumnState::setTargetingShelf(bool targeting)
+{
+    if (targeting == m_targetingShelf)
+        return;
+    m_targetingShelf = targeting;
+    emit targetingShelfChanged();
+}
+
+void SuperPanelColumnState::toggleShelfPreview(const ShelfItem &item)
+{
+    if (m_galleryPreviewItem && m_galleryPreviewItem->id == item.id) {
+        closeShelfPreview();
+        return;
+    }
+    m_galleryPreviewItem = item;
+    m_safePeriod = true;
+    emit shelfPreviewChanged();
+}
+
+void SuperPanelColumnState::showGalleryShelfPreview(const ShelfItem &item)
+{
+    m_galleryPreviewItem = item;
+    m_safePeriod = true;
+    emit shelfPreviewChanged();
+    QPointer<SuperPanelColumnState> self(this);
+    m_scheduler.after(ColumnRules::safePeriod, [self] {
+        if (self)
+            self->m_safePeriod = false;
+    });
+}
+
+void SuperPanelColumnState::closeShelfPreview()
+{
+    if (!m_galleryPreviewItem)
+        return;
+    m_galleryPreviewItem.reset();
+    emit shelfPreviewChanged();
+}
+
+void SuperPanelColumnState::showGalleryClipPreview(const ClipboardItem &item)
+{
+    m_galleryClipPreviewItem = item;
+    emit clipPreviewChanged();
+}
+
+void SuperPanelColumnState::closeGalleryClipPreview()
+{
+    if (!m_galleryClipPreviewItem)
+        return;
+    m_galleryClipPreviewItem.reset();
+    emit clipPreviewChanged();
+}
+
+void SuperPanelColumnState::openShelfURL(const QUrl &url, bool reveal)
+{
+    closeShelfPreview();
+    m_panel.setExpandedSection(std::nullopt);
+    m_activeItemID.setValue(QUuid());
+    m_panel.dismiss();
+    // The panel may be gone by then; the work holds only what it opens.
+    m_scheduler.after(ColumnRules::openDelay, [open = m_openOrReveal, url, reveal] {
+        if (open)
+            open(url, reveal);
+    });
+}
+
+void SuperPanelColumnState::reset()
+{
+    m_activeItemID.setValue(QUuid());
+    closeShelfPreview();
+    closeGalleryClipPreview();
+    m_safePeriod = false;
+    setTargetingShelf(false);
+}
+
+} // namespace qv

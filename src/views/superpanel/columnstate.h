@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QObject>
+#include <QRectF>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+#include "clipboard/clipboarditem.h"
+#include "shelf/shelfitem.h"
+#include "views/items/clipboarditemview.h"
+
+namespace qv {
+
+class Scheduler;
+class SuperPanelState;
+
+// The view state of the Super Panel's clipboard and shelf column and of what it opens above the
+// panel: the clipboard row whose eye bubble is open (shared with every row), the bubble's item,
+// anchor and hover, the shelf file and clipboard item shown in the large previews, and whether a
+// drag targets the shelf. Every opening and closing of the panel clears it. The delayed checks of
+// the eye (0.2 s) and of the bubble (0.08 s) are never cancelled: each looks at the state when it
+// runs, so a stale one does nothing.
+//
+// `panel` and `scheduler` must outlive the state. `openOrReveal` is the second half of opening a
+// shelf file (reveal true shows it in the file manager). Main thread.
+class SuperPanelColumnState : public QObject
+{
+    Q_OBJECT
+public:
+    using OpenOrReveal = std::function<void(const QUrl &url, bool reveal)>;
+
+    SuperPanelColumnState(SuperPanelState &panel, Scheduler &scheduler, OpenOrReveal openOrReveal,
+                          QObject *parent = nullptr);
+
+    SuperPanelState &panel() const { return m_panel; }
+    Scheduler &scheduler() const { return m_scheduler; }
+
+    // The row whose bubble is open (`activeClipboardItemID`); clearing it closes the bubble.
+    ActiveItemID &activeItemID() { return m_activeItemID; }
+    std::optional<ClipboardItem> clipboardPreviewItem() const { return m_clipboardPreviewItem; }
+    // The eye's frame and the column's top edge, both in the hosting window's coordinates.
+    QRectF clipboardPreviewEyeRect() const { return m_eyeRect; }
+    double columnTop() const { return m_columnTop; }
+    void setColumnTop(double top);
+    bool isBubbleHovered() const { return m_bubbleHovered; }
+
+    // A row's eye was rested on (the row has made itself active).
+    void showClipboardPreview(const ClipboardItem &item, const QRectF &eyeRect);
+    // The pointer left row `id`: 0.2 s later the bubble closes unless it is hovered or another row
+    // took over.
+    void scheduleClipboardPreviewHide(const QUuid &id);
+    // The pointer entered (true) or left the bubble; leaving closes it 0.08 s later unless it came
+    // back.
+    void bubbleHoverChanged(bool hovered);
+
+    bool isTargetingShelf() const { return m_targetingShelf; }
+    void setTargetingShelf(bool targeting);
+
+    // The shelf file shown in the large preview (`galleryPreviewItem`).
+    std::optional<ShelfItem> galleryPreviewItem() const { return m_galleryPreviewItem; }
+    bool isPreviewSafePeriod() const { return m_safePeriod; }
+    // A tile's eye: closes the preview of this item, else shows the item. The safe period starts
+    // and is not ended here.
+    void toggleShelfPreview(const ShelfItem &item);
+    // A gallery card's eye: shows the item; the safe period ends 0.5 s later.
+    void showGalleryShelfPreview(const ShelfItem &item);
+    void closeShelfPreview();
+    // The clipboard item shown in the gallery's large preview (`galleryClipPreviewItem`).
+    std::optional<ClipboardItem> galleryClipPreviewItem() const { return m_galleryClipPreviewItem; }
+    void showGalleryClipPreview(const ClipboardItem &item);
+    void closeGalleryClipPreview();
+
+    // Closes previews, gallery and bubble, dismisses the panel, then 0.2 s later opens the file (or
+    // shows it in the file manager).
+    void openShelfURL(const QUrl &url, bool reveal);
+
+    // Back to the closed state (the panel opened or closed).
+    void reset();
+
+signals:
+    void clipboardPreviewChanged();
+    void targetingShelfChanged();
+    void shelfPreviewChanged();
+    void clipPreviewChanged();
+    void columnTopChanged();
+
+private:
+    void activeItemChanged();
+
+    SuperPanelState &m_panel;
+    Scheduler &m_scheduler;
+    OpenOrReveal m_openOrReveal;
+    ActiveItemID m_activeItemID;
+    std::optional<ClipboardItem> m_clipboardPreviewItem;
+    QRectF m_eyeRect;
+    double m_columnTop = 0;
+    bool m_bubbleHovered = false;
+    bool m_targetingShelf = false;
+    std::optional<ShelfItem> m_galleryPreviewItem;
+    bool m_safePeriod = false;
+    std::optional<ClipboardItem> m_galleryClipPreviewItem;
+};
+
+} // namespace qv

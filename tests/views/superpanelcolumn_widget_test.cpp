@@ -1,0 +1,340 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "core/settingskeys.h"
+#include "shelf/appkitdropzone.h"
+#include "views/items/clipboarditemview.h"
+#include "views/items/expandedshelfcard.h"
+#include "views/items/shelfitemview.h"
+#include "views/superpanel/clipboardpreviewbubble.h"
+#include "views/edgepopup/edgepreviewlayer.h"
+#include "views/items/expandedclipboardcard.h"
+#include "views/superpanel/lazyitemgrid.h"
+#include "views/superpanel/superpanelgallery.h"
+#include "views/superpanel/superpaneloverlay.h"
+#include "views/superpanelcolumnfixture.h"
+#include "views/superpanelfixture.h"
+
+using namespace qv;
+
+namespace {
+
+QStringList menuTexts(QMenu *menu)
+{
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    delete menu;
+    return texts;
+}
+
+QStringList rowTexts(LazyItemGrid &list)
+{
+    QStringList texts;
+    for (QWidget *cell : list.builtCells())
+        texts.append(static_cast<ClipboardItemView *>(cell)->titleText());
+    return texts;
+}
+
+} // namespace
+
+TEST_F(SuperPanelColumnTest, showsTheHistoryNewestFirstWithSeparatorsBetweenRows)
+{
+    EXPECT_EQ(m_column->clipboardList()->separatorCount(), 0);
+    addClip(QStringLiteral("first"));
+    EXPECT_EQ(m_column->clipboardList()->separatorCount(), 0);
+    addClip(QStringLiteral("second"));
+    addImageClip(QColor(40, 160, 220));
+    addClip(QStringLiteral("hunter2-password"), true);
+    QApplication::processEvents();
+    EXPECT_EQ(rowTexts(*m_column->clipboardList()),
+              (QStringList{QString(8, QChar(0x2022)), QStringLiteral("Image • 1920×1080"),
+                           QStringLiteral("second"), QStringLiteral("first")}));
+    EXPECT_EQ(m_column->clipboardList()->separatorCount(), 3);
+    addShelfFile(QStringLiteral("report.pdf"));
+    addShelfFile(QStringLiteral("notes.txt"));
+    shot(*m_column, QStringLiteral("superpanel-column-history"));
+}
+
+TEST_F(SuperPanelColumnTest, buildsOnlyTheRowsNearTheVisiblePartOfALongHistory)
+{
+    for (int i = 0; i < 500; ++i)
+        addClip(QStringLiteral("clip %1").arg(i));
+    QApplication::processEvents();
+    LazyItemGrid &list = *m_column->clipboardList();
+    const int built = int(list.builtCells().size());
+    EXPECT_GT(built, 5);
+    EXPECT_LT(built, 60);
+    EXPECT_EQ(rowTexts(list).first(), QStringLiteral("clip 499"));
+    // Scrolling to the end builds the oldest rows and lets the newest go.
+    list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    EXPECT_EQ(rowTexts(list).last(), QStringLiteral("clip 0"));
+    EXPECT_LT(int(list.builtCells().size()), 60);
+}
+
+TEST_F(SuperPanelColumnTest, aDraggedSensitiveRowCarriesItsMaskNotTheSecret)
+{
+    const ClipboardItem secret = addClip(QStringLiteral("hunter2-password"), true);
+    std::unique_ptr<QMimeData> data(ClipboardShelfColumn::clipboardDragData(m_clipboard->history().first()));
+    EXPECT_EQ(data->text(), QString(8, QChar(0x2022)));
+    EXPECT_FALSE(data->text().contains(QStringLiteral("hunter2")));
+    Q_UNUSED(secret);
+}
+
+TEST_F(SuperPanelColumnTest, shelfClearButtonAndDropHintFollowTheShelf)
+{
+    EXPECT_FALSE(m_column->shelfClearButton()->isVisible());
+    EXPECT_TRUE(m_column->clipboardClearButton()->isVisible());
+    EXPECT_EQ(m_column->dropHintText(), QStringLiteral("Drop Files Here"));
+    m_state->setTargetingShelf(true);
+    EXPECT_EQ(m_column->dropHintText(), QStringLiteral("Release to Drop"));
+    shot(*m_column, QStringLiteral("superpanel-column-targeting"));
+    m_state->setTargetingShelf(false);
+    addShelfFile(QStringLiteral("a.txt"));
+    EXPECT_TRUE(m_column->shelfClearButton()->isVisible());
+    EXPECT_EQ(m_column->dropHintText(), QString());
+    EXPECT_EQ(m_column->shelfGrid()->builtCells().size(), 1);
+}
+
+TEST_F(SuperPanelColumnTest, clearingAnEmptyHistoryChangesNothing)
+{
+    static_cast<QAbstractButton *>(m_column->clipboardClearButton())->click();
+    EXPECT_TRUE(m_clipboard->history().isEmpty());
+    addClip(QStringLiteral("one"));
+    static_cast<QAbstractButton *>(m_column->clipboardClearButton())->click();
+    EXPECT_TRUE(m_clipboard->history().isEmpty());
+}
+
+// The tile menu: image items add a separator and Extract Text before the separator of Remove.
+TEST_F(SuperPanelColumnTest, tileMenusDifferForImagesOnly)
+{
+    const ShelfItem text = addShelfFile(QStringLiteral("notes.txt"));
+    const QStringList common = {"Open", "Show in File Manager", "Copy to Clipboard"};
+    EXPECT_EQ(
+        menuTexts(ExpandedShelfCard::shelfMenu(nullptr, text, *m_shelf, m_sim.pasteboard, {}, {}, true)),
+        common + QStringList({"-", "Remove"}));
+    ShelfItem image = text;
+    image.type = QStringLiteral("image/png");
+    EXPECT_EQ(
+        menuTexts(ExpandedShelfCard::shelfMenu(nullptr, image, *m_shelf, m_sim.pasteboard, {}, {}, true)),
+        common + QStringList({"-", "Extract Text", "-", "Remove"}));
+}
+
+TEST_F(SuperPanelColumnTest, aPinnedItemSurvivesRemoveAndTrashButNotClearAll)
+{
+    const ShelfItem item = addShelfFile(QStringLiteral("keep.txt"));
+    m_shelf->togglePin(item.id);
+    m_scheduler.advance(0.1);
+    const ShelfItem pinned = m_shelf->items().first();
+    ASSERT_TRUE(pinned.isPinned);
+    QMenu *menu = ExpandedShelfCard::shelfMenu(nullptr, pinned, *m_shelf, m_sim.pasteboard, {}, {}, true);
+    menu->actions().last()->trigger();
+    delete menu;
+    m_scheduler.advance(0.1);
+    EXPECT_EQ(m_shelf->items().size(), 1);
+
+    auto *tile = static_cast<ShelfItemView *>(m_column->shelfGrid()->builtCells().first());
+    tile->pointerMoved(QPointF(tile->rect().center()));
+    QTest::mouseClick(tile, Qt::LeftButton, {}, tile->buttonRect(ShelfItemView::Trash).center().toPoint());
+    m_scheduler.advance(0.1);
+    EXPECT_EQ(m_shelf->items().size(), 1);
+
+    static_cast<QAbstractButton *>(m_column->shelfClearButton())->click();
+    m_scheduler.advance(0.1);
+    EXPECT_TRUE(m_shelf->items().isEmpty());
+}
+
+TEST_F(SuperPanelColumnTest, doubleClickDismissesAtOnceAndOpensLater)
+{
+    addShelfFile(QStringLiteral("plan.txt"));
+    m_panel->setExpandedSection(SuperPanelState::ExpandedSection::shelf);
+    QWidget *tile = m_column->shelfGrid()->builtCells().first();
+    QTest::mouseDClick(tile, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_FALSE(m_presented);
+    EXPECT_FALSE(m_panel->expandedSection().has_value());
+    EXPECT_TRUE(m_opened.isEmpty());
+    m_scheduler.advance(0.19);
+    EXPECT_TRUE(m_opened.isEmpty());
+    m_scheduler.advance(0.02);
+    EXPECT_EQ(m_opened, QStringList{QStringLiteral("open:plan.txt")});
+}
+
+TEST_F(SuperPanelColumnTest, restingOnAnEyeOpensTheBubbleBelowIt)
+{
+    addClip(QStringLiteral("0123456789"));
+    QApplication::processEvents();
+    auto *row = static_cast<ClipboardItemView *>(m_column->clipboardList()->builtCells().first());
+    row->pointerMoved(row->buttonRect(ClipboardItemView::Copy).center());
+    row->pointerMoved(row->buttonRect(ClipboardItemView::Eye).center());
+    m_scheduler.advance(0.01);
+    QApplication::processEvents();
+    ClipboardPreviewBubble *bubble = m_column->bubble();
+    ASSERT_TRUE(bubble->isVisible());
+    EXPECT_EQ(bubble->content(), ColumnRules::BubbleContent::Text);
+    EXPECT_EQ(bubble->countText(), QStringLiteral("10 chars"));
+    EXPECT_EQ(bubble->textView()->toPlainText(), QStringLiteral("0123456789"));
+    const QRect eye =
+        QRect(row->mapTo(m_column.get(), row->buttonRect(ClipboardItemView::Eye).topLeft().toPoint()),
+              row->buttonRect(ClipboardItemView::Eye).size().toSize());
+    EXPECT_NEAR(bubble->geometry().top(), eye.center().y() + 25, 1.5);
+    EXPECT_EQ(bubble->geometry().left(), 15);
+    shot(*m_column, QStringLiteral("superpanel-column-bubble"));
+
+    // Leaving the row without reaching the bubble closes it 0.2 s later.
+    row->pointerLeft();
+    m_scheduler.advance(0.19);
+    EXPECT_TRUE(bubble->isVisible());
+    m_scheduler.advance(0.02);
+    EXPECT_FALSE(bubble->isVisible());
+}
+
+TEST_F(SuperPanelColumnTest, aSensitiveTextShowsTheProtectedNoticeWhileMaskingIsOn)
+{
+    const ClipboardItem item = addClip(QStringLiteral("4111 1111 1111 1111"), true);
+    m_state->showClipboardPreview(m_clipboard->history().first(), QRectF(200, 150, 26, 26));
+    QApplication::processEvents();
+    EXPECT_EQ(m_column->bubble()->content(), ColumnRules::BubbleContent::Protected);
+    EXPECT_FALSE(m_column->bubble()->textView()->isVisible());
+    shot(*m_column, QStringLiteral("superpanel-column-masked-bubble"));
+    m_settings.set(Settings::maskSensitiveClipboard, false);
+    EXPECT_EQ(m_column->bubble()->content(), ColumnRules::BubbleContent::Text);
+    Q_UNUSED(item);
+}
+
+class SuperPanelGalleryTest : public SuperPanelColumnTest
+{
+protected:
+    SuperPanelGalleryTest()
+    {
+        m_gallery = std::make_unique<SuperPanelGallery>(*m_state, services());
+        m_gallery->resize(1100, 760);
+        QApplication::processEvents();
+    }
+
+    static QStringList cardTexts(const QList<QWidget *> &cards)
+    {
+        QStringList texts;
+        for (QWidget *card : cards)
+            texts.append(static_cast<ExpandedClipboardCard *>(card)->item().text);
+        return texts;
+    }
+
+    std::unique_ptr<SuperPanelGallery> m_gallery;
+};
+
+TEST_F(SuperPanelGalleryTest, showsTheTwentyNewestClipsInTwoColumnsAndReflowsAfterADeletion)
+{
+    for (int i = 0; i < 25; ++i)
+        addClip(QStringLiteral("clip %1").arg(i));
+    EXPECT_FALSE(m_gallery->isGalleryShown());
+    static_cast<QAbstractButton *>(m_column->clipboardGalleryButton())->click();
+    QApplication::processEvents();
+    ASSERT_TRUE(m_gallery->isVisible());
+    EXPECT_EQ(m_gallery->titleText(), QStringLiteral("Clipboard Gallery"));
+    ASSERT_EQ(m_gallery->leftCards().size(), 10);
+    ASSERT_EQ(m_gallery->rightCards().size(), 10);
+    EXPECT_EQ(cardTexts(m_gallery->leftCards()).first(), QStringLiteral("clip 24"));
+    EXPECT_EQ(cardTexts(m_gallery->rightCards()).first(), QStringLiteral("clip 23"));
+    EXPECT_EQ(cardTexts(m_gallery->leftCards()).last(), QStringLiteral("clip 6"));
+    shot(*m_gallery, QStringLiteral("superpanel-gallery-clipboard"));
+
+    m_clipboard->deleteItem(m_clipboard->history().first());
+    QApplication::processEvents();
+    EXPECT_EQ(cardTexts(m_gallery->leftCards()).first(), QStringLiteral("clip 23"));
+    EXPECT_EQ(cardTexts(m_gallery->rightCards()).first(), QStringLiteral("clip 22"));
+    EXPECT_EQ(cardTexts(m_gallery->rightCards()).last(), QStringLiteral("clip 4"));
+}
+
+TEST_F(SuperPanelGalleryTest, aClickBesideTheGalleryClosesItAndKeepsThePanel)
+{
+    addShelfFile(QStringLiteral("notes.txt"));
+    addShelfFile(QStringLiteral("photo.png"));
+    static_cast<QAbstractButton *>(m_column->shelfGalleryButton())->click();
+    QApplication::processEvents();
+    EXPECT_EQ(m_gallery->titleText(), QStringLiteral("Shelf Gallery"));
+    EXPECT_EQ(m_gallery->shelfGrid()->builtCells().size(), 2);
+    shot(*m_gallery, QStringLiteral("superpanel-gallery-shelf"));
+
+    // Inside the panel nothing closes.
+    QTest::mouseClick(m_gallery.get(), Qt::LeftButton, {}, m_gallery->panelFrame().center());
+    EXPECT_TRUE(m_panel->expandedSection().has_value());
+    QTest::mouseClick(m_gallery.get(), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_FALSE(m_panel->expandedSection().has_value());
+    EXPECT_TRUE(m_presented);
+    EXPECT_FALSE(m_gallery->isVisible());
+}
+
+TEST_F(SuperPanelGalleryTest, aTileEyeOpensTheFilePreviewAndASecondClickClosesIt)
+{
+    addShelfFile(QStringLiteral("notes.txt"));
+    auto *tile = static_cast<ShelfItemView *>(m_column->shelfGrid()->builtCells().first());
+    tile->pointerMoved(QPointF(tile->rect().center()));
+    const QPoint eye = tile->buttonRect(ShelfItemView::Eye).center().toPoint();
+    QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
+    QApplication::processEvents();
+    EXPECT_TRUE(m_gallery->isVisible());
+    EXPECT_TRUE(m_gallery->previewLayer()->isShown());
+    tile->pointerMoved(eye);
+    QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
+    QApplication::processEvents();
+    EXPECT_FALSE(m_gallery->previewLayer()->isShown());
+    EXPECT_FALSE(m_gallery->isVisible());
+}
+
+TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    m_panel->setLanguage(AppLanguage::german);
+    m_windows.setWindows(sampleWindows(6));
+    addImageClip(QColor(230, 120, 40));
+    addClip(QStringLiteral("Besprechung um 15 Uhr verschoben"));
+    addClip(QStringLiteral("sk-live-4f9a8b7c6d5e4f3a2b1c"), true);
+    addShelfFile(QStringLiteral("Rechnung.pdf"));
+    SuperPanelOverlay overlay(*m_panel, m_scheduler);
+    auto *column = new ClipboardShelfColumn(*m_state, services());
+    overlay.setColumn(column);
+    overlay.addLayer(new SuperPanelGallery(*m_state, services()));
+    overlay.resize(1440, 900);
+    overlay.show();
+    m_panel->presentationChanged(true);
+    m_scheduler.advance(0.05);
+    QApplication::processEvents();
+    EXPECT_TRUE(column->isVisible());
+    EXPECT_EQ(column->width(), SuperPanelOverlay::rightColumnWidth);
+    EXPECT_EQ(column->clipboardList()->builtCells().size(), 3);
+    shot(overlay, QStringLiteral("superpanel-column-german"));
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST_F(SuperPanelColumnTest, extractTextCopiesOnlyTextThatWasFound)
+{
+    const QUuid id = m_shelf->addItem(writeImage(QStringLiteral("scan.png"), QSize(40, 20), Qt::white));
+    m_scheduler.advance(0.1);
+    ShelfItem image;
+    for (const ShelfItem &item : m_shelf->items())
+        image = item.id == id ? item : image;
+    ASSERT_TRUE(image.type.startsWith(QStringLiteral("image/")));
+    auto extract = [&] {
+        QMenu *menu = ExpandedShelfCard::shelfMenu(nullptr, image, *m_shelf, m_sim.pasteboard, {}, {}, true);
+        for (QAction *action : menu->actions()) {
+            if (action->text() == QStringLiteral("Extract Text"))
+                action->trigger();
+        }
+        delete menu;
+        m_scheduler.advance(4);
+    };
+    m_sim.textRecognizer.script({QString(), QStringLiteral("Invoice 2026-114")});
+    extract();
+    EXPECT_TRUE(m_sim.pasteboard.writes().isEmpty()) << "nothing found must leave the clipboard as it was";
+    extract();
+    ASSERT_EQ(m_sim.pasteboard.writes().size(), 1);
+    EXPECT_EQ(m_sim.pasteboard.writes().first().text, QStringLiteral("Invoice 2026-114"));
+}
