@@ -68,6 +68,10 @@ public:
     // force. Replaces the previous set.
     // Without a tap the set is kept and applied when the tap is created.
     virtual QList<KeyCombination> setShortcuts(const QList<KeyCombination> &combinations) = 0;
+    // The wanted combinations that do not reach us because another program holds them (or the
+    // keyboard cannot type them), as the desktop last answered; refusedShortcutsChanged() follows
+    // every change, also one the desktop reports after setShortcuts() has returned.
+    QList<KeyCombination> refusedShortcuts() const { return m_refused; }
 
     // A drag of data (files, text) is under way: it has data to offer and its button is still down.
     virtual bool isDraggingData() const = 0;
@@ -84,8 +88,17 @@ signals:
     void dragEnded();
     // The desktop switched the tap off (time-out, user input).
     void tapDisabled();
+    void refusedShortcutsChanged();
 
 protected:
+    // What the desktop answered about the wanted combinations; announces a change.
+    void setRefusedShortcuts(const QList<KeyCombination> &refused)
+    {
+        if (refused == m_refused)
+            return;
+        m_refused = refused;
+        emit refusedShortcutsChanged();
+    }
     // Asks the filter; no filter passes every key.
     bool filterKeyDown(const GlobalKeyEvent &event) const
     {
@@ -94,6 +107,7 @@ protected:
 
 private:
     KeyDownFilter m_keyDownFilter;
+    QList<KeyCombination> m_refused;
 };
 
 } // namespace qv
