@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "app/appdelegate.h"
+#include "app/launchmanager.h"
 #include "app/onboardingcontroller.h"
 #include "app/overlaycontroller.h"
 #include "app/processcontrol.h"
@@ -27,6 +28,7 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "shelf/fileshelfmanager.h"
+#include "views/settings/settingswindowmanager.h"
 
 namespace {
 
@@ -151,11 +153,17 @@ int main(int argc, char **argv)
             clipboard->checkNow();
     });
     OverlayController &overlayController = *overlay;
+    // The one settings window; its Shortcuts page learns of the Dock monitor once the start-up
+    // sequence has made it.
+    SettingsWindowManager settingsWindows(SettingsContext{
+        settings, scheduler, *platform.permissions,
+        [&platform](bool enabled) { LaunchManager::setLaunchAtLogin(*platform.loginItem, enabled); }, nullptr});
     auto tray = std::make_unique<TrayIcon>(
         settings, scheduler,
         TrayIcon::Actions{[&relocator] { relocator.restartApp(); },
                           [&platform] { platform.application->terminate(); },
-                          [&overlayController] { overlayController.toggleGlobalSwitcher(); }});
+                          [&overlayController] { overlayController.toggleGlobalSwitcher(); },
+                          [&settingsWindows] { settingsWindows.showSettings(); }});
     TrayIcon &trayIcon = *tray;
     auto onboarding = std::make_unique<OnboardingController>(*platform.permissions, settings, scheduler,
                                                              [&relocator] { relocator.restartApp(); });
@@ -169,6 +177,9 @@ int main(int argc, char **argv)
     // Created at start-up so the shelf folder is made and last run's files are swept at once.
     FileShelfManager shelf(platform, scheduler, queues, diagnostics);
     trayIcon.observeCaptures(*clipboard, shelf);
-    scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
+    scheduler.post([&quorvantis, &settingsWindows] {
+        quorvantis.appDelegate().applicationDidFinishLaunching();
+        settingsWindows.setDockMonitor(quorvantis.appDelegate().dockMonitor());
+    });
     return QApplication::exec();
 }

@@ -47,6 +47,19 @@ const QHash<QString, QString> &themeNames()
         {QStringLiteral("folder"), QStringLiteral("folder-symbolic")},
         {QStringLiteral("arrow.up.forward.square"), QStringLiteral("document-open-symbolic")},
         {QStringLiteral("arrow.up.forward.app"), QStringLiteral("document-open-symbolic")},
+        {QStringLiteral("gear"), QStringLiteral("emblem-system-symbolic")},
+        {QStringLiteral("sparkles"), QStringLiteral("starred-symbolic")},
+        {QStringLiteral("keyboard"), QStringLiteral("input-keyboard-symbolic")},
+        {QStringLiteral("keyboard.badge.ellipsis"), QStringLiteral("input-keyboard-symbolic")},
+        {QStringLiteral("command"), QStringLiteral("preferences-desktop-keyboard-shortcuts-symbolic")},
+        {QStringLiteral("hand.raised.fill"), QStringLiteral("action-unavailable-symbolic")},
+        {QStringLiteral("envelope.fill"), QStringLiteral("mail-unread-symbolic")},
+        {QStringLiteral("person"), QStringLiteral("avatar-default-symbolic")},
+        {QStringLiteral("stethoscope"), QStringLiteral("applications-science-symbolic")},
+        {QStringLiteral("lock.shield.fill"), QStringLiteral("security-high-symbolic")},
+        {QStringLiteral("xmark.circle.fill"), QStringLiteral("process-stop-symbolic")},
+        {QStringLiteral("chevron.up.chevron.down"), QStringLiteral("pan-down-symbolic")},
+        {QStringLiteral("lightbulb.fill"), QStringLiteral("dialog-information-symbolic")},
     };
     return names;
 }
