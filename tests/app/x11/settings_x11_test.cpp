@@ -112,7 +112,9 @@ protected:
 
     X11Desktop x11;
     X11Connection connection;
-    QtScheduler scheduler;
+    // Captures the window engine started may answer after a test has ended, through the scheduler
+    // they were given: it lives as long as the program.
+    QtScheduler &scheduler = *new QtScheduler(qApp);
     ThreadQueueFactory queues;
     SettingsStore settings;
     RecordingEventLog events;
