@@ -112,9 +112,7 @@ protected:
 
     X11Desktop x11;
     X11Connection connection;
-    // Captures the window engine started may answer after a test has ended, through the scheduler
-    // they were given: it lives as long as the program.
-    QtScheduler &scheduler = *new QtScheduler(qApp);
+    QtScheduler scheduler;
     ThreadQueueFactory queues;
     SettingsStore settings;
     RecordingEventLog events;
