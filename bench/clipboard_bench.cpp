@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -5,6 +6,7 @@
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingsstore.h"
+#include "benchmemory.h"
 #include "legacyclassifier.h"
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
@@ -108,6 +110,75 @@ void BM_FlushIntoFullHistory(benchmark::State &state)
     }
 }
 BENCHMARK(BM_FlushIntoFullHistory)->Unit(benchmark::kMicrosecond);
+
+QByteArray screenshotPng(int seed)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    screenshotImage(seed).save(&buffer, "PNG");
+    return png;
+}
+
+// Resident memory after 50 copies of 1920x1080 screenshots, each captured through the whole path
+// (snapshot, decoding within the budget, cache file, thumbnail, history).
+void BM_ResidentAfterFiftyImageCaptures(benchmark::State &state)
+{
+    QList<QByteArray> pngs;
+    for (int i = 0; i < 50; ++i)
+        pngs.append(screenshotPng(i));
+    for (auto _ : state) {
+        Rig rig;
+        const double before = residentMegabytes();
+        for (const QByteArray &png : std::as_const(pngs)) {
+            rig.sim.pasteboard.copyImage(png);
+            rig.scheduler.advance(1.0);
+        }
+        state.counters["history"] = double(rig.manager.history().size());
+        state.counters["rss_before_MB"] = before;
+        state.counters["rss_after_MB"] = residentMegabytes();
+    }
+}
+BENCHMARK(BM_ResidentAfterFiftyImageCaptures)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The budget case: one file-manager copy of 40 pictures of about 27 MB each (1.08 GB in all, past
+// the 1 GiB image cache budget), then resident memory and what the cache holds.
+void BM_ResidentAfterTheImageCacheBudgetCase(benchmark::State &state)
+{
+    QTemporaryDir sources;
+    // Noise does not compress: 3500 x 2600 pixels make a PNG of about 27 MB.
+    QImage noise(3500, 2600, QImage::Format_RGB32);
+    quint32 value = 12345;
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x) {
+            value = value * 1664525u + 1013904223u;
+            line[x] = value | 0xff000000u;
+        }
+    }
+    const QString first = sources.filePath(QStringLiteral("photo-0.png"));
+    noise.save(first, "PNG", 0);
+    noise = QImage();
+    QStringList paths{first};
+    for (int i = 1; i < 40; ++i) {
+        paths.append(sources.filePath(QStringLiteral("photo-%1.png").arg(i)));
+        QFile::link(first, paths.last());
+    }
+    for (auto _ : state) {
+        Rig rig;
+        const double before = residentMegabytes();
+        rig.sim.pasteboard.copyFiles(paths);
+        rig.scheduler.advance(3.0);
+        qint64 cached = 0;
+        for (const QFileInfo &file : QDir(rig.cache.path()).entryInfoList(QDir::Files))
+            cached += file.size();
+        state.counters["history"] = double(rig.manager.history().size());
+        state.counters["cache_MB"] = double(cached) / 1e6;
+        state.counters["rss_before_MB"] = before;
+        state.counters["rss_after_MB"] = residentMegabytes();
+    }
+}
+BENCHMARK(BM_ResidentAfterTheImageCacheBudgetCase)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace qv

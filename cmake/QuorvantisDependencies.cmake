@@ -1,6 +1,7 @@
 # The libraries the layers link, found once for the main build and for the fuzzing build.
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg Network DBus Test Concurrent Multimedia MultimediaWidgets)
 find_package(PkgConfig REQUIRED)
+find_package(ZLIB REQUIRED)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET
     xcb xcb-ewmh xcb-icccm xcb-composite xcb-image xcb-xfixes xcb-xinput xcb-keysyms xcb-xtest xcb-xkb
     xcb-res xcb-shm)

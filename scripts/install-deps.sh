@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev qt6-image-formats-plugins libgl-dev
-    libzip-dev
+    libzip-dev zlib1g-dev
     libpoppler-qt6-dev libxml2-dev libtesseract-dev libleptonica-dev
     tesseract-ocr-eng tesseract-ocr-chi-sim tesseract-ocr-fra tesseract-ocr-deu tesseract-ocr-spa
     tesseract-ocr-pol

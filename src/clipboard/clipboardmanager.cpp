@@ -4,21 +4,26 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
+#include <QLoggingCategory>
 #include <QMimeDatabase>
 #include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 
 #include <array>
+#include <mutex>
 
 #include "clipboard/graphemes.h"
 #include "core/diagnostics/diagevents.h"
 #include "core/eventlog.h"
 #include "core/settingsstore.h"
+#include "platform/imagedecoding.h"
+#include "platform/memoryrelease.h"
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
 #include "runtime/workqueue.h"
+
+Q_LOGGING_CATEGORY(lcClipboard, "quorvantis.clipboard")
 
 namespace qv {
 
@@ -55,36 +60,33 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
     return file.commit();
 }
 
-// The size that fits a thumbnail; a very narrow image keeps at least one pixel on its short side.
-QSize thumbnailSize(const QSize &size)
+// The thumbnail of a picture, decoded within the decoding budget, and the size it announced.
+struct Decoded
+{
+    QImage thumbnail;
+    QSize stated;
+};
+
+std::optional<Decoded> decodeThumbnail(const std::function<QImage(const QSize &, QSize *)> &read)
 {
     const int limit = ClipboardManager::thumbnailMaxPixels;
-    return size.scaled(limit, limit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    Decoded decoded;
+    decoded.thumbnail = read(QSize(limit, limit), &decoded.stated);
+    if (decoded.thumbnail.isNull())
+        return std::nullopt;
+    return decoded;
 }
 
 // Thumbnail, size and title of a cached image file.
-std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
+std::optional<PreparedImageRecord> makeImageRecord(const QString &path, const Decoded &decoded)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize stated = reader.size();
-    const int limit = ClipboardManager::thumbnailMaxPixels;
-    if (stated.isValid() && (stated.width() > limit || stated.height() > limit))
-        reader.setScaledSize(thumbnailSize(stated));
-    QImage thumbnail = reader.read();
-    if (thumbnail.isNull())
-        return std::nullopt;
-    if (thumbnail.width() > limit || thumbnail.height() > limit)
-        thumbnail = thumbnail.scaled(thumbnailSize(thumbnail.size()), Qt::IgnoreAspectRatio,
-                                     Qt::SmoothTransformation);
-
     QByteArray png;
     QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !thumbnail.save(&buffer, "PNG"))
+    if (!buffer.open(QIODevice::WriteOnly) || !decoded.thumbnail.save(&buffer, "PNG"))
         return std::nullopt;
 
-    const int width = std::max(1, stated.isValid() ? stated.width() : thumbnail.width());
-    const int height = std::max(1, stated.isValid() ? stated.height() : thumbnail.height());
+    const int width = std::max(1, decoded.stated.width());
+    const int height = std::max(1, decoded.stated.height());
     PreparedImageRecord record;
     record.fileURL = QUrl::fromLocalFile(path);
     record.thumbnailData = png;
@@ -93,11 +95,9 @@ std::optional<PreparedImageRecord> makeImageRecord(const QString &path)
     return record;
 }
 
-// A copy whose header reads as an image but whose body does not decode (a truncated or corrupt
-// transfer) is no image: it leaves nothing in the cache.
-std::optional<PreparedImageRecord> recordOrDiscard(const QString &path)
+std::optional<PreparedImageRecord> recordOrDiscard(const QString &path, const Decoded &decoded)
 {
-    auto record = makeImageRecord(path);
+    auto record = makeImageRecord(path, decoded);
     if (!record)
         QFile::remove(path);
     return record;
@@ -122,6 +122,44 @@ void removeFile(const QUrl &url)
 
 } // namespace
 
+struct ClipboardManager::CachedFiles
+{
+    std::mutex mutex;
+    bool closed = false;
+    QSet<QString> unclaimed;
+
+    // False once the manager is gone: the job then leaves nothing behind.
+    bool claimLater(const QString &path)
+    {
+        std::lock_guard lock(mutex);
+        if (closed)
+            return false;
+        unclaimed.insert(path);
+        return true;
+    }
+
+    void claim(const QString &path)
+    {
+        std::lock_guard lock(mutex);
+        unclaimed.remove(path);
+    }
+
+    bool isClosed()
+    {
+        std::lock_guard lock(mutex);
+        return closed;
+    }
+
+    void close()
+    {
+        std::lock_guard lock(mutex);
+        closed = true;
+        for (const QString &path : std::as_const(unclaimed))
+            QFile::remove(path);
+        unclaimed.clear();
+    }
+};
+
 struct ClipboardManager::Check
 {
     std::function<void(bool)> done;
@@ -140,7 +178,8 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
       m_cacheDirectory(cacheDirectory.isEmpty() ? defaultCacheDirectory() : cacheDirectory),
       m_scanQueue(queues.makeQueue(QStringLiteral("Quorvantis.ClipboardScan"), QueueKind::Serial)),
       m_imageProcessQueue(
-          queues.makeQueue(QStringLiteral("Quorvantis.ClipboardImageProcess"), QueueKind::Serial))
+          queues.makeQueue(QStringLiteral("Quorvantis.ClipboardImageProcess"), QueueKind::Serial)),
+      m_cachedFiles(std::make_shared<CachedFiles>())
 {
     // Whatever is on the clipboard now is not a new copy.
     m_lastChangeCount = m_pasteboard.changeCount();
@@ -168,6 +207,11 @@ ClipboardManager::~ClipboardManager()
     m_pasteboard.setChangeHandler({});
     stopPolling();
     m_debounceTimer.cancel();
+    // Captures cut short by quitting leave no files: those cached but not yet listed, and those of
+    // items still waiting for the quiet period. Queued image jobs are skipped, not waited for.
+    m_cachedFiles->close();
+    for (const auto &item : std::as_const(m_pendingItems))
+        removeFile(item.imageURL);
 }
 
 QString ClipboardManager::defaultCacheDirectory()
@@ -369,15 +413,27 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
             break;
         case ScanPayload::ImageData:
         case ScanPayload::ImageFileURL:
-            m_imageProcessQueue->async([self, scheduler, folder, payload] {
+            m_imageProcessQueue->async([self, scheduler, folder, payload, files = m_cachedFiles] {
+                if (files->isClosed())
+                    return;
                 const auto record = payload.kind == ScanPayload::ImageData
                                         ? cacheImageData(payload.imageData, folder)
                                         : cacheImageFile(payload.fileURL, folder);
+                // The transfer and the decoded picture are freed by now; their pages go back.
+                releaseFreeMemory();
                 if (!record)
                     return;
-                scheduler->post([self, record = *record, source = payload.source] {
+                const QString path = record->fileURL.toLocalFile();
+                if (!files->claimLater(path)) {
+                    QFile::remove(path);
+                    return;
+                }
+                scheduler->post([self, record = *record, source = payload.source, files, path] {
+                    files->claim(path);
                     if (self)
                         self->addImageItem(record, source);
+                    else
+                        QFile::remove(path);
                 });
             });
             break;
@@ -416,8 +472,10 @@ void ClipboardManager::addTextItem(const QString &text, const QString &source)
 void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QString &source)
 {
     QImage thumbnail;
-    if (!thumbnail.loadFromData(record.thumbnailData, "PNG"))
+    if (!thumbnail.loadFromData(record.thumbnailData, "PNG")) {
+        removeFile(record.fileURL);
         return;
+    }
     ClipboardItem item;
     item.id = QUuid::createUuid();
     item.text = record.title;
@@ -430,25 +488,31 @@ void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QSt
     enqueuePending(item);
 }
 
+// A picture is decoded before anything is written: one that does not decode, or would cost more than
+// the decoding budget, leaves nothing in the cache.
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteArray &bytes,
                                                                     const QString &folder)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly) || !QImageReader(&buffer).canRead())
+    const auto decoded = decodeThumbnail(
+        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readData(bytes, fit, stated); });
+    if (!decoded)
         return std::nullopt;
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
     if (!writeAtomically(path, bytes))
         return std::nullopt;
-    return recordOrDiscard(path);
+    return recordOrDiscard(path, *decoded);
 }
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
                                                                     const QString &folder)
 {
     const QString source = QDir::cleanPath(fileURL.toLocalFile());
+    const auto decoded = decodeThumbnail(
+        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readFile(source, fit, stated); });
+    if (!decoded)
+        return std::nullopt;
     QFile file(source);
-    if (!QImageReader(source).canRead() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     QString suffix = QFileInfo(source).suffix().trimmed();
     if (suffix.isEmpty())
@@ -459,7 +523,7 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
         if (!file.seek(0) || !writeAtomically(path, file.readAll()))
             return std::nullopt;
     }
-    return recordOrDiscard(path);
+    return recordOrDiscard(path, *decoded);
 }
 
 // The history
@@ -509,18 +573,51 @@ void ClipboardManager::flushPending()
             removeFile(merged.at(i).imageURL);
         merged.resize(maxHistory);
     }
+    keepImagesWithinBudget(merged);
     setHistory(std::move(merged));
     emit didCapture();
     log(DiagEvents::clipboardFlush,
         QStringLiteral("flushed=%1, total=%2").arg(batch.size()).arg(m_history.size()));
 }
 
+void ClipboardManager::keepImagesWithinBudget(QList<ClipboardItem> &items) const
+{
+    qint64 total = 0;
+    int dropped = 0;
+    qint64 droppedBytes = 0;
+    // Newest first: once the budget is spent, every older image leaves.
+    for (qsizetype i = 0; i < items.size();) {
+        const ClipboardItem &item = items.at(i);
+        if (!item.isImage || item.imageURL.isEmpty()) {
+            ++i;
+            continue;
+        }
+        const qint64 size = QFileInfo(item.imageURL.toLocalFile()).size();
+        if (total + size <= m_imageCacheBudgetBytes && dropped == 0) {
+            total += size;
+            ++i;
+            continue;
+        }
+        ++dropped;
+        droppedBytes += size;
+        removeFile(item.imageURL);
+        items.removeAt(i);
+    }
+    if (dropped > 0)
+        qCInfo(lcClipboard).noquote()
+            << QStringLiteral("📋 The image cache is over its budget of %1 MB: the %2 oldest images left the "
+                              "history (%3 MB)")
+                   .arg(m_imageCacheBudgetBytes / 1000000)
+                   .arg(dropped)
+                   .arg(droppedBytes / 1000000);
+}
+
 void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
 {
     QImage image;
     if (item.isImage && !item.imageURL.isEmpty())
-        image.load(item.imageURL.toLocalFile());
-    // An image whose file is gone goes back as its title.
+        image = ImageDecoding::readFile(item.imageURL.toLocalFile());
+    // An image whose file is gone (or too costly to decode whole) goes back as its title.
     const qint64 count =
         image.isNull() ? m_pasteboard.writeText(item.realText()) : m_pasteboard.writeImage(image);
     m_selfCopyChangeCount = count;

@@ -67,6 +67,10 @@ public:
     static constexpr int maxTextLength = 100000;
     static constexpr qint64 maxImageBytes = 50000000;
     static constexpr int thumbnailMaxPixels = 320;
+    // What the cached files of the history's images may take in all; past it the oldest image
+    // items leave the history. One copy of many files makes one item per file, so this is the only
+    // limit on such a copy.
+    static constexpr qint64 defaultImageCacheBudgetBytes = 1024LL * 1024 * 1024;
     static inline const QString thisMac = QStringLiteral("This Mac");
 
     // cacheDirectory empty: "QuorvantisClipboard" in the XDG cache folder.
@@ -122,6 +126,9 @@ public:
                                    std::optional<qint64> selfCopyChangeCount);
     static ScanResult retrySnapshot(Pasteboard &pasteboard, qint64 expectedChangeCount);
 
+    qint64 imageCacheBudgetBytes() const { return m_imageCacheBudgetBytes; }
+    void setImageCacheBudgetBytes(qint64 bytes) { m_imageCacheBudgetBytes = bytes; }
+
     // Copy a copied image into `folder` and make its thumbnail; nothing when it does not decode or
     // cannot be written.
     static std::optional<PreparedImageRecord> cacheImageData(const QByteArray &bytes, const QString &folder);
@@ -153,6 +160,8 @@ private:
     void logSnapshotFailure(const std::shared_ptr<Check> &check);
     void log(const QString &name, const QString &detail) const;
     QDateTime nowDate() const;
+    // Drops the oldest image items (and their files) whose files pass the image cache budget.
+    void keepImagesWithinBudget(QList<ClipboardItem> &items) const;
 
     Pasteboard &m_pasteboard;
     WorkspaceService &m_workspace;
@@ -162,6 +171,11 @@ private:
     QString m_cacheDirectory;
     std::shared_ptr<WorkQueue> m_scanQueue;
     std::shared_ptr<WorkQueue> m_imageProcessQueue;
+    // Files cached by the image queue that no item holds yet; what is left of them when the manager
+    // goes (a capture cut short by quitting) is removed then, and later jobs write nothing.
+    struct CachedFiles;
+    std::shared_ptr<CachedFiles> m_cachedFiles;
+    qint64 m_imageCacheBudgetBytes = defaultImageCacheBudgetBytes;
 
     QList<ClipboardItem> m_history;
     QList<ClipboardItem> m_pendingItems;

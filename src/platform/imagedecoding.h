@@ -5,22 +5,71 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
+
+class QIODevice;
+
 namespace qv {
 
-// Decoding of pictures from outside, safe against files that lie about their size: the decoded
-// image may not exceed `allocationLimitMB` nor the source `maxSourcePixels`, pictures are turned upright by
-// their orientation tag, and with a `fit` size the decoder is asked for a scaled picture that fits it (aspect
-// kept). A picture that cannot be decoded within these bounds is a null image. Any thread.
+// The one way pictures from outside are decoded (clipboard, shelf thumbnails, text recognition, web
+// icons, previews), safe against files that lie about their size or reach outside themselves.
+//
+// The header is read before anything is decoded, and a picture whose decoding would cost more than
+// `budgetBytes` (the decoder's own buffers counted with the picture) or announces more than
+// `maxSourcePixels` is refused. Progressive JPEGs keep every coefficient of the whole picture while
+// they decode and pass over it once per scan, so they get a stricter pixel cap and a cap on scans.
+// SVG drawings are rendered only when they are self-contained (nothing but their own bytes is ever
+// read), on a thread of their own that is abandoned after `svgTimeLimitMs`. Pictures are turned
+// upright by their orientation tag; with a `fit` size the result fits it (aspect kept: raster
+// pictures are only made smaller, drawings are drawn at that size). A refused or undecodable
+// picture is a null image. `sourceSize`, when given, receives the size the header announced. Any
+// thread; nothing here can block for longer than its time limit.
 namespace ImageDecoding {
 inline constexpr int allocationLimitMB = 256;
 // Pictures announcing more pixels than this are refused outright, even for a scaled read, which
 // would otherwise still have to inflate every row.
 inline constexpr qint64 maxSourcePixels = 100000000;
+inline constexpr qint64 budgetBytes = 300LL * 1024 * 1024;
+// About a second of a progressive decoder's time, however few bytes announce it.
+inline constexpr qint64 maxProgressivePixels = 40000000;
+inline constexpr int maxProgressiveScans = 64;
+inline constexpr qint64 maxSvgBytes = 8 * 1024 * 1024;
+inline constexpr int svgTimeLimitMs = 2000;
+// A drawing asked for without a size is drawn no larger than this on its long side.
+inline constexpr int maxSvgSide = 4096;
+// Drawings still rendering after their time limit; past this many, further drawings are refused so
+// that hostile ones cannot pile up threads.
+inline constexpr int maxAbandonedSvgRenders = 2;
 
-QImage readFile(const QString &path, const QSize &fit = QSize());
+// What a JPEG's markers announce, read without decoding.
+struct JpegHeader
+{
+    QSize size;
+    int components = 0;
+    bool progressive = false;
+    int scans = 0;
+};
+// Nothing when the bytes are not a JPEG with a frame header. Reads the whole stream (its scans are
+// counted) and leaves the device's position where it was.
+std::optional<JpegHeader> readJpegHeader(QIODevice &device);
+// What decoding a JPEG of this header costs at most, in bytes, to fit `fit` (or whole).
+qint64 jpegDecodeCost(const JpegHeader &header, const QSize &fit);
+bool isWithinBudget(const JpegHeader &header, const QSize &fit);
+
+QImage readFile(const QString &path, const QSize &fit = QSize(), QSize *sourceSize = nullptr);
+QImage readData(const QByteArray &bytes, const QSize &fit = QSize(), QSize *sourceSize = nullptr);
 // True for a regular file (links followed); false for folders, pipes, sockets, devices and nothing.
 bool isRegularFile(const QString &path);
-QImage readData(const QByteArray &bytes, const QSize &fit = QSize());
+
+// True when rendering the drawing reads nothing but its own bytes: every reference points inside
+// the document ("#id") or is inline data, no entities are declared, no style sheet is imported.
+// Compressed drawings are looked at uncompressed.
+bool isSelfContainedSvg(const QByteArray &svg);
+// Renders a self-contained drawing (plain or compressed) within `timeLimitMs`; null otherwise (the
+// renderer left behind finishes on its own).
+QImage renderSvg(const QByteArray &svg, const QSize &fit = QSize(), QSize *sourceSize = nullptr,
+                 int timeLimitMs = svgTimeLimitMs);
+
 // `source` drawn centred and aspect-fitted onto a transparent canvas of `canvas`; a source with a
 // zero dimension gives the bare canvas.
 QImage aspectFit(const QImage &source, const QSize &canvas);

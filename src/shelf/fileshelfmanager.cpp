@@ -21,6 +21,8 @@
 #include "platform/webfetcher.h"
 #include "runtime/workqueue.h"
 
+#include <sys/stat.h>
+
 namespace qv {
 
 namespace {
@@ -59,33 +61,6 @@ void removeEntry(const QString &path)
         QDir(path).removeRecursively();
     else
         QFile::remove(path);
-}
-
-// Copies a file, or a folder with everything in it; links inside a folder are copied as links.
-// Entries that are neither (pipes, sockets, devices) are left out of a folder: reading one could
-// block for ever or never end.
-bool copyEntry(const QString &source, const QString &destination)
-{
-    const QFileInfo info(source);
-    if (ImageDecoding::isRegularFile(source))
-        return QFile::copy(source, destination);
-    if (!info.isDir())
-        return false;
-    if (!QDir().mkdir(destination))
-        return false;
-    const QDir folder(source);
-    const auto entries =
-        folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo &entry : entries) {
-        if (!entry.isSymLink() && !entry.isDir() && !ImageDecoding::isRegularFile(entry.absoluteFilePath()))
-            continue;
-        const QString target = destination + QLatin1Char('/') + entry.fileName();
-        const bool ok = entry.isSymLink() ? QFile::link(entry.symLinkTarget(), target)
-                                          : copyEntry(entry.absoluteFilePath(), target);
-        if (!ok)
-            return false;
-    }
-    return true;
 }
 
 // Creates the file (never replacing one) and writes all of `bytes`; leaves nothing behind on failure.
@@ -417,25 +392,48 @@ void FileShelfManager::releaseName(const QUrl &fileURL)
 
 // Intake
 
+namespace {
+
+// File names are bytes here: a name that is not valid UTF-8 has no string that names the file again.
+bool entryExists(const QByteArray &path)
+{
+    struct stat status = {};
+    return ::lstat(path.constData(), &status) == 0;
+}
+
+} // namespace
+
 void FileShelfManager::processFile(const QUrl &fileURL)
 {
     const QString path = fileURL.toLocalFile();
+    const QByteArray bytes = FileCopy::localPathBytes(fileURL);
     qCInfo(lcShelf).noquote() << QStringLiteral("⚙️ processFile 开始处理: ") + path;
-    if (const auto copy = copyFileToCache(fileURL)) {
+    FileCopy::Outcome outcome = FileCopy::Outcome::Failed;
+    if (const auto copy = copyFileToCache(fileURL, &outcome)) {
         qCInfo(lcShelf).noquote() << QStringLiteral("✅ 拷贝成功，缓存路径: ") + copy->toLocalFile();
         addItem(*copy);
         return;
     }
     qCInfo(lcShelf).noquote() << QStringLiteral("❌ copyFileToCache 失败，尝试直接使用原始 URL");
-    const QFileInfo info(path);
-    if (!entryExists(path)) {
+    if (!entryExists(bytes)) {
         // Gone between the drop and the copy: there is nothing to shelve.
         log(DiagEvents::shelfIntakeError, QStringLiteral("vanished"));
         return;
     }
-    const bool regular = ImageDecoding::isRegularFile(path);
-    if (!regular && !info.isDir()) {
+    struct stat status = {};
+    const bool found = ::stat(bytes.constData(), &status) == 0;
+    const bool regular = found && S_ISREG(status.st_mode);
+    if (!regular && !(found && S_ISDIR(status.st_mode))) {
         log(DiagEvents::shelfIntakeError, QStringLiteral("not a regular file"));
+        return;
+    }
+    if (outcome == FileCopy::Outcome::NoRoom) {
+        // A PNG copy would need room too: the file is referenced where it is.
+        qCWarning(lcShelf).noquote() << QStringLiteral("⚠️ Not copied into the shelf, the disk would be nearly "
+                                                      "full; referenced in place: ") +
+                                            path;
+        log(DiagEvents::shelfIntakeError, QStringLiteral("no room"));
+        addItem(fileURL);
         return;
     }
     log(DiagEvents::shelfIntakeError, QStringLiteral("copy failed"));
@@ -445,16 +443,21 @@ void FileShelfManager::processFile(const QUrl &fileURL)
     addItem(fileURL);
 }
 
-std::optional<QUrl> FileShelfManager::copyFileToCache(const QUrl &fileURL)
+std::optional<QUrl> FileShelfManager::copyFileToCache(const QUrl &fileURL, FileCopy::Outcome *outcome)
 {
+    FileCopy::Outcome ignored = FileCopy::Outcome::Failed;
+    FileCopy::Outcome &result = outcome ? *outcome : ignored;
+    result = FileCopy::Outcome::Failed;
     if (!QDir().mkpath(m_shelfDirectory)) {
         qCInfo(lcShelf).noquote() << QStringLiteral("❌ 创建 shelfDir 失败: ") + m_shelfDirectory;
         return std::nullopt;
     }
-    const QString source = fileURL.toLocalFile();
-    const QUrl destination = uniqueFileURL(QFileInfo(source).fileName());
-    if (!copyEntry(source, destination.toLocalFile())) {
-        qCInfo(lcShelf).noquote() << QStringLiteral("❌ 文件拷贝失败: ") + source;
+    const QByteArray source = FileCopy::localPathBytes(fileURL);
+    // The shown name of a name that is not valid UTF-8 has replacement characters in its place.
+    const QUrl destination = uniqueFileURL(QFileInfo(fileURL.toLocalFile()).fileName());
+    result = FileCopy::copyEntry(source, QFile::encodeName(destination.toLocalFile()), m_minimumFreeBytes.load());
+    if (result != FileCopy::Outcome::Copied) {
+        qCInfo(lcShelf).noquote() << QStringLiteral("❌ 文件拷贝失败: ") + fileURL.toLocalFile();
         removeEntry(destination.toLocalFile());
         releaseName(destination);
         return std::nullopt;

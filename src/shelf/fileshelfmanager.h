@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "platform/thumbnailer.h"
 #include "platform/webfetcher.h"
 #include "runtime/scheduler.h"
+#include "shelf/filecopy.h"
 #include "shelf/dropdata.h"
 #include "shelf/shelfitem.h"
 
@@ -84,10 +86,16 @@ public:
 
     // Intake; any thread.
     // Copies a file or folder into the shelf and adds it; when the copy fails, an image file is added
-    // as a PNG copy and anything else in place (where no removal ever deletes it).
+    // as a PNG copy and anything else in place (where no removal ever deletes it). A copy that would
+    // leave the disk with less than minimumFreeBytes free fails too, and its file is added in place.
     void processFile(const QUrl &fileURL);
-    // The copy's address, or nothing when the folder cannot be made or the copy fails.
-    std::optional<QUrl> copyFileToCache(const QUrl &fileURL);
+    // The copy's address, or nothing when the folder cannot be made or the copy fails (`outcome`
+    // says which, when given).
+    std::optional<QUrl> copyFileToCache(const QUrl &fileURL, FileCopy::Outcome *outcome = nullptr);
+    // The free space a copy into the shelf must leave on the disk.
+    static constexpr qint64 defaultMinimumFreeBytes = 512LL * 1024 * 1024;
+    qint64 minimumFreeBytes() const { return m_minimumFreeBytes.load(); }
+    void setMinimumFreeBytes(qint64 bytes) { m_minimumFreeBytes = bytes; }
     // Builds the record at once and posts its insertion; returns the new id before the item is listed.
     QUuid addItem(const QUrl &fileURL, const std::optional<QUrl> &originalWebURL = std::nullopt);
     // Stores the image as "<name>.png" (a free name; "Image_<UUID>.png" without a usable name) and
@@ -201,6 +209,7 @@ private:
     Scheduler &m_scheduler;
     EventLog &m_eventLog;
     QString m_shelfDirectory;
+    std::atomic<qint64> m_minimumFreeBytes{defaultMinimumFreeBytes};
     std::shared_ptr<WorkQueue> m_intakeQueue;
     std::shared_ptr<WorkQueue> m_utilityQueue;
     std::shared_ptr<WorkQueue> m_ocrExecutionQueue;

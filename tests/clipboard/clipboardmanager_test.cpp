@@ -16,6 +16,7 @@
 #include "printers.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
+#include "support/hostileimages.h"
 #include "support/recordingeventlog.h"
 
 namespace qv {
@@ -512,20 +513,73 @@ TEST_F(ClipboardManagerTest, VeryNarrowImageStillGetsAThumbnail)
 
 // Regression (found by fuzzing): bytes whose header reads as an image but whose body is cut off or
 // corrupt were written to the cache before decoding failed, and stayed there as a broken file.
+// Regression: a progressive JPEG of 600 bytes announcing 20000 x 20000 pixels was decoded by a reader
+// of the clipboard's own, outside the decoding limits, and took 2.4 GB, copied or as a copied file.
 TEST_F(ClipboardManagerTest, ImageThatDoesNotDecodeLeavesNothingInTheCache)
 {
     QByteArray broken = pngBytes(300, 200, Qt::red);
     broken.truncate(broken.size() / 2);
     QByteArray corrupt = pngBytes(300, 200, Qt::blue);
     corrupt.replace(corrupt.indexOf("IDAT") + 6, 8, QByteArray(8, '\xff'));
-    for (const QByteArray &bytes : {broken, corrupt}) {
+    QTemporaryDir files;
+    for (const QByteArray &bytes : {broken, corrupt, progressiveJpeg(QSize(20000, 20000))}) {
         EXPECT_FALSE(ClipboardManager::cacheImageData(bytes, m_cache.path()).has_value());
+        const QString copied = files.filePath(QStringLiteral("copied.jpg"));
+        QFile file(copied);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        file.close();
+        EXPECT_FALSE(ClipboardManager::cacheImageFile(QUrl::fromLocalFile(copied), m_cache.path()).has_value());
         EXPECT_TRUE(cachedFiles().isEmpty()) << cachedFiles().join(u' ').toStdString();
     }
     m_sim.pasteboard.copyImage(broken);
     settle();
     EXPECT_TRUE(m_manager->history().isEmpty());
     EXPECT_TRUE(cachedFiles().isEmpty());
+}
+
+// Regression: one file-manager copy of 40 large pictures put 40 items and 1.08 GB into the image
+// cache; past its budget the oldest image items now leave the history with their files.
+TEST_F(ClipboardManagerTest, TheImageCacheStaysWithinItsBudgetDroppingTheOldestImages)
+{
+    QTemporaryDir files;
+    QStringList paths;
+    const Qt::GlobalColor colors[] = {Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta};
+    for (const Qt::GlobalColor color : colors) {
+        paths.append(files.filePath(QStringLiteral("shot-%1.png").arg(paths.size())));
+        QFile file(paths.last());
+        file.open(QIODevice::WriteOnly);
+        file.write(pngBytes(400, 300, color));
+    }
+    const qint64 each = QFileInfo(paths.first()).size();
+    m_manager->setImageCacheBudgetBytes(each * 3 + each / 2);
+    m_sim.pasteboard.copyText(QStringLiteral("words in between"));
+    settle();
+    m_sim.pasteboard.copyFiles(paths);
+    settle();
+    // The last file is the newest item; the two first files left, the text stays.
+    QStringList kept;
+    for (const auto &item : m_manager->history())
+        kept.append(item.isImage ? QString::number(item.thumbnail.pixelColor(0, 0).rgb(), 16) : item.text);
+    EXPECT_EQ(kept, (QStringList{QString::number(QColor(Qt::magenta).rgb(), 16),
+                                 QString::number(QColor(Qt::cyan).rgb(), 16),
+                                 QString::number(QColor(Qt::blue).rgb(), 16), u"words in between"_qs}));
+    EXPECT_EQ(cachedFiles().size(), 3);
+}
+
+// Regression: an image cached while the program quit (captured, not yet past the quiet period, or
+// still queued) stayed in the cache until the next start.
+TEST_F(ClipboardManagerTest, ACaptureCutShortByQuittingLeavesNoFile)
+{
+    m_sim.pasteboard.copyImage(pngBytes(64, 64));
+    for (int step = 0; step < 100 && m_manager->pendingItems().isEmpty(); ++step)
+        m_scheduler.advance(0.01);
+    ASSERT_EQ(m_manager->pendingItems().size(), 1);
+    m_sim.pasteboard.copyImage(pngBytes(32, 32));
+    m_scheduler.advance(0.2);
+    m_manager.reset();
+    settle();
+    EXPECT_TRUE(cachedFiles().isEmpty()) << cachedFiles().join(u' ').toStdString();
 }
 
 TEST_F(ClipboardManagerTest, CopiedFilesKeepTheirExtensionAndArriveInOrder)

@@ -4,6 +4,15 @@
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrl>
+
+#include <atomic>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 // A small HTTP/1.0 server on 127.0.0.1 for the web tests. Each path answers with a scripted response;
 // a path scripted as silent accepts the connection and never answers. Requested paths are recorded.
@@ -66,4 +75,116 @@ private:
 
     QHash<QString, Response> m_responses;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+};
+
+// An HTTP/1.0 server on 127.0.0.1 that answers every request with `head` and then a body of
+// `prefix` followed by zeros, `total` bytes in all, written from a thread of its own as fast as the
+// client takes them (as a real server would, whatever the client's event loop is doing). `sent()`
+// counts the bytes the client's side took, so a test can tell where reading stopped.
+class StreamingServer
+{
+public:
+    StreamingServer(QByteArray contentType, QByteArray prefix, qint64 total, bool sendLength)
+        : m_contentType(std::move(contentType)), m_prefix(std::move(prefix)), m_total(total),
+          m_sendLength(sendLength)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof(address));
+        ::listen(m_listener, 8);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { run(); });
+    }
+
+    ~StreamingServer()
+    {
+        m_stop = true;
+        ::shutdown(m_listener, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listener);
+    }
+
+    QUrl url(const QString &path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path));
+    }
+    qint64 sent() const { return m_sent.load(); }
+
+private:
+    void run()
+    {
+        while (!m_stop) {
+            const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                return;
+            // A client that stops reading without closing lets the loop look at m_stop again.
+            timeval timeout{0, 200000};
+            ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+            ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+            serve(client);
+            ::close(client);
+        }
+    }
+
+    void serve(int client)
+    {
+        QByteArray request;
+        char buffer[4096];
+        while (!request.contains("\r\n\r\n") && request.size() < 65536 && !m_stop) {
+            const ssize_t got = ::recv(client, buffer, sizeof(buffer), 0);
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR))
+                return;
+            if (got > 0)
+                request.append(buffer, got);
+        }
+        QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: " + m_contentType + "\r\n";
+        if (m_sendLength)
+            head += "Content-Length: " + QByteArray::number(m_total) + "\r\n";
+        head += "Connection: close\r\n\r\n";
+        if (!sendAll(client, head, false))
+            return;
+        QByteArray chunk = m_prefix;
+        qint64 left = m_total;
+        while (left > 0 && !m_stop) {
+            if (chunk.isEmpty())
+                chunk = QByteArray(int(std::min<qint64>(left, 64 * 1024)), '\0');
+            chunk.truncate(qsizetype(std::min<qint64>(chunk.size(), left)));
+            if (!sendAll(client, chunk, true))
+                return;
+            left -= chunk.size();
+            chunk.clear();
+        }
+    }
+
+    bool sendAll(int client, const QByteArray &bytes, bool counted)
+    {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            if (m_stop)
+                return false;
+            const ssize_t wrote = ::send(client, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+            if (wrote < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+            if (wrote <= 0)
+                return false;
+            done += wrote;
+            if (counted)
+                m_sent += wrote;
+        }
+        return true;
+    }
+
+    QByteArray m_contentType;
+    QByteArray m_prefix;
+    qint64 m_total = 0;
+    bool m_sendLength = false;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<qint64> m_sent{0};
+    std::thread m_thread;
 };

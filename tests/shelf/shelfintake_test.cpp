@@ -1,6 +1,9 @@
 #include <QRegularExpression>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <limits>
 
 #include "core/diagnostics/diagevents.h"
 #include "shelffixture.h"
@@ -157,6 +160,80 @@ TEST_F(ShelfIntakeTest, FoldersAreCopiedWholeAsOneEntryWithoutPipes)
     m_manager->removeItem(m_manager->items().first());
     EXPECT_EQ(shelfFiles(), QStringList());
     EXPECT_TRUE(QFile::exists(outsidePath(QStringLiteral("project/src/main.cpp"))));
+}
+
+// Regression: a file whose name is not valid UTF-8 ("bad\xff\xfe.txt") was reported vanished, as a
+// file URL and inside a dropped folder: its name went through a string that could not name it again.
+TEST_F(ShelfIntakeTest, AFileWhoseNameIsNotUtf8IsShelved)
+{
+    const QByteArray outside = QFile::encodeName(outsidePath());
+    const QByteArray bad = "bad\xff\xfe.txt";
+    ASSERT_EQ(::mkdir((outside + "/folder").constData(), 0700), 0);
+    for (const QByteArray &path : {outside + '/' + bad, outside + "/folder/" + bad}) {
+        QFile file;
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        file.write("raw name");
+    }
+    m_manager->processFile(QUrl::fromEncoded("file://" + outside.toPercentEncoding("/") + "/bad%FF%FE.txt"));
+    m_manager->processFile(QUrl::fromLocalFile(outsidePath(QStringLiteral("folder"))));
+    settle();
+    EXPECT_EQ(itemNames(), (QStringList{u"folder"_qs, u"bad\ufffd\ufffd.txt"_qs}));
+    EXPECT_TRUE(m_events.details(DiagEvents::shelfIntakeError).isEmpty());
+    QFile shelved(m_manager->items().at(1).url.toLocalFile());
+    ASSERT_TRUE(shelved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(shelved.readAll(), QByteArray("raw name"));
+    struct stat inFolder = {};
+    EXPECT_EQ(::stat((QFile::encodeName(shelfPath()) + "/folder/" + bad).constData(), &inFolder), 0);
+}
+
+// Regression: a 2 GB sparse file became 2 GiB of real disk in the shelf and held the serial intake
+// up for seconds.
+TEST_F(ShelfIntakeTest, SparseFilesKeepTheirHoles)
+{
+    constexpr qint64 size = 2LL * 1024 * 1024 * 1024;
+    const QString path = outsidePath(QStringLiteral("sparse.img"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(size));
+        ASSERT_TRUE(file.seek(size / 2));
+        file.write(QByteArray(4096, 'd'));
+    }
+    struct stat source = {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &source), 0);
+    if (qint64(source.st_blocks) * 512 > 64 * 1024 * 1024)
+        GTEST_SKIP() << "this file system keeps no holes";
+    m_manager->processFile(QUrl::fromLocalFile(path));
+    settle();
+    ASSERT_EQ(m_manager->items().size(), 1);
+    const QString copy = m_manager->items().first().url.toLocalFile();
+    struct stat copied = {};
+    ASSERT_EQ(::stat(QFile::encodeName(copy).constData(), &copied), 0);
+    EXPECT_EQ(qint64(copied.st_size), size);
+    EXPECT_LE(qint64(copied.st_blocks) * 512, 64 * 1024 * 1024);
+    QFile file(copy);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(file.seek(size / 2 - 1));
+    EXPECT_EQ(file.read(4098), QByteArray(1, '\0') + QByteArray(4096, 'd') + QByteArray(1, '\0'));
+}
+
+// A copy that would leave the disk nearly full is a failed copy: the file is referenced where it is,
+// said on the console and in diagnostics, and nothing partial stays in the shelf.
+TEST_F(ShelfIntakeTest, ACopyThatWouldFillTheDiskIsReferencedInPlace)
+{
+    const QUrl original = makeFile(QStringLiteral("big.bin"), QByteArray(100000, 'b'));
+    QDir(outsidePath()).mkpath(QStringLiteral("tree/inner"));
+    makeFile(QStringLiteral("tree/inner/leaf.bin"), QByteArray(100000, 'l'));
+    m_manager->setMinimumFreeBytes(std::numeric_limits<qint64>::max() / 2);
+    m_manager->processFile(original);
+    m_manager->processFile(QUrl::fromLocalFile(outsidePath(QStringLiteral("tree"))));
+    settle();
+    ASSERT_EQ(m_manager->items().size(), 2);
+    EXPECT_EQ(m_manager->items().at(1).url, original);
+    EXPECT_EQ(m_events.details(DiagEvents::shelfIntakeError), (QStringList{u"no room"_qs, u"no room"_qs}));
+    EXPECT_EQ(shelfFiles(), QStringList());
 }
 
 TEST_F(ShelfIntakeTest, WeblocHoldsTheExactAddressEscaped)

@@ -3,7 +3,10 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
+#include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
 
 namespace qv {
 
@@ -21,6 +24,16 @@ inline QByteArray encodedImage(const QImage &image, const char *format = "PNG")
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
+}
+
+// Writes `content` as the file `name` in `dir`; its path.
+inline QString writeFileIn(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(content);
+    return path;
 }
 
 } // namespace qv

@@ -52,14 +52,7 @@ QByteArray pngBomb()
 class ThumbnailerTest : public ::testing::Test
 {
 protected:
-    QString write(const QString &name, const QByteArray &content)
-    {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        return path;
-    }
+    QString write(const QString &name, const QByteArray &content) { return writeFileIn(m_dir, name, content); }
 
     QImage render(const QString &path, QString *error = nullptr)
     {

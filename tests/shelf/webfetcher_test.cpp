@@ -130,6 +130,46 @@ TEST_F(WebFetcherTest, DownloadsAreCappedWithOrWithoutADeclaredLength)
     EXPECT_FALSE(silent.error.isEmpty());
 }
 
+// Regression: the caps were checked only after Qt had buffered what arrived, so a page head, an icon
+// or a download stopped 43-139 MB past its cap, and memory grew by as much. Reading now stops at the
+// cap: what the server manages to send past it is only what the socket buffers between hold.
+TEST_F(WebFetcherTest, ReadingStopsAtTheCapWhileTheServerKeepsSending)
+{
+    constexpr qint64 endless = 400LL * 1024 * 1024;
+    // Kernel socket buffers on both sides of the loopback connection, and Qt's own read buffer.
+    constexpr qint64 inFlight = 16LL * 1024 * 1024;
+
+    StreamingServer undeclared("application/octet-stream", QByteArray(), endless, false);
+    std::optional<DownloadResult> downloaded;
+    m_fetcher.download(undeclared.url(QStringLiteral("/big.png")), 30, 1000000,
+                       [&](const DownloadResult &answer) { downloaded = answer; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return downloaded.has_value(); }, 30000));
+    EXPECT_TRUE(downloaded->tooLarge);
+    EXPECT_TRUE(downloaded->body.isEmpty());
+    EXPECT_LT(undeclared.sent(), 1000000 + inFlight);
+
+    StreamingServer page("text/html", "<html><head><title>Endless</title>", endless, false);
+    std::optional<LinkMetadata> head;
+    m_fetcher.fetchMetadata(page.url(QStringLiteral("/page")), 30, [&](const LinkMetadata &answer) { head = answer; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return head.has_value(); }, 30000));
+    EXPECT_EQ(head->title, QStringLiteral("Endless"));
+    EXPECT_LT(page.sent(), X11WebFetcher::maxHeadBytes + inFlight);
+
+    StreamingServer icon("image/png", png(), endless, false);
+    m_server.script(QStringLiteral("/iconic"),
+                    {200,
+                     "text/html",
+                     "<head><title>Iconic</title><link rel=icon href='" +
+                         icon.url(QStringLiteral("/i.png")).toEncoded() + "'></head>",
+                     {},
+                     false,
+                     true});
+    const LinkMetadata iconic = metadata(QStringLiteral("/iconic"), 30);
+    EXPECT_EQ(iconic.title, QStringLiteral("Iconic"));
+    EXPECT_TRUE(iconic.icon.isNull());
+    EXPECT_LT(icon.sent(), X11WebFetcher::maxIconBytes + inFlight);
+}
+
 class ShelfLinkTest : public ShelfTest
 {
 };

@@ -87,6 +87,11 @@ TEST_F(QuickLookTest, EachFileIsShownAsItsKindAndWhatCannotBeReadAsItsIcon)
         {writeFile(QStringLiteral("data.bin"), QByteArray(64, '\0')), Kind::Other, "quicklook-icon"},
         {writeFile(QStringLiteral("broken.pdf"), "%PDF-1.4\nnot really a document"), Kind::Other, nullptr},
         {writeFile(QStringLiteral("bad.svg"), "<svg"), Kind::Other, nullptr},
+        // A drawing that names another file is shown as a file, never with that file's picture.
+        {writeFile(QStringLiteral("outside.svg"),
+                   "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'><image href='photo.png' "
+                   "width='100' height='100'/></svg>"),
+         Kind::Other, nullptr},
         {QUrl::fromLocalFile(path(QStringLiteral("gone.pdf"))), Kind::Other, "quicklook-missing"},
     };
     for (const Case &c : cases) {

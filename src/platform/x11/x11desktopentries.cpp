@@ -9,6 +9,7 @@
 #include <QMutexLocker>
 #include <QStandardPaths>
 
+#include "platform/imagedecoding.h"
 #include "platform/x11/x11clientreader.h"
 
 namespace qv {
@@ -195,8 +196,10 @@ QImage X11DesktopEntries::iconFor(const QString &id, int size)
     if (!found || found->icon.isEmpty())
         return QImage();
     const QString name = found->icon;
-    if (QFileInfo(name).isAbsolute())
-        return QImage(name).scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (QFileInfo(name).isAbsolute()) {
+        const QImage image = ImageDecoding::readFile(name, QSize(size, size));
+        return image.isNull() ? image : image.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
     const QIcon themed = QIcon::fromTheme(name);
     if (!themed.isNull()) {
         const QImage image = themed.pixmap(size, size).toImage();
@@ -211,7 +214,7 @@ QImage X11DesktopEntries::iconFor(const QString &id, int size)
              name + QStringLiteral("_*.xpm"), name + QStringLiteral("_*.png")},
             QDir::Files, QDir::Name | QDir::Reversed);
         for (const QString &candidate : std::as_const(candidates)) {
-            const QImage image(pixmaps.filePath(candidate));
+            const QImage image = ImageDecoding::readFile(pixmaps.filePath(candidate), QSize(size, size));
             if (!image.isNull())
                 return image;
         }

@@ -5,8 +5,10 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHash>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QMimeData>
+#include <QSet>
 #include <QUrl>
 
 #include <xcb/xcb.h>
@@ -54,16 +56,21 @@ xcb_screen_t *firstScreen(xcb_connection_t *connection)
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
 }
 
-// Targets that describe the selection protocol rather than the contents.
-bool isMetaTarget(const QString &name)
+// The content types the clipboard can use: an offer's other targets (the protocol's own, and whatever
+// else an owner lists, thousands if it likes) are never looked at.
+QStringList usableTypes()
 {
-    static const QStringList meta = {
-        QStringLiteral("TARGETS"),          QStringLiteral("MULTIPLE"),
-        QStringLiteral("TIMESTAMP"),        QStringLiteral("SAVE_TARGETS"),
-        QStringLiteral("DELETE"),           QStringLiteral("INSERT_PROPERTY"),
-        QStringLiteral("INSERT_SELECTION"), QStringLiteral("CLIPBOARD_MANAGER"),
-    };
-    return name.isEmpty() || meta.contains(name);
+    QStringList types = {PasteboardType::fileURL,   PasteboardType::fileNames, PasteboardType::png,
+                         PasteboardType::tiff,      PasteboardType::plainText, PasteboardType::utf8String,
+                         PasteboardType::utf16Text, PasteboardType::text,      PasteboardType::rtf,
+                         PasteboardType::html,      QStringLiteral("STRING"),  QStringLiteral("TEXT"),
+                         compoundTextType};
+    for (const QByteArray &mime : QImageReader::supportedMimeTypes()) {
+        const QString type = QString::fromLatin1(mime);
+        if (!types.contains(type))
+            types.append(type);
+    }
+    return types;
 }
 
 } // namespace
@@ -228,6 +235,7 @@ public:
         m_clipboard = internAtom(m_connection, "CLIPBOARD");
         m_targets = internAtom(m_connection, "TARGETS");
         m_incr = internAtom(m_connection, "INCR");
+        internUsableTypes();
         m_utf8String = atom(PasteboardType::utf8String);
         m_compoundText = atom(compoundTextType);
         m_text = atom(QStringLiteral("TEXT"));
@@ -279,12 +287,16 @@ public:
             targets.reset();
         if (!targets)
             return readWithoutTargets();
+        // Offered atoms are compared with the atoms of the types we can use, never named one by one.
         QStringList types;
+        QSet<xcb_atom_t> seen;
         const auto *atoms = reinterpret_cast<const xcb_atom_t *>(targets->bytes.constData());
         for (qsizetype i = 0; i < targets->bytes.size() / qsizetype(sizeof(xcb_atom_t)); ++i) {
-            const QString name = atomName(atoms[i]);
-            if (!isMetaTarget(name) && !types.contains(name))
-                types.append(name);
+            const auto usable = m_usable.constFind(atoms[i]);
+            if (usable != m_usable.constEnd() && !seen.contains(atoms[i])) {
+                seen.insert(atoms[i]);
+                types.append(*usable);
+            }
         }
 
         QList<PasteboardItem> items;
@@ -415,31 +427,32 @@ private:
         return transfer->bytes;
     }
 
-    xcb_atom_t atom(const QString &name)
+    // All usable types interned in one round trip, once.
+    void internUsableTypes()
     {
-        for (auto it = m_names.cbegin(); it != m_names.cend(); ++it) {
+        const QStringList types = usableTypes();
+        std::vector<xcb_intern_atom_cookie_t> cookies;
+        cookies.reserve(size_t(types.size()));
+        for (const QString &type : types) {
+            const QByteArray name = type.toUtf8();
+            cookies.push_back(xcb_intern_atom(m_connection, 0, uint16_t(name.size()), name.constData()));
+        }
+        for (qsizetype i = 0; i < types.size(); ++i) {
+            XcbPtr<xcb_intern_atom_reply_t> reply(
+                xcb_intern_atom_reply(m_connection, cookies[size_t(i)], nullptr));
+            if (reply && reply->atom != XCB_ATOM_NONE)
+                m_usable.insert(reply->atom, types.at(i));
+        }
+    }
+
+    // The atom of a usable type; a snapshot only ever asks for those.
+    xcb_atom_t atom(const QString &name) const
+    {
+        for (auto it = m_usable.cbegin(); it != m_usable.cend(); ++it) {
             if (it.value() == name)
                 return it.key();
         }
-        const xcb_atom_t a = internAtom(m_connection, name.toUtf8().constData());
-        if (a != XCB_ATOM_NONE)
-            m_names.insert(a, name);
-        return a;
-    }
-
-    QString atomName(xcb_atom_t a)
-    {
-        const auto found = m_names.constFind(a);
-        if (found != m_names.constEnd())
-            return *found;
-        XcbPtr<xcb_get_atom_name_reply_t> reply(
-            xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, a), nullptr));
-        if (!reply)
-            return {};
-        const QString name = QString::fromUtf8(xcb_get_atom_name_name(reply.get()),
-                                               xcb_get_atom_name_name_length(reply.get()));
-        m_names.insert(a, name);
-        return name;
+        return XCB_ATOM_NONE;
     }
 
     // Next event that `accept` takes, waiting at most until the deadline; null on time-out, on a lost
@@ -591,7 +604,8 @@ private:
     std::array<xcb_atom_t, 8> m_properties{};
     size_t m_nextProperty = 0;
     xcb_atom_t m_property = XCB_ATOM_NONE;
-    QHash<xcb_atom_t, QString> m_names;
+    // Fixed once interned: offers cannot grow it.
+    QHash<xcb_atom_t, QString> m_usable;
 };
 
 X11Pasteboard::X11Pasteboard() : m_watcher(std::make_unique<Watcher>()), m_reader(std::make_shared<Reader>())

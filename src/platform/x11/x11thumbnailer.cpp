@@ -3,9 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QPainter>
-#include <QRegularExpression>
-#include <QSvgRenderer>
 
 #include <poppler-qt6.h>
 
@@ -16,50 +13,21 @@ namespace qv {
 
 namespace {
 
-constexpr qint64 maxSvgBytes = 8 * 1024 * 1024;
-
-// A drawing that reaches outside itself (another file, an address) could make the renderer read
-// what the user never dropped; only references inside the document ("#id") and inline data pass.
-bool isSelfContainedSvg(const QByteArray &svg)
-{
-    static const QRegularExpression reference(QStringLiteral(R"((?:href|src)\s*=\s*["']\s*([^"'\s]*))"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    auto matches = reference.globalMatch(QString::fromUtf8(svg));
-    while (matches.hasNext()) {
-        const QString target = matches.next().captured(1);
-        if (!target.startsWith(QLatin1Char('#')) &&
-            !target.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
-            return false;
-    }
-    return !svg.contains("<!ENTITY") &&
-           !QString::fromUtf8(svg).contains(QLatin1String("url(http"), Qt::CaseInsensitive);
-}
-
 QImage renderSvg(const QString &path, const QSize &pixels, QString *error)
 {
     QFile file(path);
-    if (file.size() > maxSvgBytes || !file.open(QIODevice::ReadOnly)) {
+    if (file.size() > ImageDecoding::maxSvgBytes || !file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("svg unreadable");
         return QImage();
     }
     const QByteArray svg = file.readAll();
-    if (!isSelfContainedSvg(svg)) {
+    if (!ImageDecoding::isSelfContainedSvg(svg)) {
         *error = QStringLiteral("svg refers to other files");
         return QImage();
     }
-    QSvgRenderer renderer(svg);
-    if (!renderer.isValid()) {
-        *error = QStringLiteral("svg invalid");
-        return QImage();
-    }
-    QSize size = renderer.defaultSize();
-    if (size.isEmpty())
-        size = pixels;
-    size = size.scaled(pixels, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    renderer.render(&painter);
+    const QImage image = ImageDecoding::renderSvg(svg, pixels);
+    if (image.isNull())
+        *error = QStringLiteral("svg invalid or too slow to draw");
     return image;
 }
 
@@ -110,7 +78,7 @@ QImage X11Thumbnailer::render(const QString &path, const QSize &pixels, QString 
         return QImage();
     }
     const QString mime = QMimeDatabase().mimeTypeForFile(info).name();
-    if (mime == QLatin1String("image/svg+xml"))
+    if (mime == QLatin1String("image/svg+xml") || mime == QLatin1String("image/svg+xml-compressed"))
         return renderSvg(path, pixels, error);
     if (mime == QLatin1String("application/pdf"))
         return renderPdf(path, pixels, error);

@@ -87,6 +87,7 @@ struct MetadataFetch
     std::function<void(const LinkMetadata &)> done;
     LinkMetadata result;
     QByteArray head;
+    QByteArray iconBytes;
     QPointer<QNetworkReply> page;
     QPointer<QNetworkReply> icon;
     QTimer deadline;
@@ -141,31 +142,55 @@ void X11WebFetcher::download(const QUrl &url, double timeoutSeconds, qint64 maxB
         return;
     }
     QNetworkReply *reply = m_network.get(makeRequest(url, timeoutSeconds));
-    auto tooLarge = std::make_shared<bool>(false);
+    limitBuffering(reply);
+    struct Body
+    {
+        QByteArray bytes;
+        bool tooLarge = false;
+    };
+    auto body = std::make_shared<Body>();
     // The transfer time-out only measures silence; a trickling server is stopped here.
     QTimer::singleShot(int(timeoutSeconds * 1000), reply, [reply] { reply->abort(); });
-    auto checkSize = [reply, tooLarge, maxBytes](qint64 size) {
-        if (size > maxBytes && !*tooLarge) {
-            *tooLarge = true;
-            reply->abort();
-        }
+    auto refuse = [reply, body] {
+        if (body->tooLarge)
+            return;
+        body->tooLarge = true;
+        body->bytes = QByteArray();
+        reply->abort();
     };
-    connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, checkSize] {
-        checkSize(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+    connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, maxBytes, refuse] {
+        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
+            refuse();
     });
-    connect(reply, &QNetworkReply::downloadProgress, reply,
-            [checkSize](qint64 received, qint64) { checkSize(received); });
-    connect(reply, &QNetworkReply::finished, this, [reply, tooLarge, done = std::move(done)] {
+    // Counted as the bytes arrive: nothing past the cap is ever held.
+    connect(reply, &QNetworkReply::readyRead, reply, [reply, body, maxBytes, refuse] {
+        if (body->tooLarge)
+            return;
+        body->bytes.append(reply->read(maxBytes + 1 - body->bytes.size()));
+        if (body->bytes.size() > maxBytes)
+            refuse();
+    });
+    connect(reply, &QNetworkReply::finished, this, [reply, body, maxBytes, done = std::move(done)] {
         reply->deleteLater();
         DownloadResult result;
-        result.tooLarge = *tooLarge;
+        result.tooLarge = body->tooLarge;
         result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+        if (reply->error() == QNetworkReply::NoError && !result.tooLarge) {
+            body->bytes.append(reply->read(maxBytes + 1 - body->bytes.size()));
+            result.tooLarge = body->bytes.size() > maxBytes;
+        }
         if (reply->error() == QNetworkReply::NoError && !result.tooLarge)
-            result.body = reply->readAll();
+            result.body = std::move(body->bytes);
         else
             result.error = result.tooLarge ? QStringLiteral("body too large") : reply->errorString();
         done(result);
     });
+}
+
+void X11WebFetcher::limitBuffering(QNetworkReply *reply)
+{
+    // Without a limit the network thread reads as fast as the server sends and queues it all for us.
+    reply->setReadBufferSize(readBufferBytes);
 }
 
 X11WebFetcher::PageHead X11WebFetcher::parseHead(const QByteArray &html, const QUrl &pageURL)
@@ -217,6 +242,7 @@ void X11WebFetcher::fetchMetadata(const QUrl &url, double timeoutSeconds,
     QNetworkRequest request = makeRequest(url, timeoutSeconds);
     request.setRawHeader("Accept", "text/html,application/xhtml+xml;q=0.9,*/*;q=0.5");
     QNetworkReply *page = m_network.get(request);
+    limitBuffering(page);
     fetch->page = page;
 
     auto parsePage = [this, fetch](const QUrl &pageURL) {
@@ -229,15 +255,26 @@ void X11WebFetcher::fetchMetadata(const QUrl &url, double timeoutSeconds,
             head.icon.isValid() ? head.icon : pageURL.resolved(QUrl(QStringLiteral("/favicon.ico")));
         QNetworkRequest iconRequest = makeRequest(iconURL, 5);
         QNetworkReply *icon = m_network.get(iconRequest);
+        limitBuffering(icon);
         fetch->icon = icon;
-        connect(icon, &QNetworkReply::downloadProgress, icon, [icon](qint64 received, qint64) {
-            if (received > maxIconBytes)
-                icon->abort();
-        });
-        connect(icon, &QNetworkReply::finished, this, [fetch, icon] {
+        // Counted as the bytes arrive; an icon past its cap is no icon.
+        auto takeIcon = [fetch, icon] {
+            fetch->iconBytes.append(icon->read(maxIconBytes + 1 - fetch->iconBytes.size()));
+            if (fetch->iconBytes.size() > maxIconBytes) {
+                fetch->iconBytes = QByteArray();
+                fetch->finish();
+            }
+        };
+        connect(icon, &QNetworkReply::readyRead, icon, takeIcon);
+        connect(icon, &QNetworkReply::finished, this, [fetch, icon, takeIcon] {
             icon->deleteLater();
-            if (icon->error() == QNetworkReply::NoError)
-                fetch->result.icon = ImageDecoding::readData(icon->read(maxIconBytes), QSize(256, 256));
+            if (fetch->finished)
+                return;
+            if (icon->error() == QNetworkReply::NoError) {
+                takeIcon();
+                if (!fetch->finished)
+                    fetch->result.icon = ImageDecoding::readData(fetch->iconBytes, QSize(256, 256));
+            }
             fetch->finish();
         });
     };

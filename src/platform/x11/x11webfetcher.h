@@ -30,6 +30,8 @@ public:
     static constexpr qint64 maxIconBytes = 1000000;
     static constexpr int maxRedirects = 10;
     static constexpr qint64 maxCacheBytes = 64 * 1024 * 1024;
+    // What the network thread may read ahead of us on one reply.
+    static constexpr qint64 readBufferBytes = 64 * 1024;
 
     struct PageHead
     {
@@ -42,6 +44,7 @@ public:
 
 private:
     QNetworkRequest makeRequest(const QUrl &url, double timeoutSeconds) const;
+    static void limitBuffering(QNetworkReply *reply);
 
     QNetworkAccessManager m_network;
 };

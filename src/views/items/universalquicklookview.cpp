@@ -13,13 +13,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringDecoder>
-#include <QSvgRenderer>
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
 #include <poppler-qt6.h>
 
 #include "platform/fileicons.h"
+#include "platform/imagedecoding.h"
 #include "ui/theme.h"
 #include "views/items/offmain.h"
 #include "views/items/safeimagepreview.h"
@@ -37,6 +37,7 @@ struct UniversalQuickLookView::Probe
     QString text;
     bool truncated = false;
     QImage icon;
+    QImage drawing;
 };
 
 struct UniversalQuickLookView::PageResult
@@ -83,26 +84,25 @@ private:
     QString m_detail;
 };
 
-// An SVG drawing, fitted with its aspect ratio kept.
+// An SVG drawing, rendered off the main thread, fitted with its aspect ratio kept.
 class SvgView : public QWidget
 {
 public:
-    SvgView(const QString &path, QWidget *parent) : QWidget(parent), m_renderer(path)
-    {
-        m_renderer.setAspectRatioMode(Qt::KeepAspectRatio);
-    }
-    bool isValid() const { return m_renderer.isValid(); }
+    SvgView(const QImage &drawing, QWidget *parent) : QWidget(parent), m_drawing(drawing) {}
 
 protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        m_renderer.render(&painter, QRectF(rect()));
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QSizeF size = QSizeF(m_drawing.size()).scaled(QSizeF(this->size()), Qt::KeepAspectRatio);
+        painter.drawImage(QRectF((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(),
+                                 size.height()),
+                          m_drawing);
     }
 
 private:
-    QSvgRenderer m_renderer;
+    QImage m_drawing;
 };
 
 // One rendered PDF page, fitted, with the page number and buttons to page through.
@@ -217,8 +217,12 @@ void UniversalQuickLookView::load()
             if (probe.kind == Kind::Image) {
                 QImageReader reader(path);
                 probe.animated = reader.supportsAnimation() && reader.imageCount() != 1;
-            } else if (probe.kind == Kind::Svg && probe.size > svgLimit) {
-                probe.kind = Kind::Other;
+            } else if (probe.kind == Kind::Svg) {
+                // Drawn here, under the decoder's rules: only a self-contained drawing, never past
+                // its time limit; anything else shows as a file.
+                probe.drawing = ImageDecoding::readFile(path, QSize(svgPixelSize, svgPixelSize));
+                if (probe.drawing.isNull())
+                    probe.kind = Kind::Other;
             } else if (probe.kind == Kind::Text) {
                 QFile file(path);
                 if (!file.open(QIODevice::ReadOnly)) {
@@ -283,12 +287,7 @@ void UniversalQuickLookView::present(const Probe &probe)
         setContent(new SafeImagePreview(m_url, imagePixelSize, m_queue, m_scheduler, this), Kind::Image);
         return;
     case Kind::Svg: {
-        auto *svg = new SvgView(path, this);
-        if (!svg->isValid()) {
-            delete svg;
-            break;
-        }
-        setContent(svg, Kind::Svg);
+        setContent(new SvgView(probe.drawing, this), Kind::Svg);
         return;
     }
     case Kind::Pdf: {

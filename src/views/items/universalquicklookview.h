@@ -28,7 +28,7 @@ public:
     // Text beyond this many bytes is not shown (the rest of a huge log would freeze the view).
     static constexpr qint64 textLimit = 256 * 1024;
     // SVG files larger than this are not parsed.
-    static constexpr qint64 svgLimit = 16 * 1024 * 1024;
+    static constexpr int svgPixelSize = 1600;
     static constexpr int imagePixelSize = 2400;
 
     static Kind kindFor(const QMimeType &type);

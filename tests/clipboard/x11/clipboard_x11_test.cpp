@@ -412,3 +412,43 @@ TEST_F(ClipboardX11Test, TwentyCopiesInQuickSuccessionAfterAnIdleMinuteAreAllCap
 
 } // namespace
 } // namespace qv
+
+namespace qv {
+namespace {
+
+// An owner offering `text` as UTF8_STRING among `junk` targets of fresh names; ready when it returns.
+std::unique_ptr<QProcess> offerAmongJunkTargets(const QString &folder, int junk, const QByteArray &text)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("junk-offer-%1").arg(junk));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    auto process = std::make_unique<QProcess>();
+    process->start(QStringLiteral(QV_CLIPBOARD_OWNER),
+                   {QStringLiteral("--junk-targets=%1").arg(junk), QStringLiteral("UTF8_STRING=") + path});
+    EXPECT_TRUE(process->waitForStarted(3000));
+    EXPECT_TRUE(waitUntil([&] { return process->canReadLine(); }, 20000));
+    EXPECT_EQ(process->readLine(), QByteArray("ready\n"));
+    return process;
+}
+
+// Regression: every offered target was named with a round trip of its own (and kept in a cache
+// that never shrank), so an owner offering 40,000 targets took seconds to capture, held up the
+// normal copy after it, and raised memory for good. Only the types the clipboard can use are
+// looked at now; whatever else is listed is never named.
+TEST_F(ClipboardX11Test, AHugeTargetListIsNotNamedAndHoldsUpNoCopy)
+{
+    for (const int junk : {40000, 20000}) {
+        auto owner = offerAmongJunkTargets(m_offers.path(), junk, "among junk " + QByteArray::number(junk));
+        const PasteboardSnapshot snapshot = m_pasteboard->read();
+        EXPECT_EQ(snapshot.types(), QStringList{PasteboardType::utf8String}) << junk;
+        m_owners.push_back(std::move(owner));
+    }
+    copyWithXclip("a normal copy right after");
+    ASSERT_TRUE(waitUntil([&] { return !m_manager->history().isEmpty() && m_manager->pendingItems().isEmpty() &&
+                                       m_manager->history().first().text == u"a normal copy right after"_qs; }));
+}
+
+} // namespace
+} // namespace qv

@@ -1,10 +1,11 @@
 // A minimal X11 clipboard owner for the x11 tests, offering exactly what it is told to, the way
 // older toolkits and odd owners do:
-//   clipboardowner [--no-targets] TYPE=FILE...
+//   clipboardowner [--no-targets] [--junk-targets=N] TYPE=FILE...
 // takes the CLIPBOARD selection, prints "ready" once it owns it, serves each TYPE with the bytes of
 // its FILE (in one piece), answers TARGETS with the offered types unless --no-targets (then it
 // refuses TARGETS like an owner that does not know it), and exits when another program takes the
-// clipboard or after 60 s.
+// clipboard or after 60 s. --junk-targets=N lists N more targets of fresh names (interned for this run)
+// before the offered types, as a hostile owner would, and serves none of them.
 #include <xcb/xcb.h>
 
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,6 +34,24 @@ xcb_atom_t intern(xcb_connection_t *connection, const std::string &name)
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return atom;
+}
+
+// `count` atoms of names no other program uses, interned in one round trip.
+std::vector<xcb_atom_t> internJunk(xcb_connection_t *connection, int count)
+{
+    std::vector<xcb_intern_atom_cookie_t> cookies;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "QV_JUNK_" + std::to_string(getpid()) + "_" + std::to_string(i);
+        cookies.push_back(xcb_intern_atom(connection, 0, uint16_t(name.size()), name.c_str()));
+    }
+    std::vector<xcb_atom_t> atoms;
+    for (const auto cookie : cookies) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+        if (reply)
+            atoms.push_back(reply->atom);
+        std::free(reply);
+    }
+    return atoms;
 }
 
 void answer(xcb_connection_t *connection, const xcb_selection_request_event_t &request, xcb_atom_t property)
@@ -59,8 +79,13 @@ int main(int argc, char **argv)
     }
     bool answersTargets = true;
     std::vector<Offer> offers;
+    std::vector<xcb_atom_t> junk;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg.rfind("--junk-targets=", 0) == 0) {
+            junk = internJunk(connection, std::atoi(arg.c_str() + 15));
+            continue;
+        }
         if (arg == "--no-targets") {
             answersTargets = false;
             continue;
@@ -123,6 +148,7 @@ int main(int argc, char **argv)
             xcb_atom_t served = XCB_ATOM_NONE;
             if (request.target == targets && answersTargets) {
                 std::vector<xcb_atom_t> list = {targets};
+                list.insert(list.end(), junk.begin(), junk.end());
                 for (const auto &offer : offers)
                     list.push_back(offer.type);
                 xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, atomType,

@@ -1,0 +1,184 @@
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include "platform/imagedecoding.h"
+#include "platform/x11/x11thumbnailer.h"
+#include "support/hostileimages.h"
+#include "testimages.h"
+
+namespace qv {
+namespace {
+
+QByteArray gzipped(const QByteArray &bytes)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(bytes.size()))), '\0');
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+QByteArray utf16(const QString &text)
+{
+    QByteArray bytes("\xff\xfe", 2);
+    bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+class ImageDecodingTest : public ::testing::Test
+{
+protected:
+    QString write(const QString &name, const QByteArray &content) { return writeFileIn(m_dir, name, content); }
+
+    QTemporaryDir m_dir;
+};
+
+// Regression: the thumbnailer refused a drawing that named another file, but the fallback decoder
+// (and the preview) drew it anyway, showing the named file's picture; naming a pipe nobody writes
+// blocked the thread that drew it for good, so thumbnails stopped and quitting hung.
+TEST_F(ImageDecodingTest, DrawingsThatNameOtherFilesShowNothingOnAnyPath)
+{
+    const QString secret = write(QStringLiteral("secret.png"), encodedImage(solidImage(Qt::red, 40, 40)));
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.png"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    auto imageOf = [](const QString &target) {
+        return QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+                              "width='40' height='40'><image xlink:href='%1' width='40' height='40'/></svg>")
+            .arg(target);
+    };
+    const struct
+    {
+        const char *name;
+        QByteArray svg;
+    } rows[] = {
+        {"path.svg", imageOf(secret).toUtf8()},
+        {"url.svg", imageOf(QUrl::fromLocalFile(secret).toString()).toUtf8()},
+        {"pipe.svg", imageOf(pipe).toUtf8()},
+        {"escaped.svg", imageOf(QStringLiteral("&#47;") + secret.mid(1)).toUtf8()},
+        {"wide.svg", utf16(imageOf(secret))},
+        {"packed.svgz", gzipped(imageOf(secret).toUtf8())},
+        {"style.svg", QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='40' height='40'><rect "
+                                     "width='40' height='40' style='fill:url(%1)'/></svg>")
+                          .arg(QUrl::fromLocalFile(secret).toString())
+                          .toUtf8()},
+        {"import.svg", QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg'><style>@import '%1';</style></svg>")
+                           .arg(secret)
+                           .toUtf8()},
+    };
+    for (const auto &row : rows) {
+        const QString path = write(QString::fromLatin1(row.name), row.svg);
+        QString error;
+        EXPECT_FALSE(ImageDecoding::isSelfContainedSvg(row.svg)) << row.name;
+        EXPECT_TRUE(X11Thumbnailer::render(path, QSize(600, 600), &error).isNull()) << row.name;
+        EXPECT_TRUE(ImageDecoding::readFile(path, QSize(600, 600)).isNull()) << row.name;
+        EXPECT_TRUE(ImageDecoding::readFile(path).isNull()) << row.name;
+        EXPECT_TRUE(ImageDecoding::readData(row.svg, QSize(64, 64)).isNull()) << row.name;
+    }
+
+    // The same drawing without the outside reference, plain and compressed, is drawn at the size asked.
+    const QByteArray inner = "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'><defs><linearGradient "
+                             "id='g'/></defs><rect width='40' height='20' fill='url(#g)'/>"
+                             "<rect width='40' height='20' fill='#00f'/></svg>";
+    QSize stated;
+    EXPECT_EQ(ImageDecoding::readFile(write(QStringLiteral("inner.svg"), inner), QSize(600, 600), &stated).size(),
+              QSize(600, 300));
+    EXPECT_EQ(stated, QSize(40, 20));
+    const QImage packed = ImageDecoding::readData(gzipped(inner));
+    EXPECT_EQ(packed.size(), QSize(40, 20));
+    EXPECT_EQ(packed.pixelColor(20, 10), QColor(Qt::blue));
+}
+
+// A drawing whose few bytes multiply into many shapes: each level draws the one below ten times.
+QByteArray fanOutSvg(int levels)
+{
+    QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+                     "width='256' height='256'><defs><rect id='l0' width='256' height='256' fill='red' "
+                     "fill-opacity='0.01'/>";
+    for (int level = 1; level <= levels; ++level) {
+        svg += "<g id='l" + QByteArray::number(level) + "'>";
+        for (int i = 0; i < 10; ++i)
+            svg += "<use xlink:href='#l" + QByteArray::number(level - 1) + "'/>";
+        svg += "</g>";
+    }
+    return svg + "</defs><use xlink:href='#l" + QByteArray::number(levels) + "'/></svg>";
+}
+
+// Regression: drawing ran on the thread that asked for it with no limit, so a costly drawing held a
+// pooled thread (and quitting) as long as it liked. Past the time limit the caller now goes on
+// without it.
+TEST_F(ImageDecodingTest, ADrawingPastItsTimeLimitIsAbandoned)
+{
+    const QByteArray costly = fanOutSvg(5);
+    ASSERT_TRUE(ImageDecoding::isSelfContainedSvg(costly));
+    EXPECT_TRUE(ImageDecoding::renderSvg(costly, QSize(256, 256), nullptr, 1).isNull());
+    // The one left behind does not stop the next drawing.
+    EXPECT_EQ(ImageDecoding::renderSvg(fanOutSvg(1), QSize(64, 64)).size(), QSize(64, 64));
+}
+
+// Regression: a progressive JPEG of a few hundred bytes announcing 20000 x 20000 pixels made the
+// clipboard's reader take 2.4 GB; within the pixel limit one of 10000 x 10000 still took most of a
+// gigabyte and a second per read, and every added scan added time.
+TEST_F(ImageDecodingTest, JpegsThatWouldCostPastTheBudgetAreRefusedByTheirHeader)
+{
+    const struct
+    {
+        QSize declared;
+        int extraScans;
+        bool accepted;
+    } rows[] = {
+        {QSize(20000, 20000), 0, false},
+        {QSize(30000, 30000), 0, false},
+        {QSize(10000, 10000), 0, false},
+        {QSize(2000, 2000), 100, false},
+        {QSize(2000, 2000), 20, true},
+        {QSize(16, 16), 0, true},
+    };
+    for (const auto &row : rows) {
+        const QByteArray jpeg = progressiveJpeg(row.declared, row.extraScans);
+        QBuffer buffer;
+        buffer.setData(jpeg);
+        buffer.open(QIODevice::ReadOnly);
+        const auto header = ImageDecoding::readJpegHeader(buffer);
+        ASSERT_TRUE(header.has_value()) << row.declared.width();
+        EXPECT_EQ(buffer.pos(), 0);
+        EXPECT_EQ(header->size, row.declared);
+        EXPECT_TRUE(header->progressive);
+        EXPECT_EQ(header->components, 3);
+        EXPECT_GE(header->scans, std::min(row.extraScans, ImageDecoding::maxProgressiveScans));
+        EXPECT_EQ(ImageDecoding::isWithinBudget(*header, QSize(320, 320)), row.accepted) << row.declared.width();
+        if (!row.accepted) {
+            const QString path = write(QStringLiteral("bomb.jpg"), jpeg);
+            EXPECT_TRUE(ImageDecoding::readData(jpeg).isNull());
+            EXPECT_TRUE(ImageDecoding::readData(jpeg, QSize(320, 320)).isNull());
+            EXPECT_TRUE(ImageDecoding::readFile(path, QSize(64, 64)).isNull());
+        }
+    }
+    // Real photographs, progressive or not, are read as before.
+    for (const bool progressive : {false, true}) {
+        QByteArray photo;
+        QBuffer buffer(&photo);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(progressive);
+        ASSERT_TRUE(writer.write(solidImage(Qt::darkCyan, 1200, 900)));
+        QSize stated;
+        EXPECT_EQ(ImageDecoding::readData(photo, QSize(320, 320), &stated).size(), QSize(320, 240));
+        EXPECT_EQ(stated, QSize(1200, 900));
+    }
+}
+
+} // namespace
+} // namespace qv
