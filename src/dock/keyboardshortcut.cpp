@@ -101,16 +101,7 @@ QString keyName(int keyCode, KeycapSize size)
 
 QStringList keycapParts(const KeyCombination &shortcut, KeycapSize size)
 {
-    // On this desktop Option is Alt and Command is Super.
-    QStringList parts;
-    if (shortcut.flags & keyControlFlag)
-        parts << QStringLiteral("Ctrl");
-    if (shortcut.flags & keyOptionFlag)
-        parts << QStringLiteral("Alt");
-    if (shortcut.flags & keyShiftFlag)
-        parts << QStringLiteral("Shift");
-    if (shortcut.flags & keyCommandFlag)
-        parts << QStringLiteral("Super");
+    QStringList parts = modifierNames(shortcut.flags);
     parts << keyName(shortcut.keyCode, size);
     return parts;
 }

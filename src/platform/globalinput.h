@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -18,6 +19,10 @@ struct KeyCombination
     quint32 flags = 0;
     bool operator==(const KeyCombination &) const = default;
 };
+
+// The held modifiers' names in the fixed order Ctrl, Alt, Shift, Super (Option is Alt and Command
+// is Super on this desktop), whatever the order they were pressed in.
+QStringList modifierNames(quint32 flags);
 
 // "Alt+Tab", "Ctrl+Shift+Super+C", "key 200" for a code without a name (Option is Alt and Command
 // is Super on this desktop). For console lines.

@@ -29,12 +29,6 @@ namespace {
 // Slider positions per unit of the setting: fine enough to feel continuous.
 constexpr int sliderSteps = 1000;
 
-QColor withAlpha(QColor color, double alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
-}
-
 // One segment of the popup edge picker.
 class SegmentButton : public QAbstractButton
 {
@@ -88,7 +82,7 @@ AppearanceSettingsSection::AppearanceSettingsSection(SettingsStore &settings, Sc
                                                      AppLanguage language, QWidget *parent)
     : SettingsPage(parent), m_settings(settings), m_scheduler(scheduler), m_language(language)
 {
-    const auto text = [language](const char *key) { return Localization::text(QLatin1String(key), language); };
+    const auto text = [language](const char *key) { return settingsText(key, language); };
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(24);
@@ -195,7 +189,7 @@ QWidget *AppearanceSettingsSection::sliderCard(const RangedSettingKey &key, cons
 
 QWidget *AppearanceSettingsSection::moduleCard()
 {
-    const auto text = [this](const char *key) { return Localization::text(QLatin1String(key), m_language); };
+    const auto text = [this](const char *key) { return settingsText(key, m_language); };
     auto *card = new CardFrame(Theme::white(0.03), Theme::white(0.08), 14, this);
     auto *layout = new QVBoxLayout(card);
     layout->setContentsMargins(16, 16, 16, 16);

@@ -43,7 +43,7 @@ GeneralSettingsSection::GeneralSettingsSection(SettingsStore &settings, Schedule
                                                std::function<void(bool)> setLaunchAtLogin, QWidget *parent)
     : SettingsPage(parent), m_settings(settings)
 {
-    const auto text = [language](const char *key) { return Localization::text(QLatin1String(key), language); };
+    const auto text = [language](const char *key) { return settingsText(key, language); };
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(16);

@@ -23,19 +23,13 @@ QLabel *symbolLabel(const QString &symbol, int size, const QColor &color, QWidge
     return label;
 }
 
-QColor withAlpha(QColor color, double alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
-}
-
 } // namespace
 
 PermissionsSection::PermissionsSection(PermissionProbe &probe, Scheduler &scheduler, AppLanguage language,
                                        QWidget *parent)
     : CardFrame(Theme::white(0.05), Theme::white(0.1), 12, parent), m_probe(probe)
 {
-    const auto text = [language](const char *key) { return Localization::text(QLatin1String(key), language); };
+    const auto text = [language](const char *key) { return settingsText(key, language); };
     // Where there is no settings page to open, the rows say what the desktop needs, as the first-run
     // window does.
     const bool pages = probe.hasSettingsPages();

@@ -30,12 +30,6 @@ namespace qv {
 
 namespace {
 
-QColor withAlpha(QColor color, double alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
-}
-
 // One row of the sidebar: the page's symbol and title, lit in cyan with a glowing bar while its
 // page is shown.
 class SideBarButton : public QAbstractButton

@@ -5,9 +5,21 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "core/localization.h"
 #include "ui/theme.h"
 
 namespace qv {
+
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}
+
+QString settingsText(const char *key, AppLanguage language)
+{
+    return Localization::text(QLatin1String(key), language);
+}
 
 CardFrame::CardFrame(QColor fill, QColor stroke, double radius, QWidget *parent)
     : QWidget(parent), m_fill(std::move(fill)), m_stroke(std::move(stroke)), m_radius(radius)

@@ -5,11 +5,17 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "core/applanguage.h"
 #include "dock/keyboardshortcut.h"
 
 namespace qv {
 
 // Small pieces every settings page draws with. Main thread.
+
+// `color` at `alpha` opacity.
+QColor withAlpha(QColor color, double alpha);
+// The label of `key` in `language`.
+QString settingsText(const char *key, AppLanguage language);
 
 // A rounded rectangle behind its children: a fill, an optional hairline, a corner radius.
 class CardFrame : public QWidget

@@ -23,19 +23,13 @@ namespace {
 // The recorder card's inner width: the window's page column less the card's padding.
 constexpr int cardContentWidth = SettingsView::contentWidth - SettingsView::sidebarWidth - 2 * 40 - 2 * 20;
 
-QColor withAlpha(QColor color, double alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
-}
-
 } // namespace
 
 ShortcutsSettingsSection::ShortcutsSettingsSection(SettingsStore &settings, DockMonitor *dockMonitor,
                                                    AppLanguage language, QWidget *parent)
     : SettingsPage(parent), m_settings(settings), m_dockMonitor(dockMonitor), m_language(language)
 {
-    const auto text = [language](const char *key) { return Localization::text(QLatin1String(key), language); };
+    const auto text = [language](const char *key) { return settingsText(key, language); };
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(32);
