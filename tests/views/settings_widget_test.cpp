@@ -21,6 +21,7 @@
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
+#include "support/backdrop.h"
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
 #include "views/onboarding/onboardingview.h"
@@ -263,17 +264,18 @@ TEST_P(PermissionsRows, BadgesForGrantedRowsAndAButtonOnlyWhereThereIsAPageToOpe
     sim.permissions.screenCapture = row.screen;
     sim.permissions.accessibility = row.accessibility;
     PermissionProbe &probe = row.pages ? static_cast<PermissionProbe &>(sim.permissions) : x11;
-    PermissionsSection section(probe, scheduler, AppLanguage::english);
-    section.resize(500, 240);
+    auto *section = new PermissionsSection(probe, scheduler, AppLanguage::english);
+    section->resize(470, 240);
+    Backdrop backdrop(*section, QSize(510, 280));
     int badges = 0;
     int buttons = 0;
     for (int i = 0; i < 2; ++i) {
-        badges += section.showsBadge(i);
-        buttons += section.openSettingsButton(i) && !section.openSettingsButton(i)->isHidden();
+        badges += section->showsBadge(i);
+        buttons += section->openSettingsButton(i) && !section->openSettingsButton(i)->isHidden();
     }
     EXPECT_EQ(badges, row.badges);
     EXPECT_EQ(buttons, row.buttons);
-    saveScreenshot(section, QStringLiteral("settings_permissions_%1").arg(QLatin1String(row.name)));
+    saveScreenshot(backdrop, QStringLiteral("settings_permissions_%1").arg(QLatin1String(row.name)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PermissionsRows,

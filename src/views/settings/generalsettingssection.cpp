@@ -1,9 +1,11 @@
 #include "views/settings/generalsettingssection.h"
 
+#include <QAbstractButton>
 #include <QActionGroup>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -13,7 +15,6 @@
 #include "core/settingsstore.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
-#include "views/onboarding/slidebutton.h"
 #include "views/settings/glasstoggle.h"
 #include "views/settings/permissionssection.h"
 #include "views/settings/settingswidgets.h"
@@ -34,6 +35,44 @@ protected:
         QPainter painter(this);
         GlassToggle::paintGlassCard(painter, rect());
     }
+};
+
+// The language menu's button: the current language's name and an up-down chevron on a rounded fill.
+class LanguageButton : public QAbstractButton
+{
+public:
+    LanguageButton(const QString &name, QWidget *parent) : QAbstractButton(parent)
+    {
+        setText(name);
+        setFont(Theme::systemFont(13, QFont::Medium));
+        setCursor(Qt::PointingHandCursor);
+    }
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        return QSize(12 + metrics.horizontalAdvance(text()) + 6 + chevronSize + 12, metrics.height() + 12);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+        painter.fillPath(shape, Theme::white(isDown() ? 0.15 : 0.1));
+        painter.setPen(QPen(Theme::white(0.2), 1));
+        painter.drawPath(shape);
+        painter.setPen(Qt::white);
+        painter.drawText(QRectF(12, 0, width() - 30 - chevronSize, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         text());
+        painter.drawPixmap(QPointF(width() - 12 - chevronSize, (height() - chevronSize) / 2.0),
+                           Symbols::pixmap(QStringLiteral("chevron.up.chevron.down"), chevronSize, Qt::white,
+                                           devicePixelRatioF()));
+    }
+
+private:
+    static constexpr int chevronSize = 10;
 };
 
 } // namespace
@@ -79,18 +118,8 @@ GeneralSettingsSection::GeneralSettingsSection(SettingsStore &settings, Schedule
     row->addWidget(settingsLabel(text("language_label"), 14, QFont::Medium, Theme::white(0.9), languageRow));
     row->addStretch();
     const AppLanguage stored = Localization::storedLanguage(settings);
-    // Room on the right of the name for the chevron.
-    m_languageButton = new SlideButton({Theme::systemFont(13, QFont::Medium), Qt::white, Theme::white(0.1),
-                                        Theme::white(0.2), 8, QMargins(12, 6, 30, 6), QColor(), 0},
-                                       languageRow);
-    m_languageButton->setText(rawValue(stored));
-    auto *chevron = new QLabel(m_languageButton);
-    chevron->setPixmap(Symbols::pixmap(QStringLiteral("chevron.up.chevron.down"), 10, Qt::white,
-                                       devicePixelRatioF()));
-    chevron->setAttribute(Qt::WA_TransparentForMouseEvents);
-    const QSize button = m_languageButton->sizeHint();
-    chevron->setGeometry(button.width() - 24, (button.height() - 10) / 2, 10, 10);
-    connect(m_languageButton, &SlideButton::clicked, this, [this] {
+    m_languageButton = new LanguageButton(rawValue(stored), languageRow);
+    connect(m_languageButton, &QAbstractButton::clicked, this, [this] {
         QMenu *menu = languageMenu().release();
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(m_languageButton->mapToGlobal(QPoint(0, m_languageButton->height())));

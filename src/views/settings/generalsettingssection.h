@@ -5,6 +5,7 @@
 #include "core/applanguage.h"
 #include "views/settings/settingspage.h"
 
+class QAbstractButton;
 class QMenu;
 
 namespace qv {
@@ -14,7 +15,6 @@ class PermissionProbe;
 class PermissionsSection;
 class Scheduler;
 class SettingsStore;
-class SlideButton;
 
 // The General page: the permission block, the switches for start-up, the tray icon, the global
 // switcher, which windows the lists show and how they are ordered, clipboard masking, and the
@@ -36,7 +36,7 @@ public:
 
     PermissionsSection *permissionsSection() const { return m_permissions; }
     QList<GlassToggle *> toggles() const { return m_toggles; }
-    SlideButton *languageButton() const { return m_languageButton; }
+    QAbstractButton *languageButton() const { return m_languageButton; }
     // A fresh menu of the nine languages, the stored one checked.
     std::unique_ptr<QMenu> languageMenu();
 
@@ -44,7 +44,7 @@ private:
     SettingsStore &m_settings;
     PermissionsSection *m_permissions = nullptr;
     QList<GlassToggle *> m_toggles;
-    SlideButton *m_languageButton = nullptr;
+    QAbstractButton *m_languageButton = nullptr;
 };
 
 } // namespace qv
