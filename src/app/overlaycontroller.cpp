@@ -11,6 +11,7 @@
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
 #include "platform/appicons.h"
+#include "platform/dockpreferences.h"
 #include "platform/feedback.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
@@ -183,6 +184,11 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
         }
         updatePeekingWindow();
     });
+    connect(&windowEngine, &WindowEngine::isDraggingChanged, this, [this](bool dragging) {
+        // A drag that ended without its release (the safety timeout) leaves no card held down.
+        if (!dragging && m_contentView)
+            m_contentView->releasePresses();
+    });
     if (m_peekState) {
         connect(&windowEngine, &WindowEngine::isDraggingChanged, m_peekState.get(),
                 &PeekViewState::setDragging);
@@ -220,6 +226,7 @@ void OverlayController::wireCardActions()
         engine->updateDrag(point.x(), point.y());
     };
     m_cardActions.endDrag = [engine](const AppWindowModel &window) { engine->endDrag(window); };
+    m_cardActions.cancelDrag = [engine] { engine->cancelDrag(); };
 }
 
 void OverlayController::startMouseCheckTimer()
@@ -230,7 +237,9 @@ void OverlayController::startMouseCheckTimer()
 
 void OverlayController::handleHoveredAppChange(const QString &name)
 {
-    if (m_isGlobalSwitcherVisible)
+    // A card dragged across the Dock keeps its bubble: another application's list would take the
+    // dragged card away.
+    if (m_isGlobalSwitcherVisible || isCardHeld())
         return;
     if (name != m_overlayLockedAppName) {
         cancelOverlayStabilization();
@@ -345,11 +354,15 @@ void OverlayController::hideOverlay(bool force)
 {
     if (!m_overlayWindow)
         return;
-    if (!force && m_windowEngine && m_windowEngine->isContextMenuOpen())
+    if (!force && m_windowEngine && (m_windowEngine->isContextMenuOpen() || isCardHeld()))
         return;
     cancelOverlayStabilization();
-    if (m_windowEngine)
+    if (m_windowEngine) {
+        // Closed under a dragged card: the drag ends here, with its zones and peek.
+        if (m_windowEngine->isDragging())
+            m_windowEngine->cancelDrag();
         m_windowEngine->stopPeeking();
+    }
     m_overlayWindow->fadeTo(0, hideFade, [this] {
         // A show that started meanwhile has taken the alpha up again and keeps the panel.
         if (m_overlayWindow->alpha() <= 0.05)
@@ -422,7 +435,8 @@ QRectF OverlayController::normalizedIconFrame(const QRectF &iconFrame) const
 {
     const ScreenService &screens = *m_platform.screens;
     return BubblePlacement::normalizedIconFrame(iconFrame, screens.screens(), screens.mainScreen(),
-                                                screens.flipHeight());
+                                                screens.flipHeight(),
+                                                BubblePlacement::reportedSide(*m_platform.dockPreferences));
 }
 
 std::optional<std::pair<QRectF, ScreenInfo>> OverlayController::locateIcon(const QRectF &iconFrame) const
@@ -454,8 +468,10 @@ void OverlayController::positionOverlay(bool force, const QRectF &iconFrame)
     if (!located)
         return;
     const auto &[icon, screen] = *located;
+    const DockPreferences &preferences = *m_platform.dockPreferences;
     const auto placement = BubblePlacement::place(icon, m_overlayFrame.size(), screen,
-                                                  BubblePlacement::dockTileSize(*m_platform.dockPreferences));
+                                                  BubblePlacement::dockTileSize(preferences),
+                                                  BubblePlacement::reportedSide(preferences));
     m_currentDockPosition = placement.side;
     if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), placement.origin, force))
         setOverlayFrame(QRectF(placement.origin, m_overlayFrame.size()));
@@ -469,7 +485,9 @@ void OverlayController::clampLockedOverlay(const QRectF &iconFrame)
     if (!located)
         return;
     const ScreenInfo &screen = located->second;
-    const QRectF allowed = BubblePlacement::allowedRect(BubblePlacement::dockSide(screen), screen);
+    const QRectF allowed = BubblePlacement::allowedRect(
+        BubblePlacement::dockSide(screen, BubblePlacement::reportedSide(*m_platform.dockPreferences)),
+        screen);
     const QPointF clamped =
         BubblePlacement::clampOrigin(m_overlayFrame.topLeft(), m_overlayFrame.size(), allowed);
     if (BubblePlacement::shouldMove(m_overlayFrame.topLeft(), clamped, false))
@@ -483,6 +501,11 @@ void OverlayController::checkMouseLeftOverlay()
         return;
     if (m_overlayWindow->alpha() <= 0)
         return;
+    // A card dragged out over the screen: hiding would end the drag before its release.
+    if (isCardHeld()) {
+        m_hideDelayTimer.cancel();
+        return;
+    }
     const QPointF pointer = m_platform.screens->mouseLocation();
     const QRectF icon = normalizedIconFrame(m_dockMonitor->iconFrame());
     if (BubblePlacement::isPointerInside(pointer, m_overlayFrame, icon)) {
@@ -499,6 +522,12 @@ void OverlayController::checkMouseLeftOverlay()
     });
 }
 
+bool OverlayController::isCardHeld() const
+{
+    return (m_windowEngine && m_windowEngine->isDragging()) ||
+           (m_contentView && m_contentView->hasPressedCard());
+}
+
 void OverlayController::updatePeekingWindow()
 {
     if (!m_peekingWindow || !m_windowEngine)
@@ -513,7 +542,7 @@ void OverlayController::updatePeekingWindow()
     const QPointF mouse = screens.mouseLocation();
     if (const auto screen = screenUnder(screens, mouse))
         m_peekingWindow->setGeometry(flipRect(screen->frame, screens.flipHeight()).toAlignedRect());
-    m_peekState->setScreens(screens.screens(), screens.mainScreen(), mouse);
+    m_peekState->setScreens(screens.screens(), screens.mainScreen(), mouse, screens.flipHeight());
     if (!m_peekingWindow->isTranslucent() && m_peekingView->outline().isEmpty())
         return;
     m_peekingWindow->orderFront();

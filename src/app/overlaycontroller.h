@@ -35,7 +35,8 @@ class WindowListModel;
 // panel. The bubble appears after the hover delay once the hovered application's list is published,
 // sits beside the tile with its arrow on it, follows the tile or stays put while locked to one
 // application, and goes 0.15 s after the pointer has left both bubble and tile (not while a menu is
-// open). A list published for another application than the hovered one is never shown.
+// open or a card is held or dragged; a bubble forced closed under a drag ends it). A list
+// published for another application than the hovered one is never shown.
 //
 // It also runs the Super Panel: a full-screen panel opened on a route ("all", "clipboard", "shelf")
 // by the hotkeys and the edge drag. The same route again closes it, another switches it in place.
@@ -126,6 +127,8 @@ private:
     // The icon in screen coordinates and the screen it is on; none for an empty icon or no screen.
     std::optional<std::pair<QRectF, ScreenInfo>> locateIcon(const QRectF &iconFrame) const;
     void wireCardActions();
+    // A card of the bubble is pressed or dragged: the bubble stays until the drag ends.
+    bool isCardHeld() const;
     QPointF toScreen(const QPointF &globalTopLeft) const;
     // The panel is up: visible and not faded out. Also brings the published flag in step with it.
     bool syncGlobalSwitcherVisible();

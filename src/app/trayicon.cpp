@@ -18,6 +18,7 @@
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "shelf/fileshelfmanager.h"
+#include "ui/menulook.h"
 #include "ui/symbols.h"
 
 Q_LOGGING_CATEGORY(lcTray, "quorvantis.tray")
@@ -138,6 +139,7 @@ std::unique_ptr<QMenu> TrayIcon::buildStatusMenu() const
 {
     const AppLanguage language = menuLanguage();
     auto menu = std::make_unique<QMenu>();
+    applyMenuLook(*menu);
     QAction *preferences = menu->addAction(Localization::menuText(u"menu_preferences", language));
     preferences->setObjectName(QStringLiteral("menu_preferences"));
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
@@ -162,6 +164,7 @@ std::unique_ptr<QMenu> TrayIcon::buildStatusMenu() const
 std::unique_ptr<QMenu> TrayIcon::buildDockMenu() const
 {
     auto menu = std::make_unique<QMenu>();
+    applyMenuLook(*menu);
     QAction *preferences = menu->addAction(Localization::menuText(u"menu_preferences", menuLanguage()));
     preferences->setObjectName(QStringLiteral("menu_preferences"));
     connectPreferences(*preferences);

@@ -3,6 +3,8 @@
 #include <QRectF>
 #include <QString>
 
+#include <optional>
+
 #include "platform/accessibility.h"
 
 namespace qv {
@@ -18,7 +20,23 @@ struct DockIcon
     AXElementPtr axElement;
 };
 
-// The screen edge the Dock sits on.
-enum class DockPosition { bottom, left, right };
+// The screen edge the Dock sits on. A Dock on the top edge is a desktop panel's (the Dock itself
+// never goes there).
+enum class DockPosition { bottom, left, right, top };
+
+// The side the Dock's "orientation" preference names ("bottom", "left", "right", "top"); none for
+// anything else.
+inline std::optional<DockPosition> dockPositionFromRaw(const QString &raw)
+{
+    if (raw == QLatin1String("bottom"))
+        return DockPosition::bottom;
+    if (raw == QLatin1String("left"))
+        return DockPosition::left;
+    if (raw == QLatin1String("right"))
+        return DockPosition::right;
+    if (raw == QLatin1String("top"))
+        return DockPosition::top;
+    return std::nullopt;
+}
 
 } // namespace qv

@@ -631,15 +631,12 @@ DockPosition DockMonitor::dockPosition(const ScreenInfo &screen) const
         return DockPosition::left;
     if (visible.right() < frame.right() - 5)
         return DockPosition::right;
-    // A hidden Dock takes no room; its preference says where it will appear.
+    // A hidden Dock takes no room; its preference says where it will appear. A desktop panel along
+    // the top takes room there, which a menu bar takes too: only the panel's own report tells them
+    // apart.
     const QVariant orientation = m_platform.dockPreferences->value(QStringLiteral("orientation"));
-    if (orientation.typeId() == QMetaType::QString) {
-        const QString side = orientation.toString();
-        if (side == QLatin1String("left"))
-            return DockPosition::left;
-        if (side == QLatin1String("right"))
-            return DockPosition::right;
-    }
+    if (orientation.typeId() == QMetaType::QString)
+        return dockPositionFromRaw(orientation.toString()).value_or(DockPosition::bottom);
     return DockPosition::bottom;
 }
 
@@ -664,6 +661,8 @@ bool DockMonitor::isMouseNearDock(const QPointF &point) const
         return point.x() <= screen->frame.left() + dockBandDepth;
     case DockPosition::right:
         return point.x() >= screen->frame.right() - dockBandDepth;
+    case DockPosition::top:
+        return point.y() >= screen->frame.bottom() - dockBandDepth;
     }
     return false;
 }

@@ -5,9 +5,9 @@
 
 namespace qv {
 
-// The Dock's own settings, read only: "autohide" (bool), "orientation" ("bottom", "left", "right"),
-// "tilesize", "largesize" (numbers), "magnification" (bool). An absent key is an invalid QVariant.
-// Safe from any thread.
+// The Dock's own settings, read only: "autohide" (bool), "orientation" ("bottom", "left", "right"; a desktop
+// panel may say "top"), "tilesize", "largesize" (numbers), "magnification" (bool). An absent key is an
+// invalid QVariant. Safe from any thread.
 class DockPreferences
 {
 public:

@@ -24,8 +24,10 @@ public:
     using QObject::QObject;
 
     // Makes `window` a panel: on every desktop, above normal windows and the desktop's panels, out
-    // of taskbars and pagers; a passive panel also lets every click through. Call after the native
-    // window exists and before it is first shown. A desktop that cannot do part of this leaves it.
+    // of taskbars and pagers, on this showing and every later one; a passive panel also lets every
+    // click through. Call after the native window exists and before each time it is shown (a
+    // desktop may forget the hints while the window is hidden). A desktop that cannot do part of
+    // this leaves it.
     virtual void preparePanel(QWindow &window, PanelKind kind) = 0;
     // True while a compositing manager runs, so per-pixel transparency shows what lies behind.
     virtual bool isCompositing() const = 0;

@@ -33,8 +33,11 @@ public:
     // Pointer location in screen coordinates.
     virtual QPointF mouseLocation() const = 0;
 
-    // Height used to flip between the two coordinate systems: the main screen's height (0 without one).
-    double flipHeight() const
+    // The line the two coordinate systems flip about, for every flip of the program: the main
+    // screen's bottom edge in window (top-left) coordinates, its top plus its height; 0 without a
+    // main screen. This default serves desktops whose main screen starts at the top-left origin; a
+    // desktop whose main screen can sit lower (beside a taller one) says where its bottom edge is.
+    virtual double flipHeight() const
     {
         const auto main = mainScreen();
         return main ? main->frame.height() + main->frame.y() : 0.0;

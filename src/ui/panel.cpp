@@ -100,6 +100,9 @@ void Panel::orderFront()
         m_service.preparePanel(*windowHandle(), m_kind);
         m_prepared = true;
         applyShape();
+    } else if (!isVisible()) {
+        // The desktop may have dropped the hints while the panel was hidden.
+        m_service.preparePanel(*windowHandle(), m_kind);
     }
     show();
     raise();

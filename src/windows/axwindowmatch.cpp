@@ -171,11 +171,12 @@ void raiseAXWindow(AXElement &application, const AXElementPtr &window)
     window->performAction(QStringLiteral("AXRaise"));
 }
 
-void placeAXWindow(AXElement &window, const QPointF &position, const QSizeF &size)
+bool placeAXWindow(AXElement &window, const QPointF &position, const QSizeF &size)
 {
-    window.setAttribute(QStringLiteral("AXPosition"), position);
-    window.setAttribute(QStringLiteral("AXSize"), size);
-    window.setAttribute(QStringLiteral("AXPosition"), position);
+    const bool moved = window.setAttribute(QStringLiteral("AXPosition"), position) == AXError::success;
+    const bool sized = window.setAttribute(QStringLiteral("AXSize"), size) == AXError::success;
+    const bool movedAgain = window.setAttribute(QStringLiteral("AXPosition"), position) == AXError::success;
+    return (moved || movedAgain) && sized;
 }
 
 } // namespace qv

@@ -52,7 +52,8 @@ void unminimizeIfNeeded(AXElement &window);
 // Makes the application frontmost with the window as its main and focused one, then raises it.
 void raiseAXWindow(AXElement &application, const AXElementPtr &window);
 // Sets "AXPosition", "AXSize" and "AXPosition" again (an application may clamp a move made before
-// a resize, so the position is repeated). Results are ignored.
-void placeAXWindow(AXElement &window, const QPointF &position, const QSizeF &size);
+// a resize, so the position is repeated). True when the window took the size and one of the
+// moves.
+bool placeAXWindow(AXElement &window, const QPointF &position, const QSizeF &size);
 
 } // namespace qv

@@ -216,10 +216,14 @@ public:
     // The card drag ended: resets drag and peek, and when a zone was active activates the window's
     // application and snaps the window there 100 ms later.
     void endDrag(const AppWindowModel &window);
+    // The card drag was abandoned (its bubble closed, its window went): resets drag and peek and
+    // snaps nothing.
+    void cancelDrag();
     // Focuses the window, then 300 ms later snaps it to `position` on the screen it is on (menus).
     void snapWindow(const AppWindowModel &window, SnapPosition position);
     // Moves and resizes the window to `position` on the screen under the pointer (else the one it is
-    // on), raises it, plays the feedback and repeats the placement 200 ms later.
+    // on), raises it, plays the feedback once the frame was set and repeats the placement 200 ms
+    // later.
     void applySnap(const AppWindowModel &window, SnapPosition position);
     // The haptic ("enableSnapHaptic") and the sound ("enableSnapSound") after a snap.
     void playSnapFeedback();
@@ -266,6 +270,8 @@ private:
     void setCurrentAppName(const QString &name);
     void setPeekingWindow(const std::optional<AppWindowModel> &window);
     void setIsDragging(bool dragging);
+    // Drag, zone and peek back to rest, the throttle afresh (the safety task is left alone).
+    void resetDrag();
     void setDragTargetZone(std::optional<SnapPosition> zone);
     void beginRequest(RequestKind kind, const QString &appName);
     bool isCurrent(const QUuid &requestID) const { return m_currentRequestID == requestID; }

@@ -73,23 +73,33 @@ Script WindowEngine::dragSafetyTask()
     co_await sleepFor(dragSafetyTimeout);
     if (control.isCancelled() || !m_isDragging)
         co_return;
-    // The peek stays: the card that started it may still be under the pointer.
-    setIsDragging(false);
-    setDragTargetZone(std::nullopt);
+    // The peek goes too: with its card's drag lost it would hang over the screen, swallowing
+    // clicks, until some later bubble.
+    resetDrag();
 }
 
 void WindowEngine::endDrag(const AppWindowModel &window)
 {
-    m_dragSafetyTask = Script();
     const std::optional<SnapPosition> zone = m_dragTargetZone;
-    setIsDragging(false);
-    setDragTargetZone(std::nullopt);
-    setPeekingWindow(std::nullopt);
-    m_lastDragUpdateTime = 0;
+    cancelDrag();
     if (!zone)
         return;
     m_platform.activation->activate(window.ownerPID, ActivationOption::ignoringOtherApps);
     startAction(delayedSnap(window, *zone));
+}
+
+void WindowEngine::cancelDrag()
+{
+    m_dragSafetyTask = Script();
+    resetDrag();
+}
+
+void WindowEngine::resetDrag()
+{
+    setIsDragging(false);
+    setDragTargetZone(std::nullopt);
+    setPeekingWindow(std::nullopt);
+    m_lastDragUpdateTime = 0;
 }
 
 Script WindowEngine::delayedSnap(AppWindowModel window, SnapPosition position)
@@ -110,9 +120,11 @@ void WindowEngine::applySnap(const AppWindowModel &window, SnapPosition position
     const AXElementPtr element = application ? findWindow(*application, window) : nullptr;
     if (!element)
         return;
-    placeAXWindow(*element, axPosition, target.size());
+    const bool placed = placeAXWindow(*element, axPosition, target.size());
     element->performAction(QStringLiteral("AXRaise"));
-    playSnapFeedback();
+    // A window that refused its frame did not snap: no feedback pretends it did.
+    if (placed)
+        playSnapFeedback();
     startAction(repeatPlacement(element, axPosition, target.size()));
 }
 
@@ -142,8 +154,8 @@ Script WindowEngine::snapAfterFocus(AXElementPtr application, AppWindowModel win
     if (!element)
         co_return;
     // No raise here: the focus sequence raises.
-    placeAXWindow(*element, position, size);
-    playSnapFeedback();
+    if (placeAXWindow(*element, position, size))
+        playSnapFeedback();
     co_await sleepFor(placementRepeatDelay);
     placeAXWindow(*element, position, size);
 }

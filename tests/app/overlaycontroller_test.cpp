@@ -1,10 +1,13 @@
 #include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "app/overlaycontroller.h"
@@ -167,6 +170,77 @@ TEST_F(OverlayControllerTest, HoveringATileShowsItsWindowsBesideItWithTheArrowOn
     EXPECT_LT(distance(beside, wallpaper), 30) << "nothing but shadow beside the arrow";
 }
 
+// Beside a side Dock the arrow was mirrored (a tile near the top had it near the bubble's bottom),
+// and a panel along the top put the bubble at the bottom of the screen. On every side and at both
+// ends of the Dock the drawn tip must meet the tile where a person sees them.
+TEST_F(OverlayControllerTest, OnEverySideAndAtEitherEndTheArrowTipMeetsTheTile)
+{
+    struct Case
+    {
+        const char *name;
+        QString orientation;
+        QRectF visible; // screen coordinates
+        QRectF tile;    // accessibility coordinates (top-left)
+    };
+    const QRectF frame(0, 0, 1440, 900);
+    const QList<Case> cases = {
+        {"top_dock_left_end", "top", QRectF(0, 0, 1440, 852), QRectF(20, 0, 48, 48)},
+        {"top_dock_right_end", "top", QRectF(0, 0, 1440, 852), QRectF(1372, 0, 48, 48)},
+        {"left_dock_top_end", "left", QRectF(60, 0, 1380, 875), QRectF(4, 60, 48, 48)},
+        {"left_dock_bottom_end", "left", QRectF(60, 0, 1380, 875), QRectF(4, 800, 48, 48)},
+        {"right_dock_top_end", "right", QRectF(0, 0, 1380, 875), QRectF(1388, 60, 48, 48)},
+        {"right_dock_bottom_end", "right", QRectF(0, 0, 1380, 875), QRectF(1388, 800, 48, 48)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        desktop.screens.setMouseLocation(away);
+        scheduler.advance(1.0);
+        desktop.screens.setScreens({ScreenInfo{frame, c.visible}});
+        desktop.dockPreferences.set("orientation", c.orientation);
+        desktop.clearDockTiles();
+        desktop.addDockTile("Files", c.tile);
+        const QRectF tile = flipRect(c.tile, 900); // screen coordinates
+        desktop.screens.setMouseLocation(tile.center());
+        scheduler.advance(2.0);
+        ASSERT_TRUE(bubbleShown());
+        ContentView &view = *controller->contentView();
+        const QPointF tip = view.arrowTipAt(view.arrowPosition());
+        // From the panel (top-left, y down) to the screen (bottom-left, y up).
+        const QRectF bubble = controller->overlayFrame();
+        const QPointF tipOnScreen(bubble.x() + tip.x(), bubble.y() + bubble.height() - tip.y());
+        if (c.orientation == "top") {
+            EXPECT_EQ(view.bubbleEdge(), BubbleEdge::top);
+            EXPECT_LT(bubble.bottom(), tile.top()) << "below the panel";
+            EXPECT_GE(tipOnScreen.x(), tile.left());
+            EXPECT_LE(tipOnScreen.x(), tile.right());
+        } else {
+            EXPECT_NEAR(tipOnScreen.y(), tile.center().y(), 12);
+            // Across the Dock's own band and the 14 pt the outline keeps inside its panel.
+            EXPECT_NEAR(tipOnScreen.x(), c.orientation == "left" ? tile.right() : tile.left(), 32);
+        }
+
+        // The screen as a person sees it, at half size: wallpaper, Dock band, tile and bubble.
+        QWidget screen;
+        screen.resize(720, 450);
+        QImage image(screen.size(), QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        painter.scale(0.5, 0.5);
+        painter.fillRect(QRectF(0, 0, 1440, 900), QColor(58, 96, 150));
+        const QRegion dock =
+            QRegion(flipRect(frame, 900).toRect()) - QRegion(flipRect(c.visible, 900).toRect());
+        for (const QRect &band : dock)
+            painter.fillRect(band, QColor(40, 40, 48));
+        painter.fillRect(c.tile, QColor(230, 160, 60));
+        panel().render(&painter, flipRect(bubble, 900).topLeft().toPoint(), QRegion(), QWidget::DrawChildren);
+        painter.end();
+        QPalette palette;
+        palette.setBrush(QPalette::Window, QBrush(image));
+        screen.setPalette(palette);
+        screen.setAutoFillBackground(true);
+        saveScreenshot(screen, QStringLiteral("controller_bubble_%1").arg(QString::fromLatin1(c.name)));
+    }
+}
+
 TEST_F(OverlayControllerTest, BubbleHidesOnlyOnceThePointerHasLeftBubbleAndTileForTheDelay)
 {
     pointAt("Files");
@@ -311,6 +385,99 @@ TEST_F(OverlayControllerTest, DraggingACardPeeksBelowTheBubbleAndHighlightsTheEn
     actions.endDrag(window);
     scheduler.advance(0.5);
     EXPECT_FALSE(peek.isVisible());
+}
+
+// A card dragged out of the bubble used to lose its drag: the mouse check hid the bubble 0.25 s
+// after the pointer left it, the release was never heard, the zones and a ghost of the window
+// stayed over the screen and the card stayed pressed. Every way a drag ends must clear all three.
+TEST_F(OverlayControllerTest, ADraggedCardKeepsItsBubbleAndEveryEndOfTheDragClearsZonesPeekAndPress)
+{
+    struct Case
+    {
+        const char *name;
+        // Ends the drag of `card`, held at `held` (global top-left coordinates).
+        std::function<void(WindowPreviewCard &card, const QPointF &held)> end;
+        bool snapsLeft;
+    };
+    auto send = [](QWidget &widget, QEvent::Type type, const QPointF &global, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, widget.mapFromGlobal(global), global, Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&widget, &event);
+    };
+    const QList<Case> cases = {
+        {"release on the left zone",
+         [&](WindowPreviewCard &card, const QPointF &held) {
+             send(card, QEvent::MouseButtonRelease, held, Qt::NoButton);
+         },
+         true},
+        {"release outside every zone",
+         [&](WindowPreviewCard &card, const QPointF &) {
+             send(card, QEvent::MouseMove, QPointF(720, 450), Qt::LeftButton);
+             scheduler.advance(0.05);
+             send(card, QEvent::MouseButtonRelease, QPointF(720, 450), Qt::NoButton);
+         },
+         false},
+        {"the 5 s safety", [&](WindowPreviewCard &, const QPointF &) { scheduler.advance(5.1); }, false},
+        {"Esc",
+         [&](WindowPreviewCard &card, const QPointF &) {
+             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+             QApplication::sendEvent(&card, &escape);
+         },
+         false},
+        {"the bubble forced closed",
+         [&](WindowPreviewCard &, const QPointF &) { controller->hideOverlay(true); }, false},
+        {"the window vanishing",
+         [&](WindowPreviewCard &card, const QPointF &) {
+             desktop.windowServer.removeWindow(quint32(card.window().id));
+             engine->fetchWindows(QStringLiteral("Files"));
+         },
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        pointAt("Files");
+        scheduler.advance(1.0);
+        ASSERT_TRUE(bubbleShown());
+        WindowPreviewCard &card = *controller->contentView()->cards().first();
+        const quint32 id = quint32(card.window().id);
+        const QRectF before = desktop.windowServer.window(id)->frame;
+        const QPointF pressed = card.mapToGlobal(QPointF(card.cardRect().center()));
+        send(card, QEvent::MouseButtonPress, pressed, Qt::LeftButton);
+        // Out over the screen to the left edge; the pointer is far from bubble and tile.
+        const QPointF held(40, 450);
+        send(card, QEvent::MouseMove, pressed + QPointF(-20, 0), Qt::LeftButton);
+        scheduler.advance(0.05);
+        send(card, QEvent::MouseMove, held, Qt::LeftButton);
+        desktop.screens.setMouseLocation(QPointF(40, 450));
+        scheduler.advance(1.0);
+        ASSERT_TRUE(engine->isDragging());
+        ASSERT_EQ(engine->dragTargetZone(), SnapPosition::left);
+        EXPECT_TRUE(bubbleShown()) << "the bubble stays while its card is dragged";
+        EXPECT_TRUE(controller->peekingWindow()->isVisible());
+
+        c.end(card, held);
+        scheduler.advance(1.0);
+        EXPECT_FALSE(engine->isDragging());
+        EXPECT_FALSE(engine->dragTargetZone());
+        EXPECT_FALSE(engine->peekingWindow());
+        EXPECT_FALSE(controller->peekingWindow()->isVisible());
+        EXPECT_FALSE(controller->contentView()->hasPressedCard());
+        for (const WindowPreviewCard *left : controller->contentView()->cards())
+            EXPECT_EQ(left->dragOffset(), QPointF());
+        if (desktop.windowServer.window(id)) {
+            const QRectF after = desktop.windowServer.window(id)->frame;
+            if (c.snapsLeft)
+                EXPECT_EQ(after, QRectF(0, 25, 720, 805)); // the left half of the visible frame
+            else
+                EXPECT_EQ(after, before);
+        }
+        // The pointer is away: the bubble goes once the drag is over.
+        scheduler.advance(1.0);
+        EXPECT_FALSE(panel().isVisible());
+        desktop.windowServer.setFrame(id, before);
+        desktop.screens.setMouseLocation(away);
+        scheduler.advance(1.0);
+    }
 }
 
 TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPlace)

@@ -133,7 +133,7 @@ TEST_F(DockMonitorTest, DockSideComesFromTheVisibleFrameThenThePreference)
         {{0, 70, 1440, 805}, "left", DockPosition::bottom}, {{70, 0, 1370, 875}, {}, DockPosition::left},
         {{0, 0, 1370, 875}, {}, DockPosition::right},       {{0, 0, 1440, 875}, "right", DockPosition::right},
         {{0, 0, 1440, 875}, "left", DockPosition::left},    {{0, 0, 1440, 875}, {}, DockPosition::bottom},
-        {{0, 0, 1440, 875}, "top", DockPosition::bottom},   {{0, 0, 1440, 875}, 2, DockPosition::bottom},
+        {{0, 0, 1440, 875}, "top", DockPosition::top},      {{0, 0, 1440, 875}, 2, DockPosition::bottom},
     };
     for (const auto &row : rows) {
         sim.dockPreferences.set("orientation", row.orientation);

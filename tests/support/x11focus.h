@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <cstdlib>
+
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -28,6 +30,17 @@ inline qint64 pidOf(X11Connection &connection, xcb_window_t window)
                                    nullptr))
         return 0;
     return pid;
+}
+
+// Whether the window is mapped and shown (viewable), as the server has it.
+inline bool isViewable(X11Connection &connection, xcb_window_t window)
+{
+    xcb_connection_t *c = connection.xcb();
+    xcb_get_window_attributes_reply_t *reply =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    const bool viewable = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(reply);
+    return viewable;
 }
 
 } // namespace qv

@@ -32,6 +32,10 @@ ScreenInfo screenWithDock(DockPosition side, double inset, const QRectF &frame =
     case DockPosition::right:
         visible.setRight(frame.right() - inset);
         break;
+    case DockPosition::top:
+        // A desktop panel along the top, where no menu bar is.
+        visible = frame.adjusted(0, 0, 0, -inset);
+        break;
     }
     return {frame, visible};
 }
@@ -98,10 +102,81 @@ TEST(BubblePlacement, BesideSideDocksTheArrowPointsSideways)
     const Placement r = place(QRectF(1388, 400, 48, 48), QSizeF(430, 233), right, plainTiles);
     EXPECT_EQ(r.edge, BubbleEdge::right);
     EXPECT_DOUBLE_EQ(r.origin.x(), 1440 - 60 - 8 - 430);
-    // Near the top of a side Dock the bubble is held 8 pt below the top and the arrow slides.
+    // Near the top of a side Dock the bubble is held 8 pt below the top and the arrow slides up to
+    // its top end (the fraction counts from the top, as the outline draws it).
     const Placement top = place(QRectF(1388, 860, 48, 48), QSizeF(430, 233), right, plainTiles);
     EXPECT_DOUBLE_EQ(top.origin.y(), 900 - 8 - 233);
-    EXPECT_DOUBLE_EQ(top.arrowFraction, 0.9);
+    EXPECT_DOUBLE_EQ(top.arrowFraction, 0.1);
+}
+
+// The arrow's fraction along a side edge was measured from the bubble's bottom but drawn from its
+// top, so a tile near the top of a side Dock had its arrow near the bottom of the bubble. Checked
+// where a person sees it: the drawn tip on the screen against the tile's centre.
+TEST(BubblePlacement, BesideSideDocksTheArrowTipMeetsTheTileNearEitherEnd)
+{
+    const QSizeF size(430, 233);
+    constexpr double padding = 14; // the bubble's outline inside its panel
+    for (DockPosition side : {DockPosition::left, DockPosition::right}) {
+        for (double tileY : {780.0, 40.0}) {
+            const ScreenInfo screen = screenWithDock(side, 60);
+            const QRectF icon(side == DockPosition::left ? 4 : 1388, tileY, 48, 48);
+            const Placement placement = place(icon, size, screen, plainTiles);
+            BubbleShape shape;
+            shape.edge = placement.edge;
+            shape.arrowPosition = placement.arrowFraction;
+            // The tip in the panel (top-left, y down), then on the screen (bottom-left, y up).
+            const QPointF tip =
+                shape.arrowTip(QRectF(0, 0, size.width() - 2 * padding, size.height() - 2 * padding)) +
+                QPointF(padding, padding);
+            const QPointF onScreen(placement.origin.x() + tip.x(),
+                                   placement.origin.y() + size.height() - tip.y());
+            SCOPED_TRACE(testing::Message()
+                         << (side == DockPosition::left ? "left" : "right") << " " << tileY);
+            EXPECT_NEAR(onScreen.y(), icon.center().y(), 12);
+            if (side == DockPosition::left)
+                EXPECT_NEAR(onScreen.x(), icon.right() + 8 + padding, 9);
+            else
+                EXPECT_NEAR(onScreen.x(), icon.left() - 8 - padding, 9);
+        }
+    }
+}
+
+// A panel along the top was taken for a bottom Dock and the bubble went to the bottom of the
+// screen. On the panel's word the Dock is at the top: the bubble hangs just below it, arrow up.
+TEST(BubblePlacement, BelowATopPanelTheBubbleHangsUnderTheTileWithTheArrowUp)
+{
+    const ScreenInfo screen = screenWithDock(DockPosition::top, 48);
+    const QRectF tile(600, 852, 48, 48); // screen coordinates: the top 48 pt
+    EXPECT_EQ(dockSide(screen), DockPosition::bottom) << "without the panel's word";
+    EXPECT_EQ(dockSide(screen, DockPosition::top), DockPosition::top);
+    // The given (top) rectangle wins over its flipped form at the bottom.
+    EXPECT_EQ(normalizedIconFrame(tile, {screen}, screen, 900, DockPosition::top), tile);
+    EXPECT_EQ(normalizedIconFrame(QRectF(600, 0, 48, 48), {screen}, screen, 900, DockPosition::top), tile);
+
+    const Placement p = place(tile, QSizeF(430, 233), screen, plainTiles, DockPosition::top);
+    EXPECT_EQ(p.side, DockPosition::top);
+    EXPECT_EQ(p.edge, BubbleEdge::top);
+    EXPECT_DOUBLE_EQ(p.origin.x(), 624 - 215);
+    // Its top edge sits the tile size plus a gap below the screen's top, under the panel.
+    const double bubbleTop = p.origin.y() + 233;
+    EXPECT_DOUBLE_EQ(bubbleTop, 900 - 54 - 4.8);
+    EXPECT_LT(bubbleTop, 852);
+    EXPECT_DOUBLE_EQ(p.arrowFraction, 0.5);
+    // Beside the left end of the panel it is held 8 pt from the screen's edge, the arrow slides.
+    const Placement end =
+        place(QRectF(0, 852, 48, 48), QSizeF(430, 233), screen, plainTiles, DockPosition::top);
+    EXPECT_DOUBLE_EQ(end.origin.x(), 8);
+    EXPECT_DOUBLE_EQ(end.arrowFraction, 0.1);
+    // A resize keeps the top edge under the panel and the centre.
+    EXPECT_EQ(resizedFrame(QRectF(100, 600, 300, 233), QSizeF(804, 233), DockPosition::top),
+              QRectF(250 - 402, 600, 804, 233));
+
+    BubbleShape shape;
+    shape.edge = BubbleEdge::top;
+    shape.arrowPosition = 0.5;
+    const QRectF r(0, 0, 400, 200);
+    EXPECT_EQ(shape.arrowTip(r), QPointF(200, 0));
+    EXPECT_EQ(shape.bodyRect(r), QRectF(0, 12, 400, 188));
 }
 
 TEST(BubblePlacement, AllowedAreaLeavesEightPointsAndNeverCoversASideDock)
@@ -221,13 +296,14 @@ TEST(BubbleShape, TheArrowSideLeavesTwelvePointsAndTheTipTouchesThatSide)
     EXPECT_FALSE(left.filledPath(r).contains(QPointF(4, 20)));
 }
 
-TEST(BubbleEdge, OnlyTheThreeSidesAreKnown)
+TEST(BubbleEdge, OnlyTheFourSidesAreKnown)
 {
     EXPECT_EQ(bubbleEdgeFromRaw("left"), BubbleEdge::left);
     EXPECT_EQ(bubbleEdgeFromRaw("right"), BubbleEdge::right);
     EXPECT_EQ(bubbleEdgeFromRaw("bottom"), BubbleEdge::bottom);
-    EXPECT_EQ(bubbleEdgeFromRaw("top"), std::nullopt);
+    EXPECT_EQ(bubbleEdgeFromRaw("top"), BubbleEdge::top); // below a desktop's top panel
     EXPECT_EQ(bubbleEdgeFromRaw("Left"), std::nullopt);
+    EXPECT_EQ(bubbleEdgeFromRaw("middle"), std::nullopt);
 }
 
 TEST(WheelScrolling, VerticalTurnsMoveTheRowAndStayClamped)
@@ -278,15 +354,33 @@ TEST(PeekLayout, ThePeekCardCoversTheWindowOnTheScreenUnderThePointer)
     const QRectF window(300, -700, 600, 400); // top-left coordinates: on the upper screen
     // On the main screen the window's frame is where it is.
     EXPECT_EQ(PeekLayout::peekCardRect(QRectF(100, 50, 600, 400), false, QSizeF(1440, 900), {main, upper},
-                                       main, QPointF(10, 10)),
+                                       main, QPointF(10, 10), 900),
               QRectF(100, 50, 600, 400));
-    // On the upper screen: x from its left edge, y by the first screen's height and its top.
-    EXPECT_EQ(
-        PeekLayout::peekCardRect(window, false, QSizeF(1280, 800), {main, upper}, main, QPointF(500, 1000)),
-        QRectF(100, 100, 600, 400));
+    // On the upper screen: x from its left edge, y by the flip line and its top.
+    EXPECT_EQ(PeekLayout::peekCardRect(window, false, QSizeF(1280, 800), {main, upper}, main,
+                                       QPointF(500, 1000), 900),
+              QRectF(100, 100, 600, 400));
     // A minimised window is centred at 70 %; without any screen the card is centred.
-    EXPECT_EQ(PeekLayout::peekCardRect(window, true, QSizeF(1000, 500), {main}, main, QPointF()),
+    EXPECT_EQ(PeekLayout::peekCardRect(window, true, QSizeF(1000, 500), {main}, main, QPointF(), 900),
               QRectF(150, 75, 700, 350));
-    EXPECT_EQ(PeekLayout::peekCardRect(window, false, QSizeF(1000, 500), {}, std::nullopt, QPointF()),
+    EXPECT_EQ(PeekLayout::peekCardRect(window, false, QSizeF(1000, 500), {}, std::nullopt, QPointF(), 900),
               QRectF(200, 50, 600, 400));
+}
+
+// With the main screen 200 px lower than a taller one beside it, the peek card was placed by the
+// first screen's height and missed its window by that offset.
+TEST(PeekLayout, BesideATallerScreenTheCardStillCoversItsWindow)
+{
+    // Root: the main screen at (0, 200) 1280 x 1024, a taller one at (1280, 0) 1920 x 1200. The flip
+    // line is the main screen's bottom edge, 1224.
+    const ScreenInfo main{QRectF(0, 0, 1280, 1024), QRectF(0, 0, 1280, 1000)};
+    const ScreenInfo tall{QRectF(1280, 24, 1920, 1200), QRectF(1280, 24, 1920, 1200)};
+    const QRectF onMain(100, 300, 600, 400);  // root coordinates
+    const QRectF onTall(1400, 100, 600, 400); // root coordinates
+    EXPECT_EQ(PeekLayout::peekCardRect(onMain, false, QSizeF(1280, 1024), {main, tall}, main, QPointF(10, 10),
+                                       1224),
+              QRectF(100, 100, 600, 400));
+    EXPECT_EQ(PeekLayout::peekCardRect(onTall, false, QSizeF(1920, 1200), {main, tall}, main,
+                                       QPointF(1500, 500), 1224),
+              QRectF(120, 100, 600, 400));
 }

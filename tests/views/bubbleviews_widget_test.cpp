@@ -213,6 +213,52 @@ TEST_F(BubbleViews, HoveredCardShowsItsButtonsAndACyanBorderAndAMinimisedWindowC
     EXPECT_FALSE(calls.contains("minimize 2"));
 }
 
+// On X11 the card's menu was black without an edge, with invisible separators, dark symbols on
+// black and none for the snaps. It now has the view kit's look wherever it opens.
+TEST_F(BubbleViews, TheCardMenuHasAVisibleEdgeSeparatorsAndLightSymbols)
+{
+    bubble(2);
+    std::unique_ptr<QMenu> menu(card(0).buildContextMenu(nullptr));
+    menu->ensurePolished();
+    menu->resize(menu->sizeHint());
+    const QImage image = menu->grab().toImage();
+    saveScreenshot(*menu, "bubble_card_menu");
+    auto brightness = [&](int x, int y) { return qGray(image.pixel(x, y)); };
+    const int middle = image.height() / 2;
+    const int fill = brightness(image.width() / 2, 2);
+    // A light edge around a dark fill.
+    EXPECT_LT(fill, 80);
+    EXPECT_GT(brightness(0, middle), fill + 40);
+    EXPECT_GT(brightness(image.width() - 1, middle), fill + 40);
+    // Every separator is a light line across the menu.
+    int separators = 0;
+    for (QAction *action : menu->actions()) {
+        if (!action->isSeparator())
+            continue;
+        const QRect row = menu->actionGeometry(action);
+        bool light = false;
+        for (int y = row.top(); y <= row.bottom(); ++y)
+            light = light || brightness(row.center().x(), y) > fill + 25;
+        separators += light ? 1 : 0;
+    }
+    EXPECT_EQ(separators, 3);
+    // Every entry shows its symbol, light on the dark fill (the snaps too).
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        const QImage symbol = action->icon().pixmap(16).toImage();
+        ASSERT_FALSE(symbol.isNull()) << action->text().toStdString();
+        int lightest = 0;
+        for (int y = 0; y < symbol.height(); ++y) {
+            for (int x = 0; x < symbol.width(); ++x) {
+                if (qAlpha(symbol.pixel(x, y)) > 128)
+                    lightest = std::max(lightest, qGray(symbol.pixel(x, y)));
+            }
+        }
+        EXPECT_GT(lightest, 200) << action->text().toStdString();
+    }
+}
+
 TEST_F(BubbleViews, ACardWithoutSnapshotShowsThePlaceholderSymbol)
 {
     model.setWindows({makeWindow(7, "Untitled")});
@@ -284,7 +330,7 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
 TEST_F(BubbleViews, ArrowUpdatesMoveAlongTheEdgeAndIgnoreUnknownEdges)
 {
     bubble(2);
-    view->handleArrowUpdate(0.3, "top");
+    view->handleArrowUpdate(0.3, "middle");
     scheduler.advance(1);
     EXPECT_EQ(view->bubbleEdge(), BubbleEdge::bottom);
     EXPECT_DOUBLE_EQ(view->arrowPosition(), 0.3);

@@ -43,7 +43,7 @@ protected:
         view = new PeekingOverlayView(state, scheduler);
         view->resize(960, 600);
         backdrop = std::make_unique<Backdrop>(*view, view->size(), QPoint(0, 0));
-        state.setScreens({screen}, screen, QPointF(100, 100));
+        state.setScreens({screen}, screen, QPointF(100, 100), screen.frame.height());
     }
 
     QImage seen()

@@ -67,13 +67,14 @@ TEST_F(WindowActionTest, DragZoneIsThrottledWhileEveryUpdateRestartsTheSafetyTim
     engine->updateDrag(10, 899);
     EXPECT_EQ(zoneChanges, 1);
 
-    // No more updates: five seconds after the last one the drag ends; the peek stays.
+    // No more updates: five seconds after the last one the drag ends, and its peek with it (a peek
+    // left behind hung over the screen as a ghost of the window, swallowing clicks).
     scheduler.advance(4.999);
     EXPECT_TRUE(engine->isDragging());
     scheduler.advance(0.002);
     EXPECT_FALSE(engine->isDragging());
     EXPECT_FALSE(engine->dragTargetZone());
-    EXPECT_EQ(engine->peekingWindow()->id, report.id);
+    EXPECT_FALSE(engine->peekingWindow());
 }
 
 TEST_F(WindowActionTest, EndDragWithoutAZoneResetsEverythingAndSnapsNothing)
@@ -180,4 +181,23 @@ TEST_F(WindowActionTest, SnapFeedbackFollowsTheSettingsAndNeedsAWindow)
     engine->applySnap(report, SnapPosition::left);
     EXPECT_TRUE(desktop.feedback.played().isEmpty());
     EXPECT_EQ(frameOf(report.id), QRectF(100, 100, 800, 600));
+}
+
+// A window that refused its new frame (a maximised one the window manager held) still got the
+// snap's feedback, telling the user it had snapped. Feedback now follows a frame that was set, by
+// a drop as by a menu.
+TEST_F(WindowActionTest, AWindowThatRefusesItsFrameGetsNoSnapFeedback)
+{
+    const qint64 pid = launch("Editor");
+    const quint32 id = addWindow(pid, "Report");
+    desktop.windowServer.axWindow(id)->setError(QStringLiteral("AXSize"), AXError::cannotComplete);
+    engine->applySnap(card(id), SnapPosition::left);
+    engine->snapWindow(card(id), SnapPosition::right);
+    scheduler.advance(1);
+    EXPECT_TRUE(desktop.feedback.played().isEmpty());
+
+    desktop.windowServer.axWindow(id)->setError(QStringLiteral("AXSize"), 0);
+    engine->snapWindow(card(id), SnapPosition::right);
+    scheduler.advance(1);
+    EXPECT_EQ(played(desktop.feedback), QStringList({"haptic"}));
 }

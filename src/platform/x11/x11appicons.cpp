@@ -34,9 +34,23 @@ QImage X11AppIcons::applicationIcon(qint64 pid)
     }
     if (own.isEmpty())
         return QImage();
-    const X11AppIdentity identity = m_entries.identify(X11ClientReader::firstPerProcess(own).value(pid));
+    const X11Client first = X11ClientReader::firstPerProcess(own).value(pid);
+    const X11AppIdentity identity = m_entries.identify(first);
     if (identity.hasDesktopEntry) {
         const QImage icon = m_entries.iconFor(identity.bundleIdentifier, preferredSize);
+        if (!icon.isNull())
+            return icon;
+    }
+    // Old programs (xclock) have neither: the icon theme often has one under their class name, as
+    // the desktop's own panel finds it.
+    QStringList names;
+    for (const QString &name :
+         {first.wmClass, first.wmInstance, first.wmClass.toLower(), first.wmInstance.toLower()}) {
+        if (!name.isEmpty() && !names.contains(name) && !name.contains(u'/'))
+            names.append(name);
+    }
+    for (const QString &name : std::as_const(names)) {
+        const QImage icon = m_entries.iconNamed(name, preferredSize);
         if (!icon.isNull())
             return icon;
     }

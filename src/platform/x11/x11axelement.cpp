@@ -1,5 +1,7 @@
 #include "platform/x11/x11axelement.h"
 
+#include <QThread>
+
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -25,6 +27,9 @@ constexpr uint32_t stateToggle = 2;
 // which fields are set, and the source in bits 12-13.
 constexpr uint32_t northWestGravity = 1;
 constexpr uint32_t moveX = 1 << 8, moveY = 1 << 9, resizeWidth = 1 << 10, resizeHeight = 1 << 11;
+// How long a move waits for the window manager to take a window out of maximised or full screen.
+constexpr int restoreWaitMs = 500;
+constexpr int restorePollMs = 5;
 
 bool processExists(qint64 pid)
 {
@@ -318,9 +323,42 @@ int X11AXElement::setFullScreen(uint32_t action)
     return AXError::success;
 }
 
-int X11AXElement::moveResize(const X11Client &c, std::optional<QPointF> framePosition,
+std::optional<X11Client> X11AXElement::restoreFrame(const X11Client &c)
+{
+    X11Session &session = m_service.session();
+    xcb_ewmh_connection_t *ewmh = session.ewmh();
+    auto held = [ewmh](const X11Client &client) {
+        return client.fullScreen || client.states.contains(ewmh->_NET_WM_STATE_MAXIMIZED_VERT) ||
+               client.states.contains(ewmh->_NET_WM_STATE_MAXIMIZED_HORZ);
+    };
+    if (!held(c))
+        return c;
+    session.sendToWindowManager(m_window, ewmh->_NET_WM_STATE,
+                                {stateRemove, ewmh->_NET_WM_STATE_MAXIMIZED_VERT,
+                                 ewmh->_NET_WM_STATE_MAXIMIZED_HORZ, pagerSource, 0});
+    if (c.fullScreen)
+        session.sendToWindowManager(m_window, ewmh->_NET_WM_STATE,
+                                    {stateRemove, ewmh->_NET_WM_STATE_FULLSCREEN, 0, pagerSource, 0});
+    // A window manager ignores a new frame for a window it holds maximised; the move must wait until
+    // the state is off, which takes it one turn of its own loop.
+    for (int waited = 0; waited <= restoreWaitMs; waited += restorePollMs) {
+        std::optional<X11Client> now = client();
+        if (!now)
+            return std::nullopt;
+        if (!held(*now))
+            return now;
+        QThread::msleep(restorePollMs);
+    }
+    return std::nullopt;
+}
+
+int X11AXElement::moveResize(const X11Client &held, std::optional<QPointF> framePosition,
                              std::optional<QSizeF> frameSize)
 {
+    const std::optional<X11Client> restored = restoreFrame(held);
+    if (!restored)
+        return AXError::cannotComplete;
+    const X11Client &c = *restored;
     // Frames far outside any screen or of absurd sizes are not ours to make.
     constexpr double limit = 32767;
     int32_t x = 0, y = 0;

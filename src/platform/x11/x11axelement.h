@@ -63,6 +63,9 @@ private:
     int close();
     int setFullScreen(uint32_t action);
     int moveResize(const X11Client &client, std::optional<QPointF> position, std::optional<QSizeF> size);
+    // Takes a maximised or full-screen window out of that state and waits (bounded) until the
+    // window manager has; the client as it is then, none when it stayed or went.
+    std::optional<X11Client> restoreFrame(const X11Client &client);
 
     X11Accessibility &m_service;
     Kind m_kind;

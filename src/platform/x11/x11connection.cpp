@@ -41,6 +41,15 @@ bool X11Connection::isValid() const
     return m_connection && m_ewmhReady && !xcb_connection_has_error(m_connection);
 }
 
+void X11Connection::selectWindowEvents(xcb_window_t window)
+{
+    if (!isValid())
+        return;
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(m_connection);
+}
+
 void X11Connection::readEvents(bool queuedOnly)
 {
     if (!m_connection)
@@ -52,10 +61,29 @@ void X11Connection::readEvents(bool queuedOnly)
     }
     while (xcb_generic_event_t *event =
                queuedOnly ? xcb_poll_for_queued_event(m_connection) : xcb_poll_for_event(m_connection)) {
-        if ((event->response_type & ~0x80) == XCB_PROPERTY_NOTIFY) {
+        switch (event->response_type & ~0x80) {
+        case XCB_PROPERTY_NOTIFY: {
             const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
             if (notify->window == m_root)
                 emit rootPropertyChanged(notify->atom);
+            else
+                emit windowPropertyChanged(notify->window, notify->atom);
+            break;
+        }
+        case XCB_MAP_NOTIFY: {
+            const auto *notify = reinterpret_cast<xcb_map_notify_event_t *>(event);
+            if (notify->event == notify->window)
+                emit windowMapped(notify->window);
+            break;
+        }
+        case XCB_UNMAP_NOTIFY: {
+            const auto *notify = reinterpret_cast<xcb_unmap_notify_event_t *>(event);
+            if (notify->event == notify->window)
+                emit windowUnmapped(notify->window);
+            break;
+        }
+        default:
+            break;
         }
         std::free(event);
     }

@@ -30,10 +30,16 @@ public:
     // Hands on events that an earlier wait for a reply left in xcb's queue. Call it (queued) after a
     // round of requests: the socket notifier does not fire for events already read off the socket.
     void readQueuedEvents() { readEvents(true); }
+    // Hears the map state and property changes of `window` (another client's selection is its own).
+    void selectWindowEvents(xcb_window_t window);
 
 signals:
     // A property of the root window changed (or was deleted).
     void rootPropertyChanged(quint32 atom);
+    // Events of other windows this connection selected on (see selectWindowEvents).
+    void windowPropertyChanged(quint32 window, quint32 atom);
+    void windowMapped(quint32 window);
+    void windowUnmapped(quint32 window);
 
 private:
     void readEvents(bool queuedOnly);

@@ -195,7 +195,13 @@ QImage X11DesktopEntries::iconFor(const QString &id, int size)
     const std::optional<Entry> found = entry(id);
     if (!found || found->icon.isEmpty())
         return QImage();
-    const QString name = found->icon;
+    return iconNamed(found->icon, size);
+}
+
+QImage X11DesktopEntries::iconNamed(const QString &name, int size)
+{
+    if (name.isEmpty())
+        return QImage();
     if (QFileInfo(name).isAbsolute()) {
         const QImage image = ImageDecoding::readFile(name, QSize(size, size));
         return image.isNull() ? image : image.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);

@@ -52,6 +52,9 @@ public:
     // The icon of the entry with this id, from the icon theme, a pixmap folder or a path; null when
     // it has none that loads.
     QImage iconFor(const QString &id, int size);
+    // An icon by name (a theme name or an absolute path) from the icon theme or a pixmap folder; null
+    // when none loads.
+    QImage iconNamed(const QString &name, int size);
 
     // Reads one desktop file; none when it is not an application entry (no [Desktop Entry] group,
     // Hidden, or of another Type).

@@ -6,8 +6,8 @@
 namespace qv {
 
 // The panels have no settings of the Dock's kind to read: "orientation" is the side the tile
-// source's panel sits on ("bottom", "left" or "right"; a top panel is none of those and reads as
-// absent), every other key is absent (an invalid QVariant), which readers take as a Dock that
+// source's panel sits on ("bottom", "left", "right", or "top", which the Dock itself never
+// reports), every other key is absent (an invalid QVariant), which readers take as a Dock that
 // never hides. Safe from any thread.
 class X11DockPreferences final : public DockPreferences
 {
@@ -17,8 +17,7 @@ public:
     QVariant value(const QString &key) const override
     {
         if (m_tiles && key == QLatin1String("orientation")) {
-            const std::optional<QString> side = m_tiles->side();
-            if (side && *side != QLatin1String("top"))
+            if (const std::optional<QString> side = m_tiles->side())
                 return *side;
         }
         return {};

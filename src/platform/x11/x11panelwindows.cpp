@@ -1,8 +1,11 @@
 #include "platform/x11/x11panelwindows.h"
 
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QWindow>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <vector>
 
@@ -16,6 +19,11 @@ namespace qv {
 namespace {
 constexpr int compositorWatchIntervalMs = 1000;
 constexpr quint32 allDesktops = 0xFFFFFFFF;
+// Asks per map for states the window manager dropped; a manager that refuses one is not pestered.
+constexpr int maxRequestsPerMap = 2;
+// The source indication of a pager: window managers honour it without a user timestamp.
+constexpr uint32_t pagerSource = 2;
+constexpr uint32_t stateAdd = 1;
 } // namespace
 
 X11PanelWindows::X11PanelWindows(X11Connection &connection, QObject *parent)
@@ -35,6 +43,24 @@ X11PanelWindows::X11PanelWindows(X11Connection &connection, QObject *parent)
         emit compositingChanged(now);
     });
     m_watch.start();
+    connect(&m_connection, &X11Connection::windowMapped, this, [this](quint32 window) {
+        auto it = m_panels.find(window);
+        if (it == m_panels.end())
+            return;
+        it->mapped = true;
+        it->requests = 0;
+        checkMapped(window);
+    });
+    connect(&m_connection, &X11Connection::windowUnmapped, this, [this](quint32 window) {
+        auto it = m_panels.find(window);
+        if (it != m_panels.end())
+            it->mapped = false;
+    });
+    connect(&m_connection, &X11Connection::windowPropertyChanged, this, [this](quint32 window, quint32 atom) {
+        const auto it = m_panels.constFind(window);
+        if (it != m_panels.constEnd() && it->mapped && atom == m_connection.ewmh()->_NET_WM_STATE)
+            checkMapped(window);
+    });
 }
 
 quint32 X11PanelWindows::atom(const char *name) const
@@ -63,18 +89,81 @@ void X11PanelWindows::preparePanel(QWindow &window, PanelKind)
 {
     if (!m_connection.isValid())
         return;
+    const auto id = quint32(window.winId());
+    if (!m_panels.contains(id)) {
+        m_panels.insert(id, Watched{});
+        m_connection.selectWindowEvents(id);
+        connect(&window, &QObject::destroyed, this, [this, id] { m_panels.remove(id); });
+    }
+    // Qt's own connection may still hold the unmap of the last hide: it must reach the server before
+    // the hints do, or the window manager's clean-up after the unmap would erase them.
+    if (auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+        xcb_flush(x11->connection());
+    writeHints(id);
+}
+
+void X11PanelWindows::writeHints(quint32 window)
+{
     xcb_connection_t *c = m_connection.xcb();
     xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
-    const auto id = xcb_window_t(window.winId());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, ewmh->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
                         &allDesktops);
     std::vector<xcb_atom_t> states{ewmh->_NET_WM_STATE_STICKY, ewmh->_NET_WM_STATE_SKIP_TASKBAR,
                                    ewmh->_NET_WM_STATE_SKIP_PAGER, ewmh->_NET_WM_STATE_ABOVE};
     // Both kinds float alike; focus and click-through come with the window's Qt flags.
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, ewmh->_NET_WM_STATE, XCB_ATOM_ATOM, 32,
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_STATE, XCB_ATOM_ATOM, 32,
                         uint32_t(states.size()), states.data());
     // Qt maps the window on its own connection: make sure the hints are there first.
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+void X11PanelWindows::checkMapped(quint32 window)
+{
+    Watched &watched = m_panels[window];
+    if (watched.requests >= maxRequestsPerMap)
+        return;
+    xcb_connection_t *c = m_connection.xcb();
+    xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
+    xcb_ewmh_get_atoms_reply_t atoms;
+    QList<xcb_atom_t> current;
+    if (xcb_ewmh_get_wm_state_reply(ewmh, xcb_ewmh_get_wm_state(ewmh, window), &atoms, nullptr)) {
+        for (uint32_t i = 0; i < atoms.atoms_len; ++i)
+            current.append(atoms.atoms[i]);
+        xcb_ewmh_get_atoms_reply_wipe(&atoms);
+    }
+    // Sticky is not asked for again: some managers keep a window on every desktop through its desktop
+    // number alone and drop the state.
+    QList<xcb_atom_t> missing;
+    for (xcb_atom_t wanted :
+         {ewmh->_NET_WM_STATE_SKIP_TASKBAR, ewmh->_NET_WM_STATE_SKIP_PAGER, ewmh->_NET_WM_STATE_ABOVE}) {
+        if (!current.contains(wanted))
+            missing.append(wanted);
+    }
+    uint32_t desktop = 0;
+    const bool onEveryDesktop =
+        !xcb_ewmh_get_wm_desktop_reply(ewmh, xcb_ewmh_get_wm_desktop(ewmh, window), &desktop, nullptr) ||
+        desktop == allDesktops;
+    if (missing.isEmpty() && onEveryDesktop)
+        return;
+    ++watched.requests;
+    auto send = [&](xcb_atom_t type, std::array<uint32_t, 5> data) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = type;
+        std::copy(data.begin(), data.end(), event.data.data32);
+        xcb_send_event(c, 0, m_connection.root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                       reinterpret_cast<const char *>(&event));
+    };
+    // One message carries two states.
+    for (qsizetype i = 0; i < missing.size(); i += 2)
+        send(ewmh->_NET_WM_STATE,
+             {stateAdd, missing.at(i), i + 1 < missing.size() ? missing.at(i + 1) : 0, pagerSource, 0});
+    if (!onEveryDesktop)
+        send(ewmh->_NET_WM_DESKTOP, {allDesktops, pagerSource, 0, 0, 0});
+    xcb_flush(c);
 }
 
 void X11PanelWindows::setBlurBehind(QWindow &window, const QRegion &region)

@@ -10,24 +10,40 @@ namespace qv {
 
 namespace {
 
-// The bottom edge of the primary screen in Qt's top-left coordinates: the line that becomes y = 0,
-// so the main screen's frame starts at the origin.
-double flipLine()
+X11Screens::Layout currentLayout()
 {
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    if (!primary)
-        return 0.0;
-    const QRect g = primary->geometry();
-    return double(g.y()) + g.height();
-}
-
-ScreenInfo infoOf(const QScreen *screen, double height)
-{
-    return ScreenInfo{flipRect(QRectF(screen->geometry()), height),
-                      flipRect(QRectF(screen->availableGeometry()), height)};
+    QList<X11Screens::RootScreen> screens;
+    qsizetype primary = -1;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        if (screen == QGuiApplication::primaryScreen())
+            primary = screens.size();
+        screens.append({screen->geometry(), screen->availableGeometry()});
+    }
+    return X11Screens::layout(screens, primary);
 }
 
 } // namespace
+
+X11Screens::Layout X11Screens::layout(const QList<RootScreen> &screens, qsizetype primary)
+{
+    if (primary < 0 || primary >= screens.size())
+        return {};
+    Layout result;
+    // The bottom edge of the primary screen: the line that becomes y = 0, so the main screen's
+    // frame starts at the origin.
+    const QRect main = screens.at(primary).geometry;
+    result.flipLine = double(main.y()) + main.height();
+    auto info = [&](const RootScreen &screen) {
+        return ScreenInfo{flipRect(QRectF(screen.geometry), result.flipLine),
+                          flipRect(QRectF(screen.available), result.flipLine)};
+    };
+    result.screens.append(info(screens.at(primary)));
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        if (i != primary)
+            result.screens.append(info(screens.at(i)));
+    }
+    return result;
+}
 
 X11Screens::X11Screens(QObject *parent) : ScreenService(parent)
 {
@@ -49,29 +65,23 @@ void X11Screens::watch(QScreen *screen)
 
 QList<ScreenInfo> X11Screens::screens() const
 {
-    const double height = flipLine();
-    QList<ScreenInfo> result;
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    if (primary)
-        result.append(infoOf(primary, height));
-    for (const QScreen *screen : QGuiApplication::screens()) {
-        if (screen != primary)
-            result.append(infoOf(screen, height));
-    }
-    return result;
+    return currentLayout().screens;
 }
 
 std::optional<ScreenInfo> X11Screens::mainScreen() const
 {
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    if (!primary)
-        return std::nullopt;
-    return infoOf(primary, flipLine());
+    const QList<ScreenInfo> all = screens();
+    return all.isEmpty() ? std::nullopt : std::optional<ScreenInfo>(all.first());
+}
+
+double X11Screens::flipHeight() const
+{
+    return currentLayout().flipLine;
 }
 
 QPointF X11Screens::mouseLocation() const
 {
-    return flipPoint(QPointF(QCursor::pos()), flipLine());
+    return flipPoint(QPointF(QCursor::pos()), flipHeight());
 }
 
 } // namespace qv

@@ -6,8 +6,9 @@
 
 namespace qv {
 
-// The side of the bubble that carries the arrow.
-enum class BubbleEdge { bottom, left, right };
+// The side of the bubble that carries the arrow. `top` serves a desktop panel along the top of the
+// screen, which the Dock never is.
+enum class BubbleEdge { bottom, left, right, top };
 
 inline QString bubbleEdgeRaw(BubbleEdge edge)
 {
@@ -16,13 +17,15 @@ inline QString bubbleEdgeRaw(BubbleEdge edge)
         return QStringLiteral("left");
     case BubbleEdge::right:
         return QStringLiteral("right");
+    case BubbleEdge::top:
+        return QStringLiteral("top");
     case BubbleEdge::bottom:
         break;
     }
     return QStringLiteral("bottom");
 }
 
-// No value for any text but "bottom", "left" and "right".
+// No value for any text but "bottom", "left", "right" and "top".
 inline std::optional<BubbleEdge> bubbleEdgeFromRaw(const QString &raw)
 {
     if (raw == QLatin1String("bottom"))
@@ -31,6 +34,8 @@ inline std::optional<BubbleEdge> bubbleEdgeFromRaw(const QString &raw)
         return BubbleEdge::left;
     if (raw == QLatin1String("right"))
         return BubbleEdge::right;
+    if (raw == QLatin1String("top"))
+        return BubbleEdge::top;
     return std::nullopt;
 }
 

@@ -51,6 +51,10 @@ QRectF resizedFrame(const QRectF &current, const QSizeF &size, DockPosition side
     case DockPosition::right:
         return QRectF(current.right() - size.width(), current.center().y() - half, size.width(),
                       size.height());
+    case DockPosition::top:
+        // Bottom-left coordinates: QRectF's bottom() is the panel's top edge.
+        return QRectF(current.center().x() - size.width() / 2, current.bottom() - size.height(), size.width(),
+                      size.height());
     }
     return current;
 }
@@ -66,17 +70,27 @@ DockTileSize dockTileSize(const DockPreferences &preferences)
     return result;
 }
 
-DockPosition dockSide(const ScreenInfo &screen)
+DockPosition dockSide(const ScreenInfo &screen, std::optional<DockPosition> reported)
 {
     if (screen.frame.left() + sideTolerance < screen.visibleFrame.left())
         return DockPosition::left;
     if (screen.visibleFrame.right() < screen.frame.right() - sideTolerance)
         return DockPosition::right;
+    if (reported == DockPosition::top && screen.visibleFrame.top() <= screen.frame.top() + sideTolerance)
+        return DockPosition::top;
     return DockPosition::bottom;
 }
 
+std::optional<DockPosition> reportedSide(const DockPreferences &preferences)
+{
+    const QVariant orientation = preferences.value(QStringLiteral("orientation"));
+    if (orientation.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return dockPositionFromRaw(orientation.toString());
+}
+
 double iconFrameScore(const QRectF &icon, const QList<ScreenInfo> &screens,
-                      const std::optional<ScreenInfo> &mainScreen)
+                      const std::optional<ScreenInfo> &mainScreen, std::optional<DockPosition> reported)
 {
     std::optional<ScreenInfo> screen;
     for (const ScreenInfo &candidate : screens) {
@@ -90,7 +104,7 @@ double iconFrameScore(const QRectF &icon, const QList<ScreenInfo> &screens,
     if (!screen)
         return std::numeric_limits<double>::max();
     double d = 0;
-    switch (dockSide(*screen)) {
+    switch (dockSide(*screen, reported)) {
     case DockPosition::left:
         d = std::abs(icon.left() - screen->frame.left());
         break;
@@ -101,12 +115,16 @@ double iconFrameScore(const QRectF &icon, const QList<ScreenInfo> &screens,
         // Bottom-left coordinates: QRectF's top() is the lowest y.
         d = std::abs(icon.top() - screen->frame.top());
         break;
+    case DockPosition::top:
+        d = std::abs(screen->frame.bottom() - icon.bottom());
+        break;
     }
     return d > farFromEdge ? d + farPenalty : d;
 }
 
 QRectF normalizedIconFrame(const QRectF &icon, const QList<ScreenInfo> &screens,
-                           const std::optional<ScreenInfo> &mainScreen, double flipHeight)
+                           const std::optional<ScreenInfo> &mainScreen, double flipHeight,
+                           std::optional<DockPosition> reported)
 {
     if (icon.isEmpty())
         return QRectF();
@@ -123,9 +141,9 @@ QRectF normalizedIconFrame(const QRectF &icon, const QList<ScreenInfo> &screens,
     if (onScreen.isEmpty())
         onScreen = candidates;
     QRectF best = onScreen.first();
-    double bestScore = iconFrameScore(best, screens, mainScreen);
+    double bestScore = iconFrameScore(best, screens, mainScreen, reported);
     for (qsizetype i = 1; i < onScreen.size(); ++i) {
-        const double score = iconFrameScore(onScreen.at(i), screens, mainScreen);
+        const double score = iconFrameScore(onScreen.at(i), screens, mainScreen, reported);
         if (score < bestScore) {
             best = onScreen.at(i);
             bestScore = score;
@@ -158,7 +176,9 @@ QRectF allowedRect(DockPosition side, const ScreenInfo &screen)
     double left = screen.frame.left() + screenMargin;
     double right = screen.frame.right() - screenMargin;
     const double bottom = screen.frame.top() + screenMargin;
-    const double top = screen.frame.bottom() - screenMargin;
+    double top = screen.frame.bottom() - screenMargin;
+    if (side == DockPosition::top && screen.visibleFrame.bottom() < screen.frame.bottom() - sideTolerance)
+        top = std::min(top, screen.visibleFrame.bottom() - screenMargin);
     if (side == DockPosition::left && screen.visibleFrame.left() > screen.frame.left() + sideTolerance)
         left = std::max(left, screen.visibleFrame.left() + screenMargin);
     if (side == DockPosition::right && screen.visibleFrame.right() < screen.frame.right() - sideTolerance)
@@ -180,18 +200,21 @@ QPointF clampOrigin(const QPointF &origin, const QSizeF &size, const QRectF &all
 double arrowFraction(const QRectF &icon, const QRectF &panel, DockPosition side)
 {
     double fraction = 0.5;
-    if (side == DockPosition::bottom)
+    if (side == DockPosition::bottom || side == DockPosition::top) {
         fraction = panel.width() > 0 ? (icon.center().x() - panel.x()) / panel.width() : 0.5;
-    else
-        fraction = panel.height() > 0 ? (icon.center().y() - panel.y()) / panel.height() : 0.5;
+    } else if (panel.height() > 0) {
+        // Screen coordinates grow upwards while the outline counts from the panel's top end: a tile
+        // near the top of a side Dock has its arrow near the top of the bubble.
+        fraction = (panel.bottom() - icon.center().y()) / panel.height();
+    }
     return std::clamp(fraction, 0.1, 0.9);
 }
 
 Placement place(const QRectF &icon, const QSizeF &panelSize, const ScreenInfo &screen,
-                const DockTileSize &tiles)
+                const DockTileSize &tiles, std::optional<DockPosition> reported)
 {
     Placement result;
-    result.side = dockSide(screen);
+    result.side = dockSide(screen, reported);
     const double w = panelSize.width();
     const double h = panelSize.height();
     const double t = tiles.tileSize;
@@ -222,6 +245,13 @@ Placement place(const QRectF &icon, const QSizeF &panelSize, const ScreenInfo &s
         result.edge = BubbleEdge::right;
         break;
     }
+    case DockPosition::top: {
+        const double offset = offsetFor(frame.bottom() - visible.bottom());
+        origin = QPointF(icon.center().x() - w / 2,
+                         std::min(frame.bottom() - offset, icon.top()) - h - gapFor(icon.height()));
+        result.edge = BubbleEdge::top;
+        break;
+    }
     }
     origin = clampOrigin(origin, panelSize, allowedRect(result.side, screen));
     switch (result.side) {
@@ -233,6 +263,9 @@ Placement place(const QRectF &icon, const QSizeF &panelSize, const ScreenInfo &s
         break;
     case DockPosition::right:
         origin.setX(std::min(origin.x(), icon.left() - w - iconClearance));
+        break;
+    case DockPosition::top:
+        origin.setY(std::min(origin.y(), icon.top() - h - iconClearance));
         break;
     }
     result.origin = origin;

@@ -20,6 +20,8 @@ QRectF BubbleShape::bodyRect(const QRectF &r) const
         return QRectF(r.x() + arrowDepth, r.y(), r.width() - arrowDepth, r.height());
     case BubbleEdge::right:
         return QRectF(r.x(), r.y(), r.width() - arrowDepth, r.height());
+    case BubbleEdge::top:
+        return QRectF(r.x(), r.y() + arrowDepth, r.width(), r.height() - arrowDepth);
     }
     return r;
 }
@@ -34,6 +36,8 @@ QPointF BubbleShape::arrowTip(const QRectF &r) const
         return QPointF(r.left(), p * r.height());
     case BubbleEdge::right:
         return QPointF(r.right(), p * r.height());
+    case BubbleEdge::top:
+        return QPointF(p * r.width(), r.top());
     }
     return {};
 }
@@ -59,6 +63,11 @@ QPainterPath BubbleShape::path(const QRectF &r) const
         path.moveTo(body.right(), tip.y() - arrowHalfWidth);
         path.lineTo(tip);
         path.lineTo(body.right(), tip.y() + arrowHalfWidth);
+        break;
+    case BubbleEdge::top:
+        path.moveTo(tip.x() - arrowHalfWidth, body.top());
+        path.lineTo(tip);
+        path.lineTo(tip.x() + arrowHalfWidth, body.top());
         break;
     }
     return path;
@@ -87,6 +96,11 @@ QPainterPath BubbleShape::filledPath(const QRectF &r) const
         arrow.moveTo(b.right() - 1, tip.y() - arrowHalfWidth);
         arrow.lineTo(tip);
         arrow.lineTo(b.right() - 1, tip.y() + arrowHalfWidth);
+        break;
+    case BubbleEdge::top:
+        arrow.moveTo(tip.x() - arrowHalfWidth, b.top() + 1);
+        arrow.lineTo(tip);
+        arrow.lineTo(tip.x() + arrowHalfWidth, b.top() + 1);
         break;
     }
     arrow.closeSubpath();

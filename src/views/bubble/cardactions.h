@@ -27,6 +27,9 @@ struct CardActions
     std::function<void()> stopPeeking;
     std::function<void(const QPointF &screenPoint)> updateDrag;
     WindowAction endDrag;
+    // The drag was abandoned without a release (the card was hidden or went with its window): it
+    // ends without snapping.
+    std::function<void()> cancelDrag;
 
     static void run(const WindowAction &action, const AppWindowModel &window)
     {

@@ -110,6 +110,18 @@ void ContentView::handleArrowUpdate(std::optional<double> position, const QStrin
     }
 }
 
+bool ContentView::hasPressedCard() const
+{
+    return std::any_of(m_cards.cbegin(), m_cards.cend(),
+                       [](const WindowPreviewCard *card) { return card->isPressed(); });
+}
+
+void ContentView::releasePresses()
+{
+    for (WindowPreviewCard *card : std::as_const(m_cards))
+        card->releasePress();
+}
+
 void ContentView::syncCards()
 {
     QSet<qint64> listed;

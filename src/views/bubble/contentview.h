@@ -46,6 +46,10 @@ public:
 
     QList<WindowPreviewCard *> cards() const;
     HorizontalScrollView *scrollView() const { return m_scroll; }
+    // A card is held down (maybe dragged): the bubble must stay until it is let go.
+    bool hasPressedCard() const;
+    // A drag ended without its card's release: every card lets go.
+    void releasePresses();
 
     // An arrow update of the controller: a position moves the arrow with a spring; a known edge
     // text switches the side at once; anything else is ignored.

@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QString>
 
+class QPainter;
+
 namespace qv {
 
 // One round window button of a card (close, minimise, full screen): a 14 pt dot with a glyph that
@@ -15,6 +17,8 @@ class TrafficLightButton : public QAbstractButton
 public:
     static constexpr int frameSize = 24;
     static constexpr double dotDiameter = 14;
+    // The glyph's opacity while the pointer is elsewhere on the card.
+    static constexpr double restingGlyphOpacity = 0.55;
 
     TrafficLightButton(const QColor &color, const QString &symbol, QWidget *parent = nullptr);
 
@@ -33,6 +37,7 @@ protected:
 
 private:
     void setHovering(bool hovering);
+    void drawGlyph(QPainter &painter, const QRectF &box) const;
 
     QColor m_color;
     QString m_symbol;

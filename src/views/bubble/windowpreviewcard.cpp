@@ -1,6 +1,7 @@
 #include "views/bubble/windowpreviewcard.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,6 +11,7 @@
 
 #include "core/color.h"
 #include "core/localization.h"
+#include "ui/menulook.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/bubble/trafficlightbutton.h"
@@ -90,6 +92,52 @@ QRectF WindowPreviewCard::letterboxed(const QSizeF &imageSize, const QRectF &are
                   fitted.width(), fitted.height());
 }
 
+WindowPreviewCard::~WindowPreviewCard()
+{
+    if (m_dragging && m_actions.cancelDrag)
+        m_actions.cancelDrag();
+}
+
+void WindowPreviewCard::releasePress()
+{
+    if (!m_pressed && !m_dragging)
+        return;
+    m_pressed = false;
+    if (m_dragging)
+        releaseKeyboard();
+    m_dragging = false;
+    m_offsetAnimation.cancel();
+    m_dragOffset = QPointF();
+    m_hovered = false;
+    updateLights();
+    m_scaleAnimation.cancel();
+    m_scale = targetScale();
+    update();
+}
+
+void WindowPreviewCard::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Escape || !m_dragging) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    releasePress();
+    if (m_actions.cancelDrag)
+        m_actions.cancelDrag();
+}
+
+void WindowPreviewCard::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // A hidden card hears no release: a drag under way is abandoned here, or it would stay pressed
+    // and its zones and peek would stay up.
+    const bool wasDragging = m_dragging;
+    releasePress();
+    setHovered(false);
+    if (wasDragging && m_actions.cancelDrag)
+        m_actions.cancelDrag();
+}
+
 bool WindowPreviewCard::startsDrag(const QPointF &translation)
 {
     return length(translation) >= dragThreshold;
@@ -163,6 +211,8 @@ void WindowPreviewCard::mouseMoveEvent(QMouseEvent *event)
         if (!startsDrag(translation))
             return;
         m_dragging = true;
+        // As any drag does, the keyboard is held while the button is: Esc abandons the drag.
+        grabKeyboard();
         updateLights();
         animateScale();
         CardActions::run(m_actions.startPeeking, m_window);
@@ -187,6 +237,7 @@ void WindowPreviewCard::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     m_dragging = false;
+    releaseKeyboard();
     const QPointF from = m_dragOffset;
     m_offsetAnimation.start(0, 1, 0.25, Animation::spring(0.1, 0.8), [this, from](double progress) {
         m_dragOffset = from * (1 - progress);
@@ -204,10 +255,11 @@ void WindowPreviewCard::mouseReleaseEvent(QMouseEvent *event)
 QMenu *WindowPreviewCard::buildContextMenu(QWidget *parent) const
 {
     auto *menu = new QMenu(parent);
+    applyMenuLook(*menu);
     const AppWindowModel window = m_window;
     const CardActions &actions = m_actions;
     auto add = [&](const char *key, const char *symbol, std::function<void()> run) {
-        QAction *action = menu->addAction(Symbols::icon(QString::fromLatin1(symbol)),
+        QAction *action = menu->addAction(menuIcon(QString::fromLatin1(symbol)),
                                           Localization::text(QLatin1String(key), m_language));
         QObject::connect(action, &QAction::triggered, menu, std::move(run));
         return action;

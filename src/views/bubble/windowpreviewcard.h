@@ -18,9 +18,9 @@ class TrafficLightButton;
 // One window of the hovered application in the bubble: its snapshot letter-boxed into the
 // thumbnail, its title, and while the pointer rests on it three round buttons (close, minimise,
 // full screen). A click focuses the window; a drag of 12 pt or more peeks and lets it be dropped on a
-// snap zone (a drag that travels under 16 pt also focuses); the context menu offers the window
-// actions. The card keeps view state only; every action goes through `actions`, which must outlive
-// the card. Main thread.
+// snap zone (a drag that travels under 16 pt also focuses; Esc abandons it); the context menu offers the
+// window actions. The card keeps view state only; every action goes through `actions`, which must outlive the
+// card. Main thread.
 class WindowPreviewCard : public QWidget
 {
     Q_OBJECT
@@ -34,6 +34,8 @@ public:
 
     WindowPreviewCard(const AppWindowModel &window, const CardActions &actions, Scheduler &scheduler,
                       QWidget *parent = nullptr);
+    // A card that goes while dragged abandons its drag.
+    ~WindowPreviewCard() override;
 
     const AppWindowModel &window() const { return m_window; }
     // A new picture or title of the same window keeps the card and its state.
@@ -42,6 +44,11 @@ public:
 
     bool isHovered() const { return m_hovered; }
     bool isDraggingLocal() const { return m_dragging; }
+    // Pressed (dragged or not) and waiting for the release.
+    bool isPressed() const { return m_pressed; }
+    // The drag ended elsewhere (its safety timeout): the card lets go of the press and of its drag
+    // look at once, and the release that may still come is not a click.
+    void releasePress();
     QPointF dragOffset() const { return m_dragOffset; }
     double scale() const { return m_scale; }
     // The card's own rectangle inside the widget (the widget adds `margin` on every side).
@@ -64,6 +71,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:

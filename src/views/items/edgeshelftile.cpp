@@ -10,6 +10,7 @@
 #include "core/color.h"
 #include "platform/filerevealer.h"
 #include "shelf/fileshelfmanager.h"
+#include "ui/menulook.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/items/filedrag.h"
@@ -102,8 +103,9 @@ void EdgeShelfTile::showInFileManager()
 QMenu *EdgeShelfTile::buildContextMenu(QWidget *parent)
 {
     auto *menu = new QMenu(parent);
+    applyMenuLook(*menu);
     auto add = [&](const QString &title, const QString &symbol, auto slot) {
-        menu->addAction(Symbols::icon(symbol), title, this, slot);
+        menu->addAction(menuIcon(symbol), title, this, slot);
     };
     add(QStringLiteral("Open"), QStringLiteral("arrow.up.forward.square"), [this] { call(m_onOpen); });
     add(QStringLiteral("Show in File Manager"), QStringLiteral("folder"), [this] { showInFileManager(); });

@@ -11,6 +11,7 @@
 #include "core/color.h"
 #include "platform/pasteboard.h"
 #include "shelf/fileshelfmanager.h"
+#include "ui/menulook.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/items/filedrag.h"
@@ -122,25 +123,25 @@ void ExpandedShelfCard::dragStarted()
 QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)
 {
     auto *menu = new QMenu(parent);
+    applyMenuLook(*menu);
     const MenuLabel open = openMenuLabel();
-    menu->addAction(Symbols::icon(open.symbol), open.title, this, [this] {
+    menu->addAction(menuIcon(open.symbol), open.title, this, [this] {
         if (m_onOpen)
             m_onOpen();
     });
-    menu->addAction(Symbols::icon(QStringLiteral("folder")), QStringLiteral("Show in File Manager"), this,
-                    [this] {
-                        if (m_onShowInFileManager)
-                            m_onShowInFileManager();
-                    });
+    menu->addAction(menuIcon(QStringLiteral("folder")), QStringLiteral("Show in File Manager"), this, [this] {
+        if (m_onShowInFileManager)
+            m_onShowInFileManager();
+    });
     const MenuLabel copy = copyMenuLabel();
-    menu->addAction(Symbols::icon(copy.symbol), copy.title, this,
+    menu->addAction(menuIcon(copy.symbol), copy.title, this,
                     [this] { copyFileToPasteboard(m_pasteboard, m_item); });
     if (isImage()) {
-        menu->addAction(Symbols::icon(QStringLiteral("text.viewfinder")), QStringLiteral("Extract Text"),
-                        this, [this] { extractText(m_shelf, m_pasteboard, m_item); });
+        menu->addAction(menuIcon(QStringLiteral("text.viewfinder")), QStringLiteral("Extract Text"), this,
+                        [this] { extractText(m_shelf, m_pasteboard, m_item); });
     }
     menu->addSeparator();
-    menu->addAction(Symbols::icon(QStringLiteral("trash")), QStringLiteral("Remove"), this,
+    menu->addAction(menuIcon(QStringLiteral("trash")), QStringLiteral("Remove"), this,
                     [this] { removeItem(m_shelf, m_item); });
     return menu;
 }

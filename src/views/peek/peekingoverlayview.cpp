@@ -45,7 +45,7 @@ std::optional<QRectF> PeekingOverlayView::cardRect() const
     if (m_state.isDragging() || !window || (window->image.isNull() && window->appIcon.isNull()))
         return std::nullopt;
     return PeekLayout::peekCardRect(window->rect, window->isMinimized, QSizeF(size()), m_state.screens(),
-                                    m_state.mainScreen(), m_state.mouseLocation());
+                                    m_state.mainScreen(), m_state.mouseLocation(), m_state.flipHeight());
 }
 
 QPainterPath PeekingOverlayView::outline() const

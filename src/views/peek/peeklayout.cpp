@@ -19,7 +19,7 @@ QList<ZoneTile> zoneTiles(const QSizeF &size)
 
 QRectF peekCardRect(const QRectF &windowRect, bool minimized, const QSizeF &size,
                     const QList<ScreenInfo> &screens, const std::optional<ScreenInfo> &mainScreen,
-                    const QPointF &mouse)
+                    const QPointF &mouse, double flipHeight)
 {
     const double w = size.width();
     const double h = size.height();
@@ -40,10 +40,11 @@ QRectF peekCardRect(const QRectF &windowRect, bool minimized, const QSizeF &size
     double cy = h / 2;
     if (screen) {
         cx = windowRect.x() - screen->frame.left() + windowRect.width() / 2;
-        if (!screens.isEmpty()) {
-            const double firstHeight = screens.first().frame.height();
-            cy = windowRect.y() - (firstHeight - screen->frame.bottom()) + windowRect.height() / 2;
-        }
+        // The overlay covering the screen starts at the screen's top, flipped into the windows'
+        // coordinates with the same line as everything else (not the first screen's height, which
+        // is another line when the main screen sits lower than a taller one beside it).
+        if (!screens.isEmpty())
+            cy = windowRect.y() - (flipHeight - screen->frame.bottom()) + windowRect.height() / 2;
     }
     return QRectF(cx - windowRect.width() / 2, cy - windowRect.height() / 2, windowRect.width(),
                   windowRect.height());

@@ -29,10 +29,11 @@ QList<ZoneTile> zoneTiles(const QSizeF &size);
 
 // Where the peeked window's card goes. A minimised window is centred, at most 70 % of the overlay
 // each way (stretched to that box); any other covers the window's real frame (`windowRect`, global
-// top-left coordinates from the first screen) on the screen under the pointer.
+// top-left coordinates, which meet screen coordinates on the flip line `flipHeight`) on the screen
+// under the pointer.
 QRectF peekCardRect(const QRectF &windowRect, bool minimized, const QSizeF &size,
                     const QList<ScreenInfo> &screens, const std::optional<ScreenInfo> &mainScreen,
-                    const QPointF &mouse);
+                    const QPointF &mouse, double flipHeight);
 
 } // namespace PeekLayout
 } // namespace qv

@@ -32,13 +32,14 @@ void PeekViewState::setPeekingWindow(const std::optional<AppWindowModel> &window
 }
 
 void PeekViewState::setScreens(const QList<ScreenInfo> &screens, const std::optional<ScreenInfo> &mainScreen,
-                               const QPointF &mouse)
+                               const QPointF &mouse, double flipHeight)
 {
-    if (screens == m_screens && mainScreen == m_mainScreen && mouse == m_mouse)
+    if (screens == m_screens && mainScreen == m_mainScreen && mouse == m_mouse && flipHeight == m_flipHeight)
         return;
     m_screens = screens;
     m_mainScreen = mainScreen;
     m_mouse = mouse;
+    m_flipHeight = flipHeight;
     emit changed();
 }
 

@@ -30,8 +30,10 @@ public:
     QList<ScreenInfo> screens() const { return m_screens; }
     std::optional<ScreenInfo> mainScreen() const { return m_mainScreen; }
     QPointF mouseLocation() const { return m_mouse; }
+    // The line window and screen coordinates flip about (ScreenService::flipHeight).
+    double flipHeight() const { return m_flipHeight; }
     void setScreens(const QList<ScreenInfo> &screens, const std::optional<ScreenInfo> &mainScreen,
-                    const QPointF &mouse);
+                    const QPointF &mouse, double flipHeight);
     bool isTranslucent() const { return m_translucent; }
     void setTranslucent(bool translucent);
 
@@ -45,6 +47,7 @@ private:
     QList<ScreenInfo> m_screens;
     std::optional<ScreenInfo> m_mainScreen;
     QPointF m_mouse;
+    double m_flipHeight = 0;
     bool m_translucent = true;
 };
 

@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDir>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -22,49 +16,11 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
+#include "support/xfcepanel.h"
 
 using namespace qv;
 
 namespace {
-
-const QString busLauncher = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
-
-// A bottom panel with two launchers and a task list, as xfconf stores it.
-const char panelConfig[] = R"(<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=8;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="size" type="uint" value="40"/>
-      <property name="plugin-ids" type="array">
-        <value type="int" value="1"/>
-        <value type="int" value="2"/>
-        <value type="int" value="3"/>
-      </property>
-    </property>
-  </property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="launcher">
-      <property name="items" type="array"><value type="string" value="terminal.desktop"/></property>
-    </property>
-    <property name="plugin-2" type="string" value="launcher">
-      <property name="items" type="array"><value type="string" value="clock.desktop"/></property>
-    </property>
-    <property name="plugin-3" type="string" value="tasklist"/>
-  </property>
-</channel>
-)";
-
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
 
 bool xdotool(const QStringList &arguments)
 {
@@ -77,111 +33,25 @@ bool movePointer(const QPointF &point)
         {QStringLiteral("mousemove"), QString::number(int(point.x())), QString::number(int(point.y()))});
 }
 
-// The task button's rectangle the panel itself wrote on the window, read back with the X tools.
-QRect iconGeometryOf(const QString &title)
-{
-    QProcess search;
-    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), title});
-    search.waitForFinished(5000);
-    const QString window =
-        QString::fromLatin1(search.readAllStandardOutput()).split(u'\n').value(0).trimmed();
-    QProcess xprop;
-    xprop.start(QStringLiteral("xprop"),
-                {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_ICON_GEOMETRY")});
-    xprop.waitForFinished(5000);
-    const auto match = QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)"))
-                           .match(QString::fromLatin1(xprop.readAllStandardOutput()));
-    if (!match.hasMatch())
-        return {};
-    return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
-                 match.captured(4).toInt());
-}
-
-// A desktop of its own around xfce4-panel: a private session bus, the accessibility bus, the panel
-// with a configuration written here in its own HOME and XDG folders, and two terminals titled
-// differently. Every process started here is ended by its id.
+// xfce4-panel on a desktop of its own (buses, panel) with two terminals titled differently.
 class DockPanelX11Test : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("xfce4-panel")).isEmpty() ||
-            QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() ||
-            !QFile::exists(busLauncher))
-            GTEST_SKIP() << "xfce4-panel, dbus-daemon or the accessibility bus launcher is not installed";
-        ASSERT_TRUE(home.isValid());
-        const QString root = home.path();
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), root);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/data"));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), root + QStringLiteral("/cache"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/run"));
-        env.remove(QStringLiteral("SESSION_MANAGER"));
-        QDir().mkpath(root + QStringLiteral("/run"));
-        QFile::setPermissions(root + QStringLiteral("/run"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        const QString config = root + QStringLiteral("/config/xfce4/");
-        ASSERT_TRUE(
-            writeFile(config + QStringLiteral("xfconf/xfce-perchannel-xml/xfce4-panel.xml"), panelConfig));
-        ASSERT_TRUE(writeFile(config + QStringLiteral("panel/launcher-1/terminal.desktop"),
-                              "[Desktop Entry]\nType=Application\nName=Terminal\nExec=xterm\n"));
-        ASSERT_TRUE(writeFile(config + QStringLiteral("panel/launcher-2/clock.desktop"),
-                              "[Desktop Entry]\nType=Application\nName=Clock\nExec=xclock\n"));
-
-        // The session bus first: the services it starts on demand (xfconfd) inherit its folders.
-        QProcess *bus =
-            start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                  QStringLiteral("--print-address=1")});
-        ASSERT_TRUE(bus->waitForReadyRead(5000));
-        const QByteArray address = bus->readLine().trimmed();
-        ASSERT_FALSE(address.isEmpty());
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(address));
-        // This process has not touched the session bus yet, so Qt and the backend use this one.
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-
-        start(busLauncher, {QStringLiteral("--launch-immediately")});
-        ASSERT_TRUE(QTest::qWaitFor(
-            [] {
-                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                    QStringLiteral("org.a11y.Bus"));
-            },
-            10000));
-        panel = start(QStringLiteral("xfce4-panel"), {});
-        for (const QString &title : {QStringLiteral("left term"), QStringLiteral("right term")}) {
-            terminals.push_back(
-                start(QStringLiteral("xterm"),
-                      {QStringLiteral("-T"), title, QStringLiteral("-geometry"),
-                       QStringLiteral("40x8+300+200"), QStringLiteral("-e"), QStringLiteral("sleep 600")}));
-        }
+        if (const QString missing = XfcePanelDesktop::missing(); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString();
+        ASSERT_TRUE(xfce.start());
+        panel = xfce.panel();
+        for (const QString &title : {QStringLiteral("left term"), QStringLiteral("right term")})
+            terminals.push_back(xfce.xterm(title));
     }
 
     void TearDown() override
     {
         monitor.reset();
         desktop.reset();
-        // Newest first, so the buses outlive their clients; the bus launcher ends its own bus.
-        for (auto it = processes.rbegin(); it != processes.rend(); ++it) {
-            QProcess &process = **it;
-            if (process.state() == QProcess::NotRunning)
-                continue;
-            process.terminate();
-            if (!process.waitForFinished(3000)) {
-                process.kill();
-                process.waitForFinished(3000);
-            }
-        }
-    }
-
-    QProcess *start(const QString &program, const QStringList &arguments)
-    {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(env);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(program, arguments);
-        process->waitForStarted(5000);
-        processes.push_back(std::move(process));
-        return processes.back().get();
+        xfce.stop();
     }
 
     void startMonitor()
@@ -219,9 +89,7 @@ protected:
         return false;
     }
 
-    QTemporaryDir home;
-    QProcessEnvironment env;
-    std::vector<std::unique_ptr<QProcess>> processes;
+    XfcePanelDesktop xfce;
     QProcess *panel = nullptr;
     std::vector<QProcess *> terminals;
 
@@ -251,7 +119,7 @@ TEST_F(DockPanelX11Test, HoveringATaskButtonPublishesItsApplicationWithTheButton
         << "no panel tiles were scanned";
 
     // The task button the panel drew for the right terminal, as the panel itself reports it.
-    const QRect button = iconGeometryOf(QStringLiteral("right term"));
+    const QRect button = XfcePanelDesktop::iconGeometryOf(QStringLiteral("right term"));
     ASSERT_FALSE(button.isEmpty());
     bool scanned = false;
     for (const DockIcon &icon : tilesOf(terminal))

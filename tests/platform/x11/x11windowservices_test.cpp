@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -345,6 +346,27 @@ TEST_F(X11WindowServicesTest, MalformedIconFallsBackToAGenericIcon)
     EXPECT_TRUE(icons.iconForBundle(QStringLiteral("Broken")).isNull());
     xcb_destroy_window(session.xcb(), window);
     xcb_flush(session.xcb());
+}
+
+// A program without an icon of its own nor a desktop entry (xclock) showed the generic icon where
+// the desktop's panel showed the icon named after its class: the class is looked up before that.
+TEST_F(X11WindowServicesTest, WithoutIconOrDesktopEntryTheClassNamesTheIcon)
+{
+    QTemporaryDir data;
+    QImage classIcon(48, 48, QImage::Format_ARGB32);
+    classIcon.fill(QColor(200, 40, 160));
+    ASSERT_TRUE(QDir(data.path()).mkpath(QStringLiteral("pixmaps")));
+    ASSERT_TRUE(classIcon.save(QDir(data.path()).filePath(QStringLiteral("pixmaps/xclock.png"))));
+    const qint64 clock = clients.start(QStringLiteral("xclock"));
+    ASSERT_TRUE(waitForWindow(clock));
+
+    X11DesktopEntries withPixmaps({data.path()});
+    const QImage icon = X11AppIcons(session, withPixmaps).applicationIcon(clock);
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixelColor(24, 24), QColor(200, 40, 160));
+    // Nothing under its class: the generic icon.
+    X11DesktopEntries empty({QDir(data.path()).filePath(QStringLiteral("none"))});
+    EXPECT_EQ(X11AppIcons(session, empty).applicationIcon(clock), X11AppIcons::genericIcon());
 }
 
 // Identity of a client from its hints, against a folder of desktop entries.

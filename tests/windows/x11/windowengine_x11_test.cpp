@@ -263,6 +263,36 @@ TEST_F(WindowEngineX11Test, SnapLeftFillsTheLeftHalfOfTheVisibleFrame)
         << X11Clients::frame(quint32(window.id)).height();
 }
 
+// The window manager ignores a new frame for a maximised window: snapping one left it maximised
+// (and still played the snap's feedback). The states come off first now.
+TEST_F(WindowEngineX11Test, SnappingAMaximisedWindowTakesItOutOfMaximisedFirst)
+{
+    const qint64 pid = startFramed(QStringLiteral("xeyes"),
+                                   {QStringLiteral("-geometry"), QStringLiteral("300x200+500+300")});
+    ASSERT_NE(pid, 0);
+    ASSERT_TRUE(fetchAllUntil({pid}));
+    const AppWindowModel window = *listed(pid);
+    const auto id = quint32(window.id);
+    xcb_ewmh_connection_t *ewmh = session.ewmh();
+    session.sendToWindowManager(
+        id, ewmh->_NET_WM_STATE,
+        {1, ewmh->_NET_WM_STATE_MAXIMIZED_VERT, ewmh->_NET_WM_STATE_MAXIMIZED_HORZ, 2, 0});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return X11Clients::windowState(id).contains(QStringLiteral("_NET_WM_STATE_MAXIMIZED_VERT")); },
+        waitMs));
+    ScreenService *screens = desktop.platform().screens;
+    const QRectF visible = flipRect(screens->mainScreen()->visibleFrame, screens->flipHeight());
+    const QRect rightHalf =
+        QRectF(visible.x() + visible.width() / 2, visible.y(), visible.width() / 2, visible.height())
+            .toRect();
+
+    engine->snapWindow(window, SnapPosition::right);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::frame(id) == rightHalf; }, waitMs))
+        << "frame " << X11Clients::frame(id).x() << "," << X11Clients::frame(id).y() << " "
+        << X11Clients::frame(id).width() << "x" << X11Clients::frame(id).height();
+    EXPECT_FALSE(X11Clients::windowState(id).contains(QStringLiteral("_NET_WM_STATE_MAXIMIZED_VERT")));
+}
+
 TEST_F(WindowEngineX11Test, FullScreenTogglesAndCloseEndsTheClient)
 {
     const qint64 pid = startFramed(QStringLiteral("xclock"));

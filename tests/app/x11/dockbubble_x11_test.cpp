@@ -1,0 +1,373 @@
+#include <QApplication>
+#include <QProcess>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+#include <xcb/xtest.h>
+
+#include "app/overlaycontroller.h"
+#include "core/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/geometry.h"
+#include "platform/screens.h"
+#include "platform/workspace.h"
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11desktop.h"
+#include "runtime/qtscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/recordingeventlog.h"
+#include "support/x11clients.h"
+#include "support/x11focus.h"
+#include "support/xfcepanel.h"
+#include "ui/panel.h"
+#include "views/bubble/contentview.h"
+#include "views/bubble/windowpreviewcard.h"
+#include "windows/windowengine.h"
+
+using namespace qv;
+
+namespace {
+
+constexpr int waitMs = 15000;
+
+// The whole bubble on a real desktop: xfce4-panel with its task list read through the
+// accessibility bus, real xterms, the pointer and its button driven with XTEST, and what the window
+// manager and the panel did read back from the server. One desktop and one program for the whole
+// suite (a process keeps its first session bus and accessibility connection), so the tests run in
+// their order: the panel moves to the top for the last one.
+class DockBubbleX11Test : public ::testing::Test
+{
+protected:
+    struct Shared
+    {
+        XfcePanelDesktop xfce;
+        std::unique_ptr<X11Desktop> desktop;
+        QtScheduler scheduler;
+        ThreadQueueFactory queues;
+        SettingsStore settings;
+        RecordingEventLog events;
+        std::unique_ptr<DockMonitor> monitor;
+        std::unique_ptr<WindowEngine> engine;
+        std::unique_ptr<OverlayController> controller;
+        bool started = false;
+
+        ~Shared()
+        {
+            controller.reset();
+            engine.reset();
+            monitor.reset();
+            desktop.reset();
+            xfce.stop();
+        }
+    };
+    static inline Shared *shared = nullptr;
+
+    static void SetUpTestSuite()
+    {
+        if (!XfcePanelDesktop::missing().isEmpty())
+            return;
+        shared = new Shared;
+        if (!shared->xfce.start(XfcePanelDesktop::Edge::bottom))
+            return;
+        shared->desktop = std::make_unique<X11Desktop>();
+        const Platform platform = shared->desktop->platform();
+        Shared &s = *shared;
+        s.monitor = std::make_unique<DockMonitor>(platform, s.scheduler, s.queues, s.settings, s.events);
+        s.engine = std::make_unique<WindowEngine>(platform, s.scheduler, s.queues, s.settings, s.events);
+        s.controller = std::make_unique<OverlayController>(platform, s.scheduler, s.settings, nullptr);
+        s.controller->setupOverlayWindow();
+        s.controller->setupGlobalOverlayWindow();
+        s.controller->setupPeekingWindow();
+        s.controller->setupBindings(*s.monitor, *s.engine);
+        s.controller->startMouseCheckTimer();
+        s.started = true;
+    }
+    static void TearDownTestSuite()
+    {
+        delete shared;
+        shared = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (const QString missing = XfcePanelDesktop::missing(); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString();
+        ASSERT_TRUE(shared && shared->started) << "the panel desktop did not start";
+        ASSERT_TRUE(connection.isValid());
+        monitor = shared->monitor.get();
+        engine = shared->engine.get();
+        controller = shared->controller.get();
+    }
+
+    void TearDown() override
+    {
+        if (!shared)
+            return;
+        movePointer(QPointF(700, 300));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !anyPanelMapped(); }, 3000));
+        for (QProcess *terminal : std::as_const(terminals)) {
+            terminal->terminate();
+            terminal->waitForFinished(3000);
+        }
+    }
+
+    // Terminals titled `titles`, each with its task button on the panel, the panel read again.
+    void startTerminals(const QStringList &titles)
+    {
+        for (const QString &title : titles)
+            terminals.append(shared->xfce.xterm(title));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const QString &title : titles) {
+                    if (XfcePanelDesktop::iconGeometryOf(title).isEmpty())
+                        return false;
+                }
+                return true;
+            },
+            30000))
+            << "no task buttons";
+        QTest::qWait(2500); // the next walk of the panel has every button
+    }
+
+    void fake(uint8_t type, uint8_t detail, const QPointF &at = {})
+    {
+        xcb_connection_t *c = connection.xcb();
+        xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, connection.root(), int16_t(at.x()),
+                            int16_t(at.y()), 0);
+        xcb_flush(c);
+    }
+    void movePointer(const QPointF &at)
+    {
+        fake(XCB_MOTION_NOTIFY, 0, at);
+        QTest::qWait(30);
+    }
+
+    KeyPanel &bubble() { return *controller->overlayWindow(); }
+    bool bubbleShown(int cards = 1)
+    {
+        return bubble().isVisible() && bubble().alpha() > 0.99 &&
+               controller->contentView()->cards().size() >= cards;
+    }
+    WindowPreviewCard *cardFor(const QString &title)
+    {
+        for (WindowPreviewCard *card : controller->contentView()->cards()) {
+            if (card->window().title == title)
+                return card;
+        }
+        return nullptr;
+    }
+    // Rests on the terminal's task button until the bubble shows `cards` cards, its own among them.
+    bool hover(const QString &title, int cards = 1)
+    {
+        movePointer(QRectF(XfcePanelDesktop::iconGeometryOf(title)).center());
+        return QTest::qWaitFor([&] { return bubbleShown(cards) && cardFor(title); }, waitMs);
+    }
+
+    bool isMapped(xcb_window_t window) { return isViewable(connection, window); }
+    bool anyPanelMapped()
+    {
+        for (const Panel *panel : {static_cast<Panel *>(controller->overlayWindow()),
+                                   static_cast<Panel *>(controller->peekingWindow()),
+                                   static_cast<Panel *>(controller->globalOverlayWindow())}) {
+            if (panel->windowHandle() && isMapped(xcb_window_t(panel->winId())))
+                return true;
+        }
+        return false;
+    }
+
+    // Windows of this process the window manager lists without keeping them out of task lists.
+    QStringList ownListedWithoutSkip()
+    {
+        QStringList found;
+        xcb_ewmh_connection_t *ewmh = connection.ewmh();
+        xcb_ewmh_get_windows_reply_t list;
+        if (!xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, connection.screenNumber()),
+                                            &list, nullptr))
+            return {QStringLiteral("no client list")};
+        for (uint32_t i = 0; i < list.windows_len; ++i) {
+            const xcb_window_t window = list.windows[i];
+            if (pidOf(connection, window) != QCoreApplication::applicationPid())
+                continue;
+            if (!X11Clients::windowState(window).contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")))
+                found.append(QString::number(window));
+        }
+        xcb_ewmh_get_windows_reply_wipe(&list);
+        return found;
+    }
+
+    // A real xterm's card dragged with the pointer's button held, out of the bubble to `target`.
+    void dragCard(const QString &title, const QPointF &target)
+    {
+        WindowPreviewCard *card = cardFor(title);
+        ASSERT_NE(card, nullptr) << "no card for " << title.toStdString();
+        const QPointF start = card->mapToGlobal(QPointF(card->cardRect().center()));
+        movePointer(start);
+        QTest::qWait(200);
+        fake(XCB_BUTTON_PRESS, 1, start);
+        QTest::qWait(50);
+        constexpr int steps = 25;
+        for (int i = 1; i <= steps; ++i)
+            movePointer(start + (target - start) * (double(i) / steps));
+        QTest::qWait(400); // well past the mouse check and the hide delay
+        EXPECT_TRUE(bubble().isVisible()) << "the bubble stays while its card is dragged";
+        EXPECT_TRUE(engine->isDragging());
+        fake(XCB_BUTTON_RELEASE, 1, target);
+    }
+
+    // The visible frame of the main screen in top-left coordinates.
+    QRectF visibleArea() const
+    {
+        ScreenService *screens = shared->desktop->platform().screens;
+        return flipRect(screens->mainScreen()->visibleFrame, screens->flipHeight());
+    }
+
+    QList<QProcess *> terminals;
+    X11Connection connection;
+    DockMonitor *monitor = nullptr;
+    WindowEngine *engine = nullptr;
+    OverlayController *controller = nullptr;
+};
+
+} // namespace
+
+// Our panels entered the task list from their second showing on: every task button moved a slot,
+// the pointer ended over another application's button and the bubble showed the wrong windows.
+TEST_F(DockBubbleX11Test, NothingOfOursEntersTheTaskListAndTheButtonsStayPut)
+{
+    startTerminals({QStringLiteral("left term"), QStringLiteral("right term")});
+    const QRect button = XfcePanelDesktop::iconGeometryOf(QStringLiteral("right term"));
+    ASSERT_FALSE(button.isEmpty());
+    for (int showing = 1; showing <= 3; ++showing) {
+        SCOPED_TRACE(showing);
+        ASSERT_TRUE(hover(QStringLiteral("right term"), 2));
+        QTest::qWait(500); // a task button the panel added would be there by now
+        EXPECT_EQ(ownListedWithoutSkip(), QStringList());
+        EXPECT_EQ(XfcePanelDesktop::iconGeometryOf(QStringLiteral("right term")), button);
+        EXPECT_EQ(monitor->hoveredApp(), engine->windowsAppName());
+        movePointer(QPointF(700, 300));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !anyPanelMapped(); }, waitMs));
+        // openbox erases a withdrawn window's state a moment before it drops the window from its
+        // list; once it has finished, nothing of ours is listed.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ownListedWithoutSkip().isEmpty(); }, 1000))
+            << ownListedWithoutSkip().join(u' ').toStdString();
+        EXPECT_EQ(XfcePanelDesktop::iconGeometryOf(QStringLiteral("right term")), button);
+    }
+    // The Super Panel, which takes the keyboard, stays out of the task list as well, each time.
+    for (int opening = 1; opening <= 2; ++opening) {
+        SCOPED_TRACE(opening);
+        controller->toggleGlobalSwitcher(true);
+        const auto panel = xcb_window_t(controller->globalOverlayWindow()->winId());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return isMapped(panel); }, waitMs));
+        QTest::qWait(500);
+        EXPECT_EQ(ownListedWithoutSkip(), QStringList());
+        EXPECT_EQ(XfcePanelDesktop::iconGeometryOf(QStringLiteral("right term")), button);
+        controller->toggleGlobalSwitcher(false);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !isMapped(panel); }, waitMs));
+    }
+}
+
+// Dragging a card never snapped: the bubble hid under the drag, the release was lost and a ghost
+// of the window stayed over the screen. A maximised window did not snap at all.
+TEST_F(DockBubbleX11Test, DraggingARealTerminalsCardToAnEdgeSnapsItAndLeavesNothingOfOursBehind)
+{
+    startTerminals({QStringLiteral("plain term"), QStringLiteral("big term")});
+    const auto big = xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("big term")).toUInt());
+    xcb_ewmh_connection_t *ewmh = connection.ewmh();
+    xcb_ewmh_request_change_wm_state(ewmh, connection.screenNumber(), big, XCB_EWMH_WM_STATE_ADD,
+                                     ewmh->_NET_WM_STATE_MAXIMIZED_VERT, ewmh->_NET_WM_STATE_MAXIMIZED_HORZ,
+                                     XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    xcb_flush(connection.xcb());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return X11Clients::windowState(big).contains(QStringLiteral("_NET_WM_STATE_MAXIMIZED_VERT")); },
+        waitMs));
+
+    const QRectF visible = visibleArea();
+    const struct
+    {
+        QString title;
+        QPointF target;
+        double halfX;
+    } rows[] = {
+        {QStringLiteral("plain term"), QPointF(4, visible.center().y()), visible.left()},
+        {QStringLiteral("big term"), QPointF(visible.right() - 4, visible.center().y()),
+         visible.center().x()},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.title.toStdString());
+        ASSERT_TRUE(hover(row.title, 2));
+        dragCard(row.title, row.target);
+        const auto window = xcb_window_t(XfcePanelDesktop::windowNamed(row.title).toUInt());
+        // The terminal fills that half of the visible area (to its character cells).
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                const QRect frame = X11Clients::frame(window);
+                return std::abs(frame.x() - row.halfX) <= 1 && std::abs(frame.y() - visible.y()) <= 1 &&
+                       std::abs(frame.width() - visible.width() / 2) <= 12 &&
+                       std::abs(frame.height() - visible.height()) <= 20;
+            },
+            waitMs))
+            << "frame " << X11Clients::frame(window).x() << "," << X11Clients::frame(window).y() << " "
+            << X11Clients::frame(window).width() << "x" << X11Clients::frame(window).height();
+        EXPECT_FALSE(
+            X11Clients::windowState(window).contains(QStringLiteral("_NET_WM_STATE_MAXIMIZED_VERT")));
+        QTest::qWait(1000);
+        EXPECT_FALSE(anyPanelMapped()) << "a second later nothing of ours is left on the screen";
+        EXPECT_FALSE(engine->isDragging());
+        EXPECT_FALSE(controller->contentView()->hasPressedCard());
+        movePointer(QPointF(700, 300));
+    }
+
+    // Esc while the button is still held abandons the drag: nothing snaps, nothing of ours stays.
+    const auto plain = xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("plain term")).toUInt());
+    const QRect before = X11Clients::frame(plain);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !anyPanelMapped(); }, waitMs));
+    ASSERT_TRUE(hover(QStringLiteral("plain term"), 2));
+    const QPointF right(visible.right() - 4, visible.center().y());
+    WindowPreviewCard *card = cardFor(QStringLiteral("plain term"));
+    ASSERT_NE(card, nullptr);
+    const QPointF start = card->mapToGlobal(QPointF(card->cardRect().center()));
+    movePointer(start);
+    QTest::qWait(200);
+    fake(XCB_BUTTON_PRESS, 1, start);
+    for (int i = 1; i <= 25; ++i)
+        movePointer(start + (right - start) * (i / 25.0));
+    QTest::qWait(300);
+    ASSERT_TRUE(engine->isDragging());
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}),
+              0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !engine->isDragging(); }, 2000));
+    fake(XCB_BUTTON_RELEASE, 1, right);
+    QTest::qWait(1000);
+    EXPECT_EQ(X11Clients::frame(plain), before);
+    EXPECT_FALSE(anyPanelMapped());
+    EXPECT_FALSE(controller->contentView()->hasPressedCard());
+}
+
+// A panel along the top was taken for a bottom Dock: the bubble showed at the bottom of the screen.
+TEST_F(DockBubbleX11Test, BelowATopPanelTheBubbleHangsJustUnderTheHoveredButton)
+{
+    ASSERT_TRUE(shared->xfce.moveTo(XfcePanelDesktop::Edge::top));
+    startTerminals({QStringLiteral("top term")});
+    const QRect button = XfcePanelDesktop::iconGeometryOf(QStringLiteral("top term"));
+    ASSERT_FALSE(button.isEmpty());
+    ASSERT_LT(button.top(), 100) << "the panel is at the top";
+    ASSERT_TRUE(hover(QStringLiteral("top term")));
+    const QRect frame = bubble().geometry();
+    EXPECT_GE(frame.top(), button.bottom());
+    EXPECT_LE(frame.top(), button.bottom() + 30);
+    EXPECT_EQ(controller->contentView()->bubbleEdge(), BubbleEdge::top);
+    // The arrow points up at the button.
+    QTest::qWait(1000); // the arrow's spring settles
+    const ContentView &view = *controller->contentView();
+    const QPointF tip = QPointF(frame.topLeft()) + view.arrowTipAt(view.arrowPosition());
+    EXPECT_GE(tip.x(), button.left());
+    EXPECT_LE(tip.x(), button.right());
+    EXPECT_GE(tip.y(), button.bottom());
+}
