@@ -13,6 +13,7 @@
 #include "core/localization.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
+#include "ui/menulook.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/settings/glasstoggle.h"
@@ -139,6 +140,7 @@ std::unique_ptr<QMenu> GeneralSettingsSection::languageMenu()
 {
     auto menu = std::make_unique<QMenu>(this);
     menu->setObjectName(QStringLiteral("languageMenu"));
+    applyMenuLook(*menu);
     auto *group = new QActionGroup(menu.get());
     const AppLanguage stored = Localization::storedLanguage(m_settings);
     for (const AppLanguage language : allAppLanguages) {
