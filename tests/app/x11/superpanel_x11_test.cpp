@@ -84,9 +84,10 @@ protected:
         return activeWindow() == xcb_window_t(controller->globalOverlayWindow()->winId());
     }
 
+    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
+    QtScheduler scheduler;
     X11Desktop x11;
     X11Connection connection;
-    QtScheduler scheduler;
     ThreadQueueFactory queues;
     SettingsStore settings;
     RecordingEventLog events;

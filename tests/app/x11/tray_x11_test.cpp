@@ -144,6 +144,9 @@ TEST_F(TrayX11Test, TheMenuOpensWithItsEntriesInTheStoredLanguage)
     settings.set(Settings::appLanguage, QStringLiteral("Deutsch"));
     tray = std::make_unique<TrayIcon>(settings, scheduler, TrayIcon::Actions{});
     tray->setupStatusItem();
+    // The icon's embedding activates its window, and a change of active window closes any open
+    // popup: the menu opened before the embedding finished was closed again at once.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return embeddedInHost(); }, 10000));
     QMenu *menu = tray->statusMenu();
     ASSERT_NE(menu, nullptr);
     menu->popup(QPoint(1300, 40));
