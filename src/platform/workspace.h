@@ -35,6 +35,11 @@ public:
     virtual RunningApp frontmostApplication() const = 0;
     // Brings the application to the front. False when it is not running.
     virtual bool activate(qint64 pid) = 0;
+    // The window that has the keyboard (0: none, or the desktop cannot tell), with the same ids as
+    // the window list.
+    virtual quint32 focusedWindow() const = 0;
+    // Brings that one window to the front with the keyboard. False (nothing done) when it is gone.
+    virtual bool activateWindow(quint32 windowId) = 0;
 
 signals:
     void applicationLaunched(qint64 pid);

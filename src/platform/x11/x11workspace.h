@@ -41,6 +41,9 @@ public:
     QList<RunningApp> runningApplications() const override { return m_apps; }
     RunningApp frontmostApplication() const override;
     bool activate(qint64 pid) override;
+    // _NET_ACTIVE_WINDOW, else the listed client that holds the input focus (or one of its children).
+    quint32 focusedWindow() const override;
+    bool activateWindow(quint32 windowId) override;
 
 private slots:
     void prepareForSleep(bool sleeping);
@@ -50,6 +53,7 @@ private:
     void readClientList();
     void readActiveWindow();
     void setDockListed(bool listed);
+    void sendActivation(xcb_window_t window);
 
     X11Connection &m_connection;
     X11Session &m_session;
