@@ -324,9 +324,10 @@ TEST_F(OverlayControllerTest, AnIdleDesktopRunsNothingForAMinuteAndMotionBringsT
     scheduler.advance(DockMonitor::hoverInterval + 0.001);
     ASSERT_EQ(monitor->hoveredApp(), "Files");
     const double hoveredAt = scheduler.now();
-    scheduler.advance(0.015);
+    const double delay = Settings::hoverDelay.defaultValue; // nothing stored
+    scheduler.advance(delay - 0.005);
     EXPECT_NE(engine->currentAppName(), "Files");
-    scheduler.advance(hoveredAt + 0.021 - scheduler.now());
+    scheduler.advance(hoveredAt + delay + 0.001 - scheduler.now());
     EXPECT_EQ(engine->currentAppName(), "Files");
     scheduler.advance(1.0);
     ASSERT_TRUE(bubbleShown());
