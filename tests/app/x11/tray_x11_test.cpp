@@ -31,8 +31,9 @@ QByteArray property(xcb_connection_t *c, xcb_window_t window, xcb_atom_t atom, x
         xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom, type, 0, 256), nullptr);
     QByteArray value;
     if (reply) {
+        // The length is in bytes already.
         value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
-                           xcb_get_property_value_length(reply) * (reply->format / 8));
+                           xcb_get_property_value_length(reply));
         free(reply);
     }
     return value;
