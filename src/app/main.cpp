@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include <sys/socket.h>
@@ -171,5 +172,16 @@ int main(int argc, char **argv)
     FileShelfManager shelf(platform, scheduler, queues, diagnostics);
     trayIcon.observeCaptures(*clipboard, shelf);
     scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
-    return QApplication::exec();
+    const int status = QApplication::exec();
+
+    // A desktop program ends at once (Quit, Restart, the session's SIGTERM). Settings are written as
+    // they change; the diagnostics log and an export under way are finished, and the images of
+    // clipboard captures not yet listed are removed. Whatever a worker is still doing for this run
+    // alone (a walk of the panels, a Dock scan, a window capture, a clipboard transfer, a file on
+    // its way into the shelf, swept at the next start) is abandoned rather than waited for, and the
+    // X server takes back our grabs and selections as the connections close.
+    clipboard->abandonCaptures();
+    diagnostics.finishWrites();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

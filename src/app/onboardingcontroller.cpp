@@ -37,6 +37,9 @@ void OnboardingController::showOnboarding()
                                       });
     // No close, minimise or zoom: only the final slide's button ends it.
     window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    // A window manager closes any window it likes (Alt+F4): the window is then gone as after our
+    // own close, and its permission monitor with it, so the next showOnboarding opens a new one.
+    window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(QStringLiteral("Quorvantis"));
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = window->geometry();
@@ -63,9 +66,8 @@ void OnboardingController::closeOnboarding()
             if (OnboardingView *window = m_window.data()) {
                 m_window.clear();
                 window->hide();
+                // Drops the view and its permission monitor with it (deleted on close).
                 window->close();
-                // Drops the view and its permission monitor with it.
-                window->deleteLater();
             }
         });
 }

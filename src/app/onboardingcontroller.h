@@ -17,7 +17,8 @@ class SettingsStore;
 
 // Opens the first-run window when a permission is missing at start-up and closes it when the user
 // finishes: a 600 x 450 window without a title bar, centred, fading in over 0.3 s and out over
-// 0.35 s. Nothing records that it was completed. Main thread.
+// 0.35 s. Nothing records that it was completed. A window manager's close drops the window at once,
+// like the end of the fade-out. Main thread.
 class OnboardingController : public QObject, public OnboardingPresenter
 {
     Q_OBJECT

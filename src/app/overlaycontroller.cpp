@@ -262,7 +262,16 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
 
 void OverlayController::startMouseCheckTimer()
 {
-    m_mouseCheckTimer.cancel();
+    // Armed here; it runs only while the bubble shows (an idle desktop wakes us for nothing else).
+    m_mouseCheckArmed = true;
+    if (m_overlayWindow && m_overlayWindow->alpha() > 0)
+        runMouseCheck();
+}
+
+void OverlayController::runMouseCheck()
+{
+    if (!m_mouseCheckArmed || m_mouseCheckTimer.isActive())
+        return;
     m_mouseCheckTimer = m_scheduler.every(mouseCheckInterval, [this] { checkMouseLeftOverlay(); });
 }
 
@@ -378,6 +387,7 @@ void OverlayController::showOverlay()
     }
     m_overlayWindow->orderFront();
     m_overlayWindow->fadeTo(1, showFade);
+    runMouseCheck();
     scheduleOverlayStabilization();
 }
 
@@ -530,8 +540,10 @@ void OverlayController::checkMouseLeftOverlay()
     if (!m_overlayWindow || !m_windowEngine || m_isGlobalSwitcherVisible ||
         m_windowEngine->isContextMenuOpen())
         return;
-    if (m_overlayWindow->alpha() <= 0)
+    if (m_overlayWindow->alpha() <= 0) {
+        m_mouseCheckTimer.cancel(); // the bubble is gone; its next showing starts the check again
         return;
+    }
     // A card dragged out over the screen: hiding would end the drag before its release.
     if (isCardHeld()) {
         m_hideDelayTimer.cancel();
@@ -671,8 +683,7 @@ void OverlayController::showGlobalSwitcher()
     m_windowEngine->stopPeeking();
     placeGlobalOverlay();
     // Remembered before the panel takes the keyboard, to hand it back on close.
-    const RunningApp frontmost = m_platform.workspace->frontmostApplication();
-    m_focusReturnPid = frontmost.pid == QCoreApplication::applicationPid() ? 0 : frontmost.pid;
+    rememberFocus();
     showGlobalOverlayInFront();
     setGlobalSwitcherVisible(true);
 }
@@ -700,8 +711,9 @@ void OverlayController::hideGlobalSwitcher()
     const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow();
     m_globalOverlayWindow->setAlpha(0);
     m_globalOverlayWindow->orderOut();
-    if (hadKeyboard && m_focusReturnPid != 0)
-        m_platform.workspace->activate(m_focusReturnPid);
+    if (hadKeyboard)
+        returnFocus();
+    m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
     m_routeFetchWork.cancel();
     m_afterHideWork.cancel();
@@ -713,6 +725,27 @@ void OverlayController::hideGlobalSwitcher()
         else
             m_windowEngine->cancelWindowFetches();
     });
+}
+
+void OverlayController::rememberFocus()
+{
+    WorkspaceService &workspace = *m_platform.workspace;
+    const RunningApp frontmost = workspace.frontmostApplication();
+    const bool ours = frontmost.pid == QCoreApplication::applicationPid();
+    m_focusReturnPid = ours ? 0 : frontmost.pid;
+    m_focusReturnWindow = ours ? 0 : workspace.focusedWindow();
+}
+
+void OverlayController::returnFocus()
+{
+    // Another window of the same application may lie above the one that had the keyboard, so the
+    // application alone is only the fallback.
+    if (m_focusReturnWindow == 0 || !m_platform.workspace->activateWindow(m_focusReturnWindow)) {
+        if (m_focusReturnPid != 0)
+            m_platform.workspace->activate(m_focusReturnPid);
+    }
+    m_focusReturnWindow = 0;
+    m_focusReturnPid = 0;
 }
 
 void OverlayController::placeGlobalOverlay()

@@ -43,7 +43,8 @@ class WindowListModel;
 // It also runs the Super Panel: a full-screen panel opened on a route ("all", "clipboard", "shelf")
 // by the hotkeys and the edge drag. The same route again closes it, another switches it in place.
 // While it shows, the bubble stays away, the Dock monitor publishes no hover and Dock scrolls are
-// ignored; it takes the keyboard focus and hands it back to the application that had it.
+// ignored; it takes the keyboard focus and hands it back to the window that had it (to that window's
+// application when the window is gone).
 //
 // One controller lives for the whole run, made by the start-up sequence; the Dock monitor and window
 // engine handed to setupBindings() outlive it. Frames are kept in screen coordinates (bottom-left
@@ -71,6 +72,7 @@ public:
     void setupGlobalOverlayWindow() override;
     void setupPeekingWindow() override;
     void setupBindings(DockMonitor &dockMonitor, WindowEngine &windowEngine) override;
+    // The mouse check runs every mouseCheckInterval while the bubble shows, from this call on.
     void startMouseCheckTimer() override;
     void hideOverlay(bool force) override;
 
@@ -96,6 +98,11 @@ public:
     void handleScrollEvent(const std::optional<DockScrollEvent> &event);
     // True while the Super Panel is shown.
     bool isGlobalSwitcherVisible() const { return m_isGlobalSwitcherVisible; }
+    // Remembers the window that has the keyboard now, unless it is one of ours, for returnFocus().
+    void rememberFocus();
+    // Hands the keyboard back to the remembered window, else to its application's frontmost one,
+    // and forgets it. Nothing happens when nothing is remembered.
+    void returnFocus();
 
     // What tests and the gallery look at.
     KeyPanel *overlayWindow() const { return m_overlayWindow.get(); }
@@ -114,6 +121,7 @@ public:
     QString lockedAppName() const { return m_overlayLockedAppName; }
     DockPosition currentDockPosition() const { return m_currentDockPosition; }
     bool isHideTimerPending() const { return m_hideDelayTimer.isActive(); }
+    bool isMouseCheckRunning() const { return m_mouseCheckTimer.isActive(); }
 
 signals:
     // Where the arrow must point: a fraction along the edge and the edge's name.
@@ -121,6 +129,7 @@ signals:
     void isGlobalSwitcherVisibleChanged(bool visible);
 
 private:
+    void runMouseCheck();
     void handleHoveredAppChange(const QString &name);
     void handleWindowsPublished();
     void updatePeekingWindow();
@@ -167,6 +176,7 @@ private:
     Animation m_resizeAnimation;
     TimerHandle m_hoverWorkItem;
     TimerHandle m_mouseCheckTimer;
+    bool m_mouseCheckArmed = false;
     TimerHandle m_hideDelayTimer;
     TimerHandle m_overlayStabilizeWorkItem;
     DockPosition m_currentDockPosition = DockPosition::bottom;
@@ -181,7 +191,8 @@ private:
     std::unique_ptr<KeyPanel> m_globalOverlayWindow;
     SuperPanelOverlay *m_superPanel = nullptr; // child of the panel
     bool m_isGlobalSwitcherVisible = false;
-    // The application that had the keyboard when the Super Panel opened; 0 when none.
+    // The window and application that had the keyboard when the Super Panel opened; 0 when none.
+    quint32 m_focusReturnWindow = 0;
     qint64 m_focusReturnPid = 0;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;

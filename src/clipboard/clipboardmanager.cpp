@@ -23,6 +23,7 @@
 #include "platform/workspace.h"
 #include "runtime/workqueue.h"
 
+Q_DECLARE_LOGGING_CATEGORY(lcClipboardScan)
 Q_LOGGING_CATEGORY(lcClipboard, "quorvantis.clipboard")
 
 namespace qv {
@@ -196,6 +197,12 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
         });
     });
 
+    applyDebugLogging();
+    connect(&m_settings, &SettingsStore::changed, this, [this](const QString &key) {
+        if (key == Settings::diagnosticsEnabled.key())
+            applyDebugLogging();
+    });
+
     connect(&m_workspace, &WorkspaceService::screensDidSleep, this, &ClipboardManager::screensDidSleep);
     connect(&m_workspace, &WorkspaceService::willSleep, this, &ClipboardManager::screensDidSleep);
     connect(&m_workspace, &WorkspaceService::screensDidWake, this, &ClipboardManager::screensDidWake);
@@ -207,11 +214,17 @@ ClipboardManager::~ClipboardManager()
     m_pasteboard.setChangeHandler({});
     stopPolling();
     m_debounceTimer.cancel();
+    abandonCaptures();
+}
+
+void ClipboardManager::abandonCaptures()
+{
     // Captures cut short by quitting leave no files: those cached but not yet listed, and those of
     // items still waiting for the quiet period. Queued image jobs are skipped, not waited for.
     m_cachedFiles->close();
     for (const auto &item : std::as_const(m_pendingItems))
         removeFile(item.imageURL);
+    m_pendingItems.clear();
 }
 
 QString ClipboardManager::defaultCacheDirectory()
@@ -242,7 +255,7 @@ void ClipboardManager::schedulePoll()
     const quint64 generation = m_pollGeneration;
     QPointer<ClipboardManager> self(this);
     auto stale = [self, generation] { return !self || self->m_pollGeneration != generation; };
-    m_pollTimer = m_scheduler.after(seconds(m_pollInterval), [self, stale] {
+    m_pollTimer = m_scheduler.after(seconds(currentPollInterval()), [self, stale] {
         if (stale())
             return;
         self->checkPasteboard(
@@ -257,6 +270,25 @@ void ClipboardManager::schedulePoll()
             },
             stale);
     });
+}
+
+bool ClipboardManager::isScanDebugLogging()
+{
+    return lcClipboardScan().isDebugEnabled();
+}
+
+void ClipboardManager::applyDebugLogging()
+{
+    // QT_LOGGING_RULES in the environment still has the last word.
+    QLoggingCategory::setFilterRules(m_settings.get(Settings::diagnosticsEnabled)
+                                         ? QStringLiteral("quorvantis.clipboard.scan.debug=true")
+                                         : QString());
+}
+
+qint64 ClipboardManager::currentPollInterval() const
+{
+    // Each change is reported and checked as it happens; polling only catches a lost report.
+    return m_pasteboard.reportsChanges() ? safetyPollInterval : m_pollInterval;
 }
 
 void ClipboardManager::screensDidSleep()

@@ -42,9 +42,10 @@ struct PreparedImageRecord
 // Capture starts in the constructor: the change count on the pasteboard at that moment is taken as
 // seen (what is on the clipboard then never becomes an item), the image folder is emptied, and the
 // pasteboard is polled every 180 ms, backing off by 120 ms per idle poll to 900 ms and snapping back
-// after a capture; where the pasteboard reports changes as they happen, each change is also checked
-// at once. A change is read on the "Quorvantis.ClipboardScan" queue; texts become items at
-// once, images are copied into the image folder with a thumbnail on "Quorvantis.ClipboardImageProcess".
+// after a capture; where the pasteboard reports changes as they happen, each change is checked at
+// once instead and the poll is only a safety net every 15 s. A change is read on the
+// "Quorvantis.ClipboardScan" queue; texts become items at once, images are copied into the image
+// folder with a thumbnail on "Quorvantis.ClipboardImageProcess".
 // New items wait in a pending list and are merged into `history` (newest first, at most 500 items)
 // once 250 ms pass without another. Polling stops while the screens or the system sleep; what is
 // copied meanwhile is not captured.
@@ -61,6 +62,7 @@ public:
     static constexpr qint64 minPollInterval = 180000000;
     static constexpr qint64 maxPollInterval = 900000000;
     static constexpr qint64 intervalStep = 120000000;
+    static constexpr qint64 safetyPollInterval = 15000000000;
     static constexpr qint64 debounceNanos = 250000000;
     static constexpr qint64 retryNanos = 200000000;
     static constexpr int maxSnapshotAttempts = 5;
@@ -85,8 +87,15 @@ public:
     QList<ClipboardItem> pendingItems() const { return m_pendingItems; }
     QString cacheDirectory() const { return m_cacheDirectory; }
     // The period the polling loop waits before its next check, in seconds.
-    double pollInterval() const { return double(m_pollInterval) / 1e9; }
+    double pollInterval() const { return double(currentPollInterval()) / 1e9; }
     bool isPolling() const { return m_polling; }
+
+    // For the end of the run, which waits for no worker: removes the images of captures not yet
+    // listed, and makes the image work still queued or running keep nothing. Also on destruction.
+    void abandonCaptures();
+
+    // Whether the scan's "📋 [ClipboardDebug]" lines are printed now.
+    static bool isScanDebugLogging();
 
     // One check outside the polling loop (the "clipboard" route runs it when it shows the history).
     // Leaves the polling period alone.
@@ -145,6 +154,9 @@ private:
     void startPolling();
     void stopPolling();
     void schedulePoll();
+    qint64 currentPollInterval() const;
+    // The scan's debug lines follow "diagnosticsEnabled" (QT_LOGGING_RULES may turn them on too).
+    void applyDebugLogging();
     void screensDidSleep();
     void screensDidWake();
     void runSnapshot(const std::shared_ptr<Check> &check);

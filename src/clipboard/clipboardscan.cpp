@@ -12,7 +12,9 @@
 #include "clipboard/richtext.h"
 #include "platform/pasteboard.h"
 
-Q_LOGGING_CATEGORY(lcClipboardScan, "quorvantis.clipboard.scan")
+// The scan's lines name every offered type and every copied file: clipboard contents that have no
+// place in a session log. Debug level, off unless diagnostics are on or QT_LOGGING_RULES asks.
+Q_LOGGING_CATEGORY(lcClipboardScan, "quorvantis.clipboard.scan", QtInfoMsg)
 
 namespace qv {
 

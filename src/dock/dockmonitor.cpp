@@ -564,8 +564,8 @@ DockMonitor::DockMonitor(const Platform &platform, Scheduler &scheduler, WorkQue
     installWorkspaceObservers();
     refreshDockAutohideState();
     requestIconRefresh(IconRefreshReason::bootstrap, true);
-    startHoverTimer();
-    startPollTimer();
+    connect(m_platform.screens, &ScreenService::pointerMoved, this, &DockMonitor::wakeHoverTick);
+    wakeHoverTick();
     createEventTap();
     installScreenObservers();
 }
@@ -574,6 +574,7 @@ DockMonitor::~DockMonitor()
 {
     m_timer.cancel();
     m_iconRefreshTimer.cancel();
+    m_platform.screens->setMotionWatch(false);
     // Every grab is given back, so no combination stays swallowed after we are gone.
     GlobalInput *input = m_platform.globalInput;
     input->disconnect(this);
@@ -872,18 +873,42 @@ void DockMonitor::installScreenObservers()
     });
 }
 
-void DockMonitor::startHoverTimer()
+void DockMonitor::wakeHoverTick()
 {
+    m_lastMotionAt = m_scheduler.now();
+    if (m_timer.isActive() || m_refresher->dockPid.load() <= 0)
+        return;
+    // While the tick runs it reads the pointer itself; motion notices would only add wake-ups.
+    m_platform.screens->setMotionWatch(false);
     m_timer = m_scheduler.every(hoverInterval, [this] { hoverTick(); });
-}
-
-void DockMonitor::startPollTimer()
-{
     m_iconRefreshTimer = m_scheduler.every(pollInterval, [this] {
         if (refreshDockAutohideState())
             requestIconRefresh(IconRefreshReason::dockSettingsChanged, true);
         pollDockArea();
     });
+}
+
+void DockMonitor::sleepHoverTick()
+{
+    if (!m_timer.isActive())
+        return;
+    if (!m_platform.screens->setMotionWatch(true))
+        return;
+    m_timer.cancel();
+    m_iconRefreshTimer.cancel();
+}
+
+void DockMonitor::updateMotionWatch()
+{
+    if (m_refresher->dockPid.load() <= 0) {
+        m_timer.cancel();
+        m_iconRefreshTimer.cancel();
+        m_platform.screens->setMotionWatch(false);
+        clearHover(); // no tick is left to take a hover over a gone Dock away
+        return;
+    }
+    if (!m_timer.isActive() && !m_platform.screens->setMotionWatch(true))
+        wakeHoverTick(); // no motion notices on this desktop: the tick runs all the time
 }
 
 void DockMonitor::createEventTap()
@@ -923,11 +948,19 @@ void DockMonitor::wakeEventTap()
 void DockMonitor::hoverTick()
 {
     checkEventTapHealth();
+    const QPointF pointer = m_platform.screens->mouseLocation();
+    const double now = m_scheduler.now();
+    if (pointer != m_lastPointer) {
+        m_lastPointer = pointer;
+        m_lastMotionAt = now;
+    } else if (now - m_lastMotionAt >= motionSettle) {
+        // This last tick still runs in full.
+        sleepHoverTick();
+    }
     if (isInteractionSuspended()) {
         clearHover();
         return;
     }
-    const QPointF pointer = m_platform.screens->mouseLocation();
     const bool nearDock = isMouseNearDock(pointer);
     if (nearDock && !m_wasMouseNearDockArea)
         requestIconRefresh(IconRefreshReason::mouseEnteredDockArea, true);
@@ -1014,6 +1047,9 @@ void DockMonitor::storeIcons(const QList<DockIcon> &icons)
 {
     m_cachedIcons = icons;
     m_scrollPath->storeIcons(icons);
+    // A pointer resting on the Dock while the tiles arrive is tested against them without moving.
+    if (!m_timer.isActive() && !icons.isEmpty() && isMouseNearDock(m_platform.screens->mouseLocation()))
+        wakeHoverTick();
 }
 
 bool DockMonitor::updateDockPid()
@@ -1026,6 +1062,7 @@ bool DockMonitor::updateDockPid()
         }
     }
     m_refresher->dockPid = pid;
+    updateMotionWatch();
     return pid > 0;
 }
 

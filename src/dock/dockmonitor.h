@@ -32,6 +32,10 @@ struct ScreenInfo;
 // time budget and a back-off; all scheduling of those scans belongs to
 // "Quorvantis.IconRefreshCoordinator". The last good list is kept on the main thread, and every
 // 0.033 s the pointer is tested against it; the result is published as hoveredApp / iconFrame.
+// That hover tick (and the 0.9 s Dock poll beside it) runs only while the pointer moves and for
+// motionSettle after it comes to rest: the desktop's motion notices wake it, so a resting pointer
+// costs nothing. Without a Dock it does not run at all; a desktop that cannot report motion gets
+// the tick all the time.
 //
 // Created once at start-up on the main thread and kept for the whole run. Everything but
 // requestIconRefresh() belongs to the main thread; published properties are only written there.
@@ -64,6 +68,8 @@ public:
 
     static constexpr double hoverInterval = 0.033;
     static constexpr double pollInterval = 0.9;
+    // How long the hover tick goes on after the pointer's last motion.
+    static constexpr double motionSettle = 0.5;
     // Depth of the band along the Dock's screen edge that counts as "near the Dock".
     static constexpr double dockBandDepth = 80.0;
 
@@ -145,8 +151,13 @@ private:
     void reloadShortcutState();
     void installWorkspaceObservers();
     void installScreenObservers();
-    void startHoverTimer();
-    void startPollTimer();
+    // Runs the hover tick (and the Dock poll) from now until the pointer has rested for motionSettle.
+    void wakeHoverTick();
+    // Stops both and waits for the pointer's next motion; keeps them running when the desktop
+    // cannot report motion.
+    void sleepHoverTick();
+    // The motion watch is on while a Dock exists and the tick sleeps.
+    void updateMotionWatch();
     void createEventTap();
     void checkEventTapHealth();
     void wakeEventTap();
@@ -191,6 +202,9 @@ private:
     // Scheduling state and the two scan queues; shared with the jobs running on those queues.
     std::shared_ptr<Refresher> m_refresher;
     bool m_wasMouseNearDockArea = false;
+    // The pointer at the last tick and when it last moved, for the tick's rest.
+    QPointF m_lastPointer;
+    double m_lastMotionAt = 0;
     // Edge drag: when the drag reached the edge zone (none: not there), and whether this stay fired.
     std::optional<double> m_edgeDragStartTime;
     bool m_edgeDragFired = false;

@@ -45,7 +45,10 @@ struct GlobalKeyEvent
 // Keyboard: each key-down that reaches the tap is handed to the key-down filter, which answers
 // whether the key is consumed (it then reaches no application) or passes on. A desktop that cannot
 // look at every key (X11) delivers only the combinations given to setShortcuts(), with any lock
-// key state, and the key-ups of those keys; a desktop that sees everything may deliver more.
+// key state, and the key-ups of those keys; a desktop that sees everything may deliver more. Such
+// a desktop may also take a delivered key whatever the filter answers (X11 cannot hold the keyboard
+// until we decide without freezing it when we are busy), so setShortcuts() names only combinations
+// the program would consume at that moment.
 class GlobalInput : public QObject
 {
     Q_OBJECT

@@ -109,6 +109,9 @@ public:
     // call is under way or to come. A backend that cannot tell never calls it, and readers keep
     // polling either way.
     virtual void setChangeHandler(std::function<void()> handler) = 0;
+    // True while every change reaches the change handler as it happens (the X server reports each
+    // new owner), so a reader's polling is only a slow safety net. Any thread.
+    virtual bool reportsChanges() const = 0;
 };
 
 } // namespace qv

@@ -32,6 +32,10 @@ public:
     virtual std::optional<ScreenInfo> mainScreen() const = 0;
     // Pointer location in screen coordinates.
     virtual QPointF mouseLocation() const = 0;
+    // While on, pointerMoved() follows the pointer's motion (several per move, or coalesced), so
+    // that a reader need not ask for the pointer while it rests. Off at first. False when this
+    // desktop cannot tell: a reader must then ask for the pointer itself.
+    virtual bool setMotionWatch(bool on) = 0;
 
     // The line the two coordinate systems flip about, for every flip of the program: the main
     // screen's bottom edge in window (top-left) coordinates, its top plus its height; 0 without a
@@ -46,6 +50,8 @@ public:
 signals:
     // Displays were added, removed, moved or resized.
     void screensChanged();
+    // The pointer moved while the motion watch is on; mouseLocation() says where to.
+    void pointerMoved();
 };
 
 } // namespace qv

@@ -38,6 +38,11 @@ public:
     // Hides every application except `keepPid` and this program (on X11 their document windows
     // are iconified through the window manager).
     virtual void hideOtherApplications(qint64 keepPid) = 0;
+    // The window that has the keyboard (0: none, or the desktop cannot tell), with the same ids as
+    // the window list.
+    virtual quint32 focusedWindow() const = 0;
+    // Brings that one window to the front with the keyboard. False (nothing done) when it is gone.
+    virtual bool activateWindow(quint32 windowId) = 0;
 
 signals:
     void applicationLaunched(qint64 pid);

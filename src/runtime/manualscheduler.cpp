@@ -80,6 +80,7 @@ void ManualScheduler::advance(double seconds)
             } else {
                 entry.state->fired = true;
             }
+            ++m_callbacksRun;
         }
         entry.fn();
     }
@@ -91,6 +92,12 @@ void ManualScheduler::skipTime(double seconds)
 {
     QMutexLocker lock(&m_mutex);
     m_now += std::max<std::int64_t>(0, toNanos(seconds));
+}
+
+std::uint64_t ManualScheduler::callbacksRun() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_callbacksRun;
 }
 
 int ManualScheduler::pendingCount() const

@@ -35,6 +35,8 @@ public:
     void skipTime(double seconds);
     // Number of callbacks still waiting (cancelled ones excluded).
     int pendingCount() const;
+    // Callbacks run so far, timers and posted work alike: what would each have woken the program.
+    std::uint64_t callbacksRun() const;
 
 private:
     struct Entry
@@ -51,6 +53,7 @@ private:
     std::int64_t m_now;
     double m_wallOffset;
     std::uint64_t m_sequence = 0;
+    std::uint64_t m_callbacksRun = 0;
     // Keyed by (due time, sequence) so equal due times keep their scheduling order.
     std::map<std::pair<std::int64_t, std::uint64_t>, Entry> m_entries;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include "app/onboardingcontroller.h"
 #include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
@@ -61,4 +63,24 @@ TEST_F(OnboardingControllerTest, TheFinalButtonFadesTheWindowOutAndDropsIt)
     // Nothing records the walk-through: the next show opens a new window.
     controller.showOnboarding();
     EXPECT_TRUE(controller.isOpen());
+}
+
+// A close by the window manager used to hide the window and leave it open: its permission monitor
+// kept polling for the rest of the run and a later showOnboarding did nothing.
+TEST_F(OnboardingControllerTest, AWindowManagersCloseDropsTheWindowAndItsMonitor)
+{
+    controller.showOnboarding();
+    scheduler.advance(0.3);
+    controller.window()->close(); // what the window manager's close request becomes
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(controller.isOpen());
+    const qsizetype probes = permissions.probes.size();
+    scheduler.advance(2.0);
+    EXPECT_EQ(permissions.probes.size(), probes);
+
+    controller.showOnboarding();
+    ASSERT_TRUE(controller.isOpen());
+    EXPECT_TRUE(controller.window()->isVisible());
+    scheduler.advance(0.6);
+    EXPECT_GT(permissions.probes.size(), probes);
 }

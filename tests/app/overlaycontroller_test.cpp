@@ -258,8 +258,10 @@ TEST_F(OverlayControllerTest, BubbleHidesOnlyOnceThePointerHasLeftBubbleAndTileF
     EXPECT_FALSE(controller->isHideTimerPending());
     EXPECT_TRUE(bubbleShown());
 
+    // The mouse check notices within its interval; the delay counts from there.
     desktop.screens.setMouseLocation(QPointF(1300, 700));
-    scheduler.advance(0.1);
+    for (int step = 0; step < 10 && !controller->isHideTimerPending(); ++step)
+        scheduler.advance(0.01);
     EXPECT_TRUE(controller->isHideTimerPending());
     scheduler.advance(0.14);
     EXPECT_TRUE(bubbleShown());
@@ -296,6 +298,50 @@ TEST_F(OverlayControllerTest, HoverDelayFollowsTheSettingAndTheDockAutohide)
     EXPECT_FALSE(engine->isFetchPending() || engine->currentAppName() == "Files");
     scheduler.advance(hoveredAt + 0.26 - scheduler.now());
     EXPECT_EQ(engine->currentAppName(), "Files");
+}
+
+// The hover tick asked for the pointer 30 times a second and the bubble's mouse check ran ten
+// times a second for as long as the program ran, also with nothing to hover and the pointer still.
+TEST_F(OverlayControllerTest, AnIdleDesktopRunsNothingForAMinuteAndMotionBringsTheBubbleOnTime)
+{
+    for (const bool withDock : {true, false}) {
+        SCOPED_TRACE(withDock ? "with a Dock" : "without a Dock");
+        if (!withDock) {
+            desktop.workspace.terminate(desktop.dockPid());
+            desktop.screens.setMouseLocation(away + QPointF(10, 10));
+        }
+        scheduler.advance(5.0); // whatever the start-up or the last motion set going settles
+        const auto before = scheduler.callbacksRun();
+        scheduler.advance(60.0);
+        EXPECT_EQ(scheduler.callbacksRun(), before);
+        EXPECT_EQ(desktop.screens.isMotionWatched(), withDock);
+    }
+    desktop.workspace.launch({0, "com.apple.dock", "Dock", false, false, false});
+    desktop.addDockTile("Files", QRectF(600, 900 - 64, 64, 64));
+    scheduler.advance(5.0);
+    ASSERT_TRUE(desktop.screens.isMotionWatched());
+
+    // The hover is found at the first tick after the motion, and the delay counts from there.
+    pointAt("Files");
+    scheduler.advance(DockMonitor::hoverInterval + 0.001);
+    ASSERT_EQ(monitor->hoveredApp(), "Files");
+    const double hoveredAt = scheduler.now();
+    scheduler.advance(0.015);
+    EXPECT_NE(engine->currentAppName(), "Files");
+    scheduler.advance(hoveredAt + 0.021 - scheduler.now());
+    EXPECT_EQ(engine->currentAppName(), "Files");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    EXPECT_TRUE(controller->isMouseCheckRunning());
+
+    // Away: the bubble goes, and with it the mouse check; the tick sleeps once the pointer rests.
+    desktop.screens.setMouseLocation(away);
+    scheduler.advance(2.0);
+    EXPECT_FALSE(panel().isVisible());
+    EXPECT_FALSE(controller->isMouseCheckRunning());
+    const auto before = scheduler.callbacksRun();
+    scheduler.advance(60.0);
+    EXPECT_EQ(scheduler.callbacksRun(), before);
 }
 
 // After moving from tile A to tile B, a list published for A (a scan that ended late) used to be
@@ -603,6 +649,35 @@ TEST_F(OverlayControllerTest, EscapeClosesThePanelAndHandsTheKeyboardBack)
     EXPECT_FALSE(superPanel.isVisible());
     EXPECT_EQ(desktop.workspace.activationLog().mid(activations), QList<qint64>{terminal});
 }
+
+// The keyboard goes back to the window that had it, even below another window of its application;
+// only when that window closed meanwhile does the application's frontmost one get it.
+class FocusReturnTest : public OverlayControllerTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(FocusReturnTest, ClosingHandsTheKeyboardToTheWindowThatHadItElseToItsApplication)
+{
+    const bool closedMeanwhile = GetParam();
+    const qint64 terminal = pidOf("Terminal");
+    desktop.workspace.openWindow(terminal, 71);
+    desktop.workspace.openWindow(terminal, 72); // above 71
+    desktop.workspace.focusWindow(71);
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    if (!QTest::qWaitFor([&] { return controller->globalOverlayWindow()->isActiveWindow(); }, 1000))
+        GTEST_SKIP() << "this platform plugin gives no window the keyboard";
+    if (closedMeanwhile)
+        desktop.workspace.closeWindow(71);
+    const qsizetype activations = desktop.workspace.activationLog().size();
+    sendRoute("all");
+    ASSERT_FALSE(superPanelShown());
+    EXPECT_EQ(desktop.workspace.focusedWindow(), closedMeanwhile ? 72u : 71u);
+    EXPECT_EQ(desktop.workspace.activationLog().mid(activations),
+              closedMeanwhile ? QList<qint64>{terminal} : QList<qint64>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowOpenOrClosed, FocusReturnTest, ::testing::Bool());
 
 TEST_F(OverlayControllerTest, WhileThePanelShowsTheBubbleAndTheDockHoverStayAway)
 {

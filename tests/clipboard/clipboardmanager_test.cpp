@@ -11,6 +11,7 @@
 
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagevents.h"
+#include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
 #include "printers.h"
@@ -360,9 +361,8 @@ TEST_F(ClipboardManagerTest, PollingBacksOffWhileIdleAndSnapsBackAfterACapture)
 TEST_F(ClipboardManagerTest, ReportedChangesAreCheckedAtOnceSoNoCopyIsLost)
 {
     m_sim.pasteboard.setSendsChangeEvents(true);
-    m_scheduler.advance(10.0); // idle: polling has backed off to its slowest period
-    ASSERT_EQ(m_manager->pollInterval(), 0.9);
-    m_scheduler.advance(0.09); // just after the poll at 10.08 s; the next one is at 10.98 s
+    m_scheduler.advance(10.0); // idle: only the safety poll is left
+    ASSERT_EQ(m_manager->pollInterval(), 15.0);
     for (int i = 1; i <= 3; ++i) {
         m_sim.pasteboard.copyText(QStringLiteral("copy %1").arg(i));
         m_scheduler.advance(0.3);
@@ -373,6 +373,30 @@ TEST_F(ClipboardManagerTest, ReportedChangesAreCheckedAtOnceSoNoCopyIsLost)
     m_manager.reset();
     m_sim.pasteboard.copyText(QStringLiteral("after the manager is gone"));
     m_scheduler.advance(1.0);
+}
+
+// The clipboard was polled at least every 0.9 s although the desktop reported each copy: an idle
+// minute cost some 70 checks on two threads. Now only a slow safety poll is left, and a copy that
+// was never reported is still caught by it.
+TEST_F(ClipboardManagerTest, WhereCopiesAreReportedAnIdleMinuteCostsOnlyTheSafetyPolls)
+{
+    m_sim.pasteboard.setSendsChangeEvents(true);
+    m_manager.reset();
+    start();
+    m_scheduler.advance(1.0);
+    const int reads = m_sim.pasteboard.readCount();
+    const auto callbacks = m_scheduler.callbacksRun();
+    m_scheduler.advance(60.0);
+    // Four polls, each with its job on the scan queue and its answer.
+    EXPECT_LE(m_scheduler.callbacksRun() - callbacks, 12u);
+    EXPECT_EQ(m_sim.pasteboard.readCount(), reads);
+
+    // A report lost on the way: the copy waits for the next safety poll.
+    m_sim.pasteboard.setSendsChangeEvents(false);
+    m_sim.pasteboard.copyText(QStringLiteral("unreported"));
+    m_sim.pasteboard.setSendsChangeEvents(true);
+    m_scheduler.advance(15.0 + 0.3);
+    EXPECT_EQ(texts(), QStringList{"unreported"});
 }
 
 // Regression: a one-shot check overlapping another check scanned the same change twice and cached
@@ -601,6 +625,18 @@ TEST_F(ClipboardManagerTest, CopiedFilesKeepTheirExtensionAndArriveInOrder)
     EXPECT_EQ(texts(), (QStringList{"Image • 8×8", "Image • 64×48", "brief.odt"}));
     EXPECT_EQ(QFileInfo(m_manager->history().at(1).imageURL.toLocalFile()).suffix(), QStringLiteral("JPG"));
     EXPECT_EQ(cachedFiles().size(), 2);
+}
+
+// The scan's lines named every offered type and copied file on every capture, so clipboard
+// contents landed in the session's log. They are debug lines now, off unless diagnostics are on.
+TEST_F(ClipboardManagerTest, ScanLinesAreDebugLinesThatFollowTheDiagnosticsSetting)
+{
+    m_settings.set(Settings::diagnosticsEnabled, false);
+    EXPECT_FALSE(ClipboardManager::isScanDebugLogging());
+    m_settings.set(Settings::diagnosticsEnabled, true);
+    EXPECT_TRUE(ClipboardManager::isScanDebugLogging());
+    m_settings.set(Settings::diagnosticsEnabled, false);
+    EXPECT_FALSE(ClipboardManager::isScanDebugLogging());
 }
 
 } // namespace

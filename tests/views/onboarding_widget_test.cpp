@@ -143,6 +143,29 @@ TEST_F(OnboardingViewTest, EveryTextFollowsALiveLanguageSwitch)
     saveScreenshot(*view, QStringLiteral("onboarding_1_screen_de"));
 }
 
+// The fades of the slide's blocks were declared but never built: blocks appeared and vanished.
+TEST_F(OnboardingViewTest, BlocksThatAppearFadeInOnTheScheduler)
+{
+    auto view = makeView();
+    PermissionSlide &screen = *view->permissionSlide(1);
+    screen.openSettingsButton()->click();
+    EXPECT_LT(screen.blockOpacity(screen.restartBlock()), 0.05);
+    scheduler.advance(PermissionSlide::blockFadeDuration / 2);
+    const double halfway = screen.blockOpacity(screen.restartBlock());
+    EXPECT_GT(halfway, 0.1);
+    EXPECT_LT(halfway, 0.9);
+    scheduler.advance(PermissionSlide::blockFadeDuration);
+    EXPECT_DOUBLE_EQ(screen.blockOpacity(screen.restartBlock()), 1.0);
+
+    permissions.screenCapture = true;
+    for (int step = 0; step < 40 && !screen.showsGrantedState(); ++step)
+        scheduler.advance(0.025);
+    ASSERT_TRUE(screen.showsGrantedState());
+    EXPECT_LT(screen.blockOpacity(screen.grantedBlock()), 1.0);
+    scheduler.advance(PermissionSlide::blockFadeDuration + 0.05);
+    EXPECT_DOUBLE_EQ(screen.blockOpacity(screen.grantedBlock()), 1.0);
+}
+
 TEST_F(OnboardingViewTest, SettingsPagesOpenAndTheRestartBlockShowsOnlyAfterwardsOnTheScreenSlide)
 {
     auto view = makeView();

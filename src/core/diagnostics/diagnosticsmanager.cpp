@@ -450,11 +450,17 @@ DiagnosticsManager::DiagnosticsManager(SettingsStore &settings, Scheduler &sched
 
 DiagnosticsManager::~DiagnosticsManager()
 {
+    finishWrites();
+}
+
+void DiagnosticsManager::finishWrites()
+{
     if (d)
         d->closeExportJobs();
     // A thread queue finishes what was queued before it goes; posted work then finds the core gone.
     m_logQueue.reset();
     m_exportQueue.reset();
+    d.reset();
 }
 
 QString DiagnosticsManager::defaultLogDirectory()

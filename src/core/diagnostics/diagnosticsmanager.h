@@ -79,6 +79,9 @@ public:
     // The watchdog started and stopped with the log. When diagnostics are on, it is started here.
     void setWatchdog(MainThreadWatchdog *watchdog);
     MainThreadWatchdog *watchdog() const { return m_watchdog; }
+    // Finishes the log lines and any export still queued, and records nothing more; for the end of
+    // the run. Main thread.
+    void finishWrites();
 
     // Records one event (pass an empty detail when there is none). Any thread; never fails.
     void log(const QString &name, const QString &detail = QString()) override;

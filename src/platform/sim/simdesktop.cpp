@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QMutexLocker>
 
+#include <algorithm>
+
 #include "runtime/scheduler.h"
 
 namespace qv {
@@ -17,6 +19,15 @@ std::optional<ScreenInfo> SimScreens::mainScreen() const
             return screen;
     }
     return m_screens.first();
+}
+
+void SimScreens::setMouseLocation(const QPointF &point)
+{
+    if (point == m_mouse)
+        return;
+    m_mouse = point;
+    if (m_motionWatch)
+        emit pointerMoved();
 }
 
 void SimScreens::setScreens(const QList<ScreenInfo> &screens)
@@ -34,18 +45,67 @@ RunningApp SimWorkspace::frontmostApplication() const
     return {};
 }
 
+void SimWorkspace::setActive(qint64 pid)
+{
+    for (auto &app : m_apps)
+        app.isActive = app.pid == pid;
+}
+
 bool SimWorkspace::activate(qint64 pid)
 {
-    bool found = false;
-    for (auto &app : m_apps) {
-        app.isActive = app.pid == pid;
-        found |= app.isActive;
-    }
+    const bool found =
+        std::any_of(m_apps.cbegin(), m_apps.cend(), [pid](const RunningApp &app) { return app.pid == pid; });
     if (!found)
         return false;
+    setActive(pid);
+    m_focusedWindow = 0;
+    for (const auto &[window, owner] : std::as_const(m_windows)) {
+        if (owner == pid)
+            m_focusedWindow = window;
+    }
     m_activations.append(pid);
     emit applicationActivated(pid);
     return true;
+}
+
+bool SimWorkspace::activateWindow(quint32 windowId)
+{
+    const auto it = std::find_if(m_windows.cbegin(), m_windows.cend(),
+                                 [windowId](const auto &window) { return window.first == windowId; });
+    if (it == m_windows.cend())
+        return false;
+    const qint64 pid = it->second;
+    // Raised to the application's front.
+    m_windows.erase(it);
+    m_windows.append({windowId, pid});
+    m_focusedWindow = windowId;
+    setActive(pid);
+    emit applicationActivated(pid);
+    return true;
+}
+
+void SimWorkspace::openWindow(qint64 pid, quint32 windowId)
+{
+    m_windows.append({windowId, pid});
+}
+
+void SimWorkspace::closeWindow(quint32 windowId)
+{
+    m_windows.removeIf([windowId](const auto &window) { return window.first == windowId; });
+    if (m_focusedWindow == windowId)
+        m_focusedWindow = 0;
+}
+
+void SimWorkspace::focusWindow(quint32 windowId)
+{
+    for (const auto &[window, owner] : std::as_const(m_windows)) {
+        if (window == windowId) {
+            m_focusedWindow = windowId;
+            setActive(owner);
+            emit applicationActivated(owner);
+            return;
+        }
+    }
 }
 
 qint64 SimWorkspace::launch(RunningApp app)
@@ -59,6 +119,11 @@ qint64 SimWorkspace::launch(RunningApp app)
 
 void SimWorkspace::terminate(qint64 pid)
 {
+    m_windows.removeIf([this, pid](const auto &window) {
+        if (window.second == pid && window.first == m_focusedWindow)
+            m_focusedWindow = 0;
+        return window.second == pid;
+    });
     const auto removed = m_apps.removeIf([pid](const RunningApp &app) { return app.pid == pid; });
     if (removed)
         emit applicationTerminated(pid);

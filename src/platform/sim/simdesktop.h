@@ -38,13 +38,21 @@ public:
     QList<ScreenInfo> screens() const override { return m_screens; }
     std::optional<ScreenInfo> mainScreen() const override;
     QPointF mouseLocation() const override { return m_mouse; }
+    bool setMotionWatch(bool on) override
+    {
+        m_motionWatch = on;
+        return true;
+    }
 
     void setScreens(const QList<ScreenInfo> &screens);
-    void setMouseLocation(const QPointF &point) { m_mouse = point; }
+    // Moves the pointer; pointerMoved() follows while the motion watch is on.
+    void setMouseLocation(const QPointF &point);
+    bool isMotionWatched() const { return m_motionWatch; }
 
 private:
     QList<ScreenInfo> m_screens;
     QPointF m_mouse;
+    bool m_motionWatch = false;
 };
 
 class SimWorkspace final : public WorkspaceService
@@ -55,10 +63,19 @@ public:
     RunningApp frontmostApplication() const override;
     bool activate(qint64 pid) override;
     void hideOtherApplications(qint64 keepPid) override;
+    quint32 focusedWindow() const override { return m_focusedWindow; }
+    bool activateWindow(quint32 windowId) override;
 
     // Drivers; each emits the notification a real desktop would.
     qint64 launch(RunningApp app);
+    // A terminated application takes its windows with it.
     void terminate(qint64 pid);
+    // Windows that can have the keyboard; the newest of an application is its frontmost, and
+    // activating the application gives it the keyboard.
+    void openWindow(qint64 pid, quint32 windowId);
+    void closeWindow(quint32 windowId);
+    // The user clicks into a window: it and its application get the keyboard.
+    void focusWindow(quint32 windowId);
     void setHidden(qint64 pid, bool hidden);
     void switchSpace() { emit activeSpaceChanged(); }
     void sleepScreens() { emit screensDidSleep(); }
@@ -70,9 +87,14 @@ public:
     QList<qint64> hideOthersLog() const { return m_hideOthers; }
 
 private:
+    void setActive(qint64 pid);
+
     QList<RunningApp> m_apps;
     QList<qint64> m_activations;
     QList<qint64> m_hideOthers;
+    // Open windows in opening order with their application.
+    QList<QPair<quint32, qint64>> m_windows;
+    quint32 m_focusedWindow = 0;
     qint64 m_nextPid = 1000;
 };
 

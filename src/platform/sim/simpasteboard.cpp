@@ -135,6 +135,12 @@ void SimPasteboard::setChangeHandler(std::function<void()> handler)
     m_changeHandler = std::move(handler);
 }
 
+bool SimPasteboard::reportsChanges() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_sendsChangeEvents;
+}
+
 void SimPasteboard::setSendsChangeEvents(bool on)
 {
     QMutexLocker lock(&m_mutex);

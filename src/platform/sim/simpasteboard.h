@@ -35,6 +35,7 @@ public:
     // Called only while change events are on (setSendsChangeEvents), on the thread that changed the
     // contents.
     void setChangeHandler(std::function<void()> handler) override;
+    bool reportsChanges() const override;
 
     // Drivers: another application replaces the contents. Each returns the new change count.
     qint64 copyText(const QString &text);

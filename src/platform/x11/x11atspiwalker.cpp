@@ -108,8 +108,45 @@ X11AccessibleNode readNode(AtspiAccessible *object, int depth, int &budget, bool
 
 } // namespace
 
+struct X11AtspiWalker::Callbacks
+{
+    // A change the bus reports; only those of panels, or of the set of applications, count.
+    static void busEvent(AtspiEvent *event, void *data)
+    {
+        auto *walker = static_cast<X11AtspiWalker *>(data);
+        bool relevant = false;
+        if (event && event->source) {
+            GError *error = nullptr;
+            const AtspiRole role = atspi_accessible_get_role(event->source, &error);
+            if (!failed(error) && role == ATSPI_ROLE_DESKTOP_FRAME) {
+                relevant = true; // an application registered or left: perhaps a panel
+            } else if (AtspiAccessible *app = atspi_accessible_get_application(event->source, &error)) {
+                const QString name = takeString(atspi_accessible_get_name(app, &error));
+                failed(error);
+                const qint64 pid = atspi_accessible_get_process_id(app, &error);
+                failed(error);
+                relevant = walker->isPanel(name, pid);
+                g_object_unref(app);
+            }
+            failed(error);
+        }
+        if (event)
+            g_boxed_free(ATSPI_TYPE_EVENT, event);
+        if (relevant)
+            walker->reportChange();
+    }
+};
+
+namespace {
+
+constexpr const char *watchedEvents[] = {"object:children-changed", "object:bounds-changed",
+                                         "object:state-changed:showing"};
+
+} // namespace
+
 X11AtspiWalker::X11AtspiWalker(QStringList panels) : m_panels(std::move(panels))
 {
+    m_context = g_main_context_new();
     m_thread = std::thread([this] { run(); });
 }
 
@@ -120,7 +157,9 @@ X11AtspiWalker::~X11AtspiWalker()
         m_stopping = true;
     }
     m_wake.notify_all();
+    wakeThread();
     m_thread.join();
+    g_main_context_unref(static_cast<GMainContext *>(m_context));
 }
 
 QStringList X11AtspiWalker::defaultPanels()
@@ -128,11 +167,16 @@ QStringList X11AtspiWalker::defaultPanels()
     return {QStringLiteral("xfce4-panel"), QStringLiteral("mate-panel"), QStringLiteral("lxpanel")};
 }
 
+void X11AtspiWalker::wakeThread()
+{
+    g_main_context_wakeup(static_cast<GMainContext *>(m_context));
+}
+
 std::optional<QList<X11PanelWalk>> X11AtspiWalker::walk(std::chrono::milliseconds wait)
 {
     std::unique_lock lock(m_mutex);
     const quint64 ticket = ++m_requested;
-    m_wake.notify_all();
+    wakeThread();
     if (!m_wake.wait_for(lock, wait, [&] { return m_answered >= ticket || m_stopping; }))
         return std::nullopt;
     return m_lastWalk;
@@ -142,13 +186,34 @@ void X11AtspiWalker::requestWalk()
 {
     std::lock_guard lock(m_mutex);
     ++m_requested;
-    m_wake.notify_all();
+    wakeThread();
 }
 
 void X11AtspiWalker::setOnWalk(std::function<void(const std::optional<QList<X11PanelWalk>> &)> onWalk)
 {
     std::lock_guard lock(m_mutex);
     m_onWalk = std::move(onWalk);
+}
+
+void X11AtspiWalker::setOnChange(std::function<void()> onChange)
+{
+    std::lock_guard lock(m_mutex);
+    m_onChange = std::move(onChange);
+}
+
+void X11AtspiWalker::reportChange()
+{
+    std::unique_lock lock(m_mutex);
+    const auto onChange = m_onChange;
+    lock.unlock();
+    if (onChange)
+        onChange();
+}
+
+bool X11AtspiWalker::isPanel(const QString &name, qint64 pid) const
+{
+    return m_panels.contains(name, Qt::CaseInsensitive) ||
+           (pid > 0 && m_panels.contains(processName(pid), Qt::CaseInsensitive));
 }
 
 bool X11AtspiWalker::accessibilityBusAvailable()
@@ -170,22 +235,31 @@ bool X11AtspiWalker::accessibilityBusAvailable()
 
 void X11AtspiWalker::run()
 {
-    GMainContext *context = g_main_context_new();
+    auto *context = static_cast<GMainContext *>(m_context);
     g_main_context_push_thread_default(context);
     bool initialised = false;
     bool connected = false;
+    AtspiEventListener *listener = nullptr;
 
     std::unique_lock lock(m_mutex);
-    while (true) {
-        m_wake.wait(lock, [this] { return m_stopping || m_requested > m_answered; });
-        if (m_stopping)
-            break;
+    while (!m_stopping) {
+        if (m_requested <= m_answered) {
+            // Asleep until a request wakes the context or the bus has something to say.
+            lock.unlock();
+            g_main_context_iteration(context, TRUE);
+            lock.lock();
+            continue;
+        }
         const quint64 ticket = m_requested;
         lock.unlock();
 
         std::optional<QList<X11PanelWalk>> result;
         if (!connected && accessibilityBusAvailable()) {
             // A bus that went away took the library's connection with it: start over.
+            if (listener) {
+                g_object_unref(listener);
+                listener = nullptr;
+            }
             if (initialised)
                 atspi_exit();
             atspi_init();
@@ -193,6 +267,12 @@ void X11AtspiWalker::run()
             atspi_set_timeout(callTimeoutMs, 1000);
             initialised = true;
             connected = true;
+            listener = atspi_event_listener_new(&Callbacks::busEvent, this, nullptr);
+            for (const char *type : watchedEvents) {
+                GError *error = nullptr;
+                atspi_event_listener_register(listener, type, &error);
+                failed(error);
+            }
         }
         if (connected) {
             result = walkNow();
@@ -213,10 +293,11 @@ void X11AtspiWalker::run()
         m_wake.notify_all();
     }
     lock.unlock();
+    if (listener)
+        g_object_unref(listener);
     if (initialised)
         atspi_exit();
     g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
 }
 
 std::optional<QList<X11PanelWalk>> X11AtspiWalker::walkNow()
@@ -239,9 +320,7 @@ std::optional<QList<X11PanelWalk>> X11AtspiWalker::walkNow()
         failed(error);
         const qint64 pid = atspi_accessible_get_process_id(app, &error);
         failed(error);
-        const bool isPanel = m_panels.contains(name, Qt::CaseInsensitive) ||
-                             (pid > 0 && m_panels.contains(processName(pid), Qt::CaseInsensitive));
-        if (isPanel) {
+        if (isPanel(name, pid)) {
             // Names, states and extents change without notice worth trusting: read them afresh.
             atspi_accessible_clear_cache(app);
             int budget = maxNodes;

@@ -21,6 +21,11 @@ namespace qv {
 // hung panel costs a few hundred milliseconds of this thread and never the caller's beyond its own
 // wait. When the accessibility bus goes away the walks answer none until it comes back, when the
 // thread connects again.
+//
+// Between walks the thread sleeps in its GLib context until a walk is asked for or the bus reports
+// a change that may move the panels' buttons: children added or removed, bounds or the showing
+// state changed in a panel, an application (a panel among them) registering or leaving. Each such
+// report calls the change callback; the walker never walks on its own.
 class X11AtspiWalker
 {
 public:
@@ -46,6 +51,9 @@ public:
     // Called on the walker's thread after every walk, before walk() returns it; set before the
     // first request. A walk that could not reach the bus is passed as none.
     void setOnWalk(std::function<void(const std::optional<QList<X11PanelWalk>> &)> onWalk);
+    // Called on the walker's thread for each change the bus reports (see above); set before the
+    // first request. It must be quick and must not call back into the walker.
+    void setOnChange(std::function<void()> onChange);
 
     // Whether an accessibility bus runs on the session bus and answers with its address (one that
     // could merely be started on demand does not count). Blocks for at most a second; any thread.
@@ -54,6 +62,13 @@ public:
 private:
     void run();
     std::optional<QList<X11PanelWalk>> walkNow();
+    bool isPanel(const QString &name, qint64 pid) const;
+    void reportChange();
+    void wakeThread();
+
+    // The library's callbacks, with its own types.
+    struct Callbacks;
+    friend struct Callbacks;
 
     const QStringList m_panels;
     std::mutex m_mutex;
@@ -64,6 +79,9 @@ private:
     quint64 m_answered = 0;
     std::optional<QList<X11PanelWalk>> m_lastWalk;
     std::function<void(const std::optional<QList<X11PanelWalk>> &)> m_onWalk;
+    std::function<void()> m_onChange;
+    // The walker thread's own context; set before the thread starts, woken for requests.
+    void *m_context = nullptr;
     std::thread m_thread;
 };
 

@@ -5,6 +5,8 @@
 #include <QSocketNotifier>
 
 #include <cstdlib>
+#include <xcb/xfixes.h>
+#include <xcb/xinput.h>
 
 #include "platform/x11/x11session.h"
 
@@ -50,6 +52,60 @@ void X11Connection::selectWindowEvents(xcb_window_t window)
     xcb_flush(m_connection);
 }
 
+bool X11Connection::setRawMotion(bool on)
+{
+    if (!isValid())
+        return false;
+    if (m_xinputOpcode < 0) {
+        m_xinputOpcode = 0;
+        const xcb_query_extension_reply_t *ext = xcb_get_extension_data(m_connection, &xcb_input_id);
+        xcb_input_xi_query_version_reply_t *version =
+            ext && ext->present ? xcb_input_xi_query_version_reply(
+                                      m_connection, xcb_input_xi_query_version(m_connection, 2, 2), nullptr)
+                                : nullptr;
+        // Raw events reach every client that asks only from XInput 2.1 on.
+        if (version && (version->major_version > 2 || version->minor_version >= 1))
+            m_xinputOpcode = ext->major_opcode;
+        std::free(version);
+    }
+    if (m_xinputOpcode == 0)
+        return false;
+    if (on == m_rawMotion)
+        return true;
+    m_rawMotion = on;
+    struct
+    {
+        xcb_input_event_mask_t head;
+        uint32_t mask;
+    } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION) : 0u};
+    xcb_input_xi_select_events(m_connection, m_root, 1, &selection.head);
+    xcb_flush(m_connection);
+    return true;
+}
+
+bool X11Connection::watchSelection(xcb_atom_t selection)
+{
+    if (!isValid())
+        return false;
+    if (m_xfixesFirstEvent < 0) {
+        m_xfixesFirstEvent = 0;
+        const xcb_query_extension_reply_t *ext = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
+        if (ext && ext->present) {
+            std::free(xcb_xfixes_query_version_reply(m_connection,
+                                                     xcb_xfixes_query_version(m_connection, 5, 0), nullptr));
+            m_xfixesFirstEvent = ext->first_event;
+        }
+    }
+    if (m_xfixesFirstEvent == 0)
+        return false;
+    xcb_xfixes_select_selection_input(m_connection, m_root, selection,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    xcb_flush(m_connection);
+    return true;
+}
+
 void X11Connection::readEvents(bool queuedOnly)
 {
     if (!m_connection)
@@ -59,34 +115,38 @@ void X11Connection::readEvents(bool queuedOnly)
             m_notifier->setEnabled(false);
         return;
     }
+    // Motion comes in bursts; one notice per read is enough.
+    bool moved = false;
     while (xcb_generic_event_t *event =
                queuedOnly ? xcb_poll_for_queued_event(m_connection) : xcb_poll_for_event(m_connection)) {
-        switch (event->response_type & ~0x80) {
-        case XCB_PROPERTY_NOTIFY: {
+        const int type = event->response_type & ~0x80;
+        if (type == XCB_GE_GENERIC) {
+            const auto *generic = reinterpret_cast<xcb_ge_generic_event_t *>(event);
+            if (m_xinputOpcode > 0 && generic->extension == m_xinputOpcode &&
+                generic->event_type == XCB_INPUT_RAW_MOTION && m_rawMotion)
+                moved = true;
+        } else if (m_xfixesFirstEvent > 0 && type == m_xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
+            emit selectionOwnerChanged(
+                reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event)->selection);
+        } else if (type == XCB_PROPERTY_NOTIFY) {
             const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
             if (notify->window == m_root)
                 emit rootPropertyChanged(notify->atom);
             else
                 emit windowPropertyChanged(notify->window, notify->atom);
-            break;
-        }
-        case XCB_MAP_NOTIFY: {
+        } else if (type == XCB_MAP_NOTIFY) {
             const auto *notify = reinterpret_cast<xcb_map_notify_event_t *>(event);
             if (notify->event == notify->window)
                 emit windowMapped(notify->window);
-            break;
-        }
-        case XCB_UNMAP_NOTIFY: {
+        } else if (type == XCB_UNMAP_NOTIFY) {
             const auto *notify = reinterpret_cast<xcb_unmap_notify_event_t *>(event);
             if (notify->event == notify->window)
                 emit windowUnmapped(notify->window);
-            break;
-        }
-        default:
-            break;
         }
         std::free(event);
     }
+    if (moved)
+        emit pointerMoved();
 }
 
 } // namespace qv

@@ -33,9 +33,20 @@ public:
     // Hears the map state and property changes of `window` (another client's selection is its own).
     void selectWindowEvents(xcb_window_t window);
 
+    // XInput 2 raw motion of every pointer, for pointerMoved(); false (and nothing selected) when
+    // the server has no XInput 2.
+    bool setRawMotion(bool on);
+    // Reports each new owner of the selection through selectionOwnerChanged (XFixes); false when the
+    // server has no XFixes.
+    bool watchSelection(xcb_atom_t selection);
+
 signals:
     // A property of the root window changed (or was deleted).
     void rootPropertyChanged(quint32 atom);
+    // The pointer moved (raw motion selected).
+    void pointerMoved();
+    // A watched selection has a new owner, or none.
+    void selectionOwnerChanged(quint32 selection);
     // Events of other windows this connection selected on (see selectWindowEvents).
     void windowPropertyChanged(quint32 window, quint32 atom);
     void windowMapped(quint32 window);
@@ -50,6 +61,11 @@ private:
     xcb_window_t m_root = XCB_WINDOW_NONE;
     int m_screenNumber = 0;
     QSocketNotifier *m_notifier = nullptr;
+    // XInput's major opcode; -1 until asked, 0 when the server has no XInput 2.
+    int m_xinputOpcode = -1;
+    bool m_rawMotion = false;
+    // XFixes' first event; -1 until asked, 0 when the server has no XFixes.
+    int m_xfixesFirstEvent = -1;
 };
 
 } // namespace qv

@@ -39,7 +39,7 @@ struct X11Desktop::Private
     X11Connection connection;
     X11Session session;
     X11DesktopEntries entries;
-    X11Screens screens;
+    X11Screens screens{&connection};
     X11DockTileSource dockTiles{session, entries};
     X11Workspace workspace{connection, session, entries, &dockTiles};
     X11Accessibility accessibility{session, entries, &dockTiles};
@@ -67,7 +67,16 @@ struct X11Desktop::Private
     X11PanelWindows panelWindows{connection};
 };
 
-X11Desktop::X11Desktop() : d(std::make_unique<Private>()) {}
+X11Desktop::X11Desktop() : d(std::make_unique<Private>())
+{
+    // A panel's window coming or going, or a task button's window, is a reason to read the panels.
+    xcb_ewmh_connection_t *ewmh = d->connection.ewmh();
+    QObject::connect(&d->connection, &X11Connection::rootPropertyChanged, &d->dockTiles,
+                     [this, ewmh](quint32 atom) {
+                         if (atom == ewmh->_NET_CLIENT_LIST)
+                             d->dockTiles.noteDesktopChange();
+                     });
+}
 X11Desktop::~X11Desktop() = default;
 
 bool X11Desktop::isAvailable()

@@ -1,5 +1,7 @@
 #include "platform/x11/x11docktilesource.h"
 
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QMutexLocker>
 
 #include <algorithm>
@@ -16,9 +18,19 @@ X11DockTileSource::X11DockTileSource(X11Session &session, X11DesktopEntries &ent
     : QObject(parent), m_session(session), m_entries(entries), m_walker(std::move(panels))
 {
     m_walker.setOnWalk([this](const std::optional<QList<X11PanelWalk>> &walks) { takeWalk(walks); });
-    m_poll.setInterval(presenceIntervalMs);
-    connect(&m_poll, &QTimer::timeout, this, [this] { m_walker.requestWalk(); });
-    m_poll.start();
+    m_walker.setOnChange([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { m_gate.noteChange(); }, Qt::QueuedConnection);
+    });
+    // A panel that starts the accessibility bus after us is found once the bus is there; one that
+    // takes it down with it is gone.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        auto *watcher = new QDBusServiceWatcher(QStringLiteral("org.a11y.Bus"), bus,
+                                                QDBusServiceWatcher::WatchForOwnerChange, this);
+        connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] { m_gate.noteChange(); });
+    }
+    // The first walk at start-up, on the walker's thread, so the first hover finds the tiles read.
     m_walker.requestWalk();
 }
 

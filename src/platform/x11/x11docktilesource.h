@@ -4,12 +4,13 @@
 #include <QMutex>
 #include <QObject>
 #include <QRect>
-#include <QTimer>
 
 #include <optional>
 
 #include "platform/x11/x11atspiwalker.h"
 #include "platform/x11/x11docktiles.h"
+#include "platform/x11/x11walkgate.h"
+#include "runtime/qtscheduler.h"
 
 namespace qv {
 
@@ -21,10 +22,13 @@ class X11Session;
 // (_NET_WM_ICON_GEOMETRY) while a showing panel window (type dock) holds them, mapped to
 // applications as X11DockTiles::build says.
 //
-// The source is present while an accessible panel or any icon geometry exists; it is looked at
-// again every presenceInterval (off the main thread) and presenceChanged follows on the main
-// thread. While present, the workspace lists it as the Dock application under dockPid. Reads of
-// tiles and frames are answered from the last walk; refresh() asks for a new one.
+// The source is present while an accessible panel or any icon geometry exists. It is looked at
+// (off the main thread) once at start-up and again after a change the desktop reports: the
+// accessibility bus (a panel's buttons, an application coming or going), the accessibility bus
+// itself starting or stopping, and noteDesktopChange() (the client list); presenceChanged follows
+// on the main thread. Nothing is read on a clock. While present, the workspace lists it as the Dock
+// application under dockPid. Reads of tiles and frames are answered from the last walk; refresh()
+// asks for a new one (the Dock monitor does when the pointer enters the Dock's band).
 class X11DockTileSource : public QObject
 {
     Q_OBJECT
@@ -32,7 +36,6 @@ public:
     // The Dock's process id as the workspace reports it: past the largest pid_max the kernel allows
     // (2^22), so it never names a real process.
     static constexpr qint64 dockPid = (qint64(1) << 22) + 1;
-    static constexpr int presenceIntervalMs = 2000;
     // Longest wait of refresh() for a walk; a hung panel answers from the previous one.
     static constexpr int refreshWaitMs = 400;
 
@@ -51,8 +54,11 @@ public:
     std::optional<QString> side() const;
     // Main thread.
     bool isPresent() const { return m_present; }
-    // Looks for panels and icon geometry now instead of at the next interval. Main thread.
+    // Looks for panels and icon geometry now. Main thread.
     void pollNow() { m_walker.requestWalk(); }
+    // Something on the desktop changed that may have added, moved or removed a panel or a task
+    // button (the client list did): one walk follows shortly, however many notices come. Main thread.
+    void noteDesktopChange() { m_gate.noteChange(); }
 
 signals:
     void presenceChanged(bool present);
@@ -68,7 +74,8 @@ private:
     QList<X11DockTile> m_tiles;
     std::optional<QString> m_side;
     bool m_present = false;
-    QTimer m_poll;
+    QtScheduler m_scheduler;
+    X11WalkGate m_gate{m_scheduler, [this] { m_walker.requestWalk(); }};
     // Last member: its thread calls back into the members above until it is destroyed.
     X11AtspiWalker m_walker;
 };

@@ -314,7 +314,7 @@ QList<KeyCombination> X11GlobalInput::grab()
         for (xcb_keycode_t *k = keycodes; k && *k != XCB_NO_SYMBOL; ++k) {
             for (const quint16 variant : std::as_const(lockVariants)) {
                 cookies.append(xcb_grab_key_checked(c.xcb, 1, c.root, modifiers | variant, *k,
-                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
+                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
                 taken.append({*k, quint16(modifiers | variant)});
             }
         }
@@ -432,36 +432,34 @@ void X11GlobalInput::handleEvent(const void *raw)
 void X11GlobalInput::handleKeyPress(const void *raw)
 {
     const auto *press = static_cast<const xcb_key_press_event_t *>(raw);
-    xcb_connection_t *x = m_connection->xcb;
     const auto mapped = m_grabbedKeys.constFind(press->detail);
     int &presses = m_pressesSinceDown[press->detail];
     // Without raw key events every press counts as a new one.
     const bool autorepeat = m_connection->rawKeys && presses > 0;
     ++presses;
-    bool consume = false;
+    // The server has already taken the key, without waiting for us: the filter still decides
+    // what fires, but its answer cannot give the key back to the focused window.
     if (mapped != m_grabbedKeys.constEnd()) {
-        consume = filterKeyDown(GlobalKeyEvent{*mapped, flagsFromState(press->state) & keyModifierMask,
-                                               autorepeat, nanoseconds(press->time)});
+        filterKeyDown(GlobalKeyEvent{*mapped, flagsFromState(press->state) & keyModifierMask, autorepeat,
+                                     nanoseconds(press->time)});
     }
-    // Consumed: keep the keyboard frozen per event so the next key is decided too. Passed on: the
-    // grab ends and the key goes where it would have gone without us.
-    xcb_allow_events(x, consume ? XCB_ALLOW_SYNC_KEYBOARD : XCB_ALLOW_REPLAY_KEYBOARD, press->time);
-    xcb_flush(x);
 }
 
 void X11GlobalInput::handleKeyRelease(const void *raw)
 {
-    const auto *release = static_cast<const xcb_key_release_event_t *>(raw);
-    xcb_connection_t *x = m_connection->xcb;
-    const bool ours = m_grabbedKeys.contains(release->detail);
-    // The release of a grabbed key ends the grab; any other key goes on to the focused window.
-    xcb_allow_events(x, ours ? XCB_ALLOW_ASYNC_KEYBOARD : XCB_ALLOW_REPLAY_KEYBOARD, release->time);
-    xcb_flush(x);
-    if (!m_connection->rawKeys) {
-        m_pressesSinceDown.remove(release->detail);
-        if (ours)
-            emit keyReleased(m_grabbedKeys.value(release->detail));
-    }
+    // While our grab is active the server sends raw events only to the other clients, so the
+    // release of a grabbed key comes to us as this core event; the raw one covers keys whose
+    // release went elsewhere. Whichever comes first reports it.
+    reportKeyUp(static_cast<const xcb_key_release_event_t *>(raw)->detail);
+}
+
+void X11GlobalInput::reportKeyUp(quint8 code)
+{
+    if (!m_pressesSinceDown.remove(code))
+        return;
+    const auto mapped = m_grabbedKeys.constFind(code);
+    if (mapped != m_grabbedKeys.constEnd())
+        emit keyReleased(*mapped);
 }
 
 void X11GlobalInput::handleInputEvent(const void *raw)
@@ -475,12 +473,7 @@ void X11GlobalInput::handleInputEvent(const void *raw)
     }
     case XCB_INPUT_RAW_KEY_RELEASE: {
         // Seen even when the key-up went to another window, so the latch always hears of it.
-        const auto *key = static_cast<const xcb_input_raw_key_release_event_t *>(raw);
-        const quint8 code = quint8(key->detail);
-        m_pressesSinceDown.remove(code);
-        const auto mapped = m_grabbedKeys.constFind(code);
-        if (mapped != m_grabbedKeys.constEnd())
-            emit keyReleased(*mapped);
+        reportKeyUp(quint8(static_cast<const xcb_input_raw_key_release_event_t *>(raw)->detail));
         break;
     }
     case XCB_INPUT_RAW_BUTTON_PRESS: {

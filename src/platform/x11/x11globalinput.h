@@ -12,15 +12,18 @@ namespace qv {
 // Global input on X11, over a connection of its own.
 //
 // Keys: X has no system-wide key filter, so each wanted combination is grabbed on the root window
-// (xcb_grab_key) with every Caps Lock / Num Lock / Scroll Lock variant, keyboard frozen on each
-// event (synchronous mode): the filter then decides per key-down, and a key it lets through is
-// replayed to the focused window as if no grab existed. Until the main thread has answered, the
-// keyboard waits, so the filter must be quick. Option is Alt and Command is Super; the
-// Mac key codes and flags are turned into X key codes and modifiers through the keyboard map in
-// force, re-read (and the combinations grabbed again) when the map changes. A combination another
-// client grabbed first (BadAccess) is reported by setShortcuts() and left out; the others work.
-// Autorepeat is told apart with XKB's detectable auto-repeat and XInput 2 raw key events (which
-// also deliver the key-ups that went to another window after a replay).
+// (xcb_grab_key) with every Caps Lock / Num Lock / Scroll Lock variant, in asynchronous mode: the
+// server takes the key and goes on at once, so the desktop's keyboard never waits for this process,
+// however busy or stopped it is. The price is that a grabbed key cannot be handed back: every
+// delivered key-down is consumed whatever the filter answers, and keys typed while a grabbed key is
+// held down (the grab is active until its release) come to us and go nowhere. The caller therefore
+// asks only for the combinations it would consume right now (none while a shortcut is being
+// recorded), and a held shortcut's repeats are swallowed rather than typed. Option is Alt and
+// Command is Super; the Mac key codes and flags are turned into X key codes and modifiers through
+// the keyboard map in force, re-read (and the combinations grabbed again) when the map changes. A
+// combination another client grabbed first (BadAccess) is reported by setShortcuts() and left out;
+// the others work. Autorepeat is told apart with XKB's detectable auto-repeat and XInput 2 raw key
+// events (which also deliver key-ups that went to another window).
 //
 // Wheel: XInput 2 raw button events 4 (away from the user, +1) and 5 (-1) on the root window,
 // seen without taking them from anyone, with the pointer position at that moment.
@@ -59,6 +62,7 @@ private:
     void handleEvent(const void *event);
     void handleKeyPress(const void *event);
     void handleKeyRelease(const void *event);
+    void reportKeyUp(quint8 code);
     void handleInputEvent(const void *event);
     void handleSelectionOwner(const void *event);
     void reloadKeymap();

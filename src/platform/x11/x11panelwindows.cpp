@@ -17,7 +17,6 @@
 namespace qv {
 
 namespace {
-constexpr int compositorWatchIntervalMs = 1000;
 constexpr quint32 allDesktops = 0xFFFFFFFF;
 // Asks per map for states the window manager dropped; a manager that refuses one is not pestered.
 constexpr int maxRequestsPerMap = 2;
@@ -33,16 +32,17 @@ X11PanelWindows::X11PanelWindows(X11Connection &connection, QObject *parent)
         return;
     m_compositorSelection =
         atom(QByteArray("_NET_WM_CM_S" + QByteArray::number(m_connection.screenNumber())));
-    m_compositing = readCompositing();
-    m_watch.setInterval(compositorWatchIntervalMs);
-    connect(&m_watch, &QTimer::timeout, this, [this] {
+    connect(&m_connection, &X11Connection::selectionOwnerChanged, this, [this](quint32 selection) {
+        if (selection != m_compositorSelection)
+            return;
         const bool now = readCompositing();
         if (now == m_compositing)
             return;
         m_compositing = now;
         emit compositingChanged(now);
     });
-    m_watch.start();
+    m_connection.watchSelection(m_compositorSelection);
+    m_compositing = readCompositing();
     connect(&m_connection, &X11Connection::windowMapped, this, [this](quint32 window) {
         auto it = m_panels.find(window);
         if (it == m_panels.end())

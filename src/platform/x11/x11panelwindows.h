@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QHash>
-#include <QTimer>
 
 #include "platform/panelwindows.h"
 
@@ -15,9 +14,9 @@ class X11Connection;
 // map and each later change of the state is checked as well: a state the window manager dropped
 // (for instance because it erased the hints after they were written) is asked for again through
 // the window manager, at most twice per map so a manager that refuses cannot make us loop.
-// Whether a compositing manager runs is read from the owner of "_NET_WM_CM_S<screen>", checked
-// once a second so a compositor started or stopped later is followed; without a connection nothing
-// composites.
+// Whether a compositing manager runs is read from the owner of "_NET_WM_CM_S<screen>", read again
+// whenever XFixes reports a new owner, so a compositor started or stopped later is followed;
+// without a connection nothing composites.
 class X11PanelWindows final : public PanelWindowService
 {
     Q_OBJECT
@@ -43,7 +42,6 @@ private:
     X11Connection &m_connection;
     quint32 m_compositorSelection = 0;
     bool m_compositing = false;
-    QTimer m_watch;
     QHash<quint32, Watched> m_panels;
 };
 

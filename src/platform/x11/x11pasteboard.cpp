@@ -676,6 +676,11 @@ qint64 X11Pasteboard::write(QMimeData *data)
     return changeCount();
 }
 
+bool X11Pasteboard::reportsChanges() const
+{
+    return m_watcher->isWatching();
+}
+
 void X11Pasteboard::setChangeHandler(std::function<void()> handler)
 {
     m_watcher->setChangeHandler(std::move(handler));

@@ -44,6 +44,8 @@ public:
     qint64 writeFileURL(const QUrl &fileURL) override;
     // Called on the watcher thread for every owner change.
     void setChangeHandler(std::function<void()> handler) override;
+    // While XFixes tells of each new owner of CLIPBOARD.
+    bool reportsChanges() const override;
 
     // How long one step of a transfer may take before the owner counts as gone.
     static constexpr int transferTimeoutMs = 1000;

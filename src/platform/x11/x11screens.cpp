@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "platform/geometry.h"
+#include "platform/x11/x11connection.h"
 
 namespace qv {
 
@@ -45,8 +46,11 @@ X11Screens::Layout X11Screens::layout(const QList<RootScreen> &screens, qsizetyp
     return result;
 }
 
-X11Screens::X11Screens(QObject *parent) : ScreenService(parent)
+X11Screens::X11Screens(X11Connection *connection, QObject *parent)
+    : ScreenService(parent), m_connection(connection)
 {
+    if (m_connection)
+        connect(m_connection, &X11Connection::pointerMoved, this, &ScreenService::pointerMoved);
     for (QScreen *screen : QGuiApplication::screens())
         watch(screen);
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
@@ -77,6 +81,11 @@ std::optional<ScreenInfo> X11Screens::mainScreen() const
 double X11Screens::flipHeight() const
 {
     return currentLayout().flipLine;
+}
+
+bool X11Screens::setMotionWatch(bool on)
+{
+    return m_connection && m_connection->setRawMotion(on);
 }
 
 QPointF X11Screens::mouseLocation() const

@@ -5,6 +5,8 @@
 #include <QSet>
 #include <QTimer>
 
+#include <cstdlib>
+
 #include <xcb/xcb_icccm.h>
 
 #include "platform/x11/x11clientreader.h"
@@ -77,10 +79,53 @@ bool X11Workspace::activate(qint64 pid)
             }
         }
     }
-    // As a task list asks (source 2) and with the server's time, so no focus-stealing rule refuses.
-    m_session.sendToWindowManager(target, m_session.ewmh()->_NET_ACTIVE_WINDOW,
-                                  {2, m_session.serverTime(), reader.activeWindow(), 0, 0});
+    sendActivation(target);
     return true;
+}
+
+quint32 X11Workspace::focusedWindow() const
+{
+    if (!m_session.isValid())
+        return 0;
+    X11ClientReader reader(m_session);
+    const QList<xcb_window_t> clients = reader.clientsFrontToBack().value_or(QList<xcb_window_t>());
+    const xcb_window_t active = reader.activeWindow();
+    if (active != XCB_WINDOW_NONE && clients.contains(active))
+        return active;
+    // Without a window manager that names it, the input focus may sit on a child of the client.
+    xcb_connection_t *c = m_session.xcb();
+    xcb_get_input_focus_reply_t *focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    xcb_window_t window = focus ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(focus);
+    for (int depth = 0; depth < 16 && window > XCB_INPUT_FOCUS_POINTER_ROOT && window != m_session.root();
+         ++depth) {
+        if (clients.contains(window))
+            return window;
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+        window = tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
+        std::free(tree);
+    }
+    return 0;
+}
+
+bool X11Workspace::activateWindow(quint32 windowId)
+{
+    if (!m_session.isValid() || windowId == 0)
+        return false;
+    // Asked of the server, not of the list read on the last change, which may be a turn behind.
+    const auto clients = X11ClientReader(m_session).clientsFrontToBack();
+    if (!clients || !clients->contains(windowId))
+        return false;
+    sendActivation(windowId);
+    return true;
+}
+
+void X11Workspace::sendActivation(xcb_window_t window)
+{
+    // As a task list asks (source 2) and with the server's time, so no focus-stealing rule refuses.
+    m_session.sendToWindowManager(
+        window, m_session.ewmh()->_NET_ACTIVE_WINDOW,
+        {2, m_session.serverTime(), X11ClientReader(m_session).activeWindow(), 0, 0});
 }
 
 void X11Workspace::prepareForSleep(bool sleeping)

@@ -42,6 +42,9 @@ public:
     RunningApp frontmostApplication() const override;
     bool activate(qint64 pid) override;
     void hideOtherApplications(qint64 keepPid) override;
+    // _NET_ACTIVE_WINDOW, else the listed client that holds the input focus (or one of its children).
+    quint32 focusedWindow() const override;
+    bool activateWindow(quint32 windowId) override;
 
 private slots:
     void prepareForSleep(bool sleeping);
@@ -51,6 +54,7 @@ private:
     void readClientList();
     void readActiveWindow();
     void setDockListed(bool listed);
+    void sendActivation(xcb_window_t window);
 
     X11Connection &m_connection;
     X11Session &m_session;

@@ -170,9 +170,43 @@ void PermissionSlide::updateState()
     m_symbol->setSymbol(m_granted ? grantedSymbol : m_icon,
                         m_granted ? Theme::systemGreen() : QColor(Qt::white));
     m_privacyRow->setVisible(m_texts.privacyNote.has_value());
+    const bool grantedWasShown = !m_grantedBlock->isHidden();
+    const bool missingWasShown = !m_missingBlock->isHidden();
+    const bool restartWasShown = !m_restartBlock->isHidden();
     m_grantedBlock->setVisible(m_granted);
     m_missingBlock->setVisible(!m_granted);
     m_restartBlock->setVisible(m_hasClickedSettings && m_texts.restartHint.has_value());
+    fadeIn(m_grantedBlock, grantedWasShown);
+    fadeIn(m_missingBlock, missingWasShown);
+    fadeIn(m_restartBlock, restartWasShown);
+}
+
+void PermissionSlide::fadeIn(QWidget *block, bool wasShown)
+{
+    if (wasShown || block->isHidden())
+        return;
+    // One fade at a time; one still running ends where it was going.
+    if (m_fadingBlock) {
+        m_blockFade.cancel();
+        m_fadingBlock->setGraphicsEffect(nullptr);
+    }
+    m_fadingBlock = block;
+    m_fadingOpacity = new QGraphicsOpacityEffect(block);
+    m_fadingOpacity->setOpacity(0);
+    block->setGraphicsEffect(m_fadingOpacity);
+    m_blockFade.start(
+        0, 1, blockFadeDuration, Animation::easeInOut(blockFadeDuration),
+        [this](double opacity) { m_fadingOpacity->setOpacity(opacity); },
+        [this] {
+            m_fadingBlock->setGraphicsEffect(nullptr); // deletes the effect
+            m_fadingBlock = nullptr;
+            m_fadingOpacity = nullptr;
+        });
+}
+
+double PermissionSlide::blockOpacity(const QWidget *block) const
+{
+    return block == m_fadingBlock && m_fadingOpacity ? m_fadingOpacity->opacity() : 1.0;
 }
 
 QString PermissionSlide::title() const

@@ -65,6 +65,15 @@ public:
     bool showsRestartBlock() const;
     bool showsPrivacyNote() const;
     bool showsGrantedState() const;
+    // A block that just appeared fades in over this long: the granted state or the buttons when
+    // the permission changes, the restart block once the settings button was pressed. (Their scale
+    // from nothing is not drawn: widgets in a layout cannot be scaled without laying them out
+    // again; the fade carries the change alone, and leaving blocks go at once.)
+    static constexpr double blockFadeDuration = 0.35;
+    // The opacity the block is drawn with now: below 1 while it fades in.
+    double blockOpacity(const QWidget *block) const;
+    QWidget *grantedBlock() const { return m_grantedBlock; }
+    QWidget *restartBlock() const { return m_restartBlock; }
 
 private:
     void updateState();

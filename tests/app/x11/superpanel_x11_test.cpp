@@ -173,6 +173,36 @@ TEST_F(SuperPanelX11Test, AltTabOpensThePanelWithTheKeyboardAndASecondPressHands
         << "closing from \"all\" clears the list";
 }
 
+// The panel used to hand the keyboard to the application that had it, which meant its topmost
+// window: with B above A and the keyboard in A, opening and closing the panel left it in B.
+TEST_F(SuperPanelX11Test, ClosingHandsTheKeyboardBackToTheWindowNotToItsApplicationsTopmostOne)
+{
+    ASSERT_TRUE(connection.isValid());
+    QProcess twoWindows;
+    twoWindows.start(QStringLiteral(QV_TWOWINDOWS), {"qv-window-a", "qv-window-b"});
+    ASSERT_TRUE(twoWindows.waitForStarted(5000));
+    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-window-a windowactivate --sync")));
+    const xcb_window_t first = activeWindow();
+    ASSERT_EQ(pidOf(first), twoWindows.processId());
+    // B goes above A without taking the keyboard.
+    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-window-b windowraise")));
+    QTest::qWait(200);
+    ASSERT_EQ(activeWindow(), first);
+
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 3000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panelHasKeyboard(); }, 3000));
+        ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return activeWindow() == first; }, 3000)) << "round " << round;
+        QTest::qWait(200);
+        EXPECT_EQ(activeWindow(), first) << "round " << round;
+    }
+    twoWindows.kill();
+    twoWindows.waitForFinished(5000);
+}
+
 TEST_F(SuperPanelX11Test, EscapeTypedIntoThePanelClosesIt)
 {
     ASSERT_TRUE(connection.isValid());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -10,6 +11,8 @@
 
 #include <cstdlib>
 
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11panelwindows.h"
 #include "platform/x11/x11screens.h"
 
 using namespace qv;
@@ -105,4 +108,52 @@ TEST(X11Screens, ReservedBottomPanelRaisesTheVisibleFrame)
 
     client.destroy(panel);
     EXPECT_TRUE(QTest::qWaitFor([&] { return screens.mainScreen()->visibleFrame == frame; }, 5000));
+}
+
+// The pointer's motion is told while the watch is on, through XTEST as a real mouse moves it, and
+// not once it is off.
+TEST(X11Screens, MotionWatchTellsOfPointerMotionOnlyWhileOn)
+{
+    X11Connection connection;
+    X11Screens screens(&connection);
+    QSignalSpy moved(&screens, &ScreenService::pointerMoved);
+    ASSERT_TRUE(screens.setMotionWatch(true));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {"mousemove_relative", "--", "10", "10"}), 0);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {"mousemove_relative", "--", "-5", "3"}), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return moved.count() > 0; }, 5000));
+
+    ASSERT_TRUE(screens.setMotionWatch(false));
+    QTest::qWait(100);
+    moved.clear();
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {"mousemove_relative", "--", "4", "4"}), 0);
+    QTest::qWait(300);
+    EXPECT_EQ(moved.count(), 0);
+}
+
+// Whether a compositor runs was asked of the server once a second for the whole run; now the
+// server says when the compositor's selection changes hands.
+TEST(X11PanelWindows, FollowsACompositorStartingAndStoppingWithoutAsking)
+{
+    X11Connection connection;
+    X11PanelWindows panels(connection);
+    ASSERT_FALSE(panels.isCompositing()) << "the test display runs no compositor";
+    QSignalSpy changed(&panels, &PanelWindowService::compositingChanged);
+
+    // A compositor of our own: a window that owns _NET_WM_CM_S0.
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t owner = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_intern_atom_reply_t *atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 13, "_NET_WM_CM_S0"), nullptr);
+    ASSERT_TRUE(atom);
+    xcb_set_selection_owner(c, owner, atom->atom, XCB_CURRENT_TIME);
+    std::free(atom);
+    xcb_flush(c);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panels.isCompositing(); }, 3000));
+
+    xcb_disconnect(c); // the compositor goes away
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panels.isCompositing(); }, 3000));
+    EXPECT_EQ(changed.count(), 2);
 }
