@@ -231,7 +231,10 @@ void WindowGrid::syncCards()
             continue;
         }
         if (source.rowOf(it.key()) < 0) {
-            delete it.value();
+            // Hidden first, so a drag of it ends while the card is whole; gone once the event
+            // that brought the news has been handled.
+            it.value()->hide();
+            it.value()->deleteLater();
             it = m_cards.erase(it);
             continue;
         }
