@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "app/appdelegate.h"
+#include "app/launchmanager.h"
 #include "app/onboardingcontroller.h"
 #include "app/overlaycontroller.h"
 #include "app/processcontrol.h"
@@ -27,6 +28,7 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "shelf/fileshelfmanager.h"
+#include "views/settings/settingswindowmanager.h"
 
 namespace {
 
@@ -153,11 +155,17 @@ int main(int argc, char **argv)
     });
     OverlayController &overlayController = *overlay;
     overlayController.setEventLog(&diagnostics);
+    // The one settings window; its Shortcuts page learns of the Dock monitor once the start-up
+    // sequence has made it.
+    SettingsWindowManager settingsWindows(SettingsContext{
+        settings, scheduler, *platform.permissions,
+        [&platform](bool enabled) { LaunchManager::setLaunchAtLogin(*platform.loginItem, enabled); }, nullptr});
     auto tray = std::make_unique<TrayIcon>(
         settings, scheduler,
         TrayIcon::Actions{[&relocator] { relocator.restartApp(); },
                           [&platform] { platform.application->terminate(); },
-                          [&overlayController] { overlayController.showAllWindows(); }});
+                          [&overlayController] { overlayController.showAllWindows(); },
+                          [&settingsWindows] { settingsWindows.showSettings(); }});
     TrayIcon &trayIcon = *tray;
     auto onboarding = std::make_unique<OnboardingController>(*platform.permissions, settings, scheduler,
                                                              [&relocator] { relocator.restartApp(); });
@@ -173,6 +181,9 @@ int main(int argc, char **argv)
     trayIcon.observeCaptures(*clipboard, *shelf);
     overlayController.setItemServices(*clipboard, *shelf,
                                       queues.makeQueue(QStringLiteral("edge previews"), QueueKind::Concurrent));
-    scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
+    scheduler.post([&quorvantis, &settingsWindows] {
+        quorvantis.appDelegate().applicationDidFinishLaunching();
+        settingsWindows.setDockMonitor(quorvantis.appDelegate().dockMonitor());
+    });
     return QApplication::exec();
 }

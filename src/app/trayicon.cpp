@@ -140,11 +140,10 @@ std::unique_ptr<QMenu> TrayIcon::buildStatusMenu() const
     const AppLanguage language = menuLanguage();
     auto menu = std::make_unique<QMenu>();
     applyMenuLook(*menu);
-    // The settings window does not exist yet: the entry is shown, disabled.
     QAction *preferences = menu->addAction(Localization::menuText(u"menu_preferences", language));
     preferences->setObjectName(QStringLiteral("menu_preferences"));
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    preferences->setEnabled(false);
+    connectPreferences(*preferences);
     QAction *showAll = menu->addAction(Localization::menuText(u"menu_show_all_windows", language));
     showAll->setObjectName(QStringLiteral("menu_show_all_windows"));
     if (m_actions.showAllWindows)
@@ -168,8 +167,15 @@ std::unique_ptr<QMenu> TrayIcon::buildDockMenu() const
     applyMenuLook(*menu);
     QAction *preferences = menu->addAction(Localization::menuText(u"menu_preferences", menuLanguage()));
     preferences->setObjectName(QStringLiteral("menu_preferences"));
-    preferences->setEnabled(false);
+    connectPreferences(*preferences);
     return menu;
+}
+
+void TrayIcon::connectPreferences(QAction &preferences) const
+{
+    preferences.setEnabled(bool(m_actions.openPreferences));
+    if (m_actions.openPreferences)
+        connect(&preferences, &QAction::triggered, this, [open = m_actions.openPreferences] { open(); });
 }
 
 void TrayIcon::menuNeedsUpdate()

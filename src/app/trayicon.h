@@ -11,6 +11,7 @@
 #include "runtime/scheduler.h"
 #include "ui/animation.h"
 
+class QAction;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -35,6 +36,8 @@ public:
         std::function<void()> quit;
         // Shows or hides the Super Panel.
         std::function<void()> showAllWindows;
+        // Opens the settings window, or brings it to the front.
+        std::function<void()> openPreferences;
     };
 
     static constexpr const char *defaultIconName = "circle.hexagongrid";
@@ -68,6 +71,7 @@ public:
     bool isResetPending() const { return m_iconResetTask.isActive(); }
 
 private:
+    void connectPreferences(QAction &preferences) const;
     void createStatusItem();
     void removeStatusItem();
     void followShowSetting();

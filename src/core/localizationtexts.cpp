@@ -1012,6 +1012,16 @@ const LocalizationRow interfaceRows[] = {
         u"Anuluj",
         u"キャンセル"
     }},
+    {u"shortcut_held_elsewhere", {
+        u"Another program holds this combination, so it cannot open Quorvantis. Record another one.",
+        u"另一个程序占用了此组合键，因此它无法打开 Quorvantis。请录制另一个组合键。",
+        u"Un autre programme utilise cette combinaison : elle ne peut pas ouvrir Quorvantis. Enregistrez-en une autre.",
+        u"Otro programa usa esta combinación, así que no puede abrir Quorvantis. Graba otra.",
+        u"Ein anderes Programm belegt diese Kombination, daher kann sie Quorvantis nicht öffnen. Nimm eine andere auf.",
+        u"Un altro programma usa questa combinazione, quindi non può aprire Quorvantis. Registrane un'altra.",
+        u"Inny program zajmuje tę kombinację, więc nie może ona otworzyć Quorvantis. Nagraj inną.",
+        u"別のプログラムがこの組み合わせを使用しているため、Quorvantis を開けません。別の組み合わせを記録してください。"
+    }},
     {u"shortcut_tips_title", {
         u"Pro Tips",
         u"专业技巧",

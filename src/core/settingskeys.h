@@ -4,6 +4,9 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/keyflags.h"
 
 namespace qv {
@@ -17,6 +20,19 @@ struct SettingKey
     const char *name;
     T defaultValue;
     QString key() const { return QString::fromLatin1(name); }
+};
+
+// A number setting with the range its slider offers. Every reader clamps with clamp(): a stored
+// value outside the range acts as the nearest end, and one that is not a finite number (only a
+// hand-edited file holds one) as the default, so no reader turns NaN or infinity into anything.
+struct RangedSettingKey : SettingKey<double>
+{
+    double minimum;
+    double maximum;
+    double clamp(double value) const
+    {
+        return std::isfinite(value) ? std::clamp(value, minimum, maximum) : defaultValue;
+    }
 };
 
 namespace Settings {
@@ -37,13 +53,12 @@ inline const SettingKey<bool> ignoreSingleWindow{"ignoreSingleWindow", false};
 inline const SettingKey<bool> showOnlyCurrentSpace{"showOnlyCurrentSpace", false};
 inline const SettingKey<bool> sortMinimizedLast{"sortMinimizedLast", false};
 inline const SettingKey<bool> maskSensitiveClipboard{"maskSensitiveClipboard", true};
-inline const SettingKey<double> animationSpeed{"animationSpeed", 0.5};
-inline const SettingKey<double> blurAmount{"blurAmount", 25.0};
+inline const RangedSettingKey animationSpeed{{"animationSpeed", 0.5}, 0.1, 1.0};
+inline const RangedSettingKey blurAmount{{"blurAmount", 25.0}, 0.0, 50.0};
 inline const SettingKey<bool> glowEffect{"glowEffect", true};
-// The settings slider shows 0.2 while nothing is stored; the hover handler itself uses
-// hoverDelayUnset and clamps stored values to 0...0.25.
-inline const SettingKey<double> hoverDelay{"hoverDelay", 0.2};
-inline constexpr double hoverDelayUnset = 0.02;
+// Seconds the Dock preview waits after the pointer settles on a tile; what the settings page shows
+// is what the hover handler waits.
+inline const RangedSettingKey hoverDelay{{"hoverDelay", 0.2}, 0.0, 1.0};
 inline const SettingKey<bool> enablePeeking{"enablePeeking", true};
 inline const SettingKey<bool> enableSnapHaptic{"enableSnapHaptic", true};
 inline const SettingKey<bool> enableSnapSound{"enableSnapSound", false};

@@ -718,7 +718,13 @@ void DockMonitor::applyShortcuts(const QList<KeyCombination> &combinations, bool
     if (combinations == m_appliedShortcuts && !force)
         return;
     m_appliedShortcuts = combinations;
-    const QList<KeyCombination> refused = m_platform.globalInput->setShortcuts(combinations);
+    takeRefusedShortcuts(m_platform.globalInput->setShortcuts(combinations));
+}
+
+void DockMonitor::takeRefusedShortcuts(const QList<KeyCombination> &refused)
+{
+    if (refused == m_refusedShortcuts)
+        return;
     for (const auto &combination : refused) {
         if (!m_refusedShortcuts.contains(combination))
             qCWarning(lcEventTap).noquote() << QStringLiteral("❌ Hotkey %1 cannot be used: another program "
@@ -726,6 +732,7 @@ void DockMonitor::applyShortcuts(const QList<KeyCombination> &combinations, bool
                                                    .arg(describeKeyCombination(combination));
     }
     m_refusedShortcuts = refused;
+    emit refusedShortcutsChanged();
 }
 
 bool DockMonitor::matchHotkey(int keyCode, quint32 flags, bool autorepeat, quint64 timestamp)
@@ -766,6 +773,9 @@ void DockMonitor::connectGlobalInput()
     // A drag that ended at the edge must not leave the next drag disarmed there.
     connect(input, &GlobalInput::dragEnded, this, &DockMonitor::resetEdgeDrag);
     connect(input, &GlobalInput::tapDisabled, this, &DockMonitor::reenableEventTap);
+    // The desktop may answer a grab after setShortcuts() has returned.
+    connect(input, &GlobalInput::refusedShortcutsChanged, this,
+            [this, input] { takeRefusedShortcuts(input->refusedShortcuts()); });
 }
 
 void DockMonitor::reenableEventTap()

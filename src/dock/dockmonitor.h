@@ -118,7 +118,8 @@ public:
     bool matchHotkey(int keyCode, quint32 flags, bool autorepeat, quint64 timestamp);
     // A copy of the key path's snapshot, latch included. Any thread.
     EventTapShortcutState shortcutState() const;
-    // Configured combinations another program holds, so they cannot reach us. Main thread.
+    // Configured combinations another program holds, so they cannot reach us; announced by
+    // refusedShortcutsChanged(). Main thread.
     QList<KeyCombination> refusedShortcuts() const { return m_refusedShortcuts; }
     // The last wheel tick over a tile; none before the first.
     std::optional<DockScrollEvent> scrollEvent() const { return m_scrollEvent; }
@@ -136,6 +137,7 @@ signals:
     void globalSwitcherEvent(const QString &route);
     // Emitted for every wheel tick that hit a tile, also when equal to the previous one.
     void scrollEventChanged(const DockScrollEvent &event);
+    void refusedShortcutsChanged();
 
 private:
     class Refresher;
@@ -153,6 +155,7 @@ private:
     void connectGlobalInput();
     void reenableEventTap();
     void applyShortcuts(const QList<KeyCombination> &combinations, bool force = false);
+    void takeRefusedShortcuts(const QList<KeyCombination> &refused);
     void resetEdgeDrag();
     void publishScrollEvent(const DockScrollEvent &event);
 

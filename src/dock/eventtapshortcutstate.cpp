@@ -2,57 +2,11 @@
 
 #include <QVariant>
 
-#include <climits>
-#include <cmath>
-#include <optional>
-
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
+#include "dock/keyboardshortcut.h"
 
 namespace qv {
-
-namespace {
-
-// A stored whole number, else none: text, Booleans and fractions are not key codes. Numbers read
-// back from the settings file arrive as doubles.
-std::optional<qint64> storedInteger(const SettingsStore &settings, const QString &key)
-{
-    const QVariant v = settings.value(key);
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return v.toLongLong();
-    case QMetaType::Double: {
-        const double d = v.toDouble();
-        if (std::isfinite(d) && d == std::trunc(d) && std::abs(d) < 9.0e15)
-            return qint64(d);
-        return std::nullopt;
-    }
-    default:
-        return std::nullopt;
-    }
-}
-
-int keyCodeSetting(const SettingsStore &settings, const SettingKey<int> &key)
-{
-    const auto v = storedInteger(settings, key.key());
-    return v && *v >= INT_MIN && *v <= INT_MAX ? int(*v) : key.defaultValue;
-}
-
-// A negative bit set has every high bit on, which would make it Shift+Control+Option+Command;
-// such a value is taken for a broken one and the default applies.
-quint32 flagsSetting(const SettingsStore &settings, const SettingKey<int> &key)
-{
-    const auto v = storedInteger(settings, key.key());
-    const qint64 flags = v && *v >= 0 ? *v : key.defaultValue;
-    return quint32(flags) & keyModifierMask;
-}
-
-} // namespace
 
 const char *hotkeyRouteName(HotkeyRoute route)
 {
@@ -112,13 +66,16 @@ void EventTapShortcutState::loadSettings(const SettingsStore &settings)
     // Only a stored Boolean switches the switcher off; anything else leaves it on.
     const QVariant switcher = settings.value(Settings::enableGlobalSwitcher.key());
     isGlobalSwitcherEnabled = switcher.typeId() == QMetaType::Bool ? switcher.toBool() : true;
-    targetKeyCode = keyCodeSetting(settings, Settings::customKeyCode);
-    targetFlags = flagsSetting(settings, Settings::customFlags);
+    const KeyCombination target = KeyboardShortcut::read(settings, KeyboardShortcut::switcherKeys());
+    targetKeyCode = target.keyCode;
+    targetFlags = target.flags;
     enableModuleHotkeys = settings.get(Settings::enableModuleHotkeys);
-    clipboardKeyCode = keyCodeSetting(settings, Settings::clipboardKeyCode);
-    clipboardFlags = flagsSetting(settings, Settings::clipboardFlags);
-    shelfKeyCode = keyCodeSetting(settings, Settings::shelfKeyCode);
-    shelfFlags = flagsSetting(settings, Settings::shelfFlags);
+    const KeyCombination clipboard = KeyboardShortcut::read(settings, KeyboardShortcut::clipboardKeys());
+    clipboardKeyCode = clipboard.keyCode;
+    clipboardFlags = clipboard.flags;
+    const KeyCombination shelf = KeyboardShortcut::read(settings, KeyboardShortcut::shelfKeys());
+    shelfKeyCode = shelf.keyCode;
+    shelfFlags = shelf.flags;
 }
 
 QList<KeyCombination> EventTapShortcutState::activeCombinations() const

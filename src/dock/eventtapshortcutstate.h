@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include "core/settingskeys.h"
 #include "platform/globalinput.h"
 
 namespace qv {
@@ -31,14 +32,14 @@ struct EventTapShortcutState
     // A shortcut recorder is listening: no shortcut matches and every key passes.
     bool isRecordingShortcut = false;
     bool isGlobalSwitcherEnabled = true;
-    int targetKeyCode = 48;
-    quint32 targetFlags = keyOptionFlag;
+    int targetKeyCode = Settings::customKeyCode.defaultValue;
+    quint32 targetFlags = quint32(Settings::customFlags.defaultValue);
     // The clipboard and shelf shortcuts and the edge drag.
     bool enableModuleHotkeys = false;
-    int clipboardKeyCode = 8;
-    quint32 clipboardFlags = keyOptionFlag;
-    int shelfKeyCode = 1;
-    quint32 shelfFlags = keyOptionFlag;
+    int clipboardKeyCode = Settings::clipboardKeyCode.defaultValue;
+    quint32 clipboardFlags = quint32(Settings::clipboardFlags.defaultValue);
+    int shelfKeyCode = Settings::shelfKeyCode.defaultValue;
+    quint32 shelfFlags = quint32(Settings::shelfFlags.defaultValue);
     // The last fired shortcut's key (-1: none) and its key-down time, event clock nanoseconds.
     int latchedHotkeyKeyCode = -1;
     quint64 latchedHotkeyTimestamp = 0;

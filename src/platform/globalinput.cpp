@@ -31,18 +31,23 @@ constexpr KeyName keyNames[] = {
 
 } // namespace
 
+QStringList modifierNames(quint32 flags)
+{
+    QStringList names;
+    if (flags & keyControlFlag)
+        names << QStringLiteral("Ctrl");
+    if (flags & keyOptionFlag)
+        names << QStringLiteral("Alt");
+    if (flags & keyShiftFlag)
+        names << QStringLiteral("Shift");
+    if (flags & keyCommandFlag)
+        names << QStringLiteral("Super");
+    return names;
+}
+
 QString describeKeyCombination(const KeyCombination &combination)
 {
-    // On this desktop Option is Alt and Command is Super.
-    QStringList parts;
-    if (combination.flags & keyControlFlag)
-        parts << QStringLiteral("Ctrl");
-    if (combination.flags & keyOptionFlag)
-        parts << QStringLiteral("Alt");
-    if (combination.flags & keyShiftFlag)
-        parts << QStringLiteral("Shift");
-    if (combination.flags & keyCommandFlag)
-        parts << QStringLiteral("Super");
+    QStringList parts = modifierNames(combination.flags);
     QString key = QStringLiteral("key %1").arg(combination.keyCode);
     for (const auto &entry : keyNames) {
         if (entry.keyCode == combination.keyCode) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -18,6 +19,10 @@ struct KeyCombination
     quint32 flags = 0;
     bool operator==(const KeyCombination &) const = default;
 };
+
+// The held modifiers' names in the fixed order Ctrl, Alt, Shift, Super (Option is Alt and Command
+// is Super on this desktop), whatever the order they were pressed in.
+QStringList modifierNames(quint32 flags);
 
 // "Alt+Tab", "Ctrl+Shift+Super+C", "key 200" for a code without a name (Option is Alt and Command
 // is Super on this desktop). For console lines.
@@ -68,6 +73,10 @@ public:
     // force. Replaces the previous set.
     // Without a tap the set is kept and applied when the tap is created.
     virtual QList<KeyCombination> setShortcuts(const QList<KeyCombination> &combinations) = 0;
+    // The wanted combinations that do not reach us because another program holds them (or the
+    // keyboard cannot type them), as the desktop last answered; refusedShortcutsChanged() follows
+    // every change, also one the desktop reports after setShortcuts() has returned.
+    QList<KeyCombination> refusedShortcuts() const { return m_refused; }
 
     // A drag of data (files, text) is under way: it has data to offer and its button is still down.
     virtual bool isDraggingData() const = 0;
@@ -84,8 +93,17 @@ signals:
     void dragEnded();
     // The desktop switched the tap off (time-out, user input).
     void tapDisabled();
+    void refusedShortcutsChanged();
 
 protected:
+    // What the desktop answered about the wanted combinations; announces a change.
+    void setRefusedShortcuts(const QList<KeyCombination> &refused)
+    {
+        if (refused == m_refused)
+            return;
+        m_refused = refused;
+        emit refusedShortcutsChanged();
+    }
     // Asks the filter; no filter passes every key.
     bool filterKeyDown(const GlobalKeyEvent &event) const
     {
@@ -94,6 +112,7 @@ protected:
 
 private:
     KeyDownFilter m_keyDownFilter;
+    QList<KeyCombination> m_refused;
 };
 
 } // namespace qv

@@ -123,7 +123,8 @@ QString WindowEngine::ownBundleIdentifier()
 
 WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
                            SettingsStore &settings, EventLog &eventLog, QObject *parent)
-    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_settings(settings),
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler),
+      m_completionGate(std::make_shared<CompletionGate>(scheduler)), m_settings(settings),
       m_eventLog(eventLog)
 {
     m_currentRequestID = QUuid::createUuid();
@@ -162,9 +163,20 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
     });
 }
 
+void WindowEngine::CompletionGate::post(std::function<void()> fn)
+{
+    std::lock_guard open(lock);
+    if (scheduler)
+        scheduler->post(std::move(fn));
+}
+
 WindowEngine::~WindowEngine()
 {
     m_windowListRescan.cancel();
+    {
+        std::lock_guard closing(m_completionGate->lock);
+        m_completionGate->scheduler = nullptr;
+    }
     // Destroying the scripts stops them where they stand; results still on their way find no one.
     m_pendingFetchTask = Script();
     m_allRouteSnapshotWarmTask = Script();
@@ -1024,10 +1036,9 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
-    Scheduler *scheduler = &m_scheduler;
     capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
-                           [self, scheduler, windowId, done = std::move(done)](std::optional<QImage> image) {
-                               scheduler->post([self, windowId, done, image] {
+                           [self, gate = m_completionGate, windowId, done = std::move(done)](std::optional<QImage> image) {
+                               gate->post([self, windowId, done, image] {
                                    if (self)
                                        done(self->finishCapture(windowId, image));
                                });
@@ -1055,10 +1066,9 @@ void WindowEngine::loadDiskSnapshot(const QString &bundleIdentifier, const QStri
     const QString path = QDir(m_snapshotDiskCacheDirectory)
                              .filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
     QPointer<WindowEngine> self(this);
-    Scheduler *scheduler = &m_scheduler;
-    m_diskQueue->async([path, self, scheduler, done = std::move(done)] {
+    m_diskQueue->async([path, self, gate = m_completionGate, done = std::move(done)] {
         const QImage image = readSnapshotFile(path);
-        scheduler->post([self, done, image] {
+        gate->post([self, done, image] {
             if (self)
                 done(image);
         });

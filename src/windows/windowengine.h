@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -321,6 +322,18 @@ private:
 
     Platform m_platform;
     Scheduler &m_scheduler;
+    // Captures and disk reads answer on other threads, possibly after the engine and the scheduler
+    // it was given are gone: they reach the scheduler only through this gate, closed when the engine
+    // goes.
+    struct CompletionGate
+    {
+        explicit CompletionGate(Scheduler &s) : scheduler(&s) {}
+        std::mutex lock;
+        Scheduler *scheduler;
+        // Posts `fn` while the engine lives; does nothing afterwards. Any thread.
+        void post(std::function<void()> fn);
+    };
+    std::shared_ptr<CompletionGate> m_completionGate;
     SettingsStore &m_settings;
     EventLog &m_eventLog;
 

@@ -287,14 +287,14 @@ TEST_F(OverlayControllerTest, AnOpenContextMenuKeepsTheBubbleUpWhileThePointerIs
 
 TEST_F(OverlayControllerTest, HoverDelayFollowsTheSettingAndTheDockAutohide)
 {
-    settings.set(Settings::hoverDelay, 1.0); // clamped to 0.25 s
+    settings.set(Settings::hoverDelay, 0.7); // the slider reaches 1 s, and the handler waits all of it
     pointAt("Files");
     scheduler.advance(0.033 + 0.001); // the hover is published at the next tick
     const double hoveredAt = scheduler.now();
     ASSERT_EQ(monitor->hoveredApp(), "Files");
-    scheduler.advance(0.2);
+    scheduler.advance(0.6);
     EXPECT_FALSE(engine->isFetchPending() || engine->currentAppName() == "Files");
-    scheduler.advance(hoveredAt + 0.26 - scheduler.now());
+    scheduler.advance(hoveredAt + 0.71 - scheduler.now());
     EXPECT_EQ(engine->currentAppName(), "Files");
 }
 

@@ -54,7 +54,8 @@ protected:
     {
         auto tray = std::make_unique<TrayIcon>(
             settings, scheduler,
-            TrayIcon::Actions{[this] { ++restarts; }, [this] { ++quits; }, [this] { ++showAlls; }});
+            TrayIcon::Actions{[this] { ++restarts; }, [this] { ++quits; }, [this] { ++showAlls; },
+                              [this] { ++preferences; }});
         tray->setupStatusItem();
         return tray;
     }
@@ -65,6 +66,7 @@ protected:
     int restarts = 0;
     int quits = 0;
     int showAlls = 0;
+    int preferences = 0;
 };
 
 struct MenuLanguageRow
@@ -106,7 +108,9 @@ TEST_F(TrayIconTest, MenuEntriesAndTheirActions)
 {
     auto tray = makeTray();
     QMenu &menu = *tray->statusMenu();
-    EXPECT_FALSE(entry(menu, "menu_preferences")->isEnabled());
+    entry(menu, "menu_preferences")->trigger();
+    tray->buildDockMenu()->actions().first()->trigger();
+    EXPECT_EQ(preferences, 2);
     EXPECT_EQ(entry(menu, "menu_quit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     entry(menu, "menu_restart")->trigger();
     EXPECT_EQ(restarts, 1);

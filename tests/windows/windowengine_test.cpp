@@ -912,3 +912,22 @@ TEST_F(WindowEngineTest, TheAllWindowsListFollowsWindowsOpeningAndClosingOnlyWhi
     settle(0.3);
     EXPECT_EQ(desktop.windowServer.listRequestCount(), scans);
 }
+
+// A capture answering after its engine and the engine's scheduler were gone posted to the freed
+// scheduler (the x11 tests crashed at random when one test's capture landed in the next).
+TEST_F(WindowEngineTest, ACaptureAnsweringAfterTheEngineAndItsSchedulerWentIsDropped)
+{
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    desktop.windowServer.setHoldCaptures(true);
+    {
+        auto shortLived = std::make_unique<ManualScheduler>();
+        SchedulerQueueFactory shortQueues{*shortLived};
+        auto early = std::make_unique<WindowEngine>(desktop.platform(), *shortLived, shortQueues, settings, events);
+        early->fetchWindows("Alpha");
+        shortLived->advance(WindowEngine::fetchDebounceInterval);
+        ASSERT_EQ(desktop.windowServer.capturedWindows().size(), 1);
+        early.reset();
+        shortLived.reset();
+    }
+    EXPECT_EQ(desktop.windowServer.releaseCaptures(), 1);
+}

@@ -32,6 +32,7 @@ QList<KeyCombination> SimGlobalInput::setShortcuts(const QList<KeyCombination> &
         else
             m_shortcuts.append(combination);
     }
+    setRefusedShortcuts(refused);
     return refused;
 }
 

@@ -231,6 +231,7 @@ bool X11GlobalInput::createTap()
     reloadKeymap();
     m_refused = grab();
     xcb_flush(x);
+    setRefusedShortcuts(m_refused);
     return true;
 }
 
@@ -242,6 +243,7 @@ QList<KeyCombination> X11GlobalInput::setShortcuts(const QList<KeyCombination> &
     ungrabAll();
     m_refused = grab();
     xcb_flush(m_connection->xcb);
+    setRefusedShortcuts(m_refused);
     return m_refused;
 }
 

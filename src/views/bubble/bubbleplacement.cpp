@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/settingskeys.h"
 #include "platform/dockpreferences.h"
 #include "platform/geometry.h"
 
@@ -280,7 +281,7 @@ bool shouldMove(const QPointF &current, const QPointF &proposed, bool force)
 
 double hoverDelay(const std::optional<double> &stored, bool dockAutohide)
 {
-    const double base = stored ? std::clamp(*stored, 0.0, 0.25) : 0.02;
+    const double base = stored ? Settings::hoverDelay.clamp(*stored) : Settings::hoverDelay.defaultValue;
     return dockAutohide ? base + 0.06 : base;
 }
 

@@ -99,8 +99,8 @@ double arrowFraction(const QRectF &icon, const QRectF &panel, DockPosition side)
 // True when the panel should move from `current` to `proposed`.
 bool shouldMove(const QPointF &current, const QPointF &proposed, bool force);
 
-// The hover delay: the stored "hoverDelay" clamped to 0 ... 0.25 s (0.02 s when none is stored),
-// 0.06 s longer while the Dock hides itself.
+// The hover delay: the stored "hoverDelay" within the settings slider's 0 ... 1 s (its default,
+// 0.2 s, when none is stored), 0.06 s longer while the Dock hides itself.
 double hoverDelay(const std::optional<double> &stored, bool dockAutohide);
 
 // True while the pointer is on the panel (grown by 5 pt), on the icon (grown by 8 pt across and

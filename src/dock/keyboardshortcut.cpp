@@ -1,0 +1,109 @@
+#include "dock/keyboardshortcut.h"
+
+#include <QVariant>
+
+#include <climits>
+#include <cmath>
+#include <optional>
+
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+
+namespace qv::KeyboardShortcut {
+
+namespace {
+
+// A stored whole number, else none: text, Booleans and fractions are not key codes. Numbers read
+// back from the settings file arrive as doubles.
+std::optional<qint64> storedInteger(const SettingsStore &settings, const QString &key)
+{
+    const QVariant v = settings.value(key);
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return v.toLongLong();
+    case QMetaType::Double: {
+        const double d = v.toDouble();
+        if (std::isfinite(d) && d == std::trunc(d) && std::abs(d) < 9.0e15)
+            return qint64(d);
+        return std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+struct KeyNameEntry
+{
+    int keyCode;
+    const char16_t *name;
+};
+
+// Key code 36 is named by the cap size; the arrows are 123 left, 124 right, 125 down, 126 up.
+constexpr KeyNameEntry keyNames[] = {
+    {0, u"A"},   {1, u"S"},   {2, u"D"},   {3, u"F"},   {4, u"H"},   {5, u"G"},    {6, u"Z"},
+    {7, u"X"},   {8, u"C"},   {9, u"V"},   {11, u"B"},  {12, u"Q"},  {13, u"W"},   {14, u"E"},
+    {15, u"R"},  {16, u"Y"},  {17, u"T"},  {18, u"1"},  {19, u"2"},  {20, u"3"},   {21, u"4"},
+    {22, u"6"},  {23, u"5"},  {24, u"="},  {25, u"9"},  {26, u"7"},  {27, u"-"},   {28, u"8"},
+    {29, u"0"},  {30, u"]"},  {31, u"O"},  {32, u"U"},  {33, u"["},  {34, u"I"},   {35, u"P"},
+    {37, u"L"},  {38, u"J"},  {39, u"'"},  {40, u"K"},  {41, u";"},  {42, u"\\"},  {43, u","},
+    {44, u"/"},  {45, u"N"},  {46, u"M"},  {47, u"."},  {48, u"Tab"}, {49, u"Space"}, {53, u"Esc"},
+    {123, u"←"}, {124, u"→"}, {125, u"↓"}, {126, u"↑"},
+};
+
+} // namespace
+
+Keys switcherKeys()
+{
+    return {Settings::customKeyCode, Settings::customFlags};
+}
+
+Keys clipboardKeys()
+{
+    return {Settings::clipboardKeyCode, Settings::clipboardFlags};
+}
+
+Keys shelfKeys()
+{
+    return {Settings::shelfKeyCode, Settings::shelfFlags};
+}
+
+KeyCombination read(const SettingsStore &settings, const Keys &keys)
+{
+    const auto code = storedInteger(settings, keys.keyCode.key());
+    const auto flags = storedInteger(settings, keys.flags.key());
+    KeyCombination shortcut;
+    shortcut.keyCode = code && *code >= INT_MIN && *code <= INT_MAX ? int(*code) : keys.keyCode.defaultValue;
+    shortcut.flags = quint32(flags && *flags >= 0 ? *flags : keys.flags.defaultValue) & keyModifierMask;
+    return shortcut;
+}
+
+void write(SettingsStore &settings, const Keys &keys, const KeyCombination &shortcut)
+{
+    settings.set(keys.keyCode, shortcut.keyCode);
+    settings.set(keys.flags, int(shortcut.flags & keyModifierMask));
+}
+
+QString keyName(int keyCode, KeycapSize size)
+{
+    if (keyCode == 36)
+        return size == KeycapSize::large ? QStringLiteral("Return") : QStringLiteral("⏎");
+    for (const auto &entry : keyNames) {
+        if (entry.keyCode == keyCode)
+            return QString::fromUtf16(entry.name);
+    }
+    return QStringLiteral("Key");
+}
+
+QStringList keycapParts(const KeyCombination &shortcut, KeycapSize size)
+{
+    QStringList parts = modifierNames(shortcut.flags);
+    parts << keyName(shortcut.keyCode, size);
+    return parts;
+}
+
+} // namespace qv::KeyboardShortcut

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QStringList>
+
+#include "platform/globalinput.h"
+
+namespace qv {
+
+class SettingsStore;
+template <typename T> struct SettingKey;
+
+// The one form a keyboard shortcut takes anywhere in the program: a classic Mac virtual key code
+// (a key position, whatever the layout) and modifier flags holding only the bits of
+// keyModifierMask. Stored as two integer settings; the recorders of the settings window write them,
+// the hotkey matcher reads them, and both show them with the keycap texts below.
+namespace KeyboardShortcut {
+
+// The settings pair of one shortcut.
+struct Keys
+{
+    const SettingKey<int> &keyCode;
+    const SettingKey<int> &flags;
+};
+
+// The global switcher ("customKeyCode", "customFlags"), the clipboard and the shelf popups.
+Keys switcherKeys();
+Keys clipboardKeys();
+Keys shelfKeys();
+
+// The stored pair as the matcher uses it. A key code or flags value that is absent or not a whole
+// number reads as its default; negative flags (every high bit set) too, since taking them for all
+// four modifiers would invent a shortcut nobody recorded. Flags come back masked.
+KeyCombination read(const SettingsStore &settings, const Keys &keys);
+// Key code first, then flags, as the recorders write them.
+void write(SettingsStore &settings, const Keys &keys, const KeyCombination &shortcut);
+
+// The large keycaps of the Shortcuts page name key code 36 "Return", the small ones of the module
+// recorders "⏎"; the two agree on every other key.
+enum class KeycapSize { large, small };
+
+// The name on a key's cap ("A", "Tab", "Space", "←"); "Key" for a code without one.
+QString keyName(int keyCode, KeycapSize size);
+// One text per cap: the held modifiers in the fixed order Ctrl, Alt, Shift, Super (however they
+// were pressed), then the key's name. Bits outside keyModifierMask are ignored.
+QStringList keycapParts(const KeyCombination &shortcut, KeycapSize size);
+
+} // namespace KeyboardShortcut
+} // namespace qv

@@ -1,0 +1,343 @@
+#include "views/settings/settingsview.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "core/color.h"
+#include "core/localization.h"
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+#include "runtime/scheduler.h"
+#include "ui/dockglassbackground.h"
+#include "ui/symbols.h"
+#include "ui/theme.h"
+#include "views/settings/appearancesettingssection.h"
+#include "views/settings/generalsettingssection.h"
+#include "views/settings/settingspage.h"
+#include "views/settings/settingswidgets.h"
+#include "views/settings/shortcutssettingssection.h"
+
+namespace qv {
+
+namespace {
+
+// One row of the sidebar: the page's symbol and title, lit in cyan with a glowing bar while its
+// page is shown.
+class SideBarButton : public QAbstractButton
+{
+public:
+    SideBarButton(SettingsTab tab, QWidget *parent) : QAbstractButton(parent), m_tab(tab)
+    {
+        setCheckable(true);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        setCursor(Qt::PointingHandCursor);
+    }
+    QSize sizeHint() const override { return QSize(168, 40); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const bool selected = isChecked();
+        const QColor &cyan = Color::neonCyan();
+        if (selected) {
+            QPainterPath shape;
+            shape.addRoundedRect(QRectF(rect()), 10, 10);
+            painter.fillPath(shape, withAlpha(cyan, 0.1));
+        }
+        const QColor symbolColor = selected ? cyan : Theme::white(0.5);
+        const QPixmap symbol = Symbols::pixmap(symbolName(m_tab), 15, symbolColor, devicePixelRatioF());
+        painter.drawPixmap(QPointF(14 + 2.5, (height() - 15) / 2.0), symbol);
+        QFont font = Theme::systemFont(13, selected ? QFont::DemiBold : QFont::Normal);
+        const double room = width() - 46 - (selected ? 20 : 14);
+        const double natural = QFontMetricsF(font).horizontalAdvance(text());
+        if (natural > room && natural > 0)
+            font.setPixelSize(qMax(1, int(13 * qMax(0.8, room / natural))));
+        painter.setFont(font);
+        painter.setPen(selected ? QColor(Qt::white) : Theme::white(0.6));
+        painter.drawText(QRectF(46, 0, room, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetrics(font).elidedText(text(), Qt::ElideRight, int(room)));
+        if (selected) {
+            const QRectF bar(width() - 14 - 3, (height() - 16) / 2.0, 3, 16);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(withAlpha(cyan, 0.4));
+            painter.drawRoundedRect(bar.adjusted(-2, -2, 2, 2), 3, 3);
+            painter.setBrush(cyan);
+            painter.drawRoundedRect(bar, 1.5, 1.5);
+        }
+    }
+
+private:
+    SettingsTab m_tab;
+};
+
+// The sidebar's column: the thinnest material with a fading hairline on its right edge.
+class SideBar : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Theme::ultraThinMaterial(false));
+        QLinearGradient line(0, 0, 0, height());
+        line.setColorAt(0, Qt::transparent);
+        line.setColorAt(0.5, Theme::white(0.1));
+        line.setColorAt(1, Qt::transparent);
+        painter.fillRect(QRectF(width() - 1, 0, 1, height()), line);
+    }
+};
+
+// The page area: black at 0.4 over the glass, with a purple and a cyan glow.
+class PageArea : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.fillRect(rect(), Theme::black(0.4));
+        const QPointF centre = QRectF(rect()).center();
+        const auto glow = [&](const QColor &color, const QPointF &at, double radius) {
+            QRadialGradient gradient(at, radius);
+            gradient.setColorAt(0, withAlpha(color, 0.1));
+            gradient.setColorAt(1, Qt::transparent);
+            painter.fillRect(rect(), gradient);
+        };
+        glow(Color::neonPurple(), centre + QPointF(-100, -100), 150 + 80);
+        glow(Color::neonCyan(), centre + QPointF(150, 100), 100 + 60);
+    }
+};
+
+} // namespace
+
+SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
+    : QWidget(parent), m_context(context), m_language(Localization::storedLanguage(context.settings)),
+      m_blurAmount(Settings::blurAmount.clamp(context.settings.get(Settings::blurAmount)))
+{
+    setMinimumWidth(contentWidth);
+    setMaximumWidth(contentWidth);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, QColor(30, 32, 40));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Base, QColor(44, 44, 52));
+    dark.setColor(QPalette::Button, QColor(44, 44, 52));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::Highlight, Color::neonCyan().darker(150));
+    setPalette(dark);
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    auto *sidebar = new SideBar(this);
+    sidebar->setFixedWidth(sidebarWidth);
+    auto *sideColumn = new QVBoxLayout(sidebar);
+    sideColumn->setContentsMargins(0, 0, 0, 0);
+    sideColumn->setSpacing(0);
+    auto *brand = new QWidget(sidebar);
+    brand->setFixedHeight(80);
+    auto *brandRow = new QHBoxLayout(brand);
+    brandRow->setContentsMargins(30, 0, 0, 0);
+    brandRow->setSpacing(10);
+    auto *logo = new QLabel(brand);
+    logo->setPixmap(Symbols::pixmap(QStringLiteral("circle.hexagongrid.fill"), 24, Color::neonCyan(),
+                                    devicePixelRatioF()));
+    brandRow->addWidget(logo);
+    QLabel *name = settingsLabel(QStringLiteral("QUORVANTIS"), 14, QFont::Bold, Qt::white, brand);
+    QFont mono = name->font();
+    mono.setFamily(QStringLiteral("monospace"));
+    mono.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
+    name->setFont(mono);
+    brandRow->addWidget(name);
+    brandRow->addStretch();
+    sideColumn->addWidget(brand);
+    auto *divider = new CardFrame(Theme::white(0.1), QColor(), 0, sidebar);
+    divider->setFixedHeight(1);
+    sideColumn->addWidget(divider);
+    auto *buttons = new QVBoxLayout;
+    buttons->setContentsMargins(16, 20, 16, 0);
+    buttons->setSpacing(8);
+    for (const SettingsTab tab : allSettingsTabs) {
+        auto *button = new SideBarButton(tab, sidebar);
+        connect(button, &QAbstractButton::clicked, this, [this, tab] { selectTab(tab); });
+        buttons->addWidget(button);
+        m_sidebarButtons.append(button);
+    }
+    sideColumn->addLayout(buttons);
+    sideColumn->addStretch();
+    row->addWidget(sidebar);
+
+    auto *area = new PageArea(this);
+    auto *areaLayout = new QVBoxLayout(area);
+    areaLayout->setContentsMargins(0, 0, 0, 0);
+    m_scroll = new QScrollArea(area);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 2px; min-height: 30px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
+    auto *column = new QWidget;
+    column->setAutoFillBackground(false);
+    m_column = new QVBoxLayout(column);
+    m_column->setContentsMargins(40, 40, 40, 40);
+    m_column->setSpacing(30);
+    m_header = settingsLabel(QString(), 28, QFont::Black, Qt::white, column);
+    m_column->addWidget(m_header);
+    m_scroll->setWidget(column);
+    areaLayout->addWidget(m_scroll);
+    row->addWidget(area, 1);
+
+    connect(&m_context.settings, &SettingsStore::changed, this, [this](const QString &key) {
+        if (key == Settings::appLanguage.key()) {
+            // The change may come from a menu of the page itself: the page is rebuilt once the menu
+            // has finished with it.
+            if (m_rebuildPending)
+                return;
+            m_rebuildPending = true;
+            m_context.scheduler.post([self = QPointer<SettingsView>(this)] {
+                if (!self)
+                    return;
+                self->m_rebuildPending = false;
+                self->applyLanguage();
+            });
+        } else if (key == Settings::blurAmount.key()) {
+            m_blurAmount = Settings::blurAmount.clamp(m_context.settings.get(Settings::blurAmount));
+            update();
+        }
+    });
+    m_language = Localization::storedLanguage(m_context.settings);
+    for (int i = 0; i < m_sidebarButtons.size(); ++i)
+        m_sidebarButtons[i]->setText(title(allSettingsTabs[size_t(i)], m_language));
+    buildPage();
+}
+
+SettingsView::~SettingsView()
+{
+    closePage();
+}
+
+void SettingsView::selectTab(SettingsTab tab)
+{
+    if (tab == m_selectedTab && m_page) {
+        m_sidebarButtons[int(tab)]->setChecked(true);
+        return;
+    }
+    m_selectedTab = tab;
+    buildPage();
+}
+
+void SettingsView::closePage()
+{
+    if (!m_page)
+        return;
+    SettingsPage *leaving = m_page;
+    m_page = nullptr;
+    leaving->pageWillDisappear();
+    leaving->hide();
+    leaving->deleteLater();
+}
+
+void SettingsView::applyLanguage()
+{
+    m_language = Localization::storedLanguage(m_context.settings);
+    for (int i = 0; i < m_sidebarButtons.size(); ++i)
+        m_sidebarButtons[i]->setText(title(allSettingsTabs[size_t(i)], m_language));
+    buildPage();
+}
+
+void SettingsView::buildPage()
+{
+    closePage();
+    for (int i = 0; i < m_sidebarButtons.size(); ++i)
+        m_sidebarButtons[i]->setChecked(allSettingsTabs[size_t(i)] == m_selectedTab);
+    m_header->setText(title(m_selectedTab, m_language));
+    QWidget *column = m_scroll->widget();
+    switch (m_selectedTab) {
+    case SettingsTab::general:
+        m_page = new GeneralSettingsSection(m_context.settings, m_context.scheduler, m_context.permissions,
+                                            m_language, m_context.setLaunchAtLogin, column);
+        break;
+    case SettingsTab::appearance:
+        m_page = new AppearanceSettingsSection(m_context.settings, m_context.scheduler, m_language, column);
+        break;
+    case SettingsTab::shortcuts:
+        m_page = new ShortcutsSettingsSection(m_context.settings, m_context.dockMonitor, m_language, column);
+        break;
+    default:
+        // Pages still to come show their title alone.
+        m_page = new SettingsPage(column);
+        break;
+    }
+    m_column->addWidget(m_page);
+    m_page->show();
+    m_scroll->verticalScrollBar()->setValue(0);
+}
+
+QStringList SettingsView::sidebarTitles() const
+{
+    QStringList titles;
+    for (const QAbstractButton *button : m_sidebarButtons)
+        titles << button->text();
+    return titles;
+}
+
+QString SettingsView::headerTitle() const
+{
+    return m_header->text();
+}
+
+QAbstractButton *SettingsView::sidebarButton(SettingsTab tab) const
+{
+    return m_sidebarButtons[int(tab)];
+}
+
+void SettingsView::paintEvent(QPaintEvent *)
+{
+    // An ordinary window: the glass is painted opaque in the material of the blur amount.
+    QPainter painter(this);
+    QPainterPath all;
+    all.addRect(QRectF(rect()));
+    DockGlassBackground::paint(painter, all, m_blurAmount, false);
+}
+
+void SettingsView::mousePressEvent(QMouseEvent *event)
+{
+    // A press that no control took moves the window, as on the window's title.
+    if (event->button() == Qt::LeftButton && window()->windowHandle()) {
+        window()->windowHandle()->startSystemMove();
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void SettingsView::closeEvent(QCloseEvent *event)
+{
+    closePage();
+    QWidget::closeEvent(event);
+}
+
+} // namespace qv

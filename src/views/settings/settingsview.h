@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+#include "core/applanguage.h"
+#include "dock/dockmonitor.h"
+#include "views/settings/settingstab.h"
+
+class QAbstractButton;
+class QLabel;
+class QScrollArea;
+class QVBoxLayout;
+
+namespace qv {
+
+class PermissionProbe;
+class Scheduler;
+class SettingsPage;
+class SettingsStore;
+
+// What the settings window's pages work with. Everything referenced outlives the window.
+struct SettingsContext
+{
+    SettingsStore &settings;
+    Scheduler &scheduler;
+    PermissionProbe &permissions;
+    // Carries the launch-at-login wish to the desktop.
+    std::function<void(bool)> setLaunchAtLogin;
+    // Knows which hotkeys another program holds; null before the start-up sequence made it.
+    QPointer<DockMonitor> dockMonitor;
+};
+
+// The content of the settings window, 750 points wide: the sidebar with the brand and one row per
+// page, and the scrolling page area with the selected page's title over the page. The page is built
+// afresh whenever another tab is selected, and told before it goes; every label follows
+// "appLanguage" at once, the backdrop's material follows "blurAmount". Dragging its background
+// moves the window. Main thread.
+class SettingsView : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int contentWidth = 750;
+    static constexpr int sidebarWidth = 200;
+
+    explicit SettingsView(const SettingsContext &context, QWidget *parent = nullptr);
+    ~SettingsView() override;
+
+    SettingsTab selectedTab() const { return m_selectedTab; }
+    // What a sidebar row does: builds the tab's page unless it is the one shown.
+    void selectTab(SettingsTab tab);
+    SettingsPage *page() const { return m_page; }
+    AppLanguage language() const { return m_language; }
+
+    // What a person sees: the sidebar's row titles in order, and the page header.
+    QStringList sidebarTitles() const;
+    QString headerTitle() const;
+    QAbstractButton *sidebarButton(SettingsTab tab) const;
+    double backdropBlurAmount() const { return m_blurAmount; }
+
+    // Tells the page it goes; the window runs it when it closes.
+    void closePage();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildPage();
+    void applyLanguage();
+
+    SettingsContext m_context;
+    SettingsTab m_selectedTab = SettingsTab::general;
+    AppLanguage m_language;
+    double m_blurAmount;
+    QList<QAbstractButton *> m_sidebarButtons;
+    QLabel *m_header = nullptr;
+    QScrollArea *m_scroll = nullptr;
+    QVBoxLayout *m_column = nullptr;
+    SettingsPage *m_page = nullptr;
+    bool m_rebuildPending = false;
+};
+
+} // namespace qv

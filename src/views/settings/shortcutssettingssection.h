@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QPointer>
+
+#include <optional>
+
+#include "core/applanguage.h"
+#include "platform/globalinput.h"
+#include "views/settings/settingspage.h"
+
+class QLabel;
+class QVBoxLayout;
+
+namespace qv {
+
+class DockMonitor;
+class KeyDownMonitor;
+class SettingsStore;
+class SlideButton;
+
+// The Shortcuts page: the global switcher's shortcut as large keycaps, a recorder that listens for
+// the next key pressed with a modifier, shows it for review and stores it only on Confirm, and a
+// card of tips. While it listens or waits for Confirm, "isRecordingShortcut" is set, so no hotkey
+// fires and the desktop's grabs stand aside: the combination reaches this window. Keys pressed
+// without a modifier (Tab, Esc, Return alone) pass on and the page keeps listening. Leaving the
+// page is Cancel. When another program holds the stored combination, so it can never reach us, a
+// line says so. Main thread.
+class ShortcutsSettingsSection : public SettingsPage
+{
+    Q_OBJECT
+public:
+    enum class State { idle, listening, review };
+
+    // The settings outlive the page; the Dock monitor, which knows the refused combinations, may
+    // be null (no line is shown then).
+    ShortcutsSettingsSection(SettingsStore &settings, DockMonitor *dockMonitor, AppLanguage language,
+                             QWidget *parent = nullptr);
+    ~ShortcutsSettingsSection() override;
+
+    void startRecording();
+    // The listening monitor's decision for one key-down: true swallows it.
+    bool handleKeyDown(const KeyCombination &pressed);
+    void confirmShortcut();
+    void stopRecording();
+    void pageWillDisappear() override { stopRecording(); }
+
+    State state() const;
+    bool isMonitoring() const { return m_monitor != nullptr; }
+    // The texts of the keycaps shown now (empty while listening).
+    QStringList keycapTexts() const;
+    // The line about a combination another program holds; hidden while that is not so.
+    QLabel *heldElsewhereLine() const { return m_heldLine; }
+    SlideButton *recordButton() const { return m_recordButton; }
+    SlideButton *confirmButton() const { return m_confirmButton; }
+    SlideButton *cancelButton() const { return m_cancelButton; }
+
+private:
+    void refresh();
+
+    SettingsStore &m_settings;
+    QPointer<DockMonitor> m_dockMonitor;
+    AppLanguage m_language;
+    bool m_isRecording = false;
+    std::optional<KeyCombination> m_temp;
+    KeyDownMonitor *m_monitor = nullptr;
+
+    QVBoxLayout *m_upper = nullptr;
+    QWidget *m_caps = nullptr;
+    QLabel *m_prompt = nullptr;
+    SlideButton *m_recordButton = nullptr;
+    QWidget *m_review = nullptr;
+    SlideButton *m_confirmButton = nullptr;
+    SlideButton *m_cancelButton = nullptr;
+    QLabel *m_heldLine = nullptr;
+};
+
+} // namespace qv

@@ -1,0 +1,193 @@
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include "app/overlaycontroller.h"
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/x11/x11connection.h"
+#include "platform/x11/x11desktop.h"
+#include "runtime/qtscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/recordingeventlog.h"
+#include "support/screenshot.h"
+#include "support/x11focus.h"
+#include "ui/panel.h"
+#include "views/onboarding/slidebutton.h"
+#include "views/settings/settingswindowmanager.h"
+#include "views/superpanel/superpaneloverlay.h"
+#include "views/settings/shortcutssettingssection.h"
+#include "windows/windowengine.h"
+
+using namespace qv;
+using State = ShortcutsSettingsSection::State;
+
+namespace {
+
+bool xdotool(const QString &line)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), line.split(QLatin1Char(' '))) == 0;
+}
+
+// The settings window on the real desktop beside the hotkey path and the Super Panel: keys are typed
+// with XTEST (xdotool) into whatever window has the keyboard, as a person's would be.
+class SettingsX11Test : public ::testing::Test
+{
+protected:
+    SettingsX11Test()
+    {
+        const Platform platform = x11.platform();
+        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
+        engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
+        controller = std::make_unique<OverlayController>(platform, scheduler, settings, [] {});
+        controller->setupOverlayWindow();
+        controller->setupGlobalOverlayWindow();
+        controller->setupPeekingWindow();
+        controller->setupBindings(*monitor, *engine);
+        windows = std::make_unique<SettingsWindowManager>(
+            SettingsContext{settings, scheduler, *platform.permissions, [](bool) {}, monitor.get()});
+    }
+    ~SettingsX11Test() override
+    {
+        windows.reset();
+        controller.reset();
+        monitor.reset();
+    }
+
+    // Opens the window on the Shortcuts page and waits until it has the keyboard. Both callers of
+    // the product open it from a click in a window of ours (the tray menu, the Super Panel's gear):
+    // so does this one, and the window manager sees a request made by a user.
+    ShortcutsSettingsSection &openShortcuts()
+    {
+        QPushButton opener(QStringLiteral("Preferences"));
+        opener.setGeometry(600, 10, 160, 40);
+        QObject::connect(&opener, &QPushButton::clicked, [this] { windows->showSettings(); });
+        opener.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&opener));
+        QTest::qWait(300); // placed by the window manager
+        EXPECT_TRUE(press(opener));
+        if (!QTest::qWaitFor([&] { return windows->settingsWindow() != nullptr; }, 3000)) {
+            ADD_FAILURE() << "the click did not reach the opener";
+            windows->showSettings();
+        }
+        SettingsView &view = *windows->settingsWindow();
+        view.selectTab(SettingsTab::shortcuts);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return activeWindow(connection) == xcb_window_t(view.winId()); }, 5000));
+        return *static_cast<ShortcutsSettingsSection *>(view.page());
+    }
+    // A click at the middle of a control, through the pointer.
+    bool press(QWidget &control)
+    {
+        const QPoint at = control.mapToGlobal(control.rect().center());
+        return xdotool(QStringLiteral("mousemove --sync %1 %2 click 1").arg(at.x()).arg(at.y()));
+    }
+    bool panelShown()
+    {
+        KeyPanel &panel = *controller->globalOverlayWindow();
+        return panel.isVisible() && controller->isGlobalSwitcherVisible();
+    }
+    // Records `keys` (xdotool's names) as the switcher shortcut and confirms it.
+    void record(ShortcutsSettingsSection &page, const QString &keys)
+    {
+        QTest::qWait(50); // the button is laid out again after the last state change
+        ASSERT_TRUE(press(*page.recordButton()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::listening; }, 3000));
+        // The grabs stand aside while the recorder listens: the keys reach the window.
+        EXPECT_TRUE(monitor->shortcutState().isRecordingShortcut);
+        ASSERT_TRUE(xdotool(QStringLiteral("key ") + keys));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::review; }, 3000));
+        QTest::qWait(50);
+        ASSERT_TRUE(press(*page.confirmButton()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::idle; }, 3000));
+    }
+
+    X11Desktop x11;
+    X11Connection connection;
+    QtScheduler scheduler;
+    ThreadQueueFactory queues;
+    SettingsStore settings;
+    RecordingEventLog events;
+    std::unique_ptr<DockMonitor> monitor;
+    std::unique_ptr<WindowEngine> engine;
+    std::unique_ptr<OverlayController> controller;
+    std::unique_ptr<SettingsWindowManager> windows;
+};
+
+} // namespace
+
+TEST_F(SettingsX11Test, ARecordedSwitcherShortcutOpensTheSuperPanelAtOnceAndTheOldOneNoLonger)
+{
+    ASSERT_TRUE(connection.isValid());
+    ShortcutsSettingsSection &page = openShortcuts();
+    EXPECT_EQ(page.keycapTexts(), (QStringList{"Alt", "Tab"}));
+
+    // Pressing the shortcut in force while listening records it instead of opening the panel.
+    ASSERT_TRUE(press(*page.recordButton()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::listening; }, 3000));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::review; }, 3000));
+    EXPECT_FALSE(panelShown());
+    ASSERT_TRUE(press(*page.cancelButton()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::idle; }, 3000));
+
+    ASSERT_NO_FATAL_FAILURE(record(page, QStringLiteral("ctrl+alt+k")));
+    EXPECT_EQ(settings.get(Settings::customKeyCode), 40);
+    EXPECT_EQ(settings.get(Settings::customFlags), int(keyControlFlag | keyOptionFlag));
+    EXPECT_EQ(page.keycapTexts(), (QStringList{"Ctrl", "Alt", "K"}));
+    EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
+    EXPECT_TRUE(page.heldElsewhereLine()->isHidden());
+    saveScreenshot(*windows->settingsWindow(), "settings_x11_shortcuts");
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    QTest::qWait(500);
+    EXPECT_FALSE(panelShown()) << "the old shortcut still opens the panel";
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+alt+k")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 3000));
+    EXPECT_EQ(controller->superPanel()->routeName(), "all");
+    QTest::qWait(200);
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+alt+k"))); // a second press closes it
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
+
+// A combination another client grabbed first was refused by the server (BadAccess) and only a
+// console line said so: the page showed it as the shortcut in force.
+TEST_F(SettingsX11Test, ACombinationAnotherClientGrabbedIsNamedOnThePage)
+{
+    ASSERT_TRUE(connection.isValid());
+    // Another program holds Ctrl+Alt+J, as a window manager holds its own bindings.
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(connection.xcb());
+    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, 'j');
+    ASSERT_NE(codes, nullptr);
+    const xcb_keycode_t j = codes[0];
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+    const quint16 held = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+    ASSERT_EQ(xcb_request_check(connection.xcb(), xcb_grab_key_checked(connection.xcb(), 1, connection.root(), held,
+                                                                       j, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+              nullptr);
+
+    // The switcher's shortcut is that combination (a held one cannot be typed into the window; the
+    // stored one may be held, as Alt+Tab is by most window managers).
+    settings.set(Settings::customKeyCode, 38);
+    settings.set(Settings::customFlags, int(keyControlFlag | keyOptionFlag));
+    ShortcutsSettingsSection &page = openShortcuts();
+    EXPECT_EQ(page.keycapTexts(), (QStringList{"Ctrl", "Alt", "J"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !page.heldElsewhereLine()->isHidden(); }, 3000));
+    saveScreenshot(*windows->settingsWindow(), "settings_x11_shortcut_held");
+
+    // Another combination is the way out.
+    ASSERT_NO_FATAL_FAILURE(record(page, QStringLiteral("ctrl+alt+k")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page.heldElsewhereLine()->isHidden(); }, 3000));
+    xcb_ungrab_key(connection.xcb(), j, connection.root(), held);
+    xcb_flush(connection.xcb());
+}

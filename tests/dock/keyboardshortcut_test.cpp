@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+#include "dock/eventtapshortcutstate.h"
+#include "dock/keyboardshortcut.h"
+
+using namespace qv;
+using namespace qv::KeyboardShortcut;
+
+namespace {
+
+struct KeycapRow
+{
+    const char *name;
+    KeyCombination shortcut;
+    KeycapSize size;
+    QStringList expected;
+};
+
+class Keycaps : public ::testing::TestWithParam<KeycapRow>
+{
+};
+
+constexpr quint32 all = keyModifierMask;
+
+} // namespace
+
+TEST_P(Keycaps, ModifiersInTheFixedOrderThenTheKeyName)
+{
+    EXPECT_EQ(keycapParts(GetParam().shortcut, GetParam().size), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Keycaps,
+    ::testing::Values(
+        KeycapRow{"switcherDefault", {48, keyOptionFlag}, KeycapSize::large, {"Alt", "Tab"}},
+        KeycapRow{"clipboardDefault", {8, keyOptionFlag}, KeycapSize::small, {"Alt", "C"}},
+        KeycapRow{"shelfDefault", {1, keyOptionFlag}, KeycapSize::small, {"Alt", "S"}},
+        KeycapRow{"allModifiers", {49, all}, KeycapSize::large, {"Ctrl", "Alt", "Shift", "Super", "Space"}},
+        KeycapRow{"shiftOptionThree", {20, keyOptionFlag | keyShiftFlag}, KeycapSize::small, {"Alt", "Shift", "3"}},
+        KeycapRow{"returnLarge", {36, keyOptionFlag}, KeycapSize::large, {"Alt", "Return"}},
+        KeycapRow{"returnSmall", {36, keyOptionFlag}, KeycapSize::small, {"Alt", "⏎"}},
+        KeycapRow{"arrows", {123, keyControlFlag}, KeycapSize::small, {"Ctrl", "←"}},
+        KeycapRow{"upArrow", {126, keyCommandFlag}, KeycapSize::large, {"Super", "↑"}},
+        KeycapRow{"codeTen", {10, keyOptionFlag}, KeycapSize::large, {"Alt", "Key"}},
+        KeycapRow{"deleteHasNoCap", {51, keyOptionFlag}, KeycapSize::large, {"Alt", "Key"}},
+        KeycapRow{"aboveTheTable", {127, 0}, KeycapSize::small, {"Key"}},
+        KeycapRow{"negativeCode", {-5, keyShiftFlag}, KeycapSize::small, {"Shift", "Key"}},
+        KeycapRow{"noModifiers", {40, 0}, KeycapSize::large, {"K"}},
+        KeycapRow{"bitsOutsideTheMask", {0, keyCapsLockFlag | 0x800000 | keyShiftFlag}, KeycapSize::large,
+                  {"Shift", "A"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct StoredRow
+{
+    const char *name;
+    QVariant keyCode; // invalid: nothing stored
+    QVariant flags;
+    KeyCombination expected;
+};
+
+class StoredShortcut : public ::testing::TestWithParam<StoredRow>
+{
+};
+
+// What the pages show is what the matcher matches: both read the pair through read().
+TEST_P(StoredShortcut, ReadsAsTheMatcherMatches)
+{
+    SettingsStore settings;
+    if (GetParam().keyCode.isValid())
+        settings.setValue(Settings::customKeyCode.key(), GetParam().keyCode);
+    if (GetParam().flags.isValid())
+        settings.setValue(Settings::customFlags.key(), GetParam().flags);
+    const KeyCombination shown = read(settings, switcherKeys());
+    EXPECT_EQ(shown, GetParam().expected);
+    EventTapShortcutState state;
+    state.loadSettings(settings);
+    EXPECT_EQ((KeyCombination{state.targetKeyCode, state.targetFlags}), shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StoredShortcut,
+    ::testing::Values(StoredRow{"nothingStored", {}, {}, {48, keyOptionFlag}},
+                      StoredRow{"recorded", 40, int(all), {40, all}},
+                      StoredRow{"fromTheFileAsDoubles", 9.0, double(0x60000), {9, 0x60000}},
+                      StoredRow{"negativeFlagsAreTheDefault", 12, -1, {12, keyOptionFlag}},
+                      StoredRow{"capsLockBitDropped", 0, int(keyCapsLockFlag | keyOptionFlag), {0, keyOptionFlag}},
+                      StoredRow{"textIsTheDefault", QStringLiteral("K"), QStringLiteral("x"), {48, keyOptionFlag}},
+                      StoredRow{"fractionIsTheDefault", 3.5, 1e300, {48, keyOptionFlag}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(StoredShortcut, WriteStoresTheKeyCodeFirstAndMasksTheFlags)
+{
+    SettingsStore settings;
+    QStringList order;
+    QObject::connect(&settings, &SettingsStore::changed, [&](const QString &key) { order << key; });
+    write(settings, clipboardKeys(), {40, keyOptionFlag | keyCapsLockFlag});
+    EXPECT_EQ(order, (QStringList{"clipboardKeyCode", "clipboardFlags"}));
+    EXPECT_EQ(read(settings, clipboardKeys()), (KeyCombination{40, keyOptionFlag}));
+}

@@ -1,0 +1,556 @@
+#include <QAbstractButton>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "core/localization.h"
+#include "core/settingskeys.h"
+#include "core/settingsstore.h"
+#include "dock/dockmonitor.h"
+#include "platform/sim/simdesktop.h"
+#include "runtime/manualscheduler.h"
+#include "runtime/workqueue.h"
+#include "support/backdrop.h"
+#include "support/recordingeventlog.h"
+#include "support/screenshot.h"
+#include "views/onboarding/onboardingview.h"
+#include "views/onboarding/slidebutton.h"
+#include "views/settings/appearancesettingssection.h"
+#include "views/settings/generalsettingssection.h"
+#include "views/settings/glasstoggle.h"
+#include "views/settings/keydownmonitor.h"
+#include "views/settings/permissionssection.h"
+#include "views/settings/settingswindowmanager.h"
+#include "views/settings/shortcutssettingssection.h"
+
+using namespace qv;
+using Recorder = AppearanceSettingsSection::Recorder;
+using State = ShortcutsSettingsSection::State;
+
+namespace {
+
+constexpr quint32 option = keyOptionFlag;
+
+// A desktop without settings pages, as X11 is.
+class NoPagesProbe final : public PermissionProbe
+{
+public:
+    bool screenCapturePreflight() override { return screen; }
+    bool isAccessibilityTrusted() override { return accessibility; }
+    bool canListenToKeyEvents() override { return true; }
+    bool hasSettingsPages() const override { return false; }
+    bool openSettingsPage(const QString &) override { return false; }
+    void requestScreenCapture() override {}
+    bool screen = false;
+    bool accessibility = false;
+};
+
+void click(QWidget &widget, QPointF at)
+{
+    QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+}
+
+class SettingsWindowTest : public ::testing::Test
+{
+protected:
+    SettingsWindowTest()
+    {
+        sim.addDefaultScreen();
+        manager = std::make_unique<SettingsWindowManager>(context());
+    }
+    ~SettingsWindowTest() override
+    {
+        manager.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    SettingsContext context()
+    {
+        return SettingsContext{settings, scheduler, sim.permissions,
+                               [this](bool enabled) { launchWishes << enabled; }, monitor.get()};
+    }
+    SettingsView &open()
+    {
+        manager->showSettings();
+        return *manager->settingsWindow();
+    }
+    void startDockMonitor()
+    {
+        monitor = std::make_unique<DockMonitor>(sim.platform(), scheduler, queues, settings, eventLog);
+        scheduler.runPending();
+        manager->setDockMonitor(monitor.get());
+    }
+    template <typename Page> Page &page(SettingsView &view, SettingsTab tab)
+    {
+        view.selectTab(tab);
+        auto *shown = dynamic_cast<Page *>(view.page());
+        EXPECT_NE(shown, nullptr);
+        return *shown;
+    }
+    // A key typed into the window, through the application as a person's would be.
+    void type(SettingsView &view, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(&view, key, modifiers);
+    }
+
+    SimDesktop sim;
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues{scheduler};
+    SettingsStore settings;
+    RecordingEventLog eventLog;
+    std::unique_ptr<DockMonitor> monitor;
+    std::unique_ptr<SettingsWindowManager> manager;
+    QList<bool> launchWishes;
+};
+
+} // namespace
+
+TEST_F(SettingsWindowTest, ASecondRequestFrontsTheOpenWindowWithItsPageAndAfterClosingANewOneStartsOnGeneral)
+{
+    SettingsView &first = open();
+    EXPECT_EQ(first.width(), 750);
+    EXPECT_GE(first.height(), SettingsWindowManager::minimumHeight);
+    EXPECT_EQ(first.minimumHeight(), 600);
+    EXPECT_TRUE(first.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(first.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(first.windowFlags() & Qt::WindowStaysOnTopHint);
+    first.selectTab(SettingsTab::shortcuts);
+    first.move(first.pos() + QPoint(30, 20));
+    const QPoint placed = first.pos();
+
+    EXPECT_EQ(&open(), &first);
+    EXPECT_EQ(first.selectedTab(), SettingsTab::shortcuts);
+    EXPECT_EQ(first.pos(), placed);
+
+    first.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(manager->settingsWindow(), nullptr);
+    SettingsView &second = open();
+    EXPECT_EQ(second.selectedTab(), SettingsTab::general);
+    EXPECT_EQ(second.headerTitle(), "General");
+}
+
+TEST_F(SettingsWindowTest, EightTabsInOrderAndEachSelectionBuildsAFreshPage)
+{
+    SettingsView &view = open();
+    EXPECT_EQ(view.sidebarTitles(), (QStringList{"General", "Appearance", "Guide", "Shortcuts", "App Blocker",
+                                                 "Contact Us", "About", "Diagnostics"}));
+    SettingsPage *general = view.page();
+    view.selectTab(SettingsTab::general);
+    EXPECT_EQ(view.page(), general); // the tab shown: nothing rebuilt
+    view.sidebarButton(SettingsTab::about)->click();
+    EXPECT_EQ(view.headerTitle(), "About");
+    EXPECT_TRUE(view.sidebarButton(SettingsTab::about)->isChecked());
+    EXPECT_FALSE(view.sidebarButton(SettingsTab::general)->isChecked());
+    view.selectTab(SettingsTab::general);
+    EXPECT_NE(view.page(), general);
+}
+
+TEST_F(SettingsWindowTest, ALanguageNameNobodyKnowsReadsAsSystemDefault)
+{
+    settings.set(Settings::appLanguage, QStringLiteral("Klingon"));
+    SettingsView &view = open();
+    EXPECT_EQ(view.language(), AppLanguage::system);
+    auto &general = page<GeneralSettingsSection>(view, SettingsTab::general);
+    EXPECT_EQ(general.languageButton()->text(), "System Default");
+    EXPECT_EQ(view.sidebarTitles().first(), "General");
+}
+
+TEST_F(SettingsWindowTest, ChoosingALanguageRelabelsTheWholeWindowAndRecordsTheChoice)
+{
+    SettingsView &view = open();
+    auto &general = page<GeneralSettingsSection>(view, SettingsTab::general);
+    QSignalSpy changes(&settings, &SettingsStore::changed);
+    general.chooseLanguage(AppLanguage::system); // the one shown: nothing happens
+    EXPECT_EQ(changes.count(), 0);
+    std::unique_ptr<QMenu> menu = general.languageMenu();
+    ASSERT_EQ(menu->actions().size(), 9);
+    EXPECT_EQ(menu->actions().at(5)->text(), "Deutsch");
+    menu->actions().at(5)->trigger();
+    EXPECT_EQ(settings.get(Settings::appLanguage), "Deutsch");
+    EXPECT_TRUE(settings.get(Settings::hasUserChosenAppLanguage));
+    scheduler.runPending();
+    EXPECT_EQ(view.sidebarTitles().first(), "Allgemein");
+    EXPECT_EQ(view.sidebarTitles().at(3), "Kurzbefehle");
+    EXPECT_EQ(view.headerTitle(), "Allgemein");
+    auto &relabelled = page<GeneralSettingsSection>(view, SettingsTab::general);
+    EXPECT_EQ(relabelled.toggles().first()->label(), "Beim Anmelden starten");
+    EXPECT_EQ(relabelled.languageButton()->text(), "Deutsch");
+
+    // Back to the system's language is a choice too.
+    settings.set(Settings::hasUserChosenAppLanguage, false);
+    relabelled.chooseLanguage(AppLanguage::system);
+    EXPECT_TRUE(settings.get(Settings::hasUserChosenAppLanguage));
+}
+
+TEST_F(SettingsWindowTest, OpeningGeneralWritesNothingAndOnlyAChangeCarriesTheLaunchWish)
+{
+    SettingsView &view = open();
+    auto &general = page<GeneralSettingsSection>(view, SettingsTab::general);
+    scheduler.advance(3.0);
+    EXPECT_TRUE(settings.storedValues().isEmpty());
+    EXPECT_TRUE(launchWishes.isEmpty());
+    QStringList labels;
+    QList<bool> shown;
+    for (GlassToggle *toggle : general.toggles()) {
+        labels << toggle->label();
+        shown << toggle->isOn();
+    }
+    EXPECT_EQ(labels, (QStringList{"Launch at Login", "Show Tray Icon", "Global Window Switcher",
+                                   "Ignore Single Window Apps", "Current Workspace Only", "Sort Minimized to End",
+                                   "Mask Sensitive Information"}));
+    EXPECT_EQ(shown, (QList<bool>{true, true, true, false, false, false, true}));
+
+    GlassToggle &launch = *general.toggles().first();
+    click(launch, launch.trackRect().center());
+    EXPECT_FALSE(settings.get(Settings::launchAtLogin));
+    EXPECT_EQ(launchWishes, QList<bool>{false});
+}
+
+TEST_F(SettingsWindowTest, OnlyTheSwitchFlipsAToggleAndAChangeMadeElsewhereSlidesTheKnob)
+{
+    SettingsView &view = open();
+    auto &general = page<GeneralSettingsSection>(view, SettingsTab::general);
+    GlassToggle &sort = *general.toggles().at(5);
+    click(sort, QPointF(20, sort.height() / 2.0));                           // the label
+    click(sort, QPointF(sort.trackRect().left() - 30, sort.height() / 2.0)); // the gap
+    EXPECT_FALSE(settings.contains(Settings::sortMinimizedLast));
+    click(sort, sort.trackRect().center());
+    EXPECT_TRUE(settings.get(Settings::sortMinimizedLast));
+    scheduler.advance(1.0);
+    EXPECT_DOUBLE_EQ(sort.knobOffset(), GlassToggle::knobTravel);
+
+    settings.set(Settings::sortMinimizedLast, false);
+    EXPECT_FALSE(sort.isOn());
+    EXPECT_GT(sort.knobOffset(), 0); // still on its way
+    scheduler.advance(1.0);
+    EXPECT_DOUBLE_EQ(sort.knobOffset(), -GlassToggle::knobTravel);
+    // 16 wide, 10 from the centre of 44: 4 inside either end.
+    EXPECT_DOUBLE_EQ(GlassToggle::trackSize.width() / 2.0 - GlassToggle::knobTravel - GlassToggle::knobDiameter / 2.0,
+                     4);
+}
+
+struct PermissionRow
+{
+    const char *name;
+    bool pages;
+    bool screen;
+    bool accessibility;
+    int badges;
+    int buttons;
+};
+
+class PermissionsRows : public SettingsWindowTest, public ::testing::WithParamInterface<PermissionRow>
+{
+};
+
+TEST_P(PermissionsRows, BadgesForGrantedRowsAndAButtonOnlyWhereThereIsAPageToOpen)
+{
+    const PermissionRow &row = GetParam();
+    NoPagesProbe x11;
+    x11.screen = row.screen;
+    x11.accessibility = row.accessibility;
+    sim.permissions.screenCapture = row.screen;
+    sim.permissions.accessibility = row.accessibility;
+    PermissionProbe &probe = row.pages ? static_cast<PermissionProbe &>(sim.permissions) : x11;
+    auto *section = new PermissionsSection(probe, scheduler, AppLanguage::english);
+    section->resize(470, 240);
+    Backdrop backdrop(*section, QSize(510, 280));
+    int badges = 0;
+    int buttons = 0;
+    for (int i = 0; i < 2; ++i) {
+        badges += section->showsBadge(i);
+        buttons += section->openSettingsButton(i) && !section->openSettingsButton(i)->isHidden();
+    }
+    EXPECT_EQ(badges, row.badges);
+    EXPECT_EQ(buttons, row.buttons);
+    saveScreenshot(backdrop, QStringLiteral("settings_permissions_%1").arg(QLatin1String(row.name)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PermissionsRows,
+                         ::testing::Values(PermissionRow{"bothGranted", true, true, true, 2, 0},
+                                           PermissionRow{"noneGranted", true, false, false, 0, 2},
+                                           PermissionRow{"noneOnX11", false, false, false, 0, 0},
+                                           PermissionRow{"accessibilityOnX11", false, false, true, 1, 0}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(SettingsWindowTest, MissingPermissionsOpenTheirPagesAndAGrantShowsWithinASecond)
+{
+    sim.permissions.screenCapture = false;
+    sim.permissions.accessibility = false;
+    PermissionsSection section(sim.permissions, scheduler, AppLanguage::english);
+    section.openSettingsButton(0)->click();
+    section.openSettingsButton(1)->click();
+    EXPECT_EQ(sim.permissions.openedSettingsPages,
+              (QStringList{OnboardingView::screenRecordingAddress, OnboardingView::accessibilityAddress}));
+    EXPECT_EQ(sim.permissions.screenCaptureRequests, 0);
+
+    sim.permissions.accessibility = true;
+    scheduler.advance(PermissionsSection::pollInterval);
+    EXPECT_FALSE(section.showsBadge(0));
+    EXPECT_TRUE(section.showsBadge(1));
+}
+
+TEST(KeyDownMonitor, AKeyIsStoredByItsPositionWithOnlyTheFourModifiers)
+{
+    const auto stored = [](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        return KeyDownMonitor::combination(QKeyEvent(QEvent::KeyPress, key, modifiers));
+    };
+    EXPECT_EQ(stored(Qt::Key_NumberSign, Qt::ShiftModifier | Qt::AltModifier),
+              (KeyCombination{20, keyShiftFlag | option}));
+    EXPECT_EQ(stored(Qt::Key_Backtab, Qt::ShiftModifier), (KeyCombination{48, keyShiftFlag}));
+    EXPECT_EQ(stored(Qt::Key_A, Qt::AltModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier),
+              (KeyCombination{0, option}));
+    EXPECT_EQ(stored(Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier),
+              (KeyCombination{49, keyModifierMask}));
+    EXPECT_EQ(stored(Qt::Key_Alt, Qt::AltModifier), std::nullopt);
+    EXPECT_EQ(stored(Qt::Key_Print, Qt::AltModifier), std::nullopt);
+}
+
+TEST_F(SettingsWindowTest, ShortcutRecorderListensReviewsAndStoresOnlyOnConfirm)
+{
+    SettingsView &view = open();
+    auto &shortcuts = page<ShortcutsSettingsSection>(view, SettingsTab::shortcuts);
+    EXPECT_EQ(shortcuts.state(), State::idle);
+    EXPECT_EQ(shortcuts.keycapTexts(), (QStringList{"Alt", "Tab"}));
+    EXPECT_FALSE(shortcuts.recordButton()->isHidden());
+
+    shortcuts.recordButton()->click();
+    EXPECT_EQ(shortcuts.state(), State::listening);
+    EXPECT_TRUE(settings.get(Settings::isRecordingShortcut));
+    EXPECT_TRUE(shortcuts.keycapTexts().isEmpty());
+    EXPECT_TRUE(shortcuts.recordButton()->isHidden());
+    // Keys pressed alone pass on; Esc does not cancel.
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Escape, Qt::Key_Return, Qt::Key_K})
+        type(view, key);
+    EXPECT_EQ(shortcuts.state(), State::listening);
+
+    type(view, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier);
+    EXPECT_EQ(shortcuts.state(), State::review);
+    EXPECT_FALSE(shortcuts.isMonitoring());
+    EXPECT_TRUE(settings.get(Settings::isRecordingShortcut)); // until Confirm or Cancel
+    EXPECT_EQ(shortcuts.keycapTexts(), (QStringList{"Ctrl", "Alt", "Shift", "Super", "K"}));
+    EXPECT_FALSE(settings.contains(Settings::customKeyCode));
+    saveScreenshot(view, QStringLiteral("settings_shortcuts_review_en"));
+
+    shortcuts.confirmButton()->click();
+    EXPECT_EQ(settings.get(Settings::customKeyCode), 40);
+    EXPECT_EQ(settings.get(Settings::customFlags), int(keyModifierMask));
+    EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
+    EXPECT_EQ(shortcuts.state(), State::idle);
+    EXPECT_EQ(shortcuts.keycapTexts(), (QStringList{"Ctrl", "Alt", "Shift", "Super", "K"}));
+}
+
+TEST_F(SettingsWindowTest, CancelAndLeavingThePageKeepTheStoredShortcutAndLetHotkeysFireAgain)
+{
+    startDockMonitor();
+    QSignalSpy routes(monitor.get(), &DockMonitor::globalSwitcherEvent);
+    SettingsView &view = open();
+    auto *shortcuts = &page<ShortcutsSettingsSection>(view, SettingsTab::shortcuts);
+
+    shortcuts->startRecording();
+    // Nothing fires anywhere while a recorder listens or waits.
+    EXPECT_FALSE(sim.globalInput.pressKey(48, option));
+    type(view, Qt::Key_Tab, Qt::AltModifier);
+    EXPECT_FALSE(sim.globalInput.pressKey(48, option));
+    scheduler.runPending();
+    EXPECT_EQ(routes.count(), 0);
+    EXPECT_EQ(shortcuts->keycapTexts(), (QStringList{"Alt", "Tab"}));
+    shortcuts->cancelButton()->click();
+    EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
+    EXPECT_FALSE(settings.contains(Settings::customKeyCode));
+    EXPECT_TRUE(sim.globalInput.pressKey(48, option));
+
+    shortcuts->startRecording();
+    type(view, Qt::Key_J, Qt::ControlModifier);
+    view.selectTab(SettingsTab::guide);
+    EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
+    EXPECT_FALSE(settings.contains(Settings::customKeyCode));
+    shortcuts = &page<ShortcutsSettingsSection>(view, SettingsTab::shortcuts);
+    shortcuts->startRecording();
+    view.close(); // the window closing is leaving the page too
+    EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
+}
+
+// The default Alt+Tab is the window manager's on most desktops: the grab was refused and only a
+// console line said so, while the page showed the shortcut as if it worked.
+TEST_F(SettingsWindowTest, ACombinationAnotherProgramHoldsIsNamedOnThePageUntilAnotherIsRecorded)
+{
+    sim.globalInput.heldElsewhere = {{48, option}};
+    startDockMonitor();
+    SettingsView &view = open();
+    auto &shortcuts = page<ShortcutsSettingsSection>(view, SettingsTab::shortcuts);
+    EXPECT_FALSE(shortcuts.heldElsewhereLine()->isHidden());
+    EXPECT_EQ(shortcuts.heldElsewhereLine()->text(),
+              "Another program holds this combination, so it cannot open Quorvantis. Record another one.");
+    saveScreenshot(view, QStringLiteral("settings_shortcuts_held_en"));
+
+    shortcuts.startRecording();
+    EXPECT_TRUE(shortcuts.heldElsewhereLine()->isHidden());
+    type(view, Qt::Key_K, Qt::ControlModifier);
+    shortcuts.confirmShortcut();
+    EXPECT_TRUE(shortcuts.heldElsewhereLine()->isHidden());
+    EXPECT_EQ(sim.globalInput.shortcuts(), (QList<KeyCombination>{{40, keyControlFlag}}));
+
+    sim.globalInput.heldElsewhere = {{40, keyControlFlag}};
+    settings.set(Settings::enableGlobalSwitcher, false);
+    settings.set(Settings::enableGlobalSwitcher, true);
+    EXPECT_FALSE(shortcuts.heldElsewhereLine()->isHidden());
+}
+
+struct FormatRow
+{
+    double value;
+    QString hover;
+    QString speed;
+    QString blur;
+};
+
+TEST(AppearanceFormat, ValueTextsShowWhatTheReadersUse)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const QList<FormatRow> rows = {
+        {0.2, "0.2s", "0.2x", "0px"},  {0, "0.0s", "0.1x", "0px"},     {1, "1.0s", "1.0x", "1px"},
+        {0.5, "0.5s", "0.5x", "0px"},  {24.9, "1.0s", "1.0x", "24px"}, {50, "1.0s", "1.0x", "50px"},
+        {nan, "0.2s", "0.5x", "25px"}, {inf, "0.2s", "0.5x", "25px"},  {1e300, "1.0s", "1.0x", "50px"},
+        {-1e300, "0.0s", "0.1x", "0px"},
+    };
+    for (const FormatRow &row : rows) {
+        EXPECT_EQ(AppearanceSettingsSection::hoverDelayText(row.value), row.hover) << row.value;
+        EXPECT_EQ(AppearanceSettingsSection::speedText(row.value), row.speed) << row.value;
+        EXPECT_EQ(AppearanceSettingsSection::blurText(row.value), row.blur) << row.value;
+    }
+}
+
+TEST_F(SettingsWindowTest, AppearanceShowsTheDefaultsAndItsSlidersStoreAtOnce)
+{
+    settings.setValue(Settings::blurAmount.key(), std::numeric_limits<double>::infinity());
+    SettingsView &view = open();
+    auto &appearance = page<AppearanceSettingsSection>(view, SettingsTab::appearance);
+    EXPECT_EQ(appearance.valueTexts(), (QStringList{"0.2s", "0.5x", "25px"}));
+    QList<bool> shown;
+    for (GlassToggle *toggle : appearance.toggles())
+        shown << toggle->isOn();
+    EXPECT_EQ(shown, (QList<bool>{true, true, true, false}));
+    EXPECT_FALSE(appearance.moduleToggle()->isOn());
+    EXPECT_FALSE(appearance.showsRecorderBlock());
+    EXPECT_EQ(settings.storedValues().size(), 1); // opening wrote nothing
+
+    appearance.sliders().at(0)->setValue(appearance.sliders().at(0)->maximum());
+    EXPECT_DOUBLE_EQ(settings.get(Settings::hoverDelay), 1.0);
+    appearance.sliders().at(2)->setValue(14900);
+    EXPECT_EQ(appearance.valueTexts().at(2), "14px");
+    EXPECT_EQ(view.backdropBlurAmount(), 14.9);
+    settings.set(Settings::animationSpeed, 0.3);
+    EXPECT_EQ(appearance.valueTexts().at(1), "0.3x");
+}
+
+TEST_F(SettingsWindowTest, ModuleRecordersStoreTheFirstModifiedKeyAndTheEdgePickerStoresItsRawValue)
+{
+    SettingsView &view = open();
+    auto &appearance = page<AppearanceSettingsSection>(view, SettingsTab::appearance);
+    GlassToggle &modules = *appearance.moduleToggle();
+    click(modules, modules.trackRect().center());
+    EXPECT_TRUE(appearance.showsRecorderBlock());
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), (QStringList{"Alt", "C"}));
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::shelf), (QStringList{"Alt", "S"}));
+    EXPECT_EQ(appearance.checkedEdgeSegment(), 1);
+
+    appearance.recordButton(Recorder::clipboard)->click();
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), QStringList{"..."});
+    EXPECT_FALSE(appearance.recordButton(Recorder::clipboard)->isEnabled());
+    EXPECT_TRUE(appearance.recordButton(Recorder::shelf)->isEnabled());
+    EXPECT_TRUE(settings.get(Settings::isRecordingShortcut));
+    type(view, Qt::Key_K);
+    EXPECT_EQ(appearance.recording(), Recorder::clipboard);
+    saveScreenshot(view, QStringLiteral("settings_appearance_recording_en"));
+    type(view, Qt::Key_K, Qt::AltModifier);
+    EXPECT_EQ(settings.get(Settings::clipboardKeyCode), 40);
+    EXPECT_EQ(settings.get(Settings::clipboardFlags), int(option));
+    EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), (QStringList{"Alt", "K"}));
+
+    // Starting the other recorder ends the first unstored, with one monitor in place.
+    appearance.startRecording(Recorder::clipboard);
+    appearance.recordButton(Recorder::shelf)->click();
+    EXPECT_EQ(appearance.recording(), Recorder::shelf);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(appearance.findChildren<KeyDownMonitor *>().size(), 1);
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), (QStringList{"Alt", "K"}));
+    type(view, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(settings.get(Settings::shelfKeyCode), 9);
+    EXPECT_EQ(settings.get(Settings::shelfFlags), 0x60000);
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::shelf), (QStringList{"Ctrl", "Shift", "V"}));
+    appearance.startRecording(Recorder::shelf);
+    type(view, Qt::Key_Return, Qt::AltModifier);
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::shelf), (QStringList{"Alt", "⏎"}));
+
+    appearance.edgeSegments().at(2)->click();
+    EXPECT_EQ(settings.get(Settings::popupEdge), "leading");
+    appearance.edgeSegments().at(3)->click();
+    EXPECT_EQ(settings.get(Settings::popupEdge), "trailing");
+    EXPECT_EQ(appearance.checkedEdgeSegment(), 3);
+    settings.set(Settings::popupEdge, QStringLiteral("middle"));
+    EXPECT_EQ(appearance.checkedEdgeSegment(), -1);
+}
+
+// Switching the module hotkeys off while a row listened left "isRecordingShortcut" set, so every
+// hotkey stayed dead, and the next modified key press in the application became the shortcut.
+TEST_F(SettingsWindowTest, SwitchingTheModuleHotkeysOffEndsARecording)
+{
+    settings.set(Settings::enableModuleHotkeys, true);
+    SettingsView &view = open();
+    auto &appearance = page<AppearanceSettingsSection>(view, SettingsTab::appearance);
+    appearance.startRecording(Recorder::clipboard);
+    GlassToggle &modules = *appearance.moduleToggle();
+    click(modules, modules.trackRect().center());
+    EXPECT_FALSE(appearance.showsRecorderBlock());
+    EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
+    EXPECT_FALSE(appearance.isMonitoring());
+    type(view, Qt::Key_J, Qt::AltModifier);
+    EXPECT_FALSE(settings.contains(Settings::clipboardKeyCode));
+
+    click(modules, modules.trackRect().center());
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), (QStringList{"Alt", "C"}));
+}
+
+// The gallery: every page built so far, in English and German.
+TEST_F(SettingsWindowTest, PagesInEnglishAndGerman)
+{
+    settings.set(Settings::enableModuleHotkeys, true);
+    sim.permissions.screenCapture = false;
+    for (const char *language : {"English", "Deutsch"}) {
+        settings.set(Settings::appLanguage, QString::fromLatin1(language));
+        SettingsView &view = open();
+        scheduler.runPending();
+        view.resize(750, 820);
+        const QString suffix = QLatin1String(language) == QLatin1String("English") ? "en" : "de";
+        for (const SettingsTab tab : {SettingsTab::general, SettingsTab::appearance, SettingsTab::shortcuts}) {
+            view.selectTab(tab);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(view.selectedTab(), tab);
+            EXPECT_TRUE(view.page()->isVisible());
+            saveScreenshot(view, QStringLiteral("settings_%1_%2").arg(rawValue(tab), suffix));
+            // The lower part of a page that is longer than the window.
+            QScrollBar *scroll = view.findChild<QScrollArea *>()->verticalScrollBar();
+            if (scroll->maximum() > 0) {
+                scroll->setValue(scroll->maximum());
+                saveScreenshot(view, QStringLiteral("settings_%1_%2_end").arg(rawValue(tab), suffix));
+            }
+        }
+        view.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
