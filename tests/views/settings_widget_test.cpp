@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/diagnostics/diagnosticsmanager.h"
 #include "core/localization.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
@@ -77,8 +79,15 @@ protected:
 
     SettingsContext context()
     {
-        return SettingsContext{settings, scheduler, sim.permissions,
-                               [this](bool enabled) { launchWishes << enabled; }, monitor.get()};
+        return SettingsContext{settings,
+                               scheduler,
+                               sim.permissions,
+                               [this](bool enabled) { launchWishes << enabled; },
+                               monitor.get(),
+                               diagnostics,
+                               [this](const QUrl &url) { openedURLs << url; },
+                               [this] { return sim.appIcons.installedApplications(); },
+                               [this](const QString &identity) { return sim.appIcons.iconForBundle(identity); }};
     }
     SettingsView &open()
     {
@@ -109,6 +118,9 @@ protected:
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
     RecordingEventLog eventLog;
+    QTemporaryDir logFolder;
+    DiagnosticsManager diagnostics{settings, scheduler, queues, sim.fileDialogs, sim.fileRevealer, logFolder.path()};
+    QList<QUrl> openedURLs;
     std::unique_ptr<DockMonitor> monitor;
     std::unique_ptr<SettingsWindowManager> manager;
     QList<bool> launchWishes;

@@ -11,6 +11,7 @@
 #include <xcb/xcb_keysyms.h>
 
 #include "app/overlaycontroller.h"
+#include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
@@ -54,7 +55,9 @@ protected:
         controller->setupPeekingWindow();
         controller->setupBindings(*monitor, *engine);
         windows = std::make_unique<SettingsWindowManager>(
-            SettingsContext{settings, scheduler, *platform.permissions, [](bool) {}, monitor.get()});
+            SettingsContext{settings, scheduler, *platform.permissions, [](bool) {}, monitor.get(), diagnostics,
+                            [](const QUrl &) {}, [platform] { return platform.appIcons->installedApplications(); },
+                            [platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
     }
     ~SettingsX11Test() override
     {
@@ -116,6 +119,7 @@ protected:
     ThreadQueueFactory queues;
     SettingsStore settings;
     RecordingEventLog events;
+    DiagnosticsManager diagnostics;
     std::unique_ptr<DockMonitor> monitor;
     std::unique_ptr<WindowEngine> engine;
     std::unique_ptr<OverlayController> controller;
