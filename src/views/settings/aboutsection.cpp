@@ -145,6 +145,8 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::func
     websiteRow->setContentsMargins(0, 8, 0, 8);
     QLabel *visit = settingsLabel(settingsText("visit_website", language), 14, QFont::Medium, Color::neonCyan(), website);
     visit->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The button's style sheet would otherwise paint the label in its own text colour.
+    visit->setStyleSheet(QStringLiteral("color: %1;").arg(Color::neonCyan().name()));
     websiteRow->addWidget(visit);
     websiteRow->addStretch();
     auto *arrow = new QLabel(website);

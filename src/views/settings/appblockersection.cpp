@@ -58,15 +58,15 @@ AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications appli
     QLabel *desc = settingsLabel(settingsText("blocker_desc", language), 13, QFont::Normal, Theme::white(0.6), this);
     desc->setWordWrap(true);
     header->addWidget(desc, 1);
+    const QColor cyan = Color::neonCyan();
     auto *add = new QToolButton(this);
     add->setObjectName(QStringLiteral("addApp"));
     // Kept in English in every language, as the chooser's title is.
     add->setText(QStringLiteral("Add App"));
-    add->setIcon(Symbols::icon(QStringLiteral("plus")));
+    add->setIcon(QIcon(Symbols::pixmap(QStringLiteral("plus"), 11, cyan, devicePixelRatioF())));
     add->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     add->setCursor(Qt::PointingHandCursor);
     add->setFont(Theme::systemFont(12, QFont::Medium));
-    const QColor cyan = Color::neonCyan();
     add->setStyleSheet(QStringLiteral("QToolButton { color: %1; background: rgba(255,255,255,15); padding: 6px 12px;"
                                       " border: 1px solid rgba(%2,%3,%4,77); border-radius: 8px; }")
                            .arg(cyan.name())
@@ -81,6 +81,7 @@ AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications appli
     m_rowsLayout = new QVBoxLayout(m_rows);
     m_rowsLayout->setContentsMargins(0, 0, 0, 0);
     column->addWidget(m_rows);
+    column->addStretch();
     rebuildRows();
     connect(&m_settings, &SettingsStore::changed, this, [this](const QString &key) {
         if (key == Settings::ignoredApps.key())

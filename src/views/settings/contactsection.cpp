@@ -186,7 +186,7 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
         chip->setCheckable(true);
         chip->setCursor(Qt::PointingHandCursor);
         chip->setText(title(category, language));
-        chip->setIcon(Symbols::icon(symbolOf(category)));
+        chip->setIcon(QIcon(Symbols::pixmap(symbolOf(category), 10, Theme::white(0.7), devicePixelRatioF())));
         chip->setIconSize(QSize(10, 10));
         chip->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         chip->setFont(Theme::systemFont(11, QFont::Medium));

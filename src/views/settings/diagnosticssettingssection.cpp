@@ -106,6 +106,7 @@ DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings, 
     footnote->setWordWrap(true);
     rows->addWidget(footnote);
     column->addWidget(card);
+    column->addStretch();
 
     connect(m_switch, &QCheckBox::toggled, this, [this](bool on) {
         if (on != diagnosticsEnabled())

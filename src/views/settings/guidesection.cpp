@@ -52,17 +52,15 @@ QWidget *keycap(const QString &text, QWidget *parent)
     auto *layout = new QHBoxLayout(slot);
     layout->setContentsMargins(0, 0, 0, 0);
     const QColor cyan = Color::neonCyan();
-    QLabel *cap = settingsLabel(text, 12, QFont::Normal, cyan, slot);
+    auto *cap = new CardFrame(withAlpha(cyan, 0.1), withAlpha(cyan, 0.3), 6, slot);
     cap->setObjectName(QStringLiteral("keycap"));
-    QFont mono = cap->font();
+    auto *capLayout = new QHBoxLayout(cap);
+    capLayout->setContentsMargins(10, 4, 10, 4);
+    QLabel *label = settingsLabel(text, 12, QFont::Normal, cyan, cap);
+    QFont mono = label->font();
     mono.setFamily(QStringLiteral("monospace"));
-    cap->setFont(mono);
-    cap->setStyleSheet(QStringLiteral("QLabel { background: rgba(%1,%2,%3,26); border: 1px solid rgba(%1,%2,%3,77);"
-                                      " border-radius: 6px; padding: 4px 10px; color: %4; }")
-                           .arg(cyan.red())
-                           .arg(cyan.green())
-                           .arg(cyan.blue())
-                           .arg(cyan.name()));
+    label->setFont(mono);
+    capLayout->addWidget(label);
     layout->addWidget(cap);
     layout->addStretch();
     return slot;
