@@ -735,6 +735,7 @@ TEST_F(SettingsWindowTest, AboutShowsTheVersionAndItsOrbitTurnsOnlyWhileShownAnd
     orbit.hoverChanged(false, team[0]);
     ASSERT_TRUE(orbit.hoveredMember());
     EXPECT_EQ(orbit.hoveredMember()->name, team[1].name);
+    saveScreenshot(orbit, QStringLiteral("settings_about_orbit_hovered"));
 
     // Leaving the page stops the ring; coming back starts it from 0 with nobody shown.
     orbit.stopOrbit();
