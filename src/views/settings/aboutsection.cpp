@@ -18,13 +18,6 @@ namespace qv {
 
 namespace {
 
-QWidget *divider(QWidget *parent)
-{
-    auto *line = new CardFrame(Theme::white(0.15), QColor(), 0, parent);
-    line->setFixedHeight(1);
-    return line;
-}
-
 // The logo: the hexagon grid in a cyan-to-purple gradient with a cyan glow.
 class Logo : public QWidget
 {
@@ -101,15 +94,12 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::func
     names->addWidget(settingsLabel(settingsText("about_sysreq", language), 12, QFont::Normal, Theme::white(0.35), card));
     identity->addLayout(names, 1);
     column->addLayout(identity);
-    column->addWidget(divider(card));
+    column->addWidget(settingsHairline(Theme::white(0.15), card));
 
     auto *support = new QHBoxLayout;
     support->setContentsMargins(0, 4, 0, 4);
     support->setSpacing(10);
-    auto *envelope = new QLabel(card);
-    envelope->setPixmap(Symbols::pixmap(QStringLiteral("envelope.fill"), 13, withAlpha(Color::neonCyan(), 0.7),
-                                        devicePixelRatioF()));
-    support->addWidget(envelope);
+    support->addWidget(settingsSymbol(QStringLiteral("envelope.fill"), 13, withAlpha(Color::neonCyan(), 0.7), card));
     auto *supportText = new QVBoxLayout;
     supportText->setSpacing(2);
     QLabel *supportLabel =
@@ -134,7 +124,7 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::func
     supportText->addWidget(mail, 0, Qt::AlignLeft);
     support->addLayout(supportText, 1);
     column->addLayout(support);
-    column->addWidget(divider(card));
+    column->addWidget(settingsHairline(Theme::white(0.15), card));
 
     auto *website = new QPushButton(card);
     website->setObjectName(QStringLiteral("website"));
@@ -149,9 +139,8 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::func
     visit->setStyleSheet(QStringLiteral("color: %1;").arg(Color::neonCyan().name()));
     websiteRow->addWidget(visit);
     websiteRow->addStretch();
-    auto *arrow = new QLabel(website);
+    QLabel *arrow = settingsSymbol(QStringLiteral("arrow.up.forward.app"), 14, Color::neonCyan(), website);
     arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
-    arrow->setPixmap(Symbols::pixmap(QStringLiteral("arrow.up.forward.app"), 14, Color::neonCyan(), devicePixelRatioF()));
     websiteRow->addWidget(arrow);
     website->setMinimumHeight(visit->sizeHint().height() + 16);
     connect(website, &QPushButton::clicked, this, [openURL] {
@@ -159,7 +148,7 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::func
             openURL(websiteURL());
     });
     column->addWidget(website);
-    column->addWidget(divider(card));
+    column->addWidget(settingsHairline(Theme::white(0.15), card));
 
     m_orbit = new TeamOrbitView(TeamOrbitView::defaultTeam(), scheduler, card);
     column->addSpacing(10);

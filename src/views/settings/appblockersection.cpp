@@ -194,9 +194,8 @@ void AppBlockerSection::rebuildRows()
         auto *stack = new QVBoxLayout(empty);
         stack->setSpacing(10);
         stack->addStretch();
-        auto *shield = new QLabel(empty);
-        shield->setPixmap(Symbols::pixmap(QStringLiteral("checkmark.shield"), 40, Theme::white(0.2), devicePixelRatioF()));
-        stack->addWidget(shield, 0, Qt::AlignHCenter);
+        stack->addWidget(settingsSymbol(QStringLiteral("checkmark.shield"), 40, Theme::white(0.2), empty), 0,
+                         Qt::AlignHCenter);
         stack->addWidget(settingsLabel(settingsText("no_blocked_apps", m_language), 13, QFont::Normal,
                                        Theme::white(0.4), empty),
                          0, Qt::AlignHCenter);

@@ -143,9 +143,7 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
     auto *badge = new CardFrame(withAlpha(cyan, 0.1), QColor(), 26, this);
     badge->setFixedSize(52, 52);
     auto *badgeLayout = new QVBoxLayout(badge);
-    auto *envelope = new QLabel(badge);
-    envelope->setPixmap(Symbols::pixmap(QStringLiteral("envelope.open.fill"), 24, cyan, devicePixelRatioF()));
-    badgeLayout->addWidget(envelope, 0, Qt::AlignCenter);
+    badgeLayout->addWidget(settingsSymbol(QStringLiteral("envelope.open.fill"), 24, cyan, badge), 0, Qt::AlignCenter);
     header->addWidget(badge);
     auto *titles = new QVBoxLayout;
     titles->setSpacing(4);
@@ -235,9 +233,7 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
     auto *chipLayout = new QHBoxLayout(m_fileChip);
     chipLayout->setContentsMargins(10, 6, 10, 6);
     chipLayout->setSpacing(6);
-    auto *doc = new QLabel(m_fileChip);
-    doc->setPixmap(Symbols::pixmap(QStringLiteral("doc.fill"), 11, withAlpha(cyan, 0.7), devicePixelRatioF()));
-    chipLayout->addWidget(doc);
+    chipLayout->addWidget(settingsSymbol(QStringLiteral("doc.fill"), 11, withAlpha(cyan, 0.7), m_fileChip));
     m_fileName = settingsLabel(QString(), 12, QFont::Normal, Theme::white(0.7), m_fileChip);
     chipLayout->addWidget(m_fileName);
     auto *removeFile = new QToolButton(m_fileChip);
@@ -259,9 +255,7 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
     validation->setContentsMargins(0, 0, 0, 0);
     validation->setSpacing(6);
     const QColor orange(255, 149, 0);
-    auto *warning = new QLabel(m_validationRow);
-    warning->setPixmap(Symbols::pixmap(QStringLiteral("exclamationmark.triangle.fill"), 12, orange, devicePixelRatioF()));
-    validation->addWidget(warning);
+    validation->addWidget(settingsSymbol(QStringLiteral("exclamationmark.triangle.fill"), 12, orange, m_validationRow));
     m_validationText = settingsLabel(QString(), 12, QFont::Medium, orange, m_validationRow);
     validation->addWidget(m_validationText, 1);
     m_validationRow->hide();
@@ -271,8 +265,7 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
     auto *noteRow = new QHBoxLayout(note);
     noteRow->setContentsMargins(14, 14, 14, 14);
     noteRow->setSpacing(10);
-    auto *noteIcon = new QLabel(note);
-    noteIcon->setPixmap(Symbols::pixmap(QStringLiteral("envelope.open"), 13, withAlpha(cyan, 0.7), devicePixelRatioF()));
+    QLabel *noteIcon = settingsSymbol(QStringLiteral("envelope.open"), 13, withAlpha(cyan, 0.7), note);
     noteIcon->setAlignment(Qt::AlignTop);
     noteRow->addWidget(noteIcon);
     QLabel *noteText = settingsLabel(settingsText("contact_mail_note", language), 12, QFont::Normal, Theme::white(0.5), note);

@@ -19,17 +19,6 @@
 
 namespace qv {
 
-namespace {
-
-QLabel *symbolLabel(const QString &symbol, int size, const QColor &color, QWidget *parent)
-{
-    auto *label = new QLabel(parent);
-    label->setPixmap(Symbols::pixmap(symbol, size, color, parent->devicePixelRatioF()));
-    return label;
-}
-
-} // namespace
-
 DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings, DiagnosticsManager &diagnostics,
                                                        Scheduler &scheduler, AppLanguage language,
                                                        QWidget *parent)
@@ -41,7 +30,7 @@ DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings, 
 
     auto *title = new QHBoxLayout;
     title->setSpacing(10);
-    title->addWidget(symbolLabel(QStringLiteral("stethoscope"), 22, Color::neonCyan(), this));
+    title->addWidget(settingsSymbol(QStringLiteral("stethoscope"), 22, Color::neonCyan(), this));
     title->addWidget(settingsLabel(settingsText("tab_diagnostics", language), 20, QFont::Bold, Qt::white, this));
     title->addStretch();
     column->addLayout(title);
@@ -73,7 +62,7 @@ DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings, 
     const auto countItem = [&](const QString &symbol, const char *key) {
         auto *item = new QHBoxLayout;
         item->setSpacing(6);
-        item->addWidget(symbolLabel(symbol, 12, withAlpha(Color::neonCyan(), 0.7), m_counts));
+        item->addWidget(settingsSymbol(symbol, 12, withAlpha(Color::neonCyan(), 0.7), m_counts));
         item->addWidget(settingsLabel(settingsText(key, language), 11, QFont::Normal, Theme::white(0.5), m_counts));
         QLabel *value = settingsLabel(QStringLiteral("0"), 13, QFont::Bold, Theme::white(0.8), m_counts);
         QFont mono = value->font();

@@ -17,8 +17,7 @@ const char *const snapKeys[] = {"guide_snap_left", "guide_snap_right", "guide_sn
 
 QLabel *symbol(const QString &name, int size, const QColor &color, QWidget *parent)
 {
-    auto *label = new QLabel(parent);
-    label->setPixmap(Symbols::pixmap(name, size, color, parent->devicePixelRatioF()));
+    QLabel *label = settingsSymbol(name, size, color, parent);
     label->setAlignment(Qt::AlignTop);
     return label;
 }
@@ -32,16 +31,7 @@ QLabel *wrapped(const QString &text, double size, const QColor &color, QWidget *
 
 QWidget *separator(QWidget *parent)
 {
-    auto *line = new CardFrame(Theme::white(0.06), QColor(), 0, parent);
-    line->setFixedHeight(1);
-    return line;
-}
-
-QWidget *divider(double opacity, QWidget *parent)
-{
-    auto *line = new CardFrame(Theme::white(opacity), QColor(), 0, parent);
-    line->setFixedHeight(1);
-    return line;
+    return settingsHairline(Theme::white(0.06), parent);
 }
 
 // A keycap in cyan, in a 140-wide column so every row's text starts at one place.
@@ -91,10 +81,10 @@ QWidget *keyTable(const QList<GuideSection::ShortcutRow> &rows, AppLanguage lang
     QLabel *action = header("guide_col_action");
     action->setFixedWidth(140);
     stack->addWidget(row(action, header("guide_col_result")));
-    stack->addWidget(divider(0.1, box));
+    stack->addWidget(settingsHairline(Theme::white(0.1), box));
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (i > 0)
-            stack->addWidget(divider(0.05, box));
+            stack->addWidget(settingsHairline(Theme::white(0.05), box));
         stack->addWidget(row(keycap(rows[i].keyLabel, box),
                              wrapped(settingsText(rows[i].actionKey, language), 13, Theme::white(0.8), box)));
     }
