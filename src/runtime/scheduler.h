@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace qv {
 
@@ -48,6 +49,32 @@ public:
     virtual TimerHandle every(double seconds, std::function<void()> fn) = 0;
     // Runs fn on the main thread on a later turn. Safe from any thread.
     virtual void post(std::function<void()> fn) = 0;
+};
+
+// Hands results from other threads to the scheduler only while the owner that made the gate lives.
+// A worker may finish after the service that started it is gone, and by then the scheduler may be
+// gone too (at quit, or in a test that tears down in another order). The owner never outlives its
+// scheduler and closes the gate when it goes: close() waits for a post in progress, and every
+// later post() is dropped, so a late worker never touches a destroyed scheduler. Copies share one
+// gate; post() is safe from any thread.
+class PostGate
+{
+public:
+    explicit PostGate(Scheduler &scheduler) : m_state(std::make_shared<State>())
+    {
+        m_state->scheduler = &scheduler;
+    }
+
+    void post(std::function<void()> fn) const;
+    void close() const;
+
+private:
+    struct State
+    {
+        std::mutex mutex;
+        Scheduler *scheduler = nullptr;
+    };
+    std::shared_ptr<State> m_state;
 };
 
 } // namespace qv

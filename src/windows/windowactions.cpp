@@ -55,8 +55,11 @@ Script WindowEngine::resolveAXWindow(AXElementPtr application, AppWindowModel wi
 {
     AXElementPtr found = findWindow(*application, window);
     const int passes = std::max(attempts, 0);
-    for (int k = 0; !found && k < passes && !cancel.isCancelled(); ++k) {
+    for (int k = 0; !found && k < passes; ++k) {
         co_await sleepFor(axRetryInterval);
+        // A replaced request looks no further, not even at the fallback.
+        if (cancel.isCancelled())
+            co_return;
         found = findWindow(*application, window);
     }
     if (!found && fallBack)
@@ -93,6 +96,9 @@ void WindowEngine::closeWindow(const AppWindowModel &window)
 
 void WindowEngine::minimizeWindow(const AppWindowModel &window)
 {
+    // A focus of this window still under way would restore it again at its last step.
+    if (m_activationWindow == window.id)
+        retire(m_activationTask);
     startAction(minimizeTask(window));
 }
 

@@ -123,9 +123,8 @@ QString WindowEngine::ownBundleIdentifier()
 
 WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQueueFactory &queues,
                            SettingsStore &settings, EventLog &eventLog, QObject *parent)
-    : QObject(parent), m_platform(platform), m_scheduler(scheduler),
-      m_completionGate(std::make_shared<CompletionGate>(scheduler)), m_settings(settings),
-      m_eventLog(eventLog)
+    : QObject(parent), m_platform(platform), m_scheduler(scheduler), m_workerPosts(scheduler),
+      m_settings(settings), m_eventLog(eventLog)
 {
     m_currentRequestID = QUuid::createUuid();
     m_axScanQueue = queues.makeQueue(QStringLiteral("Quorvantis.AXScan"), QueueKind::Concurrent);
@@ -163,20 +162,10 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
     });
 }
 
-void WindowEngine::CompletionGate::post(std::function<void()> fn)
-{
-    std::lock_guard open(lock);
-    if (scheduler)
-        scheduler->post(std::move(fn));
-}
-
 WindowEngine::~WindowEngine()
 {
     m_windowListRescan.cancel();
-    {
-        std::lock_guard closing(m_completionGate->lock);
-        m_completionGate->scheduler = nullptr;
-    }
+    m_workerPosts.close();
     // Destroying the scripts stops them where they stand; results still on their way find no one.
     m_pendingFetchTask = Script();
     m_allRouteSnapshotWarmTask = Script();
@@ -1036,13 +1025,14 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
-    capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
-                           [self, gate = m_completionGate, windowId, done = std::move(done)](std::optional<QImage> image) {
-                               gate->post([self, windowId, done, image] {
-                                   if (self)
-                                       done(self->finishCapture(windowId, image));
-                               });
-                           });
+    capture->captureWindow(
+        windowId, snapshotCaptureSize(window.frame.size()),
+        [self, gate = m_workerPosts, windowId, done = std::move(done)](std::optional<QImage> image) {
+            gate.post([self, windowId, done, image] {
+                if (self)
+                    done(self->finishCapture(windowId, image));
+            });
+        });
 }
 
 std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const std::optional<QImage> &image)
@@ -1066,9 +1056,9 @@ void WindowEngine::loadDiskSnapshot(const QString &bundleIdentifier, const QStri
     const QString path = QDir(m_snapshotDiskCacheDirectory)
                              .filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
     QPointer<WindowEngine> self(this);
-    m_diskQueue->async([path, self, gate = m_completionGate, done = std::move(done)] {
+    m_diskQueue->async([path, self, gate = m_workerPosts, done = std::move(done)] {
         const QImage image = readSnapshotFile(path);
-        gate->post([self, done, image] {
+        gate.post([self, done, image] {
             if (self)
                 done(image);
         });

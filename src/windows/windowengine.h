@@ -10,7 +10,6 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -322,18 +321,9 @@ private:
 
     Platform m_platform;
     Scheduler &m_scheduler;
-    // Captures and disk reads answer on other threads, possibly after the engine and the scheduler
-    // it was given are gone: they reach the scheduler only through this gate, closed when the engine
-    // goes.
-    struct CompletionGate
-    {
-        explicit CompletionGate(Scheduler &s) : scheduler(&s) {}
-        std::mutex lock;
-        Scheduler *scheduler;
-        // Posts `fn` while the engine lives; does nothing afterwards. Any thread.
-        void post(std::function<void()> fn);
-    };
-    std::shared_ptr<CompletionGate> m_completionGate;
+    // Captures and disk reads finish on other threads, maybe after the engine is gone; they hand
+    // their results back only through this gate, which the engine closes when it goes.
+    PostGate m_workerPosts;
     SettingsStore &m_settings;
     EventLog &m_eventLog;
 
@@ -367,6 +357,8 @@ private:
     // The current focus sequence (kept after it ended).
     Script m_activationTask;
     TimerHandle m_windowListRescan;
+    // The window the activation task brings forward.
+    qint64 m_activationWindow = -1;
     // Ends a drag that stopped receiving updates; restarted by each update.
     Script m_dragSafetyTask;
     // Scheduler time of the last drag update that was not throttled; 0 when no drag runs.

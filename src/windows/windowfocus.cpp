@@ -39,6 +39,7 @@ void WindowEngine::focusWindow(const AppWindowModel &window)
     recordAppUsage(window.bundleIdentifier);
     // The old sequence is kept until it reaches its next wait, where it ends.
     retire(m_activationTask);
+    m_activationWindow = window.id;
     m_activationTask = focusSequence(window);
     m_activationTask.start(m_scheduler);
 }

@@ -4,7 +4,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstdio>
 #include <map>
+
+#include <fcntl.h>
 
 #include "app/processcontrol.h"
 #include "app/relocation.h"
@@ -15,6 +19,21 @@
 #include "runtime/manualscheduler.h"
 
 using namespace qv;
+
+namespace {
+// A rename from this path fails, as a full disk or a vanished folder would make it fail.
+QString failRenameFrom;
+} // namespace
+
+// The test program's rename() stands in front of the C library's; every other rename goes through.
+extern "C" int rename(const char *from, const char *to) noexcept
+{
+    if (!failRenameFrom.isEmpty() && QFile::decodeName(from) == failRenameFrom) {
+        errno = EIO;
+        return -1;
+    }
+    return renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
 
 namespace {
 
@@ -124,7 +143,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Stuck in the kernel: reported, and start-up goes on after a bounded wait.
         InstanceCase{"CannotBeEnded", 200, 200, -1, -1, {"TERM 200", "KILL 200"}, false, 7.0, 7.2},
         // The holder has not written its PID: no one is signalled, start-up goes on.
-        InstanceCase{"HolderWithoutPid", 200, 0, 0, 0, {}, false, 0.5, 0.6}),
+        InstanceCase{"HolderWithoutPid", 200, 0, 0, 0, {}, false, 0.5, 0.6},
+        // The file still names this process (its pid reused, or written before another took the
+        // lock): never a signal to ourselves.
+        InstanceCase{"FileNamesThisProcess", 200, FakeProcesses::self, 0, 0, {}, false, 0.5, 0.6}),
     [](const auto &info) { return std::string(info.param.name); });
 
 namespace {
@@ -257,6 +279,23 @@ TEST_F(RelocationTest, FailedCopyKeepsTheInstalledCopyAndSaysWhy)
     EXPECT_TRUE(desktop.installation.openedInstances.isEmpty());
     scheduler.advance(5);
     EXPECT_EQ(desktop.application.terminateCount, 0);
+}
+
+// When the complete copy could not take the installed copy's place, the installed copy, already moved
+// aside, was lost with it.
+TEST_F(RelocationTest, FailedFinalRenamePutsTheInstalledCopyBack)
+{
+    writeFile(desktop.installation.bundle + "/Contents/quorvantis", "new");
+    writeFile(applications + "/Quorvantis.app/Contents/quorvantis", "old");
+    failRenameFrom = applications + "/.Quorvantis.app.incoming";
+    relocation().moveToApplications();
+    failRenameFrom.clear();
+
+    EXPECT_EQ(readFile(applications + "/Quorvantis.app/Contents/quorvantis"), "old");
+    EXPECT_EQ(applicationsEntries(), QStringList({"Quorvantis.app"}));
+    ASSERT_EQ(desktop.installation.alerts.size(), 1);
+    EXPECT_TRUE(desktop.installation.alerts.first().informativeText.contains("Quorvantis.app"));
+    EXPECT_TRUE(desktop.installation.openedInstances.isEmpty());
 }
 
 TEST_F(RelocationTest, FailedOpenKeepsTheCopyAndThisRunAlive)

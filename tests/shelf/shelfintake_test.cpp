@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/diagnostics/diagevents.h"
+#include "shelf/shelflistmodel.h"
 #include "shelffixture.h"
 #include "testimages.h"
 
@@ -261,6 +262,21 @@ TEST_F(ShelfIntakeTest, WeblocHoldsTheExactAddressEscaped)
     EXPECT_EQ(m_sim.web.metadataAsked, QList<QUrl>{address});
 }
 
+// The shelf showed a link as its stored "<uuid>.webloc" file instead of the page's title.
+TEST_F(ShelfIntakeTest, ALinkShowsThePagesTitle)
+{
+    const QUrl address(QStringLiteral("https://example.com/article"));
+    m_sim.web.scriptMetadata(address,
+                             LinkMetadata{true, QStringLiteral(" Moving day "), QImage(), QString()});
+    ASSERT_TRUE(m_manager->processWebLink(address));
+    settle();
+    ShelfListModel model(*m_manager);
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.data(model.index(0), ShelfListModel::DisplayNameRole).toString(),
+              QStringLiteral("Moving day"));
+    EXPECT_EQ(model.data(model.index(0), Qt::DisplayRole).toString(), QStringLiteral("Moving day"));
+}
+
 struct RemoteRow
 {
     const char *address;
@@ -331,8 +347,11 @@ TEST_F(ShelfDropTest, DropReturnsAtOnceAndTakesFilesInDropOrder)
 TEST_F(ShelfDropTest, FileDataOfItemsIsTheSecondChoice)
 {
     DropData drop;
-    drop.items = {DropDataItem{makeFile(QStringLiteral("a.txt")), {}, {}}, DropDataItem{},
-                  DropDataItem{QUrl(QStringLiteral("https://example.com/b")), {}, {}}};
+    // An item's picture of the file is not a second item.
+    drop.items = {DropDataItem{makeFile(QStringLiteral("a.txt")),
+                               {{QStringLiteral("image/png"), encodedImage(solidImage(Qt::red), "PNG")}},
+                               {}},
+                  DropDataItem{}, DropDataItem{QUrl(QStringLiteral("https://example.com/b")), {}, {}}};
     EXPECT_TRUE(m_manager->handleDrop(drop));
     settle();
     EXPECT_EQ(itemNames(), QStringList{QStringLiteral("a.txt")});

@@ -78,6 +78,11 @@ TEST(BubblePlacement, SitsAboveABottomDockClearOfTheDockAndTheTile)
     const ScreenInfo thin = screenWithDock(DockPosition::bottom, 20);
     EXPECT_DOUBLE_EQ(place(icon, QSizeF(430, 233), thin, plainTiles).origin.y(), 54 + 4.8);
     EXPECT_DOUBLE_EQ(place(icon, QSizeF(430, 233), thin, DockTileSize{true, 48, 96}).origin.y(), 100 + 4.8);
+
+    // On a screen shorter than the bubble the top edge would win and the bubble would cover the
+    // tile: it stays 3 pt clear of the tile's edge instead.
+    const ScreenInfo shortScreen = screenWithDock(DockPosition::bottom, 70, QRectF(0, 0, 1440, 250));
+    EXPECT_DOUBLE_EQ(place(icon, QSizeF(430, 233), shortScreen, plainTiles).origin.y(), 4 + 48 + 3);
 }
 
 TEST(BubblePlacement, AtTheFarLeftTheBubbleIsClampedAndTheArrowStopsAtTenPercent)

@@ -104,14 +104,17 @@ TEST_F(SafeImagePreviewTest, ANewUrlReloadsAndALateResultOfTheOldUrlIsDropped)
 {
     const QUrl first = writeImage(QStringLiteral("first.png"), QSize(400, 100), Qt::red);
     const QUrl second = writeImage(QStringLiteral("second.png"), QSize(100, 400), Qt::green);
-    SafeImagePreview preview(first, 200, decodeQueue(), m_scheduler);
+    auto queue = std::make_shared<HeldQueue>();
+    SafeImagePreview preview(first, 200, queue, m_scheduler);
     preview.show();
+    queue->runNewestFirst();
     m_scheduler.runPending();
     ASSERT_EQ(preview.pixmap().size(), QSize(200, 50));
 
     preview.load(); // another appearance: a load of the first file is still on its way
     preview.setUrl(second);
     EXPECT_EQ(preview.state(), SafeImagePreview::State::Loading) << "the first file's picture must go";
+    queue->runNewestFirst();
     m_scheduler.runPending();
     EXPECT_EQ(preview.pixmap().size(), QSize(50, 200));
     EXPECT_EQ(preview.pixmap().toImage().pixelColor(25, 100), QColor(Qt::green));

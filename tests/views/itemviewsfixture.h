@@ -24,6 +24,23 @@
 
 namespace qv {
 
+// A decoding queue that holds its jobs until the test runs them, newest first: the answer for an
+// earlier request then arrives after the answer for a later one, as a slow decode would.
+class HeldQueue final : public WorkQueue
+{
+public:
+    QString label() const override { return QStringLiteral("held"); }
+    void async(std::function<void()> job) override { m_jobs.append(std::move(job)); }
+    void runNewestFirst()
+    {
+        while (!m_jobs.isEmpty())
+            m_jobs.takeLast()();
+    }
+
+private:
+    QList<std::function<void()>> m_jobs;
+};
+
 // The item views on a simulated desktop with manual time: decoding queues run on the test's thread
 // when the scheduler is advanced. Files live in a temporary folder.
 class ItemViewsTest : public ::testing::Test

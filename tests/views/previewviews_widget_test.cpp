@@ -56,10 +56,10 @@ protected:
         return QUrl::fromLocalFile(path(name));
     }
 
-    std::unique_ptr<UniversalQuickLookView> preview(const QUrl &url)
+    std::unique_ptr<UniversalQuickLookView> preview(const QUrl &url, std::shared_ptr<WorkQueue> queue = {})
     {
-        auto view =
-            std::make_unique<UniversalQuickLookView>(url, m_sim.fileIcons, decodeQueue(), m_scheduler);
+        auto view = std::make_unique<UniversalQuickLookView>(url, m_sim.fileIcons,
+                                                             queue ? queue : decodeQueue(), m_scheduler);
         view->resize(480, 360);
         view->show();
         m_scheduler.runPending();
@@ -143,6 +143,7 @@ TEST_F(QuickLookTest, PdfPagesTurnWithinTheirRange)
     view->showPage(-1);
     m_scheduler.runPending();
     EXPECT_EQ(view->pageIndex(), 2);
+    EXPECT_EQ(view->shownKind(), Kind::Pdf); // not the icon of a page that does not exist
     shot(*view, QStringLiteral("quicklook-pdf-last-page"));
 }
 
@@ -161,11 +162,14 @@ TEST_F(QuickLookTest, ANewUrlSwapsTheDocumentInTheSameViewAndDropsTheOldOnesLate
 {
     const QUrl text = writeFile(QStringLiteral("a.txt"), "alpha");
     const QUrl picture = writeImage(QStringLiteral("b.png"), QSize(64, 64), Qt::red);
-    auto view = preview(text);
+    // Answers arrive newest first, so the text's late answer comes after the picture's.
+    auto queue = std::make_shared<HeldQueue>();
+    auto view = preview(text, queue);
     UniversalQuickLookView *same = view.get();
     view->setUrl(picture);
     view->setUrl(text);
     view->setUrl(picture);
+    queue->runNewestFirst();
     m_scheduler.runPending();
     EXPECT_EQ(view.get(), same);
     EXPECT_EQ(view->shownKind(), Kind::Image);

@@ -124,6 +124,20 @@ INSTANTIATE_TEST_SUITE_P(
                   doc,
                   true,
                   1},
+        // Equal but for the minimised state: the state the model names wins.
+        MatchCase{"MatchingMinimisedStateDecides",
+                  {{"Report", true, doc}, {"Report", false, doc}},
+                  "Report",
+                  doc,
+                  false,
+                  1},
+        // Two minimised windows are no lone one: the title decides.
+        MatchCase{"TwoMinimisedDecidedByTitle",
+                  {{"Report", true, {}}, {"Notes", true, {}}},
+                  "Report",
+                  doc,
+                  true,
+                  0},
         MatchCase{
             "EmptyTitleAndRectMatchNothing", {{"", false, doc}, {"", false, doc}}, "", QRectF(), false, -1},
         MatchCase{"CaseInsensitiveEqualityBeatsContainment",

@@ -113,10 +113,11 @@ protected:
 
     bool isMapped(xcb_window_t window) { return isViewable(connection, window); }
 
+    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
+    QtScheduler scheduler;
     SimDesktop sim;
     X11Desktop x11;
     X11Connection connection;
-    QtScheduler scheduler;
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
     RecordingEventLog events;

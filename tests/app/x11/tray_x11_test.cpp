@@ -31,8 +31,9 @@ QByteArray property(xcb_connection_t *c, xcb_window_t window, xcb_atom_t atom, x
         xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom, type, 0, 256), nullptr);
     QByteArray value;
     if (reply) {
+        // The length is in bytes already.
         value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
-                           xcb_get_property_value_length(reply) * (reply->format / 8));
+                           xcb_get_property_value_length(reply));
         free(reply);
     }
     return value;
@@ -144,6 +145,9 @@ TEST_F(TrayX11Test, TheMenuOpensWithItsEntriesInTheStoredLanguage)
     settings.set(Settings::appLanguage, QStringLiteral("Deutsch"));
     tray = std::make_unique<TrayIcon>(settings, scheduler, TrayIcon::Actions{});
     tray->setupStatusItem();
+    // The icon's embedding activates its window, and a change of active window closes any open
+    // popup: the menu opened before the embedding finished was closed again at once.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return embeddedInHost(); }, 10000));
     QMenu *menu = tray->statusMenu();
     ASSERT_NE(menu, nullptr);
     menu->popup(QPoint(1300, 40));

@@ -101,10 +101,11 @@ protected:
     }
 
     // Our own owner program offering exactly these types ("TYPE" -> bytes); waits until it owns the
-    // clipboard.
-    QProcess *offerWithOwner(const QList<std::pair<QString, QByteArray>> &offers, bool answersTargets = true)
+    // clipboard. `options` go to the program as they are.
+    QProcess *offerWithOwner(const QList<std::pair<QString, QByteArray>> &offers, bool answersTargets = true,
+                             const QStringList &options = {})
     {
-        QStringList args;
+        QStringList args = options;
         if (!answersTargets)
             args << QStringLiteral("--no-targets");
         for (const auto &[type, bytes] : offers) {
@@ -389,6 +390,34 @@ TEST_F(ClipboardX11Test, ImageOfferedOnlyAsJpegIsStoredLikeAPng)
     QFile cached(item.imageURL.toLocalFile());
     ASSERT_TRUE(cached.open(QIODevice::ReadOnly));
     EXPECT_TRUE(cached.readAll() == jpeg);
+}
+
+// An incremental transfer whose later pieces had another type, or kept coming from the owner after it
+// had handed the clipboard over, was taken whole: mixed pieces read as the copy.
+TEST_F(ClipboardX11Test, BrokenIncrementalTransfersAreNotRead)
+{
+    m_manager.reset(); // only this test reads the clipboard
+    const QByteArray broken = QByteArray("broken transfer ").repeated(2000);
+    const QString handedOverFile = m_offers.filePath(QStringLiteral("handed-over"));
+    QFile file(handedOverFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("the new owner's text");
+    file.close();
+    const struct
+    {
+        QString option;
+        std::optional<QString> next; // what a second read gives
+    } rows[] = {
+        {QStringLiteral("--incr-switch-type"), std::nullopt},
+        {QStringLiteral("--incr-hand-over=") + handedOverFile, QStringLiteral("the new owner's text")},
+    };
+    for (const auto &row : rows) {
+        offerWithOwner({{PasteboardType::utf8String, broken}}, true, {row.option});
+        EXPECT_EQ(m_pasteboard->read().string(PasteboardType::utf8String), std::nullopt)
+            << qPrintable(row.option);
+        EXPECT_EQ(m_pasteboard->read().string(PasteboardType::utf8String), row.next)
+            << qPrintable(row.option);
+    }
 }
 
 // Regression: after a text over the transfer limit was refused part way through its incremental

@@ -1,16 +1,23 @@
 // A minimal X11 clipboard owner for the x11 tests, offering exactly what it is told to, the way
 // older toolkits and odd owners do:
-//   clipboardowner [--no-targets] [--junk-targets=N] TYPE=FILE...
+//   clipboardowner [--no-targets] [--junk-targets=N] [--incr-switch-type | --incr-hand-over=FILE]
+//                  TYPE=FILE...
 // takes the CLIPBOARD selection, prints "ready" once it owns it, serves each TYPE with the bytes of
 // its FILE (in one piece), answers TARGETS with the offered types unless --no-targets (then it
 // refuses TARGETS like an owner that does not know it), and exits when another program takes the
 // clipboard or after 60 s. --junk-targets=N lists N more targets of fresh names (interned for this run)
 // before the offered types, as a hostile owner would, and serves none of them.
+// The --incr modes serve the offers incrementally (INCR, in four pieces) and break the transfer the
+// way a faulty or replaced owner would: --incr-switch-type gives the pieces after the first another
+// type; --incr-hand-over hands the clipboard to a second window of this program after the first
+// piece (that window serves every offered type with FILE's bytes, in one piece) while the first
+// window goes on sending its pieces.
 #include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -68,6 +75,18 @@ void answer(xcb_connection_t *connection, const xcb_selection_request_event_t &r
     xcb_flush(connection);
 }
 
+// One incremental transfer under way: the requestor's property, the next piece to send.
+struct Incremental
+{
+    bool active = false;
+    xcb_window_t requestor = XCB_WINDOW_NONE;
+    xcb_atom_t property = XCB_ATOM_NONE;
+    xcb_atom_t type = XCB_ATOM_NONE;
+    const std::string *bytes = nullptr;
+    size_t sent = 0;
+    int pieces = 0;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -78,6 +97,9 @@ int main(int argc, char **argv)
         return 1;
     }
     bool answersTargets = true;
+    bool switchType = false;
+    bool handOver = false;
+    std::string handedOverBytes;
     std::vector<Offer> offers;
     std::vector<xcb_atom_t> junk;
     for (int i = 1; i < argc; ++i) {
@@ -90,6 +112,16 @@ int main(int argc, char **argv)
             answersTargets = false;
             continue;
         }
+        if (arg == "--incr-switch-type") {
+            switchType = true;
+            continue;
+        }
+        if (arg.rfind("--incr-hand-over=", 0) == 0) {
+            handOver = true;
+            std::ifstream file(arg.substr(std::strlen("--incr-hand-over=")), std::ios::binary);
+            handedOverBytes.assign(std::istreambuf_iterator<char>(file), {});
+            continue;
+        }
         const auto equals = arg.find('=');
         if (equals == std::string::npos)
             return 2;
@@ -100,6 +132,9 @@ int main(int argc, char **argv)
     const xcb_atom_t clipboard = intern(connection, "CLIPBOARD");
     const xcb_atom_t targets = intern(connection, "TARGETS");
     const xcb_atom_t atomType = intern(connection, "ATOM");
+    const xcb_atom_t incrType = intern(connection, "INCR");
+    const xcb_atom_t utf8String = intern(connection, "UTF8_STRING");
+    const bool incremental = switchType || handOver;
 
     xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     const xcb_window_t window = xcb_generate_id(connection);
@@ -126,8 +161,14 @@ int main(int argc, char **argv)
     std::free(owner);
     if (!owns)
         return 3;
+    xcb_window_t current = window;
+    // The owner that takes over in --incr-hand-over mode.
+    const xcb_window_t second = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, second, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
     std::printf("ready\n");
     std::fflush(stdout);
+    Incremental transfer;
 
     pollfd fd{xcb_get_file_descriptor(connection), POLLIN, 0};
     for (;;) {
@@ -138,15 +179,40 @@ int main(int argc, char **argv)
             continue;
         }
         const uint8_t type = event->response_type & 0x7f;
-        if (type == XCB_SELECTION_CLEAR) {
+        if (type == XCB_SELECTION_CLEAR &&
+            reinterpret_cast<xcb_selection_clear_event_t *>(event)->owner == current) {
             std::free(event);
             return 0;
         }
+        if (type == XCB_PROPERTY_NOTIFY && transfer.active) {
+            // The requestor deleted the last piece: the next one, an empty one at the end.
+            const auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
+            if (notify->window == transfer.requestor && notify->atom == transfer.property &&
+                notify->state == XCB_PROPERTY_DELETE) {
+                if (handOver && transfer.pieces == 1) {
+                    xcb_set_selection_owner(connection, second, clipboard, notify->time);
+                    current = second;
+                }
+                const size_t size =
+                    std::min(transfer.bytes->size() / 4 + 1, transfer.bytes->size() - transfer.sent);
+                const xcb_atom_t pieceType =
+                    switchType && transfer.pieces > 0
+                        ? (transfer.type == XCB_ATOM_STRING ? utf8String : xcb_atom_t(XCB_ATOM_STRING))
+                        : transfer.type;
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, transfer.requestor, transfer.property,
+                                    pieceType, 8, uint32_t(size), transfer.bytes->data() + transfer.sent);
+                xcb_flush(connection);
+                transfer.sent += size;
+                ++transfer.pieces;
+                transfer.active = size > 0;
+            }
+        }
         if (type == XCB_SELECTION_REQUEST) {
             const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event);
+            const bool handedOver = request.owner == second;
             const xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
             xcb_atom_t served = XCB_ATOM_NONE;
-            if (request.target == targets && answersTargets) {
+            if (request.target == targets && (answersTargets || handedOver)) {
                 std::vector<xcb_atom_t> list = {targets};
                 list.insert(list.end(), junk.begin(), junk.end());
                 for (const auto &offer : offers)
@@ -156,11 +222,22 @@ int main(int argc, char **argv)
                 served = property;
             }
             for (const auto &offer : offers) {
-                if (offer.type == request.target) {
+                if (offer.type != request.target)
+                    continue;
+                const std::string &bytes = handedOver ? handedOverBytes : offer.bytes;
+                if (incremental && !handedOver) {
+                    // Announced with its size; the pieces follow as the requestor deletes each.
+                    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+                    xcb_change_window_attributes(connection, request.requestor, XCB_CW_EVENT_MASK, &events);
+                    const uint32_t size = uint32_t(bytes.size());
                     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
-                                        offer.type, 8, uint32_t(offer.bytes.size()), offer.bytes.data());
-                    served = property;
+                                        incrType, 32, 1, &size);
+                    transfer = Incremental{true, request.requestor, property, offer.type, &bytes, 0, 0};
+                } else {
+                    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
+                                        offer.type, 8, uint32_t(bytes.size()), bytes.data());
                 }
+                served = property;
             }
             answer(connection, request, served);
         }

@@ -93,9 +93,10 @@ protected:
     QProcess *panel = nullptr;
     std::vector<QProcess *> terminals;
 
+    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
+    QtScheduler scheduler;
     std::unique_ptr<X11Desktop> desktop;
     Platform platform;
-    QtScheduler scheduler;
     ThreadQueueFactory queues;
     SettingsStore settings;
     RecordingEventLog eventLog;

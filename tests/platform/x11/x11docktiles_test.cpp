@@ -136,6 +136,21 @@ TEST(X11DockTilesTest, IconGeometryMakesOneTilePerButtonAndDefersToThePanelsOwnT
     EXPECT_EQ(X11DockTiles::build({}, windows).size(), 4);
 }
 
+// Two applications' task buttons that overlap while the panel lays them out again were merged into
+// one tile, named after whichever came first.
+TEST(X11DockTilesTest, OverlappingButtonsOfTwoApplicationsStayTwoTiles)
+{
+    const QList<X11TaskWindow> windows{
+        window("a", "XTerm", "XTerm", QRect(200, 1040, 150, 40)),
+        window("b", "Gimp", "GIMP", QRect(300, 1040, 150, 40)),
+    };
+    const QList<X11DockTile> expected{
+        {"XTerm", QRect(200, 1040, 150, 40)},
+        {"GIMP", QRect(300, 1040, 150, 40)},
+    };
+    EXPECT_EQ(X11DockTiles::build({}, windows), expected);
+}
+
 struct SideCase
 {
     QRect panel;

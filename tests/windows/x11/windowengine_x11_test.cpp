@@ -104,8 +104,9 @@ protected:
 
     QTemporaryDir folder;
     X11Session session;
-    X11Desktop desktop;
+    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
     QtScheduler scheduler;
+    X11Desktop desktop;
     ThreadQueueFactory queues;
     std::unique_ptr<SettingsStore> settings;
     RecordingEventLog events;
@@ -190,6 +191,18 @@ TEST_F(WindowEngineX11Test, MinimisedWindowsAreListedAsMinimised)
         waitMs));
     EXPECT_FALSE(listed(pid)->image.isNull());
     ASSERT_TRUE(fetchAllUntil({pid}, [](const AppWindowModel &model) { return model.isMinimized; }));
+
+    // Some window managers keep minimised windows mapped and only mark them hidden.
+    const qint64 mapped = startXterm(QStringLiteral("Mapped but hidden"));
+    ASSERT_NE(mapped, 0);
+    ASSERT_TRUE(fetchAllUntil({mapped}));
+    const QString mappedWindow = QString::number(listed(mapped)->id);
+    X11Clients::output(QStringLiteral("xprop"),
+                       {QStringLiteral("-id"), mappedWindow, QStringLiteral("-f"),
+                        QStringLiteral("_NET_WM_STATE"), QStringLiteral("32a"), QStringLiteral("-set"),
+                        QStringLiteral("_NET_WM_STATE"), QStringLiteral("_NET_WM_STATE_HIDDEN")});
+    ASSERT_TRUE(X11Clients::isFramed(listed(mapped)->id));
+    EXPECT_TRUE(fetchAllUntil({mapped}, [](const AppWindowModel &model) { return model.isMinimized; }));
 }
 
 TEST_F(WindowEngineX11Test, OnlyCurrentDesktopLeavesOtherDesktopsOut)
@@ -198,22 +211,35 @@ TEST_F(WindowEngineX11Test, OnlyCurrentDesktopLeavesOtherDesktopsOut)
     ASSERT_NE(here, 0);
     const qint64 there = startXterm(QStringLiteral("There"));
     ASSERT_NE(there, 0);
-    ASSERT_TRUE(fetchAllUntil({here, there}));
-    const quint32 window = quint32(listed(there)->id);
-    session.sendToWindowManager(window, session.ewmh()->_NET_WM_DESKTOP, {1, 2, 0, 0, 0});
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return X11Clients::output(
-                       QStringLiteral("xprop"),
-                       {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_DESKTOP")})
-                .contains(QStringLiteral("= 1"));
-        },
-        waitMs));
+    const qint64 everywhere = startXterm(QStringLiteral("Everywhere"));
+    ASSERT_NE(everywhere, 0);
+    ASSERT_TRUE(fetchAllUntil({here, there, everywhere}));
+    // Desktop 1 for one, every desktop (sticky) for the other.
+    const QList<std::pair<qint64, uint32_t>> moves{{there, 1}, {everywhere, 0xFFFFFFFF}};
+    for (const auto &[pid, target] : moves) {
+        const quint32 window = quint32(listed(pid)->id);
+        session.sendToWindowManager(window, session.ewmh()->_NET_WM_DESKTOP, {target, 2, 0, 0, 0});
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return X11Clients::output(QStringLiteral("xprop"),
+                                          {QStringLiteral("-id"), QString::number(window),
+                                           QStringLiteral("_NET_WM_DESKTOP")})
+                    .contains(QStringLiteral("= %1").arg(target));
+            },
+            waitMs));
+    }
 
     engine->setShowOnlyCurrentSpace(true);
     engine->fetchWindows(QStringLiteral("XTerm"));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return listed(here).has_value() && !listed(there) && !engine->isFetchPending(); }, waitMs));
+        [&] {
+            return listed(here).has_value() && !listed(there) && listed(everywhere).has_value() &&
+                   !engine->isFetchPending();
+        },
+        waitMs));
+    // A sticky window is shown on this desktop, not minimised.
+    ASSERT_TRUE(listed(everywhere).has_value());
+    EXPECT_FALSE(listed(everywhere)->isMinimized);
 }
 
 TEST_F(WindowEngineX11Test, FocusMinimiseAndRestoreThroughTheWindowManager)
