@@ -91,15 +91,16 @@ protected:
 
     SettingsContext context()
     {
-        return SettingsContext{settings,
-                               scheduler,
-                               sim.permissions,
-                               [this](bool enabled) { launchWishes << enabled; },
-                               monitor.get(),
-                               diagnostics,
-                               [this](const QUrl &url) { openedURLs << url; },
-                               [this] { return sim.appIcons.installedApplications(); },
-                               [this](const QString &identity) { return sim.appIcons.iconForBundle(identity); }};
+        return SettingsContext{
+            settings,
+            scheduler,
+            sim.permissions,
+            [this](bool enabled) { launchWishes << enabled; },
+            monitor.get(),
+            diagnostics,
+            [this](const QUrl &url) { openedURLs << url; },
+            [this] { return sim.appIcons.installedApplications(); },
+            [this](const QString &identity) { return sim.appIcons.iconForBundle(identity); }};
     }
     SettingsView &open()
     {
@@ -131,7 +132,8 @@ protected:
     SettingsStore settings;
     RecordingEventLog eventLog;
     QTemporaryDir logFolder;
-    DiagnosticsManager diagnostics{settings, scheduler, queues, sim.fileDialogs, sim.fileRevealer, logFolder.path()};
+    DiagnosticsManager diagnostics{settings,        scheduler,        queues,
+                                   sim.fileDialogs, sim.fileRevealer, logFolder.path()};
     QList<QUrl> openedURLs;
     std::unique_ptr<DockMonitor> monitor;
     std::unique_ptr<SettingsWindowManager> manager;
@@ -679,7 +681,8 @@ TEST_F(SettingsWindowTest, ContactFormNamesTheFirstEmptyFieldThenHandsTheMailtoU
     EXPECT_EQ(contact->validationError(), Localization::text("contact_validation_name", AppLanguage::german));
     QTest::keyClicks(contact->nameField(), " Kim ");
     send->click();
-    EXPECT_EQ(contact->validationError(), Localization::text("contact_validation_email", AppLanguage::german));
+    EXPECT_EQ(contact->validationError(),
+              Localization::text("contact_validation_email", AppLanguage::german));
     EXPECT_TRUE(openedURLs.isEmpty());
 
     QTest::keyClicks(contact->emailField(), "kim@example.org");
@@ -689,8 +692,9 @@ TEST_F(SettingsWindowTest, ContactFormNamesTheFirstEmptyFieldThenHandsTheMailtoU
     send->click();
     send->click();
     EXPECT_TRUE(contact->validationError().isEmpty());
-    const QUrl expected = ContactSection::mailtoURL(
-        "[Quorvantis] Bug Report from  Kim ", "Name:  Kim \nEmail: kim@example.org\nCategory: Bug Report\n\na&b=c");
+    const QUrl expected =
+        ContactSection::mailtoURL("[Quorvantis] Bug Report from  Kim ",
+                                  "Name:  Kim \nEmail: kim@example.org\nCategory: Bug Report\n\na&b=c");
     EXPECT_EQ(openedURLs, (QList<QUrl>{expected, expected}));
 
     // Coming back starts an empty form on the first category.

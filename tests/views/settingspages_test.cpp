@@ -142,12 +142,13 @@ TEST(GuideTexts, EveryKeyHasATextInEveryLanguageAndNoneNamesMacKeys)
             const QString text = Localization::text(key, language);
             EXPECT_FALSE(text.isEmpty() || text == key) << key.toStdString() << " " << int(language);
             for (const char *mac : {"⌥", "⌘", "Option", "Cmd", "macOS", "Finder"})
-                EXPECT_FALSE(text.contains(QString::fromUtf8(mac))) << key.toStdString() << " " << int(language);
+                EXPECT_FALSE(text.contains(QString::fromUtf8(mac)))
+                    << key.toStdString() << " " << int(language);
         }
     }
     QStringList labels;
     for (const auto &row : GuideSection::switcherRows() + GuideSection::hotkeyRows())
         labels << row.keyLabel;
-    EXPECT_EQ(labels, (QStringList{"Alt + Tab", "Arrow Keys", "Enter", "Ctrl + W", "Ctrl + M", "Esc", "Alt + Tab",
-                                   "Alt + C", "Alt + S"}));
+    EXPECT_EQ(labels, (QStringList{"Alt + Tab", "Arrow Keys", "Enter", "Ctrl + W", "Ctrl + M", "Esc",
+                                   "Alt + Tab", "Alt + C", "Alt + S"}));
 }

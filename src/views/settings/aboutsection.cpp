@@ -31,7 +31,8 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const double dpr = devicePixelRatioF();
-        QImage mask = Symbols::pixmap(QStringLiteral("circle.hexagongrid.fill"), 32, Qt::white, dpr).toImage();
+        QImage mask =
+            Symbols::pixmap(QStringLiteral("circle.hexagongrid.fill"), 32, Qt::white, dpr).toImage();
         QImage tinted(mask.size(), QImage::Format_ARGB32_Premultiplied);
         tinted.setDevicePixelRatio(dpr);
         tinted.fill(Qt::transparent);
@@ -69,8 +70,8 @@ QString AboutSection::versionText(const QString &version)
     return QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral("\u2013") : version);
 }
 
-AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::function<void(const QUrl &)> openURL,
-                           QWidget *parent)
+AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler,
+                           std::function<void(const QUrl &)> openURL, QWidget *parent)
     : SettingsPage(parent)
 {
     auto *outer = new QVBoxLayout(this);
@@ -91,7 +92,8 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::func
                                     Theme::white(0.5), card);
     version->setObjectName(QStringLiteral("version"));
     names->addWidget(version);
-    names->addWidget(settingsLabel(settingsText("about_sysreq", language), 12, QFont::Normal, Theme::white(0.35), card));
+    names->addWidget(
+        settingsLabel(settingsText("about_sysreq", language), 12, QFont::Normal, Theme::white(0.35), card));
     identity->addLayout(names, 1);
     column->addLayout(identity);
     column->addWidget(settingsHairline(Theme::white(0.15), card));
@@ -99,11 +101,12 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::func
     auto *support = new QHBoxLayout;
     support->setContentsMargins(0, 4, 0, 4);
     support->setSpacing(10);
-    support->addWidget(settingsSymbol(QStringLiteral("envelope.fill"), 13, withAlpha(Color::neonCyan(), 0.7), card));
+    support->addWidget(
+        settingsSymbol(QStringLiteral("envelope.fill"), 13, withAlpha(Color::neonCyan(), 0.7), card));
     auto *supportText = new QVBoxLayout;
     supportText->setSpacing(2);
-    QLabel *supportLabel =
-        settingsLabel(settingsText("about_support", language).toUpper(), 11, QFont::DemiBold, Theme::white(0.4), card);
+    QLabel *supportLabel = settingsLabel(settingsText("about_support", language).toUpper(), 11,
+                                         QFont::DemiBold, Theme::white(0.4), card);
     supportLabel->setObjectName(QStringLiteral("supportLabel"));
     QFont spaced = supportLabel->font();
     spaced.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
@@ -114,13 +117,13 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::func
     mail->setFlat(true);
     mail->setCursor(Qt::PointingHandCursor);
     mail->setFont(Theme::systemFont(13, QFont::Medium));
-    mail->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; text-align: left; padding: 0; }")
-                            .arg(Color::neonCyan().name()));
-    connect(mail, &QPushButton::clicked, this,
-            [openURL] {
-                if (openURL)
-                    openURL(QUrl(QStringLiteral("mailto:") + supportAddress()));
-            });
+    mail->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; border: none; text-align: left; padding: 0; }")
+            .arg(Color::neonCyan().name()));
+    connect(mail, &QPushButton::clicked, this, [openURL] {
+        if (openURL)
+            openURL(QUrl(QStringLiteral("mailto:") + supportAddress()));
+    });
     supportText->addWidget(mail, 0, Qt::AlignLeft);
     support->addLayout(supportText, 1);
     column->addLayout(support);
@@ -133,7 +136,8 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler, std::func
     website->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 8px 0; }"));
     auto *websiteRow = new QHBoxLayout(website);
     websiteRow->setContentsMargins(0, 8, 0, 8);
-    QLabel *visit = settingsLabel(settingsText("visit_website", language), 14, QFont::Medium, Color::neonCyan(), website);
+    QLabel *visit =
+        settingsLabel(settingsText("visit_website", language), 14, QFont::Medium, Color::neonCyan(), website);
     visit->setAttribute(Qt::WA_TransparentForMouseEvents);
     // The button's style sheet would otherwise paint the label in its own text colour.
     visit->setStyleSheet(QStringLiteral("color: %1;").arg(Color::neonCyan().name()));

@@ -38,8 +38,8 @@ QPixmap iconPixmap(const QImage &icon, int size, double dpr)
     QImage image = icon;
     if (image.isNull())
         return Symbols::pixmap(QStringLiteral("app.dashed"), size, Theme::white(0.6), dpr);
-    QPixmap pixmap = QPixmap::fromImage(image.scaled(QSize(size, size) * dpr, Qt::IgnoreAspectRatio,
-                                                     Qt::SmoothTransformation));
+    QPixmap pixmap = QPixmap::fromImage(
+        image.scaled(QSize(size, size) * dpr, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(dpr);
     return pixmap;
 }
@@ -48,14 +48,16 @@ QPixmap iconPixmap(const QImage &icon, int size, double dpr)
 
 AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications applications, AppLanguage language,
                                      QWidget *parent)
-    : SettingsPage(parent), m_settings(settings), m_applications(std::move(applications)), m_language(language)
+    : SettingsPage(parent), m_settings(settings), m_applications(std::move(applications)),
+      m_language(language)
 {
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(16);
 
     auto *header = new QHBoxLayout;
-    QLabel *desc = settingsLabel(settingsText("blocker_desc", language), 13, QFont::Normal, Theme::white(0.6), this);
+    QLabel *desc =
+        settingsLabel(settingsText("blocker_desc", language), 13, QFont::Normal, Theme::white(0.6), this);
     desc->setWordWrap(true);
     header->addWidget(desc, 1);
     const QColor cyan = Color::neonCyan();
@@ -67,12 +69,13 @@ AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications appli
     add->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     add->setCursor(Qt::PointingHandCursor);
     add->setFont(Theme::systemFont(12, QFont::Medium));
-    add->setStyleSheet(QStringLiteral("QToolButton { color: %1; background: rgba(255,255,255,15); padding: 6px 12px;"
-                                      " border: 1px solid rgba(%2,%3,%4,77); border-radius: 8px; }")
-                           .arg(cyan.name())
-                           .arg(cyan.red())
-                           .arg(cyan.green())
-                           .arg(cyan.blue()));
+    add->setStyleSheet(
+        QStringLiteral("QToolButton { color: %1; background: rgba(255,255,255,15); padding: 6px 12px;"
+                       " border: 1px solid rgba(%2,%3,%4,77); border-radius: 8px; }")
+            .arg(cyan.name())
+            .arg(cyan.red())
+            .arg(cyan.green())
+            .arg(cyan.blue()));
     connect(add, &QToolButton::clicked, this, &AppBlockerSection::chooseApp);
     header->addWidget(add, 0, Qt::AlignVCenter);
     column->addLayout(header);
@@ -164,7 +167,8 @@ void AppBlockerSection::chooseApp()
         item->setData(Qt::UserRole, application.bundleIdentifier);
         item->setToolTip(application.bundleIdentifier);
         if (m_applications.icon)
-            item->setIcon(QIcon(iconPixmap(m_applications.icon(application.bundleIdentifier), 24, devicePixelRatioF())));
+            item->setIcon(QIcon(
+                iconPixmap(m_applications.icon(application.bundleIdentifier), 24, devicePixelRatioF())));
     }
     layout->addWidget(list);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &chooser);
@@ -234,8 +238,8 @@ void AppBlockerSection::rebuildRows()
         remove->setObjectName(QStringLiteral("remove"));
         remove->setAutoRaise(true);
         remove->setCursor(Qt::PointingHandCursor);
-        remove->setIcon(QIcon(Symbols::pixmap(QStringLiteral("trash.fill"), 14, withAlpha(Color::neonRed(), 0.8),
-                                              devicePixelRatioF())));
+        remove->setIcon(QIcon(Symbols::pixmap(QStringLiteral("trash.fill"), 14,
+                                              withAlpha(Color::neonRed(), 0.8), devicePixelRatioF())));
         remove->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
         connect(remove, &QToolButton::clicked, this, [this, identity] { removeApp(identity); });
         rowLayout->addWidget(remove);

@@ -35,32 +35,43 @@ QString symbolOf(ContactSection::ContactCategory category)
 {
     using C = ContactSection::ContactCategory;
     switch (category) {
-    case C::question: return QStringLiteral("questionmark.circle");
-    case C::bug: return QStringLiteral("ladybug");
-    case C::idea: return QStringLiteral("lightbulb");
-    case C::feedback: return QStringLiteral("bubble.left");
-    case C::support: return QStringLiteral("lifepreserver");
-    case C::partnership: return QStringLiteral("person.2");
+    case C::question:
+        return QStringLiteral("questionmark.circle");
+    case C::bug:
+        return QStringLiteral("ladybug");
+    case C::idea:
+        return QStringLiteral("lightbulb");
+    case C::feedback:
+        return QStringLiteral("bubble.left");
+    case C::support:
+        return QStringLiteral("lifepreserver");
+    case C::partnership:
+        return QStringLiteral("person.2");
     }
     return QString();
 }
 
 QString rgba(const QColor &color, double alpha)
 {
-    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(int(alpha * 255));
+    return QStringLiteral("rgba(%1,%2,%3,%4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(int(alpha * 255));
 }
 
 QLabel *sectionLabel(const char *key, AppLanguage language, QWidget *parent)
 {
-    QLabel *label = settingsLabel(settingsText(key, language).toUpper(), 12, QFont::DemiBold, Theme::white(0.5), parent);
+    QLabel *label =
+        settingsLabel(settingsText(key, language).toUpper(), 12, QFont::DemiBold, Theme::white(0.5), parent);
     QFont spaced = label->font();
     spaced.setLetterSpacing(QFont::AbsoluteSpacing, 0.8);
     label->setFont(spaced);
     return label;
 }
 
-const QString fieldStyle = QStringLiteral(
-    "background: rgba(255,255,255,10); border: 1px solid rgba(255,255,255,31); border-radius: 10px; color: white;");
+const QString fieldStyle = QStringLiteral("background: rgba(255,255,255,10); border: 1px solid "
+                                          "rgba(255,255,255,31); border-radius: 10px; color: white;");
 
 } // namespace
 
@@ -68,12 +79,18 @@ QString ContactSection::rawValue(ContactCategory category)
 {
     using C = ContactCategory;
     switch (category) {
-    case C::question: return QStringLiteral("question");
-    case C::bug: return QStringLiteral("bug");
-    case C::idea: return QStringLiteral("idea");
-    case C::feedback: return QStringLiteral("feedback");
-    case C::support: return QStringLiteral("support");
-    case C::partnership: return QStringLiteral("partnership");
+    case C::question:
+        return QStringLiteral("question");
+    case C::bug:
+        return QStringLiteral("bug");
+    case C::idea:
+        return QStringLiteral("idea");
+    case C::feedback:
+        return QStringLiteral("feedback");
+    case C::support:
+        return QStringLiteral("support");
+    case C::partnership:
+        return QStringLiteral("partnership");
     }
     return QString();
 }
@@ -111,14 +128,16 @@ const char *ContactSection::validationKey(const QString &name, const QString &em
 // The mail is read by English-speaking support: the category goes in its English title.
 QString ContactSection::subject(ContactCategory category, const QString &name)
 {
-    return QStringLiteral("[Quorvantis] ") + title(category, AppLanguage::english) + QStringLiteral(" from ") + name;
+    return QStringLiteral("[Quorvantis] ") + title(category, AppLanguage::english) +
+           QStringLiteral(" from ") + name;
 }
 
 QString ContactSection::body(ContactCategory category, const QString &name, const QString &email,
                              const QString &message)
 {
-    return QStringLiteral("Name: ") + name + QStringLiteral("\nEmail: ") + email + QStringLiteral("\nCategory: ") +
-           title(category, AppLanguage::english) + QStringLiteral("\n\n") + message;
+    return QStringLiteral("Name: ") + name + QStringLiteral("\nEmail: ") + email +
+           QStringLiteral("\nCategory: ") + title(category, AppLanguage::english) + QStringLiteral("\n\n") +
+           message;
 }
 
 QUrl ContactSection::mailtoURL(const QString &subject, const QString &body)
@@ -130,7 +149,8 @@ QUrl ContactSection::mailtoURL(const QString &subject, const QString &body)
     return QUrl::fromEncoded(encoded, QUrl::StrictMode);
 }
 
-ContactSection::ContactSection(AppLanguage language, std::function<void(const QUrl &)> openURL, QWidget *parent)
+ContactSection::ContactSection(AppLanguage language, std::function<void(const QUrl &)> openURL,
+                               QWidget *parent)
     : SettingsPage(parent), m_language(language), m_openURL(std::move(openURL))
 {
     const QColor cyan = Color::neonCyan();
@@ -143,12 +163,15 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
     auto *badge = new CardFrame(withAlpha(cyan, 0.1), QColor(), 26, this);
     badge->setFixedSize(52, 52);
     auto *badgeLayout = new QVBoxLayout(badge);
-    badgeLayout->addWidget(settingsSymbol(QStringLiteral("envelope.open.fill"), 24, cyan, badge), 0, Qt::AlignCenter);
+    badgeLayout->addWidget(settingsSymbol(QStringLiteral("envelope.open.fill"), 24, cyan, badge), 0,
+                           Qt::AlignCenter);
     header->addWidget(badge);
     auto *titles = new QVBoxLayout;
     titles->setSpacing(4);
-    titles->addWidget(settingsLabel(settingsText("contact_title", language), 20, QFont::Bold, Qt::white, this));
-    QLabel *subtitle = settingsLabel(settingsText("contact_subtitle", language), 13, QFont::Normal, Theme::white(0.55), this);
+    titles->addWidget(
+        settingsLabel(settingsText("contact_title", language), 20, QFont::Bold, Qt::white, this));
+    QLabel *subtitle = settingsLabel(settingsText("contact_subtitle", language), 13, QFont::Normal,
+                                     Theme::white(0.55), this);
     subtitle->setWordWrap(true);
     titles->addWidget(subtitle);
     header->addLayout(titles, 1);
@@ -189,10 +212,11 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
         chip->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         chip->setFont(Theme::systemFont(11, QFont::Medium));
         chip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        chip->setStyleSheet(QStringLiteral("QToolButton { color: rgba(255,255,255,128); background: rgba(255,255,255,8);"
-                                           " border: 1px solid rgba(255,255,255,20); border-radius: 8px; padding: 7px 10px; }"
-                                           "QToolButton:checked { color: white; background: %1; border: 1px solid %2; }")
-                                .arg(rgba(cyan, 0.2), rgba(cyan, 0.5)));
+        chip->setStyleSheet(
+            QStringLiteral("QToolButton { color: rgba(255,255,255,128); background: rgba(255,255,255,8);"
+                           " border: 1px solid rgba(255,255,255,20); border-radius: 8px; padding: 7px 10px; }"
+                           "QToolButton:checked { color: white; background: %1; border: 1px solid %2; }")
+                .arg(rgba(cyan, 0.2), rgba(cyan, 0.5)));
         chip->setChecked(category == m_selectedCategory);
         m_chips->addButton(chip, int(category));
         grid->addWidget(chip, index / 3, index % 3);
@@ -240,11 +264,13 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
     removeFile->setObjectName(QStringLiteral("removeAttachment"));
     removeFile->setAutoRaise(true);
     removeFile->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
-    removeFile->setIcon(QIcon(Symbols::pixmap(QStringLiteral("xmark.circle.fill"), 12, Theme::white(0.4), devicePixelRatioF())));
+    removeFile->setIcon(QIcon(
+        Symbols::pixmap(QStringLiteral("xmark.circle.fill"), 12, Theme::white(0.4), devicePixelRatioF())));
     connect(removeFile, &QToolButton::clicked, this, [this] { setAttachment(QString()); });
     chipLayout->addWidget(removeFile);
     attachRow->addWidget(m_fileChip);
-    m_noFile = settingsLabel(settingsText("contact_no_file", language), 12, QFont::Normal, Theme::white(0.3), this);
+    m_noFile =
+        settingsLabel(settingsText("contact_no_file", language), 12, QFont::Normal, Theme::white(0.3), this);
     attachRow->addWidget(m_noFile);
     attachRow->addStretch();
     column->addLayout(attachRow);
@@ -255,7 +281,8 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
     validation->setContentsMargins(0, 0, 0, 0);
     validation->setSpacing(6);
     const QColor orange(255, 149, 0);
-    validation->addWidget(settingsSymbol(QStringLiteral("exclamationmark.triangle.fill"), 12, orange, m_validationRow));
+    validation->addWidget(
+        settingsSymbol(QStringLiteral("exclamationmark.triangle.fill"), 12, orange, m_validationRow));
     m_validationText = settingsLabel(QString(), 12, QFont::Medium, orange, m_validationRow);
     validation->addWidget(m_validationText, 1);
     m_validationRow->hide();
@@ -268,20 +295,23 @@ ContactSection::ContactSection(AppLanguage language, std::function<void(const QU
     QLabel *noteIcon = settingsSymbol(QStringLiteral("envelope.open"), 13, withAlpha(cyan, 0.7), note);
     noteIcon->setAlignment(Qt::AlignTop);
     noteRow->addWidget(noteIcon);
-    QLabel *noteText = settingsLabel(settingsText("contact_mail_note", language), 12, QFont::Normal, Theme::white(0.5), note);
+    QLabel *noteText = settingsLabel(settingsText("contact_mail_note", language), 12, QFont::Normal,
+                                     Theme::white(0.5), note);
     noteText->setWordWrap(true);
     noteRow->addWidget(noteText, 1);
     column->addWidget(note);
 
     auto *send = new QPushButton(settingsText("contact_send", language), this);
     send->setObjectName(QStringLiteral("send"));
-    send->setIcon(QIcon(Symbols::pixmap(QStringLiteral("paperplane.fill"), 13, Qt::white, devicePixelRatioF())));
+    send->setIcon(
+        QIcon(Symbols::pixmap(QStringLiteral("paperplane.fill"), 13, Qt::white, devicePixelRatioF())));
     send->setFont(Theme::systemFont(14, QFont::DemiBold));
     send->setCursor(Qt::PointingHandCursor);
-    send->setStyleSheet(QStringLiteral("QPushButton { color: white; padding: 13px; border-radius: 12px;"
-                                       " border: 1px solid rgba(255,255,255,38);"
-                                       " background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 %1, stop:1 %2); }")
-                            .arg(rgba(cyan, 0.5), rgba(Color::neonPurple(), 0.5)));
+    send->setStyleSheet(
+        QStringLiteral("QPushButton { color: white; padding: 13px; border-radius: 12px;"
+                       " border: 1px solid rgba(255,255,255,38);"
+                       " background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 %1, stop:1 %2); }")
+            .arg(rgba(cyan, 0.5), rgba(Color::neonPurple(), 0.5)));
     connect(send, &QPushButton::clicked, this, &ContactSection::sendMessage);
     column->addWidget(send);
     syncAttachment();

@@ -25,9 +25,9 @@ class ContactSection : public SettingsPage
     Q_OBJECT
 public:
     enum class ContactCategory { question, bug, idea, feedback, support, partnership };
-    static constexpr ContactCategory allCategories[] = {ContactCategory::question, ContactCategory::bug,
-                                                        ContactCategory::idea,     ContactCategory::feedback,
-                                                        ContactCategory::support,  ContactCategory::partnership};
+    static constexpr ContactCategory allCategories[] = {
+        ContactCategory::question, ContactCategory::bug,     ContactCategory::idea,
+        ContactCategory::feedback, ContactCategory::support, ContactCategory::partnership};
     static QString rawValue(ContactCategory category);
     static std::optional<ContactCategory> categoryFromRawValue(const QString &raw);
     static QString title(ContactCategory category, AppLanguage language);
@@ -39,12 +39,14 @@ public:
     // empty, line breaks do not), or none when the form may be sent.
     static const char *validationKey(const QString &name, const QString &email, const QString &message);
     static QString subject(ContactCategory category, const QString &name);
-    static QString body(ContactCategory category, const QString &name, const QString &email, const QString &message);
+    static QString body(ContactCategory category, const QString &name, const QString &email,
+                        const QString &message);
     // "mailto:<support>?subject=…&body=…" with every byte outside RFC 3986's unreserved characters
     // percent-encoded, so no field can add a header or cut another short.
     static QUrl mailtoURL(const QString &subject, const QString &body);
 
-    ContactSection(AppLanguage language, std::function<void(const QUrl &)> openURL, QWidget *parent = nullptr);
+    ContactSection(AppLanguage language, std::function<void(const QUrl &)> openURL,
+                   QWidget *parent = nullptr);
 
     // Validates, then asks the mail handler to open the composed message.
     void sendMessage();

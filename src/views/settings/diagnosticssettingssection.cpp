@@ -19,9 +19,9 @@
 
 namespace qv {
 
-DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings, DiagnosticsManager &diagnostics,
-                                                       Scheduler &scheduler, AppLanguage language,
-                                                       QWidget *parent)
+DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings,
+                                                       DiagnosticsManager &diagnostics, Scheduler &scheduler,
+                                                       AppLanguage language, QWidget *parent)
     : SettingsPage(parent), m_settings(settings), m_diagnostics(diagnostics), m_scheduler(scheduler)
 {
     auto *column = new QVBoxLayout(this);
@@ -31,7 +31,8 @@ DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings, 
     auto *title = new QHBoxLayout;
     title->setSpacing(10);
     title->addWidget(settingsSymbol(QStringLiteral("stethoscope"), 22, Color::neonCyan(), this));
-    title->addWidget(settingsLabel(settingsText("tab_diagnostics", language), 20, QFont::Bold, Qt::white, this));
+    title->addWidget(
+        settingsLabel(settingsText("tab_diagnostics", language), 20, QFont::Bold, Qt::white, this));
     title->addStretch();
     column->addLayout(title);
 
@@ -43,8 +44,10 @@ DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings, 
     auto *switchRow = new QHBoxLayout;
     auto *labels = new QVBoxLayout;
     labels->setSpacing(2);
-    labels->addWidget(settingsLabel(settingsText("diag_toggle", language), 14, QFont::DemiBold, Qt::white, card));
-    QLabel *desc = settingsLabel(settingsText("diag_desc", language), 11, QFont::Normal, Theme::white(0.5), card);
+    labels->addWidget(
+        settingsLabel(settingsText("diag_toggle", language), 14, QFont::DemiBold, Qt::white, card));
+    QLabel *desc =
+        settingsLabel(settingsText("diag_desc", language), 11, QFont::Normal, Theme::white(0.5), card);
     desc->setWordWrap(true);
     labels->addWidget(desc);
     switchRow->addLayout(labels, 1);
@@ -63,7 +66,8 @@ DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings, 
         auto *item = new QHBoxLayout;
         item->setSpacing(6);
         item->addWidget(settingsSymbol(symbol, 12, withAlpha(Color::neonCyan(), 0.7), m_counts));
-        item->addWidget(settingsLabel(settingsText(key, language), 11, QFont::Normal, Theme::white(0.5), m_counts));
+        item->addWidget(
+            settingsLabel(settingsText(key, language), 11, QFont::Normal, Theme::white(0.5), m_counts));
         QLabel *value = settingsLabel(QStringLiteral("0"), 13, QFont::Bold, Theme::white(0.8), m_counts);
         QFont mono = value->font();
         mono.setFamily(QStringLiteral("monospace"));
@@ -80,17 +84,19 @@ DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings, 
 
     m_export = new QPushButton(settingsText("diag_export", language), card);
     m_export->setObjectName(QStringLiteral("export"));
-    m_export->setIcon(QIcon(Symbols::pixmap(QStringLiteral("square.and.arrow.up"), 13, Qt::white, devicePixelRatioF())));
+    m_export->setIcon(
+        QIcon(Symbols::pixmap(QStringLiteral("square.and.arrow.up"), 13, Qt::white, devicePixelRatioF())));
     m_export->setFont(Theme::systemFont(13, QFont::Medium));
     m_export->setCursor(Qt::PointingHandCursor);
-    m_export->setStyleSheet(QStringLiteral(
-        "QPushButton { color: white; background: rgba(255,255,255,26); border: 1px solid rgba(255,255,255,38);"
-        " border-radius: 8px; padding: 8px 16px; }"
-        "QPushButton:disabled { color: rgba(255,255,255,110); }"));
+    m_export->setStyleSheet(QStringLiteral("QPushButton { color: white; background: rgba(255,255,255,26); "
+                                           "border: 1px solid rgba(255,255,255,38);"
+                                           " border-radius: 8px; padding: 8px 16px; }"
+                                           "QPushButton:disabled { color: rgba(255,255,255,110); }"));
     rows->addWidget(m_export, 0, Qt::AlignLeft);
     // A fixed English line, as support reads it.
     QLabel *footnote = settingsLabel(
-        QStringLiteral("Exports log files, recent events, and sanitized settings into a ZIP archive for support."),
+        QStringLiteral(
+            "Exports log files, recent events, and sanitized settings into a ZIP archive for support."),
         11, QFont::Normal, Theme::white(0.4), card);
     footnote->setWordWrap(true);
     rows->addWidget(footnote);

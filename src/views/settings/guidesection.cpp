@@ -154,9 +154,12 @@ GuideSection::GuideSection(AppLanguage language, QWidget *parent) : SettingsPage
 // The default keys as this desktop names them; the Ctrl shortcuts act on the panel's selected card.
 QList<GuideSection::ShortcutRow> GuideSection::switcherRows()
 {
-    return {{QStringLiteral("Alt + Tab"), "guide_act_opt_tab"}, {QStringLiteral("Arrow Keys"), "guide_act_arrows"},
-            {QStringLiteral("Enter"), "guide_act_enter"},       {QStringLiteral("Ctrl + W"), "guide_act_cmd_w"},
-            {QStringLiteral("Ctrl + M"), "guide_act_cmd_m"},    {QStringLiteral("Esc"), "guide_act_esc"}};
+    return {{QStringLiteral("Alt + Tab"), "guide_act_opt_tab"},
+            {QStringLiteral("Arrow Keys"), "guide_act_arrows"},
+            {QStringLiteral("Enter"), "guide_act_enter"},
+            {QStringLiteral("Ctrl + W"), "guide_act_cmd_w"},
+            {QStringLiteral("Ctrl + M"), "guide_act_cmd_m"},
+            {QStringLiteral("Esc"), "guide_act_esc"}};
 }
 
 QList<GuideSection::ShortcutRow> GuideSection::hotkeyRows()
@@ -171,14 +174,21 @@ QStringList GuideSection::textKeys()
     QStringList keys{"guide_title", "guide_subtitle", "guide_desc", "guide_col_action", "guide_col_result"};
     for (const ShortcutRow &row : switcherRows())
         keys << QString::fromLatin1(row.actionKey);
-    keys << "guide_info" << "guide_clipboard_title" << "guide_clipboard_desc" << "guide_shelf_title"
-         << "guide_shelf_desc" << "guide_hotkeys_title" << "guide_hotkeys_desc";
+    keys << "guide_info"
+         << "guide_clipboard_title"
+         << "guide_clipboard_desc"
+         << "guide_shelf_title"
+         << "guide_shelf_desc"
+         << "guide_hotkeys_title"
+         << "guide_hotkeys_desc";
     for (const ShortcutRow &row : hotkeyRows())
         keys << QString::fromLatin1(row.actionKey);
-    keys << "guide_snap_title" << "guide_snap_desc";
+    keys << "guide_snap_title"
+         << "guide_snap_desc";
     for (const char *key : snapKeys)
         keys << QString::fromLatin1(key);
-    keys << "guide_diag_title" << "guide_diag_desc";
+    keys << "guide_diag_title"
+         << "guide_diag_desc";
     return keys;
 }
 

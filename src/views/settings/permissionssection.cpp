@@ -15,7 +15,6 @@ namespace qv {
 
 namespace {
 
-
 } // namespace
 
 PermissionsSection::PermissionsSection(PermissionProbe &probe, Scheduler &scheduler, AppLanguage language,
@@ -72,7 +71,8 @@ PermissionsSection::Row PermissionsSection::makeRow(const QString &title, const 
     auto *badgeLayout = new QHBoxLayout(badge);
     badgeLayout->setContentsMargins(10, 4, 10, 4);
     badgeLayout->setSpacing(4);
-    badgeLayout->addWidget(settingsSymbol(QStringLiteral("checkmark.circle.fill"), 12, Color::neonGreen(), badge));
+    badgeLayout->addWidget(
+        settingsSymbol(QStringLiteral("checkmark.circle.fill"), 12, Color::neonGreen(), badge));
     badgeLayout->addWidget(settingsLabel(QStringLiteral("OK"), 12, QFont::Bold, Color::neonGreen(), badge));
     row->addWidget(badge, 0, Qt::AlignVCenter);
     result.badge = badge;
@@ -87,7 +87,8 @@ PermissionsSection::Row PermissionsSection::makeRow(const QString &title, const 
                 [this, address] { m_probe.openSettingsPage(QString::fromLatin1(address)); });
         row->addWidget(result.openSettings, 0, Qt::AlignVCenter);
     } else {
-        result.missingMark = settingsSymbol(QStringLiteral("xmark.circle.fill"), 16, Color::neonRed(), rowWidget);
+        result.missingMark =
+            settingsSymbol(QStringLiteral("xmark.circle.fill"), 16, Color::neonRed(), rowWidget);
         row->addWidget(result.missingMark, 0, Qt::AlignVCenter);
     }
     static_cast<QVBoxLayout *>(layout())->addWidget(rowWidget);

@@ -297,8 +297,8 @@ void SettingsView::buildPage()
     case SettingsTab::blocker:
         m_page = new AppBlockerSection(
             m_context.settings,
-            AppBlockerSection::Applications{m_context.installedApplications, m_context.applicationIcon}, m_language,
-            column);
+            AppBlockerSection::Applications{m_context.installedApplications, m_context.applicationIcon},
+            m_language, column);
         break;
     case SettingsTab::contact:
         m_page = new ContactSection(m_language, m_context.openURL, column);
@@ -307,8 +307,8 @@ void SettingsView::buildPage()
         m_page = new AboutSection(m_language, m_context.scheduler, m_context.openURL, column);
         break;
     case SettingsTab::diagnostics:
-        m_page = new DiagnosticsSettingsSection(m_context.settings, m_context.diagnostics, m_context.scheduler,
-                                                m_language, column);
+        m_page = new DiagnosticsSettingsSection(m_context.settings, m_context.diagnostics,
+                                                m_context.scheduler, m_language, column);
         break;
     }
     m_column->addWidget(m_page);

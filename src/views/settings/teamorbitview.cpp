@@ -69,10 +69,11 @@ QList<TeamMember> TeamOrbitView::defaultTeam()
         m.color = color;
         return m;
     };
-    return {member(QStringLiteral("Avery"), QStringLiteral("Chief Bug Creator 👾"), Color::neonCyan()),
-            member(QStringLiteral("Blake"), QStringLiteral("Vibe Manager 🍕"), Color::neonPurple()),
-            member(QStringLiteral("Casey"), QStringLiteral("Code Whisperer ☕️"), Color::neonGreen()),
-            member(QStringLiteral("Devon"), QStringLiteral("Chaos Coordinator 🌪️"), QColor(255, 149, 0))};
+    return {
+        member(QStringLiteral("Avery"), QStringLiteral("Chief Bug Creator 👾"), Color::neonCyan()),
+        member(QStringLiteral("Blake"), QStringLiteral("Vibe Manager 🍕"), Color::neonPurple()),
+        member(QStringLiteral("Casey"), QStringLiteral("Code Whisperer ☕️"), Color::neonGreen()),
+        member(QStringLiteral("Devon"), QStringLiteral("Chaos Coordinator 🌪️"), QColor(255, 149, 0))};
 }
 
 QPointF TeamOrbitView::avatarOffset(int index, double rotation)
@@ -177,17 +178,17 @@ void TeamOrbitView::paintEvent(QPaintEvent *)
                          m_hoveredMember->name);
         painter.setPen(Theme::white(0.8));
         painter.setFont(Theme::systemFont(12, QFont::Medium));
-        painter.drawText(label.adjusted(0, label.height() / 2 + 2, 0, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                         m_hoveredMember->role);
+        painter.drawText(label.adjusted(0, label.height() / 2 + 2, 0, 0),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_hoveredMember->role);
     } else {
-        const QPixmap sparkles = Symbols::pixmap(QStringLiteral("sparkles"), 24, withAlpha(Color::neonCyan(), 0.8),
-                                                 devicePixelRatioF());
+        const QPixmap sparkles = Symbols::pixmap(QStringLiteral("sparkles"), 24,
+                                                 withAlpha(Color::neonCyan(), 0.8), devicePixelRatioF());
         painter.drawPixmap(QPointF(centre.x() - 12, centre.y() - 24 - 3), sparkles);
         painter.setPen(Theme::white(0.6));
         painter.setFont(Theme::systemFont(14, QFont::DemiBold));
         // The same words in every language.
-        painter.drawText(QRectF(label.left(), centre.y() + 3, label.width(), 24), Qt::AlignHCenter | Qt::AlignTop,
-                         QStringLiteral("Meet the Team"));
+        painter.drawText(QRectF(label.left(), centre.y() + 3, label.width(), 24),
+                         Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Meet the Team"));
     }
     const double turn = rotation();
     for (int i = 0; i < m_team.size(); ++i) {

@@ -60,10 +60,10 @@ protected:
         controller->setupGlobalOverlayWindow();
         controller->setupPeekingWindow();
         controller->setupBindings(*monitor, *engine);
-        windows = std::make_unique<SettingsWindowManager>(
-            SettingsContext{settings, scheduler, *platform.permissions, [](bool) {}, monitor.get(), diagnostics,
-                            [](const QUrl &) {}, [platform] { return platform.appIcons->installedApplications(); },
-                            [platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
+        windows = std::make_unique<SettingsWindowManager>(SettingsContext{
+            settings, scheduler, *platform.permissions, [](bool) {}, monitor.get(), diagnostics,
+            [](const QUrl &) {}, [platform] { return platform.appIcons->installedApplications(); },
+            [platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
     }
     ~SettingsX11Test() override
     {
@@ -219,12 +219,14 @@ TEST_F(SettingsX11Test, BlockingXtermOnThePageRemovesItsWindowFromTheSuperPanel)
             QTest::qWaitFor([&] { return !engine->isFetchPending() && !engine->windows().isEmpty(); }, 5000);
         Q_UNUSED(listedAny);
         QTest::qWait(200);
-        const bool listed = controller->superPanel()->windowTitles().contains(QStringLiteral("blocker-xterm"));
+        const bool listed =
+            controller->superPanel()->windowTitles().contains(QStringLiteral("blocker-xterm"));
         controller->showAllWindows(); // closes it
         EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
         return listed;
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panelListsXterm(); }, 10000)) << "xterm never showed in the panel";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelListsXterm(); }, 10000))
+        << "xterm never showed in the panel";
 
     windows->showSettings();
     SettingsView &view = *windows->settingsWindow();

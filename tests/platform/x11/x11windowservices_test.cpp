@@ -395,8 +395,9 @@ TEST_F(X11WindowServicesTest, InstalledApplicationsAreTheShownEntriesSortedByNam
     write(QStringLiteral("gone.desktop"), "[Desktop Entry]\nName=Gone\nHidden=true\n");
     write(QStringLiteral("unnamed.desktop"), "[Desktop Entry]\nType=Application\n");
     X11DesktopEntries entries({data.path()});
-    EXPECT_EQ(X11AppIcons(session, entries).installedApplications(),
-              (QList<InstalledApplication>{{"zeta", "alpha"}, {"kde-dolphin", "Dolphin"}, {"unnamed", "unnamed"}}));
+    EXPECT_EQ(
+        X11AppIcons(session, entries).installedApplications(),
+        (QList<InstalledApplication>{{"zeta", "alpha"}, {"kde-dolphin", "Dolphin"}, {"unnamed", "unnamed"}}));
 }
 
 // Identity of a client from its hints, against a folder of desktop entries.
