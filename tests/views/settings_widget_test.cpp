@@ -1,5 +1,4 @@
 #include <QAbstractButton>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -617,8 +616,9 @@ TEST_F(SettingsWindowTest, BlockerRowsFollowTheStoredListAndTheChooserStoresTheD
     // The chooser lists the installed applications by name; OK stores the chosen one's id.
     bool answered = false;
     QTimer::singleShot(0, [&] {
-        auto *chooser = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        auto *chooser = blocker.findChild<QDialog *>();
         ASSERT_NE(chooser, nullptr);
+        EXPECT_TRUE(chooser->isModal());
         EXPECT_EQ(chooser->windowTitle(), "Select an App to Block");
         auto *list = chooser->findChild<QListWidget *>();
         ASSERT_EQ(list->count(), 2);

@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -234,8 +233,9 @@ TEST_F(SettingsX11Test, BlockingXtermOnThePageRemovesItsWindowFromTheSuperPanel)
     auto &page = *static_cast<AppBlockerSection *>(view.page());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     bool chosen = false;
+    // The timer runs inside the chooser's own event loop, so the chooser is there.
     QTimer::singleShot(200, [&] {
-        auto *chooser = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        auto *chooser = page.findChild<QDialog *>();
         if (!chooser)
             return;
         auto *list = chooser->findChild<QListWidget *>();
