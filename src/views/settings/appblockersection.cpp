@@ -4,7 +4,6 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>

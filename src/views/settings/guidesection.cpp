@@ -5,7 +5,6 @@
 #include <QVBoxLayout>
 
 #include "core/color.h"
-#include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/settings/settingswidgets.h"
 
