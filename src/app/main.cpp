@@ -160,7 +160,12 @@ int main(int argc, char **argv)
     // sequence has made it.
     SettingsWindowManager settingsWindows(SettingsContext{
         settings, scheduler, *platform.permissions,
-        [&platform](bool enabled) { LaunchManager::setLaunchAtLogin(*platform.loginItem, enabled); }, nullptr});
+        [&platform](bool enabled) { LaunchManager::setLaunchAtLogin(*platform.loginItem, enabled); }, nullptr,
+        diagnostics, [&platform](const QUrl &url) { platform.fileRevealer->openURL(url); },
+        [&platform] { return platform.appIcons->installedApplications(); },
+        [&platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
+    // The Super Panel's gear opens this window.
+    overlayController.setOpenSettings([&settingsWindows] { settingsWindows.showSettings(); });
     auto tray = std::make_unique<TrayIcon>(
         settings, scheduler,
         TrayIcon::Actions{[&relocator] { relocator.restartApp(); },

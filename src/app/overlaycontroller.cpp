@@ -85,6 +85,13 @@ OverlayController::OverlayController(const Platform &platform, Scheduler &schedu
 {
 }
 
+void OverlayController::setOpenSettings(std::function<void()> openSettings)
+{
+    m_openSettings = std::move(openSettings);
+    if (m_superPanelState)
+        m_superPanelState->setOpenSettings(m_openSettings);
+}
+
 OverlayController::~OverlayController()
 {
     m_hoverWorkItem.cancel();
@@ -256,6 +263,7 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
         *m_superPanelWindows, m_scheduler, std::move(actions),
         SuperPanelState::Presented{[this] { return m_isGlobalSwitcherVisible; },
                                    [this](bool presented) { toggleGlobalSwitcher(presented); }});
+    m_superPanelState->setOpenSettings(m_openSettings);
     m_superPanelState->follow(windowEngine);
     m_superPanelState->setLanguage(Localization::storedLanguage(m_settings));
     connect(&m_settings, &SettingsStore::changed, m_superPanelState.get(), [this](const QString &key) {

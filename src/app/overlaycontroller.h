@@ -104,6 +104,8 @@ public:
     // and the right column stays empty.
     void setItemServices(ClipboardManager &clipboard, FileShelfManager &shelf,
                          std::shared_ptr<WorkQueue> decodeQueue);
+    // What the Super Panel's gear does; without it the gear leaves the panel open.
+    void setOpenSettings(std::function<void()> openSettings);
     // Where the Super Panel records its opening and closing; none records nothing.
     void setEventLog(EventLog *eventLog) { m_eventLog = eventLog; }
     // Scroll up focuses the tile's application's first window (or activates the application when it
@@ -205,6 +207,7 @@ private:
 
     std::function<void()> m_checkClipboard;
     EventLog *m_eventLog = nullptr;
+    std::function<void()> m_openSettings;
     // Declared before the panel, whose view uses them, so they outlive it.
     std::unique_ptr<WindowListModel> m_superPanelWindows;
     std::unique_ptr<SuperPanelState> m_superPanelState;

@@ -1353,14 +1353,14 @@ const LocalizationRow interfaceRows[] = {
         u"Quorvantis にはトラブルシューティング用の診断ツールが組み込まれています。「設定 → 診断」で有効にすると、イベントログが記録されます。必要に応じて、診断レポートを ZIP ファイルとして書き出し、サポートと共有できます。"
     }},
     {u"about_sysreq", {
-        u"Requires a Linux desktop on X11",
-        u"需要运行 X11 的 Linux 桌面",
-        u"Nécessite un bureau Linux sous X11",
-        u"Requiere un escritorio Linux con X11",
-        u"Erfordert einen Linux-Desktop unter X11",
-        u"Richiede un desktop Linux con X11",
-        u"Wymaga pulpitu Linux z X11",
-        u"X11 で動作する Linux デスクトップが必要です"
+        u"Requires an X11 session with an EWMH window manager",
+        u"需要带有 EWMH 窗口管理器的 X11 会话",
+        u"Nécessite une session X11 avec un gestionnaire de fenêtres EWMH",
+        u"Requiere una sesión X11 con un gestor de ventanas EWMH",
+        u"Erfordert eine X11-Sitzung mit einem EWMH-Fenstermanager",
+        u"Richiede una sessione X11 con un window manager EWMH",
+        u"Wymaga sesji X11 z menedżerem okien zgodnym z EWMH",
+        u"EWMH 対応ウインドウマネージャーを使う X11 セッションが必要です"
     }},
     {u"about_support", {
         u"Support",

@@ -1,11 +1,22 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QString>
 
 namespace qv {
 
-// Icons of applications. A null image means the application has no icon that way. Main thread.
+// An application installed on the desktop, as a chooser lists it.
+struct InstalledApplication
+{
+    // The identifier the window engine knows its windows by (on Linux the desktop-file id).
+    QString bundleIdentifier;
+    QString name;
+    bool operator==(const InstalledApplication &) const = default;
+};
+
+// Icons of applications, and the installed applications they belong to. A null image means the
+// application has no icon that way. Main thread.
 class AppIconService
 {
 public:
@@ -14,6 +25,8 @@ public:
     virtual QImage applicationIcon(qint64 pid) = 0;
     // The icon installed for an application identifier (its desktop entry), running or not.
     virtual QImage iconForBundle(const QString &bundleIdentifier) = 0;
+    // Every installed application, sorted by name (ignoring case); empty when none can be listed.
+    virtual QList<InstalledApplication> installedApplications() = 0;
 };
 
 } // namespace qv

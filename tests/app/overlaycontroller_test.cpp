@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -765,4 +766,18 @@ TEST_F(OverlayControllerTest, ThePanelSaysNoWindowsFoundOnlyOnceTheListIsMade)
     controller->superPanelState()->setSearchText("nothing like this");
     QApplication::processEvents();
     EXPECT_TRUE(grid.isShowingEmptyState());
+}
+
+TEST_F(OverlayControllerTest, TheSuperPanelsGearOpensTheSettingsAndClosesThePanel)
+{
+    int opened = 0;
+    controller->setOpenSettings([&opened] { ++opened; });
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    QApplication::processEvents();
+    auto *gear = qobject_cast<QAbstractButton *>(controller->superPanel()->settingsButton());
+    ASSERT_NE(gear, nullptr);
+    gear->click();
+    EXPECT_EQ(opened, 1);
+    EXPECT_FALSE(controller->isGlobalSwitcherVisible());
 }

@@ -1,4 +1,10 @@
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -7,6 +13,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -14,6 +21,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/diagnostics/diagnosticsmanager.h"
 #include "core/localization.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
@@ -26,13 +34,18 @@
 #include "support/screenshot.h"
 #include "views/onboarding/onboardingview.h"
 #include "views/onboarding/slidebutton.h"
+#include "views/settings/aboutsection.h"
+#include "views/settings/appblockersection.h"
 #include "views/settings/appearancesettingssection.h"
+#include "views/settings/contactsection.h"
+#include "views/settings/diagnosticssettingssection.h"
 #include "views/settings/generalsettingssection.h"
 #include "views/settings/glasstoggle.h"
 #include "views/settings/keydownmonitor.h"
 #include "views/settings/permissionssection.h"
 #include "views/settings/settingswindowmanager.h"
 #include "views/settings/shortcutssettingssection.h"
+#include "views/settings/teamorbitview.h"
 
 using namespace qv;
 using Recorder = AppearanceSettingsSection::Recorder;
@@ -77,8 +90,16 @@ protected:
 
     SettingsContext context()
     {
-        return SettingsContext{settings, scheduler, sim.permissions,
-                               [this](bool enabled) { launchWishes << enabled; }, monitor.get()};
+        return SettingsContext{
+            settings,
+            scheduler,
+            sim.permissions,
+            [this](bool enabled) { launchWishes << enabled; },
+            monitor.get(),
+            diagnostics,
+            [this](const QUrl &url) { openedURLs << url; },
+            [this] { return sim.appIcons.installedApplications(); },
+            [this](const QString &identity) { return sim.appIcons.iconForBundle(identity); }};
     }
     SettingsView &open()
     {
@@ -109,6 +130,10 @@ protected:
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
     RecordingEventLog eventLog;
+    QTemporaryDir logFolder;
+    DiagnosticsManager diagnostics{settings,        scheduler,        queues,
+                                   sim.fileDialogs, sim.fileRevealer, logFolder.path()};
+    QList<QUrl> openedURLs;
     std::unique_ptr<DockMonitor> monitor;
     std::unique_ptr<SettingsWindowManager> manager;
     QList<bool> launchWishes;
@@ -526,18 +551,21 @@ TEST_F(SettingsWindowTest, SwitchingTheModuleHotkeysOffEndsARecording)
     EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), (QStringList{"Alt", "C"}));
 }
 
-// The gallery: every page built so far, in English and German.
+// The gallery: every page, in English and German.
 TEST_F(SettingsWindowTest, PagesInEnglishAndGerman)
 {
     settings.set(Settings::enableModuleHotkeys, true);
     sim.permissions.screenCapture = false;
+    sim.appIcons.installed = {{"debian-xterm", "XTerm"}};
+    settings.set(Settings::ignoredApps, QStringLiteral("debian-xterm,org.example.notesApp"));
+    settings.set(Settings::diagnosticsEnabled, true);
     for (const char *language : {"English", "Deutsch"}) {
         settings.set(Settings::appLanguage, QString::fromLatin1(language));
         SettingsView &view = open();
         scheduler.runPending();
         view.resize(750, 820);
         const QString suffix = QLatin1String(language) == QLatin1String("English") ? "en" : "de";
-        for (const SettingsTab tab : {SettingsTab::general, SettingsTab::appearance, SettingsTab::shortcuts}) {
+        for (const SettingsTab tab : allSettingsTabs) {
             view.selectTab(tab);
             QCoreApplication::processEvents();
             EXPECT_EQ(view.selectedTab(), tab);
@@ -553,4 +581,172 @@ TEST_F(SettingsWindowTest, PagesInEnglishAndGerman)
         view.close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+TEST_F(SettingsWindowTest, BlockerRowsFollowTheStoredListAndTheChooserStoresTheDesktopFileId)
+{
+    sim.appIcons.installed = {{"debian-xterm", "XTerm"}, {"org.gnome.gedit", "Text Editor"}};
+    settings.set(Settings::ignoredApps, QStringLiteral(" a , ,debian-xterm ,a"));
+    SettingsView &view = open();
+    view.resize(750, 820);
+    auto &blocker = page<AppBlockerSection>(view, SettingsTab::blocker);
+    const auto rows = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QList<QWidget *> shown;
+        for (QWidget *row : blocker.findChildren<QWidget *>("blockedRow"))
+            shown << row;
+        return shown;
+    };
+    ASSERT_EQ(rows().size(), 3);
+    QStringList texts;
+    for (const QLabel *label : rows()[1]->findChildren<QLabel *>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains("XTerm")) << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.contains("(debian-xterm)"));
+
+    // Either copy's button removes both; the rest is stored trimmed.
+    rows()[2]->findChild<QAbstractButton *>("remove")->click();
+    EXPECT_EQ(settings.get(Settings::ignoredApps), "debian-xterm");
+    ASSERT_EQ(rows().size(), 1);
+    rows()[0]->findChild<QAbstractButton *>("remove")->click();
+    EXPECT_EQ(settings.get(Settings::ignoredApps), "");
+    EXPECT_TRUE(rows().isEmpty());
+    ASSERT_NE(blocker.findChild<QWidget *>("emptyState"), nullptr);
+
+    // The chooser lists the installed applications by name; OK stores the chosen one's id.
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        auto *chooser = blocker.findChild<QDialog *>();
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_TRUE(chooser->isModal());
+        EXPECT_EQ(chooser->windowTitle(), "Select an App to Block");
+        auto *list = chooser->findChild<QListWidget *>();
+        ASSERT_EQ(list->count(), 2);
+        EXPECT_EQ(list->item(1)->text(), "Text Editor");
+        list->setCurrentRow(0);
+        chooser->accept();
+        answered = true;
+    });
+    blocker.findChild<QAbstractButton *>("addApp")->click();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(settings.get(Settings::ignoredApps), "debian-xterm");
+    EXPECT_EQ(rows().size(), 1);
+}
+
+TEST_F(SettingsWindowTest, DiagnosticsSwitchShowsCountsAndTheExportButtonRestsOneSecondFromThePress)
+{
+    SettingsView &view = open();
+    view.resize(750, 820);
+    auto &diag = page<DiagnosticsSettingsSection>(view, SettingsTab::diagnostics);
+    auto *toggle = diag.findChild<QCheckBox *>("diagnosticsSwitch");
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_FALSE(diag.countsShown());
+
+    toggle->click();
+    scheduler.runPending();
+    EXPECT_TRUE(settings.get(Settings::diagnosticsEnabled));
+    EXPECT_TRUE(diag.countsShown());
+    // The counts are read again at the next change of the switch, not as events come.
+    for (int i = 0; i < 60; ++i)
+        diagnostics.log(QStringLiteral("event"));
+    EXPECT_LT(diag.eventCount(), DiagnosticsManager::ringCapacity);
+    toggle->click();
+    EXPECT_EQ(diag.eventCount(), DiagnosticsManager::ringCapacity);
+    EXPECT_FALSE(settings.get(Settings::diagnosticsEnabled));
+    EXPECT_FALSE(diag.countsShown());
+
+    // Export works with diagnostics off; a second press within the second asks nothing.
+    sim.fileDialogs.deferAnswers = true;
+    auto *exportButton = diag.findChild<QAbstractButton *>("export");
+    exportButton->click();
+    EXPECT_FALSE(exportButton->isEnabled());
+    diag.exportDiagnostics();
+    EXPECT_EQ(sim.fileDialogs.saveRequests.size(), 1);
+    scheduler.advance(0.9);
+    EXPECT_FALSE(exportButton->isEnabled());
+    scheduler.advance(0.1);
+    EXPECT_TRUE(exportButton->isEnabled()) << "the dialog is still open, the button rests from the press";
+    exportButton->click();
+    EXPECT_EQ(sim.fileDialogs.saveRequests.size(), 2);
+}
+
+TEST_F(SettingsWindowTest, ContactFormNamesTheFirstEmptyFieldThenHandsTheMailtoURLOverEachPress)
+{
+    settings.set(Settings::appLanguage, QStringLiteral("Deutsch"));
+    SettingsView &view = open();
+    view.resize(750, 820);
+    auto *contact = &page<ContactSection>(view, SettingsTab::contact);
+    auto *send = contact->findChild<QAbstractButton *>("send");
+    send->click();
+    EXPECT_EQ(contact->validationError(), Localization::text("contact_validation_name", AppLanguage::german));
+    QTest::keyClicks(contact->nameField(), " Kim ");
+    send->click();
+    EXPECT_EQ(contact->validationError(),
+              Localization::text("contact_validation_email", AppLanguage::german));
+    EXPECT_TRUE(openedURLs.isEmpty());
+
+    QTest::keyClicks(contact->emailField(), "kim@example.org");
+    QTest::keyClicks(contact->messageField(), "a&b=c");
+    contact->findChild<QAbstractButton *>("chip_bug")->click();
+    contact->setAttachment(QStringLiteral("/tmp/report.txt"));
+    send->click();
+    send->click();
+    EXPECT_TRUE(contact->validationError().isEmpty());
+    const QUrl expected =
+        ContactSection::mailtoURL("[Quorvantis] Bug Report from  Kim ",
+                                  "Name:  Kim \nEmail: kim@example.org\nCategory: Bug Report\n\na&b=c");
+    EXPECT_EQ(openedURLs, (QList<QUrl>{expected, expected}));
+
+    // Coming back starts an empty form on the first category.
+    view.selectTab(SettingsTab::about);
+    contact = &page<ContactSection>(view, SettingsTab::contact);
+    EXPECT_TRUE(contact->nameField()->text().isEmpty());
+    EXPECT_EQ(contact->selectedCategory(), ContactSection::ContactCategory::question);
+    EXPECT_TRUE(contact->attachment().isEmpty());
+}
+
+TEST_F(SettingsWindowTest, AboutShowsTheVersionAndItsOrbitTurnsOnlyWhileShownAndKeepsTheLastEnteredAvatar)
+{
+    const QString version = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QString());
+    SettingsView &view = open();
+    view.resize(750, 820);
+    auto &about = page<AboutSection>(view, SettingsTab::about);
+    EXPECT_EQ(about.findChild<QLabel *>("version")->text(), QString::fromUtf8("Version \u2013"));
+    EXPECT_EQ(about.findChild<QLabel *>("supportLabel")->text(), "SUPPORT");
+    about.findChild<QAbstractButton *>("website")->click();
+    EXPECT_EQ(openedURLs, QList<QUrl>{AboutSection::websiteURL()});
+    QCoreApplication::setApplicationVersion(version);
+
+    // At rotation 0 the members sit above, right of, below and left of the centre.
+    const QPointF places[] = {{0, -90}, {90, 0}, {0, 90}, {-90, 0}};
+    for (int i = 0; i < 4; ++i) {
+        const QPointF at = TeamOrbitView::avatarOffset(i, 0);
+        EXPECT_NEAR(at.x(), places[i].x(), 1e-9);
+        EXPECT_NEAR(at.y(), places[i].y(), 1e-9);
+    }
+    TeamOrbitView &orbit = *about.orbit();
+    EXPECT_TRUE(orbit.isOrbitAnimating());
+    scheduler.advance(TeamOrbitView::revolutionSeconds / 4);
+    EXPECT_NEAR(orbit.rotation(), 90, 1.0);
+    orbit.startOrbit();
+    EXPECT_NEAR(orbit.rotation(), 90, 1.0) << "a second start neither jumps nor restarts";
+
+    // The neighbour's entry may come before the first avatar's exit.
+    const QList<TeamMember> team = orbit.team();
+    orbit.hoverChanged(true, team[0]);
+    orbit.hoverChanged(true, team[1]);
+    orbit.hoverChanged(false, team[0]);
+    ASSERT_TRUE(orbit.hoveredMember());
+    EXPECT_EQ(orbit.hoveredMember()->name, team[1].name);
+    saveScreenshot(orbit, QStringLiteral("settings_about_orbit_hovered"));
+
+    // Leaving the page stops the ring; coming back starts it from 0 with nobody shown.
+    orbit.stopOrbit();
+    EXPECT_FALSE(orbit.hoveredMember());
+    EXPECT_EQ(orbit.rotation(), 0);
+    orbit.startOrbit();
+    EXPECT_EQ(orbit.rotation(), 0);
+    scheduler.advance(TeamOrbitView::revolutionSeconds / 2);
+    EXPECT_NEAR(orbit.rotation(), 180, 1.0);
 }

@@ -304,8 +304,10 @@ void SimDesktop::populateDemo()
     double x = 520;
     for (int i = 0; i < names.size(); ++i) {
         const QString &name = names[i];
-        const qint64 pid = workspace.launch(
-            RunningApp{0, QStringLiteral("org.example.") + name.toLower(), name, false, false, true});
+        const QString identity = QStringLiteral("org.example.") + name.toLower();
+        const qint64 pid = workspace.launch(RunningApp{0, identity, name, false, false, true});
+        // Installed too, so the App Blocker's chooser lists them.
+        appIcons.installed.append({identity, name});
         addDockTile(name, QRectF(x, 900 - 64, 64, 64));
         x += 70;
         // One or two windows per application, with contents a capture can show.
@@ -316,6 +318,8 @@ void SimDesktop::populateDemo()
                                    QStringLiteral("%1 — window %2").arg(name).arg(w + 1), image);
         }
     }
+    std::sort(appIcons.installed.begin(), appIcons.installed.end(),
+              [](const InstalledApplication &a, const InstalledApplication &b) { return a.name < b.name; });
 }
 
 } // namespace qv

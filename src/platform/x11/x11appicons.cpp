@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 #include "platform/x11/x11clientreader.h"
 #include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11session.h"
@@ -60,6 +62,20 @@ QImage X11AppIcons::applicationIcon(qint64 pid)
 QImage X11AppIcons::iconForBundle(const QString &bundleIdentifier)
 {
     return m_entries.iconFor(bundleIdentifier, preferredSize);
+}
+
+QList<InstalledApplication> X11AppIcons::installedApplications()
+{
+    QList<InstalledApplication> installed;
+    for (const X11DesktopEntries::Entry &entry : m_entries.entries()) {
+        if (!entry.noDisplay)
+            installed.append({entry.id, entry.name.isEmpty() ? entry.id : entry.name});
+    }
+    std::sort(installed.begin(), installed.end(), [](const auto &a, const auto &b) {
+        const int byName = QString::compare(a.name, b.name, Qt::CaseInsensitive);
+        return byName != 0 ? byName < 0 : a.bundleIdentifier < b.bundleIdentifier;
+    });
+    return installed;
 }
 
 QImage X11AppIcons::genericIcon()

@@ -22,6 +22,8 @@ public:
 
     QImage applicationIcon(qint64 pid) override;
     QImage iconForBundle(const QString &bundleIdentifier) override;
+    // The desktop entries that are shown in menus.
+    QList<InstalledApplication> installedApplications() override;
 
     // The icon shown for an application that names none.
     static QImage genericIcon();

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QList>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
@@ -107,6 +108,7 @@ std::optional<X11DesktopEntries::Entry> X11DesktopEntries::parse(const QByteArra
     }
     entry.icon = values.value(QStringLiteral("Icon"));
     entry.startupWMClass = values.value(QStringLiteral("StartupWMClass"));
+    entry.noDisplay = values.value(QStringLiteral("NoDisplay")) == QLatin1String("true");
     return entry;
 }
 
@@ -153,6 +155,13 @@ std::optional<X11DesktopEntries::Entry> X11DesktopEntries::lookup(const QString 
         it = m_entries.constFind(*lower);
     }
     return *it;
+}
+
+QList<X11DesktopEntries::Entry> X11DesktopEntries::entries()
+{
+    QMutexLocker lock(&m_mutex);
+    ensureLoaded();
+    return m_entries.values();
 }
 
 std::optional<X11DesktopEntries::Entry> X11DesktopEntries::entry(const QString &id)

@@ -39,6 +39,8 @@ public:
         QString name;
         QString icon;
         QString startupWMClass;
+        // NoDisplay=true: a helper entry that menus leave out.
+        bool noDisplay = false;
     };
 
     // `dataDirs` empty: $XDG_DATA_HOME and $XDG_DATA_DIRS (with their defaults).
@@ -49,6 +51,8 @@ public:
     // the WM_CLASS instance, then class, as an entry id (ignoring case).
     X11AppIdentity identify(const X11Client &client);
     std::optional<Entry> entry(const QString &id);
+    // Every entry read, in no particular order.
+    QList<Entry> entries();
     // The icon of the entry with this id, from the icon theme, a pixmap folder or a path; null when
     // it has none that loads.
     QImage iconFor(const QString &id, int size);

@@ -15,14 +15,6 @@ namespace qv {
 
 namespace {
 
-QLabel *symbolLabel(const QString &symbol, int size, const QColor &color, QWidget *parent)
-{
-    auto *label = new QLabel(parent);
-    label->setPixmap(Symbols::pixmap(symbol, size, color, parent->devicePixelRatioF()));
-    label->setAttribute(Qt::WA_TranslucentBackground);
-    return label;
-}
-
 } // namespace
 
 PermissionsSection::PermissionsSection(PermissionProbe &probe, Scheduler &scheduler, AppLanguage language,
@@ -46,7 +38,7 @@ PermissionsSection::PermissionsSection(PermissionProbe &probe, Scheduler &schedu
     auto *noteLayout = new QHBoxLayout(note);
     noteLayout->setContentsMargins(0, 4, 0, 0);
     noteLayout->setSpacing(6);
-    noteLayout->addWidget(symbolLabel(QStringLiteral("lock.shield.fill"), 10, Color::neonGreen(), note));
+    noteLayout->addWidget(settingsSymbol(QStringLiteral("lock.shield.fill"), 10, Color::neonGreen(), note));
     noteLayout->addWidget(settingsLabel(text("privacy_note"), 10, QFont::Normal, Theme::white(0.5), note));
     noteLayout->addStretch();
     layout->addWidget(note);
@@ -79,7 +71,8 @@ PermissionsSection::Row PermissionsSection::makeRow(const QString &title, const 
     auto *badgeLayout = new QHBoxLayout(badge);
     badgeLayout->setContentsMargins(10, 4, 10, 4);
     badgeLayout->setSpacing(4);
-    badgeLayout->addWidget(symbolLabel(QStringLiteral("checkmark.circle.fill"), 12, Color::neonGreen(), badge));
+    badgeLayout->addWidget(
+        settingsSymbol(QStringLiteral("checkmark.circle.fill"), 12, Color::neonGreen(), badge));
     badgeLayout->addWidget(settingsLabel(QStringLiteral("OK"), 12, QFont::Bold, Color::neonGreen(), badge));
     row->addWidget(badge, 0, Qt::AlignVCenter);
     result.badge = badge;
@@ -94,7 +87,8 @@ PermissionsSection::Row PermissionsSection::makeRow(const QString &title, const 
                 [this, address] { m_probe.openSettingsPage(QString::fromLatin1(address)); });
         row->addWidget(result.openSettings, 0, Qt::AlignVCenter);
     } else {
-        result.missingMark = symbolLabel(QStringLiteral("xmark.circle.fill"), 16, Color::neonRed(), rowWidget);
+        result.missingMark =
+            settingsSymbol(QStringLiteral("xmark.circle.fill"), 16, Color::neonRed(), rowWidget);
         row->addWidget(result.missingMark, 0, Qt::AlignVCenter);
     }
     static_cast<QVBoxLayout *>(layout())->addWidget(rowWidget);

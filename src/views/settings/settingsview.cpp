@@ -20,8 +20,13 @@
 #include "ui/dockglassbackground.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
+#include "views/settings/aboutsection.h"
+#include "views/settings/appblockersection.h"
 #include "views/settings/appearancesettingssection.h"
+#include "views/settings/contactsection.h"
+#include "views/settings/diagnosticssettingssection.h"
 #include "views/settings/generalsettingssection.h"
+#include "views/settings/guidesection.h"
 #include "views/settings/settingspage.h"
 #include "views/settings/settingswidgets.h"
 #include "views/settings/shortcutssettingssection.h"
@@ -286,9 +291,24 @@ void SettingsView::buildPage()
     case SettingsTab::shortcuts:
         m_page = new ShortcutsSettingsSection(m_context.settings, m_context.dockMonitor, m_language, column);
         break;
-    default:
-        // Pages still to come show their title alone.
-        m_page = new SettingsPage(column);
+    case SettingsTab::guide:
+        m_page = new GuideSection(m_language, column);
+        break;
+    case SettingsTab::blocker:
+        m_page = new AppBlockerSection(
+            m_context.settings,
+            AppBlockerSection::Applications{m_context.installedApplications, m_context.applicationIcon},
+            m_language, column);
+        break;
+    case SettingsTab::contact:
+        m_page = new ContactSection(m_language, m_context.openURL, column);
+        break;
+    case SettingsTab::about:
+        m_page = new AboutSection(m_language, m_context.scheduler, m_context.openURL, column);
+        break;
+    case SettingsTab::diagnostics:
+        m_page = new DiagnosticsSettingsSection(m_context.settings, m_context.diagnostics,
+                                                m_context.scheduler, m_language, column);
         break;
     }
     m_column->addWidget(m_page);

@@ -7,6 +7,7 @@
 
 #include "core/applanguage.h"
 #include "dock/dockmonitor.h"
+#include "platform/appicons.h"
 #include "views/settings/settingstab.h"
 
 class QAbstractButton;
@@ -16,6 +17,7 @@ class QVBoxLayout;
 
 namespace qv {
 
+class DiagnosticsManager;
 class PermissionProbe;
 class Scheduler;
 class SettingsPage;
@@ -31,6 +33,13 @@ struct SettingsContext
     std::function<void(bool)> setLaunchAtLogin;
     // Knows which hotkeys another program holds; null before the start-up sequence made it.
     QPointer<DockMonitor> dockMonitor;
+    // The Diagnostics page's log and export.
+    DiagnosticsManager &diagnostics;
+    // Hands a URL (mailto:, https:) to the desktop's handler for it.
+    std::function<void(const QUrl &)> openURL;
+    // The installed applications the App Blocker chooses from, and their icons.
+    std::function<QList<InstalledApplication>()> installedApplications;
+    std::function<QImage(const QString &identity)> applicationIcon;
 };
 
 // The content of the settings window, 750 points wide: the sidebar with the brand and one row per

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "core/localization.h"
+#include "ui/symbols.h"
 #include "ui/theme.h"
 
 namespace qv {
@@ -72,10 +73,23 @@ QWidget *settingsDivider(QWidget *parent)
     auto *holder = new QWidget(parent);
     auto *layout = new QVBoxLayout(holder);
     layout->setContentsMargins(0, 8, 0, 8);
-    auto *line = new CardFrame(Theme::white(0.2), QColor(), 0, holder);
-    line->setFixedHeight(1);
-    layout->addWidget(line);
+    layout->addWidget(settingsHairline(Theme::white(0.2), holder));
     return holder;
+}
+
+QWidget *settingsHairline(const QColor &color, QWidget *parent)
+{
+    auto *line = new CardFrame(color, QColor(), 0, parent);
+    line->setFixedHeight(1);
+    return line;
+}
+
+QLabel *settingsSymbol(const QString &symbol, int size, const QColor &color, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setPixmap(Symbols::pixmap(symbol, size, color, parent->devicePixelRatioF()));
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    return label;
 }
 
 KeycapView::KeycapView(const QString &text, KeyboardShortcut::KeycapSize size, QWidget *parent)

@@ -41,6 +41,10 @@ QLabel *settingsLabel(const QString &text, double pointSize, QFont::Weight weigh
                       QWidget *parent = nullptr);
 // The divider between groups of rows: a hairline of white at 0.2 with 8 points above and below.
 QWidget *settingsDivider(QWidget *parent = nullptr);
+// A full-width line one point high in `color`, without room around it.
+QWidget *settingsHairline(const QColor &color, QWidget *parent = nullptr);
+// A symbol at `size` in `color` on a clear background.
+QLabel *settingsSymbol(const QString &symbol, int size, const QColor &color, QWidget *parent);
 
 // One keycap: the large caps of the Shortcuts page or the small ones of the module recorders.
 class KeycapView : public QWidget

@@ -1,7 +1,10 @@
+#include <QDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +14,7 @@
 #include <xcb/xcb_keysyms.h>
 
 #include "app/overlaycontroller.h"
+#include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
@@ -20,9 +24,11 @@
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
+#include "support/x11clients.h"
 #include "support/x11focus.h"
 #include "ui/panel.h"
 #include "views/onboarding/slidebutton.h"
+#include "views/settings/appblockersection.h"
 #include "views/settings/settingswindowmanager.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/settings/shortcutssettingssection.h"
@@ -53,8 +59,10 @@ protected:
         controller->setupGlobalOverlayWindow();
         controller->setupPeekingWindow();
         controller->setupBindings(*monitor, *engine);
-        windows = std::make_unique<SettingsWindowManager>(
-            SettingsContext{settings, scheduler, *platform.permissions, [](bool) {}, monitor.get()});
+        windows = std::make_unique<SettingsWindowManager>(SettingsContext{
+            settings, scheduler, *platform.permissions, [](bool) {}, monitor.get(), diagnostics,
+            [](const QUrl &) {}, [platform] { return platform.appIcons->installedApplications(); },
+            [platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
     }
     ~SettingsX11Test() override
     {
@@ -116,6 +124,7 @@ protected:
     ThreadQueueFactory queues;
     SettingsStore settings;
     RecordingEventLog events;
+    DiagnosticsManager diagnostics;
     std::unique_ptr<DockMonitor> monitor;
     std::unique_ptr<WindowEngine> engine;
     std::unique_ptr<OverlayController> controller;
@@ -190,4 +199,65 @@ TEST_F(SettingsX11Test, ACombinationAnotherClientGrabbedIsNamedOnThePage)
     EXPECT_TRUE(QTest::qWaitFor([&] { return page.heldElsewhereLine()->isHidden(); }, 3000));
     xcb_ungrab_key(connection.xcb(), j, connection.root(), held);
     xcb_flush(connection.xcb());
+}
+
+// The App Blocker stores the desktop-file id the window engine knows a real program's windows by:
+// xterm blocked on the page is gone from the next Super Panel, and back once removed.
+TEST_F(SettingsX11Test, BlockingXtermOnThePageRemovesItsWindowFromTheSuperPanel)
+{
+    ASSERT_TRUE(connection.isValid());
+    X11Clients clients;
+    ASSERT_NE(clients.start(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("blocker-xterm"),
+                                                      QStringLiteral("-e"), QStringLiteral("sleep 600")}),
+              0);
+    const auto panelListsXterm = [&] {
+        controller->showAllWindows();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 3000));
+        // A blocked xterm may leave the list empty: then the wait runs out and the list is read as it is.
+        const bool listedAny =
+            QTest::qWaitFor([&] { return !engine->isFetchPending() && !engine->windows().isEmpty(); }, 5000);
+        Q_UNUSED(listedAny);
+        QTest::qWait(200);
+        const bool listed =
+            controller->superPanel()->windowTitles().contains(QStringLiteral("blocker-xterm"));
+        controller->showAllWindows(); // closes it
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+        return listed;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelListsXterm(); }, 10000))
+        << "xterm never showed in the panel";
+
+    windows->showSettings();
+    SettingsView &view = *windows->settingsWindow();
+    view.selectTab(SettingsTab::blocker);
+    auto &page = *static_cast<AppBlockerSection *>(view.page());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    bool chosen = false;
+    // The timer runs inside the chooser's own event loop, so the chooser is there.
+    QTimer::singleShot(200, [&] {
+        auto *chooser = page.findChild<QDialog *>();
+        if (!chooser)
+            return;
+        auto *list = chooser->findChild<QListWidget *>();
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->item(i)->data(Qt::UserRole).toString() == QLatin1String("debian-xterm")) {
+                EXPECT_EQ(list->item(i)->text(), "XTerm");
+                list->setCurrentRow(i);
+                chosen = true;
+            }
+        }
+        chooser->done(chosen ? QDialog::Accepted : QDialog::Rejected);
+    });
+    page.findChild<QAbstractButton *>("addApp")->click();
+    ASSERT_TRUE(chosen) << "the chooser did not list xterm's desktop entry";
+    EXPECT_EQ(settings.get(Settings::ignoredApps), "debian-xterm");
+    EXPECT_FALSE(panelListsXterm());
+
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    auto *row = page.findChild<QWidget *>("blockedRow");
+    ASSERT_NE(row, nullptr);
+    QTest::qWait(100);
+    ASSERT_TRUE(press(*row->findChild<QAbstractButton *>("remove")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settings.get(Settings::ignoredApps).isEmpty(); }, 3000));
+    EXPECT_TRUE(panelListsXterm());
 }

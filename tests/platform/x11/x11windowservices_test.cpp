@@ -369,6 +369,37 @@ TEST_F(X11WindowServicesTest, WithoutIconOrDesktopEntryTheClassNamesTheIcon)
     EXPECT_EQ(X11AppIcons(session, empty).applicationIcon(clock), X11AppIcons::genericIcon());
 }
 
+namespace {
+
+// Writes applications/`path` below the data folder.
+void writeDesktopFile(const QTemporaryDir &data, const QString &path, const QByteArray &contents)
+{
+    QFile file(QDir(data.path()).filePath(QStringLiteral("applications/") + path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+} // namespace
+
+// The App Blocker's chooser: every shown application entry under its desktop-file id, by name.
+TEST_F(X11WindowServicesTest, InstalledApplicationsAreTheShownEntriesSortedByName)
+{
+    QTemporaryDir data;
+    QDir(data.path()).mkpath(QStringLiteral("applications/kde"));
+    const auto write = [&](const QString &path, const QByteArray &contents) {
+        writeDesktopFile(data, path, contents);
+    };
+    write(QStringLiteral("zeta.desktop"), "[Desktop Entry]\nType=Application\nName=alpha\n");
+    write(QStringLiteral("kde/dolphin.desktop"), "[Desktop Entry]\nName=Dolphin\n");
+    write(QStringLiteral("helper.desktop"), "[Desktop Entry]\nName=Helper\nNoDisplay=true\n");
+    write(QStringLiteral("gone.desktop"), "[Desktop Entry]\nName=Gone\nHidden=true\n");
+    write(QStringLiteral("unnamed.desktop"), "[Desktop Entry]\nType=Application\n");
+    X11DesktopEntries entries({data.path()});
+    EXPECT_EQ(
+        X11AppIcons(session, entries).installedApplications(),
+        (QList<InstalledApplication>{{"zeta", "alpha"}, {"kde-dolphin", "Dolphin"}, {"unnamed", "unnamed"}}));
+}
+
 // Identity of a client from its hints, against a folder of desktop entries.
 struct IdentityCase
 {
@@ -386,9 +417,7 @@ TEST_P(X11IdentityTest, MatchesHintsToDesktopEntriesInOrder)
     QTemporaryDir data;
     QDir(data.path()).mkpath(QStringLiteral("applications/kde"));
     const auto write = [&](const QString &path, const QByteArray &contents) {
-        QFile file(QDir(data.path()).filePath(QStringLiteral("applications/") + path));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
+        writeDesktopFile(data, path, contents);
     };
     write(QStringLiteral("org.example.Editor.desktop"),
           "[Desktop Entry]\nType=Application\nName=Editor\nName[de]=Bearbeiter\nIcon=editor\n");
