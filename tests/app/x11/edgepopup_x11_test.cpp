@@ -112,9 +112,10 @@ protected:
     }
 
     QTemporaryDir root;
+    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
+    QtScheduler scheduler;
     X11Desktop x11;
     X11Connection connection;
-    QtScheduler scheduler;
     ThreadQueueFactory queues;
     SettingsStore settings;
     RecordingEventLog events;

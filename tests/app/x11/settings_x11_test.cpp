@@ -118,9 +118,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::idle; }, 3000));
     }
 
+    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
+    QtScheduler scheduler;
     X11Desktop x11;
     X11Connection connection;
-    QtScheduler scheduler;
     ThreadQueueFactory queues;
     SettingsStore settings;
     RecordingEventLog events;

@@ -88,9 +88,10 @@ protected:
         return static_cast<ClipboardItemView *>(rows.first())->titleText();
     }
 
+    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
+    QtScheduler scheduler;
     X11Desktop x11;
     X11Connection connection;
-    QtScheduler scheduler;
     ThreadQueueFactory queues;
     SettingsStore settings;
     RecordingEventLog events;
