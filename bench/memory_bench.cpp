@@ -11,7 +11,6 @@
 #include <memory>
 
 #include "benchmemory.h"
-#include "benchwindows.h"
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingsstore.h"
@@ -81,22 +80,21 @@ struct Application
             sim.fileIcons, decodeQueue, edgePopup->ages(), scheduler};
         panel->setColumn(new ClipboardShelfColumn(*columnState, services));
         panel->addLayer(new SuperPanelGallery(*columnState, services));
-        panel->resize(frame.size());
+        panel->resize(1920, 1080);
         panel->show();
     }
 
-    // Opens the panel on `route` and paints it (the edge popup for "clipboard", the panel with its
-    // column for "all"), letting the item views' off-main work arrive before the second paint.
+    // Opens the panel on `route` and paints it into its window (the edge popup for "clipboard", the
+    // panel with its column for "all"), letting the item views' off-main work arrive before the second paint.
     void open(OverlayRoute route)
     {
         panelState->setRoute(route);
         edgePopup->show(route, PopupEdge::bottom, true);
         presented = true;
         panelState->presentationChanged(true);
+        panel->repaint();
         waitFor(0.3);
-        renderFrame(*panel, frame);
-        waitFor(0.3);
-        renderFrame(*panel, frame);
+        panel->repaint();
     }
 
     void close()
@@ -132,8 +130,6 @@ struct Application
     std::unique_ptr<SuperPanelOverlay> panel;
     std::unique_ptr<EdgePopupModule> edgePopup;
     std::unique_ptr<SuperPanelColumnState> columnState;
-    // Stands for the overlay window's backing store.
-    QImage frame{QSize(1920, 1080), QImage::Format_ARGB32_Premultiplied};
 };
 
 // Resident memory of the application's item side with a full history: 500 copied texts and 50

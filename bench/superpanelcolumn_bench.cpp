@@ -52,8 +52,9 @@ struct Scene
                 item.isImage = true;
                 item.imageSize = QSize(1920, 1080);
                 item.text = QStringLiteral("Image • 1920×1080");
-                item.thumbnail = QImage(320, 180, QImage::Format_RGB32);
-                item.thumbnail.fill(QColor::fromHsv(i % 360, 150, 200));
+                QImage picture(320, 180, QImage::Format_RGB32);
+                picture.fill(QColor::fromHsv(i % 360, 150, 200));
+                item.thumbnail = ClipboardThumbnail(picture);
             } else {
                 item.text = QStringLiteral("copied text number %1 with a few words after it").arg(i);
             }

@@ -30,7 +30,7 @@ QVariant ClipboardHistoryModel::data(const QModelIndex &index, int role) const
         return item.text;
     case Qt::DecorationRole:
     case ThumbnailRole:
-        return item.thumbnail;
+        return item.thumbnail.image();
     case IdRole:
         return item.id;
     case DateRole:

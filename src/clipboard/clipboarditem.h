@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-#include <QImage>
 #include <QMetaType>
 #include <QSize>
 #include <QString>
@@ -9,6 +8,8 @@
 #include <QUuid>
 
 #include <optional>
+
+#include "clipboard/clipboardthumbnail.h"
 
 namespace qv {
 
@@ -26,7 +27,7 @@ struct ClipboardItem
     // Image items: the cached copy inside the clipboard image folder.
     QUrl imageURL;
     // Image items: at most 320 pixels on the longer side.
-    QImage thumbnail;
+    ClipboardThumbnail thumbnail;
     // Image items: the full image's pixel size, each side at least 1.
     std::optional<QSize> imageSize;
     // "This Mac" for everything copied on this machine.

@@ -180,7 +180,9 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
       m_scanQueue(queues.makeQueue(QStringLiteral("Quorvantis.ClipboardScan"), QueueKind::Serial)),
       m_imageProcessQueue(
           queues.makeQueue(QStringLiteral("Quorvantis.ClipboardImageProcess"), QueueKind::Serial)),
-      m_cachedFiles(std::make_shared<CachedFiles>())
+      m_cachedFiles(std::make_shared<CachedFiles>()),
+      m_thumbnails(std::make_shared<ThumbnailCache>(
+          scheduler, queues.makeQueue(QStringLiteral("Quorvantis.ThumbnailDecode"), QueueKind::Concurrent)))
 {
     // Whatever is on the clipboard now is not a new copy.
     m_lastChangeCount = m_pasteboard.changeCount();
@@ -212,6 +214,7 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
 ClipboardManager::~ClipboardManager()
 {
     m_pasteboard.setChangeHandler({});
+    m_thumbnails->close();
     stopPolling();
     m_debounceTimer.cancel();
     abandonCaptures();
@@ -503,8 +506,9 @@ void ClipboardManager::addTextItem(const QString &text, const QString &source)
 
 void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QString &source)
 {
-    QImage thumbnail;
-    if (!thumbnail.loadFromData(record.thumbnailData, "PNG")) {
+    // Only the PNG is kept: the views decode what they show.
+    const QSize thumbnailSize = ImageDecoding::readData(record.thumbnailData).size();
+    if (thumbnailSize.isEmpty()) {
         removeFile(record.fileURL);
         return;
     }
@@ -514,7 +518,7 @@ void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QSt
     item.date = nowDate();
     item.isImage = true;
     item.imageURL = record.fileURL;
-    item.thumbnail = thumbnail;
+    item.thumbnail = ClipboardThumbnail(record.thumbnailData, thumbnailSize, m_thumbnails);
     item.imageSize = record.imageSize;
     item.deviceSource = source;
     enqueuePending(item);

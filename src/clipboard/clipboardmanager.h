@@ -188,6 +188,8 @@ private:
     struct CachedFiles;
     std::shared_ptr<CachedFiles> m_cachedFiles;
     qint64 m_imageCacheBudgetBytes = defaultImageCacheBudgetBytes;
+    // The decoded thumbnails of the views; closed when the manager goes.
+    std::shared_ptr<ThumbnailCache> m_thumbnails;
 
     QList<ClipboardItem> m_history;
     QList<ClipboardItem> m_pendingItems;

@@ -290,8 +290,9 @@ TEST_F(EdgePopupWidget, TheClipPreviewCountsCharactersOfTextOnly)
 
     ClipboardItem image = clips->itemAt(0);
     image.isImage = true;
-    image.thumbnail = QImage(400, 300, QImage::Format_RGB32);
-    image.thumbnail.fill(QColor(80, 160, 220));
+    QImage picture(400, 300, QImage::Format_RGB32);
+    picture.fill(QColor(80, 160, 220));
+    image.thumbnail = ClipboardThumbnail(picture);
     state->previewClip(image);
     EXPECT_EQ(layer->titleText(), "Image Preview");
     EXPECT_EQ(layer->countText(), QString());

@@ -40,8 +40,9 @@ ClipboardItem imageItem(const QColor &color, const QString &device = QStringLite
     ClipboardItem item = textItem(QStringLiteral("Image • 1920×1080"), false, device);
     item.isImage = true;
     item.imageSize = QSize(1920, 1080);
-    item.thumbnail = QImage(320, 180, QImage::Format_RGB32);
-    item.thumbnail.fill(color);
+    QImage picture(320, 180, QImage::Format_RGB32);
+    picture.fill(color);
+    item.thumbnail = ClipboardThumbnail(picture);
     return item;
 }
 
@@ -405,7 +406,7 @@ TEST_F(ExpandedCardsTest, TheProtectedBlockFollowsTheSettingAndImagesAreNeverMas
     EXPECT_EQ(secret.body(), ExpandedClipboardCard::Body::Text);
 
     ClipboardItem bare = imageItem(Qt::red);
-    bare.thumbnail = QImage();
+    bare.thumbnail = ClipboardThumbnail();
     ExpandedClipboardCard headerOnly(bare, {}, {}, {}, m_settings, decodeQueue(), m_ages);
     EXPECT_EQ(headerOnly.body(), ExpandedClipboardCard::Body::None);
     bare.imageURL = writeImage(QStringLiteral("cached.png"), QSize(800, 600), Qt::darkMagenta);

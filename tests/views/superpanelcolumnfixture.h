@@ -77,8 +77,9 @@ protected:
         item.isImage = true;
         item.imageSize = QSize(1920, 1080);
         item.text = QStringLiteral("Image • 1920×1080");
-        item.thumbnail = QImage(320, 180, QImage::Format_RGB32);
-        item.thumbnail.fill(color);
+        QImage picture(320, 180, QImage::Format_RGB32);
+        picture.fill(color);
+        item.thumbnail = ClipboardThumbnail(picture);
         m_clipboard->enqueuePending(item);
         m_clipboard->flushPending();
         return item;

@@ -182,7 +182,7 @@ void ClipboardItemView::paintEvent(QPaintEvent *)
             cyan.setAlphaF(0.8f);
         drawSymbol(painter, tile, QStringLiteral("iphone.gen3"), cyan, 13);
     } else if (m_item.isImage && !m_item.thumbnail.isNull()) {
-        drawImage(painter, tile, m_item.thumbnail, true, 6);
+        drawImage(painter, tile, m_thumbnail.picture(m_item.thumbnail), true, 6);
     } else {
         drawSymbol(painter, tile, QStringLiteral("doc.on.clipboard"),
                    hovered ? Color::neonGreen() : Theme::white(0.6), 13);

@@ -10,6 +10,7 @@
 #include "clipboard/clipboarditem.h"
 #include "views/items/copyfeedback.h"
 #include "views/items/itemwidget.h"
+#include "views/items/shownthumbnail.h"
 
 class QAbstractScrollArea;
 
@@ -91,6 +92,7 @@ private:
     Actions m_actions;
     Scheduler &m_scheduler;
     CopyFeedback m_copied;
+    ShownThumbnail m_thumbnail{this};
     QRectF m_eyeGlobalFrame;
     QList<QPointer<QAbstractScrollArea>> m_followedScrolls;
 };

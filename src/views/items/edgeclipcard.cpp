@@ -68,7 +68,7 @@ void EdgeClipCard::paintPreview(QPainter &painter, const QRectF &box)
         const bool card = shape() == Shape::Card;
         const QRectF target =
             card ? QRectF(box.left(), box.top(), 216, 120) : QRectF(box.left(), box.top(), box.width(), 110);
-        drawImage(painter, target, m_item.thumbnail, true, card ? 6 : 8);
+        drawImage(painter, target, m_thumbnail.picture(m_item.thumbnail), true, card ? 6 : 8);
         return;
     }
     const bool card = shape() == Shape::Card;

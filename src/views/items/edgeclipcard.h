@@ -5,6 +5,7 @@
 #include "clipboard/clipboarditem.h"
 #include "views/items/copyfeedback.h"
 #include "views/items/edgeitemview.h"
+#include "views/items/shownthumbnail.h"
 
 namespace qv {
 
@@ -48,6 +49,7 @@ private:
     Action m_onPreview;
     Action m_onDelete;
     CopyFeedback m_copied;
+    ShownThumbnail m_thumbnail{this};
     QRectF m_badgeRect;
 };
 

@@ -188,7 +188,7 @@ void ExpandedClipboardCard::paintEvent(QPaintEvent *)
     case Body::Thumbnail: {
         const QSizeF size = QSizeF(m_item.thumbnail.size()).scaled(box.size(), Qt::KeepAspectRatio);
         const QRectF target(box.center().x() - size.width() / 2, box.top(), size.width(), size.height());
-        drawImage(painter, target, m_item.thumbnail, false, 12);
+        drawImage(painter, target, m_thumbnail.picture(m_item.thumbnail), false, 12);
         break;
     }
     case Body::Protected: {

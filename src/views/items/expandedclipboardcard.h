@@ -6,6 +6,7 @@
 #include "clipboard/clipboarditem.h"
 #include "views/items/copyfeedback.h"
 #include "views/items/itemwidget.h"
+#include "views/items/shownthumbnail.h"
 
 namespace qv {
 
@@ -58,6 +59,7 @@ private:
     std::function<void()> m_onPreview;
     SettingsStore &m_settings;
     CopyFeedback m_copied;
+    ShownThumbnail m_thumbnail{this};
     SafeImagePreview *m_filePreview = nullptr;
 };
 

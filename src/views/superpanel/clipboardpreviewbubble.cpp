@@ -154,7 +154,7 @@ void ClipboardPreviewBubble::paintEvent(QPaintEvent *)
         painter.save();
         painter.setClipPath(round, Qt::IntersectClip);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(picture, item->thumbnail);
+        painter.drawImage(picture, m_thumbnail.picture(item->thumbnail));
         painter.restore();
     } else if (m_content == ColumnRules::BubbleContent::Protected) {
         const QRectF notice(content.left(), content.top() + 20, content.width(), content.height() - 40);

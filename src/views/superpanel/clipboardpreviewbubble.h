@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "views/items/shownthumbnail.h"
 #include "views/superpanel/columnrules.h"
 
 class QPlainTextEdit;
@@ -51,6 +52,7 @@ private:
     std::shared_ptr<WorkQueue> m_decodeQueue;
     Scheduler &m_scheduler;
     ColumnRules::BubbleContent m_content = ColumnRules::BubbleContent::Nothing;
+    ShownThumbnail m_thumbnail{this};
     QPlainTextEdit *m_text = nullptr;
     SafeImagePreview *m_file = nullptr;
 };
