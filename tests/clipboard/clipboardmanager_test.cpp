@@ -519,6 +519,7 @@ TEST_F(ClipboardManagerTest, LargeImageGivesItsTitleSizeAndA320PixelThumbnail)
     EXPECT_EQ(item.text, QStringLiteral("Image • 4000×3000"));
     EXPECT_EQ(item.imageSize, QSize(4000, 3000));
     EXPECT_EQ(item.thumbnail.size(), QSize(320, 240));
+    EXPECT_EQ(item.thumbnail.image().size(), QSize(320, 240));
     EXPECT_EQ(QFileInfo(item.imageURL.toLocalFile()).suffix(), QStringLiteral("png"));
     EXPECT_EQ(events(DiagEvents::clipboardChange), QStringList{"type=image, pending=1"});
 }
@@ -533,6 +534,42 @@ TEST_F(ClipboardManagerTest, VeryNarrowImageStillGetsAThumbnail)
     const ClipboardItem item = m_manager->history().first();
     EXPECT_EQ(item.text, QStringLiteral("Image • 2×1000"));
     EXPECT_EQ(item.thumbnail.size(), QSize(1, 320));
+}
+
+// The views' decoded thumbnails stay within the budget, the least recently used leaving first; a
+// picture asked for twice while on its way is decoded once and answers both; once the manager is
+// gone, pictures are decoded at once and nothing is posted.
+TEST(ThumbnailCacheTest, KeepsTheMostRecentlyUsedWithinItsBudgetAndAnswersEveryWaiter)
+{
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues(scheduler);
+    const QByteArray png = pngBytes(20, 20);
+    const qint64 picture = 20 * 20 * 4;
+    ThumbnailCache cache(scheduler, queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent),
+                         3 * picture);
+    for (qint64 key = 1; key <= 3; ++key)
+        cache.decode(key, png);
+    EXPECT_FALSE(cache.find(1).isNull());
+    cache.decode(4, png);
+    EXPECT_TRUE(cache.find(2).isNull()) << "the least recently used leaves";
+    EXPECT_FALSE(cache.find(1).isNull());
+    EXPECT_EQ(cache.usedBytes(), 3 * picture);
+
+    auto owner = std::make_shared<ThumbnailCache>(
+        scheduler, queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent), 3 * picture);
+    int answers = 0;
+    owner->request(5, png, [&] { ++answers; });
+    owner->request(5, png, [&] { ++answers; });
+    EXPECT_TRUE(owner->find(5).isNull());
+    scheduler.runPending();
+    EXPECT_EQ(answers, 2);
+    EXPECT_EQ(owner->count(), 1);
+
+    owner->close();
+    owner->request(6, png, [&] { ++answers; });
+    EXPECT_FALSE(owner->find(6).isNull());
+    EXPECT_EQ(scheduler.pendingCount(), 0);
+    EXPECT_EQ(answers, 2);
 }
 
 // Regression (found by fuzzing): bytes whose header reads as an image but whose body is cut off or

@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QImageWriter>
 #include <QMenu>
 #include <QMimeData>
@@ -346,6 +347,47 @@ TEST_F(EdgeViewsTest, CopyShowsTheCheckmarkForOneSecondAndEveryActionGetsTheWhol
     row.resize(320, row.heightForWidth(320));
     EXPECT_FALSE(row.showsBadge());
     shot(row, QStringLiteral("edgecliprow-image"));
+}
+
+// A captured thumbnail is decoded off the main thread for the card that shows it; the card lets it
+// go when hidden and, once the shared cache has dropped it too, it comes back when shown again.
+TEST_F(EdgeViewsTest, ACapturedThumbnailComesBackAfterItsDecodedCopyWasDropped)
+{
+    const auto png = [](const QColor &color) {
+        QImage picture(320, 180, QImage::Format_RGB32);
+        picture.fill(color);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        return bytes;
+    };
+    const auto redPixels = [](const QImage &image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
+        return count;
+    };
+    // A budget of one byte keeps only the picture decoded last.
+    const auto cache = std::make_shared<ThumbnailCache>(m_scheduler, decodeQueue(), 1);
+    ClipboardItem item = imageItem(Qt::red);
+    item.thumbnail = ClipboardThumbnail(png(Qt::red), QSize(320, 180), cache);
+    EdgeClipCard card(item, {}, {}, {}, m_ages);
+    card.resize(240, 180);
+    card.show();
+    EXPECT_EQ(redPixels(seen(card)), 0) << "decoded off the main thread, not in the paint";
+    m_scheduler.runPending();
+    EXPECT_GT(redPixels(seen(card)), 20000);
+    shot(card, QStringLiteral("edgeclipcard-captured-image"));
+
+    card.hide();
+    ClipboardThumbnail(png(Qt::blue), QSize(320, 180), cache).image();
+    ASSERT_EQ(cache->count(), 1);
+    card.show();
+    EXPECT_EQ(redPixels(seen(card)), 0) << "the hidden card kept no copy";
+    m_scheduler.runPending();
+    EXPECT_GT(redPixels(seen(card)), 20000);
 }
 
 TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfWatch)
