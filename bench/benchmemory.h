@@ -34,4 +34,14 @@ inline QImage screenshotImage(int seed)
     return image;
 }
 
+// That picture as the PNG a screenshot tool would copy.
+inline QByteArray screenshotPng(int seed)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    screenshotImage(seed).save(&buffer, "PNG");
+    return png;
+}
+
 } // namespace qv

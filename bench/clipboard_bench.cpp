@@ -111,15 +111,6 @@ void BM_FlushIntoFullHistory(benchmark::State &state)
 }
 BENCHMARK(BM_FlushIntoFullHistory)->Unit(benchmark::kMicrosecond);
 
-QByteArray screenshotPng(int seed)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    screenshotImage(seed).save(&buffer, "PNG");
-    return png;
-}
-
 // Resident memory after 50 copies of 1920x1080 screenshots, each captured through the whole path
 // (snapshot, decoding within the budget, cache file, thumbnail, history).
 void BM_ResidentAfterFiftyImageCaptures(benchmark::State &state)

@@ -16,6 +16,7 @@
 #include "platform/feedback.h"
 #include "platform/filerevealer.h"
 #include "platform/geometry.h"
+#include "platform/memoryrelease.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
 #include "runtime/workqueue.h"
@@ -827,6 +828,8 @@ void OverlayController::hideGlobalSwitcher()
             m_windowEngine->clearWindows();
         else
             m_windowEngine->cancelWindowFetches();
+        // The panel's snapshots and decoded thumbnails are freed by now; their pages go back.
+        releaseFreeMemory();
     });
 }
 

@@ -26,7 +26,8 @@ struct ClipboardItem
     bool isImage = false;
     // Image items: the cached copy inside the clipboard image folder.
     QUrl imageURL;
-    // Image items: at most 320 pixels on the longer side.
+    // Image items: at most 320 pixels on the longer side, kept as PNG and decoded while a view
+    // shows it.
     ClipboardThumbnail thumbnail;
     // Image items: the full image's pixel size, each side at least 1.
     std::optional<QSize> imageSize;
