@@ -48,8 +48,9 @@ void paintItemColumn(benchmark::State &state)
         ShelfItem item;
         item.id = QUuid::createUuid();
         item.url = QUrl::fromLocalFile(QStringLiteral("/tmp/Quarterly report %1 final.pdf").arg(i));
-        item.thumbnail = QImage(256, 256, QImage::Format_ARGB32_Premultiplied);
-        item.thumbnail.fill(QColor::fromHsv(i * 7, 120, 200));
+        QImage picture(256, 256, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(QColor::fromHsv(i * 7, 120, 200));
+        item.thumbnail = ItemThumbnail(picture);
         grid->addWidget(new ShelfItemView(item, {}, {}, ages), i / 3, i % 3);
     }
     column->addLayout(grid);

@@ -54,7 +54,7 @@ struct Scene
                 item.text = QStringLiteral("Image • 1920×1080");
                 QImage picture(320, 180, QImage::Format_RGB32);
                 picture.fill(QColor::fromHsv(i % 360, 150, 200));
-                item.thumbnail = ClipboardThumbnail(picture);
+                item.thumbnail = ItemThumbnail(picture);
             } else {
                 item.text = QStringLiteral("copied text number %1 with a few words after it").arg(i);
             }

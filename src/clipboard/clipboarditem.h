@@ -9,7 +9,7 @@
 
 #include <optional>
 
-#include "clipboard/clipboardthumbnail.h"
+#include "core/itemthumbnail.h"
 
 namespace qv {
 
@@ -28,7 +28,7 @@ struct ClipboardItem
     QUrl imageURL;
     // Image items: at most 320 pixels on the longer side, kept as PNG and decoded while a view
     // shows it.
-    ClipboardThumbnail thumbnail;
+    ItemThumbnail thumbnail;
     // Image items: the full image's pixel size, each side at least 1.
     std::optional<QSize> imageSize;
     // "This Mac" for everything copied on this machine.

@@ -518,7 +518,7 @@ void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QSt
     item.date = nowDate();
     item.isImage = true;
     item.imageURL = record.fileURL;
-    item.thumbnail = ClipboardThumbnail(record.thumbnailData, thumbnailSize, m_thumbnails);
+    item.thumbnail = ItemThumbnail(record.thumbnailData, thumbnailSize, 1, m_thumbnails);
     item.imageSize = record.imageSize;
     item.deviceSource = source;
     enqueuePending(item);

@@ -114,7 +114,8 @@ FileShelfManager::FileShelfManager(const Platform &platform, Scheduler &schedule
       m_utilityQueue(queues.makeQueue(QStringLiteral("Quorvantis.ShelfUtility"), QueueKind::Concurrent)),
       m_ocrExecutionQueue(queues.makeQueue(QStringLiteral("Quorvantis.OCRExecution"), QueueKind::Serial)),
       m_thumbnailPipeline(
-          std::make_shared<ThumbnailPipeline>(*platform.thumbnails, scheduler, m_utilityQueue, m_alive, this))
+          std::make_shared<ThumbnailPipeline>(*platform.thumbnails, scheduler, m_utilityQueue, m_alive, this)),
+      m_thumbnails(std::make_shared<ThumbnailCache>(scheduler, m_utilityQueue))
 {
     connect(m_platform.dragEndReport, &DragEndReport::mouseUp, this, &FileShelfManager::onDragMouseUp);
     QDir().mkpath(m_shelfDirectory);
@@ -124,6 +125,7 @@ FileShelfManager::FileShelfManager(const Platform &platform, Scheduler &schedule
 FileShelfManager::~FileShelfManager()
 {
     *m_alive = false;
+    m_thumbnails->close();
     stopDragOutMonitor();
     if (m_activeOCRRequest)
         m_activeOCRRequest->store(true);
@@ -197,7 +199,7 @@ QUuid FileShelfManager::addItem(const QUrl &fileURL, const std::optional<QUrl> &
     }
     const QFileInfo info(path);
     record.type = info.exists() ? QMimeDatabase().mimeTypeForFile(info).name() : genericContentType;
-    record.thumbnail = m_platform.fileIcons->iconForFile(path);
+    record.thumbnail = ItemThumbnail(m_platform.fileIcons->iconForFile(path));
     record.id = QUuid::createUuid();
     record.url = fileURL;
     record.date = QDateTime::fromMSecsSinceEpoch(qint64(m_scheduler.wallNow() * 1000.0));
@@ -673,7 +675,16 @@ struct FileShelfManager::ThumbnailPipeline : std::enable_shared_from_this<Thumbn
             thumbnail = makeDirectThumbnail(request.path, canvas.width(), canvas.height());
         }
         if (!thumbnail.isNull()) {
-            onMain([thumbnail, id](FileShelfManager &shelf) { shelf.applyThumbnail(thumbnail, id); });
+            // Kept as PNG, a tenth of the pixels' size: the views decode what they show.
+            QByteArray png;
+            QBuffer buffer(&png);
+            const bool encoded = buffer.open(QIODevice::WriteOnly) && thumbnail.save(&buffer, "PNG");
+            onMain([thumbnail = encoded ? QImage() : thumbnail, png, size = thumbnail.size(),
+                    ratio = thumbnail.devicePixelRatio(), id](FileShelfManager &shelf) {
+                shelf.applyThumbnail(thumbnail.isNull() ? ItemThumbnail(png, size, ratio, shelf.m_thumbnails)
+                                                        : ItemThumbnail(thumbnail),
+                                     id);
+            });
             return;
         }
         const auto delay = thumbnailRetryDelay(attempt);
@@ -722,9 +733,9 @@ void FileShelfManager::updateItem(const QUuid &id, const std::function<void(Shel
     setItems(items);
 }
 
-void FileShelfManager::applyThumbnail(const QImage &image, const QUuid &id)
+void FileShelfManager::applyThumbnail(const ItemThumbnail &thumbnail, const QUuid &id)
 {
-    updateItem(id, [&image](ShelfItem &item) { item.thumbnail = image; });
+    updateItem(id, [&thumbnail](ShelfItem &item) { item.thumbnail = thumbnail; });
 }
 
 // Link metadata
@@ -772,7 +783,7 @@ void FileShelfManager::applyLinkMetadata(const std::optional<QString> &title, co
         if (title && !title->isEmpty())
             item.customName = *title;
         if (!icon.isNull())
-            item.thumbnail = icon;
+            item.thumbnail = ItemThumbnail(icon);
         item.isWebFetched = true;
     });
 }

@@ -191,7 +191,7 @@ private:
     void updateItem(const QUuid &id, const std::function<void(ShelfItem &)> &change);
     struct ThumbnailPipeline;
     void requestThumbnail(const QUuid &id, const QString &path);
-    void applyThumbnail(const QImage &image, const QUuid &id);
+    void applyThumbnail(const ItemThumbnail &thumbnail, const QUuid &id);
     void applyLinkMetadata(const std::optional<QString> &title, const QImage &icon, const QUuid &id);
     void markWebFetched(const QUuid &id);
     void handleRemoteImageResponse(const QUrl &webURL, const DownloadResult &result);
@@ -219,6 +219,8 @@ private:
     // Lets escaping callbacks find out on the main thread whether the manager still exists.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::shared_ptr<ThumbnailPipeline> m_thumbnailPipeline;
+    // The decoded thumbnails of the views; closed when the manager goes.
+    std::shared_ptr<ThumbnailCache> m_thumbnails;
 
     QList<ShelfItem> m_items;
     QUuid m_draggingItemID;

@@ -9,6 +9,8 @@
 
 #include <optional>
 
+#include "core/itemthumbnail.h"
+
 namespace qv {
 
 // One entry of the file shelf. Looked up by `id`; two records are equal when every field is (the
@@ -21,8 +23,9 @@ struct ShelfItem
     QUrl url;
     // The file's MIME type name; FileShelfManager::genericContentType when it cannot be told.
     QString type;
-    // The file's icon at first, then its thumbnail or a link's page icon.
-    QImage thumbnail;
+    // The file's icon at first, then its thumbnail (kept as PNG, decoded while a view shows it) or a
+    // link's page icon.
+    ItemThumbnail thumbnail;
     QDateTime date;
     // The web address of a link item; absent for every other item (downloaded images included).
     std::optional<QUrl> originalWebURL;

@@ -21,7 +21,7 @@ QVariant ShelfListModel::data(const QModelIndex &index, int role) const
         return item.customName.value_or(item.url.fileName());
     case Qt::DecorationRole:
     case ThumbnailRole:
-        return item.thumbnail;
+        return item.thumbnail.image();
     case IdRole:
         return item.id;
     case URLRole:

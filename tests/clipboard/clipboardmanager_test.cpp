@@ -558,15 +558,15 @@ TEST(ThumbnailCacheTest, KeepsTheMostRecentlyUsedWithinItsBudgetAndAnswersEveryW
     auto owner = std::make_shared<ThumbnailCache>(
         scheduler, queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent), 3 * picture);
     int answers = 0;
-    owner->request(5, png, [&] { ++answers; });
-    owner->request(5, png, [&] { ++answers; });
+    owner->request(5, png, 1, [&] { ++answers; });
+    owner->request(5, png, 1, [&] { ++answers; });
     EXPECT_TRUE(owner->find(5).isNull());
     scheduler.runPending();
     EXPECT_EQ(answers, 2);
     EXPECT_EQ(owner->count(), 1);
 
     owner->close();
-    owner->request(6, png, [&] { ++answers; });
+    owner->request(6, png, 1, [&] { ++answers; });
     EXPECT_FALSE(owner->find(6).isNull());
     EXPECT_EQ(scheduler.pendingCount(), 0);
     EXPECT_EQ(answers, 2);

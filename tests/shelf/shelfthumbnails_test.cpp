@@ -19,7 +19,7 @@ protected:
     {
         for (const ShelfItem &item : m_manager->items()) {
             if (item.id == id)
-                return item.thumbnail;
+                return item.thumbnail.image();
         }
         return QImage();
     }
@@ -41,7 +41,7 @@ TEST_F(ShelfThumbnailTest, AFileNothingCanDrawIsAskedForFourTimesThenKeepsItsIco
         settle(step.advance);
         EXPECT_EQ(m_sim.thumbnails.requestCount(copy), step.requests) << "after " << step.advance;
     }
-    EXPECT_EQ(thumbnailOf(item.id).cacheKey(), item.thumbnail.cacheKey());
+    EXPECT_EQ(thumbnailOf(item.id).cacheKey(), item.thumbnail.image().cacheKey());
     EXPECT_EQ(m_events.details(DiagEvents::shelfThumbnailFailed), QStringList{QStringLiteral("gave up")});
 }
 

@@ -292,7 +292,7 @@ TEST_F(EdgePopupWidget, TheClipPreviewCountsCharactersOfTextOnly)
     image.isImage = true;
     QImage picture(400, 300, QImage::Format_RGB32);
     picture.fill(QColor(80, 160, 220));
-    image.thumbnail = ClipboardThumbnail(picture);
+    image.thumbnail = ItemThumbnail(picture);
     state->previewClip(image);
     EXPECT_EQ(layer->titleText(), "Image Preview");
     EXPECT_EQ(layer->countText(), QString());

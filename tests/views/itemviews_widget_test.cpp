@@ -43,7 +43,7 @@ ClipboardItem imageItem(const QColor &color, const QString &device = QStringLite
     item.imageSize = QSize(1920, 1080);
     QImage picture(320, 180, QImage::Format_RGB32);
     picture.fill(color);
-    item.thumbnail = ClipboardThumbnail(picture);
+    item.thumbnail = ItemThumbnail(picture);
     return item;
 }
 
@@ -246,8 +246,9 @@ protected:
         item.id = QUuid::createUuid();
         item.url = QUrl::fromLocalFile(path(name));
         item.date = captured;
-        item.thumbnail = QImage(64, 64, QImage::Format_RGB32);
-        item.thumbnail.fill(color);
+        QImage picture(64, 64, QImage::Format_RGB32);
+        picture.fill(color);
+        item.thumbnail = ItemThumbnail(picture);
         return item;
     }
 };
@@ -275,8 +276,9 @@ TEST_F(ShelfTileTest, LongNamesKeepBothEndsAndWideThumbnailsAreLetterBoxed)
 {
     ShelfItem item =
         shelfItem(QStringLiteral("Quarterly revenue projections for the northern region final.pdf"));
-    item.thumbnail = QImage(1000, 100, QImage::Format_RGB32);
-    item.thumbnail.fill(Qt::gray);
+    QImage picture(1000, 100, QImage::Format_RGB32);
+    picture.fill(Qt::gray);
+    item.thumbnail = ItemThumbnail(picture);
     ShelfItemView view(item, {}, {}, m_ages);
     view.resize(110, 100);
     EXPECT_TRUE(view.shownName().startsWith(QStringLiteral("Qua")));
@@ -372,7 +374,7 @@ TEST_F(EdgeViewsTest, ACapturedThumbnailComesBackAfterItsDecodedCopyWasDropped)
     // A budget of one byte keeps only the picture decoded last.
     const auto cache = std::make_shared<ThumbnailCache>(m_scheduler, decodeQueue(), 1);
     ClipboardItem item = imageItem(Qt::red);
-    item.thumbnail = ClipboardThumbnail(png(Qt::red), QSize(320, 180), cache);
+    item.thumbnail = ItemThumbnail(png(Qt::red), QSize(320, 180), 1, cache);
     EdgeClipCard card(item, {}, {}, {}, m_ages);
     card.resize(240, 180);
     card.show();
@@ -382,7 +384,7 @@ TEST_F(EdgeViewsTest, ACapturedThumbnailComesBackAfterItsDecodedCopyWasDropped)
     shot(card, QStringLiteral("edgeclipcard-captured-image"));
 
     card.hide();
-    ClipboardThumbnail(png(Qt::blue), QSize(320, 180), cache).image();
+    ItemThumbnail(png(Qt::blue), QSize(320, 180), 1, cache).image();
     ASSERT_EQ(cache->count(), 1);
     card.show();
     EXPECT_EQ(redPixels(seen(card)), 0) << "the hidden card kept no copy";
@@ -448,7 +450,7 @@ TEST_F(ExpandedCardsTest, TheProtectedBlockFollowsTheSettingAndImagesAreNeverMas
     EXPECT_EQ(secret.body(), ExpandedClipboardCard::Body::Text);
 
     ClipboardItem bare = imageItem(Qt::red);
-    bare.thumbnail = ClipboardThumbnail();
+    bare.thumbnail = ItemThumbnail();
     ExpandedClipboardCard headerOnly(bare, {}, {}, {}, m_settings, decodeQueue(), m_ages);
     EXPECT_EQ(headerOnly.body(), ExpandedClipboardCard::Body::None);
     bare.imageURL = writeImage(QStringLiteral("cached.png"), QSize(800, 600), Qt::darkMagenta);

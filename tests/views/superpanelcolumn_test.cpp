@@ -80,7 +80,7 @@ TEST(ColumnRules, bubbleContentFollowsTheItemAndMasking)
     EXPECT_EQ(ColumnRules::bubbleContent(image, true), ColumnRules::BubbleContent::Nothing);
     image.imageURL = QUrl::fromLocalFile(QStringLiteral("/tmp/a.png"));
     EXPECT_EQ(ColumnRules::bubbleContent(image, true), ColumnRules::BubbleContent::File);
-    image.thumbnail = ClipboardThumbnail(QImage(4, 4, QImage::Format_RGB32));
+    image.thumbnail = ItemThumbnail(QImage(4, 4, QImage::Format_RGB32));
     EXPECT_EQ(ColumnRules::bubbleContent(image, true), ColumnRules::BubbleContent::Thumbnail);
     ClipboardItem secret = clip(QStringLiteral("••••••••"));
     secret.isSensitive = true;

@@ -79,7 +79,7 @@ protected:
         item.text = QStringLiteral("Image • 1920×1080");
         QImage picture(320, 180, QImage::Format_RGB32);
         picture.fill(color);
-        item.thumbnail = ClipboardThumbnail(picture);
+        item.thumbnail = ItemThumbnail(picture);
         m_clipboard->enqueuePending(item);
         m_clipboard->flushPending();
         return item;

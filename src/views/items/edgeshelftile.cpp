@@ -45,10 +45,11 @@ void EdgeShelfTile::paintPreview(QPainter &painter, const QRectF &box)
 {
     if (isMedia()) {
         const QRectF target(box.left(), box.top(), 216, 120);
-        drawImage(painter, target, m_item.thumbnail, true, 6);
+        drawImage(painter, target, m_thumbnail.picture(m_item.thumbnail), true, 6);
         return;
     }
-    drawImage(painter, QRectF(box.center().x() - 24, box.top(), 48, 48), m_item.thumbnail, false);
+    drawImage(painter, QRectF(box.center().x() - 24, box.top(), 48, 48), m_thumbnail.picture(m_item.thumbnail),
+              false);
     painter.setFont(Theme::systemFont(13));
     painter.setPen(Theme::white(0.85));
     drawLines(painter, QRectF(box.left(), box.top() + 56, box.width(), box.height() - 56), displayName(), 3,
@@ -135,7 +136,7 @@ void EdgeShelfTile::dragStarted()
 {
     // The shelf outlives every tile; the tile itself may be gone once the drag returns.
     FileShelfManager &shelf = m_shelf;
-    const bool taken = FileDrag::run(this, beginDrag(), m_item.thumbnail);
+    const bool taken = FileDrag::run(this, beginDrag(), m_item.thumbnail.image());
     shelf.dragEnded(taken);
 }
 

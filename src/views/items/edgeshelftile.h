@@ -4,6 +4,7 @@
 
 #include "shelf/shelfitem.h"
 #include "views/items/edgeitemview.h"
+#include "views/items/shownthumbnail.h"
 
 class QMenu;
 class QMimeData;
@@ -53,6 +54,7 @@ private:
     void call(const Action &action);
 
     ShelfItem m_item;
+    ShownThumbnail m_thumbnail{this};
     Action m_onOpen;
     Action m_onRemove;
     Action m_onPreview;

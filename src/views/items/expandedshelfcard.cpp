@@ -131,7 +131,7 @@ void ExpandedShelfCard::dragStarted()
 {
     // The shelf outlives every card; the card itself may be gone once the drag returns.
     FileShelfManager &shelf = m_shelf;
-    shelf.dragEnded(FileDrag::run(this, dragData(m_item), m_item.thumbnail));
+    shelf.dragEnded(FileDrag::run(this, dragData(m_item), m_item.thumbnail.image()));
 }
 
 QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)
@@ -204,7 +204,7 @@ void ExpandedShelfCard::paintEvent(QPaintEvent *)
     QPainterPath wellPath;
     wellPath.addRoundedRect(well, 12, 12);
     painter.fillPath(wellPath, Theme::white(0.05));
-    drawImage(painter, well.adjusted(16, 16, -16, -16), m_item.thumbnail, false);
+    drawImage(painter, well.adjusted(16, 16, -16, -16), m_thumbnail.picture(m_item.thumbnail), false);
     if (isHovered()) {
         painter.setPen(QPen(Color::neonCyan(), 2));
         painter.drawPath(wellPath);

@@ -4,6 +4,7 @@
 
 #include "shelf/shelfitem.h"
 #include "views/items/itemwidget.h"
+#include "views/items/shownthumbnail.h"
 
 class QMenu;
 class QMimeData;
@@ -80,6 +81,7 @@ protected:
 
 private:
     ShelfItem m_item;
+    ShownThumbnail m_thumbnail{this};
     std::function<void()> m_onPreview;
     std::function<void()> m_onOpen;
     std::function<void()> m_onShowInFileManager;

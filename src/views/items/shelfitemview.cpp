@@ -99,7 +99,7 @@ void ShelfItemView::paintEvent(QPaintEvent *)
     painter.setOpacity(pending ? 0.5 : 1.0);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (!m_item.thumbnail.isNull())
-        painter.drawImage(thumbnailRect(), m_item.thumbnail);
+        painter.drawImage(thumbnailRect(), m_thumbnail.picture(m_item.thumbnail));
     painter.setOpacity(1.0);
     if (pending) {
         const QRectF globe(well.center().x() - 19, well.center().y() - 19, 38, 38);

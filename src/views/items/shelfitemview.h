@@ -5,6 +5,7 @@
 #include "shelf/shelfitem.h"
 #include "ui/animation.h"
 #include "views/items/itemwidget.h"
+#include "views/items/shownthumbnail.h"
 
 namespace qv {
 
@@ -42,6 +43,7 @@ protected:
 
 private:
     ShelfItem m_item;
+    ShownThumbnail m_thumbnail{this};
     std::function<void()> m_onPreview;
     std::function<void()> m_onDelete;
     double m_hover = 0;

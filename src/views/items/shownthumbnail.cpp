@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "clipboard/clipboardthumbnail.h"
+#include "core/itemthumbnail.h"
 
 namespace qv {
 
@@ -13,7 +13,7 @@ ShownThumbnail::ShownThumbnail(QWidget *owner) : QObject(owner), m_owner(owner)
     owner->installEventFilter(this);
 }
 
-QImage ShownThumbnail::picture(const ClipboardThumbnail &thumbnail)
+QImage ShownThumbnail::picture(const ItemThumbnail &thumbnail)
 {
     if (m_key != thumbnail.cacheKey() || m_picture.isNull()) {
         m_key = thumbnail.cacheKey();

@@ -7,7 +7,7 @@ class QWidget;
 
 namespace qv {
 
-class ClipboardThumbnail;
+class ItemThumbnail;
 
 // The decoded picture of a clipboard thumbnail for as long as its widget is shown: asked for at the
 // widget's first paint (decoded off the main thread; the widget repaints once it arrives) and let
@@ -18,7 +18,7 @@ public:
     explicit ShownThumbnail(QWidget *owner);
 
     // The picture of `thumbnail`, or null while it is on its way.
-    QImage picture(const ClipboardThumbnail &thumbnail);
+    QImage picture(const ItemThumbnail &thumbnail);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -138,7 +138,7 @@ protected:
     // No drag-out watch: a tile dragged out of the panel stays on the shelf.
     void dragStarted() override
     {
-        FileDrag::run(this, ExpandedShelfCard::dragData(item()), item().thumbnail);
+        FileDrag::run(this, ExpandedShelfCard::dragData(item()), item().thumbnail.image());
     }
     void contextMenuEvent(QContextMenuEvent *event) override
     {

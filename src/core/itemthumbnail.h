@@ -30,12 +30,12 @@ public:
 
     // The cached picture (now the most recently used), else null.
     QImage find(qint64 key);
-    // Decodes `png` on the calling thread and keeps the picture.
-    QImage decode(qint64 key, const QByteArray &png);
+    // Decodes `png` on the calling thread and keeps the picture, of that pixel ratio.
+    QImage decode(qint64 key, const QByteArray &png, double devicePixelRatio = 1);
     // Decodes `png` off the main thread; `ready` runs on the main thread once the picture is
     // cached. Asking again for a picture on its way only adds `ready`. A PNG that does not decode
     // calls nobody. Once closed, decodes on the calling thread and calls nobody.
-    void request(qint64 key, const QByteArray &png, std::function<void()> ready);
+    void request(qint64 key, const QByteArray &png, double devicePixelRatio, std::function<void()> ready);
     // For when the owner goes: later requests decode on the calling thread, as the scheduler and
     // queue may be gone.
     void close();
@@ -61,18 +61,21 @@ private:
     QHash<qint64, QList<std::function<void()>>> m_waiting;
 };
 
-// An image item's thumbnail. A captured one holds its PNG and is decoded through the manager's
-// cache when a view shows it; one made from a picture (by hand, in tests) holds that picture.
-// Copies share their data. Main thread for the decoding calls.
-class ClipboardThumbnail
+// The picture of a clipboard or shelf item. A made thumbnail holds its PNG and is decoded through
+// its manager's cache when a view shows it; one made from a picture (a file's icon, a page's icon,
+// one made by hand) holds that picture. Copies share their data. Main thread for the decoding
+// calls.
+class ItemThumbnail
 {
 public:
-    ClipboardThumbnail() = default;
-    explicit ClipboardThumbnail(const QImage &image);
-    // `png` must decode to a picture of `size`.
-    ClipboardThumbnail(const QByteArray &png, QSize size, std::shared_ptr<ThumbnailCache> cache);
+    ItemThumbnail() = default;
+    explicit ItemThumbnail(const QImage &image);
+    // `png` must decode to a picture of `size` pixels; it is shown at `devicePixelRatio`.
+    ItemThumbnail(const QByteArray &png, QSize size, double devicePixelRatio,
+                  std::shared_ptr<ThumbnailCache> cache);
 
     bool isNull() const { return !d; }
+    // In pixels.
     QSize size() const;
     // The same for every copy, different for every thumbnail.
     qint64 cacheKey() const;

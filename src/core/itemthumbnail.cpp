@@ -1,4 +1,4 @@
-#include "clipboard/clipboardthumbnail.h"
+#include "core/itemthumbnail.h"
 
 #include <atomic>
 
@@ -10,9 +10,11 @@ namespace qv {
 
 namespace {
 
-QImage decodePng(const QByteArray &png)
+QImage decodePng(const QByteArray &png, double devicePixelRatio)
 {
-    return ImageDecoding::readData(png);
+    QImage image = ImageDecoding::readData(png);
+    image.setDevicePixelRatio(devicePixelRatio);
+    return image;
 }
 
 qint64 nextKey()
@@ -40,17 +42,18 @@ QImage ThumbnailCache::find(qint64 key)
     return QImage();
 }
 
-QImage ThumbnailCache::decode(qint64 key, const QByteArray &png)
+QImage ThumbnailCache::decode(qint64 key, const QByteArray &png, double devicePixelRatio)
 {
-    const QImage image = decodePng(png);
+    const QImage image = decodePng(png, devicePixelRatio);
     insert(key, image);
     return image;
 }
 
-void ThumbnailCache::request(qint64 key, const QByteArray &png, std::function<void()> ready)
+void ThumbnailCache::request(qint64 key, const QByteArray &png, double devicePixelRatio,
+                             std::function<void()> ready)
 {
     if (!m_queue) {
-        decode(key, png);
+        decode(key, png, devicePixelRatio);
         return;
     }
     auto waiting = m_waiting.find(key);
@@ -59,8 +62,8 @@ void ThumbnailCache::request(qint64 key, const QByteArray &png, std::function<vo
         return;
     }
     m_waiting.insert(key, {std::move(ready)});
-    m_queue->async([weak = weak_from_this(), scheduler = m_scheduler, key, png] {
-        const QImage image = decodePng(png);
+    m_queue->async([weak = weak_from_this(), scheduler = m_scheduler, key, png, devicePixelRatio] {
+        const QImage image = decodePng(png, devicePixelRatio);
         scheduler->post([weak, key, image] {
             const auto self = weak.lock();
             if (!self)
@@ -96,16 +99,17 @@ void ThumbnailCache::insert(qint64 key, const QImage &image)
     }
 }
 
-struct ClipboardThumbnail::Data
+struct ItemThumbnail::Data
 {
     qint64 key = 0;
     QSize size;
+    double devicePixelRatio = 1;
     QByteArray png;
     QImage image;
     std::shared_ptr<ThumbnailCache> cache;
 };
 
-ClipboardThumbnail::ClipboardThumbnail(const QImage &image)
+ItemThumbnail::ItemThumbnail(const QImage &image)
 {
     if (image.isNull())
         return;
@@ -116,37 +120,39 @@ ClipboardThumbnail::ClipboardThumbnail(const QImage &image)
     d = std::move(data);
 }
 
-ClipboardThumbnail::ClipboardThumbnail(const QByteArray &png, QSize size, std::shared_ptr<ThumbnailCache> cache)
+ItemThumbnail::ItemThumbnail(const QByteArray &png, QSize size, double devicePixelRatio,
+                             std::shared_ptr<ThumbnailCache> cache)
 {
     if (png.isEmpty() || size.isEmpty() || !cache)
         return;
     auto data = std::make_shared<Data>();
     data->key = nextKey();
     data->size = size;
+    data->devicePixelRatio = devicePixelRatio;
     data->png = png;
     data->cache = std::move(cache);
     d = std::move(data);
 }
 
-QSize ClipboardThumbnail::size() const
+QSize ItemThumbnail::size() const
 {
     return d ? d->size : QSize();
 }
 
-qint64 ClipboardThumbnail::cacheKey() const
+qint64 ItemThumbnail::cacheKey() const
 {
     return d ? d->key : 0;
 }
 
-QImage ClipboardThumbnail::image() const
+QImage ItemThumbnail::image() const
 {
     if (!d || !d->cache)
         return d ? d->image : QImage();
     const QImage cached = d->cache->find(d->key);
-    return cached.isNull() ? d->cache->decode(d->key, d->png) : cached;
+    return cached.isNull() ? d->cache->decode(d->key, d->png, d->devicePixelRatio) : cached;
 }
 
-QImage ClipboardThumbnail::imageWhenReady(std::function<void()> ready) const
+QImage ItemThumbnail::imageWhenReady(std::function<void()> ready) const
 {
     if (!d || !d->cache)
         return d ? d->image : QImage();
@@ -154,7 +160,7 @@ QImage ClipboardThumbnail::imageWhenReady(std::function<void()> ready) const
         return image();
     const QImage cached = d->cache->find(d->key);
     if (cached.isNull())
-        d->cache->request(d->key, d->png, std::move(ready));
+        d->cache->request(d->key, d->png, d->devicePixelRatio, std::move(ready));
     return cached;
 }
 
