@@ -24,6 +24,7 @@
 #include "core/localization.h"
 #include "core/settingsstore.h"
 #include "platform/application.h"
+#include "platform/memoryrelease.h"
 #include "platform/sim/simdesktop.h"
 #include "platform/x11/x11desktop.h"
 #include "runtime/qtscheduler.h"
@@ -105,6 +106,7 @@ int main(int argc, char **argv)
     if (!haveDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    returnLargeBlocksAtOnce();
     g_qtMessageHandler = qInstallMessageHandler(printMessage);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvantis"));

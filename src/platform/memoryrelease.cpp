@@ -11,4 +11,12 @@ void releaseFreeMemory()
 #endif
 }
 
+void returnLargeBlocksAtOnce()
+{
+#ifdef __GLIBC__
+    // Setting the threshold also turns off its moving upwards.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
+}
+
 } // namespace qv
