@@ -113,8 +113,8 @@ FileShelfManager::FileShelfManager(const Platform &platform, Scheduler &schedule
       m_intakeQueue(queues.makeQueue(QStringLiteral("Quorvantis.ShelfIntake"), QueueKind::Serial)),
       m_utilityQueue(queues.makeQueue(QStringLiteral("Quorvantis.ShelfUtility"), QueueKind::Concurrent)),
       m_ocrExecutionQueue(queues.makeQueue(QStringLiteral("Quorvantis.OCRExecution"), QueueKind::Serial)),
-      m_thumbnailPipeline(
-          std::make_shared<ThumbnailPipeline>(*platform.thumbnails, scheduler, m_utilityQueue, m_alive, this)),
+      m_thumbnailPipeline(std::make_shared<ThumbnailPipeline>(*platform.thumbnails, scheduler, m_utilityQueue,
+                                                              m_alive, this)),
       m_thumbnails(std::make_shared<ThumbnailCache>(scheduler, m_utilityQueue))
 {
     connect(m_platform.dragEndReport, &DragEndReport::mouseUp, this, &FileShelfManager::onDragMouseUp);

@@ -621,7 +621,8 @@ TEST_F(ClipboardManagerTest, TheImageCacheStaysWithinItsBudgetDroppingTheOldestI
     // The last file is the newest item; the two first files left, the text stays.
     QStringList kept;
     for (const auto &item : m_manager->history())
-        kept.append(item.isImage ? QString::number(item.thumbnail.image().pixelColor(0, 0).rgb(), 16) : item.text);
+        kept.append(item.isImage ? QString::number(item.thumbnail.image().pixelColor(0, 0).rgb(), 16)
+                                 : item.text);
     EXPECT_EQ(kept, (QStringList{QString::number(QColor(Qt::magenta).rgb(), 16),
                                  QString::number(QColor(Qt::cyan).rgb(), 16),
                                  QString::number(QColor(Qt::blue).rgb(), 16), u"words in between"_qs}));

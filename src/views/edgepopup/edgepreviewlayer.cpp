@@ -168,8 +168,8 @@ void EdgePreviewLayer::follow()
             m_count->show();
         }
         if (image && !clip->thumbnail.isNull()) {
-            const QImage fitted = clip->thumbnail.image().scaled(clipWidth - 32, pictureMaxHeight,
-                                                                 Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            const QImage fitted = clip->thumbnail.image().scaled(
+                clipWidth - 32, pictureMaxHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
             m_picture->setPixmap(QPixmap::fromImage(fitted));
             m_picture->setFixedHeight(fitted.height() + 32);
             m_picture->show();

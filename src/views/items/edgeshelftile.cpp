@@ -48,8 +48,8 @@ void EdgeShelfTile::paintPreview(QPainter &painter, const QRectF &box)
         drawImage(painter, target, m_thumbnail.picture(m_item.thumbnail), true, 6);
         return;
     }
-    drawImage(painter, QRectF(box.center().x() - 24, box.top(), 48, 48), m_thumbnail.picture(m_item.thumbnail),
-              false);
+    drawImage(painter, QRectF(box.center().x() - 24, box.top(), 48, 48),
+              m_thumbnail.picture(m_item.thumbnail), false);
     painter.setFont(Theme::systemFont(13));
     painter.setPen(Theme::white(0.85));
     drawLines(painter, QRectF(box.left(), box.top() + 56, box.width(), box.height() - 56), displayName(), 3,
