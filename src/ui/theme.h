@@ -2,6 +2,9 @@
 
 #include <QColor>
 #include <QFont>
+#include <QRectF>
+
+class QPainter;
 
 namespace qv {
 
@@ -40,6 +43,10 @@ inline QColor ultraThinMaterial(bool translucent)
 
 // The system font at `pointSize` design points and `weight`.
 QFont systemFont(double pointSize, QFont::Weight weight = QFont::Normal);
+
+// A soft black shadow of a rounded `frame` at `opacity`, spread over `radius` and dropped by `dy`.
+void paintShadow(QPainter &painter, const QRectF &frame, double cornerRadius, double opacity, double radius,
+                 double dy);
 
 } // namespace Theme
 } // namespace qv

@@ -44,6 +44,7 @@ class EdgePopupWidget : public ::testing::Test
 protected:
     EdgePopupWidget()
     {
+        sim.fileIcons.useIconTheme();
         clipboard = std::make_unique<ClipboardManager>(sim.pasteboard, sim.workspace, scheduler, queues,
                                                        settings, events, root.filePath("cache"));
         shelf = std::make_unique<FileShelfManager>(sim.platform(), scheduler, queues, events,

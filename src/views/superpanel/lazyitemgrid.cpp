@@ -1,6 +1,8 @@
 #include "views/superpanel/lazyitemgrid.h"
 
 #include <QAbstractItemModel>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPaintEvent>
@@ -10,6 +12,7 @@
 #include <cmath>
 
 #include "core/color.h"
+#include "ui/spring.h"
 #include "views/superpanel/columnrules.h"
 
 namespace qv {
@@ -32,9 +35,9 @@ LazyItemGrid::LazyItemGrid(QAbstractItemModel &model, int keyRole, Metrics metri
     m_canvas->setAutoFillBackground(false);
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &LazyItemGrid::relayout);
-    connect(&model, &QAbstractItemModel::rowsInserted, this, &LazyItemGrid::relayout);
-    connect(&model, &QAbstractItemModel::rowsRemoved, this, &LazyItemGrid::relayout);
-    connect(&model, &QAbstractItemModel::rowsMoved, this, &LazyItemGrid::relayout);
+    connect(&model, &QAbstractItemModel::rowsInserted, this, &LazyItemGrid::relayoutAnimated);
+    connect(&model, &QAbstractItemModel::rowsRemoved, this, &LazyItemGrid::relayoutAnimated);
+    connect(&model, &QAbstractItemModel::rowsMoved, this, &LazyItemGrid::relayoutAnimated);
     connect(&model, &QAbstractItemModel::modelReset, this, [this] {
         for (const QString &key : m_cells.keys())
             dropCell(key);
@@ -47,6 +50,89 @@ LazyItemGrid::LazyItemGrid(QAbstractItemModel &model, int keyRole, Metrics metri
                 relayout();
             });
     relayout();
+}
+
+void LazyItemGrid::animateChanges(Scheduler &scheduler)
+{
+    m_motion = std::make_unique<Animation>(scheduler);
+}
+
+void LazyItemGrid::finishMotion()
+{
+    if (!m_motion)
+        return;
+    m_motion->cancel();
+    for (const Move &move : std::as_const(m_moves)) {
+        if (move.cell)
+            move.cell->setGeometry(move.to);
+    }
+    m_moves.clear();
+    for (const QPointer<QWidget> &ghost : std::as_const(m_ghosts))
+        delete ghost.data();
+    m_ghosts.clear();
+}
+
+void LazyItemGrid::relayoutAnimated()
+{
+    // Springs only where someone sees them.
+    if (!m_motion || !isVisible()) {
+        relayout();
+        return;
+    }
+    finishMotion();
+    QHash<QWidget *, QRect> before;
+    for (QWidget *cell : std::as_const(m_cells))
+        before.insert(cell, cell->geometry());
+    const QRect seen(QPoint(0, verticalScrollBar()->value()), viewport()->size());
+    // The cells of removed rows that were in sight leave a fading picture behind.
+    const QHash<QString, QWidget *> cellsBefore = m_cells;
+    relayout();
+    for (auto it = cellsBefore.constBegin(); it != cellsBefore.constEnd(); ++it) {
+        QWidget *cell = it.value();
+        if (m_cells.value(it.key()) == cell || !before.value(cell).intersects(seen))
+            continue;
+        auto *ghost = new QLabel(m_canvas);
+        ghost->setPixmap(cell->grab());
+        ghost->setGeometry(before.value(cell));
+        ghost->setGraphicsEffect(new QGraphicsOpacityEffect(ghost));
+        ghost->show();
+        m_ghosts.append(ghost);
+    }
+    for (QWidget *cell : std::as_const(m_cells)) {
+        const auto from = before.constFind(cell);
+        if (from != before.constEnd() && *from != cell->geometry()) {
+            m_moves.append({cell, *from, cell->geometry()});
+            cell->setGeometry(*from);
+        }
+    }
+    if (m_moves.isEmpty() && m_ghosts.isEmpty())
+        return;
+    m_motion->start(
+        0, 1, springSettlingTime(ColumnRules::springResponse, ColumnRules::springDamping),
+        Animation::spring(ColumnRules::springResponse, ColumnRules::springDamping),
+        [this](double progress) {
+            for (const Move &move : std::as_const(m_moves)) {
+                if (!move.cell)
+                    continue;
+                const QPointF shift = QPointF(move.to.topLeft() - move.from.topLeft()) * progress;
+                move.cell->move(move.from.topLeft() + shift.toPoint());
+            }
+            for (const QPointer<QWidget> &ghost : std::as_const(m_ghosts)) {
+                if (ghost)
+                    static_cast<QGraphicsOpacityEffect *>(ghost->graphicsEffect())
+                        ->setOpacity(std::clamp(1 - progress, 0.0, 1.0));
+            }
+        },
+        [this] {
+            m_moves.clear();
+            for (const QPointer<QWidget> &ghost : std::as_const(m_ghosts))
+                delete ghost.data();
+            m_ghosts.clear();
+            if (m_onPlaced) {
+                for (QWidget *cell : std::as_const(m_cells))
+                    m_onPlaced(cell);
+            }
+        });
 }
 
 QString LazyItemGrid::keyAt(int row) const
@@ -79,6 +165,9 @@ int LazyItemGrid::separatorCount() const
 
 void LazyItemGrid::relayout()
 {
+    // A scroll or resize while cells move: they jump to where they were going.
+    if (!m_moves.isEmpty() || !m_ghosts.isEmpty())
+        finishMotion();
     const double width = viewport()->width();
     const double inner = std::max(0.0, width - 2 * m_metrics.padding);
     m_columns = m_metrics.minCellWidth > 0

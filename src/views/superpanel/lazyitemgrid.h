@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QHash>
+#include <QPointer>
 #include <QScrollArea>
 
 #include <functional>
+#include <memory>
+
+#include "ui/animation.h"
 
 class QAbstractItemModel;
 
@@ -16,7 +20,9 @@ namespace qv {
 // at least `minCellWidth` as fit) or one when `minCellWidth` is 0. With `separators`, a line in the
 // accent colour is drawn in the gap under every row but the last. Cells that leave are hidden and
 // deleted on a later turn, so a cell may remove its own row from inside one of its callbacks.
-// The model must outlive the grid. Main thread.
+// With animateChanges, an insertion, removal or move while the grid shows springs the cells that
+// stay to their new places and fades out the visible cells of removed rows (a whole list cleared
+// fades at once). The model must outlive the grid. Main thread.
 class LazyItemGrid : public QScrollArea
 {
     Q_OBJECT
@@ -36,6 +42,9 @@ public:
     LazyItemGrid(QAbstractItemModel &model, int keyRole, Metrics metrics, Make make,
                  QWidget *parent = nullptr);
 
+    // `scheduler` moves the springs; it must outlive the grid.
+    void animateChanges(Scheduler &scheduler);
+    bool isAnimating() const { return m_motion && m_motion->isRunning(); }
     // Runs on every cell each time it is placed (also when the grid scrolls).
     void setOnPlaced(std::function<void(QWidget *)> onPlaced) { m_onPlaced = std::move(onPlaced); }
     int columns() const { return m_columns; }
@@ -53,6 +62,8 @@ protected:
 
 private:
     void relayout();
+    void relayoutAnimated();
+    void finishMotion();
     QString keyAt(int row) const;
     void dropCell(const QString &key);
 
@@ -65,6 +76,16 @@ private:
     QHash<QString, QWidget *> m_cells;
     int m_columns = 1;
     double m_cellWidth = 0;
+    std::unique_ptr<Animation> m_motion;
+    // Cells on their way, and pictures of removed cells fading out, while the motion plays.
+    struct Move
+    {
+        QPointer<QWidget> cell;
+        QRect from;
+        QRect to;
+    };
+    QList<Move> m_moves;
+    QList<QPointer<QWidget>> m_ghosts;
 };
 
 } // namespace qv
