@@ -80,6 +80,22 @@ private:
     QWidget *m_header = nullptr;
 };
 
+// One line of text that ends in an ellipsis where it does not fit.
+class ElidedLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(Qt::white);
+        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, width()));
+    }
+};
+
 QFont monospaced(double size)
 {
     QFont font = Theme::systemFont(size);
@@ -110,10 +126,9 @@ GalleryPreviewLayer::GalleryPreviewLayer(Member member, SuperPanelColumnState &s
     row->setContentsMargins(20, 16, 20, 16);
     m_icon = new QLabel(header);
     row->addWidget(m_icon);
-    m_title = new QLabel(header);
+    // One line: a long file name ends in an ellipsis, it never widens the panel.
+    m_title = new ElidedLabel(header);
     m_title->setFont(Theme::systemFont(15, QFont::Bold));
-    m_title->setStyleSheet(QStringLiteral("color: white;"));
-    // One line: a long file name is cut, it never widens the panel.
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(m_title, 1);
     m_count = new QLabel(header);

@@ -63,8 +63,11 @@ void LazyItemGrid::finishMotion()
         return;
     m_motion->cancel();
     for (const Move &move : std::as_const(m_moves)) {
-        if (move.cell)
-            move.cell->setGeometry(move.to);
+        if (!move.cell)
+            continue;
+        move.cell->setGeometry(move.to);
+        if (m_onPlaced)
+            m_onPlaced(move.cell);
     }
     m_moves.clear();
     for (const QPointer<QWidget> &ghost : std::as_const(m_ghosts))
@@ -228,6 +231,13 @@ void LazyItemGrid::resizeEvent(QResizeEvent *event)
 {
     QScrollArea::resizeEvent(event);
     relayout();
+}
+
+void LazyItemGrid::hideEvent(QHideEvent *event)
+{
+    QScrollArea::hideEvent(event);
+    // No spring plays unseen.
+    finishMotion();
 }
 
 bool LazyItemGrid::eventFilter(QObject *watched, QEvent *event)

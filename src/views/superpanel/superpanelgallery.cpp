@@ -146,7 +146,7 @@ SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShel
                                             m_services.decodeQueue, this);
     for (GalleryPreviewLayer *layer : {m_shelfPreview, m_clipPreview})
         connect(layer, &GalleryPreviewLayer::hidden, this, &SuperPanelGallery::updateVisibility);
-    connect(&state.previews(), &PreviewLayerState::changed, this, &SuperPanelGallery::follow);
+    connect(&state.previews(), &PreviewLayerState::changed, this, &SuperPanelGallery::followPreviews);
     connect(&state.panel(), &SuperPanelState::expandedSectionChanged, this, &SuperPanelGallery::follow);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(&m_services.clipboard, signal, this, &SuperPanelGallery::rebuildClipboard);
@@ -205,9 +205,15 @@ void SuperPanelGallery::follow()
             m_transition.cancel();
             m_panel->hide();
         }
-    } else if (section && !shelf) {
+    } else if (section && !shelf && m_shownSection != section) {
         rebuildClipboard();
     }
+    m_shownSection = section;
+    followPreviews();
+}
+
+void SuperPanelGallery::followPreviews()
+{
     updateVisibility();
     m_shelfPreview->follow();
     m_clipPreview->follow();
@@ -325,8 +331,12 @@ void SuperPanelGallery::resizeEvent(QResizeEvent *event)
 void SuperPanelGallery::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    // Nothing to see: the springs stop where they are, and a leaving gallery is gone.
-    m_reflow.cancel();
+    // Nothing to see: the springs stop, cards stand where they belong and a leaving gallery is gone.
+    if (m_reflow.isRunning()) {
+        m_reflow.cancel();
+        m_clipContent->layout()->invalidate();
+        m_clipContent->layout()->activate();
+    }
     if (m_transition.isRunning()) {
         m_transition.cancel();
         updateVisibility();

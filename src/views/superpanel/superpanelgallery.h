@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QWidget>
-
 #include <QHash>
 #include <QUuid>
+#include <QWidget>
 
 #include <memory>
 
 #include "ui/poptransition.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
+#include "views/superpanel/superpanelstate.h"
 
 class QScrollArea;
 
@@ -58,6 +58,7 @@ private:
     void follow();
     void rebuildClipboard();
     void place();
+    void followPreviews();
     void updateVisibility();
     void springCardsFrom(const QHash<QUuid, QPoint> &before);
 
@@ -76,6 +77,7 @@ private:
     PopTransition m_transition;
     Animation m_reflow;
     bool m_open = false;
+    std::optional<SuperPanelState::ExpandedSection> m_shownSection;
     GalleryPreviewLayer *m_shelfPreview = nullptr;
     GalleryPreviewLayer *m_clipPreview = nullptr;
 };
