@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -15,7 +14,6 @@
 #include "clipboard/graphemes.h"
 #include "core/color.h"
 #include "core/localization.h"
-#include "ui/dockglassbackground.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/items/itemrules.h"
@@ -23,6 +21,7 @@
 #include "views/items/universalquicklookview.h"
 #include "views/superpanel/columnrules.h"
 #include "views/superpanel/columnstate.h"
+#include "views/superpanel/glasspanelview.h"
 #include "views/superpanel/superpanelstate.h"
 #include "views/superpanel/symbolbutton.h"
 
@@ -37,48 +36,6 @@ constexpr double enterScale = 0.9;
 constexpr double springResponse = ColumnRules::springResponse;
 constexpr double springDamping = ColumnRules::springDamping;
 constexpr int imagePixelSize = 1200;
-
-// The floating panel: glass clipped to its rounded frame, the header's light band, the body's dark
-// band and a faint edge. Clicks inside stop here; the pointer leaving it is reported.
-class GalleryPreviewPanel : public QWidget
-{
-public:
-    GalleryPreviewPanel(std::function<void()> onLeave, QWidget *parent)
-        : QWidget(parent), m_onLeave(std::move(onLeave))
-    {
-    }
-    void setHeader(QWidget *header) { m_header = header; }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        QPainterPath shape;
-        shape.addRoundedRect(frame, cornerRadius, cornerRadius);
-        DockGlassBackground::paint(painter, shape, glassBlur, false, glassOpacity);
-        painter.save();
-        painter.setClipPath(shape);
-        const double split = m_header ? m_header->geometry().bottom() + 1 : 0;
-        painter.fillRect(QRectF(frame.left(), frame.top(), frame.width(), split), Theme::white(0.05));
-        painter.fillRect(QRectF(frame.left(), split, frame.width(), frame.bottom() - split), Theme::black(0.3));
-        painter.restore();
-        painter.setPen(QPen(Theme::white(0.2), 1));
-        painter.drawPath(shape);
-    }
-    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
-    void leaveEvent(QEvent *event) override
-    {
-        QWidget::leaveEvent(event);
-        if (m_onLeave)
-            m_onLeave();
-    }
-
-private:
-    std::function<void()> m_onLeave;
-    QWidget *m_header = nullptr;
-};
 
 // One line of text that ends in an ellipsis where it does not fit.
 class ElidedLabel : public QLabel
@@ -113,10 +70,15 @@ GalleryPreviewLayer::GalleryPreviewLayer(Member member, SuperPanelColumnState &s
     setObjectName(member == Member::clipboard ? QStringLiteral("galleryClipPreview")
                                               : QStringLiteral("galleryShelfPreview"));
     const bool shelf = member == Member::shelfFile;
-    std::function<void()> onLeave;
+    GlassPanelView::Look look;
+    look.blurAmount = glassBlur;
+    look.opacity = glassOpacity;
+    look.cornerRadius = cornerRadius;
+    look.edgeOpacity = 0.2;
+    look.bodyDim = 0.3;
+    auto *panel = new GlassPanelView(look, this);
     if (shelf)
-        onLeave = [this] { m_state.previews().pointerLeftShelfPreview(); };
-    auto *panel = new GalleryPreviewPanel(std::move(onLeave), this);
+        panel->setOnLeave([this] { m_state.previews().pointerLeftShelfPreview(); });
     m_panel = panel;
     auto *stack = new QVBoxLayout(m_panel);
     stack->setContentsMargins(0, 0, 0, 0);

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPointer>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -13,7 +12,6 @@
 #include "clipboard/clipboardmanager.h"
 #include "core/color.h"
 #include "shelf/shelflistmodel.h"
-#include "ui/dockglassbackground.h"
 #include "ui/spring.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
@@ -22,6 +20,7 @@
 #include "views/superpanel/columnrules.h"
 #include "views/superpanel/columnstate.h"
 #include "views/superpanel/gallerypreviewlayer.h"
+#include "views/superpanel/glasspanelview.h"
 #include "views/superpanel/lazyitemgrid.h"
 #include "views/superpanel/superpanelstate.h"
 #include "views/superpanel/symbolbutton.h"
@@ -39,39 +38,6 @@ constexpr double openResponse = 0.4;
 constexpr double openDamping = 0.8;
 constexpr double springResponse = ColumnRules::springResponse;
 constexpr double springDamping = ColumnRules::springDamping;
-
-// The gallery's panel: glass in its rounded frame, the header's light band and a faint edge.
-class GalleryPanel : public QWidget
-{
-public:
-    using QWidget::QWidget;
-    void setHeader(QWidget *header) { m_header = header; }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        QPainterPath shape;
-        shape.addRoundedRect(frame, cornerRadius, cornerRadius);
-        DockGlassBackground::paint(painter, shape, glassBlur, false, glassOpacity);
-        if (m_header) {
-            painter.save();
-            painter.setClipPath(shape);
-            painter.fillRect(QRectF(frame.left(), frame.top(), frame.width(), m_header->height()),
-                             Theme::white(0.05));
-            painter.restore();
-        }
-        painter.setPen(QPen(Theme::white(0.15), 1));
-        painter.drawPath(shape);
-    }
-    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
-
-private:
-    QWidget *m_header = nullptr;
-};
-
 } // namespace
 
 SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShelfColumn::Services services,
@@ -80,7 +46,11 @@ SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShel
       m_transition(m_services.scheduler, *this), m_reflow(m_services.scheduler)
 {
     setObjectName(QStringLiteral("superPanelGallery"));
-    auto *panel = new GalleryPanel(this);
+    GlassPanelView::Look look;
+    look.blurAmount = glassBlur;
+    look.opacity = glassOpacity;
+    look.cornerRadius = cornerRadius;
+    auto *panel = new GlassPanelView(look, this);
     m_panel = panel;
     auto *stack = new QVBoxLayout(m_panel);
     stack->setContentsMargins(0, 0, 0, 0);
