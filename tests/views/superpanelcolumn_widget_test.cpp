@@ -60,6 +60,8 @@ TEST_F(SuperPanelColumnTest, showsTheHistoryNewestFirstWithSeparatorsBetweenRows
     EXPECT_EQ(m_column->clipboardList()->separatorCount(), 3);
     addShelfFile(QStringLiteral("report.pdf"));
     addShelfFile(QStringLiteral("notes.txt"));
+    // The rows and tiles spring into place first.
+    m_scheduler.advance(1);
     shot(*m_column, QStringLiteral("superpanel-column-history"));
 }
 
