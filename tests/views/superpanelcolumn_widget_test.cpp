@@ -378,6 +378,33 @@ TEST_F(SuperPanelGalleryTest, theShelfPreviewClosesWhenThePointerLeavesItOnlyAft
     }
 }
 
+TEST_F(SuperPanelGalleryTest, aPreviewLeavingWhenThePanelHidesIsGoneWhenItShowsAgain)
+{
+    const ClipboardItem clip = addClip(QStringLiteral("hello"));
+    QWidget panel;
+    panel.resize(1400, 900);
+    auto *gallery = new SuperPanelGallery(*m_state, services(), &panel);
+    gallery->resize(panel.size());
+    panel.show();
+    GalleryPreviewLayer *layer = gallery->clipPreview();
+    m_state->previews().openGalleryClipPreview(clip);
+    m_scheduler.advance(1);
+    ASSERT_TRUE(layer->isVisible());
+    static_cast<QAbstractButton *>(layer->closeButton())->click();
+    ASSERT_TRUE(layer->isTransitionRunning());
+    panel.hide();
+    panel.show();
+    EXPECT_FALSE(layer->isVisible());
+    EXPECT_FALSE(gallery->isVisible());
+
+    // Closing the panel clears the previews at once, without their spring.
+    m_state->previews().openGalleryClipPreview(clip);
+    m_scheduler.advance(1);
+    m_panel->dismiss();
+    EXPECT_FALSE(layer->isVisible());
+    EXPECT_FALSE(layer->isTransitionRunning());
+}
+
 TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
