@@ -186,6 +186,20 @@ TEST_F(ColumnStateTest, aTileEyeTogglesThePreviewAndNeverEndsTheSafePeriod)
     EXPECT_FALSE(state.previews().isPreviewSafePeriod());
 }
 
+TEST_F(ColumnStateTest, aLinksEyeOpensItsWebPageInsteadOfAPreview)
+{
+    ShelfItem link = shelfItem(QStringLiteral("Example.webloc"));
+    link.originalWebURL = QUrl(QStringLiteral("https://example.org/guide"));
+    using Eye = SuperPanelColumnState::ShelfEye;
+    for (const Eye eye : {Eye::columnTile, Eye::galleryCard}) {
+        opened.clear();
+        state.previewShelfItem(link, eye);
+        EXPECT_FALSE(state.previews().galleryPreviewItem().has_value());
+        scheduler.advance(0.2);
+        EXPECT_EQ(opened, QStringList{QStringLiteral("open:guide")});
+    }
+}
+
 TEST_F(ColumnStateTest, openingAShelfFileDismissesAtOnceAndOpensItLater)
 {
     const ClipboardItem a = clip(QStringLiteral("A"));

@@ -296,7 +296,8 @@ TEST_F(SuperPanelGalleryTest, aTileEyeOpensTheFilePreviewAndASecondClickClosesIt
 
 TEST_F(SuperPanelGalleryTest, eachLargePreviewHasItsSizeAndClosesOnlyByItsDimOrItsCloseButton)
 {
-    const ShelfItem file = addShelfFile(QStringLiteral("Quarterly Report.txt"), "Revenue up 4 %\nCosts flat\n");
+    const ShelfItem file =
+        addShelfFile(QStringLiteral("Quarterly Report.txt"), "Revenue up 4 %\nCosts flat\n");
     ClipboardItem picture = addImageClip(QColor(230, 120, 40));
     picture.imageURL = writeImage(QStringLiteral("capture.png"), QSize(1920, 1080), QColor(230, 120, 40));
     const ClipboardItem text = addClip(QStringLiteral("Gr\u00fc\u00dfe \U0001F44B\U0001F3FD aus K\u00f6ln"));

@@ -127,7 +127,8 @@ public:
     ColumnShelfTile(const ShelfItem &item, SuperPanelColumnState &state, FileShelfManager &shelf,
                     Pasteboard &pasteboard, AgeClock &ages, QWidget *parent)
         : ShelfItemView(
-              item, [&state, item] { state.previews().toggleShelfPreview(item); },
+              item,
+              [&state, item] { state.previewShelfItem(item, SuperPanelColumnState::ShelfEye::columnTile); },
               [&shelf, item] { ExpandedShelfCard::removeItem(shelf, item); }, ages, parent),
           m_state(state), m_shelf(shelf), m_pasteboard(pasteboard)
     {

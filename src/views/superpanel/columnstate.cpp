@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include "runtime/scheduler.h"
+#include "views/items/itemrules.h"
 #include "views/superpanel/columnrules.h"
 #include "views/superpanel/superpanelstate.h"
 
@@ -69,6 +70,16 @@ void SuperPanelColumnState::setTargetingShelf(bool targeting)
         return;
     m_targetingShelf = targeting;
     emit targetingShelfChanged();
+}
+
+void SuperPanelColumnState::previewShelfItem(const ShelfItem &item, ShelfEye eye)
+{
+    if (ItemRules::webAddress(item))
+        openShelfURL(ItemRules::openTarget(item), false);
+    else if (eye == ShelfEye::columnTile)
+        m_previews.toggleShelfPreview(item);
+    else
+        m_previews.openShelfPreviewFromGallery(item);
 }
 
 void SuperPanelColumnState::openShelfURL(const QUrl &url, bool reveal)

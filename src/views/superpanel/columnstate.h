@@ -61,6 +61,10 @@ public:
 
     // The large previews of a shelf file and a clipboard item, with the shelf preview's safe period.
     PreviewLayerState &previews() { return m_previews; }
+    // A shelf item's eye on a gallery card, or on a column tile (which toggles the preview). A link
+    // opens its web page instead, as Open does: nothing here previews a stored ".webloc" file.
+    enum class ShelfEye { galleryCard, columnTile };
+    void previewShelfItem(const ShelfItem &item, ShelfEye eye);
 
     // Closes previews, gallery and bubble, dismisses the panel, then 0.2 s later opens the file (or
     // shows it in the file manager).

@@ -217,12 +217,12 @@ void GalleryPreviewLayer::present()
     if (m_member == Member::shelfFile) {
         const ShelfItem item = *previews.galleryPreviewItem();
         m_title->setText(ItemRules::shelfDisplayName(item));
-        m_fileView->setUrl(ItemRules::openTarget(item));
+        m_fileView->setUrl(item.url);
         return;
     }
     const ClipboardItem item = *previews.galleryClipPreviewItem();
-    m_icon->setPixmap(Symbols::pixmap(item.isImage ? QStringLiteral("photo") : QStringLiteral("text.quote"), 16,
-                                      Color::neonGreen(), devicePixelRatioF()));
+    m_icon->setPixmap(Symbols::pixmap(item.isImage ? QStringLiteral("photo") : QStringLiteral("text.quote"),
+                                      16, Color::neonGreen(), devicePixelRatioF()));
     m_title->setText(
         Localization::text(item.isImage ? u"preview_image_title" : u"preview_text_title", language));
     // Always counted, a picture's too: its shown text is its title.
@@ -290,7 +290,8 @@ void GalleryPreviewLayer::mousePressEvent(QMouseEvent *event)
 {
     // The layer covers what lies below: no click passes through it.
     event->accept();
-    if (event->button() == Qt::LeftButton && isShown() && !m_panel->geometry().contains(event->position().toPoint()))
+    if (event->button() == Qt::LeftButton && isShown() &&
+        !m_panel->geometry().contains(event->position().toPoint()))
         close();
 }
 

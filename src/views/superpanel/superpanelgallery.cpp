@@ -100,7 +100,10 @@ SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShel
             const ShelfItem item = m_services.shelf.itemAt(row);
             SuperPanelColumnState *columnState = &m_state;
             return new ExpandedShelfCard(
-                item, [columnState, item] { columnState->previews().openShelfPreviewFromGallery(item); },
+                item,
+                [columnState, item] {
+                    columnState->previewShelfItem(item, SuperPanelColumnState::ShelfEye::galleryCard);
+                },
                 [columnState, item] { columnState->openShelfURL(item.url, false); },
                 [columnState, item] { columnState->openShelfURL(item.url, true); }, m_services.shelfManager,
                 m_services.pasteboard, m_services.ages, parent);
@@ -237,8 +240,8 @@ void SuperPanelGallery::rebuildClipboard()
             auto *card = new ExpandedClipboardCard(
                 item, [manager, item] { manager->copyToPasteboard(item); },
                 [manager, item] { manager->deleteItem(item); },
-                [columnState, item] { columnState->previews().openGalleryClipPreview(item); }, m_services.settings,
-                m_services.decodeQueue, m_services.ages, m_clipContent);
+                [columnState, item] { columnState->previews().openGalleryClipPreview(item); },
+                m_services.settings, m_services.decodeQueue, m_services.ages, m_clipContent);
             column->addWidget(card);
             (items == &split.left ? m_left : m_right).append(card);
         }
