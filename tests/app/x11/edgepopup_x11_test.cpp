@@ -12,17 +12,8 @@
 
 #include <memory>
 
-#include "app/overlaycontroller.h"
-#include "clipboard/clipboardmanager.h"
 #include "core/settingskeys.h"
-#include "core/settingsstore.h"
-#include "dock/dockmonitor.h"
-#include "platform/x11/x11connection.h"
-#include "platform/x11/x11desktop.h"
-#include "runtime/qtscheduler.h"
-#include "runtime/workqueue.h"
-#include "shelf/fileshelfmanager.h"
-#include "support/recordingeventlog.h"
+#include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11focus.h"
 #include "ui/panel.h"
@@ -30,7 +21,6 @@
 #include "views/items/edgeclipcard.h"
 #include "views/items/edgeshelftile.h"
 #include "views/superpanel/superpanelstate.h"
-#include "windows/windowengine.h"
 
 using namespace qv;
 
@@ -41,38 +31,21 @@ bool xdotool(const QString &line)
     return QProcess::execute(QStringLiteral("xdotool"), line.split(QLatin1Char(' '))) == 0;
 }
 
-class EdgePopupX11Test : public ::testing::Test
+class EdgePopupX11Test : public ::testing::Test, protected OverlayDesktop
 {
 protected:
     void SetUp() override
     {
         if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
             GTEST_SKIP() << "needs xclip";
-        ASSERT_TRUE(root.isValid());
-        const Platform platform = x11.platform();
-        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
-        engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
-        clipboard = std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler,
-                                                       queues, settings, events, root.filePath("cache"));
-        shelf =
-            std::make_unique<FileShelfManager>(platform, scheduler, queues, events, root.filePath("shelf"));
-        controller = std::make_unique<OverlayController>(platform, scheduler, settings,
-                                                         [this] { clipboard->checkNow(); });
-        controller->setupOverlayWindow();
-        controller->setupGlobalOverlayWindow();
-        controller->setupPeekingWindow();
-        controller->setupBindings(*monitor, *engine);
-        controller->setItemServices(*clipboard, *shelf, queues.makeQueue("previews", QueueKind::Concurrent));
+        ASSERT_TRUE(folder.isValid());
+        addItemServices();
         settings.set(Settings::enableModuleHotkeys, true);
         QTest::qWait(200); // the module hotkeys are grabbed
     }
 
     void TearDown() override
     {
-        controller.reset();
-        shelf.reset();
-        clipboard.reset();
-        monitor.reset();
         for (auto &process : processes) {
             process->kill();
             process->waitForFinished(3000);
@@ -111,19 +84,6 @@ protected:
         return QRect(controller->edgePopup()->mapToGlobal(frame.topLeft()), frame.size());
     }
 
-    QTemporaryDir root;
-    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
-    QtScheduler scheduler;
-    X11Desktop x11;
-    X11Connection connection;
-    ThreadQueueFactory queues;
-    SettingsStore settings;
-    RecordingEventLog events;
-    std::unique_ptr<DockMonitor> monitor;
-    std::unique_ptr<WindowEngine> engine;
-    std::unique_ptr<ClipboardManager> clipboard;
-    std::unique_ptr<FileShelfManager> shelf;
-    std::unique_ptr<OverlayController> controller;
     std::vector<std::unique_ptr<QProcess>> processes;
 };
 
@@ -193,7 +153,7 @@ TEST_F(EdgePopupX11Test, TextCopiedWhileThePopupShowsAppearsInIt)
 TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheShelf)
 {
     settings.set(Settings::popupEdge, QStringLiteral("bottom"));
-    QFile file(root.filePath("report.txt"));
+    QFile file(folder.filePath("report.txt"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("a report");
     file.close();
