@@ -20,6 +20,7 @@
 #include "views/edgepopup/edgepopupview.h"
 #include "views/items/edgeclipcard.h"
 #include "views/items/edgeshelftile.h"
+#include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
 
 using namespace qv;
@@ -194,4 +195,46 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
         << "taken, so it left the shelf";
     EXPECT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->showsEmptyState(); }, 3000));
     controller->superPanelState()->dismiss();
+}
+
+// A file dragged out of another program and held at the left edge of the screen opens the shelf
+// popup, which takes the drop, on every drag, not just the first.
+TEST_F(EdgePopupX11Test, AFileHeldAtTheScreenEdgeOpensTheShelfWhichTakesTheDrop)
+{
+    settings.set(Settings::popupEdge, QStringLiteral("bottom"));
+    auto source = std::make_unique<QProcess>();
+    source->start(QStringLiteral(QV_DRAGSOURCE), {});
+    ASSERT_TRUE(source->waitForStarted(3000));
+    processes.push_back(std::move(source));
+    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-drag-source windowmove --sync 600 300")));
+    QTest::qWait(300);
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        // Press on the source, move far enough for it to start the drag, then hold at the edge.
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove --sync 700 400 mousedown 1")));
+        for (int x = 690; x > 0; x -= 70) {
+            ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 400").arg(x)));
+            QTest::qWait(30);
+        }
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove 3 400")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 5000)) << "the edge opened nothing";
+        EXPECT_EQ(controller->superPanel()->routeName(), "shelf");
+        QTest::qWait(200); // the click catcher and the outline follow the map
+
+        const QPoint onto = popupOnScreen().center();
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(onto.x()).arg(onto.y())));
+        QTest::qWait(300);
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(onto.x() + 3).arg(onto.y())));
+        QTest::qWait(300);
+        ASSERT_TRUE(xdotool(QStringLiteral("mouseup 1")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == round + 1; }, 5000))
+            << "the popup did not take the drop";
+        EXPECT_TRUE(shelf->items().at(0).url.fileName().startsWith("hostname"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->cards().size() == round + 1; }, 3000));
+
+        ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+        QTest::qWait(300);
+    }
 }
