@@ -6,7 +6,6 @@
 #include <QThread>
 
 #include "platform/icontheme.h"
-
 #include "runtime/scheduler.h"
 
 namespace qv {
