@@ -248,11 +248,18 @@ TEST_F(SuperPanelGalleryTest, showsTheTwentyNewestClipsInTwoColumnsAndReflowsAft
     EXPECT_EQ(cardTexts(m_gallery->leftCards()).last(), QStringLiteral("clip 6"));
     shot(*m_gallery, QStringLiteral("superpanel-gallery-clipboard"));
 
+    const QPoint topLeft = m_gallery->leftCards().first()->pos();
     m_clipboard->deleteItem(m_clipboard->history().first());
     QApplication::processEvents();
     EXPECT_EQ(cardTexts(m_gallery->leftCards()).first(), QStringLiteral("clip 23"));
     EXPECT_EQ(cardTexts(m_gallery->rightCards()).first(), QStringLiteral("clip 22"));
     EXPECT_EQ(cardTexts(m_gallery->rightCards()).last(), QStringLiteral("clip 4"));
+    // The cards spring across and end exactly where the columns place them.
+    QWidget *moved = m_gallery->leftCards().first();
+    EXPECT_NE(moved->pos(), topLeft) << "still on its way from the right column";
+    m_scheduler.advance(1);
+    QApplication::processEvents();
+    EXPECT_EQ(moved->pos(), topLeft);
 }
 
 TEST_F(SuperPanelGalleryTest, aClickBesideTheGalleryClosesItAndKeepsThePanel)

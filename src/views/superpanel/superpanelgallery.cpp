@@ -273,13 +273,25 @@ void SuperPanelGallery::springCardsFrom(const QHash<QUuid, QPoint> &before)
     }
     if (moves->isEmpty())
         return;
+    // The columns hold still while the cards travel; they place them again at the end.
+    m_clipContent->layout()->setEnabled(false);
+    const auto step = [moves](double progress) {
+        for (const Move &move : *moves) {
+            if (move.card)
+                move.card->move(move.from + (move.to - move.from) * progress);
+        }
+    };
+    step(0);
     m_reflow.start(0, 1, springSettlingTime(springResponse, springDamping),
-                   Animation::spring(springResponse, springDamping), [moves](double progress) {
-                       for (const Move &move : *moves) {
-                           if (move.card)
-                               move.card->move(move.from + (move.to - move.from) * progress);
-                       }
-                   });
+                   Animation::spring(springResponse, springDamping), step, [this] { settleCards(); });
+}
+
+void SuperPanelGallery::settleCards()
+{
+    QLayout *columns = m_clipContent->layout();
+    columns->setEnabled(true);
+    columns->invalidate();
+    columns->activate();
 }
 
 QRect SuperPanelGallery::panelFrame() const
@@ -307,8 +319,7 @@ void SuperPanelGallery::hideEvent(QHideEvent *event)
     // Nothing to see: the springs stop, cards stand where they belong and a leaving gallery is gone.
     if (m_reflow.isRunning()) {
         m_reflow.cancel();
-        m_clipContent->layout()->invalidate();
-        m_clipContent->layout()->activate();
+        settleCards();
     }
     if (m_transition.isRunning()) {
         m_transition.cancel();

@@ -61,6 +61,7 @@ private:
     void followPreviews();
     void updateVisibility();
     void springCardsFrom(const QHash<QUuid, QPoint> &before);
+    void settleCards();
 
     SuperPanelColumnState &m_state;
     ClipboardShelfColumn::Services m_services;
