@@ -448,6 +448,7 @@ TEST_F(SuperPanelColumnTest, aDeletionSpringsTheRowsBelowUpAndClearingLeavesNoFa
     QWidget *middle = list.cellAt(1);
     const QRect top = list.cellAt(0)->geometry();
     m_clipboard->deleteItem(newest);
+    QApplication::processEvents();
     EXPECT_TRUE(list.isAnimating());
     EXPECT_NE(middle->geometry(), top) << "still on its way up";
     m_scheduler.advance(1);
@@ -455,7 +456,10 @@ TEST_F(SuperPanelColumnTest, aDeletionSpringsTheRowsBelowUpAndClearingLeavesNoFa
     EXPECT_EQ(middle->geometry(), top);
 
     m_clipboard->clearHistory();
+    QApplication::processEvents();
     EXPECT_TRUE(list.isAnimating()) << "the rows fade out";
+    EXPECT_EQ(list.widget()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly).size(), 2)
+        << "both rows fade, not only the last one removed";
     m_scheduler.advance(1);
     QApplication::processEvents();
     EXPECT_FALSE(list.isAnimating());

@@ -35,9 +35,9 @@ LazyItemGrid::LazyItemGrid(QAbstractItemModel &model, int keyRole, Metrics metri
     m_canvas->setAutoFillBackground(false);
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &LazyItemGrid::relayout);
-    connect(&model, &QAbstractItemModel::rowsInserted, this, &LazyItemGrid::relayoutAnimated);
-    connect(&model, &QAbstractItemModel::rowsRemoved, this, &LazyItemGrid::relayoutAnimated);
-    connect(&model, &QAbstractItemModel::rowsMoved, this, &LazyItemGrid::relayoutAnimated);
+    connect(&model, &QAbstractItemModel::rowsInserted, this, &LazyItemGrid::modelChanged);
+    connect(&model, &QAbstractItemModel::rowsRemoved, this, &LazyItemGrid::modelChanged);
+    connect(&model, &QAbstractItemModel::rowsMoved, this, &LazyItemGrid::modelChanged);
     connect(&model, &QAbstractItemModel::modelReset, this, [this] {
         for (const QString &key : m_cells.keys())
             dropCell(key);
@@ -75,37 +75,51 @@ void LazyItemGrid::finishMotion()
     m_ghosts.clear();
 }
 
-void LazyItemGrid::relayoutAnimated()
+void LazyItemGrid::modelChanged()
 {
-    // Springs only where someone sees them.
-    if (!m_motion || !isVisible()) {
-        relayout();
-        return;
+    // Springs only where someone sees them. The changes of one turn (a clear removes row after
+    // row) spring together, from where the cells stood before the first of them.
+    if (m_motion && isVisible() && !m_before) {
+        // A spring under way stops where it is: the next one starts from there.
+        m_motion->cancel();
+        m_moves.clear();
+        for (const QPointer<QWidget> &ghost : std::as_const(m_ghosts))
+            delete ghost.data();
+        m_ghosts.clear();
+        Before before;
+        before.seen = QRect(QPoint(0, verticalScrollBar()->value()), viewport()->size());
+        for (auto it = m_cells.constBegin(); it != m_cells.constEnd(); ++it)
+            before.cells.append({it.key(), it.value(), it.value()->geometry()});
+        m_before = std::move(before);
+        QMetaObject::invokeMethod(this, &LazyItemGrid::springFromBefore, Qt::QueuedConnection);
     }
-    finishMotion();
-    QHash<QWidget *, QRect> before;
-    for (QWidget *cell : std::as_const(m_cells))
-        before.insert(cell, cell->geometry());
-    const QRect seen(QPoint(0, verticalScrollBar()->value()), viewport()->size());
-    // The cells of removed rows that were in sight leave a fading picture behind.
-    const QHash<QString, QWidget *> cellsBefore = m_cells;
     relayout();
-    for (auto it = cellsBefore.constBegin(); it != cellsBefore.constEnd(); ++it) {
-        QWidget *cell = it.value();
-        if (m_cells.value(it.key()) == cell || !before.value(cell).intersects(seen))
+}
+
+void LazyItemGrid::springFromBefore()
+{
+    if (!m_before)
+        return;
+    const Before before = std::move(*m_before);
+    m_before.reset();
+    if (!isVisible())
+        return;
+    for (const Before::Cell &was : before.cells) {
+        if (!was.cell)
             continue;
-        auto *ghost = new QLabel(m_canvas);
-        ghost->setPixmap(cell->grab());
-        ghost->setGeometry(before.value(cell));
-        ghost->setGraphicsEffect(new QGraphicsOpacityEffect(ghost));
-        ghost->show();
-        m_ghosts.append(ghost);
-    }
-    for (QWidget *cell : std::as_const(m_cells)) {
-        const auto from = before.constFind(cell);
-        if (from != before.constEnd() && *from != cell->geometry()) {
-            m_moves.append({cell, *from, cell->geometry()});
-            cell->setGeometry(*from);
+        if (m_cells.value(was.key) == was.cell) {
+            if (was.cell->geometry() != was.frame) {
+                m_moves.append({was.cell, was.frame, was.cell->geometry()});
+                was.cell->setGeometry(was.frame);
+            }
+        } else if (was.frame.intersects(before.seen)) {
+            // A removed row that was in sight leaves a fading picture behind.
+            auto *ghost = new QLabel(m_canvas);
+            ghost->setPixmap(was.cell->grab());
+            ghost->setGeometry(was.frame);
+            ghost->setGraphicsEffect(new QGraphicsOpacityEffect(ghost));
+            ghost->show();
+            m_ghosts.append(ghost);
         }
     }
     if (m_moves.isEmpty() && m_ghosts.isEmpty())
@@ -126,16 +140,7 @@ void LazyItemGrid::relayoutAnimated()
                         ->setOpacity(std::clamp(1 - progress, 0.0, 1.0));
             }
         },
-        [this] {
-            m_moves.clear();
-            for (const QPointer<QWidget> &ghost : std::as_const(m_ghosts))
-                delete ghost.data();
-            m_ghosts.clear();
-            if (m_onPlaced) {
-                for (QWidget *cell : std::as_const(m_cells))
-                    m_onPlaced(cell);
-            }
-        });
+        [this] { finishMotion(); });
 }
 
 QString LazyItemGrid::keyAt(int row) const
@@ -169,7 +174,7 @@ int LazyItemGrid::separatorCount() const
 void LazyItemGrid::relayout()
 {
     // A scroll or resize while cells move: they jump to where they were going.
-    if (!m_moves.isEmpty() || !m_ghosts.isEmpty())
+    if (m_motion && m_motion->isRunning())
         finishMotion();
     const double width = viewport()->width();
     const double inner = std::max(0.0, width - 2 * m_metrics.padding);
@@ -237,6 +242,7 @@ void LazyItemGrid::hideEvent(QHideEvent *event)
 {
     QScrollArea::hideEvent(event);
     // No spring plays unseen.
+    m_before.reset();
     finishMotion();
 }
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "ui/animation.h"
 
@@ -63,7 +64,8 @@ protected:
 
 private:
     void relayout();
-    void relayoutAnimated();
+    void modelChanged();
+    void springFromBefore();
     void finishMotion();
     QString keyAt(int row) const;
     void dropCell(const QString &key);
@@ -87,6 +89,19 @@ private:
     };
     QList<Move> m_moves;
     QList<QPointer<QWidget>> m_ghosts;
+    // The built cells where they stood before this turn's first change, while changes gather.
+    struct Before
+    {
+        struct Cell
+        {
+            QString key;
+            QPointer<QWidget> cell;
+            QRect frame;
+        };
+        QList<Cell> cells;
+        QRect seen;
+    };
+    std::optional<Before> m_before;
 };
 
 } // namespace qv
