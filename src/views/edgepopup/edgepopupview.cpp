@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSortFilterProxyModel>
 #include <QVBoxLayout>
 
 #include "clipboard/clipboardhistorymodel.h"
@@ -19,12 +20,12 @@
 #include "ui/dockglassbackground.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
-#include "views/edgepopup/edgeitemlist.h"
 #include "views/edgepopup/edgepopupstate.h"
 #include "views/edgepopup/edgepreviewlayer.h"
 #include "views/edgepopup/horizontalwheelscroll.h"
 #include "views/items/edgeclipcard.h"
 #include "views/items/edgeshelftile.h"
+#include "views/items/lazyitemlist.h"
 
 namespace qv {
 
@@ -183,6 +184,41 @@ private:
 
 } // namespace
 
+// The rows the popup shows: on the clipboard route the history kept by the chosen kind, on the
+// shelf route every item.
+class EdgePopupView::ShownItems : public QSortFilterProxyModel
+{
+public:
+    ShownItems(ClipboardHistoryModel &clipboard, ShelfListModel &shelf, bool showsClipboard,
+               Rules filter, QObject *parent)
+        : QSortFilterProxyModel(parent), m_clipboard(clipboard), m_showsClipboard(showsClipboard),
+          m_filter(filter)
+    {
+        setSourceModel(showsClipboard ? static_cast<QAbstractItemModel *>(&clipboard)
+                                      : static_cast<QAbstractItemModel *>(&shelf));
+    }
+
+    void setFilter(Rules filter)
+    {
+        if (filter == m_filter)
+            return;
+        m_filter = filter;
+        invalidateFilter();
+    }
+    int sourceRow(int row) const { return mapToSource(index(row, 0)).row(); }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &) const override
+    {
+        return !m_showsClipboard || EdgePopupRules::keeps(m_filter, m_clipboard.itemAt(sourceRow));
+    }
+
+private:
+    ClipboardHistoryModel &m_clipboard;
+    bool m_showsClipboard;
+    Rules m_filter;
+};
+
 EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *parent)
     : QWidget(parent), m_state(state), m_services(std::move(services)), m_fade(m_services.scheduler)
 {
@@ -198,15 +234,13 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
     connect(&state, &EdgePopupState::languageChanged, this, &EdgePopupView::rebuild);
     connect(&state, &EdgePopupState::translucencyChanged, this, [this] { update(); });
     connect(&state, &EdgePopupState::presentedAgain, this, [this] {
-        if (m_list)
-            m_list->refilter();
         if (m_strip)
             m_strip->horizontalScrollBar()->setValue(0);
         fadeIn();
     });
     connect(&state, &EdgePopupState::selectedFilterChanged, this, [this] {
-        if (m_list)
-            m_list->refilter();
+        if (m_shown)
+            m_shown->setFilter(m_state.selectedFilter());
         for (QWidget *chip : std::as_const(m_chips)) {
             chip->updateGeometry();
             chip->update();
@@ -215,13 +249,18 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
     rebuild();
 }
 
-EdgePopupView::~EdgePopupView() = default;
+EdgePopupView::~EdgePopupView()
+{
+    // The cards go before the rows they show.
+    delete m_panel;
+}
 
 void EdgePopupView::rebuild()
 {
     m_chips.clear();
     delete m_panel;
     m_list = nullptr;
+    delete m_shown;
     m_strip = nullptr;
     m_listScroll = nullptr;
     m_dropZone = nullptr;
@@ -300,16 +339,13 @@ void EdgePopupView::rebuild()
     m_empty->setFixedHeight(horizontal ? (clipboard ? 120 : 140) : 200);
     stack->addWidget(m_empty);
 
-    QAbstractItemModel &model = clipboard ? static_cast<QAbstractItemModel &>(m_services.clipboard)
-                                          : static_cast<QAbstractItemModel &>(m_services.shelf);
-    EdgeItemList::Keeps keeps = [this, clipboard](int row) {
-        return !clipboard ||
-               EdgePopupRules::keeps(m_state.selectedFilter(), m_services.clipboard.itemAt(row));
-    };
-    EdgeItemList::Make make = [this, clipboard, horizontal](int row, QWidget *parent) -> QWidget * {
+    m_shown = new ShownItems(m_services.clipboard, m_services.shelf, clipboard, m_state.selectedFilter(), this);
+    // Each card follows the filtered row it was made for into the model behind it.
+    LazyItemList::Make make = [this, clipboard, horizontal](int row, QWidget *parent) -> QWidget * {
         EdgePopupState &state = m_state;
+        const int sourceRow = m_shown->sourceRow(row);
         if (clipboard) {
-            const ClipboardItem &item = m_services.clipboard.itemAt(row);
+            const ClipboardItem &item = m_services.clipboard.itemAt(sourceRow);
             auto copy = [&state](const ClipboardItem &clip) {
                 if (state.actions().copy)
                     state.actions().copy(clip);
@@ -330,37 +366,60 @@ void EdgePopupView::rebuild()
             };
         };
         return new EdgeShelfTile(
-            m_services.shelf.itemAt(row), forward(&EdgePopupActions::openShelfItem),
+            m_services.shelf.itemAt(sourceRow), forward(&EdgePopupActions::openShelfItem),
             forward(&EdgePopupActions::removeShelfItem),
             [&state](const ShelfItem &item) { state.previewShelfItem(item); },
             forward(&EdgePopupActions::togglePin), m_services.shelfManager, m_services.revealer,
             m_services.ages, parent);
     };
 
+    // Cards carry a margin around their frame (room for the hover scale), which padding and
+    // spacing take back.
+    constexpr double margin = EdgeItemView::margin;
+    const QSize cardSize = QSizeF(EdgeItemView::cardSize.width() + 2 * margin,
+                                  EdgeItemView::cardSize.height() + 2 * margin)
+                               .toSize();
+    LazyItemList::Metrics metrics;
+    const int keyRole = clipboard ? int(ClipboardHistoryModel::IdRole) : int(ShelfListModel::IdRole);
+    QScrollArea *scroll = nullptr;
     if (horizontal) {
         m_strip = new HorizontalWheelScroll(m_chrome);
         m_strip->setFixedHeight(int(EdgePopupRules::stripHeight));
-        m_list = new EdgeItemList(model, Qt::Horizontal, make, keeps);
-        m_list->setMetrics(EdgePopupRules::cardSpacing, 20, EdgeItemView::margin);
-        m_strip->setWidget(m_list);
-        m_list->setAutoFillBackground(false);
-        stack->addWidget(m_strip);
+        metrics.orientation = Qt::Horizontal;
+        metrics.cellLength = cardSize.width();
+        metrics.cellBreadth = cardSize.height();
+        metrics.spacing = EdgePopupRules::cardSpacing - 2 * margin;
+        metrics.padding = 20 - margin;
+        // The strip's width follows its own rule.
+        metrics.sizesItself = false;
+        scroll = m_strip;
     } else {
-        auto *scroll = new QScrollArea(m_chrome);
+        scroll = new QScrollArea(m_chrome);
         scroll->setFrameShape(QFrame::NoFrame);
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        scroll->setWidgetResizable(true);
+        scroll->setWidgetResizable(false);
         scroll->setFocusPolicy(Qt::NoFocus);
         scroll->viewport()->setAutoFillBackground(false);
-        m_list = new EdgeItemList(model, Qt::Vertical, make, keeps);
-        m_list->setMetrics(10, clipboard ? 12 : 18, EdgeItemView::margin);
-        scroll->setWidget(m_list);
-        m_list->setAutoFillBackground(false);
-        stack->addWidget(scroll, 1);
+        metrics.spacing = 10 - 2 * margin;
+        metrics.padding = (clipboard ? 12 : 18) - margin;
+        if (clipboard) {
+            metrics.measure = [this](int row, double width) {
+                return double(
+                    EdgeClipCard::rowHeightOf(m_services.clipboard.itemAt(m_shown->sourceRow(row)), int(width)));
+            };
+        } else {
+            metrics.cellLength = cardSize.height();
+            metrics.cellBreadth = cardSize.width();
+        }
         m_listScroll = scroll;
     }
-    connect(m_list, &EdgeItemList::shownCountChanged, this, &EdgePopupView::updateCount);
+    m_list = new LazyItemList(*m_shown, keyRole, std::move(metrics), std::move(make), *scroll);
+    stack->addWidget(scroll, horizontal ? 0 : 1);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_shown, signal, this, &EdgePopupView::updateCount);
+    connect(m_shown, &QAbstractItemModel::modelReset, this, &EdgePopupView::updateCount);
+    connect(m_shown, &QAbstractItemModel::layoutChanged, this, &EdgePopupView::updateCount);
 
     if (!clipboard) {
         m_dropZone = new AppKitDropZone(
@@ -398,7 +457,7 @@ void EdgePopupView::updateCount()
 
 int EdgePopupView::shownCount() const
 {
-    return m_list ? m_list->shownCount() : 0;
+    return m_shown ? m_shown->rowCount() : 0;
 }
 
 QString EdgePopupView::countText() const
@@ -428,7 +487,7 @@ QList<QWidget *> EdgePopupView::chips() const
 
 QList<QWidget *> EdgePopupView::cards() const
 {
-    return m_list ? m_list->shownCards() : QList<QWidget *>();
+    return m_list ? m_list->builtCells() : QList<QWidget *>();
 }
 
 QRect EdgePopupView::panelFrame() const
