@@ -139,6 +139,7 @@ TEST_F(EdgePopupWidget, AFilterThatMatchesNothingShowsTheEmptyStateWithCountZero
     EXPECT_EQ(view->countText(), "0") << "the filtered count, not the history's length";
     EXPECT_TRUE(view->showsEmptyState());
     EXPECT_EQ(view->chipCaptions(), QStringList({"All", "Text", "Images"})) << "chips stay";
+    scheduler.advance(1.0); // the chips' spring
     shot("edgepopup_filtered_empty");
 
     state->setSelectedFilter(EdgePopupState::ClipFilter::text);
@@ -202,10 +203,25 @@ TEST_F(EdgePopupWidget, SideChipsShowOnlyTheSelectedCaptionAndTopChipsShowAll)
     copyText("alpha");
     open(OverlayRoute::clipboard, PopupEdge::trailing);
     EXPECT_EQ(view->chipCaptions(), QStringList({"All", "", ""}));
+    QWidget *all = view->chips().at(0);
+    QWidget *text = view->chips().at(1);
+    const int narrow = text->sizeHint().width();
+    const int wide = all->sizeHint().width();
     state->setSelectedFilter(EdgePopupState::ClipFilter::text);
     EXPECT_EQ(view->chipCaptions(), QStringList({"", "Text", ""}));
+    // The caption's room opens on a spring: a little past its size, then back.
+    int widest = 0;
+    for (int frame = 0; frame < 60; ++frame) {
+        scheduler.advance(1.0 / 60);
+        widest = std::max(widest, text->sizeHint().width());
+    }
+    EXPECT_GT(text->sizeHint().width(), narrow);
+    EXPECT_GT(widest, text->sizeHint().width());
+    EXPECT_EQ(all->sizeHint().width(), narrow) << "the chip left closes";
     EXPECT_EQ(view->panelFrame(), QRect(1140, 10, 290, 880)) << "full height at the right";
     shot("edgepopup_trailing_clipboard");
+    state->presented();
+    EXPECT_EQ(all->sizeHint().width(), wide) << "a fresh popup starts with its chips at rest";
 
     open(OverlayRoute::clipboard, PopupEdge::top);
     EXPECT_EQ(view->chipCaptions(), QStringList({"All", "Text", "Images"}));

@@ -18,6 +18,7 @@
 #include "shelf/fileshelfmanager.h"
 #include "shelf/shelflistmodel.h"
 #include "ui/dockglassbackground.h"
+#include "ui/spring.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/edgepopup/edgepopupstate.h"
@@ -70,29 +71,48 @@ private:
 };
 
 // One kind chip: a capsule with the kind's symbol and, unless compact and unselected, its caption.
+// Selecting it moves its look (fill, ink, shadow, outline) and, on a compact chip, the caption's
+// room on a spring of response 0.3 and damping 0.7, so a compact chip briefly grows past its
+// size before it settles.
 class FilterChip : public QAbstractButton
 {
 public:
-    FilterChip(EdgePopupState &state, Rules filter, bool compact, QWidget *parent)
-        : QAbstractButton(parent), m_state(state), m_filter(filter), m_compact(compact)
+    FilterChip(EdgePopupState &state, Rules filter, bool compact, Scheduler &scheduler, QWidget *parent)
+        : QAbstractButton(parent), m_state(state), m_filter(filter), m_compact(compact), m_spring(scheduler)
     {
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::NoFocus);
         setText(EdgePopupRules::rawValue(filter));
+        m_selection = isSelected() ? 1 : 0;
         connect(this, &QAbstractButton::clicked, this, [this] { m_state.setSelectedFilter(m_filter); });
     }
 
     bool isSelected() const { return m_state.selectedFilter() == m_filter; }
     bool showsCaption() const { return !m_compact || isSelected(); }
 
+    // Follows the selection on the spring, or at once (a fresh popup).
+    void followSelection(bool animated)
+    {
+        const double target = isSelected() ? 1 : 0;
+        if (!animated) {
+            m_spring.cancel();
+            setSelection(target);
+            return;
+        }
+        if (target == m_selection && !m_spring.isRunning())
+            return;
+        m_spring.start(m_selection, target, springSettlingTime(0.3, 0.7), Animation::spring(0.3, 0.7),
+                       [this](double value) { setSelection(value); });
+    }
+
     QSize sizeHint() const override
     {
         const QFontMetrics metrics(captionFont());
         const int spacing = m_compact ? 3 : 4;
-        int width = 11 + 2 * (m_compact ? 8 : 10);
-        if (showsCaption())
-            width += spacing + metrics.horizontalAdvance(text());
-        return QSize(width, std::max(metrics.height(), 11) + 10);
+        double width = 11 + 2 * (m_compact ? 8 : 10);
+        const double caption = spacing + metrics.horizontalAdvance(text());
+        width += m_compact ? std::max(0.0, m_selection) * caption : caption;
+        return QSize(int(std::ceil(width)), std::max(metrics.height(), 11) + 10);
     }
 
 protected:
@@ -100,38 +120,60 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const bool selected = isSelected();
+        const double t = std::clamp(m_selection, 0.0, 1.0);
+        auto mix = [t](const QColor &from, const QColor &to) {
+            return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * t),
+                                    float(from.greenF() + (to.greenF() - from.greenF()) * t),
+                                    float(from.blueF() + (to.blueF() - from.blueF()) * t),
+                                    float(from.alphaF() + (to.alphaF() - from.alphaF()) * t));
+        };
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -1.5);
         const QPainterPath capsule = roundedPath(box, box.height() / 2);
-        if (selected)
-            painter.fillPath(capsule.translated(0, 1), Theme::black(0.2));
-        painter.fillPath(capsule, selected ? QColor(Qt::white) : Theme::white(0.08));
-        if (!selected) {
-            painter.setPen(QPen(Theme::white(0.12), 0.5));
+        if (t > 0)
+            painter.fillPath(capsule.translated(0, 1), Theme::black(0.2 * t));
+        painter.fillPath(capsule, mix(Theme::white(0.08), QColor(Qt::white)));
+        if (t < 1) {
+            painter.setPen(QPen(Theme::white(0.12 * (1 - t)), 0.5));
             painter.drawPath(capsule);
         }
-        const QColor foreground = selected ? Theme::black(0.85) : Theme::white(0.65);
+        const QColor foreground = mix(Theme::white(0.65), Theme::black(0.85));
         const double padding = m_compact ? 8 : 10;
         const QPixmap symbol =
             Symbols::pixmap(EdgePopupRules::chipSymbol(m_filter), 10, foreground, devicePixelRatioF());
         const double symbolSide = 11;
         painter.drawPixmap(QRectF(padding, (box.height() - symbolSide) / 2 + 0.5, symbolSide, symbolSide),
                            symbol, symbol.rect());
-        if (showsCaption()) {
+        // A compact chip's caption shows as its room opens; it is cut at the chip's end meanwhile.
+        const double captionOpacity = m_compact ? t : 1;
+        if (captionOpacity > 0) {
             painter.setFont(captionFont());
-            painter.setPen(foreground);
+            painter.setPen(tinted(foreground, foreground.alphaF() * captionOpacity));
             const double x = padding + symbolSide + (m_compact ? 3 : 4);
-            painter.drawText(QRectF(x, box.top(), width() - x, box.height()),
-                             Qt::AlignLeft | Qt::AlignVCenter, text());
+            painter.setClipRect(QRectF(0, 0, width() - padding / 2, height()));
+            painter.drawText(QRectF(x, box.top(), 200, box.height()), Qt::AlignLeft | Qt::AlignVCenter, text());
         }
     }
 
 private:
     QFont captionFont() const { return Theme::systemFont(m_compact ? 10 : 11, QFont::Medium); }
+    static QColor tinted(QColor color, double alpha)
+    {
+        color.setAlphaF(float(std::clamp(alpha, 0.0, 1.0)));
+        return color;
+    }
+    void setSelection(double value)
+    {
+        m_selection = value;
+        if (m_compact)
+            updateGeometry();
+        update();
+    }
 
     EdgePopupState &m_state;
     Rules m_filter;
     bool m_compact;
+    Animation m_spring;
+    double m_selection = 0;
 };
 
 // What a route shows with nothing to show: the clipboard's symbol and line, or the shelf's dashed
@@ -234,6 +276,9 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
     connect(&state, &EdgePopupState::languageChanged, this, &EdgePopupView::rebuild);
     connect(&state, &EdgePopupState::translucencyChanged, this, [this] { update(); });
     connect(&state, &EdgePopupState::presentedAgain, this, [this] {
+        // A fresh popup starts with its chips at rest.
+        for (QWidget *chip : std::as_const(m_chips))
+            static_cast<FilterChip *>(chip)->followSelection(false);
         if (m_strip)
             m_strip->horizontalScrollBar()->setValue(0);
         fadeIn();
@@ -241,10 +286,8 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
     connect(&state, &EdgePopupState::selectedFilterChanged, this, [this] {
         if (m_shown)
             m_shown->setFilter(m_state.selectedFilter());
-        for (QWidget *chip : std::as_const(m_chips)) {
-            chip->updateGeometry();
-            chip->update();
-        }
+        for (QWidget *chip : std::as_const(m_chips))
+            static_cast<FilterChip *>(chip)->followSelection(true);
     });
     rebuild();
 }
@@ -296,7 +339,7 @@ void EdgePopupView::rebuild()
     titleRow->addWidget(title);
     auto addChips = [&](QHBoxLayout *row, bool compact) {
         for (Rules filter : EdgePopupRules::allClipFilters()) {
-            auto *chip = new FilterChip(m_state, filter, compact, m_chrome);
+            auto *chip = new FilterChip(m_state, filter, compact, m_services.scheduler, m_chrome);
             m_chips.append(chip);
             row->addWidget(chip);
         }
