@@ -476,10 +476,11 @@ void EdgePopupView::rebuild()
         m_chrome->setParent(this);
         m_panel = m_chrome;
     }
-    m_panel->show();
-    m_previewLayer->raise();
+    // Placed before it shows, so the list lays out (and measures its rows) once, at its real size.
     updateCount();
     placePanel();
+    m_panel->show();
+    m_previewLayer->raise();
     applyOpacity(m_opacity);
 }
 

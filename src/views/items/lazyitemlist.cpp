@@ -114,7 +114,8 @@ QRectF LazyItemList::cellFrame(int row) const
 
 void LazyItemList::relayout()
 {
-    if (m_layingOut)
+    // Hidden, the viewport's size is not final yet; showing lays out again.
+    if (m_layingOut || !isVisible())
         return;
     m_layingOut = true;
     const bool vertical = m_metrics.orientation == Qt::Vertical;
@@ -191,6 +192,12 @@ QList<QWidget *> LazyItemList::builtCells() const
 QWidget *LazyItemList::cellAt(int row) const
 {
     return m_cells.value(keyAt(row));
+}
+
+void LazyItemList::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    relayout();
 }
 
 void LazyItemList::resizeEvent(QResizeEvent *event)

@@ -18,7 +18,8 @@ namespace qv {
 // kept by its row's identity (`keyRole`) while it stays near the view: an inserted row moves the
 // others without rebuilding them; a changed row is built again. Cells that leave are hidden and
 // deleted on a later turn, so a cell may remove its own row from inside one of its callbacks.
-// It lays itself out again when the model changes, the area scrolls or its viewport resizes.
+// It lays itself out again when the model changes, the area scrolls or its viewport resizes, and
+// only while it is visible (it catches up when shown).
 // The model and the area must outlive the list. Main thread.
 class LazyItemList : public QWidget
 {
@@ -70,6 +71,7 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QString keyAt(int row) const;
