@@ -121,12 +121,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const double t = std::clamp(m_selection, 0.0, 1.0);
-        auto mix = [t](const QColor &from, const QColor &to) {
-            return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * t),
-                                    float(from.greenF() + (to.greenF() - from.greenF()) * t),
-                                    float(from.blueF() + (to.blueF() - from.blueF()) * t),
-                                    float(from.alphaF() + (to.alphaF() - from.alphaF()) * t));
-        };
+        auto mix = [t](const QColor &from, const QColor &to) { return Theme::mixed(from, to, t); };
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -1.5);
         const QPainterPath capsule = roundedPath(box, box.height() / 2);
         if (t > 0)

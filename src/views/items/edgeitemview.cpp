@@ -99,12 +99,7 @@ void EdgeItemView::paintChrome(QPainter &painter, const QRectF &frame, double t)
     QPainterPath path;
     path.addRoundedRect(frame, 14, 14);
     // Border, its width and the shadow move with the fill, on the same spring.
-    auto mix = [t](const QColor &from, const QColor &to) {
-        return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * t),
-                                float(from.greenF() + (to.greenF() - from.greenF()) * t),
-                                float(from.blueF() + (to.blueF() - from.blueF()) * t),
-                                float(from.alphaF() + (to.alphaF() - from.alphaF()) * t));
-    };
+    auto mix = [t](const QColor &from, const QColor &to) { return Theme::mixed(from, to, t); };
     // Shadow: a few soft rings below the frame, coloured while hovered.
     const QColor shadow = mix(Theme::black(0.1), tinted(m_accent, 0.3));
     const double radius = 4 + 8 * t;
