@@ -299,6 +299,7 @@ void EdgePopupView::rebuild()
     delete m_panel;
     m_list = nullptr;
     delete m_shown;
+    m_shown = nullptr;
     m_strip = nullptr;
     m_listScroll = nullptr;
     m_dropZone = nullptr;

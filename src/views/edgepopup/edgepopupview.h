@@ -68,7 +68,6 @@ public:
     QList<QWidget *> chips() const;
     // The cards built now, in order: those in and near the visible part of the list.
     QList<QWidget *> cards() const;
-    LazyItemList *list() const { return m_list; }
     HorizontalWheelScroll *strip() const { return m_strip; }
     AppKitDropZone *dropZone() const { return m_dropZone; }
     EdgePreviewLayer *previewLayer() const { return m_previewLayer; }

@@ -130,6 +130,7 @@ void ExpandedClipboardCard::hoverChanged()
     }
     auto *shadow = new QGraphicsDropShadowEffect(this);
     shadow->setColor(tinted(Color::neonGreen(), 0.15));
+    // Qt's blur radius is the whole soft edge, about twice the designed shadow radius.
     shadow->setBlurRadius(2 * hoverShadowRadius);
     shadow->setOffset(0, 4);
     setGraphicsEffect(shadow);

@@ -25,7 +25,7 @@ public:
     enum ButtonId { Eye, Copy, Trash };
     static constexpr double copyFeedbackDuration = 1.2;
     static constexpr int previewPixelSize = 400;
-    // The hover shadow's blur, in points.
+    // The radius of the green shadow under a hovered card, in points.
     static constexpr double hoverShadowRadius = 8;
 
     ExpandedClipboardCard(const ClipboardItem &item, std::function<void()> onCopy,
