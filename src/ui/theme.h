@@ -21,6 +21,15 @@ inline QColor black(double opacity)
     return QColor::fromRgbF(0, 0, 0, float(opacity));
 }
 
+// The colour `t` of the way from `from` to `to` (0 gives `from`, 1 `to`), channel by channel.
+inline QColor mixed(const QColor &from, const QColor &to, double t)
+{
+    return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * t),
+                            float(from.greenF() + (to.greenF() - from.greenF()) * t),
+                            float(from.blueF() + (to.blueF() - from.blueF()) * t),
+                            float(from.alphaF() + (to.alphaF() - from.alphaF()) * t));
+}
+
 // The desktop's traffic-light colours.
 inline QColor systemRed()
 {
