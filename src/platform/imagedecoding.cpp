@@ -466,15 +466,16 @@ bool runWithin(std::function<void()> work, int timeLimitMs)
         bool abandoned = false;
     };
     auto run = std::make_shared<Run>();
+    std::thread thread;
     try {
-        std::thread([run, work = std::move(work)] {
+        thread = std::thread([run, work = std::move(work)] {
             work();
             std::lock_guard lock(run->mutex);
             run->done = true;
             if (run->abandoned)
                 --abandonedRenders;
             run->finished.notify_all();
-        }).detach();
+        });
     } catch (const std::system_error &) {
         return false;
     }
@@ -482,8 +483,14 @@ bool runWithin(std::function<void()> work, int timeLimitMs)
     if (!run->finished.wait_for(lock, std::chrono::milliseconds(timeLimitMs), [&] { return run->done; })) {
         run->abandoned = true;
         ++abandonedRenders;
+        lock.unlock();
+        thread.detach();
         return false;
     }
+    lock.unlock();
+    // Done: only its exit is left (the per-thread caches of fonts and the like it frees), which is
+    // waited for, so no thread outlives a finished render.
+    thread.join();
     return true;
 }
 
