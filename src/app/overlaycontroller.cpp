@@ -815,7 +815,9 @@ void OverlayController::hideGlobalSwitcher()
     const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow();
     m_globalOverlayWindow->setAlpha(0);
     m_globalOverlayWindow->orderOut();
-    if (hadKeyboard)
+    // A window chosen in the panel takes the keyboard itself: handing it back first would bring
+    // the earlier window forward for a moment.
+    if (hadKeyboard && m_windowEngine->focusRequestCount() == m_focusRequestsAtShow)
         returnFocus();
     m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
@@ -840,6 +842,7 @@ void OverlayController::rememberFocus()
     const bool ours = frontmost.pid == QCoreApplication::applicationPid();
     m_focusReturnPid = ours ? 0 : frontmost.pid;
     m_focusReturnWindow = ours ? 0 : workspace.focusedWindow();
+    m_focusRequestsAtShow = m_windowEngine->focusRequestCount();
 }
 
 void OverlayController::returnFocus()

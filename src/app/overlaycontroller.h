@@ -219,6 +219,8 @@ private:
     // The window and application that had the keyboard when the Super Panel opened; 0 when none.
     quint32 m_focusReturnWindow = 0;
     qint64 m_focusReturnPid = 0;
+    // The window engine's focus request count when the panel showed.
+    quint64 m_focusRequestsAtShow = 0;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;
 

@@ -1,6 +1,7 @@
 #include "platform/icontheme.h"
 
 #include <QIcon>
+#include <QMimeDatabase>
 #include <QStringList>
 
 namespace qv {
@@ -23,6 +24,14 @@ void ensureIconTheme()
         return true;
     }();
     Q_UNUSED(done);
+}
+
+QImage themeIconForMimeType(const QString &mimeName, int size)
+{
+    ensureIconTheme();
+    const QMimeType type = QMimeDatabase().mimeTypeForName(mimeName);
+    const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+    return icon.isNull() ? QImage() : icon.pixmap(size, size).toImage();
 }
 
 } // namespace qv

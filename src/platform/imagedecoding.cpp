@@ -201,7 +201,7 @@ bool isSelfContainedStyle(QStringView text)
     }
 }
 
-std::atomic<int> abandonedSvgRenders{0};
+std::atomic<int> abandonedRenders{0};
 
 QImage renderSvgNow(const QByteArray &plain, const QSize &fit, QSize *stated)
 {
@@ -433,46 +433,68 @@ QImage renderSvg(const QByteArray &svg, const QSize &fit, QSize *sourceSize, int
     const auto plain = uncompressedSvg(svg);
     if (!plain || !isSelfContainedSvg(*plain))
         return QImage();
-    if (abandonedSvgRenders.load() >= maxAbandonedSvgRenders)
+    struct Drawn
+    {
+        QImage image;
+        QSize stated;
+    };
+    const std::optional<Drawn> drawn = runWithin<Drawn>(
+        [bytes = *plain, fit] {
+            Drawn drawn;
+            drawn.image = renderSvgNow(bytes, fit, &drawn.stated);
+            return drawn;
+        },
+        timeLimitMs);
+    if (!drawn)
         return QImage();
+    if (sourceSize && !drawn->image.isNull())
+        *sourceSize = drawn->stated.isEmpty() ? drawn->image.size() : drawn->stated;
+    return drawn->image;
+}
 
-    // The renderer cannot be interrupted, so it runs on a thread that can be left behind: the caller
-    // (a pooled thread, a quitting program) never waits past the time limit.
-    struct Render
+namespace detail {
+
+bool runWithin(std::function<void()> work, int timeLimitMs)
+{
+    if (abandonedRenders.load() >= maxAbandonedRenders)
+        return false;
+    struct Run
     {
         std::mutex mutex;
         std::condition_variable finished;
         bool done = false;
         bool abandoned = false;
-        QImage image;
-        QSize stated;
     };
-    auto render = std::make_shared<Render>();
+    auto run = std::make_shared<Run>();
+    std::thread thread;
     try {
-        std::thread([render, bytes = *plain, fit] {
-            QSize stated;
-            QImage image = renderSvgNow(bytes, fit, &stated);
-            std::lock_guard lock(render->mutex);
-            render->image = std::move(image);
-            render->stated = stated;
-            render->done = true;
-            if (render->abandoned)
-                --abandonedSvgRenders;
-            render->finished.notify_all();
-        }).detach();
+        thread = std::thread([run, work = std::move(work)] {
+            work();
+            std::lock_guard lock(run->mutex);
+            run->done = true;
+            if (run->abandoned)
+                --abandonedRenders;
+            run->finished.notify_all();
+        });
     } catch (const std::system_error &) {
-        return QImage();
+        return false;
     }
-    std::unique_lock lock(render->mutex);
-    if (!render->finished.wait_for(lock, std::chrono::milliseconds(timeLimitMs), [&] { return render->done; })) {
-        render->abandoned = true;
-        ++abandonedSvgRenders;
-        return QImage();
+    std::unique_lock lock(run->mutex);
+    if (!run->finished.wait_for(lock, std::chrono::milliseconds(timeLimitMs), [&] { return run->done; })) {
+        run->abandoned = true;
+        ++abandonedRenders;
+        lock.unlock();
+        thread.detach();
+        return false;
     }
-    if (sourceSize && !render->image.isNull())
-        *sourceSize = render->stated.isEmpty() ? render->image.size() : render->stated;
-    return render->image;
+    lock.unlock();
+    // Done: only its exit is left (the per-thread caches of fonts and the like it frees), which is
+    // waited for, so no thread outlives a finished render.
+    thread.join();
+    return true;
 }
+
+} // namespace detail
 
 QImage aspectFit(const QImage &source, const QSize &canvas)
 {

@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QIODevice;
@@ -38,9 +40,11 @@ inline constexpr qint64 maxSvgBytes = 8 * 1024 * 1024;
 inline constexpr int svgTimeLimitMs = 2000;
 // A drawing asked for without a size is drawn no larger than this on its long side.
 inline constexpr int maxSvgSide = 4096;
-// Drawings still rendering after their time limit; past this many, further drawings are refused so
-// that hostile ones cannot pile up threads.
-inline constexpr int maxAbandonedSvgRenders = 2;
+// A PDF page takes longer than a drawing: whole pages of a preview are drawn at up to 300 dpi.
+inline constexpr int pdfTimeLimitMs = 4000;
+// Renders (drawings, PDF pages) still running after their time limit; past this many, further
+// renders are refused so that hostile files cannot pile up threads.
+inline constexpr int maxAbandonedRenders = 2;
 
 // What a JPEG's markers announce, read without decoding.
 struct JpegHeader
@@ -82,9 +86,30 @@ bool isSelfContainedSvg(const QByteArray &svg);
 QImage renderSvg(const QByteArray &svg, const QSize &fit = QSize(), QSize *sourceSize = nullptr,
                  int timeLimitMs = svgTimeLimitMs);
 
+// Runs `work` on a thread of its own and gives its result, or nothing when it still runs after
+// `timeLimitMs` (it is then left to finish on its own) or while `maxAbandonedRenders` others do.
+// For renderers that cannot be interrupted, such as SVG drawings and PDF pages: their caller, a
+// pooled thread or a quitting program, never waits past the limit. Any thread.
+template<typename T>
+std::optional<T> runWithin(std::function<T()> work, int timeLimitMs);
+namespace detail {
+// True when `work` ran to its end within the limit.
+bool runWithin(std::function<void()> work, int timeLimitMs);
+} // namespace detail
+
 // `source` drawn centred and aspect-fitted onto a transparent canvas of `canvas`; a source with a
 // zero dimension gives the bare canvas.
 QImage aspectFit(const QImage &source, const QSize &canvas);
+
+template<typename T>
+std::optional<T> runWithin(std::function<T()> work, int timeLimitMs)
+{
+    // Shared with the thread, which may outlive this call when it is abandoned.
+    auto result = std::make_shared<std::optional<T>>();
+    if (!detail::runWithin([result, work = std::move(work)] { *result = work(); }, timeLimitMs))
+        return std::nullopt;
+    return std::move(*result);
+}
 } // namespace ImageDecoding
 
 } // namespace qv

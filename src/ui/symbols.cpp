@@ -84,6 +84,7 @@ const QHash<QString, QString> &themeNames()
         {QStringLiteral("checkmark.shield"), QStringLiteral("security-high-symbolic")},
         {QStringLiteral("app.dashed"), QStringLiteral("application-x-executable-symbolic")},
         {QStringLiteral("doc.text"), QStringLiteral("text-x-generic-symbolic")},
+        {QStringLiteral("doc.text.magnifyingglass"), QStringLiteral("document-print-preview-symbolic")},
         {QStringLiteral("list.bullet.rectangle"), QStringLiteral("view-list-bullet-symbolic")},
         {QStringLiteral("square.and.arrow.up"), QStringLiteral("document-send-symbolic")},
         {QStringLiteral("square.grid.3x3.square"), QStringLiteral("view-grid-symbolic")},

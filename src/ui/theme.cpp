@@ -1,6 +1,8 @@
 #include "ui/theme.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
 
 namespace qv::Theme {
 
@@ -11,6 +13,24 @@ QFont systemFont(double pointSize, QFont::Weight weight)
     font.setPixelSize(qMax(1, qRound(pointSize)));
     font.setWeight(weight);
     return font;
+}
+
+void paintShadow(QPainter &painter, const QRectF &frame, double cornerRadius, double opacity, double radius,
+                 double dy)
+{
+    // Stacked rings: darkest next to the frame, fading out over the radius.
+    constexpr int rings = 8;
+    const double step = radius / 2 / rings;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = 1; i <= rings; ++i) {
+        QPainterPath ring;
+        const double grow = i * step;
+        ring.addRoundedRect(frame.translated(0, dy).adjusted(-grow, -grow, grow, grow), cornerRadius + grow,
+                            cornerRadius + grow);
+        painter.fillPath(ring, black(opacity / (2 * rings)));
+    }
+    painter.restore();
 }
 
 } // namespace qv::Theme

@@ -2,6 +2,9 @@
 
 #include <QColor>
 #include <QFont>
+#include <QRectF>
+
+class QPainter;
 
 namespace qv {
 
@@ -16,6 +19,15 @@ inline QColor white(double opacity)
 inline QColor black(double opacity)
 {
     return QColor::fromRgbF(0, 0, 0, float(opacity));
+}
+
+// The colour `t` of the way from `from` to `to` (0 gives `from`, 1 `to`), channel by channel.
+inline QColor mixed(const QColor &from, const QColor &to, double t)
+{
+    return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * t),
+                            float(from.greenF() + (to.greenF() - from.greenF()) * t),
+                            float(from.blueF() + (to.blueF() - from.blueF()) * t),
+                            float(from.alphaF() + (to.alphaF() - from.alphaF()) * t));
 }
 
 // The desktop's traffic-light colours.
@@ -40,6 +52,10 @@ inline QColor ultraThinMaterial(bool translucent)
 
 // The system font at `pointSize` design points and `weight`.
 QFont systemFont(double pointSize, QFont::Weight weight = QFont::Normal);
+
+// A soft black shadow of a rounded `frame` at `opacity`, spread over `radius` and dropped by `dy`.
+void paintShadow(QPainter &painter, const QRectF &frame, double cornerRadius, double opacity, double radius,
+                 double dy);
 
 } // namespace Theme
 } // namespace qv

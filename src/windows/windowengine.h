@@ -205,6 +205,9 @@ public:
     // window and moves it onto the pointer's screen when it lies off every screen. Returns at once; a
     // newer call cancels the running sequence, which then stops at its next wait.
     void focusWindow(const AppWindowModel &window);
+    // How many focusWindow calls there were so far: a caller tells from it whether a window was
+    // chosen since some moment.
+    quint64 focusRequestCount() const { return m_focusRequestCount; }
 
     // Peek and drag-to-snap (main thread).
     // Shows the window in the peek overlay when peeking is on and `shouldPeek`; a window already
@@ -358,6 +361,7 @@ private:
     Script m_activationTask;
     // The window the activation task brings forward.
     qint64 m_activationWindow = -1;
+    quint64 m_focusRequestCount = 0;
     TimerHandle m_windowListRescan;
     // Ends a drag that stopped receiving updates; restarted by each update.
     Script m_dragSafetyTask;

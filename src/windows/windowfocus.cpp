@@ -37,6 +37,7 @@ bool WindowEngine::isWindowVisible(const AppWindowModel &window, AXElement &elem
 void WindowEngine::focusWindow(const AppWindowModel &window)
 {
     recordAppUsage(window.bundleIdentifier);
+    ++m_focusRequestCount;
     // The old sequence is kept until it reaches its next wait, where it ends.
     retire(m_activationTask);
     m_activationWindow = window.id;

@@ -28,6 +28,7 @@
 #include "views/peek/dropzoneview.h"
 #include "views/peek/peekingoverlayview.h"
 #include "views/superpanel/superpaneloverlay.h"
+#include "views/superpanel/filteredwindowmodel.h"
 #include "views/superpanel/superpanelstate.h"
 #include "views/superpanel/windowgrid.h"
 #include "windows/windowengine.h"
@@ -650,6 +651,34 @@ TEST_F(OverlayControllerTest, EscapeClosesThePanelAndHandsTheKeyboardBack)
     scheduler.advance(0.01);
     EXPECT_FALSE(superPanel.isVisible());
     EXPECT_EQ(desktop.workspace.activationLog().mid(activations), QList<qint64>{terminal});
+}
+
+// Return on a card gives the keyboard to that card's window alone: handing it back to the window
+// that had it first brought that window forward for a moment.
+TEST_F(OverlayControllerTest, ReturnFocusesTheChosenWindowWithoutHandingTheKeyboardBackFirst)
+{
+    const qint64 terminal = pidOf("Terminal");
+    const qint64 files = pidOf("Files");
+    desktop.workspace.activate(terminal);
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    scheduler.advance(1.0); // the scan
+    if (!QTest::qWaitFor([&] { return controller->globalOverlayWindow()->isActiveWindow(); }, 1000))
+        GTEST_SKIP() << "this platform plugin gives no window the keyboard";
+    SuperPanelState &state = *controller->superPanelState();
+    int chosen = -1;
+    for (int row = 0; row < state.filteredModel().rowCount(); ++row) {
+        if (state.filteredModel().windowAt(row).ownerPID == files)
+            chosen = row;
+    }
+    ASSERT_GE(chosen, 0);
+    const qsizetype activations = desktop.workspace.activationLog().size();
+    state.selectAndOpen(chosen);
+    scheduler.advance(1.0);
+    EXPECT_FALSE(superPanelShown());
+    const QList<qint64> log = desktop.workspace.activationLog().mid(activations);
+    EXPECT_FALSE(log.contains(terminal));
+    EXPECT_TRUE(log.contains(files));
 }
 
 // The keyboard goes back to the window that had it, even below another window of its application;

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -126,6 +130,31 @@ TEST_F(ImageDecodingTest, ADrawingPastItsTimeLimitIsAbandoned)
     EXPECT_TRUE(ImageDecoding::renderSvg(costly, QSize(256, 256), nullptr, 1).isNull());
     // The one left behind does not stop the next drawing.
     EXPECT_EQ(ImageDecoding::renderSvg(fanOutSvg(1), QSize(64, 64)).size(), QSize(64, 64));
+}
+
+// Regression: PDF pages were drawn with no limit, so a document that keeps the renderer busy held a
+// thumbnail thread, and quitting, for as long as it liked. Work past its limit is left behind; while
+// two such are running, more is refused at once (no pile of threads); once they end, work runs again.
+TEST_F(ImageDecodingTest, WorkPastItsTimeLimitIsLeftBehindAndNoMoreThanTwoPileUp)
+{
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    const auto stuck = [released] {
+        released.wait();
+        return 1;
+    };
+    for (int i = 0; i < ImageDecoding::maxAbandonedRenders; ++i)
+        EXPECT_FALSE(ImageDecoding::runWithin<int>(stuck, 10).has_value());
+    EXPECT_FALSE(ImageDecoding::runWithin<int>([] { return 2; }, 1000).has_value())
+        << "refused while two are left behind";
+
+    release.set_value();
+    std::optional<int> result;
+    for (int attempt = 0; attempt < 200 && !result; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        result = ImageDecoding::runWithin<int>([] { return 3; }, 1000);
+    }
+    EXPECT_EQ(result, 3);
 }
 
 // Regression: a progressive JPEG of a few hundred bytes announcing 20000 x 20000 pixels made the

@@ -1,8 +1,11 @@
+#include <QFile>
 #include <QIcon>
 #include <QImage>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
+#include "platform/icontheme.h"
 #include "runtime/manualscheduler.h"
 #include "ui/animation.h"
 #include "ui/dockglassbackground.h"
@@ -87,6 +90,22 @@ TEST(Symbols, ThemeIconsAreUsedWhereTheInstalledThemeHasThem)
     // No theme icon fits these; the shipped pictures serve.
     EXPECT_TRUE(Symbols::hasShippedPicture("sidebar.left"));
     EXPECT_TRUE(Symbols::hasShippedPicture("sidebar.right"));
+}
+
+TEST(IconTheme, APlainTextFileGetsTheThemesTextIconWhereThePlatformNamesNoTheme)
+{
+    if (!QFile::exists(QStringLiteral("/usr/share/icons/Adwaita/index.theme")))
+        GTEST_SKIP() << "no icon theme installed";
+    // The offscreen platform names no theme: the lookup must still find one.
+    const QImage icon = themeIconForMimeType(QStringLiteral("text/plain"), 64);
+    ASSERT_FALSE(icon.isNull());
+    const QImage argb = icon.convertToFormat(QImage::Format_ARGB32);
+    QSet<QRgb> colours;
+    for (int y = 0; y < argb.height(); y += 4) {
+        for (int x = 0; x < argb.width(); x += 4)
+            colours.insert(argb.pixel(x, y));
+    }
+    EXPECT_GT(colours.size(), 3) << "a drawn page, not a flat square";
 }
 
 TEST(Symbols, APixmapTakesTheAskedColour)

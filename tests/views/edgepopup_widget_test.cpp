@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QBuffer>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -23,6 +24,7 @@
 #include "support/backdrop.h"
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
+#include "views/edgepopup/edgepopuprules.h"
 #include "views/edgepopup/edgepopupstate.h"
 #include "views/edgepopup/edgepopupview.h"
 #include "views/edgepopup/edgepreviewlayer.h"
@@ -44,6 +46,7 @@ class EdgePopupWidget : public ::testing::Test
 protected:
     EdgePopupWidget()
     {
+        sim.fileIcons.useIconTheme();
         clipboard = std::make_unique<ClipboardManager>(sim.pasteboard, sim.workspace, scheduler, queues,
                                                        settings, events, root.filePath("cache"));
         shelf = std::make_unique<FileShelfManager>(sim.platform(), scheduler, queues, events,
@@ -137,6 +140,7 @@ TEST_F(EdgePopupWidget, AFilterThatMatchesNothingShowsTheEmptyStateWithCountZero
     EXPECT_EQ(view->countText(), "0") << "the filtered count, not the history's length";
     EXPECT_TRUE(view->showsEmptyState());
     EXPECT_EQ(view->chipCaptions(), QStringList({"All", "Text", "Images"})) << "chips stay";
+    scheduler.advance(1.0); // the chips' spring
     shot("edgepopup_filtered_empty");
 
     state->setSelectedFilter(EdgePopupState::ClipFilter::text);
@@ -146,15 +150,74 @@ TEST_F(EdgePopupWidget, AFilterThatMatchesNothingShowsTheEmptyStateWithCountZero
     EXPECT_EQ(state->selectedFilter(), EdgePopupState::ClipFilter::all);
 }
 
+TEST_F(EdgePopupWidget, TheFilterCountsAndStacksTheKeptRowsOfALongHistory)
+{
+    for (int i = 0; i < 80; ++i) {
+        if (i % 10 == 0) {
+            QImage picture(40, 30, QImage::Format_RGB32);
+            picture.fill(QColor(i, 120, 140)); // a different picture each time
+            QBuffer png;
+            png.open(QIODevice::WriteOnly);
+            picture.save(&png, "PNG");
+            sim.pasteboard.copyImage(png.data());
+            scheduler.advance(3.0);
+        } else {
+            copyText(i % 3 ? QStringLiteral("line %1").arg(i)
+                           : QStringLiteral("a longer text %1 that wraps over several lines of the row").arg(i));
+        }
+    }
+    open(OverlayRoute::clipboard, PopupEdge::leading);
+    ASSERT_EQ(view->shownCount(), 80);
+    struct Case
+    {
+        EdgePopupState::ClipFilter filter;
+        int count;
+    };
+    for (const Case &c : {Case{EdgePopupState::ClipFilter::image, 8}, Case{EdgePopupState::ClipFilter::text, 72},
+                          Case{EdgePopupState::ClipFilter::all, 80}}) {
+        state->setSelectedFilter(c.filter);
+        QApplication::processEvents();
+        SCOPED_TRACE(c.count);
+        EXPECT_EQ(view->shownCount(), c.count);
+        EXPECT_EQ(view->countText(), QString::number(c.count));
+        const QList<QWidget *> rows = view->cards();
+        ASSERT_FALSE(rows.isEmpty());
+        EXPECT_LT(rows.size(), c.count == 8 ? 9 : 30);
+        for (int i = 0; i < rows.size(); ++i) {
+            const ClipboardItem &item = qobject_cast<EdgeClipCard *>(rows.at(i))->item();
+            EXPECT_TRUE(EdgePopupRules::keeps(c.filter, item));
+            EXPECT_EQ(rows.at(i)->height(), rows.at(i)->heightForWidth(rows.at(i)->width()));
+            if (i > 0) { // 10 apart, margins taken back
+                EXPECT_EQ(rows.at(i)->y(), rows.at(i - 1)->geometry().bottom() + 1 + 10 - 20);
+            }
+        }
+    }
+}
+
 TEST_F(EdgePopupWidget, SideChipsShowOnlyTheSelectedCaptionAndTopChipsShowAll)
 {
     copyText("alpha");
     open(OverlayRoute::clipboard, PopupEdge::trailing);
     EXPECT_EQ(view->chipCaptions(), QStringList({"All", "", ""}));
+    QWidget *all = view->chips().at(0);
+    QWidget *text = view->chips().at(1);
+    const int narrow = text->sizeHint().width();
+    const int wide = all->sizeHint().width();
     state->setSelectedFilter(EdgePopupState::ClipFilter::text);
     EXPECT_EQ(view->chipCaptions(), QStringList({"", "Text", ""}));
+    // The caption's room opens on a spring: a little past its size, then back.
+    int widest = 0;
+    for (int frame = 0; frame < 60; ++frame) {
+        scheduler.advance(1.0 / 60);
+        widest = std::max(widest, text->sizeHint().width());
+    }
+    EXPECT_GT(text->sizeHint().width(), narrow);
+    EXPECT_GT(widest, text->sizeHint().width());
+    EXPECT_EQ(all->sizeHint().width(), narrow) << "the chip left closes";
     EXPECT_EQ(view->panelFrame(), QRect(1140, 10, 290, 880)) << "full height at the right";
     shot("edgepopup_trailing_clipboard");
+    state->presented();
+    EXPECT_EQ(all->sizeHint().width(), wide) << "a fresh popup starts with its chips at rest";
 
     open(OverlayRoute::clipboard, PopupEdge::top);
     EXPECT_EQ(view->chipCaptions(), QStringList({"All", "Text", "Images"}));
@@ -210,19 +273,46 @@ TEST_F(EdgePopupWidget, OnlyTheShelfRouteTakesDropsAndADropAddsToTheShelf)
     EXPECT_EQ(view->shownCount(), 1);
 }
 
-TEST_F(EdgePopupWidget, ACaptureWhileItShowsAddsOneCardAndKeepsTheOthers)
+TEST_F(EdgePopupWidget, ACaptureWhileItShowsBuildsOneCardAndKeepsTheOthers)
 {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 60; ++i)
         copyText(QStringLiteral("clip %1").arg(i));
     open(OverlayRoute::clipboard, PopupEdge::bottom);
     const QList<QWidget *> before = view->cards();
-    ASSERT_EQ(before.size(), 3);
+    ASSERT_GT(before.size(), 5);
+    EXPECT_LT(before.size(), 30) << "only the cards in and near the visible part are built";
     copyText("fresh");
+    QApplication::processEvents(); // cards that leave go on a later turn
     const QList<QWidget *> after = view->cards();
-    ASSERT_EQ(after.size(), 4);
+    ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(qobject_cast<EdgeClipCard *>(after.at(0))->item().text, "fresh");
-    EXPECT_EQ(after.mid(1), before);
-    EXPECT_EQ(view->strip()->contentWidth(), 4 * 240 + 48 + 3 * 16);
+    EXPECT_EQ(after.mid(1), before.first(before.size() - 1)) << "one card pushed out at the far end";
+    EXPECT_EQ(view->shownCount(), 61);
+    EXPECT_EQ(view->strip()->contentWidth(), 61 * 240 + 48 + 60 * 16);
+    for (int i = 0; i < after.size(); ++i)
+        EXPECT_EQ(after.at(i)->x(), 10 + 256 * i) << "placed in order, 16 apart";
+}
+
+TEST_F(EdgePopupWidget, ScrollingBuildsTheCardsThatComeIntoView)
+{
+    for (int i = 0; i < 60; ++i)
+        copyText(QStringLiteral("clip %1").arg(i));
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    HorizontalWheelScroll *strip = view->strip();
+    const QPoint inside = strip->viewport()->rect().center();
+    QWheelEvent wheel(inside, strip->viewport()->mapToGlobal(inside), {}, {0, -120 * 10000}, Qt::NoButton,
+                      {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(strip->viewport(), &wheel);
+    QApplication::processEvents();
+    const QList<QWidget *> cards = view->cards();
+    ASSERT_FALSE(cards.isEmpty());
+    EXPECT_EQ(qobject_cast<EdgeClipCard *>(cards.last())->item().text, "clip 0") << "the oldest, at the end";
+    EXPECT_LT(cards.size(), 30);
+    const QRect seen(strip->offset(), 0, strip->viewport()->width(), 200);
+    int visible = 0;
+    for (QWidget *card : cards)
+        visible += seen.intersects(card->geometry()) ? 1 : 0;
+    EXPECT_GE(visible, 5) << "the visible part is filled";
 }
 
 TEST_F(EdgePopupWidget, TheWheelScrollsTheStripSidewaysAndPassesSwipesOn)

@@ -456,14 +456,27 @@ TEST_F(ExpandedCardsTest, TheProtectedBlockFollowsTheSettingAndImagesAreNeverMas
     bare.imageURL = writeImage(QStringLiteral("cached.png"), QSize(800, 600), Qt::darkMagenta);
     bare.isSensitive = true;
     m_settings.set(Settings::maskSensitiveClipboard, true);
-    ExpandedClipboardCard fromFile(bare, {}, {}, {}, m_settings, decodeQueue(), m_ages);
-    fromFile.resize(320, fromFile.heightForWidth(320));
-    fromFile.show();
+    QWidget room; // the hover glow falls outside the card
+    auto &fromFile = *new ExpandedClipboardCard(bare, {}, {}, {}, m_settings, decodeQueue(), m_ages, &room);
+    fromFile.setGeometry(24, 24, 320, fromFile.heightForWidth(320));
+    room.resize(fromFile.width() + 48, fromFile.height() + 48);
+    room.show();
     m_scheduler.runPending();
     ASSERT_NE(fromFile.filePreview(), nullptr);
     EXPECT_EQ(fromFile.filePreview()->pixmap().size(), QSize(400, 300));
+    auto greenBelow = [&] {
+        QImage image(room.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::black);
+        room.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return qGreen(image.pixel(room.width() / 2, fromFile.geometry().bottom() + 3));
+    };
+    const int resting = greenBelow();
     fromFile.pointerMoved(QPointF(20, 20));
-    shot(fromFile, QStringLiteral("expandedclipboardcard-image-hovered"));
+    // Faint: the shadow follows the card's see-through fill.
+    EXPECT_GT(greenBelow(), resting) << "a green glow under the hovered card";
+    shot(room, QStringLiteral("expandedclipboardcard-image-hovered"));
+    fromFile.pointerLeft();
+    EXPECT_EQ(greenBelow(), resting);
 }
 
 TEST_F(ExpandedCardsTest, OnlyImagesOfferTextRecognitionAndAPinnedItemSurvivesRemove)

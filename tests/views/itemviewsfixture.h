@@ -48,6 +48,8 @@ class ItemViewsTest : public ::testing::Test
 protected:
     ItemViewsTest()
     {
+        // The pictures show the theme's file icons, as a real desktop would.
+        m_sim.fileIcons.useIconTheme();
         m_shelf = std::make_unique<FileShelfManager>(m_sim.platform(), m_scheduler, m_queues, m_events,
                                                      m_root.filePath(QStringLiteral("shelf")));
     }

@@ -169,33 +169,47 @@ TEST_F(ColumnStateTest, aTileEyeTogglesThePreviewAndNeverEndsTheSafePeriod)
 {
     const ShelfItem one = shelfItem(QStringLiteral("one.txt"));
     const ShelfItem two = shelfItem(QStringLiteral("two.txt"));
-    state.toggleShelfPreview(one);
-    EXPECT_EQ(state.galleryPreviewItem()->id, one.id);
+    state.previews().toggleShelfPreview(one);
+    EXPECT_EQ(state.previews().galleryPreviewItem()->id, one.id);
     scheduler.advance(2);
-    EXPECT_TRUE(state.isPreviewSafePeriod());
-    state.toggleShelfPreview(two);
-    EXPECT_EQ(state.galleryPreviewItem()->id, two.id);
-    state.toggleShelfPreview(two);
-    EXPECT_FALSE(state.galleryPreviewItem().has_value());
+    EXPECT_TRUE(state.previews().isPreviewSafePeriod());
+    state.previews().toggleShelfPreview(two);
+    EXPECT_EQ(state.previews().galleryPreviewItem()->id, two.id);
+    state.previews().toggleShelfPreview(two);
+    EXPECT_FALSE(state.previews().galleryPreviewItem().has_value());
 
     // From the gallery the safe period ends 0.5 s after the first opening.
-    state.showGalleryShelfPreview(one);
+    state.previews().openShelfPreviewFromGallery(one);
     scheduler.advance(0.3);
-    state.showGalleryShelfPreview(two);
+    state.previews().openShelfPreviewFromGallery(two);
     scheduler.advance(0.25);
-    EXPECT_FALSE(state.isPreviewSafePeriod());
+    EXPECT_FALSE(state.previews().isPreviewSafePeriod());
+}
+
+TEST_F(ColumnStateTest, aLinksEyeOpensItsWebPageInsteadOfAPreview)
+{
+    ShelfItem link = shelfItem(QStringLiteral("Example.webloc"));
+    link.originalWebURL = QUrl(QStringLiteral("https://example.org/guide"));
+    using Eye = SuperPanelColumnState::ShelfEye;
+    for (const Eye eye : {Eye::columnTile, Eye::galleryCard}) {
+        opened.clear();
+        state.previewShelfItem(link, eye);
+        EXPECT_FALSE(state.previews().galleryPreviewItem().has_value());
+        scheduler.advance(0.2);
+        EXPECT_EQ(opened, QStringList{QStringLiteral("open:guide")});
+    }
 }
 
 TEST_F(ColumnStateTest, openingAShelfFileDismissesAtOnceAndOpensItLater)
 {
     const ClipboardItem a = clip(QStringLiteral("A"));
     restOnEye(a);
-    state.toggleShelfPreview(shelfItem(QStringLiteral("x.txt")));
+    state.previews().toggleShelfPreview(shelfItem(QStringLiteral("x.txt")));
     panel.setExpandedSection(SuperPanelState::ExpandedSection::shelf);
     state.openShelfURL(QUrl::fromLocalFile(QStringLiteral("/tmp/report.pdf")), true);
     EXPECT_FALSE(presented);
     EXPECT_FALSE(panel.expandedSection().has_value());
-    EXPECT_FALSE(state.galleryPreviewItem().has_value());
+    EXPECT_FALSE(state.previews().galleryPreviewItem().has_value());
     EXPECT_EQ(shown(), QString());
     EXPECT_TRUE(opened.isEmpty());
     scheduler.advance(0.2);

@@ -14,7 +14,7 @@
 #include "views/items/expandedshelfcard.h"
 #include "views/items/shelfitemview.h"
 #include "views/superpanel/clipboardpreviewbubble.h"
-#include "views/edgepopup/edgepreviewlayer.h"
+#include "views/superpanel/gallerypreviewlayer.h"
 #include "views/items/expandedclipboardcard.h"
 #include "views/superpanel/lazyitemgrid.h"
 #include "views/superpanel/superpanelgallery.h"
@@ -60,6 +60,8 @@ TEST_F(SuperPanelColumnTest, showsTheHistoryNewestFirstWithSeparatorsBetweenRows
     EXPECT_EQ(m_column->clipboardList()->separatorCount(), 3);
     addShelfFile(QStringLiteral("report.pdf"));
     addShelfFile(QStringLiteral("notes.txt"));
+    // The rows and tiles spring into place first.
+    m_scheduler.advance(1);
     shot(*m_column, QStringLiteral("superpanel-column-history"));
 }
 
@@ -246,11 +248,18 @@ TEST_F(SuperPanelGalleryTest, showsTheTwentyNewestClipsInTwoColumnsAndReflowsAft
     EXPECT_EQ(cardTexts(m_gallery->leftCards()).last(), QStringLiteral("clip 6"));
     shot(*m_gallery, QStringLiteral("superpanel-gallery-clipboard"));
 
+    const QPoint topLeft = m_gallery->leftCards().first()->pos();
     m_clipboard->deleteItem(m_clipboard->history().first());
     QApplication::processEvents();
     EXPECT_EQ(cardTexts(m_gallery->leftCards()).first(), QStringLiteral("clip 23"));
     EXPECT_EQ(cardTexts(m_gallery->rightCards()).first(), QStringLiteral("clip 22"));
     EXPECT_EQ(cardTexts(m_gallery->rightCards()).last(), QStringLiteral("clip 4"));
+    // The cards spring across and end exactly where the columns place them.
+    QWidget *moved = m_gallery->leftCards().first();
+    EXPECT_NE(moved->pos(), topLeft) << "still on its way from the right column";
+    m_scheduler.advance(1);
+    QApplication::processEvents();
+    EXPECT_EQ(moved->pos(), topLeft);
 }
 
 TEST_F(SuperPanelGalleryTest, aClickBesideTheGalleryClosesItAndKeepsThePanel)
@@ -269,6 +278,9 @@ TEST_F(SuperPanelGalleryTest, aClickBesideTheGalleryClosesItAndKeepsThePanel)
     QTest::mouseClick(m_gallery.get(), Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_FALSE(m_panel->expandedSection().has_value());
     EXPECT_TRUE(m_presented);
+    // It shrinks out first, then goes.
+    EXPECT_TRUE(m_gallery->isTransitionRunning());
+    m_scheduler.advance(1);
     EXPECT_FALSE(m_gallery->isVisible());
 }
 
@@ -281,12 +293,124 @@ TEST_F(SuperPanelGalleryTest, aTileEyeOpensTheFilePreviewAndASecondClickClosesIt
     QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
     QApplication::processEvents();
     EXPECT_TRUE(m_gallery->isVisible());
-    EXPECT_TRUE(m_gallery->previewLayer()->isShown());
+    EXPECT_TRUE(m_gallery->shelfPreview()->isShown());
     tile->pointerMoved(eye);
     QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
     QApplication::processEvents();
-    EXPECT_FALSE(m_gallery->previewLayer()->isShown());
+    EXPECT_FALSE(m_gallery->shelfPreview()->isShown());
     EXPECT_FALSE(m_gallery->isVisible());
+}
+
+TEST_F(SuperPanelGalleryTest, eachLargePreviewHasItsSizeAndClosesOnlyByItsDimOrItsCloseButton)
+{
+    const ShelfItem file =
+        addShelfFile(QStringLiteral("Quarterly Report.txt"), "Revenue up 4 %\nCosts flat\n");
+    ClipboardItem picture = addImageClip(QColor(230, 120, 40));
+    picture.imageURL = writeImage(QStringLiteral("capture.png"), QSize(1920, 1080), QColor(230, 120, 40));
+    const ClipboardItem text = addClip(QStringLiteral("Gr\u00fc\u00dfe \U0001F44B\U0001F3FD aus K\u00f6ln"));
+    PreviewLayerState &previews = m_state->previews();
+    struct Row
+    {
+        const char *name;
+        GalleryPreviewLayer *layer;
+        SuperPanelState::ExpandedSection gallery;
+        QSize size;
+        QString title;
+        QString count;
+        std::function<void()> open;
+    };
+    const Row rows[] = {
+        {"text", m_gallery->clipPreview(), SuperPanelState::ExpandedSection::clipboard, QSize(700, 500),
+         QStringLiteral("Text Preview"), QStringLiteral("16 chars"),
+         [&] { previews.openGalleryClipPreview(text); }},
+        {"picture", m_gallery->clipPreview(), SuperPanelState::ExpandedSection::clipboard, QSize(700, 500),
+         QStringLiteral("Image Preview"), QStringLiteral("17 chars"),
+         [&] { previews.openGalleryClipPreview(picture); }},
+        {"file", m_gallery->shelfPreview(), SuperPanelState::ExpandedSection::shelf, QSize(800, 600),
+         QStringLiteral("Quarterly Report"), QString(), [&] { previews.openShelfPreviewFromGallery(file); }},
+    };
+    m_gallery->resize(1400, 900);
+    for (const Row &row : rows) {
+        m_panel->setExpandedSection(row.gallery);
+        row.open();
+        m_scheduler.advance(1);
+        QApplication::processEvents();
+        ASSERT_TRUE(row.layer->isVisible()) << row.name;
+        EXPECT_EQ(row.layer->panelFrame().size(), row.size) << row.name;
+        EXPECT_EQ(row.layer->titleText(), row.title) << row.name;
+        EXPECT_EQ(row.layer->countText(), row.count) << row.name;
+        shot(*m_gallery, QStringLiteral("superpanel-gallery-preview-%1").arg(QLatin1String(row.name)));
+
+        QTest::mouseClick(row.layer, Qt::LeftButton, {}, row.layer->panelFrame().topLeft() + QPoint(30, 30));
+        EXPECT_TRUE(row.layer->isShown()) << row.name << ": a click inside keeps it";
+        QTest::mouseClick(row.layer, Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_FALSE(row.layer->isShown()) << row.name;
+        EXPECT_TRUE(m_panel->expandedSection().has_value()) << "the gallery under it stays";
+        m_scheduler.advance(1);
+        EXPECT_FALSE(row.layer->isVisible()) << row.name;
+
+        row.open();
+        m_scheduler.advance(1);
+        static_cast<QAbstractButton *>(row.layer->closeButton())->click();
+        m_scheduler.advance(1);
+        EXPECT_FALSE(row.layer->isVisible()) << row.name;
+    }
+}
+
+struct LeaveCase
+{
+    const char *name;
+    bool fromGallery;
+    double leaveAfter;
+    bool stillShown;
+};
+
+TEST_F(SuperPanelGalleryTest, theShelfPreviewClosesWhenThePointerLeavesItOnlyAfterTheGallerysSafePeriod)
+{
+    const ShelfItem file = addShelfFile(QStringLiteral("notes.txt"));
+    const LeaveCase cases[] = {{"gallery, left at once", true, 0.2, true},
+                               {"gallery, left later", true, 0.6, false},
+                               {"tile, left later", false, 5.0, true}};
+    GalleryPreviewLayer *layer = m_gallery->shelfPreview();
+    for (const LeaveCase &c : cases) {
+        if (c.fromGallery)
+            m_state->previews().openShelfPreviewFromGallery(file);
+        else
+            m_state->previews().toggleShelfPreview(file);
+        m_scheduler.advance(c.leaveAfter);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(layer->panel(), &leave);
+        EXPECT_EQ(layer->isShown(), c.stillShown) << c.name;
+        m_state->previews().closeShelfPreview();
+        m_scheduler.advance(1);
+    }
+}
+
+TEST_F(SuperPanelGalleryTest, aPreviewLeavingWhenThePanelHidesIsGoneWhenItShowsAgain)
+{
+    const ClipboardItem clip = addClip(QStringLiteral("hello"));
+    QWidget panel;
+    panel.resize(1400, 900);
+    auto *gallery = new SuperPanelGallery(*m_state, services(), &panel);
+    gallery->resize(panel.size());
+    panel.show();
+    GalleryPreviewLayer *layer = gallery->clipPreview();
+    m_state->previews().openGalleryClipPreview(clip);
+    m_scheduler.advance(1);
+    ASSERT_TRUE(layer->isVisible());
+    static_cast<QAbstractButton *>(layer->closeButton())->click();
+    ASSERT_TRUE(layer->isTransitionRunning());
+    panel.hide();
+    panel.show();
+    EXPECT_FALSE(layer->isVisible());
+    EXPECT_FALSE(gallery->isVisible());
+
+    // Closing the panel clears the previews at once, without their spring.
+    m_state->previews().openGalleryClipPreview(clip);
+    m_scheduler.advance(1);
+    m_panel->dismiss();
+    EXPECT_FALSE(layer->isVisible());
+    EXPECT_FALSE(layer->isTransitionRunning());
 }
 
 TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
@@ -312,6 +436,35 @@ TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
     EXPECT_EQ(column->clipboardList()->builtCells().size(), 3);
     shot(overlay, QStringLiteral("superpanel-column-german"));
     QLocale::setDefault(QLocale::c());
+}
+
+TEST_F(SuperPanelColumnTest, aDeletionSpringsTheRowsBelowUpAndClearingLeavesNoFadingRowBehind)
+{
+    addClip(QStringLiteral("oldest"));
+    addClip(QStringLiteral("middle"));
+    const ClipboardItem newest = addClip(QStringLiteral("newest"));
+    QApplication::processEvents();
+    LazyItemGrid &list = *m_column->clipboardList();
+    QWidget *middle = list.cellAt(1);
+    const QRect top = list.cellAt(0)->geometry();
+    m_clipboard->deleteItem(newest);
+    QApplication::processEvents();
+    EXPECT_TRUE(list.isAnimating());
+    EXPECT_NE(middle->geometry(), top) << "still on its way up";
+    m_scheduler.advance(1);
+    EXPECT_EQ(list.cellAt(0), middle);
+    EXPECT_EQ(middle->geometry(), top);
+
+    m_clipboard->clearHistory();
+    QApplication::processEvents();
+    EXPECT_TRUE(list.isAnimating()) << "the rows fade out";
+    EXPECT_EQ(list.widget()->findChildren<QLabel *>(Qt::FindDirectChildrenOnly).size(), 2)
+        << "both rows fade, not only the last one removed";
+    m_scheduler.advance(1);
+    QApplication::processEvents();
+    EXPECT_FALSE(list.isAnimating());
+    const QList<QWidget *> left = list.widget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](QWidget *child) { return child->isVisible(); }));
 }
 
 TEST_F(SuperPanelColumnTest, extractTextCopiesOnlyTextThatWasFound)

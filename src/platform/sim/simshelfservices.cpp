@@ -1,8 +1,11 @@
 #include "platform/sim/simshelfservices.h"
 
 #include <QCoreApplication>
+#include <QMimeDatabase>
 #include <QMutexLocker>
+#include <QThread>
 
+#include "platform/icontheme.h"
 #include "runtime/scheduler.h"
 
 namespace qv {
@@ -40,8 +43,17 @@ int SimThumbnailer::requestCount(const QString &path) const
 
 QImage SimFileIcons::iconForFile(const QString &path)
 {
-    QMutexLocker lock(&m_mutex);
-    m_asked.append(path);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_asked.append(path);
+    }
+    if (m_themed && QCoreApplication::instance() &&
+        QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        const QImage themed = themeIconForMimeType(
+            QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name(), 64);
+        if (!themed.isNull())
+            return themed;
+    }
     return genericIcon();
 }
 

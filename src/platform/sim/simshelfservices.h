@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 #include "platform/dragendreport.h"
@@ -35,17 +36,21 @@ private:
     QList<ThumbnailRequest> m_requests;
 };
 
-// A 16x16 grey square for every file; records the paths asked about. Any thread.
+// A 16x16 grey square for every file; records the paths asked about. After `useIconTheme`, a call
+// on the main thread answers the icon theme's picture of the file's type instead, as the real
+// desktop does (for tests whose pictures people look at). Any thread.
 class SimFileIcons final : public FileIconService
 {
 public:
     QImage iconForFile(const QString &path) override;
     QStringList asked() const;
     static QImage genericIcon();
+    void useIconTheme() { m_themed = true; }
 
 private:
     mutable QMutex m_mutex;
     QStringList m_asked;
+    std::atomic<bool> m_themed = false;
 };
 
 // Scripted web. A scripted answer is delivered through the scheduler's post (set one before use);

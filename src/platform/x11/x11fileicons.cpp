@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QIcon>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
@@ -46,10 +45,7 @@ QImage X11FileIcons::lookUp(const QString &mimeName)
         if (m_cache.contains(mimeName))
             return m_cache.value(mimeName);
     }
-    ensureIconTheme();
-    const QMimeType type = QMimeDatabase().mimeTypeForName(mimeName);
-    const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
-    const QImage image = icon.isNull() ? QImage() : icon.pixmap(iconSize, iconSize).toImage();
+    const QImage image = themeIconForMimeType(mimeName, iconSize);
     QMutexLocker lock(&m_mutex);
     m_cache.insert(mimeName, image);
     return image;

@@ -31,7 +31,7 @@ QImage renderSvg(const QString &path, const QSize &pixels, QString *error)
     return image;
 }
 
-QImage renderPdf(const QString &path, const QSize &pixels, QString *error)
+QImage renderPdfNow(const QString &path, const QSize &pixels, QString *error)
 {
     const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
     if (!document || document->isLocked() || document->numPages() < 1) {
@@ -55,6 +55,30 @@ QImage renderPdf(const QString &path, const QSize &pixels, QString *error)
     if (image.isNull())
         *error = QStringLiteral("pdf page does not render");
     return image;
+}
+
+// Poppler cannot be interrupted, and a hostile document can keep it busy for minutes: the page is
+// drawn where it can be left behind, so it holds neither a pooled thread nor quitting.
+QImage renderPdf(const QString &path, const QSize &pixels, QString *error)
+{
+    struct Drawn
+    {
+        QImage image;
+        QString error;
+    };
+    const std::optional<Drawn> drawn = ImageDecoding::runWithin<Drawn>(
+        [path, pixels] {
+            Drawn drawn;
+            drawn.image = renderPdfNow(path, pixels, &drawn.error);
+            return drawn;
+        },
+        ImageDecoding::pdfTimeLimitMs);
+    if (!drawn) {
+        *error = QStringLiteral("pdf too slow to draw");
+        return QImage();
+    }
+    *error = drawn->error;
+    return drawn->image;
 }
 
 } // namespace

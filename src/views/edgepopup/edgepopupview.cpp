@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSortFilterProxyModel>
 #include <QVBoxLayout>
 
 #include "clipboard/clipboardhistorymodel.h"
@@ -17,14 +18,15 @@
 #include "shelf/fileshelfmanager.h"
 #include "shelf/shelflistmodel.h"
 #include "ui/dockglassbackground.h"
+#include "ui/spring.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
-#include "views/edgepopup/edgeitemlist.h"
 #include "views/edgepopup/edgepopupstate.h"
 #include "views/edgepopup/edgepreviewlayer.h"
 #include "views/edgepopup/horizontalwheelscroll.h"
 #include "views/items/edgeclipcard.h"
 #include "views/items/edgeshelftile.h"
+#include "views/items/lazyitemlist.h"
 
 namespace qv {
 
@@ -69,29 +71,48 @@ private:
 };
 
 // One kind chip: a capsule with the kind's symbol and, unless compact and unselected, its caption.
+// Selecting it moves its look (fill, ink, shadow, outline) and, on a compact chip, the caption's
+// room on a spring of response 0.3 and damping 0.7, so a compact chip briefly grows past its
+// size before it settles.
 class FilterChip : public QAbstractButton
 {
 public:
-    FilterChip(EdgePopupState &state, Rules filter, bool compact, QWidget *parent)
-        : QAbstractButton(parent), m_state(state), m_filter(filter), m_compact(compact)
+    FilterChip(EdgePopupState &state, Rules filter, bool compact, Scheduler &scheduler, QWidget *parent)
+        : QAbstractButton(parent), m_state(state), m_filter(filter), m_compact(compact), m_spring(scheduler)
     {
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::NoFocus);
         setText(EdgePopupRules::rawValue(filter));
+        m_selection = isSelected() ? 1 : 0;
         connect(this, &QAbstractButton::clicked, this, [this] { m_state.setSelectedFilter(m_filter); });
     }
 
     bool isSelected() const { return m_state.selectedFilter() == m_filter; }
     bool showsCaption() const { return !m_compact || isSelected(); }
 
+    // Follows the selection on the spring, or at once (a fresh popup).
+    void followSelection(bool animated)
+    {
+        const double target = isSelected() ? 1 : 0;
+        if (!animated) {
+            m_spring.cancel();
+            setSelection(target);
+            return;
+        }
+        if (target == m_selection && !m_spring.isRunning())
+            return;
+        m_spring.start(m_selection, target, springSettlingTime(0.3, 0.7), Animation::spring(0.3, 0.7),
+                       [this](double value) { setSelection(value); });
+    }
+
     QSize sizeHint() const override
     {
         const QFontMetrics metrics(captionFont());
         const int spacing = m_compact ? 3 : 4;
-        int width = 11 + 2 * (m_compact ? 8 : 10);
-        if (showsCaption())
-            width += spacing + metrics.horizontalAdvance(text());
-        return QSize(width, std::max(metrics.height(), 11) + 10);
+        double width = 11 + 2 * (m_compact ? 8 : 10);
+        const double caption = spacing + metrics.horizontalAdvance(text());
+        width += m_compact ? std::max(0.0, m_selection) * caption : caption;
+        return QSize(int(std::ceil(width)), std::max(metrics.height(), 11) + 10);
     }
 
 protected:
@@ -99,38 +120,55 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const bool selected = isSelected();
+        const double t = std::clamp(m_selection, 0.0, 1.0);
+        auto mix = [t](const QColor &from, const QColor &to) { return Theme::mixed(from, to, t); };
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -1.5);
         const QPainterPath capsule = roundedPath(box, box.height() / 2);
-        if (selected)
-            painter.fillPath(capsule.translated(0, 1), Theme::black(0.2));
-        painter.fillPath(capsule, selected ? QColor(Qt::white) : Theme::white(0.08));
-        if (!selected) {
-            painter.setPen(QPen(Theme::white(0.12), 0.5));
+        if (t > 0)
+            painter.fillPath(capsule.translated(0, 1), Theme::black(0.2 * t));
+        painter.fillPath(capsule, mix(Theme::white(0.08), QColor(Qt::white)));
+        if (t < 1) {
+            painter.setPen(QPen(Theme::white(0.12 * (1 - t)), 0.5));
             painter.drawPath(capsule);
         }
-        const QColor foreground = selected ? Theme::black(0.85) : Theme::white(0.65);
+        const QColor foreground = mix(Theme::white(0.65), Theme::black(0.85));
         const double padding = m_compact ? 8 : 10;
         const QPixmap symbol =
             Symbols::pixmap(EdgePopupRules::chipSymbol(m_filter), 10, foreground, devicePixelRatioF());
         const double symbolSide = 11;
         painter.drawPixmap(QRectF(padding, (box.height() - symbolSide) / 2 + 0.5, symbolSide, symbolSide),
                            symbol, symbol.rect());
-        if (showsCaption()) {
+        // A compact chip's caption shows as its room opens; it is cut at the chip's end meanwhile.
+        const double captionOpacity = m_compact ? t : 1;
+        if (captionOpacity > 0) {
             painter.setFont(captionFont());
-            painter.setPen(foreground);
+            painter.setPen(tinted(foreground, foreground.alphaF() * captionOpacity));
             const double x = padding + symbolSide + (m_compact ? 3 : 4);
-            painter.drawText(QRectF(x, box.top(), width() - x, box.height()),
-                             Qt::AlignLeft | Qt::AlignVCenter, text());
+            painter.setClipRect(QRectF(0, 0, width() - padding / 2, height()));
+            painter.drawText(QRectF(x, box.top(), 200, box.height()), Qt::AlignLeft | Qt::AlignVCenter, text());
         }
     }
 
 private:
     QFont captionFont() const { return Theme::systemFont(m_compact ? 10 : 11, QFont::Medium); }
+    static QColor tinted(QColor color, double alpha)
+    {
+        color.setAlphaF(float(std::clamp(alpha, 0.0, 1.0)));
+        return color;
+    }
+    void setSelection(double value)
+    {
+        m_selection = value;
+        if (m_compact)
+            updateGeometry();
+        update();
+    }
 
     EdgePopupState &m_state;
     Rules m_filter;
     bool m_compact;
+    Animation m_spring;
+    double m_selection = 0;
 };
 
 // What a route shows with nothing to show: the clipboard's symbol and line, or the shelf's dashed
@@ -183,6 +221,41 @@ private:
 
 } // namespace
 
+// The rows the popup shows: on the clipboard route the history kept by the chosen kind, on the
+// shelf route every item.
+class EdgePopupView::ShownItems : public QSortFilterProxyModel
+{
+public:
+    ShownItems(ClipboardHistoryModel &clipboard, ShelfListModel &shelf, bool showsClipboard,
+               Rules filter, QObject *parent)
+        : QSortFilterProxyModel(parent), m_clipboard(clipboard), m_showsClipboard(showsClipboard),
+          m_filter(filter)
+    {
+        setSourceModel(showsClipboard ? static_cast<QAbstractItemModel *>(&clipboard)
+                                      : static_cast<QAbstractItemModel *>(&shelf));
+    }
+
+    void setFilter(Rules filter)
+    {
+        if (filter == m_filter)
+            return;
+        m_filter = filter;
+        invalidateFilter();
+    }
+    int sourceRow(int row) const { return mapToSource(index(row, 0)).row(); }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &) const override
+    {
+        return !m_showsClipboard || EdgePopupRules::keeps(m_filter, m_clipboard.itemAt(sourceRow));
+    }
+
+private:
+    ClipboardHistoryModel &m_clipboard;
+    bool m_showsClipboard;
+    Rules m_filter;
+};
+
 EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *parent)
     : QWidget(parent), m_state(state), m_services(std::move(services)), m_fade(m_services.scheduler)
 {
@@ -198,30 +271,35 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
     connect(&state, &EdgePopupState::languageChanged, this, &EdgePopupView::rebuild);
     connect(&state, &EdgePopupState::translucencyChanged, this, [this] { update(); });
     connect(&state, &EdgePopupState::presentedAgain, this, [this] {
-        if (m_list)
-            m_list->refilter();
+        // A fresh popup starts with its chips at rest.
+        for (QWidget *chip : std::as_const(m_chips))
+            static_cast<FilterChip *>(chip)->followSelection(false);
         if (m_strip)
             m_strip->horizontalScrollBar()->setValue(0);
         fadeIn();
     });
     connect(&state, &EdgePopupState::selectedFilterChanged, this, [this] {
-        if (m_list)
-            m_list->refilter();
-        for (QWidget *chip : std::as_const(m_chips)) {
-            chip->updateGeometry();
-            chip->update();
-        }
+        if (m_shown)
+            m_shown->setFilter(m_state.selectedFilter());
+        for (QWidget *chip : std::as_const(m_chips))
+            static_cast<FilterChip *>(chip)->followSelection(true);
     });
     rebuild();
 }
 
-EdgePopupView::~EdgePopupView() = default;
+EdgePopupView::~EdgePopupView()
+{
+    // The cards go before the rows they show.
+    delete m_panel;
+}
 
 void EdgePopupView::rebuild()
 {
     m_chips.clear();
     delete m_panel;
     m_list = nullptr;
+    delete m_shown;
+    m_shown = nullptr;
     m_strip = nullptr;
     m_listScroll = nullptr;
     m_dropZone = nullptr;
@@ -257,7 +335,7 @@ void EdgePopupView::rebuild()
     titleRow->addWidget(title);
     auto addChips = [&](QHBoxLayout *row, bool compact) {
         for (Rules filter : EdgePopupRules::allClipFilters()) {
-            auto *chip = new FilterChip(m_state, filter, compact, m_chrome);
+            auto *chip = new FilterChip(m_state, filter, compact, m_services.scheduler, m_chrome);
             m_chips.append(chip);
             row->addWidget(chip);
         }
@@ -300,16 +378,13 @@ void EdgePopupView::rebuild()
     m_empty->setFixedHeight(horizontal ? (clipboard ? 120 : 140) : 200);
     stack->addWidget(m_empty);
 
-    QAbstractItemModel &model = clipboard ? static_cast<QAbstractItemModel &>(m_services.clipboard)
-                                          : static_cast<QAbstractItemModel &>(m_services.shelf);
-    EdgeItemList::Keeps keeps = [this, clipboard](int row) {
-        return !clipboard ||
-               EdgePopupRules::keeps(m_state.selectedFilter(), m_services.clipboard.itemAt(row));
-    };
-    EdgeItemList::Make make = [this, clipboard, horizontal](int row, QWidget *parent) -> QWidget * {
+    m_shown = new ShownItems(m_services.clipboard, m_services.shelf, clipboard, m_state.selectedFilter(), this);
+    // Each card follows the filtered row it was made for into the model behind it.
+    LazyItemList::Make make = [this, clipboard, horizontal](int row, QWidget *parent) -> QWidget * {
         EdgePopupState &state = m_state;
+        const int sourceRow = m_shown->sourceRow(row);
         if (clipboard) {
-            const ClipboardItem &item = m_services.clipboard.itemAt(row);
+            const ClipboardItem &item = m_services.clipboard.itemAt(sourceRow);
             auto copy = [&state](const ClipboardItem &clip) {
                 if (state.actions().copy)
                     state.actions().copy(clip);
@@ -330,37 +405,60 @@ void EdgePopupView::rebuild()
             };
         };
         return new EdgeShelfTile(
-            m_services.shelf.itemAt(row), forward(&EdgePopupActions::openShelfItem),
+            m_services.shelf.itemAt(sourceRow), forward(&EdgePopupActions::openShelfItem),
             forward(&EdgePopupActions::removeShelfItem),
             [&state](const ShelfItem &item) { state.previewShelfItem(item); },
             forward(&EdgePopupActions::togglePin), m_services.shelfManager, m_services.revealer,
             m_services.ages, parent);
     };
 
+    // Cards carry a margin around their frame (room for the hover scale), which padding and
+    // spacing take back.
+    constexpr double margin = EdgeItemView::margin;
+    const QSize cardSize = QSizeF(EdgeItemView::cardSize.width() + 2 * margin,
+                                  EdgeItemView::cardSize.height() + 2 * margin)
+                               .toSize();
+    LazyItemList::Metrics metrics;
+    const int keyRole = clipboard ? int(ClipboardHistoryModel::IdRole) : int(ShelfListModel::IdRole);
+    QScrollArea *scroll = nullptr;
     if (horizontal) {
         m_strip = new HorizontalWheelScroll(m_chrome);
         m_strip->setFixedHeight(int(EdgePopupRules::stripHeight));
-        m_list = new EdgeItemList(model, Qt::Horizontal, make, keeps);
-        m_list->setMetrics(EdgePopupRules::cardSpacing, 20, EdgeItemView::margin);
-        m_strip->setWidget(m_list);
-        m_list->setAutoFillBackground(false);
-        stack->addWidget(m_strip);
+        metrics.orientation = Qt::Horizontal;
+        metrics.cellLength = cardSize.width();
+        metrics.cellBreadth = cardSize.height();
+        metrics.spacing = EdgePopupRules::cardSpacing - 2 * margin;
+        metrics.padding = 20 - margin;
+        // The strip's width follows its own rule.
+        metrics.sizesItself = false;
+        scroll = m_strip;
     } else {
-        auto *scroll = new QScrollArea(m_chrome);
+        scroll = new QScrollArea(m_chrome);
         scroll->setFrameShape(QFrame::NoFrame);
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        scroll->setWidgetResizable(true);
+        scroll->setWidgetResizable(false);
         scroll->setFocusPolicy(Qt::NoFocus);
         scroll->viewport()->setAutoFillBackground(false);
-        m_list = new EdgeItemList(model, Qt::Vertical, make, keeps);
-        m_list->setMetrics(10, clipboard ? 12 : 18, EdgeItemView::margin);
-        scroll->setWidget(m_list);
-        m_list->setAutoFillBackground(false);
-        stack->addWidget(scroll, 1);
+        metrics.spacing = 10 - 2 * margin;
+        metrics.padding = (clipboard ? 12 : 18) - margin;
+        if (clipboard) {
+            metrics.measure = [this](int row, double width) {
+                return double(
+                    EdgeClipCard::rowHeightOf(m_services.clipboard.itemAt(m_shown->sourceRow(row)), int(width)));
+            };
+        } else {
+            metrics.cellLength = cardSize.height();
+            metrics.cellBreadth = cardSize.width();
+        }
         m_listScroll = scroll;
     }
-    connect(m_list, &EdgeItemList::shownCountChanged, this, &EdgePopupView::updateCount);
+    m_list = new LazyItemList(*m_shown, keyRole, std::move(metrics), std::move(make), *scroll);
+    stack->addWidget(scroll, horizontal ? 0 : 1);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_shown, signal, this, &EdgePopupView::updateCount);
+    connect(m_shown, &QAbstractItemModel::modelReset, this, &EdgePopupView::updateCount);
+    connect(m_shown, &QAbstractItemModel::layoutChanged, this, &EdgePopupView::updateCount);
 
     if (!clipboard) {
         m_dropZone = new AppKitDropZone(
@@ -374,10 +472,11 @@ void EdgePopupView::rebuild()
         m_chrome->setParent(this);
         m_panel = m_chrome;
     }
-    m_panel->show();
-    m_previewLayer->raise();
+    // Placed before it shows, so the list lays out (and measures its rows) once, at its real size.
     updateCount();
     placePanel();
+    m_panel->show();
+    m_previewLayer->raise();
     applyOpacity(m_opacity);
 }
 
@@ -398,7 +497,7 @@ void EdgePopupView::updateCount()
 
 int EdgePopupView::shownCount() const
 {
-    return m_list ? m_list->shownCount() : 0;
+    return m_shown ? m_shown->rowCount() : 0;
 }
 
 QString EdgePopupView::countText() const
@@ -428,7 +527,7 @@ QList<QWidget *> EdgePopupView::chips() const
 
 QList<QWidget *> EdgePopupView::cards() const
 {
-    return m_list ? m_list->shownCards() : QList<QWidget *>();
+    return m_list ? m_list->builtCells() : QList<QWidget *>();
 }
 
 QRect EdgePopupView::panelFrame() const

@@ -14,13 +14,13 @@ namespace qv {
 class AgeClock;
 class AppKitDropZone;
 class ClipboardHistoryModel;
-class EdgeItemList;
 class EdgePopupState;
 class EdgePreviewLayer;
 class FileIconService;
 class FileRevealer;
 class FileShelfManager;
 class HorizontalWheelScroll;
+class LazyItemList;
 class Scheduler;
 class ShelfListModel;
 class WorkQueue;
@@ -66,6 +66,7 @@ public:
     // The chip captions as drawn, in order (a compact chip that is not selected shows none).
     QStringList chipCaptions() const;
     QList<QWidget *> chips() const;
+    // The cards built now, in order: those in and near the visible part of the list.
     QList<QWidget *> cards() const;
     HorizontalWheelScroll *strip() const { return m_strip; }
     AppKitDropZone *dropZone() const { return m_dropZone; }
@@ -81,6 +82,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    class ShownItems;
+
     void rebuild();
     void placePanel();
     void updateCount();
@@ -97,7 +100,8 @@ private:
     QWidget *m_empty = nullptr;
     HorizontalWheelScroll *m_strip = nullptr;
     QWidget *m_listScroll = nullptr;
-    EdgeItemList *m_list = nullptr;
+    ShownItems *m_shown = nullptr;
+    LazyItemList *m_list = nullptr;
     EdgePreviewLayer *m_previewLayer = nullptr;
     Animation m_fade;
     double m_opacity = 0;

@@ -16,6 +16,7 @@ PreviewLayerState::~PreviewLayerState()
 void PreviewLayerState::openGalleryClipPreview(const ClipboardItem &item)
 {
     m_clip = item;
+    m_animated = true;
     emit changed();
 }
 
@@ -24,6 +25,7 @@ void PreviewLayerState::closeGalleryClipPreview()
     if (!m_clip)
         return;
     m_clip.reset();
+    m_animated = true;
     emit changed();
 }
 
@@ -31,6 +33,7 @@ void PreviewLayerState::openShelfPreviewFromGallery(const ShelfItem &item)
 {
     m_shelf = item;
     m_safe = true;
+    m_animated = true;
     m_safeEnds.removeIf([](const TimerHandle &end) { return !end.isActive(); });
     m_safeEnds.append(m_scheduler.after(safePeriod, [this] {
         m_safe = false;
@@ -47,6 +50,7 @@ void PreviewLayerState::toggleShelfPreview(const ShelfItem &item)
         m_shelf = item;
         m_safe = true;
     }
+    m_animated = false;
     emit changed();
 }
 
@@ -55,6 +59,7 @@ void PreviewLayerState::closeShelfPreview()
     if (!m_shelf)
         return;
     m_shelf.reset();
+    m_animated = true;
     emit changed();
 }
 
@@ -70,6 +75,7 @@ void PreviewLayerState::dismiss()
         return;
     m_shelf.reset();
     m_clip.reset();
+    m_animated = false;
     emit changed();
 }
 

@@ -31,6 +31,9 @@ public:
     std::optional<ClipboardItem> galleryClipPreviewItem() const { return m_clip; }
     std::optional<ShelfItem> galleryPreviewItem() const { return m_shelf; }
     bool isPreviewSafePeriod() const { return m_safe; }
+    // Whether the last change comes and goes with the layers' spring: a tile's eye and the panel's
+    // dismissal change them at once.
+    bool isChangeAnimated() const { return m_animated; }
 
     void openGalleryClipPreview(const ClipboardItem &item);
     void closeGalleryClipPreview();
@@ -52,6 +55,7 @@ private:
     std::optional<ClipboardItem> m_clip;
     std::optional<ShelfItem> m_shelf;
     bool m_safe = false;
+    bool m_animated = true;
     QList<TimerHandle> m_safeEnds;
 };
 

@@ -43,9 +43,19 @@ bool EdgeClipCard::showsBadge() const
 
 double EdgeClipCard::rowPreviewHeight(double width) const
 {
-    if (showsThumbnail())
+    return rowPreviewHeightOf(m_item, width);
+}
+
+int EdgeClipCard::rowHeightOf(const ClipboardItem &item, int width)
+{
+    return rowHeight(rowPreviewHeightOf(item, rowContentWidth(width)));
+}
+
+double EdgeClipCard::rowPreviewHeightOf(const ClipboardItem &item, double width)
+{
+    if (item.isImage && !item.thumbnail.isNull())
         return 110;
-    QTextLayout layout(m_item.text.left(4000), Theme::systemFont(14));
+    QTextLayout layout(item.text.left(4000), Theme::systemFont(14));
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);

@@ -29,6 +29,8 @@ public:
     bool isShowingCopied() const { return m_copied.isShowing(); }
     bool showsBadge() const;
     bool showsThumbnail() const { return m_item.isImage && !m_item.thumbnail.isNull(); }
+    // The height of `item`'s row at `width`, without building it.
+    static int rowHeightOf(const ClipboardItem &item, int width);
 
 protected:
     EdgeClipCard(Shape shape, const ClipboardItem &item, Action onCopy, Action onPreview, Action onDelete,
@@ -44,6 +46,8 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    static double rowPreviewHeightOf(const ClipboardItem &item, double width);
+
     ClipboardItem m_item;
     Action m_onCopy;
     Action m_onPreview;

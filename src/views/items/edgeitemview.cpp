@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 
 #include "ui/spring.h"
 #include "ui/theme.h"
@@ -32,8 +33,17 @@ QSize EdgeItemView::sizeHint() const
 
 int EdgeItemView::heightForWidth(int width) const
 {
-    const double content = width - 2 * margin - 2 * padding;
-    return int(std::ceil(2 * margin + 2 * padding + rowPreviewHeight(content) + 8 + footerHeight));
+    return rowHeight(rowPreviewHeight(rowContentWidth(width)));
+}
+
+double EdgeItemView::rowContentWidth(int width)
+{
+    return width - 2 * margin - 2 * padding;
+}
+
+int EdgeItemView::rowHeight(double previewHeight)
+{
+    return int(std::ceil(2 * margin + 2 * padding + previewHeight + 8 + footerHeight));
 }
 
 QRectF EdgeItemView::frameRect() const
@@ -84,26 +94,12 @@ void EdgeItemView::drawActionButton(QPainter &painter, const QRectF &box, const 
     drawFace(painter, box, symbol, foreground, background, 11);
 }
 
-void EdgeItemView::paintEvent(QPaintEvent *)
+void EdgeItemView::paintChrome(QPainter &painter, const QRectF &frame, double t)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const double t = std::clamp(m_hover, 0.0, 1.0);
-    const QRectF frame = frameRect();
-    const double scale = 1.0 + 0.02 * m_hover;
-    painter.translate(frame.center());
-    painter.scale(scale, scale);
-    painter.translate(-frame.center());
-
     QPainterPath path;
     path.addRoundedRect(frame, 14, 14);
     // Border, its width and the shadow move with the fill, on the same spring.
-    auto mix = [t](const QColor &from, const QColor &to) {
-        return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * t),
-                                float(from.greenF() + (to.greenF() - from.greenF()) * t),
-                                float(from.blueF() + (to.blueF() - from.blueF()) * t),
-                                float(from.alphaF() + (to.alphaF() - from.alphaF()) * t));
-    };
+    auto mix = [t](const QColor &from, const QColor &to) { return Theme::mixed(from, to, t); };
     // Shadow: a few soft rings below the frame, coloured while hovered.
     const QColor shadow = mix(Theme::black(0.1), tinted(m_accent, 0.3));
     const double radius = 4 + 8 * t;
@@ -128,6 +124,43 @@ void EdgeItemView::paintEvent(QPaintEvent *)
     painter.fillPath(path, Theme::white(0.06 + 0.06 * t));
     painter.setPen(QPen(mix(Theme::white(0.1), tinted(m_accent, 0.8)), 1 + t));
     painter.drawPath(path);
+}
+
+void EdgeItemView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double t = std::clamp(m_hover, 0.0, 1.0);
+    const QRectF frame = frameRect();
+    const double scale = 1.0 + 0.02 * m_hover;
+    painter.translate(frame.center());
+    painter.scale(scale, scale);
+    painter.translate(-frame.center());
+
+    if (m_hover == 0) {
+        // At rest every item of one size looks the same behind its content: the soft shadow, fill
+        // and border are drawn once and shared, which keeps a scrolled strip's frames short.
+        const double ratio = devicePixelRatioF();
+        const QString key = QStringLiteral("qv-edgeitem-%1x%2@%3-%4")
+                                .arg(width())
+                                .arg(height())
+                                .arg(ratio)
+                                .arg(m_accent.rgba());
+        QPixmap resting;
+        if (!QPixmapCache::find(key, &resting)) {
+            resting = QPixmap((QSizeF(size()) * ratio).toSize());
+            resting.setDevicePixelRatio(ratio);
+            resting.fill(Qt::transparent);
+            QPainter cache(&resting);
+            cache.setRenderHint(QPainter::Antialiasing);
+            paintChrome(cache, frame, 0);
+            cache.end();
+            QPixmapCache::insert(key, resting);
+        }
+        painter.drawPixmap(0, 0, resting);
+    } else {
+        paintChrome(painter, frame, t);
+    }
 
     paintPreview(painter, previewRect());
 

@@ -33,6 +33,10 @@ public:
     QSize sizeHint() const override;
     bool hasHeightForWidth() const override { return m_shape == Shape::Row; }
     int heightForWidth(int width) const override;
+    // A row's height at `width` for a preview of `previewHeight`, and the width its preview gets,
+    // so a list can measure rows it has not built.
+    static int rowHeight(double previewHeight);
+    static double rowContentWidth(int width);
 
     // The face of one round action button: the symbol at 11 pt on a 24 pt disc.
     static void drawActionButton(QPainter &painter, const QRectF &box, const QString &symbol,
@@ -65,6 +69,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // Shadow, fill and border around `frame` at hover progress `t`.
+    void paintChrome(QPainter &painter, const QRectF &frame, double t);
+
     Shape m_shape;
     QColor m_accent;
     double m_hover = 0;

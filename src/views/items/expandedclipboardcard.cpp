@@ -1,5 +1,6 @@
 #include "views/items/expandedclipboardcard.h"
 
+#include <QGraphicsDropShadowEffect>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -117,6 +118,22 @@ QList<ItemWidget::Button> ExpandedClipboardCard::buttons() const
     for (int i = 0; i < 3; ++i)
         result.append({i, {right - (3 - i) * face - (2 - i) * 8, top, face, face}});
     return result;
+}
+
+void ExpandedClipboardCard::hoverChanged()
+{
+    // The green glow falls outside the card, where its own painting cannot reach; it exists only
+    // while the pointer is on the card, so only that card pays for the effect.
+    if (!isHovered()) {
+        setGraphicsEffect(nullptr);
+        return;
+    }
+    auto *shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setColor(tinted(Color::neonGreen(), 0.15));
+    // Qt's blur radius is the whole soft edge, about twice the designed shadow radius.
+    shadow->setBlurRadius(2 * hoverShadowRadius);
+    shadow->setOffset(0, 4);
+    setGraphicsEffect(shadow);
 }
 
 void ExpandedClipboardCard::buttonClicked(int id)

@@ -26,6 +26,8 @@ public:
     enum ButtonId { Eye, Copy, Trash };
     static constexpr double copyFeedbackDuration = 1.2;
     static constexpr int previewPixelSize = 400;
+    // The radius of the green shadow under a hovered card, in points.
+    static constexpr double hoverShadowRadius = 8;
 
     ExpandedClipboardCard(const ClipboardItem &item, std::function<void()> onCopy,
                           std::function<void()> onDelete, std::function<void()> onPreview,
@@ -46,6 +48,7 @@ public:
 protected:
     QList<Button> buttons() const override;
     void buttonClicked(int id) override;
+    void hoverChanged() override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 

@@ -391,20 +391,27 @@ void UniversalQuickLookView::showPage(int index)
     runOffMain<PageResult>(
         *m_queue, m_scheduler, m_alive,
         [path, generation, index, width] {
-            PageResult result{generation, index, 0, {}};
-            std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
-            if (!document || document->isLocked())
+            const PageResult none{generation, index, 0, {}};
+            const auto render = [path, width, none] {
+                PageResult result = none;
+                std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
+                if (!document || document->isLocked())
+                    return result;
+                result.count = document->numPages();
+                std::unique_ptr<Poppler::Page> page = result.index < result.count ? document->page(result.index)
+                                                                                   : nullptr;
+                if (!page)
+                    return result;
+                const QSizeF points = page->pageSizeF();
+                const double dpi = points.width() > 0 ? std::min(300.0, 72.0 * width / points.width()) : 72.0;
+                document->setRenderHint(Poppler::Document::Antialiasing);
+                document->setRenderHint(Poppler::Document::TextAntialiasing);
+                result.image = page->renderToImage(dpi, dpi);
                 return result;
-            result.count = document->numPages();
-            std::unique_ptr<Poppler::Page> page = index < result.count ? document->page(index) : nullptr;
-            if (!page)
-                return result;
-            const QSizeF points = page->pageSizeF();
-            const double dpi = points.width() > 0 ? std::min(300.0, 72.0 * width / points.width()) : 72.0;
-            document->setRenderHint(Poppler::Document::Antialiasing);
-            document->setRenderHint(Poppler::Document::TextAntialiasing);
-            result.image = page->renderToImage(dpi, dpi);
-            return result;
+            };
+            // Poppler cannot be interrupted: a page past the time limit is left behind, and the
+            // file shows as one that cannot be drawn.
+            return ImageDecoding::runWithin<PageResult>(render, ImageDecoding::pdfTimeLimitMs).value_or(none);
         },
         [this](PageResult page) {
             if (page.generation == m_generation)

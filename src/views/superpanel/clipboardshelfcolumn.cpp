@@ -127,7 +127,8 @@ public:
     ColumnShelfTile(const ShelfItem &item, SuperPanelColumnState &state, FileShelfManager &shelf,
                     Pasteboard &pasteboard, AgeClock &ages, QWidget *parent)
         : ShelfItemView(
-              item, [&state, item] { state.toggleShelfPreview(item); },
+              item,
+              [&state, item] { state.previewShelfItem(item, SuperPanelColumnState::ShelfEye::columnTile); },
               [&shelf, item] { ExpandedShelfCard::removeItem(shelf, item); }, ages, parent),
           m_state(state), m_shelf(shelf), m_pasteboard(pasteboard)
     {
@@ -271,6 +272,7 @@ QWidget *ClipboardShelfColumn::buildClipboardSection()
         m_services.clipboard, ClipboardHistoryModel::IdRole, metrics,
         [this](int row, QWidget *parent) { return makeClipboardRow(row, parent); }, section);
     // Scrolling moves rows without moving them in their parent; their eyes are measured again.
+    m_clipboardList->animateChanges(m_services.scheduler);
     m_clipboardList->setOnPlaced(
         [](QWidget *cell) { static_cast<ClipboardItemView *>(cell)->updateEyeFrame(); });
     stack->addWidget(m_clipboardList, 1);
@@ -337,6 +339,7 @@ QWidget *ClipboardShelfColumn::buildShelfSection()
     m_shelfGrid = new LazyItemGrid(
         m_services.shelf, ShelfListModel::IdRole, metrics,
         [this](int row, QWidget *parent) { return makeShelfTile(row, parent); }, body);
+    m_shelfGrid->animateChanges(m_services.scheduler);
     bodyStack->addWidget(m_shelfGrid);
     m_shelfBody = body;
     stack->addWidget(body, 1);

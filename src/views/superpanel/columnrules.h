@@ -29,7 +29,9 @@ inline constexpr double bubbleOffset = 25;
 inline constexpr double eyeLeaveDelay = 0.2;
 inline constexpr double bubbleLeaveDelay = 0.08;
 inline constexpr double openDelay = 0.2;
-inline constexpr double safePeriod = 0.5;
+// The spring of deleting, removing and clearing items, and of closing a gallery or a preview.
+inline constexpr double springResponse = 0.3;
+inline constexpr double springDamping = 0.7;
 inline constexpr int galleryClipLimit = 20;
 
 // The column's height from top to bottom: the heights of its five stacked parts.

@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include "runtime/scheduler.h"
+#include "views/items/itemrules.h"
 #include "views/superpanel/columnrules.h"
 #include "views/superpanel/superpanelstate.h"
 
@@ -10,7 +11,8 @@ namespace qv {
 
 SuperPanelColumnState::SuperPanelColumnState(SuperPanelState &panel, Scheduler &scheduler,
                                              OpenOrReveal openOrReveal, QObject *parent)
-    : QObject(parent), m_panel(panel), m_scheduler(scheduler), m_openOrReveal(std::move(openOrReveal))
+    : QObject(parent), m_panel(panel), m_scheduler(scheduler), m_openOrReveal(std::move(openOrReveal)),
+      m_previews(scheduler)
 {
     connect(&m_activeItemID, &ActiveItemID::changed, this, &SuperPanelColumnState::activeItemChanged);
     connect(&panel, &SuperPanelState::showContentChanged, this, &SuperPanelColumnState::reset);
@@ -70,54 +72,19 @@ void SuperPanelColumnState::setTargetingShelf(bool targeting)
     emit targetingShelfChanged();
 }
 
-void SuperPanelColumnState::toggleShelfPreview(const ShelfItem &item)
+void SuperPanelColumnState::previewShelfItem(const ShelfItem &item, ShelfEye eye)
 {
-    if (m_galleryPreviewItem && m_galleryPreviewItem->id == item.id) {
-        closeShelfPreview();
-        return;
-    }
-    m_galleryPreviewItem = item;
-    m_safePeriod = true;
-    emit shelfPreviewChanged();
-}
-
-void SuperPanelColumnState::showGalleryShelfPreview(const ShelfItem &item)
-{
-    m_galleryPreviewItem = item;
-    m_safePeriod = true;
-    emit shelfPreviewChanged();
-    QPointer<SuperPanelColumnState> self(this);
-    m_scheduler.after(ColumnRules::safePeriod, [self] {
-        if (self)
-            self->m_safePeriod = false;
-    });
-}
-
-void SuperPanelColumnState::closeShelfPreview()
-{
-    if (!m_galleryPreviewItem)
-        return;
-    m_galleryPreviewItem.reset();
-    emit shelfPreviewChanged();
-}
-
-void SuperPanelColumnState::showGalleryClipPreview(const ClipboardItem &item)
-{
-    m_galleryClipPreviewItem = item;
-    emit clipPreviewChanged();
-}
-
-void SuperPanelColumnState::closeGalleryClipPreview()
-{
-    if (!m_galleryClipPreviewItem)
-        return;
-    m_galleryClipPreviewItem.reset();
-    emit clipPreviewChanged();
+    if (ItemRules::webAddress(item))
+        openShelfURL(ItemRules::openTarget(item), false);
+    else if (eye == ShelfEye::columnTile)
+        m_previews.toggleShelfPreview(item);
+    else
+        m_previews.openShelfPreviewFromGallery(item);
 }
 
 void SuperPanelColumnState::openShelfURL(const QUrl &url, bool reveal)
 {
-    closeShelfPreview();
+    m_previews.closeShelfPreview();
     m_panel.setExpandedSection(std::nullopt);
     m_activeItemID.setValue(QUuid());
     m_panel.dismiss();
@@ -131,9 +98,7 @@ void SuperPanelColumnState::openShelfURL(const QUrl &url, bool reveal)
 void SuperPanelColumnState::reset()
 {
     m_activeItemID.setValue(QUuid());
-    closeShelfPreview();
-    closeGalleryClipPreview();
-    m_safePeriod = false;
+    m_previews.dismiss();
     setTargetingShelf(false);
 }
 

@@ -9,6 +9,7 @@
 
 #include "clipboard/clipboarditem.h"
 #include "shelf/shelfitem.h"
+#include "views/edgepopup/previewlayerstate.h"
 #include "views/items/clipboarditemview.h"
 
 namespace qv {
@@ -58,19 +59,12 @@ public:
     bool isTargetingShelf() const { return m_targetingShelf; }
     void setTargetingShelf(bool targeting);
 
-    // The shelf file shown in the large preview (`galleryPreviewItem`).
-    std::optional<ShelfItem> galleryPreviewItem() const { return m_galleryPreviewItem; }
-    bool isPreviewSafePeriod() const { return m_safePeriod; }
-    // A tile's eye: closes the preview of this item, else shows the item. The safe period starts
-    // and is not ended here.
-    void toggleShelfPreview(const ShelfItem &item);
-    // A gallery card's eye: shows the item; the safe period ends 0.5 s later.
-    void showGalleryShelfPreview(const ShelfItem &item);
-    void closeShelfPreview();
-    // The clipboard item shown in the gallery's large preview (`galleryClipPreviewItem`).
-    std::optional<ClipboardItem> galleryClipPreviewItem() const { return m_galleryClipPreviewItem; }
-    void showGalleryClipPreview(const ClipboardItem &item);
-    void closeGalleryClipPreview();
+    // The large previews of a shelf file and a clipboard item, with the shelf preview's safe period.
+    PreviewLayerState &previews() { return m_previews; }
+    // A shelf item's eye on a gallery card, or on a column tile (which toggles the preview). A link
+    // opens its web page instead, as Open does: nothing here previews a stored ".webloc" file.
+    enum class ShelfEye { galleryCard, columnTile };
+    void previewShelfItem(const ShelfItem &item, ShelfEye eye);
 
     // Closes previews, gallery and bubble, dismisses the panel, then 0.2 s later opens the file (or
     // shows it in the file manager).
@@ -82,8 +76,6 @@ public:
 signals:
     void clipboardPreviewChanged();
     void targetingShelfChanged();
-    void shelfPreviewChanged();
-    void clipPreviewChanged();
     void columnTopChanged();
 
 private:
@@ -98,9 +90,7 @@ private:
     double m_columnTop = 0;
     bool m_bubbleHovered = false;
     bool m_targetingShelf = false;
-    std::optional<ShelfItem> m_galleryPreviewItem;
-    bool m_safePeriod = false;
-    std::optional<ClipboardItem> m_galleryClipPreviewItem;
+    PreviewLayerState m_previews;
 };
 
 } // namespace qv

@@ -10,13 +10,14 @@
 #include <cmath>
 
 #include "core/color.h"
+#include "views/items/lazyitemlist.h"
 #include "views/superpanel/columnrules.h"
 
 namespace qv {
 
 LazyItemGrid::LazyItemGrid(QAbstractItemModel &model, int keyRole, Metrics metrics, Make make,
                            QWidget *parent)
-    : QScrollArea(parent), m_model(model), m_keyRole(keyRole), m_metrics(metrics), m_make(std::move(make))
+    : QScrollArea(parent), m_model(model), m_metrics(metrics)
 {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -24,52 +25,47 @@ LazyItemGrid::LazyItemGrid(QAbstractItemModel &model, int keyRole, Metrics metri
     setWidgetResizable(false);
     setAttribute(Qt::WA_TranslucentBackground);
     viewport()->setAutoFillBackground(false);
-    m_canvas = new QWidget;
-    m_canvas->setAttribute(Qt::WA_TranslucentBackground);
-    m_canvas->installEventFilter(this);
-    setWidget(m_canvas);
-    // The scroll area fills its content with the window colour; the grid shows what lies behind.
-    m_canvas->setAutoFillBackground(false);
 
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &LazyItemGrid::relayout);
-    connect(&model, &QAbstractItemModel::rowsInserted, this, &LazyItemGrid::relayout);
-    connect(&model, &QAbstractItemModel::rowsRemoved, this, &LazyItemGrid::relayout);
-    connect(&model, &QAbstractItemModel::rowsMoved, this, &LazyItemGrid::relayout);
-    connect(&model, &QAbstractItemModel::modelReset, this, [this] {
-        for (const QString &key : m_cells.keys())
-            dropCell(key);
-        relayout();
-    });
-    connect(&model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
-                for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
-                    dropCell(keyAt(row));
-                relayout();
-            });
-    relayout();
+    LazyItemList::Metrics list;
+    list.cellLength = metrics.cellHeight;
+    list.spacing = metrics.rowSpacing;
+    list.columnSpacing = metrics.spacing;
+    list.padding = metrics.padding;
+    if (metrics.minCellWidth > 0) {
+        list.columns = [minWidth = metrics.minCellWidth, spacing = metrics.spacing](double inner) {
+            return ColumnRules::adaptiveColumns(inner, minWidth, spacing);
+        };
+    }
+    m_list = new LazyItemList(model, keyRole, std::move(list), std::move(make), *this);
+    if (metrics.separators) {
+        m_list->installEventFilter(this);
+        connect(m_list, &LazyItemList::laidOut, m_list, qOverload<>(&QWidget::update));
+    }
 }
 
-QString LazyItemGrid::keyAt(int row) const
+void LazyItemGrid::animateChanges(Scheduler &scheduler)
 {
-    return m_model.data(m_model.index(row, 0), m_keyRole).toString();
+    m_list->animateChanges(scheduler, ColumnRules::springResponse, ColumnRules::springDamping);
 }
 
-void LazyItemGrid::dropCell(const QString &key)
+bool LazyItemGrid::isAnimating() const
 {
-    QWidget *cell = m_cells.take(key);
-    if (!cell)
-        return;
-    cell->hide();
-    cell->deleteLater();
+    return m_list->isAnimating();
+}
+
+void LazyItemGrid::setOnPlaced(std::function<void(QWidget *)> onPlaced)
+{
+    m_list->setOnPlaced(std::move(onPlaced));
+}
+
+int LazyItemGrid::columns() const
+{
+    return m_list->columns();
 }
 
 QRectF LazyItemGrid::cellFrame(int row) const
 {
-    const int line = row / m_columns;
-    const int column = row % m_columns;
-    const double pitch = m_metrics.cellHeight + m_metrics.rowSpacing;
-    return {m_metrics.padding + column * (m_cellWidth + m_metrics.spacing), m_metrics.padding + line * pitch,
-            m_cellWidth, m_metrics.cellHeight};
+    return m_list->cellFrame(row);
 }
 
 int LazyItemGrid::separatorCount() const
@@ -77,81 +73,28 @@ int LazyItemGrid::separatorCount() const
     return m_metrics.separators ? std::max(0, m_model.rowCount() - 1) : 0;
 }
 
-void LazyItemGrid::relayout()
-{
-    const double width = viewport()->width();
-    const double inner = std::max(0.0, width - 2 * m_metrics.padding);
-    m_columns = m_metrics.minCellWidth > 0
-                    ? ColumnRules::adaptiveColumns(inner, m_metrics.minCellWidth, m_metrics.spacing)
-                    : 1;
-    m_cellWidth = std::max(0.0, (inner - (m_columns - 1) * m_metrics.spacing) / m_columns);
-    const int count = m_model.rowCount();
-    const int lines = (count + m_columns - 1) / m_columns;
-    const double pitch = m_metrics.cellHeight + m_metrics.rowSpacing;
-    const double height = lines == 0 ? 0 : 2 * m_metrics.padding + lines * pitch - m_metrics.rowSpacing;
-    m_canvas->resize(int(width), int(std::ceil(height)));
-
-    // One screen above and below stays built, so a short scroll finds its cells ready.
-    const double top = verticalScrollBar()->value() - viewport()->height();
-    const double bottom = verticalScrollBar()->value() + 2.0 * viewport()->height();
-    const int firstLine = std::max(0, int(std::floor((top - m_metrics.padding) / pitch)));
-    const int lastLine = std::min(lines - 1, int(std::floor((bottom - m_metrics.padding) / pitch)));
-    const int first = firstLine * m_columns;
-    const int last = std::min(count - 1, (lastLine + 1) * m_columns - 1);
-
-    QHash<QString, QWidget *> kept;
-    for (int row = first; row <= last; ++row) {
-        const QString key = keyAt(row);
-        QWidget *cell = m_cells.take(key);
-        if (!cell) {
-            cell = m_make(row, m_canvas);
-            if (!cell)
-                continue;
-        }
-        kept.insert(key, cell);
-        cell->setGeometry(cellFrame(row).toRect());
-        cell->show();
-        if (m_onPlaced)
-            m_onPlaced(cell);
-    }
-    for (const QString &key : m_cells.keys())
-        dropCell(key);
-    m_cells = kept;
-    m_canvas->update();
-}
-
 QList<QWidget *> LazyItemGrid::builtCells() const
 {
-    QList<QWidget *> cells;
-    for (int row = 0; row < m_model.rowCount(); ++row) {
-        if (QWidget *cell = m_cells.value(keyAt(row)))
-            cells.append(cell);
-    }
-    return cells;
+    return m_list->builtCells();
 }
 
 QWidget *LazyItemGrid::cellAt(int row) const
 {
-    return m_cells.value(keyAt(row));
-}
-
-void LazyItemGrid::resizeEvent(QResizeEvent *event)
-{
-    QScrollArea::resizeEvent(event);
-    relayout();
+    return m_list->cellAt(row);
 }
 
 bool LazyItemGrid::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_canvas && event->type() == QEvent::Paint && m_metrics.separators) {
-        QPainter painter(m_canvas);
+    if (watched == m_list && event->type() == QEvent::Paint && m_metrics.separators) {
+        QPainter painter(m_list);
         const QRect dirty = static_cast<QPaintEvent *>(event)->rect();
         // Only the rows of the repainted band: a long history paints what is on screen.
         const double pitch = m_metrics.cellHeight + m_metrics.rowSpacing;
-        const int first = std::max(0, int((dirty.top() - m_metrics.padding) / pitch) - 1) * m_columns;
+        const int columns = m_list->columns();
+        const int first = std::max(0, int((dirty.top() - m_metrics.padding) / pitch) - 1) * columns;
         const int last =
             std::min(separatorCount() - 1,
-                     (int((dirty.bottom() - m_metrics.padding) / pitch) + 1) * m_columns + m_columns - 1);
+                     (int((dirty.bottom() - m_metrics.padding) / pitch) + 1) * columns + columns - 1);
         for (int row = first; row <= last; ++row) {
             const QRectF cell = cellFrame(row);
             const double y = cell.bottom() + 2 + 4;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QScrollArea>
 
 #include <functional>
@@ -9,14 +8,14 @@ class QAbstractItemModel;
 
 namespace qv {
 
+class LazyItemList;
+class Scheduler;
+
 // A scrolling grid of equal cells over a list model that builds widgets only for the rows in and
-// near the visible part, so a list of hundreds of items opens as fast as one of ten. Cells are
-// kept by the row's identity (`keyRole`) while they stay near the view: an inserted row moves the
-// others without rebuilding them; a changed row is built again. Columns are adaptive (as many of
-// at least `minCellWidth` as fit) or one when `minCellWidth` is 0. With `separators`, a line in the
-// accent colour is drawn in the gap under every row but the last. Cells that leave are hidden and
-// deleted on a later turn, so a cell may remove its own row from inside one of its callbacks.
-// The model must outlive the grid. Main thread.
+// near the visible part (see LazyItemList), so a list of hundreds of items opens as fast as one of
+// ten. Columns are adaptive (as many of at least `minCellWidth` as fit) or one when `minCellWidth`
+// is 0. With `separators`, a line in the accent colour is drawn in the gap under every row but the
+// last. The model must outlive the grid. Main thread.
 class LazyItemGrid : public QScrollArea
 {
     Q_OBJECT
@@ -36,9 +35,13 @@ public:
     LazyItemGrid(QAbstractItemModel &model, int keyRole, Metrics metrics, Make make,
                  QWidget *parent = nullptr);
 
+    // Insertions, removals and moves while the grid shows spring (see LazyItemList), moved by
+    // `scheduler`, which must outlive the grid.
+    void animateChanges(Scheduler &scheduler);
+    bool isAnimating() const;
     // Runs on every cell each time it is placed (also when the grid scrolls).
-    void setOnPlaced(std::function<void(QWidget *)> onPlaced) { m_onPlaced = std::move(onPlaced); }
-    int columns() const { return m_columns; }
+    void setOnPlaced(std::function<void(QWidget *)> onPlaced);
+    int columns() const;
     // The cells built now, in row order.
     QList<QWidget *> builtCells() const;
     // The built cell of `row`, or null.
@@ -48,23 +51,12 @@ public:
     int separatorCount() const;
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void relayout();
-    QString keyAt(int row) const;
-    void dropCell(const QString &key);
-
     QAbstractItemModel &m_model;
-    int m_keyRole;
     Metrics m_metrics;
-    Make m_make;
-    std::function<void(QWidget *)> m_onPlaced;
-    QWidget *m_canvas = nullptr;
-    QHash<QString, QWidget *> m_cells;
-    int m_columns = 1;
-    double m_cellWidth = 0;
+    LazyItemList *m_list = nullptr;
 };
 
 } // namespace qv

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPointer>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -12,16 +12,15 @@
 #include "clipboard/clipboardmanager.h"
 #include "core/color.h"
 #include "shelf/shelflistmodel.h"
-#include "ui/dockglassbackground.h"
+#include "ui/spring.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
-#include "views/edgepopup/edgepopupstate.h"
-#include "views/edgepopup/edgepreviewlayer.h"
 #include "views/items/expandedclipboardcard.h"
 #include "views/items/expandedshelfcard.h"
-#include "views/items/itemrules.h"
 #include "views/superpanel/columnrules.h"
 #include "views/superpanel/columnstate.h"
+#include "views/superpanel/gallerypreviewlayer.h"
+#include "views/superpanel/glasspanelview.h"
 #include "views/superpanel/lazyitemgrid.h"
 #include "views/superpanel/superpanelstate.h"
 #include "views/superpanel/symbolbutton.h"
@@ -31,15 +30,28 @@ namespace qv {
 namespace {
 constexpr double glassBlur = 40;
 constexpr double glassOpacity = 0.95;
+constexpr double cornerRadius = 20;
 constexpr int cardSpacing = 20;
+constexpr double enterScale = 0.95;
+// The gallery buttons open with a softer spring than the one every closing uses.
+constexpr double openResponse = 0.4;
+constexpr double openDamping = 0.8;
+constexpr double springResponse = ColumnRules::springResponse;
+constexpr double springDamping = ColumnRules::springDamping;
 } // namespace
 
 SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShelfColumn::Services services,
                                      QWidget *parent)
-    : QWidget(parent), m_state(state), m_services(std::move(services))
+    : QWidget(parent), m_state(state), m_services(std::move(services)),
+      m_transition(m_services.scheduler, *this), m_reflow(m_services.scheduler)
 {
     setObjectName(QStringLiteral("superPanelGallery"));
-    m_panel = new QWidget(this);
+    GlassPanelView::Look look;
+    look.blurAmount = glassBlur;
+    look.opacity = glassOpacity;
+    look.cornerRadius = cornerRadius;
+    auto *panel = new GlassPanelView(look, this);
+    m_panel = panel;
     auto *stack = new QVBoxLayout(m_panel);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
@@ -63,6 +75,7 @@ SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShel
     m_title = title;
     m_close = close;
     stack->addWidget(header);
+    panel->setHeader(header);
 
     m_clipScroll = new QScrollArea(m_panel);
     m_clipScroll->setFrameShape(QFrame::NoFrame);
@@ -87,32 +100,26 @@ SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShel
             const ShelfItem item = m_services.shelf.itemAt(row);
             SuperPanelColumnState *columnState = &m_state;
             return new ExpandedShelfCard(
-                item, [columnState, item] { columnState->showGalleryShelfPreview(item); },
+                item,
+                [columnState, item] {
+                    columnState->previewShelfItem(item, SuperPanelColumnState::ShelfEye::galleryCard);
+                },
                 [columnState, item] { columnState->openShelfURL(item.url, false); },
                 [columnState, item] { columnState->openShelfURL(item.url, true); }, m_services.shelfManager,
                 m_services.pasteboard, m_services.ages, parent);
         },
         m_panel);
+    m_shelfGrid->animateChanges(m_services.scheduler);
     stack->addWidget(m_shelfGrid, 1);
 
-    EdgePopupActions previewActions;
-    // Nothing here previews a stored link: its page opens instead.
-    previewActions.openShelfItem = [columnState = &m_state](const ShelfItem &item) {
-        columnState->openShelfURL(ItemRules::openTarget(item), false);
-    };
-    m_previewState = std::make_unique<EdgePopupState>(std::move(previewActions));
-    m_previewLayer = new EdgePreviewLayer(*m_previewState, m_services.icons, m_services.decodeQueue,
-                                          m_services.scheduler, this);
-    connect(m_previewState.get(), &EdgePopupState::previewChanged, this, [this] {
-        // Closed from inside the layer (its close button or its dim): the state follows.
-        if (!m_previewState->edgePreviewURL())
-            m_state.closeShelfPreview();
-        if (!m_previewState->edgeClipPreviewItem())
-            m_state.closeGalleryClipPreview();
-        follow();
-    });
-    connect(&state, &SuperPanelColumnState::shelfPreviewChanged, this, &SuperPanelGallery::followPreviews);
-    connect(&state, &SuperPanelColumnState::clipPreviewChanged, this, &SuperPanelGallery::followPreviews);
+    m_shelfPreview = new GalleryPreviewLayer(GalleryPreviewLayer::Member::shelfFile, state, m_services.icons,
+                                             m_services.decodeQueue, this);
+    // Created last: the clipboard item's preview lies above the shelf file's.
+    m_clipPreview = new GalleryPreviewLayer(GalleryPreviewLayer::Member::clipboard, state, m_services.icons,
+                                            m_services.decodeQueue, this);
+    for (GalleryPreviewLayer *layer : {m_shelfPreview, m_clipPreview})
+        connect(layer, &GalleryPreviewLayer::hidden, this, &SuperPanelGallery::updateVisibility);
+    connect(&state.previews(), &PreviewLayerState::changed, this, &SuperPanelGallery::followPreviews);
     connect(&state.panel(), &SuperPanelState::expandedSectionChanged, this, &SuperPanelGallery::follow);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(&m_services.clipboard, signal, this, &SuperPanelGallery::rebuildClipboard);
@@ -122,12 +129,9 @@ SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShel
             &SuperPanelGallery::rebuildClipboard);
     connect(&m_services.clipboard, &QAbstractItemModel::dataChanged, this,
             &SuperPanelGallery::rebuildClipboard);
+    m_panel->hide();
+    hide();
     follow();
-}
-
-SuperPanelGallery::~SuperPanelGallery()
-{
-    delete m_previewLayer;
 }
 
 bool SuperPanelGallery::isGalleryShown() const
@@ -140,30 +144,10 @@ QString SuperPanelGallery::titleText() const
     return static_cast<QLabel *>(m_title)->text();
 }
 
-void SuperPanelGallery::followPreviews()
-{
-    const auto shelfItem = m_state.galleryPreviewItem();
-    if (shelfItem) {
-        if (m_previewState->edgePreviewURL() != shelfItem->url)
-            m_previewState->previewShelfItem(*shelfItem);
-    } else if (m_previewState->edgePreviewURL()) {
-        m_previewState->closeFilePreview();
-    }
-    const auto clip = m_state.galleryClipPreviewItem();
-    if (clip) {
-        if (!m_previewState->edgeClipPreviewItem() || m_previewState->edgeClipPreviewItem()->id != clip->id)
-            m_previewState->previewClip(*clip);
-    } else if (m_previewState->edgeClipPreviewItem()) {
-        m_previewState->closeClipPreview();
-    }
-    follow();
-}
-
 void SuperPanelGallery::follow()
 {
     const auto section = m_state.panel().expandedSection();
     const bool shelf = section == SuperPanelState::ExpandedSection::shelf;
-    m_panel->setVisible(section.has_value());
     if (section) {
         static_cast<QLabel *>(m_icon)->setPixmap(
             Symbols::pixmap(shelf ? QStringLiteral("shippingbox.fill") : QStringLiteral("clipboard"), 18,
@@ -172,23 +156,69 @@ void SuperPanelGallery::follow()
                                                       : QStringLiteral("Clipboard Gallery"));
         m_clipScroll->setVisible(!shelf);
         m_shelfGrid->setVisible(shelf);
+    }
+    // Springs play only over a panel on screen.
+    const bool animated = parentWidget() ? parentWidget()->isVisible() : isVisible();
+    if (section && !m_open) {
+        m_open = true;
+        updateVisibility();
+        place();
+        m_panel->show();
+        m_panel->layout()->activate();
         if (!shelf)
             rebuildClipboard();
+        if (animated)
+            m_transition.enter(*m_panel, enterScale, openResponse, openDamping);
+    } else if (!section && m_open) {
+        m_open = false;
+        if (animated && (!m_panel->isHidden() || m_transition.isRunning())) {
+            m_transition.leave(*m_panel, enterScale, springResponse, springDamping,
+                               [this] { updateVisibility(); });
+        } else {
+            m_transition.cancel();
+            m_panel->hide();
+        }
+    } else if (section && !shelf && m_shownSection != section) {
+        rebuildClipboard();
     }
-    setVisible(section.has_value() || m_previewLayer->isShown());
-    if (isVisible()) {
+    m_shownSection = section;
+    followPreviews();
+}
+
+void SuperPanelGallery::followPreviews()
+{
+    updateVisibility();
+    m_shelfPreview->follow();
+    m_clipPreview->follow();
+    update();
+}
+
+void SuperPanelGallery::updateVisibility()
+{
+    const PreviewLayerState &previews = m_state.previews();
+    const bool needed = m_open || m_transition.isRunning() || previews.galleryPreviewItem() ||
+                        previews.galleryClipPreviewItem() || !m_shelfPreview->isHidden() ||
+                        !m_clipPreview->isHidden();
+    if (needed != isHidden())
+        return;
+    setVisible(needed);
+    if (needed) {
         raise();
         place();
-        m_previewLayer->setGeometry(rect());
-        m_previewLayer->raise();
     }
-    update();
 }
 
 void SuperPanelGallery::rebuildClipboard()
 {
     if (m_state.panel().expandedSection() != SuperPanelState::ExpandedSection::clipboard)
         return;
+    // Where each card stood, so the ones that stay spring to their new places.
+    QHash<QUuid, QPoint> before;
+    for (const QList<QWidget *> *cards : {&m_left, &m_right}) {
+        for (QWidget *card : *cards)
+            before.insert(static_cast<ExpandedClipboardCard *>(card)->item().id, card->pos());
+    }
+    m_reflow.cancel();
     // A card may be deleting its own item right now: old cards go on a later turn.
     if (m_clipContent) {
         m_clipContent->hide();
@@ -210,8 +240,8 @@ void SuperPanelGallery::rebuildClipboard()
             auto *card = new ExpandedClipboardCard(
                 item, [manager, item] { manager->copyToPasteboard(item); },
                 [manager, item] { manager->deleteItem(item); },
-                [columnState, item] { columnState->showGalleryClipPreview(item); }, m_services.settings,
-                m_services.decodeQueue, m_services.ages, m_clipContent);
+                [columnState, item] { columnState->previews().openGalleryClipPreview(item); },
+                m_services.settings, m_services.decodeQueue, m_services.ages, m_clipContent);
             column->addWidget(card);
             (items == &split.left ? m_left : m_right).append(card);
         }
@@ -220,6 +250,48 @@ void SuperPanelGallery::rebuildClipboard()
     }
     m_clipScroll->setWidget(m_clipContent);
     m_clipContent->setAutoFillBackground(false);
+    if (isVisible() && !before.isEmpty())
+        springCardsFrom(before);
+}
+
+void SuperPanelGallery::springCardsFrom(const QHash<QUuid, QPoint> &before)
+{
+    m_clipContent->layout()->activate();
+    struct Move
+    {
+        QPointer<QWidget> card;
+        QPoint from;
+        QPoint to;
+    };
+    auto moves = std::make_shared<QList<Move>>();
+    for (const QList<QWidget *> *cards : {&m_left, &m_right}) {
+        for (QWidget *card : *cards) {
+            const auto from = before.constFind(static_cast<ExpandedClipboardCard *>(card)->item().id);
+            if (from != before.constEnd() && *from != card->pos())
+                moves->append({card, *from, card->pos()});
+        }
+    }
+    if (moves->isEmpty())
+        return;
+    // The columns hold still while the cards travel; they place them again at the end.
+    m_clipContent->layout()->setEnabled(false);
+    const auto step = [moves](double progress) {
+        for (const Move &move : *moves) {
+            if (move.card)
+                move.card->move(move.from + (move.to - move.from) * progress);
+        }
+    };
+    step(0);
+    m_reflow.start(0, 1, springSettlingTime(springResponse, springDamping),
+                   Animation::spring(springResponse, springDamping), step, [this] { settleCards(); });
+}
+
+void SuperPanelGallery::settleCards()
+{
+    QLayout *columns = m_clipContent->layout();
+    columns->setEnabled(true);
+    columns->invalidate();
+    columns->activate();
 }
 
 QRect SuperPanelGallery::panelFrame() const
@@ -237,34 +309,36 @@ void SuperPanelGallery::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     place();
-    m_previewLayer->setGeometry(rect());
+    for (GalleryPreviewLayer *layer : {m_shelfPreview, m_clipPreview})
+        layer->setGeometry(rect());
+}
+
+void SuperPanelGallery::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Nothing to see: the springs stop, cards stand where they belong and a leaving gallery is gone.
+    if (m_reflow.isRunning()) {
+        m_reflow.cancel();
+        settleCards();
+    }
+    if (m_transition.isRunning()) {
+        m_transition.cancel();
+        updateVisibility();
+    }
 }
 
 void SuperPanelGallery::paintEvent(QPaintEvent *)
 {
-    if (!isGalleryShown())
+    if (!m_open && !m_transition.isRunning())
         return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(rect(), Theme::black(0.01));
-    const QRectF frame = QRectF(panelFrame()).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath shape;
-    shape.addRoundedRect(frame, 20, 20);
-    // A soft shadow below the panel.
-    for (int i = 1; i <= 6; ++i) {
-        QPainterPath ring;
-        ring.addRoundedRect(frame.translated(0, 15).adjusted(-i * 4, -i * 4, i * 4, i * 4), 20 + i * 4,
-                            20 + i * 4);
-        painter.fillPath(ring, Theme::black(0.5 / 12));
-    }
-    DockGlassBackground::paint(painter, shape, glassBlur, false, glassOpacity);
-    painter.save();
-    painter.setClipPath(shape);
-    painter.fillRect(QRectF(frame.left(), frame.top(), frame.width(), m_header->height()),
-                     Theme::white(0.05));
-    painter.restore();
-    painter.setPen(QPen(Theme::white(0.15), 1));
-    painter.drawPath(shape);
+    const double presence = m_transition.presence();
+    painter.fillRect(rect(), Theme::black(0.01 * presence));
+    painter.setOpacity(presence);
+    Theme::paintShadow(painter, m_transition.isRunning() ? m_transition.frame() : QRectF(panelFrame()),
+                       cornerRadius, 0.5, 30, 15);
+    painter.setOpacity(1);
+    m_transition.paint(painter);
 }
 
 void SuperPanelGallery::mousePressEvent(QMouseEvent *event)

@@ -1,25 +1,30 @@
 #pragma once
 
+#include <QHash>
+#include <QUuid>
 #include <QWidget>
 
 #include <memory>
 
+#include "ui/poptransition.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
+#include "views/superpanel/superpanelstate.h"
 
 class QScrollArea;
 
 namespace qv {
 
-class EdgePopupState;
-class EdgePreviewLayer;
+class GalleryPreviewLayer;
 class LazyItemGrid;
 
 // The layer over the Super Panel's content for what the column opens: the Clipboard Gallery (the
 // 20 newest clipboard items as large cards in two columns, even positions on the left) or the
 // Shelf Gallery (every shelf item in an adaptive grid), centred on a nearly clear backdrop that
 // closes the gallery, and leaves the panel open, when clicked; and above it the large previews of
-// a shelf file or a clipboard item (the edge popup's preview layer). Lists follow the models
-// live. It shows itself while the panel's `expandedSection` is set or a preview is open.
+// a shelf file and, topmost, of a clipboard item. The gallery grows in from 0.95 and fades with a
+// spring, and shrinks out the same way. Lists follow the models live; a deleted clipboard card's
+// neighbours spring to their new places. It shows itself while the panel's `expandedSection` is
+// set or a preview is open.
 //
 // All arguments must outlive it. Main thread.
 class SuperPanelGallery : public QWidget
@@ -30,7 +35,6 @@ public:
 
     SuperPanelGallery(SuperPanelColumnState &state, ClipboardShelfColumn::Services services,
                       QWidget *parent = nullptr);
-    ~SuperPanelGallery() override;
 
     bool isGalleryShown() const;
     QRect panelFrame() const;
@@ -40,18 +44,24 @@ public:
     QList<QWidget *> leftCards() const { return m_left; }
     QList<QWidget *> rightCards() const { return m_right; }
     LazyItemGrid *shelfGrid() const { return m_shelfGrid; }
-    EdgePreviewLayer *previewLayer() const { return m_previewLayer; }
+    GalleryPreviewLayer *shelfPreview() const { return m_shelfPreview; }
+    GalleryPreviewLayer *clipPreview() const { return m_clipPreview; }
+    bool isTransitionRunning() const { return m_transition.isRunning(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void follow();
     void rebuildClipboard();
     void place();
     void followPreviews();
+    void updateVisibility();
+    void springCardsFrom(const QHash<QUuid, QPoint> &before);
+    void settleCards();
 
     SuperPanelColumnState &m_state;
     ClipboardShelfColumn::Services m_services;
@@ -65,8 +75,12 @@ private:
     QList<QWidget *> m_left;
     QList<QWidget *> m_right;
     LazyItemGrid *m_shelfGrid = nullptr;
-    std::unique_ptr<EdgePopupState> m_previewState;
-    EdgePreviewLayer *m_previewLayer = nullptr;
+    PopTransition m_transition;
+    Animation m_reflow;
+    bool m_open = false;
+    std::optional<SuperPanelState::ExpandedSection> m_shownSection;
+    GalleryPreviewLayer *m_shelfPreview = nullptr;
+    GalleryPreviewLayer *m_clipPreview = nullptr;
 };
 
 } // namespace qv

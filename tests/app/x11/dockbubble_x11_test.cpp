@@ -12,24 +12,17 @@
 #include <xcb/xcb_ewmh.h>
 #include <xcb/xtest.h>
 
-#include "app/overlaycontroller.h"
-#include "core/settingsstore.h"
-#include "dock/dockmonitor.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
 #include "platform/x11/x11connection.h"
-#include "platform/x11/x11desktop.h"
-#include "runtime/qtscheduler.h"
-#include "runtime/workqueue.h"
-#include "support/recordingeventlog.h"
+#include "support/overlaydesktop.h"
 #include "support/x11clients.h"
 #include "support/x11focus.h"
 #include "support/xfcepanel.h"
 #include "ui/panel.h"
 #include "views/bubble/contentview.h"
 #include "views/bubble/windowpreviewcard.h"
-#include "windows/windowengine.h"
 
 using namespace qv;
 
@@ -48,21 +41,12 @@ protected:
     struct Shared
     {
         XfcePanelDesktop xfce;
-        std::unique_ptr<X11Desktop> desktop;
-        QtScheduler scheduler;
-        ThreadQueueFactory queues;
-        SettingsStore settings;
-        RecordingEventLog events;
-        std::unique_ptr<DockMonitor> monitor;
-        std::unique_ptr<WindowEngine> engine;
-        std::unique_ptr<OverlayController> controller;
+        // Made once the panel runs: the desktop reads it through the session's accessibility bus.
+        std::unique_ptr<OverlayDesktop> desktop;
         bool started = false;
 
         ~Shared()
         {
-            controller.reset();
-            engine.reset();
-            monitor.reset();
             desktop.reset();
             xfce.stop();
         }
@@ -76,18 +60,9 @@ protected:
         shared = new Shared;
         if (!shared->xfce.start(XfcePanelDesktop::Edge::bottom))
             return;
-        shared->desktop = std::make_unique<X11Desktop>();
-        const Platform platform = shared->desktop->platform();
-        Shared &s = *shared;
-        s.monitor = std::make_unique<DockMonitor>(platform, s.scheduler, s.queues, s.settings, s.events);
-        s.engine = std::make_unique<WindowEngine>(platform, s.scheduler, s.queues, s.settings, s.events);
-        s.controller = std::make_unique<OverlayController>(platform, s.scheduler, s.settings, nullptr);
-        s.controller->setupOverlayWindow();
-        s.controller->setupGlobalOverlayWindow();
-        s.controller->setupPeekingWindow();
-        s.controller->setupBindings(*s.monitor, *s.engine);
-        s.controller->startMouseCheckTimer();
-        s.started = true;
+        shared->desktop = std::make_unique<OverlayDesktop>();
+        shared->desktop->controller->startMouseCheckTimer();
+        shared->started = true;
     }
     static void TearDownTestSuite()
     {
@@ -101,9 +76,9 @@ protected:
             GTEST_SKIP() << missing.toStdString();
         ASSERT_TRUE(shared && shared->started) << "the panel desktop did not start";
         ASSERT_TRUE(connection.isValid());
-        monitor = shared->monitor.get();
-        engine = shared->engine.get();
-        controller = shared->controller.get();
+        monitor = shared->desktop->monitor.get();
+        engine = shared->desktop->engine.get();
+        controller = shared->desktop->controller.get();
     }
 
     void TearDown() override
@@ -224,7 +199,7 @@ protected:
     // The visible frame of the main screen in top-left coordinates.
     QRectF visibleArea() const
     {
-        ScreenService *screens = shared->desktop->platform().screens;
+        ScreenService *screens = shared->desktop->x11.platform().screens;
         return flipRect(screens->mainScreen()->visibleFrame, screens->flipHeight());
     }
 

@@ -12,25 +12,16 @@
 
 #include <memory>
 
-#include "app/overlaycontroller.h"
-#include "clipboard/clipboardmanager.h"
 #include "core/settingskeys.h"
-#include "core/settingsstore.h"
-#include "dock/dockmonitor.h"
-#include "platform/x11/x11connection.h"
-#include "platform/x11/x11desktop.h"
-#include "runtime/qtscheduler.h"
-#include "runtime/workqueue.h"
-#include "shelf/fileshelfmanager.h"
-#include "support/recordingeventlog.h"
+#include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11focus.h"
 #include "ui/panel.h"
 #include "views/edgepopup/edgepopupview.h"
 #include "views/items/edgeclipcard.h"
 #include "views/items/edgeshelftile.h"
+#include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
-#include "windows/windowengine.h"
 
 using namespace qv;
 
@@ -41,38 +32,21 @@ bool xdotool(const QString &line)
     return QProcess::execute(QStringLiteral("xdotool"), line.split(QLatin1Char(' '))) == 0;
 }
 
-class EdgePopupX11Test : public ::testing::Test
+class EdgePopupX11Test : public ::testing::Test, protected OverlayDesktop
 {
 protected:
     void SetUp() override
     {
         if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
             GTEST_SKIP() << "needs xclip";
-        ASSERT_TRUE(root.isValid());
-        const Platform platform = x11.platform();
-        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
-        engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
-        clipboard = std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler,
-                                                       queues, settings, events, root.filePath("cache"));
-        shelf =
-            std::make_unique<FileShelfManager>(platform, scheduler, queues, events, root.filePath("shelf"));
-        controller = std::make_unique<OverlayController>(platform, scheduler, settings,
-                                                         [this] { clipboard->checkNow(); });
-        controller->setupOverlayWindow();
-        controller->setupGlobalOverlayWindow();
-        controller->setupPeekingWindow();
-        controller->setupBindings(*monitor, *engine);
-        controller->setItemServices(*clipboard, *shelf, queues.makeQueue("previews", QueueKind::Concurrent));
+        ASSERT_TRUE(folder.isValid());
+        addItemServices();
         settings.set(Settings::enableModuleHotkeys, true);
         QTest::qWait(200); // the module hotkeys are grabbed
     }
 
     void TearDown() override
     {
-        controller.reset();
-        shelf.reset();
-        clipboard.reset();
-        monitor.reset();
         for (auto &process : processes) {
             process->kill();
             process->waitForFinished(3000);
@@ -111,19 +85,6 @@ protected:
         return QRect(controller->edgePopup()->mapToGlobal(frame.topLeft()), frame.size());
     }
 
-    QTemporaryDir root;
-    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
-    QtScheduler scheduler;
-    X11Desktop x11;
-    X11Connection connection;
-    ThreadQueueFactory queues;
-    SettingsStore settings;
-    RecordingEventLog events;
-    std::unique_ptr<DockMonitor> monitor;
-    std::unique_ptr<WindowEngine> engine;
-    std::unique_ptr<ClipboardManager> clipboard;
-    std::unique_ptr<FileShelfManager> shelf;
-    std::unique_ptr<OverlayController> controller;
     std::vector<std::unique_ptr<QProcess>> processes;
 };
 
@@ -193,7 +154,7 @@ TEST_F(EdgePopupX11Test, TextCopiedWhileThePopupShowsAppearsInIt)
 TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheShelf)
 {
     settings.set(Settings::popupEdge, QStringLiteral("bottom"));
-    QFile file(root.filePath("report.txt"));
+    QFile file(folder.filePath("report.txt"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("a report");
     file.close();
@@ -234,4 +195,46 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
         << "taken, so it left the shelf";
     EXPECT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->showsEmptyState(); }, 3000));
     controller->superPanelState()->dismiss();
+}
+
+// A file dragged out of another program and held at the left edge of the screen opens the shelf
+// popup, which takes the drop, on every drag, not just the first.
+TEST_F(EdgePopupX11Test, AFileHeldAtTheScreenEdgeOpensTheShelfWhichTakesTheDrop)
+{
+    settings.set(Settings::popupEdge, QStringLiteral("bottom"));
+    auto source = std::make_unique<QProcess>();
+    source->start(QStringLiteral(QV_DRAGSOURCE), {});
+    ASSERT_TRUE(source->waitForStarted(3000));
+    processes.push_back(std::move(source));
+    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-drag-source windowmove --sync 600 300")));
+    QTest::qWait(300);
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        // Press on the source, move far enough for it to start the drag, then hold at the edge.
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove --sync 700 400 mousedown 1")));
+        for (int x = 690; x > 0; x -= 70) {
+            ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 400").arg(x)));
+            QTest::qWait(30);
+        }
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove 3 400")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 5000)) << "the edge opened nothing";
+        EXPECT_EQ(controller->superPanel()->routeName(), "shelf");
+        QTest::qWait(200); // the click catcher and the outline follow the map
+
+        const QPoint onto = popupOnScreen().center();
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(onto.x()).arg(onto.y())));
+        QTest::qWait(300);
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(onto.x() + 3).arg(onto.y())));
+        QTest::qWait(300);
+        ASSERT_TRUE(xdotool(QStringLiteral("mouseup 1")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == round + 1; }, 5000))
+            << "the popup did not take the drop";
+        EXPECT_TRUE(shelf->items().at(0).url.fileName().startsWith("hostname"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->cards().size() == round + 1; }, 3000));
+
+        ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+        QTest::qWait(300);
+    }
 }

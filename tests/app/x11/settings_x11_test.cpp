@@ -13,16 +13,9 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
-#include "app/overlaycontroller.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingskeys.h"
-#include "core/settingsstore.h"
-#include "dock/dockmonitor.h"
-#include "platform/x11/x11connection.h"
-#include "platform/x11/x11desktop.h"
-#include "runtime/qtscheduler.h"
-#include "runtime/workqueue.h"
-#include "support/recordingeventlog.h"
+#include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11clients.h"
 #include "support/x11focus.h"
@@ -32,7 +25,6 @@
 #include "views/settings/settingswindowmanager.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/settings/shortcutssettingssection.h"
-#include "windows/windowengine.h"
 
 using namespace qv;
 using State = ShortcutsSettingsSection::State;
@@ -46,30 +38,18 @@ bool xdotool(const QString &line)
 
 // The settings window on the real desktop beside the hotkey path and the Super Panel: keys are typed
 // with XTEST (xdotool) into whatever window has the keyboard, as a person's would be.
-class SettingsX11Test : public ::testing::Test
+class SettingsX11Test : public ::testing::Test, protected OverlayDesktop
 {
 protected:
     SettingsX11Test()
     {
         const Platform platform = x11.platform();
-        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
-        engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
-        controller = std::make_unique<OverlayController>(platform, scheduler, settings, [] {});
-        controller->setupOverlayWindow();
-        controller->setupGlobalOverlayWindow();
-        controller->setupPeekingWindow();
-        controller->setupBindings(*monitor, *engine);
         windows = std::make_unique<SettingsWindowManager>(SettingsContext{
             settings, scheduler, *platform.permissions, [](bool) {}, monitor.get(), diagnostics,
             [](const QUrl &) {}, [platform] { return platform.appIcons->installedApplications(); },
             [platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
     }
-    ~SettingsX11Test() override
-    {
-        windows.reset();
-        controller.reset();
-        monitor.reset();
-    }
+    ~SettingsX11Test() override { windows.reset(); }
 
     // Opens the window on the Shortcuts page and waits until it has the keyboard. Both callers of
     // the product open it from a click in a window of ours (the tray menu, the Super Panel's gear):
@@ -118,17 +98,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::idle; }, 3000));
     }
 
-    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
-    QtScheduler scheduler;
-    X11Desktop x11;
-    X11Connection connection;
-    ThreadQueueFactory queues;
-    SettingsStore settings;
-    RecordingEventLog events;
     DiagnosticsManager diagnostics;
-    std::unique_ptr<DockMonitor> monitor;
-    std::unique_ptr<WindowEngine> engine;
-    std::unique_ptr<OverlayController> controller;
     std::unique_ptr<SettingsWindowManager> windows;
 };
 

@@ -10,15 +10,8 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
-#include "app/overlaycontroller.h"
 #include "core/settingskeys.h"
-#include "core/settingsstore.h"
-#include "dock/dockmonitor.h"
-#include "platform/x11/x11connection.h"
-#include "platform/x11/x11desktop.h"
-#include "runtime/qtscheduler.h"
-#include "runtime/workqueue.h"
-#include "support/recordingeventlog.h"
+#include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11clients.h"
 #include "support/x11focus.h"
@@ -28,7 +21,6 @@
 #include "views/superpanel/superpanelstate.h"
 #include "views/superpanel/windowgrid.h"
 #include "windows/snapshotcache.h"
-#include "windows/windowengine.h"
 
 using namespace qv;
 
@@ -43,27 +35,17 @@ const QStringList fiveTitles = {"sp-alpha", "sp-bravo", "sp-charlie", "sp-delta"
 
 // The whole overlay on the real desktop: the hotkey grabbed on the display, the window list read
 // from the window manager, the Super Panel as a real window. Keys are sent with XTEST (xdotool).
-class SuperPanelX11Test : public ::testing::Test
+class SuperPanelX11Test : public ::testing::Test, protected OverlayDesktop
 {
 protected:
     SuperPanelX11Test()
     {
-        const Platform platform = x11.platform();
-        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
-        engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
-        controller = std::make_unique<OverlayController>(platform, scheduler, settings, [this] { ++checks; });
-        controller->setupOverlayWindow();
-        controller->setupGlobalOverlayWindow();
-        controller->setupPeekingWindow();
-        controller->setupBindings(*monitor, *engine);
         controller->startMouseCheckTimer();
         controller->setEventLog(&events);
     }
 
     ~SuperPanelX11Test() override
     {
-        controller.reset();
-        monitor.reset();
         if (xterm) {
             xterm->kill();
             xterm->waitForFinished(5000);
@@ -129,19 +111,8 @@ protected:
         return !cards.isEmpty();
     }
 
-    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
-    QtScheduler scheduler;
-    X11Desktop x11;
-    X11Connection connection;
-    ThreadQueueFactory queues;
-    SettingsStore settings;
-    RecordingEventLog events;
-    std::unique_ptr<DockMonitor> monitor;
-    std::unique_ptr<WindowEngine> engine;
-    std::unique_ptr<OverlayController> controller;
     std::unique_ptr<QProcess> xterm;
     X11Clients clients;
-    int checks = 0;
 };
 
 } // namespace
@@ -219,7 +190,7 @@ TEST_F(SuperPanelX11Test, EscapeTypedIntoThePanelClosesIt)
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+c"))); // switches in place
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller->superPanel()->routeName() == "clipboard"; }, 3000));
     EXPECT_TRUE(panelShown());
-    EXPECT_EQ(checks, 1);
+    EXPECT_EQ(clipboardChecks, 1);
 
     ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));

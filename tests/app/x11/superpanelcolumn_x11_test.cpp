@@ -8,16 +8,7 @@
 
 #include <memory>
 
-#include "app/overlaycontroller.h"
-#include "clipboard/clipboardmanager.h"
-#include "core/settingsstore.h"
-#include "dock/dockmonitor.h"
-#include "platform/x11/x11connection.h"
-#include "platform/x11/x11desktop.h"
-#include "runtime/qtscheduler.h"
-#include "runtime/workqueue.h"
-#include "shelf/fileshelfmanager.h"
-#include "support/recordingeventlog.h"
+#include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11focus.h"
 #include "ui/panel.h"
@@ -26,7 +17,6 @@
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/lazyitemgrid.h"
 #include "views/superpanel/superpaneloverlay.h"
-#include "windows/windowengine.h"
 
 using namespace qv;
 
@@ -34,27 +24,10 @@ namespace {
 
 // The whole program's overlay on the real desktop with the clipboard history and the shelf wired
 // in, as the application runs them.
-class SuperPanelColumnX11Test : public ::testing::Test
+class SuperPanelColumnX11Test : public ::testing::Test, protected OverlayDesktop
 {
 protected:
-    SuperPanelColumnX11Test()
-    {
-        const Platform platform = x11.platform();
-        monitor = std::make_unique<DockMonitor>(platform, scheduler, queues, settings, events);
-        engine = std::make_unique<WindowEngine>(platform, scheduler, queues, settings, events);
-        clipboard =
-            std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler, queues,
-                                               settings, events, folder.filePath(QStringLiteral("clips")));
-        shelf = std::make_unique<FileShelfManager>(platform, scheduler, queues, events,
-                                                   folder.filePath(QStringLiteral("shelf")));
-        controller = std::make_unique<OverlayController>(platform, scheduler, settings, [] {});
-        controller->setupOverlayWindow();
-        controller->setupGlobalOverlayWindow();
-        controller->setupPeekingWindow();
-        controller->setupBindings(*monitor, *engine);
-        controller->setItemServices(*clipboard, *shelf,
-                                    queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent));
-    }
+    SuperPanelColumnX11Test() { addItemServices(); }
 
     ~SuperPanelColumnX11Test() override
     {
@@ -88,19 +61,6 @@ protected:
         return static_cast<ClipboardItemView *>(rows.first())->titleText();
     }
 
-    // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
-    QtScheduler scheduler;
-    X11Desktop x11;
-    X11Connection connection;
-    ThreadQueueFactory queues;
-    SettingsStore settings;
-    RecordingEventLog events;
-    QTemporaryDir folder;
-    std::unique_ptr<DockMonitor> monitor;
-    std::unique_ptr<WindowEngine> engine;
-    std::unique_ptr<ClipboardManager> clipboard;
-    std::unique_ptr<FileShelfManager> shelf;
-    std::unique_ptr<OverlayController> controller;
     QProcess xterm;
     QProcess owner;
 };
