@@ -16,9 +16,9 @@ class WorkQueue;
 
 // The decoded thumbnails the views are showing or showed last, shared by all of them and kept
 // within `budgetBytes` of pixels: the least recently used leave first. A decoded picture costs
-// about ten times its PNG, so the history keeps only the PNGs and the views decode what they show.
-// Pictures asked for with request() are decoded on `queue` and arrive through `scheduler`.
-// Main thread.
+// several times its PNG (a screenshot's tens of times), so the lists keep only the PNGs and the
+// views decode what they show. Pictures asked for with request() are decoded on `queue` and arrive
+// through `scheduler`. Main thread.
 class ThumbnailCache : public std::enable_shared_from_this<ThumbnailCache>
 {
 public:

@@ -675,14 +675,15 @@ struct FileShelfManager::ThumbnailPipeline : std::enable_shared_from_this<Thumbn
             thumbnail = makeDirectThumbnail(request.path, canvas.width(), canvas.height());
         }
         if (!thumbnail.isNull()) {
-            // Kept as PNG, a tenth of the pixels' size: the views decode what they show.
+            // Kept as PNG, a fraction of its pixels' size: the views decode what they show.
             QByteArray png;
             QBuffer buffer(&png);
-            const bool encoded = buffer.open(QIODevice::WriteOnly) && thumbnail.save(&buffer, "PNG");
-            onMain([thumbnail = encoded ? QImage() : thumbnail, png, size = thumbnail.size(),
-                    ratio = thumbnail.devicePixelRatio(), id](FileShelfManager &shelf) {
-                shelf.applyThumbnail(thumbnail.isNull() ? ItemThumbnail(png, size, ratio, shelf.m_thumbnails)
-                                                        : ItemThumbnail(thumbnail),
+            if (!buffer.open(QIODevice::WriteOnly) || !thumbnail.save(&buffer, "PNG"))
+                png.clear();
+            onMain([thumbnail, png, id](FileShelfManager &shelf) {
+                shelf.applyThumbnail(png.isEmpty() ? ItemThumbnail(thumbnail)
+                                                   : ItemThumbnail(png, thumbnail.size(),
+                                                                   thumbnail.devicePixelRatio(), shelf.m_thumbnails),
                                      id);
             });
             return;
