@@ -80,6 +80,19 @@ void ThumbnailCache::request(qint64 key, const QByteArray &png, double devicePix
     });
 }
 
+void ThumbnailCache::release(qint64 key)
+{
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).key == key) {
+            if (m_entries.at(i).image.isDetached()) {
+                m_usedBytes -= m_entries.at(i).image.sizeInBytes();
+                m_entries.removeAt(i);
+            }
+            return;
+        }
+    }
+}
+
 void ThumbnailCache::close()
 {
     m_queue.reset();
@@ -162,6 +175,12 @@ QImage ItemThumbnail::imageWhenReady(std::function<void()> ready) const
     if (cached.isNull())
         d->cache->request(d->key, d->png, d->devicePixelRatio, std::move(ready));
     return cached;
+}
+
+void ItemThumbnail::release() const
+{
+    if (d && d->cache)
+        d->cache->release(d->key);
 }
 
 } // namespace qv

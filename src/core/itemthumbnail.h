@@ -14,8 +14,9 @@ namespace qv {
 class Scheduler;
 class WorkQueue;
 
-// The decoded thumbnails the views are showing or showed last, shared by all of them and kept
-// within `budgetBytes` of pixels: the least recently used leave first. A decoded picture costs
+// The decoded thumbnails the views are showing, shared by all of them: a picture leaves once no
+// view holds it any more (release()), and the pictures nobody released (asked for outside a view)
+// stay within `budgetBytes`, the least recently used leaving first. A decoded picture costs
 // several times its PNG (a screenshot's tens of times), so the lists keep only the PNGs and the
 // views decode what they show. Pictures asked for with request() are decoded on `queue` and arrive
 // through `scheduler`. Main thread.
@@ -36,6 +37,8 @@ public:
     // cached. Asking again for a picture on its way only adds `ready`. A PNG that does not decode
     // calls nobody. Once closed, decodes on the calling thread and calls nobody.
     void request(qint64 key, const QByteArray &png, double devicePixelRatio, std::function<void()> ready);
+    // Drops the picture unless someone still holds a copy of it.
+    void release(qint64 key);
     // For when the owner goes: later requests decode on the calling thread, as the scheduler and
     // queue may be gone.
     void close();
@@ -85,6 +88,9 @@ public:
     // The picture when it is at hand; otherwise null, and `ready` runs on the main thread once it
     // can be had from image() without waiting (decoded off the main thread).
     QImage imageWhenReady(std::function<void()> ready) const;
+    // For a view that stops showing the picture and has let its copy go: the decoded picture is
+    // dropped unless another view holds it.
+    void release() const;
 
 private:
     struct Data;

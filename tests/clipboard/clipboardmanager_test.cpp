@@ -536,9 +536,10 @@ TEST_F(ClipboardManagerTest, VeryNarrowImageStillGetsAThumbnail)
     EXPECT_EQ(item.thumbnail.size(), QSize(1, 320));
 }
 
-// The views' decoded thumbnails stay within the budget, the least recently used leaving first; a
-// picture asked for twice while on its way is decoded once and answers both; once the manager is
-// gone, pictures are decoded at once and nothing is posted.
+// Decoded thumbnails nobody released stay within the budget, the least recently used leaving
+// first; a released one leaves once no one holds it; a picture asked for twice while on its way is
+// decoded once and answers both; once the manager is gone, pictures are decoded at once and nothing
+// is posted.
 TEST(ThumbnailCacheTest, KeepsTheMostRecentlyUsedWithinItsBudgetAndAnswersEveryWaiter)
 {
     ManualScheduler scheduler;
@@ -554,6 +555,12 @@ TEST(ThumbnailCacheTest, KeepsTheMostRecentlyUsedWithinItsBudgetAndAnswersEveryW
     EXPECT_TRUE(cache.find(2).isNull()) << "the least recently used leaves";
     EXPECT_FALSE(cache.find(1).isNull());
     EXPECT_EQ(cache.usedBytes(), 3 * picture);
+    QImage shown = cache.find(3);
+    cache.release(3);
+    EXPECT_FALSE(cache.find(3).isNull()) << "still shown";
+    shown = QImage();
+    cache.release(3);
+    EXPECT_TRUE(cache.find(3).isNull());
 
     auto owner = std::make_shared<ThumbnailCache>(
         scheduler, queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent), 3 * picture);

@@ -4,8 +4,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/itemthumbnail.h"
-
 namespace qv {
 
 ShownThumbnail::ShownThumbnail(QWidget *owner) : QObject(owner), m_owner(owner)
@@ -13,10 +11,17 @@ ShownThumbnail::ShownThumbnail(QWidget *owner) : QObject(owner), m_owner(owner)
     owner->installEventFilter(this);
 }
 
+ShownThumbnail::~ShownThumbnail()
+{
+    letGo();
+}
+
 QImage ShownThumbnail::picture(const ItemThumbnail &thumbnail)
 {
-    if (m_key != thumbnail.cacheKey() || m_picture.isNull()) {
-        m_key = thumbnail.cacheKey();
+    if (m_thumbnail.cacheKey() != thumbnail.cacheKey())
+        letGo();
+    if (m_picture.isNull()) {
+        m_thumbnail = thumbnail;
         m_picture = thumbnail.imageWhenReady([owner = QPointer<QWidget>(m_owner)] {
             if (owner)
                 owner->update();
@@ -28,8 +33,15 @@ QImage ShownThumbnail::picture(const ItemThumbnail &thumbnail)
 bool ShownThumbnail::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_owner && event->type() == QEvent::Hide)
-        m_picture = QImage();
+        letGo();
     return false;
+}
+
+void ShownThumbnail::letGo()
+{
+    m_picture = QImage();
+    m_thumbnail.release();
+    m_thumbnail = ItemThumbnail();
 }
 
 } // namespace qv
