@@ -1,4 +1,3 @@
-#include <QBuffer>
 #include <QImageWriter>
 #include <QMenu>
 #include <QMimeData>
@@ -355,15 +354,6 @@ TEST_F(EdgeViewsTest, CopyShowsTheCheckmarkForOneSecondAndEveryActionGetsTheWhol
 // hidden nothing keeps the decoded picture, and it comes back when the card shows again.
 TEST_F(EdgeViewsTest, ACapturedThumbnailComesBackAfterItsDecodedCopyWasDropped)
 {
-    const auto png = [](const QColor &color) {
-        QImage picture(320, 180, QImage::Format_RGB32);
-        picture.fill(color);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        picture.save(&buffer, "PNG");
-        return bytes;
-    };
     const auto redPixels = [](const QImage &image) {
         int count = 0;
         for (int y = 0; y < image.height(); ++y)
@@ -373,7 +363,9 @@ TEST_F(EdgeViewsTest, ACapturedThumbnailComesBackAfterItsDecodedCopyWasDropped)
     };
     const auto cache = std::make_shared<ThumbnailCache>(m_scheduler, decodeQueue());
     ClipboardItem item = imageItem(Qt::red);
-    item.thumbnail = ItemThumbnail(png(Qt::red), QSize(320, 180), 1, cache);
+    QFile png(writeImage(QStringLiteral("thumbnail.png"), QSize(320, 180), Qt::red).toLocalFile());
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    item.thumbnail = ItemThumbnail(png.readAll(), QSize(320, 180), 1, cache);
     EdgeClipCard card(item, {}, {}, {}, m_ages);
     card.resize(240, 180);
     card.show();
