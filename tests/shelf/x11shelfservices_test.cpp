@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
+#include "platform/icontheme.h"
 #include "platform/x11/x11dragendreport.h"
 #include "platform/x11/x11fileicons.h"
 
@@ -49,6 +51,26 @@ TEST(X11FileIconsTest, EveryFileGetsAnIconFromAnyThread)
     worker.join();
     EXPECT_FALSE(fromWorker.isNull());
     QTest::qWait(10);
+}
+
+// Regression: a worker asking first for a type's icon got the drawn page for good (shelf items keep
+// the icon they were given), since only the main thread may read the theme.
+TEST(X11FileIconsTest, AWorkersFirstIconOfATypeIsTheThemesWhileTheMainThreadRuns)
+{
+    const QImage themes = themeIconForMimeType(QStringLiteral("application/pdf"), X11FileIcons::iconSize);
+    if (themes.isNull())
+        GTEST_SKIP() << "no icon theme here";
+    QTemporaryDir dir;
+    X11FileIcons icons;
+    QImage fromWorker;
+    std::atomic<bool> done = false;
+    std::thread worker([&] {
+        fromWorker = icons.iconForFile(dir.filePath(QStringLiteral("report.pdf")));
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 3000));
+    worker.join();
+    EXPECT_EQ(fromWorker, themes);
 }
 
 } // namespace

@@ -5,13 +5,18 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSemaphore>
 #include <QThread>
+
+#include <memory>
 
 #include "platform/icontheme.h"
 
 namespace qv {
 
 namespace {
+
+constexpr int mainThreadWaitMs = 250;
 
 QImage drawnDocument(const QString &label)
 {
@@ -62,12 +67,29 @@ QImage X11FileIcons::iconForFile(const QString &path)
     if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread()) {
         image = lookUp(mimeName);
     } else {
-        QMutexLocker lock(&m_mutex);
-        if (m_cache.contains(mimeName))
+        bool known = false;
+        {
+            QMutexLocker lock(&m_mutex);
+            known = m_cache.contains(mimeName);
             image = m_cache.value(mimeName);
-        else
+        }
+        if (!known) {
+            // The main thread looks it up while this one waits a little: a file's first icon is
+            // the theme's too. A main thread that is busy (or waits for this one) leaves it the
+            // drawn page this time.
+            const auto looked = std::make_shared<QSemaphore>();
             QMetaObject::invokeMethod(
-                this, [this, mimeName] { lookUp(mimeName); }, Qt::QueuedConnection);
+                this,
+                [this, mimeName, looked] {
+                    lookUp(mimeName);
+                    looked->release();
+                },
+                Qt::QueuedConnection);
+            if (looked->tryAcquire(1, mainThreadWaitMs)) {
+                QMutexLocker lock(&m_mutex);
+                image = m_cache.value(mimeName);
+            }
+        }
     }
     return image.isNull() ? drawnDocument(info.isDir() ? QString() : info.suffix()) : image;
 }

@@ -12,7 +12,8 @@ namespace qv {
 // Icons from the desktop's icon theme by the file's MIME type (its own icon, then its generic one);
 // without a theme icon, a plain drawn document. The theme is only consulted on the main thread (Qt's
 // icon loader is not thread-safe): a call from another thread answers from what the main thread
-// has looked up before, else with the drawn document while the lookup is queued for next time.
+// has looked up before, else waits briefly for the main thread to look it up (the drawn document
+// when it does not answer in time).
 class X11FileIcons final : public QObject, public FileIconService
 {
     Q_OBJECT
