@@ -262,6 +262,26 @@ TEST_F(SuperPanelGalleryTest, showsTheTwentyNewestClipsInTwoColumnsAndReflowsAft
     EXPECT_EQ(moved->pos(), topLeft);
 }
 
+// Both columns start at the top, and a card is as tall as its content at the width it was given:
+// a picture card next to a text card stood lower and cut its picture off.
+TEST_F(SuperPanelGalleryTest, bothColumnsStartAtTheTopAndCardsHoldTheirWholeContent)
+{
+    addImageClip(QColor(230, 120, 40));
+    addClip(QStringLiteral("some text copied"));
+    static_cast<QAbstractButton *>(m_column->clipboardGalleryButton())->click();
+    QApplication::processEvents();
+    m_scheduler.advance(1);
+    QApplication::processEvents();
+    ASSERT_EQ(m_gallery->leftCards().size(), 1);
+    ASSERT_EQ(m_gallery->rightCards().size(), 1);
+    auto *text = static_cast<ExpandedClipboardCard *>(m_gallery->leftCards().first());
+    auto *picture = static_cast<ExpandedClipboardCard *>(m_gallery->rightCards().first());
+    shot(*m_gallery, QStringLiteral("superpanel-gallery-clipboard-picture"));
+    EXPECT_EQ(picture->y(), text->y());
+    for (ExpandedClipboardCard *card : {text, picture})
+        EXPECT_EQ(card->height(), card->heightForWidth(card->width())) << card->item().text.toStdString();
+}
+
 TEST_F(SuperPanelGalleryTest, aClickBesideTheGalleryClosesItAndKeepsThePanel)
 {
     addShelfFile(QStringLiteral("notes.txt"));

@@ -27,7 +27,11 @@ ExpandedClipboardCard::ExpandedClipboardCard(const ClipboardItem &item, std::fun
       m_onPreview(std::move(onPreview)), m_settings(settings),
       m_copied(ages.scheduler(), copyFeedbackDuration, [this] { update(); })
 {
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Its height follows its width: a fixed policy would hold it to the height of the width it had
+    // before its column placed it (and centre it in the taller slot the column gives it).
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
     if (body() == Body::File) {
         m_filePreview = new SafeImagePreview(item.imageURL, previewPixelSize, std::move(decodeQueue),
                                              ages.scheduler(), this);
