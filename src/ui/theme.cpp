@@ -15,6 +15,13 @@ QFont systemFont(double pointSize, QFont::Weight weight)
     return font;
 }
 
+QFont monospaced(QFont font)
+{
+    font.setStyleHint(QFont::Monospace);
+    font.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
+    return font;
+}
+
 void paintShadow(QPainter &painter, const QRectF &frame, double cornerRadius, double opacity, double radius,
                  double dy)
 {

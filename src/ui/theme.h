@@ -52,6 +52,8 @@ inline QColor ultraThinMaterial(bool translucent)
 
 // The system font at `pointSize` design points and `weight`.
 QFont systemFont(double pointSize, QFont::Weight weight = QFont::Normal);
+// `font` in the system's monospaced face, its size and weight kept.
+QFont monospaced(QFont font);
 
 // A soft black shadow of a rounded `frame` at `opacity`, spread over `radius` and dropped by `dy`.
 void paintShadow(QPainter &painter, const QRectF &frame, double cornerRadius, double opacity, double radius,

@@ -350,10 +350,7 @@ void EdgePopupView::rebuild()
     titleRow->addStretch(1);
     m_badge = new QLabel(m_chrome);
     m_badge->setObjectName(QStringLiteral("countBadge"));
-    QFont badgeFont = Theme::systemFont(13, QFont::Medium);
-    badgeFont.setStyleHint(QFont::Monospace);
-    badgeFont.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
-    m_badge->setFont(badgeFont);
+    m_badge->setFont(Theme::monospaced(Theme::systemFont(13, QFont::Medium)));
     m_badge->setStyleSheet(
         QStringLiteral("color: rgba(255, 255, 255, 89); background: rgba(255, 255, 255, 20);"
                        "border-radius: 10px; padding: 3px 8px;"));

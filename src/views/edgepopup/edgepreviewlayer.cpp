@@ -52,14 +52,6 @@ private:
     const EdgePopupState &m_state;
 };
 
-QFont monospaced(double size)
-{
-    QFont font = Theme::systemFont(size);
-    font.setStyleHint(QFont::Monospace);
-    font.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
-    return font;
-}
-
 } // namespace
 
 EdgePreviewLayer::EdgePreviewLayer(EdgePopupState &state, FileIconService &icons,
@@ -83,7 +75,7 @@ EdgePreviewLayer::EdgePreviewLayer(EdgePopupState &state, FileIconService &icons
     m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     header->addWidget(m_title, 1);
     m_count = new QLabel(m_panel);
-    m_count->setFont(monospaced(11));
+    m_count->setFont(Theme::monospaced(Theme::systemFont(11)));
     m_count->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 89);"));
     header->addWidget(m_count);
     auto *close = new SymbolButton(QStringLiteral("xmark.circle.fill"), 20, Theme::white(0.5), 0,
@@ -107,7 +99,7 @@ EdgePreviewLayer::EdgePreviewLayer(EdgePopupState &state, FileIconService &icons
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_text->setFrameShape(QFrame::NoFrame);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_text->setFont(monospaced(13));
+    m_text->setFont(Theme::monospaced(Theme::systemFont(13)));
     m_text->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; color: white; "
                                          "selection-background-color: rgba(255, 255, 255, 60); }"));
     m_text->document()->setDocumentMargin(16);

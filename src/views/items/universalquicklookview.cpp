@@ -352,10 +352,7 @@ void UniversalQuickLookView::present(const Probe &probe)
         edit->setStyleSheet(
             QStringLiteral("QPlainTextEdit { background: rgba(0, 0, 0, 77); color: rgba(255, 255, "
                            "255, 230); selection-background-color: rgba(255, 255, 255, 60); }"));
-        QFont mono = edit->font();
-        mono.setStyleHint(QFont::Monospace);
-        mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
-        edit->setFont(mono);
+        edit->setFont(Theme::monospaced(edit->font()));
         edit->setPlainText(probe.truncated ? probe.text + QStringLiteral("\n…") : probe.text);
         setContent(edit, Kind::Text);
         return;

@@ -151,11 +151,8 @@ QWidget *AppearanceSettingsSection::sliderCard(const RangedSettingKey &key, cons
     header->addWidget(settingsLabel(Localization::text(QLatin1String(labelKey), m_language), 14, QFont::Normal,
                                     Theme::white(0.8), card));
     header->addStretch();
-    QFont mono = Theme::systemFont(12);
-    mono.setStyleHint(QFont::Monospace);
-    mono.setFamily(QStringLiteral("monospace"));
     QLabel *value = settingsLabel(QString(), 12, QFont::Normal, accent, card);
-    value->setFont(mono);
+    value->setFont(Theme::monospaced(Theme::systemFont(12)));
     header->addWidget(value);
     layout->addLayout(header);
 

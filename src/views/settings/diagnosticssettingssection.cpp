@@ -69,9 +69,7 @@ DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings,
         item->addWidget(
             settingsLabel(settingsText(key, language), 11, QFont::Normal, Theme::white(0.5), m_counts));
         QLabel *value = settingsLabel(QStringLiteral("0"), 13, QFont::Bold, Theme::white(0.8), m_counts);
-        QFont mono = value->font();
-        mono.setFamily(QStringLiteral("monospace"));
-        value->setFont(mono);
+        value->setFont(Theme::monospaced(value->font()));
         item->addWidget(value);
         counts->addLayout(item);
         return value;

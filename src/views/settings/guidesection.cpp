@@ -46,9 +46,7 @@ QWidget *keycap(const QString &text, QWidget *parent)
     auto *capLayout = new QHBoxLayout(cap);
     capLayout->setContentsMargins(10, 4, 10, 4);
     QLabel *label = settingsLabel(text, 12, QFont::Normal, cyan, cap);
-    QFont mono = label->font();
-    mono.setFamily(QStringLiteral("monospace"));
-    label->setFont(mono);
+    label->setFont(Theme::monospaced(label->font()));
     capLayout->addWidget(label);
     layout->addWidget(cap);
     layout->addStretch();

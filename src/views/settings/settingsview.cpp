@@ -167,8 +167,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
                                     devicePixelRatioF()));
     brandRow->addWidget(logo);
     QLabel *name = settingsLabel(QStringLiteral("QUORVANTIS"), 14, QFont::Bold, Qt::white, brand);
-    QFont mono = name->font();
-    mono.setFamily(QStringLiteral("monospace"));
+    QFont mono = Theme::monospaced(name->font());
     mono.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
     name->setFont(mono);
     brandRow->addWidget(name);

@@ -53,14 +53,6 @@ protected:
     }
 };
 
-QFont monospaced(double size)
-{
-    QFont font = Theme::systemFont(size);
-    font.setStyleHint(QFont::Monospace);
-    font.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
-    return font;
-}
-
 } // namespace
 
 GalleryPreviewLayer::GalleryPreviewLayer(Member member, SuperPanelColumnState &state, FileIconService &icons,
@@ -132,7 +124,7 @@ GalleryPreviewLayer::GalleryPreviewLayer(Member member, SuperPanelColumnState &s
         m_text->setFrameShape(QFrame::NoFrame);
         m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        m_text->setFont(monospaced(14));
+        m_text->setFont(Theme::monospaced(Theme::systemFont(14)));
         m_text->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; "
                                              "color: rgba(255, 255, 255, 229); "
                                              "selection-background-color: rgba(255, 255, 255, 60); }"));
