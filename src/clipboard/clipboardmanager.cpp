@@ -650,14 +650,30 @@ void ClipboardManager::keepImagesWithinBudget(QList<ClipboardItem> &items) const
 
 void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
 {
-    QImage image;
-    if (item.isImage && !item.imageURL.isEmpty())
-        image = ImageDecoding::readFile(item.imageURL.toLocalFile());
-    // An image whose file is gone (or too costly to decode whole) goes back as its title.
-    const qint64 count = image.isNull() ? m_pasteboard.writeText(item.realText(), WriteOrigin::copyBack)
-                                        : m_pasteboard.writeImage(image, WriteOrigin::copyBack);
-    m_selfCopyChangeCount = count;
-    m_lastChangeCount = count;
+    const quint64 request = ++m_copyBackRequests;
+    const auto write = [this](const QImage &image, const QString &text) {
+        // An image whose file is gone (or too costly to decode whole) goes back as its title.
+        const qint64 count = image.isNull() ? m_pasteboard.writeText(text, WriteOrigin::copyBack)
+                                            : m_pasteboard.writeImage(image, WriteOrigin::copyBack);
+        m_selfCopyChangeCount = count;
+        m_lastChangeCount = count;
+    };
+    if (!item.isImage || item.imageURL.isEmpty()) {
+        write(QImage(), item.realText());
+        return;
+    }
+    // A large picture takes long enough to decode to stall the interface.
+    QPointer<ClipboardManager> self(this);
+    Scheduler *scheduler = &m_scheduler;
+    const qint64 changeCount = m_pasteboard.changeCount();
+    m_imageProcessQueue->async([self, scheduler, path = item.imageURL.toLocalFile(), text = item.realText(),
+                                request, changeCount, write] {
+        QImage image = ImageDecoding::readFile(path);
+        scheduler->post([self, image = std::move(image), text, request, changeCount, write] {
+            if (self && self->m_copyBackRequests == request && self->m_pasteboard.changeCount() == changeCount)
+                write(image, text);
+        });
+    });
 }
 
 void ClipboardManager::deleteItem(const ClipboardItem &item)

@@ -328,13 +328,36 @@ TEST_F(ClipboardManagerTest, CopyBackOfAnImageWritesTheImageOrItsTitleWhenTheFil
     settle();
     ClipboardItem item = m_manager->history().first();
     m_manager->copyToPasteboard(item);
+    settle();
     QFile::remove(item.imageURL.toLocalFile());
     m_manager->copyToPasteboard(item);
+    settle();
     const auto writes = m_sim.pasteboard.writes();
     ASSERT_EQ(writes.size(), 2);
     EXPECT_EQ(writes.at(0).kind, SimPasteboard::Write::Image);
     EXPECT_EQ(writes.at(0).image.size(), QSize(30, 20));
     EXPECT_EQ(writes.at(1).text, QStringLiteral("Image • 30×20"));
+}
+
+// A picture is read off the main thread; whatever reaches the clipboard while it is read wins: a copy
+// made in another program, or a later copy back.
+TEST_F(ClipboardManagerTest, ACopyMadeWhileAPictureIsReadForCopyBackWins)
+{
+    m_sim.pasteboard.copyImage(pngBytes(30, 20));
+    settle();
+    const ClipboardItem picture = m_manager->history().first();
+    m_manager->copyToPasteboard(picture);
+    EXPECT_TRUE(m_sim.pasteboard.writes().isEmpty()) << "read on the main thread";
+    m_sim.pasteboard.copyText(QStringLiteral("newer"));
+    settle();
+    EXPECT_TRUE(m_sim.pasteboard.writes().isEmpty());
+    EXPECT_EQ(texts().first(), QStringLiteral("newer"));
+
+    m_manager->copyToPasteboard(picture);
+    m_manager->copyToPasteboard(m_manager->history().first());
+    settle();
+    ASSERT_EQ(m_sim.pasteboard.writes().size(), 1);
+    EXPECT_EQ(m_sim.pasteboard.writes().first().text, QStringLiteral("newer"));
 }
 
 TEST_F(ClipboardManagerTest, PollingBacksOffWhileIdleAndSnapsBackAfterACapture)

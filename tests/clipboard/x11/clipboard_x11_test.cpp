@@ -288,7 +288,9 @@ TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
     EXPECT_EQ(history.at(0).text, QStringLiteral("kept after exit"));
     EXPECT_TRUE(QFileInfo::exists(history.at(1).imageURL.toLocalFile()));
 
+    const qint64 before = m_pasteboard->changeCount();
     m_manager->copyToPasteboard(history.at(1));
+    ASSERT_TRUE(waitUntil([&] { return m_pasteboard->changeCount() != before; })) << "the picture was not written";
     const QImage pasted = QImage::fromData(pasteWithXclip(QStringLiteral("image/png")), "PNG");
     EXPECT_EQ(pasted.size(), QSize(40, 30));
 }
