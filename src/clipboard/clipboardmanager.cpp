@@ -670,7 +670,8 @@ void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
                                 request, changeCount, write] {
         QImage image = ImageDecoding::readFile(path);
         scheduler->post([self, image = std::move(image), text, request, changeCount, write] {
-            if (self && self->m_copyBackRequests == request && self->m_pasteboard.changeCount() == changeCount)
+            if (self && self->m_copyBackRequests == request &&
+                self->m_pasteboard.changeCount() == changeCount)
                 write(image, text);
         });
     });

@@ -90,8 +90,7 @@ QImage renderSvg(const QByteArray &svg, const QSize &fit = QSize(), QSize *sourc
 // `timeLimitMs` (it is then left to finish on its own) or while `maxAbandonedRenders` others do.
 // For renderers that cannot be interrupted, such as SVG drawings and PDF pages: their caller, a
 // pooled thread or a quitting program, never waits past the limit. Any thread.
-template<typename T>
-std::optional<T> runWithin(std::function<T()> work, int timeLimitMs);
+template <typename T> std::optional<T> runWithin(std::function<T()> work, int timeLimitMs);
 namespace detail {
 // True when `work` ran to its end within the limit.
 bool runWithin(std::function<void()> work, int timeLimitMs);
@@ -101,8 +100,7 @@ bool runWithin(std::function<void()> work, int timeLimitMs);
 // zero dimension gives the bare canvas.
 QImage aspectFit(const QImage &source, const QSize &canvas);
 
-template<typename T>
-std::optional<T> runWithin(std::function<T()> work, int timeLimitMs)
+template <typename T> std::optional<T> runWithin(std::function<T()> work, int timeLimitMs)
 {
     // Shared with the thread, which may outlive this call when it is abandoned.
     auto result = std::make_shared<std::optional<T>>();

@@ -681,9 +681,10 @@ struct FileShelfManager::ThumbnailPipeline : std::enable_shared_from_this<Thumbn
             if (!buffer.open(QIODevice::WriteOnly) || !thumbnail.save(&buffer, "PNG"))
                 png.clear();
             onMain([thumbnail, png, id](FileShelfManager &shelf) {
-                shelf.applyThumbnail(png.isEmpty() ? ItemThumbnail(thumbnail)
-                                                   : ItemThumbnail(png, thumbnail.size(),
-                                                                   thumbnail.devicePixelRatio(), shelf.m_thumbnails),
+                shelf.applyThumbnail(png.isEmpty()
+                                         ? ItemThumbnail(thumbnail)
+                                         : ItemThumbnail(png, thumbnail.size(), thumbnail.devicePixelRatio(),
+                                                         shelf.m_thumbnails),
                                      id);
             });
             return;

@@ -56,7 +56,8 @@ public:
         const Platform platform = x11.platform();
         clipboard = std::make_unique<ClipboardManager>(*platform.pasteboard, *platform.workspace, scheduler,
                                                        queues, settings, events, folder.filePath("clips"));
-        shelf = std::make_unique<FileShelfManager>(platform, scheduler, queues, events, folder.filePath("shelf"));
+        shelf =
+            std::make_unique<FileShelfManager>(platform, scheduler, queues, events, folder.filePath("shelf"));
         controller->setItemServices(*clipboard, *shelf, queues.makeQueue("previews", QueueKind::Concurrent));
     }
 

@@ -162,8 +162,9 @@ TEST_F(EdgePopupWidget, TheFilterCountsAndStacksTheKeptRowsOfALongHistory)
             sim.pasteboard.copyImage(png.data());
             scheduler.advance(3.0);
         } else {
-            copyText(i % 3 ? QStringLiteral("line %1").arg(i)
-                           : QStringLiteral("a longer text %1 that wraps over several lines of the row").arg(i));
+            copyText(
+                i % 3 ? QStringLiteral("line %1").arg(i)
+                      : QStringLiteral("a longer text %1 that wraps over several lines of the row").arg(i));
         }
     }
     open(OverlayRoute::clipboard, PopupEdge::leading);
@@ -173,8 +174,9 @@ TEST_F(EdgePopupWidget, TheFilterCountsAndStacksTheKeptRowsOfALongHistory)
         EdgePopupState::ClipFilter filter;
         int count;
     };
-    for (const Case &c : {Case{EdgePopupState::ClipFilter::image, 8}, Case{EdgePopupState::ClipFilter::text, 72},
-                          Case{EdgePopupState::ClipFilter::all, 80}}) {
+    for (const Case &c :
+         {Case{EdgePopupState::ClipFilter::image, 8}, Case{EdgePopupState::ClipFilter::text, 72},
+          Case{EdgePopupState::ClipFilter::all, 80}}) {
         state->setSelectedFilter(c.filter);
         QApplication::processEvents();
         SCOPED_TRACE(c.count);
@@ -300,8 +302,8 @@ TEST_F(EdgePopupWidget, ScrollingBuildsTheCardsThatComeIntoView)
     open(OverlayRoute::clipboard, PopupEdge::bottom);
     HorizontalWheelScroll *strip = view->strip();
     const QPoint inside = strip->viewport()->rect().center();
-    QWheelEvent wheel(inside, strip->viewport()->mapToGlobal(inside), {}, {0, -120 * 10000}, Qt::NoButton,
-                      {}, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(inside, strip->viewport()->mapToGlobal(inside), {}, {0, -120 * 10000}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
     QApplication::sendEvent(strip->viewport(), &wheel);
     QApplication::processEvents();
     const QList<QWidget *> cards = view->cards();

@@ -145,7 +145,8 @@ protected:
             painter.setPen(tinted(foreground, foreground.alphaF() * captionOpacity));
             const double x = padding + symbolSide + (m_compact ? 3 : 4);
             painter.setClipRect(QRectF(0, 0, width() - padding / 2, height()));
-            painter.drawText(QRectF(x, box.top(), 200, box.height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+            painter.drawText(QRectF(x, box.top(), 200, box.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                             text());
         }
     }
 
@@ -226,8 +227,8 @@ private:
 class EdgePopupView::ShownItems : public QSortFilterProxyModel
 {
 public:
-    ShownItems(ClipboardHistoryModel &clipboard, ShelfListModel &shelf, bool showsClipboard,
-               Rules filter, QObject *parent)
+    ShownItems(ClipboardHistoryModel &clipboard, ShelfListModel &shelf, bool showsClipboard, Rules filter,
+               QObject *parent)
         : QSortFilterProxyModel(parent), m_clipboard(clipboard), m_showsClipboard(showsClipboard),
           m_filter(filter)
     {
@@ -375,7 +376,8 @@ void EdgePopupView::rebuild()
     m_empty->setFixedHeight(horizontal ? (clipboard ? 120 : 140) : 200);
     stack->addWidget(m_empty);
 
-    m_shown = new ShownItems(m_services.clipboard, m_services.shelf, clipboard, m_state.selectedFilter(), this);
+    m_shown =
+        new ShownItems(m_services.clipboard, m_services.shelf, clipboard, m_state.selectedFilter(), this);
     // Each card follows the filtered row it was made for into the model behind it.
     LazyItemList::Make make = [this, clipboard, horizontal](int row, QWidget *parent) -> QWidget * {
         EdgePopupState &state = m_state;
@@ -412,9 +414,9 @@ void EdgePopupView::rebuild()
     // Cards carry a margin around their frame (room for the hover scale), which padding and
     // spacing take back.
     constexpr double margin = EdgeItemView::margin;
-    const QSize cardSize = QSizeF(EdgeItemView::cardSize.width() + 2 * margin,
-                                  EdgeItemView::cardSize.height() + 2 * margin)
-                               .toSize();
+    const QSize cardSize =
+        QSizeF(EdgeItemView::cardSize.width() + 2 * margin, EdgeItemView::cardSize.height() + 2 * margin)
+            .toSize();
     LazyItemList::Metrics metrics;
     const int keyRole = clipboard ? int(ClipboardHistoryModel::IdRole) : int(ShelfListModel::IdRole);
     QScrollArea *scroll = nullptr;
@@ -441,8 +443,8 @@ void EdgePopupView::rebuild()
         metrics.padding = (clipboard ? 12 : 18) - margin;
         if (clipboard) {
             metrics.measure = [this](int row, double width) {
-                return double(
-                    EdgeClipCard::rowHeightOf(m_services.clipboard.itemAt(m_shown->sourceRow(row)), int(width)));
+                return double(EdgeClipCard::rowHeightOf(m_services.clipboard.itemAt(m_shown->sourceRow(row)),
+                                                        int(width)));
             };
         } else {
             metrics.cellLength = cardSize.height();

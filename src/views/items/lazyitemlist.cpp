@@ -14,7 +14,8 @@
 
 namespace qv {
 
-LazyItemList::LazyItemList(QAbstractItemModel &model, int keyRole, Metrics metrics, Make make, QScrollArea &area)
+LazyItemList::LazyItemList(QAbstractItemModel &model, int keyRole, Metrics metrics, Make make,
+                           QScrollArea &area)
     : m_model(model), m_area(area), m_keyRole(keyRole), m_metrics(std::move(metrics)), m_make(std::move(make))
 {
     setAttribute(Qt::WA_TranslucentBackground);

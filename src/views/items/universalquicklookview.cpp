@@ -395,8 +395,8 @@ void UniversalQuickLookView::showPage(int index)
                 if (!document || document->isLocked())
                     return result;
                 result.count = document->numPages();
-                std::unique_ptr<Poppler::Page> page = result.index < result.count ? document->page(result.index)
-                                                                                   : nullptr;
+                std::unique_ptr<Poppler::Page> page =
+                    result.index < result.count ? document->page(result.index) : nullptr;
                 if (!page)
                     return result;
                 const QSizeF points = page->pageSizeF();

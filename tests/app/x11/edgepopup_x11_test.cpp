@@ -231,7 +231,8 @@ TEST_F(EdgePopupX11Test, AFileHeldAtTheScreenEdgeOpensTheShelfWhichTakesTheDrop)
         ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == round + 1; }, 5000))
             << "the popup did not take the drop";
         EXPECT_TRUE(shelf->items().at(0).url.fileName().startsWith("hostname"));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->cards().size() == round + 1; }, 3000));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return controller->edgePopup()->cards().size() == round + 1; }, 3000));
 
         ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));

@@ -290,7 +290,8 @@ TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
 
     const qint64 before = m_pasteboard->changeCount();
     m_manager->copyToPasteboard(history.at(1));
-    ASSERT_TRUE(waitUntil([&] { return m_pasteboard->changeCount() != before; })) << "the picture was not written";
+    ASSERT_TRUE(waitUntil([&] { return m_pasteboard->changeCount() != before; }))
+        << "the picture was not written";
     const QImage pasted = QImage::fromData(pasteWithXclip(QStringLiteral("image/png")), "PNG");
     EXPECT_EQ(pasted.size(), QSize(40, 30));
 }
