@@ -271,7 +271,7 @@ QWidget *AppBlockerSection::makeRow(int index, QWidget *parent)
     rowLayout->addWidget(icon);
     QLabel *name = settingsLabel(QString(), 14, QFont::Medium, Qt::white, row);
     name->setText(name->fontMetrics().elidedText(
-        appName(shownText(identity), known ? m_installed : QList<InstalledApplication>()), Qt::ElideRight, 240));
+        appName(shownText(identity), known ? m_installed : QList<InstalledApplication>()), Qt::ElideRight, 180));
     rowLayout->addWidget(name);
     QLabel *id = settingsLabel(QString(), 11, QFont::Normal, Theme::white(0.4), row);
     id->setText(id->fontMetrics().elidedText(u'(' + shownText(identity) + u')', Qt::ElideMiddle, 260));
