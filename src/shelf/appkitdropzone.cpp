@@ -56,9 +56,9 @@ DropData AppKitDropZone::dropData(const QMimeData &mime)
     DropData drop;
     if (mime.hasFormat(uriListType)) {
         // The other program decides the list's length: only what the shelf can hold is read.
-        const UriList list = UriList::parse(mime.data(uriListType),
-                                            {UriList::defaultMaxBytes, UriList::defaultMaxLines,
-                                             FileShelfManager::capacity});
+        const UriList list =
+            UriList::parse(mime.data(uriListType),
+                           {UriList::defaultMaxBytes, UriList::defaultMaxLines, FileShelfManager::capacity});
         drop.fileURLs = list.files;
         drop.urls = list.files + list.others;
         drop.cut = list.cut;

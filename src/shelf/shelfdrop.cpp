@@ -63,8 +63,9 @@ QList<QUrl> FileShelfManager::takenFiles(const QList<QUrl> &offered, bool offere
     }
     if (cut) {
         qCWarning(lcDrop).noquote()
-            << QStringLiteral("⚠️ The drop offered more than the shelf takes at once (%1 files): took the first "
-                              "%2, left out the rest")
+            << QStringLiteral(
+                   "⚠️ The drop offered more than the shelf takes at once (%1 files): took the first "
+                   "%2, left out the rest")
                    .arg(capacity)
                    .arg(files.size());
         log(DiagEvents::shelfDropCut, QStringLiteral("taken=%1").arg(files.size()));

@@ -112,8 +112,8 @@ AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications appli
     auto *stack = new QVBoxLayout(m_emptyState);
     stack->setSpacing(10);
     stack->addStretch();
-    stack->addWidget(settingsSymbol(QStringLiteral("checkmark.shield"), 40, Theme::white(0.2), m_emptyState), 0,
-                     Qt::AlignHCenter);
+    stack->addWidget(settingsSymbol(QStringLiteral("checkmark.shield"), 40, Theme::white(0.2), m_emptyState),
+                     0, Qt::AlignHCenter);
     stack->addWidget(settingsLabel(settingsText("no_blocked_apps", language), 13, QFont::Normal,
                                    Theme::white(0.4), m_emptyState),
                      0, Qt::AlignHCenter);
@@ -130,8 +130,9 @@ AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications appli
     metrics.cellLength = rowHeight;
     metrics.spacing = 8;
     metrics.padding = 0;
-    m_list = new LazyItemList(*m_entries, EntryModel::keyRole, metrics,
-                              [this](int row, QWidget *parent) { return makeRow(row, parent); }, *m_scroll);
+    m_list = new LazyItemList(
+        *m_entries, EntryModel::keyRole, metrics,
+        [this](int row, QWidget *parent) { return makeRow(row, parent); }, *m_scroll);
     column->addWidget(m_scroll);
     column->addStretch();
     rebuildRows();
@@ -271,7 +272,8 @@ QWidget *AppBlockerSection::makeRow(int index, QWidget *parent)
     rowLayout->addWidget(icon);
     QLabel *name = settingsLabel(QString(), 14, QFont::Medium, Qt::white, row);
     name->setText(name->fontMetrics().elidedText(
-        appName(shownText(identity), known ? m_installed : QList<InstalledApplication>()), Qt::ElideRight, 180));
+        appName(shownText(identity), known ? m_installed : QList<InstalledApplication>()), Qt::ElideRight,
+        180));
     rowLayout->addWidget(name);
     QLabel *id = settingsLabel(QString(), 11, QFont::Normal, Theme::white(0.4), row);
     id->setText(id->fontMetrics().elidedText(u'(' + shownText(identity) + u')', Qt::ElideMiddle, 260));
@@ -281,8 +283,8 @@ QWidget *AppBlockerSection::makeRow(int index, QWidget *parent)
     remove->setObjectName(QStringLiteral("remove"));
     remove->setAutoRaise(true);
     remove->setCursor(Qt::PointingHandCursor);
-    remove->setIcon(QIcon(
-        Symbols::pixmap(QStringLiteral("trash.fill"), 14, withAlpha(Color::neonRed(), 0.8), devicePixelRatioF())));
+    remove->setIcon(QIcon(Symbols::pixmap(QStringLiteral("trash.fill"), 14, withAlpha(Color::neonRed(), 0.8),
+                                          devicePixelRatioF())));
     remove->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
     connect(remove, &QToolButton::clicked, this, [this, identity] { removeApp(identity); });
     rowLayout->addWidget(remove);

@@ -261,7 +261,8 @@ TEST_F(EdgePopupX11Test, AFloodedDropTakesEachFileOnceAndNoMoreThanTheShelfHolds
     QDir(folder.path()).mkdir("dropped");
     QByteArray list;
     for (int i = 0; i < 10000; ++i) {
-        const QString path = folder.filePath(QStringLiteral("dropped/f%1.txt").arg(i, 5, 10, QLatin1Char('0')));
+        const QString path =
+            folder.filePath(QStringLiteral("dropped/f%1.txt").arg(i, 5, 10, QLatin1Char('0')));
         // Only the first few hundred can be taken: the rest need not exist.
         if (i < 300) {
             QFile file(path);

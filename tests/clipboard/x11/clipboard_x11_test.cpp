@@ -344,7 +344,8 @@ TEST_F(ClipboardX11Test, AHugeFileListIsReadOnlyAsFarAsTheHistoryHolds)
 {
     QByteArray list;
     for (int i = 0; i < 10000; ++i) {
-        const QByteArray line = "file:///nowhere/f" + QByteArray::number(i).rightJustified(5, '0') + ".txt\r\n";
+        const QByteArray line =
+            "file:///nowhere/f" + QByteArray::number(i).rightJustified(5, '0') + ".txt\r\n";
         for (int copy = 0; copy < 10; ++copy)
             list += line;
     }
