@@ -611,7 +611,8 @@ TEST_F(SettingsWindowTest, BlockerRowsFollowTheStoredListAndTheChooserStoresTheD
     rows()[0]->findChild<QAbstractButton *>("remove")->click();
     EXPECT_EQ(settings.get(Settings::ignoredApps), "");
     EXPECT_TRUE(rows().isEmpty());
-    ASSERT_NE(blocker.findChild<QWidget *>("emptyState"), nullptr);
+    EXPECT_TRUE(blocker.findChild<QWidget *>("emptyState")->isVisible());
+    EXPECT_FALSE(blocker.findChild<QWidget *>("blockedList")->isVisible());
 
     // The chooser lists the installed applications by name; OK stores the chosen one's id.
     bool answered = false;
