@@ -188,23 +188,7 @@ protected:
         return found;
     }
 
-    // Position of `window` in the window manager's bottom-to-top stacking list; -1 when absent.
-    int stackingIndex(xcb_window_t window)
-    {
-        xcb_ewmh_get_windows_reply_t list;
-        if (!xcb_ewmh_get_client_list_stacking_reply(
-                connection.ewmh(),
-                xcb_ewmh_get_client_list_stacking(connection.ewmh(), connection.screenNumber()), &list,
-                nullptr))
-            return -1;
-        int index = -1;
-        for (uint32_t i = 0; i < list.windows_len; ++i) {
-            if (list.windows[i] == window)
-                index = int(i);
-        }
-        xcb_ewmh_get_windows_reply_wipe(&list);
-        return index;
-    }
+    int stackingIndex(xcb_window_t window) { return qv::stackingIndex(connection, window); }
 
     // A real xterm's card dragged with the pointer's button held, out of the bubble to `target`;
     // `whileHeld` looks at the screen before the release.
@@ -288,8 +272,9 @@ TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPl
     EXPECT_EQ(cardTitles(), order) << "the cards stay where the bubble first showed them";
     EXPECT_EQ(controller->contentView()->cards(), shown) << "each card keeps its widget";
     for (WindowPreviewCard *card : shown) {
-        const auto fresh = std::find_if(engine->windows().cbegin(), engine->windows().cend(),
-                                        [card](const AppWindowModel &w) { return w.id == card->window().id; });
+        const auto fresh =
+            std::find_if(engine->windows().cbegin(), engine->windows().cend(),
+                         [card](const AppWindowModel &w) { return w.id == card->window().id; });
         ASSERT_NE(fresh, engine->windows().cend());
         EXPECT_EQ(card->window().image.cacheKey(), fresh->image.cacheKey()) << "its new picture, in place";
     }
@@ -416,9 +401,9 @@ TEST_F(DockBubbleX11Test, TheFirstHoverOnANewWindowsButtonShowsItsBubble)
     // The pointer waits in the panel's band, above the buttons, while a running application opens a
     // second window.
     movePointer(QPointF(700, visibleArea().bottom() - 20));
-    terminals.append(shared->xfce.run(QStringLiteral(QV_TWOWINDOWS),
-                                      {QStringLiteral("first window"), QStringLiteral("later window"),
-                                       QStringLiteral("2000")}));
+    terminals.append(shared->xfce.run(
+        QStringLiteral(QV_TWOWINDOWS),
+        {QStringLiteral("first window"), QStringLiteral("later window"), QStringLiteral("2000")}));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return !XfcePanelDesktop::iconGeometryOf(QStringLiteral("later window")).isEmpty(); }, 30000));
     // Straight down onto the new button, in one move.
@@ -488,7 +473,8 @@ TEST_F(DockBubbleX11Test, BelowATopPanelTheBubbleHangsJustUnderTheHoveredButton)
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             const QRect snapped = X11Clients::frame(window);
-            return std::abs(snapped.y() - visible.y()) <= 1 && std::abs(snapped.width() - visible.width()) <= 12;
+            return std::abs(snapped.y() - visible.y()) <= 1 &&
+                   std::abs(snapped.width() - visible.width()) <= 12;
         },
         waitMs));
 }
