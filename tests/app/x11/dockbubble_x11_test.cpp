@@ -233,6 +233,7 @@ protected:
 // under the pointer, so a drag aimed at one card snapped another window.
 TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPlacesAsTheyArrive)
 {
+    movePointer(QPointF(700, 300)); // off the panel, wherever an earlier program left it
     startTerminals({QStringLiteral("order one"), QStringLiteral("order two")});
     std::optional<bool> firstCardsBeforeCaptures;
     const QMetaObject::Connection first =
