@@ -133,8 +133,8 @@ TEST_F(WindowEngineX11Test, ApplicationRequestListsItsWindowsWithCapturedSnapsho
     EXPECT_FALSE(model.appIcon.isNull());
     // Listed first with the icon, then a real snapshot in its place: the size the engine asks for the
     // frame, and not blank.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return listed(pid) && isCaptureOf(listed(pid)->image, model.rect); },
-                                waitMs));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return listed(pid) && isCaptureOf(listed(pid)->image, model.rect); }, waitMs));
 }
 
 TEST_F(WindowEngineX11Test, AllWindowsListsEveryApplicationAndWarmsItsSnapshots)
