@@ -418,6 +418,18 @@ TEST_F(SuperPanelGalleryTest, previewsOfLongTextsShowTheirStartWhileCopyGivesThe
         ASSERT_FALSE(m_sim.pasteboard.writes().isEmpty());
         EXPECT_TRUE(m_sim.pasteboard.writes().last().text == text);
     }
+    // Marks piled on letters stay inside their rows and cards; a zero-width start is skipped.
+    const QString acute(1, QChar(0x0301));
+    addClip(QString(100000, QChar(0x200D)) + QStringLiteral("seen after 100,000 zero-width joiners"));
+    addClip(QStringLiteral("Zalgo: ") + (QStringLiteral("o") + acute.repeated(40)).repeated(8));
+    for (QWidget *row : m_column->clipboardList()->builtCells())
+        static_cast<ClipboardItemView *>(row)->pointerLeft();
+    for (int turn = 0; turn < 3; ++turn) {
+        m_scheduler.advance(1);
+        QApplication::processEvents();
+    }
+    shot(*m_column, QStringLiteral("superpanel-column-hostile-texts"));
+    shot(*m_gallery, QStringLiteral("superpanel-gallery-hostile-texts"));
 }
 
 struct LeaveCase
