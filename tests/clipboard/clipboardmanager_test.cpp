@@ -302,7 +302,8 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, CaptureCap,
     ::testing::Values(
         // Each "é" is two units: the cut counts what the user sees as characters.
-        CapCase{"accented", QStringLiteral("e\u0301").repeated(100001), QStringLiteral("e\u0301").repeated(100000)},
+        CapCase{"accented", QStringLiteral("e\u0301").repeated(100001),
+                QStringLiteral("e\u0301").repeated(100000)},
         CapCase{"marksOnOneLetter", QStringLiteral("NNNNc") + QString(1000000, QChar(0x0301)),
                 QStringLiteral("NNNNc") + QString(399995, QChar(0x0301))},
         // A mark outside the basic plane is a surrogate pair; the unit cut falls inside the last one.

@@ -403,8 +403,9 @@ TEST_F(SuperPanelGalleryTest, previewsOfLongTextsShowTheirStartWhileCopyGivesThe
         m_scheduler.advance(1);
         QApplication::processEvents();
         QPlainTextEdit *gallery = m_gallery->clipPreview()->textView();
-        for (const auto &[shown, blocks] : {std::pair(bubbleText, bubbleBlocks),
-                                            std::pair(gallery->toPlainText(), gallery->document()->blockCount())}) {
+        for (const auto &[shown, blocks] :
+             {std::pair(bubbleText, bubbleBlocks),
+              std::pair(gallery->toPlainText(), gallery->document()->blockCount())}) {
             EXPECT_LE(shown.size(), ItemRules::previewText.units + 1);
             EXPECT_LE(blocks, ItemRules::previewText.lines);
             EXPECT_TRUE(shown.endsWith(QStringLiteral("…")));

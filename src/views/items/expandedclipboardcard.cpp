@@ -91,9 +91,9 @@ double ExpandedClipboardCard::bodyHeight(double width) const
     case Body::Text: {
         QFont font = Theme::systemFont(13);
         const QFontMetricsF metrics(font);
-        const QRectF bounds = metrics.boundingRect(
-            QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere,
-            ItemRules::displayText(m_item.text, ItemRules::cardText));
+        const QRectF bounds =
+            metrics.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere,
+                                 ItemRules::displayText(m_item.text, ItemRules::cardText));
         return std::min(bounds.height(), 12 * metrics.lineSpacing());
     }
     }

@@ -17,11 +17,11 @@ class SettingsStore;
 class SuperPanelColumnState;
 class WorkQueue;
 
-// The bubble over the clipboard column that shows the whole item whose eye the pointer rests on:
+// The bubble over the clipboard column that shows the item whose eye the pointer rests on:
 // its picture (the thumbnail, else the cached file decoded off the main thread), the start of its text
-// (`ItemRules::previewText`) selectable in a small scrolling area, or, for sensitive text while "maskSensitiveClipboard" is
-// on, a protected notice in place of the text. It is placed from the eye's frame, 25 below the
-// eye's middle and centred across the column, and shows exactly while the state holds an item.
+// (`ItemRules::previewText`) selectable in a small scrolling area, or, for sensitive text while
+// "maskSensitiveClipboard" is on, a protected notice in place of the text. It is placed from the eye's frame,
+// 25 below the eye's middle and centred across the column, and shows exactly while the state holds an item.
 // The pointer entering and leaving it is reported to the state, which keeps it open or closes it.
 // Must be a child of the column; `state`, `settings` and `scheduler` must outlive it. Main thread.
 class ClipboardPreviewBubble : public QWidget

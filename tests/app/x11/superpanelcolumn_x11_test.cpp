@@ -136,8 +136,8 @@ TEST_F(SuperPanelColumnX11Test, LongTextsPreviewTheirStartAndAreCopiedBackWhole)
         GTEST_SKIP() << "needs xclip";
     ASSERT_TRUE(connection.isValid());
     auto fake = [&](uint8_t type, uint8_t detail, const QPoint &at = {}) {
-        xcb_test_fake_input(connection.xcb(), type, detail, XCB_CURRENT_TIME, connection.root(), int16_t(at.x()),
-                            int16_t(at.y()), 0);
+        xcb_test_fake_input(connection.xcb(), type, detail, XCB_CURRENT_TIME, connection.root(),
+                            int16_t(at.x()), int16_t(at.y()), 0);
         xcb_flush(connection.xcb());
     };
     auto moveTo = [&](const QPoint &global) {
@@ -145,15 +145,16 @@ TEST_F(SuperPanelColumnX11Test, LongTextsPreviewTheirStartAndAreCopiedBackWhole)
         QTest::qWait(50);
     };
     // Both within the 100,000 characters capture keeps.
-    for (const QString &text :
-         {QStringLiteral("word ").repeated(20000).trimmed(), QStringLiteral("x\n").repeated(50000).trimmed()}) {
+    for (const QString &text : {QStringLiteral("word ").repeated(20000).trimmed(),
+                                QStringLiteral("x\n").repeated(50000).trimmed()}) {
         owner.start(QStringLiteral("xclip"),
                     {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
         ASSERT_TRUE(owner.waitForStarted(3000));
         owner.write(text.toUtf8());
         owner.closeWriteChannel();
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return !clipboard->history().isEmpty() && clipboard->history().first().text == text; }, 5000))
+            [&] { return !clipboard->history().isEmpty() && clipboard->history().first().text == text; },
+            5000))
             << "copied " << text.size() << " units";
 
         ASSERT_EQ(
@@ -173,7 +174,8 @@ TEST_F(SuperPanelColumnX11Test, LongTextsPreviewTheirStartAndAreCopiedBackWhole)
         EXPECT_TRUE(shown.endsWith(QStringLiteral("…")));
         EXPECT_TRUE(text.startsWith(shown.chopped(1)));
         if (text.startsWith(QStringLiteral("word")))
-            saveScreenshot(*controller->globalOverlayWindow(), QStringLiteral("superpanel_x11_bubble_long_line"));
+            saveScreenshot(*controller->globalOverlayWindow(),
+                           QStringLiteral("superpanel_x11_bubble_long_line"));
 
         moveTo(row->mapToGlobal(row->buttonRect(ClipboardItemView::Copy).center().toPoint()));
         fake(XCB_BUTTON_PRESS, 1);
