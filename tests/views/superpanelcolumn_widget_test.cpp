@@ -173,12 +173,7 @@ TEST_F(SuperPanelColumnTest, doubleClickDismissesAtOnceAndOpensLater)
 TEST_F(SuperPanelColumnTest, restingOnAnEyeOpensTheBubbleBelowIt)
 {
     addClip(QStringLiteral("0123456789"));
-    QApplication::processEvents();
-    auto *row = static_cast<ClipboardItemView *>(m_column->clipboardList()->builtCells().first());
-    row->pointerMoved(row->buttonRect(ClipboardItemView::Copy).center());
-    row->pointerMoved(row->buttonRect(ClipboardItemView::Eye).center());
-    m_scheduler.advance(0.01);
-    QApplication::processEvents();
+    ClipboardItemView *row = restOnTopEye();
     ClipboardPreviewBubble *bubble = m_column->bubble();
     ASSERT_TRUE(bubble->isVisible());
     EXPECT_EQ(bubble->content(), ColumnRules::BubbleContent::Text);
@@ -389,12 +384,7 @@ TEST_F(SuperPanelGalleryTest, previewsOfLongTextsShowTheirStartWhileCopyGivesThe
     m_panel->setExpandedSection(SuperPanelState::ExpandedSection::clipboard);
     for (const QString &text : texts) {
         addClip(text);
-        QApplication::processEvents();
-        auto *row = static_cast<ClipboardItemView *>(m_column->clipboardList()->builtCells().first());
-        row->pointerMoved(row->buttonRect(ClipboardItemView::Copy).center());
-        row->pointerMoved(row->buttonRect(ClipboardItemView::Eye).center());
-        m_scheduler.advance(0.01);
-        QApplication::processEvents();
+        ClipboardItemView *row = restOnTopEye();
         ASSERT_TRUE(m_column->bubble()->isVisible());
         QPlainTextEdit *bubble = m_column->bubble()->textView();
         const QString bubbleText = bubble->toPlainText();

@@ -211,7 +211,7 @@ void ClipboardItemView::paintEvent(QPaintEvent *)
     } else {
         painter.setFont(Theme::systemFont(12));
         painter.setPen(Theme::white(0.9));
-        const QString line = ItemRules::displayText(m_item.text, {500, 1, 500});
+        const QString line = ItemRules::displayText(m_item.text, ItemRules::firstLineText);
         // Stacked marks stay above the footer.
         painter.save();
         painter.setClipRect(QRectF(titleBox.left(), 0, titleBox.width(), titleBox.bottom() + 3),

@@ -61,6 +61,8 @@ struct TextBounds
 };
 // Cards and rows never show more than twelve lines of a few dozen characters.
 inline constexpr TextBounds cardText{2000, 12, 2000};
+// A one-line title, elided to its width.
+inline constexpr TextBounds firstLineText{500, 1, 500};
 // The scrolling previews: several screens of text, each line within a few milliseconds of layout.
 inline constexpr TextBounds previewText{10000, 1000, 2000};
 // Marks kept on one character: more than any script stacks, and a pile of them still fits a line.
