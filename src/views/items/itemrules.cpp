@@ -127,19 +127,12 @@ bool isMark(char32_t c)
     }
 }
 
+// Zero-width and bidi controls, the byte order mark, marks and the Hangul fillers (letters that
+// draw nothing). White space is left alone: it shapes the text.
 bool drawsNothing(char32_t c)
 {
-    switch (QChar::category(c)) {
-    case QChar::Other_Format:
-    case QChar::Other_Control:
-    case QChar::Separator_Space:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return true;
-    default:
-        // The Hangul fillers are letters that draw nothing.
-        return isMark(c) || c == 0x115F || c == 0x1160 || c == 0x3164 || c == 0xFFA0;
-    }
+    return QChar::category(c) == QChar::Other_Format || isMark(c) || c == 0x115F || c == 0x1160 ||
+           c == 0x3164 || c == 0xFFA0;
 }
 
 bool isLineBreak(const QString &text, qsizetype i)

@@ -65,13 +65,14 @@ inline constexpr TextBounds cardText{2000, 12, 2000};
 inline constexpr TextBounds firstLineText{500, 1, 500};
 // The scrolling previews: several screens of text, each line within a few milliseconds of layout.
 inline constexpr TextBounds previewText{10000, 1000, 2000};
-// Marks kept on one character: more than any script stacks, and a pile of them still fits a line.
+// Marks kept on one character: enough for the scripts that stack them, and few enough to stay
+// near their line.
 inline constexpr int maxMarksPerCharacter = 6;
 
 // The start of `text` a view draws, within `bounds` and ending in "…" when cut, never splitting a
 // surrogate pair. Characters that draw nothing at the start (zero-width and bidi controls, the byte
-// order mark, marks with no letter before them, white space) are left out so that something visible
-// shows; a text of nothing else is kept as it is. Marks past `maxMarksPerCharacter` on one
+// order mark, marks with no letter before them) are left out so that something visible shows; a
+// text of nothing else is kept as it is. Marks past `maxMarksPerCharacter` on one
 // character are left out. Reads the invisible start, then at most eight times `bounds.units`.
 QString displayText(const QString &text, const TextBounds &bounds);
 

@@ -54,6 +54,7 @@ void ClipboardPreviewBubble::follow()
 {
     const auto item = m_state.clipboardPreviewItem();
     if (!item) {
+        m_count.clear();
         hide();
         return;
     }
