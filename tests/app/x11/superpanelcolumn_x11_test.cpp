@@ -178,8 +178,10 @@ TEST_F(SuperPanelColumnX11Test, LongTextsPreviewTheirStartAndAreCopiedBackWhole)
                            QStringLiteral("superpanel_x11_bubble_long_line"));
 
         moveTo(row->mapToGlobal(row->buttonRect(ClipboardItemView::Copy).center().toPoint()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row->hoveredButton() == ClipboardItemView::Copy; }, 3000));
         fake(XCB_BUTTON_PRESS, 1);
         fake(XCB_BUTTON_RELEASE, 1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row->isShowingCopied(); }, 3000));
         owner.kill();
         owner.waitForFinished(3000);
         QProcess paste;
@@ -187,7 +189,8 @@ TEST_F(SuperPanelColumnX11Test, LongTextsPreviewTheirStartAndAreCopiedBackWhole)
                     {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
         ASSERT_TRUE(paste.waitForStarted(3000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return paste.state() == QProcess::NotRunning; }, 5000));
-        EXPECT_TRUE(QString::fromUtf8(paste.readAllStandardOutput()) == text) << "copy back gives it whole";
+        const QString pasted = QString::fromUtf8(paste.readAllStandardOutput());
+        EXPECT_TRUE(pasted == text) << "copy back gave " << pasted.size() << " of " << text.size() << " units";
 
         ASSERT_EQ(
             QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
