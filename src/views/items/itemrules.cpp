@@ -170,7 +170,7 @@ QString displayText(const QString &text, const TextBounds &bounds)
         if (i >= readEnd)
             return cut();
         if (isLineBreak(text, i)) {
-            if (line == bounds.lines)
+            if (line == bounds.lines || shown.size() + 1 > bounds.units)
                 return cut();
             ++line;
             lineUnits = 0;
