@@ -38,6 +38,11 @@ inline QString firstGraphemes(const QString &text, int limit)
         position = next;
         ++count;
     }
+    // Qt's finder can place a boundary inside a surrogate pair (after a mark that opens the text);
+    // the half pair is left out rather than kept alone.
+    if (position > 0 && position < text.size() && text.at(position - 1).isHighSurrogate() &&
+        text.at(position).isLowSurrogate())
+        --position;
     return text.left(position);
 }
 
