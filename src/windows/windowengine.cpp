@@ -795,7 +795,9 @@ Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows, QSet<q
                 loadDiskSnapshot(bundleIdentifier, title, appName, std::move(deliver));
             });
             const QImage disk = co_await read;
-            if (!disk.isNull()) {
+            // A picture kept from a window of the same name at another size (an earlier run, or
+            // before a resize) is not this window as it is now: captured instead.
+            if (!disk.isNull() && snapshotFitsFrame(disk, window.frame.size())) {
                 if (!stillWanted())
                     co_return;
                 m_snapshotFrames.remove(window.windowId);
