@@ -232,7 +232,12 @@ TEST_F(SuperPanelX11Test, AClientKilledWhileThePanelShowsLeavesTheGrid)
     const QList<qint64> pids = startFiveClients();
     ASSERT_EQ(pids.size(), 5);
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown() && shownTitles() == fiveTitles; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return panelShown() && shownTitles() == fiveTitles &&
+                   controller->superPanel()->grid()->cards().size() == 5;
+        },
+        3000));
     GlobalWindowCard *kept = controller->superPanel()->grid()->cards().at(0);
     const qint64 keptId = kept->window().id;
 
