@@ -56,8 +56,10 @@ bool snapshotFitsFrame(const QImage &image, const QSizeF &frameSize)
 {
     if (frameSize.isEmpty())
         return true;
-    const QSize captured = frameSize.scaled(QSizeF(snapshotCaptureSize(frameSize)), Qt::KeepAspectRatio).toSize();
-    return std::abs(image.width() - captured.width()) <= 1 && std::abs(image.height() - captured.height()) <= 1;
+    const QSize captured =
+        frameSize.scaled(QSizeF(snapshotCaptureSize(frameSize)), Qt::KeepAspectRatio).toSize();
+    return std::abs(image.width() - captured.width()) <= 1 &&
+           std::abs(image.height() - captured.height()) <= 1;
 }
 
 bool isSnapshotBlank(const QImage &image)

@@ -1048,15 +1048,14 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
-    capture->captureWindow(
-        windowId, snapshotCaptureSize(window.frame.size()),
-        [self, gate = m_workerPosts, windowId, frameSize = window.frame.size(),
-         done = std::move(done)](std::optional<QImage> image) {
-            gate.post([self, windowId, frameSize, done, image] {
-                if (self)
-                    done(self->finishCapture(windowId, frameSize, image));
-            });
-        });
+    capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
+                           [self, gate = m_workerPosts, windowId, frameSize = window.frame.size(),
+                            done = std::move(done)](std::optional<QImage> image) {
+                               gate.post([self, windowId, frameSize, done, image] {
+                                   if (self)
+                                       done(self->finishCapture(windowId, frameSize, image));
+                               });
+                           });
 }
 
 std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const QSizeF &frameSize,

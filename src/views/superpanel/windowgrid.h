@@ -15,11 +15,11 @@ class Scheduler;
 class SuperPanelState;
 
 // The Super Panel's scrolling window grid. One card per row of the state's filtered model, in its
-// order, built once the row comes near the visible part and kept by window identity: a new snapshot or title updates the card in place, a window that
-// opens or closes adds or removes just its card, and a search only shows and hides cards. A
-// keyboard move scrolls the selected card to the middle; another application filter starts at the
-// top. Without cards it shows the empty state. State and scheduler must outlive the grid. Main
-// thread.
+// order, built once its row comes near the visible part and kept by window identity: a new snapshot
+// or title updates the card in place, a window that opens or closes adds or removes just its card,
+// and a search only shows and hides cards. A keyboard move scrolls the selected card to the middle;
+// another application filter starts at the top. Without cards it shows the empty state. State and
+// scheduler must outlive the grid. Main thread.
 class WindowGrid : public QScrollArea
 {
     Q_OBJECT

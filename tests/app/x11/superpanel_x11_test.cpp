@@ -282,26 +282,28 @@ TEST_F(SuperPanelX11Test, ShowAllWindowsShowsTheSameCardsAsAltTabAndClosesAnOpen
     }
 }
 
-
 // The list stopped at 40 windows: with 44 xterms above an xclock, searching "clock" said "No windows
 // found" and the sidebar had no entry for it.
 TEST_F(SuperPanelX11Test, FortyFiveWindowsAreAllListedAndTheLowestIsFoundBySearchAndInTheSidebar)
 {
     ASSERT_TRUE(connection.isValid());
-    const qint64 clock = clients.start(QStringLiteral("xclock"), {QStringLiteral("-geometry"),
-                                                                  QStringLiteral("160x160+900+100")});
+    const qint64 clock = clients.start(QStringLiteral("xclock"),
+                                       {QStringLiteral("-geometry"), QStringLiteral("160x160+900+100")});
     auto listed = [] {
-        return X11Clients::output("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"}).count(QStringLiteral("0x"));
+        return X11Clients::output("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"})
+            .count(QStringLiteral("0x"));
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return listed() == 1; }, 10000));
     QStringList expected{QStringLiteral("xclock")};
     for (int i = 1; i <= 44; ++i) {
         const QString title = QStringLiteral("pw-%1").arg(i);
         expected.append(title);
-        ASSERT_NE(clients.start(QStringLiteral("xterm"),
-                                {QStringLiteral("-geometry"), QStringLiteral("40x6+%1+%2").arg(20 * (i % 20)).arg(15 * i),
-                                 QStringLiteral("-T"), title, QStringLiteral("-e"), QStringLiteral("sleep 600")}),
-                  0);
+        ASSERT_NE(
+            clients.start(QStringLiteral("xterm"),
+                          {QStringLiteral("-geometry"),
+                           QStringLiteral("40x6+%1+%2").arg(20 * (i % 20)).arg(15 * i), QStringLiteral("-T"),
+                           title, QStringLiteral("-e"), QStringLiteral("sleep 600")}),
+            0);
     }
     expected.sort();
     // Every xterm mapped and stacked above the clock.
@@ -346,7 +348,8 @@ TEST_F(SuperPanelX11Test, AWindowResizedSinceItsPictureGetsAFreshOneWhenThePanel
         // Scaled to fit with the window's aspect kept: a pixel of rounding either way.
         const QSize wanted = snapshotCaptureSize(X11Clients::frame(terminal).size());
         const QSize image = shown->window().image.size();
-        return std::abs(image.width() - wanted.width()) <= 1 && std::abs(image.height() - wanted.height()) <= 1;
+        return std::abs(image.width() - wanted.width()) <= 1 &&
+               std::abs(image.height() - wanted.height()) <= 1;
     };
 
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
@@ -359,7 +362,8 @@ TEST_F(SuperPanelX11Test, AWindowResizedSinceItsPictureGetsAFreshOneWhenThePanel
 
     const QRect frame = X11Clients::frame(terminal);
     ASSERT_TRUE(xdotool(QStringLiteral("windowsize %1 900 700").arg(terminal)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::frame(terminal).height() > frame.height() + 100; }, 3000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return X11Clients::frame(terminal).height() > frame.height() + 100; }, 3000));
 
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown() && card(); }, 3000));
