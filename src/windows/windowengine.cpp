@@ -30,6 +30,8 @@ namespace {
 // The main thread is given back every this many windows while a list is filtered.
 constexpr int applicationScanYieldEvery = 12;
 constexpr int allWindowsScanYieldEvery = 20;
+// Nor is it held longer than this (seconds) between two yields of the all-windows scan.
+constexpr double allWindowsScanSlice = 0.01;
 // Windows smaller than this on either side are not document windows (unless known minimised).
 constexpr double minimumWindowSide = 80;
 
@@ -707,11 +709,16 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
     // Windows whose cached picture shows them at a size they no longer have: captured anew first.
     QList<WindowInfo> outdated;
 
+    double lastYield = m_scheduler.now();
     for (int i = 0; i < content.size(); ++i) {
         if (cancel.isCancelled() || !isCurrent(requestID))
             co_return;
-        if (i % allWindowsScanYieldEvery == 0)
+        // Also sooner when icons of many new applications are being read: each costs a trip to the
+        // server, and hundreds of windows may bring dozens of them.
+        if (i % allWindowsScanYieldEvery == 0 || m_scheduler.now() - lastYield > allWindowsScanSlice) {
             co_await sleepFor(0);
+            lastYield = m_scheduler.now();
+        }
         const WindowInfo &window = content[i];
         if (isOwnWindow(window))
             continue;
