@@ -13,6 +13,7 @@
 #include "core/localization.h"
 #include "platform/application.h"
 #include "platform/installation.h"
+#include "platform/ownedfiles.h"
 
 namespace qv {
 
@@ -36,12 +37,10 @@ bool renamePath(const QString &from, const QString &to, QString *error)
     return false;
 }
 
+// Removes one of our own entries of the Applications folder; a link is removed, never followed.
 bool removePath(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink())
-        return QDir(path).removeRecursively();
-    return !info.exists() && !info.isSymLink() ? true : QFile::remove(path);
+    return OwnedFiles::removeEntry(path);
 }
 
 // Copies a file, a symbolic link (as a link) or a whole folder.

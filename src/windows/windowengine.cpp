@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "core/settingsstore.h"
 #include "platform/accessibility.h"
 #include "platform/appicons.h"
+#include "platform/ownedfiles.h"
 #include "platform/permissions.h"
 #include "platform/screens.h"
 #include "platform/windowcapture.h"
@@ -131,7 +133,12 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
     m_diskQueue = queues.makeQueue(QStringLiteral("Quorvantis.SnapshotDiskCache"), QueueKind::Concurrent);
 
     m_snapshotDiskCacheDirectory = qv::snapshotDiskCacheDirectory();
-    QDir().mkpath(m_snapshotDiskCacheDirectory);
+    const OwnedFiles::Folder cacheFolder(m_snapshotDiskCacheDirectory, OwnedFiles::Folder::Mode::Create);
+    if (!cacheFolder.refusal().isEmpty()) {
+        OwnedFiles::warnRefused(cacheFolder, QStringLiteral("window snapshots"));
+        m_eventLog.log(DiagEvents::folderRefused, QFileInfo(m_snapshotDiskCacheDirectory).fileName() +
+                                                      QStringLiteral(": ") + cacheFolder.refusal());
+    }
     m_diskQueue->async([directory = m_snapshotDiskCacheDirectory] {
         pruneSnapshotDiskCache(directory, QDateTime::currentDateTimeUtc());
     });

@@ -20,6 +20,7 @@ inline const QString shelfThumbnailFailed = QStringLiteral("shelf_thumbnail_fail
 inline const QString shelfLinkFetch = QStringLiteral("shelf_link_fetch");       // "ok|error|timeout"
 inline const QString shelfOcrTimeout = QStringLiteral("shelf_ocr_timeout");     // "job=N"
 inline const QString exportError = QStringLiteral("export_error");         // redacted description
+inline const QString folderRefused = QStringLiteral("folder_refused");     // "QuorvantisShelf: it is a ..."
 } // namespace DiagEvents
 
 } // namespace qv
