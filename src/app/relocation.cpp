@@ -6,7 +6,6 @@
 #include <QLoggingCategory>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "app/processcontrol.h"
 #include "app/singleinstance.h"
@@ -31,7 +30,8 @@ QString resolved(const QString &path)
 
 bool renamePath(const QString &from, const QString &to, QString *error)
 {
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+    // Never over an entry: whatever appeared at `to` meanwhile is not ours to replace.
+    if (OwnedFiles::moveEntry(from, to))
         return true;
     *error = QStringLiteral("%1: %2").arg(to, qt_error_string(errno));
     return false;

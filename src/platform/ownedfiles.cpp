@@ -199,7 +199,12 @@ bool renameRegularFile(const QString &from, const QString &to)
     struct stat status = {};
     if (::lstat(source.constData(), &status) != 0 || !S_ISREG(status.st_mode))
         return false;
-    return ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, QFile::encodeName(to).constData(),
+    return moveEntry(from, to);
+}
+
+bool moveEntry(const QString &from, const QString &to)
+{
+    return ::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD, QFile::encodeName(to).constData(),
                        RENAME_NOREPLACE) == 0;
 }
 

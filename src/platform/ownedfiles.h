@@ -80,8 +80,10 @@ bool removeInside(const QByteArray &folderPath, const QByteArray &path);
 // not be ours (the Applications folder): the folders above are followed, the entry itself is not.
 bool removeEntry(const QString &path);
 
-// Moves a regular file to `to`, never replacing an entry there; a link or a special file at `from`
-// is left where it is. True when moved.
+// Moves the entry at `from` (a link as a link) to `to`, never replacing an entry there. True when
+// moved; errno tells why not.
+bool moveEntry(const QString &from, const QString &to);
+// Likewise, but only a regular file: a link or a special file at `from` is left where it is.
 bool renameRegularFile(const QString &from, const QString &to);
 
 // Whether a link at a file's own name is followed: never for our own files; for a file the user
