@@ -49,23 +49,6 @@ QString newCachePath(const QString &folder, const QString &suffix)
                                  QLatin1Char('.') + suffix);
 }
 
-// Writes a new file into the image folder, never through a link; nothing is left on failure. The
-// file is listed only once it is whole, and a run cut short leaves it to the next start's sweep.
-bool writeNewCacheFile(const QString &folderPath, const QString &path, const QByteArray &bytes)
-{
-    const OwnedFiles::Folder folder(folderPath);
-    const QByteArray name = folder.entryName(path);
-    QFile file;
-    const int fd = name.isEmpty() ? -1 : folder.createFile(name, 0600);
-    if (fd < 0 || !file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
-        return false;
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!written)
-        folder.removeEntry(name);
-    return written;
-}
-
 // The thumbnail of a picture, decoded within the decoding budget, and the size it announced.
 struct Decoded
 {
@@ -199,9 +182,7 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
     const OwnedFiles::Folder folder(m_cacheDirectory, OwnedFiles::Folder::Mode::Create);
     if (!folder.refusal().isEmpty()) {
         // A link (say to the user's pictures) is never swept nor written into: images are not kept.
-        OwnedFiles::warnRefused(folder, QStringLiteral("clipboard images"));
-        log(DiagEvents::folderRefused, QFileInfo(m_cacheDirectory).fileName() + QStringLiteral(": ") +
-                                           folder.refusal());
+        log(DiagEvents::folderRefused, OwnedFiles::warnRefused(folder, QStringLiteral("clipboard images")));
     }
     cleanupOrphanedImages();
     startPolling();
@@ -550,7 +531,7 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteA
     if (!decoded)
         return std::nullopt;
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
-    if (!writeNewCacheFile(folder, path, bytes))
+    if (!OwnedFiles::writeNewFile(folder, path, bytes, 0600))
         return std::nullopt;
     return recordOrDiscard(folder, path, *decoded);
 }
@@ -572,7 +553,7 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
     if (suffix.isEmpty())
         suffix = imageSuffixFor(read.bytes.left(4096));
     const QString path = newCachePath(folder, suffix);
-    if (!writeNewCacheFile(folder, path, read.bytes))
+    if (!OwnedFiles::writeNewFile(folder, path, read.bytes, 0600))
         return std::nullopt;
     return recordOrDiscard(folder, path, *decoded);
 }

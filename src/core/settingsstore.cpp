@@ -79,8 +79,8 @@ bool SettingsStore::save(const QVariantMap &values)
     // A link or a special file in the file's place is the user's: never replaced.
     const QFileInfo existing(m_filePath);
     if (existing.isSymLink() || (existing.exists() && !existing.isFile())) {
-        qCWarning(lcSettings).noquote() << "⚠️ Settings could not be written to" << m_filePath
-                                        << ": it is not a regular file";
+        qCWarning(lcSettings).noquote()
+            << "⚠️ Settings could not be written to" << m_filePath << ": it is not a regular file";
         return false;
     }
     QSaveFile file(m_filePath);

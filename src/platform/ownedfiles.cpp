@@ -158,10 +158,31 @@ int Folder::createFile(const QByteArray &name, mode_t mode) const
     return ::openat(m_fd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
 }
 
-void warnRefused(const Folder &folder, const QString &purpose)
+bool writeNewFile(const QString &folderPath, const QString &path, const QByteArray &bytes, mode_t mode)
 {
-    qCWarning(lcOwnedFiles).noquote() << QStringLiteral("⚠️ Not using %1 for %2: %3; nothing in it is touched")
-                                             .arg(folder.path(), purpose, folder.refusal());
+    const Folder folder(folderPath);
+    const QByteArray name = folder.entryName(path);
+    QFile file;
+    const int fd = name.isEmpty() ? -1 : folder.createFile(name, mode);
+    if (fd < 0)
+        return false;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (!written)
+        folder.removeEntry(name);
+    return written;
+}
+
+QString warnRefused(const Folder &folder, const QString &purpose)
+{
+    qCWarning(lcOwnedFiles).noquote()
+        << QStringLiteral("⚠️ Not using %1 for %2: %3; nothing in it is touched")
+               .arg(folder.path(), purpose, folder.refusal());
+    return folder.path().section(QLatin1Char('/'), -1) + QStringLiteral(": ") + folder.refusal();
 }
 
 bool removeInside(const QByteArray &folderPath, const QByteArray &path)
@@ -185,7 +206,8 @@ bool removeEntry(const QString &path)
     const QByteArray name = encoded.mid(slash + 1);
     if (slash < 0 || !isPlainName(name))
         return false;
-    const int parent = ::open(slash == 0 ? "/" : encoded.left(slash).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int parent =
+        ::open(slash == 0 ? "/" : encoded.left(slash).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (parent < 0)
         return errno == ENOENT;
     const bool removed = removeAt(parent, name, 0);
@@ -204,8 +226,8 @@ bool renameRegularFile(const QString &from, const QString &to)
 
 bool moveEntry(const QString &from, const QString &to)
 {
-    return ::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD, QFile::encodeName(to).constData(),
-                       RENAME_NOREPLACE) == 0;
+    return ::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
+                       QFile::encodeName(to).constData(), RENAME_NOREPLACE) == 0;
 }
 
 int openRegularFile(const QByteArray &path, qint64 *size, Links links)
@@ -232,7 +254,7 @@ ReadResult readRegularFile(const QString &path, qint64 maxBytes, Links links)
     struct stat status = {};
     if (fd < 0) {
         const int error = errno;
-        result.problem = error == ENOENT ? ReadResult::Absent
+        result.problem = error == ENOENT  ? ReadResult::Absent
                          : error == ELOOP ? ReadResult::NotRegular
                                           : ReadResult::Unreadable;
         result.description = error == ELOOP ? QStringLiteral("it is a symbolic link")

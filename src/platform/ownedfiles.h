@@ -67,9 +67,13 @@ private:
     int m_fd = -1;
 };
 
+// Writes a new file `path`, an entry directly inside the folder of ours at `folderPath`: never
+// replacing an entry, never through a link, and leaving nothing behind when it fails.
+bool writeNewFile(const QString &folderPath, const QString &path, const QByteArray &bytes, mode_t mode = 0644);
+
 // Prints the console line for a folder of ours that is refused ("⚠️ ..."); `purpose` names what the
-// folder would have been used for.
-void warnRefused(const Folder &folder, const QString &purpose);
+// folder would have been used for. Returns the detail of its diagnostics event ("name: reason").
+QString warnRefused(const Folder &folder, const QString &purpose);
 
 // Removes `path` when it is an entry directly inside the folder of ours at `folderPath`; anything
 // else is left alone. True when the entry is gone (or was never there).

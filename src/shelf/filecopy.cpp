@@ -1,7 +1,5 @@
 #include "shelf/filecopy.h"
 
-#include "platform/ownedfiles.h"
-
 #include <cerrno>
 
 #include <dirent.h>
@@ -9,9 +7,10 @@
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
-#include <sys/vfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include "platform/ownedfiles.h"
 
 namespace qv::FileCopy {
 

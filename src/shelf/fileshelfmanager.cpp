@@ -55,23 +55,6 @@ bool entryExists(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
-// Creates the file inside the shelf folder (never replacing one, never through a link) and writes all
-// of `bytes`; leaves nothing behind on failure.
-bool writeNewFile(const QString &folderPath, const QString &path, const QByteArray &bytes)
-{
-    const OwnedFiles::Folder folder(folderPath);
-    const QByteArray name = folder.entryName(path);
-    QFile file;
-    const int fd = name.isEmpty() ? -1 : folder.createFile(name);
-    if (fd < 0 || !file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
-        return false;
-    const bool ok = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!ok)
-        folder.removeEntry(name);
-    return ok;
-}
-
 QByteArray xmlEscaped(const QString &text)
 {
     QString escaped = text;
@@ -118,9 +101,7 @@ FileShelfManager::FileShelfManager(const Platform &platform, Scheduler &schedule
     if (!folder.refusal().isEmpty()) {
         // A link in the folder's place (to the user's documents, say) is never swept nor written
         // into: files are then shelved where they lie.
-        OwnedFiles::warnRefused(folder, QStringLiteral("the shelf"));
-        log(DiagEvents::folderRefused,
-            QFileInfo(m_shelfDirectory).fileName() + QStringLiteral(": ") + folder.refusal());
+        log(DiagEvents::folderRefused, OwnedFiles::warnRefused(folder, QStringLiteral("the shelf")));
     }
     cleanupOrphanedFiles();
 }
@@ -490,7 +471,7 @@ bool FileShelfManager::addImage(const QImage &image, const std::optional<QString
         return false;
     }
     const QUrl file = uniqueFileURL(base + QStringLiteral(".png"));
-    if (!writeNewFile(m_shelfDirectory, file.toLocalFile(), png)) {
+    if (!OwnedFiles::writeNewFile(m_shelfDirectory, file.toLocalFile(), png)) {
         releaseName(file);
         log(DiagEvents::shelfIntakeError, QStringLiteral("image write failed"));
         return false;
@@ -569,7 +550,7 @@ std::optional<QUrl> FileShelfManager::persistRemoteImageData(const QByteArray &b
     if (base.isEmpty())
         base = QStringLiteral("Image_") + newUuidString();
     const QUrl file = uniqueFileURL(base + QLatin1Char('.') + extension);
-    if (!writeNewFile(m_shelfDirectory, file.toLocalFile(), bytes)) {
+    if (!OwnedFiles::writeNewFile(m_shelfDirectory, file.toLocalFile(), bytes)) {
         qCInfo(lcShelf).noquote() << QStringLiteral("❌ persistRemoteImageData 写入失败: ") +
                                          file.toLocalFile();
         releaseName(file);
@@ -596,7 +577,7 @@ QByteArray FileShelfManager::makeWeblocData(const QUrl &webURL)
 bool FileShelfManager::processWebLink(const QUrl &webURL)
 {
     const QUrl file = uniqueFileURL(newUuidString() + QStringLiteral(".webloc"));
-    if (!writeNewFile(m_shelfDirectory, file.toLocalFile(), makeWeblocData(webURL))) {
+    if (!OwnedFiles::writeNewFile(m_shelfDirectory, file.toLocalFile(), makeWeblocData(webURL))) {
         qCInfo(lcShelf).noquote() << QStringLiteral("❌ processWebLink: failed to write .webloc: ") +
                                          file.toLocalFile();
         releaseName(file);

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QPointer>
 
 #include <algorithm>
@@ -134,11 +133,9 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
 
     m_snapshotDiskCacheDirectory = qv::snapshotDiskCacheDirectory();
     const OwnedFiles::Folder cacheFolder(m_snapshotDiskCacheDirectory, OwnedFiles::Folder::Mode::Create);
-    if (!cacheFolder.refusal().isEmpty()) {
-        OwnedFiles::warnRefused(cacheFolder, QStringLiteral("window snapshots"));
-        m_eventLog.log(DiagEvents::folderRefused, QFileInfo(m_snapshotDiskCacheDirectory).fileName() +
-                                                      QStringLiteral(": ") + cacheFolder.refusal());
-    }
+    if (!cacheFolder.refusal().isEmpty())
+        m_eventLog.log(DiagEvents::folderRefused,
+                       OwnedFiles::warnRefused(cacheFolder, QStringLiteral("window snapshots")));
     m_diskQueue->async([directory = m_snapshotDiskCacheDirectory] {
         pruneSnapshotDiskCache(directory, QDateTime::currentDateTimeUtc());
     });

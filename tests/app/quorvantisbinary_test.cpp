@@ -96,7 +96,8 @@ TEST_F(QuorvantisBinary, GarbageSettingsFileIsSetAsideAndTheApplicationStarts)
 TEST_F(QuorvantisBinary, LinkedCacheFoldersAreRefusedAndTheUsersFilesSurvive)
 {
     QDir root(home.path());
-    const QStringList files = {QStringLiteral("Documents/letter.txt"), QStringLiteral("Documents/taxes/2025.pdf"),
+    const QStringList files = {QStringLiteral("Documents/letter.txt"),
+                               QStringLiteral("Documents/taxes/2025.pdf"),
                                QStringLiteral("Pictures/cat.png")};
     for (const QString &name : files) {
         ASSERT_TRUE(root.mkpath(QFileInfo(root.filePath(name)).path()));

@@ -28,7 +28,8 @@ QString failRenameFrom;
 } // namespace
 
 // The test program's renameat2() stands in front of the C library's; every other rename goes through.
-extern "C" int renameat2(int fromFolder, const char *from, int toFolder, const char *to, unsigned int flags) noexcept
+extern "C" int renameat2(int fromFolder, const char *from, int toFolder, const char *to,
+                         unsigned int flags) noexcept
 {
     if (!failRenameFrom.isEmpty() && QFile::decodeName(from) == failRenameFrom) {
         errno = EIO;

@@ -212,7 +212,8 @@ TEST_F(ClipboardManagerTest, ALinkInPlaceOfTheImageFolderIsRefusedAndThePictures
     QTemporaryDir home;
     QDir root(home.path());
     ASSERT_TRUE(root.mkpath(QStringLiteral("Pictures/holiday")));
-    const QStringList pictures = {QStringLiteral("Pictures/cat.png"), QStringLiteral("Pictures/holiday/beach.png")};
+    const QStringList pictures = {QStringLiteral("Pictures/cat.png"),
+                                  QStringLiteral("Pictures/holiday/beach.png")};
     for (const QString &name : pictures)
         ASSERT_TRUE(QImage::fromData(pngBytes(4, 4)).save(root.filePath(name)));
     const QString linked = root.filePath(QStringLiteral("QuorvantisClipboard"));
@@ -223,11 +224,15 @@ TEST_F(ClipboardManagerTest, ALinkInPlaceOfTheImageFolderIsRefusedAndThePictures
     settle();
     m_manager->clearHistory();
     settle();
-    EXPECT_EQ(events(DiagEvents::folderRefused), QStringList{QStringLiteral("QuorvantisClipboard: it is a symbolic link")});
+    EXPECT_EQ(events(DiagEvents::folderRefused),
+              QStringList{QStringLiteral("QuorvantisClipboard: it is a symbolic link")});
     EXPECT_TRUE(QFileInfo(linked).isSymLink());
     for (const QString &name : pictures)
         EXPECT_TRUE(QFile::exists(root.filePath(name))) << name.toStdString();
-    EXPECT_EQ(QDir(root.filePath(QStringLiteral("Pictures"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2);
+    EXPECT_EQ(QDir(root.filePath(QStringLiteral("Pictures")))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
+                  .size(),
+              2);
 }
 
 // Regression: the history dedupe keyed masked items on their mask, so a new six-digit code replaced

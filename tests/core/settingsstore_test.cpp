@@ -180,7 +180,8 @@ TEST(SettingsStore, ALinkOrSpecialFileInPlaceIsLeftAloneAndChangesAreRefused)
         std::function<bool(const QString &)> make;
     } rows[] = {
         {"link to /dev/zero", [](const QString &path) { return QFile::link("/dev/zero", path); }},
-        {"fifo", [](const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }},
+        {"fifo",
+         [](const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }},
         {"link to a file elsewhere", [&](const QString &path) { return QFile::link(dotfile, path); }},
     };
     for (const auto &row : rows) {
@@ -201,8 +202,9 @@ TEST(SettingsStore, ALinkOrSpecialFileInPlaceIsLeftAloneAndChangesAreRefused)
         const QFileInfo after(path);
         EXPECT_EQ(after.isSymLink(), before.isSymLink());
         EXPECT_EQ(after.isFile(), before.isFile());
-        EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
-                  QStringList{"defaults.json"});
+        EXPECT_EQ(
+            QDir(QFileInfo(path).path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+            QStringList{"defaults.json"});
     }
     QFile untouched(dotfile);
     ASSERT_TRUE(untouched.open(QIODevice::ReadOnly));
@@ -225,7 +227,8 @@ TEST(SettingsStore, AChangeThatCannotBeWrittenIsNotMade)
                     QFile::setPermissions(path, QFileDevice::ReadOwner));
     }
     if (!immutable && ::geteuid() == 0) {
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(folder,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         GTEST_SKIP() << "root writes read-only folders and chattr is not available here";
     }
     {

@@ -134,7 +134,8 @@ TEST_F(ShelfStoreTest, ALinkInPlaceOfTheFolderIsRefusedAndTheUsersFilesSurvive)
     QDir root(m_root.path());
     ASSERT_TRUE(QDir(shelfPath()).removeRecursively());
     ASSERT_TRUE(root.mkpath(QStringLiteral("Documents/project")));
-    const QStringList documents = {QStringLiteral("Documents/letter.txt"), QStringLiteral("Documents/.hidden"),
+    const QStringList documents = {QStringLiteral("Documents/letter.txt"),
+                                   QStringLiteral("Documents/.hidden"),
                                    QStringLiteral("Documents/project/notes.txt")};
     for (const QString &name : documents) {
         QFile file(root.filePath(name));
@@ -161,7 +162,10 @@ TEST_F(ShelfStoreTest, ALinkInPlaceOfTheFolderIsRefusedAndTheUsersFilesSurvive)
     EXPECT_TRUE(QFile::exists(outsidePath(QStringLiteral("dropped.txt"))));
     for (const QString &name : documents)
         EXPECT_TRUE(QFile::exists(root.filePath(name))) << name.toStdString();
-    EXPECT_EQ(QDir(root.filePath(QStringLiteral("Documents"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 3);
+    EXPECT_EQ(QDir(root.filePath(QStringLiteral("Documents")))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .size(),
+              3);
 }
 
 TEST_F(ShelfStoreTest, SweepKeepsListedFilesAndNamesStillInFlight)

@@ -178,7 +178,8 @@ TEST_F(ShelfIntakeTest, FilesThatReportNoSizeButAreNotFilesAreRefused)
     EXPECT_EQ(itemNames(), QStringList{QStringLiteral("empty.txt")});
     EXPECT_EQ(received.size(), 1);
     EXPECT_EQ(shelfFiles(), QStringList{QStringLiteral("empty.txt")});
-    EXPECT_EQ(m_events.details(DiagEvents::shelfIntakeError), QStringList(3, QStringLiteral("not a regular file")));
+    EXPECT_EQ(m_events.details(DiagEvents::shelfIntakeError),
+              QStringList(3, QStringLiteral("not a regular file")));
 }
 
 // Regression: a file whose name is not valid UTF-8 ("bad\xff\xfe.txt") was reported vanished, as a

@@ -278,7 +278,8 @@ TEST_F(SettingsWindowTest, AChangeThatCannotBeSavedGoesBackAndTheWindowSaysSo)
     SettingsStore unwritable(home.filePath(QStringLiteral("Quorvantis/defaults.json")));
     const SettingsContext base = context();
     SettingsView view(SettingsContext{unwritable, scheduler, sim.permissions, base.setLaunchAtLogin, nullptr,
-                                      diagnostics, base.openURL, base.installedApplications, base.applicationIcon});
+                                      diagnostics, base.openURL, base.installedApplications,
+                                      base.applicationIcon});
     view.resize(750, 820);
     view.show();
     GlassToggle &ignore = *page<GeneralSettingsSection>(view, SettingsTab::general).toggles().at(3);

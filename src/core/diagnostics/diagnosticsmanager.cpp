@@ -37,7 +37,6 @@ namespace qv {
 
 Q_LOGGING_CATEGORY(lcDiagnostics, "quorvantis.diagnostics")
 
-
 namespace {
 
 const QString logQueueLabel = QStringLiteral("com.quorvantis.diagnostics.log");
@@ -257,8 +256,8 @@ void DiagnosticsManager::Core::openNewLogFile()
         logDirectory + QStringLiteral("/quorvantis_") + localStamp(nowMs) + QStringLiteral(".log");
     // Append, never truncate: a second file opened within the same second has the same name, and
     // the first one's lines must survive it.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
     logFd = fd;
@@ -400,14 +399,16 @@ QString DiagnosticsManager::Core::buildExportArchive(const QString &destination)
         // rotate at, which keeps the export's memory bounded.
         const auto read = OwnedFiles::readRegularFile(logFiles.at(i), maxExportedLogBytes);
         if (read.problem != OwnedFiles::ReadResult::None) {
-            qCWarning(lcDiagnostics).noquote() << QStringLiteral("⚠️ Log file %1 left out of the export: %2")
-                                                      .arg(logFiles.at(i), read.description);
+            qCWarning(lcDiagnostics).noquote()
+                << QStringLiteral("⚠️ Log file %1 left out of the export: %2")
+                       .arg(logFiles.at(i), read.description);
             continue;
         }
         // Lossy decoding keeps a damaged log exportable; every byte still passes the rules.
         const QString text = QString::fromUtf8(read.bytes);
-        const QString problem = writeFileAtomically(logs + QLatin1Char('/') + QFileInfo(logFiles.at(i)).fileName(),
-                                                    DiagnosticsSanitizer::sanitizeText(text).toUtf8());
+        const QString problem =
+            writeFileAtomically(logs + QLatin1Char('/') + QFileInfo(logFiles.at(i)).fileName(),
+                                DiagnosticsSanitizer::sanitizeText(text).toUtf8());
         if (!problem.isEmpty())
             return fail(problem);
     }

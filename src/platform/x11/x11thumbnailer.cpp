@@ -16,7 +16,8 @@ namespace {
 
 QImage renderSvg(const QString &path, const QSize &pixels, QString *error)
 {
-    const auto read = OwnedFiles::readRegularFile(path, ImageDecoding::maxSvgBytes, OwnedFiles::Links::Follow);
+    const auto read =
+        OwnedFiles::readRegularFile(path, ImageDecoding::maxSvgBytes, OwnedFiles::Links::Follow);
     if (read.problem != OwnedFiles::ReadResult::None) {
         *error = QStringLiteral("svg unreadable");
         return QImage();

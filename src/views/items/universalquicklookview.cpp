@@ -281,7 +281,8 @@ void UniversalQuickLookView::load()
             } else if (probe.kind == Kind::Text) {
                 // Without blocking, and only a regular file: a pipe put in its place shows as a file.
                 QFile file;
-                const int fd = OwnedFiles::openRegularFile(QFile::encodeName(path), nullptr, OwnedFiles::Links::Follow);
+                const int fd =
+                    OwnedFiles::openRegularFile(QFile::encodeName(path), nullptr, OwnedFiles::Links::Follow);
                 if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
                     if (fd >= 0)
                         ::close(fd);

@@ -177,8 +177,12 @@ TEST_F(DiagnosticsExport, TakesAtMostTheTenNewestLogsAndAnEmptyRingIsAnEmptyArra
 TEST_F(DiagnosticsExport, LogsThatAreNotFilesOrFarTooLargeAreLeftOut)
 {
     writeFile(logDir() + QStringLiteral("/quorvantis_20200101_000000.log"), "kept\n");
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), logDir() + QStringLiteral("/quorvantis_20200101_000001.log")));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(logDir() + QStringLiteral("/quorvantis_20200101_000002.log")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"),
+                            logDir() + QStringLiteral("/quorvantis_20200101_000001.log")));
+    ASSERT_EQ(
+        ::mkfifo(QFile::encodeName(logDir() + QStringLiteral("/quorvantis_20200101_000002.log")).constData(),
+                 0600),
+        0);
     QFile huge(logDir() + QStringLiteral("/quorvantis_20200101_000003.log"));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
     ASSERT_TRUE(huge.resize(400LL * 1024 * 1024)); // sparse: takes no disk
