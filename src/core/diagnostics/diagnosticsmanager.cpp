@@ -384,7 +384,8 @@ QString DiagnosticsManager::Core::buildExportArchive(const QString &destination)
     if (!QDir().mkpath(folder))
         return QStringLiteral("Could not create the folder %1").arg(folder);
     const auto fail = [&folder](const QString &problem) {
-        OwnedFiles::removeInside(QDir::tempPath(), folder);
+        // The temporary folder is the system's; only our own entry in it goes.
+        OwnedFiles::removeEntry(folder);
         return problem;
     };
 
