@@ -284,6 +284,8 @@ TEST_F(SettingsWindowTest, AChangeThatCannotBeSavedGoesBackAndTheWindowSaysSo)
     view.show();
     GlassToggle &ignore = *page<GeneralSettingsSection>(view, SettingsTab::general).toggles().at(3);
     ASSERT_EQ(ignore.label(), QStringLiteral("Ignore Single Window Apps"));
+    // A background write that fails (the engine's activation record) says nothing.
+    EXPECT_FALSE(unwritable.set(Settings::appUsageHistory, QVariantMap{{"org.example", 1.0}}));
     EXPECT_TRUE(view.saveFailureText().isEmpty());
     click(ignore, ignore.trackRect().center());
     scheduler.advance(1.0);

@@ -222,7 +222,10 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
 
     // A change that could not be written was not made: the controls show the stored value again,
     // and this line says why.
-    connect(&m_context.settings, &SettingsStore::writeFailed, this, [this] {
+    connect(&m_context.settings, &SettingsStore::writeFailed, this, [this](const QString &key) {
+        // The window engine records activations in the background; no one changed anything here.
+        if (key == Settings::appUsageHistory.key())
+            return;
         m_saveFailure->setText(Localization::text("settings_not_saved", m_language));
         m_saveFailure->show();
     });
