@@ -21,6 +21,7 @@ inline constexpr int appListTrimTarget = 15;
 inline constexpr double appListMaximumAge = 30;       // seconds
 inline constexpr double diskMaximumAge = 86400;       // seconds
 inline constexpr qint64 diskMaximumTotal = 209715200; // bytes (200 MiB)
+inline constexpr qint64 diskMaximumFileBytes = 67108864; // bytes (64 MiB), one snapshot file
 inline constexpr int warmUpCount = 16;
 } // namespace SnapshotLimits
 
@@ -43,6 +44,9 @@ QString snapshotFileName(const QString &key);
 // Pixel size to capture a window of this frame size at: width 320-640, height from the window's
 // aspect (clamped to 0.2-5) within 120-900.
 QSize snapshotCaptureSize(const QSizeF &frameSize);
+// Whether the picture has the size a capture of a window of this frame size gets (a pixel of
+// rounding either way): a picture of the window at another size does not.
+bool snapshotFitsFrame(const QImage &image, const QSizeF &frameSize);
 // True when fewer than 5 % of the pixels of a 72x72 copy are visible (alpha of 5 or more); a null
 // image is blank.
 bool isSnapshotBlank(const QImage &image);
