@@ -457,6 +457,15 @@ TEST_F(DockBubbleX11Test, BelowATopPanelTheBubbleHangsJustUnderTheHoveredButton)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !engine->isFetchPending(); }, waitMs));
     QTest::qWait(300);
     const QRect second = XfcePanelDesktop::iconGeometryOf(QStringLiteral("top term 2"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QList<DockIcon> icons = monitor->cachedIcons();
+            return std::any_of(icons.cbegin(), icons.cend(), [&](const DockIcon &icon) {
+                return icon.frame.contains(QRectF(second).center());
+            });
+        },
+        waitMs))
+        << "the panel's buttons were not read again (the accessibility walk stalled)";
     movePointer(QRectF(second).center());
     EXPECT_TRUE(QTest::qWaitFor([&] { return arrowOn(second); }, waitMs));
 
