@@ -41,7 +41,7 @@ bool SimGlobalInput::pressKey(int keyCode, quint32 flags, bool autorepeat)
     const bool consumed = delivering() && filterKeyDown(GlobalKeyEvent{keyCode, flags & keyModifierMask,
                                                                        autorepeat, eventTime});
     if (!consumed)
-        keysReceivedByApplication.append(keyCode);
+        (keyboardHolder() != 0 ? keysReceivedByHolder : keysReceivedByApplication).append(keyCode);
     return consumed;
 }
 

@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "core/localization.h"
@@ -106,16 +105,6 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
     for (const PeekLayout::ZoneTile &tile : PeekLayout::zoneTiles(QSizeF(size())))
         m_zones.append(new DropZoneView(QString::fromLatin1(tile.symbol), scheduler, m_zoneLayer));
     m_zoneLayer->hide();
-
-    // Wherever the keyboard is inside the panel, on every route.
-    auto *close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
-    close->setContext(Qt::WindowShortcut);
-    connect(close, &QShortcut::activated, this,
-            [this] { m_state.performOnSelectedWindow(m_state.actions().card.closeWindow); });
-    auto *minimize = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
-    minimize->setContext(Qt::WindowShortcut);
-    connect(minimize, &QShortcut::activated, this,
-            [this] { m_state.performOnSelectedWindow(m_state.actions().card.minimizeWindow); });
 
     connect(&state, &SuperPanelState::showContentChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::routeChanged, this, &SuperPanelOverlay::updatePresentation);
@@ -368,8 +357,37 @@ void SuperPanelOverlay::mousePressEvent(QMouseEvent *event)
     QWidget::mousePressEvent(event);
 }
 
+void SuperPanelOverlay::focusInEvent(QFocusEvent *event)
+{
+    // A click on something that takes no focus (a sidebar filter, the clear button) hands it up to
+    // the panel: on the window area it belongs to the search field, which takes the typing.
+    if (m_searchField->isVisible())
+        m_searchField->setFocus(event->reason());
+    else
+        QWidget::focusInEvent(event);
+}
+
+bool SuperPanelOverlay::handleCommandKey(QKeyEvent *event)
+{
+    // Keys rather than window shortcuts: they act while a window behind the panel has the focus too
+    // (the panel holds the keyboard then, but Qt counts it as inactive).
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+        return false;
+    if (event->key() == Qt::Key_W)
+        m_state.performOnSelectedWindow(m_state.actions().card.closeWindow);
+    else if (event->key() == Qt::Key_M)
+        m_state.performOnSelectedWindow(m_state.actions().card.minimizeWindow);
+    else
+        return false;
+    return true;
+}
+
 void SuperPanelOverlay::keyPressEvent(QKeyEvent *event)
 {
+    if (handleCommandKey(event)) {
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_Escape) {
         m_state.handleEscape();
         event->accept();
@@ -387,6 +405,8 @@ bool SuperPanelOverlay::eventFilter(QObject *watched, QEvent *event)
 
 bool SuperPanelOverlay::handleSearchKey(QKeyEvent *event)
 {
+    if (handleCommandKey(event))
+        return true;
     // Every key below is the panel's: the arrows and Tab never move the caret or the focus.
     switch (event->key()) {
     case Qt::Key_Return:

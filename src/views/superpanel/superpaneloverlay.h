@@ -60,6 +60,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -72,6 +73,8 @@ private:
     void updatePresentation();
     void updateZones();
     bool handleSearchKey(QKeyEvent *event);
+    // Ctrl+W and Ctrl+M; true when the key was one of them.
+    bool handleCommandKey(QKeyEvent *event);
 
     SuperPanelState &m_state;
     Scheduler &m_scheduler;
