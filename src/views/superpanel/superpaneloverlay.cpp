@@ -1,6 +1,7 @@
 #include "views/superpanel/superpaneloverlay.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -192,6 +193,7 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     box->addWidget(m_searchField, 1);
     auto *clear = new SymbolButton(QStringLiteral("xmark.circle.fill"), 18, Theme::white(0.5), 2,
                                    SymbolButton::Face::bare(), m_searchBox);
+    clear->setObjectName(QStringLiteral("clearButton"));
     connect(clear, &QAbstractButton::clicked, this, [this] { m_state.setSearchText(QString()); });
     clear->hide();
     m_clearButton = clear;
@@ -386,6 +388,15 @@ void SuperPanelOverlay::keyPressEvent(QKeyEvent *event)
 {
     if (handleCommandKey(event)) {
         event->accept();
+        return;
+    }
+    // A key that came to the panel itself (the focus moved here while Qt counted the panel
+    // inactive, so focusInEvent never ran) is the search field's on the window area.
+    if (m_searchField->isVisible() && !m_forwardingKey) {
+        m_searchField->setFocus(Qt::OtherFocusReason);
+        m_forwardingKey = true;
+        QCoreApplication::sendEvent(m_searchField, event);
+        m_forwardingKey = false;
         return;
     }
     if (event->key() == Qt::Key_Escape) {

@@ -93,6 +93,8 @@ private:
     QList<DropZoneView *> m_zones;
     QWidget *m_moduleView = nullptr;
     QList<QWidget *> m_layers;
+    // A key on its way from the panel to the search field, which may hand it back up.
+    bool m_forwardingKey = false;
 };
 
 } // namespace qv
