@@ -90,7 +90,12 @@ OverlayController::OverlayController(const Platform &platform, Scheduler &schedu
 
 void OverlayController::setOpenSettings(std::function<void()> openSettings)
 {
-    m_openSettings = std::move(openSettings);
+    // The settings window takes the keyboard as the panel closes: it is not handed back then.
+    m_openSettings = openSettings ? std::function<void()>([this, open = std::move(openSettings)] {
+        m_settingsOpened = true;
+        open();
+    })
+                                  : std::function<void()>();
     if (m_superPanelState)
         m_superPanelState->setOpenSettings(m_openSettings);
 }
@@ -816,13 +821,15 @@ void OverlayController::hideGlobalSwitcher()
     // Resuming asks the Dock monitor for an immediate tile refresh.
     if (m_dockMonitor->isInteractionSuspended())
         m_dockMonitor->setInteractionSuspended(false);
-    const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow();
+    // Qt may count the panel inactive while it holds the keyboard (shown again right after it hid).
+    const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow() ||
+                             m_platform.globalInput->keyboardHolder() == m_globalOverlayWindow->winId();
     m_platform.globalInput->releaseKeyboard();
     m_globalOverlayWindow->setAlpha(0);
     m_globalOverlayWindow->orderOut();
     // A window chosen in the panel takes the keyboard itself: handing it back first would bring
     // the earlier window forward for a moment.
-    if (hadKeyboard && m_windowEngine->focusRequestCount() == m_focusRequestsAtShow)
+    if (hadKeyboard && !m_settingsOpened && m_windowEngine->focusRequestCount() == m_focusRequestsAtShow)
         returnFocus();
     m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
@@ -848,6 +855,7 @@ void OverlayController::rememberFocus()
     m_focusReturnPid = ours ? 0 : frontmost.pid;
     m_focusReturnWindow = ours ? 0 : workspace.focusedWindow();
     m_focusRequestsAtShow = m_windowEngine->focusRequestCount();
+    m_settingsOpened = false;
 }
 
 void OverlayController::returnFocus()

@@ -223,6 +223,8 @@ private:
     qint64 m_focusReturnPid = 0;
     // The window engine's focus request count when the panel showed.
     quint64 m_focusRequestsAtShow = 0;
+    // The gear opened the settings window since the panel showed.
+    bool m_settingsOpened = false;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;
 
