@@ -103,6 +103,12 @@ TEST_F(SuperPanelWidget, TypingFiltersTheCardsAndTheAppFilterCombinesWithIt)
     search()->clear();
     type("mail");
     EXPECT_EQ(view->windowTitles().size(), 7) << "Mail's windows by name, none by title";
+
+    view->sidebarItems().at(6)->click(); // Terminal
+    search()->clear();
+    type("o");
+    EXPECT_EQ(view->windowTitles().size(), 5) << view->windowTitles().join(", ").toStdString();
+    saveScreenshot(*backdrop, "superpanel_filter_and_search");
 }
 
 TEST_F(SuperPanelWidget, ArrowsWrapAndReturnFocusesTheSelectedWindowAndCloses)
