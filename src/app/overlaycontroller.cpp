@@ -868,7 +868,8 @@ void OverlayController::returnFocus()
     });
     // Another window of the same application may lie above the one that had the keyboard, so the
     // application alone is only the fallback.
-    if (!minimized && (m_focusReturnWindow == 0 || !m_platform.workspace->activateWindow(m_focusReturnWindow)) &&
+    if (!minimized &&
+        (m_focusReturnWindow == 0 || !m_platform.workspace->activateWindow(m_focusReturnWindow)) &&
         m_focusReturnPid != 0)
         m_platform.workspace->activate(m_focusReturnPid);
     m_focusReturnWindow = 0;

@@ -322,9 +322,11 @@ void X11GlobalInput::handleHolderEvent(const void *raw)
     case XCB_FOCUS_OUT: {
         const auto *focus = reinterpret_cast<const xcb_focus_out_event_t *>(event);
         // Focus that moves away (not grabs starting or ending, not into a window of its own).
-        const bool moved = focus->mode == XCB_NOTIFY_MODE_NORMAL || focus->mode == XCB_NOTIFY_MODE_WHILE_GRABBED;
+        const bool moved =
+            focus->mode == XCB_NOTIFY_MODE_NORMAL || focus->mode == XCB_NOTIFY_MODE_WHILE_GRABBED;
         if (focus->event != m_holder || !moved || focus->detail == XCB_NOTIFY_DETAIL_INFERIOR ||
-            focus->detail == XCB_NOTIFY_DETAIL_POINTER || !m_keyboardGrabbed || m_focusRetakes >= maxFocusRetakes)
+            focus->detail == XCB_NOTIFY_DETAIL_POINTER || !m_keyboardGrabbed ||
+            m_focusRetakes >= maxFocusRetakes)
             break;
         ++m_focusRetakes;
         xcb_set_input_focus(m_connection->xcb, XCB_INPUT_FOCUS_PARENT, m_holder, XCB_CURRENT_TIME);
