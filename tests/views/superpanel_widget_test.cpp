@@ -321,7 +321,7 @@ TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
     EXPECT_FALSE(view->windowTitles().contains(sampleWindows(5).at(3).title));
 
     // The selection on the last card follows a shrinking list back.
-    state->selectWindowIndex(3);
+    state->selectAndScroll(3);
     list.removeLast();
     windows.setWindows(list);
     QApplication::processEvents();

@@ -369,7 +369,7 @@ void SuperPanelOverlay::focusInEvent(QFocusEvent *event)
         QWidget::focusInEvent(event);
 }
 
-bool SuperPanelOverlay::handleCommandKey(QKeyEvent *event)
+bool SuperPanelOverlay::commandKeyButtons(QKeyEvent *event)
 {
     // Keys rather than window shortcuts: they act while a window behind the panel has the focus too
     // (the panel holds the keyboard then, but Qt counts it as inactive).
@@ -386,7 +386,7 @@ bool SuperPanelOverlay::handleCommandKey(QKeyEvent *event)
 
 void SuperPanelOverlay::keyPressEvent(QKeyEvent *event)
 {
-    if (handleCommandKey(event)) {
+    if (commandKeyButtons(event)) {
         event->accept();
         return;
     }
@@ -416,7 +416,7 @@ bool SuperPanelOverlay::eventFilter(QObject *watched, QEvent *event)
 
 bool SuperPanelOverlay::handleSearchKey(QKeyEvent *event)
 {
-    if (handleCommandKey(event))
+    if (commandKeyButtons(event))
         return true;
     // Every key below is the panel's: the arrows and Tab never move the caret or the focus.
     switch (event->key()) {

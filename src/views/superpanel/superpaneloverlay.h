@@ -73,8 +73,8 @@ private:
     void updatePresentation();
     void updateZones();
     bool handleSearchKey(QKeyEvent *event);
-    // Ctrl+W and Ctrl+M; true when the key was one of them.
-    bool handleCommandKey(QKeyEvent *event);
+    // The panel's window commands, Ctrl+W and Ctrl+M; true when the key was one of them.
+    bool commandKeyButtons(QKeyEvent *event);
 
     SuperPanelState &m_state;
     Scheduler &m_scheduler;

@@ -94,7 +94,7 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
     connect(&model, &QAbstractItemModel::dataChanged, this, &WindowGrid::scheduleSync);
     connect(&state, &SuperPanelState::selectedIndexChanged, this, &WindowGrid::updateSelection);
     connect(&state, &SuperPanelState::listReadyChanged, m_content, qOverload<>(&QWidget::update));
-    connect(&state, &SuperPanelState::scrollRequested, this, &WindowGrid::scrollToWindow);
+    connect(&state, &SuperPanelState::scrollRequested, this, &WindowGrid::scrollToTrigger);
     connect(&state, &SuperPanelState::appFilterChanged, this, [this] {
         m_scrollAnimation.cancel();
         verticalScrollBar()->setValue(0);
@@ -270,7 +270,7 @@ void WindowGrid::updateSelection()
         m_cards.value(m_order.at(row))->setSelected(row == selected);
 }
 
-void WindowGrid::scrollToWindow(qint64 windowId)
+void WindowGrid::scrollToTrigger(qint64 windowId)
 {
     const int row = rowOf(windowId);
     if (row < 0)

@@ -46,7 +46,7 @@ private:
     void syncCards();
     void layoutCards();
     void updateSelection();
-    void scrollToWindow(qint64 windowId);
+    void scrollToTrigger(qint64 windowId);
     int rowOf(qint64 windowId) const;
     GlobalWindowCard *makeCard(const AppWindowModel &window);
     void moveGhost(GlobalWindowCard *card, const QPointF &offset);
