@@ -40,8 +40,8 @@ bool SimGlobalInput::pressKey(int keyCode, quint32 flags, bool autorepeat)
 {
     const bool consumed = delivering() && filterKeyDown(GlobalKeyEvent{keyCode, flags & keyModifierMask,
                                                                        autorepeat, eventTime});
-    if (!consumed)
-        (keyboardHolder() != 0 ? keysReceivedByHolder : keysReceivedByApplication).append(keyCode);
+    if (!consumed && keyboardHolder() == 0)
+        keysReceivedByApplication.append(keyCode);
     return consumed;
 }
 

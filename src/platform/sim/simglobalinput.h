@@ -45,10 +45,9 @@ public:
     // Combinations another program holds; setShortcuts() reports them.
     QList<KeyCombination> heldElsewhere;
 
-    // Key codes of the key-downs the focused application received, in order; while the keyboard is
-    // held they go to the holder instead.
+    // Key codes of the key-downs the focused application received, in order (none while the
+    // keyboard is held: they go to the holder).
     QList<int> keysReceivedByApplication;
-    QList<int> keysReceivedByHolder;
     int tapCreations() const { return m_tapCreations; }
     // The combinations in force: none without a tap.
     QList<KeyCombination> shortcuts() const { return m_shortcuts; }
