@@ -814,5 +814,6 @@ TEST_F(OverlayControllerTest, TheSuperPanelsGearOpensTheSettingsAndClosesThePane
     EXPECT_EQ(opened, 1);
     EXPECT_FALSE(controller->isGlobalSwitcherVisible());
     EXPECT_EQ(desktop.globalInput.keyboardHolder(), 0u);
-    EXPECT_EQ(desktop.workspace.activationLog().size(), activations) << "the settings window keeps the keyboard";
+    EXPECT_EQ(desktop.workspace.activationLog().size(), activations)
+        << "the settings window keeps the keyboard";
 }
