@@ -14,11 +14,11 @@
 #include <xcb/xtest.h>
 
 #include "core/settingskeys.h"
+#include "platform/x11/x11session.h"
 #include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11clients.h"
 #include "support/x11focus.h"
-#include "platform/x11/x11session.h"
 #include "ui/panel.h"
 #include "views/superpanel/appsidebaritem.h"
 #include "views/superpanel/globalwindowcard.h"
