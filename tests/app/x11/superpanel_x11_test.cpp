@@ -352,6 +352,8 @@ TEST_F(SuperPanelX11Test, AClickOnAFilterOrTheClearButtonLeavesTheTypingToTheSea
         ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles().size() == 6; }, 5000))
             << shownTitles().join(", ").toStdString();
         const SuperPanelState &state = *controller->superPanelState();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return controller->superPanel()->grid()->cards().size() == 6; }, 3000));
         const QList<GlobalWindowCard *> cards = controller->superPanel()->grid()->cards();
         int below = 1; // the card straight below the first one, on screen
         while (below < cards.size() && cards.at(below)->geometry().left() != cards.at(0)->geometry().left())
