@@ -62,21 +62,6 @@ protected:
             out.append(w.title);
         return out;
     }
-    // Sixty untitled-content windows of one application, listed by a per-application scan (their
-    // captures are blank, so the scan caches no snapshot).
-    QList<quint32> listSixtyBlankWindows()
-    {
-        const qint64 pid = launch("org.example.editor", "Editor");
-        QList<quint32> ids;
-        for (int i = 0; i < 60; ++i)
-            ids.append(desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600),
-                                                      QStringLiteral("W%1").arg(i), QImage()));
-        engine->fetchWindows("Editor");
-        settle();
-        EXPECT_EQ(engine->windows().size(), 60);
-        EXPECT_TRUE(engine->snapshotCache().isEmpty());
-        return ids;
-    }
     // Lets the debounce pass and every scan, probe, capture and disk job run.
     void settle(double seconds = WindowEngine::fetchDebounceInterval) { scheduler.advance(seconds); }
 
@@ -723,30 +708,42 @@ TEST_F(WindowEngineTest, BlankCaptureFallsBackAndSnapshotsReachTheDiskCache)
 
 TEST_F(WindowEngineTest, SnapshotTrimDropsUnlistedEntriesFirstAndNeverTheNewOne)
 {
-    const QList<quint32> listed = listSixtyBlankWindows();
+    // Sixty untitled-content windows of one application, listed by a per-application scan (their
+    // captures are blank, so the scan caches no snapshot).
+    const qint64 pid = launch("org.example.editor", "Editor");
+    QList<quint32> listed;
+    for (int i = 0; i < 60; ++i)
+        listed.append(desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600),
+                                                     QStringLiteral("W%1").arg(i), QImage()));
     const QImage image = picture(4, 4);
-    // 40 listed + 20 unlisted + 1 new: the first phase drops 16 unlisted entries, leaving 45.
-    for (int i = 0; i < 40; ++i)
-        engine->storeSnapshot(image, listed[i]);
-    for (int i = 0; i < 20; ++i)
-        engine->storeSnapshot(image, 5000 + i);
-    engine->storeSnapshot(image, 9999);
-    EXPECT_EQ(engine->snapshotCache().size(), 45);
-    EXPECT_TRUE(engine->snapshotCache().contains(9999));
-    for (int i = 0; i < 40; ++i)
-        EXPECT_TRUE(engine->snapshotCache().contains(listed[i]));
-}
-
-TEST_F(WindowEngineTest, SnapshotTrimOfListedEntriesOnlyDropsOneListedEntry)
-{
-    const QList<quint32> listed = listSixtyBlankWindows();
-    const QImage image = picture(4, 4);
-    for (const quint32 id : listed)
-        engine->storeSnapshot(image, id);
-    ASSERT_EQ(engine->snapshotCache().size(), 60);
-    engine->storeSnapshot(image, 9999);
-    EXPECT_EQ(engine->snapshotCache().size(), 60);
-    EXPECT_TRUE(engine->snapshotCache().contains(9999));
+    const struct
+    {
+        int listedStored, unlistedStored, kept;
+    } rows[] = {
+        // 40 listed + 20 unlisted + 1 new: the first phase drops 16 unlisted entries, leaving 45.
+        {40, 20, 45},
+        // Only listed entries: one listed entry goes.
+        {60, 0, 60},
+    };
+    for (const auto &row : rows) {
+        restart();
+        engine->fetchWindows("Editor");
+        settle();
+        ASSERT_EQ(engine->windows().size(), 60);
+        ASSERT_TRUE(engine->snapshotCache().isEmpty());
+        for (int i = 0; i < row.listedStored; ++i)
+            engine->storeSnapshot(image, listed[i]);
+        for (int i = 0; i < row.unlistedStored; ++i)
+            engine->storeSnapshot(image, 5000 + i);
+        ASSERT_EQ(engine->snapshotCache().size(), row.listedStored + row.unlistedStored);
+        engine->storeSnapshot(image, 9999);
+        EXPECT_EQ(engine->snapshotCache().size(), row.kept);
+        EXPECT_TRUE(engine->snapshotCache().contains(9999));
+        if (row.unlistedStored > 0) {
+            for (int i = 0; i < row.listedStored; ++i)
+                EXPECT_TRUE(engine->snapshotCache().contains(listed[i]));
+        }
+    }
 }
 
 TEST_F(WindowEngineTest, IconCacheTrimKeepsListedApplications)
