@@ -21,7 +21,7 @@ namespace qv {
 // bus, and the private one it opens to each application it meets) is dispatched on that context
 // alone, never by the main thread's event loop. Every call to a panel waits at most callTimeout, so
 // a hung panel costs a few hundred milliseconds of this thread and never the caller's beyond its own
-// wait; a walk that fails that way is answered as none and the next one starts afresh.
+// wait; a walk that fails holds up none of the next ones.
 //
 // libatspi's state is the process's and cannot be started over (applications it knew stay "gone"
 // after atspi_exit), so it is set up once, by the first walker that finds the bus, and kept until
