@@ -478,7 +478,7 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
 
 void ClipboardManager::addTextItem(const QString &text, const QString &source)
 {
-    const QString cut = firstGraphemes(text, maxTextLength);
+    const QString cut = cappedText(text, maxTextLength, maxTextUnitsPerCharacter);
     // Copying the same text twice in a row stores it once.
     auto isRepeat = [&](const ClipboardItem &newest) {
         return !newest.isImage && newest.realText() == cut && newest.deviceSource == source;

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "clipboard/clipboardmanager.h"
+#include "clipboard/graphemes.h"
 #include "core/diagnostics/diagevents.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
@@ -275,14 +276,53 @@ TEST_F(ClipboardManagerTest, SameTextCopiedTwiceIsStoredOnce)
     EXPECT_EQ(events(DiagEvents::clipboardChange).size(), 1);
 }
 
-TEST_F(ClipboardManagerTest, LongTextIsCutToHundredThousandGraphemes)
+struct CapCase
 {
-    // Each "é" is two UTF-16 units: the cut counts what the user sees as characters.
-    const QString grapheme = QStringLiteral("e\u0301");
-    m_sim.pasteboard.copyText(grapheme.repeated(100001));
+    const char *name;
+    QString copied;
+    QString stored;
+};
+
+class CaptureCap : public ClipboardManagerTest, public ::testing::WithParamInterface<CapCase>
+{
+};
+
+// Regression (marks on one letter): the cap counted characters only, so a letter carrying 24.5
+// million marks (49 MB) was one character, held whole, and walked on the main thread for seconds.
+TEST_P(CaptureCap, KeepsAHundredThousandCharactersOfAtMostFourUnitsEach)
+{
+    m_sim.pasteboard.copyText(GetParam().copied);
     settle();
     ASSERT_EQ(m_manager->history().size(), 1);
-    EXPECT_EQ(m_manager->history().first().text, grapheme.repeated(100000));
+    const QString stored = m_manager->history().first().text;
+    EXPECT_EQ(stored.size(), GetParam().stored.size());
+    EXPECT_TRUE(stored == GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CaptureCap,
+    ::testing::Values(
+        // Each "é" is two units: the cut counts what the user sees as characters.
+        CapCase{"accented", QStringLiteral("e\u0301").repeated(100001),
+                QStringLiteral("e\u0301").repeated(100000)},
+        CapCase{"marksOnOneLetter", QStringLiteral("NNNNc") + QString(1000000, QChar(0x0301)),
+                QStringLiteral("NNNNc") + QString(399995, QChar(0x0301))},
+        // A mark outside the basic plane is a surrogate pair; the unit cut falls inside the last one.
+        CapCase{"pairAtTheCut", QStringLiteral("c") + QStringLiteral("\U0001D167").repeated(200000),
+                QStringLiteral("c") + QStringLiteral("\U0001D167").repeated(199999)},
+        CapCase{"zeroWidthStart", QString(100000, QChar(0x200D)) + QStringLiteral("hello"),
+                QString(100000, QChar(0x200D)) + QStringLiteral("hello")}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Regression: Qt's finder puts a boundary inside the pair after a mark that opens a text, and the
+// cut kept the high half alone.
+TEST(FirstGraphemes, NeverKeepHalfAPair)
+{
+    const QString text = QStringLiteral("\u0D00\U00010200\U00010200");
+    for (int limit = 1; limit <= 3; ++limit) {
+        const QString kept = firstGraphemes(text, limit);
+        EXPECT_TRUE(kept.isValidUtf16() && text.startsWith(kept)) << limit;
+    }
 }
 
 TEST_F(ClipboardManagerTest, CopyBackWritesTheRealTextAndIsNotCapturedAgain)

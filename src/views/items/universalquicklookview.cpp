@@ -21,6 +21,7 @@
 #include "platform/imagedecoding.h"
 #include "runtime/scheduler.h"
 #include "ui/theme.h"
+#include "views/items/itemrules.h"
 #include "views/items/offmain.h"
 #include "views/items/safeimagepreview.h"
 
@@ -353,7 +354,8 @@ void UniversalQuickLookView::present(const Probe &probe)
             QStringLiteral("QPlainTextEdit { background: rgba(0, 0, 0, 77); color: rgba(255, 255, "
                            "255, 230); selection-background-color: rgba(255, 255, 255, 60); }"));
         edit->setFont(Theme::monospaced(edit->font()));
-        edit->setPlainText(probe.truncated ? probe.text + QStringLiteral("\n…") : probe.text);
+        edit->setPlainText(ItemRules::displayText(
+            probe.truncated ? probe.text + QStringLiteral("\n…") : probe.text, ItemRules::previewText));
         setContent(edit, Kind::Text);
         return;
     }
