@@ -172,6 +172,8 @@ private:
     void addTextItem(const QString &text, const QString &source);
     void addImageItem(const PreparedImageRecord &record, const QString &source);
     void cleanupOrphanedImages();
+    // Deletes an item's file when it is an entry of the image folder.
+    void removeImageFile(const QUrl &url) const;
     void setHistory(QList<ClipboardItem> history);
     void finishCheck(const std::shared_ptr<Check> &check, bool captured);
     void logSnapshotFailure(const std::shared_ptr<Check> &check);

@@ -205,6 +205,37 @@ TEST_F(ClipboardManagerTest, StartSweepsOldFilesAndIgnoresWhatIsAlreadyCopied)
     EXPECT_TRUE(m_manager->history().isEmpty());
 }
 
+// Regression: with the image folder a link to ~/Pictures, the start-up sweep deleted the user's
+// pictures. A linked folder is refused: nothing is swept or written through it.
+TEST_F(ClipboardManagerTest, ALinkInPlaceOfTheImageFolderIsRefusedAndThePicturesSurvive)
+{
+    m_manager.reset();
+    QTemporaryDir home;
+    QDir root(home.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("Pictures/holiday")));
+    const QStringList pictures = {QStringLiteral("Pictures/cat.png"),
+                                  QStringLiteral("Pictures/holiday/beach.png")};
+    for (const QString &name : pictures)
+        ASSERT_TRUE(QImage::fromData(pngBytes(4, 4)).save(root.filePath(name)));
+    const QString linked = root.filePath(QStringLiteral("QuorvantisClipboard"));
+    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("Pictures")), linked));
+    m_manager = std::make_unique<ClipboardManager>(m_sim.pasteboard, m_sim.workspace, m_scheduler, m_queues,
+                                                   m_settings, m_events, linked);
+    m_sim.pasteboard.copyImage(pngBytes(30, 20));
+    settle();
+    m_manager->clearHistory();
+    settle();
+    EXPECT_EQ(events(DiagEvents::folderRefused),
+              QStringList{QStringLiteral("QuorvantisClipboard: it is a symbolic link")});
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    for (const QString &name : pictures)
+        EXPECT_TRUE(QFile::exists(root.filePath(name))) << name.toStdString();
+    EXPECT_EQ(QDir(root.filePath(QStringLiteral("Pictures")))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
+                  .size(),
+              2);
+}
+
 // Regression: the history dedupe keyed masked items on their mask, so a new six-digit code replaced
 // an older, different one that masked to the same bullets.
 TEST_F(ClipboardManagerTest, DedupeComparesRealTextNotTheMask)

@@ -16,9 +16,11 @@
 #include <QVideoWidget>
 
 #include <poppler-qt6.h>
+#include <unistd.h>
 
 #include "platform/fileicons.h"
 #include "platform/imagedecoding.h"
+#include "platform/ownedfiles.h"
 #include "runtime/scheduler.h"
 #include "ui/theme.h"
 #include "views/items/itemrules.h"
@@ -278,8 +280,13 @@ void UniversalQuickLookView::load()
                 if (probe.drawing.isNull())
                     probe.kind = Kind::Other;
             } else if (probe.kind == Kind::Text) {
-                QFile file(path);
-                if (!file.open(QIODevice::ReadOnly)) {
+                // Without blocking, and only a regular file: a pipe put in its place shows as a file.
+                QFile file;
+                const int fd =
+                    OwnedFiles::openRegularFile(QFile::encodeName(path), nullptr, OwnedFiles::Links::Follow);
+                if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+                    if (fd >= 0)
+                        ::close(fd);
                     probe.kind = Kind::Other;
                     return probe;
                 }
