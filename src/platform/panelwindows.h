@@ -29,6 +29,9 @@ public:
     // desktop may forget the hints while the window is hidden). A desktop that cannot do part of
     // this leaves it.
     virtual void preparePanel(QWindow &window, PanelKind kind) = 0;
+    // Call right before a shown panel is hidden: while the desktop forgets the hints of the withdrawn
+    // window, no task list may take it for one of its tasks. The next preparePanel() undoes it.
+    virtual void withdrawPanel(QWindow &window) = 0;
     // True while a compositing manager runs, so per-pixel transparency shows what lies behind.
     virtual bool isCompositing() const = 0;
     // Asks the compositor to blur what lies behind `region` of the window (window coordinates; an

@@ -138,6 +138,8 @@ void Panel::orderFront()
 
 void Panel::orderOut()
 {
+    if (m_prepared && isVisible())
+        m_service.withdrawPanel(*windowHandle());
     hide();
     applyCatcher();
 }

@@ -170,6 +170,7 @@ class SimPanelWindows final : public PanelWindowService
     Q_OBJECT
 public:
     void preparePanel(QWindow &window, PanelKind kind) override { prepared.insert(&window, kind); }
+    void withdrawPanel(QWindow &) override {}
     bool isCompositing() const override { return m_compositing; }
     void setBlurBehind(QWindow &window, const QRegion &region) override { blurRegions.insert(&window, region); }
     void setClickCatcher(QWindow &window, bool active) override { catchers.insert(&window, active); }

@@ -23,6 +23,8 @@ constexpr int maxRequestsPerMap = 2;
 // The source indication of a pager: window managers honour it without a user timestamp.
 constexpr uint32_t pagerSource = 2;
 constexpr uint32_t stateAdd = 1;
+// Far more window types than any window lists.
+constexpr uint32_t maxWindowTypes = 32;
 } // namespace
 
 X11PanelWindows::X11PanelWindows(X11Connection &connection, QObject *parent)
@@ -115,6 +117,30 @@ void X11PanelWindows::preparePanel(QWindow &window, PanelKind)
     writeHints(id);
 }
 
+void X11PanelWindows::withdrawPanel(QWindow &window)
+{
+    const auto it = m_panels.find(quint32(window.winId()));
+    if (!m_connection.isValid() || it == m_panels.end() || it->types)
+        return;
+    xcb_connection_t *c = m_connection.xcb();
+    xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, it.key(), ewmh->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 0, maxWindowTypes),
+        nullptr);
+    std::vector<quint32> types;
+    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+        const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
+        types.assign(atoms, atoms + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    it->types = std::move(types);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, it.key(), ewmh->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1,
+                        &ewmh->_NET_WM_WINDOW_TYPE_DOCK);
+    // Qt unmaps the window on its own connection: the dock type must be there first, so a task list
+    // has read it by the time the window manager erases the state.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
 void X11PanelWindows::setClickCatcher(QWindow &window, bool active)
 {
     if (!m_connection.isValid())
@@ -192,6 +218,17 @@ void X11PanelWindows::writeHints(quint32 window)
 {
     xcb_connection_t *c = m_connection.xcb();
     xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
+    // The window manager reads the type when it maps the window; it keeps it while the window is
+    // withdrawn.
+    if (auto &types = m_panels[window].types) {
+        if (types->empty()) {
+            xcb_delete_property(c, window, ewmh->_NET_WM_WINDOW_TYPE);
+        } else {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM,
+                                32, uint32_t(types->size()), types->data());
+        }
+        types.reset();
+    }
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, ewmh->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
                         &allDesktops);
     std::vector<xcb_atom_t> states{ewmh->_NET_WM_STATE_STICKY, ewmh->_NET_WM_STATE_SKIP_TASKBAR,

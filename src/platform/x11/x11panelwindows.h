@@ -2,6 +2,9 @@
 
 #include <QHash>
 
+#include <optional>
+#include <vector>
+
 #include "platform/panelwindows.h"
 
 namespace qv {
@@ -14,6 +17,11 @@ class X11Connection;
 // map and each later change of the state is checked as well: a state the window manager dropped
 // (for instance because it erased the hints after they were written) is asked for again through
 // the window manager, at most twice per map so a manager that refuses cannot make us loop.
+// A window manager erases the state of a withdrawn window a moment before it drops the window from
+// its client list: for that moment a task list that reads the state (libwnck's does, for a utility
+// window that is not transient for a listed one) would add a task button and take it away again,
+// shifting every other button. So for the withdrawal the window is typed a dock, which every task
+// list and pager leaves out whatever the state, and its own types come back before the next map.
 // Whether a compositing manager runs is read from the owner of "_NET_WM_CM_S<screen>", read again
 // whenever XFixes reports a new owner, so a compositor started or stopped later is followed;
 // without a connection nothing composites.
@@ -24,6 +32,7 @@ public:
     explicit X11PanelWindows(X11Connection &connection, QObject *parent = nullptr);
 
     void preparePanel(QWindow &window, PanelKind kind) override;
+    void withdrawPanel(QWindow &window) override;
     bool isCompositing() const override { return m_compositing; }
     void setBlurBehind(QWindow &window, const QRegion &region) override;
     // An input-only window of the panel's size, stacked right below the panel's frame while the
@@ -35,6 +44,8 @@ private:
     {
         bool mapped = false;
         int requests = 0;
+        // The window's own types while it is typed a dock for its withdrawal.
+        std::optional<std::vector<quint32>> types;
     };
     struct Catcher
     {
