@@ -908,6 +908,12 @@ void DockMonitor::sleepHoverTick()
         return;
     if (!m_platform.screens->setMotionWatch(true))
         return;
+    // A move between this tick's read of the pointer and the watch taking hold sends no notice:
+    // with the watch in force, one more read tells whether one happened.
+    if (m_platform.screens->mouseLocation() != m_lastPointer) {
+        m_platform.screens->setMotionWatch(false);
+        return;
+    }
     m_timer.cancel();
     m_iconRefreshTimer.cancel();
 }

@@ -33,8 +33,10 @@ public:
     // Pointer location in screen coordinates.
     virtual QPointF mouseLocation() const = 0;
     // While on, pointerMoved() follows the pointer's motion (several per move, or coalesced), so
-    // that a reader need not ask for the pointer while it rests. Off at first. False when this
-    // desktop cannot tell: a reader must then ask for the pointer itself.
+    // that a reader need not ask for the pointer while it rests. Off at first. Once it has returned
+    // true for on, every later move is reported, so a reader that asks for the pointer after that
+    // misses none. False when this desktop cannot tell: a reader must then ask for the pointer
+    // itself.
     virtual bool setMotionWatch(bool on) = 0;
 
     // The line the two coordinate systems flip about, for every flip of the program: the main

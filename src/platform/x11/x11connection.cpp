@@ -79,7 +79,13 @@ bool X11Connection::setRawMotion(bool on)
         uint32_t mask;
     } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION) : 0u};
     xcb_input_xi_select_events(m_connection, m_root, 1, &selection.head);
-    xcb_flush(m_connection);
+    if (on) {
+        // A round trip: the pointer read on another connection after this sees every move the
+        // selection does not report.
+        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    } else {
+        xcb_flush(m_connection);
+    }
     return true;
 }
 

@@ -34,7 +34,7 @@ public:
     void selectWindowEvents(xcb_window_t window);
 
     // XInput 2 raw motion of every pointer, for pointerMoved(); false (and nothing selected) when
-    // the server has no XInput 2.
+    // the server has no XInput 2. Turned on, it is in force on the server when this returns.
     bool setRawMotion(bool on);
     // Reports each new owner of the selection through selectionOwnerChanged (XFixes); false when the
     // server has no XFixes.
