@@ -9,6 +9,7 @@
 import argparse
 import os
 import random
+import re
 import select
 import struct
 import subprocess
@@ -474,9 +475,9 @@ def shelf_drop():
     if not args.drag_source or not os.path.exists(args.drag_source):
         return
     if drag_source is None or drag_source.poll() is not None:
-        env = dict(os.environ)
-        env['ASAN_OPTIONS'] = 'detect_leaks=0'
-        env.pop('TSAN_OPTIONS', None)
+        # A helper of the run, not the program under test: its own reports are not looked at.
+        env = {k: v for k, v in os.environ.items() if not k.endswith('SAN_OPTIONS')}
+        env.update(ASAN_OPTIONS='detect_leaks=0', TSAN_OPTIONS='report_bugs=0')
         drag_source = subprocess.Popen([args.drag_source], env=env, stdout=subprocess.DEVNULL,
                                        stderr=subprocess.DEVNULL)
         if not wait_for(lambda: 'qv-drag-source' in clients(), 10):
@@ -696,16 +697,90 @@ def settings_visit():
         count('settings closed')
 
 
+# --- the sanitizers' reports ---------------------------------------------------------------------
+
+def frames_of(block):
+    """The stacks of a report: (header line, [frame lines]) in order."""
+    stacks, header, frames = [], None, None
+    for line in block.splitlines():
+        if line.lstrip().startswith('#') and frames is not None:
+            frames.append(line)
+        else:
+            if frames:
+                stacks.append((header, frames))
+            header, frames = line, []
+    if frames:
+        stacks.append((header, frames))
+    return stacks
+
+
+def first_real_frame(frames, binary):
+    """The first frame that is neither the sanitizer's interceptor (no source, in the program) nor a
+    header's inline code (the C++ library's, Qt's): the code that made the access."""
+    for frame in frames:
+        if '<null>' in frame and '(%s+' % binary in frame:
+            continue
+        if ' /usr/include/' in frame or '/usr/lib/gcc/' in frame:
+            continue
+        return frame
+    return frames[0] if frames else ''
+
+
+def classify(block, binary):
+    """True when a ThreadSanitizer report's accesses are made by our code; False when both stack only
+    into libraries not built with the sanitizer (Qt, glib, libdbus), whose own synchronisation it
+    cannot see."""
+    stacks = frames_of(block)
+    accesses = [f for h, f in stacks if re.match(r'\s+(Previous )?(atomic )?(read|write)', h, re.I)]
+    relevant = accesses or [f for h, f in stacks[:1]]
+    return any('/src/' in first_real_frame(f, binary) for f in relevant)
+
+
+def reports(folder, binary):
+    """Prints every report under `folder`; returns how many count (every AddressSanitizer, LeakSanitizer
+    and UndefinedBehaviorSanitizer one, and ThreadSanitizer ones our code makes)."""
+    counted, libraries = 0, {}
+    for name in sorted(os.listdir(folder)):
+        if not re.match(r'(asan|ubsan|tsan)\.\d+$', name):
+            continue
+        text = open(os.path.join(folder, name), errors='replace').read()
+        if 'ThreadSanitizer' not in text:
+            print('=== %s\n%s' % (name, text))
+            counted += max(1, text.count('ERROR: ') + text.count('runtime error:'))
+            continue
+        for block in text.split('==================\n'):
+            if 'WARNING: ThreadSanitizer' not in block:
+                continue
+            if classify(block, binary):
+                print('=== %s\n%s' % (name, block))
+                counted += 1
+            else:
+                kind = re.search(r'WARNING: ThreadSanitizer: ([^(\n]*)', block).group(1).strip()
+                tops = [first_real_frame(f, binary).split(' (')[0].strip() for h, f in frames_of(block)[:2]]
+                key = '%s: %s' % (kind, ' / '.join(tops))
+                libraries[key] = libraries.get(key, 0) + 1
+    if libraries:
+        print('ThreadSanitizer reports inside libraries not built with it (read, not counted; full text in %s):'
+              % folder)
+        for key, n in sorted(libraries.items(), key=lambda kv: -kv[1]):
+            print('  %4d  %s' % (n, re.sub(r'\s+', ' ', key)[:300]))
+    return counted
+
+
 def main():
     global args, d, root, W, H, started
     parser = argparse.ArgumentParser()
-    parser.add_argument('--pid', type=int, required=True)
+    parser.add_argument('--pid', type=int, default=0)
     parser.add_argument('--minutes', type=float, default=3)
     parser.add_argument('--seed', type=int, default=None)
     parser.add_argument('--drag-source', default=None)
-    parser.add_argument('--work', default='/tmp')
     parser.add_argument('--only', default=None)
+    parser.add_argument('--reports', default=None, help='only print and count the reports in this folder')
     args = parser.parse_args()
+    if args.reports:
+        n = reports(args.reports, 'quorvantis')
+        print('sanitizer reports: %d' % n)
+        return 1 if n else 0
     started = time.monotonic()
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
     random.seed(seed)
