@@ -720,7 +720,7 @@ def first_real_frame(frames, binary):
     for frame in frames:
         if '<null>' in frame and '(%s+' % binary in frame:
             continue
-        if ' /usr/include/' in frame or '/usr/lib/gcc/' in frame:
+        if '/include/' in frame:
             continue
         return frame
     return frames[0] if frames else ''

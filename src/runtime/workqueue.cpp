@@ -78,26 +78,33 @@ private:
     std::thread m_thread; // last: starts after the other members exist
 };
 
+// The lock a job is handed to a pool's thread under. One for all jobs, made before any thread: a
+// lock inside the job would itself be published through the pool, unseen.
+std::mutex &poolHandoff()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 class PoolJob final : public QRunnable
 {
 public:
     explicit PoolJob(std::function<void()> job)
     {
-        std::lock_guard lock(m_mutex);
+        std::lock_guard lock(poolHandoff());
         m_job = std::move(job);
     }
     void run() override
     {
         std::function<void()> job;
         {
-            std::lock_guard lock(m_mutex);
+            std::lock_guard lock(poolHandoff());
             job = std::move(m_job);
         }
         job();
     }
 
 private:
-    std::mutex m_mutex;
     std::function<void()> m_job;
 };
 
