@@ -4,9 +4,9 @@
 # the server), then checks that it is still alive and answering, ends it, and fails on any sanitizer
 # report.
 #   scripts/sanitized-run.sh [--tsan] [MINUTES]      (default 3 minutes)
-# Without --tsan: clang with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, built in
-# the sanitizer tree the unit tests and the fuzzing use (QV_FUZZ_BUILD_DIR, default build-sanitize),
-# only the application. With --tsan: ThreadSanitizer, in its own tree (build-tsan).
+# Without --tsan: clang with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, built
+# in the sanitizer tree the unit tests and the fuzzing use (QV_FUZZ_BUILD_DIR, default
+# build-sanitize), only the application. With --tsan: ThreadSanitizer, in its own tree (build-tsan).
 # The desktop: Xvfb 1920x1080, openbox without its Alt+Tab binding, a private session bus with the
 # accessibility bus, xfce4-panel (launchers and a task list along the bottom), trayer as the tray,
 # xterms and an xclock, all in fresh HOME and XDG folders that are removed at the end.
@@ -47,7 +47,8 @@ main()
         command -v "$p" > /dev/null || { echo "missing $p (scripts/install-deps.sh)" >&2; exit 1; }
     done
     [ -x /usr/libexec/at-spi-bus-launcher ] || { echo "missing at-spi2-core" >&2; exit 1; }
-    /usr/bin/python3 -c 'import Xlib.ext.xtest' 2> /dev/null || { echo "missing python3-xlib" >&2; exit 1; }
+    /usr/bin/python3 -c 'import Xlib.ext.xtest' 2> /dev/null ||
+        { echo "missing python3-xlib" >&2; exit 1; }
 
     work=$(mktemp -d -t qv-sanrun.XXXXXX)
     pids=()
@@ -74,7 +75,8 @@ main()
 
     export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache \
         XDG_STATE_HOME=$work/state XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
-    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME" "$XDG_DATA_HOME" \
+        "$XDG_RUNTIME_DIR"
     chmod 700 "$XDG_RUNTIME_DIR"
     unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS
 
@@ -113,8 +115,10 @@ main()
   </property>
 </channel>
 EOF
-    printf '[Desktop Entry]\nType=Application\nName=Terminal\nExec=xterm\n' > "$panel/panel/launcher-1/terminal.desktop"
-    printf '[Desktop Entry]\nType=Application\nName=Clock\nExec=xclock\n' > "$panel/panel/launcher-2/clock.desktop"
+    printf '[Desktop Entry]\nType=Application\nName=Terminal\nExec=xterm\n' \
+        > "$panel/panel/launcher-1/terminal.desktop"
+    printf '[Desktop Entry]\nType=Application\nName=Clock\nExec=xclock\n' \
+        > "$panel/panel/launcher-2/clock.desktop"
     # The module hotkeys (Alt+C, Alt+S) are off until a user turns them on; this user has.
     mkdir -p "$XDG_CONFIG_HOME/Quorvantis"
     printf '{"enableModuleHotkeys": true, "hasUserChosenAppLanguage": true, "appLanguage": "English"}\n' \
@@ -146,24 +150,27 @@ EOF
     trayer --edge top --align right --widthtype request --height 28 > "$logs/trayer.log" 2>&1 &
     pids+=($!)
     for i in 1 2 3; do
-        xterm -T "term-$i" -geometry "80x20+$((80 + 160 * i))+$((120 + 60 * i))" -e sleep 100000 > /dev/null 2>&1 &
+        xterm -T "term-$i" -geometry "80x20+$((80 + 160 * i))+$((120 + 60 * i))" -e sleep 100000 \
+            > /dev/null 2>&1 &
         pids+=($!)
     done
     xclock -geometry 160x160+1500+200 > /dev/null 2>&1 &
     pids+=($!)
     # The task list has a button for each terminal once the panel has written their icon geometry.
     wait_for 300 sh -c 'for t in term-1 term-2 term-3; do
-        xprop -id "$(xdotool search --name "^$t\$" | head -n1)" _NET_WM_ICON_GEOMETRY | grep -q "= "; done' ||
+        w=$(xdotool search --name "^$t\$" | head -n1)
+        xprop -id "$w" _NET_WM_ICON_GEOMETRY | grep -q "= " || exit 1; done' ||
         { echo "xfce4-panel shows no task buttons" >&2; exit 1; }
 
     # Sanitizer options: stop at the first report, write it under $logs, keep stacks readable. Leaks
-    # that are not ours are suppressed by library name only (.ci/lsan.supp, scripts/tsan.supp).
-    export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:log_path=$logs/asan:detect_stack_use_after_return=0
+    # that are not ours are suppressed by library name only (.ci/lsan.supp). ThreadSanitizer goes on
+    # after a report: the reports are sorted at the end (below), none is suppressed.
+    export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:log_path=$logs/asan
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=$logs/ubsan
     # (Set in a ThreadSanitizer build, the options above would send its reports to the ubsan file.)
     if [ $tsan = 1 ]; then unset UBSAN_OPTIONS ASAN_OPTIONS; fi
     export LSAN_OPTIONS=suppressions=$repo/.ci/lsan.supp:print_suppressions=0
-    export TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:history_size=4:log_path=$logs/tsan:suppressions=$repo/scripts/tsan.supp
+    export TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:history_size=4:log_path=$logs/tsan
 
     "$app" --platform=x11 > "$logs/app.log" 2>&1 &
     app_pid=$!
@@ -184,15 +191,18 @@ EOF
             kill -KILL "$app_pid"
             status=1
         fi
-        wait "$app_pid" || { app_status=$?; echo "the application exited with $app_status" >&2; status=1; }
+        wait "$app_pid" || {
+            echo "the application exited with $?" >&2
+            status=1
+        }
     else
         echo "the application is gone" >&2
         status=1
     fi
 
     # Every AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer report counts; a
-    # ThreadSanitizer one counts when our code made the accesses (those that stack only into Qt, glib or
-    # libdbus, which are not built with it, are listed to be read).
+    # ThreadSanitizer one counts when our code made the accesses (those that stack only into Qt,
+    # glib or libdbus, which are not built with it, are listed to be read).
     count=0
     /usr/bin/python3 scripts/sanitized-drive.py --reports "$logs" || count=$?
     echo "driver exit: $drive_status"
