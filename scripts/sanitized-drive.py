@@ -3,7 +3,8 @@
 # and the keys go through XTEST (raw motion reaches the program, unlike a warp), and what happened is
 # read back from the server (our windows found by their _NET_WM_PID). Started by
 # scripts/sanitized-run.sh, which owns the desktop; it needs /usr/bin/python3 with python3-xlib.
-# Each step is picked at random from a seed that is printed, so a failing run can be replayed.
+# Each step is picked at random from a seed that is printed (QV_SANRUN_SEED=N makes the same choices
+# again; the timing of the program may still differ).
 # Ends with a hover that must still map the bubble, and a _NET_WM_PING the program must answer.
 # Exit status: 0 when the program lived through it all and still answers, 1 otherwise.
 import argparse
@@ -25,7 +26,7 @@ args = None
 d = None
 root = None
 W = H = 0
-log_lines = []
+started = 0.0
 
 
 def log(message):
@@ -56,7 +57,7 @@ def check_alive():
 
 # --- input through XTEST ------------------------------------------------------------------------
 
-pointer = [W // 2, H // 2]
+pointer = [0, 0]  # where the last fake motion put it
 
 
 def move(x, y, steps=1, pause=0.015):

@@ -179,7 +179,8 @@ EOF
 
     drive_status=0
     /usr/bin/python3 scripts/sanitized-drive.py --pid "$app_pid" --minutes "$minutes" \
-        --drag-source "$repo/$build/tests/qv_dragsource" || drive_status=$?
+        --drag-source "$repo/$build/tests/qv_dragsource" ${QV_SANRUN_SEED:+--seed "$QV_SANRUN_SEED"} ||
+        drive_status=$?
 
     # Ended as the session would end it; LeakSanitizer checks at the exit.
     status=0
@@ -213,4 +214,4 @@ EOF
     fi
 }
 
-main "$@"
+main "$@"; exit
