@@ -742,7 +742,7 @@ def reports(folder, binary):
     and UndefinedBehaviorSanitizer one, and ThreadSanitizer ones our code makes)."""
     counted, libraries = 0, {}
     for name in sorted(os.listdir(folder)):
-        if not re.match(r'(asan|ubsan|tsan)\.\d+$', name):
+        if not re.match(r'sanitizer\.\d+$', name):
             continue
         text = open(os.path.join(folder, name), errors='replace').read()
         if 'ThreadSanitizer' not in text:

@@ -80,41 +80,11 @@ main()
     chmod 700 "$XDG_RUNTIME_DIR"
     unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS
 
-    # One panel along the bottom: two launchers and a task list, as xfconf stores it.
+    # One panel along the bottom: two launchers and a task list (the x11 tests' panel too).
     panel=$XDG_CONFIG_HOME/xfce4
     mkdir -p "$panel/xfconf/xfce-perchannel-xml" "$panel/panel/launcher-1" "$panel/panel/launcher-2"
-    cat > "$panel/xfconf/xfce-perchannel-xml/xfce4-panel.xml" << 'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=8;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="size" type="uint" value="40"/>
-      <property name="plugin-ids" type="array">
-        <value type="int" value="1"/>
-        <value type="int" value="2"/>
-        <value type="int" value="3"/>
-      </property>
-    </property>
-  </property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="launcher">
-      <property name="items" type="array"><value type="string" value="terminal.desktop"/></property>
-    </property>
-    <property name="plugin-2" type="string" value="launcher">
-      <property name="items" type="array"><value type="string" value="clock.desktop"/></property>
-    </property>
-    <property name="plugin-3" type="string" value="tasklist">
-      <property name="show-labels" type="bool" value="true"/>
-      <property name="grouping" type="uint" value="0"/>
-    </property>
-  </property>
-</channel>
-EOF
+    sed 's/p=EDGE/p=8/' tests/support/xfce4-panel.xml \
+        > "$panel/xfconf/xfce-perchannel-xml/xfce4-panel.xml"
     printf '[Desktop Entry]\nType=Application\nName=Terminal\nExec=xterm\n' \
         > "$panel/panel/launcher-1/terminal.desktop"
     printf '[Desktop Entry]\nType=Application\nName=Clock\nExec=xclock\n' \
@@ -165,12 +135,12 @@ EOF
     # Sanitizer options: stop at the first report, write it under $logs, keep stacks readable. Leaks
     # that are not ours are suppressed by library name only (.ci/lsan.supp). ThreadSanitizer goes on
     # after a report: the reports are sorted at the end (below), none is suppressed.
-    export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:log_path=$logs/asan
-    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=$logs/ubsan
-    # (Set in a ThreadSanitizer build, the options above would send its reports to the ubsan file.)
+    export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:log_path=$logs/sanitizer
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=$logs/sanitizer
+    # (In a ThreadSanitizer build, stopping at the first report of the options above would apply.)
     if [ $tsan = 1 ]; then unset UBSAN_OPTIONS ASAN_OPTIONS; fi
     export LSAN_OPTIONS=suppressions=$repo/.ci/lsan.supp:print_suppressions=0
-    export TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:history_size=4:log_path=$logs/tsan
+    export TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:history_size=4:log_path=$logs/sanitizer
 
     "$app" --platform=x11 > "$logs/app.log" 2>&1 &
     app_pid=$!
