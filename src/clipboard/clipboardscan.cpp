@@ -76,11 +76,12 @@ struct Scan
     QSet<QString> seenPaths;
     QMimeDatabase mimes;
 
-    // At most one payload per file: an image file as itself, anything else as its name.
+    // At most one payload per file: an image file as itself, anything else as its name. A copy of
+    // more files than the history holds is cut there, so the capture stays cheap.
     void appendFilePayload(const QUrl &url)
     {
         const QString path = QDir::cleanPath(url.toLocalFile());
-        if (path.isEmpty() || seenPaths.contains(path))
+        if (path.isEmpty() || seenPaths.contains(path) || seenPaths.size() >= PasteboardType::maxFiles)
             return;
         seenPaths.insert(path);
         const QFileInfo info(path);

@@ -29,6 +29,9 @@ inline const QString utf16Text = QStringLiteral("text/plain;charset=utf-16");
 inline const QString text = QStringLiteral("text/plain");
 inline const QString rtf = QStringLiteral("text/rtf");
 inline const QString html = QStringLiteral("text/html");
+// The most files one read presents from a list of copied files: a capture makes an item of each and
+// the history keeps 500, so a longer list is cut there.
+inline constexpr int maxFiles = 500;
 } // namespace PasteboardType
 
 // One item of the pasteboard: the types it announces, in the owner's order, and whatever contents a

@@ -4,11 +4,17 @@
 #include <QMimeData>
 #include <QVBoxLayout>
 
+#include "platform/urilist.h"
 #include "runtime/scheduler.h"
+#include "shelf/fileshelfmanager.h"
 
 namespace qv {
 
 namespace {
+
+const QString uriListType = QStringLiteral("text/uri-list");
+// One address and its title.
+constexpr qsizetype maxMozUrlBytes = 64 * 1024;
 
 // "text/x-moz-url" is the address and the title on two lines, in UTF-16 from browsers.
 QStringList mozUrlLines(const QByteArray &data)
@@ -48,13 +54,18 @@ void AppKitDropZone::setContent(QWidget *content)
 DropData AppKitDropZone::dropData(const QMimeData &mime)
 {
     DropData drop;
-    for (const QUrl &url : mime.urls()) {
-        drop.urls.append(url);
-        if (url.isLocalFile())
-            drop.fileURLs.append(url);
+    if (mime.hasFormat(uriListType)) {
+        // The other program decides the list's length: only what the shelf can hold is read.
+        const UriList list =
+            UriList::parse(mime.data(uriListType),
+                           {UriList::defaultMaxBytes, UriList::defaultMaxLines, FileShelfManager::capacity});
+        drop.fileURLs = list.files;
+        drop.urls = list.files + list.others;
+        drop.cut = list.cut;
     }
     if (mime.hasFormat(QStringLiteral("text/x-moz-url"))) {
-        const QStringList lines = mozUrlLines(mime.data(QStringLiteral("text/x-moz-url")));
+        const QStringList lines =
+            mozUrlLines(mime.data(QStringLiteral("text/x-moz-url")).left(maxMozUrlBytes));
         const QUrl url(lines.value(0).trimmed());
         if (url.isValid() && !url.isLocalFile() && !drop.urls.contains(url))
             drop.urls.append(url);

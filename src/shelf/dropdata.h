@@ -46,6 +46,8 @@ struct DropData
     QString urlName;
     // Every address offered, of any scheme, in drag order.
     QList<QUrl> urls;
+    // The drag offered more than was read (a list past its bounds, more files than the shelf holds).
+    bool cut = false;
 };
 
 } // namespace qv

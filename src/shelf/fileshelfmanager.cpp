@@ -97,6 +97,15 @@ QString fitName(QString base, const QString &tail)
     return base + tail;
 }
 
+// The records one batch of a drop made, posted to the list together when the batch ends. Set on the
+// intake thread only while it copies that batch, so addItem() elsewhere keeps posting one by one.
+struct Gathering
+{
+    const FileShelfManager *owner;
+    QList<ShelfItem> records;
+};
+thread_local Gathering *t_gathering = nullptr;
+
 double screenScale()
 {
     const QScreen *screen = qGuiApp ? QGuiApplication::primaryScreen() : nullptr;
@@ -204,15 +213,35 @@ QUuid FileShelfManager::addItem(const QUrl &fileURL, const std::optional<QUrl> &
     record.url = fileURL;
     record.date = QDateTime::fromMSecsSinceEpoch(qint64(m_scheduler.wallNow() * 1000.0));
     record.originalWebURL = originalWebURL;
-    postToMain([this, record] { addItemToShelf(record); });
+    if (t_gathering && t_gathering->owner == this)
+        t_gathering->records.append(record);
+    else
+        postToMain([this, record] { addItemsToShelf({record}); });
     return record.id;
 }
 
-void FileShelfManager::addItemToShelf(const ShelfItem &record)
+void FileShelfManager::intakeFiles(const QList<QUrl> &files)
 {
-    qCInfo(lcShelf).noquote() << QStringLiteral("🖼 addItemToShelf: ") + record.url.fileName();
+    for (qsizetype start = 0; start < files.size(); start += intakeBatch) {
+        intake([this, batch = files.mid(start, intakeBatch)] {
+            Gathering gathering{this, {}};
+            t_gathering = &gathering;
+            for (const QUrl &url : batch)
+                processFile(url);
+            t_gathering = nullptr;
+            if (!gathering.records.isEmpty())
+                postToMain([this, records = gathering.records] { addItemsToShelf(records); });
+        });
+    }
+}
+
+void FileShelfManager::addItemsToShelf(const QList<ShelfItem> &records)
+{
     QList<ShelfItem> items = m_items;
-    items.prepend(record);
+    for (const ShelfItem &record : records) {
+        qCInfo(lcShelf).noquote() << QStringLiteral("🖼 addItemToShelf: ") + record.url.fileName();
+        items.prepend(record);
+    }
     while (items.size() > capacity) {
         // The oldest unpinned item makes room; a pinned one goes only when every older item is
         // pinned. The item just dropped always stays.
@@ -225,9 +254,11 @@ void FileShelfManager::addItemToShelf(const ShelfItem &record)
         deleteCachedFile(removed.url);
     }
     setItems(items);
-    releaseName(record.url);
-    emit didReceiveFile();
-    requestThumbnail(record.id, record.url.toLocalFile());
+    for (const ShelfItem &record : records) {
+        releaseName(record.url);
+        emit didReceiveFile();
+        requestThumbnail(record.id, record.url.toLocalFile());
+    }
 }
 
 void FileShelfManager::togglePin(const QUuid &id)

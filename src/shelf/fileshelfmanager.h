@@ -50,6 +50,8 @@ class FileShelfManager : public QObject
     Q_PROPERTY(QUuid draggingItemID READ draggingItemID WRITE setDraggingItemID NOTIFY draggingItemIDChanged)
 public:
     static constexpr int capacity = 200;
+    // Files of one drop copied in one step of the intake queue; their items reach the list together.
+    static constexpr int intakeBatch = 20;
     static constexpr int thumbnailSide = 300;
     static constexpr qint64 maxRemoteImageBytes = 50000000;
     static constexpr double downloadTimeout = 12.0;
@@ -115,7 +117,9 @@ public:
     bool processWebLink(const QUrl &webURL);
     // Takes in a drop in order of what it offers (files, file data, images, image data, web links):
     // the first stage that yields anything decides what the drop was. Main thread; the copies and
-    // encodings run on the intake queue. False when the drop offered nothing usable.
+    // encodings run on the intake queue. A file listed twice is taken once, and a drop takes at most
+    // `capacity` files (the rest is reported once), copied `intakeBatch` at a time. False when the
+    // drop offered nothing usable.
     bool handleDrop(const DropData &drop);
 
     // List operations; main thread.
@@ -184,7 +188,12 @@ private:
         std::function<void(const QString &)> completion;
     };
 
-    void addItemToShelf(const ShelfItem &record);
+    // Inserts records in the order they were made, each in front of the ones before.
+    void addItemsToShelf(const QList<ShelfItem> &records);
+    // Copies the files on the intake queue, a batch a step; each batch's items come in one post.
+    void intakeFiles(const QList<QUrl> &files);
+    // A drop's distinct files, at most `capacity`; says once when the drop offered more.
+    QList<QUrl> takenFiles(const QList<QUrl> &offered, bool offeredMore);
     void setItems(QList<ShelfItem> items);
     int indexOf(const QUuid &id) const;
     // Changes the first item with this id; nothing when there is none.

@@ -6,9 +6,11 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLoggingCategory>
+#include <QSet>
 
 #include "core/diagnostics/diagevents.h"
 #include "platform/imagedecoding.h"
+#include "platform/urilist.h"
 
 namespace qv {
 
@@ -41,6 +43,36 @@ QList<QByteArray> imageCandidates(const DropDataItem &item)
 
 } // namespace
 
+QList<QUrl> FileShelfManager::takenFiles(const QList<QUrl> &offered, bool offeredMore)
+{
+    // A drop of thousands of files (or one file listed thousands of times) used to copy every entry,
+    // duplicates under new names, far past what the shelf holds, and held the interface for minutes.
+    QList<QUrl> files;
+    QSet<QString> seen;
+    bool cut = offeredMore;
+    for (const QUrl &url : offered) {
+        const QString key = UriList::fileKey(url);
+        if (seen.contains(key))
+            continue;
+        if (files.size() == capacity) {
+            cut = true;
+            break;
+        }
+        seen.insert(key);
+        files.append(url);
+    }
+    if (cut) {
+        qCWarning(lcDrop).noquote()
+            << QStringLiteral(
+                   "⚠️ The drop offered more than the shelf takes at once (%1 files): took the first "
+                   "%2, left out the rest")
+                   .arg(capacity)
+                   .arg(files.size());
+        log(DiagEvents::shelfDropCut, QStringLiteral("taken=%1").arg(files.size()));
+    }
+    return files;
+}
+
 bool FileShelfManager::isImageURL(const QUrl &webURL)
 {
     if (imageExtensions().contains(splitExtension(webURL.fileName()).second.toLower()))
@@ -58,27 +90,31 @@ bool FileShelfManager::handleDrop(const DropData &drop)
 {
     // Files, in drag order.
     if (!drop.fileURLs.isEmpty()) {
-        for (const QUrl &url : drop.fileURLs) {
+        const QList<QUrl> files = takenFiles(drop.fileURLs, drop.cut);
+        for (const QUrl &url : files) {
             qCInfo(lcDrop).noquote() << QStringLiteral("✅ AppKitDropZone 收到文件: ") + url.fileName();
             qCInfo(lcDrop).noquote() << QStringLiteral("📥 addFileDirectly 收到: ") + url.fileName();
-            intake([this, url] { processFile(url); });
         }
+        intakeFiles(files);
         return true;
     }
 
     // File addresses carried as item data.
-    bool found = false;
+    QList<QUrl> carried;
     for (const DropDataItem &item : drop.items) {
-        if (!item.fileURL || !item.fileURL->isLocalFile())
-            continue;
-        const QUrl url = *item.fileURL;
-        qCInfo(lcDrop).noquote() << QStringLiteral("✅ AppKitDropZone 备用路径收到: ") + url.fileName();
-        qCInfo(lcDrop).noquote() << QStringLiteral("📥 addFileDirectly 收到: ") + url.fileName();
-        intake([this, url] { processFile(url); });
-        found = true;
+        if (item.fileURL && item.fileURL->isLocalFile())
+            carried.append(*item.fileURL);
     }
-    if (found)
+    if (!carried.isEmpty()) {
+        const QList<QUrl> files = takenFiles(carried, drop.cut);
+        for (const QUrl &url : files) {
+            qCInfo(lcDrop).noquote() << QStringLiteral("✅ AppKitDropZone 备用路径收到: ") + url.fileName();
+            qCInfo(lcDrop).noquote() << QStringLiteral("📥 addFileDirectly 收到: ") + url.fileName();
+        }
+        intakeFiles(files);
         return true;
+    }
+    bool found = false;
 
     // Images handed over whole.
     if (!drop.images.isEmpty()) {

@@ -10,6 +10,7 @@
 #include "clipboard/clipboardmanager.h"
 #include "clipboard/richtext.h"
 #include "platform/pasteboard.h"
+#include "platform/urilist.h"
 #include "printers.h"
 
 namespace qv {
@@ -98,6 +99,78 @@ TEST_F(PasteboardScanTest, FileAnnouncedByUrlAndByNameListGivesOnePayload)
     EXPECT_EQ(scan({fileItem(notes), names}),
               (QList<ScanPayload>{ScanPayload::makeText(QStringLiteral("notes.txt"), local),
                                   ScanPayload::makeText(QStringLiteral("other.txt"), local)}));
+}
+
+// Copying 10,000 files made as many items on the main thread, each capture stalling it near a second.
+TEST_F(PasteboardScanTest, ACopyOfMoreFilesThanTheHistoryHoldsIsCutThere)
+{
+    QStringList paths;
+    for (int i = 0; i < PasteboardType::maxFiles + 100; ++i)
+        paths.append(QStringLiteral("/nowhere/f%1.txt").arg(i));
+    const QList<ScanPayload> payloads = scan({item({{PasteboardType::fileNames, paths}})});
+    ASSERT_EQ(payloads.size(), PasteboardType::maxFiles);
+    EXPECT_EQ(payloads.last(), ScanPayload::makeText(QStringLiteral("f499.txt"), local));
+}
+
+TEST(UriListTest, ReadsABoundedPrefixTakingEachFileOnce)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray list;
+        UriList::Limits limits;
+        QStringList files;
+        QStringList others;
+        bool cut;
+    } rows[] = {
+        {"comments, blanks and CR LF",
+         "# a comment\r\n\r\nfile:///tmp/a\r\n  https://example.com/p  \r\n",
+         {1000, 10, 10},
+         {"file:///tmp/a"},
+         {"https://example.com/p"},
+         false},
+        {"one file by three spellings, and a repeated address",
+         "file:///tmp/a\nfile:///tmp//a\nfile:///tmp/./a\nhttps://e.org/\nhttps://e.org/\nfile:///tmp/%FF\n"
+         "file:///tmp/%ff\n",
+         {1000, 10, 10},
+         {"file:///tmp/a", "file:///tmp/%FF"},
+         {"https://e.org/"},
+         false},
+        {"more files than entries",
+         "file:///a\nfile:///b\nfile:///a\nfile:///c\n",
+         {1000, 10, 2},
+         {"file:///a", "file:///b"},
+         {},
+         true},
+        {"more lines than the bound",
+         "file:///a\nfile:///a\nfile:///b\n",
+         {1000, 2, 10},
+         {"file:///a"},
+         {},
+         true},
+        // The bound runs through the second line: a shorter path there would name another file.
+        {"a line cut by the byte bound is left out",
+         "file:///tmp/abc\nfile:///tmp/abcdef\n",
+         {20, 10, 10},
+         {"file:///tmp/abc"},
+         {},
+         true},
+        {"no line end at the end", "file:///a", {1000, 10, 10}, {"file:///a"}, {}, false},
+        {"nothing usable", "not an address\n\x00\xff\n#file:///a", {1000, 10, 10}, {}, {}, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const UriList list = UriList::parse(row.list, row.limits);
+        QStringList files;
+        for (const QUrl &url : list.files)
+            files.append(url.toString(QUrl::FullyEncoded));
+        QStringList others;
+        for (const QUrl &url : list.others)
+            others.append(url.toString(QUrl::FullyEncoded));
+        EXPECT_EQ(files, row.files);
+        EXPECT_EQ(others, row.others);
+        EXPECT_EQ(list.cut, row.cut);
+    }
 }
 
 // Regression: a file URL whose name holds a space (as pasteboards hand them over, "file:///a b.png")

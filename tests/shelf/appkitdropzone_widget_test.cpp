@@ -45,6 +45,21 @@ TEST(AppKitDropZoneTest, ReadsWhatADragOffersInShelfTerms)
     QMimeData own;
     own.setImageData(QImage(3, 3, QImage::Format_RGB32));
     EXPECT_EQ(AppKitDropZone::dropData(own).images.size(), 1);
+
+    // 100,000 lines, each of 10,000 files listed ten times: read only as far as the shelf can take.
+    QByteArray list;
+    for (int i = 0; i < 10000; ++i) {
+        const QByteArray line = "file:///tmp/f" + QByteArray::number(i) + "\r\n";
+        for (int copy = 0; copy < 10; ++copy)
+            list += line;
+    }
+    QMimeData flood;
+    flood.setData(QStringLiteral("text/uri-list"), list);
+    const DropData flooded = AppKitDropZone::dropData(flood);
+    ASSERT_EQ(flooded.fileURLs.size(), 200);
+    EXPECT_EQ(flooded.fileURLs.last(), QUrl(QStringLiteral("file:///tmp/f199")));
+    EXPECT_TRUE(flooded.cut);
+    EXPECT_FALSE(drop.cut);
 }
 
 TEST(AppKitDropZoneTest, TargetsAfterTheDragEventAndHandsTheDropOn)

@@ -344,6 +344,42 @@ TEST_F(ShelfDropTest, DropReturnsAtOnceAndTakesFilesInDropOrder)
     EXPECT_TRUE(m_sim.web.downloadsAsked.isEmpty());
 }
 
+// A drop of thousands of entries, each file listed several times, copied every entry (duplicates under
+// new names) far past the 200 the shelf holds, and held the interface for minutes.
+TEST_F(ShelfDropTest, AFloodedDropTakesEachFileOnceUpToCapacityInBatches)
+{
+    DropData drop;
+    for (int i = 0; i < FileShelfManager::capacity + 30; ++i) {
+        const QString name = QStringLiteral("f%1.txt").arg(i, 3, 10, QLatin1Char('0'));
+        const QUrl file = makeFile(name);
+        drop.fileURLs << file << file << QUrl::fromLocalFile(outsidePath(QStringLiteral("./") + name));
+    }
+    QList<qsizetype> sizes;
+    QObject::connect(m_manager.get(), &FileShelfManager::itemsChanged, [&] {
+        if (sizes.isEmpty() || sizes.last() != m_manager->items().size())
+            sizes.append(m_manager->items().size());
+    });
+    EXPECT_TRUE(m_manager->handleDrop(drop));
+    EXPECT_EQ(shelfFiles(), QStringList());
+    settle();
+    // One insertion a batch.
+    QList<qsizetype> batches;
+    for (int taken = FileShelfManager::intakeBatch; taken <= FileShelfManager::capacity;
+         taken += FileShelfManager::intakeBatch)
+        batches.append(taken);
+    EXPECT_EQ(sizes, batches);
+    EXPECT_EQ(shelfFiles().size(), FileShelfManager::capacity);
+    EXPECT_EQ(itemNames().first(), QStringLiteral("f199.txt"));
+    EXPECT_EQ(itemNames().last(), QStringLiteral("f000.txt"));
+    EXPECT_EQ(m_events.details(DiagEvents::shelfDropCut), QStringList{QStringLiteral("taken=200")});
+
+    // A drop that fits says nothing.
+    drop.fileURLs = {makeFile(QStringLiteral("one.txt"))};
+    m_manager->handleDrop(drop);
+    settle();
+    EXPECT_EQ(m_events.details(DiagEvents::shelfDropCut).size(), 1);
+}
+
 TEST_F(ShelfDropTest, FileDataOfItemsIsTheSecondChoice)
 {
     DropData drop;

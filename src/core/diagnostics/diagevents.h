@@ -19,6 +19,7 @@ inline const QString shelfIntakeError = QStringLiteral("shelf_intake_error"); //
 inline const QString shelfThumbnailFailed = QStringLiteral("shelf_thumbnail_failed"); // file name
 inline const QString shelfLinkFetch = QStringLiteral("shelf_link_fetch");       // "ok|error|timeout"
 inline const QString shelfOcrTimeout = QStringLiteral("shelf_ocr_timeout");     // "job=N"
+inline const QString shelfDropCut = QStringLiteral("shelf_drop_cut");           // "taken=N"
 inline const QString exportError = QStringLiteral("export_error");         // redacted description
 } // namespace DiagEvents
 

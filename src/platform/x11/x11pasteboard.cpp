@@ -27,6 +27,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "platform/urilist.h"
 #include "platform/x11/compoundtext.h"
 
 Q_LOGGING_CATEGORY(lcX11Pasteboard, "quorvantis.x11.pasteboard")
@@ -37,6 +38,12 @@ namespace {
 
 constexpr qint64 maxTransferBytes = 50000000;
 const QString compoundTextType = QStringLiteral("COMPOUND_TEXT");
+
+// A list of copied files is read only as far as a capture can use it.
+UriList::Limits copiedFilesLimits()
+{
+    return {UriList::defaultMaxBytes, UriList::defaultMaxLines, PasteboardType::maxFiles};
+}
 
 struct FreeDeleter
 {
@@ -316,15 +323,9 @@ public:
             rest.removeAll(PasteboardType::fileURL);
             // Only local files are file URLs; web addresses in the list are not.
             if (const auto list = convert(atom(PasteboardType::fileURL))) {
-                for (const QByteArray &line : list->bytes.split('\n')) {
-                    const QByteArray uri = line.trimmed();
-                    if (uri.isEmpty() || uri.startsWith('#'))
-                        continue;
-                    const QUrl url(QString::fromUtf8(uri));
-                    if (url.isLocalFile())
-                        items.append(PasteboardItem{{PasteboardType::fileURL},
-                                                    {{PasteboardType::fileURL, url.toString()}}});
-                }
+                for (const QUrl &url : UriList::parse(list->bytes, copiedFilesLimits()).files)
+                    items.append(PasteboardItem{{PasteboardType::fileURL},
+                                                {{PasteboardType::fileURL, url.toString()}}});
             }
         }
         // Text offered only in the older X11 forms is presented as UTF8_STRING, decoded here.
@@ -426,11 +427,11 @@ private:
             return {};
         if (type == PasteboardType::fileNames) {
             // "copy" or "cut", then one URI per line.
+            const qsizetype firstLine = transfer->bytes.indexOf('\n');
             QStringList paths;
-            const QList<QByteArray> lines = transfer->bytes.split('\n');
-            for (qsizetype i = 1; i < lines.size(); ++i) {
-                const QUrl url(QString::fromUtf8(lines.at(i).trimmed()));
-                if (url.isLocalFile())
+            if (firstLine >= 0) {
+                for (const QUrl &url :
+                     UriList::parse(transfer->bytes.mid(firstLine + 1), copiedFilesLimits()).files)
                     paths.append(url.toLocalFile());
             }
             return paths;

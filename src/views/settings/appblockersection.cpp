@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QScrollArea>
+#include <QStringListModel>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -13,6 +14,7 @@
 #include "core/settingsstore.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
+#include "views/items/lazyitemlist.h"
 #include "views/settings/settingswidgets.h"
 
 namespace qv {
@@ -31,6 +33,31 @@ QString trimBlanks(const QString &text)
         --end;
     return text.mid(start, end - start);
 }
+
+// Rows are told apart by their place, so two equal entries are two rows.
+class EntryModel : public QStringListModel
+{
+public:
+    static constexpr int keyRole = Qt::UserRole + 1;
+    using QStringListModel::QStringListModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == keyRole)
+            return index.isValid() ? QVariant(QString::number(index.row())) : QVariant();
+        return QStringListModel::data(index, role);
+    }
+};
+
+// An entry as a row lays it out: a few lines' worth, however long the stored one is.
+QString shownText(const QString &entry)
+{
+    return entry.size() > AppBlockerSection::maxShownLength
+               ? entry.left(AppBlockerSection::maxShownLength) + QChar(0x2026)
+               : entry;
+}
+
+constexpr int rowHeight = 48;
 
 QPixmap iconPixmap(const QImage &icon, int size, double dpr)
 {
@@ -79,10 +106,34 @@ AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications appli
     header->addWidget(add, 0, Qt::AlignVCenter);
     column->addLayout(header);
 
-    m_rows = new QWidget(this);
-    m_rowsLayout = new QVBoxLayout(m_rows);
-    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(m_rows);
+    m_emptyState = new CardFrame(Theme::white(0.05), QColor(), 12, this);
+    m_emptyState->setObjectName(QStringLiteral("emptyState"));
+    m_emptyState->setFixedHeight(200);
+    auto *stack = new QVBoxLayout(m_emptyState);
+    stack->setSpacing(10);
+    stack->addStretch();
+    stack->addWidget(settingsSymbol(QStringLiteral("checkmark.shield"), 40, Theme::white(0.2), m_emptyState),
+                     0, Qt::AlignHCenter);
+    stack->addWidget(settingsLabel(settingsText("no_blocked_apps", language), 13, QFont::Normal,
+                                   Theme::white(0.4), m_emptyState),
+                     0, Qt::AlignHCenter);
+    stack->addStretch();
+    column->addWidget(m_emptyState);
+
+    m_entries = new EntryModel(this);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("blockedList"));
+    m_scroll->setFixedHeight(300);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    LazyItemList::Metrics metrics;
+    metrics.cellLength = rowHeight;
+    metrics.spacing = 8;
+    metrics.padding = 0;
+    m_list = new LazyItemList(
+        *m_entries, EntryModel::keyRole, metrics,
+        [this](int row, QWidget *parent) { return makeRow(row, parent); }, *m_scroll);
+    column->addWidget(m_scroll);
     column->addStretch();
     rebuildRows();
     connect(&m_settings, &SettingsStore::changed, this, [this](const QString &key) {
@@ -91,13 +142,23 @@ AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications appli
     });
 }
 
-QStringList AppBlockerSection::decode(const QString &stored)
+AppBlockerSection::~AppBlockerSection()
+{
+    // The list reads the model as it goes.
+    delete m_scroll;
+}
+
+QStringList AppBlockerSection::decode(const QString &stored, int limit)
 {
     QStringList entries;
-    for (const QString &piece : stored.split(u',', Qt::SkipEmptyParts)) {
-        const QString entry = trimBlanks(piece);
+    for (qsizetype start = 0; start < stored.size() && entries.size() < limit;) {
+        qsizetype end = stored.indexOf(u',', start);
+        if (end < 0)
+            end = stored.size();
+        const QString entry = trimBlanks(stored.mid(start, end - start));
         if (!entry.isEmpty())
             entries.append(entry);
+        start = end + 1;
     }
     return entries;
 }
@@ -135,7 +196,13 @@ QString AppBlockerSection::appName(const QString &identity, const QList<Installe
 
 QStringList AppBlockerSection::blockedApps() const
 {
-    return decode(m_settings.get(Settings::ignoredApps));
+    // A list of thousands of entries, or one entry of a megabyte, held the page for seconds to minutes.
+    return decode(m_settings.get(Settings::ignoredApps), maxEntries);
+}
+
+QList<QWidget *> AppBlockerSection::builtRows() const
+{
+    return m_list->builtCells();
 }
 
 void AppBlockerSection::addApp(const QString &identity)
@@ -182,71 +249,46 @@ void AppBlockerSection::chooseApp()
 
 void AppBlockerSection::rebuildRows()
 {
-    while (QLayoutItem *item = m_rowsLayout->takeAt(0)) {
-        if (QWidget *widget = item->widget()) {
-            widget->hide();
-            widget->deleteLater();
-        }
-        delete item;
-    }
     const QStringList entries = blockedApps();
-    if (entries.isEmpty()) {
-        auto *empty = new CardFrame(Theme::white(0.05), QColor(), 12, m_rows);
-        empty->setObjectName(QStringLiteral("emptyState"));
-        empty->setFixedHeight(200);
-        auto *stack = new QVBoxLayout(empty);
-        stack->setSpacing(10);
-        stack->addStretch();
-        stack->addWidget(settingsSymbol(QStringLiteral("checkmark.shield"), 40, Theme::white(0.2), empty), 0,
-                         Qt::AlignHCenter);
-        stack->addWidget(settingsLabel(settingsText("no_blocked_apps", m_language), 13, QFont::Normal,
-                                       Theme::white(0.4), empty),
-                         0, Qt::AlignHCenter);
-        stack->addStretch();
-        m_rowsLayout->addWidget(empty);
-        return;
-    }
-    auto *scroll = new QScrollArea(m_rows);
-    scroll->setObjectName(QStringLiteral("blockedList"));
-    scroll->setFixedHeight(300);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto *list = new QWidget;
-    auto *listLayout = new QVBoxLayout(list);
-    listLayout->setContentsMargins(0, 0, 0, 0);
-    listLayout->setSpacing(8);
-    const QList<InstalledApplication> installed =
-        m_applications.installed ? m_applications.installed() : QList<InstalledApplication>();
-    for (const QString &identity : entries) {
-        auto *row = new CardFrame(Theme::white(0.08), Theme::white(0.1), 10, list);
-        row->setObjectName(QStringLiteral("blockedRow"));
-        auto *rowLayout = new QHBoxLayout(row);
-        rowLayout->setContentsMargins(12, 12, 12, 12);
-        auto *icon = new QLabel(row);
-        icon->setFixedSize(24, 24);
-        icon->setPixmap(iconPixmap(m_applications.icon ? m_applications.icon(identity) : QImage(), 24,
-                                   devicePixelRatioF()));
-        rowLayout->addWidget(icon);
-        rowLayout->addWidget(settingsLabel(appName(identity, installed), 14, QFont::Medium, Qt::white, row));
-        QLabel *id = settingsLabel(QString(), 11, QFont::Normal, Theme::white(0.4), row);
-        id->setText(id->fontMetrics().elidedText(u'(' + identity + u')', Qt::ElideMiddle, 260));
-        rowLayout->addWidget(id);
-        rowLayout->addStretch();
-        auto *remove = new QToolButton(row);
-        remove->setObjectName(QStringLiteral("remove"));
-        remove->setAutoRaise(true);
-        remove->setCursor(Qt::PointingHandCursor);
-        remove->setIcon(QIcon(Symbols::pixmap(QStringLiteral("trash.fill"), 14,
-                                              withAlpha(Color::neonRed(), 0.8), devicePixelRatioF())));
-        remove->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
-        connect(remove, &QToolButton::clicked, this, [this, identity] { removeApp(identity); });
-        rowLayout->addWidget(remove);
-        listLayout->addWidget(row);
-    }
-    listLayout->addStretch();
-    scroll->setWidget(list);
-    m_rowsLayout->addWidget(scroll);
+    m_installed = m_applications.installed ? m_applications.installed() : QList<InstalledApplication>();
+    m_entries->setStringList(entries);
+    m_emptyState->setVisible(entries.isEmpty());
+    m_scroll->setVisible(!entries.isEmpty());
+}
+
+QWidget *AppBlockerSection::makeRow(int index, QWidget *parent)
+{
+    const QString identity = m_entries->stringList().value(index);
+    // No application is known by an identity longer than a row shows.
+    const bool known = identity.size() <= maxShownLength;
+    auto *row = new CardFrame(Theme::white(0.08), Theme::white(0.1), 10, parent);
+    row->setObjectName(QStringLiteral("blockedRow"));
+    auto *rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(12, 12, 12, 12);
+    auto *icon = new QLabel(row);
+    icon->setFixedSize(24, 24);
+    icon->setPixmap(iconPixmap(known && m_applications.icon ? m_applications.icon(identity) : QImage(), 24,
+                               devicePixelRatioF()));
+    rowLayout->addWidget(icon);
+    QLabel *name = settingsLabel(QString(), 14, QFont::Medium, Qt::white, row);
+    name->setText(name->fontMetrics().elidedText(
+        appName(shownText(identity), known ? m_installed : QList<InstalledApplication>()), Qt::ElideRight,
+        180));
+    rowLayout->addWidget(name);
+    QLabel *id = settingsLabel(QString(), 11, QFont::Normal, Theme::white(0.4), row);
+    id->setText(id->fontMetrics().elidedText(u'(' + shownText(identity) + u')', Qt::ElideMiddle, 260));
+    rowLayout->addWidget(id);
+    rowLayout->addStretch();
+    auto *remove = new QToolButton(row);
+    remove->setObjectName(QStringLiteral("remove"));
+    remove->setAutoRaise(true);
+    remove->setCursor(Qt::PointingHandCursor);
+    remove->setIcon(QIcon(Symbols::pixmap(QStringLiteral("trash.fill"), 14, withAlpha(Color::neonRed(), 0.8),
+                                          devicePixelRatioF())));
+    remove->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    connect(remove, &QToolButton::clicked, this, [this, identity] { removeApp(identity); });
+    rowLayout->addWidget(remove);
+    return row;
 }
 
 } // namespace qv

@@ -2,6 +2,7 @@
 // from the X server (xclip is the other application), the panel a real window without a
 // compositor, and a drag out of the shelf onto a real XDND drop target.
 #include <QApplication>
+#include <QDir>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
@@ -12,6 +13,7 @@
 
 #include <memory>
 
+#include "core/diagnostics/diagevents.h"
 #include "core/settingskeys.h"
 #include "support/overlaydesktop.h"
 #include "support/screenshot.h"
@@ -83,6 +85,40 @@ protected:
     {
         const QRect frame = controller->edgePopup()->panelFrame();
         return QRect(controller->edgePopup()->mapToGlobal(frame.topLeft()), frame.size());
+    }
+
+    // The drag source of the tests, dragging one file or, given a file, its bytes as a uri-list.
+    void startDragSource(const QStringList &arguments = {})
+    {
+        settings.set(Settings::popupEdge, QStringLiteral("bottom"));
+        auto source = std::make_unique<QProcess>();
+        source->start(QStringLiteral(QV_DRAGSOURCE), arguments);
+        ASSERT_TRUE(source->waitForStarted(3000));
+        processes.push_back(std::move(source));
+        ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-drag-source windowmove --sync 600 300")));
+        QTest::qWait(300);
+    }
+
+    // Presses on the source, moves far enough for it to start the drag, holds at the left edge until
+    // the shelf popup opens and lets go over it.
+    void dropFromTheSourceOntoTheShelf()
+    {
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove --sync 700 400 mousedown 1")));
+        for (int x = 690; x > 0; x -= 70) {
+            ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 400").arg(x)));
+            QTest::qWait(30);
+        }
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove 3 400")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 5000)) << "the edge opened nothing";
+        EXPECT_EQ(controller->superPanel()->routeName(), "shelf");
+        QTest::qWait(200); // the click catcher and the outline follow the map
+
+        const QPoint onto = popupOnScreen().center();
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(onto.x()).arg(onto.y())));
+        QTest::qWait(300);
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(onto.x() + 3).arg(onto.y())));
+        QTest::qWait(300);
+        ASSERT_TRUE(xdotool(QStringLiteral("mouseup 1")));
     }
 
     std::vector<std::unique_ptr<QProcess>> processes;
@@ -201,33 +237,10 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
 // popup, which takes the drop, on every drag, not just the first.
 TEST_F(EdgePopupX11Test, AFileHeldAtTheScreenEdgeOpensTheShelfWhichTakesTheDrop)
 {
-    settings.set(Settings::popupEdge, QStringLiteral("bottom"));
-    auto source = std::make_unique<QProcess>();
-    source->start(QStringLiteral(QV_DRAGSOURCE), {});
-    ASSERT_TRUE(source->waitForStarted(3000));
-    processes.push_back(std::move(source));
-    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-drag-source windowmove --sync 600 300")));
-    QTest::qWait(300);
-
+    startDragSource();
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        // Press on the source, move far enough for it to start the drag, then hold at the edge.
-        ASSERT_TRUE(xdotool(QStringLiteral("mousemove --sync 700 400 mousedown 1")));
-        for (int x = 690; x > 0; x -= 70) {
-            ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 400").arg(x)));
-            QTest::qWait(30);
-        }
-        ASSERT_TRUE(xdotool(QStringLiteral("mousemove 3 400")));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 5000)) << "the edge opened nothing";
-        EXPECT_EQ(controller->superPanel()->routeName(), "shelf");
-        QTest::qWait(200); // the click catcher and the outline follow the map
-
-        const QPoint onto = popupOnScreen().center();
-        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(onto.x()).arg(onto.y())));
-        QTest::qWait(300);
-        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2").arg(onto.x() + 3).arg(onto.y())));
-        QTest::qWait(300);
-        ASSERT_TRUE(xdotool(QStringLiteral("mouseup 1")));
+        ASSERT_NO_FATAL_FAILURE(dropFromTheSourceOntoTheShelf());
         ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == round + 1; }, 5000))
             << "the popup did not take the drop";
         EXPECT_TRUE(shelf->items().at(0).url.fileName().startsWith("hostname"));
@@ -238,4 +251,58 @@ TEST_F(EdgePopupX11Test, AFileHeldAtTheScreenEdgeOpensTheShelfWhichTakesTheDrop)
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
         QTest::qWait(300);
     }
+}
+
+// A uri-list of 100,000 lines (10,000 files, each listed ten times) dropped on the shelf popup copied
+// every line, duplicates under new names, far past the 200 the shelf holds, and held the interface
+// for minutes.
+TEST_F(EdgePopupX11Test, AFloodedDropTakesEachFileOnceAndNoMoreThanTheShelfHolds)
+{
+    QDir(folder.path()).mkdir("dropped");
+    QByteArray list;
+    for (int i = 0; i < 10000; ++i) {
+        const QString path =
+            folder.filePath(QStringLiteral("dropped/f%1.txt").arg(i, 5, 10, QLatin1Char('0')));
+        // Only the first few hundred can be taken: the rest need not exist.
+        if (i < 300) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("x");
+        }
+        const QByteArray line = QUrl::fromLocalFile(path).toEncoded() + "\r\n";
+        for (int copy = 0; copy < 10; ++copy)
+            list += line;
+    }
+    QFile listFile(folder.filePath("list"));
+    ASSERT_TRUE(listFile.open(QIODevice::WriteOnly));
+    listFile.write(list);
+    listFile.close();
+
+    // Each change the main thread makes to the list: the items arrive step by step, so the main loop
+    // turns between the steps of the intake.
+    QList<qsizetype> sizes;
+    QObject::connect(shelf.get(), &FileShelfManager::itemsChanged, [&] {
+        if (sizes.isEmpty() || sizes.last() != shelf->items().size())
+            sizes.append(shelf->items().size());
+    });
+    startDragSource({listFile.fileName()});
+    ASSERT_NO_FATAL_FAILURE(dropFromTheSourceOntoTheShelf());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == FileShelfManager::capacity; }, 15000))
+        << "the popup did not take the drop";
+    QTest::qWait(500);
+    EXPECT_EQ(shelf->items().size(), FileShelfManager::capacity);
+    EXPECT_GT(sizes.size(), 1);
+    QStringList names;
+    for (const ShelfItem &item : shelf->items())
+        names.append(item.url.fileName());
+    EXPECT_EQ(names.first(), "f00199.txt");
+    EXPECT_EQ(names.last(), "f00000.txt");
+    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), FileShelfManager::capacity);
+    EXPECT_EQ(QDir(shelf->shelfDirectory()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(),
+              FileShelfManager::capacity);
+    EXPECT_EQ(events.details(DiagEvents::shelfDropCut), QStringList{"taken=200"});
+    saveScreenshot(*controller->globalOverlayWindow(), QStringLiteral("edgepopup_shelf_flooded_drop"));
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
 }

@@ -338,6 +338,29 @@ TEST_F(ClipboardX11Test, FileListIsReadAsOneItemPerLocalFile)
               ScanPayload::makeText(QStringLiteral("notes.pdf"), QStringLiteral("This Mac")));
 }
 
+// Copying 10,000 files as one uri-list stalled each capture near a second, a 100,000-line list at
+// every copy: the list is read only as far as the history can hold it.
+TEST_F(ClipboardX11Test, AHugeFileListIsReadOnlyAsFarAsTheHistoryHolds)
+{
+    QByteArray list;
+    for (int i = 0; i < 10000; ++i) {
+        const QByteArray line =
+            "file:///nowhere/f" + QByteArray::number(i).rightJustified(5, '0') + ".txt\r\n";
+        for (int copy = 0; copy < 10; ++copy)
+            list += line;
+    }
+    copyWithXclip(list, QStringLiteral("text/uri-list"));
+    ASSERT_TRUE(waitForHistory(PasteboardType::maxFiles));
+    spend(500);
+    QStringList texts;
+    for (const ClipboardItem &item : m_manager->history())
+        texts.append(item.text);
+    EXPECT_EQ(texts.size(), PasteboardType::maxFiles);
+    EXPECT_TRUE(texts.contains(QStringLiteral("f00000.txt")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("f00499.txt")));
+    EXPECT_FALSE(texts.contains(QStringLiteral("f00500.txt")));
+}
+
 struct LegacyOffer
 {
     const char *name;
