@@ -807,8 +807,17 @@ def main():
     end = started + args.minutes * 60
     failed = False
     try:
+        last_ping = time.monotonic()
         while time.monotonic() < end:
             check_alive()
+            # A program whose loop has stopped may still show its last windows: it is asked now and
+            # then, so a hang ends the run when it happens.
+            if time.monotonic() - last_ping > 30:
+                if not ping():
+                    log('FAIL: no answer to _NET_WM_PING')
+                    failed = True
+                    break
+                last_ping = time.monotonic()
             action = random.choice(actions)
             log(action.__name__)
             try:
@@ -817,29 +826,32 @@ def main():
                 # A window went away under the step (a terminal closed, a menu shut): go on.
                 log('%s: %s' % (action.__name__, error))
             count('steps')
-        # The bubble still shows at a hover, and the program still answers. A card's close button
-        # may have closed every terminal: one more, with its task button, to hover.
-        escape_everything()
-        terminals.append(subprocess.Popen(['xterm', '-T', 'term-last', '-e', 'sleep 100000'],
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        if not wait_for(lambda: len(task_buttons()) > 0 and 'term-last' in clients(), 30):
-            log('no task button to hover')
-        move(W // 2, H // 2, steps=5)
-        time.sleep(0.5)
-        shown = False
-        for x, y in task_buttons()[:3]:
-            move(x, y, steps=12)
-            if wait_for(bubble_rect, 8):
-                shown = True
-                break
+        # After a hang nothing more can be asked.
+        if not failed:
+            # The bubble still shows at a hover, and the program still answers. A card's close button
+            # may have closed every terminal: one more, with its task button, to hover.
+            escape_everything()
+            terminals.append(subprocess.Popen(['xterm', '-T', 'term-last', '-e', 'sleep 100000'],
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            if not wait_for(lambda: len(task_buttons()) > 0 and 'term-last' in clients(), 30):
+                log('no task button to hover')
             move(W // 2, H // 2, steps=5)
-            time.sleep(0.5)
-        if not shown:
-            log('FAIL: a hover on a task button no longer shows the bubble')
-            failed = True
-        if not ping():
-            log('FAIL: no answer to _NET_WM_PING')
-            failed = True
+            shown = False
+            for x, y in task_buttons()[:3]:
+                # Hidden first, so the bubble that shows is one this hover brought.
+                wait_for(lambda: not bubble_rect(), 5)
+                move(x, y, steps=12)
+                if wait_for(bubble_rect, 8):
+                    shown = True
+                    break
+                move(W // 2, H // 2, steps=5)
+                time.sleep(0.5)
+            if not shown:
+                log('FAIL: a hover on a task button no longer shows the bubble')
+                failed = True
+            if not ping():
+                log('FAIL: no answer to _NET_WM_PING')
+                failed = True
     except Gone:
         log('FAIL: the program is gone')
         failed = True
