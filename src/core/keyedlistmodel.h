@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QSet>
 
 #include <functional>
 
@@ -44,11 +45,18 @@ protected:
 
     void setItems(const QList<T> &items)
     {
-        QList<Key> wanted;
+        if (items.isEmpty()) {
+            if (!m_items.isEmpty()) {
+                beginRemoveRows(QModelIndex(), 0, int(m_items.size()) - 1);
+                m_items.clear();
+                endRemoveRows();
+            }
+            return;
+        }
+        QSet<Key> wanted;
         wanted.reserve(items.size());
         for (const T &item : items)
-            wanted.append(keyOf(item));
-
+            wanted.insert(keyOf(item));
         for (int row = int(m_items.size()) - 1; row >= 0; --row) {
             if (!wanted.contains(keyOf(m_items.at(row)))) {
                 beginRemoveRows(QModelIndex(), row, row);
@@ -57,6 +65,24 @@ protected:
             }
         }
         // A key listed twice keeps its first place; later copies are dropped.
+        if (m_items.isEmpty()) {
+            // A list shown afresh (the Super Panel opens on an emptied one) arrives as one insertion,
+            // so views and proxies react once, not once per row.
+            QList<T> fresh;
+            QSet<Key> seen;
+            for (const T &item : items) {
+                if (!seen.contains(keyOf(item))) {
+                    seen.insert(keyOf(item));
+                    fresh.append(item);
+                }
+            }
+            if (fresh.isEmpty())
+                return;
+            beginInsertRows(QModelIndex(), 0, int(fresh.size()) - 1);
+            m_items = fresh;
+            endInsertRows();
+            return;
+        }
         int row = 0;
         for (const T &item : items) {
             const int found = rowOf(keyOf(item));

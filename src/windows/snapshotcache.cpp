@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace qv {
 
@@ -49,6 +50,16 @@ QSize snapshotCaptureSize(const QSizeF &frameSize)
     aspect = std::clamp(aspect, 0.2, 5.0);
     const int height = std::clamp(int(std::trunc(aspect * width)), 120, 900);
     return QSize(width, height);
+}
+
+bool snapshotFitsFrame(const QImage &image, const QSizeF &frameSize)
+{
+    if (frameSize.isEmpty())
+        return true;
+    const QSize captured =
+        frameSize.scaled(QSizeF(snapshotCaptureSize(frameSize)), Qt::KeepAspectRatio).toSize();
+    return std::abs(image.width() - captured.width()) <= 1 &&
+           std::abs(image.height() - captured.height()) <= 1;
 }
 
 bool isSnapshotBlank(const QImage &image)

@@ -43,6 +43,9 @@ QString snapshotFileName(const QString &key);
 // Pixel size to capture a window of this frame size at: width 320-640, height from the window's
 // aspect (clamped to 0.2-5) within 120-900.
 QSize snapshotCaptureSize(const QSizeF &frameSize);
+// Whether the picture has the size a capture of a window of this frame size gets (a pixel of
+// rounding either way): a picture of the window at another size does not.
+bool snapshotFitsFrame(const QImage &image, const QSizeF &frameSize);
 // True when fewer than 5 % of the pixels of a 72x72 copy are visible (alpha of 5 or more); a null
 // image is blank.
 bool isSnapshotBlank(const QImage &image);

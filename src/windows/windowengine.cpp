@@ -30,6 +30,8 @@ namespace {
 // The main thread is given back every this many windows while a list is filtered.
 constexpr int applicationScanYieldEvery = 12;
 constexpr int allWindowsScanYieldEvery = 20;
+// Nor is it held longer than this (seconds) between two yields of the all-windows scan.
+constexpr double allWindowsScanSlice = 0.01;
 // Windows smaller than this on either side are not document windows (unless known minimised).
 constexpr double minimumWindowSide = 80;
 
@@ -699,15 +701,24 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
     const double now = m_scheduler.wallNow();
     const AppUsageHistory history = m_appUsageHistory;
     const auto groups = groupByPid(m_platform.workspace->runningApplications());
+    // Every qualifying window is listed, so a search and the sidebar reach them all; the work per
+    // window is what is known already (cached snapshot or icon), the captures come afterwards.
     QList<AppWindowModel> models;
-    models.reserve(std::min<qsizetype>(content.size(), allWindowsLimit));
+    models.reserve(content.size());
     QList<WindowInfo> warmList;
+    // Windows whose cached picture shows them at a size they no longer have: captured anew first.
+    QList<WindowInfo> outdated;
 
+    double lastYield = m_scheduler.now();
     for (int i = 0; i < content.size(); ++i) {
         if (cancel.isCancelled() || !isCurrent(requestID))
             co_return;
-        if (i % allWindowsScanYieldEvery == 0)
+        // Also sooner when icons of many new applications are being read: each costs a trip to the
+        // server, and hundreds of windows may bring dozens of them.
+        if (i % allWindowsScanYieldEvery == 0 || m_scheduler.now() - lastYield > allWindowsScanSlice) {
             co_await sleepFor(0);
+            lastYield = m_scheduler.now();
+        }
         const WindowInfo &window = content[i];
         if (isOwnWindow(window))
             continue;
@@ -742,8 +753,8 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
         models.append(model);
         if (!hasCached)
             warmList.append(window);
-        if (models.size() >= allWindowsLimit)
-            break;
+        else if (isSnapshotOutdated(window))
+            outdated.append(window);
     }
 
     sortAllWindows(models, history);
@@ -751,19 +762,29 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
         co_return;
     setWindows(models);
     pruneMemoryCaches();
-    warmAllRouteSnapshots(requestID, warmList.mid(0, SnapshotLimits::warmUpCount));
+    QSet<quint32> recapture;
+    for (const WindowInfo &window : std::as_const(outdated))
+        recapture.insert(window.windowId);
+    warmAllRouteSnapshots(requestID, (outdated + warmList).mid(0, SnapshotLimits::warmUpCount), recapture);
 }
 
-void WindowEngine::warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows)
+void WindowEngine::warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows,
+                                         const QSet<quint32> &recapture)
 {
     retire(m_allRouteSnapshotWarmTask);
     if (windows.isEmpty())
         return;
-    m_allRouteSnapshotWarmTask = warmTask(requestID, windows);
+    m_allRouteSnapshotWarmTask = warmTask(requestID, windows, recapture);
     m_allRouteSnapshotWarmTask.start(m_scheduler);
 }
 
-Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows)
+bool WindowEngine::isSnapshotOutdated(const WindowInfo &window) const
+{
+    const auto taken = m_snapshotFrames.constFind(window.windowId);
+    return taken != m_snapshotFrames.constEnd() && taken->toSize() != window.frame.size().toSize();
+}
+
+Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows, QSet<quint32> recapture)
 {
     const ScriptControl control = co_await thisScript();
     auto stillWanted = [this, &requestID] {
@@ -775,15 +796,21 @@ Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows)
         const QString title = trimmedText(window.title.value_or(QString()));
         const QString appName = trimmedText(window.ownerName);
         const QString bundleIdentifier = window.ownerBundleIdentifier;
-        Awaited<QImage> read([this, bundleIdentifier, title, appName](auto deliver) {
-            loadDiskSnapshot(bundleIdentifier, title, appName, std::move(deliver));
-        });
-        const QImage disk = co_await read;
-        if (!disk.isNull()) {
-            if (!stillWanted())
-                co_return;
-            applySnapshot(window.windowId, disk);
-            continue;
+        // The disk holds the same outdated picture as the memory cache.
+        if (!recapture.contains(window.windowId)) {
+            Awaited<QImage> read([this, bundleIdentifier, title, appName](auto deliver) {
+                loadDiskSnapshot(bundleIdentifier, title, appName, std::move(deliver));
+            });
+            const QImage disk = co_await read;
+            // A picture kept from a window of the same name at another size (an earlier run, or
+            // before a resize) is not this window as it is now: captured instead.
+            if (!disk.isNull() && snapshotFitsFrame(disk, window.frame.size())) {
+                if (!stillWanted())
+                    co_return;
+                m_snapshotFrames.remove(window.windowId);
+                applySnapshot(window.windowId, disk);
+                continue;
+            }
         }
         Awaited<std::optional<QImage>> capture(
             [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
@@ -939,14 +966,17 @@ void WindowEngine::storeSnapshot(const QImage &image, quint32 windowId)
         if (key == windowId || listed.contains(key))
             continue;
         m_snapshotCache.remove(key);
+        m_snapshotFrames.remove(key);
     }
     if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
         return;
     for (const quint32 key : m_snapshotCache.keys()) {
         if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
             break;
-        if (key != windowId)
+        if (key != windowId) {
             m_snapshotCache.remove(key);
+            m_snapshotFrames.remove(key);
+        }
     }
 }
 
@@ -1025,26 +1055,29 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
-    capture->captureWindow(
-        windowId, snapshotCaptureSize(window.frame.size()),
-        [self, gate = m_workerPosts, windowId, done = std::move(done)](std::optional<QImage> image) {
-            gate.post([self, windowId, done, image] {
-                if (self)
-                    done(self->finishCapture(windowId, image));
-            });
-        });
+    capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
+                           [self, gate = m_workerPosts, windowId, frameSize = window.frame.size(),
+                            done = std::move(done)](std::optional<QImage> image) {
+                               gate.post([self, windowId, frameSize, done, image] {
+                                   if (self)
+                                       done(self->finishCapture(windowId, frameSize, image));
+                               });
+                           });
 }
 
-std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const std::optional<QImage> &image)
+std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const QSizeF &frameSize,
+                                                  const std::optional<QImage> &image)
 {
     if (image && !isSnapshotBlank(*image)) {
         storeSnapshot(*image, windowId);
+        m_snapshotFrames.insert(windowId, frameSize);
         return image;
     }
     // A capture that failed or came back empty: ask for the window's contents the older way.
     const QImage fallback = m_platform.windowCapture->fallbackImage(windowId);
     if (fallback.width() > 10 && fallback.height() > 10 && !isSnapshotBlank(fallback)) {
         storeSnapshot(fallback, windowId);
+        m_snapshotFrames.insert(windowId, frameSize);
         return fallback;
     }
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QSizeF>
 #include <QString>
 #include <QUuid>
 
@@ -92,8 +93,6 @@ public:
     // While the all-windows list is shown, a window that opens or closes rescans it this long after
     // the desktop's list changed (further changes meanwhile join the same scan).
     static constexpr double windowListSettleDelay = 0.05;
-    // The all-windows list holds at most this many windows.
-    static constexpr int allWindowsLimit = 40;
     // The name published while all windows are requested.
     static QString allWindowsAppName();
     // The settings key of the usage history.
@@ -287,14 +286,19 @@ private:
     void loadUsageHistory();
     void onApplicationActivated(qint64 pid);
     QString resolveTargetBundle(const QString &targetApp, const QList<RunningApp> &apps) const;
-    std::optional<QImage> finishCapture(quint32 windowId, const std::optional<QImage> &image);
+    std::optional<QImage> finishCapture(quint32 windowId, const QSizeF &frameSize,
+                                        const std::optional<QImage> &image);
+    // Whether the window's memory-cached snapshot was captured while the window had another size.
+    bool isSnapshotOutdated(const WindowInfo &window) const;
 
     Script fetchTask(QUuid requestID, QString targetApp, bool fetchAll, bool debounce);
     Script performScan(QUuid requestID, QString targetApp, bool fetchAll, CancelToken parent);
     Script scanApplication(QUuid requestID, QString targetApp, QList<WindowInfo> content, CancelToken parent);
     Script scanAllWindows(QUuid requestID, QList<WindowInfo> content, CancelToken parent);
-    void warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows);
-    Script warmTask(QUuid requestID, QList<WindowInfo> windows);
+    // `recapture`: windows whose cached pictures are outdated; they skip the disk cache.
+    void warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows,
+                               const QSet<quint32> &recapture = {});
+    Script warmTask(QUuid requestID, QList<WindowInfo> windows, QSet<quint32> recapture);
 
     // Window actions (windowactions.cpp, windowfocus.cpp, windowsnap.cpp).
     // Keeps an action's script running until it ends (or the engine goes).
@@ -345,6 +349,8 @@ private:
     QString m_currentRequestApp;
     QHash<QString, QImage> m_iconCache;
     QHash<quint32, QImage> m_snapshotCache;
+    // The frame size each window had when its cached snapshot was captured (captures only).
+    QHash<quint32, QSizeF> m_snapshotFrames;
     std::shared_ptr<WorkQueue> m_axScanQueue;
     std::shared_ptr<WorkQueue> m_diskQueue;
     QHash<QString, QList<AppWindowModel>> m_appWindowCache;

@@ -62,7 +62,7 @@ TEST_F(SuperPanelWidget, OpeningShowsACardPerWindowWithTheSearchFocusedAndTheFir
 {
     windows.setWindows(sampleWindows(40));
     open();
-    ASSERT_EQ(cards().size(), 40);
+    ASSERT_EQ(view->windowTitles().size(), 40);
     EXPECT_EQ(cards().first()->window().title, windows.itemAt(0).title);
     EXPECT_TRUE(cards().first()->isSelected());
     EXPECT_TRUE(cards().first()->eyeButton()->isVisible()) << "the selected card shows its eye";
@@ -284,11 +284,16 @@ TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
 {
     windows.setWindows(sampleWindows(200));
     open();
-    ASSERT_EQ(cards().size(), 200);
+    ASSERT_EQ(view->windowTitles().size(), 200);
+    // Opening built a card for every window and stalled on hundreds of them: cards are built as
+    // they come into view.
+    EXPECT_LT(cards().size(), 50);
     key(Qt::Key_Left); // wraps to the last card
     scheduler.advance(1.0);
     EXPECT_EQ(state->selectedIndex(), 199);
     EXPECT_GT(view->grid()->verticalScrollBar()->value(), 0);
+    ASSERT_EQ(cards().last()->window().id, windows.itemAt(199).id);
+    EXPECT_TRUE(cards().last()->isSelected());
     EXPECT_TRUE(visibleArea().contains(globalRect(cards().last())));
 
     // Another application starts the grid at the top.

@@ -232,8 +232,8 @@ QString SuperPanelOverlay::routeName() const
 QStringList SuperPanelOverlay::windowTitles() const
 {
     QStringList titles;
-    for (const GlobalWindowCard *card : m_grid->cards())
-        titles.append(card->window().title.isEmpty() ? card->window().appName : card->window().title);
+    for (const AppWindowModel &window : m_state.filteredWindows())
+        titles.append(window.title.isEmpty() ? window.appName : window.title);
     return titles;
 }
 

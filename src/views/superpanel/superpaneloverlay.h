@@ -36,7 +36,7 @@ public:
     SuperPanelState &state() const { return m_state; }
     // The raw name of the route shown.
     QString routeName() const;
-    // The titles of the cards shown, in grid order.
+    // The titles of the windows the grid lists (built into cards or not), in grid order.
     QStringList windowTitles() const;
 
     QWidget *fullPanel() const { return m_fullPanel; }

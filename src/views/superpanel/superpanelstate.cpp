@@ -1,5 +1,7 @@
 #include "views/superpanel/superpanelstate.h"
 
+#include <QHash>
+
 #include "views/superpanel/filteredwindowmodel.h"
 #include "views/superpanel/superpanelrules.h"
 #include "windows/windowengine.h"
@@ -87,9 +89,15 @@ QImage SuperPanelState::appIcon(const QString &appName) const
 
 QList<qint64> SuperPanelState::iconKeys() const
 {
+    // One pass over the windows: with hundreds of them, a search per name would cost their square.
+    QHash<QString, qint64> firstIcon;
+    for (const AppWindowModel &window : m_windows.items()) {
+        if (!firstIcon.contains(window.appName))
+            firstIcon.insert(window.appName, window.appIcon.cacheKey());
+    }
     QList<qint64> keys;
     for (const QString &name : SuperPanelRules::appNames(m_windows.items()))
-        keys.append(appIcon(name).cacheKey());
+        keys.append(firstIcon.value(name));
     return keys;
 }
 

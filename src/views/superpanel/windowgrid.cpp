@@ -95,6 +95,7 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
     connect(&state, &SuperPanelState::selectedIndexChanged, this, &WindowGrid::updateSelection);
     connect(&state, &SuperPanelState::listReadyChanged, m_content, qOverload<>(&QWidget::update));
     connect(&state, &SuperPanelState::scrollRequested, this, &WindowGrid::scrollToWindow);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &WindowGrid::buildVisibleCards);
     connect(&state, &SuperPanelState::appFilterChanged, this, [this] {
         m_scrollAnimation.cancel();
         verticalScrollBar()->setValue(0);
@@ -110,8 +111,10 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
 QList<GlobalWindowCard *> WindowGrid::cards() const
 {
     QList<GlobalWindowCard *> shown;
-    for (qint64 id : m_order)
-        shown.append(m_cards.value(id));
+    for (qint64 id : m_order) {
+        if (GlobalWindowCard *card = m_cards.value(id))
+            shown.append(card);
+    }
     return shown;
 }
 
@@ -215,12 +218,8 @@ void WindowGrid::syncCards()
         order.append(window.id);
         listed.insert(window.id);
         GlobalWindowCard *card = m_cards.value(window.id);
-        if (!card) {
-            card = makeCard(window);
-            m_cards.insert(window.id, card);
-        } else if (!sameContent(card->window(), window)) {
+        if (card && !sameContent(card->window(), window))
             card->setWindow(window);
-        }
     }
     // Cards of windows the search hides are kept for when it shows them again; cards of windows
     // that are gone go with them.
@@ -255,19 +254,50 @@ void WindowGrid::layoutCards()
     const int height = std::max(viewport()->height(), int(std::ceil(m_layout.height(count))));
     m_content->resize(width, count == 0 ? viewport()->height() : height);
     for (int row = 0; row < count; ++row) {
-        GlobalWindowCard *card = m_cards.value(m_order.at(row));
-        const QRectF rect = m_layout.cardRect(row);
-        card->setCardSize(rect.size().toSize());
-        card->setBasePosition(rect.topLeft().toPoint());
-        card->show();
+        if (GlobalWindowCard *card = m_cards.value(m_order.at(row)))
+            placeCard(card, row);
+    }
+    buildVisibleCards();
+}
+
+void WindowGrid::placeCard(GlobalWindowCard *card, int row)
+{
+    const QRectF rect = m_layout.cardRect(row);
+    card->setCardSize(rect.size().toSize());
+    card->setBasePosition(rect.topLeft().toPoint());
+    card->show();
+}
+
+void WindowGrid::buildVisibleCards()
+{
+    // Cards are built as they come near the visible part (half a screen above, one below), so a
+    // list of hundreds of windows opens as fast as one of a screenful; once built a card stays.
+    const int top = verticalScrollBar()->value();
+    const int height = viewport()->height();
+    const QRectF band(0, top - height / 2.0, viewport()->width(), height * 2.5);
+    const FilteredWindowModel &model = m_state.filteredModel();
+    const int selected = m_state.selectedIndex();
+    for (int row = 0; row < m_order.size() && row < model.rowCount(); ++row) {
+        const qint64 id = m_order.at(row);
+        if (m_cards.contains(id) || !m_layout.cardRect(row).intersects(band))
+            continue;
+        const AppWindowModel &window = model.windowAt(row);
+        if (window.id != id)
+            continue; // the rows changed; the pending sync builds it
+        GlobalWindowCard *card = makeCard(window);
+        m_cards.insert(id, card);
+        card->setSelected(row == selected);
+        placeCard(card, row);
     }
 }
 
 void WindowGrid::updateSelection()
 {
     const int selected = m_state.selectedIndex();
-    for (int row = 0; row < m_order.size(); ++row)
-        m_cards.value(m_order.at(row))->setSelected(row == selected);
+    for (int row = 0; row < m_order.size(); ++row) {
+        if (GlobalWindowCard *card = m_cards.value(m_order.at(row)))
+            card->setSelected(row == selected);
+    }
 }
 
 void WindowGrid::scrollToWindow(qint64 windowId)

@@ -15,20 +15,21 @@ class Scheduler;
 class SuperPanelState;
 
 // The Super Panel's scrolling window grid. One card per row of the state's filtered model, in its
-// order, kept by window identity: a new snapshot or title updates the card in place, a window that
-// opens or closes adds or removes just its card, and a search only shows and hides cards. A
-// keyboard move scrolls the selected card to the middle; another application filter starts at the
-// top. Without cards it shows the empty state. State and scheduler must outlive the grid. Main
-// thread.
+// order, built once its row comes near the visible part and kept by window identity: a new snapshot
+// or title updates the card in place, a window that opens or closes adds or removes just its card,
+// and a search only shows and hides cards. A keyboard move scrolls the selected card to the middle;
+// another application filter starts at the top. Without cards it shows the empty state. State and
+// scheduler must outlive the grid. Main thread.
 class WindowGrid : public QScrollArea
 {
     Q_OBJECT
 public:
     WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *parent = nullptr);
 
-    // The cards shown, in grid order.
+    // The cards shown and built, in grid order: a card is built once it comes near the visible
+    // part of the grid.
     QList<GlobalWindowCard *> cards() const;
-    // The card of the window, shown or not; none when the window has none.
+    // The card of the window, shown or not; none when the window has none (yet).
     GlobalWindowCard *cardFor(qint64 windowId) const;
     bool isShowingEmptyState() const;
     SuperPanelRules::GridLayout layout() const { return m_layout; }
@@ -45,6 +46,8 @@ private:
     void scheduleSync();
     void syncCards();
     void layoutCards();
+    void placeCard(GlobalWindowCard *card, int row);
+    void buildVisibleCards();
     void updateSelection();
     void scrollToWindow(qint64 windowId);
     int rowOf(qint64 windowId) const;

@@ -16,6 +16,7 @@
 #include "support/x11clients.h"
 #include "support/x11focus.h"
 #include "ui/panel.h"
+#include "views/superpanel/appsidebaritem.h"
 #include "views/superpanel/globalwindowcard.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
@@ -231,7 +232,12 @@ TEST_F(SuperPanelX11Test, AClientKilledWhileThePanelShowsLeavesTheGrid)
     const QList<qint64> pids = startFiveClients();
     ASSERT_EQ(pids.size(), 5);
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown() && shownTitles() == fiveTitles; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return panelShown() && shownTitles() == fiveTitles &&
+                   controller->superPanel()->grid()->cards().size() == 5;
+        },
+        3000));
     GlobalWindowCard *kept = controller->superPanel()->grid()->cards().at(0);
     const qint64 keptId = kept->window().id;
 
@@ -274,4 +280,98 @@ TEST_F(SuperPanelX11Test, ShowAllWindowsShowsTheSameCardsAsAltTabAndClosesAnOpen
         controller->showAllWindows();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
     }
+}
+
+// The list stopped at 40 windows: with 44 xterms above an xclock, searching "clock" said "No windows
+// found" and the sidebar had no entry for it.
+TEST_F(SuperPanelX11Test, FortyFiveWindowsAreAllListedAndTheLowestIsFoundBySearchAndInTheSidebar)
+{
+    ASSERT_TRUE(connection.isValid());
+    const qint64 clock = clients.start(QStringLiteral("xclock"),
+                                       {QStringLiteral("-geometry"), QStringLiteral("160x160+900+100")});
+    auto listed = [] {
+        return X11Clients::output("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"})
+            .count(QStringLiteral("0x"));
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed() == 1; }, 10000));
+    QStringList expected{QStringLiteral("xclock")};
+    for (int i = 1; i <= 44; ++i) {
+        const QString title = QStringLiteral("pw-%1").arg(i);
+        expected.append(title);
+        ASSERT_NE(
+            clients.start(QStringLiteral("xterm"),
+                          {QStringLiteral("-geometry"),
+                           QStringLiteral("40x6+%1+%2").arg(20 * (i % 20)).arg(15 * i), QStringLiteral("-T"),
+                           title, QStringLiteral("-e"), QStringLiteral("sleep 600")}),
+            0);
+    }
+    expected.sort();
+    // Every xterm mapped and stacked above the clock.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed() == 45; }, 30000));
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown() && panelHasKeyboard(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles() == expected; }, 5000))
+        << shownTitles().size() << ": " << shownTitles().join(", ").toStdString();
+    QString clockApp;
+    for (const AppWindowModel &window : engine->windows()) {
+        if (window.ownerPID == clock)
+            clockApp = window.appName;
+    }
+    ASSERT_FALSE(clockApp.isEmpty());
+    QStringList sidebar;
+    for (const AppSidebarItem *item : controller->superPanel()->sidebarItems())
+        sidebar.append(item->name());
+    EXPECT_TRUE(sidebar.contains(clockApp)) << sidebar.join(", ").toStdString();
+
+    ASSERT_TRUE(xdotool(QStringLiteral("type --delay 30 clock")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles() == QStringList{"xclock"}; }, 3000))
+        << shownTitles().join(", ").toStdString();
+    QTest::qWait(100);
+    saveScreenshot(*controller->globalOverlayWindow(), "superpanel_x11_45_windows_search");
+    ASSERT_TRUE(xdotool(QStringLiteral("key Return")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
+
+// After a window was resized the panel went on showing the picture taken at the old size.
+TEST_F(SuperPanelX11Test, AWindowResizedSinceItsPictureGetsAFreshOneWhenThePanelShowsAgain)
+{
+    ASSERT_TRUE(connection.isValid());
+    ASSERT_NO_FATAL_FAILURE(startFocusedXterm());
+    const xcb_window_t terminal = activeWindow();
+    auto card = [&] { return controller->superPanel()->grid()->cardFor(terminal); };
+    // The card's picture was captured at the window's present size.
+    auto pictureFitsWindow = [&] {
+        const GlobalWindowCard *shown = card();
+        if (!shown || isSnapshotBlank(shown->window().image))
+            return false;
+        // Scaled to fit with the window's aspect kept: a pixel of rounding either way.
+        const QSize wanted = snapshotCaptureSize(X11Clients::frame(terminal).size());
+        const QSize image = shown->window().image.size();
+        return std::abs(image.width() - wanted.width()) <= 1 &&
+               std::abs(image.height() - wanted.height()) <= 1;
+    };
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown() && pictureFitsWindow(); }, 5000))
+        << (card() ? card()->window().image.width() : -1) << " for "
+        << snapshotCaptureSize(X11Clients::frame(terminal).size()).width();
+    const QSize before = card()->window().image.size();
+    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+
+    const QRect frame = X11Clients::frame(terminal);
+    ASSERT_TRUE(xdotool(QStringLiteral("windowsize %1 900 700").arg(terminal)));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return X11Clients::frame(terminal).height() > frame.height() + 100; }, 3000));
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown() && card(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pictureFitsWindow(); }, 5000))
+        << "shows " << card()->window().image.width() << "x" << card()->window().image.height()
+        << ", taken before at " << before.width() << "x" << before.height();
+    QTest::qWait(100);
+    saveScreenshot(*controller->globalOverlayWindow(), "superpanel_x11_resized_window");
+    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
 }
