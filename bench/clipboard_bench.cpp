@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "clipboard/clipboardmanager.h"
+#include "clipboard/graphemes.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingsstore.h"
 #include "benchmemory.h"
@@ -132,6 +133,60 @@ void BM_FlushIntoFullHistory(benchmark::State &state)
     }
 }
 BENCHMARK(BM_FlushIntoFullHistory)->Unit(benchmark::kMicrosecond);
+
+// One letter carrying 24.5 million combining marks (49 MB): a single character, which a cap counting
+// characters alone kept whole.
+const QString &markFlood()
+{
+    static const QString text = QStringLiteral("NNNNc") + QString(24500000, QChar(0x0301));
+    return text;
+}
+
+QString capped(const QString &text)
+{
+    return cappedText(text, ClipboardManager::maxTextLength, ClipboardManager::maxTextUnitsPerCharacter);
+}
+
+// The scan's cut of the flood, off the main thread: units first, so the character walk reads
+// 400,000 units only.
+void BM_CapMarkFlood(benchmark::State &state)
+{
+    const QString &flood = markFlood();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(capped(flood));
+}
+BENCHMARK(BM_CapMarkFlood)->Unit(benchmark::kMillisecond);
+
+// The main thread's share of the capped flood: the cut again and the classifier.
+void BM_MainThreadShareOfAMarkFlood(benchmark::State &state)
+{
+    const QString held = capped(markFlood());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ClipboardManager::isSensitiveText(capped(held)));
+}
+BENCHMARK(BM_MainThreadShareOfAMarkFlood)->Unit(benchmark::kMillisecond);
+
+// Resident memory after 20 different floods captured through the whole path (each copy held by
+// the pasteboard until the next replaces it).
+void BM_ResidentAfterTwentyMarkFloods(benchmark::State &state)
+{
+    for (auto _ : state) {
+        Rig rig;
+        const double before = residentMegabytes();
+        for (int i = 0; i < 20; ++i) {
+            rig.sim.pasteboard.copyText(QString::number(i) + markFlood());
+            rig.scheduler.advance(1.0);
+        }
+        qsizetype held = 0;
+        for (const ClipboardItem &item : rig.manager.history())
+            held += item.text.size();
+        state.counters["history"] = double(rig.manager.history().size());
+        state.counters["held_MB"] = double(held) * 2 / 1e6;
+        state.counters["rss_before_MB"] = before;
+        state.counters["rss_after_MB"] = residentMegabytes();
+    }
+}
+BENCHMARK(BM_ResidentAfterTwentyMarkFloods)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Resident memory after 50 copies of 1920x1080 screenshots, each captured through the whole path
 // (snapshot, decoding within the budget, cache file, thumbnail, history).

@@ -126,6 +126,59 @@ void openWithFullColumnToFirstFrame(benchmark::State &state)
 }
 BENCHMARK(openWithFullColumnToFirstFrame)->Unit(benchmark::kMillisecond);
 
+// Texts whose whole layout once stalled the main thread for seconds, and a short one.
+ClipboardItem longTextItem(int kind)
+{
+    ClipboardItem item;
+    item.id = QUuid::createUuid();
+    item.date = QDateTime::currentDateTime();
+    item.deviceSource = ClipboardManager::thisMac;
+    if (kind == 0) {
+        item.text = QStringLiteral("abcdefghij").repeated(10000);
+    } else if (kind == 1) {
+        for (int i = 0; i < 50000; ++i)
+            item.text += QStringLiteral("line %1\n").arg(i);
+    } else if (kind == 2) {
+        item.text = QStringLiteral("NNNNc") + QString(399995, QChar(0x0301));
+    } else {
+        item.text = QStringLiteral("a short text for comparison");
+    }
+    return item;
+}
+
+// From resting on the eye of a long text to the painted bubble, then from opening the gallery's
+// preview of the same text to its painted frame. Argument: 0 one 100,000-character line without
+// spaces, 1 50,000 short lines, 2 one letter with 399,995 marks (the most capture keeps), 3 a short
+// text for comparison (the two frames alone).
+void eyeAndGalleryPreviewOfALongText(benchmark::State &state)
+{
+    Scene scene;
+    scene.presented = true;
+    scene.state.presentationChanged(true);
+    QApplication::processEvents();
+    const ClipboardItem item = longTextItem(int(state.range(0)));
+    ClipboardItem other = item;
+    other.id = QUuid::createUuid();
+    other.text = QStringLiteral("short");
+    const QRectF eye(200, 150, 26, 26);
+    for (auto _ : state) {
+        scene.columnState.showClipboardPreview(item, eye);
+        QApplication::processEvents();
+        scene.paint();
+        scene.columnState.previews().openGalleryClipPreview(item);
+        scene.scheduler.advance(1);
+        QApplication::processEvents();
+        scene.paint();
+        state.PauseTiming();
+        scene.columnState.previews().closeGalleryClipPreview();
+        scene.columnState.showClipboardPreview(other, eye);
+        scene.scheduler.advance(1);
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(eyeAndGalleryPreviewOfALongText)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+
 // Resident memory of the whole scenario shown once: the 40 snapshots, the history with its
 // thumbnails, the shelf and the panel's widgets.
 void residentWithFullColumn(benchmark::State &state)

@@ -1,7 +1,10 @@
 // The settings file as it lies on disk: any bytes load without a crash, a file that does not load is
-// set aside, and every typed read of what loaded answers.
+// set aside, and every typed read of what loaded answers. A change made on top of what loaded is
+// either written and read back by the next start, or not made at all.
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <cstdlib>
 
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
@@ -29,6 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         store.get(qv::SettingKey<QVariantMap>{name.constData(), {}});
     }
     store.get(qv::Settings::maskSensitiveClipboard);
+    const QVariantMap before = store.storedValues();
+    const bool wanted = !store.get(qv::Settings::ignoreSingleWindow);
+    if (store.set(qv::Settings::ignoreSingleWindow, wanted)) {
+        if (qv::SettingsStore(path).get(qv::Settings::ignoreSingleWindow) != wanted)
+            abort();
+    } else if (store.storedValues() != before) {
+        abort();
+    }
     if (!store.quarantinedPath().isEmpty())
         QFile::remove(store.quarantinedPath());
     return 0;

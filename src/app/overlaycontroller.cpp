@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 #include "core/eventlog.h"
@@ -16,6 +17,7 @@
 #include "platform/feedback.h"
 #include "platform/filerevealer.h"
 #include "platform/geometry.h"
+#include "platform/globalinput.h"
 #include "platform/memoryrelease.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
@@ -88,7 +90,12 @@ OverlayController::OverlayController(const Platform &platform, Scheduler &schedu
 
 void OverlayController::setOpenSettings(std::function<void()> openSettings)
 {
-    m_openSettings = std::move(openSettings);
+    // The settings window takes the keyboard as the panel closes: it is not handed back then.
+    m_openSettings = openSettings ? std::function<void()>([this, open = std::move(openSettings)] {
+        m_settingsOpened = true;
+        open();
+    })
+                                  : std::function<void()>();
     if (m_superPanelState)
         m_superPanelState->setOpenSettings(m_openSettings);
 }
@@ -796,8 +803,10 @@ void OverlayController::showGlobalOverlayInFront()
 {
     m_globalOverlayWindow->setAlpha(1);
     m_globalOverlayWindow->orderFront();
-    // Typing (Esc for now) goes to the panel, not to the application behind it.
     m_globalOverlayWindow->activateWindow();
+    // Every key goes to the panel until it hides, also while a window behind it is focused (by our
+    // own actions on the windows, or by the window manager for a window that just opened).
+    m_platform.globalInput->holdKeyboard(m_globalOverlayWindow->winId());
     if (m_superPanel)
         m_superPanel->setFocus(Qt::OtherFocusReason);
 }
@@ -812,12 +821,15 @@ void OverlayController::hideGlobalSwitcher()
     // Resuming asks the Dock monitor for an immediate tile refresh.
     if (m_dockMonitor->isInteractionSuspended())
         m_dockMonitor->setInteractionSuspended(false);
-    const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow();
+    // Qt may count the panel inactive while it holds the keyboard (shown again right after it hid).
+    const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow() ||
+                             m_platform.globalInput->keyboardHolder() == m_globalOverlayWindow->winId();
+    m_platform.globalInput->releaseKeyboard();
     m_globalOverlayWindow->setAlpha(0);
     m_globalOverlayWindow->orderOut();
     // A window chosen in the panel takes the keyboard itself: handing it back first would bring
     // the earlier window forward for a moment.
-    if (hadKeyboard && m_windowEngine->focusRequestCount() == m_focusRequestsAtShow)
+    if (hadKeyboard && !m_settingsOpened && m_windowEngine->focusRequestCount() == m_focusRequestsAtShow)
         returnFocus();
     m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
@@ -843,16 +855,23 @@ void OverlayController::rememberFocus()
     m_focusReturnPid = ours ? 0 : frontmost.pid;
     m_focusReturnWindow = ours ? 0 : workspace.focusedWindow();
     m_focusRequestsAtShow = m_windowEngine->focusRequestCount();
+    m_settingsOpened = false;
 }
 
 void OverlayController::returnFocus()
 {
+    // A window minimised while the panel showed stays minimised: focusing it (or its application)
+    // would bring it back. The window manager hands the keyboard to the window below instead.
+    const QList<AppWindowModel> listed = m_windowEngine ? m_windowEngine->windows() : QList<AppWindowModel>();
+    const bool minimized = std::any_of(listed.cbegin(), listed.cend(), [this](const AppWindowModel &window) {
+        return window.id == m_focusReturnWindow && window.isMinimized;
+    });
     // Another window of the same application may lie above the one that had the keyboard, so the
     // application alone is only the fallback.
-    if (m_focusReturnWindow == 0 || !m_platform.workspace->activateWindow(m_focusReturnWindow)) {
-        if (m_focusReturnPid != 0)
-            m_platform.workspace->activate(m_focusReturnPid);
-    }
+    if (!minimized &&
+        (m_focusReturnWindow == 0 || !m_platform.workspace->activateWindow(m_focusReturnWindow)) &&
+        m_focusReturnPid != 0)
+        m_platform.workspace->activate(m_focusReturnPid);
     m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
 }

@@ -50,8 +50,9 @@ class WindowListModel;
 // It also runs the Super Panel: a full-screen panel opened on a route ("all", "clipboard", "shelf")
 // by the hotkeys and the edge drag. The same route again closes it, another switches it in place.
 // While it shows, the bubble stays away, the Dock monitor publishes no hover and Dock scrolls are
-// ignored; it takes the keyboard focus and hands it back to the window that had it (to that window's
-// application when the window is gone).
+// ignored; it holds the keyboard (every key goes to it, whichever window is focused meanwhile) and
+// hands it back as it hides, to the window that had it (to that window's application when the window
+// is gone) unless a window was chosen in it.
 //
 // One controller lives for the whole run, made by the start-up sequence; the Dock monitor and window
 // engine handed to setupBindings() outlive it. Frames are kept in screen coordinates (bottom-left
@@ -116,7 +117,8 @@ public:
     // Remembers the window that has the keyboard now, unless it is one of ours, for returnFocus().
     void rememberFocus();
     // Hands the keyboard back to the remembered window, else to its application's frontmost one,
-    // and forgets it. Nothing happens when nothing is remembered.
+    // and forgets it. Nothing happens when nothing is remembered, or when the remembered window is
+    // listed as minimised.
     void returnFocus();
 
     // What tests and the gallery look at.
@@ -221,6 +223,8 @@ private:
     qint64 m_focusReturnPid = 0;
     // The window engine's focus request count when the panel showed.
     quint64 m_focusRequestsAtShow = 0;
+    // The gear opened the settings window since the panel showed.
+    bool m_settingsOpened = false;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;
 

@@ -15,6 +15,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "platform/ownedfiles.h"
+
 namespace qv {
 
 PosixProcessControl::PosixProcessControl(const QString &lockPath)
@@ -41,8 +43,10 @@ bool PosixProcessControl::tryLockInstance()
         return true;
     if (m_lockFd < 0) {
         QDir().mkpath(QFileInfo(m_lockPath).absolutePath());
-        // Close-on-exec: a program this one starts (a restart) must not inherit the lock.
-        m_lockFd = ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        // Close-on-exec: a program this one starts (a restart) must not inherit the lock. Never
+        // through a link, and never blocking on a pipe: the file is emptied and rewritten below.
+        m_lockFd = ::open(QFile::encodeName(m_lockPath).constData(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
         if (m_lockFd < 0)
             return false;
     }
@@ -59,11 +63,13 @@ bool PosixProcessControl::tryLockInstance()
 
 qint64 PosixProcessControl::instanceHolderPid() const
 {
-    QFile file(m_lockPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // The pid on its first line; anything but a small regular file in its place is not read.
+    const auto read = OwnedFiles::readRegularFile(m_lockPath, 4096);
+    if (read.problem != OwnedFiles::ReadResult::None)
         return 0;
     bool ok = false;
-    const qint64 pid = file.readLine(32).trimmed().toLongLong(&ok);
+    const qsizetype lineEnd = read.bytes.indexOf('\n');
+    const qint64 pid = (lineEnd < 0 ? read.bytes : read.bytes.left(lineEnd)).trimmed().toLongLong(&ok);
     return ok && pid > 0 ? pid : 0;
 }
 

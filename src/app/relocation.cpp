@@ -6,13 +6,13 @@
 #include <QLoggingCategory>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "app/processcontrol.h"
 #include "app/singleinstance.h"
 #include "core/localization.h"
 #include "platform/application.h"
 #include "platform/installation.h"
+#include "platform/ownedfiles.h"
 
 namespace qv {
 
@@ -30,18 +30,17 @@ QString resolved(const QString &path)
 
 bool renamePath(const QString &from, const QString &to, QString *error)
 {
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+    // Never over an entry: whatever appeared at `to` meanwhile is not ours to replace.
+    if (OwnedFiles::moveEntry(from, to))
         return true;
     *error = QStringLiteral("%1: %2").arg(to, qt_error_string(errno));
     return false;
 }
 
+// Removes one of our own entries of the Applications folder; a link is removed, never followed.
 bool removePath(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink())
-        return QDir(path).removeRecursively();
-    return !info.exists() && !info.isSymLink() ? true : QFile::remove(path);
+    return OwnedFiles::removeEntry(path);
 }
 
 // Copies a file, a symbolic link (as a link) or a whole folder.

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMimeDatabase>
-#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 
@@ -19,6 +18,7 @@
 #include "core/settingsstore.h"
 #include "platform/imagedecoding.h"
 #include "platform/memoryrelease.h"
+#include "platform/ownedfiles.h"
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
 #include "runtime/workqueue.h"
@@ -47,18 +47,6 @@ QString newCachePath(const QString &folder, const QString &suffix)
 {
     return QDir(folder).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
                                  QLatin1Char('.') + suffix);
-}
-
-bool writeAtomically(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 // The thumbnail of a picture, decoded within the decoding budget, and the size it announced.
@@ -96,11 +84,19 @@ std::optional<PreparedImageRecord> makeImageRecord(const QString &path, const De
     return record;
 }
 
-std::optional<PreparedImageRecord> recordOrDiscard(const QString &path, const Decoded &decoded)
+// Removes a cached image file; anything that is not an entry of the image folder is left alone.
+void removeCachedFile(const QString &folder, const QString &path)
+{
+    if (!path.isEmpty())
+        OwnedFiles::removeInside(folder, path);
+}
+
+std::optional<PreparedImageRecord> recordOrDiscard(const QString &folder, const QString &path,
+                                                   const Decoded &decoded)
 {
     auto record = makeImageRecord(path, decoded);
     if (!record)
-        QFile::remove(path);
+        removeCachedFile(folder, path);
     return record;
 }
 
@@ -115,16 +111,13 @@ QString dedupeKey(const ClipboardItem &item)
     return QLatin1String("txt:") + item.realText();
 }
 
-void removeFile(const QUrl &url)
-{
-    if (!url.isEmpty())
-        QFile::remove(url.toLocalFile());
-}
-
 } // namespace
 
 struct ClipboardManager::CachedFiles
 {
+    explicit CachedFiles(const QString &folder) : folder(folder) {}
+
+    const QString folder;
     std::mutex mutex;
     bool closed = false;
     QSet<QString> unclaimed;
@@ -156,7 +149,7 @@ struct ClipboardManager::CachedFiles
         std::lock_guard lock(mutex);
         closed = true;
         for (const QString &path : std::as_const(unclaimed))
-            QFile::remove(path);
+            removeCachedFile(folder, path);
         unclaimed.clear();
     }
 };
@@ -180,13 +173,17 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, WorkspaceService &wor
       m_scanQueue(queues.makeQueue(QStringLiteral("Quorvantis.ClipboardScan"), QueueKind::Serial)),
       m_imageProcessQueue(
           queues.makeQueue(QStringLiteral("Quorvantis.ClipboardImageProcess"), QueueKind::Serial)),
-      m_cachedFiles(std::make_shared<CachedFiles>()),
+      m_cachedFiles(std::make_shared<CachedFiles>(m_cacheDirectory)),
       m_thumbnails(std::make_shared<ThumbnailCache>(
           scheduler, queues.makeQueue(QStringLiteral("Quorvantis.ThumbnailDecode"), QueueKind::Concurrent)))
 {
     // Whatever is on the clipboard now is not a new copy.
     m_lastChangeCount = m_pasteboard.changeCount();
-    QDir().mkpath(m_cacheDirectory);
+    const OwnedFiles::Folder folder(m_cacheDirectory, OwnedFiles::Folder::Mode::Create);
+    if (!folder.refusal().isEmpty()) {
+        // A link (say to the user's pictures) is never swept nor written into: images are not kept.
+        log(DiagEvents::folderRefused, OwnedFiles::warnRefused(folder, QStringLiteral("clipboard images")));
+    }
     cleanupOrphanedImages();
     startPolling();
     // Where the desktop reports each change, each one is checked at once: copies made within one
@@ -226,7 +223,7 @@ void ClipboardManager::abandonCaptures()
     // items still waiting for the quiet period. Queued image jobs are skipped, not waited for.
     m_cachedFiles->close();
     for (const auto &item : std::as_const(m_pendingItems))
-        removeFile(item.imageURL);
+        removeImageFile(item.imageURL);
     m_pendingItems.clear();
 }
 
@@ -460,7 +457,7 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
                     return;
                 const QString path = record->fileURL.toLocalFile();
                 if (!files->claimLater(path)) {
-                    QFile::remove(path);
+                    removeCachedFile(folder, path);
                     return;
                 }
                 scheduler->post([self, record = *record, source = payload.source, files, path] {
@@ -468,7 +465,7 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
                     if (self)
                         self->addImageItem(record, source);
                     else
-                        QFile::remove(path);
+                        removeCachedFile(files->folder, path);
                 });
             });
             break;
@@ -478,7 +475,7 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
 
 void ClipboardManager::addTextItem(const QString &text, const QString &source)
 {
-    const QString cut = firstGraphemes(text, maxTextLength);
+    const QString cut = cappedText(text, maxTextLength, maxTextUnitsPerCharacter);
     // Copying the same text twice in a row stores it once.
     auto isRepeat = [&](const ClipboardItem &newest) {
         return !newest.isImage && newest.realText() == cut && newest.deviceSource == source;
@@ -509,7 +506,7 @@ void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QSt
     // Only the PNG is kept: the views decode what they show.
     const QSize thumbnailSize = ImageDecoding::readData(record.thumbnailData).size();
     if (thumbnailSize.isEmpty()) {
-        removeFile(record.fileURL);
+        removeImageFile(record.fileURL);
         return;
     }
     ClipboardItem item;
@@ -534,9 +531,9 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteA
     if (!decoded)
         return std::nullopt;
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
-    if (!writeAtomically(path, bytes))
+    if (!OwnedFiles::writeNewFile(folder, path, bytes, 0600))
         return std::nullopt;
-    return recordOrDiscard(path, *decoded);
+    return recordOrDiscard(folder, path, *decoded);
 }
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
@@ -547,19 +544,18 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
         [&](const QSize &fit, QSize *stated) { return ImageDecoding::readFile(source, fit, stated); });
     if (!decoded)
         return std::nullopt;
-    QFile file(source);
-    if (!file.open(QIODevice::ReadOnly))
+    // The file the user copied, read once more within the bound of a clipboard image; a pipe or a
+    // device put in its place is not read.
+    const auto read = OwnedFiles::readRegularFile(source, maxImageBytes, OwnedFiles::Links::Follow);
+    if (read.problem != OwnedFiles::ReadResult::None)
         return std::nullopt;
     QString suffix = QFileInfo(source).suffix().trimmed();
     if (suffix.isEmpty())
-        suffix = imageSuffixFor(file.peek(4096));
+        suffix = imageSuffixFor(read.bytes.left(4096));
     const QString path = newCachePath(folder, suffix);
-    if (!QFile::copy(source, path)) {
-        QFile::remove(path);
-        if (!file.seek(0) || !writeAtomically(path, file.readAll()))
-            return std::nullopt;
-    }
-    return recordOrDiscard(path, *decoded);
+    if (!OwnedFiles::writeNewFile(folder, path, read.bytes, 0600))
+        return std::nullopt;
+    return recordOrDiscard(folder, path, *decoded);
 }
 
 // The history
@@ -606,7 +602,7 @@ void ClipboardManager::flushPending()
     }
     if (merged.size() > maxHistory) {
         for (qsizetype i = maxHistory; i < merged.size(); ++i)
-            removeFile(merged.at(i).imageURL);
+            removeImageFile(merged.at(i).imageURL);
         merged.resize(maxHistory);
     }
     keepImagesWithinBudget(merged);
@@ -636,7 +632,7 @@ void ClipboardManager::keepImagesWithinBudget(QList<ClipboardItem> &items) const
         }
         ++dropped;
         droppedBytes += size;
-        removeFile(item.imageURL);
+        removeImageFile(item.imageURL);
         items.removeAt(i);
     }
     if (dropped > 0)
@@ -679,7 +675,7 @@ void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
 
 void ClipboardManager::deleteItem(const ClipboardItem &item)
 {
-    removeFile(item.imageURL);
+    removeImageFile(item.imageURL);
     QList<ClipboardItem> history = m_history;
     if (history.removeIf([&](const ClipboardItem &entry) { return entry.id == item.id; }) > 0)
         setHistory(std::move(history));
@@ -688,7 +684,7 @@ void ClipboardManager::deleteItem(const ClipboardItem &item)
 void ClipboardManager::clearHistory()
 {
     for (const auto &item : std::as_const(m_history))
-        removeFile(item.imageURL);
+        removeImageFile(item.imageURL);
     setHistory({});
 }
 
@@ -701,20 +697,21 @@ void ClipboardManager::cleanupOrphanedImages()
     }
     // On the image queue, ahead of any caching, so a freshly cached image is never swept.
     m_imageProcessQueue->async([folder = m_cacheDirectory, kept] {
-        const QDir dir(folder);
-        if (!dir.exists())
-            return;
-        const auto entries =
-            dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
-        for (const auto &entry : entries) {
-            if (kept.contains(QDir::cleanPath(entry.absoluteFilePath())))
-                continue;
-            if (entry.isDir() && !entry.isSymLink())
-                QDir(entry.absoluteFilePath()).removeRecursively();
-            else
-                QFile::remove(entry.absoluteFilePath());
+        // Only entries of a real folder of ours, by descriptor: a link in the folder's place (to
+        // the user's pictures, say) is never swept.
+        const OwnedFiles::Folder dir(folder);
+        for (const QByteArray &name : dir.entryNames()) {
+            const QString path = QDir::cleanPath(folder + QLatin1Char('/') + QFile::decodeName(name));
+            if (!name.startsWith('.') && !kept.contains(path))
+                dir.removeEntry(name);
         }
     });
+}
+
+void ClipboardManager::removeImageFile(const QUrl &url) const
+{
+    if (!url.isEmpty())
+        removeCachedFile(m_cacheDirectory, url.toLocalFile());
 }
 
 void ClipboardManager::setHistory(QList<ClipboardItem> history)

@@ -66,7 +66,10 @@ public:
     static constexpr qint64 debounceNanos = 250000000;
     static constexpr qint64 retryNanos = 200000000;
     static constexpr int maxSnapshotAttempts = 5;
+    // A text is cut to this many characters (grapheme clusters) and at most four UTF-16 units for
+    // each, so a held text never exceeds 400,000 units whatever marks it stacks.
     static constexpr int maxTextLength = 100000;
+    static constexpr int maxTextUnitsPerCharacter = 4;
     static constexpr qint64 maxImageBytes = 50000000;
     static constexpr int thumbnailMaxPixels = 320;
     // What the cached files of the history's images may take in all; past it the oldest image
@@ -169,6 +172,8 @@ private:
     void addTextItem(const QString &text, const QString &source);
     void addImageItem(const PreparedImageRecord &record, const QString &source);
     void cleanupOrphanedImages();
+    // Deletes an item's file when it is an entry of the image folder.
+    void removeImageFile(const QUrl &url) const;
     void setHistory(QList<ClipboardItem> history);
     void finishCheck(const std::shared_ptr<Check> &check, bool captured);
     void logSnapshotFailure(const std::shared_ptr<Check> &check);

@@ -96,14 +96,16 @@ struct Scan
     }
 };
 
-std::optional<QString> trimmedNonEmpty(const std::optional<QString> &text)
+// Cut to what capture keeps here, off the main thread, so neither the choice between candidates nor
+// the main thread ever walks a text past that bound.
+std::optional<QString> trimmedCappedText(const std::optional<QString> &text)
 {
     if (!text)
         return std::nullopt;
     QString trimmed = text->trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
-    return trimmed;
+    return cappedText(trimmed, ClipboardManager::maxTextLength, ClipboardManager::maxTextUnitsPerCharacter);
 }
 
 } // namespace
@@ -130,7 +132,7 @@ std::optional<QString> ClipboardManager::extractText(const PasteboardSnapshot &p
                                                      const QStringList &types)
 {
     if (types.contains(PasteboardType::plainText)) {
-        if (auto text = trimmedNonEmpty(pasteboard.string(PasteboardType::plainText)))
+        if (auto text = trimmedCappedText(pasteboard.string(PasteboardType::plainText)))
             return text;
     }
     std::optional<QString> best;
@@ -140,7 +142,7 @@ std::optional<QString> ClipboardManager::extractText(const PasteboardSnapshot &p
         for (const auto &type : plainTextTypes()) {
             if (!itemTypes.contains(type))
                 continue;
-            const auto candidate = trimmedNonEmpty(pasteboard.itemString(item, type));
+            const auto candidate = trimmedCappedText(pasteboard.itemString(item, type));
             if (!candidate)
                 continue;
             const int length = graphemeCount(*candidate);
@@ -160,13 +162,13 @@ std::optional<QString> ClipboardManager::extractRichText(const PasteboardSnapsho
 {
     if (types.contains(PasteboardType::rtf)) {
         if (const auto data = pasteboard.data(PasteboardType::rtf)) {
-            if (auto text = trimmedNonEmpty(rtfToPlainText(*data)))
+            if (auto text = trimmedCappedText(rtfToPlainText(*data)))
                 return text;
         }
     }
     if (types.contains(PasteboardType::html)) {
         if (const auto data = pasteboard.data(PasteboardType::html)) {
-            if (auto text = trimmedNonEmpty(htmlToPlainText(*data)))
+            if (auto text = trimmedCappedText(htmlToPlainText(*data)))
                 return text;
         }
     }

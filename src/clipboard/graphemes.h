@@ -38,7 +38,27 @@ inline QString firstGraphemes(const QString &text, int limit)
         position = next;
         ++count;
     }
+    // Qt's finder can place a boundary inside a surrogate pair (after a mark that opens the text);
+    // the half pair is left out rather than kept alone.
+    if (position > 0 && position < text.size() && text.at(position - 1).isHighSurrogate() &&
+        text.at(position).isLowSurrogate())
+        --position;
     return text.left(position);
+}
+
+// The first `limit` clusters, and never more than `unitsPerCluster` UTF-16 units for each of them: a
+// cluster has no length of its own (one letter may carry millions of marks), so only the units bound
+// what is held. The units are cut first, so the cluster walk never reads past them; a surrogate pair
+// at the cut goes whole.
+inline QString cappedText(const QString &text, int limit, int unitsPerCluster = 4)
+{
+    const qsizetype maxUnits = qsizetype(limit) * unitsPerCluster;
+    if (text.size() <= maxUnits)
+        return firstGraphemes(text, limit);
+    qsizetype cut = maxUnits;
+    if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return firstGraphemes(text.left(cut), limit);
 }
 
 } // namespace qv

@@ -592,6 +592,16 @@ const LocalizationRow interfaceRows[] = {
         u"Diagnostyka",
         u"診断"
     }},
+    {u"settings_not_saved", {
+        u"This change could not be saved. The previous setting is still in effect.",
+        u"无法保存此更改，仍沿用之前的设置。",
+        u"Impossible d'enregistrer cette modification. Le réglage précédent reste en vigueur.",
+        u"No se pudo guardar este cambio. Se mantiene el ajuste anterior.",
+        u"Diese Änderung konnte nicht gespeichert werden. Die vorherige Einstellung bleibt aktiv.",
+        u"Impossibile salvare questa modifica. Resta valida l'impostazione precedente.",
+        u"Nie udało się zapisać tej zmiany. Obowiązuje nadal poprzednie ustawienie.",
+        u"この変更を保存できませんでした。以前の設定がそのまま有効です。"
+    }},
     {u"diag_toggle", {
         u"Diagnostics / Self-Test",
         u"诊断 / 自检",

@@ -2,13 +2,14 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include "platform/ownedfiles.h"
 
 namespace qv {
 
@@ -27,17 +28,18 @@ QString SettingsStore::defaultFilePath()
 
 void SettingsStore::load()
 {
-    if (m_filePath.isEmpty() || !QFileInfo::exists(m_filePath))
+    if (m_filePath.isEmpty())
         return;
-    QFile file(m_filePath);
-    QJsonParseError error{};
+    // Opened without blocking and read within a bound: a pipe or a device in the file's place
+    // (or a link to one) cannot hold the start up or fill the memory.
+    const auto read = OwnedFiles::readRegularFile(m_filePath, maxFileBytes);
+    if (read.problem == OwnedFiles::ReadResult::Absent)
+        return;
+    QString problem = read.description;
     QJsonDocument doc;
-    QString problem;
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem = file.errorString();
-    } else {
-        doc = QJsonDocument::fromJson(file.readAll(), &error);
-        file.close();
+    if (read.problem == OwnedFiles::ReadResult::None) {
+        QJsonParseError error{};
+        doc = QJsonDocument::fromJson(read.bytes, &error);
         if (error.error != QJsonParseError::NoError)
             problem = error.errorString();
         else if (!doc.isObject())
@@ -47,15 +49,21 @@ void SettingsStore::load()
         m_values = doc.object().toVariantMap();
         return;
     }
+    if (read.problem == OwnedFiles::ReadResult::NotRegular) {
+        // Not a file of ours: left exactly as it is, and never written over.
+        qCWarning(lcSettings).noquote() << "⚠️ Settings file" << m_filePath << "is not used (" << problem
+                                        << "); defaults apply and changes are not saved";
+        return;
+    }
     // Keep the unreadable file for the user: move it aside and start on defaults.
     // A rename never replaces an existing file, so an earlier file set aside in the same second
     // would make it fail and leave this one to be overwritten by the next write.
     const QString stem = m_filePath + QStringLiteral(".corrupt-") +
                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = stem;
-    for (int n = 2; QFileInfo::exists(aside); ++n)
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
         aside = stem + QLatin1Char('-') + QString::number(n);
-    if (QFile::rename(m_filePath, aside))
+    if (OwnedFiles::renameRegularFile(m_filePath, aside))
         m_quarantinedPath = aside;
     qCWarning(lcSettings).noquote() << "⚠️ Settings file" << m_filePath << "could not be read ("
                                     << problem << "); it was moved to"
@@ -68,6 +76,13 @@ bool SettingsStore::save(const QVariantMap &values)
     if (m_filePath.isEmpty())
         return true;
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
+    // A link or a special file in the file's place is the user's: never replaced.
+    const QFileInfo existing(m_filePath);
+    if (existing.isSymLink() || (existing.exists() && !existing.isFile())) {
+        qCWarning(lcSettings).noquote()
+            << "⚠️ Settings could not be written to" << m_filePath << ": it is not a regular file";
+        return false;
+    }
     QSaveFile file(m_filePath);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(QJsonDocument(QJsonObject::fromVariantMap(values)).toJson(QJsonDocument::Indented));
@@ -107,33 +122,47 @@ QVariantMap SettingsStore::storedValues() const
     return m_values;
 }
 
-void SettingsStore::setValue(const QString &key, const QVariant &value)
+bool SettingsStore::setValue(const QString &key, const QVariant &value)
 {
-    QVariantMap snapshot;
+    QVariantMap next;
     {
-        QWriteLocker lock(&m_lock);
+        QReadLocker lock(&m_lock);
         const auto it = m_values.constFind(key);
         // Storing what is stored already changes nothing: no write, no signal.
         if (it != m_values.constEnd() && it->typeId() == value.typeId() && *it == value)
-            return;
-        m_values.insert(key, value);
-        snapshot = m_values;
+            return true;
+        next = m_values;
     }
-    save(snapshot);
-    emit changed(key);
+    next.insert(key, value);
+    return commit(key, std::move(next));
 }
 
-void SettingsStore::remove(const QString &key)
+bool SettingsStore::remove(const QString &key)
 {
-    QVariantMap snapshot;
+    QVariantMap next;
+    {
+        QReadLocker lock(&m_lock);
+        if (!m_values.contains(key))
+            return true;
+        next = m_values;
+    }
+    next.remove(key);
+    return commit(key, std::move(next));
+}
+
+bool SettingsStore::commit(const QString &key, QVariantMap values)
+{
+    // What is in force is what is on disk: a change that could not be written is not made.
+    if (!save(values)) {
+        emit writeFailed(key);
+        return false;
+    }
     {
         QWriteLocker lock(&m_lock);
-        if (m_values.remove(key) == 0)
-            return;
-        snapshot = m_values;
+        m_values = std::move(values);
     }
-    save(snapshot);
     emit changed(key);
+    return true;
 }
 
 // A stored value of the wrong kind reads as the key's default, as a typed reader would see it.

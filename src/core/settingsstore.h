@@ -13,9 +13,10 @@ namespace qv {
 //
 // Reads are safe from any thread. Writes happen on the main thread; every write that changes what is
 // stored emits changed() synchronously, before the call returns, and is on disk when it returns
-// (storing the value already stored does neither). A file that cannot be read
-// or parsed is moved aside (never deleted) and the store starts empty; a file that cannot be written
-// leaves the values in memory and prints a warning.
+// (storing the value already stored does neither). A file that cannot be read or parsed is moved
+// aside (never deleted) and the store starts empty; a link or a special file in its place is left as
+// it is, never read through nor written over. A change that cannot be written is not made: the
+// stored value stays in force, writeFailed() is emitted and a warning printed.
 class SettingsStore : public QObject
 {
     Q_OBJECT
@@ -34,8 +35,9 @@ public:
     bool contains(const QString &key) const;
     // Stored value, else registered default, else an invalid QVariant.
     QVariant value(const QString &key) const;
-    void setValue(const QString &key, const QVariant &value);
-    void remove(const QString &key);
+    // False when the change could not be written (and so was not made).
+    bool setValue(const QString &key, const QVariant &value);
+    bool remove(const QString &key);
     QVariantMap storedValues() const;
 
     template <typename T> T get(const SettingKey<T> &key) const
@@ -45,19 +47,25 @@ public:
             return key.defaultValue;
         return convert<T>(v, key.defaultValue);
     }
-    template <typename T> void set(const SettingKey<T> &key, const T &v)
+    template <typename T> bool set(const SettingKey<T> &key, const T &v)
     {
-        setValue(key.key(), QVariant::fromValue(v));
+        return setValue(key.key(), QVariant::fromValue(v));
     }
     template <typename T> bool contains(const SettingKey<T> &key) const { return contains(key.key()); }
 
+    // The largest settings file read; a larger one counts as damaged.
+    static constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
+
 signals:
     void changed(const QString &key);
+    // A change of `key` could not be written; the stored value stays in force.
+    void writeFailed(const QString &key);
 
 private:
     template <typename T> static T convert(const QVariant &v, const T &fallback);
     void load();
     bool save(const QVariantMap &values);
+    bool commit(const QString &key, QVariantMap values);
 
     QString m_filePath;
     QString m_quarantinedPath;

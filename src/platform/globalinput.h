@@ -84,6 +84,18 @@ public:
     // A drag of data (files, text) is under way: it has data to offer and its button is still down.
     virtual bool isDraggingData() const = 0;
 
+    // Until releaseKeyboard(), every key goes to `window` (a native window of ours that takes keys)
+    // and none to another application, whichever window the desktop focuses meanwhile; the window
+    // also gets the keyboard focus back when something else takes it. The shortcuts' key-downs
+    // still reach the key-down filter first; whatever it does not consume, and every key-up, goes to
+    // the window as if typed into it. A desktop that is busy elsewhere (another program holding
+    // the keyboard, the window not yet on screen) is asked again until it agrees. Without a tap
+    // nothing is held. A second call moves the hold to the other window.
+    virtual void holdKeyboard(quint64 window) = 0;
+    virtual void releaseKeyboard() = 0;
+    // The window keys go to, 0 when none is held (also while the desktop has not agreed yet).
+    virtual quint64 keyboardHolder() const = 0;
+
 signals:
     // A key-up of a key that was delivered down.
     void keyReleased(int keyCode);

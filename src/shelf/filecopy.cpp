@@ -1,13 +1,16 @@
 #include "shelf/filecopy.h"
 
-
 #include <cerrno>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include "platform/ownedfiles.h"
 
 namespace qv::FileCopy {
 
@@ -100,8 +103,47 @@ bool copyData(int in, int out, off_t size)
     return ::ftruncate(out, size) == 0;
 }
 
+// Files of the kernel's own file systems describe the system, not data: their sizes say nothing (0
+// for /proc/cpuinfo, terabytes for /proc/kcore) and reading some never ends or fails.
+bool isOnPseudoFileSystem(int fd)
+{
+    struct statfs status = {};
+    if (::fstatfs(fd, &status) != 0)
+        return false;
+    switch (static_cast<unsigned long>(status.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case BPF_FS_MAGIC:
+    case EFIVARFS_MAGIC:
+    case PSTOREFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A file that reports no size must have nothing to read; one that yields bytes (or an error) is not
+// a file whose copy its size could vouch for.
+bool isTrulyEmpty(int in)
+{
+    char byte = 0;
+    for (;;) {
+        const ssize_t got = ::pread(in, &byte, 1, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        return got == 0;
+    }
+}
+
 Outcome copyFile(int in, const struct stat &status, const QByteArray &destination, qint64 minimumFreeBytes)
 {
+    if (isOnPseudoFileSystem(in) || (status.st_size == 0 && !isTrulyEmpty(in)))
+        return Outcome::NotAFile;
     Descriptor out(
         ::open(destination.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (status.st_mode & 0777) | 0600));
     if (out.get() < 0)
@@ -114,30 +156,10 @@ Outcome copyFile(int in, const struct stat &status, const QByteArray &destinatio
         outcome = Outcome::NoRoom;
     else if (!copyData(in, out.get(), status.st_size))
         outcome = Outcome::Failed;
-    if (outcome != Outcome::Copied)
-        ::unlink(destination.constData());
     return outcome;
 }
 
-void removeTree(const QByteArray &path)
-{
-    struct stat status = {};
-    if (::lstat(path.constData(), &status) != 0)
-        return;
-    if (!S_ISDIR(status.st_mode)) {
-        ::unlink(path.constData());
-        return;
-    }
-    if (DIR *dir = ::opendir(path.constData())) {
-        while (const dirent *entry = ::readdir(dir)) {
-            const QByteArray name(entry->d_name);
-            if (name != "." && name != "..")
-                removeTree(path + '/' + name);
-        }
-        ::closedir(dir);
-    }
-    ::rmdir(path.constData());
-}
+Outcome copyInto(const QByteArray &source, const QByteArray &destination, qint64 minimumFreeBytes);
 
 Outcome copyFolder(const QByteArray &source, const struct stat &status, const QByteArray &destination,
                    qint64 minimumFreeBytes)
@@ -168,14 +190,30 @@ Outcome copyFolder(const QByteArray &source, const struct stat &status, const QB
             if (length < 0 || length >= target.size() || ::symlink(target.left(length).constData(), to.constData()) != 0)
                 outcome = Outcome::Failed;
         } else if (S_ISDIR(child.st_mode) || S_ISREG(child.st_mode)) {
-            outcome = copyEntry(from, to, minimumFreeBytes);
+            outcome = copyInto(from, to, minimumFreeBytes);
+            // Left out like pipes and devices.
+            if (outcome == Outcome::NotAFile)
+                outcome = Outcome::Copied;
         }
     }
     if (dir)
         ::closedir(dir);
-    if (outcome != Outcome::Copied)
-        removeTree(destination);
     return outcome;
+}
+
+Outcome copyInto(const QByteArray &source, const QByteArray &destination, qint64 minimumFreeBytes)
+{
+    // Opened without blocking so a pipe put in the file's place cannot hold the copy up; the type is
+    // checked on what was opened.
+    Descriptor in(::open(source.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat status = {};
+    if (in.get() < 0 || ::fstat(in.get(), &status) != 0)
+        return Outcome::Failed;
+    if (S_ISREG(status.st_mode))
+        return copyFile(in.get(), status, destination, minimumFreeBytes);
+    if (S_ISDIR(status.st_mode))
+        return copyFolder(source, status, destination, minimumFreeBytes);
+    return Outcome::NotAFile;
 }
 
 } // namespace
@@ -194,17 +232,13 @@ bool hasRoom(qint64 needed, qint64 freeBytes, qint64 minimumFreeBytes)
 
 Outcome copyEntry(const QByteArray &source, const QByteArray &destination, qint64 minimumFreeBytes)
 {
-    // Opened without blocking so a pipe put in the file's place cannot hold the copy up; the type is
-    // checked on what was opened.
-    Descriptor in(::open(source.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat status = {};
-    if (in.get() < 0 || ::fstat(in.get(), &status) != 0)
-        return Outcome::Failed;
-    if (S_ISREG(status.st_mode))
-        return copyFile(in.get(), status, destination, minimumFreeBytes);
-    if (S_ISDIR(status.st_mode))
-        return copyFolder(source, status, destination, minimumFreeBytes);
-    return Outcome::Failed;
+    const Outcome outcome = copyInto(source, destination, minimumFreeBytes);
+    if (outcome != Outcome::Copied) {
+        const qsizetype slash = destination.lastIndexOf('/');
+        if (slash > 0)
+            OwnedFiles::removeInside(destination.left(slash), destination);
+    }
+    return outcome;
 }
 
 } // namespace qv::FileCopy

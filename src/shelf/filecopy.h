@@ -9,7 +9,9 @@ namespace qv {
 // valid UTF-8, so paths here are bytes, never strings that could not name such a file again.
 namespace FileCopy {
 
-enum class Outcome { Copied, Failed, NoRoom };
+// NotAFile: the source is no file whose bytes can be copied (a pipe, a device, a file of the
+// kernel's own file systems, a file that reports no size yet has something to read).
+enum class Outcome { Copied, Failed, NoRoom, NotAFile };
 
 // The path of a local file URL as bytes ("%FF" is the byte 0xFF); empty for any other URL.
 QByteArray localPathBytes(const QUrl &fileURL);
@@ -18,7 +20,8 @@ QByteArray localPathBytes(const QUrl &fileURL);
 bool hasRoom(qint64 needed, qint64 freeBytes, qint64 minimumFreeBytes);
 
 // Copies a regular file (links followed), or a folder with everything in it (links inside copied as
-// links; pipes, sockets and devices left out, since reading one could block for ever). Holes of
+// links; pipes, sockets and devices left out, since reading one could block for ever). A copy is
+// judged by the bytes read, not the size reported. Holes of
 // sparse files stay holes. Each file is copied only while the disk keeps `minimumFreeBytes` free,
 // else the copy is NoRoom. Never replaces an existing entry; on any failure nothing of the copy is
 // left behind. Any thread.

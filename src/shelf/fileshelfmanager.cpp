@@ -18,6 +18,7 @@
 #include "platform/dragendreport.h"
 #include "platform/fileicons.h"
 #include "platform/imagedecoding.h"
+#include "platform/ownedfiles.h"
 #include "platform/webfetcher.h"
 #include "runtime/workqueue.h"
 
@@ -52,28 +53,6 @@ bool entryExists(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
-}
-
-void removeEntry(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink())
-        QDir(path).removeRecursively();
-    else
-        QFile::remove(path);
-}
-
-// Creates the file (never replacing one) and writes all of `bytes`; leaves nothing behind on failure.
-bool writeNewFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    const bool ok = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!ok)
-        file.remove();
-    return ok;
 }
 
 QByteArray xmlEscaped(const QString &text)
@@ -127,7 +106,12 @@ FileShelfManager::FileShelfManager(const Platform &platform, Scheduler &schedule
       m_thumbnails(std::make_shared<ThumbnailCache>(scheduler, m_utilityQueue))
 {
     connect(m_platform.dragEndReport, &DragEndReport::mouseUp, this, &FileShelfManager::onDragMouseUp);
-    QDir().mkpath(m_shelfDirectory);
+    const OwnedFiles::Folder folder(m_shelfDirectory, OwnedFiles::Folder::Mode::Create);
+    if (!folder.refusal().isEmpty()) {
+        // A link in the folder's place (to the user's documents, say) is never swept nor written
+        // into: files are then shelved where they lie.
+        log(DiagEvents::folderRefused, OwnedFiles::warnRefused(folder, QStringLiteral("the shelf")));
+    }
     cleanupOrphanedFiles();
 }
 
@@ -347,26 +331,24 @@ bool FileShelfManager::isInsideShelfDirectory(const QUrl &fileURL) const
 
 void FileShelfManager::deleteCachedFile(const QUrl &fileURL)
 {
-    if (!isInsideShelfDirectory(fileURL))
-        return;
-    const QString path = QDir::cleanPath(fileURL.toLocalFile());
-    // The folder itself is never an item's file.
-    if (resolvedPath(path) == resolvedPath(m_shelfDirectory))
-        return;
-    removeEntry(path);
+    // Only an entry directly inside the real shelf folder: a file shelved where it lies, or one
+    // reached through a link, is never deleted.
+    if (fileURL.isLocalFile())
+        OwnedFiles::removeInside(m_shelfDirectory, fileURL.toLocalFile());
 }
 
 void FileShelfManager::cleanupOrphanedFiles()
 {
     m_utilityQueue->async([names = m_names, folder = m_shelfDirectory] {
-        const QFileInfoList entries =
-            QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-        for (const QFileInfo &entry : entries) {
-            const QString path = QDir::cleanPath(entry.absoluteFilePath());
+        const OwnedFiles::Folder dir(folder);
+        for (const QByteArray &name : dir.entryNames()) {
+            if (name.startsWith('.'))
+                continue;
+            const QString path = folder + QLatin1Char('/') + QFile::decodeName(name);
             // Checked and deleted under the lock, so an insertion cannot slip in between.
             QMutexLocker lock(&names->mutex);
             if (!names->isTaken(path))
-                removeEntry(path);
+                dir.removeEntry(name);
         }
     });
 }
@@ -461,7 +443,9 @@ void FileShelfManager::processFile(const QUrl &fileURL)
     struct stat status = {};
     const bool found = ::stat(bytes.constData(), &status) == 0;
     const bool regular = found && S_ISREG(status.st_mode);
-    if (!regular && !(found && S_ISDIR(status.st_mode))) {
+    if (outcome == FileCopy::Outcome::NotAFile || (!regular && !(found && S_ISDIR(status.st_mode)))) {
+        // Pipes, devices and the kernel's own files are neither copied nor shelved where they lie.
+        qCWarning(lcShelf).noquote() << QStringLiteral("⚠️ Not shelved, not a regular file: ") + path;
         log(DiagEvents::shelfIntakeError, QStringLiteral("not a regular file"));
         return;
     }
@@ -486,7 +470,7 @@ std::optional<QUrl> FileShelfManager::copyFileToCache(const QUrl &fileURL, FileC
     FileCopy::Outcome ignored = FileCopy::Outcome::Failed;
     FileCopy::Outcome &result = outcome ? *outcome : ignored;
     result = FileCopy::Outcome::Failed;
-    if (!QDir().mkpath(m_shelfDirectory)) {
+    if (!OwnedFiles::Folder(m_shelfDirectory, OwnedFiles::Folder::Mode::Create).isOpen()) {
         qCInfo(lcShelf).noquote() << QStringLiteral("❌ 创建 shelfDir 失败: ") + m_shelfDirectory;
         return std::nullopt;
     }
@@ -496,7 +480,7 @@ std::optional<QUrl> FileShelfManager::copyFileToCache(const QUrl &fileURL, FileC
     result = FileCopy::copyEntry(source, QFile::encodeName(destination.toLocalFile()), m_minimumFreeBytes.load());
     if (result != FileCopy::Outcome::Copied) {
         qCInfo(lcShelf).noquote() << QStringLiteral("❌ 文件拷贝失败: ") + fileURL.toLocalFile();
-        removeEntry(destination.toLocalFile());
+        deleteCachedFile(destination);
         releaseName(destination);
         return std::nullopt;
     }
@@ -518,7 +502,7 @@ bool FileShelfManager::addImage(const QImage &image, const std::optional<QString
         return false;
     }
     const QUrl file = uniqueFileURL(base + QStringLiteral(".png"));
-    if (!writeNewFile(file.toLocalFile(), png)) {
+    if (!OwnedFiles::writeNewFile(m_shelfDirectory, file.toLocalFile(), png)) {
         releaseName(file);
         log(DiagEvents::shelfIntakeError, QStringLiteral("image write failed"));
         return false;
@@ -597,7 +581,7 @@ std::optional<QUrl> FileShelfManager::persistRemoteImageData(const QByteArray &b
     if (base.isEmpty())
         base = QStringLiteral("Image_") + newUuidString();
     const QUrl file = uniqueFileURL(base + QLatin1Char('.') + extension);
-    if (!writeNewFile(file.toLocalFile(), bytes)) {
+    if (!OwnedFiles::writeNewFile(m_shelfDirectory, file.toLocalFile(), bytes)) {
         qCInfo(lcShelf).noquote() << QStringLiteral("❌ persistRemoteImageData 写入失败: ") +
                                          file.toLocalFile();
         releaseName(file);
@@ -624,7 +608,7 @@ QByteArray FileShelfManager::makeWeblocData(const QUrl &webURL)
 bool FileShelfManager::processWebLink(const QUrl &webURL)
 {
     const QUrl file = uniqueFileURL(newUuidString() + QStringLiteral(".webloc"));
-    if (!writeNewFile(file.toLocalFile(), makeWeblocData(webURL))) {
+    if (!OwnedFiles::writeNewFile(m_shelfDirectory, file.toLocalFile(), makeWeblocData(webURL))) {
         qCInfo(lcShelf).noquote() << QStringLiteral("❌ processWebLink: failed to write .webloc: ") +
                                          file.toLocalFile();
         releaseName(file);

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/ownedfiles.h"
+
 namespace qv {
 
 namespace {
@@ -99,12 +101,11 @@ QString snapshotDiskCacheDirectory()
 
 QImage readSnapshotFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QImage();
-    const QByteArray bytes = file.readAll();
+    // A snapshot is a PNG of one window; anything larger, or not a regular file, is not one of ours.
+    const auto read = OwnedFiles::readRegularFile(path, SnapshotLimits::diskMaximumFileBytes);
     QImage image;
-    if (!image.loadFromData(bytes) || !isUsableSnapshot(image))
+    if (read.problem != OwnedFiles::ReadResult::None || !image.loadFromData(read.bytes) ||
+        !isUsableSnapshot(image))
         return QImage();
     return image;
 }
@@ -120,6 +121,11 @@ bool writeSnapshotFile(const QString &path, const QImage &image)
         if (!image.save(&buffer, "PNG"))
             return false;
     }
+    // Replaced only inside a real folder of ours, and only a regular file: never through a link.
+    const QFileInfo info(path);
+    const OwnedFiles::Folder folder(info.absolutePath());
+    if (!folder.isOpen() || info.isSymLink() || (info.exists() && !info.isFile()))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -138,9 +144,11 @@ void sortCacheFilesByDate(QList<CacheFile> &files)
 
 void pruneSnapshotDiskCache(const QString &directory, const QDateTime &now)
 {
-    const QDir dir(directory);
-    if (!dir.exists())
+    // Entries of a real folder of ours only: a link in its place is never pruned.
+    const OwnedFiles::Folder folder(directory);
+    if (!folder.isOpen())
         return;
+    const QDir dir(folder.path());
     // Without QDir::Hidden, hidden files are not listed; symbolic links are not regular files.
     const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot);
     QList<CacheFile> kept;
@@ -152,7 +160,7 @@ void pruneSnapshotDiskCache(const QString &directory, const QDateTime &now)
         const bool tooOld =
             !modified.isValid() || modified.msecsTo(now) / 1000.0 > SnapshotLimits::diskMaximumAge;
         if (tooOld) {
-            QFile::remove(entry.filePath());
+            folder.removeEntry(folder.entryName(entry.filePath()));
             continue;
         }
         kept.append(CacheFile{entry.filePath(), modified, entry.size()});
@@ -164,7 +172,7 @@ void pruneSnapshotDiskCache(const QString &directory, const QDateTime &now)
     for (const CacheFile &file : kept) {
         if (total <= SnapshotLimits::diskMaximumTotal)
             break;
-        QFile::remove(file.path);
+        folder.removeEntry(folder.entryName(file.path));
         total -= file.size;
     }
 }

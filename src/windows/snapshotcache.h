@@ -21,6 +21,7 @@ inline constexpr int appListTrimTarget = 15;
 inline constexpr double appListMaximumAge = 30;       // seconds
 inline constexpr double diskMaximumAge = 86400;       // seconds
 inline constexpr qint64 diskMaximumTotal = 209715200; // bytes (200 MiB)
+inline constexpr qint64 diskMaximumFileBytes = 67108864; // bytes (64 MiB), one snapshot file
 inline constexpr int warmUpCount = 16;
 } // namespace SnapshotLimits
 

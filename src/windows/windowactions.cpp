@@ -18,6 +18,8 @@ namespace qv {
 namespace {
 // Spacing of repeated look-ups and confirmation reads.
 constexpr double axRetryInterval = 0.045;
+// How long a closed window may take to go (about 1.5 s) before its card is kept.
+constexpr int closeConfirmAttempts = 33;
 } // namespace
 
 void WindowEngine::startAction(Script script)
@@ -82,12 +84,26 @@ Script WindowEngine::waitForAXMinimized(AXElementPtr window, bool expected, int 
 
 void WindowEngine::closeWindow(const AppWindowModel &window)
 {
+    startAction(closeTask(window));
+}
+
+Script WindowEngine::closeTask(AppWindowModel window)
+{
     const AXElementPtr application = applicationElement(window.ownerPID);
     const AXElementPtr element = application ? findWindow(*application, window) : nullptr;
     // The card stays while its window may still be open: a press that was refused or could not be
     // made (no permission, no button, no match) closed nothing.
     if (!element || !pressAXButton(*element, axCloseButton))
-        return;
+        co_return;
+    // A press is only a request: the application may refuse it or ask first (unsaved work), and
+    // its window then stays, with its card.
+    if (const std::optional<qint64> number = axWindowNumber(*element)) {
+        for (int k = 0; axWindowForWindowID(*application, *number); ++k) {
+            if (k == closeConfirmAttempts)
+                co_return;
+            co_await sleepFor(axRetryInterval);
+        }
+    }
     QList<AppWindowModel> rest = m_windows;
     rest.removeIf([&](const AppWindowModel &entry) { return entry.id == window.id; });
     if (rest.size() != m_windows.size())

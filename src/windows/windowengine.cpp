@@ -12,6 +12,7 @@
 #include "core/settingsstore.h"
 #include "platform/accessibility.h"
 #include "platform/appicons.h"
+#include "platform/ownedfiles.h"
 #include "platform/permissions.h"
 #include "platform/screens.h"
 #include "platform/windowcapture.h"
@@ -133,7 +134,10 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
     m_diskQueue = queues.makeQueue(QStringLiteral("Quorvantis.SnapshotDiskCache"), QueueKind::Concurrent);
 
     m_snapshotDiskCacheDirectory = qv::snapshotDiskCacheDirectory();
-    QDir().mkpath(m_snapshotDiskCacheDirectory);
+    const OwnedFiles::Folder cacheFolder(m_snapshotDiskCacheDirectory, OwnedFiles::Folder::Mode::Create);
+    if (!cacheFolder.refusal().isEmpty())
+        m_eventLog.log(DiagEvents::folderRefused,
+                       OwnedFiles::warnRefused(cacheFolder, QStringLiteral("window snapshots")));
     m_diskQueue->async([directory = m_snapshotDiskCacheDirectory] {
         pruneSnapshotDiskCache(directory, QDateTime::currentDateTimeUtc());
     });

@@ -189,7 +189,9 @@ public:
     // number, else by score (title, minimised state, geometry); an action that finds none does
     // nothing and reports nothing. Timed steps run as scripts on the scheduler.
 
-    // Presses the window's close button; the card leaves `windows` only when the press was accepted.
+    // Presses the window's close button; the card leaves `windows` once accessibility no longer
+    // lists the window (checked for about 1.5 s). A window whose application refuses the close or
+    // asks first (unsaved work) keeps its card. Returns at once.
     void closeWindow(const AppWindowModel &window);
     // Minimises the matched window (never another window of the application) and, once accessibility
     // confirms it, marks the card minimised. Returns at once; the attempt cannot be cancelled.
@@ -315,6 +317,7 @@ private:
     // Whether "AXMinimized" reads `expected`, read up to attempts + 1 times 45 ms apart.
     Script waitForAXMinimized(AXElementPtr window, bool expected, int attempts, std::shared_ptr<bool> result);
     Script minimizeTask(AppWindowModel window);
+    Script closeTask(AppWindowModel window);
     Script focusSequence(AppWindowModel window);
     Script ensureWindowVisible(AppWindowModel window, qint64 pid, AXElementPtr application,
                                AXElementPtr element, CancelToken cancel);

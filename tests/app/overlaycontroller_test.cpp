@@ -801,12 +801,19 @@ TEST_F(OverlayControllerTest, TheSuperPanelsGearOpensTheSettingsAndClosesThePane
 {
     int opened = 0;
     controller->setOpenSettings([&opened] { ++opened; });
+    desktop.workspace.activate(pidOf("Terminal"));
     sendRoute("all");
     ASSERT_TRUE(superPanelShown());
     QApplication::processEvents();
+    desktop.globalInput.createTap();
+    EXPECT_EQ(desktop.globalInput.keyboardHolder(), quint64(controller->globalOverlayWindow()->winId()));
+    const qsizetype activations = desktop.workspace.activationLog().size();
     auto *gear = qobject_cast<QAbstractButton *>(controller->superPanel()->settingsButton());
     ASSERT_NE(gear, nullptr);
     gear->click();
     EXPECT_EQ(opened, 1);
     EXPECT_FALSE(controller->isGlobalSwitcherVisible());
+    EXPECT_EQ(desktop.globalInput.keyboardHolder(), 0u);
+    EXPECT_EQ(desktop.workspace.activationLog().size(), activations)
+        << "the settings window keeps the keyboard";
 }

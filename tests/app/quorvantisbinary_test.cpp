@@ -91,6 +91,36 @@ TEST_F(QuorvantisBinary, GarbageSettingsFileIsSetAsideAndTheApplicationStarts)
     EXPECT_EQ(kept.readAll(), QByteArray("this is not json {"));
 }
 
+// Regression: with the shelf folder a link to ~/Documents and the clipboard's image folder one to
+// ~/Pictures, starting the application deleted the files in both. The links are refused and stay.
+TEST_F(QuorvantisBinary, LinkedCacheFoldersAreRefusedAndTheUsersFilesSurvive)
+{
+    QDir root(home.path());
+    const QStringList files = {QStringLiteral("Documents/letter.txt"),
+                               QStringLiteral("Documents/taxes/2025.pdf"),
+                               QStringLiteral("Pictures/cat.png")};
+    for (const QString &name : files) {
+        ASSERT_TRUE(root.mkpath(QFileInfo(root.filePath(name)).path()));
+        QFile file(root.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("the user's");
+    }
+    ASSERT_TRUE(root.mkpath(QStringLiteral("XDG_CACHE_HOME")));
+    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("Documents")),
+                            root.filePath(QStringLiteral("XDG_CACHE_HOME/QuorvantisShelf"))));
+    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("Pictures")),
+                            root.filePath(QStringLiteral("XDG_CACHE_HOME/QuorvantisClipboard"))));
+
+    runAndTerminate();
+    const QString console = QString::fromUtf8(process.readAllStandardOutput());
+    for (const QString &name : {QStringLiteral("QuorvantisShelf"), QStringLiteral("QuorvantisClipboard")}) {
+        EXPECT_TRUE(QFileInfo(root.filePath(QStringLiteral("XDG_CACHE_HOME/") + name)).isSymLink());
+        EXPECT_TRUE(console.contains(name + QStringLiteral(" for "))) << console.toStdString();
+    }
+    for (const QString &name : files)
+        EXPECT_TRUE(QFile::exists(root.filePath(name))) << name.toStdString();
+}
+
 TEST_F(QuorvantisBinary, X11WithoutADisplaySaysSoAndFails)
 {
     QProcessEnvironment env = process.processEnvironment();

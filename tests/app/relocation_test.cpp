@@ -9,6 +9,8 @@
 #include <map>
 
 #include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "app/processcontrol.h"
 #include "app/relocation.h"
@@ -25,14 +27,15 @@ namespace {
 QString failRenameFrom;
 } // namespace
 
-// The test program's rename() stands in front of the C library's; every other rename goes through.
-extern "C" int rename(const char *from, const char *to) noexcept
+// The test program's renameat2() stands in front of the C library's; every other rename goes through.
+extern "C" int renameat2(int fromFolder, const char *from, int toFolder, const char *to,
+                         unsigned int flags) noexcept
 {
     if (!failRenameFrom.isEmpty() && QFile::decodeName(from) == failRenameFrom) {
         errno = EIO;
         return -1;
     }
-    return renameat(AT_FDCWD, from, AT_FDCWD, to);
+    return int(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, flags));
 }
 
 namespace {

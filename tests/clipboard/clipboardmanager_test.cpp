@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "clipboard/clipboardmanager.h"
+#include "clipboard/graphemes.h"
 #include "core/diagnostics/diagevents.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
@@ -204,6 +205,37 @@ TEST_F(ClipboardManagerTest, StartSweepsOldFilesAndIgnoresWhatIsAlreadyCopied)
     EXPECT_TRUE(m_manager->history().isEmpty());
 }
 
+// Regression: with the image folder a link to ~/Pictures, the start-up sweep deleted the user's
+// pictures. A linked folder is refused: nothing is swept or written through it.
+TEST_F(ClipboardManagerTest, ALinkInPlaceOfTheImageFolderIsRefusedAndThePicturesSurvive)
+{
+    m_manager.reset();
+    QTemporaryDir home;
+    QDir root(home.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("Pictures/holiday")));
+    const QStringList pictures = {QStringLiteral("Pictures/cat.png"),
+                                  QStringLiteral("Pictures/holiday/beach.png")};
+    for (const QString &name : pictures)
+        ASSERT_TRUE(QImage::fromData(pngBytes(4, 4)).save(root.filePath(name)));
+    const QString linked = root.filePath(QStringLiteral("QuorvantisClipboard"));
+    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("Pictures")), linked));
+    m_manager = std::make_unique<ClipboardManager>(m_sim.pasteboard, m_sim.workspace, m_scheduler, m_queues,
+                                                   m_settings, m_events, linked);
+    m_sim.pasteboard.copyImage(pngBytes(30, 20));
+    settle();
+    m_manager->clearHistory();
+    settle();
+    EXPECT_EQ(events(DiagEvents::folderRefused),
+              QStringList{QStringLiteral("QuorvantisClipboard: it is a symbolic link")});
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    for (const QString &name : pictures)
+        EXPECT_TRUE(QFile::exists(root.filePath(name))) << name.toStdString();
+    EXPECT_EQ(QDir(root.filePath(QStringLiteral("Pictures")))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
+                  .size(),
+              2);
+}
+
 // Regression: the history dedupe keyed masked items on their mask, so a new six-digit code replaced
 // an older, different one that masked to the same bullets.
 TEST_F(ClipboardManagerTest, DedupeComparesRealTextNotTheMask)
@@ -275,14 +307,53 @@ TEST_F(ClipboardManagerTest, SameTextCopiedTwiceIsStoredOnce)
     EXPECT_EQ(events(DiagEvents::clipboardChange).size(), 1);
 }
 
-TEST_F(ClipboardManagerTest, LongTextIsCutToHundredThousandGraphemes)
+struct CapCase
 {
-    // Each "é" is two UTF-16 units: the cut counts what the user sees as characters.
-    const QString grapheme = QStringLiteral("e\u0301");
-    m_sim.pasteboard.copyText(grapheme.repeated(100001));
+    const char *name;
+    QString copied;
+    QString stored;
+};
+
+class CaptureCap : public ClipboardManagerTest, public ::testing::WithParamInterface<CapCase>
+{
+};
+
+// Regression (marks on one letter): the cap counted characters only, so a letter carrying 24.5
+// million marks (49 MB) was one character, held whole, and walked on the main thread for seconds.
+TEST_P(CaptureCap, KeepsAHundredThousandCharactersOfAtMostFourUnitsEach)
+{
+    m_sim.pasteboard.copyText(GetParam().copied);
     settle();
     ASSERT_EQ(m_manager->history().size(), 1);
-    EXPECT_EQ(m_manager->history().first().text, grapheme.repeated(100000));
+    const QString stored = m_manager->history().first().text;
+    EXPECT_EQ(stored.size(), GetParam().stored.size());
+    EXPECT_TRUE(stored == GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CaptureCap,
+    ::testing::Values(
+        // Each "é" is two units: the cut counts what the user sees as characters.
+        CapCase{"accented", QStringLiteral("e\u0301").repeated(100001),
+                QStringLiteral("e\u0301").repeated(100000)},
+        CapCase{"marksOnOneLetter", QStringLiteral("NNNNc") + QString(1000000, QChar(0x0301)),
+                QStringLiteral("NNNNc") + QString(399995, QChar(0x0301))},
+        // A mark outside the basic plane is a surrogate pair; the unit cut falls inside the last one.
+        CapCase{"pairAtTheCut", QStringLiteral("c") + QStringLiteral("\U0001D167").repeated(200000),
+                QStringLiteral("c") + QStringLiteral("\U0001D167").repeated(199999)},
+        CapCase{"zeroWidthStart", QString(100000, QChar(0x200D)) + QStringLiteral("hello"),
+                QString(100000, QChar(0x200D)) + QStringLiteral("hello")}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Regression: Qt's finder puts a boundary inside the pair after a mark that opens a text, and the
+// cut kept the high half alone.
+TEST(FirstGraphemes, NeverKeepHalfAPair)
+{
+    const QString text = QStringLiteral("\u0D00\U00010200\U00010200");
+    for (int limit = 1; limit <= 3; ++limit) {
+        const QString kept = firstGraphemes(text, limit);
+        EXPECT_TRUE(kept.isValidUtf16() && text.startsWith(kept)) << limit;
+    }
 }
 
 TEST_F(ClipboardManagerTest, CopyBackWritesTheRealTextAndIsNotCapturedAgain)

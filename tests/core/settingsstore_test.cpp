@@ -5,10 +5,15 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/settingsstore.h"
 
@@ -79,7 +84,9 @@ TEST(SettingsStore, EveryChangeSignalsSynchronouslyAndPersistsAsFlatJson)
 
 TEST(SettingsStore, CorruptFileIsMovedAsideAndDefaultsApply)
 {
-    const QList<QByteArray> garbage = {"{not json", "[1,2,3]", QByteArray("\xff\xfe\x00garbage", 10)};
+    // The last is larger than any settings file: read only up to the bound.
+    const QList<QByteArray> garbage = {"{not json", "[1,2,3]", QByteArray("\xff\xfe\x00garbage", 10),
+                                       "{\"k\":\"" + QByteArray(SettingsStore::maxFileBytes, 'x') + "\"}"};
     for (const QByteArray &content : garbage) {
         QTemporaryDir dir;
         const QString path = dir.filePath("defaults.json");
@@ -146,4 +153,99 @@ TEST(SettingsStore, SecondCorruptFileInTheSameSecondIsKeptToo)
     EXPECT_EQ(aside.readAll(), "second {");
     const QStringList kept = QDir(dir.path()).entryList({"defaults.json.corrupt-*"}, QDir::Files);
     EXPECT_EQ(kept.size(), 3);
+}
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+// Regression: a settings file linked to /dev/zero was read without end, and a FIFO blocked the start
+// for ever. Anything but a regular file is left as it is: defaults apply, it is never moved aside,
+// read through or written over, and a change is refused rather than shown as made.
+TEST(SettingsStore, ALinkOrSpecialFileInPlaceIsLeftAloneAndChangesAreRefused)
+{
+    QTemporaryDir dir;
+    const QString dotfile = dir.filePath("dotfiles.json");
+    writeFile(dotfile, R"({"ignoreSingleWindow": true})");
+    const struct
+    {
+        const char *name;
+        std::function<bool(const QString &)> make;
+    } rows[] = {
+        {"link to /dev/zero", [](const QString &path) { return QFile::link("/dev/zero", path); }},
+        {"fifo",
+         [](const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }},
+        {"link to a file elsewhere", [&](const QString &path) { return QFile::link(dotfile, path); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = QDir(dir.filePath(row.name)).filePath("defaults.json");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+        ASSERT_TRUE(row.make(path));
+        const QFileInfo before(path);
+        SettingsStore store(path);
+        QSignalSpy changed(&store, &SettingsStore::changed);
+        QSignalSpy failed(&store, &SettingsStore::writeFailed);
+        EXPECT_TRUE(store.storedValues().isEmpty());
+        EXPECT_TRUE(store.quarantinedPath().isEmpty());
+        EXPECT_FALSE(store.set(Settings::ignoreSingleWindow, false));
+        EXPECT_EQ(failed.size(), 1);
+        EXPECT_EQ(changed.size(), 0);
+        EXPECT_FALSE(store.contains(Settings::ignoreSingleWindow));
+        const QFileInfo after(path);
+        EXPECT_EQ(after.isSymLink(), before.isSymLink());
+        EXPECT_EQ(after.isFile(), before.isFile());
+        EXPECT_EQ(
+            QDir(QFileInfo(path).path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+            QStringList{"defaults.json"});
+    }
+    QFile untouched(dotfile);
+    ASSERT_TRUE(untouched.open(QIODevice::ReadOnly));
+    EXPECT_EQ(untouched.readAll(), QByteArray(R"({"ignoreSingleWindow": true})"));
+}
+
+// Regression: with the settings folder unwritable, a switched toggle showed ON while the file kept
+// OFF. A change that cannot be written is not made, and says so.
+TEST(SettingsStore, AChangeThatCannotBeWrittenIsNotMade)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("Quorvantis");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + "/defaults.json";
+    writeFile(path, R"({"ignoreSingleWindow": false})");
+    // Made immutable where the file system and our rights allow it, else read-only.
+    const bool immutable = QProcess::execute("chattr", {"+i", path, folder}) == 0;
+    if (!immutable) {
+        ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner) &&
+                    QFile::setPermissions(path, QFileDevice::ReadOwner));
+    }
+    if (!immutable && ::geteuid() == 0) {
+        QFile::setPermissions(folder,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        GTEST_SKIP() << "root writes read-only folders and chattr is not available here";
+    }
+    {
+        SettingsStore store(path);
+        QSignalSpy changed(&store, &SettingsStore::changed);
+        QSignalSpy failed(&store, &SettingsStore::writeFailed);
+        EXPECT_FALSE(store.set(Settings::ignoreSingleWindow, true));
+        EXPECT_FALSE(store.remove(Settings::ignoreSingleWindow.key()));
+        EXPECT_EQ(failed.size(), 2);
+        EXPECT_EQ(changed.size(), 0);
+        EXPECT_FALSE(store.get(Settings::ignoreSingleWindow));
+        EXPECT_FALSE(store.storedValues().value("ignoreSingleWindow").toBool());
+    }
+    if (immutable)
+        QProcess::execute("chattr", {"-i", path, folder});
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(R"({"ignoreSingleWindow": false})"));
 }

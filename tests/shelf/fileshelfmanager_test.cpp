@@ -1,6 +1,7 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 
+#include "core/diagnostics/diagevents.h"
 #include "shelf/shelflistmodel.h"
 #include "shelffixture.h"
 
@@ -116,10 +117,55 @@ TEST_F(ShelfStoreTest, StartSweepsLeftoversButKeepsHiddenFilesAndSiblingFolders)
         QFile file(root.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
+    // A link left inside the folder goes as a link: what it points to stays.
+    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("QuorvantisShelf2")),
+                            root.filePath(QStringLiteral("QuorvantisShelf/link"))));
     start();
     settle();
     EXPECT_EQ(shelfFiles(), QStringList{QStringLiteral(".hidden")});
     EXPECT_TRUE(QFile::exists(root.filePath(QStringLiteral("QuorvantisShelf2/neighbour.txt"))));
+}
+
+// Regression: with the shelf folder a link to ~/Documents, the start-up sweep deleted the user's
+// documents. A linked folder is refused: never swept, never written into, nothing deleted through it.
+TEST_F(ShelfStoreTest, ALinkInPlaceOfTheFolderIsRefusedAndTheUsersFilesSurvive)
+{
+    m_manager.reset();
+    QDir root(m_root.path());
+    ASSERT_TRUE(QDir(shelfPath()).removeRecursively());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("Documents/project")));
+    const QStringList documents = {QStringLiteral("Documents/letter.txt"),
+                                   QStringLiteral("Documents/.hidden"),
+                                   QStringLiteral("Documents/project/notes.txt")};
+    for (const QString &name : documents) {
+        QFile file(root.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("the user's");
+    }
+    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("Documents")), shelfPath()));
+    start();
+    settle();
+    EXPECT_EQ(m_events.details(DiagEvents::folderRefused),
+              QStringList{QStringLiteral("QuorvantisShelf: it is a symbolic link")});
+
+    // A drop is shelved where it lies; removals reach neither it nor anything behind the link.
+    m_manager->processFile(makeFile(QStringLiteral("dropped.txt")));
+    m_manager->addItem(QUrl::fromLocalFile(shelfPath() + QStringLiteral("/letter.txt")));
+    settle();
+    ASSERT_EQ(m_manager->items().size(), 2);
+    EXPECT_EQ(m_manager->items().at(1).url.toLocalFile(), outsidePath(QStringLiteral("dropped.txt")));
+    m_manager->removeItem(m_manager->items().first());
+    m_manager->clearShelf();
+    m_manager->cleanupOrphanedFiles();
+    settle();
+    EXPECT_TRUE(QFileInfo(shelfPath()).isSymLink());
+    EXPECT_TRUE(QFile::exists(outsidePath(QStringLiteral("dropped.txt"))));
+    for (const QString &name : documents)
+        EXPECT_TRUE(QFile::exists(root.filePath(name))) << name.toStdString();
+    EXPECT_EQ(QDir(root.filePath(QStringLiteral("Documents")))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .size(),
+              3);
 }
 
 TEST_F(ShelfStoreTest, SweepKeepsListedFilesAndNamesStillInFlight)

@@ -33,6 +33,7 @@
 #include "views/items/edgeclipcard.h"
 #include "views/items/edgeshelftile.h"
 #include "views/items/filedrag.h"
+#include "views/items/itemrules.h"
 
 using namespace qv;
 
@@ -390,6 +391,31 @@ TEST_F(EdgePopupWidget, TheClipPreviewCountsCharactersOfTextOnly)
     EXPECT_EQ(layer->countText(), QString());
     state->closeClipPreview();
     EXPECT_FALSE(layer->isShown());
+}
+
+// Regressions: marks piled on one letter were drawn over the panel above the cards, a text opening
+// with 100,000 zero-width characters showed an empty card, and the preview laid out a whole
+// 100,000-character line on the main thread.
+TEST_F(EdgePopupWidget, HostileTextsDrawInsideTheirCardsAndPreviewTheirStart)
+{
+    const QString acute(1, QChar(0x0301));
+    copyText(QStringLiteral("word ").repeated(20000));
+    copyText(QString(100000, QChar(0x200D)) + QStringLiteral("seen after 100,000 zero-width joiners"));
+    copyText(QStringLiteral("NNNNc") + acute.repeated(1000000));
+    copyText(QStringLiteral("Zalgo: ") + (QStringLiteral("o") + acute.repeated(40)).repeated(8));
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    shot("edgepopup_hostile_texts");
+    EXPECT_EQ(clips->itemAt(1).text.size(), 400000) << "the cap in units";
+
+    EdgePreviewLayer *layer = view->previewLayer();
+    state->previewClip(clips->itemAt(2));
+    EXPECT_TRUE(layer->textView()->toPlainText().startsWith(QStringLiteral("seen after")));
+    state->previewClip(clips->itemAt(3));
+    EXPECT_EQ(layer->textView()->toPlainText(),
+              clips->itemAt(3).text.left(ItemRules::previewText.lineUnits) + QStringLiteral("…"));
+    state->closeClipPreview();
+    open(OverlayRoute::clipboard, PopupEdge::leading);
+    shot("edgepopup_hostile_texts_rows");
 }
 
 TEST_F(EdgePopupWidget, ALinkItemOpensAndDragsItsWebAddress)

@@ -118,6 +118,57 @@ TEST(ImageTitle, NamesBothSides)
     EXPECT_EQ(ItemRules::imageTitle(QSize(1920, 1080)), QStringLiteral("Image • 1920×1080"));
 }
 
+struct ShownTextCase
+{
+    const char *name;
+    QString text;
+    ItemRules::TextBounds bounds;
+    QString shown;
+};
+
+class ShownText : public ::testing::TestWithParam<ShownTextCase>
+{
+};
+
+// Regressions: a text opening with 100,000 zero-width characters showed an empty card, a letter
+// with a pile of marks drew them over the cards above, and the previews laid out every line.
+TEST_P(ShownText, StartsVisibleAndStaysWithinItsBounds)
+{
+    EXPECT_EQ(ItemRules::displayText(GetParam().text, GetParam().bounds), GetParam().shown);
+}
+
+const QString acute(1, QChar(0x0301));
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ShownText,
+    ::testing::Values(
+        ShownTextCase{"short", QStringLiteral("hello"), ItemRules::cardText, QStringLiteral("hello")},
+        ShownTextCase{"zeroWidthStart", QString(100000, QChar(0x200D)) + QStringLiteral("hello"),
+                      ItemRules::cardText, QStringLiteral("hello")},
+        ShownTextCase{"invisibleStart", QStringLiteral("\u200B\uFEFF\u202E\u2066\u0301 hi"),
+                      ItemRules::cardText, QStringLiteral(" hi")},
+        ShownTextCase{"nothingVisible", QString(5, QChar(0x200B)), ItemRules::cardText,
+                      QString(5, QChar(0x200B))},
+        ShownTextCase{"markStack", QStringLiteral("c") + acute.repeated(20) + QStringLiteral("d"),
+                      ItemRules::cardText, QStringLiteral("c") + acute.repeated(6) + QStringLiteral("d")},
+        ShownTextCase{"endlessMarks",
+                      QStringLiteral("c") + acute.repeated(100000) + QStringLiteral("d"),
+                      {100, 5, 100},
+                      QStringLiteral("c") + acute.repeated(6) + QStringLiteral("…")},
+        ShownTextCase{"longLine", QString(3000, QLatin1Char('a')) + QStringLiteral("\nnext"),
+                      ItemRules::previewText, QString(2000, QLatin1Char('a')) + QStringLiteral("…\nnext")},
+        ShownTextCase{"lines", QStringLiteral("x\n").repeated(50), {100, 3, 100}, QStringLiteral("x\nx\nx…")},
+        ShownTextCase{"longLastLine",
+                      QString(30, QLatin1Char('a')) + QStringLiteral("\nb"),
+                      {100, 1, 10},
+                      QString(10, QLatin1Char('a')) + QStringLiteral("…")},
+        ShownTextCase{"units", QStringLiteral("ab").repeated(10), {5, 10, 10}, QStringLiteral("ababa…")},
+        ShownTextCase{"pairAtTheCut",
+                      QStringLiteral("a") + QStringLiteral("\U0001F600").repeated(3),
+                      {4, 1, 10},
+                      QStringLiteral("a\U0001F600…")}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST(CopyFeedbackTiming, EachClickSchedulesItsOwnResetSoTheFirstOneEndsTheCheckmark)
 {
     ManualScheduler scheduler;

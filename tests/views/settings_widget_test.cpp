@@ -266,6 +266,45 @@ TEST_F(SettingsWindowTest, OnlyTheSwitchFlipsAToggleAndAChangeMadeElsewhereSlide
                      4);
 }
 
+// Regression: with the settings file unwritable, "Ignore Single Window Apps" switched on showed ON
+// while the file kept OFF. The switch goes back and the window says the change was not saved.
+TEST_F(SettingsWindowTest, AChangeThatCannotBeSavedGoesBackAndTheWindowSaysSo)
+{
+    QTemporaryDir home;
+    // A plain file where the settings folder belongs: no write can succeed, whoever runs the test.
+    QFile blocker(home.filePath(QStringLiteral("Quorvantis")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsStore unwritable(home.filePath(QStringLiteral("Quorvantis/defaults.json")));
+    const SettingsContext base = context();
+    SettingsView view(SettingsContext{unwritable, scheduler, sim.permissions, base.setLaunchAtLogin, nullptr,
+                                      diagnostics, base.openURL, base.installedApplications,
+                                      base.applicationIcon});
+    view.resize(750, 820);
+    view.show();
+    GlassToggle &ignore = *page<GeneralSettingsSection>(view, SettingsTab::general).toggles().at(3);
+    ASSERT_EQ(ignore.label(), QStringLiteral("Ignore Single Window Apps"));
+    // A background write that fails (the engine's activation record) says nothing.
+    EXPECT_FALSE(unwritable.set(Settings::appUsageHistory, QVariantMap{{"org.example", 1.0}}));
+    EXPECT_TRUE(view.saveFailureText().isEmpty());
+    click(ignore, ignore.trackRect().center());
+    scheduler.advance(1.0);
+    EXPECT_FALSE(ignore.isOn());
+    EXPECT_DOUBLE_EQ(ignore.knobOffset(), -GlassToggle::knobTravel);
+    EXPECT_FALSE(unwritable.get(Settings::ignoreSingleWindow));
+    EXPECT_EQ(view.saveFailureText(),
+              QStringLiteral("This change could not be saved. The previous setting is still in effect."));
+    saveScreenshot(view, QStringLiteral("settings_general_not_saved"));
+
+    // The Diagnostics switch likewise stays off and recording does not start.
+    auto &diagnosticsPage = page<DiagnosticsSettingsSection>(view, SettingsTab::diagnostics);
+    EXPECT_TRUE(view.saveFailureText().isEmpty()); // a fresh page starts without the line
+    diagnosticsPage.setDiagnosticsEnabled(true);
+    EXPECT_FALSE(diagnosticsPage.diagnosticsEnabled());
+    EXPECT_FALSE(view.saveFailureText().isEmpty());
+    view.close();
+}
+
 struct PermissionRow
 {
     const char *name;

@@ -103,6 +103,12 @@ TEST_F(SuperPanelWidget, TypingFiltersTheCardsAndTheAppFilterCombinesWithIt)
     search()->clear();
     type("mail");
     EXPECT_EQ(view->windowTitles().size(), 7) << "Mail's windows by name, none by title";
+
+    view->sidebarItems().at(6)->click(); // Terminal
+    search()->clear();
+    type("o");
+    EXPECT_EQ(view->windowTitles().size(), 5) << view->windowTitles().join(", ").toStdString();
+    saveScreenshot(*backdrop, "superpanel_filter_and_search");
 }
 
 TEST_F(SuperPanelWidget, ArrowsWrapAndReturnFocusesTheSelectedWindowAndCloses)
@@ -320,7 +326,7 @@ TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
     EXPECT_FALSE(view->windowTitles().contains(sampleWindows(5).at(3).title));
 
     // The selection on the last card follows a shrinking list back.
-    state->selectWindowIndex(3);
+    state->selectAndScroll(3);
     list.removeLast();
     windows.setWindows(list);
     QApplication::processEvents();

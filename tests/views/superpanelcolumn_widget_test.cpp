@@ -12,6 +12,7 @@
 #include "shelf/appkitdropzone.h"
 #include "views/items/clipboarditemview.h"
 #include "views/items/expandedshelfcard.h"
+#include "views/items/itemrules.h"
 #include "views/items/shelfitemview.h"
 #include "views/superpanel/clipboardpreviewbubble.h"
 #include "views/superpanel/gallerypreviewlayer.h"
@@ -172,12 +173,7 @@ TEST_F(SuperPanelColumnTest, doubleClickDismissesAtOnceAndOpensLater)
 TEST_F(SuperPanelColumnTest, restingOnAnEyeOpensTheBubbleBelowIt)
 {
     addClip(QStringLiteral("0123456789"));
-    QApplication::processEvents();
-    auto *row = static_cast<ClipboardItemView *>(m_column->clipboardList()->builtCells().first());
-    row->pointerMoved(row->buttonRect(ClipboardItemView::Copy).center());
-    row->pointerMoved(row->buttonRect(ClipboardItemView::Eye).center());
-    m_scheduler.advance(0.01);
-    QApplication::processEvents();
+    ClipboardItemView *row = restOnTopEye();
     ClipboardPreviewBubble *bubble = m_column->bubble();
     ASSERT_TRUE(bubble->isVisible());
     EXPECT_EQ(bubble->content(), ColumnRules::BubbleContent::Text);
@@ -375,6 +371,56 @@ TEST_F(SuperPanelGalleryTest, eachLargePreviewHasItsSizeAndClosesOnlyByItsDimOrI
         m_scheduler.advance(1);
         EXPECT_FALSE(row.layer->isVisible()) << row.name;
     }
+}
+
+// Regression: the eye preview laid out the whole of one 100,000-character line (3.7 s on the main
+// thread) and of 50,000 lines (1.1 s).
+TEST_F(SuperPanelGalleryTest, previewsOfLongTextsShowTheirStartWhileCopyGivesTheWholeText)
+{
+    QString lines;
+    for (int i = 0; i < 50000; ++i)
+        lines += QStringLiteral("line %1\n").arg(i);
+    const QString texts[] = {QStringLiteral("0123456789").repeated(10000), lines};
+    m_panel->setExpandedSection(SuperPanelState::ExpandedSection::clipboard);
+    for (const QString &text : texts) {
+        addClip(text);
+        ClipboardItemView *row = restOnTopEye();
+        ASSERT_TRUE(m_column->bubble()->isVisible());
+        QPlainTextEdit *bubble = m_column->bubble()->textView();
+        const QString bubbleText = bubble->toPlainText();
+        const int bubbleBlocks = bubble->document()->blockCount();
+        m_state->previews().openGalleryClipPreview(m_clipboard->history().first());
+        m_scheduler.advance(1);
+        QApplication::processEvents();
+        QPlainTextEdit *gallery = m_gallery->clipPreview()->textView();
+        for (const auto &[shown, blocks] :
+             {std::pair(bubbleText, bubbleBlocks),
+              std::pair(gallery->toPlainText(), gallery->document()->blockCount())}) {
+            EXPECT_LE(shown.size(), ItemRules::previewText.units + 1);
+            EXPECT_LE(blocks, ItemRules::previewText.lines);
+            EXPECT_TRUE(shown.endsWith(QStringLiteral("…")));
+            EXPECT_TRUE(text.startsWith(shown.chopped(1)));
+        }
+        m_state->previews().closeGalleryClipPreview();
+        m_scheduler.advance(1);
+        const QPoint copy = row->buttonRect(ClipboardItemView::Copy).center().toPoint();
+        row->pointerMoved(copy);
+        QTest::mouseClick(row, Qt::LeftButton, {}, copy);
+        ASSERT_FALSE(m_sim.pasteboard.writes().isEmpty());
+        EXPECT_TRUE(m_sim.pasteboard.writes().last().text == text);
+    }
+    // Marks piled on letters stay inside their rows and cards; a zero-width start is skipped.
+    const QString acute(1, QChar(0x0301));
+    addClip(QString(100000, QChar(0x200D)) + QStringLiteral("seen after 100,000 zero-width joiners"));
+    addClip(QStringLiteral("Zalgo: ") + (QStringLiteral("o") + acute.repeated(40)).repeated(8));
+    for (QWidget *row : m_column->clipboardList()->builtCells())
+        static_cast<ClipboardItemView *>(row)->pointerLeft();
+    for (int turn = 0; turn < 3; ++turn) {
+        m_scheduler.advance(1);
+        QApplication::processEvents();
+    }
+    shot(*m_column, QStringLiteral("superpanel-column-hostile-texts"));
+    shot(*m_gallery, QStringLiteral("superpanel-gallery-hostile-texts"));
 }
 
 struct LeaveCase

@@ -7,6 +7,7 @@
 #include "clipboard/clipboardhistorymodel.h"
 #include "clipboard/clipboardmanager.h"
 #include "shelf/shelflistmodel.h"
+#include "views/items/clipboarditemview.h"
 #include "views/itemviewsfixture.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/columnstate.h"
@@ -51,6 +52,19 @@ protected:
     {
         return {*m_clipModel, *m_shelfModel,   *m_clipboard,  *m_shelf, m_sim.pasteboard,
                 m_settings,   m_sim.fileIcons, decodeQueue(), m_ages,   m_scheduler};
+    }
+
+    // The pointer passing over the top row's copy button and resting on its eye, which opens the
+    // bubble; the row is returned.
+    ClipboardItemView *restOnTopEye()
+    {
+        QApplication::processEvents();
+        auto *row = static_cast<ClipboardItemView *>(m_column->clipboardList()->builtCells().first());
+        row->pointerMoved(row->buttonRect(ClipboardItemView::Copy).center());
+        row->pointerMoved(row->buttonRect(ClipboardItemView::Eye).center());
+        m_scheduler.advance(0.01);
+        QApplication::processEvents();
+        return row;
     }
 
     ClipboardItem addClip(const QString &text, bool sensitive = false)

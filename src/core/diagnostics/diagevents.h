@@ -21,6 +21,7 @@ inline const QString shelfLinkFetch = QStringLiteral("shelf_link_fetch");       
 inline const QString shelfOcrTimeout = QStringLiteral("shelf_ocr_timeout");     // "job=N"
 inline const QString shelfDropCut = QStringLiteral("shelf_drop_cut");           // "taken=N"
 inline const QString exportError = QStringLiteral("export_error");         // redacted description
+inline const QString folderRefused = QStringLiteral("folder_refused");     // "QuorvantisShelf: it is a ..."
 } // namespace DiagEvents
 
 } // namespace qv

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutex>
@@ -28,10 +29,13 @@
 #include "core/settingsstore.h"
 #include "platform/filedialogs.h"
 #include "platform/filerevealer.h"
+#include "platform/ownedfiles.h"
 #include "runtime/scheduler.h"
 #include "runtime/workqueue.h"
 
 namespace qv {
+
+Q_LOGGING_CATEGORY(lcDiagnostics, "quorvantis.diagnostics")
 
 namespace {
 
@@ -252,8 +256,8 @@ void DiagnosticsManager::Core::openNewLogFile()
         logDirectory + QStringLiteral("/quorvantis_") + localStamp(nowMs) + QStringLiteral(".log");
     // Append, never truncate: a second file opened within the same second has the same name, and
     // the first one's lines must survive it.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
     logFd = fd;
@@ -288,8 +292,9 @@ void DiagnosticsManager::Core::rotateIfNeeded()
 void DiagnosticsManager::Core::pruneOldLogFiles()
 {
     const QStringList files = listLogFiles(logDirectory);
+    const OwnedFiles::Folder folder(logDirectory);
     for (qsizetype i = keptLogFiles; i < files.size(); ++i)
-        QFile::remove(files.at(i));
+        folder.removeEntry(folder.entryName(files.at(i)));
 }
 
 void DiagnosticsManager::Core::closeLogFile()
@@ -379,7 +384,8 @@ QString DiagnosticsManager::Core::buildExportArchive(const QString &destination)
     if (!QDir().mkpath(folder))
         return QStringLiteral("Could not create the folder %1").arg(folder);
     const auto fail = [&folder](const QString &problem) {
-        QDir(folder).removeRecursively();
+        // The temporary folder is the system's; only our own entry in it goes.
+        OwnedFiles::removeEntry(folder);
         return problem;
     };
 
@@ -389,14 +395,21 @@ QString DiagnosticsManager::Core::buildExportArchive(const QString &destination)
 
     const QStringList logFiles = listLogFiles(logDirectory);
     for (qsizetype i = 0; i < std::min<qsizetype>(keptLogFiles, logFiles.size()); ++i) {
-        QFile file(logFiles.at(i));
-        // An unreadable file is left out: nothing goes into the archive unsanitised.
-        if (!file.open(QIODevice::ReadOnly))
+        // An unreadable file is left out: nothing goes into the archive unsanitised. So is anything
+        // but a regular file (a link to a device, a pipe) and a file far past the size our logs
+        // rotate at, which keeps the export's memory bounded.
+        const auto read = OwnedFiles::readRegularFile(logFiles.at(i), maxExportedLogBytes);
+        if (read.problem != OwnedFiles::ReadResult::None) {
+            qCWarning(lcDiagnostics).noquote()
+                << QStringLiteral("⚠️ Log file %1 left out of the export: %2")
+                       .arg(logFiles.at(i), read.description);
             continue;
+        }
         // Lossy decoding keeps a damaged log exportable; every byte still passes the rules.
-        const QString text = QString::fromUtf8(file.readAll());
-        const QString problem = writeFileAtomically(logs + QLatin1Char('/') + QFileInfo(file).fileName(),
-                                                    DiagnosticsSanitizer::sanitizeText(text).toUtf8());
+        const QString text = QString::fromUtf8(read.bytes);
+        const QString problem =
+            writeFileAtomically(logs + QLatin1Char('/') + QFileInfo(logFiles.at(i)).fileName(),
+                                DiagnosticsSanitizer::sanitizeText(text).toUtf8());
         if (!problem.isEmpty())
             return fail(problem);
     }

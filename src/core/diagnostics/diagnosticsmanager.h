@@ -61,6 +61,8 @@ public:
     static constexpr qint64 maxLogFileSize = 2097152;      // bytes
     static constexpr qint64 maxLogFileAgeSeconds = 604800; // 7 days
     static constexpr int keptLogFiles = 10;
+    // The largest log file the export takes; ours rotate at maxLogFileSize.
+    static constexpr qint64 maxExportedLogBytes = 4 * maxLogFileSize;
 
     // A quiet recorder: records nothing, writes nothing, exports nothing.
     explicit DiagnosticsManager(QObject *parent = nullptr);

@@ -40,7 +40,7 @@ bool SimGlobalInput::pressKey(int keyCode, quint32 flags, bool autorepeat)
 {
     const bool consumed = delivering() && filterKeyDown(GlobalKeyEvent{keyCode, flags & keyModifierMask,
                                                                        autorepeat, eventTime});
-    if (!consumed)
+    if (!consumed && keyboardHolder() == 0)
         keysReceivedByApplication.append(keyCode);
     return consumed;
 }

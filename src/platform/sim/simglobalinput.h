@@ -21,6 +21,9 @@ public:
     void enableTap() override;
     QList<KeyCombination> setShortcuts(const QList<KeyCombination> &combinations) override;
     bool isDraggingData() const override { return m_dragging && !m_dragTypes.isEmpty(); }
+    void holdKeyboard(quint64 window) override { m_holder = window; }
+    void releaseKeyboard() override { m_holder = 0; }
+    quint64 keyboardHolder() const override { return m_hasTap ? m_holder : 0; }
 
     // Drivers. Without a tap (or with it switched off) every key reaches the focused application and
     // nothing else is delivered. flags may carry Caps Lock; the filter sees them masked.
@@ -42,7 +45,8 @@ public:
     // Combinations another program holds; setShortcuts() reports them.
     QList<KeyCombination> heldElsewhere;
 
-    // Key codes of the key-downs the focused application received, in order.
+    // Key codes of the key-downs the focused application received, in order (none while the
+    // keyboard is held: they go to the holder).
     QList<int> keysReceivedByApplication;
     int tapCreations() const { return m_tapCreations; }
     // The combinations in force: none without a tap.
@@ -58,6 +62,7 @@ private:
     QList<KeyCombination> m_shortcuts;
     bool m_dragging = false;
     QStringList m_dragTypes;
+    quint64 m_holder = 0;
 };
 
 } // namespace qv

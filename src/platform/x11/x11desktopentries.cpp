@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include "platform/imagedecoding.h"
+#include "platform/ownedfiles.h"
 #include "platform/x11/x11clientreader.h"
 
 namespace qv {
@@ -128,11 +129,11 @@ void X11DesktopEntries::ensureLoaded()
             id.replace(u'/', u'-');
             if (m_entries.contains(id))
                 continue;
-            QFile file(path);
-            // Desktop files are small; a huge one is not a desktop file.
-            if (file.size() > (1 << 20) || !file.open(QIODevice::ReadOnly))
+            // Desktop files are small; a huge one (or a pipe, a device) is not a desktop file.
+            const auto read = OwnedFiles::readRegularFile(path, 1 << 20, OwnedFiles::Links::Follow);
+            if (read.problem != OwnedFiles::ReadResult::None)
                 continue;
-            const std::optional<Entry> entry = parse(file.readAll(), id, m_locale);
+            const std::optional<Entry> entry = parse(read.bytes, id, m_locale);
             if (!entry)
                 continue;
             m_entries.insert(id, *entry);

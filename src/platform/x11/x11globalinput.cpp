@@ -59,6 +59,8 @@ constexpr KeyMapping keyMappings[] = {
 };
 
 constexpr int dragSampleIntervalMs = 30;
+constexpr int grabRetryIntervalMs = 50;
+constexpr int maxFocusRetakes = 32;
 
 quint64 nanoseconds(xcb_timestamp_t milliseconds)
 {
@@ -109,11 +111,16 @@ struct X11GlobalInput::Connection
     }
 };
 
-X11GlobalInput::X11GlobalInput() = default;
+X11GlobalInput::X11GlobalInput() : m_grabRetry(new QTimer(this))
+{
+    m_grabRetry->setInterval(grabRetryIntervalMs);
+    connect(m_grabRetry, &QTimer::timeout, this, &X11GlobalInput::takeKeyboard);
+}
 
 X11GlobalInput::~X11GlobalInput()
 {
     if (m_connection && !m_connection->broken()) {
+        releaseKeyboard();
         ungrabAll();
         xcb_flush(m_connection->xcb);
     }
@@ -230,9 +237,117 @@ bool X11GlobalInput::createTap()
 
     reloadKeymap();
     m_refused = grab();
+    if (m_holder != 0) {
+        watchHolder(true);
+        takeKeyboard();
+    }
     xcb_flush(x);
     setRefusedShortcuts(m_refused);
     return true;
+}
+
+void X11GlobalInput::holdKeyboard(quint64 window)
+{
+    if (quint32(window) != m_holder) {
+        releaseKeyboard();
+        m_holder = quint32(window);
+        m_focusRetakes = 0;
+        if (hasTap())
+            watchHolder(true);
+    }
+    takeKeyboard();
+}
+
+void X11GlobalInput::releaseKeyboard()
+{
+    m_grabRetry->stop();
+    if (hasTap() && m_holder != 0) {
+        if (m_keyboardGrabbed)
+            xcb_ungrab_keyboard(m_connection->xcb, XCB_CURRENT_TIME);
+        watchHolder(false);
+        xcb_flush(m_connection->xcb);
+    }
+    m_holder = 0;
+    m_keyboardGrabbed = false;
+}
+
+void X11GlobalInput::watchHolder(bool watch)
+{
+    // Our own selection on the holder: its map state and who has the focus.
+    const uint32_t mask = watch ? XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE : 0;
+    xcb_change_window_attributes(m_connection->xcb, m_holder, XCB_CW_EVENT_MASK, &mask);
+}
+
+void X11GlobalInput::takeKeyboard()
+{
+    if (!hasTap() || m_holder == 0 || m_keyboardGrabbed) {
+        m_grabRetry->stop();
+        return;
+    }
+    xcb_connection_t *x = m_connection->xcb;
+    xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
+        x, xcb_grab_keyboard(x, 0, m_holder, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr);
+    const bool granted = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    const bool gone = !reply; // the window no longer exists
+    std::free(reply);
+    if (granted) {
+        m_keyboardGrabbed = true;
+        m_grabRetry->stop();
+        xcb_set_input_focus(x, XCB_INPUT_FOCUS_PARENT, m_holder, XCB_CURRENT_TIME);
+        xcb_flush(x);
+        return;
+    }
+    if (gone) {
+        m_grabRetry->stop();
+        return;
+    }
+    if (!m_grabRetry->isActive())
+        m_grabRetry->start();
+}
+
+void X11GlobalInput::handleHolderEvent(const void *raw)
+{
+    const auto *event = static_cast<const xcb_generic_event_t *>(raw);
+    switch (event->response_type & ~0x80) {
+    case XCB_MAP_NOTIFY:
+        if (reinterpret_cast<const xcb_map_notify_event_t *>(event)->window == m_holder)
+            takeKeyboard();
+        break;
+    case XCB_UNMAP_NOTIFY:
+        // The server ends a grab whose window stops being viewable.
+        if (reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == m_holder)
+            m_keyboardGrabbed = false;
+        break;
+    case XCB_FOCUS_OUT: {
+        const auto *focus = reinterpret_cast<const xcb_focus_out_event_t *>(event);
+        // Focus that moves away (not grabs starting or ending, not into a window of its own).
+        const bool moved =
+            focus->mode == XCB_NOTIFY_MODE_NORMAL || focus->mode == XCB_NOTIFY_MODE_WHILE_GRABBED;
+        if (focus->event != m_holder || !moved || focus->detail == XCB_NOTIFY_DETAIL_INFERIOR ||
+            focus->detail == XCB_NOTIFY_DETAIL_POINTER || !m_keyboardGrabbed ||
+            m_focusRetakes >= maxFocusRetakes)
+            break;
+        ++m_focusRetakes;
+        xcb_set_input_focus(m_connection->xcb, XCB_INPUT_FOCUS_PARENT, m_holder, XCB_CURRENT_TIME);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void X11GlobalInput::forwardKey(const void *raw)
+{
+    // Press and release share one layout.
+    xcb_key_press_event_t event = *static_cast<const xcb_key_press_event_t *>(raw);
+    event.response_type &= ~0x80;
+    event.event = m_holder;
+    event.child = XCB_WINDOW_NONE;
+    event.same_screen = 1;
+    const uint32_t mask =
+        event.response_type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE;
+    xcb_send_event(m_connection->xcb, 0, m_holder, mask, reinterpret_cast<const char *>(&event));
 }
 
 QList<KeyCombination> X11GlobalInput::setShortcuts(const QList<KeyCombination> &combinations)
@@ -391,6 +506,9 @@ void X11GlobalInput::dropConnection()
     m_dragging = false;
     m_grabs.clear();
     m_grabbedKeys.clear();
+    // The server ends our grab with the connection; the next tap takes it again.
+    m_keyboardGrabbed = false;
+    m_grabRetry->stop();
     // This may run inside the notifier's own signal: the connection goes once the loop is back.
     Connection *dead = m_connection.release();
     dead->notifier->setEnabled(false);
@@ -428,6 +546,8 @@ void X11GlobalInput::handleEvent(const void *raw)
         }
     } else if (c.xfixesFirstEvent >= 0 && type == c.xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
         handleSelectionOwner(event);
+    } else if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY || type == XCB_FOCUS_OUT) {
+        handleHolderEvent(event);
     }
 }
 
@@ -439,12 +559,20 @@ void X11GlobalInput::handleKeyPress(const void *raw)
     // Without raw key events every press counts as a new one.
     const bool autorepeat = m_connection->rawKeys && presses > 0;
     ++presses;
+    const quint32 flags = flagsFromState(press->state) & keyModifierMask;
+    if (m_holder != 0) {
+        // Every key comes here while the keyboard is held: a shortcut's goes to the filter, the
+        // rest to the holder.
+        const bool shortcut =
+            mapped != m_grabbedKeys.constEnd() && m_wanted.contains(KeyCombination{*mapped, flags});
+        if (!shortcut || !filterKeyDown(GlobalKeyEvent{*mapped, flags, autorepeat, nanoseconds(press->time)}))
+            forwardKey(press);
+        return;
+    }
     // The server has already taken the key, without waiting for us: the filter still decides
     // what fires, but its answer cannot give the key back to the focused window.
-    if (mapped != m_grabbedKeys.constEnd()) {
-        filterKeyDown(GlobalKeyEvent{*mapped, flagsFromState(press->state) & keyModifierMask, autorepeat,
-                                     nanoseconds(press->time)});
-    }
+    if (mapped != m_grabbedKeys.constEnd())
+        filterKeyDown(GlobalKeyEvent{*mapped, flags, autorepeat, nanoseconds(press->time)});
 }
 
 void X11GlobalInput::handleKeyRelease(const void *raw)
@@ -453,6 +581,8 @@ void X11GlobalInput::handleKeyRelease(const void *raw)
     // release of a grabbed key comes to us as this core event; the raw one covers keys whose
     // release went elsewhere. Whichever comes first reports it.
     reportKeyUp(static_cast<const xcb_key_release_event_t *>(raw)->detail);
+    if (m_holder != 0)
+        forwardKey(raw);
 }
 
 void X11GlobalInput::reportKeyUp(quint8 code)

@@ -7,6 +7,8 @@
 
 #include "platform/globalinput.h"
 
+class QTimer;
+
 namespace qv {
 
 // Global input on X11, over a connection of its own.
@@ -33,6 +35,15 @@ namespace qv {
 // so ownership alone is no drag. While a drag lasts the pointer is sampled every 30 ms, since a
 // pointer resting at a screen edge sends nothing.
 //
+// Holding the keyboard: an active keyboard grab on the holder, made on this connection in
+// asynchronous mode (the server never waits for us), so our own shortcut grabs do not stand in its
+// way and their key-downs still come here first. Other keys and every key-up are sent on to the
+// holder as key events of its own. A grab the server refuses (the window not viewable yet, another
+// client holding the keyboard for a moment) is tried again when the window maps and every 50 ms
+// until it holds; a window that is unmapped loses the grab and takes it again at its next map.
+// When another window takes the input focus while the keyboard is held, the focus is set back on
+// the holder (at most 32 times per hold, so a desktop that insists cannot make us loop).
+//
 // The tap is the connection: without an X display createTap() fails; a connection that breaks
 // drops the tap (hasTap() false) so that the next createTap() opens a new one. Missing XKB or
 // XInput 2 leave autorepeat detection, the wheel and drags out, with a console line. Every grab is
@@ -50,6 +61,9 @@ public:
     void enableTap() override {}
     QList<KeyCombination> setShortcuts(const QList<KeyCombination> &combinations) override;
     bool isDraggingData() const override { return m_dragging; }
+    void holdKeyboard(quint64 window) override;
+    void releaseKeyboard() override;
+    quint64 keyboardHolder() const override { return m_keyboardGrabbed ? m_holder : 0; }
 
     // Mac key code to X keysym; 0 for a code this desktop has no key for.
     static quint32 keysymForKeyCode(int keyCode);
@@ -72,6 +86,11 @@ private:
     void sampleDrag();
     void endDrag();
     void dropConnection();
+    void watchHolder(bool watch);
+    void takeKeyboard();
+    void handleHolderEvent(const void *event);
+    // Sends a key event that came to us on to the holder.
+    void forwardKey(const void *event);
 
     std::unique_ptr<Connection> m_connection;
     QList<KeyCombination> m_wanted;
@@ -84,6 +103,11 @@ private:
     // one means the keyboard is repeating it.
     QHash<quint8, int> m_pressesSinceDown;
     bool m_dragging = false;
+    // The window that holds the keyboard, 0 when none; whether the server granted the grab.
+    quint32 m_holder = 0;
+    bool m_keyboardGrabbed = false;
+    int m_focusRetakes = 0;
+    QTimer *m_grabRetry = nullptr; // child
 };
 
 } // namespace qv

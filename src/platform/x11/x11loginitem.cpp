@@ -7,7 +7,13 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include "platform/ownedfiles.h"
+
 namespace qv {
+
+namespace {
+constexpr qint64 maxEntryBytes = 64 * 1024;
+} // namespace
 
 X11LoginItem::X11LoginItem(const QString &autostartDir, const QString &program)
     : m_program(program.isEmpty() ? QCoreApplication::applicationFilePath() : program)
@@ -21,13 +27,14 @@ X11LoginItem::X11LoginItem(const QString &autostartDir, const QString &program)
 
 int X11LoginItem::status() const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // Read without blocking and within a bound: a desktop entry is a few lines.
+    const auto read = OwnedFiles::readRegularFile(m_path, maxEntryBytes);
+    if (read.problem != OwnedFiles::ReadResult::None)
         return 0;
     bool inMainGroup = false;
     QString exec;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray &raw : read.bytes.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             inMainGroup = line == QLatin1String("[Desktop Entry]");
             continue;
@@ -132,6 +139,9 @@ QString X11LoginItem::registerItem()
 {
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return QStringLiteral("cannot create %1").arg(QFileInfo(m_path).absolutePath());
+    const QFileInfo existing(m_path);
+    if (existing.isSymLink() || (existing.exists() && !existing.isFile()))
+        return QStringLiteral("%1 is not a regular file").arg(m_path);
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
@@ -150,10 +160,15 @@ QString X11LoginItem::registerItem()
 
 QString X11LoginItem::unregisterItem()
 {
-    QFile file(m_path);
-    if (!file.exists() || file.remove())
+    // Only the regular file we wrote: a link in its place is the user's.
+    const QFileInfo info(m_path);
+    if (!info.exists() && !info.isSymLink())
         return {};
-    return file.errorString();
+    if (info.isSymLink() || !info.isFile())
+        return QStringLiteral("%1 is not a regular file").arg(m_path);
+    if (OwnedFiles::removeEntry(m_path))
+        return {};
+    return QStringLiteral("%1 could not be removed").arg(m_path);
 }
 
 } // namespace qv

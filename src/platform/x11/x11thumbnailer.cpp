@@ -8,6 +8,7 @@
 
 #include "platform/fileicons.h"
 #include "platform/imagedecoding.h"
+#include "platform/ownedfiles.h"
 #include "runtime/workqueue.h"
 
 namespace qv {
@@ -16,12 +17,13 @@ namespace {
 
 QImage renderSvg(const QString &path, const QSize &pixels, QString *error)
 {
-    QFile file(path);
-    if (file.size() > ImageDecoding::maxSvgBytes || !file.open(QIODevice::ReadOnly)) {
+    const auto read =
+        OwnedFiles::readRegularFile(path, ImageDecoding::maxSvgBytes, OwnedFiles::Links::Follow);
+    if (read.problem != OwnedFiles::ReadResult::None) {
         *error = QStringLiteral("svg unreadable");
         return QImage();
     }
-    const QByteArray svg = file.readAll();
+    const QByteArray &svg = read.bytes;
     if (!ImageDecoding::isSelfContainedSvg(svg)) {
         *error = QStringLiteral("svg refers to other files");
         return QImage();

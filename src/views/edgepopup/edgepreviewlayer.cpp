@@ -16,6 +16,7 @@
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/edgepopup/edgepopupstate.h"
+#include "views/items/itemrules.h"
 #include "views/items/universalquicklookview.h"
 #include "views/superpanel/symbolbutton.h"
 
@@ -166,7 +167,7 @@ void EdgePreviewLayer::follow()
             m_picture->setFixedHeight(fitted.height() + 32);
             m_picture->show();
         } else {
-            m_text->setPlainText(clip->text);
+            m_text->setPlainText(ItemRules::displayText(clip->text, ItemRules::previewText));
             const int lines = int(m_text->document()->size().height());
             const QFontMetrics metrics(m_text->font());
             m_text->setFixedHeight(std::min(textMaxHeight, lines * metrics.lineSpacing() + 32));

@@ -211,9 +211,14 @@ void ClipboardItemView::paintEvent(QPaintEvent *)
     } else {
         painter.setFont(Theme::systemFont(12));
         painter.setPen(Theme::white(0.9));
-        const QString line = m_item.text.section(QLatin1Char('\n'), 0, 0).left(500);
+        const QString line = ItemRules::displayText(m_item.text, ItemRules::firstLineText);
+        // Stacked marks stay above the footer.
+        painter.save();
+        painter.setClipRect(QRectF(titleBox.left(), 0, titleBox.width(), titleBox.bottom() + 3),
+                            Qt::IntersectClip);
         painter.drawText(titleBox, Qt::AlignLeft | Qt::AlignVCenter,
                          painter.fontMetrics().elidedText(line, Qt::ElideRight, int(titleBox.width())));
+        painter.restore();
     }
     painter.setFont(Theme::systemFont(10));
     painter.setPen(Theme::white(0.35));

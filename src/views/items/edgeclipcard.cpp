@@ -55,7 +55,7 @@ double EdgeClipCard::rowPreviewHeightOf(const ClipboardItem &item, double width)
 {
     if (item.isImage && !item.thumbnail.isNull())
         return 110;
-    QTextLayout layout(item.text.left(4000), Theme::systemFont(14));
+    QTextLayout layout(ItemRules::displayText(item.text, ItemRules::cardText), Theme::systemFont(14));
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -84,7 +84,8 @@ void EdgeClipCard::paintPreview(QPainter &painter, const QRectF &box)
     const bool card = shape() == Shape::Card;
     painter.setFont(Theme::systemFont(card ? 13 : 14));
     painter.setPen(Theme::white(0.85));
-    drawLines(painter, box, m_item.text.left(4000), card ? 12 : 5, card ? 3 : 4);
+    drawLines(painter, box, ItemRules::displayText(m_item.text, ItemRules::cardText), card ? 12 : 5,
+              card ? 3 : 4);
 }
 
 QList<std::pair<QString, QColor>> EdgeClipCard::footerSymbols() const

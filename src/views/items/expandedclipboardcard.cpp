@@ -91,8 +91,9 @@ double ExpandedClipboardCard::bodyHeight(double width) const
     case Body::Text: {
         QFont font = Theme::systemFont(13);
         const QFontMetricsF metrics(font);
-        const QRectF bounds = metrics.boundingRect(
-            QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere, m_item.text.left(4000));
+        const QRectF bounds =
+            metrics.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere,
+                                 ItemRules::displayText(m_item.text, ItemRules::cardText));
         return std::min(bounds.height(), 12 * metrics.lineSpacing());
     }
     }
@@ -228,7 +229,7 @@ void ExpandedClipboardCard::paintEvent(QPaintEvent *)
     case Body::Text:
         painter.setFont(Theme::systemFont(13));
         painter.setPen(Theme::white(0.9));
-        drawLines(painter, box, m_item.text.left(4000), 12, 0);
+        drawLines(painter, box, ItemRules::displayText(m_item.text, ItemRules::cardText), 12, 0);
         break;
     }
 }

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <utility>
+
 #include "shelf/shelfitem.h"
 
 namespace qv::ItemRules {
@@ -99,6 +102,101 @@ QString relativeAge(const QDateTime &date, const QDateTime &now)
                      : part(major, units[i]);
     }
     return part(seconds, units[3]);
+}
+
+namespace {
+
+// The code point at `i` and how many units it takes; a lone surrogate stands for itself.
+std::pair<char32_t, qsizetype> codePointAt(const QString &text, qsizetype i)
+{
+    const QChar c = text.at(i);
+    if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+        return {QChar::surrogateToUcs4(c, text.at(i + 1)), 2};
+    return {c.unicode(), 1};
+}
+
+bool isMark(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Zero-width and bidi controls, the byte order mark, marks and the Hangul fillers (letters that
+// draw nothing). White space is left alone: it shapes the text.
+bool drawsNothing(char32_t c)
+{
+    return QChar::category(c) == QChar::Other_Format || isMark(c) || c == 0x115F || c == 0x1160 ||
+           c == 0x3164 || c == 0xFFA0;
+}
+
+bool isLineBreak(const QString &text, qsizetype i)
+{
+    const char16_t c = text.at(i).unicode();
+    return c == u'\n' || c == 0x2028 || c == 0x2029 ||
+           (c == u'\r' && (i + 1 == text.size() || text.at(i + 1) != u'\n'));
+}
+
+} // namespace
+
+QString displayText(const QString &text, const TextBounds &bounds)
+{
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    while (i < size) {
+        const auto [c, width] = codePointAt(text, i);
+        if (!drawsNothing(c))
+            break;
+        i += width;
+    }
+    if (i == size)
+        i = 0;
+    const QString ellipsis = QStringLiteral("…");
+    QString shown;
+    // A line already cut ends in the ellipsis that also tells the rest is left out.
+    auto cut = [&] { return shown.endsWith(ellipsis) ? shown : shown + ellipsis; };
+    shown.reserve(std::min(size - i, bounds.units) + 1);
+    int line = 1;
+    qsizetype lineUnits = 0;
+    int marks = 0;
+    // Left-out marks and the rests of long lines are read too, so the reading has a bound of its own.
+    const qsizetype readEnd = i + 8 * bounds.units;
+    while (i < size) {
+        if (i >= readEnd)
+            return cut();
+        if (isLineBreak(text, i)) {
+            if (line == bounds.lines || shown.size() + 1 > bounds.units)
+                return cut();
+            ++line;
+            lineUnits = 0;
+            marks = 0;
+            shown.append(text.at(i++));
+            continue;
+        }
+        const auto [c, width] = codePointAt(text, i);
+        marks = isMark(c) ? marks + 1 : 0;
+        if (marks > maxMarksPerCharacter) {
+            i += width;
+            continue;
+        }
+        if (shown.size() + width > bounds.units)
+            return cut();
+        if (lineUnits + width > bounds.lineUnits) {
+            shown.append(ellipsis);
+            while (i < size && !isLineBreak(text, i))
+                ++i;
+            continue;
+        }
+        shown.append(QStringView(text).sliced(i, width));
+        lineUnits += width;
+        i += width;
+    }
+    return shown;
 }
 
 } // namespace qv::ItemRules

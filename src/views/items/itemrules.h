@@ -50,5 +50,31 @@ QString timeWithSeconds(const QDateTime &date, const QLocale &locale);
 
 QString relativeAge(const QDateTime &date, const QDateTime &now);
 
+// How much of a clipboard text a view lays out. The stored text stays whole (copying gives all of
+// it), but laying out all of it stalls: Qt's line breaking is quadratic on a long line without
+// spaces, and every line is a block to lay out.
+struct TextBounds
+{
+    qsizetype units;     // UTF-16 units in all
+    int lines;           // lines in all
+    qsizetype lineUnits; // UTF-16 units in one line; a longer line ends in "…"
+};
+// Cards and rows never show more than twelve lines of a few dozen characters.
+inline constexpr TextBounds cardText{2000, 12, 2000};
+// A one-line title, elided to its width.
+inline constexpr TextBounds firstLineText{500, 1, 500};
+// The scrolling previews: several screens of text, each line within a few milliseconds of layout.
+inline constexpr TextBounds previewText{10000, 1000, 2000};
+// Marks kept on one character: enough for the scripts that stack them, and few enough to stay
+// near their line.
+inline constexpr int maxMarksPerCharacter = 6;
+
+// The start of `text` a view draws, within `bounds` and ending in "…" when cut, never splitting a
+// surrogate pair. Characters that draw nothing at the start (zero-width and bidi controls, the byte
+// order mark, marks with no letter before them) are left out so that something visible shows; a
+// text of nothing else is kept as it is. Marks past `maxMarksPerCharacter` on one
+// character are left out. Reads the invisible start, then at most eight times `bounds.units`.
+QString displayText(const QString &text, const TextBounds &bounds);
+
 } // namespace ItemRules
 } // namespace qv

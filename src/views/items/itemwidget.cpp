@@ -175,6 +175,9 @@ void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &
     }
     const bool cut = layout.createLine().isValid();
     layout.endLayout();
+    // Whatever a text stacks above or below its lines stays inside the box.
+    painter.save();
+    painter.setClipRect(box, Qt::IntersectClip);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QTextLine &line = lines[i];
         if (i == lines.size() - 1 && cut) {
@@ -188,6 +191,7 @@ void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &
             line.draw(&painter, box.topLeft());
         }
     }
+    painter.restore();
 }
 
 void ItemWidget::drawImage(QPainter &painter, const QRectF &box, const QImage &image, bool fill,

@@ -16,11 +16,14 @@
 #include <QVideoWidget>
 
 #include <poppler-qt6.h>
+#include <unistd.h>
 
 #include "platform/fileicons.h"
 #include "platform/imagedecoding.h"
+#include "platform/ownedfiles.h"
 #include "runtime/scheduler.h"
 #include "ui/theme.h"
+#include "views/items/itemrules.h"
 #include "views/items/offmain.h"
 #include "views/items/safeimagepreview.h"
 
@@ -277,8 +280,13 @@ void UniversalQuickLookView::load()
                 if (probe.drawing.isNull())
                     probe.kind = Kind::Other;
             } else if (probe.kind == Kind::Text) {
-                QFile file(path);
-                if (!file.open(QIODevice::ReadOnly)) {
+                // Without blocking, and only a regular file: a pipe put in its place shows as a file.
+                QFile file;
+                const int fd =
+                    OwnedFiles::openRegularFile(QFile::encodeName(path), nullptr, OwnedFiles::Links::Follow);
+                if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+                    if (fd >= 0)
+                        ::close(fd);
                     probe.kind = Kind::Other;
                     return probe;
                 }
@@ -353,7 +361,8 @@ void UniversalQuickLookView::present(const Probe &probe)
             QStringLiteral("QPlainTextEdit { background: rgba(0, 0, 0, 77); color: rgba(255, 255, "
                            "255, 230); selection-background-color: rgba(255, 255, 255, 60); }"));
         edit->setFont(Theme::monospaced(edit->font()));
-        edit->setPlainText(probe.truncated ? probe.text + QStringLiteral("\n…") : probe.text);
+        edit->setPlainText(ItemRules::displayText(
+            probe.truncated ? probe.text + QStringLiteral("\n…") : probe.text, ItemRules::previewText));
         setContent(edit, Kind::Text);
         return;
     }

@@ -121,7 +121,11 @@ bool DiagnosticsSettingsSection::countsShown() const
 
 void DiagnosticsSettingsSection::setDiagnosticsEnabled(bool enabled)
 {
-    m_settings.set(Settings::diagnosticsEnabled, enabled);
+    if (!m_settings.set(Settings::diagnosticsEnabled, enabled)) {
+        // Not saved, so not made: the switch shows what is stored and recording stays as it was.
+        m_switch->setChecked(diagnosticsEnabled());
+        return;
+    }
     if (enabled) {
         m_diagnostics.enable();
         if (MainThreadWatchdog *watchdog = m_diagnostics.watchdog())

@@ -40,7 +40,11 @@ GlassToggle *GlassToggle::bound(SettingsStore &settings, const SettingKey<bool> 
 {
     auto *toggle = new GlassToggle(label, settings.get(key), scheduler, parent);
     const QString name = key.key();
-    connect(toggle, &GlassToggle::toggled, toggle, [&settings, &key](bool on) { settings.set(key, on); });
+    connect(toggle, &GlassToggle::toggled, toggle, [toggle, &settings, &key](bool on) {
+        // A flip that could not be saved was not made: the knob goes back to the stored value.
+        if (!settings.set(key, on))
+            toggle->setOn(settings.get(key));
+    });
     connect(&settings, &SettingsStore::changed, toggle, [toggle, &settings, &key, name](const QString &changed) {
         if (changed == name)
             toggle->setOn(settings.get(key));

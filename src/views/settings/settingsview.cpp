@@ -212,9 +212,26 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     m_column->addWidget(m_header);
     m_scroll->setWidget(column);
     areaLayout->addWidget(m_scroll);
+    // Below the scrolling page, so it shows wherever the control that failed sits.
+    m_saveFailure = settingsLabel(QString(), 13, QFont::Medium, Color::neonRed(), area);
+    m_saveFailure->setWordWrap(true);
+    m_saveFailure->setContentsMargins(40, 8, 40, 16);
+    m_saveFailure->hide();
+    areaLayout->addWidget(m_saveFailure);
     row->addWidget(area, 1);
 
+    // A change that could not be written was not made: the controls show the stored value again,
+    // and this line says why.
+    connect(&m_context.settings, &SettingsStore::writeFailed, this, [this](const QString &key) {
+        // The window engine records activations in the background; no one changed anything here.
+        if (key == Settings::appUsageHistory.key())
+            return;
+        m_saveFailure->setText(Localization::text("settings_not_saved", m_language));
+        m_saveFailure->show();
+    });
+
     connect(&m_context.settings, &SettingsStore::changed, this, [this](const QString &key) {
+        m_saveFailure->hide();
         if (key == Settings::appLanguage.key()) {
             // The change may come from a menu of the page itself: the page is rebuilt once the menu
             // has finished with it.
@@ -275,6 +292,7 @@ void SettingsView::applyLanguage()
 void SettingsView::buildPage()
 {
     closePage();
+    m_saveFailure->hide();
     for (int i = 0; i < m_sidebarButtons.size(); ++i)
         m_sidebarButtons[i]->setChecked(allSettingsTabs[size_t(i)] == m_selectedTab);
     m_header->setText(title(m_selectedTab, m_language));
@@ -313,6 +331,11 @@ void SettingsView::buildPage()
     m_column->addWidget(m_page);
     m_page->show();
     m_scroll->verticalScrollBar()->setValue(0);
+}
+
+QString SettingsView::saveFailureText() const
+{
+    return m_saveFailure->isVisibleTo(this) ? m_saveFailure->text() : QString();
 }
 
 QStringList SettingsView::sidebarTitles() const

@@ -66,6 +66,8 @@ public:
     // What a person sees: the sidebar's row titles in order, and the page header.
     QStringList sidebarTitles() const;
     QString headerTitle() const;
+    // The line under the page that says a change could not be saved; empty while hidden.
+    QString saveFailureText() const;
     QAbstractButton *sidebarButton(SettingsTab tab) const;
     double backdropBlurAmount() const { return m_blurAmount; }
 
@@ -87,6 +89,7 @@ private:
     double m_blurAmount;
     QList<QAbstractButton *> m_sidebarButtons;
     QLabel *m_header = nullptr;
+    QLabel *m_saveFailure = nullptr;
     QScrollArea *m_scroll = nullptr;
     QVBoxLayout *m_column = nullptr;
     SettingsPage *m_page = nullptr;

@@ -9,6 +9,7 @@
 #include "core/settingsstore.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
+#include "views/items/itemrules.h"
 #include "views/items/safeimagepreview.h"
 #include "views/superpanel/columnstate.h"
 
@@ -49,28 +50,23 @@ ClipboardPreviewBubble::ClipboardPreviewBubble(SuperPanelColumnState &state, Set
     });
 }
 
-QString ClipboardPreviewBubble::countText() const
-{
-    const auto item = m_state.clipboardPreviewItem();
-    if (!item || item->isImage)
-        return {};
-    return ColumnRules::charCount(item->text);
-}
-
 void ClipboardPreviewBubble::follow()
 {
     const auto item = m_state.clipboardPreviewItem();
     if (!item) {
+        m_count.clear();
         hide();
         return;
     }
     m_content = ColumnRules::bubbleContent(*item, m_settings.get(Settings::maskSensitiveClipboard));
+    m_count = item->isImage ? QString() : ColumnRules::charCount(item->text);
     place();
     const QRect content = contentRect().toRect();
     m_text->setVisible(m_content == ColumnRules::BubbleContent::Text);
     if (m_content == ColumnRules::BubbleContent::Text) {
-        if (m_text->toPlainText() != item->text)
-            m_text->setPlainText(item->text);
+        const QString shown = ItemRules::displayText(item->text, ItemRules::previewText);
+        if (m_text->toPlainText() != shown)
+            m_text->setPlainText(shown);
         m_text->setGeometry(content.x(), content.y(), content.width(), 100);
     }
     if (m_content == ColumnRules::BubbleContent::File) {

@@ -225,7 +225,7 @@ void GalleryPreviewLayer::present()
         m_body->setCurrentIndex(0);
     } else {
         // The shown text: a sensitive item's mask, never its raw text.
-        m_text->setPlainText(item.text);
+        m_text->setPlainText(ItemRules::displayText(item.text, ItemRules::previewText));
         m_body->setCurrentIndex(1);
     }
 }

@@ -1,6 +1,7 @@
 #include "views/superpanel/superpaneloverlay.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -9,7 +10,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "core/localization.h"
@@ -107,16 +107,6 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
         m_zones.append(new DropZoneView(QString::fromLatin1(tile.symbol), scheduler, m_zoneLayer));
     m_zoneLayer->hide();
 
-    // Wherever the keyboard is inside the panel, on every route.
-    auto *close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
-    close->setContext(Qt::WindowShortcut);
-    connect(close, &QShortcut::activated, this,
-            [this] { m_state.performOnSelectedWindow(m_state.actions().card.closeWindow); });
-    auto *minimize = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
-    minimize->setContext(Qt::WindowShortcut);
-    connect(minimize, &QShortcut::activated, this,
-            [this] { m_state.performOnSelectedWindow(m_state.actions().card.minimizeWindow); });
-
     connect(&state, &SuperPanelState::showContentChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::routeChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::dragChanged, this, &SuperPanelOverlay::updatePresentation);
@@ -203,6 +193,7 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     box->addWidget(m_searchField, 1);
     auto *clear = new SymbolButton(QStringLiteral("xmark.circle.fill"), 18, Theme::white(0.5), 2,
                                    SymbolButton::Face::bare(), m_searchBox);
+    clear->setObjectName(QStringLiteral("clearButton"));
     connect(clear, &QAbstractButton::clicked, this, [this] { m_state.setSearchText(QString()); });
     clear->hide();
     m_clearButton = clear;
@@ -368,8 +359,46 @@ void SuperPanelOverlay::mousePressEvent(QMouseEvent *event)
     QWidget::mousePressEvent(event);
 }
 
+void SuperPanelOverlay::focusInEvent(QFocusEvent *event)
+{
+    // A click on something that takes no focus (a sidebar filter, the clear button) hands it up to
+    // the panel: on the window area it belongs to the search field, which takes the typing.
+    if (m_searchField->isVisible())
+        m_searchField->setFocus(event->reason());
+    else
+        QWidget::focusInEvent(event);
+}
+
+bool SuperPanelOverlay::commandKeyButtons(QKeyEvent *event)
+{
+    // Keys rather than window shortcuts: they act while a window behind the panel has the focus too
+    // (the panel holds the keyboard then, but Qt counts it as inactive).
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+        return false;
+    if (event->key() == Qt::Key_W)
+        m_state.performOnSelectedWindow(m_state.actions().card.closeWindow);
+    else if (event->key() == Qt::Key_M)
+        m_state.performOnSelectedWindow(m_state.actions().card.minimizeWindow);
+    else
+        return false;
+    return true;
+}
+
 void SuperPanelOverlay::keyPressEvent(QKeyEvent *event)
 {
+    if (commandKeyButtons(event)) {
+        event->accept();
+        return;
+    }
+    // A key that came to the panel itself (the focus moved here while Qt counted the panel
+    // inactive, so focusInEvent never ran) is the search field's on the window area.
+    if (m_searchField->isVisible() && !m_forwardingKey) {
+        m_searchField->setFocus(Qt::OtherFocusReason);
+        m_forwardingKey = true;
+        QCoreApplication::sendEvent(m_searchField, event);
+        m_forwardingKey = false;
+        return;
+    }
     if (event->key() == Qt::Key_Escape) {
         m_state.handleEscape();
         event->accept();
@@ -387,6 +416,8 @@ bool SuperPanelOverlay::eventFilter(QObject *watched, QEvent *event)
 
 bool SuperPanelOverlay::handleSearchKey(QKeyEvent *event)
 {
+    if (commandKeyButtons(event))
+        return true;
     // Every key below is the panel's: the arrows and Tab never move the caret or the focus.
     switch (event->key()) {
     case Qt::Key_Return:

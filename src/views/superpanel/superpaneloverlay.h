@@ -60,6 +60,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -72,6 +73,8 @@ private:
     void updatePresentation();
     void updateZones();
     bool handleSearchKey(QKeyEvent *event);
+    // The panel's window commands, Ctrl+W and Ctrl+M; true when the key was one of them.
+    bool commandKeyButtons(QKeyEvent *event);
 
     SuperPanelState &m_state;
     Scheduler &m_scheduler;
@@ -90,6 +93,8 @@ private:
     QList<DropZoneView *> m_zones;
     QWidget *m_moduleView = nullptr;
     QList<QWidget *> m_layers;
+    // A key on its way from the panel to the search field, which may hand it back up.
+    bool m_forwardingKey = false;
 };
 
 } // namespace qv

@@ -246,10 +246,10 @@ void SuperPanelState::moveSelection(int delta)
         return;
     if (m_actions.haptic)
         m_actions.haptic();
-    selectWindowIndex(*target);
+    selectAndScroll(*target);
 }
 
-void SuperPanelState::selectWindowIndex(int index)
+void SuperPanelState::selectAndScroll(int index)
 {
     if (index < 0 || index >= filteredCount())
         return;

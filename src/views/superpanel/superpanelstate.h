@@ -112,7 +112,7 @@ public:
     void clampSelection(int count);
     // Tab and the arrows: the selection moves with wrap-around and the grid scrolls to it.
     void moveSelection(int delta);
-    void selectWindowIndex(int index);
+    void selectAndScroll(int index);
     void updateGridColumns(double width);
     // Return, and a click on a card after it selected itself: focuses the selected window and
     // closes the panel; nothing without a selection.

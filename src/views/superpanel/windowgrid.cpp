@@ -94,7 +94,7 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
     connect(&model, &QAbstractItemModel::dataChanged, this, &WindowGrid::scheduleSync);
     connect(&state, &SuperPanelState::selectedIndexChanged, this, &WindowGrid::updateSelection);
     connect(&state, &SuperPanelState::listReadyChanged, m_content, qOverload<>(&QWidget::update));
-    connect(&state, &SuperPanelState::scrollRequested, this, &WindowGrid::scrollToWindow);
+    connect(&state, &SuperPanelState::scrollRequested, this, &WindowGrid::scrollToTrigger);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &WindowGrid::buildVisibleCards);
     connect(&state, &SuperPanelState::appFilterChanged, this, [this] {
         m_scrollAnimation.cancel();
@@ -300,7 +300,7 @@ void WindowGrid::updateSelection()
     }
 }
 
-void WindowGrid::scrollToWindow(qint64 windowId)
+void WindowGrid::scrollToTrigger(qint64 windowId)
 {
     const int row = rowOf(windowId);
     if (row < 0)

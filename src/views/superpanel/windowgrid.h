@@ -49,7 +49,7 @@ private:
     void placeCard(GlobalWindowCard *card, int row);
     void buildVisibleCards();
     void updateSelection();
-    void scrollToWindow(qint64 windowId);
+    void scrollToTrigger(qint64 windowId);
     int rowOf(qint64 windowId) const;
     GlobalWindowCard *makeCard(const AppWindowModel &window);
     void moveGhost(GlobalWindowCard *card, const QPointF &offset);

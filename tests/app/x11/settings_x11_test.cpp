@@ -3,6 +3,8 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -15,6 +17,7 @@
 
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingskeys.h"
+#include "core/settingsstore.h"
 #include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11clients.h"
@@ -22,6 +25,8 @@
 #include "ui/panel.h"
 #include "views/onboarding/slidebutton.h"
 #include "views/settings/appblockersection.h"
+#include "views/settings/generalsettingssection.h"
+#include "views/settings/glasstoggle.h"
 #include "views/settings/settingswindowmanager.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/settings/shortcutssettingssection.h"
@@ -231,4 +236,44 @@ TEST_F(SettingsX11Test, BlockingXtermOnThePageRemovesItsWindowFromTheSuperPanel)
     ASSERT_TRUE(press(*row->findChild<QAbstractButton *>("remove")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return settings.get(Settings::ignoredApps).isEmpty(); }, 3000));
     EXPECT_TRUE(panelListsXterm());
+}
+
+// Regression: with the settings file unwritable, switching "Ignore Single Window Apps" on showed ON
+// while the file kept OFF. Clicked on the real desktop, the switch goes back and the window says so.
+TEST_F(SettingsX11Test, ASwitchWhoseChangeCannotBeSavedGoesBackAndTheWindowSaysSo)
+{
+    ASSERT_TRUE(connection.isValid());
+    QTemporaryDir home;
+    // A plain file where the settings folder belongs: no write can succeed, whoever runs the test.
+    QFile blocker(home.filePath(QStringLiteral("Quorvantis")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsStore unwritable(home.filePath(QStringLiteral("Quorvantis/defaults.json")));
+    const Platform platform = x11.platform();
+    SettingsWindowManager manager(SettingsContext{
+        unwritable, scheduler, *platform.permissions, [](bool) {}, nullptr, diagnostics, [](const QUrl &) {},
+        [] { return QList<InstalledApplication>(); }, [](const QString &) { return QImage(); }});
+    manager.showSettings();
+    SettingsView &view = *manager.settingsWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QTest::qWait(300); // placed by the window manager
+    auto &general = *static_cast<GeneralSettingsSection *>(view.page());
+    GlassToggle &ignore = *general.toggles().at(3);
+    ASSERT_EQ(ignore.label(), QStringLiteral("Ignore Single Window Apps"));
+    QSignalSpy failed(&unwritable, &SettingsStore::writeFailed);
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        const QPoint at = ignore.mapToGlobal(ignore.trackRect().center().toPoint());
+        // No --sync: it waits on a pointer that is already there. The server takes the move and the
+        // click in order all the same.
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(at.x()).arg(at.y())));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() == attempt; }, 3000))
+            << "the click did not reach the switch";
+        EXPECT_EQ(view.saveFailureText(),
+                  QStringLiteral("This change could not be saved. The previous setting is still in effect."));
+        QTest::qWait(600); // the knob's spring
+        EXPECT_FALSE(ignore.isOn());
+        EXPECT_FALSE(unwritable.get(Settings::ignoreSingleWindow));
+    }
+    saveScreenshot(view, QStringLiteral("settings_x11_not_saved"));
+    view.close();
 }

@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
 #include <QProcess>
 #include <QTest>
 
@@ -9,8 +11,10 @@
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
+#include <xcb/xtest.h>
 
 #include "core/settingskeys.h"
+#include "platform/x11/x11session.h"
 #include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11clients.h"
@@ -110,6 +114,56 @@ protected:
                 return false;
         }
         return !cards.isEmpty();
+    }
+
+    // Pointer and buttons through XTEST, as a user's hand.
+    void fake(uint8_t type, uint8_t detail, const QPoint &at = {})
+    {
+        xcb_test_fake_input(connection.xcb(), type, detail, XCB_CURRENT_TIME, connection.root(),
+                            int16_t(at.x()), int16_t(at.y()), 0);
+        xcb_flush(connection.xcb());
+    }
+    void click(QWidget *widget, const QPoint &local, uint8_t button = 1)
+    {
+        const QPoint at = widget->mapToGlobal(local);
+        fake(XCB_MOTION_NOTIFY, 0, at);
+        QTest::qWait(60);
+        fake(XCB_BUTTON_PRESS, button, at);
+        fake(XCB_BUTTON_RELEASE, button, at);
+        QTest::qWait(100);
+    }
+    void click(QWidget *widget) { click(widget, widget->rect().center()); }
+    bool openPanel()
+    {
+        return xdotool(QStringLiteral("key alt+Tab")) &&
+               QTest::qWaitFor([&] { return panelShown() && panelHasKeyboard(); }, 3000);
+    }
+    bool closePanelWithEscape()
+    {
+        return xdotool(QStringLiteral("key Escape")) &&
+               QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000);
+    }
+    bool typeText(const QString &text) { return xdotool(QStringLiteral("type --delay 40 ") + text); }
+    QString searchText() const { return controller->superPanelState()->searchText(); }
+    // An xterm whose terminal hands every key it receives, as it comes, to a file: a key that
+    // reached it shows there. Given the keyboard by the window manager; its process id, 0 when it
+    // never showed.
+    qint64 startRecorder(const QString &title, const QString &file, const QString &geometry,
+                         bool waitForFocus = true)
+    {
+        const qint64 pid = clients.start(QStringLiteral("xterm"),
+                                         {QStringLiteral("-geometry"), geometry, QStringLiteral("-T"), title,
+                                          QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                          QStringLiteral("stty raw -echo; exec cat > ") + file});
+        if (pid == 0 ||
+            (waitForFocus && !QTest::qWaitFor([&] { return pidOf(activeWindow()) == pid; }, 10000)))
+            return 0;
+        return pid;
+    }
+    static QByteArray received(const QString &file)
+    {
+        QFile recorded(file);
+        return recorded.open(QIODevice::ReadOnly) ? recorded.readAll() : QByteArray("(unreadable)");
     }
 
     std::unique_ptr<QProcess> xterm;
@@ -280,6 +334,194 @@ TEST_F(SuperPanelX11Test, ShowAllWindowsShowsTheSameCardsAsAltTabAndClosesAnOpen
         controller->showAllWindows();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
     }
+}
+
+// A click on a sidebar filter or on the search field's clear button used to leave the keyboard
+// nowhere: the click handed the focus up to the panel itself, which took no typing. Up and Down
+// move by one row.
+TEST_F(SuperPanelX11Test, AClickOnAFilterOrTheClearButtonLeavesTheTypingToTheSearch)
+{
+    ASSERT_TRUE(connection.isValid());
+    ASSERT_EQ(startFiveClients().size(), 5);
+    ASSERT_NE(clients.start(QStringLiteral("xclock"),
+                            {QStringLiteral("-geometry"), QStringLiteral("150x150+900+500")}),
+              0);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(openPanel());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles().size() == 6; }, 5000))
+            << shownTitles().join(", ").toStdString();
+        const SuperPanelState &state = *controller->superPanelState();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return controller->superPanel()->grid()->cards().size() == 6; }, 3000));
+        const QList<GlobalWindowCard *> cards = controller->superPanel()->grid()->cards();
+        int below = 1; // the card straight below the first one, on screen
+        while (below < cards.size() && cards.at(below)->geometry().left() != cards.at(0)->geometry().left())
+            ++below;
+        ASSERT_LT(below, cards.size()) << "the grid has a second row";
+        ASSERT_TRUE(xdotool(QStringLiteral("key Down")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return state.selectedIndex() == below; }, 3000));
+        ASSERT_TRUE(xdotool(QStringLiteral("key Up")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return state.selectedIndex() == 0; }, 3000));
+
+        AppSidebarItem *terminals = nullptr;
+        for (AppSidebarItem *item : controller->superPanel()->sidebarItems()) {
+            if (item->name().contains(QStringLiteral("term"), Qt::CaseInsensitive))
+                terminals = item;
+        }
+        ASSERT_NE(terminals, nullptr);
+        click(terminals);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles().size() == 5; }, 3000));
+
+        // "c" is in the clock's name too: the filter and the search combine.
+        ASSERT_TRUE(typeText(QStringLiteral("c")));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return shownTitles() == QStringList{"sp-charlie", "sp-echo"};
+            },
+            3000))
+            << shownTitles().join(", ").toStdString();
+        if (round == 0)
+            saveScreenshot(*controller->globalOverlayWindow(), "superpanel_x11_filter_and_search");
+
+        click(controller->superPanel()->findChild<QWidget *>(QStringLiteral("clearButton")));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return searchText().isEmpty() && shownTitles().size() == 5; }, 3000));
+        ASSERT_TRUE(typeText(QStringLiteral("al")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles() == QStringList{"sp-alpha"}; }, 3000))
+            << shownTitles().join(", ").toStdString();
+        ASSERT_TRUE(closePanelWithEscape());
+    }
+}
+
+// Ctrl+M handed the keyboard to a window behind the panel (the window manager focuses another one
+// when the focused window is minimised), and closing the panel brought the minimised window back.
+TEST_F(SuperPanelX11Test, CtrlMMinimisesTheSelectedWindowAndThePanelKeepsTheKeyboard)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QString file = folder.filePath(QStringLiteral("typed"));
+    ASSERT_NE(startRecorder(QStringLiteral("rec-below"), file, QStringLiteral("60x12+300+300")), 0);
+    ASSERT_EQ(startFiveClients().size(), 5);
+    const SuperPanelState &state = *controller->superPanelState();
+    QList<xcb_window_t> minimized;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(openPanel());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles().size() == 6; }, 3000));
+        // The selection starts on the window that had the keyboard.
+        ASSERT_EQ(state.selectedIndex(), 0);
+        const AppWindowModel chosen = state.filteredWindows().at(0);
+        ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+m")));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return X11Clients::windowState(quint32(chosen.id)).contains("_NET_WM_STATE_HIDDEN"); },
+            5000));
+        minimized.append(xcb_window_t(chosen.id));
+        QTest::qWait(300); // the window manager hands the focus on
+        EXPECT_TRUE(panelShown());
+        EXPECT_EQ(state.selectedIndex(), 0);
+
+        // Typed after the minimise: it goes to the search, nowhere else.
+        ASSERT_TRUE(typeText(QStringLiteral("rec")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles() == QStringList{"rec-below"}; }, 3000))
+            << shownTitles().join(", ").toStdString();
+        EXPECT_TRUE(panelHasKeyboard());
+        ASSERT_TRUE(closePanelWithEscape());
+        QTest::qWait(400);
+        for (const xcb_window_t window : std::as_const(minimized)) {
+            EXPECT_TRUE(X11Clients::windowState(window).contains("_NET_WM_STATE_HIDDEN"))
+                << "closing the panel restored a window minimised in it";
+            EXPECT_NE(activeWindow(), window);
+        }
+        EXPECT_EQ(received(file), QByteArray());
+    }
+}
+
+// After Snap Left from a card's menu (the snap focuses its window) and after a window opened while
+// the panel showed (the window manager focuses it), typed keys reached those windows.
+TEST_F(SuperPanelX11Test, KeysTypedAfterASnapOrANewWindowReachNoOtherWindow)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QString first = folder.filePath(QStringLiteral("first"));
+    const QString second = folder.filePath(QStringLiteral("second"));
+    ASSERT_NE(startRecorder(QStringLiteral("rec-first"), first, QStringLiteral("60x12+500+200")), 0);
+    const SuperPanelState &state = *controller->superPanelState();
+
+    ASSERT_TRUE(openPanel());
+    // The window manager gives a new window the focus (the panel takes it back).
+    ASSERT_NE(startRecorder(QStringLiteral("rec-second"), second, QStringLiteral("60x12+600+400"), false), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles().contains("rec-second"); }, 5000));
+    ASSERT_TRUE(typeText(QStringLiteral("zq")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return searchText() == "zq"; }, 3000)) << searchText().toStdString();
+    ASSERT_TRUE(xdotool(QStringLiteral("key BackSpace BackSpace")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return searchText().isEmpty(); }, 3000));
+
+    GlobalWindowCard *card = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (GlobalWindowCard *shown : controller->superPanel()->grid()->cards())
+                card = shown->window().title == "rec-first" ? shown : card;
+            return card != nullptr;
+        },
+        3000));
+    const quint32 snapped = quint32(card->window().id);
+    click(card, card->rect().center(), 3);
+    QMenu *menu = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 3000));
+    QAction *snapLeft = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->text() == QStringLiteral("Snap Left"))
+            snapLeft = action;
+    }
+    ASSERT_NE(snapLeft, nullptr);
+    click(menu, menu->actionGeometry(snapLeft).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::frame(snapped).left() <= 1; }, 5000));
+    QTest::qWait(300); // the focus sequence ends
+    EXPECT_TRUE(panelShown());
+    ASSERT_TRUE(typeText(QStringLiteral("kx")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return searchText() == "kx"; }, 3000)) << searchText().toStdString();
+    EXPECT_EQ(state.filteredCount(), 0);
+    ASSERT_TRUE(closePanelWithEscape());
+
+    // Once more, shown and hidden.
+    ASSERT_TRUE(openPanel());
+    ASSERT_TRUE(typeText(QStringLiteral("second")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles() == QStringList{"rec-second"}; }, 3000));
+    ASSERT_TRUE(closePanelWithEscape());
+    QTest::qWait(200);
+    EXPECT_EQ(received(first), QByteArray());
+    EXPECT_EQ(received(second), QByteArray());
+}
+
+// Ctrl+W once took a card away while its window stayed: a close is only a request, which the
+// application may refuse or answer with a question.
+TEST_F(SuperPanelX11Test, CtrlWKeepsTheCardOfAWindowThatRefusesToClose)
+{
+    ASSERT_TRUE(connection.isValid());
+    X11Session session;
+    const qint64 owner = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    ASSERT_NE(owner, 0);
+    // It takes the close request and ignores it, as a window with unsaved work asking first does.
+    const xcb_window_t stubborn = X11Clients::createClientWindow(session, owner, "qv-stubborn", {});
+    const xcb_atom_t deleteWindow = session.atom(X11Session::Atom::wmDeleteWindow);
+    xcb_change_property(session.xcb(), XCB_PROP_MODE_REPLACE, stubborn, session.ewmh()->WM_PROTOCOLS,
+                        XCB_ATOM_ATOM, 32, 1, &deleteWindow);
+    xcb_flush(session.xcb());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::isFramed(stubborn); }, 5000));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(openPanel());
+        ASSERT_TRUE(typeText(QStringLiteral("stubborn")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles() == QStringList{"qv-stubborn"}; }, 3000))
+            << shownTitles().join(", ").toStdString();
+        ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+w")));
+        QTest::qWait(2000);
+        EXPECT_EQ(shownTitles(), QStringList{"qv-stubborn"});
+        EXPECT_TRUE(isViewable(connection, stubborn));
+        ASSERT_TRUE(closePanelWithEscape());
+    }
+    xcb_destroy_window(session.xcb(), stubborn);
+    xcb_flush(session.xcb());
 }
 
 // The list stopped at 40 windows: with 44 xterms above an xclock, searching "clock" said "No windows

@@ -1,10 +1,12 @@
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <xcb/xtest.h>
 
 #include <memory>
 
@@ -13,6 +15,7 @@
 #include "support/x11focus.h"
 #include "ui/panel.h"
 #include "views/items/clipboarditemview.h"
+#include "views/items/itemrules.h"
 #include "views/superpanel/clipboardpreviewbubble.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/lazyitemgrid.h"
@@ -123,4 +126,77 @@ TEST_F(SuperPanelColumnX11Test, TextCopiedWithXclipAppearsAtTheTopOfTheOpenPanel
         owner.waitForFinished(3000);
     }
     EXPECT_EQ(clipboard->history().size(), 2);
+}
+
+// Regression: the eye's preview of one 100,000-character line took 3.7 s on the main thread, and of
+// 50,000 lines 1.1 s. The pointer and its button go through XTEST, as a person's would.
+TEST_F(SuperPanelColumnX11Test, LongTextsPreviewTheirStartAndAreCopiedBackWhole)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+        GTEST_SKIP() << "needs xclip";
+    ASSERT_TRUE(connection.isValid());
+    auto fake = [&](uint8_t type, uint8_t detail, const QPoint &at = {}) {
+        xcb_test_fake_input(connection.xcb(), type, detail, XCB_CURRENT_TIME, connection.root(),
+                            int16_t(at.x()), int16_t(at.y()), 0);
+        xcb_flush(connection.xcb());
+    };
+    auto moveTo = [&](const QPoint &global) {
+        fake(XCB_MOTION_NOTIFY, 0, global);
+        QTest::qWait(50);
+    };
+    // Both within the 100,000 characters capture keeps.
+    for (const QString &text : {QStringLiteral("word ").repeated(20000).trimmed(),
+                                QStringLiteral("x\n").repeated(50000).trimmed()}) {
+        owner.start(QStringLiteral("xclip"),
+                    {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+        ASSERT_TRUE(owner.waitForStarted(3000));
+        owner.write(text.toUtf8());
+        owner.closeWriteChannel();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !clipboard->history().isEmpty() && clipboard->history().first().text == text; },
+            5000))
+            << "copied " << text.size() << " units";
+
+        ASSERT_EQ(
+            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
+            0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return column() && column()->isVisible(); }, 3000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return topRowText() == text; }, 3000));
+        auto *row = static_cast<ClipboardItemView *>(column()->clipboardList()->builtCells().first());
+        moveTo(row->mapToGlobal(row->rect().center()));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !row->buttonRect(ClipboardItemView::Eye).isEmpty(); }, 3000));
+        moveTo(row->mapToGlobal(row->buttonRect(ClipboardItemView::Eye).center().toPoint()));
+        ClipboardPreviewBubble *bubble = column()->bubble();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bubble->isVisible(); }, 3000));
+        const QString shown = bubble->textView()->toPlainText();
+        EXPECT_LE(shown.size(), ItemRules::previewText.units + 1);
+        EXPECT_TRUE(shown.endsWith(QStringLiteral("…")));
+        EXPECT_TRUE(text.startsWith(shown.chopped(1)));
+        if (text.startsWith(QStringLiteral("word")))
+            saveScreenshot(*controller->globalOverlayWindow(),
+                           QStringLiteral("superpanel_x11_bubble_long_line"));
+
+        moveTo(row->mapToGlobal(row->buttonRect(ClipboardItemView::Copy).center().toPoint()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row->hoveredButton() == ClipboardItemView::Copy; }, 3000));
+        fake(XCB_BUTTON_PRESS, 1);
+        fake(XCB_BUTTON_RELEASE, 1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row->isShowingCopied(); }, 3000));
+        owner.kill();
+        owner.waitForFinished(3000);
+        QProcess paste;
+        paste.start(QStringLiteral("xclip"),
+                    {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+        ASSERT_TRUE(paste.waitForStarted(3000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return paste.state() == QProcess::NotRunning; }, 5000));
+        const QString pasted = QString::fromUtf8(paste.readAllStandardOutput());
+        EXPECT_TRUE(pasted == text) << "copy back gave " << pasted.size() << " of " << text.size() << " units";
+
+        ASSERT_EQ(
+            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
+            0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+        // Any change within a second of a copy back counts as our own.
+        QTest::qWait(1100);
+    }
 }

@@ -265,6 +265,21 @@ TEST_F(ClipboardX11Test, TokenIsStoredMaskedWithItsRawTextKeptAndCopiedBackInFul
     EXPECT_EQ(pasteWithXclip(), token.toUtf8());
 }
 
+// Regression: a letter carrying millions of marks counted as one character and was held whole.
+TEST_F(ClipboardX11Test, AFloodOfMarksOnOneLetterIsHeldWithinTheCapAndCopiedBackAsHeld)
+{
+    const QString flood = QStringLiteral("NNNNc") + QString(2000000, QChar(0x0301));
+    copyWithXclip(flood.toUtf8());
+
+    ASSERT_TRUE(waitForHistory(1));
+    const ClipboardItem item = m_manager->history().first();
+    EXPECT_EQ(item.text.size(), 400000);
+    EXPECT_TRUE(item.text == flood.left(400000));
+
+    m_manager->copyToPasteboard(item);
+    EXPECT_TRUE(pasteWithXclip() == flood.left(400000).toUtf8());
+}
+
 TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
 {
     QImage image(40, 30, QImage::Format_RGB32);

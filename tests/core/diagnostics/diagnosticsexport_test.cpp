@@ -14,6 +14,8 @@
 
 #include "diagnosticsfixture.h"
 
+#include <sys/stat.h>
+
 using namespace qv;
 
 namespace {
@@ -168,6 +170,33 @@ TEST_F(DiagnosticsExport, TakesAtMostTheTenNewestLogsAndAnEmptyRingIsAnEmptyArra
         ASSERT_EQ(entries.count("recent_events.json"), 1u);
         EXPECT_EQ(QJsonDocument::fromJson(entries.at("recent_events.json")).array(), QJsonArray());
     }
+}
+
+// Regression: a log linked to /dev/zero was read until 3 GB were held, and a 400 MB log whole. Only
+// regular files within a bound are taken; the export's memory stays bounded.
+TEST_F(DiagnosticsExport, LogsThatAreNotFilesOrFarTooLargeAreLeftOut)
+{
+    writeFile(logDir() + QStringLiteral("/quorvantis_20200101_000000.log"), "kept\n");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"),
+                            logDir() + QStringLiteral("/quorvantis_20200101_000001.log")));
+    ASSERT_EQ(
+        ::mkfifo(QFile::encodeName(logDir() + QStringLiteral("/quorvantis_20200101_000002.log")).constData(),
+                 0600),
+        0);
+    QFile huge(logDir() + QStringLiteral("/quorvantis_20200101_000003.log"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(400LL * 1024 * 1024)); // sparse: takes no disk
+    huge.close();
+
+    exportTo(archivePath());
+
+    EXPECT_TRUE(errors().isEmpty());
+    QStringList logs;
+    for (const auto &[name, data] : readArchive(archivePath())) {
+        if (name.startsWith(QLatin1String("logs/quorvantis_2020")))
+            logs.append(name);
+    }
+    EXPECT_EQ(logs, QStringList{QStringLiteral("logs/quorvantis_20200101_000000.log")});
 }
 
 // Fault: a log that was not valid UTF-8 was copied into the archive byte for byte, and events that

@@ -335,6 +335,6 @@ TEST_F(WindowEngineX11Test, FullScreenTogglesAndCloseEndsTheClient)
         [&] { return !X11Clients::windowState(quint32(window.id)).contains(fullScreen); }, waitMs));
 
     engine->closeWindow(window);
-    EXPECT_FALSE(listed(pid));
     EXPECT_TRUE(clients.hasExited(pid, waitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !listed(pid); }, waitMs));
 }
