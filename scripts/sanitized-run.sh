@@ -40,8 +40,9 @@ main()
     cmake --build "$build" -j "$jobs" --target quorvantis qv_dragsource
     app=$repo/$build/src/quorvantis
     logs=${QV_SANRUN_LOGS:-$repo/$build/sanrun-logs}
-    rm -rf "$logs"
     mkdir -p "$logs"
+    # Only what an earlier run wrote goes: the folder may be one of the user's.
+    (cd "$logs" && rm -f sanitizer.* app.log xvfb.log openbox.log dbus.log atspi.log panel.log trayer.log)
 
     for p in Xvfb openbox dbus-daemon xfce4-panel trayer xterm xclock xclip xprop xdotool; do
         command -v "$p" > /dev/null || { echo "missing $p (scripts/install-deps.sh)" >&2; exit 1; }
