@@ -46,15 +46,6 @@ ClipboardItem imageItem(const QColor &color, const QString &device = QStringLite
     return item;
 }
 
-QStringList menuTexts(QMenu *menu)
-{
-    QStringList texts;
-    for (QAction *action : menu->actions())
-        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    delete menu;
-    return texts;
-}
-
 // --- Safe image preview ---------------------------------------------------------------------
 
 class SafeImagePreviewTest : public ItemViewsTest

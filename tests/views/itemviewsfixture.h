@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -23,6 +24,29 @@
 #include "views/items/ageclock.h"
 
 namespace qv {
+
+inline int countPixels(const QImage &image, const QRect &area,
+                       const std::function<bool(const QColor &)> &test)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.rect().contains(x, y) && test(image.pixelColor(x, y)))
+                ++count;
+        }
+    }
+    return count;
+}
+
+// The texts of a context menu, "-" for a separator; the menu is deleted.
+inline QStringList menuTexts(QMenu *menu)
+{
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    delete menu;
+    return texts;
+}
 
 // A decoding queue that holds its jobs until the test runs them, newest first: the answer for an
 // earlier request then arrives after the answer for a later one, as a slow decode would.
@@ -101,19 +125,6 @@ protected:
         label.setPixmap(QPixmap::fromImage(image));
         label.resize(image.size());
         saveScreenshot(label, name);
-    }
-
-    static int countPixels(const QImage &image, const QRect &area,
-                           const std::function<bool(const QColor &)> &test)
-    {
-        int count = 0;
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            for (int x = area.left(); x <= area.right(); ++x) {
-                if (image.rect().contains(x, y) && test(image.pixelColor(x, y)))
-                    ++count;
-            }
-        }
-        return count;
     }
 
     static bool isCyan(const QColor &c) { return c.red() < 80 && c.green() > 150 && c.blue() > 170; }

@@ -10,6 +10,7 @@
 #include "views/peek/dropzoneview.h"
 #include "views/peek/peekingoverlayview.h"
 #include "views/peek/peekviewstate.h"
+#include "views/itemviewsfixture.h"
 
 using namespace qv;
 
@@ -20,18 +21,6 @@ const QColor wallpaper(58, 96, 150);
 bool isCyan(const QColor &c)
 {
     return c.red() < 60 && c.green() > 190 && c.blue() > 220;
-}
-
-int countPixels(const QImage &image, const QRect &area, const std::function<bool(const QColor &)> &test)
-{
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            if (image.rect().contains(x, y) && test(image.pixelColor(x, y)))
-                ++count;
-        }
-    }
-    return count;
 }
 
 // An overlay of a 960 x 600 screen.

@@ -22,6 +22,13 @@ namespace {
 class SuperPanelWidget : public ::testing::Test, public SuperPanelFixture
 {
 protected:
+    using SuperPanelFixture::open;
+    // Opens the panel over `count` sample windows.
+    void open(int count)
+    {
+        windows.setWindows(sampleWindows(count));
+        open();
+    }
     QLineEdit *search() { return static_cast<QLineEdit *>(view->searchField()); }
     QList<GlobalWindowCard *> cards() { return view->grid()->cards(); }
     void type(const QString &text)
@@ -60,8 +67,7 @@ protected:
 
 TEST_F(SuperPanelWidget, OpeningShowsACardPerWindowWithTheSearchFocusedAndTheFirstSelected)
 {
-    windows.setWindows(sampleWindows(40));
-    open();
+    open(40);
     ASSERT_EQ(view->windowTitles().size(), 40);
     EXPECT_EQ(cards().first()->window().title, windows.itemAt(0).title);
     EXPECT_TRUE(cards().first()->isSelected());
@@ -81,8 +87,7 @@ TEST_F(SuperPanelWidget, OpeningShowsACardPerWindowWithTheSearchFocusedAndTheFir
 
 TEST_F(SuperPanelWidget, TypingFiltersTheCardsAndTheAppFilterCombinesWithIt)
 {
-    windows.setWindows(sampleWindows(40));
-    open();
+    open(40);
     type("inbox");
     EXPECT_EQ(view->windowTitles().size(), 5) << view->windowTitles().join(", ").toStdString();
     saveScreenshot(*backdrop, "superpanel_filtered");
@@ -113,8 +118,7 @@ TEST_F(SuperPanelWidget, TypingFiltersTheCardsAndTheAppFilterCombinesWithIt)
 
 TEST_F(SuperPanelWidget, ArrowsWrapAndReturnFocusesTheSelectedWindowAndCloses)
 {
-    windows.setWindows(sampleWindows(5));
-    open();
+    open(5);
     key(Qt::Key_Left);
     EXPECT_EQ(state->selectedIndex(), 4);
     key(Qt::Key_Right);
@@ -135,8 +139,7 @@ TEST_F(SuperPanelWidget, ArrowsWrapAndReturnFocusesTheSelectedWindowAndCloses)
 
 TEST_F(SuperPanelWidget, EscapeClosesTheGalleryFirstThenThePanel)
 {
-    windows.setWindows(sampleWindows(3));
-    open();
+    open(3);
     state->setExpandedSection(SuperPanelState::ExpandedSection::clipboard);
     key(Qt::Key_Escape);
     EXPECT_TRUE(presented);
@@ -147,8 +150,7 @@ TEST_F(SuperPanelWidget, EscapeClosesTheGalleryFirstThenThePanel)
 
 TEST_F(SuperPanelWidget, CtrlMMinimisesTheSelectedWindowAndKeepsThePanelAndIndex)
 {
-    windows.setWindows(sampleWindows(5));
-    open();
+    open(5);
     backdrop->activateWindow();
     QApplication::processEvents();
     if (!backdrop->isActiveWindow())
@@ -168,8 +170,7 @@ TEST_F(SuperPanelWidget, CtrlMMinimisesTheSelectedWindowAndKeepsThePanelAndIndex
 
 TEST_F(SuperPanelWidget, HoveringSelectsWithoutScrollingAndAClickFocusesAndCloses)
 {
-    windows.setWindows(sampleWindows(8));
-    open();
+    open(8);
     GlobalWindowCard *third = cards().at(2);
     const QPointF centre = cardCentre(third);
     mouse(third, QEvent::MouseMove, centre);
@@ -202,8 +203,7 @@ TEST_F(SuperPanelWidget, ADragShorterThan14PtFocusesHidingOthersALongerOneEndsTh
     };
     for (const Row row : {Row{13, true}, Row{14, false}}) {
         SCOPED_TRACE(row.travel);
-        windows.setWindows(sampleWindows(4));
-        open();
+        open(4);
         calls.clear();
         dragSteps = 0;
         GlobalWindowCard *card = cards().at(1);
@@ -228,8 +228,7 @@ TEST_F(SuperPanelWidget, ADragShorterThan14PtFocusesHidingOthersALongerOneEndsTh
 
 TEST_F(SuperPanelWidget, WhileACardIsDraggedThePanelDimsAndTheZoneUnderThePointerLights)
 {
-    windows.setWindows(sampleWindows(12));
-    open();
+    open(12);
     GlobalWindowCard *card = cards().at(6);
     const QPointF start = cardCentre(card);
     mouse(card, QEvent::MouseButtonPress, start);
@@ -288,8 +287,7 @@ TEST_F(SuperPanelWidget, ADragEndsWithoutSnappingWhenThePanelClosesOrTheWindowGo
 // move brings the selected card into view.
 TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
 {
-    windows.setWindows(sampleWindows(200));
-    open();
+    open(200);
     ASSERT_EQ(view->windowTitles().size(), 200);
     // Opening built a card for every window and stalled on hundreds of them: cards are built as
     // they come into view.
@@ -390,8 +388,7 @@ TEST_F(SuperPanelWidget, LabelsFollowTheLanguage)
 
 TEST_F(SuperPanelWidget, OpeningAgainResetsTheSearchFilterAndSelection)
 {
-    windows.setWindows(sampleWindows(6));
-    open();
+    open(6);
     type("files");
     view->sidebarItems().at(3)->click();
     key(Qt::Key_Right);

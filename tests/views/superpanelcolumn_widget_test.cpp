@@ -27,15 +27,6 @@ using namespace qv;
 
 namespace {
 
-QStringList menuTexts(QMenu *menu)
-{
-    QStringList texts;
-    for (QAction *action : menu->actions())
-        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    delete menu;
-    return texts;
-}
-
 QStringList rowTexts(LazyItemGrid &list)
 {
     QStringList texts;

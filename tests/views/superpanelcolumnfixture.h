@@ -69,31 +69,37 @@ protected:
 
     ClipboardItem addClip(const QString &text, bool sensitive = false)
     {
-        ClipboardItem item;
-        item.id = QUuid::createUuid();
-        item.date = QDateTime::currentDateTime();
-        item.deviceSource = ClipboardManager::thisMac;
+        ClipboardItem item = newClip();
         item.isSensitive = sensitive;
         item.text = sensitive ? QString(8, QChar(0x2022)) : text;
         if (sensitive)
             item.rawText = text;
-        m_clipboard->enqueuePending(item);
-        m_clipboard->flushPending();
-        return item;
+        return add(item);
     }
 
     ClipboardItem addImageClip(const QColor &color)
     {
-        ClipboardItem item;
-        item.id = QUuid::createUuid();
-        item.date = QDateTime::currentDateTime();
-        item.deviceSource = ClipboardManager::thisMac;
+        ClipboardItem item = newClip();
         item.isImage = true;
         item.imageSize = QSize(1920, 1080);
         item.text = QStringLiteral("Image • 1920×1080");
         QImage picture(320, 180, QImage::Format_RGB32);
         picture.fill(color);
         item.thumbnail = ItemThumbnail(picture);
+        return add(item);
+    }
+
+    static ClipboardItem newClip()
+    {
+        ClipboardItem item;
+        item.id = QUuid::createUuid();
+        item.date = QDateTime::currentDateTime();
+        item.deviceSource = ClipboardManager::thisMac;
+        return item;
+    }
+
+    ClipboardItem add(const ClipboardItem &item)
+    {
         m_clipboard->enqueuePending(item);
         m_clipboard->flushPending();
         return item;

@@ -35,6 +35,11 @@ protected:
     {
         QDir(snapshotDiskCacheDirectory()).removeRecursively();
         desktop.addDefaultScreen();
+        restart();
+    }
+    // A new engine: no cached lists, no throttle.
+    void restart()
+    {
         engine = std::make_unique<WindowEngine>(desktop.platform(), scheduler, queues, settings, events);
         QObject::connect(engine.get(), &WindowEngine::windowsChanged, [this] { published.append(titles()); });
         scheduler.runPending();
@@ -56,21 +61,6 @@ protected:
         for (const auto &w : engine->windows())
             out.append(w.title);
         return out;
-    }
-    // Sixty untitled-content windows of one application, listed by a per-application scan (their
-    // captures are blank, so the scan caches no snapshot).
-    QList<quint32> listSixtyBlankWindows()
-    {
-        const qint64 pid = launch("org.example.editor", "Editor");
-        QList<quint32> ids;
-        for (int i = 0; i < 60; ++i)
-            ids.append(desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600),
-                                                      QStringLiteral("W%1").arg(i), QImage()));
-        engine->fetchWindows("Editor");
-        settle();
-        EXPECT_EQ(engine->windows().size(), 60);
-        EXPECT_TRUE(engine->snapshotCache().isEmpty());
-        return ids;
     }
     // Lets the debounce pass and every scan, probe, capture and disk job run.
     void settle(double seconds = WindowEngine::fetchDebounceInterval) { scheduler.advance(seconds); }
@@ -180,40 +170,56 @@ TEST_F(WindowEngineTest, RepeatedRequestForTheSameApplicationWithinThrottleStart
     EXPECT_EQ(published, QList<QStringList>({{"Alpha doc"}}));
 }
 
-TEST_F(WindowEngineTest, ThrottledRequestDoesNotPublishAnotherApplicationsWindows)
+// A request within 0.2 s of the last accepted one for the same application must still end with
+// that application's own windows. Each step fetches an application and waits, or cancels (nullptr).
+struct ThrottleStep
 {
-    // Fault: A, then B, then A again within 0.2 s was throttled while B's scan stayed current, so
-    // B's windows were published while A was the requested application.
-    addWindow(launch("org.a", "Alpha"), "Alpha doc");
-    addWindow(launch("org.b", "Beta"), "Beta doc");
-    engine->fetchWindows("Alpha");
-    settle(0.06);
-    engine->fetchWindows("Beta");
-    settle(0.02);
-    engine->fetchWindows("Alpha"); // 0.08 s after Alpha's accepted request
-    settle(0.3);
-    EXPECT_EQ(engine->currentAppName(), "Alpha");
-    EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
-    for (const auto &list : published)
-        EXPECT_FALSE(list.contains("Beta doc"));
-}
+    const char *app;
+    double wait;
+};
 
-TEST_F(WindowEngineTest, ThrottledRequestAfterACancellationDoesNotKeepAnotherApplicationsWindows)
+TEST_F(WindowEngineTest, ThrottledRequestNeverKeepsAnotherApplicationsWindows)
 {
-    // Fault: A, then B, a cancellation, then A again within 0.2 s was throttled because no scan was
-    // current any more; A had no cached list yet, so B's windows stayed published under A's name.
     addWindow(launch("org.a", "Alpha"), "Alpha doc");
     addWindow(launch("org.b", "Beta"), "Beta doc");
-    engine->fetchWindows("Alpha");
-    settle(0.02); // Alpha's request is dropped in its quiet period: nothing cached for Alpha
-    engine->fetchWindows("Beta");
-    settle(0.06);
-    ASSERT_EQ(titles(), QStringList({"Beta doc"}));
-    engine->cancelWindowFetches();
-    engine->fetchWindows("Alpha"); // 0.08 s after Alpha's accepted request
-    settle(0.3);
-    EXPECT_EQ(engine->currentAppName(), "Alpha");
-    EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
+    const struct
+    {
+        const char *fault;
+        std::vector<ThrottleStep> steps;
+        QStringList shownBeforeTheLast;
+    } rows[] = {
+        // A, then B, then A again within 0.2 s was throttled while B's scan stayed current, so B's
+        // windows were published while A was the requested application.
+        {"A, B, A", {{"Alpha", 0.06}, {"Beta", 0.02}}, {"Alpha doc"}},
+        // A, then B, a cancellation, then A again within 0.2 s was throttled because no scan was
+        // current any more; A had no cached list yet (its request was dropped in its quiet period),
+        // so B's windows stayed published under A's name.
+        {"A, B, cancel, A", {{"Alpha", 0.02}, {"Beta", 0.06}, {nullptr, 0}}, {"Beta doc"}},
+        // Show B, fetch A, cancel, fetch A again within 0.2 s: the second request was dropped
+        // although A's request had been cancelled and A had no list of its own, so B's windows
+        // stayed published under A's name.
+        {"B shown, A, cancel, A", {{"Beta", 0.3}, {"Alpha", 0.02}, {nullptr, 0}}, {"Beta doc"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.fault);
+        restart();
+        for (const ThrottleStep &step : row.steps) {
+            if (!step.app) {
+                engine->cancelWindowFetches();
+                continue;
+            }
+            engine->fetchWindows(step.app);
+            settle(step.wait);
+        }
+        ASSERT_EQ(titles(), row.shownBeforeTheLast);
+        published.clear();
+        engine->fetchWindows("Alpha"); // within 0.2 s of Alpha's accepted request
+        settle(0.3);
+        EXPECT_EQ(engine->currentAppName(), "Alpha");
+        EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
+        for (const auto &list : published)
+            EXPECT_FALSE(list.contains("Beta doc"));
+    }
 
     // The same application after a cancellation is still throttled.
     const int scans = desktop.windowServer.listRequestCount();
@@ -225,25 +231,6 @@ TEST_F(WindowEngineTest, ThrottledRequestAfterACancellationDoesNotKeepAnotherApp
     engine->fetchWindows("Beta");
     settle(0.3);
     EXPECT_EQ(desktop.windowServer.listRequestCount(), scans);
-}
-
-TEST_F(WindowEngineTest, ThrottledRequestAfterACancelledFetchDoesNotKeepTheShownApplicationsWindows)
-{
-    // Fault: show Beta, fetch Alpha, cancel, fetch Alpha again within 0.2 s: the second request was
-    // dropped although Alpha's request had been cancelled and Alpha had no list of its own, so Beta's
-    // windows stayed published under Alpha's name.
-    addWindow(launch("org.a", "Alpha"), "Alpha doc");
-    addWindow(launch("org.b", "Beta"), "Beta doc");
-    engine->fetchWindows("Beta");
-    settle(0.3);
-    ASSERT_EQ(titles(), QStringList({"Beta doc"}));
-    engine->fetchWindows("Alpha");
-    settle(0.02);
-    engine->cancelWindowFetches();
-    engine->fetchWindows("Alpha"); // 0.02 s after Alpha's accepted request
-    settle(0.3);
-    EXPECT_EQ(engine->currentAppName(), "Alpha");
-    EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
 }
 
 namespace {
@@ -466,6 +453,9 @@ TEST_F(WindowEngineTest, TargetMatchingByAliasNameAndTitle)
     addWindow(other, "Meeting notes");
     addWindow(unnamed, "Untitled report");
     addWindow(agent, "Agent panel");
+    // Fault: an empty name "contained" every target, so windows of applications without a name
+    // (nor an identifier) were listed for every Dock icon.
+    addWindow(launch("", ""), "Report");
 
     engine->fetchWindows("Safari");
     settle(0.3);
@@ -473,18 +463,6 @@ TEST_F(WindowEngineTest, TargetMatchingByAliasNameAndTitle)
     engine->fetchWindows("Notes");
     settle(0.3);
     EXPECT_EQ(titles(), QStringList({"Shopping", "Reminder", "Meeting notes"}));
-}
-
-TEST_F(WindowEngineTest, EmptyApplicationNameMatchesNoTarget)
-{
-    // Fault: an empty name "contained" every target, so windows of applications without a name
-    // were listed for every Dock icon.
-    const qint64 unnamed = launch("", "");
-    addWindow(unnamed, "Report");
-    addWindow(launch("org.notes", "Notes"), "Shopping");
-    engine->fetchWindows("Notes");
-    settle();
-    EXPECT_EQ(titles(), QStringList({"Shopping"}));
 }
 
 TEST_F(WindowEngineTest, UsageOrderAndMinimisedLastInTheApplicationList)
@@ -730,30 +708,42 @@ TEST_F(WindowEngineTest, BlankCaptureFallsBackAndSnapshotsReachTheDiskCache)
 
 TEST_F(WindowEngineTest, SnapshotTrimDropsUnlistedEntriesFirstAndNeverTheNewOne)
 {
-    const QList<quint32> listed = listSixtyBlankWindows();
+    // Sixty untitled-content windows of one application, listed by a per-application scan (their
+    // captures are blank, so the scan caches no snapshot).
+    const qint64 pid = launch("org.example.editor", "Editor");
+    QList<quint32> listed;
+    for (int i = 0; i < 60; ++i)
+        listed.append(desktop.windowServer.addWindow(pid, QRectF(0, 0, 800, 600),
+                                                     QStringLiteral("W%1").arg(i), QImage()));
     const QImage image = picture(4, 4);
-    // 40 listed + 20 unlisted + 1 new: the first phase drops 16 unlisted entries, leaving 45.
-    for (int i = 0; i < 40; ++i)
-        engine->storeSnapshot(image, listed[i]);
-    for (int i = 0; i < 20; ++i)
-        engine->storeSnapshot(image, 5000 + i);
-    engine->storeSnapshot(image, 9999);
-    EXPECT_EQ(engine->snapshotCache().size(), 45);
-    EXPECT_TRUE(engine->snapshotCache().contains(9999));
-    for (int i = 0; i < 40; ++i)
-        EXPECT_TRUE(engine->snapshotCache().contains(listed[i]));
-}
-
-TEST_F(WindowEngineTest, SnapshotTrimOfListedEntriesOnlyDropsOneListedEntry)
-{
-    const QList<quint32> listed = listSixtyBlankWindows();
-    const QImage image = picture(4, 4);
-    for (const quint32 id : listed)
-        engine->storeSnapshot(image, id);
-    ASSERT_EQ(engine->snapshotCache().size(), 60);
-    engine->storeSnapshot(image, 9999);
-    EXPECT_EQ(engine->snapshotCache().size(), 60);
-    EXPECT_TRUE(engine->snapshotCache().contains(9999));
+    const struct
+    {
+        int listedStored, unlistedStored, kept;
+    } rows[] = {
+        // 40 listed + 20 unlisted + 1 new: the first phase drops 16 unlisted entries, leaving 45.
+        {40, 20, 45},
+        // Only listed entries: one listed entry goes.
+        {60, 0, 60},
+    };
+    for (const auto &row : rows) {
+        restart();
+        engine->fetchWindows("Editor");
+        settle();
+        ASSERT_EQ(engine->windows().size(), 60);
+        ASSERT_TRUE(engine->snapshotCache().isEmpty());
+        for (int i = 0; i < row.listedStored; ++i)
+            engine->storeSnapshot(image, listed[i]);
+        for (int i = 0; i < row.unlistedStored; ++i)
+            engine->storeSnapshot(image, 5000 + i);
+        ASSERT_EQ(engine->snapshotCache().size(), row.listedStored + row.unlistedStored);
+        engine->storeSnapshot(image, 9999);
+        EXPECT_EQ(engine->snapshotCache().size(), row.kept);
+        EXPECT_TRUE(engine->snapshotCache().contains(9999));
+        if (row.unlistedStored > 0) {
+            for (int i = 0; i < row.listedStored; ++i)
+                EXPECT_TRUE(engine->snapshotCache().contains(listed[i]));
+        }
+    }
 }
 
 TEST_F(WindowEngineTest, IconCacheTrimKeepsListedApplications)

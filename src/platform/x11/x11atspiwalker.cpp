@@ -6,10 +6,41 @@
 #include <QFile>
 
 #include <atspi/atspi.h>
+#include <dlfcn.h>
+
+#include <utility>
+
+namespace {
+
+// The context of the walker running on this thread; none on every other thread.
+thread_local GMainContext *t_walkerContext = nullptr;
+
+} // namespace
+
+// libatspi attaches each connection it opens to the process's default main context, which the main
+// thread's event loop dispatches: the accessibility bus in atspi_init, and the private connection
+// to every application it meets later, in the reply handler of its bus-address request
+// (atspi_set_main_context moves only the connections known when it is called). The walker thread
+// blocks in calls on those same connections, so two threads would dispatch one connection and free
+// its pending calls twice. Opened on the walker's thread, a connection goes to the walker's context
+// instead: the library reaches this entry point through the dynamic linker, which finds the
+// program's definition first. (Where a build of the library binds the call to itself,
+// adoptConnection() below moves each application's connection after the fact.)
+extern "C" void atspi_dbus_connection_setup_with_g_main(DBusConnection *connection, GMainContext *context)
+{
+    using Setup = void (*)(DBusConnection *, GMainContext *);
+    static const auto next =
+        reinterpret_cast<Setup>(dlsym(RTLD_NEXT, "atspi_dbus_connection_setup_with_g_main"));
+    if (next)
+        next(connection, t_walkerContext ? t_walkerContext : context);
+}
 
 namespace qv {
 
 namespace {
+
+// Whether libatspi has been set up in this process: once, for good (see the header).
+bool s_libraryReady = false;
 
 // Frees a GError and says whether there was one.
 bool failed(GError *&error)
@@ -110,32 +141,66 @@ X11AccessibleNode readNode(AtspiAccessible *object, int depth, int &budget, bool
 
 struct X11AtspiWalker::Callbacks
 {
-    // A change the bus reports; only those of panels, or of the set of applications, count.
+    // An event the bus reports. Nothing is asked of the bus here: a call made inside the callback
+    // lets the library dispatch further events inside this one. The source is read by takeEvents().
     static void busEvent(AtspiEvent *event, void *data)
     {
         auto *walker = static_cast<X11AtspiWalker *>(data);
-        bool relevant = false;
         if (event && event->source) {
-            GError *error = nullptr;
-            const AtspiRole role = atspi_accessible_get_role(event->source, &error);
-            if (!failed(error) && role == ATSPI_ROLE_DESKTOP_FRAME) {
-                relevant = true; // an application registered or left: perhaps a panel
-            } else if (AtspiAccessible *app = atspi_accessible_get_application(event->source, &error)) {
-                const QString name = takeString(atspi_accessible_get_name(app, &error));
-                failed(error);
-                const qint64 pid = atspi_accessible_get_process_id(app, &error);
-                failed(error);
-                relevant = walker->isPanel(name, pid);
-                g_object_unref(app);
-            }
-            failed(error);
+            if (walker->m_eventSources.size() < maxQueuedEvents)
+                walker->m_eventSources.append(g_object_ref(event->source));
+            else
+                walker->m_eventsDropped = true;
         }
         if (event)
             g_boxed_free(ATSPI_TYPE_EVENT, event);
-        if (relevant)
-            walker->reportChange();
+    }
+
+    // Whether an event from `source` concerns a panel, or the set of applications.
+    static bool concernsPanel(AtspiAccessible *source, const X11AtspiWalker &walker)
+    {
+        GError *error = nullptr;
+        const AtspiRole role = atspi_accessible_get_role(source, &error);
+        if (!failed(error) && role == ATSPI_ROLE_DESKTOP_FRAME)
+            return true; // an application registered or left: perhaps a panel
+        AtspiAccessible *app = atspi_accessible_get_application(source, &error);
+        if (failed(error) || !app)
+            return false;
+        const QString name = takeString(atspi_accessible_get_name(app, &error));
+        failed(error);
+        const qint64 pid = atspi_accessible_get_process_id(app, &error);
+        failed(error);
+        g_object_unref(app);
+        return walker.isPanel(name, pid);
     }
 };
+
+namespace {
+
+// Hands an application's connection to the walker's context where the library bound its own call
+// to the default one past the entry point above; a no-op where it is there already.
+void adoptConnection(AtspiAccessible *object, GMainContext *context)
+{
+    AtspiApplication *app = object->parent.app;
+    if (app && app->bus)
+        atspi_dbus_connection_setup_with_g_main(app->bus, context);
+}
+
+} // namespace
+
+void X11AtspiWalker::takeEvents()
+{
+    bool relevant = false;
+    // Reading a source may bring in further events: they join the queue, bounded as above.
+    while (!m_eventSources.isEmpty()) {
+        auto *source = static_cast<AtspiAccessible *>(m_eventSources.takeFirst());
+        relevant = relevant || Callbacks::concernsPanel(source, *this);
+        g_object_unref(source);
+    }
+    relevant = relevant || std::exchange(m_eventsDropped, false);
+    if (relevant)
+        reportChange();
+}
 
 namespace {
 
@@ -237,9 +302,29 @@ void X11AtspiWalker::run()
 {
     auto *context = static_cast<GMainContext *>(m_context);
     g_main_context_push_thread_default(context);
-    bool initialised = false;
-    bool connected = false;
+    t_walkerContext = context;
     AtspiEventListener *listener = nullptr;
+    const auto start = [&] {
+        if (!atspi_get_a11y_bus())
+            return;
+        // First, so that the library's deferred work goes to this context from the start; a walker
+        // before this one left the connections on its own.
+        atspi_set_main_context(context);
+        if (!s_libraryReady) {
+            if (atspi_init() != 0)
+                return;
+            s_libraryReady = true;
+            atspi_set_timeout(callTimeoutMs, 1000);
+        }
+        listener = atspi_event_listener_new(&Callbacks::busEvent, this, nullptr);
+        for (const char *type : watchedEvents) {
+            GError *error = nullptr;
+            atspi_event_listener_register(listener, type, &error);
+            failed(error);
+        }
+    };
+    if (s_libraryReady)
+        start();
 
     std::unique_lock lock(m_mutex);
     while (!m_stopping) {
@@ -247,6 +332,7 @@ void X11AtspiWalker::run()
             // Asleep until a request wakes the context or the bus has something to say.
             lock.unlock();
             g_main_context_iteration(context, TRUE);
+            takeEvents();
             lock.lock();
             continue;
         }
@@ -254,33 +340,14 @@ void X11AtspiWalker::run()
         lock.unlock();
 
         std::optional<QList<X11PanelWalk>> result;
-        if (!connected && accessibilityBusAvailable()) {
-            // A bus that went away took the library's connection with it: start over.
-            if (listener) {
-                g_object_unref(listener);
-                listener = nullptr;
-            }
-            if (initialised)
-                atspi_exit();
-            atspi_init();
-            atspi_set_main_context(context);
-            atspi_set_timeout(callTimeoutMs, 1000);
-            initialised = true;
-            connected = true;
-            listener = atspi_event_listener_new(&Callbacks::busEvent, this, nullptr);
-            for (const char *type : watchedEvents) {
-                GError *error = nullptr;
-                atspi_event_listener_register(listener, type, &error);
-                failed(error);
-            }
-        }
-        if (connected) {
+        if (!listener && !s_libraryReady && accessibilityBusAvailable())
+            start();
+        if (listener)
             result = walkNow();
-            connected = result.has_value();
-        }
         // Let the library take in what arrived meanwhile (tree changes, a lost connection).
         while (g_main_context_iteration(context, FALSE)) {
         }
+        takeEvents();
         lock.lock();
         const auto onWalk = m_onWalk;
         lock.unlock();
@@ -293,10 +360,19 @@ void X11AtspiWalker::run()
         m_wake.notify_all();
     }
     lock.unlock();
-    if (listener)
+    if (listener) {
+        // The library outlives this walker: nothing of it may call back here.
+        for (const char *type : watchedEvents) {
+            GError *error = nullptr;
+            atspi_event_listener_deregister(listener, type, &error);
+            failed(error);
+        }
         g_object_unref(listener);
-    if (initialised)
-        atspi_exit();
+    }
+    for (void *source : std::as_const(m_eventSources))
+        g_object_unref(source);
+    m_eventSources.clear();
+    t_walkerContext = nullptr;
     g_main_context_pop_thread_default(context);
 }
 
@@ -305,6 +381,8 @@ std::optional<QList<X11PanelWalk>> X11AtspiWalker::walkNow()
     AtspiAccessible *desktop = atspi_get_desktop(0);
     if (!desktop)
         return std::nullopt;
+    auto *context = static_cast<GMainContext *>(m_context);
+    adoptConnection(desktop, context);
     GError *error = nullptr;
     const int count = atspi_accessible_get_child_count(desktop, &error);
     if (failed(error)) {
@@ -316,6 +394,7 @@ std::optional<QList<X11PanelWalk>> X11AtspiWalker::walkNow()
         AtspiAccessible *app = atspi_accessible_get_child_at_index(desktop, i, &error);
         if (failed(error) || !app)
             continue;
+        adoptConnection(app, context);
         const QString name = takeString(atspi_accessible_get_name(app, &error));
         failed(error);
         const qint64 pid = atspi_accessible_get_process_id(app, &error);

@@ -17,10 +17,16 @@ namespace qv {
 // Reads the panels' buttons from the accessibility bus (AT-SPI). libatspi is not thread-safe and
 // aborts the process when it cannot reach a bus, so it is used only on this object's own thread,
 // with its own GLib main context, and only after the session bus has shown an accessibility bus
-// ("org.a11y.Bus") that gives out an address. Every call to a panel waits at most callTimeout, so a
-// hung panel costs a few hundred milliseconds of this thread and never the caller's beyond its own
-// wait. When the accessibility bus goes away the walks answer none until it comes back, when the
-// thread connects again.
+// ("org.a11y.Bus") that gives out an address. Every connection libatspi opens (the accessibility
+// bus, and the private one it opens to each application it meets) is dispatched on that context
+// alone, never by the main thread's event loop. Every call to a panel waits at most callTimeout, so
+// a hung panel costs a few hundred milliseconds of this thread and never the caller's beyond its own
+// wait; a walk that fails holds up none of the next ones.
+//
+// libatspi's state is the process's and cannot be started over (applications it knew stay "gone"
+// after atspi_exit), so it is set up once, by the first walker that finds the bus, and kept until
+// the process ends; one walker at a time. When the accessibility bus itself goes away the walks
+// answer none from then on.
 //
 // Between walks the thread sleeps in its GLib context until a walk is asked for or the bus reports
 // a change that may move the panels' buttons: children added or removed, bounds or the showing
@@ -65,6 +71,9 @@ private:
     bool isPanel(const QString &name, qint64 pid) const;
     void reportChange();
     void wakeThread();
+    // Reads the sources of the events the bus reported and reports a change when one concerns a
+    // panel. Walker thread, outside the library's callbacks.
+    void takeEvents();
 
     // The library's callbacks, with its own types.
     struct Callbacks;
@@ -82,6 +91,11 @@ private:
     std::function<void()> m_onChange;
     // The walker thread's own context; set before the thread starts, woken for requests.
     void *m_context = nullptr;
+    // The sources (AtspiAccessible) of the events reported and not yet read, with a reference each;
+    // walker thread only. Bounded: past the bound an event counts as a change without being read.
+    static constexpr int maxQueuedEvents = 64;
+    QList<void *> m_eventSources;
+    bool m_eventsDropped = false;
     std::thread m_thread;
 };
 

@@ -151,10 +151,7 @@ TEST_F(DiagnosticsExport, TakesAtMostTheTenNewestLogsAndAnEmptyRingIsAnEmptyArra
         const QString folder = root.path() + QStringLiteral("/logs%1").arg(present);
         const QString destination = root.path() + QStringLiteral("/export%1.zip").arg(present);
         DiagnosticsManager fresh(settings, scheduler, queues, dialogs, revealer, folder);
-        for (int i = 0; i < present; ++i)
-            writeFile(folder +
-                          QStringLiteral("/quorvantis_20200101_0000%1.log").arg(i, 2, 10, QLatin1Char('0')),
-                      "line\n");
+        writeOldLogs(folder, present, "line\n");
         fresh.runExport(destination);
 
         const auto entries = readArchive(destination);

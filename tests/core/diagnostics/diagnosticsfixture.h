@@ -47,6 +47,16 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);
     }
+    // Log files of an earlier run, named "quorvantis_20200101_0000NN.log" from NN = 00 on.
+    static void writeOldLogs(const QString &folder, int count, const QByteArray &bytes)
+    {
+        if (count > 0)
+            QDir().mkpath(folder);
+        for (int i = 0; i < count; ++i)
+            writeFile(folder +
+                          QStringLiteral("/quorvantis_20200101_0000%1.log").arg(i, 2, 10, QLatin1Char('0')),
+                      bytes);
+    }
 
     QTemporaryDir root;
     ManualScheduler scheduler{1000.0, 1700000000.123};

@@ -132,11 +132,7 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, DiagnosticsRotation,
 
 TEST_F(DiagnosticsLog, RotationPrunesToTheTenNewestLogFilesAndLeavesOtherFilesAlone)
 {
-    QDir().mkpath(logDir());
-    for (int i = 0; i < 11; ++i)
-        writeFile(logDir() +
-                      QStringLiteral("/quorvantis_20200101_0000%1.log").arg(i, 2, 10, QLatin1Char('0')),
-                  "old\n");
+    writeOldLogs(logDir(), 11, "old\n");
     writeFile(logDir() + QStringLiteral("/notes.txt"), "keep");
     writeFile(logDir() + QStringLiteral("/ARCHIVE.LOG"), "keep");
     makeManager(true);
@@ -178,11 +174,7 @@ TEST_F(DiagnosticsLog, DisableThenEnableStartsANewFile)
 // file is rotated out, so the older files are pruned first.
 TEST_F(DiagnosticsLog, EnableChecksThePreviousFileForRotationFirst)
 {
-    QDir().mkpath(logDir());
-    for (int i = 0; i < 10; ++i)
-        writeFile(logDir() +
-                      QStringLiteral("/quorvantis_20200101_0000%1.log").arg(i, 2, 10, QLatin1Char('0')),
-                  "old\n");
+    writeOldLogs(logDir(), 10, "old\n");
     makeManager(true);
     manager->log(QStringLiteral("before"));
     scheduler.runPending();
