@@ -209,6 +209,10 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
         // A drag that ended without its release (the safety timeout) leaves no card held down.
         if (!dragging && m_contentView)
             m_contentView->releasePresses();
+        // The snap zones go over the bubble, which would hide one of them (beside a top panel, the
+        // maximise zone). The dragged card's button stays held on the bubble underneath.
+        if (dragging && m_peekingWindow && m_peekingWindow->isVisible())
+            m_peekingWindow->raise();
     });
     if (m_peekState) {
         connect(&windowEngine, &WindowEngine::isDraggingChanged, m_peekState.get(),
@@ -228,8 +232,15 @@ void OverlayController::wireCardActions()
     m_cardActions.focusWindow = [engine](const AppWindowModel &window) { engine->focusWindow(window); };
     m_cardActions.closeWindow = [engine](const AppWindowModel &window) { engine->closeWindow(window); };
     m_cardActions.minimizeWindow = [engine](const AppWindowModel &window) { engine->minimizeWindow(window); };
-    m_cardActions.toggleFullScreen = [engine](const AppWindowModel &window) {
+    m_cardActions.toggleFullScreen = [this, engine](const AppWindowModel &window) {
         engine->toggleFullScreen(window);
+        // The window now covers the screen and the bubble with it; left up, the bubble would stay
+        // mapped behind it for as long as the pointer rests where it was. The hover goes with it,
+        // so the tile's next hover brings the bubble back.
+        if (m_overlayWindow && m_overlayWindow->alpha() > 0) {
+            hideOverlay(true);
+            m_dockMonitor->clearHoveredApp();
+        }
     };
     m_cardActions.snapWindow = [engine](const AppWindowModel &window, SnapPosition position) {
         engine->snapWindow(window, position);
@@ -441,7 +452,12 @@ void OverlayController::handleWindowsPublished()
         updateHeader();
         return;
     }
-    m_bubbleWindows->setWindows(windows);
+    // The order is the one the bubble first showed: a later list (the scan after the cached one, a
+    // window raised meanwhile) must not move a card from under the pointer or a drag aimed at it.
+    if (m_bubbleWindowsApp == owner && m_overlayWindow && m_overlayWindow->isVisible())
+        m_bubbleWindows->updateKeepingOrder(windows);
+    else
+        m_bubbleWindows->setWindows(windows);
     m_bubbleWindowsApp = windows.isEmpty() ? QString() : owner;
     updateHeader();
     if (!windows.isEmpty()) {
@@ -494,6 +510,7 @@ void OverlayController::showOverlay()
         if (!hovered.isEmpty() && !iconFrame.isEmpty()) {
             m_overlayPositionLocked = true;
             m_overlayLockedAppName = hovered;
+            m_overlayLockedIconFrame = iconFrame;
         }
     }
     m_overlayWindow->orderFront();
@@ -528,6 +545,7 @@ void OverlayController::unlock()
 {
     m_overlayPositionLocked = false;
     m_overlayLockedAppName.clear();
+    m_overlayLockedIconFrame = QRectF();
 }
 
 void OverlayController::scheduleOverlayStabilization()
@@ -609,12 +627,17 @@ void OverlayController::positionOverlay(bool force, const QRectF &iconFrame)
     if (!m_overlayWindow || iconFrame.isEmpty())
         return;
     if (!force && m_overlayPositionLocked) {
-        if (m_dockMonitor->hoveredApp() == m_overlayLockedAppName) {
+        if (m_dockMonitor->hoveredApp() != m_overlayLockedAppName) {
+            cancelOverlayStabilization();
+            unlock();
+        } else if (m_overlayLockedIconFrame.contains(iconFrame.center())) {
             clampLockedOverlay(iconFrame);
             return;
+        } else {
+            // Another tile of the same application (a task list gives each window its own button):
+            // the bubble moves there, so its arrow points at the tile under the pointer.
+            m_overlayLockedIconFrame = iconFrame;
         }
-        cancelOverlayStabilization();
-        unlock();
     }
     const auto located = locateIcon(iconFrame);
     if (!located)
@@ -700,8 +723,8 @@ void OverlayController::updatePeekingWindow()
     if (!m_peekingWindow->isTranslucent() && m_peekingView->outline().isEmpty())
         return;
     m_peekingWindow->orderFront();
-    // Just below the bubble, above everything else.
-    if (m_overlayWindow && m_overlayWindow->isVisible())
+    // Just below the bubble, above everything else; over it while a card is dragged.
+    if (m_overlayWindow && m_overlayWindow->isVisible() && !m_windowEngine->isDragging())
         m_overlayWindow->raise();
 }
 

@@ -206,6 +206,8 @@ private:
     DockPosition m_currentDockPosition = DockPosition::bottom;
     bool m_overlayPositionLocked = false;
     QString m_overlayLockedAppName;
+    // The tile the bubble was locked beside, as the Dock monitor published it.
+    QRectF m_overlayLockedIconFrame;
 
     std::function<void()> m_checkClipboard;
     EventLog *m_eventLog = nullptr;

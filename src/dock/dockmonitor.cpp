@@ -862,6 +862,10 @@ void DockMonitor::installWorkspaceObservers()
         changed();
     });
     connect(workspace, &WorkspaceService::applicationHidden, this, changed);
+    // A new window's button is read as soon as the panel shows it, so the first hover finds it; not
+    // spaced like the notices above, which come before the panel has laid the button out.
+    connect(workspace, &WorkspaceService::dockTilesChanged, this,
+            [this] { requestIconRefresh(IconRefreshReason::dockSettingsChanged, true); });
     connect(workspace, &WorkspaceService::applicationUnhidden, this, changed);
     connect(workspace, &WorkspaceService::activeSpaceChanged, this, changed);
 

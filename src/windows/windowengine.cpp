@@ -653,6 +653,29 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
     if (!isCurrent(requestID))
         co_return;
 
+    // What stands is not this application's list of these windows (its first hover since start, or
+    // a window it opened since): the list goes out now with the pictures at hand, so the bubble
+    // shows without waiting for the captures, which then replace the pictures in place.
+    QSet<qint64> standing;
+    if (m_windowsAppName == targetApp) {
+        for (const AppWindowModel &model : std::as_const(m_windows))
+            standing.insert(model.id);
+    }
+    QSet<qint64> found;
+    for (const Candidate &candidate : std::as_const(candidates))
+        found.insert(candidate.window.windowId);
+    if (found != standing && !found.isEmpty() && !(ignoreSingleWindow() && found.size() == 1)) {
+        QList<AppWindowModel> firstLook;
+        for (const Candidate &candidate : std::as_const(candidates)) {
+            const auto cached = m_snapshotCache.constFind(candidate.window.windowId);
+            firstLook.append(windowModel(candidate.window, candidate.sortIndex, candidate.icon,
+                                         cached != m_snapshotCache.constEnd() ? *cached : candidate.icon,
+                                         candidate.verifiedMinimized || looksMinimized(candidate.window)));
+        }
+        sortWindows(firstLook, sortMinimizedLast(), m_appUsageHistory);
+        setWindows(firstLook);
+    }
+
     auto models = std::make_shared<QList<AppWindowModel>>();
     {
         TaskGroup group(m_scheduler);
@@ -868,10 +891,7 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
     if (cancel.isCancelled() || !isCurrent(requestID) || probe.shouldDrop)
         co_return;
 
-    // A small window parked off screen without being listed as on screen is a minimised one.
-    const bool offscreenSmall = !isOnScreen && !isWindowOffscreen(frame, m_platform.screens) &&
-                                (frame.width() <= 260 || frame.height() <= 220);
-    const bool isMinimized = probe.axMinimized.value_or(isVerifiedMinimized) || offscreenSmall;
+    const bool isMinimized = probe.axMinimized.value_or(isVerifiedMinimized) || looksMinimized(window);
 
     QImage image;
     if (allowSnapshotCapture && isCurrent(requestID) && !cancel.isCancelled()) {
@@ -896,19 +916,32 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
         }
     }
 
+    *result = windowModel(window, sortIndex, icon, image, isMinimized);
+}
+
+AppWindowModel WindowEngine::windowModel(const WindowInfo &window, int sortIndex, const QImage &icon,
+                                         const QImage &image, bool isMinimized) const
+{
     AppWindowModel model;
-    model.id = windowId;
-    model.appName = appName;
-    model.title = titleOrName;
+    model.id = window.windowId;
+    model.appName = window.ownerName;
+    model.title = window.title.value_or(window.ownerName);
     model.image = image;
-    model.ownerPID = pid;
+    model.ownerPID = window.ownerPID;
     model.appIcon = icon;
-    model.bundleIdentifier = bundleIdentifier;
+    model.bundleIdentifier = window.ownerBundleIdentifier;
     model.sortIndex = sortIndex;
-    model.rect = frame;
+    model.rect = window.frame;
     model.isMinimized = isMinimized;
     model.snapshotTime = m_scheduler.wallNow();
-    *result = model;
+    return model;
+}
+
+bool WindowEngine::looksMinimized(const WindowInfo &window) const
+{
+    const QRectF &frame = window.frame;
+    return !window.isOnScreen && !isWindowOffscreen(frame, m_platform.screens) &&
+           (frame.width() <= 260 || frame.height() <= 220);
 }
 
 // ---- Ignore list ----

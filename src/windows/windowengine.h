@@ -325,6 +325,11 @@ private:
     Script delayedSnap(AppWindowModel window, SnapPosition position);
     Script repeatPlacement(AXElementPtr element, QPointF position, QSizeF size);
     Script snapAfterFocus(AXElementPtr application, AppWindowModel window, QPointF position, QSizeF size);
+    // The listed model of a window with the picture it has so far.
+    AppWindowModel windowModel(const WindowInfo &window, int sortIndex, const QImage &icon,
+                               const QImage &image, bool isMinimized) const;
+    // A small window parked off screen without being listed as on screen is a minimised one.
+    bool looksMinimized(const WindowInfo &window) const;
     Script processWindow(WindowInfo window, int sortIndex, QImage icon, bool isVerifiedMinimized,
                          bool allowExpensiveAX, bool allowSnapshotCapture, QUuid requestID,
                          CancelToken parent, std::shared_ptr<std::optional<AppWindowModel>> result);

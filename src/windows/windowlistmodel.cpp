@@ -10,6 +10,24 @@ WindowListModel::WindowListModel(WindowEngine &engine, QObject *parent) : KeyedL
     connect(&engine, &WindowEngine::windowsChanged, this, [this, &engine] { setItems(engine.windows()); });
 }
 
+void WindowListModel::updateKeepingOrder(const QList<AppWindowModel> &windows)
+{
+    QHash<qint64, const AppWindowModel *> published;
+    for (const AppWindowModel &window : windows)
+        published.insert(window.id, &window);
+    QList<AppWindowModel> ordered;
+    ordered.reserve(windows.size());
+    for (const AppWindowModel &listed : items()) {
+        if (const AppWindowModel *window = published.take(listed.id))
+            ordered.append(*window);
+    }
+    for (const AppWindowModel &window : windows) {
+        if (published.contains(window.id))
+            ordered.append(window);
+    }
+    setItems(ordered);
+}
+
 bool WindowListModel::sameContent(const AppWindowModel &a, const AppWindowModel &b) const
 {
     // Pictures are compared by identity: a snapshot taken anew is a change even when it looks alike.

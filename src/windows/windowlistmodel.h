@@ -34,6 +34,10 @@ public:
     explicit WindowListModel(QObject *parent = nullptr) : KeyedListModel(parent) {}
 
     void setWindows(const QList<AppWindowModel> &windows) { setItems(windows); }
+    // Takes `windows` while the rows already listed keep their places: a card under the pointer
+    // stays where it is when a later list orders the same windows otherwise. Windows not listed yet
+    // follow in the given order; gone ones are removed.
+    void updateKeepingOrder(const QList<AppWindowModel> &windows);
 
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;

@@ -43,4 +43,21 @@ inline bool isViewable(X11Connection &connection, xcb_window_t window)
     return viewable;
 }
 
+// Position of `window` in the window manager's bottom-to-top stacking list; -1 when absent.
+inline int stackingIndex(X11Connection &connection, xcb_window_t window)
+{
+    xcb_ewmh_get_windows_reply_t list;
+    if (!xcb_ewmh_get_client_list_stacking_reply(
+            connection.ewmh(),
+            xcb_ewmh_get_client_list_stacking(connection.ewmh(), connection.screenNumber()), &list, nullptr))
+        return -1;
+    int index = -1;
+    for (uint32_t i = 0; i < list.windows_len; ++i) {
+        if (list.windows[i] == window)
+            index = int(i);
+    }
+    xcb_ewmh_get_windows_reply_wipe(&list);
+    return index;
+}
+
 } // namespace qv

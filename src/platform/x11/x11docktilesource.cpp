@@ -82,12 +82,18 @@ void X11DockTileSource::takeWalk(const std::optional<QList<X11PanelWalk>> &walks
     for (const X11TaskWindow &window : windows)
         hasIconGeometry = hasIconGeometry || window.iconGeometry.has_value();
     const bool present = !panels.isEmpty() || hasIconGeometry;
+    bool changed = false;
     {
         QMutexLocker lock(&m_mutex);
+        changed = tiles != m_tiles;
         m_tiles = tiles;
         m_side = side;
     }
-    m_scheduler.post([this, present] { setPresent(present); });
+    m_scheduler.post([this, present, changed] {
+        setPresent(present);
+        if (changed)
+            emit tilesChanged();
+    });
 }
 
 QList<X11TaskWindow> X11DockTileSource::readWindows(QRect &screen)

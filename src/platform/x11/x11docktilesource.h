@@ -62,6 +62,8 @@ public:
 
 signals:
     void presenceChanged(bool present);
+    // A walk found other tiles than the one before (a button added, removed or moved). Main thread.
+    void tilesChanged();
 
 private:
     void takeWalk(const std::optional<QList<X11PanelWalk>> &walks);

@@ -42,6 +42,7 @@ X11Workspace::X11Workspace(X11Connection &connection, X11Session &session, X11De
     }
     if (dockTiles) {
         connect(dockTiles, &X11DockTileSource::presenceChanged, this, &X11Workspace::setDockListed);
+        connect(dockTiles, &X11DockTileSource::tilesChanged, this, &WorkspaceService::dockTilesChanged);
         setDockListed(dockTiles->isPresent());
     }
 

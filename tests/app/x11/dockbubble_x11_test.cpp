@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
@@ -22,7 +24,9 @@
 #include "support/xfcepanel.h"
 #include "ui/panel.h"
 #include "views/bubble/contentview.h"
+#include "views/bubble/trafficlightbutton.h"
 #include "views/bubble/windowpreviewcard.h"
+#include "windows/windowlistmodel.h"
 
 using namespace qv;
 
@@ -130,6 +134,13 @@ protected:
         return bubble().isVisible() && bubble().alpha() > 0.99 &&
                controller->contentView()->cards().size() >= cards;
     }
+    QStringList cardTitles()
+    {
+        QStringList titles;
+        for (WindowPreviewCard *card : controller->contentView()->cards())
+            titles.append(card->window().title);
+        return titles;
+    }
     WindowPreviewCard *cardFor(const QString &title)
     {
         for (WindowPreviewCard *card : controller->contentView()->cards()) {
@@ -177,8 +188,11 @@ protected:
         return found;
     }
 
-    // A real xterm's card dragged with the pointer's button held, out of the bubble to `target`.
-    void dragCard(const QString &title, const QPointF &target)
+    int stackingIndex(xcb_window_t window) { return qv::stackingIndex(connection, window); }
+
+    // A real xterm's card dragged with the pointer's button held, out of the bubble to `target`;
+    // `whileHeld` looks at the screen before the release.
+    void dragCard(const QString &title, const QPointF &target, const std::function<void()> &whileHeld = {})
     {
         WindowPreviewCard *card = cardFor(title);
         ASSERT_NE(card, nullptr) << "no card for " << title.toStdString();
@@ -193,6 +207,8 @@ protected:
         QTest::qWait(400); // well past the mouse check and the hide delay
         EXPECT_TRUE(bubble().isVisible()) << "the bubble stays while its card is dragged";
         EXPECT_TRUE(engine->isDragging());
+        if (whileHeld)
+            whileHeld();
         fake(XCB_BUTTON_RELEASE, 1, target);
     }
 
@@ -211,6 +227,59 @@ protected:
 };
 
 } // namespace
+
+// The first hover after start waited for every picture to be taken before its bubble showed. And a
+// later list (the scan after the cached one, with a window raised meanwhile) reordered the cards
+// under the pointer, so a drag aimed at one card snapped another window.
+TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPlacesAsTheyArrive)
+{
+    movePointer(QPointF(700, 300)); // off the panel, wherever an earlier program left it
+    startTerminals({QStringLiteral("order one"), QStringLiteral("order two")});
+    std::optional<bool> firstCardsBeforeCaptures;
+    const QMetaObject::Connection first =
+        QObject::connect(controller->bubbleWindows(), &QAbstractItemModel::rowsInserted, [&] {
+            if (firstCardsBeforeCaptures)
+                return;
+            const AppWindowModel &window = controller->bubbleWindows()->itemAt(0);
+            firstCardsBeforeCaptures = window.image.cacheKey() == window.appIcon.cacheKey();
+        });
+    ASSERT_TRUE(hover(QStringLiteral("order one"), 2));
+    QObject::disconnect(first);
+    ASSERT_TRUE(firstCardsBeforeCaptures.has_value());
+    EXPECT_TRUE(*firstCardsBeforeCaptures) << "the first bubble waited for the pictures";
+    const QStringList order = cardTitles();
+    movePointer(QPointF(700, 300));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !anyPanelMapped(); }, waitMs));
+
+    // The terminal listed last comes to the front: the next scan lists the two the other way round,
+    // after the cached list has shown them as before.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
+                                {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                                 XfcePanelDesktop::windowNamed(order.last())}),
+              0);
+    QList<QStringList> published;
+    const QMetaObject::Connection listed = QObject::connect(engine, &WindowEngine::windowsChanged, [&] {
+        QStringList titles;
+        for (const AppWindowModel &window : engine->windows())
+            titles.append(window.title);
+        published.append(titles);
+    });
+    ASSERT_TRUE(hover(QStringLiteral("order one"), 2));
+    EXPECT_EQ(cardTitles(), order);
+    const QList<WindowPreviewCard *> shown = controller->contentView()->cards();
+    const QStringList reversed(order.rbegin(), order.rend());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return published.contains(reversed); }, waitMs));
+    QObject::disconnect(listed);
+    EXPECT_EQ(cardTitles(), order) << "the cards stay where the bubble first showed them";
+    EXPECT_EQ(controller->contentView()->cards(), shown) << "each card keeps its widget";
+    for (WindowPreviewCard *card : shown) {
+        const auto fresh =
+            std::find_if(engine->windows().cbegin(), engine->windows().cend(),
+                         [card](const AppWindowModel &w) { return w.id == card->window().id; });
+        ASSERT_NE(fresh, engine->windows().cend());
+        EXPECT_EQ(card->window().image.cacheKey(), fresh->image.cacheKey()) << "its new picture, in place";
+    }
+}
 
 // Our panels entered the task list from their second showing on: every task button moved a slot,
 // the pointer ended over another application's button and the bubble showed the wrong windows.
@@ -325,24 +394,97 @@ TEST_F(DockBubbleX11Test, DraggingARealTerminalsCardToAnEdgeSnapsItAndLeavesNoth
     EXPECT_FALSE(controller->contentView()->hasPressedCard());
 }
 
+// A new window's task button showed no bubble on its first hovers: the panel's buttons were read
+// again only when the pointer came into the panel's band (or an application started), so a pointer
+// already there found no tile under it.
+TEST_F(DockBubbleX11Test, TheFirstHoverOnANewWindowsButtonShowsItsBubble)
+{
+    // The pointer waits in the panel's band, above the buttons, while a running application opens a
+    // second window.
+    movePointer(QPointF(700, visibleArea().bottom() - 20));
+    terminals.append(shared->xfce.run(
+        QStringLiteral(QV_TWOWINDOWS),
+        {QStringLiteral("first window"), QStringLiteral("later window"), QStringLiteral("2000")}));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !XfcePanelDesktop::iconGeometryOf(QStringLiteral("later window")).isEmpty(); }, 30000));
+    // Straight down onto the new button, in one move.
+    ASSERT_TRUE(hover(QStringLiteral("later window"), 2));
+}
+
+// After the full-screen button the bubble stayed mapped behind the full-screen window, as long as
+// the pointer rested where the bubble had been.
+TEST_F(DockBubbleX11Test, TheFullScreenButtonTakesTheBubbleAway)
+{
+    startTerminals({QStringLiteral("wide term")});
+    ASSERT_TRUE(hover(QStringLiteral("wide term")));
+    WindowPreviewCard *card = cardFor(QStringLiteral("wide term"));
+    movePointer(card->mapToGlobal(QPointF(card->cardRect().center())));
+    TrafficLightButton *fullScreen = card->trafficLights().at(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fullScreen->isVisible(); }, waitMs));
+    const QPointF at = fullScreen->mapToGlobal(QPointF(fullScreen->rect().center()));
+    movePointer(at);
+    fake(XCB_BUTTON_PRESS, 1, at);
+    fake(XCB_BUTTON_RELEASE, 1, at);
+    const auto window = xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("wide term")).toUInt());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return X11Clients::windowState(window).contains(QStringLiteral("_NET_WM_STATE_FULLSCREEN")); },
+        waitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !isMapped(xcb_window_t(bubble().winId())); }, waitMs));
+}
+
 // A panel along the top was taken for a bottom Dock: the bubble showed at the bottom of the screen.
 TEST_F(DockBubbleX11Test, BelowATopPanelTheBubbleHangsJustUnderTheHoveredButton)
 {
     ASSERT_TRUE(shared->xfce.moveTo(XfcePanelDesktop::Edge::top));
-    startTerminals({QStringLiteral("top term")});
+    startTerminals({QStringLiteral("top term"), QStringLiteral("top term 2")});
     const QRect button = XfcePanelDesktop::iconGeometryOf(QStringLiteral("top term"));
     ASSERT_FALSE(button.isEmpty());
     ASSERT_LT(button.top(), 100) << "the panel is at the top";
-    ASSERT_TRUE(hover(QStringLiteral("top term")));
+    ASSERT_TRUE(hover(QStringLiteral("top term"), 2));
     const QRect frame = bubble().geometry();
     EXPECT_GE(frame.top(), button.bottom());
     EXPECT_LE(frame.top(), button.bottom() + 30);
     EXPECT_EQ(controller->contentView()->bubbleEdge(), BubbleEdge::top);
-    // The arrow points up at the button.
-    QTest::qWait(1000); // the arrow's spring settles
+    // The arrow points up at the hovered button, also once the pointer has gone on to the button of
+    // the other terminal, which is the same application's: it pointed at the first one still.
     const ContentView &view = *controller->contentView();
-    const QPointF tip = QPointF(frame.topLeft()) + view.arrowTipAt(view.arrowPosition());
-    EXPECT_GE(tip.x(), button.left());
-    EXPECT_LE(tip.x(), button.right());
-    EXPECT_GE(tip.y(), button.bottom());
+    const auto arrowOn = [&](const QRect &on) {
+        const QPointF tip = QPointF(bubble().geometry().topLeft()) + view.arrowTipAt(view.arrowPosition());
+        return tip.x() >= on.left() && tip.x() <= on.right() && tip.y() >= on.bottom();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return arrowOn(button); }, waitMs));
+    // Past the bubble's last placement for this hover (the scan's list places it once more).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine->isFetchPending(); }, waitMs));
+    QTest::qWait(300);
+    const QRect second = XfcePanelDesktop::iconGeometryOf(QStringLiteral("top term 2"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QList<DockIcon> icons = monitor->cachedIcons();
+            return std::any_of(icons.cbegin(), icons.cend(), [&](const DockIcon &icon) {
+                return icon.frame.contains(QRectF(second).center());
+            });
+        },
+        waitMs))
+        << "the panel's buttons were not read again (the accessibility walk stalled)";
+    movePointer(QRectF(second).center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return arrowOn(second); }, waitMs));
+
+    // A card dragged to the maximise zone under the bubble: the zones show over the bubble, and the
+    // terminal fills the visible area.
+    const QRectF visible = visibleArea();
+    const QPointF maximise(visible.center().x(), visible.top() + 30);
+    dragCard(QStringLiteral("top term 2"), maximise, [&] {
+        EXPECT_TRUE(isMapped(xcb_window_t(controller->peekingWindow()->winId())));
+        EXPECT_GT(stackingIndex(xcb_window_t(controller->peekingWindow()->winId())),
+                  stackingIndex(xcb_window_t(bubble().winId())))
+            << "the bubble covers the maximise zone";
+    });
+    const auto window = xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("top term 2")).toUInt());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QRect snapped = X11Clients::frame(window);
+            return std::abs(snapped.y() - visible.y()) <= 1 &&
+                   std::abs(snapped.width() - visible.width()) <= 12;
+        },
+        waitMs));
 }

@@ -131,8 +131,10 @@ TEST_F(WindowEngineX11Test, ApplicationRequestListsItsWindowsWithCapturedSnapsho
     EXPECT_EQ(model.rect.toRect(), X11Clients::frame(quint32(model.id)));
     EXPECT_FALSE(model.isMinimized);
     EXPECT_FALSE(model.appIcon.isNull());
-    // A real snapshot, not the icon: the size the engine asks for the frame, and not blank.
-    EXPECT_TRUE(isCaptureOf(model.image, model.rect));
+    // Listed first with the icon, then a real snapshot in its place: the size the engine asks for the
+    // frame, and not blank.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return listed(pid) && isCaptureOf(listed(pid)->image, model.rect); }, waitMs));
 }
 
 TEST_F(WindowEngineX11Test, AllWindowsListsEveryApplicationAndWarmsItsSnapshots)
