@@ -21,6 +21,7 @@ packages=(
     trayer  # a system tray for the tray icon's x11 test
     # A panel with its accessibility bus for the Dock's end-to-end test.
     dbus at-spi2-core xfce4-panel xfconf
+    python3-xlib  # the XTEST driver of the sanitized application run
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -34,7 +34,25 @@ TimerHandle QtScheduler::every(double seconds, std::function<void()> fn)
 
 void QtScheduler::post(std::function<void()> fn)
 {
-    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    {
+        std::lock_guard lock(m_postedMutex);
+        m_posted.push_back(std::move(fn));
+    }
+    // One queued call a post, each running the oldest: the order among Qt's other events stays.
+    QMetaObject::invokeMethod(this, "runPosted", Qt::QueuedConnection);
+}
+
+void QtScheduler::runPosted()
+{
+    std::function<void()> fn;
+    {
+        std::lock_guard lock(m_postedMutex);
+        if (m_posted.empty())
+            return;
+        fn = std::move(m_posted.front());
+        m_posted.pop_front();
+    }
+    fn();
 }
 
 TimerHandle QtScheduler::start(double seconds, bool repeating, std::function<void()> fn)

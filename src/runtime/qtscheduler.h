@@ -3,6 +3,9 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <deque>
+#include <mutex>
+
 #include "runtime/scheduler.h"
 
 namespace qv {
@@ -21,9 +24,15 @@ public:
     void post(std::function<void()> fn) override;
 
 private:
+    Q_INVOKABLE void runPosted();
     TimerHandle start(double seconds, bool repeating, std::function<void()> fn);
 
     QElapsedTimer m_clock;
+    // Posted work waits here, under a lock of the C++ library, rather than inside Qt's event: the
+    // hand-off from a worker thread is then one a thread checker can follow (Qt's own queue lock
+    // is not, so every capture a worker posted looked like a race with the main thread).
+    std::mutex m_postedMutex;
+    std::deque<std::function<void()>> m_posted;
 };
 
 } // namespace qv

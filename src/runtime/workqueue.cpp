@@ -78,12 +78,45 @@ private:
     std::thread m_thread; // last: starts after the other members exist
 };
 
+// The lock a job is handed to a pool's thread under. One for all jobs, made before any thread: a
+// lock inside the job would itself be published through the pool, unseen.
+std::mutex &poolHandoff()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+class PoolJob final : public QRunnable
+{
+public:
+    explicit PoolJob(std::function<void()> job)
+    {
+        std::lock_guard lock(poolHandoff());
+        m_job = std::move(job);
+    }
+    void run() override
+    {
+        std::function<void()> job;
+        {
+            std::lock_guard lock(poolHandoff());
+            job = std::move(m_job);
+        }
+        job();
+    }
+
+private:
+    std::function<void()> m_job;
+};
+
 class PoolQueue final : public WorkQueue
 {
 public:
     explicit PoolQueue(QString label) : m_label(std::move(label)) {}
     QString label() const override { return m_label; }
-    void async(std::function<void()> job) override { QThreadPool::globalInstance()->start(std::move(job)); }
+    void async(std::function<void()> job) override
+    {
+        startOnPool(*QThreadPool::globalInstance(), std::move(job));
+    }
 
 private:
     QString m_label;
@@ -102,6 +135,11 @@ private:
 };
 
 } // namespace
+
+void startOnPool(QThreadPool &pool, std::function<void()> job)
+{
+    pool.start(new PoolJob(std::move(job)));
+}
 
 std::shared_ptr<WorkQueue> ThreadQueueFactory::makeQueue(const QString &label, QueueKind kind)
 {

@@ -5,9 +5,16 @@
 #include <functional>
 #include <memory>
 
+class QThreadPool;
+
 namespace qv {
 
 class Scheduler;
+
+// Starts `job` on `pool`. The job is handed over under a lock of the C++ library: the pool's own
+// queue lock is one a thread checker cannot follow, so a job's captures looked written on one
+// thread and read on another unordered, and every such report hid the real ones.
+void startOnPool(QThreadPool &pool, std::function<void()> job);
 
 // A named place to run work off the main thread. A serial queue runs one job at a time in
 // submission order; a concurrent queue may run several at once. Jobs hand results back to the

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <QTest>
+#include <QThreadPool>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "runtime/manualscheduler.h"
+#include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 
 using namespace qv;
@@ -95,4 +98,35 @@ TEST(WorkQueue, SerialQueueReleasedFromItsOwnJobFinishesItsWork)
     for (int i = 0; i < 400 && !survived; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_TRUE(survived);
+}
+
+// Posts wait in the scheduler's own queue (so a thread checker sees the hand-off): each still runs
+// once, on the main thread, in each poster's order, and a post made while one runs waits its turn.
+TEST(QtScheduler, PostsFromWorkersRunOnceOnTheMainThreadInOrder)
+{
+    QtScheduler scheduler;
+    QThreadPool pool;
+    constexpr int perPoster = 200;
+    std::vector<int> seen[2];
+    std::vector<std::string> main;
+    for (int poster = 0; poster < 2; ++poster) {
+        startOnPool(pool, [&scheduler, &seen, poster] {
+            for (int i = 0; i < perPoster; ++i)
+                scheduler.post([&seen, poster, i] { seen[poster].push_back(i); });
+        });
+    }
+    scheduler.post([&] {
+        main.push_back("outer");
+        scheduler.post([&] { main.push_back("later"); });
+        main.push_back("outer done");
+    });
+    pool.waitForDone();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return seen[0].size() + seen[1].size() == 2 * perPoster && main.size() == 3; }, 5000));
+    for (const auto &one : seen) {
+        ASSERT_EQ(one.size(), size_t(perPoster));
+        for (int i = 0; i < perPoster; ++i)
+            EXPECT_EQ(one[size_t(i)], i);
+    }
+    EXPECT_EQ(main, (std::vector<std::string>{"outer", "outer done", "later"}));
 }

@@ -163,39 +163,14 @@ public:
 private:
     static QString busLauncher() { return QStringLiteral("/usr/libexec/at-spi-bus-launcher"); }
 
-    // One panel with two launchers and a task list, as xfconf stores it; "p=8" is the bottom edge,
-    // "p=6" the top.
+    // One panel with two launchers and a task list, as xfconf stores it (the file is shared with
+    // scripts/sanitized-run.sh); "p=8" is the bottom edge, "p=6" the top.
     static QByteArray panelConfig(Edge edge)
     {
-        QByteArray config = R"(<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=EDGE;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="size" type="uint" value="40"/>
-      <property name="plugin-ids" type="array">
-        <value type="int" value="1"/>
-        <value type="int" value="2"/>
-        <value type="int" value="3"/>
-      </property>
-    </property>
-  </property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="launcher">
-      <property name="items" type="array"><value type="string" value="terminal.desktop"/></property>
-    </property>
-    <property name="plugin-2" type="string" value="launcher">
-      <property name="items" type="array"><value type="string" value="clock.desktop"/></property>
-    </property>
-    <property name="plugin-3" type="string" value="tasklist"/>
-  </property>
-</channel>
-)";
-        return config.replace("EDGE", QByteArray::number(edgeCode(edge)));
+        QFile file(QStringLiteral(QV_TEST_SUPPORT_DIR "/xfce4-panel.xml"));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return file.readAll().replace("p=EDGE", "p=" + QByteArray::number(edgeCode(edge)));
     }
     static int edgeCode(Edge edge) { return edge == Edge::bottom ? 8 : 6; }
 

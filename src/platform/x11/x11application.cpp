@@ -71,7 +71,12 @@ void X11Application::menuClosed(QObject *menu)
 
 bool X11Application::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show && qobject_cast<QMenu *>(watched)) {
+    // Only menus matter (one deleted while open is reported through its destroyed signal). Asking
+    // the object first also leaves alone the events other threads post to other objects, which a
+    // thread checker would see read here unordered (Qt's own queue lock is one it cannot follow).
+    if (!qobject_cast<QMenu *>(watched))
+        return false;
+    if (event->type() == QEvent::Show) {
         if (!m_openMenus.contains(watched)) {
             // A menu deleted while open gets no Hide event; its end must still be reported.
             m_openMenus.insert(watched, connect(watched, &QObject::destroyed, this,

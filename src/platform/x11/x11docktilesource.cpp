@@ -18,10 +18,8 @@ X11DockTileSource::X11DockTileSource(X11Session &session, X11DesktopEntries &ent
     : QObject(parent), m_session(session), m_entries(entries), m_walker(std::move(panels))
 {
     m_walker.setOnWalk([this](const std::optional<QList<X11PanelWalk>> &walks) { takeWalk(walks); });
-    m_walker.setOnChange([this] {
-        QMetaObject::invokeMethod(
-            this, [this] { m_gate.noteChange(); }, Qt::QueuedConnection);
-    });
+    // From the walker's thread through the scheduler, whose hand-off a thread checker can follow.
+    m_walker.setOnChange([this] { m_scheduler.post([this] { m_gate.noteChange(); }); });
     // A panel that starts the accessibility bus after us is found once the bus is there; one that
     // takes it down with it is gone.
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -91,14 +89,11 @@ void X11DockTileSource::takeWalk(const std::optional<QList<X11PanelWalk>> &walks
         m_tiles = tiles;
         m_side = side;
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this, present, changed] {
-            setPresent(present);
-            if (changed)
-                emit tilesChanged();
-        },
-        Qt::QueuedConnection);
+    m_scheduler.post([this, present, changed] {
+        setPresent(present);
+        if (changed)
+            emit tilesChanged();
+    });
 }
 
 QList<X11TaskWindow> X11DockTileSource::readWindows(QRect &screen)

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "runtime/workqueue.h"
+
 namespace qv {
 
 namespace {
@@ -59,7 +61,7 @@ X11Feedback::~X11Feedback()
 
 void X11Feedback::playSnapSound()
 {
-    m_worker.start([this] {
+    startOnPool(m_worker, [this] {
         if (!m_canberra)
             m_canberra = new Canberra;
         if (!m_canberra->load())

@@ -9,6 +9,7 @@
 #include "platform/fileicons.h"
 #include "platform/imagedecoding.h"
 #include "platform/ownedfiles.h"
+#include "runtime/workqueue.h"
 
 namespace qv {
 
@@ -117,7 +118,7 @@ QImage X11Thumbnailer::render(const QString &path, const QSize &pixels, QString 
 void X11Thumbnailer::generate(const ThumbnailRequest &request,
                               std::function<void(const QImage &, const QString &)> done)
 {
-    m_pool.start([this, request, done = std::move(done)] {
+    startOnPool(m_pool, [this, request, done = std::move(done)] {
         const QSize pixels = request.size * std::max(1.0, request.scale);
         QString error;
         QImage image = render(request.path, pixels, &error);

@@ -12,6 +12,7 @@
 #include <xcb/shm.h>
 
 #include "platform/x11/x11session.h"
+#include "runtime/workqueue.h"
 
 namespace qv {
 
@@ -185,7 +186,7 @@ X11WindowCapture::~X11WindowCapture()
 
 void X11WindowCapture::captureWindow(quint32 windowId, const QSize &pixelSize, Completion done)
 {
-    m_workers.start([this, windowId, pixelSize, done = std::move(done)] {
+    startOnPool(m_workers, [this, windowId, pixelSize, done = std::move(done)] {
         const QImage image = grab(windowId, true, pixelSize);
         if (image.isNull())
             done(std::nullopt);
