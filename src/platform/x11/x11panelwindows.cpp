@@ -218,8 +218,7 @@ void X11PanelWindows::writeHints(quint32 window)
 {
     xcb_connection_t *c = m_connection.xcb();
     xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
-    // The window manager reads the type when it maps the window; it keeps it while the window is
-    // withdrawn.
+    // The panel's own types come back before the map, where the window manager reads them.
     if (auto &types = m_panels[window].types) {
         if (types->empty()) {
             xcb_delete_property(c, window, ewmh->_NET_WM_WINDOW_TYPE);
