@@ -25,9 +25,13 @@ X11Connection::X11Connection(const QByteArray &displayName, QObject *parent) : Q
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { readEvents(false); });
     // Waiting for a reply can pull events off the socket into xcb's queue without waking the notifier;
-    // drain that queue before the loop sleeps.
-    if (auto *dispatcher = QAbstractEventDispatcher::instance(thread()))
+    // drain that queue on every pass of the loop. A loop that only peeks (processEvents without
+    // waiting, as every wait that spins the loop itself does) never announces that it blocks, so the
+    // pass's start is needed as well as the moment before a sleep.
+    if (auto *dispatcher = QAbstractEventDispatcher::instance(thread())) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { readEvents(true); });
+        connect(dispatcher, &QAbstractEventDispatcher::awake, this, [this] { readEvents(true); });
+    }
 }
 
 X11Connection::~X11Connection()
