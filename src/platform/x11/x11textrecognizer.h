@@ -6,16 +6,15 @@
 
 #include "platform/textrecognizer.h"
 
-namespace tesseract {
-class TessBaseAPI;
-}
-
 namespace qv {
 
-// Text recognition with tesseract 5. The engine is loaded on first use with every asked-for
-// language whose data is installed (English alone when the others fail) and kept loaded for later
-// calls; when it cannot be loaded at all, every answer is "". Pictures larger than `maxSide` are
-// scaled down first. Any thread, one call at a time (calls are serialised).
+class OcrEngine;
+
+// Text recognition with tesseract 5, which lives in a module loaded at the first recognition. The
+// engine is loaded on first use with every asked-for language whose data is installed (English
+// alone when the others fail) and kept loaded for later calls; when it cannot be loaded at all,
+// every answer is "". Pictures larger than `maxSide` are scaled down first. Any thread, one call at
+// a time (calls are serialised).
 class X11TextRecognizer final : public TextRecognizer
 {
 public:
@@ -30,12 +29,9 @@ public:
     static QString tesseractLanguage(const QString &tag);
 
 private:
-    bool ensureEngine(const QString &languages);
-
     QMutex m_mutex;
-    std::unique_ptr<tesseract::TessBaseAPI> m_api;
-    QString m_loadedLanguages;
-    bool m_failed = false;
+    std::unique_ptr<OcrEngine> m_engine;
+    bool m_loaded = false;
 };
 
 } // namespace qv

@@ -4,11 +4,10 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 
-#include <poppler-qt6.h>
-
 #include "platform/fileicons.h"
 #include "platform/imagedecoding.h"
 #include "platform/ownedfiles.h"
+#include "platform/pdfpages.h"
 #include "runtime/workqueue.h"
 
 namespace qv {
@@ -36,28 +35,11 @@ QImage renderSvg(const QString &path, const QSize &pixels, QString *error)
 
 QImage renderPdfNow(const QString &path, const QSize &pixels, QString *error)
 {
-    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
-    if (!document || document->isLocked() || document->numPages() < 1) {
-        *error = QStringLiteral("pdf unreadable");
-        return QImage();
-    }
-    const std::unique_ptr<Poppler::Page> page = document->page(0);
-    if (!page) {
-        *error = QStringLiteral("pdf has no first page");
-        return QImage();
-    }
-    const QSizeF points = page->pageSizeF();
-    if (points.width() <= 0 || points.height() <= 0) {
-        *error = QStringLiteral("pdf page is empty");
-        return QImage();
-    }
-    const double scale = std::min(pixels.width() / points.width(), pixels.height() / points.height());
-    document->setRenderHint(Poppler::Document::Antialiasing);
-    document->setRenderHint(Poppler::Document::TextAntialiasing);
-    const QImage image = page->renderToImage(72.0 * scale, 72.0 * scale);
-    if (image.isNull())
-        *error = QStringLiteral("pdf page does not render");
-    return image;
+    const PdfPages::Page page = PdfPages::render(path, 0, [pixels](const QSizeF &points) {
+        return 72.0 * std::min(pixels.width() / points.width(), pixels.height() / points.height());
+    });
+    *error = page.error;
+    return page.image;
 }
 
 // Poppler cannot be interrupted, and a hostile document can keep it busy for minutes: the page is

@@ -1,29 +1,27 @@
 #include "views/items/universalquicklookview.h"
 
-#include <QAudioOutput>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMediaPlayer>
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QVBoxLayout>
-#include <QVideoWidget>
 
-#include <poppler-qt6.h>
 #include <unistd.h>
 
 #include "platform/fileicons.h"
 #include "platform/imagedecoding.h"
 #include "platform/ownedfiles.h"
+#include "platform/pdfpages.h"
 #include "runtime/scheduler.h"
 #include "ui/theme.h"
 #include "views/items/itemrules.h"
+#include "views/items/mediaview.h"
 #include "views/items/offmain.h"
 #include "views/items/safeimagepreview.h"
 
@@ -367,17 +365,12 @@ void UniversalQuickLookView::present(const Probe &probe)
         return;
     }
     case Kind::Media: {
-        auto *video = new QVideoWidget(this);
-        auto *player = new QMediaPlayer(video);
-        auto *audio = new QAudioOutput(player);
-        player->setAudioOutput(audio);
-        player->setVideoOutput(video);
-        connect(player, &QMediaPlayer::errorOccurred, this, [this, video] {
-            if (m_content == video)
+        QWidget *video = MediaView::make(this, m_url, [this](QWidget *failed) {
+            if (m_content == failed)
                 showIconView();
         });
-        player->setSource(m_url);
-        player->play();
+        if (!video)
+            break;
         setContent(video, Kind::Media);
         return;
     }
@@ -399,21 +392,10 @@ void UniversalQuickLookView::showPage(int index)
         [path, generation, index, width] {
             const PageResult none{generation, index, 0, {}};
             const auto render = [path, width, none] {
-                PageResult result = none;
-                std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
-                if (!document || document->isLocked())
-                    return result;
-                result.count = document->numPages();
-                std::unique_ptr<Poppler::Page> page =
-                    result.index < result.count ? document->page(result.index) : nullptr;
-                if (!page)
-                    return result;
-                const QSizeF points = page->pageSizeF();
-                const double dpi = points.width() > 0 ? std::min(300.0, 72.0 * width / points.width()) : 72.0;
-                document->setRenderHint(Poppler::Document::Antialiasing);
-                document->setRenderHint(Poppler::Document::TextAntialiasing);
-                result.image = page->renderToImage(dpi, dpi);
-                return result;
+                const PdfPages::Page page = PdfPages::render(path, none.index, [width](const QSizeF &points) {
+                    return std::min(300.0, 72.0 * width / points.width());
+                });
+                return PageResult{none.generation, none.index, page.count, page.image};
             };
             // Poppler cannot be interrupted: a page past the time limit is left behind, and the
             // file shows as one that cannot be drawn.

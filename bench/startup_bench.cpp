@@ -1,0 +1,332 @@
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include <poll.h>
+
+#include "../tests/support/xfcepanel.h"
+
+// Xlib's macros clash with Qt's names: its headers come after every Qt header.
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
+#include <X11/extensions/record.h>
+
+using namespace qv;
+
+namespace {
+
+// The program under its own X server with a whole desktop: openbox (its Alt+Tab removed, as the
+// tests run it), xfce4-panel on the accessibility bus and trayer as the system tray, so what the
+// program does at start (panel walk, global input, tray icon) is what a user's start does.
+class OwnDesktop
+{
+public:
+    ~OwnDesktop()
+    {
+        m_desktop.reset();
+        for (QProcess *process : {m_wm.get(), m_xvfb.get()}) {
+            if (process && process->state() != QProcess::NotRunning) {
+                process->terminate();
+                process->waitForFinished(3000);
+            }
+        }
+    }
+
+    // Why the desktop could not be built; empty once it runs.
+    QString start()
+    {
+        for (const char *tool : {"Xvfb", "openbox", "trayer"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                return QStringLiteral("%1 is not installed").arg(QLatin1String(tool));
+        }
+        if (const QString missing = XfcePanelDesktop::missing(); !missing.isEmpty())
+            return missing;
+        if (!QFile::exists(QStringLiteral(QV_APP_BINARY)))
+            return QStringLiteral("the application is not built");
+
+        m_xvfb = std::make_unique<QProcess>();
+        m_xvfb->setProcessChannelMode(QProcess::SeparateChannels);
+        m_xvfb->start(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                             QStringLiteral("exec Xvfb -displayfd 1 -screen 0 1920x1080x24 "
+                                                            "-nolisten tcp 2>/dev/null")});
+        if (!m_xvfb->waitForReadyRead(10000))
+            return QStringLiteral("Xvfb did not start");
+        const QByteArray display = ":" + m_xvfb->readLine().trimmed();
+        qputenv("DISPLAY", display);
+
+        QFile rc(QStringLiteral("/etc/xdg/openbox/rc.xml"));
+        if (!m_folder.isValid() || !rc.open(QIODevice::ReadOnly))
+            return QStringLiteral("no openbox configuration");
+        QString config = QString::fromUtf8(rc.readAll());
+        config.remove(QRegularExpression(QStringLiteral("<keybind key=\"A-S?-?Tab\">.*?</keybind>"),
+                                         QRegularExpression::DotMatchesEverythingOption));
+        QFile ownRc(m_folder.filePath(QStringLiteral("rc.xml")));
+        if (!ownRc.open(QIODevice::WriteOnly) || ownRc.write(config.toUtf8()) < 0)
+            return QStringLiteral("cannot write the openbox configuration");
+        ownRc.close();
+        m_wm = std::make_unique<QProcess>();
+        m_wm->start(QStringLiteral("openbox"), {QStringLiteral("--config-file"), ownRc.fileName()});
+
+        m_desktop = std::make_unique<XfcePanelDesktop>();
+        if (!m_desktop->start())
+            return QStringLiteral("the panel's desktop did not start");
+        m_desktop->run(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"),
+                                                  QStringLiteral("--align"), QStringLiteral("right"),
+                                                  QStringLiteral("--widthtype"), QStringLiteral("request"),
+                                                  QStringLiteral("--height"), QStringLiteral("28")});
+        m_display = XOpenDisplay(nullptr);
+        if (!m_display)
+            return QStringLiteral("cannot open the display");
+        const Atom tray = XInternAtom(m_display, "_NET_SYSTEM_TRAY_S0", False);
+        QElapsedTimer clock;
+        clock.start();
+        while (XGetSelectionOwner(m_display, tray) == None && clock.elapsed() < 10000)
+            QThread::msleep(50);
+        if (XGetSelectionOwner(m_display, tray) == None)
+            return QStringLiteral("trayer did not take the tray");
+        // The panel settles (its plugins, the accessibility bus) before the first start is timed.
+        QThread::sleep(2);
+        return {};
+    }
+
+    Display *display() const { return m_display; }
+    XfcePanelDesktop &desktop() { return *m_desktop; }
+
+private:
+    QTemporaryDir m_folder;
+    std::unique_ptr<QProcess> m_xvfb;
+    std::unique_ptr<QProcess> m_wm;
+    std::unique_ptr<XfcePanelDesktop> m_desktop;
+    Display *m_display = nullptr;
+};
+
+// One start of the program as the server saw it: milliseconds from the start to its dock request
+// to the tray (_NET_SYSTEM_TRAY_OPCODE, SYSTEM_TRAY_REQUEST_DOCK, sent through the server) and to
+// the tray's reparenting of the icon window (the XEmbed embedding); resident and unshared memory
+// once the program has settled.
+struct Start
+{
+    double dockMs = -1;
+    double embedMs = -1;
+    double residentMB = 0;
+    double unsharedMB = 0;
+};
+
+// Dock requests as the server records them (the RECORD extension, every client's SendEvent).
+class DockRequestRecorder
+{
+public:
+    explicit DockRequestRecorder(Display *control) : m_control(control)
+    {
+        int major = 0;
+        int minor = 0;
+        m_data = XOpenDisplay(DisplayString(control));
+        if (!m_data || !XRecordQueryVersion(control, &major, &minor))
+            return;
+        m_opcode = XInternAtom(control, "_NET_SYSTEM_TRAY_OPCODE", False);
+        XRecordRange *range = XRecordAllocRange();
+        range->core_requests.first = X_SendEvent;
+        range->core_requests.last = X_SendEvent;
+        XRecordClientSpec clients = XRecordAllClients;
+        m_context = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
+        XFree(range);
+        XSync(control, False);
+        if (m_context && !XRecordEnableContextAsync(m_data, m_context, &DockRequestRecorder::intercepted,
+                                                    reinterpret_cast<XPointer>(this)))
+            m_context = 0;
+    }
+    ~DockRequestRecorder()
+    {
+        if (m_context) {
+            XRecordDisableContext(m_control, m_context);
+            XRecordFreeContext(m_control, m_context);
+            XSync(m_control, False);
+        }
+        if (m_data)
+            XCloseDisplay(m_data);
+    }
+
+    bool isValid() const { return m_context != 0; }
+    int fd() const { return m_data ? ConnectionNumber(m_data) : -1; }
+    void read() { XRecordProcessReplies(m_data); }
+    // The icon window of the first dock request since the last call, if one came.
+    std::optional<Window> takeDockRequest() { return std::exchange(m_docked, std::nullopt); }
+
+private:
+    static void intercepted(XPointer self, XRecordInterceptData *data)
+    {
+        auto *recorder = reinterpret_cast<DockRequestRecorder *>(self);
+        // A SendEvent request carries the 32 bytes of the event after 12 bytes of header.
+        if (data->category == XRecordFromClient && data->data_len * 4 >= 44) {
+            const auto *event = reinterpret_cast<const xEvent *>(data->data + 12);
+            if ((event->u.u.type & 0x7f) == ClientMessage &&
+                event->u.clientMessage.u.l.type == recorder->m_opcode &&
+                event->u.clientMessage.u.l.longs1 == 0 && !recorder->m_docked)
+                recorder->m_docked = Window(event->u.clientMessage.u.l.longs2);
+        }
+        XRecordFreeData(data);
+    }
+
+    Display *m_control;
+    Display *m_data = nullptr;
+    XRecordContext m_context = 0;
+    Atom m_opcode = None;
+    std::optional<Window> m_docked;
+};
+
+double kilobytesField(const QString &path, const QByteArrayList &names)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    double sum = 0;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        for (const QByteArray &name : names) {
+            if (line.startsWith(name + ':'))
+                sum += line.mid(name.size() + 1).trimmed().split(' ').value(0).toDouble();
+        }
+    }
+    return sum;
+}
+
+double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    const qsizetype middle = values.size() / 2;
+    return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2;
+}
+
+// Starts the program once, follows the server until the tray has embedded its icon, waits until its
+// resident memory holds still for a second, reads it, and ends the program as the session would.
+Start startOnce(OwnDesktop &own, const QStringList &environment)
+{
+    Display *display = own.display();
+    XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+    XSync(display, True);
+    DockRequestRecorder recorder(display);
+    XSync(display, False);
+
+    Start start;
+    QProcess app;
+    app.setEnvironment(environment);
+    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    app.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    app.start(QStringLiteral(QV_APP_BINARY), {QStringLiteral("--platform=x11")});
+    app.waitForStarted(5000);
+    std::optional<Window> icon;
+    while ((start.dockMs < 0 || start.embedMs < 0) && clock.elapsed() < 10000) {
+        pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {recorder.fd(), POLLIN, 0}};
+        ::poll(fds, recorder.isValid() ? 2 : 1, 20);
+        if (recorder.isValid()) {
+            recorder.read();
+            if (const std::optional<Window> docked = recorder.takeDockRequest()) {
+                start.dockMs = double(clock.nsecsElapsed()) / 1e6;
+                icon = docked;
+            }
+        }
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            // The icon window leaves the root for the tray's socket: embedded. Before the request
+            // was seen (no RECORD), the first reparented window carrying XEmbed information is it.
+            if (event.type == ReparentNotify && event.xreparent.parent != DefaultRootWindow(display) &&
+                start.embedMs < 0 && (!icon || *icon == event.xreparent.window)) {
+                start.embedMs = double(clock.nsecsElapsed()) / 1e6;
+                if (!recorder.isValid())
+                    start.dockMs = start.embedMs;
+            }
+        }
+    }
+    XSelectInput(display, DefaultRootWindow(display), NoEventMask);
+    XSync(display, True);
+
+    const QString status = QStringLiteral("/proc/%1/status").arg(app.processId());
+    const QString rollup = QStringLiteral("/proc/%1/smaps_rollup").arg(app.processId());
+    double last = -1;
+    int steady = 0;
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 15000 && app.state() == QProcess::Running) {
+        QThread::msleep(250);
+        const double now = kilobytesField(status, {"VmRSS"});
+        steady = now == last ? steady + 1 : 0;
+        last = now;
+        if (steady >= 4 && settle.elapsed() >= 2000)
+            break;
+    }
+    start.residentMB = last / 1024;
+    start.unsharedMB = kilobytesField(rollup, {"Private_Clean", "Private_Dirty"}) / 1024;
+    app.terminate();
+    if (!app.waitForFinished(5000)) {
+        app.kill();
+        app.waitForFinished(3000);
+    }
+    return start;
+}
+
+// From the program's start to its tray icon on a desktop with a tray, and its resident memory once
+// started. Goals: the dock request within 80 ms (median), at most 45 MB resident (median). Each run
+// is a later start in the same folders (the first one, which writes the settings, is not counted).
+// QV_STARTUP_RUNS sets the number of runs (15 unless set).
+void startToTrayIcon(benchmark::State &state)
+{
+    OwnDesktop own;
+    if (const QString missing = own.start(); !missing.isEmpty()) {
+        state.SkipWithError(qPrintable(missing));
+        return;
+    }
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    for (const char *name :
+         {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString folder = home.filePath(QString::fromLatin1(name));
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert(QString::fromLatin1(name), folder);
+    }
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(qgetenv("DISPLAY")));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QString::fromLocal8Bit(qgetenv("DBUS_SESSION_BUS_ADDRESS")));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    const int runs = std::max(1, qEnvironmentVariableIntValue("QV_STARTUP_RUNS") > 0
+                                     ? qEnvironmentVariableIntValue("QV_STARTUP_RUNS")
+                                     : 15);
+    for (auto _ : state) {
+        startOnce(own, environment.toStringList());
+        QList<double> dock, embed, resident, unshared;
+        for (int i = 0; i < runs; ++i) {
+            const Start start = startOnce(own, environment.toStringList());
+            dock.append(start.dockMs);
+            embed.append(start.embedMs);
+            resident.append(start.residentMB);
+            unshared.append(start.unsharedMB);
+        }
+        state.counters["runs"] = runs;
+        state.counters["dock_request_ms"] = median(dock);
+        state.counters["dock_request_ms_max"] = *std::max_element(dock.begin(), dock.end());
+        state.counters["dock_goal_ms"] = 80;
+        state.counters["embedded_ms"] = median(embed);
+        state.counters["rss_start_MB"] = median(resident);
+        state.counters["rss_start_MB_max"] = *std::max_element(resident.begin(), resident.end());
+        state.counters["rss_goal_MB"] = 45;
+        state.counters["uss_start_MB"] = median(unshared);
+    }
+}
+BENCHMARK(startToTrayIcon)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
