@@ -1,134 +1,19 @@
 #include "core/diagnostics/zipwriter.h"
 
-#include <QByteArray>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-
-#include <zip.h>
-
-#include <list>
-#include <memory>
+#include "platform/loadablemodule.h"
 
 namespace qv {
 
-namespace {
-
-QString zipMessage(zip_error_t *error)
-{
-    return QString::fromUtf8(zip_error_strerror(error));
-}
-
-struct SourceDeleter
-{
-    void operator()(zip_source_t *source) const { zip_source_free(source); }
-};
-
-// Reads the whole of a buffer source that libzip has finished writing into.
-QString readSource(zip_source_t *source, QByteArray &out)
-{
-    if (zip_source_open(source) < 0)
-        return zipMessage(zip_source_error(source));
-    QString problem;
-    if (zip_source_seek(source, 0, SEEK_END) < 0) {
-        problem = zipMessage(zip_source_error(source));
-    } else {
-        const zip_int64_t size = zip_source_tell(source);
-        if (size < 0 || zip_source_seek(source, 0, SEEK_SET) < 0) {
-            problem = zipMessage(zip_source_error(source));
-        } else {
-            out.resize(qsizetype(size));
-            if (zip_source_read(source, out.data(), zip_uint64_t(size)) != size)
-                problem = QStringLiteral("The archive could not be read back from memory");
-        }
-    }
-    zip_source_close(source);
-    return problem;
-}
-
-} // namespace
-
 QString ZipWriter::writeFolder(const QString &folder, const QString &destination)
 {
-    zip_error_t error;
-    zip_error_init(&error);
-    std::unique_ptr<zip_source_t, SourceDeleter> buffer(zip_source_buffer_create(nullptr, 0, 0, &error));
-    if (!buffer) {
-        const QString message = zipMessage(&error);
-        zip_error_fini(&error);
-        return message;
-    }
-    zip_t *archive = zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error);
-    if (!archive) {
-        const QString message = zipMessage(&error);
-        zip_error_fini(&error);
-        return message;
-    }
-    zip_error_fini(&error);
-    // The archive takes over one reference of the buffer; keep ours to read the result after closing.
-    zip_source_keep(buffer.get());
-
-    // libzip reads entry data only when the archive is closed, so the bytes must outlive the loop.
-    std::list<QByteArray> contents;
+    using ZipFolder = void (*)(const QString &, const QString &, QString *);
+    static const auto zip =
+        reinterpret_cast<ZipFolder>(LoadableModule::resolve("quorvantis_zip", "quorvantis_zip_folder"));
+    if (!zip)
+        return QStringLiteral("Could not write %1: the ZIP module is missing").arg(destination);
     QString problem;
-    const QDir root(folder);
-    QStringList paths;
-    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths.append(it.next());
-    paths.sort();
-    for (const QString &path : std::as_const(paths)) {
-        const QFileInfo info(path);
-        const QByteArray name = root.relativeFilePath(path).toUtf8();
-        if (info.isDir()) {
-            if (zip_dir_add(archive, name.constData(), ZIP_FL_ENC_UTF_8) < 0) {
-                problem = zipMessage(zip_get_error(archive));
-                break;
-            }
-            continue;
-        }
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            problem = QStringLiteral("Could not read %1: %2").arg(path, file.errorString());
-            break;
-        }
-        contents.push_back(file.readAll());
-        const QByteArray &data = contents.back();
-        zip_source_t *source = zip_source_buffer(archive, data.constData(), zip_uint64_t(data.size()), 0);
-        if (!source) {
-            problem = zipMessage(zip_get_error(archive));
-            break;
-        }
-        if (zip_file_add(archive, name.constData(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
-            zip_source_free(source);
-            problem = zipMessage(zip_get_error(archive));
-            break;
-        }
-    }
-    if (!problem.isEmpty()) {
-        zip_discard(archive);
-        return problem;
-    }
-    if (zip_close(archive) < 0) {
-        problem = zipMessage(zip_get_error(archive));
-        zip_discard(archive);
-        return problem;
-    }
-
-    QByteArray bytes;
-    problem = readSource(buffer.get(), bytes);
-    if (!problem.isEmpty())
-        return problem;
-
-    QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly))
-        return QStringLiteral("Could not write %1: %2").arg(destination, out.errorString());
-    if (out.write(bytes) != bytes.size() || !out.commit())
-        return QStringLiteral("Could not write %1: %2").arg(destination, out.errorString());
-    return {};
+    zip(folder, destination, &problem);
+    return problem;
 }
 
 } // namespace qv

@@ -4,7 +4,8 @@
 
 namespace qv {
 
-// Packs a folder into a ZIP archive with libzip. Safe from any thread.
+// Packs a folder into a ZIP archive with libzip (in a module loaded at the first archive). Safe from
+// any thread.
 class ZipWriter
 {
 public:
