@@ -52,6 +52,15 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     m_parts.relocation->terminateOtherInstances();
+    m_parts.statusItem->setupStatusItem();
+    m_scheduler.post([self = QPointer<AppDelegate>(this)] {
+        if (self)
+            self->startServices();
+    });
+}
+
+void AppDelegate::startServices()
+{
     m_dockMonitor = std::make_unique<DockMonitor>(m_platform, m_scheduler, m_queues, m_settings, m_eventLog);
     m_windowEngine = new WindowEngine(m_platform, m_scheduler, m_queues, m_settings, m_eventLog, this);
 
@@ -61,10 +70,10 @@ void AppDelegate::applicationDidFinishLaunching()
     m_parts.overlay->setupBindings(*m_dockMonitor, *m_windowEngine);
     m_parts.overlay->startMouseCheckTimer();
     observeMenuTracking();
-    m_parts.statusItem->setupStatusItem();
     if (!checkPermissions())
         m_parts.onboarding->showOnboarding();
     observeResignActive();
+    emit servicesStarted();
 }
 
 bool AppDelegate::hasInputMonitoringPermission()

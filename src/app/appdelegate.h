@@ -32,7 +32,9 @@ public:
                 SettingsStore &settings, EventLog &eventLog, ShellParts parts, QObject *parent = nullptr);
     ~AppDelegate() override;
 
-    // The start-up sequence. Call once, on the main thread, after the event loop has started.
+    // The start-up sequence. Call once, on the main thread, after the event loop has started. The
+    // status item comes first; the services and panels follow at the next turn of the event loop
+    // (so the tray gets its dock request before they are built), then servicesStarted is emitted.
     void applicationDidFinishLaunching();
 
     // True when a listen-only key-down tap can be created (the input-monitoring permission).
@@ -42,7 +44,11 @@ public:
     DockMonitor *dockMonitor() const { return m_dockMonitor.get(); }
     WindowEngine *windowEngine() const { return m_windowEngine; }
 
+signals:
+    void servicesStarted();
+
 private:
+    void startServices();
     bool checkPermissions();
     void observeMenuTracking();
     void observeResignActive();

@@ -189,10 +189,11 @@ int main(int argc, char **argv)
     trayIcon.observeCaptures(*clipboard, *shelf);
     overlayController.setItemServices(
         *clipboard, *shelf, queues.makeQueue(QStringLiteral("edge previews"), QueueKind::Concurrent));
-    scheduler.post([&quorvantis, &settingsWindows] {
-        quorvantis.appDelegate().applicationDidFinishLaunching();
-        settingsWindows.setDockMonitor(quorvantis.appDelegate().dockMonitor());
-    });
+    QObject::connect(&quorvantis.appDelegate(), &AppDelegate::servicesStarted, &quorvantis.appDelegate(),
+                     [&quorvantis, &settingsWindows] {
+                         settingsWindows.setDockMonitor(quorvantis.appDelegate().dockMonitor());
+                     });
+    scheduler.post([&quorvantis] { quorvantis.appDelegate().applicationDidFinishLaunching(); });
     const int status = QApplication::exec();
 
     // A desktop program ends at once (Quit, Restart, the session's SIGTERM). Settings are written as

@@ -25,6 +25,13 @@ protected:
                                                  parts.take());
     }
 
+    // The start-up sequence with the turn of the event loop that builds the services.
+    void launch()
+    {
+        delegate->applicationDidFinishLaunching();
+        scheduler.runPending();
+    }
+
     bool menuFlag() const { return delegate->windowEngine()->isContextMenuOpen(); }
 
     SimDesktop desktop;
@@ -43,7 +50,7 @@ const QStringList allProbes = {"screenCapture", "accessibility", "inputMonitorin
 TEST_F(AppDelegateTest, LaunchStartsTheServicesAndBindsThePanelsToThem)
 {
     EXPECT_EQ(delegate->dockMonitor(), nullptr);
-    delegate->applicationDidFinishLaunching();
+    launch();
 
     EXPECT_TRUE(desktop.application.darkAppearance);
     EXPECT_EQ(parts.relocation->calls, QStringList({"isInApplicationsFolder", "terminateOtherInstances"}));
@@ -79,7 +86,7 @@ TEST_P(AppDelegateRelocation, AnswerToTheMoveQuestionDecidesWhetherServicesStart
     const RelocationCase &c = GetParam();
     parts.relocation->inApplicationsFolder = false;
     parts.relocation->answer = c.answer;
-    delegate->applicationDidFinishLaunching();
+    launch();
 
     EXPECT_EQ(parts.relocation->calls, c.relocationCalls);
     EXPECT_EQ(desktop.application.terminateCount, c.terminations);
@@ -131,7 +138,7 @@ TEST_P(AppDelegatePermissions, AllThreeProbesRunAndAnyRefusalOpensOnboarding)
     desktop.permissions.screenCapture = c.screenCapture;
     desktop.permissions.accessibility = c.accessibility;
     desktop.permissions.inputMonitoring = c.inputMonitoring;
-    delegate->applicationDidFinishLaunching();
+    launch();
 
     EXPECT_EQ(desktop.permissions.probes, allProbes);
     EXPECT_EQ(parts.onboarding->openCount, c.onboarding ? 1 : 0);
@@ -152,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AppDelegatePermissions,
 
 TEST_F(AppDelegateTest, MenuFlagFollowsTrackingOnALaterTurnAndOutlivesItByOneAndAHalfSeconds)
 {
-    delegate->applicationDidFinishLaunching();
+    launch();
     desktop.application.beginMenu();
     EXPECT_FALSE(menuFlag()); // never inside the notification
     scheduler.runPending();
@@ -169,7 +176,7 @@ TEST_F(AppDelegateTest, MenuFlagFollowsTrackingOnALaterTurnAndOutlivesItByOneAnd
 // the flag 1.5 s later while the second was still open, so the bubble hid under an open menu.
 TEST_F(AppDelegateTest, MenuFlagStaysWhileAnyMenuIsOpenAndClearsAfterTheLastCloses)
 {
-    delegate->applicationDidFinishLaunching();
+    launch();
     desktop.application.beginMenu();
     desktop.application.beginMenu(); // the submenu
     scheduler.runPending();
@@ -186,7 +193,7 @@ TEST_F(AppDelegateTest, MenuFlagStaysWhileAnyMenuIsOpenAndClearsAfterTheLastClos
 
 TEST_F(AppDelegateTest, AMenuOpenedDuringTheGraceVoidsTheReset)
 {
-    delegate->applicationDidFinishLaunching();
+    launch();
     desktop.application.beginMenu();
     scheduler.runPending();
     desktop.application.endMenu(); // first menu closes at t = 0
@@ -203,7 +210,7 @@ TEST_F(AppDelegateTest, AMenuOpenedDuringTheGraceVoidsTheReset)
 
 TEST_F(AppDelegateTest, ResigningActiveHidesTheBubbleWithForceOnALaterTurn)
 {
-    delegate->applicationDidFinishLaunching();
+    launch();
     const QStringList setup = parts.overlay->calls;
     desktop.application.beginMenu(); // a context menu being open does not hold a forced hide back
     scheduler.runPending();
@@ -223,7 +230,7 @@ TEST_F(AppDelegateTest, ResigningActiveHidesTheBubbleWithForceOnALaterTurn)
 // notifications sent after that, must do nothing instead of reaching a destroyed engine.
 TEST_F(AppDelegateTest, CallbacksAfterTheDelegateIsGoneDoNothing)
 {
-    delegate->applicationDidFinishLaunching();
+    launch();
     desktop.application.beginMenu();
     desktop.application.endMenu();
     desktop.application.resignActive();

@@ -67,14 +67,22 @@ xcb_screen_t *firstScreen(xcb_connection_t *connection)
 // else an owner lists, thousands if it likes) are never looked at.
 QStringList usableTypes()
 {
-    QStringList types = {PasteboardType::fileURL,   PasteboardType::fileNames, PasteboardType::png,
-                         PasteboardType::tiff,      PasteboardType::plainText, PasteboardType::utf8String,
-                         PasteboardType::utf16Text, PasteboardType::text,      PasteboardType::rtf,
-                         PasteboardType::html,      QStringLiteral("STRING"),  QStringLiteral("TEXT"),
-                         compoundTextType};
+    return {PasteboardType::fileURL,   PasteboardType::fileNames, PasteboardType::png,
+            PasteboardType::tiff,      PasteboardType::plainText, PasteboardType::utf8String,
+            PasteboardType::utf16Text, PasteboardType::text,      PasteboardType::rtf,
+            PasteboardType::html,      QStringLiteral("STRING"),  QStringLiteral("TEXT"),
+            compoundTextType};
+}
+
+// The picture types the image decoders read, besides those above. Asking loads every image plugin,
+// so it is asked at the first read of an owned clipboard, not at start.
+QStringList decodableImageTypes()
+{
+    const QStringList fixed = usableTypes();
+    QStringList types;
     for (const QByteArray &mime : QImageReader::supportedMimeTypes()) {
         const QString type = QString::fromLatin1(mime);
-        if (!types.contains(type))
+        if (!fixed.contains(type) && !types.contains(type))
             types.append(type);
     }
     return types;
@@ -253,7 +261,7 @@ public:
         m_clipboard = internAtom(m_connection, "CLIPBOARD");
         m_targets = internAtom(m_connection, "TARGETS");
         m_incr = internAtom(m_connection, "INCR");
-        internUsableTypes();
+        internTypes(usableTypes());
         m_utf8String = atom(PasteboardType::utf8String);
         m_compoundText = atom(compoundTextType);
         m_text = atom(QStringLiteral("TEXT"));
@@ -299,6 +307,10 @@ public:
             m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
         if (!owner || owner->owner == XCB_WINDOW_NONE)
             return {};
+        if (!m_imageTypesInterned) {
+            m_imageTypesInterned = true;
+            internTypes(decodableImageTypes());
+        }
         // A list of atoms (some toolkits type it TARGETS); anything else is no answer.
         auto targets = convert(m_targets);
         if (targets && targets->type != XCB_ATOM_ATOM && targets->type != m_targets)
@@ -439,10 +451,9 @@ private:
         return transfer->bytes;
     }
 
-    // All usable types interned in one round trip, once.
-    void internUsableTypes()
+    // Usable types interned in one round trip.
+    void internTypes(const QStringList &types)
     {
-        const QStringList types = usableTypes();
         std::vector<xcb_intern_atom_cookie_t> cookies;
         cookies.reserve(size_t(types.size()));
         for (const QString &type : types) {
@@ -618,6 +629,7 @@ private:
     xcb_atom_t m_property = XCB_ATOM_NONE;
     // Fixed once interned: offers cannot grow it.
     QHash<xcb_atom_t, QString> m_usable;
+    bool m_imageTypesInterned = false;
 };
 
 X11Pasteboard::X11Pasteboard() : m_watcher(std::make_unique<Watcher>()), m_reader(std::make_shared<Reader>())
