@@ -865,6 +865,8 @@ void OverlayController::hideGlobalSwitcher()
             m_windowEngine->clearWindows();
         else
             m_windowEngine->cancelWindowFetches();
+        // The full-screen window's pixels are not kept while it is hidden.
+        m_globalOverlayWindow->releaseWindow();
         // The panel's snapshots and decoded thumbnails are freed by now; their pages go back.
         releaseFreeMemory();
     });

@@ -144,4 +144,12 @@ void Panel::orderOut()
     applyCatcher();
 }
 
+void Panel::releaseWindow()
+{
+    if (isVisible() || !m_prepared)
+        return;
+    destroy();
+    m_prepared = false;
+}
+
 } // namespace qv

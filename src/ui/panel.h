@@ -45,6 +45,9 @@ public:
     // Shows the panel above other windows without activating it; hides it.
     void orderFront();
     void orderOut();
+    // Gives a hidden panel's native window back, with the pixels kept for it (a full-screen panel's
+    // are several megabytes); the next orderFront makes a new one. Does nothing while it shows.
+    void releaseWindow();
 
 signals:
     void translucencyChanged(bool translucent);
