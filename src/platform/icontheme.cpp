@@ -1,8 +1,11 @@
 #include "platform/icontheme.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QMimeDatabase>
+#include <QPixmapCache>
 #include <QStringList>
+#include <QThread>
 
 namespace qv {
 
@@ -26,12 +29,28 @@ void ensureIconTheme()
     Q_UNUSED(done);
 }
 
-QImage themeIconForMimeType(const QString &mimeName, int size)
+QImage themeIconImage(const QString &name, int size, const QString &fallback)
 {
     ensureIconTheme();
+    const QIcon icon = fallback.isEmpty() ? QIcon::fromTheme(name)
+                                          : QIcon::fromTheme(name, QIcon::fromTheme(fallback));
+    if (icon.isNull())
+        return QImage();
+    const QImage image = icon.pixmap(size, size).toImage();
+    if (!qApp || QThread::currentThread() != qApp->thread())
+        return image; // the theme's settings and the pixmap cache belong to the main thread
+    // A changed search path has the icon read its theme entries afresh at its next use, which
+    // drops the full-size picture its entry holds; the pixmap cache holds the rest.
+    QIcon::setThemeSearchPaths(QIcon::themeSearchPaths());
+    icon.availableSizes();
+    QPixmapCache::clear();
+    return image;
+}
+
+QImage themeIconForMimeType(const QString &mimeName, int size)
+{
     const QMimeType type = QMimeDatabase().mimeTypeForName(mimeName);
-    const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
-    return icon.isNull() ? QImage() : icon.pixmap(size, size).toImage();
+    return themeIconImage(type.iconName(), size, type.genericIconName());
 }
 
 } // namespace qv

@@ -1,11 +1,11 @@
 #include "platform/x11/x11appicons.h"
 
-#include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <algorithm>
 
+#include "platform/icontheme.h"
 #include "platform/x11/x11clientreader.h"
 #include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11session.h"
@@ -80,12 +80,9 @@ QList<InstalledApplication> X11AppIcons::installedApplications()
 
 QImage X11AppIcons::genericIcon()
 {
-    const QIcon themed = QIcon::fromTheme(QStringLiteral("application-x-executable"));
-    if (!themed.isNull()) {
-        const QImage image = themed.pixmap(preferredSize, preferredSize).toImage();
-        if (!image.isNull())
-            return image;
-    }
+    const QImage themed = themeIconImage(QStringLiteral("application-x-executable"), preferredSize);
+    if (!themed.isNull())
+        return themed;
     // No icon theme installed: a plain window shape, neutral enough for any application.
     QImage image(preferredSize, preferredSize, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);

@@ -5,11 +5,11 @@
 #include <QList>
 #include <QFile>
 #include <QFileInfo>
-#include <QIcon>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QStandardPaths>
 
+#include "platform/icontheme.h"
 #include "platform/imagedecoding.h"
 #include "platform/ownedfiles.h"
 #include "platform/x11/x11clientreader.h"
@@ -216,12 +216,9 @@ QImage X11DesktopEntries::iconNamed(const QString &name, int size)
         const QImage image = ImageDecoding::readFile(name, QSize(size, size));
         return image.isNull() ? image : image.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
-    const QIcon themed = QIcon::fromTheme(name);
-    if (!themed.isNull()) {
-        const QImage image = themed.pixmap(size, size).toImage();
-        if (!image.isNull())
-            return image;
-    }
+    const QImage themed = themeIconImage(name, size);
+    if (!themed.isNull())
+        return themed;
     // Older programs install into the pixmaps folders only, some with the size in the name.
     for (const QString &dataDir : std::as_const(m_dataDirs)) {
         const QDir pixmaps(QDir(dataDir).filePath(QStringLiteral("pixmaps")));
