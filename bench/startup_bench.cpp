@@ -9,12 +9,14 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include <poll.h>
 
 #include "../tests/support/xfcepanel.h"
+#include "benchmemory.h"
 
 // Xlib's macros clash with Qt's names: its headers come after every Qt header.
 #include <X11/Xlib.h>
@@ -208,9 +210,30 @@ double median(QList<double> values)
     return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2;
 }
 
+// The program's environment: this desktop's display and buses, and XDG folders of its own in `home`.
+QStringList appEnvironment(const QTemporaryDir &home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    for (const char *name :
+         {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString folder = home.filePath(QString::fromLatin1(name));
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert(QString::fromLatin1(name), folder);
+    }
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(qgetenv("DISPLAY")));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QString::fromLocal8Bit(qgetenv("DBUS_SESSION_BUS_ADDRESS")));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return environment.toStringList();
+}
+
 // Starts the program once, follows the server until the tray has embedded its icon, waits until its
-// resident memory holds still for a second, reads it, and ends the program as the session would.
-Start startOnce(OwnDesktop &own, const QStringList &environment)
+// resident memory holds still for a second, reads it, runs `whileRunning`, and ends the program as
+// the session would.
+Start startOnce(OwnDesktop &own, const QStringList &environment,
+                const std::function<void(QProcess &app)> &whileRunning = {})
 {
     Display *display = own.display();
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
@@ -270,6 +293,8 @@ Start startOnce(OwnDesktop &own, const QStringList &environment)
     }
     start.residentMB = last / 1024;
     start.unsharedMB = kilobytesField(rollup, {"Private_Clean", "Private_Dirty"}) / 1024;
+    if (whileRunning)
+        whileRunning(app);
     app.terminate();
     if (!app.waitForFinished(5000)) {
         app.kill();
@@ -290,27 +315,15 @@ void startToTrayIcon(benchmark::State &state)
         return;
     }
     QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home.path());
-    for (const char *name :
-         {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
-        const QString folder = home.filePath(QString::fromLatin1(name));
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        environment.insert(QString::fromLatin1(name), folder);
-    }
-    environment.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(qgetenv("DISPLAY")));
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                       QString::fromLocal8Bit(qgetenv("DBUS_SESSION_BUS_ADDRESS")));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    const QStringList environment = appEnvironment(home);
     const int runs = std::max(1, qEnvironmentVariableIntValue("QV_STARTUP_RUNS") > 0
                                      ? qEnvironmentVariableIntValue("QV_STARTUP_RUNS")
                                      : 15);
     for (auto _ : state) {
-        startOnce(own, environment.toStringList());
+        startOnce(own, environment);
         QList<double> dock, embed, resident, unshared;
         for (int i = 0; i < runs; ++i) {
-            const Start start = startOnce(own, environment.toStringList());
+            const Start start = startOnce(own, environment);
             dock.append(start.dockMs);
             embed.append(start.embedMs);
             resident.append(start.residentMB);
@@ -328,5 +341,94 @@ void startToTrayIcon(benchmark::State &state)
     }
 }
 BENCHMARK(startToTrayIcon)->Iterations(1)->Unit(benchmark::kSecond);
+
+bool run(const QString &program, const QStringList &arguments, const QByteArray &input = {})
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    return process.waitForFinished(10000) && process.exitCode() == 0;
+}
+
+// The program on the desktop with a full history, its surfaces opened 20 times each as a user opens
+// them, by their hotkeys: 500 texts and 50 pictures of 1920 x 1080 copied with xclip (the history
+// keeps its 500 newest), then the Super Panel (Alt+Tab) and the clipboard and shelf edge popups
+// (Alt+C, Alt+S), each shown for 0.3 s and closed with Escape. Goal: at most 75 MB resident. The
+// shelf's files, the galleries and the settings window are opened in memory_bench, in process.
+void everySurfaceOnTheDesktop(benchmark::State &state)
+{
+    OwnDesktop own;
+    if (const QString missing = own.start(); !missing.isEmpty()) {
+        state.SkipWithError(qPrintable(missing));
+        return;
+    }
+    for (const char *tool : {"xclip", "xdotool"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+            state.SkipWithError("xclip or xdotool is not installed");
+            return;
+        }
+    }
+    // Windows for the Super Panel to show.
+    own.desktop().xterm(QStringLiteral("first"), QStringLiteral("80x24+200+150"));
+    own.desktop().xterm(QStringLiteral("second"), QStringLiteral("100x30+500+300"));
+    QTemporaryDir home;
+    const QStringList environment = appEnvironment(home);
+    const QString config = home.filePath(QStringLiteral("XDG_CONFIG_HOME/Quorvantis"));
+    QDir().mkpath(config);
+    QFile defaults(config + QStringLiteral("/defaults.json"));
+    if (!defaults.open(QIODevice::WriteOnly) ||
+        defaults.write(R"({"enableModuleHotkeys": true, "showMenuBarIcon": true})") < 0)
+        return state.SkipWithError("cannot write the settings");
+    defaults.close();
+    QList<QString> pictures;
+    for (int i = 0; i < 50; ++i) {
+        QFile png(home.filePath(QStringLiteral("shot-%1.png").arg(i)));
+        if (png.open(QIODevice::WriteOnly))
+            png.write(screenshotPng(i));
+        pictures.append(png.fileName());
+    }
+    for (auto _ : state) {
+        double started = 0;
+        double filled = 0;
+        double opened = 0;
+        double showing = 0;
+        startOnce(own, environment, [&](QProcess &app) {
+            const QString status = QStringLiteral("/proc/%1/status").arg(app.processId());
+            started = kilobytesField(status, {"VmRSS"}) / 1024;
+            const QStringList clipboard = {QStringLiteral("-selection"), QStringLiteral("clipboard")};
+            for (int i = 0; i < 550; ++i) {
+                if (i >= 50 && i % 10 == 9)
+                    run(QStringLiteral("xclip"),
+                        clipboard + QStringList{QStringLiteral("-t"), QStringLiteral("image/png"), QStringLiteral("-i"),
+                                                pictures.at(i / 10 - 5)});
+                else
+                    run(QStringLiteral("xclip"), clipboard,
+                        QStringLiteral("copied text number %1 with a few words after it").arg(i).toUtf8());
+                QThread::msleep(i % 10 == 9 ? 150 : 30);
+            }
+            QThread::sleep(2);
+            filled = kilobytesField(status, {"VmRSS"}) / 1024;
+            for (int i = 0; i < 20; ++i) {
+                for (const char *key : {"alt+Tab", "alt+c", "alt+s"}) {
+                    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(key)});
+                    QThread::msleep(300);
+                    showing = std::max(showing, kilobytesField(status, {"VmRSS"}) / 1024);
+                    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
+                    QThread::msleep(300);
+                }
+            }
+            QThread::sleep(2);
+            opened = kilobytesField(status, {"VmRSS"}) / 1024;
+        });
+        state.counters["rss_start_MB"] = started;
+        state.counters["rss_history_MB"] = filled;
+        state.counters["rss_surfaces_20x_MB"] = opened;
+        state.counters["rss_while_shown_max_MB"] = showing;
+        state.counters["rss_goal_MB"] = 75;
+    }
+}
+BENCHMARK(everySurfaceOnTheDesktop)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
