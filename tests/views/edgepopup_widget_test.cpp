@@ -24,6 +24,7 @@
 #include "support/backdrop.h"
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
+#include "support/textfit.h"
 #include "views/edgepopup/edgepopuprules.h"
 #include "views/edgepopup/edgepopupstate.h"
 #include "views/edgepopup/edgepopupview.h"
@@ -431,6 +432,27 @@ TEST_F(EdgePopupWidget, ALinkItemOpensAndDragsItsWebAddress)
     std::unique_ptr<QMimeData> data(FileDrag::makeData(link));
     EXPECT_EQ(data->urls(), QList<QUrl>({QUrl("https://example.org/")}));
     EXPECT_EQ(data->text(), "https://example.org/");
+}
+
+// The empty clipboard and shelf popups at a side and at the bottom in every language: the header,
+// the chips and the empty line fit (the German drop tile read "ateien hierher ziehe").
+TEST_F(EdgePopupWidget, EmptyPopupsFitInEveryLanguage)
+{
+    for (const AppLanguage language : allAppLanguages) {
+        state->setLanguage(language);
+        for (const OverlayRoute route : {OverlayRoute::clipboard, OverlayRoute::shelf}) {
+            for (const PopupEdge edge : {PopupEdge::leading, PopupEdge::bottom}) {
+                open(route, edge);
+                const QStringList cut = cutTexts(*view);
+                EXPECT_TRUE(cut.isEmpty()) << qPrintable(rawValue(language)) << ":\n"
+                                           << qPrintable(cut.join(u'\n'));
+            }
+        }
+        if (language == AppLanguage::german)
+            shot("edgepopup_bottom_shelf_empty_german");
+        if (language == AppLanguage::french)
+            shot("edgepopup_bottom_shelf_empty_french");
+    }
 }
 
 TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumn)

@@ -36,6 +36,7 @@
 #include "support/screenshot.h"
 #include "support/textfit.h"
 #include "ui/interfacelanguage.h"
+#include "ui/theme.h"
 #include "views/onboarding/onboardingview.h"
 #include "views/onboarding/slidebutton.h"
 #include "views/settings/aboutsection.h"
@@ -757,10 +758,15 @@ TEST_F(SettingsWindowTest, DiagnosticsSwitchShowsCountsAndTheExportButtonRestsOn
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_FALSE(diag.countsShown());
 
+    // The standard switch, legible on the dark page: a light grey track when off, the accent when on.
+    EXPECT_GT(toggle->grab().toImage().pixelColor(32, 12).lightness(), 80);
+    QCoreApplication::processEvents();
+    saveScreenshot(view, QStringLiteral("settings_diagnostics_off"));
     toggle->click();
     scheduler.runPending();
     EXPECT_TRUE(settings.get(Settings::diagnosticsEnabled));
     EXPECT_TRUE(diag.countsShown());
+    EXPECT_EQ(toggle->grab().toImage().pixelColor(8, 12), Theme::systemBlue());
     // The counts are read again at the next change of the switch, not as events come.
     for (int i = 0; i < 60; ++i)
         diagnostics.log(QStringLiteral("event"));
