@@ -54,10 +54,7 @@ QStringList cutTexts(QWidget &root)
         const QString text = label ? label->text() : button ? button->text() : widget->accessibleName();
         if (!widget->isVisibleTo(&root) || text.isEmpty())
             continue;
-        const QString name = QStringLiteral("\"%1\" (%2, %3x%4): ")
-                                 .arg(text, QLatin1String(widget->metaObject()->className()))
-                                 .arg(widget->width())
-                                 .arg(widget->height());
+        const QString name = QStringLiteral("\"%1\" (%2): ").arg(text, widget->metaObject()->className());
         if (const QString fault = roomFault(*widget, text); !fault.isEmpty())
             faults << name + fault;
         if (drawsABox(*widget, text))

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QKeyEvent>
 #include <QLabel>
@@ -616,16 +615,16 @@ TEST_F(SettingsWindowTest, EveryPageFitsTheWindowInEveryLanguage)
         view.resize(750, 820);
         const QString code = Localization::languageCode(language).toString();
         // Qt's own buttons (the file picker's, a message box's) speak the language too.
-        const QString cancel =
-            QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text();
+        const QString cancel = QDialogButtonBox(QDialogButtonBox::Cancel).buttons().constFirst()->text();
         EXPECT_EQ(cancel == "Cancel", code == "en") << qPrintable(code) << " " << qPrintable(cancel);
         for (const SettingsTab tab : allSettingsTabs) {
             view.selectTab(tab);
             QCoreApplication::processEvents();
+            EXPECT_EQ(view.selectedTab(), tab);
+            ASSERT_TRUE(view.page()->isVisible()); // else nothing would be checked
             const auto expectFits = [&] {
-                const QStringList cut = cutTexts(view);
-                EXPECT_TRUE(cut.isEmpty()) << qPrintable(code) << " " << qPrintable(rawValue(tab)) << ":\n"
-                                           << qPrintable(cut.join(u'\n'));
+                EXPECT_EQ(cutTexts(view).join(u'\n').toStdString(), "")
+                    << qPrintable(code + u' ' + rawValue(tab));
             };
             expectFits();
             if (tab == SettingsTab::shortcuts) { // Confirm and Cancel

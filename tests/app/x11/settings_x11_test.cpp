@@ -280,8 +280,7 @@ TEST_F(SettingsX11Test, ASwitchWhoseChangeCannotBeSavedGoesBackAndTheWindowSaysS
     QTest::qWait(50);
     auto &diagnosticsSwitch = *view.page()->findChild<QCheckBox *>(QStringLiteral("diagnosticsSwitch"));
     ASSERT_TRUE(press(diagnosticsSwitch));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() == 3; }, 3000))
-        << "the click did not reach the switch";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() == 3; }, 3000)) << "the click did not reach it";
     EXPECT_FALSE(diagnosticsSwitch.isChecked());
     saveScreenshot(view, QStringLiteral("settings_x11_not_saved"));
     view.close();
