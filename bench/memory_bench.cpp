@@ -118,7 +118,8 @@ struct Application
             }
             open(OverlayRoute::all);
             for (const std::optional<Section> section :
-                 {std::optional(Section::clipboard), std::optional(Section::shelf), std::optional<Section>()}) {
+                 {std::optional(Section::clipboard), std::optional(Section::shelf),
+                  std::optional<Section>()}) {
                 panelState->setExpandedSection(section);
                 panel->repaint();
                 waitFor(0.15);
@@ -151,11 +152,9 @@ struct Application
     ThreadQueueFactory queues;
     SettingsStore settings;
     DiagnosticsManager quietLog;
-    SettingsWindowManager settingsWindows{SettingsContext{settings, scheduler, sim.permissions, [](bool) {}, nullptr,
-                                                          quietLog, [](const QUrl &) {}, [] {
-                                                              return QList<InstalledApplication>();
-                                                          },
-                                                          [](const QString &) { return QImage(); }}};
+    SettingsWindowManager settingsWindows{SettingsContext{
+        settings, scheduler, sim.permissions, [](bool) {}, nullptr, quietLog, [](const QUrl &) {},
+        [] { return QList<InstalledApplication>(); }, [](const QString &) { return QImage(); }}};
     ClipboardManager clipboard;
     FileShelfManager shelf;
     WindowListModel windows;

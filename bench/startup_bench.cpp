@@ -58,8 +58,8 @@ public:
 
         m_xvfb = std::make_unique<QProcess>();
         m_xvfb->setProcessChannelMode(QProcess::SeparateChannels);
-        m_xvfb->start(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                             QStringLiteral("exec Xvfb -displayfd 1 -screen 0 1920x1080x24 "
+        m_xvfb->start(QStringLiteral("sh"),
+                      {QStringLiteral("-c"), QStringLiteral("exec Xvfb -displayfd 1 -screen 0 1920x1080x24 "
                                                             "-nolisten tcp 2>/dev/null")});
         if (!m_xvfb->waitForReadyRead(10000))
             return QStringLiteral("Xvfb did not start");
@@ -82,10 +82,10 @@ public:
         m_desktop = std::make_unique<XfcePanelDesktop>();
         if (!m_desktop->start())
             return QStringLiteral("the panel's desktop did not start");
-        m_desktop->run(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"),
-                                                  QStringLiteral("--align"), QStringLiteral("right"),
-                                                  QStringLiteral("--widthtype"), QStringLiteral("request"),
-                                                  QStringLiteral("--height"), QStringLiteral("28")});
+        m_desktop->run(QStringLiteral("trayer"),
+                       {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                        QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                        QStringLiteral("--height"), QStringLiteral("28")});
         m_display = XOpenDisplay(nullptr);
         if (!m_display)
             return QStringLiteral("cannot open the display");
@@ -401,8 +401,8 @@ void everySurfaceOnTheDesktop(benchmark::State &state)
             for (int i = 0; i < 550; ++i) {
                 if (i >= 50 && i % 10 == 9)
                     run(QStringLiteral("xclip"),
-                        clipboard + QStringList{QStringLiteral("-t"), QStringLiteral("image/png"), QStringLiteral("-i"),
-                                                pictures.at(i / 10 - 5)});
+                        clipboard + QStringList{QStringLiteral("-t"), QStringLiteral("image/png"),
+                                                QStringLiteral("-i"), pictures.at(i / 10 - 5)});
                 else
                     run(QStringLiteral("xclip"), clipboard,
                         QStringLiteral("copied text number %1 with a few words after it").arg(i).toUtf8());

@@ -32,8 +32,8 @@ void ensureIconTheme()
 QImage themeIconImage(const QString &name, int size, const QString &fallback)
 {
     ensureIconTheme();
-    const QIcon icon = fallback.isEmpty() ? QIcon::fromTheme(name)
-                                          : QIcon::fromTheme(name, QIcon::fromTheme(fallback));
+    const QIcon icon =
+        fallback.isEmpty() ? QIcon::fromTheme(name) : QIcon::fromTheme(name, QIcon::fromTheme(fallback));
     if (icon.isNull())
         return QImage();
     const QImage image = icon.pixmap(size, size).toImage();

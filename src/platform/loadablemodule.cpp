@@ -40,8 +40,8 @@ QFunctionPointer LoadableModule::resolve(const char *name, const char *symbol)
                 break;
         }
         if (!library->isLoaded())
-            qCWarning(lcModules).noquote()
-                << QStringLiteral("⚠️ Module %1 not found: %2").arg(QLatin1String(name), library->errorString());
+            qCWarning(lcModules).noquote() << QStringLiteral("⚠️ Module %1 not found: %2")
+                                                  .arg(QLatin1String(name), library->errorString());
     }
     return library->isLoaded() ? library->resolve(symbol) : nullptr;
 }

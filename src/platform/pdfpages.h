@@ -14,13 +14,12 @@ namespace PdfPages {
 
 struct Page
 {
-    QImage image;     // null when the page could not be drawn
-    int count = 0;    // the document's pages; 0 when it could not be read
-    QString error;    // why there is no picture
+    QImage image;  // null when the page could not be drawn
+    int count = 0; // the document's pages; 0 when it could not be read
+    QString error; // why there is no picture
 };
 
-// The page for a page of `points` (its size in points, never empty) answers with its resolution in
-// dots per inch.
+// The resolution, in dots per inch, to draw a page of `points` (its size in points, never empty) at.
 using Resolution = std::function<double(const QSizeF &points)>;
 
 // Draws page `index` (from 0) of the document at `path`. Blocking and uninterruptible: run it where

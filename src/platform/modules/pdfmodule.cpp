@@ -14,7 +14,8 @@ Page renderPage(const QString &path, int index, const qv::PdfPages::Resolution &
     if (!document || document->isLocked() || document->numPages() < 1)
         return Page{QImage(), 0, QStringLiteral("pdf unreadable")};
     Page result{QImage(), document->numPages(), QString()};
-    const std::unique_ptr<Poppler::Page> page = index >= 0 && index < result.count ? document->page(index) : nullptr;
+    const std::unique_ptr<Poppler::Page> page =
+        index >= 0 && index < result.count ? document->page(index) : nullptr;
     if (!page) {
         result.error = QStringLiteral("pdf has no such page");
         return result;

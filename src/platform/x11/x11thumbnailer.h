@@ -11,8 +11,8 @@ class FileIconService;
 // Thumbnails made on a small thread pool of its own: raster images through the image decoders
 // (turned upright, size-limited, read scaled), SVG drawings through QtSvg (only self-contained ones:
 // a drawing that refers to other files or addresses is not rendered), and the first page of a PDF
-// through poppler (loaded at the first one). A request that asks for an icon and gets no picture is answered with the file's
-// icon. Anything else fails with a reason.
+// through poppler (loaded at the first one). A request that asks for an icon and gets no picture is
+// answered with the file's icon. Anything else fails with a reason.
 class X11Thumbnailer final : public ThumbnailService
 {
 public:

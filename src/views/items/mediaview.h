@@ -12,8 +12,8 @@ namespace qv {
 // module loaded at the first file played.
 namespace MediaView {
 
-// A widget under `parent` that plays `url` at once; `failed` runs with that widget when the file cannot be played.
-// Null when the module cannot be loaded. Main thread.
+// A widget under `parent` that plays `url` at once; `failed` runs with that widget when the file
+// cannot be played. Null when the module cannot be loaded. Main thread.
 QWidget *make(QWidget *parent, const QUrl &url, std::function<void(QWidget *)> failed);
 
 using MakeFunction = QWidget *(*)(QWidget *parent, const QUrl &url, std::function<void(QWidget *)> failed);
