@@ -13,6 +13,7 @@ packages=(
     libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev libxcb-res0-dev
     libxcb-shm0-dev libxcb-xkb-dev x11proto-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    libxtst-dev  # the start-up benchmark reads the server's RECORD extension
     # libFuzzer lives in libclang-rt-14-dev, which clang only recommends.
     clang libclang-rt-14-dev
     adwaita-icon-theme
