@@ -33,6 +33,7 @@ namespace {
 class OwnDesktop
 {
 public:
+    OwnDesktop() { m_problem = start(); }
     ~OwnDesktop()
     {
         m_desktop.reset();
@@ -44,6 +45,7 @@ public:
         }
     }
 
+private:
     // Why the desktop could not be built; empty once it runs.
     QString start()
     {
@@ -101,16 +103,27 @@ public:
         return {};
     }
 
+public:
     Display *display() const { return m_display; }
     XfcePanelDesktop &desktop() { return *m_desktop; }
+    // Why start() failed; empty after a successful one.
+    const QString &problem() const { return m_problem; }
 
 private:
+    QString m_problem;
     QTemporaryDir m_folder;
     std::unique_ptr<QProcess> m_xvfb;
     std::unique_ptr<QProcess> m_wm;
     std::unique_ptr<XfcePanelDesktop> m_desktop;
     Display *m_display = nullptr;
 };
+
+// One desktop for the whole run: the session bus Qt connects to in this process stays the first one.
+OwnDesktop &sharedDesktop()
+{
+    static OwnDesktop desktop;
+    return desktop;
+}
 
 // One start of the program as the server saw it: milliseconds from the start to its dock request
 // to the tray (_NET_SYSTEM_TRAY_OPCODE, SYSTEM_TRAY_REQUEST_DOCK, sent through the server) and to
@@ -309,8 +322,8 @@ Start startOnce(OwnDesktop &own, const QStringList &environment,
 // QV_STARTUP_RUNS sets the number of runs (15 unless set).
 void startToTrayIcon(benchmark::State &state)
 {
-    OwnDesktop own;
-    if (const QString missing = own.start(); !missing.isEmpty()) {
+    OwnDesktop &own = sharedDesktop();
+    if (const QString missing = own.problem(); !missing.isEmpty()) {
         state.SkipWithError(qPrintable(missing));
         return;
     }
@@ -359,8 +372,8 @@ bool run(const QString &program, const QStringList &arguments, const QByteArray 
 // shelf's files, the galleries and the settings window are opened in memory_bench, in process.
 void everySurfaceOnTheDesktop(benchmark::State &state)
 {
-    OwnDesktop own;
-    if (const QString missing = own.start(); !missing.isEmpty()) {
+    OwnDesktop &own = sharedDesktop();
+    if (const QString missing = own.problem(); !missing.isEmpty()) {
         state.SkipWithError(qPrintable(missing));
         return;
     }
