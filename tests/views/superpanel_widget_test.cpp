@@ -184,6 +184,7 @@ TEST_F(SuperPanelWidget, HoveringSelectsWithoutScrollingAndAClickFocusesAndClose
     EXPECT_TRUE(cards().at(4)->isHovered());
     EXPECT_TRUE(cards().at(4)->eyeButton()->isVisible());
     EXPECT_FALSE(cards().at(4)->showsReturnHint()) << "only the selected card hints at Return";
+    scheduler.advance(0.5); // the hover and selection springs settle
     saveScreenshot(*backdrop, "superpanel_hovered_card");
 
     mouse(third, QEvent::MouseButtonPress, centre);
@@ -275,6 +276,7 @@ TEST_F(SuperPanelWidget, ADragEndsWithoutSnappingWhenThePanelClosesOrTheWindowGo
             QApplication::processEvents();
         } else {
             state->dismiss(); // Esc, say
+            scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.02); // the cards go with the content
         }
         EXPECT_EQ(calls, (QStringList{"peek:" + sampleWindows(4).at(2).title, "cancelDrag"}));
         EXPECT_FALSE(view->grid()->dragGhost());
@@ -368,6 +370,7 @@ TEST_F(SuperPanelWidget, ASidebarItemShowsItsWholeNameWhileHovered)
     ASSERT_TRUE(item->caption());
     EXPECT_EQ(item->caption()->text(), list[2].appName);
     EXPECT_GT(item->caption()->width(), SuperPanelOverlay::sidebarWidth) << "not cut to the column";
+    scheduler.advance(0.5);
     saveScreenshot(*backdrop, "superpanel_sidebar_caption");
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(item, &leave);
