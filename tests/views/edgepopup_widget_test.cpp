@@ -180,6 +180,7 @@ TEST_F(EdgePopupWidget, TheFilterCountsAndStacksTheKeptRowsOfALongHistory)
           Case{EdgePopupState::ClipFilter::all, 80}}) {
         state->setSelectedFilter(c.filter);
         QApplication::processEvents();
+        scheduler.advance(1.0); // the rows that stay spring to their places
         SCOPED_TRACE(c.count);
         EXPECT_EQ(view->shownCount(), c.count);
         EXPECT_EQ(view->countText(), QString::number(c.count));
@@ -286,6 +287,7 @@ TEST_F(EdgePopupWidget, ACaptureWhileItShowsBuildsOneCardAndKeepsTheOthers)
     EXPECT_LT(before.size(), 30) << "only the cards in and near the visible part are built";
     copyText("fresh");
     QApplication::processEvents(); // cards that leave go on a later turn
+    scheduler.advance(1.0);
     const QList<QWidget *> after = view->cards();
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(qobject_cast<EdgeClipCard *>(after.at(0))->item().text, "fresh");

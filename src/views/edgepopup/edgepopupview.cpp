@@ -35,6 +35,8 @@ namespace {
 using Rules = EdgePopupState::ClipFilter;
 
 constexpr double glassBlur = 40;
+constexpr double listSpringResponse = 0.3;
+constexpr double listSpringDamping = 0.7;
 
 QPainterPath roundedPath(const QRectF &rect, double radius)
 {
@@ -453,6 +455,8 @@ void EdgePopupView::rebuild()
         m_listScroll = scroll;
     }
     m_list = new LazyItemList(*m_shown, keyRole, std::move(metrics), std::move(make), *scroll);
+    // A kind chosen, an item deleted or arriving: the cards that stay spring to their places.
+    m_list->animateChanges(m_services.scheduler, listSpringResponse, listSpringDamping);
     stack->addWidget(scroll, horizontal ? 0 : 1);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_shown, signal, this, &EdgePopupView::updateCount);
@@ -537,7 +541,7 @@ QRect EdgePopupView::panelFrame() const
 QPainterPath EdgePopupView::outline() const
 {
     QPainterPath path;
-    if (m_previewLayer->isShown()) {
+    if (m_previewLayer->covers()) {
         path.addRect(QRectF(rect()));
         return path;
     }
