@@ -539,6 +539,7 @@ TEST_F(SettingsWindowTest, ModuleRecordersStoreTheFirstModifiedKeyAndTheEdgePick
     EXPECT_TRUE(settings.get(Settings::isRecordingShortcut));
     type(view, Qt::Key_K);
     EXPECT_EQ(appearance.recording(), Recorder::clipboard);
+    scheduler.advance(1.0); // the recorder block has slid in
     saveScreenshot(view, QStringLiteral("settings_appearance_recording_en"));
     type(view, Qt::Key_K, Qt::AltModifier);
     EXPECT_EQ(settings.get(Settings::clipboardKeyCode), 40);

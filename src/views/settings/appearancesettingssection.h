@@ -13,6 +13,8 @@ class QVBoxLayout;
 
 namespace qv {
 
+class RevealBox;
+
 class GlassToggle;
 class KeyDownMonitor;
 class Scheduler;
@@ -93,7 +95,8 @@ private:
     QList<QSlider *> m_sliders;
     QList<GlassToggle *> m_toggles;
     GlassToggle *m_moduleToggle = nullptr;
-    QWidget *m_recorderBlock = nullptr;
+    // The recorder rows and the edge picker, coming and going with the module hotkeys.
+    RevealBox *m_recorderBlock = nullptr;
     RecorderRow m_rows[2];
     QList<QAbstractButton *> m_edgeSegments;
 };

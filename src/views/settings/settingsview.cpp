@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QGraphicsDropShadowEffect>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -34,6 +36,33 @@
 namespace qv {
 
 namespace {
+
+constexpr double pageSpringResponse = 0.3;
+constexpr double pageSpringDamping = 0.7;
+
+// A soft glow of `color` around what `widget` draws (its text or symbol), spread over `radius`.
+void addGlow(QWidget *widget, const QColor &color, double radius)
+{
+    auto *glow = new QGraphicsDropShadowEffect(widget);
+    glow->setColor(color);
+    glow->setBlurRadius(radius);
+    glow->setOffset(0, 0);
+    widget->setGraphicsEffect(glow);
+}
+
+void setFade(QWidget *widget, double opacity)
+{
+    if (opacity >= 1) {
+        widget->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(widget);
+        widget->setGraphicsEffect(effect);
+    }
+    effect->setOpacity(opacity);
+}
 
 // One row of the sidebar: the page's symbol and title, lit in cyan with a glowing bar while its
 // page is shown.
@@ -133,7 +162,8 @@ protected:
 
 SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     : QWidget(parent), m_context(context), m_language(Localization::storedLanguage(context.settings)),
-      m_blurAmount(Settings::blurAmount.clamp(context.settings.get(Settings::blurAmount)))
+      m_blurAmount(Settings::blurAmount.clamp(context.settings.get(Settings::blurAmount))),
+      m_pageFade(context.scheduler, 1, [this] { followPageFade(); })
 {
     setMinimumWidth(contentWidth);
     setMaximumWidth(contentWidth);
@@ -165,6 +195,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     auto *logo = new QLabel(brand);
     logo->setPixmap(Symbols::pixmap(QStringLiteral("circle.hexagongrid.fill"), 24, Color::neonCyan(),
                                     devicePixelRatioF()));
+    addGlow(logo, withAlpha(Color::neonCyan(), 0.5), 5);
     brandRow->addWidget(logo);
     QLabel *name = settingsLabel(QStringLiteral("QUORVANTIS"), 14, QFont::Bold, Qt::white, brand);
     QFont mono = Theme::monospaced(name->font());
@@ -209,6 +240,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     m_column->setContentsMargins(40, 40, 40, 40);
     m_column->setSpacing(30);
     m_header = settingsLabel(QString(), 28, QFont::Black, Qt::white, column);
+    addGlow(m_header, Theme::white(0.6), 8);
     m_column->addWidget(m_header);
     m_scroll->setWidget(column);
     areaLayout->addWidget(m_scroll);
@@ -267,7 +299,39 @@ void SettingsView::selectTab(SettingsTab tab)
         return;
     }
     m_selectedTab = tab;
+    // The page it replaces fades out as a still picture where it stood.
+    const bool animated = m_page && isVisible();
+    QPixmap leaving;
+    QRect leavingFrame;
+    if (animated) {
+        leaving = m_page->grab();
+        leavingFrame = m_page->geometry();
+    }
     buildPage();
+    if (!animated)
+        return;
+    delete m_leavingPage.data();
+    auto *picture = new QLabel(m_scroll->widget());
+    picture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    picture->setPixmap(leaving);
+    picture->setGeometry(leavingFrame);
+    picture->show();
+    m_leavingPage = picture;
+    m_pageFade.setValue(0);
+    m_pageFade.springTo(1, pageSpringResponse, pageSpringDamping);
+}
+
+void SettingsView::followPageFade()
+{
+    const double shown = m_pageFade.clamped();
+    if (m_page)
+        setFade(m_page, shown);
+    if (!m_leavingPage)
+        return;
+    if (shown >= 1 && !m_pageFade.isRunning())
+        delete m_leavingPage.data();
+    else
+        setFade(m_leavingPage, 1 - shown);
 }
 
 void SettingsView::closePage()
