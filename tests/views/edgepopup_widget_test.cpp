@@ -352,7 +352,7 @@ TEST_F(EdgePopupWidget, TheFilePreviewClosesOnTheDimOrItsButtonButNotInside)
     auto *tile = qobject_cast<EdgeShelfTile *>(view->cards().value(0));
     ASSERT_NE(tile, nullptr);
     state->previewShelfItem(tile->item());
-    scheduler.advance(0.5);
+    scheduler.advance(1.0); // the panel has sprung in
     EdgePreviewLayer *layer = view->previewLayer();
     ASSERT_TRUE(layer->isShown());
     EXPECT_EQ(layer->panelFrame().size(), QSize(560, 420));
@@ -381,6 +381,7 @@ TEST_F(EdgePopupWidget, TheClipPreviewCountsCharactersOfTextOnly)
     EXPECT_EQ(layer->countText(), "7 chars") << "graphemes, not code units";
     EXPECT_EQ(layer->textView()->toPlainText(), clips->itemAt(0).text);
     EXPECT_EQ(layer->panelFrame().width(), 560);
+    scheduler.advance(1.0);
     shot("edgepopup_clip_preview");
 
     ClipboardItem image = clips->itemAt(0);

@@ -137,6 +137,38 @@ TEST_F(SuperPanelWidget, ArrowsWrapAndReturnFocusesTheSelectedWindowAndCloses)
     EXPECT_EQ(events.last(), "overlay_hide");
 }
 
+// The selected card's spring kept the panel changing after it opened; it must come to rest with
+// the selected look in place and no timer left, and a closing panel must swallow the keys while
+// its content fades.
+TEST_F(SuperPanelWidget, TheContentFadesInAndOutAndThenNothingMoves)
+{
+    windows.setWindows(sampleWindows(8));
+    presented = true;
+    state->presentationChanged(true);
+    scheduler.advance(0.05);
+    QApplication::processEvents();
+    EXPECT_GT(view->presence(), 0);
+    EXPECT_LT(view->presence(), 1);
+    EXPECT_TRUE(view->fullPanel()->graphicsEffect()) << "it grows from 0.98 and fades in";
+    scheduler.advance(0.5);
+    GlobalWindowCard *selected = cards().first();
+    EXPECT_EQ(view->presence(), 1);
+    EXPECT_FALSE(view->fullPanel()->graphicsEffect());
+    EXPECT_EQ(selected->scale(), 1.03);
+    EXPECT_EQ(selected->selection(), 1);
+    EXPECT_EQ(scheduler.pendingCount(), 0) << "the panel keeps changing at rest";
+
+    state->dismiss();
+    key(Qt::Key_Return);
+    type(QStringLiteral("x"));
+    EXPECT_TRUE(calls.isEmpty()) << "a key reached the fading panel";
+    EXPECT_TRUE(state->searchText().isEmpty());
+    EXPECT_TRUE(view->fullPanel()->isVisible()) << "the content fades out first";
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.02);
+    EXPECT_FALSE(view->fullPanel()->isVisible());
+    EXPECT_EQ(scheduler.pendingCount(), 0);
+}
+
 TEST_F(SuperPanelWidget, EscapeClosesTheGalleryFirstThenThePanel)
 {
     open(3);

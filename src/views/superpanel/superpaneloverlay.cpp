@@ -463,6 +463,8 @@ bool SuperPanelOverlay::eventFilter(QObject *watched, QEvent *event)
 
 bool SuperPanelOverlay::handleSearchKey(QKeyEvent *event)
 {
+    if (!m_state.showContent())
+        return true; // going: swallowed
     if (commandKeyButtons(event))
         return true;
     // Every key below is the panel's: the arrows and Tab never move the caret or the focus.
