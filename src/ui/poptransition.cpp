@@ -9,6 +9,17 @@
 
 namespace qv {
 
+QPixmap stillPicture(QWidget &widget)
+{
+    const double dpr = widget.devicePixelRatioF();
+    QPixmap picture((QSizeF(widget.size()) * dpr).toSize());
+    picture.setDevicePixelRatio(dpr);
+    picture.fill(Qt::transparent);
+    // Without the window's background, which grab() would paint in the palette's colour.
+    widget.render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    return picture;
+}
+
 PopTransition::PopTransition(Scheduler &scheduler, QWidget &host) : m_host(host), m_animation(scheduler) {}
 
 void PopTransition::enter(QWidget &panel, double fromScale, double response, double dampingFraction)
@@ -35,7 +46,7 @@ void PopTransition::start(QWidget &panel, double from, double to, double scale, 
     m_frame = panel.geometry();
     // The picture is taken while the panel still shows its content (a leaving one is about to lose
     // it).
-    m_picture = panel.grab();
+    m_picture = stillPicture(panel);
     panel.hide();
     m_scale = scale;
     m_progress = from;

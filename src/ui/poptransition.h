@@ -13,6 +13,10 @@ class QWidget;
 
 namespace qv {
 
+// A picture of `widget` as it shows now, drawn over nothing: where it paints nothing (rounded
+// corners, a page over its window's glass) the picture is transparent.
+QPixmap stillPicture(QWidget &widget);
+
 // A floating panel's entrance and exit: while it plays, the panel is hidden and its host paints a
 // still picture of it that scales about the panel's centre and fades, moved by a spring (so it may
 // overshoot). The host calls paint() from its paintEvent and uses presence() for what fades along

@@ -17,10 +17,8 @@ public:
     RevealBox(QWidget *content, bool revealed, Scheduler &scheduler, double response, double dampingFraction,
               QWidget *parent = nullptr);
 
-    QWidget *content() const { return m_content; }
     // Shown, or on its way in.
     bool isRevealed() const { return m_progress.target() > 0; }
-    double progress() const { return m_progress.value(); }
     // Springs in or out; while the box is hidden from view it changes at once.
     void setRevealed(bool revealed);
 

@@ -246,7 +246,8 @@ void EdgePreviewLayer::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const double presence = m_transition.presence();
     // Without a compositor the dim is painted as its opaque tint, which cannot fade.
-    painter.fillRect(rect(), m_state.isTranslucent() ? Theme::black(dimOpacity * presence) : QColor(20, 20, 22));
+    painter.fillRect(rect(),
+                     m_state.isTranslucent() ? Theme::black(dimOpacity * presence) : QColor(20, 20, 22));
     const QRectF frame = m_transition.frame();
     if (!frame.isEmpty() && (m_transition.isRunning() || m_panel->isVisible())) {
         painter.setOpacity(presence);

@@ -38,7 +38,6 @@ public:
     bool isShown() const;
     // Still on screen: shown, or on its way out.
     bool covers() const { return !isHidden(); }
-    bool isTransitionRunning() const { return m_transition.isRunning(); }
     QRect panelFrame() const;
     QString titleText() const;
     // The character count shown, or an empty text where none is shown.

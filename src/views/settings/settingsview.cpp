@@ -20,6 +20,7 @@
 #include "core/settingsstore.h"
 #include "runtime/scheduler.h"
 #include "ui/dockglassbackground.h"
+#include "ui/poptransition.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/settings/aboutsection.h"
@@ -304,7 +305,7 @@ void SettingsView::selectTab(SettingsTab tab)
     QPixmap leaving;
     QRect leavingFrame;
     if (animated) {
-        leaving = m_page->grab();
+        leaving = stillPicture(*m_page);
         leavingFrame = m_page->geometry();
     }
     buildPage();

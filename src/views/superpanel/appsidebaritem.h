@@ -33,8 +33,6 @@ public:
     bool isHovering() const { return m_hovering; }
     // The caption while hovered; none otherwise (a caption fading out is no longer counted).
     QLabel *caption() const { return m_caption; }
-    // How far the hover look has come in: 0 at rest, 1 hovered (it may overshoot while it springs).
-    double hoverProgress() const { return m_hover.value(); }
 
     QSize sizeHint() const override;
 

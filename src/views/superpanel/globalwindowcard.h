@@ -71,11 +71,9 @@ public:
     bool isDraggingLocal() const { return m_dragging; }
     QPointF dragOffset() const { return m_dragOffset; }
     double scale() const { return m_scale.value(); }
-    // How far the selected look has come in (0 unselected, 1 selected; it may overshoot while it
-    // springs), and how far the eye button has faded in.
+    // How far the selected look has come in: 0 unselected, 1 selected (it may overshoot while it
+    // springs).
     double selection() const { return m_selection.value(); }
-    double chromeOpacity() const { return m_chrome.clamped(); }
-    bool isAnimating() const { return m_scale.isRunning() || m_selection.isRunning() || m_chrome.isRunning(); }
     QAbstractButton *eyeButton() const { return m_eye; }
     // While a picture of the card follows the pointer, its place shows only a faint card.
     void setGhosted(bool ghosted);

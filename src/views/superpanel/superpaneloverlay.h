@@ -57,7 +57,6 @@ public:
     QList<DropZoneView *> zones() const { return m_zones; }
     // How far the content has come in: 0 gone, 1 fully shown.
     double presence() const { return m_presence.value(); }
-    bool isFading() const { return m_presence.isRunning(); }
     // The view of the module routes ("clipboard", "shelf"), shown over the whole panel in place of
     // the window area while such a route is open; the panel takes ownership.
     void setModuleView(QWidget *view);
