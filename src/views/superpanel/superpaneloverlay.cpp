@@ -35,6 +35,8 @@ constexpr double draggingOpacity = 0.4;
 constexpr int headerTop = 60;
 constexpr int searchMaxWidth = 680;
 constexpr double enteringScale = 0.98;
+constexpr double zoneSpringResponse = 0.3;
+constexpr double zoneSpringDamping = 0.7;
 
 // Draws `widget` at `opacity` and `scale`; at rest it goes without an effect.
 void setScaleFade(QWidget *widget, double opacity, double scale)
@@ -107,7 +109,8 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
       m_presence(scheduler, state.showContent() ? 1 : 0, [this] {
           updatePresentation();
           applyPresence();
-      })
+      }),
+      m_zonePresence(scheduler, 0, [this] { followZones(); })
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -346,11 +349,25 @@ void SuperPanelOverlay::updatePresentation()
         m_moduleView->raise();
     }
     applyPresence();
-    m_zoneLayer->setVisible(m_state.isDragging());
-    if (m_state.isDragging())
-        m_zoneLayer->raise();
+    const double zones = m_state.isDragging() ? 1 : 0;
+    if (zones != m_zonePresence.target()) {
+        if (isVisible())
+            m_zonePresence.springTo(zones, zoneSpringResponse, zoneSpringDamping);
+        else
+            m_zonePresence.setValue(zones);
+    }
+    followZones();
     updateZones();
     update();
+}
+
+void SuperPanelOverlay::followZones()
+{
+    const double opacity = m_zonePresence.clamped();
+    m_zoneLayer->setVisible(m_state.isDragging() || opacity > 0);
+    if (!m_zoneLayer->isHidden())
+        m_zoneLayer->raise();
+    setScaleFade(m_zoneLayer, opacity, 1);
 }
 
 void SuperPanelOverlay::updateZones()

@@ -84,6 +84,8 @@ private:
     void followShowContent(bool show);
     // The entrance or exit of the content at its present stage (and the card drag's dim).
     void applyPresence();
+    // The snap zones fade in and out with a card drag.
+    void followZones();
     void updateZones();
     bool handleSearchKey(QKeyEvent *event);
     // The panel's window commands, Ctrl+W and Ctrl+M; true when the key was one of them.
@@ -107,6 +109,7 @@ private:
     QWidget *m_moduleView = nullptr;
     QList<QWidget *> m_layers;
     AnimatedValue m_presence;
+    AnimatedValue m_zonePresence;
     // A key on its way from the panel to the search field, which may hand it back up.
     bool m_forwardingKey = false;
 };
