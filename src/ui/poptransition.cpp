@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "ui/spring.h"
+#include "ui/theme.h"
 
 namespace qv {
 
@@ -90,6 +91,28 @@ QRectF PopTransition::frame() const
     const QPointF center = m_frame.center();
     return {center.x() - m_frame.width() * scale / 2, center.y() - m_frame.height() * scale / 2,
             m_frame.width() * scale, m_frame.height() * scale};
+}
+
+void PopTransition::paintWithShadow(QPainter &painter, double cornerRadius, double shadowOpacity,
+                                    double shadowRadius, double shadowDy) const
+{
+    const QRectF shown = frame();
+    if (!shown.isEmpty() && m_panel && (isRunning() || m_panel->isVisible())) {
+        painter.save();
+        painter.setOpacity(painter.opacity() * presence());
+        Theme::paintShadow(painter, shown, cornerRadius, shadowOpacity, shadowRadius, shadowDy);
+        painter.restore();
+    }
+    paint(painter);
+}
+
+bool PopTransition::finishUnseen()
+{
+    if (!isRunning())
+        return false;
+    const bool leaving = isLeaving();
+    cancel();
+    return leaving;
 }
 
 void PopTransition::paint(QPainter &painter) const

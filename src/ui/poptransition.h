@@ -44,6 +44,12 @@ public:
     // The panel's frame at its present scale, in the host's coordinates.
     QRectF frame() const;
     void paint(QPainter &painter) const;
+    // The panel's soft shadow at its present frame, fading with it, under its picture while a
+    // transition plays (and alone while the shown panel draws itself).
+    void paintWithShadow(QPainter &painter, double cornerRadius, double shadowOpacity, double shadowRadius,
+                         double shadowDy) const;
+    // The host went out of sight: nothing plays unseen. True when a leaving panel has thereby gone.
+    bool finishUnseen();
 
 private:
     void start(QWidget &panel, double from, double to, double scale, double response, double dampingFraction,

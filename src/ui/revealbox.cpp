@@ -1,10 +1,11 @@
 #include "ui/revealbox.h"
 
 #include <QEvent>
-#include <QGraphicsOpacityEffect>
 
 #include <algorithm>
 #include <cmath>
+
+#include "ui/scalefadeeffect.h"
 
 namespace qv {
 
@@ -56,17 +57,7 @@ void RevealBox::follow()
     const int height = contentHeight();
     // It slides down from above its place: what has not come in yet lies above the box's top.
     m_content->setGeometry(0, int(std::lround((progress - 1) * height)), width(), height);
-    const double opacity = m_progress.clamped();
-    if (opacity >= 1) {
-        m_content->setGraphicsEffect(nullptr);
-    } else {
-        auto *effect = qobject_cast<QGraphicsOpacityEffect *>(m_content->graphicsEffect());
-        if (!effect) {
-            effect = new QGraphicsOpacityEffect(m_content);
-            m_content->setGraphicsEffect(effect);
-        }
-        effect->setOpacity(opacity);
-    }
+    setScaleFade(m_content, m_progress.clamped());
     updateGeometry();
     if (m_progress.target() <= 0 && !m_progress.isRunning())
         hide();

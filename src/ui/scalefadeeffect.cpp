@@ -1,8 +1,26 @@
 #include "ui/scalefadeeffect.h"
 
 #include <QPainter>
+#include <QWidget>
 
 namespace qv {
+
+void setScaleFade(QWidget *widget, double opacity, double scale)
+{
+    if (!widget)
+        return;
+    if (opacity >= 1 && scale == 1) {
+        widget->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto *effect = qobject_cast<ScaleFadeEffect *>(widget->graphicsEffect());
+    if (!effect) {
+        effect = new ScaleFadeEffect(widget);
+        widget->setGraphicsEffect(effect);
+    }
+    effect->setOpacity(opacity);
+    effect->setScale(scale);
+}
 
 void ScaleFadeEffect::setOpacity(double opacity)
 {

@@ -1,7 +1,6 @@
 #include "views/edgepopup/edgepopupview.h"
 
 #include <QAbstractButton>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -18,6 +17,7 @@
 #include "shelf/fileshelfmanager.h"
 #include "shelf/shelflistmodel.h"
 #include "ui/dockglassbackground.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/spring.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
@@ -599,18 +599,7 @@ void EdgePopupView::fadeIn()
 void EdgePopupView::applyOpacity(double opacity)
 {
     m_opacity = opacity;
-    if (!m_panel)
-        return;
-    if (opacity >= 1) {
-        m_panel->setGraphicsEffect(nullptr);
-        return;
-    }
-    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(m_panel->graphicsEffect());
-    if (!effect) {
-        effect = new QGraphicsOpacityEffect(m_panel);
-        m_panel->setGraphicsEffect(effect);
-    }
-    effect->setOpacity(opacity);
+    setScaleFade(m_panel, opacity);
 }
 
 } // namespace qv

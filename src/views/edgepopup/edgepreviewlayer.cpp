@@ -248,24 +248,14 @@ void EdgePreviewLayer::paintEvent(QPaintEvent *)
     // Without a compositor the dim is painted as its opaque tint, which cannot fade.
     painter.fillRect(rect(),
                      m_state.isTranslucent() ? Theme::black(dimOpacity * presence) : QColor(20, 20, 22));
-    const QRectF frame = m_transition.frame();
-    if (!frame.isEmpty() && (m_transition.isRunning() || m_panel->isVisible())) {
-        painter.setOpacity(presence);
-        Theme::paintShadow(painter, frame, cornerRadius, 0.3, 16, 8);
-        painter.setOpacity(1);
-    }
-    m_transition.paint(painter);
+    m_transition.paintWithShadow(painter, cornerRadius, 0.3, 16, 8);
 }
 
 void EdgePreviewLayer::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    // The popup closed under it: no spring plays unseen, and a leaving preview is gone.
-    if (!m_transition.isRunning())
-        return;
-    const bool leaving = m_transition.isLeaving();
-    m_transition.cancel();
-    if (leaving)
+    // The popup closed under it: a leaving preview is gone.
+    if (m_transition.finishUnseen())
         gone();
 }
 

@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QGraphicsDropShadowEffect>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -21,6 +20,7 @@
 #include "runtime/scheduler.h"
 #include "ui/dockglassbackground.h"
 #include "ui/poptransition.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/settings/aboutsection.h"
@@ -49,20 +49,6 @@ void addGlow(QWidget *widget, const QColor &color, double radius)
     glow->setBlurRadius(radius);
     glow->setOffset(0, 0);
     widget->setGraphicsEffect(glow);
-}
-
-void setFade(QWidget *widget, double opacity)
-{
-    if (opacity >= 1) {
-        widget->setGraphicsEffect(nullptr);
-        return;
-    }
-    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect());
-    if (!effect) {
-        effect = new QGraphicsOpacityEffect(widget);
-        widget->setGraphicsEffect(effect);
-    }
-    effect->setOpacity(opacity);
 }
 
 // One row of the sidebar: the page's symbol and title, lit in cyan with a glowing bar while its
@@ -326,13 +312,13 @@ void SettingsView::followPageFade()
 {
     const double shown = m_pageFade.clamped();
     if (m_page)
-        setFade(m_page, shown);
+        setScaleFade(m_page, shown);
     if (!m_leavingPage)
         return;
     if (shown >= 1 && !m_pageFade.isRunning())
         delete m_leavingPage.data();
     else
-        setFade(m_leavingPage, 1 - shown);
+        setScaleFade(m_leavingPage, 1 - shown);
 }
 
 void SettingsView::closePage()

@@ -1,6 +1,5 @@
 #include "views/superpanel/appsidebaritem.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -8,6 +7,7 @@
 #include <algorithm>
 
 #include "core/color.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 
@@ -21,22 +21,6 @@ constexpr double symbolRadius = 12;
 constexpr int captionGap = 6;
 constexpr double springResponse = 0.3;
 constexpr double springDamping = 0.7;
-
-void setFade(QWidget *widget, double opacity)
-{
-    if (!widget)
-        return;
-    if (opacity >= 1) {
-        widget->setGraphicsEffect(nullptr);
-        return;
-    }
-    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect());
-    if (!effect) {
-        effect = new QGraphicsOpacityEffect(widget);
-        widget->setGraphicsEffect(effect);
-    }
-    effect->setOpacity(opacity);
-}
 
 } // namespace
 
@@ -136,13 +120,13 @@ void AppSidebarItem::followHover()
 {
     update();
     const double opacity = m_hover.clamped();
-    setFade(m_caption, opacity);
+    setScaleFade(m_caption, opacity);
     if (!m_leavingCaption)
         return;
     if (opacity <= 0 || !m_hover.isRunning())
         delete m_leavingCaption.data();
     else
-        setFade(m_leavingCaption, opacity);
+        setScaleFade(m_leavingCaption, opacity);
 }
 
 QRectF AppSidebarItem::tileRect() const

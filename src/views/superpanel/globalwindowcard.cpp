@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QContextMenuEvent>
-#include <QGraphicsOpacityEffect>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,6 +12,7 @@
 
 #include "core/color.h"
 #include "core/localization.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/bubble/windowactionmenu.h"
@@ -256,16 +256,7 @@ void GlobalWindowCard::applyChromeOpacity()
     const double opacity = m_chrome.clamped();
     m_eye->setVisible(m_chrome.target() > 0 || opacity > 0);
     m_eye->setAttribute(Qt::WA_TransparentForMouseEvents, m_chrome.target() <= 0);
-    if (opacity >= 1) {
-        m_eye->setGraphicsEffect(nullptr);
-        return;
-    }
-    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(m_eye->graphicsEffect());
-    if (!effect) {
-        effect = new QGraphicsOpacityEffect(m_eye);
-        m_eye->setGraphicsEffect(effect);
-    }
-    effect->setOpacity(opacity);
+    setScaleFade(m_eye, opacity);
 }
 
 void GlobalWindowCard::setHovered(bool hovered)

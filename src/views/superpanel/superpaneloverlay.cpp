@@ -38,24 +38,6 @@ constexpr double enteringScale = 0.98;
 constexpr double zoneSpringResponse = 0.3;
 constexpr double zoneSpringDamping = 0.7;
 
-// Draws `widget` at `opacity` and `scale`; at rest it goes without an effect.
-void setScaleFade(QWidget *widget, double opacity, double scale)
-{
-    if (!widget)
-        return;
-    if (opacity >= 1 && scale == 1) {
-        widget->setGraphicsEffect(nullptr);
-        return;
-    }
-    auto *effect = qobject_cast<ScaleFadeEffect *>(widget->graphicsEffect());
-    if (!effect) {
-        effect = new ScaleFadeEffect(widget);
-        widget->setGraphicsEffect(effect);
-    }
-    effect->setOpacity(opacity);
-    effect->setScale(scale);
-}
-
 // A column with a tinted fill and a 1-pt line along one edge. Clicks on it stop here, so they do
 // not reach the backdrop and close the panel.
 class ColumnBackground : public QWidget
