@@ -13,10 +13,9 @@ class QVBoxLayout;
 
 namespace qv {
 
-class RevealBox;
-
 class GlassToggle;
 class KeyDownMonitor;
+class RevealBox;
 class Scheduler;
 class SettingsStore;
 class SlideButton;

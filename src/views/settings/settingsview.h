@@ -7,8 +7,8 @@
 
 #include "core/applanguage.h"
 #include "dock/dockmonitor.h"
-#include "ui/animatedvalue.h"
 #include "platform/appicons.h"
+#include "ui/animatedvalue.h"
 #include "views/settings/settingstab.h"
 
 class QAbstractButton;

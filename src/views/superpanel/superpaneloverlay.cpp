@@ -88,10 +88,7 @@ protected:
 
 SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &scheduler, QWidget *parent)
     : QWidget(parent), m_state(state), m_scheduler(scheduler),
-      m_presence(scheduler, state.showContent() ? 1 : 0, [this] {
-          updatePresentation();
-          applyPresence();
-      }),
+      m_presence(scheduler, state.showContent() ? 1 : 0, [this] { updatePresentation(); }),
       m_zonePresence(scheduler, 0, [this] { followZones(); })
 {
     setFocusPolicy(Qt::StrongFocus);
