@@ -649,6 +649,8 @@ TEST_F(OverlayControllerTest, EscapeClosesThePanelAndHandsTheKeyboardBack)
         GTEST_SKIP() << "this platform plugin gives no window the keyboard";
     const qsizetype activations = desktop.workspace.activationLog().size();
     QTest::keyClick(controller->superPanel(), Qt::Key_Escape);
+    EXPECT_TRUE(superPanel.isVisible()) << "its content fades out first";
+    EXPECT_EQ(desktop.workspace.activationLog().size(), activations) << "it keeps the keyboard meanwhile";
     scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.01);
     EXPECT_FALSE(superPanel.isVisible());
     EXPECT_EQ(desktop.workspace.activationLog().mid(activations), QList<qint64>{terminal});
