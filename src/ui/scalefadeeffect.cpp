@@ -14,7 +14,9 @@ void setScaleFade(QWidget *widget, double opacity, double scale)
         return;
     }
     auto *effect = qobject_cast<ScaleFadeEffect *>(widget->graphicsEffect());
-    if (!effect) {
+    // Faded out, nothing shows: a fresh effect lets go of the picture the last frames were drawn
+    // from (the whole widget's pixels, which Qt's pixmap cache keeps while the widget stays hidden).
+    if (!effect || (opacity <= 0 && effect->opacity() > 0)) {
         effect = new ScaleFadeEffect(widget);
         widget->setGraphicsEffect(effect);
     }
