@@ -3,6 +3,7 @@
 // compositor, and a drag out of the shelf onto a real XDND drop target.
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
@@ -211,7 +212,8 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
         QTest::qWaitFor([&] { return popupShown() && controller->edgePopup()->cards().size() == 1; }, 3000));
     QTest::qWait(200);
     QWidget *tile = controller->edgePopup()->cards().at(0);
-    const QString name = shelf->items().at(0).url.fileName();
+    const QString copy = shelf->items().at(0).url.toLocalFile();
+    const QString name = QFileInfo(copy).fileName();
     const QPoint from = tile->mapToGlobal(tile->rect().center());
     // The drag runs a loop of its own inside this process: the pointer is moved from outside it.
     ASSERT_TRUE(QProcess::startDetached(
@@ -230,6 +232,8 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
     EXPECT_TRUE(QTest::qWaitFor([&] { return shelf->items().isEmpty(); }, 3000))
         << "taken, so it left the shelf";
     EXPECT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->showsEmptyState(); }, 3000));
+    QTest::qWait(300); // past the sweep that follows the removal
+    EXPECT_TRUE(QFile::exists(copy)) << "kept for the program that took it";
     controller->superPanelState()->dismiss();
 }
 
