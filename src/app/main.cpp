@@ -143,6 +143,7 @@ int main(int argc, char **argv)
                                    *platform.fileRevealer);
     MainThreadWatchdog watchdog(diagnostics, scheduler); // destroyed before the manager it reports to
     diagnostics.setWatchdog(&watchdog);
+    diagnostics.setBuildVersion(QStringLiteral(QUORVANTIS_VERSION), QStringLiteral(QUORVANTIS_REVISION));
 
     auto relocation = std::make_unique<Relocation>(
         *platform.installation, *platform.application, settings, scheduler, singleInstance, processes,
