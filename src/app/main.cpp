@@ -166,7 +166,8 @@ int main(int argc, char **argv)
         [&platform](bool enabled) { LaunchManager::setLaunchAtLogin(*platform.loginItem, enabled); }, nullptr,
         diagnostics, [&platform](const QUrl &url) { platform.fileRevealer->openURL(url); },
         [&platform] { return platform.appIcons->installedApplications(); },
-        [&platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
+        [&platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); },
+        platform.feedback->hasHaptics()});
     // The Super Panel's gear opens this window.
     overlayController.setOpenSettings([&settingsWindows] { settingsWindows.showSettings(); });
     auto tray = std::make_unique<TrayIcon>(

@@ -519,6 +519,16 @@ TEST_F(SettingsWindowTest, AppearanceShowsTheDefaultsAndItsSlidersStoreAtOnce)
     EXPECT_EQ(view.backdropBlurAmount(), 14.9);
     settings.set(Settings::animationSpeed, 0.3);
     EXPECT_EQ(appearance.valueTexts().at(1), "0.3x");
+
+    // A desktop without a haptic device (X11) has no haptic switch; the stored value stays.
+    SettingsContext withoutHaptics = context();
+    withoutHaptics.hasHaptics = false;
+    SettingsView plain(withoutHaptics);
+    QStringList labels;
+    for (GlassToggle *toggle : page<AppearanceSettingsSection>(plain, SettingsTab::appearance).toggles())
+        labels << toggle->label();
+    EXPECT_EQ(labels, (QStringList{"Enable Neon Glow", "Window Peeking (Beta)", "Sound Effect on Snap"}));
+    EXPECT_FALSE(settings.contains(Settings::enableSnapHaptic));
 }
 
 TEST_F(SettingsWindowTest, ModuleRecordersStoreTheFirstModifiedKeyAndTheEdgePickerStoresItsRawValue)
