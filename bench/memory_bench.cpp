@@ -65,7 +65,7 @@ struct Application
                                                       decodeQueue, scheduler, [] {});
         panel->setModuleView(edgePopup->makeView());
         columnState =
-            std::make_unique<SuperPanelColumnState>(*panelState, scheduler, [](const QUrl &, bool) {});
+            std::make_unique<SuperPanelColumnState>(*panelState, scheduler, [](const QUrl &, bool, const FileRevealer::Done &) {});
         const ClipboardShelfColumn::Services services{edgePopup->clipboardModel(),
                                                       edgePopup->shelfModel(),
                                                       clipboard,

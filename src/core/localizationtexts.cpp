@@ -1682,6 +1682,16 @@ const LocalizationRow interfaceRows[] = {
         u"Przeciągnij tu pliki",
         u"ここにファイルをドラッグ"
     }},
+    {u"reveal_failed", {
+        u"No file manager could show this file.",
+        u"没有可以显示此文件的文件管理器。",
+        u"Aucun gestionnaire de fichiers n'a pu afficher ce fichier.",
+        u"Ningún gestor de archivos ha podido mostrar este archivo.",
+        u"Kein Dateimanager konnte diese Datei anzeigen.",
+        u"Nessun file manager ha potuto mostrare questo file.",
+        u"Żaden menedżer plików nie mógł pokazać tego pliku.",
+        u"このファイルを表示できるファイルマネージャーがありません。"
+    }},
     {u"preview_image_title", {
         u"Image Preview",
         u"图片预览",

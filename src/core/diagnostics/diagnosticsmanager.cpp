@@ -404,7 +404,7 @@ void DiagnosticsManager::Core::runExport(const QString &destination)
     if (problem.isEmpty()) {
         scheduler.post([weak = weak_from_this(), destination] {
             if (auto core = weak.lock())
-                core->revealer.revealFile(destination);
+                core->revealer.revealFile(destination, {});
         });
         return;
     }

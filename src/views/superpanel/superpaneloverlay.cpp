@@ -14,6 +14,7 @@
 
 #include "core/localization.h"
 #include "ui/dockglassbackground.h"
+#include "ui/noticeline.h"
 #include "ui/panel.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
@@ -107,6 +108,9 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
         m_zones.append(new DropZoneView(QString::fromLatin1(tile.symbol), scheduler, m_zoneLayer));
     m_zoneLayer->hide();
 
+    m_notice = new NoticeLine(scheduler, this);
+    connect(&state, &SuperPanelState::noticeRequested, m_notice, &NoticeLine::showText);
+    connect(&state, &SuperPanelState::showContentChanged, m_notice, &NoticeLine::dismiss);
     connect(&state, &SuperPanelState::showContentChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::routeChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::dragChanged, this, &SuperPanelOverlay::updatePresentation);
@@ -213,6 +217,11 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     m_grid->setDragLayer(m_fullPanel);
     stack->addWidget(m_grid, 1);
     return area;
+}
+
+QString SuperPanelOverlay::noticeText() const
+{
+    return m_notice->shownText();
 }
 
 QString SuperPanelOverlay::routeName() const

@@ -10,6 +10,7 @@ namespace qv {
 
 class AppSidebarItem;
 class DropZoneView;
+class NoticeLine;
 class Scheduler;
 class SuperPanelState;
 class WindowGrid;
@@ -47,6 +48,8 @@ public:
     QWidget *rightColumn() const { return m_rightColumn; }
     QWidget *settingsButton() const { return m_settingsButton; }
     QList<DropZoneView *> zones() const { return m_zones; }
+    // The line that tells of an action that could not be done; empty while none shows.
+    QString noticeText() const;
     // The view of the module routes ("clipboard", "shelf"), shown over the whole panel in place of
     // the window area while such a route is open; the panel takes ownership.
     void setModuleView(QWidget *view);
@@ -93,6 +96,7 @@ private:
     QList<DropZoneView *> m_zones;
     QWidget *m_moduleView = nullptr;
     QList<QWidget *> m_layers;
+    NoticeLine *m_notice = nullptr;
     // A key on its way from the panel to the search field, which may hand it back up.
     bool m_forwardingKey = false;
 };
