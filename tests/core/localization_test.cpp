@@ -233,8 +233,7 @@ TEST(LocalizationData, EveryKeyHasEightTextsKeepingWhatTheEnglishCarries)
 }
 
 // The other desktop's places, keys and programs (its log folder, file manager, modifier keys,
-// settings application and its word for a workspace) used to appear in the texts; every text now
-// names the Linux ones.
+// settings application, workspaces) used to appear in the texts; every text names the Linux ones.
 TEST(LocalizationData, NoTextNamesThePlacesKeysOrProgramsOfAnotherSystem)
 {
     static const QRegularExpression foreign(

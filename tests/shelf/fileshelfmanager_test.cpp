@@ -237,8 +237,7 @@ TEST_P(DragOutTest, RemovesOnlyUnpinnedItemsThatAnotherApplicationTook)
     EXPECT_EQ(m_manager->items().size(), 1);
     settle(0.02);
     EXPECT_EQ(m_manager->items().isEmpty(), removed);
-    // The file outlives the item for the program that took it (it may copy later): removals and
-    // their sweeps leave it, and only the next start's sweep takes it.
+    // The file stays for the program that took it (it may copy later) until the next start's sweep.
     m_manager->removeItem(addShelfFile(QStringLiteral("other.txt")));
     m_manager->cleanupOrphanedFiles();
     settle();

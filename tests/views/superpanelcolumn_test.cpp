@@ -227,28 +227,20 @@ TEST_F(ColumnStateTest, aRevealClosesThePanelOnlyOnceAFileManagerHasTheFileElseI
 {
     QSignalSpy notices(&panel, &SuperPanelState::noticeRequested);
     const QUrl file = QUrl::fromLocalFile(QStringLiteral("/tmp/report.pdf"));
-    panel.setExpandedSection(SuperPanelState::ExpandedSection::shelf);
     state.openShelfURL(file, true);
-    EXPECT_EQ(opened, QStringList{QStringLiteral("reveal:report.pdf")});
-    EXPECT_TRUE(presented);
     revealAnswer(false);
     EXPECT_TRUE(presented);
-    EXPECT_TRUE(panel.expandedSection().has_value());
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices.at(0).at(0).toString(), "No file manager could show this file.");
-
     state.openShelfURL(file, true);
     revealAnswer(true);
     EXPECT_FALSE(presented);
-    EXPECT_FALSE(panel.expandedSection().has_value());
 
     // An answer that comes after the panel closed and opened again leaves the new one open.
-    presented = true;
-    panel.presentationChanged(true);
+    panel.presentationChanged(presented = true);
     state.openShelfURL(file, true);
     panel.dismiss();
-    presented = true;
-    panel.presentationChanged(true);
+    panel.presentationChanged(presented = true);
     revealAnswer(true);
     EXPECT_TRUE(presented);
 }

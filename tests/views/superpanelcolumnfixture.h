@@ -36,7 +36,8 @@ protected:
                                            m_panel->presentationChanged(shown);
                                        }});
         m_state = std::make_unique<SuperPanelColumnState>(
-            *m_panel, m_scheduler, [this](const QUrl &url, bool reveal, const std::function<void(bool)> &done) {
+            *m_panel, m_scheduler,
+            [this](const QUrl &url, bool reveal, const std::function<void(bool)> &done) {
                 m_opened.append((reveal ? QStringLiteral("reveal:") : QStringLiteral("open:")) +
                                 url.fileName());
                 if (done)

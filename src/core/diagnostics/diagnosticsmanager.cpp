@@ -338,7 +338,8 @@ QString DiagnosticsManager::Core::readmeText() const
         QString(29, QLatin1Char('=')),
         QStringLiteral("Export Time: ") + exportTime,
         versionLine(buildVersion, buildRevision),
-        systemLine(osRelease.problem == OwnedFiles::ReadResult::None ? osRelease.bytes : QByteArray(), kernel),
+        systemLine(osRelease.problem == OwnedFiles::ReadResult::None ? osRelease.bytes : QByteArray(),
+                   kernel),
         QString(),
         QStringLiteral("Contents:"),
         QStringLiteral("- logs/           Recent log files"),
@@ -395,7 +396,8 @@ QString DiagnosticsManager::systemLine(const QByteArray &osRelease, const QStrin
         parts << name;
     if (!kernel.isEmpty())
         parts << kernel;
-    return QStringLiteral("System: ") + (parts.isEmpty() ? QStringLiteral("Linux") : parts.join(QStringLiteral(", ")));
+    return QStringLiteral("System: ") +
+           (parts.isEmpty() ? QStringLiteral("Linux") : parts.join(QStringLiteral(", ")));
 }
 
 void DiagnosticsManager::Core::runExport(const QString &destination)

@@ -30,10 +30,11 @@ EdgePopupModule::EdgePopupModule(ClipboardManager &clipboard, FileShelfManager &
     actions.removeShelfItem = [&shelf](const ShelfItem &item) { shelf.removeItem(item); };
     actions.togglePin = [&shelf](const ShelfItem &item) { shelf.togglePin(item.id); };
     actions.showShelfItemInFileManager = [this](const ShelfItem &item) {
-        m_revealer.revealFile(item.url.toLocalFile(), [state = QPointer<EdgePopupState>(m_state.get())](bool shown) {
-            if (state && !shown)
-                state->showNotice(Localization::text(u"reveal_failed", state->language()));
-        });
+        m_revealer.revealFile(
+            item.url.toLocalFile(), [state = QPointer<EdgePopupState>(m_state.get())](bool shown) {
+                if (state && !shown)
+                    state->showNotice(Localization::text(u"reveal_failed", state->language()));
+            });
     };
     actions.dismiss = std::move(dismiss);
     m_state = std::make_unique<EdgePopupState>(std::move(actions));
@@ -45,8 +46,9 @@ EdgePopupModule::~EdgePopupModule() = default;
 EdgePopupView *EdgePopupModule::makeView()
 {
     if (!m_view)
-        m_view = new EdgePopupView(*m_state, EdgePopupView::Services{*m_clipboardModel, *m_shelfModel, m_shelf,
-                                                                     m_icons, m_decodeQueue, *m_ages, m_scheduler});
+        m_view = new EdgePopupView(*m_state,
+                                   EdgePopupView::Services{*m_clipboardModel, *m_shelfModel, m_shelf, m_icons,
+                                                           m_decodeQueue, *m_ages, m_scheduler});
     return m_view;
 }
 

@@ -281,7 +281,8 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
         m_notice->dismiss();
         fadeIn();
     });
-    connect(&state, &EdgePopupState::noticeRequested, this, [this](const QString &text) { m_notice->showText(text); });
+    connect(&state, &EdgePopupState::noticeRequested, this,
+            [this](const QString &text) { m_notice->showText(text); });
     connect(&state, &EdgePopupState::selectedFilterChanged, this, [this] {
         if (m_shown)
             m_shown->setFilter(m_state.selectedFilter());

@@ -21,7 +21,8 @@ EdgeShelfTile::EdgeShelfTile(const ShelfItem &item, Action onOpen, Action onRemo
                              AgeClock &ages, QWidget *parent)
     : EdgeItemView(Shape::Card, Color::neonCyan(), ages, parent), m_item(item), m_onOpen(std::move(onOpen)),
       m_onRemove(std::move(onRemove)), m_onPreview(std::move(onPreview)),
-      m_onTogglePin(std::move(onTogglePin)), m_onShowInFileManager(std::move(onShowInFileManager)), m_shelf(shelf)
+      m_onTogglePin(std::move(onTogglePin)), m_onShowInFileManager(std::move(onShowInFileManager)),
+      m_shelf(shelf)
 {
 }
 
@@ -102,7 +103,8 @@ QMenu *EdgeShelfTile::buildContextMenu(QWidget *parent)
         menu->addAction(menuIcon(symbol), title, this, slot);
     };
     add(QStringLiteral("Open"), QStringLiteral("arrow.up.forward.square"), [this] { call(m_onOpen); });
-    add(QStringLiteral("Show in File Manager"), QStringLiteral("folder"), [this] { call(m_onShowInFileManager); });
+    add(QStringLiteral("Show in File Manager"), QStringLiteral("folder"),
+        [this] { call(m_onShowInFileManager); });
     add(QStringLiteral("Quick Look"), QStringLiteral("eye"), [this] { call(m_onPreview); });
     menu->addSeparator();
     add(m_item.isPinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"),

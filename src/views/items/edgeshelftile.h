@@ -27,7 +27,8 @@ public:
     using Action = std::function<void(const ShelfItem &)>;
 
     EdgeShelfTile(const ShelfItem &item, Action onOpen, Action onRemove, Action onPreview, Action onTogglePin,
-                  Action onShowInFileManager, FileShelfManager &shelf, AgeClock &ages, QWidget *parent = nullptr);
+                  Action onShowInFileManager, FileShelfManager &shelf, AgeClock &ages,
+                  QWidget *parent = nullptr);
 
     const ShelfItem &item() const { return m_item; }
     bool isMedia() const;

@@ -88,14 +88,15 @@ void SuperPanelColumnState::openShelfURL(const QUrl &url, bool reveal)
     if (reveal) {
         if (!m_openOrReveal)
             return;
-        m_openOrReveal(url, true, [self = QPointer<SuperPanelColumnState>(this), asked = m_presentations](bool shown) {
-            if (!self || self->m_presentations != asked)
-                return;
-            if (shown)
-                self->closeForOpening();
-            else
-                self->m_panel.showNotice(Localization::text(u"reveal_failed", self->m_panel.language()));
-        });
+        m_openOrReveal(
+            url, true, [self = QPointer<SuperPanelColumnState>(this), asked = m_presentations](bool shown) {
+                if (!self || self->m_presentations != asked)
+                    return;
+                if (shown)
+                    self->closeForOpening();
+                else
+                    self->m_panel.showNotice(Localization::text(u"reveal_failed", self->m_panel.language()));
+            });
         return;
     }
     closeForOpening();

@@ -140,11 +140,10 @@ TEST_F(DiagnosticsExport, ArchiveHoldsTheFourEntriesSanitisedAndIsRevealed)
     EXPECT_EQ(readme[1], QString(29, QLatin1Char('=')));
     EXPECT_EQ(readme[2], QStringLiteral("Export Time: 2023-11-14T22:13:20Z"));
     EXPECT_EQ(readme[3], QStringLiteral("App Version: 0.1.0 (1a2b3c4d5e6f)"));
-    // This machine's system, as Linux names it.
     struct utsname system;
     ASSERT_EQ(::uname(&system), 0);
-    EXPECT_TRUE(readme[4].startsWith(QStringLiteral("System: "))) << readme[4].toStdString();
-    EXPECT_TRUE(readme[4].endsWith(QStringLiteral(", Linux ") + QString::fromUtf8(system.release)))
+    EXPECT_TRUE(readme[4].startsWith(QStringLiteral("System: ")) &&
+                readme[4].endsWith(QStringLiteral(", Linux ") + QString::fromUtf8(system.release)))
         << readme[4].toStdString();
     EXPECT_EQ(readme.mid(5),
               QStringList({"", "Contents:", "- logs/           Recent log files",
@@ -155,25 +154,19 @@ TEST_F(DiagnosticsExport, ArchiveHoldsTheFourEntriesSanitisedAndIsRevealed)
 // The README named the system "macOS: Debian GNU/Linux 12" and the version "0.1.0 (?)".
 TEST(DiagnosticsReadme, NamesTheSystemAsLinuxDoesAndTheBuildWithoutQuestionMarks)
 {
-    const QString kernel = QStringLiteral("Linux 6.1.0-18-amd64");
-    const struct
-    {
-        QByteArray osRelease;
-        QString kernel;
-        QString line;
-    } rows[] = {
-        {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n", kernel,
-         "System: Debian GNU/Linux 12 (bookworm), Linux 6.1.0-18-amd64"},
-        {"# comment\nPRETTY_NAME='Arch Linux'\n", kernel, "System: Arch Linux, Linux 6.1.0-18-amd64"},
-        {"PRETTY_NAME=\"Say \\\"hi\\\"\\\\\x01\"\nNAME=Other\n", QString(), "System: Say \"hi\"\\"},
-        {"NAME=Fedora\nPRETTY_NAME=\n", kernel, "System: Fedora, Linux 6.1.0-18-amd64"},
-        {"", kernel, "System: Linux 6.1.0-18-amd64"},
-        {"", QString(), "System: Linux"},
+    const std::pair<QByteArray, QString> rows[] = {
+        {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n",
+         "Debian GNU/Linux 12 (bookworm), "},
+        {"# comment\nPRETTY_NAME='Arch Linux'\n", "Arch Linux, "},
+        {"PRETTY_NAME=\"Say \\\"hi\\\"\\\\\x01\"\nNAME=Other\n", "Say \"hi\"\\, "},
+        {"NAME=Fedora\nPRETTY_NAME=\n", "Fedora, "},
+        {"", ""},
     };
-    for (const auto &row : rows)
-        EXPECT_EQ(DiagnosticsManager::systemLine(row.osRelease, row.kernel), row.line) << row.osRelease.constData();
+    for (const auto &[osRelease, name] : rows)
+        EXPECT_EQ(DiagnosticsManager::systemLine(osRelease, "Linux 6.1.0"),
+                  "System: " + name + "Linux 6.1.0");
+    EXPECT_EQ(DiagnosticsManager::systemLine("", QString()), "System: Linux");
     EXPECT_EQ(DiagnosticsManager::versionLine(QStringLiteral("0.1.0"), QString()), "App Version: 0.1.0");
-    EXPECT_EQ(DiagnosticsManager::versionLine(QString(), QString()), "App Version: ?");
 }
 
 TEST_F(DiagnosticsExport, TakesAtMostTheTenNewestLogsAndAnEmptyRingIsAnEmptyArray)
