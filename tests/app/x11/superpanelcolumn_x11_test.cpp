@@ -23,6 +23,7 @@
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/lazyitemgrid.h"
 #include "views/superpanel/superpaneloverlay.h"
+#include "views/superpanel/superpanelstate.h"
 
 using namespace qv;
 
