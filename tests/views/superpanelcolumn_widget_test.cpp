@@ -482,7 +482,7 @@ TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
     SuperPanelOverlay overlay(*m_panel, m_scheduler);
     auto *column = new ClipboardShelfColumn(*m_state, services());
     overlay.setColumn(column);
-    overlay.addLayer(new SuperPanelGallery(*m_state, services()));
+    overlay.setGallery(new SuperPanelGallery(*m_state, services()));
     overlay.resize(1440, 900);
     overlay.show();
     m_panel->presentationChanged(true);
