@@ -493,6 +493,33 @@ TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
     EXPECT_EQ(column->clipboardList()->builtCells().size(), 3);
     shot(overlay, QStringLiteral("superpanel-column-german"));
     QLocale::setDefault(QLocale::c());
+
+    // A gallery centres on the window area, which blurs behind it, and leaves the column working:
+    // its other gallery button switches galleries.
+    static_cast<QAbstractButton *>(column->clipboardGalleryButton())->click();
+    m_scheduler.advance(1);
+    QApplication::processEvents();
+    auto *gallery = overlay.findChild<SuperPanelGallery *>();
+    const QRect area(overlay.windowArea()->mapTo(&overlay, QPoint()), overlay.windowArea()->size());
+    const QPoint centre = gallery->mapTo(&overlay, gallery->panelFrame().center());
+    EXPECT_LE((centre - area.center()).manhattanLength(), 2);
+    EXPECT_NE(overlay.windowArea()->graphicsEffect(), nullptr);
+    shot(overlay, QStringLiteral("superpanel-gallery-over-grid"));
+    QWidget *shelfButton = column->shelfGalleryButton();
+    QTest::mouseClick(overlay.windowHandle(), Qt::LeftButton, {},
+                      shelfButton->mapTo(&overlay, shelfButton->rect().center()));
+    EXPECT_EQ(m_panel->expandedSection(), SuperPanelState::ExpandedSection::shelf);
+
+    // A large preview dims the whole screen, its bottom edge too, and a click there closes it.
+    m_state->previews().openGalleryClipPreview(m_clipboard->history().first());
+    m_scheduler.advance(1);
+    QApplication::processEvents();
+    GalleryPreviewLayer *preview = gallery->clipPreview();
+    EXPECT_EQ(QRect(preview->mapTo(&overlay, QPoint()), preview->size()), overlay.rect());
+    QTest::mouseClick(overlay.windowHandle(), Qt::LeftButton, {}, QPoint(700, overlay.height() - 3));
+    EXPECT_FALSE(preview->isShown());
+    m_panel->setExpandedSection(std::nullopt);
+    EXPECT_EQ(overlay.windowArea()->graphicsEffect(), nullptr);
 }
 
 TEST_F(SuperPanelColumnTest, aDeletionSpringsTheRowsBelowUpAndClearingLeavesNoFadingRowBehind)
