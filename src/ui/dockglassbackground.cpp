@@ -33,7 +33,8 @@ QColor DockGlassBackground::tint(Material material)
     return {30, 32, 40};
 }
 
-void DockGlassBackground::paint(QPainter &painter, const QPainterPath &clip, double blurAmount, double opacity)
+void DockGlassBackground::paint(QPainter &painter, const QPainterPath &clip, double blurAmount,
+                                double opacity)
 {
     painter.save();
     painter.setOpacity(painter.opacity() * opacity);

@@ -3,7 +3,6 @@
 #include <QString>
 
 class QImage;
-
 class QWidget;
 
 namespace qv {

@@ -43,9 +43,21 @@ class GlassMaterial : public ::testing::TestWithParam<MaterialCase>
 
 } // namespace
 
-TEST_P(GlassMaterial, FollowsTheBlurAmountInThreeTiers)
+// The materials were see-through tints (0.84 at most): a compositor that does not blur showed text
+// behind the panels. At 0.95 what lies behind changes the glass by at most 13 of 255.
+TEST_P(GlassMaterial, FollowsTheBlurAmountInThreeTiersAndHidesWhatLiesBehind)
 {
     EXPECT_EQ(DockGlassBackground::materialFor(GetParam().blurAmount), GetParam().material);
+    QImage white(1, 1, QImage::Format_RGB32), black(1, 1, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    black.fill(Qt::black);
+    QPainterPath pixel;
+    pixel.addRect(0, 0, 1, 1);
+    for (QImage *behind : {&white, &black}) {
+        QPainter painter(behind);
+        DockGlassBackground::paint(painter, pixel, GetParam().blurAmount, 0.95);
+    }
+    EXPECT_LE(qGreen(white.pixel(0, 0)) - qGreen(black.pixel(0, 0)), 13);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tiers, GlassMaterial,
@@ -55,26 +67,6 @@ INSTANTIATE_TEST_SUITE_P(Tiers, GlassMaterial,
                                            MaterialCase{34.99, DockGlassBackground::Material::popover},
                                            MaterialCase{35, DockGlassBackground::Material::fullScreenUI},
                                            MaterialCase{50, DockGlassBackground::Material::fullScreenUI}));
-
-// Regression: the materials were see-through tints (0.84 at most), so a compositor that does not
-// blur showed text behind the panels; at 0.95 nothing behind differs by more than 13 of 255.
-TEST(GlassMaterial, AtItsOpacityEveryTierHidesWhatLiesBehind)
-{
-    for (double blur : {10.0, 30.0, 40.0}) {
-        QPainterPath clip;
-        clip.addRect(0, 0, 4, 4);
-        int channels[2] = {};
-        for (int i = 0; i < 2; ++i) {
-            QImage behind(4, 4, QImage::Format_RGB32);
-            behind.fill(i == 0 ? Qt::white : Qt::black);
-            QPainter painter(&behind);
-            DockGlassBackground::paint(painter, clip, blur, 0.95);
-            painter.end();
-            channels[i] = qGreen(behind.pixel(2, 2));
-        }
-        EXPECT_LE(channels[0] - channels[1], 13) << blur;
-    }
-}
 
 TEST(Symbols, EveryNameTheViewsUseDrawsAPictureAndUnknownNamesGetAPlaceholder)
 {

@@ -79,8 +79,8 @@ QPixmap blurred(const QPixmap &source, double radius)
         for (int x = 0; x < small.width(); ++x)
             boxBlurLine(bits + x, small.height(), stride, box, sums);
     }
-    QPixmap result = QPixmap::fromImage(
-        small.scaled(source.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QPixmap result =
+        QPixmap::fromImage(small.scaled(source.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     result.setDevicePixelRatio(source.devicePixelRatio());
     return result;
 }
@@ -190,7 +190,8 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
     connect(&state, &SuperPanelState::showContentChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::routeChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::dragChanged, this, &SuperPanelOverlay::updatePresentation);
-    connect(&state, &SuperPanelState::expandedSectionChanged, this, &SuperPanelOverlay::updateGalleryBackdrop);
+    connect(&state, &SuperPanelState::expandedSectionChanged, this,
+            &SuperPanelOverlay::updateGalleryBackdrop);
     // What the picture behind a gallery shows.
     const auto refreshBehindGallery = [this] {
         if (auto *effect = dynamic_cast<BehindGalleryEffect *>(m_windowArea->graphicsEffect()))
