@@ -193,12 +193,8 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
     connect(&state, &SuperPanelState::expandedSectionChanged, this,
             &SuperPanelOverlay::updateGalleryBackdrop);
     // What the picture behind a gallery shows.
-    const auto refreshBehindGallery = [this] {
-        if (auto *effect = dynamic_cast<BehindGalleryEffect *>(m_windowArea->graphicsEffect()))
-            effect->refresh();
-    };
-    connect(&state, &SuperPanelState::searchTextChanged, this, refreshBehindGallery);
-    connect(&state, &SuperPanelState::selectedIndexChanged, this, refreshBehindGallery);
+    connect(&state, &SuperPanelState::searchTextChanged, this, &SuperPanelOverlay::refreshBehindGallery);
+    connect(&state, &SuperPanelState::selectedIndexChanged, this, &SuperPanelOverlay::refreshBehindGallery);
     connect(&state, &SuperPanelState::appNamesChanged, this, &SuperPanelOverlay::rebuildAppItems);
     connect(&state, &SuperPanelState::appFilterChanged, this, &SuperPanelOverlay::updateAppSelection);
     connect(&state, &SuperPanelState::searchTextChanged, this, [this](const QString &text) {
@@ -381,6 +377,7 @@ void SuperPanelOverlay::setGallery(SuperPanelGallery *gallery)
 
 void SuperPanelOverlay::placeGallery()
 {
+    refreshBehindGallery();
     if (!m_gallery)
         return;
     // The previews dim the whole screen; the gallery keeps to the window area.
@@ -392,14 +389,16 @@ void SuperPanelOverlay::updateGalleryBackdrop()
 {
     const bool open = m_state.expandedSection().has_value();
     m_windowArea->setAttribute(Qt::WA_TransparentForMouseEvents, open);
-    if (!open) {
+    if (!open)
         m_windowArea->setGraphicsEffect(nullptr);
-        return;
-    }
+    else if (!m_windowArea->graphicsEffect())
+        m_windowArea->setGraphicsEffect(new BehindGalleryEffect(m_windowArea));
+}
+
+void SuperPanelOverlay::refreshBehindGallery()
+{
     if (auto *effect = dynamic_cast<BehindGalleryEffect *>(m_windowArea->graphicsEffect()))
         effect->refresh();
-    else
-        m_windowArea->setGraphicsEffect(new BehindGalleryEffect(m_windowArea));
 }
 
 void SuperPanelOverlay::updatePresentation()

@@ -77,6 +77,7 @@ private:
     void updateZones();
     void updateGalleryBackdrop();
     void placeGallery();
+    void refreshBehindGallery();
     bool handleSearchKey(QKeyEvent *event);
     // The panel's window commands, Ctrl+W and Ctrl+M; true when the key was one of them.
     bool commandKeyButtons(QKeyEvent *event);
