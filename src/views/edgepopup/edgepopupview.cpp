@@ -1,7 +1,6 @@
 #include "views/edgepopup/edgepopupview.h"
 
 #include <QAbstractButton>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -19,6 +18,7 @@
 #include "shelf/shelflistmodel.h"
 #include "ui/dockglassbackground.h"
 #include "ui/noticeline.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/spring.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
@@ -36,6 +36,8 @@ namespace {
 using Rules = EdgePopupState::ClipFilter;
 
 constexpr double glassBlur = 40;
+constexpr double listSpringResponse = 0.3;
+constexpr double listSpringDamping = 0.7;
 
 QPainterPath roundedPath(const QRectF &rect, double radius)
 {
@@ -49,10 +51,7 @@ QPainterPath roundedPath(const QRectF &rect, double radius)
 class PanelChrome : public QWidget
 {
 public:
-    PanelChrome(const EdgePopupState &state, double radius, QWidget *parent)
-        : QWidget(parent), m_state(state), m_radius(radius)
-    {
-    }
+    PanelChrome(double radius, QWidget *parent) : QWidget(parent), m_radius(radius) {}
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -60,14 +59,13 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QPainterPath shape = roundedPath(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
-        DockGlassBackground::paint(painter, shape, glassBlur, m_state.isTranslucent());
+        DockGlassBackground::paint(painter, shape, glassBlur);
         painter.setPen(QPen(Theme::white(0.12), 1));
         painter.drawPath(shape);
     }
     void mousePressEvent(QMouseEvent *event) override { event->accept(); }
 
 private:
-    const EdgePopupState &m_state;
     double m_radius;
 };
 
@@ -330,7 +328,7 @@ void EdgePopupView::rebuild()
     const bool clipboard = EdgePopupRules::showsClipboard(m_state.route());
     const AppLanguage language = m_state.language();
 
-    m_chrome = new PanelChrome(m_state, horizontal ? 24 : 18, nullptr);
+    m_chrome = new PanelChrome(horizontal ? 24 : 18, nullptr);
     m_notice = new NoticeLine(m_services.scheduler, m_chrome);
     auto *stack = new QVBoxLayout(m_chrome);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -475,6 +473,8 @@ void EdgePopupView::rebuild()
         m_listScroll = scroll;
     }
     m_list = new LazyItemList(*m_shown, keyRole, std::move(metrics), std::move(make), *scroll);
+    // A kind chosen, an item deleted or arriving: the cards that stay spring to their places.
+    m_list->animateChanges(m_services.scheduler, listSpringResponse, listSpringDamping);
     stack->addWidget(scroll, horizontal ? 0 : 1);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_shown, signal, this, &EdgePopupView::updateCount);
@@ -559,7 +559,7 @@ QRect EdgePopupView::panelFrame() const
 QPainterPath EdgePopupView::outline() const
 {
     QPainterPath path;
-    if (m_previewLayer->isShown()) {
+    if (m_previewLayer->covers()) {
         path.addRect(QRectF(rect()));
         return path;
     }
@@ -617,18 +617,7 @@ void EdgePopupView::fadeIn()
 void EdgePopupView::applyOpacity(double opacity)
 {
     m_opacity = opacity;
-    if (!m_panel)
-        return;
-    if (opacity >= 1) {
-        m_panel->setGraphicsEffect(nullptr);
-        return;
-    }
-    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(m_panel->graphicsEffect());
-    if (!effect) {
-        effect = new QGraphicsOpacityEffect(m_panel);
-        m_panel->setGraphicsEffect(effect);
-    }
-    effect->setOpacity(opacity);
+    setScaleFade(m_panel, opacity);
 }
 
 } // namespace qv
