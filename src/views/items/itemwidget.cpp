@@ -23,6 +23,31 @@ ItemWidget::ItemWidget(AgeClock &ages, QWidget *parent) : QWidget(parent), m_age
     });
 }
 
+ItemWidget::~ItemWidget()
+{
+    // A view deleted on screen gets no hide event.
+    if (m_holdsClock)
+        m_holdsClock->hidden();
+}
+
+void ItemWidget::showEvent(QShowEvent *event)
+{
+    if (!m_holdsClock) {
+        m_holdsClock = &m_ages;
+        m_ages.shown();
+    }
+    QWidget::showEvent(event);
+}
+
+void ItemWidget::hideEvent(QHideEvent *event)
+{
+    if (m_holdsClock) {
+        m_holdsClock->hidden();
+        m_holdsClock.clear();
+    }
+    QWidget::hideEvent(event);
+}
+
 QRectF ItemWidget::buttonRect(int id) const
 {
     for (const auto &button : buttons()) {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QPointer>
 #include <QRectF>
 #include <QString>
 #include <QWidget>
@@ -22,6 +23,7 @@ class ItemWidget : public QWidget
     Q_OBJECT
 public:
     ItemWidget(AgeClock &ages, QWidget *parent = nullptr);
+    ~ItemWidget() override;
 
     bool isHovered() const { return m_hovered; }
     // The button under the pointer, or -1.
@@ -58,6 +60,8 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
     // Painting helpers shared by the views.
     static QColor tinted(QColor color, double alpha)
@@ -84,6 +88,8 @@ protected:
 
 private:
     AgeClock &m_ages;
+    // Set while this view holds the clock running; the clock may be gone before a view is.
+    QPointer<AgeClock> m_holdsClock;
     bool m_hovered = false;
     int m_hoveredButton = -1;
 };
