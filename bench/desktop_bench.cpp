@@ -220,6 +220,7 @@ public:
     std::optional<double> hover(QPoint target)
     {
         awayAndHidden();
+        m_target = target;
         const QPoint from(target.x(), screenHeight - 200);
         for (int i = 0; i <= 6; ++i) {
             move(QPoint(from.x(), from.y() + (target.y() - 30 - from.y()) * i / 6));
@@ -363,9 +364,11 @@ private:
             switch (event->response_type & 0x7f) {
             case XCB_MAP_NOTIFY: {
                 const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(event);
-                const xcb_window_t own = ownWindowAt(map->window);
+                // Beside the hovered button: above it, across its x.
                 const QRect g = geometry(map->window);
-                if (own && g.width() > 100 && g.height() > 100 && g.height() < screenHeight / 2)
+                if (g.height() > 100 && g.height() < screenHeight / 2 && g.left() <= m_target.x() &&
+                    g.right() >= m_target.x() && g.bottom() < m_target.y() && g.bottom() > m_target.y() - 150 &&
+                    ownWindowAt(map->window))
                     m_bubble = map->window;
                 break;
             }
@@ -398,6 +401,7 @@ private:
     std::unique_ptr<QProcess> m_app;
     uint32_t m_pid = 0;
     std::optional<xcb_window_t> m_bubble;
+    QPoint m_target;
 };
 
 Desktop *desktop()

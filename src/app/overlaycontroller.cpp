@@ -425,11 +425,11 @@ void OverlayController::handleHoveredAppChange(const QString &name)
                                              ? std::optional<double>(m_settings.get(Settings::hoverDelay))
                                              : std::nullopt;
     const double delay = BubblePlacement::hoverDelay(stored, m_dockMonitor->isDockAutohideEnabled());
-    m_hoverWorkItem = m_scheduler.after(delay, [this, name] {
+    m_hoverWorkItem = m_scheduler.after(delay, [this, name, delay] {
         if (m_dockMonitor->hoveredApp() != name)
             return;
         m_hideDelayTimer.cancel();
-        m_windowEngine->fetchWindows(name);
+        m_windowEngine->fetchWindows(name, delay);
         m_platform.feedback->performAlignmentHaptic();
     });
 }

@@ -323,9 +323,10 @@ TEST_F(OverlayControllerTest, AnIdleDesktopRunsNothingForAMinuteAndMotionBringsT
     scheduler.advance(5.0);
     ASSERT_TRUE(desktop.screens.isMotionWatched());
 
-    // The hover is found at the first tick after the motion, and the delay counts from there.
+    // The hover is found as the motion wakes the tick, not a tick later, and the delay counts
+    // from there.
     pointAt("Files");
-    scheduler.advance(DockMonitor::hoverInterval + 0.001);
+    scheduler.advance(0.001);
     ASSERT_EQ(monitor->hoveredApp(), "Files");
     const double hoveredAt = scheduler.now();
     const double delay = Settings::hoverDelay.defaultValue; // nothing stored
@@ -333,6 +334,9 @@ TEST_F(OverlayControllerTest, AnIdleDesktopRunsNothingForAMinuteAndMotionBringsT
     EXPECT_NE(engine->currentAppName(), "Files");
     scheduler.advance(hoveredAt + delay + 0.001 - scheduler.now());
     EXPECT_EQ(engine->currentAppName(), "Files");
+    // The hover delay was the quiet period the scan waits for: it starts at once.
+    scheduler.advance(WindowEngine::fetchDebounceInterval / 2);
+    EXPECT_TRUE(panel().isVisible());
     scheduler.advance(1.0);
     ASSERT_TRUE(bubbleShown());
     EXPECT_TRUE(controller->isMouseCheckRunning());
