@@ -674,7 +674,9 @@ void OverlayController::checkMouseLeftOverlay()
     if (!m_overlayWindow || !m_windowEngine || m_isGlobalSwitcherVisible ||
         m_windowEngine->isContextMenuOpen())
         return;
-    if (m_overlayWindow->alpha() <= 0) {
+    // Ordered out, not merely at alpha 0: a bubble left before its fade-in took a step would
+    // otherwise fade in with no check left to take it down.
+    if (!m_overlayWindow->isVisible()) {
         m_mouseCheckTimer.cancel(); // the bubble is gone; its next showing starts the check again
         return;
     }

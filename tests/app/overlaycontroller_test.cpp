@@ -271,6 +271,17 @@ TEST_F(OverlayControllerTest, BubbleHidesOnlyOnceThePointerHasLeftBubbleAndTileF
     EXPECT_FALSE(panel().isVisible());
     EXPECT_EQ(monitor->hoveredApp(), QString());
     EXPECT_FALSE(controller->isPositionLocked());
+
+    // Left the moment it appears, before its fade took a step (after a long rest the hover tick
+    // sleeps, and the move wakes it at once): it stayed up for good.
+    settings.set(Settings::hoverDelay, 0.8);
+    pointAt("Files");
+    for (int step = 0; step < 2000 && !panel().isVisible(); ++step)
+        scheduler.advance(0.001);
+    ASSERT_TRUE(panel().isVisible());
+    desktop.screens.setMouseLocation(away);
+    scheduler.advance(2.0);
+    EXPECT_FALSE(panel().isVisible());
 }
 
 TEST_F(OverlayControllerTest, AnOpenContextMenuKeepsTheBubbleUpWhileThePointerIsFarAway)
