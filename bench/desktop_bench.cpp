@@ -50,8 +50,8 @@ int runs()
 
 QByteArray property(xcb_connection_t *c, xcb_window_t window, xcb_atom_t name, uint32_t length = 64)
 {
-    xcb_get_property_reply_t *reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, length), nullptr);
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, length), nullptr);
     if (!reply)
         return {};
     QByteArray value(static_cast<const char *>(xcb_get_property_value(reply)),
@@ -69,10 +69,10 @@ public:
     {
         if (!qv::XfcePanelDesktop::missing().isEmpty())
             return false;
-        m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                              QStringLiteral("-screen"), QStringLiteral("0"),
-                                              QStringLiteral("%1x%2x24").arg(screenWidth).arg(screenHeight),
-                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        m_xvfb.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                      QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(screenWidth).arg(screenHeight),
+                      QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         if (!m_xvfb.waitForReadyRead(10000))
             return false;
         const QByteArray display = ":" + m_xvfb.readLine().trimmed();
@@ -97,16 +97,16 @@ public:
             return false;
         own.close();
         m_openbox.start(QStringLiteral("openbox"), {QStringLiteral("--config-file"), own.fileName()});
-        if (!QTest::qWaitFor([&] { return !property(m_c, m_root, atom("_NET_SUPPORTING_WM_CHECK")).isEmpty(); },
-                             10000))
+        if (!QTest::qWaitFor(
+                [&] { return !property(m_c, m_root, atom("_NET_SUPPORTING_WM_CHECK")).isEmpty(); }, 10000))
             return false;
 
         if (!m_panel.start())
             return false;
-        m_panel.run(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"),
-                                               QStringLiteral("--align"), QStringLiteral("right"),
-                                               QStringLiteral("--widthtype"), QStringLiteral("request"),
-                                               QStringLiteral("--height"), QStringLiteral("28")});
+        m_panel.run(QStringLiteral("trayer"),
+                    {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                     QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                     QStringLiteral("--height"), QStringLiteral("28")});
         for (int i = 1; i <= 3; ++i)
             m_panel.xterm(QStringLiteral("term-%1").arg(i),
                           QStringLiteral("80x20+%1+%2").arg(80 + 160 * i).arg(120 + 60 * i));
@@ -135,8 +135,8 @@ public:
     bool launch(bool diagnostics, int settleMs)
     {
         quit();
-        const QString folder = m_panel.environment().value(QStringLiteral("XDG_CONFIG_HOME")) +
-                               QStringLiteral("/Quorvantis");
+        const QString folder =
+            m_panel.environment().value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/Quorvantis");
         QDir(folder).removeRecursively();
         QDir().mkpath(folder);
         QFile settings(folder + QStringLiteral("/defaults.json"));
@@ -210,7 +210,8 @@ public:
         (void)QTest::qWaitFor(
             [&] {
                 const xcb_window_t window = clientNamed(title);
-                const QByteArray geometry = window ? property(m_c, window, atom("_NET_WM_ICON_GEOMETRY")) : QByteArray();
+                const QByteArray geometry =
+                    window ? property(m_c, window, atom("_NET_WM_ICON_GEOMETRY")) : QByteArray();
                 if (geometry.size() == 16) {
                     const auto *box = reinterpret_cast<const uint32_t *>(geometry.constData());
                     if (box[2] > 0 && box[3] > 0)
@@ -271,7 +272,8 @@ private:
 
     void move(QPoint to)
     {
-        xcb_test_fake_input(m_c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, m_root, int16_t(to.x()), int16_t(to.y()), 0);
+        xcb_test_fake_input(m_c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, m_root, int16_t(to.x()),
+                            int16_t(to.y()), 0);
         free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
     }
 
@@ -334,7 +336,8 @@ private:
             if (ours(children[i]))
                 continue;
             std::function<bool(xcb_window_t, int)> walk = [&](xcb_window_t window, int depth) {
-                xcb_query_tree_reply_t *tree = xcb_query_tree_reply(m_c, xcb_query_tree(m_c, window), nullptr);
+                xcb_query_tree_reply_t *tree =
+                    xcb_query_tree_reply(m_c, xcb_query_tree(m_c, window), nullptr);
                 if (!tree)
                     return false;
                 bool hit = false;
@@ -375,8 +378,8 @@ private:
                 // Beside the hovered button: above it, across its x.
                 const QRect g = geometry(map->window);
                 if (g.height() > 100 && g.height() < screenHeight / 2 && g.left() <= m_target.x() &&
-                    g.right() >= m_target.x() && g.bottom() < m_target.y() && g.bottom() > m_target.y() - 150 &&
-                    ownWindowAt(map->window))
+                    g.right() >= m_target.x() && g.bottom() < m_target.y() &&
+                    g.bottom() > m_target.y() - 150 && ownWindowAt(map->window))
                     m_bubble = map->window;
                 break;
             }
@@ -506,7 +509,11 @@ void BM_FirstBubbleAfterStart(benchmark::State &state)
         reportBubble(state, button ? d->hover(*button) : std::nullopt);
     }
 }
-BENCHMARK(BM_FirstBubbleAfterStart)->Iterations(1)->Repetitions(runs())->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstBubbleAfterStart)
+    ->Iterations(1)
+    ->Repetitions(runs())
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The first bubble on a task button that just appeared: a one-window application (xclock) starts
 // while the program runs, and the pointer glides onto its button, arriving about 0.4 s after the
@@ -521,9 +528,9 @@ void BM_FirstBubbleOnNewButton(benchmark::State &state)
     static int round = 0;
     for (auto _ : state) {
         const QString title = QStringLiteral("clock-%1").arg(++round);
-        QProcess *clock = d->panel().run(QStringLiteral("xclock"), {QStringLiteral("-title"), title,
-                                                                    QStringLiteral("-geometry"),
-                                                                    QStringLiteral("160x160+1500+200")});
+        QProcess *clock = d->panel().run(QStringLiteral("xclock"),
+                                         {QStringLiteral("-title"), title, QStringLiteral("-geometry"),
+                                          QStringLiteral("160x160+1500+200")});
         const std::optional<QPoint> button = d->taskButton(title, 10000);
         reportBubble(state, button ? d->hover(*button) : std::nullopt);
         d->awayAndHidden();
@@ -531,7 +538,11 @@ void BM_FirstBubbleOnNewButton(benchmark::State &state)
         clock->waitForFinished(3000);
     }
 }
-BENCHMARK(BM_FirstBubbleOnNewButton)->Iterations(1)->Repetitions(runs())->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstBubbleOnNewButton)
+    ->Iterations(1)
+    ->Repetitions(runs())
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Later bubbles: the pointer comes back to terminals' task buttons it has rested on before.
 void BM_LaterBubble(benchmark::State &state)
