@@ -515,16 +515,26 @@ BENCHMARK(BM_FirstBubbleAfterStart)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// The desktop with the program running, started once for the benchmarks that share it; none (and
+// the benchmark skipped) when it cannot be.
+Desktop *runningDesktop(benchmark::State &state)
+{
+    Desktop *d = desktop();
+    if (!d || (!d->running() && !d->launch(false, 1000))) {
+        state.SkipWithError("no desktop or the program did not start");
+        return nullptr;
+    }
+    return d;
+}
+
 // The first bubble on a task button that just appeared: a one-window application (xclock) starts
 // while the program runs, and the pointer glides onto its button, arriving about 0.4 s after the
 // panel shows it.
 void BM_FirstBubbleOnNewButton(benchmark::State &state)
 {
-    Desktop *d = desktop();
-    if (!d || (!d->running() && !d->launch(false, 1000))) {
-        state.SkipWithError("no desktop or the program did not start");
+    Desktop *d = runningDesktop(state);
+    if (!d)
         return;
-    }
     static int round = 0;
     for (auto _ : state) {
         const QString title = QStringLiteral("clock-%1").arg(++round);
@@ -547,11 +557,9 @@ BENCHMARK(BM_FirstBubbleOnNewButton)
 // Later bubbles: the pointer comes back to terminals' task buttons it has rested on before.
 void BM_LaterBubble(benchmark::State &state)
 {
-    Desktop *d = desktop();
-    if (!d || (!d->running() && !d->launch(false, 1000))) {
-        state.SkipWithError("no desktop or the program did not start");
+    Desktop *d = runningDesktop(state);
+    if (!d)
         return;
-    }
     static int round = 0;
     for (int i = 1; round == 0 && i <= 3; ++i)
         d->hover(*d->taskButton(QStringLiteral("term-%1").arg(i)));
