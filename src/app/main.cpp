@@ -30,6 +30,7 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "shelf/fileshelfmanager.h"
+#include "ui/menulook.h"
 #include "views/settings/settingswindowmanager.h"
 
 namespace {
@@ -112,6 +113,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quorvantis"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVANTIS_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    applyMenuLookEverywhere();
     quitOnSignals();
 
     QtScheduler scheduler;

@@ -1,11 +1,14 @@
 #include "views/items/itemwidget.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QTextLayout>
 
 #include "ui/symbols.h"
@@ -63,6 +66,23 @@ void ItemWidget::pointerLeft()
         hoverChanged();
     }
     update();
+}
+
+void ItemWidget::followPointer()
+{
+    const QPointF pos = mapFromGlobal(QCursor::pos().toPointF());
+    if (isVisible() && QRectF(rect()).contains(pos))
+        pointerMoved(pos);
+    else
+        pointerLeft();
+}
+
+void ItemWidget::runMenu(QMenu &menu, const QPoint &globalPos)
+{
+    const QPointer<ItemWidget> self(this);
+    menu.exec(globalPos);
+    if (self)
+        self->followPointer();
 }
 
 void ItemWidget::enterEvent(QEnterEvent *event)

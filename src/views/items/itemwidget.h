@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 
+class QMenu;
 class QPainter;
 
 namespace qv {
@@ -32,6 +33,8 @@ public:
     // Pointer input, also used by tests (offscreen windows get no enter or leave events).
     void pointerMoved(const QPointF &pos);
     void pointerLeft();
+    // Takes the hover state from where the pointer is now.
+    void followPointer();
 
 protected:
     struct Button
@@ -51,6 +54,11 @@ protected:
     virtual void buttonHoverChanged(int /*previous*/) {}
 
     AgeClock &ages() const { return m_ages; }
+
+    // Shows `menu` at `globalPos` until it closes, then follows the pointer again: the open menu
+    // held the pointer, so an item it left meanwhile heard no leave. The menu's action may take the
+    // item away.
+    void runMenu(QMenu &menu, const QPoint &globalPos);
 
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
