@@ -341,7 +341,8 @@ void OverlayController::setupEdgePopup()
     connect(m_edgePopup->view(), &EdgePopupView::outlineChanged, this, &OverlayController::updateGlobalOutline);
     connect(m_edgePopup.get(), &EdgePopupModule::draggingOutChanged, this, &OverlayController::updateGlobalOutline);
     // A desktop panel that starts, moves or resizes changes the work area.
-    connect(m_platform.screens, &ScreenService::screensChanged, this, &OverlayController::updateEdgePopupWorkArea);
+    connect(m_platform.screens, &ScreenService::screensChanged, this,
+            &OverlayController::updateEdgePopupWorkArea);
     updateEdgePopupWorkArea();
     syncEdgePopup(m_isGlobalSwitcherVisible);
     setupSuperPanelColumn();

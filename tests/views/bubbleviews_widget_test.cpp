@@ -226,10 +226,8 @@ TEST_F(BubbleViews, EveryMenuHasAVisibleEdgeSeparatorsAndLightSymbols)
     QLineEdit field;
     std::unique_ptr<QMenu> edit(field.createStandardContextMenu());
     std::unique_ptr<QMenu> menu(card(0).buildContextMenu(nullptr));
-    for (QMenu *shown : {menu.get(), edit.get()}) {
-        shown->ensurePolished();
-        shown->resize(shown->sizeHint());
-    }
+    menu->ensurePolished();
+    menu->resize(menu->sizeHint());
     const QImage image = menu->grab().toImage();
     const QImage editImage = edit->grab().toImage();
     saveScreenshot(*menu, "bubble_card_menu");
@@ -254,22 +252,19 @@ TEST_F(BubbleViews, EveryMenuHasAVisibleEdgeSeparatorsAndLightSymbols)
         separators += light ? 1 : 0;
     }
     EXPECT_EQ(separators, 3);
-    // Every entry shows its symbol, light on the dark fill (the snaps too), the destructive one red
-    // with its title.
-    auto reddest = [](const QImage &picture, const QRect &area) {
-        int most = 0;
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            for (int x = area.left(); x <= area.right(); ++x) {
-                const QColor c = picture.pixelColor(x, y);
-                most = std::max(most, c.red() - c.green());
-            }
-        }
-        return most;
-    };
+    // Every entry shows its symbol, light on the dark fill (the snaps too); only the destructive one
+    // is red, title and symbol.
     for (QAction *action : menu->actions()) {
         if (action->isSeparator())
             continue;
+        const QRect row = menu->actionGeometry(action);
+        int red = 0;
+        for (int y = row.top(); y <= row.bottom(); ++y) {
+            for (int x = row.left(); x <= row.right(); ++x)
+                red = std::max(red, qRed(image.pixel(x, y)) - qGreen(image.pixel(x, y)));
+        }
         const bool destructive = action->objectName() == "ctx_hide_app";
+        EXPECT_EQ(red > 100, destructive) << action->text().toStdString();
         const QImage symbol = action->icon().pixmap(16).toImage();
         ASSERT_FALSE(symbol.isNull()) << action->text().toStdString();
         int lightest = 0;
@@ -279,10 +274,7 @@ TEST_F(BubbleViews, EveryMenuHasAVisibleEdgeSeparatorsAndLightSymbols)
                     lightest = std::max(lightest, qGray(symbol.pixel(x, y)));
             }
         }
-        EXPECT_GT(destructive ? reddest(symbol, symbol.rect()) : lightest, destructive ? 150 : 200)
-            << action->text().toStdString();
-        const QRect title = menu->actionGeometry(action).adjusted(40, 0, 0, 0);
-        EXPECT_EQ(reddest(image, title) > 100, destructive) << action->text().toStdString();
+        EXPECT_TRUE(destructive || lightest > 200) << action->text().toStdString();
     }
 }
 

@@ -65,6 +65,7 @@ public:
     int shownCount() const;
     QString countText() const;
     bool showsEmptyState() const;
+    QWidget *emptyState() const { return m_empty; }
     // The chip captions as drawn, in order (a compact chip that is not selected shows none).
     QStringList chipCaptions() const;
     QList<QWidget *> chips() const;

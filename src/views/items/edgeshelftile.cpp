@@ -115,8 +115,8 @@ QMenu *EdgeShelfTile::buildContextMenu(QWidget *parent)
         m_item.isPinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"),
         [this] { call(m_onTogglePin); });
     menu->addSeparator();
-    connect(addDestructiveAction(*menu, QStringLiteral("trash"), QStringLiteral("Delete")), &QAction::triggered,
-            this, [this] { call(m_onRemove); });
+    connect(addDestructiveAction(*menu, QStringLiteral("trash"), QStringLiteral("Delete")),
+            &QAction::triggered, this, [this] { call(m_onRemove); });
     return menu;
 }
 

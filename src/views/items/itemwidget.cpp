@@ -70,9 +70,11 @@ void ItemWidget::pointerLeft()
 
 void ItemWidget::followPointer()
 {
-    const QPointF pos = mapFromGlobal(QCursor::pos().toPointF());
-    if (isVisible() && QRectF(rect()).contains(pos))
-        pointerMoved(pos);
+    // What lies under the pointer now: a layer the menu's action opened may cover the item.
+    const QPoint global = QCursor::pos();
+    const QWidget *under = QApplication::widgetAt(global);
+    if (isVisible() && under && (under == this || isAncestorOf(under)))
+        pointerMoved(mapFromGlobal(global.toPointF()));
     else
         pointerLeft();
 }
