@@ -481,8 +481,8 @@ TEST_F(DockBubbleX11Test, TheEdgePopupKeepsToTheWorkAreaAndATileFollowsThePointe
     ASSERT_EQ(QProcess::execute("xdotool", {"key", "alt+s"}), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->cards().size() == 1; }, waitMs));
     auto *tile = qobject_cast<EdgeShelfTile *>(controller->edgePopup()->cards().at(0));
-    for (const QString keys : {"mousemove 700 300 sleep 0.3 mousemove 702 302 sleep 0.3 key Escape",
-                               "key Down Down Return"}) {
+    for (const QString keys :
+         {"mousemove 700 300 sleep 0.3 mousemove 702 302 sleep 0.3 key Escape", "key Down Down Return"}) {
         movePointer(tile->mapToGlobal(tile->frameRect().center()));
         ASSERT_TRUE(QTest::qWaitFor([&] { return tile->isHovered(); }, waitMs));
         QProcess script;
