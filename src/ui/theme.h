@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPixmap>
 #include <QRectF>
 
 class QPainter;
@@ -43,6 +44,11 @@ inline QColor systemGreen()
 {
     return QColor(50, 215, 75);
 }
+// The desktop's accent: the fill of a standard switch that is on.
+inline QColor systemBlue()
+{
+    return QColor(10, 132, 255);
+}
 
 // The thinnest frosted fill; over an opaque backdrop it is drawn without transparency.
 inline QColor ultraThinMaterial(bool translucent)
@@ -58,6 +64,9 @@ QFont monospaced(QFont font);
 // A soft black shadow of a rounded `frame` at `opacity`, spread over `radius` and dropped by `dy`.
 void paintShadow(QPainter &painter, const QRectF &frame, double cornerRadius, double opacity, double radius,
                  double dy);
+// The shadow a shape casts (an icon, a symbol): its outline blurred over `radius` in `color`, on a
+// picture `radius` larger than `shape` on every side (draw it `radius` up and left of the shape).
+QPixmap shapeShadow(const QPixmap &shape, const QColor &color, double radius);
 
 } // namespace Theme
 } // namespace qv

@@ -26,6 +26,7 @@
 #include "support/backdrop.h"
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
+#include "support/textfit.h"
 #include "views/edgepopup/edgepopuprules.h"
 #include "views/edgepopup/edgepopupstate.h"
 #include "views/edgepopup/edgepopupview.h"
@@ -182,6 +183,7 @@ TEST_F(EdgePopupWidget, TheFilterCountsAndStacksTheKeptRowsOfALongHistory)
           Case{EdgePopupState::ClipFilter::all, 80}}) {
         state->setSelectedFilter(c.filter);
         QApplication::processEvents();
+        scheduler.advance(1.0); // the rows that stay spring to their places
         SCOPED_TRACE(c.count);
         EXPECT_EQ(view->shownCount(), c.count);
         EXPECT_EQ(view->countText(), QString::number(c.count));
@@ -292,6 +294,7 @@ TEST_F(EdgePopupWidget, ACaptureWhileItShowsBuildsOneCardAndKeepsTheOthers)
     EXPECT_LT(before.size(), 30) << "only the cards in and near the visible part are built";
     copyText("fresh");
     QApplication::processEvents(); // cards that leave go on a later turn
+    scheduler.advance(1.0);
     const QList<QWidget *> after = view->cards();
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(qobject_cast<EdgeClipCard *>(after.at(0))->item().text, "fresh");
@@ -356,7 +359,7 @@ TEST_F(EdgePopupWidget, TheFilePreviewClosesOnTheDimOrItsButtonButNotInside)
     auto *tile = qobject_cast<EdgeShelfTile *>(view->cards().value(0));
     ASSERT_NE(tile, nullptr);
     state->previewShelfItem(tile->item());
-    scheduler.advance(0.5);
+    scheduler.advance(1.0); // the panel has sprung in
     EdgePreviewLayer *layer = view->previewLayer();
     ASSERT_TRUE(layer->isShown());
     EXPECT_EQ(layer->panelFrame().size(), QSize(560, 420));
@@ -385,6 +388,7 @@ TEST_F(EdgePopupWidget, TheClipPreviewCountsCharactersOfTextOnly)
     EXPECT_EQ(layer->countText(), "7 chars") << "graphemes, not code units";
     EXPECT_EQ(layer->textView()->toPlainText(), clips->itemAt(0).text);
     EXPECT_EQ(layer->panelFrame().width(), 560);
+    scheduler.advance(1.0);
     shot("edgepopup_clip_preview");
 
     ClipboardItem image = clips->itemAt(0);
@@ -437,6 +441,23 @@ TEST_F(EdgePopupWidget, ALinkItemOpensAndDragsItsWebAddress)
     std::unique_ptr<QMimeData> data(FileDrag::makeData(link));
     EXPECT_EQ(data->urls(), QList<QUrl>({QUrl("https://example.org/")}));
     EXPECT_EQ(data->text(), "https://example.org/");
+}
+
+// The empty clipboard and shelf popups at a side and at the bottom in every language: the header,
+// the chips and the empty line fit (the German drop tile read "ateien hierher ziehe").
+TEST_F(EdgePopupWidget, EmptyPopupsFitInEveryLanguage)
+{
+    for (const AppLanguage language : allAppLanguages) {
+        state->setLanguage(language);
+        for (const OverlayRoute route : {OverlayRoute::clipboard, OverlayRoute::shelf}) {
+            for (const PopupEdge edge : {PopupEdge::leading, PopupEdge::bottom}) {
+                open(route, edge);
+                EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(rawValue(language));
+            }
+        }
+        if (language == AppLanguage::german)
+            shot("edgepopup_bottom_shelf_empty_german");
+    }
 }
 
 TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumn)

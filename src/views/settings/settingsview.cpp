@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -9,8 +10,11 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <cmath>
 
 #include "core/color.h"
 #include "core/localization.h"
@@ -18,6 +22,8 @@
 #include "core/settingsstore.h"
 #include "runtime/scheduler.h"
 #include "ui/dockglassbackground.h"
+#include "ui/poptransition.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/settings/aboutsection.h"
@@ -35,8 +41,23 @@ namespace qv {
 
 namespace {
 
+constexpr double pageSpringResponse = 0.3;
+constexpr double pageSpringDamping = 0.7;
+
+// A soft glow of `color` around what `widget` draws (its text or symbol), spread over `radius`.
+void addGlow(QWidget *widget, const QColor &color, double radius)
+{
+    auto *glow = new QGraphicsDropShadowEffect(widget);
+    glow->setColor(color);
+    glow->setBlurRadius(radius);
+    glow->setOffset(0, 0);
+    widget->setGraphicsEffect(glow);
+}
+
 // One row of the sidebar: the page's symbol and title, lit in cyan with a glowing bar while its
-// page is shown.
+// page is shown. A title too long for the row shrinks to 80 % of its size on one line; below that
+// it takes two lines at 80 %, smaller still only where one unbreakable word needs it. The bold title
+// of the selected row decides for both states, so selecting a row never moves its title.
 class SideBarButton : public QAbstractButton
 {
 public:
@@ -46,7 +67,25 @@ public:
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setCursor(Qt::PointingHandCursor);
     }
-    QSize sizeHint() const override { return QSize(168, 40); }
+    QSize sizeHint() const override
+    {
+        // Measured at the row's own width: the hint never depends on the size the row has now.
+        const Title title = fitTitle(false, rowWidth);
+        int height = rowHeight;
+        if (title.wraps) {
+            const QRect bounds = QFontMetrics(title.font)
+                                     .boundingRect(QRect(0, 0, rowWidth - titleLeft - titleTrailing, 1000),
+                                                   Qt::AlignLeft | Qt::TextWordWrap, text());
+            height = qMax(height, bounds.height() + 2 * verticalPadding);
+        }
+        return QSize(rowWidth, height);
+    }
+    // The narrowest row whose title shows whole at the smallest size it may take.
+    QSize minimumSizeHint() const override
+    {
+        return QSize(titleLeft + titleTrailing + int(std::ceil(widestPiece(smallestPixels))),
+                     sizeHint().height());
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -63,15 +102,15 @@ protected:
         const QColor symbolColor = selected ? cyan : Theme::white(0.5);
         const QPixmap symbol = Symbols::pixmap(symbolName(m_tab), 15, symbolColor, devicePixelRatioF());
         painter.drawPixmap(QPointF(14 + 2.5, (height() - 15) / 2.0), symbol);
-        QFont font = Theme::systemFont(13, selected ? QFont::DemiBold : QFont::Normal);
-        const double room = width() - 46 - (selected ? 20 : 14);
-        const double natural = QFontMetricsF(font).horizontalAdvance(text());
-        if (natural > room && natural > 0)
-            font.setPixelSize(qMax(1, int(13 * qMax(0.8, room / natural))));
-        painter.setFont(font);
+        const Title title = fitTitle(selected, width());
+        painter.setFont(title.font);
         painter.setPen(selected ? QColor(Qt::white) : Theme::white(0.6));
-        painter.drawText(QRectF(46, 0, room, height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetrics(font).elidedText(text(), Qt::ElideRight, int(room)));
+        const QRectF room(titleLeft, 0, width() - titleLeft - titleTrailing, height());
+        if (title.wraps)
+            painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text());
+        else
+            painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                             QFontMetrics(title.font).elidedText(text(), Qt::ElideRight, int(room.width())));
         if (selected) {
             const QRectF bar(width() - 14 - 3, (height() - 16) / 2.0, 3, 16);
             painter.setPen(Qt::NoPen);
@@ -83,7 +122,99 @@ protected:
     }
 
 private:
+    static constexpr int rowWidth = 168;
+    static constexpr int rowHeight = 40;
+    static constexpr int verticalPadding = 10;
+    static constexpr int fullPixels = 13;
+    static constexpr int shrunkPixels = 10; // 80 %
+    static constexpr int smallestPixels = 8;
+    // Padding, symbol and spacing before the title; spacing, bar and padding after it.
+    static constexpr int titleLeft = 14 + 20 + 12;
+    static constexpr int titleTrailing = 12 + 3 + 14;
+
+    struct Title
+    {
+        QFont font;
+        bool wraps;
+    };
+
+    static QFont boldFont(int pixels)
+    {
+        QFont font = Theme::systemFont(fullPixels, QFont::DemiBold);
+        font.setPixelSize(pixels);
+        return font;
+    }
+    // The widest stretch of the title between two places where a line may break.
+    double widestPiece(int pixels) const
+    {
+        const QFontMetricsF metrics(boldFont(pixels));
+        const QString title = text();
+        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, title);
+        double widest = 0;
+        qsizetype start = 0;
+        while (breaks.toNextBoundary() > 0) {
+            const qsizetype end = breaks.position();
+            widest = qMax(widest, metrics.horizontalAdvance(title.mid(start, end - start).trimmed()));
+            start = end;
+        }
+        return widest;
+    }
+    Title fitTitle(bool selected, int across) const
+    {
+        const double room = across - titleLeft - titleTrailing;
+        QFont font = Theme::systemFont(fullPixels, selected ? QFont::DemiBold : QFont::Normal);
+        for (int pixels = fullPixels; pixels >= shrunkPixels; --pixels) {
+            if (QFontMetricsF(boldFont(pixels)).horizontalAdvance(text()) <= room) {
+                font.setPixelSize(pixels);
+                return {font, false};
+            }
+        }
+        int pixels = shrunkPixels;
+        while (pixels > smallestPixels && widestPiece(pixels) > room)
+            --pixels;
+        font.setPixelSize(pixels);
+        return {font, true};
+    }
+
     SettingsTab m_tab;
+};
+
+// The page's scroll bar, laid over the right edge of the scroll area instead of taking room beside
+// the page: the page keeps one width whether or not it is longer than the window. Were the bar to
+// take its room only once the page is laid out, texts that wrap would be laid out for one width
+// and shown at another, and cut.
+class OverlayScrollBar : public QScrollBar
+{
+public:
+    explicit OverlayScrollBar(QAbstractScrollArea *area) : QScrollBar(Qt::Vertical, area), m_area(area)
+    {
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        QScrollBar *inner = area->verticalScrollBar();
+        connect(inner, &QScrollBar::rangeChanged, this, [this, inner](int minimum, int maximum) {
+            setPageStep(inner->pageStep());
+            setSingleStep(inner->singleStep());
+            setRange(minimum, maximum);
+            setVisible(maximum > minimum);
+        });
+        connect(inner, &QScrollBar::valueChanged, this, &QScrollBar::setValue);
+        connect(this, &QScrollBar::valueChanged, inner, &QScrollBar::setValue);
+        area->installEventFilter(this);
+        hide();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_area && event->type() == QEvent::Resize) {
+            setGeometry(m_area->width() - barWidth, 0, barWidth, m_area->height());
+            raise();
+        }
+        return QScrollBar::eventFilter(watched, event);
+    }
+
+private:
+    static constexpr int barWidth = 8;
+    QAbstractScrollArea *m_area;
 };
 
 // The sidebar's column: the thinnest material with a fading hairline on its right edge.
@@ -133,7 +264,8 @@ protected:
 
 SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     : QWidget(parent), m_context(context), m_language(Localization::storedLanguage(context.settings)),
-      m_blurAmount(Settings::blurAmount.clamp(context.settings.get(Settings::blurAmount)))
+      m_blurAmount(Settings::blurAmount.clamp(context.settings.get(Settings::blurAmount))),
+      m_pageFade(context.scheduler, 1, [this] { followPageFade(); })
 {
     setMinimumWidth(contentWidth);
     setMaximumWidth(contentWidth);
@@ -165,6 +297,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     auto *logo = new QLabel(brand);
     logo->setPixmap(Symbols::pixmap(QStringLiteral("circle.hexagongrid.fill"), 24, Color::neonCyan(),
                                     devicePixelRatioF()));
+    addGlow(logo, withAlpha(Color::neonCyan(), 0.5), 5);
     brandRow->addWidget(logo);
     QLabel *name = settingsLabel(QStringLiteral("QUORVANTIS"), 14, QFont::Bold, Qt::white, brand);
     QFont mono = Theme::monospaced(name->font());
@@ -196,6 +329,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    new OverlayScrollBar(m_scroll);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scroll->setStyleSheet(QStringLiteral(
         "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
@@ -209,6 +343,8 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     m_column->setContentsMargins(40, 40, 40, 40);
     m_column->setSpacing(30);
     m_header = settingsLabel(QString(), 28, QFont::Black, Qt::white, column);
+    m_header->setWordWrap(true);
+    addGlow(m_header, Theme::white(0.6), 8);
     m_column->addWidget(m_header);
     m_scroll->setWidget(column);
     areaLayout->addWidget(m_scroll);
@@ -267,7 +403,39 @@ void SettingsView::selectTab(SettingsTab tab)
         return;
     }
     m_selectedTab = tab;
+    // The page it replaces fades out as a still picture where it stood.
+    const bool animated = m_page && isVisible();
+    QPixmap leaving;
+    QRect leavingFrame;
+    if (animated) {
+        leaving = stillPicture(*m_page);
+        leavingFrame = m_page->geometry();
+    }
     buildPage();
+    if (!animated)
+        return;
+    delete m_leavingPage.data();
+    auto *picture = new QLabel(m_scroll->widget());
+    picture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    picture->setPixmap(leaving);
+    picture->setGeometry(leavingFrame);
+    picture->show();
+    m_leavingPage = picture;
+    m_pageFade.setValue(0);
+    m_pageFade.springTo(1, pageSpringResponse, pageSpringDamping);
+}
+
+void SettingsView::followPageFade()
+{
+    const double shown = m_pageFade.clamped();
+    if (m_page)
+        setScaleFade(m_page, shown);
+    if (!m_leavingPage)
+        return;
+    if (shown >= 1 && !m_pageFade.isRunning())
+        delete m_leavingPage.data();
+    else
+        setScaleFade(m_leavingPage, 1 - shown);
 }
 
 void SettingsView::closePage()
