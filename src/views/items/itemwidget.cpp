@@ -70,7 +70,6 @@ void ItemWidget::pointerLeft()
 
 void ItemWidget::followPointer()
 {
-    // What lies under the pointer now: a layer the menu's action opened may cover the item.
     const QPoint global = QCursor::pos();
     const QWidget *under = QApplication::widgetAt(global);
     if (isVisible() && under && (under == this || isAncestorOf(under)))

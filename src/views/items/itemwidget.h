@@ -33,8 +33,6 @@ public:
     // Pointer input, also used by tests (offscreen windows get no enter or leave events).
     void pointerMoved(const QPointF &pos);
     void pointerLeft();
-    // Takes the hover state from where the pointer is now.
-    void followPointer();
 
 protected:
     struct Button
@@ -55,9 +53,10 @@ protected:
 
     AgeClock &ages() const { return m_ages; }
 
-    // Shows `menu` at `globalPos` until it closes, then follows the pointer again: the open menu
-    // held the pointer, so an item it left meanwhile heard no leave. The menu's action may take the
-    // item away.
+    // Shows `menu` at `globalPos` until it closes, then takes the hover state from where the pointer
+    // is now: while the menu held the pointer, the crossings the item heard need not match where
+    // the pointer ended (or what the chosen action put over the item). The action may take the item
+    // away.
     void runMenu(QMenu &menu, const QPoint &globalPos);
 
     void enterEvent(QEnterEvent *event) override;
@@ -91,6 +90,8 @@ protected:
     bool m_pressed = false;
 
 private:
+    void followPointer();
+
     AgeClock &m_ages;
     bool m_hovered = false;
     int m_hoveredButton = -1;
