@@ -363,7 +363,7 @@ void OverlayController::setupSuperPanelColumn()
         m_edgePopup->clipboardModel(), m_edgePopup->shelfModel(), *m_clipboard, *m_shelf,
         *m_platform.pasteboard, m_settings, *m_platform.fileIcons, m_decodeQueue, m_edgePopup->ages(), m_scheduler};
     m_superPanel->setColumn(new ClipboardShelfColumn(*m_columnState, services));
-    m_superPanel->addLayer(new SuperPanelGallery(*m_columnState, services));
+    m_superPanel->setGallery(new SuperPanelGallery(*m_columnState, services));
 }
 
 void OverlayController::syncEdgePopup(bool opening)

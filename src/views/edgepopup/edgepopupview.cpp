@@ -50,10 +50,7 @@ QPainterPath roundedPath(const QRectF &rect, double radius)
 class PanelChrome : public QWidget
 {
 public:
-    PanelChrome(const EdgePopupState &state, double radius, QWidget *parent)
-        : QWidget(parent), m_state(state), m_radius(radius)
-    {
-    }
+    PanelChrome(double radius, QWidget *parent) : QWidget(parent), m_radius(radius) {}
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -61,14 +58,13 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QPainterPath shape = roundedPath(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
-        DockGlassBackground::paint(painter, shape, glassBlur, m_state.isTranslucent());
+        DockGlassBackground::paint(painter, shape, glassBlur);
         painter.setPen(QPen(Theme::white(0.12), 1));
         painter.drawPath(shape);
     }
     void mousePressEvent(QMouseEvent *event) override { event->accept(); }
 
 private:
-    const EdgePopupState &m_state;
     double m_radius;
 };
 
@@ -327,7 +323,7 @@ void EdgePopupView::rebuild()
     const bool clipboard = EdgePopupRules::showsClipboard(m_state.route());
     const AppLanguage language = m_state.language();
 
-    m_chrome = new PanelChrome(m_state, horizontal ? 24 : 18, nullptr);
+    m_chrome = new PanelChrome(horizontal ? 24 : 18, nullptr);
     auto *stack = new QVBoxLayout(m_chrome);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
