@@ -341,6 +341,10 @@ void OverlayController::setupEdgePopup()
     m_superPanel->setModuleView(m_edgePopup->makeView());
     connect(m_edgePopup->view(), &EdgePopupView::outlineChanged, this, &OverlayController::updateGlobalOutline);
     connect(m_edgePopup.get(), &EdgePopupModule::draggingOutChanged, this, &OverlayController::updateGlobalOutline);
+    // A desktop panel that starts, moves or resizes changes the work area.
+    connect(m_platform.screens, &ScreenService::screensChanged, this,
+            &OverlayController::updateEdgePopupWorkArea);
+    updateEdgePopupWorkArea();
     syncEdgePopup(m_isGlobalSwitcherVisible);
     setupSuperPanelColumn();
 }
@@ -931,6 +935,24 @@ void OverlayController::placeGlobalOverlay()
     const ScreenService &screens = *m_platform.screens;
     if (const auto screen = screenUnder(screens, screens.mouseLocation()))
         m_globalOverlayWindow->setGeometry(flipRect(screen->frame, screens.flipHeight()).toAlignedRect());
+    updateEdgePopupWorkArea();
+}
+
+void OverlayController::updateEdgePopupWorkArea()
+{
+    if (!m_edgePopup || !m_globalOverlayWindow)
+        return;
+    const ScreenService &screens = *m_platform.screens;
+    const double flip = screens.flipHeight();
+    const QRect covered = m_globalOverlayWindow->geometry();
+    QRectF area;
+    for (const ScreenInfo &screen : screens.screens()) {
+        if (flipRect(screen.frame, flip).toAlignedRect() == covered) {
+            area = flipRect(screen.visibleFrame, flip).translated(-QPointF(covered.topLeft()));
+            break;
+        }
+    }
+    m_edgePopup->state().setWorkArea(area);
 }
 
 void OverlayController::handleScrollEvent(const std::optional<DockScrollEvent> &event)

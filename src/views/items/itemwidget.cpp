@@ -1,11 +1,14 @@
 #include "views/items/itemwidget.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QTextLayout>
 
 #include "ui/symbols.h"
@@ -88,6 +91,24 @@ void ItemWidget::pointerLeft()
         hoverChanged();
     }
     update();
+}
+
+void ItemWidget::followPointer()
+{
+    const QPoint global = QCursor::pos();
+    const QWidget *under = QApplication::widgetAt(global);
+    if (isVisible() && under && (under == this || isAncestorOf(under)))
+        pointerMoved(mapFromGlobal(global.toPointF()));
+    else
+        pointerLeft();
+}
+
+void ItemWidget::runMenu(QMenu &menu, const QPoint &globalPos)
+{
+    const QPointer<ItemWidget> self(this);
+    menu.exec(globalPos);
+    if (self)
+        self->followPointer();
 }
 
 void ItemWidget::enterEvent(QEnterEvent *event)

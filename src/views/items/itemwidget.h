@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+class QMenu;
 class QPainter;
 
 namespace qv {
@@ -54,6 +55,12 @@ protected:
 
     AgeClock &ages() const { return m_ages; }
 
+    // Shows `menu` at `globalPos` until it closes, then takes the hover state from where the pointer
+    // is now: while the menu held the pointer, the crossings the item heard need not match where
+    // the pointer ended (or what the chosen action put over the item). The action may take the item
+    // away.
+    void runMenu(QMenu &menu, const QPoint &globalPos);
+
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -87,6 +94,8 @@ protected:
     bool m_pressed = false;
 
 private:
+    void followPointer();
+
     AgeClock &m_ages;
     // Set while this view holds the clock running; the clock may be gone before a view is.
     QPointer<AgeClock> m_holdsClock;
