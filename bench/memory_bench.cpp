@@ -66,8 +66,8 @@ struct Application
         edgePopup = std::make_unique<EdgePopupModule>(clipboard, shelf, sim.fileRevealer, sim.fileIcons,
                                                       decodeQueue, scheduler, [] {});
         panel->setModuleView(edgePopup->makeView());
-        columnState =
-            std::make_unique<SuperPanelColumnState>(*panelState, scheduler, [](const QUrl &, bool) {});
+        columnState = std::make_unique<SuperPanelColumnState>(
+            *panelState, scheduler, [](const QUrl &, bool, const FileRevealer::Done &) {});
         const ClipboardShelfColumn::Services services{edgePopup->clipboardModel(),
                                                       edgePopup->shelfModel(),
                                                       clipboard,
@@ -79,7 +79,7 @@ struct Application
                                                       edgePopup->ages(),
                                                       scheduler};
         panel->setColumn(new ClipboardShelfColumn(*columnState, services));
-        panel->addLayer(new SuperPanelGallery(*columnState, services));
+        panel->setGallery(new SuperPanelGallery(*columnState, services));
         panel->resize(1920, 1080);
         panel->show();
     }

@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QBuffer>
+#include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 
 #include "clipboard/clipboardhistorymodel.h"
 #include "clipboard/clipboardmanager.h"
+#include "core/localization.h"
 #include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
@@ -25,6 +28,7 @@
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
 #include "support/textfit.h"
+#include "ui/noticeline.h"
 #include "views/edgepopup/edgepopuprules.h"
 #include "views/edgepopup/edgepopupstate.h"
 #include "views/edgepopup/edgepopupview.h"
@@ -67,7 +71,7 @@ protected:
         state->show(route, edge);
         if (!view) {
             view = new EdgePopupView(
-                *state, EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileRevealer, sim.fileIcons,
+                *state, EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileIcons,
                                                 queues.makeQueue("previews", QueueKind::Concurrent), ages,
                                                 scheduler});
             view->resize(screen);
@@ -197,6 +201,13 @@ TEST_F(EdgePopupWidget, TheFilterCountsAndStacksTheKeptRowsOfALongHistory)
             }
         }
     }
+
+    // Scrolled down, closed and opened again: the list starts at the newest once more.
+    QScrollBar *scroll = view->findChild<QScrollArea *>()->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
+    open(OverlayRoute::clipboard, PopupEdge::leading);
+    EXPECT_EQ(scroll->value(), 0);
+    EXPECT_EQ(qobject_cast<EdgeClipCard *>(view->cards().value(0))->item().text, clips->itemAt(0).text);
 }
 
 TEST_F(EdgePopupWidget, SideChipsShowOnlyTheSelectedCaptionAndTopChipsShowAll)
@@ -219,15 +230,12 @@ TEST_F(EdgePopupWidget, SideChipsShowOnlyTheSelectedCaptionAndTopChipsShowAll)
     EXPECT_GT(text->sizeHint().width(), narrow);
     EXPECT_GT(widest, text->sizeHint().width());
     EXPECT_EQ(all->sizeHint().width(), narrow) << "the chip left closes";
-    EXPECT_EQ(view->panelFrame(), QRect(1140, 10, 290, 880)) << "full height at the right";
     shot("edgepopup_trailing_clipboard");
     state->presented();
     EXPECT_EQ(all->sizeHint().width(), wide) << "a fresh popup starts with its chips at rest";
 
     open(OverlayRoute::clipboard, PopupEdge::top);
     EXPECT_EQ(view->chipCaptions(), QStringList({"All", "Text", "Images"}));
-    EXPECT_EQ(view->panelFrame().top(), 20);
-    EXPECT_EQ(view->panelFrame().width(), screen.width() - 40);
     shot("edgepopup_top_clipboard");
 
     // A click on a chip picks its kind.
@@ -454,7 +462,7 @@ TEST_F(EdgePopupWidget, EmptyPopupsFitInEveryLanguage)
     }
 }
 
-TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumn)
+TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumnWithANotice)
 {
     state->setLanguage(AppLanguage::german);
     addShelfFile("Bericht.txt");
@@ -462,7 +470,32 @@ TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumn)
     open(OverlayRoute::shelf, PopupEdge::leading);
     EXPECT_EQ(view->shownCount(), 2);
     shot("edgepopup_leading_shelf_german");
+    state->showNotice(Localization::text(u"reveal_failed", AppLanguage::german));
+    EXPECT_EQ(view->noticeText(), "Kein Dateimanager konnte diese Datei anzeigen.");
+    shot("edgepopup_leading_shelf_notice_german");
+    scheduler.advance(NoticeLine::duration);
+    EXPECT_EQ(view->noticeText(), QString());
     open(OverlayRoute::clipboard, PopupEdge::leading);
     EXPECT_TRUE(view->showsEmptyState());
     shot("edgepopup_leading_clipboard_empty_german");
+}
+
+// With nothing to show, a side popup's header stretched over the screen's height with its title in
+// the middle, and its count badge became a capsule 830 pixels tall.
+TEST_F(EdgePopupWidget, AnEmptySidePopupKeepsItsHeaderAndEmptyStateAtTheirSizes)
+{
+    for (auto [route, edge] : {std::pair(OverlayRoute::clipboard, PopupEdge::leading),
+                               std::pair(OverlayRoute::shelf, PopupEdge::trailing)}) {
+        open(route, edge);
+        const QRect panel = view->panelFrame();
+        const QRect empty(view->emptyState()->mapTo(view, QPoint()), view->emptyState()->size());
+        const QLabel *title = view->findChild<QLabel *>("popupTitle");
+        EXPECT_LE(view->findChild<QLabel *>("countBadge")->height(), 24);
+        EXPECT_LE(title->height(), 30);
+        EXPECT_EQ(empty.height(), 200);
+        // Together in the middle of the full-height panel; 14 is the header's top padding.
+        EXPECT_NEAR(title->mapTo(view, QPoint()).y() - 14 - panel.top(), panel.bottom() - empty.bottom(), 2);
+        shot(edge == PopupEdge::leading ? "edgepopup_leading_clipboard_empty"
+                                        : "edgepopup_trailing_shelf_empty");
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRectF>
 #include <QUrl>
 
 #include <functional>
@@ -23,6 +24,7 @@ struct EdgePopupActions
     std::function<void(const ShelfItem &)> openShelfItem;
     std::function<void(const ShelfItem &)> removeShelfItem;
     std::function<void(const ShelfItem &)> togglePin;
+    std::function<void(const ShelfItem &)> showShelfItemInFileManager;
     // Closes the whole panel.
     std::function<void()> dismiss;
 };
@@ -55,6 +57,10 @@ public:
     void setLanguage(AppLanguage language);
     bool isTranslucent() const { return m_translucent; }
     void setTranslucent(bool translucent);
+    // Where the panel may go: the screen's work area (what the desktop's own panels leave free), in
+    // the view's coordinates. Empty (at first) means the whole view.
+    QRectF workArea() const { return m_workArea; }
+    void setWorkArea(const QRectF &area);
 
     // The shelf file shown in the file preview; none while it is closed.
     std::optional<QUrl> edgePreviewURL() const { return m_previewURL; }
@@ -67,6 +73,8 @@ public:
     bool isPreviewShown() const { return m_previewURL || m_clipPreview; }
 
     void dismiss() const;
+    // Tells the user, in a line the popup shows for a while, that an action could not be done.
+    void showNotice(const QString &text) { emit noticeRequested(text); }
 
 signals:
     void routeChanged();
@@ -75,7 +83,9 @@ signals:
     void targetingChanged(bool targeting);
     void languageChanged();
     void translucencyChanged();
+    void workAreaChanged();
     void previewChanged();
+    void noticeRequested(const QString &text);
 
 private:
     EdgePopupActions m_actions;
@@ -84,6 +94,7 @@ private:
     ClipFilter m_filter = ClipFilter::all;
     bool m_targeting = false;
     bool m_translucent = true;
+    QRectF m_workArea;
     AppLanguage m_language = AppLanguage::system;
     std::optional<QUrl> m_previewURL;
     std::optional<ClipboardItem> m_clipPreview;

@@ -8,6 +8,8 @@
 #include "ui/animation.h"
 
 class QLabel;
+class QScrollArea;
+class QSpacerItem;
 
 namespace qv {
 
@@ -17,10 +19,10 @@ class ClipboardHistoryModel;
 class EdgePopupState;
 class EdgePreviewLayer;
 class FileIconService;
-class FileRevealer;
 class FileShelfManager;
 class HorizontalWheelScroll;
 class LazyItemList;
+class NoticeLine;
 class Scheduler;
 class ShelfListModel;
 class WorkQueue;
@@ -43,7 +45,6 @@ public:
         ClipboardHistoryModel &clipboard;
         ShelfListModel &shelf;
         FileShelfManager &shelfManager;
-        FileRevealer &revealer;
         FileIconService &icons;
         std::shared_ptr<WorkQueue> decodeQueue;
         AgeClock &ages;
@@ -63,6 +64,7 @@ public:
     int shownCount() const;
     QString countText() const;
     bool showsEmptyState() const;
+    QWidget *emptyState() const { return m_empty; }
     // The chip captions as drawn, in order (a compact chip that is not selected shows none).
     QStringList chipCaptions() const;
     QList<QWidget *> chips() const;
@@ -72,6 +74,8 @@ public:
     AppKitDropZone *dropZone() const { return m_dropZone; }
     EdgePreviewLayer *previewLayer() const { return m_previewLayer; }
     double panelOpacity() const { return m_opacity; }
+    // The line that tells of an action that could not be done; empty while none shows.
+    QString noticeText() const;
 
 signals:
     void outlineChanged();
@@ -95,11 +99,14 @@ private:
     QWidget *m_panel = nullptr;
     AppKitDropZone *m_dropZone = nullptr;
     QWidget *m_chrome = nullptr;
+    QSpacerItem *m_aboveContent = nullptr;
+    QSpacerItem *m_belowContent = nullptr;
     QLabel *m_badge = nullptr;
+    NoticeLine *m_notice = nullptr;
     QList<QWidget *> m_chips;
     QWidget *m_empty = nullptr;
     HorizontalWheelScroll *m_strip = nullptr;
-    QWidget *m_listScroll = nullptr;
+    QScrollArea *m_listScroll = nullptr;
     ShownItems *m_shown = nullptr;
     LazyItemList *m_list = nullptr;
     EdgePreviewLayer *m_previewLayer = nullptr;

@@ -471,7 +471,8 @@ void SettingsView::buildPage()
                                             m_language, m_context.setLaunchAtLogin, column);
         break;
     case SettingsTab::appearance:
-        m_page = new AppearanceSettingsSection(m_context.settings, m_context.scheduler, m_language, column);
+        m_page = new AppearanceSettingsSection(m_context.settings, m_context.scheduler, m_language,
+                                               m_context.hasHaptics, column);
         break;
     case SettingsTab::shortcuts:
         m_page = new ShortcutsSettingsSection(m_context.settings, m_context.dockMonitor, m_language, column);
@@ -530,7 +531,7 @@ void SettingsView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     QPainterPath all;
     all.addRect(QRectF(rect()));
-    DockGlassBackground::paint(painter, all, m_blurAmount, false);
+    DockGlassBackground::paint(painter, all, m_blurAmount);
 }
 
 void SettingsView::mousePressEvent(QMouseEvent *event)
