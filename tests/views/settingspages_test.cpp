@@ -147,7 +147,7 @@ TEST(GuideTexts, EveryKeyHasATextInEveryLanguageAndNoneNamesMacKeys)
         }
     }
     QStringList labels;
-    for (const auto &row : GuideSection::switcherRows() + GuideSection::hotkeyRows())
+    for (const auto &row : GuideSection::switcherRows({}) + GuideSection::hotkeyRows({}))
         labels << row.keyLabel;
     EXPECT_EQ(labels, (QStringList{"Alt + Tab", "Arrow Keys", "Enter", "Ctrl + W", "Ctrl + M", "Esc",
                                    "Alt + Tab", "Alt + C", "Alt + S"}));

@@ -5,6 +5,8 @@
 #include <QVBoxLayout>
 
 #include "core/color.h"
+#include "core/settingsstore.h"
+#include "dock/keyboardshortcut.h"
 #include "ui/theme.h"
 #include "views/settings/settingswidgets.h"
 
@@ -26,6 +28,11 @@ QLabel *wrapped(const QString &text, double size, const QColor &color, QWidget *
     QLabel *label = settingsLabel(text, size, QFont::Normal, color, parent);
     label->setWordWrap(true);
     return label;
+}
+
+QString keycapLabel(const KeyCombination &shortcut)
+{
+    return KeyboardShortcut::words(shortcut, QStringLiteral(" + "));
 }
 
 QWidget *separator(QWidget *parent)
@@ -90,8 +97,17 @@ QWidget *keyTable(const QList<GuideSection::ShortcutRow> &rows, AppLanguage lang
 
 } // namespace
 
-GuideSection::GuideSection(AppLanguage language, QWidget *parent) : SettingsPage(parent)
+GuideSection::Hotkeys GuideSection::Hotkeys::inForce(const SettingsStore &settings)
 {
+    return {KeyboardShortcut::read(settings, KeyboardShortcut::switcherKeys()),
+            KeyboardShortcut::read(settings, KeyboardShortcut::clipboardKeys()),
+            KeyboardShortcut::read(settings, KeyboardShortcut::shelfKeys())};
+}
+
+GuideSection::GuideSection(AppLanguage language, const SettingsStore &settings, QWidget *parent)
+    : SettingsPage(parent)
+{
+    const Hotkeys hotkeys = Hotkeys::inForce(settings);
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(28);
@@ -110,11 +126,12 @@ GuideSection::GuideSection(AppLanguage language, QWidget *parent) : SettingsPage
             titles->addWidget(wrapped(settingsText(subtitleKey, language), 13, Theme::white(0.5), this));
         head->addLayout(titles, 1);
         page->addLayout(head);
-        page->addWidget(wrapped(settingsText(descKey, language), 14, Theme::white(0.8), this));
+        const QString desc = KeyboardShortcut::namingSwitcher(settingsText(descKey, language), hotkeys.switcher);
+        page->addWidget(wrapped(desc, 14, Theme::white(0.8), this));
     };
 
     section("square.grid.3x3.square", "guide_title", "guide_subtitle", "guide_desc");
-    page->addWidget(keyTable(switcherRows(), language, this));
+    page->addWidget(keyTable(switcherRows(hotkeys), language, this));
     const QColor purple = Color::neonPurple();
     auto *note = new CardFrame(withAlpha(purple, 0.05), withAlpha(purple, 0.2), 12, this);
     auto *noteRow = new QHBoxLayout(note);
@@ -129,7 +146,7 @@ GuideSection::GuideSection(AppLanguage language, QWidget *parent) : SettingsPage
     section("tray.and.arrow.down", "guide_shelf_title", nullptr, "guide_shelf_desc");
     page->addWidget(separator(this));
     section("keyboard", "guide_hotkeys_title", nullptr, "guide_hotkeys_desc");
-    page->addWidget(keyTable(hotkeyRows(), language, this));
+    page->addWidget(keyTable(hotkeyRows(hotkeys), language, this));
     page->addWidget(separator(this));
     section("rectangle.split.2x1", "guide_snap_title", nullptr, "guide_snap_desc");
     auto *checks = new CardFrame(Theme::white(0.03), Theme::white(0.1), 12, this);
@@ -148,10 +165,10 @@ GuideSection::GuideSection(AppLanguage language, QWidget *parent) : SettingsPage
     section("stethoscope", "guide_diag_title", nullptr, "guide_diag_desc");
 }
 
-// The default keys as this desktop names them; the Ctrl shortcuts act on the panel's selected card.
-QList<GuideSection::ShortcutRow> GuideSection::switcherRows()
+// The keys as this desktop names them; the Ctrl shortcuts act on the panel's selected card.
+QList<GuideSection::ShortcutRow> GuideSection::switcherRows(const Hotkeys &hotkeys)
 {
-    return {{QStringLiteral("Alt + Tab"), "guide_act_opt_tab"},
+    return {{keycapLabel(hotkeys.switcher), "guide_act_opt_tab"},
             {QStringLiteral("Arrow Keys"), "guide_act_arrows"},
             {QStringLiteral("Enter"), "guide_act_enter"},
             {QStringLiteral("Ctrl + W"), "guide_act_cmd_w"},
@@ -159,17 +176,17 @@ QList<GuideSection::ShortcutRow> GuideSection::switcherRows()
             {QStringLiteral("Esc"), "guide_act_esc"}};
 }
 
-QList<GuideSection::ShortcutRow> GuideSection::hotkeyRows()
+QList<GuideSection::ShortcutRow> GuideSection::hotkeyRows(const Hotkeys &hotkeys)
 {
-    return {{QStringLiteral("Alt + Tab"), "guide_act_opt_tab_full"},
-            {QStringLiteral("Alt + C"), "guide_act_opt_c"},
-            {QStringLiteral("Alt + S"), "guide_act_opt_s"}};
+    return {{keycapLabel(hotkeys.switcher), "guide_act_opt_tab_full"},
+            {keycapLabel(hotkeys.clipboard), "guide_act_opt_c"},
+            {keycapLabel(hotkeys.shelf), "guide_act_opt_s"}};
 }
 
 QStringList GuideSection::textKeys()
 {
     QStringList keys{"guide_title", "guide_subtitle", "guide_desc", "guide_col_action", "guide_col_result"};
-    for (const ShortcutRow &row : switcherRows())
+    for (const ShortcutRow &row : switcherRows(Hotkeys()))
         keys << QString::fromLatin1(row.actionKey);
     keys << "guide_info"
          << "guide_clipboard_title"
@@ -178,7 +195,7 @@ QStringList GuideSection::textKeys()
          << "guide_shelf_desc"
          << "guide_hotkeys_title"
          << "guide_hotkeys_desc";
-    for (const ShortcutRow &row : hotkeyRows())
+    for (const ShortcutRow &row : hotkeyRows(Hotkeys()))
         keys << QString::fromLatin1(row.actionKey);
     keys << "guide_snap_title"
          << "guide_snap_desc";
