@@ -131,6 +131,11 @@ TEST_F(TrayIconTest, OpeningTheMenuRefillsItInTheCurrentLanguageAndKeepsItWorkin
     emit menu->aboutToShow();
     EXPECT_EQ(tray->statusMenu(), menu);
     EXPECT_EQ(titles(*menu), german);
+    // The entry names the switcher's shortcut in force.
+    settings.set(Settings::customKeyCode, 40);
+    settings.set(Settings::customFlags, int(keyControlFlag | keyOptionFlag));
+    emit menu->aboutToShow();
+    EXPECT_EQ(titles(*menu).at(1), "Alle Fenster anzeigen (Ctrl+Alt+K)");
     entry(*menu, "menu_restart")->trigger();
     EXPECT_EQ(restarts, 1);
     saveScreenshot(*menu, QStringLiteral("tray_menu_de"));

@@ -113,6 +113,9 @@ const KeyRow keyRows[] = {
     {"fractionalKeyCodeCountsAsAbsent", {{"customKeyCode", 49.5}}, tab, option, false, "all"},
     {"keyCodeReadBackAsDouble", {{"customKeyCode", 49.0}}, 49, option, false, "all"},
     {"negativeFlagsCountAsAbsent", {{"customFlags", -1}}, tab, option, false, "all"},
+    {"bareKeyStoredIsRefused", with(modules, "clipboardFlags", 0), cKey, 0, false, ""},
+    {"bareKeyStoredLeavesTheDefault", with(modules, "clipboardFlags", 0), cKey, option, false, "clipboard"},
+    {"switcherFlagAsNumberCountsAsOn", {{"enableGlobalSwitcher", 0}}, tab, option, false, "all"},
 };
 
 } // namespace

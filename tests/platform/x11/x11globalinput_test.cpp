@@ -11,6 +11,10 @@
 #include <memory>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <vector>
 
 #include "platform/x11/x11globalinput.h"
 
@@ -28,6 +32,35 @@ const KeyCombination altC{cKey, keyOptionFlag};
 bool xdotool(const QStringList &arguments)
 {
     return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+// Gives Scroll Lock the otherwise unused modifier Mod3, as some keyboard maps do (the default map
+// gives it none, so it cannot stop a grab), or takes it away again.
+bool mapScrollLockToMod3(bool mapped)
+{
+    xcb_connection_t *x = xcb_connect(nullptr, nullptr);
+    xcb_get_modifier_mapping_reply_t *map =
+        xcb_get_modifier_mapping_reply(x, xcb_get_modifier_mapping(x), nullptr);
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(x);
+    xcb_keycode_t *scrollLock = xcb_key_symbols_get_keycode(symbols, XK_Scroll_Lock);
+    bool done = false;
+    if (map && scrollLock) {
+        const int perModifier = map->keycodes_per_modifier;
+        std::vector<xcb_keycode_t> codes(xcb_get_modifier_mapping_keycodes(map),
+                                         xcb_get_modifier_mapping_keycodes(map) + 8 * perModifier);
+        std::fill_n(codes.begin() + 5 * perModifier, perModifier, 0);
+        if (mapped)
+            codes[5 * perModifier] = *scrollLock;
+        xcb_set_modifier_mapping_reply_t *set = xcb_set_modifier_mapping_reply(
+            x, xcb_set_modifier_mapping(x, perModifier, codes.data()), nullptr);
+        done = set && set->status == XCB_MAPPING_STATUS_SUCCESS;
+        std::free(set);
+    }
+    std::free(scrollLock);
+    xcb_key_symbols_free(symbols);
+    std::free(map);
+    xcb_disconnect(x);
+    return done;
 }
 
 // The key-downs the filter saw, consuming the ones listed in `consume`.
@@ -53,8 +86,10 @@ protected:
     void TearDown() override
     {
         // Lock keys are a server-wide state; leave none on for the next test.
-        if (capsLockOn)
-            xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")});
+        for (const QString &lock : std::as_const(locksOn))
+            xdotool({QStringLiteral("key"), lock});
+        if (scrollLockMapped)
+            mapScrollLockToMod3(false);
         if (terminal) {
             terminal->kill();
             terminal->waitForFinished(5000);
@@ -105,29 +140,36 @@ protected:
     QTemporaryDir dir;
     QString typed;
     std::unique_ptr<QProcess> terminal;
-    bool capsLockOn = false;
+    QStringList locksOn;
+    bool scrollLockMapped = false;
 };
 
 } // namespace
 
-TEST_F(X11GlobalInputTest, GrabbedCombinationIsConsumedAndOtherKeysReachTheFocusedWindow)
+TEST_F(X11GlobalInputTest, GrabbedCombinationIsConsumedInEveryLockStateAndOtherKeysReachTheFocusedWindow)
 {
+    // The lock keys' modifiers come from the map in force, which changes while we run.
+    ASSERT_TRUE(scrollLockMapped = mapScrollLockToMod3(true));
     filter.consume = {altTab};
     EXPECT_TRUE(input.setShortcuts({altTab}).isEmpty());
     startRecordingTerminal();
 
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
-    settleTerminal();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 1; }, 5000));
-    EXPECT_EQ(typedBesidesSettling(), QByteArray());
-
-    // With Caps Lock on the same combination still fires; Shift makes it another combination.
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
-    capsLockOn = true;
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
-    settleTerminal();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 2; }, 5000));
-    EXPECT_EQ(typedBesidesSettling(), QByteArray());
+    // Each lock alone, then all three: the combination still fires and nothing reaches the window.
+    int expected = 0;
+    for (const QStringList &locks : {QStringList{}, QStringList{"Caps_Lock"}, QStringList{"Num_Lock"},
+                                     QStringList{"Scroll_Lock"}, QStringList{"Caps_Lock", "Num_Lock", "Scroll_Lock"}}) {
+        for (const QString &lock : locks)
+            ASSERT_TRUE(xdotool({QStringLiteral("key"), lock}));
+        locksOn = locks;
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
+        settleTerminal();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == expected + 1; }, 5000)) << locks.join(' ').toStdString();
+        expected = fired(altTab);
+        EXPECT_EQ(typedBesidesSettling(), QByteArray()) << locks.join(' ').toStdString();
+        for (const QString &lock : locks)
+            ASSERT_TRUE(xdotool({QStringLiteral("key"), lock}));
+        locksOn.clear();
+    }
 }
 
 // The grabs used to freeze the keyboard until our main thread answered each key-down, so a busy or
@@ -168,28 +210,29 @@ TEST_F(X11GlobalInputTest, HeldShortcutRepeatsAsAutorepeatAndItsKeyUpIsReported)
     EXPECT_EQ(released.first().first().toInt(), tabKey);
 }
 
-TEST_F(X11GlobalInputTest, CombinationHeldByAnotherClientIsReportedAndTheOthersStillWork)
+// A combination of which another client holds one lock state is refused whole: the lock states we
+// got are given back, so the key still reaches the focused window in those states.
+TEST_F(X11GlobalInputTest, CombinationHeldByAnotherClientIsGivenBackWholeAndTheOthersStillWork)
 {
-    // Another client takes Alt+C first.
+    // Another client takes Alt+C with Caps Lock on.
     xcb_connection_t *other = xcb_connect(nullptr, nullptr);
     ASSERT_FALSE(xcb_connection_has_error(other));
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
-    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(other);
-    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, 0);
-    ASSERT_TRUE(codes && *codes);
+    const auto c = xcb_keycode_t(xkbKeycodeForKeyCode(cKey));
     xcb_generic_error_t *error =
-        xcb_request_check(other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_1, *codes,
+        xcb_request_check(other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_1 | XCB_MOD_MASK_LOCK, c,
                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     ASSERT_EQ(error, nullptr);
-    std::free(codes);
-    xcb_key_symbols_free(symbols);
 
     filter.consume = {altTab, altC};
     EXPECT_EQ(input.setShortcuts({altC, altTab}), QList<KeyCombination>{altC});
+    startRecordingTerminal();
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+c")}));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
+    settleTerminal();
     ASSERT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 1; }, 5000));
     EXPECT_EQ(fired(altC), 0);
+    EXPECT_NE(typedBesidesSettling(), QByteArray()) << "Alt+C was kept from the focused window";
 
     // Once the other client is gone, asking again gets the combination.
     xcb_disconnect(other);
