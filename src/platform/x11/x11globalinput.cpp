@@ -130,8 +130,11 @@ bool X11GlobalInput::createTap()
                                                       XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
                                                       XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0)
                                  .sequence);
+        // A map change is told only for the parts named here: a client that uses XKB hears of a
+        // new modifier map (Num Lock or Scroll Lock moved, as xmodmap does) from nowhere else.
         const uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
-        xcb_xkb_select_events(x, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, 0, 0, nullptr);
+        const uint16_t mapParts = XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
+        xcb_xkb_select_events(x, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, mapParts, mapParts, nullptr);
     } else {
         qCWarning(lcGlobalInput) << "⚠️ XKB is missing: a held hotkey repeats";
     }
