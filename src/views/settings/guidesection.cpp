@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/color.h"
 #include "core/settingsstore.h"
 #include "dock/keyboardshortcut.h"
@@ -40,11 +42,11 @@ QWidget *separator(QWidget *parent)
     return settingsHairline(Theme::white(0.06), parent);
 }
 
-// A keycap in cyan, in a 140-wide column so every row's text starts at one place.
+// A keycap in cyan, in a column as wide for every row (see keyTable) so every row's text starts at
+// one place.
 QWidget *keycap(const QString &text, QWidget *parent)
 {
     auto *slot = new QWidget(parent);
-    slot->setFixedWidth(140);
     auto *layout = new QHBoxLayout(slot);
     layout->setContentsMargins(0, 0, 0, 0);
     const QColor cyan = Color::neonCyan();
@@ -55,7 +57,7 @@ QWidget *keycap(const QString &text, QWidget *parent)
     QLabel *label = settingsLabel(text, 12, QFont::Normal, cyan, cap);
     label->setFont(Theme::monospaced(label->font()));
     capLayout->addWidget(label);
-    layout->addWidget(cap);
+    layout->addWidget(cap, 0, Qt::AlignVCenter); // a cap keeps its height beside a wrapped text
     layout->addStretch();
     return slot;
 }
@@ -83,13 +85,21 @@ QWidget *keyTable(const QList<GuideSection::ShortcutRow> &rows, AppLanguage lang
         return label;
     };
     QLabel *action = header("guide_col_action");
-    action->setFixedWidth(140);
+    QList<QWidget *> column{action};
+    for (const GuideSection::ShortcutRow &shortcut : rows)
+        column << keycap(shortcut.keyLabel, box);
+    // 140 wide, or as wide as the widest cap: a recorded shortcut may name four modifiers.
+    int width = 140;
+    for (QWidget *cell : std::as_const(column))
+        width = std::max(width, cell->sizeHint().width());
+    for (QWidget *cell : std::as_const(column))
+        cell->setFixedWidth(width);
     stack->addWidget(row(action, header("guide_col_result")));
     stack->addWidget(settingsHairline(Theme::white(0.1), box));
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (i > 0)
             stack->addWidget(settingsHairline(Theme::white(0.05), box));
-        stack->addWidget(row(keycap(rows[i].keyLabel, box),
+        stack->addWidget(row(column[i + 1],
                              wrapped(settingsText(rows[i].actionKey, language), 13, Theme::white(0.8), box)));
     }
     return box;
