@@ -146,9 +146,9 @@ std::unique_ptr<QMenu> TrayIcon::buildStatusMenu() const
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connectPreferences(*preferences);
     // The title names the switcher's shortcut in force, not the default.
-    QAction *showAll = menu->addAction(
-        KeyboardShortcut::namingSwitcher(Localization::menuText(u"menu_show_all_windows", language),
-                                         KeyboardShortcut::read(m_settings, KeyboardShortcut::switcherKeys())));
+    QAction *showAll = menu->addAction(KeyboardShortcut::namingSwitcher(
+        Localization::menuText(u"menu_show_all_windows", language),
+        KeyboardShortcut::read(m_settings, KeyboardShortcut::switcherKeys())));
     showAll->setObjectName(QStringLiteral("menu_show_all_windows"));
     if (m_actions.showAllWindows)
         connect(showAll, &QAction::triggered, this, [toggle = m_actions.showAllWindows] { toggle(); });

@@ -1,6 +1,5 @@
 #include "dock/eventtapshortcutstate.h"
 
-
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "dock/keyboardshortcut.h"

@@ -120,7 +120,8 @@ QString words(const KeyCombination &shortcut, const QString &separator)
 
 QString namingSwitcher(const QString &text, const KeyCombination &switcher)
 {
-    const KeyCombination byDefault{Settings::customKeyCode.defaultValue, quint32(Settings::customFlags.defaultValue)};
+    const KeyCombination byDefault{Settings::customKeyCode.defaultValue,
+                                   quint32(Settings::customFlags.defaultValue)};
     QString named = text;
     for (const QString &separator : {QStringLiteral(" + "), QStringLiteral("+")})
         named.replace(words(byDefault, separator), words(switcher, separator));

@@ -390,7 +390,8 @@ TEST(KeyDownMonitor, AKeyIsStoredByItsPositionWithOnlyTheFourModifiers)
     // A typed key's place comes from its scan code, whatever the layout types there: the French
     // key of "&" is the place of 1, the German key of "+" that of "]"; the keypad's Enter has none.
     const auto typed = [](quint32 scanCode, Qt::Key key) {
-        return KeyDownMonitor::combination(QKeyEvent(QEvent::KeyPress, key, Qt::ControlModifier, scanCode, 0, 0));
+        return KeyDownMonitor::combination(
+            QKeyEvent(QEvent::KeyPress, key, Qt::ControlModifier, scanCode, 0, 0));
     };
     EXPECT_EQ(typed(10, Qt::Key_Ampersand), (KeyCombination{18, keyControlFlag}));
     EXPECT_EQ(typed(35, Qt::Key_Plus), (KeyCombination{30, keyControlFlag}));

@@ -156,6 +156,6 @@ TEST(GuideTexts, EveryKeyHasATextInEveryLanguageAndNoneNamesMacKeys)
     QStringList labels;
     for (const auto &row : GuideSection::switcherRows(hotkeys) + GuideSection::hotkeyRows(hotkeys))
         labels << row.keyLabel;
-    EXPECT_EQ(labels, (QStringList{"Ctrl + Alt + Return", "Arrow Keys", "Enter", "Ctrl + W", "Ctrl + M", "Esc",
-                                   "Ctrl + Alt + Return", "Alt + C", "Alt + D"}));
+    EXPECT_EQ(labels, (QStringList{"Ctrl + Alt + Return", "Arrow Keys", "Enter", "Ctrl + W", "Ctrl + M",
+                                   "Esc", "Ctrl + Alt + Return", "Alt + C", "Alt + D"}));
 }

@@ -385,8 +385,8 @@ QList<KeyCombination> X11GlobalInput::grab()
         // The key at the stored place, whatever the layout types there; one the keyboard has no
         // symbol on cannot be typed.
         const auto keycode = xcb_keycode_t(xkbKeycodeForKeyCode(combination.keyCode));
-        const bool typeable = mappable && keycode != 0 &&
-                              xcb_key_symbols_get_keysym(c.keysyms, keycode, 0) != XCB_NO_SYMBOL;
+        const bool typeable =
+            mappable && keycode != 0 && xcb_key_symbols_get_keysym(c.keysyms, keycode, 0) != XCB_NO_SYMBOL;
         QList<QPair<quint8, quint16>> taken;
         QList<xcb_void_cookie_t> cookies;
         for (qsizetype i = 0; typeable && i < lockVariants.size(); ++i) {

@@ -26,8 +26,9 @@ namespace qv {
 // symbol on the layout in force; the modifier bits of Alt, Super, Num Lock and Scroll Lock come from
 // the modifier map in force, re-read (and the combinations grabbed again) when the keyboard or its
 // layout changes. A combination another client grabbed first (BadAccess), in any lock state, is
-// reported by setShortcuts() and none of its lock variants is kept; the others work. Autorepeat is told apart with XKB's detectable auto-repeat and XInput 2 raw key
-// events (which also deliver key-ups that went to another window).
+// reported by setShortcuts() and none of its lock variants is kept; the others work. Autorepeat is
+// told apart with XKB's detectable auto-repeat and XInput 2 raw key events (which also deliver
+// key-ups that went to another window).
 //
 // Wheel: XInput 2 raw button events 4 (away from the user, +1) and 5 (-1) on the root window,
 // seen without taking them from anyone, with the pointer position at that moment.

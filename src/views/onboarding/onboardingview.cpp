@@ -183,10 +183,11 @@ void OnboardingView::applyTexts()
     input.desc = desc("ob_input_desc");
     m_permissions[2]->setTexts(input);
     // The last slide names the switcher's shortcut in force.
-    m_final->setTexts(text("ob_ready"),
-                      KeyboardShortcut::namingSwitcher(
-                          text("ob_ready_desc"), KeyboardShortcut::read(m_settings, KeyboardShortcut::switcherKeys())),
-                      text("ob_start_btn"));
+    m_final->setTexts(
+        text("ob_ready"),
+        KeyboardShortcut::namingSwitcher(
+            text("ob_ready_desc"), KeyboardShortcut::read(m_settings, KeyboardShortcut::switcherKeys())),
+        text("ob_start_btn"));
 }
 
 void OnboardingView::setCurrentTab(int index)

@@ -90,7 +90,8 @@ GeneralSettingsSection::GeneralSettingsSection(SettingsStore &settings, Schedule
     layout->setSpacing(16);
     m_permissions = new PermissionsSection(probe, scheduler, language, this);
     layout->addWidget(m_permissions);
-    const auto toggle = [&](const SettingKey<bool> &key, const char *label, GlassToggle::Reader read = nullptr) {
+    const auto toggle = [&](const SettingKey<bool> &key, const char *label,
+                            GlassToggle::Reader read = nullptr) {
         GlassToggle *t = GlassToggle::bound(settings, key, text(label), scheduler, this, read);
         m_toggles.append(t);
         return t;
@@ -98,8 +99,8 @@ GeneralSettingsSection::GeneralSettingsSection(SettingsStore &settings, Schedule
     layout->addWidget(toggle(Settings::launchAtLogin, "launch_at_login"));
     layout->addWidget(toggle(Settings::showMenuBarIcon, "show_menubar_icon"));
     // The switch shows what the hotkey does with the stored value.
-    layout->addWidget(
-        toggle(Settings::enableGlobalSwitcher, "enable_global_switcher", KeyboardShortcut::globalSwitcherEnabled));
+    layout->addWidget(toggle(Settings::enableGlobalSwitcher, "enable_global_switcher",
+                             KeyboardShortcut::globalSwitcherEnabled));
     layout->addWidget(settingsDivider(this));
     layout->addWidget(toggle(Settings::ignoreSingleWindow, "ignore_single_window"));
     layout->addWidget(toggle(Settings::showOnlyCurrentSpace, "current_space_only"));

@@ -136,7 +136,8 @@ GuideSection::GuideSection(AppLanguage language, const SettingsStore &settings, 
             titles->addWidget(wrapped(settingsText(subtitleKey, language), 13, Theme::white(0.5), this));
         head->addLayout(titles, 1);
         page->addLayout(head);
-        const QString desc = KeyboardShortcut::namingSwitcher(settingsText(descKey, language), hotkeys.switcher);
+        const QString desc =
+            KeyboardShortcut::namingSwitcher(settingsText(descKey, language), hotkeys.switcher);
         page->addWidget(wrapped(desc, 14, Theme::white(0.8), this));
     };
 

@@ -32,8 +32,10 @@ public:
     // The hotkeys the page names; the defaults unless read from the settings.
     struct Hotkeys
     {
-        KeyCombination switcher{Settings::customKeyCode.defaultValue, quint32(Settings::customFlags.defaultValue)};
-        KeyCombination clipboard{Settings::clipboardKeyCode.defaultValue, quint32(Settings::clipboardFlags.defaultValue)};
+        KeyCombination switcher{Settings::customKeyCode.defaultValue,
+                                quint32(Settings::customFlags.defaultValue)};
+        KeyCombination clipboard{Settings::clipboardKeyCode.defaultValue,
+                                 quint32(Settings::clipboardFlags.defaultValue)};
         KeyCombination shelf{Settings::shelfKeyCode.defaultValue, quint32(Settings::shelfFlags.defaultValue)};
         static Hotkeys inForce(const SettingsStore &settings);
     };

@@ -79,8 +79,8 @@ std::optional<KeyCombination> KeyDownMonitor::combination(const QKeyEvent &event
 {
     // The scan code names the key pressed whatever the layout: on a French keyboard the key of "&"
     // and "1" is the place of 1, not that of 7 (where a US keyboard has "&").
-    const auto code = event.nativeScanCode() != 0 ? keyCodeAtXkbKeycode(event.nativeScanCode())
-                                                  : macKeyCode(event.key());
+    const auto code =
+        event.nativeScanCode() != 0 ? keyCodeAtXkbKeycode(event.nativeScanCode()) : macKeyCode(event.key());
     if (!code)
         return std::nullopt;
     const Qt::KeyboardModifiers modifiers = event.modifiers();

@@ -156,14 +156,16 @@ TEST_F(X11GlobalInputTest, GrabbedCombinationIsConsumedInEveryLockStateAndOtherK
 
     // Each lock alone, then all three: the combination still fires and nothing reaches the window.
     int expected = 0;
-    for (const QStringList &locks : {QStringList{}, QStringList{"Caps_Lock"}, QStringList{"Num_Lock"},
-                                     QStringList{"Scroll_Lock"}, QStringList{"Caps_Lock", "Num_Lock", "Scroll_Lock"}}) {
+    for (const QStringList &locks :
+         {QStringList{}, QStringList{"Caps_Lock"}, QStringList{"Num_Lock"}, QStringList{"Scroll_Lock"},
+          QStringList{"Caps_Lock", "Num_Lock", "Scroll_Lock"}}) {
         for (const QString &lock : locks)
             ASSERT_TRUE(xdotool({QStringLiteral("key"), lock}));
         locksOn = locks;
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
         settleTerminal();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == expected + 1; }, 5000)) << locks.join(' ').toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == expected + 1; }, 5000))
+            << locks.join(' ').toStdString();
         expected = fired(altTab);
         EXPECT_EQ(typedBesidesSettling(), QByteArray()) << locks.join(' ').toStdString();
         for (const QString &lock : locks)
