@@ -16,6 +16,8 @@ packages=(
     # libFuzzer lives in libclang-rt-14-dev, which clang only recommends.
     clang libclang-rt-14-dev
     adwaita-icon-theme
+    fonts-noto-cjk  # Chinese and Japanese texts; the interface font falls back to it
+    qt6-translations-l10n  # Qt's own dialog buttons in the interface language
     libatspi2.0-dev
     xvfb openbox xclip x11-utils xterm xauth xdotool x11-apps
     trayer  # a system tray for the tray icon's x11 test

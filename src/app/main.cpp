@@ -30,6 +30,7 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "shelf/fileshelfmanager.h"
+#include "ui/interfacelanguage.h"
 #include "views/settings/settingswindowmanager.h"
 
 namespace {
@@ -138,6 +139,7 @@ int main(int argc, char **argv)
     // diagnostics manager comes first only because the application hands it to its delegate as the
     // event log; it reads "diagnosticsEnabled", which the preparation never writes.
     SettingsStore settings(SettingsStore::defaultFilePath());
+    InterfaceLanguage interfaceLanguage(settings);
     ThreadQueueFactory queues;
     DiagnosticsManager diagnostics(settings, scheduler, queues, *platform.fileDialogs,
                                    *platform.fileRevealer);

@@ -18,7 +18,9 @@ QFont systemFont(double pointSize, QFont::Weight weight)
 QFont monospaced(QFont font)
 {
     font.setStyleHint(QFont::Monospace);
-    font.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
+    // The font's own families stay behind the monospaced ones, for what those cannot draw.
+    font.setFamilies(QStringList{QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")} +
+                     font.families());
     return font;
 }
 

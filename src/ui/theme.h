@@ -43,6 +43,11 @@ inline QColor systemGreen()
 {
     return QColor(50, 215, 75);
 }
+// The desktop's accent: the fill of a standard switch that is on.
+inline QColor systemBlue()
+{
+    return QColor(10, 132, 255);
+}
 
 // The thinnest frosted fill; over an opaque backdrop it is drawn without transparency.
 inline QColor ultraThinMaterial(bool translucent)

@@ -24,6 +24,7 @@
 #include "support/backdrop.h"
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
+#include "support/textfit.h"
 #include "views/edgepopup/edgepopuprules.h"
 #include "views/edgepopup/edgepopupstate.h"
 #include "views/edgepopup/edgepopupview.h"
@@ -431,6 +432,23 @@ TEST_F(EdgePopupWidget, ALinkItemOpensAndDragsItsWebAddress)
     std::unique_ptr<QMimeData> data(FileDrag::makeData(link));
     EXPECT_EQ(data->urls(), QList<QUrl>({QUrl("https://example.org/")}));
     EXPECT_EQ(data->text(), "https://example.org/");
+}
+
+// The empty clipboard and shelf popups at a side and at the bottom in every language: the header,
+// the chips and the empty line fit (the German drop tile read "ateien hierher ziehe").
+TEST_F(EdgePopupWidget, EmptyPopupsFitInEveryLanguage)
+{
+    for (const AppLanguage language : allAppLanguages) {
+        state->setLanguage(language);
+        for (const OverlayRoute route : {OverlayRoute::clipboard, OverlayRoute::shelf}) {
+            for (const PopupEdge edge : {PopupEdge::leading, PopupEdge::bottom}) {
+                open(route, edge);
+                EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(rawValue(language));
+            }
+        }
+        if (language == AppLanguage::german)
+            shot("edgepopup_bottom_shelf_empty_german");
+    }
 }
 
 TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumn)

@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -32,6 +33,9 @@
 #include "support/backdrop.h"
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
+#include "support/textfit.h"
+#include "ui/interfacelanguage.h"
+#include "ui/theme.h"
 #include "views/onboarding/onboardingview.h"
 #include "views/onboarding/slidebutton.h"
 #include "views/settings/aboutsection.h"
@@ -129,6 +133,7 @@ protected:
     ManualScheduler scheduler;
     SchedulerQueueFactory queues{scheduler};
     SettingsStore settings;
+    InterfaceLanguage qtLanguage{settings};
     RecordingEventLog eventLog;
     QTemporaryDir logFolder;
     DiagnosticsManager diagnostics{settings,        scheduler,        queues,
@@ -608,31 +613,55 @@ TEST_F(SettingsWindowTest, SwitchingTheModuleHotkeysOffEndsARecording)
     EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), (QStringList{"Alt", "C"}));
 }
 
-// The gallery: every page, in English and German.
-TEST_F(SettingsWindowTest, PagesInEnglishAndGerman)
+// Every page in every language at the window's size, in the states that show the most text. A
+// text is cut when its widget lies outside its parent (the page wider than the window) or gets less
+// room than its text needs; elided labels and toggles are allowed. Pictures of English, German,
+// French and Polish, and of Chinese and Japanese once, for people to look at.
+TEST_F(SettingsWindowTest, EveryPageFitsTheWindowInEveryLanguage)
 {
     settings.set(Settings::enableModuleHotkeys, true);
     sim.permissions.screenCapture = false;
     sim.appIcons.installed = {{"debian-xterm", "XTerm"}};
     settings.set(Settings::ignoredApps, QStringLiteral("debian-xterm,org.example.notesApp"));
     settings.set(Settings::diagnosticsEnabled, true);
-    for (const char *language : {"English", "Deutsch"}) {
-        settings.set(Settings::appLanguage, QString::fromLatin1(language));
+    for (const AppLanguage language : allAppLanguages) {
+        if (language == AppLanguage::system)
+            continue;
+        settings.set(Settings::appLanguage, rawValue(language));
         SettingsView &view = open();
         scheduler.runPending();
         view.resize(750, 820);
-        const QString suffix = QLatin1String(language) == QLatin1String("English") ? "en" : "de";
+        const QString code = Localization::languageCode(language).toString();
+        // Qt's own buttons (the file picker's, a message box's) speak the language too.
+        const QString cancel = QDialogButtonBox(QDialogButtonBox::Cancel).buttons().constFirst()->text();
+        EXPECT_EQ(cancel == "Cancel", code == "en") << qPrintable(code) << " " << qPrintable(cancel);
         for (const SettingsTab tab : allSettingsTabs) {
             view.selectTab(tab);
             QCoreApplication::processEvents();
             EXPECT_EQ(view.selectedTab(), tab);
-            EXPECT_TRUE(view.page()->isVisible());
-            saveScreenshot(view, QStringLiteral("settings_%1_%2").arg(rawValue(tab), suffix));
+            ASSERT_TRUE(view.page()->isVisible()); // else nothing would be checked
+            const auto expectFits = [&] {
+                EXPECT_EQ(cutTexts(view).join(u'\n').toStdString(), "")
+                    << qPrintable(code + u' ' + rawValue(tab));
+            };
+            expectFits();
+            if (tab == SettingsTab::shortcuts) { // Confirm and Cancel
+                static_cast<ShortcutsSettingsSection *>(view.page())->startRecording();
+                type(view, Qt::Key_K, Qt::ControlModifier);
+                QCoreApplication::processEvents();
+                expectFits();
+            }
+            if (code == "zh" || code == "ja") {
+                if (tab == SettingsTab::general)
+                    saveScreenshot(view, QStringLiteral("settings_general_%1").arg(code));
+                continue;
+            }
+            saveScreenshot(view, QStringLiteral("settings_%1_%2").arg(rawValue(tab), code));
             // The lower part of a page that is longer than the window.
             QScrollBar *scroll = view.findChild<QScrollArea *>()->verticalScrollBar();
             if (scroll->maximum() > 0) {
                 scroll->setValue(scroll->maximum());
-                saveScreenshot(view, QStringLiteral("settings_%1_%2_end").arg(rawValue(tab), suffix));
+                saveScreenshot(view, QStringLiteral("settings_%1_%2_end").arg(rawValue(tab), code));
             }
         }
         view.close();
@@ -743,10 +772,15 @@ TEST_F(SettingsWindowTest, DiagnosticsSwitchShowsCountsAndTheExportButtonRestsOn
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_FALSE(diag.countsShown());
 
+    // The standard switch, legible on the dark page: a light grey track when off, the accent when on.
+    EXPECT_GT(toggle->grab().toImage().pixelColor(32, 12).lightness(), 80);
+    QCoreApplication::processEvents();
+    saveScreenshot(view, QStringLiteral("settings_diagnostics_off"));
     toggle->click();
     scheduler.runPending();
     EXPECT_TRUE(settings.get(Settings::diagnosticsEnabled));
     EXPECT_TRUE(diag.countsShown());
+    EXPECT_EQ(toggle->grab().toImage().pixelColor(8, 12), Theme::systemBlue());
     // The counts are read again at the next change of the switch, not as events come.
     for (int i = 0; i < 60; ++i)
         diagnostics.log(QStringLiteral("event"));

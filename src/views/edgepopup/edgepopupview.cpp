@@ -173,16 +173,35 @@ private:
 };
 
 // What a route shows with nothing to show: the clipboard's symbol and line, or the shelf's dashed
-// drop tile.
+// drop tile. The line wraps where a language needs more room than one line gives: across the
+// popup under the clipboard's symbol, inside the tile under the shelf's.
 class EmptyState : public QWidget
 {
 public:
     EmptyState(const EdgePopupState &state, bool clipboard, QWidget *parent)
-        : QWidget(parent), m_state(state), m_clipboard(clipboard)
+        : QWidget(parent), m_clipboard(clipboard),
+          m_line(
+              new QLabel(Localization::text(clipboard ? u"edge_popup_no_history" : u"edge_popup_drop_files",
+                                            state.language()),
+                         this))
     {
+        m_line->setFont(Theme::systemFont(clipboard ? 12 : 10));
+        m_line->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, %1); background: transparent;")
+                                  .arg(clipboard ? 89 : 77));
+        m_line->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        m_line->setWordWrap(true);
     }
 
 protected:
+    void resizeEvent(QResizeEvent *) override
+    {
+        const QPointF centre = QRectF(rect()).center();
+        const int top = int(centre.y()) + (m_clipboard ? 12 : 8);
+        const int left = m_clipboard ? 8 : int(centre.x()) - 50 + tileInset;
+        const int across = m_clipboard ? width() - 16 : 100 - 2 * tileInset;
+        const int bottom = m_clipboard ? height() : int(centre.y()) + 50 - 2;
+        m_line->setGeometry(left, top, across, qMax(0, qMin(m_line->heightForWidth(across), bottom - top)));
+    }
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
@@ -193,10 +212,6 @@ protected:
                 Symbols::pixmap(QStringLiteral("clipboard"), 30, Theme::white(0.15), devicePixelRatioF());
             const QRectF symbolBox(centre.x() - 16, centre.y() - 30, 32, 32);
             painter.drawPixmap(symbolBox, symbol, symbol.rect());
-            painter.setFont(Theme::systemFont(12));
-            painter.setPen(Theme::white(0.35));
-            painter.drawText(QRectF(0, centre.y() + 12, width(), 20), Qt::AlignHCenter | Qt::AlignTop,
-                             Localization::text(u"edge_popup_no_history", m_state.language()));
             return;
         }
         const QRectF tile(centre.x() - 50, centre.y() - 50, 100, 100);
@@ -208,16 +223,13 @@ protected:
         const QPixmap symbol =
             Symbols::pixmap(QStringLiteral("plus.square.dashed"), 28, Theme::white(0.2), devicePixelRatioF());
         painter.drawPixmap(QRectF(centre.x() - 15, centre.y() - 28, 30, 30), symbol, symbol.rect());
-        painter.setFont(Theme::systemFont(10));
-        painter.setPen(Theme::white(0.3));
-        painter.drawText(QRectF(tile.left(), centre.y() + 8, tile.width(), 16),
-                         Qt::AlignHCenter | Qt::AlignTop,
-                         Localization::text(u"edge_popup_drop_files", m_state.language()));
     }
 
 private:
-    const EdgePopupState &m_state;
+    // The line keeps clear of the tile's dashed edge.
+    static constexpr int tileInset = 6;
     bool m_clipboard;
+    QLabel *m_line;
 };
 
 } // namespace

@@ -40,7 +40,12 @@ public:
         setFont(Theme::systemFont(12, QFont::Medium));
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     }
-    QSize sizeHint() const override { return QSize(60, 24); }
+    // A segment is never narrower than its label.
+    QSize sizeHint() const override
+    {
+        return QSize(qMax(60, fontMetrics().horizontalAdvance(text()) + 12), 24);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -56,6 +61,15 @@ protected:
         painter.drawText(rect(), Qt::AlignCenter, text());
     }
 };
+
+// The label on the left of a row: where the controls on the right leave too little room in a
+// language, it wraps instead of pushing the row wider than the page.
+QLabel *rowLabel(const QString &text, QWidget *parent)
+{
+    QLabel *label = settingsLabel(text, 14, QFont::Normal, Theme::white(0.8), parent);
+    label->setWordWrap(true);
+    return label;
+}
 
 const KeyboardShortcut::Keys keysOf(AppearanceSettingsSection::Recorder recorder)
 {
@@ -148,9 +162,7 @@ QWidget *AppearanceSettingsSection::sliderCard(const RangedSettingKey &key, cons
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(10);
     auto *header = new QHBoxLayout;
-    header->addWidget(settingsLabel(Localization::text(QLatin1String(labelKey), m_language), 14, QFont::Normal,
-                                    Theme::white(0.8), card));
-    header->addStretch();
+    header->addWidget(rowLabel(Localization::text(QLatin1String(labelKey), m_language), card), 1);
     QLabel *value = settingsLabel(QString(), 12, QFont::Normal, accent, card);
     value->setFont(Theme::monospaced(Theme::systemFont(12)));
     header->addWidget(value);
@@ -197,8 +209,9 @@ QWidget *AppearanceSettingsSection::moduleCard()
     symbol->setPixmap(Symbols::pixmap(QStringLiteral("keyboard.badge.ellipsis"), 16, Color::neonCyan(),
                                       devicePixelRatioF()));
     header->addWidget(symbol);
-    header->addWidget(settingsLabel(text("advanced_hotkeys_layout"), 15, QFont::Bold, Qt::white, card));
-    header->addStretch();
+    QLabel *title = settingsLabel(text("advanced_hotkeys_layout"), 15, QFont::Bold, Qt::white, card);
+    title->setWordWrap(true);
+    header->addWidget(title, 1);
     layout->addLayout(header);
     m_moduleToggle = GlassToggle::bound(m_settings, Settings::enableModuleHotkeys, text("enable_module_hotkeys"),
                                         m_scheduler, card);
@@ -223,9 +236,7 @@ QWidget *AppearanceSettingsSection::recorderRow(Recorder recorder, const char *l
     auto *row = new CardFrame(Theme::white(0.05), QColor(), 10, this);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(12, 12, 12, 12);
-    layout->addWidget(settingsLabel(Localization::text(QLatin1String(labelKey), m_language), 14, QFont::Normal,
-                                    Theme::white(0.8), row));
-    layout->addStretch();
+    layout->addWidget(rowLabel(Localization::text(QLatin1String(labelKey), m_language), row), 1);
     RecorderRow &parts = m_rows[recorder == Recorder::clipboard ? 0 : 1];
     parts.display = new QWidget(row);
     auto *display = new QHBoxLayout(parts.display);
@@ -247,11 +258,11 @@ QWidget *AppearanceSettingsSection::edgeRow()
     auto *row = new CardFrame(Theme::white(0.05), QColor(), 10, this);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(12, 12, 12, 12);
-    layout->addWidget(settingsLabel(Localization::text(u"popup_edge", m_language), 14, QFont::Normal,
-                                    Theme::white(0.8), row));
-    layout->addStretch();
+    layout->addWidget(rowLabel(Localization::text(u"popup_edge", m_language), row), 1);
     auto *picker = new CardFrame(Theme::white(0.1), QColor(), 7, row);
-    picker->setFixedWidth(260);
+    // 260 wide, or wider where the segments' labels need it.
+    picker->setMinimumWidth(260);
+    picker->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto *segments = new QHBoxLayout(picker);
     segments->setContentsMargins(2, 2, 2, 2);
     segments->setSpacing(2);

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -18,6 +19,45 @@
 #include "views/settings/settingswidgets.h"
 
 namespace qv {
+
+namespace {
+
+// The desktop's standard switch, not the glass toggle of the other pages: a capsule filled with the
+// accent colour when on and a light grey when off, with a white knob at its end, legible on the
+// dark page. The whole switch takes the click.
+class StandardSwitch : public QCheckBox
+{
+public:
+    using QCheckBox::QCheckBox;
+    QSize sizeHint() const override { return QSize(40, 24); }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    bool hitButton(const QPoint &pos) const override { return rect().contains(pos); }
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
+        const double radius = track.height() / 2;
+        painter.setPen(isChecked() ? Qt::NoPen : QPen(Theme::white(0.35), 1));
+        painter.setBrush(isChecked() ? Theme::systemBlue() : Theme::white(0.22));
+        painter.drawRoundedRect(track, radius, radius);
+        const double knob = track.height() - 4;
+        const QPointF centre(isChecked() ? track.right() - 2 - knob / 2 : track.left() + 2 + knob / 2,
+                             track.center().y());
+        painter.setPen(QPen(Theme::black(0.25), 0.5));
+        painter.setBrush(isEnabled() ? QColor(Qt::white) : QColor(200, 200, 200));
+        painter.drawEllipse(centre, knob / 2, knob / 2);
+        if (hasFocus()) {
+            painter.setPen(QPen(withAlpha(Theme::systemBlue(), 0.6), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(track.adjusted(-0.5, -0.5, 0.5, 0.5), radius, radius);
+        }
+    }
+};
+
+} // namespace
 
 DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings,
                                                        DiagnosticsManager &diagnostics, Scheduler &scheduler,
@@ -51,7 +91,7 @@ DiagnosticsSettingsSection::DiagnosticsSettingsSection(SettingsStore &settings,
     desc->setWordWrap(true);
     labels->addWidget(desc);
     switchRow->addLayout(labels, 1);
-    m_switch = new QCheckBox(card);
+    m_switch = new StandardSwitch(card);
     m_switch->setObjectName(QStringLiteral("diagnosticsSwitch"));
     m_switch->setCursor(Qt::PointingHandCursor);
     switchRow->addWidget(m_switch, 0, Qt::AlignVCenter);

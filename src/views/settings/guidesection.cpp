@@ -57,7 +57,8 @@ QWidget *keycap(const QString &text, QWidget *parent)
     QLabel *label = settingsLabel(text, 12, QFont::Normal, cyan, cap);
     label->setFont(Theme::monospaced(label->font()));
     capLayout->addWidget(label);
-    layout->addWidget(cap, 0, Qt::AlignVCenter); // a cap keeps its height beside a wrapped text
+    // Its own height, centred, where the text beside it takes two lines.
+    layout->addWidget(cap, 0, Qt::AlignVCenter);
     layout->addStretch();
     return slot;
 }

@@ -9,8 +9,11 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <cmath>
 
 #include "core/color.h"
 #include "core/localization.h"
@@ -36,7 +39,9 @@ namespace qv {
 namespace {
 
 // One row of the sidebar: the page's symbol and title, lit in cyan with a glowing bar while its
-// page is shown.
+// page is shown. A title too long for the row shrinks to 80 % of its size on one line; below that
+// it takes two lines at 80 %, smaller still only where one unbreakable word needs it. The bold title
+// of the selected row decides for both states, so selecting a row never moves its title.
 class SideBarButton : public QAbstractButton
 {
 public:
@@ -46,7 +51,25 @@ public:
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setCursor(Qt::PointingHandCursor);
     }
-    QSize sizeHint() const override { return QSize(168, 40); }
+    QSize sizeHint() const override
+    {
+        // Measured at the row's own width: the hint never depends on the size the row has now.
+        const Title title = fitTitle(false, rowWidth);
+        int height = rowHeight;
+        if (title.wraps) {
+            const QRect bounds = QFontMetrics(title.font)
+                                     .boundingRect(QRect(0, 0, rowWidth - titleLeft - titleTrailing, 1000),
+                                                   Qt::AlignLeft | Qt::TextWordWrap, text());
+            height = qMax(height, bounds.height() + 2 * verticalPadding);
+        }
+        return QSize(rowWidth, height);
+    }
+    // The narrowest row whose title shows whole at the smallest size it may take.
+    QSize minimumSizeHint() const override
+    {
+        return QSize(titleLeft + titleTrailing + int(std::ceil(widestPiece(smallestPixels))),
+                     sizeHint().height());
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -63,15 +86,15 @@ protected:
         const QColor symbolColor = selected ? cyan : Theme::white(0.5);
         const QPixmap symbol = Symbols::pixmap(symbolName(m_tab), 15, symbolColor, devicePixelRatioF());
         painter.drawPixmap(QPointF(14 + 2.5, (height() - 15) / 2.0), symbol);
-        QFont font = Theme::systemFont(13, selected ? QFont::DemiBold : QFont::Normal);
-        const double room = width() - 46 - (selected ? 20 : 14);
-        const double natural = QFontMetricsF(font).horizontalAdvance(text());
-        if (natural > room && natural > 0)
-            font.setPixelSize(qMax(1, int(13 * qMax(0.8, room / natural))));
-        painter.setFont(font);
+        const Title title = fitTitle(selected, width());
+        painter.setFont(title.font);
         painter.setPen(selected ? QColor(Qt::white) : Theme::white(0.6));
-        painter.drawText(QRectF(46, 0, room, height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetrics(font).elidedText(text(), Qt::ElideRight, int(room)));
+        const QRectF room(titleLeft, 0, width() - titleLeft - titleTrailing, height());
+        if (title.wraps)
+            painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text());
+        else
+            painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                             QFontMetrics(title.font).elidedText(text(), Qt::ElideRight, int(room.width())));
         if (selected) {
             const QRectF bar(width() - 14 - 3, (height() - 16) / 2.0, 3, 16);
             painter.setPen(Qt::NoPen);
@@ -83,7 +106,99 @@ protected:
     }
 
 private:
+    static constexpr int rowWidth = 168;
+    static constexpr int rowHeight = 40;
+    static constexpr int verticalPadding = 10;
+    static constexpr int fullPixels = 13;
+    static constexpr int shrunkPixels = 10; // 80 %
+    static constexpr int smallestPixels = 8;
+    // Padding, symbol and spacing before the title; spacing, bar and padding after it.
+    static constexpr int titleLeft = 14 + 20 + 12;
+    static constexpr int titleTrailing = 12 + 3 + 14;
+
+    struct Title
+    {
+        QFont font;
+        bool wraps;
+    };
+
+    static QFont boldFont(int pixels)
+    {
+        QFont font = Theme::systemFont(fullPixels, QFont::DemiBold);
+        font.setPixelSize(pixels);
+        return font;
+    }
+    // The widest stretch of the title between two places where a line may break.
+    double widestPiece(int pixels) const
+    {
+        const QFontMetricsF metrics(boldFont(pixels));
+        const QString title = text();
+        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, title);
+        double widest = 0;
+        qsizetype start = 0;
+        while (breaks.toNextBoundary() > 0) {
+            const qsizetype end = breaks.position();
+            widest = qMax(widest, metrics.horizontalAdvance(title.mid(start, end - start).trimmed()));
+            start = end;
+        }
+        return widest;
+    }
+    Title fitTitle(bool selected, int across) const
+    {
+        const double room = across - titleLeft - titleTrailing;
+        QFont font = Theme::systemFont(fullPixels, selected ? QFont::DemiBold : QFont::Normal);
+        for (int pixels = fullPixels; pixels >= shrunkPixels; --pixels) {
+            if (QFontMetricsF(boldFont(pixels)).horizontalAdvance(text()) <= room) {
+                font.setPixelSize(pixels);
+                return {font, false};
+            }
+        }
+        int pixels = shrunkPixels;
+        while (pixels > smallestPixels && widestPiece(pixels) > room)
+            --pixels;
+        font.setPixelSize(pixels);
+        return {font, true};
+    }
+
     SettingsTab m_tab;
+};
+
+// The page's scroll bar, laid over the right edge of the scroll area instead of taking room beside
+// the page: the page keeps one width whether or not it is longer than the window. Were the bar to
+// take its room only once the page is laid out, texts that wrap would be laid out for one width
+// and shown at another, and cut.
+class OverlayScrollBar : public QScrollBar
+{
+public:
+    explicit OverlayScrollBar(QAbstractScrollArea *area) : QScrollBar(Qt::Vertical, area), m_area(area)
+    {
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        QScrollBar *inner = area->verticalScrollBar();
+        connect(inner, &QScrollBar::rangeChanged, this, [this, inner](int minimum, int maximum) {
+            setPageStep(inner->pageStep());
+            setSingleStep(inner->singleStep());
+            setRange(minimum, maximum);
+            setVisible(maximum > minimum);
+        });
+        connect(inner, &QScrollBar::valueChanged, this, &QScrollBar::setValue);
+        connect(this, &QScrollBar::valueChanged, inner, &QScrollBar::setValue);
+        area->installEventFilter(this);
+        hide();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_area && event->type() == QEvent::Resize) {
+            setGeometry(m_area->width() - barWidth, 0, barWidth, m_area->height());
+            raise();
+        }
+        return QScrollBar::eventFilter(watched, event);
+    }
+
+private:
+    static constexpr int barWidth = 8;
+    QAbstractScrollArea *m_area;
 };
 
 // The sidebar's column: the thinnest material with a fading hairline on its right edge.
@@ -196,6 +311,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    new OverlayScrollBar(m_scroll);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scroll->setStyleSheet(QStringLiteral(
         "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
@@ -209,6 +325,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     m_column->setContentsMargins(40, 40, 40, 40);
     m_column->setSpacing(30);
     m_header = settingsLabel(QString(), 28, QFont::Black, Qt::white, column);
+    m_header->setWordWrap(true);
     m_column->addWidget(m_header);
     m_scroll->setWidget(column);
     areaLayout->addWidget(m_scroll);

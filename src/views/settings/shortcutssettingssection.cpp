@@ -23,6 +23,16 @@ namespace {
 // The recorder card's inner width: the window's page column less the card's padding.
 constexpr int cardContentWidth = SettingsView::contentWidth - SettingsView::sidebarWidth - 2 * 40 - 2 * 20;
 
+// Room beside a button's text where a language's text is wider than the button's usual frame.
+constexpr QMargins buttonPadding(16, 0, 16, 0);
+
+// The button's usual frame, widened where its text needs more.
+void atLeast(QWidget *button, QSize frame)
+{
+    button->setMinimumSize(frame);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
 } // namespace
 
 ShortcutsSettingsSection::ShortcutsSettingsSection(SettingsStore &settings, DockMonitor *dockMonitor,
@@ -36,7 +46,9 @@ ShortcutsSettingsSection::ShortcutsSettingsSection(SettingsStore &settings, Dock
 
     auto *header = new QVBoxLayout;
     header->setSpacing(8);
-    header->addWidget(settingsLabel(text("shortcut_title"), 28, QFont::Bold, Qt::white, this));
+    QLabel *title = settingsLabel(text("shortcut_title"), 28, QFont::Bold, Qt::white, this);
+    title->setWordWrap(true);
+    header->addWidget(title);
     QLabel *desc = settingsLabel(text("shortcut_desc"), 15, QFont::Normal, Theme::white(0.6), this);
     desc->setWordWrap(true);
     header->addWidget(desc);
@@ -54,10 +66,10 @@ ShortcutsSettingsSection::ShortcutsSettingsSection(SettingsStore &settings, Dock
     m_upper->addWidget(m_prompt);
 
     m_recordButton = new SlideButton({Theme::systemFont(15, QFont::Bold), Qt::white, Theme::white(0.05),
-                                      Theme::white(0.2), 10, QMargins(), QColor(), 0},
+                                      Theme::white(0.2), 10, buttonPadding, QColor(), 0},
                                      card);
     m_recordButton->setText(text("shortcut_record_btn"));
-    m_recordButton->setFixedSize(200, 44);
+    atLeast(m_recordButton, QSize(200, 44));
     connect(m_recordButton, &SlideButton::clicked, this, &ShortcutsSettingsSection::startRecording);
     cardLayout->addWidget(m_recordButton, 0, Qt::AlignHCenter);
 
@@ -66,17 +78,17 @@ ShortcutsSettingsSection::ShortcutsSettingsSection(SettingsStore &settings, Dock
     reviewLayout->setContentsMargins(0, 0, 0, 0);
     reviewLayout->setSpacing(20);
     m_confirmButton = new SlideButton({Theme::systemFont(15, QFont::Bold), Color::neonGreen(),
-                                       withAlpha(Color::neonGreen(), 0.2), Color::neonGreen(), 8, QMargins(),
-                                       QColor(), 0},
+                                       withAlpha(Color::neonGreen(), 0.2), Color::neonGreen(), 8,
+                                       buttonPadding, QColor(), 0},
                                       m_review);
     m_confirmButton->setText(text("shortcut_confirm"));
-    m_confirmButton->setFixedSize(140, 40);
+    atLeast(m_confirmButton, QSize(140, 40));
     connect(m_confirmButton, &SlideButton::clicked, this, &ShortcutsSettingsSection::confirmShortcut);
     m_cancelButton = new SlideButton({Theme::systemFont(15, QFont::Medium), Qt::white, Theme::white(0.1),
-                                      QColor(), 8, QMargins(), QColor(), 0},
+                                      QColor(), 8, buttonPadding, QColor(), 0},
                                      m_review);
     m_cancelButton->setText(text("shortcut_cancel"));
-    m_cancelButton->setFixedSize(140, 40);
+    atLeast(m_cancelButton, QSize(140, 40));
     connect(m_cancelButton, &SlideButton::clicked, this, &ShortcutsSettingsSection::stopRecording);
     reviewLayout->addWidget(m_confirmButton);
     reviewLayout->addWidget(m_cancelButton);

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -305,6 +306,13 @@ TEST_F(SettingsX11Test, ASwitchWhoseChangeCannotBeSavedGoesBackAndTheWindowSaysS
         EXPECT_FALSE(ignore.isOn());
         EXPECT_FALSE(unwritable.get(Settings::ignoreSingleWindow));
     }
+    // The Diagnostics page's standard switch likewise, clicked where a person sees it.
+    view.selectTab(SettingsTab::diagnostics);
+    QTest::qWait(50);
+    auto &diagnosticsSwitch = *view.page()->findChild<QCheckBox *>(QStringLiteral("diagnosticsSwitch"));
+    ASSERT_TRUE(press(diagnosticsSwitch));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() == 3; }, 3000)) << "the click did not reach it";
+    EXPECT_FALSE(diagnosticsSwitch.isChecked());
     saveScreenshot(view, QStringLiteral("settings_x11_not_saved"));
     view.close();
 }
