@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,9 +12,6 @@
 #include <memory>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
-
-#include <algorithm>
-#include <vector>
 
 #include "platform/x11/x11globalinput.h"
 
@@ -33,18 +31,17 @@ bool xdotool(const QStringList &arguments)
     return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
 }
 
-// Gives Scroll Lock the otherwise unused Mod3, as some keyboard maps do (the default map gives it no
-// modifier, so it cannot stop a grab), or takes it away again.
+// Puts Scroll Lock (evdev's key 78) on the otherwise empty Mod3, as some keyboard maps do (the
+// default map gives it no modifier, so it cannot stop a grab), or takes it off again.
 bool mapScrollLockToMod3(bool mapped)
 {
     xcb_connection_t *x = xcb_connect(nullptr, nullptr);
     auto *map = xcb_get_modifier_mapping_reply(x, xcb_get_modifier_mapping(x), nullptr);
     const int perModifier = map->keycodes_per_modifier;
-    std::vector<xcb_keycode_t> codes(xcb_get_modifier_mapping_keycodes(map),
-                                     xcb_get_modifier_mapping_keycodes(map) + 8 * perModifier);
-    std::fill_n(codes.begin() + 5 * perModifier, perModifier, 0);
-    codes[5 * perModifier] = mapped ? 78 : 0; // evdev's Scroll Lock
-    auto *set = xcb_set_modifier_mapping_reply(x, xcb_set_modifier_mapping(x, perModifier, codes.data()), nullptr);
+    QByteArray codes(reinterpret_cast<const char *>(xcb_get_modifier_mapping_keycodes(map)), 8 * perModifier);
+    codes[5 * perModifier] = char(mapped ? 78 : 0);
+    auto *set = xcb_set_modifier_mapping_reply(
+        x, xcb_set_modifier_mapping(x, perModifier, reinterpret_cast<const xcb_keycode_t *>(codes.data())), nullptr);
     const bool done = set && set->status == XCB_MAPPING_STATUS_SUCCESS;
     std::free(set);
     std::free(map);
@@ -74,27 +71,25 @@ protected:
     }
     void TearDown() override
     {
-        if (scrollLockMapped)
-            mapScrollLockToMod3(false);
         if (terminal) {
             terminal->kill();
             terminal->waitForFinished(5000);
         }
     }
 
-    // An xterm that writes every byte it receives into a file, focused.
+    // An xterm that writes every byte it receives into a file, focused; its title is this test's own
+    // (the last test's terminal may still be listed as it goes).
     void startRecordingTerminal()
     {
         terminal = std::make_unique<QProcess>();
         typed = dir.filePath(QStringLiteral("typed"));
         terminal->start(QStringLiteral("xterm"),
-                        {QStringLiteral("-title"), QStringLiteral("qv-typing"), QStringLiteral("-e"),
+                        {QStringLiteral("-title"), dir.path(), QStringLiteral("-e"),
                          QStringLiteral("sh"), QStringLiteral("-c"),
                          QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed)});
         ASSERT_TRUE(terminal->waitForStarted(5000));
         ASSERT_TRUE(xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
-                             QStringLiteral("qv-typing"), QStringLiteral("windowactivate"),
-                             QStringLiteral("--sync")}));
+                             dir.path(), QStringLiteral("windowactivate"), QStringLiteral("--sync")}));
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(typed); }, 5000));
     }
     QByteArray typedText() const
@@ -126,7 +121,6 @@ protected:
     QTemporaryDir dir;
     QString typed;
     std::unique_ptr<QProcess> terminal;
-    bool scrollLockMapped = false;
 };
 
 } // namespace
@@ -134,7 +128,8 @@ protected:
 TEST_F(X11GlobalInputTest, GrabbedCombinationIsConsumedInEveryLockStateAndOtherKeysReachTheFocusedWindow)
 {
     // The lock keys' modifiers come from the map in force, which changes while we run.
-    ASSERT_TRUE(scrollLockMapped = mapScrollLockToMod3(true));
+    ASSERT_TRUE(mapScrollLockToMod3(true));
+    const auto unmap = qScopeGuard([] { mapScrollLockToMod3(false); });
     filter.consume = {altTab};
     EXPECT_TRUE(input.setShortcuts({altTab}).isEmpty());
     startRecordingTerminal();
@@ -191,8 +186,7 @@ TEST_F(X11GlobalInputTest, HeldShortcutRepeatsAsAutorepeatAndItsKeyUpIsReported)
 }
 
 // A combination of which another client holds one lock state is refused whole: the lock states we
-// got are given back, so the key still reaches the focused window in those states, as every
-// combination does once released.
+// got are given back, so the key reaches the focused window, as a released combination does.
 TEST_F(X11GlobalInputTest, CombinationsHeldElsewhereOrReleasedReachTheFocusedWindow)
 {
     // Another client takes Alt+C with Caps Lock on.
