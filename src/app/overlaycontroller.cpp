@@ -108,6 +108,7 @@ OverlayController::~OverlayController()
     m_overlayStabilizeWorkItem.cancel();
     m_routeFetchWork.cancel();
     m_afterHideWork.cancel();
+    m_globalHideWork.cancel();
 }
 
 QPointF OverlayController::toScreen(const QPointF &globalTopLeft) const
@@ -728,9 +729,14 @@ void OverlayController::updatePeekingWindow()
         m_overlayWindow->raise();
 }
 
+bool OverlayController::isGlobalOverlayShown() const
+{
+    return m_globalOverlayWindow && isShown(*m_globalOverlayWindow) && !m_globalHideWork.isActive();
+}
+
 bool OverlayController::syncGlobalSwitcherVisible()
 {
-    const bool visible = m_globalOverlayWindow && isShown(*m_globalOverlayWindow);
+    const bool visible = isGlobalOverlayShown();
     setGlobalSwitcherVisible(visible);
     return visible;
 }
@@ -803,8 +809,11 @@ void OverlayController::toggleGlobalSwitcher(std::optional<bool> show)
 
 void OverlayController::showGlobalSwitcher()
 {
-    if (!m_globalOverlayWindow || !m_windowEngine || isShown(*m_globalOverlayWindow))
+    if (!m_globalOverlayWindow || !m_windowEngine || isGlobalOverlayShown())
         return;
+    // Opened again while it fades out: it stays, and the keyboard it never gave back.
+    const bool closing = m_globalHideWork.isActive();
+    m_globalHideWork.cancel();
     m_windowEngine->setContextMenuOpen(false);
     m_windowEngine->cancelWindowFetches();
     m_hoverWorkItem.cancel();
@@ -817,7 +826,8 @@ void OverlayController::showGlobalSwitcher()
     m_windowEngine->stopPeeking();
     placeGlobalOverlay();
     // Remembered before the panel takes the keyboard, to hand it back on close.
-    rememberFocus();
+    if (!closing)
+        rememberFocus();
     showGlobalOverlayInFront();
     setGlobalSwitcherVisible(true);
 }
@@ -836,14 +846,27 @@ void OverlayController::showGlobalOverlayInFront()
 
 void OverlayController::hideGlobalSwitcher()
 {
-    if (!m_globalOverlayWindow || !m_windowEngine ||
+    if (!m_globalOverlayWindow || !m_windowEngine || m_globalHideWork.isActive() ||
         (!m_isGlobalSwitcherVisible && !m_globalOverlayWindow->isVisible()))
         return;
     setGlobalSwitcherVisible(false);
-    const OverlayRoute route = m_windowEngine->currentOverlayRoute();
     // Resuming asks the Dock monitor for an immediate tile refresh.
     if (m_dockMonitor->isInteractionSuspended())
         m_dockMonitor->setInteractionSuspended(false);
+    // The content fades out first, the keyboard still the panel's; the settings window takes the
+    // keyboard at once.
+    if (m_globalOverlayWindow->isVisible() && !m_settingsOpened) {
+        m_globalHideWork =
+            m_scheduler.after(SuperPanelOverlay::fadeOutDuration, [this] { finishGlobalHide(); });
+        return;
+    }
+    finishGlobalHide();
+}
+
+void OverlayController::finishGlobalHide()
+{
+    m_globalHideWork.cancel();
+    const OverlayRoute route = m_windowEngine->currentOverlayRoute();
     // Qt may count the panel inactive while it holds the keyboard (shown again right after it hid).
     const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow() ||
                              m_platform.globalInput->keyboardHolder() == m_globalOverlayWindow->winId();
@@ -859,7 +882,7 @@ void OverlayController::hideGlobalSwitcher()
     m_routeFetchWork.cancel();
     m_afterHideWork.cancel();
     m_afterHideWork = m_scheduler.after(0, [this, route] {
-        if (isShown(*m_globalOverlayWindow))
+        if (isGlobalOverlayShown())
             return; // opened again meanwhile
         if (route == OverlayRoute::all)
             m_windowEngine->clearWindows();

@@ -176,6 +176,10 @@ private:
     bool syncGlobalSwitcherVisible();
     void setGlobalSwitcherVisible(bool visible);
     void showGlobalOverlayInFront();
+    // The panel, up and not on its way out.
+    bool isGlobalOverlayShown() const;
+    // The end of a close, once the content has faded: the panel goes and hands the keyboard back.
+    void finishGlobalHide();
     void requestWindowsForRoute(OverlayRoute route);
     void activateApplicationNamed(const QString &name);
 
@@ -229,6 +233,8 @@ private:
     bool m_settingsOpened = false;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;
+    // Runs finishGlobalHide() while the content fades out; the panel keeps the keyboard meanwhile.
+    TimerHandle m_globalHideWork;
 
     ClipboardManager *m_clipboard = nullptr;
     FileShelfManager *m_shelf = nullptr;

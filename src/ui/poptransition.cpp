@@ -6,8 +6,20 @@
 #include <algorithm>
 
 #include "ui/spring.h"
+#include "ui/theme.h"
 
 namespace qv {
+
+QPixmap stillPicture(QWidget &widget)
+{
+    const double dpr = widget.devicePixelRatioF();
+    QPixmap picture((QSizeF(widget.size()) * dpr).toSize());
+    picture.setDevicePixelRatio(dpr);
+    picture.fill(Qt::transparent);
+    // Without the window's background, which grab() would paint in the palette's colour.
+    widget.render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    return picture;
+}
 
 PopTransition::PopTransition(Scheduler &scheduler, QWidget &host) : m_host(host), m_animation(scheduler) {}
 
@@ -35,7 +47,7 @@ void PopTransition::start(QWidget &panel, double from, double to, double scale, 
     m_frame = panel.geometry();
     // The picture is taken while the panel still shows its content (a leaving one is about to lose
     // it).
-    m_picture = panel.grab();
+    m_picture = stillPicture(panel);
     panel.hide();
     m_scale = scale;
     m_progress = from;
@@ -79,6 +91,28 @@ QRectF PopTransition::frame() const
     const QPointF center = m_frame.center();
     return {center.x() - m_frame.width() * scale / 2, center.y() - m_frame.height() * scale / 2,
             m_frame.width() * scale, m_frame.height() * scale};
+}
+
+void PopTransition::paintWithShadow(QPainter &painter, double cornerRadius, double shadowOpacity,
+                                    double shadowRadius, double shadowDy) const
+{
+    const QRectF shown = frame();
+    if (!shown.isEmpty() && m_panel && (isRunning() || m_panel->isVisible())) {
+        painter.save();
+        painter.setOpacity(painter.opacity() * presence());
+        Theme::paintShadow(painter, shown, cornerRadius, shadowOpacity, shadowRadius, shadowDy);
+        painter.restore();
+    }
+    paint(painter);
+}
+
+bool PopTransition::finishUnseen()
+{
+    if (!isRunning())
+        return false;
+    const bool leaving = isLeaving();
+    cancel();
+    return leaving;
 }
 
 void PopTransition::paint(QPainter &painter) const

@@ -13,6 +13,10 @@ class QWidget;
 
 namespace qv {
 
+// A picture of `widget` as it shows now, drawn over nothing: where it paints nothing (rounded
+// corners, a page over its window's glass) the picture is transparent.
+QPixmap stillPicture(QWidget &widget);
+
 // A floating panel's entrance and exit: while it plays, the panel is hidden and its host paints a
 // still picture of it that scales about the panel's centre and fades, moved by a spring (so it may
 // overshoot). The host calls paint() from its paintEvent and uses presence() for what fades along
@@ -40,6 +44,12 @@ public:
     // The panel's frame at its present scale, in the host's coordinates.
     QRectF frame() const;
     void paint(QPainter &painter) const;
+    // The panel's soft shadow at its present frame, fading with it, under its picture while a
+    // transition plays (and alone while the shown panel draws itself).
+    void paintWithShadow(QPainter &painter, double cornerRadius, double shadowOpacity, double shadowRadius,
+                         double shadowDy) const;
+    // The host went out of sight: nothing plays unseen. True when a leaving panel has thereby gone.
+    bool finishUnseen();
 
 private:
     void start(QWidget &panel, double from, double to, double scale, double response, double dampingFraction,

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPixmap>
 #include <QRectF>
 
 class QPainter;
@@ -63,6 +64,9 @@ QFont monospaced(QFont font);
 // A soft black shadow of a rounded `frame` at `opacity`, spread over `radius` and dropped by `dy`.
 void paintShadow(QPainter &painter, const QRectF &frame, double cornerRadius, double opacity, double radius,
                  double dy);
+// The shadow a shape casts (an icon, a symbol): its outline blurred over `radius` in `color`, on a
+// picture `radius` larger than `shape` on every side (draw it `radius` up and left of the shape).
+QPixmap shapeShadow(const QPixmap &shape, const QColor &color, double radius);
 
 } // namespace Theme
 } // namespace qv

@@ -555,8 +555,9 @@ TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPl
     EXPECT_FALSE(engine->isFetchPending());
 
     sendRoute("clipboard");
-    EXPECT_FALSE(controller->globalOverlayWindow()->isVisible());
     EXPECT_FALSE(controller->isGlobalSwitcherVisible());
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration); // the content fades out first
+    EXPECT_FALSE(controller->globalOverlayWindow()->isVisible());
     EXPECT_EQ(clipboardChecks, 1) << "closing does not look at the clipboard";
 
     // Unknown routes change nothing.
@@ -629,7 +630,7 @@ TEST_F(OverlayControllerTest, ClosingFromAllClearsTheListOtherRoutesOnlyStopTheS
         scheduler.advance(1.0);
         ASSERT_TRUE(superPanelShown());
         controller->superPanelState()->dismiss(); // what Esc does
-        scheduler.advance(0.01);
+        scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.01);
         EXPECT_FALSE(controller->isGlobalSwitcherVisible());
         EXPECT_EQ(engine->windows().isEmpty(), row.cleared);
         EXPECT_FALSE(engine->isFetchPending());
@@ -648,7 +649,9 @@ TEST_F(OverlayControllerTest, EscapeClosesThePanelAndHandsTheKeyboardBack)
         GTEST_SKIP() << "this platform plugin gives no window the keyboard";
     const qsizetype activations = desktop.workspace.activationLog().size();
     QTest::keyClick(controller->superPanel(), Qt::Key_Escape);
-    scheduler.advance(0.01);
+    EXPECT_TRUE(superPanel.isVisible()) << "its content fades out first";
+    EXPECT_EQ(desktop.workspace.activationLog().size(), activations) << "it keeps the keyboard meanwhile";
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.01);
     EXPECT_FALSE(superPanel.isVisible());
     EXPECT_EQ(desktop.workspace.activationLog().mid(activations), QList<qint64>{terminal});
 }
@@ -703,6 +706,7 @@ TEST_P(FocusReturnTest, ClosingHandsTheKeyboardToTheWindowThatHadItElseToItsAppl
     const qsizetype activations = desktop.workspace.activationLog().size();
     sendRoute("all");
     ASSERT_FALSE(superPanelShown());
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration);
     EXPECT_EQ(desktop.workspace.focusedWindow(), closedMeanwhile ? 72u : 71u);
     EXPECT_EQ(desktop.workspace.activationLog().mid(activations),
               closedMeanwhile ? QList<qint64>{terminal} : QList<qint64>{});

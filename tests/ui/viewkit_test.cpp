@@ -7,6 +7,7 @@
 
 #include "platform/icontheme.h"
 #include "runtime/manualscheduler.h"
+#include "ui/animatedvalue.h"
 #include "ui/animation.h"
 #include "ui/dockglassbackground.h"
 #include "ui/spring.h"
@@ -163,3 +164,58 @@ TEST(Animation, StepsOnTheSchedulerEndsExactlyOnTheTargetAndCanBeRestarted)
     EXPECT_DOUBLE_EQ(values.last(), 2.0);
     EXPECT_EQ(done, 11);
 }
+
+namespace {
+
+struct MotionCase
+{
+    const char *name;
+    bool spring;
+    double from;
+    double to;
+    // Halfway, the value is sent back to `from`: the first motion's `done` must not run.
+    bool turnedBack;
+};
+
+class AnimatedValueTest : public ::testing::TestWithParam<MotionCase>
+{
+};
+
+} // namespace
+
+// Every hover, selection and fade of the views rides on this: it must land exactly on its target and
+// leave no timer behind, or a panel at rest would keep waking the program.
+TEST_P(AnimatedValueTest, LandsOnItsTargetAndLeavesNoTimer)
+{
+    const MotionCase c = GetParam();
+    ManualScheduler scheduler;
+    int changes = 0;
+    AnimatedValue value(scheduler, c.from, [&changes] { ++changes; });
+    int done = 0;
+    auto go = [&](double target) {
+        if (c.spring)
+            value.springTo(target, 0.3, 0.7, [&done] { ++done; });
+        else
+            value.easeOutTo(target, 0.1, [&done] { ++done; });
+    };
+    go(c.to);
+    scheduler.advance(0.05);
+    EXPECT_TRUE(value.isRunning()) << c.name;
+    EXPECT_NE(value.value(), c.from) << c.name;
+    const double target = c.turnedBack ? c.from : c.to;
+    if (c.turnedBack)
+        go(c.from);
+    scheduler.advance(1.0);
+    EXPECT_EQ(value.value(), target) << c.name;
+    EXPECT_FALSE(value.isRunning()) << c.name;
+    EXPECT_EQ(scheduler.pendingCount(), 0) << c.name;
+    EXPECT_EQ(done, 1) << c.name;
+    const int settled = changes;
+    scheduler.advance(1.0);
+    EXPECT_EQ(changes, settled) << c.name << ": nothing moves at rest";
+}
+
+INSTANTIATE_TEST_SUITE_P(Motions, AnimatedValueTest,
+                         ::testing::Values(MotionCase{"spring in", true, 0, 1, false},
+                                           MotionCase{"fade out", false, 1, 0, false},
+                                           MotionCase{"spring turned back", true, 0, 1, true}));

@@ -181,6 +181,7 @@ TEST_F(EdgePopupWidget, TheFilterCountsAndStacksTheKeptRowsOfALongHistory)
           Case{EdgePopupState::ClipFilter::all, 80}}) {
         state->setSelectedFilter(c.filter);
         QApplication::processEvents();
+        scheduler.advance(1.0); // the rows that stay spring to their places
         SCOPED_TRACE(c.count);
         EXPECT_EQ(view->shownCount(), c.count);
         EXPECT_EQ(view->countText(), QString::number(c.count));
@@ -287,6 +288,7 @@ TEST_F(EdgePopupWidget, ACaptureWhileItShowsBuildsOneCardAndKeepsTheOthers)
     EXPECT_LT(before.size(), 30) << "only the cards in and near the visible part are built";
     copyText("fresh");
     QApplication::processEvents(); // cards that leave go on a later turn
+    scheduler.advance(1.0);
     const QList<QWidget *> after = view->cards();
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(qobject_cast<EdgeClipCard *>(after.at(0))->item().text, "fresh");
@@ -351,7 +353,7 @@ TEST_F(EdgePopupWidget, TheFilePreviewClosesOnTheDimOrItsButtonButNotInside)
     auto *tile = qobject_cast<EdgeShelfTile *>(view->cards().value(0));
     ASSERT_NE(tile, nullptr);
     state->previewShelfItem(tile->item());
-    scheduler.advance(0.5);
+    scheduler.advance(1.0); // the panel has sprung in
     EdgePreviewLayer *layer = view->previewLayer();
     ASSERT_TRUE(layer->isShown());
     EXPECT_EQ(layer->panelFrame().size(), QSize(560, 420));
@@ -380,6 +382,7 @@ TEST_F(EdgePopupWidget, TheClipPreviewCountsCharactersOfTextOnly)
     EXPECT_EQ(layer->countText(), "7 chars") << "graphemes, not code units";
     EXPECT_EQ(layer->textView()->toPlainText(), clips->itemAt(0).text);
     EXPECT_EQ(layer->panelFrame().width(), 560);
+    scheduler.advance(1.0);
     shot("edgepopup_clip_preview");
 
     ClipboardItem image = clips->itemAt(0);

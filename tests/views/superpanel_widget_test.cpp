@@ -137,6 +137,38 @@ TEST_F(SuperPanelWidget, ArrowsWrapAndReturnFocusesTheSelectedWindowAndCloses)
     EXPECT_EQ(events.last(), "overlay_hide");
 }
 
+// The selected card's spring kept the panel changing after it opened; it must come to rest with
+// the selected look in place and no timer left, and a closing panel must swallow the keys while
+// its content fades.
+TEST_F(SuperPanelWidget, TheContentFadesInAndOutAndThenNothingMoves)
+{
+    windows.setWindows(sampleWindows(8));
+    presented = true;
+    state->presentationChanged(true);
+    scheduler.advance(0.05);
+    QApplication::processEvents();
+    EXPECT_GT(view->presence(), 0);
+    EXPECT_LT(view->presence(), 1);
+    EXPECT_TRUE(view->fullPanel()->graphicsEffect()) << "it grows from 0.98 and fades in";
+    scheduler.advance(0.5);
+    GlobalWindowCard *selected = cards().first();
+    EXPECT_EQ(view->presence(), 1);
+    EXPECT_FALSE(view->fullPanel()->graphicsEffect());
+    EXPECT_EQ(selected->scale(), 1.03);
+    EXPECT_EQ(selected->selection(), 1);
+    EXPECT_EQ(scheduler.pendingCount(), 0) << "the panel keeps changing at rest";
+
+    state->dismiss();
+    key(Qt::Key_Return);
+    type(QStringLiteral("x"));
+    EXPECT_TRUE(calls.isEmpty()) << "a key reached the fading panel";
+    EXPECT_TRUE(state->searchText().isEmpty());
+    EXPECT_TRUE(view->fullPanel()->isVisible()) << "the content fades out first";
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.02);
+    EXPECT_FALSE(view->fullPanel()->isVisible());
+    EXPECT_EQ(scheduler.pendingCount(), 0);
+}
+
 TEST_F(SuperPanelWidget, EscapeClosesTheGalleryFirstThenThePanel)
 {
     open(3);
@@ -184,6 +216,7 @@ TEST_F(SuperPanelWidget, HoveringSelectsWithoutScrollingAndAClickFocusesAndClose
     EXPECT_TRUE(cards().at(4)->isHovered());
     EXPECT_TRUE(cards().at(4)->eyeButton()->isVisible());
     EXPECT_FALSE(cards().at(4)->showsReturnHint()) << "only the selected card hints at Return";
+    scheduler.advance(0.5); // the hover and selection springs settle
     saveScreenshot(*backdrop, "superpanel_hovered_card");
 
     mouse(third, QEvent::MouseButtonPress, centre);
@@ -275,6 +308,7 @@ TEST_F(SuperPanelWidget, ADragEndsWithoutSnappingWhenThePanelClosesOrTheWindowGo
             QApplication::processEvents();
         } else {
             state->dismiss(); // Esc, say
+            scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.02); // the cards go with the content
         }
         EXPECT_EQ(calls, (QStringList{"peek:" + sampleWindows(4).at(2).title, "cancelDrag"}));
         EXPECT_FALSE(view->grid()->dragGhost());
@@ -368,6 +402,7 @@ TEST_F(SuperPanelWidget, ASidebarItemShowsItsWholeNameWhileHovered)
     ASSERT_TRUE(item->caption());
     EXPECT_EQ(item->caption()->text(), list[2].appName);
     EXPECT_GT(item->caption()->width(), SuperPanelOverlay::sidebarWidth) << "not cut to the column";
+    scheduler.advance(0.5);
     saveScreenshot(*backdrop, "superpanel_sidebar_caption");
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(item, &leave);

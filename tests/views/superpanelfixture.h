@@ -113,7 +113,7 @@ public:
     {
         presented = true;
         state->presentationChanged(true);
-        scheduler.advance(0.02);
+        scheduler.advance(SuperPanelOverlay::fadeInDuration + 0.02); // its last frame included
         QApplication::processEvents();
     }
 

@@ -1,7 +1,6 @@
 #include "views/edgepopup/edgepopupview.h"
 
 #include <QAbstractButton>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -18,6 +17,7 @@
 #include "shelf/fileshelfmanager.h"
 #include "shelf/shelflistmodel.h"
 #include "ui/dockglassbackground.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/spring.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
@@ -35,6 +35,8 @@ namespace {
 using Rules = EdgePopupState::ClipFilter;
 
 constexpr double glassBlur = 40;
+constexpr double listSpringResponse = 0.3;
+constexpr double listSpringDamping = 0.7;
 
 QPainterPath roundedPath(const QRectF &rect, double radius)
 {
@@ -465,6 +467,8 @@ void EdgePopupView::rebuild()
         m_listScroll = scroll;
     }
     m_list = new LazyItemList(*m_shown, keyRole, std::move(metrics), std::move(make), *scroll);
+    // A kind chosen, an item deleted or arriving: the cards that stay spring to their places.
+    m_list->animateChanges(m_services.scheduler, listSpringResponse, listSpringDamping);
     stack->addWidget(scroll, horizontal ? 0 : 1);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_shown, signal, this, &EdgePopupView::updateCount);
@@ -549,7 +553,7 @@ QRect EdgePopupView::panelFrame() const
 QPainterPath EdgePopupView::outline() const
 {
     QPainterPath path;
-    if (m_previewLayer->isShown()) {
+    if (m_previewLayer->covers()) {
         path.addRect(QRectF(rect()));
         return path;
     }
@@ -607,18 +611,7 @@ void EdgePopupView::fadeIn()
 void EdgePopupView::applyOpacity(double opacity)
 {
     m_opacity = opacity;
-    if (!m_panel)
-        return;
-    if (opacity >= 1) {
-        m_panel->setGraphicsEffect(nullptr);
-        return;
-    }
-    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(m_panel->graphicsEffect());
-    if (!effect) {
-        effect = new QGraphicsOpacityEffect(m_panel);
-        m_panel->setGraphicsEffect(effect);
-    }
-    effect->setOpacity(opacity);
+    setScaleFade(m_panel, opacity);
 }
 
 } // namespace qv

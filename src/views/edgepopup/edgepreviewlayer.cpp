@@ -28,6 +28,10 @@ constexpr double glassBlur = 30;
 constexpr double cornerRadius = 16;
 constexpr int textMaxHeight = 300;
 constexpr int pictureMaxHeight = 240;
+constexpr double transitionScale = 0.8;
+constexpr double springResponse = 0.35;
+constexpr double springDamping = 0.7;
+constexpr double dimOpacity = 0.5;
 
 // The floating panel: glass clipped to its rounded frame, a faint edge and a soft shadow below.
 // Clicks inside stop here.
@@ -57,7 +61,8 @@ private:
 
 EdgePreviewLayer::EdgePreviewLayer(EdgePopupState &state, FileIconService &icons,
                                    std::shared_ptr<WorkQueue> queue, Scheduler &scheduler, QWidget *parent)
-    : QWidget(parent), m_state(state), m_icons(icons), m_queue(std::move(queue)), m_scheduler(scheduler)
+    : QWidget(parent), m_state(state), m_icons(icons), m_queue(std::move(queue)), m_scheduler(scheduler),
+      m_transition(scheduler, *this)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     m_panel = new PreviewPanel(state, this);
@@ -109,6 +114,7 @@ EdgePreviewLayer::EdgePreviewLayer(EdgePopupState &state, FileIconService &icons
     stack->addWidget(m_fileView, 1);
 
     connect(&state, &EdgePopupState::previewChanged, this, &EdgePreviewLayer::follow);
+    hide();
     follow();
 }
 
@@ -133,6 +139,41 @@ QString EdgePreviewLayer::countText() const
 }
 
 void EdgePreviewLayer::follow()
+{
+    const bool animated = parentWidget() && parentWidget()->isVisible();
+    if (!isShown()) {
+        if (isHidden() || m_transition.isLeaving())
+            return;
+        if (animated) {
+            // The panel's picture goes as it was; the dim stays over the popup until it has gone.
+            m_transition.leave(*m_panel, transitionScale, springResponse, springDamping, [this] { gone(); });
+            emit shownChanged();
+            return;
+        }
+        m_transition.cancel();
+        gone();
+        return;
+    }
+    const bool entering = isHidden() || m_transition.isLeaving();
+    present();
+    show();
+    placePanel();
+    m_panel->show();
+    if (entering && animated)
+        m_transition.enter(*m_panel, transitionScale, springResponse, springDamping);
+    else if (entering)
+        m_transition.cancel();
+    update();
+    emit shownChanged();
+}
+
+void EdgePreviewLayer::gone()
+{
+    hide();
+    emit shownChanged();
+}
+
+void EdgePreviewLayer::present()
 {
     const AppLanguage language = m_state.language();
     const auto url = m_state.edgePreviewURL();
@@ -174,9 +215,6 @@ void EdgePreviewLayer::follow()
             m_text->show();
         }
     }
-    setVisible(isShown());
-    placePanel();
-    emit shownChanged();
 }
 
 void EdgePreviewLayer::placePanel()
@@ -206,8 +244,19 @@ void EdgePreviewLayer::closeShown()
 void EdgePreviewLayer::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    // Without a compositor the dim is painted as its opaque tint.
-    painter.fillRect(rect(), m_state.isTranslucent() ? Theme::black(0.5) : QColor(20, 20, 22));
+    const double presence = m_transition.presence();
+    // Without a compositor the dim is painted as its opaque tint, which cannot fade.
+    painter.fillRect(rect(),
+                     m_state.isTranslucent() ? Theme::black(dimOpacity * presence) : QColor(20, 20, 22));
+    m_transition.paintWithShadow(painter, cornerRadius, 0.3, 16, 8);
+}
+
+void EdgePreviewLayer::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // The popup closed under it: a leaving preview is gone.
+    if (m_transition.finishUnseen())
+        gone();
 }
 
 void EdgePreviewLayer::mousePressEvent(QMouseEvent *event)

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "ui/poptransition.h"
+
 class QLabel;
 class QPlainTextEdit;
 
@@ -20,7 +22,9 @@ class WorkQueue;
 // then the file's preview), or a clipboard item in a 560-wide panel (its picture, or its text
 // selectable and scrolling beyond 300 points, with the text's character count). A click inside a
 // panel never closes it; only its close button and the dim do. The popup under it stays open.
-// Follows the state's preview fields. Main thread.
+// Follows the state's preview fields; the panel, under its soft shadow, comes and goes growing
+// from and shrinking to 0.8 of its size and fading, on a spring (response 0.35, damping 0.7), and
+// the dim fades with it. Main thread.
 class EdgePreviewLayer : public QWidget
 {
     Q_OBJECT
@@ -32,6 +36,8 @@ public:
                      Scheduler &scheduler, QWidget *parent = nullptr);
 
     bool isShown() const;
+    // Still on screen: shown, or on its way out.
+    bool covers() const { return !isHidden(); }
     QRect panelFrame() const;
     QString titleText() const;
     // The character count shown, or an empty text where none is shown.
@@ -47,11 +53,15 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void follow();
     void closeShown();
     void placePanel();
+    void present();
+    // The layer went: hidden, and its owner told.
+    void gone();
 
     EdgePopupState &m_state;
     FileIconService &m_icons;
@@ -65,6 +75,7 @@ private:
     UniversalQuickLookView *m_fileView = nullptr;
     QLabel *m_picture = nullptr;
     QPlainTextEdit *m_text = nullptr;
+    PopTransition m_transition;
 };
 
 } // namespace qv

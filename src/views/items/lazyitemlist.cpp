@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/poptransition.h"
 #include "ui/spring.h"
 
 namespace qv {
@@ -122,7 +123,7 @@ void LazyItemList::springFromBefore()
         } else if (QRectF(was.frame).intersects(before.seen)) {
             // A removed row that was in sight leaves a fading picture behind.
             auto *ghost = new QLabel(this);
-            ghost->setPixmap(was.cell->grab());
+            ghost->setPixmap(stillPicture(*was.cell));
             ghost->setGeometry(was.frame);
             ghost->setGraphicsEffect(new QGraphicsOpacityEffect(ghost));
             ghost->show();

@@ -15,6 +15,7 @@
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "dock/keyboardshortcut.h"
+#include "ui/revealbox.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/onboarding/slidebutton.h"
@@ -28,6 +29,8 @@ namespace {
 
 // Slider positions per unit of the setting: fine enough to feel continuous.
 constexpr int sliderSteps = 1000;
+constexpr double blockSpringResponse = 0.3;
+constexpr double blockSpringDamping = 0.7;
 
 // One segment of the popup edge picker.
 class SegmentButton : public QAbstractButton
@@ -124,7 +127,7 @@ AppearanceSettingsSection::AppearanceSettingsSection(SettingsStore &settings, Sc
             // swallow the next modified key press anywhere in the application.
             if (!on)
                 stopRecording();
-            m_recorderBlock->setVisible(on);
+            m_recorderBlock->setRevealed(on);
         } else if (key == Settings::popupEdge.key()) {
             refreshEdge();
         } else if (key.startsWith(QLatin1String("clipboard")) || key.startsWith(QLatin1String("shelf"))) {
@@ -217,15 +220,16 @@ QWidget *AppearanceSettingsSection::moduleCard()
                                         m_scheduler, card);
     layout->addWidget(m_moduleToggle);
 
-    m_recorderBlock = new QWidget(card);
-    auto *block = new QVBoxLayout(m_recorderBlock);
+    auto *rows = new QWidget(card);
+    auto *block = new QVBoxLayout(rows);
     block->setContentsMargins(0, 0, 0, 0);
     block->setSpacing(14);
     block->addWidget(recorderRow(Recorder::clipboard, "clipboard_hotkey", Color::neonGreen()));
     block->addWidget(recorderRow(Recorder::shelf, "shelf_hotkey", Color::neonCyan()));
     block->addWidget(edgeRow());
+    m_recorderBlock = new RevealBox(rows, m_settings.get(Settings::enableModuleHotkeys), m_scheduler,
+                                    blockSpringResponse, blockSpringDamping, card);
     layout->addWidget(m_recorderBlock);
-    m_recorderBlock->setVisible(m_settings.get(Settings::enableModuleHotkeys));
     refreshRecorders();
     refreshEdge();
     return card;
@@ -353,7 +357,7 @@ QStringList AppearanceSettingsSection::valueTexts() const
 
 bool AppearanceSettingsSection::showsRecorderBlock() const
 {
-    return !m_recorderBlock->isHidden();
+    return m_recorderBlock->isRevealed();
 }
 
 QStringList AppearanceSettingsSection::shortcutTexts(Recorder recorder) const

@@ -15,6 +15,7 @@ namespace qv {
 
 class GlassToggle;
 class KeyDownMonitor;
+class RevealBox;
 class Scheduler;
 class SettingsStore;
 class SlideButton;
@@ -93,7 +94,8 @@ private:
     QList<QSlider *> m_sliders;
     QList<GlassToggle *> m_toggles;
     GlassToggle *m_moduleToggle = nullptr;
-    QWidget *m_recorderBlock = nullptr;
+    // The recorder rows and the edge picker, coming and going with the module hotkeys.
+    RevealBox *m_recorderBlock = nullptr;
     RecorderRow m_rows[2];
     QList<QAbstractButton *> m_edgeSegments;
 };

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 #include "core/color.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
@@ -133,11 +135,13 @@ void GlassToggle::paintEvent(QPaintEvent *)
 
     const QPointF centre = track.center() + QPointF(m_knobOffset, 0);
     const double radius = knobDiameter / 2.0;
-    if (m_on) {
+    // The knob's colour and glow travel with it on its spring (the track changes at once).
+    const double lit = std::clamp((m_knobOffset + knobTravel) / (2 * knobTravel), 0.0, 1.0);
+    if (lit > 0) {
         // A soft glow of radius 5 around the knob.
         QRadialGradient glow(centre, radius + 5);
         QColor inner = cyan;
-        inner.setAlphaF(0.6f);
+        inner.setAlphaF(float(0.6 * lit));
         glow.setColorAt(radius / (radius + 5), inner);
         glow.setColorAt(1, Qt::transparent);
         painter.setPen(Qt::NoPen);
@@ -145,7 +149,7 @@ void GlassToggle::paintEvent(QPaintEvent *)
         painter.drawEllipse(centre, radius + 5, radius + 5);
     }
     painter.setPen(Qt::NoPen);
-    painter.setBrush(m_on ? cyan : QColor(142, 142, 147));
+    painter.setBrush(Theme::mixed(QColor(142, 142, 147), cyan, lit));
     painter.drawEllipse(centre, radius, radius);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -21,6 +22,8 @@
 #include "core/settingsstore.h"
 #include "runtime/scheduler.h"
 #include "ui/dockglassbackground.h"
+#include "ui/poptransition.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/settings/aboutsection.h"
@@ -37,6 +40,19 @@
 namespace qv {
 
 namespace {
+
+constexpr double pageSpringResponse = 0.3;
+constexpr double pageSpringDamping = 0.7;
+
+// A soft glow of `color` around what `widget` draws (its text or symbol), spread over `radius`.
+void addGlow(QWidget *widget, const QColor &color, double radius)
+{
+    auto *glow = new QGraphicsDropShadowEffect(widget);
+    glow->setColor(color);
+    glow->setBlurRadius(radius);
+    glow->setOffset(0, 0);
+    widget->setGraphicsEffect(glow);
+}
 
 // One row of the sidebar: the page's symbol and title, lit in cyan with a glowing bar while its
 // page is shown. A title too long for the row shrinks to 80 % of its size on one line; below that
@@ -248,7 +264,8 @@ protected:
 
 SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     : QWidget(parent), m_context(context), m_language(Localization::storedLanguage(context.settings)),
-      m_blurAmount(Settings::blurAmount.clamp(context.settings.get(Settings::blurAmount)))
+      m_blurAmount(Settings::blurAmount.clamp(context.settings.get(Settings::blurAmount))),
+      m_pageFade(context.scheduler, 1, [this] { followPageFade(); })
 {
     setMinimumWidth(contentWidth);
     setMaximumWidth(contentWidth);
@@ -280,6 +297,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     auto *logo = new QLabel(brand);
     logo->setPixmap(Symbols::pixmap(QStringLiteral("circle.hexagongrid.fill"), 24, Color::neonCyan(),
                                     devicePixelRatioF()));
+    addGlow(logo, withAlpha(Color::neonCyan(), 0.5), 5);
     brandRow->addWidget(logo);
     QLabel *name = settingsLabel(QStringLiteral("QUORVANTIS"), 14, QFont::Bold, Qt::white, brand);
     QFont mono = Theme::monospaced(name->font());
@@ -326,6 +344,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     m_column->setSpacing(30);
     m_header = settingsLabel(QString(), 28, QFont::Black, Qt::white, column);
     m_header->setWordWrap(true);
+    addGlow(m_header, Theme::white(0.6), 8);
     m_column->addWidget(m_header);
     m_scroll->setWidget(column);
     areaLayout->addWidget(m_scroll);
@@ -384,7 +403,39 @@ void SettingsView::selectTab(SettingsTab tab)
         return;
     }
     m_selectedTab = tab;
+    // The page it replaces fades out as a still picture where it stood.
+    const bool animated = m_page && isVisible();
+    QPixmap leaving;
+    QRect leavingFrame;
+    if (animated) {
+        leaving = stillPicture(*m_page);
+        leavingFrame = m_page->geometry();
+    }
     buildPage();
+    if (!animated)
+        return;
+    delete m_leavingPage.data();
+    auto *picture = new QLabel(m_scroll->widget());
+    picture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    picture->setPixmap(leaving);
+    picture->setGeometry(leavingFrame);
+    picture->show();
+    m_leavingPage = picture;
+    m_pageFade.setValue(0);
+    m_pageFade.springTo(1, pageSpringResponse, pageSpringDamping);
+}
+
+void SettingsView::followPageFade()
+{
+    const double shown = m_pageFade.clamped();
+    if (m_page)
+        setScaleFade(m_page, shown);
+    if (!m_leavingPage)
+        return;
+    if (shown >= 1 && !m_pageFade.isRunning())
+        delete m_leavingPage.data();
+    else
+        setScaleFade(m_leavingPage, 1 - shown);
 }
 
 void SettingsView::closePage()

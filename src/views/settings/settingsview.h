@@ -8,6 +8,7 @@
 #include "core/applanguage.h"
 #include "dock/dockmonitor.h"
 #include "platform/appicons.h"
+#include "ui/animatedvalue.h"
 #include "views/settings/settingstab.h"
 
 class QAbstractButton;
@@ -44,7 +45,8 @@ struct SettingsContext
 
 // The content of the settings window, 750 points wide: the sidebar with the brand and one row per
 // page, and the scrolling page area with the selected page's title over the page. The page is built
-// afresh whenever another tab is selected, and told before it goes; every label follows
+// afresh whenever another tab is selected, and told before it goes; chosen in the sidebar, the new
+// page fades in over the old one fading out, on a spring. Every label follows
 // "appLanguage" at once, the backdrop's material follows "blurAmount". Dragging its background
 // moves the window. Main thread.
 class SettingsView : public QWidget
@@ -82,6 +84,7 @@ protected:
 private:
     void buildPage();
     void applyLanguage();
+    void followPageFade();
 
     SettingsContext m_context;
     SettingsTab m_selectedTab = SettingsTab::general;
@@ -94,6 +97,9 @@ private:
     QVBoxLayout *m_column = nullptr;
     SettingsPage *m_page = nullptr;
     bool m_rebuildPending = false;
+    // How far the page chosen last has come in; the picture of the page it replaced fades out.
+    AnimatedValue m_pageFade;
+    QPointer<QLabel> m_leavingPage;
 };
 
 } // namespace qv

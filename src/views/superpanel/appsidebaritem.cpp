@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core/color.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 
@@ -18,11 +19,13 @@ constexpr double hoverScale = 1.05;
 constexpr double tileRadius = 14;
 constexpr double symbolRadius = 12;
 constexpr int captionGap = 6;
+constexpr double springResponse = 0.3;
+constexpr double springDamping = 0.7;
 
 } // namespace
 
-AppSidebarItem::AppSidebarItem(const QImage &icon, const QString &name, QWidget *parent)
-    : QAbstractButton(parent), m_icon(icon), m_name(name)
+AppSidebarItem::AppSidebarItem(const QImage &icon, const QString &name, Scheduler &scheduler, QWidget *parent)
+    : QAbstractButton(parent), m_icon(icon), m_name(name), m_hover(scheduler, 0, [this] { followHover(); })
 {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
@@ -33,6 +36,7 @@ AppSidebarItem::AppSidebarItem(const QImage &icon, const QString &name, QWidget 
 AppSidebarItem::~AppSidebarItem()
 {
     delete m_caption;
+    delete m_leavingCaption.data();
 }
 
 QSize AppSidebarItem::sizeHint() const
@@ -67,15 +71,30 @@ void AppSidebarItem::leaveEvent(QEvent *event)
     setHovering(false);
 }
 
+void AppSidebarItem::hideEvent(QHideEvent *event)
+{
+    QAbstractButton::hideEvent(event);
+    // Nothing plays unseen.
+    m_hover.setValue(m_hover.target());
+}
+
 void AppSidebarItem::setHovering(bool hovering)
 {
     if (hovering == m_hovering)
         return;
     m_hovering = hovering;
+    // Hidden, nothing plays: the look stands at rest.
+    if (isVisible())
+        m_hover.springTo(hovering ? 1 : 0, springResponse, springDamping);
+    else
+        m_hover.setValue(hovering ? 1 : 0);
     update();
+    delete m_leavingCaption.data();
     if (!hovering) {
-        delete m_caption;
+        // It fades out with the hover, and goes at the end.
+        m_leavingCaption = m_caption;
         m_caption = nullptr;
+        followHover();
         return;
     }
     // A child of the whole panel, so a long name shows in full beyond the column.
@@ -94,6 +113,20 @@ void AppSidebarItem::setHovering(bool hovering)
     m_caption->move(x, int(below.y()));
     m_caption->show();
     m_caption->raise();
+    followHover();
+}
+
+void AppSidebarItem::followHover()
+{
+    update();
+    const double opacity = m_hover.clamped();
+    setScaleFade(m_caption, opacity);
+    if (!m_leavingCaption)
+        return;
+    if (opacity <= 0 || !m_hover.isRunning())
+        delete m_leavingCaption.data();
+    else
+        setScaleFade(m_leavingCaption, opacity);
 }
 
 QRectF AppSidebarItem::tileRect() const
@@ -107,9 +140,10 @@ void AppSidebarItem::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRectF tile = tileRect();
-    if (m_hovering) {
+    const double scale = 1 + (hoverScale - 1) * m_hover.value();
+    if (scale != 1) {
         painter.translate(tile.center());
-        painter.scale(hoverScale, hoverScale);
+        painter.scale(scale, scale);
         painter.translate(-tile.center());
     }
     QPainterPath shape;
@@ -118,8 +152,8 @@ void AppSidebarItem::paintEvent(QPaintEvent *)
     if (m_selected)
         painter.fillPath(
             shape, QColor(Color::neonCyan().red(), Color::neonCyan().green(), Color::neonCyan().blue(), 51));
-    else if (m_hovering)
-        painter.fillPath(shape, Theme::white(0.1));
+    else if (m_hover.clamped() > 0)
+        painter.fillPath(shape, Theme::white(0.1 * m_hover.clamped()));
 
     const QRectF content = tile.adjusted(6, 6, -6, -6);
     if (!m_icon.isNull()) {

@@ -2,6 +2,9 @@
 
 #include <QAbstractButton>
 #include <QImage>
+#include <QPointer>
+
+#include "ui/animatedvalue.h"
 
 class QLabel;
 
@@ -11,14 +14,15 @@ namespace qv {
 // symbol when it has none, as for "All Apps") on a rounded tile that turns cyan while it is the
 // active filter and grows slightly under the pointer, with the application's name as a small dark
 // caption below it while hovered. The caption is shown in full, over the neighbouring items and
-// beyond the narrow column. Main thread.
+// beyond the narrow column. The hover look comes and goes on a spring, the caption fading with it.
+// The scheduler must outlive the item. Main thread.
 class AppSidebarItem : public QAbstractButton
 {
     Q_OBJECT
 public:
     static constexpr int tileSize = 44 + 2 * 6;
 
-    AppSidebarItem(const QImage &icon, const QString &name, QWidget *parent = nullptr);
+    AppSidebarItem(const QImage &icon, const QString &name, Scheduler &scheduler, QWidget *parent = nullptr);
     ~AppSidebarItem() override;
 
     QString name() const { return m_name; }
@@ -27,7 +31,7 @@ public:
     bool isSelected() const { return m_selected; }
     void setSelected(bool selected);
     bool isHovering() const { return m_hovering; }
-    // The caption while hovered; none otherwise.
+    // The caption while hovered; none otherwise (a caption fading out is no longer counted).
     QLabel *caption() const { return m_caption; }
 
     QSize sizeHint() const override;
@@ -36,9 +40,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void setHovering(bool hovering);
+    void followHover();
     QRectF tileRect() const;
 
     QImage m_icon;
@@ -46,6 +52,8 @@ private:
     bool m_selected = false;
     bool m_hovering = false;
     QLabel *m_caption = nullptr;
+    QPointer<QLabel> m_leavingCaption;
+    AnimatedValue m_hover;
 };
 
 } // namespace qv

@@ -7,6 +7,7 @@
 #include "core/color.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
+#include "ui/shadowunder.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/items/itemrules.h"
@@ -42,6 +43,8 @@ ClipboardPreviewBubble::ClipboardPreviewBubble(SuperPanelColumnState &state, Set
         QStringLiteral("QPlainTextEdit { background: transparent; color: rgba(255,255,255,217); }"));
     m_text->hide();
     hide();
+    // It floats over the column's rows on a soft shadow.
+    new ShadowUnder(*this, ShadowUnder::Look{16, 0.5, 20, 8});
     connect(&state, &SuperPanelColumnState::clipboardPreviewChanged, this, &ClipboardPreviewBubble::follow);
     connect(&state, &SuperPanelColumnState::columnTopChanged, this, &ClipboardPreviewBubble::place);
     connect(&settings, &SettingsStore::changed, this, [this](const QString &key) {

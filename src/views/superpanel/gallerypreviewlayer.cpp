@@ -255,24 +255,14 @@ void GalleryPreviewLayer::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const double presence = m_transition.presence();
     painter.fillRect(rect(), Theme::black(0.6 * presence));
-    const QRectF frame = m_transition.frame();
-    if (!frame.isEmpty() && (m_transition.isRunning() || m_panel->isVisible())) {
-        painter.setOpacity(presence);
-        Theme::paintShadow(painter, frame, cornerRadius, 0.8, 50, 20);
-        painter.setOpacity(1);
-    }
-    m_transition.paint(painter);
+    m_transition.paintWithShadow(painter, cornerRadius, 0.8, 50, 20);
 }
 
 void GalleryPreviewLayer::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    // The panel closed under it: no spring plays unseen, and a leaving preview is gone.
-    if (!m_transition.isRunning())
-        return;
-    const bool leaving = m_transition.isLeaving();
-    m_transition.cancel();
-    if (leaving) {
+    // The panel closed under it: a leaving preview is gone.
+    if (m_transition.finishUnseen()) {
         hide();
         emit hidden();
     }

@@ -12,6 +12,7 @@
 
 #include "core/color.h"
 #include "core/localization.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/bubble/windowactionmenu.h"
@@ -29,6 +30,11 @@ constexpr double iconSize = 36;
 constexpr int eyeSize = 12 + 2 * 6;
 constexpr double selectedScale = 1.03;
 constexpr double draggingScale = 1.05;
+// The selection's look (outline, glow, scale, Return hint) and the hover's eye move on springs.
+constexpr double selectionResponse = 0.25;
+constexpr double hoverResponse = 0.3;
+constexpr double springDamping = 0.7;
+constexpr double badgeShadowRadius = 4;
 
 QColor cyan(double opacity)
 {
@@ -112,7 +118,8 @@ QPixmap chrome(const QSizeF &card, bool selected, double dpr)
 GlobalWindowCard::GlobalWindowCard(const AppWindowModel &window, const SuperPanelActions &actions,
                                    Scheduler &scheduler, Callbacks callbacks, QWidget *parent)
     : QWidget(parent), m_window(window), m_actions(actions), m_callbacks(std::move(callbacks)),
-      m_scaleAnimation(scheduler)
+      m_scale(scheduler, 1.0, [this] { update(); }), m_selection(scheduler, 0, [this] { update(); }),
+      m_chrome(scheduler, 0, [this] { applyChromeOpacity(); })
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
@@ -124,7 +131,7 @@ GlobalWindowCard::GlobalWindowCard(const AppWindowModel &window, const SuperPane
     });
     setCardSize(QSize(int(SuperPanelRules::minCardWidth), int(SuperPanelRules::cardHeight)));
     setLanguage(m_language);
-    updateChrome();
+    applyChromeOpacity();
 }
 
 GlobalWindowCard::~GlobalWindowCard()
@@ -139,8 +146,7 @@ void GlobalWindowCard::abandonPress()
         return;
     m_dragging = false;
     m_dragOffset = QPointF();
-    m_scaleAnimation.cancel();
-    m_scale = targetScale();
+    m_scale.setValue(targetScale());
     if (m_callbacks.onDragStop)
         m_callbacks.onDragStop();
     if (m_actions.card.cancelDrag)
@@ -153,7 +159,10 @@ void GlobalWindowCard::hideEvent(QHideEvent *event)
     // A hidden card (the panel closed, a search left it out) hears no release.
     abandonPress();
     setHovered(false);
-    updateChrome();
+    // Nothing moves unseen: a hidden card stands at rest.
+    m_scale.setValue(targetScale());
+    m_selection.setValue(m_selected ? 1 : 0);
+    m_chrome.setValue(m_selected ? 1 : 0);
 }
 
 void GlobalWindowCard::setWindow(const AppWindowModel &window)
@@ -175,17 +184,21 @@ void GlobalWindowCard::setSelected(bool selected)
     m_selected = selected;
     if (selected)
         raise(); // its glow and scale overlap the neighbours' margins
-    updateChrome();
+    if (isVisible())
+        m_selection.springTo(selected ? 1 : 0, selectionResponse, springDamping);
+    else
+        m_selection.setValue(selected ? 1 : 0);
+    updateChrome(selectionResponse);
     animateScale();
     update();
 }
 
 void GlobalWindowCard::animateScale()
 {
-    m_scaleAnimation.start(m_scale, targetScale(), 0.4, Animation::spring(0.25, 0.7), [this](double value) {
-        m_scale = value;
-        update();
-    });
+    if (isVisible())
+        m_scale.springTo(targetScale(), selectionResponse, springDamping);
+    else
+        m_scale.setValue(targetScale());
 }
 
 void GlobalWindowCard::setCardSize(const QSize &size)
@@ -226,9 +239,24 @@ double GlobalWindowCard::targetScale() const
     return m_dragging ? draggingScale : (m_selected ? selectedScale : 1.0);
 }
 
-void GlobalWindowCard::updateChrome()
+void GlobalWindowCard::updateChrome(double response)
 {
-    m_eye->setVisible((m_hovered || m_selected) && !m_dragging);
+    const double target = (m_hovered || m_selected) ? 1 : 0;
+    // A dragged card's picture follows the pointer without its eye.
+    if (m_dragging || !isVisible())
+        m_chrome.setValue(m_dragging ? 0 : target);
+    else
+        m_chrome.springTo(target, response, springDamping);
+    applyChromeOpacity();
+}
+
+void GlobalWindowCard::applyChromeOpacity()
+{
+    // The eye takes clicks from the moment it starts to come in, and none once it starts to go.
+    const double opacity = m_chrome.clamped();
+    m_eye->setVisible(m_chrome.target() > 0 || opacity > 0);
+    m_eye->setAttribute(Qt::WA_TransparentForMouseEvents, m_chrome.target() <= 0);
+    setScaleFade(m_eye, opacity);
 }
 
 void GlobalWindowCard::setHovered(bool hovered)
@@ -236,7 +264,7 @@ void GlobalWindowCard::setHovered(bool hovered)
     if (hovered == m_hovered)
         return;
     m_hovered = hovered;
-    updateChrome();
+    updateChrome(hoverResponse);
     update();
     if (hovered && m_callbacks.onHover)
         m_callbacks.onHover();
@@ -271,7 +299,7 @@ void GlobalWindowCard::mouseMoveEvent(QMouseEvent *event)
             return;
         m_dragging = true;
         raise(); // passes over its neighbours
-        updateChrome();
+        updateChrome(selectionResponse);
         animateScale();
         CardActions::run(m_actions.card.startPeeking, m_window);
     }
@@ -299,8 +327,8 @@ void GlobalWindowCard::mouseReleaseEvent(QMouseEvent *event)
     m_dragOffset = QPointF();
     if (m_callbacks.onDragStop)
         m_callbacks.onDragStop();
-    m_scale = targetScale();
-    updateChrome();
+    m_scale.setValue(targetScale());
+    updateChrome(selectionResponse);
     update();
     CardActions::run(m_actions.card.endDrag, m_window);
     if (SuperPanelRules::releaseFocuses(translation)) {
@@ -353,6 +381,7 @@ const QPixmap &GlobalWindowCard::iconPixmap()
         m_icon = QPixmap::fromImage(
             m_window.appIcon.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         m_icon.setDevicePixelRatio(dpr);
+        m_iconShadow = Theme::shapeShadow(m_icon, Theme::black(0.3), badgeShadowRadius);
     }
     return m_icon;
 }
@@ -363,16 +392,27 @@ void GlobalWindowCard::paintEvent(QPaintEvent *)
     if (m_ghosted)
         painter.setOpacity(0.25);
     const QRectF card(cardRect());
+    const double scale = m_scale.value();
     painter.translate(card.center());
-    painter.scale(m_scale, m_scale);
+    painter.scale(scale, scale);
     painter.translate(-card.center());
-    if (m_scale != 1.0)
+    if (scale != 1.0)
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
 
     const double dpr = devicePixelRatioF();
     const QPointF origin(card.x() - margin, card.y() - margin);
-    painter.drawPixmap(origin, halo(card.size(), m_selected, dpr));
-    painter.drawPixmap(origin, chrome(card.size(), m_selected, dpr));
+    // The selected look comes and goes over the other: glow over shadow, cyan over the faint edge.
+    const double selection = m_selection.clamped();
+    const double opacity = painter.opacity();
+    for (const bool selected : {false, true}) {
+        const double share = selected ? selection : 1 - selection;
+        if (share <= 0)
+            continue;
+        painter.setOpacity(opacity * share);
+        painter.drawPixmap(origin, halo(card.size(), selected, dpr));
+        painter.drawPixmap(origin, chrome(card.size(), selected, dpr));
+    }
+    painter.setOpacity(opacity);
 
     const QRectF thumb(card.x(), card.y(), card.width(), SuperPanelRules::thumbnailHeight);
     if (!m_window.image.isNull()) {
@@ -390,8 +430,10 @@ void GlobalWindowCard::paintEvent(QPaintEvent *)
         const QPointF icon(thumb.x() + chromePadding, thumb.bottom() - chromePadding - iconSize);
         const QPixmap &picture = iconPixmap();
         const QSizeF size = QSizeF(picture.size()) / picture.devicePixelRatio();
-        painter.drawPixmap(icon + QPointF((iconSize - size.width()) / 2, (iconSize - size.height()) / 2),
-                           picture);
+        const QPointF at = icon + QPointF((iconSize - size.width()) / 2, (iconSize - size.height()) / 2);
+        // Its shadow falls 2 below it.
+        painter.drawPixmap(at + QPointF(-badgeShadowRadius, 2 - badgeShadowRadius), m_iconShadow);
+        painter.drawPixmap(at, picture);
     }
 
     const QRectF info(card.x(), thumb.bottom(), card.width(), card.bottom() - thumb.bottom());
@@ -414,8 +456,9 @@ void GlobalWindowCard::paintEvent(QPaintEvent *)
     painter.drawText(QRectF(text.x(), top + nameMetrics.height() + 4, text.width(), titleMetrics.height()),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                      titleMetrics.elidedText(m_window.title, Qt::ElideRight, text.width()));
-    if (m_selected) {
+    if (m_selected || selection > 0) {
         const int size = 12;
+        painter.setOpacity(opacity * selection);
         painter.drawPixmap(QPointF(info.right() - chromePadding - size, info.center().y() - size / 2.0),
                            Symbols::pixmap(QStringLiteral("return"), size, cyan(1), dpr));
     }

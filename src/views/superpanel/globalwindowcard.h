@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "core/applanguage.h"
-#include "ui/animation.h"
+#include "ui/animatedvalue.h"
 #include "windows/appwindowmodel.h"
 
 class QAbstractButton;
@@ -70,7 +70,10 @@ public:
     bool isHovered() const { return m_hovered; }
     bool isDraggingLocal() const { return m_dragging; }
     QPointF dragOffset() const { return m_dragOffset; }
-    double scale() const { return m_scale; }
+    double scale() const { return m_scale.value(); }
+    // How far the selected look has come in: 0 unselected, 1 selected (it may overshoot while it
+    // springs).
+    double selection() const { return m_selection.value(); }
     QAbstractButton *eyeButton() const { return m_eye; }
     // While a picture of the card follows the pointer, its place shows only a faint card.
     void setGhosted(bool ghosted);
@@ -90,7 +93,9 @@ private:
     void setHovered(bool hovered);
     // Ends a press or drag that will hear no release; a drag ends without snapping.
     void abandonPress();
-    void updateChrome();
+    // The eye button fades in and out on the spring of what changed (hover or selection).
+    void updateChrome(double response);
+    void applyChromeOpacity();
     void animateScale();
     double targetScale() const;
     void place();
@@ -110,12 +115,14 @@ private:
     bool m_ghosted = false;
     QPointF m_pressGlobal;
     QPointF m_dragOffset;
-    double m_scale = 1.0;
-    Animation m_scaleAnimation;
+    AnimatedValue m_scale;
+    AnimatedValue m_selection;
+    AnimatedValue m_chrome;
     QPixmap m_thumbnail;
     qint64 m_thumbnailKey = 0;
     QSize m_thumbnailSize;
     QPixmap m_icon;
+    QPixmap m_iconShadow;
     qint64 m_iconKey = 0;
 };
 

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +14,7 @@
 #include "core/localization.h"
 #include "ui/dockglassbackground.h"
 #include "ui/panel.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/peek/dropzoneview.h"
@@ -34,6 +34,9 @@ constexpr double backdropOpacity = 0.95;
 constexpr double draggingOpacity = 0.4;
 constexpr int headerTop = 60;
 constexpr int searchMaxWidth = 680;
+constexpr double enteringScale = 0.98;
+constexpr double zoneSpringResponse = 0.3;
+constexpr double zoneSpringDamping = 0.7;
 
 // A column with a tinted fill and a 1-pt line along one edge. Clicks on it stop here, so they do
 // not reach the backdrop and close the panel.
@@ -84,7 +87,9 @@ protected:
 } // namespace
 
 SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &scheduler, QWidget *parent)
-    : QWidget(parent), m_state(state), m_scheduler(scheduler)
+    : QWidget(parent), m_state(state), m_scheduler(scheduler),
+      m_presence(scheduler, state.showContent() ? 1 : 0, [this] { updatePresentation(); }),
+      m_zonePresence(scheduler, 0, [this] { followZones(); })
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -107,7 +112,7 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
         m_zones.append(new DropZoneView(QString::fromLatin1(tile.symbol), scheduler, m_zoneLayer));
     m_zoneLayer->hide();
 
-    connect(&state, &SuperPanelState::showContentChanged, this, &SuperPanelOverlay::updatePresentation);
+    connect(&state, &SuperPanelState::showContentChanged, this, &SuperPanelOverlay::followShowContent);
     connect(&state, &SuperPanelState::routeChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::dragChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::appNamesChanged, this, &SuperPanelOverlay::rebuildAppItems);
@@ -136,7 +141,7 @@ QWidget *SuperPanelOverlay::buildSidebar()
     auto *layout = new QVBoxLayout(m_sidebar);
     layout->setContentsMargins(0, headerTop, 0, 0);
     layout->setSpacing(20);
-    m_allApps = new AppSidebarItem(QImage(), QStringLiteral("All Apps"), m_sidebar);
+    m_allApps = new AppSidebarItem(QImage(), QStringLiteral("All Apps"), m_scheduler, m_sidebar);
     connect(m_allApps, &QAbstractButton::clicked, this, [this] { m_state.selectAppFilter(std::nullopt); });
     layout->addWidget(m_allApps, 0, Qt::AlignHCenter);
 
@@ -245,7 +250,7 @@ void SuperPanelOverlay::rebuildAppItems()
     auto *list = static_cast<QVBoxLayout *>(m_appList->layout());
     int position = 0;
     for (const QString &name : m_state.appNames()) {
-        auto *item = new AppSidebarItem(m_state.appIcon(name), name, m_appList);
+        auto *item = new AppSidebarItem(m_state.appIcon(name), name, m_scheduler, m_appList);
         connect(item, &QAbstractButton::clicked, this, [this, name] { m_state.selectAppFilter(name); });
         list->insertWidget(position++, item, 0, Qt::AlignHCenter);
         m_appItems.append(item);
@@ -286,29 +291,62 @@ void SuperPanelOverlay::addLayer(QWidget *layer)
     m_layers.append(layer);
 }
 
+void SuperPanelOverlay::followShowContent(bool show)
+{
+    const bool leaving = !show;
+    // Going, it takes no input; the keys it swallows itself.
+    m_fullPanel->setAttribute(Qt::WA_TransparentForMouseEvents, leaving);
+    if (m_moduleView)
+        m_moduleView->setAttribute(Qt::WA_TransparentForMouseEvents, leaving);
+    if (leaving && focusWidget() && focusWidget() != this)
+        setFocus(Qt::OtherFocusReason);
+    if (!isVisible())
+        m_presence.setValue(show ? 1 : 0);
+    else
+        m_presence.easeOutTo(show ? 1 : 0, show ? fadeInDuration : fadeOutDuration);
+    updatePresentation();
+}
+
+void SuperPanelOverlay::applyPresence()
+{
+    const double presence = m_presence.clamped();
+    const double scale = enteringScale + (1 - enteringScale) * presence;
+    // Dimmed while a card is dragged, so the screen shows through to the snap targets.
+    const double dim = m_state.isDragging() ? draggingOpacity : 1.0;
+    setScaleFade(m_fullPanel, presence * dim, scale);
+    setScaleFade(m_moduleView, presence, scale);
+    update();
+}
+
 void SuperPanelOverlay::updatePresentation()
 {
-    const bool full = m_state.showContent() && m_state.route() == OverlayRoute::all;
+    const bool shown = m_state.showContent() || m_presence.value() > 0;
+    const bool full = shown && m_state.route() == OverlayRoute::all;
     m_fullPanel->setVisible(full);
     if (m_moduleView) {
-        m_moduleView->setVisible(m_state.showContent() && m_state.route() != OverlayRoute::all);
+        m_moduleView->setVisible(shown && m_state.route() != OverlayRoute::all);
         m_moduleView->raise();
     }
-    // Dimmed while a card is dragged, so the screen shows through to the snap targets.
-    if (full && m_state.isDragging()) {
-        if (!m_fullPanel->graphicsEffect()) {
-            auto *dim = new QGraphicsOpacityEffect(m_fullPanel);
-            dim->setOpacity(draggingOpacity);
-            m_fullPanel->setGraphicsEffect(dim);
-        }
-    } else if (m_fullPanel->graphicsEffect()) {
-        m_fullPanel->setGraphicsEffect(nullptr);
+    applyPresence();
+    const double zones = m_state.isDragging() ? 1 : 0;
+    if (zones != m_zonePresence.target()) {
+        if (isVisible())
+            m_zonePresence.springTo(zones, zoneSpringResponse, zoneSpringDamping);
+        else
+            m_zonePresence.setValue(zones);
     }
-    m_zoneLayer->setVisible(m_state.isDragging());
-    if (m_state.isDragging())
-        m_zoneLayer->raise();
+    followZones();
     updateZones();
     update();
+}
+
+void SuperPanelOverlay::followZones()
+{
+    const double opacity = m_zonePresence.clamped();
+    m_zoneLayer->setVisible(m_state.isDragging() || opacity > 0);
+    if (!m_zoneLayer->isHidden())
+        m_zoneLayer->raise();
+    setScaleFade(m_zoneLayer, opacity, 1);
 }
 
 void SuperPanelOverlay::updateZones()
@@ -344,7 +382,7 @@ void SuperPanelOverlay::paintEvent(QPaintEvent *)
     const bool translucent = !panel || panel->isTranslucent();
     QColor tint = DockGlassBackground::tint(DockGlassBackground::materialFor(backdropBlur), translucent);
     if (translucent)
-        tint.setAlphaF(tint.alphaF() * float(backdropOpacity));
+        tint.setAlphaF(tint.alphaF() * float(backdropOpacity * m_presence.clamped()));
     painter.fillRect(rect(), tint);
 }
 
@@ -363,7 +401,7 @@ void SuperPanelOverlay::focusInEvent(QFocusEvent *event)
 {
     // A click on something that takes no focus (a sidebar filter, the clear button) hands it up to
     // the panel: on the window area it belongs to the search field, which takes the typing.
-    if (m_searchField->isVisible())
+    if (m_searchField->isVisible() && m_state.showContent())
         m_searchField->setFocus(event->reason());
     else
         QWidget::focusInEvent(event);
@@ -386,6 +424,11 @@ bool SuperPanelOverlay::commandKeyButtons(QKeyEvent *event)
 
 void SuperPanelOverlay::keyPressEvent(QKeyEvent *event)
 {
+    // The content is going: the keys are still the panel's, and do nothing.
+    if (!m_state.showContent()) {
+        event->accept();
+        return;
+    }
     if (commandKeyButtons(event)) {
         event->accept();
         return;
@@ -416,6 +459,8 @@ bool SuperPanelOverlay::eventFilter(QObject *watched, QEvent *event)
 
 bool SuperPanelOverlay::handleSearchKey(QKeyEvent *event)
 {
+    if (!m_state.showContent())
+        return true; // going: swallowed
     if (commandKeyButtons(event))
         return true;
     // Every key below is the panel's: the arrows and Tab never move the caret or the focus.

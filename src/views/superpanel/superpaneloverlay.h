@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "ui/animatedvalue.h"
+
 class QLineEdit;
 
 namespace qv {
@@ -22,6 +24,10 @@ class WindowGrid;
 // Ctrl+M close and minimise the selected window wherever the focus is. A click on the backdrop
 // closes the panel.
 //
+// Its content comes in over 0.12 s and goes over 0.1 s, easing out: the backdrop fades, the panel
+// (or the module view) fades and grows from 0.98 of its size. While it goes it takes no input
+// and swallows every key, so nothing reaches the windows behind before the owner hides it.
+//
 // Everything it shows and does goes through `state`, which with the scheduler must outlive it.
 // Main thread.
 class SuperPanelOverlay : public QWidget
@@ -30,6 +36,8 @@ class SuperPanelOverlay : public QWidget
 public:
     static constexpr int sidebarWidth = 100;
     static constexpr int rightColumnWidth = 320;
+    static constexpr double fadeInDuration = 0.12;
+    static constexpr double fadeOutDuration = 0.1;
 
     SuperPanelOverlay(SuperPanelState &state, Scheduler &scheduler, QWidget *parent = nullptr);
 
@@ -47,6 +55,8 @@ public:
     QWidget *rightColumn() const { return m_rightColumn; }
     QWidget *settingsButton() const { return m_settingsButton; }
     QList<DropZoneView *> zones() const { return m_zones; }
+    // How far the content has come in: 0 gone, 1 fully shown.
+    double presence() const { return m_presence.value(); }
     // The view of the module routes ("clipboard", "shelf"), shown over the whole panel in place of
     // the window area while such a route is open; the panel takes ownership.
     void setModuleView(QWidget *view);
@@ -71,6 +81,11 @@ private:
     void rebuildAppItems();
     void updateAppSelection();
     void updatePresentation();
+    void followShowContent(bool show);
+    // The entrance or exit of the content at its present stage (and the card drag's dim).
+    void applyPresence();
+    // The snap zones fade in and out with a card drag.
+    void followZones();
     void updateZones();
     bool handleSearchKey(QKeyEvent *event);
     // The panel's window commands, Ctrl+W and Ctrl+M; true when the key was one of them.
@@ -93,6 +108,8 @@ private:
     QList<DropZoneView *> m_zones;
     QWidget *m_moduleView = nullptr;
     QList<QWidget *> m_layers;
+    AnimatedValue m_presence;
+    AnimatedValue m_zonePresence;
     // A key on its way from the panel to the search field, which may hand it back up.
     bool m_forwardingKey = false;
 };
