@@ -108,8 +108,7 @@ const KeyRow keyRows[] = {
      keyControlFlag | keyCommandFlag,
      false,
      "all"},
-    // How stored values read (text, fractions, negative or bare flags) is KeyboardShortcut::read's
-    // table; a bare key stored is not taken from the application.
+    // How stored values read is KeyboardShortcut::read's table; a bare key stays the application's.
     {"bareKeyStoredIsRefused", with(modules, "clipboardFlags", 0), cKey, 0, false, ""},
     {"switcherFlagAsNumberCountsAsOn", {{"enableGlobalSwitcher", 0}}, tab, option, false, "all"},
 };
