@@ -27,9 +27,10 @@ struct RangedSettingKey;
 // picker. Every control writes its setting at once, and follows writes made elsewhere.
 //
 // A recorder listens for the next key pressed with Ctrl, Alt or Super and stores it at once; keys
-// without one (alone or with Shift) pass on. While one listens "isRecordingShortcut" is set (no hotkey fires,
-// the grabs stand aside). Listening ends with the recorded key, with the other recorder starting, with the
-// module hotkeys switched off (from anywhere) and when the page goes. Main thread.
+// without one (alone or with Shift) pass on. While one listens "isRecordingShortcut" is set (no
+// hotkey fires, the grabs stand aside). Listening ends with the recorded key, with the other
+// recorder starting, with the module hotkeys switched off (from anywhere) and when the page goes.
+// Main thread.
 class AppearanceSettingsSection : public SettingsPage
 {
     Q_OBJECT

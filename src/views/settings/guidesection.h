@@ -16,8 +16,8 @@ class SettingsStore;
 // the module hotkeys, window snapping, diagnostics). Every text comes from the localisation table in
 // the page's language except the keycaps, which name the keys the same way in every language. The
 // three hotkeys are named as they are in force when the page is built (the settings window builds
-// a page afresh each time its tab is chosen), in the keycap words of the shortcut pages, in the
-// keycaps and where the description names the switcher's. No state, no timers. Main thread.
+// a page afresh each time its tab is chosen), in the shortcut pages' keycap words: in the key
+// tables, and where the description names the switcher's. No state, no timers. Main thread.
 class GuideSection : public SettingsPage
 {
     Q_OBJECT
