@@ -390,8 +390,8 @@ TEST(KeyDownMonitor, AKeyIsStoredByItsPositionWithOnlyTheFourModifiers)
     EXPECT_EQ(stored(Qt::Key_Alt, Qt::AltModifier), std::nullopt);
     EXPECT_EQ(stored(Qt::Key_Print, Qt::AltModifier), std::nullopt);
     // A typed key's place comes from its scan code: here the French key of "&" and "1".
-    EXPECT_EQ(KeyDownMonitor::combination(QKeyEvent(QEvent::KeyPress, Qt::Key_Ampersand, Qt::AltModifier, 10, 0, 0)),
-              (KeyCombination{18, option}));
+    const QKeyEvent ampersand(QEvent::KeyPress, Qt::Key_Ampersand, Qt::AltModifier, 10, 0, 0);
+    EXPECT_EQ(KeyDownMonitor::combination(ampersand), (KeyCombination{18, option}));
 }
 
 TEST_F(SettingsWindowTest, ShortcutRecorderListensReviewsAndStoresOnlyOnConfirm)

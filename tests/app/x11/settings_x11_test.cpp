@@ -4,7 +4,6 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,7 +64,11 @@ protected:
             [](const QUrl &) {}, [platform] { return platform.appIcons->installedApplications(); },
             [platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
     }
-    ~SettingsX11Test() override { windows.reset(); }
+    ~SettingsX11Test() override
+    {
+        windows.reset();
+        QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); // after a layout row
+    }
 
     // Opens the window on the Shortcuts page and waits until it has the keyboard. Both callers of
     // the product open it from a click in a window of ours (the tray menu, the Super Panel's gear):
@@ -126,7 +129,6 @@ TEST_P(SettingsX11Test, ARecordedShortcutOpensTheSuperPanelOnTheKeyPressedAndThe
     const QString keys = QStringLiteral("ctrl+alt+") + QLatin1String(row.key);
     ASSERT_TRUE(connection.isValid());
     // Changed while the hotkeys are grabbed; Qt and the grabs follow the map's notify events.
-    const auto restore = qScopeGuard([] { QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); });
     ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {QString::fromLatin1(row.layout)}), 0);
     QTest::qWait(300);
     ShortcutsSettingsSection &page = openShortcuts();
@@ -147,10 +149,10 @@ TEST_P(SettingsX11Test, ARecordedShortcutOpensTheSuperPanelOnTheKeyPressedAndThe
     EXPECT_EQ(page.keycapTexts(), (QStringList{"Ctrl", "Alt", row.keyName}));
     EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
     EXPECT_TRUE(page.heldElsewhereLine()->isHidden());
-    saveScreenshot(*windows->settingsWindow(), QStringLiteral("settings_x11_shortcuts_") + QLatin1String(row.layout));
+    saveScreenshot(*windows->settingsWindow(), "settings_x11_shortcuts");
 
-    for (const QString &old : {QStringLiteral("alt+Tab"), QStringLiteral("ctrl+alt+") + QLatin1String(row.otherKey)})
-        ASSERT_TRUE(xdotool(QStringLiteral("key ") + old));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+alt+") + QLatin1String(row.otherKey)));
     QTest::qWait(500);
     EXPECT_FALSE(panelShown()) << "the old shortcut or another key opens the panel";
 

@@ -37,11 +37,10 @@ bool mapScrollLockToMod3(bool mapped)
 {
     xcb_connection_t *x = xcb_connect(nullptr, nullptr);
     auto *map = xcb_get_modifier_mapping_reply(x, xcb_get_modifier_mapping(x), nullptr);
-    const int perModifier = map->keycodes_per_modifier;
-    QByteArray codes(reinterpret_cast<const char *>(xcb_get_modifier_mapping_keycodes(map)), 8 * perModifier);
-    codes[5 * perModifier] = char(mapped ? 78 : 0);
+    xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(map); // changed in place and sent back
+    codes[5 * map->keycodes_per_modifier] = mapped ? 78 : 0;
     auto *set = xcb_set_modifier_mapping_reply(
-        x, xcb_set_modifier_mapping(x, perModifier, reinterpret_cast<const xcb_keycode_t *>(codes.data())), nullptr);
+        x, xcb_set_modifier_mapping(x, map->keycodes_per_modifier, codes), nullptr);
     const bool done = set && set->status == XCB_MAPPING_STATUS_SUCCESS;
     std::free(set);
     std::free(map);
@@ -83,15 +82,13 @@ protected:
         terminal = std::make_unique<QProcess>();
         typed = dir.filePath(QStringLiteral("typed"));
         terminal->start(QStringLiteral("xterm"),
-                        {QStringLiteral("-title"), dir.path(), QStringLiteral("-e"),
-                         QStringLiteral("sh"), QStringLiteral("-c"),
-                         QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed)});
+                        {QStringLiteral("-title"), dir.path(), QStringLiteral("-e"), QStringLiteral("sh"),
+                         QStringLiteral("-c"), QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed)});
         ASSERT_TRUE(terminal->waitForStarted(5000));
+        const QString search =
+            QStringLiteral("search --sync --name %1 windowactivate --sync").arg(dir.path());
         // A search fails when a window it looks at closes meanwhile (the last test's terminal).
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            return xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"), dir.path(),
-                            QStringLiteral("windowactivate"), QStringLiteral("--sync")});
-        }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool(search.split(QLatin1Char(' '))); }, 5000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(typed); }, 5000));
     }
     QByteArray typedText() const
@@ -140,10 +137,10 @@ TEST_F(X11GlobalInputTest, GrabbedCombinationIsConsumedInEveryLockStateAndOtherK
     // time and nothing reaches the window.
     int fires = 0;
     for (const char *locks : {"", "Caps_Lock", "Num_Lock", "Scroll_Lock", "Caps_Lock Num_Lock Scroll_Lock"}) {
-        const QStringList keys = QString::fromLatin1(locks).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        ASSERT_TRUE(xdotool(QStringList{QStringLiteral("key")} + keys + QStringList{QStringLiteral("alt+Tab")} + keys));
+        const QString keys = QStringLiteral("key %1 alt+Tab %1").arg(QLatin1String(locks));
+        ASSERT_TRUE(xdotool(keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)));
         settleTerminal();
-        EXPECT_TRUE(QTest::qWaitFor([&, expected = ++fires] { return fired(altTab) == expected; }, 5000)) << locks;
+        EXPECT_TRUE(QTest::qWaitFor([&, n = ++fires] { return fired(altTab) == n; }, 5000)) << locks;
         EXPECT_EQ(typedBesidesSettling(), QByteArray()) << locks;
     }
 }
@@ -193,10 +190,10 @@ TEST_F(X11GlobalInputTest, CombinationsHeldElsewhereOrReleasedReachTheFocusedWin
     // Another client takes Alt+C with Caps Lock on.
     xcb_connection_t *other = xcb_connect(nullptr, nullptr);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
-    ASSERT_EQ(xcb_request_check(other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_1 | XCB_MOD_MASK_LOCK,
-                                                            xkbKeycodeForKeyCode(cKey), XCB_GRAB_MODE_ASYNC,
-                                                            XCB_GRAB_MODE_ASYNC)),
-              nullptr);
+    const xcb_void_cookie_t grab =
+        xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_1 | XCB_MOD_MASK_LOCK, xkbKeycodeForKeyCode(cKey),
+                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    ASSERT_EQ(xcb_request_check(other, grab), nullptr);
     filter.consume = {altTab, altC};
     EXPECT_EQ(input.setShortcuts({altC, altTab}), QList<KeyCombination>{altC});
     startRecordingTerminal();
