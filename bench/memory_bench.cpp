@@ -77,7 +77,7 @@ struct Application
                                                       edgePopup->ages(),
                                                       scheduler};
         panel->setColumn(new ClipboardShelfColumn(*columnState, services));
-        panel->addLayer(new SuperPanelGallery(*columnState, services));
+        panel->setGallery(new SuperPanelGallery(*columnState, services));
         panel->resize(1920, 1080);
         panel->show();
     }

@@ -77,7 +77,7 @@ struct Scene
             sim.fileIcons,  queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent),
             ages,           scheduler};
         view.setColumn(new ClipboardShelfColumn(columnState, services));
-        view.addLayer(new SuperPanelGallery(columnState, services));
+        view.setGallery(new SuperPanelGallery(columnState, services));
         view.resize(1440, 900);
         view.show();
         QApplication::processEvents();

@@ -22,6 +22,7 @@ packages=(
     xvfb openbox xclip x11-utils xterm xauth xdotool x11-apps
     x11-xkb-utils  # setxkbmap: the shortcut recorder's tests on French and German layouts
     trayer  # a system tray for the tray icon's x11 test
+    picom  # a compositor that blurs nothing, for the x11 check that no glass lets text through
     # A panel with its accessibility bus for the Dock's end-to-end test.
     dbus at-spi2-core xfce4-panel xfconf
     python3-xlib  # the XTEST driver of the sanitized application run

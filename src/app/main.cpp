@@ -31,6 +31,7 @@
 #include "runtime/workqueue.h"
 #include "shelf/fileshelfmanager.h"
 #include "ui/interfacelanguage.h"
+#include "ui/menulook.h"
 #include "views/settings/settingswindowmanager.h"
 
 namespace {
@@ -113,6 +114,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quorvantis"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVANTIS_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    applyMenuLookEverywhere();
     quitOnSignals();
 
     QtScheduler scheduler;

@@ -341,6 +341,10 @@ void OverlayController::setupEdgePopup()
     m_superPanel->setModuleView(m_edgePopup->makeView());
     connect(m_edgePopup->view(), &EdgePopupView::outlineChanged, this, &OverlayController::updateGlobalOutline);
     connect(m_edgePopup.get(), &EdgePopupModule::draggingOutChanged, this, &OverlayController::updateGlobalOutline);
+    // A desktop panel that starts, moves or resizes changes the work area.
+    connect(m_platform.screens, &ScreenService::screensChanged, this,
+            &OverlayController::updateEdgePopupWorkArea);
+    updateEdgePopupWorkArea();
     syncEdgePopup(m_isGlobalSwitcherVisible);
     setupSuperPanelColumn();
 }
@@ -359,7 +363,7 @@ void OverlayController::setupSuperPanelColumn()
         m_edgePopup->clipboardModel(), m_edgePopup->shelfModel(), *m_clipboard, *m_shelf,
         *m_platform.pasteboard, m_settings, *m_platform.fileIcons, m_decodeQueue, m_edgePopup->ages(), m_scheduler};
     m_superPanel->setColumn(new ClipboardShelfColumn(*m_columnState, services));
-    m_superPanel->addLayer(new SuperPanelGallery(*m_columnState, services));
+    m_superPanel->setGallery(new SuperPanelGallery(*m_columnState, services));
 }
 
 void OverlayController::syncEdgePopup(bool opening)
@@ -426,11 +430,11 @@ void OverlayController::handleHoveredAppChange(const QString &name)
                                              ? std::optional<double>(m_settings.get(Settings::hoverDelay))
                                              : std::nullopt;
     const double delay = BubblePlacement::hoverDelay(stored, m_dockMonitor->isDockAutohideEnabled());
-    m_hoverWorkItem = m_scheduler.after(delay, [this, name] {
+    m_hoverWorkItem = m_scheduler.after(delay, [this, name, delay] {
         if (m_dockMonitor->hoveredApp() != name)
             return;
         m_hideDelayTimer.cancel();
-        m_windowEngine->fetchWindows(name);
+        m_windowEngine->fetchWindows(name, delay);
         m_platform.feedback->performAlignmentHaptic();
     });
 }
@@ -675,7 +679,9 @@ void OverlayController::checkMouseLeftOverlay()
     if (!m_overlayWindow || !m_windowEngine || m_isGlobalSwitcherVisible ||
         m_windowEngine->isContextMenuOpen())
         return;
-    if (m_overlayWindow->alpha() <= 0) {
+    // Ordered out, not merely at alpha 0: a bubble left before its fade-in took a step would
+    // otherwise fade in with no check left to take it down.
+    if (!m_overlayWindow->isVisible()) {
         m_mouseCheckTimer.cancel(); // the bubble is gone; its next showing starts the check again
         return;
     }
@@ -929,6 +935,24 @@ void OverlayController::placeGlobalOverlay()
     const ScreenService &screens = *m_platform.screens;
     if (const auto screen = screenUnder(screens, screens.mouseLocation()))
         m_globalOverlayWindow->setGeometry(flipRect(screen->frame, screens.flipHeight()).toAlignedRect());
+    updateEdgePopupWorkArea();
+}
+
+void OverlayController::updateEdgePopupWorkArea()
+{
+    if (!m_edgePopup || !m_globalOverlayWindow)
+        return;
+    const ScreenService &screens = *m_platform.screens;
+    const double flip = screens.flipHeight();
+    const QRect covered = m_globalOverlayWindow->geometry();
+    QRectF area;
+    for (const ScreenInfo &screen : screens.screens()) {
+        if (flipRect(screen.frame, flip).toAlignedRect() == covered) {
+            area = flipRect(screen.visibleFrame, flip).translated(-QPointF(covered.topLeft()));
+            break;
+        }
+    }
+    m_edgePopup->state().setWorkArea(area);
 }
 
 void OverlayController::handleScrollEvent(const std::optional<DockScrollEvent> &event)

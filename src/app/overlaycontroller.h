@@ -95,6 +95,8 @@ public:
     void hideGlobalSwitcher();
     // Covers the screen under the pointer, else the main screen.
     void placeGlobalOverlay();
+    // The edge popup keeps to the work area of the screen the panel covers.
+    void updateEdgePopupWorkArea();
     void handleHotkeyRoute(const QString &route);
     // The status menu's Show All Windows: closes the panel while it shows, else opens it on route
     // "all" with a fresh list, as the hotkey does.

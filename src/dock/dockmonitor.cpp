@@ -900,6 +900,11 @@ void DockMonitor::wakeHoverTick()
             requestIconRefresh(IconRefreshReason::dockSettingsChanged, true);
         pollDockArea();
     });
+    // The notice that woke the tick is a move: it is tested now, not a tick interval later.
+    m_scheduler.post([self = QPointer<DockMonitor>(this)] {
+        if (self && self->m_timer.isActive())
+            self->hoverTick();
+    });
 }
 
 void DockMonitor::sleepHoverTick()

@@ -20,32 +20,26 @@ DockGlassBackground::Material DockGlassBackground::materialFor(double blurAmount
     return Material::fullScreenUI;
 }
 
-QColor DockGlassBackground::tint(Material material, bool translucent)
+QColor DockGlassBackground::tint(Material material)
 {
-    QColor color;
     switch (material) {
     case Material::hudWindow:
-        color = QColor(22, 22, 26, 200);
-        break;
+        return {22, 22, 26};
     case Material::popover:
-        color = QColor(44, 44, 52, 170);
-        break;
+        return {44, 44, 52};
     case Material::fullScreenUI:
-        color = QColor(30, 32, 40, 215);
         break;
     }
-    if (!translucent)
-        color.setAlpha(255);
-    return color;
+    return {30, 32, 40};
 }
 
 void DockGlassBackground::paint(QPainter &painter, const QPainterPath &clip, double blurAmount,
-                                bool translucent, double opacity)
+                                double opacity)
 {
     painter.save();
     painter.setOpacity(painter.opacity() * opacity);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillPath(clip, tint(materialFor(blurAmount), translucent));
+    painter.fillPath(clip, tint(materialFor(blurAmount)));
     painter.restore();
 }
 
@@ -57,20 +51,12 @@ void DockGlassBackground::setBlurAmount(double blurAmount)
     update();
 }
 
-void DockGlassBackground::setTranslucent(bool translucent)
-{
-    if (translucent == m_translucent)
-        return;
-    m_translucent = translucent;
-    update();
-}
-
 void DockGlassBackground::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     QPainterPath outline;
     outline.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    paint(painter, outline, m_blurAmount, m_translucent);
+    paint(painter, outline, m_blurAmount);
 }
 
 } // namespace qv

@@ -408,7 +408,7 @@ void WindowEngine::retire(Script &task)
     task = Script();
 }
 
-void WindowEngine::fetchWindows(const QString &appName)
+void WindowEngine::fetchWindows(const QString &appName, double restedFor)
 {
     setCurrentAppName(appName);
     const auto cached = m_appWindowCache.constFind(appName);
@@ -438,7 +438,7 @@ void WindowEngine::fetchWindows(const QString &appName)
 
     beginRequest(RequestKind::application, appName);
     retire(m_pendingFetchTask);
-    m_pendingFetchTask = fetchTask(m_currentRequestID, appName, false, true);
+    m_pendingFetchTask = fetchTask(m_currentRequestID, appName, false, restedFor < fetchDebounceInterval);
     m_pendingFetchTask.start(m_scheduler);
 }
 

@@ -146,7 +146,9 @@ public:
     // Window requests (all main thread).
     // Publishes the cached list of the application at once, then, unless one was accepted for the
     // same name within 0.2 s and no other request since, a fresh list after a 50 ms quiet period.
-    void fetchWindows(const QString &appName);
+    // `restedFor`: how long the pointer has already rested on the application's tile (the hover
+    // delay); a rest at least as long as the quiet period is one, and the scan starts at once.
+    void fetchWindows(const QString &appName, double restedFor = 0);
     // While the Super Panel shows route "all": scans every application's windows at once, unless a
     // list is shown and one was accepted within 0.25 s.
     void fetchAllWindows();

@@ -271,6 +271,17 @@ TEST_F(OverlayControllerTest, BubbleHidesOnlyOnceThePointerHasLeftBubbleAndTileF
     EXPECT_FALSE(panel().isVisible());
     EXPECT_EQ(monitor->hoveredApp(), QString());
     EXPECT_FALSE(controller->isPositionLocked());
+
+    // Left the moment it appears, before its fade took a step (after a long rest the hover tick
+    // sleeps, and the move wakes it at once): it stayed up for good.
+    settings.set(Settings::hoverDelay, 0.8);
+    pointAt("Files");
+    for (int step = 0; step < 2000 && !panel().isVisible(); ++step)
+        scheduler.advance(0.001);
+    ASSERT_TRUE(panel().isVisible());
+    desktop.screens.setMouseLocation(away);
+    scheduler.advance(2.0);
+    EXPECT_FALSE(panel().isVisible());
 }
 
 TEST_F(OverlayControllerTest, AnOpenContextMenuKeepsTheBubbleUpWhileThePointerIsFarAway)
@@ -323,9 +334,10 @@ TEST_F(OverlayControllerTest, AnIdleDesktopRunsNothingForAMinuteAndMotionBringsT
     scheduler.advance(5.0);
     ASSERT_TRUE(desktop.screens.isMotionWatched());
 
-    // The hover is found at the first tick after the motion, and the delay counts from there.
+    // The hover is found as the motion wakes the tick, not a tick later, and the delay counts
+    // from there.
     pointAt("Files");
-    scheduler.advance(DockMonitor::hoverInterval + 0.001);
+    scheduler.advance(0.001);
     ASSERT_EQ(monitor->hoveredApp(), "Files");
     const double hoveredAt = scheduler.now();
     const double delay = Settings::hoverDelay.defaultValue; // nothing stored
@@ -333,6 +345,9 @@ TEST_F(OverlayControllerTest, AnIdleDesktopRunsNothingForAMinuteAndMotionBringsT
     EXPECT_NE(engine->currentAppName(), "Files");
     scheduler.advance(hoveredAt + delay + 0.001 - scheduler.now());
     EXPECT_EQ(engine->currentAppName(), "Files");
+    // The hover delay was the quiet period the scan waits for: it starts at once.
+    scheduler.advance(WindowEngine::fetchDebounceInterval / 2);
+    EXPECT_TRUE(panel().isVisible());
     scheduler.advance(1.0);
     ASSERT_TRUE(bubbleShown());
     EXPECT_TRUE(controller->isMouseCheckRunning());

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QImage;
 class QWidget;
 
 namespace qv {
@@ -10,5 +11,7 @@ namespace qv {
 // scripts/screenshots.sh can gather every widget test's pictures for people to look at. Does
 // nothing when the variable is not set. Returns the file written, or an empty string.
 QString saveScreenshot(QWidget &widget, const QString &name);
+// The same for a picture read from the screen.
+QString saveScreenshot(const QImage &image, const QString &name);
 
 } // namespace qv

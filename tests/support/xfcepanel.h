@@ -125,6 +125,8 @@ public:
     }
 
     QProcess *panel() const { return m_panel; }
+    // The environment its programs run in: its HOME, XDG folders and session bus.
+    const QProcessEnvironment &environment() const { return m_env; }
 
     // Moves the running panel to `edge` through its settings, as its preferences dialog would.
     bool moveTo(Edge edge)

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,6 +14,7 @@
 #include "runtime/manualscheduler.h"
 #include "support/backdrop.h"
 #include "support/screenshot.h"
+#include "ui/menulook.h"
 #include "views/bubble/bubbleviewstate.h"
 #include "views/bubble/contentview.h"
 #include "views/bubble/horizontalscrollview.h"
@@ -214,22 +216,30 @@ TEST_F(BubbleViews, HoveredCardShowsItsButtonsAndACyanBorderAndAMinimisedWindowC
 }
 
 // On X11 the card's menu was black without an edge, with invisible separators, dark symbols on
-// black and none for the snaps. It now has the view kit's look wherever it opens.
-TEST_F(BubbleViews, TheCardMenuHasAVisibleEdgeSeparatorsAndLightSymbols)
+// black and none for the snaps; the edit menu Qt makes for a text field had the desktop's look,
+// light or dark. Every menu now has the view kit's look wherever it opens, and the destructive
+// entry is red.
+TEST_F(BubbleViews, EveryMenuHasAVisibleEdgeSeparatorsAndLightSymbols)
 {
     bubble(2);
+    applyMenuLookEverywhere();
+    QLineEdit field;
+    std::unique_ptr<QMenu> edit(field.createStandardContextMenu());
     std::unique_ptr<QMenu> menu(card(0).buildContextMenu(nullptr));
     menu->ensurePolished();
     menu->resize(menu->sizeHint());
     const QImage image = menu->grab().toImage();
+    const QImage editImage = edit->grab().toImage();
     saveScreenshot(*menu, "bubble_card_menu");
     auto brightness = [&](int x, int y) { return qGray(image.pixel(x, y)); };
     const int middle = image.height() / 2;
     const int fill = brightness(image.width() / 2, 2);
-    // A light edge around a dark fill.
+    // A light edge around a dark fill, the same in Qt's own menus.
     EXPECT_LT(fill, 80);
     EXPECT_GT(brightness(0, middle), fill + 40);
     EXPECT_GT(brightness(image.width() - 1, middle), fill + 40);
+    EXPECT_EQ(editImage.pixel(editImage.width() / 2, 2), image.pixel(image.width() / 2, 2));
+    EXPECT_EQ(editImage.pixel(0, editImage.height() / 2), image.pixel(0, middle));
     // Every separator is a light line across the menu.
     int separators = 0;
     for (QAction *action : menu->actions()) {
@@ -242,10 +252,19 @@ TEST_F(BubbleViews, TheCardMenuHasAVisibleEdgeSeparatorsAndLightSymbols)
         separators += light ? 1 : 0;
     }
     EXPECT_EQ(separators, 3);
-    // Every entry shows its symbol, light on the dark fill (the snaps too).
+    // Every entry shows its symbol, light on the dark fill (the snaps too); only the destructive one
+    // is red, title and symbol.
     for (QAction *action : menu->actions()) {
         if (action->isSeparator())
             continue;
+        const QRect row = menu->actionGeometry(action);
+        int red = 0;
+        for (int y = row.top(); y <= row.bottom(); ++y) {
+            for (int x = row.left(); x <= row.right(); ++x)
+                red = std::max(red, qRed(image.pixel(x, y)) - qGreen(image.pixel(x, y)));
+        }
+        const bool destructive = action->objectName() == "ctx_hide_app";
+        EXPECT_EQ(red > 100, destructive) << action->text().toStdString();
         const QImage symbol = action->icon().pixmap(16).toImage();
         ASSERT_FALSE(symbol.isNull()) << action->text().toStdString();
         int lightest = 0;
@@ -255,7 +274,7 @@ TEST_F(BubbleViews, TheCardMenuHasAVisibleEdgeSeparatorsAndLightSymbols)
                     lightest = std::max(lightest, qGray(symbol.pixel(x, y)));
             }
         }
-        EXPECT_GT(lightest, 200) << action->text().toStdString();
+        EXPECT_TRUE(destructive || lightest > 200) << action->text().toStdString();
     }
 }
 

@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QBuffer>
+#include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -197,6 +199,13 @@ TEST_F(EdgePopupWidget, TheFilterCountsAndStacksTheKeptRowsOfALongHistory)
             }
         }
     }
+
+    // Scrolled down, closed and opened again: the list starts at the newest once more.
+    QScrollBar *scroll = view->findChild<QScrollArea *>()->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
+    open(OverlayRoute::clipboard, PopupEdge::leading);
+    EXPECT_EQ(scroll->value(), 0);
+    EXPECT_EQ(qobject_cast<EdgeClipCard *>(view->cards().value(0))->item().text, clips->itemAt(0).text);
 }
 
 TEST_F(EdgePopupWidget, SideChipsShowOnlyTheSelectedCaptionAndTopChipsShowAll)
@@ -219,15 +228,12 @@ TEST_F(EdgePopupWidget, SideChipsShowOnlyTheSelectedCaptionAndTopChipsShowAll)
     EXPECT_GT(text->sizeHint().width(), narrow);
     EXPECT_GT(widest, text->sizeHint().width());
     EXPECT_EQ(all->sizeHint().width(), narrow) << "the chip left closes";
-    EXPECT_EQ(view->panelFrame(), QRect(1140, 10, 290, 880)) << "full height at the right";
     shot("edgepopup_trailing_clipboard");
     state->presented();
     EXPECT_EQ(all->sizeHint().width(), wide) << "a fresh popup starts with its chips at rest";
 
     open(OverlayRoute::clipboard, PopupEdge::top);
     EXPECT_EQ(view->chipCaptions(), QStringList({"All", "Text", "Images"}));
-    EXPECT_EQ(view->panelFrame().top(), 20);
-    EXPECT_EQ(view->panelFrame().width(), screen.width() - 40);
     shot("edgepopup_top_clipboard");
 
     // A click on a chip picks its kind.
@@ -465,4 +471,24 @@ TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumn)
     open(OverlayRoute::clipboard, PopupEdge::leading);
     EXPECT_TRUE(view->showsEmptyState());
     shot("edgepopup_leading_clipboard_empty_german");
+}
+
+// With nothing to show, a side popup's header stretched over the screen's height with its title in
+// the middle, and its count badge became a capsule 830 pixels tall.
+TEST_F(EdgePopupWidget, AnEmptySidePopupKeepsItsHeaderAndEmptyStateAtTheirSizes)
+{
+    for (auto [route, edge] : {std::pair(OverlayRoute::clipboard, PopupEdge::leading),
+                               std::pair(OverlayRoute::shelf, PopupEdge::trailing)}) {
+        open(route, edge);
+        const QRect panel = view->panelFrame();
+        const QRect empty(view->emptyState()->mapTo(view, QPoint()), view->emptyState()->size());
+        const QLabel *title = view->findChild<QLabel *>("popupTitle");
+        EXPECT_LE(view->findChild<QLabel *>("countBadge")->height(), 24);
+        EXPECT_LE(title->height(), 30);
+        EXPECT_EQ(empty.height(), 200);
+        // Together in the middle of the full-height panel; 14 is the header's top padding.
+        EXPECT_NEAR(title->mapTo(view, QPoint()).y() - 14 - panel.top(), panel.bottom() - empty.bottom(), 2);
+        shot(edge == PopupEdge::leading ? "edgepopup_leading_clipboard_empty"
+                                        : "edgepopup_trailing_shelf_empty");
+    }
 }

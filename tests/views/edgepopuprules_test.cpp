@@ -78,11 +78,14 @@ TEST(EdgePopupRules, OnlyMostlyVerticalInputTurnsSideways)
 
 TEST(EdgePopupRules, PanelsHugTheirEdge)
 {
-    const QSizeF screen(1440, 900);
+    const QRectF screen(0, 0, 1440, 900);
     EXPECT_EQ(panelFrame(PopupEdge::bottom, screen, 300), QRectF(20, 580, 1400, 300));
     EXPECT_EQ(panelFrame(PopupEdge::top, screen, 300), QRectF(20, 20, 1400, 300));
     EXPECT_EQ(panelFrame(PopupEdge::trailing, screen, 300), QRectF(1140, 10, 290, 880));
     EXPECT_EQ(panelFrame(PopupEdge::leading, screen, 300), QRectF(10, 10, 290, 880));
+    // Inside the work area that desktop panels of 40 at the bottom and 48 at the left leave.
+    EXPECT_EQ(panelFrame(PopupEdge::bottom, QRectF(48, 0, 1392, 860), 300), QRectF(68, 540, 1352, 300));
+    EXPECT_EQ(panelFrame(PopupEdge::leading, QRectF(48, 0, 1392, 860), 300), QRectF(58, 10, 290, 840));
     EXPECT_EQ(edgeFromStored("trailing"), PopupEdge::trailing);
     EXPECT_EQ(edgeFromStored("Left"), PopupEdge::bottom);
     EXPECT_EQ(edgeFromStored(""), PopupEdge::bottom);

@@ -291,23 +291,6 @@ TEST_F(SuperPanelGalleryTest, aClickBesideTheGalleryClosesItAndKeepsThePanel)
     EXPECT_FALSE(m_gallery->isVisible());
 }
 
-TEST_F(SuperPanelGalleryTest, aTileEyeOpensTheFilePreviewAndASecondClickClosesIt)
-{
-    addShelfFile(QStringLiteral("notes.txt"));
-    auto *tile = static_cast<ShelfItemView *>(m_column->shelfGrid()->builtCells().first());
-    tile->pointerMoved(QPointF(tile->rect().center()));
-    const QPoint eye = tile->buttonRect(ShelfItemView::Eye).center().toPoint();
-    QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
-    QApplication::processEvents();
-    EXPECT_TRUE(m_gallery->isVisible());
-    EXPECT_TRUE(m_gallery->shelfPreview()->isShown());
-    tile->pointerMoved(eye);
-    QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
-    QApplication::processEvents();
-    EXPECT_FALSE(m_gallery->shelfPreview()->isShown());
-    EXPECT_FALSE(m_gallery->isVisible());
-}
-
 TEST_F(SuperPanelGalleryTest, eachLargePreviewHasItsSizeAndClosesOnlyByItsDimOrItsCloseButton)
 {
     const ShelfItem file =
@@ -482,7 +465,7 @@ TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
     SuperPanelOverlay overlay(*m_panel, m_scheduler);
     auto *column = new ClipboardShelfColumn(*m_state, services());
     overlay.setColumn(column);
-    overlay.addLayer(new SuperPanelGallery(*m_state, services()));
+    overlay.setGallery(new SuperPanelGallery(*m_state, services()));
     overlay.resize(1440, 900);
     overlay.show();
     m_panel->presentationChanged(true);
@@ -493,6 +476,31 @@ TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
     EXPECT_EQ(column->clipboardList()->builtCells().size(), 3);
     shot(overlay, QStringLiteral("superpanel-column-german"));
     QLocale::setDefault(QLocale::c());
+
+    // A tile's eye opens the file preview, which dims the whole screen to its bottom edge; a second
+    // click closes it.
+    auto *gallery = overlay.findChild<SuperPanelGallery *>();
+    GalleryPreviewLayer *preview = gallery->shelfPreview();
+    auto *tile = static_cast<ShelfItemView *>(column->shelfGrid()->builtCells().first());
+    tile->pointerMoved(QPointF(tile->rect().center()));
+    const QPoint eye = tile->buttonRect(ShelfItemView::Eye).center().toPoint();
+    QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
+    EXPECT_EQ(QRect(preview->mapTo(&overlay, QPoint()), preview->size()), overlay.rect());
+    tile->pointerMoved(eye);
+    QTest::mouseClick(tile, Qt::LeftButton, {}, eye);
+    EXPECT_FALSE(preview->isShown());
+    EXPECT_FALSE(gallery->isVisible());
+
+    // A gallery centres on the window area, which blurs behind it until the gallery closes.
+    static_cast<QAbstractButton *>(column->clipboardGalleryButton())->click();
+    m_scheduler.advance(1);
+    QApplication::processEvents();
+    const QRect area(overlay.windowArea()->mapTo(&overlay, QPoint()), overlay.windowArea()->size());
+    EXPECT_EQ(gallery->mapTo(&overlay, gallery->panelFrame().center()), area.center());
+    EXPECT_NE(overlay.windowArea()->graphicsEffect(), nullptr);
+    shot(overlay, QStringLiteral("superpanel-gallery-over-grid"));
+    m_panel->setExpandedSection(std::nullopt);
+    EXPECT_EQ(overlay.windowArea()->graphicsEffect(), nullptr);
 }
 
 TEST_F(SuperPanelColumnTest, aDeletionSpringsTheRowsBelowUpAndClearingLeavesNoFadingRowBehind)

@@ -112,7 +112,8 @@ void X11PanelWindows::preparePanel(QWindow &window, PanelKind)
     }
     // Qt's own connection may still hold the unmap of the last hide: it must reach the server before
     // the hints do, or the window manager's clean-up after the unmap would erase them.
-    if (auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 && x11->connection())
         xcb_flush(x11->connection());
     writeHints(id);
 }

@@ -211,7 +211,7 @@ void ContentView::paintBubble(QPainter &painter)
         painter.restore();
     }
     painter.fillPath(filled, Theme::ultraThinMaterial(translucent));
-    DockGlassBackground::paint(painter, filled, m_state.blurAmount(), translucent, 0.6);
+    DockGlassBackground::paint(painter, filled, m_state.blurAmount(), 0.6);
 
     QLinearGradient rim(bubble.topLeft(), bubble.bottomLeft());
     rim.setColorAt(0, Theme::white(0.5));

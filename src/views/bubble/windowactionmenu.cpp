@@ -43,8 +43,10 @@ QMenu *build(const AppWindowModel &window, const CardActions &actions, AppLangua
             menu->addSeparator();
             continue;
         }
-        QAction *action = menu->addAction(menuIcon(QString::fromLatin1(entry.symbol)),
-                                          Localization::text(QLatin1String(entry.key), language));
+        const QString symbol = QString::fromLatin1(entry.symbol);
+        const QString title = Localization::text(QLatin1String(entry.key), language);
+        QAction *action = entry.destructive ? addDestructiveAction(*menu, symbol, title)
+                                            : menu->addAction(menuIcon(symbol), title);
         action->setObjectName(QString::fromLatin1(entry.key));
         action->setEnabled(entry.enabled);
         QObject::connect(action, &QAction::triggered, menu, entry.run);

@@ -99,11 +99,11 @@ bool turnsWheelSideways(double dx, double dy)
     return std::abs(dx) < std::abs(dy);
 }
 
-QRectF panelFrame(PopupEdge edge, const QSizeF &size, double height)
+QRectF panelFrame(PopupEdge edge, const QRectF &area, double height)
 {
     const double padding = isHorizontal(edge) ? 20 : 10;
-    const QRectF inner(padding, padding, std::max(0.0, size.width() - 2 * padding),
-                       std::max(0.0, size.height() - 2 * padding));
+    const QRectF inner(area.left() + padding, area.top() + padding, std::max(0.0, area.width() - 2 * padding),
+                       std::max(0.0, area.height() - 2 * padding));
     switch (edge) {
     case PopupEdge::top:
         return QRectF(inner.left(), inner.top(), inner.width(), std::min(height, inner.height()));

@@ -43,9 +43,10 @@ double wheelOffset(double offset, double delta, bool precise, double documentWid
 // Mostly vertical wheel input scrolls the strip sideways; the rest is the scroll area's own.
 bool turnsWheelSideways(double dx, double dy);
 
-// The panel's frame inside an overlay of `size` for a panel of `height` (`height` is unused on the
-// side edges, whose panel spans the overlay's height). The frame includes no outer padding.
-QRectF panelFrame(PopupEdge edge, const QSizeF &size, double height);
+// The panel's frame inside `area` (the part of the overlay the desktop's own panels leave free) for
+// a panel of `height` (`height` is unused on the side edges, whose panel spans the area's height).
+// The frame includes no outer padding.
+QRectF panelFrame(PopupEdge edge, const QRectF &area, double height);
 
 inline constexpr double sideWidth = 290;
 inline constexpr double cardWidth = 240;

@@ -62,6 +62,14 @@ void EdgePopupState::setTranslucent(bool translucent)
     emit translucencyChanged();
 }
 
+void EdgePopupState::setWorkArea(const QRectF &area)
+{
+    if (area == m_workArea)
+        return;
+    m_workArea = area;
+    emit workAreaChanged();
+}
+
 void EdgePopupState::previewShelfItem(const ShelfItem &item)
 {
     // Nothing on Linux previews a stored ".webloc" file: a link's page opens in the browser.

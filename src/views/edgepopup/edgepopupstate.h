@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRectF>
 #include <QUrl>
 
 #include <functional>
@@ -55,6 +56,10 @@ public:
     void setLanguage(AppLanguage language);
     bool isTranslucent() const { return m_translucent; }
     void setTranslucent(bool translucent);
+    // Where the panel may go: the screen's work area (what the desktop's own panels leave free), in
+    // the view's coordinates. Empty (at first) means the whole view.
+    QRectF workArea() const { return m_workArea; }
+    void setWorkArea(const QRectF &area);
 
     // The shelf file shown in the file preview; none while it is closed.
     std::optional<QUrl> edgePreviewURL() const { return m_previewURL; }
@@ -75,6 +80,7 @@ signals:
     void targetingChanged(bool targeting);
     void languageChanged();
     void translucencyChanged();
+    void workAreaChanged();
     void previewChanged();
 
 private:
@@ -84,6 +90,7 @@ private:
     ClipFilter m_filter = ClipFilter::all;
     bool m_targeting = false;
     bool m_translucent = true;
+    QRectF m_workArea;
     AppLanguage m_language = AppLanguage::system;
     std::optional<QUrl> m_previewURL;
     std::optional<ClipboardItem> m_clipPreview;

@@ -50,10 +50,7 @@ QPainterPath roundedPath(const QRectF &rect, double radius)
 class PanelChrome : public QWidget
 {
 public:
-    PanelChrome(const EdgePopupState &state, double radius, QWidget *parent)
-        : QWidget(parent), m_state(state), m_radius(radius)
-    {
-    }
+    PanelChrome(double radius, QWidget *parent) : QWidget(parent), m_radius(radius) {}
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -61,14 +58,13 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QPainterPath shape = roundedPath(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius);
-        DockGlassBackground::paint(painter, shape, glassBlur, m_state.isTranslucent());
+        DockGlassBackground::paint(painter, shape, glassBlur);
         painter.setPen(QPen(Theme::white(0.12), 1));
         painter.drawPath(shape);
     }
     void mousePressEvent(QMouseEvent *event) override { event->accept(); }
 
 private:
-    const EdgePopupState &m_state;
     double m_radius;
 };
 
@@ -285,12 +281,16 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
     connect(&state, &EdgePopupState::routeChanged, this, &EdgePopupView::rebuild);
     connect(&state, &EdgePopupState::languageChanged, this, &EdgePopupView::rebuild);
     connect(&state, &EdgePopupState::translucencyChanged, this, [this] { update(); });
+    connect(&state, &EdgePopupState::workAreaChanged, this, &EdgePopupView::placePanel);
     connect(&state, &EdgePopupState::presentedAgain, this, [this] {
         // A fresh popup starts with its chips at rest.
         for (QWidget *chip : std::as_const(m_chips))
             static_cast<FilterChip *>(chip)->followSelection(false);
+        // Each opening starts at the newest item.
         if (m_strip)
             m_strip->horizontalScrollBar()->setValue(0);
+        if (m_listScroll)
+            m_listScroll->verticalScrollBar()->setValue(0);
         fadeIn();
     });
     connect(&state, &EdgePopupState::selectedFilterChanged, this, [this] {
@@ -323,10 +323,14 @@ void EdgePopupView::rebuild()
     const bool clipboard = EdgePopupRules::showsClipboard(m_state.route());
     const AppLanguage language = m_state.language();
 
-    m_chrome = new PanelChrome(m_state, horizontal ? 24 : 18, nullptr);
+    m_chrome = new PanelChrome(horizontal ? 24 : 18, nullptr);
     auto *stack = new QVBoxLayout(m_chrome);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
+    // A side panel spans the screen's height; with nothing to show, its header and empty state keep
+    // their own heights and sit together in the middle of it.
+    m_aboveContent = new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    stack->addSpacerItem(m_aboveContent);
 
     // Header
     auto *header = new QVBoxLayout;
@@ -369,7 +373,7 @@ void EdgePopupView::rebuild()
     m_badge->setStyleSheet(
         QStringLiteral("color: rgba(255, 255, 255, 89); background: rgba(255, 255, 255, 20);"
                        "border-radius: 10px; padding: 3px 8px;"));
-    titleRow->addWidget(m_badge);
+    titleRow->addWidget(m_badge, 0, Qt::AlignVCenter);
     header->addLayout(titleRow);
     if (!horizontal && clipboard) {
         auto *chips = new QHBoxLayout;
@@ -470,6 +474,8 @@ void EdgePopupView::rebuild()
     // A kind chosen, an item deleted or arriving: the cards that stay spring to their places.
     m_list->animateChanges(m_services.scheduler, listSpringResponse, listSpringDamping);
     stack->addWidget(scroll, horizontal ? 0 : 1);
+    m_belowContent = new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    stack->addSpacerItem(m_belowContent);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_shown, signal, this, &EdgePopupView::updateCount);
     connect(m_shown, &QAbstractItemModel::modelReset, this, &EdgePopupView::updateCount);
@@ -507,6 +513,10 @@ void EdgePopupView::updateCount()
     }
     if (m_listScroll)
         m_listScroll->setVisible(!empty);
+    const QSizePolicy::Policy around = empty && m_listScroll ? QSizePolicy::Expanding : QSizePolicy::Fixed;
+    for (QSpacerItem *space : {m_aboveContent, m_belowContent})
+        space->changeSize(0, 0, QSizePolicy::Minimum, around);
+    m_chrome->layout()->invalidate();
     placePanel();
 }
 
@@ -567,7 +577,8 @@ void EdgePopupView::placePanel()
     if (!m_panel)
         return;
     const double height = m_chrome->layout()->sizeHint().height();
-    const QRect frame = EdgePopupRules::panelFrame(m_state.edge(), QSizeF(size()), height).toAlignedRect();
+    const QRectF area = m_state.workArea().isEmpty() ? QRectF(rect()) : m_state.workArea() & QRectF(rect());
+    const QRect frame = EdgePopupRules::panelFrame(m_state.edge(), area, height).toAlignedRect();
     if (frame != m_panel->geometry()) {
         m_panel->setGeometry(frame);
         emit outlineChanged();

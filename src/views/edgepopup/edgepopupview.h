@@ -8,6 +8,8 @@
 #include "ui/animation.h"
 
 class QLabel;
+class QScrollArea;
+class QSpacerItem;
 
 namespace qv {
 
@@ -63,6 +65,7 @@ public:
     int shownCount() const;
     QString countText() const;
     bool showsEmptyState() const;
+    QWidget *emptyState() const { return m_empty; }
     // The chip captions as drawn, in order (a compact chip that is not selected shows none).
     QStringList chipCaptions() const;
     QList<QWidget *> chips() const;
@@ -95,11 +98,13 @@ private:
     QWidget *m_panel = nullptr;
     AppKitDropZone *m_dropZone = nullptr;
     QWidget *m_chrome = nullptr;
+    QSpacerItem *m_aboveContent = nullptr;
+    QSpacerItem *m_belowContent = nullptr;
     QLabel *m_badge = nullptr;
     QList<QWidget *> m_chips;
     QWidget *m_empty = nullptr;
     HorizontalWheelScroll *m_strip = nullptr;
-    QWidget *m_listScroll = nullptr;
+    QScrollArea *m_listScroll = nullptr;
     ShownItems *m_shown = nullptr;
     LazyItemList *m_list = nullptr;
     EdgePreviewLayer *m_previewLayer = nullptr;

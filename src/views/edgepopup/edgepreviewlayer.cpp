@@ -38,7 +38,7 @@ constexpr double dimOpacity = 0.5;
 class PreviewPanel : public QWidget
 {
 public:
-    PreviewPanel(const EdgePopupState &state, QWidget *parent) : QWidget(parent), m_state(state) {}
+    using QWidget::QWidget;
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -47,14 +47,11 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
-        DockGlassBackground::paint(painter, shape, glassBlur, m_state.isTranslucent());
+        DockGlassBackground::paint(painter, shape, glassBlur);
         painter.setPen(QPen(Theme::white(0.2), 1));
         painter.drawPath(shape);
     }
     void mousePressEvent(QMouseEvent *event) override { event->accept(); }
-
-private:
-    const EdgePopupState &m_state;
 };
 
 } // namespace
@@ -65,7 +62,7 @@ EdgePreviewLayer::EdgePreviewLayer(EdgePopupState &state, FileIconService &icons
       m_transition(scheduler, *this)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    m_panel = new PreviewPanel(state, this);
+    m_panel = new PreviewPanel(this);
     auto *stack = new QVBoxLayout(m_panel);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);

@@ -2,14 +2,23 @@
 
 namespace qv {
 
-AgeClock::AgeClock(Scheduler &scheduler, QObject *parent) : QObject(parent), m_scheduler(scheduler)
-{
-    m_timer = m_scheduler.every(1.0, [this] { emit ticked(); });
-}
+AgeClock::AgeClock(Scheduler &scheduler, QObject *parent) : QObject(parent), m_scheduler(scheduler) {}
 
 AgeClock::~AgeClock()
 {
     m_timer.cancel();
+}
+
+void AgeClock::shown()
+{
+    if (m_shownViews++ == 0)
+        m_timer = m_scheduler.every(1.0, [this] { emit ticked(); });
+}
+
+void AgeClock::hidden()
+{
+    if (m_shownViews > 0 && --m_shownViews == 0)
+        m_timer.cancel();
 }
 
 QDateTime AgeClock::now() const

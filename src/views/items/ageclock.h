@@ -7,9 +7,9 @@
 
 namespace qv {
 
-// The one timer behind every live age the item views show: it ticks once a second and each visible
-// view redraws its age on the tick, so a list of hundreds of items still runs a single timer.
-// Main thread.
+// The one timer behind every live age the item views show: it ticks once a second while at least
+// one view that shows an age is on screen, and each visible view redraws its age on the tick, so a
+// list of hundreds of items still runs a single timer and a hidden list runs none. Main thread.
 class AgeClock : public QObject
 {
     Q_OBJECT
@@ -21,12 +21,19 @@ public:
     QDateTime now() const;
     Scheduler &scheduler() const { return m_scheduler; }
 
+    // A view came on screen or left it; the clock runs while any is on screen. Each shown() is
+    // matched by one hidden().
+    void shown();
+    void hidden();
+    bool isTicking() const { return m_timer.isActive(); }
+
 signals:
     void ticked();
 
 private:
     Scheduler &m_scheduler;
     TimerHandle m_timer;
+    int m_shownViews = 0;
 };
 
 } // namespace qv

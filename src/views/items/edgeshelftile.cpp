@@ -53,7 +53,7 @@ void EdgeShelfTile::paintPreview(QPainter &painter, const QRectF &box)
     painter.setFont(Theme::systemFont(13));
     painter.setPen(Theme::white(0.85));
     drawLines(painter, QRectF(box.left(), box.top() + 56, box.width(), box.height() - 56), displayName(), 3,
-              3, Qt::AlignHCenter);
+              3);
 }
 
 QList<std::pair<QString, QColor>> EdgeShelfTile::footerSymbols() const
@@ -115,14 +115,15 @@ QMenu *EdgeShelfTile::buildContextMenu(QWidget *parent)
         m_item.isPinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"),
         [this] { call(m_onTogglePin); });
     menu->addSeparator();
-    add(QStringLiteral("Delete"), QStringLiteral("trash"), [this] { call(m_onRemove); });
+    connect(addDestructiveAction(*menu, QStringLiteral("trash"), QStringLiteral("Delete")),
+            &QAction::triggered, this, [this] { call(m_onRemove); });
     return menu;
 }
 
 void EdgeShelfTile::contextMenuEvent(QContextMenuEvent *event)
 {
     QPointer<QMenu> menu = buildContextMenu(this);
-    menu->exec(event->globalPos());
+    runMenu(*menu, event->globalPos());
     delete menu;
 }
 

@@ -165,15 +165,15 @@ QMenu *ExpandedShelfCard::shelfMenu(QWidget *parent, const ShelfItem &item, File
                         [&shelf, &pasteboard, item] { extractText(shelf, pasteboard, item); });
     }
     menu->addSeparator();
-    menu->addAction(menuIcon(QStringLiteral("trash")), QStringLiteral("Remove"), menu,
-                    [&shelf, item] { removeItem(shelf, item); });
+    QObject::connect(addDestructiveAction(*menu, QStringLiteral("trash"), QStringLiteral("Remove")),
+                     &QAction::triggered, menu, [&shelf, item] { removeItem(shelf, item); });
     return menu;
 }
 
 void ExpandedShelfCard::contextMenuEvent(QContextMenuEvent *event)
 {
     QPointer<QMenu> menu = buildContextMenu(this);
-    menu->exec(event->globalPos());
+    runMenu(*menu, event->globalPos());
     delete menu;
 }
 

@@ -1,11 +1,14 @@
 #include "views/items/itemwidget.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QTextLayout>
 
 #include "ui/symbols.h"
@@ -21,6 +24,31 @@ ItemWidget::ItemWidget(AgeClock &ages, QWidget *parent) : QWidget(parent), m_age
         if (isVisible())
             update();
     });
+}
+
+ItemWidget::~ItemWidget()
+{
+    // A view deleted on screen gets no hide event.
+    if (m_holdsClock)
+        m_holdsClock->hidden();
+}
+
+void ItemWidget::showEvent(QShowEvent *event)
+{
+    if (!m_holdsClock) {
+        m_holdsClock = &m_ages;
+        m_ages.shown();
+    }
+    QWidget::showEvent(event);
+}
+
+void ItemWidget::hideEvent(QHideEvent *event)
+{
+    if (m_holdsClock) {
+        m_holdsClock->hidden();
+        m_holdsClock.clear();
+    }
+    QWidget::hideEvent(event);
 }
 
 QRectF ItemWidget::buttonRect(int id) const
@@ -63,6 +91,24 @@ void ItemWidget::pointerLeft()
         hoverChanged();
     }
     update();
+}
+
+void ItemWidget::followPointer()
+{
+    const QPoint global = QCursor::pos();
+    const QWidget *under = QApplication::widgetAt(global);
+    if (isVisible() && under && (under == this || isAncestorOf(under)))
+        pointerMoved(mapFromGlobal(global.toPointF()));
+    else
+        pointerLeft();
+}
+
+void ItemWidget::runMenu(QMenu &menu, const QPoint &globalPos)
+{
+    const QPointer<ItemWidget> self(this);
+    menu.exec(globalPos);
+    if (self)
+        self->followPointer();
 }
 
 void ItemWidget::enterEvent(QEnterEvent *event)

@@ -2,10 +2,12 @@
 
 #include <QColor>
 #include <QList>
+#include <QPointer>
 #include <QRectF>
 #include <QString>
 #include <QWidget>
 
+class QMenu;
 class QPainter;
 
 namespace qv {
@@ -22,6 +24,7 @@ class ItemWidget : public QWidget
     Q_OBJECT
 public:
     ItemWidget(AgeClock &ages, QWidget *parent = nullptr);
+    ~ItemWidget() override;
 
     bool isHovered() const { return m_hovered; }
     // The button under the pointer, or -1.
@@ -52,12 +55,20 @@ protected:
 
     AgeClock &ages() const { return m_ages; }
 
+    // Shows `menu` at `globalPos` until it closes, then takes the hover state from where the pointer
+    // is now: while the menu held the pointer, the crossings the item heard need not match where
+    // the pointer ended (or what the chosen action put over the item). The action may take the item
+    // away.
+    void runMenu(QMenu &menu, const QPoint &globalPos);
+
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
     // Painting helpers shared by the views.
     static QColor tinted(QColor color, double alpha)
@@ -83,7 +94,11 @@ protected:
     bool m_pressed = false;
 
 private:
+    void followPointer();
+
     AgeClock &m_ages;
+    // Set while this view holds the clock running; the clock may be gone before a view is.
+    QPointer<AgeClock> m_holdsClock;
     bool m_hovered = false;
     int m_hoveredButton = -1;
 };

@@ -260,7 +260,7 @@ void OnboardingView::paintEvent(QPaintEvent *)
     QPainterPath whole;
     whole.addRect(QRectF(rect()));
     // An ordinary window of its own: the glass is painted opaque.
-    DockGlassBackground::paint(painter, whole, backdropBlur, false);
+    DockGlassBackground::paint(painter, whole, backdropBlur);
     const QPointF center(width() / 2.0, height() / 2.0);
     painter.save();
     painter.translate(center);

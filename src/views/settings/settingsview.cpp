@@ -530,7 +530,7 @@ void SettingsView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     QPainterPath all;
     all.addRect(QRectF(rect()));
-    DockGlassBackground::paint(painter, all, m_blurAmount, false);
+    DockGlassBackground::paint(painter, all, m_blurAmount);
 }
 
 void SettingsView::mousePressEvent(QMouseEvent *event)

@@ -149,7 +149,7 @@ protected:
         std::unique_ptr<QMenu> menu(ExpandedShelfCard::shelfMenu(
             nullptr, item(), m_shelf, m_pasteboard, [state, url] { state->openShelfURL(url, false); },
             [state, url] { state->openShelfURL(url, true); }, true));
-        menu->exec(event->globalPos());
+        runMenu(*menu, event->globalPos());
     }
 
 private:

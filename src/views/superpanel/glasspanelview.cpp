@@ -19,7 +19,7 @@ void GlassPanelView::paintEvent(QPaintEvent *)
     QPainterPath shape;
     shape.addRoundedRect(frame, m_look.cornerRadius, m_look.cornerRadius);
     // The panel lies inside our own full-screen window: its glass is drawn opaque enough to read.
-    DockGlassBackground::paint(painter, shape, m_look.blurAmount, false, m_look.opacity);
+    DockGlassBackground::paint(painter, shape, m_look.blurAmount, m_look.opacity);
     painter.save();
     painter.setClipPath(shape);
     const double split = m_header ? m_header->geometry().bottom() + 1 : 0;

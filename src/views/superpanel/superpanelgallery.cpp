@@ -190,11 +190,32 @@ void SuperPanelGallery::followPreviews()
     updateVisibility();
     m_shelfPreview->follow();
     m_clipPreview->follow();
+    updateMask();
     update();
+}
+
+void SuperPanelGallery::setWindowArea(const QRect &area)
+{
+    if (area == m_windowArea)
+        return;
+    m_windowArea = area;
+    place();
+    updateMask();
+    update();
+}
+
+void SuperPanelGallery::updateMask()
+{
+    // A preview dims the whole screen; the gallery alone leaves the columns to the pointer.
+    if (m_windowArea && m_shelfPreview->isHidden() && m_clipPreview->isHidden())
+        setMask(*m_windowArea);
+    else
+        clearMask();
 }
 
 void SuperPanelGallery::updateVisibility()
 {
+    updateMask();
     const PreviewLayerState &previews = m_state.previews();
     const bool needed = m_open || m_transition.isRunning() || previews.galleryPreviewItem() ||
                         previews.galleryClipPreviewItem() || !m_shelfPreview->isHidden() ||
@@ -296,8 +317,10 @@ void SuperPanelGallery::settleCards()
 
 QRect SuperPanelGallery::panelFrame() const
 {
-    const QSize size = maxPanelSize.boundedTo(this->size());
-    return {QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size};
+    const QRect area = windowArea();
+    const QSize size = maxPanelSize.boundedTo(area.size());
+    return {area.topLeft() + QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2),
+            size};
 }
 
 void SuperPanelGallery::place()
@@ -333,7 +356,7 @@ void SuperPanelGallery::paintEvent(QPaintEvent *)
         return;
     QPainter painter(this);
     const double presence = m_transition.presence();
-    painter.fillRect(rect(), Theme::black(0.01 * presence));
+    painter.fillRect(windowArea(), Theme::black(0.01 * presence));
     painter.setOpacity(presence);
     Theme::paintShadow(painter, m_transition.isRunning() ? m_transition.frame() : QRectF(panelFrame()),
                        cornerRadius, 0.5, 30, 15);

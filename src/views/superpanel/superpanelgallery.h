@@ -19,9 +19,11 @@ class LazyItemGrid;
 
 // The layer over the Super Panel's content for what the column opens: the Clipboard Gallery (the
 // 20 newest clipboard items as large cards in two columns, even positions on the left) or the
-// Shelf Gallery (every shelf item in an adaptive grid), centred on a nearly clear backdrop that
-// closes the gallery, and leaves the panel open, when clicked; and above it the large previews of
-// a shelf file and, topmost, of a clipboard item. The gallery grows in from 0.95 and fades with a
+// Shelf Gallery (every shelf item in an adaptive grid), centred on the window area over a nearly
+// clear backdrop that closes the gallery, and leaves the panel open, when clicked; and above it,
+// over the whole layer, the large previews of a shelf file and, topmost, of a clipboard item.
+// While only the gallery shows, the layer takes no clicks or drops beside the window area, so the
+// columns on either side keep working. The gallery grows in from 0.95 and fades with a
 // spring, and shrinks out the same way. Lists follow the models live; a deleted clipboard card's
 // neighbours spring to their new places. It shows itself while the panel's `expandedSection` is
 // set or a preview is open.
@@ -35,6 +37,11 @@ public:
 
     SuperPanelGallery(SuperPanelColumnState &state, ClipboardShelfColumn::Services services,
                       QWidget *parent = nullptr);
+
+    // Where the gallery centres and what its backdrop covers, in the layer's coordinates; the
+    // whole layer until it is set.
+    void setWindowArea(const QRect &area);
+    QRect windowArea() const { return m_windowArea.value_or(rect()); }
 
     bool isGalleryShown() const;
     QRect panelFrame() const;
@@ -60,6 +67,7 @@ private:
     void place();
     void followPreviews();
     void updateVisibility();
+    void updateMask();
     void springCardsFrom(const QHash<QUuid, QPoint> &before);
     void settleCards();
 
@@ -79,6 +87,7 @@ private:
     Animation m_reflow;
     bool m_open = false;
     std::optional<SuperPanelState::ExpandedSection> m_shownSection;
+    std::optional<QRect> m_windowArea;
     GalleryPreviewLayer *m_shelfPreview = nullptr;
     GalleryPreviewLayer *m_clipPreview = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QGraphicsEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,6 +11,9 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include <array>
+#include <vector>
 
 #include "core/localization.h"
 #include "ui/dockglassbackground.h"
@@ -21,6 +25,7 @@
 #include "views/peek/peeklayout.h"
 #include "views/superpanel/appsidebaritem.h"
 #include "views/superpanel/globalwindowcard.h"
+#include "views/superpanel/superpanelgallery.h"
 #include "views/superpanel/superpanelstate.h"
 #include "views/superpanel/symbolbutton.h"
 #include "views/superpanel/windowgrid.h"
@@ -34,9 +39,85 @@ constexpr double backdropOpacity = 0.95;
 constexpr double draggingOpacity = 0.4;
 constexpr int headerTop = 60;
 constexpr int searchMaxWidth = 680;
+constexpr int bottomPadding = 20;
+constexpr double behindGalleryBlur = 10;
+constexpr double behindGalleryOpacity = 0.5;
 constexpr double enteringScale = 0.98;
 constexpr double zoneSpringResponse = 0.3;
 constexpr double zoneSpringDamping = 0.7;
+
+// One line of pixels (`stride` apart) replaced by the running average of the `radius` pixels on
+// either side; at the ends by the average of those that exist.
+void boxBlurLine(QRgb *first, int length, qsizetype stride, int radius, std::vector<std::array<int, 4>> &sums)
+{
+    sums.assign(size_t(length) + 1, {});
+    for (int k = 0; k < length; ++k) {
+        const QRgb p = first[k * stride];
+        const auto &s = sums[size_t(k)];
+        sums[size_t(k) + 1] = {s[0] + qAlpha(p), s[1] + qRed(p), s[2] + qGreen(p), s[3] + qBlue(p)};
+    }
+    for (int k = 0; k < length; ++k) {
+        const size_t lo = size_t(std::max(0, k - radius));
+        const size_t hi = size_t(std::min(length, k + radius + 1));
+        const int n = int(hi - lo);
+        const auto mean = [&](int c) { return (sums[hi][size_t(c)] - sums[lo][size_t(c)]) / n; };
+        first[k * stride] = qRgba(mean(1), mean(2), mean(3), mean(0));
+    }
+}
+
+// A Gaussian blur of `radius`, near enough: three box passes each way over a quarter-size copy.
+QPixmap blurred(const QPixmap &source, double radius)
+{
+    constexpr int factor = 4;
+    QImage small = source.toImage()
+                       .scaled(std::max(1, source.width() / factor), std::max(1, source.height() / factor),
+                               Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int box = std::max(1, int(radius * source.devicePixelRatio()) / factor);
+    auto *bits = reinterpret_cast<QRgb *>(small.bits());
+    const qsizetype stride = small.bytesPerLine() / qsizetype(sizeof(QRgb));
+    std::vector<std::array<int, 4>> sums;
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int y = 0; y < small.height(); ++y)
+            boxBlurLine(bits + y * stride, small.width(), 1, box, sums);
+        for (int x = 0; x < small.width(); ++x)
+            boxBlurLine(bits + x, small.height(), stride, box, sums);
+    }
+    QPixmap result =
+        QPixmap::fromImage(small.scaled(source.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    result.setDevicePixelRatio(source.devicePixelRatio());
+    return result;
+}
+
+// The window area behind an open gallery: a still picture of it, blurred and half transparent.
+// Widgets repaint under the gallery on every frame of its spring; the picture is taken again only
+// when refresh() says the area changed.
+class BehindGalleryEffect : public QGraphicsEffect
+{
+public:
+    using QGraphicsEffect::QGraphicsEffect;
+
+    void refresh()
+    {
+        m_picture = QPixmap();
+        update();
+    }
+
+protected:
+    void draw(QPainter *painter) override
+    {
+        if (m_picture.isNull())
+            m_picture = blurred(sourcePixmap(Qt::LogicalCoordinates, &m_offset, NoPad), behindGalleryBlur);
+        painter->save();
+        painter->setOpacity(painter->opacity() * behindGalleryOpacity);
+        painter->drawPixmap(m_offset, m_picture);
+        painter->restore();
+    }
+
+private:
+    QPixmap m_picture;
+    QPoint m_offset;
+};
 
 // A column with a tinted fill and a 1-pt line along one edge. Clicks on it stop here, so they do
 // not reach the backdrop and close the panel.
@@ -96,7 +177,7 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
 
     m_fullPanel = new QWidget(this);
     auto *columns = new QHBoxLayout(m_fullPanel);
-    columns->setContentsMargins(0, 0, 0, 0);
+    columns->setContentsMargins(0, 0, 0, bottomPadding);
     columns->setSpacing(0);
     columns->addWidget(buildSidebar());
     columns->addWidget(buildWindowArea(), 1);
@@ -115,6 +196,11 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
     connect(&state, &SuperPanelState::showContentChanged, this, &SuperPanelOverlay::followShowContent);
     connect(&state, &SuperPanelState::routeChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::dragChanged, this, &SuperPanelOverlay::updatePresentation);
+    connect(&state, &SuperPanelState::expandedSectionChanged, this,
+            &SuperPanelOverlay::updateGalleryBackdrop);
+    // What the picture behind a gallery shows.
+    connect(&state, &SuperPanelState::searchTextChanged, this, &SuperPanelOverlay::refreshBehindGallery);
+    connect(&state, &SuperPanelState::selectedIndexChanged, this, &SuperPanelOverlay::refreshBehindGallery);
     connect(&state, &SuperPanelState::appNamesChanged, this, &SuperPanelOverlay::rebuildAppItems);
     connect(&state, &SuperPanelState::appFilterChanged, this, &SuperPanelOverlay::updateAppSelection);
     connect(&state, &SuperPanelState::searchTextChanged, this, [this](const QString &text) {
@@ -167,6 +253,8 @@ QWidget *SuperPanelOverlay::buildWindowArea()
 {
     auto *area = new QWidget(m_fullPanel);
     area->setObjectName(QStringLiteral("windowArea"));
+    area->installEventFilter(this);
+    m_windowArea = area;
     auto *stack = new QVBoxLayout(area);
     stack->setContentsMargins(0, headerTop, 0, 0);
     stack->setSpacing(0);
@@ -284,11 +372,39 @@ void SuperPanelOverlay::setColumn(QWidget *column)
     fill->addWidget(column);
 }
 
-void SuperPanelOverlay::addLayer(QWidget *layer)
+void SuperPanelOverlay::setGallery(SuperPanelGallery *gallery)
 {
-    layer->setParent(m_fullPanel);
-    layer->setGeometry(m_fullPanel->rect());
-    m_layers.append(layer);
+    delete m_gallery;
+    m_gallery = gallery;
+    gallery->setParent(m_fullPanel);
+    placeGallery();
+    updateGalleryBackdrop();
+}
+
+void SuperPanelOverlay::placeGallery()
+{
+    refreshBehindGallery();
+    if (!m_gallery)
+        return;
+    // The previews dim the whole screen; the gallery keeps to the window area.
+    m_gallery->setGeometry(m_fullPanel->rect());
+    m_gallery->setWindowArea(m_windowArea->geometry());
+}
+
+void SuperPanelOverlay::updateGalleryBackdrop()
+{
+    const bool open = m_state.expandedSection().has_value();
+    m_windowArea->setAttribute(Qt::WA_TransparentForMouseEvents, open);
+    if (!open)
+        m_windowArea->setGraphicsEffect(nullptr);
+    else if (!m_windowArea->graphicsEffect())
+        m_windowArea->setGraphicsEffect(new BehindGalleryEffect(m_windowArea));
+}
+
+void SuperPanelOverlay::refreshBehindGallery()
+{
+    if (auto *effect = dynamic_cast<BehindGalleryEffect *>(m_windowArea->graphicsEffect()))
+        effect->refresh();
 }
 
 void SuperPanelOverlay::followShowContent(bool show)
@@ -361,10 +477,9 @@ void SuperPanelOverlay::updateZones()
 void SuperPanelOverlay::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    m_fullPanel->setGeometry(rect().adjusted(0, 0, 0, -20));
+    m_fullPanel->setGeometry(rect());
     m_zoneLayer->setGeometry(rect());
-    for (QWidget *layer : std::as_const(m_layers))
-        layer->setGeometry(m_fullPanel->rect());
+    placeGallery();
     if (m_moduleView)
         m_moduleView->setGeometry(rect());
     updateZones();
@@ -376,14 +491,14 @@ void SuperPanelOverlay::paintEvent(QPaintEvent *)
     if (m_moduleView && m_state.route() != OverlayRoute::all)
         return;
     QPainter painter(this);
-    // Without a compositor the window cannot show the desktop through it: the backdrop's tint is
-    // painted opaque instead of a see-through one that would paint black.
+    // Without a compositor the window cannot show the desktop through it: the backdrop is painted
+    // solid instead of at an opacity that would show black.
     const auto *panel = qobject_cast<const Panel *>(window());
     const bool translucent = !panel || panel->isTranslucent();
-    QColor tint = DockGlassBackground::tint(DockGlassBackground::materialFor(backdropBlur), translucent);
-    if (translucent)
-        tint.setAlphaF(tint.alphaF() * float(backdropOpacity * m_presence.clamped()));
-    painter.fillRect(rect(), tint);
+    QPainterPath all;
+    all.addRect(QRectF(rect()));
+    DockGlassBackground::paint(painter, all, backdropBlur,
+                               translucent ? backdropOpacity * m_presence.clamped() : 1.0);
 }
 
 void SuperPanelOverlay::mousePressEvent(QMouseEvent *event)
@@ -454,6 +569,8 @@ bool SuperPanelOverlay::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_searchField && event->type() == QEvent::KeyPress)
         return handleSearchKey(static_cast<QKeyEvent *>(event));
+    if (watched == m_windowArea && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        placeGallery();
     return QWidget::eventFilter(watched, event);
 }
 

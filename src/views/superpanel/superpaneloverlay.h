@@ -13,6 +13,7 @@ namespace qv {
 class AppSidebarItem;
 class DropZoneView;
 class Scheduler;
+class SuperPanelGallery;
 class SuperPanelState;
 class WindowGrid;
 
@@ -22,7 +23,8 @@ class WindowGrid;
 // snap zones show. The search field has the keyboard: typing filters, Tab and the arrows move the
 // selection, Return opens the selected window, Esc closes the gallery or the panel. Ctrl+W and
 // Ctrl+M close and minimise the selected window wherever the focus is. A click on the backdrop
-// closes the panel.
+// closes the panel. While a gallery is open the window area behind it is blurred, half
+// transparent and out of reach, and the columns on either side stay as they are.
 //
 // Its content comes in over 0.12 s and goes over 0.1 s, easing out: the backdrop fades, the panel
 // (or the module view) fades and grows from 0.98 of its size. While it goes it takes no input
@@ -48,6 +50,7 @@ public:
     QStringList windowTitles() const;
 
     QWidget *fullPanel() const { return m_fullPanel; }
+    QWidget *windowArea() const { return m_windowArea; }
     QWidget *searchField() const;
     WindowGrid *grid() const { return m_grid; }
     // "All Apps" first, then one item per application.
@@ -63,9 +66,9 @@ public:
     QWidget *moduleView() const { return m_moduleView; }
     // The clipboard and shelf column, placed in the right column; the panel takes ownership.
     void setColumn(QWidget *column);
-    // A layer over the whole panel (the galleries and previews); it shows and hides itself. The
-    // panel takes ownership.
-    void addLayer(QWidget *layer);
+    // The galleries, centred on the window area, and their previews over the whole panel; it shows
+    // and hides itself. The panel takes ownership.
+    void setGallery(SuperPanelGallery *gallery);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -87,6 +90,9 @@ private:
     // The snap zones fade in and out with a card drag.
     void followZones();
     void updateZones();
+    void updateGalleryBackdrop();
+    void placeGallery();
+    void refreshBehindGallery();
     bool handleSearchKey(QKeyEvent *event);
     // The panel's window commands, Ctrl+W and Ctrl+M; true when the key was one of them.
     bool commandKeyButtons(QKeyEvent *event);
@@ -98,6 +104,7 @@ private:
     AppSidebarItem *m_allApps = nullptr;
     QWidget *m_appList = nullptr;
     QList<AppSidebarItem *> m_appItems;
+    QWidget *m_windowArea = nullptr;
     QWidget *m_searchBox = nullptr;
     QLineEdit *m_searchField = nullptr;
     QWidget *m_clearButton = nullptr;
@@ -107,7 +114,7 @@ private:
     QWidget *m_zoneLayer = nullptr;
     QList<DropZoneView *> m_zones;
     QWidget *m_moduleView = nullptr;
-    QList<QWidget *> m_layers;
+    SuperPanelGallery *m_gallery = nullptr;
     AnimatedValue m_presence;
     AnimatedValue m_zonePresence;
     // A key on its way from the panel to the search field, which may hand it back up.

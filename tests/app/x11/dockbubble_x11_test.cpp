@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <QWindow>
@@ -14,6 +15,7 @@
 #include <xcb/xcb_ewmh.h>
 #include <xcb/xtest.h>
 
+#include "core/settingskeys.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
@@ -26,6 +28,8 @@
 #include "views/bubble/contentview.h"
 #include "views/bubble/trafficlightbutton.h"
 #include "views/bubble/windowpreviewcard.h"
+#include "views/edgepopup/edgepopupview.h"
+#include "views/items/edgeshelftile.h"
 #include "windows/windowlistmodel.h"
 
 using namespace qv;
@@ -430,6 +434,64 @@ TEST_F(DockBubbleX11Test, TheFullScreenButtonTakesTheBubbleAway)
         [&] { return X11Clients::windowState(window).contains(QStringLiteral("_NET_WM_STATE_FULLSCREEN")); },
         waitMs));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !isMapped(xcb_window_t(bubble().winId())); }, waitMs));
+}
+
+// Beside the panel at the bottom, the bottom edge popup covered the top of the panel's buttons: it
+// went by the screen, not by the work area the panel leaves (as the window manager publishes it).
+TEST_F(DockBubbleX11Test, TheEdgePopupKeepsToTheWorkAreaAndATileFollowsThePointerAfterItsMenu)
+{
+    shared->desktop->addItemServices();
+    shared->desktop->settings.set(Settings::enableModuleHotkeys, true);
+    QRect work; // once the panel has reserved its room
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            xcb_ewmh_get_workarea_reply_t areas;
+            xcb_ewmh_connection_t *ewmh = connection.ewmh();
+            if (xcb_ewmh_get_workarea_reply(ewmh, xcb_ewmh_get_workarea(ewmh, connection.screenNumber()),
+                                            &areas, nullptr)) {
+                const xcb_ewmh_geometry_t &area = areas.workarea[0];
+                work = QRect(area.x, area.y, area.width, area.height);
+                xcb_ewmh_get_workarea_reply_wipe(&areas);
+            }
+            return work.bottom() < QGuiApplication::primaryScreen()->geometry().bottom() - 20;
+        },
+        waitMs));
+    KeyPanel &panel = *controller->globalOverlayWindow();
+    for (const QString edge : {"trailing", "leading", "top", "bottom"}) {
+        SCOPED_TRACE(edge.toStdString());
+        shared->desktop->settings.set(Settings::popupEdge, edge);
+        ASSERT_EQ(QProcess::execute("xdotool", {"key", "alt+c"}), 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return isMapped(xcb_window_t(panel.winId())); }, waitMs));
+        const QRect frame = controller->edgePopup()->panelFrame();
+        const QRect onScreen(controller->edgePopup()->mapToGlobal(frame.topLeft()), frame.size());
+        EXPECT_TRUE(work.contains(onScreen));
+        EXPECT_EQ(onScreen.bottom(), edge == "top" ? work.top() + 19 + frame.height()
+                                                   : work.bottom() - (edge == "bottom" ? 20 : 10));
+        ASSERT_EQ(QProcess::execute("xdotool", {"key", "alt+c"}), 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.isVisible(); }, waitMs));
+    }
+
+    // A shelf tile follows the pointer again once its menu closes: away from it, it lets go of its
+    // hover; still on it (Show in File Manager chosen with the keys), it keeps it. The menu runs a
+    // loop of its own inside this process, so the pointer and keys come from outside.
+    QFile file(shared->desktop->folder.filePath("notes.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("notes") == 5);
+    file.close();
+    shared->desktop->shelf->processFile(QUrl::fromLocalFile(file.fileName()));
+    ASSERT_EQ(QProcess::execute("xdotool", {"key", "alt+s"}), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->cards().size() == 1; }, waitMs));
+    auto *tile = qobject_cast<EdgeShelfTile *>(controller->edgePopup()->cards().at(0));
+    for (const QString keys :
+         {"mousemove 700 300 sleep 0.3 mousemove 702 302 sleep 0.3 key Escape", "key Down Down Return"}) {
+        movePointer(tile->mapToGlobal(tile->frameRect().center()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return tile->isHovered(); }, waitMs));
+        QProcess script;
+        script.start("xdotool", QStringLiteral("click 3 sleep 0.5 %1").arg(keys).split(u' '));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return script.state() == QProcess::NotRunning; }, waitMs));
+        QTest::qWait(300);
+        EXPECT_EQ(tile->isHovered(), keys.startsWith("key")) << keys.toStdString();
+    }
+    ASSERT_EQ(QProcess::execute("xdotool", {"key", "alt+s"}), 0);
 }
 
 // A panel along the top was taken for a bottom Dock: the bubble showed at the bottom of the screen.
