@@ -50,7 +50,7 @@ struct PopupWithHistory
         popupState = std::make_unique<EdgePopupState>(EdgePopupActions{});
         view = std::make_unique<EdgePopupView>(
             *popupState,
-            EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileRevealer, sim.fileIcons,
+            EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileIcons,
                                     queues.makeQueue("previews", QueueKind::Concurrent), ages, scheduler});
         view->resize(1440, 900);
         view->show();

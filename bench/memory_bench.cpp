@@ -64,8 +64,8 @@ struct Application
         edgePopup = std::make_unique<EdgePopupModule>(clipboard, shelf, sim.fileRevealer, sim.fileIcons,
                                                       decodeQueue, scheduler, [] {});
         panel->setModuleView(edgePopup->makeView());
-        columnState =
-            std::make_unique<SuperPanelColumnState>(*panelState, scheduler, [](const QUrl &, bool) {});
+        columnState = std::make_unique<SuperPanelColumnState>(
+            *panelState, scheduler, [](const QUrl &, bool, const FileRevealer::Done &) {});
         const ClipboardShelfColumn::Services services{edgePopup->clipboardModel(),
                                                       edgePopup->shelfModel(),
                                                       clipboard,

@@ -147,6 +147,7 @@ int main(int argc, char **argv)
                                    *platform.fileRevealer);
     MainThreadWatchdog watchdog(diagnostics, scheduler); // destroyed before the manager it reports to
     diagnostics.setWatchdog(&watchdog);
+    diagnostics.setBuildVersion(QStringLiteral(QUORVANTIS_VERSION), QStringLiteral(QUORVANTIS_REVISION));
 
     auto relocation = std::make_unique<Relocation>(
         *platform.installation, *platform.application, settings, scheduler, singleInstance, processes,
@@ -169,7 +170,8 @@ int main(int argc, char **argv)
         [&platform](bool enabled) { LaunchManager::setLaunchAtLogin(*platform.loginItem, enabled); }, nullptr,
         diagnostics, [&platform](const QUrl &url) { platform.fileRevealer->openURL(url); },
         [&platform] { return platform.appIcons->installedApplications(); },
-        [&platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
+        [&platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); },
+        platform.feedback->hasHaptics()});
     // The Super Panel's gear opens this window.
     overlayController.setOpenSettings([&settingsWindows] { settingsWindows.showSettings(); });
     auto tray = std::make_unique<TrayIcon>(

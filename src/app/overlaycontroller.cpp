@@ -353,9 +353,9 @@ void OverlayController::setupSuperPanelColumn()
 {
     FileRevealer *revealer = m_platform.fileRevealer;
     m_columnState = std::make_unique<SuperPanelColumnState>(
-        *m_superPanelState, m_scheduler, [revealer](const QUrl &url, bool reveal) {
+        *m_superPanelState, m_scheduler, [revealer](const QUrl &url, bool reveal, FileRevealer::Done done) {
             if (reveal)
-                revealer->revealFile(url.toLocalFile());
+                revealer->revealFile(url.toLocalFile(), std::move(done));
             else
                 revealer->openURL(url);
         });

@@ -127,9 +127,9 @@ const LocalizationRow interfaceRows[] = {
         u"仅限当前工作区",
         u"Bureau actuel uniquement",
         u"Solo el escritorio actual",
-        u"Nur aktueller Schreibtisch",
-        u"Solo la scrivania attuale",
-        u"Tylko bieżące biurko",
+        u"Nur aktuelle Arbeitsfläche",
+        u"Solo l'area di lavoro attuale",
+        u"Tylko bieżący obszar roboczy",
         u"現在のワークスペースのみ"
     }},
     {u"sort_minimized_last", {
@@ -1043,14 +1043,14 @@ const LocalizationRow interfaceRows[] = {
         u"上級者向けのヒント"
     }},
     {u"shortcut_tips_1", {
-        u"• We recommend using Alt + Tab as it doesn't conflict with system defaults.",
-        u"• 建议使用 Alt + Tab，因为它不会与系统默认快捷键冲突。",
-        u"• Nous recommandons Alt + Tab, qui n'entre pas en conflit avec les raccourcis par défaut du système.",
-        u"• Te recomendamos usar Alt + Tab, ya que no entra en conflicto con los atajos predeterminados del sistema.",
-        u"• Wir empfehlen Alt + Tab, da es nicht mit den Standardkurzbefehlen des Systems kollidiert.",
-        u"• Consigliamo di usare Alt + Tab perché non entra in conflitto con le abbreviazioni predefinite del sistema.",
-        u"• Zalecamy Alt + Tab, ponieważ nie koliduje z domyślnymi skrótami systemowymi.",
-        u"• システムのデフォルトのショートカットと競合しないため、Alt + Tab の使用をおすすめします。"
+        u"• On most Linux desktops the window manager already uses Alt + Tab. Free it in the desktop's keyboard settings, or record another combination here.",
+        u"• 在大多数 Linux 桌面上，窗口管理器已占用 Alt + Tab。请在桌面环境的键盘设置中释放它，或在此录制另一个组合键。",
+        u"• Sur la plupart des bureaux Linux, le gestionnaire de fenêtres utilise déjà Alt + Tab. Libérez-le dans les paramètres du clavier de votre bureau ou enregistrez ici une autre combinaison.",
+        u"• En la mayoría de los escritorios Linux, el gestor de ventanas ya usa Alt + Tab. Libéralo en la configuración de teclado de tu escritorio o graba aquí otra combinación.",
+        u"• Auf den meisten Linux-Desktops belegt der Fenstermanager bereits Alt + Tab. Gib die Kombination in den Tastatureinstellungen deiner Arbeitsumgebung frei oder nimm hier eine andere auf.",
+        u"• Sulla maggior parte dei desktop Linux il window manager usa già Alt + Tab. Libera questa combinazione nelle impostazioni della tastiera del tuo desktop oppure registrane qui un'altra.",
+        u"• W większości środowisk graficznych systemu Linux menedżer okien już używa Alt + Tab. Zwolnij tę kombinację w ustawieniach klawiatury Twojego środowiska lub nagraj tutaj inną.",
+        u"• ほとんどの Linux デスクトップでは、ウインドウマネージャーがすでに Alt + Tab を使用しています。デスクトップのキーボード設定で解放するか、ここで別の組み合わせを記録してください。"
     }},
     {u"shortcut_tips_2", {
         u"• Avoid using Ctrl + C / V to prevent overriding copy/paste functionality.",
@@ -1147,9 +1147,9 @@ const LocalizationRow interfaceRows[] = {
         u"聚焦所选窗口（跳转到其所在工作区）",
         u"Activer la fenêtre sélectionnée (aller sur son bureau)",
         u"Activar la ventana seleccionada (saltar a su escritorio)",
-        u"Ausgewähltes Fenster fokussieren (zu seinem Schreibtisch springen)",
-        u"Attiva la finestra selezionata (passa alla sua scrivania)",
-        u"Aktywuj zaznaczone okno (przejdź na jego biurko)",
+        u"Ausgewähltes Fenster fokussieren (zu seiner Arbeitsfläche springen)",
+        u"Attiva la finestra selezionata (passa alla sua area di lavoro)",
+        u"Aktywuj zaznaczone okno (przejdź do jego obszaru roboczego)",
         u"選択したウインドウにフォーカス（そのワークスペースへ移動）"
     }},
     {u"guide_act_cmd_w", {
@@ -1681,6 +1681,16 @@ const LocalizationRow interfaceRows[] = {
         u"Trascina qui i file",
         u"Przeciągnij tu pliki",
         u"ここにファイルをドラッグ"
+    }},
+    {u"reveal_failed", {
+        u"No file manager could show this file.",
+        u"没有可以显示此文件的文件管理器。",
+        u"Aucun gestionnaire de fichiers n'a pu afficher ce fichier.",
+        u"Ningún gestor de archivos ha podido mostrar este archivo.",
+        u"Kein Dateimanager konnte diese Datei anzeigen.",
+        u"Nessun file manager ha potuto mostrare questo file.",
+        u"Żaden menedżer plików nie mógł pokazać tego pliku.",
+        u"このファイルを表示できるファイルマネージャーがありません。"
     }},
     {u"preview_image_title", {
         u"Image Preview",

@@ -10,6 +10,8 @@ public:
     virtual ~FeedbackService() = default;
     // A short alignment pulse on a haptic trackpad.
     virtual void performAlignmentHaptic() = 0;
+    // Whether the desktop has a haptic device to pulse; without one the haptic setting does nothing.
+    virtual bool hasHaptics() const = 0;
     // The short "snapped" sound.
     virtual void playSnapSound() = 0;
 };

@@ -254,10 +254,15 @@ void FileShelfManager::removeItem(const ShelfItem &item)
 {
     // A copy: the caller may hand in a reference into the list this replaces.
     const ShelfItem record = item;
-    QList<ShelfItem> items = m_items;
-    items.removeIf([&record](const ShelfItem &other) { return other.id == record.id; });
-    setItems(items);
+    removeFromList(record.id);
     deleteCachedFile(record.url);
+}
+
+void FileShelfManager::removeFromList(const QUuid &id)
+{
+    QList<ShelfItem> items = m_items;
+    items.removeIf([&id](const ShelfItem &other) { return other.id == id; });
+    setItems(items);
 }
 
 void FileShelfManager::removeDraggedItem(const QUuid &id)
@@ -265,7 +270,14 @@ void FileShelfManager::removeDraggedItem(const QUuid &id)
     const int index = indexOf(id);
     if (index < 0 || m_items.at(index).isPinned)
         return;
-    removeItem(m_items.at(index));
+    // The program that took the drop may still be reading the file (file managers queue large
+    // copies), so only the item goes: the file stays until the next start's sweep.
+    const QUrl url = m_items.at(index).url;
+    if (url.isLocalFile()) {
+        QMutexLocker lock(&m_names->mutex);
+        m_names->draggedOut.insert(QDir::cleanPath(url.toLocalFile()));
+    }
+    removeFromList(id);
     cleanupOrphanedFiles();
 }
 

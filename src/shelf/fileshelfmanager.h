@@ -126,7 +126,8 @@ public:
     void togglePin(const QUuid &id);
     // Removes every item with the record's id, then deletes the record's file when it is ours.
     void removeItem(const ShelfItem &item);
-    // Removal after a drag-out; pinned items are spared.
+    // Removal after a drag-out; pinned items are spared. The item leaves the list, its file stays
+    // (the receiving program may still be copying it) until the next start's sweep.
     void removeDraggedItem(const QUuid &id);
     void startDragOutMonitor();
     void stopDragOutMonitor();
@@ -195,6 +196,7 @@ private:
     // A drop's distinct files, at most `capacity`; says once when the drop offered more.
     QList<QUrl> takenFiles(const QList<QUrl> &offered, bool offeredMore);
     void setItems(QList<ShelfItem> items);
+    void removeFromList(const QUuid &id);
     int indexOf(const QUuid &id) const;
     // Changes the first item with this id; nothing when there is none.
     void updateItem(const QUuid &id, const std::function<void(ShelfItem &)> &change);
@@ -234,16 +236,18 @@ private:
     QList<ShelfItem> m_items;
     QUuid m_draggingItemID;
 
-    // Names chosen by an intake and not yet on the shelf, and the files the shelf refers to; the
-    // sweep consults both under the same lock as it deletes.
+    // Names chosen by an intake and not yet on the shelf, the files the shelf refers to, and the
+    // files of items dragged out (kept for the program that took them until the next start); the
+    // sweep consults all three under the same lock as it deletes.
     struct Names
     {
         QMutex mutex;
         QSet<QString> reserved;
         QSet<QString> referenced;
+        QSet<QString> draggedOut;
         bool isTaken(const QString &path) const
         {
-            return reserved.contains(path) || referenced.contains(path);
+            return reserved.contains(path) || referenced.contains(path) || draggedOut.contains(path);
         }
     };
     // Shared with sweeps still running off the main thread.

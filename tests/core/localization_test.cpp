@@ -226,18 +226,19 @@ void checkTable(const LocalizationTable &table, bool interfaceTable)
 
 TEST(LocalizationData, EveryKeyHasEightTextsKeepingWhatTheEnglishCarries)
 {
-    EXPECT_EQ(Localization::table().size(), 169);
+    EXPECT_EQ(Localization::table().size(), 170);
     checkTable(Localization::table(), true);
     EXPECT_EQ(Localization::menuTable().size(), 4);
     checkTable(Localization::menuTable(), false);
 }
 
-// The other desktop's places, keys and programs (its log folder, file manager, modifier keys and
-// settings application) used to appear in the texts; every text now names the Linux ones.
+// The other desktop's places, keys and programs (its log folder, file manager, modifier keys,
+// settings application, workspaces) used to appear in the texts; every text names the Linux ones.
 TEST(LocalizationData, NoTextNamesThePlacesKeysOrProgramsOfAnotherSystem)
 {
     static const QRegularExpression foreign(
-        R"(~/Library|Finder|\bOption\b|\bCmd\b|Command|⌘|⌥|System Settings|Systemeinstellungen|macOS|\bMac\b)");
+        R"(~/Library|Finder|\bOption\b|\bCmd\b|Command|⌘|⌥|System Settings|Systemeinstellungen|Réglages Système|)"
+        R"(Ajustes del Sistema|Impostazioni di Sistema|系统设置|システム設定|macOS|\bMac\b|Schreibtisch|scrivania|biurk)");
     for (const LocalizationTable *table : {&Localization::table(), &Localization::menuTable()}) {
         for (qsizetype row = 0; row < table->size(); ++row) {
             for (int column = 0; column < LocalizationTable::languageCount; ++column) {

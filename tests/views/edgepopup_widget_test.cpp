@@ -16,6 +16,7 @@
 
 #include "clipboard/clipboardhistorymodel.h"
 #include "clipboard/clipboardmanager.h"
+#include "core/localization.h"
 #include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
@@ -27,6 +28,7 @@
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
 #include "support/textfit.h"
+#include "ui/noticeline.h"
 #include "views/edgepopup/edgepopuprules.h"
 #include "views/edgepopup/edgepopupstate.h"
 #include "views/edgepopup/edgepopupview.h"
@@ -69,7 +71,7 @@ protected:
         state->show(route, edge);
         if (!view) {
             view = new EdgePopupView(
-                *state, EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileRevealer, sim.fileIcons,
+                *state, EdgePopupView::Services{*clips, *shelfItems, *shelf, sim.fileIcons,
                                                 queues.makeQueue("previews", QueueKind::Concurrent), ages,
                                                 scheduler});
             view->resize(screen);
@@ -460,7 +462,7 @@ TEST_F(EdgePopupWidget, EmptyPopupsFitInEveryLanguage)
     }
 }
 
-TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumn)
+TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumnWithANotice)
 {
     state->setLanguage(AppLanguage::german);
     addShelfFile("Bericht.txt");
@@ -468,6 +470,11 @@ TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumn)
     open(OverlayRoute::shelf, PopupEdge::leading);
     EXPECT_EQ(view->shownCount(), 2);
     shot("edgepopup_leading_shelf_german");
+    state->showNotice(Localization::text(u"reveal_failed", AppLanguage::german));
+    EXPECT_EQ(view->noticeText(), "Kein Dateimanager konnte diese Datei anzeigen.");
+    shot("edgepopup_leading_shelf_notice_german");
+    scheduler.advance(NoticeLine::duration);
+    EXPECT_EQ(view->noticeText(), QString());
     open(OverlayRoute::clipboard, PopupEdge::leading);
     EXPECT_TRUE(view->showsEmptyState());
     shot("edgepopup_leading_clipboard_empty_german");

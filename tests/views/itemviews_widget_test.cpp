@@ -379,7 +379,7 @@ TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfW
     ShelfItem item = shelfItem(QStringLiteral("report.pdf"));
     int opens = 0;
     EdgeShelfTile tile(
-        item, [&](const ShelfItem &) { ++opens; }, {}, {}, {}, *m_shelf, m_sim.fileRevealer, m_ages);
+        item, [&](const ShelfItem &) { ++opens; }, {}, {}, {}, {}, *m_shelf, m_ages);
     EXPECT_EQ(menuTexts(tile.buildContextMenu(nullptr)),
               (QStringList{"Open", "Show in File Manager", "Quick Look", "-", "Pin", "-", "Delete"}));
     EXPECT_FALSE(tile.isMedia());
@@ -397,7 +397,7 @@ TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfW
 
     item.isPinned = true;
     item.url = QUrl::fromLocalFile(path(QStringLiteral("Photo.JPG")));
-    EdgeShelfTile pinned(item, {}, {}, {}, {}, *m_shelf, m_sim.fileRevealer, m_ages);
+    EdgeShelfTile pinned(item, {}, {}, {}, {}, {}, *m_shelf, m_ages);
     EXPECT_TRUE(pinned.isMedia());
     EXPECT_TRUE(menuTexts(pinned.buildContextMenu(nullptr)).contains(QStringLiteral("Unpin")));
     std::unique_ptr<QMimeData> vanished(pinned.beginDrag());

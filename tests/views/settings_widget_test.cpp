@@ -531,6 +531,14 @@ TEST_F(SettingsWindowTest, AppearanceShowsTheDefaultsAndItsSlidersStoreAtOnce)
     EXPECT_EQ(view.backdropBlurAmount(), 14.9);
     settings.set(Settings::animationSpeed, 0.3);
     EXPECT_EQ(appearance.valueTexts().at(1), "0.3x");
+
+    // A desktop without a haptic device (X11) has no haptic switch; the stored value stays.
+    SettingsContext withoutHaptics = context();
+    withoutHaptics.hasHaptics = false;
+    SettingsView plain(withoutHaptics);
+    auto &without = page<AppearanceSettingsSection>(plain, SettingsTab::appearance);
+    EXPECT_EQ(without.toggles().size(), 3);
+    EXPECT_EQ(without.toggles().last()->label(), "Sound Effect on Snap");
 }
 
 TEST_F(SettingsWindowTest, ModuleRecordersStoreTheFirstModifiedKeyAndTheEdgePickerStoresItsRawValue)

@@ -421,14 +421,18 @@ TEST_F(SuperPanelWidget, LabelsFollowTheLanguage)
     saveScreenshot(*backdrop, "superpanel_german_empty");
 }
 
-TEST_F(SuperPanelWidget, OpeningAgainResetsTheSearchFilterAndSelection)
+TEST_F(SuperPanelWidget, OpeningAgainResetsTheSearchFilterSelectionAndNotice)
 {
     open(6);
     type("files");
     view->sidebarItems().at(3)->click();
     key(Qt::Key_Right);
+    state->showNotice(QStringLiteral("No file manager could show this file."));
+    EXPECT_EQ(view->noticeText(), "No file manager could show this file.");
+    saveScreenshot(*backdrop, "superpanel_notice");
     state->presentationChanged(false);
     open();
+    EXPECT_TRUE(view->noticeText().isEmpty());
     EXPECT_TRUE(search()->text().isEmpty());
     EXPECT_FALSE(state->selectedAppFilter());
     EXPECT_EQ(state->selectedIndex(), 0);

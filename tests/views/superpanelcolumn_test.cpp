@@ -1,3 +1,5 @@
+#include <QSignalSpy>
+
 #include <gtest/gtest.h>
 
 #include "runtime/manualscheduler.h"
@@ -101,8 +103,9 @@ protected:
                                                presented = shown;
                                                panel.presentationChanged(shown);
                                            }}),
-          state(panel, scheduler, [this](const QUrl &url, bool reveal) {
+          state(panel, scheduler, [this](const QUrl &url, bool reveal, std::function<void(bool)> done) {
               opened.append((reveal ? QStringLiteral("reveal:") : QStringLiteral("open:")) + url.fileName());
+              revealAnswer = std::move(done);
           })
     {
         presented = true;
@@ -125,6 +128,8 @@ protected:
     bool presented = false;
     SuperPanelState panel;
     QStringList opened;
+    // The file manager's answer to the last reveal, still to be given.
+    std::function<void(bool)> revealAnswer;
     SuperPanelColumnState state;
 };
 
@@ -206,12 +211,36 @@ TEST_F(ColumnStateTest, openingAShelfFileDismissesAtOnceAndOpensItLater)
     restOnEye(a);
     state.previews().toggleShelfPreview(shelfItem(QStringLiteral("x.txt")));
     panel.setExpandedSection(SuperPanelState::ExpandedSection::shelf);
-    state.openShelfURL(QUrl::fromLocalFile(QStringLiteral("/tmp/report.pdf")), true);
+    state.openShelfURL(QUrl::fromLocalFile(QStringLiteral("/tmp/report.pdf")), false);
     EXPECT_FALSE(presented);
     EXPECT_FALSE(panel.expandedSection().has_value());
     EXPECT_FALSE(state.previews().galleryPreviewItem().has_value());
     EXPECT_EQ(shown(), QString());
     EXPECT_TRUE(opened.isEmpty());
     scheduler.advance(0.2);
-    EXPECT_EQ(opened, QStringList{QStringLiteral("reveal:report.pdf")});
+    EXPECT_EQ(opened, QStringList{QStringLiteral("open:report.pdf")});
+}
+
+// Regression: with no file manager, Show in File Manager closed the panel and nothing showed the
+// file; only the console said so.
+TEST_F(ColumnStateTest, aRevealClosesThePanelOnlyOnceAFileManagerHasTheFileElseItSaysSo)
+{
+    QSignalSpy notices(&panel, &SuperPanelState::noticeRequested);
+    const QUrl file = QUrl::fromLocalFile(QStringLiteral("/tmp/report.pdf"));
+    state.openShelfURL(file, true);
+    revealAnswer(false);
+    EXPECT_TRUE(presented);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices.at(0).at(0).toString(), "No file manager could show this file.");
+    state.openShelfURL(file, true);
+    revealAnswer(true);
+    EXPECT_FALSE(presented);
+
+    // An answer that comes after the panel closed and opened again leaves the new one open.
+    panel.presentationChanged(presented = true);
+    state.openShelfURL(file, true);
+    panel.dismiss();
+    panel.presentationChanged(presented = true);
+    revealAnswer(true);
+    EXPECT_TRUE(presented);
 }

@@ -36,9 +36,12 @@ protected:
                                            m_panel->presentationChanged(shown);
                                        }});
         m_state = std::make_unique<SuperPanelColumnState>(
-            *m_panel, m_scheduler, [this](const QUrl &url, bool reveal) {
+            *m_panel, m_scheduler,
+            [this](const QUrl &url, bool reveal, const std::function<void(bool)> &done) {
                 m_opened.append((reveal ? QStringLiteral("reveal:") : QStringLiteral("open:")) +
                                 url.fileName());
+                if (done)
+                    done(true);
             });
         m_presented = true;
         m_panel->presentationChanged(true);

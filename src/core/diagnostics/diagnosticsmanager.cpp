@@ -1,6 +1,5 @@
 #include "core/diagnostics/diagnosticsmanager.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -12,7 +11,6 @@
 #include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QSysInfo>
 #include <QUuid>
 #include <QWaitCondition>
 
@@ -21,6 +19,7 @@
 #include <cstdio>
 #include <cmath>
 #include <fcntl.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include "core/diagnostics/diagnosticssanitizer.h"
@@ -195,6 +194,9 @@ struct DiagnosticsManager::Core : std::enable_shared_from_this<DiagnosticsManage
     FileRevealer &revealer;
     const QString logDirectory;
     const std::weak_ptr<WorkQueue> logQueue;
+    // Set once at start-up, before any export reads them.
+    QString buildVersion;
+    QString buildRevision;
 
     mutable QMutex ringLock;
     QList<DiagEvent> ringBuffer;
@@ -317,18 +319,27 @@ QJsonObject DiagnosticsManager::Core::settingsSnapshot() const
 
 QString DiagnosticsManager::Core::readmeText() const
 {
-    const auto orUnknown = [](const QString &text) { return text.isEmpty() ? QStringLiteral("?") : text; };
     const QString exportTime =
         QDateTime::fromSecsSinceEpoch(qint64(std::floor(scheduler.wallNow())), Qt::UTC).toString(Qt::ISODate);
-    // Linux builds carry no separate build number; it is written as unknown.
-    const QString version = orUnknown(QCoreApplication::applicationVersion());
+    // os-release(5): /etc/os-release first, else /usr/lib/os-release. Distributions often make the
+    // first a link to the second; a link is not read, so that one is then read directly.
+    OwnedFiles::ReadResult osRelease;
+    for (const char *path : {"/etc/os-release", "/usr/lib/os-release"}) {
+        osRelease = OwnedFiles::readRegularFile(QString::fromLatin1(path), maxOsReleaseBytes);
+        if (osRelease.problem == OwnedFiles::ReadResult::None)
+            break;
+    }
+    QString kernel;
+    struct utsname names;
+    if (::uname(&names) == 0)
+        kernel = QString::fromUtf8(names.sysname) + QLatin1Char(' ') + QString::fromUtf8(names.release);
     const QStringList lines = {
         QStringLiteral("Quorvantis Diagnostics Export"),
         QString(29, QLatin1Char('=')),
         QStringLiteral("Export Time: ") + exportTime,
-        QStringLiteral("App Version: ") + version + QStringLiteral(" (") + orUnknown(QString()) +
-            QLatin1Char(')'),
-        QStringLiteral("macOS: ") + QSysInfo::prettyProductName(),
+        versionLine(buildVersion, buildRevision),
+        systemLine(osRelease.problem == OwnedFiles::ReadResult::None ? osRelease.bytes : QByteArray(),
+                   kernel),
         QString(),
         QStringLiteral("Contents:"),
         QStringLiteral("- logs/           Recent log files"),
@@ -339,13 +350,63 @@ QString DiagnosticsManager::Core::readmeText() const
     return lines.join(QLatin1Char('\n'));
 }
 
+QString DiagnosticsManager::versionLine(const QString &version, const QString &revision)
+{
+    QString line = QStringLiteral("App Version: ") + (version.isEmpty() ? QStringLiteral("?") : version);
+    if (!revision.isEmpty())
+        line += QStringLiteral(" (") + revision + QLatin1Char(')');
+    return line;
+}
+
+QString DiagnosticsManager::systemLine(const QByteArray &osRelease, const QString &kernel)
+{
+    // Shell-style assignments; the last one of a name counts. A value may be quoted, and inside
+    // double quotes a backslash escapes the next character.
+    const auto value = [&osRelease](const QByteArray &name) {
+        QByteArray found;
+        for (const QByteArray &raw : osRelease.split('\n')) {
+            const QByteArray line = raw.trimmed();
+            if (!line.startsWith(name + '='))
+                continue;
+            QByteArray text = line.mid(name.size() + 1);
+            const char quote = text.isEmpty() ? 0 : text.front();
+            if ((quote == '"' || quote == '\'') && text.size() >= 2 && text.back() == quote) {
+                text = text.mid(1, text.size() - 2);
+                if (quote == '"') {
+                    QByteArray plain;
+                    for (qsizetype i = 0; i < text.size(); ++i) {
+                        if (text.at(i) == '\\' && i + 1 < text.size())
+                            ++i;
+                        plain += text.at(i);
+                    }
+                    text = plain;
+                }
+            }
+            found = text;
+        }
+        QString shown = QString::fromUtf8(found).left(maxSystemNameLength);
+        shown.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+        return shown.trimmed();
+    };
+    QString name = value("PRETTY_NAME");
+    if (name.isEmpty())
+        name = value("NAME");
+    QStringList parts;
+    if (!name.isEmpty())
+        parts << name;
+    if (!kernel.isEmpty())
+        parts << kernel;
+    return QStringLiteral("System: ") +
+           (parts.isEmpty() ? QStringLiteral("Linux") : parts.join(QStringLiteral(", ")));
+}
+
 void DiagnosticsManager::Core::runExport(const QString &destination)
 {
     const QString problem = buildExportArchive(destination);
     if (problem.isEmpty()) {
         scheduler.post([weak = weak_from_this(), destination] {
             if (auto core = weak.lock())
-                core->revealer.revealFile(destination);
+                core->revealer.revealFile(destination, {});
         });
         return;
     }
@@ -594,6 +655,14 @@ QJsonObject DiagnosticsManager::settingsSnapshot() const
 QString DiagnosticsManager::readmeText() const
 {
     return d ? d->readmeText() : QString();
+}
+
+void DiagnosticsManager::setBuildVersion(const QString &version, const QString &revision)
+{
+    if (d) {
+        d->buildVersion = version;
+        d->buildRevision = revision;
+    }
 }
 
 } // namespace qv

@@ -111,6 +111,17 @@ public:
     // The exported settings that have a value (stored or registered default), each sanitised under its key.
     QJsonObject settingsSnapshot() const;
     QString readmeText() const;
+    // The build the README names: its version and, when it was built from a git checkout, the
+    // revision. Main thread, at start-up before any export.
+    void setBuildVersion(const QString &version, const QString &revision);
+    // The README's version line: "App Version: 0.1.0 (1a2b3c4)", the version alone without a
+    // revision, "?" for a missing version.
+    static QString versionLine(const QString &version, const QString &revision);
+    // The README's system line from the text of os-release(5) and the kernel as `uname -sr` names
+    // it: "System: Debian GNU/Linux 12 (bookworm), Linux 6.1.0-18-amd64" (PRETTY_NAME, else NAME).
+    static QString systemLine(const QByteArray &osRelease, const QString &kernel);
+    static constexpr qint64 maxOsReleaseBytes = 65536;
+    static constexpr int maxSystemNameLength = 200;
 
 private:
     struct Core;

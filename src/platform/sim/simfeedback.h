@@ -22,10 +22,13 @@ public:
 
     void performAlignmentHaptic() override { record(QStringLiteral("haptic")); }
     void playSnapSound() override { record(QStringLiteral("sound")); }
+    bool hasHaptics() const override { return haptics; }
 
     void setClock(std::function<double()> clock) { m_clock = std::move(clock); }
     QList<Played> played() const { return m_played; }
     void clear() { m_played.clear(); }
+    // Driver: whether the simulated desktop has a haptic trackpad.
+    bool haptics = true;
 
 private:
     void record(const QString &what) { m_played.append(Played{m_clock ? m_clock() : 0.0, what}); }

@@ -17,6 +17,7 @@ public:
     ~X11Feedback() override;
 
     void performAlignmentHaptic() override {}
+    bool hasHaptics() const override { return false; }
     void playSnapSound() override;
 
 private:

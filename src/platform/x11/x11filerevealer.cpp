@@ -32,11 +32,16 @@ void X11FileRevealer::openURL(const QUrl &url)
         qCWarning(lcReveal).noquote() << "⚠️ Could not open" << url.toDisplayString();
 }
 
-void X11FileRevealer::revealFile(const QString &path)
+void X11FileRevealer::revealFile(const QString &path, Done done)
 {
+    const auto fallBack = [path, done] {
+        const bool shown = openContainingFolder(path);
+        if (done)
+            done(shown);
+    };
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        openContainingFolder(path);
+        fallBack();
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -46,10 +51,12 @@ void X11FileRevealer::revealFile(const QString &path)
     // Asynchronous: activating a file manager can take seconds and must not stall the main thread.
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, showItemsTimeoutMs));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [path](QDBusPendingCallWatcher *w) {
-                         if (w->isError())
-                             openContainingFolder(path);
+                     [fallBack, done](QDBusPendingCallWatcher *w) {
                          w->deleteLater();
+                         if (w->isError())
+                             fallBack();
+                         else if (done)
+                             done(true);
                      });
 }
 

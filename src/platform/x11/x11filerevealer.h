@@ -10,7 +10,7 @@ namespace qv {
 class X11FileRevealer final : public FileRevealer
 {
 public:
-    void revealFile(const QString &path) override;
+    void revealFile(const QString &path, Done done) override;
     void openURL(const QUrl &url) override;
 
     // The fallback alone; public so it can be exercised without a file manager on the bus.

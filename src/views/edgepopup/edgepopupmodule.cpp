@@ -1,7 +1,10 @@
 #include "views/edgepopup/edgepopupmodule.h"
 
 #include "clipboard/clipboardhistorymodel.h"
+#include <QPointer>
+
 #include "clipboard/clipboardmanager.h"
+#include "core/localization.h"
 #include "platform/filerevealer.h"
 #include "shelf/fileshelfmanager.h"
 #include "shelf/shelflistmodel.h"
@@ -26,6 +29,13 @@ EdgePopupModule::EdgePopupModule(ClipboardManager &clipboard, FileShelfManager &
     actions.openShelfItem = [&revealer](const ShelfItem &item) { revealer.openURL(ItemRules::openTarget(item)); };
     actions.removeShelfItem = [&shelf](const ShelfItem &item) { shelf.removeItem(item); };
     actions.togglePin = [&shelf](const ShelfItem &item) { shelf.togglePin(item.id); };
+    actions.showShelfItemInFileManager = [this](const ShelfItem &item) {
+        m_revealer.revealFile(
+            item.url.toLocalFile(), [state = QPointer<EdgePopupState>(m_state.get())](bool shown) {
+                if (state && !shown)
+                    state->showNotice(Localization::text(u"reveal_failed", state->language()));
+            });
+    };
     actions.dismiss = std::move(dismiss);
     m_state = std::make_unique<EdgePopupState>(std::move(actions));
     connect(&shelf, &FileShelfManager::draggingItemIDChanged, this, &EdgePopupModule::draggingOutChanged);
@@ -36,9 +46,9 @@ EdgePopupModule::~EdgePopupModule() = default;
 EdgePopupView *EdgePopupModule::makeView()
 {
     if (!m_view)
-        m_view = new EdgePopupView(*m_state, EdgePopupView::Services{*m_clipboardModel, *m_shelfModel, m_shelf,
-                                                                     m_revealer, m_icons, m_decodeQueue, *m_ages,
-                                                                     m_scheduler});
+        m_view = new EdgePopupView(*m_state,
+                                   EdgePopupView::Services{*m_clipboardModel, *m_shelfModel, m_shelf, m_icons,
+                                                           m_decodeQueue, *m_ages, m_scheduler});
     return m_view;
 }
 

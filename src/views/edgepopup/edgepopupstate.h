@@ -24,6 +24,7 @@ struct EdgePopupActions
     std::function<void(const ShelfItem &)> openShelfItem;
     std::function<void(const ShelfItem &)> removeShelfItem;
     std::function<void(const ShelfItem &)> togglePin;
+    std::function<void(const ShelfItem &)> showShelfItemInFileManager;
     // Closes the whole panel.
     std::function<void()> dismiss;
 };
@@ -72,6 +73,8 @@ public:
     bool isPreviewShown() const { return m_previewURL || m_clipPreview; }
 
     void dismiss() const;
+    // Tells the user, in a line the popup shows for a while, that an action could not be done.
+    void showNotice(const QString &text) { emit noticeRequested(text); }
 
 signals:
     void routeChanged();
@@ -82,6 +85,7 @@ signals:
     void translucencyChanged();
     void workAreaChanged();
     void previewChanged();
+    void noticeRequested(const QString &text);
 
 private:
     EdgePopupActions m_actions;

@@ -17,6 +17,7 @@
 #include "shelf/fileshelfmanager.h"
 #include "shelf/shelflistmodel.h"
 #include "ui/dockglassbackground.h"
+#include "ui/noticeline.h"
 #include "ui/scalefadeeffect.h"
 #include "ui/spring.h"
 #include "ui/symbols.h"
@@ -291,8 +292,11 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
             m_strip->horizontalScrollBar()->setValue(0);
         if (m_listScroll)
             m_listScroll->verticalScrollBar()->setValue(0);
+        m_notice->dismiss();
         fadeIn();
     });
+    connect(&state, &EdgePopupState::noticeRequested, this,
+            [this](const QString &text) { m_notice->showText(text); });
     connect(&state, &EdgePopupState::selectedFilterChanged, this, [this] {
         if (m_shown)
             m_shown->setFilter(m_state.selectedFilter());
@@ -300,6 +304,11 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
             static_cast<FilterChip *>(chip)->followSelection(true);
     });
     rebuild();
+}
+
+QString EdgePopupView::noticeText() const
+{
+    return m_notice->shownText();
 }
 
 EdgePopupView::~EdgePopupView()
@@ -324,6 +333,7 @@ void EdgePopupView::rebuild()
     const AppLanguage language = m_state.language();
 
     m_chrome = new PanelChrome(horizontal ? 24 : 18, nullptr);
+    m_notice = new NoticeLine(m_services.scheduler, m_chrome);
     auto *stack = new QVBoxLayout(m_chrome);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
@@ -425,8 +435,8 @@ void EdgePopupView::rebuild()
             m_services.shelf.itemAt(sourceRow), forward(&EdgePopupActions::openShelfItem),
             forward(&EdgePopupActions::removeShelfItem),
             [&state](const ShelfItem &item) { state.previewShelfItem(item); },
-            forward(&EdgePopupActions::togglePin), m_services.shelfManager, m_services.revealer,
-            m_services.ages, parent);
+            forward(&EdgePopupActions::togglePin), forward(&EdgePopupActions::showShelfItemInFileManager),
+            m_services.shelfManager, m_services.ages, parent);
     };
 
     // Cards carry a margin around their frame (room for the hover scale), which padding and

@@ -19,10 +19,10 @@ class ClipboardHistoryModel;
 class EdgePopupState;
 class EdgePreviewLayer;
 class FileIconService;
-class FileRevealer;
 class FileShelfManager;
 class HorizontalWheelScroll;
 class LazyItemList;
+class NoticeLine;
 class Scheduler;
 class ShelfListModel;
 class WorkQueue;
@@ -45,7 +45,6 @@ public:
         ClipboardHistoryModel &clipboard;
         ShelfListModel &shelf;
         FileShelfManager &shelfManager;
-        FileRevealer &revealer;
         FileIconService &icons;
         std::shared_ptr<WorkQueue> decodeQueue;
         AgeClock &ages;
@@ -75,6 +74,8 @@ public:
     AppKitDropZone *dropZone() const { return m_dropZone; }
     EdgePreviewLayer *previewLayer() const { return m_previewLayer; }
     double panelOpacity() const { return m_opacity; }
+    // The line that tells of an action that could not be done; empty while none shows.
+    QString noticeText() const;
 
 signals:
     void outlineChanged();
@@ -101,6 +102,7 @@ private:
     QSpacerItem *m_aboveContent = nullptr;
     QSpacerItem *m_belowContent = nullptr;
     QLabel *m_badge = nullptr;
+    NoticeLine *m_notice = nullptr;
     QList<QWidget *> m_chips;
     QWidget *m_empty = nullptr;
     HorizontalWheelScroll *m_strip = nullptr;

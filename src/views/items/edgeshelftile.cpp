@@ -7,7 +7,6 @@
 #include <QPointer>
 
 #include "core/color.h"
-#include "platform/filerevealer.h"
 #include "shelf/fileshelfmanager.h"
 #include "ui/menulook.h"
 #include "ui/symbols.h"
@@ -18,11 +17,12 @@
 namespace qv {
 
 EdgeShelfTile::EdgeShelfTile(const ShelfItem &item, Action onOpen, Action onRemove, Action onPreview,
-                             Action onTogglePin, FileShelfManager &shelf, FileRevealer &revealer,
+                             Action onTogglePin, Action onShowInFileManager, FileShelfManager &shelf,
                              AgeClock &ages, QWidget *parent)
     : EdgeItemView(Shape::Card, Color::neonCyan(), ages, parent), m_item(item), m_onOpen(std::move(onOpen)),
       m_onRemove(std::move(onRemove)), m_onPreview(std::move(onPreview)),
-      m_onTogglePin(std::move(onTogglePin)), m_shelf(shelf), m_revealer(revealer)
+      m_onTogglePin(std::move(onTogglePin)), m_onShowInFileManager(std::move(onShowInFileManager)),
+      m_shelf(shelf)
 {
 }
 
@@ -95,11 +95,6 @@ void EdgeShelfTile::bodyDoubleClicked()
     call(m_onOpen);
 }
 
-void EdgeShelfTile::showInFileManager()
-{
-    m_revealer.revealFile(m_item.url.toLocalFile());
-}
-
 QMenu *EdgeShelfTile::buildContextMenu(QWidget *parent)
 {
     auto *menu = new QMenu(parent);
@@ -108,7 +103,8 @@ QMenu *EdgeShelfTile::buildContextMenu(QWidget *parent)
         menu->addAction(menuIcon(symbol), title, this, slot);
     };
     add(QStringLiteral("Open"), QStringLiteral("arrow.up.forward.square"), [this] { call(m_onOpen); });
-    add(QStringLiteral("Show in File Manager"), QStringLiteral("folder"), [this] { showInFileManager(); });
+    add(QStringLiteral("Show in File Manager"), QStringLiteral("folder"),
+        [this] { call(m_onShowInFileManager); });
     add(QStringLiteral("Quick Look"), QStringLiteral("eye"), [this] { call(m_onPreview); });
     menu->addSeparator();
     add(m_item.isPinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"),

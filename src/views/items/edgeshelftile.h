@@ -11,7 +11,6 @@ class QMimeData;
 
 namespace qv {
 
-class FileRevealer;
 class FileShelfManager;
 
 // One shelf item in the edge popup, in the clipboard card's design but in cyan: pictures and films
@@ -28,13 +27,13 @@ public:
     using Action = std::function<void(const ShelfItem &)>;
 
     EdgeShelfTile(const ShelfItem &item, Action onOpen, Action onRemove, Action onPreview, Action onTogglePin,
-                  FileShelfManager &shelf, FileRevealer &revealer, AgeClock &ages, QWidget *parent = nullptr);
+                  Action onShowInFileManager, FileShelfManager &shelf, AgeClock &ages,
+                  QWidget *parent = nullptr);
 
     const ShelfItem &item() const { return m_item; }
     bool isMedia() const;
     QString displayName() const;
     QMenu *buildContextMenu(QWidget *parent);
-    void showInFileManager();
     // The start of a drag: marks the item as the one being dragged (which starts the shelf's watch)
     // and returns what the drag carries.
     QMimeData *beginDrag();
@@ -59,8 +58,8 @@ private:
     Action m_onRemove;
     Action m_onPreview;
     Action m_onTogglePin;
+    Action m_onShowInFileManager;
     FileShelfManager &m_shelf;
-    FileRevealer &m_revealer;
 };
 
 } // namespace qv

@@ -96,7 +96,7 @@ constexpr EdgeSegment edgeSegmentValues[] = {
 } // namespace
 
 AppearanceSettingsSection::AppearanceSettingsSection(SettingsStore &settings, Scheduler &scheduler,
-                                                     AppLanguage language, QWidget *parent)
+                                                     AppLanguage language, bool hasHaptics, QWidget *parent)
     : SettingsPage(parent), m_settings(settings), m_scheduler(scheduler), m_language(language)
 {
     const auto text = [language](const char *key) { return settingsText(key, language); };
@@ -114,7 +114,8 @@ AppearanceSettingsSection::AppearanceSettingsSection(SettingsStore &settings, Sc
     layout->addWidget(toggle(Settings::glowEffect, "neon_effect"));
     layout->addWidget(toggle(Settings::enablePeeking, "enable_peeking"));
     layout->addWidget(settingsDivider(this));
-    layout->addWidget(toggle(Settings::enableSnapHaptic, "enable_snap_haptic"));
+    if (hasHaptics)
+        layout->addWidget(toggle(Settings::enableSnapHaptic, "enable_snap_haptic"));
     layout->addWidget(toggle(Settings::enableSnapSound, "enable_snap_sound"));
     layout->addWidget(settingsDivider(this));
     layout->addWidget(moduleCard());

@@ -37,9 +37,10 @@ class AppearanceSettingsSection : public SettingsPage
 public:
     enum class Recorder { none, clipboard, shelf };
 
-    // The settings and the scheduler outlive the page.
+    // The settings and the scheduler outlive the page. Without `hasHaptics` (no haptic device, as on
+    // X11) the snap haptic switch is left out; its stored value stays as it is.
     AppearanceSettingsSection(SettingsStore &settings, Scheduler &scheduler, AppLanguage language,
-                              QWidget *parent = nullptr);
+                              bool hasHaptics, QWidget *parent = nullptr);
     ~AppearanceSettingsSection() override;
 
     // The value texts of the three slider cards: "0.2s", "0.5x", "24px". Stored values outside the

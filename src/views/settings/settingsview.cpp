@@ -471,7 +471,8 @@ void SettingsView::buildPage()
                                             m_language, m_context.setLaunchAtLogin, column);
         break;
     case SettingsTab::appearance:
-        m_page = new AppearanceSettingsSection(m_context.settings, m_context.scheduler, m_language, column);
+        m_page = new AppearanceSettingsSection(m_context.settings, m_context.scheduler, m_language,
+                                               m_context.hasHaptics, column);
         break;
     case SettingsTab::shortcuts:
         m_page = new ShortcutsSettingsSection(m_context.settings, m_context.dockMonitor, m_language, column);

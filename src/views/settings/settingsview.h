@@ -41,6 +41,8 @@ struct SettingsContext
     // The installed applications the App Blocker chooses from, and their icons.
     std::function<QList<InstalledApplication>()> installedApplications;
     std::function<QImage(const QString &identity)> applicationIcon;
+    // Whether the desktop can give haptic feedback; without it the Appearance page has no haptic switch.
+    bool hasHaptics = true;
 };
 
 // The content of the settings window, 750 points wide: the sidebar with the brand and one row per

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include "core/localization.h"
 #include "runtime/scheduler.h"
 #include "views/items/itemrules.h"
 #include "views/superpanel/columnrules.h"
@@ -84,19 +85,39 @@ void SuperPanelColumnState::previewShelfItem(const ShelfItem &item, ShelfEye eye
 
 void SuperPanelColumnState::openShelfURL(const QUrl &url, bool reveal)
 {
+    if (reveal) {
+        if (!m_openOrReveal)
+            return;
+        m_openOrReveal(
+            url, true, [self = QPointer<SuperPanelColumnState>(this), asked = m_presentations](bool shown) {
+                if (!self || self->m_presentations != asked)
+                    return;
+                if (shown)
+                    self->closeForOpening();
+                else
+                    self->m_panel.showNotice(Localization::text(u"reveal_failed", self->m_panel.language()));
+            });
+        return;
+    }
+    closeForOpening();
+    // The panel may be gone by then; the work holds only what it opens.
+    m_scheduler.after(ColumnRules::openDelay, [open = m_openOrReveal, url] {
+        if (open)
+            open(url, false, {});
+    });
+}
+
+void SuperPanelColumnState::closeForOpening()
+{
     m_previews.closeShelfPreview();
     m_panel.setExpandedSection(std::nullopt);
     m_activeItemID.setValue(QUuid());
     m_panel.dismiss();
-    // The panel may be gone by then; the work holds only what it opens.
-    m_scheduler.after(ColumnRules::openDelay, [open = m_openOrReveal, url, reveal] {
-        if (open)
-            open(url, reveal);
-    });
 }
 
 void SuperPanelColumnState::reset()
 {
+    ++m_presentations;
     m_activeItemID.setValue(QUuid());
     m_previews.dismiss();
     setTargetingShelf(false);

@@ -25,12 +25,14 @@ class SuperPanelState;
 // runs, so a stale one does nothing.
 //
 // `panel` and `scheduler` must outlive the state. `openOrReveal` is the second half of opening a
-// shelf file (reveal true shows it in the file manager). Main thread.
+// shelf file (reveal true shows it in the file manager, then runs `done` once, maybe later, with
+// whether a file manager took it; an opening passes no `done`). Main thread.
 class SuperPanelColumnState : public QObject
 {
     Q_OBJECT
 public:
-    using OpenOrReveal = std::function<void(const QUrl &url, bool reveal)>;
+    using OpenOrReveal =
+        std::function<void(const QUrl &url, bool reveal, std::function<void(bool shown)> done)>;
 
     SuperPanelColumnState(SuperPanelState &panel, Scheduler &scheduler, OpenOrReveal openOrReveal,
                           QObject *parent = nullptr);
@@ -66,8 +68,9 @@ public:
     enum class ShelfEye { galleryCard, columnTile };
     void previewShelfItem(const ShelfItem &item, ShelfEye eye);
 
-    // Closes previews, gallery and bubble, dismisses the panel, then 0.2 s later opens the file (or
-    // shows it in the file manager).
+    // Opening: closes previews, gallery and bubble, dismisses the panel, then 0.2 s later opens the
+    // file. Revealing asks the file manager first and closes all that once it has the file; when
+    // nothing can show the file the panel stays and says so.
     void openShelfURL(const QUrl &url, bool reveal);
 
     // Back to the closed state (the panel opened or closed).
@@ -80,6 +83,7 @@ signals:
 
 private:
     void activeItemChanged();
+    void closeForOpening();
 
     SuperPanelState &m_panel;
     Scheduler &m_scheduler;
@@ -90,6 +94,9 @@ private:
     double m_columnTop = 0;
     bool m_bubbleHovered = false;
     bool m_targetingShelf = false;
+    // Counts the panel's openings and closings, so a late answer finds out whether it still
+    // belongs to the panel it was asked from.
+    quint64 m_presentations = 0;
     PreviewLayerState m_previews;
 };
 

@@ -17,6 +17,7 @@
 
 #include "core/localization.h"
 #include "ui/dockglassbackground.h"
+#include "ui/noticeline.h"
 #include "ui/panel.h"
 #include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
@@ -193,6 +194,9 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
         m_zones.append(new DropZoneView(QString::fromLatin1(tile.symbol), scheduler, m_zoneLayer));
     m_zoneLayer->hide();
 
+    m_notice = new NoticeLine(scheduler, this);
+    connect(&state, &SuperPanelState::noticeRequested, m_notice, &NoticeLine::showText);
+    connect(&state, &SuperPanelState::showContentChanged, m_notice, &NoticeLine::dismiss);
     connect(&state, &SuperPanelState::showContentChanged, this, &SuperPanelOverlay::followShowContent);
     connect(&state, &SuperPanelState::routeChanged, this, &SuperPanelOverlay::updatePresentation);
     connect(&state, &SuperPanelState::dragChanged, this, &SuperPanelOverlay::updatePresentation);
@@ -306,6 +310,11 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     m_grid->setDragLayer(m_fullPanel);
     stack->addWidget(m_grid, 1);
     return area;
+}
+
+QString SuperPanelOverlay::noticeText() const
+{
+    return m_notice->shownText();
 }
 
 QString SuperPanelOverlay::routeName() const

@@ -12,6 +12,7 @@ namespace qv {
 
 class AppSidebarItem;
 class DropZoneView;
+class NoticeLine;
 class Scheduler;
 class SuperPanelGallery;
 class SuperPanelState;
@@ -60,6 +61,8 @@ public:
     QList<DropZoneView *> zones() const { return m_zones; }
     // How far the content has come in: 0 gone, 1 fully shown.
     double presence() const { return m_presence.value(); }
+    // The line that tells of an action that could not be done; empty while none shows.
+    QString noticeText() const;
     // The view of the module routes ("clipboard", "shelf"), shown over the whole panel in place of
     // the window area while such a route is open; the panel takes ownership.
     void setModuleView(QWidget *view);
@@ -117,6 +120,7 @@ private:
     SuperPanelGallery *m_gallery = nullptr;
     AnimatedValue m_presence;
     AnimatedValue m_zonePresence;
+    NoticeLine *m_notice = nullptr;
     // A key on its way from the panel to the search field, which may hand it back up.
     bool m_forwardingKey = false;
 };

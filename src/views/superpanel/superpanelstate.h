@@ -125,6 +125,8 @@ public:
     void openSettings();
     // Ctrl+W and Ctrl+M: the action on the selected window; the panel stays open.
     void performOnSelectedWindow(const CardActions::WindowAction &action);
+    // Tells the user, in a line the panel shows for a while, that an action could not be done.
+    void showNotice(const QString &text) { emit noticeRequested(text); }
 
 signals:
     void showContentChanged(bool show);
@@ -142,6 +144,7 @@ signals:
     void dragChanged();
     void listReadyChanged();
     void languageChanged();
+    void noticeRequested(const QString &text);
 
 private:
     void setShowContent(bool show);

@@ -1,15 +1,18 @@
 #include <QApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <xcb/xtest.h>
 
 #include <memory>
 
+#include "core/localization.h"
 #include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11focus.h"
@@ -20,6 +23,7 @@
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/lazyitemgrid.h"
 #include "views/superpanel/superpaneloverlay.h"
+#include "views/superpanel/superpanelstate.h"
 
 using namespace qv;
 
@@ -199,4 +203,49 @@ TEST_F(SuperPanelColumnX11Test, LongTextsPreviewTheirStartAndAreCopiedBackWhole)
         // Any change within a second of a copy back counts as our own.
         QTest::qWait(1100);
     }
+}
+
+// Regression: with no file manager, Show in File Manager closed the panel and nothing showed the
+// file; only the console said "Unable to detect a launcher". The pointer goes through XTEST.
+TEST_F(SuperPanelColumnX11Test, ShowInFileManagerWithoutAFileManagerSaysSoAndThePanelStays)
+{
+    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        GTEST_SKIP() << "xdg-open would take the folder";
+    QFile file(folder.filePath("report.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    shelf->processFile(QUrl::fromLocalFile(file.fileName()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
+    const auto click = [&](const QPoint &at, uint8_t button) {
+        for (const uint8_t type : {XCB_MOTION_NOTIFY, XCB_BUTTON_PRESS, XCB_BUTTON_RELEASE})
+            xcb_test_fake_input(connection.xcb(), type, type == XCB_MOTION_NOTIFY ? 0 : button,
+                                XCB_CURRENT_TIME, connection.root(), int16_t(at.x()), int16_t(at.y()), 0);
+        xcb_flush(connection.xcb());
+    };
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}), 0);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return column() && column()->isVisible() && !column()->shelfGrid()->builtCells().isEmpty(); },
+        3000));
+    QTest::qWait(200);
+
+    // The tile's menu runs a loop of its own, so the entry is chosen from inside that loop.
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        for (QAction *action : menu && menu->isVisible() ? menu->actions() : QList<QAction *>()) {
+            if (action->text() == QStringLiteral("Show in File Manager")) {
+                chooser.stop();
+                click(menu->mapToGlobal(menu->actionGeometry(action).center()), 1);
+            }
+        }
+    });
+    chooser.start(100);
+    QWidget *tile = column()->shelfGrid()->builtCells().first();
+    click(tile->mapToGlobal(tile->rect().center()), 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !chooser.isActive(); }, 3000)) << "no menu";
+    const QString told = Localization::text(u"reveal_failed", controller->superPanelState()->language());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return controller->superPanel()->noticeText() == told; }, 5000));
+    EXPECT_TRUE(controller->isGlobalSwitcherVisible()) << "the panel stays";
+    saveScreenshot(*controller->globalOverlayWindow(), QStringLiteral("superpanel_x11_reveal_failed"));
 }

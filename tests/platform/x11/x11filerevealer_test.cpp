@@ -34,14 +34,16 @@ TEST(X11FileRevealer, WithoutAFileManagerOpensTheContainingFolder)
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
 
     X11FileRevealer revealer;
-    revealer.revealFile(file);
+    QList<bool> answers;
+    revealer.revealFile(file, [&answers](bool shown) { answers << shown; });
     QDeadlineTimer deadline(15000);
-    while (opened.urls.isEmpty() && !deadline.hasExpired())
+    while (answers.isEmpty() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 
     ASSERT_EQ(opened.urls.size(), 1);
     EXPECT_EQ(opened.urls.first(), QUrl::fromLocalFile(dir.path()));
+    EXPECT_EQ(answers, QList<bool>{true});
 }
 
 #include "x11filerevealer_test.moc"
