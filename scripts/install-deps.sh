@@ -20,6 +20,7 @@ packages=(
     qt6-translations-l10n  # Qt's own dialog buttons in the interface language
     libatspi2.0-dev
     xvfb openbox xclip x11-utils xterm xauth xdotool x11-apps
+    x11-xkb-utils  # setxkbmap: the shortcut recorder's tests on French and German layouts
     trayer  # a system tray for the tray icon's x11 test
     picom  # a compositor that blurs nothing, for the x11 check that no glass lets text through
     # A panel with its accessibility bus for the Dock's end-to-end test.

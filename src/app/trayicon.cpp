@@ -17,6 +17,7 @@
 #include "core/localization.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
+#include "dock/keyboardshortcut.h"
 #include "shelf/fileshelfmanager.h"
 #include "ui/menulook.h"
 #include "ui/symbols.h"
@@ -144,7 +145,10 @@ std::unique_ptr<QMenu> TrayIcon::buildStatusMenu() const
     preferences->setObjectName(QStringLiteral("menu_preferences"));
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connectPreferences(*preferences);
-    QAction *showAll = menu->addAction(Localization::menuText(u"menu_show_all_windows", language));
+    // The title names the switcher's shortcut in force, not the default.
+    QAction *showAll = menu->addAction(KeyboardShortcut::namingSwitcher(
+        Localization::menuText(u"menu_show_all_windows", language),
+        KeyboardShortcut::read(m_settings, KeyboardShortcut::switcherKeys())));
     showAll->setObjectName(QStringLiteral("menu_show_all_windows"));
     if (m_actions.showAllWindows)
         connect(showAll, &QAction::triggered, this, [toggle = m_actions.showAllWindows] { toggle(); });

@@ -1,7 +1,5 @@
 #include "dock/eventtapshortcutstate.h"
 
-#include <QVariant>
-
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "dock/keyboardshortcut.h"
@@ -63,9 +61,7 @@ void EventTapShortcutState::keyUp(int keyCode)
 void EventTapShortcutState::loadSettings(const SettingsStore &settings)
 {
     isRecordingShortcut = settings.get(Settings::isRecordingShortcut);
-    // Only a stored Boolean switches the switcher off; anything else leaves it on.
-    const QVariant switcher = settings.value(Settings::enableGlobalSwitcher.key());
-    isGlobalSwitcherEnabled = switcher.typeId() == QMetaType::Bool ? switcher.toBool() : true;
+    isGlobalSwitcherEnabled = KeyboardShortcut::globalSwitcherEnabled(settings);
     const KeyCombination target = KeyboardShortcut::read(settings, KeyboardShortcut::switcherKeys());
     targetKeyCode = target.keyCode;
     targetFlags = target.flags;

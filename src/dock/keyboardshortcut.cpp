@@ -72,6 +72,11 @@ Keys shelfKeys()
     return {Settings::shelfKeyCode, Settings::shelfFlags};
 }
 
+bool holdsCommandModifier(const KeyCombination &shortcut)
+{
+    return shortcut.flags & (keyControlFlag | keyOptionFlag | keyCommandFlag);
+}
+
 KeyCombination read(const SettingsStore &settings, const Keys &keys)
 {
     const auto code = storedInteger(settings, keys.keyCode.key());
@@ -79,6 +84,8 @@ KeyCombination read(const SettingsStore &settings, const Keys &keys)
     KeyCombination shortcut;
     shortcut.keyCode = code && *code >= INT_MIN && *code <= INT_MAX ? int(*code) : keys.keyCode.defaultValue;
     shortcut.flags = quint32(flags && *flags >= 0 ? *flags : keys.flags.defaultValue) & keyModifierMask;
+    if (!holdsCommandModifier(shortcut))
+        return {keys.keyCode.defaultValue, quint32(keys.flags.defaultValue) & keyModifierMask};
     return shortcut;
 }
 
@@ -104,6 +111,27 @@ QStringList keycapParts(const KeyCombination &shortcut, KeycapSize size)
     QStringList parts = modifierNames(shortcut.flags);
     parts << keyName(shortcut.keyCode, size);
     return parts;
+}
+
+QString words(const KeyCombination &shortcut, const QString &separator)
+{
+    return keycapParts(shortcut, KeycapSize::large).join(separator);
+}
+
+QString namingSwitcher(const QString &text, const KeyCombination &switcher)
+{
+    const KeyCombination byDefault{Settings::customKeyCode.defaultValue,
+                                   quint32(Settings::customFlags.defaultValue)};
+    QString named = text;
+    for (const QString &separator : {QStringLiteral(" + "), QStringLiteral("+")})
+        named.replace(words(byDefault, separator), words(switcher, separator));
+    return named;
+}
+
+bool globalSwitcherEnabled(const SettingsStore &settings)
+{
+    const QVariant switcher = settings.value(Settings::enableGlobalSwitcher.key());
+    return switcher.typeId() == QMetaType::Bool ? switcher.toBool() : true;
 }
 
 } // namespace qv::KeyboardShortcut

@@ -27,9 +27,14 @@ Keys switcherKeys();
 Keys clipboardKeys();
 Keys shelfKeys();
 
-// The stored pair as the matcher uses it. A key code or flags value that is absent or not a whole
-// number reads as its default; negative flags (every high bit set) too, since taking them for all
-// four modifiers would invent a shortcut nobody recorded. Flags come back masked.
+// A shortcut holds Ctrl, Alt or Super. Without one (a bare key, or Shift and a key) it would take
+// that key, or its capital, from whatever the user types in every program.
+bool holdsCommandModifier(const KeyCombination &shortcut);
+
+// The stored pair as the matcher uses it and the pages show it. A key code or flags value that is
+// absent or not a whole number reads as its default; negative flags (every high bit set) too, since
+// taking them for all four modifiers would invent a shortcut nobody recorded. A pair without Ctrl,
+// Alt or Super reads as the default pair. Flags come back masked.
 KeyCombination read(const SettingsStore &settings, const Keys &keys);
 // Key code first, then flags, as the recorders write them.
 void write(SettingsStore &settings, const Keys &keys, const KeyCombination &shortcut);
@@ -43,6 +48,15 @@ QString keyName(int keyCode, KeycapSize size);
 // One text per cap: the held modifiers in the fixed order Ctrl, Alt, Shift, Super (however they
 // were pressed), then the key's name. Bits outside keyModifierMask are ignored.
 QStringList keycapParts(const KeyCombination &shortcut, KeycapSize size);
+// The keycap texts for a sentence or a label, joined by `separator`: "Ctrl+Alt+K".
+QString words(const KeyCombination &shortcut, const QString &separator);
+// `text` with the default switcher shortcut it names ("Alt+Tab", "Alt + Tab") replaced by
+// `switcher`, written the same way: what menus and guides show is the shortcut in force.
+QString namingSwitcher(const QString &text, const KeyCombination &switcher);
+
+// Whether the global switcher's hotkey is on: only a stored Boolean switches it off (text, numbers
+// and nothing stored leave it on). The General page's switch and the hotkey both read this.
+bool globalSwitcherEnabled(const SettingsStore &settings);
 
 } // namespace KeyboardShortcut
 } // namespace qv

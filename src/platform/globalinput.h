@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 #include "platform/keyflags.h"
 
@@ -27,6 +28,16 @@ QStringList modifierNames(quint32 flags);
 // "Alt+Tab", "Ctrl+Shift+Super+C", "key 200" for a code without a name (Option is Alt and Command
 // is Super on this desktop). For console lines.
 QString describeKeyCombination(const KeyCombination &combination);
+
+// Key places. A stored key code names a place on the keyboard (the key that carries A on a US
+// keyboard), whatever the layout types there. Linux numbers places too: XKB's key codes, which are
+// the kernel's input codes plus 8 whatever the layout (the X key codes of the X server, and Qt's
+// native scan codes on X11). The two tables agree key for key, so a shortcut recorded on a French
+// or German layout is grabbed on the key that was pressed.
+// The stored key code of the key at an XKB key code; none for a key no shortcut is stored for.
+std::optional<int> keyCodeAtXkbKeycode(quint32 xkbKeycode);
+// The XKB key code at a stored key code's place; 0 for a code without a place.
+quint32 xkbKeycodeForKeyCode(int keyCode);
 
 // A key-down as the global input path sees it.
 struct GlobalKeyEvent

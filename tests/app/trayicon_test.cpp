@@ -131,6 +131,9 @@ TEST_F(TrayIconTest, OpeningTheMenuRefillsItInTheCurrentLanguageAndKeepsItWorkin
     emit menu->aboutToShow();
     EXPECT_EQ(tray->statusMenu(), menu);
     EXPECT_EQ(titles(*menu), german);
+    settings.set(Settings::customFlags, int(keyControlFlag | keyOptionFlag)); // named as it is in force
+    emit menu->aboutToShow();
+    EXPECT_EQ(titles(*menu).at(1), "Alle Fenster anzeigen (Ctrl+Alt+Tab)");
     entry(*menu, "menu_restart")->trigger();
     EXPECT_EQ(restarts, 1);
     saveScreenshot(*menu, QStringLiteral("tray_menu_de"));

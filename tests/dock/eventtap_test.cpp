@@ -108,11 +108,9 @@ const KeyRow keyRows[] = {
      keyControlFlag | keyCommandFlag,
      false,
      "all"},
-    {"storedFlagsAreMasked", {{"customFlags", 0x90000}}, tab, option, false, "all"},
-    {"keyCodeAsTextCountsAsAbsent", {{"customKeyCode", "49"}}, tab, option, false, "all"},
-    {"fractionalKeyCodeCountsAsAbsent", {{"customKeyCode", 49.5}}, tab, option, false, "all"},
-    {"keyCodeReadBackAsDouble", {{"customKeyCode", 49.0}}, 49, option, false, "all"},
-    {"negativeFlagsCountAsAbsent", {{"customFlags", -1}}, tab, option, false, "all"},
+    // How stored values read is KeyboardShortcut::read's table; a bare key stays the application's.
+    {"bareKeyStoredIsRefused", with(modules, "clipboardFlags", 0), cKey, 0, false, ""},
+    {"switcherFlagAsNumberCountsAsOn", {{"enableGlobalSwitcher", 0}}, tab, option, false, "all"},
 };
 
 } // namespace

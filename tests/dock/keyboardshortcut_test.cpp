@@ -81,13 +81,16 @@ TEST_P(StoredShortcut, ReadsAsTheMatcherMatches)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, StoredShortcut,
-    ::testing::Values(StoredRow{"nothingStored", {}, {}, {48, keyOptionFlag}},
-                      StoredRow{"recorded", 40, int(all), {40, all}},
-                      StoredRow{"fromTheFileAsDoubles", 9.0, double(0x60000), {9, 0x60000}},
-                      StoredRow{"negativeFlagsAreTheDefault", 12, -1, {12, keyOptionFlag}},
-                      StoredRow{"capsLockBitDropped", 0, int(keyCapsLockFlag | keyOptionFlag), {0, keyOptionFlag}},
-                      StoredRow{"textIsTheDefault", QStringLiteral("K"), QStringLiteral("x"), {48, keyOptionFlag}},
-                      StoredRow{"fractionIsTheDefault", 3.5, 1e300, {48, keyOptionFlag}}),
+    ::testing::Values(
+        StoredRow{"nothingStored", {}, {}, {48, keyOptionFlag}},
+        StoredRow{"recorded", 40, int(all), {40, all}},
+        StoredRow{"fromTheFileAsDoubles", 9.0, double(0x60000), {9, 0x60000}},
+        StoredRow{"negativeFlagsAreTheDefault", 12, -1, {12, keyOptionFlag}},
+        StoredRow{"capsLockBitDropped", 0, int(keyCapsLockFlag | keyOptionFlag), {0, keyOptionFlag}},
+        StoredRow{"textIsTheDefault", QStringLiteral("K"), QStringLiteral("x"), {48, keyOptionFlag}},
+        StoredRow{"noModifierIsTheDefault", 8, int(keyCapsLockFlag), {48, keyOptionFlag}},
+        StoredRow{"shiftAloneIsTheDefault", 40, int(keyShiftFlag), {48, keyOptionFlag}},
+        StoredRow{"fractionIsTheDefault", 3.5, 1e300, {48, keyOptionFlag}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(StoredShortcut, WriteStoresTheKeyCodeFirstAndMasksTheFlags)

@@ -136,6 +136,8 @@ TEST_F(OnboardingViewTest, EveryTextFollowsALiveLanguageSwitch)
     EXPECT_EQ(view->permissionSlide(1)->title(), QStringLiteral("Bildschirmaufnahme"));
     EXPECT_EQ(view->permissionSlide(3)->title(), QStringLiteral("Eingabeüberwachung"));
     EXPECT_EQ(view->finalSlide()->title(), QStringLiteral("Alles bereit!"));
+    settings.set(Settings::customFlags, int(keyCommandFlag)); // the last slide names it as it is in force
+    EXPECT_TRUE(view->finalSlide()->desc().contains(QStringLiteral("Mit Super + Tab wechselst du")));
     EXPECT_EQ(view->permissionSlide(2)->openSettingsButton()->text(),
               Localization::text(u"ob_open_settings", AppLanguage::german));
     view->setCurrentTab(1);

@@ -267,6 +267,9 @@ TEST_F(SettingsWindowTest, OnlyTheSwitchFlipsAToggleAndAChangeMadeElsewhereSlide
     EXPECT_GT(sort.knobOffset(), 0); // still on its way
     scheduler.advance(1.0);
     EXPECT_DOUBLE_EQ(sort.knobOffset(), -GlassToggle::knobTravel);
+    // A stored 0 showed the switcher off while its hotkey fired: only a stored Boolean turns both off.
+    settings.setValue(Settings::enableGlobalSwitcher.key(), 0);
+    EXPECT_TRUE(general.toggles().at(2)->isOn());
     // 16 wide, 10 from the centre of 44: 4 inside either end.
     EXPECT_DOUBLE_EQ(GlassToggle::trackSize.width() / 2.0 - GlassToggle::knobTravel - GlassToggle::knobDiameter / 2.0,
                      4);
@@ -386,6 +389,9 @@ TEST(KeyDownMonitor, AKeyIsStoredByItsPositionWithOnlyTheFourModifiers)
               (KeyCombination{49, keyModifierMask}));
     EXPECT_EQ(stored(Qt::Key_Alt, Qt::AltModifier), std::nullopt);
     EXPECT_EQ(stored(Qt::Key_Print, Qt::AltModifier), std::nullopt);
+    // A typed key's place comes from its scan code: here the French key of "&" and "1".
+    const QKeyEvent ampersand(QEvent::KeyPress, Qt::Key_Ampersand, Qt::AltModifier, 10, 0, 0);
+    EXPECT_EQ(KeyDownMonitor::combination(ampersand), (KeyCombination{18, option}));
 }
 
 TEST_F(SettingsWindowTest, ShortcutRecorderListensReviewsAndStoresOnlyOnConfirm)
@@ -551,7 +557,9 @@ TEST_F(SettingsWindowTest, ModuleRecordersStoreTheFirstModifiedKeyAndTheEdgePick
     EXPECT_FALSE(appearance.recordButton(Recorder::clipboard)->isEnabled());
     EXPECT_TRUE(appearance.recordButton(Recorder::shelf)->isEnabled());
     EXPECT_TRUE(settings.get(Settings::isRecordingShortcut));
+    // Alone or with Shift alone, a key would be taken from every program's typing: it passes on.
     type(view, Qt::Key_K);
+    type(view, Qt::Key_K, Qt::ShiftModifier);
     EXPECT_EQ(appearance.recording(), Recorder::clipboard);
     scheduler.advance(1.0); // the recorder block has slid in
     saveScreenshot(view, QStringLiteral("settings_appearance_recording_en"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/localization.h"
+#include "core/settingsstore.h"
 #include "views/settings/aboutsection.h"
 #include "views/settings/appblockersection.h"
 #include "views/settings/contactsection.h"
@@ -146,9 +147,13 @@ TEST(GuideTexts, EveryKeyHasATextInEveryLanguageAndNoneNamesMacKeys)
                     << key.toStdString() << " " << int(language);
         }
     }
+    SettingsStore settings; // the hotkeys are named as they are in force
+    settings.set(Settings::customKeyCode, 36);
+    settings.set(Settings::shelfKeyCode, 2);
+    const auto hotkeys = GuideSection::Hotkeys::inForce(settings);
     QStringList labels;
-    for (const auto &row : GuideSection::switcherRows() + GuideSection::hotkeyRows())
+    for (const auto &row : GuideSection::switcherRows(hotkeys) + GuideSection::hotkeyRows(hotkeys))
         labels << row.keyLabel;
-    EXPECT_EQ(labels, (QStringList{"Alt + Tab", "Arrow Keys", "Enter", "Ctrl + W", "Ctrl + M", "Esc",
-                                   "Alt + Tab", "Alt + C", "Alt + S"}));
+    EXPECT_EQ(labels, (QStringList{"Alt + Return", "Arrow Keys", "Enter", "Ctrl + W", "Ctrl + M", "Esc",
+                                   "Alt + Return", "Alt + C", "Alt + D"}));
 }

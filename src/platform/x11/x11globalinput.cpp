@@ -23,41 +23,6 @@ Q_LOGGING_CATEGORY(lcGlobalInput, "quorvantis.x11.input")
 
 namespace {
 
-struct KeyMapping
-{
-    int keyCode;
-    quint32 keysym;
-};
-
-// Classic Mac virtual key codes (the stored form of a shortcut) and the X keysym of the same key.
-constexpr KeyMapping keyMappings[] = {
-    {0, XK_a},        {1, XK_s},          {2, XK_d},
-    {3, XK_f},        {4, XK_h},          {5, XK_g},
-    {6, XK_z},        {7, XK_x},          {8, XK_c},
-    {9, XK_v},        {11, XK_b},         {12, XK_q},
-    {13, XK_w},       {14, XK_e},         {15, XK_r},
-    {16, XK_y},       {17, XK_t},         {18, XK_1},
-    {19, XK_2},       {20, XK_3},         {21, XK_4},
-    {22, XK_6},       {23, XK_5},         {24, XK_equal},
-    {25, XK_9},       {26, XK_7},         {27, XK_minus},
-    {28, XK_8},       {29, XK_0},         {30, XK_bracketright},
-    {31, XK_o},       {32, XK_u},         {33, XK_bracketleft},
-    {34, XK_i},       {35, XK_p},         {36, XK_Return},
-    {37, XK_l},       {38, XK_j},         {39, XK_apostrophe},
-    {40, XK_k},       {41, XK_semicolon}, {42, XK_backslash},
-    {43, XK_comma},   {44, XK_slash},     {45, XK_n},
-    {46, XK_m},       {47, XK_period},    {48, XK_Tab},
-    {49, XK_space},   {50, XK_grave},     {51, XK_BackSpace},
-    {53, XK_Escape},  {96, XK_F5},        {97, XK_F6},
-    {98, XK_F7},      {99, XK_F3},        {100, XK_F8},
-    {101, XK_F9},     {103, XK_F11},      {109, XK_F10},
-    {111, XK_F12},    {115, XK_Home},     {116, XK_Prior},
-    {117, XK_Delete}, {118, XK_F4},       {119, XK_End},
-    {120, XK_F2},     {121, XK_Next},     {122, XK_F1},
-    {123, XK_Left},   {124, XK_Right},    {125, XK_Down},
-    {126, XK_Up},
-};
-
 constexpr int dragSampleIntervalMs = 30;
 constexpr int grabRetryIntervalMs = 50;
 constexpr int maxFocusRetakes = 32;
@@ -126,15 +91,6 @@ X11GlobalInput::~X11GlobalInput()
     }
 }
 
-quint32 X11GlobalInput::keysymForKeyCode(int keyCode)
-{
-    for (const auto &mapping : keyMappings) {
-        if (mapping.keyCode == keyCode)
-            return mapping.keysym;
-    }
-    return 0;
-}
-
 bool X11GlobalInput::hasTap() const
 {
     return m_connection && !m_connection->broken();
@@ -174,8 +130,11 @@ bool X11GlobalInput::createTap()
                                                       XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
                                                       XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0)
                                  .sequence);
+        // A map change is told only for the parts named here: a client that uses XKB hears of a
+        // new modifier map (Num Lock or Scroll Lock moved, as xmodmap does) from nowhere else.
         const uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
-        xcb_xkb_select_events(x, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, 0, 0, nullptr);
+        const uint16_t mapParts = XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
+        xcb_xkb_select_events(x, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, mapParts, mapParts, nullptr);
     } else {
         qCWarning(lcGlobalInput) << "⚠️ XKB is missing: a held hotkey repeats";
     }
@@ -423,19 +382,19 @@ QList<KeyCombination> X11GlobalInput::grab()
         require(keyControlFlag, XCB_MOD_MASK_CONTROL);
         require(keyOptionFlag, c.altMask);
         require(keyCommandFlag, c.superMask);
-        const quint32 keysym = keysymForKeyCode(combination.keyCode);
-        xcb_keycode_t *keycodes =
-            mappable && keysym ? xcb_key_symbols_get_keycode(c.keysyms, keysym) : nullptr;
+        // The key at the stored place, whatever the layout types there; one the keyboard has no
+        // symbol on cannot be typed.
+        const auto keycode = xcb_keycode_t(xkbKeycodeForKeyCode(combination.keyCode));
+        const bool typeable =
+            mappable && keycode != 0 && xcb_key_symbols_get_keysym(c.keysyms, keycode, 0) != XCB_NO_SYMBOL;
         QList<QPair<quint8, quint16>> taken;
         QList<xcb_void_cookie_t> cookies;
-        for (xcb_keycode_t *k = keycodes; k && *k != XCB_NO_SYMBOL; ++k) {
-            for (const quint16 variant : std::as_const(lockVariants)) {
-                cookies.append(xcb_grab_key_checked(c.xcb, 1, c.root, modifiers | variant, *k,
-                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-                taken.append({*k, quint16(modifiers | variant)});
-            }
+        for (qsizetype i = 0; typeable && i < lockVariants.size(); ++i) {
+            const auto variantModifiers = quint16(modifiers | lockVariants[i]);
+            cookies.append(xcb_grab_key_checked(c.xcb, 1, c.root, variantModifiers, keycode,
+                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+            taken.append({keycode, variantModifiers});
         }
-        std::free(keycodes);
         bool ok = !cookies.isEmpty();
         for (const auto &cookie : std::as_const(cookies)) {
             if (xcb_generic_error_t *error = xcb_request_check(c.xcb, cookie)) {

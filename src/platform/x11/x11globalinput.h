@@ -21,11 +21,14 @@ namespace qv {
 // held down (the grab is active until its release) come to us and go nowhere. The caller therefore
 // asks only for the combinations it would consume right now (none while a shortcut is being
 // recorded), and a held shortcut's repeats are swallowed rather than typed. Option is Alt and
-// Command is Super; the Mac key codes and flags are turned into X key codes and modifiers through
-// the keyboard map in force, re-read (and the combinations grabbed again) when the map changes. A
-// combination another client grabbed first (BadAccess) is reported by setShortcuts() and left out;
-// the others work. Autorepeat is told apart with XKB's detectable auto-repeat and XInput 2 raw key
-// events (which also deliver key-ups that went to another window).
+// Command is Super. A stored key code names a key's place, so it is grabbed on the X key code at
+// that place (XKB's key codes do not move with the layout), not on whichever key types the same
+// symbol on the layout in force; the modifier bits of Alt, Super, Num Lock and Scroll Lock come from
+// the modifier map in force, re-read (and the combinations grabbed again) when the keyboard or its
+// layout changes. A combination another client grabbed first (BadAccess), in any lock state, is
+// reported by setShortcuts() and none of its lock variants is kept; the others work. Autorepeat is
+// told apart with XKB's detectable auto-repeat and XInput 2 raw key events (which also deliver
+// key-ups that went to another window).
 //
 // Wheel: XInput 2 raw button events 4 (away from the user, +1) and 5 (-1) on the root window,
 // seen without taking them from anyone, with the pointer position at that moment.
@@ -64,9 +67,6 @@ public:
     void holdKeyboard(quint64 window) override;
     void releaseKeyboard() override;
     quint64 keyboardHolder() const override { return m_keyboardGrabbed ? m_holder : 0; }
-
-    // Mac key code to X keysym; 0 for a code this desktop has no key for.
-    static quint32 keysymForKeyCode(int keyCode);
 
 private:
     struct Connection;

@@ -27,4 +27,9 @@ QString ButtonSlide::title() const
     return m_title->text();
 }
 
+QString ButtonSlide::desc() const
+{
+    return m_desc->text();
+}
+
 } // namespace qv

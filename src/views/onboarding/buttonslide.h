@@ -20,6 +20,7 @@ public:
     void setTexts(const QString &title, const QString &desc, const QString &buttonText);
 
     QString title() const;
+    QString desc() const;
     SlideButton *button() const { return m_button; }
 
 protected:

@@ -18,6 +18,7 @@
 #include "core/permissionmonitor.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
+#include "dock/keyboardshortcut.h"
 #include "platform/permissions.h"
 #include "runtime/scheduler.h"
 #include "ui/dockglassbackground.h"
@@ -130,7 +131,8 @@ OnboardingView::OnboardingView(PermissionProbe &probe, SettingsStore &settings, 
             [this](bool granted) { advanceOnGrant(3, granted); });
 
     connect(&m_settings, &SettingsStore::changed, this, [this](const QString &key) {
-        if (key == Settings::appLanguage.key())
+        if (key == Settings::appLanguage.key() || key == Settings::customKeyCode.key() ||
+            key == Settings::customFlags.key())
             applyTexts();
     });
     applyTexts();
@@ -180,7 +182,12 @@ void OnboardingView::applyTexts()
     input.title = text("ob_input_monitoring");
     input.desc = desc("ob_input_desc");
     m_permissions[2]->setTexts(input);
-    m_final->setTexts(text("ob_ready"), text("ob_ready_desc"), text("ob_start_btn"));
+    // The last slide names the switcher's shortcut in force.
+    m_final->setTexts(
+        text("ob_ready"),
+        KeyboardShortcut::namingSwitcher(
+            text("ob_ready_desc"), KeyboardShortcut::read(m_settings, KeyboardShortcut::switcherKeys())),
+        text("ob_start_btn"));
 }
 
 void OnboardingView::setCurrentTab(int index)

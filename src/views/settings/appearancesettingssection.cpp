@@ -340,7 +340,7 @@ void AppearanceSettingsSection::stopRecording()
 
 bool AppearanceSettingsSection::recordKey(const KeyCombination &pressed)
 {
-    if (m_recording == Recorder::none || !(pressed.flags & keyModifierMask))
+    if (m_recording == Recorder::none || !KeyboardShortcut::holdsCommandModifier(pressed))
         return false;
     KeyboardShortcut::write(m_settings, keysOf(m_recording),
                             KeyCombination{pressed.keyCode, pressed.flags & keyModifierMask});

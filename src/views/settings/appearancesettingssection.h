@@ -26,10 +26,11 @@ struct RangedSettingKey;
 // and while that is on a recorder for the clipboard and the shelf shortcut each and the popup edge
 // picker. Every control writes its setting at once, and follows writes made elsewhere.
 //
-// A recorder listens for the next key pressed with a modifier and stores it at once; keys without
-// one pass on. While one listens "isRecordingShortcut" is set (no hotkey fires, the grabs stand
-// aside). Listening ends with the recorded key, with the other recorder starting, with the module
-// hotkeys switched off (from anywhere) and when the page goes. Main thread.
+// A recorder listens for the next key pressed with Ctrl, Alt or Super and stores it at once; keys
+// without one (alone or with Shift) pass on. While one listens "isRecordingShortcut" is set (no
+// hotkey fires, the grabs stand aside). Listening ends with the recorded key, with the other
+// recorder starting, with the module hotkeys switched off (from anywhere) and when the page goes.
+// Main thread.
 class AppearanceSettingsSection : public SettingsPage
 {
     Q_OBJECT

@@ -13,6 +13,7 @@
 #include "core/localization.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
+#include "dock/keyboardshortcut.h"
 #include "ui/menulook.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
@@ -89,14 +90,17 @@ GeneralSettingsSection::GeneralSettingsSection(SettingsStore &settings, Schedule
     layout->setSpacing(16);
     m_permissions = new PermissionsSection(probe, scheduler, language, this);
     layout->addWidget(m_permissions);
-    const auto toggle = [&](const SettingKey<bool> &key, const char *label) {
-        GlassToggle *t = GlassToggle::bound(settings, key, text(label), scheduler, this);
+    const auto toggle = [&](const SettingKey<bool> &key, const char *label,
+                            GlassToggle::Reader read = nullptr) {
+        GlassToggle *t = GlassToggle::bound(settings, key, text(label), scheduler, this, read);
         m_toggles.append(t);
         return t;
     };
     layout->addWidget(toggle(Settings::launchAtLogin, "launch_at_login"));
     layout->addWidget(toggle(Settings::showMenuBarIcon, "show_menubar_icon"));
-    layout->addWidget(toggle(Settings::enableGlobalSwitcher, "enable_global_switcher"));
+    // The switch shows what the hotkey does with the stored value.
+    layout->addWidget(toggle(Settings::enableGlobalSwitcher, "enable_global_switcher",
+                             KeyboardShortcut::globalSwitcherEnabled));
     layout->addWidget(settingsDivider(this));
     layout->addWidget(toggle(Settings::ignoreSingleWindow, "ignore_single_window"));
     layout->addWidget(toggle(Settings::showOnlyCurrentSpace, "current_space_only"));

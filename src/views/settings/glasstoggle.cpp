@@ -38,18 +38,19 @@ GlassToggle::GlassToggle(const QString &label, bool on, Scheduler &scheduler, QW
 }
 
 GlassToggle *GlassToggle::bound(SettingsStore &settings, const SettingKey<bool> &key, const QString &label,
-                                Scheduler &scheduler, QWidget *parent)
+                                Scheduler &scheduler, QWidget *parent, Reader read)
 {
-    auto *toggle = new GlassToggle(label, settings.get(key), scheduler, parent);
+    const auto stored = [&settings, &key, read] { return read ? read(settings) : settings.get(key); };
+    auto *toggle = new GlassToggle(label, stored(), scheduler, parent);
     const QString name = key.key();
-    connect(toggle, &GlassToggle::toggled, toggle, [toggle, &settings, &key](bool on) {
+    connect(toggle, &GlassToggle::toggled, toggle, [toggle, &settings, &key, stored](bool on) {
         // A flip that could not be saved was not made: the knob goes back to the stored value.
         if (!settings.set(key, on))
-            toggle->setOn(settings.get(key));
+            toggle->setOn(stored());
     });
-    connect(&settings, &SettingsStore::changed, toggle, [toggle, &settings, &key, name](const QString &changed) {
+    connect(&settings, &SettingsStore::changed, toggle, [toggle, name, stored](const QString &changed) {
         if (changed == name)
-            toggle->setOn(settings.get(key));
+            toggle->setOn(stored());
     });
     return toggle;
 }

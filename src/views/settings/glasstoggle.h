@@ -25,10 +25,14 @@ public:
 
     GlassToggle(const QString &label, bool on, Scheduler &scheduler, QWidget *parent = nullptr);
 
-    // A toggle bound to a stored setting: it shows the stored value (the key's default while none
-    // is stored), writes a flip at once and follows writes made elsewhere while it lives.
+    // How a setting's readers take its stored value; by default SettingsStore::get.
+    using Reader = bool (*)(const SettingsStore &);
+
+    // A toggle bound to a stored setting: it shows the stored value as `read` takes it (the key's
+    // default while none is stored), writes a flip at once and follows writes made elsewhere while
+    // it lives.
     static GlassToggle *bound(SettingsStore &settings, const SettingKey<bool> &key, const QString &label,
-                              Scheduler &scheduler, QWidget *parent = nullptr);
+                              Scheduler &scheduler, QWidget *parent = nullptr, Reader read = nullptr);
 
     bool isOn() const { return m_on; }
     // Moves the knob with the spring; emits nothing.

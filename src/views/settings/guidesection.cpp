@@ -4,7 +4,11 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/color.h"
+#include "core/settingsstore.h"
+#include "dock/keyboardshortcut.h"
 #include "ui/theme.h"
 #include "views/settings/settingswidgets.h"
 
@@ -28,16 +32,21 @@ QLabel *wrapped(const QString &text, double size, const QColor &color, QWidget *
     return label;
 }
 
+QString keycapLabel(const KeyCombination &shortcut)
+{
+    return KeyboardShortcut::words(shortcut, QStringLiteral(" + "));
+}
+
 QWidget *separator(QWidget *parent)
 {
     return settingsHairline(Theme::white(0.06), parent);
 }
 
-// A keycap in cyan, in a 140-wide column so every row's text starts at one place.
+// A keycap in cyan, in a column as wide for every row (see keyTable) so every row's text starts at
+// one place.
 QWidget *keycap(const QString &text, QWidget *parent)
 {
     auto *slot = new QWidget(parent);
-    slot->setFixedWidth(140);
     auto *layout = new QHBoxLayout(slot);
     layout->setContentsMargins(0, 0, 0, 0);
     const QColor cyan = Color::neonCyan();
@@ -77,13 +86,21 @@ QWidget *keyTable(const QList<GuideSection::ShortcutRow> &rows, AppLanguage lang
         return label;
     };
     QLabel *action = header("guide_col_action");
-    action->setFixedWidth(140);
+    QList<QWidget *> column{action};
+    for (const GuideSection::ShortcutRow &shortcut : rows)
+        column << keycap(shortcut.keyLabel, box);
+    // 140 wide, or as wide as the widest cap: a recorded shortcut may name four modifiers.
+    int width = 140;
+    for (QWidget *cell : std::as_const(column))
+        width = std::max(width, cell->sizeHint().width());
+    for (QWidget *cell : std::as_const(column))
+        cell->setFixedWidth(width);
     stack->addWidget(row(action, header("guide_col_result")));
     stack->addWidget(settingsHairline(Theme::white(0.1), box));
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (i > 0)
             stack->addWidget(settingsHairline(Theme::white(0.05), box));
-        stack->addWidget(row(keycap(rows[i].keyLabel, box),
+        stack->addWidget(row(column[i + 1],
                              wrapped(settingsText(rows[i].actionKey, language), 13, Theme::white(0.8), box)));
     }
     return box;
@@ -91,8 +108,17 @@ QWidget *keyTable(const QList<GuideSection::ShortcutRow> &rows, AppLanguage lang
 
 } // namespace
 
-GuideSection::GuideSection(AppLanguage language, QWidget *parent) : SettingsPage(parent)
+GuideSection::Hotkeys GuideSection::Hotkeys::inForce(const SettingsStore &settings)
 {
+    return {KeyboardShortcut::read(settings, KeyboardShortcut::switcherKeys()),
+            KeyboardShortcut::read(settings, KeyboardShortcut::clipboardKeys()),
+            KeyboardShortcut::read(settings, KeyboardShortcut::shelfKeys())};
+}
+
+GuideSection::GuideSection(AppLanguage language, const SettingsStore &settings, QWidget *parent)
+    : SettingsPage(parent)
+{
+    const Hotkeys hotkeys = Hotkeys::inForce(settings);
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(28);
@@ -111,11 +137,13 @@ GuideSection::GuideSection(AppLanguage language, QWidget *parent) : SettingsPage
             titles->addWidget(wrapped(settingsText(subtitleKey, language), 13, Theme::white(0.5), this));
         head->addLayout(titles, 1);
         page->addLayout(head);
-        page->addWidget(wrapped(settingsText(descKey, language), 14, Theme::white(0.8), this));
+        const QString desc =
+            KeyboardShortcut::namingSwitcher(settingsText(descKey, language), hotkeys.switcher);
+        page->addWidget(wrapped(desc, 14, Theme::white(0.8), this));
     };
 
     section("square.grid.3x3.square", "guide_title", "guide_subtitle", "guide_desc");
-    page->addWidget(keyTable(switcherRows(), language, this));
+    page->addWidget(keyTable(switcherRows(hotkeys), language, this));
     const QColor purple = Color::neonPurple();
     auto *note = new CardFrame(withAlpha(purple, 0.05), withAlpha(purple, 0.2), 12, this);
     auto *noteRow = new QHBoxLayout(note);
@@ -130,7 +158,7 @@ GuideSection::GuideSection(AppLanguage language, QWidget *parent) : SettingsPage
     section("tray.and.arrow.down", "guide_shelf_title", nullptr, "guide_shelf_desc");
     page->addWidget(separator(this));
     section("keyboard", "guide_hotkeys_title", nullptr, "guide_hotkeys_desc");
-    page->addWidget(keyTable(hotkeyRows(), language, this));
+    page->addWidget(keyTable(hotkeyRows(hotkeys), language, this));
     page->addWidget(separator(this));
     section("rectangle.split.2x1", "guide_snap_title", nullptr, "guide_snap_desc");
     auto *checks = new CardFrame(Theme::white(0.03), Theme::white(0.1), 12, this);
@@ -149,10 +177,10 @@ GuideSection::GuideSection(AppLanguage language, QWidget *parent) : SettingsPage
     section("stethoscope", "guide_diag_title", nullptr, "guide_diag_desc");
 }
 
-// The default keys as this desktop names them; the Ctrl shortcuts act on the panel's selected card.
-QList<GuideSection::ShortcutRow> GuideSection::switcherRows()
+// The keys as this desktop names them; the Ctrl shortcuts act on the panel's selected card.
+QList<GuideSection::ShortcutRow> GuideSection::switcherRows(const Hotkeys &hotkeys)
 {
-    return {{QStringLiteral("Alt + Tab"), "guide_act_opt_tab"},
+    return {{keycapLabel(hotkeys.switcher), "guide_act_opt_tab"},
             {QStringLiteral("Arrow Keys"), "guide_act_arrows"},
             {QStringLiteral("Enter"), "guide_act_enter"},
             {QStringLiteral("Ctrl + W"), "guide_act_cmd_w"},
@@ -160,17 +188,17 @@ QList<GuideSection::ShortcutRow> GuideSection::switcherRows()
             {QStringLiteral("Esc"), "guide_act_esc"}};
 }
 
-QList<GuideSection::ShortcutRow> GuideSection::hotkeyRows()
+QList<GuideSection::ShortcutRow> GuideSection::hotkeyRows(const Hotkeys &hotkeys)
 {
-    return {{QStringLiteral("Alt + Tab"), "guide_act_opt_tab_full"},
-            {QStringLiteral("Alt + C"), "guide_act_opt_c"},
-            {QStringLiteral("Alt + S"), "guide_act_opt_s"}};
+    return {{keycapLabel(hotkeys.switcher), "guide_act_opt_tab_full"},
+            {keycapLabel(hotkeys.clipboard), "guide_act_opt_c"},
+            {keycapLabel(hotkeys.shelf), "guide_act_opt_s"}};
 }
 
 QStringList GuideSection::textKeys()
 {
     QStringList keys{"guide_title", "guide_subtitle", "guide_desc", "guide_col_action", "guide_col_result"};
-    for (const ShortcutRow &row : switcherRows())
+    for (const ShortcutRow &row : switcherRows(Hotkeys()))
         keys << QString::fromLatin1(row.actionKey);
     keys << "guide_info"
          << "guide_clipboard_title"
@@ -179,7 +207,7 @@ QStringList GuideSection::textKeys()
          << "guide_shelf_desc"
          << "guide_hotkeys_title"
          << "guide_hotkeys_desc";
-    for (const ShortcutRow &row : hotkeyRows())
+    for (const ShortcutRow &row : hotkeyRows(Hotkeys()))
         keys << QString::fromLatin1(row.actionKey);
     keys << "guide_snap_title"
          << "guide_snap_desc";

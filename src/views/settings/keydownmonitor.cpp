@@ -13,9 +13,10 @@ struct QtKeyMapping
     int keyCode;
 };
 
-// Qt keys and the classic Mac virtual key code of the key that types them. The characters a key
-// types with Shift on a US keyboard ("#" is Shift+3) map to that key, since the recorded shortcut
-// names the key and the held modifiers, not the character.
+// Qt keys and the classic Mac virtual key code of the key that types them on a US keyboard, for a
+// key-down without a scan code (made by a program, not typed). The characters a key types with
+// Shift ("#" is Shift+3) map to that key, since the recorded shortcut names the key and the held
+// modifiers, not the character.
 constexpr QtKeyMapping keyMappings[] = {
     {Qt::Key_A, 0},           {Qt::Key_S, 1},          {Qt::Key_D, 2},           {Qt::Key_F, 3},
     {Qt::Key_H, 4},           {Qt::Key_G, 5},          {Qt::Key_Z, 6},           {Qt::Key_X, 7},
@@ -76,7 +77,10 @@ std::optional<int> KeyDownMonitor::macKeyCode(int qtKey)
 
 std::optional<KeyCombination> KeyDownMonitor::combination(const QKeyEvent &event)
 {
-    const auto code = macKeyCode(event.key());
+    // The scan code names the key pressed whatever the layout: on a French keyboard the key of "&"
+    // and "1" is the place of 1, not that of 7 (where a US keyboard has "&").
+    const auto code =
+        event.nativeScanCode() != 0 ? keyCodeAtXkbKeycode(event.nativeScanCode()) : macKeyCode(event.key());
     if (!code)
         return std::nullopt;
     const Qt::KeyboardModifiers modifiers = event.modifiers();

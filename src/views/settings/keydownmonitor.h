@@ -29,10 +29,10 @@ public:
     // its own handler. Clears `monitor`; does nothing when it is null.
     static void remove(KeyDownMonitor *&monitor);
 
-    // The key-down in stored form: the key's position as a classic Mac virtual key code (Shift+3
-    // is the key of 3, Shift+Tab the Tab key) and the held modifiers (Ctrl, Alt, Shift, Super) as
-    // flags; Caps Lock and the keypad state never count. None for a modifier key itself and for a
-    // key no shortcut can be stored for.
+    // The key-down in stored form: the key's place as a classic Mac virtual key code (Shift+3 is
+    // the key of 3, Shift+Tab the Tab key), taken from its scan code whatever the layout, and the
+    // held modifiers (Ctrl, Alt, Shift, Super) as flags; Caps Lock and the keypad state never
+    // count. None for a modifier key itself and for a key no shortcut can be stored for.
     static std::optional<KeyCombination> combination(const QKeyEvent &event);
     static std::optional<int> macKeyCode(int qtKey);
 

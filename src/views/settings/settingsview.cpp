@@ -478,7 +478,7 @@ void SettingsView::buildPage()
         m_page = new ShortcutsSettingsSection(m_context.settings, m_context.dockMonitor, m_language, column);
         break;
     case SettingsTab::guide:
-        m_page = new GuideSection(m_language, column);
+        m_page = new GuideSection(m_language, m_context.settings, column);
         break;
     case SettingsTab::blocker:
         m_page = new AppBlockerSection(

@@ -156,7 +156,8 @@ void ShortcutsSettingsSection::startRecording()
 
 bool ShortcutsSettingsSection::handleKeyDown(const KeyCombination &pressed)
 {
-    if (!m_isRecording || !(pressed.flags & keyModifierMask))
+    // A key without Ctrl, Alt or Super (alone or with Shift) passes on and the recorder listens on.
+    if (!m_isRecording || !KeyboardShortcut::holdsCommandModifier(pressed))
         return false;
     m_temp = KeyCombination{pressed.keyCode, pressed.flags & keyModifierMask};
     m_isRecording = false;

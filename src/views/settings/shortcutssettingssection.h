@@ -19,10 +19,10 @@ class SettingsStore;
 class SlideButton;
 
 // The Shortcuts page: the global switcher's shortcut as large keycaps, a recorder that listens for
-// the next key pressed with a modifier, shows it for review and stores it only on Confirm, and a
+// the next key pressed with Ctrl, Alt or Super, shows it for review and stores it only on Confirm, and a
 // card of tips. While it listens or waits for Confirm, "isRecordingShortcut" is set, so no hotkey
 // fires and the desktop's grabs stand aside: the combination reaches this window. Keys pressed
-// without a modifier (Tab, Esc, Return alone) pass on and the page keeps listening. Leaving the
+// without one (Tab, Esc, Return alone or with Shift) pass on and the page keeps listening. Leaving the
 // page is Cancel. When another program holds the stored combination, so it can never reach us, a
 // line says so. Main thread.
 class ShortcutsSettingsSection : public SettingsPage
