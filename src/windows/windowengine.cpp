@@ -834,8 +834,9 @@ Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows, QSet<q
             if (!disk.isNull() && snapshotFitsFrame(disk, window.frame.size())) {
                 if (!stillWanted())
                     co_return;
-                m_snapshotFrames.remove(window.windowId);
-                applySnapshot(window.windowId, disk);
+                // It shows the window at its present size: a later resize finds it outdated.
+                if (applySnapshot(window.windowId, disk))
+                    m_snapshotFrames.insert(window.windowId, window.frame.size());
                 continue;
             }
         }

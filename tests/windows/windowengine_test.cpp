@@ -678,6 +678,13 @@ TEST_F(WindowEngineTest, WarmUpTakesDiskSnapshotsOfTheWindowsSizeBeforeCapturing
     EXPECT_EQ(QFileInfo(file).lastModified(), written);    // a disk picture is not written back
     EXPECT_TRUE(
         QFile::exists(QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|fresh"))));
+
+    // The picture from the disk kept showing after the window was resized.
+    desktop.windowServer.setFrame(cached, QRectF(100, 100, 800, 400));
+    engine->clearWindows();
+    engine->fetchAllWindows();
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().count(cached), 1);
 }
 
 // ---- Snapshots and caches ----
