@@ -15,7 +15,7 @@
 #include <memory>
 #include <optional>
 
-#include "support/xfcepanel.h"
+#include "benchdesktop.h"
 
 // The real binary on a desktop of its own: Xvfb, openbox, xfce4-panel with its task list on the
 // accessibility bus, trayer as the tray and a few xterms. The pointer moves through XTEST and what
@@ -33,8 +33,8 @@
 
 namespace {
 
-constexpr int screenWidth = 1920;
-constexpr int screenHeight = 1080;
+constexpr int screenWidth = qv::BenchDesktop::width;
+constexpr int screenHeight = qv::BenchDesktop::height;
 constexpr double hoverDelayMs = 200;
 constexpr double bubbleGoalMs = hoverDelayMs + 100;
 
@@ -67,17 +67,9 @@ public:
 
     bool start()
     {
-        if (!qv::XfcePanelDesktop::missing().isEmpty())
+        if (!m_desktop.start().isEmpty())
             return false;
-        m_xvfb.start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(screenWidth).arg(screenHeight),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        if (!m_xvfb.waitForReadyRead(10000))
-            return false;
-        const QByteArray display = ":" + m_xvfb.readLine().trimmed();
-        qputenv("DISPLAY", display);
-        m_c = xcb_connect(display.constData(), nullptr);
+        m_c = xcb_connect(nullptr, nullptr);
         if (xcb_connection_has_error(m_c))
             return false;
         m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
@@ -85,30 +77,8 @@ public:
         xcb_change_window_attributes(m_c, m_root, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(m_c);
 
-        // Openbox without its own Alt+Tab, as the tests run it.
-        QFile rc(QStringLiteral("/etc/xdg/openbox/rc.xml"));
-        if (!rc.open(QIODevice::ReadOnly) || !m_folder.isValid())
-            return false;
-        QString config = QString::fromUtf8(rc.readAll());
-        config.remove(QRegularExpression(QStringLiteral("<keybind key=\"A-S?-?Tab\">.*?</keybind>"),
-                                         QRegularExpression::DotMatchesEverythingOption));
-        QFile own(m_folder.filePath(QStringLiteral("rc.xml")));
-        if (!own.open(QIODevice::WriteOnly) || own.write(config.toUtf8()) < 0)
-            return false;
-        own.close();
-        m_openbox.start(QStringLiteral("openbox"), {QStringLiteral("--config-file"), own.fileName()});
-        if (!QTest::qWaitFor(
-                [&] { return !property(m_c, m_root, atom("_NET_SUPPORTING_WM_CHECK")).isEmpty(); }, 10000))
-            return false;
-
-        if (!m_panel.start())
-            return false;
-        m_panel.run(QStringLiteral("trayer"),
-                    {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                     QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                     QStringLiteral("--height"), QStringLiteral("28")});
         for (int i = 1; i <= 3; ++i)
-            m_panel.xterm(QStringLiteral("term-%1").arg(i),
+            panel().xterm(QStringLiteral("term-%1").arg(i),
                           QStringLiteral("80x20+%1+%2").arg(80 + 160 * i).arg(120 + 60 * i));
         for (int i = 1; i <= 3; ++i) {
             if (!taskButton(QStringLiteral("term-%1").arg(i), 30000))
@@ -120,11 +90,7 @@ public:
     void stop()
     {
         quit();
-        m_panel.stop();
-        for (QProcess *process : {&m_openbox, &m_xvfb}) {
-            process->terminate();
-            process->waitForFinished(3000);
-        }
+        m_desktop.stop();
         if (m_c)
             xcb_disconnect(m_c);
         m_c = nullptr;
@@ -136,7 +102,7 @@ public:
     {
         quit();
         const QString folder =
-            m_panel.environment().value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/Quorvantis");
+            panel().environment().value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/Quorvantis");
         QDir(folder).removeRecursively();
         QDir().mkpath(folder);
         QFile settings(folder + QStringLiteral("/defaults.json"));
@@ -147,7 +113,7 @@ public:
         settings.close();
         m_app = std::make_unique<QProcess>();
         // On the X server, not offscreen as this benchmark's own Qt runs.
-        QProcessEnvironment environment = m_panel.environment();
+        QProcessEnvironment environment = panel().environment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         m_app->setProcessEnvironment(environment);
         m_app->setStandardOutputFile(QProcess::nullDevice());
@@ -176,7 +142,7 @@ public:
     }
 
     bool running() const { return m_app && m_app->state() == QProcess::Running; }
-    qv::XfcePanelDesktop &panel() { return m_panel; }
+    qv::XfcePanelDesktop &panel() { return m_desktop.panel(); }
 
     // Context switches of every thread of the program so far, by thread name; the involuntary ones
     // (preemptions on a busy machine) under "involuntary" as well.
@@ -403,10 +369,7 @@ private:
         }
     }
 
-    QProcess m_xvfb;
-    QProcess m_openbox;
-    QTemporaryDir m_folder;
-    qv::XfcePanelDesktop m_panel;
+    qv::BenchDesktop m_desktop;
     xcb_connection_t *m_c = nullptr;
     xcb_window_t m_root = XCB_WINDOW_NONE;
     std::unique_ptr<QProcess> m_app;

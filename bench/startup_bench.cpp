@@ -15,7 +15,7 @@
 
 #include <poll.h>
 
-#include "../tests/support/xfcepanel.h"
+#include "benchdesktop.h"
 #include "benchmemory.h"
 
 // Xlib's macros clash with Qt's names: its headers come after every Qt header.
@@ -27,67 +27,21 @@ using namespace qv;
 
 namespace {
 
-// The program under its own X server with a whole desktop: openbox (its Alt+Tab removed, as the
-// tests run it), xfce4-panel on the accessibility bus and trayer as the system tray, so what the
-// program does at start (panel walk, global input, tray icon) is what a user's start does.
+// The program under its own X server with a whole desktop (BenchDesktop), so what the program does
+// at start (panel walk, global input, tray icon) is what a user's start does.
 class OwnDesktop
 {
 public:
     OwnDesktop() { m_problem = start(); }
-    ~OwnDesktop()
-    {
-        m_desktop.reset();
-        for (QProcess *process : {m_wm.get(), m_xvfb.get()}) {
-            if (process && process->state() != QProcess::NotRunning) {
-                process->terminate();
-                process->waitForFinished(3000);
-            }
-        }
-    }
 
 private:
     // Why the desktop could not be built; empty once it runs.
     QString start()
     {
-        for (const char *tool : {"Xvfb", "openbox", "trayer"}) {
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-                return QStringLiteral("%1 is not installed").arg(QLatin1String(tool));
-        }
-        if (const QString missing = XfcePanelDesktop::missing(); !missing.isEmpty())
-            return missing;
         if (!QFile::exists(QStringLiteral(QV_APP_BINARY)))
             return QStringLiteral("the application is not built");
-
-        m_xvfb = std::make_unique<QProcess>();
-        m_xvfb->setProcessChannelMode(QProcess::SeparateChannels);
-        m_xvfb->start(QStringLiteral("sh"),
-                      {QStringLiteral("-c"), QStringLiteral("exec Xvfb -displayfd 1 -screen 0 1920x1080x24 "
-                                                            "-nolisten tcp 2>/dev/null")});
-        if (!m_xvfb->waitForReadyRead(10000))
-            return QStringLiteral("Xvfb did not start");
-        const QByteArray display = ":" + m_xvfb->readLine().trimmed();
-        qputenv("DISPLAY", display);
-
-        QFile rc(QStringLiteral("/etc/xdg/openbox/rc.xml"));
-        if (!m_folder.isValid() || !rc.open(QIODevice::ReadOnly))
-            return QStringLiteral("no openbox configuration");
-        QString config = QString::fromUtf8(rc.readAll());
-        config.remove(QRegularExpression(QStringLiteral("<keybind key=\"A-S?-?Tab\">.*?</keybind>"),
-                                         QRegularExpression::DotMatchesEverythingOption));
-        QFile ownRc(m_folder.filePath(QStringLiteral("rc.xml")));
-        if (!ownRc.open(QIODevice::WriteOnly) || ownRc.write(config.toUtf8()) < 0)
-            return QStringLiteral("cannot write the openbox configuration");
-        ownRc.close();
-        m_wm = std::make_unique<QProcess>();
-        m_wm->start(QStringLiteral("openbox"), {QStringLiteral("--config-file"), ownRc.fileName()});
-
-        m_desktop = std::make_unique<XfcePanelDesktop>();
-        if (!m_desktop->start())
-            return QStringLiteral("the panel's desktop did not start");
-        m_desktop->run(QStringLiteral("trayer"),
-                       {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                        QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                        QStringLiteral("--height"), QStringLiteral("28")});
+        if (const QString problem = m_desktop.start(); !problem.isEmpty())
+            return problem;
         m_display = XOpenDisplay(nullptr);
         if (!m_display)
             return QStringLiteral("cannot open the display");
@@ -105,16 +59,13 @@ private:
 
 public:
     Display *display() const { return m_display; }
-    XfcePanelDesktop &desktop() { return *m_desktop; }
+    XfcePanelDesktop &desktop() { return m_desktop.panel(); }
     // Why start() failed; empty after a successful one.
     const QString &problem() const { return m_problem; }
 
 private:
     QString m_problem;
-    QTemporaryDir m_folder;
-    std::unique_ptr<QProcess> m_xvfb;
-    std::unique_ptr<QProcess> m_wm;
-    std::unique_ptr<XfcePanelDesktop> m_desktop;
+    BenchDesktop m_desktop;
     Display *m_display = nullptr;
 };
 
