@@ -24,7 +24,9 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Polish)
+        // Every event of the program passes here, some posted from pool threads to objects that are
+        // not widgets: those are let through before the event itself is read.
+        if (!watched->isWidgetType() || event->type() != QEvent::Polish)
             return false;
         auto *menu = qobject_cast<QMenu *>(watched);
         if (!menu || menu->property(lookProperty).toBool())
