@@ -1,0 +1,450 @@
+#!/usr/bin/env python3
+"""Mutation check: do the tests notice small faults a developer could plausibly make?
+
+Applies one mutation at a time at places sampled from the given C++ sources, rebuilds the test
+programs that link the mutated file, runs them, records whether any failed (caught) or all passed
+(missed), and puts the file back. Prints the share caught, per folder, and every miss as a diff.
+
+Operators: invert a condition, shift a comparison's bound by one, drop a call statement, swap two
+arguments of a call, replace a constant. A mutation that does not compile is not counted; another
+place is drawn instead.
+
+The tree is never left changed: each file is restored when its mutation ends, on every exit path
+(an exception, Ctrl+C, SIGTERM); a run killed outright leaves a backup that the next run restores
+before it starts.
+"""
+
+import argparse
+import difflib
+import json
+import os
+import random
+import re
+import signal
+import subprocess
+import sys
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+
+# Lines that only log or assert: a fault there changes nothing a user or a test could see.
+SKIP_LINE = re.compile(r"\b(qC?(Debug|Info|Warning|Critical)|Q_ASSERT\w*|Q_UNUSED|static_assert)\b")
+# Functions whose two arguments may change places without changing the result.
+SYMMETRIC = {"qMin", "qMax", "std::min", "std::max", "qFuzzyCompare", "qHash", "QStringLiteral",
+             "QLatin1String", "QLatin1StringView", "tr", "connect", "disconnect", "std::swap",
+             "qSwap", "std::hypot", "QSize", "QSizeF", "QMargins", "QMarginsF"}
+STATEMENT_KEYWORDS = {"return", "delete", "throw", "case", "else", "break", "continue", "goto",
+                      "co_await", "co_return", "co_yield", "if", "for", "while", "switch", "do",
+                      "sizeof", "using", "typedef", "static_assert", "Q_OBJECT", "Q_PROPERTY",
+                      "Q_DECLARE_METATYPE", "Q_LOGGING_CATEGORY", "Q_DECLARE_LOGGING_CATEGORY",
+                      "Q_INVOKABLE", "Q_ENUM", "Q_DISABLE_COPY", "Q_DISABLE_COPY_MOVE",
+                      "QT_BEGIN_NAMESPACE", "QT_END_NAMESPACE", "Q_SIGNALS", "signals"}
+
+
+@dataclass
+class Mutation:
+    path: Path  # relative to ROOT
+    line: int  # 0-based
+    operator: str
+    before: str
+    after: str
+    outcome: str = ""
+    tests: list = field(default_factory=list)
+    seconds: float = 0.0
+
+    def where(self):
+        return f"{self.path}:{self.line + 1}"
+
+    def diff(self):
+        return "".join(difflib.unified_diff([self.before + "\n"], [self.after + "\n"],
+                                            f"a/{self.path}", f"b/{self.path}", n=0)).replace(
+            "@@ -1 +1 @@", f"@@ -{self.line + 1} +{self.line + 1} @@")
+
+
+def mask(lines):
+    """Each line with comments blanked and the insides of string and character literals replaced
+    by underscores, lengths kept, so patterns see only code and positions still match."""
+    out = []
+    in_block = False
+    for line in lines:
+        chars = list(line)
+        i = 0
+        while i < len(chars):
+            c = chars[i]
+            if in_block:
+                if line.startswith("*/", i):
+                    chars[i] = chars[i + 1] = " "
+                    in_block = False
+                    i += 2
+                    continue
+                chars[i] = " "
+                i += 1
+                continue
+            if line.startswith("//", i):
+                for j in range(i, len(chars)):
+                    chars[j] = " "
+                break
+            if line.startswith("/*", i):
+                in_block = True
+                chars[i] = chars[i + 1] = " "
+                i += 2
+                continue
+            if c in "\"'":
+                if c == "'" and i > 0 and chars[i - 1].isalnum():
+                    i += 1  # a digit separator (1'000)
+                    continue
+                j = i + 1
+                while j < len(chars) and chars[j] != c:
+                    if chars[j] == "\\":
+                        chars[j] = "_"
+                        j += 1
+                        if j >= len(chars):
+                            break
+                    chars[j] = "_"
+                    j += 1
+                i = j + 1
+                continue
+            i += 1
+        out.append("".join(chars))
+    return out
+
+
+def closing_paren(text, open_at):
+    depth = 0
+    for i in range(open_at, len(text)):
+        if text[i] == "(":
+            depth += 1
+        elif text[i] == ")":
+            depth -= 1
+            if depth == 0:
+                return i
+    return -1
+
+
+def split_arguments(text, start, end):
+    """Top-level comma positions of text[start:end] as (begin, end) spans."""
+    spans, depth, begin = [], 0, start
+    for i in range(start, end):
+        c = text[i]
+        if c in "([{":
+            depth += 1
+        elif c in ")]}":
+            depth -= 1
+        elif c == "<" and depth == 0:
+            return []  # a template argument list or a comparison: too ambiguous to split safely
+        elif c == "," and depth == 0:
+            spans.append((begin, i))
+            begin = i + 1
+    spans.append((begin, end))
+    return spans
+
+
+SIMPLE_ARGUMENT = re.compile(r"^\s*[A-Za-z_][\w]*(\s*(\.|->|::)\s*[A-Za-z_]\w*)*(\(\))?\s*$")
+CONDITION = re.compile(r"\b(if|while)\s*\(")
+COMPARISON = re.compile(r"(?<= )(<=|>=|<|>)(?= )")
+CALL = re.compile(r"\b([A-Za-z_][\w]*(?:(?:::|\.|->)[A-Za-z_]\w*)*)\s*\(")
+INTEGER = re.compile(r"(?<![\w.])(\d+)(?![\w.'])")
+FLOATING = re.compile(r"(?<![\w.])(\d+\.\d+)(f?)(?![\w.])")
+BOOLEAN = re.compile(r"\b(true|false)\b")
+DROPPABLE = re.compile(r"^(\s*)(emit\s+)?([A-Za-z_]\w*(?:\s*(?:::|\.|->)\s*~?[A-Za-z_]\w*)*)\s*\(")
+SHIFTED = {"<": "<=", "<=": "<", ">": ">=", ">=": ">"}
+
+
+def candidates(path):
+    """Every mutation the operators can make in one file, one line changed each."""
+    text = (ROOT / path).read_text(encoding="utf-8")
+    lines = text.split("\n")
+    masked = mask(lines)
+    found = []
+
+    def add(n, operator, after):
+        if after != lines[n]:
+            found.append(Mutation(path, n, operator, lines[n], after))
+
+    previous_code = ""
+    for n, (line, code) in enumerate(zip(lines, masked)):
+        stripped = code.strip()
+        if not stripped or stripped.startswith("#") or SKIP_LINE.search(code):
+            previous_code = stripped or previous_code
+            continue
+        # Invert a condition that closes on its own line.
+        for m in CONDITION.finditer(code):
+            if code[m.end():].lstrip().startswith("constexpr"):
+                continue
+            close = closing_paren(code, m.end() - 1)
+            if close > 0:
+                add(n, "invert condition",
+                    line[:m.end()] + "!(" + line[m.end():close] + ")" + line[close:])
+        # Shift a comparison's bound by one.
+        if "template" not in code and "operator" not in code:
+            for m in COMPARISON.finditer(code):
+                add(n, "shift bound", line[:m.start()] + SHIFTED[m.group(1)] + line[m.end():])
+        # Drop a call statement: a whole statement on one line that is a call and nothing else.
+        m = DROPPABLE.match(code)
+        continuation = previous_code and previous_code[-1] not in ";{}):" and not previous_code.endswith("else")
+        if (m and m.group(3).split(":")[0].split(".")[0].split("-")[0] not in STATEMENT_KEYWORDS
+                and not continuation):
+            close = closing_paren(code, m.end() - 1)
+            if close > 0 and code[close + 1:].strip() == ";":
+                add(n, "drop call", m.group(1) + "(void)0;")
+        # Swap two neighbouring arguments of a call that closes on this line.
+        for m in CALL.finditer(code):
+            name = m.group(1)
+            if name in SYMMETRIC or name.split("::")[-1] in STATEMENT_KEYWORDS:
+                continue
+            close = closing_paren(code, m.end() - 1)
+            if close < 0:
+                continue
+            spans = split_arguments(code, m.end(), close)
+            for (a0, a1), (b0, b1) in zip(spans, spans[1:]):
+                a, b = code[a0:a1], code[b0:b1]
+                if SIMPLE_ARGUMENT.match(a) and SIMPLE_ARGUMENT.match(b) and a.strip() != b.strip():
+                    add(n, "swap arguments",
+                        line[:a0] + line[a0:a1].replace(a.strip(), b.strip()) + line[a1:b0]
+                        + line[b0:b1].replace(b.strip(), a.strip()) + line[b1:])
+        # Replace a constant.
+        for m in FLOATING.finditer(code):
+            value = float(m.group(1))
+            new = "1.0" if value == 0 else repr(round(value * 2, 6))
+            add(n, "replace constant", line[:m.start(1)] + new + line[m.end(1):])
+        for m in INTEGER.finditer(code):
+            if FLOATING.search(code[max(0, m.start() - 12):m.end() + 8]) and "." in code[m.start() - 1:m.end() + 1]:
+                continue
+            value = int(m.group(1))
+            add(n, "replace constant", line[:m.start()] + str(value + 1) + line[m.end():])
+        for m in BOOLEAN.finditer(code):
+            add(n, "replace constant",
+                line[:m.start()] + ("false" if m.group(1) == "true" else "true") + line[m.end():])
+        previous_code = stripped
+    return found
+
+
+def sources(arguments, base):
+    """The .cpp files named (folders walked) or, with --base, those changed since that revision."""
+    files = set()
+    if base:
+        out = subprocess.run(["git", "diff", "--name-only", "--diff-filter=AM", base, "--", "src"],
+                             cwd=ROOT, check=True, capture_output=True, text=True).stdout
+        files.update(Path(p) for p in out.split() if p.endswith(".cpp"))
+    for a in arguments:
+        p = Path(a)
+        full = ROOT / p
+        if full.is_dir():
+            files.update(q.relative_to(ROOT) for q in full.rglob("*.cpp"))
+        elif full.is_file():
+            files.add(full.relative_to(ROOT) if full.is_absolute() else p)
+        else:
+            sys.exit(f"mutate: no such file or folder: {a}")
+    return sorted(files)
+
+
+def group_of(path):
+    """The folder a mutation is counted under: src/<layer>/<area> or src/<layer>."""
+    parts = path.parts
+    return "/".join(parts[:3]) if len(parts) > 3 else "/".join(parts[:2])
+
+
+def sample(all_candidates, rng):
+    """Draws places spread over the folders (round-robin), in random order within each, so no
+    single large file takes the whole sample."""
+    by_group = {}
+    for c in all_candidates:
+        by_group.setdefault(group_of(c.path), []).append(c)
+    for items in by_group.values():
+        rng.shuffle(items)
+    order = []
+    keys = sorted(by_group)
+    while any(by_group[k] for k in keys):
+        for k in keys:
+            if by_group[k]:
+                order.append(by_group[k].pop())
+    return order
+
+
+class Tree:
+    """Holds the one file that is mutated at a time, and puts it back whatever happens."""
+
+    def __init__(self, backup):
+        self.backup = backup
+        self.current = None
+
+    def recover(self):
+        if self.backup.exists():
+            saved = json.loads(self.backup.read_text())
+            (ROOT / saved["path"]).write_text(saved["text"], encoding="utf-8")
+            self.backup.unlink()
+            print(f"mutate: restored {saved['path']} left changed by an interrupted run")
+
+    def apply(self, mutation):
+        path = ROOT / mutation.path
+        original = path.read_text(encoding="utf-8")
+        self.backup.write_text(json.dumps({"path": str(mutation.path), "text": original}))
+        self.current = (path, original)
+        lines = original.split("\n")
+        lines[mutation.line] = mutation.after
+        path.write_text("\n".join(lines), encoding="utf-8")
+
+    def revert(self):
+        if self.current:
+            path, original = self.current
+            path.write_text(original, encoding="utf-8")
+            self.current = None
+        if self.backup.exists():
+            self.backup.unlink()
+
+
+def ctest_names(build):
+    out = subprocess.run(["ctest", "--test-dir", str(build), "-N"], capture_output=True, text=True,
+                         check=True).stdout
+    return set(re.findall(r"Test\s+#\d+:\s+(\S+)", out))
+
+
+def covering_programs(build, tests, only, source):
+    """The test programs that link the file: its dependents in the build graph, followed from the
+    source through its object and library to the executables."""
+    frontier, seen, programs = [str(ROOT / source)], set(), set()
+    while frontier:
+        out = subprocess.run(["ninja", "-C", str(build), "-t", "query", *frontier],
+                             capture_output=True, text=True).stdout
+        frontier = []
+        section = None
+        for line in out.split("\n"):
+            if line.strip() == "outputs:":
+                section = "outputs"
+            elif not line.startswith("    "):
+                section = None
+            elif section == "outputs":
+                target = line.strip()
+                if target not in seen:
+                    seen.add(target)
+                    frontier.append(target)
+                    if Path(target).name in tests:
+                        programs.add(Path(target).name)
+    return sorted(p for p in programs if not only or re.search(only, p))
+
+
+def run(cmd, timeout, log):
+    """Runs cmd with its output to log; on timeout its whole process group is ended."""
+    start = time.monotonic()
+    p = subprocess.Popen(cmd, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+    try:
+        return p.wait(timeout=timeout), time.monotonic() - start
+    except subprocess.TimeoutExpired:
+        return None, time.monotonic() - start
+    finally:
+        if p.poll() is None:
+            os.killpg(p.pid, signal.SIGKILL)
+            p.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("paths", nargs="*", help="source files or folders to mutate")
+    parser.add_argument("--base", help="also mutate the .cpp files changed since this revision")
+    parser.add_argument("--count", type=int, default=20, help="mutations to count (default 20)")
+    parser.add_argument("--seed", type=int, default=1, help="sampling seed (default 1)")
+    parser.add_argument("--build", default="build-test", help="Release build folder (default build-test)")
+    parser.add_argument("--tests", help="only test programs whose name matches this pattern")
+    parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutation's tests")
+    parser.add_argument("--list", action="store_true", help="print the sampled mutations and stop")
+    parser.add_argument("--jobs", type=int, default=max(1, min(3, os.cpu_count() or 1)))
+    args = parser.parse_args()
+
+    files = sources(args.paths, args.base)
+    if not files:
+        sys.exit("mutate: nothing to mutate (name files or folders, or --base REV)")
+    rng = random.Random(args.seed)
+    pool = [c for f in files for c in candidates(f)]
+    order = sample(pool, rng)
+    if args.list:
+        for m in order[:args.count]:
+            print(f"{m.where()}  {m.operator}\n  - {m.before.strip()}\n  + {m.after.strip()}")
+        return 0
+
+    build = ROOT / args.build
+    if not (build / "build.ninja").exists():
+        sys.exit(f"mutate: no build in {build}: run scripts/test.sh first")
+    tree = Tree(build / "mutate-backup.json")
+    tree.recover()
+
+    def stop(signum, _frame):
+        raise KeyboardInterrupt(f"signal {signum}")
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGHUP, stop)
+
+    tests = ctest_names(build)
+    log_path = build / "mutate.log"
+    report_path = build / "mutate-report.txt"
+    done, baseline_ok, baseline_failed, covering = [], set(), set(), {}
+    print(f"mutate: {len(pool)} places in {len(files)} files; counting {args.count}")
+    try:
+        with open(log_path, "w") as log:
+            for mutation in order:
+                if len(done) >= args.count:
+                    break
+                programs = covering.get(mutation.path)
+                if programs is None:
+                    programs = covering[mutation.path] = covering_programs(build, tests, args.tests,
+                                                                           mutation.path)
+                if not programs or any(p in baseline_failed for p in programs):
+                    continue
+                tree.apply(mutation)
+                code, build_seconds = run(["cmake", "--build", str(build), "-j", str(args.jobs),
+                                           "--target", *programs], 1800, log)
+                if code != 0:
+                    tree.revert()
+                    continue
+                pattern = "^(" + "|".join(programs) + ")$"
+                ctest = ["ctest", "--test-dir", str(build), "-R", pattern, "-j", "2",
+                         "--stop-on-failure", "--timeout", str(args.timeout)]
+                code, test_seconds = run(ctest, args.timeout + 60, log)
+                mutation.outcome = "missed" if code == 0 else "caught"
+                mutation.tests, mutation.seconds = programs, build_seconds + test_seconds
+                tree.revert()
+                if mutation.outcome == "caught" and not set(programs) <= baseline_ok:
+                    # A failure means something only if the same programs pass unmutated.
+                    run(["cmake", "--build", str(build), "-j", str(args.jobs), "--target", *programs],
+                        1800, log)
+                    code, _ = run(ctest, args.timeout + 60, log)
+                    if code != 0:
+                        print(f"mutate: {' '.join(programs)} fail without any mutation; skipped")
+                        baseline_failed.update(programs)
+                        continue
+                    baseline_ok.update(programs)
+                done.append(mutation)
+                print(f"[{len(done)}/{args.count}] {mutation.outcome:6} {mutation.where()}  "
+                      f"{mutation.operator}  ({', '.join(programs)}; {mutation.seconds:.0f} s)", flush=True)
+    except KeyboardInterrupt:
+        print("\nmutate: interrupted")
+    finally:
+        tree.revert()
+
+    if not done:
+        return 1
+    lines = []
+    caught = sum(m.outcome == "caught" for m in done)
+    lines.append(f"caught {caught} of {len(done)}: {100 * caught / len(done):.0f} %")
+    groups = {}
+    for m in done:
+        groups.setdefault(group_of(m.path), []).append(m)
+    for g in sorted(groups):
+        ms = groups[g]
+        c = sum(m.outcome == "caught" for m in ms)
+        lines.append(f"  {g:40} {c:3} of {len(ms):3}")
+    missed = [m for m in done if m.outcome == "missed"]
+    if missed:
+        lines.append("\nmissed:")
+        for m in missed:
+            lines.append(f"{m.operator} ({', '.join(m.tests)})\n{m.diff()}")
+    report = "\n".join(lines)
+    print("\n" + report)
+    report_path.write_text(report + "\n")
+    print(f"\n(report in {report_path}, build and test output in {log_path})")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
