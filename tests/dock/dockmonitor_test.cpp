@@ -93,17 +93,19 @@ public:
         EXPECT_EQ(scans(), before + 1) << "refused after the back-off of " << backoff << " s";
     }
     std::shared_ptr<SimAXElement> dockApp() { return sim.accessibility.appElement(sim.dockPid()); }
-    // Launches a new Dock process with one tile at the place of tile A.
-    void launchDockWithTile(const QString &title)
+    // Launches a new Dock process with tiles at the places of tiles A, B, C.
+    void launchDock(const QStringList &titles)
     {
         const qint64 pid = sim.workspace.launch({0, "com.apple.dock", "Dock", false, false, false});
         auto list = sim.accessibility.makeElement(pid);
         list->set("AXRole", QString("AXList"));
-        auto tile = sim.accessibility.makeElement(pid);
-        tile->set("AXTitle", title);
-        tile->set("AXPosition", QPointF(500, 836));
-        tile->set("AXSize", QSizeF(60, 60));
-        list->addChild(tile);
+        for (int i = 0; i < titles.size(); ++i) {
+            auto tile = sim.accessibility.makeElement(pid);
+            tile->set("AXTitle", titles[i]);
+            tile->set("AXPosition", QPointF(500 + 70 * i, 836));
+            tile->set("AXSize", QSizeF(60, 60));
+            list->addChild(tile);
+        }
         sim.accessibility.appElement(pid)->addChild(list);
     }
 
@@ -181,6 +183,65 @@ TEST_F(DockMonitorTest, MovingBetweenTilesKeepsTheHoverUntilThePointerLeavesTheB
     EXPECT_EQ(published, QStringList({"A", "B", ""}));
     EXPECT_EQ(monitor->iconFrame(), QRectF());
 }
+
+struct MotionWatchCase
+{
+    const char *name;
+    bool availableAtStart;
+    std::function<void(DockMonitorTest &)> afterStart;
+    bool watched;
+};
+
+void PrintTo(const MotionWatchCase &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+// Without the desktop's motion notices nothing would wake a sleeping hover tick, so it must never
+// sleep: a pointer that rested and then moves on would keep a stale hover for good.
+const MotionWatchCase motionWatchCases[] = {
+    {"watched", true, [](DockMonitorTest &) {}, true},
+    {"no watch on this desktop", false, [](DockMonitorTest &) {}, false},
+    {"watch refused as the tick would sleep", true,
+     [](DockMonitorTest &t) { t.sim.screens.setMotionWatchAvailable(false); }, false},
+    // The Dock's return must start the tick by itself: no motion notice will.
+    {"no watch, Dock restarted", false,
+     [](DockMonitorTest &t) {
+         t.scheduler.advance(1.0);
+         t.sim.workspace.terminate(t.sim.dockPid());
+         t.launchDock({"A", "B", "C"});
+         t.scheduler.runPending();
+     },
+     false},
+};
+
+class MotionWatchTest : public DockMonitorTest, public ::testing::WithParamInterface<MotionWatchCase>
+{
+};
+
+TEST_P(MotionWatchTest, HoverFollowsThePointerAfterRestsWhetherOrNotMotionIsReported)
+{
+    sim.screens.setMotionWatchAvailable(GetParam().availableAtStart);
+    start();
+    GetParam().afterStart(*this);
+    QStringList published;
+    QObject::connect(monitor.get(), &DockMonitor::hoveredAppChanged,
+                     [&](const QString &app) { published << app; });
+    hoverAt({530, 34});
+    EXPECT_EQ(monitor->iconFrame(), tileA);
+    scheduler.advance(5.0);
+    const auto before = scheduler.callbacksRun();
+    scheduler.advance(1.0);
+    EXPECT_EQ(scheduler.callbacksRun() == before, GetParam().watched) << "the tick sleeps only while watched";
+    hoverAt({600, 34});
+    EXPECT_EQ(monitor->iconFrame(), QRectF(570, 4, 60, 60));
+    scheduler.advance(5.0);
+    hoverAt(away);
+    EXPECT_EQ(published, QStringList({"A", "B", ""}));
+    EXPECT_EQ(monitor->iconFrame(), QRectF());
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, MotionWatchTest, ::testing::ValuesIn(motionWatchCases));
 
 TEST_F(DockMonitorTest, SmallTileMovesKeepThePublishedFrame)
 {
@@ -487,7 +548,7 @@ TEST_F(DockMonitorTest, ScansFollowARestartedDock)
 {
     start();
     sim.workspace.terminate(sim.dockPid());
-    launchDockWithTile("New");
+    launchDock({"New"});
     monitor->requestIconRefresh(Reason::dockSettingsChanged, true);
     scheduler.runPending();
     EXPECT_EQ(cachedNames(), QStringList({"New"}));
@@ -507,7 +568,7 @@ TEST_F(DockMonitorTest, WithoutADockOnlyTheStartUpScanRunsUntilADockLaunches)
     EXPECT_EQ(probe.trustChecks, 1);
     EXPECT_EQ(monitor->hoveredApp(), "");
 
-    launchDockWithTile("New");
+    launchDock({"New"});
     scheduler.runPending();
     EXPECT_EQ(cachedNames(), QStringList({"New"}));
     hoverAt({530, 34});

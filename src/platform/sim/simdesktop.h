@@ -40,19 +40,27 @@ public:
     QPointF mouseLocation() const override { return m_mouse; }
     bool setMotionWatch(bool on) override
     {
-        m_motionWatch = on;
-        return true;
+        m_motionWatch = on && m_motionWatchAvailable;
+        return m_motionWatchAvailable;
     }
 
     void setScreens(const QList<ScreenInfo> &screens);
     // Moves the pointer; pointerMoved() follows while the motion watch is on.
     void setMouseLocation(const QPointF &point);
     bool isMotionWatched() const { return m_motionWatch; }
+    // A desktop that cannot report motion (an X server without XInput 2.1) refuses the watch from
+    // then on; taking it away also ends a watch in force.
+    void setMotionWatchAvailable(bool available)
+    {
+        m_motionWatchAvailable = available;
+        m_motionWatch = m_motionWatch && available;
+    }
 
 private:
     QList<ScreenInfo> m_screens;
     QPointF m_mouse;
     bool m_motionWatch = false;
+    bool m_motionWatchAvailable = true;
 };
 
 class SimWorkspace final : public WorkspaceService
