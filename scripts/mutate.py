@@ -16,6 +16,7 @@ before it starts.
 
 import argparse
 import difflib
+import hashlib
 import json
 import os
 import random
@@ -301,28 +302,43 @@ def ctest_names(build, label=None):
     return set(re.findall(r"Test\s+#\d+:\s+(\S+)", out))
 
 
-def covering_programs(build, tests, only, source):
-    """The test programs that link the file: its dependents in the build graph, followed from the
-    source through its object and library to the executables."""
-    frontier, seen, programs = [str(ROOT / source)], set(), set()
-    while frontier:
-        out = subprocess.run(["ninja", "-C", str(build), "-t", "query", *frontier],
-                             capture_output=True, text=True).stdout
-        frontier = []
-        section = None
-        for line in out.split("\n"):
-            if line.strip() == "outputs:":
-                section = "outputs"
-            elif not line.startswith("    "):
-                section = None
-            elif section == "outputs":
-                target = line.strip()
-                if target not in seen:
-                    seen.add(target)
-                    frontier.append(target)
-                    if Path(target).name in tests:
-                        programs.add(Path(target).name)
-    return sorted(p for p in programs if not only or re.search(only, p))
+def linked_inputs(build, tests):
+    """For each test program, the objects and libraries it links (order-only steps left out)."""
+    out = subprocess.run(["ninja", "-C", str(build), "-t", "query", *(f"tests/{t}" for t in tests)],
+                         capture_output=True, text=True).stdout
+    inputs, program, section = {}, None, None
+    for line in out.split("\n"):
+        if line and not line.startswith(" "):
+            program = Path(line.rstrip(":")).name
+            inputs[program] = set()
+        elif line.strip().startswith("input:"):
+            section = "input"
+        elif line.strip() == "outputs:":
+            section = None
+        elif section == "input" and program and not line.strip().startswith("||"):
+            inputs[program].add(line.strip().lstrip("| ").strip())
+    return inputs
+
+
+def covering_programs(build, inputs, only, source):
+    """The test programs that link the file, directly or through its library."""
+    out = subprocess.run(["ninja", "-C", str(build), "-t", "query", str(ROOT / source)],
+                         capture_output=True, text=True).stdout
+    objects = [line.strip() for line in out.split("\n") if line.strip().endswith(".o")]
+    if not objects:
+        return []
+    out = subprocess.run(["ninja", "-C", str(build), "-t", "query", *objects],
+                         capture_output=True, text=True).stdout
+    linked = set(objects) | {line.strip() for line in out.split("\n") if line.strip().endswith(".a")}
+    return sorted(p for p, used in inputs.items() if used & linked and (not only or re.search(only, p)))
+
+
+def digest(build, programs):
+    result = {}
+    for p in programs:
+        path = build / "tests" / p
+        result[p] = hashlib.sha1(path.read_bytes()).hexdigest() if path.exists() else None
+    return result
 
 
 def failed_programs(build):
@@ -384,6 +400,7 @@ def main():
     signal.signal(signal.SIGHUP, stop)
 
     tests = ctest_names(build)
+    inputs = linked_inputs(build, tests)
     display_tests = ctest_names(build, "x11")
 
     def ctest_command(programs):
@@ -392,7 +409,7 @@ def main():
 
     log_path = build / "mutate.log"
     report_path = build / "mutate-report.txt"
-    done, baseline_ok, baseline_failed, covering = [], set(), set(), {}
+    done, baseline_ok, baseline_failed, covering, unchanged = [], set(), set(), {}, 0
     print(f"mutate: {len(pool)} places in {len(files)} files; counting {args.count}")
     try:
         with open(log_path, "w") as log:
@@ -401,15 +418,27 @@ def main():
                     break
                 programs = covering.get(mutation.path)
                 if programs is None:
-                    programs = covering[mutation.path] = covering_programs(build, tests, args.tests,
+                    programs = covering[mutation.path] = covering_programs(build, inputs, args.tests,
                                                                            mutation.path)
                 if not programs or any(p in baseline_failed for p in programs):
                     continue
+                # Built from the unchanged file first (the last mutation may have left its objects),
+                # so that a program whose binary the mutation does not change is not run: it does not
+                # contain the mutated code, or the compiler made the same code of both.
+                build_command = ["cmake", "--build", str(build), "-j", str(args.jobs), "--target"]
+                if run(build_command + programs, 1800, log)[0] != 0:
+                    sys.exit(f"mutate: the build fails without any mutation (see {log_path})")
+                before = digest(build, programs)
                 tree.apply(mutation)
-                code, build_seconds = run(["cmake", "--build", str(build), "-j", str(args.jobs),
-                                           "--target", *programs], 1800, log)
+                code, build_seconds = run(build_command + programs, 1800, log)
                 if code != 0:
                     tree.revert()
+                    continue
+                after = digest(build, programs)
+                programs = [p for p in programs if before[p] != after[p]]
+                if not programs:
+                    tree.revert()
+                    unchanged += 1
                     continue
                 # The quick programs first; those on the real display only when the quick ones pass.
                 code, test_seconds = 0, 0.0
@@ -445,7 +474,8 @@ def main():
         return 1
     lines = []
     caught = sum(m.outcome == "caught" for m in done)
-    lines.append(f"caught {caught} of {len(done)}: {100 * caught / len(done):.0f} %")
+    lines.append(f"caught {caught} of {len(done)}: {100 * caught / len(done):.0f} % "
+                 f"({unchanged} more changed no test program's binary and were not counted)")
     groups = {}
     for m in done:
         groups.setdefault(group_of(m.path), []).append(m)
