@@ -464,7 +464,7 @@ def main():
                     baseline_ok.update(failed)
                 done.append(mutation)
                 print(f"[{len(done)}/{args.count}] {mutation.outcome:6} {mutation.where()}  "
-                      f"{mutation.operator}  ({', '.join(programs)}; {mutation.seconds:.0f} s)", flush=True)
+                      f"{mutation.operator}  ({', '.join(mutation.tests)}; {mutation.seconds:.0f} s)", flush=True)
     except KeyboardInterrupt:
         print("\nmutate: interrupted")
     finally:
