@@ -373,15 +373,29 @@ def main():
     parser.add_argument("--tests", help="only test programs whose name matches this pattern")
     parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutation's tests")
     parser.add_argument("--list", action="store_true", help="print the sampled mutations and stop")
+    parser.add_argument("--replay", help="run again the mutations a run recorded (its mutate-results.json)")
     parser.add_argument("--jobs", type=int, default=max(1, min(3, os.cpu_count() or 1)))
     args = parser.parse_args()
 
-    files = sources(args.paths, args.base)
-    if not files:
-        sys.exit("mutate: nothing to mutate (name files or folders, or --base REV)")
-    rng = random.Random(args.seed)
-    pool = [c for f in files for c in candidates(f)]
-    order = sample(pool, rng)
+    if args.replay:
+        recorded = json.loads(Path(args.replay).read_text())
+        order = [Mutation(Path(r["path"]), r["line"], r["operator"], r["before"], r["after"]) for r in recorded]
+        for m in order:  # the code may have moved since
+            lines = (ROOT / m.path).read_text(encoding="utf-8").split("\n")
+            if not (m.line < len(lines) and lines[m.line] == m.before):
+                m.line = lines.index(m.before) if lines.count(m.before) == 1 else -1
+        for m in order:
+            if m.line < 0:
+                print(f"mutate: {m.path}: the line mutated is gone, not replayed: {m.before.strip()}")
+        order = [m for m in order if m.line >= 0]
+        args.count, files, pool = len(order), sorted({m.path for m in order}), order
+    else:
+        files = sources(args.paths, args.base)
+        if not files:
+            sys.exit("mutate: nothing to mutate (name files or folders, or --base REV)")
+        rng = random.Random(args.seed)
+        pool = [c for f in files for c in candidates(f)]
+        order = sample(pool, rng)
     if args.list:
         for m in order[:args.count]:
             print(f"{m.where()}  {m.operator}\n  - {m.before.strip()}\n  + {m.after.strip()}")
@@ -491,6 +505,9 @@ def main():
     report = "\n".join(lines)
     print("\n" + report)
     report_path.write_text(report + "\n")
+    (build / "mutate-results.json").write_text(json.dumps(
+        [{"path": str(m.path), "line": m.line, "operator": m.operator, "before": m.before, "after": m.after,
+          "outcome": m.outcome} for m in done], indent=1))
     print(f"\n(report in {report_path}, build and test output in {log_path})")
     return 0
 
