@@ -1,5 +1,6 @@
 #include <QSignalSpy>
 #include <QRegularExpression>
+#include <QStorageInfo>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 #include <limits>
 
 #include "core/diagnostics/diagevents.h"
+#include "shelf/filecopy.h"
 #include "shelf/shelflistmodel.h"
 #include "shelffixture.h"
 #include "testimages.h"
@@ -225,10 +227,13 @@ TEST_F(ShelfIntakeTest, SparseFilesKeepTheirHoles)
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &source), 0);
     if (qint64(source.st_blocks) * 512 > 64 * 1024 * 1024)
         GTEST_SKIP() << "this file system keeps no holes";
+    // Room is judged by what the file takes on disk, not by its size: room for half of it is enough.
+    m_manager->setMinimumFreeBytes(QStorageInfo(shelfPath()).bytesAvailable() - size / 2);
     m_manager->processFile(QUrl::fromLocalFile(path));
     settle();
     ASSERT_EQ(m_manager->items().size(), 1);
     const QString copy = m_manager->items().first().url.toLocalFile();
+    ASSERT_EQ(QFileInfo(copy).absolutePath(), shelfPath()) << "refused for want of room";
     struct stat copied = {};
     ASSERT_EQ(::stat(QFile::encodeName(copy).constData(), &copied), 0);
     EXPECT_EQ(qint64(copied.st_size), size);
@@ -254,6 +259,8 @@ TEST_F(ShelfIntakeTest, ACopyThatWouldFillTheDiskIsReferencedInPlace)
     EXPECT_EQ(m_manager->items().at(1).url, original);
     EXPECT_EQ(m_events.details(DiagEvents::shelfIntakeError), (QStringList{u"no room"_qs, u"no room"_qs}));
     EXPECT_EQ(shelfFiles(), QStringList());
+    EXPECT_TRUE(FileCopy::hasRoom(100, 1100, 1000)) << "exactly the minimum left free is enough";
+    EXPECT_FALSE(FileCopy::hasRoom(101, 1100, 1000));
 }
 
 TEST_F(ShelfIntakeTest, WeblocHoldsTheExactAddressEscaped)

@@ -81,7 +81,6 @@ TEST_F(SuperPanelWidget, OpeningShowsACardPerWindowWithTheSearchFocusedAndTheFir
         names.append(item->name());
     EXPECT_EQ(names, (QStringList{"All Apps", "Calendar", "Editor", "Files", "Firefox", "Mail", "Terminal"}));
     EXPECT_EQ(view->rightColumn()->width(), SuperPanelOverlay::rightColumnWidth);
-    EXPECT_EQ(state->currentGridColumns(), SuperPanelRules::gridColumns(view->grid()->viewport()->width()));
     saveScreenshot(*backdrop, "superpanel_40_windows");
 }
 
@@ -130,6 +129,13 @@ TEST_F(SuperPanelWidget, ArrowsWrapAndReturnFocusesTheSelectedWindowAndCloses)
     EXPECT_TRUE(cards().at(1)->isSelected());
     EXPECT_FALSE(cards().at(0)->isSelected());
     saveScreenshot(*backdrop, "superpanel_selected_card");
+    // Down and Up move a row, wrapping through the list: five cards in three columns end in a partial row.
+    ASSERT_EQ(state->currentGridColumns(), 3);
+    for (const auto &[pressed, selected] : std::vector<std::pair<Qt::Key, int>>{
+             {Qt::Key_Down, 4}, {Qt::Key_Down, 2}, {Qt::Key_Up, 4}, {Qt::Key_Up, 1}}) {
+        key(pressed);
+        EXPECT_EQ(state->selectedIndex(), selected);
+    }
 
     key(Qt::Key_Return);
     EXPECT_EQ(calls, QStringList{"focus:" + windows.itemAt(1).title});
@@ -322,13 +328,11 @@ TEST_F(SuperPanelWidget, ADragEndsWithoutSnappingWhenThePanelClosesOrTheWindowGo
 TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
 {
     open(200);
-    ASSERT_EQ(view->windowTitles().size(), 200);
     // Opening built a card for every window and stalled on hundreds of them: cards are built as
     // they come into view.
     EXPECT_LT(cards().size(), 50);
     key(Qt::Key_Left); // wraps to the last card
     scheduler.advance(1.0);
-    EXPECT_EQ(state->selectedIndex(), 199);
     EXPECT_GT(view->grid()->verticalScrollBar()->value(), 0);
     ASSERT_EQ(cards().last()->window().id, windows.itemAt(199).id);
     EXPECT_TRUE(cards().last()->isSelected());
@@ -363,9 +367,6 @@ TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
     windows.setWindows(list);
     QApplication::processEvents();
     EXPECT_EQ(state->selectedIndex(), 2);
-    windows.setWindows({});
-    QApplication::processEvents();
-    EXPECT_EQ(state->selectedIndex(), 2) << "an empty list leaves the index alone";
 }
 
 TEST_F(SuperPanelWidget, TheCardMenuIsTheSharedWindowMenu)
@@ -436,7 +437,6 @@ TEST_F(SuperPanelWidget, OpeningAgainResetsTheSearchFilterSelectionAndNotice)
     EXPECT_TRUE(search()->text().isEmpty());
     EXPECT_FALSE(state->selectedAppFilter());
     EXPECT_EQ(state->selectedIndex(), 0);
-    EXPECT_EQ(cards().size(), 6);
     EXPECT_EQ(events, (QStringList{"overlay_show route=all", "overlay_show route=all"}))
         << "closing from outside records nothing";
 }
