@@ -385,7 +385,7 @@ struct LegacyOffer
 {
     const char *name;
     QList<std::pair<QString, QByteArray>> offers;
-    bool answersTargets;
+    QStringList options;
     QString text;
 };
 
@@ -394,10 +394,10 @@ class ClipboardX11LegacyText : public ClipboardX11Test, public ::testing::WithPa
 };
 
 // Older toolkits and terminals offer text only in the forms X11 had before UTF-8; some owners do not
-// answer TARGETS at all.
+// answer TARGETS at all, type the list TARGETS, or answer it with their text (no list, then).
 TEST_P(ClipboardX11LegacyText, IsCapturedAndDecoded)
 {
-    offerWithOwner(GetParam().offers, GetParam().answersTargets);
+    offerWithOwner(GetParam().offers, true, GetParam().options);
     ASSERT_TRUE(waitForHistory(1)) << GetParam().name;
     EXPECT_EQ(m_manager->history().first().text, GetParam().text) << GetParam().name;
 }
@@ -405,15 +405,17 @@ TEST_P(ClipboardX11LegacyText, IsCapturedAndDecoded)
 INSTANTIATE_TEST_SUITE_P(
     Offers, ClipboardX11LegacyText,
     ::testing::Values(
-        LegacyOffer{"only STRING, in Latin-1", {{"STRING", "caf\xe9 cr\xe8me"}}, true, u"café crème"_qs},
-        LegacyOffer{"only TEXT", {{"TEXT", "na\xefve"}}, true, u"naïve"_qs},
+        LegacyOffer{"only STRING, in Latin-1", {{"STRING", "caf\xe9 cr\xe8me"}}, {}, u"café crème"_qs},
+        LegacyOffer{"only TEXT, TARGETS typed TARGETS", {{"TEXT", "na\xefve"}}, {"--targets-type=TARGETS"}, u"naïve"_qs},
         LegacyOffer{"only COMPOUND_TEXT, with Latin-1, UTF-8 and Cyrillic segments",
                     {{"COMPOUND_TEXT", "caf\xe9 \x1b%G\xe2\x82\xac\x1b%@ \x1b-L\xbf"}},
-                    true,
+                    {},
                     u"café € П"_qs},
-        LegacyOffer{
-            "no TARGETS, UTF8_STRING", {{"UTF8_STRING", "gr\xc3\xbc\xc3\x9f dich"}}, false, u"grüß dich"_qs},
-        LegacyOffer{"no TARGETS, only STRING", {{"STRING", "\xe9t\xe9"}}, false, u"été"_qs}),
+        LegacyOffer{"TARGETS answered with the text, UTF8_STRING",
+                    {{"UTF8_STRING", "gr\xc3\xbc\xc3\x9f dich"}},
+                    {"--targets-as-value"},
+                    u"grüß dich"_qs},
+        LegacyOffer{"no TARGETS, only STRING", {{"STRING", "\xe9t\xe9"}}, {"--no-targets"}, u"été"_qs}),
     [](const auto &info) {
         return QString::fromLatin1(info.param.name).replace(QRegularExpression("\\W"), "_").toStdString();
     });

@@ -1,10 +1,12 @@
 // A minimal X11 clipboard owner for the x11 tests, offering exactly what it is told to, the way
 // older toolkits and odd owners do:
-//   clipboardowner [--no-targets] [--junk-targets=N] [--incr-switch-type | --incr-hand-over=FILE]
-//                  TYPE=FILE...
+//   clipboardowner [--no-targets | --targets-type=NAME | --targets-as-value] [--junk-targets=N]
+//                  [--incr-switch-type | --incr-hand-over=FILE] TYPE=FILE...
 // takes the CLIPBOARD selection, prints "ready" once it owns it, serves each TYPE with the bytes of
 // its FILE (in one piece), answers TARGETS with the offered types unless --no-targets (then it
-// refuses TARGETS like an owner that does not know it), and exits when another program takes the
+// refuses TARGETS like an owner that does not know it; --targets-type types the list NAME instead of
+// ATOM; --targets-as-value answers it with the first offer, as owners that answer every target with
+// their one value do), and exits when another program takes the
 // clipboard or after 60 s. --junk-targets=N lists N more targets of fresh names (interned for this run)
 // before the offered types, as a hostile owner would, and serves none of them.
 // The --incr modes serve the offers incrementally (INCR, in four pieces) and break the transfer the
@@ -97,6 +99,8 @@ int main(int argc, char **argv)
         return 1;
     }
     bool answersTargets = true;
+    bool targetsAsValue = false;
+    std::string targetsType = "ATOM";
     bool switchType = false;
     bool handOver = false;
     std::string handedOverBytes;
@@ -110,6 +114,14 @@ int main(int argc, char **argv)
         }
         if (arg == "--no-targets") {
             answersTargets = false;
+            continue;
+        }
+        if (arg == "--targets-as-value") {
+            targetsAsValue = true;
+            continue;
+        }
+        if (arg.rfind("--targets-type=", 0) == 0) {
+            targetsType = arg.substr(std::strlen("--targets-type="));
             continue;
         }
         if (arg == "--incr-switch-type") {
@@ -131,7 +143,7 @@ int main(int argc, char **argv)
     }
     const xcb_atom_t clipboard = intern(connection, "CLIPBOARD");
     const xcb_atom_t targets = intern(connection, "TARGETS");
-    const xcb_atom_t atomType = intern(connection, "ATOM");
+    const xcb_atom_t listType = intern(connection, targetsType);
     const xcb_atom_t incrType = intern(connection, "INCR");
     const xcb_atom_t utf8String = intern(connection, "UTF8_STRING");
     const bool incremental = switchType || handOver;
@@ -212,12 +224,16 @@ int main(int argc, char **argv)
             const bool handedOver = request.owner == second;
             const xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
             xcb_atom_t served = XCB_ATOM_NONE;
-            if (request.target == targets && (answersTargets || handedOver)) {
+            if (request.target == targets && targetsAsValue && !offers.empty()) {
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
+                                    offers[0].type, 8, uint32_t(offers[0].bytes.size()), offers[0].bytes.data());
+                served = property;
+            } else if (request.target == targets && (answersTargets || handedOver)) {
                 std::vector<xcb_atom_t> list = {targets};
                 list.insert(list.end(), junk.begin(), junk.end());
                 for (const auto &offer : offers)
                     list.push_back(offer.type);
-                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, atomType,
+                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, listType,
                                     32, uint32_t(list.size()), list.data());
                 served = property;
             }
