@@ -4,6 +4,8 @@
 #include <QAbstractScrollArea>
 #include <QGlyphRun>
 #include <QLabel>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QTextLayout>
 
 namespace qv {
@@ -43,7 +45,38 @@ bool drawsABox(const QWidget &widget, const QString &text)
     return false;
 }
 
+// A picture of the widget's size that keeps the lines of text drawn on it and ignores everything else.
+class TextRecorder : public QImage, public QPaintEngine
+{
+public:
+    explicit TextRecorder(QSize size) : QImage(size, Format_ARGB32_Premultiplied), QPaintEngine(AllFeatures)
+    {
+    }
+    QPaintEngine *paintEngine() const override { return const_cast<TextRecorder *>(this); }
+    bool begin(QPaintDevice *) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState &) override {}
+    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+    void drawPath(const QPainterPath &) override {}
+    void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
+    void drawTextItem(const QPointF &at, const QTextItem &item) override
+    {
+        const double right = painter()->deviceTransform().map(at + QPointF(item.width(), 0)).x();
+        lines << item.text().trimmed() +
+                     (right > QImage::width() ? QStringLiteral(" (runs past)") : QString());
+    }
+    Type type() const override { return User; }
+    QStringList lines;
+};
+
 } // namespace
+
+QStringList paintedLines(QWidget &widget)
+{
+    TextRecorder recorder(widget.size());
+    widget.render(&recorder);
+    return recorder.lines;
+}
 
 QStringList cutTexts(QWidget &root)
 {

@@ -13,4 +13,8 @@ namespace qv {
 // installed font draws. Each entry names the text and the fault.
 QStringList cutTexts(QWidget &root);
 
+// The lines of text `widget` paints itself, as a person reads them (an elided one ends in "…"), each
+// marked when it runs past the widget's right edge.
+QStringList paintedLines(QWidget &widget);
+
 } // namespace qv

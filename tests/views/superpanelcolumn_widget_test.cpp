@@ -330,6 +330,11 @@ TEST_F(SuperPanelGalleryTest, eachLargePreviewHasItsSizeAndClosesOnlyByItsDimOrI
         EXPECT_EQ(row.layer->titleText(), row.title) << row.name;
         EXPECT_EQ(row.layer->countText(), row.count) << row.name;
         shot(*m_gallery, QStringLiteral("superpanel-gallery-preview-%1").arg(QLatin1String(row.name)));
+        if (QPlainTextEdit *shown = row.layer->textView(); shown && shown->isVisible()) {
+            QTest::keyClick(shown, Qt::Key_End, Qt::ShiftModifier);
+            EXPECT_EQ(shown->textCursor().selectedText().toStdString(), text.text.toStdString())
+                << "the keyboard selects as the mouse does";
+        }
 
         QTest::mouseClick(row.layer, Qt::LeftButton, {}, row.layer->panelFrame().topLeft() + QPoint(30, 30));
         EXPECT_TRUE(row.layer->isShown()) << row.name << ": a click inside keeps it";
