@@ -196,26 +196,21 @@ TEST_F(PasteboardScanTest, PathLikeStringInTheFileUrlTypeIsTakenAsAPath)
               QList<ScanPayload>{ScanPayload::makeText(QStringLiteral("plan.key"), local)});
 }
 
-TEST_F(PasteboardScanTest, OversizedPngIsSkippedForASmallerTiff)
-{
-    const QByteArray huge(60000000, 'p');
-    const QByteArray tiff("II*\0small", 9);
-    EXPECT_EQ(scan({item({{PasteboardType::png, huge}, {PasteboardType::tiff, tiff}})}),
-              QList<ScanPayload>{ScanPayload::makeImageData(tiff, local)});
-    const ScanResult alone =
-        ClipboardManager::scanPasteboard(snapshot({item({{PasteboardType::png, huge}})}), 1);
-    EXPECT_TRUE(alone.payloads.isEmpty());
-    EXPECT_EQ(alone.availableTypesCount, 1) << "types announced, so capture retries";
-}
-
-// The limit holds per representation: exactly 50,000,000 bytes are taken, one more are not.
-TEST_F(PasteboardScanTest, ImageLimitIsInclusive)
+// The limit holds per representation: exactly 50,000,000 bytes are taken; one more are not, and a
+// smaller TIFF is taken instead.
+TEST_F(PasteboardScanTest, ImageLimitIsInclusiveAndAnOversizedPngIsSkippedForASmallerTiff)
 {
     const QByteArray atLimit(ClipboardManager::maxImageBytes, 'p');
     const QByteArray overLimit(ClipboardManager::maxImageBytes + 1, 'p');
+    const QByteArray tiff("II*\0small", 9);
     EXPECT_EQ(scan({item({{PasteboardType::png, atLimit}})}),
               QList<ScanPayload>{ScanPayload::makeImageData(atLimit, local)});
-    EXPECT_TRUE(scan({item({{PasteboardType::png, overLimit}})}).isEmpty());
+    EXPECT_EQ(scan({item({{PasteboardType::png, overLimit}, {PasteboardType::tiff, tiff}})}),
+              QList<ScanPayload>{ScanPayload::makeImageData(tiff, local)});
+    const ScanResult alone =
+        ClipboardManager::scanPasteboard(snapshot({item({{PasteboardType::png, overLimit}})}), 1);
+    EXPECT_TRUE(alone.payloads.isEmpty());
+    EXPECT_EQ(alone.availableTypesCount, 1) << "types announced, so capture retries";
 }
 
 // X11 programs offer images under their own types; any type that decodes is taken after PNG and
@@ -299,8 +294,9 @@ TEST(RtfToPlainText, RejectsWhatIsNotRtfAndSurvivesDeepNesting)
     EXPECT_FALSE(rtfToPlainText("plain words").has_value());
     const QByteArray deep = "{\\rtf1 " + QByteArray(200000, '{') + "deep" + QByteArray(200000, '}') + "}";
     EXPECT_EQ(rtfToPlainText(deep), QStringLiteral("deep"));
-    // A \u escape drops its fallback character; \bin skips raw bytes.
-    EXPECT_EQ(rtfToPlainText("{\\rtf1\\uc2 a\\u20320\\'c4\\'e3b\\bin2 xyc}"), QStringLiteral("a你bc"));
+    // A \u escape drops its fallback character; \bin skips raw bytes; \' takes hex digits of either case.
+    EXPECT_EQ(rtfToPlainText("{\\rtf1\\uc2 a\\u20320\\'c4\\'e3b\\bin2 xyc\\'0a\\'a9\\'Af\\'FA\\'f0\\'9F}"),
+              QStringLiteral("a你bc\n©¯úðŸ"));
 }
 
 // Regression: a hyperlink's whole field group was skipped, so the link's visible text (its result)

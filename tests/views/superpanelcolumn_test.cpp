@@ -69,10 +69,6 @@ TEST(ColumnRules, galleryKeepsTheTwentyNewestSplitByPosition)
     const auto one = ColumnRules::galleryColumns(QList<int>{7});
     EXPECT_EQ(one.left, QList<int>{7});
     EXPECT_TRUE(one.right.isEmpty());
-    // A deletion moves every later item across to the other column.
-    history.removeAt(0);
-    EXPECT_EQ(ColumnRules::galleryColumns(history).left.first(), 1);
-    EXPECT_EQ(ColumnRules::galleryColumns(history).right.first(), 2);
 }
 
 TEST(ColumnRules, bubbleContentFollowsTheItemAndMasking)
