@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -214,6 +215,62 @@ TEST_F(X11GlobalInputTest, CombinationsHeldElsewhereOrReleasedReachTheFocusedWin
     // Once the other client is gone, asking again gets the combination.
     xcb_disconnect(other);
     EXPECT_TRUE(QTest::qWaitFor([&] { return input.setShortcuts({altC, altTab}).isEmpty(); }, 5000));
+}
+
+// A surface that asked for the keyboard before the tap was there (or while it was set up again)
+// used to get it only when its window mapped anew, so the keys went to the window behind it.
+TEST_F(X11GlobalInputTest, KeyboardAskedForBeforeTheTapIsTakenWhenTheTapComes)
+{
+    xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(other)).data;
+    const xcb_window_t surface = xcb_generate_id(other);
+    const uint32_t overrideRedirect = 1;
+    xcb_create_window(other, XCB_COPY_FROM_PARENT, surface, screen->root, 0, 0, 100, 100, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+                      &overrideRedirect);
+    xcb_map_window(other, surface);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr)); // mapped by now
+    {
+        X11GlobalInput later;
+        later.holdKeyboard(surface);
+        ASSERT_TRUE(later.createTap());
+        // What the server says: the keyboard is taken.
+        auto *grab = xcb_grab_keyboard_reply(
+            other, xcb_grab_keyboard(other, 0, screen->root, XCB_CURRENT_TIME, 1, 1), nullptr);
+        EXPECT_EQ(grab->status, XCB_GRAB_STATUS_ALREADY_GRABBED);
+        std::free(grab);
+    }
+    xcb_disconnect(other);
+}
+
+// Every named key of the table sits where the server's US map puts that key, so a hotkey grabs
+// the key its name says.
+TEST_F(X11GlobalInputTest, EveryKeyOfTheTableIsWhereTheUSMapPutsIt)
+{
+    ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")}), 0);
+    const QHash<QString, xcb_keysym_t> named{
+        {"Return", 0xff0d}, {"Tab", 0xff09},       {"Space", ' '},      {"Backspace", 0xff08},
+        {"Esc", 0xff1b},    {"Home", 0xff50},      {"Page Up", 0xff55}, {"Delete", 0xffff},
+        {"End", 0xff57},    {"Page Down", 0xff56}, {"Left", 0xff51},    {"Up", 0xff52},
+        {"Right", 0xff53},  {"Down", 0xff54},      {"key 10", '<'}, // the extra key beside left Shift
+    };
+    xcb_connection_t *x = xcb_connect(nullptr, nullptr);
+    xcb_key_symbols_t *map = xcb_key_symbols_alloc(x);
+    int rows = 0;
+    for (int key = 0; key < 128; ++key) {
+        const quint32 keycode = xkbKeycodeForKeyCode(key);
+        if (keycode == 0)
+            continue;
+        ++rows;
+        const QString name = describeKeyCombination({key, 0});
+        xcb_keysym_t wanted = name.size() == 1 ? name.toLower().at(0).unicode() : named.value(name);
+        if (name.startsWith(u'F') && name.size() > 1)
+            wanted = 0xffbd + name.mid(1).toUInt(); // F1 is 0xffbe
+        EXPECT_EQ(xcb_key_symbols_get_keysym(map, xcb_keycode_t(keycode), 0), wanted) << qPrintable(name);
+    }
+    EXPECT_EQ(rows, 74);
+    xcb_key_symbols_free(map);
+    xcb_disconnect(x);
 }
 
 TEST_F(X11GlobalInputTest, WheelTicksArriveWithTheirDirectionAndThePointer)

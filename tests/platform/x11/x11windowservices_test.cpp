@@ -11,6 +11,7 @@
 #include "platform/x11/x11axelement.h"
 #include "platform/x11/x11clientreader.h"
 #include "platform/x11/x11desktopentries.h"
+#include "platform/x11/x11docktilesource.h"
 #include "platform/x11/x11permissions.h"
 #include "platform/x11/x11session.h"
 #include "platform/x11/x11windowcapture.h"
@@ -346,6 +347,46 @@ TEST_F(X11WindowServicesTest, MalformedIconFallsBackToAGenericIcon)
     EXPECT_TRUE(icons.iconForBundle(QStringLiteral("Broken")).isNull());
     xcb_destroy_window(session.xcb(), window);
     xcb_flush(session.xcb());
+}
+
+// Task buttons a taskbar publishes on its windows as four CARDINALs (_NET_WM_ICON_GEOMETRY) are
+// tiles while a panel holds them; a property of another length, type or format is none.
+TEST_F(X11WindowServicesTest, IconGeometryOfFourCardinalsOnAPanelIsADockTile)
+{
+    xcb_connection_t *c = session.xcb();
+    const xcb_window_t panel = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, panel, session.root(), 0, 0, 800, 40, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_ewmh_set_wm_window_type(session.ewmh(), panel, 1, &session.ewmh()->_NET_WM_WINDOW_TYPE_DOCK);
+    xcb_map_window(c, panel);
+    xcb_flush(c);
+    std::vector<xcb_window_t> windows{panel};
+    const qint64 owner = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    const auto publish = [&](xcb_atom_t type, uint8_t format, uint32_t count, const void *values) {
+        windows.push_back(X11Clients::createClientWindow(session, owner, "Task", {}));
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, windows.back(), session.ewmh()->_NET_WM_ICON_GEOMETRY,
+                            type, format, count, values);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::isFramed(panel); }, waitMs));
+    const uint32_t x = uint32_t(X11Clients::frame(panel).x()), y = uint32_t(X11Clients::frame(panel).y());
+    const uint32_t good[] = {x + 10, y, 50, 40}, threeValues[] = {x + 100, y, 50},
+                   integers[] = {x + 200, y, 50, 40};
+    // Read as 32-bit values on this little-endian machine they would make a rectangle on the panel.
+    const uint16_t halves[] = {uint16_t(x + 300), 0, uint16_t(y), 0, 50, 0, 40, 0};
+    publish(XCB_ATOM_CARDINAL, 32, 4, good);
+    publish(XCB_ATOM_CARDINAL, 32, 3, threeValues);
+    publish(XCB_ATOM_INTEGER, 32, 4, integers);
+    publish(XCB_ATOM_CARDINAL, 16, 8, halves);
+    xcb_flush(c);
+    for (const xcb_window_t window : windows)
+        ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::isFramed(window); }, waitMs));
+
+    X11DockTileSource source(session, entries, {});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !source.tiles().isEmpty(); }, waitMs));
+    EXPECT_EQ(source.tiles(), (QList<X11DockTile>{{"Broken", QRect(int(x) + 10, int(y), 50, 40)}}));
+    for (const xcb_window_t window : windows)
+        xcb_destroy_window(c, window);
+    xcb_flush(c);
 }
 
 // A program without an icon of its own nor a desktop entry (xclock) showed the generic icon where
