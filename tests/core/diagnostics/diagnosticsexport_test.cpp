@@ -185,7 +185,6 @@ TEST_F(DiagnosticsExport, TakesAtMostTheTenNewestLogsAndAnEmptyRingIsAnEmptyArra
                 logs.append(name);
         }
         EXPECT_EQ(logs.size(), present ? 11 : 1) << present; // the folder itself and its files
-        EXPECT_TRUE(logs.contains(QStringLiteral("logs/")));
         EXPECT_FALSE(logs.contains(QStringLiteral("logs/quorvantis_20200101_000001.log")));
         EXPECT_EQ(logs.contains(QStringLiteral("logs/quorvantis_20200101_000002.log")), present > 0);
         ASSERT_EQ(entries.count("recent_events.json"), 1u);
@@ -323,6 +322,19 @@ class DiagnosticsExportLifetime : public qv::test::DiagnosticsFixture
 {
 };
 
+// Log work on a thread of its own that outlives the recorder's hold on it; exports on the test's.
+struct LingeringLogQueue final : WorkQueueFactory
+{
+    explicit LingeringLogQueue(Scheduler &scheduler) : posted(scheduler) {}
+    std::shared_ptr<WorkQueue> makeQueue(const QString &label, QueueKind kind) override
+    {
+        return kind == QueueKind::Concurrent ? posted.makeQueue(label, kind)
+                                             : (log = ThreadQueueFactory().makeQueue(label, kind));
+    }
+    SchedulerQueueFactory posted;
+    std::shared_ptr<WorkQueue> log;
+};
+
 } // namespace
 
 // Fault: quitting while an export ran destroyed the recorder at once; the job went on reading the
@@ -355,6 +367,27 @@ TEST_F(DiagnosticsExportLifetime, TheRecorderLetsARunningExportFinishBeforeItGoe
     EXPECT_TRUE(finishedFirst);
 }
 
+// Fault: an export job that found the recorder's state still held (by a log line being written)
+// after finishWrites() ran anyway, at quit, on settings and a clock about to be destroyed.
+TEST_F(DiagnosticsExportLifetime, AnExportStartingAfterFinishWritesDoesNothing)
+{
+    settings.set(Settings::diagnosticsEnabled, true);
+    HeldClock clock(scheduler);
+    LingeringLogQueue lingering(clock);
+    const QString destination = root.path() + QStringLiteral("/diagnostics.zip");
+    clock.hold();
+    DiagnosticsManager recorder(settings, clock, lingering, dialogs, revealer, logDir());
+    ASSERT_TRUE(clock.waitUntilHeld()); // the log thread is opening the file
+    dialogs.answers = {destination};
+    recorder.exportDiagnostics();
+    recorder.finishWrites();
+    recorder.log(QStringLiteral("late"));
+    scheduler.runPending();
+    clock.release();
+    EXPECT_FALSE(QFileInfo::exists(destination));
+    EXPECT_TRUE(recorder.recentEvents().isEmpty());
+}
+
 TEST_F(DiagnosticsExportLifetime, AnAnswerArrivingAfterTheRecorderWentDoesNothing)
 {
     const QString destination = root.path() + QStringLiteral("/diagnostics.zip");
@@ -366,5 +399,4 @@ TEST_F(DiagnosticsExportLifetime, AnAnswerArrivingAfterTheRecorderWentDoesNothin
     dialogs.answerPending();
     scheduler.runPending();
     EXPECT_FALSE(QFileInfo::exists(destination));
-    EXPECT_TRUE(revealer.revealed.isEmpty());
 }
