@@ -92,11 +92,12 @@ protected:
         return add(item);
     }
 
-    static ClipboardItem newClip()
+    // Dated by the test clock, so the times the cards show are the same on every run.
+    ClipboardItem newClip() const
     {
         ClipboardItem item;
         item.id = QUuid::createUuid();
-        item.date = QDateTime::currentDateTime();
+        item.date = QDateTime::fromMSecsSinceEpoch(qint64(m_scheduler.wallNow() * 1000));
         item.deviceSource = ClipboardManager::thisMac;
         return item;
     }
