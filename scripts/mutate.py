@@ -36,6 +36,8 @@ SKIP_LINE = re.compile(r"\b(qC?(Debug|Info|Warning|Critical)|Q_ASSERT\w*|Q_UNUSE
 SYMMETRIC = {"qMin", "qMax", "std::min", "std::max", "qFuzzyCompare", "qHash", "QStringLiteral",
              "QLatin1String", "QLatin1StringView", "tr", "connect", "disconnect", "std::swap",
              "qSwap", "std::hypot", "QSize", "QSizeF", "QMargins", "QMarginsF"}
+# Calls that only size memory ahead: dropping one changes no result.
+NO_EFFECT_CALLS = {"reserve", "squeeze", "shrink_to_fit"}
 STATEMENT_KEYWORDS = {"return", "delete", "throw", "case", "else", "break", "continue", "goto",
                       "co_await", "co_return", "co_yield", "if", "for", "while", "switch", "do",
                       "sizeof", "using", "typedef", "static_assert", "Q_OBJECT", "Q_PROPERTY",
@@ -186,6 +188,7 @@ def candidates(path):
         m = DROPPABLE.match(code)
         continuation = previous_code and previous_code[-1] not in ";{}):" and not previous_code.endswith("else")
         if (m and m.group(3).split(":")[0].split(".")[0].split("-")[0] not in STATEMENT_KEYWORDS
+                and re.split(r"\.|->|::", m.group(3))[-1].strip() not in NO_EFFECT_CALLS
                 and not continuation):
             close = closing_paren(code, m.end() - 1)
             if close > 0 and code[close + 1:].strip() == ";":
