@@ -400,6 +400,7 @@ def main():
         pool = [c for f in files for c in candidates(f)]
         order = sample(pool, rng)
     if args.list:
+        signal.signal(signal.SIGPIPE, signal.SIG_DFL)  # a pager or head may stop reading early
         for m in order[:args.count]:
             print(f"{m.where()}  {m.operator}\n  - {m.before.strip()}\n  + {m.after.strip()}")
         return 0
