@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -438,6 +439,23 @@ TEST_F(ClipboardX11Test, ImageOfferedOnlyAsJpegIsStoredLikeAPng)
     QFile cached(item.imageURL.toLocalFile());
     ASSERT_TRUE(cached.open(QIODevice::ReadOnly));
     EXPECT_TRUE(cached.readAll() == jpeg);
+}
+
+// A session of which we are the first client: the atoms the reader uses exist only once it names
+// them, and the first copy is read all the same.
+TEST_F(ClipboardX11Test, TheFirstCopyOnAFreshServerIsRead)
+{
+    QProcess server;
+    server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1")});
+    ASSERT_TRUE(server.waitForStarted(3000) && waitUntil([&] { return server.canReadLine(); }));
+    const QByteArray shared = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":" + server.readLine().trimmed());
+    const auto restore = qScopeGuard([&] { qputenv("DISPLAY", shared); });
+    X11Pasteboard fresh;
+    offerWithOwner({{PasteboardType::utf8String, "first copy"}});
+    EXPECT_EQ(fresh.read().string(PasteboardType::utf8String), QStringLiteral("first copy"));
+    server.kill();
+    server.waitForFinished(3000);
 }
 
 // An incremental transfer whose later pieces had another type, or kept coming from the owner after it

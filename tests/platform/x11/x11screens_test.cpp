@@ -5,11 +5,14 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11panelwindows.h"
@@ -65,6 +68,41 @@ public:
     {
         xcb_destroy_window(m_c, window);
         xcb_flush(m_c);
+    }
+
+    // Whether the window's state says "above"; nothing when it has no state (it is withdrawn).
+    std::optional<bool> isAbove(xcb_window_t window)
+    {
+        xcb_ewmh_get_atoms_reply_t atoms;
+        if (!xcb_ewmh_get_wm_state_reply(&m_ewmh, xcb_ewmh_get_wm_state(&m_ewmh, window), &atoms, nullptr))
+            return std::nullopt;
+        const bool above = std::count(atoms.atoms, atoms.atoms + atoms.atoms_len, m_ewmh._NET_WM_STATE_ABOVE);
+        xcb_ewmh_get_atoms_reply_wipe(&atoms);
+        return above;
+    }
+
+    // Asks the window manager to take "above" from the window, as a pager would; true once the
+    // manager has rewritten the state.
+    bool takeAbove(xcb_window_t window)
+    {
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(m_c, window, XCB_CW_EVENT_MASK, &mask);
+        std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+        while (xcb_generic_event_t *stale = xcb_poll_for_event(m_c))
+            std::free(stale);
+        xcb_ewmh_request_change_wm_state(&m_ewmh, 0, window, XCB_EWMH_WM_STATE_REMOVE,
+                                         m_ewmh._NET_WM_STATE_ABOVE, 0, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+        xcb_flush(m_c);
+        return QTest::qWaitFor([&] {
+            bool rewritten = false;
+            while (xcb_generic_event_t *event = xcb_poll_for_event(m_c)) {
+                rewritten = rewritten || ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY &&
+                                          reinterpret_cast<xcb_property_notify_event_t *>(event)->atom ==
+                                              m_ewmh._NET_WM_STATE);
+                std::free(event);
+            }
+            return rewritten;
+        });
     }
 
 private:
@@ -156,4 +194,35 @@ TEST(X11PanelWindows, FollowsACompositorStartingAndStoppingWithoutAsking)
     xcb_disconnect(c); // the compositor goes away
     EXPECT_TRUE(QTest::qWaitFor([&] { return !panels.isCompositing(); }, 3000));
     EXPECT_EQ(changed.count(), 2);
+}
+
+// A state taken away is asked for again, a few times per map so a manager that keeps taking it is
+// not pestered, and again after the next map.
+TEST(X11PanelWindows, AStateTakenAwayIsAskedBackAFewTimesPerMap)
+{
+    X11Connection connection;
+    X11PanelWindows panels(connection);
+    QSignalSpy mapped(&connection, &X11Connection::windowMapped);
+    XClient manager;
+    QWindow window;
+    window.setGeometry(100, 100, 200, 100);
+    const auto id = xcb_window_t(window.winId());
+    for (int showing = 1; showing <= 2; ++showing) {
+        panels.preparePanel(window, PanelKind::passive);
+        window.show();
+        // Taken only once the panel code has seen the map (its slot runs before the spy's) and the
+        // state holds "above": a take the manager handles while still mapping, or before that map
+        // reached the panel code, would be spent on the map's own check.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return mapped.count() == showing && manager.isAbove(id) == true; }));
+        bool askedBack = true;
+        for (int taken = 1; taken <= 4 && askedBack; ++taken) {
+            ASSERT_TRUE(manager.takeAbove(id));
+            askedBack = QTest::qWaitFor([&] { return manager.isAbove(id) == true; }, taken == 1 ? 5000 : 500);
+            EXPECT_TRUE(askedBack || taken > 1) << showing;
+        }
+        EXPECT_FALSE(askedBack) << showing;
+        panels.withdrawPanel(window);
+        window.hide();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !manager.isAbove(id); }, 3000)) << "withdrawn";
+    }
 }
