@@ -214,8 +214,6 @@ def candidates(path):
             new = "1.0" if value == 0 else repr(round(value * 2, 6))
             add(n, "replace constant", line[:m.start(1)] + new + line[m.end(1):])
         for m in INTEGER.finditer(code):
-            if FLOATING.search(code[max(0, m.start() - 12):m.end() + 8]) and "." in code[m.start() - 1:m.end() + 1]:
-                continue
             value = int(m.group(1))
             add(n, "replace constant", line[:m.start()] + str(value + 1) + line[m.end():])
         for m in BOOLEAN.finditer(code):
@@ -226,18 +224,19 @@ def candidates(path):
 
 
 def sources(arguments, base):
-    """The .cpp files named (folders walked) or, with --base, those changed since that revision."""
+    """The .cpp files named (folders walked) or, with --base, those changed since that revision.
+    A link is never followed: the file written would not be ours."""
     files = set()
     if base:
         out = subprocess.run(["git", "diff", "--name-only", "--diff-filter=AM", base, "--", "src"],
                              cwd=ROOT, check=True, capture_output=True, text=True).stdout
-        files.update(Path(p) for p in out.split() if p.endswith(".cpp"))
+        files.update(Path(p) for p in out.split() if p.endswith(".cpp") and not (ROOT / p).is_symlink())
     for a in arguments:
         p = Path(a)
         full = ROOT / p
         if full.is_dir():
-            files.update(q.relative_to(ROOT) for q in full.rglob("*.cpp"))
-        elif full.is_file():
+            files.update(q.relative_to(ROOT) for q in full.rglob("*.cpp") if not q.is_symlink())
+        elif full.is_file() and not full.is_symlink():
             files.add(full.relative_to(ROOT) if full.is_absolute() else p)
         else:
             sys.exit(f"mutate: no such file or folder: {a}")
