@@ -155,7 +155,6 @@ TEST_F(ClipboardRowTest, ARemoteImageShowsThePhoneAndALocalOneItsThumbnail)
     auto remote = row(imageItem(Qt::red, QStringLiteral("iPhone/iPad")));
     auto local = row(imageItem(Qt::red));
     const QRect tile(10, 12, 24, 24);
-    auto isRed = [](const QColor &c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
     const QImage remoteSeen = seen(*remote);
     EXPECT_EQ(countPixels(remoteSeen, tile, isRed), 0);
     EXPECT_GT(countPixels(remoteSeen, tile, isCyan), 10);
@@ -184,10 +183,13 @@ TEST_F(ClipboardRowTest, EyeThenOutOfTheRowShowsOnceAndLeavesOnce)
     EXPECT_EQ(active.value(), view->item().id);
     EXPECT_EQ(lastFrame.size(), QSizeF(26, 26));
     shot(*view, QStringLiteral("clipboardrow-hovered-eye"));
+    const QRect trash = view->buttonRect(ClipboardItemView::Trash).toRect();
+    view->pointerMoved(trash.center()); // and out of the row from the trash
     view->pointerLeft();
     EXPECT_EQ(leaves, 1);
     EXPECT_EQ(active.value(), view->item().id) << "the owner closes the bubble, not the row";
     EXPECT_FALSE(view->buttonRect(ClipboardItemView::Eye).isEmpty()) << "the strip stays while active";
+    EXPECT_EQ(countPixels(seen(*view), trash, isRed), 0) << "the trash no longer lit";
 }
 
 // Scrolling the list moved the row's parent, not the row, so the eye's frame stayed where the row
@@ -345,13 +347,7 @@ TEST_F(EdgeViewsTest, CopyShowsTheCheckmarkForOneSecondAndEveryActionGetsTheWhol
 // hidden nothing keeps the decoded picture, and it comes back when the card shows again.
 TEST_F(EdgeViewsTest, ACapturedThumbnailComesBackAfterItsDecodedCopyWasDropped)
 {
-    const auto redPixels = [](const QImage &image) {
-        int count = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                count += image.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
-        return count;
-    };
+    const auto redPixels = [](const QImage &image) { return countPixels(image, image.rect(), isRed); };
     const auto cache = std::make_shared<ThumbnailCache>(m_scheduler, decodeQueue());
     ClipboardItem item = imageItem(Qt::red);
     QFile png(writeImage(QStringLiteral("thumbnail.png"), QSize(320, 180), Qt::red).toLocalFile());

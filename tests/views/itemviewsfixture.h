@@ -128,6 +128,7 @@ protected:
     }
 
     static bool isCyan(const QColor &c) { return c.red() < 80 && c.green() > 150 && c.blue() > 170; }
+    static bool isRed(const QColor &c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; }
 
     QTemporaryDir m_root;
     SimDesktop m_sim;

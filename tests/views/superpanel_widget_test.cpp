@@ -81,6 +81,8 @@ TEST_F(SuperPanelWidget, OpeningShowsACardPerWindowWithTheSearchFocusedAndTheFir
         names.append(item->name());
     EXPECT_EQ(names, (QStringList{"All Apps", "Calendar", "Editor", "Files", "Firefox", "Mail", "Terminal"}));
     EXPECT_EQ(view->rightColumn()->width(), SuperPanelOverlay::rightColumnWidth);
+    for (const QAbstractButton *button : view->findChildren<QAbstractButton *>())
+        EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor) << "a hand over every button";
     saveScreenshot(*backdrop, "superpanel_40_windows");
 }
 
@@ -333,7 +335,6 @@ TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
     EXPECT_LT(cards().size(), 50);
     key(Qt::Key_Left); // wraps to the last card
     scheduler.advance(1.0);
-    EXPECT_GT(view->grid()->verticalScrollBar()->value(), 0);
     ASSERT_EQ(cards().last()->window().id, windows.itemAt(199).id);
     EXPECT_TRUE(cards().last()->isSelected());
     EXPECT_TRUE(visibleArea().contains(globalRect(cards().last())));
