@@ -14,6 +14,13 @@
 
 #include "platform/x11/x11session.h"
 
+// xdotool with `line` split at its spaces; whether it succeeded. Keys and pointer moves go through
+// XTEST, the path a real keyboard's and mouse's take, grabs included.
+inline bool xdotool(const QString &line)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), line.split(u' ', Qt::SkipEmptyParts)) == 0;
+}
+
 // Real client programs nobody here wrote (xterm, xeyes, xclock), started for a test and ended by
 // their process id when it ends, and the standard X tools that read the window manager's state
 // back, so a check never trusts our own reading of it.
@@ -64,6 +71,44 @@ public:
                 process->waitForFinished(5000);
             }
         }
+    }
+
+    // An xterm titled `title` that writes every byte it receives, as it comes, into `file`: a key
+    // that reached it shows there. `options` go to xterm; the process id, 0 when it would not start.
+    qint64 startRecorder(const QString &title, const QString &file, const QStringList &options = {})
+    {
+        return start(QStringLiteral("xterm"),
+                     QStringList{QStringLiteral("-T"), title} + options +
+                         QStringList{QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                     QStringLiteral("stty raw -echo; exec cat > '%1'").arg(file)});
+    }
+
+    // xclip owning the clipboard with `text` (fed through its input) until it ends; the process id,
+    // 0 when it would not start.
+    qint64 copyWithXclip(const QByteArray &text)
+    {
+        const qint64 pid =
+            start(QStringLiteral("xclip"),
+                  {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+        if (pid != 0) {
+            m_processes.back().second->write(text);
+            m_processes.back().second->closeWriteChannel();
+        }
+        return pid;
+    }
+
+    // What another application pastes (xclip -o); the event loop runs meanwhile, so a clipboard
+    // this process owns is served.
+    static QByteArray pasteWithXclip(const QString &type = QString())
+    {
+        QStringList arguments{QStringLiteral("-o"), QStringLiteral("-selection"),
+                              QStringLiteral("clipboard")};
+        if (!type.isEmpty())
+            arguments << QStringLiteral("-t") << type;
+        QProcess xclip;
+        xclip.start(QStringLiteral("xclip"), arguments);
+        (void)QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 5000);
+        return xclip.readAllStandardOutput();
     }
 
     static QString output(const QString &program, const QStringList &arguments)
@@ -122,6 +167,19 @@ public:
         return client;
     }
 
+    // A window of `c`'s on the root, not mapped yet. One that overrides redirection lies exactly
+    // where asked: no window manager moves it. The caller destroys it.
+    static xcb_window_t createWindow(xcb_connection_t *c, xcb_window_t root, const QRect &frame,
+                                     bool overrideRedirect = false)
+    {
+        const xcb_window_t window = xcb_generate_id(c);
+        const uint32_t overrides = overrideRedirect ? 1 : 0;
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, int16_t(frame.x()), int16_t(frame.y()),
+                          uint16_t(frame.width()), uint16_t(frame.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, &overrides);
+        return window;
+    }
+
     // A window written here with xcb, owned (by its _NET_WM_PID) by a process that draws nothing
     // itself, named by WM_CLASS "broken", "Broken" and the title, carrying `icon` as its
     // _NET_WM_ICON however malformed. The caller destroys it.
@@ -129,9 +187,7 @@ public:
                                            const std::vector<uint32_t> &icon)
     {
         xcb_connection_t *c = session.xcb();
-        const xcb_window_t window = xcb_generate_id(c);
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, session.root(), 0, 0, 400, 300, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        const xcb_window_t window = createWindow(c, session.root(), QRect(0, 0, 400, 300));
         const uint32_t pid = uint32_t(owner);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL,
                             32, 1, &pid);

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QList>
+#include <QPointF>
 #include <QtGlobal>
 
 #include <cstdlib>
+#include <optional>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
+#include <xcb/xtest.h>
 
 #include "platform/x11/x11connection.h"
 
@@ -58,6 +62,26 @@ inline int stackingIndex(X11Connection &connection, xcb_window_t window)
     }
     xcb_ewmh_get_windows_reply_wipe(&list);
     return index;
+}
+
+// The window's _NET_WM_STATE atoms; none when it has no state (it is withdrawn).
+inline std::optional<QList<xcb_atom_t>> wmState(X11Connection &connection, xcb_window_t window)
+{
+    xcb_ewmh_get_atoms_reply_t atoms;
+    if (!xcb_ewmh_get_wm_state_reply(connection.ewmh(), xcb_ewmh_get_wm_state(connection.ewmh(), window),
+                                     &atoms, nullptr))
+        return std::nullopt;
+    const QList<xcb_atom_t> state(atoms.atoms, atoms.atoms + atoms.atoms_len);
+    xcb_ewmh_get_atoms_reply_wipe(&atoms);
+    return state;
+}
+
+// Pointer motion or a button through XTEST, as a person's hand gives them, at `at` on the root.
+inline void fakeInput(X11Connection &connection, uint8_t type, uint8_t detail, const QPointF &at = {})
+{
+    xcb_test_fake_input(connection.xcb(), type, detail, XCB_CURRENT_TIME, connection.root(), int16_t(at.x()),
+                        int16_t(at.y()), 0);
+    xcb_flush(connection.xcb());
 }
 
 } // namespace qv

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QProcess>
 #include <QTest>
 #include <QWindow>
 
@@ -10,7 +9,6 @@
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
-#include <xcb/xtest.h>
 
 #include "app/overlaycontroller.h"
 #include "core/settingsstore.h"
@@ -22,6 +20,7 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
+#include "support/x11clients.h"
 #include "support/x11focus.h"
 #include "ui/panel.h"
 #include "windows/windowengine.h"
@@ -60,41 +59,12 @@ protected:
         controller->startMouseCheckTimer();
     }
 
-    ~BubbleX11Test() override
-    {
-        controller.reset();
-        if (xterm) {
-            xterm->kill();
-            xterm->waitForFinished(5000);
-        }
-    }
+    ~BubbleX11Test() override { controller.reset(); }
 
-    void movePointer(int x, int y)
-    {
-        xcb_connection_t *c = connection.xcb();
-        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, connection.root(), int16_t(x),
-                            int16_t(y), 0);
-        xcb_flush(c);
-    }
-
+    void movePointer(int x, int y) { fakeInput(connection, XCB_MOTION_NOTIFY, 0, QPoint(x, y)); }
     xcb_window_t activeWindow() { return qv::activeWindow(connection); }
     qint64 pidOf(xcb_window_t window) { return qv::pidOf(connection, window); }
-
     int stackingIndex(xcb_window_t window) { return qv::stackingIndex(connection, window); }
-
-    QList<xcb_atom_t> states(xcb_window_t window)
-    {
-        QList<xcb_atom_t> result;
-        xcb_ewmh_get_atoms_reply_t atoms;
-        if (xcb_ewmh_get_wm_state_reply(connection.ewmh(), xcb_ewmh_get_wm_state(connection.ewmh(), window),
-                                        &atoms, nullptr)) {
-            for (uint32_t i = 0; i < atoms.atoms_len; ++i)
-                result.append(atoms.atoms[i]);
-            xcb_ewmh_get_atoms_reply_wipe(&atoms);
-        }
-        return result;
-    }
-
     bool isMapped(xcb_window_t window) { return isViewable(connection, window); }
 
     // The scheduler outlives the desktop, whose workers may still hand it results as it goes.
@@ -109,7 +79,7 @@ protected:
     std::unique_ptr<DockMonitor> monitor;
     std::unique_ptr<WindowEngine> engine;
     std::unique_ptr<OverlayController> controller;
-    std::unique_ptr<QProcess> xterm;
+    X11Clients clients;
 };
 
 } // namespace
@@ -117,15 +87,14 @@ protected:
 TEST_F(BubbleX11Test, BubbleShowsAboveANormalWindowOutOfTaskbarsOnEveryShowingAndGoesWhenThePointerLeaves)
 {
     ASSERT_TRUE(connection.isValid());
-    xterm = std::make_unique<QProcess>();
-    xterm->start("xterm", {"-geometry", "80x24+0+0", "-e", "sleep 600"});
-    ASSERT_TRUE(xterm->waitForStarted(5000));
+    const qint64 xterm = clients.start("xterm", {"-geometry", "80x24+0+0", "-e", "sleep 600"});
+    ASSERT_NE(xterm, 0);
     // The terminal is focused, and stays so for a moment (a window of an earlier program may still
     // be going away).
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == xterm->processId(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == xterm; }, 10000));
     QTest::qWait(300);
     const xcb_window_t active = activeWindow();
-    ASSERT_EQ(pidOf(active), xterm->processId());
+    ASSERT_EQ(pidOf(active), xterm);
 
     KeyPanel &panel = *controller->overlayWindow();
     xcb_ewmh_connection_t *ewmh = connection.ewmh();
@@ -142,7 +111,7 @@ TEST_F(BubbleX11Test, BubbleShowsAboveANormalWindowOutOfTaskbarsOnEveryShowingAn
         EXPECT_LT(panel.geometry().bottom(), screenHeight - 64) << "the bubble sits above the tile";
         // Above others, out of taskbars and pagers, and on every desktop (openbox reports that through
         // the desktop number and drops the sticky state we asked for).
-        const QList<xcb_atom_t> state = states(bubble);
+        const QList<xcb_atom_t> state = wmState(connection, bubble).value_or(QList<xcb_atom_t>());
         for (xcb_atom_t atom :
              {ewmh->_NET_WM_STATE_SKIP_TASKBAR, ewmh->_NET_WM_STATE_SKIP_PAGER, ewmh->_NET_WM_STATE_ABOVE})
             EXPECT_TRUE(state.contains(atom)) << atom;

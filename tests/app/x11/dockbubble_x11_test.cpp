@@ -13,7 +13,6 @@
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
-#include <xcb/xtest.h>
 
 #include "core/settingskeys.h"
 #include "platform/geometry.h"
@@ -121,10 +120,7 @@ protected:
 
     void fake(uint8_t type, uint8_t detail, const QPointF &at = {})
     {
-        xcb_connection_t *c = connection.xcb();
-        xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, connection.root(), int16_t(at.x()),
-                            int16_t(at.y()), 0);
-        xcb_flush(c);
+        fakeInput(connection, type, detail, at);
     }
     void movePointer(const QPointF &at)
     {
@@ -257,10 +253,8 @@ TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPl
 
     // The terminal listed last comes to the front: the next scan lists the two the other way round,
     // after the cached list has shown them as before.
-    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
-                                {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                                 XfcePanelDesktop::windowNamed(order.last())}),
-              0);
+    ASSERT_TRUE(
+        xdotool(QStringLiteral("windowactivate --sync ") + XfcePanelDesktop::windowNamed(order.last())));
     QList<QStringList> published;
     const QMetaObject::Connection listed = QObject::connect(engine, &WindowEngine::windowsChanged, [&] {
         QStringList titles;
@@ -388,8 +382,7 @@ TEST_F(DockBubbleX11Test, DraggingARealTerminalsCardToAnEdgeSnapsItAndLeavesNoth
         movePointer(start + (right - start) * (i / 25.0));
     QTest::qWait(300);
     ASSERT_TRUE(engine->isDragging());
-    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}),
-              0);
+    ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !engine->isDragging(); }, 2000));
     fake(XCB_BUTTON_RELEASE, 1, right);
     QTest::qWait(1000);
@@ -460,14 +453,14 @@ TEST_F(DockBubbleX11Test, TheEdgePopupKeepsToTheWorkAreaAndATileFollowsThePointe
     for (const QString edge : {"trailing", "leading", "top", "bottom"}) {
         SCOPED_TRACE(edge.toStdString());
         shared->desktop->settings.set(Settings::popupEdge, edge);
-        ASSERT_EQ(QProcess::execute("xdotool", {"key", "alt+c"}), 0);
+        ASSERT_TRUE(xdotool("key alt+c"));
         ASSERT_TRUE(QTest::qWaitFor([&] { return isMapped(xcb_window_t(panel.winId())); }, waitMs));
         const QRect frame = controller->edgePopup()->panelFrame();
         const QRect onScreen(controller->edgePopup()->mapToGlobal(frame.topLeft()), frame.size());
         EXPECT_TRUE(work.contains(onScreen));
         EXPECT_EQ(onScreen.bottom(), edge == "top" ? work.top() + 19 + frame.height()
                                                    : work.bottom() - (edge == "bottom" ? 20 : 10));
-        ASSERT_EQ(QProcess::execute("xdotool", {"key", "alt+c"}), 0);
+        ASSERT_TRUE(xdotool("key alt+c"));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.isVisible(); }, waitMs));
     }
 
@@ -478,7 +471,7 @@ TEST_F(DockBubbleX11Test, TheEdgePopupKeepsToTheWorkAreaAndATileFollowsThePointe
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("notes") == 5);
     file.close();
     shared->desktop->shelf->processFile(QUrl::fromLocalFile(file.fileName()));
-    ASSERT_EQ(QProcess::execute("xdotool", {"key", "alt+s"}), 0);
+    ASSERT_TRUE(xdotool("key alt+s"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->cards().size() == 1; }, waitMs));
     auto *tile = qobject_cast<EdgeShelfTile *>(controller->edgePopup()->cards().at(0));
     for (const QString keys :
@@ -491,7 +484,7 @@ TEST_F(DockBubbleX11Test, TheEdgePopupKeepsToTheWorkAreaAndATileFollowsThePointe
         QTest::qWait(300);
         EXPECT_EQ(tile->isHovered(), keys.startsWith("key")) << keys.toStdString();
     }
-    ASSERT_EQ(QProcess::execute("xdotool", {"key", "alt+s"}), 0);
+    ASSERT_TRUE(xdotool("key alt+s"));
 }
 
 // A panel along the top was taken for a bottom Dock: the bubble showed at the bottom of the screen.

@@ -11,12 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "core/diagnostics/diagevents.h"
 #include "core/settingskeys.h"
 #include "support/overlaydesktop.h"
 #include "support/screenshot.h"
+#include "support/x11clients.h"
 #include "support/x11focus.h"
 #include "ui/panel.h"
 #include "views/edgepopup/edgepopupview.h"
@@ -29,11 +28,6 @@ using namespace qv;
 
 namespace {
 
-bool xdotool(const QString &line)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), line.split(QLatin1Char(' '))) == 0;
-}
-
 class EdgePopupX11Test : public ::testing::Test, protected OverlayDesktop
 {
 protected:
@@ -45,24 +39,6 @@ protected:
         addItemServices();
         settings.set(Settings::enableModuleHotkeys, true);
         QTest::qWait(200); // the module hotkeys are grabbed
-    }
-
-    void TearDown() override
-    {
-        for (auto &process : processes) {
-            process->kill();
-            process->waitForFinished(3000);
-        }
-    }
-
-    void copyWithXclip(const QByteArray &text)
-    {
-        auto process = std::make_unique<QProcess>();
-        process->start("xclip", {"-quiet", "-selection", "clipboard"});
-        ASSERT_TRUE(process->waitForStarted(3000));
-        process->write(text);
-        process->closeWriteChannel();
-        processes.push_back(std::move(process));
     }
 
     // Shown as the server has it, so a click right after lands on what a person would see.
@@ -91,10 +67,7 @@ protected:
     void startDragSource(const QStringList &arguments = {})
     {
         settings.set(Settings::popupEdge, QStringLiteral("bottom"));
-        auto source = std::make_unique<QProcess>();
-        source->start(QStringLiteral(QV_DRAGSOURCE), arguments);
-        ASSERT_TRUE(source->waitForStarted(3000));
-        processes.push_back(std::move(source));
+        ASSERT_NE(clients.start(QStringLiteral(QV_DRAGSOURCE), arguments), 0);
         ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-drag-source windowmove --sync 600 300")));
         QTest::qWait(300);
     }
@@ -121,7 +94,7 @@ protected:
         ASSERT_TRUE(xdotool(QStringLiteral("mouseup 1")));
     }
 
-    std::vector<std::unique_ptr<QProcess>> processes;
+    X11Clients clients;
 };
 
 } // namespace
@@ -129,7 +102,7 @@ protected:
 TEST_F(EdgePopupX11Test, ClipboardHotkeyOpensThePopupAtItsEdgeAndTheHotkeyOrABackdropClickClosesIt)
 {
     settings.set(Settings::popupEdge, QStringLiteral("top"));
-    ASSERT_NO_FATAL_FAILURE(copyWithXclip("copied with xclip"));
+    ASSERT_NE(clients.copyWithXclip("copied with xclip"), 0);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
 
     for (int round = 0; round < 2; ++round) {
@@ -171,12 +144,12 @@ TEST_F(EdgePopupX11Test, ClipboardHotkeyOpensThePopupAtItsEdgeAndTheHotkeyOrABac
 
 TEST_F(EdgePopupX11Test, TextCopiedWhileThePopupShowsAppearsInIt)
 {
-    ASSERT_NO_FATAL_FAILURE(copyWithXclip("first text"));
+    ASSERT_NE(clients.copyWithXclip("first text"), 0);
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+c")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown() && clipTexts().contains("first text"); }, 3000));
     QWidget *first = controller->edgePopup()->cards().value(0);
 
-    ASSERT_NO_FATAL_FAILURE(copyWithXclip("copied while it shows"));
+    ASSERT_NE(clients.copyWithXclip("copied while it shows"), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return clipTexts().value(0) == "copied while it shows"; }, 5000))
         << clipTexts().join(", ").toStdString();
     EXPECT_EQ(controller->edgePopup()->cards().value(1), first) << "the earlier card keeps its widget";
@@ -197,13 +170,11 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
     shelf->processFile(QUrl::fromLocalFile(file.fileName()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
 
-    auto target = std::make_unique<QProcess>();
-    target->start(QStringLiteral(QV_DROPTARGET), {"100", "100"});
-    ASSERT_TRUE(target->waitForStarted(3000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return target->canReadLine(); }, 5000));
-    target->readLine();
-    QProcess *drop = target.get();
-    processes.push_back(std::move(target));
+    QProcess drop;
+    drop.start(QStringLiteral(QV_DROPTARGET), {"100", "100"});
+    ASSERT_TRUE(drop.waitForStarted(3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop.canReadLine(); }, 5000));
+    drop.readLine();
     QTest::qWait(500); // mapped and managed
 
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
@@ -225,12 +196,14 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
             .arg((from.x() + 250) / 2)
             .arg((from.y() + 250) / 2)
             .split(QLatin1Char(' '))));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return drop->canReadLine(); }, 8000)) << "the target got the drop";
-    EXPECT_EQ(QUrl(QString::fromUtf8(drop->readLine()).trimmed()).fileName(), name);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop.canReadLine(); }, 8000)) << "the target got the drop";
+    EXPECT_EQ(QUrl(QString::fromUtf8(drop.readLine()).trimmed()).fileName(), name);
     EXPECT_TRUE(QTest::qWaitFor([&] { return shelf->items().isEmpty(); }, 3000))
         << "taken, so it left the shelf";
     EXPECT_TRUE(QTest::qWaitFor([&] { return controller->edgePopup()->showsEmptyState(); }, 3000));
     controller->superPanelState()->dismiss();
+    drop.kill();
+    drop.waitForFinished(3000);
 }
 
 // A file dragged out of another program and held at the left edge of the screen opens the shelf

@@ -37,11 +37,6 @@ using State = ShortcutsSettingsSection::State;
 
 namespace {
 
-bool xdotool(const QString &line)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), line.split(QLatin1Char(' '))) == 0;
-}
-
 // A French keyboard's key of "&" and "1" was stored as the US key of "&" (7), and the grab bound the
 // key that types 7 there (`otherKey`, xdotool's name like `key`, the key recorded with Ctrl+Alt).
 struct LayoutRow
@@ -88,7 +83,8 @@ protected:
         }
         SettingsView &view = *windows->settingsWindow();
         view.selectTab(SettingsTab::shortcuts);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return activeWindow(connection) == xcb_window_t(view.winId()); }, 5000));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return activeWindow(connection) == xcb_window_t(view.winId()); }, 5000));
         return *static_cast<ShortcutsSettingsSection *>(view.page());
     }
     // A click at the middle of a control, through the pointer.
@@ -183,8 +179,9 @@ TEST_F(SettingsX11Test, ACombinationAnotherClientGrabbedIsNamedOnThePage)
     std::free(codes);
     xcb_key_symbols_free(symbols);
     const quint16 held = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
-    ASSERT_EQ(xcb_request_check(connection.xcb(), xcb_grab_key_checked(connection.xcb(), 1, connection.root(), held,
-                                                                       j, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+    ASSERT_EQ(xcb_request_check(connection.xcb(),
+                                xcb_grab_key_checked(connection.xcb(), 1, connection.root(), held, j,
+                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
               nullptr);
 
     // The switcher's shortcut is that combination (a held one cannot be typed into the window; the

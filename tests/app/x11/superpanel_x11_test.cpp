@@ -2,18 +2,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
-#include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
-#include <xcb/xtest.h>
 
 #include "core/settingskeys.h"
 #include "platform/x11/x11session.h"
@@ -34,11 +30,6 @@ using namespace qv;
 
 namespace {
 
-bool xdotool(const QString &line)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), line.split(QLatin1Char(' '))) == 0;
-}
-
 const QStringList fiveTitles = {"sp-alpha", "sp-bravo", "sp-charlie", "sp-delta", "sp-echo"};
 
 // The whole overlay on the real desktop: the hotkey grabbed on the display, the window list read
@@ -52,25 +43,17 @@ protected:
         controller->setEventLog(&events);
     }
 
-    ~SuperPanelX11Test() override
-    {
-        if (xterm) {
-            xterm->kill();
-            xterm->waitForFinished(5000);
-        }
-    }
-
     xcb_window_t activeWindow() { return qv::activeWindow(connection); }
     qint64 pidOf(xcb_window_t window) { return qv::pidOf(connection, window); }
 
     void startFocusedXterm()
     {
-        xterm = std::make_unique<QProcess>();
-        xterm->start("xterm", {"-geometry", "80x24+40+40", "-title", "superpanel-xterm", "-e", "sleep 600"});
-        ASSERT_TRUE(xterm->waitForStarted(5000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == xterm->processId(); }, 10000));
+        const qint64 xterm = clients.start(
+            "xterm", {"-geometry", "80x24+40+40", "-title", "superpanel-xterm", "-e", "sleep 600"});
+        ASSERT_NE(xterm, 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == xterm; }, 10000));
         QTest::qWait(300); // a window of an earlier program may still be going away
-        ASSERT_EQ(pidOf(activeWindow()), xterm->processId());
+        ASSERT_EQ(pidOf(activeWindow()), xterm);
     }
 
     bool panelShown()
@@ -127,20 +110,14 @@ protected:
         return !cards.isEmpty();
     }
 
-    // Pointer and buttons through XTEST, as a user's hand.
-    void fake(uint8_t type, uint8_t detail, const QPoint &at = {})
-    {
-        xcb_test_fake_input(connection.xcb(), type, detail, XCB_CURRENT_TIME, connection.root(),
-                            int16_t(at.x()), int16_t(at.y()), 0);
-        xcb_flush(connection.xcb());
-    }
+    // A click through XTEST, as a user's hand gives it.
     void click(QWidget *widget, const QPoint &local, uint8_t button = 1)
     {
         const QPoint at = widget->mapToGlobal(local);
-        fake(XCB_MOTION_NOTIFY, 0, at);
+        fakeInput(connection, XCB_MOTION_NOTIFY, 0, at);
         QTest::qWait(60);
-        fake(XCB_BUTTON_PRESS, button, at);
-        fake(XCB_BUTTON_RELEASE, button, at);
+        fakeInput(connection, XCB_BUTTON_PRESS, button, at);
+        fakeInput(connection, XCB_BUTTON_RELEASE, button, at);
         QTest::qWait(100);
     }
     void click(QWidget *widget) { click(widget, widget->rect().center()); }
@@ -156,16 +133,12 @@ protected:
     }
     bool typeText(const QString &text) { return xdotool(QStringLiteral("type --delay 40 ") + text); }
     QString searchText() const { return controller->superPanelState()->searchText(); }
-    // An xterm whose terminal hands every key it receives, as it comes, to a file: a key that
-    // reached it shows there. Given the keyboard by the window manager; its process id, 0 when it
-    // never showed.
+    // A recording xterm (X11Clients::startRecorder) given the keyboard by the window manager; its
+    // process id, 0 when it never showed.
     qint64 startRecorder(const QString &title, const QString &file, const QString &geometry,
                          bool waitForFocus = true)
     {
-        const qint64 pid = clients.start(QStringLiteral("xterm"),
-                                         {QStringLiteral("-geometry"), geometry, QStringLiteral("-T"), title,
-                                          QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                          QStringLiteral("stty raw -echo; exec cat > ") + file});
+        const qint64 pid = clients.startRecorder(title, file, {QStringLiteral("-geometry"), geometry});
         if (pid == 0 ||
             (waitForFocus && !QTest::qWaitFor([&] { return pidOf(activeWindow()) == pid; }, 10000)))
             return 0;
@@ -177,7 +150,6 @@ protected:
         return recorded.open(QIODevice::ReadOnly) ? recorded.readAll() : QByteArray("(unreadable)");
     }
 
-    std::unique_ptr<QProcess> xterm;
     X11Clients clients;
 };
 
@@ -215,12 +187,11 @@ TEST_F(SuperPanelX11Test, AltTabOpensThePanelWithTheKeyboardAndASecondPressHands
 TEST_F(SuperPanelX11Test, ClosingHandsTheKeyboardBackToTheWindowNotToItsApplicationsTopmostOne)
 {
     ASSERT_TRUE(connection.isValid());
-    QProcess twoWindows;
-    twoWindows.start(QStringLiteral(QV_TWOWINDOWS), {"qv-window-a", "qv-window-b"});
-    ASSERT_TRUE(twoWindows.waitForStarted(5000));
+    const qint64 twoWindows = clients.start(QStringLiteral(QV_TWOWINDOWS), {"qv-window-a", "qv-window-b"});
+    ASSERT_NE(twoWindows, 0);
     ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-window-a windowactivate --sync")));
     const xcb_window_t first = activeWindow();
-    ASSERT_EQ(pidOf(first), twoWindows.processId());
+    ASSERT_EQ(pidOf(first), twoWindows);
     // B goes above A without taking the keyboard.
     ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-window-b windowraise")));
     QTest::qWait(200);
@@ -236,8 +207,6 @@ TEST_F(SuperPanelX11Test, ClosingHandsTheKeyboardBackToTheWindowNotToItsApplicat
         QTest::qWait(200);
         EXPECT_EQ(activeWindow(), first) << "round " << round;
     }
-    twoWindows.kill();
-    twoWindows.waitForFinished(5000);
 }
 
 TEST_F(SuperPanelX11Test, EscapeTypedIntoThePanelClosesIt)

@@ -8,13 +8,13 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-#include <xcb/xtest.h>
 
 #include <memory>
 
 #include "core/localization.h"
 #include "support/overlaydesktop.h"
 #include "support/screenshot.h"
+#include "support/x11clients.h"
 #include "support/x11focus.h"
 #include "ui/panel.h"
 #include "views/items/clipboarditemview.h"
@@ -42,19 +42,11 @@ protected:
                               3000);
         QTest::qWait(300);
         controller.reset();
-        for (QProcess *process : {&owner, &xterm}) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(3000);
-            }
-        }
     }
 
     static bool movePointer(const QPoint &global)
     {
-        return QProcess::execute(QStringLiteral("xdotool"),
-                                 {QStringLiteral("mousemove"), QString::number(global.x()),
-                                  QString::number(global.y())}) == 0;
+        return xdotool(QStringLiteral("mousemove %1 %2").arg(global.x()).arg(global.y()));
     }
     ClipboardShelfColumn *column() const
     {
@@ -68,8 +60,7 @@ protected:
         return static_cast<ClipboardItemView *>(rows.first())->titleText();
     }
 
-    QProcess xterm;
-    QProcess owner;
+    X11Clients clients;
 };
 
 } // namespace
@@ -79,25 +70,20 @@ TEST_F(SuperPanelColumnX11Test, TextCopiedWithXclipAppearsAtTheTopOfTheOpenPanel
     if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
         GTEST_SKIP() << "needs xclip";
     ASSERT_TRUE(connection.isValid());
-    xterm.start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("80x24+40+40"),
-                                          QStringLiteral("-e"), QStringLiteral("sleep 600")});
-    ASSERT_TRUE(xterm.waitForStarted(5000));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return pidOf(connection, activeWindow(connection)) == xterm.processId(); }, 10000));
+    const qint64 xterm =
+        clients.start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("80x24+40+40"),
+                                                QStringLiteral("-e"), QStringLiteral("sleep 600")});
+    ASSERT_NE(xterm, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(connection, activeWindow(connection)) == xterm; }, 10000));
 
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(
-            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
-            0);
+        ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
         ASSERT_TRUE(QTest::qWaitFor([&] { return controller->isGlobalSwitcherVisible(); }, 3000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return column() && column()->isVisible(); }, 3000));
 
         const QString text = QStringLiteral("copied while the panel is open %1").arg(round);
-        owner.start(QStringLiteral("xclip"),
-                    {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
-        ASSERT_TRUE(owner.waitForStarted(3000));
-        owner.write(text.toUtf8());
-        owner.closeWriteChannel();
+        const qint64 owner = clients.copyWithXclip(text.toUtf8());
+        ASSERT_NE(owner, 0);
         EXPECT_TRUE(QTest::qWaitFor([&] { return topRowText() == text; }, 5000))
             << "top row: " << topRowText().toStdString();
         if (round == 0)
@@ -122,12 +108,9 @@ TEST_F(SuperPanelColumnX11Test, TextCopiedWithXclipAppearsAtTheTopOfTheOpenPanel
         ASSERT_TRUE(movePointer(column()->mapToGlobal(QPoint(160, column()->height() - 40))));
         EXPECT_TRUE(QTest::qWaitFor([&] { return !bubble->isVisible(); }, 3000));
 
-        ASSERT_EQ(
-            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
-            0);
+        ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
-        owner.kill();
-        owner.waitForFinished(3000);
+        clients.kill(owner);
     }
     EXPECT_EQ(clipboard->history().size(), 2);
 }
@@ -139,31 +122,21 @@ TEST_F(SuperPanelColumnX11Test, LongTextsPreviewTheirStartAndAreCopiedBackWhole)
     if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
         GTEST_SKIP() << "needs xclip";
     ASSERT_TRUE(connection.isValid());
-    auto fake = [&](uint8_t type, uint8_t detail, const QPoint &at = {}) {
-        xcb_test_fake_input(connection.xcb(), type, detail, XCB_CURRENT_TIME, connection.root(),
-                            int16_t(at.x()), int16_t(at.y()), 0);
-        xcb_flush(connection.xcb());
-    };
     auto moveTo = [&](const QPoint &global) {
-        fake(XCB_MOTION_NOTIFY, 0, global);
+        fakeInput(connection, XCB_MOTION_NOTIFY, 0, global);
         QTest::qWait(50);
     };
     // Both within the 100,000 characters capture keeps.
     for (const QString &text : {QStringLiteral("word ").repeated(20000).trimmed(),
                                 QStringLiteral("x\n").repeated(50000).trimmed()}) {
-        owner.start(QStringLiteral("xclip"),
-                    {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
-        ASSERT_TRUE(owner.waitForStarted(3000));
-        owner.write(text.toUtf8());
-        owner.closeWriteChannel();
+        const qint64 owner = clients.copyWithXclip(text.toUtf8());
+        ASSERT_NE(owner, 0);
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return !clipboard->history().isEmpty() && clipboard->history().first().text == text; },
             5000))
             << "copied " << text.size() << " units";
 
-        ASSERT_EQ(
-            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
-            0);
+        ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
         ASSERT_TRUE(QTest::qWaitFor([&] { return column() && column()->isVisible(); }, 3000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return topRowText() == text; }, 3000));
         auto *row = static_cast<ClipboardItemView *>(column()->clipboardList()->builtCells().first());
@@ -183,22 +156,15 @@ TEST_F(SuperPanelColumnX11Test, LongTextsPreviewTheirStartAndAreCopiedBackWhole)
 
         moveTo(row->mapToGlobal(row->buttonRect(ClipboardItemView::Copy).center().toPoint()));
         ASSERT_TRUE(QTest::qWaitFor([&] { return row->hoveredButton() == ClipboardItemView::Copy; }, 3000));
-        fake(XCB_BUTTON_PRESS, 1);
-        fake(XCB_BUTTON_RELEASE, 1);
+        fakeInput(connection, XCB_BUTTON_PRESS, 1);
+        fakeInput(connection, XCB_BUTTON_RELEASE, 1);
         ASSERT_TRUE(QTest::qWaitFor([&] { return row->isShowingCopied(); }, 3000));
-        owner.kill();
-        owner.waitForFinished(3000);
-        QProcess paste;
-        paste.start(QStringLiteral("xclip"),
-                    {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
-        ASSERT_TRUE(paste.waitForStarted(3000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return paste.state() == QProcess::NotRunning; }, 5000));
-        const QString pasted = QString::fromUtf8(paste.readAllStandardOutput());
-        EXPECT_TRUE(pasted == text) << "copy back gave " << pasted.size() << " of " << text.size() << " units";
+        clients.kill(owner);
+        const QString pasted = QString::fromUtf8(X11Clients::pasteWithXclip());
+        EXPECT_TRUE(pasted == text) << "copy back gave " << pasted.size() << " of " << text.size()
+                                    << " units";
 
-        ASSERT_EQ(
-            QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}),
-            0);
+        ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
         // Any change within a second of a copy back counts as our own.
         QTest::qWait(1100);
@@ -218,12 +184,9 @@ TEST_F(SuperPanelColumnX11Test, ShowInFileManagerWithoutAFileManagerSaysSoAndThe
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
     const auto click = [&](const QPoint &at, uint8_t button) {
         for (const uint8_t type : {XCB_MOTION_NOTIFY, XCB_BUTTON_PRESS, XCB_BUTTON_RELEASE})
-            xcb_test_fake_input(connection.xcb(), type, type == XCB_MOTION_NOTIFY ? 0 : button,
-                                XCB_CURRENT_TIME, connection.root(), int16_t(at.x()), int16_t(at.y()), 0);
-        xcb_flush(connection.xcb());
+            fakeInput(connection, type, type == XCB_MOTION_NOTIFY ? 0 : button, at);
     };
-    ASSERT_EQ(
-        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")}), 0);
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return column() && column()->isVisible() && !column()->shelfGrid()->builtCells().isEmpty(); },
         3000));

@@ -20,33 +20,11 @@
 #include "platform/x11/x11connection.h"
 #include "runtime/qtscheduler.h"
 #include "support/screenshot.h"
+#include "support/x11focus.h"
 
 using namespace qv;
 
 namespace {
-
-QByteArray property(xcb_connection_t *c, xcb_window_t window, xcb_atom_t atom, xcb_atom_t type)
-{
-    xcb_get_property_reply_t *reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom, type, 0, 256), nullptr);
-    QByteArray value;
-    if (reply) {
-        // The length is in bytes already.
-        value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
-                           xcb_get_property_value_length(reply));
-        free(reply);
-    }
-    return value;
-}
-
-xcb_atom_t atom(xcb_connection_t *c, const char *name)
-{
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return result;
-}
 
 // A tray host of its own (trayer, from Debian) in the top right corner, away from where other
 // tests put windows. The icon is looked for in the host's window tree, as the X server has it.
@@ -84,20 +62,14 @@ protected:
     bool embeddedInHost()
     {
         xcb_connection_t *c = connection.xcb();
-        const xcb_atom_t pidAtom = atom(c, "_NET_WM_PID");
-        const quint32 ownPid = quint32(::getpid());
-        const quint32 hostPid = quint32(host.processId());
         bool found = false;
         std::function<void(xcb_window_t, bool)> walk = [&](xcb_window_t window, bool insideHost) {
-            const QByteArray pid = property(c, window, pidAtom, XCB_ATOM_CARDINAL);
-            quint32 value = 0;
-            if (pid.size() >= 4)
-                memcpy(&value, pid.constData(), 4);
-            if (insideHost && value == ownPid) {
+            const qint64 pid = pidOf(connection, window);
+            if (insideHost && pid == ::getpid()) {
                 found = true;
                 return;
             }
-            insideHost = insideHost || value == hostPid;
+            insideHost = insideHost || pid == host.processId();
             xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
             if (!tree)
                 return;

@@ -1,7 +1,6 @@
 // The clipboard history on a real X server, against xclip as the other application.
 #include <QBuffer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -11,11 +10,10 @@
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 #include <signal.h>
@@ -28,23 +26,10 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
+#include "support/x11clients.h"
 
 namespace qv {
 namespace {
-
-// Processes events until the condition holds or the time runs out.
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 class ClipboardX11Test : public ::testing::Test
 {
@@ -93,27 +78,12 @@ protected:
         return m_owners.back().get();
     }
 
-    // What another application pastes; the event loop keeps running so our own selection is served.
-    QByteArray pasteWithXclip(const QString &type = QString())
-    {
-        QProcess process;
-        QStringList args = {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")};
-        if (!type.isEmpty())
-            args << QStringLiteral("-t") << type;
-        process.start(QStringLiteral("xclip"), args);
-        EXPECT_TRUE(process.waitForStarted(3000));
-        EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }));
-        return process.readAllStandardOutput();
-    }
-
-    // Our own owner program offering exactly these types ("TYPE" -> bytes); waits until it owns the
-    // clipboard. `options` go to the program as they are.
-    QProcess *offerWithOwner(const QList<std::pair<QString, QByteArray>> &offers, bool answersTargets = true,
-                             const QStringList &options = {})
+    // Our own owner program offering exactly these types ("TYPE" -> bytes); waits (up to `readyMs`)
+    // until it owns the clipboard. `options` go to the program as they are.
+    QProcess *offerWithOwner(const QList<std::pair<QString, QByteArray>> &offers,
+                             const QStringList &options = {}, int readyMs = 5000)
     {
         QStringList args = options;
-        if (!answersTargets)
-            args << QStringLiteral("--no-targets");
         for (const auto &[type, bytes] : offers) {
             const QString path = m_offers.filePath(QStringLiteral("offer-%1").arg(args.size()));
             QFile file(path);
@@ -124,21 +94,10 @@ protected:
         auto process = std::make_unique<QProcess>();
         process->start(QStringLiteral(QV_CLIPBOARD_OWNER), args);
         EXPECT_TRUE(process->waitForStarted(3000));
-        EXPECT_TRUE(waitUntil([&] { return process->canReadLine(); }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return process->canReadLine(); }, readyMs));
         EXPECT_EQ(process->readLine(), QByteArray("ready\n"));
         m_owners.push_back(std::move(process));
         return m_owners.back().get();
-    }
-
-    // Keeps the event loop running for a while, as a person pausing between copies would.
-    static void spend(int ms)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(2);
-        }
     }
 
     static QByteArray noisePng(int width, int height)
@@ -159,7 +118,7 @@ protected:
 
     bool waitForHistory(int size)
     {
-        return waitUntil(
+        return QTest::qWaitFor(
             [&] { return m_manager->history().size() >= size && m_manager->pendingItems().isEmpty(); });
     }
 
@@ -220,7 +179,7 @@ TEST_F(ClipboardX11Test, CopyBackIsPastedByAnotherApplicationAndAGenuineCopyRigh
     ASSERT_TRUE(waitForHistory(1));
 
     m_manager->copyToPasteboard(m_manager->history().first());
-    EXPECT_EQ(pasteWithXclip(), QByteArray("first text"));
+    EXPECT_EQ(X11Clients::pasteWithXclip(), QByteArray("first text"));
 
     // Well within a second of the copy back: still a copy of its own.
     copyWithXclip("second text");
@@ -245,14 +204,15 @@ TEST_F(ClipboardX11Test, OurNewCopiesEnterTheHistoryAndAFileIsOfferedToFileManag
     file.close();
     const QUrl url = QUrl::fromLocalFile(file.fileName());
     m_pasteboard->writeFileURL(url);
-    EXPECT_EQ(pasteWithXclip(QStringLiteral("x-special/gnome-copied-files")), "copy\n" + url.toEncoded());
+    EXPECT_EQ(X11Clients::pasteWithXclip(QStringLiteral("x-special/gnome-copied-files")),
+              "copy\n" + url.toEncoded());
     ASSERT_TRUE(waitForHistory(2));
     EXPECT_EQ(m_manager->history().size(), 2);
 
     // The copy back of an item stays out, right after those.
     m_manager->copyToPasteboard(m_manager->history().last());
-    EXPECT_EQ(pasteWithXclip(), QByteArray("recognised text"));
-    waitUntil([] { return false; }, 600);
+    EXPECT_EQ(X11Clients::pasteWithXclip(), QByteArray("recognised text"));
+    QTest::qWait(600);
     EXPECT_EQ(m_manager->history().size(), 2);
 }
 
@@ -268,7 +228,7 @@ TEST_F(ClipboardX11Test, TokenIsStoredMaskedWithItsRawTextKeptAndCopiedBackInFul
     EXPECT_EQ(item.rawText, token);
 
     m_manager->copyToPasteboard(item);
-    EXPECT_EQ(pasteWithXclip(), token.toUtf8());
+    EXPECT_EQ(X11Clients::pasteWithXclip(), token.toUtf8());
 }
 
 // Regression: a letter carrying millions of marks counted as one character and was held whole.
@@ -283,7 +243,7 @@ TEST_F(ClipboardX11Test, AFloodOfMarksOnOneLetterIsHeldWithinTheCapAndCopiedBack
     EXPECT_TRUE(item.text == flood.left(400000));
 
     m_manager->copyToPasteboard(item);
-    EXPECT_TRUE(pasteWithXclip() == flood.left(400000).toUtf8());
+    EXPECT_TRUE(X11Clients::pasteWithXclip() == flood.left(400000).toUtf8());
 }
 
 TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
@@ -301,7 +261,7 @@ TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
     ASSERT_TRUE(waitForHistory(2));
     textOwner->kill();
     ASSERT_TRUE(textOwner->waitForFinished(3000));
-    ASSERT_TRUE(waitUntil([&] { return m_pasteboard->read().types().isEmpty(); }))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_pasteboard->read().types().isEmpty(); }))
         << "the clipboard kept an owner";
 
     const auto history = m_manager->history();
@@ -311,23 +271,23 @@ TEST_F(ClipboardX11Test, OwnerExitingKeepsTheCapturedItems)
 
     const qint64 before = m_pasteboard->changeCount();
     m_manager->copyToPasteboard(history.at(1));
-    ASSERT_TRUE(waitUntil([&] { return m_pasteboard->changeCount() != before; }))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_pasteboard->changeCount() != before; }))
         << "the picture was not written";
-    const QImage pasted = QImage::fromData(pasteWithXclip(QStringLiteral("image/png")), "PNG");
+    const QImage pasted = QImage::fromData(X11Clients::pasteWithXclip(QStringLiteral("image/png")), "PNG");
     EXPECT_EQ(pasted.size(), QSize(40, 30));
 }
 
 TEST_F(ClipboardX11Test, OwnerThatStopsAnsweringHoldsNothingUp)
 {
     QProcess *frozen = copyWithXclip("frozen owner");
-    ASSERT_TRUE(waitUntil([&] { return !m_pasteboard->read().types().isEmpty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_pasteboard->read().types().isEmpty(); }));
     ASSERT_EQ(::kill(pid_t(frozen->processId()), SIGSTOP), 0);
     // The read gives up on the owner instead of waiting for it.
     EXPECT_TRUE(m_pasteboard->read().types().isEmpty());
 
     // A check that met the frozen owner may still be retrying; it ends once the clipboard moves on.
     copyWithXclip("next owner");
-    EXPECT_TRUE(waitUntil(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             return !m_manager->history().isEmpty() &&
                    m_manager->history().first().text == QLatin1String("next owner");
@@ -348,7 +308,7 @@ TEST_F(ClipboardX11Test, FileListIsReadAsOneItemPerLocalFile)
     copyWithXclip(list, QStringLiteral("text/uri-list"));
 
     ScanResult result;
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         result = ClipboardManager::scanPasteboard(m_pasteboard->read(), 0);
         return !result.payloads.isEmpty();
     }));
@@ -372,7 +332,7 @@ TEST_F(ClipboardX11Test, AHugeFileListIsReadOnlyAsFarAsTheHistoryHolds)
     }
     copyWithXclip(list, QStringLiteral("text/uri-list"));
     ASSERT_TRUE(waitForHistory(PasteboardType::maxFiles));
-    spend(500);
+    QTest::qWait(500);
     QStringList texts;
     for (const ClipboardItem &item : m_manager->history())
         texts.append(item.text);
@@ -398,7 +358,7 @@ class ClipboardX11LegacyText : public ClipboardX11Test, public ::testing::WithPa
 // answer TARGETS at all, type the list TARGETS, or answer it with their text (no list, then).
 TEST_P(ClipboardX11LegacyText, IsCapturedAndDecoded)
 {
-    offerWithOwner(GetParam().offers, true, GetParam().options);
+    offerWithOwner(GetParam().offers, GetParam().options);
     ASSERT_TRUE(waitForHistory(1)) << GetParam().name;
     EXPECT_EQ(m_manager->history().first().text, GetParam().text) << GetParam().name;
 }
@@ -407,7 +367,10 @@ INSTANTIATE_TEST_SUITE_P(
     Offers, ClipboardX11LegacyText,
     ::testing::Values(
         LegacyOffer{"only STRING, in Latin-1", {{"STRING", "caf\xe9 cr\xe8me"}}, {}, u"café crème"_qs},
-        LegacyOffer{"only TEXT, TARGETS typed TARGETS", {{"TEXT", "na\xefve"}}, {"--targets-type=TARGETS"}, u"naïve"_qs},
+        LegacyOffer{"only TEXT, TARGETS typed TARGETS",
+                    {{"TEXT", "na\xefve"}},
+                    {"--targets-type=TARGETS"},
+                    u"naïve"_qs},
         LegacyOffer{"only COMPOUND_TEXT, with Latin-1, UTF-8 and Cyrillic segments",
                     {{"COMPOUND_TEXT", "caf\xe9 \x1b%G\xe2\x82\xac\x1b%@ \x1b-L\xbf"}},
                     {},
@@ -447,7 +410,7 @@ TEST_F(ClipboardX11Test, TheFirstCopyOnAFreshServerIsRead)
 {
     QProcess server;
     server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1")});
-    ASSERT_TRUE(server.waitForStarted(3000) && waitUntil([&] { return server.canReadLine(); }));
+    ASSERT_TRUE(server.waitForStarted(3000) && QTest::qWaitFor([&] { return server.canReadLine(); }));
     const QByteArray shared = qgetenv("DISPLAY");
     qputenv("DISPLAY", ":" + server.readLine().trimmed());
     const auto restore = qScopeGuard([&] { qputenv("DISPLAY", shared); });
@@ -478,7 +441,7 @@ TEST_F(ClipboardX11Test, BrokenIncrementalTransfersAreNotRead)
         {QStringLiteral("--incr-hand-over=") + handedOverFile, QStringLiteral("the new owner's text")},
     };
     for (const auto &row : rows) {
-        offerWithOwner({{PasteboardType::utf8String, broken}}, true, {row.option});
+        offerWithOwner({{PasteboardType::utf8String, broken}}, {row.option});
         EXPECT_EQ(m_pasteboard->read().string(PasteboardType::utf8String), std::nullopt)
             << qPrintable(row.option);
         EXPECT_EQ(m_pasteboard->read().string(PasteboardType::utf8String), row.next)
@@ -494,7 +457,7 @@ TEST_F(ClipboardX11Test, RefusedTransferDoesNotPoisonTheNextOnes)
     // The next copy waits until this one has been refused for good (its last attempt): made sooner,
     // it would queue behind those attempts, and how long they take is no test's to guess.
     copyWithXclip(QByteArray(60000000, 'x'));
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             return m_events.details(DiagEvents::clipboardSnapshotStatus)
                 .join(u'\n')
@@ -505,9 +468,9 @@ TEST_F(ClipboardX11Test, RefusedTransferDoesNotPoisonTheNextOnes)
     ASSERT_GT(png.size(), 40000000);
     ASSERT_LT(png.size(), ClipboardManager::maxImageBytes);
     copyWithXclip(png, QStringLiteral("image/png"));
-    ASSERT_TRUE(waitUntil([&] { return m_manager->history().size() >= 1; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_manager->history().size() >= 1; }, 30000));
     copyWithXclip("short text after");
-    ASSERT_TRUE(waitUntil([&] { return m_manager->history().size() >= 2; }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_manager->history().size() >= 2; }, 15000));
 
     const auto history = m_manager->history();
     ASSERT_EQ(history.size(), 2);
@@ -524,41 +487,18 @@ TEST_F(ClipboardX11Test, RefusedTransferDoesNotPoisonTheNextOnes)
 // polling period; each owner change now starts a check.
 TEST_F(ClipboardX11Test, TwentyCopiesInQuickSuccessionAfterAnIdleMinuteAreAllCaptured)
 {
-    spend(60000);
+    QTest::qWait(60000);
     QStringList copied;
     for (int i = 1; i <= 20; ++i) {
         copied.prepend(QStringLiteral("quick copy %1").arg(i));
         copyWithXclip(copied.first().toUtf8());
-        spend(300);
+        QTest::qWait(300);
     }
     ASSERT_TRUE(waitForHistory(20));
     QStringList texts;
     for (const auto &item : m_manager->history())
         texts.append(item.text);
     EXPECT_EQ(texts, copied);
-}
-
-} // namespace
-} // namespace qv
-
-namespace qv {
-namespace {
-
-// An owner offering `text` as UTF8_STRING among `junk` targets of fresh names; ready when it returns.
-std::unique_ptr<QProcess> offerAmongJunkTargets(const QString &folder, int junk, const QByteArray &text)
-{
-    const QString path = QDir(folder).filePath(QStringLiteral("junk-offer-%1").arg(junk));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    file.close();
-    auto process = std::make_unique<QProcess>();
-    process->start(QStringLiteral(QV_CLIPBOARD_OWNER),
-                   {QStringLiteral("--junk-targets=%1").arg(junk), QStringLiteral("UTF8_STRING=") + path});
-    EXPECT_TRUE(process->waitForStarted(3000));
-    EXPECT_TRUE(waitUntil([&] { return process->canReadLine(); }, 20000));
-    EXPECT_EQ(process->readLine(), QByteArray("ready\n"));
-    return process;
 }
 
 // Regression: every offered target was named with a round trip of its own (and kept in a cache
@@ -568,14 +508,17 @@ std::unique_ptr<QProcess> offerAmongJunkTargets(const QString &folder, int junk,
 TEST_F(ClipboardX11Test, AHugeTargetListIsNotNamedAndHoldsUpNoCopy)
 {
     for (const int junk : {40000, 20000}) {
-        auto owner = offerAmongJunkTargets(m_offers.path(), junk, "among junk " + QByteArray::number(junk));
+        // Owners offering the text among `junk` targets of fresh names.
+        offerWithOwner({{PasteboardType::utf8String, "among junk " + QByteArray::number(junk)}},
+                       {QStringLiteral("--junk-targets=%1").arg(junk)}, 20000);
         const PasteboardSnapshot snapshot = m_pasteboard->read();
         EXPECT_EQ(snapshot.types(), QStringList{PasteboardType::utf8String}) << junk;
-        m_owners.push_back(std::move(owner));
     }
     copyWithXclip("a normal copy right after");
-    ASSERT_TRUE(waitUntil([&] { return !m_manager->history().isEmpty() && m_manager->pendingItems().isEmpty() &&
-                                       m_manager->history().first().text == u"a normal copy right after"_qs; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return !m_manager->history().isEmpty() && m_manager->pendingItems().isEmpty() &&
+               m_manager->history().first().text == u"a normal copy right after"_qs;
+    }));
 }
 
 } // namespace

@@ -16,25 +16,20 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
+#include "support/x11clients.h"
 #include "support/xfcepanel.h"
 
 using namespace qv;
 
 namespace {
 
-bool xdotool(const QStringList &arguments)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
-
 // xdotool's mousemove warps the pointer, which no device reports as motion; the nudge after it
 // moves it as a mouse would.
 bool movePointer(const QPointF &point)
 {
-    return xdotool({QStringLiteral("mousemove"), QString::number(int(point.x())),
-                    QString::number(int(point.y())), QStringLiteral("mousemove_relative"),
-                    QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("mousemove_relative"),
-                    QStringLiteral("--"), QStringLiteral("-1"), QStringLiteral("0")});
+    return xdotool(QStringLiteral("mousemove %1 %2 mousemove_relative 1 0 mousemove_relative -- -1 0")
+                       .arg(int(point.x()))
+                       .arg(int(point.y())));
 }
 
 // xfce4-panel on a desktop of its own (buses, panel) with two terminals titled differently.

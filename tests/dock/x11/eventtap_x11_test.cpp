@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -14,20 +13,11 @@
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
+#include "support/x11clients.h"
 
 using namespace qv;
 
 namespace {
-
-bool xdotool(const QStringList &arguments)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
-
-QStringList args(const QString &line)
-{
-    return line.split(QLatin1Char(' '));
-}
 
 // The Dock monitor on the real display's screens and input, real time and threads; the Dock
 // itself (tiles, accessibility) stays simulated.
@@ -45,18 +35,8 @@ protected:
     }
     void TearDown() override
     {
-        xdotool(args(QStringLiteral("mouseup 1")));
+        xdotool(QStringLiteral("mouseup 1"));
         monitor.reset();
-        for (auto &process : clients) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
-    }
-    QProcess *startClient(const QString &program, const QStringList &arguments)
-    {
-        clients.push_back(std::make_unique<QProcess>());
-        clients.back()->start(program, arguments);
-        return clients.back().get();
     }
     bool waitForRoutes(int count)
     {
@@ -73,27 +53,27 @@ protected:
     RecordingEventLog eventLog;
     std::unique_ptr<DockMonitor> monitor;
     std::unique_ptr<QSignalSpy> routes;
-    std::vector<std::unique_ptr<QProcess>> clients;
+    X11Clients clients;
 };
 
 } // namespace
 
 TEST_F(EventTapX11Test, ConfiguredHotkeysSendTheirRoutesFromAnywhere)
 {
-    ASSERT_TRUE(xdotool(args(QStringLiteral("key alt+Tab"))));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
     ASSERT_TRUE(waitForRoutes(1));
     EXPECT_EQ(route(0), "all");
     EXPECT_EQ(eventLog.events(), QStringList{QStringLiteral("hotkey_all keyCode=48")});
 
     // Module hotkeys switched on in the settings are grabbed at once.
-    ASSERT_TRUE(xdotool(args(QStringLiteral("key alt+c"))));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+c")));
     QTest::qWait(200);
     EXPECT_EQ(routes->count(), 1);
     settings.set(Settings::enableModuleHotkeys, true);
-    ASSERT_TRUE(xdotool(args(QStringLiteral("key alt+c"))));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+c")));
     ASSERT_TRUE(waitForRoutes(2));
     EXPECT_EQ(route(1), "clipboard");
-    ASSERT_TRUE(xdotool(args(QStringLiteral("key alt+Tab"))));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
     ASSERT_TRUE(waitForRoutes(3));
     EXPECT_EQ(route(2), "all");
 }
@@ -101,18 +81,17 @@ TEST_F(EventTapX11Test, ConfiguredHotkeysSendTheirRoutesFromAnywhere)
 TEST_F(EventTapX11Test, FileDragHeldAtTheLeftScreenEdgeOpensTheShelf)
 {
     settings.set(Settings::enableModuleHotkeys, true);
-    startClient(QStringLiteral(QV_DRAGSOURCE), {});
-    ASSERT_TRUE(
-        xdotool(args(QStringLiteral("search --sync --name qv-drag-source windowmove --sync 600 300"))));
+    clients.start(QStringLiteral(QV_DRAGSOURCE));
+    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-drag-source windowmove --sync 600 300")));
     QTest::qWait(300);
 
     // Press on the window, move far enough for Qt to start the drag, then to the left edge.
-    ASSERT_TRUE(xdotool(args(QStringLiteral("mousemove --sync 700 400 mousedown 1"))));
+    ASSERT_TRUE(xdotool(QStringLiteral("mousemove --sync 700 400 mousedown 1")));
     for (int x = 690; x > 0; x -= 70) {
-        ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(x), QStringLiteral("400")}));
+        ASSERT_TRUE(xdotool(QStringLiteral("mousemove %1 400").arg(x)));
         QTest::qWait(30);
     }
-    ASSERT_TRUE(xdotool(args(QStringLiteral("mousemove 3 400"))));
+    ASSERT_TRUE(xdotool(QStringLiteral("mousemove 3 400")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return input.isDraggingData(); }, 5000));
     ASSERT_TRUE(waitForRoutes(1));
     EXPECT_EQ(route(0), "shelf");
@@ -120,6 +99,6 @@ TEST_F(EventTapX11Test, FileDragHeldAtTheLeftScreenEdgeOpensTheShelf)
     QTest::qWait(400);
     EXPECT_EQ(routes->count(), 1);
 
-    ASSERT_TRUE(xdotool(args(QStringLiteral("mouseup 1"))));
+    ASSERT_TRUE(xdotool(QStringLiteral("mouseup 1")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !input.isDraggingData(); }, 5000));
 }

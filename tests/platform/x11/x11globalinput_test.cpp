@@ -15,6 +15,8 @@
 #include <xcb/xcb_keysyms.h>
 
 #include "platform/x11/x11globalinput.h"
+#include "platform/x11/x11session.h"
+#include "support/x11clients.h"
 
 using namespace qv;
 
@@ -25,18 +27,12 @@ constexpr int cKey = 8;
 const KeyCombination altTab{tabKey, keyOptionFlag};
 const KeyCombination altC{cKey, keyOptionFlag};
 
-// Keys typed through XTEST (xdotool without a target window), so they take the path a real
-// keyboard's keys take, grabs included.
-bool xdotool(const QStringList &arguments)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
-
 // Puts Scroll Lock (evdev's key 78) on the otherwise empty Mod3, as some keyboard maps do (the
 // default map gives it no modifier, so it cannot stop a grab), or takes it off again.
 bool mapScrollLockToMod3(bool mapped)
 {
-    xcb_connection_t *x = xcb_connect(nullptr, nullptr);
+    const X11Session session;
+    xcb_connection_t *x = session.xcb();
     auto *map = xcb_get_modifier_mapping_reply(x, xcb_get_modifier_mapping(x), nullptr);
     xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(map); // changed in place and sent back
     codes[5 * map->keycodes_per_modifier] = mapped ? 78 : 0;
@@ -45,7 +41,6 @@ bool mapScrollLockToMod3(bool mapped)
     const bool done = set && set->status == XCB_MAPPING_STATUS_SUCCESS;
     std::free(set);
     std::free(map);
-    xcb_disconnect(x);
     return done;
 }
 
@@ -69,27 +64,15 @@ protected:
         ASSERT_TRUE(input.createTap());
         input.setKeyDownFilter([this](const GlobalKeyEvent &event) { return filter(event); });
     }
-    void TearDown() override
-    {
-        if (terminal) {
-            terminal->kill();
-            terminal->waitForFinished(5000);
-        }
-    }
-
     // An xterm that writes every byte it receives into a file, focused.
     void startRecordingTerminal()
     {
-        terminal = std::make_unique<QProcess>();
         typed = dir.filePath(QStringLiteral("typed"));
-        terminal->start(QStringLiteral("xterm"),
-                        {QStringLiteral("-title"), dir.path(), QStringLiteral("-e"), QStringLiteral("sh"),
-                         QStringLiteral("-c"), QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed)});
-        ASSERT_TRUE(terminal->waitForStarted(5000));
+        ASSERT_NE(clients.startRecorder(dir.path(), typed), 0);
         const QString search =
             QStringLiteral("search --sync --name %1 windowactivate --sync").arg(dir.path());
         // A search fails when a window it looks at closes meanwhile (the last test's terminal).
-        ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool(search.split(QLatin1Char(' '))); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool(search); }, 5000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(typed); }, 5000));
     }
     QByteArray typedText() const
@@ -101,7 +84,7 @@ protected:
     void settleTerminal()
     {
         const qsizetype before = typedText().count('1');
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("1")}));
+        ASSERT_TRUE(xdotool(QStringLiteral("key 1")));
         ASSERT_TRUE(QTest::qWaitFor([&] { return typedText().count('1') > before; }, 5000));
     }
     // What reached the terminal besides the settling keys (Alt+Tab arrives as an escape sequence or
@@ -120,7 +103,7 @@ protected:
     RecordingFilter filter;
     QTemporaryDir dir;
     QString typed;
-    std::unique_ptr<QProcess> terminal;
+    X11Clients clients;
 };
 
 } // namespace
@@ -139,7 +122,7 @@ TEST_F(X11GlobalInputTest, GrabbedCombinationIsConsumedInEveryLockStateAndOtherK
     int fires = 0;
     for (const char *locks : {"", "Caps_Lock", "Num_Lock", "Scroll_Lock", "Caps_Lock Num_Lock Scroll_Lock"}) {
         const QString keys = QStringLiteral("key %1 alt+Tab %1").arg(QLatin1String(locks));
-        ASSERT_TRUE(xdotool(keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)));
+        ASSERT_TRUE(xdotool(keys));
         settleTerminal();
         EXPECT_TRUE(QTest::qWaitFor([&, n = ++fires] { return fired(altTab) == n; }, 5000)) << locks;
         EXPECT_EQ(typedBesidesSettling(), QByteArray()) << locks;
@@ -157,8 +140,7 @@ TEST_F(X11GlobalInputTest, KeysTypedAfterTheHotkeyReachTheFocusedWindowWhileWeDo
     QTest::qWait(100);
 
     // QProcess::execute and the polling below keep our event loop from running.
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab"), QStringLiteral("a"),
-                         QStringLiteral("b"), QStringLiteral("c")}));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab a b c")));
     const QDeadlineTimer deadline(5000);
     while (!typedText().contains("abc") && !deadline.hasExpired())
         QThread::msleep(20);
@@ -174,12 +156,12 @@ TEST_F(X11GlobalInputTest, HeldShortcutRepeatsAsAutorepeatAndItsKeyUpIsReported)
     filter.consume = {altTab};
     input.setShortcuts({altTab});
     QSignalSpy released(&input, &GlobalInput::keyReleased);
-    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("alt+Tab")}));
+    ASSERT_TRUE(xdotool(QStringLiteral("keydown alt+Tab")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 1; }, 5000));
     // Held past the keyboard's repeat delay: whatever repeats come are marked as such.
     QTest::qWait(900);
     EXPECT_EQ(fired(altTab), 1) << filter.seen.size() << " key-downs seen";
-    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("alt+Tab")}));
+    ASSERT_TRUE(xdotool(QStringLiteral("keyup alt+Tab")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !released.isEmpty(); }, 5000));
     EXPECT_EQ(released.first().first().toInt(), tabKey);
 }
@@ -189,17 +171,16 @@ TEST_F(X11GlobalInputTest, HeldShortcutRepeatsAsAutorepeatAndItsKeyUpIsReported)
 TEST_F(X11GlobalInputTest, CombinationsHeldElsewhereOrReleasedReachTheFocusedWindow)
 {
     // Another client takes Alt+C with Caps Lock on.
-    xcb_connection_t *other = xcb_connect(nullptr, nullptr);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    auto other = std::make_unique<X11Session>();
     const xcb_void_cookie_t grab =
-        xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_1 | XCB_MOD_MASK_LOCK, xkbKeycodeForKeyCode(cKey),
-                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    ASSERT_EQ(xcb_request_check(other, grab), nullptr);
+        xcb_grab_key_checked(other->xcb(), 1, other->root(), XCB_MOD_MASK_1 | XCB_MOD_MASK_LOCK,
+                             xkbKeycodeForKeyCode(cKey), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    ASSERT_EQ(xcb_request_check(other->xcb(), grab), nullptr);
     filter.consume = {altTab, altC};
     EXPECT_EQ(input.setShortcuts({altC, altTab}), QList<KeyCombination>{altC});
     startRecordingTerminal();
     for (const char *keys : {"alt+c", "alt+Tab"})
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QLatin1String(keys)}));
+        ASSERT_TRUE(xdotool(QStringLiteral("key ") + QLatin1String(keys)));
     settleTerminal();
     ASSERT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 1; }, 5000));
     EXPECT_EQ(fired(altC), 0);
@@ -207,13 +188,13 @@ TEST_F(X11GlobalInputTest, CombinationsHeldElsewhereOrReleasedReachTheFocusedWin
     EXPECT_NE(altCTyped, QByteArray()) << "Alt+C was kept from the focused window";
 
     input.setShortcuts({});
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+Tab")}));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
     settleTerminal();
     EXPECT_EQ(fired(altTab), 1);
     EXPECT_NE(typedBesidesSettling(), altCTyped) << "a released Alt+Tab was kept from the focused window";
 
     // Once the other client is gone, asking again gets the combination.
-    xcb_disconnect(other);
+    other.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return input.setShortcuts({altC, altTab}).isEmpty(); }, 5000));
 }
 
@@ -221,13 +202,9 @@ TEST_F(X11GlobalInputTest, CombinationsHeldElsewhereOrReleasedReachTheFocusedWin
 // used to get it only when its window mapped anew, so the keys went to the window behind it.
 TEST_F(X11GlobalInputTest, KeyboardAskedForBeforeTheTapIsTakenWhenTheTapComes)
 {
-    xcb_connection_t *other = xcb_connect(nullptr, nullptr);
-    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(other)).data;
-    const xcb_window_t surface = xcb_generate_id(other);
-    const uint32_t overrideRedirect = 1;
-    xcb_create_window(other, XCB_COPY_FROM_PARENT, surface, screen->root, 0, 0, 100, 100, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
-                      &overrideRedirect);
+    const X11Session session;
+    xcb_connection_t *other = session.xcb();
+    const xcb_window_t surface = X11Clients::createWindow(other, session.root(), QRect(0, 0, 100, 100), true);
     xcb_map_window(other, surface);
     std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr)); // mapped by now
     {
@@ -236,11 +213,10 @@ TEST_F(X11GlobalInputTest, KeyboardAskedForBeforeTheTapIsTakenWhenTheTapComes)
         ASSERT_TRUE(later.createTap());
         // What the server says: the keyboard is taken.
         auto *grab = xcb_grab_keyboard_reply(
-            other, xcb_grab_keyboard(other, 0, screen->root, XCB_CURRENT_TIME, 1, 1), nullptr);
+            other, xcb_grab_keyboard(other, 0, session.root(), XCB_CURRENT_TIME, 1, 1), nullptr);
         EXPECT_EQ(grab->status, XCB_GRAB_STATUS_ALREADY_GRABBED);
         std::free(grab);
     }
-    xcb_disconnect(other);
 }
 
 // Every named key of the table sits where the server's US map puts that key, so a hotkey grabs
@@ -254,8 +230,8 @@ TEST_F(X11GlobalInputTest, EveryKeyOfTheTableIsWhereTheUSMapPutsIt)
         {"End", 0xff57},    {"Page Down", 0xff56}, {"Left", 0xff51},    {"Up", 0xff52},
         {"Right", 0xff53},  {"Down", 0xff54},      {"key 10", '<'}, // the extra key beside left Shift
     };
-    xcb_connection_t *x = xcb_connect(nullptr, nullptr);
-    xcb_key_symbols_t *map = xcb_key_symbols_alloc(x);
+    const X11Session session;
+    xcb_key_symbols_t *map = xcb_key_symbols_alloc(session.xcb());
     int rows = 0;
     for (int key = 0; key < 128; ++key) {
         const quint32 keycode = xkbKeycodeForKeyCode(key);
@@ -270,15 +246,12 @@ TEST_F(X11GlobalInputTest, EveryKeyOfTheTableIsWhereTheUSMapPutsIt)
     }
     EXPECT_EQ(rows, 74);
     xcb_key_symbols_free(map);
-    xcb_disconnect(x);
 }
 
 TEST_F(X11GlobalInputTest, WheelTicksArriveWithTheirDirectionAndThePointer)
 {
     QSignalSpy wheel(&input, &GlobalInput::wheelScrolled);
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("880")}));
-    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("4")}));
-    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("5")}));
+    ASSERT_TRUE(xdotool(QStringLiteral("mousemove 300 880 click 4 click 5")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return wheel.count() == 2; }, 5000));
     EXPECT_EQ(wheel.at(0).at(0).toInt(), 1);
     EXPECT_EQ(wheel.at(1).at(0).toInt(), -1);

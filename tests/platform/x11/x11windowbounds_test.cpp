@@ -5,6 +5,7 @@
 #include "platform/x11/x11feedback.h"
 #include "platform/x11/x11session.h"
 #include "platform/x11/x11windowbounds.h"
+#include "support/x11clients.h"
 
 using namespace qv;
 
@@ -14,10 +15,7 @@ TEST(X11WindowBounds, ReportsAWindowsRootFrameAndNothingForUnknownNumbers)
     ASSERT_TRUE(session.isValid());
     xcb_connection_t *c = session.xcb();
     // Override-redirect: no window manager moves it, so the frame is exactly the one asked for.
-    const xcb_window_t window = xcb_generate_id(c);
-    const uint32_t values[] = {1};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, session.root(), 120, 80, 300, 200, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, values);
+    const xcb_window_t window = X11Clients::createWindow(c, session.root(), QRect(120, 80, 300, 200), true);
     xcb_map_window(c, window);
     xcb_flush(c);
 

@@ -382,9 +382,7 @@ TEST_F(X11WindowServicesTest, MalformedIconFallsBackToAGenericIcon)
 TEST_F(X11WindowServicesTest, IconGeometryOfFourCardinalsOnAPanelIsADockTile)
 {
     xcb_connection_t *c = session.xcb();
-    const xcb_window_t panel = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, panel, session.root(), 0, 0, 800, 40, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_window_t panel = X11Clients::createWindow(c, session.root(), QRect(0, 0, 800, 40));
     xcb_ewmh_set_wm_window_type(session.ewmh(), panel, 1, &session.ewmh()->_NET_WM_WINDOW_TYPE_DOCK);
     xcb_map_window(c, panel);
     xcb_flush(c);

@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <memory>
 
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11session.h"
 #include "platform/x11/x11workspace.h"
+#include "support/x11clients.h"
 
 using namespace qv;
 
@@ -19,24 +17,10 @@ namespace {
 class X11WorkspaceTest : public ::testing::Test
 {
 protected:
-    ~X11WorkspaceTest() override
-    {
-        for (auto &process : clients) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
-    }
-
     qint64 startXterm()
     {
-        auto process = std::make_unique<QProcess>();
-        process->start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("40x8"),
-                                                 QStringLiteral("-e"), QStringLiteral("sleep 600")});
-        if (!process->waitForStarted(5000))
-            return 0;
-        const qint64 pid = process->processId();
-        clients.push_back(std::move(process));
-        return pid;
+        return clients.start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("40x8"),
+                                                       QStringLiteral("-e"), QStringLiteral("sleep 600")});
     }
 
     bool isListed(qint64 pid) const
@@ -52,7 +36,7 @@ protected:
     X11Session session;
     X11DesktopEntries entries;
     X11Workspace workspace{connection, session, entries};
-    std::vector<std::unique_ptr<QProcess>> clients;
+    X11Clients clients;
 };
 
 } // namespace
@@ -78,7 +62,7 @@ TEST_F(X11WorkspaceTest, ClientProgramAppearsWhenItMapsAndGoesWhenKilled)
         }
     }
 
-    clients.back()->kill();
+    clients.kill(pid);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !isListed(pid); }, 10000));
     ASSERT_EQ(terminated.count(), 1);
     EXPECT_EQ(terminated.first().first().toLongLong(), pid);
@@ -135,16 +119,13 @@ TEST_F(X11WorkspaceTest, HidingOtherApplicationsIconifiesTheirWindowsOnlyAndAnno
 
     // What the window manager says, read with a tool of its own: WM_STATE of each client.
     auto iconic = [](qint64 pid) {
-        QProcess xdotool;
-        xdotool.start(QStringLiteral("xdotool"),
-                      {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(pid)});
-        xdotool.waitForFinished(5000);
-        for (const QString &window :
-             QString::fromLatin1(xdotool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
-            QProcess xprop;
-            xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")});
-            xprop.waitForFinished(5000);
-            if (QString::fromLatin1(xprop.readAllStandardOutput()).contains(QStringLiteral("Iconic")))
+        const QString windows =
+            X11Clients::output(QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(pid)});
+        for (const QString &window : windows.split(u'\n', Qt::SkipEmptyParts)) {
+            if (X11Clients::output(QStringLiteral("xprop"),
+                                   {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")})
+                    .contains(QStringLiteral("Iconic")))
                 return true;
         }
         return false;
