@@ -362,18 +362,22 @@ INSTANTIATE_TEST_SUITE_P(
                       IconCase{"header only", {32}, QSize(0, 0)}),
     [](const ::testing::TestParamInfo<IconCase> &info) { return std::to_string(info.index); });
 
-TEST_F(X11WindowServicesTest, MalformedIconFallsBackToAGenericIcon)
+TEST_F(X11WindowServicesTest, PublishedIconIsTheAppIconAndAMalformedOneFallsBackToAGenericIcon)
 {
-    // A window written here, claiming the process of a program that draws nothing itself.
+    // Windows written here, claiming the processes of programs that draw nothing themselves.
     const qint64 owner = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
-    const xcb_window_t window =
-        X11Clients::createClientWindow(session, owner, "Broken", {64, 64, 0xffffffff, 0xffffffff});
-    ASSERT_TRUE(waitForWindow(owner));
+    const qint64 drawn = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    const xcb_window_t windows[] = {
+        X11Clients::createClientWindow(session, owner, "Broken", {64, 64, 0xffffffff, 0xffffffff}),
+        X11Clients::createClientWindow(session, drawn, "Drawn", iconData({{48, 48}}))};
+    ASSERT_TRUE(waitForWindow(owner) && waitForWindow(drawn));
 
     X11AppIcons icons(session, entries);
     EXPECT_FALSE(icons.applicationIcon(owner).isNull());
+    EXPECT_EQ(icons.applicationIcon(drawn).pixel(24, 24), 0xff336699u);
     EXPECT_TRUE(icons.iconForBundle(QStringLiteral("Broken")).isNull());
-    xcb_destroy_window(session.xcb(), window);
+    for (const xcb_window_t window : windows)
+        xcb_destroy_window(session.xcb(), window);
     xcb_flush(session.xcb());
 }
 
