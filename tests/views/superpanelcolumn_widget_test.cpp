@@ -13,6 +13,7 @@
 #include "views/items/clipboarditemview.h"
 #include "views/items/expandedshelfcard.h"
 #include "views/items/itemrules.h"
+#include "views/items/safeimagepreview.h"
 #include "views/items/shelfitemview.h"
 #include "views/superpanel/clipboardpreviewbubble.h"
 #include "views/superpanel/gallerypreviewlayer.h"
@@ -76,11 +77,9 @@ TEST_F(SuperPanelColumnTest, buildsOnlyTheRowsNearTheVisiblePartOfALongHistory)
 
 TEST_F(SuperPanelColumnTest, aDraggedSensitiveRowCarriesItsMaskNotTheSecret)
 {
-    const ClipboardItem secret = addClip(QStringLiteral("hunter2-password"), true);
+    addClip(QStringLiteral("hunter2-password"), true);
     std::unique_ptr<QMimeData> data(ClipboardShelfColumn::clipboardDragData(m_clipboard->history().first()));
     EXPECT_EQ(data->text(), QString(8, QChar(0x2022)));
-    EXPECT_FALSE(data->text().contains(QStringLiteral("hunter2")));
-    Q_UNUSED(secret);
 }
 
 TEST_F(SuperPanelColumnTest, shelfClearButtonAndDropHintFollowTheShelf)
@@ -164,7 +163,6 @@ TEST_F(SuperPanelColumnTest, restingOnAnEyeOpensTheBubbleBelowIt)
     ClipboardItemView *row = restOnTopEye();
     ClipboardPreviewBubble *bubble = m_column->bubble();
     ASSERT_TRUE(bubble->isVisible());
-    EXPECT_EQ(bubble->content(), ColumnRules::BubbleContent::Text);
     EXPECT_EQ(bubble->countText(), QStringLiteral("10 chars"));
     EXPECT_EQ(bubble->textView()->toPlainText(), QStringLiteral("0123456789"));
     const QRect eye =
@@ -184,15 +182,20 @@ TEST_F(SuperPanelColumnTest, restingOnAnEyeOpensTheBubbleBelowIt)
 
 TEST_F(SuperPanelColumnTest, aSensitiveTextShowsTheProtectedNoticeWhileMaskingIsOn)
 {
-    const ClipboardItem item = addClip(QStringLiteral("4111 1111 1111 1111"), true);
+    ClipboardItem cached = newClip();
+    cached.isImage = true;
+    cached.imageURL = writeImage(QStringLiteral("cached.png"), QSize(400, 300), Qt::darkMagenta);
+    m_state->showClipboardPreview(cached, QRectF(200, 150, 26, 26));
+    ASSERT_TRUE(m_column->bubble()->filePreview()->isVisible());
+    addClip(QStringLiteral("4111 1111 1111 1111"), true);
     m_state->showClipboardPreview(m_clipboard->history().first(), QRectF(200, 150, 26, 26));
     QApplication::processEvents();
     EXPECT_EQ(m_column->bubble()->content(), ColumnRules::BubbleContent::Protected);
     EXPECT_FALSE(m_column->bubble()->textView()->isVisible());
+    EXPECT_FALSE(m_column->bubble()->filePreview()->isVisible()) << "the picture before gives way";
     shot(*m_column, QStringLiteral("superpanel-column-masked-bubble"));
     m_settings.set(Settings::maskSensitiveClipboard, false);
     EXPECT_EQ(m_column->bubble()->content(), ColumnRules::BubbleContent::Text);
-    Q_UNUSED(item);
 }
 
 class SuperPanelGalleryTest : public SuperPanelColumnTest
@@ -244,6 +247,10 @@ TEST_F(SuperPanelGalleryTest, showsTheTwentyNewestClipsInTwoColumnsAndReflowsAft
     m_scheduler.advance(1);
     QApplication::processEvents();
     EXPECT_EQ(moved->pos(), topLeft);
+    m_clipboard->deleteItem(m_clipboard->history().first());
+    m_scheduler.advance(0.05);
+    m_gallery->hide();
+    EXPECT_EQ(m_gallery->leftCards().first()->pos(), topLeft) << "hidden on its way, it stops in place";
 }
 
 // Both columns start at the top, and a card is as tall as its content at the width it was given:
@@ -540,11 +547,9 @@ TEST_F(SuperPanelColumnTest, aDeletionSpringsTheRowsBelowUpAndClearingLeavesNoFa
 
 TEST_F(SuperPanelColumnTest, extractTextCopiesOnlyTextThatWasFound)
 {
-    const QUuid id = m_shelf->addItem(writeImage(QStringLiteral("scan.png"), QSize(40, 20), Qt::white));
+    m_shelf->addItem(writeImage(QStringLiteral("scan.png"), QSize(40, 20), Qt::white));
     m_scheduler.advance(0.1);
-    ShelfItem image;
-    for (const ShelfItem &item : m_shelf->items())
-        image = item.id == id ? item : image;
+    const ShelfItem image = m_shelf->items().value(0);
     ASSERT_TRUE(image.type.startsWith(QStringLiteral("image/")));
     auto extract = [&] {
         QMenu *menu = ExpandedShelfCard::shelfMenu(nullptr, image, *m_shelf, m_sim.pasteboard, {}, {}, true);
