@@ -6,8 +6,9 @@ programs that link the mutated file, runs them, records whether any failed (caug
 (missed), and puts the file back. Prints the share caught, per folder, and every miss as a diff.
 
 Operators: invert a condition, shift a comparison's bound by one, drop a call statement, swap two
-arguments of a call, replace a constant. A mutation that does not compile is not counted; another
-place is drawn instead.
+arguments of a call, replace a constant. A mutation that does not compile, or that changes no test
+program's binary, is not counted; another place is drawn instead. A failing program counts as a
+catch only if it fails again with the mutation and passes without it.
 
 The tree is never left changed: each file is restored when its mutation ends, on every exit path
 (an exception, Ctrl+C, SIGTERM); a run killed outright leaves a backup that the next run restores
@@ -422,7 +423,7 @@ def main():
 
     def ctest_command(programs):
         return ["ctest", "--test-dir", str(build), "-R", "^(" + "|".join(programs) + ")$", "-j", "2",
-                "--stop-on-failure", "--timeout", str(args.timeout)]
+                "--stop-on-failure", "--output-on-failure", "--timeout", str(args.timeout)]
 
     log_path = build / "mutate.log"
     report_path = build / "mutate-report.txt"
@@ -466,6 +467,13 @@ def main():
                         test_seconds += seconds
                 mutation.outcome = "missed" if code == 0 else "caught"
                 failed = failed_programs(build) if code not in (0, None) else []
+                # A failure counts only if it happens again: one slow start of a real program on a
+                # loaded machine is not a caught fault.
+                if failed and run(ctest_command(failed), args.timeout + 60, log)[0] == 0:
+                    tree.revert()
+                    print(f"mutate: {' '.join(failed)} failed once and then passed with "
+                          f"{mutation.where()} mutated; not counted")
+                    continue
                 mutation.tests = failed or programs
                 mutation.seconds = build_seconds + test_seconds
                 tree.revert()
