@@ -210,6 +210,10 @@ TEST_F(ImageDecodingTest, JpegsThatWouldCostPastTheBudgetAreRefusedByTheirHeader
         QSize stated;
         EXPECT_EQ(ImageDecoding::readData(photo, QSize(320, 320), &stated).size(), QSize(320, 240));
         EXPECT_EQ(stated, QSize(1200, 900));
+        // The same photo from a camera held upright (EXIF orientation 6, turned a quarter) stands up.
+        photo.insert(2, QByteArray::fromHex("ffe10022457869660000" "49492a0008000000" "0100"
+                                            "120103000100000006000000" "00000000"));
+        EXPECT_EQ(ImageDecoding::readData(photo, QSize(320, 320)).size(), QSize(240, 320));
     }
 }
 
