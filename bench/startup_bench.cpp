@@ -208,8 +208,9 @@ Start startOnce(OwnDesktop &own, const QStringList &environment,
     Start start;
     QProcess app;
     app.setEnvironment(environment);
-    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The program's console stays out of the figures; QV_BENCH_APP_LOG names a file to keep it in.
     app.setStandardOutputFile(QProcess::nullDevice());
+    app.setStandardErrorFile(qEnvironmentVariable("QV_BENCH_APP_LOG", QProcess::nullDevice()), QIODevice::Append);
     QElapsedTimer clock;
     clock.start();
     app.start(QStringLiteral(QV_APP_BINARY), {QStringLiteral("--platform=x11")});

@@ -1,5 +1,9 @@
-# Sourced: gives the calling script a session bus and, when no DISPLAY is set, a private Xvfb with
-# openbox, all ended when that script exits (its EXIT trap).
+# Sourced: gives the calling script a desktop of its own for the x11 tests, whatever DISPLAY holds:
+# a private Xvfb (1440x900) with openbox and a private session bus, all ended when that script exits
+# (its EXIT trap). The tests type keys, grab the keyboard and start panels, trays and terminals; none
+# of that may happen on the desktop of the person who runs them.
+# QV_TEST_DISPLAY=:N runs them on that display instead, on purpose: its window manager must leave the
+# hotkeys the tests press (Alt+Tab) free, and what the tests start shows there.
 desktop_cleanup()
 {
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" "${wm_pid:-}" 2>/dev/null
@@ -7,20 +11,23 @@ desktop_cleanup()
     true
 }
 trap desktop_cleanup EXIT
-if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-    # A session bus of our own. Without one, the first program to ask for it has libdbus start one
-    # for the display and wait for its address on a pipe; a client program the tests start at that
-    # moment inherits the pipe, and the wait lasts as long as that program.
-    busfile=$(mktemp)
-    dbus-daemon --session --nofork --print-address=3 3> "$busfile" > /dev/null 2>&1 &
-    bus_pid=$!
-    for _ in $(seq 100); do [ -s "$busfile" ] && break; sleep 0.1; done
-    [ -s "$busfile" ] || { echo "dbus-daemon did not start" >&2; exit 1; }
-    DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$busfile")
-    export DBUS_SESSION_BUS_ADDRESS
-    rm -f "$busfile"
-fi
-if [ -z "${DISPLAY:-}" ]; then
+# Nothing of the caller's session: its buses, its session manager, a Wayland compositor Qt would
+# pick before the X server.
+unset DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS SESSION_MANAGER WAYLAND_DISPLAY
+# A session bus of our own. Without one, the first program to ask for it has libdbus start one for
+# the display and wait for its address on a pipe; a client program the tests start at that moment
+# inherits the pipe, and the wait lasts as long as that program.
+busfile=$(mktemp)
+dbus-daemon --session --nofork --print-address=3 3> "$busfile" > /dev/null 2>&1 &
+bus_pid=$!
+for _ in $(seq 100); do [ -s "$busfile" ] && break; sleep 0.1; done
+[ -s "$busfile" ] || { echo "dbus-daemon did not start" >&2; exit 1; }
+DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$busfile")
+export DBUS_SESSION_BUS_ADDRESS
+rm -f "$busfile"
+if [ -n "${QV_TEST_DISPLAY:-}" ]; then
+    export DISPLAY=$QV_TEST_DISPLAY
+else
     # Xvfb picks a free display itself, so runs on one machine do not meet on the same screen.
     displayfile=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1440x900x24 -nolisten tcp 3> "$displayfile" > /dev/null 2>&1 &
@@ -35,9 +42,12 @@ if [ -z "${DISPLAY:-}" ]; then
         /etc/xdg/openbox/rc.xml > "$rc"
     openbox --config-file "$rc" > /dev/null 2>&1 &
     wm_pid=$!
-    # The x11 tests need a window manager that already manages windows.
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && break
-        sleep 0.1
-    done
 fi
+# The x11 tests need a window manager that already manages windows: without one they would fail
+# one by one, each after its own wait.
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' ||
+    { echo "no window manager runs on $DISPLAY after 10 s" >&2; exit 1; }

@@ -8,11 +8,14 @@ programs that link the mutated file, runs them, records whether any failed (caug
 Operators: invert a condition, shift a comparison's bound by one, drop a call statement, swap two
 arguments of a call, replace a constant. A mutation that does not compile, or that changes no test
 program's binary, is not counted; another place is drawn instead. A failing program counts as a
-catch only if it fails again with the mutation and passes without it.
+catch only if it fails again with the mutation and passes without it; one that fails once and then
+passes is judged by a third run. Tests that outlive their time are run again, never counted as a
+catch for it. Every file named that cannot be sampled (no place to change, no test program that
+links it, test programs that fail unmutated) is reported.
 
 The tree is never left changed: each file is restored when its mutation ends, on every exit path
-(an exception, Ctrl+C, SIGTERM); a run killed outright leaves a backup that the next run restores
-before it starts.
+(an exception, Ctrl+C, SIGTERM, which end the run with what was counted so far); a run killed
+outright leaves a backup that the next run restores before it starts.
 """
 
 import argparse
@@ -323,24 +326,56 @@ def linked_inputs(build, tests):
     return inputs
 
 
+def query(build, *targets):
+    return subprocess.run(["ninja", "-C", str(build), "-t", "query", *targets],
+                          capture_output=True, text=True).stdout
+
+
+def query_outputs(build, *targets):
+    """What ninja builds from `targets` (the lines under each "outputs:")."""
+    found, section = set(), None
+    for line in query(build, *targets).split("\n"):
+        if line and not line.startswith(" "):
+            section = None
+        elif line.strip() == "outputs:":
+            section = "outputs"
+        elif line.strip().endswith(":"):
+            section = None
+        elif section == "outputs" and line.strip():
+            found.add(line.strip())
+    return found
+
+
 def covering_programs(build, inputs, only, source):
-    """The test programs that link the file, directly or through its library."""
-    out = subprocess.run(["ninja", "-C", str(build), "-t", "query", str(ROOT / source)],
-                         capture_output=True, text=True).stdout
-    objects = [line.strip() for line in out.split("\n") if line.strip().endswith(".o")]
+    """The test programs that run the file, and what the file is built into besides them: the
+    programs that link it, directly or through its library; for a file of the application itself or
+    of a module loaded at run time (not linked by any program), the programs that are built after it
+    (a library that loads the module, the application a test starts). Returns (programs, artefacts):
+    the files whose contents change with the file's code."""
+    objects = [line.strip() for line in query(build, str(ROOT / source)).split("\n")
+               if line.strip().endswith(".o")]
     if not objects:
-        return []
-    out = subprocess.run(["ninja", "-C", str(build), "-t", "query", *objects],
-                         capture_output=True, text=True).stdout
-    linked = set(objects) | {line.strip() for line in out.split("\n") if line.strip().endswith(".a")}
-    return sorted(p for p, used in inputs.items() if used & linked and (not only or re.search(only, p)))
+        return [], []
+    made = query_outputs(build, *objects)
+    linked = set(objects) | {o for o in made if o.endswith(".a")}
+    artefacts = []
+    if not any(o.endswith(".a") for o in made):
+        # An executable or a module: the programs that need it built first.
+        artefacts = sorted(o for o in made if o.endswith(".so") or Path(o).name == "quorvantis")
+        if artefacts:
+            after = query_outputs(build, *artefacts)
+            linked |= {o for o in after if o.endswith(".a")}
+            linked |= {Path(o).name for o in after if o.startswith("tests/")}
+    programs = sorted(p for p, used in inputs.items()
+                      if (used & linked or p in linked) and (not only or re.search(only, p)))
+    return programs, artefacts
 
 
-def digest(build, programs):
+def digest(build, files):
     result = {}
-    for p in programs:
-        path = build / "tests" / p
-        result[p] = hashlib.sha1(path.read_bytes()).hexdigest() if path.exists() else None
+    for f in files:
+        path = build / f if "/" in f else build / "tests" / f
+        result[f] = hashlib.sha1(path.read_bytes()).hexdigest() if path.exists() else None
     return result
 
 
@@ -350,6 +385,11 @@ def failed_programs(build):
     if not path.exists():
         return []
     return [line.split(":", 1)[1].strip() for line in path.read_text().splitlines() if ":" in line]
+
+
+def batch_allowance(programs, per_test):
+    """Seconds a ctest run of `programs` two at a time may take when each uses all of its own time."""
+    return per_test * ((len(programs) + 1) // 2) + 60
 
 
 def run(cmd, timeout, log):
@@ -411,34 +451,69 @@ def main():
     tree = Tree(build / "mutate-backup.json")
     tree.recover()
 
+    stopping = []
+
     def stop(signum, _frame):
-        raise KeyboardInterrupt(f"signal {signum}")
+        if not stopping:  # once: a second signal must not cut the restore short
+            stopping.append(signum)
+            raise KeyboardInterrupt(f"signal {signum}")
 
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGHUP, stop)
+    signal.signal(signal.SIGINT, stop)
 
     tests = ctest_names(build)
     inputs = linked_inputs(build, tests)
     display_tests = ctest_names(build, "x11")
 
+    # Files no mutation can be drawn from are named, so a share is never read as covering them.
+    covering, artefacts, unsampled = {}, {}, {}
+    places = {}
+    for m in pool:
+        places[m.path] = places.get(m.path, 0) + 1
+    for f in files:
+        if not places.get(f):
+            unsampled[f] = "no place the operators can change"
+            continue
+        covering[f], artefacts[f] = covering_programs(build, inputs, args.tests, f)
+        if not covering[f]:
+            unsampled[f] = ("no test program matching --tests links it" if args.tests
+                            else "no test program links it")
+    for f in sorted(unsampled):
+        print(f"mutate: not sampled: {f} ({unsampled[f]})")
+    order = [m for m in order if m.path not in unsampled]
+
     def ctest_command(programs):
         return ["ctest", "--test-dir", str(build), "-R", "^(" + "|".join(programs) + ")$", "-j", "2",
                 "--stop-on-failure", "--output-on-failure", "--timeout", str(args.timeout)]
 
+    def run_programs(programs, log):
+        """Runs the programs, the quick ones first and those on the real display only when the quick
+        ones pass. Returns ("passed" | "failed" | "outlived", the failed programs, seconds)."""
+        code, seconds = 0, 0.0
+        for batch in ([p for p in programs if p not in display_tests],
+                      [p for p in programs if p in display_tests]):
+            if batch and code == 0:
+                code, took = run(ctest_command(batch), batch_allowance(batch, args.timeout), log)
+                seconds += took
+        if code is None:
+            return "outlived", [], seconds
+        if code == 0:
+            return "passed", [], seconds
+        return "failed", failed_programs(build) or list(programs), seconds
+
     log_path = build / "mutate.log"
     report_path = build / "mutate-report.txt"
-    done, baseline_ok, baseline_failed, covering, unchanged = [], set(), set(), {}, 0
+    done, baseline_ok, baseline_failed, unchanged, unjudged = [], set(), set(), 0, []
     print(f"mutate: {len(pool)} places in {len(files)} files; counting {args.count}")
     try:
         with open(log_path, "w") as log:
             for mutation in order:
                 if len(done) >= args.count:
                     break
-                programs = covering.get(mutation.path)
-                if programs is None:
-                    programs = covering[mutation.path] = covering_programs(build, inputs, args.tests,
-                                                                           mutation.path)
-                if not programs or any(p in baseline_failed for p in programs):
+                programs = covering[mutation.path]
+                if any(p in baseline_failed for p in programs):
+                    unsampled.setdefault(mutation.path, "its test programs fail without any mutation")
                     continue
                 # Built from the unchanged file first (the last mutation may have left its objects),
                 # so that a program whose binary the mutation does not change is not run: it does not
@@ -446,34 +521,48 @@ def main():
                 build_command = ["cmake", "--build", str(build), "-j", str(args.jobs), "--target"]
                 if run(build_command + programs, 1800, log)[0] != 0:
                     sys.exit(f"mutate: the build fails without any mutation (see {log_path})")
-                before = digest(build, programs)
+                before = digest(build, programs + artefacts[mutation.path])
                 tree.apply(mutation)
                 code, build_seconds = run(build_command + programs, 1800, log)
                 if code != 0:
                     tree.revert()
                     continue
-                after = digest(build, programs)
-                programs = [p for p in programs if before[p] != after[p]]
+                after = digest(build, programs + artefacts[mutation.path])
+                if any(before[a] != after[a] for a in artefacts[mutation.path]):
+                    pass  # every program that runs the changed module or application
+                else:
+                    programs = [p for p in programs if before[p] != after[p]]
                 if not programs:
                     tree.revert()
                     unchanged += 1
                     continue
-                # The quick programs first; those on the real display only when the quick ones pass.
-                code, test_seconds = 0, 0.0
-                for batch in ([p for p in programs if p not in display_tests],
-                              [p for p in programs if p in display_tests]):
-                    if batch and code == 0:
-                        code, seconds = run(ctest_command(batch), args.timeout + 60, log)
-                        test_seconds += seconds
-                mutation.outcome = "missed" if code == 0 else "caught"
-                failed = failed_programs(build) if code not in (0, None) else []
+                outcome, failed, test_seconds = run_programs(programs, log)
+                if outcome == "outlived":
+                    # A loaded machine, not a caught fault: the same tests once more.
+                    print(f"mutate: the tests of {mutation.where()} outlived their time; run again")
+                    outcome, failed, seconds = run_programs(programs, log)
+                    test_seconds += seconds
+                    if outcome == "outlived":
+                        tree.revert()
+                        unjudged.append(mutation)
+                        print(f"mutate: the tests of {mutation.where()} outlived their time twice; "
+                              "not judged")
+                        continue
                 # A failure counts only if it happens again: one slow start of a real program on a
-                # loaded machine is not a caught fault.
-                if failed and run(ctest_command(failed), args.timeout + 60, log)[0] == 0:
-                    tree.revert()
-                    print(f"mutate: {' '.join(failed)} failed once and then passed with "
-                          f"{mutation.where()} mutated; not counted")
-                    continue
+                # loaded machine is not a caught fault. Failed once and passed once, a third run
+                # decides.
+                if outcome == "failed":
+                    again, _ = run(ctest_command(failed), batch_allowance(failed, args.timeout), log)
+                    if again is None:  # outlived its time: once more, as above
+                        again, _ = run(ctest_command(failed), batch_allowance(failed, args.timeout), log)
+                    if again == 0:
+                        third, _ = run(ctest_command(failed), batch_allowance(failed, args.timeout), log)
+                        outcome = "passed" if third == 0 else "failed"
+                        print(f"mutate: {' '.join(failed)} failed once and passed once with "
+                              f"{mutation.where()} mutated; the third run {outcome}")
+                        if outcome == "passed":
+                            failed = []
+                mutation.outcome = "caught" if outcome == "failed" else "missed"
                 mutation.tests = failed or programs
                 mutation.seconds = build_seconds + test_seconds
                 tree.revert()
@@ -481,7 +570,7 @@ def main():
                     # A failure means something only if the same programs pass unmutated.
                     run(["cmake", "--build", str(build), "-j", str(args.jobs), "--target", *failed],
                         1800, log)
-                    code, _ = run(ctest_command(failed), args.timeout + 60, log)
+                    code, _ = run(ctest_command(failed), batch_allowance(failed, args.timeout), log)
                     if code != 0:
                         print(f"mutate: {' '.join(failed)} fail without any mutation; skipped")
                         baseline_failed.update(failed)
@@ -501,6 +590,9 @@ def main():
     caught = sum(m.outcome == "caught" for m in done)
     lines.append(f"caught {caught} of {len(done)}: {100 * caught / len(done):.0f} % "
                  f"({unchanged} more changed no test program's binary and were not counted)")
+    if unjudged:
+        lines.append(f"not judged, their tests outlived their time twice: "
+                     f"{', '.join(m.where() for m in unjudged)}")
     groups = {}
     for m in done:
         groups.setdefault(group_of(m.path), []).append(m)
@@ -508,6 +600,10 @@ def main():
         ms = groups[g]
         c = sum(m.outcome == "caught" for m in ms)
         lines.append(f"  {g:40} {c:3} of {len(ms):3}")
+    if unsampled:
+        lines.append("\nnot sampled:")
+        for f in sorted(unsampled):
+            lines.append(f"  {f} ({unsampled[f]})")
     missed = [m for m in done if m.outcome == "missed"]
     if missed:
         lines.append("\nmissed:")

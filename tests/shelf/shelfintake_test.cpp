@@ -1,11 +1,13 @@
 #include <QSignalSpy>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStorageInfo>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <limits>
+#include <ranges>
 
 #include "core/diagnostics/diagevents.h"
 #include "shelf/filecopy.h"
@@ -265,6 +267,44 @@ TEST_F(ShelfIntakeTest, ACopyThatWouldFillTheDiskIsReferencedInPlace)
     EXPECT_EQ(shelfFiles(), QStringList());
     EXPECT_TRUE(FileCopy::hasRoom(100, 1100, 1000)) << "exactly the minimum left free is enough";
     EXPECT_FALSE(FileCopy::hasRoom(101, 1100, 1000));
+}
+
+// A copy keeps its original's permissions, made readable and writable by its owner so the shelf can
+// remove it again; a plain document never turns into a program (copies once came out executable).
+TEST_F(ShelfIntakeTest, CopiesKeepTheirPermissionsAndStayWritableByTheirOwner)
+{
+    const mode_t previousMask = ::umask(022);
+    const auto restoreMask = qScopeGuard([previousMask] { ::umask(previousMask); });
+    const struct
+    {
+        QString name;
+        mode_t mode;
+        mode_t copied;
+    } rows[] = {
+        {QStringLiteral("notes.txt"), 0644, 0644},      {QStringLiteral("secret.txt"), 0400, 0600},
+        {QStringLiteral("run.sh"), 0755, 0755},         {QStringLiteral("shared.txt"), 0666, 0644},
+        {QStringLiteral("tree"), 0550, 0750},           {QStringLiteral("tree/inner.txt"), 0640, 0640},
+    };
+    QDir(outsidePath()).mkpath(QStringLiteral("tree"));
+    for (const auto &row : rows) {
+        if (row.name != u"tree")
+            makeFile(row.name, "content");
+    }
+    for (const auto &row : std::views::reverse(rows)) // the folder is closed last
+        ASSERT_EQ(::chmod(QFile::encodeName(outsidePath(row.name)).constData(), row.mode), 0) << qPrintable(row.name);
+    const auto reopen = qScopeGuard([this] { ::chmod(QFile::encodeName(outsidePath(u"tree"_qs)).constData(), 0700); });
+    for (const auto &row : rows) {
+        if (!row.name.contains(u'/'))
+            m_manager->processFile(QUrl::fromLocalFile(outsidePath(row.name)));
+    }
+    settle();
+    ASSERT_EQ(m_manager->items().size(), 5);
+    for (const auto &row : rows) {
+        struct stat copied = {};
+        ASSERT_EQ(::stat(QFile::encodeName(shelfPath() + u'/' + row.name).constData(), &copied), 0) << qPrintable(row.name);
+        EXPECT_EQ(copied.st_mode & 07777, row.copied) << qPrintable(row.name) << " copied as "
+                                                       << QString::number(copied.st_mode & 07777, 8).toStdString();
+    }
 }
 
 TEST_F(ShelfIntakeTest, WeblocHoldsTheExactAddressEscaped)

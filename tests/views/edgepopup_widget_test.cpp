@@ -151,9 +151,14 @@ TEST_F(EdgePopupWidget, AFilterThatMatchesNothingShowsTheEmptyStateWithCountZero
 
     state->setSelectedFilter(EdgePopupState::ClipFilter::text);
     EXPECT_EQ(view->shownCount(), 2);
-    // A new popup starts with every kind again.
+    // A new popup starts with every kind again, its cards as well as its chips: a popup reopened
+    // once kept the old filter's cards (here none) under chips that said "All".
+    state->setSelectedFilter(EdgePopupState::ClipFilter::image);
     open(OverlayRoute::clipboard, PopupEdge::bottom);
     EXPECT_EQ(state->selectedFilter(), EdgePopupState::ClipFilter::all);
+    EXPECT_EQ(view->shownCount(), 2);
+    EXPECT_EQ(view->countText(), "2");
+    EXPECT_FALSE(view->showsEmptyState());
 }
 
 TEST_F(EdgePopupWidget, TheFilterCountsAndStacksTheKeptRowsOfALongHistory)

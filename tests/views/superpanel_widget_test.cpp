@@ -234,6 +234,23 @@ TEST_F(SuperPanelWidget, HoveringSelectsWithoutScrollingAndAClickFocusesAndClose
     EXPECT_EQ(dragSteps, 0) << "a press without 10 pt of movement runs no drag step";
 }
 
+// The hovered card's eye brings its window forward with the other applications hidden; a click on
+// it once did nothing at all.
+TEST_F(SuperPanelWidget, TheHoveredCardsEyeFocusesItsWindowHidingTheOthersAndCloses)
+{
+    open(6);
+    GlobalWindowCard *card = cards().at(3);
+    mouse(card, QEvent::MouseMove, cardCentre(card));
+    scheduler.advance(0.5);
+    QAbstractButton *eye = card->eyeButton();
+    ASSERT_TRUE(eye->isVisible());
+    QTest::mouseClick(eye, Qt::LeftButton, {}, eye->rect().center());
+    QApplication::processEvents();
+    const QString title = windows.itemAt(3).title;
+    EXPECT_EQ(calls, (QStringList{"focus:" + title, "hideOthers:" + title}));
+    EXPECT_FALSE(presented);
+}
+
 // Events reach widgets at whole points; the fractional edges are SuperPanelRules' cases.
 TEST_F(SuperPanelWidget, ADragShorterThan14PtFocusesHidingOthersALongerOneEndsTheDrag)
 {

@@ -67,18 +67,28 @@ TEST_F(WindowActionTest, MinimiseFallsBackToTheButtonAndGivesUpWithoutConfirmati
     desktop.windowServer.setBehaviour(viaButton, ignoring);
     ignoring.hasMinimizeButton = false;
     desktop.windowServer.setBehaviour(stubborn, ignoring);
+    // One whose accessibility refuses the request outright, and has no button either.
+    const quint32 refusing = addWindow(pid, "Draft", QRectF(600, 300, 500, 400));
+    SimWindowBehaviour withoutButton;
+    withoutButton.hasMinimizeButton = false;
+    desktop.windowServer.setBehaviour(refusing, withoutButton);
+    desktop.windowServer.axWindow(refusing)->setError(QStringLiteral("AXMinimized"), AXError::cannotComplete);
     list("Editor");
 
     start();
     engine->minimizeWindow(card(viaButton));
     engine->minimizeWindow(card(stubborn));
+    engine->minimizeWindow(card(refusing));
     scheduler.advance(2);
     // Four unconfirmed reads after the request, then the button.
     EXPECT_NEAR(timeOf(win(viaButton, "minimize"), "AXPress"), 0.05 + 4 * 0.045 - 0.045, 1e-6);
     EXPECT_TRUE(listed(viaButton)->isMinimized);
     EXPECT_FALSE(desktop.windowServer.window(viaButton)->isOnScreen);
-    // Nothing minimised the other window: its card stays as it is.
+    // Nothing minimised the other windows: their cards stay as they are (a refused request once
+    // marked its window minimised while it stayed on the screen).
     EXPECT_FALSE(listed(stubborn)->isMinimized);
+    EXPECT_FALSE(listed(refusing)->isMinimized);
+    EXPECT_TRUE(desktop.windowServer.window(refusing)->isOnScreen);
     EXPECT_EQ(publications, 1);
 }
 
