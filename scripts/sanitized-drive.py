@@ -6,7 +6,11 @@
 # Each step is picked at random from a seed that is printed (QV_SANRUN_SEED=N makes the same choices
 # again; the timing of the program may still differ).
 # Ends with a hover that must still map the bubble, and a _NET_WM_PING the program must answer.
-# Exit status: 0 when the program lived through it all and still answers, 1 otherwise.
+# A step that does not happen (no tray icon, no bubble at the first hover, a tray menu, a panel or a
+# settings window that does not open, a drop that adds nothing to the shelf) is a failure too: the
+# run goes on, and fails at its end.
+# Exit status: 0 when every step happened and the program lived through it all and still answers,
+# 1 otherwise.
 import argparse
 import os
 import random
@@ -32,6 +36,15 @@ started = 0.0
 def log(message):
     line = '%7.1f %s' % (time.monotonic() - started, message)
     print(line, flush=True)
+
+
+failures = []
+
+
+def fail(message):
+    """A step that did not happen: said at once, and the run fails at its end."""
+    failures.append(message)
+    log('FAIL: ' + message)
 
 
 def atom(name):
@@ -363,7 +376,7 @@ def super_panel():
     if not wait_for(full_screen_shown, 5):
         for m in reversed(modifiers):
             key_event(m, False)
-        log('%s showed nothing' % combo)
+        fail('%s showed no Super Panel' % combo)
         return
     count('super panel')
     # Tab again while Alt is held moves on; any other hotkey pressed again would close the panel.
@@ -400,7 +413,7 @@ def edge_popup():
     combo = random.choice(['Alt_L+c', 'Alt_L+s'])
     key(combo)
     if not wait_for(full_screen_shown, 4):
-        log('%s showed nothing' % combo)
+        fail('%s showed no edge popup' % combo)
         return
     count('edge popups')
     # Along the edges of the screen, where the popup sits, and across it.
@@ -468,29 +481,63 @@ def copy():
 
 
 drag_source = None
+drops = [0]
+
+
+def shelf_folder():
+    cache = os.environ.get('XDG_CACHE_HOME') or os.path.join(os.path.expanduser('~'), '.cache')
+    return os.path.join(cache, 'QuorvantisShelf')
+
+
+def shelved(stem):
+    """The entries of the shelf folder whose names start with `stem` (a copy may get a number)."""
+    try:
+        return [n for n in os.listdir(shelf_folder()) if n.startswith(stem)]
+    except OSError:
+        return []
+
+
+def start_drag_source(uri_list):
+    """The drag source, started afresh to drag the file the uri-list names, at the same place."""
+    global drag_source
+    if drag_source is not None and drag_source.poll() is None:
+        drag_source.kill()
+        drag_source.wait()
+        wait_for(lambda: 'qv-drag-source' not in clients(), 5)
+    # A helper of the run, not the program under test: its own reports are not looked at.
+    env = {k: v for k, v in os.environ.items() if not k.endswith('SAN_OPTIONS')}
+    env.update(ASAN_OPTIONS='detect_leaks=0', TSAN_OPTIONS='report_bugs=0')
+    drag_source = subprocess.Popen([args.drag_source, uri_list], env=env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+    if not wait_for(lambda: 'qv-drag-source' in clients(), 10):
+        return None
+    w = clients()['qv-drag-source']
+    subprocess.run(['xdotool', 'windowmove', '--sync', str(w.id), '600', '300'], timeout=10,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(['xdotool', 'windowactivate', '--sync', str(w.id)], timeout=10,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(0.3)
+    return clients().get('qv-drag-source')
 
 
 def shelf_drop():
-    """A file dragged out of another program, held at the left edge (the shelf opens), dropped on it."""
-    global drag_source
+    """A file dragged out of another program, held at the left edge (the shelf opens), dropped on it:
+    a file of its own each time, which must then be in the shelf's folder."""
     if not args.drag_source or not os.path.exists(args.drag_source):
         return
-    if drag_source is None or drag_source.poll() is not None:
-        # A helper of the run, not the program under test: its own reports are not looked at.
-        env = {k: v for k, v in os.environ.items() if not k.endswith('SAN_OPTIONS')}
-        env.update(ASAN_OPTIONS='detect_leaks=0', TSAN_OPTIONS='report_bugs=0')
-        drag_source = subprocess.Popen([args.drag_source], env=env, stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-        if not wait_for(lambda: 'qv-drag-source' in clients(), 10):
-            return
-        w = clients()['qv-drag-source']
-        subprocess.run(['xdotool', 'windowmove', '--sync', str(w.id), '600', '300'], timeout=10,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(['xdotool', 'windowactivate', '--sync', str(w.id)], timeout=10,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(0.3)
-    w = clients().get('qv-drag-source')
+    drops[0] += 1
+    folder = os.path.join(os.path.expanduser('~'), 'drops')
+    os.makedirs(folder, exist_ok=True)
+    stem = 'dropped-%d-' % drops[0]
+    path = os.path.join(folder, stem + 'notes.txt')
+    with open(path, 'w') as f:
+        f.write('dropped on the shelf, step %d\n' % drops[0])
+    uri_list = os.path.join(folder, 'uris-%d' % drops[0])
+    with open(uri_list, 'w') as f:
+        f.write('file://%s\r\n' % path)
+    w = start_drag_source(uri_list)
     if w is None:
+        fail('the drag source did not start')
         return
     at = w.translate_coords(root, 0, 0)
     sx, sy = -at.x + 100, -at.y + 100
@@ -511,8 +558,13 @@ def shelf_drop():
         time.sleep(0.3)
         move(tx + 3, ty, steps=1)
         time.sleep(0.3)
-        count('shelf drops')
     button(False)
+    if not opened:
+        fail('a file held at the left edge opened no shelf')
+    elif wait_for(lambda: shelved(stem), 10):
+        count('shelf drops')
+    else:
+        fail('a file dropped on the shelf (%s edge) is not in %s' % (state['edge'], shelf_folder()))
     time.sleep(0.5)
     escape_everything()
 
@@ -568,18 +620,21 @@ state = {'switcher': 'Alt_L+Tab', 'edge': 'bottom', 'diagnostics': False}
 def open_settings():
     icon = tray_icon()
     if not icon:
-        log('no tray icon')
+        fail('no tray icon to click')
         return None
     click(*icon)
     menu = wait_for(menu_rect, 4)
     if not menu:
-        log('the tray menu did not open')
+        fail('the tray menu did not open')
         key('Escape')
         return None
     mx, my, mw, mh = menu
     # "Preferences…" is the first entry.
     click(mx + mw // 2, my + 16)
-    return wait_for(settings_window, 6)
+    window = wait_for(settings_window, 6)
+    if not window:
+        fail('"Preferences…" opened no settings window')
+    return window
 
 
 def close_settings(window):
@@ -593,7 +648,7 @@ def close_settings(window):
     except XError:
         pass
     if not wait_for(lambda: not settings_window(), 5):
-        log('the settings window did not close')
+        fail('the settings window did not close')
 
 
 def at(window, point):
@@ -794,11 +849,11 @@ def main():
     # The program is up once its tray icon is in the tray and a hover on a task button shows the
     # bubble (the first walk of the panel takes a moment).
     if not wait_for(tray_icon, 60):
-        log('the tray icon never appeared')
+        fail('the tray icon never appeared')
     for x, y in task_buttons()[:1]:
         move(x, y, steps=10)
         if not wait_for(bubble_rect, 60):
-            log('no bubble at the first hover')
+            fail('no bubble at the first hover')
     steps = [(hover_rest, 6), (hover_sweep, 3), (hover_leave, 3), (bubble_cards, 4), (super_panel, 4),
              (edge_popup, 4), (copy, 4), (shelf_drop, 2), (windows, 3), (settings_visit, 2)]
     if args.only:
@@ -834,7 +889,7 @@ def main():
             terminals.append(subprocess.Popen(['xterm', '-T', 'term-last', '-e', 'sleep 100000'],
                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
             if not wait_for(lambda: len(task_buttons()) > 0 and 'term-last' in clients(), 30):
-                log('no task button to hover')
+                fail('no task button to hover')
             move(W // 2, H // 2, steps=5)
             shown = False
             for x, y in task_buttons()[:3]:
@@ -862,7 +917,9 @@ def main():
                 p.kill()
             p.wait()
     log('done: ' + ', '.join('%s %d' % kv for kv in sorted(counts.items())))
-    return 1 if failed else 0
+    if failures:
+        log('%d step(s) did not happen: %s' % (len(failures), '; '.join(failures)))
+    return 1 if failed or failures else 0
 
 
 if __name__ == '__main__':

@@ -142,6 +142,17 @@ public:
         return states;
     }
 
+    // The size of the display's default screen, as the X server has it.
+    static QSize screenSize()
+    {
+        const qv::X11Session session;
+        xcb_get_geometry_reply_t *root =
+            xcb_get_geometry_reply(session.xcb(), xcb_get_geometry(session.xcb(), session.root()), nullptr);
+        const QSize size = root ? QSize(root->width, root->height) : QSize();
+        std::free(root);
+        return size;
+    }
+
     // The outer frame as the X server has it: the client's absolute area (xwininfo) grown by the
     // window manager's _NET_FRAME_EXTENTS (xprop).
     static QRect frame(quint32 window)

@@ -205,8 +205,9 @@ TEST_F(X11WindowServicesTest, ZoomButtonTogglesFullScreenAndBack)
     ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::windowState(clock->windowId).contains(fullScreen); },
                                 waitMs));
     EXPECT_EQ(*window->copyAttribute(QStringLiteral("AXFullScreen")).as<bool>(), true);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::frame(clock->windowId).size() == QSize(1440, 900); },
-                                waitMs));
+    const QSize screen = X11Clients::screenSize();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return X11Clients::frame(clock->windowId).size() == screen; }, waitMs))
+        << "the screen is " << screen.width() << "x" << screen.height();
 
     EXPECT_EQ((*zoom.as<AXElementPtr>())->performAction(QStringLiteral("AXPress")), AXError::success);
     EXPECT_TRUE(QTest::qWaitFor(
