@@ -111,8 +111,8 @@ protected:
 TEST_F(X11GlobalInputTest, GrabbedCombinationIsConsumedInEveryLockStateAndOtherKeysReachTheFocusedWindow)
 {
     // The lock keys' modifiers come from the map in force, which changes while we run: the hotkey is
-    // grabbed again when the keyboard changes (it once kept its old grabs, and with Scroll Lock on
-    // the hotkey typed into the window instead).
+    // grabbed again when the keyboard changes (with its old grabs kept, Alt+Tab with Scroll Lock on
+    // would type into the window).
     filter.consume = {altTab};
     EXPECT_TRUE(input.setShortcuts({altTab}).isEmpty());
     ASSERT_TRUE(mapScrollLockToMod3(true));
