@@ -462,6 +462,30 @@ TEST_F(EdgePopupWidget, EmptyPopupsFitInEveryLanguage)
     }
 }
 
+// A card's age speaks the interface language and changes with it (it read "4 sec" in German too).
+TEST_F(EdgePopupWidget, ACardTellsItsAgeInTheInterfaceLanguage)
+{
+    copyText("Grüße aus Köln");
+    // The footer's age is the last thing the card paints; runs of another font come as pieces of
+    // their own, so what shows is read without its spaces.
+    const auto shows = [this](const char *age) {
+        auto *card = view->findChild<EdgeClipCard *>();
+        const QString painted = card ? paintedLines(*card).join(QString()).remove(u' ') : QString();
+        return painted.endsWith(QString::fromUtf8(age).remove(u' ')) ? QString() : painted;
+    };
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    EXPECT_EQ(shows("3 sec"), "");
+    state->setLanguage(AppLanguage::german);
+    QApplication::processEvents();
+    EXPECT_EQ(shows("3 Sek."), "");
+    shot("edgepopup_bottom_clipboard_german_age");
+    scheduler.advance(61.0);
+    EXPECT_EQ(shows("1 Min., 4 Sek."), "");
+    state->setLanguage(AppLanguage::japanese);
+    QApplication::processEvents();
+    EXPECT_EQ(shows("1 分 4 秒"), "");
+}
+
 TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumnWithANotice)
 {
     state->setLanguage(AppLanguage::german);
