@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QGlyphRun>
 #include <QGraphicsEffect>
 #include <QLabel>
@@ -76,8 +78,9 @@ public:
     double smallest = std::numeric_limits<double>::infinity();
 };
 
-// Records where the pictures (images, pixmaps) a widget paints itself land, in its own coordinates,
-// and which of them its edges cut.
+// Records the pictures (images, pixmaps) a widget paints itself whose edges cut a visible part of
+// them: a pixel at least a quarter opaque that lands outside the widget (or the painter's clip). The
+// faint fringe of a soft shadow may fall outside; the picture itself may not.
 class PictureRecorder : public QImage, public QPaintEngine
 {
 public:
@@ -92,26 +95,47 @@ public:
     void drawPath(const QPainterPath &) override {}
     void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
     void drawTextItem(const QPointF &, const QTextItem &) override {}
-    void drawPixmap(const QRectF &target, const QPixmap &, const QRectF &) override { record(target); }
-    void drawImage(const QRectF &target, const QImage &, const QRectF &, Qt::ImageConversionFlags) override
+    void drawPixmap(const QRectF &target, const QPixmap &pixmap, const QRectF &source) override
     {
-        record(target);
+        record(target, pixmap.toImage(), source);
     }
-    void drawTiledPixmap(const QRectF &target, const QPixmap &, const QPointF &) override { record(target); }
+    void drawImage(const QRectF &target, const QImage &image, const QRectF &source,
+                   Qt::ImageConversionFlags) override
+    {
+        record(target, image, source);
+    }
     Type type() const override { return User; }
 
     QList<QRect> cut;
 
 private:
-    void record(const QRectF &target)
+    void record(const QRectF &target, const QImage &image, const QRectF &source)
     {
-        QRectF drawn = painter()->deviceTransform().mapRect(target);
-        if (painter()->hasClipping())
-            drawn &= painter()->deviceTransform().mapRect(painter()->clipBoundingRect());
+        if (image.isNull() || source.isEmpty())
+            return;
+        const QImage pixels = image.convertToFormat(Format_ARGB32);
+        const QRectF drawn = painter()->deviceTransform().mapRect(target);
+        const QRectF shown = painter()->hasClipping()
+                                 ? drawn & painter()->deviceTransform().mapRect(painter()->clipBoundingRect())
+                                 : drawn;
         // Half a pixel of antialiasing either side is no cut.
         const QRectF own = QRectF(QImage::rect()).adjusted(-0.5, -0.5, 0.5, 0.5);
-        if (!drawn.isEmpty() && !own.contains(drawn))
-            cut << drawn.toAlignedRect();
+        const double sx = drawn.width() / source.width();
+        const double sy = drawn.height() / source.height();
+        const QRect from = source.toAlignedRect() & pixels.rect();
+        for (int y = from.top(); y <= from.bottom(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+            for (int x = from.left(); x <= from.right(); ++x) {
+                if (qAlpha(line[x]) < 64)
+                    continue;
+                const QPointF at(drawn.left() + (x + 0.5 - source.left()) * sx,
+                                 drawn.top() + (y + 0.5 - source.top()) * sy);
+                if (shown.contains(at) && !own.contains(at)) {
+                    cut << drawn.toAlignedRect();
+                    return;
+                }
+            }
+        }
     }
 };
 
@@ -177,7 +201,11 @@ QStringList cutTexts(QWidget &root)
             const QWidget *outer = inner->parentWidget();
             const auto *area = qobject_cast<const QAbstractScrollArea *>(outer->parentWidget());
             const bool inArea = area && area->viewport() == outer;
-            const bool across = inArea && area->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+            // A strip whose content sets its own width scrolls sideways, scroll bar or not.
+            const auto *strip = qobject_cast<const QScrollArea *>(area);
+            const bool across = inArea && strip && !strip->widgetResizable() &&
+                                area->horizontalScrollBar()->maximum() > 0 &&
+                                area->verticalScrollBar()->maximum() == 0;
             const bool down = inArea;
             const QRect frame = inner->geometry();
             if ((!across && (frame.left() < 0 || frame.right() >= outer->width())) ||

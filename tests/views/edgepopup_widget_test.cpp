@@ -462,6 +462,23 @@ TEST_F(EdgePopupWidget, EmptyPopupsFitInEveryLanguage)
     }
 }
 
+// The popups with items at a side and at the bottom in every language: cards, tiles, their
+// pictures and controls show whole.
+TEST_F(EdgePopupWidget, PopupsWithItemsFitInEveryLanguage)
+{
+    copyText("Grüße aus Köln");
+    addShelfFile("Bericht.txt");
+    for (const AppLanguage language : allAppLanguages) {
+        state->setLanguage(language);
+        for (const OverlayRoute route : {OverlayRoute::clipboard, OverlayRoute::shelf}) {
+            for (const PopupEdge edge : {PopupEdge::leading, PopupEdge::bottom}) {
+                open(route, edge);
+                EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(rawValue(language));
+            }
+        }
+    }
+}
+
 // A card's age speaks the interface language and changes with it (it read "4 sec" in German too).
 TEST_F(EdgePopupWidget, ACardTellsItsAgeInTheInterfaceLanguage)
 {

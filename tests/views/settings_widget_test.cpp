@@ -818,6 +818,54 @@ TEST_F(SettingsWindowTest, DiagnosticsSwitchShowsCountsAndTheExportButtonRestsOn
     EXPECT_EQ(sim.fileDialogs.saveRequests.size(), 2);
 }
 
+// Emoji in a copied text or a name drew as boxes: the interface font falls back to the colour emoji
+// font in every language.
+TEST_F(SettingsWindowTest, EmojiDrawInColourInEveryLanguage)
+{
+    for (const AppLanguage language : {AppLanguage::english, AppLanguage::german, AppLanguage::japanese}) {
+        settings.set(Settings::appLanguage, rawValue(language));
+        QWidget holder;
+        holder.setAttribute(Qt::WA_DontShowOnScreen);
+        auto *label = new QLabel(u"Grüße 👋 aus Köln 🍕"_qs, &holder);
+        label->setFont(Theme::systemFont(20));
+        label->adjustSize();
+        holder.resize(label->size());
+        EXPECT_EQ(cutTexts(holder).join(u'\n').toStdString(), "") << qPrintable(rawValue(language));
+        QImage seen(holder.size(), QImage::Format_ARGB32_Premultiplied);
+        seen.fill(Qt::black);
+        holder.render(&seen);
+        int coloured = 0; // the waving hand is yellow; the text is grey
+        for (int y = 0; y < seen.height(); ++y) {
+            for (int x = 0; x < seen.width(); ++x) {
+                const QColor c = seen.pixelColor(x, y);
+                coloured += c.red() > 180 && c.green() > 120 && c.blue() < 90;
+            }
+        }
+        EXPECT_GT(coloured, 20) << qPrintable(rawValue(language));
+    }
+}
+
+// Choosing a language from the language row, below the page's top, scrolled the rebuilt page back
+// to its top; it stays where the user was reading.
+TEST_F(SettingsWindowTest, ALiveLanguageChangeKeepsThePagesPlace)
+{
+    SettingsView &view = open();
+    view.resize(750, 820);
+    view.show();
+    auto &general = page<GeneralSettingsSection>(view, SettingsTab::general);
+    QCoreApplication::processEvents();
+    QScrollBar *scroll = view.findChild<QScrollArea *>()->verticalScrollBar();
+    ASSERT_GT(scroll->maximum(), 100);
+    scroll->setValue(scroll->maximum() - 20);
+    const int place = scroll->value();
+    general.chooseLanguage(AppLanguage::german);
+    scheduler.runPending();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.headerTitle(), "Allgemein");
+    EXPECT_EQ(scroll->value(), place);
+    saveScreenshot(view, QStringLiteral("settings_general_de_after_language_change"));
+}
+
 TEST_F(SettingsWindowTest, ContactFormNamesTheFirstEmptyFieldThenHandsTheMailtoURLOverEachPress)
 {
     settings.set(Settings::appLanguage, QStringLiteral("Deutsch"));

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -482,10 +483,17 @@ void SettingsView::closePage()
 
 void SettingsView::applyLanguage()
 {
+    // The page is built anew in the new language where the user was reading it: the language is
+    // chosen from a row below the page's top.
+    QScrollBar *scroll = m_scroll->verticalScrollBar();
+    const int place = scroll->value();
     m_language = Localization::storedLanguage(m_context.settings);
     for (int i = 0; i < m_sidebarButtons.size(); ++i)
         m_sidebarButtons[i]->setText(title(allSettingsTabs[size_t(i)], m_language));
     buildPage();
+    // The new page's height is known once its layout has run.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    scroll->setValue(place);
 }
 
 void SettingsView::buildPage()
