@@ -31,6 +31,16 @@ struct ConversionDisplay
     Atom encoding = None;
 };
 
+// Tab and newline are the only controls the encoding carries as text.
+QString withoutControls(QString text)
+{
+    text.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 && u != u'\t' && u != u'\n') || (u >= 0x7F && u < 0xA0);
+    });
+    return text;
+}
+
 } // namespace
 
 QString decodeCompoundText(const QByteArray &bytes)
@@ -39,7 +49,7 @@ QString decodeCompoundText(const QByteArray &bytes)
         return QString();
     static ConversionDisplay conversion;
     if (!conversion.display)
-        return QString::fromLatin1(bytes).remove(QChar(0));
+        return withoutControls(QString::fromLatin1(bytes));
     std::lock_guard lock(conversion.mutex);
     QByteArray value = bytes;
     XTextProperty property;
@@ -51,12 +61,12 @@ QString decodeCompoundText(const QByteArray &bytes)
     int count = 0;
     const int status = Xutf8TextPropertyToTextList(conversion.display, &property, &list, &count);
     if (status < Success || !list)
-        return QString::fromLatin1(bytes).remove(QChar(0));
+        return withoutControls(QString::fromLatin1(bytes));
     QString text;
     for (int i = 0; i < count; ++i)
         text += QString::fromUtf8(list[i]);
     XFreeStringList(list);
-    return text;
+    return withoutControls(text);
 }
 
 } // namespace qv
