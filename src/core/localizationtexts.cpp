@@ -3,8 +3,9 @@
 // One record per key: the key, then its text in each language, always in this order:
 //     en, zh, fr, es, de, it, pl, ja
 // "\n" is a line break; "\u00AD" (a soft hyphen) marks the syllable where a word too long for a
-// narrow place (a sidebar row) breaks, with a hyphen drawn at the break. A translation keeps every key name ("Alt+Tab", "Esc", "Ctrl"), symbol
-// ("→", "•"), number, path and product name of the English text; localization_test checks this.
+// narrow place (a sidebar row) breaks, with a hyphen drawn at the break. A translation keeps every
+// key name ("Alt+Tab", "Esc", "Ctrl"), symbol ("→", "•"), number, path and product name of the
+// English text; localization_test checks this.
 // Texts name the places, keys and programs of a Linux desktop: Alt and Super, Ctrl for copy, paste
 // and in-app shortcuts, the file manager, the desktop's settings, the XDG state folder.
 // Terms used throughout, per language (window / clipboard / file shelf / shortcut):

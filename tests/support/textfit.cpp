@@ -187,10 +187,9 @@ QStringList cutTexts(QWidget &root)
         const auto *button = qobject_cast<const QAbstractButton *>(widget);
         const QString text = label ? label->text() : button ? button->text() : widget->accessibleName();
         const QString name =
-            text.isEmpty()
-                ? QStringLiteral("%1 \"%2\": ").arg(QLatin1String(widget->metaObject()->className()),
-                                                   widget->objectName())
-                : QStringLiteral("\"%1\" (%2): ").arg(text, widget->metaObject()->className());
+            text.isEmpty() ? QStringLiteral("%1 \"%2\": ")
+                                 .arg(QLatin1String(widget->metaObject()->className()), widget->objectName())
+                           : QStringLiteral("\"%1\" (%2): ").arg(text, widget->metaObject()->className());
         if (const QString fault = roomFault(*widget, text); !fault.isEmpty())
             faults << name + fault;
         if (!text.isEmpty() && drawsABox(*widget, text))

@@ -446,35 +446,26 @@ TEST_F(EdgePopupWidget, ALinkItemOpensAndDragsItsWebAddress)
 }
 
 // The empty clipboard and shelf popups at a side and at the bottom in every language: the header,
-// the chips and the empty line fit (the German drop tile read "ateien hierher ziehe").
-TEST_F(EdgePopupWidget, EmptyPopupsFitInEveryLanguage)
+// the chips and the empty line fit (the German drop tile read "ateien hierher ziehe"). Then the
+// same popups with items: cards, tiles, their pictures and controls show whole.
+TEST_F(EdgePopupWidget, PopupsFitInEveryLanguageEmptyAndWithItems)
 {
-    for (const AppLanguage language : allAppLanguages) {
-        state->setLanguage(language);
-        for (const OverlayRoute route : {OverlayRoute::clipboard, OverlayRoute::shelf}) {
-            for (const PopupEdge edge : {PopupEdge::leading, PopupEdge::bottom}) {
-                open(route, edge);
-                EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(rawValue(language));
-            }
+    for (const bool withItems : {false, true}) {
+        if (withItems) {
+            copyText("Grüße aus Köln");
+            addShelfFile("Bericht.txt");
         }
-        if (language == AppLanguage::german)
-            shot("edgepopup_bottom_shelf_empty_german");
-    }
-}
-
-// The popups with items at a side and at the bottom in every language: cards, tiles, their
-// pictures and controls show whole.
-TEST_F(EdgePopupWidget, PopupsWithItemsFitInEveryLanguage)
-{
-    copyText("Grüße aus Köln");
-    addShelfFile("Bericht.txt");
-    for (const AppLanguage language : allAppLanguages) {
-        state->setLanguage(language);
-        for (const OverlayRoute route : {OverlayRoute::clipboard, OverlayRoute::shelf}) {
-            for (const PopupEdge edge : {PopupEdge::leading, PopupEdge::bottom}) {
-                open(route, edge);
-                EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(rawValue(language));
+        for (const AppLanguage language : allAppLanguages) {
+            state->setLanguage(language);
+            for (const OverlayRoute route : {OverlayRoute::clipboard, OverlayRoute::shelf}) {
+                for (const PopupEdge edge : {PopupEdge::leading, PopupEdge::bottom}) {
+                    open(route, edge);
+                    EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "")
+                        << qPrintable(rawValue(language)) << (withItems ? " with items" : " empty");
+                }
             }
+            if (language == AppLanguage::german && !withItems)
+                shot("edgepopup_bottom_shelf_empty_german");
         }
     }
 }

@@ -113,8 +113,8 @@ protected:
             const double lineHeight = QFontMetricsF(title.font).lineSpacing();
             double y = (height() - lines.size() * lineHeight) / 2;
             for (const QString &line : lines) {
-                painter.drawText(QRectF(room.left(), y, room.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                                 line);
+                painter.drawText(QRectF(room.left(), y, room.width(), lineHeight),
+                                 Qt::AlignLeft | Qt::AlignVCenter, line);
                 y += lineHeight;
             }
         } else
@@ -153,6 +153,15 @@ private:
         font.setPixelSize(pixels);
         return font;
     }
+    // A piece of the title as it shows on a line of its own: a soft hyphen at its end is drawn as a
+    // hyphen, one inside it not at all.
+    static QString shown(QString piece)
+    {
+        piece = piece.trimmed();
+        if (piece.endsWith(softHyphen))
+            piece.back() = u'-';
+        return piece.remove(softHyphen);
+    }
     // The widest stretch of the title between two places where a line may break; one that ends at
     // a soft hyphen carries the hyphen drawn there.
     double widestPiece(int pixels) const
@@ -164,10 +173,7 @@ private:
         qsizetype start = 0;
         while (breaks.toNextBoundary() > 0) {
             const qsizetype end = breaks.position();
-            QString piece = title.mid(start, end - start).trimmed();
-            if (piece.endsWith(softHyphen))
-                piece.back() = u'-';
-            widest = qMax(widest, metrics.horizontalAdvance(piece.remove(softHyphen)));
+            widest = qMax(widest, metrics.horizontalAdvance(shown(title.mid(start, end - start))));
             start = end;
         }
         return widest;
@@ -186,10 +192,7 @@ private:
         layout.beginLayout();
         for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
             line.setLineWidth(room);
-            QString piece = title.mid(line.textStart(), line.textLength()).trimmed();
-            if (piece.endsWith(softHyphen))
-                piece.back() = u'-';
-            lines << piece.remove(softHyphen);
+            lines << shown(title.mid(line.textStart(), line.textLength()));
         }
         layout.endLayout();
         return lines;
@@ -199,7 +202,8 @@ private:
         const double room = across - titleLeft - titleTrailing;
         QFont font = Theme::systemFont(fullPixels, selected ? QFont::DemiBold : QFont::Normal);
         for (int pixels = fullPixels; pixels >= shrunkPixels; --pixels) {
-            if (QFontMetricsF(boldFont(pixels)).horizontalAdvance(QString(text()).remove(softHyphen)) <= room) {
+            if (QFontMetricsF(boldFont(pixels)).horizontalAdvance(QString(text()).remove(softHyphen)) <=
+                room) {
                 font.setPixelSize(pixels);
                 return {font, false};
             }

@@ -23,7 +23,12 @@ TEST(CompoundText, DecodesTheSetsItDesignates)
         {"an unknown set leaves the Latin-1 right half", "\x1b-Z\xe9", u"é"_qs},
         {"a list's strings run on", QByteArray("one\0two", 7), u"onetwo"_qs},
         {"Japanese, German and French in one title, as xterm sets it",
-         "\xdc" "n\xef" "c\xf8" "d\xe9 \x1b$(B%&%#%s%I%&\x1b(B Stra\xdf" "e", u"Ünïcødé ウィンドウ Straße"_qs},
+         "\xdc"
+         "n\xef"
+         "c\xf8"
+         "d\xe9 \x1b$(B%&%#%s%I%&\x1b(B Stra\xdf"
+         "e",
+         u"Ünïcødé ウィンドウ Straße"_qs},
         // What libX11 refuses reads as Latin-1 without its controls.
         {"cut inside an escape sequence", QByteArray("ab\x1b$"), u"ab$"_qs},
         {"an extended segment longer than the text", "z\x1b%/1\xff\xff", u"z%/1ÿÿ"_qs},
