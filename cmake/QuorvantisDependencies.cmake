@@ -5,6 +5,8 @@ find_package(ZLIB REQUIRED)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET
     xcb xcb-ewmh xcb-icccm xcb-composite xcb-image xcb-xfixes xcb-xinput xcb-keysyms xcb-xtest xcb-xkb
     xcb-res xcb-shm)
+# libX11 converts COMPOUND_TEXT window titles and clipboard text.
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-qt6)
 pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)

@@ -9,6 +9,7 @@ packages=(
     tesseract-ocr-eng tesseract-ocr-chi-sim tesseract-ocr-fra tesseract-ocr-deu tesseract-ocr-spa
     tesseract-ocr-pol
     libcanberra0  # the snap sound, loaded at run time when present
+    libx11-dev  # libX11 converts window titles set as COMPOUND_TEXT
     libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-image0-dev
     libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev libxcb-res0-dev
     libxcb-shm0-dev libxcb-xkb-dev x11proto-dev
@@ -18,6 +19,7 @@ packages=(
     clang libclang-rt-14-dev
     adwaita-icon-theme
     fonts-noto-cjk  # Chinese and Japanese texts; the interface font falls back to it
+    fonts-noto-color-emoji  # emoji in copied texts and names; the interface font falls back to it
     qt6-translations-l10n  # Qt's own dialog buttons in the interface language
     libatspi2.0-dev
     xvfb openbox xclip x11-utils xterm xauth xdotool x11-apps

@@ -2,8 +2,10 @@
 //
 // One record per key: the key, then its text in each language, always in this order:
 //     en, zh, fr, es, de, it, pl, ja
-// "\n" is a line break. A translation keeps every key name ("Alt+Tab", "Esc", "Ctrl"), symbol
-// ("→", "•"), number, path and product name of the English text; localization_test checks this.
+// "\n" is a line break; "\u00AD" (a soft hyphen) marks the syllable where a word too long for a
+// narrow place (a sidebar row) breaks, with a hyphen drawn at the break. A translation keeps every
+// key name ("Alt+Tab", "Esc", "Ctrl"), symbol ("→", "•"), number, path and product name of the
+// English text; localization_test checks this.
 // Texts name the places, keys and programs of a Linux desktop: Alt and Super, Ctrl for copy, paste
 // and in-app shortcuts, the file manager, the desktop's settings, the XDG state folder.
 // Terms used throughout, per language (window / clipboard / file shelf / shortcut):
@@ -37,7 +39,7 @@ const LocalizationRow interfaceRows[] = {
         u"外观",
         u"Apparence",
         u"Apariencia",
-        u"Erscheinungsbild",
+        u"Erscheinungs\u00ADbild",
         u"Aspetto",
         u"Wygląd",
         u"外観"
@@ -1721,6 +1723,67 @@ const LocalizationRow interfaceRows[] = {
         u"%lld caratteri",
         u"%lld znaków",
         u"%lld 文字"
+    }},
+    // A live age, "3 min, 4 sec": the short units and the joining of two of them in each language.
+    {u"age_seconds", {
+        u"%lld sec",
+        u"%lld秒",
+        u"%lld s",
+        u"%lld s",
+        u"%lld Sek.",
+        u"%lld s",
+        u"%lld sek.",
+        u"%lld 秒"
+    }},
+    {u"age_minutes", {
+        u"%lld min",
+        u"%lld分钟",
+        u"%lld min",
+        u"%lld min",
+        u"%lld Min.",
+        u"%lld min",
+        u"%lld min",
+        u"%lld 分"
+    }},
+    {u"age_hours", {
+        u"%lld hr",
+        u"%lld小时",
+        u"%lld h",
+        u"%lld h",
+        u"%lld Std.",
+        u"%lld h",
+        u"%lld godz.",
+        u"%lld 時間"
+    }},
+    {u"age_day", {
+        u"%lld day",
+        u"%lld天",
+        u"%lld j",
+        u"%lld d",
+        u"%lld Tg.",
+        u"%lld giorno",
+        u"%lld dzień",
+        u"%lld 日"
+    }},
+    {u"age_days", {
+        u"%lld days",
+        u"%lld天",
+        u"%lld j",
+        u"%lld d",
+        u"%lld Tg.",
+        u"%lld giorni",
+        u"%lld dni",
+        u"%lld 日"
+    }},
+    {u"age_pair", {
+        u"%1$@, %2$@",
+        u"%1$@%2$@",
+        u"%1$@ et %2$@",
+        u"%1$@ y %2$@",
+        u"%1$@, %2$@",
+        u"%1$@ e %2$@",
+        u"%1$@ i %2$@",
+        u"%1$@ %2$@"
     }},
 };
 

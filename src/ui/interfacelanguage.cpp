@@ -19,6 +19,7 @@ Q_LOGGING_CATEGORY(lcLanguage, "quorvantis.language")
 
 const QString chineseFamily = QStringLiteral("Noto Sans CJK SC");
 const QString japaneseFamily = QStringLiteral("Noto Sans CJK JP");
+const QString emojiFamily = QStringLiteral("Noto Color Emoji");
 
 } // namespace
 
@@ -49,7 +50,7 @@ QStringList InterfaceLanguage::fontFamilies(const QString &own, QStringView code
         families << japaneseFamily << chineseFamily;
     else
         families << chineseFamily << japaneseFamily;
-    return families;
+    return families << emojiFamily;
 }
 
 QString InterfaceLanguage::qtTranslationName(QStringView code)

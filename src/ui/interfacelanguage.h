@@ -16,9 +16,10 @@ class SettingsStore;
 // buttons of its dialogs and message boxes (a file picker's Open and Cancel, a message box's Yes)
 // read in that language, and a font that draws Chinese and Japanese. The application font tries
 // its own family first and then the CJK family of the language (Noto Sans CJK: the Japanese forms
-// for Japanese, the Simplified Chinese ones otherwise), so a language name in the picker or a
-// copied text never shows boxes. Both follow every change of the language while this lives; the
-// destructor gives back Qt's English and the font it found. Main thread, after the QApplication.
+// for Japanese, the Simplified Chinese ones otherwise) and last the colour emoji family, so a
+// language name in the picker or a copied text with emoji never shows boxes. Both follow every
+// change of the language while this lives; the destructor gives back Qt's English and the font it
+// found. Main thread, after the QApplication.
 class InterfaceLanguage : public QObject
 {
     Q_OBJECT

@@ -14,6 +14,7 @@
 #include "runtime/manualscheduler.h"
 #include "support/backdrop.h"
 #include "support/screenshot.h"
+#include "support/textfit.h"
 #include "ui/menulook.h"
 #include "views/bubble/bubbleviewstate.h"
 #include "views/bubble/contentview.h"
@@ -380,6 +381,27 @@ TEST_F(BubbleViews, WithoutPermissionOnlyThePermissionCardShows)
     picture("bubble_permission_card_en");
     state.setLanguage(AppLanguage::german);
     picture("bubble_permission_card_de");
+}
+
+// The bubble in every language with a hovered card, without windows and without permission: every
+// text, control and picture shows whole.
+TEST_F(BubbleViews, EverythingFitsInEveryLanguage)
+{
+    for (const AppLanguage language : allAppLanguages) {
+        const QString code = Localization::languageCode(language).toString();
+        state.setLanguage(language);
+        state.setHasPermission(true);
+        bubble(3);
+        send(card(1), QEvent::MouseMove, card(1).cardRect().center());
+        scheduler.advance(1);
+        EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(code) << " cards";
+        state.setHasPermission(false);
+        scheduler.advance(1);
+        EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(code) << " permission";
+        state.setHasPermission(true);
+        bubble(0);
+        EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(code) << " no windows";
+    }
 }
 
 TEST_F(BubbleViews, WithoutWindowsTheBubbleSaysSoAndCountsZero)

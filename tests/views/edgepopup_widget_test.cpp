@@ -451,20 +451,52 @@ TEST_F(EdgePopupWidget, ALinkItemOpensAndDragsItsWebAddress)
 }
 
 // The empty clipboard and shelf popups at a side and at the bottom in every language: the header,
-// the chips and the empty line fit (the German drop tile read "ateien hierher ziehe").
-TEST_F(EdgePopupWidget, EmptyPopupsFitInEveryLanguage)
+// the chips and the empty line fit (the German drop tile read "ateien hierher ziehe"). Then the
+// same popups with items: cards, tiles, their pictures and controls show whole.
+TEST_F(EdgePopupWidget, PopupsFitInEveryLanguageEmptyAndWithItems)
 {
-    for (const AppLanguage language : allAppLanguages) {
-        state->setLanguage(language);
-        for (const OverlayRoute route : {OverlayRoute::clipboard, OverlayRoute::shelf}) {
-            for (const PopupEdge edge : {PopupEdge::leading, PopupEdge::bottom}) {
-                open(route, edge);
-                EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(rawValue(language));
-            }
+    for (const bool withItems : {false, true}) {
+        if (withItems) {
+            copyText("Grüße aus Köln");
+            addShelfFile("Bericht.txt");
         }
-        if (language == AppLanguage::german)
-            shot("edgepopup_bottom_shelf_empty_german");
+        for (const AppLanguage language : allAppLanguages) {
+            state->setLanguage(language);
+            for (const OverlayRoute route : {OverlayRoute::clipboard, OverlayRoute::shelf}) {
+                for (const PopupEdge edge : {PopupEdge::leading, PopupEdge::bottom}) {
+                    open(route, edge);
+                    EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "")
+                        << qPrintable(rawValue(language)) << (withItems ? " with items" : " empty");
+                }
+            }
+            if (language == AppLanguage::german && !withItems)
+                shot("edgepopup_bottom_shelf_empty_german");
+        }
     }
+}
+
+// A card's age speaks the interface language and changes with it (it read "4 sec" in German too).
+TEST_F(EdgePopupWidget, ACardTellsItsAgeInTheInterfaceLanguage)
+{
+    copyText("Grüße aus Köln");
+    // The footer's age is the last thing the card paints; runs of another font come as pieces of
+    // their own, so what shows is read without its spaces.
+    const auto shows = [this](const char *age) {
+        auto *card = view->findChild<EdgeClipCard *>();
+        const QString painted = card ? paintedLines(*card).join(QString()).remove(u' ') : QString();
+        return painted.endsWith(QString::fromUtf8(age).remove(u' ')) ? QString() : painted;
+    };
+    open(OverlayRoute::clipboard, PopupEdge::bottom);
+    EXPECT_EQ(shows("3 sec"), "");
+    state->setLanguage(AppLanguage::german);
+    QApplication::processEvents();
+    EXPECT_EQ(shows("3 Sek."), "");
+    shot("edgepopup_bottom_clipboard_german_age");
+    scheduler.advance(61.0);
+    EXPECT_EQ(shows("1 Min., 4 Sek."), "");
+    state->setLanguage(AppLanguage::japanese);
+    QApplication::processEvents();
+    EXPECT_EQ(shows("1 分 4 秒"), "");
 }
 
 TEST_F(EdgePopupWidget, GermanTextsAndAShelfColumnWithANotice)

@@ -92,6 +92,7 @@ TEST(DeviceSource, EverythingButThisExactNameIsRemote)
 
 struct AgeCase
 {
+    AppLanguage language;
     qint64 seconds;
     const char *text;
 };
@@ -100,18 +101,32 @@ class RelativeAges : public ::testing::TestWithParam<AgeCase>
 {
 };
 
-TEST_P(RelativeAges, ReadAsTheTwoLargestUnits)
+// Ages read in the interface language, each in its own short units and its own way of joining two
+// of them (they used to read "4 sec" whatever the language).
+TEST_P(RelativeAges, ReadAsTheTwoLargestUnitsInTheLanguage)
 {
     const QDateTime date(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
-    EXPECT_EQ(ItemRules::relativeAge(date, date.addSecs(GetParam().seconds)),
+    EXPECT_EQ(ItemRules::relativeAge(date, date.addSecs(GetParam().seconds), GetParam().language),
               QString::fromUtf8(GetParam().text));
 }
 
+constexpr AppLanguage en = AppLanguage::english;
 INSTANTIATE_TEST_SUITE_P(Elapsed, RelativeAges,
-                         ::testing::Values(AgeCase{0, "0 sec"}, AgeCase{-30, "0 sec"}, AgeCase{59, "59 sec"},
-                                           AgeCase{60, "1 min"}, AgeCase{184, "3 min, 4 sec"},
-                                           AgeCase{3600 + 300 + 9, "1 hr, 5 min"}, AgeCase{86400, "1 day"},
-                                           AgeCase{3 * 86400 + 4 * 3600 + 59, "3 days, 4 hr"}));
+                         ::testing::Values(AgeCase{en, 0, "0 sec"}, AgeCase{en, -30, "0 sec"},
+                                           AgeCase{en, 59, "59 sec"}, AgeCase{en, 60, "1 min"},
+                                           AgeCase{en, 184, "3 min, 4 sec"},
+                                           AgeCase{en, 3600 + 300 + 9, "1 hr, 5 min"},
+                                           AgeCase{en, 86400, "1 day"},
+                                           AgeCase{en, 3 * 86400 + 4 * 3600 + 59, "3 days, 4 hr"},
+                                           AgeCase{AppLanguage::german, 4, "4 Sek."},
+                                           AgeCase{AppLanguage::german, 184, "3 Min., 4 Sek."},
+                                           AgeCase{AppLanguage::french, 3600 + 300, "1 h et 5 min"},
+                                           AgeCase{AppLanguage::japanese, 184, "3 分 4 秒"},
+                                           AgeCase{AppLanguage::chinese, 2 * 3600 + 60, "2小时1分钟"},
+                                           AgeCase{AppLanguage::italian, 86400, "1 giorno"},
+                                           AgeCase{AppLanguage::italian, 2 * 86400 + 3600, "2 giorni e 1 h"},
+                                           AgeCase{AppLanguage::polish, 5 * 86400, "5 dni"},
+                                           AgeCase{AppLanguage::spanish, 61, "1 min y 1 s"}));
 
 TEST(ImageTitle, NamesBothSides)
 {

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/localization.h"
 #include "support/screenshot.h"
+#include "support/textfit.h"
 #include "views/peek/dropzoneview.h"
 #include "views/superpanel/appsidebaritem.h"
 #include "views/superpanel/globalwindowcard.h"
@@ -438,6 +440,23 @@ TEST_F(SuperPanelWidget, LabelsFollowTheLanguage)
     saveScreenshot(*backdrop, "superpanel_german");
     type("zzz");
     saveScreenshot(*backdrop, "superpanel_german_empty");
+}
+
+// The panel in every language, with cards and with nothing found: every text, control and picture
+// shows whole.
+TEST_F(SuperPanelWidget, EverythingFitsInEveryLanguage)
+{
+    windows.setWindows(sampleWindows(6));
+    for (const AppLanguage language : allAppLanguages) {
+        state->setLanguage(language);
+        open();
+        const QString code = Localization::languageCode(language).toString();
+        EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(code);
+        type("zzz");
+        EXPECT_EQ(cutTexts(*view).join(u'\n').toStdString(), "") << qPrintable(code) << " nothing found";
+        search()->clear();
+        QApplication::processEvents();
+    }
 }
 
 TEST_F(SuperPanelWidget, OpeningAgainResetsTheSearchFilterSelectionAndNotice)

@@ -9,6 +9,7 @@
 #include <xcb/res.h>
 #include <xcb/xcb_icccm.h>
 
+#include "platform/x11/compoundtext.h"
 #include "platform/x11/x11session.h"
 
 namespace qv {
@@ -53,7 +54,10 @@ Reply<xcb_get_property_reply_t> propertyReply(xcb_connection_t *c, xcb_get_prope
     return reply;
 }
 
-std::optional<QString> textOf(xcb_get_property_reply_t *reply, xcb_atom_t utf8)
+// A text property by its type: UTF8_STRING, STRING (ISO 8859-1), COMPOUND_TEXT (older programs'
+// titles, xterm's among them), else the locale's own encoding.
+std::optional<QString> textOf(xcb_get_property_reply_t *reply, xcb_atom_t utf8,
+                              xcb_atom_t compoundText = XCB_ATOM_NONE)
 {
     if (!reply || reply->format != 8)
         return std::nullopt;
@@ -65,6 +69,8 @@ std::optional<QString> textOf(xcb_get_property_reply_t *reply, xcb_atom_t utf8)
         return QString::fromUtf8(bytes);
     if (reply->type == XCB_ATOM_STRING)
         return QString::fromLatin1(bytes);
+    if (compoundText != XCB_ATOM_NONE && reply->type == compoundText)
+        return decodeCompoundText(bytes);
     return QString::fromLocal8Bit(bytes);
 }
 
@@ -189,7 +195,8 @@ QList<X11Client> X11ClientReader::read(const QList<xcb_window_t> &windows)
         client.frame = inner.marginsAdded(client.extents);
 
         const std::optional<QString> net = textOf(netName.get(), ewmh->UTF8_STRING);
-        const std::optional<QString> legacy = textOf(wmName.get(), ewmh->UTF8_STRING);
+        const std::optional<QString> legacy =
+            textOf(wmName.get(), ewmh->UTF8_STRING, m_session.atom(X11Session::Atom::compoundText));
         if (net && !net->isEmpty())
             client.title = net;
         else if (legacy)

@@ -55,7 +55,8 @@ X11Session::X11Session(const QByteArray &displayName)
                                         "WM_DELETE_WINDOW",
                                         "_GTK_APPLICATION_ID",
                                         "_KDE_NET_WM_DESKTOP_FILE",
-                                        "_QV_TIMESTAMP"};
+                                        "_QV_TIMESTAMP",
+                                        "COMPOUND_TEXT"};
     static_assert(std::size(names) == size_t(Atom::count));
     std::array<xcb_intern_atom_cookie_t, size_t(Atom::count)> atomCookies;
     for (size_t i = 0; i < atomCookies.size(); ++i)

@@ -28,6 +28,7 @@ public:
         gtkApplicationId,
         kdeDesktopFile,
         timestampProbe,
+        compoundText,
         count
     };
 

@@ -25,6 +25,7 @@
 #include "views/edgepopup/edgepopupstate.h"
 #include "views/edgepopup/edgepreviewlayer.h"
 #include "views/edgepopup/horizontalwheelscroll.h"
+#include "views/items/ageclock.h"
 #include "views/items/edgeclipcard.h"
 #include "views/items/edgeshelftile.h"
 #include "views/items/lazyitemlist.h"
@@ -280,6 +281,11 @@ EdgePopupView::EdgePopupView(EdgePopupState &state, Services services, QWidget *
         emit outlineChanged();
     });
     connect(&state, &EdgePopupState::routeChanged, this, &EdgePopupView::rebuild);
+    // The cards' ages speak the popup's language (the Super Panel's column shares the clock and the
+    // language).
+    m_services.ages.setLanguage(state.language());
+    connect(&state, &EdgePopupState::languageChanged, this,
+            [this] { m_services.ages.setLanguage(m_state.language()); });
     connect(&state, &EdgePopupState::languageChanged, this, &EdgePopupView::rebuild);
     connect(&state, &EdgePopupState::translucencyChanged, this, [this] { update(); });
     connect(&state, &EdgePopupState::workAreaChanged, this, &EdgePopupView::placePanel);

@@ -21,6 +21,14 @@ void AgeClock::hidden()
         m_timer.cancel();
 }
 
+void AgeClock::setLanguage(AppLanguage language)
+{
+    if (language == m_language)
+        return;
+    m_language = language;
+    emit ticked();
+}
+
 QDateTime AgeClock::now() const
 {
     return QDateTime::fromMSecsSinceEpoch(qint64(m_scheduler.wallNow() * 1000.0));

@@ -173,7 +173,8 @@ void EdgeItemView::paintEvent(QPaintEvent *)
     painter.setFont(Theme::systemFont(10));
     painter.setPen(Theme::white(0.35));
     painter.drawText(QRectF(x, footer.top(), footer.width() / 2, footer.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, ItemRules::relativeAge(date(), ages().now()));
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     ItemRules::relativeAge(date(), ages().now(), ages().language()));
     const QList<Button> shown = buttons();
     const double end = shown.isEmpty() ? footer.right() : shown.first().rect.left() - 6;
     paintFooterEnd(painter, QRectF(footer.left(), footer.top(), end - footer.left(), footer.height()));

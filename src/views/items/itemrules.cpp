@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/localization.h"
 #include "shelf/shelfitem.h"
 
 namespace qv::ItemRules {
@@ -80,26 +81,33 @@ QString timeWithSeconds(const QDateTime &date, const QLocale &locale)
     return date.time().toString(format.trimmed());
 }
 
-QString relativeAge(const QDateTime &date, const QDateTime &now)
+QString relativeAge(const QDateTime &date, const QDateTime &now, AppLanguage language)
 {
     const qint64 seconds = std::max<qint64>(0, date.secsTo(now));
     struct Unit
     {
         qint64 seconds;
-        const char *name;
+        const char16_t *one;
+        const char16_t *other;
     };
-    static const Unit units[] = {{86400, "day"}, {3600, "hr"}, {60, "min"}, {1, "sec"}};
-    auto part = [](qint64 count, const Unit &unit) {
-        const bool plural = count != 1 && unit.seconds == 86400;
-        return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(unit.name)).arg(plural ? "s" : "");
+    static const Unit units[] = {{86400, u"age_day", u"age_days"},
+                                 {3600, u"age_hours", u"age_hours"},
+                                 {60, u"age_minutes", u"age_minutes"},
+                                 {1, u"age_seconds", u"age_seconds"}};
+    auto part = [language](qint64 count, const Unit &unit) {
+        return Localization::text(count == 1 ? unit.one : unit.other, language)
+            .replace(QStringLiteral("%lld"), QString::number(count));
     };
     for (size_t i = 0; i + 1 < std::size(units); ++i) {
         const qint64 major = seconds / units[i].seconds;
         if (major == 0)
             continue;
         const qint64 minor = (seconds % units[i].seconds) / units[i + 1].seconds;
-        return minor ? part(major, units[i]) + QStringLiteral(", ") + part(minor, units[i + 1])
-                     : part(major, units[i]);
+        if (!minor)
+            return part(major, units[i]);
+        return Localization::text(u"age_pair", language)
+            .replace(QStringLiteral("%1$@"), part(major, units[i]))
+            .replace(QStringLiteral("%2$@"), part(minor, units[i + 1]));
     }
     return part(seconds, units[3]);
 }

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "core/applanguage.h"
+
 namespace qv {
 
 struct ShelfItem;
@@ -42,13 +44,14 @@ QString shelfDisplayName(const ShelfItem &item);
 // The title of a clipboard picture: "Image • 1920×1080".
 QString imageTitle(const QSize &size);
 
-// The time elapsed from `date` to `now` the way a live age reads: "12 sec", "3 min, 4 sec",
-// "2 hr, 5 min", "3 days, 4 hr". A date in the future reads as no time elapsed.
 // The time of day with seconds in the locale's own order and clock ("14:05:09", "2:05:09 PM"),
 // without a time zone.
 QString timeWithSeconds(const QDateTime &date, const QLocale &locale);
 
-QString relativeAge(const QDateTime &date, const QDateTime &now);
+// The time elapsed from `date` to `now` the way a live age reads, in the short units of `language`
+// and at most two of them: "12 sec", "3 min, 4 sec", "2 hr, 5 min", "3 days, 4 hr" in English,
+// "3 Min., 4 Sek." in German, "3分4秒" in Japanese. A date in the future reads as no time elapsed.
+QString relativeAge(const QDateTime &date, const QDateTime &now, AppLanguage language);
 
 // How much of a clipboard text a view lays out. The stored text stays whole (copying gives all of
 // it), but laying out all of it stalls: Qt's line breaking is quadratic on a long line without

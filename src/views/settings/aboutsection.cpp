@@ -22,8 +22,9 @@ namespace {
 class Logo : public QWidget
 {
 public:
-    using QWidget::QWidget;
+    explicit Logo(QWidget *parent) : QWidget(parent) { setFixedSize(sizeHint()); }
     QSize sizeHint() const override { return QSize(48, 48); }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -84,7 +85,9 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler,
 
     auto *identity = new QHBoxLayout;
     identity->setSpacing(16);
-    identity->addWidget(new Logo(card));
+    auto *logo = new Logo(card);
+    logo->setObjectName(QStringLiteral("logo"));
+    identity->addWidget(logo);
     auto *names = new QVBoxLayout;
     names->setSpacing(4);
     names->addWidget(settingsLabel(QStringLiteral("Quorvantis"), 20, QFont::Bold, Qt::white, card));
@@ -92,8 +95,12 @@ AboutSection::AboutSection(AppLanguage language, Scheduler &scheduler,
                                     Theme::white(0.5), card);
     version->setObjectName(QStringLiteral("version"));
     names->addWidget(version);
-    names->addWidget(
-        settingsLabel(settingsText("about_sysreq", language), 12, QFont::Normal, Theme::white(0.35), card));
+    // A long requirement line wraps rather than take the logo's room.
+    QLabel *requirement =
+        settingsLabel(settingsText("about_sysreq", language), 12, QFont::Normal, Theme::white(0.35), card);
+    requirement->setObjectName(QStringLiteral("requirement"));
+    requirement->setWordWrap(true);
+    names->addWidget(requirement);
     identity->addLayout(names, 1);
     column->addLayout(identity);
     column->addWidget(settingsHairline(Theme::white(0.15), card));

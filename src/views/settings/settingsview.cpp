@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBoundaryFinder>
+#include <QTextLayout>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -56,8 +58,9 @@ void addGlow(QWidget *widget, const QColor &color, double radius)
 
 // One row of the sidebar: the page's symbol and title, lit in cyan with a glowing bar while its
 // page is shown. A title too long for the row shrinks to 80 % of its size on one line; below that
-// it takes two lines at 80 %, smaller still only where one unbreakable word needs it. The bold title
-// of the selected row decides for both states, so selecting a row never moves its title.
+// it takes two lines at 80 %, breaking a word too long for one line at its marked syllable (a soft
+// hyphen), where a hyphen is drawn. Nothing is drawn smaller. The bold title of the selected row
+// decides for both states, so selecting a row never moves its title.
 class SideBarButton : public QAbstractButton
 {
 public:
@@ -73,17 +76,16 @@ public:
         const Title title = fitTitle(false, rowWidth);
         int height = rowHeight;
         if (title.wraps) {
-            const QRect bounds = QFontMetrics(title.font)
-                                     .boundingRect(QRect(0, 0, rowWidth - titleLeft - titleTrailing, 1000),
-                                                   Qt::AlignLeft | Qt::TextWordWrap, text());
-            height = qMax(height, bounds.height() + 2 * verticalPadding);
+            const qsizetype lines = titleLines(rowWidth - titleLeft - titleTrailing).size();
+            height = qMax(height, int(std::ceil(lines * QFontMetricsF(title.font).lineSpacing())) +
+                                      2 * verticalPadding);
         }
         return QSize(rowWidth, height);
     }
     // The narrowest row whose title shows whole at the smallest size it may take.
     QSize minimumSizeHint() const override
     {
-        return QSize(titleLeft + titleTrailing + int(std::ceil(widestPiece(smallestPixels))),
+        return QSize(titleLeft + titleTrailing + int(std::ceil(widestPiece(shrunkPixels))),
                      sizeHint().height());
     }
 
@@ -106,9 +108,16 @@ protected:
         painter.setFont(title.font);
         painter.setPen(selected ? QColor(Qt::white) : Theme::white(0.6));
         const QRectF room(titleLeft, 0, width() - titleLeft - titleTrailing, height());
-        if (title.wraps)
-            painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text());
-        else
+        if (title.wraps) {
+            const QStringList lines = titleLines(room.width());
+            const double lineHeight = QFontMetricsF(title.font).lineSpacing();
+            double y = (height() - lines.size() * lineHeight) / 2;
+            for (const QString &line : lines) {
+                painter.drawText(QRectF(room.left(), y, room.width(), lineHeight),
+                                 Qt::AlignLeft | Qt::AlignVCenter, line);
+                y += lineHeight;
+            }
+        } else
             painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
                              QFontMetrics(title.font).elidedText(text(), Qt::ElideRight, int(room.width())));
         if (selected) {
@@ -126,11 +135,11 @@ private:
     static constexpr int rowHeight = 40;
     static constexpr int verticalPadding = 10;
     static constexpr int fullPixels = 13;
-    static constexpr int shrunkPixels = 10; // 80 %
-    static constexpr int smallestPixels = 8;
+    static constexpr int shrunkPixels = 10; // 80 %, the smallest
     // Padding, symbol and spacing before the title; spacing, bar and padding after it.
     static constexpr int titleLeft = 14 + 20 + 12;
     static constexpr int titleTrailing = 12 + 3 + 14;
+    static constexpr QChar softHyphen = QChar(0x00AD);
 
     struct Title
     {
@@ -144,7 +153,17 @@ private:
         font.setPixelSize(pixels);
         return font;
     }
-    // The widest stretch of the title between two places where a line may break.
+    // A piece of the title as it shows on a line of its own: a soft hyphen at its end is drawn as a
+    // hyphen, one inside it not at all.
+    static QString shown(QString piece)
+    {
+        piece = piece.trimmed();
+        if (piece.endsWith(softHyphen))
+            piece.back() = u'-';
+        return piece.remove(softHyphen);
+    }
+    // The widest stretch of the title between two places where a line may break; one that ends at
+    // a soft hyphen carries the hyphen drawn there.
     double widestPiece(int pixels) const
     {
         const QFontMetricsF metrics(boldFont(pixels));
@@ -154,25 +173,42 @@ private:
         qsizetype start = 0;
         while (breaks.toNextBoundary() > 0) {
             const qsizetype end = breaks.position();
-            widest = qMax(widest, metrics.horizontalAdvance(title.mid(start, end - start).trimmed()));
+            widest = qMax(widest, metrics.horizontalAdvance(shown(title.mid(start, end - start))));
             start = end;
         }
         return widest;
+    }
+    // The lines of a title that takes two or more, broken where the bold title breaks in `room`, so
+    // the regular title of an unselected row breaks at the same places; a line that ends at a soft
+    // hyphen ends in a hyphen.
+    QStringList titleLines(double room) const
+    {
+        const QString title = text();
+        QTextLayout layout(title, boldFont(shrunkPixels));
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        QStringList lines;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(room);
+            lines << shown(title.mid(line.textStart(), line.textLength()));
+        }
+        layout.endLayout();
+        return lines;
     }
     Title fitTitle(bool selected, int across) const
     {
         const double room = across - titleLeft - titleTrailing;
         QFont font = Theme::systemFont(fullPixels, selected ? QFont::DemiBold : QFont::Normal);
         for (int pixels = fullPixels; pixels >= shrunkPixels; --pixels) {
-            if (QFontMetricsF(boldFont(pixels)).horizontalAdvance(text()) <= room) {
+            if (QFontMetricsF(boldFont(pixels)).horizontalAdvance(QString(text()).remove(softHyphen)) <=
+                room) {
                 font.setPixelSize(pixels);
                 return {font, false};
             }
         }
-        int pixels = shrunkPixels;
-        while (pixels > smallestPixels && widestPiece(pixels) > room)
-            --pixels;
-        font.setPixelSize(pixels);
+        font.setPixelSize(shrunkPixels);
         return {font, true};
     }
 
@@ -451,10 +487,17 @@ void SettingsView::closePage()
 
 void SettingsView::applyLanguage()
 {
+    // The page is built anew in the new language where the user was reading it: the language is
+    // chosen from a row below the page's top.
+    QScrollBar *scroll = m_scroll->verticalScrollBar();
+    const int place = scroll->value();
     m_language = Localization::storedLanguage(m_context.settings);
     for (int i = 0; i < m_sidebarButtons.size(); ++i)
         m_sidebarButtons[i]->setText(title(allSettingsTabs[size_t(i)], m_language));
     buildPage();
+    // The new page's height is known once its layout has run.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    scroll->setValue(place);
 }
 
 void SettingsView::buildPage()

@@ -102,6 +102,28 @@ TEST_F(X11WindowServicesTest, ListsClientsWithFrameTitleOwnerAndIdentity)
     EXPECT_LT(order.indexOf(eyes->windowId), order.indexOf(term->windowId));
 }
 
+// xterm sets a title beyond Latin-1 as COMPOUND_TEXT in WM_NAME, without _NET_WM_NAME; it came out
+// as "�n�c�d� �$(B%&%#%s%I%&�(B", which no search for its words found.
+TEST_F(X11WindowServicesTest, ATitleSetAsCompoundTextReadsAsTheProgramSetIt)
+{
+    const QString title = u"Ünïcødé ウィンドウ Straße"_qs;
+    // xterm reads its arguments in the locale's encoding.
+    const qint64 xterm =
+        clients.start(QStringLiteral("env"),
+                      {QStringLiteral("LC_ALL=C.UTF-8"), QStringLiteral("xterm"), QStringLiteral("-T"), title,
+                       QStringLiteral("-e"), QStringLiteral("sleep 600")});
+    const std::optional<WindowInfo> term = waitForWindow(xterm);
+    ASSERT_TRUE(term);
+    const QString property = X11Clients::output(QStringLiteral("xprop"),
+                                                {QStringLiteral("-id"), QString::number(term->windowId),
+                                                 QStringLiteral("WM_NAME"), QStringLiteral("_NET_WM_NAME")});
+    ASSERT_TRUE(property.contains(QStringLiteral("WM_NAME(COMPOUND_TEXT)"))) << property.toStdString();
+    ASSERT_TRUE(property.contains(QStringLiteral("_NET_WM_NAME:  not found"))) << property.toStdString();
+    EXPECT_EQ(term->title, title);
+    EXPECT_TRUE(term->title.value_or(QString()).contains(u"ウィンドウ"_qs));
+    EXPECT_TRUE(term->title.value_or(QString()).contains(u"straße"_qs, Qt::CaseInsensitive));
+}
+
 TEST_F(X11WindowServicesTest, PositionAndSizeWriteTheOuterFrame)
 {
     const qint64 pid = clients.start(QStringLiteral("xeyes"));
