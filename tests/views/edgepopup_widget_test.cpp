@@ -383,8 +383,8 @@ TEST_F(EdgePopupWidget, TheFilePreviewClosesOnTheDimOrItsButtonButNotInside)
 // A name longer than the header was cut off at the header's edge, with no sign that it goes on.
 TEST_F(EdgePopupWidget, ALongFileNameInThePreviewEndsInAnEllipsisBeforeTheCloseButton)
 {
-    const QString name =
-        QStringLiteral("Quarterly planning notes for the infrastructure migration — final reviewed draft v12.txt");
+    const QString name = QStringLiteral(
+        "Quarterly planning notes for the infrastructure migration — final reviewed draft v12.txt");
     addShelfFile(name);
     for (const AppLanguage language : {AppLanguage::english, AppLanguage::german}) {
         state->setLanguage(language);
