@@ -442,7 +442,10 @@ TEST_F(SuperPanelWidget, TheEyeCastsASoftShadowAllAround)
     open(4);
     auto *eye = dynamic_cast<SymbolButton *>(cards().first()->eyeButton());
     ASSERT_NE(eye, nullptr);
-    const QImage picture = eye->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    // The eye alone, over nothing.
+    QImage picture(eye->size(), QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    eye->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
     const QRectF disc = eye->discRect();
     const QPointF c = disc.center();
     const double r = disc.width() / 2;

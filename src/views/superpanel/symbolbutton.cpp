@@ -31,6 +31,26 @@ QRectF SymbolButton::discRect() const
     return QRectF(rect()).adjusted(margin, margin, -margin, -margin);
 }
 
+QPixmap SymbolButton::discShadow()
+{
+    const double dpr = devicePixelRatioF();
+    if (!m_shadow.isNull() && m_shadow.devicePixelRatio() == dpr)
+        return m_shadow;
+    const QSizeF disc = discRect().size();
+    QPixmap shape(qRound(disc.width() * dpr), qRound(disc.height() * dpr));
+    shape.setDevicePixelRatio(dpr);
+    shape.fill(Qt::transparent);
+    {
+        QPainter painter(&shape);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        painter.drawEllipse(QRectF(QPointF(0, 0), disc));
+    }
+    m_shadow = Theme::shapeShadow(shape, Theme::black(0.33), m_face.shadowRadius);
+    return m_shadow;
+}
+
 bool SymbolButton::hitButton(const QPoint &pos) const
 {
     QPainterPath disc;
@@ -47,9 +67,10 @@ void SymbolButton::paintEvent(QPaintEvent *)
     case Face::Kind::bare:
         break;
     case Face::Kind::filled:
-        // The default shadow: black at a third, spread evenly around the disc.
+        // The default shadow: black at a third, blurred evenly around the disc.
         if (m_face.shadowRadius > 0)
-            Theme::paintShadow(painter, disc, disc.width() / 2, 0.33, m_face.shadowRadius, 0);
+            painter.drawPixmap(discRect().topLeft() - QPointF(m_face.shadowRadius, m_face.shadowRadius),
+                               discShadow());
         painter.setPen(Qt::NoPen);
         painter.setBrush(m_face.fill);
         painter.drawEllipse(disc);

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QPixmap>
 
 namespace qv {
 
@@ -36,10 +37,13 @@ protected:
     bool hitButton(const QPoint &pos) const override;
 
 private:
+    QPixmap discShadow();
+
     QString m_symbol;
     int m_symbolSize;
     QColor m_color;
     Face m_face;
+    QPixmap m_shadow;
 };
 
 } // namespace qv
