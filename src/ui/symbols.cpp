@@ -17,8 +17,9 @@ namespace qv {
 
 namespace {
 
-// Only where the theme's picture is the symbol: a close button's cross without its disc, or a
-// question mark on a filled diamond that reads as the replacement character, is worse than ours.
+// Only where the theme's picture is the symbol: a close button's cross without its disc, a question
+// mark on a filled diamond that reads as the replacement character, or a light bulb for "info" is
+// worse than ours.
 const QHash<QString, QString> &themeNames()
 {
     static const QHash<QString, QString> names{
@@ -91,7 +92,6 @@ const QHash<QString, QString> &themeNames()
         {QStringLiteral("square.grid.3x3.square"), QStringLiteral("view-grid-symbolic")},
         {QStringLiteral("tray.and.arrow.down"), QStringLiteral("folder-download-symbolic")},
         {QStringLiteral("rectangle.split.2x1"), QStringLiteral("view-dual-symbolic")},
-        {QStringLiteral("info.circle.fill"), QStringLiteral("dialog-information-symbolic")},
         {QStringLiteral("envelope.open.fill"), QStringLiteral("mail-read-symbolic")},
         {QStringLiteral("envelope.open"), QStringLiteral("mail-read-symbolic")},
         {QStringLiteral("ladybug"), QStringLiteral("dialog-warning-symbolic")},
