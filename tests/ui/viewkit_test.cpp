@@ -111,6 +111,36 @@ TEST(IconTheme, APlainTextFileGetsTheThemesTextIconWhereThePlatformNamesNoTheme)
     EXPECT_GT(colours.size(), 3) << "a drawn page, not a flat square";
 }
 
+// The theme drew the close buttons' "xmark.circle.fill" as a bare cross, the contact form's
+// "questionmark.circle" as a question mark on a filled diamond, read as the replacement character,
+// and the guide's "info.circle.fill" as a light bulb.
+// A close symbol is a filled disc with the cross cut out of it; the question mark sits in a ring.
+TEST(Symbols, CircledSymbolsKeepTheirCircle)
+{
+    const auto alphaAt = [](const QImage &image, int x, int y) { return qAlpha(image.pixel(x, y)); };
+    for (const char *name :
+         {"xmark.circle.fill", "questionmark.circle", "xmark.circle", "info.circle.fill"}) {
+        const QImage image =
+            Symbols::pixmap(name, 32, Qt::white).toImage().convertToFormat(QImage::Format_ARGB32);
+        SCOPED_TRACE(name);
+        // The circle's edge, on all four sides.
+        EXPECT_GT(alphaAt(image, 3, 16), 150);
+        EXPECT_GT(alphaAt(image, 28, 16), 150);
+        EXPECT_GT(alphaAt(image, 16, 3), 150);
+        EXPECT_GT(alphaAt(image, 16, 28), 150);
+    }
+    const QImage close = Symbols::pixmap("xmark.circle.fill", 32, Qt::white).toImage();
+    EXPECT_LT(alphaAt(close, 16, 16), 60) << "the cross is cut out of the disc";
+    EXPECT_GT(alphaAt(close, 16, 8), 200) << "between the arms the disc is filled";
+    const QImage question = Symbols::pixmap("questionmark.circle", 32, Qt::white).toImage();
+    EXPECT_LT(alphaAt(question, 8, 16), 60) << "inside the ring, beside the mark, nothing is drawn";
+    EXPECT_LT(alphaAt(question, 24, 22), 60);
+    // The theme's "information" is a light bulb; ours is an "i" cut out of a disc.
+    const QImage info = Symbols::pixmap("info.circle.fill", 32, Qt::white).toImage();
+    EXPECT_LT(alphaAt(info, 16, 19), 60) << "the letter's stem";
+    EXPECT_GT(alphaAt(info, 9, 16), 200) << "the disc beside it";
+}
+
 TEST(Symbols, APixmapTakesTheAskedColour)
 {
     const QImage image = Symbols::pixmap("xmark", 16, QColor(0, 230, 255), 2.0).toImage();

@@ -16,6 +16,7 @@
 #include "support/screenshot.h"
 #include "support/textfit.h"
 #include "ui/menulook.h"
+#include "ui/theme.h"
 #include "views/bubble/bubbleviewstate.h"
 #include "views/bubble/contentview.h"
 #include "views/bubble/horizontalscrollview.h"
@@ -214,6 +215,55 @@ TEST_F(BubbleViews, HoveredCardShowsItsButtonsAndACyanBorderAndAMinimisedWindowC
     EXPECT_TRUE(items.at(0)->isEnabled());
     items.at(1)->trigger(); // disabled: nothing happens
     EXPECT_FALSE(calls.contains("minimize 2"));
+}
+
+// The buttons and the hover look switched at once: the buttons now come in growing from 0.9 of
+// their size and fading, and leave the same way, while the fill and the cyan border follow the
+// hover's spring.
+TEST_F(BubbleViews, TheHoverLookAndTheButtonsComeAndGoOnTheHoverSpring)
+{
+    bubble(1);
+    WindowPreviewCard &c = card(0);
+    TrafficLightButton *close = c.trafficLights().at(0);
+    // A point of the close button's dot beside its glyph.
+    const QPoint dot = close->mapTo(&c, close->rect().center() + QPoint(0, -5));
+    const QPoint edge(c.cardRect().center().x(), c.cardRect().top());
+    const QImage rest = seen(c);
+
+    send(c, QEvent::MouseMove, c.cardRect().center());
+    scheduler.advance(0.04);
+    EXPECT_GT(c.hoverProgress(), 0.05);
+    EXPECT_LT(c.hoverProgress(), 0.9);
+    const QImage coming = seen(c);
+    picture("bubble_card_hover_coming");
+    scheduler.advance(1);
+    EXPECT_EQ(c.hoverProgress(), 1);
+    const QImage hovered = seen(c);
+    const QPoint shownDot = close->mapTo(&c, close->rect().center() + QPoint(0, -5));
+
+    // Half-way the close button is a fainter red than when it has come in.
+    const QColor red = Theme::systemRed();
+    EXPECT_LT(distance(hovered.pixelColor(shownDot), red), 40);
+    EXPECT_GT(distance(coming.pixelColor(dot), red), distance(hovered.pixelColor(shownDot), red) + 40);
+    // The border goes from nothing to cyan by way of a fainter cyan.
+    const auto awayFromCyan = [&](const QImage &image) {
+        int nearest = 1000;
+        for (int dy = -6; dy <= 6; ++dy)
+            nearest = std::min(nearest, distance(image.pixelColor(edge + QPoint(0, dy)), Color::neonCyan()));
+        return nearest;
+    };
+    EXPECT_LT(awayFromCyan(coming), awayFromCyan(rest) - 20);
+    EXPECT_GT(awayFromCyan(coming), awayFromCyan(hovered) + 20);
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&c, &leave);
+    scheduler.advance(0.04);
+    EXPECT_TRUE(close->isVisibleTo(&c)) << "the buttons fade out, they do not vanish";
+    EXPECT_GT(c.lightsPresence(), 0.05);
+    scheduler.advance(1);
+    EXPECT_FALSE(close->isVisibleTo(&c));
+    EXPECT_EQ(c.hoverProgress(), 0);
+    EXPECT_EQ(scheduler.pendingCount(), 0) << "nothing moves at rest";
 }
 
 // On X11 the card's menu was black without an edge, with invisible separators, dark symbols on

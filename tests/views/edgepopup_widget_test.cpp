@@ -385,6 +385,36 @@ TEST_F(EdgePopupWidget, TheFilePreviewClosesOnTheDimOrItsButtonButNotInside)
     EXPECT_FALSE(layer->isShown());
 }
 
+// A name longer than the header was cut off at the header's edge, with no sign that it goes on.
+TEST_F(EdgePopupWidget, ALongFileNameInThePreviewEndsInAnEllipsisBeforeTheCloseButton)
+{
+    const QString name = QStringLiteral(
+        "Quarterly planning notes for the infrastructure migration — final reviewed draft v12.txt");
+    addShelfFile(name);
+    for (const AppLanguage language : {AppLanguage::english, AppLanguage::german}) {
+        state->setLanguage(language);
+        open(OverlayRoute::shelf, PopupEdge::bottom);
+        auto *tile = qobject_cast<EdgeShelfTile *>(view->cards().value(0));
+        ASSERT_NE(tile, nullptr);
+        state->previewShelfItem(tile->item());
+        scheduler.advance(1.0);
+        EdgePreviewLayer *layer = view->previewLayer();
+        ASSERT_TRUE(layer->isShown());
+        EXPECT_EQ(layer->titleText(), name);
+        const QString shown = layer->shownTitleText();
+        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << qPrintable(shown);
+        EXPECT_TRUE(name.startsWith(shown.chopped(1))) << "one line, cut at its end";
+        auto *title = layer->findChild<QWidget *>(QStringLiteral("previewTitle"));
+        ASSERT_NE(title, nullptr);
+        EXPECT_LT(title->geometry().right(), layer->closeButton()->geometry().left());
+        EXPECT_EQ(layer->panelFrame().size(), QSize(560, 420)) << "the name does not widen the panel";
+        shot(language == AppLanguage::english ? "edgepopup_file_preview_long_name_en"
+                                              : "edgepopup_file_preview_long_name_de");
+        state->closeFilePreview();
+        scheduler.advance(1.0);
+    }
+}
+
 TEST_F(EdgePopupWidget, TheClipPreviewCountsCharactersOfTextOnly)
 {
     copyText(QString::fromUtf8("héllo 👍🏽"));

@@ -22,6 +22,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/color.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/localization.h"
 #include "core/settingskeys.h"
@@ -185,6 +186,87 @@ TEST_F(SettingsWindowTest, EightTabsInOrderAndEachSelectionBuildsAFreshPage)
     EXPECT_FALSE(view.sidebarButton(SettingsTab::general)->isChecked());
     view.selectTab(SettingsTab::general);
     EXPECT_NE(view.page(), general);
+}
+
+// The window was a plain rectangle: it is cut to a rounded rectangle with a faint white line inside
+// its edge, over the sidebar and the page alike.
+TEST_F(SettingsWindowTest, TheWindowHasRoundedCornersAndAFaintEdge)
+{
+    for (const AppLanguage language : {AppLanguage::english, AppLanguage::french}) {
+        settings.set(Settings::appLanguage, rawValue(language));
+        SettingsView &view = open();
+        view.resize(750, 820);
+        scheduler.runPending();
+        const QImage seen = view.grab().toImage();
+        const auto isBlack = [](const QColor &c) { return c.red() + c.green() + c.blue() < 12; };
+        for (const QPoint corner :
+             {QPoint(1, 1), QPoint(748, 1), QPoint(1, 818), QPoint(748, 818), QPoint(3, 3)})
+            EXPECT_TRUE(isBlack(seen.pixelColor(corner))) << corner.x() << "," << corner.y();
+        EXPECT_FALSE(isBlack(seen.pixelColor(9, 9))) << "inside the rounding the sidebar shows";
+        // The line, on the sidebar and on the page, is lighter than just inside it.
+        for (const auto &[edge, inside] :
+             {std::pair(QPoint(100, 0), QPoint(100, 3)), std::pair(QPoint(450, 0), QPoint(450, 3)),
+              std::pair(QPoint(749, 780), QPoint(746, 780)), std::pair(QPoint(0, 400), QPoint(3, 400)),
+              std::pair(QPoint(450, 819), QPoint(450, 816))})
+            EXPECT_GT(seen.pixelColor(edge).lightness(), seen.pixelColor(inside).lightness() + 10)
+                << edge.x() << "," << edge.y();
+        saveScreenshot(view, language == AppLanguage::english ? "settings_window_edge_en"
+                                                              : "settings_window_edge_fr");
+        view.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// The sidebar's rows did not scroll, so a low window cut the last ones off; and the selection's
+// light jumped from row to row instead of moving on its spring.
+TEST_F(SettingsWindowTest, SidebarRowsScrollAndTheSelectionMovesOnItsSpring)
+{
+    settings.set(Settings::appLanguage, rawValue(AppLanguage::german));
+    SettingsView &view = open();
+    view.resize(750, 820);
+    scheduler.runPending();
+    QAbstractButton *general = view.sidebarButton(SettingsTab::general);
+    QAbstractButton *about = view.sidebarButton(SettingsTab::about);
+    // The middle of a row's glowing bar.
+    const auto bar = [&](QAbstractButton *row) {
+        return view.grab().toImage().pixelColor(
+            row->mapTo(&view, QPoint(row->width() - 14 - 2, row->height() / 2)));
+    };
+    const QColor &cyan = Color::neonCyan();
+    const auto cyanness = [](const QColor &c) { return c.green() + c.blue() - 2 * c.red(); };
+    const auto distance = [](const QColor &a, const QColor &b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+    };
+    const QColor unlit = bar(about);
+    EXPECT_LT(distance(bar(general), cyan), 30);
+
+    about->click();
+    scheduler.advance(0.05);
+    const QColor coming = bar(about), going = bar(general);
+    EXPECT_GT(cyanness(coming), cyanness(unlit) + 30) << "on its way in";
+    EXPECT_GT(distance(coming, cyan), 40) << "not there yet";
+    EXPECT_GT(cyanness(going), cyanness(unlit) + 30) << "on its way out";
+    saveScreenshot(view, "settings_sidebar_selection_moving_de");
+    scheduler.advance(1);
+    EXPECT_LT(distance(bar(about), cyan), 30);
+    EXPECT_LT(std::abs(cyanness(bar(general)) - cyanness(unlit)), 8);
+
+    // A window lower than the rows (as a taller font would make them): they scroll, and the last
+    // one can be reached.
+    view.setMinimumHeight(0);
+    view.resize(750, 380);
+    QCoreApplication::processEvents();
+    auto *scroll = view.findChild<QScrollArea *>("sidebarScroll");
+    ASSERT_NE(scroll, nullptr);
+    QAbstractButton *last = view.sidebarButton(SettingsTab::diagnostics);
+    ASSERT_TRUE(scroll->widget()->isAncestorOf(last));
+    EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+    scroll->ensureWidgetVisible(last);
+    EXPECT_GT(scroll->verticalScrollBar()->value(), 0);
+    click(*last, QPointF(last->width() / 2.0, last->height() / 2.0));
+    EXPECT_EQ(view.selectedTab(), SettingsTab::diagnostics);
+    scheduler.advance(1);
+    saveScreenshot(view, "settings_sidebar_scrolled_de");
 }
 
 // A stored language name nobody knows reads as System Default.
@@ -672,7 +754,7 @@ TEST_F(SettingsWindowTest, EveryPageFitsTheWindowInEveryLanguage)
             }
             saveScreenshot(view, QStringLiteral("settings_%1_%2").arg(rawValue(tab), code));
             // The lower part of a page that is longer than the window.
-            QScrollBar *scroll = view.findChild<QScrollArea *>()->verticalScrollBar();
+            QScrollBar *scroll = view.findChild<QScrollArea *>("pageScroll")->verticalScrollBar();
             if (scroll->maximum() > 0) {
                 scroll->setValue(scroll->maximum());
                 saveScreenshot(view, QStringLiteral("settings_%1_%2_end").arg(rawValue(tab), code));

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTest>
 
@@ -14,6 +15,7 @@
 #include "views/peek/dropzoneview.h"
 #include "views/superpanel/appsidebaritem.h"
 #include "views/superpanel/globalwindowcard.h"
+#include "views/superpanel/symbolbutton.h"
 #include "views/superpanel/windowgrid.h"
 #include "views/superpanelfixture.h"
 
@@ -305,13 +307,36 @@ TEST_F(SuperPanelWidget, WhileACardIsDraggedThePanelDimsAndTheZoneUnderThePointe
     EXPECT_EQ(view->grid()->dragGhost()->mapToGlobal(QPoint(0, 0)),
               card->mapToGlobal(QPoint(0, 0)) + QPoint(-180, -60))
         << "the card's picture follows the pointer beyond the grid";
+    // The tiles fade in on their spring: once it has run they are drawn, the one under the
+    // pointer outlined in cyan, the others as a faint lighter fill.
+    scheduler.advance(1.0);
+    QApplication::processEvents();
+    const QImage seen = backdrop->grab().toImage();
+    const QRectF tile = view->zones().at(0)->tileRect();
+    const QRectF left = QRectF(tile.center() - QPointF(tile.width(), tile.height()) * 1.05 / 2,
+                               tile.size() * 1.05); // grown while highlighted
+    const QRectF right = view->zones().at(1)->tileRect();
+    int cyan = 0;
+    for (int y = int(left.top()) + 30; y < int(left.bottom()) - 30; ++y) {
+        bool found = false;
+        for (int x = int(left.right()) - 2; x <= int(left.right()) + 1; ++x) {
+            const QColor p = seen.pixelColor(x, y);
+            found = found || (p.red() < 90 && p.green() > 170 && p.blue() > 200);
+        }
+        cyan += found;
+    }
+    EXPECT_GT(cyan, int(left.height()) / 2) << "the left tile's cyan outline";
+    const QColor insideRight = seen.pixelColor(int(right.left()) + 12, int(right.center().y()) + 60);
+    const QColor besideRight = seen.pixelColor(int(right.left()) - 12, int(right.center().y()) + 60);
+    EXPECT_GT(insideRight.lightness(), besideRight.lightness() + 8) << "the right tile's white fill";
     saveScreenshot(*backdrop, "superpanel_dragging_zones");
 
     mouse(card, QEvent::MouseButtonRelease, start + QPointF(-180, -60));
     EXPECT_FALSE(view->grid()->dragGhost());
     state->setDragging(false);
+    EXPECT_FALSE(view->fullPanel()->graphicsEffect()) << "no longer dimmed";
+    scheduler.advance(1.0); // the zones fade out
     EXPECT_FALSE(view->zones().at(0)->isVisible());
-    EXPECT_FALSE(view->fullPanel()->graphicsEffect());
 }
 
 // A card that is hidden or goes while dragged hears no release: its drag, zones and peek would stay.
@@ -428,6 +453,109 @@ TEST_F(SuperPanelWidget, ASidebarItemShowsItsWholeNameWhileHovered)
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(item, &leave);
     EXPECT_FALSE(item->caption());
+}
+
+// The card's eye sat on a darker disc dropped one pixel below it; its shadow is soft and centred.
+TEST_F(SuperPanelWidget, TheEyeCastsASoftShadowAllAround)
+{
+    open(4);
+    auto *eye = dynamic_cast<SymbolButton *>(cards().first()->eyeButton());
+    ASSERT_NE(eye, nullptr);
+    // The eye alone, over nothing.
+    QImage picture(eye->size(), QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    eye->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QRectF disc = eye->discRect();
+    const QPointF c = disc.center();
+    const double r = disc.width() / 2;
+    const auto alphaAt = [&](double dx, double dy) {
+        return qAlpha(picture.pixel(int(std::floor(c.x() + dx)), int(std::floor(c.y() + dy))));
+    };
+    const int above = alphaAt(0, -r - 1.5), below = alphaAt(0, r + 1.5);
+    const int left = alphaAt(-r - 1.5, 0), right = alphaAt(r + 1.5, 0);
+    for (const int shade : {above, below, left, right})
+        EXPECT_GT(shade, 12) << "a shadow around the disc";
+    EXPECT_LE(std::abs(above - below), 8) << "not dropped below it";
+    EXPECT_LE(std::abs(left - right), 8);
+    EXPECT_GT(qAlpha(picture.pixel(int(c.x()), int(c.y()))), 250) << "the disc itself is solid";
+    calls.clear();
+    QTest::mouseClick(eye, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_FALSE(calls.contains("hideOthers:" + windows.itemAt(0).title)) << "the shadow is not the eye";
+    QTest::mouseClick(eye, Qt::LeftButton, {}, c.toPoint());
+    EXPECT_TRUE(calls.contains("hideOthers:" + windows.itemAt(0).title));
+}
+
+// The module routes' popup came in growing from 0.98 of the screen like the full panel, so it slid
+// towards the middle from its screen edge; it only fades.
+TEST_F(SuperPanelWidget, TheModuleViewFadesInWithoutGrowing)
+{
+    class Module : public QWidget
+    {
+    protected:
+        void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), QColor(255, 140, 0)); }
+    };
+    view->setModuleView(new Module);
+    state->setRoute(OverlayRoute::clipboard);
+    presented = true;
+    state->presentationChanged(true);
+    scheduler.advance(0.05);
+    QApplication::processEvents();
+    ASSERT_GT(view->presence(), 0.2);
+    ASSERT_LT(view->presence(), 0.9);
+    const QImage seen = backdrop->grab().toImage();
+    // Grown from 0.98, its corners would still lie 7 pixels in from the screen's.
+    for (const QPoint &corner : {QPoint(1, 1), QPoint(seen.width() - 2, seen.height() - 2)}) {
+        const QColor c = seen.pixelColor(corner);
+        EXPECT_GT(c.red() - c.blue(), 40) << "the module's colour, faded, at the corner";
+    }
+    saveScreenshot(*backdrop, "superpanel_module_fading_in");
+}
+
+// On a 1920-pixel screen the search box was about 475 wide: the row's free space went to the
+// spaces beside it as much as to the box. It takes the width the settings button leaves, up to 680.
+TEST_F(SuperPanelWidget, TheSearchBoxTakesTheHeaderRowUpTo680)
+{
+    windows.setWindows(sampleWindows(6));
+    struct Screen
+    {
+        QSize size;
+        int expected;
+        const char *picture;
+    };
+    const QWidget *settings = view->settingsButton();
+    const int narrowArea = 1000 - SuperPanelOverlay::sidebarWidth - SuperPanelOverlay::rightColumnWidth;
+    for (const Screen &screen : {Screen{{1920, 1080}, 680, "superpanel_1920_en"},
+                                 Screen{{1000, 760}, narrowArea - 15 - settings->width(), nullptr}}) {
+        backdrop->resize(screen.size);
+        view->resize(screen.size);
+        open();
+        const QWidget *box = view->searchField()->parentWidget();
+        EXPECT_EQ(box->width(), screen.expected) << screen.size.width();
+        const QRect row = box->geometry().united(settings->geometry());
+        EXPECT_LE(std::abs(row.center().x() - view->windowArea()->width() / 2), 1) << "the row is centred";
+        if (screen.picture)
+            saveScreenshot(*backdrop, screen.picture);
+        state->presentationChanged(false);
+        scheduler.advance(1);
+    }
+}
+
+// The sidebar and the right-hand column stopped 20 above the screen's bottom edge, the glass
+// showing under them; their content keeps that room, their backgrounds reach the edge.
+TEST_F(SuperPanelWidget, TheSideColumnsReachTheBottomEdge)
+{
+    open(6);
+    const QImage seen = backdrop->grab().toImage();
+    const int bottom = seen.height() - 1;
+    const int sidebarX = SuperPanelOverlay::sidebarWidth / 2;
+    const int columnX = seen.width() - 40;
+    const int areaX = SuperPanelOverlay::sidebarWidth + 40;
+    for (const int x : {sidebarX, columnX}) {
+        const QColor atEdge = seen.pixelColor(x, bottom);
+        EXPECT_LE(std::abs(atEdge.lightness() - seen.pixelColor(x, bottom - 60).lightness()), 3) << x;
+        EXPECT_LT(atEdge.lightness(), seen.pixelColor(areaX, bottom).lightness() - 5)
+            << "darker than the window area beside it, at " << x;
+    }
 }
 
 TEST_F(SuperPanelWidget, LabelsFollowTheLanguage)

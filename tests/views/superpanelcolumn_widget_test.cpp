@@ -180,6 +180,29 @@ TEST_F(SuperPanelColumnTest, restingOnAnEyeOpensTheBubbleBelowIt)
     EXPECT_FALSE(bubble->isVisible());
 }
 
+// The card filled the bubble's whole frame with no shadow of its own: it sits centred in the frame,
+// as high as what it holds, and its shadow falls below it inside the frame.
+TEST_F(SuperPanelColumnTest, thePreviewCardFloatsOnItsOwnShadowInsideTheBubble)
+{
+    addClip(QStringLiteral("a short text"));
+    restOnTopEye();
+    ClipboardPreviewBubble *bubble = m_column->bubble();
+    ASSERT_TRUE(bubble->isVisible());
+    const QRectF card = bubble->cardRect();
+    EXPECT_EQ(card.width(), bubble->width());
+    EXPECT_LT(card.height(), bubble->height());
+    EXPECT_NEAR(card.center().y(), bubble->height() / 2.0, 0.5);
+    const QImage picture = bubble->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const int x = bubble->width() / 2;
+    const int below = qAlpha(picture.pixel(x, int(card.bottom()) + 4));
+    const int above = qAlpha(picture.pixel(x, int(card.top()) - 4));
+    EXPECT_GT(below, 20) << "the shadow below the card";
+    EXPECT_GT(below, above + 10) << "dropped, so darker below than above";
+    EXPECT_GT(qAlpha(picture.pixel(x, int(card.center().y()))), 250) << "the card itself";
+    EXPECT_GE(bubble->textView()->geometry().top(), card.top() + 12 + 16) << "the text is inside the card";
+    shot(*m_column, QStringLiteral("superpanel-column-bubble-card-shadow"));
+}
+
 TEST_F(SuperPanelColumnTest, aSensitiveTextShowsTheProtectedNoticeWhileMaskingIsOn)
 {
     ClipboardItem cached = newClip();

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "core/color.h"
+#include "ui/scalefadeeffect.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/bubble/trafficlightbutton.h"
@@ -26,6 +27,13 @@ constexpr double cornerRadius = 12;
 constexpr double imageRadius = 10;
 constexpr double hoverScale = 1.05;
 constexpr double dragScale = 1.08;
+constexpr double hoverResponse = 0.3;
+constexpr double hoverDamping = 0.7;
+constexpr double lightsScale = 0.9;
+// The buttons' capsule: inset 4 into the thumbnail, the buttons 6 from its ends and 4 apart.
+constexpr int capsuleInset = 4;
+constexpr QSize capsuleSize(6 + 3 * TrafficLightButton::frameSize + 2 * 4 + 6,
+                            4 + TrafficLightButton::frameSize + 4);
 
 double length(const QPointF &p)
 {
@@ -39,32 +47,50 @@ double thumbnailTop()
     return (WindowPreviewCard::cardSize.height() - stack) / 2;
 }
 
+// The frosted capsule the buttons sit on.
+class LightsCapsule : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath capsule;
+        const QRectF shape(rect());
+        capsule.addRoundedRect(shape, shape.height() / 2, shape.height() / 2);
+        painter.fillPath(capsule, Theme::ultraThinMaterial(true));
+    }
+};
+
 } // namespace
 
 WindowPreviewCard::WindowPreviewCard(const AppWindowModel &window, const CardActions &actions,
                                      Scheduler &scheduler, QWidget *parent)
     : QWidget(parent), m_window(window), m_actions(actions), m_scaleAnimation(scheduler),
-      m_offsetAnimation(scheduler)
+      m_offsetAnimation(scheduler), m_hoverLook(scheduler, 0, [this] { update(); }),
+      m_lightsPresence(scheduler, 0, [this] { applyLights(); })
 {
     setFixedSize(cardSize.width() + 2 * margin, cardSize.height() + 2 * margin);
     setMouseTracking(true);
     setAttribute(Qt::WA_TranslucentBackground);
-    m_close = new TrafficLightButton(Theme::systemRed(), QStringLiteral("xmark"), this);
-    m_minimize = new TrafficLightButton(Theme::systemYellow(), QStringLiteral("minus"), this);
+    m_lights = new LightsCapsule(this);
+    m_lights->resize(capsuleSize);
+    m_close = new TrafficLightButton(Theme::systemRed(), QStringLiteral("xmark"), m_lights);
+    m_minimize = new TrafficLightButton(Theme::systemYellow(), QStringLiteral("minus"), m_lights);
     m_fullScreen = new TrafficLightButton(Theme::systemGreen(),
-                                          QStringLiteral("arrow.up.left.and.arrow.down.right"), this);
+                                          QStringLiteral("arrow.up.left.and.arrow.down.right"), m_lights);
     connect(m_close, &QAbstractButton::clicked, this,
             [this] { CardActions::run(m_actions.closeWindow, m_window); });
     connect(m_minimize, &QAbstractButton::clicked, this,
             [this] { CardActions::run(m_actions.minimizeWindow, m_window); });
     connect(m_fullScreen, &QAbstractButton::clicked, this,
             [this] { CardActions::run(m_actions.toggleFullScreen, m_window); });
-    // The buttons sit on a capsule inset 4 pt into the thumbnail, 6 pt from its ends.
-    const double left = margin + padding + 4 + 6;
-    const double top = margin + thumbnailTop() + 4 + 4;
-    int x = int(left);
+    int x = 6;
     for (TrafficLightButton *button : trafficLights()) {
-        button->move(x, int(top));
+        button->move(x, 4);
         x += TrafficLightButton::frameSize + 4;
     }
     updateLights();
@@ -108,9 +134,11 @@ void WindowPreviewCard::releasePress()
     m_offsetAnimation.cancel();
     m_dragOffset = QPointF();
     m_hovered = false;
+    m_hoverLook.setValue(0);
     updateLights();
     m_scaleAnimation.cancel();
     m_scale = targetScale();
+    applyLights();
     update();
 }
 
@@ -154,18 +182,42 @@ double WindowPreviewCard::targetScale() const
 
 void WindowPreviewCard::animateScale()
 {
-    m_scaleAnimation.start(m_scale, targetScale(), 0.5, Animation::spring(0.3, 0.7), [this](double value) {
-        m_scale = value;
-        update();
-    });
+    m_scaleAnimation.start(m_scale, targetScale(), 0.5, Animation::spring(hoverResponse, hoverDamping),
+                           [this](double value) {
+                               m_scale = value;
+                               applyLights();
+                               update();
+                           });
 }
 
 void WindowPreviewCard::updateLights()
 {
-    const bool visible = m_hovered && !m_dragging;
     m_minimize->setEnabled(!m_window.isMinimized);
-    for (TrafficLightButton *button : trafficLights())
-        button->setVisible(visible);
+    const double target = m_hovered && !m_dragging ? 1 : 0;
+    // A drag takes them away at once; a hover brings them in and out on its spring.
+    if (m_dragging || !isVisible())
+        m_lightsPresence.setValue(target);
+    else
+        m_lightsPresence.springTo(target, hoverResponse, hoverDamping);
+    applyLights();
+}
+
+void WindowPreviewCard::applyLights()
+{
+    const double presence = m_lightsPresence.clamped();
+    const bool coming = m_lightsPresence.target() > 0;
+    m_lights->setVisible(coming || presence > 0);
+    // Going, they take no clicks.
+    m_lights->setAttribute(Qt::WA_TransparentForMouseEvents, !coming);
+    if (m_lights->isHidden())
+        return;
+    // On the thumbnail as the card's scale and drag place it, at their own scale on top.
+    const QPointF cardCentre = QRectF(cardRect()).center();
+    const QPointF home(margin + padding + capsuleInset + capsuleSize.width() / 2.0,
+                       margin + thumbnailTop() + capsuleInset + capsuleSize.height() / 2.0);
+    const QPointF centre = cardCentre + (home - cardCentre) * m_scale + m_dragOffset;
+    m_lights->move((centre - QPointF(capsuleSize.width() / 2.0, capsuleSize.height() / 2.0)).toPoint());
+    setScaleFade(m_lights, presence, m_scale * (lightsScale + (1 - lightsScale) * presence));
 }
 
 void WindowPreviewCard::setHovered(bool hovered)
@@ -175,6 +227,10 @@ void WindowPreviewCard::setHovered(bool hovered)
     m_hovered = hovered;
     if (hovered && !m_dragging)
         raise(); // its scaled picture overlaps the neighbours' margins
+    if (isVisible())
+        m_hoverLook.springTo(hovered ? 1 : 0, hoverResponse, hoverDamping);
+    else
+        m_hoverLook.setValue(hovered ? 1 : 0);
     updateLights();
     animateScale();
     update();
@@ -240,10 +296,12 @@ void WindowPreviewCard::mouseReleaseEvent(QMouseEvent *event)
     const QPointF from = m_dragOffset;
     m_offsetAnimation.start(0, 1, 0.25, Animation::spring(0.1, 0.8), [this, from](double progress) {
         m_dragOffset = from * (1 - progress);
+        applyLights();
         update();
     });
     const bool stillOnCard = cardRect().contains(event->position().toPoint());
     m_hovered = stillOnCard;
+    m_hoverLook.springTo(stillOnCard ? 1 : 0, hoverResponse, hoverDamping);
     updateLights();
     animateScale();
     CardActions::run(m_actions.endDrag, m_window);
@@ -280,10 +338,11 @@ void WindowPreviewCard::paintEvent(QPaintEvent *)
 
     QPainterPath outline;
     outline.addRoundedRect(card, cornerRadius, cornerRadius);
+    const double hover = m_hoverLook.clamped();
     painter.save();
     painter.setClipPath(outline);
-    if (m_hovered)
-        painter.fillRect(card, Theme::white(0.12));
+    if (hover > 0)
+        painter.fillRect(card, Theme::white(0.12 * hover));
 
     const QRectF thumb(card.x() + padding, card.y() + thumbnailTop(), thumbnailSize.width(),
                        thumbnailSize.height());
@@ -305,13 +364,6 @@ void WindowPreviewCard::paintEvent(QPaintEvent *)
         painter.drawPixmap(QPointF(thumb.center().x() - size / 2.0, thumb.center().y() - size / 2.0),
                            placeholder);
     }
-    if (m_hovered && !m_dragging) {
-        const QRectF capsule(thumb.x() + 4, thumb.y() + 4, 6 + 3 * TrafficLightButton::frameSize + 2 * 4 + 6,
-                             4 + TrafficLightButton::frameSize + 4);
-        QPainterPath capsulePath;
-        capsulePath.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
-        painter.fillPath(capsulePath, Theme::ultraThinMaterial(true));
-    }
 
     const QRectF titleRect(card.x() + padding + 4, thumb.bottom() + stackSpacing, thumbnailSize.width() - 8,
                            titleHeight);
@@ -322,8 +374,10 @@ void WindowPreviewCard::paintEvent(QPaintEvent *)
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
     painter.restore();
 
-    const QColor border = m_hovered ? Color::neonCyan() : Theme::white(0);
-    painter.setPen(QPen(border, m_hovered ? 2 : 1));
+    // From an invisible edge the border fades in as cyan, widening from 1 to 2.
+    QColor border = Color::neonCyan();
+    border.setAlphaF(float(hover));
+    painter.setPen(QPen(border, 1 + hover));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(outline);
 }

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "core/applanguage.h"
+#include "ui/animatedvalue.h"
 #include "ui/animation.h"
 #include "views/bubble/cardactions.h"
 #include "windows/appwindowmodel.h"
@@ -17,10 +18,11 @@ class TrafficLightButton;
 
 // One window of the hovered application in the bubble: its snapshot letter-boxed into the
 // thumbnail, its title, and while the pointer rests on it three round buttons (close, minimise,
-// full screen). A click focuses the window; a drag of 12 pt or more peeks and lets it be dropped on a
-// snap zone (a drag that travels under 16 pt also focuses; Esc abandons it); the context menu offers the
-// window actions. The card keeps view state only; every action goes through `actions`, which must outlive the
-// card. Main thread.
+// full screen) on a frosted capsule, which come and go growing from and shrinking to 0.9 of their
+// size and fading; the hover's fill and cyan border move on the same spring. A click focuses the window; a
+// drag of 12 pt or more peeks and lets it be dropped on a snap zone (a drag that travels under 16 pt also
+// focuses; Esc abandons it); the context menu offers the window actions. The card keeps view state only;
+// every action goes through `actions`, which must outlive the card. Main thread.
 class WindowPreviewCard : public QWidget
 {
     Q_OBJECT
@@ -55,6 +57,9 @@ public:
     QRect cardRect() const { return QRect(QPoint(margin, margin), cardSize); }
     // The three buttons, left to right; shown only while hovered and not dragging.
     QList<TrafficLightButton *> trafficLights() const;
+    // How far the hover look (fill, border, buttons) has come in: 0 at rest, 1 hovered.
+    double hoverProgress() const { return m_hoverLook.value(); }
+    double lightsPresence() const { return m_lightsPresence.value(); }
     // The context menu the card would open now (for the window's current state).
     QMenu *buildContextMenu(QWidget *parent) const;
 
@@ -78,12 +83,14 @@ protected:
 private:
     void setHovered(bool hovered);
     void updateLights();
+    void applyLights();
     void animateScale();
     double targetScale() const;
 
     AppWindowModel m_window;
     const CardActions &m_actions;
     AppLanguage m_language = AppLanguage::system;
+    QWidget *m_lights = nullptr;
     TrafficLightButton *m_close = nullptr;
     TrafficLightButton *m_minimize = nullptr;
     TrafficLightButton *m_fullScreen = nullptr;
@@ -95,6 +102,8 @@ private:
     double m_scale = 1.0;
     Animation m_scaleAnimation;
     Animation m_offsetAnimation;
+    AnimatedValue m_hoverLook;
+    AnimatedValue m_lightsPresence;
 };
 
 } // namespace qv

@@ -13,6 +13,7 @@
 #include "core/color.h"
 #include "core/localization.h"
 #include "ui/dockglassbackground.h"
+#include "ui/elidedlabel.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/edgepopup/edgepopupstate.h"
@@ -71,11 +72,10 @@ EdgePreviewLayer::EdgePreviewLayer(EdgePopupState &state, FileIconService &icons
     header->setSpacing(8);
     m_icon = new QLabel(m_panel);
     header->addWidget(m_icon);
-    m_title = new QLabel(m_panel);
+    // One line: a long file name ends in an ellipsis before the close button.
+    m_title = new ElidedLabel(Theme::white(0.9), m_panel);
     m_title->setObjectName(QStringLiteral("previewTitle"));
     m_title->setFont(Theme::systemFont(14, QFont::DemiBold));
-    m_title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 229);"));
-    m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     header->addWidget(m_title, 1);
     m_count = new QLabel(m_panel);
     m_count->setFont(Theme::monospaced(Theme::systemFont(11)));
@@ -128,6 +128,11 @@ QRect EdgePreviewLayer::panelFrame() const
 QString EdgePreviewLayer::titleText() const
 {
     return m_title->text();
+}
+
+QString EdgePreviewLayer::shownTitleText() const
+{
+    return m_title->shownText();
 }
 
 QString EdgePreviewLayer::countText() const

@@ -14,6 +14,7 @@ namespace qv {
 class EdgePopupState;
 class FileIconService;
 class Scheduler;
+class ElidedLabel;
 class UniversalQuickLookView;
 class WorkQueue;
 
@@ -40,6 +41,8 @@ public:
     bool covers() const { return !isHidden(); }
     QRect panelFrame() const;
     QString titleText() const;
+    // The title as drawn in the header, cut where it does not fit.
+    QString shownTitleText() const;
     // The character count shown, or an empty text where none is shown.
     QString countText() const;
     QWidget *closeButton() const { return m_close; }
@@ -69,7 +72,7 @@ private:
     Scheduler &m_scheduler;
     QWidget *m_panel = nullptr;
     QLabel *m_icon = nullptr;
-    QLabel *m_title = nullptr;
+    ElidedLabel *m_title = nullptr;
     QLabel *m_count = nullptr;
     QWidget *m_close = nullptr;
     UniversalQuickLookView *m_fileView = nullptr;

@@ -45,6 +45,9 @@ namespace {
 
 constexpr double pageSpringResponse = 0.3;
 constexpr double pageSpringDamping = 0.7;
+constexpr double selectionResponse = 0.3;
+constexpr double selectionDamping = 0.7;
+constexpr double windowCornerRadius = 16;
 
 // A soft glow of `color` around what `widget` draws (its text or symbol), spread over `radius`.
 void addGlow(QWidget *widget, const QColor &color, double radius)
@@ -64,11 +67,19 @@ void addGlow(QWidget *widget, const QColor &color, double radius)
 class SideBarButton : public QAbstractButton
 {
 public:
-    SideBarButton(SettingsTab tab, QWidget *parent) : QAbstractButton(parent), m_tab(tab)
+    SideBarButton(SettingsTab tab, Scheduler &scheduler, QWidget *parent)
+        : QAbstractButton(parent), m_tab(tab), m_selection(scheduler, 0, [this] { update(); })
     {
         setCheckable(true);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setCursor(Qt::PointingHandCursor);
+        // The selection's light comes and goes on the sidebar's spring.
+        connect(this, &QAbstractButton::toggled, this, [this](bool selected) {
+            if (isVisible())
+                m_selection.springTo(selected ? 1 : 0, selectionResponse, selectionDamping);
+            else
+                m_selection.setValue(selected ? 1 : 0);
+        });
     }
     QSize sizeHint() const override
     {
@@ -95,18 +106,19 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const bool selected = isChecked();
+        const double lit = m_selection.clamped();
         const QColor &cyan = Color::neonCyan();
-        if (selected) {
+        if (lit > 0) {
             QPainterPath shape;
             shape.addRoundedRect(QRectF(rect()), 10, 10);
-            painter.fillPath(shape, withAlpha(cyan, 0.1));
+            painter.fillPath(shape, withAlpha(cyan, 0.1 * lit));
         }
-        const QColor symbolColor = selected ? cyan : Theme::white(0.5);
+        const QColor symbolColor = Theme::mixed(Theme::white(0.5), cyan, lit);
         const QPixmap symbol = Symbols::pixmap(symbolName(m_tab), 15, symbolColor, devicePixelRatioF());
         painter.drawPixmap(QPointF(14 + 2.5, (height() - 15) / 2.0), symbol);
         const Title title = fitTitle(selected, width());
         painter.setFont(title.font);
-        painter.setPen(selected ? QColor(Qt::white) : Theme::white(0.6));
+        painter.setPen(Theme::mixed(Theme::white(0.6), Qt::white, lit));
         const QRectF room(titleLeft, 0, width() - titleLeft - titleTrailing, height());
         if (title.wraps) {
             const QStringList lines = titleLines(room.width());
@@ -120,8 +132,9 @@ protected:
         } else
             painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
                              QFontMetrics(title.font).elidedText(text(), Qt::ElideRight, int(room.width())));
-        if (selected) {
+        if (lit > 0) {
             const QRectF bar(width() - 14 - 3, (height() - 16) / 2.0, 3, 16);
+            painter.setOpacity(lit);
             painter.setPen(Qt::NoPen);
             painter.setBrush(withAlpha(cyan, 0.4));
             painter.drawRoundedRect(bar.adjusted(-2, -2, 2, 2), 3, 3);
@@ -213,6 +226,8 @@ private:
     }
 
     SettingsTab m_tab;
+    // How far the selection's light has come: 0 not selected, 1 selected.
+    AnimatedValue m_selection;
 };
 
 // The page's scroll bar, laid over the right edge of the scroll area instead of taking room beside
@@ -251,6 +266,63 @@ protected:
 private:
     static constexpr int barWidth = 8;
     QAbstractScrollArea *m_area;
+};
+
+// A vertical scroll area that draws nothing of its own: its content shows over what lies behind,
+// and its thin bar is laid over its right edge while there is more to see.
+QScrollArea *glassScrollArea(QWidget *parent)
+{
+    auto *scroll = new QScrollArea(parent);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    new OverlayScrollBar(scroll);
+    scroll->viewport()->setAutoFillBackground(false);
+    scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 2px; min-height: 30px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
+    return scroll;
+}
+
+// The window's edge, over everything in it: its content is cut to a rounded rectangle, with a
+// faint white line inside the edge. Outside the corners the window shows black, as a window with
+// nothing drawn shows where no compositor blends it with what lies behind. Takes no input.
+class WindowEdge : public QWidget
+{
+public:
+    explicit WindowEdge(QWidget *parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        parent->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == parentWidget() && event->type() == QEvent::Resize) {
+            setGeometry(parentWidget()->rect());
+            raise();
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath inside;
+        inside.addRoundedRect(QRectF(rect()), windowCornerRadius, windowCornerRadius);
+        QPainterPath all;
+        all.addRect(QRectF(rect()));
+        painter.fillPath(all.subtracted(inside), Qt::black);
+        QPainterPath line;
+        line.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), windowCornerRadius - 0.5,
+                            windowCornerRadius - 0.5);
+        painter.setPen(QPen(Theme::white(0.15), 1));
+        painter.drawPath(line);
+    }
 };
 
 // The sidebar's column: the thinnest material with a fading hairline on its right edge.
@@ -345,34 +417,29 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     auto *divider = new CardFrame(Theme::white(0.1), QColor(), 0, sidebar);
     divider->setFixedHeight(1);
     sideColumn->addWidget(divider);
-    auto *buttons = new QVBoxLayout;
+    // The rows scroll where the window is too low for all of them.
+    QScrollArea *rowScroll = glassScrollArea(sidebar);
+    rowScroll->setObjectName(QStringLiteral("sidebarScroll"));
+    auto *rows = new QWidget;
+    auto *buttons = new QVBoxLayout(rows);
     buttons->setContentsMargins(16, 20, 16, 0);
     buttons->setSpacing(8);
     for (const SettingsTab tab : allSettingsTabs) {
-        auto *button = new SideBarButton(tab, sidebar);
+        auto *button = new SideBarButton(tab, context.scheduler, rows);
         connect(button, &QAbstractButton::clicked, this, [this, tab] { selectTab(tab); });
         buttons->addWidget(button);
         m_sidebarButtons.append(button);
     }
-    sideColumn->addLayout(buttons);
-    sideColumn->addStretch();
+    buttons->addStretch();
+    rowScroll->setWidget(rows);
+    sideColumn->addWidget(rowScroll, 1);
     row->addWidget(sidebar);
 
     auto *area = new PageArea(this);
     auto *areaLayout = new QVBoxLayout(area);
     areaLayout->setContentsMargins(0, 0, 0, 0);
-    m_scroll = new QScrollArea(area);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    new OverlayScrollBar(m_scroll);
-    m_scroll->viewport()->setAutoFillBackground(false);
-    m_scroll->setStyleSheet(QStringLiteral(
-        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
-        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
-        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 2px; min-height: 30px; }"
-        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
-        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
+    m_scroll = glassScrollArea(area);
+    m_scroll->setObjectName(QStringLiteral("pageScroll"));
     auto *column = new QWidget;
     column->setAutoFillBackground(false);
     m_column = new QVBoxLayout(column);
@@ -391,6 +458,7 @@ SettingsView::SettingsView(const SettingsContext &context, QWidget *parent)
     m_saveFailure->hide();
     areaLayout->addWidget(m_saveFailure);
     row->addWidget(area, 1);
+    new WindowEdge(this);
 
     // A change that could not be written was not made: the controls show the stored value again,
     // and this line says why.

@@ -45,10 +45,11 @@ struct SettingsContext
     bool hasHaptics = true;
 };
 
-// The content of the settings window, 750 points wide: the sidebar with the brand and one row per
-// page, and the scrolling page area with the selected page's title over the page. The page is built
-// afresh whenever another tab is selected, and told before it goes; chosen in the sidebar, the new
-// page fades in over the old one fading out, on a spring. Every label follows
+// The content of the settings window, 750 points wide and cut to a rounded rectangle with a faint
+// edge: the sidebar with the brand and one row per page (the rows scroll in a low window), and the
+// scrolling page area with the selected page's title over the page. The page is built afresh
+// whenever another tab is selected, and told before it goes; chosen in the sidebar, the new page
+// fades in over the old one fading out, and the sidebar's light moves to its row, on a spring. Every label follows
 // "appLanguage" at once, the backdrop's material follows "blurAmount". Dragging its background
 // moves the window. Main thread.
 class SettingsView : public QWidget

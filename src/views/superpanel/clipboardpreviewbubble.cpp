@@ -21,6 +21,28 @@ constexpr double cardPadding = 12;
 constexpr double headerHeight = 16;
 constexpr double contentTop = cardPadding + headerHeight + 8;
 constexpr int filePixelSize = 400;
+constexpr double pictureHeight = 180;
+constexpr double textHeight = 100;
+constexpr double cardRadius = 10;
+// The lock, its title and its two lines, with 20 above and below.
+constexpr double noticeHeight = 20 + 90 + 20;
+
+// The card's height for what it holds: header and content inside its padding.
+double cardHeight(ColumnRules::BubbleContent content)
+{
+    switch (content) {
+    case ColumnRules::BubbleContent::Thumbnail:
+    case ColumnRules::BubbleContent::File:
+        return contentTop + pictureHeight + cardPadding;
+    case ColumnRules::BubbleContent::Protected:
+        return contentTop + noticeHeight + cardPadding;
+    case ColumnRules::BubbleContent::Text:
+        return contentTop + textHeight + cardPadding;
+    case ColumnRules::BubbleContent::Nothing:
+        break;
+    }
+    return cardPadding + headerHeight + cardPadding;
+}
 } // namespace
 
 ClipboardPreviewBubble::ClipboardPreviewBubble(SuperPanelColumnState &state, SettingsStore &settings,
@@ -70,14 +92,14 @@ void ClipboardPreviewBubble::follow()
         const QString shown = ItemRules::displayText(item->text, ItemRules::previewText);
         if (m_text->toPlainText() != shown)
             m_text->setPlainText(shown);
-        m_text->setGeometry(content.x(), content.y(), content.width(), 100);
+        m_text->setGeometry(content.x(), content.y(), content.width(), int(textHeight));
     }
     if (m_content == ColumnRules::BubbleContent::File) {
         if (!m_file)
             m_file = new SafeImagePreview(item->imageURL, filePixelSize, m_decodeQueue, m_scheduler, this);
         else
             m_file->setUrl(item->imageURL);
-        m_file->setGeometry(content.x(), content.y(), content.width(), 180);
+        m_file->setGeometry(content.x(), content.y(), content.width(), int(pictureHeight));
         m_file->show();
     } else if (m_file) {
         m_file->hide();
@@ -98,9 +120,16 @@ void ClipboardPreviewBubble::place()
                     .toRect());
 }
 
+QRectF ClipboardPreviewBubble::cardRect() const
+{
+    // The card takes the bubble's width and its own height, centred in the bubble's frame.
+    const double height = cardHeight(m_content);
+    return {0, (this->height() - height) / 2, double(width()), height};
+}
+
 QRectF ClipboardPreviewBubble::contentRect() const
 {
-    const QRectF card = QRectF(rect());
+    const QRectF card = cardRect();
     return {card.left() + cardPadding, card.top() + contentTop, card.width() - 2 * cardPadding,
             card.height() - contentTop - cardPadding};
 }
@@ -116,9 +145,11 @@ void ClipboardPreviewBubble::paintEvent(QPaintEvent *)
     outer.addRoundedRect(QRectF(rect()), 16, 16);
     painter.setClipPath(outer);
 
-    const QRectF card = QRectF(rect());
+    // The card floats inside the bubble on a shadow of its own.
+    const QRectF card = cardRect();
+    Theme::paintShadow(painter, card, cardRadius, 0.5, 20, 10);
     QPainterPath shape;
-    shape.addRoundedRect(card.adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    shape.addRoundedRect(card.adjusted(0.5, 0.5, -0.5, -0.5), cardRadius, cardRadius);
     painter.fillPath(shape, Theme::ultraThinMaterial(false));
     QColor rim = Color::neonCyan();
     rim.setAlphaF(0.3f);
@@ -144,7 +175,7 @@ void ClipboardPreviewBubble::paintEvent(QPaintEvent *)
 
     const QRectF content = contentRect();
     if (m_content == ColumnRules::BubbleContent::Thumbnail) {
-        const QRectF box(content.left(), content.top(), content.width(), 180);
+        const QRectF box(content.left(), content.top(), content.width(), pictureHeight);
         const QSizeF size = QSizeF(item->thumbnail.size()).scaled(box.size(), Qt::KeepAspectRatio);
         const QRectF picture(box.center().x() - size.width() / 2, box.center().y() - size.height() / 2,
                              size.width(), size.height());

@@ -36,6 +36,8 @@ public:
     QString countText() const { return m_count; }
     QPlainTextEdit *textView() const { return m_text; }
     SafeImagePreview *filePreview() const { return m_file; }
+    // The card inside the bubble's frame: as wide, as high as what it holds, centred.
+    QRectF cardRect() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -14,6 +14,7 @@
 #include "clipboard/graphemes.h"
 #include "core/color.h"
 #include "core/localization.h"
+#include "ui/elidedlabel.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/items/itemrules.h"
@@ -36,22 +37,6 @@ constexpr double enterScale = 0.9;
 constexpr double springResponse = ColumnRules::springResponse;
 constexpr double springDamping = ColumnRules::springDamping;
 constexpr int imagePixelSize = 1200;
-
-// One line of text that ends in an ellipsis where it does not fit.
-class ElidedLabel : public QLabel
-{
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setPen(Qt::white);
-        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(text(), Qt::ElideRight, width()));
-    }
-};
 
 } // namespace
 
@@ -81,9 +66,8 @@ GalleryPreviewLayer::GalleryPreviewLayer(Member member, SuperPanelColumnState &s
     m_icon = new QLabel(header);
     row->addWidget(m_icon);
     // One line: a long file name ends in an ellipsis, it never widens the panel.
-    m_title = new ElidedLabel(header);
+    m_title = new ElidedLabel(Qt::white, header);
     m_title->setFont(Theme::systemFont(15, QFont::Bold));
-    m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(m_title, 1);
     m_count = new QLabel(header);
     m_count->setFont(Theme::systemFont(10));

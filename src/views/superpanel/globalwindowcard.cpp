@@ -28,6 +28,7 @@ constexpr double chromePadding = 12;
 constexpr double imagePadding = 10;
 constexpr double iconSize = 36;
 constexpr int eyeSize = 12 + 2 * 6;
+constexpr double eyeShadowRadius = 4;
 constexpr double selectedScale = 1.03;
 constexpr double draggingScale = 1.05;
 // The selection's look (outline, glow, scale, Return hint) and the hover's eye move on springs.
@@ -124,7 +125,7 @@ GlobalWindowCard::GlobalWindowCard(const AppWindowModel &window, const SuperPane
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
     m_eye = new SymbolButton(QStringLiteral("eye.fill"), 12, Qt::white, 6,
-                             SymbolButton::Face::filled(Color::neonPurple()), this);
+                             SymbolButton::Face::filled(Color::neonPurple(), eyeShadowRadius), this);
     connect(m_eye, &QAbstractButton::clicked, this, [this] {
         if (m_callbacks.onFocusAction)
             m_callbacks.onFocusAction();
@@ -207,7 +208,8 @@ void GlobalWindowCard::setCardSize(const QSize &size)
     if (total == this->size())
         return;
     setFixedSize(total);
-    m_eye->move(int(width() - margin - chromePadding - eyeSize), int(margin + chromePadding));
+    m_eye->move(int(width() - margin - chromePadding - eyeSize) - m_eye->shadowMargin(),
+                int(margin + chromePadding) - m_eye->shadowMargin());
 }
 
 QRect GlobalWindowCard::cardRect() const

@@ -9,9 +9,9 @@
 
 #include "core/applanguage.h"
 #include "ui/animatedvalue.h"
+#include "views/superpanel/symbolbutton.h"
 #include "windows/appwindowmodel.h"
 
-class QAbstractButton;
 class QMenu;
 
 namespace qv {
@@ -106,7 +106,7 @@ private:
     const SuperPanelActions &m_actions;
     Callbacks m_callbacks;
     AppLanguage m_language = AppLanguage::system;
-    QAbstractButton *m_eye = nullptr;
+    SymbolButton *m_eye = nullptr;
     QPoint m_base;
     bool m_selected = false;
     bool m_hovered = false;

@@ -176,9 +176,11 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_TranslucentBackground);
 
+    // The content of the three columns keeps clear of the screen's bottom edge; the two side
+    // columns' backgrounds reach it.
     m_fullPanel = new QWidget(this);
     auto *columns = new QHBoxLayout(m_fullPanel);
-    columns->setContentsMargins(0, 0, 0, bottomPadding);
+    columns->setContentsMargins(0, 0, 0, 0);
     columns->setSpacing(0);
     columns->addWidget(buildSidebar());
     columns->addWidget(buildWindowArea(), 1);
@@ -186,6 +188,8 @@ SuperPanelOverlay::SuperPanelOverlay(SuperPanelState &state, Scheduler &schedule
     m_rightColumn = new ColumnBackground(0.4, Qt::LeftEdge, m_fullPanel);
     m_rightColumn->setObjectName(QStringLiteral("rightColumn"));
     m_rightColumn->setFixedWidth(rightColumnWidth);
+    auto *fill = new QVBoxLayout(m_rightColumn);
+    fill->setContentsMargins(0, 0, 0, bottomPadding);
     columns->addWidget(m_rightColumn);
 
     m_zoneLayer = new QWidget(this);
@@ -229,7 +233,7 @@ QWidget *SuperPanelOverlay::buildSidebar()
     m_sidebar->setObjectName(QStringLiteral("sidebar"));
     m_sidebar->setFixedWidth(sidebarWidth);
     auto *layout = new QVBoxLayout(m_sidebar);
-    layout->setContentsMargins(0, headerTop, 0, 0);
+    layout->setContentsMargins(0, headerTop, 0, bottomPadding);
     layout->setSpacing(20);
     m_allApps = new AppSidebarItem(QImage(), QStringLiteral("All Apps"), m_scheduler, m_sidebar);
     connect(m_allApps, &QAbstractButton::clicked, this, [this] { m_state.selectAppFilter(std::nullopt); });
@@ -260,12 +264,14 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     area->installEventFilter(this);
     m_windowArea = area;
     auto *stack = new QVBoxLayout(area);
-    stack->setContentsMargins(0, headerTop, 0, 0);
+    stack->setContentsMargins(0, headerTop, 0, bottomPadding);
     stack->setSpacing(0);
 
+    // The search box takes the width the settings button leaves, up to its bound; the row is
+    // centred in the area.
     auto *header = new QHBoxLayout;
     header->setSpacing(15);
-    header->addStretch(1);
+    header->addStretch(0);
     m_searchBox = new SearchBox(area);
     m_searchBox->setMaximumWidth(searchMaxWidth);
     m_searchBox->setMinimumWidth(240);
@@ -303,7 +309,7 @@ QWidget *SuperPanelOverlay::buildWindowArea()
     connect(settings, &QAbstractButton::clicked, this, [this] { m_state.openSettings(); });
     m_settingsButton = settings;
     header->addWidget(settings);
-    header->addStretch(1);
+    header->addStretch(0);
     stack->addLayout(header);
 
     m_grid = new WindowGrid(m_state, m_scheduler, area);
@@ -376,9 +382,7 @@ void SuperPanelOverlay::setModuleView(QWidget *view)
 
 void SuperPanelOverlay::setColumn(QWidget *column)
 {
-    auto *fill = new QVBoxLayout(m_rightColumn);
-    fill->setContentsMargins(0, 0, 0, 0);
-    fill->addWidget(column);
+    m_rightColumn->layout()->addWidget(column);
 }
 
 void SuperPanelOverlay::setGallery(SuperPanelGallery *gallery)
@@ -439,7 +443,8 @@ void SuperPanelOverlay::applyPresence()
     // Dimmed while a card is dragged, so the screen shows through to the snap targets.
     const double dim = m_state.isDragging() ? draggingOpacity : 1.0;
     setScaleFade(m_fullPanel, presence * dim, scale);
-    setScaleFade(m_moduleView, presence, scale);
+    // The module's popup only fades: it keeps its place against its screen edge.
+    setScaleFade(m_moduleView, presence, 1);
     update();
 }
 

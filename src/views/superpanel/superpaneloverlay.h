@@ -28,7 +28,7 @@ class WindowGrid;
 // transparent and out of reach, and the columns on either side stay as they are.
 //
 // Its content comes in over 0.12 s and goes over 0.1 s, easing out: the backdrop fades, the panel
-// (or the module view) fades and grows from 0.98 of its size. While it goes it takes no input
+// fades and grows from 0.98 of its size, the module view only fades. While it goes it takes no input
 // and swallows every key, so nothing reaches the windows behind before the owner hides it.
 //
 // Everything it shows and does goes through `state`, which with the scheduler must outlive it.
