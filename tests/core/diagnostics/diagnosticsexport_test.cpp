@@ -46,6 +46,26 @@ std::map<QString, QByteArray> readArchive(const QString &path)
     return entries;
 }
 
+// The Unix mode each entry unpacks with (0 when the archive names no Unix attributes).
+std::map<QString, unsigned> archiveModes(const QString &path)
+{
+    std::map<QString, unsigned> modes;
+    int error = 0;
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    if (!archive)
+        return modes;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_uint8_t system = 0;
+        zip_uint32_t attributes = 0;
+        if (zip_file_get_external_attributes(archive, zip_uint64_t(i), 0, &system, &attributes) != 0)
+            continue;
+        modes[QString::fromUtf8(zip_get_name(archive, zip_uint64_t(i), 0))] =
+            system == ZIP_OPSYS_UNIX ? (attributes >> 16) & 07777 : 0;
+    }
+    zip_close(archive);
+    return modes;
+}
+
 QSet<QString> temporaryExportFolders()
 {
     const QStringList names = QDir::temp().entryList({QStringLiteral("QuorvantisDiag_*")}, QDir::Dirs);
@@ -152,6 +172,18 @@ TEST_F(DiagnosticsExport, ArchiveHoldsTheFourEntriesSanitisedAndIsRevealed)
 }
 
 // The README named the system "macOS: Debian GNU/Linux 12" and the version "0.1.0 (?)".
+// The entries were stored as 0666 and 0777, so unpacking the archive made them world-writable.
+TEST_F(DiagnosticsExport, EntriesUnpackWritableByTheOwnerOnly)
+{
+    manager->log(QStringLiteral("hotkey_all"));
+    scheduler.runPending();
+    exportTo(archivePath());
+    const auto modes = archiveModes(archivePath());
+    ASSERT_EQ(modes.size(), 5u); // README, logs/, the log, the events, the settings
+    for (const auto &[name, mode] : modes)
+        EXPECT_EQ(mode, name.endsWith(QLatin1Char('/')) ? 0755u : 0644u) << name.toStdString();
+}
+
 TEST(DiagnosticsReadme, NamesTheSystemAsLinuxDoesAndTheBuildWithoutQuestionMarks)
 {
     const std::pair<QByteArray, QString> rows[] = {
