@@ -302,63 +302,6 @@ TEST_F(DiagnosticsLog, AStateFolderThatMayNotBeOpenedIsToldAsSuch)
     EXPECT_EQ(events[0].detail, QStringLiteral("Quorvantis: it cannot be opened (Permission denied)"));
 }
 
-namespace {
-
-// A clock that can hold the thread asking it for the time, once it is armed: a caller of log() on
-// another thread then stands inside the recorder, where the end of the run can meet it.
-class HoldingClock final : public Scheduler
-{
-public:
-    double now() const override { return m_inner.now(); }
-    double wallNow() const override
-    {
-        std::unique_lock lock(m_mutex);
-        if (m_armed) {
-            m_armed = false;
-            m_held = true;
-            m_changed.notify_all();
-            m_changed.wait(lock, [this] { return m_released; });
-        }
-        return m_inner.wallNow();
-    }
-    TimerHandle after(double seconds, std::function<void()> fn) override
-    {
-        return m_inner.after(seconds, std::move(fn));
-    }
-    TimerHandle every(double seconds, std::function<void()> fn) override
-    {
-        return m_inner.every(seconds, std::move(fn));
-    }
-    void post(std::function<void()> fn) override { m_inner.post(std::move(fn)); }
-
-    void arm()
-    {
-        std::lock_guard lock(m_mutex);
-        m_armed = true;
-    }
-    void waitUntilHeld()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_held; });
-    }
-    void release()
-    {
-        std::lock_guard lock(m_mutex);
-        m_released = true;
-        m_changed.notify_all();
-    }
-
-private:
-    ManualScheduler m_inner{1000.0, 1700000000.123};
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_changed;
-    mutable bool m_armed = false;
-    mutable bool m_held = false;
-    bool m_released = false;
-};
-
-} // namespace
-
 // The quit freed the recorder's state while the shelf's intake thread was still inside log(), which
 // then wrote into freed memory.
 TEST(DiagnosticsQuit, FinishingWaitsForACallerInsideLogAndLaterCallsRecordNothing)
@@ -366,19 +309,20 @@ TEST(DiagnosticsQuit, FinishingWaitsForACallerInsideLogAndLaterCallsRecordNothin
     QTemporaryDir root;
     SettingsStore settings;
     settings.set(Settings::diagnosticsEnabled, true);
-    HoldingClock clock;
+    ManualScheduler manual{1000.0, 1700000000.123};
+    test::HeldClock clock(manual);
     SchedulerQueueFactory queues(clock);
     SimFileDialogs dialogs;
     SimFileRevealer revealer;
     DiagnosticsManager recorder(settings, clock, queues, dialogs, revealer, root.path());
 
-    clock.arm();
+    clock.hold();
     std::atomic<bool> callerDone{false};
     std::thread caller([&] {
         recorder.log(QStringLiteral("intake"), QStringLiteral("late"));
         callerDone = true;
     });
-    clock.waitUntilHeld();
+    ASSERT_TRUE(clock.waitUntilHeld());
 
     std::atomic<bool> finished{false};
     bool callerDoneAtFinish = false;
