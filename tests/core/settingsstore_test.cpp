@@ -267,6 +267,41 @@ TEST(SettingsStore, EverythingWrittenFitsTheReadersBound)
     EXPECT_EQ(reread.value("AppUsageHistory").toMap(), history(120000));
 }
 
+// A file of exactly the reader's bound is read, so it is written; one byte more is not.
+TEST(SettingsStore, AFileOfExactlyTheBoundIsWrittenAndReadBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    // Compact: {"k":"…"} is the text and eight bytes.
+    const QString fits(qsizetype(SettingsStore::maxFileBytes - 8), QLatin1Char('a'));
+    {
+        SettingsStore store(path);
+        ASSERT_TRUE(store.setValue("k", fits));
+        EXPECT_EQ(QFileInfo(path).size(), SettingsStore::maxFileBytes);
+        EXPECT_FALSE(store.setValue("k", fits + QLatin1Char('a')));
+    }
+    SettingsStore reread(path);
+    EXPECT_TRUE(reread.quarantinedPath().isEmpty());
+    EXPECT_EQ(reread.value("k").toString().size(), fits.size());
+}
+
+TEST(SettingsStore, ARemovedKeyIsGoneFromTheFileAndReadsAsItsDefault)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    {
+        SettingsStore store(path);
+        ASSERT_TRUE(store.set(Settings::ignoreSingleWindow, true));
+        ASSERT_TRUE(store.set(Settings::sortMinimizedLast, true));
+        ASSERT_TRUE(store.remove(Settings::ignoreSingleWindow.key()));
+        EXPECT_FALSE(store.contains(Settings::ignoreSingleWindow));
+        EXPECT_FALSE(store.get(Settings::ignoreSingleWindow));
+    }
+    SettingsStore reread(path);
+    EXPECT_FALSE(reread.contains(Settings::ignoreSingleWindow));
+    EXPECT_TRUE(reread.get(Settings::sortMinimizedLast));
+}
+
 // Regression: with the settings folder unwritable, a switched toggle showed ON while the file kept
 // OFF. A change that cannot be written is not made, and says so.
 TEST(SettingsStore, AChangeThatCannotBeWrittenIsNotMade)
