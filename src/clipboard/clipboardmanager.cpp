@@ -10,6 +10,8 @@
 #include <QStandardPaths>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
 #include "clipboard/graphemes.h"
@@ -448,13 +450,21 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
             m_imageProcessQueue->async([self, scheduler, folder, payload, files = m_cachedFiles] {
                 if (files->isClosed())
                     return;
+                QString notKept;
                 const auto record = payload.kind == ScanPayload::ImageData
-                                        ? cacheImageData(payload.imageData, folder)
-                                        : cacheImageFile(payload.fileURL, folder);
+                                        ? cacheImageData(payload.imageData, folder, &notKept)
+                                        : cacheImageFile(payload.fileURL, folder, &notKept);
                 // The transfer and the decoded picture are freed by now; their pages go back.
                 releaseFreeMemory();
-                if (!record)
+                if (!record) {
+                    if (!notKept.isEmpty()) {
+                        scheduler->post([self, notKept] {
+                            if (self)
+                                self->reportImageNotKept(notKept);
+                        });
+                    }
                     return;
+                }
                 const QString path = record->fileURL.toLocalFile();
                 if (!files->claimLater(path)) {
                     removeCachedFile(folder, path);
@@ -523,21 +533,37 @@ void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QSt
 
 // A picture is decoded before anything is written: one that does not decode, or would cost more than
 // the decoding budget, leaves nothing in the cache.
+namespace {
+
+// Writes a copied picture into the image folder; `notKept` receives why it could not be.
+bool writeCachedImage(const QString &folder, const QString &path, const QByteArray &bytes, QString *notKept)
+{
+    int error = 0;
+    if (OwnedFiles::writeNewFile(folder, path, bytes, 0600, &error))
+        return true;
+    if (notKept)
+        *notKept = error == ENOTDIR ? QStringLiteral("the folder is refused")
+                                    : QString::fromLocal8Bit(std::strerror(error));
+    return false;
+}
+
+} // namespace
+
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteArray &bytes,
-                                                                    const QString &folder)
+                                                                    const QString &folder, QString *notKept)
 {
     const auto decoded = decodeThumbnail(
         [&](const QSize &fit, QSize *stated) { return ImageDecoding::readData(bytes, fit, stated); });
     if (!decoded)
         return std::nullopt;
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
-    if (!OwnedFiles::writeNewFile(folder, path, bytes, 0600))
+    if (!writeCachedImage(folder, path, bytes, notKept))
         return std::nullopt;
     return recordOrDiscard(folder, path, *decoded);
 }
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
-                                                                    const QString &folder)
+                                                                    const QString &folder, QString *notKept)
 {
     const QString source = QDir::cleanPath(fileURL.toLocalFile());
     const auto decoded = decodeThumbnail(
@@ -553,9 +579,20 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
     if (suffix.isEmpty())
         suffix = imageSuffixFor(read.bytes.left(4096));
     const QString path = newCachePath(folder, suffix);
-    if (!OwnedFiles::writeNewFile(folder, path, read.bytes, 0600))
+    if (!writeCachedImage(folder, path, read.bytes, notKept))
         return std::nullopt;
     return recordOrDiscard(folder, path, *decoded);
+}
+
+void ClipboardManager::reportImageNotKept(const QString &cause)
+{
+    // A full disk or an unwritable folder fails every copy alike: said once per cause.
+    if (m_imageProblemsTold.contains(cause))
+        return;
+    m_imageProblemsTold.insert(cause);
+    qCWarning(lcClipboard).noquote() << QStringLiteral("⚠️ Copied images are not kept in %1: %2")
+                                            .arg(m_cacheDirectory, cause);
+    log(DiagEvents::clipboardImageNotKept, cause);
 }
 
 // The history

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QUrl>
@@ -145,8 +146,12 @@ public:
 
     // Copy a copied image into `folder` and make its thumbnail; nothing when it does not decode or
     // cannot be written.
-    static std::optional<PreparedImageRecord> cacheImageData(const QByteArray &bytes, const QString &folder);
-    static std::optional<PreparedImageRecord> cacheImageFile(const QUrl &fileURL, const QString &folder);
+    // `notKept` receives why a picture could not be written into the folder (nothing when it did
+    // not decode, or was written).
+    static std::optional<PreparedImageRecord> cacheImageData(const QByteArray &bytes, const QString &folder,
+                                                             QString *notKept = nullptr);
+    static std::optional<PreparedImageRecord> cacheImageFile(const QUrl &fileURL, const QString &folder,
+                                                             QString *notKept = nullptr);
 
 signals:
     void historyChanged();
@@ -171,6 +176,8 @@ private:
     void handleScanResult(const QList<ScanPayload> &payloads);
     void addTextItem(const QString &text, const QString &source);
     void addImageItem(const PreparedImageRecord &record, const QString &source);
+    // One console line and one "clipboard_image_not_kept" event for each cause, the first time.
+    void reportImageNotKept(const QString &cause);
     void cleanupOrphanedImages();
     // Deletes an item's file when it is an entry of the image folder.
     void removeImageFile(const QUrl &url) const;
@@ -204,6 +211,8 @@ private:
     std::optional<qint64> m_selfCopyChangeCount;
     // Counts copy backs: a picture still being read writes only while it is the latest.
     quint64 m_copyBackRequests = 0;
+
+    QSet<QString> m_imageProblemsTold;
 
     bool m_polling = false;
     // Bumped whenever polling starts or stops, so callbacks of an older loop end quietly.

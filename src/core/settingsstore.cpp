@@ -49,6 +49,14 @@ void SettingsStore::load()
         m_values = doc.object().toVariantMap();
         return;
     }
+    if (read.problem == OwnedFiles::ReadResult::Unreadable) {
+        // We may not read it (its mode, say): nothing says it is damaged, so it stays where it is,
+        // and is not written over with defaults either.
+        m_leftAlone = true;
+        qCWarning(lcSettings).noquote() << "⚠️ Settings file" << m_filePath << "cannot be read (" << problem
+                                        << "); it is left as it is, defaults apply and changes are not saved";
+        return;
+    }
     if (read.problem == OwnedFiles::ReadResult::NotRegular) {
         // Not a file of ours: left exactly as it is, and never written over.
         qCWarning(lcSettings).noquote() << "⚠️ Settings file" << m_filePath << "is not used (" << problem
@@ -83,9 +91,25 @@ bool SettingsStore::save(const QVariantMap &values)
             << "⚠️ Settings could not be written to" << m_filePath << ": it is not a regular file";
         return false;
     }
+    if (m_leftAlone) {
+        qCWarning(lcSettings).noquote()
+            << "⚠️ Settings could not be written to" << m_filePath << ": it cannot be read, so it is left as it is";
+        return false;
+    }
+    // Never a file the reader would refuse at the next start: indented while that fits the bound,
+    // else compact, else not at all.
+    const QJsonDocument document(QJsonObject::fromVariantMap(values));
+    QByteArray bytes = document.toJson(QJsonDocument::Indented);
+    if (bytes.size() > maxFileBytes)
+        bytes = document.toJson(QJsonDocument::Compact);
+    if (bytes.size() > maxFileBytes) {
+        qCWarning(lcSettings).noquote() << "⚠️ Settings could not be written to" << m_filePath << ":"
+                                        << bytes.size() << "bytes are past the bound of" << maxFileBytes;
+        return false;
+    }
     QSaveFile file(m_filePath);
     if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(QJsonObject::fromVariantMap(values)).toJson(QJsonDocument::Indented));
+        file.write(bytes);
         if (file.commit())
             return true;
     }

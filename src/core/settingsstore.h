@@ -13,9 +13,11 @@ namespace qv {
 //
 // Reads are safe from any thread. Writes happen on the main thread; every write that changes what is
 // stored emits changed() synchronously, before the call returns, and is on disk when it returns
-// (storing the value already stored does neither). A file that cannot be read or parsed is moved
-// aside (never deleted) and the store starts empty; a link or a special file in its place is left as
-// it is, never read through nor written over. A change that cannot be written is not made: the
+// (storing the value already stored does neither). A file that cannot be parsed, or is too large, is moved
+// aside (never deleted) and the store starts empty; a link or a special file in its place, or a file
+// we may not read, is left as it is, never read through nor written over. Nothing is written that
+// the reader would refuse: past maxFileBytes indented, the file is written compact, and a change
+// that does not fit even so is not made. A change that cannot be written is not made: the
 // stored value stays in force, writeFailed() is emitted and a warning printed.
 class SettingsStore : public QObject
 {
@@ -69,6 +71,8 @@ private:
 
     QString m_filePath;
     QString m_quarantinedPath;
+    // The file could not be read: it is neither moved aside nor written over.
+    bool m_leftAlone = false;
     mutable QReadWriteLock m_lock;
     QVariantMap m_values;
     QVariantMap m_registered;

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/diagnostics/diagevents.h"
 #include "core/eventlog.h"
 #include "core/settingsstore.h"
+#include "dock/keyboardshortcut.h"
 #include "platform/accessibility.h"
 #include "platform/dockpreferences.h"
 #include "platform/geometry.h"
@@ -693,8 +695,34 @@ void DockMonitor::installUserDefaultsObserver()
     connect(&m_settings, &SettingsStore::changed, this, [this] { reloadShortcutState(); });
 }
 
+void DockMonitor::tellShortcutsSetAside()
+{
+    for (const KeyboardShortcut::Keys &keys :
+         {KeyboardShortcut::switcherKeys(), KeyboardShortcut::clipboardKeys(), KeyboardShortcut::shelfKeys()}) {
+        const auto stored = KeyboardShortcut::setAside(m_settings, keys);
+        if (!stored)
+            continue;
+        const QString detail = QStringLiteral("%1=%2, %3=%4: no Ctrl, Alt or Super")
+                                   .arg(keys.keyCode.key())
+                                   .arg(stored->keyCode)
+                                   .arg(keys.flags.key())
+                                   .arg(stored->flags);
+        // Every change of any setting reloads the shortcuts: each stored pair is told once.
+        if (m_shortcutsToldSetAside.contains(detail))
+            continue;
+        m_shortcutsToldSetAside.insert(detail);
+        qCWarning(lcEventTap).noquote()
+            << QStringLiteral("⚠️ The shortcut stored as %1 is not used (%2 would take that key from every "
+                              "program); %3 is used instead")
+                   .arg(KeyboardShortcut::words(*stored, QStringLiteral("+")), keys.keyCode.key(),
+                        KeyboardShortcut::words(KeyboardShortcut::read(m_settings, keys), QStringLiteral("+")));
+        m_eventLog.log(DiagEvents::shortcutNotUsed, detail);
+    }
+}
+
 void DockMonitor::reloadShortcutState()
 {
+    tellShortcutsSetAside();
     EventTapShortcutState loaded;
     loaded.loadSettings(m_settings);
     {

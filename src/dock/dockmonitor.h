@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QRectF>
+#include <QSet>
 #include <QString>
 
 #include <atomic>
@@ -151,6 +152,8 @@ private:
 
     void installUserDefaultsObserver();
     void reloadShortcutState();
+    // A stored shortcut without Ctrl, Alt or Super is replaced by the default: said once for each.
+    void tellShortcutsSetAside();
     void installWorkspaceObservers();
     void installScreenObservers();
     // Runs the hover tick (and the Dock poll) from now until the pointer has rested for motionSettle.
@@ -199,6 +202,7 @@ private:
     EventTapShortcutState m_callbackShortcutState;
     // What the input backend was last asked to deliver, and what of it another program holds.
     QList<KeyCombination> m_appliedShortcuts;
+    QSet<QString> m_shortcutsToldSetAside;
     QList<KeyCombination> m_refusedShortcuts;
     // The wheel path with its copy of the icon list; its jobs run on "Quorvantis.EventTapProcessing".
     std::shared_ptr<ScrollPath> m_scrollPath;

@@ -77,15 +77,34 @@ bool holdsCommandModifier(const KeyCombination &shortcut)
     return shortcut.flags & (keyControlFlag | keyOptionFlag | keyCommandFlag);
 }
 
-KeyCombination read(const SettingsStore &settings, const Keys &keys)
+namespace {
+
+// The stored pair, each half that is absent or unusable read as its default.
+KeyCombination storedPair(const SettingsStore &settings, const Keys &keys)
 {
     const auto code = storedInteger(settings, keys.keyCode.key());
     const auto flags = storedInteger(settings, keys.flags.key());
     KeyCombination shortcut;
     shortcut.keyCode = code && *code >= INT_MIN && *code <= INT_MAX ? int(*code) : keys.keyCode.defaultValue;
     shortcut.flags = quint32(flags && *flags >= 0 ? *flags : keys.flags.defaultValue) & keyModifierMask;
+    return shortcut;
+}
+
+} // namespace
+
+KeyCombination read(const SettingsStore &settings, const Keys &keys)
+{
+    const KeyCombination shortcut = storedPair(settings, keys);
     if (!holdsCommandModifier(shortcut))
         return {keys.keyCode.defaultValue, quint32(keys.flags.defaultValue) & keyModifierMask};
+    return shortcut;
+}
+
+std::optional<KeyCombination> setAside(const SettingsStore &settings, const Keys &keys)
+{
+    const KeyCombination shortcut = storedPair(settings, keys);
+    if (holdsCommandModifier(shortcut))
+        return std::nullopt;
     return shortcut;
 }
 

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 #include "platform/globalinput.h"
 
 namespace qv {
@@ -36,6 +38,9 @@ bool holdsCommandModifier(const KeyCombination &shortcut);
 // taking them for all four modifiers would invent a shortcut nobody recorded. A pair without Ctrl,
 // Alt or Super reads as the default pair. Flags come back masked.
 KeyCombination read(const SettingsStore &settings, const Keys &keys);
+// The stored pair when read() sets it aside for the default, because it holds no Ctrl, Alt or
+// Super; nothing when the stored pair is used.
+std::optional<KeyCombination> setAside(const SettingsStore &settings, const Keys &keys);
 // Key code first, then flags, as the recorders write them.
 void write(SettingsStore &settings, const Keys &keys, const KeyCombination &shortcut);
 

@@ -101,9 +101,14 @@ Folder::Folder(const QString &path, Mode mode)
     m_fd = ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat status = {};
     if (m_fd < 0) {
-        if (::fstatat(parent, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0)
-            m_refusal = S_ISLNK(status.st_mode) ? QStringLiteral("it is a symbolic link")
-                                                : QStringLiteral("it is not a folder");
+        const int error = errno;
+        if (::fstatat(parent, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            // A folder we may not open (mode 000, say) is still a folder, and is told as what it is.
+            m_refusal = S_ISLNK(status.st_mode)   ? QStringLiteral("it is a symbolic link")
+                        : !S_ISDIR(status.st_mode) ? QStringLiteral("it is not a folder")
+                                                   : QStringLiteral("it cannot be opened (%1)")
+                                                         .arg(QString::fromLocal8Bit(std::strerror(error)));
+        }
     } else if (::fstat(m_fd, &status) != 0 || status.st_uid != ::geteuid()) {
         m_refusal = QStringLiteral("it belongs to another user");
         ::close(m_fd);
@@ -158,23 +163,41 @@ int Folder::createFile(const QByteArray &name, mode_t mode) const
     return ::openat(m_fd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
 }
 
-bool writeNewFile(const QString &folderPath, const QString &path, const QByteArray &bytes, mode_t mode)
+bool writeNewFile(const QString &folderPath, const QString &path, const QByteArray &bytes, mode_t mode,
+                  int *error)
 {
+    const auto fail = [error](int code) {
+        if (error)
+            *error = code;
+        return false;
+    };
     const Folder folder(folderPath);
+    if (!folder.isOpen())
+        return fail(folder.refusal().isEmpty() ? errno : ENOTDIR);
     const QByteArray name = folder.entryName(path);
-    QFile file;
-    const int fd = name.isEmpty() ? -1 : folder.createFile(name, mode);
+    if (name.isEmpty())
+        return fail(EINVAL);
+    const int fd = folder.createFile(name, mode);
     if (fd < 0)
-        return false;
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
+        return fail(errno);
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    int code = 0;
+    while (left > 0 && code == 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0 && errno != EINTR) {
+            code = errno;
+        } else if (written > 0) {
+            data += written;
+            left -= written;
+        }
     }
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!written)
-        folder.removeEntry(name);
-    return written;
+    if (::close(fd) != 0 && code == 0 && errno != EINTR)
+        code = errno;
+    if (code == 0)
+        return true;
+    folder.removeEntry(name);
+    return fail(code);
 }
 
 QString warnRefused(const Folder &folder, const QString &purpose)

@@ -68,9 +68,10 @@ private:
 };
 
 // Writes a new file `path`, an entry directly inside the folder of ours at `folderPath`: never
-// replacing an entry, never through a link, and leaving nothing behind when it fails.
+// replacing an entry, never through a link, and leaving nothing behind when it fails. `error`, when
+// given, receives why it failed (an errno value; ENOTDIR for a refused folder).
 bool writeNewFile(const QString &folderPath, const QString &path, const QByteArray &bytes,
-                  mode_t mode = 0644);
+                  mode_t mode = 0644, int *error = nullptr);
 
 // Prints the console line for a folder of ours that is refused ("⚠️ ..."); `purpose` names what the
 // folder would have been used for. Returns the detail of its diagnostics event ("name: reason").

@@ -354,6 +354,8 @@ void WindowEngine::loadUsageHistory()
             return;
         }
     }
+    // A history stored before it had a bound keeps its newest part, written back at the next use.
+    trimUsageHistory(history);
     m_appUsageHistory = history;
 }
 
@@ -377,9 +379,10 @@ void WindowEngine::onApplicationActivated(qint64 pid)
 
 void WindowEngine::recordAppUsage(const QString &bundleIdentifier)
 {
-    if (bundleIdentifier == ownBundleIdentifier())
+    if (bundleIdentifier == ownBundleIdentifier() || bundleIdentifier.size() > maxUsageIdentifierLength)
         return;
     m_appUsageHistory.insert(bundleIdentifier, m_scheduler.wallNow());
+    trimUsageHistory(m_appUsageHistory);
     QVariantMap stored;
     for (auto it = m_appUsageHistory.constBegin(); it != m_appUsageHistory.constEnd(); ++it)
         stored.insert(it.key(), it.value());

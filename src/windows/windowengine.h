@@ -140,7 +140,8 @@ public:
     const AppUsageHistory &appUsageHistory() const { return m_appUsageHistory; }
 
     // Records that the application was just used and stores the whole history under
-    // "AppUsageHistory". This program's own identifier is never recorded.
+    // "AppUsageHistory". This program's own identifier is never recorded, nor one past
+    // maxUsageIdentifierLength; past maxUsageHistoryEntries the entries used longest ago go.
     void recordAppUsage(const QString &bundleIdentifier);
 
     // Window requests (all main thread).

@@ -1,5 +1,6 @@
 #include "windows/windowordering.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -105,6 +106,24 @@ QString trimSpacesAndTabs(const QString &text)
 }
 
 } // namespace
+
+void trimUsageHistory(AppUsageHistory &history, int limit)
+{
+    if (history.size() <= limit)
+        return;
+    std::vector<std::pair<double, QString>> byAge;
+    byAge.reserve(size_t(history.size()));
+    for (auto it = history.constBegin(); it != history.constEnd(); ++it)
+        byAge.emplace_back(it.value(), it.key());
+    const auto excess = byAge.size() - size_t(std::max(limit, 0));
+    // Oldest first; of equal times the greater identifier goes first.
+    std::nth_element(byAge.begin(), byAge.begin() + std::ptrdiff_t(excess - 1), byAge.end(),
+                     [](const auto &a, const auto &b) {
+                         return a.first != b.first ? a.first < b.first : a.second > b.second;
+                     });
+    for (size_t i = 0; i < excess; ++i)
+        history.remove(byAge[i].second);
+}
 
 void sortWindows(QList<AppWindowModel> &windows, bool minimizedLast, const AppUsageHistory &history)
 {

@@ -6,30 +6,11 @@
 #include "app/quorvantisapp.h"
 #include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
+#include "support/consolecapture.h"
 
 using namespace qv;
 
 namespace {
-
-QStringList g_lines;
-
-void captureLine(QtMsgType, const QMessageLogContext &context, const QString &message)
-{
-    if (context.category && QByteArray(context.category).startsWith("quorvantis"))
-        g_lines.append(message);
-}
-
-// Collects the program's console lines while it lives.
-class ConsoleCapture
-{
-public:
-    ConsoleCapture() : m_previous(qInstallMessageHandler(captureLine)) { g_lines.clear(); }
-    ~ConsoleCapture() { qInstallMessageHandler(m_previous); }
-    QStringList lines() const { return g_lines; }
-
-private:
-    QtMessageHandler m_previous;
-};
 
 struct LoginCase
 {
@@ -54,7 +35,7 @@ TEST_P(LaunchAtLogin, ChangesTheLoginItemOnlyWhenItDiffersFromTheWish)
     SimLoginItem loginItem;
     loginItem.setStatus(c.status);
     loginItem.failWith(QString::fromUtf8(c.failure));
-    ConsoleCapture console;
+    qv::test::ConsoleCapture console;
 
     LaunchManager::setLaunchAtLogin(loginItem, c.wish);
     EXPECT_EQ(loginItem.calls, c.calls);

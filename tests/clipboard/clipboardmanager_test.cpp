@@ -19,7 +19,9 @@
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/hostileimages.h"
+#include "support/consolecapture.h"
 #include "support/recordingeventlog.h"
+#include "support/withoutfilerights.h"
 
 namespace qv {
 namespace {
@@ -201,6 +203,38 @@ TEST_F(ClipboardManagerTest, StartSweepsOldFilesAndIgnoresWhatIsAlreadyCopied)
     start();
     settle();
     EXPECT_TRUE(QDir(m_cache.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(m_manager->history().isEmpty());
+}
+
+// Regression: with the image folder gone or not writable, copied pictures vanished without a card
+// or a line. Each cause is told once, on the console and as an event, however many copies fail.
+TEST_F(ClipboardManagerTest, PicturesThatCannotBeKeptAreToldOncePerCause)
+{
+    test::ConsoleCapture console;
+    ASSERT_TRUE(QDir(m_cache.path()).removeRecursively());
+    for (Qt::GlobalColor color : {Qt::red, Qt::green, Qt::blue}) {
+        m_sim.pasteboard.copyImage(pngBytes(30, 20, color));
+        settle();
+    }
+    EXPECT_TRUE(m_manager->history().isEmpty());
+    EXPECT_EQ(events(DiagEvents::clipboardImageNotKept), QStringList{QStringLiteral("No such file or directory")});
+    EXPECT_EQ(console.linesWith(QStringLiteral("Copied images are not kept")).size(), 1);
+
+    // Then the folder is back but may not be written: another cause, told once more.
+    ASSERT_TRUE(QDir().mkpath(m_cache.path()));
+    ASSERT_TRUE(QFile::setPermissions(m_cache.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    test::runWithFileModesEnforced([&] {
+        for (Qt::GlobalColor color : {Qt::cyan, Qt::magenta}) {
+            m_sim.pasteboard.copyImage(pngBytes(30, 20, color));
+            settle();
+        }
+    });
+    QFile::setPermissions(m_cache.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(events(DiagEvents::clipboardImageNotKept),
+              (QStringList{QStringLiteral("No such file or directory"), QStringLiteral("Permission denied")}));
+    const QStringList lines = console.linesWith(QStringLiteral("Copied images are not kept"));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral(": Permission denied"))) << lines[1].toStdString();
     EXPECT_TRUE(m_manager->history().isEmpty());
 }
 

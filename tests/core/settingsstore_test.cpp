@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "core/settingsstore.h"
+#include "support/withoutfilerights.h"
 
 using namespace qv;
 
@@ -209,6 +210,96 @@ TEST(SettingsStore, ALinkOrSpecialFileInPlaceIsLeftAloneAndChangesAreRefused)
     QFile untouched(dotfile);
     ASSERT_TRUE(untouched.open(QIODevice::ReadOnly));
     EXPECT_EQ(untouched.readAll(), QByteArray(R"({"ignoreSingleWindow": true})"));
+}
+
+// Regression: a settings file we may not read (mode 000) was moved aside as damaged, and then
+// replaced by a file of defaults. It is left where it is, as it is, and nothing is written over it.
+TEST(SettingsStore, AFileThatMayNotBeReadIsLeftInPlaceAndNotWrittenOver)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    writeFile(path, R"({"ignoreSingleWindow": true})");
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::Permissions()));
+    qv::test::runWithFileModesEnforced([&] {
+        SettingsStore store(path);
+        QSignalSpy failed(&store, &SettingsStore::writeFailed);
+        EXPECT_TRUE(store.storedValues().isEmpty());
+        EXPECT_TRUE(store.quarantinedPath().isEmpty());
+        EXPECT_FALSE(store.set(Settings::showMenuBarIcon, true));
+        EXPECT_EQ(failed.size(), 1);
+    });
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"defaults.json"});
+    struct stat status = {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0u);
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(R"({"ignoreSingleWindow": true})"));
+}
+
+// Regression: a usage history of 120,000 entries fitted the reader's bound compact but not indented,
+// so the file written was moved aside as damaged at the next start and every setting was lost. What
+// is written is always read back; what cannot fit even compact is not made.
+TEST(SettingsStore, EverythingWrittenFitsTheReadersBound)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    const auto history = [](int entries) {
+        QVariantMap map;
+        for (int i = 0; i < entries; ++i)
+            map.insert(QStringLiteral("app.%1").arg(i, 6, 10, QLatin1Char('0')), 1700000000.125 + i);
+        return map;
+    };
+    {
+        SettingsStore store(path);
+        ASSERT_TRUE(store.set(Settings::ignoreSingleWindow, true));
+        ASSERT_TRUE(store.setValue("AppUsageHistory", history(120000)));
+        EXPECT_LE(QFileInfo(path).size(), SettingsStore::maxFileBytes);
+        QSignalSpy failed(&store, &SettingsStore::writeFailed);
+        EXPECT_FALSE(store.setValue("AppUsageHistory", history(200000)));
+        EXPECT_EQ(failed.size(), 1);
+        EXPECT_EQ(store.value("AppUsageHistory").toMap().size(), 120000);
+    }
+    SettingsStore reread(path);
+    EXPECT_TRUE(reread.quarantinedPath().isEmpty());
+    EXPECT_TRUE(reread.get(Settings::ignoreSingleWindow));
+    EXPECT_EQ(reread.value("AppUsageHistory").toMap(), history(120000));
+}
+
+// A file of exactly the reader's bound is read, so it is written; one byte more is not.
+TEST(SettingsStore, AFileOfExactlyTheBoundIsWrittenAndReadBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    // Compact: {"k":"…"} is the text and eight bytes.
+    const QString fits(qsizetype(SettingsStore::maxFileBytes - 8), QLatin1Char('a'));
+    {
+        SettingsStore store(path);
+        ASSERT_TRUE(store.setValue("k", fits));
+        EXPECT_EQ(QFileInfo(path).size(), SettingsStore::maxFileBytes);
+        EXPECT_FALSE(store.setValue("k", fits + QLatin1Char('a')));
+    }
+    SettingsStore reread(path);
+    EXPECT_TRUE(reread.quarantinedPath().isEmpty());
+    EXPECT_EQ(reread.value("k").toString().size(), fits.size());
+}
+
+TEST(SettingsStore, ARemovedKeyIsGoneFromTheFileAndReadsAsItsDefault)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    {
+        SettingsStore store(path);
+        ASSERT_TRUE(store.set(Settings::ignoreSingleWindow, true));
+        ASSERT_TRUE(store.set(Settings::sortMinimizedLast, true));
+        ASSERT_TRUE(store.remove(Settings::ignoreSingleWindow.key()));
+        EXPECT_FALSE(store.contains(Settings::ignoreSingleWindow));
+        EXPECT_FALSE(store.get(Settings::ignoreSingleWindow));
+    }
+    SettingsStore reread(path);
+    EXPECT_FALSE(reread.contains(Settings::ignoreSingleWindow));
+    EXPECT_TRUE(reread.get(Settings::sortMinimizedLast));
 }
 
 // Regression: with the settings folder unwritable, a switched toggle showed ON while the file kept

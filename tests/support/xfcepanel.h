@@ -77,16 +77,28 @@ public:
         // This process has not touched the session bus yet, so Qt and the backend use this one.
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
 
-        run(busLauncher(), {QStringLiteral("--launch-immediately")});
-        if (!QTest::qWaitFor(
-                [] {
-                    return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                        QStringLiteral("org.a11y.Bus"));
-                },
-                10000))
+        if (!startAccessibilityBus())
             return false;
         m_panel = run(QStringLiteral("xfce4-panel"), {});
         return true;
+    }
+
+    // Ends the accessibility bus (its launcher takes the bus with it) and starts a new one, as a
+    // session does when the bus dies; the panel registers on the new bus by itself.
+    bool restartAccessibilityBus()
+    {
+        if (!m_busLauncher)
+            return false;
+        m_busLauncher->terminate();
+        if (!m_busLauncher->waitForFinished(5000) ||
+            !QTest::qWaitFor(
+                [] {
+                    return !QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                        QStringLiteral("org.a11y.Bus"));
+                },
+                5000))
+            return false;
+        return startAccessibilityBus();
     }
 
     // Ends every process started here, newest first; the bus launcher ends its own bus.
@@ -163,6 +175,17 @@ public:
     }
 
 private:
+    bool startAccessibilityBus()
+    {
+        m_busLauncher = run(busLauncher(), {QStringLiteral("--launch-immediately")});
+        return QTest::qWaitFor(
+            [] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                    QStringLiteral("org.a11y.Bus"));
+            },
+            10000);
+    }
+
     static QString busLauncher() { return QStringLiteral("/usr/libexec/at-spi-bus-launcher"); }
 
     // One panel with two launchers and a task list, as xfconf stores it (the file is shared with
@@ -187,6 +210,7 @@ private:
     QProcessEnvironment m_env;
     std::vector<std::unique_ptr<QProcess>> m_processes;
     QProcess *m_panel = nullptr;
+    QProcess *m_busLauncher = nullptr;
 };
 
 } // namespace qv

@@ -112,6 +112,41 @@ TEST_F(WindowEngineTest, StoredHistoryWithANonNumberIsIgnoredAndReplacedAtTheNex
     EXPECT_EQ(numeric.appUsageHistory().value("org.b"), 13.0);
 }
 
+// Regression: the history grew by one entry per application ever used, without end, until the
+// settings file passed the size its reader takes and every setting was lost at the next start. It
+// keeps the applications used most recently.
+TEST_F(WindowEngineTest, HistoryKeepsTheNewestEntriesWithinItsBound)
+{
+    QVariantMap stored;
+    for (int i = 0; i < maxUsageHistoryEntries + 200; ++i)
+        stored.insert(QStringLiteral("org.app%1").arg(i, 5, 10, QLatin1Char('0')), 1000.0 + i);
+    settings.setValue("AppUsageHistory", stored);
+    WindowEngine fresh(desktop.platform(), scheduler, queues, settings, events);
+    ASSERT_EQ(fresh.appUsageHistory().size(), maxUsageHistoryEntries);
+    EXPECT_FALSE(fresh.appUsageHistory().contains("org.app00199"));
+    EXPECT_TRUE(fresh.appUsageHistory().contains("org.app00200"));
+
+    fresh.recordAppUsage("org.newest");
+    fresh.recordAppUsage(QString(maxUsageIdentifierLength + 1, QLatin1Char('x')));
+    const QVariantMap written = settings.value("AppUsageHistory").toMap();
+    EXPECT_EQ(written.size(), maxUsageHistoryEntries);
+    EXPECT_TRUE(written.contains("org.newest"));
+    EXPECT_FALSE(written.contains("org.app00200"));
+    EXPECT_TRUE(written.contains("org.app00201"));
+}
+
+TEST(UsageHistoryTrim, DropsTheOldestAndOfEqualTimesTheGreaterIdentifier)
+{
+    AppUsageHistory history{{"a", 5.0}, {"b", 1.0}, {"c", 1.0}, {"d", 3.0}};
+    trimUsageHistory(history, 2);
+    EXPECT_EQ(history, AppUsageHistory({{"a", 5.0}, {"d", 3.0}}));
+    trimUsageHistory(history, 5);
+    EXPECT_EQ(history.size(), 2);
+    AppUsageHistory ties{{"a", 1.0}, {"b", 1.0}, {"c", 1.0}};
+    trimUsageHistory(ties, 1);
+    EXPECT_EQ(ties, AppUsageHistory({{"a", 1.0}}));
+}
+
 // ---- Per-application requests ----
 
 TEST_F(WindowEngineTest, PublishesTheCachedListAtOnceAndTheFreshListAfterTheQuietPeriod)

@@ -21,6 +21,8 @@ inline const QString shelfLinkFetch = QStringLiteral("shelf_link_fetch");       
 inline const QString shelfOcrTimeout = QStringLiteral("shelf_ocr_timeout");     // "job=N"
 inline const QString shelfDropCut = QStringLiteral("shelf_drop_cut");           // "taken=N"
 inline const QString exportError = QStringLiteral("export_error");         // redacted description
+inline const QString clipboardImageNotKept = QStringLiteral("clipboard_image_not_kept"); // the cause
+inline const QString shortcutNotUsed = QStringLiteral("shortcut_not_used"); // "clipboardFlags=8: no modifier"
 inline const QString folderRefused = QStringLiteral("folder_refused");     // "QuorvantisShelf: it is a ..."
 } // namespace DiagEvents
 

@@ -92,10 +92,13 @@ QString localStamp(qint64 msecs)
     return QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("yyyyMMdd_HHmmss"));
 }
 
-// ".log" files of the folder (exact, lower-case extension), by full path, highest first.
+// ".log" files of the folder (exact, lower-case extension), by full path, highest first. A link or
+// anything but a folder of ours in the folder's place is not listed.
 QStringList listLogFiles(const QString &directory)
 {
     QStringList paths;
+    if (!OwnedFiles::Folder(directory).isOpen())
+        return paths;
     const QFileInfoList entries = QDir(directory).entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
         if (entry.suffix() == QLatin1String("log"))
@@ -256,10 +259,15 @@ void DiagnosticsManager::Core::openNewLogFile()
     const qint64 nowMs = toMillis(scheduler.wallNow());
     const QString path =
         logDirectory + QStringLiteral("/quorvantis_") + localStamp(nowMs) + QStringLiteral(".log");
+    // Only inside the folder of ours, never through a link in its place or at the file's name.
     // Append, never truncate: a second file opened within the same second has the same name, and
     // the first one's lines must survive it.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const OwnedFiles::Folder folder(logDirectory);
+    const QByteArray name = folder.entryName(path);
+    if (name.isEmpty())
+        return;
+    const int fd = ::openat(folder.descriptor(), name.constData(),
+                            O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
     logFd = fd;
@@ -516,10 +524,16 @@ DiagnosticsManager::DiagnosticsManager(SettingsStore &settings, Scheduler &sched
       m_exportQueue(queues.makeQueue(exportQueueLabel, QueueKind::Concurrent))
 {
     d = std::make_shared<Core>(settings, scheduler, dialogs, revealer, logDirectory, m_logQueue);
-    // A folder that cannot be created only makes every open fail later; the ring keeps working.
-    QDir().mkpath(logDirectory);
+    // A folder that cannot be made only makes every open fail later; the ring keeps working. One
+    // that is refused (a link, a file in its place) is said once, here.
+    const OwnedFiles::Folder folder(logDirectory, OwnedFiles::Folder::Mode::Create);
+    const bool refused = !folder.isOpen() && !folder.refusal().isEmpty();
+    const QString refusal = refused ? OwnedFiles::warnRefused(folder, QStringLiteral("the diagnostics log"))
+                                    : QString();
     if (settings.get(Settings::diagnosticsEnabled))
         enable();
+    if (refused)
+        d->log(DiagEvents::folderRefused, refusal);
 }
 
 DiagnosticsManager::~DiagnosticsManager()
@@ -531,10 +545,15 @@ void DiagnosticsManager::finishWrites()
 {
     if (d)
         d->closeExportJobs();
+    std::shared_ptr<Core> core;
+    {
+        std::unique_lock lock(m_coreLock);
+        core = std::move(d);
+    }
     // A thread queue finishes what was queued before it goes; posted work then finds the core gone.
     m_logQueue.reset();
     m_exportQueue.reset();
-    d.reset();
+    core.reset();
 }
 
 QString DiagnosticsManager::defaultLogDirectory()
@@ -560,6 +579,7 @@ void DiagnosticsManager::setWatchdog(MainThreadWatchdog *watchdog)
 
 void DiagnosticsManager::log(const QString &name, const QString &detail)
 {
+    std::shared_lock lock(m_coreLock);
     if (d)
         d->log(name, detail);
 }
@@ -589,6 +609,7 @@ void DiagnosticsManager::disable()
 QList<QUrl> DiagnosticsManager::logFileURLs() const
 {
     QList<QUrl> urls;
+    std::shared_lock lock(m_coreLock);
     if (!d)
         return urls;
     for (const QString &path : listLogFiles(d->logDirectory))
@@ -598,6 +619,7 @@ QList<QUrl> DiagnosticsManager::logFileURLs() const
 
 int DiagnosticsManager::bufferedEventCount() const
 {
+    std::shared_lock coreLock(m_coreLock);
     if (!d)
         return 0;
     QMutexLocker lock(&d->ringLock);
@@ -606,6 +628,7 @@ int DiagnosticsManager::bufferedEventCount() const
 
 QList<DiagnosticsManager::DiagEvent> DiagnosticsManager::recentEvents() const
 {
+    std::shared_lock lock(m_coreLock);
     return d ? d->ringCopy() : QList<DiagEvent>();
 }
 

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <shared_mutex>
 
 #include "core/diagnostics/diagevents.h"
 #include "core/eventlog.h"
@@ -82,7 +83,8 @@ public:
     void setWatchdog(MainThreadWatchdog *watchdog);
     MainThreadWatchdog *watchdog() const { return m_watchdog; }
     // Finishes the log lines and any export still queued, and records nothing more; for the end of
-    // the run. Main thread.
+    // the run. Callers on other threads that are inside log() at that moment are waited for (a call
+    // takes microseconds); later calls record nothing. Main thread.
     void finishWrites();
 
     // Records one event (pass an empty detail when there is none). Any thread; never fails.
@@ -125,6 +127,9 @@ public:
 
 private:
     struct Core;
+    // Held shared by every call that may come from another thread while it uses the core, and
+    // exclusively to let the core go: a worker or the watchdog may be inside log() at the quit.
+    mutable std::shared_mutex m_coreLock;
     std::shared_ptr<Core> d;
     std::shared_ptr<WorkQueue> m_logQueue;
     std::shared_ptr<WorkQueue> m_exportQueue;

@@ -10,6 +10,8 @@
 #include <list>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace qv {
 
 namespace {
@@ -46,6 +48,14 @@ QString readSource(zip_source_t *source, QByteArray &out)
     return problem;
 }
 
+// Whoever unpacks the archive gets what its entries say: a folder 0755 and a file 0644, never the
+// world-writable modes libzip stores when none is given.
+bool setUnixMode(zip_t *archive, zip_int64_t index, mode_t mode)
+{
+    return zip_file_set_external_attributes(archive, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
+                                            zip_uint32_t(mode) << 16) == 0;
+}
+
 QString writeFolder(const QString &folder, const QString &destination)
 {
     zip_error_t error;
@@ -80,7 +90,8 @@ QString writeFolder(const QString &folder, const QString &destination)
         const QFileInfo info(path);
         const QByteArray name = root.relativeFilePath(path).toUtf8();
         if (info.isDir()) {
-            if (zip_dir_add(archive, name.constData(), ZIP_FL_ENC_UTF_8) < 0) {
+            const zip_int64_t index = zip_dir_add(archive, name.constData(), ZIP_FL_ENC_UTF_8);
+            if (index < 0 || !setUnixMode(archive, index, S_IFDIR | 0755)) {
                 problem = zipMessage(zip_get_error(archive));
                 break;
             }
@@ -98,8 +109,14 @@ QString writeFolder(const QString &folder, const QString &destination)
             problem = zipMessage(zip_get_error(archive));
             break;
         }
-        if (zip_file_add(archive, name.constData(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
+        const zip_int64_t index =
+            zip_file_add(archive, name.constData(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+        if (index < 0) {
             zip_source_free(source);
+            problem = zipMessage(zip_get_error(archive));
+            break;
+        }
+        if (!setUnixMode(archive, index, S_IFREG | 0644)) {
             problem = zipMessage(zip_get_error(archive));
             break;
         }

@@ -4,10 +4,12 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFile>
+#include <QLoggingCategory>
 
 #include <atspi/atspi.h>
 #include <dlfcn.h>
 
+#include <atomic>
 #include <utility>
 
 namespace {
@@ -39,8 +41,22 @@ namespace qv {
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcAccessibility, "quorvantis.x11.accessibility")
+
 // Whether libatspi has been set up in this process: once, for good (see the header).
 bool s_libraryReady = false;
+// The accessibility bus the library was set up on; it keeps this one connection for good.
+DBusConnection *s_libraryBus = nullptr;
+// Whether the loss of that bus has been told: once a run, whichever walker meets it.
+std::atomic<bool> s_busLossTold{false};
+
+// The library holds on to the bus it was set up on: when that bus goes, it cannot be given the
+// next one (it keeps every application it knew as gone, the registry among them), so nothing is
+// asked of it any more.
+bool libraryBusLost()
+{
+    return s_libraryBus && !dbus_connection_get_is_connected(s_libraryBus);
+}
 
 // Frees a GError and says whether there was one.
 bool failed(GError *&error)
@@ -188,6 +204,17 @@ void adoptConnection(AtspiAccessible *object, GMainContext *context)
 
 } // namespace
 
+void X11AtspiWalker::tellBusLoss()
+{
+    if (!libraryBusLost() || s_busLossTold.exchange(true))
+        return;
+    qCWarning(lcAccessibility).noquote()
+        << "⚠️ The accessibility bus went away: the panels' launchers are read again only when Quorvantis "
+           "starts again; task buttons that taskbars publish on the windows still show";
+    // The launchers it read are gone with it.
+    reportChange();
+}
+
 void X11AtspiWalker::takeEvents()
 {
     bool relevant = false;
@@ -311,9 +338,11 @@ void X11AtspiWalker::run()
         // before this one left the connections on its own.
         atspi_set_main_context(context);
         if (!s_libraryReady) {
+            DBusConnection *bus = atspi_get_a11y_bus();
             if (atspi_init() != 0)
                 return;
             s_libraryReady = true;
+            s_libraryBus = bus;
             atspi_set_timeout(callTimeoutMs, 1000);
         }
         listener = atspi_event_listener_new(&Callbacks::busEvent, this, nullptr);
@@ -333,6 +362,7 @@ void X11AtspiWalker::run()
             lock.unlock();
             g_main_context_iteration(context, TRUE);
             takeEvents();
+            tellBusLoss();
             lock.lock();
             continue;
         }
@@ -342,12 +372,13 @@ void X11AtspiWalker::run()
         std::optional<QList<X11PanelWalk>> result;
         if (!listener && !s_libraryReady && accessibilityBusAvailable())
             start();
-        if (listener)
+        if (listener && !libraryBusLost())
             result = walkNow();
         // Let the library take in what arrived meanwhile (tree changes, a lost connection).
         while (g_main_context_iteration(context, FALSE)) {
         }
         takeEvents();
+        tellBusLoss();
         lock.lock();
         const auto onWalk = m_onWalk;
         lock.unlock();

@@ -26,7 +26,8 @@ namespace qv {
 // libatspi's state is the process's and cannot be started over (applications it knew stay "gone"
 // after atspi_exit), so it is set up once, by the first walker that finds the bus, and kept until
 // the process ends; one walker at a time. When the accessibility bus itself goes away the walks
-// answer none from then on.
+// answer none from then on, without asking the library anything more, and the first walker to
+// notice says so once on the console and reports a change (the launchers it read are gone).
 //
 // Between walks the thread sleeps in its GLib context until a walk is asked for or the bus reports
 // a change that may move the panels' buttons: children added or removed, bounds or the showing
@@ -74,6 +75,8 @@ private:
     // Reads the sources of the events the bus reported and reports a change when one concerns a
     // panel. Walker thread, outside the library's callbacks.
     void takeEvents();
+    // Says once per run that the library's accessibility bus is gone. Walker thread.
+    void tellBusLoss();
 
     // The library's callbacks, with its own types.
     struct Callbacks;

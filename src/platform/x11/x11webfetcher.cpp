@@ -11,6 +11,7 @@
 #include <libxml/tree.h>
 
 #include "platform/imagedecoding.h"
+#include "platform/ownedfiles.h"
 
 namespace qv {
 
@@ -114,12 +115,31 @@ struct MetadataFetch
 X11WebFetcher::X11WebFetcher(QObject *parent) : QObject(parent), m_network(this)
 {
     m_network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-    // Downloads prefer a cached answer, so there has to be a cache to answer from.
+    // Downloads prefer a cached answer, so there has to be a cache to answer from; its folder
+    // follows the rule of all our folders, and without one the downloads go uncached.
+    const QString folder = ownedCacheFolder();
+    if (folder.isEmpty())
+        return;
     auto *cache = new QNetworkDiskCache(this);
-    cache->setCacheDirectory(QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
-                                 .filePath(QStringLiteral("web")));
+    cache->setCacheDirectory(folder);
     cache->setMaximumCacheSize(maxCacheBytes);
     m_network.setCache(cache);
+}
+
+QString X11WebFetcher::ownedCacheFolder()
+{
+    // The cache writes and expires files by path, under both levels: a link or anything else in
+    // the place of either is refused, and nothing of it is touched.
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    for (const QString &path : {base, base + QStringLiteral("/web")}) {
+        const OwnedFiles::Folder owned(path, OwnedFiles::Folder::Mode::Create);
+        if (!owned.isOpen()) {
+            if (!owned.refusal().isEmpty())
+                OwnedFiles::warnRefused(owned, QStringLiteral("the web cache"));
+            return QString();
+        }
+    }
+    return base + QStringLiteral("/web");
 }
 
 QNetworkRequest X11WebFetcher::makeRequest(const QUrl &url, double timeoutSeconds) const

@@ -43,6 +43,9 @@ public:
     static PageHead parseHead(const QByteArray &html, const QUrl &pageURL);
 
 private:
+    // "web" in the application's cache folder, made when missing; empty (and said on the console)
+    // when either folder is refused.
+    static QString ownedCacheFolder();
     QNetworkRequest makeRequest(const QUrl &url, double timeoutSeconds) const;
     static void limitBuffering(QNetworkReply *reply);
 

@@ -18,6 +18,7 @@
 #include <sys/utsname.h>
 
 using namespace qv;
+using qv::test::HeldClock;
 
 namespace {
 
@@ -44,6 +45,26 @@ std::map<QString, QByteArray> readArchive(const QString &path)
     }
     zip_close(archive);
     return entries;
+}
+
+// The Unix mode each entry unpacks with (0 when the archive names no Unix attributes).
+std::map<QString, unsigned> archiveModes(const QString &path)
+{
+    std::map<QString, unsigned> modes;
+    int error = 0;
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    if (!archive)
+        return modes;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_uint8_t system = 0;
+        zip_uint32_t attributes = 0;
+        if (zip_file_get_external_attributes(archive, zip_uint64_t(i), 0, &system, &attributes) != 0)
+            continue;
+        modes[QString::fromUtf8(zip_get_name(archive, zip_uint64_t(i), 0))] =
+            system == ZIP_OPSYS_UNIX ? (attributes >> 16) & 07777 : 0;
+    }
+    zip_close(archive);
+    return modes;
 }
 
 QSet<QString> temporaryExportFolders()
@@ -152,6 +173,18 @@ TEST_F(DiagnosticsExport, ArchiveHoldsTheFourEntriesSanitisedAndIsRevealed)
 }
 
 // The README named the system "macOS: Debian GNU/Linux 12" and the version "0.1.0 (?)".
+// The entries were stored as 0666 and 0777, so unpacking the archive made them world-writable.
+TEST_F(DiagnosticsExport, EntriesUnpackWritableByTheOwnerOnly)
+{
+    manager->log(QStringLiteral("hotkey_all"));
+    scheduler.runPending();
+    exportTo(archivePath());
+    const auto modes = archiveModes(archivePath());
+    ASSERT_EQ(modes.size(), 5u); // README, logs/, the log, the events, the settings
+    for (const auto &[name, mode] : modes)
+        EXPECT_EQ(mode, name.endsWith(QLatin1Char('/')) ? 0755u : 0644u) << name.toStdString();
+}
+
 TEST(DiagnosticsReadme, NamesTheSystemAsLinuxDoesAndTheBuildWithoutQuestionMarks)
 {
     const std::pair<QByteArray, QString> rows[] = {
@@ -261,62 +294,6 @@ TEST_F(DiagnosticsExport, AnArchiveThatCannotBeWrittenIsAFailure)
 }
 
 namespace {
-
-// The manual clock, except that while held every thread but the test's stops inside wallNow()
-// until released.
-class HeldClock final : public Scheduler
-{
-public:
-    explicit HeldClock(ManualScheduler &inner) : m_inner(inner) {}
-
-    double now() const override { return m_inner.now(); }
-    double wallNow() const override
-    {
-        if (std::this_thread::get_id() != m_owner) {
-            std::unique_lock lock(m_mutex);
-            if (m_holding) {
-                m_held = true;
-                m_cv.notify_all();
-                m_cv.wait(lock, [this] { return !m_holding; });
-            }
-        }
-        return m_inner.wallNow();
-    }
-    TimerHandle after(double seconds, std::function<void()> fn) override
-    {
-        return m_inner.after(seconds, std::move(fn));
-    }
-    TimerHandle every(double seconds, std::function<void()> fn) override
-    {
-        return m_inner.every(seconds, std::move(fn));
-    }
-    void post(std::function<void()> fn) override { m_inner.post(std::move(fn)); }
-
-    void hold()
-    {
-        std::lock_guard lock(m_mutex);
-        m_holding = true;
-    }
-    bool waitUntilHeld()
-    {
-        std::unique_lock lock(m_mutex);
-        return m_cv.wait_for(lock, std::chrono::seconds(5), [this] { return m_held; });
-    }
-    void release()
-    {
-        std::lock_guard lock(m_mutex);
-        m_holding = false;
-        m_cv.notify_all();
-    }
-
-private:
-    ManualScheduler &m_inner;
-    const std::thread::id m_owner = std::this_thread::get_id();
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_cv;
-    bool m_holding = false;
-    mutable bool m_held = false;
-};
 
 class DiagnosticsExportLifetime : public qv::test::DiagnosticsFixture
 {

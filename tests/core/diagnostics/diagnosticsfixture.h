@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingsstore.h"
@@ -16,6 +20,62 @@
 #include "runtime/workqueue.h"
 
 namespace qv::test {
+
+// The manual clock, except that while held every thread but the test's stops inside wallNow()
+// until released.
+class HeldClock final : public Scheduler
+{
+public:
+    explicit HeldClock(ManualScheduler &inner) : m_inner(inner) {}
+
+    double now() const override { return m_inner.now(); }
+    double wallNow() const override
+    {
+        if (std::this_thread::get_id() != m_owner) {
+            std::unique_lock lock(m_mutex);
+            if (m_holding) {
+                m_held = true;
+                m_cv.notify_all();
+                m_cv.wait(lock, [this] { return !m_holding; });
+            }
+        }
+        return m_inner.wallNow();
+    }
+    TimerHandle after(double seconds, std::function<void()> fn) override
+    {
+        return m_inner.after(seconds, std::move(fn));
+    }
+    TimerHandle every(double seconds, std::function<void()> fn) override
+    {
+        return m_inner.every(seconds, std::move(fn));
+    }
+    void post(std::function<void()> fn) override { m_inner.post(std::move(fn)); }
+
+    void hold()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = true;
+    }
+    bool waitUntilHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::seconds(5), [this] { return m_held; });
+    }
+    void release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = false;
+        m_cv.notify_all();
+    }
+
+private:
+    ManualScheduler &m_inner;
+    const std::thread::id m_owner = std::this_thread::get_id();
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_cv;
+    bool m_holding = false;
+    mutable bool m_held = false;
+};
 
 // A recorder on a manual clock whose queues run when the test advances it. Wall time starts at
 // 2023-11-14T22:13:20.123Z.

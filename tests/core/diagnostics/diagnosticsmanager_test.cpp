@@ -1,12 +1,19 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QThread>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "core/diagnostics/mainthreadwatchdog.h"
 #include "diagnosticsfixture.h"
+#include "support/withoutfilerights.h"
 
 using namespace qv;
 
@@ -241,6 +248,101 @@ TEST_F(DiagnosticsLog, LinesFromManyThreadsArriveWholeOnTheRealQueue)
         QStringLiteral(R"(^\[2023-11-14T22:13:20\.123Z\] t[0-3] \| i=\d+$)"));
     for (const QString &line : lines)
         ASSERT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
+}
+
+// Regression: with the state folder a link, the log files were written through it into the folder
+// it points to; with a plain file in its place logging stopped without a word. Either is refused,
+// said once on the console and as an event, and nothing is written through it.
+TEST_F(DiagnosticsLog, AStateFolderThatIsNotOursIsRefusedAndSaysWhy)
+{
+    const QString elsewhere = root.path() + QStringLiteral("/Videos");
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QDir().mkpath(root.path() + QStringLiteral("/state")));
+    const struct
+    {
+        const char *name;
+        std::function<void()> make;
+        QString reason;
+    } rows[] = {
+        {"link", [&] { ASSERT_TRUE(QFile::link(elsewhere, logDir())); }, QStringLiteral("it is a symbolic link")},
+        {"plain file", [&] { writeFile(logDir(), "notes"); }, QStringLiteral("it is not a folder")},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(logDir());
+        row.make();
+        makeManager(true);
+        manager->log(QStringLiteral("hotkey_all"));
+        scheduler.runPending();
+        const QList<DiagnosticsManager::DiagEvent> events = manager->recentEvents();
+        ASSERT_EQ(events.size(), 2);
+        EXPECT_EQ(events[0].name, DiagEvents::folderRefused);
+        EXPECT_EQ(events[0].detail, QStringLiteral("Quorvantis: ") + row.reason);
+        EXPECT_TRUE(manager->logFileURLs().isEmpty());
+        manager.reset();
+    }
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+    EXPECT_FALSE(QFileInfo(logDir()).isDir());
+}
+
+// Regression: a state folder we may not open was reported as "not a folder".
+TEST_F(DiagnosticsLog, AStateFolderThatMayNotBeOpenedIsToldAsSuch)
+{
+    ASSERT_TRUE(QDir().mkpath(logDir()));
+    ASSERT_TRUE(QFile::setPermissions(logDir(), QFileDevice::Permissions()));
+    QThread *testThread = QThread::currentThread();
+    qv::test::runWithFileModesEnforced([&] {
+        makeManager(true);
+        manager->moveToThread(testThread);
+    });
+    QFile::setPermissions(logDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QList<DiagnosticsManager::DiagEvent> events = manager->recentEvents();
+    ASSERT_EQ(events.size(), 1);
+    EXPECT_EQ(events[0].name, DiagEvents::folderRefused);
+    EXPECT_EQ(events[0].detail, QStringLiteral("Quorvantis: it cannot be opened (Permission denied)"));
+}
+
+// The quit freed the recorder's state while the shelf's intake thread was still inside log(), which
+// then wrote into freed memory.
+TEST(DiagnosticsQuit, FinishingWaitsForACallerInsideLogAndLaterCallsRecordNothing)
+{
+    QTemporaryDir root;
+    SettingsStore settings;
+    settings.set(Settings::diagnosticsEnabled, true);
+    ManualScheduler manual{1000.0, 1700000000.123};
+    test::HeldClock clock(manual);
+    SchedulerQueueFactory queues(clock);
+    SimFileDialogs dialogs;
+    SimFileRevealer revealer;
+    DiagnosticsManager recorder(settings, clock, queues, dialogs, revealer, root.path());
+
+    clock.hold();
+    std::atomic<bool> callerDone{false};
+    std::thread caller([&] {
+        recorder.log(QStringLiteral("intake"), QStringLiteral("late"));
+        callerDone = true;
+    });
+    ASSERT_TRUE(clock.waitUntilHeld());
+
+    std::atomic<bool> finished{false};
+    bool callerDoneAtFinish = false;
+    std::thread quitter([&] {
+        recorder.finishWrites();
+        callerDoneAtFinish = callerDone.load();
+        finished = true;
+    });
+    // Time enough for a quit that does not wait to free the state under the held caller.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const bool finishedWhileHeld = finished.load();
+    clock.release();
+    caller.join();
+    quitter.join();
+
+    EXPECT_FALSE(finishedWhileHeld);
+    EXPECT_TRUE(callerDoneAtFinish);
+    recorder.log(QStringLiteral("after"));
+    EXPECT_EQ(recorder.bufferedEventCount(), 0);
+    EXPECT_TRUE(recorder.recentEvents().isEmpty());
 }
 
 TEST(DiagnosticsLogFolder, IsQuorvantisInTheXdgStateFolder)

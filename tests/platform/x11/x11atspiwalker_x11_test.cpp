@@ -9,6 +9,7 @@
 #include <glib.h>
 
 #include "platform/x11/x11atspiwalker.h"
+#include "support/consolecapture.h"
 #include "support/xfcepanel.h"
 
 using namespace qv;
@@ -50,7 +51,7 @@ int panelButtons(X11AtspiWalker &walker)
 // The library's connections (the bus and the private one to the panel) are dispatched by the
 // walker's thread alone; the panel's changes reach the change callback; and the library, which
 // cannot be started over, is set up once: a later walker reads the panel as well as the first.
-TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAndAgainInALaterWalker)
+TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndToldWhenTheBusGoes)
 {
     if (const QString missing = XfcePanelDesktop::missing(); !missing.isEmpty())
         GTEST_SKIP() << missing.toStdString();
@@ -74,4 +75,21 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAndAgainInALaterWalker)
     EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtons(later) >= 3; }, 15000))
         << "the later walker read nothing";
     EXPECT_EQ(sourcesOnMainContext(), mainSources);
+
+    // Regression: after the accessibility bus died and came back, the launchers gave no bubble and
+    // nothing said why: the library keeps the bus it was set up on for good. The loss is told once
+    // and reported as a change (the launchers read from it are gone), and the walks ask the library
+    // nothing more. (Last: the library is of no use after it, and this process has one session bus.)
+    test::ConsoleCapture console;
+    std::atomic<int> changes{0};
+    later.setOnChange([&] { ++changes; });
+    ASSERT_TRUE(xfce.restartAccessibilityBus());
+    const auto told = [&] { return console.linesWith(QStringLiteral("accessibility bus went away")).size(); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return told() > 0; }, 15000)) << "the loss went untold";
+    EXPECT_GT(changes, 0);
+    EXPECT_EQ(panelButtons(later), 0);
+    for (int i = 0; i < 3; ++i)
+        later.walk(std::chrono::seconds(1));
+    EXPECT_EQ(told(), qsizetype(1));
 }
+
