@@ -155,6 +155,13 @@ TEST(UriListTest, ReadsABoundedPrefixTakingEachFileOnce)
          {"file:///tmp/abc"},
          {},
          true},
+        // Past the other addresses' bound, lines are passed over unparsed unless they name a file.
+        {"a file after the other addresses ran out",
+         "https://a.org/\nhttps://b.org/\nhttps://c.org/\nFILE:///tmp/x\nfile:/tmp/y\n",
+         {1000, 10, 2},
+         {"file:///tmp/x", "file:///tmp/y"},
+         {"https://a.org/", "https://b.org/"},
+         true},
         {"no line end at the end", "file:///a", {1000, 10, 10}, {"file:///a"}, {}, false},
         {"nothing usable", "not an address\n\x00\xff\n#file:///a", {1000, 10, 10}, {}, {}, false},
     };
