@@ -138,27 +138,7 @@ X11WebFetcher::~X11WebFetcher()
 
 void X11WebFetcher::offMainThread(std::function<std::function<void()>()> work)
 {
-    m_parseQueue->async([this, work = std::move(work)] {
-        std::function<void()> done = work();
-        {
-            std::lock_guard lock(m_finishedMutex);
-            m_finished.push_back(std::move(done));
-        }
-        QMetaObject::invokeMethod(this, "runFinished", Qt::QueuedConnection);
-    });
-}
-
-void X11WebFetcher::runFinished()
-{
-    std::function<void()> done;
-    {
-        std::lock_guard lock(m_finishedMutex);
-        if (m_finished.empty())
-            return;
-        done = std::move(m_finished.front());
-        m_finished.pop_front();
-    }
-    done();
+    m_parseQueue->async([main = &m_mainThread, work = std::move(work)] { main->post(work()); });
 }
 
 QNetworkRequest X11WebFetcher::makeRequest(const QUrl &url, double timeoutSeconds) const

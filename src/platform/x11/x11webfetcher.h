@@ -3,13 +3,12 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 #include "platform/webfetcher.h"
+#include "runtime/qtscheduler.h"
 
 namespace qv {
 
@@ -58,13 +57,12 @@ private:
     struct MetadataFetch;
     void fetchIcon(const std::shared_ptr<MetadataFetch> &fetch, const QUrl &pageURL,
                    const PageHead &head);
-    // Runs `work` on the parse queue and then `done` on the main thread, unless the fetcher is gone.
+    // Runs `work` on the parse queue and then what it returns on the main thread, unless the fetcher
+    // is gone by then.
     void offMainThread(std::function<std::function<void()>()> work);
-    Q_INVOKABLE void runFinished();
 
     QNetworkAccessManager m_network;
-    std::mutex m_finishedMutex;
-    std::deque<std::function<void()>> m_finished;
+    QtScheduler m_mainThread;
     // Last, so that it goes first: its jobs hand their results to the members above.
     std::shared_ptr<WorkQueue> m_parseQueue;
 };
