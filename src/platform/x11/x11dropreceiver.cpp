@@ -356,7 +356,6 @@ bool X11DropReceiver::nativeEventFilter(const QByteArray &eventType, void *messa
         Drag drag;
         drag.source = l[0];
         drag.window = client->window;
-        drag.version = l[1] >> 24;
         drag.typeListOnSource = l[1] & 1;
         std::memcpy(drag.enterTypes, l + 2, sizeof(drag.enterTypes));
         m_drag = drag;

@@ -51,7 +51,6 @@ private:
     {
         xcb_window_t source = XCB_WINDOW_NONE;
         xcb_window_t window = XCB_WINDOW_NONE;
-        uint32_t version = 0;
         bool typeListOnSource = false;
         uint32_t enterTypes[3] = {};
         // Root coordinates of the last position the source reported.
