@@ -163,6 +163,10 @@ TEST(UriListTest, ReadsABoundedPrefixTakingEachFileOnce)
          {"https://a.org/", "https://b.org/"},
          true},
         {"no line end at the end", "file:///a", {1000, 10, 10}, {"file:///a"}, {}, false},
+        // A list exactly as long as its bounds is read whole and not reported cut.
+        {"exactly the line bound", "file:///a\nfile:///b\n", {1000, 2, 10}, {"file:///a", "file:///b"}, {}, false},
+        {"exactly the byte bound", "file:///a\n", {10, 10, 10}, {"file:///a"}, {}, false},
+        {"a bound of no bytes reads nothing", "file:///a\n", {0, 10, 10}, {}, {}, true},
         {"nothing usable", "not an address\n\x00\xff\n#file:///a", {1000, 10, 10}, {}, {}, false},
     };
     for (const auto &row : rows) {
