@@ -81,9 +81,30 @@ std::optional<PreparedImageRecord> makeImageRecord(const QString &path, const De
     PreparedImageRecord record;
     record.fileURL = QUrl::fromLocalFile(path);
     record.thumbnailData = png;
+    record.thumbnailSize = decoded.thumbnail.size();
     record.imageSize = QSize(width, height);
     record.title = QStringLiteral("Image • %1×%2").arg(width).arg(height);
     return record;
+}
+
+// The cached picture as PNG, for the clipboard: a PNG as stored, any other picture decoded and encoded
+// here, so that nothing is left to encode when another program pastes it. Empty when the file is gone,
+// does not decode or is past the bound of a clipboard image.
+QByteArray pngForCopyBack(const QString &path)
+{
+    const auto read = OwnedFiles::readRegularFile(path, ClipboardManager::maxImageBytes);
+    if (read.problem != OwnedFiles::ReadResult::None)
+        return QByteArray();
+    const QImage image = ImageDecoding::readData(read.bytes);
+    if (image.isNull())
+        return QByteArray();
+    if (read.bytes.startsWith("\x89PNG\r\n\x1a\n"))
+        return read.bytes;
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return QByteArray();
+    return png;
 }
 
 // Removes a cached image file; anything that is not an entry of the image folder is left alone.
@@ -513,9 +534,9 @@ void ClipboardManager::addTextItem(const QString &text, const QString &source)
 
 void ClipboardManager::addImageItem(const PreparedImageRecord &record, const QString &source)
 {
-    // Only the PNG is kept: the views decode what they show.
-    const QSize thumbnailSize = ImageDecoding::readData(record.thumbnailData).size();
-    if (thumbnailSize.isEmpty()) {
+    // Only the PNG is kept: the views decode what they show. Its size was measured on the image queue.
+    const QSize thumbnailSize = record.thumbnailSize;
+    if (thumbnailSize.isEmpty() || record.thumbnailData.isEmpty()) {
         removeImageFile(record.fileURL);
         return;
     }
@@ -684,28 +705,28 @@ void ClipboardManager::keepImagesWithinBudget(QList<ClipboardItem> &items) const
 void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
 {
     const quint64 request = ++m_copyBackRequests;
-    const auto write = [this](const QImage &image, const QString &text) {
+    const auto write = [this](const QByteArray &png, const QString &text) {
         // An image whose file is gone (or too costly to decode whole) goes back as its title.
-        const qint64 count = image.isNull() ? m_pasteboard.writeText(text, WriteOrigin::copyBack)
-                                            : m_pasteboard.writeImage(image, WriteOrigin::copyBack);
+        const qint64 count = png.isEmpty() ? m_pasteboard.writeText(text, WriteOrigin::copyBack)
+                                           : m_pasteboard.writeImage(png, WriteOrigin::copyBack);
         m_selfCopyChangeCount = count;
         m_lastChangeCount = count;
     };
     if (!item.isImage || item.imageURL.isEmpty()) {
-        write(QImage(), item.realText());
+        write(QByteArray(), item.realText());
         return;
     }
-    // A large picture takes long enough to decode to stall the interface.
+    // A large picture takes long enough to read, decode or encode to stall the interface.
     QPointer<ClipboardManager> self(this);
     Scheduler *scheduler = &m_scheduler;
     const qint64 changeCount = m_pasteboard.changeCount();
     m_imageProcessQueue->async([self, scheduler, path = item.imageURL.toLocalFile(), text = item.realText(),
                                 request, changeCount, write] {
-        QImage image = ImageDecoding::readFile(path);
-        scheduler->post([self, image = std::move(image), text, request, changeCount, write] {
+        QByteArray png = pngForCopyBack(path);
+        scheduler->post([self, png = std::move(png), text, request, changeCount, write] {
             if (self && self->m_copyBackRequests == request &&
                 self->m_pasteboard.changeCount() == changeCount)
-                write(image, text);
+                write(png, text);
         });
     });
 }

@@ -31,8 +31,9 @@ struct PreparedImageRecord
 {
     // The copy inside the clipboard image folder.
     QUrl fileURL;
-    // PNG of the thumbnail, at most 320 pixels on the longer side.
+    // PNG of the thumbnail, at most 320 pixels on the longer side, and its pixel size.
     QByteArray thumbnailData;
+    QSize thumbnailSize;
     QSize imageSize;
     // "Image • " + width + "×" + height.
     QString title;

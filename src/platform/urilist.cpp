@@ -42,6 +42,15 @@ UriList UriList::parse(const QByteArray &data, const Limits &limits)
         if (line.isEmpty() || line.startsWith('#') || seenLines.contains(line))
             continue;
         seenLines.insert(line);
+        // Parsing an address is what costs here (a drop's list is read on the main thread): lines
+        // that could not be taken whatever they parse to are passed over unparsed. An address
+        // has a scheme, and once the other addresses are all taken only a file can be.
+        if (!line.contains(':'))
+            continue;
+        if (list.others.size() == limits.entries && !line.left(5).toLower().startsWith("file:")) {
+            list.cut = true;
+            continue;
+        }
         const QUrl url(QString::fromUtf8(line));
         if (!url.isValid() || url.scheme().isEmpty())
             continue;

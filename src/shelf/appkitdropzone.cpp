@@ -12,10 +12,6 @@ namespace qv {
 
 namespace {
 
-const QString uriListType = QStringLiteral("text/uri-list");
-// One address and its title.
-constexpr qsizetype maxMozUrlBytes = 64 * 1024;
-
 // "text/x-moz-url" is the address and the title on two lines, in UTF-16 from browsers.
 QStringList mozUrlLines(const QByteArray &data)
 {
@@ -54,18 +50,18 @@ void AppKitDropZone::setContent(QWidget *content)
 DropData AppKitDropZone::dropData(const QMimeData &mime)
 {
     DropData drop;
-    if (mime.hasFormat(uriListType)) {
+    if (mime.hasFormat(DropType::uriList)) {
         // The other program decides the list's length: only what the shelf can hold is read.
         const UriList list =
-            UriList::parse(mime.data(uriListType),
+            UriList::parse(mime.data(DropType::uriList),
                            {UriList::defaultMaxBytes, UriList::defaultMaxLines, FileShelfManager::capacity});
         drop.fileURLs = list.files;
         drop.urls = list.files + list.others;
         drop.cut = list.cut;
     }
-    if (mime.hasFormat(QStringLiteral("text/x-moz-url"))) {
+    if (mime.hasFormat(DropType::mozUrl)) {
         const QStringList lines =
-            mozUrlLines(mime.data(QStringLiteral("text/x-moz-url")).left(maxMozUrlBytes));
+            mozUrlLines(mime.data(DropType::mozUrl).left(DropType::maxMozUrlBytes));
         const QUrl url(lines.value(0).trimmed());
         if (url.isValid() && !url.isLocalFile() && !drop.urls.contains(url))
             drop.urls.append(url);

@@ -10,17 +10,14 @@
 
 #include <optional>
 
+#include "platform/droptypes.h"
+
 namespace qv {
 
 // The image types a drag may carry as encoded data, in the order the intake prefers them.
 inline const QStringList &dropImageTypes()
 {
-    static const QStringList types = {QStringLiteral("image/png"),  QStringLiteral("image/tiff"),
-                                      QStringLiteral("image/jpeg"), QStringLiteral("image/jpg"),
-                                      QStringLiteral("image/gif"),  QStringLiteral("image/heic"),
-                                      QStringLiteral("image/heif"), QStringLiteral("image/webp"),
-                                      QStringLiteral("image/avif"), QStringLiteral("image/bmp")};
-    return types;
+    return DropType::imageTypes();
 }
 
 // One item of a drag, as the drop target read it.

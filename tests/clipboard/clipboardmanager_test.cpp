@@ -415,21 +415,37 @@ TEST_F(ClipboardManagerTest, OwnChangeReportedByThePlatformIsNotCaptured)
     EXPECT_TRUE(m_manager->history().isEmpty());
 }
 
-TEST_F(ClipboardManagerTest, CopyBackOfAnImageWritesTheImageOrItsTitleWhenTheFileIsGone)
+// The picture goes back as PNG made on the image queue (a PNG as it was copied, any other picture
+// encoded there), so the platform has nothing left to encode when another program pastes it.
+TEST_F(ClipboardManagerTest, CopyBackOfAnImageWritesItsPngOrItsTitleWhenTheFileIsGone)
 {
-    m_sim.pasteboard.copyImage(pngBytes(30, 20));
+    const QByteArray png = pngBytes(30, 20);
+    m_sim.pasteboard.copyImage(png);
     settle();
-    ClipboardItem item = m_manager->history().first();
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QImage::fromData(pngBytes(12, 8)).save(&buffer, "JPG"));
+    m_sim.pasteboard.copyImage(jpeg, QStringLiteral("image/jpeg"));
+    settle();
+    ASSERT_EQ(m_manager->history().size(), 2);
+    const ClipboardItem photo = m_manager->history().at(0);
+    const ClipboardItem item = m_manager->history().at(1);
     m_manager->copyToPasteboard(item);
+    settle();
+    m_manager->copyToPasteboard(photo);
     settle();
     QFile::remove(item.imageURL.toLocalFile());
     m_manager->copyToPasteboard(item);
     settle();
     const auto writes = m_sim.pasteboard.writes();
-    ASSERT_EQ(writes.size(), 2);
+    ASSERT_EQ(writes.size(), 3);
     EXPECT_EQ(writes.at(0).kind, SimPasteboard::Write::Image);
-    EXPECT_EQ(writes.at(0).image.size(), QSize(30, 20));
-    EXPECT_EQ(writes.at(1).text, QStringLiteral("Image • 30×20"));
+    EXPECT_TRUE(writes.at(0).png == png) << "the PNG as copied";
+    EXPECT_EQ(writes.at(1).kind, SimPasteboard::Write::Image);
+    EXPECT_TRUE(writes.at(1).png.startsWith("\x89PNG")) << "the photo encoded as PNG";
+    EXPECT_EQ(QImage::fromData(writes.at(1).png, "PNG").size(), QSize(12, 8));
+    EXPECT_EQ(writes.at(2).text, QStringLiteral("Image • 30×20"));
 }
 
 // A picture is read off the main thread; whatever reaches the clipboard while it is read wins: a copy

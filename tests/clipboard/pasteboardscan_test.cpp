@@ -155,7 +155,18 @@ TEST(UriListTest, ReadsABoundedPrefixTakingEachFileOnce)
          {"file:///tmp/abc"},
          {},
          true},
+        // Past the other addresses' bound, lines are passed over unparsed unless they name a file.
+        {"a file after the other addresses ran out",
+         "https://a.org/\nhttps://b.org/\nhttps://c.org/\nFILE:///tmp/x\nfile:/tmp/y\n",
+         {1000, 10, 2},
+         {"file:///tmp/x", "file:///tmp/y"},
+         {"https://a.org/", "https://b.org/"},
+         true},
         {"no line end at the end", "file:///a", {1000, 10, 10}, {"file:///a"}, {}, false},
+        // A list exactly as long as its bounds is read whole and not reported cut.
+        {"exactly the line bound", "file:///a\nfile:///b\n", {1000, 2, 10}, {"file:///a", "file:///b"}, {}, false},
+        {"exactly the byte bound", "file:///a\n", {10, 10, 10}, {"file:///a"}, {}, false},
+        {"a bound of no bytes reads nothing", "file:///a\n", {0, 10, 10}, {}, {}, true},
         {"nothing usable", "not an address\n\x00\xff\n#file:///a", {1000, 10, 10}, {}, {}, false},
     };
     for (const auto &row : rows) {

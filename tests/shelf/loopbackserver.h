@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -78,15 +79,17 @@ private:
 };
 
 // An HTTP/1.0 server on 127.0.0.1 that answers every request with `head` and then a body of
-// `prefix` followed by zeros, `total` bytes in all, written from a thread of its own as fast as the
-// client takes them (as a real server would, whatever the client's event loop is doing). `sent()`
-// counts the bytes the client's side took, so a test can tell where reading stopped.
+// `prefix` followed by `fill` bytes, `total` bytes in all, written from a thread of its own as fast
+// as the client takes them (as a real server would, whatever the client's event loop is doing), or
+// given a pause, `piece` bytes at a time with that pause between. `sent()` counts the bytes the
+// client's side took, so a test can tell where reading stopped.
 class StreamingServer
 {
 public:
-    StreamingServer(QByteArray contentType, QByteArray prefix, qint64 total, bool sendLength)
+    StreamingServer(QByteArray contentType, QByteArray prefix, qint64 total, bool sendLength, char fill = '\0',
+                    int piece = 64 * 1024, int pauseMs = 0)
         : m_contentType(std::move(contentType)), m_prefix(std::move(prefix)), m_total(total),
-          m_sendLength(sendLength)
+          m_sendLength(sendLength), m_fill(fill), m_piece(piece), m_pauseMs(pauseMs)
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -151,12 +154,14 @@ private:
         qint64 left = m_total;
         while (left > 0 && !m_stop) {
             if (chunk.isEmpty())
-                chunk = QByteArray(int(std::min<qint64>(left, 64 * 1024)), '\0');
+                chunk = QByteArray(int(std::min<qint64>(left, m_piece)), m_fill);
             chunk.truncate(qsizetype(std::min<qint64>(chunk.size(), left)));
             if (!sendAll(client, chunk, true))
                 return;
             left -= chunk.size();
             chunk.clear();
+            for (int waited = 0; waited < m_pauseMs && !m_stop; waited += 50)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }
 
@@ -182,6 +187,9 @@ private:
     QByteArray m_prefix;
     qint64 m_total = 0;
     bool m_sendLength = false;
+    char m_fill = '\0';
+    int m_piece = 0;
+    int m_pauseMs = 0;
     int m_listener = -1;
     quint16 m_port = 0;
     std::atomic<bool> m_stop{false};

@@ -1,6 +1,8 @@
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 
 #include "loopbackserver.h"
 #include "platform/x11/x11webfetcher.h"
+#include "runtime/workqueue.h"
 #include "shelffixture.h"
 #include "testimages.h"
 
@@ -158,6 +161,65 @@ TEST_F(WebFetcherTest, ReadingStopsAtTheCapWhileTheServerKeepsSending)
     EXPECT_EQ(iconic.title, QStringLiteral("Iconic"));
     EXPECT_TRUE(iconic.icon.isNull());
     EXPECT_LT(icon.sent(), X11WebFetcher::maxIconBytes + inFlight);
+}
+
+// A queue that runs its jobs on a thread of its own and counts them.
+class CountingQueue final : public WorkQueue
+{
+public:
+    QString label() const override { return QStringLiteral("counting"); }
+    void async(std::function<void()> job) override
+    {
+        ++jobs;
+        m_queue->async([job = std::move(job), this] {
+            offMainThread = offMainThread && QThread::currentThread() != qApp->thread();
+            job();
+        });
+    }
+    std::atomic<int> jobs{0};
+    std::atomic<bool> offMainThread{true};
+
+private:
+    std::shared_ptr<WorkQueue> m_queue = ThreadQueueFactory().makeQueue(QStringLiteral("counted"), QueueKind::Serial);
+};
+
+// A page whose title never ends (30 MB of it) was parsed on the main thread, and its whole head,
+// half a megabyte of title, became the item's name. The head is parsed on the fetcher's queue and
+// the title is cut to a name's length.
+TEST(LinkReaderTest, AnEndlessTitleIsParsedOffTheMainThreadAndCut)
+{
+    auto queue = std::make_shared<CountingQueue>();
+    X11WebFetcher fetcher(nullptr, queue);
+    StreamingServer page("text/html", "<html><head><title>", 30LL * 1000 * 1000, false, 'a');
+    std::optional<LinkMetadata> result;
+    fetcher.fetchMetadata(page.url(QStringLiteral("/endless")), 10,
+                          [&](const LinkMetadata &answer) { result = answer; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 15000));
+    EXPECT_TRUE(result->ok) << result->error.toStdString();
+    ASSERT_TRUE(result->title.has_value());
+    EXPECT_EQ(result->title->size(), X11WebFetcher::maxTitleLength);
+    EXPECT_TRUE(result->title->startsWith(QStringLiteral("aaaa")));
+    EXPECT_GE(queue->jobs, 1) << "parsed on the main thread";
+    EXPECT_TRUE(queue->offMainThread);
+}
+
+// A page that sends one byte every half second, its head never done, ends at the fetch's time-out
+// like a silent one; nothing of it is parsed.
+TEST(LinkReaderTest, APageThatTricklesEndsAtTheTimeOut)
+{
+    auto queue = std::make_shared<CountingQueue>();
+    X11WebFetcher fetcher(nullptr, queue);
+    StreamingServer page("text/html", "<html><head><title>Slow", 1000000, false, 'w', 1, 500);
+    std::optional<LinkMetadata> result;
+    QElapsedTimer clock;
+    clock.start();
+    fetcher.fetchMetadata(page.url(QStringLiteral("/slow")), 1.5,
+                          [&](const LinkMetadata &answer) { result = answer; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 15000));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(result->ok);
+    EXPECT_EQ(queue->jobs, 0);
+    EXPECT_LT(page.sent(), 100);
 }
 
 class ShelfLinkTest : public ShelfTest

@@ -1,6 +1,5 @@
 #include "platform/sim/simpasteboard.h"
 
-#include <QBuffer>
 #include <QMutexLocker>
 #include <QUrl>
 
@@ -43,7 +42,7 @@ qint64 SimPasteboard::writeText(const QString &text, WriteOrigin origin)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::Text, text, {}, {}});
+        m_writes.append(Write{Write::Text, text, {}, {}, {}});
     }
     PasteboardItem item{{PasteboardType::plainText, PasteboardType::utf8String}, {}};
     item.values.insert(PasteboardType::plainText, text);
@@ -51,16 +50,12 @@ qint64 SimPasteboard::writeText(const QString &text, WriteOrigin origin)
     return replace(item.types, {item}, origin == WriteOrigin::copyBack);
 }
 
-qint64 SimPasteboard::writeImage(const QImage &image, WriteOrigin origin)
+qint64 SimPasteboard::writeImage(const QByteArray &png, WriteOrigin origin)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::Image, {}, image, {}});
+        m_writes.append(Write{Write::Image, {}, QImage::fromData(png, "PNG"), {}, png});
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
     PasteboardItem item{{PasteboardType::png}, {{PasteboardType::png, png}}};
     return replace(item.types, {item}, origin == WriteOrigin::copyBack);
 }
@@ -69,7 +64,7 @@ qint64 SimPasteboard::writeFileURL(const QUrl &fileURL)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::FileURL, {}, {}, fileURL});
+        m_writes.append(Write{Write::FileURL, {}, {}, fileURL, {}});
     }
     // Not marked as our own: like a file manager's copy, the history takes it.
     PasteboardItem item{{PasteboardType::fileURL}, {{PasteboardType::fileURL, fileURL.toString()}}};

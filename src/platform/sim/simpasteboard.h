@@ -24,13 +24,15 @@ public:
         QString text;
         QImage image;
         QUrl fileURL;
+        // An image as it was written.
+        QByteArray png;
     };
 
     qint64 changeCount() const override;
     bool isOwnChange(qint64 changeCount) const override;
     PasteboardSnapshot read() override;
     qint64 writeText(const QString &text, WriteOrigin origin) override;
-    qint64 writeImage(const QImage &image, WriteOrigin origin) override;
+    qint64 writeImage(const QByteArray &png, WriteOrigin origin) override;
     qint64 writeFileURL(const QUrl &fileURL) override;
     // Called only while change events are on (setSendsChangeEvents), on the thread that changed the
     // contents.

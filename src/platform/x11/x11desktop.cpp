@@ -11,6 +11,7 @@
 #include "platform/x11/x11dockpreferences.h"
 #include "platform/x11/x11docktilesource.h"
 #include "platform/x11/x11dragendreport.h"
+#include "platform/x11/x11dropreceiver.h"
 #include "platform/x11/x11feedback.h"
 #include "platform/x11/x11filedialogs.h"
 #include "platform/x11/x11fileicons.h"
@@ -61,6 +62,8 @@ struct X11Desktop::Private
     X11WebFetcher web;
     X11TextRecognizer textRecognizer;
     X11DragEndReport dragEndReport;
+    // Drops from other programs reach our drop targets with their data read off the main thread.
+    X11DropReceiver dropReceiver;
     X11AppActivation activation{workspace};
     X11WindowBounds windowBounds{session};
     X11Feedback feedback;

@@ -678,10 +678,10 @@ qint64 X11Pasteboard::writeText(const QString &text, WriteOrigin origin)
     return write(data, origin);
 }
 
-qint64 X11Pasteboard::writeImage(const QImage &image, WriteOrigin origin)
+qint64 X11Pasteboard::writeImage(const QByteArray &png, WriteOrigin origin)
 {
     auto *data = new QMimeData;
-    data->setImageData(image);
+    data->setData(PasteboardType::png, png);
     return write(data, origin);
 }
 

@@ -40,7 +40,7 @@ public:
     bool isOwnChange(qint64 changeCount) const override;
     PasteboardSnapshot read() override;
     qint64 writeText(const QString &text, WriteOrigin origin) override;
-    qint64 writeImage(const QImage &image, WriteOrigin origin) override;
+    qint64 writeImage(const QByteArray &png, WriteOrigin origin) override;
     qint64 writeFileURL(const QUrl &fileURL) override;
     // Called on the watcher thread for every owner change.
     void setChangeHandler(std::function<void()> handler) override;

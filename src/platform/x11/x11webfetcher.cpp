@@ -12,6 +12,7 @@
 
 #include "platform/imagedecoding.h"
 #include "platform/ownedfiles.h"
+#include "runtime/workqueue.h"
 
 namespace qv {
 
@@ -82,16 +83,22 @@ void scan(xmlNode *node, HeadScan &found, int depth)
     }
 }
 
+} // namespace
+
 // Everything one metadata fetch holds while it runs; finished once.
-struct MetadataFetch
+struct X11WebFetcher::MetadataFetch
 {
     std::function<void(const LinkMetadata &)> done;
     LinkMetadata result;
     QByteArray head;
+    // How much of the head was searched for its end already.
+    qsizetype searched = 0;
     QByteArray iconBytes;
     QPointer<QNetworkReply> page;
     QPointer<QNetworkReply> icon;
     QTimer deadline;
+    // The head is read whole and handed to the parse.
+    bool parsing = false;
     bool finished = false;
 
     void finish()
@@ -110,10 +117,11 @@ struct MetadataFetch
     }
 };
 
-} // namespace
-
-X11WebFetcher::X11WebFetcher(QObject *parent) : QObject(parent), m_network(this)
+X11WebFetcher::X11WebFetcher(QObject *parent, std::shared_ptr<WorkQueue> parseQueue)
+    : QObject(parent), m_network(this), m_parseQueue(std::move(parseQueue))
 {
+    if (!m_parseQueue)
+        m_parseQueue = ThreadQueueFactory().makeQueue(QStringLiteral("Quorvantis.LinkMetadata"), QueueKind::Serial);
     m_network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     // Downloads prefer a cached answer, so there has to be a cache to answer from; its folder
     // follows the rule of all our folders, and without one the downloads go uncached.
@@ -140,6 +148,17 @@ QString X11WebFetcher::ownedCacheFolder()
         }
     }
     return base + QStringLiteral("/web");
+}
+
+X11WebFetcher::~X11WebFetcher()
+{
+    // A parse under way finishes (it is bounded) before the members it reports to go.
+    m_parseQueue.reset();
+}
+
+void X11WebFetcher::offMainThread(std::function<std::function<void()>()> work)
+{
+    m_parseQueue->async([main = &m_mainThread, work = std::move(work)] { main->post(work()); });
 }
 
 QNetworkRequest X11WebFetcher::makeRequest(const QUrl &url, double timeoutSeconds) const
@@ -233,6 +252,13 @@ X11WebFetcher::PageHead X11WebFetcher::parseHead(const QByteArray &html, const Q
         head.title = found.ogTitle;
     else
         head.title = found.title;
+    // A page decides how long its title is; a name is no longer than this.
+    if (head.title && head.title->size() > maxTitleLength) {
+        qsizetype cut = maxTitleLength;
+        if (head.title->at(cut - 1).isHighSurrogate())
+            --cut;
+        head.title->truncate(cut);
+    }
     if (!found.iconHref.isEmpty()) {
         const QUrl icon = pageURL.resolved(QUrl(found.iconHref));
         if (isWebScheme(icon))
@@ -266,50 +292,31 @@ void X11WebFetcher::fetchMetadata(const QUrl &url, double timeoutSeconds,
     fetch->page = page;
 
     auto parsePage = [this, fetch](const QUrl &pageURL) {
-        if (fetch->finished || fetch->result.ok)
+        if (fetch->finished || fetch->parsing)
             return;
-        const PageHead head = parseHead(fetch->head, pageURL);
-        fetch->result.ok = true;
-        fetch->result.title = head.title;
-        const QUrl iconURL =
-            head.icon.isValid() ? head.icon : pageURL.resolved(QUrl(QStringLiteral("/favicon.ico")));
-        QNetworkRequest iconRequest = makeRequest(iconURL, 5);
-        QNetworkReply *icon = m_network.get(iconRequest);
-        limitBuffering(icon);
-        fetch->icon = icon;
-        // Counted as the bytes arrive; an icon past its cap is no icon.
-        auto takeIcon = [fetch, icon] {
-            fetch->iconBytes.append(icon->read(maxIconBytes + 1 - fetch->iconBytes.size()));
-            if (fetch->iconBytes.size() > maxIconBytes) {
-                fetch->iconBytes = QByteArray();
-                fetch->finish();
-            }
-        };
-        connect(icon, &QNetworkReply::readyRead, icon, takeIcon);
-        connect(icon, &QNetworkReply::finished, this, [fetch, icon, takeIcon] {
-            icon->deleteLater();
-            if (fetch->finished)
-                return;
-            if (icon->error() == QNetworkReply::NoError) {
-                takeIcon();
-                if (!fetch->finished)
-                    fetch->result.icon = ImageDecoding::readData(fetch->iconBytes, QSize(256, 256));
-            }
-            fetch->finish();
+        fetch->parsing = true;
+        offMainThread([this, fetch, pageURL, html = std::move(fetch->head)]() -> std::function<void()> {
+            const PageHead head = parseHead(html, pageURL);
+            return [this, fetch, pageURL, head] { fetchIcon(fetch, pageURL, head); };
         });
     };
     connect(page, &QNetworkReply::readyRead, this, [fetch, page, parsePage] {
+        if (fetch->parsing)
+            return;
         fetch->head.append(page->read(maxHeadBytes - fetch->head.size()));
-        if (fetch->head.size() >= maxHeadBytes || fetch->head.contains("</head>") ||
-            fetch->head.contains("</HEAD>")) {
-            // Parsed before the abort, whose finished signal then finds the page handled.
+        // Only what arrived since the last look is searched (with room for an end split across reads).
+        const qsizetype from = std::max<qsizetype>(0, fetch->searched - 6);
+        fetch->searched = fetch->head.size();
+        if (fetch->head.size() >= maxHeadBytes || fetch->head.indexOf("</head>", from) >= 0 ||
+            fetch->head.indexOf("</HEAD>", from) >= 0) {
+            // Handed to the parse before the abort, whose finished signal then finds the page taken.
             parsePage(page->url());
             page->abort();
         }
     });
     connect(page, &QNetworkReply::finished, this, [fetch, page, parsePage] {
         page->deleteLater();
-        if (fetch->finished || fetch->result.ok)
+        if (fetch->finished || fetch->parsing)
             return;
         const int status = page->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (page->error() != QNetworkReply::NoError || status >= 400) {
@@ -319,6 +326,50 @@ void X11WebFetcher::fetchMetadata(const QUrl &url, double timeoutSeconds,
         }
         fetch->head.append(page->read(maxHeadBytes - fetch->head.size()));
         parsePage(page->url());
+    });
+}
+
+void X11WebFetcher::fetchIcon(const std::shared_ptr<MetadataFetch> &fetch, const QUrl &pageURL,
+                              const PageHead &head)
+{
+    if (fetch->finished)
+        return;
+    fetch->result.ok = true;
+    fetch->result.title = head.title;
+    const QUrl iconURL =
+        head.icon.isValid() ? head.icon : pageURL.resolved(QUrl(QStringLiteral("/favicon.ico")));
+    QNetworkReply *icon = m_network.get(makeRequest(iconURL, 5));
+    limitBuffering(icon);
+    fetch->icon = icon;
+    // Counted as the bytes arrive; an icon past its cap is no icon.
+    auto takeIcon = [fetch, icon] {
+        fetch->iconBytes.append(icon->read(maxIconBytes + 1 - fetch->iconBytes.size()));
+        if (fetch->iconBytes.size() > maxIconBytes) {
+            fetch->iconBytes = QByteArray();
+            fetch->finish();
+        }
+    };
+    connect(icon, &QNetworkReply::readyRead, icon, takeIcon);
+    connect(icon, &QNetworkReply::finished, this, [this, fetch, icon, takeIcon] {
+        icon->deleteLater();
+        if (fetch->finished)
+            return;
+        if (icon->error() != QNetworkReply::NoError) {
+            fetch->finish();
+            return;
+        }
+        takeIcon();
+        if (fetch->finished)
+            return;
+        offMainThread([fetch, bytes = std::move(fetch->iconBytes)]() -> std::function<void()> {
+            QImage decoded = ImageDecoding::readData(bytes, QSize(256, 256));
+            return [fetch, decoded = std::move(decoded)] {
+                if (fetch->finished)
+                    return;
+                fetch->result.icon = decoded;
+                fetch->finish();
+            };
+        });
     });
 }
 

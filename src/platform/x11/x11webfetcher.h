@@ -3,23 +3,31 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "platform/webfetcher.h"
+#include "runtime/qtscheduler.h"
 
 namespace qv {
 
+class WorkQueue;
+
 // The web over QtNetwork. At most 10 redirects, never to a less safe scheme. A page's head is read
 // up to "</head>" or 512 KiB, whichever comes first, and parsed with libxml2's HTML parser (no
-// network access of its own) for `<title>` (else "og:title") and the icon links (else
-// "/favicon.ico"); the icon may be up to 1 MB. Answers are kept in a disk cache of at most 64 MiB in
-// the application's cache folder. Main thread.
+// network access of its own) for `<title>` (else "og:title", either cut to 1000 characters) and
+// the icon links (else "/favicon.ico"); the icon may be up to 1 MB. The parse and the icon's
+// decoding run on `parseQueue`, never on the main thread; a fetch still ends at its time-out
+// whatever they do. Answers are kept in a disk cache of at most 64 MiB in the application's cache
+// folder. Main thread.
 class X11WebFetcher final : public QObject, public WebFetcher
 {
     Q_OBJECT
 public:
-    explicit X11WebFetcher(QObject *parent = nullptr);
+    // Without a queue, the fetcher makes a serial one of its own.
+    explicit X11WebFetcher(QObject *parent = nullptr, std::shared_ptr<WorkQueue> parseQueue = {});
+    ~X11WebFetcher() override;
 
     void download(const QUrl &url, double timeoutSeconds, qint64 maxBytes,
                   std::function<void(const DownloadResult &)> done) override;
@@ -27,6 +35,7 @@ public:
                        std::function<void(const LinkMetadata &)> done) override;
 
     static constexpr qint64 maxHeadBytes = 512 * 1024;
+    static constexpr int maxTitleLength = 1000;
     static constexpr qint64 maxIconBytes = 1000000;
     static constexpr int maxRedirects = 10;
     static constexpr qint64 maxCacheBytes = 64 * 1024 * 1024;
@@ -48,8 +57,17 @@ private:
     static QString ownedCacheFolder();
     QNetworkRequest makeRequest(const QUrl &url, double timeoutSeconds) const;
     static void limitBuffering(QNetworkReply *reply);
+    struct MetadataFetch;
+    void fetchIcon(const std::shared_ptr<MetadataFetch> &fetch, const QUrl &pageURL,
+                   const PageHead &head);
+    // Runs `work` on the parse queue and then what it returns on the main thread, unless the fetcher
+    // is gone by then.
+    void offMainThread(std::function<std::function<void()>()> work);
 
     QNetworkAccessManager m_network;
+    QtScheduler m_mainThread;
+    // Last, so that it goes first: its jobs hand their results to the members above.
+    std::shared_ptr<WorkQueue> m_parseQueue;
 };
 
 } // namespace qv

@@ -3,6 +3,7 @@
 // compositor, and a drag out of the shelf onto a real XDND drop target.
 #include <QApplication>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
@@ -14,6 +15,7 @@
 #include "core/diagnostics/diagevents.h"
 #include "core/settingskeys.h"
 #include "support/overlaydesktop.h"
+#include "support/pingtimer.h"
 #include "support/screenshot.h"
 #include "support/x11clients.h"
 #include "support/x11focus.h"
@@ -27,6 +29,34 @@
 using namespace qv;
 
 namespace {
+
+// Console lines of one logging category, caught while it lives; every line still goes on to the
+// handler that was there before.
+class CategoryLines
+{
+public:
+    explicit CategoryLines(const char *category)
+    {
+        s_category = category;
+        s_lines.clear();
+        s_previous = qInstallMessageHandler(&CategoryLines::handle);
+    }
+    ~CategoryLines() { qInstallMessageHandler(s_previous); }
+    QStringList lines() const { return s_lines; }
+    void clear() { s_lines.clear(); }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (context.category && qstrcmp(context.category, s_category) == 0)
+            s_lines.append(message);
+        if (s_previous)
+            s_previous(type, context, message);
+    }
+    static inline const char *s_category = nullptr;
+    static inline QStringList s_lines;
+    static inline QtMessageHandler s_previous = nullptr;
+};
 
 class EdgePopupX11Test : public ::testing::Test, protected OverlayDesktop
 {
@@ -278,4 +308,76 @@ TEST_F(EdgePopupX11Test, AFloodedDropTakesEachFileOnceAndNoMoreThanTheShelfHolds
 
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
+
+// A drop whose source never handed its data over (accepted, dropped, then silent, or an incremental
+// transfer that stops after its start) froze the whole program for 5 s a drop: the data was read on
+// the main thread, which waited for the source. Now the main thread keeps answering the window
+// manager's pings whatever the source does, the source hears a refusal, and one console line tells
+// of it; a source that behaves still has its file taken. The bound on a round trip, 1 s, is far
+// above a healthy one (milliseconds) and far below the 5 s the old wait held the thread, so it tells
+// a frozen thread from a busy test machine; it is no speed goal.
+TEST_F(EdgePopupX11Test, ADropWhoseSourceNeverHandsOverItsDataLeavesTheProgramAnswering)
+{
+    QFile given(folder.filePath("given.txt"));
+    ASSERT_TRUE(given.open(QIODevice::WriteOnly));
+    given.write("x");
+    given.close();
+    // Longer than one piece of the source's, so a source that behaves sends it incrementally.
+    QByteArray list = QUrl::fromLocalFile(given.fileName()).toEncoded() + "\r\n";
+    while (list.size() < 200 * 1024)
+        list += "# a comment line that only makes the list long enough to come in pieces\r\n";
+    QFile listFile(folder.filePath("list"));
+    ASSERT_TRUE(listFile.open(QIODevice::WriteOnly));
+    listFile.write(list);
+    listFile.close();
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 3000));
+    EXPECT_EQ(controller->superPanel()->routeName(), "shelf");
+    QTest::qWait(200);
+    const QString window = QString::number(controller->globalOverlayWindow()->winId());
+    const QPoint onto = popupOnScreen().center();
+    CategoryLines lines("quorvantis.x11.drop");
+    PingTimer pings(xcb_window_t(controller->globalOverlayWindow()->winId()));
+
+    struct Row
+    {
+        const char *mode;
+        bool taken;
+    };
+    for (const Row &row : {Row{"noanswer", false}, Row{"incrstall", false}, Row{"normal", true}}) {
+        SCOPED_TRACE(row.mode);
+        lines.clear();
+        pings.reset();
+        QProcess source;
+        source.start(QStringLiteral(QV_XDNDSOURCE),
+                     {window, QString::number(onto.x()), QString::number(onto.y()), row.mode,
+                      "text/uri-list=" + listFile.fileName()});
+        ASSERT_TRUE(source.waitForStarted(3000));
+        QStringList said;
+        auto heard = [&](const QString &line) {
+            while (source.canReadLine())
+                said.append(QString::fromUtf8(source.readLine()).trimmed());
+            return std::any_of(said.begin(), said.end(), [&](const QString &s) { return s.startsWith(line); });
+        };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return heard("dropped"); }, 5000)) << "the popup took no drag";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return heard("finished"); }, 8000)) << "the source heard no answer";
+        QTest::qWait(300);
+        EXPECT_LT(pings.longest(), 1.0) << "the main thread stopped answering";
+        EXPECT_GT(pings.answered(), 5);
+        EXPECT_TRUE(said.contains(row.taken ? "finished 1" : "finished 0")) << said.join(", ").toStdString();
+        if (row.taken) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
+            EXPECT_EQ(shelf->items().at(0).url.fileName(), "given.txt");
+            EXPECT_TRUE(lines.lines().isEmpty()) << lines.lines().join(", ").toStdString();
+        } else {
+            EXPECT_TRUE(shelf->items().isEmpty());
+            EXPECT_EQ(lines.lines().size(), 1) << lines.lines().join(", ").toStdString();
+        }
+        source.kill();
+        source.waitForFinished(3000);
+    }
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
 }

@@ -173,6 +173,23 @@ TEST_F(ClipboardX11Test, PngCopiedWithXclipBecomesAnImageItemWithCachedFileAndTh
     EXPECT_TRUE(file.readAll() == png) << "the cached copy differs from what was copied";
 }
 
+// A picture copied back was handed to the clipboard decoded, so each program that pasted it had it
+// encoded anew as PNG on the main thread (a tenth of a second and more for a screenshot, each time).
+// It goes back as the PNG that was copied, byte for byte.
+TEST_F(ClipboardX11Test, APictureCopiedBackIsPastedAsTheBytesThatWereCopied)
+{
+    const QByteArray png = noisePng(1200, 800);
+    copyWithXclip(png, QStringLiteral("image/png"));
+    ASSERT_TRUE(waitForHistory(1));
+
+    const qint64 before = m_pasteboard->changeCount();
+    m_manager->copyToPasteboard(m_manager->history().first());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_pasteboard->changeCount() > before; }, 5000));
+    const QByteArray pasted = X11Clients::pasteWithXclip(QStringLiteral("image/png"));
+    EXPECT_EQ(pasted.size(), png.size());
+    EXPECT_TRUE(pasted == png) << "the picture was encoded again";
+}
+
 TEST_F(ClipboardX11Test, CopyBackIsPastedByAnotherApplicationAndAGenuineCopyRightAfterIsCaptured)
 {
     copyWithXclip("first text");
