@@ -128,10 +128,15 @@ inline bool ensureDesktops(X11Connection &connection, uint32_t count)
 // seconds.
 inline bool moveToDesktop(X11Connection &connection, xcb_window_t window, uint32_t desktop)
 {
-    xcb_ewmh_request_change_wm_desktop(connection.ewmh(), connection.screenNumber(), window, desktop,
-                                       XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
-    xcb_flush(connection.xcb());
-    return QTest::qWaitFor([&] { return desktopOf(connection, window) == desktop; }, 5000);
+    // Asked again now and then: a window the window manager is still taking on may miss the first.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        xcb_ewmh_request_change_wm_desktop(connection.ewmh(), connection.screenNumber(), window, desktop,
+                                           XCB_EWMH_CLIENT_SOURCE_TYPE_NORMAL);
+        xcb_flush(connection.xcb());
+        if (QTest::qWaitFor([&] { return desktopOf(connection, window) == desktop; }, 1000))
+            return true;
+    }
+    return false;
 }
 
 // Shows `desktop` as a pager does; whether the window manager did within a few seconds.
