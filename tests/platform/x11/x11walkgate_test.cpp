@@ -59,3 +59,16 @@ TEST(X11WalkGate, AStreamOfChangesBringsAWalkEveryTwoSecondsWhateverItsRate)
     scheduler.advance(X11WalkGate::settle);
     EXPECT_EQ(walks, before + 1);
 }
+
+// A gate that goes with a walk still due must not call its walk afterwards (its owner is gone).
+TEST(X11WalkGate, AGateGoneBeforeItsWalkWalksNoMore)
+{
+    ManualScheduler scheduler;
+    int walks = 0;
+    {
+        X11WalkGate gate(scheduler, [&] { ++walks; });
+        gate.noteChange();
+    }
+    scheduler.advance(10.0);
+    EXPECT_EQ(walks, 0);
+}
