@@ -1034,6 +1034,16 @@ const LocalizationRow interfaceRows[] = {
         u"Inny program zajmuje tę kombinację, więc nie może ona otworzyć Quorvantis. Nagraj inną.",
         u"別のプログラムがこの組み合わせを使用しているため、Quorvantis を開けません。別の組み合わせを記録してください。"
     }},
+    {u"shortcut_taken", {
+        u"This combination already opens “%1”. Press another one.",
+        u"此组合键已用于打开“%1”。请按其他组合键。",
+        u"Cette combinaison ouvre déjà « %1 ». Appuyez sur une autre.",
+        u"Esta combinación ya abre «%1». Pulsa otra.",
+        u"Diese Kombination öffnet bereits „%1“. Drücke eine andere.",
+        u"Questa combinazione apre già «%1». Premine un'altra.",
+        u"Ta kombinacja otwiera już „%1”. Naciśnij inną.",
+        u"この組み合わせはすでに「%1」を開きます。別の組み合わせを押してください。"
+    }},
     {u"shortcut_tips_title", {
         u"Pro Tips",
         u"专业技巧",

@@ -72,6 +72,34 @@ Keys shelfKeys()
     return {Settings::shelfKeyCode, Settings::shelfFlags};
 }
 
+Keys keysOf(Hotkey hotkey)
+{
+    switch (hotkey) {
+    case Hotkey::clipboard:
+        return clipboardKeys();
+    case Hotkey::shelf:
+        return shelfKeys();
+    case Hotkey::switcher:
+        break;
+    }
+    return switcherKeys();
+}
+
+std::optional<Hotkey> takenBy(const SettingsStore &settings, const KeyCombination &shortcut, Hotkey recording)
+{
+    const KeyCombination wanted{shortcut.keyCode, shortcut.flags & keyModifierMask};
+    const bool modulesOn = settings.get(Settings::enableModuleHotkeys);
+    for (const Hotkey other : {Hotkey::switcher, Hotkey::clipboard, Hotkey::shelf}) {
+        if (other == recording)
+            continue;
+        const bool inForce = other == Hotkey::switcher ? globalSwitcherEnabled(settings)
+                                                       : modulesOn || recording != Hotkey::switcher;
+        if (inForce && read(settings, keysOf(other)) == wanted)
+            return other;
+    }
+    return std::nullopt;
+}
+
 bool holdsCommandModifier(const KeyCombination &shortcut)
 {
     return shortcut.flags & (keyControlFlag | keyOptionFlag | keyCommandFlag);

@@ -29,6 +29,16 @@ Keys switcherKeys();
 Keys clipboardKeys();
 Keys shelfKeys();
 
+// Our own hotkeys, each with its settings pair.
+enum class Hotkey { switcher, clipboard, shelf };
+Keys keysOf(Hotkey hotkey);
+
+// Which other hotkey of ours already fires on `shortcut` (its flags masked), were it recorded for
+// `recording`: such a pair could never fire, since only one hotkey takes a key. The switcher counts
+// while it is on; the module hotkeys count for the switcher while they are on, and for each other
+// always, since they go on and off together. None when the combination is free.
+std::optional<Hotkey> takenBy(const SettingsStore &settings, const KeyCombination &shortcut, Hotkey recording);
+
 // A shortcut holds Ctrl, Alt or Super. Without one (a bare key, or Shift and a key) it would take
 // that key, or its capital, from whatever the user types in every program.
 bool holdsCommandModifier(const KeyCombination &shortcut);

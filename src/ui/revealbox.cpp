@@ -25,12 +25,15 @@ void RevealBox::setRevealed(bool revealed)
     const double target = revealed ? 1 : 0;
     if (target == m_progress.target())
         return;
-    if (revealed)
-        show();
-    if (isVisible())
+    // The target is set before the box shows: showing lays it out, and a layout pass that still
+    // found it on its way out would hide it again.
+    const bool seen = revealed ? !parentWidget() || parentWidget()->isVisible() : isVisible();
+    if (seen)
         m_progress.springTo(target, m_response, m_damping);
     else
         m_progress.setValue(target);
+    if (revealed)
+        show();
     follow();
 }
 

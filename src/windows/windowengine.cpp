@@ -416,7 +416,7 @@ void WindowEngine::fetchWindows(const QString &appName, double restedFor)
     setCurrentAppName(appName);
     const auto cached = m_appWindowCache.constFind(appName);
     if (cached != m_appWindowCache.constEnd())
-        setWindows(*cached);
+        setWindows(cachedListNow(*cached));
 
     const double now = m_scheduler.wallNow();
     const auto last = m_lastFetchTimeByApp.constFind(appName);
@@ -443,6 +443,26 @@ void WindowEngine::fetchWindows(const QString &appName, double restedFor)
     retire(m_pendingFetchTask);
     m_pendingFetchTask = fetchTask(m_currentRequestID, appName, false, restedFor < fetchDebounceInterval);
     m_pendingFetchTask.start(m_scheduler);
+}
+
+QList<AppWindowModel> WindowEngine::cachedListNow(QList<AppWindowModel> windows) const
+{
+    // A list shown as it was at the last scan would bring back the cards of an application blocked
+    // since, and the order of an earlier showing (the window used then first).
+    windows.removeIf([this](const AppWindowModel &window) {
+        return isIgnoredBundle(window.bundleIdentifier) || isIgnoredAppName(window.appName);
+    });
+    // A scan lists the window with the keyboard first, as the window manager stacks it.
+    const quint32 focused = m_platform.workspace->focusedWindow();
+    int front = 0;
+    for (const AppWindowModel &window : std::as_const(windows))
+        front = std::min(front, window.sortIndex);
+    for (AppWindowModel &window : windows) {
+        if (focused != 0 && window.id == qint64(focused))
+            window.sortIndex = front - 1;
+    }
+    sortWindows(windows, sortMinimizedLast(), m_appUsageHistory);
+    return windows;
 }
 
 void WindowEngine::fetchAllWindows()

@@ -145,8 +145,10 @@ public:
     void recordAppUsage(const QString &bundleIdentifier);
 
     // Window requests (all main thread).
-    // Publishes the cached list of the application at once, then, unless one was accepted for the
-    // same name within 0.2 s and no other request since, a fresh list after a 50 ms quiet period.
+    // Publishes the cached list of the application at once, as it stands now (without applications
+    // blocked since, in today's order: the window with the keyboard first among its equals), then,
+    // unless one was accepted for the same name within 0.2 s and no other request since, a fresh
+    // list after a 50 ms quiet period.
     // `restedFor`: how long the pointer has already rested on the application's tile (the hover
     // delay); a rest at least as long as the quiet period is one, and the scan starts at once.
     void fetchWindows(const QString &appName, double restedFor = 0);
@@ -160,6 +162,8 @@ public:
     void clearWindows();
 
     // The ignore list ("ignoredApps").
+    // An application's cached list as a scan would list it now; see fetchWindows.
+    QList<AppWindowModel> cachedListNow(QList<AppWindowModel> windows) const;
     bool isIgnoredBundle(const QString &bundleIdentifier) const;
     bool isIgnoredAppName(const QString &appName) const;
     // Removes the window's application from the list and adds it to the ignore list (by its
@@ -222,8 +226,8 @@ public:
     // One pointer position (bottom-left screen coordinates) of a card drag: starts the drag, restarts
     // its 5 s safety timeout and, at most every dragThrottleInterval, updates `dragTargetZone`.
     void updateDrag(double x, double y);
-    // The card drag ended: resets drag and peek, and when a zone was active activates the window's
-    // application and snaps the window there 100 ms later.
+    // The card drag ended: resets drag and peek, and when a zone was active focuses the window
+    // (focusWindow) and snaps it there 100 ms later.
     void endDrag(const AppWindowModel &window);
     // The card drag was abandoned (its bubble closed, its window went): resets drag and peek and
     // snaps nothing.

@@ -2,7 +2,6 @@
 
 #include "windows/windowengine.h"
 
-#include "platform/appactivation.h"
 #include "platform/feedback.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
@@ -84,7 +83,9 @@ void WindowEngine::endDrag(const AppWindowModel &window)
     cancelDrag();
     if (!zone)
         return;
-    m_platform.activation->activate(window.ownerPID, ActivationOption::ignoringOtherApps);
+    // The snapped window ends in front with the keyboard, as after a menu snap: a surface that
+    // hides after the drop then hands the keyboard to it, not back to the window it came from.
+    focusWindow(window);
     startAction(delayedSnap(window, *zone));
 }
 

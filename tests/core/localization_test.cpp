@@ -226,7 +226,7 @@ void checkTable(const LocalizationTable &table, bool interfaceTable)
 
 TEST(LocalizationData, EveryKeyHasEightTextsKeepingWhatTheEnglishCarries)
 {
-    EXPECT_EQ(Localization::table().size(), 176);
+    EXPECT_EQ(Localization::table().size(), 177);
     checkTable(Localization::table(), true);
     EXPECT_EQ(Localization::menuTable().size(), 4);
     checkTable(Localization::menuTable(), false);

@@ -101,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         StoredRow{"textIsTheDefault", QStringLiteral("K"), QStringLiteral("x"), {48, keyOptionFlag}},
         StoredRow{"noModifierIsTheDefault", 8, int(keyCapsLockFlag), {48, keyOptionFlag}},
         StoredRow{"shiftAloneIsTheDefault", 40, int(keyShiftFlag), {48, keyOptionFlag}},
+        StoredRow{"noFlagsIsTheDefault", 40, 0, {48, keyOptionFlag}},
         StoredRow{"fractionIsTheDefault", 3.5, 1e300, {48, keyOptionFlag}}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -112,4 +113,26 @@ TEST(StoredShortcut, WriteStoresTheKeyCodeFirstAndMasksTheFlags)
     write(settings, clipboardKeys(), {40, keyOptionFlag | keyCapsLockFlag});
     EXPECT_EQ(order, (QStringList{"clipboardKeyCode", "clipboardFlags"}));
     EXPECT_EQ(read(settings, clipboardKeys()), (KeyCombination{40, keyOptionFlag}));
+}
+
+// Which of our hotkeys already takes a combination: the module pairs count for the switcher only
+// while they are on, for each other always; the switcher while it is on; a recorder's own pair is
+// no conflict.
+TEST(StoredShortcut, TakenByNamesTheOtherHotkeyInForce)
+{
+    using KeyboardShortcut::Hotkey;
+    SettingsStore settings;
+    const KeyCombination altC{8, keyOptionFlag};
+    const KeyCombination altS{1, keyOptionFlag | keyCapsLockFlag};
+    const KeyCombination altTab{48, keyOptionFlag};
+    EXPECT_EQ(takenBy(settings, altC, Hotkey::switcher), std::nullopt);
+    EXPECT_EQ(takenBy(settings, altS, Hotkey::clipboard), Hotkey::shelf);
+    EXPECT_EQ(takenBy(settings, altTab, Hotkey::shelf), Hotkey::switcher);
+    EXPECT_EQ(takenBy(settings, altC, Hotkey::clipboard), std::nullopt);
+    settings.set(Settings::enableModuleHotkeys, true);
+    EXPECT_EQ(takenBy(settings, altC, Hotkey::switcher), Hotkey::clipboard);
+    EXPECT_EQ(takenBy(settings, altS, Hotkey::switcher), Hotkey::shelf);
+    EXPECT_EQ(takenBy(settings, {8, keyControlFlag}, Hotkey::switcher), std::nullopt);
+    settings.set(Settings::enableGlobalSwitcher, false);
+    EXPECT_EQ(takenBy(settings, altTab, Hotkey::clipboard), std::nullopt);
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QTest>
 #include <QtGlobal>
 
 #include <cstdlib>
@@ -82,6 +83,69 @@ inline void fakeInput(X11Connection &connection, uint8_t type, uint8_t detail, c
     xcb_test_fake_input(connection.xcb(), type, detail, XCB_CURRENT_TIME, connection.root(), int16_t(at.x()),
                         int16_t(at.y()), 0);
     xcb_flush(connection.xcb());
+}
+
+// The desktop the window manager shows (_NET_CURRENT_DESKTOP); none when it names none.
+inline std::optional<uint32_t> currentDesktop(X11Connection &connection)
+{
+    uint32_t desktop = 0;
+    if (!xcb_ewmh_get_current_desktop_reply(
+            connection.ewmh(), xcb_ewmh_get_current_desktop(connection.ewmh(), connection.screenNumber()),
+            &desktop, nullptr))
+        return std::nullopt;
+    return desktop;
+}
+
+// The desktop a window lies on (_NET_WM_DESKTOP, 0xFFFFFFFF for every desktop); none when unset.
+inline std::optional<uint32_t> desktopOf(X11Connection &connection, xcb_window_t window)
+{
+    uint32_t desktop = 0;
+    if (!xcb_ewmh_get_wm_desktop_reply(connection.ewmh(), xcb_ewmh_get_wm_desktop(connection.ewmh(), window),
+                                       &desktop, nullptr))
+        return std::nullopt;
+    return desktop;
+}
+
+// Asks the window manager, as a pager does, for at least `count` desktops; whether it has them
+// within a few seconds.
+inline bool ensureDesktops(X11Connection &connection, uint32_t count)
+{
+    xcb_ewmh_connection_t *ewmh = connection.ewmh();
+    const auto number = [&] {
+        uint32_t desktops = 0;
+        xcb_ewmh_get_number_of_desktops_reply(ewmh, xcb_ewmh_get_number_of_desktops(ewmh, connection.screenNumber()),
+                                              &desktops, nullptr);
+        return desktops;
+    };
+    if (number() >= count)
+        return true;
+    xcb_ewmh_request_change_number_of_desktops(ewmh, connection.screenNumber(), count);
+    xcb_flush(connection.xcb());
+    return QTest::qWaitFor([&] { return number() >= count; }, 5000);
+}
+
+// Moves the window to `desktop` as `wmctrl -t` does; whether the window manager did within a few
+// seconds.
+inline bool moveToDesktop(X11Connection &connection, xcb_window_t window, uint32_t desktop)
+{
+    // Asked again now and then: a window the window manager is still taking on may miss the first.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        xcb_ewmh_request_change_wm_desktop(connection.ewmh(), connection.screenNumber(), window, desktop,
+                                           XCB_EWMH_CLIENT_SOURCE_TYPE_NORMAL);
+        xcb_flush(connection.xcb());
+        if (QTest::qWaitFor([&] { return desktopOf(connection, window) == desktop; }, 1000))
+            return true;
+    }
+    return false;
+}
+
+// Shows `desktop` as a pager does; whether the window manager did within a few seconds.
+inline bool showDesktop(X11Connection &connection, uint32_t desktop)
+{
+    xcb_ewmh_request_change_current_desktop(connection.ewmh(), connection.screenNumber(), desktop,
+                                            XCB_CURRENT_TIME);
+    xcb_flush(connection.xcb());
+    return QTest::qWaitFor([&] { return currentDesktop(connection) == desktop; }, 5000);
 }
 
 } // namespace qv

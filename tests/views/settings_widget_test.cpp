@@ -687,6 +687,102 @@ TEST_F(SettingsWindowTest, SwitchingTheModuleHotkeysOffEndsARecording)
     EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), (QStringList{"Alt", "C"}));
 }
 
+// On a page built with the module hotkeys off, switching them on stored the value and showed
+// nothing: the recorders and the edge picker came only with the page built again.
+TEST_F(SettingsWindowTest, TheModuleSwitchOnAFreshPageShowsTheRecordersAndTheEdgePicker)
+{
+    SettingsView &view = open();
+    auto &appearance = page<AppearanceSettingsSection>(view, SettingsTab::appearance);
+    GlassToggle &modules = *appearance.moduleToggle();
+    click(modules, modules.trackRect().center());
+    ASSERT_TRUE(settings.get(Settings::enableModuleHotkeys));
+    scheduler.advance(1.0); // the block has slid in
+    for (int pass = 0; pass < 5; ++pass)
+        QCoreApplication::processEvents(); // the layouts up to the scrolling column
+    const QList<QWidget *> parts = {appearance.recordButton(Recorder::clipboard),
+                                    appearance.recordButton(Recorder::shelf), appearance.edgeSegments().at(0),
+                                    appearance.edgeSegments().at(3)};
+    for (QWidget *part : parts) {
+        EXPECT_TRUE(part->isVisible());
+        EXPECT_GE(part->height(), part->sizeHint().height());
+        // Inside the page as laid out, not squeezed to nothing at the card's bottom.
+        const QRect inPage(part->mapTo(&appearance, QPoint(0, 0)), part->size());
+        EXPECT_TRUE(appearance.rect().contains(inPage)) << inPage.y() << " in " << appearance.height();
+    }
+    // Scrolled to, as a person would.
+    auto *scroll = view.findChild<QScrollArea *>();
+    ASSERT_NE(scroll, nullptr);
+    scroll->ensureWidgetVisible(parts.last());
+    QCoreApplication::processEvents();
+    for (QWidget *part : parts)
+        EXPECT_FALSE(part->visibleRegion().isEmpty());
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), (QStringList{"Alt", "C"}));
+    saveScreenshot(view, QStringLiteral("settings_appearance_modules_switched_on_en"));
+}
+
+// With the module hotkeys on, Alt+C recorded for the Super Panel was stored: the clipboard popup
+// took the key and nothing opened the panel any more. A combination another of our hotkeys takes is
+// refused like a key without Ctrl, Alt or Super, with a line naming the hotkey that has it.
+TEST_F(SettingsWindowTest, ACombinationAnotherOfOurHotkeysTakesIsRefusedWithALineNamingIt)
+{
+    settings.set(Settings::enableModuleHotkeys, true);
+    SettingsView &view = open();
+    auto &shortcuts = page<ShortcutsSettingsSection>(view, SettingsTab::shortcuts);
+    shortcuts.startRecording();
+    EXPECT_TRUE(shortcuts.takenLine()->isHidden());
+    type(view, Qt::Key_C, Qt::AltModifier);
+    EXPECT_EQ(shortcuts.state(), State::listening);
+    EXPECT_TRUE(shortcuts.isMonitoring());
+    EXPECT_FALSE(shortcuts.takenLine()->isHidden());
+    EXPECT_EQ(shortcuts.takenLine()->text(),
+              "This combination already opens “Clipboard Hotkey”. Press another one.");
+    QCoreApplication::processEvents(); // the line's height follows its text
+    saveScreenshot(view, QStringLiteral("settings_shortcuts_taken_en"));
+    type(view, Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(shortcuts.takenLine()->text(),
+              "This combination already opens “File Shelf Hotkey”. Press another one.");
+    // A free combination is taken as ever, and the line goes.
+    type(view, Qt::Key_K, Qt::AltModifier);
+    EXPECT_EQ(shortcuts.state(), State::review);
+    EXPECT_TRUE(shortcuts.takenLine()->isHidden());
+    shortcuts.confirmShortcut();
+    EXPECT_EQ(settings.get(Settings::customKeyCode), 40);
+    // With the module hotkeys off, their combinations are free for the panel.
+    settings.set(Settings::enableModuleHotkeys, false);
+    shortcuts.startRecording();
+    type(view, Qt::Key_C, Qt::AltModifier);
+    EXPECT_EQ(shortcuts.state(), State::review);
+    EXPECT_TRUE(shortcuts.takenLine()->isHidden());
+    shortcuts.stopRecording();
+
+    // The module recorders refuse the switcher's combination and each other's, in the page's
+    // language; their own is recorded again.
+    settings.set(Settings::enableModuleHotkeys, true);
+    settings.set(Settings::appLanguage, rawValue(AppLanguage::german));
+    auto &appearance = page<AppearanceSettingsSection>(view, SettingsTab::appearance);
+    appearance.startRecording(Recorder::clipboard);
+    type(view, Qt::Key_K, Qt::AltModifier);
+    EXPECT_EQ(appearance.recording(), Recorder::clipboard);
+    EXPECT_FALSE(appearance.takenLine()->isHidden());
+    EXPECT_EQ(appearance.takenLine()->text(),
+              "Diese Kombination öffnet bereits „Globaler Fensterumschalter“. Drücke eine andere.");
+    type(view, Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(appearance.recording(), Recorder::clipboard);
+    EXPECT_EQ(appearance.takenLine()->text(),
+              "Diese Kombination öffnet bereits „Kurzbefehl für das Dateiregal“. Drücke eine andere.");
+    EXPECT_EQ(settings.get(Settings::clipboardKeyCode), 8);
+    type(view, Qt::Key_C, Qt::AltModifier | Qt::ControlModifier);
+    EXPECT_EQ(appearance.recording(), Recorder::none);
+    EXPECT_TRUE(appearance.takenLine()->isHidden());
+    EXPECT_EQ(settings.get(Settings::clipboardFlags), int(option | keyControlFlag));
+    // With the switcher off, its combination is free.
+    settings.set(Settings::enableGlobalSwitcher, false);
+    appearance.startRecording(Recorder::shelf);
+    type(view, Qt::Key_K, Qt::AltModifier);
+    EXPECT_EQ(appearance.recording(), Recorder::none);
+    EXPECT_EQ(settings.get(Settings::shelfKeyCode), 40);
+}
+
 // Every page in every language at the window's size, in the states that show the most text. A
 // text is cut when its widget lies outside its parent (the page wider than the window) or gets less
 // room than its text needs; elided labels and toggles are allowed. Pictures of English, German,

@@ -11,6 +11,7 @@
 
 #include <deque>
 
+#include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
@@ -170,6 +171,57 @@ TEST_F(WindowEngineTest, PublishesTheCachedListAtOnceAndTheFreshListAfterTheQuie
     EXPECT_EQ(published.first(), QStringList({"One"})); // the cached list, before any scan
     settle();
     EXPECT_EQ(titles(), QStringList({"One", "Two"}));
+}
+
+// The list cached at the last scan went out as it was: in the order of an earlier showing (the
+// window used then first, the one used since out of view), and with the windows of an application
+// blocked since, until the scan after it took them away.
+TEST_F(WindowEngineTest, TheCachedListGoesOutInTodaysOrderAndWithoutApplicationsBlockedSince)
+{
+    const qint64 pid = launch("org.example.editor", "Editor");
+    addWindow(pid, "One");
+    const quint32 two = addWindow(pid, "Two");
+    engine->fetchWindows("Editor");
+    settle();
+    ASSERT_EQ(titles(), QStringList({"One", "Two"}));
+
+    // Two comes to the front with the keyboard while nothing shows.
+    engine->fetchWindows("Other");
+    settle(0.3);
+    desktop.windowServer.axWindow(two)->performAction(QStringLiteral("AXRaise"));
+    desktop.workspace.openWindow(pid, two);
+    desktop.workspace.activateWindow(two);
+    published.clear();
+    engine->fetchWindows("Editor");
+    ASSERT_FALSE(published.isEmpty());
+    EXPECT_EQ(published.first(), QStringList({"Two", "One"}));
+    settle();
+    EXPECT_EQ(titles(), QStringList({"Two", "One"}));
+
+    // Blocked while nothing shows: not one list of the next showing holds its windows.
+    engine->fetchWindows("Other");
+    settle(0.3);
+    settings.set(Settings::ignoredApps, QStringLiteral("org.example.editor"));
+    published.clear();
+    engine->fetchWindows("Editor");
+    settle();
+    EXPECT_FALSE(published.isEmpty());
+    for (const QStringList &list : std::as_const(published))
+        EXPECT_TRUE(list.isEmpty()) << list.join(u',').toStdString();
+    // Blocked by its name as well.
+    settings.set(Settings::ignoredApps, QString());
+    engine->fetchWindows("Other");
+    settle(0.3);
+    engine->fetchWindows("Editor");
+    settle();
+    ASSERT_EQ(titles().size(), 2);
+    engine->fetchWindows("Other");
+    settle(0.3);
+    settings.set(Settings::ignoredApps, QStringLiteral("editor"));
+    published.clear();
+    engine->fetchWindows("Editor");
+    ASSERT_FALSE(published.isEmpty());
+    EXPECT_TRUE(published.first().isEmpty());
 }
 
 TEST_F(WindowEngineTest, OfTwoRequestsWithinTheQuietPeriodOnlyTheLastIsScanned)

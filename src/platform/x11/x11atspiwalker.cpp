@@ -173,12 +173,29 @@ struct X11AtspiWalker::Callbacks
     }
 
     // Whether an event from `source` concerns a panel, or the set of applications.
-    static bool concernsPanel(AtspiAccessible *source, const X11AtspiWalker &walker)
+    static bool concernsPanel(AtspiAccessible *source, X11AtspiWalker &walker)
     {
         GError *error = nullptr;
         const AtspiRole role = atspi_accessible_get_role(source, &error);
-        if (!failed(error) && role == ATSPI_ROLE_DESKTOP_FRAME)
+        if (!failed(error) && role == ATSPI_ROLE_DESKTOP_FRAME) {
+            walker.m_panelApplications.clear();
             return true; // an application registered or left: perhaps a panel
+        }
+        void *key = source->parent.app;
+        if (key) {
+            const auto known = walker.m_panelApplications.constFind(key);
+            if (known != walker.m_panelApplications.constEnd())
+                return *known;
+        }
+        const bool panel = isPanelApplication(source, walker);
+        if (key)
+            walker.m_panelApplications.insert(key, panel);
+        return panel;
+    }
+
+    static bool isPanelApplication(AtspiAccessible *source, const X11AtspiWalker &walker)
+    {
+        GError *error = nullptr;
         AtspiAccessible *app = atspi_accessible_get_application(source, &error);
         if (failed(error) || !app)
             return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
@@ -99,6 +100,10 @@ private:
     static constexpr int maxQueuedEvents = 64;
     QList<void *> m_eventSources;
     bool m_eventsDropped = false;
+    // Whether each application the bus reported events of is a panel, asked once per application:
+    // a window that retitles itself many times a second moves its task button as often, and the
+    // question must not cost a round trip each time. Emptied when applications come or go.
+    QHash<void *, bool> m_panelApplications;
     std::thread m_thread;
 };
 

@@ -266,9 +266,7 @@ int X11AXElement::activate(xcb_window_t window)
     X11Session &session = m_service.session();
     xcb_ewmh_connection_t *ewmh = session.ewmh();
     if (session.windowManagerSupports(ewmh->_NET_ACTIVE_WINDOW)) {
-        const xcb_window_t current = X11ClientReader(session).activeWindow();
-        session.sendToWindowManager(window, ewmh->_NET_ACTIVE_WINDOW,
-                                    {pagerSource, session.serverTime(), current, 0, 0});
+        session.requestActivation(window);
         return AXError::success;
     }
     // No window manager to ask: map, raise and focus the window ourselves.

@@ -26,7 +26,8 @@ struct X11Client;
 //   by activation),
 //   "AXFullScreen" (_NET_WM_STATE_FULLSCREEN), "AXMain"/"AXFocused" (it is the active window;
 //   writing true activates it), "AXCloseButton"/"AXMinimizeButton"/"AXZoomButton"; action
-//   "AXRaise" activates it (_NET_ACTIVE_WINDOW as a pager would ask, with the server's time).
+//   "AXRaise" activates it (_NET_ACTIVE_WINDOW as a pager would ask, with the server's time, after
+//   showing its desktop when it lies on another one).
 // - the three buttons: "AXPress" closes (_NET_CLOSE_WINDOW, else WM_DELETE_WINDOW), minimises, or
 //   toggles full screen.
 // Every answer comes from the X server, never from the other client, so no call waits on an

@@ -19,7 +19,15 @@ X11DockTileSource::X11DockTileSource(X11Session &session, X11DesktopEntries &ent
 {
     m_walker.setOnWalk([this](const std::optional<QList<X11PanelWalk>> &walks) { takeWalk(walks); });
     // From the walker's thread through the scheduler, whose hand-off a thread checker can follow.
-    m_walker.setOnChange([this] { m_scheduler.post([this] { m_gate.noteChange(); }); });
+    // One hand-off at a time: a panel whose buttons move many times a second (a window retitling
+    // itself) wakes the main thread once per turn of its loop, not once per report.
+    m_walker.setOnChange([this] {
+        if (!m_changeQueued.exchange(true))
+            m_scheduler.post([this] {
+                m_changeQueued = false;
+                m_gate.noteChange();
+            });
+    });
     // A panel that starts the accessibility bus after us is found once the bus is there; one that
     // takes it down with it is gone.
     QDBusConnection bus = QDBusConnection::sessionBus();

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QRect>
 
+#include <atomic>
 #include <optional>
 
 #include "platform/x11/x11atspiwalker.h"
@@ -76,6 +77,8 @@ private:
     QList<X11DockTile> m_tiles;
     std::optional<QString> m_side;
     bool m_present = false;
+    // A change report is on its way to the main thread.
+    std::atomic<bool> m_changeQueued{false};
     QtScheduler m_scheduler;
     X11WalkGate m_gate{m_scheduler, [this] { m_walker.requestWalk(); }};
     // Last member: its thread calls back into the members above until it is destroyed.

@@ -172,6 +172,30 @@ void X11Session::sendToWindowManager(xcb_window_t window, xcb_atom_t type,
     discardEvents();
 }
 
+void X11Session::requestActivation(xcb_window_t window)
+{
+    if (!isValid())
+        return;
+    constexpr uint32_t pagerSource = 2;
+    constexpr uint32_t everyDesktop = 0xFFFFFFFF;
+    const xcb_get_property_cookie_t desktopCookie = xcb_ewmh_get_wm_desktop(&m_ewmh, window);
+    const xcb_get_property_cookie_t currentCookie = xcb_ewmh_get_current_desktop(&m_ewmh, m_screenNumber);
+    const xcb_get_property_cookie_t activeCookie = xcb_ewmh_get_active_window(&m_ewmh, m_screenNumber);
+    uint32_t desktop = 0;
+    uint32_t current = 0;
+    xcb_window_t active = XCB_WINDOW_NONE;
+    const bool hasDesktop = xcb_ewmh_get_wm_desktop_reply(&m_ewmh, desktopCookie, &desktop, nullptr);
+    const bool hasCurrent = xcb_ewmh_get_current_desktop_reply(&m_ewmh, currentCookie, &current, nullptr);
+    if (!xcb_ewmh_get_active_window_reply(&m_ewmh, activeCookie, &active, nullptr))
+        active = XCB_WINDOW_NONE;
+    const xcb_timestamp_t time = serverTime();
+    // The window manager handles its messages in order: the switch is done when the activation
+    // arrives.
+    if (hasDesktop && hasCurrent && desktop != everyDesktop && desktop != current)
+        sendToWindowManager(m_root, m_ewmh._NET_CURRENT_DESKTOP, {desktop, time, 0, 0, 0});
+    sendToWindowManager(window, m_ewmh._NET_ACTIVE_WINDOW, {pagerSource, time, active, 0, 0});
+}
+
 std::optional<xcb_window_t> X11Session::topLevelOf(xcb_window_t window)
 {
     if (!isValid())

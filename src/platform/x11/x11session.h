@@ -71,6 +71,12 @@ public:
     // manager listens, and flushes.
     void sendToWindowManager(xcb_window_t window, xcb_atom_t type, const std::array<uint32_t, 5> &data);
 
+    // Asks the window manager to activate `window` (raise it and give it the keyboard) as a pager
+    // would, with the server's time. A window on another desktop is reached the way a pager reaches
+    // it: that desktop is shown first, since window managers refuse to activate a window the user
+    // cannot see. A window on every desktop needs no switch.
+    void requestActivation(xcb_window_t window);
+
     // The top-level window that holds `window` on the root (the window manager's frame around a
     // client, or the client itself); none when the window is gone.
     std::optional<xcb_window_t> topLevelOf(xcb_window_t window);

@@ -122,10 +122,8 @@ bool X11Workspace::activateWindow(quint32 windowId)
 
 void X11Workspace::sendActivation(xcb_window_t window)
 {
-    // As a task list asks (source 2) and with the server's time, so no focus-stealing rule refuses.
-    m_session.sendToWindowManager(
-        window, m_session.ewmh()->_NET_ACTIVE_WINDOW,
-        {2, m_session.serverTime(), X11ClientReader(m_session).activeWindow(), 0, 0});
+    // As a task list asks, so no focus-stealing rule refuses, and on whichever desktop it lies.
+    m_session.requestActivation(window);
 }
 
 void X11Workspace::prepareForSleep(bool sleeping)

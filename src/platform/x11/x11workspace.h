@@ -21,7 +21,8 @@ struct X11Client;
 // regular when it has a document window (normal or dialog) or a desktop entry. A process with no
 // listed window, or whose process cannot be told, is not seen; an application counts as launched
 // when its first window is listed and as terminated when its last one goes. Activation goes through
-// _NET_ACTIVE_WINDOW; a desktop switch (_NET_CURRENT_DESKTOP) is an active-space change.
+// _NET_ACTIVE_WINDOW, showing the window's desktop first when it lies on another; a desktop switch
+// (_NET_CURRENT_DESKTOP) is an active-space change.
 //
 // X has no application hiding (isHidden is always false, hidden/unhidden are never sent) and no
 // screen-sleep notification (screensDidSleep/Wake are never sent). willSleep/didWake follow

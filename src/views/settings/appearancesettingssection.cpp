@@ -74,10 +74,15 @@ QLabel *rowLabel(const QString &text, QWidget *parent)
     return label;
 }
 
+KeyboardShortcut::Hotkey hotkeyOf(AppearanceSettingsSection::Recorder recorder)
+{
+    return recorder == AppearanceSettingsSection::Recorder::clipboard ? KeyboardShortcut::Hotkey::clipboard
+                                                                      : KeyboardShortcut::Hotkey::shelf;
+}
+
 const KeyboardShortcut::Keys keysOf(AppearanceSettingsSection::Recorder recorder)
 {
-    return recorder == AppearanceSettingsSection::Recorder::clipboard ? KeyboardShortcut::clipboardKeys()
-                                                                      : KeyboardShortcut::shelfKeys();
+    return KeyboardShortcut::keysOf(hotkeyOf(recorder));
 }
 
 struct EdgeSegment
@@ -227,6 +232,8 @@ QWidget *AppearanceSettingsSection::moduleCard()
     block->setSpacing(14);
     block->addWidget(recorderRow(Recorder::clipboard, "clipboard_hotkey", Color::neonGreen()));
     block->addWidget(recorderRow(Recorder::shelf, "shelf_hotkey", Color::neonCyan()));
+    m_takenLine = qv::takenLine(rows);
+    block->addWidget(m_takenLine);
     block->addWidget(edgeRow());
     m_recorderBlock = new RevealBox(rows, m_settings.get(Settings::enableModuleHotkeys), m_scheduler,
                                     blockSpringResponse, blockSpringDamping, card);
@@ -319,6 +326,7 @@ void AppearanceSettingsSection::refreshRecorders()
         }
         row.record->setEnabled(!listening);
     }
+    showTaken(m_takenLine, m_recording != Recorder::none ? m_refusedBy : std::nullopt, m_language);
 }
 
 void AppearanceSettingsSection::startRecording(Recorder recorder)
@@ -333,6 +341,7 @@ void AppearanceSettingsSection::startRecording(Recorder recorder)
 void AppearanceSettingsSection::stopRecording()
 {
     m_recording = Recorder::none;
+    m_refusedBy.reset();
     m_settings.set(Settings::isRecordingShortcut, false);
     KeyDownMonitor::remove(m_monitor);
     refreshRecorders();
@@ -342,6 +351,13 @@ bool AppearanceSettingsSection::recordKey(const KeyCombination &pressed)
 {
     if (m_recording == Recorder::none || !KeyboardShortcut::holdsCommandModifier(pressed))
         return false;
+    // A combination another of our hotkeys takes could never open this popup: refused the same way,
+    // with a line saying which hotkey has it.
+    m_refusedBy = KeyboardShortcut::takenBy(m_settings, pressed, hotkeyOf(m_recording));
+    if (m_refusedBy) {
+        refreshRecorders();
+        return false;
+    }
     KeyboardShortcut::write(m_settings, keysOf(m_recording),
                             KeyCombination{pressed.keyCode, pressed.flags & keyModifierMask});
     stopRecording();

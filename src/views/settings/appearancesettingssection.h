@@ -2,7 +2,10 @@
 
 #include <QList>
 
+#include <optional>
+
 #include "core/applanguage.h"
+#include "dock/keyboardshortcut.h"
 #include "platform/globalinput.h"
 #include "views/settings/settingspage.h"
 
@@ -27,7 +30,8 @@ struct RangedSettingKey;
 // picker. Every control writes its setting at once, and follows writes made elsewhere.
 //
 // A recorder listens for the next key pressed with Ctrl, Alt or Super and stores it at once; keys
-// without one (alone or with Shift) pass on. While one listens "isRecordingShortcut" is set (no
+// without one (alone or with Shift) pass on, and so does a combination another of our hotkeys
+// already takes, with a line naming that hotkey. While one listens "isRecordingShortcut" is set (no
 // hotkey fires, the grabs stand aside). Listening ends with the recorded key, with the other
 // recorder starting, with the module hotkeys switched off (from anywhere) and when the page goes.
 // Main thread.
@@ -66,6 +70,8 @@ public:
     // The recorder row's caps, or {"..."} while it listens.
     QStringList shortcutTexts(Recorder recorder) const;
     SlideButton *recordButton(Recorder recorder) const;
+    // The line about a combination another of our hotkeys takes; hidden until one is pressed.
+    QLabel *takenLine() const { return m_takenLine; }
     // The four segments Top, Bottom, Left, Right; the checked one, -1 for none.
     QList<QAbstractButton *> edgeSegments() const { return m_edgeSegments; }
     int checkedEdgeSegment() const;
@@ -91,6 +97,8 @@ private:
     AppLanguage m_language;
     Recorder m_recording = Recorder::none;
     KeyDownMonitor *m_monitor = nullptr;
+    // The hotkey that holds the last combination refused while listening.
+    std::optional<KeyboardShortcut::Hotkey> m_refusedBy;
 
     QList<QLabel *> m_valueLabels;
     QList<QSlider *> m_sliders;
@@ -100,6 +108,7 @@ private:
     RevealBox *m_recorderBlock = nullptr;
     RecorderRow m_rows[2];
     QList<QAbstractButton *> m_edgeSegments;
+    QLabel *m_takenLine = nullptr;
 };
 
 } // namespace qv

@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "core/color.h"
 #include "core/localization.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
@@ -20,6 +21,28 @@ QColor withAlpha(QColor color, double alpha)
 QString settingsText(const char *key, AppLanguage language)
 {
     return Localization::text(QLatin1String(key), language);
+}
+
+QLabel *takenLine(QWidget *parent)
+{
+    QLabel *line = settingsLabel(QString(), 13, QFont::Medium, Color::neonRed(), parent);
+    line->setWordWrap(true);
+    line->setAlignment(Qt::AlignCenter);
+    line->hide();
+    return line;
+}
+
+void showTaken(QLabel *line, std::optional<KeyboardShortcut::Hotkey> holder, AppLanguage language)
+{
+    line->setVisible(holder.has_value());
+    if (!holder)
+        return;
+    const char *name = "shortcut_title";
+    if (*holder == KeyboardShortcut::Hotkey::clipboard)
+        name = "clipboard_hotkey";
+    else if (*holder == KeyboardShortcut::Hotkey::shelf)
+        name = "shelf_hotkey";
+    line->setText(settingsText("shortcut_taken", language).arg(settingsText(name, language)));
 }
 
 CardFrame::CardFrame(QColor fill, QColor stroke, double radius, QWidget *parent)

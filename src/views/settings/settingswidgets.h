@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <optional>
+
 #include "core/applanguage.h"
 #include "dock/keyboardshortcut.h"
 
@@ -16,6 +18,11 @@ namespace qv {
 QColor withAlpha(QColor color, double alpha);
 // The label of `key` in `language`.
 QString settingsText(const char *key, AppLanguage language);
+
+// The line under a recorder that refused a combination `holder` already takes, naming it; hidden
+// until a refusal shows it with showTaken().
+QLabel *takenLine(QWidget *parent);
+void showTaken(QLabel *line, std::optional<KeyboardShortcut::Hotkey> holder, AppLanguage language);
 
 // A rounded rectangle behind its children: a fill, an optional hairline, a corner radius.
 class CardFrame : public QWidget

@@ -98,6 +98,8 @@ ShortcutsSettingsSection::ShortcutsSettingsSection(SettingsStore &settings, Dock
     m_heldLine->setWordWrap(true);
     m_heldLine->setAlignment(Qt::AlignCenter);
     cardLayout->addWidget(m_heldLine);
+    m_takenLine = qv::takenLine(card);
+    cardLayout->addWidget(m_takenLine);
     layout->addWidget(card);
 
     auto *tips = new CardFrame(Theme::white(0.02), Theme::white(0.05), 20, this);
@@ -147,6 +149,7 @@ void ShortcutsSettingsSection::startRecording()
     KeyDownMonitor::remove(m_monitor);
     m_isRecording = true;
     m_temp.reset();
+    m_refusedBy.reset();
     // From here until stopRecording() no hotkey fires and the grabs stand aside, so pressing the
     // current shortcut records it instead of opening the Super Panel.
     m_settings.set(Settings::isRecordingShortcut, true);
@@ -159,6 +162,13 @@ bool ShortcutsSettingsSection::handleKeyDown(const KeyCombination &pressed)
     // A key without Ctrl, Alt or Super (alone or with Shift) passes on and the recorder listens on.
     if (!m_isRecording || !KeyboardShortcut::holdsCommandModifier(pressed))
         return false;
+    // A combination another of our hotkeys takes would never open the Super Panel: refused the same
+    // way, with a line saying which hotkey has it.
+    m_refusedBy = KeyboardShortcut::takenBy(m_settings, pressed, KeyboardShortcut::Hotkey::switcher);
+    if (m_refusedBy) {
+        refresh();
+        return false;
+    }
     m_temp = KeyCombination{pressed.keyCode, pressed.flags & keyModifierMask};
     m_isRecording = false;
     KeyDownMonitor::remove(m_monitor);
@@ -179,6 +189,7 @@ void ShortcutsSettingsSection::stopRecording()
 {
     m_isRecording = false;
     m_temp.reset();
+    m_refusedBy.reset();
     m_settings.set(Settings::isRecordingShortcut, false);
     KeyDownMonitor::remove(m_monitor);
     refresh();
@@ -226,6 +237,7 @@ void ShortcutsSettingsSection::refresh()
     m_review->setVisible(now == State::review);
     const bool held = now == State::idle && m_dockMonitor && m_dockMonitor->refusedShortcuts().contains(stored);
     m_heldLine->setVisible(held);
+    showTaken(m_takenLine, now == State::listening ? m_refusedBy : std::nullopt, m_language);
 }
 
 } // namespace qv

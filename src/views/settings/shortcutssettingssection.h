@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/applanguage.h"
+#include "dock/keyboardshortcut.h"
 #include "platform/globalinput.h"
 #include "views/settings/settingspage.h"
 
@@ -22,7 +23,8 @@ class SlideButton;
 // the next key pressed with Ctrl, Alt or Super, shows it for review and stores it only on Confirm, and a
 // card of tips. While it listens or waits for Confirm, "isRecordingShortcut" is set, so no hotkey
 // fires and the desktop's grabs stand aside: the combination reaches this window. Keys pressed
-// without one (Tab, Esc, Return alone or with Shift) pass on and the page keeps listening. Leaving the
+// without one (Tab, Esc, Return alone or with Shift) pass on and the page keeps listening; so does a
+// combination another of our hotkeys already takes, with a line naming that hotkey. Leaving the
 // page is Cancel. When another program holds the stored combination, so it can never reach us, a
 // line says so. Main thread.
 class ShortcutsSettingsSection : public SettingsPage
@@ -50,6 +52,8 @@ public:
     QStringList keycapTexts() const;
     // The line about a combination another program holds; hidden while that is not so.
     QLabel *heldElsewhereLine() const { return m_heldLine; }
+    // The line about a combination another of our hotkeys takes; hidden until one is pressed.
+    QLabel *takenLine() const { return m_takenLine; }
     SlideButton *recordButton() const { return m_recordButton; }
     SlideButton *confirmButton() const { return m_confirmButton; }
     SlideButton *cancelButton() const { return m_cancelButton; }
@@ -62,6 +66,8 @@ private:
     AppLanguage m_language;
     bool m_isRecording = false;
     std::optional<KeyCombination> m_temp;
+    // The hotkey that holds the last combination refused while listening.
+    std::optional<KeyboardShortcut::Hotkey> m_refusedBy;
     KeyDownMonitor *m_monitor = nullptr;
 
     QVBoxLayout *m_upper = nullptr;
@@ -72,6 +78,7 @@ private:
     SlideButton *m_confirmButton = nullptr;
     SlideButton *m_cancelButton = nullptr;
     QLabel *m_heldLine = nullptr;
+    QLabel *m_takenLine = nullptr;
 };
 
 } // namespace qv

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -228,9 +229,10 @@ protected:
 
 } // namespace
 
-// The first hover after start waited for every picture to be taken before its bubble showed. And a
-// later list (the scan after the cached one, with a window raised meanwhile) reordered the cards
-// under the pointer, so a drag aimed at one card snapped another window.
+// The first hover after start waited for every picture to be taken before its bubble showed. A later
+// list reordered the cards under the pointer, so a drag aimed at one card snapped another window.
+// And the next hover after a window was used showed the order of the hover before (the window used
+// then first, the one just used out of view): the order is decided afresh at each showing.
 TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPlacesAsTheyArrive)
 {
     movePointer(QPointF(700, 300)); // off the panel, wherever an earlier program left it
@@ -251,8 +253,8 @@ TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPl
     movePointer(QPointF(700, 300));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !anyPanelMapped(); }, waitMs));
 
-    // The terminal listed last comes to the front: the next scan lists the two the other way round,
-    // after the cached list has shown them as before.
+    // The terminal listed last comes to the front with the keyboard: the next showing lists it first
+    // from its first list on.
     ASSERT_TRUE(
         xdotool(QStringLiteral("windowactivate --sync ") + XfcePanelDesktop::windowNamed(order.last())));
     QList<QStringList> published;
@@ -263,12 +265,20 @@ TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPl
         published.append(titles);
     });
     ASSERT_TRUE(hover(QStringLiteral("order one"), 2));
-    EXPECT_EQ(cardTitles(), order);
-    const QList<WindowPreviewCard *> shown = controller->contentView()->cards();
     const QStringList reversed(order.rbegin(), order.rend());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return published.contains(reversed); }, waitMs));
+    EXPECT_EQ(cardTitles(), reversed) << "the window just used comes first";
+    const QList<WindowPreviewCard *> shown = controller->contentView()->cards();
+    const QStringList firstShown = cardTitles();
+    // A list that comes while the bubble shows, ordered otherwise (a window raised meanwhile).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine->isFetchPending(); }, waitMs));
+    ASSERT_TRUE(
+        xdotool(QStringLiteral("windowraise ") + XfcePanelDesktop::windowNamed(order.first())));
+    QTest::qWait(300); // past the throttle of requests
+    published.clear();
+    engine->fetchWindows(engine->windowsAppName());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return published.contains(order); }, waitMs));
     QObject::disconnect(listed);
-    EXPECT_EQ(cardTitles(), order) << "the cards stay where the bubble first showed them";
+    EXPECT_EQ(cardTitles(), firstShown) << "the cards stay where the bubble first showed them";
     EXPECT_EQ(controller->contentView()->cards(), shown) << "each card keeps its widget";
     for (WindowPreviewCard *card : shown) {
         const auto fresh =
@@ -485,6 +495,64 @@ TEST_F(DockBubbleX11Test, TheEdgePopupKeepsToTheWorkAreaAndATileFollowsThePointe
         EXPECT_EQ(tile->isHovered(), keys.startsWith("key")) << keys.toStdString();
     }
     ASSERT_TRUE(xdotool("key alt+s"));
+}
+
+// A click on the card of a window on the second desktop closed the bubble and left the first desktop
+// shown, the keyboard where it was: the window manager refuses to activate a window out of sight.
+TEST_F(DockBubbleX11Test, AClickOnTheCardOfAWindowOnTheSecondDesktopShowsThatDesktopWithItFocused)
+{
+    ASSERT_TRUE(ensureDesktops(connection, 4));
+    ASSERT_TRUE(showDesktop(connection, 0));
+    startTerminals({QStringLiteral("desk near"), QStringLiteral("desk far")});
+    const auto far = xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("desk far")).toUInt());
+    ASSERT_TRUE(moveToDesktop(connection, far, 1));
+    ASSERT_TRUE(hover(QStringLiteral("desk near"), 2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cardFor(QStringLiteral("desk far")) != nullptr; }, waitMs));
+    WindowPreviewCard *card = cardFor(QStringLiteral("desk far"));
+    const QPointF at = card->mapToGlobal(QPointF(card->cardRect().center()));
+    movePointer(at);
+    QTest::qWait(200);
+    fake(XCB_BUTTON_PRESS, 1, at);
+    fake(XCB_BUTTON_RELEASE, 1, at);
+    const auto reached = [&] {
+        return currentDesktop(connection) == 1u && activeWindow(connection) == far;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(reached, waitMs))
+        << "desktop " << currentDesktop(connection).value_or(99) << ", active " << activeWindow(connection);
+    QTest::qWait(300);
+    EXPECT_TRUE(reached());
+    ASSERT_TRUE(showDesktop(connection, 0));
+}
+
+// After an application was added to the App Blocker, its next hover still showed its old cards
+// (the list cached at the hover before) until the scan took them away.
+TEST_F(DockBubbleX11Test, AnApplicationBlockedSinceItsLastHoverShowsNoCard)
+{
+    startTerminals({QStringLiteral("blocked term")});
+    ASSERT_TRUE(hover(QStringLiteral("blocked term")));
+    const QString bundle = cardFor(QStringLiteral("blocked term"))->window().bundleIdentifier;
+    ASSERT_FALSE(bundle.isEmpty());
+    movePointer(QPointF(700, 300));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !anyPanelMapped(); }, waitMs));
+    QTest::qWait(300); // past the throttle of requests, so the next hover scans
+    shared->desktop->settings.set(Settings::ignoredApps, bundle);
+
+    int cardsShown = 0;
+    const QMetaObject::Connection counting = QObject::connect(
+        controller->bubbleWindows(), &QAbstractItemModel::rowsInserted,
+        [&](const QModelIndex &, int first, int last) { cardsShown += last - first + 1; });
+    movePointer(QRectF(XfcePanelDesktop::iconGeometryOf(QStringLiteral("blocked term"))).center());
+    bool mapped = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 2000) {
+        mapped = mapped || isMapped(xcb_window_t(bubble().winId()));
+        QTest::qWait(20);
+    }
+    QObject::disconnect(counting);
+    EXPECT_EQ(cardsShown, 0);
+    EXPECT_FALSE(mapped);
+    shared->desktop->settings.set(Settings::ignoredApps, QString());
 }
 
 // A panel along the top was taken for a bottom Dock: the bubble showed at the bottom of the screen.
