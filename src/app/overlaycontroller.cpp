@@ -907,14 +907,20 @@ void OverlayController::finishGlobalHide()
     // Given back at the choice already; a panel hidden without one (torn down) lets it go here.
     m_platform.globalInput->releaseKeyboard();
     m_globalOverlayWindow->setAlpha(0);
-    m_globalOverlayWindow->orderOut();
+    // Under a compositor the window manager's frame around the panel takes the panel's opacity a
+    // moment after the panel does; unmapped before, the frame stands empty over the whole screen
+    // for a frame, drawn black. The panel is transparent by now, so it waits unseen.
+    const bool translucent = m_globalOverlayWindow->isTranslucent();
+    if (!translucent)
+        m_globalOverlayWindow->orderOut();
     m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
     m_routeFetchWork.cancel();
     m_afterHideWork.cancel();
-    m_afterHideWork = m_scheduler.after(0, [this, route] {
+    m_afterHideWork = m_scheduler.after(translucent ? frameOpacityDelay : 0, [this, route] {
         if (isGlobalOverlayShown())
             return; // opened again meanwhile
+        m_globalOverlayWindow->orderOut();
         if (route == OverlayRoute::all)
             m_windowEngine->clearWindows();
         else

@@ -69,6 +69,8 @@ public:
     static constexpr double hideFade = 0.1;
     static constexpr double resizeDuration = 0.2;
     static constexpr double stabilizationDelay = 0.08;
+    // How long the faded Super Panel stays mapped at opacity 0 under a compositor.
+    static constexpr double frameOpacityDelay = 0.05;
 
     // `checkClipboard` looks at the clipboard once, so the clipboard route shows what was copied just
     // before the hotkey; it may be empty (no clipboard history).

@@ -571,7 +571,8 @@ TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPl
 
     sendRoute("clipboard");
     EXPECT_FALSE(controller->isGlobalSwitcherVisible());
-    scheduler.advance(SuperPanelOverlay::fadeOutDuration); // the content fades out first
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration +
+                      OverlayController::frameOpacityDelay); // the content fades out first
     EXPECT_FALSE(controller->globalOverlayWindow()->isVisible());
     EXPECT_EQ(clipboardChecks, 1) << "closing does not look at the clipboard";
 
@@ -645,7 +646,7 @@ TEST_F(OverlayControllerTest, ClosingFromAllClearsTheListOtherRoutesOnlyStopTheS
         scheduler.advance(1.0);
         ASSERT_TRUE(superPanelShown());
         controller->superPanelState()->dismiss(); // what Esc does
-        scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.01);
+        scheduler.advance(SuperPanelOverlay::fadeOutDuration + OverlayController::frameOpacityDelay + 0.01);
         EXPECT_FALSE(controller->isGlobalSwitcherVisible());
         EXPECT_EQ(engine->windows().isEmpty(), row.cleared);
         EXPECT_FALSE(engine->isFetchPending());
@@ -671,10 +672,11 @@ TEST_F(OverlayControllerTest, EscapeHandsTheKeyboardBackAtOnceWhileThePanelFades
     EXPECT_EQ(desktop.globalInput.keyboardHolder(), 0u);
     EXPECT_EQ(desktop.globalInput.keyboardHandedTo, QList<quint64>{hadKeys});
     EXPECT_EQ(desktop.workspace.focusedWindow(), hadKeys);
-    scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.01);
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration + OverlayController::frameOpacityDelay + 0.01);
     EXPECT_FALSE(superPanel.isVisible());
     EXPECT_EQ(desktop.globalInput.keyboardHandedTo, QList<quint64>{hadKeys}) << "once";
-    EXPECT_EQ(desktop.workspace.activationLog().size(), activations) << "the window itself, not its application";
+    EXPECT_EQ(desktop.workspace.activationLog().size(), activations)
+        << "the window itself, not its application";
 }
 
 // Return on a card gives the keyboard to that card's window alone: handing it back to the window

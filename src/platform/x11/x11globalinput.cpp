@@ -287,8 +287,8 @@ bool X11GlobalInput::waitingKeyDown() const
         const auto *press = reinterpret_cast<const xcb_key_press_event_t *>(m_waitingKeys.at(i).constData());
         if ((press->response_type & ~0x80) != XCB_KEY_PRESS || m_modifierKeys.contains(press->detail))
             continue;
-        const bool released =
-            std::any_of(m_waitingKeys.cbegin() + i + 1, m_waitingKeys.cend(), [press](const QByteArray &later) {
+        const bool released = std::any_of(
+            m_waitingKeys.cbegin() + i + 1, m_waitingKeys.cend(), [press](const QByteArray &later) {
                 const auto *event = reinterpret_cast<const xcb_key_release_event_t *>(later.constData());
                 return (event->response_type & ~0x80) == XCB_KEY_RELEASE && event->detail == press->detail;
             });
@@ -325,8 +325,8 @@ void X11GlobalInput::takeUnreadKeys()
             if (type == XCB_KEY_RELEASE)
                 reportKeyUp(reinterpret_cast<const xcb_key_release_event_t *>(event)->detail);
             if (m_waitingKeys.size() < maxWaitingKeys)
-                m_waitingKeys.append(
-                    QByteArray(reinterpret_cast<const char *>(event), qsizetype(sizeof(xcb_key_press_event_t))));
+                m_waitingKeys.append(QByteArray(reinterpret_cast<const char *>(event),
+                                                qsizetype(sizeof(xcb_key_press_event_t))));
         } else {
             handleEvent(event);
         }

@@ -149,7 +149,7 @@ private:
     int m_focusRetakes = 0;
     QTimer *m_grabRetry = nullptr; // child
     QTimer *m_inFlightTimeout = nullptr; // child
-    QTimer *m_handOffTimeout = nullptr; // child
+    QTimer *m_handOffTimeout = nullptr;  // child
 };
 
 } // namespace qv

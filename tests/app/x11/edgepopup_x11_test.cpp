@@ -148,8 +148,8 @@ TEST_F(EdgePopupX11Test, ClipboardHotkeyOpensThePopupAtItsEdgeAndTheHotkeyOrABac
 TEST_F(EdgePopupX11Test, LettersAfterTheHotkeyStayInThePopupAndThoseAfterEscapeReachTheWindowThatHadTheKeys)
 {
     const QString file = folder.filePath(QStringLiteral("behind"));
-    const qint64 recorder =
-        clients.startRecorder(QStringLiteral("rec-behind"), file, {QStringLiteral("-geometry"), "60x12+500+200"});
+    const qint64 recorder = clients.startRecorder(QStringLiteral("rec-behind"), file,
+                                                  {QStringLiteral("-geometry"), "60x12+500+200"});
     ASSERT_NE(recorder, 0);
     const auto recorderActive = [&] { return pidOf(connection, activeWindow(connection)) == recorder; };
     ASSERT_TRUE(QTest::qWaitFor(recorderActive, 10000));

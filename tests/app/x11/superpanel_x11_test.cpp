@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -479,7 +482,8 @@ TEST_F(SuperPanelX11Test, LettersTypedRightAfterTheHotkeyGoToThePanelNeverToTheW
 {
     ASSERT_TRUE(connection.isValid());
     const QString behind = folder.filePath(QStringLiteral("behind"));
-    const qint64 recorder = startRecorder(QStringLiteral("rec-behind"), behind, QStringLiteral("60x12+500+200"));
+    const qint64 recorder =
+        startRecorder(QStringLiteral("rec-behind"), behind, QStringLiteral("60x12+500+200"));
     ASSERT_NE(recorder, 0);
 
     for (int round = 0; round < 20; ++round) {
@@ -701,5 +705,67 @@ TEST_F(SuperPanelX11Test, UnderPicomNothingBehindThePanelShowsThroughAndAGallery
         EXPECT_LE((seen[0].*channel)() - (seen[1].*channel)(), 13)
             << seen[0].name().toStdString() << " over white, " << seen[1].name().toStdString()
             << " over black";
+    clients.kill(picom);
+}
+
+// Under picom, closing the panel now and then showed the whole screen black for a frame: the panel
+// unmapped before the window manager's frame around it had taken its opacity of 0, and the
+// compositor drew the empty frame.
+TEST_F(SuperPanelX11Test, UnderPicomClosingThePanelNeverShowsABlackScreen)
+{
+    ASSERT_TRUE(connection.isValid());
+    if (QStandardPaths::findExecutable(QStringLiteral("picom")).isEmpty())
+        GTEST_SKIP()
+            << "picom is not installed (scripts/install-deps.sh installs it): no compositor to test under";
+    addItemServices();
+    KeyPanel &panel = *controller->globalOverlayWindow();
+    const qint64 picom =
+        clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender"});
+    ASSERT_TRUE(picom != 0 && QTest::qWaitFor([&] { return panel.isTranslucent(); }, 5000));
+    const qint64 behind =
+        clients.start(QStringLiteral("xterm"), {"-bg", "white", "-fg", "white", "-cr", "white", "-geometry",
+                                                "250x80+0+0", "-e", "sleep 600"});
+    ASSERT_TRUE(behind != 0 && QTest::qWaitFor([&] { return pidOf(activeWindow()) == behind; }, 10000));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    xcb_connection_t *c = connection.xcb();
+    // Whether a row of the screen, as the compositor drew it, is black nearly all along.
+    const auto blackRow = [&](int y) {
+        xcb_get_image_reply_t *image =
+            xcb_get_image_reply(c,
+                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, connection.root(), 0, int16_t(y),
+                                              uint16_t(screen.width()), 1, ~0u),
+                                nullptr);
+        if (!image)
+            return false;
+        const int length = xcb_get_image_data_length(image) / 4;
+        const uint8_t *pixels = xcb_get_image_data(image);
+        int black = 0;
+        for (int i = 0; i < length; ++i)
+            black += std::max({pixels[4 * i], pixels[4 * i + 1], pixels[4 * i + 2]}) <= 4 ? 1 : 0;
+        std::free(image);
+        return length > 0 && black * 10 >= length * 9;
+    };
+
+    int blackFrames = 0;
+    for (int round = 0; round < 24; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(openPanel());
+        QTest::qWait(150); // the compositor draws the panel
+        ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+        // Every frame the compositor draws from the close until well after the panel has gone.
+        QElapsedTimer since;
+        since.start();
+        qint64 goneAt = -1;
+        while (since.elapsed() < 3000 && (goneAt < 0 || since.elapsed() - goneAt < 300)) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            if (blackRow(screen.height() / 3) && blackRow(2 * screen.height() / 3))
+                ++blackFrames;
+            if (goneAt < 0 && !panel.isVisible())
+                goneAt = since.elapsed();
+        }
+        ASSERT_GE(goneAt, 0) << "the panel never closed";
+    }
+    EXPECT_EQ(blackFrames, 0);
+    clients.kill(behind);
     clients.kill(picom);
 }
