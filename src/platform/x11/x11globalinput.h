@@ -18,7 +18,8 @@ namespace qv {
 // server takes the key and goes on at once, so the desktop's keyboard never waits for this process,
 // however busy or stopped it is. The price is that a grabbed key cannot be handed back: every
 // delivered key-down is consumed whatever the filter answers, and keys typed while a grabbed key is
-// held down (the grab is active until its release) come to us and go nowhere. The caller therefore
+// held down (the grab is active until its release) come to us and go nowhere, unless the key opens
+// a surface (see holding the keyboard below). The caller therefore
 // asks only for the combinations it would consume right now (none while a shortcut is being
 // recorded), and a held shortcut's repeats are swallowed rather than typed. Option is Alt and
 // Command is Super. A stored key code names a key's place, so it is grabbed on the X key code at
@@ -47,13 +48,16 @@ namespace qv {
 // When another window takes the input focus while the keyboard is held, the focus is set back on
 // the holder (at most 32 times per hold, so a desktop that insists cannot make us loop).
 // A consumed shortcut's passive grab lasts only while its key is down: the moment the filter
-// consumes it, an active grab on the root window (asynchronous too) keeps the keyboard, and every
-// key until the holder has its grab waits here (at most 256 events) and is then sent on to it.
-// Keys go to the holder one press at a time: the next waits until this process has delivered the
-// last (or 50 ms), so a key that makes the holder give the keyboard away (Return, Esc) is acted on
-// before the keys typed after it are sent anywhere. Those are then typed again through XTEST once
-// the chosen window has the focus, as the user typed them; modifiers are not, as they are still
-// held or were let go on the real keyboard.
+// consumes one that expects a holder, an active grab on the root window (asynchronous too) keeps
+// the keyboard, and every key until the holder has its grab waits here (at most 256 events) and is
+// then sent on to it. The grab is taken when this process reads the shortcut's press: a key typed
+// before that (our main thread busy for longer than the gap between two keys) still goes to the
+// focused window. Keys go to the holder one press at a time: the next waits until this process has
+// delivered the last (or 50 ms), so a key that makes the holder give the keyboard away (Return, Esc)
+// is acted on before the keys typed after it are sent anywhere. Handing the keyboard away moves
+// the focus first and ends our grab once no waiting key is down (at most 250 ms later); the keys
+// that came to us meanwhile are then typed again through XTEST into the window that has the focus,
+// in the order typed. Modifiers are not, as they are still held or were let go on the real keyboard.
 //
 // The tap is the connection: without an X display createTap() fails; a connection that breaks
 // drops the tap (hasTap() false) so that the next createTap() opens a new one. Missing XKB or
