@@ -252,6 +252,9 @@ void X11GlobalInput::releaseKeyboard()
 
 void X11GlobalInput::handKeyboardTo(quint64 window)
 {
+    // A hand-off under way ends by itself, with the keys it keeps for the chosen window.
+    if (window == 0 && m_handingOff && m_holder == 0 && !m_awaitingHolder)
+        return;
     m_grabRetry->stop();
     m_keyInFlight = false;
     m_inFlightTimeout->stop();
