@@ -710,7 +710,7 @@ TEST_F(SettingsWindowTest, TheModuleSwitchOnAFreshPageShowsTheRecordersAndTheEdg
         EXPECT_TRUE(appearance.rect().contains(inPage)) << inPage.y() << " in " << appearance.height();
     }
     // Scrolled to, as a person would.
-    auto *scroll = view.findChild<QScrollArea *>();
+    auto *scroll = view.findChild<QScrollArea *>("pageScroll");
     ASSERT_NE(scroll, nullptr);
     scroll->ensureWidgetVisible(parts.last());
     QCoreApplication::processEvents();
@@ -1033,7 +1033,7 @@ TEST_F(SettingsWindowTest, ALiveLanguageChangeKeepsThePagesPlace)
     view.show();
     auto &general = page<GeneralSettingsSection>(view, SettingsTab::general);
     QCoreApplication::processEvents();
-    QScrollBar *scroll = view.findChild<QScrollArea *>()->verticalScrollBar();
+    QScrollBar *scroll = view.findChild<QScrollArea *>("pageScroll")->verticalScrollBar();
     ASSERT_GT(scroll->maximum(), 100);
     scroll->setValue(scroll->maximum() - 20);
     const int place = scroll->value();
