@@ -5,7 +5,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 #include "core/eventlog.h"
@@ -267,11 +266,6 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
 {
     SuperPanelActions actions;
     actions.card = m_cardActions;
-    // The chosen window has the keys before its focus sequence starts asking the window manager.
-    actions.card.focusWindow = [this, focus = m_cardActions.focusWindow](const AppWindowModel &window) {
-        handKeyboardToChosen(window.id);
-        focus(window);
-    };
     actions.updateDragAtPointer = [this, engine = &windowEngine] {
         const QPointF pointer = m_platform.screens->mouseLocation();
         engine->updateDrag(pointer.x(), pointer.y());
@@ -823,7 +817,8 @@ void OverlayController::showGlobalSwitcher()
 {
     if (!m_globalOverlayWindow || !m_windowEngine || isGlobalOverlayShown())
         return;
-    // Opened again while it fades out: it stays, and takes back the keyboard it gave at the close.
+    // Opened again while it fades out: it stays, and the keyboard it never gave back.
+    const bool closing = m_globalHideWork.isActive();
     m_globalHideWork.cancel();
     m_windowEngine->setContextMenuOpen(false);
     m_windowEngine->cancelWindowFetches();
@@ -837,7 +832,8 @@ void OverlayController::showGlobalSwitcher()
     m_windowEngine->stopPeeking();
     placeGlobalOverlay();
     // Remembered before the panel takes the keyboard, to hand it back on close.
-    rememberFocus();
+    if (!closing)
+        rememberFocus();
     showGlobalOverlayInFront();
     setGlobalSwitcherVisible(true);
 }
@@ -863,8 +859,8 @@ void OverlayController::hideGlobalSwitcher()
     // Resuming asks the Dock monitor for an immediate tile refresh.
     if (m_dockMonitor->isInteractionSuspended())
         m_dockMonitor->setInteractionSuspended(false);
-    handBackKeyboard();
-    // The content fades out, taking no key.
+    // The content fades out first, the keyboard still the panel's; the settings window takes the
+    // keyboard at once.
     if (m_globalOverlayWindow->isVisible() && !m_settingsOpened) {
         m_globalHideWork =
             m_scheduler.after(SuperPanelOverlay::fadeOutDuration, [this] { finishGlobalHide(); });
@@ -873,54 +869,27 @@ void OverlayController::hideGlobalSwitcher()
     finishGlobalHide();
 }
 
-void OverlayController::handBackKeyboard()
-{
-    GlobalInput &input = *m_platform.globalInput;
-    // Qt may count the panel inactive while it holds the keyboard (shown again right after it hid).
-    const bool hadKeyboard =
-        m_globalOverlayWindow->isActiveWindow() || input.keyboardHolder() == m_globalOverlayWindow->winId();
-    // The settings window takes the keyboard itself.
-    if (!hadKeyboard || m_settingsOpened) {
-        input.releaseKeyboard();
-        return;
-    }
-    // A window chosen in the panel gets the keyboard now; its focus sequence raises it meanwhile.
-    // Handing it back to the earlier window first would bring that one forward for a moment.
-    if (m_windowEngine->focusRequestCount() != m_focusRequestsAtShow) {
-        handKeyboardToChosen(m_windowEngine->lastFocusRequest());
-        return;
-    }
-    input.handKeyboardTo(isFocusReturnMinimized() ? 0 : m_focusReturnWindow);
-    returnFocus();
-}
-
-void OverlayController::handKeyboardToChosen(qint64 window)
-{
-    const bool valid = window > 0 && window <= qint64(std::numeric_limits<quint32>::max());
-    m_platform.globalInput->handKeyboardTo(valid ? quint64(window) : 0);
-}
-
 void OverlayController::finishGlobalHide()
 {
     m_globalHideWork.cancel();
     const OverlayRoute route = m_windowEngine->currentOverlayRoute();
-    // Given back at the choice already; a panel hidden without one (torn down) lets it go here.
+    // Qt may count the panel inactive while it holds the keyboard (shown again right after it hid).
+    const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow() ||
+                             m_platform.globalInput->keyboardHolder() == m_globalOverlayWindow->winId();
     m_platform.globalInput->releaseKeyboard();
     m_globalOverlayWindow->setAlpha(0);
-    // Under a compositor the window manager's frame around the panel takes the panel's opacity a
-    // moment after the panel does; unmapped before, the frame stands empty over the whole screen
-    // for a frame, drawn black. The panel is transparent by now, so it waits unseen.
-    const bool translucent = m_globalOverlayWindow->isTranslucent();
-    if (!translucent)
-        m_globalOverlayWindow->orderOut();
+    m_globalOverlayWindow->orderOut();
+    // A window chosen in the panel takes the keyboard itself: handing it back first would bring
+    // the earlier window forward for a moment.
+    if (hadKeyboard && !m_settingsOpened && m_windowEngine->focusRequestCount() == m_focusRequestsAtShow)
+        returnFocus();
     m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
     m_routeFetchWork.cancel();
     m_afterHideWork.cancel();
-    m_afterHideWork = m_scheduler.after(translucent ? frameOpacityDelay : 0, [this, route] {
+    m_afterHideWork = m_scheduler.after(0, [this, route] {
         if (isGlobalOverlayShown())
             return; // opened again meanwhile
-        m_globalOverlayWindow->orderOut();
         if (route == OverlayRoute::all)
             m_windowEngine->clearWindows();
         else
@@ -943,19 +912,14 @@ void OverlayController::rememberFocus()
     m_settingsOpened = false;
 }
 
-bool OverlayController::isFocusReturnMinimized() const
-{
-    const QList<AppWindowModel> listed = m_windowEngine ? m_windowEngine->windows() : QList<AppWindowModel>();
-    return std::any_of(listed.cbegin(), listed.cend(), [this](const AppWindowModel &window) {
-        return window.id == m_focusReturnWindow && window.isMinimized;
-    });
-}
-
 void OverlayController::returnFocus()
 {
     // A window minimised while the panel showed stays minimised: focusing it (or its application)
     // would bring it back. The window manager hands the keyboard to the window below instead.
-    const bool minimized = isFocusReturnMinimized();
+    const QList<AppWindowModel> listed = m_windowEngine ? m_windowEngine->windows() : QList<AppWindowModel>();
+    const bool minimized = std::any_of(listed.cbegin(), listed.cend(), [this](const AppWindowModel &window) {
+        return window.id == m_focusReturnWindow && window.isMinimized;
+    });
     // Another window of the same application may lie above the one that had the keyboard, so the
     // application alone is only the fallback.
     if (!minimized &&

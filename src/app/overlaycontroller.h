@@ -69,8 +69,6 @@ public:
     static constexpr double hideFade = 0.1;
     static constexpr double resizeDuration = 0.2;
     static constexpr double stabilizationDelay = 0.08;
-    // How long the faded Super Panel stays mapped at opacity 0 under a compositor.
-    static constexpr double frameOpacityDelay = 0.05;
 
     // `checkClipboard` looks at the clipboard once, so the clipboard route shows what was copied just
     // before the hotkey; it may be empty (no clipboard history).
@@ -182,13 +180,7 @@ private:
     void showGlobalOverlayInFront();
     // The panel, up and not on its way out.
     bool isGlobalOverlayShown() const;
-    // At the user's choice (or any close): the keyboard goes to the chosen window, else back to the
-    // one that had it, before the content fades.
-    void handBackKeyboard();
-    bool isFocusReturnMinimized() const;
-    // `window` is a listed window's id; one that names no window gives the keyboard back only.
-    void handKeyboardToChosen(qint64 window);
-    // The end of a close, once the content has faded: the panel goes.
+    // The end of a close, once the content has faded: the panel goes and hands the keyboard back.
     void finishGlobalHide();
     void requestWindowsForRoute(OverlayRoute route);
     void activateApplicationNamed(const QString &name);
@@ -243,7 +235,7 @@ private:
     bool m_settingsOpened = false;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;
-    // Runs finishGlobalHide() once the content has faded out; the keyboard is given back before.
+    // Runs finishGlobalHide() while the content fades out; the panel keeps the keyboard meanwhile.
     TimerHandle m_globalHideWork;
 
     ClipboardManager *m_clipboard = nullptr;

@@ -773,9 +773,6 @@ bool DockMonitor::matchHotkey(int keyCode, quint32 flags, bool autorepeat, quint
             m_callbackShortcutState.matchKeyDown(keyCode, flags & keyModifierMask, autorepeat, timestamp);
     }
     if (decision.route != HotkeyRoute::none) {
-        // The keys typed right after the hotkey belong to the surface it opens (or, closing one,
-        // to the window that gets the keyboard back).
-        m_platform.globalInput->expectHolder();
         const QString route = QLatin1String(hotkeyRouteName(decision.route));
         m_eventLog.log(QStringLiteral("hotkey_") + route, QStringLiteral("keyCode=%1").arg(keyCode));
         m_scheduler.post([self = QPointer<DockMonitor>(this), route] {

@@ -81,8 +81,6 @@ public:
     virtual void enableTap() = 0;
 
     void setKeyDownFilter(KeyDownFilter filter) { m_keyDownFilter = std::move(filter); }
-    // Called by the filter for the key-down it consumes when that key opens or closes a surface.
-    void expectHolder() { m_holderExpected = true; }
 
     // The combinations the program wants to see. Combinations another program holds already, or
     // that the keyboard cannot type, are returned (they will not be delivered); the others are in
@@ -102,22 +100,10 @@ public:
     // also gets the keyboard focus back when something else takes it. The shortcuts' key-downs
     // still reach the key-down filter first; whatever it does not consume, and every key-up, goes to
     // the window as if typed into it. A desktop that is busy elsewhere (another program holding
-    // the keyboard, the window not yet on screen) is asked again until it agrees; keys typed
-    // meanwhile wait and reach the window, in order, once it has the keyboard. Without a tap
+    // the keyboard, the window not yet on screen) is asked again until it agrees. Without a tap
     // nothing is held. A second call moves the hold to the other window.
-    //
-    // A surface opened by a shortcut has the keys from the shortcut's press on: when the filter
-    // calls expectHolder() for the key-down it consumes, a desktop that hands keys to the focused
-    // application as they come (X11) holds the keyboard from that moment, and the keys typed before
-    // the surface calls holdKeyboard() wait for it. When the events posted meanwhile have run and
-    // nothing called holdKeyboard() or handKeyboardTo(), those keys go to the focused window.
     virtual void holdKeyboard(quint64 window) = 0;
     virtual void releaseKeyboard() = 0;
-    // Gives the keyboard back and, in the same step, puts the keyboard focus on `window` (another
-    // application's top-level window; 0 for none, which is releaseKeyboard()), so keys typed right
-    // after the user's choice reach it and not our surface as it fades out. A window that cannot
-    // take the focus (gone, not on screen) leaves it to the window manager.
-    virtual void handKeyboardTo(quint64 window) = 0;
     // The window keys go to, 0 when none is held (also while the desktop has not agreed yet).
     virtual quint64 keyboardHolder() const = 0;
 
@@ -145,18 +131,14 @@ protected:
         emit refusedShortcutsChanged();
     }
     // Asks the filter; no filter passes every key.
-    bool filterKeyDown(const GlobalKeyEvent &event)
+    bool filterKeyDown(const GlobalKeyEvent &event) const
     {
-        m_holderExpected = false;
         return m_keyDownFilter && m_keyDownFilter(event);
     }
-    // The last key-down the filter saw asked for expectHolder().
-    bool holderExpected() const { return m_holderExpected; }
 
 private:
     KeyDownFilter m_keyDownFilter;
     QList<KeyCombination> m_refused;
-    bool m_holderExpected = false;
 };
 
 } // namespace qv

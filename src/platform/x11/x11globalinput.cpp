@@ -1,22 +1,16 @@
 #include "platform/x11/x11globalinput.h"
 
 #include <QAbstractEventDispatcher>
-#include <QByteArray>
-#include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <X11/keysym.h>
-#include <algorithm>
 #include <cstdlib>
-#include <utility>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xfixes.h>
 #include <xcb/xinput.h>
-#include <xcb/xtest.h>
 
 // xkb.h names a member `explicit`, which C++ cannot parse.
 #define explicit xkb_explicit
@@ -32,9 +26,6 @@ namespace {
 constexpr int dragSampleIntervalMs = 30;
 constexpr int grabRetryIntervalMs = 50;
 constexpr int maxFocusRetakes = 32;
-constexpr qsizetype maxWaitingKeys = 256;
-constexpr int inFlightTimeoutMs = 50;
-constexpr int handOffTimeoutMs = 250;
 
 quint64 nanoseconds(xcb_timestamp_t milliseconds)
 {
@@ -85,21 +76,10 @@ struct X11GlobalInput::Connection
     }
 };
 
-X11GlobalInput::X11GlobalInput()
-    : m_grabRetry(new QTimer(this)), m_inFlightTimeout(new QTimer(this)), m_handOffTimeout(new QTimer(this))
+X11GlobalInput::X11GlobalInput() : m_grabRetry(new QTimer(this))
 {
     m_grabRetry->setInterval(grabRetryIntervalMs);
     connect(m_grabRetry, &QTimer::timeout, this, &X11GlobalInput::takeKeyboard);
-    m_handOffTimeout->setSingleShot(true);
-    m_handOffTimeout->setInterval(handOffTimeoutMs);
-    connect(m_handOffTimeout, &QTimer::timeout, this, &X11GlobalInput::finishHandOff);
-    m_inFlightTimeout->setSingleShot(true);
-    m_inFlightTimeout->setInterval(inFlightTimeoutMs);
-    // A holder that is not a window of this process never reports a delivery.
-    connect(m_inFlightTimeout, &QTimer::timeout, this, &X11GlobalInput::keyDelivered);
-    // Where this process delivers the keys sent to the holder.
-    if (QCoreApplication *app = QCoreApplication::instance())
-        app->installEventFilter(this);
 }
 
 X11GlobalInput::~X11GlobalInput()
@@ -228,159 +208,26 @@ bool X11GlobalInput::createTap()
 void X11GlobalInput::holdKeyboard(quint64 window)
 {
     if (quint32(window) != m_holder) {
-        // The grab we hold (the old holder's, or the root's since a shortcut) stays until the new
-        // holder's replaces it, so no key slips out between the two; keys wait meanwhile.
-        if (hasTap() && m_holder != 0)
-            watchHolder(false);
-        m_keyboardGrabbed = false;
+        releaseKeyboard();
         m_holder = quint32(window);
         m_focusRetakes = 0;
         if (hasTap())
             watchHolder(true);
     }
-    m_awaitingHolder = false;
-    // Called back while handing the keyboard away: the grab we still hold goes to the holder.
-    m_handingOff = false;
-    m_handOffTimeout->stop();
     takeKeyboard();
 }
 
 void X11GlobalInput::releaseKeyboard()
 {
-    handKeyboardTo(0);
-}
-
-void X11GlobalInput::handKeyboardTo(quint64 window)
-{
-    // A hand-off under way ends by itself, with the keys it keeps for the chosen window.
-    if (window == 0 && m_handingOff && m_holder == 0 && !m_awaitingHolder)
-        return;
     m_grabRetry->stop();
-    m_keyInFlight = false;
-    m_inFlightTimeout->stop();
-    const bool holding = hasTap() && (m_holder != 0 || m_awaitingHolder || m_handingOff);
-    if (holding && m_holder != 0)
+    if (hasTap() && m_holder != 0) {
+        if (m_keyboardGrabbed)
+            xcb_ungrab_keyboard(m_connection->xcb, XCB_CURRENT_TIME);
         watchHolder(false);
-    m_holder = 0;
-    m_keyboardGrabbed = false;
-    m_awaitingHolder = false;
-    if (!holding || window == 0) {
-        m_handingOff = true;
-        m_waitingKeys.clear();
-        finishHandOff();
-        return;
-    }
-    // The focus moves while we still hold the keyboard: every key from here on finds the chosen
-    // window focused, never our fading surface, or comes to us and is typed again.
-    xcb_set_input_focus(m_connection->xcb, XCB_INPUT_FOCUS_PARENT, xcb_window_t(window), XCB_CURRENT_TIME);
-    m_handingOff = true;
-    takeUnreadKeys();
-    // A key down now would come up in the other window: pressed again there, the server would take
-    // it for the held key repeating and drop it. The keyboard goes once such keys are up.
-    if (waitingKeyDown())
-        m_handOffTimeout->start();
-    else
-        finishHandOff();
-    xcb_flush(m_connection->xcb);
-}
-
-bool X11GlobalInput::waitingKeyDown() const
-{
-    for (qsizetype i = 0; i < m_waitingKeys.size(); ++i) {
-        const auto *press = reinterpret_cast<const xcb_key_press_event_t *>(m_waitingKeys.at(i).constData());
-        if ((press->response_type & ~0x80) != XCB_KEY_PRESS || m_modifierKeys.contains(press->detail))
-            continue;
-        const bool released = std::any_of(
-            m_waitingKeys.cbegin() + i + 1, m_waitingKeys.cend(), [press](const QByteArray &later) {
-                const auto *event = reinterpret_cast<const xcb_key_release_event_t *>(later.constData());
-                return (event->response_type & ~0x80) == XCB_KEY_RELEASE && event->detail == press->detail;
-            });
-        if (!released)
-            return true;
-    }
-    return false;
-}
-
-void X11GlobalInput::finishHandOff()
-{
-    m_handOffTimeout->stop();
-    if (!std::exchange(m_handingOff, false))
-        return;
-    if (hasTap()) {
-        xcb_ungrab_keyboard(m_connection->xcb, XCB_CURRENT_TIME);
-        if (!m_waitingKeys.isEmpty() || m_connection->rawKeys) {
-            takeUnreadKeys();
-            retypeWaitingKeys();
-        }
         xcb_flush(m_connection->xcb);
     }
-    m_waitingKeys.clear();
-}
-
-void X11GlobalInput::takeUnreadKeys()
-{
-    xcb_connection_t *x = m_connection->xcb;
-    // Once this is answered, every key the server gave us before the grab ended is in xcb's queue.
-    std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
-    while (xcb_generic_event_t *event = xcb_poll_for_queued_event(x)) {
-        const int type = event->response_type & ~0x80;
-        if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
-            if (type == XCB_KEY_RELEASE)
-                reportKeyUp(reinterpret_cast<const xcb_key_release_event_t *>(event)->detail);
-            if (m_waitingKeys.size() < maxWaitingKeys)
-                m_waitingKeys.append(QByteArray(reinterpret_cast<const char *>(event),
-                                                qsizetype(sizeof(xcb_key_press_event_t))));
-        } else {
-            handleEvent(event);
-        }
-        std::free(event);
-    }
-}
-
-void X11GlobalInput::retypeWaitingKeys()
-{
-    for (const QByteArray &key : std::as_const(m_waitingKeys)) {
-        const auto *event = reinterpret_cast<const xcb_key_press_event_t *>(key.constData());
-        // A release alone belongs to a press the holder had.
-        if ((event->response_type & ~0x80) == XCB_KEY_PRESS && !m_modifierKeys.contains(event->detail))
-            retype(event->detail);
-    }
-}
-
-void X11GlobalInput::retype(quint8 code)
-{
-    xcb_connection_t *x = m_connection->xcb;
-    xcb_test_fake_input(x, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
-    xcb_test_fake_input(x, XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
-}
-
-void X11GlobalInput::keepKeyboardFrom(quint32 time)
-{
-    xcb_connection_t *x = m_connection->xcb;
-    // Our own passive grab is active while the key is down, so the server hands it over to this
-    // grab; at the key's press time, a release that came meanwhile does not stand in the way.
-    xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
-        x, xcb_grab_keyboard(x, 0, m_connection->root, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-        nullptr);
-    const bool granted = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    std::free(reply);
-    if (!granted)
-        return;
-    m_awaitingHolder = true;
-    // Posted after whatever the filter posted, so the surface it opens has claimed the keyboard by then.
-    QMetaObject::invokeMethod(this, &X11GlobalInput::dropUnclaimedKeyboard, Qt::QueuedConnection);
-}
-
-void X11GlobalInput::dropUnclaimedKeyboard()
-{
-    if (!m_awaitingHolder || m_holder != 0 || !hasTap())
-        return;
-    // Nothing opened: the keys typed meanwhile go where they were going.
-    xcb_connection_t *x = m_connection->xcb;
-    xcb_get_input_focus_reply_t *focus = xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr);
-    const xcb_window_t window = focus ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
-    std::free(focus);
-    handKeyboardTo(window > XCB_INPUT_FOCUS_POINTER_ROOT ? window : 0);
+    m_holder = 0;
+    m_keyboardGrabbed = false;
 }
 
 void X11GlobalInput::watchHolder(bool watch)
@@ -407,8 +254,6 @@ void X11GlobalInput::takeKeyboard()
         m_keyboardGrabbed = true;
         m_grabRetry->stop();
         xcb_set_input_focus(x, XCB_INPUT_FOCUS_PARENT, m_holder, XCB_CURRENT_TIME);
-        // Typed since the shortcut, before the holder could take them.
-        sendWaitingKeys();
         xcb_flush(x);
         return;
     }
@@ -451,51 +296,6 @@ void X11GlobalInput::handleHolderEvent(const void *raw)
     }
 }
 
-void X11GlobalInput::deliverKey(const void *raw)
-{
-    if (m_waitingKeys.size() < maxWaitingKeys)
-        m_waitingKeys.append(
-            QByteArray(static_cast<const char *>(raw), qsizetype(sizeof(xcb_key_press_event_t))));
-    sendWaitingKeys();
-}
-
-void X11GlobalInput::sendWaitingKeys()
-{
-    while (m_holder != 0 && m_keyboardGrabbed && !m_keyInFlight && !m_waitingKeys.isEmpty()) {
-        const QByteArray key = m_waitingKeys.takeFirst();
-        const auto *event = reinterpret_cast<const xcb_key_press_event_t *>(key.constData());
-        forwardKey(event);
-        if ((event->response_type & ~0x80) == XCB_KEY_PRESS) {
-            m_keyInFlight = true;
-            m_inFlightKey = event->detail;
-            m_inFlightTime = event->time;
-            m_inFlightTimeout->start();
-        }
-    }
-}
-
-void X11GlobalInput::keyDelivered()
-{
-    m_keyInFlight = false;
-    m_inFlightTimeout->stop();
-    sendWaitingKeys();
-    if (hasTap())
-        xcb_flush(m_connection->xcb);
-}
-
-bool X11GlobalInput::eventFilter(QObject *watched, QEvent *event)
-{
-    if (m_keyInFlight && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
-        const auto *key = static_cast<const QKeyEvent *>(event);
-        if (key->nativeScanCode() == m_inFlightKey && key->timestamp() == m_inFlightTime) {
-            // Sent on once this delivery, and whatever the key makes the holder do, is over.
-            m_inFlightKey = 0;
-            QMetaObject::invokeMethod(this, &X11GlobalInput::keyDelivered, Qt::QueuedConnection);
-        }
-    }
-    return GlobalInput::eventFilter(watched, event);
-}
-
 void X11GlobalInput::forwardKey(const void *raw)
 {
     // Press and release share one layout.
@@ -528,7 +328,6 @@ void X11GlobalInput::reloadKeymap()
         xcb_key_symbols_free(c.keysyms);
     c.keysyms = xcb_key_symbols_alloc(c.xcb);
     c.altMask = c.superMask = c.numLockMask = c.scrollLockMask = 0;
-    m_modifierKeys.clear();
     xcb_get_modifier_mapping_reply_t *mapping =
         xcb_get_modifier_mapping_reply(c.xcb, xcb_get_modifier_mapping(c.xcb), nullptr);
     if (!mapping)
@@ -540,7 +339,6 @@ void X11GlobalInput::reloadKeymap()
             const xcb_keycode_t code = codes[modifier * perModifier + i];
             if (code == 0)
                 continue;
-            m_modifierKeys.append(code);
             for (int column = 0; column < 4; ++column) {
                 const xcb_keysym_t sym = xcb_key_symbols_get_keysym(c.keysyms, code, column);
                 const quint16 mask = quint16(1u << modifier);
@@ -669,10 +467,6 @@ void X11GlobalInput::dropConnection()
     m_grabbedKeys.clear();
     // The server ends our grab with the connection; the next tap takes it again.
     m_keyboardGrabbed = false;
-    m_awaitingHolder = false;
-    m_handingOff = false;
-    m_handOffTimeout->stop();
-    m_waitingKeys.clear();
     m_grabRetry->stop();
     // This may run inside the notifier's own signal: the connection goes once the loop is back.
     Connection *dead = m_connection.release();
@@ -725,25 +519,19 @@ void X11GlobalInput::handleKeyPress(const void *raw)
     const bool autorepeat = m_connection->rawKeys && presses > 0;
     ++presses;
     const quint32 flags = flagsFromState(press->state) & keyModifierMask;
-    if (m_handingOff) {
-        deliverKey(press);
-        return;
-    }
-    if (m_holder != 0 || m_awaitingHolder) {
+    if (m_holder != 0) {
         // Every key comes here while the keyboard is held: a shortcut's goes to the filter, the
         // rest to the holder.
         const bool shortcut =
             mapped != m_grabbedKeys.constEnd() && m_wanted.contains(KeyCombination{*mapped, flags});
         if (!shortcut || !filterKeyDown(GlobalKeyEvent{*mapped, flags, autorepeat, nanoseconds(press->time)}))
-            deliverKey(press);
+            forwardKey(press);
         return;
     }
     // The server has already taken the key, without waiting for us: the filter still decides
     // what fires, but its answer cannot give the key back to the focused window.
-    if (mapped != m_grabbedKeys.constEnd() &&
-        filterKeyDown(GlobalKeyEvent{*mapped, flags, autorepeat, nanoseconds(press->time)}) &&
-        holderExpected())
-        keepKeyboardFrom(press->time);
+    if (mapped != m_grabbedKeys.constEnd())
+        filterKeyDown(GlobalKeyEvent{*mapped, flags, autorepeat, nanoseconds(press->time)});
 }
 
 void X11GlobalInput::handleKeyRelease(const void *raw)
@@ -752,10 +540,8 @@ void X11GlobalInput::handleKeyRelease(const void *raw)
     // release of a grabbed key comes to us as this core event; the raw one covers keys whose
     // release went elsewhere. Whichever comes first reports it.
     reportKeyUp(static_cast<const xcb_key_release_event_t *>(raw)->detail);
-    if (m_holder != 0 || m_awaitingHolder || m_handingOff)
-        deliverKey(raw);
-    if (m_handingOff && !waitingKeyDown())
-        finishHandOff();
+    if (m_holder != 0)
+        forwardKey(raw);
 }
 
 void X11GlobalInput::reportKeyUp(quint8 code)

@@ -18,8 +18,7 @@ namespace qv {
 // server takes the key and goes on at once, so the desktop's keyboard never waits for this process,
 // however busy or stopped it is. The price is that a grabbed key cannot be handed back: every
 // delivered key-down is consumed whatever the filter answers, and keys typed while a grabbed key is
-// held down (the grab is active until its release) come to us and go nowhere, unless the key opens
-// a surface (see holding the keyboard below). The caller therefore
+// held down (the grab is active until its release) come to us and go nowhere. The caller therefore
 // asks only for the combinations it would consume right now (none while a shortcut is being
 // recorded), and a held shortcut's repeats are swallowed rather than typed. Option is Alt and
 // Command is Super. A stored key code names a key's place, so it is grabbed on the X key code at
@@ -47,17 +46,6 @@ namespace qv {
 // until it holds; a window that is unmapped loses the grab and takes it again at its next map.
 // When another window takes the input focus while the keyboard is held, the focus is set back on
 // the holder (at most 32 times per hold, so a desktop that insists cannot make us loop).
-// A consumed shortcut's passive grab lasts only while its key is down: the moment the filter
-// consumes one that expects a holder, an active grab on the root window (asynchronous too) keeps
-// the keyboard, and every key until the holder has its grab waits here (at most 256 events) and is
-// then sent on to it. The grab is taken when this process reads the shortcut's press: a key typed
-// before that (our main thread busy for longer than the gap between two keys) still goes to the
-// focused window. Keys go to the holder one press at a time: the next waits until this process has
-// delivered the last (or 50 ms), so a key that makes the holder give the keyboard away (Return, Esc)
-// is acted on before the keys typed after it are sent anywhere. Handing the keyboard away moves
-// the focus first and ends our grab once no waiting key is down (at most 250 ms later); the keys
-// that came to us meanwhile are then typed again through XTEST into the window that has the focus,
-// in the order typed. Modifiers are not, as they are still held or were let go on the real keyboard.
 //
 // The tap is the connection: without an X display createTap() fails; a connection that breaks
 // drops the tap (hasTap() false) so that the next createTap() opens a new one. Missing XKB or
@@ -78,7 +66,6 @@ public:
     bool isDraggingData() const override { return m_dragging; }
     void holdKeyboard(quint64 window) override;
     void releaseKeyboard() override;
-    void handKeyboardTo(quint64 window) override;
     quint64 keyboardHolder() const override { return m_keyboardGrabbed ? m_holder : 0; }
 
 private:
@@ -104,25 +91,6 @@ private:
     void handleHolderEvent(const void *event);
     // Sends a key event that came to us on to the holder.
     void forwardKey(const void *event);
-    // A key event while the keyboard is held: to the holder once it has its grab, else kept for it.
-    void deliverKey(const void *event);
-    // Keeps the keyboard past the release of the shortcut pressed at `time`, for the holder to come.
-    void keepKeyboardFrom(quint32 time);
-    void dropUnclaimedKeyboard();
-    // Sends the waiting keys on to the holder, up to and including the next press.
-    void sendWaitingKeys();
-    // The press in flight has been delivered (or given up on): the next may go.
-    void keyDelivered();
-    // Keys the server sent us before our grab ended and we have not read yet join the waiting ones.
-    void takeUnreadKeys();
-    // The waiting keys, typed again into whatever has the focus now.
-    void retypeWaitingKeys();
-    void retype(quint8 code);
-    // A waiting key is down: pressed and not released since.
-    bool waitingKeyDown() const;
-    // Ends our grab and types the waiting keys again into the window that has the focus now.
-    void finishHandOff();
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
     std::unique_ptr<Connection> m_connection;
     QList<KeyCombination> m_wanted;
@@ -138,22 +106,8 @@ private:
     // The window that holds the keyboard, 0 when none; whether the server granted the grab.
     quint32 m_holder = 0;
     bool m_keyboardGrabbed = false;
-    // A consumed shortcut holds the keyboard on the root window until a holder claims it.
-    bool m_awaitingHolder = false;
-    // Key events (press or release, as the server sent them) held back until the holder has its grab.
-    QList<QByteArray> m_waitingKeys;
-    // A press sent to the holder that this process has not delivered yet: its key and time.
-    bool m_keyInFlight = false;
-    quint8 m_inFlightKey = 0;
-    quint32 m_inFlightTime = 0;
-    // Handing the keyboard away: the focus has moved, our grab lasts until the keys down are up.
-    bool m_handingOff = false;
-    // The X key codes of the modifier keys in the map in force.
-    QList<quint8> m_modifierKeys;
     int m_focusRetakes = 0;
     QTimer *m_grabRetry = nullptr; // child
-    QTimer *m_inFlightTimeout = nullptr; // child
-    QTimer *m_handOffTimeout = nullptr;  // child
 };
 
 } // namespace qv

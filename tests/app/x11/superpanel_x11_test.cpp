@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
-
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -476,64 +473,6 @@ TEST_F(SuperPanelX11Test, KeysTypedAfterASnapOrANewWindowReachNoOtherWindow)
     EXPECT_EQ(received(second), QByteArray());
 }
 
-// Letters typed right after Alt+Tab reached the window behind: the hotkey's grab ended with the
-// release of Tab, and the panel took the keyboard only once it was on screen, 20 to 90 ms later.
-TEST_F(SuperPanelX11Test, LettersTypedRightAfterTheHotkeyGoToThePanelNeverToTheWindowBehind)
-{
-    ASSERT_TRUE(connection.isValid());
-    const QString behind = folder.filePath(QStringLiteral("behind"));
-    const qint64 recorder =
-        startRecorder(QStringLiteral("rec-behind"), behind, QStringLiteral("60x12+500+200"));
-    ASSERT_NE(recorder, 0);
-
-    for (int round = 0; round < 20; ++round) {
-        SCOPED_TRACE(round);
-        // No pause but xdotool's own between the keys.
-        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key alt+Tab type ab1")));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 3000));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return searchText() == "ab1"; }, 3000))
-            << "the panel got them all, in order: " << searchText().toStdString();
-        ASSERT_TRUE(closePanelWithEscape());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == recorder; }, 3000));
-    }
-    QTest::qWait(200);
-    EXPECT_EQ(received(behind), QByteArray());
-}
-
-// The panel kept the keyboard through its 0.1 s fade-out: the first letters typed right after
-// Return or Esc went nowhere.
-TEST_F(SuperPanelX11Test, LettersTypedRightAfterReturnOrEscapeReachTheChosenOrThePreviousWindowWhole)
-{
-    ASSERT_TRUE(connection.isValid());
-    const QString one = folder.filePath(QStringLiteral("one"));
-    const QString two = folder.filePath(QStringLiteral("two"));
-    ASSERT_NE(startRecorder(QStringLiteral("rec-one"), one, QStringLiteral("60x12+100+100")), 0);
-    ASSERT_NE(startRecorder(QStringLiteral("rec-two"), two, QStringLiteral("60x12+600+400")), 0);
-
-    const auto choose = [&](const QString &title, const QString &letters) {
-        ASSERT_TRUE(openPanel());
-        ASSERT_TRUE(typeText(title));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles() == QStringList{title}; }, 3000))
-            << shownTitles().join(", ").toStdString();
-        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key Return type ") + letters));
-    };
-    const auto escape = [&](const QString &letters) {
-        ASSERT_TRUE(openPanel());
-        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key Escape type ") + letters));
-    };
-
-    ASSERT_NO_FATAL_FAILURE(choose(QStringLiteral("rec-one"), QStringLiteral("qwerty")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return received(one) == "qwerty"; }, 3000)) << received(one).data();
-    ASSERT_NO_FATAL_FAILURE(escape(QStringLiteral("asdf")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return received(one) == "qwertyasdf"; }, 3000)) << received(one).data();
-    ASSERT_NO_FATAL_FAILURE(choose(QStringLiteral("rec-two"), QStringLiteral("zxcv")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return received(two) == "zxcv"; }, 3000)) << received(two).data();
-    ASSERT_NO_FATAL_FAILURE(escape(QStringLiteral("uiop")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return received(two) == "zxcvuiop"; }, 3000)) << received(two).data();
-    QTest::qWait(200);
-    EXPECT_EQ(received(one), "qwertyasdf");
-}
-
 // Ctrl+W once took a card away while its window stayed: a close is only a request, which the
 // application may refuse or answer with a question.
 TEST_F(SuperPanelX11Test, CtrlWKeepsTheCardOfAWindowThatRefusesToClose)
@@ -705,67 +644,5 @@ TEST_F(SuperPanelX11Test, UnderPicomNothingBehindThePanelShowsThroughAndAGallery
         EXPECT_LE((seen[0].*channel)() - (seen[1].*channel)(), 13)
             << seen[0].name().toStdString() << " over white, " << seen[1].name().toStdString()
             << " over black";
-    clients.kill(picom);
-}
-
-// Under picom, closing the panel now and then showed the whole screen black for a frame: the panel
-// unmapped before the window manager's frame around it had taken its opacity of 0, and the
-// compositor drew the empty frame.
-TEST_F(SuperPanelX11Test, UnderPicomClosingThePanelNeverShowsABlackScreen)
-{
-    ASSERT_TRUE(connection.isValid());
-    if (QStandardPaths::findExecutable(QStringLiteral("picom")).isEmpty())
-        GTEST_SKIP()
-            << "picom is not installed (scripts/install-deps.sh installs it): no compositor to test under";
-    addItemServices();
-    KeyPanel &panel = *controller->globalOverlayWindow();
-    const qint64 picom =
-        clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender"});
-    ASSERT_TRUE(picom != 0 && QTest::qWaitFor([&] { return panel.isTranslucent(); }, 5000));
-    const qint64 behind =
-        clients.start(QStringLiteral("xterm"), {"-bg", "white", "-fg", "white", "-cr", "white", "-geometry",
-                                                "250x80+0+0", "-e", "sleep 600"});
-    ASSERT_TRUE(behind != 0 && QTest::qWaitFor([&] { return pidOf(activeWindow()) == behind; }, 10000));
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    xcb_connection_t *c = connection.xcb();
-    // Whether a row of the screen, as the compositor drew it, is black nearly all along.
-    const auto blackRow = [&](int y) {
-        xcb_get_image_reply_t *image =
-            xcb_get_image_reply(c,
-                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, connection.root(), 0, int16_t(y),
-                                              uint16_t(screen.width()), 1, ~0u),
-                                nullptr);
-        if (!image)
-            return false;
-        const int length = xcb_get_image_data_length(image) / 4;
-        const uint8_t *pixels = xcb_get_image_data(image);
-        int black = 0;
-        for (int i = 0; i < length; ++i)
-            black += std::max({pixels[4 * i], pixels[4 * i + 1], pixels[4 * i + 2]}) <= 4 ? 1 : 0;
-        std::free(image);
-        return length > 0 && black * 10 >= length * 9;
-    };
-
-    int blackFrames = 0;
-    for (int round = 0; round < 24; ++round) {
-        SCOPED_TRACE(round);
-        ASSERT_TRUE(openPanel());
-        QTest::qWait(150); // the compositor draws the panel
-        ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
-        // Every frame the compositor draws from the close until well after the panel has gone.
-        QElapsedTimer since;
-        since.start();
-        qint64 goneAt = -1;
-        while (since.elapsed() < 3000 && (goneAt < 0 || since.elapsed() - goneAt < 300)) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-            if (blackRow(screen.height() / 3) && blackRow(2 * screen.height() / 3))
-                ++blackFrames;
-            if (goneAt < 0 && !panel.isVisible())
-                goneAt = since.elapsed();
-        }
-        ASSERT_GE(goneAt, 0) << "the panel never closed";
-    }
-    EXPECT_EQ(blackFrames, 0);
-    clients.kill(behind);
     clients.kill(picom);
 }
