@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include "platform/windowlist.h"
+
 namespace qv {
 
 // The pieces of the window snapshot caches that need no engine: capture sizes, the blank test, and
@@ -40,6 +42,9 @@ QString snapshotCacheKey(const QString &bundleIdentifier, const QString &title, 
 QString sha256Hex(const QByteArray &data);
 // The file name of a key: its digest followed by ".png".
 QString snapshotFileName(const QString &key);
+// The file name of one window's picture: its key with the window's number and owner added, as the
+// window system reuses the numbers of closed windows (a new program gets a new process).
+QString snapshotWindowFileName(const WindowInfo &window);
 
 // Pixel size to capture a window of this frame size at: width 320-640, height from the window's
 // aspect (clamped to 0.2-5) within 120-900.
