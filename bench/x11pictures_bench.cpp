@@ -144,6 +144,14 @@ struct Surfaces
         view.show();
         QApplication::processEvents();
     }
+    // Scans and warm-ups still running use the backend from other threads: they end first.
+    ~Surfaces()
+    {
+        const bool ended =
+            QTest::qWaitFor([this] { return !engine.isFetchPending() && !engine.isWarmingSnapshots(); }, timeoutMs);
+        if (!ended)
+            std::fprintf(stderr, "x11pictures_bench: a scan did not end\n");
+    }
 
     SuperPanelActions actions()
     {
@@ -190,12 +198,17 @@ std::optional<double> openSuperPanel(Surfaces &surfaces, int expected)
     QElapsedTimer clock;
     clock.start();
     surfaces.engine.fetchAllWindows();
+    double listedAt = -1;
     const bool complete = QTest::qWaitFor(
         [&] {
             const auto [inView, pictured] = surfaces.cardsInView();
+            if (listedAt < 0 && surfaces.engine.windows().size() >= expected)
+                listedAt = double(clock.nsecsElapsed()) / 1e6;
             return surfaces.engine.windows().size() >= expected && inView > 0 && pictured == inView;
         },
         timeoutMs);
+    if (qEnvironmentVariableIsSet("QV_BENCH_DETAIL"))
+        std::fprintf(stderr, "listed after %.0f ms, %d cards in view\n", listedAt, surfaces.cardsInView().first);
     const double elapsed = double(clock.nsecsElapsed()) / 1e6;
     surfaces.presented = false;
     surfaces.state.presentationChanged(false);

@@ -604,6 +604,19 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
     const auto groups = groupByPid(apps);
     const QString targetBundle = resolveTargetBundle(targetApp, apps);
 
+    // The application's windows on screen are readied for capture now, so their wait runs while
+    // accessibility is asked and the list is filtered.
+    {
+        QList<WindowInfo> likely;
+        for (const WindowInfo &window : std::as_const(content)) {
+            const bool owned = (!targetBundle.isEmpty() && window.ownerBundleIdentifier == targetBundle) ||
+                               namesMatch(trimmedText(window.ownerName), targetApp);
+            if (owned && window.layer == 0 && !isOwnWindow(window))
+                likely.append(window);
+        }
+        prepareCaptures(likely);
+    }
+
     QList<AXProbeTarget> probes;
     for (const auto &app : apps) {
         if (app.isRegular)
@@ -773,6 +786,8 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
     QSet<quint32> recapture;
     QSet<quint32> upToDate;
 
+    prepareLikelyFirstCards(content, history);
+
     double lastYield = m_scheduler.now();
     for (int i = 0; i < content.size(); ++i) {
         if (cancel.isCancelled() || !isCurrent(requestID))
@@ -871,6 +886,32 @@ void WindowEngine::requestSnapshots(const QList<qint64> &windowIds)
     Script task = warmTask(m_currentRequestID, wanted, recapture);
     task.start(m_scheduler);
     m_inViewWarmTasks.push_back(std::move(task));
+}
+
+void WindowEngine::prepareLikelyFirstCards(const QList<WindowInfo> &content, const AppUsageHistory &history)
+{
+    // The cards the grid will show first, guessed from what the list says without the work of the
+    // scan (icons, exclusions), so their windows settle while the scan goes on.
+    QList<AppWindowModel> likely;
+    for (int i = 0; i < content.size(); ++i) {
+        const WindowInfo &window = content.at(i);
+        if (isOwnWindow(window) || window.layer != 0 || !window.isOnScreen ||
+            window.frame.width() < minimumWindowSide || window.frame.height() < minimumWindowSide)
+            continue;
+        AppWindowModel model;
+        model.id = window.windowId;
+        model.bundleIdentifier = window.ownerBundleIdentifier;
+        model.sortIndex = i;
+        likely.append(model);
+    }
+    sortAllWindows(likely, history);
+    QList<WindowInfo> first;
+    for (const AppWindowModel &model : std::as_const(likely)) {
+        if (first.size() >= SnapshotLimits::warmUpCount)
+            break;
+        first.append(content.at(model.sortIndex));
+    }
+    prepareCaptures(first);
 }
 
 void WindowEngine::prepareCaptures(const QList<WindowInfo> &windows)

@@ -310,6 +310,7 @@ private:
     void retireInViewWarmUps();
     // Readies the on-screen ones among the windows for capture together.
     void prepareCaptures(const QList<WindowInfo> &windows);
+    void prepareLikelyFirstCards(const QList<WindowInfo> &content, const AppUsageHistory &history);
     // Drops everything kept for windows that closed.
     void forgetWindows(const QList<quint32> &windowIds);
     // Whether the window closed after `epoch` (while a read of it was on its way).
