@@ -12,7 +12,8 @@
 namespace qv {
 
 // The pieces of the window snapshot caches that need no engine: capture sizes, the blank test, and
-// the disk cache of PNG files (one per application and window title) in "QuorvantisSnapshotCache".
+// the disk cache of PNG files (one per window of a program, named by its application and title) in
+// "QuorvantisSnapshotCache".
 namespace SnapshotLimits {
 inline constexpr int memorySoftLimit = 60;  // snapshots kept above this start a trim
 inline constexpr int memoryTrimTarget = 45; // unlisted snapshots are dropped down to this
