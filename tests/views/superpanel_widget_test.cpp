@@ -409,11 +409,9 @@ TEST_F(SuperPanelWidget, TheGridReportsTheCardsInViewAsTheyChange)
     EXPECT_EQ(inView.size(), reports) << "an unchanged view is not reported again";
 
     // A search that leaves one card far down the list.
-    type(QStringLiteral("— 187"));
+    type(QStringLiteral("187"));
     EXPECT_EQ(inView.last(), QList<qint64>{windows.itemAt(186).id});
 
-    key(Qt::Key_Backspace);
-    key(Qt::Key_Backspace);
     key(Qt::Key_Backspace);
     key(Qt::Key_Backspace);
     key(Qt::Key_Backspace);
