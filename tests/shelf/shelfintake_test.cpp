@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 
 #include <limits>
-#include <ranges>
+#include <iterator>
 
 #include "core/diagnostics/diagevents.h"
 #include "shelf/filecopy.h"
@@ -290,8 +290,8 @@ TEST_F(ShelfIntakeTest, CopiesKeepTheirPermissionsAndStayWritableByTheirOwner)
         if (row.name != u"tree")
             makeFile(row.name, "content");
     }
-    for (const auto &row : std::views::reverse(rows)) // the folder is closed last
-        ASSERT_EQ(::chmod(QFile::encodeName(outsidePath(row.name)).constData(), row.mode), 0) << qPrintable(row.name);
+    for (auto row = std::rbegin(rows); row != std::rend(rows); ++row) // the folder is closed last
+        ASSERT_EQ(::chmod(QFile::encodeName(outsidePath(row->name)).constData(), row->mode), 0) << qPrintable(row->name);
     const auto reopen = qScopeGuard([this] { ::chmod(QFile::encodeName(outsidePath(u"tree"_qs)).constData(), 0700); });
     for (const auto &row : rows) {
         if (!row.name.contains(u'/'))

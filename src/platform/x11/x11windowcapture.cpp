@@ -366,7 +366,7 @@ void X11WindowCapture::prepareWindows(const QList<quint32> &windowIds)
     for (const auto &[frame, cookie] : std::as_const(requests)) {
         std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(c, cookie));
         if (error) {
-            m_frames.removeIf([frame](const auto &entry) { return entry.value() == frame; });
+            m_frames.removeIf([refused = frame](const auto &entry) { return entry.value() == refused; });
             continue;
         }
         m_redirected.insert(frame, Redirect{now, now});
