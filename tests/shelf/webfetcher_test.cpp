@@ -172,7 +172,7 @@ public:
     {
         ++jobs;
         m_queue->async([job = std::move(job), this] {
-            offMainThread = offMainThread && QThread::currentThread() != qApp->thread();
+            offMainThread = offMainThread && QThread::currentThread() != QCoreApplication::instance()->thread();
             job();
         });
     }
