@@ -27,6 +27,17 @@ QFont monospaced(QFont font)
     return font;
 }
 
+QString darkScrollBarStyle()
+{
+    return QStringLiteral(
+        "QScrollBar { background: transparent; margin: 2px; }"
+        "QScrollBar:vertical { width: 8px; } QScrollBar:horizontal { height: 8px; }"
+        "QScrollBar::handle { background: rgba(255, 255, 255, 60); border-radius: 2px; }"
+        "QScrollBar::handle:vertical { min-height: 30px; } QScrollBar::handle:horizontal { min-width: 30px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }");
+}
+
 void paintShadow(QPainter &painter, const QRectF &frame, double cornerRadius, double opacity, double radius,
                  double dy)
 {

@@ -60,6 +60,8 @@ inline QColor ultraThinMaterial(bool translucent)
 QFont systemFont(double pointSize, QFont::Weight weight = QFont::Normal);
 // `font` in the system's monospaced face, its size and weight kept.
 QFont monospaced(QFont font);
+// Style sheet rules for thin, translucent scroll bars over a dark view (the platform's own are light).
+QString darkScrollBarStyle();
 
 // A soft black shadow of a rounded `frame` at `opacity`, spread over `radius` and dropped by `dy`.
 void paintShadow(QPainter &painter, const QRectF &frame, double cornerRadius, double opacity, double radius,

@@ -104,7 +104,8 @@ EdgePreviewLayer::EdgePreviewLayer(EdgePopupState &state, FileIconService &icons
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_text->setFont(Theme::monospaced(Theme::systemFont(13)));
     m_text->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; color: white; "
-                                         "selection-background-color: rgba(255, 255, 255, 60); }"));
+                                         "selection-background-color: rgba(255, 255, 255, 60); }") +
+                          Theme::darkScrollBarStyle());
     m_text->document()->setDocumentMargin(16);
     stack->addWidget(m_text, 1);
     m_fileView = new UniversalQuickLookView(QUrl(), m_icons, m_queue, m_scheduler, m_panel);

@@ -357,7 +357,8 @@ void UniversalQuickLookView::present(const Probe &probe)
         edit->setFrameShape(QFrame::NoFrame);
         edit->setStyleSheet(
             QStringLiteral("QPlainTextEdit { background: rgba(0, 0, 0, 77); color: rgba(255, 255, "
-                           "255, 230); selection-background-color: rgba(255, 255, 255, 60); }"));
+                           "255, 230); selection-background-color: rgba(255, 255, 255, 60); }") +
+            Theme::darkScrollBarStyle());
         edit->setFont(Theme::monospaced(edit->font()));
         edit->setPlainText(ItemRules::displayText(
             probe.truncated ? probe.text + QStringLiteral("\n…") : probe.text, ItemRules::previewText));

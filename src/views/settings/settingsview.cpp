@@ -278,12 +278,8 @@ QScrollArea *glassScrollArea(QWidget *parent)
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     new OverlayScrollBar(scroll);
     scroll->viewport()->setAutoFillBackground(false);
-    scroll->setStyleSheet(QStringLiteral(
-        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
-        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
-        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 2px; min-height: 30px; }"
-        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
-        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
+    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }") +
+                          Theme::darkScrollBarStyle());
     return scroll;
 }
 
