@@ -14,11 +14,21 @@
 
 #include "platform/x11/x11session.h"
 
-// xdotool with `line` split at its spaces; whether it succeeded. Keys and pointer moves go through
-// XTEST, the path a real keyboard's and mouse's take, grabs included.
+// xdotool with `line` split at its spaces; whether it succeeded within 20 s. Keys and pointer moves
+// go through XTEST, the path a real keyboard's and mouse's take, grabs included. Its --sync waits
+// have no end of their own (an activation the window manager refuses, a move to where the window
+// already is): one that outlasts the bound is ended and fails the step instead of the whole run.
 inline bool xdotool(const QString &line)
 {
-    return QProcess::execute(QStringLiteral("xdotool"), line.split(u' ', Qt::SkipEmptyParts)) == 0;
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::ForwardedChannels);
+    tool.start(QStringLiteral("xdotool"), line.split(u' ', Qt::SkipEmptyParts));
+    if (!tool.waitForFinished(20000)) {
+        tool.kill();
+        tool.waitForFinished(2000);
+        return false;
+    }
+    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
 }
 
 // Real client programs nobody here wrote (xterm, xeyes, xclock), started for a test and ended by
@@ -153,9 +163,21 @@ public:
         return size;
     }
 
-    // The outer frame as the X server has it: the client's absolute area (xwininfo) grown by the
-    // window manager's _NET_FRAME_EXTENTS (xprop).
-    static QRect frame(quint32 window)
+    // Moves the first window named `name` to (x, y) and waits until it is there; whether it did. Not
+    // with windowmove's --sync, which waits for ever when the window manager placed it there already.
+    static bool moveNamedWindow(const QString &name, int x, int y)
+    {
+        if (!xdotool(QStringLiteral("search --sync --name %1 windowmove %2 %3").arg(name).arg(x).arg(y)))
+            return false;
+        const quint32 window =
+            output(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), name})
+                .section(u'\n', 0, 0)
+                .toUInt();
+        return window && QTest::qWaitFor([&] { return clientArea(window).topLeft() == QPoint(x, y); }, 5000);
+    }
+
+    // The client's absolute area as the X server has it (xwininfo).
+    static QRect clientArea(quint32 window)
     {
         const QString info =
             output(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
@@ -163,9 +185,15 @@ public:
             const auto match = QRegularExpression(label + QStringLiteral(":\\s+(-?\\d+)")).match(info);
             return match.hasMatch() ? match.captured(1).toInt() : -1;
         };
-        QRect client(number(QStringLiteral("Absolute upper-left X")),
-                     number(QStringLiteral("Absolute upper-left Y")), number(QStringLiteral("Width")),
-                     number(QStringLiteral("Height")));
+        return QRect(number(QStringLiteral("Absolute upper-left X")), number(QStringLiteral("Absolute upper-left Y")),
+                     number(QStringLiteral("Width")), number(QStringLiteral("Height")));
+    }
+
+    // The outer frame as the X server has it: the client's area grown by the window manager's
+    // _NET_FRAME_EXTENTS (xprop).
+    static QRect frame(quint32 window)
+    {
+        QRect client = clientArea(window);
         const QString extents =
             output(QStringLiteral("xprop"),
                    {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_FRAME_EXTENTS")});

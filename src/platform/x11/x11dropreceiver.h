@@ -58,7 +58,9 @@ private:
     };
     class Read;
 
-    void takeDrop(xcb_client_message_event_t *event);
+    // Takes the drop `event` ends when it lands on a widget of ours that accepts drops: true when
+    // taken (read here or refused here), which Qt must then see as the drag leaving.
+    bool takeDrop(const xcb_client_message_event_t &event);
     Q_INVOKABLE void deliver();
     void sendFinished(xcb_window_t source, xcb_window_t target, bool taken);
 

@@ -98,7 +98,7 @@ protected:
     {
         settings.set(Settings::popupEdge, QStringLiteral("bottom"));
         ASSERT_NE(clients.start(QStringLiteral(QV_DRAGSOURCE), arguments), 0);
-        ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-drag-source windowmove --sync 600 300")));
+        ASSERT_TRUE(X11Clients::moveNamedWindow(QStringLiteral("qv-drag-source"), 600, 300));
         QTest::qWait(300);
     }
 

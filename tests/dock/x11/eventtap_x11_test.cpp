@@ -82,7 +82,7 @@ TEST_F(EventTapX11Test, FileDragHeldAtTheLeftScreenEdgeOpensTheShelf)
 {
     settings.set(Settings::enableModuleHotkeys, true);
     clients.start(QStringLiteral(QV_DRAGSOURCE));
-    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name qv-drag-source windowmove --sync 600 300")));
+    ASSERT_TRUE(X11Clients::moveNamedWindow(QStringLiteral("qv-drag-source"), 600, 300));
     QTest::qWait(300);
 
     // Press on the window, move far enough for Qt to start the drag, then to the left edge.
