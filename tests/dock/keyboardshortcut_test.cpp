@@ -107,8 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         StoredRow{"fractionIsTheDefault", 3.5, 1e300, {48, keyOptionFlag}},
         // Every key code a write can store reads back; one beyond is not wrapped into another key.
         StoredRow{"largestKeyCode", INT_MAX, int(keyOptionFlag), {INT_MAX, keyOptionFlag}},
-        StoredRow{"smallestKeyCodeFromTheFile", double(INT_MIN), double(keyOptionFlag), {INT_MIN, keyOptionFlag}},
-        StoredRow{"keyCodeBeyondAnIntIsTheDefault", qint64(INT_MAX) + 1, int(keyControlFlag), {48, keyControlFlag}}),
+        StoredRow{"smallestFromTheFile", double(INT_MIN), double(keyOptionFlag), {INT_MIN, keyOptionFlag}},
+        StoredRow{"beyondAnIntIsTheDefault", qint64(INT_MAX) + 1, int(keyControlFlag), {48, keyControlFlag}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(StoredShortcut, WriteStoresTheKeyCodeFirstAndMasksTheFlags)

@@ -235,7 +235,8 @@ TEST_F(SettingsX11Test, TheModuleSwitchShowsItsBlockAtOnceAndATakenCombinationIs
     const auto blockShown = [&] {
         scroll->ensureWidgetVisible(parts.last());
         for (QWidget *part : parts) {
-            if (!part->isVisible() || part->height() < part->sizeHint().height() || part->visibleRegion().isEmpty())
+            if (!part->isVisible() || part->height() < part->sizeHint().height() ||
+                part->visibleRegion().isEmpty())
                 return false;
         }
         return true;
