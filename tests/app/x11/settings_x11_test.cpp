@@ -260,12 +260,18 @@ TEST_F(SettingsX11Test, TheModuleSwitchShowsItsBlockAtOnceAndATakenCombinationIs
 
     // The grabs stand aside while a recorder listens: the switcher's Alt+Tab reaches the page and is
     // refused there, and the panel does not open.
+    // Types `keys` into a listening recorder; whether `line` came to name `holder`.
+    const auto refused = [&](QLabel &line, const char *keys, const char *holder) {
+        if (!xdotool(QStringLiteral("key ") + QLatin1String(keys)) ||
+            !QTest::qWaitFor([&] { return line.isVisible(); }, 3000))
+            return false;
+        EXPECT_EQ(line.text(), QStringLiteral("This combination already opens “%1”. Press another one.")
+                                   .arg(QString::fromUtf8(holder)));
+        return true;
+    };
     ASSERT_TRUE(press(*appearance.recordButton(Recorder::clipboard)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return appearance.recording() == Recorder::clipboard; }, 3000));
-    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return appearance.takenLine()->isVisible(); }, 3000));
-    EXPECT_EQ(appearance.takenLine()->text(),
-              "This combination already opens “Global Window Switcher”. Press another one.");
+    ASSERT_TRUE(refused(*appearance.takenLine(), "alt+Tab", "Global Window Switcher"));
     EXPECT_EQ(appearance.recording(), Recorder::clipboard);
     EXPECT_FALSE(settings.contains(Settings::clipboardKeyCode));
     EXPECT_FALSE(panelShown());
@@ -280,10 +286,7 @@ TEST_F(SettingsX11Test, TheModuleSwitchShowsItsBlockAtOnceAndATakenCombinationIs
     QTest::qWait(100);
     ASSERT_TRUE(press(*shortcuts.recordButton()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shortcuts.state() == State::listening; }, 3000));
-    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+alt+c")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shortcuts.takenLine()->isVisible(); }, 3000));
-    EXPECT_EQ(shortcuts.takenLine()->text(),
-              "This combination already opens “Clipboard Hotkey”. Press another one.");
+    ASSERT_TRUE(refused(*shortcuts.takenLine(), "ctrl+alt+c", "Clipboard Hotkey"));
     EXPECT_EQ(shortcuts.state(), State::listening);
     // Read whole: the line wraps, and the card grows to hold it.
     QLabel &taken = *shortcuts.takenLine();
