@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <climits>
+
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "dock/eventtapshortcutstate.h"
@@ -102,7 +104,11 @@ INSTANTIATE_TEST_SUITE_P(
         StoredRow{"noModifierIsTheDefault", 8, int(keyCapsLockFlag), {48, keyOptionFlag}},
         StoredRow{"shiftAloneIsTheDefault", 40, int(keyShiftFlag), {48, keyOptionFlag}},
         StoredRow{"noFlagsIsTheDefault", 40, 0, {48, keyOptionFlag}},
-        StoredRow{"fractionIsTheDefault", 3.5, 1e300, {48, keyOptionFlag}}),
+        StoredRow{"fractionIsTheDefault", 3.5, 1e300, {48, keyOptionFlag}},
+        // Every key code a write can store reads back; one beyond is not wrapped into another key.
+        StoredRow{"largestKeyCode", INT_MAX, int(keyOptionFlag), {INT_MAX, keyOptionFlag}},
+        StoredRow{"smallestFromTheFile", double(INT_MIN), double(keyOptionFlag), {INT_MIN, keyOptionFlag}},
+        StoredRow{"beyondAnIntIsTheDefault", qint64(INT_MAX) + 1, int(keyControlFlag), {48, keyControlFlag}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(StoredShortcut, WriteStoresTheKeyCodeFirstAndMasksTheFlags)

@@ -711,6 +711,24 @@ TEST_F(WindowEngineTest, SmallHiddenWindowsOnAScreenAreTakenForMinimised)
     }
 }
 
+// Accessibility that gives its windows no numbers still says, by title, which one is minimised: a
+// large window it names minimised is listed so, though its size alone would not tell.
+TEST_F(WindowEngineTest, AccessibilityWithoutWindowNumbersStillMarksAMinimisedWindowByItsTitle)
+{
+    const qint64 pid = launch("org.example.notes", "Notes");
+    const quint32 hidden = addWindow(pid, "Shopping list");
+    desktop.windowServer.setMinimized(hidden, true);
+    const quint32 shown = addWindow(pid, "Letters");
+    for (const quint32 id : {hidden, shown})
+        desktop.windowServer.axWindow(id)->unset(QStringLiteral("CGWindowID"));
+    engine->fetchWindows("Notes");
+    settle();
+    QHash<QString, bool> minimised;
+    for (const auto &window : engine->windows())
+        minimised.insert(window.title, window.isMinimized);
+    EXPECT_EQ(minimised, (QHash<QString, bool>{{"Shopping list", true}, {"Letters", false}}));
+}
+
 TEST_F(WindowEngineTest, AllWindowsRequestsNeedRouteAllAndRespectTheThrottle)
 {
     addWindow(launch("org.a", "Alpha"), "Alpha doc");

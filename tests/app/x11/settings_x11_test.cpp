@@ -1,9 +1,11 @@
 #include <QCheckBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +28,7 @@
 #include "ui/panel.h"
 #include "views/onboarding/slidebutton.h"
 #include "views/settings/appblockersection.h"
+#include "views/settings/appearancesettingssection.h"
 #include "views/settings/generalsettingssection.h"
 #include "views/settings/glasstoggle.h"
 #include "views/settings/settingswindowmanager.h"
@@ -34,6 +37,7 @@
 
 using namespace qv;
 using State = ShortcutsSettingsSection::State;
+using Recorder = AppearanceSettingsSection::Recorder;
 
 namespace {
 
@@ -198,6 +202,105 @@ TEST_F(SettingsX11Test, ACombinationAnotherClientGrabbedIsNamedOnThePage)
     EXPECT_TRUE(QTest::qWaitFor([&] { return page.heldElsewhereLine()->isHidden(); }, 3000));
     xcb_ungrab_key(connection.xcb(), j, connection.root(), held);
     xcb_flush(connection.xcb());
+}
+
+// On a freshly built Appearance page the module switch stored its value and showed nothing: the
+// recorders and the edge picker came only with the page built again. And with the module hotkeys on,
+// a combination another of our hotkeys takes was recorded without a word though it could never fire.
+// Clicked and typed on the real desktop, the block shows at once, and a taken combination typed into
+// either page's recorder is refused with a line naming the hotkey that has it.
+TEST_F(SettingsX11Test, TheModuleSwitchShowsItsBlockAtOnceAndATakenCombinationIsRefused)
+{
+    ASSERT_TRUE(connection.isValid());
+    ASSERT_FALSE(settings.get(Settings::enableModuleHotkeys));
+    (void)openShortcuts();
+    SettingsView &view = *windows->settingsWindow();
+    view.selectTab(SettingsTab::appearance);
+    auto &appearance = *static_cast<AppearanceSettingsSection *>(view.page());
+    GlassToggle &modules = *appearance.moduleToggle();
+    auto *scroll = view.findChild<QScrollArea *>(QStringLiteral("pageScroll"));
+    ASSERT_NE(scroll, nullptr);
+    QTest::qWait(100); // laid out
+    scroll->ensureWidgetVisible(&modules);
+    QTest::qWait(100); // painted where it now is
+    const QPoint at = modules.mapToGlobal(modules.trackRect().center().toPoint());
+    ASSERT_TRUE(xdotool(QStringLiteral("mousemove --sync %1 %2 click 1").arg(at.x()).arg(at.y())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settings.get(Settings::enableModuleHotkeys); }, 3000))
+        << "the click did not reach the switch";
+
+    const QList<QWidget *> parts = {appearance.recordButton(Recorder::clipboard),
+                                    appearance.recordButton(Recorder::shelf), appearance.edgeSegments().at(0),
+                                    appearance.edgeSegments().at(3)};
+    // Scrolled to as a person would, each part shows whole.
+    const auto blockShown = [&] {
+        scroll->ensureWidgetVisible(parts.last());
+        for (QWidget *part : parts) {
+            if (!part->isVisible() || part->height() < part->sizeHint().height() ||
+                part->visibleRegion().isEmpty())
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(blockShown, 3000)) << "the recorders and the edge picker did not show";
+    // Clicked once the block is at rest: it slides in on a spring.
+    QPoint last;
+    QElapsedTimer still;
+    still.start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QPoint now = parts.last()->mapToGlobal(QPoint(0, 0));
+            if (now != last) {
+                last = now;
+                still.restart();
+            }
+            return still.elapsed() >= 300;
+        },
+        5000));
+    saveScreenshot(view, QStringLiteral("settings_x11_modules_switched_on"));
+
+    // The grabs stand aside while a recorder listens: the switcher's Alt+Tab reaches the page and is
+    // refused there, and the panel does not open.
+    // Types `keys` into a listening recorder; whether `line` came to name `holder`.
+    const auto refused = [&](QLabel &line, const char *keys, const char *holder) {
+        if (!xdotool(QStringLiteral("key ") + QLatin1String(keys)) ||
+            !QTest::qWaitFor([&] { return line.isVisible(); }, 3000))
+            return false;
+        EXPECT_EQ(line.text(), QStringLiteral("This combination already opens “%1”. Press another one.")
+                                   .arg(QString::fromUtf8(holder)));
+        return true;
+    };
+    ASSERT_TRUE(press(*appearance.recordButton(Recorder::clipboard)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return appearance.recording() == Recorder::clipboard; }, 3000));
+    ASSERT_TRUE(refused(*appearance.takenLine(), "alt+Tab", "Global Window Switcher"));
+    EXPECT_EQ(appearance.recording(), Recorder::clipboard);
+    EXPECT_FALSE(settings.contains(Settings::clipboardKeyCode));
+    EXPECT_FALSE(panelShown());
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+alt+c")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return appearance.recording() == Recorder::none; }, 3000));
+    EXPECT_FALSE(appearance.takenLine()->isVisible());
+    EXPECT_EQ(settings.get(Settings::clipboardFlags), int(keyControlFlag | keyOptionFlag));
+
+    // The Super Panel's recorder refuses the clipboard's new combination and takes a free one.
+    view.selectTab(SettingsTab::shortcuts);
+    auto &shortcuts = *static_cast<ShortcutsSettingsSection *>(view.page());
+    QTest::qWait(100);
+    ASSERT_TRUE(press(*shortcuts.recordButton()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shortcuts.state() == State::listening; }, 3000));
+    ASSERT_TRUE(refused(*shortcuts.takenLine(), "ctrl+alt+c", "Clipboard Hotkey"));
+    EXPECT_EQ(shortcuts.state(), State::listening);
+    // Read whole: the line wraps, and the card grows to hold it.
+    QLabel &taken = *shortcuts.takenLine();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return taken.height() >= taken.heightForWidth(taken.width()); }, 3000))
+        << taken.height() << " for " << taken.heightForWidth(taken.width());
+    saveScreenshot(view, QStringLiteral("settings_x11_shortcut_taken"));
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+alt+k")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shortcuts.state() == State::review; }, 3000));
+    EXPECT_FALSE(shortcuts.takenLine()->isVisible());
+    QTest::qWait(50); // the button is laid out again after the state change
+    ASSERT_TRUE(press(*shortcuts.confirmButton()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shortcuts.state() == State::idle; }, 3000));
+    EXPECT_EQ(settings.get(Settings::customKeyCode), 40);
+    EXPECT_EQ(settings.get(Settings::customFlags), int(keyControlFlag | keyOptionFlag));
 }
 
 // The App Blocker stores the desktop-file id the window engine knows a real program's windows by:

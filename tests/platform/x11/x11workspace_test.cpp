@@ -3,6 +3,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <xcb/xcb_ewmh.h>
+
 #include "platform/x11/x11connection.h"
 #include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11session.h"
@@ -32,7 +34,33 @@ protected:
         return false;
     }
 
+    // A window of our own that claims to belong to process `pid`, of `type`, mapped; its id.
+    xcb_window_t mapClaimed(uint32_t pid, xcb_atom_t type)
+    {
+        xcb_connection_t *c = connection.xcb();
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, connection.root(), 100, 100, 200, 120, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        static constexpr char wmClass[] = "qvclaimed\0QvClaimed";
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                            sizeof(wmClass), wmClass);
+        xcb_ewmh_set_wm_pid(connection.ewmh(), window, pid);
+        xcb_ewmh_set_wm_window_type(connection.ewmh(), window, 1, &type);
+        xcb_map_window(c, window);
+        xcb_flush(c);
+        made.append(window);
+        return window;
+    }
+
+    ~X11WorkspaceTest() override
+    {
+        for (const xcb_window_t window : std::as_const(made))
+            xcb_destroy_window(connection.xcb(), window);
+        xcb_flush(connection.xcb());
+    }
+
     X11Connection connection;
+    QList<xcb_window_t> made;
     X11Session session;
     X11DesktopEntries entries;
     X11Workspace workspace{connection, session, entries};
@@ -133,4 +161,40 @@ TEST_F(X11WorkspaceTest, HidingOtherApplicationsIconifiesTheirWindowsOnlyAndAnno
     workspace.hideOtherApplications(kept);
     EXPECT_TRUE(QTest::qWaitFor([&] { return iconic(other); }, 3000));
     EXPECT_FALSE(iconic(kept));
+}
+
+// An application is regular when one of its own windows is a document or it has a desktop entry; the
+// document windows of a process listed after it, however many, do not count for it.
+TEST_F(X11WorkspaceTest, AnotherProcesssDocumentWindowLeavesAHelperApplicationIrregular)
+{
+    ASSERT_TRUE(connection.isValid());
+    // Numbers above the kernel's largest pid: no real process answers to them.
+    constexpr uint32_t helperPid = 5000001;
+    constexpr uint32_t documentPid = 5000002;
+    xcb_ewmh_connection_t *ewmh = connection.ewmh();
+    // Listed in this order by the window manager, as it maps them.
+    const QList<xcb_window_t> windows = {mapClaimed(helperPid, ewmh->_NET_WM_WINDOW_TYPE_UTILITY),
+                                         mapClaimed(documentPid, ewmh->_NET_WM_WINDOW_TYPE_NORMAL),
+                                         mapClaimed(documentPid, ewmh->_NET_WM_WINDOW_TYPE_NORMAL)};
+    const auto allListed = [&] {
+        xcb_ewmh_get_windows_reply_t list;
+        if (!xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, connection.screenNumber()),
+                                            &list, nullptr))
+            return false;
+        int found = 0;
+        for (uint32_t i = 0; i < list.windows_len; ++i)
+            found += windows.contains(list.windows[i]);
+        xcb_ewmh_get_windows_reply_wipe(&list);
+        return found == windows.size();
+    };
+    ASSERT_TRUE(QTest::qWaitFor(allListed, 10000));
+
+    // A workspace made now reads the whole list at once.
+    X11Workspace fresh{connection, session, entries};
+    QHash<qint64, bool> regular;
+    for (const RunningApp &app : fresh.runningApplications())
+        regular.insert(app.pid, app.isRegular);
+    ASSERT_TRUE(regular.contains(helperPid) && regular.contains(documentPid));
+    EXPECT_TRUE(regular.value(documentPid));
+    EXPECT_FALSE(regular.value(helperPid));
 }
