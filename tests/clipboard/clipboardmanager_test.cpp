@@ -652,6 +652,8 @@ TEST_F(ClipboardManagerTest, LargeImageGivesItsTitleSizeAndA320PixelThumbnail)
     EXPECT_EQ(item.imageSize, QSize(4000, 3000));
     EXPECT_EQ(item.thumbnail.size(), QSize(320, 240));
     EXPECT_EQ(item.thumbnail.image().size(), QSize(320, 240));
+    // Views that place the picture by its own size (the edge preview) show one pixel a point.
+    EXPECT_EQ(item.thumbnail.image().deviceIndependentSize(), QSizeF(320, 240));
     EXPECT_EQ(QFileInfo(item.imageURL.toLocalFile()).suffix(), QStringLiteral("png"));
     EXPECT_EQ(events(DiagEvents::clipboardChange), QStringList{"type=image, pending=1"});
 
