@@ -616,6 +616,10 @@ TEST_P(CaptureRetry, RetriesUnreadableContentsAndLogsEachOutcome)
     EXPECT_EQ(events(DiagEvents::clipboardSnapshotStatus), QStringList{GetParam().status});
     EXPECT_EQ(m_manager->history().size(), GetParam().captured ? 1 : 0);
     EXPECT_EQ(m_sim.pasteboard.readCount(), std::min(GetParam().unreadableReads + 1, 5));
+    // Whatever the outcome, polling goes on: the next copy is captured.
+    m_sim.pasteboard.copyText(QStringLiteral("next"));
+    settle();
+    EXPECT_EQ(texts().value(0), QStringLiteral("next"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
