@@ -616,6 +616,10 @@ TEST_P(CaptureRetry, RetriesUnreadableContentsAndLogsEachOutcome)
     EXPECT_EQ(events(DiagEvents::clipboardSnapshotStatus), QStringList{GetParam().status});
     EXPECT_EQ(m_manager->history().size(), GetParam().captured ? 1 : 0);
     EXPECT_EQ(m_sim.pasteboard.readCount(), std::min(GetParam().unreadableReads + 1, 5));
+    // Whatever the outcome, polling goes on: the next copy is captured.
+    m_sim.pasteboard.copyText(QStringLiteral("next"));
+    settle();
+    EXPECT_EQ(texts().value(0), QStringLiteral("next"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -652,6 +656,8 @@ TEST_F(ClipboardManagerTest, LargeImageGivesItsTitleSizeAndA320PixelThumbnail)
     EXPECT_EQ(item.imageSize, QSize(4000, 3000));
     EXPECT_EQ(item.thumbnail.size(), QSize(320, 240));
     EXPECT_EQ(item.thumbnail.image().size(), QSize(320, 240));
+    // Views that place the picture by its own size (the edge preview) show one pixel a point.
+    EXPECT_EQ(item.thumbnail.image().deviceIndependentSize(), QSizeF(320, 240));
     EXPECT_EQ(QFileInfo(item.imageURL.toLocalFile()).suffix(), QStringLiteral("png"));
     EXPECT_EQ(events(DiagEvents::clipboardChange), QStringList{"type=image, pending=1"});
 

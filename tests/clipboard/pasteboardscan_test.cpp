@@ -167,6 +167,13 @@ TEST(UriListTest, ReadsABoundedPrefixTakingEachFileOnce)
         {"exactly the line bound", "file:///a\nfile:///b\n", {1000, 2, 10}, {"file:///a", "file:///b"}, {}, false},
         {"exactly the byte bound", "file:///a\n", {10, 10, 10}, {"file:///a"}, {}, false},
         {"a bound of no bytes reads nothing", "file:///a\n", {0, 10, 10}, {}, {}, true},
+        // Duplicates alone never cut a list, also once the other addresses are all taken.
+        {"an address repeated at the bound",
+         "https://a.org/\nhttps://a.org/\n",
+         {1000, 10, 1},
+         {},
+         {"https://a.org/"},
+         false},
         {"nothing usable", "not an address\n\x00\xff\n#file:///a", {1000, 10, 10}, {}, {}, false},
     };
     for (const auto &row : rows) {

@@ -17,6 +17,7 @@
 
 #include "core/settingsstore.h"
 #include "support/withoutfilerights.h"
+#include "support/withoutstandardinput.h"
 
 using namespace qv;
 
@@ -339,4 +340,18 @@ TEST(SettingsStore, AChangeThatCannotBeWrittenIsNotMade)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray(R"({"ignoreSingleWindow": false})"));
+}
+
+// Started with its standard input closed, the program opens its settings file as descriptor 0: a
+// file like any other, read and kept, never taken for one that could not be opened.
+TEST(SettingsStore, AProgramStartedWithoutStandardInputReadsItsSettings)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    writeFile(path, R"({"ignoreSingleWindow": true})");
+    const qv::test::WithoutStandardInput closed;
+    SettingsStore store(path);
+    EXPECT_TRUE(store.get(Settings::ignoreSingleWindow));
+    EXPECT_TRUE(store.quarantinedPath().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(path));
 }

@@ -551,6 +551,10 @@ TEST_F(DockMonitorTest, WithoutADockOnlyTheStartUpScanRunsUntilADockLaunches)
     scheduler.advance(10.0);
     sim.screens.setMouseLocation(away);
     scheduler.advance(10.0);
+    // Other programs coming and going, and a workspace switch, find no Dock to read either.
+    sim.workspace.launch({0, "org.example.editor", "Editor", false, false, false});
+    sim.workspace.switchSpace();
+    scheduler.advance(10.0);
     EXPECT_EQ(probe.trustChecks, 1);
     EXPECT_EQ(monitor->hoveredApp(), "");
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 #include "loopbackserver.h"
 #include "platform/x11/x11webfetcher.h"
@@ -85,6 +86,28 @@ TEST_F(WebFetcherTest, FallsBackToOpenGraphTitleAndTheSiteIcon)
     EXPECT_EQ(result.title, QStringLiteral("Shared"));
     EXPECT_FALSE(result.icon.isNull());
     EXPECT_TRUE(m_server.requested.contains(QStringLiteral("/favicon.ico")));
+}
+
+// An icon is read as it arrives, so one of exactly the cap, larger than what is buffered at a time,
+// is taken whole; one byte more is no icon.
+TEST_F(WebFetcherTest, AnIconOfExactlyTheCapIsTakenAndOneByteMoreIsNot)
+{
+    QByteArray exact = png();
+    exact.append(QByteArray(X11WebFetcher::maxIconBytes - exact.size(), '\0'));
+    for (const auto &[name, bytes, taken] : {std::tuple{QStringLiteral("/exact"), exact, true},
+                                             std::tuple{QStringLiteral("/over"), exact + '\0', false}}) {
+        SCOPED_TRACE(name.toStdString());
+        m_server.script(name, {200,
+                               "text/html",
+                               "<head><link rel=icon href='" + name.toUtf8() + ".png'></head>",
+                               {},
+                               false,
+                               true});
+        m_server.script(name + QStringLiteral(".png"), {200, "image/png", bytes, {}, false, true});
+        const LinkMetadata result = metadata(name);
+        EXPECT_TRUE(result.ok);
+        EXPECT_EQ(result.icon.size(), taken ? QSize(16, 16) : QSize(0, 0));
+    }
 }
 
 TEST_F(WebFetcherTest, FailuresEndTheFetchWithAnError)

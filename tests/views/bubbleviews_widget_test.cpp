@@ -400,6 +400,41 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
     EXPECT_EQ(calls, QStringList({"stopPeeking"}));
 }
 
+// A drag let go of off the card takes the hover look away as leaving the card does, step by step.
+TEST_F(BubbleViews, ADragLetGoOffTheCardFadesTheHoverAsLeavingItDoes)
+{
+    bubble(1);
+    WindowPreviewCard &c = card(0);
+    const QPointF start = c.cardRect().center();
+    const QPointF off(start.x(), c.cardRect().top() - 20);
+    const auto fading = [&] {
+        QList<double> steps;
+        for (int i = 0; i < 6; ++i) {
+            scheduler.advance(0.05);
+            steps.append(c.hoverProgress());
+        }
+        scheduler.advance(1);
+        return steps;
+    };
+    send(c, QEvent::MouseMove, start);
+    scheduler.advance(1);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&c, &leave);
+    const QList<double> left = fading();
+
+    send(c, QEvent::MouseMove, start);
+    scheduler.advance(1);
+    ASSERT_EQ(c.hoverProgress(), 1);
+    send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    send(c, QEvent::MouseMove, off, Qt::NoButton, Qt::LeftButton);
+    ASSERT_TRUE(c.isDraggingLocal());
+    send(c, QEvent::MouseButtonRelease, off, Qt::LeftButton, Qt::NoButton);
+    const QList<double> dropped = fading();
+    ASSERT_EQ(dropped.size(), left.size());
+    for (qsizetype i = 0; i < left.size(); ++i)
+        EXPECT_NEAR(dropped[i], left[i], 0.01) << "step " << i;
+}
+
 TEST_F(BubbleViews, ArrowUpdatesMoveAlongTheEdgeAndIgnoreUnknownEdges)
 {
     bubble(2);

@@ -343,6 +343,42 @@ TEST_F(EdgeViewsTest, CopyShowsTheCheckmarkForOneSecondAndEveryActionGetsTheWhol
     shot(row, QStringLiteral("edgecliprow-image"));
 }
 
+// The border comes in on the hover's spring with the fill: part-way in, the frame's top edge is
+// neither its resting nor its hovered colour.
+TEST_F(EdgeViewsTest, TheBorderComesInOnTheHoverSpring)
+{
+    EdgeClipCard card(textItem(QStringLiteral("text"), false, QStringLiteral("This Mac")), {}, {}, {},
+                      m_ages);
+    const QPoint top(int(card.frameRect().center().x()), int(card.frameRect().top()));
+    // How far the colours about the frame's top edge are from `colour`, at the nearest.
+    const auto nearest = [&](const QImage &image, const QColor &colour) {
+        int best = 1000;
+        for (int dy = -6; dy <= 6; ++dy) {
+            const QColor c = image.pixelColor(top + QPoint(0, dy));
+            best = std::min(best, std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                                      std::abs(c.blue() - colour.blue()));
+        }
+        return best;
+    };
+    const QImage rest = seen(card);
+    card.pointerMoved(card.frameRect().center());
+    m_scheduler.advance(0.03);
+    ASSERT_GT(card.hoverProgress(), 0.05);
+    ASSERT_LT(card.hoverProgress(), 0.7);
+    const QImage coming = seen(card);
+    m_scheduler.advance(1);
+    const QImage hovered = seen(card);
+    // The hovered border: the most coloured point about the edge (the hover scale moves it out).
+    QColor lit;
+    for (int dy = -6; dy <= 6; ++dy) {
+        const QColor c = hovered.pixelColor(top + QPoint(0, dy));
+        if (c.hsvSaturation() * c.value() > lit.hsvSaturation() * lit.value())
+            lit = c;
+    }
+    EXPECT_GT(nearest(rest, lit), 60) << "the hovered border differs from the resting one";
+    EXPECT_GT(nearest(coming, lit), 60) << "the border did not come in on the spring";
+}
+
 // A captured thumbnail is decoded off the main thread for the card that shows it; once the card is
 // hidden nothing keeps the decoded picture, and it comes back when the card shows again.
 TEST_F(EdgeViewsTest, ACapturedThumbnailComesBackAfterItsDecodedCopyWasDropped)

@@ -14,6 +14,7 @@
 #include "core/diagnostics/mainthreadwatchdog.h"
 #include "diagnosticsfixture.h"
 #include "support/withoutfilerights.h"
+#include "support/withoutstandardinput.h"
 
 using namespace qv;
 
@@ -218,6 +219,21 @@ TEST_F(DiagnosticsLog, AFileThatCannotBeOpenedDropsLinesKeepsTheRingAndIsRetried
     QDir().mkpath(logDir());
     manager->log(QStringLiteral("kept"));
     scheduler.runPending();
+    ASSERT_EQ(logFiles().size(), 1);
+    EXPECT_EQ(readLog(logFiles().first()), QByteArray("[2023-11-14T22:13:20.123Z] kept\n"));
+}
+
+// Started with its standard input closed, the log folder and then the log file are opened as
+// descriptor 0: both are used like any other.
+TEST_F(DiagnosticsLog, AProgramStartedWithoutStandardInputStillWritesItsLog)
+{
+    {
+        const qv::test::WithoutStandardInput closed;
+        makeManager(true);
+        manager->log(QStringLiteral("kept"));
+        scheduler.runPending();
+        manager.reset();
+    }
     ASSERT_EQ(logFiles().size(), 1);
     EXPECT_EQ(readLog(logFiles().first()), QByteArray("[2023-11-14T22:13:20.123Z] kept\n"));
 }
