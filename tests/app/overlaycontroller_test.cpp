@@ -678,6 +678,38 @@ TEST_F(OverlayControllerTest, EscapeHandsTheKeyboardBackAtOnceWhileThePanelFades
         << "the window itself, not its application";
 }
 
+// The keyboard is handed over at Return or Esc before the main thread reads the key, by what the
+// panel published: a choice that named another window than the key then brings forward, or a
+// window where the key does something else, would send the next letters astray.
+TEST_F(OverlayControllerTest, ThePublishedChoiceIsWhatReturnAndEscapeWouldDoNow)
+{
+    desktop.workspace.openWindow(pidOf("Terminal"), 71);
+    desktop.workspace.focusWindow(71);
+    desktop.globalInput.createTap();
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    scheduler.advance(1.0); // the scan
+    SuperPanelState &state = *controller->superPanelState();
+    ASSERT_GE(state.filteredModel().rowCount(), 2);
+    const auto &choice = desktop.globalInput.keyboardChoice;
+    const auto selectedWindow = [&] { return quint64(state.filteredModel().windowAt(state.selectedIndex()).id); };
+    EXPECT_EQ(choice, std::make_pair(selectedWindow(), quint64(71)));
+
+    state.setSelectedIndex(1);
+    EXPECT_EQ(choice.first, selectedWindow()) << "follows the selection";
+    state.setExpandedSection(SuperPanelState::ExpandedSection::clipboard);
+    EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(0))) << "Esc closes the gallery first";
+    state.setExpandedSection(std::nullopt);
+    state.setSearchText(QStringLiteral("no window is called this"));
+    EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(71))) << "Return opens nothing";
+    state.setSearchText(QString());
+
+    sendRoute("clipboard");
+    EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(71))) << "the edge popup opens nothing on Return";
+    state.dismiss();
+    EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(0))) << "the fade-out takes no key";
+}
+
 // Return on a card gives the keyboard to that card's window alone: handing it back to the window
 // that had it first brought that window forward for a moment.
 TEST_F(OverlayControllerTest, ReturnFocusesTheChosenWindowWithoutHandingTheKeyboardBackFirst)

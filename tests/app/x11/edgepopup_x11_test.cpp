@@ -194,7 +194,8 @@ TEST_F(EdgePopupX11Test, LettersAfterTheHotkeyStayInThePopupAndThoseAfterEscapeR
         ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key alt+c type hj")));
         ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 3000));
         QTest::qWait(100);
-        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key Escape type kl")));
+        // No pause at all between Esc and the letters.
+        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key --delay 0 Escape k l")));
         expected += "kl";
         EXPECT_TRUE(QTest::qWaitFor([&] { return received() == expected; }, 3000)) << received().data();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
