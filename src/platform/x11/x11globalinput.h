@@ -52,9 +52,13 @@ namespace qv {
 // is set back on the holder (at most 32 times per hold, so a desktop that insists cannot make us
 // loop).
 // A consumed shortcut's passive grab lasts only while its key is down, and the surface it opens
-// maps some milliseconds later: the reader thread therefore turns the passive grab into an active
-// one on the root window the moment it reads a shortcut's press, and every key until the holder
-// has its grab waits (at most 256 events) and is then sent on to it, in order.
+// maps some milliseconds later: the reader thread therefore turns the passive grab into an active,
+// synchronous one on the root window the moment it reads a shortcut's press. The server then keeps
+// the keys typed after it, in order, until the holder has its grab and they come to it one by one.
+// Should the main thread not claim the keyboard within 250 ms (busy, stopped), the keys either
+// wait here instead (at most 256 events) for the holder that was asked for, or, with none asked
+// for, go where they were going: the keyboard stops no longer than that. A shortcut that opened
+// nothing gives them back the same way as soon as the main thread has seen it.
 // At the user's choice the keyboard must be the chosen window's before the next key is read: when
 // Return, Enter or Esc comes while the published choice names a window for it and the main thread
 // has handled every key sent on before, the reader thread sends the key on, puts the focus on that
