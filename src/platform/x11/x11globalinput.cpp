@@ -23,6 +23,7 @@
 // xkb.h names a member `explicit`, which C++ cannot parse.
 #define explicit xkb_explicit
 #include <xcb/xkb.h>
+#include <xcb/xtest.h>
 #undef explicit
 
 namespace qv {
@@ -35,8 +36,8 @@ constexpr int dragSampleIntervalMs = 30;
 constexpr int grabRetryIntervalMs = 50;
 constexpr int maxFocusRetakes = 32;
 constexpr qsizetype maxWaitingKeys = 256;
-// How long the keyboard may stay stopped at a shortcut for the surface it opens to take it.
-constexpr std::chrono::milliseconds keptFreezeLimit{250};
+// How long keys typed after a shortcut are kept for a surface the main thread has not asked for yet.
+constexpr std::chrono::milliseconds keptClaimLimit{250};
 // Of an event's state, the modifier bits a key grab names (not the pointer buttons).
 constexpr quint16 grabModifierBits = 0xff;
 
@@ -52,10 +53,10 @@ struct X11GlobalInput::Connection
     xcb_connection_t *xcb = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
     xcb_key_symbols_t *keysyms = nullptr;
-    // Reads every event of the connection (see the class comment); ends the keyboard's freeze at
-    // a shortcut when it lasts too long.
+    // Reads every event of the connection (see the class comment); gives back the keys of a
+    // shortcut's hold that no surface claimed in time.
     std::thread reader;
-    std::thread freezeWatch;
+    std::thread claimWatch;
     std::atomic<bool> stopping = false;
     QTimer dragSampler;
     xcb_atom_t xdndSelection = XCB_ATOM_NONE;
@@ -110,12 +111,12 @@ struct X11GlobalInput::Hold
     xcb_window_t holder = XCB_WINDOW_NONE;
     bool grabbed = false;
     // An active grab of ours (on the root window, or on an earlier holder) keeps the keys for a
-    // holder still to take them; while `frozen` (from a shortcut's press until a holder takes the
-    // grab, at most keptFreezeLimit) the server keeps them, stopped, in the order typed.
+    // holder still to take them, here in `waiting`; `unclaimed` from a shortcut's press until the
+    // main thread asks for a holder (at most keptClaimLimit).
     bool kept = false;
-    bool frozen = false;
+    bool unclaimed = false;
     std::chrono::steady_clock::time_point keptAt;
-    // Wakes the watch over the freeze.
+    // Wakes the watch over a hold nobody has claimed yet.
     std::condition_variable keptChanged;
     bool stopping = false;
     // Key events (press or release, as the server sent them) held back until the holder has its grab.
@@ -172,7 +173,7 @@ struct X11GlobalInput::Hold
     // The server stops the keyboard after each key it gives a synchronous grab; the next may come.
     void allowNext(xcb_connection_t *x) const
     {
-        if (grabbed || (kept && !frozen))
+        if (grabbed || kept)
             xcb_allow_events(x, XCB_ALLOW_SYNC_KEYBOARD, XCB_CURRENT_TIME);
     }
 
@@ -195,7 +196,7 @@ struct X11GlobalInput::Hold
         if (result != Grab::granted)
             return result;
         grabbed = true;
-        kept = frozen = false;
+        kept = unclaimed = false;
         xcb_set_input_focus(x, XCB_INPUT_FOCUS_PARENT, holder, XCB_CURRENT_TIME);
         // Typed since the shortcut, before the holder could take them.
         for (const QByteArray &key : std::as_const(waiting))
@@ -206,30 +207,40 @@ struct X11GlobalInput::Hold
         return result;
     }
 
-    // Turns the shortcut's passive grab, active while its key is down, into one that lasts and
-    // stops the keyboard; at the key's press time, a release that came meanwhile does not stand in
-    // the way.
+    // Turns the shortcut's passive grab, active while its key is down, into one that lasts; at the
+    // key's press time, a release that came meanwhile does not stand in the way.
     bool keep(xcb_connection_t *x, xcb_timestamp_t time)
     {
         xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
             x, xcb_grab_keyboard(x, 0, root, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC), nullptr);
-        kept = frozen = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        kept = unclaimed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
         std::free(reply);
         keptAt = std::chrono::steady_clock::now();
         keptChanged.notify_all();
         return kept;
     }
 
-    // The freeze has lasted its limit: a holder asked for has the keys kept here from now on,
-    // else they go where they were going (the server hands them on as typed when our grab ends).
-    void endFreeze(xcb_connection_t *x)
+    // No holder was asked for in time: the keys kept since the shortcut go where they were going.
+    void endUnclaimed(xcb_connection_t *x)
     {
-        if (holder == XCB_WINDOW_NONE) {
-            letGo(x, XCB_WINDOW_NONE);
-            return;
+        if (holder == XCB_WINDOW_NONE)
+            giveBack(x);
+        unclaimed = false;
+    }
+
+    // Ends a hold nobody claimed and types the keys it kept again, in the order typed, into
+    // whatever has the focus; modifiers are typed again too, so a letter keeps its case. Only
+    // then, or a key the user types meanwhile could come before them: keys kept here are the few
+    // typed while the main thread was too busy to open the surface.
+    void giveBack(xcb_connection_t *x)
+    {
+        const QList<QByteArray> keys = std::move(waiting);
+        letGo(x, XCB_WINDOW_NONE);
+        for (const QByteArray &key : keys) {
+            const auto *event = reinterpret_cast<const xcb_key_press_event_t *>(key.constData());
+            xcb_test_fake_input(x, uint8_t(event->response_type & ~0x80), event->detail, XCB_CURRENT_TIME,
+                                XCB_WINDOW_NONE, 0, 0, 0);
         }
-        frozen = false;
-        allowNext(x);
         xcb_flush(x);
     }
 
@@ -252,7 +263,7 @@ struct X11GlobalInput::Hold
         if (holder != XCB_WINDOW_NONE)
             watch(x, holder, false);
         holder = XCB_WINDOW_NONE;
-        grabbed = kept = frozen = false;
+        grabbed = kept = unclaimed = false;
         waiting.clear();
         focusRetakes = 0;
         xcb_flush(x);
@@ -302,8 +313,8 @@ void X11GlobalInput::stopThreads(Connection &c)
         m_hold->stopping = true;
         m_hold->keptChanged.notify_all();
     }
-    if (c.freezeWatch.joinable())
-        c.freezeWatch.join();
+    if (c.claimWatch.joinable())
+        c.claimWatch.join();
     if (c.reader.joinable()) {
         // Wakes the reader out of its wait: the connection reads as broken from now on.
         ::shutdown(xcb_get_file_descriptor(c.xcb), SHUT_RDWR);
@@ -313,21 +324,21 @@ void X11GlobalInput::stopThreads(Connection &c)
     m_hold->stopping = false;
 }
 
-void X11GlobalInput::watchFreeze(xcb_connection_t *x)
+void X11GlobalInput::watchClaim(xcb_connection_t *x)
 {
     Hold &h = *m_hold;
     std::unique_lock lock(h.mutex);
     while (!h.stopping) {
-        if (!h.frozen) {
+        if (!h.unclaimed) {
             h.keptChanged.wait(lock);
             continue;
         }
-        const auto limit = h.keptAt + keptFreezeLimit;
+        const auto limit = h.keptAt + keptClaimLimit;
         if (std::chrono::steady_clock::now() < limit) {
             h.keptChanged.wait_until(lock, limit);
             continue;
         }
-        h.endFreeze(x);
+        h.endUnclaimed(x);
     }
 }
 
@@ -447,7 +458,7 @@ bool X11GlobalInput::createTap()
     takeKeyboard();
     xcb_flush(x);
     m_connection->reader = std::thread([this, x, generation = m_generation] { readLoop(x, generation); });
-    m_connection->freezeWatch = std::thread([this, x] { watchFreeze(x); });
+    m_connection->claimWatch = std::thread([this, x] { watchClaim(x); });
     setRefusedShortcuts(m_refused);
     return true;
 }
@@ -464,7 +475,7 @@ void X11GlobalInput::holdKeyboard(quint64 window)
             // A grab we hold on another window keeps the keys until this one's takes over.
             if (h.grabbed) {
                 h.kept = true;
-                h.frozen = false;
+                h.unclaimed = false;
             }
             h.grabbed = false;
             h.holder = holder;
@@ -567,9 +578,9 @@ void X11GlobalInput::dropUnclaimedKeyboard(int generation)
         return;
     const std::lock_guard lock(m_hold->mutex);
     Hold &h = *m_hold;
-    // Nothing opened: the keys typed meanwhile, stopped in the server, go where they were going.
+    // Nothing opened: the keys typed meanwhile go where they were going.
     if (h.kept && h.holder == XCB_WINDOW_NONE)
-        h.letGo(m_connection->xcb, XCB_WINDOW_NONE);
+        h.giveBack(m_connection->xcb);
 }
 
 void X11GlobalInput::shareShortcuts()

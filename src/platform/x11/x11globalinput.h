@@ -52,13 +52,13 @@ namespace qv {
 // is set back on the holder (at most 32 times per hold, so a desktop that insists cannot make us
 // loop).
 // A consumed shortcut's passive grab lasts only while its key is down, and the surface it opens
-// maps some milliseconds later: the reader thread therefore turns the passive grab into an active,
-// synchronous one on the root window the moment it reads a shortcut's press. The server then keeps
-// the keys typed after it, in order, until the holder has its grab and they come to it one by one.
-// Should the main thread not claim the keyboard within 250 ms (busy, stopped), the keys either
-// wait here instead (at most 256 events) for the holder that was asked for, or, with none asked
-// for, go where they were going: the keyboard stops no longer than that. A shortcut that opened
-// nothing gives them back the same way as soon as the main thread has seen it.
+// maps some milliseconds later: the reader thread therefore turns the passive grab into an active
+// one on the root window the moment it reads a shortcut's press, lets each key come on at once as
+// the hold does, and keeps the keys here (at most 256 events) until the holder has its grab; then
+// they are sent on to it in order, before any key typed later. The desktop's keyboard never waits
+// for the main thread to open the surface. Should the main thread ask for no holder within 250 ms
+// (busy, stopped), or see that the shortcut opened nothing, the grab ends and the kept keys are
+// typed again through XTEST into the focused window, in the order typed.
 // At the user's choice the keyboard must be the chosen window's before the next key is read: when
 // Return, Enter or Esc comes while the published choice names a window for it and the main thread
 // has handled every key sent on before, the reader thread sends the key on, puts the focus on that
@@ -106,8 +106,8 @@ private:
     bool readKeyboardEvent(xcb_connection_t *x, const void *event, KeyPath &path);
     // Ends the connection's threads (before it goes).
     void stopThreads(Connection &connection);
-    // The freeze watch's thread: ends a freeze at a shortcut that lasts too long.
-    void watchFreeze(xcb_connection_t *x);
+    // The claim watch's thread: gives back the keys of a shortcut's hold no surface claimed in time.
+    void watchClaim(xcb_connection_t *x);
     void handleEvent(const void *event, KeyPath path);
     void handleKeyPress(const void *event, KeyPath path);
     void handleKeyRelease(const void *event);
