@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "core/eventlog.h"
@@ -33,6 +34,7 @@
 #include "views/peek/peekviewstate.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/columnstate.h"
+#include "views/superpanel/filteredwindowmodel.h"
 #include "views/superpanel/superpanelgallery.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
@@ -266,6 +268,11 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
 {
     SuperPanelActions actions;
     actions.card = m_cardActions;
+    // The chosen window has the keys before its focus sequence starts asking the window manager.
+    actions.card.focusWindow = [this, focus = m_cardActions.focusWindow](const AppWindowModel &window) {
+        handKeyboardToChosen(window.id);
+        focus(window);
+    };
     actions.updateDragAtPointer = [this, engine = &windowEngine] {
         const QPointF pointer = m_platform.screens->mouseLocation();
         engine->updateDrag(pointer.x(), pointer.y());
@@ -293,6 +300,20 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
     connect(this, &OverlayController::isGlobalSwitcherVisibleChanged, m_superPanelState.get(),
             &SuperPanelState::presentationChanged);
     m_superPanel = new SuperPanelOverlay(*m_superPanelState, m_scheduler);
+    // Whatever changes what Return or Esc would do.
+    const auto publish = [this] { publishKeyboardChoice(); };
+    SuperPanelState *state = m_superPanelState.get();
+    connect(state, &SuperPanelState::showContentChanged, this, publish);
+    connect(state, &SuperPanelState::routeChanged, this, publish);
+    connect(state, &SuperPanelState::selectedIndexChanged, this, publish);
+    connect(state, &SuperPanelState::expandedSectionChanged, this, publish);
+    const QAbstractItemModel *filtered = &state->filteredModel();
+    connect(filtered, &QAbstractItemModel::rowsInserted, this, publish);
+    connect(filtered, &QAbstractItemModel::rowsRemoved, this, publish);
+    connect(filtered, &QAbstractItemModel::rowsMoved, this, publish);
+    connect(filtered, &QAbstractItemModel::modelReset, this, publish);
+    connect(filtered, &QAbstractItemModel::layoutChanged, this, publish);
+    connect(&windowEngine, &WindowEngine::isContextMenuOpenChanged, this, publish);
     fill(*m_globalOverlayWindow, *m_superPanel);
     connect(m_superPanelState.get(), &SuperPanelState::routeChanged, this, [this] { syncEdgePopup(true); });
     connect(this, &OverlayController::isGlobalSwitcherVisibleChanged, this, [this](bool visible) {
@@ -817,8 +838,7 @@ void OverlayController::showGlobalSwitcher()
 {
     if (!m_globalOverlayWindow || !m_windowEngine || isGlobalOverlayShown())
         return;
-    // Opened again while it fades out: it stays, and the keyboard it never gave back.
-    const bool closing = m_globalHideWork.isActive();
+    // Opened again while it fades out: it stays, and takes back the keyboard it gave at the close.
     m_globalHideWork.cancel();
     m_windowEngine->setContextMenuOpen(false);
     m_windowEngine->cancelWindowFetches();
@@ -832,10 +852,10 @@ void OverlayController::showGlobalSwitcher()
     m_windowEngine->stopPeeking();
     placeGlobalOverlay();
     // Remembered before the panel takes the keyboard, to hand it back on close.
-    if (!closing)
-        rememberFocus();
+    rememberFocus();
     showGlobalOverlayInFront();
     setGlobalSwitcherVisible(true);
+    publishKeyboardChoice();
 }
 
 void OverlayController::showGlobalOverlayInFront()
@@ -859,8 +879,8 @@ void OverlayController::hideGlobalSwitcher()
     // Resuming asks the Dock monitor for an immediate tile refresh.
     if (m_dockMonitor->isInteractionSuspended())
         m_dockMonitor->setInteractionSuspended(false);
-    // The content fades out first, the keyboard still the panel's; the settings window takes the
-    // keyboard at once.
+    handBackKeyboard();
+    // The content fades out, taking no key.
     if (m_globalOverlayWindow->isVisible() && !m_settingsOpened) {
         m_globalHideWork =
             m_scheduler.after(SuperPanelOverlay::fadeOutDuration, [this] { finishGlobalHide(); });
@@ -869,20 +889,63 @@ void OverlayController::hideGlobalSwitcher()
     finishGlobalHide();
 }
 
+void OverlayController::handBackKeyboard()
+{
+    GlobalInput &input = *m_platform.globalInput;
+    // Qt may count the panel inactive while it holds the keyboard (shown again right after it hid).
+    const bool hadKeyboard =
+        m_globalOverlayWindow->isActiveWindow() || input.keyboardHolder() == m_globalOverlayWindow->winId();
+    // The settings window takes the keyboard itself.
+    if (!hadKeyboard || m_settingsOpened) {
+        input.releaseKeyboard();
+        return;
+    }
+    // A window chosen in the panel gets the keyboard now; its focus sequence raises it meanwhile.
+    // Handing it back to the earlier window first would bring that one forward for a moment.
+    if (m_windowEngine->focusRequestCount() != m_focusRequestsAtShow) {
+        handKeyboardToChosen(m_windowEngine->lastFocusRequest());
+        return;
+    }
+    input.handKeyboardTo(isFocusReturnMinimized() ? 0 : m_focusReturnWindow);
+    returnFocus();
+}
+
+void OverlayController::publishKeyboardChoice()
+{
+    if (!m_superPanelState || !m_windowEngine)
+        return;
+    const SuperPanelState &state = *m_superPanelState;
+    // The keys reach the panel's own handling only while its content shows and no menu of a card
+    // takes them; with a gallery open Esc closes the gallery.
+    const bool choosing = m_isGlobalSwitcherVisible && state.showContent() && !state.expandedSection() &&
+                          !m_windowEngine->isContextMenuOpen();
+    const auto window = [](qint64 id) {
+        return id > 0 && id <= qint64(std::numeric_limits<quint32>::max()) ? quint64(id) : 0;
+    };
+    quint64 onReturn = 0;
+    const int selected = state.selectedIndex();
+    // Return opens the selected card from the search field, which the window area alone has.
+    if (choosing && state.route() == OverlayRoute::all && selected >= 0 &&
+        selected < state.filteredModel().rowCount())
+        onReturn = window(state.filteredModel().windowAt(selected).id);
+    const quint64 onEscape = choosing && !isFocusReturnMinimized() ? window(m_focusReturnWindow) : 0;
+    m_platform.globalInput->setKeyboardChoice(onReturn, onEscape);
+}
+
+void OverlayController::handKeyboardToChosen(qint64 window)
+{
+    const bool valid = window > 0 && window <= qint64(std::numeric_limits<quint32>::max());
+    m_platform.globalInput->handKeyboardTo(valid ? quint64(window) : 0);
+}
+
 void OverlayController::finishGlobalHide()
 {
     m_globalHideWork.cancel();
     const OverlayRoute route = m_windowEngine->currentOverlayRoute();
-    // Qt may count the panel inactive while it holds the keyboard (shown again right after it hid).
-    const bool hadKeyboard = m_globalOverlayWindow->isActiveWindow() ||
-                             m_platform.globalInput->keyboardHolder() == m_globalOverlayWindow->winId();
+    // Given back at the choice already; a panel hidden without one (torn down) lets it go here.
     m_platform.globalInput->releaseKeyboard();
     m_globalOverlayWindow->setAlpha(0);
     m_globalOverlayWindow->orderOut();
-    // A window chosen in the panel takes the keyboard itself: handing it back first would bring
-    // the earlier window forward for a moment.
-    if (hadKeyboard && !m_settingsOpened && m_windowEngine->focusRequestCount() == m_focusRequestsAtShow)
-        returnFocus();
     m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
     m_routeFetchWork.cancel();
@@ -912,14 +975,19 @@ void OverlayController::rememberFocus()
     m_settingsOpened = false;
 }
 
+bool OverlayController::isFocusReturnMinimized() const
+{
+    const QList<AppWindowModel> listed = m_windowEngine ? m_windowEngine->windows() : QList<AppWindowModel>();
+    return std::any_of(listed.cbegin(), listed.cend(), [this](const AppWindowModel &window) {
+        return window.id == m_focusReturnWindow && window.isMinimized;
+    });
+}
+
 void OverlayController::returnFocus()
 {
     // A window minimised while the panel showed stays minimised: focusing it (or its application)
     // would bring it back. The window manager hands the keyboard to the window below instead.
-    const QList<AppWindowModel> listed = m_windowEngine ? m_windowEngine->windows() : QList<AppWindowModel>();
-    const bool minimized = std::any_of(listed.cbegin(), listed.cend(), [this](const AppWindowModel &window) {
-        return window.id == m_focusReturnWindow && window.isMinimized;
-    });
+    const bool minimized = isFocusReturnMinimized();
     // Another window of the same application may lie above the one that had the keyboard, so the
     // application alone is only the fallback.
     if (!minimized &&

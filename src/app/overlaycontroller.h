@@ -180,7 +180,15 @@ private:
     void showGlobalOverlayInFront();
     // The panel, up and not on its way out.
     bool isGlobalOverlayShown() const;
-    // The end of a close, once the content has faded: the panel goes and hands the keyboard back.
+    // At the user's choice (or any close): the keyboard goes to the chosen window, else back to the
+    // one that had it, before the content fades.
+    void handBackKeyboard();
+    bool isFocusReturnMinimized() const;
+    // Tells the global input what Return and Esc would hand the keyboard to now.
+    void publishKeyboardChoice();
+    // `window` is a listed window's id; one that names no window gives the keyboard back only.
+    void handKeyboardToChosen(qint64 window);
+    // The end of a close, once the content has faded: the panel goes.
     void finishGlobalHide();
     void requestWindowsForRoute(OverlayRoute route);
     void activateApplicationNamed(const QString &name);
@@ -235,7 +243,7 @@ private:
     bool m_settingsOpened = false;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;
-    // Runs finishGlobalHide() while the content fades out; the panel keeps the keyboard meanwhile.
+    // Runs finishGlobalHide() once the content has faded out; the keyboard is given back before.
     TimerHandle m_globalHideWork;
 
     ClipboardManager *m_clipboard = nullptr;

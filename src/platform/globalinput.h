@@ -102,8 +102,26 @@ public:
     // the window as if typed into it. A desktop that is busy elsewhere (another program holding
     // the keyboard, the window not yet on screen) is asked again until it agrees. Without a tap
     // nothing is held. A second call moves the hold to the other window.
+    //
+    // A surface opened by a shortcut has the keys from the shortcut's press on: a desktop that hands
+    // keys to the focused application as they come (X11) keeps the keyboard from the moment it reads
+    // a shortcut's press, and the keys typed before the surface calls holdKeyboard() wait for it.
+    // When the events posted meanwhile have run and nothing called holdKeyboard(), they go to the
+    // focused window.
     virtual void holdKeyboard(quint64 window) = 0;
     virtual void releaseKeyboard() = 0;
+    // Ends the hold and, in the same step, puts the keyboard focus on `window` (another
+    // application's window; 0 for none, which is releaseKeyboard()), so the keys typed right after
+    // the user's choice reach it and not the surface as it fades out. A window that cannot take the
+    // focus (gone, not on screen) leaves the focus to the window manager. Nothing held: no effect.
+    virtual void handKeyboardTo(quint64 window) = 0;
+    // What the holder does with the keys that end it, as it stands now: the window Return (or Enter)
+    // would bring forward, and the window Esc would give the keyboard back to; 0 where that key is no
+    // such choice now (nothing selected, Esc closing a gallery first). The holder publishes it at
+    // every change of its state. A desktop that reads keys apart from the main thread (X11) then
+    // hands the keyboard over at the key's press, before any later key is read, when the holder has
+    // handled every key sent to it before; otherwise the holder's own handKeyboardTo() does.
+    virtual void setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow) = 0;
     // The window keys go to, 0 when none is held (also while the desktop has not agreed yet).
     virtual quint64 keyboardHolder() const = 0;
 

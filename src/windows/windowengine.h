@@ -216,6 +216,8 @@ public:
     // How many focusWindow calls there were so far: a caller tells from it whether a window was
     // chosen since some moment.
     quint64 focusRequestCount() const { return m_focusRequestCount; }
+    // The window the latest focusWindow call was for; -1 before the first.
+    qint64 lastFocusRequest() const { return m_activationWindow; }
 
     // Peek and drag-to-snap (main thread).
     // Shows the window in the peek overlay when peeking is on and `shouldPeek`; a window already

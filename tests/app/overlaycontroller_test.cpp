@@ -652,23 +652,62 @@ TEST_F(OverlayControllerTest, ClosingFromAllClearsTheListOtherRoutesOnlyStopTheS
     }
 }
 
-TEST_F(OverlayControllerTest, EscapeClosesThePanelAndHandsTheKeyboardBack)
+// The panel kept the keyboard through its fade-out, so the letters typed right after Esc went
+// nowhere: the keyboard now goes back at the key, while the content still fades.
+TEST_F(OverlayControllerTest, EscapeHandsTheKeyboardBackAtOnceWhileThePanelFadesOut)
 {
-    const qint64 terminal = pidOf("Terminal");
-    desktop.workspace.activate(terminal);
+    desktop.workspace.openWindow(pidOf("Terminal"), 71);
+    desktop.workspace.focusWindow(71);
+    const quint32 hadKeys = 71;
+    desktop.globalInput.createTap();
     sendRoute("all");
     ASSERT_TRUE(superPanelShown());
     KeyPanel &superPanel = *controller->globalOverlayWindow();
     QApplication::processEvents(); // the activation arrives from the window system
-    if (!superPanel.isActiveWindow())
-        GTEST_SKIP() << "this platform plugin gives no window the keyboard";
+    ASSERT_EQ(desktop.globalInput.keyboardHolder(), quint64(superPanel.winId()));
     const qsizetype activations = desktop.workspace.activationLog().size();
     QTest::keyClick(controller->superPanel(), Qt::Key_Escape);
-    EXPECT_TRUE(superPanel.isVisible()) << "its content fades out first";
-    EXPECT_EQ(desktop.workspace.activationLog().size(), activations) << "it keeps the keyboard meanwhile";
+    EXPECT_TRUE(superPanel.isVisible()) << "its content fades out";
+    EXPECT_EQ(desktop.globalInput.keyboardHolder(), 0u);
+    EXPECT_EQ(desktop.globalInput.keyboardHandedTo, QList<quint64>{hadKeys});
+    EXPECT_EQ(desktop.workspace.focusedWindow(), hadKeys);
     scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.01);
     EXPECT_FALSE(superPanel.isVisible());
-    EXPECT_EQ(desktop.workspace.activationLog().mid(activations), QList<qint64>{terminal});
+    EXPECT_EQ(desktop.globalInput.keyboardHandedTo, QList<quint64>{hadKeys}) << "once";
+    EXPECT_EQ(desktop.workspace.activationLog().size(), activations)
+        << "the window itself, not its application";
+}
+
+// The keyboard is handed over at Return or Esc before the main thread reads the key, by what the
+// panel published: a choice that named another window than the key then brings forward, or a
+// window where the key does something else, would send the next letters astray.
+TEST_F(OverlayControllerTest, ThePublishedChoiceIsWhatReturnAndEscapeWouldDoNow)
+{
+    desktop.workspace.openWindow(pidOf("Terminal"), 71);
+    desktop.workspace.focusWindow(71);
+    desktop.globalInput.createTap();
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    scheduler.advance(1.0); // the scan
+    SuperPanelState &state = *controller->superPanelState();
+    ASSERT_GE(state.filteredModel().rowCount(), 2);
+    const auto &choice = desktop.globalInput.keyboardChoice;
+    const auto selectedWindow = [&] { return quint64(state.filteredModel().windowAt(state.selectedIndex()).id); };
+    EXPECT_EQ(choice, std::make_pair(selectedWindow(), quint64(71)));
+
+    state.setSelectedIndex(1);
+    EXPECT_EQ(choice.first, selectedWindow()) << "follows the selection";
+    state.setExpandedSection(SuperPanelState::ExpandedSection::clipboard);
+    EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(0))) << "Esc closes the gallery first";
+    state.setExpandedSection(std::nullopt);
+    state.setSearchText(QStringLiteral("no window is called this"));
+    EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(71))) << "Return opens nothing";
+    state.setSearchText(QString());
+
+    sendRoute("clipboard");
+    EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(71))) << "the edge popup opens nothing on Return";
+    state.dismiss();
+    EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(0))) << "the fade-out takes no key";
 }
 
 // Return on a card gives the keyboard to that card's window alone: handing it back to the window
@@ -692,6 +731,9 @@ TEST_F(OverlayControllerTest, ReturnFocusesTheChosenWindowWithoutHandingTheKeybo
     ASSERT_GE(chosen, 0);
     const qsizetype activations = desktop.workspace.activationLog().size();
     state.selectAndOpen(chosen);
+    EXPECT_EQ(desktop.globalInput.keyboardHandedTo,
+              QList<quint64>{quint64(state.filteredModel().windowAt(chosen).id)})
+        << "the chosen window has the keys at once, not after the fade";
     scheduler.advance(1.0);
     EXPECT_FALSE(superPanelShown());
     const QList<qint64> log = desktop.workspace.activationLog().mid(activations);

@@ -31,6 +31,18 @@ inline bool xdotool(const QString &line)
     return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
 }
 
+// xdotool as above, with this process's event loop running meanwhile, as it runs while a person
+// types: keys that come fast after one another find us reading, not waiting for xdotool to end.
+inline bool xdotoolWhileRunning(const QString &line)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), line.split(u' ', Qt::SkipEmptyParts));
+    if (!tool.waitForStarted(5000))
+        return false;
+    return QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, 10000) &&
+           tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
 // Real client programs nobody here wrote (xterm, xeyes, xclock), started for a test and ended by
 // their process id when it ends, and the standard X tools that read the window manager's state
 // back, so a check never trusts our own reading of it.

@@ -4,6 +4,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <utility>
+
 #include "platform/globalinput.h"
 
 namespace qv {
@@ -23,6 +25,16 @@ public:
     bool isDraggingData() const override { return m_dragging && !m_dragTypes.isEmpty(); }
     void holdKeyboard(quint64 window) override { m_holder = window; }
     void releaseKeyboard() override { m_holder = 0; }
+    void handKeyboardTo(quint64 window) override
+    {
+        if (m_holder != 0)
+            keyboardHandedTo.append(window);
+        m_holder = 0;
+    }
+    void setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow) override
+    {
+        keyboardChoice = {returnWindow, escapeWindow};
+    }
     quint64 keyboardHolder() const override { return m_hasTap ? m_holder : 0; }
 
     // Drivers. Without a tap (or with it switched off) every key reaches the focused application and
@@ -48,6 +60,10 @@ public:
     // Key codes of the key-downs the focused application received, in order (none while the
     // keyboard is held: they go to the holder).
     QList<int> keysReceivedByApplication;
+    // The windows handKeyboardTo() handed a held keyboard to, in order.
+    QList<quint64> keyboardHandedTo;
+    // The last published keyboard choice: the windows Return and Esc would hand the keyboard to.
+    std::pair<quint64, quint64> keyboardChoice{0, 0};
     int tapCreations() const { return m_tapCreations; }
     // The combinations in force: none without a tap.
     QList<KeyCombination> shortcuts() const { return m_shortcuts; }

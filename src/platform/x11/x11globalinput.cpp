@@ -1,12 +1,20 @@
 #include "platform/x11/x11globalinput.h"
 
-#include <QAbstractEventDispatcher>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLoggingCategory>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <X11/keysym.h>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <sys/socket.h>
+#include <thread>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xfixes.h>
@@ -15,6 +23,7 @@
 // xkb.h names a member `explicit`, which C++ cannot parse.
 #define explicit xkb_explicit
 #include <xcb/xkb.h>
+#include <xcb/xtest.h>
 #undef explicit
 
 namespace qv {
@@ -26,6 +35,11 @@ namespace {
 constexpr int dragSampleIntervalMs = 30;
 constexpr int grabRetryIntervalMs = 50;
 constexpr int maxFocusRetakes = 32;
+constexpr qsizetype maxWaitingKeys = 256;
+// How long keys typed after a shortcut are kept for a surface the main thread has not asked for yet.
+constexpr std::chrono::milliseconds keptClaimLimit{250};
+// Of an event's state, the modifier bits a key grab names (not the pointer buttons).
+constexpr quint16 grabModifierBits = 0xff;
 
 quint64 nanoseconds(xcb_timestamp_t milliseconds)
 {
@@ -39,7 +53,11 @@ struct X11GlobalInput::Connection
     xcb_connection_t *xcb = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
     xcb_key_symbols_t *keysyms = nullptr;
-    QSocketNotifier *notifier = nullptr;
+    // Reads every event of the connection (see the class comment); gives back the keys of a
+    // shortcut's hold that no surface claimed in time.
+    std::thread reader;
+    std::thread claimWatch;
+    std::atomic<bool> stopping = false;
     QTimer dragSampler;
     xcb_atom_t xdndSelection = XCB_ATOM_NONE;
     int xkbFirstEvent = -1;
@@ -52,9 +70,9 @@ struct X11GlobalInput::Connection
     quint16 numLockMask = 0;
     quint16 scrollLockMask = 0;
 
+    // The threads are stopped first (X11GlobalInput::stopThreads).
     ~Connection()
     {
-        delete notifier;
         if (keysyms)
             xcb_key_symbols_free(keysyms);
         if (xcb)
@@ -76,7 +94,200 @@ struct X11GlobalInput::Connection
     }
 };
 
-X11GlobalInput::X11GlobalInput() : m_grabRetry(new QTimer(this))
+// The keyboard's state as the reader thread and the main thread share it: every member is read and
+// written with `mutex` held, and each step that sends requests flushes them before letting go.
+struct X11GlobalInput::Hold
+{
+    std::mutex mutex;
+    xcb_window_t root = XCB_WINDOW_NONE;
+    int xinputOpcode = -1;
+    bool rawKeys = false;
+    // The passive grabs of the shortcuts: (X key code, modifiers).
+    QList<QPair<quint8, quint16>> shortcuts;
+    // The X key codes of Return and Enter, and of Esc.
+    QList<quint8> returnKeys;
+    QList<quint8> escapeKeys;
+    // The window that holds the keyboard, 0 when none; whether its grab is in force.
+    xcb_window_t holder = XCB_WINDOW_NONE;
+    bool grabbed = false;
+    // An active grab of ours (on the root window, or on an earlier holder) keeps the keys for a
+    // holder still to take them, here in `waiting`; `unclaimed` from a shortcut's press until the
+    // main thread asks for a holder (at most keptClaimLimit).
+    bool kept = false;
+    bool unclaimed = false;
+    std::chrono::steady_clock::time_point keptAt;
+    // Wakes the watch over a hold nobody has claimed yet.
+    std::condition_variable keptChanged;
+    bool stopping = false;
+    // Key events (press or release, as the server sent them) held back until the holder has its grab.
+    QList<QByteArray> waiting;
+    // Key presses given to the main thread since the hold began (sent on to the holder, or a
+    // shortcut's handed to the filter), and how many of them it had handled when it published the
+    // choice it holds now.
+    quint64 sent = 0;
+    quint64 handledAtChoice = ~quint64(0);
+    xcb_window_t returnWindow = XCB_WINDOW_NONE;
+    xcb_window_t escapeWindow = XCB_WINDOW_NONE;
+    int focusRetakes = 0;
+    // Key-down events delivered since each key went physically down (raw press); more than one
+    // means the keyboard is repeating it.
+    QHash<quint8, int> pressesSinceDown;
+
+    enum class Grab { granted, refused, gone };
+
+    static bool isPress(const void *event)
+    {
+        return (static_cast<const xcb_generic_event_t *>(event)->response_type & ~0x80) == XCB_KEY_PRESS;
+    }
+
+    // Sends a key event that came to us on to `target` as one of its own.
+    static void send(xcb_connection_t *x, const void *raw, xcb_window_t target)
+    {
+        // Press and release share one layout.
+        xcb_key_press_event_t event = *static_cast<const xcb_key_press_event_t *>(raw);
+        event.response_type &= ~0x80;
+        event.event = target;
+        event.child = XCB_WINDOW_NONE;
+        event.same_screen = 1;
+        const uint32_t mask =
+            event.response_type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE;
+        xcb_send_event(x, 0, target, mask, reinterpret_cast<const char *>(&event));
+    }
+
+    void sendToHolder(xcb_connection_t *x, const void *event)
+    {
+        send(x, event, holder);
+        if (isPress(event))
+            ++sent;
+    }
+
+    // A key event while the keyboard is held or kept: to the holder once it has its grab, else kept.
+    void deliver(xcb_connection_t *x, const void *event)
+    {
+        if (holder != XCB_WINDOW_NONE && grabbed)
+            sendToHolder(x, event);
+        else if (waiting.size() < maxWaitingKeys)
+            waiting.append(QByteArray(static_cast<const char *>(event), qsizetype(sizeof(xcb_key_press_event_t))));
+    }
+
+    // The server stops the keyboard after each key it gives a synchronous grab; the next may come.
+    void allowNext(xcb_connection_t *x) const
+    {
+        if (grabbed || kept)
+            xcb_allow_events(x, XCB_ALLOW_SYNC_KEYBOARD, XCB_CURRENT_TIME);
+    }
+
+    void watch(xcb_connection_t *x, xcb_window_t window, bool on) const
+    {
+        // Our own selection on the holder: its map state and who has the focus.
+        const uint32_t mask = on ? XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE : 0;
+        xcb_change_window_attributes(x, window, XCB_CW_EVENT_MASK, &mask);
+    }
+
+    Grab take(xcb_connection_t *x)
+    {
+        xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
+            x, xcb_grab_keyboard(x, 0, holder, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC),
+            nullptr);
+        const Grab result = !reply ? Grab::gone // the window no longer exists
+                            : reply->status == XCB_GRAB_STATUS_SUCCESS ? Grab::granted
+                                                                        : Grab::refused;
+        std::free(reply);
+        if (result != Grab::granted)
+            return result;
+        grabbed = true;
+        kept = unclaimed = false;
+        xcb_set_input_focus(x, XCB_INPUT_FOCUS_PARENT, holder, XCB_CURRENT_TIME);
+        // Typed since the shortcut, before the holder could take them.
+        for (const QByteArray &key : std::as_const(waiting))
+            sendToHolder(x, key.constData());
+        waiting.clear();
+        allowNext(x);
+        xcb_flush(x);
+        return result;
+    }
+
+    // Turns the shortcut's passive grab, active while its key is down, into one that lasts; at the
+    // key's press time, a release that came meanwhile does not stand in the way.
+    bool keep(xcb_connection_t *x, xcb_timestamp_t time)
+    {
+        xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
+            x, xcb_grab_keyboard(x, 0, root, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC), nullptr);
+        kept = unclaimed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        std::free(reply);
+        keptAt = std::chrono::steady_clock::now();
+        keptChanged.notify_all();
+        return kept;
+    }
+
+    // No holder was asked for in time: the keys kept since the shortcut go where they were going.
+    void endUnclaimed(xcb_connection_t *x)
+    {
+        if (holder == XCB_WINDOW_NONE)
+            giveBack(x);
+        unclaimed = false;
+    }
+
+    // Ends a hold nobody claimed and types the keys it kept again, in the order typed, into
+    // whatever has the focus; modifiers are typed again too, so a letter keeps its case. Only
+    // then, or a key the user types meanwhile could come before them: keys kept here are the few
+    // typed while the main thread was too busy to open the surface.
+    void giveBack(xcb_connection_t *x)
+    {
+        const QList<QByteArray> keys = std::move(waiting);
+        letGo(x, XCB_WINDOW_NONE);
+        for (const QByteArray &key : keys) {
+            const auto *event = reinterpret_cast<const xcb_key_press_event_t *>(key.constData());
+            xcb_test_fake_input(x, uint8_t(event->response_type & ~0x80), event->detail, XCB_CURRENT_TIME,
+                                XCB_WINDOW_NONE, 0, 0, 0);
+        }
+        xcb_flush(x);
+    }
+
+    static bool viewable(xcb_connection_t *x, xcb_window_t window)
+    {
+        xcb_get_window_attributes_reply_t *reply =
+            xcb_get_window_attributes_reply(x, xcb_get_window_attributes(x, window), nullptr);
+        const bool result = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(reply);
+        return result;
+    }
+
+    // Ends the hold; the focus goes to `focus` first when it can take it.
+    void letGo(xcb_connection_t *x, xcb_window_t focus)
+    {
+        if (focus != XCB_WINDOW_NONE && viewable(x, focus))
+            xcb_set_input_focus(x, XCB_INPUT_FOCUS_PARENT, focus, XCB_CURRENT_TIME);
+        if (grabbed || kept)
+            xcb_ungrab_keyboard(x, XCB_CURRENT_TIME);
+        if (holder != XCB_WINDOW_NONE)
+            watch(x, holder, false);
+        holder = XCB_WINDOW_NONE;
+        grabbed = kept = unclaimed = false;
+        waiting.clear();
+        focusRetakes = 0;
+        xcb_flush(x);
+    }
+
+    // Return, Enter or Esc, pressed while the keyboard is stopped at it: when the holder has handled
+    // every key before and named a window for this key, the key goes to the holder and the keyboard
+    // to that window, before the server reads another key.
+    bool handOff(xcb_connection_t *x, const xcb_key_press_event_t *press)
+    {
+        if (!grabbed || !waiting.isEmpty() || handledAtChoice != sent)
+            return false;
+        const xcb_window_t target = returnKeys.contains(press->detail)   ? returnWindow
+                                    : escapeKeys.contains(press->detail) ? escapeWindow
+                                                                         : xcb_window_t(XCB_WINDOW_NONE);
+        if (target == XCB_WINDOW_NONE || !viewable(x, target))
+            return false;
+        sendToHolder(x, press);
+        letGo(x, target);
+        return true;
+    }
+};
+
+X11GlobalInput::X11GlobalInput() : m_hold(std::make_unique<Hold>()), m_grabRetry(new QTimer(this))
 {
     m_grabRetry->setInterval(grabRetryIntervalMs);
     connect(m_grabRetry, &QTimer::timeout, this, &X11GlobalInput::takeKeyboard);
@@ -88,6 +299,46 @@ X11GlobalInput::~X11GlobalInput()
         releaseKeyboard();
         ungrabAll();
         xcb_flush(m_connection->xcb);
+    }
+    // The threads use the hold, which goes before the connection.
+    if (m_connection)
+        stopThreads(*m_connection);
+}
+
+void X11GlobalInput::stopThreads(Connection &c)
+{
+    c.stopping = true;
+    {
+        const std::lock_guard lock(m_hold->mutex);
+        m_hold->stopping = true;
+        m_hold->keptChanged.notify_all();
+    }
+    if (c.claimWatch.joinable())
+        c.claimWatch.join();
+    if (c.reader.joinable()) {
+        // Wakes the reader out of its wait: the connection reads as broken from now on.
+        ::shutdown(xcb_get_file_descriptor(c.xcb), SHUT_RDWR);
+        c.reader.join();
+    }
+    const std::lock_guard lock(m_hold->mutex);
+    m_hold->stopping = false;
+}
+
+void X11GlobalInput::watchClaim(xcb_connection_t *x)
+{
+    Hold &h = *m_hold;
+    std::unique_lock lock(h.mutex);
+    while (!h.stopping) {
+        if (!h.unclaimed) {
+            h.keptChanged.wait(lock);
+            continue;
+        }
+        const auto limit = h.keptAt + keptClaimLimit;
+        if (std::chrono::steady_clock::now() < limit) {
+            h.keptChanged.wait_until(lock, limit);
+            continue;
+        }
+        h.endUnclaimed(x);
     }
 }
 
@@ -105,6 +356,7 @@ bool X11GlobalInput::createTap()
     m_grabbedKeys.clear();
     m_pressesSinceDown.clear();
     m_dragging = false;
+    ++m_generation;
 
     auto c = std::make_unique<Connection>();
     int screenNumber = 0;
@@ -184,80 +436,135 @@ bool X11GlobalInput::createTap()
     }
     std::free(xi);
 
-    c->notifier = new QSocketNotifier(xcb_get_file_descriptor(x), QSocketNotifier::Read);
-    connect(c->notifier, &QSocketNotifier::activated, this, [this] { readEvents(false); });
     c->dragSampler.setInterval(dragSampleIntervalMs);
     connect(&c->dragSampler, &QTimer::timeout, this, &X11GlobalInput::sampleDrag);
+    {
+        const std::lock_guard lock(m_hold->mutex);
+        m_hold->root = c->root;
+        m_hold->xinputOpcode = c->xinputOpcode;
+        m_hold->rawKeys = c->rawKeys;
+        m_hold->pressesSinceDown.clear();
+    }
     m_connection = std::move(c);
-    // Waiting for a reply can pull events into xcb's queue without waking the notifier.
-    if (auto *dispatcher = QAbstractEventDispatcher::instance(thread()))
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &X11GlobalInput::readQueuedEvents,
-                Qt::UniqueConnection);
 
     reloadKeymap();
     m_refused = grab();
-    if (m_holder != 0) {
-        watchHolder(true);
-        takeKeyboard();
+    shareShortcuts();
+    {
+        const std::lock_guard lock(m_hold->mutex);
+        if (m_hold->holder != XCB_WINDOW_NONE)
+            m_hold->watch(x, m_hold->holder, true);
     }
+    takeKeyboard();
     xcb_flush(x);
+    m_connection->reader = std::thread([this, x, generation = m_generation] { readLoop(x, generation); });
+    m_connection->claimWatch = std::thread([this, x] { watchClaim(x); });
     setRefusedShortcuts(m_refused);
     return true;
 }
 
 void X11GlobalInput::holdKeyboard(quint64 window)
 {
-    if (quint32(window) != m_holder) {
-        releaseKeyboard();
-        m_holder = quint32(window);
-        m_focusRetakes = 0;
-        if (hasTap())
-            watchHolder(true);
+    const auto holder = xcb_window_t(window);
+    {
+        const std::lock_guard lock(m_hold->mutex);
+        Hold &h = *m_hold;
+        if (holder != h.holder) {
+            if (hasTap() && h.holder != XCB_WINDOW_NONE)
+                h.watch(m_connection->xcb, h.holder, false);
+            // A grab we hold on another window keeps the keys until this one's takes over.
+            if (h.grabbed) {
+                h.kept = true;
+                h.unclaimed = false;
+            }
+            h.grabbed = false;
+            h.holder = holder;
+            h.focusRetakes = 0;
+            h.sent = 0;
+            h.handledAtChoice = ~quint64(0);
+            h.returnWindow = h.escapeWindow = XCB_WINDOW_NONE;
+            m_handledPresses = 0;
+            m_returnChoice = m_escapeChoice = 0;
+            ++m_holdSerial;
+            if (hasTap())
+                h.watch(m_connection->xcb, holder, true);
+        }
     }
+    if (!m_holding && QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+    m_holding = true;
     takeKeyboard();
 }
 
 void X11GlobalInput::releaseKeyboard()
 {
-    m_grabRetry->stop();
-    if (hasTap() && m_holder != 0) {
-        if (m_keyboardGrabbed)
-            xcb_ungrab_keyboard(m_connection->xcb, XCB_CURRENT_TIME);
-        watchHolder(false);
-        xcb_flush(m_connection->xcb);
-    }
-    m_holder = 0;
-    m_keyboardGrabbed = false;
+    handKeyboardTo(0);
 }
 
-void X11GlobalInput::watchHolder(bool watch)
+void X11GlobalInput::handKeyboardTo(quint64 window)
 {
-    // Our own selection on the holder: its map state and who has the focus.
-    const uint32_t mask = watch ? XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE : 0;
-    xcb_change_window_attributes(m_connection->xcb, m_holder, XCB_CW_EVENT_MASK, &mask);
+    m_grabRetry->stop();
+    m_holding = false;
+    const std::lock_guard lock(m_hold->mutex);
+    if (hasTap())
+        m_hold->letGo(m_connection->xcb, xcb_window_t(window));
+    else
+        m_hold->holder = XCB_WINDOW_NONE;
+}
+
+quint64 X11GlobalInput::keyboardHolder() const
+{
+    const std::lock_guard lock(m_hold->mutex);
+    return hasTap() && m_hold->grabbed ? m_hold->holder : 0;
+}
+
+void X11GlobalInput::setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow)
+{
+    const auto window = [](quint64 id) { return id <= 0xffffffffu ? quint32(id) : 0u; };
+    m_returnChoice = window(returnWindow);
+    m_escapeChoice = window(escapeWindow);
+    publishKeyboardChoice();
+}
+
+void X11GlobalInput::publishKeyboardChoice()
+{
+    const std::lock_guard lock(m_hold->mutex);
+    m_hold->returnWindow = m_returnChoice;
+    m_hold->escapeWindow = m_escapeChoice;
+    m_hold->handledAtChoice = m_handledPresses;
+}
+
+void X11GlobalInput::countHandledPress()
+{
+    // Runs once the press, and whatever it made the holder do, is over: the choice the holder
+    // published meanwhile is the one that follows it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial = m_holdSerial] {
+            if (serial != m_holdSerial)
+                return;
+            ++m_handledPresses;
+            publishKeyboardChoice();
+        },
+        Qt::QueuedConnection);
+}
+
+bool X11GlobalInput::eventFilter(QObject *watched, QEvent *event)
+{
+    // While the keyboard is held every key press of this process is one sent on to the holder.
+    if (m_holding && event->type() == QEvent::KeyPress && watched->isWindowType())
+        countHandledPress();
+    return GlobalInput::eventFilter(watched, event);
 }
 
 void X11GlobalInput::takeKeyboard()
 {
-    if (!hasTap() || m_holder == 0 || m_keyboardGrabbed) {
+    if (!hasTap()) {
         m_grabRetry->stop();
         return;
     }
-    xcb_connection_t *x = m_connection->xcb;
-    xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
-        x, xcb_grab_keyboard(x, 0, m_holder, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-        nullptr);
-    const bool granted = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    const bool gone = !reply; // the window no longer exists
-    std::free(reply);
-    if (granted) {
-        m_keyboardGrabbed = true;
-        m_grabRetry->stop();
-        xcb_set_input_focus(x, XCB_INPUT_FOCUS_PARENT, m_holder, XCB_CURRENT_TIME);
-        xcb_flush(x);
-        return;
-    }
-    if (gone) {
+    const std::lock_guard lock(m_hold->mutex);
+    if (m_hold->holder == XCB_WINDOW_NONE || m_hold->grabbed || m_hold->take(m_connection->xcb) != Hold::Grab::refused) {
         m_grabRetry->stop();
         return;
     }
@@ -265,48 +572,21 @@ void X11GlobalInput::takeKeyboard()
         m_grabRetry->start();
 }
 
-void X11GlobalInput::handleHolderEvent(const void *raw)
+void X11GlobalInput::dropUnclaimedKeyboard(int generation)
 {
-    const auto *event = static_cast<const xcb_generic_event_t *>(raw);
-    switch (event->response_type & ~0x80) {
-    case XCB_MAP_NOTIFY:
-        if (reinterpret_cast<const xcb_map_notify_event_t *>(event)->window == m_holder)
-            takeKeyboard();
-        break;
-    case XCB_UNMAP_NOTIFY:
-        // The server ends a grab whose window stops being viewable.
-        if (reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == m_holder)
-            m_keyboardGrabbed = false;
-        break;
-    case XCB_FOCUS_OUT: {
-        const auto *focus = reinterpret_cast<const xcb_focus_out_event_t *>(event);
-        // Focus that moves away (not grabs starting or ending, not into a window of its own).
-        const bool moved =
-            focus->mode == XCB_NOTIFY_MODE_NORMAL || focus->mode == XCB_NOTIFY_MODE_WHILE_GRABBED;
-        if (focus->event != m_holder || !moved || focus->detail == XCB_NOTIFY_DETAIL_INFERIOR ||
-            focus->detail == XCB_NOTIFY_DETAIL_POINTER || !m_keyboardGrabbed ||
-            m_focusRetakes >= maxFocusRetakes)
-            break;
-        ++m_focusRetakes;
-        xcb_set_input_focus(m_connection->xcb, XCB_INPUT_FOCUS_PARENT, m_holder, XCB_CURRENT_TIME);
-        break;
-    }
-    default:
-        break;
-    }
+    if (generation != m_generation || !hasTap())
+        return;
+    const std::lock_guard lock(m_hold->mutex);
+    Hold &h = *m_hold;
+    // Nothing opened: the keys typed meanwhile go where they were going.
+    if (h.kept && h.holder == XCB_WINDOW_NONE)
+        h.giveBack(m_connection->xcb);
 }
 
-void X11GlobalInput::forwardKey(const void *raw)
+void X11GlobalInput::shareShortcuts()
 {
-    // Press and release share one layout.
-    xcb_key_press_event_t event = *static_cast<const xcb_key_press_event_t *>(raw);
-    event.response_type &= ~0x80;
-    event.event = m_holder;
-    event.child = XCB_WINDOW_NONE;
-    event.same_screen = 1;
-    const uint32_t mask =
-        event.response_type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE;
-    xcb_send_event(m_connection->xcb, 0, m_holder, mask, reinterpret_cast<const char *>(&event));
+    const std::lock_guard lock(m_hold->mutex);
+    m_hold->shortcuts = m_grabs;
 }
 
 QList<KeyCombination> X11GlobalInput::setShortcuts(const QList<KeyCombination> &combinations)
@@ -316,6 +596,7 @@ QList<KeyCombination> X11GlobalInput::setShortcuts(const QList<KeyCombination> &
         return {};
     ungrabAll();
     m_refused = grab();
+    shareShortcuts();
     xcb_flush(m_connection->xcb);
     setRefusedShortcuts(m_refused);
     return m_refused;
@@ -354,6 +635,18 @@ void X11GlobalInput::reloadKeymap()
         }
     }
     std::free(mapping);
+    const auto codesOf = [&c](xcb_keysym_t symbol) {
+        QList<quint8> list;
+        if (xcb_keycode_t *codes = xcb_key_symbols_get_keycode(c.keysyms, symbol)) {
+            for (const xcb_keycode_t *code = codes; *code != XCB_NO_SYMBOL; ++code)
+                list.append(*code);
+            std::free(codes);
+        }
+        return list;
+    };
+    const std::lock_guard lock(m_hold->mutex);
+    m_hold->returnKeys = codesOf(XK_Return) + codesOf(XK_KP_Enter);
+    m_hold->escapeKeys = codesOf(XK_Escape);
 }
 
 QList<KeyCombination> X11GlobalInput::grab()
@@ -439,23 +732,114 @@ quint32 X11GlobalInput::flagsFromState(quint16 state) const
     return flags;
 }
 
-void X11GlobalInput::readEvents(bool queuedOnly)
+void X11GlobalInput::readLoop(xcb_connection_t *x, int generation)
 {
-    if (!m_connection)
-        return;
-    if (m_connection->broken()) {
-        dropConnection();
-        return;
-    }
-    xcb_connection_t *x = m_connection->xcb;
-    while (xcb_generic_event_t *event = queuedOnly ? xcb_poll_for_queued_event(x) : xcb_poll_for_event(x)) {
-        handleEvent(event);
+    Connection *connection = m_connection.get();
+    while (xcb_generic_event_t *event = xcb_wait_for_event(x)) {
+        KeyPath path = KeyPath::free;
+        bool forMain = true;
+        {
+            const std::lock_guard lock(m_hold->mutex);
+            forMain = readKeyboardEvent(x, event, path);
+        }
+        if (forMain && !connection->stopping) {
+            const bool generic = (event->response_type & ~0x80) == XCB_GE_GENERIC;
+            // xcb places its full sequence number after the 32 bytes of the wire, and the rest of a
+            // longer event after that.
+            const qsizetype size =
+                qsizetype(sizeof(xcb_generic_event_t)) +
+                (generic ? 4 * qsizetype(reinterpret_cast<const xcb_ge_generic_event_t *>(event)->length) : 0);
+            QMetaObject::invokeMethod(
+                this,
+                [this, copy = QByteArray(reinterpret_cast<const char *>(event), size), path, generation] {
+                    if (generation == m_generation && m_connection)
+                        handleEvent(copy.constData(), path);
+                },
+                Qt::QueuedConnection);
+        }
         std::free(event);
-        // A handler may have dropped the connection.
-        if (!m_connection)
-            return;
     }
-    xcb_flush(x);
+    if (!connection->stopping)
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == m_generation && m_connection)
+                    dropConnection();
+            },
+            Qt::QueuedConnection);
+}
+
+bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, KeyPath &path)
+{
+    Hold &h = *m_hold;
+    const auto *event = static_cast<const xcb_generic_event_t *>(raw);
+    switch (event->response_type & ~0x80) {
+    case XCB_KEY_PRESS: {
+        const auto *press = static_cast<const xcb_key_press_event_t *>(raw);
+        int &presses = h.pressesSinceDown[press->detail];
+        // Without raw key events every press counts as a new one.
+        const bool autorepeat = h.rawKeys && presses > 0;
+        ++presses;
+        const bool shortcut = h.shortcuts.contains({press->detail, quint16(press->state & grabModifierBits)});
+        if (h.holder != XCB_WINDOW_NONE || h.kept) {
+            path = shortcut ? KeyPath::heldShortcut : KeyPath::held;
+            if (shortcut)
+                ++h.sent; // the filter has it
+            else if (!h.handOff(x, press))
+                h.deliver(x, press);
+        } else if (shortcut && !autorepeat && h.keep(x, press->time)) {
+            path = KeyPath::kept;
+        }
+        h.allowNext(x);
+        xcb_flush(x);
+        return true;
+    }
+    case XCB_KEY_RELEASE:
+        if (h.holder != XCB_WINDOW_NONE || h.kept) {
+            path = KeyPath::held;
+            h.deliver(x, raw);
+        }
+        h.allowNext(x);
+        xcb_flush(x);
+        return true;
+    case XCB_GE_GENERIC: {
+        const auto *generic = static_cast<const xcb_ge_generic_event_t *>(raw);
+        if (generic->extension != h.xinputOpcode)
+            return true;
+        if (generic->event_type == XCB_INPUT_RAW_KEY_PRESS)
+            h.pressesSinceDown[quint8(static_cast<const xcb_input_raw_key_press_event_t *>(raw)->detail)] = 0;
+        else if (generic->event_type == XCB_INPUT_RAW_KEY_RELEASE)
+            h.pressesSinceDown.remove(quint8(static_cast<const xcb_input_raw_key_release_event_t *>(raw)->detail));
+        return true;
+    }
+    // Only the holder's own events are selected: they are the reader's.
+    case XCB_MAP_NOTIFY:
+        if (reinterpret_cast<const xcb_map_notify_event_t *>(event)->window == h.holder && !h.grabbed)
+            h.take(x);
+        return false;
+    case XCB_UNMAP_NOTIFY:
+        // The server ends a grab whose window stops being viewable.
+        if (reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == h.holder)
+            h.grabbed = false;
+        return false;
+    case XCB_FOCUS_IN:
+        return false;
+    case XCB_FOCUS_OUT: {
+        const auto *focus = reinterpret_cast<const xcb_focus_out_event_t *>(event);
+        // Focus that moves away (not grabs starting or ending, not into a window of its own).
+        const bool moved =
+            focus->mode == XCB_NOTIFY_MODE_NORMAL || focus->mode == XCB_NOTIFY_MODE_WHILE_GRABBED;
+        if (focus->event == h.holder && moved && focus->detail != XCB_NOTIFY_DETAIL_INFERIOR &&
+            focus->detail != XCB_NOTIFY_DETAIL_POINTER && h.grabbed && h.focusRetakes < maxFocusRetakes) {
+            ++h.focusRetakes;
+            xcb_set_input_focus(x, XCB_INPUT_FOCUS_PARENT, h.holder, XCB_CURRENT_TIME);
+            xcb_flush(x);
+        }
+        return false;
+    }
+    default:
+        return true;
+    }
 }
 
 void X11GlobalInput::dropConnection()
@@ -465,12 +849,17 @@ void X11GlobalInput::dropConnection()
     m_dragging = false;
     m_grabs.clear();
     m_grabbedKeys.clear();
-    // The server ends our grab with the connection; the next tap takes it again.
-    m_keyboardGrabbed = false;
+    {
+        // The server ends our grabs with the connection; the next tap takes the holder's again.
+        const std::lock_guard lock(m_hold->mutex);
+        m_hold->grabbed = m_hold->kept = false;
+        m_hold->waiting.clear();
+        m_hold->shortcuts.clear();
+    }
     m_grabRetry->stop();
-    // This may run inside the notifier's own signal: the connection goes once the loop is back.
+    // The reader has ended (it told us); the connection goes once the loop is back.
     Connection *dead = m_connection.release();
-    dead->notifier->setEnabled(false);
+    stopThreads(*dead);
     dead->dragSampler.stop();
     QTimer::singleShot(0, [dead] { delete dead; });
     if (wasDragging)
@@ -478,13 +867,13 @@ void X11GlobalInput::dropConnection()
     emit tapDisabled();
 }
 
-void X11GlobalInput::handleEvent(const void *raw)
+void X11GlobalInput::handleEvent(const void *raw, KeyPath path)
 {
     const auto *event = static_cast<const xcb_generic_event_t *>(raw);
     const int type = event->response_type & ~0x80;
     const Connection &c = *m_connection;
     if (type == XCB_KEY_PRESS) {
-        handleKeyPress(event);
+        handleKeyPress(event, path);
     } else if (type == XCB_KEY_RELEASE) {
         handleKeyRelease(event);
     } else if (type == XCB_GE_GENERIC) {
@@ -505,12 +894,10 @@ void X11GlobalInput::handleEvent(const void *raw)
         }
     } else if (c.xfixesFirstEvent >= 0 && type == c.xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
         handleSelectionOwner(event);
-    } else if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY || type == XCB_FOCUS_OUT) {
-        handleHolderEvent(event);
     }
 }
 
-void X11GlobalInput::handleKeyPress(const void *raw)
+void X11GlobalInput::handleKeyPress(const void *raw, KeyPath path)
 {
     const auto *press = static_cast<const xcb_key_press_event_t *>(raw);
     const auto mapped = m_grabbedKeys.constFind(press->detail);
@@ -519,29 +906,49 @@ void X11GlobalInput::handleKeyPress(const void *raw)
     const bool autorepeat = m_connection->rawKeys && presses > 0;
     ++presses;
     const quint32 flags = flagsFromState(press->state) & keyModifierMask;
-    if (m_holder != 0) {
-        // Every key comes here while the keyboard is held: a shortcut's goes to the filter, the
-        // rest to the holder.
-        const bool shortcut =
-            mapped != m_grabbedKeys.constEnd() && m_wanted.contains(KeyCombination{*mapped, flags});
-        if (!shortcut || !filterKeyDown(GlobalKeyEvent{*mapped, flags, autorepeat, nanoseconds(press->time)}))
-            forwardKey(press);
+    const auto filter = [&] {
+        return mapped != m_grabbedKeys.constEnd() && m_wanted.contains(KeyCombination{*mapped, flags}) &&
+               filterKeyDown(GlobalKeyEvent{*mapped, flags, autorepeat, nanoseconds(press->time)});
+    };
+    switch (path) {
+    case KeyPath::held:
+        return; // the reader sent it on
+    case KeyPath::heldShortcut:
+        // The filter's, else the holder's.
+        if (filter()) {
+            if (m_holding)
+                countHandledPress();
+            return;
+        }
+        {
+            const std::lock_guard lock(m_hold->mutex);
+            if (m_hold->holder != XCB_WINDOW_NONE && m_hold->grabbed) {
+                Hold::send(m_connection->xcb, press, m_hold->holder);
+                xcb_flush(m_connection->xcb);
+            }
+        }
+        return;
+    case KeyPath::kept:
+        filter();
+        // Posted after whatever the filter posted, so the surface it opens has claimed the keyboard by then.
+        QMetaObject::invokeMethod(
+            this, [this, generation = m_generation] { dropUnclaimedKeyboard(generation); }, Qt::QueuedConnection);
+        return;
+    case KeyPath::free:
+        // The server has already taken the key, without waiting for us: the filter still decides
+        // what fires, but its answer cannot give the key back to the focused window.
+        if (mapped != m_grabbedKeys.constEnd())
+            filterKeyDown(GlobalKeyEvent{*mapped, flags, autorepeat, nanoseconds(press->time)});
         return;
     }
-    // The server has already taken the key, without waiting for us: the filter still decides
-    // what fires, but its answer cannot give the key back to the focused window.
-    if (mapped != m_grabbedKeys.constEnd())
-        filterKeyDown(GlobalKeyEvent{*mapped, flags, autorepeat, nanoseconds(press->time)});
 }
 
 void X11GlobalInput::handleKeyRelease(const void *raw)
 {
-    // While our grab is active the server sends raw events only to the other clients, so the
+    // While a grab of ours is active the server sends raw events only to the other clients, so the
     // release of a grabbed key comes to us as this core event; the raw one covers keys whose
-    // release went elsewhere. Whichever comes first reports it.
+    // release went elsewhere. Whichever comes first reports it. The reader sent it on to a holder.
     reportKeyUp(static_cast<const xcb_key_release_event_t *>(raw)->detail);
-    if (m_holder != 0)
-        forwardKey(raw);
 }
 
 void X11GlobalInput::reportKeyUp(quint8 code)

@@ -3,6 +3,7 @@
 // compositor, and a drag out of the shelf onto a real XDND drop target.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QScreen>
@@ -170,6 +171,36 @@ TEST_F(EdgePopupX11Test, ClipboardHotkeyOpensThePopupAtItsEdgeAndTheHotkeyOrABac
     ASSERT_TRUE(
         xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(screen.left() + 30).arg(screen.bottom() - 30)));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
+
+// The letters typed right after the clipboard hotkey reached the window behind the popup; those
+// typed right after Esc went into the popup as it faded out.
+TEST_F(EdgePopupX11Test, LettersAfterTheHotkeyStayInThePopupAndThoseAfterEscapeReachTheWindowThatHadTheKeys)
+{
+    const QString file = folder.filePath(QStringLiteral("behind"));
+    const qint64 recorder = clients.startRecorder(QStringLiteral("rec-behind"), file,
+                                                  {QStringLiteral("-geometry"), "60x12+500+200"});
+    ASSERT_NE(recorder, 0);
+    const auto recorderActive = [&] { return pidOf(connection, activeWindow(connection)) == recorder; };
+    ASSERT_TRUE(QTest::qWaitFor(recorderActive, 10000));
+    const auto received = [&] {
+        QFile recorded(file);
+        return recorded.open(QIODevice::ReadOnly) ? recorded.readAll() : QByteArray("(unreadable)");
+    };
+
+    QByteArray expected;
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key alt+c type hj")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 3000));
+        QTest::qWait(100);
+        // No pause at all between Esc and the letters.
+        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key --delay 0 Escape k l")));
+        expected += "kl";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return received() == expected; }, 3000)) << received().data();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+        ASSERT_TRUE(QTest::qWaitFor(recorderActive, 3000));
+    }
 }
 
 TEST_F(EdgePopupX11Test, TextCopiedWhileThePopupShowsAppearsInIt)

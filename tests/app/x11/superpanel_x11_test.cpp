@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -471,6 +474,64 @@ TEST_F(SuperPanelX11Test, KeysTypedAfterASnapOrANewWindowReachNoOtherWindow)
     QTest::qWait(200);
     EXPECT_EQ(received(first), QByteArray());
     EXPECT_EQ(received(second), QByteArray());
+}
+
+// Letters typed right after Alt+Tab reached the window behind: the hotkey's grab ended with the
+// release of Tab, and the panel took the keyboard only once it was on screen, 20 to 90 ms later.
+TEST_F(SuperPanelX11Test, LettersTypedRightAfterTheHotkeyGoToThePanelNeverToTheWindowBehind)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QString behind = folder.filePath(QStringLiteral("behind"));
+    const qint64 recorder =
+        startRecorder(QStringLiteral("rec-behind"), behind, QStringLiteral("60x12+500+200"));
+    ASSERT_NE(recorder, 0);
+
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        // No pause but xdotool's own between the keys.
+        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key alt+Tab type ab1")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 3000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return searchText() == "ab1"; }, 3000))
+            << "the panel got them all, in order: " << searchText().toStdString();
+        ASSERT_TRUE(closePanelWithEscape());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == recorder; }, 3000));
+    }
+    QTest::qWait(200);
+    EXPECT_EQ(received(behind), QByteArray());
+}
+
+// The panel kept the keyboard through its 0.1 s fade-out: the first letters typed right after
+// Return or Esc went nowhere.
+TEST_F(SuperPanelX11Test, LettersTypedRightAfterReturnOrEscapeReachTheChosenOrThePreviousWindowWhole)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QString one = folder.filePath(QStringLiteral("one"));
+    const QString two = folder.filePath(QStringLiteral("two"));
+    ASSERT_NE(startRecorder(QStringLiteral("rec-one"), one, QStringLiteral("60x12+100+100")), 0);
+    ASSERT_NE(startRecorder(QStringLiteral("rec-two"), two, QStringLiteral("60x12+600+400")), 0);
+
+    const auto choose = [&](const QString &title, const QString &letters) {
+        ASSERT_TRUE(openPanel());
+        ASSERT_TRUE(typeText(title));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles() == QStringList{title}; }, 3000))
+            << shownTitles().join(", ").toStdString();
+        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key Return type ") + letters));
+    };
+    const auto escape = [&](const QString &letters) {
+        ASSERT_TRUE(openPanel());
+        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key Escape type ") + letters));
+    };
+
+    ASSERT_NO_FATAL_FAILURE(choose(QStringLiteral("rec-one"), QStringLiteral("qwerty")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received(one) == "qwerty"; }, 3000)) << received(one).data();
+    ASSERT_NO_FATAL_FAILURE(escape(QStringLiteral("asdf")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received(one) == "qwertyasdf"; }, 3000)) << received(one).data();
+    ASSERT_NO_FATAL_FAILURE(choose(QStringLiteral("rec-two"), QStringLiteral("zxcv")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received(two) == "zxcv"; }, 3000)) << received(two).data();
+    ASSERT_NO_FATAL_FAILURE(escape(QStringLiteral("uiop")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received(two) == "zxcvuiop"; }, 3000)) << received(two).data();
+    QTest::qWait(200);
+    EXPECT_EQ(received(one), "qwertyasdf");
 }
 
 // Ctrl+W once took a card away while its window stayed: a close is only a request, which the
