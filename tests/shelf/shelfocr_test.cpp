@@ -140,5 +140,26 @@ TEST(TesseractRecognizerTest, ReadsRenderedLinesInOrder)
         QString());
 }
 
+// The engine loads every language asked for: read with English alone (as it falls back to when they
+// fail to load), the Chinese line comes out as "(RUF FR" and the German one as "Grofse flr Strake".
+TEST(TesseractRecognizerTest, ReadsChineseAndGermanWithTheLanguagesAsked)
+{
+    QImage page(900, 260, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        QFont font(QStringLiteral("Noto Sans CJK SC"));
+        font.setPixelSize(56);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(30, 90), QStringLiteral("你好世界"));
+        painter.drawText(QPoint(30, 200), QStringLiteral("Größe für Straße"));
+    }
+    X11TextRecognizer recognizer;
+    EXPECT_EQ(recognizer.recognize(page, FileShelfManager::ocrLanguages,
+                                   std::make_shared<std::atomic<bool>>(false)),
+              QStringLiteral("你好世界\nGröße für Straße"));
+}
+
 } // namespace
 } // namespace qv
