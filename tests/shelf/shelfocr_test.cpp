@@ -117,19 +117,25 @@ TEST_F(ShelfOcrTest, ASlowRecognitionIsAnsweredEmptyAtTheTimeOutAndItsTextDroppe
     m_manager.reset();
 }
 
-TEST(TesseractRecognizerTest, ReadsRenderedLinesInOrder)
+// Two lines of black text on white, large enough to read.
+QImage twoLinePage(const QString &family, const QString &first, const QString &second)
 {
     QImage page(900, 260, QImage::Format_RGB32);
     page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(56);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(30, 90), QStringLiteral("Hello Shelf"));
-        painter.drawText(QPoint(30, 200), QStringLiteral("Second line 42"));
-    }
+    QPainter painter(&page);
+    QFont font(family);
+    font.setPixelSize(56);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(30, 90), first);
+    painter.drawText(QPoint(30, 200), second);
+    return page;
+}
+
+TEST(TesseractRecognizerTest, ReadsRenderedLinesInOrder)
+{
+    const QImage page = twoLinePage(QStringLiteral("DejaVu Sans"), QStringLiteral("Hello Shelf"),
+                                    QStringLiteral("Second line 42"));
     X11TextRecognizer recognizer;
     const QString text = recognizer.recognize(page, FileShelfManager::ocrLanguages,
                                               std::make_shared<std::atomic<bool>>(false));
@@ -144,17 +150,8 @@ TEST(TesseractRecognizerTest, ReadsRenderedLinesInOrder)
 // fail to load), the Chinese line comes out as "(RUF FR" and the German one as "Grofse flr Strake".
 TEST(TesseractRecognizerTest, ReadsChineseAndGermanWithTheLanguagesAsked)
 {
-    QImage page(900, 260, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        QFont font(QStringLiteral("Noto Sans CJK SC"));
-        font.setPixelSize(56);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(30, 90), QStringLiteral("你好世界"));
-        painter.drawText(QPoint(30, 200), QStringLiteral("Größe für Straße"));
-    }
+    const QImage page = twoLinePage(QStringLiteral("Noto Sans CJK SC"), QStringLiteral("你好世界"),
+                                    QStringLiteral("Größe für Straße"));
     X11TextRecognizer recognizer;
     EXPECT_EQ(recognizer.recognize(page, FileShelfManager::ocrLanguages,
                                    std::make_shared<std::atomic<bool>>(false)),
