@@ -49,8 +49,14 @@ const QStringList allProbes = {"screenCapture", "accessibility", "inputMonitorin
 
 TEST_F(AppDelegateTest, LaunchStartsTheServicesAndBindsThePanelsToThem)
 {
+    // The settings window learns of the Dock monitor from this signal: without it the Shortcuts page
+    // never says that another program holds a shortcut.
+    QList<DockMonitor *> monitorsAtStart;
+    QObject::connect(delegate.get(), &AppDelegate::servicesStarted, delegate.get(),
+                     [this, &monitorsAtStart] { monitorsAtStart.append(delegate->dockMonitor()); });
     EXPECT_EQ(delegate->dockMonitor(), nullptr);
     launch();
+    EXPECT_EQ(monitorsAtStart, QList<DockMonitor *>{delegate->dockMonitor()});
 
     EXPECT_TRUE(desktop.application.darkAppearance);
     EXPECT_EQ(parts.relocation->calls, QStringList({"isInApplicationsFolder", "terminateOtherInstances"}));
@@ -86,7 +92,11 @@ TEST_P(AppDelegateRelocation, AnswerToTheMoveQuestionDecidesWhetherServicesStart
     const RelocationCase &c = GetParam();
     parts.relocation->inApplicationsFolder = false;
     parts.relocation->answer = c.answer;
+    int started = 0;
+    QObject::connect(delegate.get(), &AppDelegate::servicesStarted, delegate.get(),
+                     [&started] { ++started; });
     launch();
+    EXPECT_EQ(started, c.servicesCreated ? 1 : 0);
 
     EXPECT_EQ(parts.relocation->calls, c.relocationCalls);
     EXPECT_EQ(desktop.application.terminateCount, c.terminations);

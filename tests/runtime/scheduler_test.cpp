@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -129,4 +130,21 @@ TEST(QtScheduler, PostsFromWorkersRunOnceOnTheMainThreadInOrder)
             EXPECT_EQ(one[size_t(i)], i);
     }
     EXPECT_EQ(main, (std::vector<std::string>{"outer", "outer done", "later"}));
+}
+
+// Each timer is an object of its own: one left behind after it fired or was cancelled would pile up
+// for as long as the program runs (a hover, a fade or a delay each make one).
+TEST(QtScheduler, TimersThatAreDoneLeaveNothingBehind)
+{
+    QtScheduler scheduler;
+    int once = 0, repeated = 0;
+    scheduler.after(0, [&] { ++once; });
+    TimerHandle cancelled = scheduler.after(0.001, [] {});
+    cancelled.cancel();
+    TimerHandle repeating = scheduler.every(0.001, [&] { ++repeated; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return once == 1 && repeated >= 2; }, 5000));
+    repeating.cancel();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scheduler.findChildren<QTimer *>().isEmpty(); }, 5000))
+        << scheduler.findChildren<QTimer *>().size() << " timers left";
+    EXPECT_EQ(once, 1);
 }

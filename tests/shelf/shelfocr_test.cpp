@@ -117,19 +117,25 @@ TEST_F(ShelfOcrTest, ASlowRecognitionIsAnsweredEmptyAtTheTimeOutAndItsTextDroppe
     m_manager.reset();
 }
 
-TEST(TesseractRecognizerTest, ReadsRenderedLinesInOrder)
+// Two lines of black text on white, large enough to read.
+QImage twoLinePage(const QString &family, const QString &first, const QString &second)
 {
     QImage page(900, 260, QImage::Format_RGB32);
     page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(56);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(30, 90), QStringLiteral("Hello Shelf"));
-        painter.drawText(QPoint(30, 200), QStringLiteral("Second line 42"));
-    }
+    QPainter painter(&page);
+    QFont font(family);
+    font.setPixelSize(56);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(30, 90), first);
+    painter.drawText(QPoint(30, 200), second);
+    return page;
+}
+
+TEST(TesseractRecognizerTest, ReadsRenderedLinesInOrder)
+{
+    const QImage page = twoLinePage(QStringLiteral("DejaVu Sans"), QStringLiteral("Hello Shelf"),
+                                    QStringLiteral("Second line 42"));
     X11TextRecognizer recognizer;
     const QString text = recognizer.recognize(page, FileShelfManager::ocrLanguages,
                                               std::make_shared<std::atomic<bool>>(false));
@@ -138,6 +144,18 @@ TEST(TesseractRecognizerTest, ReadsRenderedLinesInOrder)
     EXPECT_EQ(
         recognizer.recognize(page, FileShelfManager::ocrLanguages, std::make_shared<std::atomic<bool>>(true)),
         QString());
+}
+
+// The engine loads every language asked for: read with English alone (as it falls back to when they
+// fail to load), the Chinese line comes out as "(RUF FR" and the German one as "Grofse flr Strake".
+TEST(TesseractRecognizerTest, ReadsChineseAndGermanWithTheLanguagesAsked)
+{
+    const QImage page = twoLinePage(QStringLiteral("Noto Sans CJK SC"), QStringLiteral("你好世界"),
+                                    QStringLiteral("Größe für Straße"));
+    X11TextRecognizer recognizer;
+    EXPECT_EQ(recognizer.recognize(page, FileShelfManager::ocrLanguages,
+                                   std::make_shared<std::atomic<bool>>(false)),
+              QStringLiteral("你好世界\nGröße für Straße"));
 }
 
 } // namespace

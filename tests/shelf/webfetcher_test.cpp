@@ -10,7 +10,9 @@
 #include <tuple>
 
 #include "loopbackserver.h"
+#include "platform/sim/simshelfservices.h"
 #include "platform/x11/x11webfetcher.h"
+#include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
 #include "shelffixture.h"
 #include "testimages.h"
@@ -148,6 +150,25 @@ TEST_F(WebFetcherTest, DownloadsAreCappedWithOrWithoutADeclaredLength)
     EXPECT_FALSE(silent.error.isEmpty());
 }
 
+// The simulated web stands in for this fetcher in the shelf's tests: it caps at the same place.
+TEST(SimWebFetcherTest, CapsDownloadsWhereTheRealFetcherDoes)
+{
+    ManualScheduler scheduler;
+    SimWebFetcher web;
+    web.setScheduler(&scheduler);
+    for (const int size : {1000, 1001}) {
+        const QUrl url(QStringLiteral("https://example.com/%1.png").arg(size));
+        web.scriptDownload(url,
+                           DownloadResult{QByteArray(size, 'x'), QStringLiteral("image/png"), false, {}});
+        std::optional<DownloadResult> answer;
+        web.download(url, 12, 1000, [&answer](const DownloadResult &result) { answer = result; });
+        scheduler.runPending();
+        ASSERT_TRUE(answer) << size;
+        EXPECT_EQ(answer->tooLarge, size > 1000) << size;
+        EXPECT_EQ(answer->body, size > 1000 ? QByteArray() : QByteArray(size, 'x')) << size;
+    }
+}
+
 // Regression: the caps were checked only after Qt had buffered what arrived, so a page head, an icon
 // or a download stopped 43-139 MB past its cap, and memory grew by as much. Reading now stops at the
 // cap: what the server manages to send past it is only what the socket buffers between hold.
@@ -166,7 +187,8 @@ TEST_F(WebFetcherTest, ReadingStopsAtTheCapWhileTheServerKeepsSending)
 
     StreamingServer page("text/html", "<html><head><title>Endless</title>", endless, false);
     std::optional<LinkMetadata> head;
-    m_fetcher.fetchMetadata(page.url(QStringLiteral("/page")), 30, [&](const LinkMetadata &answer) { head = answer; });
+    m_fetcher.fetchMetadata(page.url(QStringLiteral("/page")), 30,
+                            [&](const LinkMetadata &answer) { head = answer; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return head.has_value(); }, 30000));
     EXPECT_EQ(head->title, QStringLiteral("Endless"));
     EXPECT_LT(page.sent(), X11WebFetcher::maxHeadBytes + inFlight);
@@ -195,7 +217,8 @@ public:
     {
         ++jobs;
         m_queue->async([job = std::move(job), this] {
-            offMainThread = offMainThread && QThread::currentThread() != QCoreApplication::instance()->thread();
+            offMainThread =
+                offMainThread && QThread::currentThread() != QCoreApplication::instance()->thread();
             job();
         });
     }
@@ -203,7 +226,8 @@ public:
     std::atomic<bool> offMainThread{true};
 
 private:
-    std::shared_ptr<WorkQueue> m_queue = ThreadQueueFactory().makeQueue(QStringLiteral("counted"), QueueKind::Serial);
+    std::shared_ptr<WorkQueue> m_queue =
+        ThreadQueueFactory().makeQueue(QStringLiteral("counted"), QueueKind::Serial);
 };
 
 // A page whose title never ends (30 MB of it) was parsed on the main thread, and its whole head,

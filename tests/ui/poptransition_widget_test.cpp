@@ -1,4 +1,7 @@
 #include <QApplication>
+#include <QImage>
+#include <QPalette>
+#include <QPainter>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -59,3 +62,31 @@ INSTANTIATE_TEST_SUITE_P(PopTransition, PopTransitionTest,
                                            PopCase{"enter cut short", false, true, true, 0},
                                            PopCase{"leave", true, false, false, 1},
                                            PopCase{"leave cut short", true, true, false, 0}));
+
+// The host may paint more after the still picture: the picture's fade and smoothing must not carry
+// over to it.
+TEST(PopTransitionPaintTest, LeavesThePainterAsItFoundIt)
+{
+    ManualScheduler scheduler;
+    QWidget host;
+    host.resize(400, 300);
+    auto *panel = new QWidget(&host);
+    panel->setGeometry(100, 50, 200, 200);
+    panel->setAutoFillBackground(true);
+    panel->setPalette(QPalette(Qt::red));
+    host.show();
+    PopTransition transition(scheduler, host);
+    transition.enter(*panel, 0.9, 0.3, 0.7);
+    scheduler.advance(0.02);
+    ASSERT_LT(transition.presence(), 1.0);
+
+    QImage canvas(400, 300, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    painter.setOpacity(0.8);
+    transition.paint(painter);
+    EXPECT_DOUBLE_EQ(painter.opacity(), 0.8);
+    EXPECT_FALSE(painter.testRenderHint(QPainter::SmoothPixmapTransform));
+    painter.end();
+    EXPECT_NE(canvas.pixel(200, 150), QColor(Qt::transparent).rgba()) << "the picture was painted";
+}

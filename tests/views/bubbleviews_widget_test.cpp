@@ -266,6 +266,25 @@ TEST_F(BubbleViews, TheHoverLookAndTheButtonsComeAndGoOnTheHoverSpring)
     EXPECT_EQ(scheduler.pendingCount(), 0) << "nothing moves at rest";
 }
 
+// A card keeps its widget while the bubble hides and shows again: hidden with the pointer on it, it
+// came back with the hover's fill and cyan border on a card nobody points at.
+TEST_F(BubbleViews, ACardHiddenWhileHoveredComesBackAtRest)
+{
+    bubble(1);
+    WindowPreviewCard &c = card(0);
+    const QImage rest = seen(c);
+    send(c, QEvent::MouseMove, c.cardRect().center());
+    scheduler.advance(1);
+    ASSERT_EQ(c.hoverProgress(), 1);
+
+    c.hide();
+    c.show();
+    EXPECT_FALSE(c.isHovered());
+    EXPECT_EQ(c.hoverProgress(), 0);
+    scheduler.advance(1);
+    EXPECT_TRUE(seen(c) == rest) << "the card at rest, as before the hover";
+}
+
 // On X11 the card's menu was black without an edge, with invisible separators, dark symbols on
 // black and none for the snaps; the edit menu Qt makes for a text field had the desktop's look,
 // light or dark. Every menu now has the view kit's look wherever it opens, and the destructive

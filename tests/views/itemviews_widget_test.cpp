@@ -302,6 +302,43 @@ TEST_F(ShelfTileTest, ButtonsExistOnlyWhileThePointerIsOnTheTile)
     EXPECT_EQ(deletes, 1);
 }
 
+// Counts the paint events a widget gets.
+class PaintCount : public QObject
+{
+public:
+    explicit PaintCount(QWidget &widget) { widget.installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// The hover look is drawn as its spring moves: without a repaint at each step the tile stayed as it
+// was until something else redrew it.
+TEST_F(ShelfTileTest, TheHoverLookIsRepaintedAsItComesAndGoes)
+{
+    ShelfItemView view(shelfItem(QStringLiteral("Report 3.pdf")), {}, {}, m_ages);
+    view.resize(110, 100);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    PaintCount paints(view);
+    for (const bool hovered : {true, false}) {
+        if (hovered)
+            view.pointerMoved(QPointF(50, 20));
+        else
+            view.pointerLeft();
+        QApplication::processEvents();
+        paints.count = 0; // the buttons come and go at once
+        m_scheduler.advance(0.05);
+        QApplication::processEvents();
+        EXPECT_GT(paints.count, 0) << (hovered ? "coming" : "going");
+    }
+}
+
 // --- Edge card, row and tile --------------------------------------------------------------
 
 class EdgeViewsTest : public ShelfTileTest

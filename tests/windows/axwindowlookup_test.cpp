@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/sim/simaccessibility.h"
+#include "platform/sim/simdesktop.h"
 #include "windows/axwindowlookup.h"
 
 using namespace qv;
@@ -95,4 +96,24 @@ TEST_F(AXLookupTest, ProbeCollectsMinimisedNumbersOfTheTargetOnly)
     const QList<AXProbeTarget> targets = {{42, "org.a"}, {43, "org.b"}};
     EXPECT_EQ(probeMinimizedWindows(ax, targets, "org.a"), QSet<quint32>({11}));
     EXPECT_EQ(probeMinimizedWindows(ax, targets, ""), QSet<quint32>({11, 21}));
+}
+
+// The simulated desktop stands in for the real one in every service test: a window it closed but kept
+// in its application's accessibility list would let a lookup find a window that is gone.
+TEST(SimulatedWindowsTest, AClosedWindowLeavesItsApplicationsAccessibilityList)
+{
+    SimDesktop desktop;
+    desktop.addDefaultScreen();
+    const qint64 pid = desktop.workspace.launch(
+        RunningApp{0, QStringLiteral("org.example.files"), QStringLiteral("Files"), false, false, true});
+    const quint32 first =
+        desktop.windowServer.addWindow(pid, QRectF(100, 100, 400, 300), QStringLiteral("One"));
+    const quint32 second =
+        desktop.windowServer.addWindow(pid, QRectF(140, 130, 400, 300), QStringLiteral("Two"));
+    const auto app = desktop.accessibility.appElement(pid);
+    ASSERT_NE(axWindowForWindowID(*app, first), nullptr);
+
+    desktop.windowServer.removeWindow(first);
+    EXPECT_EQ(axWindowForWindowID(*app, first), nullptr);
+    EXPECT_EQ(axWindowForWindowID(*app, second), desktop.windowServer.axWindow(second));
 }
