@@ -28,6 +28,8 @@
 #include "windows/windowengine.h"
 #include "windows/windowlistmodel.h"
 
+#include "../tests/support/helperprocess.h"
+
 // Window pictures at first use and later, on the display it runs under (scripts/desktop.sh gives
 // one: Xvfb and openbox). Windows of other programs are made here: each is claimed by a process of
 // its own kind (`sleep`) through _NET_WM_PID and WM_CLASS, and painted by the server in a colour.
@@ -90,6 +92,7 @@ public:
         xcb_connection_t *c = m_session.xcb();
         for (int kind = 0; kind < kinds; ++kind) {
             auto owner = std::make_unique<QProcess>();
+            bindToTest(*owner);
             owner->start(QStringLiteral("sleep"), {QStringLiteral("600")});
             if (!owner->waitForStarted(5000))
                 return false;

@@ -228,12 +228,13 @@ TEST_F(WindowEngineX11Test, OnlyCurrentDesktopLeavesOtherDesktopsOut)
     for (const auto &[pid, target] : moves) {
         const quint32 window = quint32(listed(pid)->id);
         session.sendToWindowManager(window, session.ewmh()->_NET_WM_DESKTOP, {target, 2, 0, 0, 0});
+        const uint32_t desktopNumber = target; // a structured binding cannot be captured in C++20
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return X11Clients::output(QStringLiteral("xprop"),
                                           {QStringLiteral("-id"), QString::number(window),
                                            QStringLiteral("_NET_WM_DESKTOP")})
-                    .contains(QStringLiteral("= %1").arg(target));
+                    .contains(QStringLiteral("= %1").arg(desktopNumber));
             },
             waitMs));
     }
