@@ -399,7 +399,8 @@ TEST_F(WindowEngineX11Test, FirstOpeningPicturesTheVisibleCardsTogether)
     // When each of the first cards first showed a capture of its window.
     QElapsedTimer clock;
     QHash<qint64, qint64> arrivedAt;
-    QObject::connect(engine.get(), &WindowEngine::windowsChanged, [&] {
+    const QObject watching; // goes before the locals it writes to
+    QObject::connect(engine.get(), &WindowEngine::windowsChanged, &watching, [&] {
         const QList<AppWindowModel> &windows = engine->windows();
         for (int i = 0; i < std::min<int>(16, int(windows.size())); ++i) {
             if (!arrivedAt.contains(windows.at(i).id) && isCaptureOf(windows.at(i).image, windows.at(i).rect))
@@ -454,7 +455,8 @@ TEST_F(WindowEngineX11Test, FirstBubbleAfterARestartShowsTheDiskPictureBeforeThe
     engine.reset();
     engine = std::make_unique<WindowEngine>(desktop.platform(), scheduler, queues, *settings, events);
     QList<QImage> shown;
-    QObject::connect(engine.get(), &WindowEngine::windowsChanged, [&] {
+    const QObject watching; // goes before the locals it writes to
+    QObject::connect(engine.get(), &WindowEngine::windowsChanged, &watching, [&] {
         if (const auto model = listed(pid); model && model->image.cacheKey() != model->appIcon.cacheKey())
             shown.append(model->image);
     });
