@@ -18,7 +18,7 @@ inline void bindToTest(QProcess &process)
     process.setStandardErrorFile(QProcess::nullDevice());
     const pid_t test = ::getpid();
     process.setChildProcessModifier([test] {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         // The test may have died between the fork and the line above.
         if (::getppid() != test)
             ::_exit(1);
