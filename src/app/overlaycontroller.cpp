@@ -285,6 +285,9 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
         if (m_eventLog)
             m_eventLog->log(name, detail);
     };
+    actions.cardsInView = [engine = &windowEngine](const QList<qint64> &windowIds) {
+        engine->requestSnapshots(windowIds);
+    };
     m_superPanelWindows = std::make_unique<WindowListModel>(windowEngine);
     m_superPanelState = std::make_unique<SuperPanelState>(
         *m_superPanelWindows, m_scheduler, std::move(actions),

@@ -52,6 +52,9 @@ signals:
     void applicationActivated(qint64 pid);
     // A window was opened or closed somewhere on the desktop.
     void windowListChanged();
+    // These windows left the desktop's list (closed, or gone with their program); their numbers
+    // may be given to new windows from now on. Sent before windowListChanged.
+    void windowsClosed(const QList<quint32> &windowIds);
     // The Dock's tiles changed (one added, removed or moved), on desktops that tell: a panel's task
     // list does once it has laid out a new window's button.
     void dockTilesChanged();

@@ -43,6 +43,13 @@ QString snapshotFileName(const QString &key)
     return sha256Hex(key.toUtf8()) + QStringLiteral(".png");
 }
 
+QString snapshotWindowFileName(const WindowInfo &window)
+{
+    const QString key = snapshotCacheKey(window.ownerBundleIdentifier, window.title.value_or(QString()),
+                                         window.ownerName);
+    return snapshotFileName(key + QStringLiteral("|%1|%2").arg(window.windowId).arg(window.ownerPID));
+}
+
 QSize snapshotCaptureSize(const QSizeF &frameSize)
 {
     const double frameWidth = frameSize.width();

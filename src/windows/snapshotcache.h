@@ -7,10 +7,13 @@
 #include <QSize>
 #include <QString>
 
+#include "platform/windowlist.h"
+
 namespace qv {
 
 // The pieces of the window snapshot caches that need no engine: capture sizes, the blank test, and
-// the disk cache of PNG files (one per application and window title) in "QuorvantisSnapshotCache".
+// the disk cache of PNG files (one per window of a program, named by its application and title) in
+// "QuorvantisSnapshotCache".
 namespace SnapshotLimits {
 inline constexpr int memorySoftLimit = 60;  // snapshots kept above this start a trim
 inline constexpr int memoryTrimTarget = 45; // unlisted snapshots are dropped down to this
@@ -40,6 +43,9 @@ QString snapshotCacheKey(const QString &bundleIdentifier, const QString &title, 
 QString sha256Hex(const QByteArray &data);
 // The file name of a key: its digest followed by ".png".
 QString snapshotFileName(const QString &key);
+// The file name of one window's picture: its key with the window's number and owner added, as the
+// window system reuses the numbers of closed windows (a new program gets a new process).
+QString snapshotWindowFileName(const WindowInfo &window);
 
 // Pixel size to capture a window of this frame size at: width 320-640, height from the window's
 // aspect (clamped to 0.2-5) within 120-900.

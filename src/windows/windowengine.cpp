@@ -143,6 +143,7 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
     });
 
     loadUsageHistory();
+    connect(m_platform.workspace, &WorkspaceService::windowsClosed, this, &WindowEngine::forgetWindows);
     connect(m_platform.workspace, &WorkspaceService::windowListChanged, this,
             &WindowEngine::followWindowListChange);
     connect(m_platform.workspace, &WorkspaceService::applicationActivated, this,
@@ -175,6 +176,7 @@ WindowEngine::~WindowEngine()
     // Destroying the scripts stops them where they stand; results still on their way find no one.
     m_pendingFetchTask = Script();
     m_allRouteSnapshotWarmTask = Script();
+    m_inViewWarmTasks.clear();
     m_retiredTasks.clear();
     m_activationTask = Script();
     m_dragSafetyTask = Script();
@@ -327,7 +329,16 @@ bool WindowEngine::isFetchPending() const
 
 bool WindowEngine::isWarmingSnapshots() const
 {
-    return m_allRouteSnapshotWarmTask.isValid() && !m_allRouteSnapshotWarmTask.isFinished();
+    return (m_allRouteSnapshotWarmTask.isValid() && !m_allRouteSnapshotWarmTask.isFinished()) ||
+           std::any_of(m_inViewWarmTasks.cbegin(), m_inViewWarmTasks.cend(),
+                       [](const Script &task) { return !task.isFinished(); });
+}
+
+void WindowEngine::retireInViewWarmUps()
+{
+    for (Script &task : m_inViewWarmTasks)
+        retire(task);
+    m_inViewWarmTasks.clear();
 }
 
 // ---- Usage history ----
@@ -480,6 +491,7 @@ void WindowEngine::fetchAllWindows()
     if (!frontmost.isEmpty())
         recordAppUsage(frontmost);
     retire(m_allRouteSnapshotWarmTask);
+    retireInViewWarmUps();
     retire(m_pendingFetchTask);
     m_pendingFetchTask = fetchTask(m_currentRequestID, QString(), true, false);
     m_pendingFetchTask.start(m_scheduler);
@@ -504,6 +516,7 @@ void WindowEngine::cancelWindowFetches()
 {
     retire(m_pendingFetchTask);
     retire(m_allRouteSnapshotWarmTask);
+    retireInViewWarmUps();
     m_currentRequestID = QUuid::createUuid();
     if (m_currentOverlayRoute != OverlayRoute::all) {
         setCurrentAppName(QString());
@@ -518,7 +531,10 @@ void WindowEngine::clearWindows()
         return;
     retire(m_pendingFetchTask);
     retire(m_allRouteSnapshotWarmTask);
+    retireInViewWarmUps();
     m_currentRequestID = QUuid::createUuid();
+    m_listedWindows.clear();
+    m_warmRequested.clear();
     setWindows({});
     setCurrentAppName(QString());
     setPeekingWindow(std::nullopt);
@@ -611,6 +627,19 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
     const auto groups = groupByPid(apps);
     const QString targetBundle = resolveTargetBundle(targetApp, apps);
 
+    // The application's windows on screen are readied for capture now, so their wait runs while
+    // accessibility is asked and the list is filtered.
+    {
+        QList<WindowInfo> likely;
+        for (const WindowInfo &window : std::as_const(content)) {
+            const bool owned = (!targetBundle.isEmpty() && window.ownerBundleIdentifier == targetBundle) ||
+                               namesMatch(trimmedText(window.ownerName), targetApp);
+            if (owned && window.layer == 0 && !isOwnWindow(window))
+                likely.append(window);
+        }
+        prepareCaptures(likely);
+    }
+
     QList<AXProbeTarget> probes;
     for (const auto &app : apps) {
         if (app.isRegular)
@@ -688,15 +717,35 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
     for (const Candidate &candidate : std::as_const(candidates))
         found.insert(candidate.window.windowId);
     if (found != standing && !found.isEmpty() && !(ignoreSingleWindow() && found.size() == 1)) {
+        // Pictures kept on disk (from an earlier run) that show the windows at their present size
+        // go into the first look; reading them takes a moment, a capture much longer.
+        auto diskPictures = std::make_shared<QHash<quint32, QImage>>();
+        {
+            TaskGroup reads(m_scheduler);
+            for (const Candidate &candidate : std::as_const(candidates)) {
+                if (!m_snapshotCache.contains(candidate.window.windowId))
+                    reads.add(readFittingDiskSnapshot(candidate.window, diskPictures));
+            }
+            auto read = reads.wait();
+            co_await read;
+        }
+        if (cancel.isCancelled() || !isCurrent(requestID))
+            co_return;
         QList<AppWindowModel> firstLook;
         for (const Candidate &candidate : std::as_const(candidates)) {
-            const auto cached = m_snapshotCache.constFind(candidate.window.windowId);
-            firstLook.append(windowModel(candidate.window, candidate.sortIndex, candidate.icon,
-                                         cached != m_snapshotCache.constEnd() ? *cached : candidate.icon,
+            const quint32 id = candidate.window.windowId;
+            const QImage picture = m_snapshotCache.value(id, diskPictures->value(id, candidate.icon));
+            firstLook.append(windowModel(candidate.window, candidate.sortIndex, candidate.icon, picture,
                                          candidate.verifiedMinimized || looksMinimized(candidate.window)));
         }
         sortWindows(firstLook, sortMinimizedLast(), m_appUsageHistory);
         setWindows(firstLook);
+    }
+    {
+        QList<WindowInfo> capturing;
+        for (const Candidate &candidate : std::as_const(candidates))
+            capturing.append(candidate.window);
+        prepareCaptures(capturing);
     }
 
     auto models = std::make_shared<QList<AppWindowModel>>();
@@ -755,9 +804,12 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
     // window is what is known already (cached snapshot or icon), the captures come afterwards.
     QList<AppWindowModel> models;
     models.reserve(content.size());
-    QList<WindowInfo> warmList;
+    QHash<quint32, WindowInfo> listedWindows;
     // Windows whose cached picture shows them at a size they no longer have: captured anew first.
-    QList<WindowInfo> outdated;
+    QSet<quint32> recapture;
+    QSet<quint32> upToDate;
+
+    prepareLikelyFirstCards(content, history);
 
     double lastYield = m_scheduler.now();
     for (int i = 0; i < content.size(); ++i) {
@@ -801,21 +853,141 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
         model.isMinimized = !window.isOnScreen;
         model.snapshotTime = now;
         models.append(model);
-        if (!hasCached)
-            warmList.append(window);
-        else if (isSnapshotOutdated(window))
-            outdated.append(window);
+        listedWindows.insert(window.windowId, window);
+        if (hasCached && isSnapshotOutdated(window))
+            recapture.insert(window.windowId);
+        else if (hasCached)
+            upToDate.insert(window.windowId);
     }
 
     sortAllWindows(models, history);
     if (cancel.isCancelled() || !isCurrent(requestID))
         co_return;
+    m_listedWindows = listedWindows;
+    m_warmRequested.clear();
+    // The cards the grid shows first are the first of the list: theirs are warmed first, outdated
+    // pictures before missing ones as far as the batch goes.
+    QList<WindowInfo> batch;
+    for (const bool outdatedPass : {true, false}) {
+        for (const AppWindowModel &model : std::as_const(models)) {
+            if (batch.size() >= SnapshotLimits::warmUpCount)
+                break;
+            const quint32 id = quint32(model.id);
+            if (upToDate.contains(id) || recapture.contains(id) != outdatedPass)
+                continue;
+            batch.append(listedWindows.value(id));
+            m_warmRequested.insert(id);
+        }
+    }
     setWindows(models);
     pruneMemoryCaches();
+    warmAllRouteSnapshots(requestID, batch, recapture);
+}
+
+void WindowEngine::requestSnapshots(const QList<qint64> &windowIds)
+{
+    if (m_currentOverlayRoute != OverlayRoute::all || m_windowsAppName != allWindowsAppName())
+        return;
+    std::erase_if(m_inViewWarmTasks, [](const Script &task) { return task.isFinished(); });
+    QList<WindowInfo> wanted;
     QSet<quint32> recapture;
-    for (const WindowInfo &window : std::as_const(outdated))
-        recapture.insert(window.windowId);
-    warmAllRouteSnapshots(requestID, (outdated + warmList).mid(0, SnapshotLimits::warmUpCount), recapture);
+    for (const qint64 id : windowIds) {
+        const quint32 windowId = quint32(id);
+        const auto window = m_listedWindows.constFind(windowId);
+        if (window == m_listedWindows.constEnd() || m_warmRequested.contains(windowId))
+            continue;
+        if (m_snapshotCache.contains(windowId)) {
+            if (!isSnapshotOutdated(*window))
+                continue;
+            recapture.insert(windowId);
+        }
+        m_warmRequested.insert(windowId);
+        wanted.append(*window);
+    }
+    if (wanted.isEmpty())
+        return;
+    Script task = warmTask(m_currentRequestID, wanted, recapture);
+    task.start(m_scheduler);
+    m_inViewWarmTasks.push_back(std::move(task));
+}
+
+void WindowEngine::prepareLikelyFirstCards(const QList<WindowInfo> &content, const AppUsageHistory &history)
+{
+    // The cards the grid will show first, guessed from what the list says without the work of the
+    // scan (icons, exclusions), so their windows settle while the scan goes on.
+    QList<AppWindowModel> likely;
+    for (int i = 0; i < content.size(); ++i) {
+        const WindowInfo &window = content.at(i);
+        if (isOwnWindow(window) || window.layer != 0 || !window.isOnScreen ||
+            window.frame.width() < minimumWindowSide || window.frame.height() < minimumWindowSide)
+            continue;
+        AppWindowModel model;
+        model.id = window.windowId;
+        model.bundleIdentifier = window.ownerBundleIdentifier;
+        model.sortIndex = i;
+        likely.append(model);
+    }
+    sortAllWindows(likely, history);
+    QList<WindowInfo> first;
+    for (const AppWindowModel &model : std::as_const(likely)) {
+        if (first.size() >= SnapshotLimits::warmUpCount)
+            break;
+        first.append(content.at(model.sortIndex));
+    }
+    prepareCaptures(first);
+}
+
+void WindowEngine::prepareCaptures(const QList<WindowInfo> &windows)
+{
+    if (!screenCapturePreflight())
+        return;
+    QList<quint32> ids;
+    for (const WindowInfo &window : windows) {
+        if (window.isOnScreen)
+            ids.append(window.windowId);
+    }
+    if (!ids.isEmpty())
+        m_platform.windowCapture->prepareWindows(ids);
+}
+
+void WindowEngine::forgetWindows(const QList<quint32> &windowIds)
+{
+    // The numbers of closed windows are handed to new windows: nothing of the old ones may stand
+    // for the new ones, nor may a capture or read of an old one still on its way.
+    ++m_closeEpoch;
+    m_platform.windowCapture->forgetWindows(windowIds);
+    const QSet<qint64> closed(windowIds.cbegin(), windowIds.cend());
+    for (const quint32 id : windowIds) {
+        m_snapshotCache.remove(id);
+        m_snapshotFrames.remove(id);
+        m_listedWindows.remove(id);
+        m_warmRequested.remove(id);
+        if (m_readsInFlight > 0)
+            m_closedAt.insert(id, m_closeEpoch);
+    }
+    for (auto it = m_appWindowCache.begin(); it != m_appWindowCache.end(); ++it)
+        it->removeIf([&closed](const AppWindowModel &model) { return closed.contains(model.id); });
+    if (m_isDragging)
+        return;
+    const bool listed = std::any_of(m_windows.cbegin(), m_windows.cend(),
+                                    [&closed](const AppWindowModel &model) { return closed.contains(model.id); });
+    if (listed) {
+        QList<AppWindowModel> remaining = m_windows;
+        remaining.removeIf([&closed](const AppWindowModel &model) { return closed.contains(model.id); });
+        m_windows = remaining;
+        emit windowsChanged();
+    }
+}
+
+bool WindowEngine::closedSince(quint32 windowId, quint64 epoch) const
+{
+    return m_closedAt.value(windowId, 0) > epoch;
+}
+
+void WindowEngine::endRead()
+{
+    if (--m_readsInFlight == 0)
+        m_closedAt.clear();
 }
 
 void WindowEngine::warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows,
@@ -837,42 +1009,42 @@ bool WindowEngine::isSnapshotOutdated(const WindowInfo &window) const
 Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows, QSet<quint32> recapture)
 {
     const ScriptControl control = co_await thisScript();
-    auto stillWanted = [this, &requestID] {
-        return isCurrent(requestID) && m_currentOverlayRoute == OverlayRoute::all;
+    if (control.isCancelled() || !isCurrent(requestID) || m_currentOverlayRoute != OverlayRoute::all)
+        co_return;
+    // Redirected together, the windows settle together; their captures then run side by side on
+    // the capture's few workers.
+    prepareCaptures(windows);
+    TaskGroup group(m_scheduler);
+    for (const WindowInfo &window : std::as_const(windows))
+        group.add(warmWindow(requestID, window, !recapture.contains(window.windowId), CancelToken(control)));
+    auto finished = group.wait();
+    co_await finished;
+}
+
+Script WindowEngine::warmWindow(QUuid requestID, WindowInfo window, bool tryDisk, CancelToken parent)
+{
+    const ScriptControl control = co_await thisScript();
+    const CancelToken cancel = parent.with(control);
+    auto stillWanted = [this, &requestID, &cancel] {
+        return !cancel.isCancelled() && isCurrent(requestID) && m_currentOverlayRoute == OverlayRoute::all;
     };
-    for (const WindowInfo &window : windows) {
-        if (control.isCancelled() || !stillWanted())
+    // The disk holds the same outdated picture as the memory cache.
+    if (tryDisk) {
+        Awaited<QImage> read([this, window](auto deliver) { loadDiskSnapshot(window, std::move(deliver)); });
+        const QImage disk = co_await read;
+        if (!stillWanted())
             co_return;
-        const QString title = trimmedText(window.title.value_or(QString()));
-        const QString appName = trimmedText(window.ownerName);
-        const QString bundleIdentifier = window.ownerBundleIdentifier;
-        // The disk holds the same outdated picture as the memory cache.
-        if (!recapture.contains(window.windowId)) {
-            Awaited<QImage> read([this, bundleIdentifier, title, appName](auto deliver) {
-                loadDiskSnapshot(bundleIdentifier, title, appName, std::move(deliver));
-            });
-            const QImage disk = co_await read;
-            // A picture kept from a window of the same name at another size (an earlier run, or
-            // before a resize) is not this window as it is now: captured instead.
-            if (!disk.isNull() && snapshotFitsFrame(disk, window.frame.size())) {
-                if (!stillWanted())
-                    co_return;
-                // It shows the window at its present size: a later resize finds it outdated.
-                if (applySnapshot(window.windowId, disk))
-                    m_snapshotFrames.insert(window.windowId, window.frame.size());
-                continue;
-            }
-        }
-        Awaited<std::optional<QImage>> capture(
-            [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
-        const std::optional<QImage> captured = co_await capture;
-        if (captured && isUsableSnapshot(*captured)) {
-            if (!stillWanted())
-                co_return;
-            if (applySnapshot(window.windowId, *captured))
-                saveDiskSnapshot(*captured, bundleIdentifier, title, appName);
-        }
+        // A picture kept from the window at another size (before a resize) is not this window as it
+        // is now; a fitting one shows until the capture replaces it.
+        if (!disk.isNull() && snapshotFitsFrame(disk, window.frame.size()) &&
+            applySnapshot(window.windowId, disk))
+            m_snapshotFrames.insert(window.windowId, window.frame.size());
     }
+    Awaited<std::optional<QImage>> capture(
+        [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+    const std::optional<QImage> captured = co_await capture;
+    if (captured && isUsableSnapshot(*captured) && stillWanted() && applySnapshot(window.windowId, *captured))
+        saveDiskSnapshot(*captured, window);
 }
 
 Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon, bool isVerifiedMinimized,
@@ -923,8 +1095,12 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
             [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
         const std::optional<QImage> captured = co_await capture;
         if (captured && isUsableSnapshot(*captured)) {
-            saveDiskSnapshot(*captured, bundleIdentifier, titleOrName, appName);
+            saveDiskSnapshot(*captured, window);
             image = *captured;
+            // The card already shown for the window takes it in place, before the whole list is
+            // published again.
+            if (isCurrent(requestID) && !cancel.isCancelled())
+                applySnapshot(windowId, image);
         }
     }
     if (image.isNull()) {
@@ -932,15 +1108,21 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
         if (cached != m_snapshotCache.constEnd()) {
             image = *cached;
         } else {
-            Awaited<QImage> read([this, bundleIdentifier, titleOrName, appName](auto deliver) {
-                loadDiskSnapshot(bundleIdentifier, titleOrName, appName, std::move(deliver));
-            });
+            Awaited<QImage> read([this, window](auto deliver) { loadDiskSnapshot(window, std::move(deliver)); });
             const QImage disk = co_await read;
             image = disk.isNull() ? icon : disk;
         }
     }
 
     *result = windowModel(window, sortIndex, icon, image, isMinimized);
+}
+
+Script WindowEngine::readFittingDiskSnapshot(WindowInfo window, std::shared_ptr<QHash<quint32, QImage>> into)
+{
+    Awaited<QImage> read([this, window](auto deliver) { loadDiskSnapshot(window, std::move(deliver)); });
+    const QImage disk = co_await read;
+    if (!disk.isNull() && snapshotFitsFrame(disk, window.frame.size()))
+        into->insert(window.windowId, disk);
 }
 
 AppWindowModel WindowEngine::windowModel(const WindowInfo &window, int sortIndex, const QImage &icon,
@@ -1116,12 +1298,18 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
         return;
     }
     WindowCaptureService *capture = m_platform.windowCapture;
+    ++m_readsInFlight;
     capture->captureWindow(windowId, snapshotCaptureSize(window.frame.size()),
                            [self, gate = m_workerPosts, windowId, frameSize = window.frame.size(),
-                            done = std::move(done)](std::optional<QImage> image) {
-                               gate.post([self, windowId, frameSize, done, image] {
-                                   if (self)
-                                       done(self->finishCapture(windowId, frameSize, image));
+                            epoch = m_closeEpoch, done = std::move(done)](std::optional<QImage> image) {
+                               gate.post([self, windowId, frameSize, epoch, done, image] {
+                                   if (!self)
+                                       return;
+                                   const bool closed = self->closedSince(windowId, epoch);
+                                   self->endRead();
+                                   // A picture of a window closed meanwhile is not the picture of
+                                   // a window that may have its number now.
+                                   done(closed ? std::nullopt : self->finishCapture(windowId, frameSize, image));
                                });
                            });
 }
@@ -1144,28 +1332,29 @@ std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const QSizeF
     return std::nullopt;
 }
 
-void WindowEngine::loadDiskSnapshot(const QString &bundleIdentifier, const QString &title,
-                                    const QString &appName, std::function<void(QImage)> done)
+void WindowEngine::loadDiskSnapshot(const WindowInfo &window, std::function<void(QImage)> done)
 {
-    const QString path = QDir(m_snapshotDiskCacheDirectory)
-                             .filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
+    const QString path = QDir(m_snapshotDiskCacheDirectory).filePath(snapshotWindowFileName(window));
     QPointer<WindowEngine> self(this);
-    m_diskQueue->async([path, self, gate = m_workerPosts, done = std::move(done)] {
+    ++m_readsInFlight;
+    m_diskQueue->async([path, self, gate = m_workerPosts, windowId = window.windowId, epoch = m_closeEpoch,
+                        done = std::move(done)] {
         const QImage image = readSnapshotFile(path);
-        gate.post([self, done, image] {
-            if (self)
-                done(image);
+        gate.post([self, windowId, epoch, done, image] {
+            if (!self)
+                return;
+            const bool closed = self->closedSince(windowId, epoch);
+            self->endRead();
+            done(closed ? QImage() : image);
         });
     });
 }
 
-void WindowEngine::saveDiskSnapshot(const QImage &image, const QString &bundleIdentifier,
-                                    const QString &title, const QString &appName)
+void WindowEngine::saveDiskSnapshot(const QImage &image, const WindowInfo &window)
 {
     if (!isUsableSnapshot(image))
         return;
-    const QString path = QDir(m_snapshotDiskCacheDirectory)
-                             .filePath(snapshotFileName(snapshotCacheKey(bundleIdentifier, title, appName)));
+    const QString path = QDir(m_snapshotDiskCacheDirectory).filePath(snapshotWindowFileName(window));
     m_diskQueue->async([path, image] { writeSnapshotFile(path, image); });
 }
 

@@ -184,12 +184,13 @@ public:
     // nothing. Without capture permission it answers the memory-cached snapshot.
     void captureSnapshot(const WindowInfo &window, std::function<void(std::optional<QImage>)> done);
     // Reads the disk-cached snapshot of a window (off the main thread); `done` runs on the main
-    // thread with the picture or a null image.
-    void loadDiskSnapshot(const QString &bundleIdentifier, const QString &title, const QString &appName,
-                          std::function<void(QImage)> done);
+    // thread with the picture or a null image (also when the window closed meanwhile).
+    void loadDiskSnapshot(const WindowInfo &window, std::function<void(QImage)> done);
     // Writes the snapshot to the disk cache off the main thread; returns at once.
-    void saveDiskSnapshot(const QImage &image, const QString &bundleIdentifier, const QString &title,
-                          const QString &appName);
+    void saveDiskSnapshot(const QImage &image, const WindowInfo &window);
+    // The cards of these windows are in view in the all-windows list: those without an up-to-date
+    // picture get one (the disk's at once when it fits, then a capture). Main thread.
+    void requestSnapshots(const QList<qint64> &windowIds);
     QString snapshotDiskCacheDirectory() const { return m_snapshotDiskCacheDirectory; }
 
     // Window actions (main thread). Each finds the accessibility window of the listed window by its
@@ -310,6 +311,18 @@ private:
     void warmAllRouteSnapshots(const QUuid &requestID, const QList<WindowInfo> &windows,
                                const QSet<quint32> &recapture = {});
     Script warmTask(QUuid requestID, QList<WindowInfo> windows, QSet<quint32> recapture);
+    // One window of a warm-up: its fitting disk picture (unless `tryDisk` is false), then a capture.
+    Script warmWindow(QUuid requestID, WindowInfo window, bool tryDisk, CancelToken parent);
+    Script readFittingDiskSnapshot(WindowInfo window, std::shared_ptr<QHash<quint32, QImage>> into);
+    void retireInViewWarmUps();
+    // Readies the on-screen ones among the windows for capture together.
+    void prepareCaptures(const QList<WindowInfo> &windows);
+    void prepareLikelyFirstCards(const QList<WindowInfo> &content, const AppUsageHistory &history);
+    // Drops everything kept for windows that closed.
+    void forgetWindows(const QList<quint32> &windowIds);
+    // Whether the window closed after `epoch` (while a read of it was on its way).
+    bool closedSince(quint32 windowId, quint64 epoch) const;
+    void endRead();
 
     // Window actions (windowactions.cpp, windowfocus.cpp, windowsnap.cpp).
     // Keeps an action's script running until it ends (or the engine goes).
@@ -378,6 +391,15 @@ private:
 
     Script m_pendingFetchTask;
     Script m_allRouteSnapshotWarmTask;
+    // Warm-ups of cards that came into view after the first batch.
+    std::vector<Script> m_inViewWarmTasks;
+    // The windows of the published all-windows list, and those whose pictures were asked for.
+    QHash<quint32, WindowInfo> m_listedWindows;
+    QSet<quint32> m_warmRequested;
+    // Counts window closings; a read that started before a window's closing is dropped.
+    quint64 m_closeEpoch = 0;
+    QHash<quint32, quint64> m_closedAt;
+    int m_readsInFlight = 0;
     std::vector<Script> m_retiredTasks;
 
     // The current focus sequence (kept after it ended).

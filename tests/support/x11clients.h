@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/x11/x11session.h"
+#include "helperprocess.h"
 
 // xdotool with `line` split at its spaces; whether it succeeded within 20 s. Keys and pointer moves
 // go through XTEST, the path a real keyboard's and mouse's take, grabs included. Its --sync waits
@@ -66,7 +67,7 @@ public:
     qint64 start(const QString &program, const QStringList &arguments = {})
     {
         auto process = std::make_unique<QProcess>();
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        qv::bindToTest(*process);
         process->start(program, arguments);
         if (!process->waitForStarted(5000))
             return 0;

@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "helperprocess.h"
+
 namespace qv {
 
 // A desktop of its own around xfce4-panel: a private session bus, the accessibility bus, and the
@@ -122,7 +124,7 @@ public:
     {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(m_env);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        bindToTest(*process);
         process->start(program, arguments);
         process->waitForStarted(5000);
         m_processes.push_back(std::move(process));

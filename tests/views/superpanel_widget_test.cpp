@@ -389,6 +389,38 @@ TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
     EXPECT_EQ(view->grid()->verticalScrollBar()->value(), 0);
 }
 
+// Only the first cards of a long list got pictures: the grid never said which cards a search or a
+// scroll brought into view.
+TEST_F(SuperPanelWidget, TheGridReportsTheCardsInViewAsTheyChange)
+{
+    open(200);
+    ASSERT_FALSE(inView.isEmpty());
+    const QList<qint64> first = inView.last();
+    EXPECT_EQ(first.first(), windows.itemAt(0).id);
+    EXPECT_GE(first.size(), 8);
+    EXPECT_LT(first.size(), 50);
+    for (GlobalWindowCard *card : cards()) {
+        if (visibleArea().intersects(globalRect(card))) {
+            EXPECT_TRUE(first.contains(card->window().id)) << card->window().title.toStdString();
+        }
+    }
+    const qsizetype reports = inView.size();
+    QApplication::processEvents();
+    EXPECT_EQ(inView.size(), reports) << "an unchanged view is not reported again";
+
+    // A search that leaves one card far down the list.
+    type(QStringLiteral("187"));
+    EXPECT_EQ(inView.last(), QList<qint64>{windows.itemAt(186).id});
+
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
+    view->grid()->verticalScrollBar()->setValue(view->grid()->verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    EXPECT_TRUE(inView.last().contains(windows.itemAt(199).id));
+    EXPECT_FALSE(inView.last().contains(windows.itemAt(0).id));
+}
+
 // A window killed while the panel showed stayed listed until the panel was opened again.
 TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
 {

@@ -95,6 +95,7 @@ public:
         actions.log = [this](const QString &name, const QString &detail) {
             events.append(detail.isEmpty() ? name : name + u' ' + detail);
         };
+        actions.cardsInView = [this](const QList<qint64> &ids) { inView.append(ids); };
         state = std::make_unique<SuperPanelState>(windows, scheduler, std::move(actions),
                                                   SuperPanelState::Presented{[this] { return presented; },
                                                                              [this](bool shown) {
@@ -127,6 +128,8 @@ public:
     QStringList events;
     int dragSteps = 0;
     int haptics = 0;
+    // Each report of the cards in view, in order.
+    QList<QList<qint64>> inView;
 };
 
 } // namespace qv

@@ -66,6 +66,13 @@ protected:
             out.append(w.title);
         return out;
     }
+    // Where the disk cache keeps the listed window's picture.
+    QString diskFile(quint32 windowId) const
+    {
+        const std::optional<WindowInfo> window = desktop.windowServer.info(windowId);
+        return window ? QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotWindowFileName(*window))
+                      : QString();
+    }
     // Lets the debounce pass and every scan, probe, capture and disk job run.
     void settle(double seconds = WindowEngine::fetchDebounceInterval) { scheduler.advance(seconds); }
 
@@ -233,8 +240,8 @@ TEST_F(WindowEngineTest, OfTwoRequestsWithinTheQuietPeriodOnlyTheLastIsScanned)
     engine->fetchWindows("Beta");
     settle(0.3);
     EXPECT_EQ(desktop.windowServer.listRequestCount(), 1);
-    // Beta's list before its capture, then with it.
-    EXPECT_EQ(published, QList<QStringList>({{"Beta doc"}, {"Beta doc"}}));
+    // Beta's list before its capture, the capture in place, then the scan's whole list.
+    EXPECT_EQ(published, QList<QStringList>({{"Beta doc"}, {"Beta doc"}, {"Beta doc"}}));
 }
 
 TEST_F(WindowEngineTest, RepeatedRequestForTheSameApplicationWithinThrottleStartsNoScan)
@@ -662,13 +669,15 @@ TEST_F(WindowEngineTest, AllWindowsListHoldsEveryQualifyingWindowReorderedByUsag
     EXPECT_EQ(windows[20].title, "W0");
     EXPECT_EQ(engine->currentAppName(), "Mission Control");
 
-    // Warm-up: one capture at a time, 16 in all.
+    // Warm-up: the first 16 cards' captures, asked for together.
     int rounds = 0;
     while (desktop.windowServer.releaseCaptures() > 0) {
         scheduler.runPending();
         ++rounds;
     }
-    EXPECT_EQ(rounds, 16);
+    EXPECT_EQ(rounds, 1);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_TRUE(desktop.windowServer.capturedWindows().contains(quint32(windows[i].id))) << i;
     EXPECT_EQ(desktop.windowServer.capturedWindows().size(), 16);
     int withSnapshot = 0;
     for (const auto &w : engine->windows())
@@ -762,51 +771,144 @@ TEST_F(WindowEngineTest, WarmUpStopsWhenTheRouteChanges)
     desktop.windowServer.releaseCaptures();
     scheduler.runPending();
     EXPECT_FALSE(engine->isWarmingSnapshots());
-    EXPECT_EQ(desktop.windowServer.capturedWindows().size(), 1);
     for (const auto &w : engine->windows())
         EXPECT_TRUE(w.image.isNull()); // icon placeholders (none here) stay
 }
 
 // A disk picture taken of a same-named window at another size (an earlier run, or before a resize)
-// was shown as if it were the window: such a window is captured.
-TEST_F(WindowEngineTest, WarmUpTakesDiskSnapshotsOfTheWindowsSizeBeforeCapturing)
+// was shown as if it were the window; one of the window as it is was not shown until its capture
+// came, one window after the other.
+TEST_F(WindowEngineTest, WarmUpShowsFittingDiskPicturesAtOnceAndCapturesEveryWindowTogether)
 {
     const qint64 pid = launch("org.a", "Alpha");
     const quint32 cached = addWindow(pid, "Cached");
     const quint32 otherSize = addWindow(pid, "Other size");
     const quint32 fresh = addWindow(pid, "Fresh");
-    const QString file =
-        QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|cached"));
+    const QString file = diskFile(cached);
     ASSERT_TRUE(writeSnapshotFile(file, picture(640, 480, Qt::red)));
-    ASSERT_TRUE(writeSnapshotFile(
-        QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|other size")),
-        picture(30, 20, Qt::red)));
-    const QDateTime written = QDateTime::currentDateTimeUtc().addSecs(-3600);
-    {
-        QFile stamp(file);
-        ASSERT_TRUE(stamp.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(stamp.setFileTime(written, QFileDevice::FileModificationTime));
-    }
+    ASSERT_TRUE(writeSnapshotFile(diskFile(otherSize), picture(30, 20, Qt::red)));
+    desktop.windowServer.setHoldCaptures(true);
     engine->fetchAllWindows();
     settle(0.3);
-    const QList<quint32> captured = desktop.windowServer.capturedWindows();
-    EXPECT_EQ(QSet<quint32>(captured.begin(), captured.end()), QSet<quint32>({otherSize, fresh}));
+    // Every capture was asked for at once, none waiting for another's answer.
+    const QList<quint32> asked = desktop.windowServer.capturedWindows();
+    EXPECT_EQ(QSet<quint32>(asked.begin(), asked.end()), QSet<quint32>({cached, otherSize, fresh}));
     ASSERT_EQ(engine->windows().size(), 3);
+    for (const auto &w : engine->windows())
+        EXPECT_EQ(w.image.pixelColor(0, 0) == QColor(Qt::red), w.id == cached) << w.title.toStdString();
+
+    // The captures replace the pictures in place, the disk's too.
+    desktop.windowServer.releaseCaptures();
+    settle(0.3);
     for (const auto &w : engine->windows()) {
         EXPECT_EQ(w.image.size(), QSize(640, 480)) << w.title.toStdString();
-        EXPECT_EQ(w.image.pixelColor(0, 0) == QColor(Qt::red), w.id == cached) << w.title.toStdString();
+        EXPECT_NE(w.image.pixelColor(0, 0), QColor(Qt::red)) << w.title.toStdString();
     }
-    EXPECT_TRUE(engine->snapshotCache().contains(cached)); // applied, hence kept in memory
-    EXPECT_EQ(QFileInfo(file).lastModified(), written);    // a disk picture is not written back
-    EXPECT_TRUE(
-        QFile::exists(QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotFileName("org.a|fresh"))));
+    EXPECT_TRUE(QFile::exists(diskFile(fresh)));
 
-    // The picture from the disk kept showing after the window was resized.
+    // The picture kept showing after the window was resized.
+    desktop.windowServer.setHoldCaptures(false);
     desktop.windowServer.setFrame(cached, QRectF(100, 100, 800, 400));
     engine->clearWindows();
     engine->fetchAllWindows();
     settle(0.3);
-    EXPECT_EQ(desktop.windowServer.capturedWindows().count(cached), 1);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().count(cached), 2);
+}
+
+// A window's disk picture stood for whichever window later had the same title, or the same number.
+TEST_F(WindowEngineTest, DiskPicturesBelongToOneWindowOfOneProgram)
+{
+    WindowInfo window;
+    window.windowId = 0x1200007;
+    window.title = QStringLiteral("old-1");
+    window.ownerPID = 4100;
+    window.ownerName = QStringLiteral("XTerm");
+    window.ownerBundleIdentifier = QStringLiteral("debian-xterm");
+    const QString name = snapshotWindowFileName(window);
+    EXPECT_TRUE(name.endsWith(QStringLiteral(".png")));
+    WindowInfo sameNumberNewProgram = window;
+    sameNumberNewProgram.ownerPID = 4200;
+    WindowInfo sameTitleOtherWindow = window;
+    sameTitleOtherWindow.windowId = 0x1400007;
+    WindowInfo retitled = window;
+    retitled.title = QStringLiteral("new-1");
+    for (const WindowInfo &other : {sameNumberNewProgram, sameTitleOtherWindow, retitled})
+        EXPECT_NE(snapshotWindowFileName(other), name);
+    WindowInfo moved = window;
+    moved.frame = QRectF(5, 5, 300, 200);
+    EXPECT_EQ(snapshotWindowFileName(moved), name);
+}
+
+// Only the first cards of a long list got their pictures: a card scrolled or searched into view
+// kept its application's icon for good.
+TEST_F(WindowEngineTest, CardsComingIntoViewGetTheirPictures)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    QList<quint32> ids;
+    for (int i = 0; i < 40; ++i)
+        ids.append(addWindow(pid, QStringLiteral("Doc %1").arg(i)));
+    engine->fetchAllWindows();
+    settle(0.3);
+    ASSERT_EQ(engine->windows().size(), 40);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().size(), SnapshotLimits::warmUpCount);
+    // The first of the list are the cards the grid shows first.
+    QList<qint64> first;
+    for (int i = 0; i < SnapshotLimits::warmUpCount; ++i)
+        first.append(engine->windows().at(i).id);
+    for (qint64 id : first)
+        EXPECT_TRUE(desktop.windowServer.capturedWindows().contains(quint32(id))) << id;
+
+    const QList<qint64> later{engine->windows().at(30).id, engine->windows().at(39).id, first.at(0)};
+    engine->requestSnapshots(later);
+    settle(0.3);
+    for (const auto &w : engine->windows()) {
+        if (later.contains(w.id)) {
+            EXPECT_EQ(w.image.size(), QSize(640, 480)) << w.title.toStdString();
+        }
+    }
+    // What has its picture already is not captured again, nor what is asked for twice.
+    EXPECT_EQ(desktop.windowServer.capturedWindows().count(quint32(first.at(0))), 1);
+    engine->requestSnapshots(later);
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().size(), SnapshotLimits::warmUpCount + 2);
+
+    // Outside the all-windows list nothing is asked for.
+    engine->setCurrentOverlayRoute(OverlayRoute::clipboard);
+    engine->requestSnapshots({engine->windows().at(35).id});
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().size(), SnapshotLimits::warmUpCount + 2);
+}
+
+// A closed window's number is given to the next window: a capture of the closed one that came back
+// late, or its picture kept in memory, stood for the new window.
+TEST_F(WindowEngineTest, NothingOfAClosedWindowOutlivesIt)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    const quint32 kept = addWindow(pid, "Kept");
+    const quint32 closing = addWindow(pid, "Closing");
+    engine->fetchWindows("Alpha");
+    settle(0.3);
+    ASSERT_TRUE(engine->snapshotCache().contains(closing));
+    ASSERT_EQ(engine->appWindowCache().value("Alpha").size(), 2);
+
+    desktop.windowServer.removeWindow(closing);
+    EXPECT_FALSE(engine->snapshotCache().contains(closing));
+    EXPECT_TRUE(engine->snapshotCache().contains(kept));
+    EXPECT_EQ(engine->appWindowCache().value("Alpha").size(), 1);
+    EXPECT_EQ(titles(), QStringList{"Kept"});
+
+    // A capture on its way when its window closes is dropped.
+    const quint32 late = addWindow(pid, "Late");
+    desktop.windowServer.setHoldCaptures(true);
+    engine->clearWindows();
+    engine->fetchAllWindows();
+    settle(0.3);
+    ASSERT_TRUE(desktop.windowServer.capturedWindows().contains(late));
+    desktop.windowServer.removeWindow(late);
+    desktop.windowServer.releaseCaptures();
+    settle(0.3);
+    EXPECT_FALSE(engine->snapshotCache().contains(late));
+    EXPECT_TRUE(engine->snapshotCache().contains(kept));
 }
 
 // ---- Snapshots and caches ----
@@ -826,8 +928,7 @@ TEST_F(WindowEngineTest, BlankCaptureFallsBackAndSnapshotsReachTheDiskCache)
     EXPECT_EQ(desktop.windowServer.fallbackRequests(), QList<quint32>({blank}));
     EXPECT_TRUE(engine->snapshotCache().contains(painted));
 
-    const QString file =
-        QDir(engine->snapshotDiskCacheDirectory()).filePath(sha256Hex("org.example.editor|painted") + ".png");
+    const QString file = diskFile(painted);
     ASSERT_TRUE(QFile::exists(file));
     EXPECT_EQ(QImageReader(file).format(), "png");
 
@@ -1019,9 +1120,13 @@ TEST(WindowEngineThreads, ScansWithProbesAndDiskWorkOnRealThreads)
     const auto written = [&] {
         int count = 0;
         for (int i = 0; i < 30; ++i) {
-            const QString key =
-                snapshotCacheKey("org.example.editor", QStringLiteral("Doc %1").arg(i), "Editor");
-            count += cache.exists(snapshotFileName(key)) ? 1 : 0;
+            WindowInfo window;
+            window.windowId = ids[i];
+            window.title = QStringLiteral("Doc %1").arg(i);
+            window.ownerPID = pid;
+            window.ownerName = QStringLiteral("Editor");
+            window.ownerBundleIdentifier = QStringLiteral("org.example.editor");
+            count += cache.exists(snapshotWindowFileName(window)) ? 1 : 0;
         }
         return count;
     };

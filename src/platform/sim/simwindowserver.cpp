@@ -46,6 +46,12 @@ void SimWindowServer::captureWindow(quint32 windowId, const QSize &pixelSize,
     done(image);
 }
 
+std::optional<WindowInfo> SimWindowServer::info(quint32 windowId) const
+{
+    const Window *window = find(windowId);
+    return window ? std::optional<WindowInfo>(window->info) : std::nullopt;
+}
+
 QImage SimWindowServer::fallbackImage(quint32 windowId)
 {
     m_fallbacks.append(windowId);
@@ -129,6 +135,7 @@ void SimWindowServer::removeWindow(quint32 windowId)
                 app->set(QStringLiteral("AXWindows"), rest);
             }
         }
+        emit m_workspace.windowsClosed({windowId});
         emit m_workspace.windowListChanged();
         return;
     }

@@ -98,6 +98,8 @@ public:
     QList<QSize> captureSizes() const { return m_captureSizes; }
     QList<quint32> fallbackRequests() const { return m_fallbacks; }
     QList<WindowInfo> windows() const;
+    // How the window is listed; none once it is gone.
+    std::optional<WindowInfo> info(quint32 windowId) const;
     std::optional<WindowInfo> window(quint32 windowId) const;
     bool isFullScreen(quint32 windowId) const;
     // Window numbers, front first.

@@ -1,10 +1,13 @@
 #include "platform/x11/x11windowcapture.h"
 
 #include <QMutexLocker>
+#include <QSet>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -166,7 +169,7 @@ private:
 
 X11WindowCapture::X11WindowCapture(X11Session &session, Timing timing) : m_session(session), m_timing(timing)
 {
-    m_workers.setMaxThreadCount(2);
+    m_workers.setMaxThreadCount(workerCount);
     m_idleTimer.setInterval(
         std::max<std::chrono::milliseconds>(m_timing.idleTime / 4, std::chrono::milliseconds(50)));
     QObject::connect(&m_idleTimer, &QTimer::timeout, &m_idleTimer, [this] { releaseIdle(); });
@@ -274,16 +277,128 @@ std::optional<X11WindowCapture::Clock::time_point> X11WindowCapture::useRedirect
         if (error)
             return std::nullopt;
         it = m_redirected.insert(frame, Redirect{now, now});
-        QMetaObject::invokeMethod(
-            &m_idleTimer,
-            [this] {
-                if (!m_idleTimer.isActive())
-                    m_idleTimer.start();
-            },
-            Qt::QueuedConnection);
+        m_scheduler.post([this] { startIdleTimer(); });
     }
     it->lastUse = now;
     return it->since + m_timing.settle;
+}
+
+void X11WindowCapture::startIdleTimer()
+{
+    if (!m_idleTimer.isActive())
+        m_idleTimer.start();
+}
+
+QHash<xcb_window_t, xcb_window_t> X11WindowCapture::topLevelsOf(const QList<quint32> &windowIds)
+{
+    xcb_connection_t *c = m_session.xcb();
+    QHash<xcb_window_t, xcb_window_t> found;
+    // Each window with the window reached so far on its way up to the root.
+    QList<std::pair<xcb_window_t, xcb_window_t>> climbing;
+    for (quint32 id : windowIds)
+        climbing.append({id, id});
+    // Window managers nest clients a few levels deep at most; deeper trees are not followed.
+    for (int depth = 0; depth < 8 && !climbing.isEmpty(); ++depth) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        cookies.reserve(size_t(climbing.size()));
+        for (const auto &[window, reached] : std::as_const(climbing))
+            cookies.push_back(xcb_query_tree(c, reached));
+        QList<std::pair<xcb_window_t, xcb_window_t>> next;
+        for (qsizetype i = 0; i < climbing.size(); ++i) {
+            Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, cookies[size_t(i)], nullptr));
+            if (!tree)
+                continue;
+            const auto [window, reached] = climbing.at(i);
+            if (tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE)
+                found.insert(window, reached);
+            else
+                next.append({window, tree->parent});
+        }
+        climbing = next;
+    }
+    return found;
+}
+
+void X11WindowCapture::prepareWindows(const QList<quint32> &windowIds)
+{
+    if (!m_session.isValid() || !m_session.hasComposite() || windowIds.isEmpty())
+        return;
+    xcb_connection_t *c = m_session.xcb();
+    QList<quint32> wanted;
+    {
+        QMutexLocker lock(&m_mutex);
+        for (quint32 id : windowIds) {
+            if (wanted.size() >= maximumPrepared)
+                break;
+            const auto known = m_frames.constFind(id);
+            if (known == m_frames.constEnd() || !m_redirected.contains(*known))
+                wanted.append(id);
+        }
+    }
+    if (wanted.isEmpty())
+        return;
+    // Unmapped (minimised) windows have nothing to read; redirecting them would only hold memory.
+    std::vector<xcb_get_window_attributes_cookie_t> attributeCookies;
+    for (quint32 id : std::as_const(wanted))
+        attributeCookies.push_back(xcb_get_window_attributes(c, id));
+    QList<quint32> viewable;
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, attributeCookies[size_t(i)], nullptr));
+        if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+            viewable.append(wanted.at(i));
+    }
+    const QHash<xcb_window_t, xcb_window_t> frames = topLevelsOf(viewable);
+
+    QMutexLocker lock(&m_mutex);
+    const Clock::time_point now = Clock::now();
+    QList<std::pair<xcb_window_t, xcb_void_cookie_t>> requests;
+    QSet<xcb_window_t> asked;
+    for (auto it = frames.cbegin(); it != frames.cend(); ++it) {
+        m_frames.insert(it.key(), it.value());
+        if (m_redirected.contains(it.value()) || asked.contains(it.value()))
+            continue;
+        asked.insert(it.value());
+        requests.append({it.value(), xcb_composite_redirect_window_checked(c, it.value(),
+                                                                          XCB_COMPOSITE_REDIRECT_AUTOMATIC)});
+    }
+    bool added = false;
+    for (const auto &[frame, cookie] : std::as_const(requests)) {
+        std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(c, cookie));
+        if (error) {
+            m_frames.removeIf([refused = frame](const auto &entry) { return entry.value() == refused; });
+            continue;
+        }
+        m_redirected.insert(frame, Redirect{now, now});
+        added = true;
+    }
+    if (added)
+        startIdleTimer();
+}
+
+void X11WindowCapture::forgetWindows(const QList<quint32> &windowIds)
+{
+    QMutexLocker lock(&m_mutex);
+    QSet<xcb_window_t> frames;
+    for (quint32 id : windowIds) {
+        const auto known = m_frames.constFind(id);
+        if (known == m_frames.constEnd())
+            continue;
+        frames.insert(*known);
+        m_frames.erase(known);
+    }
+    for (const xcb_window_t frame : std::as_const(frames)) {
+        const bool stillUsed = std::any_of(m_frames.cbegin(), m_frames.cend(),
+                                           [frame](xcb_window_t used) { return used == frame; });
+        if (stillUsed || !m_redirected.remove(frame))
+            continue;
+        // Mostly destroyed with its window already; the error that answers is dropped.
+        xcb_composite_unredirect_window(m_session.xcb(), frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    }
+    if (!frames.isEmpty()) {
+        xcb_flush(m_session.xcb());
+        m_session.discardEvents();
+    }
 }
 
 void X11WindowCapture::releaseIdle()

@@ -214,7 +214,15 @@ void X11Workspace::readClientList()
             others.append(client.window);
     }
     if (others != m_clientList) {
+        const QSet<xcb_window_t> present(others.cbegin(), others.cend());
+        QList<quint32> closed;
+        for (xcb_window_t window : std::as_const(m_clientList)) {
+            if (!present.contains(window))
+                closed.append(window);
+        }
         m_clientList = others;
+        if (!closed.isEmpty())
+            emit windowsClosed(closed);
         emit windowListChanged();
     }
 }

@@ -34,6 +34,8 @@ struct SuperPanelActions
     std::function<void()> haptic;
     // Records a diagnostics event.
     std::function<void(const QString &name, const QString &detail)> log;
+    // The windows whose cards the grid shows now (they want their pictures).
+    std::function<void(const QList<qint64> &windowIds)> cardsInView;
 };
 
 // The Super Panel's state and behaviour, kept from one opening to the next: the search, the

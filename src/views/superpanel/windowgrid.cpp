@@ -289,6 +289,25 @@ void WindowGrid::buildVisibleCards()
         card->setSelected(row == selected);
         placeCard(card, row);
     }
+    reportCardsInView();
+}
+
+void WindowGrid::reportCardsInView()
+{
+    const auto &report = m_state.actions().cardsInView;
+    if (!report)
+        return;
+    const QRectF view(0, verticalScrollBar()->value(), viewport()->width(), viewport()->height());
+    QList<qint64> inView;
+    for (int row = 0; row < m_order.size(); ++row) {
+        if (m_layout.cardRect(row).intersects(view))
+            inView.append(m_order.at(row));
+    }
+    if (inView == m_reportedInView)
+        return;
+    m_reportedInView = inView;
+    if (!inView.isEmpty())
+        report(inView);
 }
 
 void WindowGrid::updateSelection()

@@ -48,6 +48,8 @@ private:
     void layoutCards();
     void placeCard(GlobalWindowCard *card, int row);
     void buildVisibleCards();
+    // Tells the state's owner which cards are in view when that changed.
+    void reportCardsInView();
     void updateSelection();
     void scrollToTrigger(qint64 windowId);
     int rowOf(qint64 windowId) const;
@@ -60,6 +62,7 @@ private:
     QWidget *m_content = nullptr;
     QHash<qint64, GlobalWindowCard *> m_cards;
     QList<qint64> m_order;
+    QList<qint64> m_reportedInView;
     bool m_syncPending = false;
     SuperPanelRules::GridLayout m_layout;
     Animation m_scrollAnimation;

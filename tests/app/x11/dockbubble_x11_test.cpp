@@ -150,11 +150,25 @@ protected:
         }
         return nullptr;
     }
-    // Rests on the terminal's task button until the bubble shows `cards` cards, its own among them.
-    bool hover(const QString &title, int cards = 1)
+    // Rests on the terminal's task button until the bubble shows `cards` cards, its own among them;
+    // when it does not, what stood instead.
+    ::testing::AssertionResult hover(const QString &title, int cards = 1)
     {
-        movePointer(QRectF(XfcePanelDesktop::iconGeometryOf(title)).center());
-        return QTest::qWaitFor([&] { return bubbleShown(cards) && cardFor(title); }, waitMs);
+        const QRect button = XfcePanelDesktop::iconGeometryOf(title);
+        movePointer(QRectF(button).center());
+        if (QTest::qWaitFor([&] { return bubbleShown(cards) && cardFor(title); }, waitMs))
+            return ::testing::AssertionSuccess();
+        QStringList listed;
+        for (const AppWindowModel &window : engine->windows())
+            listed.append(window.title);
+        return ::testing::AssertionFailure()
+               << "no bubble with " << cards << " cards for \"" << title.toStdString() << "\" (button "
+               << button.x() << "," << button.y() << " " << button.width() << "x" << button.height()
+               << "): hovered \"" << monitor->hoveredApp().toStdString() << "\", visible "
+               << bubble().isVisible() << ", alpha " << bubble().alpha() << ", cards \""
+               << cardTitles().join(u'|').toStdString() << "\", engine lists \""
+               << listed.join(u'|').toStdString() << "\" for \"" << engine->windowsAppName().toStdString()
+               << "\", fetch pending " << engine->isFetchPending();
     }
 
     bool isMapped(xcb_window_t window) { return isViewable(connection, window); }
@@ -238,15 +252,17 @@ TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPl
     movePointer(QPointF(700, 300)); // off the panel, wherever an earlier program left it
     startTerminals({QStringLiteral("order one"), QStringLiteral("order two")});
     std::optional<bool> firstCardsBeforeCaptures;
-    const QMetaObject::Connection first =
-        QObject::connect(controller->bubbleWindows(), &QAbstractItemModel::rowsInserted, [&] {
+    // The watchers go with the test's locals they write to, also when an assertion ends it early:
+    // a connection left behind wrote into freed memory at every later list.
+    auto firstWatch = std::make_unique<QObject>();
+    QObject::connect(controller->bubbleWindows(), &QAbstractItemModel::rowsInserted, firstWatch.get(), [&] {
             if (firstCardsBeforeCaptures)
                 return;
             const AppWindowModel &window = controller->bubbleWindows()->itemAt(0);
             firstCardsBeforeCaptures = window.image.cacheKey() == window.appIcon.cacheKey();
         });
     ASSERT_TRUE(hover(QStringLiteral("order one"), 2));
-    QObject::disconnect(first);
+    firstWatch.reset();
     ASSERT_TRUE(firstCardsBeforeCaptures.has_value());
     EXPECT_TRUE(*firstCardsBeforeCaptures) << "the first bubble waited for the pictures";
     const QStringList order = cardTitles();
@@ -258,7 +274,8 @@ TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPl
     ASSERT_TRUE(
         xdotool(QStringLiteral("windowactivate --sync ") + XfcePanelDesktop::windowNamed(order.last())));
     QList<QStringList> published;
-    const QMetaObject::Connection listed = QObject::connect(engine, &WindowEngine::windowsChanged, [&] {
+    auto listWatch = std::make_unique<QObject>();
+    QObject::connect(engine, &WindowEngine::windowsChanged, listWatch.get(), [&] {
         QStringList titles;
         for (const AppWindowModel &window : engine->windows())
             titles.append(window.title);
@@ -277,7 +294,7 @@ TEST_F(DockBubbleX11Test, TheFirstHoverShowsBeforeThePicturesAndCardsKeepTheirPl
     published.clear();
     engine->fetchWindows(engine->windowsAppName());
     ASSERT_TRUE(QTest::qWaitFor([&] { return published.contains(order); }, waitMs));
-    QObject::disconnect(listed);
+    listWatch.reset();
     EXPECT_EQ(cardTitles(), firstShown) << "the cards stay where the bubble first showed them";
     EXPECT_EQ(controller->contentView()->cards(), shown) << "each card keeps its widget";
     for (WindowPreviewCard *card : shown) {

@@ -19,6 +19,7 @@
 #include "core/settingsstore.h"
 #include "platform/x11/x11connection.h"
 #include "runtime/qtscheduler.h"
+#include "support/helperprocess.h"
 #include "support/screenshot.h"
 #include "support/x11focus.h"
 
@@ -36,6 +37,7 @@ protected:
         const QString trayer = QStandardPaths::findExecutable(QStringLiteral("trayer"));
         if (trayer.isEmpty())
             GTEST_SKIP() << "trayer is not installed (scripts/install-deps.sh installs it)";
+        bindToTest(host);
         host.start(trayer, {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
                             QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
                             QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--heighttype"),

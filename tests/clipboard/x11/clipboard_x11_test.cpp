@@ -68,6 +68,7 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
         auto process = std::make_unique<QProcess>();
+        qv::bindToTest(*process);
         QStringList args = {QStringLiteral("-quiet"), QStringLiteral("-selection"),
                             QStringLiteral("clipboard")};
         if (!type.isEmpty())
@@ -92,6 +93,7 @@ protected:
             args << type + QLatin1Char('=') + path;
         }
         auto process = std::make_unique<QProcess>();
+        qv::bindToTest(*process);
         process->start(QStringLiteral(QV_CLIPBOARD_OWNER), args);
         EXPECT_TRUE(process->waitForStarted(3000));
         EXPECT_TRUE(QTest::qWaitFor([&] { return process->canReadLine(); }, readyMs));
@@ -426,6 +428,7 @@ TEST_F(ClipboardX11Test, ImageOfferedOnlyAsJpegIsStoredLikeAPng)
 TEST_F(ClipboardX11Test, TheFirstCopyOnAFreshServerIsRead)
 {
     QProcess server;
+    qv::bindToTest(server);
     server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1")});
     ASSERT_TRUE(server.waitForStarted(3000) && QTest::qWaitFor([&] { return server.canReadLine(); }));
     const QByteArray shared = qgetenv("DISPLAY");

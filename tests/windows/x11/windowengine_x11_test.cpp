@@ -1,16 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 
 #include "core/settingsstore.h"
 #include "platform/geometry.h"
 #include "platform/screens.h"
+#include "platform/workspace.h"
 #include "platform/x11/x11desktop.h"
 #include "platform/x11/x11session.h"
+#include "platform/x11/x11windowcapture.h"
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
@@ -221,12 +228,13 @@ TEST_F(WindowEngineX11Test, OnlyCurrentDesktopLeavesOtherDesktopsOut)
     for (const auto &[pid, target] : moves) {
         const quint32 window = quint32(listed(pid)->id);
         session.sendToWindowManager(window, session.ewmh()->_NET_WM_DESKTOP, {target, 2, 0, 0, 0});
+        const uint32_t desktopNumber = target; // a structured binding cannot be captured in C++20
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return X11Clients::output(QStringLiteral("xprop"),
                                           {QStringLiteral("-id"), QString::number(window),
                                            QStringLiteral("_NET_WM_DESKTOP")})
-                    .contains(QStringLiteral("= %1").arg(target));
+                    .contains(QStringLiteral("= %1").arg(desktopNumber));
             },
             waitMs));
     }
@@ -339,4 +347,169 @@ TEST_F(WindowEngineX11Test, FullScreenTogglesAndCloseEndsTheClient)
     engine->closeWindow(window);
     EXPECT_TRUE(clients.hasExited(pid, waitMs));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !listed(pid); }, waitMs));
+}
+
+namespace {
+
+// The mean colour of a picture, from a coarse grid of its pixels.
+QColor meanColour(const QImage &image)
+{
+    double red = 0, green = 0, blue = 0;
+    int samples = 0;
+    for (int y = image.height() / 10; y < image.height(); y += std::max(1, image.height() / 10)) {
+        for (int x = image.width() / 10; x < image.width(); x += std::max(1, image.width() / 10)) {
+            const QColor colour = image.pixelColor(x, y);
+            red += colour.red();
+            green += colour.green();
+            blue += colour.blue();
+            ++samples;
+        }
+    }
+    samples = std::max(samples, 1);
+    return QColor(int(red / samples), int(green / samples), int(blue / samples));
+}
+
+} // namespace
+
+// Each window was redirected and waited for in turn, about a third of a second apiece, so the
+// first opening filled its cards one by one for seconds. The capture here waits far longer for a
+// window to settle than the real one, so that how long the listing takes on a busy machine does not
+// matter: the pictures of the first cards arrive together, well within one settle time of each
+// other, where waiting window by window (or worker round by worker round) spreads them over several.
+TEST_F(WindowEngineX11Test, FirstOpeningPicturesTheVisibleCardsTogether)
+{
+    constexpr std::chrono::milliseconds settle(3000);
+    X11WindowCapture capture(session, X11WindowCapture::Timing{settle, std::chrono::milliseconds(60000)});
+    Platform platform = desktop.platform();
+    platform.windowCapture = &capture;
+    engine = std::make_unique<WindowEngine>(platform, scheduler, queues, *settings, events);
+    const auto dropEngine = qScopeGuard([&] { engine.reset(); });
+
+    QList<qint64> pids;
+    for (int i = 0; i < 30; ++i) {
+        const QString geometry = QStringLiteral("40x8+%1+%2").arg(20 + (i % 6) * 230).arg(20 + (i / 6) * 160);
+        pids.append(clients.start(QStringLiteral("xterm"), QStringList{QStringLiteral("-T"),
+                                                                      QStringLiteral("term-%1").arg(i),
+                                                                      QStringLiteral("-geometry"), geometry} +
+                                                              sleeping));
+    }
+    for (qint64 pid : std::as_const(pids))
+        ASSERT_TRUE(waitUntilFramed(pid)) << pid;
+
+    // When each of the first cards first showed a capture of its window.
+    QElapsedTimer clock;
+    QHash<qint64, qint64> arrivedAt;
+    const QObject watching; // goes before the locals it writes to
+    QObject::connect(engine.get(), &WindowEngine::windowsChanged, &watching, [&] {
+        const QList<AppWindowModel> &windows = engine->windows();
+        for (int i = 0; i < std::min<int>(16, int(windows.size())); ++i) {
+            if (!arrivedAt.contains(windows.at(i).id) && isCaptureOf(windows.at(i).image, windows.at(i).rect))
+                arrivedAt.insert(windows.at(i).id, clock.elapsed());
+        }
+    });
+    // The list names the applications the desktop knows, and the desktop learns of new ones from
+    // the window manager's events a moment after the windows are framed.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QSet<qint64> known;
+            for (const RunningApp &app : platform.workspace->runningApplications())
+                known.insert(app.pid);
+            return std::all_of(pids.cbegin(), pids.cend(), [&](qint64 pid) { return known.contains(pid); });
+        },
+        waitMs));
+    clock.start();
+    engine->fetchAllWindows();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return arrivedAt.size() >= 12; }, 4 * waitMs))
+        << arrivedAt.size() << " of 16 after " << clock.elapsed() << " ms";
+    EXPECT_EQ(engine->windows().size(), 30);
+    QList<qint64> times = arrivedAt.values();
+    std::sort(times.begin(), times.end());
+    EXPECT_LT(times.at(11) - times.first(), settle.count())
+        << "the first picture came after " << times.first() << " ms, the twelfth after " << times.at(11);
+}
+
+// After a restart the bubble showed application icons until every capture had come back, although
+// the pictures of the same windows lay on disk.
+TEST_F(WindowEngineX11Test, FirstBubbleAfterARestartShowsTheDiskPictureBeforeTheCapture)
+{
+    const qint64 pid = startXterm(QStringLiteral("Kept on disk"));
+    ASSERT_NE(pid, 0);
+    engine->fetchWindows(QStringLiteral("XTerm"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed(pid) && isCaptureOf(listed(pid)->image, listed(pid)->rect); },
+                                waitMs));
+    std::optional<WindowInfo> info;
+    desktop.platform().windowList->requestWindows([&](std::optional<QList<WindowInfo>> windows) {
+        for (const WindowInfo &window : windows.value_or(QList<WindowInfo>())) {
+            if (window.ownerPID == pid)
+                info = window;
+        }
+    });
+    ASSERT_TRUE(info.has_value());
+    const QString file = QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotWindowFileName(*info));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(file); }, waitMs));
+    // What lies on disk is told apart from any capture by its colour.
+    QImage kept(snapshotCaptureSize(info->frame.size()), QImage::Format_RGB32);
+    kept.fill(Qt::magenta);
+    ASSERT_TRUE(writeSnapshotFile(file, kept));
+
+    engine.reset();
+    engine = std::make_unique<WindowEngine>(desktop.platform(), scheduler, queues, *settings, events);
+    QList<QImage> shown;
+    const QObject watching; // goes before the locals it writes to
+    QObject::connect(engine.get(), &WindowEngine::windowsChanged, &watching, [&] {
+        if (const auto model = listed(pid); model && model->image.cacheKey() != model->appIcon.cacheKey())
+            shown.append(model->image);
+    });
+    engine->fetchWindows(QStringLiteral("XTerm"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !shown.isEmpty() && meanColour(shown.last()) != QColor(Qt::magenta); }, waitMs));
+    EXPECT_EQ(meanColour(shown.first()), QColor(Qt::magenta));
+}
+
+// X gives a closed window's number to a later window: a card of the new window showed the closed
+// window's picture, kept in memory under that number.
+TEST_F(WindowEngineX11Test, NewWindowsWithTheNumbersOfClosedOnesShowTheirOwnPictures)
+{
+    const auto startTerms = [&](const QString &name, const QString &colour) {
+        QList<qint64> started;
+        for (int i = 1; i <= 5; ++i) {
+            started.append(clients.start(
+                QStringLiteral("xterm"),
+                QStringList{QStringLiteral("-T"), QStringLiteral("%1-%2").arg(name).arg(i),
+                            QStringLiteral("-bg"), colour, QStringLiteral("-geometry"),
+                            QStringLiteral("40x8+%1+100").arg(20 + i * 250)} +
+                    sleeping));
+        }
+        return started;
+    };
+    const auto mostly = [](const QImage &image, const std::function<bool(QColor)> &test) {
+        return isSnapshotBlank(image) ? false : test(meanColour(image));
+    };
+    const auto red = [](QColor c) { return c.red() > 2 * c.blue() && c.red() > 120; };
+    const auto blue = [](QColor c) { return c.blue() > 2 * c.red() && c.blue() > 120; };
+
+    const QList<qint64> old = startTerms(QStringLiteral("old"), QStringLiteral("red"));
+    ASSERT_TRUE(fetchAllUntil(old, [&](const AppWindowModel &model) { return mostly(model.image, red); }));
+    QSet<qint64> oldIds;
+    for (qint64 pid : old)
+        oldIds.insert(listed(pid)->id);
+    for (qint64 pid : old) {
+        clients.kill(pid);
+        ASSERT_TRUE(clients.hasExited(pid, waitMs));
+    }
+    // Started at once, before any other program connects to the server, they get the numbers the
+    // closed ones had.
+    const QList<qint64> fresh = startTerms(QStringLiteral("new"), QStringLiteral("blue"));
+    ASSERT_TRUE(fetchAllUntil(fresh));
+    int reused = 0;
+    for (qint64 pid : fresh)
+        reused += oldIds.contains(listed(pid)->id) ? 1 : 0;
+    ASSERT_GT(reused, 0) << "the server gave the new windows other numbers";
+    ASSERT_TRUE(fetchAllUntil(fresh, [&](const AppWindowModel &model) { return isCaptureOf(model.image, model.rect); }));
+    // The pictures published from here on, until each new window has been captured, are its own.
+    for (qint64 pid : fresh) {
+        const AppWindowModel model = *listed(pid);
+        EXPECT_FALSE(mostly(model.image, red)) << model.title.toStdString();
+    }
+    EXPECT_TRUE(fetchAllUntil(fresh, [&](const AppWindowModel &model) { return mostly(model.image, blue); }));
 }
