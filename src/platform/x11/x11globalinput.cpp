@@ -749,24 +749,41 @@ void X11GlobalInput::readLoop(xcb_connection_t *x, int generation)
             const qsizetype size =
                 qsizetype(sizeof(xcb_generic_event_t)) +
                 (generic ? 4 * qsizetype(reinterpret_cast<const xcb_ge_generic_event_t *>(event)->length) : 0);
-            QMetaObject::invokeMethod(
-                this,
-                [this, copy = QByteArray(reinterpret_cast<const char *>(event), size), path, generation] {
-                    if (generation == m_generation && m_connection)
-                        handleEvent(copy.constData(), path);
-                },
-                Qt::QueuedConnection);
+            handToMain([this, copy = QByteArray(reinterpret_cast<const char *>(event), size), path, generation] {
+                if (generation == m_generation && m_connection)
+                    handleEvent(copy.constData(), path);
+            });
         }
         std::free(event);
     }
     if (!connection->stopping)
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation] {
-                if (generation == m_generation && m_connection)
-                    dropConnection();
-            },
-            Qt::QueuedConnection);
+        handToMain([this, generation] {
+            if (generation == m_generation && m_connection)
+                dropConnection();
+        });
+}
+
+void X11GlobalInput::handToMain(std::function<void()> work)
+{
+    {
+        const std::lock_guard lock(m_handedMutex);
+        m_handed.push_back(std::move(work));
+    }
+    // One queued call a hand-over, each running the oldest: the order among Qt's events stays.
+    QMetaObject::invokeMethod(this, "runHandedOver", Qt::QueuedConnection);
+}
+
+void X11GlobalInput::runHandedOver()
+{
+    std::function<void()> work;
+    {
+        const std::lock_guard lock(m_handedMutex);
+        if (m_handed.empty())
+            return;
+        work = std::move(m_handed.front());
+        m_handed.pop_front();
+    }
+    work();
 }
 
 bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, KeyPath &path)

@@ -3,7 +3,10 @@
 #include <QHash>
 #include <QList>
 
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 #include "platform/globalinput.h"
 
@@ -124,6 +127,10 @@ private:
     void takeKeyboard();
     // No surface claimed the keyboard kept at a shortcut's press.
     void dropUnclaimedKeyboard(int generation);
+    // Has the main thread run `work`, after what the reader thread handed over before. The work
+    // goes through a lock of ours, not inside Qt's queued call, so a thread checker follows it.
+    void handToMain(std::function<void()> work);
+    Q_INVOKABLE void runHandedOver();
     void publishKeyboardChoice();
     // Counts a key press of the hold as handled once the main thread is done with it.
     void countHandledPress();
@@ -155,6 +162,8 @@ private:
     quint32 m_returnChoice = 0;
     quint32 m_escapeChoice = 0;
     QTimer *m_grabRetry = nullptr; // child
+    std::mutex m_handedMutex;
+    std::deque<std::function<void()>> m_handed;
 };
 
 } // namespace qv
