@@ -1045,6 +1045,10 @@ Script WindowEngine::warmWindow(QUuid requestID, WindowInfo window, bool tryDisk
     const std::optional<QImage> captured = co_await capture;
     if (captured && isUsableSnapshot(*captured) && stillWanted() && applySnapshot(window.windowId, *captured))
         saveDiskSnapshot(*captured, window);
+    else if (stillWanted() && window.isOnScreen)
+        // A viewable window whose capture gave nothing (not painted yet, a failed read) is asked
+        // for again the next time its card is reported in view, not left with its icon for good.
+        m_warmRequested.remove(window.windowId);
 }
 
 Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon, bool isVerifiedMinimized,

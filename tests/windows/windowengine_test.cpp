@@ -872,11 +872,26 @@ TEST_F(WindowEngineTest, CardsComingIntoViewGetTheirPictures)
     settle(0.3);
     EXPECT_EQ(desktop.windowServer.capturedWindows().size(), SnapshotLimits::warmUpCount + 2);
 
+    // A capture that gave nothing is tried again when the card is next reported in view.
+    const quint32 late = quint32(engine->windows().at(20).id);
+    desktop.windowServer.setCaptureFails(late, true);
+    engine->requestSnapshots({late});
+    settle(0.3);
+    desktop.windowServer.setCaptureFails(late, false);
+    engine->requestSnapshots({late});
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().count(late), 2);
+    const auto lateCard = std::find_if(engine->windows().cbegin(), engine->windows().cend(),
+                                       [late](const AppWindowModel &w) { return w.id == late; });
+    ASSERT_NE(lateCard, engine->windows().cend());
+    EXPECT_EQ(lateCard->image.size(), QSize(640, 480));
+    const qsizetype captures = desktop.windowServer.capturedWindows().size();
+
     // Outside the all-windows list nothing is asked for.
     engine->setCurrentOverlayRoute(OverlayRoute::clipboard);
     engine->requestSnapshots({engine->windows().at(35).id});
     settle(0.3);
-    EXPECT_EQ(desktop.windowServer.capturedWindows().size(), SnapshotLimits::warmUpCount + 2);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().size(), captures);
 }
 
 // A closed window's number is given to the next window: a capture of the closed one that came back
