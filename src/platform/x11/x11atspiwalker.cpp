@@ -12,6 +12,8 @@
 #include <atomic>
 #include <utility>
 
+#include "platform/x11/qtownsync.h"
+
 namespace {
 
 // The context of the walker running on this thread; none on every other thread.
@@ -325,7 +327,8 @@ bool X11AtspiWalker::isPanel(const QString &name, qint64 pid) const
            (pid > 0 && m_panels.contains(processName(pid), Qt::CaseInsensitive));
 }
 
-bool X11AtspiWalker::accessibilityBusAvailable()
+// Qt D-Bus shares each reply's data with its connection thread through reference counts.
+QV_QT_OWN_SYNC bool X11AtspiWalker::accessibilityBusAvailable()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())

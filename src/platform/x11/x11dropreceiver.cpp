@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "platform/droptypes.h"
+#include "platform/x11/qtownsync.h"
 
 Q_LOGGING_CATEGORY(lcX11Drop, "quorvantis.x11.drop")
 
@@ -81,21 +82,11 @@ QList<Wanted> wantedTypes()
     return wanted;
 }
 
-// Qt's reader thread hands each event to the main thread through its own atomics, which
-// ThreadSanitizer cannot see, Qt not being built with it: it would take every read of an event here
-// for a race with libxcb's write of it. The event's bytes are therefore only touched by these two,
-// which it does not watch; everything else works on the copy.
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define QV_HANDED_OVER __attribute__((no_sanitize("thread"), noinline))
-#endif
-#endif
-#ifndef QV_HANDED_OVER
-#define QV_HANDED_OVER
-#endif
+// Qt's reader thread hands each event to the main thread: the event's bytes are only touched by
+// these two, and everything else works on the copy.
 
 // The client message `message` holds, copied; false when it is another kind of event.
-QV_HANDED_OVER bool copyClientMessage(const void *message, xcb_client_message_event_t *copy)
+QV_QT_OWN_SYNC bool copyClientMessage(const void *message, xcb_client_message_event_t *copy)
 {
     // Word by word through volatile reads: a memcpy would be watched again by its interceptor.
     const volatile auto *from = static_cast<const volatile uint32_t *>(message);
@@ -109,7 +100,7 @@ QV_HANDED_OVER bool copyClientMessage(const void *message, xcb_client_message_ev
 }
 
 // Makes the client message `message` read as one of type `type` for whoever handles it next.
-QV_HANDED_OVER void retypeClientMessage(void *message, xcb_atom_t type)
+QV_QT_OWN_SYNC void retypeClientMessage(void *message, xcb_atom_t type)
 {
     static_cast<volatile xcb_client_message_event_t *>(message)->type = type;
 }

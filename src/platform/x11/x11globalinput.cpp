@@ -552,7 +552,8 @@ void X11GlobalInput::countHandledPress()
 bool X11GlobalInput::eventFilter(QObject *watched, QEvent *event)
 {
     // While the keyboard is held every key press of this process is one sent on to the holder.
-    if (m_holding && event->type() == QEvent::KeyPress && watched->isWindowType())
+    // The window is asked first: events other threads post (to objects, not windows) are not read.
+    if (m_holding && watched->isWindowType() && event->type() == QEvent::KeyPress)
         countHandledPress();
     return GlobalInput::eventFilter(watched, event);
 }
