@@ -33,8 +33,9 @@ void X11DragEndReport::dragFinished(bool taken)
 
 bool X11DragEndReport::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && m_monitoring)
+    // Only events of windows and widgets are read: other threads post theirs to other objects.
+    if (m_monitoring && (watched->isWindowType() || watched->isWidgetType()) &&
+        event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
         emit mouseUp();
     return DragEndReport::eventFilter(watched, event);
 }

@@ -99,9 +99,12 @@ std::optional<KeyCombination> KeyDownMonitor::combination(const QKeyEvent &event
 bool KeyDownMonitor::eventFilter(QObject *watched, QEvent *event)
 {
     // A key with a modifier first asks whether a shortcut wants it; accepting that question keeps
-    // every in-application shortcut quiet and brings the key-down itself here.
+    // every in-application shortcut quiet and brings the key-down itself here. Events other threads
+    // post go to objects that are not widgets: those are let through before the event is read.
+    if (!watched->isWidgetType())
+        return false;
     const QEvent::Type type = event->type();
-    if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) || !watched->isWidgetType())
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
     const auto pressed = combination(*key);
