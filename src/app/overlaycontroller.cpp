@@ -519,7 +519,13 @@ void OverlayController::updateHeader()
     QImage icon;
     for (const RunningApp &app : m_platform.workspace->runningApplications()) {
         if (app.name == title) {
-            icon = m_platform.appIcons->applicationIcon(app.pid);
+            // The header is refreshed at every published list (each new picture): the icon, which
+            // may take a search through the icon theme, is looked up once a showing per program.
+            if (app.pid != m_headerIconPid) {
+                m_headerIconPid = app.pid;
+                m_headerIcon = m_platform.appIcons->applicationIcon(app.pid);
+            }
+            icon = m_headerIcon;
             break;
         }
     }
@@ -563,11 +569,20 @@ void OverlayController::hideOverlay(bool force)
     }
     m_overlayWindow->fadeTo(0, hideFade, [this] {
         // A show that started meanwhile has taken the alpha up again and keeps the panel.
-        if (m_overlayWindow->alpha() <= 0.05)
+        if (m_overlayWindow->alpha() <= 0.05) {
             m_overlayWindow->orderOut();
+            forgetHeaderIcon();
+        }
         cancelOverlayStabilization();
         unlock();
     });
+}
+
+void OverlayController::forgetHeaderIcon()
+{
+    // A program may have set its window icon since: the next showing asks again.
+    m_headerIconPid = 0;
+    m_headerIcon = QImage();
 }
 
 void OverlayController::unlock()
@@ -851,6 +866,7 @@ void OverlayController::showGlobalSwitcher()
     if (m_overlayWindow && m_overlayWindow->alpha() > 0) {
         m_overlayWindow->setAlpha(0);
         m_overlayWindow->orderOut();
+        forgetHeaderIcon();
     }
     m_windowEngine->stopPeeking();
     placeGlobalOverlay();

@@ -161,6 +161,7 @@ private:
     void cancelOverlayStabilization();
     void clampLockedOverlay(const QRectF &iconFrame);
     void unlock();
+    void forgetHeaderIcon();
     QRectF normalizedIconFrame(const QRectF &iconFrame) const;
     // The icon in screen coordinates and the screen it is on; none for an empty icon or no screen.
     std::optional<std::pair<QRectF, ScreenInfo>> locateIcon(const QRectF &iconFrame) const;
@@ -201,6 +202,9 @@ private:
 
     std::unique_ptr<BubbleViewState> m_bubbleState;
     std::unique_ptr<WindowListModel> m_bubbleWindows;
+    // The bubble header's icon and the program it was looked up for (0: none yet this showing).
+    qint64 m_headerIconPid = 0;
+    QImage m_headerIcon;
     // The application whose list the bubble's cards show; empty while it shows none.
     QString m_bubbleWindowsApp;
     CardActions m_cardActions;

@@ -878,3 +878,36 @@ TEST_F(OverlayControllerTest, TheSuperPanelsGearOpensTheSettingsAndClosesThePane
     EXPECT_EQ(desktop.workspace.activationLog().size(), activations)
         << "the settings window keeps the keyboard";
 }
+
+// Every picture that comes in publishes the list again and refreshes the header; looking the icon
+// up each time (on X11 a search through the icon theme) stalled the program for seconds.
+TEST_F(OverlayControllerTest, TheHeaderIconIsLookedUpOnceAShowingNotForEveryPicture)
+{
+    const qint64 terminal = pidOf("Terminal");
+    QImage icon(32, 32, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(QColor(200, 40, 40));
+    desktop.appIcons.setApplicationIcon(terminal, icon);
+    const QString lookup = QStringLiteral("pid:%1").arg(terminal);
+
+    pointAt("Terminal");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    ASSERT_EQ(cardCount(), 3);
+    EXPECT_EQ(controller->bubbleState()->headerIcon(), icon);
+    // The header's once, the engine's once (it keeps what it found).
+    EXPECT_LE(desktop.appIcons.lookups.count(lookup), 2);
+
+    // Hidden and shown again: asked afresh, once; a program may have changed its icon meanwhile.
+    QImage changed = icon;
+    changed.fill(QColor(40, 200, 40));
+    desktop.appIcons.setApplicationIcon(terminal, changed);
+    desktop.screens.setMouseLocation(away);
+    scheduler.advance(1.5);
+    ASSERT_FALSE(bubbleShown());
+    desktop.appIcons.lookups.clear();
+    pointAt("Terminal");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    EXPECT_EQ(desktop.appIcons.lookups.count(lookup), 1);
+    EXPECT_EQ(controller->bubbleState()->headerIcon(), changed);
+}
