@@ -463,6 +463,9 @@ QList<AppWindowModel> WindowEngine::cachedListNow(QList<AppWindowModel> windows)
     windows.removeIf([this](const AppWindowModel &window) {
         return isIgnoredBundle(window.bundleIdentifier) || isIgnoredAppName(window.appName);
     });
+    // Nor may it show a lone window while lone windows are not shown: the scan would take it away.
+    if (ignoreSingleWindow() && windows.size() == 1)
+        return {};
     // A scan lists the window with the keyboard first, as the window manager stacks it.
     const quint32 focused = m_platform.workspace->focusedWindow();
     int front = 0;
