@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -28,6 +29,7 @@
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
+#include "platform/globalinput.h"
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
@@ -466,6 +468,38 @@ TEST(KeyDownMonitor, AKeyIsStoredByItsPositionWithOnlyTheFourModifiers)
     // A typed key's place comes from its scan code: here the French key of "&" and "1".
     const QKeyEvent ampersand(QEvent::KeyPress, Qt::Key_Ampersand, Qt::AltModifier, 10, 0, 0);
     EXPECT_EQ(KeyDownMonitor::combination(ampersand), (KeyCombination{18, option}));
+}
+
+// A key a program typed (no scan code) is stored as the key that types it, so the shortcut shown
+// and grabbed is the one pressed: every key the recorder knows, named back as the user sees it.
+TEST(KeyDownMonitor, AKeyWithoutAScanCodeIsStoredAsTheKeyThatTypesIt)
+{
+    const auto shown = [](Qt::Key key) {
+        const auto stored = KeyDownMonitor::combination(QKeyEvent(QEvent::KeyPress, key, Qt::AltModifier));
+        return stored ? describeKeyCombination(*stored) : QStringLiteral("nothing");
+    };
+    // Where the platform's name differs from ours.
+    const QHash<QString, QString> ours{{"PgUp", "Page Up"}, {"PgDown", "Page Down"}, {"Del", "Delete"}};
+    QList<Qt::Key> keys{Qt::Key_Left,  Qt::Key_Right,     Qt::Key_Up,     Qt::Key_Down,      Qt::Key_Home,
+                        Qt::Key_End,   Qt::Key_PageUp,    Qt::Key_PageDown, Qt::Key_Delete,  Qt::Key_Tab,
+                        Qt::Key_Space, Qt::Key_Backspace, Qt::Key_Escape, Qt::Key_Return,    Qt::Key_Minus,
+                        Qt::Key_Equal, Qt::Key_BracketLeft, Qt::Key_BracketRight, Qt::Key_Semicolon,
+                        Qt::Key_Apostrophe, Qt::Key_Comma, Qt::Key_Period, Qt::Key_Slash, Qt::Key_Backslash,
+                        Qt::Key_QuoteLeft};
+    for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key)
+        keys.append(Qt::Key(key));
+    for (int key = Qt::Key_0; key <= Qt::Key_9; ++key)
+        keys.append(Qt::Key(key));
+    for (int key = Qt::Key_F1; key <= Qt::Key_F12; ++key)
+        keys.append(Qt::Key(key));
+    for (const Qt::Key key : std::as_const(keys)) {
+        const QString name = QKeySequence(key).toString(QKeySequence::PortableText);
+        EXPECT_EQ(shown(key), QStringLiteral("Alt+") + ours.value(name, name)) << name.toStdString();
+    }
+    // Characters typed with Shift name the key under them.
+    EXPECT_EQ(shown(Qt::Key_Question), QStringLiteral("Alt+/"));
+    EXPECT_EQ(shown(Qt::Key_Greater), QStringLiteral("Alt+."));
+    EXPECT_EQ(shown(Qt::Key_ParenRight), QStringLiteral("Alt+0"));
 }
 
 TEST_F(SettingsWindowTest, ShortcutRecorderListensReviewsAndStoresOnlyOnConfirm)
