@@ -31,6 +31,10 @@ public:
     using QObject::QObject;
 
     virtual QList<RunningApp> runningApplications() const = 0;
+    // Reads the running applications from the desktop now, for a caller that met a window of an
+    // application the list does not hold yet (the desktop's word of it still on its way). Emits
+    // what changed, as a read on that word would.
+    virtual void refreshApplications() {}
     // The frontmost application; pid 0 when none.
     virtual RunningApp frontmostApplication() const = 0;
     // Brings the application to the front. False when it is not running.

@@ -802,7 +802,7 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
 
     const double now = m_scheduler.wallNow();
     const AppUsageHistory history = m_appUsageHistory;
-    const auto groups = groupByPid(m_platform.workspace->runningApplications());
+    const auto groups = applicationsOf(content);
     // Every qualifying window is listed, so a search and the sidebar reach them all; the work per
     // window is what is known already (cached snapshot or icon), the captures come afterwards.
     QList<AppWindowModel> models;
@@ -885,6 +885,23 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
     setWindows(models);
     pruneMemoryCaches();
     warmAllRouteSnapshots(requestID, batch, recapture);
+}
+
+QHash<qint64, QList<RunningApp>> WindowEngine::applicationsOf(const QList<WindowInfo> &content)
+{
+    auto groups = groupByPid(m_platform.workspace->runningApplications());
+    // The list was just read from the desktop; the applications come from its notifications, which
+    // may not have told of a program whose window just opened yet. Such a window would be left
+    // out of the list until the next scan: the applications are read now instead.
+    const bool unknownOwner = std::any_of(content.cbegin(), content.cend(), [&](const WindowInfo &window) {
+        return window.ownerPID > 0 && window.layer == 0 && !groups.contains(window.ownerPID) &&
+               !isOwnWindow(window);
+    });
+    if (unknownOwner) {
+        m_platform.workspace->refreshApplications();
+        groups = groupByPid(m_platform.workspace->runningApplications());
+    }
+    return groups;
 }
 
 void WindowEngine::requestSnapshots(const QList<qint64> &windowIds)

@@ -318,6 +318,9 @@ private:
     // Readies the on-screen ones among the windows for capture together.
     void prepareCaptures(const QList<WindowInfo> &windows);
     void prepareLikelyFirstCards(const QList<WindowInfo> &content, const AppUsageHistory &history);
+    // The running applications by process, read afresh when `content` holds a document window of
+    // a process they do not know yet.
+    QHash<qint64, QList<RunningApp>> applicationsOf(const QList<WindowInfo> &content);
     // Drops everything kept for windows that closed.
     void forgetWindows(const QList<quint32> &windowIds);
     // Whether the window closed after `epoch` (while a read of it was on its way).

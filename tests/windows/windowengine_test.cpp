@@ -761,6 +761,25 @@ TEST_F(WindowEngineTest, AllWindowsRequestsNeedRouteAllAndRespectTheThrottle)
     EXPECT_EQ(desktop.windowServer.listRequestCount(), 2);
 }
 
+// The list is read from the desktop at the scan; the running applications come from its
+// notifications. A program whose window opened just before the hotkey, not yet announced, lost its
+// card in the first list published, which showed "No windows found" when it was the only one.
+TEST_F(WindowEngineTest, TheFirstAllWindowsListHoldsAWindowWhoseApplicationWasNotAnnouncedYet)
+{
+    addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    const qint64 beta =
+        desktop.workspace.launchUnannounced(RunningApp{0, "org.b", "Beta", false, false, true});
+    addWindow(beta, "Beta doc");
+    // A window of a process that no desktop list knows stays out, as before.
+    addWindow(9999, "Nobody's");
+    engine->fetchAllWindows();
+    scheduler.runPending();
+    ASSERT_FALSE(published.isEmpty());
+    QStringList first = published.first();
+    first.sort();
+    EXPECT_EQ(first, QStringList({"Alpha doc", "Beta doc"}));
+}
+
 TEST_F(WindowEngineTest, WarmUpStopsWhenTheRouteChanges)
 {
     const qint64 pid = launch("org.a", "Alpha");

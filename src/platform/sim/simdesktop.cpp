@@ -5,6 +5,7 @@
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <utility>
 
 #include "runtime/scheduler.h"
 
@@ -115,6 +116,21 @@ qint64 SimWorkspace::launch(RunningApp app)
     m_apps.append(app);
     emit applicationLaunched(app.pid);
     return app.pid;
+}
+
+qint64 SimWorkspace::launchUnannounced(RunningApp app)
+{
+    if (app.pid == 0)
+        app.pid = m_nextPid++;
+    m_unannounced.append(app);
+    return app.pid;
+}
+
+void SimWorkspace::refreshApplications()
+{
+    const QList<RunningApp> unannounced = std::exchange(m_unannounced, {});
+    for (const RunningApp &app : unannounced)
+        launch(app);
 }
 
 void SimWorkspace::terminate(qint64 pid)

@@ -74,8 +74,13 @@ public:
     bool activateWindow(quint32 windowId) override;
     void hideOtherApplications(qint64 keepPid) override;
 
+    void refreshApplications() override;
+
     // Drivers; each emits the notification a real desktop would.
     qint64 launch(RunningApp app);
+    // An application that runs, whose launch this list learns of only at its next read
+    // (refreshApplications), as when the desktop's notification is still on its way.
+    qint64 launchUnannounced(RunningApp app);
     // A terminated application takes its windows with it.
     void terminate(qint64 pid);
     // Windows that can have the keyboard; the newest of an application is its frontmost, and
@@ -98,6 +103,7 @@ private:
     void setActive(qint64 pid);
 
     QList<RunningApp> m_apps;
+    QList<RunningApp> m_unannounced;
     QList<qint64> m_activations;
     // Open windows in opening order with their application.
     QList<QPair<quint32, qint64>> m_windows;

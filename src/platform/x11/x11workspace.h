@@ -40,6 +40,7 @@ public:
                  X11DockTileSource *dockTiles = nullptr, QObject *parent = nullptr);
 
     QList<RunningApp> runningApplications() const override { return m_apps; }
+    void refreshApplications() override { readClientList(); }
     RunningApp frontmostApplication() const override;
     bool activate(qint64 pid) override;
     // _NET_ACTIVE_WINDOW, else the listed client that holds the input focus (or one of its children).

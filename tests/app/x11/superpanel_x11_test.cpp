@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
@@ -48,6 +49,14 @@ protected:
 
     xcb_window_t activeWindow() { return qv::activeWindow(connection); }
     qint64 pidOf(xcb_window_t window) { return qv::pidOf(connection, window); }
+    // The process's window is active and the window manager lists it: the active window's number
+    // alone may still name a closed window whose number a new one took, before the window manager
+    // took the new one on.
+    bool activeAndListed(qint64 pid)
+    {
+        const xcb_window_t active = activeWindow();
+        return pidOf(active) == pid && stackingIndex(connection, active) >= 0;
+    }
 
     void startFocusedXterm()
     {
@@ -659,6 +668,48 @@ TEST_F(SuperPanelX11Test, AWindowResizedSinceItsPictureGetsAFreshOneWhenThePanel
     ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
 }
 
+// A window opened just before the hotkey was missing from the first list the panel showed ("No
+// windows found", or its card left out) and came only with a later scan. Twice: the second terminal
+// opens after the first one closed, and X gives it the same window number.
+TEST_F(SuperPanelX11Test, AWindowOpenedJustBeforeTheHotkeyIsInTheFirstListThePanelShows)
+{
+    ASSERT_TRUE(connection.isValid());
+    for (const char *title : {"just-opened-1", "just-opened-2"}) {
+        const qint64 pid = clients.start(QStringLiteral("xterm"),
+                                         {"-geometry", "70x20+80+80", "-title", title, "-e", "sleep 600"});
+        ASSERT_NE(pid, 0) << title;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return activeAndListed(pid); }, 10000)) << title;
+        const xcb_window_t terminal = activeWindow();
+
+        // The list as the engine publishes it first after the hotkey: the grid builds its cards
+        // from it.
+        std::optional<QList<qint64>> firstList;
+        const QMetaObject::Connection watch =
+            QObject::connect(engine.get(), &WindowEngine::windowsChanged, [&] {
+                if (firstList)
+                    return;
+                QList<qint64> ids;
+                for (const AppWindowModel &window : engine->windows())
+                    ids.append(window.id);
+                firstList = ids;
+            });
+        const bool opened = openPanel();
+        const bool published = QTest::qWaitFor([&] { return firstList.has_value(); }, 5000);
+        QObject::disconnect(watch);
+        ASSERT_TRUE(opened) << title;
+        ASSERT_TRUE(published) << title;
+        EXPECT_TRUE(firstList->contains(qint64(terminal)))
+            << title << ": the first list holds " << firstList->size() << " windows";
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return controller->superPanel()->grid()->cardFor(terminal); }, 3000))
+            << title;
+        ASSERT_TRUE(closePanelWithEscape()) << title;
+        // The closed panel lets its list go: that is no list of the next opening.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return engine->windows().isEmpty(); }, 3000)) << title;
+        clients.kill(pid);
+    }
+}
+
 // Under a compositor that blurs nothing (picom as it comes), the backdrop let text behind it
 // through at 0.8. At its 0.95 an empty spot of the window area over a white and over a black
 // window differs by at most 13 of 255. A gallery covered the column: a click there only closed it.
@@ -679,7 +730,8 @@ TEST_F(SuperPanelX11Test, UnderPicomNothingBehindThePanelShowsThroughAndAGallery
         const qint64 behind =
             clients.start(QStringLiteral("xterm"), {"-bg", colour, "-fg", colour, "-cr", colour, "-geometry",
                                                     "250x80+0+0", "-e", "sleep 600"});
-        ASSERT_TRUE(behind != 0 && QTest::qWaitFor([&] { return pidOf(activeWindow()) == behind; }, 10000));
+        // Listed too: the second terminal takes the first one's window number.
+        ASSERT_TRUE(behind != 0 && QTest::qWaitFor([&] { return activeAndListed(behind); }, 10000));
         ASSERT_TRUE(openPanel()) << colour;
         QTest::qWait(300); // the compositor draws the panel
         const QWidget *area = controller->superPanel()->windowArea();
