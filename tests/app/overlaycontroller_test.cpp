@@ -779,6 +779,7 @@ TEST_F(OverlayControllerTest, WhileThePanelShowsTheBubbleAndTheDockHoverStayAway
     sendRoute("all");
     ASSERT_TRUE(superPanelShown());
     EXPECT_FALSE(panel().isVisible()) << "the bubble goes at once";
+    EXPECT_EQ(panel().alpha(), 0) << "and fades in afresh when it comes back";
     EXPECT_TRUE(monitor->isInteractionSuspended());
 
     pointAt("Terminal");

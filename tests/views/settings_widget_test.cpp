@@ -497,9 +497,17 @@ TEST(KeyDownMonitor, AKeyWithoutAScanCodeIsStoredAsTheKeyThatTypesIt)
         EXPECT_EQ(shown(key), QStringLiteral("Alt+") + ours.value(name, name)) << name.toStdString();
     }
     // Characters typed with Shift name the key under them.
-    EXPECT_EQ(shown(Qt::Key_Question), QStringLiteral("Alt+/"));
-    EXPECT_EQ(shown(Qt::Key_Greater), QStringLiteral("Alt+."));
-    EXPECT_EQ(shown(Qt::Key_ParenRight), QStringLiteral("Alt+0"));
+    const QList<std::pair<Qt::Key, Qt::Key>> shifted{
+        {Qt::Key_Exclam, Qt::Key_1},          {Qt::Key_At, Qt::Key_2},           {Qt::Key_NumberSign, Qt::Key_3},
+        {Qt::Key_Dollar, Qt::Key_4},          {Qt::Key_Percent, Qt::Key_5},      {Qt::Key_AsciiCircum, Qt::Key_6},
+        {Qt::Key_Ampersand, Qt::Key_7},       {Qt::Key_Asterisk, Qt::Key_8},     {Qt::Key_ParenLeft, Qt::Key_9},
+        {Qt::Key_ParenRight, Qt::Key_0},      {Qt::Key_Underscore, Qt::Key_Minus}, {Qt::Key_Plus, Qt::Key_Equal},
+        {Qt::Key_BraceLeft, Qt::Key_BracketLeft}, {Qt::Key_BraceRight, Qt::Key_BracketRight},
+        {Qt::Key_Colon, Qt::Key_Semicolon},   {Qt::Key_QuoteDbl, Qt::Key_Apostrophe}, {Qt::Key_Less, Qt::Key_Comma},
+        {Qt::Key_Greater, Qt::Key_Period},    {Qt::Key_Question, Qt::Key_Slash}, {Qt::Key_Bar, Qt::Key_Backslash},
+        {Qt::Key_AsciiTilde, Qt::Key_QuoteLeft}};
+    for (const auto &[character, under] : shifted)
+        EXPECT_EQ(shown(character), shown(under)) << QKeySequence(character).toString().toStdString();
 }
 
 TEST_F(SettingsWindowTest, ShortcutRecorderListensReviewsAndStoresOnlyOnConfirm)
