@@ -82,10 +82,9 @@ QList<Wanted> wantedTypes()
     return wanted;
 }
 
-// Qt's reader thread hands each event to the main thread: the event's bytes are only touched by
-// these two, and everything else works on the copy.
-
-// The client message `message` holds, copied; false when it is another kind of event.
+// The client message `message` holds, copied; false when it is another kind of event. Qt's reader
+// thread hands each event to the main thread: the event's bytes are only touched by this and
+// retypeClientMessage(), and everything else works on the copy.
 QV_QT_OWN_SYNC bool copyClientMessage(const void *message, xcb_client_message_event_t *copy)
 {
     // Word by word through volatile reads: a memcpy would be watched again by its interceptor.
