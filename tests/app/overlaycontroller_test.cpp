@@ -174,6 +174,30 @@ TEST_F(OverlayControllerTest, HoveringATileShowsItsWindowsBesideItWithTheArrowOn
     EXPECT_LT(distance(beside, wallpaper), 30) << "nothing but shadow beside the arrow";
 }
 
+// A bubble grows about its centre when more cards come; beside a tile at the screen's end it is
+// placed again as it shows, so its first frame already stands where it stays, inside the screen.
+TEST_F(OverlayControllerTest, ABubbleAtTheScreensEndShowsWhereItStaysFromItsFirstFrame)
+{
+    addApp("Editor", 1440 - 66, 4);
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_EQ(cardCount(), 2);
+    desktop.screens.setMouseLocation(away);
+    scheduler.advance(2.0);
+    ASSERT_FALSE(panel().isVisible());
+
+    pointAt("Editor");
+    for (int step = 0; step < 2000 && !panel().isVisible(); ++step)
+        scheduler.advance(0.001);
+    ASSERT_TRUE(panel().isVisible());
+    ASSERT_EQ(cardCount(), 4);
+    const QRectF first = controller->overlayFrame();
+    EXPECT_LE(first.right(), 1440);
+    scheduler.advance(1.0);
+    EXPECT_TRUE(bubbleShown());
+    EXPECT_EQ(controller->overlayFrame(), first) << "no jump once it settles";
+}
+
 // Beside a side Dock the arrow was mirrored (a tile near the top had it near the bubble's bottom),
 // and a panel along the top put the bubble at the bottom of the screen. On every side and at both
 // ends of the Dock the drawn tip must meet the tile where a person sees them.
