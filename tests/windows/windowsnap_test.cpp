@@ -152,6 +152,10 @@ TEST_F(WindowActionTest, MenuSnapToTheCentreWaitsForTheFocusAndCapsTheSize)
         scheduler.advance(0.002);
         EXPECT_EQ(frameOf(id), c.expected);
         EXPECT_EQ(desktop.workspace.frontmostApplication().pid, pid);
+        // A program that puts its window back as it takes the focus is placed once more.
+        desktop.windowServer.setFrame(id, QRectF(100, 100, 800, 600));
+        scheduler.advance(0.2);
+        EXPECT_EQ(frameOf(id), c.expected);
         scheduler.advance(1);
         desktop.workspace.terminate(pid);
     }
