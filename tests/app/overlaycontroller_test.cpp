@@ -477,6 +477,35 @@ TEST_F(OverlayControllerTest, DraggingACardPeeksBelowTheBubbleAndHighlightsTheEn
     EXPECT_FALSE(peek.isVisible());
 }
 
+// Without a compositor the peek is an opaque panel cut to its card. A peek that moves on to a window
+// with neither picture nor icon has nothing to draw: the panel goes, instead of leaving the last
+// card's place unpainted (black) over the screen.
+TEST_F(OverlayControllerTest, WithoutACompositorAPeekWithNothingToDrawLeavesNothingOnTheScreen)
+{
+    desktop.panelWindows.setCompositing(false);
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    const CardActions &actions = controller->cardActions();
+    actions.startPeeking(controller->bubbleWindows()->itemAt(0));
+    scheduler.runPending();
+    PassivePanel &peek = *controller->peekingWindow();
+    ASSERT_TRUE(peek.isVisible());
+    ASSERT_FALSE(controller->peekingView()->outline().isEmpty());
+
+    AppWindowModel blank = controller->bubbleWindows()->itemAt(1);
+    blank.image = QImage();
+    blank.appIcon = QImage();
+    actions.startPeeking(blank);
+    scheduler.runPending();
+    ASSERT_EQ(engine->peekingWindow()->id, blank.id);
+    EXPECT_FALSE(peek.isVisible());
+
+    actions.startPeeking(controller->bubbleWindows()->itemAt(0));
+    scheduler.runPending();
+    EXPECT_TRUE(peek.isVisible()) << "a window with a picture peeks again";
+}
+
 // A card dragged out of the bubble used to lose its drag: the mouse check hid the bubble 0.25 s
 // after the pointer left it, the release was never heard, the zones and a ghost of the window
 // stayed over the screen and the card stayed pressed. Every way a drag ends must clear all three.
