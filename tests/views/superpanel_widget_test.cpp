@@ -12,6 +12,7 @@
 #include "core/localization.h"
 #include "support/screenshot.h"
 #include "support/textfit.h"
+#include "ui/scalefadeeffect.h"
 #include "views/peek/dropzoneview.h"
 #include "views/superpanel/appsidebaritem.h"
 #include "views/superpanel/globalwindowcard.h"
@@ -309,6 +310,10 @@ TEST_F(SuperPanelWidget, WhileACardIsDraggedThePanelDimsAndTheZoneUnderThePointe
         << "the card's picture follows the pointer beyond the grid";
     // The tiles fade in on their spring: once it has run they are drawn, the one under the
     // pointer outlined in cyan, the others as a faint lighter fill.
+    QWidget *tiles = view->zones().at(0)->parentWidget();
+    const auto *fade = qobject_cast<const ScaleFadeEffect *>(tiles->graphicsEffect());
+    ASSERT_TRUE(fade) << "the tiles do not pop up at full strength";
+    EXPECT_LT(fade->opacity(), 0.5);
     scheduler.advance(1.0);
     QApplication::processEvents();
     const QImage seen = backdrop->grab().toImage();
@@ -335,7 +340,13 @@ TEST_F(SuperPanelWidget, WhileACardIsDraggedThePanelDimsAndTheZoneUnderThePointe
     EXPECT_FALSE(view->grid()->dragGhost());
     state->setDragging(false);
     EXPECT_FALSE(view->fullPanel()->graphicsEffect()) << "no longer dimmed";
-    scheduler.advance(1.0); // the zones fade out
+    scheduler.advance(0.05);
+    fade = qobject_cast<const ScaleFadeEffect *>(tiles->graphicsEffect());
+    ASSERT_TRUE(fade) << "the tiles fade out, not vanish at once";
+    EXPECT_GT(fade->opacity(), 0);
+    EXPECT_LT(fade->opacity(), 1);
+    EXPECT_TRUE(view->zones().at(0)->isVisible());
+    scheduler.advance(1.0);
     EXPECT_FALSE(view->zones().at(0)->isVisible());
 }
 
