@@ -678,6 +678,11 @@ TEST_F(SettingsWindowTest, ModuleRecordersStoreTheFirstModifiedKeyAndTheEdgePick
     type(view, Qt::Key_K, Qt::ShiftModifier);
     EXPECT_EQ(appearance.recording(), Recorder::clipboard);
     scheduler.advance(1.0); // the recorder block has slid in
+    // Scrolled to the recorders, so the picture shows the one listening.
+    for (int pass = 0; pass < 5; ++pass)
+        QCoreApplication::processEvents(); // the layouts up to the scrolling column
+    view.findChild<QScrollArea *>("pageScroll")->ensureWidgetVisible(appearance.recordButton(Recorder::shelf));
+    QCoreApplication::processEvents();
     saveScreenshot(view, QStringLiteral("settings_appearance_recording_en"));
     type(view, Qt::Key_K, Qt::AltModifier);
     EXPECT_EQ(settings.get(Settings::clipboardKeyCode), 40);
