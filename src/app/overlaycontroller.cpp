@@ -470,7 +470,10 @@ void OverlayController::handleWindowsPublished()
         return;
     const QList<AppWindowModel> windows = m_windowEngine->windows();
     const QString owner = m_windowEngine->windowsAppName();
-    const QString hovered = m_dockMonitor->hoveredApp();
+    // A held card keeps its bubble with its own application while the pointer crosses other tiles
+    // (the hover is not followed meanwhile): a fresh list of its own must not take the card away.
+    const QString hovered =
+        isCardHeld() && !m_bubbleWindowsApp.isEmpty() ? m_bubbleWindowsApp : m_dockMonitor->hoveredApp();
     if (!hovered.isEmpty() && owner != hovered) {
         // A list for an application no longer hovered (a scan that finished late): the bubble keeps
         // its place with the hovered application's header and waits for its own list.

@@ -599,6 +599,45 @@ TEST_F(OverlayControllerTest, ADraggedCardKeepsItsBubbleAndEveryEndOfTheDragClea
     }
 }
 
+// A card dragged down across another tile of the Dock: a fresh list of the card's own application
+// (new pictures) took every card away, the dragged one with it, and ended the drag.
+TEST_F(OverlayControllerTest, ACardHeldOverAnotherTileKeepsItsBubbleWhenItsListComesAgain)
+{
+    auto send = [](QWidget &widget, QEvent::Type type, const QPointF &global) {
+        QMouseEvent event(type, widget.mapFromGlobal(global), global, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&widget, &event);
+    };
+    pointAt("Files");
+    scheduler.advance(1.0);
+    ASSERT_EQ(cardCount(), 2);
+    WindowPreviewCard &card = *controller->contentView()->cards().first();
+    const qint64 dragged = card.window().id;
+    const QPointF pressed = card.mapToGlobal(QPointF(card.cardRect().center()));
+    send(card, QEvent::MouseButtonPress, pressed);
+    send(card, QEvent::MouseMove, pressed + QPointF(-20, 0));
+    scheduler.advance(0.05);
+    send(card, QEvent::MouseMove, flipPoint(tiles["Terminal"].center(), 900));
+    pointAt("Terminal");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(engine->isDragging());
+    ASSERT_EQ(monitor->hoveredApp(), "Terminal");
+
+    engine->fetchWindows("Files");
+    scheduler.advance(0.5);
+    EXPECT_TRUE(engine->isDragging());
+    EXPECT_TRUE(bubbleShown());
+    ASSERT_EQ(cardCount(), 2);
+    WindowPreviewCard &held = *controller->contentView()->cards().first();
+    EXPECT_EQ(held.window().id, dragged);
+    EXPECT_TRUE(controller->contentView()->hasPressedCard());
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(), QPointF(720, 450), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&held, &release);
+    scheduler.advance(1.0);
+    EXPECT_FALSE(engine->isDragging());
+}
+
 TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPlace)
 {
     sendRoute("all");
