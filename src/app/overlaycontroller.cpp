@@ -111,6 +111,10 @@ OverlayController::~OverlayController()
     m_routeFetchWork.cancel();
     m_afterHideWork.cancel();
     m_globalHideWork.cancel();
+    // Our windows close below: a card held meanwhile ends its drag, and the engine's news of it must
+    // not reach the panels already gone.
+    if (m_windowEngine)
+        disconnect(m_windowEngine, nullptr, this, nullptr);
 }
 
 QPointF OverlayController::toScreen(const QPointF &globalTopLeft) const

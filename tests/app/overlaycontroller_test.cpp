@@ -81,6 +81,14 @@ protected:
     }
 
     void pointAt(const QString &app) { desktop.screens.setMouseLocation(tiles.value(app).center()); }
+    // A left-button mouse event at a global (top-left) point, as the card under it receives it.
+    static void send(QWidget &widget, QEvent::Type type, const QPointF &global,
+                     Qt::MouseButtons buttons = Qt::LeftButton)
+    {
+        QMouseEvent event(type, widget.mapFromGlobal(global), global, Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&widget, &event);
+    }
 
     // A route as the hotkeys and the edge drag send it; handled on the main loop.
     void sendRoute(const QString &route)
@@ -518,11 +526,6 @@ TEST_F(OverlayControllerTest, ADraggedCardKeepsItsBubbleAndEveryEndOfTheDragClea
         std::function<void(WindowPreviewCard &card, const QPointF &held)> end;
         bool snapsLeft;
     };
-    auto send = [](QWidget &widget, QEvent::Type type, const QPointF &global, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, widget.mapFromGlobal(global), global, Qt::LeftButton, buttons,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&widget, &event);
-    };
     const QList<Case> cases = {
         {"release on the left zone",
          [&](WindowPreviewCard &card, const QPointF &held) {
@@ -603,11 +606,6 @@ TEST_F(OverlayControllerTest, ADraggedCardKeepsItsBubbleAndEveryEndOfTheDragClea
 // (new pictures) took every card away, the dragged one with it, and ended the drag.
 TEST_F(OverlayControllerTest, ACardHeldOverAnotherTileKeepsItsBubbleWhenItsListComesAgain)
 {
-    auto send = [](QWidget &widget, QEvent::Type type, const QPointF &global) {
-        QMouseEvent event(type, widget.mapFromGlobal(global), global, Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&widget, &event);
-    };
     pointAt("Files");
     scheduler.advance(1.0);
     ASSERT_EQ(cardCount(), 2);
@@ -631,9 +629,7 @@ TEST_F(OverlayControllerTest, ACardHeldOverAnotherTileKeepsItsBubbleWhenItsListC
     WindowPreviewCard &held = *controller->contentView()->cards().first();
     EXPECT_EQ(held.window().id, dragged);
     EXPECT_TRUE(controller->contentView()->hasPressedCard());
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(), QPointF(720, 450), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(&held, &release);
+    send(held, QEvent::MouseButtonRelease, QPointF(720, 450), Qt::NoButton);
     scheduler.advance(1.0);
     EXPECT_FALSE(engine->isDragging());
 }
@@ -1003,4 +999,22 @@ TEST_F(OverlayControllerTest, TheHeaderIconIsLookedUpOnceAShowingNotForEveryPict
     ASSERT_TRUE(bubbleShown());
     EXPECT_EQ(desktop.appIcons.lookups.count(lookup), 1);
     EXPECT_EQ(controller->bubbleState()->headerIcon(), changed);
+}
+
+// Quitting while a card was held crashed: the closing bubble let go of the card, the engine told of
+// the drag's end, and the peek panel already gone was asked to hide.
+TEST_F(OverlayControllerTest, ClosingWhileACardIsHeldEndsItsDragWithoutACrash)
+{
+    pointAt("Files");
+    scheduler.advance(1.0);
+    WindowPreviewCard &card = *controller->contentView()->cards().first();
+    const QPointF pressed = card.mapToGlobal(QPointF(card.cardRect().center()));
+    send(card, QEvent::MouseButtonPress, pressed);
+    send(card, QEvent::MouseMove, pressed + QPointF(-20, 0));
+    scheduler.advance(0.05);
+    send(card, QEvent::MouseMove, QPointF(40, 450));
+    scheduler.advance(1.0);
+    ASSERT_TRUE(engine->isDragging());
+    controller.reset();
+    EXPECT_FALSE(engine->isDragging());
 }

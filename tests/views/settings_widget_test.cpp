@@ -681,7 +681,8 @@ TEST_F(SettingsWindowTest, ModuleRecordersStoreTheFirstModifiedKeyAndTheEdgePick
     // Scrolled to the recorders, so the picture shows the one listening.
     for (int pass = 0; pass < 5; ++pass)
         QCoreApplication::processEvents(); // the layouts up to the scrolling column
-    view.findChild<QScrollArea *>("pageScroll")->ensureWidgetVisible(appearance.recordButton(Recorder::shelf));
+    view.findChild<QScrollArea *>("pageScroll")
+        ->ensureWidgetVisible(appearance.recordButton(Recorder::shelf));
     QCoreApplication::processEvents();
     saveScreenshot(view, QStringLiteral("settings_appearance_recording_en"));
     type(view, Qt::Key_K, Qt::AltModifier);
