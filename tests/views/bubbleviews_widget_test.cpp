@@ -104,6 +104,7 @@ protected:
         };
         actions.stopPeeking = [this] { calls.append("stopPeeking"); };
         actions.updateDrag = [this](const QPointF &) { calls.append("drag"); };
+        actions.cancelDrag = [this] { calls.append("cancelDrag"); };
         actions.endDrag = [this](const AppWindowModel &w) {
             calls.append("endDrag " + QString::number(w.id));
         };
@@ -417,6 +418,42 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
     QApplication::sendEvent(&c, &leave);
     EXPECT_FALSE(c.isHovered());
     EXPECT_EQ(calls, QStringList({"stopPeeking"}));
+}
+
+// A dragged card grows a little above its hover size, and once let go on itself it comes back to
+// its place at the hover size.
+TEST_F(BubbleViews, ADraggedCardGrowsAndSettlesBackInPlaceWhenLetGo)
+{
+    bubble(1);
+    WindowPreviewCard &c = card(0);
+    const QPointF start = c.cardRect().center();
+    send(c, QEvent::MouseMove, start);
+    send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    send(c, QEvent::MouseMove, start + QPointF(30, 0), Qt::NoButton, Qt::LeftButton);
+    ASSERT_TRUE(c.isDraggingLocal());
+    scheduler.advance(1);
+    EXPECT_DOUBLE_EQ(c.scale(), 1.08);
+    EXPECT_EQ(c.dragOffset(), QPointF(30, 0));
+    send(c, QEvent::MouseButtonRelease, start + QPointF(5, 0), Qt::LeftButton, Qt::NoButton);
+    scheduler.advance(1);
+    EXPECT_DOUBLE_EQ(c.scale(), 1.05);
+    EXPECT_EQ(c.dragOffset(), QPointF());
+}
+
+// The bubble's list drops the card of a window that closes at once, even while it is dragged: the
+// card went without a word, and the snap zones and the peek of the drag stayed up.
+TEST_F(BubbleViews, AWindowClosingWhileItsCardIsDraggedEndsTheDrag)
+{
+    bubble(2);
+    WindowPreviewCard &c = card(1);
+    const QPointF start = c.cardRect().center();
+    send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    send(c, QEvent::MouseMove, start + QPointF(0, -40), Qt::NoButton, Qt::LeftButton);
+    ASSERT_TRUE(c.isDraggingLocal());
+    calls.clear();
+    model.setWindows({windows(2).at(0)});
+    ASSERT_EQ(view->cards().size(), 1);
+    EXPECT_EQ(calls, QStringList{"cancelDrag"});
 }
 
 // A drag let go of off the card takes the hover look away as leaving the card does, step by step.
