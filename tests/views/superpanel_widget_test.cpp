@@ -288,6 +288,28 @@ TEST_F(SuperPanelWidget, ADragShorterThan14PtFocusesHidingOthersALongerOneEndsTh
     }
 }
 
+// While dragged, a card stands faint in the grid under its travelling picture. The card is kept for
+// the next opening: it came back faint, and each drag left its picture behind.
+TEST_F(SuperPanelWidget, ADroppedCardComesBackWholeAndItsTravellingPictureGoes)
+{
+    open(4);
+    GlobalWindowCard *card = cards().at(1);
+    const QImage before = card->grab().toImage();
+    const qsizetype labels = view->findChildren<QLabel *>().size();
+    const QPointF start = cardCentre(card);
+    mouse(card, QEvent::MouseButtonPress, start);
+    mouse(card, QEvent::MouseMove, start + QPointF(0, 80));
+    ASSERT_TRUE(view->grid()->dragGhost());
+    mouse(card, QEvent::MouseButtonRelease, start + QPointF(0, 80));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(view->findChildren<QLabel *>().size(), labels);
+
+    open(4);
+    scheduler.advance(1.0);
+    ASSERT_EQ(cards().at(1), card);
+    EXPECT_TRUE(card->grab().toImage() == before);
+}
+
 TEST_F(SuperPanelWidget, WhileACardIsDraggedThePanelDimsAndTheZoneUnderThePointerLights)
 {
     open(12);
