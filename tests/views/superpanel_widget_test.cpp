@@ -391,6 +391,40 @@ TEST_F(SuperPanelWidget, ADragEndsWithoutSnappingWhenThePanelClosesOrTheWindowGo
     }
 }
 
+// Pictures arrive one after another while the panel shows: each changes the list, and a card being
+// dragged or hovered at that moment must keep its drag and its hover.
+TEST_F(SuperPanelWidget, APictureArrivingLeavesTheHoveredAndTheDraggedCardAlone)
+{
+    QList<AppWindowModel> list = sampleWindows(4);
+    windows.setWindows(list);
+    open();
+    calls.clear();
+    int hue = 200;
+    const auto pictureArrives = [&](int row) {
+        list[row].image = fakeSnapshot(hue += 20, 99);
+        list[row].snapshotTime += 1;
+        windows.setWindows(list);
+        QApplication::processEvents();
+        ASSERT_EQ(cards().at(row)->window().image.cacheKey(), list[row].image.cacheKey());
+    };
+    GlobalWindowCard *hovered = cards().at(0);
+    mouse(hovered, QEvent::MouseMove, cardCentre(hovered));
+    ASSERT_TRUE(hovered->isHovered());
+    pictureArrives(1);
+    EXPECT_TRUE(hovered->isHovered());
+
+    GlobalWindowCard *dragged = cards().at(2);
+    const QPointF start = cardCentre(dragged);
+    mouse(dragged, QEvent::MouseButtonPress, start);
+    mouse(dragged, QEvent::MouseMove, start + QPointF(0, 40));
+    ASSERT_TRUE(dragged->isDraggingLocal());
+    pictureArrives(3);
+    EXPECT_TRUE(dragged->isDraggingLocal());
+    EXPECT_TRUE(view->grid()->dragGhost());
+    EXPECT_FALSE(calls.contains("cancelDrag"));
+    mouse(dragged, QEvent::MouseButtonRelease, start + QPointF(0, 40));
+}
+
 // The list was cut off with no sign past what fitted the screen; the grid scrolls and a keyboard
 // move brings the selected card into view.
 TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
