@@ -502,6 +502,64 @@ TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
     EXPECT_EQ(state->selectedIndex(), 2);
 }
 
+// A search or a new order of the same windows puts other cards in the first places: the highlight
+// stayed on the card that had been first, and a new order left the cards where they were.
+TEST_F(SuperPanelWidget, TheHighlightAndThePlacesFollowTheRowsAsTheyChange)
+{
+    open(40);
+    const auto selectedTitles = [&] {
+        QStringList titles;
+        for (GlobalWindowCard *card : cards()) {
+            if (card->isSelected())
+                titles.append(card->window().title);
+        }
+        return titles;
+    };
+    type("inbox");
+    ASSERT_EQ(state->selectedIndex(), 0);
+    EXPECT_EQ(selectedTitles(), QStringList{view->windowTitles().first()});
+
+    for (int i = 0; i < 5; ++i)
+        key(Qt::Key_Backspace);
+    ASSERT_EQ(view->windowTitles().size(), 40);
+    // The same windows, pictures and all, in another order: only the rows move.
+    QList<AppWindowModel> reordered = windows.items();
+    std::reverse(reordered.begin(), reordered.end());
+    windows.setWindows(reordered);
+    QApplication::processEvents();
+    ASSERT_GE(cards().size(), 2);
+    EXPECT_EQ(cards().at(0)->window().id, reordered.first().id);
+    EXPECT_EQ(cards().at(0)->pos(), QPoint(cards().at(0)->pos().x(), cards().at(1)->pos().y()));
+    EXPECT_LT(cards().at(0)->pos().x(), cards().at(1)->pos().x());
+    EXPECT_EQ(selectedTitles(), QStringList{reordered.first().title});
+}
+
+// The grid waits for the list with nothing drawn; when the list comes and is empty it says so at
+// once, not at the next repaint of something else.
+TEST_F(SuperPanelWidget, AnEmptyListIsSaidAsSoonAsItIsKnown)
+{
+    state->setListReady(false);
+    open(0);
+    ASSERT_FALSE(view->grid()->isShowingEmptyState());
+    int paints = 0;
+    struct PaintCounter : QObject
+    {
+        int &count;
+        explicit PaintCounter(int &c) : count(c) {}
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter(paints);
+    view->grid()->widget()->installEventFilter(&counter);
+    state->setListReady(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(view->grid()->isShowingEmptyState());
+    EXPECT_GT(paints, 0);
+    view->grid()->widget()->removeEventFilter(&counter);
+}
+
 TEST_F(SuperPanelWidget, TheCardMenuIsTheSharedWindowMenu)
 {
     QList<AppWindowModel> list = sampleWindows(2);
