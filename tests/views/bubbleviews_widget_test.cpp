@@ -104,6 +104,7 @@ protected:
         };
         actions.stopPeeking = [this] { calls.append("stopPeeking"); };
         actions.updateDrag = [this](const QPointF &) { calls.append("drag"); };
+        actions.cancelDrag = [this] { calls.append("cancelDrag"); };
         actions.endDrag = [this](const AppWindowModel &w) {
             calls.append("endDrag " + QString::number(w.id));
         };
@@ -129,6 +130,14 @@ protected:
     }
 
     WindowPreviewCard &card(int index) { return *view->cards().at(index); }
+
+    // Presses the card in its middle and moves the pointer by `travel` with the button held.
+    void pressAndMove(WindowPreviewCard &c, const QPointF &travel)
+    {
+        const QPointF start = c.cardRect().center();
+        send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+        send(c, QEvent::MouseMove, start + travel, Qt::NoButton, Qt::LeftButton);
+    }
 
     void picture(const QString &name) { saveScreenshot(*backdrop, name); }
 
@@ -383,10 +392,8 @@ TEST_P(CardDrag, ThresholdsDecideBetweenClickPeekAndDrop)
     WindowPreviewCard &c = card(0);
     const QPointF start = c.cardRect().center();
     send(c, QEvent::MouseMove, start);
-    send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
-    const QPointF end = start + QPointF(GetParam().travel, 0);
-    send(c, QEvent::MouseMove, end, Qt::NoButton, Qt::LeftButton);
-    send(c, QEvent::MouseButtonRelease, end, Qt::LeftButton, Qt::NoButton);
+    pressAndMove(c, QPointF(GetParam().travel, 0));
+    send(c, QEvent::MouseButtonRelease, start + QPointF(GetParam().travel, 0), Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(calls, GetParam().expected);
     EXPECT_FALSE(c.isDraggingLocal());
 }
@@ -399,17 +406,24 @@ INSTANTIATE_TEST_SUITE_P(
                       DragCase{"Sixteen", 16, {"peek 1", "drag", "endDrag 1"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// While dragged the card grows a little above its hover size and hides its buttons; let go on
+// itself it comes back to its place at the hover size.
 TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
 {
     bubble(1);
     WindowPreviewCard &c = card(0);
     const QPointF start = c.cardRect().center();
     send(c, QEvent::MouseMove, start);
-    send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
-    send(c, QEvent::MouseMove, start + QPointF(0, -40), Qt::NoButton, Qt::LeftButton);
+    pressAndMove(c, QPointF(0, -40));
     EXPECT_TRUE(c.isDraggingLocal());
     EXPECT_FALSE(c.trafficLights().at(0)->isVisibleTo(&c));
+    scheduler.advance(1);
+    EXPECT_DOUBLE_EQ(c.scale(), 1.08);
+    EXPECT_EQ(c.dragOffset(), QPointF(0, -40));
     send(c, QEvent::MouseButtonRelease, start + QPointF(0, -40), Qt::LeftButton, Qt::NoButton);
+    scheduler.advance(1);
+    EXPECT_DOUBLE_EQ(c.scale(), 1.05);
+    EXPECT_EQ(c.dragOffset(), QPointF());
 
     calls.clear();
     send(c, QEvent::MouseMove, start);
@@ -417,6 +431,20 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
     QApplication::sendEvent(&c, &leave);
     EXPECT_FALSE(c.isHovered());
     EXPECT_EQ(calls, QStringList({"stopPeeking"}));
+}
+
+// The bubble's list drops the card of a window that closes at once, even while it is dragged: the
+// card went without a word, and the snap zones and the peek of the drag stayed up.
+TEST_F(BubbleViews, AWindowClosingWhileItsCardIsDraggedEndsTheDrag)
+{
+    bubble(2);
+    WindowPreviewCard &c = card(1);
+    pressAndMove(c, QPointF(0, -40));
+    ASSERT_TRUE(c.isDraggingLocal());
+    calls.clear();
+    model.setWindows({windows(2).at(0)});
+    ASSERT_EQ(view->cards().size(), 1);
+    EXPECT_EQ(calls, QStringList{"cancelDrag"});
 }
 
 // A drag let go of off the card takes the hover look away as leaving the card does, step by step.
@@ -444,8 +472,7 @@ TEST_F(BubbleViews, ADragLetGoOffTheCardFadesTheHoverAsLeavingItDoes)
     send(c, QEvent::MouseMove, start);
     scheduler.advance(1);
     ASSERT_EQ(c.hoverProgress(), 1);
-    send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
-    send(c, QEvent::MouseMove, off, Qt::NoButton, Qt::LeftButton);
+    pressAndMove(c, off - start);
     ASSERT_TRUE(c.isDraggingLocal());
     send(c, QEvent::MouseButtonRelease, off, Qt::LeftButton, Qt::NoButton);
     const QList<double> dropped = fading();

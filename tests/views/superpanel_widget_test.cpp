@@ -289,6 +289,28 @@ TEST_F(SuperPanelWidget, ADragShorterThan14PtFocusesHidingOthersALongerOneEndsTh
     }
 }
 
+// While dragged, a card stands faint in the grid under its travelling picture. The card is kept for
+// the next opening: it came back faint, and each drag left its picture behind.
+TEST_F(SuperPanelWidget, ADroppedCardComesBackWholeAndItsTravellingPictureGoes)
+{
+    open(4);
+    GlobalWindowCard *card = cards().at(1);
+    const QImage before = card->grab().toImage();
+    const qsizetype labels = view->findChildren<QLabel *>().size();
+    const QPointF start = cardCentre(card);
+    mouse(card, QEvent::MouseButtonPress, start);
+    mouse(card, QEvent::MouseMove, start + QPointF(0, 80));
+    ASSERT_TRUE(view->grid()->dragGhost());
+    mouse(card, QEvent::MouseButtonRelease, start + QPointF(0, 80));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(view->findChildren<QLabel *>().size(), labels);
+
+    open(4);
+    scheduler.advance(1.0);
+    ASSERT_EQ(cards().at(1), card);
+    EXPECT_TRUE(card->grab().toImage() == before);
+}
+
 TEST_F(SuperPanelWidget, WhileACardIsDraggedThePanelDimsAndTheZoneUnderThePointerLights)
 {
     open(12);
@@ -380,6 +402,40 @@ TEST_F(SuperPanelWidget, ADragEndsWithoutSnappingWhenThePanelClosesOrTheWindowGo
     }
 }
 
+// Pictures arrive one after another while the panel shows: each changes the list, and a card being
+// dragged or hovered at that moment must keep its drag and its hover.
+TEST_F(SuperPanelWidget, APictureArrivingLeavesTheHoveredAndTheDraggedCardAlone)
+{
+    QList<AppWindowModel> list = sampleWindows(4);
+    windows.setWindows(list);
+    open();
+    calls.clear();
+    int hue = 200;
+    const auto pictureArrives = [&](int row) {
+        list[row].image = fakeSnapshot(hue += 20, 99);
+        list[row].snapshotTime += 1;
+        windows.setWindows(list);
+        QApplication::processEvents();
+        ASSERT_EQ(cards().at(row)->window().image.cacheKey(), list[row].image.cacheKey());
+    };
+    GlobalWindowCard *hovered = cards().at(0);
+    mouse(hovered, QEvent::MouseMove, cardCentre(hovered));
+    ASSERT_TRUE(hovered->isHovered());
+    pictureArrives(1);
+    EXPECT_TRUE(hovered->isHovered());
+
+    GlobalWindowCard *dragged = cards().at(2);
+    const QPointF start = cardCentre(dragged);
+    mouse(dragged, QEvent::MouseButtonPress, start);
+    mouse(dragged, QEvent::MouseMove, start + QPointF(0, 40));
+    ASSERT_TRUE(dragged->isDraggingLocal());
+    pictureArrives(3);
+    EXPECT_TRUE(dragged->isDraggingLocal());
+    EXPECT_TRUE(view->grid()->dragGhost());
+    EXPECT_FALSE(calls.contains("cancelDrag"));
+    mouse(dragged, QEvent::MouseButtonRelease, start + QPointF(0, 40));
+}
+
 // The list was cut off with no sign past what fitted the screen; the grid scrolls and a keyboard
 // move brings the selected card into view.
 TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
@@ -455,6 +511,64 @@ TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
     windows.setWindows(list);
     QApplication::processEvents();
     EXPECT_EQ(state->selectedIndex(), 2);
+}
+
+// A search or a new order of the same windows puts other cards in the first places: the highlight
+// stayed on the card that had been first, and a new order left the cards where they were.
+TEST_F(SuperPanelWidget, TheHighlightAndThePlacesFollowTheRowsAsTheyChange)
+{
+    open(40);
+    const auto selectedTitles = [&] {
+        QStringList titles;
+        for (GlobalWindowCard *card : cards()) {
+            if (card->isSelected())
+                titles.append(card->window().title);
+        }
+        return titles;
+    };
+    type("inbox");
+    ASSERT_EQ(state->selectedIndex(), 0);
+    EXPECT_EQ(selectedTitles(), QStringList{view->windowTitles().first()});
+
+    for (int i = 0; i < 5; ++i)
+        key(Qt::Key_Backspace);
+    ASSERT_EQ(view->windowTitles().size(), 40);
+    // The same windows, pictures and all, in another order: only the rows move.
+    QList<AppWindowModel> reordered = windows.items();
+    std::reverse(reordered.begin(), reordered.end());
+    windows.setWindows(reordered);
+    QApplication::processEvents();
+    ASSERT_GE(cards().size(), 2);
+    EXPECT_EQ(cards().at(0)->window().id, reordered.first().id);
+    EXPECT_EQ(cards().at(0)->pos(), QPoint(cards().at(0)->pos().x(), cards().at(1)->pos().y()));
+    EXPECT_LT(cards().at(0)->pos().x(), cards().at(1)->pos().x());
+    EXPECT_EQ(selectedTitles(), QStringList{reordered.first().title});
+}
+
+// The grid waits for the list with nothing drawn; when the list comes and is empty it says so at
+// once, not at the next repaint of something else.
+TEST_F(SuperPanelWidget, AnEmptyListIsSaidAsSoonAsItIsKnown)
+{
+    state->setListReady(false);
+    open(0);
+    ASSERT_FALSE(view->grid()->isShowingEmptyState());
+    int paints = 0;
+    struct PaintCounter : QObject
+    {
+        int &count;
+        explicit PaintCounter(int &c) : count(c) {}
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter(paints);
+    view->grid()->widget()->installEventFilter(&counter);
+    state->setListReady(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(view->grid()->isShowingEmptyState());
+    EXPECT_GT(paints, 0);
+    view->grid()->widget()->removeEventFilter(&counter);
 }
 
 TEST_F(SuperPanelWidget, TheCardMenuIsTheSharedWindowMenu)

@@ -71,10 +71,16 @@ TEST(SnapshotDiskCache, WritesPngAtomicallyAndReadsOnlyUsablePictures)
     EXPECT_EQ(QImageReader(path).format(), "png");
     EXPECT_EQ(readSnapshotFile(path).size(), QSize(40, 30));
 
-    QImage tiny(1, 5, QImage::Format_ARGB32);
-    tiny.fill(Qt::red);
-    EXPECT_FALSE(writeSnapshotFile(dir.filePath("tiny.png"), tiny));
-    EXPECT_FALSE(QFile::exists(dir.filePath("tiny.png")));
+    // A picture needs two pixels each way to be kept; a line of one pixel is no picture.
+    for (const QSize size : {QSize(1, 5), QSize(5, 1), QSize(2, 2)}) {
+        const bool usable = size == QSize(2, 2);
+        QImage tiny(size, QImage::Format_ARGB32);
+        tiny.fill(Qt::red);
+        const QString file =
+            dir.filePath(QStringLiteral("tiny-%1x%2.png").arg(size.width()).arg(size.height()));
+        EXPECT_EQ(writeSnapshotFile(file, tiny), usable) << file.toStdString();
+        EXPECT_EQ(QFile::exists(file), usable) << file.toStdString();
+    }
 
     QFile junk(dir.filePath("junk.png"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));

@@ -917,6 +917,27 @@ TEST_F(WindowEngineTest, CardsComingIntoViewGetTheirPictures)
     EXPECT_EQ(desktop.windowServer.capturedWindows().size(), captures);
 }
 
+// The grid reports its cards again at every scroll step: a card reported again while its capture
+// was still on its way would be captured once more for each report.
+TEST_F(WindowEngineTest, ACardReportedAgainWhileItsCaptureRunsIsCapturedOnce)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    for (int i = 0; i < 30; ++i)
+        addWindow(pid, QStringLiteral("Doc %1").arg(i));
+    engine->fetchAllWindows();
+    settle(0.3);
+    ASSERT_EQ(engine->windows().size(), 30);
+    const qint64 later = engine->windows().at(25).id;
+    desktop.windowServer.setHoldCaptures(true);
+    for (int report = 0; report < 3; ++report) {
+        engine->requestSnapshots({later});
+        settle(0.1);
+    }
+    desktop.windowServer.releaseCaptures();
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().count(quint32(later)), 1);
+}
+
 // A closed window's number is given to the next window: a capture of the closed one that came back
 // late, or its picture kept in memory, stood for the new window.
 TEST_F(WindowEngineTest, NothingOfAClosedWindowOutlivesIt)
