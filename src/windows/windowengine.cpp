@@ -500,15 +500,22 @@ void WindowEngine::fetchAllWindows()
     m_pendingFetchTask.start(m_scheduler);
 }
 
+bool WindowEngine::isAllWindowsListShown() const
+{
+    // A cleared list keeps the name it was published under, but nobody asks for it any more: the
+    // current name went with it.
+    return m_currentOverlayRoute == OverlayRoute::all && m_windowsAppName == allWindowsAppName() &&
+           m_currentAppName == allWindowsAppName();
+}
+
 void WindowEngine::followWindowListChange()
 {
-    if (m_currentOverlayRoute != OverlayRoute::all || m_windowsAppName != allWindowsAppName() ||
-        m_windowListRescan.isActive())
+    if (!isAllWindowsListShown() || m_windowListRescan.isActive())
         return;
     // A window manager changes its list several times while one window maps or goes; one scan a
     // moment later shows them all.
     m_windowListRescan = m_scheduler.after(windowListSettleDelay, [this] {
-        if (m_currentOverlayRoute != OverlayRoute::all || m_windowsAppName != allWindowsAppName())
+        if (!isAllWindowsListShown())
             return;
         m_lastGlobalFetchAt = 0; // the list on screen is out of date: no throttle
         fetchAllWindows();

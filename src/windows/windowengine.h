@@ -283,6 +283,7 @@ private:
 
     void setWindows(const QList<AppWindowModel> &windows);
     void followWindowListChange();
+    bool isAllWindowsListShown() const;
     void setHasPermission(bool value);
     void setCurrentAppName(const QString &name);
     void setPeekingWindow(const std::optional<AppWindowModel> &window);

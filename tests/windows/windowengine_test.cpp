@@ -1210,6 +1210,16 @@ TEST_F(WindowEngineTest, TheAllWindowsListFollowsWindowsOpeningAndClosingOnlyWhi
     settle(0.29);
     EXPECT_EQ(titles(), QStringList({"Alpha two", "Beta doc"}));
 
+    // Once the panel let its list go, nothing is scanned or published for it: a late list would be
+    // the first the next opening sees.
+    engine->clearWindows();
+    QSignalSpy published(engine.get(), &WindowEngine::windowsChanged);
+    const int scansWhileHidden = desktop.windowServer.listRequestCount();
+    addWindow(alpha, "Alpha hidden");
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), scansWhileHidden);
+    EXPECT_EQ(published.count(), 0);
+
     // A per-application list, or none, is left alone.
     engine->fetchWindows("Alpha");
     settle(0.3);
