@@ -4,6 +4,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/x11/x11boundswatch.h"
 #include "platform/x11/x11docktiles.h"
 
 namespace qv {
@@ -33,7 +35,10 @@ namespace qv {
 // Between walks the thread sleeps in its GLib context until a walk is asked for or the bus reports
 // a change that may move the panels' buttons: children added or removed, bounds or the showing
 // state changed in a panel, an application (a panel among them) registering or leaving. Each such
-// report calls the change callback; the walker never walks on its own.
+// report calls the change callback; the walker never walks on its own. Bounds changes are listened
+// to only for a few seconds after a change of layout and after the start (see X11BoundsWatch):
+// unheard, a panel does not even send them, so a window retitling itself, which resizes its task
+// button at every title, costs this process nothing.
 class X11AtspiWalker
 {
 public:
@@ -63,6 +68,11 @@ public:
     // first request. It must be quick and must not call back into the walker.
     void setOnChange(std::function<void()> onChange);
 
+    // For diagnostics: the bus's events delivered to this walker so far, and whether it listens to
+    // bounds changes now. Any thread.
+    quint64 eventsReceived() const { return m_eventsReceived; }
+    bool isFollowingBounds() const { return m_followingBounds; }
+
     // Whether an accessibility bus runs on the session bus and answers with its address (one that
     // could merely be started on demand does not count). Blocks for at most a second; any thread.
     static bool accessibilityBusAvailable();
@@ -78,6 +88,16 @@ private:
     void takeEvents();
     // Says once per run that the library's accessibility bus is gone. Walker thread.
     void tellBusLoss();
+    // Listens to the event types a walker always listens to, or stops. Walker thread.
+    void listen(bool on);
+    // A change of layout: bounds are listened to for a while from now. Walker thread.
+    void noteLayoutChange();
+    // Sets a timer for the watch's end unless one is due. Walker thread.
+    void armBoundsTimer();
+    // Stops listening to bounds once the watch's time has passed. Walker thread, outside callbacks.
+    void closeBoundsWatch();
+    // Listens to bounds changes, or stops. Walker thread.
+    void followBounds(bool on);
 
     // The library's callbacks, with its own types.
     struct Callbacks;
@@ -95,11 +115,27 @@ private:
     std::function<void()> m_onChange;
     // The walker thread's own context; set before the thread starts, woken for requests.
     void *m_context = nullptr;
-    // The sources (AtspiAccessible) of the events reported and not yet read, with a reference each;
-    // walker thread only. Bounded: past the bound an event counts as a change without being read.
+    // The events reported and not yet read: each source (AtspiAccessible) with a reference, and
+    // whether the event changed a layout (anything but bounds); walker thread only. Bounded: past
+    // the bound an event counts as a change without being read.
+    struct QueuedEvent
+    {
+        void *source = nullptr;
+        bool layout = false;
+    };
     static constexpr int maxQueuedEvents = 64;
-    QList<void *> m_eventSources;
+    QList<QueuedEvent> m_events;
     bool m_eventsDropped = false;
+    bool m_layoutDropped = false;
+    std::atomic<quint64> m_eventsReceived{0};
+    // The library's listener (AtspiEventListener) while the walker listens; walker thread only.
+    void *m_listener = nullptr;
+    X11BoundsWatch m_boundsWatch;
+    std::atomic<bool> m_followingBounds{false};
+    // The GSource that wakes the thread when the watch's time is up, while one is due; and whether
+    // it has fired. Walker thread only.
+    void *m_boundsTimer = nullptr;
+    bool m_boundsTimerFired = false;
     // Whether each application the bus reported events of is a panel, asked once per application:
     // a window that retitles itself many times a second moves its task button as often, and the
     // question must not cost a round trip each time. Emptied when applications come or go.
