@@ -339,8 +339,11 @@ void X11AtspiWalker::armBoundsTimer()
     m_boundsTimer = timer;
 }
 
-void X11AtspiWalker::closeBoundsWatch()
+void X11AtspiWalker::updateBoundsWatch()
 {
+    // Before the library is set up there is nothing to listen with; its start opens the watch.
+    if (m_layoutExpected.exchange(false) && m_listener)
+        noteLayoutChange();
     if (!std::exchange(m_boundsTimerFired, false))
         return;
     if (m_boundsWatch.expire(monotonicSeconds()))
@@ -404,6 +407,12 @@ void X11AtspiWalker::setOnChange(std::function<void()> onChange)
 {
     std::lock_guard lock(m_mutex);
     m_onChange = std::move(onChange);
+}
+
+void X11AtspiWalker::expectLayoutChange()
+{
+    m_layoutExpected = true;
+    wakeThread();
 }
 
 void X11AtspiWalker::reportChange()
@@ -477,7 +486,7 @@ void X11AtspiWalker::run()
             // Asleep until a request wakes the context or the bus has something to say.
             lock.unlock();
             g_main_context_iteration(context, TRUE);
-            closeBoundsWatch();
+            updateBoundsWatch();
             takeEvents();
             tellBusLoss();
             lock.lock();
@@ -494,7 +503,7 @@ void X11AtspiWalker::run()
         // Let the library take in what arrived meanwhile (tree changes, a lost connection).
         while (g_main_context_iteration(context, FALSE)) {
         }
-        closeBoundsWatch();
+        updateBoundsWatch();
         takeEvents();
         tellBusLoss();
         lock.lock();

@@ -35,10 +35,13 @@ namespace qv {
 // Between walks the thread sleeps in its GLib context until a walk is asked for or the bus reports
 // a change that may move the panels' buttons: children added or removed, bounds or the showing
 // state changed in a panel, an application (a panel among them) registering or leaving. Each such
-// report calls the change callback; the walker never walks on its own. Bounds changes are listened
-// to only for a few seconds after a change of layout and after the start (see X11BoundsWatch):
-// unheard, a panel does not even send them, so a window retitling itself, which resizes its task
-// button at every title, costs this process nothing.
+// report calls the change callback; the walker never walks on its own.
+//
+// Bounds changes are listened to only for a few seconds (see X11BoundsWatch) after the start, after
+// a change of layout the bus reports, and after expectLayoutChange(): unheard, a panel does not
+// even send them, so a window retitling itself, which resizes its task button at every title,
+// costs this process nothing. Some panels (xfce4-panel) report their buttons coming and going by
+// their bounds alone, so the desktop's own notices (a window opening) open the watch too.
 class X11AtspiWalker
 {
 public:
@@ -67,6 +70,9 @@ public:
     // Called on the walker's thread for each change the bus reports (see above); set before the
     // first request. It must be quick and must not call back into the walker.
     void setOnChange(std::function<void()> onChange);
+    // The desktop reported something that may move the panels' buttons (a window came or went, the
+    // work area changed): bounds are listened to for a while from now. Any thread.
+    void expectLayoutChange();
 
     // For diagnostics: the bus's events delivered to this walker so far, and whether it listens to
     // bounds changes now. Any thread.
@@ -94,8 +100,9 @@ private:
     void noteLayoutChange();
     // Sets a timer for the watch's end unless one is due. Walker thread.
     void armBoundsTimer();
-    // Stops listening to bounds once the watch's time has passed. Walker thread, outside callbacks.
-    void closeBoundsWatch();
+    // Opens the watch when a change of layout was announced, and closes it once its time has
+    // passed. Walker thread, outside the library's callbacks.
+    void updateBoundsWatch();
     // Listens to bounds changes, or stops. Walker thread.
     void followBounds(bool on);
 
@@ -131,6 +138,7 @@ private:
     // The library's listener (AtspiEventListener) while the walker listens; walker thread only.
     void *m_listener = nullptr;
     X11BoundsWatch m_boundsWatch;
+    std::atomic<bool> m_layoutExpected{false};
     std::atomic<bool> m_followingBounds{false};
     // The GSource that wakes the thread when the watch's time is up, while one is due; and whether
     // it has fired. Walker thread only.
