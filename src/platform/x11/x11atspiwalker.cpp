@@ -195,7 +195,7 @@ struct X11AtspiWalker::Callbacks
         g_boxed_free(ATSPI_TYPE_EVENT, event);
     }
 
-    // The bounds watch's time is up; closeBoundsWatch() acts on it outside the library's calls.
+    // The bounds watch's time is up; updateBoundsWatch() acts on it outside the library's calls.
     static gboolean boundsTimeUp(gpointer data)
     {
         auto *walker = static_cast<X11AtspiWalker *>(data);
@@ -291,31 +291,32 @@ void X11AtspiWalker::takeEvents()
         reportChange();
 }
 
+namespace {
+
+void setListening(void *listener, const char *type, bool on)
+{
+    auto *atspiListener = static_cast<AtspiEventListener *>(listener);
+    GError *error = nullptr;
+    if (on)
+        atspi_event_listener_register(atspiListener, type, &error);
+    else
+        atspi_event_listener_deregister(atspiListener, type, &error);
+    failed(error);
+}
+
+} // namespace
+
 void X11AtspiWalker::listen(bool on)
 {
-    auto *listener = static_cast<AtspiEventListener *>(m_listener);
-    for (const char *type : layoutEvents) {
-        GError *error = nullptr;
-        if (on)
-            atspi_event_listener_register(listener, type, &error);
-        else
-            atspi_event_listener_deregister(listener, type, &error);
-        failed(error);
-    }
+    for (const char *type : layoutEvents)
+        setListening(m_listener, type, on);
 }
 
 void X11AtspiWalker::followBounds(bool on)
 {
     m_followingBounds = on;
-    if (!m_listener || libraryBusLost())
-        return;
-    auto *listener = static_cast<AtspiEventListener *>(m_listener);
-    GError *error = nullptr;
-    if (on)
-        atspi_event_listener_register(listener, boundsEvent, &error);
-    else
-        atspi_event_listener_deregister(listener, boundsEvent, &error);
-    failed(error);
+    if (m_listener && !libraryBusLost())
+        setListening(m_listener, boundsEvent, on);
 }
 
 void X11AtspiWalker::noteLayoutChange()
