@@ -15,6 +15,8 @@
 #include <memory>
 #include <optional>
 
+#include <unistd.h>
+
 #include "benchdesktop.h"
 
 // The real binary on a desktop of its own: Xvfb, openbox, xfce4-panel with its task list on the
@@ -24,7 +26,8 @@
 // Idle cost: wake-ups of every thread of the program (voluntary and involuntary context switches)
 // over a window of 30 s with no surface shown; goal at most 1 a second with diagnostics off, and
 // with diagnostics on at most that plus the watchdog's heartbeat (2 a second on the main thread,
-// 2 on the watchdog's own).
+// 2 on the watchdog's own). Also with a window retitling itself 50 times a second, which nobody
+// looks at: the same goal, and the processor time beside the one idle.
 // Bubbles: from the pointer's arrival on a task button to the bubble's window being mapped; goal
 // the hover delay (0.2 s) plus 100 ms, for the first hover after start, the first on a task button
 // that just appeared, and any later one.
@@ -142,6 +145,31 @@ public:
     }
 
     bool running() const { return m_app && m_app->state() == QProcess::Running; }
+
+    // Processor time the program has spent so far, in seconds (user and system).
+    double cpuSeconds() const
+    {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return 0;
+        const QByteArray line = stat.readAll();
+        // Past the command name, which may hold spaces: utime and stime are fields 14 and 15.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 13)
+            return 0;
+        return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    }
+
+    // A terminal that retitles itself `perSecond` times a second until the returned process ends.
+    QProcess *retitlingTerminal(int perSecond)
+    {
+        const QString loop = QStringLiteral("while :; do printf '\\033]0;%s\\007' $RANDOM; sleep %1; done")
+                                 .arg(1.0 / perSecond);
+        return panel().run(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("retitling"),
+                                                     QStringLiteral("-geometry"), QStringLiteral("60x10+900+200"),
+                                                     QStringLiteral("-e"), QStringLiteral("bash"),
+                                                     QStringLiteral("-c"), loop});
+    }
     qv::XfcePanelDesktop &panel() { return m_desktop.panel(); }
 
     // Context switches of every thread of the program so far, by thread name; the involuntary ones
@@ -404,6 +432,7 @@ void BM_IdleWakeups(benchmark::State &state)
         return;
     }
     // Once a bubble has come and gone, nothing of it may keep running.
+    const int retitles = int(state.range(2));
     if (state.range(1) != 0) {
         const std::optional<QPoint> button = d->taskButton(QStringLiteral("term-1"));
         if (!button || !d->hover(*button) || !d->awayAndHidden()) {
@@ -412,12 +441,22 @@ void BM_IdleWakeups(benchmark::State &state)
         }
         QTest::qWait(3000);
     }
+    QProcess *retitling = nullptr;
+    if (retitles > 0) {
+        retitling = d->retitlingTerminal(retitles);
+        // Past its window's arrival on the panel and the few seconds after it in which the panel's
+        // bounds are heard (as after every window that opens).
+        QTest::qWait(8000);
+    }
     const int seconds = brief() ? 3 : 30;
     double perSecond = 0;
+    double cpu = 0;
     QMap<QString, qint64> delta;
     for (auto _ : state) {
         const QMap<QString, qint64> before = d->switches();
+        const double cpuBefore = d->cpuSeconds();
         QTest::qWait(seconds * 1000);
+        cpu = d->cpuSeconds() - cpuBefore;
         const QMap<QString, qint64> after = d->switches();
         qint64 total = 0;
         for (auto it = after.cbegin(); it != after.cend(); ++it) {
@@ -429,6 +468,7 @@ void BM_IdleWakeups(benchmark::State &state)
         state.SetIterationTime(seconds);
     }
     state.counters["wakeups_per_s"] = perSecond;
+    state.counters["cpu_ms_per_s"] = cpu * 1000 / seconds;
     // The watchdog's heartbeat wakes the main thread and the watchdog's thread twice a second each
     // (and the woken watchdog may preempt the main thread, counted under "involuntary").
     state.counters["goal_per_s"] = diagnostics ? 5 : 1;
@@ -436,13 +476,18 @@ void BM_IdleWakeups(benchmark::State &state)
         if (it.value() > 0)
             state.counters[it.key().toStdString()] = double(it.value()) / seconds;
     }
+    if (retitling) {
+        retitling->terminate();
+        retitling->waitForFinished(3000);
+    }
     d->quit();
 }
 BENCHMARK(BM_IdleWakeups)
-    ->ArgNames({"diagnostics", "after_bubble"})
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({0, 1})
+    ->ArgNames({"diagnostics", "after_bubble", "retitles_per_s"})
+    ->Args({0, 0, 0})
+    ->Args({1, 0, 0})
+    ->Args({0, 1, 0})
+    ->Args({0, 0, 50})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);

@@ -9,7 +9,9 @@
 #include <atspi/atspi.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <utility>
 
 #include "platform/x11/qtownsync.h"
@@ -44,6 +46,20 @@ namespace qv {
 namespace {
 
 Q_LOGGING_CATEGORY(lcAccessibility, "quorvantis.x11.accessibility")
+
+// Listened to all the time: the changes of a panel's layout (and the desktop's children, the
+// applications).
+constexpr const char *layoutEvents[] = {"object:children-changed", "object:state-changed:showing"};
+// Listened to while the bounds watch is open.
+constexpr const char *boundsEvent = "object:bounds-changed";
+// The rule by which the library hears every property change on the bus (see start()).
+constexpr const char *propertyChangeRule =
+    "type='signal',interface='org.a11y.atspi.Event.Object',member='PropertyChange'";
+
+double monotonicSeconds()
+{
+    return double(g_get_monotonic_time()) / 1e6;
+}
 
 // Whether libatspi has been set up in this process: once, for good (see the header).
 bool s_libraryReady = false;
@@ -164,14 +180,28 @@ struct X11AtspiWalker::Callbacks
     static void busEvent(AtspiEvent *event, void *data)
     {
         auto *walker = static_cast<X11AtspiWalker *>(data);
-        if (event && event->source) {
-            if (walker->m_eventSources.size() < maxQueuedEvents)
-                walker->m_eventSources.append(g_object_ref(event->source));
-            else
+        if (!event)
+            return;
+        ++walker->m_eventsReceived;
+        if (event->source) {
+            const bool layout = !(event->type && g_str_has_prefix(event->type, boundsEvent));
+            if (walker->m_events.size() < maxQueuedEvents) {
+                walker->m_events.append({g_object_ref(event->source), layout});
+            } else {
                 walker->m_eventsDropped = true;
+                walker->m_layoutDropped = walker->m_layoutDropped || layout;
+            }
         }
-        if (event)
-            g_boxed_free(ATSPI_TYPE_EVENT, event);
+        g_boxed_free(ATSPI_TYPE_EVENT, event);
+    }
+
+    // The bounds watch's time is up; updateBoundsWatch() acts on it outside the library's calls.
+    static gboolean boundsTimeUp(gpointer data)
+    {
+        auto *walker = static_cast<X11AtspiWalker *>(data);
+        walker->m_boundsTimer = nullptr;
+        walker->m_boundsTimerFired = true;
+        return G_SOURCE_REMOVE;
     }
 
     // Whether an event from `source` concerns a panel, or the set of applications.
@@ -237,23 +267,91 @@ void X11AtspiWalker::tellBusLoss()
 void X11AtspiWalker::takeEvents()
 {
     bool relevant = false;
-    // Reading a source may bring in further events: they join the queue, bounded as above.
-    while (!m_eventSources.isEmpty()) {
-        auto *source = static_cast<AtspiAccessible *>(m_eventSources.takeFirst());
-        relevant = relevant || Callbacks::concernsPanel(source, *this);
+    // Reading a source, or starting to listen to bounds, may bring in further events: they join the
+    // queue, bounded as above.
+    while (!m_events.isEmpty() || m_eventsDropped) {
+        if (m_events.isEmpty()) {
+            m_eventsDropped = false;
+            relevant = true;
+            if (std::exchange(m_layoutDropped, false))
+                noteLayoutChange();
+            continue;
+        }
+        const QueuedEvent event = m_events.takeFirst();
+        auto *source = static_cast<AtspiAccessible *>(event.source);
+        // One panel's bounds are enough for a report; every change of layout keeps the watch open.
+        if ((event.layout || !relevant) && Callbacks::concernsPanel(source, *this)) {
+            relevant = true;
+            if (event.layout)
+                noteLayoutChange();
+        }
         g_object_unref(source);
     }
-    relevant = relevant || std::exchange(m_eventsDropped, false);
     if (relevant)
         reportChange();
 }
 
 namespace {
 
-constexpr const char *watchedEvents[] = {"object:children-changed", "object:bounds-changed",
-                                         "object:state-changed:showing"};
+void setListening(void *listener, const char *type, bool on)
+{
+    auto *atspiListener = static_cast<AtspiEventListener *>(listener);
+    GError *error = nullptr;
+    if (on)
+        atspi_event_listener_register(atspiListener, type, &error);
+    else
+        atspi_event_listener_deregister(atspiListener, type, &error);
+    failed(error);
+}
 
 } // namespace
+
+void X11AtspiWalker::listen(bool on)
+{
+    for (const char *type : layoutEvents)
+        setListening(m_listener, type, on);
+}
+
+void X11AtspiWalker::followBounds(bool on)
+{
+    m_followingBounds = on;
+    if (m_listener && !libraryBusLost())
+        setListening(m_listener, boundsEvent, on);
+}
+
+void X11AtspiWalker::noteLayoutChange()
+{
+    if (m_boundsWatch.noteLayoutChange(monotonicSeconds()))
+        followBounds(true);
+    armBoundsTimer();
+}
+
+void X11AtspiWalker::armBoundsTimer()
+{
+    if (m_boundsTimer || !m_boundsWatch.until())
+        return;
+    // One timer at a time: when it fires early for a watch kept open since, it is set again.
+    const double left = *m_boundsWatch.until() - monotonicSeconds();
+    GSource *timer = g_timeout_source_new(guint(std::clamp(std::ceil(left * 1000), 1.0, 60000.0)));
+    g_source_set_callback(timer, &Callbacks::boundsTimeUp, this, nullptr);
+    g_source_attach(timer, static_cast<GMainContext *>(m_context));
+    // The context holds it until it fires or is destroyed.
+    g_source_unref(timer);
+    m_boundsTimer = timer;
+}
+
+void X11AtspiWalker::updateBoundsWatch()
+{
+    // Before the library is set up there is nothing to listen with; its start opens the watch.
+    if (m_layoutExpected.exchange(false) && m_listener)
+        noteLayoutChange();
+    if (!std::exchange(m_boundsTimerFired, false))
+        return;
+    if (m_boundsWatch.expire(monotonicSeconds()))
+        followBounds(false);
+    else
+        armBoundsTimer();
+}
 
 X11AtspiWalker::X11AtspiWalker(QStringList panels) : m_panels(std::move(panels))
 {
@@ -312,6 +410,12 @@ void X11AtspiWalker::setOnChange(std::function<void()> onChange)
     m_onChange = std::move(onChange);
 }
 
+void X11AtspiWalker::expectLayoutChange()
+{
+    m_layoutExpected = true;
+    wakeThread();
+}
+
 void X11AtspiWalker::reportChange()
 {
     std::unique_lock lock(m_mutex);
@@ -350,7 +454,6 @@ void X11AtspiWalker::run()
     auto *context = static_cast<GMainContext *>(m_context);
     g_main_context_push_thread_default(context);
     t_walkerContext = context;
-    AtspiEventListener *listener = nullptr;
     const auto start = [&] {
         if (!atspi_get_a11y_bus())
             return;
@@ -364,13 +467,16 @@ void X11AtspiWalker::run()
             s_libraryReady = true;
             s_libraryBus = bus;
             atspi_set_timeout(callTimeoutMs, 1000);
+            // The library hears every object's property changes to keep the names it caches
+            // current; a window that retitles itself renames its task button at every title, and
+            // that stream would cost in proportion to its rate. The walks read every name afresh
+            // (they clear the cache first), so the library's rule goes; no reply is waited for.
+            dbus_bus_remove_match(bus, propertyChangeRule, nullptr);
         }
-        listener = atspi_event_listener_new(&Callbacks::busEvent, this, nullptr);
-        for (const char *type : watchedEvents) {
-            GError *error = nullptr;
-            atspi_event_listener_register(listener, type, &error);
-            failed(error);
-        }
+        m_listener = atspi_event_listener_new(&Callbacks::busEvent, this, nullptr);
+        listen(true);
+        // The panels may still be laying their buttons out.
+        noteLayoutChange();
     };
     if (s_libraryReady)
         start();
@@ -381,6 +487,7 @@ void X11AtspiWalker::run()
             // Asleep until a request wakes the context or the bus has something to say.
             lock.unlock();
             g_main_context_iteration(context, TRUE);
+            updateBoundsWatch();
             takeEvents();
             tellBusLoss();
             lock.lock();
@@ -390,13 +497,14 @@ void X11AtspiWalker::run()
         lock.unlock();
 
         std::optional<QList<X11PanelWalk>> result;
-        if (!listener && !s_libraryReady && accessibilityBusAvailable())
+        if (!m_listener && !s_libraryReady && accessibilityBusAvailable())
             start();
-        if (listener && !libraryBusLost())
+        if (m_listener && !libraryBusLost())
             result = walkNow();
         // Let the library take in what arrived meanwhile (tree changes, a lost connection).
         while (g_main_context_iteration(context, FALSE)) {
         }
+        updateBoundsWatch();
         takeEvents();
         tellBusLoss();
         lock.lock();
@@ -411,18 +519,20 @@ void X11AtspiWalker::run()
         m_wake.notify_all();
     }
     lock.unlock();
-    if (listener) {
+    if (m_boundsTimer)
+        g_source_destroy(static_cast<GSource *>(m_boundsTimer));
+    m_boundsTimer = nullptr;
+    if (m_listener) {
         // The library outlives this walker: nothing of it may call back here.
-        for (const char *type : watchedEvents) {
-            GError *error = nullptr;
-            atspi_event_listener_deregister(listener, type, &error);
-            failed(error);
-        }
-        g_object_unref(listener);
+        listen(false);
+        if (m_followingBounds)
+            followBounds(false);
+        g_object_unref(m_listener);
+        m_listener = nullptr;
     }
-    for (void *source : std::as_const(m_eventSources))
-        g_object_unref(source);
-    m_eventSources.clear();
+    for (const QueuedEvent &event : std::as_const(m_events))
+        g_object_unref(event.source);
+    m_events.clear();
     t_walkerContext = nullptr;
     g_main_context_pop_thread_default(context);
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/x11/x11boundswatch.h"
 #include "platform/x11/x11docktiles.h"
 
 namespace qv {
@@ -34,6 +36,12 @@ namespace qv {
 // a change that may move the panels' buttons: children added or removed, bounds or the showing
 // state changed in a panel, an application (a panel among them) registering or leaving. Each such
 // report calls the change callback; the walker never walks on its own.
+//
+// Bounds changes are listened to only for a few seconds (see X11BoundsWatch) after the start, after
+// a change of layout the bus reports, and after expectLayoutChange(): unheard, a panel does not
+// even send them, so a window retitling itself, which resizes its task button at every title,
+// costs this process nothing. Some panels (xfce4-panel) report their buttons coming and going by
+// their bounds alone, so the desktop's own notices (a window opening) open the watch too.
 class X11AtspiWalker
 {
 public:
@@ -62,6 +70,14 @@ public:
     // Called on the walker's thread for each change the bus reports (see above); set before the
     // first request. It must be quick and must not call back into the walker.
     void setOnChange(std::function<void()> onChange);
+    // The desktop reported something that may move the panels' buttons (a window came or went, the
+    // work area changed): bounds are listened to for a while from now. Any thread.
+    void expectLayoutChange();
+
+    // For diagnostics: the bus's events delivered to this walker so far, and whether it listens to
+    // bounds changes now. Any thread.
+    quint64 eventsReceived() const { return m_eventsReceived; }
+    bool isFollowingBounds() const { return m_followingBounds; }
 
     // Whether an accessibility bus runs on the session bus and answers with its address (one that
     // could merely be started on demand does not count). Blocks for at most a second; any thread.
@@ -78,6 +94,17 @@ private:
     void takeEvents();
     // Says once per run that the library's accessibility bus is gone. Walker thread.
     void tellBusLoss();
+    // Listens to the event types a walker always listens to, or stops. Walker thread.
+    void listen(bool on);
+    // A change of layout: bounds are listened to for a while from now. Walker thread.
+    void noteLayoutChange();
+    // Sets a timer for the watch's end unless one is due. Walker thread.
+    void armBoundsTimer();
+    // Opens the watch when a change of layout was announced, and closes it once its time has
+    // passed. Walker thread, outside the library's callbacks.
+    void updateBoundsWatch();
+    // Listens to bounds changes, or stops. Walker thread.
+    void followBounds(bool on);
 
     // The library's callbacks, with its own types.
     struct Callbacks;
@@ -95,11 +122,28 @@ private:
     std::function<void()> m_onChange;
     // The walker thread's own context; set before the thread starts, woken for requests.
     void *m_context = nullptr;
-    // The sources (AtspiAccessible) of the events reported and not yet read, with a reference each;
-    // walker thread only. Bounded: past the bound an event counts as a change without being read.
+    // The events reported and not yet read: each source (AtspiAccessible) with a reference, and
+    // whether the event changed a layout (anything but bounds); walker thread only. Bounded: past
+    // the bound an event counts as a change without being read.
+    struct QueuedEvent
+    {
+        void *source = nullptr;
+        bool layout = false;
+    };
     static constexpr int maxQueuedEvents = 64;
-    QList<void *> m_eventSources;
+    QList<QueuedEvent> m_events;
     bool m_eventsDropped = false;
+    bool m_layoutDropped = false;
+    std::atomic<quint64> m_eventsReceived{0};
+    // The library's listener (AtspiEventListener) while the walker listens; walker thread only.
+    void *m_listener = nullptr;
+    X11BoundsWatch m_boundsWatch;
+    std::atomic<bool> m_layoutExpected{false};
+    std::atomic<bool> m_followingBounds{false};
+    // The GSource that wakes the thread when the watch's time is up, while one is due; and whether
+    // it has fired. Walker thread only.
+    void *m_boundsTimer = nullptr;
+    bool m_boundsTimerFired = false;
     // Whether each application the bus reported events of is a panel, asked once per application:
     // a window that retitles itself many times a second moves its task button as often, and the
     // question must not cost a round trip each time. Emptied when applications come or go.

@@ -72,11 +72,12 @@ struct X11Desktop::Private
 
 X11Desktop::X11Desktop() : d(std::make_unique<Private>())
 {
-    // A panel's window coming or going, or a task button's window, is a reason to read the panels.
+    // A panel's window coming or going, or a task button's window, is a reason to read the panels;
+    // so is a panel moved or resized, which changes the work area its struts leave.
     xcb_ewmh_connection_t *ewmh = d->connection.ewmh();
     QObject::connect(&d->connection, &X11Connection::rootPropertyChanged, &d->dockTiles,
                      [this, ewmh](quint32 atom) {
-                         if (atom == ewmh->_NET_CLIENT_LIST)
+                         if (atom == ewmh->_NET_CLIENT_LIST || atom == ewmh->_NET_WORKAREA)
                              d->dockTiles.noteDesktopChange();
                      });
 }

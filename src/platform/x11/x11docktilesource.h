@@ -26,10 +26,12 @@ class X11Session;
 // The source is present while an accessible panel or any icon geometry exists. It is looked at
 // (off the main thread) once at start-up and again after a change the desktop reports: the
 // accessibility bus (a panel's buttons, an application coming or going), the accessibility bus
-// itself starting or stopping, and noteDesktopChange() (the client list); presenceChanged follows
-// on the main thread. Nothing is read on a clock. While present, the workspace lists it as the Dock
-// application under dockPid. Reads of tiles and frames are answered from the last walk; refresh()
-// asks for a new one (the Dock monitor does when the pointer enters the Dock's band).
+// itself starting or stopping, and noteDesktopChange() (the client list, the work area);
+// presenceChanged follows on the main thread. Nothing is read on a clock. While present, the
+// workspace lists it as the Dock application under dockPid. Reads of tiles and frames are answered
+// from the last walk; refresh() asks for a new one (the Dock monitor does when the pointer enters
+// the Dock's band), so buttons that moved while the panel's bounds went unheard (see
+// X11AtspiWalker) are read where they are when they are needed.
 class X11DockTileSource : public QObject
 {
     Q_OBJECT
@@ -58,8 +60,13 @@ public:
     // Looks for panels and icon geometry now. Main thread.
     void pollNow() { m_walker.requestWalk(); }
     // Something on the desktop changed that may have added, moved or removed a panel or a task
-    // button (the client list did): one walk follows shortly, however many notices come. Main thread.
-    void noteDesktopChange() { m_gate.noteChange(); }
+    // button (the client list or the work area did): one walk follows shortly, however many notices
+    // come, and the panels' bounds are heard while they lay their buttons out. Main thread.
+    void noteDesktopChange()
+    {
+        m_walker.expectLayoutChange();
+        m_gate.noteChange();
+    }
 
 signals:
     void presenceChanged(bool present);
