@@ -197,6 +197,17 @@ protected:
         return xdotool(QStringLiteral("key alt+Tab")) &&
                QTest::qWaitFor([&] { return panelShown() && panelHasKeyboard(); }, 3000);
     }
+    // picom as it comes (it blurs nothing), taken on by the panels: its process id, 0 when it did not
+    // start or the panels did not turn translucent.
+    qint64 startPicom()
+    {
+        const qint64 picom =
+            clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender"});
+        const auto translucent = [&] { return controller->globalOverlayWindow()->isTranslucent(); };
+        if (picom == 0 || !QTest::qWaitFor(translucent, 5000))
+            return 0;
+        return picom;
+    }
     bool closePanelWithEscape()
     {
         return xdotool(QStringLiteral("key Escape")) &&
@@ -779,10 +790,8 @@ TEST_F(SuperPanelX11Test, UnderPicomNothingBehindThePanelShowsThroughAndAGallery
         GTEST_SKIP()
             << "picom is not installed (scripts/install-deps.sh installs it): no compositor to test under";
     addItemServices();
-    KeyPanel &panel = *controller->globalOverlayWindow();
-    const qint64 picom =
-        clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender"});
-    ASSERT_TRUE(picom != 0 && QTest::qWaitFor([&] { return panel.isTranslucent(); }, 5000));
+    const qint64 picom = startPicom();
+    ASSERT_NE(picom, 0);
     QList<QColor> seen;
     for (const char *colour : {"white", "black"}) {
         // A terminal in one colour, its text and cursor too, over the whole screen.
@@ -829,9 +838,8 @@ TEST_F(SuperPanelX11Test, UnderPicomClosingThePanelNeverShowsABlackScreen)
             << "picom is not installed (scripts/install-deps.sh installs it): no compositor to test under";
     addItemServices();
     KeyPanel &panel = *controller->globalOverlayWindow();
-    const qint64 picom =
-        clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender"});
-    ASSERT_TRUE(picom != 0 && QTest::qWaitFor([&] { return panel.isTranslucent(); }, 5000));
+    const qint64 picom = startPicom();
+    ASSERT_NE(picom, 0);
     // A white terminal over the whole screen: nothing of the desktop is black.
     const qint64 behind =
         clients.start(QStringLiteral("xterm"), {"-bg", "white", "-fg", "white", "-cr", "white", "-geometry",
