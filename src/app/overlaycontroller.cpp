@@ -909,10 +909,24 @@ void OverlayController::hideGlobalSwitcher()
     // The content fades out, taking no key.
     if (m_globalOverlayWindow->isVisible() && !m_settingsOpened) {
         m_globalHideWork =
-            m_scheduler.after(SuperPanelOverlay::fadeOutDuration, [this] { finishGlobalHide(); });
+            m_scheduler.after(SuperPanelOverlay::fadeOutDuration, [this] { leaveCompositedPicture(); });
         return;
     }
     finishGlobalHide();
+}
+
+void OverlayController::leaveCompositedPicture()
+{
+    m_globalOverlayWindow->setAlpha(0);
+    if (!m_globalOverlayWindow->isTranslucent()) {
+        finishGlobalHide();
+        return;
+    }
+    // Unmapped while the compositor draws a frame that still holds it, the panel's place (the whole
+    // screen) comes out black in that frame: its picture no longer holds our content but the window
+    // manager's empty frame. At opacity 0 the compositor leaves the panel out of the frames it starts
+    // next; a few of those later the window can go.
+    m_globalHideWork = m_scheduler.after(compositorSettle, [this] { finishGlobalHide(); });
 }
 
 void OverlayController::handBackKeyboard()

@@ -69,6 +69,8 @@ public:
     static constexpr double hideFade = 0.1;
     static constexpr double resizeDuration = 0.2;
     static constexpr double stabilizationDelay = 0.08;
+    // How long the faded Super Panel stays mapped, out of the compositor's picture, before it goes.
+    static constexpr double compositorSettle = 0.06;
 
     // `checkClipboard` looks at the clipboard once, so the clipboard route shows what was copied just
     // before the hotkey; it may be empty (no clipboard history).
@@ -189,6 +191,8 @@ private:
     void publishKeyboardChoice();
     // `window` is a listed window's id; one that names no window gives the keyboard back only.
     void handKeyboardToChosen(qint64 window);
+    // The faded panel leaves the compositor's picture; a moment later finishGlobalHide() unmaps it.
+    void leaveCompositedPicture();
     // The end of a close, once the content has faded: the panel goes.
     void finishGlobalHide();
     void requestWindowsForRoute(OverlayRoute route);
@@ -247,7 +251,8 @@ private:
     bool m_settingsOpened = false;
     TimerHandle m_routeFetchWork;
     TimerHandle m_afterHideWork;
-    // Runs finishGlobalHide() once the content has faded out; the keyboard is given back before.
+    // Runs finishGlobalHide() once the content has faded out (and, under a compositor, the window has
+    // left its picture); the keyboard is given back before.
     TimerHandle m_globalHideWork;
 
     ClipboardManager *m_clipboard = nullptr;

@@ -659,7 +659,8 @@ TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPl
 
     sendRoute("clipboard");
     EXPECT_FALSE(controller->isGlobalSwitcherVisible());
-    scheduler.advance(SuperPanelOverlay::fadeOutDuration); // the content fades out first
+    // The content fades out first.
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration + OverlayController::compositorSettle);
     EXPECT_FALSE(controller->globalOverlayWindow()->isVisible());
     EXPECT_EQ(clipboardChecks, 1) << "closing does not look at the clipboard";
 
@@ -733,7 +734,7 @@ TEST_F(OverlayControllerTest, ClosingFromAllClearsTheListOtherRoutesOnlyStopTheS
         scheduler.advance(1.0);
         ASSERT_TRUE(superPanelShown());
         controller->superPanelState()->dismiss(); // what Esc does
-        scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.01);
+        scheduler.advance(SuperPanelOverlay::fadeOutDuration + OverlayController::compositorSettle + 0.01);
         EXPECT_FALSE(controller->isGlobalSwitcherVisible());
         EXPECT_EQ(engine->windows().isEmpty(), row.cleared);
         EXPECT_FALSE(engine->isFetchPending());
@@ -759,7 +760,7 @@ TEST_F(OverlayControllerTest, EscapeHandsTheKeyboardBackAtOnceWhileThePanelFades
     EXPECT_EQ(desktop.globalInput.keyboardHolder(), 0u);
     EXPECT_EQ(desktop.globalInput.keyboardHandedTo, QList<quint64>{hadKeys});
     EXPECT_EQ(desktop.workspace.focusedWindow(), hadKeys);
-    scheduler.advance(SuperPanelOverlay::fadeOutDuration + 0.01);
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration + OverlayController::compositorSettle + 0.01);
     EXPECT_FALSE(superPanel.isVisible());
     EXPECT_EQ(desktop.globalInput.keyboardHandedTo, QList<quint64>{hadKeys}) << "once";
     EXPECT_EQ(desktop.workspace.activationLog().size(), activations)
@@ -851,7 +852,7 @@ TEST_P(FocusReturnTest, ClosingHandsTheKeyboardToTheWindowThatHadItElseToItsAppl
     const qsizetype activations = desktop.workspace.activationLog().size();
     sendRoute("all");
     ASSERT_FALSE(superPanelShown());
-    scheduler.advance(SuperPanelOverlay::fadeOutDuration);
+    scheduler.advance(SuperPanelOverlay::fadeOutDuration + OverlayController::compositorSettle);
     EXPECT_EQ(desktop.workspace.focusedWindow(), closedMeanwhile ? 72u : 71u);
     EXPECT_EQ(desktop.workspace.activationLog().mid(activations),
               closedMeanwhile ? QList<qint64>{terminal} : QList<qint64>{});

@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <optional>
+#include <thread>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
@@ -35,6 +37,63 @@ using namespace qv;
 namespace {
 
 const QStringList fiveTitles = {"sp-alpha", "sp-bravo", "sp-charlie", "sp-delta", "sp-echo"};
+
+// Reads two rows of the screen, as the compositor left it, as fast as the server answers, on a
+// connection and a thread of its own (the program under test keeps its event loop). While armed it
+// counts the reads that found both rows black: a black frame lasts a few milliseconds only.
+class BlackFrameWatch
+{
+public:
+    BlackFrameWatch() : m_thread([this] { watch(); }) {}
+    ~BlackFrameWatch()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    void arm(bool armed) { m_armed = armed; }
+    int blackReads() const { return m_blackReads; }
+    bool isWatching() const { return m_watching; }
+
+private:
+    void watch()
+    {
+        xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+        const xcb_screen_t *screen =
+            xcb_connection_has_error(c) ? nullptr : xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        while (screen && !m_stop) {
+            const bool black =
+                isBlack(c, screen->root, screen->width_in_pixels, screen->height_in_pixels / 3) &&
+                isBlack(c, screen->root, screen->width_in_pixels, screen->height_in_pixels * 2 / 3);
+            m_watching = true;
+            if (black && m_armed)
+                ++m_blackReads;
+        }
+        xcb_disconnect(c);
+    }
+    // Nine in ten of the row's sampled pixels are pure black (a 32-bit image of a depth-24 screen).
+    static bool isBlack(xcb_connection_t *c, xcb_window_t root, int width, int y)
+    {
+        xcb_get_image_reply_t *reply = xcb_get_image_reply(
+            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, 0, qint16(y), quint16(width), 1, ~0u),
+            nullptr);
+        if (!reply)
+            return false;
+        const uint8_t *pixels = xcb_get_image_data(reply);
+        const int length = reply->depth == 24 ? xcb_get_image_data_length(reply) : 0;
+        int sampled = 0;
+        int black = 0;
+        for (int i = 0; i + 3 < length; i += 4 * 8, ++sampled)
+            black += pixels[i] == 0 && pixels[i + 1] == 0 && pixels[i + 2] == 0;
+        std::free(reply);
+        return sampled > 0 && black * 10 >= sampled * 9;
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_armed{false};
+    std::atomic<bool> m_watching{false};
+    std::atomic<int> m_blackReads{0};
+    std::thread m_thread;
+};
 
 // The whole overlay on the real desktop: the hotkey grabbed on the display, the window list read
 // from the window manager, the Super Panel as a real window. Keys are sent with XTEST (xdotool).
@@ -137,6 +196,17 @@ protected:
     {
         return xdotool(QStringLiteral("key alt+Tab")) &&
                QTest::qWaitFor([&] { return panelShown() && panelHasKeyboard(); }, 3000);
+    }
+    // picom as it comes (it blurs nothing), taken on by the panels: its process id, 0 when it did not
+    // start or the panels did not turn translucent.
+    qint64 startPicom()
+    {
+        const qint64 picom =
+            clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender"});
+        const auto translucent = [&] { return controller->globalOverlayWindow()->isTranslucent(); };
+        if (picom == 0 || !QTest::qWaitFor(translucent, 5000))
+            return 0;
+        return picom;
     }
     bool closePanelWithEscape()
     {
@@ -720,10 +790,8 @@ TEST_F(SuperPanelX11Test, UnderPicomNothingBehindThePanelShowsThroughAndAGallery
         GTEST_SKIP()
             << "picom is not installed (scripts/install-deps.sh installs it): no compositor to test under";
     addItemServices();
-    KeyPanel &panel = *controller->globalOverlayWindow();
-    const qint64 picom =
-        clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender"});
-    ASSERT_TRUE(picom != 0 && QTest::qWaitFor([&] { return panel.isTranslucent(); }, 5000));
+    const qint64 picom = startPicom();
+    ASSERT_NE(picom, 0);
     QList<QColor> seen;
     for (const char *colour : {"white", "black"}) {
         // A terminal in one colour, its text and cursor too, over the whole screen.
@@ -757,5 +825,39 @@ TEST_F(SuperPanelX11Test, UnderPicomNothingBehindThePanelShowsThroughAndAGallery
         EXPECT_LE((seen[0].*channel)() - (seen[1].*channel)(), 13)
             << seen[0].name().toStdString() << " over white, " << seen[1].name().toStdString()
             << " over black";
+    clients.kill(picom);
+}
+
+// Under picom, one close in ten to five showed a whole screen of black for one compositor frame: the
+// panel was unmapped while the compositor drew a frame that still held it.
+TEST_F(SuperPanelX11Test, UnderPicomClosingThePanelNeverShowsABlackScreen)
+{
+    ASSERT_TRUE(connection.isValid());
+    if (QStandardPaths::findExecutable(QStringLiteral("picom")).isEmpty())
+        GTEST_SKIP()
+            << "picom is not installed (scripts/install-deps.sh installs it): no compositor to test under";
+    addItemServices();
+    KeyPanel &panel = *controller->globalOverlayWindow();
+    const qint64 picom = startPicom();
+    ASSERT_NE(picom, 0);
+    // A white terminal over the whole screen: nothing of the desktop is black.
+    const qint64 behind =
+        clients.start(QStringLiteral("xterm"), {"-bg", "white", "-fg", "white", "-cr", "white", "-geometry",
+                                                "250x80+0+0", "-e", "sleep 600"});
+    ASSERT_TRUE(behind != 0 && QTest::qWaitFor([&] { return activeAndListed(behind); }, 10000));
+    BlackFrameWatch watch;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watch.isWatching(); }, 3000));
+    constexpr int closes = 24;
+    for (int round = 0; round < closes; ++round) {
+        ASSERT_TRUE(openPanel()) << round;
+        watch.arm(true);
+        ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.isVisible(); }, 3000)) << round;
+        // The compositor draws what follows the unmap within a few of its frames.
+        QTest::qWait(150);
+        watch.arm(false);
+    }
+    EXPECT_EQ(watch.blackReads(), 0) << "reads of a black screen in " << closes << " closes";
+    clients.kill(behind);
     clients.kill(picom);
 }
