@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QScopeGuard>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 
@@ -325,6 +328,82 @@ TEST_F(X11WindowServicesTest, CaptureReadsTheWholeFrameAndReleasesItWhenIdle)
     EXPECT_TRUE(capture.fallbackImage(clock->windowId).isNull());
     clients.kill(pid);
     EXPECT_FALSE(captureNow(clock->windowId, QSize(320, 200)));
+}
+
+// Right after the redirect the covered part of a window holds no contents of its own until the
+// client repaints it. A capture that stopped waiting at once, or at the server's own painting of
+// the exposed backgrounds, read what covered the window (or black) instead of the window.
+TEST_F(X11WindowServicesTest, AWindowThatRepaintsLateIsPicturedAsItRepaintedAndOneThatNeverDoesWithItsBackground)
+{
+    X11WindowCapture capture(session, X11WindowCapture::Timing{std::chrono::milliseconds(4000),
+                                                                std::chrono::milliseconds(60000),
+                                                                std::chrono::milliseconds(60)});
+    // A client of its own, as another program would be: both its windows have a red background,
+    // which the server paints where a window is exposed; the first it paints green itself 150 ms
+    // after each exposure, the second nobody repaints.
+    xcb_connection_t *client = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(client), 0);
+    const auto disconnect = qScopeGuard([client] { xcb_disconnect(client); });
+    const xcb_window_t root = session.root();
+    const xcb_window_t late = xcb_generate_id(client), idle = xcb_generate_id(client),
+                       cover = xcb_generate_id(client);
+    const uint32_t lateValues[] = {0xff0000, 1, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(client, XCB_COPY_FROM_PARENT, late, root, 100, 100, 200, 150, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, lateValues);
+    const uint32_t idleValues[] = {0xff0000, 1};
+    xcb_create_window(client, XCB_COPY_FROM_PARENT, idle, root, 400, 100, 200, 150, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, idleValues);
+    const uint32_t coverValues[] = {0x0000ff, 1};
+    xcb_create_window(client, XCB_COPY_FROM_PARENT, cover, root, 50, 50, 650, 300, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, coverValues);
+    const xcb_gcontext_t pen = xcb_generate_id(client);
+    const uint32_t green = 0x00ff00;
+    xcb_create_gc(client, pen, root, XCB_GC_FOREGROUND, &green);
+    int exposures = 0;
+    QSocketNotifier events(xcb_get_file_descriptor(client), QSocketNotifier::Read);
+    QObject::connect(&events, &QSocketNotifier::activated, &events, [&] {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(client)) {
+            if ((event->response_type & 0x7f) == XCB_EXPOSE) {
+                ++exposures;
+                QTimer::singleShot(150, &events, [&] {
+                    const xcb_rectangle_t whole{0, 0, 200, 150};
+                    xcb_poly_fill_rectangle(client, late, pen, 1, &whole);
+                    xcb_flush(client);
+                });
+            }
+            std::free(event);
+        }
+    });
+    xcb_map_window(client, late);
+    xcb_map_window(client, idle);
+    xcb_map_window(client, cover);
+    xcb_flush(client);
+    // Both are viewable, under the cover, and the late one has painted itself once by now.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return exposures > 0; }, waitMs));
+    QTest::qWait(300);
+    const int exposedBefore = exposures;
+
+    const auto captureNow = [&](xcb_window_t window) {
+        std::optional<std::optional<QImage>> answer;
+        capture.captureWindow(window, QSize(200, 150), [&](std::optional<QImage> image) { answer = image; });
+        if (!QTest::qWaitFor([&] { return answer.has_value(); }, 2 * waitMs))
+            return std::optional<QImage>();
+        return *answer;
+    };
+    capture.prepareWindows({late, idle});
+    const std::optional<QImage> repainted = captureNow(late);
+    ASSERT_TRUE(repainted);
+    // The redirect exposed it: the picture is of its repaint, not of the cover, nor black, nor the
+    // background the server painted.
+    EXPECT_GT(exposures, exposedBefore);
+    EXPECT_EQ(QColor(repainted->pixel(100, 75)).name(), QColor(Qt::green).name());
+    EXPECT_EQ(QColor(repainted->pixel(5, 5)).name(), QColor(Qt::green).name());
+    const std::optional<QImage> background = captureNow(idle);
+    ASSERT_TRUE(background);
+    EXPECT_EQ(QColor(background->pixel(100, 75)).name(), QColor(Qt::red).name());
 }
 
 TEST_F(X11WindowServicesTest, ProbesAnswerForServerAndWindowManager)
