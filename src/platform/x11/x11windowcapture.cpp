@@ -16,6 +16,7 @@
 #include <sys/shm.h>
 #include <xcb/composite.h>
 #include <xcb/shm.h>
+#include <xcb/xfixes.h>
 
 #include "platform/x11/x11session.h"
 #include "runtime/workqueue.h"
@@ -411,6 +412,11 @@ void X11WindowCapture::openReadConnection()
             : nullptr);
     m_hasDamage = version != nullptr;
     m_damageEventBase = m_hasDamage ? extension->first_event : 0;
+    const xcb_query_extension_reply_t *fixes = xcb_get_extension_data(c, &xcb_xfixes_id);
+    Reply<xcb_xfixes_query_version_reply_t> fixesVersion(
+        fixes && fixes->present ? xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0), nullptr)
+                                : nullptr);
+    m_hasRegions = fixesVersion && fixesVersion->major_version >= 2;
 }
 
 void X11WindowCapture::closeReadConnection()
@@ -444,14 +450,25 @@ X11WindowCapture::PendingRedirect X11WindowCapture::requestRedirect(xcb_window_t
     // the backgrounds the server paints for the redirect; emptied right after the redirect, it
     // reports the client's own drawing. A report tells which of our requests the server had done
     // when it came: those from before the emptying are not the client's repaint.
+    // What shows of the window when the watch starts is kept apart first: a window that showed
+    // whole is exposed nowhere by the redirect, its contents are in the pixmap at once, and no
+    // repaint is coming.
     if (!composited && m_readConnection && m_hasDamage) {
         pending.damage = xcb_generate_id(c);
         xcb_damage_create(c, pending.damage, window, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+        if (m_hasRegions) {
+            pending.shown = xcb_generate_id(c);
+            xcb_xfixes_create_region(c, pending.shown, 0, nullptr);
+            pending.size = xcb_get_geometry(c, window);
+            xcb_damage_subtract(c, pending.damage, XCB_NONE, pending.shown);
+        }
     }
     // Automatic redirection coexists with a compositing manager and with other captures.
     pending.cookie = xcb_composite_redirect_window_checked(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     if (pending.damage != 0)
         pending.watchFrom = xcb_damage_subtract(c, pending.damage, XCB_NONE, XCB_NONE).sequence;
+    if (pending.shown != 0)
+        pending.shownArea = xcb_xfixes_fetch_region(c, pending.shown);
     return pending;
 }
 
@@ -460,6 +477,27 @@ X11WindowCapture::finishRedirect(const PendingRedirect &pending, Clock::time_poi
 {
     xcb_connection_t *c = pending.connection;
     std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(c, pending.cookie));
+    bool shownWhole = false;
+    if (pending.shown != 0) {
+        Reply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(c, pending.size, nullptr));
+        Reply<xcb_xfixes_fetch_region_reply_t> shown(xcb_xfixes_fetch_region_reply(c, pending.shownArea, nullptr));
+        xcb_xfixes_destroy_region(c, pending.shown);
+        if (size && shown) {
+            // The rectangles of a region do not overlap; the border lies outside 0..size.
+            const xcb_rectangle_t *parts = xcb_xfixes_fetch_region_rectangles(shown.get());
+            const int count = xcb_xfixes_fetch_region_rectangles_length(shown.get());
+            qint64 area = 0;
+            for (int i = 0; i < count; ++i) {
+                const int left = std::max<int>(parts[i].x, 0);
+                const int top = std::max<int>(parts[i].y, 0);
+                const int right = std::min<int>(parts[i].x + parts[i].width, size->width);
+                const int bottom = std::min<int>(parts[i].y + parts[i].height, size->height);
+                if (right > left && bottom > top)
+                    area += qint64(right - left) * (bottom - top);
+            }
+            shownWhole = area == qint64(size->width) * size->height;
+        }
+    }
     if (error) {
         if (pending.damage != 0) {
             xcb_damage_destroy(c, pending.damage);
@@ -474,7 +512,10 @@ X11WindowCapture::finishRedirect(const PendingRedirect &pending, Clock::time_poi
     redirect.settled = pending.composited;
     if (pending.damage != 0)
         m_watchedFrames.insert(pending.damage, pending.frame);
-    return m_redirected.insert(pending.frame, redirect);
+    const auto kept = m_redirected.insert(pending.frame, redirect);
+    if (shownWhole)
+        settle(*kept);
+    return kept;
 }
 
 void X11WindowCapture::unredirect(xcb_window_t frame, Redirect &redirect)

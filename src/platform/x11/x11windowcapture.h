@@ -12,6 +12,7 @@
 
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include "platform/windowcapture.h"
 #include "runtime/qtscheduler.h"
@@ -102,6 +103,10 @@ private:
         xcb_damage_damage_t damage = 0;
         uint32_t watchFrom = 0;
         bool composited = false;
+        // What showed of the window before the redirect, and its size.
+        xcb_xfixes_region_t shown = 0;
+        xcb_xfixes_fetch_region_cookie_t shownArea{};
+        xcb_get_geometry_cookie_t size{};
     };
     // Redirects `frame` (the top level holding `window`) if needed and waits until its contents
     // can be read; answers the connection to read them on (counted in m_captureUsers when it is
@@ -147,6 +152,8 @@ private:
     xcb_connection_t *m_readConnection = nullptr;
     bool m_readConnectionFailed = false;
     bool m_hasDamage = false;
+    // XFixes regions, to tell what of a window showed before its redirect.
+    bool m_hasRegions = false;
     uint8_t m_damageEventBase = 0;
     QHash<xcb_damage_damage_t, xcb_window_t> m_watchedFrames;
     // Wakes waiting captures when repaints came in or the one reading them stopped.
