@@ -244,7 +244,11 @@ struct Surfaces
         QApplication::processEvents();
     }
     // Scans and warm-ups still running use the backend from other threads: they end first.
-    ~Surfaces()
+    ~Surfaces() { finishWork(); }
+
+    // Lets the scan and warm-ups of an opening end (the pictures may all be there before its
+    // last accessibility probe answered), as they have when the user opens it again.
+    void finishWork()
     {
         const bool ended =
             QTest::qWaitFor([this] { return !engine.isFetchPending() && !engine.isWarmingSnapshots(); }, timeoutMs);
@@ -413,6 +417,7 @@ int main(int argc, char **argv)
             QDir().mkpath(snapshotDiskCacheDirectory());
             Surfaces surfaces(settings);
             panel.cold = openSuperPanel(surfaces, count);
+            surfaces.finishWork();
             panel.warm = openSuperPanel(surfaces, count);
         }
         {
@@ -424,6 +429,7 @@ int main(int argc, char **argv)
             QDir().mkpath(snapshotDiskCacheDirectory());
             Surfaces surfaces(settings);
             bubble.cold = showBubble(surfaces, appName, windows.pidOf(0), perKind);
+            surfaces.finishWork();
             bubble.warm = showBubble(surfaces, appName, windows.pidOf(0), perKind);
         }
         {

@@ -1109,7 +1109,9 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
 
     // The capture starts now, beside the accessibility probe rather than after it: probes of an
     // application with many windows take long, and the captures would otherwise leave in the
-    // order the probes happen to answer instead of the order the cards show.
+    // order the probes happen to answer instead of the order the cards show. The card already
+    // shown for the window takes the picture in place as soon as it comes, before the whole list
+    // is published again.
     struct PendingCapture
     {
         std::optional<std::optional<QImage>> answer;
@@ -1117,7 +1119,12 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
     };
     auto pending = std::make_shared<PendingCapture>();
     if (allowSnapshotCapture) {
-        captureSnapshot(window, [pending](std::optional<QImage> image) {
+        captureSnapshot(window, [this, pending, window, requestID](std::optional<QImage> image) {
+            if (image && isUsableSnapshot(*image)) {
+                saveDiskSnapshot(*image, window);
+                if (isCurrent(requestID))
+                    applySnapshot(window.windowId, *image);
+            }
             if (pending->waiter)
                 std::exchange(pending->waiter, nullptr)(std::move(image));
             else
@@ -1156,14 +1163,8 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
                 pending->waiter = std::move(deliver);
         });
         const std::optional<QImage> captured = co_await capture;
-        if (captured && isUsableSnapshot(*captured)) {
-            saveDiskSnapshot(*captured, window);
+        if (captured && isUsableSnapshot(*captured))
             image = *captured;
-            // The card already shown for the window takes it in place, before the whole list is
-            // published again.
-            if (isCurrent(requestID) && !cancel.isCancelled())
-                applySnapshot(windowId, image);
-        }
     }
     if (image.isNull()) {
         const auto cached = m_snapshotCache.constFind(windowId);
