@@ -26,8 +26,9 @@ class X11Session;
 // where other windows cover it. Right after the redirect the parts that were covered hold no
 // contents until the client repaints them (they read as the background, or black, before); a
 // capture then waits on its worker until the Damage extension reports the client's repaint and a
-// short quiet period passed, never longer than the settle time (a client that never repaints is
-// read at the settle time, as is every window when Damage is missing). Under a compositing manager
+// short quiet period passed, never longer than the settle time (a window that showed whole before
+// the redirect is read at once; one whose client never repaints at the settle time, as is every
+// window when Damage is missing). Under a compositing manager
 // the window is redirected already and its pixmap holds its contents: no wait. A window is
 // unredirected once it has gone `idleTime` without a capture, so nothing stays redirected while no
 // preview shows. Without Composite the visible contents are read directly. Pixels come through
