@@ -319,6 +319,31 @@ TEST_F(X11WindowServicesTest, CaptureReadsTheWholeFrameAndReleasesItWhenIdle)
         }
     }
 
+    // Reduced by a factor that is no whole number (64 x 48 into 48 x 36), each output pixel is the
+    // average of the area it covers: a window red on its left half and blue on its right reads
+    // red and blue halves, each exactly its colour, whole rows alike.
+    const uint32_t halves = xcb_generate_id(c), halvesTile = xcb_generate_id(c);
+    const xcb_rectangle_t left{0, 0, 32, 48}, right{32, 0, 32, 48};
+    xcb_create_pixmap(c, depth, halvesTile, session.root(), 64, 48);
+    xcb_change_gc(c, pen, XCB_GC_FOREGROUND, &red);
+    xcb_poly_fill_rectangle(c, halvesTile, pen, 1, &left);
+    xcb_change_gc(c, pen, XCB_GC_FOREGROUND, &blue);
+    xcb_poly_fill_rectangle(c, halvesTile, pen, 1, &right);
+    const uint32_t halvesValues[] = {halvesTile, 1};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, halves, session.root(), 700, 0, 64, 48, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, halvesValues);
+    xcb_map_window(c, halves);
+    const std::optional<QImage> reduced = captureNow(halves, QSize(48, 36));
+    ASSERT_TRUE(reduced && reduced->size() == QSize(48, 36));
+    for (int y = 0; y < reduced->height(); ++y) {
+        const auto *line = reinterpret_cast<const uint32_t *>(reduced->constScanLine(y));
+        for (int x = 0; x < reduced->width(); ++x)
+            ASSERT_EQ(line[x], x < 24 ? 0xffff0000u : 0xff0000ffu) << x << ',' << y;
+    }
+    xcb_destroy_window(c, halves);
+    xcb_free_pixmap(c, halvesTile);
+
     EXPECT_TRUE(QTest::qWaitFor([&] { return capture.redirectedCount() == 0; }, waitMs));
 
     // A minimised window has no picture, and neither has one that is gone.
