@@ -4,7 +4,7 @@ find_package(PkgConfig REQUIRED)
 find_package(ZLIB REQUIRED)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET
     xcb xcb-ewmh xcb-icccm xcb-composite xcb-image xcb-xfixes xcb-xinput xcb-keysyms xcb-xtest xcb-xkb
-    xcb-res xcb-shm)
+    xcb-res xcb-shm xcb-damage)
 # libX11 converts COMPOUND_TEXT window titles and clipboard text.
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)

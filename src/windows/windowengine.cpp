@@ -758,6 +758,22 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
         prepareCaptures(capturing);
     }
 
+    // Started in the order the cards show, so the captures of the first cards leave first.
+    {
+        QList<AppWindowModel> order;
+        for (qsizetype i = 0; i < candidates.size(); ++i) {
+            AppWindowModel model = windowModel(candidates.at(i).window, candidates.at(i).sortIndex, QImage(),
+                                               QImage(), candidates.at(i).verifiedMinimized ||
+                                                             looksMinimized(candidates.at(i).window));
+            model.id = qint64(i);
+            order.append(model);
+        }
+        sortWindows(order, sortMinimizedLast(), m_appUsageHistory);
+        QList<Candidate> shownOrder;
+        for (const AppWindowModel &model : std::as_const(order))
+            shownOrder.append(candidates.at(model.id));
+        candidates = shownOrder;
+    }
     auto models = std::make_shared<QList<AppWindowModel>>();
     {
         TaskGroup group(m_scheduler);
@@ -1098,6 +1114,31 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
     const QString trimmedTitle = trimmedText(window.title.value_or(QString()));
     const bool isBrowser = axCheckedBundleIDs().contains(bundleIdentifier.toLower());
 
+    // The capture starts now, beside the accessibility probe rather than after it: probes of an
+    // application with many windows take long, and the captures would otherwise leave in the
+    // order the probes happen to answer instead of the order the cards show. The card already
+    // shown for the window takes the picture in place as soon as it comes, before the whole list
+    // is published again.
+    struct PendingCapture
+    {
+        std::optional<std::optional<QImage>> answer;
+        std::function<void(std::optional<QImage>)> waiter;
+    };
+    auto pending = std::make_shared<PendingCapture>();
+    if (allowSnapshotCapture) {
+        captureSnapshot(window, [this, pending, window, requestID](std::optional<QImage> image) {
+            if (image && isUsableSnapshot(*image)) {
+                saveDiskSnapshot(*image, window);
+                if (isCurrent(requestID))
+                    applySnapshot(window.windowId, *image);
+            }
+            if (pending->waiter)
+                std::exchange(pending->waiter, nullptr)(std::move(image));
+            else
+                pending->answer = std::move(image);
+        });
+    }
+
     AXProbeResult probe;
     AccessibilityService *accessibility = m_platform.accessibility;
     if (allowExpensiveAX) {
@@ -1122,17 +1163,15 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
 
     QImage image;
     if (allowSnapshotCapture && isCurrent(requestID) && !cancel.isCancelled()) {
-        Awaited<std::optional<QImage>> capture(
-            [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
+        Awaited<std::optional<QImage>> capture([pending](auto deliver) {
+            if (pending->answer)
+                deliver(*pending->answer);
+            else
+                pending->waiter = std::move(deliver);
+        });
         const std::optional<QImage> captured = co_await capture;
-        if (captured && isUsableSnapshot(*captured)) {
-            saveDiskSnapshot(*captured, window);
+        if (captured && isUsableSnapshot(*captured))
             image = *captured;
-            // The card already shown for the window takes it in place, before the whole list is
-            // published again.
-            if (isCurrent(requestID) && !cancel.isCancelled())
-                applySnapshot(windowId, image);
-        }
     }
     if (image.isNull()) {
         const auto cached = m_snapshotCache.constFind(windowId);

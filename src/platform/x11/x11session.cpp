@@ -44,7 +44,7 @@ bool X11Session::connect(const QByteArray &displayName, xcb_connection_t *&conne
     return cookies && xcb_ewmh_init_atoms_replies(&ewmh, cookies, nullptr);
 }
 
-X11Session::X11Session(const QByteArray &displayName)
+X11Session::X11Session(const QByteArray &displayName) : m_displayName(displayName)
 {
     m_ewmhReady = connect(displayName, m_connection, m_screenNumber, m_root, m_ewmh);
     if (!m_ewmhReady)

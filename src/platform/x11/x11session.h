@@ -49,6 +49,8 @@ public:
     xcb_ewmh_connection_t *ewmh() { return &m_ewmh; }
     xcb_window_t root() const { return m_root; }
     int screenNumber() const { return m_screenNumber; }
+    // The display the session was opened on (empty: $DISPLAY), for further connections to it.
+    QByteArray displayName() const { return m_displayName; }
     xcb_atom_t atom(Atom which) const { return m_atoms[size_t(which)]; }
 
     // Extensions, as the server announced them when the session opened.
@@ -85,6 +87,7 @@ public:
     void discardEvents();
 
 private:
+    QByteArray m_displayName;
     xcb_connection_t *m_connection = nullptr;
     xcb_ewmh_connection_t m_ewmh{};
     bool m_ewmhReady = false;

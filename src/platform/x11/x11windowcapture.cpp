@@ -1,18 +1,22 @@
 #include "platform/x11/x11windowcapture.h"
 
+#include <QDeadlineTimer>
 #include <QMutexLocker>
 #include <QSet>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
-#include <thread>
+#include <new>
 #include <vector>
 
+#include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <xcb/composite.h>
 #include <xcb/shm.h>
+#include <xcb/xfixes.h>
 
 #include "platform/x11/x11session.h"
 #include "runtime/workqueue.h"
@@ -80,6 +84,84 @@ template <int K> void reduceBlocks(const uint32_t *source, int width, QImage &im
     }
 }
 
+// The source pixels each output pixel covers, and by how much (in 1/256 of a pixel), along one
+// axis of an area-averaging reduction from `from` to `to` pixels.
+struct Taps
+{
+    int first = 0;
+    std::vector<uint32_t> weights;
+    uint32_t total = 0;
+};
+std::vector<Taps> areaTaps(int from, int to)
+{
+    std::vector<Taps> taps(size_t(std::max(to, 0)));
+    const double scale = double(from) / double(to);
+    for (int out = 0; out < to; ++out) {
+        const double start = out * scale;
+        const double end = std::min(double(from), (out + 1) * scale);
+        Taps &tap = taps[size_t(out)];
+        tap.first = std::min(int(start), from - 1);
+        for (int in = tap.first; in < from && in < end; ++in) {
+            const double overlap = std::min(end, in + 1.0) - std::max(start, double(in));
+            const auto weight = uint32_t(std::lround(std::max(overlap, 0.0) * 256));
+            tap.weights.push_back(weight);
+            tap.total += weight;
+        }
+        if (tap.total == 0) {
+            tap.weights.assign(1, 1);
+            tap.total = 1;
+        }
+    }
+    return taps;
+}
+
+// Reduces `source` to `size` (not larger than it) averaging the area each output pixel covers,
+// as Qt's smooth scaling does, but on the calling thread: Qt hands large scalings to the global
+// thread pool and waits for it, where they queue behind whatever work the program keeps there.
+QImage reduceArea(const QImage &source, QSize size)
+{
+    QImage image(size, source.format());
+    if (image.isNull())
+        return image;
+    const std::vector<Taps> across = areaTaps(source.width(), size.width());
+    const std::vector<Taps> down = areaTaps(source.height(), size.height());
+    const size_t rowValues = size_t(size.width()) * 4;
+    // Each source row reduced across, kept while output rows still read it.
+    std::vector<uint32_t> reduced(rowValues * size_t(source.height()));
+    for (int y = 0; y < source.height(); ++y) {
+        const auto *line = reinterpret_cast<const uint32_t *>(source.constScanLine(y));
+        uint32_t *out = reduced.data() + rowValues * size_t(y);
+        for (int x = 0; x < size.width(); ++x) {
+            const Taps &tap = across[size_t(x)];
+            uint32_t sums[4] = {0, 0, 0, 0};
+            for (size_t i = 0; i < tap.weights.size(); ++i) {
+                const uint32_t pixel = line[size_t(tap.first) + i];
+                for (int channel = 0; channel < 4; ++channel)
+                    sums[channel] += ((pixel >> (8 * channel)) & 0xffu) * tap.weights[i];
+            }
+            std::copy(std::begin(sums), std::end(sums), out + size_t(x) * 4);
+        }
+    }
+    for (int y = 0; y < size.height(); ++y) {
+        const Taps &tap = down[size_t(y)];
+        auto *line = reinterpret_cast<uint32_t *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            uint64_t sums[4] = {0, 0, 0, 0};
+            for (size_t i = 0; i < tap.weights.size(); ++i) {
+                const uint32_t *values = reduced.data() + rowValues * size_t(tap.first + int(i)) + size_t(x) * 4;
+                for (int channel = 0; channel < 4; ++channel)
+                    sums[channel] += uint64_t(values[channel]) * tap.weights[i];
+            }
+            const uint64_t total = uint64_t(across[size_t(x)].total) * tap.total;
+            uint32_t pixel = 0;
+            for (int channel = 0; channel < 4; ++channel)
+                pixel |= uint32_t(std::min<uint64_t>((sums[channel] + total / 2) / total, 255)) << (8 * channel);
+            line[x] = pixel;
+        }
+    }
+    return image;
+}
+
 // Turns 32-bit pixels in the server's (little-endian) order into an image that fits `target`,
 // reading each source pixel once: whole k x k blocks are averaged first (cheap, and a better
 // picture than sampling), and only the small remainder of the scaling is left to Qt. The padding
@@ -119,7 +201,7 @@ QImage convertPixels(const uint8_t *data, int width, int height, uint8_t depth, 
     }
     if (image.size() == fitted)
         return image;
-    return image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return reduceArea(image, fitted);
 }
 
 } // namespace
@@ -154,6 +236,7 @@ public:
             shmdt(m_address);
     }
     bool isValid() const { return m_attached; }
+    xcb_connection_t *connection() const { return m_connection; }
     size_t size() const { return m_size; }
     xcb_shm_seg_t seg() const { return m_seg; }
     const uint8_t *data() const { return m_address; }
@@ -182,8 +265,9 @@ X11WindowCapture::~X11WindowCapture()
     if (!m_session.isValid())
         return;
     QMutexLocker lock(&m_mutex);
-    for (auto it = m_redirected.cbegin(); it != m_redirected.cend(); ++it)
-        xcb_composite_unredirect_window(m_session.xcb(), it.key(), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    for (auto it = m_redirected.begin(); it != m_redirected.end(); ++it)
+        unredirect(it.key(), *it);
+    closeReadConnection();
     xcb_flush(m_session.xcb());
 }
 
@@ -227,60 +311,292 @@ QImage X11WindowCapture::grab(xcb_window_t window, bool mayRedirect, QSize fitIn
             return QImage();
     }
 
-    bool redirected = false;
+    // Where the redirected frame is read; none when it is read as it shows on screen.
+    xcb_connection_t *reader = nullptr;
     if (m_session.hasComposite()) {
         if (mayRedirect) {
-            const std::optional<Clock::time_point> readyAt = useRedirect(window, *frame);
-            if (readyAt) {
-                std::this_thread::sleep_until(*readyAt);
-                redirected = true;
-            }
+            reader = useRedirect(window, *frame);
         } else {
             QMutexLocker lock(&m_mutex);
             auto it = m_redirected.find(*frame);
-            if (it != m_redirected.end() && Clock::now() >= it->since + m_timing.settle) {
+            if (it != m_redirected.end() && Clock::now() >= readyAt(*it)) {
                 it->lastUse = Clock::now();
-                redirected = true;
+                reader = c;
             }
         }
     }
-    if (redirected) {
+    if (reader) {
         // Not checked on its own: when naming fails, reading the pixmap fails too, one round trip
         // later and without one of its own.
-        const xcb_pixmap_t pixmap = xcb_generate_id(c);
-        xcb_composite_name_window_pixmap(c, *frame, pixmap);
-        QImage image = readDrawable(pixmap, fitInto);
-        xcb_free_pixmap(c, pixmap);
-        xcb_flush(c);
-        m_session.discardEvents();
+        const xcb_pixmap_t pixmap = xcb_generate_id(reader);
+        xcb_composite_name_window_pixmap(reader, *frame, pixmap);
+        QImage image = readDrawable(reader, pixmap, fitInto);
+        xcb_free_pixmap(reader, pixmap);
+        xcb_flush(reader);
+        QMutexLocker lock(&m_mutex);
+        if (reader == c) {
+            m_session.discardEvents();
+        } else {
+            takeRepaints();
+            --m_captureUsers;
+        }
         if (!image.isNull())
             return image;
         // The window may have a new frame (a restarted window manager): look it up next time.
-        QMutexLocker lock(&m_mutex);
         m_frames.remove(window);
     }
-    return readDrawable(*frame, fitInto);
+    return readDrawable(c, *frame, fitInto);
 }
 
-std::optional<X11WindowCapture::Clock::time_point> X11WindowCapture::useRedirect(xcb_window_t window,
-                                                                                 xcb_window_t frame)
+xcb_connection_t *X11WindowCapture::useRedirect(xcb_window_t window, xcb_window_t frame)
 {
     QMutexLocker lock(&m_mutex);
     m_frames.insert(window, frame);
     const Clock::time_point now = Clock::now();
     auto it = m_redirected.find(frame);
     if (it == m_redirected.end()) {
-        xcb_connection_t *c = m_session.xcb();
-        // Automatic redirection coexists with a compositing manager and with other captures.
-        std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(
-            c, xcb_composite_redirect_window_checked(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
-        if (error)
-            return std::nullopt;
-        it = m_redirected.insert(frame, Redirect{now, now});
+        const PendingRedirect pending = requestRedirect(window, frame, compositorRuns());
+        it = finishRedirect(pending, now);
+        if (it == m_redirected.end())
+            return nullptr;
         m_scheduler.post([this] { startIdleTimer(); });
     }
     it->lastUse = now;
-    return it->since + m_timing.settle;
+    ++m_captureUsers;
+    waitForContents(lock, frame);
+    if (m_readConnection)
+        return m_readConnection;
+    --m_captureUsers;
+    return m_session.xcb();
+}
+
+X11WindowCapture::Clock::time_point X11WindowCapture::readyAt(const Redirect &redirect) const
+{
+    if (redirect.settled)
+        return redirect.since;
+    const Clock::time_point latest = redirect.since + m_timing.settle;
+    if (redirect.repaintedAt)
+        return std::min(latest, *redirect.repaintedAt + m_timing.quiet);
+    return latest;
+}
+
+bool X11WindowCapture::compositorRuns()
+{
+    xcb_ewmh_connection_t *ewmh = m_session.ewmh();
+    const int screen = m_session.screenNumber();
+    if (screen < 0 || screen >= ewmh->nb_screens)
+        return false;
+    xcb_connection_t *c = m_session.xcb();
+    Reply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, ewmh->_NET_WM_CM_Sn[screen]), nullptr));
+    return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
+void X11WindowCapture::openReadConnection()
+{
+    if (m_readConnection || m_readConnectionFailed)
+        return;
+    const QByteArray display = m_session.displayName();
+    xcb_connection_t *c = xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        // Not tried again: the session's connection reads, and captures wait the settle time.
+        m_readConnectionFailed = true;
+        return;
+    }
+    m_readConnection = c;
+    const xcb_query_extension_reply_t *extension = xcb_get_extension_data(c, &xcb_damage_id);
+    Reply<xcb_damage_query_version_reply_t> version(
+        extension && extension->present
+            ? xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr)
+            : nullptr);
+    m_hasDamage = version != nullptr;
+    m_damageEventBase = m_hasDamage ? extension->first_event : 0;
+    const xcb_query_extension_reply_t *fixes = xcb_get_extension_data(c, &xcb_xfixes_id);
+    Reply<xcb_xfixes_query_version_reply_t> fixesVersion(
+        fixes && fixes->present ? xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0), nullptr)
+                                : nullptr);
+    m_hasRegions = fixesVersion && fixesVersion->major_version >= 2;
+}
+
+void X11WindowCapture::closeReadConnection()
+{
+    if (!m_readConnection)
+        return;
+    {
+        QMutexLocker segmentLock(&m_segmentLock);
+        if (m_segment && m_segment->connection() == m_readConnection)
+            m_segment.reset();
+    }
+    // The server forgets the connection's watches with it.
+    xcb_disconnect(m_readConnection);
+    m_readConnection = nullptr;
+    m_watchedFrames.clear();
+    for (Redirect &redirect : m_redirected)
+        redirect.damage = 0;
+}
+
+X11WindowCapture::PendingRedirect X11WindowCapture::requestRedirect(xcb_window_t window, xcb_window_t frame,
+                                                                    bool composited)
+{
+    openReadConnection();
+    PendingRedirect pending;
+    pending.frame = frame;
+    pending.composited = composited;
+    pending.connection = m_readConnection ? m_readConnection : m_session.xcb();
+    xcb_connection_t *c = pending.connection;
+    // The watch is on the client's window, not the frame: the window manager's repaint of its
+    // decorations is not the client's. It reports what shows of the window when it starts, and
+    // the backgrounds the server paints for the redirect; emptied right after the redirect, it
+    // reports the client's own drawing. A report tells which of our requests the server had done
+    // when it came: those from before the emptying are not the client's repaint.
+    // What shows of the window when the watch starts is kept apart first: a window that showed
+    // whole is exposed nowhere by the redirect, its contents are in the pixmap at once, and no
+    // repaint is coming.
+    if (!composited && m_readConnection && m_hasDamage) {
+        pending.damage = xcb_generate_id(c);
+        xcb_damage_create(c, pending.damage, window, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+        if (m_hasRegions) {
+            pending.shown = xcb_generate_id(c);
+            xcb_xfixes_create_region(c, pending.shown, 0, nullptr);
+            pending.size = xcb_get_geometry(c, window);
+            xcb_damage_subtract(c, pending.damage, XCB_NONE, pending.shown);
+        }
+    }
+    // Automatic redirection coexists with a compositing manager and with other captures.
+    pending.cookie = xcb_composite_redirect_window_checked(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    if (pending.damage != 0)
+        pending.watchFrom = xcb_damage_subtract(c, pending.damage, XCB_NONE, XCB_NONE).sequence;
+    if (pending.shown != 0)
+        pending.shownArea = xcb_xfixes_fetch_region(c, pending.shown);
+    return pending;
+}
+
+QHash<xcb_window_t, X11WindowCapture::Redirect>::iterator
+X11WindowCapture::finishRedirect(const PendingRedirect &pending, Clock::time_point now)
+{
+    xcb_connection_t *c = pending.connection;
+    std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(c, pending.cookie));
+    bool shownWhole = false;
+    if (pending.shown != 0) {
+        Reply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(c, pending.size, nullptr));
+        Reply<xcb_xfixes_fetch_region_reply_t> shown(xcb_xfixes_fetch_region_reply(c, pending.shownArea, nullptr));
+        xcb_xfixes_destroy_region(c, pending.shown);
+        if (size && shown) {
+            // The rectangles of a region do not overlap; the border lies outside 0..size.
+            const xcb_rectangle_t *parts = xcb_xfixes_fetch_region_rectangles(shown.get());
+            const int count = xcb_xfixes_fetch_region_rectangles_length(shown.get());
+            qint64 area = 0;
+            for (int i = 0; i < count; ++i) {
+                const int left = std::max<int>(parts[i].x, 0);
+                const int top = std::max<int>(parts[i].y, 0);
+                const int right = std::min<int>(parts[i].x + parts[i].width, size->width);
+                const int bottom = std::min<int>(parts[i].y + parts[i].height, size->height);
+                if (right > left && bottom > top)
+                    area += qint64(right - left) * (bottom - top);
+            }
+            shownWhole = area == qint64(size->width) * size->height;
+        }
+    }
+    if (error) {
+        if (pending.damage != 0) {
+            xcb_damage_destroy(c, pending.damage);
+            xcb_flush(c);
+        }
+        return m_redirected.end();
+    }
+    Redirect redirect{now, now};
+    redirect.own = c == m_readConnection;
+    redirect.damage = pending.damage;
+    redirect.watchFrom = pending.watchFrom;
+    redirect.settled = pending.composited;
+    if (pending.damage != 0)
+        m_watchedFrames.insert(pending.damage, pending.frame);
+    const auto kept = m_redirected.insert(pending.frame, redirect);
+    if (shownWhole)
+        settle(*kept);
+    return kept;
+}
+
+void X11WindowCapture::unredirect(xcb_window_t frame, Redirect &redirect)
+{
+    settle(redirect);
+    // Only the connection that redirected may undo it. A window destroyed meanwhile answers with
+    // an error that is simply dropped.
+    xcb_connection_t *c = redirect.own && m_readConnection ? m_readConnection : m_session.xcb();
+    xcb_composite_unredirect_window(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    xcb_flush(c);
+}
+
+void X11WindowCapture::settle(Redirect &redirect)
+{
+    redirect.settled = true;
+    if (redirect.damage == 0)
+        return;
+    m_watchedFrames.remove(redirect.damage);
+    if (m_readConnection) {
+        // Fails harmlessly when the window is gone (its watches went with it).
+        xcb_damage_destroy(m_readConnection, redirect.damage);
+        xcb_flush(m_readConnection);
+    }
+    redirect.damage = 0;
+}
+
+void X11WindowCapture::takeRepaints()
+{
+    if (!m_readConnection)
+        return;
+    bool answered = false;
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_readConnection)) {
+        if ((event->response_type & 0x7f) == m_damageEventBase + XCB_DAMAGE_NOTIFY) {
+            const auto *notify = reinterpret_cast<const xcb_damage_notify_event_t *>(event);
+            const auto frame = m_watchedFrames.constFind(notify->damage);
+            const auto redirect =
+                frame == m_watchedFrames.constEnd() ? m_redirected.end() : m_redirected.find(*frame);
+            if (redirect != m_redirected.end() && redirect->damage == notify->damage) {
+                // Sequence numbers run on past 32 bits; the difference tells the order.
+                if (int32_t(event->full_sequence - redirect->watchFrom) >= 0)
+                    redirect->repaintedAt = Clock::now();
+                // Emptied, the watch reports the next drawing again.
+                xcb_damage_subtract(m_readConnection, notify->damage, XCB_NONE, XCB_NONE);
+                answered = true;
+            }
+        }
+        // Errors of watches on windows that are gone are dropped with the rest.
+        std::free(event);
+    }
+    if (answered)
+        xcb_flush(m_readConnection);
+}
+
+void X11WindowCapture::waitForContents(QMutexLocker<QMutex> &lock, xcb_window_t frame)
+{
+    for (;;) {
+        takeRepaints();
+        const auto it = m_redirected.find(frame);
+        if (it == m_redirected.end())
+            break;
+        const Clock::time_point at = readyAt(*it);
+        const Clock::time_point now = Clock::now();
+        if (now >= at) {
+            settle(*it);
+            break;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(at - now);
+        if (it->damage != 0 && m_readConnection && !m_readingRepaints) {
+            // One waiting capture listens for the repaints of all; the others wait to be told.
+            m_readingRepaints = true;
+            pollfd socket{xcb_get_file_descriptor(m_readConnection), POLLIN, 0};
+            lock.unlock();
+            poll(&socket, 1, int(left.count()));
+            lock.relock();
+            m_readingRepaints = false;
+            takeRepaints();
+            m_contentsChanged.wakeAll();
+        } else {
+            m_contentsChanged.wait(&m_mutex, QDeadlineTimer(left.count()));
+        }
+    }
 }
 
 void X11WindowCapture::startIdleTimer()
@@ -349,27 +665,25 @@ void X11WindowCapture::prepareWindows(const QList<quint32> &windowIds)
             viewable.append(wanted.at(i));
     }
     const QHash<xcb_window_t, xcb_window_t> frames = topLevelsOf(viewable);
+    const bool composited = compositorRuns();
 
     QMutexLocker lock(&m_mutex);
     const Clock::time_point now = Clock::now();
-    QList<std::pair<xcb_window_t, xcb_void_cookie_t>> requests;
+    QList<PendingRedirect> requests;
     QSet<xcb_window_t> asked;
     for (auto it = frames.cbegin(); it != frames.cend(); ++it) {
         m_frames.insert(it.key(), it.value());
         if (m_redirected.contains(it.value()) || asked.contains(it.value()))
             continue;
         asked.insert(it.value());
-        requests.append({it.value(), xcb_composite_redirect_window_checked(c, it.value(),
-                                                                          XCB_COMPOSITE_REDIRECT_AUTOMATIC)});
+        requests.append(requestRedirect(it.key(), it.value(), composited));
     }
     bool added = false;
-    for (const auto &[frame, cookie] : std::as_const(requests)) {
-        std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(xcb_request_check(c, cookie));
-        if (error) {
-            m_frames.removeIf([refused = frame](const auto &entry) { return entry.value() == refused; });
+    for (const PendingRedirect &pending : std::as_const(requests)) {
+        if (finishRedirect(pending, now) == m_redirected.end()) {
+            m_frames.removeIf([refused = pending.frame](const auto &entry) { return entry.value() == refused; });
             continue;
         }
-        m_redirected.insert(frame, Redirect{now, now});
         added = true;
     }
     if (added)
@@ -390,14 +704,17 @@ void X11WindowCapture::forgetWindows(const QList<quint32> &windowIds)
     for (const xcb_window_t frame : std::as_const(frames)) {
         const bool stillUsed = std::any_of(m_frames.cbegin(), m_frames.cend(),
                                            [frame](xcb_window_t used) { return used == frame; });
-        if (stillUsed || !m_redirected.remove(frame))
+        const auto redirect = stillUsed ? m_redirected.end() : m_redirected.find(frame);
+        if (redirect == m_redirected.end())
             continue;
         // Mostly destroyed with its window already; the error that answers is dropped.
-        xcb_composite_unredirect_window(m_session.xcb(), frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+        unredirect(frame, *redirect);
+        m_redirected.erase(redirect);
     }
     if (!frames.isEmpty()) {
         xcb_flush(m_session.xcb());
         m_session.discardEvents();
+        m_contentsChanged.wakeAll();
     }
 }
 
@@ -407,8 +724,7 @@ void X11WindowCapture::releaseIdle()
     const Clock::time_point now = Clock::now();
     for (auto it = m_redirected.begin(); it != m_redirected.end();) {
         if (now - it->lastUse >= m_timing.idleTime) {
-            // A window destroyed meanwhile answers with an error that is simply dropped.
-            xcb_composite_unredirect_window(m_session.xcb(), it.key(), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+            unredirect(it.key(), *it);
             m_frames.removeIf([frame = it.key()](const auto &entry) { return entry.value() == frame; });
             it = m_redirected.erase(it);
         } else {
@@ -417,7 +733,9 @@ void X11WindowCapture::releaseIdle()
     }
     xcb_flush(m_session.xcb());
     m_session.discardEvents();
-    if (m_redirected.isEmpty()) {
+    // A capture still waiting or reading uses the connection; the next round closes it then.
+    if (m_redirected.isEmpty() && m_captureUsers == 0) {
+        closeReadConnection();
         m_idleTimer.stop();
         // Nothing is being previewed: the pixel buffer goes too.
         QMutexLocker segmentLock(&m_segmentLock);
@@ -431,9 +749,8 @@ int X11WindowCapture::redirectedCount()
     return int(m_redirected.size());
 }
 
-QImage X11WindowCapture::readDrawable(xcb_drawable_t drawable, QSize fitInto)
+QImage X11WindowCapture::readDrawable(xcb_connection_t *c, xcb_drawable_t drawable, QSize fitInto)
 {
-    xcb_connection_t *c = m_session.xcb();
     Reply<xcb_get_geometry_reply_t> geometry(
         xcb_get_geometry_reply(c, xcb_get_geometry(c, drawable), nullptr));
     if (!geometry || geometry->width == 0 || geometry->height == 0 ||
@@ -448,19 +765,30 @@ QImage X11WindowCapture::readDrawable(xcb_drawable_t drawable, QSize fitInto)
     const size_t bytes = size_t(width) * size_t(height) * 4;
 
     if (m_session.hasShm()) {
-        QMutexLocker lock(&m_segmentLock);
-        if (!m_segment || m_segment->size() < bytes)
-            m_segment = std::make_unique<ShmSegment>(c, bytes);
-        if (m_segment->isValid()) {
-            Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-                c,
-                xcb_shm_get_image(c, drawable, 0, 0, uint16_t(width), uint16_t(height), ~0u,
-                                  XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment->seg(), 0),
-                nullptr));
-            if (reply && reply->size >= bytes)
-                return convertPixels(m_segment->data(), width, height, depth, fitInto);
+        // The pixels are copied out of the shared buffer, so the next capture can read into it
+        // while this one converts them.
+        std::unique_ptr<uint8_t[]> pixels;
+        {
+            QMutexLocker lock(&m_segmentLock);
+            if (!m_segment || m_segment->size() < bytes || m_segment->connection() != c)
+                m_segment = std::make_unique<ShmSegment>(c, bytes);
+            if (m_segment->isValid()) {
+                Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+                    c,
+                    xcb_shm_get_image(c, drawable, 0, 0, uint16_t(width), uint16_t(height), ~0u,
+                                      XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment->seg(), 0),
+                    nullptr));
+                if (reply && reply->size >= bytes) {
+                    pixels.reset(new (std::nothrow) uint8_t[bytes]);
+                    if (pixels)
+                        std::memcpy(pixels.get(), m_segment->data(), bytes);
+                }
+            }
+            if (!pixels)
+                m_segment.reset();
         }
-        m_segment.reset();
+        if (pixels)
+            return convertPixels(pixels.get(), width, height, depth, fitInto);
     }
     Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
         c,

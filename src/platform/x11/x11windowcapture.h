@@ -4,11 +4,15 @@
 #include <QMutex>
 #include <QThreadPool>
 #include <QTimer>
+#include <QWaitCondition>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
+#include <xcb/damage.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include "platform/windowcapture.h"
 #include "runtime/qtscheduler.h"
@@ -19,24 +23,32 @@ class X11Session;
 
 // Window pictures on X11. With the Composite extension a window's frame is redirected off screen
 // only while captures need it: its contents are then read from the named window pixmap, whole even
-// where other windows cover it. A capture right after the redirect waits on its worker until the
-// settle time has passed (the server has no contents for covered parts until the client repaints;
-// they read black before), and a window is unredirected once it has gone `idleTime` without a
-// capture, so nothing stays redirected while no preview shows. Without Composite the visible
-// contents are read directly. Pixels come through MIT-SHM where the server offers it, else
-// GetImage. An unmapped (minimised) or vanished window has no picture: the capture answers none
-// and the caller falls back to its caches and the icon. The windows of one surface are redirected
-// together (prepareWindows), so their settle times run side by side, and up to `workerCount`
-// captures read at once. Construct and destroy on the main thread.
+// where other windows cover it. Right after the redirect the parts that were covered hold no
+// contents until the client repaints them (they read as the background, or black, before); a
+// capture then waits on its worker until the Damage extension reports the client's repaint and a
+// short quiet period passed, never longer than the settle time (a window that showed whole before
+// the redirect is read at once; one whose client never repaints at the settle time, as is every
+// window when Damage is missing). Under a compositing manager
+// the window is redirected already and its pixmap holds its contents: no wait. A window is
+// unredirected once it has gone `idleTime` without a capture, so nothing stays redirected while no
+// preview shows. Without Composite the visible contents are read directly. Pixels come through
+// MIT-SHM where the server offers it, else GetImage. An unmapped (minimised) or vanished window has
+// no picture: the capture answers none and the caller falls back to its caches and the icon. The
+// windows of one surface are redirected together (prepareWindows), so their waits run side by
+// side, and up to `workerCount` captures read at once. Construct and destroy on the main thread.
 class X11WindowCapture final : public WindowCaptureService
 {
 public:
     struct Timing
     {
+        // The longest a capture waits after the redirect for the client to repaint.
         std::chrono::milliseconds settle;
         std::chrono::milliseconds idleTime;
+        // How long the client's drawing must have paused before its repaint counts as done.
+        std::chrono::milliseconds quiet = std::chrono::milliseconds(60);
     };
-    static constexpr Timing defaultTiming{std::chrono::milliseconds(300), std::chrono::milliseconds(10000)};
+    static constexpr Timing defaultTiming{std::chrono::milliseconds(300), std::chrono::milliseconds(10000),
+                                          std::chrono::milliseconds(60)};
     // Captures that read at the same time; more would only queue at the server.
     static constexpr int workerCount = 4;
     // Windows readied by one prepareWindows() call at most (the rest are redirected by their own
@@ -57,8 +69,8 @@ public:
     QImage fallbackImage(quint32 windowId) override;
 
     // The window's frame, scaled to fit `fitInto` (aspect kept) when that is valid, else at its own
-    // size; null when it cannot be read. Any thread; may wait up to the settle time when
-    // `mayRedirect`.
+    // size; null when it cannot be read. Any thread; may wait for the client's repaint, up to the
+    // settle time, when `mayRedirect`.
     QImage grab(xcb_window_t window, bool mayRedirect, QSize fitInto = QSize());
     // How many windows are redirected by us now.
     int redirectedCount();
@@ -72,11 +84,57 @@ private:
     {
         Clock::time_point since;
         Clock::time_point lastUse;
+        // Reports the client's drawing after the redirect while captures still wait for it; 0
+        // without one.
+        xcb_damage_damage_t damage = 0;
+        // The request after which the watch reports the client's drawing only.
+        uint32_t watchFrom = 0;
+        std::optional<Clock::time_point> repaintedAt{};
+        // The contents have reached the pixmap; no capture waits any more.
+        bool settled = false;
+        // Redirected through m_readConnection (else through the session's connection).
+        bool own = false;
     };
-    // Redirects `frame` (the top level holding `window`) if needed and answers when its contents
-    // can be read.
-    std::optional<Clock::time_point> useRedirect(xcb_window_t window, xcb_window_t frame);
-    QImage readDrawable(xcb_drawable_t drawable, QSize fitInto);
+    // A redirect asked for and not yet answered.
+    struct PendingRedirect
+    {
+        xcb_window_t frame = XCB_WINDOW_NONE;
+        xcb_connection_t *connection = nullptr;
+        xcb_void_cookie_t cookie{};
+        xcb_damage_damage_t damage = 0;
+        uint32_t watchFrom = 0;
+        bool composited = false;
+        // What showed of the window before the redirect, and its size.
+        xcb_xfixes_region_t shown = 0;
+        xcb_xfixes_fetch_region_cookie_t shownArea{};
+        xcb_get_geometry_cookie_t size{};
+    };
+    // Redirects `frame` (the top level holding `window`) if needed and waits until its contents
+    // can be read; answers the connection to read them on (counted in m_captureUsers when it is
+    // our own until the read is done), none when the frame cannot be redirected.
+    xcb_connection_t *useRedirect(xcb_window_t window, xcb_window_t frame);
+    // When the frame's contents can be read. m_mutex held.
+    Clock::time_point readyAt(const Redirect &redirect) const;
+    // Asks for `frame` (holding `window`) to be redirected, watching the client's repaint unless
+    // a compositing manager keeps the frame redirected already; finishRedirect() takes the answer
+    // and keeps the redirect (end() when refused). m_mutex held from the one to the other.
+    PendingRedirect requestRedirect(xcb_window_t window, xcb_window_t frame, bool composited);
+    QHash<xcb_window_t, Redirect>::iterator finishRedirect(const PendingRedirect &pending, Clock::time_point now);
+    // Undoes the redirect (the caller forgets it). m_mutex held.
+    void unredirect(xcb_window_t frame, Redirect &redirect);
+    // The wait is over: the watch goes. m_mutex held.
+    void settle(Redirect &redirect);
+    // Waits (m_mutex held by `lock`, released meanwhile) until the frame's contents can be read or
+    // it is unredirected.
+    void waitForContents(QMutexLocker<QMutex> &lock, xcb_window_t frame);
+    // Takes the repaints reported so far. m_mutex held.
+    void takeRepaints();
+    // m_mutex held.
+    void openReadConnection();
+    void closeReadConnection();
+    // Whether a compositing manager keeps the windows redirected.
+    bool compositorRuns();
+    QImage readDrawable(xcb_connection_t *c, xcb_drawable_t drawable, QSize fitInto);
     // The top-level frames of the windows (those that are gone are left out), read a level of the
     // tree at a time for all of them.
     QHash<xcb_window_t, xcb_window_t> topLevelsOf(const QList<quint32> &windowIds);
@@ -88,6 +146,22 @@ private:
     QHash<xcb_window_t, Redirect> m_redirected;
     // The frame of each captured window, while that frame is redirected.
     QHash<xcb_window_t, xcb_window_t> m_frames;
+    // A connection of its own, open while windows are redirected, reads the redirected pictures
+    // (on the session's they would queue behind whatever else the program asks of the server at
+    // that moment) and receives the repaints (the session's drops its events). With it whether the
+    // server has Damage, its first event code and the frame each watch is for.
+    xcb_connection_t *m_readConnection = nullptr;
+    bool m_readConnectionFailed = false;
+    bool m_hasDamage = false;
+    // XFixes regions, to tell what of a window showed before its redirect.
+    bool m_hasRegions = false;
+    uint8_t m_damageEventBase = 0;
+    QHash<xcb_damage_damage_t, xcb_window_t> m_watchedFrames;
+    // Wakes waiting captures when repaints came in or the one reading them stopped.
+    QWaitCondition m_contentsChanged;
+    bool m_readingRepaints = false;
+    // Captures waiting on or reading through m_readConnection; it stays open while there are any.
+    int m_captureUsers = 0;
     QTimer m_idleTimer;
     // Hands work from the capture workers to the main thread through a queue a thread checker
     // can follow.

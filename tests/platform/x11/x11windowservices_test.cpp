@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QScopeGuard>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 
@@ -316,6 +319,31 @@ TEST_F(X11WindowServicesTest, CaptureReadsTheWholeFrameAndReleasesItWhenIdle)
         }
     }
 
+    // Reduced by a factor that is no whole number (64 x 48 into 48 x 36), each output pixel is the
+    // average of the area it covers: a window red on its left half and blue on its right reads
+    // red and blue halves, each exactly its colour, whole rows alike.
+    const uint32_t halves = xcb_generate_id(c), halvesTile = xcb_generate_id(c);
+    const xcb_rectangle_t left{0, 0, 32, 48}, right{32, 0, 32, 48};
+    xcb_create_pixmap(c, depth, halvesTile, session.root(), 64, 48);
+    xcb_change_gc(c, pen, XCB_GC_FOREGROUND, &red);
+    xcb_poly_fill_rectangle(c, halvesTile, pen, 1, &left);
+    xcb_change_gc(c, pen, XCB_GC_FOREGROUND, &blue);
+    xcb_poly_fill_rectangle(c, halvesTile, pen, 1, &right);
+    const uint32_t halvesValues[] = {halvesTile, 1};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, halves, session.root(), 700, 0, 64, 48, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, halvesValues);
+    xcb_map_window(c, halves);
+    const std::optional<QImage> reduced = captureNow(halves, QSize(48, 36));
+    ASSERT_TRUE(reduced && reduced->size() == QSize(48, 36));
+    for (int y = 0; y < reduced->height(); ++y) {
+        const auto *line = reinterpret_cast<const uint32_t *>(reduced->constScanLine(y));
+        for (int x = 0; x < reduced->width(); ++x)
+            ASSERT_EQ(line[x], x < 24 ? 0xffff0000u : 0xff0000ffu) << x << ',' << y;
+    }
+    xcb_destroy_window(c, halves);
+    xcb_free_pixmap(c, halvesTile);
+
     EXPECT_TRUE(QTest::qWaitFor([&] { return capture.redirectedCount() == 0; }, waitMs));
 
     // A minimised window has no picture, and neither has one that is gone.
@@ -325,6 +353,85 @@ TEST_F(X11WindowServicesTest, CaptureReadsTheWholeFrameAndReleasesItWhenIdle)
     EXPECT_TRUE(capture.fallbackImage(clock->windowId).isNull());
     clients.kill(pid);
     EXPECT_FALSE(captureNow(clock->windowId, QSize(320, 200)));
+}
+
+// Right after the redirect the covered part of a window holds no contents of its own until the
+// client repaints it. A capture that stopped waiting at once, or at the server's own painting of
+// the exposed backgrounds, read what covered the window (or black) instead of the window.
+TEST_F(X11WindowServicesTest, AWindowThatRepaintsLateIsPicturedAsItRepaintedAndOneThatNeverDoesWithItsBackground)
+{
+    X11WindowCapture capture(session, X11WindowCapture::Timing{std::chrono::milliseconds(4000),
+                                                                std::chrono::milliseconds(60000),
+                                                                std::chrono::milliseconds(60)});
+    // A client of its own, as another program would be: both its windows have a red background,
+    // which the server paints where a window is exposed; the first it paints green itself 150 ms
+    // after each exposure, the second nobody repaints.
+    xcb_connection_t *client = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(client), 0);
+    const auto disconnect = qScopeGuard([client] { xcb_disconnect(client); });
+    const xcb_window_t root = session.root();
+    const xcb_window_t late = xcb_generate_id(client), idle = xcb_generate_id(client),
+                       cover = xcb_generate_id(client);
+    const uint32_t lateValues[] = {0xff0000, 1, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(client, XCB_COPY_FROM_PARENT, late, root, 30, 100, 200, 150, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, lateValues);
+    const uint32_t idleValues[] = {0xff0000, 1};
+    xcb_create_window(client, XCB_COPY_FROM_PARENT, idle, root, 400, 100, 200, 150, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, idleValues);
+    const uint32_t coverValues[] = {0x0000ff, 1};
+    xcb_create_window(client, XCB_COPY_FROM_PARENT, cover, root, 50, 50, 650, 300, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, coverValues);
+    const xcb_gcontext_t pen = xcb_generate_id(client);
+    const uint32_t green = 0x00ff00;
+    xcb_create_gc(client, pen, root, XCB_GC_FOREGROUND, &green);
+    int exposures = 0;
+    QSocketNotifier events(xcb_get_file_descriptor(client), QSocketNotifier::Read);
+    QObject::connect(&events, &QSocketNotifier::activated, &events, [&] {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(client)) {
+            if ((event->response_type & 0x7f) == XCB_EXPOSE) {
+                ++exposures;
+                QTimer::singleShot(150, &events, [&] {
+                    const xcb_rectangle_t whole{0, 0, 200, 150};
+                    xcb_poly_fill_rectangle(client, late, pen, 1, &whole);
+                    xcb_flush(client);
+                });
+            }
+            std::free(event);
+        }
+    });
+    xcb_map_window(client, late);
+    xcb_map_window(client, idle);
+    xcb_map_window(client, cover);
+    xcb_flush(client);
+    // Both are viewable, under the cover (all but a strip at the left of the late one), and the
+    // late one has painted itself once by now.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return exposures > 0; }, waitMs));
+    QTest::qWait(300);
+    const int exposedBefore = exposures;
+
+    const auto captureNow = [&](xcb_window_t window) {
+        std::optional<std::optional<QImage>> answer;
+        capture.captureWindow(window, QSize(200, 150), [&](std::optional<QImage> image) { answer = image; });
+        if (!QTest::qWaitFor([&] { return answer.has_value(); }, 2 * waitMs))
+            return std::optional<QImage>();
+        return *answer;
+    };
+    // The one that never repaints is readied as a surface readies its windows; the late one is
+    // redirected by its own capture.
+    capture.prepareWindows({idle});
+    const std::optional<QImage> repainted = captureNow(late);
+    ASSERT_TRUE(repainted);
+    // The redirect exposed it: the picture is of its repaint, not of the cover, nor black, nor the
+    // background the server painted.
+    EXPECT_GT(exposures, exposedBefore);
+    EXPECT_EQ(QColor(repainted->pixel(100, 75)).name().toStdString(), QColor(Qt::green).name().toStdString());
+    EXPECT_EQ(QColor(repainted->pixel(5, 5)).name().toStdString(), QColor(Qt::green).name().toStdString());
+    const std::optional<QImage> background = captureNow(idle);
+    ASSERT_TRUE(background);
+    EXPECT_EQ(QColor(background->pixel(100, 75)).name().toStdString(), QColor(Qt::red).name().toStdString());
 }
 
 TEST_F(X11WindowServicesTest, ProbesAnswerForServerAndWindowManager)
