@@ -12,7 +12,7 @@ packages=(
     libx11-dev  # libX11 converts window titles set as COMPOUND_TEXT
     libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-composite0-dev libxcb-image0-dev
     libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev libxcb-xtest0-dev libxcb-res0-dev
-    libxcb-shm0-dev libxcb-xkb-dev x11proto-dev
+    libxcb-shm0-dev libxcb-xkb-dev libxcb-damage0-dev x11proto-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libxtst-dev  # the start-up benchmark reads the server's RECORD extension
     # libFuzzer lives in libclang-rt-14-dev, which clang only recommends.
