@@ -38,6 +38,7 @@
 #include "support/screenshot.h"
 #include "support/textfit.h"
 #include "ui/interfacelanguage.h"
+#include "ui/revealbox.h"
 #include "ui/theme.h"
 #include "views/onboarding/onboardingview.h"
 #include "views/onboarding/slidebutton.h"
@@ -766,6 +767,36 @@ TEST_F(SettingsWindowTest, TheModuleSwitchOnAFreshPageShowsTheRecordersAndTheEdg
         EXPECT_FALSE(part->visibleRegion().isEmpty());
     EXPECT_EQ(appearance.shortcutTexts(Recorder::clipboard), (QStringList{"Alt", "C"}));
     saveScreenshot(view, QStringLiteral("settings_appearance_modules_switched_on_en"));
+}
+
+// The block slides in and out with the switch on the page in view; while the page is not shown it
+// changes at once, and the page opens with it at rest.
+TEST_F(SettingsWindowTest, TheRecorderBlockSlidesWithTheSwitchAndChangesAtOnceOnAHiddenPage)
+{
+    SettingsView &view = open();
+    auto &appearance = page<AppearanceSettingsSection>(view, SettingsTab::appearance);
+    auto *block = appearance.findChild<RevealBox *>();
+    ASSERT_NE(block, nullptr);
+    GlassToggle &modules = *appearance.moduleToggle();
+    click(modules, modules.trackRect().center());
+    const int entering = block->sizeHint().height();
+    scheduler.advance(1.0);
+    const int full = block->sizeHint().height();
+    EXPECT_GT(full, 0);
+    EXPECT_LT(entering, full) << "it jumped in";
+
+    click(modules, modules.trackRect().center());
+    EXPECT_TRUE(block->isVisible()) << "it vanished at once";
+    EXPECT_GT(block->sizeHint().height(), 0);
+    scheduler.advance(1.0);
+    EXPECT_FALSE(block->isVisible());
+
+    view.selectTab(SettingsTab::general);
+    QCoreApplication::processEvents();
+    scheduler.advance(1.0); // the page has faded out
+    ASSERT_FALSE(appearance.isVisible());
+    settings.set(Settings::enableModuleHotkeys, true);
+    EXPECT_EQ(block->sizeHint().height(), full) << "it slides on a page nobody sees";
 }
 
 // With the module hotkeys on, Alt+C recorded for the Super Panel was stored: the clipboard popup

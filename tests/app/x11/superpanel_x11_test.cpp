@@ -27,6 +27,7 @@
 #include "views/superpanel/appsidebaritem.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/globalwindowcard.h"
+#include "views/superpanel/superpanelgallery.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
 #include "views/superpanel/windowgrid.h"
@@ -778,6 +779,32 @@ TEST_F(SuperPanelX11Test, AWindowOpenedJustBeforeTheHotkeyIsInTheFirstListThePan
         ASSERT_TRUE(QTest::qWaitFor([&] { return engine->windows().isEmpty(); }, 3000)) << title;
         clients.kill(pid);
     }
+}
+
+// The clipboard's and the shelf's gallery buttons open their gallery centred on the window area,
+// the panel staying behind it; Esc closes the gallery first, then the panel.
+TEST_F(SuperPanelX11Test, TheColumnsGalleryButtonsOpenTheirGalleryOverTheWindowArea)
+{
+    ASSERT_TRUE(connection.isValid());
+    addItemServices();
+    ASSERT_NO_FATAL_FAILURE(startFocusedXterm());
+    ASSERT_TRUE(openPanel());
+    SuperPanelOverlay &panel = *controller->superPanel();
+    auto *column = panel.rightColumn()->findChild<ClipboardShelfColumn *>();
+    ASSERT_NE(column, nullptr);
+    const auto *gallery = panel.findChild<SuperPanelGallery *>();
+    ASSERT_NE(gallery, nullptr) << "the buttons have no gallery to open";
+    const QRect area(panel.windowArea()->mapTo(&panel, QPoint()), panel.windowArea()->size());
+    for (QWidget *button : {column->clipboardGalleryButton(), column->shelfGalleryButton()}) {
+        click(button);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return gallery->isVisible() && gallery->isGalleryShown(); }, 3000));
+        const QRect frame = gallery->panelFrame();
+        EXPECT_TRUE(area.contains(QRect(gallery->mapTo(&panel, frame.topLeft()), frame.size())));
+        ASSERT_TRUE(xdotool(QStringLiteral("key Escape")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !gallery->isVisible(); }, 3000));
+        EXPECT_TRUE(panelShown());
+    }
+    EXPECT_TRUE(closePanelWithEscape());
 }
 
 // Under a compositor that blurs nothing (picom as it comes), the backdrop let text behind it
