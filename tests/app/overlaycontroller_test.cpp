@@ -206,6 +206,40 @@ TEST_F(OverlayControllerTest, ABubbleAtTheScreensEndShowsWhereItStaysFromItsFirs
     EXPECT_EQ(controller->overlayFrame(), first) << "no jump once it settles";
 }
 
+// Beside the tile at the screen's end, a bubble that grows about its centre when the scan brings
+// more windows than the list it showed first stands past the screen's edge until it is placed
+// again. A step of the tile under the pointer (magnification) meanwhile pulls it back inside,
+// though the bubble otherwise holds its place while the pointer stays on the tile.
+TEST_F(OverlayControllerTest, ABubbleThatGrewPastTheScreensEndIsPulledBackWhenTheTileMoves)
+{
+    addApp("Editor", 1440 - 66, 2);
+    pointAt("Editor");
+    scheduler.advance(1.0);
+    ASSERT_TRUE(bubbleShown());
+    desktop.screens.setMouseLocation(away);
+    scheduler.advance(2.0);
+    ASSERT_FALSE(panel().isVisible());
+    for (int i = 0; i < 2; ++i)
+        desktop.windowServer.addWindow(pidOf("Editor"), QRectF(300, 200, 800, 500),
+                                       QStringLiteral("Editor %1").arg(i + 3), QImage());
+
+    // The list of the last showing comes first, then the scan's.
+    QList<qsizetype> published;
+    QObject::connect(engine.get(), &WindowEngine::windowsChanged,
+                     [&] { published << engine->windows().size(); });
+    pointAt("Editor");
+    for (int step = 0; step < 3000 && cardCount() < 4; ++step)
+        scheduler.advance(0.001);
+    ASSERT_EQ(cardCount(), 4);
+    EXPECT_EQ(published.value(0), 2);
+    ASSERT_GT(controller->overlayFrame().right(), 1440) << "no longer a case for the pull";
+    ASSERT_TRUE(controller->isPositionLocked());
+
+    emit monitor->iconFrameChanged(monitor->iconFrame().translated(-4, 0));
+    EXPECT_LE(controller->overlayFrame().right(), 1440);
+    EXPECT_DOUBLE_EQ(controller->overlayFrame().y(), 70 + 6.4) << "it stays above the Dock";
+}
+
 // Beside a side Dock the arrow was mirrored (a tile near the top had it near the bubble's bottom),
 // and a panel along the top put the bubble at the bottom of the screen. On every side and at both
 // ends of the Dock the drawn tip must meet the tile where a person sees them.

@@ -716,6 +716,49 @@ TEST_F(SettingsWindowTest, ModuleRecordersStoreTheFirstModifiedKeyAndTheEdgePick
     EXPECT_EQ(appearance.checkedEdgeSegment(), -1);
 }
 
+namespace {
+
+// The keys other than modifiers that reach a widget, after the application's own filters had
+// their say.
+class KeysReaching : public QObject
+{
+public:
+    QList<int> keys;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        static const QList<int> modifiers{Qt::Key_Shift, Qt::Key_Control, Qt::Key_Alt, Qt::Key_Meta};
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (event->type() == QEvent::KeyPress && !modifiers.contains(key->key()))
+            keys << key->key();
+        return false;
+    }
+};
+
+} // namespace
+
+// A recorded combination is the recorder's alone: reaching the window as well, it would step a
+// slider in focus or press a button. A key that passes on (without Ctrl, Alt or Super) still does.
+TEST_F(SettingsWindowTest, ARecordedCombinationReachesNoWidget)
+{
+    settings.set(Settings::enableModuleHotkeys, true);
+    SettingsView &view = open();
+    KeysReaching reaching;
+    view.installEventFilter(&reaching);
+    auto &appearance = page<AppearanceSettingsSection>(view, SettingsTab::appearance);
+    appearance.startRecording(Recorder::clipboard);
+    type(view, Qt::Key_K);
+    type(view, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(appearance.recording(), Recorder::none);
+    EXPECT_EQ(settings.get(Settings::clipboardKeyCode), 124);
+    auto &shortcuts = page<ShortcutsSettingsSection>(view, SettingsTab::shortcuts);
+    shortcuts.startRecording();
+    type(view, Qt::Key_J, Qt::ControlModifier);
+    EXPECT_EQ(shortcuts.state(), State::review);
+    EXPECT_EQ(reaching.keys, QList<int>{Qt::Key_K});
+}
+
 // Switching the module hotkeys off while a row listened left "isRecordingShortcut" set, so every
 // hotkey stayed dead, and the next modified key press in the application became the shortcut.
 TEST_F(SettingsWindowTest, SwitchingTheModuleHotkeysOffEndsARecording)

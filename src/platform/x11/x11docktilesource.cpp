@@ -145,7 +145,8 @@ QList<X11TaskWindow> X11DockTileSource::readWindows(QRect &screen)
         if (client.pid > 0)
             window.appName = m_entries.identify(first.value(client.pid)).name;
         xcb_get_property_reply_t *reply = xcb_get_property_reply(c, cookies[i], nullptr);
-        // Four 32-bit values or nothing: a short or oddly typed property is no geometry.
+        // Four 32-bit values or nothing: a short or oddly typed property is no geometry; values past
+        // the fourth are not read.
         if (reply && reply->format == 32 && reply->type == XCB_ATOM_CARDINAL &&
             xcb_get_property_value_length(reply) == 16) {
             const auto *v = static_cast<const uint32_t *>(xcb_get_property_value(reply));

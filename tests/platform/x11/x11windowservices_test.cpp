@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/x11/x11accessibility.h"
@@ -512,7 +513,8 @@ TEST_F(X11WindowServicesTest, PublishedIconIsTheAppIconAndAMalformedOneFallsBack
 }
 
 // Task buttons a taskbar publishes on its windows as four CARDINALs (_NET_WM_ICON_GEOMETRY) are
-// tiles while a panel holds them; a property of another length, type or format is none.
+// tiles while a panel holds them; a shorter property, or one of another type or format, is none.
+// Values past the fourth are ignored, as xcb-ewmh's own reader does.
 TEST_F(X11WindowServicesTest, IconGeometryOfFourCardinalsOnAPanelIsADockTile)
 {
     xcb_connection_t *c = session.xcb();
@@ -530,20 +532,24 @@ TEST_F(X11WindowServicesTest, IconGeometryOfFourCardinalsOnAPanelIsADockTile)
     ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::isFramed(panel); }, waitMs));
     const uint32_t x = uint32_t(X11Clients::frame(panel).x()), y = uint32_t(X11Clients::frame(panel).y());
     const uint32_t good[] = {x + 10, y, 50, 40}, threeValues[] = {x + 100, y, 50},
-                   integers[] = {x + 200, y, 50, 40};
+                   integers[] = {x + 200, y, 50, 40}, fiveValues[] = {x + 400, y, 50, 40, 7};
     // Read as 32-bit values on this little-endian machine they would make a rectangle on the panel.
     const uint16_t halves[] = {uint16_t(x + 300), 0, uint16_t(y), 0, 50, 0, 40, 0};
     publish(XCB_ATOM_CARDINAL, 32, 4, good);
     publish(XCB_ATOM_CARDINAL, 32, 3, threeValues);
     publish(XCB_ATOM_INTEGER, 32, 4, integers);
     publish(XCB_ATOM_CARDINAL, 16, 8, halves);
+    publish(XCB_ATOM_CARDINAL, 32, 5, fiveValues);
     xcb_flush(c);
     for (const xcb_window_t window : windows)
         ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::isFramed(window); }, waitMs));
 
     X11DockTileSource source(session, entries, {});
     ASSERT_TRUE(QTest::qWaitFor([&] { return !source.tiles().isEmpty(); }, waitMs));
-    EXPECT_EQ(source.tiles(), (QList<X11DockTile>{{"Broken", QRect(int(x) + 10, int(y), 50, 40)}}));
+    QList<X11DockTile> tiles = source.tiles(); // front to back
+    std::sort(tiles.begin(), tiles.end(), [](const auto &a, const auto &b) { return a.frame.x() < b.frame.x(); });
+    EXPECT_EQ(tiles, (QList<X11DockTile>{{"Broken", QRect(int(x) + 10, int(y), 50, 40)},
+                                         {"Broken", QRect(int(x) + 400, int(y), 50, 40)}}));
     for (const xcb_window_t window : windows)
         xcb_destroy_window(c, window);
     xcb_flush(c);

@@ -198,3 +198,34 @@ TEST_F(X11WorkspaceTest, AnotherProcesssDocumentWindowLeavesAHelperApplicationIr
     EXPECT_TRUE(regular.value(documentPid));
     EXPECT_FALSE(regular.value(helperPid));
 }
+
+// Pictures kept for a window are let go when it closes: the closed windows of other programs are
+// named, each once, and a window of our own coming and going names none.
+TEST_F(X11WorkspaceTest, AClosedWindowOfAnotherProgramIsNamedOnce)
+{
+    ASSERT_TRUE(connection.isValid());
+    constexpr uint32_t otherPid = 5000003; // above the kernel's largest pid
+    const auto ownPid = uint32_t(QCoreApplication::applicationPid());
+    const xcb_atom_t normal = connection.ewmh()->_NET_WM_WINDOW_TYPE_NORMAL;
+    const xcb_window_t closing = mapClaimed(otherPid, normal);
+    const xcb_window_t staying = mapClaimed(otherPid, normal);
+    const xcb_window_t ours = mapClaimed(ownPid, normal);
+    QSignalSpy closed(&workspace, &WorkspaceService::windowsClosed);
+    QSignalSpy changes(&workspace, &WorkspaceService::windowListChanged);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isListed(otherPid) && isListed(ownPid); }, 10000));
+    const auto destroy = [&](xcb_window_t window) {
+        xcb_destroy_window(connection.xcb(), window);
+        xcb_flush(connection.xcb());
+        made.removeOne(window);
+    };
+    destroy(ours);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !isListed(ownPid); }, 10000));
+    destroy(closing);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !closed.isEmpty(); }, 10000));
+    const int changesThen = changes.count();
+    destroy(staying);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed.count() == 2; }, 10000));
+    EXPECT_EQ(changes.count(), changesThen + 1);
+    EXPECT_EQ(closed.at(0).at(0).value<QList<quint32>>(), QList<quint32>{closing});
+    EXPECT_EQ(closed.at(1).at(0).value<QList<quint32>>(), QList<quint32>{staying});
+}
