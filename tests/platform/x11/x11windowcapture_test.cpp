@@ -165,6 +165,73 @@ xcb_window_t windowOfPixels(xcb_connection_t *c, xcb_window_t root, QPoint at, i
     return window;
 }
 
+// Another program's windows, as captures meet them: each lies where asked (over those made before
+// it) with its background colour, which the server paints where the window is exposed; one given
+// a repaint colour paints itself that colour 150 ms after each exposure, as a slow client does.
+class OtherProgram
+{
+public:
+    OtherProgram() : m_events(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read)
+    {
+        m_pen = xcb_generate_id(m_connection);
+        xcb_create_gc(m_connection, m_pen, xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root,
+                      0, nullptr);
+        QObject::connect(&m_events, &QSocketNotifier::activated, &m_events, [this] { readEvents(); });
+    }
+    ~OtherProgram() { xcb_disconnect(m_connection); }
+    bool isValid() const { return xcb_connection_has_error(m_connection) == 0; }
+    xcb_window_t show(const QRect &area, uint32_t background, std::optional<uint32_t> repaint = std::nullopt)
+    {
+        const xcb_window_t window = xcb_generate_id(m_connection);
+        const uint32_t values[] = {background, 1, repaint ? uint32_t(XCB_EVENT_MASK_EXPOSURE) : 0u};
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window,
+                          xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root, int16_t(area.x()),
+                          int16_t(area.y()), uint16_t(area.width()), uint16_t(area.height()), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+        if (repaint)
+            m_repaints.insert(window, {*repaint, area.size()});
+        xcb_map_window(m_connection, window);
+        xcb_flush(m_connection);
+        readEvents();
+        return window;
+    }
+    // How many times the window was exposed.
+    int exposures(xcb_window_t window)
+    {
+        readEvents();
+        return m_exposures.value(window);
+    }
+
+private:
+    // Also after each flush of ours: xcb reads the events that came meanwhile into its queue,
+    // where the socket no longer tells of them.
+    void readEvents()
+    {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
+            if ((event->response_type & 0x7f) == XCB_EXPOSE) {
+                const xcb_window_t window = reinterpret_cast<xcb_expose_event_t *>(event)->window;
+                ++m_exposures[window];
+                QTimer::singleShot(150, &m_events, [this, window] {
+                    const auto [colour, size] = m_repaints.value(window);
+                    const xcb_rectangle_t whole{0, 0, uint16_t(size.width()), uint16_t(size.height())};
+                    xcb_change_gc(m_connection, m_pen, XCB_GC_FOREGROUND, &colour);
+                    xcb_poly_fill_rectangle(m_connection, window, m_pen, 1, &whole);
+                    xcb_flush(m_connection);
+                    readEvents();
+                });
+            }
+            std::free(event);
+        }
+    }
+
+    xcb_connection_t *m_connection = xcb_connect(nullptr, nullptr);
+    xcb_gcontext_t m_pen = 0;
+    QHash<xcb_window_t, std::pair<uint32_t, QSize>> m_repaints;
+    QHash<xcb_window_t, int> m_exposures;
+    QSocketNotifier m_events;
+};
+
 // Pixels as their four channels, a row after another, `side` of them a row.
 struct Channels
 {
@@ -392,6 +459,40 @@ TEST_F(X11WindowCaptureTest, RedirectsOnlyWhilePicturesAreTakenAndLeavesNothingO
     xcb_flush(client);
 }
 
+// Right after the redirect the covered part of a window holds no contents of its own until the
+// client repaints it. A capture that stopped waiting at once, or at the server's own painting of
+// the exposed backgrounds, read what covered the window (or black) instead of the window; one that
+// waits for a window that never repaints stops at the settle time with its background.
+TEST_F(X11WindowCaptureTest,
+       AWindowThatRepaintsLateIsPicturedAsItRepaintedAndOneThatNeverDoesWithItsBackground)
+{
+    X11WindowCapture capture(session, X11WindowCapture::Timing{std::chrono::milliseconds(4000),
+                                                               std::chrono::milliseconds(60000),
+                                                               std::chrono::milliseconds(60)});
+    // Both are under the cover but for a strip at the left of the late one.
+    OtherProgram program;
+    ASSERT_TRUE(program.isValid());
+    const xcb_window_t late = program.show(QRect(30, 100, 200, 150), 0xff0000, 0x00ff00);
+    const xcb_window_t idle = program.show(QRect(400, 100, 200, 150), 0xff0000);
+    program.show(QRect(50, 50, 650, 300), 0x0000ff);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return program.exposures(late) > 0; }, waitMs));
+    const int exposedBefore = program.exposures(late);
+
+    // The one that never repaints is readied as a surface readies its windows; the late one is
+    // redirected by its own capture.
+    capture.prepareWindows({idle});
+    const std::optional<QImage> repainted = captureNow(capture, late, QSize(200, 150));
+    ASSERT_TRUE(repainted);
+    // The redirect exposed it: the picture is of its repaint, not of the cover, nor black, nor the
+    // background the server painted.
+    EXPECT_GT(program.exposures(late), exposedBefore);
+    EXPECT_EQ(repainted->pixel(100, 75), 0xff00ff00u);
+    EXPECT_EQ(repainted->pixel(5, 5), 0xff00ff00u);
+    const std::optional<QImage> background = captureNow(capture, idle, QSize(200, 150));
+    ASSERT_TRUE(background);
+    EXPECT_EQ(background->pixel(100, 75), 0xffff0000u);
+}
+
 // The settle time here is far beyond the test's patience, so a capture answers in time only if it
 // did not wait for it: a window that showed whole before the redirect is read at once, and covered
 // windows that repaint late, captured side by side, as soon as their repaints came, each picture
@@ -401,76 +502,41 @@ TEST_F(X11WindowCaptureTest, ACaptureWaitsOnlyUntilTheWindowsContentsCame)
     X11WindowCapture capture(session, X11WindowCapture::Timing{std::chrono::milliseconds(30000),
                                                                std::chrono::milliseconds(60000),
                                                                std::chrono::milliseconds(60)});
-    xcb_connection_t *client = xcb_connect(nullptr, nullptr);
-    ASSERT_EQ(xcb_connection_has_error(client), 0);
-    const auto disconnect = qScopeGuard([client] { xcb_disconnect(client); });
-    const xcb_window_t root = session.root();
-    // Red backgrounds the server paints where a window is exposed; each late window paints itself
-    // its own colour 150 ms after each exposure. The one in view whole never paints.
+    OtherProgram program;
+    ASSERT_TRUE(program.isValid());
     const uint32_t colours[] = {0x00ff00, 0xffff00, 0xff00ff};
-    std::vector<xcb_window_t> late;
-    const uint32_t lateValues[] = {0xff0000, 1, XCB_EVENT_MASK_EXPOSURE};
-    for (int i = 0; i < 3; ++i) {
-        late.push_back(xcb_generate_id(client));
-        xcb_create_window(client, XCB_COPY_FROM_PARENT, late.back(), root, int16_t(60 + 220 * i), 100, 200,
-                          150, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, lateValues);
-    }
-    const xcb_window_t cover = xcb_generate_id(client), shown = xcb_generate_id(client);
-    const uint32_t coverValues[] = {0x0000ff, 1};
-    xcb_create_window(client, XCB_COPY_FROM_PARENT, cover, root, 40, 80, 700, 200, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, coverValues);
-    const uint32_t shownValues[] = {0x808080, 1};
-    xcb_create_window(client, XCB_COPY_FROM_PARENT, shown, root, 60, 400, 200, 150, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
-                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, shownValues);
-    const xcb_gcontext_t pen = xcb_generate_id(client);
-    xcb_create_gc(client, pen, root, 0, nullptr);
-    QSet<xcb_window_t> exposed;
-    QSocketNotifier events(xcb_get_file_descriptor(client), QSocketNotifier::Read);
-    QObject::connect(&events, &QSocketNotifier::activated, &events, [&] {
-        while (xcb_generic_event_t *event = xcb_poll_for_event(client)) {
-            if ((event->response_type & 0x7f) == XCB_EXPOSE) {
-                const xcb_window_t window = reinterpret_cast<xcb_expose_event_t *>(event)->window;
-                exposed.insert(window);
-                const auto index = std::find(late.cbegin(), late.cend(), window) - late.cbegin();
-                QTimer::singleShot(150, &events, [&, window, index] {
-                    const xcb_rectangle_t whole{0, 0, 200, 150};
-                    xcb_change_gc(client, pen, XCB_GC_FOREGROUND, &colours[index]);
-                    xcb_poly_fill_rectangle(client, window, pen, 1, &whole);
-                    xcb_flush(client);
-                });
-            }
-            std::free(event);
-        }
-    });
-    for (const xcb_window_t window : late)
-        xcb_map_window(client, window);
-    xcb_map_window(client, cover);
-    xcb_map_window(client, shown);
-    xcb_flush(client);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return exposed.size() == 3; }, waitMs));
+    QList<quint32> late;
+    for (int i = 0; i < 3; ++i)
+        late.append(program.show(QRect(60 + 220 * i, 100, 200, 150), 0xff0000, colours[i]));
+    program.show(QRect(40, 80, 700, 200), 0x0000ff);
+    const xcb_window_t shown = program.show(QRect(60, 400, 200, 150), 0x808080);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(late.cbegin(), late.cend(),
+                               [&](quint32 w) { return program.exposures(w) > 0; });
+        },
+        waitMs));
 
     const std::optional<QImage> grey = captureNow(capture, shown, QSize(200, 150));
     ASSERT_TRUE(grey) << "a window in view whole waited for a repaint";
     EXPECT_EQ(grey->pixel(100, 75), 0xff808080u);
 
-    capture.prepareWindows({late.cbegin(), late.cend()});
-    std::vector<std::optional<std::optional<QImage>>> answers(late.size());
-    for (size_t i = 0; i < late.size(); ++i)
-        capture.captureWindow(late[i], QSize(200, 150),
+    capture.prepareWindows(late);
+    std::vector<std::optional<std::optional<QImage>>> answers(size_t(late.size()));
+    for (size_t i = 0; i < answers.size(); ++i) {
+        capture.captureWindow(late.at(qsizetype(i)), QSize(200, 150),
                               [&answers, i](std::optional<QImage> image) { answers[i] = image; });
+    }
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             return std::all_of(answers.cbegin(), answers.cend(), [](const auto &a) { return a.has_value(); });
         },
         waitMs))
         << "covered windows waited for longer than their repaints";
-    for (size_t i = 0; i < late.size(); ++i) {
+    for (size_t i = 0; i < answers.size(); ++i) {
         ASSERT_TRUE(*answers[i]) << i;
         EXPECT_EQ(answers[i]->value().pixel(100, 75), 0xff000000u | colours[i]) << i;
         EXPECT_EQ(answers[i]->value().pixel(5, 5), 0xff000000u | colours[i]) << i;
     }
-    capture.forgetWindows({late.cbegin(), late.cend()});
+    capture.forgetWindows(late);
 }
