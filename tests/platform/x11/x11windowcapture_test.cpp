@@ -118,20 +118,20 @@ protected:
         }
         return window;
     }
-    // The capture's answer; none when it did not come in time or had no picture.
+    // The capture's answer; none when it did not come in time or had no picture. One that comes
+    // later finds its place still there.
     static std::optional<QImage> captureNow(X11WindowCapture &capture, quint32 window, QSize size)
     {
-        std::optional<std::optional<QImage>> answer;
-        capture.captureWindow(window, size, [&](std::optional<QImage> image) { answer = image; });
-        if (!QTest::qWaitFor([&] { return answer.has_value(); }, waitMs))
+        const auto answer = std::make_shared<std::optional<std::optional<QImage>>>();
+        capture.captureWindow(window, size, [answer](std::optional<QImage> image) { *answer = image; });
+        if (!QTest::qWaitFor([&] { return answer->has_value(); }, waitMs))
             return std::nullopt;
-        return *answer;
+        return **answer;
     }
 
     X11Session session;
     xcb_connection_t *probe = xcb_connect(nullptr, nullptr);
     QHash<xcb_atom_t, QByteArray> names;
-    X11Clients clients;
 };
 
 // A window of `c`'s that overrides redirection, whose contents are `pixels` (`side` x `side`,
@@ -523,10 +523,12 @@ TEST_F(X11WindowCaptureTest, ACaptureWaitsOnlyUntilTheWindowsContentsCame)
     EXPECT_EQ(grey->pixel(100, 75), 0xff808080u);
 
     capture.prepareWindows(late);
-    std::vector<std::optional<std::optional<QImage>>> answers(size_t(late.size()));
+    const auto kept =
+        std::make_shared<std::vector<std::optional<std::optional<QImage>>>>(size_t(late.size()));
+    const std::vector<std::optional<std::optional<QImage>>> &answers = *kept;
     for (size_t i = 0; i < answers.size(); ++i) {
         capture.captureWindow(late.at(qsizetype(i)), QSize(200, 150),
-                              [&answers, i](std::optional<QImage> image) { answers[i] = image; });
+                              [kept, i](std::optional<QImage> image) { (*kept)[i] = image; });
     }
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
