@@ -455,7 +455,7 @@ TEST_F(X11WindowCaptureTest, RedirectsOnlyWhilePicturesAreTakenAndLeavesNothingO
     xcb_flush(client);
 }
 
-// A window captured and left alone the idle time is given back, and with the last one the
+// A window readied or captured and left alone the idle time is given back, and with the last one the
 // capture's connection, its shared memory and its idle check go. Captured again after it moved
 // into another frame (as when a window manager restarts), it is read in its new frame, not
 // looked for in the old one.
@@ -481,6 +481,11 @@ TEST_F(X11WindowCaptureTest, AWindowLeftAloneTheIdleTimeIsGivenBackAndFoundAfres
         xcb_get_input_focus_reply(client, xcb_get_input_focus(client), nullptr));
 
     X11WindowCapture capture(session, {std::chrono::milliseconds(300), std::chrono::milliseconds(1500)});
+    // Readied for a surface and never captured, it is given back as well.
+    capture.prepareWindows({window});
+    EXPECT_TRUE(redirectedOnServer(oldFrame));
+    EXPECT_TRUE(capture.checksIdle());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !redirectedOnServer(oldFrame); }, waitMs));
     ASSERT_TRUE(captureNow(capture, window, QSize(300, 200)));
     EXPECT_TRUE(redirectedOnServer(oldFrame));
     EXPECT_TRUE(capture.checksIdle());
