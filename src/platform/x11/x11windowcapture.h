@@ -74,6 +74,8 @@ public:
     QImage grab(xcb_window_t window, bool mayRedirect, QSize fitInto = QSize());
     // How many windows are redirected by us now.
     int redirectedCount();
+    // Whether the idle check runs (only while something is redirected).
+    bool checksIdle() const { return m_idleTimer.isActive(); }
     // Unredirects the windows that went the idle time without a capture. Main thread; the idle
     // timer calls it.
     void releaseIdle();
