@@ -1,13 +1,18 @@
 // The accessibility walker against xfce4-panel on a real accessibility bus.
 #include <gtest/gtest.h>
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QHash>
 #include <QTest>
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 
 #include <glib.h>
+#include <malloc.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -68,6 +73,41 @@ QHash<QString, QRect> panelButtonsByName(X11AtspiWalker &walker)
     return buttons;
 }
 
+// The events the listeners on the accessibility bus asked its registry for, which are what the
+// applications send; the walkers are the only listeners here. None when the registry cannot be asked.
+std::optional<QStringList> registeredEvents()
+{
+    const QDBusMessage address = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+        QDBus::Block, 2000);
+    if (address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty())
+        return std::nullopt;
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(address.arguments().constFirst().toString(), QStringLiteral("test-a11y"));
+    const QDBusMessage reply = bus.call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"),
+                                       QStringLiteral("/org/a11y/atspi/registry"),
+                                       QStringLiteral("org.a11y.atspi.Registry"),
+                                       QStringLiteral("GetRegisteredEvents")),
+        QDBus::Block, 2000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return std::nullopt;
+    QStringList events;
+    const auto list = reply.arguments().constFirst().value<QDBusArgument>();
+    list.beginArray();
+    while (!list.atEnd()) {
+        QString sender;
+        QString event;
+        list.beginStructure();
+        list >> sender >> event;
+        list.endStructure();
+        events.append(event);
+    }
+    list.endArray();
+    return events;
+}
+
 // Retitles a window as its program would, through the X server.
 class Retitler
 {
@@ -116,6 +156,9 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     XfcePanelDesktop xfce;
     ASSERT_TRUE(xfce.start());
     const int mainSources = sourcesOnMainContext();
+    const auto boundsRegistered = [] {
+        return registeredEvents().value_or(QStringList()).contains(QStringLiteral("Object:BoundsChanged:"));
+    };
     {
         X11AtspiWalker walker;
         std::atomic<int> changes{0};
@@ -128,8 +171,20 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         EXPECT_TRUE(QTest::qWaitFor([&] { return changes > seen; }, 15000))
             << "the new task button went unreported";
         EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtons(walker) >= 3; }, 15000));
+
+        // Ended while it listens to bounds too.
+        walker.expectLayoutChange();
+        ASSERT_TRUE(QTest::qWaitFor(boundsRegistered, 15000));
     }
+    // The library outlives the walker, and the applications send what its listener asked for: an
+    // event left registered would reach a walker that is gone.
+    EXPECT_TRUE(QTest::qWaitFor([] { return registeredEvents() == QStringList(); }, 15000))
+        << registeredEvents().value_or(QStringList()).join(u' ').toStdString();
+
     X11AtspiWalker later;
+    // The panels may still be laying their buttons out when a walker starts.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return later.isFollowingBounds(); }, 15000))
+        << "bounds unheard at the start";
     EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtons(later) >= 3; }, 15000))
         << "the later walker read nothing";
     EXPECT_EQ(sourcesOnMainContext(), mainSources);
@@ -142,6 +197,9 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000))
             << "bounds are listened to for good";
+        // What the panel is asked to send, not only what the walker says of itself.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !boundsRegistered(); }, 15000)) << "bounds still asked for";
+        EXPECT_TRUE(registeredEvents().value_or(QStringList()).contains(QStringLiteral("Object:ChildrenChanged:")));
         std::atomic<int> changes{0};
         std::atomic<bool> followingAtChange{false};
         later.setOnChange([&] {
@@ -170,12 +228,32 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         later.expectLayoutChange();
         EXPECT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, 15000)) << "the new task button went unreported";
         EXPECT_TRUE(followingAtChange) << "bounds unheard while the panel lays its new button out";
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                later.expectLayoutChange();
+                return boundsRegistered();
+            },
+            15000))
+            << "bounds not asked for while the watch is open";
         for (const QString &title : {last, QStringLiteral("second term")}) {
             const QRect drawn = XfcePanelDesktop::iconGeometryOf(title);
             EXPECT_FALSE(drawn.isEmpty()) << title.toStdString();
             EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtonsByName(later).value(title) == drawn; }, 15000))
                 << title.toStdString();
         }
+    }
+
+    // A hover walks the panels afresh each time, for as long as the program runs: the walks keep
+    // nothing of what they read (the library hands out copies of names and extents).
+    {
+        for (int i = 0; i < 20; ++i)
+            later.walk(std::chrono::seconds(2));
+        const auto before = qint64(mallinfo2().uordblks);
+        const int walks = 200;
+        for (int i = 0; i < walks; ++i)
+            ASSERT_TRUE(later.walk(std::chrono::seconds(2)).has_value());
+        const qint64 grown = qint64(mallinfo2().uordblks) - before;
+        EXPECT_LT(grown, 16 * 1024) << "the walks' memory grew by " << grown << " bytes";
     }
 
     // Regression: after the accessibility bus died and came back, the launchers gave no bubble and
