@@ -256,6 +256,54 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         EXPECT_LT(grown, 16 * 1024) << "the walks' memory grew by " << grown << " bytes";
     }
 
+    // While the watch is open, the panel reports its buttons' bounds as often as a window retitles
+    // itself: each report is let go once read, so memory does not grow with their number.
+    {
+        const auto window = xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("second term")).toUInt());
+        ASSERT_NE(window, xcb_window_t(XCB_WINDOW_NONE));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                later.expectLayoutChange();
+                return boundsRegistered();
+            },
+            15000));
+        Retitler titles;
+        const quint64 received = later.eventsReceived();
+        const auto before = qint64(mallinfo2().uordblks);
+        const int retitles = 100;
+        for (int i = 1; i <= retitles; ++i) {
+            later.expectLayoutChange();
+            const quint64 heard = later.eventsReceived();
+            titles.retitle(window, QStringLiteral("second term %1").arg(i * 37));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return later.eventsReceived() > heard; }, 5000)) << i;
+        }
+        const QString last = QStringLiteral("second term %1").arg(retitles * 37);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panelButtonsByName(later).contains(last); }, 15000));
+        const qint64 grown = qint64(mallinfo2().uordblks) - before;
+        EXPECT_LT(grown, 16 * 1024) << "memory grew by " << grown << " bytes over "
+                                    << later.eventsReceived() - received << " events";
+    }
+
+    // An application registering on the bus (a panel that starts late) is reported, and the panels'
+    // bounds are heard while it lays its buttons out.
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000));
+        std::atomic<int> changes{0};
+        std::atomic<bool> followingAtChange{false};
+        later.setOnChange([&] {
+            followingAtChange = later.isFollowingBounds();
+            ++changes;
+        });
+        QProcess *application =
+            xfce.run(QStringLiteral("env"), {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"),
+                                             QStringLiteral(QV_TWOWINDOWS), QStringLiteral("late one"),
+                                             QStringLiteral("late two")});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, 15000)) << "the new application went unreported";
+        EXPECT_TRUE(followingAtChange) << "bounds unheard after an application came";
+        application->kill();
+        application->waitForFinished(3000);
+    }
+
     // Regression: after the accessibility bus died and came back, the launchers gave no bubble and
     // nothing said why: the library keeps the bus it was set up on for good. The loss is told once
     // and reported as a change (the launchers read from it are gone), and the walks ask the library
