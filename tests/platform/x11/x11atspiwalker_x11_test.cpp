@@ -9,12 +9,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <optional>
+#include <thread>
 
 #include <glib.h>
 #include <malloc.h>
 #include <xcb/xcb.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -108,6 +111,22 @@ std::optional<QStringList> registeredEvents()
     return events;
 }
 
+// Ends the walker on a thread of its own. One that slept on through its end would hold up the
+// program's exit for good: the test process then ends at once, failed, rather than wait out its time.
+void endPromptly(std::unique_ptr<X11AtspiWalker> walker)
+{
+    std::atomic<bool> ended{false};
+    std::thread ending([&] {
+        walker.reset();
+        ended = true;
+    });
+    if (!QTest::qWaitFor([&] { return ended.load(); }, 15000)) {
+        std::fprintf(stderr, "The accessibility walker did not end\n");
+        std::_Exit(EXIT_FAILURE);
+    }
+    ending.join();
+}
+
 // Retitles a window as its program would, through the X server.
 class Retitler
 {
@@ -160,8 +179,9 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         return registeredEvents().value_or(QStringList()).contains(QStringLiteral("Object:BoundsChanged:"));
     };
     {
-        X11AtspiWalker walker;
         std::atomic<int> changes{0};
+        auto owner = std::make_unique<X11AtspiWalker>();
+        X11AtspiWalker &walker = *owner;
         walker.setOnChange([&] { ++changes; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return panelButtons(walker) >= 2; }, 30000)) << "no launchers read";
         EXPECT_EQ(sourcesOnMainContext(), mainSources) << "a connection went to the main thread's loop";
@@ -175,13 +195,17 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         // Ended while it listens to bounds too.
         walker.expectLayoutChange();
         ASSERT_TRUE(QTest::qWaitFor(boundsRegistered, 15000));
+        endPromptly(std::move(owner));
     }
     // The library outlives the walker, and the applications send what its listener asked for: an
     // event left registered would reach a walker that is gone.
     EXPECT_TRUE(QTest::qWaitFor([] { return registeredEvents() == QStringList(); }, 15000))
         << registeredEvents().value_or(QStringList()).join(u' ').toStdString();
 
-    X11AtspiWalker later;
+    std::atomic<int> walksDone{0};
+    auto laterOwner = std::make_unique<X11AtspiWalker>();
+    X11AtspiWalker &later = *laterOwner;
+    later.setOnWalk([&](const std::optional<QList<X11PanelWalk>> &) { ++walksDone; });
     // The panels may still be laying their buttons out when a walker starts.
     EXPECT_TRUE(QTest::qWaitFor([&] { return later.isFollowingBounds(); }, 15000))
         << "bounds unheard at the start";
@@ -249,11 +273,14 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         for (int i = 0; i < 20; ++i)
             later.walk(std::chrono::seconds(2));
         const auto before = qint64(mallinfo2().uordblks);
+        const int walked = walksDone;
         const int walks = 200;
         for (int i = 0; i < walks; ++i)
             ASSERT_TRUE(later.walk(std::chrono::seconds(2)).has_value());
         const qint64 grown = qint64(mallinfo2().uordblks) - before;
         EXPECT_LT(grown, 16 * 1024) << "the walks' memory grew by " << grown << " bytes";
+        // The walker walks only when asked, once for each request.
+        EXPECT_EQ(walksDone - walked, walks);
     }
 
     // While the watch is open, the panel reports its buttons' bounds as often as a window retitles
@@ -319,5 +346,8 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     for (int i = 0; i < 3; ++i)
         later.walk(std::chrono::seconds(1));
     EXPECT_EQ(told(), qsizetype(1));
+    // Asleep with nothing to do, it still ends when told to.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000));
+    endPromptly(std::move(laterOwner));
 }
 
