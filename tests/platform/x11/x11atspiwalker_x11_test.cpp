@@ -76,9 +76,10 @@ QHash<QString, QRect> panelButtonsByName(X11AtspiWalker &walker)
     return buttons;
 }
 
-// The events the listeners on the accessibility bus asked its registry for, which are what the
-// applications send; the walkers are the only listeners here. None when the registry cannot be asked.
-std::optional<QStringList> registeredEvents()
+// The first value `method` of the accessibility bus's `service` answers, asked on a connection of
+// the test's own; none when it does not answer.
+std::optional<QDBusArgument> askAccessibilityBus(const QString &service, const QString &path,
+                                                 const QString &interface, const QString &method)
 {
     const QDBusMessage address = QDBusConnection::sessionBus().call(
         QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
@@ -88,27 +89,58 @@ std::optional<QStringList> registeredEvents()
         return std::nullopt;
     QDBusConnection bus =
         QDBusConnection::connectToBus(address.arguments().constFirst().toString(), QStringLiteral("test-a11y"));
-    const QDBusMessage reply = bus.call(
-        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"),
-                                       QStringLiteral("/org/a11y/atspi/registry"),
-                                       QStringLiteral("org.a11y.atspi.Registry"),
-                                       QStringLiteral("GetRegisteredEvents")),
-        QDBus::Block, 2000);
+    const QDBusMessage reply =
+        bus.call(QDBusMessage::createMethodCall(service, path, interface, method), QDBus::Block, 2000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
+    return reply.arguments().constFirst().value<QDBusArgument>();
+}
+
+// The events the listeners on the accessibility bus asked its registry for, which are what the
+// applications send; the walkers are the only listeners here. None when the registry cannot be asked.
+std::optional<QStringList> registeredEvents()
+{
+    const auto list = askAccessibilityBus(
+        QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry"),
+        QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("GetRegisteredEvents"));
+    if (!list)
+        return std::nullopt;
     QStringList events;
-    const auto list = reply.arguments().constFirst().value<QDBusArgument>();
-    list.beginArray();
-    while (!list.atEnd()) {
+    list->beginArray();
+    while (!list->atEnd()) {
         QString sender;
         QString event;
-        list.beginStructure();
-        list >> sender >> event;
-        list.endStructure();
+        list->beginStructure();
+        *list >> sender >> event;
+        list->endStructure();
         events.append(event);
     }
-    list.endArray();
+    list->endArray();
     return events;
+}
+
+// The signals every connection to the accessibility bus asked it for (its match rules), as the bus
+// itself keeps them. None when it does not tell.
+std::optional<QStringList> matchRules()
+{
+    const auto map = askAccessibilityBus(QStringLiteral("org.freedesktop.DBus"),
+                                         QStringLiteral("/org/freedesktop/DBus"),
+                                         QStringLiteral("org.freedesktop.DBus.Debug.Stats"),
+                                         QStringLiteral("GetAllMatchRules"));
+    if (!map)
+        return std::nullopt;
+    QStringList rules;
+    map->beginMap();
+    while (!map->atEnd()) {
+        QString connection;
+        QStringList ofConnection;
+        map->beginMapEntry();
+        *map >> connection >> ofConnection;
+        map->endMapEntry();
+        rules += ofConnection;
+    }
+    map->endMap();
+    return rules;
 }
 
 // Ends the walker on a thread of its own. One that slept on through its end would hold up the
@@ -185,6 +217,12 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         walker.setOnChange([&] { ++changes; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return panelButtons(walker) >= 2; }, 30000)) << "no launchers read";
         EXPECT_EQ(sourcesOnMainContext(), mainSources) << "a connection went to the main thread's loop";
+        // The panel's windows give its frame.
+        int frames = 0;
+        for (const X11PanelWalk &panel : walker.walk(std::chrono::seconds(2)).value_or(QList<X11PanelWalk>()))
+            for (const X11AccessibleNode &window : panel.root.children)
+                frames += window.extents.isEmpty() ? 0 : 1;
+        EXPECT_GT(frames, 0) << "no panel window read with its place";
 
         const int seen = changes;
         xfce.xterm(QStringLiteral("walker term"));
@@ -225,6 +263,13 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         // What the panel is asked to send, not only what the walker says of itself.
         EXPECT_TRUE(QTest::qWaitFor([&] { return !boundsRegistered(); }, 15000)) << "bounds still asked for";
         EXPECT_TRUE(registeredEvents().value_or(QStringList()).contains(QStringLiteral("Object:ChildrenChanged:")));
+        // Nor does the bus pass on the property changes (a retitle renames a task button), which
+        // the library would hear by a rule of its own.
+        const std::optional<QStringList> rules = matchRules();
+        ASSERT_TRUE(rules.has_value()) << "the bus does not tell its match rules";
+        for (const QString &rule : *rules)
+            EXPECT_FALSE(rule.contains(QStringLiteral("PropertyChange")) || rule.contains(QStringLiteral("BoundsChanged")))
+                << rule.toStdString();
         std::atomic<int> changes{0};
         std::atomic<bool> followingAtChange{false};
         later.setOnChange([&] {
