@@ -87,8 +87,8 @@ std::optional<QDBusArgument> askAccessibilityBus(const QString &service, const Q
         QDBus::Block, 2000);
     if (address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty())
         return std::nullopt;
-    QDBusConnection bus =
-        QDBusConnection::connectToBus(address.arguments().constFirst().toString(), QStringLiteral("test-a11y"));
+    QDBusConnection bus = QDBusConnection::connectToBus(address.arguments().constFirst().toString(),
+                                                        QStringLiteral("test-a11y"));
     const QDBusMessage reply =
         bus.call(QDBusMessage::createMethodCall(service, path, interface, method), QDBus::Block, 2000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -123,10 +123,9 @@ std::optional<QStringList> registeredEvents()
 // itself keeps them. None when it does not tell.
 std::optional<QStringList> matchRules()
 {
-    const auto map = askAccessibilityBus(QStringLiteral("org.freedesktop.DBus"),
-                                         QStringLiteral("/org/freedesktop/DBus"),
-                                         QStringLiteral("org.freedesktop.DBus.Debug.Stats"),
-                                         QStringLiteral("GetAllMatchRules"));
+    const auto map = askAccessibilityBus(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus.Debug.Stats"), QStringLiteral("GetAllMatchRules"));
     if (!map)
         return std::nullopt;
     QStringList rules;
@@ -242,7 +241,8 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
 
     std::atomic<int> walksDone{0};
     // Also told of a panel by its program's name, which the bus names otherwise (below).
-    auto laterOwner = std::make_unique<X11AtspiWalker>(X11AtspiWalker::defaultPanels() << QStringLiteral("qv_twowindows"));
+    auto laterOwner =
+        std::make_unique<X11AtspiWalker>(X11AtspiWalker::defaultPanels() << QStringLiteral("qv_twowindows"));
     X11AtspiWalker &later = *laterOwner;
     later.setOnWalk([&](const std::optional<QList<X11PanelWalk>> &) { ++walksDone; });
     // The panels may still be laying their buttons out when a walker starts.
@@ -262,13 +262,15 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
             << "bounds are listened to for good";
         // What the panel is asked to send, not only what the walker says of itself.
         EXPECT_TRUE(QTest::qWaitFor([&] { return !boundsRegistered(); }, 15000)) << "bounds still asked for";
-        EXPECT_TRUE(registeredEvents().value_or(QStringList()).contains(QStringLiteral("Object:ChildrenChanged:")));
+        EXPECT_TRUE(
+            registeredEvents().value_or(QStringList()).contains(QStringLiteral("Object:ChildrenChanged:")));
         // Nor does the bus pass on the property changes (a retitle renames a task button), which
         // the library would hear by a rule of its own.
         const std::optional<QStringList> rules = matchRules();
         ASSERT_TRUE(rules.has_value()) << "the bus does not tell its match rules";
         for (const QString &rule : *rules)
-            EXPECT_FALSE(rule.contains(QStringLiteral("PropertyChange")) || rule.contains(QStringLiteral("BoundsChanged")))
+            EXPECT_FALSE(rule.contains(QStringLiteral("PropertyChange")) ||
+                         rule.contains(QStringLiteral("BoundsChanged")))
                 << rule.toStdString();
         std::atomic<int> changes{0};
         std::atomic<bool> followingAtChange{false};
@@ -318,6 +320,8 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     {
         for (int i = 0; i < 20; ++i)
             later.walk(std::chrono::seconds(2));
+        // Answered, so every walk asked for so far has been made.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return later.walk(std::chrono::seconds(2)).has_value(); }, 15000));
         const auto before = qint64(mallinfo2().uordblks);
         const int walked = walksDone;
         const int walks = 200;
@@ -332,7 +336,8 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     // While the watch is open, the panel reports its buttons' bounds as often as a window retitles
     // itself: each report is let go once read, so memory does not grow with their number.
     {
-        const auto window = xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("second term")).toUInt());
+        const auto window =
+            xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("second term")).toUInt());
         ASSERT_NE(window, xcb_window_t(XCB_WINDOW_NONE));
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
@@ -368,15 +373,18 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
             ++changes;
         });
         // Its name on the bus is the one it was started by, not its program's.
-        QProcess *application = xfce.run(
-            QStringLiteral("env"),
-            {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"), QStringLiteral("bash"), QStringLiteral("-c"),
-             QStringLiteral("exec -a late-panel \"$0\" late-one late-two"), QStringLiteral(QV_TWOWINDOWS)});
-        EXPECT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, 15000)) << "the new application went unreported";
+        QProcess *application =
+            xfce.run(QStringLiteral("env"),
+                     {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"), QStringLiteral("bash"),
+                      QStringLiteral("-c"), QStringLiteral("exec -a late-panel \"$0\" late-one late-two"),
+                      QStringLiteral(QV_TWOWINDOWS)});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, 15000))
+            << "the new application went unreported";
         EXPECT_TRUE(followingAtChange) << "bounds unheard after an application came";
         // A panel the bus names otherwise is known by its program.
         const auto walked = [&] {
-            for (const X11PanelWalk &panel : later.walk(std::chrono::seconds(2)).value_or(QList<X11PanelWalk>()))
+            for (const X11PanelWalk &panel :
+                 later.walk(std::chrono::seconds(2)).value_or(QList<X11PanelWalk>()))
                 if (panel.pid == application->processId())
                     return true;
             return false;
