@@ -142,21 +142,26 @@ std::optional<QStringList> matchRules()
     return rules;
 }
 
-// Ends the walker on a thread of its own. One that slept on through its end would hold up the
-// program's exit for good: the test process then ends at once, failed, rather than wait out its time.
-void endPromptly(std::unique_ptr<X11AtspiWalker> walker)
+// Ends a walker on a thread of its own, also when a check failed on the way. One that slept on
+// through its end would hold up the program's exit for good: the test process then ends at once,
+// failed, rather than wait out its time.
+struct EndPromptly
 {
-    std::atomic<bool> ended{false};
-    std::thread ending([&] {
-        walker.reset();
-        ended = true;
-    });
-    if (!QTest::qWaitFor([&] { return ended.load(); }, 15000)) {
-        std::fprintf(stderr, "The accessibility walker did not end\n");
-        std::_Exit(EXIT_FAILURE);
+    void operator()(X11AtspiWalker *walker) const
+    {
+        std::atomic<bool> ended{false};
+        std::thread ending([&] {
+            delete walker;
+            ended = true;
+        });
+        if (!QTest::qWaitFor([&] { return ended.load(); }, 15000)) {
+            std::fprintf(stderr, "The accessibility walker did not end\n");
+            std::_Exit(EXIT_FAILURE);
+        }
+        ending.join();
     }
-    ending.join();
-}
+};
+using Walker = std::unique_ptr<X11AtspiWalker, EndPromptly>;
 
 // Retitles a window as its program would, through the X server.
 class Retitler
@@ -211,7 +216,7 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     };
     {
         std::atomic<int> changes{0};
-        auto owner = std::make_unique<X11AtspiWalker>();
+        Walker owner(new X11AtspiWalker());
         X11AtspiWalker &walker = *owner;
         walker.setOnChange([&] { ++changes; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return panelButtons(walker) >= 2; }, 30000)) << "no launchers read";
@@ -232,7 +237,7 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         // Ended while it listens to bounds too.
         walker.expectLayoutChange();
         ASSERT_TRUE(QTest::qWaitFor(boundsRegistered, 15000));
-        endPromptly(std::move(owner));
+        owner.reset();
     }
     // The library outlives the walker, and the applications send what its listener asked for: an
     // event left registered would reach a walker that is gone.
@@ -241,8 +246,7 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
 
     std::atomic<int> walksDone{0};
     // Also told of a panel by its program's name, which the bus names otherwise (below).
-    auto laterOwner =
-        std::make_unique<X11AtspiWalker>(X11AtspiWalker::defaultPanels() << QStringLiteral("qv_twowindows"));
+    Walker laterOwner(new X11AtspiWalker(X11AtspiWalker::defaultPanels() << QStringLiteral("qv_twowindows")));
     X11AtspiWalker &later = *laterOwner;
     later.setOnWalk([&](const std::optional<QList<X11PanelWalk>> &) { ++walksDone; });
     // The panels may still be laying their buttons out when a walker starts.
@@ -411,6 +415,6 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     EXPECT_EQ(told(), qsizetype(1));
     // Asleep with nothing to do, it still ends when told to.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000));
-    endPromptly(std::move(laterOwner));
+    laterOwner.reset();
 }
 
