@@ -317,6 +317,8 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
             EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtonsByName(later).value(title) == drawn; }, 15000))
                 << title.toStdString();
         }
+        // Its counts end with this block.
+        later.setOnChange({});
     }
 
     // A hover walks the panels afresh each time, for as long as the program runs: the walks keep
@@ -396,6 +398,7 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         EXPECT_TRUE(QTest::qWaitFor(walked, 15000)) << "a panel known by its program went unread";
         application->kill();
         application->waitForFinished(3000);
+        later.setOnChange({});
     }
 
     // Regression: after the accessibility bus died and came back, the launchers gave no bubble and
