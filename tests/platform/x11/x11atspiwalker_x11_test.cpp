@@ -1,15 +1,23 @@
 // The accessibility walker against xfce4-panel on a real accessibility bus.
 #include <gtest/gtest.h>
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QHash>
 #include <QTest>
 
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <optional>
+#include <thread>
 
 #include <glib.h>
+#include <malloc.h>
 #include <xcb/xcb.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -68,6 +76,93 @@ QHash<QString, QRect> panelButtonsByName(X11AtspiWalker &walker)
     return buttons;
 }
 
+// The first value `method` of the accessibility bus's `service` answers, asked on a connection of
+// the test's own; none when it does not answer.
+std::optional<QDBusArgument> askAccessibilityBus(const QString &service, const QString &path,
+                                                 const QString &interface, const QString &method)
+{
+    const QDBusMessage address = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+        QDBus::Block, 2000);
+    if (address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty())
+        return std::nullopt;
+    QDBusConnection bus = QDBusConnection::connectToBus(address.arguments().constFirst().toString(),
+                                                        QStringLiteral("test-a11y"));
+    const QDBusMessage reply =
+        bus.call(QDBusMessage::createMethodCall(service, path, interface, method), QDBus::Block, 2000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return std::nullopt;
+    return reply.arguments().constFirst().value<QDBusArgument>();
+}
+
+// The events the listeners on the accessibility bus asked its registry for, which are what the
+// applications send; the walkers are the only listeners here. None when the registry cannot be asked.
+std::optional<QStringList> registeredEvents()
+{
+    const auto list = askAccessibilityBus(
+        QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry"),
+        QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("GetRegisteredEvents"));
+    if (!list)
+        return std::nullopt;
+    QStringList events;
+    list->beginArray();
+    while (!list->atEnd()) {
+        QString sender;
+        QString event;
+        list->beginStructure();
+        *list >> sender >> event;
+        list->endStructure();
+        events.append(event);
+    }
+    list->endArray();
+    return events;
+}
+
+// The signals every connection to the accessibility bus asked it for (its match rules), as the bus
+// itself keeps them. None when it does not tell.
+std::optional<QStringList> matchRules()
+{
+    const auto map = askAccessibilityBus(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus.Debug.Stats"), QStringLiteral("GetAllMatchRules"));
+    if (!map)
+        return std::nullopt;
+    QStringList rules;
+    map->beginMap();
+    while (!map->atEnd()) {
+        QString connection;
+        QStringList ofConnection;
+        map->beginMapEntry();
+        *map >> connection >> ofConnection;
+        map->endMapEntry();
+        rules += ofConnection;
+    }
+    map->endMap();
+    return rules;
+}
+
+// Ends a walker on a thread of its own, also when a check failed on the way. One that slept on
+// through its end would hold up the program's exit for good: the test process then ends at once,
+// failed, rather than wait out its time.
+struct EndPromptly
+{
+    void operator()(X11AtspiWalker *walker) const
+    {
+        std::atomic<bool> ended{false};
+        std::thread ending([&] {
+            delete walker;
+            ended = true;
+        });
+        if (!QTest::qWaitFor([&] { return ended.load(); }, 15000)) {
+            std::fprintf(stderr, "The accessibility walker did not end\n");
+            std::_Exit(EXIT_FAILURE);
+        }
+        ending.join();
+    }
+};
+using Walker = std::unique_ptr<X11AtspiWalker, EndPromptly>;
+
 // Retitles a window as its program would, through the X server.
 class Retitler
 {
@@ -116,20 +211,47 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     XfcePanelDesktop xfce;
     ASSERT_TRUE(xfce.start());
     const int mainSources = sourcesOnMainContext();
+    const auto boundsRegistered = [] {
+        return registeredEvents().value_or(QStringList()).contains(QStringLiteral("Object:BoundsChanged:"));
+    };
     {
-        X11AtspiWalker walker;
         std::atomic<int> changes{0};
+        Walker owner(new X11AtspiWalker());
+        X11AtspiWalker &walker = *owner;
         walker.setOnChange([&] { ++changes; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return panelButtons(walker) >= 2; }, 30000)) << "no launchers read";
         EXPECT_EQ(sourcesOnMainContext(), mainSources) << "a connection went to the main thread's loop";
+        // The panel's windows give its frame.
+        int frames = 0;
+        for (const X11PanelWalk &panel : walker.walk(std::chrono::seconds(2)).value_or(QList<X11PanelWalk>()))
+            for (const X11AccessibleNode &window : panel.root.children)
+                frames += window.extents.isEmpty() ? 0 : 1;
+        EXPECT_GT(frames, 0) << "no panel window read with its place";
 
         const int seen = changes;
         xfce.xterm(QStringLiteral("walker term"));
         EXPECT_TRUE(QTest::qWaitFor([&] { return changes > seen; }, 15000))
             << "the new task button went unreported";
         EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtons(walker) >= 3; }, 15000));
+
+        // Ended while it listens to bounds too.
+        walker.expectLayoutChange();
+        ASSERT_TRUE(QTest::qWaitFor(boundsRegistered, 15000));
+        owner.reset();
     }
-    X11AtspiWalker later;
+    // The library outlives the walker, and the applications send what its listener asked for: an
+    // event left registered would reach a walker that is gone.
+    EXPECT_TRUE(QTest::qWaitFor([] { return registeredEvents() == QStringList(); }, 15000))
+        << registeredEvents().value_or(QStringList()).join(u' ').toStdString();
+
+    std::atomic<int> walksDone{0};
+    // Also told of a panel by its program's name, which the bus names otherwise (below).
+    Walker laterOwner(new X11AtspiWalker(X11AtspiWalker::defaultPanels() << QStringLiteral("qv_twowindows")));
+    X11AtspiWalker &later = *laterOwner;
+    later.setOnWalk([&](const std::optional<QList<X11PanelWalk>> &) { ++walksDone; });
+    // The panels may still be laying their buttons out when a walker starts.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return later.isFollowingBounds(); }, 15000))
+        << "bounds unheard at the start";
     EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtons(later) >= 3; }, 15000))
         << "the later walker read nothing";
     EXPECT_EQ(sourcesOnMainContext(), mainSources);
@@ -142,6 +264,18 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000))
             << "bounds are listened to for good";
+        // What the panel is asked to send, not only what the walker says of itself.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !boundsRegistered(); }, 15000)) << "bounds still asked for";
+        EXPECT_TRUE(
+            registeredEvents().value_or(QStringList()).contains(QStringLiteral("Object:ChildrenChanged:")));
+        // Nor does the bus pass on the property changes (a retitle renames a task button), which
+        // the library would hear by a rule of its own.
+        const std::optional<QStringList> rules = matchRules();
+        ASSERT_TRUE(rules.has_value()) << "the bus does not tell its match rules";
+        for (const QString &rule : *rules)
+            EXPECT_FALSE(rule.contains(QStringLiteral("PropertyChange")) ||
+                         rule.contains(QStringLiteral("BoundsChanged")))
+                << rule.toStdString();
         std::atomic<int> changes{0};
         std::atomic<bool> followingAtChange{false};
         later.setOnChange([&] {
@@ -170,12 +304,101 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         later.expectLayoutChange();
         EXPECT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, 15000)) << "the new task button went unreported";
         EXPECT_TRUE(followingAtChange) << "bounds unheard while the panel lays its new button out";
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                later.expectLayoutChange();
+                return boundsRegistered();
+            },
+            15000))
+            << "bounds not asked for while the watch is open";
         for (const QString &title : {last, QStringLiteral("second term")}) {
             const QRect drawn = XfcePanelDesktop::iconGeometryOf(title);
             EXPECT_FALSE(drawn.isEmpty()) << title.toStdString();
             EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtonsByName(later).value(title) == drawn; }, 15000))
                 << title.toStdString();
         }
+        // Its counts end with this block.
+        later.setOnChange({});
+    }
+
+    // A hover walks the panels afresh each time, for as long as the program runs: the walks keep
+    // nothing of what they read (the library hands out copies of names and extents).
+    {
+        for (int i = 0; i < 20; ++i)
+            later.walk(std::chrono::seconds(2));
+        // Answered, so every walk asked for so far has been made.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return later.walk(std::chrono::seconds(2)).has_value(); }, 15000));
+        const auto before = qint64(mallinfo2().uordblks);
+        const int walked = walksDone;
+        const int walks = 200;
+        for (int i = 0; i < walks; ++i)
+            ASSERT_TRUE(later.walk(std::chrono::seconds(2)).has_value());
+        const qint64 grown = qint64(mallinfo2().uordblks) - before;
+        EXPECT_LT(grown, 16 * 1024) << "the walks' memory grew by " << grown << " bytes";
+        // The walker walks only when asked, once for each request.
+        EXPECT_EQ(walksDone - walked, walks);
+    }
+
+    // While the watch is open, the panel reports its buttons' bounds as often as a window retitles
+    // itself: each report is let go once read, so memory does not grow with their number.
+    {
+        const auto window =
+            xcb_window_t(XfcePanelDesktop::windowNamed(QStringLiteral("second term")).toUInt());
+        ASSERT_NE(window, xcb_window_t(XCB_WINDOW_NONE));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                later.expectLayoutChange();
+                return boundsRegistered();
+            },
+            15000));
+        Retitler titles;
+        const quint64 received = later.eventsReceived();
+        const auto before = qint64(mallinfo2().uordblks);
+        const int retitles = 100;
+        for (int i = 1; i <= retitles; ++i) {
+            later.expectLayoutChange();
+            const quint64 heard = later.eventsReceived();
+            titles.retitle(window, QStringLiteral("second term %1").arg(i * 37));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return later.eventsReceived() > heard; }, 5000)) << i;
+        }
+        const QString last = QStringLiteral("second term %1").arg(retitles * 37);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panelButtonsByName(later).contains(last); }, 15000));
+        const qint64 grown = qint64(mallinfo2().uordblks) - before;
+        EXPECT_LT(grown, 16 * 1024) << "memory grew by " << grown << " bytes over "
+                                    << later.eventsReceived() - received << " events";
+    }
+
+    // An application registering on the bus (a panel that starts late) is reported, and the panels'
+    // bounds are heard while it lays its buttons out.
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000));
+        std::atomic<int> changes{0};
+        std::atomic<bool> followingAtChange{false};
+        later.setOnChange([&] {
+            followingAtChange = later.isFollowingBounds();
+            ++changes;
+        });
+        // Its name on the bus is the one it was started by, not its program's.
+        QProcess *application =
+            xfce.run(QStringLiteral("env"),
+                     {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"), QStringLiteral("bash"),
+                      QStringLiteral("-c"), QStringLiteral("exec -a late-panel \"$0\" late-one late-two"),
+                      QStringLiteral(QV_TWOWINDOWS)});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return changes > 0; }, 15000))
+            << "the new application went unreported";
+        EXPECT_TRUE(followingAtChange) << "bounds unheard after an application came";
+        // A panel the bus names otherwise is known by its program.
+        const auto walked = [&] {
+            for (const X11PanelWalk &panel :
+                 later.walk(std::chrono::seconds(2)).value_or(QList<X11PanelWalk>()))
+                if (panel.pid == application->processId())
+                    return true;
+            return false;
+        };
+        EXPECT_TRUE(QTest::qWaitFor(walked, 15000)) << "a panel known by its program went unread";
+        application->kill();
+        application->waitForFinished(3000);
+        later.setOnChange({});
     }
 
     // Regression: after the accessibility bus died and came back, the launchers gave no bubble and
@@ -193,5 +416,8 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     for (int i = 0; i < 3; ++i)
         later.walk(std::chrono::seconds(1));
     EXPECT_EQ(told(), qsizetype(1));
+    // Asleep with nothing to do, it still ends when told to.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000));
+    laterOwner.reset();
 }
 
