@@ -108,6 +108,16 @@ private:
     std::function<void()> m_job;
 };
 
+// Qt runs parallel parts of its own work on its global pool and the calling thread waits for them:
+// the raster engine's fills of every paint on the main thread among them. Our jobs (accessibility
+// probes that wait on other programs' answers, picture coding) would queue in front of those parts
+// there and hold the main thread for as long; they run on a pool of their own.
+QThreadPool &jobPool()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
 class PoolQueue final : public WorkQueue
 {
 public:
@@ -115,7 +125,7 @@ public:
     QString label() const override { return m_label; }
     void async(std::function<void()> job) override
     {
-        startOnPool(*QThreadPool::globalInstance(), std::move(job));
+        startOnPool(jobPool(), std::move(job));
     }
 
 private:

@@ -355,8 +355,8 @@ xcb_connection_t *X11WindowCapture::useRedirect(xcb_window_t window, xcb_window_
     const Clock::time_point now = Clock::now();
     auto it = m_redirected.find(frame);
     if (it == m_redirected.end()) {
-        const PendingRedirect pending = requestRedirect(window, frame, compositorRuns());
-        it = finishRedirect(pending, now);
+        const QList<PendingRedirect> pending = requestRedirects({{window, frame}}, compositorRuns());
+        it = finishRedirect(pending.constFirst(), now);
         if (it == m_redirected.end())
             return nullptr;
         m_scheduler.post([this] { startIdleTimer(); });
@@ -436,10 +436,31 @@ void X11WindowCapture::closeReadConnection()
         redirect.damage = 0;
 }
 
+QList<X11WindowCapture::PendingRedirect>
+X11WindowCapture::requestRedirects(const QList<std::pair<xcb_window_t, xcb_window_t>> &windows, bool composited)
+{
+    openReadConnection();
+    // A client may answer the redirect's exposure at once: were its drawing run by the server
+    // between our redirect and the emptying of the watch, it would count as the server's own
+    // background, and its capture would wait out the whole settle time for a repaint that came
+    // already. Other clients wait while these requests run; they are sent in one go, nothing is
+    // waited for in between.
+    const bool watching = !composited && m_readConnection && m_hasDamage;
+    if (watching)
+        xcb_grab_server(m_readConnection);
+    QList<PendingRedirect> requests;
+    for (const auto &[window, frame] : windows)
+        requests.append(requestRedirect(window, frame, composited));
+    if (watching) {
+        xcb_ungrab_server(m_readConnection);
+        xcb_flush(m_readConnection);
+    }
+    return requests;
+}
+
 X11WindowCapture::PendingRedirect X11WindowCapture::requestRedirect(xcb_window_t window, xcb_window_t frame,
                                                                     bool composited)
 {
-    openReadConnection();
     PendingRedirect pending;
     pending.frame = frame;
     pending.composited = composited;
@@ -669,15 +690,16 @@ void X11WindowCapture::prepareWindows(const QList<quint32> &windowIds)
 
     QMutexLocker lock(&m_mutex);
     const Clock::time_point now = Clock::now();
-    QList<PendingRedirect> requests;
-    QSet<xcb_window_t> asked;
+    QList<std::pair<xcb_window_t, xcb_window_t>> asked;
+    QSet<xcb_window_t> askedFrames;
     for (auto it = frames.cbegin(); it != frames.cend(); ++it) {
         m_frames.insert(it.key(), it.value());
-        if (m_redirected.contains(it.value()) || asked.contains(it.value()))
+        if (m_redirected.contains(it.value()) || askedFrames.contains(it.value()))
             continue;
-        asked.insert(it.value());
-        requests.append(requestRedirect(it.key(), it.value(), composited));
+        askedFrames.insert(it.value());
+        asked.append({it.key(), it.value()});
     }
+    const QList<PendingRedirect> requests = requestRedirects(asked, composited);
     bool added = false;
     for (const PendingRedirect &pending : std::as_const(requests)) {
         if (finishRedirect(pending, now) == m_redirected.end()) {

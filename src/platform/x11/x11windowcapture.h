@@ -115,9 +115,13 @@ private:
     xcb_connection_t *useRedirect(xcb_window_t window, xcb_window_t frame);
     // When the frame's contents can be read. m_mutex held.
     Clock::time_point readyAt(const Redirect &redirect) const;
-    // Asks for `frame` (holding `window`) to be redirected, watching the client's repaint unless
-    // a compositing manager keeps the frame redirected already; finishRedirect() takes the answer
-    // and keeps the redirect (end() when refused). m_mutex held from the one to the other.
+    // Asks for each frame (second, holding the window first) to be redirected, watching the
+    // client's repaint unless a compositing manager keeps the frame redirected already;
+    // finishRedirect() takes each answer and keeps the redirect (end() when refused). m_mutex held
+    // from the one to the other.
+    QList<PendingRedirect> requestRedirects(const QList<std::pair<xcb_window_t, xcb_window_t>> &windows,
+                                            bool composited);
+    // One of requestRedirects(), with the read connection open.
     PendingRedirect requestRedirect(xcb_window_t window, xcb_window_t frame, bool composited);
     QHash<xcb_window_t, Redirect>::iterator finishRedirect(const PendingRedirect &pending, Clock::time_point now);
     // Undoes the redirect (the caller forgets it). m_mutex held.

@@ -7,7 +7,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <optional>
+#include <thread>
+
+#include <poll.h>
 
 #include "platform/x11/x11accessibility.h"
 #include "platform/x11/x11appicons.h"
@@ -432,6 +436,84 @@ TEST_F(X11WindowServicesTest, AWindowThatRepaintsLateIsPicturedAsItRepaintedAndO
     const std::optional<QImage> background = captureNow(idle);
     ASSERT_TRUE(background);
     EXPECT_EQ(QColor(background->pixel(100, 75)).name().toStdString(), QColor(Qt::red).name().toStdString());
+}
+
+// A client that answers the redirect's exposure at once could have its drawing run by the server
+// between our redirect and the start of the watch for its repaint: it was taken for the server's
+// own background, and its capture waited out the whole settle time (here a minute) for a repaint
+// that had come already.
+TEST_F(X11WindowServicesTest, WindowsThatRepaintAtOnceAfterTheRedirectAreReadWithoutWaitingOutTheSettleTime)
+{
+    X11WindowCapture capture(session, X11WindowCapture::Timing{std::chrono::milliseconds(60000),
+                                                                std::chrono::milliseconds(60000),
+                                                                std::chrono::milliseconds(60)});
+    // Twelve large windows with a red background under a blue cover, painted green by their own
+    // client (on a thread of its own, as fast as a program answers) after every exposure. Large,
+    // each redirect takes the server long enough that it turns to other clients right after it.
+    xcb_connection_t *client = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(client), 0);
+    const xcb_window_t root = session.root();
+    QList<quint32> windows;
+    for (int i = 0; i < 12; ++i) {
+        const xcb_window_t window = xcb_generate_id(client);
+        const uint32_t values[] = {0xff0000, 1, XCB_EVENT_MASK_EXPOSURE};
+        xcb_create_window(client, XCB_COPY_FROM_PARENT, window, root, int16_t(10 * i), int16_t(10 * i), 1200,
+                          760, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+        xcb_map_window(client, window);
+        windows.append(window);
+    }
+    const xcb_window_t cover = xcb_generate_id(client);
+    const uint32_t coverValues[] = {0x0000ff, 1};
+    xcb_create_window(client, XCB_COPY_FROM_PARENT, cover, root, 0, 0, 1440, 900, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, coverValues);
+    xcb_map_window(client, cover);
+    const xcb_gcontext_t pen = xcb_generate_id(client);
+    const uint32_t green = 0x00ff00;
+    xcb_create_gc(client, pen, root, XCB_GC_FOREGROUND, &green);
+    xcb_flush(client);
+    std::atomic_bool stop = false;
+    std::atomic_int exposures = 0;
+    std::thread painter([&] {
+        pollfd socket{xcb_get_file_descriptor(client), POLLIN, 0};
+        while (!stop) {
+            poll(&socket, 1, 20);
+            while (xcb_generic_event_t *event = xcb_poll_for_event(client)) {
+                if ((event->response_type & 0x7f) == XCB_EXPOSE) {
+                    const auto *expose = reinterpret_cast<const xcb_expose_event_t *>(event);
+                    const xcb_rectangle_t area{int16_t(expose->x), int16_t(expose->y), expose->width,
+                                               expose->height};
+                    xcb_poly_fill_rectangle(client, expose->window, pen, 1, &area);
+                    ++exposures;
+                }
+                std::free(event);
+            }
+            xcb_flush(client);
+        }
+    });
+    const auto finish = qScopeGuard([&] {
+        stop = true;
+        painter.join();
+        xcb_disconnect(client);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return exposures >= windows.size(); }, waitMs));
+    QTest::qWait(100);
+
+    // Readied together, as a surface readies the windows it shows, then captured.
+    capture.prepareWindows(windows);
+    QHash<quint32, std::optional<QImage>> answers;
+    for (const quint32 window : std::as_const(windows))
+        capture.captureWindow(window, QSize(300, 190), [&answers, window](std::optional<QImage> image) {
+            QMetaObject::invokeMethod(qApp, [&answers, window, image] { answers.insert(window, image); });
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == windows.size(); }, 2 * waitMs))
+        << answers.size() << " of " << windows.size() << " captures answered";
+    for (const quint32 window : std::as_const(windows)) {
+        ASSERT_TRUE(answers.value(window)) << window;
+        EXPECT_EQ(QColor(answers.value(window)->pixel(150, 95)).name().toStdString(),
+                  QColor(Qt::green).name().toStdString())
+            << window;
+    }
 }
 
 TEST_F(X11WindowServicesTest, ProbesAnswerForServerAndWindowManager)
