@@ -598,26 +598,60 @@ void X11WindowCapture::waitForContents(QMutexLocker<QMutex> &lock, xcb_window_t 
         if (it == m_redirected.end())
             break;
         const Clock::time_point at = readyAt(*it);
-        const Clock::time_point now = Clock::now();
-        if (now >= at) {
+        if (Clock::now() >= at) {
             settle(*it);
             break;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(at - now);
-        if (it->damage != 0 && m_readConnection && !m_readingRepaints) {
-            // One waiting capture listens for the repaints of all; the others wait to be told.
-            m_readingRepaints = true;
-            pollfd socket{xcb_get_file_descriptor(m_readConnection), POLLIN, 0};
-            lock.unlock();
-            poll(&socket, 1, int(left.count()));
-            lock.relock();
-            m_readingRepaints = false;
-            takeRepaints();
-            m_contentsChanged.wakeAll();
-        } else {
-            m_contentsChanged.wait(&m_mutex, QDeadlineTimer(left.count()));
-        }
+        awaitRepaints(lock, at, it->damage != 0);
     }
+}
+
+void X11WindowCapture::awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_point until, bool watched)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0)
+        return;
+    if (watched && m_readConnection && !m_readingRepaints) {
+        // One waiting thread listens for the repaints of all; the others wait to be told.
+        m_readingRepaints = true;
+        pollfd socket{xcb_get_file_descriptor(m_readConnection), POLLIN, 0};
+        lock.unlock();
+        poll(&socket, 1, int(left.count()));
+        lock.relock();
+        m_readingRepaints = false;
+        takeRepaints();
+        m_contentsChanged.wakeAll();
+    } else {
+        m_contentsChanged.wait(&m_mutex, QDeadlineTimer(left.count()));
+    }
+}
+
+void X11WindowCapture::watchRepaints()
+{
+    QMutexLocker lock(&m_mutex);
+    ++m_captureUsers;
+    for (;;) {
+        takeRepaints();
+        const Clock::time_point now = Clock::now();
+        std::optional<Clock::time_point> next;
+        bool watched = false;
+        for (Redirect &redirect : m_redirected) {
+            if (redirect.settled)
+                continue;
+            const Clock::time_point at = readyAt(redirect);
+            if (now >= at) {
+                settle(redirect);
+                continue;
+            }
+            next = next ? std::min(*next, at) : at;
+            watched = watched || redirect.damage != 0;
+        }
+        if (!next)
+            break;
+        awaitRepaints(lock, *next, watched);
+    }
+    m_watchingRepaints = false;
+    --m_captureUsers;
 }
 
 void X11WindowCapture::startIdleTimer()
@@ -701,15 +735,24 @@ void X11WindowCapture::prepareWindows(const QList<quint32> &windowIds)
     }
     const QList<PendingRedirect> requests = requestRedirects(asked, composited);
     bool added = false;
+    bool waiting = false;
     for (const PendingRedirect &pending : std::as_const(requests)) {
-        if (finishRedirect(pending, now) == m_redirected.end()) {
+        const auto kept = finishRedirect(pending, now);
+        if (kept == m_redirected.end()) {
             m_frames.removeIf([refused = pending.frame](const auto &entry) { return entry.value() == refused; });
             continue;
         }
         added = true;
+        waiting = waiting || (kept->damage != 0 && !kept->settled);
     }
     if (added)
         startIdleTimer();
+    // The clients' repaints are taken as they come, not only once the captures ask: a capture
+    // asked a while after the redirect then finds its window's contents settled already.
+    if (waiting && !m_watchingRepaints) {
+        m_watchingRepaints = true;
+        startOnPool(m_workers, [this] { watchRepaints(); });
+    }
 }
 
 void X11WindowCapture::forgetWindows(const QList<quint32> &windowIds)

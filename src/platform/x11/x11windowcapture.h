@@ -35,7 +35,8 @@ class X11Session;
 // MIT-SHM where the server offers it, else GetImage. An unmapped (minimised) or vanished window has
 // no picture: the capture answers none and the caller falls back to its caches and the icon. The
 // windows of one surface are redirected together (prepareWindows), so their waits run side by
-// side, and up to `workerCount` captures read at once. Construct and destroy on the main thread.
+// side, from the redirect on (a worker takes the repaints as they come, before any capture asks),
+// and up to `workerCount` captures read at once. Construct and destroy on the main thread.
 class X11WindowCapture final : public WindowCaptureService
 {
 public:
@@ -131,6 +132,12 @@ private:
     // Waits (m_mutex held by `lock`, released meanwhile) until the frame's contents can be read or
     // it is unredirected.
     void waitForContents(QMutexLocker<QMutex> &lock, xcb_window_t frame);
+    // Waits (as waitForContents) until `until` at most, or until repaints came in; listens for them
+    // when `watched` and no other thread does.
+    void awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_point until, bool watched);
+    // Runs on a worker from the preparation of windows until every redirected frame settled,
+    // taking the repaints as they come.
+    void watchRepaints();
     // Takes the repaints reported so far. m_mutex held.
     void takeRepaints();
     // m_mutex held.
@@ -164,6 +171,8 @@ private:
     // Wakes waiting captures when repaints came in or the one reading them stopped.
     QWaitCondition m_contentsChanged;
     bool m_readingRepaints = false;
+    // A worker runs watchRepaints().
+    bool m_watchingRepaints = false;
     // Captures waiting on or reading through m_readConnection; it stays open while there are any.
     int m_captureUsers = 0;
     QTimer m_idleTimer;
