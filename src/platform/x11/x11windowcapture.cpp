@@ -115,40 +115,58 @@ std::vector<Taps> areaTaps(int from, int to)
     return taps;
 }
 
-// Reduces `source` to `size` (not larger than it) averaging the area each output pixel covers,
-// as Qt's smooth scaling does, but on the calling thread: Qt hands large scalings to the global
-// thread pool and waits for it, where they queue behind whatever work the program keeps there.
-QImage reduceArea(const QImage &source, QSize size)
+// Reduces `source` (`width` x `height` pixels, `stride` pixels a row, each taken with `alpha` set)
+// to `size` (not larger than it) in `format`, averaging the area each output pixel covers, as Qt's
+// smooth scaling does, but on the calling thread: Qt hands large scalings to the global thread pool
+// and waits for it, where they queue behind whatever work the program keeps there. Source rows are
+// reduced across once each, into a ring of the few rows an output row reads, not into a copy of
+// the whole picture: large blocks are fresh memory each time, and touching it costs more than
+// the sums.
+QImage reduceArea(const uint32_t *source, int width, int height, qsizetype stride, uint32_t alpha, QSize size,
+                  QImage::Format format)
 {
-    QImage image(size, source.format());
+    QImage image(size, format);
     if (image.isNull())
         return image;
-    const std::vector<Taps> across = areaTaps(source.width(), size.width());
-    const std::vector<Taps> down = areaTaps(source.height(), size.height());
+    const std::vector<Taps> across = areaTaps(width, size.width());
+    const std::vector<Taps> down = areaTaps(height, size.height());
     const size_t rowValues = size_t(size.width()) * 4;
-    // Each source row reduced across, kept while output rows still read it.
-    std::vector<uint32_t> reduced(rowValues * size_t(source.height()));
-    for (int y = 0; y < source.height(); ++y) {
-        const auto *line = reinterpret_cast<const uint32_t *>(source.constScanLine(y));
-        uint32_t *out = reduced.data() + rowValues * size_t(y);
+    size_t ringRows = 1;
+    for (const Taps &tap : down)
+        ringRows = std::max(ringRows, tap.weights.size());
+    std::vector<uint32_t> ring(rowValues * ringRows);
+    std::vector<int> ringHolds(ringRows, -1);
+    // Output rows read source rows in rising order, each a run no longer than the ring, so a row
+    // is overwritten only once no later output row reads it.
+    const auto reducedRow = [&](int y) {
+        const size_t slot = size_t(y) % ringRows;
+        uint32_t *out = ring.data() + rowValues * slot;
+        if (ringHolds[slot] == y)
+            return static_cast<const uint32_t *>(out);
+        ringHolds[slot] = y;
+        const uint32_t *line = source + stride * y;
         for (int x = 0; x < size.width(); ++x) {
             const Taps &tap = across[size_t(x)];
             uint32_t sums[4] = {0, 0, 0, 0};
             for (size_t i = 0; i < tap.weights.size(); ++i) {
-                const uint32_t pixel = line[size_t(tap.first) + i];
+                const uint32_t pixel = line[size_t(tap.first) + i] | alpha;
                 for (int channel = 0; channel < 4; ++channel)
                     sums[channel] += ((pixel >> (8 * channel)) & 0xffu) * tap.weights[i];
             }
             std::copy(std::begin(sums), std::end(sums), out + size_t(x) * 4);
         }
-    }
+        return static_cast<const uint32_t *>(out);
+    };
+    std::vector<const uint32_t *> rows(ringRows);
     for (int y = 0; y < size.height(); ++y) {
         const Taps &tap = down[size_t(y)];
+        for (size_t i = 0; i < tap.weights.size(); ++i)
+            rows[i] = reducedRow(tap.first + int(i));
         auto *line = reinterpret_cast<uint32_t *>(image.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
             uint64_t sums[4] = {0, 0, 0, 0};
             for (size_t i = 0; i < tap.weights.size(); ++i) {
-                const uint32_t *values = reduced.data() + rowValues * size_t(tap.first + int(i)) + size_t(x) * 4;
+                const uint32_t *values = rows[i] + size_t(x) * 4;
                 for (int channel = 0; channel < 4; ++channel)
                     sums[channel] += uint64_t(values[channel]) * tap.weights[i];
             }
@@ -176,13 +194,15 @@ QImage convertPixels(const uint8_t *data, int width, int height, uint8_t depth, 
             : QSize(width, height);
     // Two 8-bit channels share one 32-bit sum, so a block holds at most 256 pixels.
     const int k = std::clamp(std::min(width / fitted.width(), height / fitted.height()), 1, 16);
-    const int outWidth = width / k;
-    const int outHeight = height / k;
-    QImage image(outWidth, outHeight, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull())
-        return image;
+    const QImage::Format format = opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
     const auto *source = reinterpret_cast<const uint32_t *>(data);
     const uint32_t alpha = opaque ? 0xff000000u : 0;
+    // Less than half as large: no whole blocks to average first.
+    if (k == 1 && fitted != QSize(width, height))
+        return reduceArea(source, width, height, width, alpha, fitted, format);
+    QImage image(width / k, height / k, format);
+    if (image.isNull())
+        return image;
     switch (k) {
     case 1:
         reduceBlocks<1>(source, width, image, alpha, 1);
@@ -201,7 +221,8 @@ QImage convertPixels(const uint8_t *data, int width, int height, uint8_t depth, 
     }
     if (image.size() == fitted)
         return image;
-    return reduceArea(image, fitted);
+    return reduceArea(reinterpret_cast<const uint32_t *>(image.constBits()), image.width(), image.height(),
+                      image.bytesPerLine() / 4, 0, fitted, format);
 }
 
 } // namespace

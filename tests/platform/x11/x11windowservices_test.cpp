@@ -348,6 +348,66 @@ TEST_F(X11WindowServicesTest, CaptureReadsTheWholeFrameAndReleasesItWhenIdle)
     xcb_destroy_window(c, halves);
     xcb_free_pixmap(c, halvesTile);
 
+    // A picture of no pattern at all (each pixel its own colour), read a little smaller and more
+    // than twice smaller: each output pixel is the average of the area it covers (of the whole
+    // 2 x 2 blocks averaged first, in the second case), rows mixed with the rows they cover and
+    // no others.
+    constexpr int noiseWidth = 96, noiseHeight = 48;
+    std::vector<uint32_t> noise(size_t(noiseWidth * noiseHeight));
+    uint32_t seed = 12345;
+    for (uint32_t &pixel : noise) {
+        seed = seed * 1103515245u + 12345u;
+        pixel = (seed >> 8) & 0xffffffu;
+    }
+    const uint32_t noisy = xcb_generate_id(c), noiseTile = xcb_generate_id(c);
+    xcb_create_pixmap(c, depth, noiseTile, session.root(), noiseWidth, noiseHeight);
+    xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, noiseTile, pen, noiseWidth, noiseHeight, 0, 0, 0, depth,
+                  uint32_t(noise.size() * 4), reinterpret_cast<const uint8_t *>(noise.data()));
+    const uint32_t noiseValues[] = {noiseTile, 1};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, noisy, session.root(), 800, 0, noiseWidth, noiseHeight, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, noiseValues);
+    xcb_map_window(c, noisy);
+    const auto areaAverage = [&](QSize size, int x, int y, int channel) {
+        const int block = std::min(noiseWidth / size.width(), noiseHeight / size.height());
+        const int width = noiseWidth / block, height = noiseHeight / block;
+        const auto value = [&](int column, int row) {
+            int sum = 0;
+            for (int dy = 0; dy < block; ++dy) {
+                for (int dx = 0; dx < block; ++dx) {
+                    const uint32_t pixel = noise[size_t((row * block + dy) * noiseWidth + column * block + dx)];
+                    sum += int((pixel >> (8 * channel)) & 0xffu);
+                }
+            }
+            return double(sum / (block * block));
+        };
+        const double sx = double(width) / size.width(), sy = double(height) / size.height();
+        double sum = 0;
+        for (int row = int(y * sy); row < height && row < (y + 1) * sy; ++row) {
+            const double h = std::min((y + 1) * sy, row + 1.0) - std::max(y * sy, double(row));
+            for (int column = int(x * sx); column < width && column < (x + 1) * sx; ++column) {
+                const double w = std::min((x + 1) * sx, column + 1.0) - std::max(x * sx, double(column));
+                sum += w * h * value(column, row);
+            }
+        }
+        return sum / (sx * sy);
+    };
+    for (const QSize size : {QSize(80, 40), QSize(40, 20)}) {
+        const std::optional<QImage> read = captureNow(noisy, size);
+        ASSERT_TRUE(read && read->size() == size);
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb pixel = read->pixel(x, y);
+                ASSERT_EQ(qAlpha(pixel), 255);
+                for (int channel = 0; channel < 3; ++channel)
+                    ASSERT_NEAR(double((pixel >> (8 * channel)) & 0xffu), areaAverage(size, x, y, channel), 1.0)
+                        << size.width() << ": " << x << ',' << y << " channel " << channel;
+            }
+        }
+    }
+    xcb_destroy_window(c, noisy);
+    xcb_free_pixmap(c, noiseTile);
+
     EXPECT_TRUE(QTest::qWaitFor([&] { return capture.redirectedCount() == 0; }, waitMs));
 
     // A minimised window has no picture, and neither has one that is gone.
