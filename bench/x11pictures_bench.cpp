@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -504,8 +505,6 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "x11pictures_bench: could not start the windows' owners\n");
             return 1;
         }
-        Figures panel;
-        Figures bubble;
         const QString appName = QStringLiteral("Bench0");
         const int perKind = (count + kinds - 1) / kinds;
         QDir(snapshotDiskCacheDirectory()).removeRecursively();
@@ -525,31 +524,23 @@ int main(int argc, char **argv)
             }
         }
         waitForQuietDesktop(session);
-        {
-            // A new backend and engine: nothing redirected, nothing in memory, nothing on disk.
-            QDir(snapshotDiskCacheDirectory()).removeRecursively();
-            QDir().mkpath(snapshotDiskCacheDirectory());
+        const auto measure = [&settings](const std::function<std::optional<double>(Surfaces &)> &open) {
+            Figures figures;
+            {
+                // A new backend and engine: nothing redirected, nothing in memory, nothing on disk.
+                QDir(snapshotDiskCacheDirectory()).removeRecursively();
+                QDir().mkpath(snapshotDiskCacheDirectory());
+                Surfaces surfaces(settings);
+                figures.cold = open(surfaces);
+                surfaces.finishWork();
+                figures.warm = open(surfaces);
+            }
             Surfaces surfaces(settings);
-            panel.cold = openSuperPanel(surfaces, count);
-            surfaces.finishWork();
-            panel.warm = openSuperPanel(surfaces, count);
-        }
-        {
-            Surfaces surfaces(settings);
-            panel.restart = openSuperPanel(surfaces, count);
-        }
-        {
-            QDir(snapshotDiskCacheDirectory()).removeRecursively();
-            QDir().mkpath(snapshotDiskCacheDirectory());
-            Surfaces surfaces(settings);
-            bubble.cold = showBubble(surfaces, appName);
-            surfaces.finishWork();
-            bubble.warm = showBubble(surfaces, appName);
-        }
-        {
-            Surfaces surfaces(settings);
-            bubble.restart = showBubble(surfaces, appName);
-        }
+            figures.restart = open(surfaces);
+            return figures;
+        };
+        const Figures panel = measure([count](Surfaces &surfaces) { return openSuperPanel(surfaces, count); });
+        const Figures bubble = measure([&appName](Surfaces &surfaces) { return showBubble(surfaces, appName); });
         print(QByteArray("Super Panel complete, " + QByteArray::number(count) + " windows").constData(), panel,
               superPanelGoalMs);
         print(QByteArray("bubble complete, " + QByteArray::number(perKind) + " windows").constData(), bubble,
