@@ -1,5 +1,6 @@
 #include "runtime/workqueue.h"
 
+#include <QCoreApplication>
 #include <QThreadPool>
 
 #include <condition_variable>
@@ -115,6 +116,12 @@ private:
 QThreadPool &jobPool()
 {
     static QThreadPool pool;
+    static const bool drained = [] {
+        // As with Qt's pool, the jobs end while the application object still exists.
+        qAddPostRoutine([] { jobPool().waitForDone(); });
+        return true;
+    }();
+    Q_UNUSED(drained);
     return pool;
 }
 
