@@ -86,6 +86,21 @@ TEST(WorkQueue, SerialThreadQueueRunsJobsInOrderAndFinishesThemOnDestruction)
         EXPECT_EQ(seen[i], i);
 }
 
+// A job handed to a serial queue whose thread was already waiting for work must run then, not
+// only once the queue is destroyed.
+TEST(WorkQueue, SerialThreadQueueRunsEachJobWhileItLives)
+{
+    ThreadQueueFactory factory;
+    auto queue = factory.makeQueue("Quorvantis.Live", QueueKind::Serial);
+    std::atomic_int ran = 0;
+    for (int job = 1; job <= 2; ++job) {
+        queue->async([&ran] { ++ran; });
+        for (int i = 0; i < 2000 && ran.load() < job; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(ran.load(), job);
+    }
+}
+
 // Dropping the last reference to a serial queue from inside one of its jobs used to make the thread
 // join itself, which aborts the program.
 TEST(WorkQueue, SerialQueueReleasedFromItsOwnJobFinishesItsWork)
