@@ -1,5 +1,6 @@
 #include "runtime/workqueue.h"
 
+#include <QCoreApplication>
 #include <QThreadPool>
 
 #include <condition_variable>
@@ -108,6 +109,22 @@ private:
     std::function<void()> m_job;
 };
 
+// Qt runs parallel parts of its own work on its global pool and the calling thread waits for them:
+// the raster engine's fills of every paint on the main thread among them. Our jobs (accessibility
+// probes that wait on other programs' answers, picture coding) would queue in front of those parts
+// there and hold the main thread for as long; they run on a pool of their own.
+QThreadPool &jobPool()
+{
+    static QThreadPool pool;
+    static const bool drained = [] {
+        // As with Qt's pool, the jobs end while the application object still exists.
+        qAddPostRoutine([] { jobPool().waitForDone(); });
+        return true;
+    }();
+    Q_UNUSED(drained);
+    return pool;
+}
+
 class PoolQueue final : public WorkQueue
 {
 public:
@@ -115,7 +132,7 @@ public:
     QString label() const override { return m_label; }
     void async(std::function<void()> job) override
     {
-        startOnPool(*QThreadPool::globalInstance(), std::move(job));
+        startOnPool(jobPool(), std::move(job));
     }
 
 private:

@@ -37,7 +37,8 @@ public:
     virtual std::shared_ptr<WorkQueue> makeQueue(const QString &label, QueueKind kind = QueueKind::Serial) = 0;
 };
 
-// Real threads: a serial queue owns one thread; concurrent queues share the global thread pool.
+// Real threads: a serial queue owns one thread; concurrent queues share one pool of the program's
+// own (never Qt's global pool, which Qt's own parallel work uses while the main thread waits).
 // Destroying a serial queue finishes the jobs already submitted, then joins its thread.
 class ThreadQueueFactory final : public WorkQueueFactory
 {

@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "runtime/manualscheduler.h"
@@ -84,6 +86,21 @@ TEST(WorkQueue, SerialThreadQueueRunsJobsInOrderAndFinishesThemOnDestruction)
         EXPECT_EQ(seen[i], i);
 }
 
+// A job handed to a serial queue whose thread was already waiting for work must run then, not
+// only once the queue is destroyed.
+TEST(WorkQueue, SerialThreadQueueRunsEachJobWhileItLives)
+{
+    ThreadQueueFactory factory;
+    auto queue = factory.makeQueue("Quorvantis.Live", QueueKind::Serial);
+    std::atomic_int ran = 0;
+    for (int job = 1; job <= 2; ++job) {
+        queue->async([&ran] { ++ran; });
+        for (int i = 0; i < 2000 && ran.load() < job; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(ran.load(), job);
+    }
+}
+
 // Dropping the last reference to a serial queue from inside one of its jobs used to make the thread
 // join itself, which aborts the program.
 TEST(WorkQueue, SerialQueueReleasedFromItsOwnJobFinishesItsWork)
@@ -99,6 +116,45 @@ TEST(WorkQueue, SerialQueueReleasedFromItsOwnJobFinishesItsWork)
     for (int i = 0; i < 400 && !survived; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_TRUE(survived);
+}
+
+// Qt runs parallel parts of its own work on its global pool while the calling thread waits: the
+// raster engine's fills of a paint on the main thread among them. Concurrent jobs that wait on other
+// programs (accessibility probes) filled that pool, and every paint waited for them.
+TEST(WorkQueue, ConcurrentJobsThatWaitLeaveQtsOwnPoolFree)
+{
+    ThreadQueueFactory factory;
+    auto queue = factory.makeQueue("Quorvantis.Waiting", QueueKind::Concurrent);
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool released = false;
+    std::atomic_int started = 0, finished = 0;
+    const int jobs = QThreadPool::globalInstance()->maxThreadCount() + 2;
+    for (int i = 0; i < jobs; ++i) {
+        queue->async([&] {
+            ++started;
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [&] { return released; });
+            ++finished;
+        });
+    }
+    const auto waitFor = [](const auto &done) {
+        for (int i = 0; i < 2000 && !done(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return done();
+    };
+    EXPECT_TRUE(waitFor([&] { return started.load() > 0; }));
+
+    std::atomic_bool ran = false;
+    QThreadPool::globalInstance()->start([&ran] { ran = true; });
+    const bool ranWhileWaiting = waitFor([&] { return ran.load(); });
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+    }
+    wake.notify_all();
+    EXPECT_TRUE(ranWhileWaiting);
+    EXPECT_TRUE(waitFor([&] { return finished.load() == jobs && ran.load(); }));
 }
 
 // Posts wait in the scheduler's own queue (so a thread checker sees the hand-off): each still runs

@@ -115,40 +115,58 @@ std::vector<Taps> areaTaps(int from, int to)
     return taps;
 }
 
-// Reduces `source` to `size` (not larger than it) averaging the area each output pixel covers,
-// as Qt's smooth scaling does, but on the calling thread: Qt hands large scalings to the global
-// thread pool and waits for it, where they queue behind whatever work the program keeps there.
-QImage reduceArea(const QImage &source, QSize size)
+// Reduces `source` (`width` x `height` pixels, `stride` pixels a row, each taken with `alpha` set)
+// to `size` (not larger than it) in `format`, averaging the area each output pixel covers, as Qt's
+// smooth scaling does, but on the calling thread: Qt hands large scalings to the global thread pool
+// and waits for it, where they queue behind whatever work the program keeps there. Source rows are
+// reduced across once each, into a ring of the few rows an output row reads, not into a copy of
+// the whole picture: large blocks are fresh memory each time, and touching it costs more than
+// the sums.
+QImage reduceArea(const uint32_t *source, int width, int height, qsizetype stride, uint32_t alpha, QSize size,
+                  QImage::Format format)
 {
-    QImage image(size, source.format());
+    QImage image(size, format);
     if (image.isNull())
         return image;
-    const std::vector<Taps> across = areaTaps(source.width(), size.width());
-    const std::vector<Taps> down = areaTaps(source.height(), size.height());
+    const std::vector<Taps> across = areaTaps(width, size.width());
+    const std::vector<Taps> down = areaTaps(height, size.height());
     const size_t rowValues = size_t(size.width()) * 4;
-    // Each source row reduced across, kept while output rows still read it.
-    std::vector<uint32_t> reduced(rowValues * size_t(source.height()));
-    for (int y = 0; y < source.height(); ++y) {
-        const auto *line = reinterpret_cast<const uint32_t *>(source.constScanLine(y));
-        uint32_t *out = reduced.data() + rowValues * size_t(y);
+    size_t ringRows = 1;
+    for (const Taps &tap : down)
+        ringRows = std::max(ringRows, tap.weights.size());
+    std::vector<uint32_t> ring(rowValues * ringRows);
+    std::vector<int> ringHolds(ringRows, -1);
+    // Output rows read source rows in rising order, each a run no longer than the ring, so a row
+    // is overwritten only once no later output row reads it.
+    const auto reducedRow = [&](int y) {
+        const size_t slot = size_t(y) % ringRows;
+        uint32_t *out = ring.data() + rowValues * slot;
+        if (ringHolds[slot] == y)
+            return static_cast<const uint32_t *>(out);
+        ringHolds[slot] = y;
+        const uint32_t *line = source + stride * y;
         for (int x = 0; x < size.width(); ++x) {
             const Taps &tap = across[size_t(x)];
             uint32_t sums[4] = {0, 0, 0, 0};
             for (size_t i = 0; i < tap.weights.size(); ++i) {
-                const uint32_t pixel = line[size_t(tap.first) + i];
+                const uint32_t pixel = line[size_t(tap.first) + i] | alpha;
                 for (int channel = 0; channel < 4; ++channel)
                     sums[channel] += ((pixel >> (8 * channel)) & 0xffu) * tap.weights[i];
             }
             std::copy(std::begin(sums), std::end(sums), out + size_t(x) * 4);
         }
-    }
+        return static_cast<const uint32_t *>(out);
+    };
+    std::vector<const uint32_t *> rows(ringRows);
     for (int y = 0; y < size.height(); ++y) {
         const Taps &tap = down[size_t(y)];
+        for (size_t i = 0; i < tap.weights.size(); ++i)
+            rows[i] = reducedRow(tap.first + int(i));
         auto *line = reinterpret_cast<uint32_t *>(image.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
             uint64_t sums[4] = {0, 0, 0, 0};
             for (size_t i = 0; i < tap.weights.size(); ++i) {
-                const uint32_t *values = reduced.data() + rowValues * size_t(tap.first + int(i)) + size_t(x) * 4;
+                const uint32_t *values = rows[i] + size_t(x) * 4;
                 for (int channel = 0; channel < 4; ++channel)
                     sums[channel] += uint64_t(values[channel]) * tap.weights[i];
             }
@@ -176,13 +194,15 @@ QImage convertPixels(const uint8_t *data, int width, int height, uint8_t depth, 
             : QSize(width, height);
     // Two 8-bit channels share one 32-bit sum, so a block holds at most 256 pixels.
     const int k = std::clamp(std::min(width / fitted.width(), height / fitted.height()), 1, 16);
-    const int outWidth = width / k;
-    const int outHeight = height / k;
-    QImage image(outWidth, outHeight, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull())
-        return image;
+    const QImage::Format format = opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
     const auto *source = reinterpret_cast<const uint32_t *>(data);
     const uint32_t alpha = opaque ? 0xff000000u : 0;
+    // Less than half as large: no whole blocks to average first.
+    if (k == 1 && fitted != QSize(width, height))
+        return reduceArea(source, width, height, width, alpha, fitted, format);
+    QImage image(width / k, height / k, format);
+    if (image.isNull())
+        return image;
     switch (k) {
     case 1:
         reduceBlocks<1>(source, width, image, alpha, 1);
@@ -201,7 +221,8 @@ QImage convertPixels(const uint8_t *data, int width, int height, uint8_t depth, 
     }
     if (image.size() == fitted)
         return image;
-    return reduceArea(image, fitted);
+    return reduceArea(reinterpret_cast<const uint32_t *>(image.constBits()), image.width(), image.height(),
+                      image.bytesPerLine() / 4, 0, fitted, format);
 }
 
 } // namespace
@@ -355,8 +376,8 @@ xcb_connection_t *X11WindowCapture::useRedirect(xcb_window_t window, xcb_window_
     const Clock::time_point now = Clock::now();
     auto it = m_redirected.find(frame);
     if (it == m_redirected.end()) {
-        const PendingRedirect pending = requestRedirect(window, frame, compositorRuns());
-        it = finishRedirect(pending, now);
+        const QList<PendingRedirect> pending = requestRedirects({{window, frame}}, compositorRuns());
+        it = finishRedirect(pending.constFirst(), now);
         if (it == m_redirected.end())
             return nullptr;
         m_scheduler.post([this] { startIdleTimer(); });
@@ -436,10 +457,31 @@ void X11WindowCapture::closeReadConnection()
         redirect.damage = 0;
 }
 
+QList<X11WindowCapture::PendingRedirect>
+X11WindowCapture::requestRedirects(const QList<std::pair<xcb_window_t, xcb_window_t>> &windows, bool composited)
+{
+    openReadConnection();
+    // A client may answer the redirect's exposure at once: were its drawing run by the server
+    // between our redirect and the emptying of the watch, it would count as the server's own
+    // background, and its capture would wait out the whole settle time for a repaint that came
+    // already. Other clients wait while these requests run; they are sent in one go, nothing is
+    // waited for in between.
+    const bool watching = !composited && m_readConnection && m_hasDamage;
+    if (watching)
+        xcb_grab_server(m_readConnection);
+    QList<PendingRedirect> requests;
+    for (const auto &[window, frame] : windows)
+        requests.append(requestRedirect(window, frame, composited));
+    if (watching) {
+        xcb_ungrab_server(m_readConnection);
+        xcb_flush(m_readConnection);
+    }
+    return requests;
+}
+
 X11WindowCapture::PendingRedirect X11WindowCapture::requestRedirect(xcb_window_t window, xcb_window_t frame,
                                                                     bool composited)
 {
-    openReadConnection();
     PendingRedirect pending;
     pending.frame = frame;
     pending.composited = composited;
@@ -577,26 +619,60 @@ void X11WindowCapture::waitForContents(QMutexLocker<QMutex> &lock, xcb_window_t 
         if (it == m_redirected.end())
             break;
         const Clock::time_point at = readyAt(*it);
-        const Clock::time_point now = Clock::now();
-        if (now >= at) {
+        if (Clock::now() >= at) {
             settle(*it);
             break;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(at - now);
-        if (it->damage != 0 && m_readConnection && !m_readingRepaints) {
-            // One waiting capture listens for the repaints of all; the others wait to be told.
-            m_readingRepaints = true;
-            pollfd socket{xcb_get_file_descriptor(m_readConnection), POLLIN, 0};
-            lock.unlock();
-            poll(&socket, 1, int(left.count()));
-            lock.relock();
-            m_readingRepaints = false;
-            takeRepaints();
-            m_contentsChanged.wakeAll();
-        } else {
-            m_contentsChanged.wait(&m_mutex, QDeadlineTimer(left.count()));
-        }
+        awaitRepaints(lock, at, it->damage != 0);
     }
+}
+
+void X11WindowCapture::awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_point until, bool watched)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0)
+        return;
+    if (watched && m_readConnection && !m_readingRepaints) {
+        // One waiting thread listens for the repaints of all; the others wait to be told.
+        m_readingRepaints = true;
+        pollfd socket{xcb_get_file_descriptor(m_readConnection), POLLIN, 0};
+        lock.unlock();
+        poll(&socket, 1, int(left.count()));
+        lock.relock();
+        m_readingRepaints = false;
+        takeRepaints();
+        m_contentsChanged.wakeAll();
+    } else {
+        m_contentsChanged.wait(&m_mutex, QDeadlineTimer(left.count()));
+    }
+}
+
+void X11WindowCapture::watchRepaints()
+{
+    QMutexLocker lock(&m_mutex);
+    ++m_captureUsers;
+    for (;;) {
+        takeRepaints();
+        const Clock::time_point now = Clock::now();
+        std::optional<Clock::time_point> next;
+        bool watched = false;
+        for (Redirect &redirect : m_redirected) {
+            if (redirect.settled)
+                continue;
+            const Clock::time_point at = readyAt(redirect);
+            if (now >= at) {
+                settle(redirect);
+                continue;
+            }
+            next = next ? std::min(*next, at) : at;
+            watched = watched || redirect.damage != 0;
+        }
+        if (!next)
+            break;
+        awaitRepaints(lock, *next, watched);
+    }
+    m_watchingRepaints = false;
+    --m_captureUsers;
 }
 
 void X11WindowCapture::startIdleTimer()
@@ -669,25 +745,35 @@ void X11WindowCapture::prepareWindows(const QList<quint32> &windowIds)
 
     QMutexLocker lock(&m_mutex);
     const Clock::time_point now = Clock::now();
-    QList<PendingRedirect> requests;
-    QSet<xcb_window_t> asked;
+    QList<std::pair<xcb_window_t, xcb_window_t>> asked;
+    QSet<xcb_window_t> askedFrames;
     for (auto it = frames.cbegin(); it != frames.cend(); ++it) {
         m_frames.insert(it.key(), it.value());
-        if (m_redirected.contains(it.value()) || asked.contains(it.value()))
+        if (m_redirected.contains(it.value()) || askedFrames.contains(it.value()))
             continue;
-        asked.insert(it.value());
-        requests.append(requestRedirect(it.key(), it.value(), composited));
+        askedFrames.insert(it.value());
+        asked.append({it.key(), it.value()});
     }
+    const QList<PendingRedirect> requests = requestRedirects(asked, composited);
     bool added = false;
+    bool waiting = false;
     for (const PendingRedirect &pending : std::as_const(requests)) {
-        if (finishRedirect(pending, now) == m_redirected.end()) {
+        const auto kept = finishRedirect(pending, now);
+        if (kept == m_redirected.end()) {
             m_frames.removeIf([refused = pending.frame](const auto &entry) { return entry.value() == refused; });
             continue;
         }
         added = true;
+        waiting = waiting || (kept->damage != 0 && !kept->settled);
     }
     if (added)
         startIdleTimer();
+    // The clients' repaints are taken as they come, not only once the captures ask: a capture
+    // asked a while after the redirect then finds its window's contents settled already.
+    if (waiting && !m_watchingRepaints) {
+        m_watchingRepaints = true;
+        startOnPool(m_workers, [this] { watchRepaints(); });
+    }
 }
 
 void X11WindowCapture::forgetWindows(const QList<quint32> &windowIds)

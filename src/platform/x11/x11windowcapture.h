@@ -35,7 +35,8 @@ class X11Session;
 // MIT-SHM where the server offers it, else GetImage. An unmapped (minimised) or vanished window has
 // no picture: the capture answers none and the caller falls back to its caches and the icon. The
 // windows of one surface are redirected together (prepareWindows), so their waits run side by
-// side, and up to `workerCount` captures read at once. Construct and destroy on the main thread.
+// side, from the redirect on (a worker takes the repaints as they come, before any capture asks),
+// and up to `workerCount` captures read at once. Construct and destroy on the main thread.
 class X11WindowCapture final : public WindowCaptureService
 {
 public:
@@ -117,9 +118,13 @@ private:
     xcb_connection_t *useRedirect(xcb_window_t window, xcb_window_t frame);
     // When the frame's contents can be read. m_mutex held.
     Clock::time_point readyAt(const Redirect &redirect) const;
-    // Asks for `frame` (holding `window`) to be redirected, watching the client's repaint unless
-    // a compositing manager keeps the frame redirected already; finishRedirect() takes the answer
-    // and keeps the redirect (end() when refused). m_mutex held from the one to the other.
+    // Asks for each frame (second, holding the window first) to be redirected, watching the
+    // client's repaint unless a compositing manager keeps the frame redirected already;
+    // finishRedirect() takes each answer and keeps the redirect (end() when refused). m_mutex held
+    // from the one to the other.
+    QList<PendingRedirect> requestRedirects(const QList<std::pair<xcb_window_t, xcb_window_t>> &windows,
+                                            bool composited);
+    // One of requestRedirects(), with the read connection open.
     PendingRedirect requestRedirect(xcb_window_t window, xcb_window_t frame, bool composited);
     QHash<xcb_window_t, Redirect>::iterator finishRedirect(const PendingRedirect &pending, Clock::time_point now);
     // Undoes the redirect (the caller forgets it). m_mutex held.
@@ -129,6 +134,12 @@ private:
     // Waits (m_mutex held by `lock`, released meanwhile) until the frame's contents can be read or
     // it is unredirected.
     void waitForContents(QMutexLocker<QMutex> &lock, xcb_window_t frame);
+    // Waits (as waitForContents) until `until` at most, or until repaints came in; listens for them
+    // when `watched` and no other thread does.
+    void awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_point until, bool watched);
+    // Runs on a worker from the preparation of windows until every redirected frame settled,
+    // taking the repaints as they come.
+    void watchRepaints();
     // Takes the repaints reported so far. m_mutex held.
     void takeRepaints();
     // m_mutex held.
@@ -162,6 +173,8 @@ private:
     // Wakes waiting captures when repaints came in or the one reading them stopped.
     QWaitCondition m_contentsChanged;
     bool m_readingRepaints = false;
+    // A worker runs watchRepaints().
+    bool m_watchingRepaints = false;
     // Captures waiting on or reading through m_readConnection; it stays open while there are any.
     int m_captureUsers = 0;
     QTimer m_idleTimer;

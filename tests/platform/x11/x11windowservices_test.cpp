@@ -8,7 +8,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
+#include <thread>
+
+#include <poll.h>
 
 #include "platform/x11/x11accessibility.h"
 #include "platform/x11/x11appicons.h"
@@ -345,6 +349,66 @@ TEST_F(X11WindowServicesTest, CaptureReadsTheWholeFrameAndReleasesItWhenIdle)
     xcb_destroy_window(c, halves);
     xcb_free_pixmap(c, halvesTile);
 
+    // A picture of no pattern at all (each pixel its own colour), read a little smaller and more
+    // than twice smaller: each output pixel is the average of the area it covers (of the whole
+    // 2 x 2 blocks averaged first, in the second case), rows mixed with the rows they cover and
+    // no others.
+    constexpr int noiseWidth = 96, noiseHeight = 48;
+    std::vector<uint32_t> noise(size_t(noiseWidth * noiseHeight));
+    uint32_t seed = 12345;
+    for (uint32_t &pixel : noise) {
+        seed = seed * 1103515245u + 12345u;
+        pixel = (seed >> 8) & 0xffffffu;
+    }
+    const uint32_t noisy = xcb_generate_id(c), noiseTile = xcb_generate_id(c);
+    xcb_create_pixmap(c, depth, noiseTile, session.root(), noiseWidth, noiseHeight);
+    xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, noiseTile, pen, noiseWidth, noiseHeight, 0, 0, 0, depth,
+                  uint32_t(noise.size() * 4), reinterpret_cast<const uint8_t *>(noise.data()));
+    const uint32_t noiseValues[] = {noiseTile, 1};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, noisy, session.root(), 800, 0, noiseWidth, noiseHeight, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, noiseValues);
+    xcb_map_window(c, noisy);
+    const auto areaAverage = [&](QSize size, int x, int y, int channel) {
+        const int block = std::min(noiseWidth / size.width(), noiseHeight / size.height());
+        const int width = noiseWidth / block, height = noiseHeight / block;
+        const auto value = [&](int column, int row) {
+            int sum = 0;
+            for (int dy = 0; dy < block; ++dy) {
+                for (int dx = 0; dx < block; ++dx) {
+                    const uint32_t pixel = noise[size_t((row * block + dy) * noiseWidth + column * block + dx)];
+                    sum += int((pixel >> (8 * channel)) & 0xffu);
+                }
+            }
+            return double(sum / (block * block));
+        };
+        const double sx = double(width) / size.width(), sy = double(height) / size.height();
+        double sum = 0;
+        for (int row = int(y * sy); row < height && row < (y + 1) * sy; ++row) {
+            const double h = std::min((y + 1) * sy, row + 1.0) - std::max(y * sy, double(row));
+            for (int column = int(x * sx); column < width && column < (x + 1) * sx; ++column) {
+                const double w = std::min((x + 1) * sx, column + 1.0) - std::max(x * sx, double(column));
+                sum += w * h * value(column, row);
+            }
+        }
+        return sum / (sx * sy);
+    };
+    for (const QSize size : {QSize(80, 40), QSize(40, 20)}) {
+        const std::optional<QImage> read = captureNow(noisy, size);
+        ASSERT_TRUE(read && read->size() == size);
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb pixel = read->pixel(x, y);
+                ASSERT_EQ(qAlpha(pixel), 255);
+                for (int channel = 0; channel < 3; ++channel)
+                    ASSERT_NEAR(double((pixel >> (8 * channel)) & 0xffu), areaAverage(size, x, y, channel), 1.0)
+                        << size.width() << ": " << x << ',' << y << " channel " << channel;
+            }
+        }
+    }
+    xcb_destroy_window(c, noisy);
+    xcb_free_pixmap(c, noiseTile);
+
     EXPECT_TRUE(QTest::qWaitFor([&] { return capture.redirectedCount() == 0; }, waitMs));
 
     // A minimised window has no picture, and neither has one that is gone.
@@ -354,6 +418,84 @@ TEST_F(X11WindowServicesTest, CaptureReadsTheWholeFrameAndReleasesItWhenIdle)
     EXPECT_TRUE(capture.fallbackImage(clock->windowId).isNull());
     clients.kill(pid);
     EXPECT_FALSE(captureNow(clock->windowId, QSize(320, 200)));
+}
+
+// A client that answers the redirect's exposure at once could have its drawing run by the server
+// between our redirect and the start of the watch for its repaint: it was taken for the server's
+// own background, and its capture waited out the whole settle time (here a minute) for a repaint
+// that had come already.
+TEST_F(X11WindowServicesTest, WindowsThatRepaintAtOnceAfterTheRedirectAreReadWithoutWaitingOutTheSettleTime)
+{
+    X11WindowCapture capture(session, X11WindowCapture::Timing{std::chrono::milliseconds(60000),
+                                                                std::chrono::milliseconds(60000),
+                                                                std::chrono::milliseconds(60)});
+    // Twelve large windows with a red background under a blue cover, painted green by their own
+    // client (on a thread of its own, as fast as a program answers) after every exposure. Large,
+    // each redirect takes the server long enough that it turns to other clients right after it.
+    xcb_connection_t *client = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(client), 0);
+    const xcb_window_t root = session.root();
+    QList<quint32> windows;
+    for (int i = 0; i < 12; ++i) {
+        const xcb_window_t window = xcb_generate_id(client);
+        const uint32_t values[] = {0xff0000, 1, XCB_EVENT_MASK_EXPOSURE};
+        xcb_create_window(client, XCB_COPY_FROM_PARENT, window, root, int16_t(10 * i), int16_t(10 * i), 1200,
+                          760, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+        xcb_map_window(client, window);
+        windows.append(window);
+    }
+    const xcb_window_t cover = xcb_generate_id(client);
+    const uint32_t coverValues[] = {0x0000ff, 1};
+    xcb_create_window(client, XCB_COPY_FROM_PARENT, cover, root, 0, 0, 1440, 900, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, coverValues);
+    xcb_map_window(client, cover);
+    const xcb_gcontext_t pen = xcb_generate_id(client);
+    const uint32_t green = 0x00ff00;
+    xcb_create_gc(client, pen, root, XCB_GC_FOREGROUND, &green);
+    xcb_flush(client);
+    std::atomic_bool stop = false;
+    std::atomic_int exposures = 0;
+    std::thread painter([&] {
+        pollfd socket{xcb_get_file_descriptor(client), POLLIN, 0};
+        while (!stop) {
+            poll(&socket, 1, 20);
+            while (xcb_generic_event_t *event = xcb_poll_for_event(client)) {
+                if ((event->response_type & 0x7f) == XCB_EXPOSE) {
+                    const auto *expose = reinterpret_cast<const xcb_expose_event_t *>(event);
+                    const xcb_rectangle_t area{int16_t(expose->x), int16_t(expose->y), expose->width,
+                                               expose->height};
+                    xcb_poly_fill_rectangle(client, expose->window, pen, 1, &area);
+                    ++exposures;
+                }
+                std::free(event);
+            }
+            xcb_flush(client);
+        }
+    });
+    const auto finish = qScopeGuard([&] {
+        stop = true;
+        painter.join();
+        xcb_disconnect(client);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return exposures >= windows.size(); }, waitMs));
+    QTest::qWait(100);
+
+    // Readied together, as a surface readies the windows it shows, then captured.
+    capture.prepareWindows(windows);
+    QHash<quint32, std::optional<QImage>> answers;
+    for (const quint32 window : std::as_const(windows))
+        capture.captureWindow(window, QSize(300, 190), [&answers, window](std::optional<QImage> image) {
+            QMetaObject::invokeMethod(qApp, [&answers, window, image] { answers.insert(window, image); });
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == windows.size(); }, 2 * waitMs))
+        << answers.size() << " of " << windows.size() << " captures answered";
+    for (const quint32 window : std::as_const(windows)) {
+        ASSERT_TRUE(answers.value(window)) << window;
+        EXPECT_EQ(QColor(answers.value(window)->pixel(150, 95)).name().toStdString(),
+                  QColor(Qt::green).name().toStdString())
+            << window;
+    }
 }
 
 TEST_F(X11WindowServicesTest, ProbesAnswerForServerAndWindowManager)
