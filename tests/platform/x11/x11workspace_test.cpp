@@ -218,14 +218,22 @@ TEST_F(X11WorkspaceTest, AClosedWindowOfAnotherProgramIsNamedOnce)
         xcb_flush(connection.xcb());
         made.removeOne(window);
     };
+    // Counted by id: windows an earlier test left may still be leaving the list on a slow machine.
+    const auto named = [&](xcb_window_t window) {
+        qsizetype times = 0;
+        for (const QList<QVariant> &arguments : std::as_const(closed))
+            times += arguments.at(0).value<QList<quint32>>().count(window);
+        return times;
+    };
     destroy(ours);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !isListed(ownPid); }, 10000));
     destroy(closing);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !closed.isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return named(closing) > 0; }, 10000));
     const int changesThen = changes.count();
     destroy(staying);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return closed.count() == 2; }, 10000));
-    EXPECT_EQ(changes.count(), changesThen + 1);
-    EXPECT_EQ(closed.at(0).at(0).value<QList<quint32>>(), QList<quint32>{closing});
-    EXPECT_EQ(closed.at(1).at(0).value<QList<quint32>>(), QList<quint32>{staying});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return named(staying) > 0; }, 10000));
+    EXPECT_GT(changes.count(), changesThen);
+    EXPECT_EQ(named(closing), 1);
+    EXPECT_EQ(named(staying), 1);
+    EXPECT_EQ(named(ours), 0);
 }
