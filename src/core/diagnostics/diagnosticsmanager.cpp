@@ -12,10 +12,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
-#include <QWaitCondition>
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cmath>
 #include <fcntl.h>
@@ -205,7 +205,8 @@ struct DiagnosticsManager::Core : std::enable_shared_from_this<DiagnosticsManage
     QList<DiagEvent> ringBuffer;
 
     QMutex exportJobsLock;
-    QWaitCondition exportJobsDone;
+    // Waits in our own code, where a thread checker sees the lock released and retaken.
+    std::condition_variable_any exportJobsDone;
     int runningExportJobs = 0;
     bool exportJobsClosed = false;
 
@@ -435,7 +436,7 @@ void DiagnosticsManager::Core::endExportJob()
 {
     QMutexLocker lock(&exportJobsLock);
     if (--runningExportJobs == 0)
-        exportJobsDone.wakeAll();
+        exportJobsDone.notify_all();
 }
 
 void DiagnosticsManager::Core::closeExportJobs()
@@ -443,7 +444,7 @@ void DiagnosticsManager::Core::closeExportJobs()
     QMutexLocker lock(&exportJobsLock);
     exportJobsClosed = true;
     while (runningExportJobs > 0)
-        exportJobsDone.wait(&exportJobsLock);
+        exportJobsDone.wait(exportJobsLock);
 }
 
 QString DiagnosticsManager::Core::buildExportArchive(const QString &destination) const

@@ -1,6 +1,5 @@
 #include "platform/x11/x11windowcapture.h"
 
-#include <QDeadlineTimer>
 #include <QMutexLocker>
 #include <QSet>
 
@@ -641,9 +640,9 @@ void X11WindowCapture::awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_poi
         lock.relock();
         m_readingRepaints = false;
         takeRepaints();
-        m_contentsChanged.wakeAll();
+        m_contentsChanged.notify_all();
     } else {
-        m_contentsChanged.wait(&m_mutex, QDeadlineTimer(left.count()));
+        m_contentsChanged.wait_for(m_mutex, left);
     }
 }
 
@@ -800,7 +799,7 @@ void X11WindowCapture::forgetWindows(const QList<quint32> &windowIds)
     if (!frames.isEmpty()) {
         xcb_flush(m_session.xcb());
         m_session.discardEvents();
-        m_contentsChanged.wakeAll();
+        m_contentsChanged.notify_all();
     }
 }
 

@@ -4,9 +4,9 @@
 #include <QMutex>
 #include <QThreadPool>
 #include <QTimer>
-#include <QWaitCondition>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <optional>
 
@@ -170,8 +170,10 @@ private:
     bool m_hasRegions = false;
     uint8_t m_damageEventBase = 0;
     QHash<xcb_damage_damage_t, xcb_window_t> m_watchedFrames;
-    // Wakes waiting captures when repaints came in or the one reading them stopped.
-    QWaitCondition m_contentsChanged;
+    // Wakes waiting captures when repaints came in or the one reading them stopped. The C++
+    // library's: its wait releases and retakes m_mutex in our own code, where a thread checker
+    // sees it (QWaitCondition does both inside Qt, and every capture then looked unlocked).
+    std::condition_variable_any m_contentsChanged;
     bool m_readingRepaints = false;
     // A worker runs watchRepaints().
     bool m_watchingRepaints = false;
