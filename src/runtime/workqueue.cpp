@@ -42,11 +42,16 @@ public:
 
     void async(std::function<void()> job) override
     {
+        // The job may hold the last reference to this queue and drop it on the queue's thread as
+        // soon as it is queued, and the thread then ends and frees what it shares: nothing of this
+        // object is touched once the job is in, and the shared state lives here until the wake-up
+        // is given.
+        const std::shared_ptr<Shared> shared = m_shared;
         {
-            std::lock_guard lock(m_shared->mutex);
-            m_shared->jobs.push_back(std::move(job));
+            std::lock_guard lock(shared->mutex);
+            shared->jobs.push_back(std::move(job));
         }
-        m_shared->wake.notify_one();
+        shared->wake.notify_one();
     }
 
 private:

@@ -133,9 +133,11 @@ TEST(WorkQueue, ConcurrentJobsThatWaitLeaveQtsOwnPoolFree)
     for (int i = 0; i < jobs; ++i) {
         queue->async([&] {
             ++started;
-            std::unique_lock lock(mutex);
-            wake.wait(lock, [&] { return released; });
-            ++finished;
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [&] { return released; });
+            }
+            ++finished; // the last touch of the test's locals: the test may end right after it
         });
     }
     const auto waitFor = [](const auto &done) {
