@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <vector>
@@ -33,6 +34,35 @@ struct FreeDeleter
     void operator()(void *p) const { std::free(p); }
 };
 template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
+
+// Captures' answers, given on whichever thread each capture ends on and read on the test's.
+class Answers
+{
+public:
+    explicit Answers(size_t count) : m_images(count) {}
+    X11WindowCapture::Completion to(const std::shared_ptr<Answers> &self, size_t i)
+    {
+        return [self, i](std::optional<QImage> image) {
+            const std::lock_guard lock(self->m_mutex);
+            self->m_images[i] = std::move(image);
+        };
+    }
+    bool allCame()
+    {
+        const std::lock_guard lock(m_mutex);
+        return std::all_of(m_images.cbegin(), m_images.cend(), [](const auto &a) { return a.has_value(); });
+    }
+    // The answer that came (none when it had no picture); only once it came.
+    std::optional<QImage> at(size_t i)
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_images[i].value();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::optional<std::optional<QImage>>> m_images;
+};
 
 // Window pictures taken from windows of known pixels, with what the server holds for the capture
 // read back on a connection of the test's own: which frames are redirected, and which resources
@@ -122,11 +152,11 @@ protected:
     // later finds its place still there.
     static std::optional<QImage> captureNow(X11WindowCapture &capture, quint32 window, QSize size)
     {
-        const auto answer = std::make_shared<std::optional<std::optional<QImage>>>();
-        capture.captureWindow(window, size, [answer](std::optional<QImage> image) { *answer = image; });
-        if (!QTest::qWaitFor([&] { return answer->has_value(); }, waitMs))
+        const auto answer = std::make_shared<Answers>(1);
+        capture.captureWindow(window, size, answer->to(answer, 0));
+        if (!QTest::qWaitFor([&] { return answer->allCame(); }, waitMs))
             return std::nullopt;
-        return **answer;
+        return answer->at(0);
     }
 
     X11Session session;
@@ -569,23 +599,16 @@ TEST_F(X11WindowCaptureTest, ACaptureWaitsOnlyUntilTheWindowsContentsCame)
     EXPECT_EQ(grey->pixel(100, 75), 0xff808080u);
 
     capture.prepareWindows(late);
-    const auto kept =
-        std::make_shared<std::vector<std::optional<std::optional<QImage>>>>(size_t(late.size()));
-    const std::vector<std::optional<std::optional<QImage>>> &answers = *kept;
-    for (size_t i = 0; i < answers.size(); ++i) {
-        capture.captureWindow(late.at(qsizetype(i)), QSize(200, 150),
-                              [kept, i](std::optional<QImage> image) { (*kept)[i] = image; });
-    }
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return std::all_of(answers.cbegin(), answers.cend(), [](const auto &a) { return a.has_value(); });
-        },
-        waitMs))
+    const auto answers = std::make_shared<Answers>(size_t(late.size()));
+    for (qsizetype i = 0; i < late.size(); ++i)
+        capture.captureWindow(late.at(i), QSize(200, 150), answers->to(answers, size_t(i)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers->allCame(); }, waitMs))
         << "covered windows waited for longer than their repaints";
-    for (size_t i = 0; i < answers.size(); ++i) {
-        ASSERT_TRUE(*answers[i]) << i;
-        EXPECT_EQ(answers[i]->value().pixel(100, 75), 0xff000000u | colours[i]) << i;
-        EXPECT_EQ(answers[i]->value().pixel(5, 5), 0xff000000u | colours[i]) << i;
+    for (size_t i = 0; i < size_t(late.size()); ++i) {
+        const std::optional<QImage> image = answers->at(i);
+        ASSERT_TRUE(image) << i;
+        EXPECT_EQ(image->pixel(100, 75), 0xff000000u | colours[i]) << i;
+        EXPECT_EQ(image->pixel(5, 5), 0xff000000u | colours[i]) << i;
     }
     capture.forgetWindows(late);
 }
