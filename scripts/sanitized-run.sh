@@ -138,13 +138,14 @@ main()
     # stack of each allocation: the libraries are built without frame pointers, and the fast unwinder
     # stops at the first of their frames. The application checks for leaks itself before it ends
     # (main.cpp), and a leak fails the run like any other report. ThreadSanitizer goes on after a
-    # report: the reports are sorted at the end (below), none is suppressed.
+    # report: the reports are sorted at the end (below); suppressed are only those .ci/tsan.supp lists
+    # (a frame of ours on one side of a hand-over that is Qt's), each with its reason.
     export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:fast_unwind_on_malloc=0:log_path=$logs/sanitizer
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=$logs/sanitizer
     # (In a ThreadSanitizer build, stopping at the first report of the options above would apply.)
     if [ $tsan = 1 ]; then unset UBSAN_OPTIONS ASAN_OPTIONS; fi
     export LSAN_OPTIONS=suppressions=$repo/.ci/lsan.supp:print_suppressions=0
-    export TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:history_size=4:log_path=$logs/sanitizer
+    export TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:history_size=4:log_path=$logs/sanitizer:suppressions=$repo/.ci/tsan.supp
 
     "$app" --platform=x11 > "$logs/app.log" 2>&1 &
     app_pid=$!
