@@ -8,10 +8,13 @@
 # Ends with a hover that must still map the bubble, and a _NET_WM_PING the program must answer.
 # A step that does not happen (no tray icon, no bubble at the first hover, a tray menu, a panel or a
 # settings window that does not open, a Super Panel that its hotkey pressed again does not close, a
-# drop that adds nothing to the shelf) is a failure too: the run goes on, and fails at its end.
+# shortcut recorded and confirmed that the program did not store or that opens no Super Panel, a
+# drop that adds nothing to the shelf) is a failure too: the run goes on, and fails at its end. The
+# Super Panel's hotkey is the one the program stored (its settings file), never one assumed.
 # Exit status: 0 when every step happened and the program lived through it all and still answers,
 # 1 otherwise.
 import argparse
+import json
 import os
 import random
 import re
@@ -368,7 +371,11 @@ def switcher_press(combo, repeats=0):
 
 
 def super_panel():
-    combo = state['switcher']
+    combo = stored_switcher()
+    if ' ' in combo or stored_setting('isRecordingShortcut'):
+        fail('the Super Panel has no hotkey to press: %s stored, recording %s'
+             % (combo, stored_setting('isRecordingShortcut')))
+        return
     *modifiers, last = combo.split('+')
     for m in modifiers:
         key_event(m, True)
@@ -376,7 +383,8 @@ def super_panel():
     if not wait_for(full_screen_shown, 5):
         for m in reversed(modifiers):
             key_event(m, False)
-        fail('%s showed no Super Panel' % combo)
+        fail('%s showed no Super Panel (stored: %s, recording %s)'
+             % (combo, stored_switcher(), stored_setting('isRecordingShortcut')))
         return
     count('super panel')
     # The hotkey pressed again while Alt is held closes the panel, and once more opens it again. The
@@ -561,7 +569,7 @@ def shelf_drop():
         time.sleep(0.3)
         # Onto the popup, where its edge put it, then let go.
         tx, ty = {'top': (W // 2, 150), 'bottom': (W // 2, H - 150), 'left': (150, H // 2),
-                  'right': (W - 150, H // 2)}[state['edge']]
+                  'right': (W - 150, H // 2)}[stored_edge()]
         move(tx, ty, steps=10)
         time.sleep(0.3)
         move(tx + 3, ty, steps=1)
@@ -572,7 +580,7 @@ def shelf_drop():
     elif wait_for(lambda: shelved(stem), 10):
         count('shelf drops')
     else:
-        fail('a file dropped on the shelf (%s edge) is not in %s' % (state['edge'], shelf_folder()))
+        fail('a file dropped on the shelf (%s edge) is not in %s' % (stored_edge(), shelf_folder()))
     time.sleep(0.5)
     escape_everything()
 
@@ -615,14 +623,60 @@ def windows():
 PAGES = 8
 PAGE_GENERAL, PAGE_APPEARANCE, PAGE_SHORTCUTS, PAGE_DIAGNOSTICS = 0, 1, 3, 7
 SIDEBAR_X, SIDEBAR_TOP, SIDEBAR_STEP = 90, 120, 48
-RECORD, CONFIRM = (474, 402), (393, 401)
+# The recorder's buttons sit in the middle of the card, Confirm left of its middle; how far down
+# depends on the lines the title and the description take in the language shown (402 in English).
+# Rows closer than the button's height (44), so one of them is on it.
+RECORD_X, CONFIRM_X = 474, 393
+RECORD_ROWS = [402, 432, 462, 492, 522, 552]
 DIAGNOSTICS_SWITCH, EXPORT_WHEN_ON = (682, 193), (347, 322)
 LANGUAGE_AT_BOTTOM = (644, 753)
 EDGES = ['top', 'bottom', 'left', 'right']  # the segments of the popup edge, left to right
 EDGE_SEGMENTS_AT_BOTTOM = [(446, 737), (511, 737), (575, 737), (640, 737)]
 
-# What the driver changed, so later steps use it: the switcher's hotkey and the popup edge.
-state = {'switcher': 'Alt_L+Tab', 'edge': 'bottom', 'diagnostics': False}
+# What the settings steps changed is read back from the program's settings file, so later steps
+# follow what the program took, not where the driver meant to click (the pages' layout moves with
+# the language).
+def stored_setting(name):
+    """A value of the program's settings file as it stands; None when absent. The program replaces the
+    file whole at every change; one that cannot be read is read again for a moment, so a failed read
+    is not taken for a value left unset."""
+    folder = os.environ.get('XDG_CONFIG_HOME') or os.path.join(os.path.expanduser('~'), '.config')
+    for _ in range(40):
+        try:
+            with open(os.path.join(folder, 'Quorvantis', 'defaults.json')) as f:
+                values = json.load(f)
+            if isinstance(values, dict):
+                return values.get(name)
+        except (OSError, ValueError):
+            pass
+        time.sleep(0.05)
+    log('the settings file cannot be read')
+    return None
+
+
+# The keys and modifiers of the combinations the drive records, as the program stores them (a key's
+# place as a classic Mac key code, modifier flags).
+STORED_KEYS = {48: 'Tab', 5: 'g'}
+STORED_MODIFIERS = [(0x40000, 'Control_L'), (0x80000, 'Alt_L'), (0x20000, 'Shift_L'), (0x100000, 'Super_L')]
+
+
+def stored_edge():
+    """The popup edge the program stored ('leading' and 'trailing' are left and right here); bottom
+    while none is, as the program reads it."""
+    return {'top': 'top', 'bottom': 'bottom', 'leading': 'left', 'trailing': 'right'}.get(
+        stored_setting('popupEdge'), 'bottom')
+
+
+def stored_switcher():
+    """The Super Panel's hotkey the program stored, as keys to press ('Alt_L+Tab' while none is); a
+    pair the drive cannot type is shown as stored."""
+    code = stored_setting('customKeyCode')
+    flags = stored_setting('customFlags')
+    code = 48 if code is None else code
+    flags = 0x80000 if flags is None else flags
+    if code not in STORED_KEYS or not isinstance(flags, int):
+        return 'key %r flags %r' % (code, flags)
+    return '+'.join([name for bit, name in STORED_MODIFIERS if flags & bit] + [STORED_KEYS[code]])
 
 
 def open_settings():
@@ -677,24 +731,57 @@ def page(window, index, to_bottom=False):
 
 
 def record_shortcut(window):
-    old = state['switcher']
+    """Records the other of the two combinations the drive uses for the Super Panel, through the page's
+    recorder, and checks that the program stored it. The page's layout moves with the language (a
+    title or a description on two lines puts the recorder lower), so the Record button is looked for
+    down the card's middle until the program says it listens; Confirm takes the button's place."""
+    old = stored_switcher()
     new = 'Control_L+Alt_L+g' if old == 'Alt_L+Tab' else 'Alt_L+Tab'
     page(window, PAGE_SHORTCUTS)
     page(window, PAGE_SHORTCUTS)  # the page again, at its top
     move(*at(window, (500, 500)), steps=2)
     for _ in range(10):
         click(None, None, 4)
-    click(*at(window, RECORD))
-    time.sleep(0.3)
+    time.sleep(0.2)
+    row = None
+    for y in RECORD_ROWS:
+        click(*at(window, (RECORD_X, y)))
+        # A click beside the button (on the keycaps, the card, or the prompt that replaced the button
+        # once it listens) does nothing.
+        if wait_for(lambda: stored_setting('isRecordingShortcut') is True, 3):
+            row = y
+            break
+    if row is None and not wait_for(lambda: stored_setting('isRecordingShortcut') is True, 10):
+        fail('no click down the Shortcuts page started the recorder (%s)' % stored_setting('appLanguage'))
+        return
     key(new)
-    time.sleep(0.3)
-    click(*at(window, CONFIRM))
-    state['switcher'] = new
+    # The recorder shows the combination for review, with Confirm where the Record button was: on
+    # the row that started it, or one above when the program took an earlier click late.
+    rows = [row] + [r for r in reversed(RECORD_ROWS) if r < row] if row else RECORD_ROWS
+    confirmed = False
+    for y in rows:
+        time.sleep(0.3)
+        click(*at(window, (CONFIRM_X, y)))
+        if wait_for(lambda: stored_setting('isRecordingShortcut') is False, 5):
+            confirmed = True
+            break
+    if not confirmed and not wait_for(lambda: stored_setting('isRecordingShortcut') is False, 10):
+        # Still listening (the key went elsewhere) or still under review: leaving the page cancels.
+        fail('the recorder did not take %s or its Confirm (%s)' % (new, stored_setting('appLanguage')))
+        page(window, PAGE_GENERAL)
+        return
+    stored = stored_switcher()
+    if stored != new:
+        fail('%s recorded and confirmed, but %s is stored' % (new, stored))
+        return
     count('shortcuts recorded')
-    # At once the new hotkey, then the old one.
+    log('recorded %s (was %s)' % (new, old))
+    # At once the new hotkey, over the settings window, then the old one.
     switcher_press(new)
-    wait_for(full_screen_shown, 3)
+    if not wait_for(full_screen_shown, 5):
+        fail('%s right after it was recorded showed no Super Panel' % new)
     key('Escape', pause=0.3)
+    wait_for(lambda: not full_screen_shown(), 5)
     switcher_press(old)
     time.sleep(0.4)
     escape_everything()
@@ -713,11 +800,14 @@ def switch_language(window):
 def toggle_diagnostics(window):
     page(window, PAGE_DIAGNOSTICS)
     page(window, PAGE_DIAGNOSTICS)
+    was = bool(stored_setting('diagnosticsEnabled'))
     click(*at(window, DIAGNOSTICS_SWITCH))
-    state['diagnostics'] = not state['diagnostics']
-    count('diagnostics switched')
+    if wait_for(lambda: bool(stored_setting('diagnosticsEnabled')) != was, 5):
+        count('diagnostics switched')
+    else:
+        log('the click left diagnostics %s' % ('on' if was else 'off'))
     time.sleep(0.4)
-    if state['diagnostics'] and random.random() < 0.5:
+    if stored_setting('diagnosticsEnabled') and random.random() < 0.5:
         click(*at(window, EXPORT_WHEN_ON))
         # The save dialog proposes a name in HOME; Return takes it.
         if wait_for(lambda: len([1 for w in our_windows() if w[5] and not w[6]]) >= 2, 5):
@@ -731,8 +821,10 @@ def choose_edge(window):
     page(window, PAGE_APPEARANCE, to_bottom=True)
     index = random.randrange(len(EDGES))
     click(*at(window, EDGE_SEGMENTS_AT_BOTTOM[index]))
-    state['edge'] = EDGES[index]
-    count('popup edges chosen')
+    if wait_for(lambda: stored_edge() == EDGES[index], 5):
+        count('popup edges chosen')
+    else:
+        log('the click on the %s segment left the popup edge at %s' % (EDGES[index], stored_edge()))
 
 
 def escape_dialogs(window):
@@ -751,6 +843,7 @@ def settings_visit():
         page(window, index)
     task = random.choice([record_shortcut, switch_language, toggle_diagnostics, choose_edge, None])
     if task:
+        log('settings: ' + task.__name__)
         window = settings_window() or open_settings()
         if window:
             task(window)
