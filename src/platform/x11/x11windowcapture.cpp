@@ -53,11 +53,11 @@ template <int K> void reduceBlocks(const uint32_t *source, int width, QImage &im
     const int blockSide = K > 0 ? K : k;
     const uint32_t area = uint32_t(blockSide * blockSide);
     const int outWidth = image.width();
-    std::vector<uint32_t> redBlue(static_cast<size_t>(outWidth));
-    std::vector<uint32_t> alphaGreen(static_cast<size_t>(outWidth));
+    std::vector<uint32_t> sums(static_cast<size_t>(outWidth) * 2);
+    uint32_t *redBlue = sums.data();
+    uint32_t *alphaGreen = sums.data() + outWidth;
     for (int y = 0; y < image.height(); ++y) {
-        std::fill(redBlue.begin(), redBlue.end(), 0);
-        std::fill(alphaGreen.begin(), alphaGreen.end(), 0);
+        std::fill(sums.begin(), sums.end(), 0);
         for (int dy = 0; dy < blockSide; ++dy) {
             const uint32_t *row = source + size_t(y * blockSide + dy) * size_t(width);
             for (int x = 0; x < outWidth; ++x) {
@@ -236,22 +236,21 @@ class X11WindowCapture::ShmSegment
 {
 public:
     ShmSegment(xcb_connection_t *c, size_t size)
-        : m_connection(c), m_size(size), m_id(shmget(IPC_PRIVATE, size, IPC_CREAT | 0600)),
-          m_seg(xcb_generate_id(c))
+        : m_connection(c), m_size(size), m_seg(xcb_generate_id(c))
     {
-        if (m_id < 0)
+        const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (id < 0)
             return;
         // Only the server writes into it.
-        void *address = shmat(m_id, nullptr, SHM_RDONLY);
+        void *address = shmat(id, nullptr, SHM_RDONLY);
         if (address == reinterpret_cast<void *>(-1)) {
-            shmctl(m_id, IPC_RMID, nullptr);
-            m_id = -1;
+            shmctl(id, IPC_RMID, nullptr);
             return;
         }
         m_address = static_cast<uint8_t *>(address);
         std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(
-            xcb_request_check(c, xcb_shm_attach_checked(c, m_seg, uint32_t(m_id), 0)));
-        shmctl(m_id, IPC_RMID, nullptr);
+            xcb_request_check(c, xcb_shm_attach_checked(c, m_seg, uint32_t(id), 0)));
+        shmctl(id, IPC_RMID, nullptr);
         m_attached = !error;
     }
     ~ShmSegment()
@@ -272,7 +271,6 @@ public:
 private:
     xcb_connection_t *m_connection;
     size_t m_size;
-    int m_id;
     uint8_t *m_address = nullptr;
     xcb_shm_seg_t m_seg;
     bool m_attached = false;

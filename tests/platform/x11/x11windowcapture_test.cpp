@@ -451,6 +451,8 @@ TEST_F(X11WindowCaptureTest, RedirectsOnlyWhilePicturesAreTakenAndLeavesNothingO
         capture.prepareWindows({session.root()});
         EXPECT_EQ(capture.redirectedCount(), 0);
         EXPECT_FALSE(capture.checksIdle());
+        for (const QHash<QByteArray, int> &refused : newClients(before))
+            EXPECT_TRUE(refused.isEmpty()) << refused.keys().join(' ').toStdString() << " left by a refused redirect";
         // The fallback never redirects (nor waits): it reads the window as it shows.
         EXPECT_EQ(capture.fallbackImage(framed).size(), whole);
         EXPECT_FALSE(redirectedOnServer(frame));
