@@ -447,11 +447,6 @@ void X11WindowCapture::closeReadConnection()
 {
     if (!m_readConnection)
         return;
-    {
-        QMutexLocker segmentLock(&m_segmentLock);
-        if (m_segment && m_segment->connection() == m_readConnection)
-            m_segment.reset();
-    }
     // Closed only once every redirect through it is undone, so no watch is left on it.
     xcb_disconnect(m_readConnection);
     m_readConnection = nullptr;
@@ -806,11 +801,14 @@ void X11WindowCapture::releaseIdle()
     m_session.discardEvents();
     // A capture still waiting or reading uses the connection; the next round closes it then.
     if (m_redirected.isEmpty() && m_captureUsers == 0) {
+        // Nothing is being previewed: the pixel buffer goes too, before the connection it may be
+        // attached through.
+        {
+            QMutexLocker segmentLock(&m_segmentLock);
+            m_segment.reset();
+        }
         closeReadConnection();
         m_idleTimer.stop();
-        // Nothing is being previewed: the pixel buffer goes too.
-        QMutexLocker segmentLock(&m_segmentLock);
-        m_segment.reset();
     }
 }
 

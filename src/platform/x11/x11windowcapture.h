@@ -144,6 +144,7 @@ private:
     void takeRepaints();
     // m_mutex held.
     void openReadConnection();
+    // The pixel buffer must be gone first.
     void closeReadConnection();
     // Whether a compositing manager keeps the windows redirected.
     bool compositorRuns();
