@@ -1,6 +1,8 @@
 #include "platform/x11/x11windowcapture.h"
 
+#include <QDeadlineTimer>
 #include <QMutexLocker>
+#include <QRect>
 #include <QSet>
 
 #include <algorithm>
@@ -46,7 +48,7 @@ int bitsPerPixel(xcb_connection_t *c, uint8_t depth)
 
 // Averages k x k blocks of `source` (`width` pixels a row) into `image`. K is k when known at
 // compile time (the common factors, unrolled), else 0.
-template <int K> void reduceBlocks(const uint32_t *source, int width, QImage &image, uint32_t alpha, int k)
+template <int K> void reduceBlocks(const uint32_t *source, int width, QImage &image, uint32_t alpha, int k = K)
 {
     const int blockSide = K > 0 ? K : k;
     const uint32_t area = uint32_t(blockSide * blockSide);
@@ -84,7 +86,7 @@ template <int K> void reduceBlocks(const uint32_t *source, int width, QImage &im
 }
 
 // The source pixels each output pixel covers, and by how much (in 1/256 of a pixel), along one
-// axis of an area-averaging reduction from `from` to `to` pixels.
+// axis of an area-averaging scaling from `from` to `to` pixels (both at least 1).
 struct Taps
 {
     int first = 0;
@@ -93,7 +95,7 @@ struct Taps
 };
 std::vector<Taps> areaTaps(int from, int to)
 {
-    std::vector<Taps> taps(size_t(std::max(to, 0)));
+    std::vector<Taps> taps(static_cast<size_t>(to));
     const double scale = double(from) / double(to);
     for (int out = 0; out < to; ++out) {
         const double start = out * scale;
@@ -106,6 +108,8 @@ std::vector<Taps> areaTaps(int from, int to)
             tap.weights.push_back(weight);
             tap.total += weight;
         }
+        // An output pixel far smaller than a source pixel (a tiny window pictured large) weighs
+        // less than a 256th of it: it takes that pixel whole.
         if (tap.total == 0) {
             tap.weights.assign(1, 1);
             tap.total = 1;
@@ -170,9 +174,10 @@ QImage reduceArea(const uint32_t *source, int width, int height, qsizetype strid
                     sums[channel] += uint64_t(values[channel]) * tap.weights[i];
             }
             const uint64_t total = uint64_t(across[size_t(x)].total) * tap.total;
+            // A weighted average of bytes, rounded, is a byte again.
             uint32_t pixel = 0;
             for (int channel = 0; channel < 4; ++channel)
-                pixel |= uint32_t(std::min<uint64_t>((sums[channel] + total / 2) / total, 255)) << (8 * channel);
+                pixel |= uint32_t((sums[channel] + total / 2) / total) << (8 * channel);
             line[x] = pixel;
         }
     }
@@ -204,16 +209,16 @@ QImage convertPixels(const uint8_t *data, int width, int height, uint8_t depth, 
         return image;
     switch (k) {
     case 1:
-        reduceBlocks<1>(source, width, image, alpha, 1);
+        reduceBlocks<1>(source, width, image, alpha);
         break;
     case 2:
-        reduceBlocks<2>(source, width, image, alpha, 2);
+        reduceBlocks<2>(source, width, image, alpha);
         break;
     case 3:
-        reduceBlocks<3>(source, width, image, alpha, 3);
+        reduceBlocks<3>(source, width, image, alpha);
         break;
     case 4:
-        reduceBlocks<4>(source, width, image, alpha, 4);
+        reduceBlocks<4>(source, width, image, alpha);
         break;
     default:
         reduceBlocks<0>(source, width, image, alpha, k);
@@ -230,28 +235,30 @@ QImage convertPixels(const uint8_t *data, int width, int height, uint8_t depth, 
 class X11WindowCapture::ShmSegment
 {
 public:
-    ShmSegment(xcb_connection_t *c, size_t size) : m_connection(c), m_size(size)
+    ShmSegment(xcb_connection_t *c, size_t size)
+        : m_connection(c), m_size(size), m_seg(xcb_generate_id(c))
     {
-        m_id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-        if (m_id < 0)
+        const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (id < 0)
             return;
-        void *address = shmat(m_id, nullptr, 0);
+        // Only the server writes into it.
+        void *address = shmat(id, nullptr, SHM_RDONLY);
         if (address == reinterpret_cast<void *>(-1)) {
-            shmctl(m_id, IPC_RMID, nullptr);
-            m_id = -1;
+            shmctl(id, IPC_RMID, nullptr);
             return;
         }
         m_address = static_cast<uint8_t *>(address);
-        m_seg = xcb_generate_id(c);
         std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(
-            xcb_request_check(c, xcb_shm_attach_checked(c, m_seg, uint32_t(m_id), 0)));
-        shmctl(m_id, IPC_RMID, nullptr);
+            xcb_request_check(c, xcb_shm_attach_checked(c, m_seg, uint32_t(id), 0)));
+        shmctl(id, IPC_RMID, nullptr);
         m_attached = !error;
     }
     ~ShmSegment()
     {
-        if (m_attached)
+        if (m_attached) {
             xcb_shm_detach(m_connection, m_seg);
+            xcb_flush(m_connection);
+        }
         if (m_address)
             shmdt(m_address);
     }
@@ -264,9 +271,8 @@ public:
 private:
     xcb_connection_t *m_connection;
     size_t m_size;
-    int m_id = -1;
     uint8_t *m_address = nullptr;
-    xcb_shm_seg_t m_seg = 0;
+    xcb_shm_seg_t m_seg;
     bool m_attached = false;
 };
 
@@ -288,7 +294,6 @@ X11WindowCapture::~X11WindowCapture()
     for (auto it = m_redirected.begin(); it != m_redirected.end(); ++it)
         unredirect(it.key(), *it);
     closeReadConnection();
-    xcb_flush(m_session.xcb());
 }
 
 void X11WindowCapture::captureWindow(quint32 windowId, const QSize &pixelSize, Completion done)
@@ -402,14 +407,12 @@ X11WindowCapture::Clock::time_point X11WindowCapture::readyAt(const Redirect &re
 
 bool X11WindowCapture::compositorRuns()
 {
+    // A valid session's screen is one of the server's.
     xcb_ewmh_connection_t *ewmh = m_session.ewmh();
-    const int screen = m_session.screenNumber();
-    if (screen < 0 || screen >= ewmh->nb_screens)
-        return false;
-    xcb_connection_t *c = m_session.xcb();
-    Reply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, ewmh->_NET_WM_CM_Sn[screen]), nullptr));
-    return owner && owner->owner != XCB_WINDOW_NONE;
+    xcb_window_t owner = XCB_WINDOW_NONE;
+    return xcb_ewmh_get_wm_cm_owner_reply(ewmh, xcb_ewmh_get_wm_cm_owner(ewmh, m_session.screenNumber()), &owner,
+                                          nullptr) &&
+           owner != XCB_WINDOW_NONE;
 }
 
 void X11WindowCapture::openReadConnection()
@@ -431,7 +434,8 @@ void X11WindowCapture::openReadConnection()
             ? xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr)
             : nullptr);
     m_hasDamage = version != nullptr;
-    m_damageEventBase = m_hasDamage ? extension->first_event : 0;
+    if (m_hasDamage)
+        m_damageEventBase = extension->first_event;
     const xcb_query_extension_reply_t *fixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     Reply<xcb_xfixes_query_version_reply_t> fixesVersion(
         fixes && fixes->present ? xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0), nullptr)
@@ -443,17 +447,9 @@ void X11WindowCapture::closeReadConnection()
 {
     if (!m_readConnection)
         return;
-    {
-        QMutexLocker segmentLock(&m_segmentLock);
-        if (m_segment && m_segment->connection() == m_readConnection)
-            m_segment.reset();
-    }
-    // The server forgets the connection's watches with it.
+    // Closed only once every redirect through it is undone, so no watch is left on it.
     xcb_disconnect(m_readConnection);
     m_readConnection = nullptr;
-    m_watchedFrames.clear();
-    for (Redirect &redirect : m_redirected)
-        redirect.damage = 0;
 }
 
 QList<X11WindowCapture::PendingRedirect>
@@ -494,7 +490,8 @@ X11WindowCapture::PendingRedirect X11WindowCapture::requestRedirect(xcb_window_t
     // What shows of the window when the watch starts is kept apart first: a window that showed
     // whole is exposed nowhere by the redirect, its contents are in the pixmap at once, and no
     // repaint is coming.
-    if (!composited && m_readConnection && m_hasDamage) {
+    const bool watching = !composited && m_readConnection && m_hasDamage;
+    if (watching) {
         pending.damage = xcb_generate_id(c);
         xcb_damage_create(c, pending.damage, window, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
         if (m_hasRegions) {
@@ -502,14 +499,13 @@ X11WindowCapture::PendingRedirect X11WindowCapture::requestRedirect(xcb_window_t
             xcb_xfixes_create_region(c, pending.shown, 0, nullptr);
             pending.size = xcb_get_geometry(c, window);
             xcb_damage_subtract(c, pending.damage, XCB_NONE, pending.shown);
+            pending.shownArea = xcb_xfixes_fetch_region(c, pending.shown);
         }
     }
     // Automatic redirection coexists with a compositing manager and with other captures.
     pending.cookie = xcb_composite_redirect_window_checked(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
-    if (pending.damage != 0)
+    if (watching)
         pending.watchFrom = xcb_damage_subtract(c, pending.damage, XCB_NONE, XCB_NONE).sequence;
-    if (pending.shown != 0)
-        pending.shownArea = xcb_xfixes_fetch_region(c, pending.shown);
     return pending;
 }
 
@@ -524,19 +520,15 @@ X11WindowCapture::finishRedirect(const PendingRedirect &pending, Clock::time_poi
         Reply<xcb_xfixes_fetch_region_reply_t> shown(xcb_xfixes_fetch_region_reply(c, pending.shownArea, nullptr));
         xcb_xfixes_destroy_region(c, pending.shown);
         if (size && shown) {
-            // The rectangles of a region do not overlap; the border lies outside 0..size.
+            // The rectangles of a region do not overlap; the border lies outside the window's area.
+            const QRect whole(0, 0, size->width, size->height);
             const xcb_rectangle_t *parts = xcb_xfixes_fetch_region_rectangles(shown.get());
-            const int count = xcb_xfixes_fetch_region_rectangles_length(shown.get());
             qint64 area = 0;
-            for (int i = 0; i < count; ++i) {
-                const int left = std::max<int>(parts[i].x, 0);
-                const int top = std::max<int>(parts[i].y, 0);
-                const int right = std::min<int>(parts[i].x + parts[i].width, size->width);
-                const int bottom = std::min<int>(parts[i].y + parts[i].height, size->height);
-                if (right > left && bottom > top)
-                    area += qint64(right - left) * (bottom - top);
+            for (int i = 0; i < xcb_xfixes_fetch_region_rectangles_length(shown.get()); ++i) {
+                const QRect part = QRect(parts[i].x, parts[i].y, parts[i].width, parts[i].height).intersected(whole);
+                area += qint64(part.width()) * part.height();
             }
-            shownWhole = area == qint64(size->width) * size->height;
+            shownWhole = area == qint64(whole.width()) * whole.height();
         }
     }
     if (error) {
@@ -551,8 +543,6 @@ X11WindowCapture::finishRedirect(const PendingRedirect &pending, Clock::time_poi
     redirect.damage = pending.damage;
     redirect.watchFrom = pending.watchFrom;
     redirect.settled = pending.composited;
-    if (pending.damage != 0)
-        m_watchedFrames.insert(pending.damage, pending.frame);
     const auto kept = m_redirected.insert(pending.frame, redirect);
     if (shownWhole)
         settle(*kept);
@@ -574,7 +564,6 @@ void X11WindowCapture::settle(Redirect &redirect)
     redirect.settled = true;
     if (redirect.damage == 0)
         return;
-    m_watchedFrames.remove(redirect.damage);
     if (m_readConnection) {
         // Fails harmlessly when the window is gone (its watches went with it).
         xcb_damage_destroy(m_readConnection, redirect.damage);
@@ -587,27 +576,25 @@ void X11WindowCapture::takeRepaints()
 {
     if (!m_readConnection)
         return;
-    bool answered = false;
     while (xcb_generic_event_t *event = xcb_poll_for_event(m_readConnection)) {
         if ((event->response_type & 0x7f) == m_damageEventBase + XCB_DAMAGE_NOTIFY) {
             const auto *notify = reinterpret_cast<const xcb_damage_notify_event_t *>(event);
-            const auto frame = m_watchedFrames.constFind(notify->damage);
-            const auto redirect =
-                frame == m_watchedFrames.constEnd() ? m_redirected.end() : m_redirected.find(*frame);
-            if (redirect != m_redirected.end() && redirect->damage == notify->damage) {
+            // A handful of windows are watched at a time.
+            const auto redirect = std::find_if(m_redirected.begin(), m_redirected.end(),
+                                               [&](const Redirect &r) { return r.damage == notify->damage; });
+            if (redirect != m_redirected.end()) {
                 // Sequence numbers run on past 32 bits; the difference tells the order.
                 if (int32_t(event->full_sequence - redirect->watchFrom) >= 0)
                     redirect->repaintedAt = Clock::now();
                 // Emptied, the watch reports the next drawing again.
                 xcb_damage_subtract(m_readConnection, notify->damage, XCB_NONE, XCB_NONE);
-                answered = true;
             }
         }
         // Errors of watches on windows that are gone are dropped with the rest.
         std::free(event);
     }
-    if (answered)
-        xcb_flush(m_readConnection);
+    // Sends the emptyings, if any.
+    xcb_flush(m_readConnection);
 }
 
 void X11WindowCapture::waitForContents(QMutexLocker<QMutex> &lock, xcb_window_t frame)
@@ -622,27 +609,25 @@ void X11WindowCapture::waitForContents(QMutexLocker<QMutex> &lock, xcb_window_t 
             settle(*it);
             break;
         }
-        awaitRepaints(lock, at, it->damage != 0);
+        awaitRepaints(lock, at);
     }
 }
 
-void X11WindowCapture::awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_point until, bool watched)
+void X11WindowCapture::awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_point until)
 {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
-    if (left.count() <= 0)
-        return;
-    if (watched && m_readConnection && !m_readingRepaints) {
+    const QDeadlineTimer deadline(until, Qt::PreciseTimer);
+    if (m_readConnection && !m_readingRepaints) {
         // One waiting thread listens for the repaints of all; the others wait to be told.
         m_readingRepaints = true;
         pollfd socket{xcb_get_file_descriptor(m_readConnection), POLLIN, 0};
         lock.unlock();
-        poll(&socket, 1, int(left.count()));
+        poll(&socket, 1, int(deadline.remainingTime()));
         lock.relock();
         m_readingRepaints = false;
         takeRepaints();
         m_contentsChanged.notify_all();
     } else {
-        m_contentsChanged.wait_for(m_mutex, left);
+        m_contentsChanged.wait_until(m_mutex, until);
     }
 }
 
@@ -654,7 +639,6 @@ void X11WindowCapture::watchRepaints()
         takeRepaints();
         const Clock::time_point now = Clock::now();
         std::optional<Clock::time_point> next;
-        bool watched = false;
         for (Redirect &redirect : m_redirected) {
             if (redirect.settled)
                 continue;
@@ -664,11 +648,10 @@ void X11WindowCapture::watchRepaints()
                 continue;
             }
             next = next ? std::min(*next, at) : at;
-            watched = watched || redirect.damage != 0;
         }
         if (!next)
             break;
-        awaitRepaints(lock, *next, watched);
+        awaitRepaints(lock, *next);
     }
     m_watchingRepaints = false;
     --m_captureUsers;
@@ -797,7 +780,6 @@ void X11WindowCapture::forgetWindows(const QList<quint32> &windowIds)
         m_redirected.erase(redirect);
     }
     if (!frames.isEmpty()) {
-        xcb_flush(m_session.xcb());
         m_session.discardEvents();
         m_contentsChanged.notify_all();
     }
@@ -816,15 +798,17 @@ void X11WindowCapture::releaseIdle()
             ++it;
         }
     }
-    xcb_flush(m_session.xcb());
     m_session.discardEvents();
     // A capture still waiting or reading uses the connection; the next round closes it then.
     if (m_redirected.isEmpty() && m_captureUsers == 0) {
+        // Nothing is being previewed: the pixel buffer goes too, before the connection it may be
+        // attached through.
+        {
+            QMutexLocker segmentLock(&m_segmentLock);
+            m_segment.reset();
+        }
         closeReadConnection();
         m_idleTimer.stop();
-        // Nothing is being previewed: the pixel buffer goes too.
-        QMutexLocker segmentLock(&m_segmentLock);
-        m_segment.reset();
     }
 }
 

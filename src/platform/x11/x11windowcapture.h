@@ -135,8 +135,8 @@ private:
     // it is unredirected.
     void waitForContents(QMutexLocker<QMutex> &lock, xcb_window_t frame);
     // Waits (as waitForContents) until `until` at most, or until repaints came in; listens for them
-    // when `watched` and no other thread does.
-    void awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_point until, bool watched);
+    // when no other thread does.
+    void awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_point until);
     // Runs on a worker from the preparation of windows until every redirected frame settled,
     // taking the repaints as they come.
     void watchRepaints();
@@ -144,6 +144,7 @@ private:
     void takeRepaints();
     // m_mutex held.
     void openReadConnection();
+    // The pixel buffer must be gone first.
     void closeReadConnection();
     // Whether a compositing manager keeps the windows redirected.
     bool compositorRuns();
@@ -162,14 +163,13 @@ private:
     // A connection of its own, open while windows are redirected, reads the redirected pictures
     // (on the session's they would queue behind whatever else the program asks of the server at
     // that moment) and receives the repaints (the session's drops its events). With it whether the
-    // server has Damage, its first event code and the frame each watch is for.
+    // server has Damage, and its first event code.
     xcb_connection_t *m_readConnection = nullptr;
     bool m_readConnectionFailed = false;
     bool m_hasDamage = false;
     // XFixes regions, to tell what of a window showed before its redirect.
     bool m_hasRegions = false;
     uint8_t m_damageEventBase = 0;
-    QHash<xcb_damage_damage_t, xcb_window_t> m_watchedFrames;
     // Wakes waiting captures when repaints came in or the one reading them stopped. The C++
     // library's: its wait releases and retakes m_mutex in our own code, where a thread checker
     // sees it (QWaitCondition does both inside Qt, and every capture then looked unlocked).
