@@ -88,6 +88,8 @@ private:
     std::optional<QList<X11PanelWalk>> walkNow();
     bool isPanel(const QString &name, qint64 pid) const;
     void reportChange();
+    // Hands a walk asked for by request `ticket` to the callback and to the callers waiting.
+    void answer(quint64 ticket, std::optional<QList<X11PanelWalk>> walk);
     void wakeThread();
     // Reads the sources of the events the bus reported and reports a change when one concerns a
     // panel. Walker thread, outside the library's callbacks.
@@ -140,10 +142,9 @@ private:
     X11BoundsWatch m_boundsWatch;
     std::atomic<bool> m_layoutExpected{false};
     std::atomic<bool> m_followingBounds{false};
-    // The GSource that wakes the thread when the watch's time is up, while one is due; and whether
-    // it has fired. Walker thread only.
+    // The GSource that wakes the thread when the watch's time is up, while one is due. Walker
+    // thread only.
     void *m_boundsTimer = nullptr;
-    bool m_boundsTimerFired = false;
     // Whether each application the bus reported events of is a panel, asked once per application:
     // a window that retitles itself many times a second moves its task button as often, and the
     // question must not cost a round trip each time. Emptied when applications come or go.
