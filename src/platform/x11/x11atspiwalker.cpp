@@ -84,10 +84,11 @@ bool failed(GError *&error)
     return failure;
 }
 
-// Lets go of a reference the library handed out.
+// Lets go of a reference the library or GLib handed out.
 struct Unref
 {
     void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(GSource *source) const { g_source_unref(source); }
 };
 template <typename T>
 using Ref = std::unique_ptr<T, Unref>;
@@ -345,12 +346,11 @@ void X11AtspiWalker::armBoundsTimer()
     // One timer at a time: when it fires early for a watch kept open since, it is set again. The
     // watch is open, so its end is still ahead, at most its window from now.
     const double left = *m_boundsWatch.until() - monotonicSeconds();
-    GSource *timer = g_timeout_source_new(guint(std::ceil(left * 1000)));
-    g_source_set_callback(timer, &Callbacks::boundsTimeUp, this, nullptr);
-    g_source_attach(timer, static_cast<GMainContext *>(m_context));
     // The context holds it until it fires or is destroyed.
-    g_source_unref(timer);
-    m_boundsTimer = timer;
+    const Ref<GSource> timer(g_timeout_source_new(guint(std::ceil(left * 1000))));
+    g_source_set_callback(timer.get(), &Callbacks::boundsTimeUp, this, nullptr);
+    g_source_attach(timer.get(), static_cast<GMainContext *>(m_context));
+    m_boundsTimer = timer.get();
 }
 
 void X11AtspiWalker::updateBoundsWatch()
@@ -454,8 +454,9 @@ void X11AtspiWalker::answer(quint64 ticket, std::optional<QList<X11PanelWalk>> w
 
 bool X11AtspiWalker::isPanel(const QString &name, qint64 pid) const
 {
+    // A process the library could not tell (0) has no name either.
     return m_panels.contains(name, Qt::CaseInsensitive) ||
-           (pid > 0 && m_panels.contains(processName(pid), Qt::CaseInsensitive));
+           m_panels.contains(processName(pid), Qt::CaseInsensitive);
 }
 
 // Qt D-Bus shares each reply's data with its connection thread through reference counts.
@@ -509,17 +510,17 @@ void X11AtspiWalker::run()
         start();
 
     for (;;) {
+        // The latest request when one waits for its answer; none (0, requests count from 1) else.
         quint64 ticket = 0;
-        bool asked = false;
         {
             std::lock_guard lock(m_mutex);
             if (m_stopping)
                 break;
-            ticket = m_requested;
-            asked = ticket > m_answered;
+            if (m_requested > m_answered)
+                ticket = m_requested;
         }
         std::optional<QList<X11PanelWalk>> result;
-        if (asked) {
+        if (ticket) {
             if (!m_listener && !s_libraryReady && accessibilityBusAvailable())
                 start();
             if (m_listener && !libraryBusLost())
@@ -534,7 +535,7 @@ void X11AtspiWalker::run()
         updateBoundsWatch();
         takeEvents();
         tellBusLoss();
-        if (asked)
+        if (ticket)
             answer(ticket, std::move(result));
     }
     // A bounds timer still due stays in the context, which nothing runs any more: the library's
