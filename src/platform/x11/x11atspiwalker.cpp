@@ -334,18 +334,19 @@ void X11AtspiWalker::followBounds(bool on)
 
 void X11AtspiWalker::noteLayoutChange()
 {
-    if (m_boundsWatch.noteLayoutChange(monotonicSeconds()))
+    const double now = monotonicSeconds();
+    if (m_boundsWatch.noteLayoutChange(now))
         followBounds(true);
-    armBoundsTimer();
+    armBoundsTimer(now);
 }
 
-void X11AtspiWalker::armBoundsTimer()
+void X11AtspiWalker::armBoundsTimer(double now)
 {
     if (m_boundsTimer || !m_boundsWatch.until())
         return;
     // One timer at a time: when it fires early for a watch kept open since, it is set again. The
-    // watch is open, so its end is still ahead, at most its window from now.
-    const double left = *m_boundsWatch.until() - monotonicSeconds();
+    // watch is open at `now`, so its end is ahead of it.
+    const double left = *m_boundsWatch.until() - now;
     // The context holds it until it fires or is destroyed.
     const Ref<GSource> timer(g_timeout_source_new(guint(std::ceil(left * 1000))));
     g_source_set_callback(timer.get(), &Callbacks::boundsTimeUp, this, nullptr);
@@ -358,10 +359,11 @@ void X11AtspiWalker::updateBoundsWatch()
     // Before the library is set up there is nothing to listen with; its start opens the watch.
     if (m_layoutExpected.exchange(false) && m_listener)
         noteLayoutChange();
-    if (m_boundsWatch.expire(monotonicSeconds()))
+    const double now = monotonicSeconds();
+    if (m_boundsWatch.expire(now))
         followBounds(false);
     else
-        armBoundsTimer();
+        armBoundsTimer(now);
 }
 
 X11AtspiWalker::X11AtspiWalker(QStringList panels) : m_panels(std::move(panels))

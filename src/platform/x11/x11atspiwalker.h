@@ -22,9 +22,10 @@ namespace qv {
 // with its own GLib main context, and only after the session bus has shown an accessibility bus
 // ("org.a11y.Bus") that gives out an address. Every connection libatspi opens (the accessibility
 // bus, and the private one it opens to each application it meets) is dispatched on that context
-// alone, never by the main thread's event loop. Every call to a panel waits at most callTimeout, so
-// a hung panel costs a few hundred milliseconds of this thread and never the caller's beyond its own
-// wait; a walk that fails holds up none of the next ones.
+// alone, never by the main thread's event loop. Every call to a panel gives up after the library's
+// call timeout (callTimeout is asked for; the library may hold a call longer), so a hung panel costs
+// this thread a few timeouts a walk and never the caller's beyond its own wait; a walk that fails
+// holds up none of the next ones, and the panel's buttons are read again once it answers.
 //
 // libatspi's state is the process's and cannot be started over (applications it knew stay "gone"
 // after atspi_exit), so it is set up once, by the first walker that finds the bus, and kept until
@@ -100,8 +101,8 @@ private:
     void listen(bool on);
     // A change of layout: bounds are listened to for a while from now. Walker thread.
     void noteLayoutChange();
-    // Sets a timer for the watch's end unless one is due. Walker thread.
-    void armBoundsTimer();
+    // Sets a timer for the watch's end, seen from `now`, unless one is due. Walker thread.
+    void armBoundsTimer(double now);
     // Opens the watch when a change of layout was announced, and closes it once its time has
     // passed. Walker thread, outside the library's callbacks.
     void updateBoundsWatch();
