@@ -9,9 +9,9 @@
 #include <atspi/atspi.h>
 #include <dlfcn.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 #include "platform/x11/qtownsync.h"
@@ -79,18 +79,45 @@ bool libraryBusLost()
 // Frees a GError and says whether there was one.
 bool failed(GError *&error)
 {
-    if (!error)
-        return false;
-    g_error_free(error);
-    error = nullptr;
-    return true;
+    const bool failure = error != nullptr;
+    g_clear_error(&error);
+    return failure;
 }
+
+// Lets go of a reference the library or GLib handed out.
+struct Unref
+{
+    void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(GSource *source) const { g_source_unref(source); }
+};
+template <typename T>
+using Ref = std::unique_ptr<T, Unref>;
 
 QString takeString(gchar *text)
 {
     QString result = text ? QString::fromUtf8(text) : QString();
     g_free(text);
     return result;
+}
+
+// An object's name; empty when it does not answer.
+QString nameOf(AtspiAccessible *object)
+{
+    GError *error = nullptr;
+    const QString name = takeString(atspi_accessible_get_name(object, &error));
+    if (failed(error))
+        return {};
+    return name;
+}
+
+// The process of an application's object; none (0) when it cannot be told.
+qint64 processIdOf(AtspiAccessible *object)
+{
+    GError *error = nullptr;
+    const qint64 pid = atspi_accessible_get_process_id(object, &error);
+    if (failed(error))
+        return {};
+    return pid;
 }
 
 QString processName(qint64 pid)
@@ -115,12 +142,11 @@ X11AccessibleNode::Role roleOf(AtspiRole role)
 
 QRect extentsOf(AtspiAccessible *object)
 {
-    AtspiComponent *component = atspi_accessible_get_component_iface(object);
+    const Ref<AtspiComponent> component(atspi_accessible_get_component_iface(object));
     if (!component)
         return {};
     GError *error = nullptr;
-    AtspiRect *rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, &error);
-    g_object_unref(component);
+    AtspiRect *rect = atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, &error);
     QRect extents;
     if (!failed(error) && rect)
         extents = X11DockTiles::frameFrom(rect->x, rect->y, rect->width, rect->height).value_or(QRect());
@@ -142,18 +168,14 @@ X11AccessibleNode readNode(AtspiAccessible *object, int depth, int &budget, bool
     if (isApplication) {
         node.showing = true;
     } else {
-        AtspiStateSet *states = atspi_accessible_get_state_set(object);
-        node.showing = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-        if (states)
-            g_object_unref(states);
+        const Ref<AtspiStateSet> states(atspi_accessible_get_state_set(object));
+        node.showing = states && atspi_state_set_contains(states.get(), ATSPI_STATE_SHOWING);
     }
     if (!node.showing)
         return node;
     // The panel windows (depth 1) give the panel's frame; the buttons give the tiles.
     if (node.role != X11AccessibleNode::Role::other || depth == 1) {
-        node.name = takeString(atspi_accessible_get_name(object, &error));
-        if (failed(error))
-            node.name.clear();
+        node.name = nameOf(object);
         node.extents = extentsOf(object);
     }
     if (node.role != X11AccessibleNode::Role::other || depth >= X11AtspiWalker::maxDepth)
@@ -162,11 +184,10 @@ X11AccessibleNode readNode(AtspiAccessible *object, int depth, int &budget, bool
     if (failed(error))
         return node;
     for (int i = 0; i < count && budget > 0; ++i) {
-        AtspiAccessible *child = atspi_accessible_get_child_at_index(object, i, &error);
+        const Ref<AtspiAccessible> child(atspi_accessible_get_child_at_index(object, i, &error));
         if (failed(error) || !child)
             continue;
-        node.children.append(readNode(child, depth + 1, budget, false));
-        g_object_unref(child);
+        node.children.append(readNode(child.get(), depth + 1, budget, false));
     }
     return node;
 }
@@ -195,12 +216,11 @@ struct X11AtspiWalker::Callbacks
         g_boxed_free(ATSPI_TYPE_EVENT, event);
     }
 
-    // The bounds watch's time is up; updateBoundsWatch() acts on it outside the library's calls.
+    // The bounds watch's time may be up: the timer only wakes the thread, and updateBoundsWatch()
+    // asks the watch, outside the library's calls.
     static gboolean boundsTimeUp(gpointer data)
     {
-        auto *walker = static_cast<X11AtspiWalker *>(data);
-        walker->m_boundsTimer = nullptr;
-        walker->m_boundsTimerFired = true;
+        static_cast<X11AtspiWalker *>(data)->m_boundsTimer = nullptr;
         return G_SOURCE_REMOVE;
     }
 
@@ -228,15 +248,10 @@ struct X11AtspiWalker::Callbacks
     static bool isPanelApplication(AtspiAccessible *source, const X11AtspiWalker &walker)
     {
         GError *error = nullptr;
-        AtspiAccessible *app = atspi_accessible_get_application(source, &error);
+        const Ref<AtspiAccessible> app(atspi_accessible_get_application(source, &error));
         if (failed(error) || !app)
             return false;
-        const QString name = takeString(atspi_accessible_get_name(app, &error));
-        failed(error);
-        const qint64 pid = atspi_accessible_get_process_id(app, &error);
-        failed(error);
-        g_object_unref(app);
-        return walker.isPanel(name, pid);
+        return walker.isPanel(nameOf(app.get()), processIdOf(app.get()));
     }
 };
 
@@ -278,14 +293,13 @@ void X11AtspiWalker::takeEvents()
             continue;
         }
         const QueuedEvent event = m_events.takeFirst();
-        auto *source = static_cast<AtspiAccessible *>(event.source);
+        const Ref<AtspiAccessible> source(static_cast<AtspiAccessible *>(event.source));
         // One panel's bounds are enough for a report; every change of layout keeps the watch open.
-        if ((event.layout || !relevant) && Callbacks::concernsPanel(source, *this)) {
+        if ((event.layout || !relevant) && Callbacks::concernsPanel(source.get(), *this)) {
             relevant = true;
             if (event.layout)
                 noteLayoutChange();
         }
-        g_object_unref(source);
     }
     if (relevant)
         reportChange();
@@ -293,15 +307,14 @@ void X11AtspiWalker::takeEvents()
 
 namespace {
 
+// A failure is not told: it comes only with a bus that is gone, which is told by itself.
 void setListening(void *listener, const char *type, bool on)
 {
     auto *atspiListener = static_cast<AtspiEventListener *>(listener);
-    GError *error = nullptr;
     if (on)
-        atspi_event_listener_register(atspiListener, type, &error);
+        atspi_event_listener_register(atspiListener, type, nullptr);
     else
-        atspi_event_listener_deregister(atspiListener, type, &error);
-    failed(error);
+        atspi_event_listener_deregister(atspiListener, type, nullptr);
 }
 
 } // namespace
@@ -321,23 +334,24 @@ void X11AtspiWalker::followBounds(bool on)
 
 void X11AtspiWalker::noteLayoutChange()
 {
-    if (m_boundsWatch.noteLayoutChange(monotonicSeconds()))
+    const double now = monotonicSeconds();
+    if (m_boundsWatch.noteLayoutChange(now))
         followBounds(true);
-    armBoundsTimer();
+    armBoundsTimer(now);
 }
 
-void X11AtspiWalker::armBoundsTimer()
+void X11AtspiWalker::armBoundsTimer(double now)
 {
     if (m_boundsTimer || !m_boundsWatch.until())
         return;
-    // One timer at a time: when it fires early for a watch kept open since, it is set again.
-    const double left = *m_boundsWatch.until() - monotonicSeconds();
-    GSource *timer = g_timeout_source_new(guint(std::clamp(std::ceil(left * 1000), 1.0, 60000.0)));
-    g_source_set_callback(timer, &Callbacks::boundsTimeUp, this, nullptr);
-    g_source_attach(timer, static_cast<GMainContext *>(m_context));
+    // One timer at a time: when it fires early for a watch kept open since, it is set again. The
+    // watch is open at `now`, so its end is ahead of it.
+    const double left = *m_boundsWatch.until() - now;
     // The context holds it until it fires or is destroyed.
-    g_source_unref(timer);
-    m_boundsTimer = timer;
+    const Ref<GSource> timer(g_timeout_source_new(guint(std::ceil(left * 1000))));
+    g_source_set_callback(timer.get(), &Callbacks::boundsTimeUp, this, nullptr);
+    g_source_attach(timer.get(), static_cast<GMainContext *>(m_context));
+    m_boundsTimer = timer.get();
 }
 
 void X11AtspiWalker::updateBoundsWatch()
@@ -345,12 +359,11 @@ void X11AtspiWalker::updateBoundsWatch()
     // Before the library is set up there is nothing to listen with; its start opens the watch.
     if (m_layoutExpected.exchange(false) && m_listener)
         noteLayoutChange();
-    if (!std::exchange(m_boundsTimerFired, false))
-        return;
-    if (m_boundsWatch.expire(monotonicSeconds()))
+    const double now = monotonicSeconds();
+    if (m_boundsWatch.expire(now))
         followBounds(false);
     else
-        armBoundsTimer();
+        armBoundsTimer(now);
 }
 
 X11AtspiWalker::X11AtspiWalker(QStringList panels) : m_panels(std::move(panels))
@@ -365,7 +378,6 @@ X11AtspiWalker::~X11AtspiWalker()
         std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
-    m_wake.notify_all();
     wakeThread();
     m_thread.join();
     g_main_context_unref(static_cast<GMainContext *>(m_context));
@@ -386,7 +398,7 @@ std::optional<QList<X11PanelWalk>> X11AtspiWalker::walk(std::chrono::millisecond
     std::unique_lock lock(m_mutex);
     const quint64 ticket = ++m_requested;
     wakeThread();
-    if (!m_wake.wait_for(lock, wait, [&] { return m_answered >= ticket || m_stopping; }))
+    if (!m_wake.wait_for(lock, wait, [&] { return m_answered >= ticket; }))
         return std::nullopt;
     return m_lastWalk;
 }
@@ -418,17 +430,35 @@ void X11AtspiWalker::expectLayoutChange()
 
 void X11AtspiWalker::reportChange()
 {
-    std::unique_lock lock(m_mutex);
-    const auto onChange = m_onChange;
-    lock.unlock();
+    std::function<void()> onChange;
+    {
+        std::lock_guard lock(m_mutex);
+        onChange = m_onChange;
+    }
     if (onChange)
         onChange();
 }
 
+void X11AtspiWalker::answer(quint64 ticket, std::optional<QList<X11PanelWalk>> walk)
+{
+    std::function<void(const std::optional<QList<X11PanelWalk>> &)> onWalk;
+    {
+        std::lock_guard lock(m_mutex);
+        onWalk = m_onWalk;
+    }
+    if (onWalk)
+        onWalk(walk);
+    std::lock_guard lock(m_mutex);
+    m_lastWalk = std::move(walk);
+    m_answered = ticket;
+    m_wake.notify_all();
+}
+
 bool X11AtspiWalker::isPanel(const QString &name, qint64 pid) const
 {
+    // A process the library could not tell (0) has no name either.
     return m_panels.contains(name, Qt::CaseInsensitive) ||
-           (pid > 0 && m_panels.contains(processName(pid), Qt::CaseInsensitive));
+           m_panels.contains(processName(pid), Qt::CaseInsensitive);
 }
 
 // Qt D-Bus shares each reply's data with its connection thread through reference counts.
@@ -481,47 +511,37 @@ void X11AtspiWalker::run()
     if (s_libraryReady)
         start();
 
-    std::unique_lock lock(m_mutex);
-    while (!m_stopping) {
-        if (m_requested <= m_answered) {
-            // Asleep until a request wakes the context or the bus has something to say.
-            lock.unlock();
-            g_main_context_iteration(context, TRUE);
-            updateBoundsWatch();
-            takeEvents();
-            tellBusLoss();
-            lock.lock();
-            continue;
+    for (;;) {
+        // The latest request when one waits for its answer; none (0, requests count from 1) else.
+        quint64 ticket = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stopping)
+                break;
+            if (m_requested > m_answered)
+                ticket = m_requested;
         }
-        const quint64 ticket = m_requested;
-        lock.unlock();
-
         std::optional<QList<X11PanelWalk>> result;
-        if (!m_listener && !s_libraryReady && accessibilityBusAvailable())
-            start();
-        if (m_listener && !libraryBusLost())
-            result = walkNow();
-        // Let the library take in what arrived meanwhile (tree changes, a lost connection).
-        while (g_main_context_iteration(context, FALSE)) {
+        if (ticket) {
+            if (!m_listener && !s_libraryReady && accessibilityBusAvailable())
+                start();
+            if (m_listener && !libraryBusLost())
+                result = walkNow();
+            // Let the library take in what arrived meanwhile (tree changes, a lost connection).
+            while (g_main_context_iteration(context, FALSE)) {
+            }
+        } else {
+            // Asleep until a request wakes the context or the bus has something to say.
+            g_main_context_iteration(context, TRUE);
         }
         updateBoundsWatch();
         takeEvents();
         tellBusLoss();
-        lock.lock();
-        const auto onWalk = m_onWalk;
-        lock.unlock();
-        if (onWalk)
-            onWalk(result);
-
-        lock.lock();
-        m_lastWalk = std::move(result);
-        m_answered = ticket;
-        m_wake.notify_all();
+        if (ticket)
+            answer(ticket, std::move(result));
     }
-    lock.unlock();
-    if (m_boundsTimer)
-        g_source_destroy(static_cast<GSource *>(m_boundsTimer));
-    m_boundsTimer = nullptr;
+    // A bounds timer still due stays in the context, which nothing runs any more: the library's
+    // connections leave it for the next walker's.
     if (m_listener) {
         // The library outlives this walker: nothing of it may call back here.
         listen(false);
@@ -532,43 +552,36 @@ void X11AtspiWalker::run()
     }
     for (const QueuedEvent &event : std::as_const(m_events))
         g_object_unref(event.source);
-    m_events.clear();
     t_walkerContext = nullptr;
     g_main_context_pop_thread_default(context);
 }
 
 std::optional<QList<X11PanelWalk>> X11AtspiWalker::walkNow()
 {
-    AtspiAccessible *desktop = atspi_get_desktop(0);
+    const Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
     if (!desktop)
         return std::nullopt;
     auto *context = static_cast<GMainContext *>(m_context);
-    adoptConnection(desktop, context);
+    adoptConnection(desktop.get(), context);
     GError *error = nullptr;
-    const int count = atspi_accessible_get_child_count(desktop, &error);
-    if (failed(error)) {
-        g_object_unref(desktop);
+    const int count = atspi_accessible_get_child_count(desktop.get(), &error);
+    if (failed(error))
         return std::nullopt;
-    }
     QList<X11PanelWalk> walks;
     for (int i = 0; i < count; ++i) {
-        AtspiAccessible *app = atspi_accessible_get_child_at_index(desktop, i, &error);
+        const Ref<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, &error));
         if (failed(error) || !app)
             continue;
-        adoptConnection(app, context);
-        const QString name = takeString(atspi_accessible_get_name(app, &error));
-        failed(error);
-        const qint64 pid = atspi_accessible_get_process_id(app, &error);
-        failed(error);
+        adoptConnection(app.get(), context);
+        const QString name = nameOf(app.get());
+        const qint64 pid = processIdOf(app.get());
         if (isPanel(name, pid)) {
             // Names, states and extents change without notice worth trusting: read them afresh.
-            atspi_accessible_clear_cache(app);
+            atspi_accessible_clear_cache(app.get());
             int budget = maxNodes;
-            walks.append({pid, name, readNode(app, 0, budget, true)});
+            walks.append({pid, name, readNode(app.get(), 0, budget, true)});
         }
-        g_object_unref(app);
     }
-    g_object_unref(desktop);
     return walks;
 }
 

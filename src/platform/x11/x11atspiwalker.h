@@ -22,9 +22,10 @@ namespace qv {
 // with its own GLib main context, and only after the session bus has shown an accessibility bus
 // ("org.a11y.Bus") that gives out an address. Every connection libatspi opens (the accessibility
 // bus, and the private one it opens to each application it meets) is dispatched on that context
-// alone, never by the main thread's event loop. Every call to a panel waits at most callTimeout, so
-// a hung panel costs a few hundred milliseconds of this thread and never the caller's beyond its own
-// wait; a walk that fails holds up none of the next ones.
+// alone, never by the main thread's event loop. Every call to a panel gives up after the library's
+// call timeout (callTimeout is asked for; the library may hold a call longer), so a hung panel costs
+// this thread a few timeouts a walk and never the caller's beyond its own wait; a walk that fails
+// holds up none of the next ones, and the panel's buttons are read again once it answers.
 //
 // libatspi's state is the process's and cannot be started over (applications it knew stay "gone"
 // after atspi_exit), so it is set up once, by the first walker that finds the bus, and kept until
@@ -88,6 +89,8 @@ private:
     std::optional<QList<X11PanelWalk>> walkNow();
     bool isPanel(const QString &name, qint64 pid) const;
     void reportChange();
+    // Hands a walk asked for by request `ticket` to the callback and to the callers waiting.
+    void answer(quint64 ticket, std::optional<QList<X11PanelWalk>> walk);
     void wakeThread();
     // Reads the sources of the events the bus reported and reports a change when one concerns a
     // panel. Walker thread, outside the library's callbacks.
@@ -98,8 +101,8 @@ private:
     void listen(bool on);
     // A change of layout: bounds are listened to for a while from now. Walker thread.
     void noteLayoutChange();
-    // Sets a timer for the watch's end unless one is due. Walker thread.
-    void armBoundsTimer();
+    // Sets a timer for the watch's end, seen from `now`, unless one is due. Walker thread.
+    void armBoundsTimer(double now);
     // Opens the watch when a change of layout was announced, and closes it once its time has
     // passed. Walker thread, outside the library's callbacks.
     void updateBoundsWatch();
@@ -140,10 +143,9 @@ private:
     X11BoundsWatch m_boundsWatch;
     std::atomic<bool> m_layoutExpected{false};
     std::atomic<bool> m_followingBounds{false};
-    // The GSource that wakes the thread when the watch's time is up, while one is due; and whether
-    // it has fired. Walker thread only.
+    // The GSource that wakes the thread when the watch's time is up, while one is due. Walker
+    // thread only.
     void *m_boundsTimer = nullptr;
-    bool m_boundsTimerFired = false;
     // Whether each application the bus reported events of is a panel, asked once per application:
     // a window that retitles itself many times a second moves its task button as often, and the
     // question must not cost a round trip each time. Emptied when applications come or go.

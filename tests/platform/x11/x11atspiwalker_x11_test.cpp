@@ -4,6 +4,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QFile>
 #include <QHash>
 #include <QTest>
 
@@ -17,6 +18,7 @@
 #include <malloc.h>
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,19 +78,27 @@ QHash<QString, QRect> panelButtonsByName(X11AtspiWalker &walker)
     return buttons;
 }
 
-// The first value `method` of the accessibility bus's `service` answers, asked on a connection of
-// the test's own; none when it does not answer.
-std::optional<QDBusArgument> askAccessibilityBus(const QString &service, const QString &path,
-                                                 const QString &interface, const QString &method)
+// The accessibility bus's address; empty when it does not tell.
+QString accessibilityBusAddress()
 {
     const QDBusMessage address = QDBusConnection::sessionBus().call(
         QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                        QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
         QDBus::Block, 2000);
     if (address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty())
+        return {};
+    return address.arguments().constFirst().toString();
+}
+
+// The first value `method` of the accessibility bus's `service` answers, asked on a connection of
+// the test's own; none when it does not answer.
+std::optional<QDBusArgument> askAccessibilityBus(const QString &service, const QString &path,
+                                                 const QString &interface, const QString &method)
+{
+    const QString address = accessibilityBusAddress();
+    if (address.isEmpty())
         return std::nullopt;
-    QDBusConnection bus = QDBusConnection::connectToBus(address.arguments().constFirst().toString(),
-                                                        QStringLiteral("test-a11y"));
+    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("test-a11y"));
     const QDBusMessage reply =
         bus.call(QDBusMessage::createMethodCall(service, path, interface, method), QDBus::Block, 2000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -140,6 +150,17 @@ std::optional<QStringList> matchRules()
     }
     map->endMap();
     return rules;
+}
+
+// Whether the kernel shows process `pid` stopped.
+bool isStopped(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.read(1024);
+    const qsizetype name = line.lastIndexOf(')');
+    return name > 0 && line.mid(name + 2, 1) == "T";
 }
 
 // Ends a walker on a thread of its own, also when a check failed on the way. One that slept on
@@ -351,6 +372,14 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
                 return boundsRegistered();
             },
             15000));
+        // Whether the panel's application is a panel is asked once, not at each report (the
+        // question costs the bus a round trip for its process).
+        QProcess *monitor = xfce.run(
+            QStringLiteral("dbus-monitor"),
+            {QStringLiteral("--address"), accessibilityBusAddress(),
+             QStringLiteral("type='method_call',member='GetConnectionUnixProcessID'")});
+        ASSERT_TRUE(monitor->waitForReadyRead(5000)) << "no bus monitor";
+        monitor->readAll();
         Retitler titles;
         const quint64 received = later.eventsReceived();
         const auto before = qint64(mallinfo2().uordblks);
@@ -361,6 +390,18 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
             titles.retitle(window, QStringLiteral("second term %1").arg(i * 37));
             ASSERT_TRUE(QTest::qWaitFor([&] { return later.eventsReceived() > heard; }, 5000)) << i;
         }
+        // A walk asks for each application's process, after every question the reports led to.
+        ASSERT_TRUE(later.walk(std::chrono::seconds(2)).has_value());
+        QByteArray calls;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                calls += monitor->readAll();
+                return calls.contains("member=GetConnectionUnixProcessID");
+            },
+            5000));
+        EXPECT_LT(calls.count("member=GetConnectionUnixProcessID"), retitles / 10)
+            << "asked at each report whether the panel is one";
+        monitor->kill();
         const QString last = QStringLiteral("second term %1").arg(retitles * 37);
         ASSERT_TRUE(QTest::qWaitFor([&] { return panelButtonsByName(later).contains(last); }, 15000));
         const qint64 grown = qint64(mallinfo2().uordblks) - before;
@@ -399,6 +440,24 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
         application->kill();
         application->waitForFinished(3000);
         later.setOnChange({});
+    }
+
+    // A panel that stops answering (hung, or stopped as here) holds up no walk for good: each call
+    // to it gives up after a while, the walks answer without its buttons, and read them all again
+    // once it answers.
+    {
+        const qint64 panel = xfce.panel()->processId();
+        ASSERT_EQ(::kill(pid_t(panel), SIGSTOP), 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return isStopped(panel); }, 5000));
+        const std::optional<QList<X11PanelWalk>> walks = later.walk(std::chrono::seconds(15));
+        ::kill(pid_t(panel), SIGCONT);
+        ASSERT_TRUE(walks.has_value()) << "no walk answered while the panel hung";
+        int buttons = 0;
+        for (const X11PanelWalk &walked : *walks)
+            buttons += buttonsIn(walked.root);
+        EXPECT_EQ(buttons, 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtons(later) >= 3; }, 15000))
+            << "the panel's buttons went unread once it answered again";
     }
 
     // Regression: after the accessibility bus died and came back, the launchers gave no bubble and
