@@ -119,7 +119,10 @@ class JobPool final : public QThreadPool
 {
 public:
     // As with Qt's pool, the jobs end while the application object still exists.
-    JobPool() { qAddPostRoutine([] { jobPool().waitForDone(); }); }
+    JobPool()
+    {
+        qAddPostRoutine([] { jobPool().waitForDone(); });
+    }
 };
 
 QThreadPool &jobPool()

@@ -936,11 +936,11 @@ TEST_F(WindowEngineTest, CardsComingIntoViewGetTheirPictures)
 TEST_F(WindowEngineTest, ACardReportedAgainWhileItsCaptureRunsIsCapturedOnce)
 {
     const qint64 pid = launch("org.a", "Alpha");
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < 60; ++i)
         addWindow(pid, QStringLiteral("Doc %1").arg(i));
     engine->fetchAllWindows();
     settle(0.3);
-    ASSERT_EQ(engine->windows().size(), 30);
+    ASSERT_EQ(engine->windows().size(), 60);
     const qint64 later = engine->windows().at(25).id;
     desktop.windowServer.setHoldCaptures(true);
     for (int report = 0; report < 3; ++report) {
@@ -950,6 +950,25 @@ TEST_F(WindowEngineTest, ACardReportedAgainWhileItsCaptureRunsIsCapturedOnce)
     desktop.windowServer.releaseCaptures();
     settle(0.3);
     EXPECT_EQ(desktop.windowServer.capturedWindows().count(quint32(later)), 1);
+
+    // A window opening while a capture runs brings a new list: the card the capture was for still
+    // gets its picture when it is next reported in view, not its application's icon for good.
+    const qint64 cut = engine->windows().at(55).id;
+    desktop.windowServer.setHoldCaptures(true);
+    engine->requestSnapshots({cut});
+    settle(0.1);
+    addWindow(pid, QStringLiteral("Opened meanwhile"));
+    settle(0.3);
+    ASSERT_EQ(engine->windows().size(), 61);
+    desktop.windowServer.setHoldCaptures(false);
+    desktop.windowServer.releaseCaptures();
+    settle(0.3);
+    engine->requestSnapshots({cut});
+    settle(0.3);
+    const auto card = std::find_if(engine->windows().cbegin(), engine->windows().cend(),
+                                   [cut](const AppWindowModel &w) { return w.id == cut; });
+    ASSERT_NE(card, engine->windows().cend());
+    EXPECT_EQ(card->image.size(), QSize(640, 480));
 }
 
 // A closed window's number is given to the next window: a capture of the closed one that came back
