@@ -118,15 +118,21 @@ private:
 // the raster engine's fills of every paint on the main thread among them. Our jobs (accessibility
 // probes that wait on other programs' answers, picture coding) would queue in front of those parts
 // there and hold the main thread for as long; they run on a pool of their own.
+QThreadPool &jobPool();
+
+class JobPool final : public QThreadPool
+{
+public:
+    // As with Qt's pool, the jobs end while the application object still exists.
+    JobPool()
+    {
+        qAddPostRoutine([] { jobPool().waitForDone(); });
+    }
+};
+
 QThreadPool &jobPool()
 {
-    static QThreadPool pool;
-    static const bool drained = [] {
-        // As with Qt's pool, the jobs end while the application object still exists.
-        qAddPostRoutine([] { jobPool().waitForDone(); });
-        return true;
-    }();
-    Q_UNUSED(drained);
+    static JobPool pool;
     return pool;
 }
 

@@ -81,7 +81,6 @@ bool isSnapshotBlank(const QImage &image)
     canvas.fill(0);
     {
         QPainter painter(&canvas);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.drawImage(QRectF(0, 0, blankCanvasSide, blankCanvasSide), image);
     }
     int visible = 0;

@@ -939,9 +939,18 @@ void WindowEngine::requestSnapshots(const QList<qint64> &windowIds)
         const auto window = m_listedWindows.constFind(windowId);
         if (window == m_listedWindows.constEnd() || m_warmRequested.contains(windowId))
             continue;
-        if (m_snapshotCache.contains(windowId)) {
-            if (!isSnapshotOutdated(*window))
+        if (const auto cached = m_snapshotCache.constFind(windowId); cached != m_snapshotCache.constEnd()) {
+            if (!isSnapshotOutdated(*window)) {
+                // A capture that came back after a new list replaced the one it was for is kept
+                // but was never shown.
+                const bool shown =
+                    std::any_of(m_windows.cbegin(), m_windows.cend(), [&](const AppWindowModel &model) {
+                        return model.id == id && model.image.cacheKey() == cached->cacheKey();
+                    });
+                if (!shown)
+                    applySnapshot(windowId, *cached);
                 continue;
+            }
             recapture.insert(windowId);
         }
         m_warmRequested.insert(windowId);

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -70,6 +72,32 @@ TEST(WorkQueue, SchedulerQueuesRunInSubmissionOrderWhenAdvanced)
     EXPECT_TRUE(order.isEmpty());
     s.runPending();
     EXPECT_EQ(order, QStringList({"1", "2"}));
+}
+
+// A serial queue dropped while its thread waits for work must wake that thread, or the drop (and
+// the program's quit with it) waits for ever. First of the tests that drop an idle queue.
+TEST(WorkQueue, SerialQueueDroppedWhileItsThreadWaitsEnds)
+{
+    ThreadQueueFactory factory;
+    auto queue = factory.makeQueue("Quorvantis.Idle", QueueKind::Serial);
+    std::atomic_bool ran = false;
+    queue->async([&ran] { ran = true; });
+    for (int i = 0; i < 2000 && !ran; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(ran);
+    auto dropped = std::make_shared<std::atomic_bool>(false);
+    // Dropped on a thread of its own, so that this test can tell a drop that never ends.
+    std::thread([q = std::move(queue), dropped]() mutable {
+        q.reset();
+        *dropped = true;
+    }).detach();
+    for (int i = 0; i < 2000 && !*dropped; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!*dropped) {
+        // Every later test that drops an idle queue would wait for ever too: end here, failed.
+        ADD_FAILURE() << "dropping an idle serial queue never ended";
+        std::_Exit(1);
+    }
 }
 
 TEST(WorkQueue, SerialThreadQueueRunsJobsInOrderAndFinishesThemOnDestruction)

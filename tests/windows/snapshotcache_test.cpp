@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "windows/snapshotcache.h"
@@ -24,6 +25,18 @@ TEST(SnapshotCapture, SizeFollowsTheWindowWithinBounds)
     for (const auto &row : rows)
         EXPECT_EQ(snapshotCaptureSize(row.frame), row.expected)
             << row.frame.width() << "x" << row.frame.height();
+}
+
+// A picture kept from the window at another size is not the window as it is now; one taken at its
+// size fits, give or take a pixel of rounding.
+TEST(SnapshotCapture, APictureFitsTheFrameItWasTakenAt)
+{
+    const QSizeF frame(800, 600); // captured at 640x480
+    EXPECT_TRUE(snapshotFitsFrame(QImage(640, 480, QImage::Format_ARGB32), frame));
+    EXPECT_TRUE(snapshotFitsFrame(QImage(641, 479, QImage::Format_ARGB32), frame));
+    EXPECT_FALSE(snapshotFitsFrame(QImage(642, 480, QImage::Format_ARGB32), frame));
+    EXPECT_FALSE(snapshotFitsFrame(QImage(640, 482, QImage::Format_ARGB32), frame));
+    EXPECT_FALSE(snapshotFitsFrame(QImage(640, 480, QImage::Format_ARGB32), QSizeF(800, 400)));
 }
 
 TEST(SnapshotCapture, BlankBelowFivePercentVisiblePixels)
@@ -59,6 +72,9 @@ TEST(SnapshotDiskCache, KeysAndFileNames)
     EXPECT_EQ(name.size(), 64 + 4);
     EXPECT_TRUE(name.endsWith(".png"));
     EXPECT_EQ(name, name.toLower());
+    // Pictures of windows are the user's own: kept in the user's cache, never a shared folder.
+    EXPECT_TRUE(snapshotDiskCacheDirectory().startsWith(
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/"));
 }
 
 TEST(SnapshotDiskCache, WritesPngAtomicallyAndReadsOnlyUsablePictures)

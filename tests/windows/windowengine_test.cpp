@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <optional>
 
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
@@ -832,10 +833,12 @@ TEST_F(WindowEngineTest, WarmUpShowsFittingDiskPicturesAtOnceAndCapturesEveryWin
     // The picture kept showing after the window was resized.
     desktop.windowServer.setHoldCaptures(false);
     desktop.windowServer.setFrame(cached, QRectF(100, 100, 800, 400));
+    desktop.windowServer.setFrame(fresh, QRectF(100, 100, 800, 400));
     engine->clearWindows();
     engine->fetchAllWindows();
     settle(0.3);
     EXPECT_EQ(desktop.windowServer.capturedWindows().count(cached), 2);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().count(fresh), 2);
 }
 
 // A window's disk picture stood for whichever window later had the same title, or the same number.
@@ -870,6 +873,12 @@ TEST_F(WindowEngineTest, CardsComingIntoViewGetTheirPictures)
     QList<quint32> ids;
     for (int i = 0; i < 40; ++i)
         ids.append(addWindow(pid, QStringLiteral("Doc %1").arg(i)));
+    // The windows of the first cards are readied for capture while the list is still being made.
+    std::optional<QList<quint32>> readiedBeforeTheList;
+    QObject::connect(engine.get(), &WindowEngine::windowsChanged, engine.get(), [&] {
+        if (!readiedBeforeTheList)
+            readiedBeforeTheList = desktop.windowServer.preparedWindows();
+    });
     engine->fetchAllWindows();
     settle(0.3);
     ASSERT_EQ(engine->windows().size(), 40);
@@ -878,12 +887,17 @@ TEST_F(WindowEngineTest, CardsComingIntoViewGetTheirPictures)
     QList<qint64> first;
     for (int i = 0; i < SnapshotLimits::warmUpCount; ++i)
         first.append(engine->windows().at(i).id);
-    for (qint64 id : first)
+    for (qint64 id : first) {
         EXPECT_TRUE(desktop.windowServer.capturedWindows().contains(quint32(id))) << id;
+        EXPECT_TRUE(readiedBeforeTheList.value_or(QList<quint32>()).contains(quint32(id))) << id;
+    }
 
     const QList<qint64> later{engine->windows().at(30).id, engine->windows().at(39).id, first.at(0)};
     engine->requestSnapshots(later);
     settle(0.3);
+    // Readied together, so their captures wait once for the batch.
+    for (qint64 id : later.first(2))
+        EXPECT_TRUE(desktop.windowServer.preparedWindows().contains(quint32(id))) << id;
     for (const auto &w : engine->windows()) {
         if (later.contains(w.id)) {
             EXPECT_EQ(w.image.size(), QSize(640, 480)) << w.title.toStdString();
@@ -922,11 +936,11 @@ TEST_F(WindowEngineTest, CardsComingIntoViewGetTheirPictures)
 TEST_F(WindowEngineTest, ACardReportedAgainWhileItsCaptureRunsIsCapturedOnce)
 {
     const qint64 pid = launch("org.a", "Alpha");
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < 60; ++i)
         addWindow(pid, QStringLiteral("Doc %1").arg(i));
     engine->fetchAllWindows();
     settle(0.3);
-    ASSERT_EQ(engine->windows().size(), 30);
+    ASSERT_EQ(engine->windows().size(), 60);
     const qint64 later = engine->windows().at(25).id;
     desktop.windowServer.setHoldCaptures(true);
     for (int report = 0; report < 3; ++report) {
@@ -936,6 +950,25 @@ TEST_F(WindowEngineTest, ACardReportedAgainWhileItsCaptureRunsIsCapturedOnce)
     desktop.windowServer.releaseCaptures();
     settle(0.3);
     EXPECT_EQ(desktop.windowServer.capturedWindows().count(quint32(later)), 1);
+
+    // A window opening while a capture runs brings a new list: the card the capture was for still
+    // gets its picture when it is next reported in view, not its application's icon for good.
+    const qint64 cut = engine->windows().at(55).id;
+    desktop.windowServer.setHoldCaptures(true);
+    engine->requestSnapshots({cut});
+    settle(0.1);
+    addWindow(pid, QStringLiteral("Opened meanwhile"));
+    settle(0.3);
+    ASSERT_EQ(engine->windows().size(), 61);
+    desktop.windowServer.setHoldCaptures(false);
+    desktop.windowServer.releaseCaptures();
+    settle(0.3);
+    engine->requestSnapshots({cut});
+    settle(0.3);
+    const auto card = std::find_if(engine->windows().cbegin(), engine->windows().cend(),
+                                   [cut](const AppWindowModel &w) { return w.id == cut; });
+    ASSERT_NE(card, engine->windows().cend());
+    EXPECT_EQ(card->image.size(), QSize(640, 480));
 }
 
 // A closed window's number is given to the next window: a capture of the closed one that came back
@@ -951,6 +984,7 @@ TEST_F(WindowEngineTest, NothingOfAClosedWindowOutlivesIt)
     ASSERT_EQ(engine->appWindowCache().value("Alpha").size(), 2);
 
     desktop.windowServer.removeWindow(closing);
+    EXPECT_EQ(desktop.windowServer.forgottenWindows(), QList<quint32>{closing});
     EXPECT_FALSE(engine->snapshotCache().contains(closing));
     EXPECT_TRUE(engine->snapshotCache().contains(kept));
     EXPECT_EQ(engine->appWindowCache().value("Alpha").size(), 1);

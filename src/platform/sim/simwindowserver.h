@@ -57,6 +57,8 @@ public:
     void captureWindow(quint32 windowId, const QSize &pixelSize,
                        WindowCaptureService::Completion done) override;
     QImage fallbackImage(quint32 windowId) override;
+    void prepareWindows(const QList<quint32> &windowIds) override { m_prepared.append(windowIds); }
+    void forgetWindows(const QList<quint32> &windowIds) override { m_forgotten.append(windowIds); }
     std::optional<QRectF> windowBounds(quint32 windowId) override;
 
     // Screens decide what full screen covers; the scheduler times the minimise animation.
@@ -97,6 +99,9 @@ public:
     QList<quint32> capturedWindows() const { return m_captured; }
     QList<QSize> captureSizes() const { return m_captureSizes; }
     QList<quint32> fallbackRequests() const { return m_fallbacks; }
+    // Windows readied for capture, and windows the capture was told are gone, in call order.
+    QList<quint32> preparedWindows() const { return m_prepared; }
+    QList<quint32> forgottenWindows() const { return m_forgotten; }
     QList<WindowInfo> windows() const;
     // How the window is listed; none once it is gone.
     std::optional<WindowInfo> info(quint32 windowId) const;
@@ -145,6 +150,8 @@ private:
     QList<quint32> m_captured;
     QList<QSize> m_captureSizes;
     QList<quint32> m_fallbacks;
+    QList<quint32> m_prepared;
+    QList<quint32> m_forgotten;
 };
 
 } // namespace qv
