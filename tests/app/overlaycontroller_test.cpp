@@ -998,6 +998,8 @@ TEST_F(OverlayControllerTest, TheSuperPanelsGearOpensTheSettingsAndClosesThePane
     gear->click();
     EXPECT_EQ(opened, 1);
     EXPECT_FALSE(controller->isGlobalSwitcherVisible());
+    // Gone at once, with no fade, so it leaves nothing over the settings window.
+    EXPECT_FALSE(controller->globalOverlayWindow()->isVisible());
     EXPECT_EQ(desktop.globalInput.keyboardHolder(), 0u);
     EXPECT_EQ(desktop.workspace.activationLog().size(), activations)
         << "the settings window keeps the keyboard";
