@@ -141,6 +141,22 @@ protected:
 
     void picture(const QString &name) { saveScreenshot(*backdrop, name); }
 
+    // Whether the screen shows the bubble as it is now, once the repaints asked for are done: a
+    // change that asks for none leaves the old look on the screen until something else repaints.
+    bool shownAsItIs()
+    {
+        QApplication::processEvents();
+        const QImage screen = backdrop->screen()->grabWindow(backdrop->winId()).toImage();
+        const QImage drawn = backdrop->grab().toImage();
+        // Composed in other steps, the two may differ by a shade.
+        int worst = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x)
+                worst = std::max(worst, distance(screen.pixelColor(x, y), drawn.pixelColor(x, y)));
+        }
+        return worst < 8;
+    }
+
     ManualScheduler scheduler;
     BubbleViewState state;
     WindowListModel model;
@@ -157,12 +173,14 @@ TEST_F(BubbleViews, CardsFollowTheListAndKeepTheirWidgetWhenThePictureChanges)
     bubble(3);
     ASSERT_EQ(view->cards().size(), 3);
     WindowPreviewCard *second = &card(1);
+    ASSERT_TRUE(shownAsItIs());
 
     QList<AppWindowModel> updated = windows(3);
     updated[1] = makeWindow(2, "Report 2 — renamed", Qt::red, 2);
     model.setWindows(updated);
     EXPECT_EQ(&card(1), second);
     EXPECT_EQ(card(1).window().title, "Report 2 — renamed");
+    EXPECT_TRUE(shownAsItIs());
 
     model.setWindows({updated[2], updated[0]});
     ASSERT_EQ(view->cards().size(), 2);
@@ -431,6 +449,62 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
     QApplication::sendEvent(&c, &leave);
     EXPECT_FALSE(c.isHovered());
     EXPECT_EQ(calls, QStringList({"stopPeeking"}));
+}
+
+// A dragged card is shown where it is at every step: following the pointer, growing, sliding back.
+// Pressed again while it slides back, it is dragged from there and no late step of the slide moves
+// it; a drag ended elsewhere puts it at rest in its place at once.
+TEST_F(BubbleViews, ADraggedCardIsShownAsItIsAndSettlesOnce)
+{
+    bubble(1);
+    WindowPreviewCard &c = card(0);
+    const QPointF start = c.cardRect().center();
+    TrafficLightButton *close = c.trafficLights().at(0);
+    send(c, QEvent::MouseMove, start);
+    scheduler.advance(1);
+    ASSERT_TRUE(shownAsItIs());
+    pressAndMove(c, QPointF(-16, -12));
+    EXPECT_TRUE(shownAsItIs()) << "following the pointer";
+    scheduler.advance(1);
+    EXPECT_TRUE(shownAsItIs()) << "grown";
+    picture("bubble_card_dragged");
+    send(c, QEvent::MouseButtonRelease, start + QPointF(-16, -12), Qt::LeftButton, Qt::NoButton);
+    scheduler.advance(0.05);
+    picture("bubble_card_settling");
+    scheduler.advance(1);
+    EXPECT_TRUE(shownAsItIs()) << "settled";
+    EXPECT_EQ(c.hoverProgress(), 1);
+    EXPECT_TRUE(close->isVisibleTo(&c)) << "dropped on itself, the card is hovered again";
+
+    // Unhovered (a card scrolled under a still pointer), held and let go of elsewhere.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&c, &leave);
+    scheduler.advance(1);
+    pressAndMove(c, QPointF(-16, -12));
+    scheduler.advance(1);
+    ASSERT_TRUE(shownAsItIs());
+    c.releasePress();
+    EXPECT_TRUE(shownAsItIs()) << "at rest at once";
+
+    // Let go of and dragged again at once, it is dragged from there.
+    pressAndMove(c, QPointF(-16, -12));
+    send(c, QEvent::MouseButtonRelease, start + QPointF(-16, -12), Qt::LeftButton, Qt::NoButton);
+    pressAndMove(c, QPointF(25, 0));
+    scheduler.advance(1);
+    EXPECT_EQ(c.dragOffset(), QPointF(25, 0));
+
+    // Let go of and pressed again while it slides back, then let go of elsewhere: at rest for good.
+    send(c, QEvent::MouseButtonRelease, start + QPointF(25, 0), Qt::LeftButton, Qt::NoButton);
+    send(c, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    c.releasePress();
+    scheduler.advance(0.05);
+    EXPECT_EQ(c.dragOffset(), QPointF());
+    scheduler.advance(1);
+    EXPECT_EQ(c.scale(), 1);
+    EXPECT_FALSE(c.isHovered());
+    EXPECT_EQ(c.hoverProgress(), 0);
+    EXPECT_FALSE(close->isVisibleTo(&c));
+    EXPECT_TRUE(shownAsItIs());
 }
 
 // The bubble's list drops the card of a window that closes at once, even while it is dragged: the
