@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
@@ -234,7 +236,15 @@ TEST_F(BubbleViews, HoveredCardShowsItsButtonsAndACyanBorderAndAMinimisedWindowC
     minimised.isMinimized = true;
     card(1).setWindow(minimised);
     EXPECT_FALSE(card(1).trafficLights().at(1)->isEnabled());
-    std::unique_ptr<QMenu> menu(card(1).buildContextMenu(nullptr));
+    // A right click opens the window menu on the card, not on the room around it; closed, it goes.
+    const auto rightClick = [&](const QPoint &at) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, card(1).mapToGlobal(at));
+        QApplication::sendEvent(&card(1), &event);
+        return qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    };
+    EXPECT_EQ(rightClick(QPoint(2, 2)), nullptr);
+    const QPointer<QMenu> menu = rightClick(card(1).cardRect().center());
+    ASSERT_NE(menu, nullptr);
     const QList<QAction *> items = menu->actions();
     ASSERT_EQ(items.size(), 10); // seven actions, three dividers
     EXPECT_EQ(items.at(1)->text(), Localization::text(u"ctx_minimize", AppLanguage::english));
@@ -242,6 +252,9 @@ TEST_F(BubbleViews, HoveredCardShowsItsButtonsAndACyanBorderAndAMinimisedWindowC
     EXPECT_TRUE(items.at(0)->isEnabled());
     items.at(1)->trigger(); // disabled: nothing happens
     EXPECT_FALSE(calls.contains("minimize 2"));
+    menu->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(menu.isNull());
 }
 
 // The buttons and the hover look switched at once: the buttons now come in growing from 0.9 of
@@ -391,6 +404,9 @@ TEST_F(BubbleViews, ACardWithoutSnapshotShowsThePlaceholderSymbol)
     EXPECT_TRUE(
         hasColour(image, thumb, [&](const QColor &c) { return c.lightness() > corner.lightness() + 15; }));
     picture("bubble_card_without_snapshot");
+    send(card(0), QEvent::MouseMove, card(0).cardRect().center());
+    scheduler.advance(1);
+    picture("bubble_card_without_snapshot_hovered");
 }
 
 struct DragCase
@@ -465,6 +481,7 @@ TEST_F(BubbleViews, ADraggedCardIsShownAsItIsAndSettlesOnce)
     ASSERT_TRUE(shownAsItIs());
     pressAndMove(c, QPointF(-16, -12));
     EXPECT_TRUE(shownAsItIs()) << "following the pointer";
+    EXPECT_EQ(QWidget::keyboardGrabber(), &c) << "Esc reaches the card from wherever the keyboard was";
     scheduler.advance(1);
     EXPECT_TRUE(shownAsItIs()) << "grown";
     picture("bubble_card_dragged");
@@ -473,6 +490,7 @@ TEST_F(BubbleViews, ADraggedCardIsShownAsItIsAndSettlesOnce)
     picture("bubble_card_settling");
     scheduler.advance(1);
     EXPECT_TRUE(shownAsItIs()) << "settled";
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
     EXPECT_EQ(c.hoverProgress(), 1);
     EXPECT_TRUE(close->isVisibleTo(&c)) << "dropped on itself, the card is hovered again";
 
@@ -485,6 +503,7 @@ TEST_F(BubbleViews, ADraggedCardIsShownAsItIsAndSettlesOnce)
     ASSERT_TRUE(shownAsItIs());
     c.releasePress();
     EXPECT_TRUE(shownAsItIs()) << "at rest at once";
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
 
     // Let go of and dragged again at once, it is dragged from there.
     pressAndMove(c, QPointF(-16, -12));

@@ -135,10 +135,9 @@ void WindowPreviewCard::releasePress()
     m_dragOffset = QPointF();
     m_hovered = false;
     m_hoverLook.setValue(0);
-    updateLights();
     m_scaleAnimation.cancel();
     m_scale = targetScale();
-    applyLights();
+    updateLights();
     update();
 }
 
@@ -233,7 +232,6 @@ void WindowPreviewCard::setHovered(bool hovered)
         m_hoverLook.setValue(hovered ? 1 : 0);
     updateLights();
     animateScale();
-    update();
     if (!hovered && m_actions.stopPeeking)
         m_actions.stopPeeking();
 }
@@ -378,7 +376,6 @@ void WindowPreviewCard::paintEvent(QPaintEvent *)
     QColor border = Color::neonCyan();
     border.setAlphaF(float(hover));
     painter.setPen(QPen(border, 1 + hover));
-    painter.setBrush(Qt::NoBrush);
     painter.drawPath(outline);
 }
 
