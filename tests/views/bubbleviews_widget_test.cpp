@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -323,6 +324,13 @@ TEST_F(BubbleViews, ACardHiddenWhileHoveredComesBackAtRest)
     EXPECT_EQ(c.hoverProgress(), 0);
     scheduler.advance(1);
     EXPECT_TRUE(seen(c) == rest) << "the card at rest, as before the hover";
+
+    // Hidden while dragged, it hears no release: the drag ends there.
+    pressAndMove(c, QPointF(0, -40));
+    calls.clear();
+    c.hide();
+    EXPECT_EQ(calls, QStringList{"cancelDrag"});
+    EXPECT_FALSE(c.isPressed());
 }
 
 // On X11 the card's menu was black without an edge, with invisible separators, dark symbols on
@@ -501,7 +509,10 @@ TEST_F(BubbleViews, ADraggedCardIsShownAsItIsAndSettlesOnce)
     pressAndMove(c, QPointF(-16, -12));
     scheduler.advance(1);
     ASSERT_TRUE(shownAsItIs());
-    c.releasePress();
+    calls.clear();
+    QTest::keyClick(backdrop->windowHandle(), Qt::Key_Escape);
+    EXPECT_EQ(calls, QStringList{"cancelDrag"});
+    EXPECT_FALSE(c.isPressed());
     EXPECT_TRUE(shownAsItIs()) << "at rest at once";
     EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
 

@@ -226,10 +226,11 @@ void WindowPreviewCard::setHovered(bool hovered)
     m_hovered = hovered;
     if (hovered && !m_dragging)
         raise(); // its scaled picture overlaps the neighbours' margins
+    const double look = hovered ? 1 : 0;
     if (isVisible())
-        m_hoverLook.springTo(hovered ? 1 : 0, hoverResponse, hoverDamping);
+        m_hoverLook.springTo(look, hoverResponse, hoverDamping);
     else
-        m_hoverLook.setValue(hovered ? 1 : 0);
+        m_hoverLook.setValue(look);
     updateLights();
     animateScale();
     if (!hovered && m_actions.stopPeeking)
