@@ -1292,8 +1292,6 @@ void WindowEngine::storeSnapshot(const QImage &image, quint32 windowId,
             continue;
         m_snapshotCache.remove(key);
     }
-    if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
-        return;
     for (const quint32 key : m_snapshotCache.keys()) {
         if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
             break;

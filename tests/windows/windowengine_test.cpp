@@ -415,6 +415,16 @@ TEST_F(WindowEngineTest, CaptureFinishingAfterTheEngineIsGonePostsNothing)
 TEST_F(WindowEngineTest, CancelAndClearDropRunningScans)
 {
     addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    // Within the quiet period no list is even asked for.
+    for (const bool clear : {false, true}) {
+        engine->fetchWindows("Alpha");
+        settle(0.03);
+        clear ? engine->clearWindows() : engine->cancelWindowFetches();
+        settle(0.3);
+    }
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 0);
+    published.clear();
+
     desktop.windowServer.setHoldLists(true);
     engine->fetchWindows("Alpha");
     settle();
@@ -470,6 +480,22 @@ TEST_F(WindowEngineTest, ScansRecordBeginAndEndEventsWithTheirDuration)
               QStringList({"ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 12.3ms",
                            "ax_scan_begin fetchAll=true", "ax_scan_end fetchAll=true, 8.4ms",
                            "ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 0.0ms"}));
+
+    // A scan superseded while it waits for its list still records its end.
+    desktop.windowServer.setListFails(false);
+    desktop.windowServer.setHoldLists(true);
+    for (const bool allFirst : {true, false}) {
+        const qsizetype before = scanEvents().size();
+        allFirst ? engine->fetchAllWindows() : engine->fetchWindows("Alpha", 1);
+        scheduler.runPending();
+        allFirst ? engine->fetchWindows("Alpha", 1) : engine->fetchAllWindows();
+        scheduler.runPending();
+        EXPECT_EQ(desktop.windowServer.releaseLists(), 2);
+        settle(0.3);
+        const QStringList superseded = scanEvents().mid(before);
+        EXPECT_EQ(superseded.filter("ax_scan_begin").size(), 2);
+        EXPECT_EQ(superseded.filter("ax_scan_end").size(), 2);
+    }
 }
 
 // ---- Filtering ----
@@ -659,12 +685,14 @@ TEST_F(WindowEngineTest, AllWindowsListHoldsEveryQualifyingWindowReorderedByUsag
         else
             qualifying.append(id);
     }
+    qualifying.append(addWindow(pids[0], "Square", QRectF(100, 100, 80, 80)));
+    addWindow(pids[0], "Narrow", QRectF(100, 100, 79, 500));
     engine->recordAppUsage("org.app3");
     desktop.windowServer.setHoldCaptures(true);
     engine->fetchAllWindows();
     scheduler.runPending();
     const auto windows = engine->windows();
-    ASSERT_EQ(windows.size(), 100); // published while captures are still held
+    ASSERT_EQ(windows.size(), 101); // published while captures are still held
     QSet<qint64> listed;
     for (const auto &w : windows)
         listed.insert(w.id);
@@ -1087,6 +1115,10 @@ TEST_F(WindowEngineTest, IconCacheTrimKeepsListedApplications)
         desktop.appIcons.setApplicationIcon(pid, picture(16, 16));
         RunningApp app{pid, {}, {}, false, false, true};
         engine->appIcon(app, i < 5 ? QString() : QStringLiteral("org.x%1").arg(i));
+        if (engine->iconCache().size() == 40) {
+            engine->pruneMemoryCaches(); // at the limit, not above it
+            ASSERT_EQ(engine->iconCache().size(), 40);
+        }
     }
     EXPECT_TRUE(engine->iconCache().contains(
         QStringLiteral("pid:%1").arg(desktop.workspace.runningApplications()[1].pid)));
@@ -1098,16 +1130,20 @@ TEST_F(WindowEngineTest, IconCacheTrimKeepsListedApplications)
 
 TEST_F(WindowEngineTest, ApplicationListCacheDropsListsNotRequestedForThirtySeconds)
 {
-    for (int i = 0; i < 31; ++i) {
+    for (int i = 0; i < 29; ++i) {
         engine->fetchWindows(QStringLiteral("App %1").arg(i));
         settle(0.06);
     }
-    ASSERT_EQ(engine->appWindowCache().size(), 31);
+    ASSERT_EQ(engine->appWindowCache().size(), 29);
     scheduler.advance(31);
     engine->fetchWindows("Fresh");
     settle();
+    EXPECT_EQ(engine->appWindowCache().size(), 30); // at the limit, not above it
+    engine->fetchWindows("Fresher");
+    settle();
     EXPECT_EQ(engine->appWindowCache().size(), 15);
     EXPECT_TRUE(engine->appWindowCache().contains("Fresh"));
+    EXPECT_TRUE(engine->appWindowCache().contains("Fresher"));
 }
 
 TEST_F(WindowEngineTest, StartUpPrunesTheDiskCache)
