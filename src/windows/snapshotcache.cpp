@@ -132,14 +132,9 @@ bool writeSnapshotFile(const QString &path, const QImage &image)
     const OwnedFiles::Folder folder(info.absolutePath());
     if (!folder.isOpen() || info.isSymLink() || (info.exists() && !info.isFile()))
         return false;
+    // Unless committed, the new file is discarded and the old one stays.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(png) != png.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return file.open(QIODevice::WriteOnly) && file.write(png) == png.size() && file.commit();
 }
 
 void sortCacheFilesByDate(QList<CacheFile> &files)
@@ -172,8 +167,6 @@ void pruneSnapshotDiskCache(const QString &directory, const QDateTime &now)
         kept.append(CacheFile{entry.filePath(), modified, entry.size()});
         total += entry.size();
     }
-    if (total <= SnapshotLimits::diskMaximumTotal)
-        return;
     sortCacheFilesByDate(kept);
     for (const CacheFile &file : kept) {
         if (total <= SnapshotLimits::diskMaximumTotal)

@@ -51,7 +51,8 @@ QString snapshotWindowFileName(const WindowInfo &window);
 // aspect (clamped to 0.2-5) within 120-900.
 QSize snapshotCaptureSize(const QSizeF &frameSize);
 // Whether the picture has the size a capture of a window of this frame size gets (a pixel of
-// rounding either way): a picture of the window at another size does not.
+// rounding either way): a picture of the window at another size does not. Any picture fits a window
+// of no known size.
 bool snapshotFitsFrame(const QImage &image, const QSizeF &frameSize);
 // True when fewer than 5 % of the pixels of a 72x72 copy are visible (alpha of 5 or more); a null
 // image is blank.

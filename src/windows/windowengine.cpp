@@ -744,7 +744,9 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
         QList<AppWindowModel> firstLook;
         for (const Candidate &candidate : std::as_const(candidates)) {
             const quint32 id = candidate.window.windowId;
-            const QImage picture = m_snapshotCache.value(id, diskPictures->value(id, candidate.icon));
+            const auto cached = m_snapshotCache.constFind(id);
+            const QImage picture = cached != m_snapshotCache.constEnd() ? cached->image
+                                                                        : diskPictures->value(id, candidate.icon);
             firstLook.append(windowModel(candidate.window, candidate.sortIndex, candidate.icon, picture,
                                          candidate.verifiedMinimized || looksMinimized(candidate.window)));
         }
@@ -870,7 +872,7 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
         model.id = window.windowId;
         model.appName = appName;
         model.title = title.isEmpty() ? appName : title;
-        model.image = hasCached ? *cached : icon;
+        model.image = hasCached ? cached->image : icon;
         model.ownerPID = window.ownerPID;
         model.appIcon = icon;
         model.bundleIdentifier = bundleIdentifier;
@@ -945,10 +947,10 @@ void WindowEngine::requestSnapshots(const QList<qint64> &windowIds)
                 // but was never shown.
                 const bool shown =
                     std::any_of(m_windows.cbegin(), m_windows.cend(), [&](const AppWindowModel &model) {
-                        return model.id == id && model.image.cacheKey() == cached->cacheKey();
+                        return model.id == id && model.image.cacheKey() == cached->image.cacheKey();
                     });
                 if (!shown)
-                    applySnapshot(windowId, *cached);
+                    applySnapshot(windowId, cached->image);
                 continue;
             }
             recapture.insert(windowId);
@@ -1011,7 +1013,6 @@ void WindowEngine::forgetWindows(const QList<quint32> &windowIds)
     const QSet<qint64> closed(windowIds.cbegin(), windowIds.cend());
     for (const quint32 id : windowIds) {
         m_snapshotCache.remove(id);
-        m_snapshotFrames.remove(id);
         m_listedWindows.remove(id);
         m_warmRequested.remove(id);
         if (m_readsInFlight > 0)
@@ -1054,8 +1055,9 @@ void WindowEngine::warmAllRouteSnapshots(const QUuid &requestID, const QList<Win
 
 bool WindowEngine::isSnapshotOutdated(const WindowInfo &window) const
 {
-    const auto taken = m_snapshotFrames.constFind(window.windowId);
-    return taken != m_snapshotFrames.constEnd() && taken->toSize() != window.frame.size().toSize();
+    const auto cached = m_snapshotCache.constFind(window.windowId);
+    return cached != m_snapshotCache.constEnd() && cached->frameSize.isValid() &&
+           cached->frameSize.toSize() != window.frame.size().toSize();
 }
 
 Script WindowEngine::warmTask(QUuid requestID, QList<WindowInfo> windows, QSet<quint32> recapture)
@@ -1088,9 +1090,8 @@ Script WindowEngine::warmWindow(QUuid requestID, WindowInfo window, bool tryDisk
             co_return;
         // A picture kept from the window at another size (before a resize) is not this window as it
         // is now; a fitting one shows until the capture replaces it.
-        if (!disk.isNull() && snapshotFitsFrame(disk, window.frame.size()) &&
-            applySnapshot(window.windowId, disk))
-            m_snapshotFrames.insert(window.windowId, window.frame.size());
+        if (!disk.isNull() && snapshotFitsFrame(disk, window.frame.size()))
+            applySnapshot(window.windowId, disk, window.frame.size());
     }
     Awaited<std::optional<QImage>> capture(
         [this, window](auto deliver) { captureSnapshot(window, std::move(deliver)); });
@@ -1185,7 +1186,7 @@ Script WindowEngine::processWindow(WindowInfo window, int sortIndex, QImage icon
     if (image.isNull()) {
         const auto cached = m_snapshotCache.constFind(windowId);
         if (cached != m_snapshotCache.constEnd()) {
-            image = *cached;
+            image = cached->image;
         } else {
             Awaited<QImage> read([this, window](auto deliver) { loadDiskSnapshot(window, std::move(deliver)); });
             const QImage disk = co_await read;
@@ -1273,9 +1274,11 @@ void WindowEngine::hideFromPreview(const AppWindowModel &window)
 
 // ---- Snapshots and caches ----
 
-void WindowEngine::storeSnapshot(const QImage &image, quint32 windowId)
+void WindowEngine::storeSnapshot(const QImage &image, quint32 windowId,
+                                 const std::optional<QSizeF> &frameSize)
 {
-    m_snapshotCache.insert(windowId, image);
+    m_snapshotCache.insert(windowId,
+                           CachedSnapshot{image, frameSize.value_or(m_snapshotCache.value(windowId).frameSize)});
     if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
         return;
     QSet<quint32> listed;
@@ -1288,17 +1291,12 @@ void WindowEngine::storeSnapshot(const QImage &image, quint32 windowId)
         if (key == windowId || listed.contains(key))
             continue;
         m_snapshotCache.remove(key);
-        m_snapshotFrames.remove(key);
     }
-    if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
-        return;
     for (const quint32 key : m_snapshotCache.keys()) {
         if (m_snapshotCache.size() <= SnapshotLimits::memorySoftLimit)
             break;
-        if (key != windowId) {
+        if (key != windowId)
             m_snapshotCache.remove(key);
-            m_snapshotFrames.remove(key);
-        }
     }
 }
 
@@ -1341,14 +1339,14 @@ QImage WindowEngine::appIcon(const RunningApp &app, const QString &bundleIdentif
     return icon;
 }
 
-bool WindowEngine::applySnapshot(qint64 windowId, const QImage &image)
+bool WindowEngine::applySnapshot(qint64 windowId, const QImage &image, const std::optional<QSizeF> &frameSize)
 {
     const auto it = std::find_if(m_windows.cbegin(), m_windows.cend(),
                                  [windowId](const AppWindowModel &model) { return model.id == windowId; });
     if (it == m_windows.cend())
         return false;
     const qsizetype index = it - m_windows.cbegin();
-    storeSnapshot(image, quint32(windowId));
+    storeSnapshot(image, quint32(windowId), frameSize);
     AppWindowModel updated = m_windows.at(index);
     updated.image = image;
     updated.snapshotTime = m_scheduler.wallNow();
@@ -1363,7 +1361,7 @@ void WindowEngine::captureSnapshot(const WindowInfo &window, std::function<void(
     std::optional<QImage> cached;
     const auto it = m_snapshotCache.constFind(windowId);
     if (it != m_snapshotCache.constEnd())
-        cached = *it;
+        cached = it->image;
     QPointer<WindowEngine> self(this);
     // Also the answers known at once come on a later turn, so a caller is never re-entered.
     auto answerLater = [this, self, &done](std::optional<QImage> image) {
@@ -1397,15 +1395,13 @@ std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const QSizeF
                                                   const std::optional<QImage> &image)
 {
     if (image && !isSnapshotBlank(*image)) {
-        storeSnapshot(*image, windowId);
-        m_snapshotFrames.insert(windowId, frameSize);
+        storeSnapshot(*image, windowId, frameSize);
         return image;
     }
     // A capture that failed or came back empty: ask for the window's contents the older way.
     const QImage fallback = m_platform.windowCapture->fallbackImage(windowId);
     if (fallback.width() > 10 && fallback.height() > 10 && !isSnapshotBlank(fallback)) {
-        storeSnapshot(fallback, windowId);
-        m_snapshotFrames.insert(windowId, frameSize);
+        storeSnapshot(fallback, windowId, frameSize);
         return fallback;
     }
     return std::nullopt;

@@ -171,15 +171,27 @@ public:
     void hideFromPreview(const AppWindowModel &window);
 
     // Snapshots and icons (main thread).
-    // Keeps the snapshot; above 60 entries drops snapshots of unlisted windows, then others, never
-    // the one just stored.
-    void storeSnapshot(const QImage &image, quint32 windowId);
+    // A kept snapshot with the frame size its window had when it was taken (invalid when unknown:
+    // such a picture is never found outdated). Kept and dropped as one, so nothing of it outlives
+    // the other.
+    struct CachedSnapshot
+    {
+        QImage image;
+        QSizeF frameSize;
+    };
+    // Keeps the snapshot, taken at `frameSize` (without one, the size recorded for the window stays:
+    // the same picture given again); above 60 entries drops snapshots of unlisted windows, then
+    // others, never the one just stored.
+    void storeSnapshot(const QImage &image, quint32 windowId,
+                       const std::optional<QSizeF> &frameSize = std::nullopt);
     // Trims the icon cache and the per-application list cache.
     void pruneMemoryCaches();
     // The application's icon, cached by identifier (or "pid:N"); a null image when it has none.
     QImage appIcon(const RunningApp &app, const QString &bundleIdentifier);
-    // Gives the listed window a new snapshot; false (and nothing stored) when it is not listed.
-    bool applySnapshot(qint64 windowId, const QImage &image);
+    // Gives the listed window a new snapshot (stored as storeSnapshot does); false (and nothing
+    // stored) when it is not listed.
+    bool applySnapshot(qint64 windowId, const QImage &image,
+                       const std::optional<QSizeF> &frameSize = std::nullopt);
     // Captures one window; `done` runs on the main thread, on a later turn, with the picture or
     // nothing. Without capture permission it answers the memory-cached snapshot.
     void captureSnapshot(const WindowInfo &window, std::function<void(std::optional<QImage>)> done);
@@ -245,7 +257,7 @@ public:
     void playSnapFeedback();
 
     // Cache contents, for the settings' diagnostics and for tests.
-    const QHash<quint32, QImage> &snapshotCache() const { return m_snapshotCache; }
+    const QHash<quint32, CachedSnapshot> &snapshotCache() const { return m_snapshotCache; }
     const QHash<QString, QImage> &iconCache() const { return m_iconCache; }
     const QHash<QString, QList<AppWindowModel>> &appWindowCache() const { return m_appWindowCache; }
     // True while a requested scan has not finished.
@@ -382,9 +394,7 @@ private:
     RequestKind m_currentRequestKind = RequestKind::none;
     QString m_currentRequestApp;
     QHash<QString, QImage> m_iconCache;
-    QHash<quint32, QImage> m_snapshotCache;
-    // The frame size each window had when its cached snapshot was captured (captures only).
-    QHash<quint32, QSizeF> m_snapshotFrames;
+    QHash<quint32, CachedSnapshot> m_snapshotCache;
     std::shared_ptr<WorkQueue> m_axScanQueue;
     std::shared_ptr<WorkQueue> m_diskQueue;
     QHash<QString, QList<AppWindowModel>> m_appWindowCache;

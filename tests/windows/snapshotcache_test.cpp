@@ -21,6 +21,7 @@ TEST(SnapshotCapture, SizeFollowsTheWindowWithinBounds)
         {{2000, 300}, {640, 128}}, // aspect 0.15 raised to 0.2
         {{600, 60}, {600, 120}},
         {{0.5, 200}, {320, 900}}, // width 1 or less: the aspect is the height, clamped to 5
+        {{2, 1}, {320, 160}},
     };
     for (const auto &row : rows)
         EXPECT_EQ(snapshotCaptureSize(row.frame), row.expected)
@@ -37,21 +38,27 @@ TEST(SnapshotCapture, APictureFitsTheFrameItWasTakenAt)
     EXPECT_FALSE(snapshotFitsFrame(QImage(642, 480, QImage::Format_ARGB32), frame));
     EXPECT_FALSE(snapshotFitsFrame(QImage(640, 482, QImage::Format_ARGB32), frame));
     EXPECT_FALSE(snapshotFitsFrame(QImage(640, 480, QImage::Format_ARGB32), QSizeF(800, 400)));
+    EXPECT_TRUE(snapshotFitsFrame(QImage(640, 480, QImage::Format_ARGB32), QSizeF()));
 }
 
 TEST(SnapshotCapture, BlankBelowFivePercentVisiblePixels)
 {
-    auto withVisible = [](int count) {
+    // Visible pixels from the top left corner, or from the bottom right one: every edge counts.
+    auto withVisible = [](int count, bool fromEnd = false) {
         QImage image(72, 72, QImage::Format_ARGB32);
         image.fill(Qt::transparent);
-        for (int i = 0; i < count; ++i)
-            image.setPixelColor(i % 72, i / 72, QColor(10, 20, 30, 5));
+        for (int i = 0; i < count; ++i) {
+            const int at = fromEnd ? 72 * 72 - 1 - i : i;
+            image.setPixelColor(at % 72, at / 72, QColor(10, 20, 30, 5));
+        }
         return image;
     };
     EXPECT_TRUE(isSnapshotBlank(QImage()));
-    EXPECT_TRUE(isSnapshotBlank(withVisible(0)));
-    EXPECT_TRUE(isSnapshotBlank(withVisible(259)));
-    EXPECT_FALSE(isSnapshotBlank(withVisible(260)));
+    for (const bool fromEnd : {false, true}) {
+        EXPECT_TRUE(isSnapshotBlank(withVisible(0, fromEnd)));
+        EXPECT_TRUE(isSnapshotBlank(withVisible(259, fromEnd)));
+        EXPECT_FALSE(isSnapshotBlank(withVisible(260, fromEnd)));
+    }
 
     QImage faint(72, 72, QImage::Format_ARGB32);
     faint.fill(QColor(255, 255, 255, 4)); // alpha below 5 counts as invisible
@@ -104,6 +111,8 @@ TEST(SnapshotDiskCache, WritesPngAtomicallyAndReadsOnlyUsablePictures)
     junk.close();
     EXPECT_TRUE(readSnapshotFile(junk.fileName()).isNull());
     EXPECT_TRUE(readSnapshotFile(dir.filePath("missing.png")).isNull());
+    // Nothing is written outside a folder that is there, nor is that reported as written.
+    EXPECT_FALSE(writeSnapshotFile(dir.filePath("absent/a.png"), image));
 }
 
 namespace {
@@ -124,10 +133,9 @@ TEST(SnapshotDiskCache, PruneDeletesOldFilesThenOldestUntilWithinTheLimit)
     const QDateTime now = QDateTime::currentDateTimeUtc();
     constexpr qint64 mib = 1024 * 1024;
     makeFile(dir.filePath("old.png"), 10, now.addSecs(-86401));
-    makeFile(dir.filePath("recent.png"), 10, now.addSecs(-10));
-    // 250 MiB of fresh files, 50 MiB each, oldest first.
+    // 250 MiB of fresh files, 50 MiB each, the newest first by name.
     for (int i = 0; i < 5; ++i)
-        makeFile(dir.filePath(QStringLiteral("f%1.png").arg(i)), 50 * mib, now.addSecs(-1000 + i * 10));
+        makeFile(dir.filePath(QStringLiteral("f%1.png").arg(i)), 50 * mib, now.addSecs(-1000 - i * 10));
     makeFile(dir.filePath(".hidden"), 10, now.addSecs(-90000));
     QDir(dir.path()).mkdir("sub");
     makeFile(dir.filePath("sub/inner.png"), 10, now.addSecs(-90000));
@@ -135,14 +143,16 @@ TEST(SnapshotDiskCache, PruneDeletesOldFilesThenOldestUntilWithinTheLimit)
     pruneSnapshotDiskCache(dir.path(), now);
 
     EXPECT_FALSE(QFile::exists(dir.filePath("old.png")));
-    EXPECT_TRUE(QFile::exists(dir.filePath("recent.png")));
-    // 250 MiB + 10 bytes: deleting f0 leaves 200 MiB + 10 bytes, still above; f1 goes too.
-    EXPECT_FALSE(QFile::exists(dir.filePath("f0.png")));
-    EXPECT_FALSE(QFile::exists(dir.filePath("f1.png")));
-    for (int i = 2; i < 5; ++i)
+    // Deleting the oldest, f4, leaves exactly 200 MiB: within the limit.
+    EXPECT_FALSE(QFile::exists(dir.filePath("f4.png")));
+    for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("f%1.png").arg(i))));
     EXPECT_TRUE(QFile::exists(dir.filePath(".hidden")));
     EXPECT_TRUE(QFile::exists(dir.filePath("sub/inner.png")));
+
+    makeFile(dir.filePath("day.png"), 0, now.addSecs(-86400)); // a day old, not older
+    pruneSnapshotDiskCache(dir.path(), now);
+    EXPECT_TRUE(QFile::exists(dir.filePath("day.png")));
 }
 
 TEST(SnapshotDiskCache, PruneOfAMissingFolderDoesNothing)

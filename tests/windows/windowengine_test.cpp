@@ -12,6 +12,7 @@
 #include <deque>
 #include <optional>
 
+#include "core/diagnostics/diagevents.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "platform/sim/simdesktop.h"
@@ -137,11 +138,14 @@ TEST_F(WindowEngineTest, HistoryKeepsTheNewestEntriesWithinItsBound)
 
     fresh.recordAppUsage("org.newest");
     fresh.recordAppUsage(QString(maxUsageIdentifierLength + 1, QLatin1Char('x')));
+    const QString longest(maxUsageIdentifierLength, QLatin1Char('y'));
+    fresh.recordAppUsage(longest);
     const QVariantMap written = settings.value("AppUsageHistory").toMap();
     EXPECT_EQ(written.size(), maxUsageHistoryEntries);
     EXPECT_TRUE(written.contains("org.newest"));
-    EXPECT_FALSE(written.contains("org.app00200"));
-    EXPECT_TRUE(written.contains("org.app00201"));
+    EXPECT_TRUE(written.contains(longest));
+    EXPECT_FALSE(written.contains("org.app00201"));
+    EXPECT_TRUE(written.contains("org.app00202"));
 }
 
 TEST(UsageHistoryTrim, DropsTheOldestAndOfEqualTimesTheGreaterIdentifier)
@@ -243,6 +247,10 @@ TEST_F(WindowEngineTest, OfTwoRequestsWithinTheQuietPeriodOnlyTheLastIsScanned)
     EXPECT_EQ(desktop.windowServer.listRequestCount(), 1);
     // Beta's list before its capture, the capture in place, then the scan's whole list.
     EXPECT_EQ(published, QList<QStringList>({{"Beta doc"}, {"Beta doc"}, {"Beta doc"}}));
+    // A rest as long as the quiet period is one: the scan starts at once.
+    engine->fetchWindows("Alpha", WindowEngine::fetchDebounceInterval);
+    scheduler.runPending();
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 2);
 }
 
 TEST_F(WindowEngineTest, RepeatedRequestForTheSameApplicationWithinThrottleStartsNoScan)
@@ -267,6 +275,13 @@ TEST_F(WindowEngineTest, RepeatedRequestForTheSameApplicationWithinThrottleStart
     settle(0.3);
     EXPECT_EQ(desktop.windowServer.listRequestCount(), 2);
     EXPECT_EQ(published, QList<QStringList>({{"Alpha doc"}}));
+
+    // Nor does a second request in the same instant.
+    engine->fetchWindows("Alpha", 1);
+    scheduler.runPending();
+    engine->fetchWindows("Alpha", 1);
+    settle();
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 3);
 }
 
 // A request within 0.2 s of the last accepted one for the same application must still end with
@@ -415,10 +430,28 @@ TEST_F(WindowEngineTest, CaptureFinishingAfterTheEngineIsGonePostsNothing)
 TEST_F(WindowEngineTest, CancelAndClearDropRunningScans)
 {
     addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    // Within the quiet period no list is even asked for.
+    for (const bool clear : {false, true}) {
+        engine->fetchWindows("Alpha");
+        settle(0.03);
+        clear ? engine->clearWindows() : engine->cancelWindowFetches();
+        settle(0.3);
+    }
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 0);
+    published.clear();
+
+    // Outside route "all" the bubble's application goes with its scan.
+    engine->setCurrentOverlayRoute(OverlayRoute::clipboard);
     desktop.windowServer.setHoldLists(true);
     engine->fetchWindows("Alpha");
     settle();
+    AppWindowModel peeked;
+    peeked.id = 1;
+    engine->startPeeking(peeked, true);
+    ASSERT_TRUE(engine->peekingWindow());
     engine->cancelWindowFetches();
+    EXPECT_EQ(engine->currentAppName(), QString());
+    EXPECT_FALSE(engine->peekingWindow());
     desktop.windowServer.releaseLists();
     settle();
     EXPECT_TRUE(published.isEmpty());
@@ -470,6 +503,22 @@ TEST_F(WindowEngineTest, ScansRecordBeginAndEndEventsWithTheirDuration)
               QStringList({"ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 12.3ms",
                            "ax_scan_begin fetchAll=true", "ax_scan_end fetchAll=true, 8.4ms",
                            "ax_scan_begin fetchAll=false", "ax_scan_end fetchAll=false, 0.0ms"}));
+
+    // A scan superseded while it waits for its list still records its end.
+    desktop.windowServer.setListFails(false);
+    desktop.windowServer.setHoldLists(true);
+    for (const bool allFirst : {true, false}) {
+        const qsizetype before = scanEvents().size();
+        allFirst ? engine->fetchAllWindows() : engine->fetchWindows("Alpha", 1);
+        scheduler.runPending();
+        allFirst ? engine->fetchWindows("Alpha", 1) : engine->fetchAllWindows();
+        scheduler.runPending();
+        EXPECT_EQ(desktop.windowServer.releaseLists(), 2);
+        settle(0.3);
+        const QStringList superseded = scanEvents().mid(before);
+        EXPECT_EQ(superseded.filter("ax_scan_begin").size(), 2);
+        EXPECT_EQ(superseded.filter("ax_scan_end").size(), 2);
+    }
 }
 
 // ---- Filtering ----
@@ -582,25 +631,44 @@ TEST_F(WindowEngineTest, UsageOrderAndMinimisedLastInTheApplicationList)
 // old behaviour until a restart), or told the views of another setting instead.
 TEST_F(WindowEngineTest, EveryPublishedSettingAnnouncesItsOwnChangeAndNoOther)
 {
-    const std::tuple<QString, QVariant, void (WindowEngine::*)()> rows[] = {
-        {Settings::ignoredApps.key(), "org.a", &WindowEngine::ignoredAppsDataChanged},
-        {Settings::ignoreSingleWindow.key(), true, &WindowEngine::ignoreSingleWindowChanged},
-        {Settings::sortMinimizedLast.key(), true, &WindowEngine::sortMinimizedLastChanged},
-        {Settings::showOnlyCurrentSpace.key(), true, &WindowEngine::showOnlyCurrentSpaceChanged},
-        {Settings::enablePeeking.key(), false, &WindowEngine::enablePeekingChanged},
-        {Settings::enableSnapHaptic.key(), false, &WindowEngine::enableSnapHapticChanged},
-        {Settings::enableSnapSound.key(), true, &WindowEngine::enableSnapSoundChanged},
-        {Settings::popupEdge.key(), "top", &WindowEngine::popupEdgeRawChanged},
+    // Half are written by the settings window through the store, half through the engine.
+    WindowEngine &e = *engine;
+    const std::tuple<QString, QVariant, void (WindowEngine::*)(), std::function<void()>> rows[] = {
+        {Settings::ignoredApps.key(), "org.a", &WindowEngine::ignoredAppsDataChanged,
+         [&e] { e.setIgnoredAppsData("org.a"); }},
+        {Settings::ignoreSingleWindow.key(), true, &WindowEngine::ignoreSingleWindowChanged, {}},
+        {Settings::sortMinimizedLast.key(), true, &WindowEngine::sortMinimizedLastChanged, {}},
+        {Settings::showOnlyCurrentSpace.key(), true, &WindowEngine::showOnlyCurrentSpaceChanged, {}},
+        {Settings::enablePeeking.key(), false, &WindowEngine::enablePeekingChanged,
+         [&e] { e.setEnablePeeking(false); }},
+        {Settings::enableSnapHaptic.key(), false, &WindowEngine::enableSnapHapticChanged,
+         [&e] { e.setEnableSnapHaptic(false); }},
+        {Settings::enableSnapSound.key(), true, &WindowEngine::enableSnapSoundChanged, {}},
+        {Settings::popupEdge.key(), "top", &WindowEngine::popupEdgeRawChanged, [&e] { e.setPopupEdgeRaw("top"); }},
     };
     std::deque<QSignalSpy> spies;
     for (const auto &row : rows)
         spies.emplace_back(engine.get(), std::get<2>(row));
     for (size_t i = 0; i < std::size(rows); ++i) {
-        const auto &[key, value, notify] = rows[i];
-        settings.setValue(key, value);
+        const auto &[key, value, notify, set] = rows[i];
+        if (set)
+            set();
+        else
+            settings.setValue(key, value);
+        EXPECT_EQ(settings.value(key), value) << qPrintable(key);
         for (size_t j = 0; j < std::size(rows); ++j)
             EXPECT_EQ(spies[j].count(), j <= i ? 1 : 0) << qPrintable(key + " -> " + std::get<0>(rows[j]));
     }
+
+    // So does the state the views follow, once for each change.
+    QSignalSpy menu(engine.get(), &WindowEngine::isContextMenuOpenChanged);
+    QSignalSpy route(engine.get(), &WindowEngine::currentOverlayRouteChanged);
+    engine->setContextMenuOpen(true);
+    engine->setContextMenuOpen(true);
+    engine->setCurrentOverlayRoute(OverlayRoute::clipboard);
+    EXPECT_TRUE(engine->isContextMenuOpen());
+    EXPECT_EQ(menu.count(), 1);
+    EXPECT_EQ(route.count(), 1);
 }
 
 // ---- Permission ----
@@ -610,16 +678,21 @@ TEST_F(WindowEngineTest, PermissionComesBackWhenThePreflightPassesAgain)
     // Fault: one refused preflight left hasPermission false (and the permission card up) for the
     // rest of the run.
     addWindow(launch("org.a", "Alpha"), "Alpha doc");
+    QSignalSpy permission(engine.get(), &WindowEngine::hasPermissionChanged);
+    QSignalSpy appName(engine.get(), &WindowEngine::currentAppNameChanged);
     desktop.permissions.screenCapture = false;
     engine->fetchWindows("Alpha");
     settle();
     EXPECT_FALSE(engine->hasPermission());
+    EXPECT_EQ(permission.count(), 1);
+    EXPECT_EQ(appName.count(), 1);
     EXPECT_EQ(desktop.windowServer.listRequestCount(), 0);
     desktop.permissions.screenCapture = true;
     scheduler.advance(0.3);
     engine->fetchWindows("Alpha");
     settle();
     EXPECT_TRUE(engine->hasPermission());
+    EXPECT_EQ(permission.count(), 2);
     EXPECT_EQ(titles(), QStringList({"Alpha doc"}));
 }
 
@@ -659,12 +732,14 @@ TEST_F(WindowEngineTest, AllWindowsListHoldsEveryQualifyingWindowReorderedByUsag
         else
             qualifying.append(id);
     }
+    qualifying.append(addWindow(pids[0], "Square", QRectF(100, 100, 80, 80)));
+    addWindow(pids[0], "Narrow", QRectF(100, 100, 79, 500));
     engine->recordAppUsage("org.app3");
     desktop.windowServer.setHoldCaptures(true);
     engine->fetchAllWindows();
     scheduler.runPending();
     const auto windows = engine->windows();
-    ASSERT_EQ(windows.size(), 100); // published while captures are still held
+    ASSERT_EQ(windows.size(), 101); // published while captures are still held
     QSet<qint64> listed;
     for (const auto &w : windows)
         listed.insert(w.id);
@@ -758,6 +833,9 @@ TEST_F(WindowEngineTest, AllWindowsRequestsNeedRouteAllAndRespectTheThrottle)
     EXPECT_EQ(desktop.windowServer.listRequestCount(), 1);
     engine->clearWindows();
     engine->fetchAllWindows(); // the list is empty: scanned again
+    scheduler.runPending();
+    EXPECT_EQ(desktop.windowServer.listRequestCount(), 2);
+    engine->fetchAllWindows(); // in the same instant, with the list shown
     scheduler.runPending();
     EXPECT_EQ(desktop.windowServer.listRequestCount(), 2);
 }
@@ -1087,6 +1165,10 @@ TEST_F(WindowEngineTest, IconCacheTrimKeepsListedApplications)
         desktop.appIcons.setApplicationIcon(pid, picture(16, 16));
         RunningApp app{pid, {}, {}, false, false, true};
         engine->appIcon(app, i < 5 ? QString() : QStringLiteral("org.x%1").arg(i));
+        if (engine->iconCache().size() == 40) {
+            engine->pruneMemoryCaches(); // at the limit, not above it
+            ASSERT_EQ(engine->iconCache().size(), 40);
+        }
     }
     EXPECT_TRUE(engine->iconCache().contains(
         QStringLiteral("pid:%1").arg(desktop.workspace.runningApplications()[1].pid)));
@@ -1098,16 +1180,20 @@ TEST_F(WindowEngineTest, IconCacheTrimKeepsListedApplications)
 
 TEST_F(WindowEngineTest, ApplicationListCacheDropsListsNotRequestedForThirtySeconds)
 {
-    for (int i = 0; i < 31; ++i) {
+    for (int i = 0; i < 29; ++i) {
         engine->fetchWindows(QStringLiteral("App %1").arg(i));
         settle(0.06);
     }
-    ASSERT_EQ(engine->appWindowCache().size(), 31);
+    ASSERT_EQ(engine->appWindowCache().size(), 29);
     scheduler.advance(31);
     engine->fetchWindows("Fresh");
     settle();
+    EXPECT_EQ(engine->appWindowCache().size(), 30); // at the limit, not above it
+    engine->fetchWindows("Fresher");
+    settle();
     EXPECT_EQ(engine->appWindowCache().size(), 15);
     EXPECT_TRUE(engine->appWindowCache().contains("Fresh"));
+    EXPECT_TRUE(engine->appWindowCache().contains("Fresher"));
 }
 
 TEST_F(WindowEngineTest, StartUpPrunesTheDiskCache)
@@ -1123,6 +1209,7 @@ TEST_F(WindowEngineTest, StartUpPrunesTheDiskCache)
     WindowEngine next(desktop.platform(), scheduler, queues, settings, events);
     scheduler.runPending();
     EXPECT_FALSE(old.exists());
+    EXPECT_TRUE(events.details(DiagEvents::folderRefused).isEmpty()); // the folder is ours
 }
 
 TEST_F(WindowEngineTest, ApplyingASnapshotToAnUnlistedWindowChangesNothing)
