@@ -743,7 +743,9 @@ TEST_F(X11WindowCaptureTest, ACaptureWaitsOnlyUntilTheWindowsContentsCame)
         constexpr uint32_t lastStep = 20;
         uint32_t step = 0;
         QTimer steps;
+        // Asked meanwhile, the capture answers at once: it does not hold its lock while it waits.
         QObject::connect(&steps, &QTimer::timeout, &steps, [&] {
+            EXPECT_LE(patient.redirectedCount(), 1);
             program.paint(stepping, 0x010101u * 10 * ++step, size);
             if (step == lastStep)
                 steps.stop();
