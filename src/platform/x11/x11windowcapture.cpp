@@ -71,12 +71,8 @@ template <int K> void reduceBlocks(const uint32_t *source, int width, QImage &im
                 alphaGreen[x] += ag;
             }
         }
+        // Whole pixels (K of 1) divide by a constant 1, which the compiler drops.
         auto *line = reinterpret_cast<uint32_t *>(image.scanLine(y));
-        if (area == 1) {
-            for (int x = 0; x < outWidth; ++x)
-                line[x] = alpha | redBlue[x] | (alphaGreen[x] << 8);
-            continue;
-        }
         for (int x = 0; x < outWidth; ++x) {
             const uint32_t rb = redBlue[x], ag = alphaGreen[x];
             line[x] = alpha | (((ag >> 16) / area) << 24) | (((ag & 0xffff) / area) << 8) |
@@ -624,7 +620,7 @@ void X11WindowCapture::awaitRepaints(QMutexLocker<QMutex> &lock, Clock::time_poi
         poll(&socket, 1, int(deadline.remainingTime()));
         lock.relock();
         m_readingRepaints = false;
-        takeRepaints();
+        // Every waiter, this one too, takes the repaints that came when it looks again.
         m_contentsChanged.notify_all();
     } else {
         m_contentsChanged.wait_until(m_mutex, until);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QSet>
 #include <QSocketNotifier>
@@ -23,6 +24,7 @@
 
 #include "platform/x11/x11session.h"
 #include "platform/x11/x11windowcapture.h"
+#include "support/helperprocess.h"
 #include "support/x11clients.h"
 
 using namespace qv;
@@ -234,6 +236,15 @@ public:
         readEvents();
         return window;
     }
+    // Fills the window with `colour`, as the client's drawing does.
+    void paint(xcb_window_t window, uint32_t colour, QSize size)
+    {
+        const xcb_rectangle_t whole{0, 0, uint16_t(size.width()), uint16_t(size.height())};
+        xcb_change_gc(m_connection, m_pen, XCB_GC_FOREGROUND, &colour);
+        xcb_poly_fill_rectangle(m_connection, window, m_pen, 1, &whole);
+        xcb_flush(m_connection);
+        readEvents();
+    }
     // How many times the window was exposed.
     int exposures(xcb_window_t window)
     {
@@ -252,11 +263,7 @@ private:
                 ++m_exposures[window];
                 QTimer::singleShot(150, &m_events, [this, window] {
                     const auto [colour, size] = m_repaints.value(window);
-                    const xcb_rectangle_t whole{0, 0, uint16_t(size.width()), uint16_t(size.height())};
-                    xcb_change_gc(m_connection, m_pen, XCB_GC_FOREGROUND, &colour);
-                    xcb_poly_fill_rectangle(m_connection, window, m_pen, 1, &whole);
-                    xcb_flush(m_connection);
-                    readEvents();
+                    paint(window, colour, size);
                 });
             }
             std::free(event);
@@ -487,6 +494,14 @@ TEST_F(X11WindowCaptureTest, RedirectsOnlyWhilePicturesAreTakenAndLeavesNothingO
         EXPECT_EQ(capture.fallbackImage(framed).size(), whole);
         EXPECT_FALSE(redirectedOnServer(frame));
         EXPECT_EQ(capture.redirectedCount(), 0);
+        // Nor can it read a window partly off the screen: it answers with no picture.
+        const int screenWidth = xcb_setup_roots_iterator(xcb_get_setup(client)).data->width_in_pixels;
+        const xcb_window_t offScreen =
+            X11Clients::createWindow(client, session.root(), QRect(screenWidth - 100, 0, 300, 100), true);
+        xcb_map_window(client, offScreen);
+        Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(client, xcb_get_input_focus(client), nullptr));
+        EXPECT_TRUE(capture.fallbackImage(offScreen).isNull());
+        xcb_destroy_window(client, offScreen);
 
         // Readied by the client's id and by the frame's own, the frame is redirected once.
         capture.prepareWindows({framed, hidden, frame});
@@ -634,21 +649,23 @@ TEST_F(X11WindowCaptureTest, AWindowLeftAloneTheIdleTimeIsGivenBackAndFoundAfres
 TEST_F(X11WindowCaptureTest,
        AWindowThatRepaintsLateIsPicturedAsItRepaintedAndOneThatNeverDoesWithItsBackground)
 {
+    const QHash<uint32_t, QHash<QByteArray, int>> before = serverResources();
     X11WindowCapture capture(session, X11WindowCapture::Timing{std::chrono::milliseconds(4000),
                                                                std::chrono::milliseconds(60000),
                                                                std::chrono::milliseconds(60)});
-    // Both are under the cover but for a strip at the left of the late one.
+    // All are under the cover but for a strip at the left of the late one.
     OtherProgram program;
     ASSERT_TRUE(program.isValid());
     const xcb_window_t late = program.show(QRect(30, 100, 200, 150), 0xff0000, 0x00ff00);
     const xcb_window_t idle = program.show(QRect(400, 100, 200, 150), 0xff0000);
+    const xcb_window_t readied = program.show(QRect(250, 100, 100, 150), 0xff0000, 0x00ff00);
     program.show(QRect(50, 50, 650, 300), 0x0000ff);
     ASSERT_TRUE(QTest::qWaitFor([&] { return program.exposures(late) > 0; }, waitMs));
     const int exposedBefore = program.exposures(late);
 
-    // The one that never repaints is readied as a surface readies its windows; the late one is
+    // Two are readied as a surface readies its windows, one never repainting; the late one is
     // redirected by its own capture.
-    capture.prepareWindows({idle});
+    capture.prepareWindows({idle, readied});
     const std::optional<QImage> repainted = captureNow(capture, late, QSize(200, 150));
     ASSERT_TRUE(repainted);
     // The redirect exposed it: the picture is of its repaint, not of the cover, nor black, nor the
@@ -656,6 +673,18 @@ TEST_F(X11WindowCaptureTest,
     EXPECT_GT(program.exposures(late), exposedBefore);
     EXPECT_EQ(repainted->pixel(100, 75), 0xff00ff00u);
     EXPECT_EQ(repainted->pixel(5, 5), 0xff00ff00u);
+    // The readied window's repaint is taken as it comes, with no capture asking: its watch goes,
+    // while the one that never repaints is still waited for.
+    const auto watches = [&] {
+        int count = 0;
+        for (const QHash<QByteArray, int> &client : newClients(before))
+            count += client.value("DamageExt");
+        return count;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watches() == 1; }, 3000)) << watches();
+    // Forgotten before its repaint came, a window takes its watch along.
+    capture.forgetWindows({idle});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watches() == 0; }, waitMs)) << watches();
     const std::optional<QImage> background = captureNow(capture, idle, QSize(200, 150));
     ASSERT_TRUE(background);
     EXPECT_EQ(background->pixel(100, 75), 0xffff0000u);
@@ -703,6 +732,34 @@ TEST_F(X11WindowCaptureTest, ACaptureWaitsOnlyUntilTheWindowsContentsCame)
     }
     capture.forgetWindows(late);
 
+    // A client that draws in steps, each within the quiet time of the one before, is read once its
+    // last step came: every step is heard, not only the first.
+    {
+        X11WindowCapture patient(session, X11WindowCapture::Timing{std::chrono::milliseconds(30000),
+                                                                   std::chrono::milliseconds(60000),
+                                                                   std::chrono::milliseconds(1000)});
+        const QSize size(200, 100);
+        const xcb_window_t stepping = program.show(QRect(QPoint(500, 600), size), 0xff0000);
+        program.show(QRect(480, 580, 300, 150), 0x0000ff);
+        const auto answer = std::make_shared<Answers>(1);
+        patient.captureWindow(stepping, size, answer->to(answer, 0));
+        constexpr uint32_t lastStep = 20;
+        uint32_t step = 0;
+        QTimer steps;
+        // Asked meanwhile, the capture answers at once: it does not hold its lock while it waits.
+        QObject::connect(&steps, &QTimer::timeout, &steps, [&] {
+            EXPECT_LE(patient.redirectedCount(), 1);
+            program.paint(stepping, 0x010101u * 10 * ++step, size);
+            if (step == lastStep)
+                steps.stop();
+        });
+        steps.start(100);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answer->allCame(); }, waitMs));
+        const std::optional<QImage> image = answer->at(0);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->pixel(100, 50), 0xff000000u | (0x010101u * 10 * lastStep)) << "read after step " << step;
+    }
+
     // Under a compositing manager the server keeps every window's contents off screen already: a
     // covered window is read at once, with no repaint waited for.
     const xcb_window_t covered = program.show(QRect(60, 600, 200, 100), 0xff0000);
@@ -719,4 +776,45 @@ TEST_F(X11WindowCaptureTest, ACaptureWaitsOnlyUntilTheWindowsContentsCame)
     EXPECT_TRUE(captureNow(capture, covered, QSize(200, 100))) << "waited for a repaint under a compositor";
     xcb_destroy_window(probe, manager);
     xcb_flush(probe);
+}
+
+// A server without shared memory hands the pixels over in its replies: read that way, redirected
+// or as the window shows, the picture is the window's own pixels, row by row.
+TEST_F(X11WindowCaptureTest, AServerWithoutSharedMemoryHandsThePixelsOverInItsReplies)
+{
+    QProcess server;
+    bindToTest(server);
+    server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                                          QStringLiteral("tcp"), QStringLiteral("-extension"), QStringLiteral("MIT-SHM")});
+    ASSERT_TRUE(server.waitForStarted(3000) && QTest::qWaitFor([&] { return server.canReadLine(); }, waitMs));
+    const auto stop = qScopeGuard([&] {
+        server.kill();
+        server.waitForFinished(3000);
+    });
+    X11Session bare(":" + server.readLine().trimmed());
+    ASSERT_TRUE(bare.isValid());
+    ASSERT_FALSE(bare.hasShm());
+    X11WindowCapture capture(bare, {std::chrono::milliseconds(300), std::chrono::milliseconds(60000)});
+    xcb_connection_t *c = bare.xcb();
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const QSize size(64, 24);
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            pixels.push_back(uint32_t(x * 4) << 16 | uint32_t(y * 10) << 8 | 0x40u);
+    }
+    const xcb_window_t window =
+        windowOfPixels(c, bare.root(), QPoint(10, 10), size, screen->root_depth, screen->root_visual, pixels);
+    Reply<xcb_get_input_focus_reply_t> synced(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    for (const bool redirected : {false, true}) {
+        const QImage picture = redirected ? captureNow(capture, window, size).value_or(QImage())
+                                          : capture.fallbackImage(window);
+        ASSERT_EQ(picture.size(), size) << redirected;
+        int wrong = 0;
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x)
+                wrong += picture.pixel(x, y) != (0xff000000u | pixels[size_t(y * size.width() + x)]) ? 1 : 0;
+        }
+        EXPECT_EQ(wrong, 0) << redirected;
+    }
 }
