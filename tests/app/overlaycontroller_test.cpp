@@ -1055,3 +1055,25 @@ TEST_F(OverlayControllerTest, ClosingWhileACardIsHeldEndsItsDragWithoutACrash)
     controller.reset();
     EXPECT_FALSE(engine->isDragging());
 }
+
+// The bubble and the panel take the stored language and blur from the start and follow each change.
+TEST_F(OverlayControllerTest, TheBubbleAndThePanelFollowTheStoredLanguageAndBlur)
+{
+    settings.set(Settings::appLanguage, QStringLiteral("Deutsch"));
+    settings.set(Settings::blurAmount, 10.0);
+    controller = std::make_unique<OverlayController>(desktop.platform(), scheduler, settings, [] {});
+    controller->setupOverlayWindow();
+    controller->setupGlobalOverlayWindow();
+    controller->setupBindings(*monitor, *engine);
+    const BubbleViewState &bubble = *controller->bubbleState();
+    const SuperPanelState &panel = *controller->superPanelState();
+    EXPECT_EQ(bubble.language(), AppLanguage::german);
+    EXPECT_EQ(panel.language(), AppLanguage::german);
+    EXPECT_EQ(bubble.blurAmount(), 10.0);
+
+    settings.set(Settings::blurAmount, 40.0);
+    EXPECT_EQ(bubble.blurAmount(), 40.0);
+    settings.set(Settings::appLanguage, QStringLiteral("Italiano"));
+    EXPECT_EQ(bubble.language(), AppLanguage::italian);
+    EXPECT_EQ(panel.language(), AppLanguage::italian);
+}
