@@ -200,15 +200,7 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
     connect(&dockMonitor, &DockMonitor::iconFrameChanged, this,
             [this](const QRectF &frame) { positionOverlay(false, frame); });
     connect(&windowEngine, &WindowEngine::windowsChanged, this, &OverlayController::handleWindowsPublished);
-    connect(&windowEngine, &WindowEngine::peekingWindowChanged, this, [this] {
-        // Only a different window (or none) moves the panel; a new picture of the same one repaints.
-        const auto window = m_windowEngine->peekingWindow();
-        if (m_peekState && window && window == m_peekState->peekingWindow()) {
-            m_peekState->setPeekingWindow(window);
-            return;
-        }
-        updatePeekingWindow();
-    });
+    connect(&windowEngine, &WindowEngine::peekingWindowChanged, this, &OverlayController::updatePeekingWindow);
     connect(&windowEngine, &WindowEngine::isDraggingChanged, this, [this](bool dragging) {
         // A drag that ended without its release (the safety timeout) leaves no card held down.
         if (!dragging && m_contentView)
@@ -226,7 +218,6 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
     }
     connect(&windowEngine, &WindowEngine::hasPermissionChanged, this, &OverlayController::updateHeader);
     connect(&windowEngine, &WindowEngine::currentAppNameChanged, this, &OverlayController::updateHeader);
-    updateHeader();
 }
 
 void OverlayController::wireCardActions()
@@ -854,7 +845,6 @@ void OverlayController::showGlobalSwitcher()
     // Opened again while it fades out: it stays, and takes back the keyboard it gave at the close.
     m_globalHideWork.cancel();
     m_windowEngine->setContextMenuOpen(false);
-    m_windowEngine->cancelWindowFetches();
     m_hoverWorkItem.cancel();
     m_hideDelayTimer.cancel();
     m_dockMonitor->setInteractionSuspended(true);
