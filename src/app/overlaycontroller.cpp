@@ -54,7 +54,6 @@ void fill(QWidget &panel, QWidget &content)
 {
     auto *layout = new QVBoxLayout(&panel);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
     layout->addWidget(&content);
 }
 
@@ -151,7 +150,6 @@ void OverlayController::setupOverlayWindow()
 
     setOverlayFrame(QRectF(0, 0, BubblePlacement::initialWidth, BubblePlacement::initialHeight));
     m_overlayWindow->setAlpha(0);
-    updateHeader();
 }
 
 void OverlayController::setupPeekingWindow()
@@ -186,7 +184,6 @@ void OverlayController::setupGlobalOverlayWindow()
     // The engine is known only once the bindings are set up; the view comes with them.
     m_globalOverlayWindow->setGeometry(
         flipRect(mainScreenFrame(*m_platform.screens), m_platform.screens->flipHeight()).toAlignedRect());
-    m_globalOverlayWindow->setAlpha(0);
 }
 
 void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &windowEngine)
@@ -203,15 +200,7 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
     connect(&dockMonitor, &DockMonitor::iconFrameChanged, this,
             [this](const QRectF &frame) { positionOverlay(false, frame); });
     connect(&windowEngine, &WindowEngine::windowsChanged, this, &OverlayController::handleWindowsPublished);
-    connect(&windowEngine, &WindowEngine::peekingWindowChanged, this, [this] {
-        // Only a different window (or none) moves the panel; a new picture of the same one repaints.
-        const auto window = m_windowEngine->peekingWindow();
-        if (m_peekState && window && window == m_peekState->peekingWindow()) {
-            m_peekState->setPeekingWindow(window);
-            return;
-        }
-        updatePeekingWindow();
-    });
+    connect(&windowEngine, &WindowEngine::peekingWindowChanged, this, &OverlayController::updatePeekingWindow);
     connect(&windowEngine, &WindowEngine::isDraggingChanged, this, [this](bool dragging) {
         // A drag that ended without its release (the safety timeout) leaves no card held down.
         if (!dragging && m_contentView)
@@ -229,7 +218,6 @@ void OverlayController::setupBindings(DockMonitor &dockMonitor, WindowEngine &wi
     }
     connect(&windowEngine, &WindowEngine::hasPermissionChanged, this, &OverlayController::updateHeader);
     connect(&windowEngine, &WindowEngine::currentAppNameChanged, this, &OverlayController::updateHeader);
-    updateHeader();
 }
 
 void OverlayController::wireCardActions()
@@ -317,7 +305,6 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
     const QAbstractItemModel *filtered = &state->filteredModel();
     connect(filtered, &QAbstractItemModel::rowsInserted, this, publish);
     connect(filtered, &QAbstractItemModel::rowsRemoved, this, publish);
-    connect(filtered, &QAbstractItemModel::rowsMoved, this, publish);
     connect(filtered, &QAbstractItemModel::modelReset, this, publish);
     connect(filtered, &QAbstractItemModel::layoutChanged, this, publish);
     connect(&windowEngine, &WindowEngine::isContextMenuOpenChanged, this, publish);
@@ -436,14 +423,12 @@ void OverlayController::handleHoveredAppChange(const QString &name)
     // dragged card away.
     if (m_isGlobalSwitcherVisible || isCardHeld())
         return;
-    if (name != m_overlayLockedAppName) {
+    if (name != m_overlayLockedAppName || name.isEmpty()) {
         cancelOverlayStabilization();
         unlock();
     }
     m_hoverWorkItem.cancel();
     if (name.isEmpty()) {
-        cancelOverlayStabilization();
-        unlock();
         checkMouseLeftOverlay();
         updateHeader();
         return;
@@ -574,13 +559,10 @@ void OverlayController::hideOverlay(bool force)
             m_windowEngine->cancelDrag();
         m_windowEngine->stopPeeking();
     }
+    // A show that starts meanwhile ends this fade with its own, and this never runs.
     m_overlayWindow->fadeTo(0, hideFade, [this] {
-        // A show that started meanwhile has taken the alpha up again and keeps the panel.
-        if (m_overlayWindow->alpha() <= 0.05) {
-            m_overlayWindow->orderOut();
-            forgetHeaderIcon();
-        }
-        cancelOverlayStabilization();
+        m_overlayWindow->orderOut();
+        forgetHeaderIcon();
         unlock();
     });
 }
@@ -823,7 +805,6 @@ void OverlayController::handleHotkeyRoute(const QString &text)
         // Switching in place: the panel stays up and moves to the screen under the pointer.
         placeGlobalOverlay();
         showGlobalOverlayInFront();
-        setGlobalSwitcherVisible(true);
     } else {
         toggleGlobalSwitcher(true);
     }
@@ -842,10 +823,8 @@ void OverlayController::showAllWindows()
 void OverlayController::requestWindowsForRoute(OverlayRoute route)
 {
     m_routeFetchWork.cancel();
-    if (route != OverlayRoute::all) {
-        m_windowEngine->cancelWindowFetches();
+    if (route != OverlayRoute::all)
         return;
-    }
     // After the current event, so the panel is up before the scan starts.
     m_routeFetchWork = m_scheduler.after(0, [this] { m_windowEngine->fetchAllWindows(); });
 }
@@ -866,7 +845,6 @@ void OverlayController::showGlobalSwitcher()
     // Opened again while it fades out: it stays, and takes back the keyboard it gave at the close.
     m_globalHideWork.cancel();
     m_windowEngine->setContextMenuOpen(false);
-    m_windowEngine->cancelWindowFetches();
     m_hoverWorkItem.cancel();
     m_hideDelayTimer.cancel();
     m_dockMonitor->setInteractionSuspended(true);
@@ -980,11 +958,9 @@ void OverlayController::handKeyboardToChosen(qint64 window)
 
 void OverlayController::finishGlobalHide()
 {
-    m_globalHideWork.cancel();
     const OverlayRoute route = m_windowEngine->currentOverlayRoute();
     // Given back at the choice already; a panel hidden without one (torn down) lets it go here.
     m_platform.globalInput->releaseKeyboard();
-    m_globalOverlayWindow->setAlpha(0);
     m_globalOverlayWindow->orderOut();
     m_focusReturnWindow = 0;
     m_focusReturnPid = 0;
@@ -1034,8 +1010,6 @@ void OverlayController::returnFocus()
         (m_focusReturnWindow == 0 || !m_platform.workspace->activateWindow(m_focusReturnWindow)) &&
         m_focusReturnPid != 0)
         m_platform.workspace->activate(m_focusReturnPid);
-    m_focusReturnWindow = 0;
-    m_focusReturnPid = 0;
 }
 
 void OverlayController::placeGlobalOverlay()

@@ -22,6 +22,7 @@
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
 #include "ui/panel.h"
+#include "views/bubble/bubbleplacement.h"
 #include "views/bubble/bubbleviewstate.h"
 #include "views/bubble/contentview.h"
 #include "views/bubble/windowpreviewcard.h"
@@ -157,6 +158,8 @@ TEST_F(OverlayControllerTest, HoveringATileShowsItsWindowsBesideItWithTheArrowOn
     ASSERT_TRUE(bubbleShown());
     EXPECT_EQ(cardCount(), 3);
     EXPECT_EQ(controller->bubbleState()->headerTitle(), "Terminal");
+    EXPECT_EQ(panel().windowTitle(), "Quorvantis") << "what the desktop's rules match";
+    EXPECT_EQ(desktop.feedback.played().size(), 1) << "one tap as it opens";
 
     // Three cards: 2 x 12 + 3 x 175 + 68 wide, 233 high, just above the Dock (70 pt inset + gap).
     const QRectF frame = controller->overlayFrame();
@@ -166,6 +169,9 @@ TEST_F(OverlayControllerTest, HoveringATileShowsItsWindowsBesideItWithTheArrowOn
     EXPECT_DOUBLE_EQ(frame.y(), 70 + 6.4);
     EXPECT_TRUE(controller->isPositionLocked());
     EXPECT_EQ(controller->lockedAppName(), "Terminal");
+    // A tile that steps a little under the pointer (magnification) leaves the bubble where it is.
+    emit monitor->iconFrameChanged(monitor->iconFrame().translated(6, 0));
+    EXPECT_EQ(controller->overlayFrame(), frame);
 
     // The arrow's tip, where a person sees it, is over the tile's centre.
     scheduler.advance(1.0); // the arrow's spring settles
@@ -180,6 +186,14 @@ TEST_F(OverlayControllerTest, HoveringATileShowsItsWindowsBesideItWithTheArrowOn
     // Beside the arrow only the faint shadow falls on the wallpaper; the arrow itself is the glass.
     EXPECT_GT(distance(body, wallpaper), 40) << "the arrow is drawn above the tip";
     EXPECT_LT(distance(beside, wallpaper), 30) << "nothing but shadow beside the arrow";
+
+    // The next application's single window: the bubble shrinks to one card.
+    addApp("Notes", 740, 1);
+    scheduler.advance(0.2); // the tile scan
+    pointAt("Notes");
+    scheduler.advance(1.0);
+    ASSERT_EQ(cardCount(), 1);
+    EXPECT_EQ(controller->overlayFrame().size(), BubblePlacement::overlaySize(1));
 }
 
 // A bubble grows about its centre when more cards come; beside a tile at the screen's end it is
@@ -238,6 +252,8 @@ TEST_F(OverlayControllerTest, ABubbleThatGrewPastTheScreensEndIsPulledBackWhenTh
     emit monitor->iconFrameChanged(monitor->iconFrame().translated(-4, 0));
     EXPECT_LE(controller->overlayFrame().right(), 1440);
     EXPECT_DOUBLE_EQ(controller->overlayFrame().y(), 70 + 6.4) << "it stays above the Dock";
+    scheduler.advance(1.0); // the growth that was under way when it moved
+    EXPECT_EQ(panel().geometry(), flipRect(controller->overlayFrame(), 900).toAlignedRect());
 }
 
 // Beside a side Dock the arrow was mirrored (a tile near the top had it near the bubble's bottom),
@@ -333,10 +349,12 @@ TEST_F(OverlayControllerTest, BubbleHidesOnlyOnceThePointerHasLeftBubbleAndTileF
     EXPECT_TRUE(controller->isHideTimerPending());
     scheduler.advance(0.14);
     EXPECT_TRUE(bubbleShown());
+    EXPECT_EQ(controller->bubbleState()->headerTitle(), "Files") << "while it goes";
     scheduler.advance(0.3);
     EXPECT_FALSE(panel().isVisible());
     EXPECT_EQ(monitor->hoveredApp(), QString());
     EXPECT_FALSE(controller->isPositionLocked());
+    EXPECT_EQ(controller->lockedAppName(), QString());
 
     // Left the moment it appears, before its fade took a step (after a long rest the hover tick
     // sleeps, and the move wakes it at once): it stayed up for good.
@@ -454,6 +472,15 @@ TEST_F(OverlayControllerTest, AListPublishedForAnotherApplicationIsNeverShownBes
     EXPECT_EQ(cardCount(), 3);
     EXPECT_EQ(controller->lockedAppName(), "Terminal");
     EXPECT_DOUBLE_EQ(controller->overlayFrame().center().x(), tiles["Terminal"].center().x());
+}
+
+// Without the screen capture permission the bubble asks for it, whether or not a list comes.
+TEST_F(OverlayControllerTest, WithoutTheCapturePermissionTheBubbleAsksForIt)
+{
+    desktop.permissions.screenCapture = false;
+    pointAt("Files");
+    scheduler.advance(1.0);
+    EXPECT_FALSE(controller->bubbleState()->hasPermission());
 }
 
 TEST_F(OverlayControllerTest, AnEmptyListHidesTheBubble)
@@ -675,6 +702,7 @@ TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPl
     EXPECT_EQ(engine->currentOverlayRoute(), OverlayRoute::all);
     EXPECT_EQ(controller->globalOverlayWindow()->geometry(), QRect(0, 0, 1440, 900));
     EXPECT_FALSE(controller->globalOverlayWindow()->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_EQ(controller->globalOverlayWindow()->windowTitle(), "Quorvantis");
     scheduler.advance(1.0);
     EXPECT_EQ(engine->windowsAppName(), WindowEngine::allWindowsAppName());
     SuperPanelOverlay &view = *controller->superPanel();
@@ -702,6 +730,20 @@ TEST_F(OverlayControllerTest, TheSameRouteClosesThePanelAndAnotherSwitchesItInPl
     sendRoute("everything");
     sendRoute("All");
     EXPECT_FALSE(controller->globalOverlayWindow()->isVisible());
+}
+
+// With two screens the panel covers the one under the pointer, also when a route switches in place.
+TEST_F(OverlayControllerTest, ThePanelCoversTheScreenUnderThePointer)
+{
+    const ScreenInfo main{QRectF(0, 0, 1440, 900), QRectF(0, 70, 1440, 805)};
+    desktop.screens.setScreens({main, ScreenInfo{QRectF(1440, 0, 1280, 800), QRectF(1440, 0, 1280, 800)}});
+    desktop.screens.setMouseLocation(QPointF(2000, 400));
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    EXPECT_EQ(controller->globalOverlayWindow()->geometry(), QRect(1440, 100, 1280, 800));
+    desktop.screens.setMouseLocation(away);
+    sendRoute("clipboard");
+    EXPECT_EQ(controller->globalOverlayWindow()->geometry(), QRect(0, 0, 1440, 900));
 }
 
 // The tray's Show All Windows used to toggle the panel without choosing a route or asking for a
@@ -826,6 +868,9 @@ TEST_F(OverlayControllerTest, ThePublishedChoiceIsWhatReturnAndEscapeWouldDoNow)
     state.setSearchText(QStringLiteral("no window is called this"));
     EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(71))) << "Return opens nothing";
     state.setSearchText(QString());
+    engine->setContextMenuOpen(true);
+    EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(0))) << "a card's menu takes the keys";
+    engine->setContextMenuOpen(false);
 
     sendRoute("clipboard");
     EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(71))) << "the edge popup opens nothing on Return";
@@ -1054,4 +1099,26 @@ TEST_F(OverlayControllerTest, ClosingWhileACardIsHeldEndsItsDragWithoutACrash)
     ASSERT_TRUE(engine->isDragging());
     controller.reset();
     EXPECT_FALSE(engine->isDragging());
+}
+
+// The bubble and the panel take the stored language and blur from the start and follow each change.
+TEST_F(OverlayControllerTest, TheBubbleAndThePanelFollowTheStoredLanguageAndBlur)
+{
+    settings.set(Settings::appLanguage, QStringLiteral("Deutsch"));
+    settings.set(Settings::blurAmount, 10.0);
+    controller = std::make_unique<OverlayController>(desktop.platform(), scheduler, settings, [] {});
+    controller->setupOverlayWindow();
+    controller->setupGlobalOverlayWindow();
+    controller->setupBindings(*monitor, *engine);
+    const BubbleViewState &bubble = *controller->bubbleState();
+    const SuperPanelState &panel = *controller->superPanelState();
+    EXPECT_EQ(bubble.language(), AppLanguage::german);
+    EXPECT_EQ(panel.language(), AppLanguage::german);
+    EXPECT_EQ(bubble.blurAmount(), 10.0);
+
+    settings.set(Settings::blurAmount, 40.0);
+    EXPECT_EQ(bubble.blurAmount(), 40.0);
+    settings.set(Settings::appLanguage, QStringLiteral("Italiano"));
+    EXPECT_EQ(bubble.language(), AppLanguage::italian);
+    EXPECT_EQ(panel.language(), AppLanguage::italian);
 }
