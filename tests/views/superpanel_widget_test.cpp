@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
@@ -94,8 +95,11 @@ TEST_F(SuperPanelWidget, OpeningShowsACardPerWindowWithTheSearchFocusedAndTheFir
 TEST_F(SuperPanelWidget, TypingFiltersTheCardsAndTheAppFilterCombinesWithIt)
 {
     open(40);
+    const QPointer<GlobalWindowCard> first = cards().first();
     type("inbox");
     EXPECT_EQ(view->windowTitles().size(), 5) << view->windowTitles().join(", ").toStdString();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first) << "a card the search hides is kept for when it shows again";
     saveScreenshot(*backdrop, "superpanel_filtered");
 
     view->sidebarItems().at(4)->click(); // Firefox: no inbox among its windows
@@ -453,11 +457,31 @@ TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
     ASSERT_EQ(cards().last()->window().id, windows.itemAt(199).id);
     EXPECT_TRUE(cards().last()->isSelected());
     EXPECT_TRUE(visibleArea().contains(globalRect(cards().last())));
+    QScrollBar *bar = view->grid()->verticalScrollBar();
+    key(Qt::Key_Right); // wraps back to the first card
+    scheduler.advance(1.0);
+    EXPECT_EQ(bar->value(), 0);
 
-    // Another application starts the grid at the top.
+    // A card far down comes to the middle, moving there frame by frame and coming to rest on it.
+    QList<int> frames;
+    QObject watcher;
+    QObject::connect(bar, &QScrollBar::valueChanged, &watcher, [&frames](int value) { frames.append(value); });
+    state->selectAndScroll(100);
+    scheduler.advance(1.0);
+    GlobalWindowCard *middle = view->grid()->cardFor(windows.itemAt(100).id);
+    ASSERT_TRUE(middle);
+    EXPECT_NEAR(globalRect(middle).center().y(), visibleArea().center().y(), 1);
+    ASSERT_GE(frames.size(), 10);
+    EXPECT_LT(frames.first(), frames.last() / 2) << "no jump at the start";
+    EXPECT_LT(frames.last() - frames.at(frames.size() - 2), frames.last() / 100) << "no snap at the end";
+
+    // Another application starts the grid at the top, even while it scrolls.
+    state->selectAndScroll(150);
+    scheduler.advance(0.1);
     view->sidebarItems().at(2)->click();
     QApplication::processEvents();
-    EXPECT_EQ(view->grid()->verticalScrollBar()->value(), 0);
+    scheduler.advance(1.0);
+    EXPECT_EQ(bar->value(), 0);
 }
 
 // Only the first cards of a long list got pictures: the grid never said which cards a search or a
@@ -498,6 +522,10 @@ TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
     QList<AppWindowModel> list = sampleWindows(5);
     windows.setWindows(list);
     open();
+    // A grid made over a list that already has windows shows them at once.
+    WindowGrid another(*state, scheduler);
+    ASSERT_FALSE(another.cards().isEmpty());
+    EXPECT_EQ(another.cards().first()->window().id, list.first().id);
     GlobalWindowCard *second = cards().at(1);
     list[1].image = fakeSnapshot(200, 99);
     list[1].snapshotTime = 2;

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "core/localization.h"
+#include "ui/spring.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/superpanel/filteredwindowmodel.h"
@@ -76,7 +77,6 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setWidgetResizable(false);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TranslucentBackground);
     viewport()->setAutoFillBackground(false);
@@ -252,7 +252,7 @@ void WindowGrid::layoutCards()
     m_layout = SuperPanelRules::gridLayout(width);
     const int count = int(m_order.size());
     const int height = std::max(viewport()->height(), int(std::ceil(m_layout.height(count))));
-    m_content->resize(width, count == 0 ? viewport()->height() : height);
+    m_content->resize(width, height);
     for (int row = 0; row < count; ++row) {
         if (GlobalWindowCard *card = m_cards.value(m_order.at(row)))
             placeCard(card, row);
@@ -331,9 +331,13 @@ void WindowGrid::scrollToTrigger(qint64 windowId)
     const int from = bar->value();
     if (target == from)
         return;
-    m_scrollAnimation.start(0, 1, 0.5, Animation::spring(0.3, 0.7), [bar, from, target](double progress) {
-        bar->setValue(int(std::lround(from + (target - from) * progress)));
-    });
+    // Run until the spring has settled, so the scroll comes to rest on the card instead of
+    // snapping to it.
+    constexpr double response = 0.3, damping = 0.7;
+    m_scrollAnimation.start(0, 1, springSettlingTime(response, damping), Animation::spring(response, damping),
+                            [bar, from, target](double progress) {
+                                bar->setValue(int(std::lround(from + (target - from) * progress)));
+                            });
 }
 
 void WindowGrid::resizeEvent(QResizeEvent *event)
