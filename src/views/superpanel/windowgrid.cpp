@@ -34,7 +34,6 @@ public:
     GridContent(const SuperPanelState &state, const QList<qint64> &order, QWidget *parent)
         : QWidget(parent), m_state(state), m_order(order)
     {
-        setAttribute(Qt::WA_TranslucentBackground);
     }
 
 protected:
@@ -43,7 +42,6 @@ protected:
         if (!m_order.isEmpty() || !m_state.isListReady())
             return;
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
         const int symbol = 60;
         double y = 100;
         painter.drawPixmap(QPointF(width() / 2.0 - symbol / 2.0, y),
@@ -75,10 +73,8 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
     : QScrollArea(parent), m_state(state), m_scheduler(scheduler), m_scrollAnimation(scheduler)
 {
     setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::NoFocus);
-    setAttribute(Qt::WA_TranslucentBackground);
     viewport()->setAutoFillBackground(false);
     viewport()->setAttribute(Qt::WA_TranslucentBackground);
     m_content = new GridContent(state, m_order, this);
@@ -88,8 +84,6 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
     const FilteredWindowModel &model = state.filteredModel();
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(&model, signal, this, &WindowGrid::scheduleSync);
-    connect(&model, &QAbstractItemModel::rowsMoved, this, &WindowGrid::scheduleSync);
-    connect(&model, &QAbstractItemModel::modelReset, this, &WindowGrid::scheduleSync);
     connect(&model, &QAbstractItemModel::layoutChanged, this, &WindowGrid::scheduleSync);
     connect(&model, &QAbstractItemModel::dataChanged, this, &WindowGrid::scheduleSync);
     connect(&state, &SuperPanelState::selectedIndexChanged, this, &WindowGrid::updateSelection);
@@ -158,6 +152,7 @@ GlobalWindowCard *WindowGrid::makeCard(const AppWindowModel &window)
 void WindowGrid::scheduleSync()
 {
     // A publication or a search changes rows one at a time; the cards follow once, when it is done.
+    // (The filtered list of windows neither moves nor resets rows: a new order comes as a new layout.)
     if (m_syncPending)
         return;
     m_syncPending = true;
@@ -274,7 +269,9 @@ void WindowGrid::buildVisibleCards()
     // list of hundreds of windows opens as fast as one of a screenful; once built a card stays.
     const int top = verticalScrollBar()->value();
     const int height = viewport()->height();
-    const QRectF band(0, top - height / 2.0, viewport()->width(), height * 2.5);
+    QRectF band(viewport()->rect());
+    band.moveTop(top - height / 2.0);
+    band.setHeight(height * 2.5);
     const FilteredWindowModel &model = m_state.filteredModel();
     const int selected = m_state.selectedIndex();
     for (int row = 0; row < m_order.size() && row < model.rowCount(); ++row) {
@@ -297,7 +294,8 @@ void WindowGrid::reportCardsInView()
     const auto &report = m_state.actions().cardsInView;
     if (!report)
         return;
-    const QRectF view(0, verticalScrollBar()->value(), viewport()->width(), viewport()->height());
+    QRectF view(viewport()->rect());
+    view.moveTop(verticalScrollBar()->value());
     QList<qint64> inView;
     for (int row = 0; row < m_order.size(); ++row) {
         if (m_layout.cardRect(row).intersects(view))
