@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QStringList>
 #include <QTest>
 #include <QThreadPool>
@@ -185,6 +186,17 @@ TEST(WorkQueue, ConcurrentJobsThatWaitLeaveQtsOwnPoolFree)
     wake.notify_all();
     EXPECT_TRUE(ranWhileWaiting);
     EXPECT_TRUE(waitFor([&] { return finished.load() == jobs && ran.load(); }));
+}
+
+// The user quits while a concurrent job is still at work: the quit waits for the job before the
+// application object goes, so the job never touches what the quit frees.
+TEST(WorkQueue, QuitWaitsForRunningConcurrentJobs)
+{
+    QProcess quitting;
+    quitting.start(QV_JOBATQUIT);
+    ASSERT_TRUE(quitting.waitForFinished(30000));
+    EXPECT_EQ(quitting.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(quitting.readAllStandardOutput().trimmed(), "ended with the application");
 }
 
 // Posts wait in the scheduler's own queue (so a thread checker sees the hand-off): each still runs

@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPointer>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
@@ -68,6 +70,25 @@ protected:
     {
         return QRect(card->mapToGlobal(card->cardRect().topLeft()), card->cardRect().size());
     }
+    // Whether all that shows of `widget` was painted again once `change` and its events were done.
+    static bool repaintedWholeBy(QWidget &widget, const std::function<void()> &change)
+    {
+        struct Recorder : QObject
+        {
+            QRegion painted;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                if (event->type() == QEvent::Paint)
+                    painted += static_cast<QPaintEvent *>(event)->region();
+                return false;
+            }
+        } recorder;
+        widget.installEventFilter(&recorder);
+        change();
+        QApplication::processEvents();
+        widget.removeEventFilter(&recorder);
+        return (widget.visibleRegion() - recorder.painted).isEmpty();
+    }
 };
 
 TEST_F(SuperPanelWidget, OpeningShowsACardPerWindowWithTheSearchFocusedAndTheFirstSelected)
@@ -94,8 +115,11 @@ TEST_F(SuperPanelWidget, OpeningShowsACardPerWindowWithTheSearchFocusedAndTheFir
 TEST_F(SuperPanelWidget, TypingFiltersTheCardsAndTheAppFilterCombinesWithIt)
 {
     open(40);
+    const QPointer<GlobalWindowCard> first = cards().first();
     type("inbox");
     EXPECT_EQ(view->windowTitles().size(), 5) << view->windowTitles().join(", ").toStdString();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first) << "a card the search hides is kept for when it shows again";
     saveScreenshot(*backdrop, "superpanel_filtered");
 
     view->sidebarItems().at(4)->click(); // Firefox: no inbox among its windows
@@ -304,8 +328,11 @@ TEST_F(SuperPanelWidget, ADroppedCardComesBackWholeAndItsTravellingPictureGoes)
     const QPointF start = cardCentre(card);
     mouse(card, QEvent::MouseButtonPress, start);
     mouse(card, QEvent::MouseMove, start + QPointF(0, 80));
-    ASSERT_TRUE(view->grid()->dragGhost());
+    const QPointer<QWidget> ghost = view->grid()->dragGhost();
+    ASSERT_TRUE(ghost);
     mouse(card, QEvent::MouseButtonRelease, start + QPointF(0, 80));
+    ASSERT_TRUE(ghost);
+    EXPECT_TRUE(ghost->isHidden()) << "the picture goes at once, before it is freed";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(view->findChildren<QLabel *>().size(), labels);
 
@@ -453,11 +480,33 @@ TEST_F(SuperPanelWidget, KeyboardMovesScrollTheSelectedCardIntoView)
     ASSERT_EQ(cards().last()->window().id, windows.itemAt(199).id);
     EXPECT_TRUE(cards().last()->isSelected());
     EXPECT_TRUE(visibleArea().contains(globalRect(cards().last())));
+    QScrollBar *bar = view->grid()->verticalScrollBar();
+    key(Qt::Key_Right); // wraps back to the first card
+    scheduler.advance(1.0);
+    EXPECT_EQ(bar->value(), 0);
 
-    // Another application starts the grid at the top.
+    // A card far down comes to the middle, moving there frame by frame and coming to rest on it.
+    QList<int> frames;
+    QObject watcher;
+    QObject::connect(bar, &QScrollBar::valueChanged, &watcher,
+                     [&frames](int value) { frames.append(value); });
+    state->selectAndScroll(100);
+    scheduler.advance(1.0);
+    GlobalWindowCard *middle = view->grid()->cardFor(windows.itemAt(100).id);
+    ASSERT_TRUE(middle);
+    EXPECT_NEAR(globalRect(middle).center().y(), visibleArea().center().y(), 1);
+    ASSERT_GE(frames.size(), 10);
+    EXPECT_LT(frames.first(), frames.last() / 2) << "no jump at the start";
+    EXPECT_LT(std::abs(frames.last() - frames.at(frames.size() - 2)), frames.last() / 100)
+        << "no snap at the end";
+
+    // Another application starts the grid at the top, even while it scrolls.
+    state->selectAndScroll(150);
+    scheduler.advance(0.1);
     view->sidebarItems().at(2)->click();
     QApplication::processEvents();
-    EXPECT_EQ(view->grid()->verticalScrollBar()->value(), 0);
+    scheduler.advance(1.0);
+    EXPECT_EQ(bar->value(), 0);
 }
 
 // Only the first cards of a long list got pictures: the grid never said which cards a search or a
@@ -490,6 +539,14 @@ TEST_F(SuperPanelWidget, TheGridReportsTheCardsInViewAsTheyChange)
     QApplication::processEvents();
     EXPECT_TRUE(inView.last().contains(windows.itemAt(199).id));
     EXPECT_FALSE(inView.last().contains(windows.itemAt(0).id));
+
+    // Windows close and the grid scrolls before its cards follow: no card is built for a row that went.
+    QScrollBar *bar = view->grid()->verticalScrollBar();
+    windows.setWindows(sampleWindows(50));
+    bar->setValue(int(view->grid()->layout().cardRect(50).top()));
+    QApplication::processEvents();
+    ASSERT_FALSE(cards().isEmpty());
+    EXPECT_EQ(cards().last()->window().id, windows.itemAt(49).id);
 }
 
 // A window killed while the panel showed stayed listed until the panel was opened again.
@@ -498,6 +555,10 @@ TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
     QList<AppWindowModel> list = sampleWindows(5);
     windows.setWindows(list);
     open();
+    // A grid made over a list that already has windows shows them at once.
+    WindowGrid another(*state, scheduler);
+    ASSERT_FALSE(another.cards().isEmpty());
+    EXPECT_EQ(another.cards().first()->window().id, list.first().id);
     GlobalWindowCard *second = cards().at(1);
     list[1].image = fakeSnapshot(200, 99);
     list[1].snapshotTime = 2;
@@ -556,23 +617,16 @@ TEST_F(SuperPanelWidget, AnEmptyListIsSaidAsSoonAsItIsKnown)
     state->setListReady(false);
     open(0);
     ASSERT_FALSE(view->grid()->isShowingEmptyState());
-    int paints = 0;
-    struct PaintCounter : QObject
-    {
-        int &count;
-        explicit PaintCounter(int &c) : count(c) {}
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            count += event->type() == QEvent::Paint ? 1 : 0;
-            return false;
-        }
-    } counter(paints);
-    view->grid()->widget()->installEventFilter(&counter);
-    state->setListReady(true);
-    QApplication::processEvents();
+    QWidget &content = *view->grid()->widget();
+    EXPECT_TRUE(repaintedWholeBy(content, [&] { state->setListReady(true); }));
     EXPECT_TRUE(view->grid()->isShowingEmptyState());
-    EXPECT_GT(paints, 0);
-    view->grid()->widget()->removeEventFilter(&counter);
+
+    // A search that hides the one card says so over the whole grid, not only where the card was.
+    windows.setWindows(sampleWindows(1));
+    QApplication::processEvents();
+    ASSERT_FALSE(view->grid()->isShowingEmptyState());
+    EXPECT_TRUE(repaintedWholeBy(content, [&] { type("zzz"); }));
+    EXPECT_TRUE(view->grid()->isShowingEmptyState());
 }
 
 TEST_F(SuperPanelWidget, TheCardMenuIsTheSharedWindowMenu)
@@ -725,10 +779,14 @@ TEST_F(SuperPanelWidget, LabelsFollowTheLanguage)
     state->setLanguage(AppLanguage::german);
     open();
     EXPECT_EQ(search()->placeholderText(), "Fenster suchen ...");
-    EXPECT_EQ(cards().first()->eyeButton()->toolTip().isEmpty(), false);
+    EXPECT_EQ(cards().last()->eyeButton()->toolTip(),
+              Localization::text(u"focus_mode_help", AppLanguage::german));
     saveScreenshot(*backdrop, "superpanel_german");
     type("zzz");
     saveScreenshot(*backdrop, "superpanel_german_empty");
+
+    // The empty state is said again in the new language at once.
+    EXPECT_TRUE(repaintedWholeBy(*view->grid()->widget(), [&] { state->setLanguage(AppLanguage::english); }));
 }
 
 // The panel in every language, with cards and with nothing found: every text, control and picture

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "core/localization.h"
+#include "ui/spring.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/superpanel/filteredwindowmodel.h"
@@ -33,7 +34,6 @@ public:
     GridContent(const SuperPanelState &state, const QList<qint64> &order, QWidget *parent)
         : QWidget(parent), m_state(state), m_order(order)
     {
-        setAttribute(Qt::WA_TranslucentBackground);
     }
 
 protected:
@@ -42,7 +42,6 @@ protected:
         if (!m_order.isEmpty() || !m_state.isListReady())
             return;
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
         const int symbol = 60;
         double y = 100;
         painter.drawPixmap(QPointF(width() / 2.0 - symbol / 2.0, y),
@@ -74,11 +73,8 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
     : QScrollArea(parent), m_state(state), m_scheduler(scheduler), m_scrollAnimation(scheduler)
 {
     setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setWidgetResizable(false);
     setFocusPolicy(Qt::NoFocus);
-    setAttribute(Qt::WA_TranslucentBackground);
     viewport()->setAutoFillBackground(false);
     viewport()->setAttribute(Qt::WA_TranslucentBackground);
     m_content = new GridContent(state, m_order, this);
@@ -88,8 +84,6 @@ WindowGrid::WindowGrid(SuperPanelState &state, Scheduler &scheduler, QWidget *pa
     const FilteredWindowModel &model = state.filteredModel();
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(&model, signal, this, &WindowGrid::scheduleSync);
-    connect(&model, &QAbstractItemModel::rowsMoved, this, &WindowGrid::scheduleSync);
-    connect(&model, &QAbstractItemModel::modelReset, this, &WindowGrid::scheduleSync);
     connect(&model, &QAbstractItemModel::layoutChanged, this, &WindowGrid::scheduleSync);
     connect(&model, &QAbstractItemModel::dataChanged, this, &WindowGrid::scheduleSync);
     connect(&state, &SuperPanelState::selectedIndexChanged, this, &WindowGrid::updateSelection);
@@ -158,6 +152,7 @@ GlobalWindowCard *WindowGrid::makeCard(const AppWindowModel &window)
 void WindowGrid::scheduleSync()
 {
     // A publication or a search changes rows one at a time; the cards follow once, when it is done.
+    // (The filtered list of windows neither moves nor resets rows: a new order comes as a new layout.)
     if (m_syncPending)
         return;
     m_syncPending = true;
@@ -252,7 +247,7 @@ void WindowGrid::layoutCards()
     m_layout = SuperPanelRules::gridLayout(width);
     const int count = int(m_order.size());
     const int height = std::max(viewport()->height(), int(std::ceil(m_layout.height(count))));
-    m_content->resize(width, count == 0 ? viewport()->height() : height);
+    m_content->resize(width, height);
     for (int row = 0; row < count; ++row) {
         if (GlobalWindowCard *card = m_cards.value(m_order.at(row)))
             placeCard(card, row);
@@ -274,7 +269,9 @@ void WindowGrid::buildVisibleCards()
     // list of hundreds of windows opens as fast as one of a screenful; once built a card stays.
     const int top = verticalScrollBar()->value();
     const int height = viewport()->height();
-    const QRectF band(0, top - height / 2.0, viewport()->width(), height * 2.5);
+    QRectF band(viewport()->rect());
+    band.moveTop(top - height / 2.0);
+    band.setHeight(height * 2.5);
     const FilteredWindowModel &model = m_state.filteredModel();
     const int selected = m_state.selectedIndex();
     for (int row = 0; row < m_order.size() && row < model.rowCount(); ++row) {
@@ -297,7 +294,8 @@ void WindowGrid::reportCardsInView()
     const auto &report = m_state.actions().cardsInView;
     if (!report)
         return;
-    const QRectF view(0, verticalScrollBar()->value(), viewport()->width(), viewport()->height());
+    QRectF view(viewport()->rect());
+    view.moveTop(verticalScrollBar()->value());
     QList<qint64> inView;
     for (int row = 0; row < m_order.size(); ++row) {
         if (m_layout.cardRect(row).intersects(view))
@@ -331,9 +329,13 @@ void WindowGrid::scrollToTrigger(qint64 windowId)
     const int from = bar->value();
     if (target == from)
         return;
-    m_scrollAnimation.start(0, 1, 0.5, Animation::spring(0.3, 0.7), [bar, from, target](double progress) {
-        bar->setValue(int(std::lround(from + (target - from) * progress)));
-    });
+    // Run until the spring has settled, so the scroll comes to rest on the card instead of
+    // snapping to it.
+    constexpr double response = 0.3, damping = 0.7;
+    m_scrollAnimation.start(0, 1, springSettlingTime(response, damping), Animation::spring(response, damping),
+                            [bar, from, target](double progress) {
+                                bar->setValue(int(std::lround(from + (target - from) * progress)));
+                            });
 }
 
 void WindowGrid::resizeEvent(QResizeEvent *event)
