@@ -153,12 +153,18 @@ public:
     }
 
     // The first window whose title is `title`, found with the X tools; empty when none.
+    // xdotool dies on the first window that vanishes while it walks the tree (a menu or a bubble
+    // closing meanwhile), so a walk cut short that way is walked again.
     static QString windowNamed(const QString &title)
     {
-        QProcess search;
-        search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), title});
-        search.waitForFinished(5000);
-        return QString::fromLatin1(search.readAllStandardOutput()).split(u'\n').value(0).trimmed();
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            QProcess search;
+            search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), title});
+            search.waitForFinished(5000);
+            if (!search.readAllStandardError().contains("X Error"))
+                return QString::fromLatin1(search.readAllStandardOutput()).split(u'\n').value(0).trimmed();
+        }
+        return {};
     }
 
     // The task button's rectangle the panel itself wrote on the window, read back with the X tools.
