@@ -215,6 +215,13 @@ TEST_F(BubbleViews, FewCardsSitCentredAndManyScrollSidewaysWithTheWheel)
     EXPECT_EQ(bar.value(), bar.maximum());
     wheel(1000);
     EXPECT_EQ(bar.value(), 0);
+
+    // A dragged card holds the keyboard; an arrow key does not scroll the row out from under it.
+    pressAndMove(card(0), QPointF(0, -20));
+    QTest::keyClick(backdrop->windowHandle(), Qt::Key_Right);
+    EXPECT_EQ(bar.value(), 0);
+    QTest::keyClick(backdrop->windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(card(0).isPressed());
 }
 
 TEST_F(BubbleViews, HoveredCardShowsItsButtonsAndACyanBorderAndAMinimisedWindowCannotBeMinimised)

@@ -143,10 +143,10 @@ void WindowPreviewCard::releasePress()
 
 void WindowPreviewCard::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() != Qt::Key_Escape || !m_dragging) {
-        QWidget::keyPressEvent(event);
+    // Keys reach the card only while its drag holds the keyboard, and only Esc means anything then:
+    // the others stop here, or an arrow would scroll the strip out from under the dragged card.
+    if (event->key() != Qt::Key_Escape || !m_dragging)
         return;
-    }
     releasePress();
     if (m_actions.cancelDrag)
         m_actions.cancelDrag();
