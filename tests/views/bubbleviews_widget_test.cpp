@@ -463,6 +463,7 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
     WindowPreviewCard &c = card(0);
     const QPointF start = c.cardRect().center();
     send(c, QEvent::MouseMove, start);
+    calls.clear();
     pressAndMove(c, QPointF(0, -40));
     EXPECT_TRUE(c.isDraggingLocal());
     EXPECT_FALSE(c.trafficLights().at(0)->isVisibleTo(&c));
@@ -470,9 +471,18 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
     EXPECT_DOUBLE_EQ(c.scale(), 1.08);
     EXPECT_EQ(c.dragOffset(), QPointF(0, -40));
     send(c, QEvent::MouseButtonRelease, start + QPointF(0, -40), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(calls, (QStringList{"peek 1", "drag", "endDrag 1"})) << "40 pt away is no click";
     scheduler.advance(1);
     EXPECT_DOUBLE_EQ(c.scale(), 1.05);
     EXPECT_EQ(c.dragOffset(), QPointF());
+
+    // A click focuses the window, and so does a drag let go of within 16 pt.
+    for (const double travel : {0.0, 15.0}) {
+        calls.clear();
+        pressAndMove(c, QPointF(0, -travel));
+        send(c, QEvent::MouseButtonRelease, start + QPointF(0, -travel), Qt::LeftButton, Qt::NoButton);
+        EXPECT_TRUE(calls.endsWith(QStringLiteral("focus 1"))) << travel;
+    }
 
     calls.clear();
     send(c, QEvent::MouseMove, start);
