@@ -215,6 +215,13 @@ TEST_F(BubbleViews, FewCardsSitCentredAndManyScrollSidewaysWithTheWheel)
     EXPECT_EQ(bar.value(), bar.maximum());
     wheel(1000);
     EXPECT_EQ(bar.value(), 0);
+
+    // A dragged card holds the keyboard; an arrow key does not scroll the row out from under it.
+    pressAndMove(card(0), QPointF(0, -20));
+    QTest::keyClick(backdrop->windowHandle(), Qt::Key_Right);
+    EXPECT_EQ(bar.value(), 0);
+    QTest::keyClick(backdrop->windowHandle(), Qt::Key_Escape);
+    EXPECT_FALSE(card(0).isPressed());
 }
 
 TEST_F(BubbleViews, HoveredCardShowsItsButtonsAndACyanBorderAndAMinimisedWindowCannotBeMinimised)
@@ -456,6 +463,7 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
     WindowPreviewCard &c = card(0);
     const QPointF start = c.cardRect().center();
     send(c, QEvent::MouseMove, start);
+    calls.clear();
     pressAndMove(c, QPointF(0, -40));
     EXPECT_TRUE(c.isDraggingLocal());
     EXPECT_FALSE(c.trafficLights().at(0)->isVisibleTo(&c));
@@ -463,9 +471,18 @@ TEST_F(BubbleViews, ButtonsHideWhileDraggingAndLeavingTheCardAlwaysStopsPeeking)
     EXPECT_DOUBLE_EQ(c.scale(), 1.08);
     EXPECT_EQ(c.dragOffset(), QPointF(0, -40));
     send(c, QEvent::MouseButtonRelease, start + QPointF(0, -40), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(calls, (QStringList{"peek 1", "drag", "endDrag 1"})) << "40 pt away is no click";
     scheduler.advance(1);
     EXPECT_DOUBLE_EQ(c.scale(), 1.05);
     EXPECT_EQ(c.dragOffset(), QPointF());
+
+    // A click focuses the window, and so does a drag let go of within 16 pt.
+    for (const double travel : {0.0, 15.0}) {
+        calls.clear();
+        pressAndMove(c, QPointF(0, -travel));
+        send(c, QEvent::MouseButtonRelease, start + QPointF(0, -travel), Qt::LeftButton, Qt::NoButton);
+        EXPECT_TRUE(calls.endsWith(QStringLiteral("focus 1"))) << travel;
+    }
 
     calls.clear();
     send(c, QEvent::MouseMove, start);

@@ -646,6 +646,12 @@ TEST_F(SuperPanelWidget, TheCardMenuIsTheSharedWindowMenu)
         EXPECT_EQ(entries, (QStringList{"ctx_focus", "ctx_minimize", "-", "ctx_snap_left", "ctx_snap_right",
                                         "ctx_maximize", "-", "ctx_close", "-", "ctx_hide_app"}));
     }
+    // A right click on a card leaves the typing with the search field: once the menu is gone, the
+    // arrows still move the selection rather than scroll the grid.
+    QTest::mousePress(cards().at(0), Qt::RightButton, Qt::NoModifier, cards().at(0)->cardRect().center());
+    if (QWidget *menu = QApplication::activePopupWidget())
+        menu->close();
+    EXPECT_EQ(backdrop->focusWidget(), search());
 }
 
 TEST_F(SuperPanelWidget, ASidebarItemShowsItsWholeNameWhileHovered)

@@ -75,7 +75,6 @@ WindowPreviewCard::WindowPreviewCard(const AppWindowModel &window, const CardAct
 {
     setFixedSize(cardSize.width() + 2 * margin, cardSize.height() + 2 * margin);
     setMouseTracking(true);
-    setAttribute(Qt::WA_TranslucentBackground);
     m_lights = new LightsCapsule(this);
     m_lights->resize(capsuleSize);
     m_close = new TrafficLightButton(Theme::systemRed(), QStringLiteral("xmark"), m_lights);
@@ -143,10 +142,10 @@ void WindowPreviewCard::releasePress()
 
 void WindowPreviewCard::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() != Qt::Key_Escape || !m_dragging) {
-        QWidget::keyPressEvent(event);
+    // Keys reach the card only while its drag holds the keyboard, and only Esc means anything then:
+    // the others stop here, or an arrow would scroll the strip out from under the dragged card.
+    if (event->key() != Qt::Key_Escape || !m_dragging)
         return;
-    }
     releasePress();
     if (m_actions.cancelDrag)
         m_actions.cancelDrag();
@@ -224,8 +223,6 @@ void WindowPreviewCard::setHovered(bool hovered)
     if (hovered == m_hovered)
         return;
     m_hovered = hovered;
-    if (hovered && !m_dragging)
-        raise(); // its scaled picture overlaps the neighbours' margins
     const double look = hovered ? 1 : 0;
     if (isVisible())
         m_hoverLook.springTo(look, hoverResponse, hoverDamping);
@@ -340,29 +337,13 @@ void WindowPreviewCard::paintEvent(QPaintEvent *)
     const double hover = m_hoverLook.clamped();
     painter.save();
     painter.setClipPath(outline);
-    if (hover > 0)
-        painter.fillRect(card, Theme::white(0.12 * hover));
+    painter.fillRect(card, Theme::white(0.12 * hover));
 
     const QRectF thumb(card.x() + padding, card.y() + thumbnailTop(), thumbnailSize.width(),
                        thumbnailSize.height());
     QPainterPath thumbPath;
     thumbPath.addRoundedRect(thumb, cornerRadius, cornerRadius);
     painter.fillPath(thumbPath, Theme::black(0.3));
-    if (!m_window.image.isNull()) {
-        const QRectF target = letterboxed(QSizeF(m_window.image.size()), thumb);
-        QPainterPath imagePath;
-        imagePath.addRoundedRect(target, imageRadius, imageRadius);
-        painter.save();
-        painter.setClipPath(imagePath, Qt::IntersectClip);
-        painter.drawImage(target, m_window.image);
-        painter.restore();
-    } else {
-        const int size = 34;
-        const QPixmap placeholder =
-            Symbols::pixmap(QStringLiteral("photo"), size, Theme::white(0.2), devicePixelRatioF());
-        painter.drawPixmap(QPointF(thumb.center().x() - size / 2.0, thumb.center().y() - size / 2.0),
-                           placeholder);
-    }
 
     const QRectF titleRect(card.x() + padding + 4, thumb.bottom() + stackSpacing, thumbnailSize.width() - 8,
                            titleHeight);
@@ -371,6 +352,21 @@ void WindowPreviewCard::paintEvent(QPaintEvent *)
     const QString title =
         painter.fontMetrics().elidedText(m_window.title, Qt::ElideRight, int(titleRect.width()));
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
+
+    // Last, so the picture's clip needs no undoing of its own.
+    if (!m_window.image.isNull()) {
+        const QRectF target = letterboxed(QSizeF(m_window.image.size()), thumb);
+        QPainterPath imagePath;
+        imagePath.addRoundedRect(target, imageRadius, imageRadius);
+        painter.setClipPath(imagePath, Qt::IntersectClip);
+        painter.drawImage(target, m_window.image);
+    } else {
+        const int size = 34;
+        const QPixmap placeholder =
+            Symbols::pixmap(QStringLiteral("photo"), size, Theme::white(0.2), devicePixelRatioF());
+        painter.drawPixmap(QPointF(thumb.center().x() - size / 2.0, thumb.center().y() - size / 2.0),
+                           placeholder);
+    }
     painter.restore();
 
     // From an invisible edge the border fades in as cyan, widening from 1 to 2.
