@@ -614,7 +614,7 @@ TEST_F(WindowEngineTest, UsageOrderAndMinimisedLastInTheApplicationList)
 {
     const qint64 pid = launch("org.example.editor", "Editor");
     const quint32 first = addWindow(pid, "First");
-    addWindow(pid, "Second");
+    const quint32 second = addWindow(pid, "Second");
     desktop.windowServer.setMinimized(first, true);
     engine->fetchWindows("Editor");
     settle();
@@ -625,6 +625,8 @@ TEST_F(WindowEngineTest, UsageOrderAndMinimisedLastInTheApplicationList)
     engine->fetchWindows("Editor");
     settle();
     EXPECT_EQ(titles(), QStringList({"Second", "First"}));
+    // The captures leave in the order the cards show, not the order the windows are listed in.
+    EXPECT_EQ(desktop.windowServer.capturedWindows().last(2), QList<quint32>({second, first}));
 }
 
 // A setting changed in the settings window reached no view bound to it (the Dock bubble kept its
