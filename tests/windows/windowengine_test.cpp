@@ -1018,6 +1018,14 @@ TEST_F(WindowEngineTest, CardsComingIntoViewGetTheirPictures)
                                        [late](const AppWindowModel &w) { return w.id == late; });
     ASSERT_NE(lateCard, engine->windows().cend());
     EXPECT_EQ(lateCard->image.size(), QSize(640, 480));
+
+    // A picture of a card far down the list no longer fits once its window is resized: it is
+    // taken anew in the next list's first batch, ahead of the pictures still missing.
+    const quint32 resized = quint32(later.at(0));
+    desktop.windowServer.setFrame(resized, QRectF(100, 100, 800, 400));
+    engine->fetchAllWindows();
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().count(resized), 2);
     const qsizetype captures = desktop.windowServer.capturedWindows().size();
 
     // Outside the all-windows list nothing is asked for.
