@@ -1009,7 +1009,6 @@ void WindowEngine::forgetWindows(const QList<quint32> &windowIds)
     for (const quint32 id : windowIds) {
         m_snapshotCache.remove(id);
         m_listedWindows.remove(id);
-        m_warmRequested.remove(id);
         if (m_readsInFlight > 0)
             m_closedAt.insert(id, m_closeEpoch);
     }

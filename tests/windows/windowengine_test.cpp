@@ -1094,17 +1094,25 @@ TEST_F(WindowEngineTest, NothingOfAClosedWindowOutlivesIt)
     EXPECT_EQ(engine->appWindowCache().value("Alpha").size(), 1);
     EXPECT_EQ(titles(), QStringList{"Kept"});
 
-    // A capture on its way when its window closes is dropped.
+    // Captures on their way when their windows close are dropped, the last to come too.
     const quint32 late = addWindow(pid, "Late");
+    const quint32 later = addWindow(pid, "Later");
     desktop.windowServer.setHoldCaptures(true);
     engine->clearWindows();
     engine->fetchAllWindows();
     settle(0.3);
-    ASSERT_TRUE(desktop.windowServer.capturedWindows().contains(late));
+    ASSERT_TRUE(desktop.windowServer.capturedWindows().contains(later));
     desktop.windowServer.removeWindow(late);
+    desktop.windowServer.removeWindow(later);
     desktop.windowServer.releaseCaptures();
     settle(0.3);
     EXPECT_FALSE(engine->snapshotCache().contains(late));
+    EXPECT_FALSE(engine->snapshotCache().contains(later));
+    // Nor is a closed window's card, still reported in view, captured again.
+    const qsizetype asked = desktop.windowServer.capturedWindows().size();
+    engine->requestSnapshots({late});
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().size(), asked);
     EXPECT_TRUE(engine->snapshotCache().contains(kept));
 }
 
@@ -1136,6 +1144,16 @@ TEST_F(WindowEngineTest, BlankCaptureFallsBackAndSnapshotsReachTheDiskCache)
     scheduler.advance(0.3);
     ASSERT_EQ(later.windows().size(), 2);
     EXPECT_EQ(later.windows()[1].image.size(), QSize(640, 480));
+
+    // A fallback picture needs more than ten pixels each way.
+    for (const QSize size : {QSize(11, 11), QSize(10, 40), QSize(40, 10)}) {
+        desktop.windowServer.setFallbackImage(blank, picture(size.width(), size.height()));
+        restart();
+        engine->fetchWindows("Editor");
+        settle();
+        ASSERT_EQ(engine->windows().size(), 2);
+        EXPECT_EQ(engine->windows()[0].image.size() == size, size == QSize(11, 11)) << size.width();
+    }
 }
 
 TEST_F(WindowEngineTest, SnapshotTrimDropsUnlistedEntriesFirstAndNeverTheNewOne)
