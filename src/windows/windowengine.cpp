@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <limits>
 
 #include "core/diagnostics/diagevents.h"
 #include "core/eventlog.h"
@@ -468,12 +469,9 @@ QList<AppWindowModel> WindowEngine::cachedListNow(QList<AppWindowModel> windows)
         return {};
     // A scan lists the window with the keyboard first, as the window manager stacks it.
     const quint32 focused = m_platform.workspace->focusedWindow();
-    int front = 0;
-    for (const AppWindowModel &window : std::as_const(windows))
-        front = std::min(front, window.sortIndex);
     for (AppWindowModel &window : windows) {
         if (focused != 0 && window.id == qint64(focused))
-            window.sortIndex = front - 1;
+            window.sortIndex = std::numeric_limits<int>::min();
     }
     sortWindows(windows, sortMinimizedLast(), m_appUsageHistory);
     return windows;
@@ -487,7 +485,12 @@ void WindowEngine::fetchAllWindows()
     const double sinceLast = now - m_lastGlobalFetchAt;
     if (sinceLast >= 0 && sinceLast < minimumGlobalRescanInterval && !m_windows.isEmpty())
         return;
-    m_lastGlobalFetchAt = now;
+    startAllWindowsFetch();
+}
+
+void WindowEngine::startAllWindowsFetch()
+{
+    m_lastGlobalFetchAt = m_scheduler.wallNow();
     beginRequest(RequestKind::allWindows, QString());
     setCurrentAppName(allWindowsAppName());
     const QString frontmost = m_platform.workspace->frontmostApplication().bundleIdentifier;
@@ -515,10 +518,9 @@ void WindowEngine::followWindowListChange()
     // A window manager changes its list several times while one window maps or goes; one scan a
     // moment later shows them all.
     m_windowListRescan = m_scheduler.after(windowListSettleDelay, [this] {
-        if (!isAllWindowsListShown())
-            return;
-        m_lastGlobalFetchAt = 0; // the list on screen is out of date: no throttle
-        fetchAllWindows();
+        // The list on screen is out of date: no throttle.
+        if (isAllWindowsListShown())
+            startAllWindowsFetch();
     });
 }
 
@@ -548,7 +550,6 @@ void WindowEngine::clearWindows()
     setWindows({});
     setCurrentAppName(QString());
     setPeekingWindow(std::nullopt);
-    setIsDragging(false);
 }
 
 Script WindowEngine::fetchTask(QUuid requestID, QString targetApp, bool fetchAll, bool debounce)
@@ -780,12 +781,6 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
     {
         TaskGroup group(m_scheduler);
         for (const Candidate &candidate : candidates) {
-            if (cancel.isCancelled())
-                break;
-            if (!isCurrent(requestID)) {
-                group.cancelAll();
-                break;
-            }
             auto result = std::make_shared<std::optional<AppWindowModel>>();
             TaskGroup *groupPtr = &group;
             group.add(processWindow(candidate.window, candidate.sortIndex, candidate.icon,
@@ -1014,7 +1009,6 @@ void WindowEngine::forgetWindows(const QList<quint32> &windowIds)
     for (const quint32 id : windowIds) {
         m_snapshotCache.remove(id);
         m_listedWindows.remove(id);
-        m_warmRequested.remove(id);
         if (m_readsInFlight > 0)
             m_closedAt.insert(id, m_closeEpoch);
     }

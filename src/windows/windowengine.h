@@ -295,6 +295,8 @@ private:
 
     void setWindows(const QList<AppWindowModel> &windows);
     void followWindowListChange();
+    // fetchAllWindows past its throttle.
+    void startAllWindowsFetch();
     bool isAllWindowsListShown() const;
     void setHasPermission(bool value);
     void setCurrentAppName(const QString &name);

@@ -527,7 +527,7 @@ TEST_F(WindowEngineTest, SizeSpaceAndMinimisedRules)
 {
     const qint64 pid = launch("org.example.editor", "Editor");
     addWindow(pid, "Narrow", QRectF(100, 100, 79, 500));
-    addWindow(pid, "Square", QRectF(100, 100, 80, 80));
+    const quint32 square = addWindow(pid, "Square", QRectF(100, 100, 80, 80));
     const quint32 elsewhere = addWindow(pid, "Other Space");
     desktop.windowServer.setOnScreen(elsewhere, false);
     // Minimised and confirmed by accessibility: passes although off screen, on another layer and tiny.
@@ -539,9 +539,17 @@ TEST_F(WindowEngineTest, SizeSpaceAndMinimisedRules)
     desktop.windowServer.setOnScreen(unconfirmed, false);
     desktop.windowServer.setLayer(unconfirmed, 3);
 
+    // The windows on screen are readied for capture while accessibility is asked, before the
+    // first look goes out, so their settle time runs meanwhile.
+    std::optional<QList<quint32>> readiedBeforeTheList;
+    QObject::connect(engine.get(), &WindowEngine::windowsChanged, engine.get(), [&] {
+        if (!readiedBeforeTheList)
+            readiedBeforeTheList = desktop.windowServer.preparedWindows();
+    });
     engine->fetchWindows("Editor");
     settle();
     EXPECT_EQ(titles(), QStringList({"Square", "Other Space", "Minimised"}));
+    EXPECT_TRUE(readiedBeforeTheList.value_or(QList<quint32>()).contains(square));
     EXPECT_TRUE(engine->windows().last().isMinimized);
 
     engine->setShowOnlyCurrentSpace(true);
@@ -614,17 +622,27 @@ TEST_F(WindowEngineTest, UsageOrderAndMinimisedLastInTheApplicationList)
 {
     const qint64 pid = launch("org.example.editor", "Editor");
     const quint32 first = addWindow(pid, "First");
-    addWindow(pid, "Second");
+    const quint32 second = addWindow(pid, "Second");
     desktop.windowServer.setMinimized(first, true);
+    engine->setSortMinimizedLast(true);
+    // The first look, out before any capture returns, is in the cards' order, and the captures
+    // leave in that order, not in the order the windows are listed in.
+    desktop.windowServer.setHoldCaptures(true);
     engine->fetchWindows("Editor");
     settle();
-    EXPECT_EQ(titles(), QStringList({"First", "Second"}));
-    engine->setSortMinimizedLast(true);
+    EXPECT_EQ(titles(), QStringList({"Second", "First"}));
+    EXPECT_EQ(desktop.windowServer.capturedWindows(), QList<quint32>({second, first}));
+    desktop.windowServer.setHoldCaptures(false);
+    desktop.windowServer.releaseCaptures();
+    settle();
+    EXPECT_EQ(titles(), QStringList({"Second", "First"}));
+
+    engine->setSortMinimizedLast(false);
     engine->fetchWindows("Editor");
     settle(0.3);
     engine->fetchWindows("Editor");
     settle();
-    EXPECT_EQ(titles(), QStringList({"Second", "First"}));
+    EXPECT_EQ(titles(), QStringList({"First", "Second"}));
 }
 
 // A setting changed in the settings window reached no view bound to it (the Dock bubble kept its
@@ -1000,6 +1018,14 @@ TEST_F(WindowEngineTest, CardsComingIntoViewGetTheirPictures)
                                        [late](const AppWindowModel &w) { return w.id == late; });
     ASSERT_NE(lateCard, engine->windows().cend());
     EXPECT_EQ(lateCard->image.size(), QSize(640, 480));
+
+    // A picture of a card far down the list no longer fits once its window is resized: it is
+    // taken anew in the next list's first batch, ahead of the pictures still missing.
+    const quint32 resized = quint32(later.at(0));
+    desktop.windowServer.setFrame(resized, QRectF(100, 100, 800, 400));
+    engine->fetchAllWindows();
+    settle(0.3);
+    EXPECT_EQ(desktop.windowServer.capturedWindows().count(resized), 2);
     const qsizetype captures = desktop.windowServer.capturedWindows().size();
 
     // Outside the all-windows list nothing is asked for.
@@ -1068,17 +1094,20 @@ TEST_F(WindowEngineTest, NothingOfAClosedWindowOutlivesIt)
     EXPECT_EQ(engine->appWindowCache().value("Alpha").size(), 1);
     EXPECT_EQ(titles(), QStringList{"Kept"});
 
-    // A capture on its way when its window closes is dropped.
+    // Captures on their way when their windows close are dropped, the last to come too.
     const quint32 late = addWindow(pid, "Late");
+    const quint32 later = addWindow(pid, "Later");
     desktop.windowServer.setHoldCaptures(true);
     engine->clearWindows();
     engine->fetchAllWindows();
     settle(0.3);
-    ASSERT_TRUE(desktop.windowServer.capturedWindows().contains(late));
+    ASSERT_TRUE(desktop.windowServer.capturedWindows().contains(later));
     desktop.windowServer.removeWindow(late);
+    desktop.windowServer.removeWindow(later);
     desktop.windowServer.releaseCaptures();
     settle(0.3);
     EXPECT_FALSE(engine->snapshotCache().contains(late));
+    EXPECT_FALSE(engine->snapshotCache().contains(later));
     EXPECT_TRUE(engine->snapshotCache().contains(kept));
 }
 
@@ -1110,6 +1139,16 @@ TEST_F(WindowEngineTest, BlankCaptureFallsBackAndSnapshotsReachTheDiskCache)
     scheduler.advance(0.3);
     ASSERT_EQ(later.windows().size(), 2);
     EXPECT_EQ(later.windows()[1].image.size(), QSize(640, 480));
+
+    // A fallback picture needs more than ten pixels each way.
+    for (const QSize size : {QSize(11, 11), QSize(10, 40), QSize(40, 10)}) {
+        desktop.windowServer.setFallbackImage(blank, picture(size.width(), size.height()));
+        restart();
+        engine->fetchWindows("Editor");
+        settle();
+        ASSERT_EQ(engine->windows().size(), 2);
+        EXPECT_EQ(engine->windows()[0].image.size() == size, size == QSize(11, 11)) << size.width();
+    }
 }
 
 TEST_F(WindowEngineTest, SnapshotTrimDropsUnlistedEntriesFirstAndNeverTheNewOne)
