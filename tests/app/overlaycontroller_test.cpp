@@ -154,6 +154,9 @@ TEST_F(OverlayControllerTest, HoveringATileShowsItsWindowsBesideItWithTheArrowOn
 {
     EXPECT_FALSE(panel().isVisible());
     pointAt("Terminal");
+    for (int step = 0; step < 2000 && !panel().isVisible(); ++step)
+        scheduler.advance(0.001);
+    EXPECT_LT(panel().alpha(), 0.5) << "the first showing fades in too";
     scheduler.advance(1.0);
     ASSERT_TRUE(bubbleShown());
     EXPECT_EQ(cardCount(), 3);
