@@ -57,10 +57,10 @@ void fill(QWidget &panel, QWidget &content)
     layout->addWidget(&content);
 }
 
-// Shown means on screen and not faded out; a panel fading away counts as closed.
-bool isShown(const Panel &panel)
+// A window id the desktop can hand the keyboard to; 0 for none.
+quint64 keyboardWindow(qint64 id)
 {
-    return panel.isVisible() && panel.alpha() > 0.05;
+    return quint64(id) <= std::numeric_limits<quint32>::max() ? quint64(id) : 0;
 }
 
 // The first screen under the point, else the main screen; none without screens.
@@ -404,10 +404,9 @@ void OverlayController::updateGlobalOutline()
 
 void OverlayController::startMouseCheckTimer()
 {
-    // Armed here; it runs only while the bubble shows (an idle desktop wakes us for nothing else).
+    // Armed here, before any bubble shows; it runs only while one shows (an idle desktop wakes us
+    // for nothing else).
     m_mouseCheckArmed = true;
-    if (m_overlayWindow && m_overlayWindow->alpha() > 0)
-        runMouseCheck();
 }
 
 void OverlayController::runMouseCheck()
@@ -765,7 +764,8 @@ void OverlayController::updatePeekingWindow()
 
 bool OverlayController::isGlobalOverlayShown() const
 {
-    return m_globalOverlayWindow && isShown(*m_globalOverlayWindow) && !m_globalHideWork.isActive();
+    // A panel fading away counts as closed.
+    return m_globalOverlayWindow && m_globalOverlayWindow->isVisible() && !m_globalHideWork.isActive();
 }
 
 bool OverlayController::syncGlobalSwitcherVisible()
@@ -937,33 +937,25 @@ void OverlayController::publishKeyboardChoice()
     // takes them; with a gallery open Esc closes the gallery.
     const bool choosing = m_isGlobalSwitcherVisible && state.showContent() && !state.expandedSection() &&
                           !m_windowEngine->isContextMenuOpen();
-    const auto window = [](qint64 id) {
-        return id > 0 && id <= qint64(std::numeric_limits<quint32>::max()) ? quint64(id) : 0;
-    };
     quint64 onReturn = 0;
     const int selected = state.selectedIndex();
     // Return opens the selected card from the search field, which the window area alone has.
     if (choosing && state.route() == OverlayRoute::all && selected >= 0 &&
         selected < state.filteredModel().rowCount())
-        onReturn = window(state.filteredModel().windowAt(selected).id);
-    const quint64 onEscape = choosing && !isFocusReturnMinimized() ? window(m_focusReturnWindow) : 0;
+        onReturn = keyboardWindow(state.filteredModel().windowAt(selected).id);
+    const quint64 onEscape = choosing && !isFocusReturnMinimized() ? keyboardWindow(m_focusReturnWindow) : 0;
     m_platform.globalInput->setKeyboardChoice(onReturn, onEscape);
 }
 
 void OverlayController::handKeyboardToChosen(qint64 window)
 {
-    const bool valid = window > 0 && window <= qint64(std::numeric_limits<quint32>::max());
-    m_platform.globalInput->handKeyboardTo(valid ? quint64(window) : 0);
+    m_platform.globalInput->handKeyboardTo(keyboardWindow(window));
 }
 
 void OverlayController::finishGlobalHide()
 {
     const OverlayRoute route = m_windowEngine->currentOverlayRoute();
-    // Given back at the choice already; a panel hidden without one (torn down) lets it go here.
-    m_platform.globalInput->releaseKeyboard();
     m_globalOverlayWindow->orderOut();
-    m_focusReturnWindow = 0;
-    m_focusReturnPid = 0;
     m_routeFetchWork.cancel();
     m_afterHideWork.cancel();
     m_afterHideWork = m_scheduler.after(0, [this, route] {

@@ -154,6 +154,9 @@ TEST_F(OverlayControllerTest, HoveringATileShowsItsWindowsBesideItWithTheArrowOn
 {
     EXPECT_FALSE(panel().isVisible());
     pointAt("Terminal");
+    for (int step = 0; step < 2000 && !panel().isVisible(); ++step)
+        scheduler.advance(0.001);
+    EXPECT_LT(panel().alpha(), 0.5) << "the first showing fades in too";
     scheduler.advance(1.0);
     ASSERT_TRUE(bubbleShown());
     EXPECT_EQ(cardCount(), 3);
@@ -366,6 +369,18 @@ TEST_F(OverlayControllerTest, BubbleHidesOnlyOnceThePointerHasLeftBubbleAndTileF
     desktop.screens.setMouseLocation(away);
     scheduler.advance(2.0);
     EXPECT_FALSE(panel().isVisible());
+
+    // Left along the Dock, away from every tile, where the Dock's hover stays: the tile's next
+    // hover must bring it back.
+    pointAt("Files");
+    scheduler.advance(2.0);
+    ASSERT_TRUE(bubbleShown());
+    desktop.screens.setMouseLocation(QPointF(1300, 20));
+    scheduler.advance(2.0);
+    ASSERT_FALSE(panel().isVisible());
+    pointAt("Files");
+    scheduler.advance(2.0);
+    EXPECT_TRUE(bubbleShown());
 }
 
 TEST_F(OverlayControllerTest, AnOpenContextMenuKeepsTheBubbleUpWhileThePointerIsFarAway)
@@ -379,9 +394,12 @@ TEST_F(OverlayControllerTest, AnOpenContextMenuKeepsTheBubbleUpWhileThePointerIs
     controller->hideOverlay(false);
     scheduler.advance(0.5);
     EXPECT_TRUE(bubbleShown());
-    controller->hideOverlay(true); // resigning active forces it
+    // Full screen, chosen in a card's menu, takes it down with its window and the peek.
+    controller->cardActions().startPeeking(controller->bubbleWindows()->itemAt(1));
+    controller->cardActions().toggleFullScreen(controller->bubbleWindows()->itemAt(0));
     scheduler.advance(0.5);
     EXPECT_FALSE(panel().isVisible());
+    EXPECT_FALSE(controller->peekingWindow()->isVisible());
 }
 
 TEST_F(OverlayControllerTest, HoverDelayFollowsTheSettingAndTheDockAutohide)
@@ -488,6 +506,7 @@ TEST_F(OverlayControllerTest, AnEmptyListHidesTheBubble)
     pointAt("Files");
     scheduler.advance(1.0);
     ASSERT_TRUE(bubbleShown());
+    engine->setContextMenuOpen(true); // the menu of a card whose window is gone now
     engine->clearWindows();
     scheduler.advance(0.3);
     EXPECT_FALSE(panel().isVisible());
@@ -509,6 +528,9 @@ TEST_F(OverlayControllerTest, WithoutACompositorTheBubbleIsCutToItsOutlineAndPai
     EXPECT_FALSE(mask.contains(QPoint(2, 2))) << "the corner outside the outline is cut away";
     EXPECT_TRUE(mask.contains(panel().rect().center()));
     EXPECT_TRUE(panel().windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    OverlayController started(desktop.platform(), scheduler, settings, {});
+    started.setupOverlayWindow();
+    EXPECT_FALSE(started.bubbleState()->isTranslucent()) << "opaque from a start without one";
 
     desktop.panelWindows.setCompositing(true);
     EXPECT_TRUE(panel().mask().isEmpty());
@@ -785,8 +807,11 @@ TEST_F(OverlayControllerTest, WithoutACompositorTheSuperPanelPaintsAnOpaqueTintN
 
 TEST_F(OverlayControllerTest, TheShelfRouteOpensWithoutAWindowScan)
 {
+    controller->setEventLog(&events);
+    emit monitor->globalSwitcherEvent(QStringLiteral("all")); // left before its scan starts
     sendRoute("shelf");
     ASSERT_TRUE(superPanelShown());
+    EXPECT_EQ(events.details(QStringLiteral("overlay_show")), QStringList{QStringLiteral("route=all")});
     scheduler.advance(1.0);
     EXPECT_TRUE(engine->windows().isEmpty());
     EXPECT_NE(engine->windowsAppName(), WindowEngine::allWindowsAppName());
@@ -814,6 +839,8 @@ TEST_F(OverlayControllerTest, ClosingFromAllClearsTheListOtherRoutesOnlyStopTheS
         EXPECT_FALSE(controller->isGlobalSwitcherVisible());
         EXPECT_EQ(engine->windows().isEmpty(), row.cleared);
         EXPECT_FALSE(engine->isFetchPending());
+        EXPECT_FALSE(controller->globalOverlayWindow()->testAttribute(Qt::WA_WState_Created))
+            << "the full-screen window's pixels go while it is hidden";
     }
 }
 
@@ -851,6 +878,7 @@ TEST_F(OverlayControllerTest, ThePublishedChoiceIsWhatReturnAndEscapeWouldDoNow)
     desktop.workspace.openWindow(pidOf("Terminal"), 71);
     desktop.workspace.focusWindow(71);
     desktop.globalInput.createTap();
+    engine->setContextMenuOpen(true); // a bubble card's menu, open as the hotkey comes
     sendRoute("all");
     ASSERT_TRUE(superPanelShown());
     scheduler.advance(1.0); // the scan
@@ -938,6 +966,26 @@ TEST_P(FocusReturnTest, ClosingHandsTheKeyboardToTheWindowThatHadItElseToItsAppl
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowOpenOrClosed, FocusReturnTest, ::testing::Bool());
+
+// Over a window of our own (the settings window), which takes the keyboard back itself, neither
+// Esc nor the close hands it to another window or application.
+TEST_F(OverlayControllerTest, OverAWindowOfOurOwnTheKeyboardGoesToNoOtherWindow)
+{
+    const qint64 own = desktop.workspace.launch(
+        RunningApp{QCoreApplication::applicationPid(), QStringLiteral("org.example.quorvantis"), "Quorvantis"});
+    desktop.workspace.openWindow(own, 81);
+    desktop.workspace.focusWindow(81);
+    desktop.workspace.activate(own);
+    desktop.globalInput.createTap();
+    sendRoute("all");
+    ASSERT_TRUE(superPanelShown());
+    EXPECT_EQ(desktop.globalInput.keyboardChoice.second, 0u);
+    const qsizetype activations = desktop.workspace.activationLog().size();
+    sendRoute("all");
+    scheduler.advance(1.0);
+    EXPECT_EQ(desktop.globalInput.keyboardHandedTo, QList<quint64>{0});
+    EXPECT_EQ(desktop.workspace.activationLog().size(), activations);
+}
 
 TEST_F(OverlayControllerTest, WhileThePanelShowsTheBubbleAndTheDockHoverStayAway)
 {
