@@ -391,6 +391,20 @@ TEST_F(X11WindowCaptureTest, APictureIsTheAreaAverageOfTheWindowsPixelsAtEverySc
         xcb_flush(c);
     });
     const auto [opaque, translucent, flat, tiny, wide, tall] = windows;
+    // Read whole as it shows (before any redirect of ours) and later from the redirected pixmap, a
+    // window with an alpha channel keeps its premultiplied pixels as they are.
+    const auto translucentWhole = [&] {
+        const QImage image = capture.fallbackImage(translucent);
+        if (image.format() != QImage::Format_ARGB32_Premultiplied || image.size() != QSize(side, side))
+            return false;
+        for (int y = 0; y < side; ++y) {
+            if (!std::equal(translucentPixels.begin() + y * side, translucentPixels.begin() + (y + 1) * side,
+                            reinterpret_cast<const uint32_t *>(image.constScanLine(y))))
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(translucentWhole());
 
     struct Case
     {
@@ -434,6 +448,8 @@ TEST_F(X11WindowCaptureTest, APictureIsTheAreaAverageOfTheWindowsPixelsAtEverySc
             }
         }
     }
+
+    EXPECT_TRUE(translucentWhole());
 
     // Pictured whole however small or thin: a tiny window fills a large box (each picture pixel
     // a sliver of a window pixel), and one a few pixels thin keeps a line of a pixel.
