@@ -598,6 +598,7 @@ TEST_F(X11WindowCaptureTest, AWindowLeftAloneTheIdleTimeIsGivenBackAndFoundAfres
     const auto disconnect = qScopeGuard([client] { xcb_disconnect(client); });
     const QHash<uint32_t, QHash<QByteArray, int>> before = serverResources();
     const QHash<QByteArray, int> sessionBefore = sessionResources();
+    const int segmentsBefore = ownSegments();
     const xcb_window_t oldFrame =
         X11Clients::createWindow(client, session.root(), QRect(100, 500, 300, 200), true);
     const xcb_window_t newFrame =
@@ -632,6 +633,7 @@ TEST_F(X11WindowCaptureTest, AWindowLeftAloneTheIdleTimeIsGivenBackAndFoundAfres
     EXPECT_EQ(capture.redirectedCount(), 0);
     EXPECT_FALSE(capture.checksIdle());
     EXPECT_EQ(sessionResources().value("ShmSeg"), sessionBefore.value("ShmSeg"));
+    EXPECT_EQ(ownSegments(), segmentsBefore) << "the pixel buffer outlived the idle time";
 
     xcb_reparent_window(client, window, newFrame, 0, 0);
     xcb_destroy_window(client, oldFrame);
