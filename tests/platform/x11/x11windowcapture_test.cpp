@@ -519,6 +519,19 @@ TEST_F(X11WindowCaptureTest, RedirectsOnlyWhilePicturesAreTakenAndLeavesNothingO
         EXPECT_TRUE(capture.fallbackImage(offScreen).isNull());
         xcb_destroy_window(client, offScreen);
 
+        // One call readies a bounded number of windows; the rest are redirected by their captures.
+        QList<quint32> many;
+        for (int i = 0; i <= X11WindowCapture::maximumPrepared; ++i) {
+            many.append(X11Clients::createWindow(client, session.root(), QRect(10 * (i % 100), 600, 8, 8), true));
+            xcb_map_window(client, many.last());
+        }
+        Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(client, xcb_get_input_focus(client), nullptr));
+        capture.prepareWindows(many);
+        EXPECT_EQ(capture.redirectedCount(), X11WindowCapture::maximumPrepared);
+        capture.forgetWindows(many);
+        for (const quint32 window : std::as_const(many))
+            xcb_destroy_window(client, window);
+
         // Readied by the client's id and by the frame's own, the frame is redirected once.
         capture.prepareWindows({framed, hidden, frame});
         EXPECT_TRUE(redirectedOnServer(frame));
