@@ -391,6 +391,20 @@ TEST_F(X11WindowCaptureTest, APictureIsTheAreaAverageOfTheWindowsPixelsAtEverySc
         xcb_flush(c);
     });
     const auto [opaque, translucent, flat, tiny, wide, tall] = windows;
+    // Read whole as it shows (before any redirect of ours) and later from the redirected pixmap, a
+    // window with an alpha channel keeps its premultiplied pixels as they are.
+    const auto translucentWhole = [&] {
+        const QImage image = capture.fallbackImage(translucent);
+        if (image.format() != QImage::Format_ARGB32_Premultiplied || image.size() != QSize(side, side))
+            return false;
+        for (int y = 0; y < side; ++y) {
+            if (!std::equal(translucentPixels.begin() + y * side, translucentPixels.begin() + (y + 1) * side,
+                            reinterpret_cast<const uint32_t *>(image.constScanLine(y))))
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(translucentWhole());
 
     struct Case
     {
@@ -434,6 +448,8 @@ TEST_F(X11WindowCaptureTest, APictureIsTheAreaAverageOfTheWindowsPixelsAtEverySc
             }
         }
     }
+
+    EXPECT_TRUE(translucentWhole());
 
     // Pictured whole however small or thin: a tiny window fills a large box (each picture pixel
     // a sliver of a window pixel), and one a few pixels thin keeps a line of a pixel.
@@ -502,6 +518,19 @@ TEST_F(X11WindowCaptureTest, RedirectsOnlyWhilePicturesAreTakenAndLeavesNothingO
         Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(client, xcb_get_input_focus(client), nullptr));
         EXPECT_TRUE(capture.fallbackImage(offScreen).isNull());
         xcb_destroy_window(client, offScreen);
+
+        // One call readies a bounded number of windows; the rest are redirected by their captures.
+        QList<quint32> many;
+        for (int i = 0; i <= X11WindowCapture::maximumPrepared; ++i) {
+            many.append(X11Clients::createWindow(client, session.root(), QRect(10 * (i % 100), 600, 8, 8), true));
+            xcb_map_window(client, many.last());
+        }
+        Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(client, xcb_get_input_focus(client), nullptr));
+        capture.prepareWindows(many);
+        EXPECT_EQ(capture.redirectedCount(), X11WindowCapture::maximumPrepared);
+        capture.forgetWindows(many);
+        for (const quint32 window : std::as_const(many))
+            xcb_destroy_window(client, window);
 
         // Readied by the client's id and by the frame's own, the frame is redirected once.
         capture.prepareWindows({framed, hidden, frame});
@@ -582,6 +611,7 @@ TEST_F(X11WindowCaptureTest, AWindowLeftAloneTheIdleTimeIsGivenBackAndFoundAfres
     const auto disconnect = qScopeGuard([client] { xcb_disconnect(client); });
     const QHash<uint32_t, QHash<QByteArray, int>> before = serverResources();
     const QHash<QByteArray, int> sessionBefore = sessionResources();
+    const int segmentsBefore = ownSegments();
     const xcb_window_t oldFrame =
         X11Clients::createWindow(client, session.root(), QRect(100, 500, 300, 200), true);
     const xcb_window_t newFrame =
@@ -616,6 +646,7 @@ TEST_F(X11WindowCaptureTest, AWindowLeftAloneTheIdleTimeIsGivenBackAndFoundAfres
     EXPECT_EQ(capture.redirectedCount(), 0);
     EXPECT_FALSE(capture.checksIdle());
     EXPECT_EQ(sessionResources().value("ShmSeg"), sessionBefore.value("ShmSeg"));
+    EXPECT_EQ(ownSegments(), segmentsBefore) << "the pixel buffer outlived the idle time";
 
     xcb_reparent_window(client, window, newFrame, 0, 0);
     xcb_destroy_window(client, oldFrame);
