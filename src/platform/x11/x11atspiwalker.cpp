@@ -561,8 +561,9 @@ std::optional<QList<X11PanelWalk>> X11AtspiWalker::walkNow()
     const Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
     if (!desktop)
         return std::nullopt;
+    // The desktop is the registry's, on the accessibility bus itself, which start() moved to this
+    // thread's context; only the applications' own connections may need moving.
     auto *context = static_cast<GMainContext *>(m_context);
-    adoptConnection(desktop.get(), context);
     GError *error = nullptr;
     const int count = atspi_accessible_get_child_count(desktop.get(), &error);
     if (failed(error))

@@ -4,6 +4,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QFile>
 #include <QHash>
 #include <QTest>
@@ -90,15 +91,20 @@ QString accessibilityBusAddress()
     return address.arguments().constFirst().toString();
 }
 
-// The first value `method` of the accessibility bus's `service` answers, asked on a connection of
-// the test's own; none when it does not answer.
+// A connection of the test's own to the accessibility bus.
+QDBusConnection testConnection()
+{
+    return QDBusConnection::connectToBus(accessibilityBusAddress(), QStringLiteral("test-a11y"));
+}
+
+// The first value `method` of the accessibility bus's `service` answers, asked on the test's own
+// connection; none when it does not answer.
 std::optional<QDBusArgument> askAccessibilityBus(const QString &service, const QString &path,
                                                  const QString &interface, const QString &method)
 {
-    const QString address = accessibilityBusAddress();
-    if (address.isEmpty())
+    QDBusConnection bus = testConnection();
+    if (!bus.isConnected())
         return std::nullopt;
-    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("test-a11y"));
     const QDBusMessage reply =
         bus.call(QDBusMessage::createMethodCall(service, path, interface, method), QDBus::Block, 2000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -273,6 +279,9 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
     // The panels may still be laying their buttons out when a walker starts.
     EXPECT_TRUE(QTest::qWaitFor([&] { return later.isFollowingBounds(); }, 15000))
         << "bounds unheard at the start";
+    // ... and for a while only, also when nothing wakes the walker.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000))
+        << "bounds listened to until the next walk";
     EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtons(later) >= 3; }, 15000))
         << "the later walker read nothing";
     EXPECT_EQ(sourcesOnMainContext(), mainSources);
@@ -437,25 +446,58 @@ TEST(X11AtspiWalkerX11Test, ReadsThePanelOnItsOwnThreadAgainInALaterWalkerAndTol
             return false;
         };
         EXPECT_TRUE(QTest::qWaitFor(walked, 15000)) << "a panel known by its program went unread";
+        const int seen = changes;
         application->kill();
         application->waitForFinished(3000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return changes > seen; }, 15000)) << "the application's end went unreported";
         later.setOnChange({});
     }
 
     // A panel that stops answering (hung, or stopped as here) holds up no walk for good: each call
     // to it gives up after a while, the walks answer without its buttons, and read them all again
-    // once it answers.
+    // once it answers. Events of an application that is no panel are no change, unless they come in
+    // a flood, more than the walker keeps while it waits for the panel: those it could not keep may
+    // have concerned a panel, so they count as a change of layout.
     {
         const qint64 panel = xfce.panel()->processId();
         ASSERT_EQ(::kill(pid_t(panel), SIGSTOP), 0);
         ASSERT_TRUE(QTest::qWaitFor([&] { return isStopped(panel); }, 5000));
+        // Once the panel has settled (the watch closes a while after its last change).
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000));
+        std::atomic<int> changes{0};
+        later.setOnChange([&] { ++changes; });
+        QDBusConnection flooding = testConnection();
+        const auto flood = [&](int events) {
+            for (int i = 0; i < events; ++i) {
+                QDBusMessage event = QDBusMessage::createSignal(
+                    QStringLiteral("/org/a11y/atspi/accessible/flood"), QStringLiteral("org.a11y.atspi.Event.Object"),
+                    QStringLiteral("StateChanged"));
+                event << QStringLiteral("showing") << 1 << 0 << QVariant::fromValue(QDBusVariant(0)) << QVariantMap();
+                flooding.send(event);
+            }
+        };
+        const quint64 heard = later.eventsReceived();
+        flood(10);
+        const bool heardAll = QTest::qWaitFor([&] { return later.eventsReceived() >= heard + 10; }, 5000);
+        const bool quiet = heardAll && later.walk(std::chrono::seconds(15)).has_value() && changes == 0;
+        later.requestWalk();
+        flood(300);
         const std::optional<QList<X11PanelWalk>> walks = later.walk(std::chrono::seconds(15));
+        const bool reported = changes > 0;
+        const bool following = later.isFollowingBounds();
+        // For a while only, though nothing wakes the walker (the panel still hangs).
+        const bool closed = walks && QTest::qWaitFor([&] { return !later.isFollowingBounds(); }, 15000);
         ::kill(pid_t(panel), SIGCONT);
         ASSERT_TRUE(walks.has_value()) << "no walk answered while the panel hung";
         int buttons = 0;
         for (const X11PanelWalk &walked : *walks)
             buttons += buttonsIn(walked.root);
         EXPECT_EQ(buttons, 0);
+        EXPECT_TRUE(quiet) << "the events of an application that is no panel were reported";
+        EXPECT_TRUE(reported) << "the events past the bound went unreported";
+        EXPECT_TRUE(following) << "bounds unheard after the events past the bound";
+        EXPECT_TRUE(closed) << "bounds listened to until the next walk";
+        later.setOnChange({});
         EXPECT_TRUE(QTest::qWaitFor([&] { return panelButtons(later) >= 3; }, 15000))
             << "the panel's buttons went unread once it answered again";
     }
