@@ -532,6 +532,7 @@ TEST_F(BubbleViews, ADraggedCardIsShownAsItIsAndSettlesOnce)
     EXPECT_FALSE(c.isPressed());
     EXPECT_TRUE(shownAsItIs()) << "at rest at once";
     EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
 
     // Let go of and dragged again at once, it is dragged from there.
     pressAndMove(c, QPointF(-16, -12));
@@ -552,6 +553,33 @@ TEST_F(BubbleViews, ADraggedCardIsShownAsItIsAndSettlesOnce)
     EXPECT_EQ(c.hoverProgress(), 0);
     EXPECT_FALSE(close->isVisibleTo(&c));
     EXPECT_TRUE(shownAsItIs());
+}
+
+// Pressed on the buttons' capsule rather than on the picture, the card is dragged all the same: the
+// capsule, hidden as the drag starts, held the press, and the card stopped following the pointer.
+TEST_F(BubbleViews, ACardPressedOnItsButtonsCapsuleFollowsTheWholeDrag)
+{
+    bubble(1);
+    WindowPreviewCard &c = card(0);
+    QWindow *window = backdrop->windowHandle();
+    QTest::mouseMove(window, c.mapTo(backdrop.get(), c.cardRect().center()));
+    scheduler.advance(1);
+    ASSERT_TRUE(c.isHovered());
+    const QWidget *capsule = c.trafficLights().at(0)->parentWidget();
+    // The capsule's own fill, past its last button.
+    const QPoint press = capsule->mapTo(backdrop.get(), QPoint(capsule->width() - 3, capsule->height() / 2));
+    ASSERT_EQ(backdrop->childAt(press), capsule);
+    QTest::mousePress(window, Qt::LeftButton, {}, press);
+    // The second step passes the threshold: the drag starts and the capsule hides.
+    for (int step = 2; step <= 5; ++step) {
+        QTest::mouseMove(window, press + QPoint(-10 * step, 5 * step));
+        EXPECT_EQ(c.dragOffset(), QPointF(-10 * step, 5 * step)) << "step " << step;
+    }
+    calls.clear();
+    QTest::mouseRelease(window, Qt::LeftButton, {}, press + QPoint(-50, 25));
+    EXPECT_FALSE(c.isPressed());
+    EXPECT_EQ(calls, QStringList{"endDrag 1"});
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
 }
 
 // The bubble's list drops the card of a window that closes at once, even while it is dragged: the

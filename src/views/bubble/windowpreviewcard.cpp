@@ -127,8 +127,10 @@ void WindowPreviewCard::releasePress()
     if (!m_pressed && !m_dragging)
         return;
     m_pressed = false;
-    if (m_dragging)
+    if (m_dragging) {
         releaseKeyboard();
+        releaseMouse();
+    }
     m_dragging = false;
     m_offsetAnimation.cancel();
     m_dragOffset = QPointF();
@@ -264,6 +266,9 @@ void WindowPreviewCard::mouseMoveEvent(QMouseEvent *event)
         m_dragging = true;
         // As any drag does, the keyboard is held while the button is: Esc abandons the drag.
         grabKeyboard();
+        // So is the pointer: a press on the buttons' capsule left the capsule holding it, and the
+        // capsule hides as the drag starts, so the moves and the release stopped reaching the card.
+        grabMouse();
         updateLights();
         animateScale();
         CardActions::run(m_actions.startPeeking, m_window);
@@ -289,6 +294,7 @@ void WindowPreviewCard::mouseReleaseEvent(QMouseEvent *event)
     }
     m_dragging = false;
     releaseKeyboard();
+    releaseMouse();
     const QPointF from = m_dragOffset;
     m_offsetAnimation.start(0, 1, 0.25, Animation::spring(0.1, 0.8), [this, from](double progress) {
         m_dragOffset = from * (1 - progress);

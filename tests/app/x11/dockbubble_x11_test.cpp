@@ -205,15 +205,28 @@ protected:
 
     int stackingIndex(xcb_window_t window) { return qv::stackingIndex(connection, window); }
 
-    // A real xterm's card dragged with the pointer's button held, out of the bubble to `target`;
-    // `whileHeld` looks at the screen before the release.
-    void dragCard(const QString &title, const QPointF &target, const std::function<void()> &whileHeld = {})
+    // A real xterm's card dragged with the pointer's button held, out of the bubble to `target`,
+    // held by its picture or by its buttons' capsule past the last button; `whileHeld` looks at the
+    // screen before the release.
+    enum class Grip { picture, capsule };
+    void dragCard(const QString &title, const QPointF &target, const std::function<void()> &whileHeld = {},
+                  Grip grip = Grip::picture)
     {
         WindowPreviewCard *card = cardFor(title);
         ASSERT_NE(card, nullptr) << "no card for " << title.toStdString();
-        const QPointF start = card->mapToGlobal(QPointF(card->cardRect().center()));
+        movePointer(card->mapToGlobal(QPointF(card->cardRect().center())));
+        QTest::qWait(200); // the hover grows the card and brings its buttons in
+        const QWidget *capsule = card->trafficLights().at(0)->parentWidget();
+        QPointF start = card->mapToGlobal(QPointF(card->cardRect().center()));
+        if (grip == Grip::capsule) {
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    start = capsule->mapToGlobal(QPointF(capsule->width() - 3, capsule->height() / 2.0));
+                    return QApplication::widgetAt(start.toPoint()) == capsule;
+                },
+                waitMs));
+        }
         movePointer(start);
-        QTest::qWait(200);
         fake(XCB_BUTTON_PRESS, 1, start);
         QTest::qWait(50);
         constexpr int steps = 25;
@@ -358,20 +371,22 @@ TEST_F(DockBubbleX11Test, DraggingARealTerminalsCardToAnEdgeSnapsItAndLeavesNoth
         waitMs));
 
     const QRectF visible = visibleArea();
+    // Held by the buttons' capsule, the card stopped following the pointer as the capsule hid.
     const struct
     {
         QString title;
         QPointF target;
         double halfX;
+        Grip grip;
     } rows[] = {
-        {QStringLiteral("plain term"), QPointF(4, visible.center().y()), visible.left()},
+        {QStringLiteral("plain term"), QPointF(4, visible.center().y()), visible.left(), Grip::capsule},
         {QStringLiteral("big term"), QPointF(visible.right() - 4, visible.center().y()),
-         visible.center().x()},
+         visible.center().x(), Grip::picture},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.title.toStdString());
         ASSERT_TRUE(hover(row.title, 2));
-        dragCard(row.title, row.target);
+        dragCard(row.title, row.target, {}, row.grip);
         const auto window = xcb_window_t(XfcePanelDesktop::windowNamed(row.title).toUInt());
         // The terminal fills that half of the visible area (to its character cells).
         EXPECT_TRUE(QTest::qWaitFor(
