@@ -134,12 +134,13 @@ main()
         { echo "xfce4-panel shows no task buttons" >&2; exit 1; }
 
     # Sanitizer options: stop at the first report, write it under $logs, keep stacks readable. Leaks
-    # that are not ours are suppressed by library name only (.ci/lsan.supp), which needs the whole
-    # stack of each allocation: the libraries are built without frame pointers, and the fast unwinder
-    # stops at the first of their frames. The application checks for leaks itself before it ends
-    # (main.cpp), and a leak fails the run like any other report. ThreadSanitizer goes on after a
-    # report: the reports are sorted at the end (below); suppressed are only those .ci/tsan.supp lists
-    # (a frame of ours on one side of a hand-over that is Qt's), each with its reason.
+    # that are not ours are suppressed by the name of a library or of one of its functions
+    # (.ci/lsan.supp), which needs the whole stack of each allocation: the libraries are built without
+    # frame pointers, and the fast unwinder stops at the first of their frames. The application checks
+    # for leaks itself before it ends (main.cpp), and a leak fails the run like any other report.
+    # ThreadSanitizer goes on after a report: the reports are sorted at the end (below); suppressed are
+    # only those .ci/tsan.supp lists (a frame of ours on one side of a hand-over that is Qt's), each
+    # with its reason.
     export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:fast_unwind_on_malloc=0:log_path=$logs/sanitizer
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:log_path=$logs/sanitizer
     # (In a ThreadSanitizer build, stopping at the first report of the options above would apply.)
