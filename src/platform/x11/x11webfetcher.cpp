@@ -230,6 +230,14 @@ void X11WebFetcher::limitBuffering(QNetworkReply *reply)
 {
     // Without a limit the network thread reads as fast as the server sends and queues it all for us.
     reply->setReadBufferSize(readBufferBytes);
+    // A redirect is followed by a new request inside the same reply, and that request starts
+    // unlimited: the whole redirected body was read whatever our cap. The reply starts it from the
+    // event queue just before it says it was redirected, so a limit queued from here reaches the new
+    // request right behind its start, before the connection it waits for is open.
+    connect(reply, &QNetworkReply::redirected, reply, [reply] {
+        QMetaObject::invokeMethod(
+            reply, [reply] { reply->setReadBufferSize(readBufferBytes); }, Qt::QueuedConnection);
+    });
 }
 
 X11WebFetcher::PageHead X11WebFetcher::parseHead(const QByteArray &html, const QUrl &pageURL)
