@@ -169,15 +169,15 @@ TEST(SimWebFetcherTest, CapsDownloadsWhereTheRealFetcherDoes)
     }
 }
 
+constexpr qint64 endless = 400LL * 1024 * 1024;
+// Kernel socket buffers on both sides of the loopback connection, and Qt's own read buffer.
+constexpr qint64 inFlight = 16LL * 1024 * 1024;
+
 // Regression: the caps were checked only after Qt had buffered what arrived, so a page head, an icon
 // or a download stopped 43-139 MB past its cap, and memory grew by as much. Reading now stops at the
 // cap: what the server manages to send past it is only what the socket buffers between hold.
 TEST_F(WebFetcherTest, ReadingStopsAtTheCapWhileTheServerKeepsSending)
 {
-    constexpr qint64 endless = 400LL * 1024 * 1024;
-    // Kernel socket buffers on both sides of the loopback connection, and Qt's own read buffer.
-    constexpr qint64 inFlight = 16LL * 1024 * 1024;
-
     StreamingServer undeclared("application/octet-stream", QByteArray(), endless, false);
     std::optional<DownloadResult> downloaded;
     m_fetcher.download(undeclared.url(QStringLiteral("/big.png")), 30, 1000000,
@@ -206,6 +206,25 @@ TEST_F(WebFetcherTest, ReadingStopsAtTheCapWhileTheServerKeepsSending)
     EXPECT_EQ(iconic.title, QStringLiteral("Iconic"));
     EXPECT_TRUE(iconic.icon.isNull());
     EXPECT_LT(icon.sent(), X11WebFetcher::maxIconBytes + inFlight);
+}
+
+// Regression: a redirect is followed by a new request inside the reply, which started without the
+// read limit, so a download redirected to the endless server was read whole whatever its cap.
+TEST_F(WebFetcherTest, ReadingStopsAtTheCapAfterRedirects)
+{
+    StreamingServer undeclared("application/octet-stream", QByteArray(), endless, false);
+    m_server.script(QStringLiteral("/moved"),
+                    {302, "text/html", {}, "Location: /moved-again\r\n", false, true});
+    m_server.script(QStringLiteral("/moved-again"),
+                    {301,
+                     "text/html",
+                     {},
+                     "Location: " + undeclared.url(QStringLiteral("/big.png")).toEncoded() + "\r\n",
+                     false,
+                     true});
+    const DownloadResult answer = download(QStringLiteral("/moved"), 1000000, 30);
+    EXPECT_TRUE(answer.tooLarge);
+    EXPECT_LT(undeclared.sent(), 1000000 + inFlight);
 }
 
 // A queue that runs its jobs on a thread of its own and counts them.

@@ -229,7 +229,18 @@ void X11WebFetcher::download(const QUrl &url, double timeoutSeconds, qint64 maxB
 void X11WebFetcher::limitBuffering(QNetworkReply *reply)
 {
     // Without a limit the network thread reads as fast as the server sends and queues it all for us.
+    // The limit reaches that thread as an event behind the request's start. Should the thread get to
+    // the body first (this one held up between the two), it reads on unlimited, taking no events,
+    // until the socket runs dry, which a server that keeps sending can put off to the end of its body.
     reply->setReadBufferSize(readBufferBytes);
+    // A redirect is followed by a new request inside the same reply, and that request starts
+    // unlimited: the whole redirected body was read whatever our cap. The reply starts it from the
+    // event queue just before it says it was redirected, so a limit queued from here follows that
+    // start as the first one follows the first.
+    connect(reply, &QNetworkReply::redirected, reply, [reply] {
+        QMetaObject::invokeMethod(
+            reply, [reply] { reply->setReadBufferSize(readBufferBytes); }, Qt::QueuedConnection);
+    });
 }
 
 X11WebFetcher::PageHead X11WebFetcher::parseHead(const QByteArray &html, const QUrl &pageURL)
