@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -198,15 +199,23 @@ protected:
         return xdotool(QStringLiteral("key alt+Tab")) &&
                QTest::qWaitFor([&] { return panelShown() && panelHasKeyboard(); }, 3000);
     }
-    // picom as it comes (it blurs nothing), taken on by the panels: its process id, 0 when it did not
-    // start or the panels did not turn translucent.
+    // picom as it comes (it blurs nothing), taken on by the panels and drawing the screen: its
+    // process id, 0 when it did not start or the panels did not turn translucent.
     qint64 startPicom()
     {
-        const qint64 picom =
-            clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender"});
+        // picom claims the compositor's selection long before it draws: on a loaded machine its first
+        // frames, a whole screen of black, came a quarter of a second later, into what a test was
+        // watching. It writes its process id once it is set up, and redirects the screen and draws
+        // within a few of its frames after that.
+        const QString pidFile = scratch.filePath(QStringLiteral("picom.pid"));
+        QFile::remove(pidFile);
+        const qint64 picom = clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender",
+                                                                     "--write-pid-path", pidFile});
         const auto translucent = [&] { return controller->globalOverlayWindow()->isTranslucent(); };
-        if (picom == 0 || !QTest::qWaitFor(translucent, 5000))
+        if (picom == 0 || !QTest::qWaitFor(translucent, 5000) ||
+            !QTest::qWaitFor([&] { return QFile::exists(pidFile); }, 10000))
             return 0;
+        QTest::qWait(300);
         return picom;
     }
     bool closePanelWithEscape()
@@ -234,6 +243,7 @@ protected:
     }
 
     X11Clients clients;
+    QTemporaryDir scratch; // files the clients write
 };
 
 } // namespace
