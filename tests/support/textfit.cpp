@@ -66,6 +66,11 @@ public:
     void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
     void drawTextItem(const QPointF &at, const QTextItem &item) override
     {
+        // A line whose baseline the painter's clip cuts off is not read by anyone.
+        if (painter()->hasClipping() &&
+            painter()->deviceTransform().map(at).y() >
+                painter()->deviceTransform().mapRect(painter()->clipBoundingRect()).bottom())
+            return;
         const double right = painter()->deviceTransform().map(at + QPointF(item.width(), 0)).x();
         lines << item.text().trimmed() +
                      (right > QImage::width() ? QStringLiteral(" (runs past)") : QString());

@@ -13,8 +13,8 @@ namespace qv {
 // installed font draws. Each entry names the widget (by its text where it has one) and the fault.
 QStringList cutTexts(QWidget &root);
 
-// The lines of text `widget` paints itself, as a person reads them (an elided one ends in "…"), each
-// marked when it runs past the widget's right edge.
+// The lines of text `widget` paints itself, as a person reads them (an elided one ends in "…"; one
+// its clip cuts off below is not read), each marked when it runs past the widget's right edge.
 QStringList paintedLines(QWidget &widget);
 // The pixel size of the smallest text `widget` paints itself, scaling included; infinity for none.
 double smallestPaintedText(QWidget &widget);

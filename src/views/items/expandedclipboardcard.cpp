@@ -18,6 +18,7 @@ static constexpr double padding = 16;
 static constexpr double headerHeight = 26;
 static constexpr double face = 26;
 static constexpr double maxImageHeight = 250;
+static constexpr int maxTextLines = 12;
 
 ExpandedClipboardCard::ExpandedClipboardCard(const ClipboardItem &item, std::function<void()> onCopy,
                                              std::function<void()> onDelete, std::function<void()> onPreview,
@@ -89,12 +90,9 @@ double ExpandedClipboardCard::bodyHeight(double width) const
     case Body::Protected:
         return 20 + 10 + 32;
     case Body::Text: {
-        QFont font = Theme::systemFont(13);
-        const QFontMetricsF metrics(font);
-        const QRectF bounds =
-            metrics.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::TextWrapAnywhere,
-                                 ItemRules::displayText(m_item.text, ItemRules::cardText));
-        return std::min(bounds.height(), 12 * metrics.lineSpacing());
+        // Measured as it is drawn, so the box holds exactly the lines shown.
+        return linesHeight(Theme::systemFont(13), const_cast<ExpandedClipboardCard *>(this),
+                           ItemRules::displayText(m_item.text, ItemRules::cardText), width, maxTextLines, 0);
     }
     }
     return 0;
@@ -229,7 +227,7 @@ void ExpandedClipboardCard::paintEvent(QPaintEvent *)
     case Body::Text:
         painter.setFont(Theme::systemFont(13));
         painter.setPen(Theme::white(0.9));
-        drawLines(painter, box, ItemRules::displayText(m_item.text, ItemRules::cardText), 12, 0);
+        drawLines(painter, box, ItemRules::displayText(m_item.text, ItemRules::cardText), maxTextLines, 0);
         break;
     }
 }

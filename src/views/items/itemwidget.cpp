@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QTextLayout>
 
+#include <limits>
+
 #include "ui/symbols.h"
 #include "views/items/ageclock.h"
 
@@ -193,34 +195,63 @@ void ItemWidget::drawFace(QPainter &painter, const QRectF &box, const QString &s
     drawSymbol(painter, box, symbol, foreground, symbolSize);
 }
 
-void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &text, int maxLines,
-                           double lineSpacing, Qt::Alignment alignment)
+namespace {
+
+// The text as drawLines() lays it out: tabs as spaces, each newline a line break of its own.
+QString laidOutText(const QString &text)
 {
     QString plain = text;
     plain.replace(QLatin1Char('\t'), QLatin1Char(' '));
     plain.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(plain, painter.font());
+    return plain;
+}
+
+// Lines of `width` as drawLines() shows them: at most `maxLines`, and no line past `maxHeight`
+// but the first. `cut` tells whether text is left over. The layout is begun and ended here.
+QList<QTextLine> layLines(QTextLayout &layout, Qt::Alignment alignment, double width, double maxHeight,
+                          int maxLines, double lineSpacing, bool &cut)
+{
     QTextOption option(alignment);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
     layout.beginLayout();
     double y = 0;
-    int count = 0;
     QList<QTextLine> lines;
-    while (count < maxLines) {
+    while (lines.size() < maxLines) {
         QTextLine line = layout.createLine();
         if (!line.isValid())
             break;
-        line.setLineWidth(box.width());
-        if (y + line.height() > box.height() && count > 0)
+        line.setLineWidth(width);
+        if (y + line.height() > maxHeight && !lines.isEmpty())
             break;
         line.setPosition(QPointF(0, y));
         y += line.height() + lineSpacing;
         lines.append(line);
-        ++count;
     }
-    const bool cut = layout.createLine().isValid();
+    cut = layout.createLine().isValid();
     layout.endLayout();
+    return lines;
+}
+
+} // namespace
+
+double ItemWidget::linesHeight(const QFont &font, QPaintDevice *device, const QString &text, double width,
+                               int maxLines, double lineSpacing)
+{
+    QTextLayout layout(laidOutText(text), font, device);
+    bool cut = false;
+    const QList<QTextLine> lines =
+        layLines(layout, Qt::AlignLeft, width, std::numeric_limits<double>::infinity(), maxLines, lineSpacing, cut);
+    return lines.isEmpty() ? 0 : lines.last().y() + lines.last().height();
+}
+
+void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &text, int maxLines,
+                           double lineSpacing, Qt::Alignment alignment)
+{
+    const QString plain = laidOutText(text);
+    QTextLayout layout(plain, painter.font(), painter.device());
+    bool cut = false;
+    const QList<QTextLine> lines = layLines(layout, alignment, box.width(), box.height(), maxLines, lineSpacing, cut);
     // Whatever a text stacks above or below its lines stays inside the box.
     painter.save();
     painter.setClipRect(box, Qt::IntersectClip);
