@@ -387,7 +387,7 @@ void ClipboardManager::finishSnapshot(const std::shared_ptr<Check> &check, const
         log(DiagEvents::clipboardSnapshotStatus,
             QStringLiteral("attempt=1, availableTypesCount=%1, resolved=true, source=%2")
                 .arg(result.availableTypesCount)
-                .arg(result.sourceName));
+                .arg(result.sourceName == thisMac ? thisComputer : result.sourceName));
         finishCheck(check, true);
         return;
     }

@@ -78,7 +78,10 @@ public:
     // items leave the history. One copy of many files makes one item per file, so this is the only
     // limit on such a copy.
     static constexpr qint64 defaultImageCacheBudgetBytes = 1024LL * 1024 * 1024;
+    // The source of everything copied on this machine. The name is kept as stored histories and the
+    // item views know it; what a person reads (the diagnostics log) names it as this desktop does.
     static inline const QString thisMac = QStringLiteral("This Mac");
+    static inline const QString thisComputer = QStringLiteral("This Computer");
 
     // cacheDirectory empty: "QuorvantisClipboard" in the XDG cache folder.
     ClipboardManager(Pasteboard &pasteboard, WorkspaceService &workspace, Scheduler &scheduler,

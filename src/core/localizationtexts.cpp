@@ -405,14 +405,14 @@ const LocalizationRow interfaceRows[] = {
         u"ウインドウのプレビューを取得するために必要です。"
     }},
     {u"perm_access_desc", {
-        u"Required to detect Dock and windows.",
-        u"用于检测程序坞和窗口。",
-        u"Nécessaire pour détecter le Dock et les fenêtres.",
-        u"Necesaria para detectar el Dock y las ventanas.",
-        u"Erforderlich, um Dock und Fenster zu erkennen.",
-        u"Necessaria per rilevare il Dock e le finestre.",
-        u"Wymagane do wykrywania Docka i okien.",
-        u"Dock とウインドウを検出するために必要です。"
+        u"Required to detect the panel and windows.",
+        u"用于检测面板和窗口。",
+        u"Nécessaire pour détecter le panneau et les fenêtres.",
+        u"Necesaria para detectar el panel y las ventanas.",
+        u"Erforderlich, um Leiste und Fenster zu erkennen.",
+        u"Necessaria per rilevare il pannello e le finestre.",
+        u"Wymagane do wykrywania panelu i okien.",
+        u"パネルとウインドウを検出するために必要です。"
     }},
     {u"privacy_note", {
         u"All data processed locally. No internet used.",
@@ -665,14 +665,14 @@ const LocalizationRow interfaceRows[] = {
         u"Quorvantis へようこそ"
     }},
     {u"ob_welcome_desc", {
-        u"Supercharge your Dock with live window previews\nand instant window management.",
-        u"实时窗口预览与即时窗口管理，\n让你的程序坞如虎添翼。",
-        u"Dopez votre Dock avec des aperçus de fenêtres en direct\net une gestion instantanée des fenêtres.",
-        u"Potencia tu Dock con vistas previas de ventanas en tiempo real\ny gestión instantánea de ventanas.",
-        u"Mehr aus deinem Dock: Live-Vorschauen deiner Fenster\nund Fensterverwaltung auf Knopfdruck.",
-        u"Potenzia il tuo Dock con anteprime delle finestre in tempo reale\ne gestione istantanea delle finestre.",
-        u"Wzmocnij swój Dock dzięki podglądom okien na żywo\ni błyskawicznemu zarządzaniu oknami.",
-        u"ライブのウインドウプレビューと瞬時のウインドウ管理で、\nDock をさらに便利に。"
+        u"Supercharge your panel with live window previews\nand instant window management.",
+        u"实时窗口预览与即时窗口管理，\n让你的面板如虎添翼。",
+        u"Dopez votre panneau avec des aperçus de fenêtres en direct\net une gestion instantanée des fenêtres.",
+        u"Potencia tu panel con vistas previas de ventanas en tiempo real\ny gestión instantánea de ventanas.",
+        u"Mehr aus deiner Leiste: Live-Vorschauen deiner Fenster\nund Fensterverwaltung auf Knopfdruck.",
+        u"Potenzia il tuo pannello con anteprime delle finestre in tempo reale\ne gestione istantanea delle finestre.",
+        u"Wzmocnij swój panel dzięki podglądom okien na żywo\ni błyskawicznemu zarządzaniu oknami.",
+        u"ライブのウインドウプレビューと瞬時のウインドウ管理で、\nパネルをさらに便利に。"
     }},
     {u"ob_get_started", {
         u"Get Started",
@@ -725,24 +725,24 @@ const LocalizationRow interfaceRows[] = {
         u"アクセシビリティ"
     }},
     {u"ob_access_desc", {
-        u"Required to detect which app you are hovering over in the Dock.",
-        u"用于检测指针悬停在程序坞中的哪个应用上。",
-        u"Nécessaire pour détecter l'app survolée dans le Dock.",
-        u"Necesaria para detectar sobre qué app del Dock estás pasando el cursor.",
-        u"Erforderlich, um zu erkennen, über welcher App im Dock sich der Zeiger befindet.",
-        u"Necessaria per rilevare l'app del Dock su cui si trova il puntatore.",
-        u"Wymagane do wykrywania, nad którą aplikacją w Docku znajduje się wskaźnik.",
-        u"Dock 内でポインタを重ねているアプリを検出するために必要です。"
+        u"Required to detect which app you are hovering over in the panel.",
+        u"用于检测指针悬停在面板中的哪个应用上。",
+        u"Nécessaire pour détecter l'app survolée dans le panneau.",
+        u"Necesaria para detectar sobre qué app del panel estás pasando el cursor.",
+        u"Erforderlich, um zu erkennen, über welcher App in der Leiste sich der Zeiger befindet.",
+        u"Necessaria per rilevare l'app del pannello su cui si trova il puntatore.",
+        u"Wymagane do wykrywania, nad którą aplikacją w panelu znajduje się wskaźnik.",
+        u"パネル内でポインタを重ねているアプリを検出するために必要です。"
     }},
     {u"ob_access_desc_x11", {
-        u"Detecting and controlling windows needs a window manager that follows EWMH, such as Openbox, Xfwm or KWin.",
-        u"检测和控制窗口需要一个遵循 EWMH 的窗口管理器，例如 Openbox、Xfwm 或 KWin。",
-        u"La détection et le contrôle des fenêtres nécessitent un gestionnaire de fenêtres conforme à EWMH, comme Openbox, Xfwm ou KWin.",
-        u"Para detectar y controlar ventanas se necesita un gestor de ventanas que siga EWMH, como Openbox, Xfwm o KWin.",
-        u"Zum Erkennen und Steuern von Fenstern braucht es einen Fenstermanager, der EWMH folgt, etwa Openbox, Xfwm oder KWin.",
-        u"Per rilevare e controllare le finestre serve un window manager conforme a EWMH, come Openbox, Xfwm o KWin.",
-        u"Wykrywanie okien i sterowanie nimi wymaga menedżera okien zgodnego z EWMH, takiego jak Openbox, Xfwm lub KWin.",
-        u"ウインドウの検出と操作には、Openbox、Xfwm、KWin など EWMH に準拠したウインドウマネージャーが必要です。"
+        u"Previews beside the panel's buttons need a window manager that follows EWMH and a panel on the accessibility bus (xfce4-panel, mate-panel, lxpanel). Desktop sessions start the bus; elsewhere run /usr/libexec/at-spi-bus-launcher --launch-immediately.",
+        u"面板按钮旁的预览需要一个遵循 EWMH 的窗口管理器，以及一个在辅助功能总线上的面板（xfce4-panel、mate-panel、lxpanel）。桌面会话会启动该总线；否则请运行 /usr/libexec/at-spi-bus-launcher --launch-immediately。",
+        u"Les aperçus à côté des boutons du panneau nécessitent un gestionnaire de fenêtres conforme à EWMH et un panneau sur le bus d'accessibilité (xfce4-panel, mate-panel, lxpanel). Les sessions de bureau démarrent ce bus ; sinon, lancez /usr/libexec/at-spi-bus-launcher --launch-immediately.",
+        u"Las vistas previas junto a los botones del panel necesitan un gestor de ventanas que siga EWMH y un panel en el bus de accesibilidad (xfce4-panel, mate-panel, lxpanel). Las sesiones de escritorio inician ese bus; si no, ejecuta /usr/libexec/at-spi-bus-launcher --launch-immediately.",
+        u"Vorschauen neben den Schaltflächen der Leiste brauchen einen Fenstermanager, der EWMH folgt, und eine Leiste am Barrierefreiheits-Bus (xfce4-panel, mate-panel, lxpanel). Desktop-Sitzungen starten diesen Bus; sonst führe /usr/libexec/at-spi-bus-launcher --launch-immediately aus.",
+        u"Le anteprime accanto ai pulsanti del pannello richiedono un window manager conforme a EWMH e un pannello sul bus di accessibilità (xfce4-panel, mate-panel, lxpanel). Le sessioni desktop avviano questo bus; altrimenti esegui /usr/libexec/at-spi-bus-launcher --launch-immediately.",
+        u"Podglądy obok przycisków panelu wymagają menedżera okien zgodnego z EWMH oraz panelu na magistrali dostępności (xfce4-panel, mate-panel, lxpanel). Sesje pulpitu uruchamiają tę magistralę; w przeciwnym razie uruchom /usr/libexec/at-spi-bus-launcher --launch-immediately.",
+        u"パネルのボタン横のプレビューには、EWMH に準拠したウインドウマネージャーと、アクセシビリティバス上のパネル（xfce4-panel、mate-panel、lxpanel）が必要です。デスクトップセッションはこのバスを起動します。それ以外では /usr/libexec/at-spi-bus-launcher --launch-immediately を実行してください。"
     }},
     {u"ob_privacy_screen", {
         u"Your screen content stays on this computer. Nothing is uploaded or shared.",
@@ -755,14 +755,14 @@ const LocalizationRow interfaceRows[] = {
         u"画面の内容はこのコンピュータ上にとどまります。アップロードや共有は一切行われません。"
     }},
     {u"ob_privacy_access", {
-        u"Used only for local Dock and window detection. Processing stays on this computer.",
-        u"仅用于在本地检测程序坞和窗口，所有处理都在这台电脑上完成。",
-        u"Utilisé uniquement pour détecter localement le Dock et les fenêtres. Le traitement reste sur cet ordinateur.",
-        u"Solo se usa para detectar localmente el Dock y las ventanas. El procesamiento se queda en este ordenador.",
-        u"Wird nur zur lokalen Erkennung von Dock und Fenstern verwendet. Die Verarbeitung bleibt auf diesem Computer.",
-        u"Usata solo per rilevare localmente il Dock e le finestre. L'elaborazione resta su questo computer.",
-        u"Używane wyłącznie do lokalnego wykrywania Docka i okien. Przetwarzanie odbywa się na tym komputerze.",
-        u"Dock とウインドウをローカルで検出するためにのみ使用されます。処理はこのコンピュータ上で完結します。"
+        u"Used only for local panel and window detection. Processing stays on this computer.",
+        u"仅用于在本地检测面板和窗口，所有处理都在这台电脑上完成。",
+        u"Utilisé uniquement pour détecter localement le panneau et les fenêtres. Le traitement reste sur cet ordinateur.",
+        u"Solo se usa para detectar localmente el panel y las ventanas. El procesamiento se queda en este ordenador.",
+        u"Wird nur zur lokalen Erkennung von Leiste und Fenstern verwendet. Die Verarbeitung bleibt auf diesem Computer.",
+        u"Usata solo per rilevare localmente il pannello e le finestre. L'elaborazione resta su questo computer.",
+        u"Używane wyłącznie do lokalnego wykrywania panelu i okien. Przetwarzanie odbywa się na tym komputerze.",
+        u"パネルとウインドウをローカルで検出するためにのみ使用されます。処理はこのコンピュータ上で完結します。"
     }},
     {u"ob_input_monitoring", {
         u"Input Monitoring",
@@ -835,14 +835,14 @@ const LocalizationRow interfaceRows[] = {
         u"準備完了！"
     }},
     {u"ob_ready_desc", {
-        u"Hover over any app in your Dock to see the magic.\nUse Alt + Tab to switch windows instantly.",
-        u"将指针悬停在程序坞中的任意应用上，见证神奇效果。\n使用 Alt + Tab 即可瞬间切换窗口。",
-        u"Survolez n'importe quelle app de votre Dock pour voir la magie opérer.\nUtilisez Alt + Tab pour changer de fenêtre instantanément.",
-        u"Pasa el cursor sobre cualquier app del Dock y descubre la magia.\nUsa Alt + Tab para cambiar de ventana al instante.",
-        u"Fahre mit dem Zeiger über eine beliebige App im Dock und erlebe die Magie.\nMit Alt + Tab wechselst du sofort zwischen Fenstern.",
-        u"Passa il puntatore su un'app qualsiasi nel Dock per vedere la magia.\nUsa Alt + Tab per passare da una finestra all'altra all'istante.",
-        u"Najedź wskaźnikiem na dowolną aplikację w Docku i zobacz magię w akcji.\nUżyj Alt + Tab, aby błyskawicznie przełączać okna.",
-        u"Dock のアプリにポインタを重ねると、魔法が始まります。\nAlt + Tab でウインドウを瞬時に切り替えられます。"
+        u"Hover over any app in your panel to see the magic.\nUse Alt + Tab to switch windows instantly.",
+        u"将指针悬停在面板中的任意应用上，见证神奇效果。\n使用 Alt + Tab 即可瞬间切换窗口。",
+        u"Survolez n'importe quelle app de votre panneau pour voir la magie opérer.\nUtilisez Alt + Tab pour changer de fenêtre instantanément.",
+        u"Pasa el cursor sobre cualquier app de tu panel y descubre la magia.\nUsa Alt + Tab para cambiar de ventana al instante.",
+        u"Fahre mit dem Zeiger über eine beliebige App in deiner Leiste und erlebe die Magie.\nMit Alt + Tab wechselst du sofort zwischen Fenstern.",
+        u"Passa il puntatore su un'app qualsiasi nel tuo pannello per vedere la magia.\nUsa Alt + Tab per passare da una finestra all'altra all'istante.",
+        u"Najedź wskaźnikiem na dowolną aplikację w swoim panelu i zobacz magię w akcji.\nUżyj Alt + Tab, aby błyskawicznie przełączać okna.",
+        u"パネルのアプリにポインタを重ねると、魔法が始まります。\nAlt + Tab でウインドウを瞬時に切り替えられます。"
     }},
     {u"ob_start_btn", {
         u"Start Using Quorvantis",
@@ -1794,6 +1794,76 @@ const LocalizationRow interfaceRows[] = {
         u"%1$@ e %2$@",
         u"%1$@ i %2$@",
         u"%1$@ %2$@"
+    }},
+    {u"shelf_menu_open", {
+        u"Open",
+        u"打开",
+        u"Ouvrir",
+        u"Abrir",
+        u"Öffnen",
+        u"Apri",
+        u"Otwórz",
+        u"開く"
+    }},
+    {u"shelf_menu_show_in_file_manager", {
+        u"Show in File Manager",
+        u"在文件管理器中显示",
+        u"Afficher dans le gestionnaire de fichiers",
+        u"Mostrar en el gestor de archivos",
+        u"Im Dateimanager zeigen",
+        u"Mostra nel file manager",
+        u"Pokaż w menedżerze plików",
+        u"ファイルマネージャで表示"
+    }},
+    {u"shelf_menu_quick_look", {
+        u"Quick Look",
+        u"快速查看",
+        u"Aperçu rapide",
+        u"Vista rápida",
+        u"Schnellansicht",
+        u"Anteprima rapida",
+        u"Szybki podgląd",
+        u"クイックルック"
+    }},
+    {u"shelf_menu_pin", {
+        u"Pin",
+        u"固定",
+        u"Épingler",
+        u"Fijar",
+        u"Anheften",
+        u"Fissa",
+        u"Przypnij",
+        u"ピン留め"
+    }},
+    {u"shelf_menu_unpin", {
+        u"Unpin",
+        u"取消固定",
+        u"Désépingler",
+        u"Dejar de fijar",
+        u"Loslösen",
+        u"Rimuovi fissaggio",
+        u"Odepnij",
+        u"ピン留めを外す"
+    }},
+    {u"shelf_menu_delete", {
+        u"Delete",
+        u"删除",
+        u"Supprimer",
+        u"Eliminar",
+        u"Löschen",
+        u"Elimina",
+        u"Usuń",
+        u"削除"
+    }},
+    {u"clipboard_image_title", {
+        u"Image • %1×%2",
+        u"图片 • %1×%2",
+        u"Image • %1×%2",
+        u"Imagen • %1×%2",
+        u"Bild • %1×%2",
+        u"Immagine • %1×%2",
+        u"Obraz • %1×%2",
+        u"画像 • %1×%2"
     }},
 };
 

@@ -625,7 +625,7 @@ TEST_P(CaptureRetry, RetriesUnreadableContentsAndLogsEachOutcome)
 INSTANTIATE_TEST_SUITE_P(
     Attempts, CaptureRetry,
     ::testing::Values(
-        RetryCase{0, "attempt=1, availableTypesCount=2, resolved=true, source=This Mac", true},
+        RetryCase{0, "attempt=1, availableTypesCount=2, resolved=true, source=This Computer", true},
         RetryCase{1, "attempt=2, availableTypesCount=2, resolved=true, source=universal_guess", true},
         RetryCase{4, "attempt=5, availableTypesCount=2, resolved=true, source=universal_guess", true},
         RetryCase{5, "attempt=5, availableTypesCount=2, resolved=false, source=universal_guess", false}));

@@ -128,9 +128,12 @@ INSTANTIATE_TEST_SUITE_P(Elapsed, RelativeAges,
                                            AgeCase{AppLanguage::polish, 5 * 86400, "5 dni"},
                                            AgeCase{AppLanguage::spanish, 61, "1 min y 1 s"}));
 
-TEST(ImageTitle, NamesBothSides)
+// The title stayed English in every language.
+TEST(ImageTitle, NamesBothSidesInTheChosenLanguage)
 {
-    EXPECT_EQ(ItemRules::imageTitle(QSize(1920, 1080)), QStringLiteral("Image • 1920×1080"));
+    EXPECT_EQ(ItemRules::imageTitle(QSize(1920, 1080), AppLanguage::english), QStringLiteral("Image • 1920×1080"));
+    EXPECT_EQ(ItemRules::imageTitle(QSize(640, 480), AppLanguage::german), QStringLiteral("Bild • 640×480"));
+    EXPECT_EQ(ItemRules::imageTitle(QSize(3, 2), AppLanguage::japanese), QStringLiteral("画像 • 3×2"));
 }
 
 struct ShownTextCase

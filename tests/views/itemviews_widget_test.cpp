@@ -1,6 +1,7 @@
 #include <QImageWriter>
 #include <QMenu>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -15,6 +16,7 @@
 #include "views/items/expandedshelfcard.h"
 #include "views/items/safeimagepreview.h"
 #include "views/items/shelfitemview.h"
+#include "support/textfit.h"
 #include "views/itemviewsfixture.h"
 
 using namespace qv;
@@ -148,6 +150,8 @@ TEST_F(ClipboardRowTest, SensitiveTextIsEightBulletsUntilMaskingIsTurnedOff)
 
     auto picture = row(imageItem(Qt::red));
     EXPECT_EQ(picture->titleText(), QStringLiteral("Image • 1920×1080"));
+    m_ages.setLanguage(AppLanguage::polish);
+    EXPECT_EQ(picture->titleText(), QStringLiteral("Obraz • 1920×1080"));
 }
 
 TEST_F(ClipboardRowTest, ARemoteImageShowsThePhoneAndALocalOneItsThumbnail)
@@ -451,6 +455,12 @@ TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfW
         item, [&](const ShelfItem &) { ++opens; }, {}, {}, {}, {}, *m_shelf, m_ages);
     EXPECT_EQ(menuTexts(tile.buildContextMenu(nullptr)),
               (QStringList{"Open", "Show in File Manager", "Quick Look", "-", "Pin", "-", "Delete"}));
+    // The menu stayed English whatever the language of the texts beside it.
+    m_ages.setLanguage(AppLanguage::french);
+    EXPECT_EQ(menuTexts(tile.buildContextMenu(nullptr)),
+              (QStringList{"Ouvrir", "Afficher dans le gestionnaire de fichiers", "Aperçu rapide", "-", "Épingler",
+                           "-", "Supprimer"}));
+    m_ages.setLanguage(AppLanguage::english);
     EXPECT_FALSE(tile.isMedia());
     shot(tile, QStringLiteral("edgeshelftile-file"));
 
@@ -527,6 +537,38 @@ TEST_F(ExpandedCardsTest, TheProtectedBlockFollowsTheSettingAndImagesAreNeverMas
     shot(room, QStringLiteral("expandedclipboardcard-image-hovered"));
     fromFile.pointerLeft();
     EXPECT_EQ(greenBelow(), resting);
+}
+
+// The card measured its text wrapped anywhere and drew it wrapped at words, so a text that needed a
+// line more than measured lost its last one without an ellipsis (a 115-character text showed two of
+// its three lines). At several widths: a text that fits shows every word, and one longer than twelve
+// lines shows twelve, the last ending in "…".
+TEST_F(ExpandedCardsTest, TheTextCardShowsEveryLineItMeasuredAndCutsOnlyPastTwelveWithAnEllipsis)
+{
+    const QString fits = QStringLiteral("Meeting moved to Thursday afternoon: bring the quarterly figures, "
+                                        "the signed contracts and your badge for the lobby");
+    ASSERT_EQ(fits.size(), 115);
+    QStringList words;
+    for (int i = 0; i < 160; ++i)
+        words << QStringLiteral("word%1").arg(i);
+    const QString tooLong = words.join(QLatin1Char(' '));
+    for (const int width : {240, 300, 333, 420}) {
+        ExpandedClipboardCard card(textItem(fits), {}, {}, {}, m_settings, decodeQueue(), m_ages);
+        card.resize(width, card.heightForWidth(width));
+        const QStringList lines = paintedLines(card).filter(QRegularExpression(QStringLiteral("\\S")));
+        EXPECT_TRUE(lines.join(QLatin1Char(' ')).contains(QStringLiteral("your badge for the lobby")))
+            << width << ": " << lines.join(QStringLiteral(" | ")).toStdString();
+        for (const QString &line : lines)
+            EXPECT_FALSE(line.endsWith(QStringLiteral("…"))) << width << ": " << line.toStdString();
+        if (width == 300)
+            shot(card, QStringLiteral("expandedclipboardcard-text"));
+
+        ExpandedClipboardCard cut(textItem(tooLong), {}, {}, {}, m_settings, decodeQueue(), m_ages);
+        cut.resize(width, cut.heightForWidth(width));
+        const QStringList shown = paintedLines(cut).filter(QRegularExpression(QStringLiteral("word")));
+        ASSERT_EQ(shown.size(), 12) << width << ": " << shown.join(QStringLiteral(" | ")).toStdString();
+        EXPECT_TRUE(shown.last().endsWith(QStringLiteral("…"))) << width << ": " << shown.last().toStdString();
+    }
 }
 
 TEST_F(ExpandedCardsTest, OnlyImagesOfferTextRecognitionAndAPinnedItemSurvivesRemove)

@@ -54,7 +54,7 @@ bool ClipboardItemView::isMasked() const
 QString ClipboardItemView::titleText() const
 {
     if (m_item.isImage && m_item.imageSize)
-        return ItemRules::imageTitle(*m_item.imageSize);
+        return ItemRules::imageTitle(*m_item.imageSize, ages().language());
     if (isMasked())
         return QString(8, QChar(0x2022));
     return m_item.text;

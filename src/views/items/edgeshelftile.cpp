@@ -7,10 +7,12 @@
 #include <QPointer>
 
 #include "core/color.h"
+#include "core/localization.h"
 #include "shelf/fileshelfmanager.h"
 #include "ui/menulook.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
+#include "views/items/ageclock.h"
 #include "views/items/filedrag.h"
 #include "views/items/itemrules.h"
 
@@ -99,19 +101,18 @@ QMenu *EdgeShelfTile::buildContextMenu(QWidget *parent)
 {
     auto *menu = new QMenu(parent);
     applyMenuLook(*menu);
-    auto add = [&](const QString &title, const QString &symbol, auto slot) {
-        menu->addAction(menuIcon(symbol), title, this, slot);
+    const AppLanguage language = ages().language();
+    auto add = [&](const char16_t *titleKey, const QString &symbol, auto slot) {
+        menu->addAction(menuIcon(symbol), Localization::text(titleKey, language), this, slot);
     };
-    add(QStringLiteral("Open"), QStringLiteral("arrow.up.forward.square"), [this] { call(m_onOpen); });
-    add(QStringLiteral("Show in File Manager"), QStringLiteral("folder"),
-        [this] { call(m_onShowInFileManager); });
-    add(QStringLiteral("Quick Look"), QStringLiteral("eye"), [this] { call(m_onPreview); });
+    add(u"shelf_menu_open", QStringLiteral("arrow.up.forward.square"), [this] { call(m_onOpen); });
+    add(u"shelf_menu_show_in_file_manager", QStringLiteral("folder"), [this] { call(m_onShowInFileManager); });
+    add(u"shelf_menu_quick_look", QStringLiteral("eye"), [this] { call(m_onPreview); });
     menu->addSeparator();
-    add(m_item.isPinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"),
-        m_item.isPinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"),
-        [this] { call(m_onTogglePin); });
+    add(m_item.isPinned ? u"shelf_menu_unpin" : u"shelf_menu_pin",
+        m_item.isPinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"), [this] { call(m_onTogglePin); });
     menu->addSeparator();
-    connect(addDestructiveAction(*menu, QStringLiteral("trash"), QStringLiteral("Delete")),
+    connect(addDestructiveAction(*menu, QStringLiteral("trash"), Localization::text(u"shelf_menu_delete", language)),
             &QAction::triggered, this, [this] { call(m_onRemove); });
     return menu;
 }

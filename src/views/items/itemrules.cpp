@@ -69,9 +69,9 @@ QString shelfDisplayName(const ShelfItem &item)
     return item.customName ? *item.customName : fileNameWithoutExtension(item.url);
 }
 
-QString imageTitle(const QSize &size)
+QString imageTitle(const QSize &size, AppLanguage language)
 {
-    return QStringLiteral("Image • %1×%2").arg(size.width()).arg(size.height());
+    return Localization::text(u"clipboard_image_title", language).arg(size.width()).arg(size.height());
 }
 
 QString timeWithSeconds(const QDateTime &date, const QLocale &locale)

@@ -41,8 +41,8 @@ QString fileNameWithoutExtension(const QUrl &url);
 // The custom name when there is one (even an empty one), else the file name without its extension.
 QString shelfDisplayName(const ShelfItem &item);
 
-// The title of a clipboard picture: "Image • 1920×1080".
-QString imageTitle(const QSize &size);
+// The title of a clipboard picture in `language`: "Image • 1920×1080".
+QString imageTitle(const QSize &size, AppLanguage language);
 
 // The time of day with seconds in the locale's own order and clock ("14:05:09", "2:05:09 PM"),
 // without a time zone.
