@@ -490,21 +490,16 @@ QString DiagnosticsManager::Core::buildExportArchive(const QString &destination)
     for (const DiagEvent &event : ringCopy())
         events.append(event.toJson());
     const QJsonValue sanitizedEvents = DiagnosticsSanitizer::sanitizeValue(events);
-    QFile eventsFile(folder + QStringLiteral("/recent_events.json"));
     const QByteArray eventsJson = QJsonDocument(sanitizedEvents.toArray()).toJson(QJsonDocument::Indented);
-    if (!eventsFile.open(QIODevice::WriteOnly) || eventsFile.write(eventsJson) != eventsJson.size())
-        return fail(
-            QStringLiteral("Could not write %1: %2").arg(eventsFile.fileName(), eventsFile.errorString()));
-    eventsFile.close();
-
-    QFile settingsFile(folder + QStringLiteral("/settings.json"));
+    QString problem = writeFileAtomically(folder + QStringLiteral("/recent_events.json"), eventsJson);
+    if (!problem.isEmpty())
+        return fail(problem);
     const QByteArray settingsJson = QJsonDocument(settingsSnapshot()).toJson(QJsonDocument::Indented);
-    if (!settingsFile.open(QIODevice::WriteOnly) || settingsFile.write(settingsJson) != settingsJson.size())
-        return fail(QStringLiteral("Could not write %1: %2")
-                        .arg(settingsFile.fileName(), settingsFile.errorString()));
-    settingsFile.close();
+    problem = writeFileAtomically(folder + QStringLiteral("/settings.json"), settingsJson);
+    if (!problem.isEmpty())
+        return fail(problem);
 
-    QString problem = writeFileAtomically(folder + QStringLiteral("/README.txt"), readmeText().toUtf8());
+    problem = writeFileAtomically(folder + QStringLiteral("/README.txt"), readmeText().toUtf8());
     if (!problem.isEmpty())
         return fail(problem);
 

@@ -293,6 +293,38 @@ TEST_F(DiagnosticsExport, AnArchiveThatCannotBeWrittenIsAFailure)
     EXPECT_EQ(temporaryExportFolders(), foldersBefore);
 }
 
+// Regression guard: the message of a write that failed inside the export named the reason where the
+// path belongs and the path where the reason belongs. A temporary folder so deep that the log's path
+// inside it is longer than the system allows makes that write fail, and nothing else.
+TEST_F(DiagnosticsExport, AFailedWriteNamesThePathAndThenTheReason)
+{
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    // The export's folder is "QuorvantisDiag_" and a UUID (51 characters) in the temporary folder;
+    // its "logs" folder can still be made, a log's path in it (30 characters more) cannot.
+    QString temp = root.path() + QStringLiteral("/temp");
+    while (temp.size() < 4029 - 20)
+        temp += QStringLiteral("/nested-folder");
+    temp += QLatin1Char('/') + QString(4029 - temp.size() - 1, QLatin1Char('t'));
+    ASSERT_EQ(temp.size(), 4029);
+    ASSERT_TRUE(QDir().mkpath(temp));
+    qputenv("TMPDIR", temp.toUtf8());
+    exportTo(archivePath());
+    qputenv("TMPDIR", oldTemp);
+    if (oldTemp.isEmpty())
+        qunsetenv("TMPDIR");
+
+    EXPECT_TRUE(revealer.revealed.isEmpty());
+    ASSERT_EQ(errors().size(), 1);
+    const QString error = errors()[0];
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Could not write "))) << error.toStdString();
+    const QString path = error.section(QStringLiteral(": "), 0, -2).mid(16);
+    const QString reason = error.section(QStringLiteral(": "), -1);
+    EXPECT_TRUE(path.contains(QStringLiteral("/logs/")) && path.endsWith(QStringLiteral(".log")))
+        << "the path is not where the message names it: " << error.toStdString();
+    EXPECT_FALSE(reason.isEmpty() || reason.contains(QLatin1Char('/')))
+        << "the reason is not where the message gives it: " << error.toStdString();
+}
+
 namespace {
 
 class DiagnosticsExportLifetime : public qv::test::DiagnosticsFixture
