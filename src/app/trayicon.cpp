@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -35,6 +37,16 @@ constexpr int iconSize = 22;
 // Tray hosts copy every new picture across (XEmbed repaint, D-Bus for StatusNotifierItem): a fade
 // sends a new one only when the opacity crossed another twentieth.
 constexpr int opacitySteps = 20;
+
+// The keys the menu shows beside its entries; they work wherever we have the keyboard.
+QKeySequence preferencesKeys()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_Comma);
+}
+QKeySequence quitKeys()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_Q);
+}
 
 // The symbol in white over a soft dark edge, so it reads on dark and light panels alike.
 QPixmap trayPixmap(const QString &symbolName, double opacity, double dpr)
@@ -71,6 +83,7 @@ void TrayIcon::setupStatusItem()
     if (m_observing)
         return;
     m_observing = true;
+    qApp->installEventFilter(this);
     if (m_settings.get(Settings::showMenuBarIcon))
         createStatusItem();
     // Whatever key changed: the icon exists exactly when the setting is on.
@@ -143,7 +156,7 @@ std::unique_ptr<QMenu> TrayIcon::buildStatusMenu() const
     applyMenuLook(*menu);
     QAction *preferences = menu->addAction(Localization::menuText(u"menu_preferences", language));
     preferences->setObjectName(QStringLiteral("menu_preferences"));
-    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setShortcut(preferencesKeys());
     connectPreferences(*preferences);
     // The title names the switcher's shortcut in force, not the default.
     QAction *showAll = menu->addAction(KeyboardShortcut::namingSwitcher(
@@ -159,7 +172,7 @@ std::unique_ptr<QMenu> TrayIcon::buildStatusMenu() const
         connect(restart, &QAction::triggered, this, [restartApp = m_actions.restart] { restartApp(); });
     QAction *quit = menu->addAction(Localization::menuText(u"menu_quit", language));
     quit->setObjectName(QStringLiteral("menu_quit"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcut(quitKeys());
     if (m_actions.quit)
         connect(quit, &QAction::triggered, this, [quitApp = m_actions.quit] { quitApp(); });
     return menu;
@@ -180,6 +193,33 @@ void TrayIcon::connectPreferences(QAction &preferences) const
     preferences.setEnabled(bool(m_actions.openPreferences));
     if (m_actions.openPreferences)
         connect(&preferences, &QAction::triggered, this, [open = m_actions.openPreferences] { open(); });
+}
+
+bool TrayIcon::eventFilter(QObject *watched, QEvent *event)
+{
+    // A menu entry's shortcut reaches its action only while the action's own widget is in an active
+    // window; the tray menu is a popup of the tray host, mostly closed. So the keys are read here,
+    // from every window of ours and from the open menu alike. A recorder that listens for a
+    // combination has it first (its filter is installed later), and none fires while one listens.
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType() ||
+        m_settings.get(Settings::isRecordingShortcut))
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->isAutoRepeat())
+        return false;
+    const QKeySequence pressed(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
+    std::function<void()> action;
+    if (pressed == preferencesKeys())
+        action = m_actions.openPreferences;
+    else if (pressed == quitKeys())
+        action = m_actions.quit;
+    if (!action)
+        return false;
+    // As a click on the entry would, the menu closes first.
+    if (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
+    action();
+    return true;
 }
 
 void TrayIcon::menuNeedsUpdate()

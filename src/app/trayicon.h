@@ -47,7 +47,8 @@ public:
     TrayIcon(SettingsStore &settings, Scheduler &scheduler, Actions actions, QObject *parent = nullptr);
     ~TrayIcon() override;
 
-    // Creates the icon when "showMenuBarIcon" is on and starts following the setting.
+    // Creates the icon when "showMenuBarIcon" is on and starts following the setting. From then on
+    // the keys the menu shows (Ctrl+, and Ctrl+Q) work in every window of ours and in the open menu.
     void setupStatusItem() override;
     // Flashes on every capture of the clipboard history and every file the shelf receives. Both must
     // outlive this object or be destroyed first (their connections go with them).
@@ -69,6 +70,10 @@ public:
     QString shownSymbol() const { return m_symbol; }
     double iconOpacity() const { return m_opacity; }
     bool isResetPending() const { return m_iconResetTask.isActive(); }
+
+protected:
+    // Ctrl+, and Ctrl+Q, which the menu shows, in any window of ours and in the open menu.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void connectPreferences(QAction &preferences) const;

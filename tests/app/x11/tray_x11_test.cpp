@@ -21,6 +21,7 @@
 #include "runtime/qtscheduler.h"
 #include "support/helperprocess.h"
 #include "support/screenshot.h"
+#include "support/x11clients.h"
 #include "support/x11focus.h"
 
 using namespace qv;
@@ -133,5 +134,36 @@ TEST_F(TrayX11Test, TheMenuOpensWithItsEntriesInTheStoredLanguage)
                                    QStringLiteral("Alle Fenster anzeigen (Alt+Tab)"), QStringLiteral("---"),
                                    QStringLiteral("Quorvantis neu starten"), QStringLiteral("Beenden")}));
     saveScreenshot(*menu, QStringLiteral("tray_menu_x11"));
+    menu->hide();
+}
+
+// The menu shows Ctrl+, and Ctrl+Q beside Preferences and Quit; typed while it was open, neither did
+// anything. Each now does what its entry does, and the menu closes as after a click.
+TEST_F(TrayX11Test, TheKeysTheMenuShowsWorkWhileItIsOpen)
+{
+    int quits = 0;
+    int preferences = 0;
+    tray = std::make_unique<TrayIcon>(
+        settings, scheduler,
+        TrayIcon::Actions{{}, [&quits] { ++quits; }, {}, [&preferences] { ++preferences; }});
+    tray->setupStatusItem();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return embeddedInHost(); }, 10000));
+    QMenu *menu = tray->statusMenu();
+    ASSERT_NE(menu, nullptr);
+    const auto typedIntoTheOpenMenu = [menu](const char *keys) {
+        menu->popup(QPoint(1300, 40));
+        if (!QTest::qWaitForWindowExposed(menu))
+            return false;
+        // The popup holds the keyboard once it shows; typed before, the keys go elsewhere.
+        QTest::qWait(200);
+        return xdotool(QStringLiteral("key ") + QLatin1String(keys));
+    };
+    ASSERT_TRUE(typedIntoTheOpenMenu("ctrl+comma"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preferences == 1; }, 3000)) << "Ctrl+, did nothing";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 3000)) << "the menu stayed open";
+    EXPECT_EQ(quits, 0);
+    ASSERT_TRUE(typedIntoTheOpenMenu("ctrl+q"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 3000)) << "Ctrl+Q did nothing";
+    EXPECT_EQ(preferences, 1);
     menu->hide();
 }
