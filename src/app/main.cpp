@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QWindow>
 
 #include <csignal>
 #include <cstdio>
@@ -186,6 +187,8 @@ int main(int argc, char **argv)
         [&platform] { return platform.appIcons->installedApplications(); },
         [&platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); },
         platform.feedback->hasHaptics()});
+    QObject::connect(platform.application, &ApplicationService::windowDestroyedElsewhere, &settingsWindows,
+                     &SettingsWindowManager::windowDestroyedElsewhere);
     // The Super Panel's gear opens this window.
     overlayController.setOpenSettings([&settingsWindows] { settingsWindows.showSettings(); });
     auto tray = std::make_unique<TrayIcon>(

@@ -4,8 +4,55 @@
 #include <QEvent>
 #include <QMenu>
 #include <QPalette>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+
+#include "platform/x11/qtownsync.h"
 
 namespace qv {
+
+namespace {
+
+// What the application needs of an event Qt's reader thread handed over: its type, mode and
+// window, read word by word (see qtownsync.h). Focus and destroy events keep their window at the
+// same place; the focus events' mode is the byte after it.
+struct EventWords
+{
+    uint8_t type = 0;
+    uint8_t detail = 0;
+    xcb_window_t window = XCB_WINDOW_NONE;
+    uint8_t mode = 0;
+};
+
+QV_QT_OWN_SYNC EventWords readEvent(const void *message)
+{
+    const volatile auto *bytes = static_cast<const volatile uint8_t *>(message);
+    EventWords words;
+    words.type = bytes[0] & 0x7f;
+    words.detail = bytes[1];
+    if (words.type == XCB_DESTROY_NOTIFY)
+        words.window = *reinterpret_cast<const volatile uint32_t *>(bytes + 8);
+    else if (words.type == XCB_FOCUS_OUT) {
+        words.window = *reinterpret_cast<const volatile uint32_t *>(bytes + 4);
+        words.mode = bytes[8];
+    }
+    return words;
+}
+
+// The top-level window of ours whose native window is `id`; never makes a native window.
+QWindow *ownWindow(xcb_window_t id)
+{
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        if (window->handle() && window->winId() == id)
+            return window;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 X11Application::X11Application(QObject *parent) : ApplicationService(parent)
 {
@@ -18,6 +65,35 @@ X11Application::X11Application(QObject *parent) : ApplicationService(parent)
             emit didResignActive();
     });
     qGuiApp->installEventFilter(this);
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11Application::~X11Application()
+{
+    if (QCoreApplication *application = QCoreApplication::instance())
+        application->removeNativeEventFilter(this);
+}
+
+bool X11Application::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const EventWords event = readEvent(message);
+    if (event.type == XCB_DESTROY_NOTIFY) {
+        // Qt's own windows are gone from its list before the server reports them destroyed.
+        if (QWindow *window = ownWindow(event.window))
+            emit windowDestroyedElsewhere(window);
+    } else if (event.type == XCB_FOCUS_OUT && event.mode == XCB_NOTIFY_MODE_GRAB &&
+               event.detail != XCB_NOTIFY_DETAIL_POINTER && ownWindow(event.window)) {
+        // Our own popups grab the keyboard when they open: that grab is no other program's.
+        const QWindowList windows = QGuiApplication::topLevelWindows();
+        const bool popupShown = std::any_of(windows.cbegin(), windows.cend(), [](const QWindow *window) {
+            return window->isVisible() && window->type() == Qt::Popup;
+        });
+        if (!popupShown)
+            QCoreApplication::postEvent(keyboardNotices(), new QEvent(keyboardTakenElsewhereEvent()));
+    }
+    return false;
 }
 
 void X11Application::setDarkAppearance()

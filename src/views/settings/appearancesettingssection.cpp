@@ -327,14 +327,31 @@ void AppearanceSettingsSection::refreshRecorders()
         row.record->setEnabled(!listening);
     }
     showTaken(m_takenLine, m_recording != Recorder::none ? m_refusedBy : std::nullopt, m_language);
+    if (m_recording == Recorder::none && m_heldElsewhere) {
+        m_takenLine->setText(settingsText("shortcut_held_elsewhere", m_language));
+        m_takenLine->show();
+    }
 }
 
 void AppearanceSettingsSection::startRecording(Recorder recorder)
 {
     stopRecording();
     m_recording = recorder;
+    m_heldElsewhere = false;
     m_settings.set(Settings::isRecordingShortcut, true);
     m_monitor = new KeyDownMonitor([this](const KeyCombination &pressed) { return recordKey(pressed); }, this);
+    m_monitor->setOnTakenElsewhere([this] { keyTakenElsewhere(); });
+    refreshRecorders();
+}
+
+void AppearanceSettingsSection::keyTakenElsewhere()
+{
+    // The combination belongs to another program and never reaches us: the row goes back to its
+    // stored shortcut and says so, rather than listen for ever.
+    if (m_recording == Recorder::none)
+        return;
+    stopRecording();
+    m_heldElsewhere = true;
     refreshRecorders();
 }
 

@@ -33,8 +33,9 @@ struct RangedSettingKey;
 // without one (alone or with Shift) pass on, and so does a combination another of our hotkeys
 // already takes, with a line naming that hotkey. While one listens "isRecordingShortcut" is set (no
 // hotkey fires, the grabs stand aside). Listening ends with the recorded key, with the other
-// recorder starting, with the module hotkeys switched off (from anywhere) and when the page goes.
-// Main thread.
+// recorder starting, with the module hotkeys switched off (from anywhere), when the page goes, and
+// with a combination another program took before it reached us (the row is back on its stored
+// shortcut and the line says that program holds it). Main thread.
 class AppearanceSettingsSection : public SettingsPage
 {
     Q_OBJECT
@@ -58,6 +59,8 @@ public:
     // The listening monitor's decision for one key-down: true swallows it.
     bool recordKey(const KeyCombination &pressed);
     void pageWillDisappear() override { stopRecording(); }
+    // Another program took the combination pressed while a row listened (see KeyDownMonitor).
+    void keyTakenElsewhere();
 
     Recorder recording() const { return m_recording; }
     bool isMonitoring() const { return m_monitor != nullptr; }
@@ -99,6 +102,8 @@ private:
     KeyDownMonitor *m_monitor = nullptr;
     // The hotkey that holds the last combination refused while listening.
     std::optional<KeyboardShortcut::Hotkey> m_refusedBy;
+    // The last recording ended on a combination another program took; the line says so.
+    bool m_heldElsewhere = false;
 
     QList<QLabel *> m_valueLabels;
     QList<QSlider *> m_sliders;

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 
+#include "platform/application.h"
+
 namespace qv {
 
 namespace {
@@ -101,6 +103,12 @@ bool KeyDownMonitor::eventFilter(QObject *watched, QEvent *event)
     // A key with a modifier first asks whether a shortcut wants it; accepting that question keeps
     // every in-application shortcut quiet and brings the key-down itself here. Events other threads
     // post go to objects that are not widgets: those are let through before the event is read.
+    if (watched == keyboardNotices() && event->type() == keyboardTakenElsewhereEvent()) {
+        // The callback may remove this monitor: it runs from a copy.
+        if (const std::function<void()> onTaken = m_onTaken)
+            onTaken();
+        return false;
+    }
     if (!watched->isWidgetType())
         return false;
     const QEvent::Type type = event->type();

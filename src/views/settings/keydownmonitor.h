@@ -14,7 +14,8 @@ namespace qv {
 // Watches every key-down the application receives while it lives (keys typed into any of its
 // windows, so only while the application is active) and lets a handler swallow it before any widget
 // sees it: what a shortcut recorder listens with. Keys the handler passes on reach their widget as
-// usual. Main thread.
+// usual. A key another program takes before it reaches us (a combination the window manager holds)
+// is told through the taken-elsewhere callback instead. Main thread.
 class KeyDownMonitor : public QObject
 {
     Q_OBJECT
@@ -23,6 +24,9 @@ public:
     using Handler = std::function<bool(const KeyCombination &)>;
 
     explicit KeyDownMonitor(Handler handler, QObject *parent = nullptr);
+    // Called when another program took the keyboard from our window with a grab of its own (see
+    // keyboardTakenElsewhereEvent): the combination pressed is that program's and never arrives.
+    void setOnTakenElsewhere(std::function<void()> onTaken) { m_onTaken = std::move(onTaken); }
     ~KeyDownMonitor() override;
 
     // Stops watching at once and deletes the monitor on a later turn of the loop: safe from inside
@@ -41,6 +45,7 @@ protected:
 
 private:
     Handler m_handler;
+    std::function<void()> m_onTaken;
 };
 
 } // namespace qv

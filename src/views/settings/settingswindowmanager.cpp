@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 namespace qv {
 
@@ -35,6 +36,15 @@ void SettingsWindowManager::showSettings()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void SettingsWindowManager::windowDestroyedElsewhere(QWindow *window)
+{
+    if (!m_window || m_window->windowHandle() != window)
+        return;
+    SettingsView *gone = m_window.data();
+    m_window.clear();
+    gone->close();
 }
 
 } // namespace qv

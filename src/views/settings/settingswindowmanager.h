@@ -5,6 +5,8 @@
 
 #include "views/settings/settingsview.h"
 
+class QWindow;
+
 namespace qv {
 
 // Owns the one settings window. Asking for the settings while the window is open brings it to the
@@ -25,6 +27,10 @@ public:
     void showSettings();
     // Null while no window is open.
     SettingsView *settingsWindow() const { return m_window.data(); }
+    // Another program destroyed `window` (an XDestroyWindow): when it is the settings window, nothing
+    // shows it any more and no request reaches it. It is closed as by its close button, and the
+    // next showSettings() builds a new one.
+    void windowDestroyedElsewhere(QWindow *window);
     // The monitor the Shortcuts page asks about refused hotkeys; it is made after this manager.
     void setDockMonitor(DockMonitor *monitor) { m_context.dockMonitor = monitor; }
 

@@ -153,7 +153,20 @@ void ShortcutsSettingsSection::startRecording()
     // From here until stopRecording() no hotkey fires and the grabs stand aside, so pressing the
     // current shortcut records it instead of opening the Super Panel.
     m_settings.set(Settings::isRecordingShortcut, true);
+    m_heldElsewhere = false;
     m_monitor = new KeyDownMonitor([this](const KeyCombination &pressed) { return handleKeyDown(pressed); }, this);
+    m_monitor->setOnTakenElsewhere([this] { keyTakenElsewhere(); });
+    refresh();
+}
+
+void ShortcutsSettingsSection::keyTakenElsewhere()
+{
+    // The combination pressed belongs to another program (the window manager's bindings): it never
+    // reaches this window and could never open the Super Panel. Listening on would wait for ever.
+    if (!m_isRecording)
+        return;
+    stopRecording();
+    m_heldElsewhere = true;
     refresh();
 }
 
@@ -235,7 +248,7 @@ void ShortcutsSettingsSection::refresh()
     m_prompt->setVisible(now == State::listening);
     m_recordButton->setVisible(now == State::idle);
     m_review->setVisible(now == State::review);
-    const bool held = now == State::idle && m_dockMonitor && m_dockMonitor->refusedShortcuts().contains(stored);
+    const bool held = now == State::idle && (m_heldElsewhere || (m_dockMonitor && m_dockMonitor->refusedShortcuts().contains(stored)));
     m_heldLine->setVisible(held);
     showTaken(m_takenLine, now == State::listening ? m_refusedBy : std::nullopt, m_language);
 }

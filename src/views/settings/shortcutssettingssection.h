@@ -26,7 +26,8 @@ class SlideButton;
 // without one (Tab, Esc, Return alone or with Shift) pass on and the page keeps listening; so does a
 // combination another of our hotkeys already takes, with a line naming that hotkey. Leaving the
 // page is Cancel. When another program holds the stored combination, so it can never reach us, a
-// line says so. Main thread.
+// line says so; the same line ends a recording whose combination another program took before it
+// reached us, back on the stored shortcut. Main thread.
 class ShortcutsSettingsSection : public SettingsPage
 {
     Q_OBJECT
@@ -45,6 +46,8 @@ public:
     void confirmShortcut();
     void stopRecording();
     void pageWillDisappear() override { stopRecording(); }
+    // Another program took the combination pressed while listening.
+    void keyTakenElsewhere();
 
     State state() const;
     bool isMonitoring() const { return m_monitor != nullptr; }
@@ -68,6 +71,8 @@ private:
     std::optional<KeyCombination> m_temp;
     // The hotkey that holds the last combination refused while listening.
     std::optional<KeyboardShortcut::Hotkey> m_refusedBy;
+    // The last recording ended on a combination another program took.
+    bool m_heldElsewhere = false;
     KeyDownMonitor *m_monitor = nullptr;
 
     QVBoxLayout *m_upper = nullptr;

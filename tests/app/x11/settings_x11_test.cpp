@@ -18,9 +18,11 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
+#include "app/trayicon.h"
 #include "core/diagnostics/diagnosticsmanager.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
+#include "platform/application.h"
 #include "support/overlaydesktop.h"
 #include "support/screenshot.h"
 #include "support/x11clients.h"
@@ -62,6 +64,9 @@ protected:
             settings, scheduler, *platform.permissions, [](bool) {}, monitor.get(), diagnostics,
             [](const QUrl &) {}, [platform] { return platform.appIcons->installedApplications(); },
             [platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); }});
+        // As the application wires it.
+        QObject::connect(platform.application, &ApplicationService::windowDestroyedElsewhere, windows.get(),
+                         &SettingsWindowManager::windowDestroyedElsewhere);
     }
     ~SettingsX11Test() override
     {
@@ -116,6 +121,29 @@ protected:
         ASSERT_TRUE(press(*page.confirmButton()));
         ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::idle; }, 3000));
     }
+
+    // Has another client (this test's own connection) hold Ctrl+Alt+`letter`, as a window manager
+    // holds its bindings; the key code it holds.
+    xcb_keycode_t holdElsewhere(char letter)
+    {
+        xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(connection.xcb());
+        xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, xcb_keysym_t(letter));
+        const xcb_keycode_t code = codes ? codes[0] : 0;
+        std::free(codes);
+        xcb_key_symbols_free(symbols);
+        EXPECT_NE(code, 0);
+        EXPECT_EQ(xcb_request_check(connection.xcb(),
+                                    xcb_grab_key_checked(connection.xcb(), 1, connection.root(), heldModifiers,
+                                                         code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+                  nullptr);
+        return code;
+    }
+    void releaseElsewhere(xcb_keycode_t code)
+    {
+        xcb_ungrab_key(connection.xcb(), code, connection.root(), heldModifiers);
+        xcb_flush(connection.xcb());
+    }
+    static constexpr quint16 heldModifiers = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 
     DiagnosticsManager diagnostics;
     std::unique_ptr<SettingsWindowManager> windows;
@@ -176,17 +204,7 @@ TEST_F(SettingsX11Test, ACombinationAnotherClientGrabbedIsNamedOnThePage)
 {
     ASSERT_TRUE(connection.isValid());
     // Another program holds Ctrl+Alt+J, as a window manager holds its own bindings.
-    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(connection.xcb());
-    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, 'j');
-    ASSERT_NE(codes, nullptr);
-    const xcb_keycode_t j = codes[0];
-    std::free(codes);
-    xcb_key_symbols_free(symbols);
-    const quint16 held = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
-    ASSERT_EQ(xcb_request_check(connection.xcb(),
-                                xcb_grab_key_checked(connection.xcb(), 1, connection.root(), held, j,
-                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
-              nullptr);
+    const xcb_keycode_t j = holdElsewhere('j');
 
     // The switcher's shortcut is that combination (a held one cannot be typed into the window; the
     // stored one may be held, as Alt+Tab is by most window managers).
@@ -200,8 +218,107 @@ TEST_F(SettingsX11Test, ACombinationAnotherClientGrabbedIsNamedOnThePage)
     // Another combination is the way out.
     ASSERT_NO_FATAL_FAILURE(record(page, QStringLiteral("ctrl+alt+k")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return page.heldElsewhereLine()->isHidden(); }, 3000));
-    xcb_ungrab_key(connection.xcb(), j, connection.root(), held);
-    xcb_flush(connection.xcb());
+    releaseElsewhere(j);
+}
+
+// Recording a combination the window manager holds (Ctrl+Alt+Left, Super+F1) left both recorders on
+// "Press any key combination..." for ever: the key never reaches our window. Each recorder now ends
+// there, back on its stored shortcut, with the line saying another program holds the combination.
+TEST_F(SettingsX11Test, RecordingACombinationAnotherClientHoldsEndsWithTheTakenLine)
+{
+    ASSERT_TRUE(connection.isValid());
+    const xcb_keycode_t j = holdElsewhere('j');
+    const QString heldText = QStringLiteral(
+        "Another program holds this combination, so it cannot open Quorvantis. Record another one.");
+
+    ShortcutsSettingsSection &page = openShortcuts();
+    EXPECT_TRUE(page.heldElsewhereLine()->isHidden());
+    ASSERT_TRUE(press(*page.recordButton()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::listening; }, 3000));
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+alt+j")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page.state() == State::idle; }, 3000))
+        << "the recorder still listens for a key that never comes";
+    EXPECT_TRUE(page.heldElsewhereLine()->isVisible());
+    EXPECT_EQ(page.heldElsewhereLine()->text(), heldText);
+    EXPECT_EQ(page.keycapTexts(), (QStringList{"Alt", "Tab"}));
+    EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
+    EXPECT_FALSE(settings.contains(Settings::customKeyCode));
+    saveScreenshot(*windows->settingsWindow(), "settings_x11_recorded_held_elsewhere");
+    // A free combination is recorded as before, and the line goes.
+    ASSERT_NO_FATAL_FAILURE(record(page, QStringLiteral("ctrl+alt+k")));
+    EXPECT_TRUE(page.heldElsewhereLine()->isHidden());
+
+    settings.set(Settings::enableModuleHotkeys, true);
+    SettingsView &view = *windows->settingsWindow();
+    view.selectTab(SettingsTab::appearance);
+    auto &appearance = *static_cast<AppearanceSettingsSection *>(view.page());
+    auto *scroll = view.findChild<QScrollArea *>(QStringLiteral("pageScroll"));
+    ASSERT_NE(scroll, nullptr);
+    QTest::qWait(300); // laid out, and the block has slid in
+    scroll->ensureWidgetVisible(appearance.recordButton(Recorder::shelf));
+    QTest::qWait(100);
+    ASSERT_TRUE(press(*appearance.recordButton(Recorder::shelf)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return appearance.recording() == Recorder::shelf; }, 3000));
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+alt+j")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return appearance.recording() == Recorder::none; }, 3000))
+        << "the shelf recorder still listens";
+    EXPECT_TRUE(appearance.takenLine()->isVisible());
+    EXPECT_EQ(appearance.takenLine()->text(), heldText);
+    EXPECT_EQ(appearance.shortcutTexts(Recorder::shelf), (QStringList{"Alt", "S"}));
+    EXPECT_FALSE(settings.contains(Settings::shelfKeyCode));
+    EXPECT_FALSE(settings.get(Settings::isRecordingShortcut));
+    releaseElsewhere(j);
+}
+
+// After another program destroyed the settings window (XDestroyWindow, as `xdotool windowclose`
+// does), Preferences... did nothing until a restart: the manager kept the dead window and only asked
+// it to come forward.
+TEST_F(SettingsX11Test, ASettingsWindowDestroyedByAnotherProgramIsBuiltAnewByPreferences)
+{
+    ASSERT_TRUE(connection.isValid());
+    (void)openShortcuts();
+    const xcb_window_t destroyed = xcb_window_t(windows->settingsWindow()->winId());
+    ASSERT_TRUE(xdotool(QStringLiteral("windowclose %1").arg(destroyed)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windows->settingsWindow() == nullptr; }, 3000))
+        << "the manager still holds the destroyed window";
+
+    windows->showSettings();
+    ASSERT_NE(windows->settingsWindow(), nullptr);
+    const xcb_window_t rebuilt = xcb_window_t(windows->settingsWindow()->winId());
+    EXPECT_NE(rebuilt, destroyed);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isViewable(connection, rebuilt); }, 5000))
+        << "no settings window shows";
+    EXPECT_EQ(windows->settingsWindow()->selectedTab(), SettingsTab::general);
+}
+
+// The tray menu shows Ctrl+, and Ctrl+Q beside Preferences and Quit, and neither worked in our
+// windows. Typed into the settings window, each does what its entry does.
+TEST_F(SettingsX11Test, TheTrayMenusKeysWorkInTheSettingsWindow)
+{
+    ASSERT_TRUE(connection.isValid());
+    int quits = 0;
+    int preferences = 0;
+    TrayIcon tray(settings, scheduler,
+                  TrayIcon::Actions{{}, [&quits] { ++quits; }, {}, [&] {
+                                        ++preferences;
+                                        windows->showSettings();
+                                    }});
+    tray.setupStatusItem();
+    ShortcutsSettingsSection &page = openShortcuts();
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+comma")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preferences == 1; }, 3000)) << "Ctrl+, did nothing";
+    EXPECT_EQ(quits, 0);
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+q")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 3000)) << "Ctrl+Q did nothing";
+
+    // While a recorder listens, the combination is recorded rather than acted on.
+    ASSERT_TRUE(press(*page.recordButton()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::listening; }, 3000));
+    ASSERT_TRUE(xdotool(QStringLiteral("key ctrl+q")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.state() == State::review; }, 3000));
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(page.keycapTexts(), (QStringList{"Ctrl", "Q"}));
+    page.stopRecording();
 }
 
 // On a freshly built Appearance page the module switch stored its value and showed nothing: the
