@@ -45,7 +45,7 @@ struct X11Desktop::Private
     X11Workspace workspace{connection, session, entries, &dockTiles};
     X11Accessibility accessibility{session, entries, &dockTiles};
     X11DockPreferences dockPreferences{&dockTiles};
-    X11Permissions permissions{session};
+    X11Permissions permissions{session, dockTiles};
     X11Application application;
     X11LoginItem loginItem;
     X11Installation installation;

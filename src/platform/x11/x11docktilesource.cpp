@@ -65,6 +65,17 @@ std::optional<QRect> X11DockTileSource::frameOf(const QString &appName, int ordi
     return std::nullopt;
 }
 
+std::optional<bool> X11DockTileSource::panelOnAccessibilityBus(std::chrono::milliseconds wait) const
+{
+    QMutexLocker lock(&m_mutex);
+    const QDeadlineTimer deadline(wait);
+    while (!m_panelOnBus && !deadline.hasExpired()) {
+        if (!m_walked.wait(&m_mutex, deadline))
+            break;
+    }
+    return m_panelOnBus;
+}
+
 std::optional<QString> X11DockTileSource::side() const
 {
     QMutexLocker lock(&m_mutex);
@@ -96,6 +107,8 @@ void X11DockTileSource::takeWalk(const std::optional<QList<X11PanelWalk>> &walks
         changed = tiles != m_tiles;
         m_tiles = tiles;
         m_side = side;
+        m_panelOnBus = !panels.isEmpty();
+        m_walked.wakeAll();
     }
     m_scheduler.post([this, present, changed] {
         setPresent(present);

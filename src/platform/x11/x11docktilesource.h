@@ -4,8 +4,10 @@
 #include <QMutex>
 #include <QObject>
 #include <QRect>
+#include <QWaitCondition>
 
 #include <atomic>
+#include <chrono>
 #include <optional>
 
 #include "platform/x11/x11atspiwalker.h"
@@ -55,6 +57,10 @@ public:
     std::optional<QRect> frameOf(const QString &appName, int ordinal) const;
     // The screen edge of the first panel of the last walk ("bottom", "left", "right", "top").
     std::optional<QString> side() const;
+    // Whether the last walk reached the accessibility bus and found a panel on it: what the panel's
+    // tiles need. None until the first walk has answered, which is waited for at most `wait`.
+    // Any thread.
+    std::optional<bool> panelOnAccessibilityBus(std::chrono::milliseconds wait = std::chrono::milliseconds(0)) const;
     // Main thread.
     bool isPresent() const { return m_present; }
     // Looks for panels and icon geometry now. Main thread.
@@ -83,6 +89,8 @@ private:
     mutable QMutex m_mutex;
     QList<X11DockTile> m_tiles;
     std::optional<QString> m_side;
+    std::optional<bool> m_panelOnBus;
+    mutable QWaitCondition m_walked;
     bool m_present = false;
     // A change report is on its way to the main thread.
     std::atomic<bool> m_changeQueued{false};

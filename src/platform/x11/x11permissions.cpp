@@ -1,5 +1,6 @@
 #include "platform/x11/x11permissions.h"
 
+#include "platform/x11/x11docktilesource.h"
 #include "platform/x11/x11session.h"
 
 namespace qv {
@@ -11,7 +12,7 @@ bool X11Permissions::screenCapturePreflight()
 
 bool X11Permissions::isAccessibilityTrusted()
 {
-    return m_session.hasEwmhWindowManager();
+    return m_session.hasEwmhWindowManager() && m_dockTiles.panelOnAccessibilityBus(firstWalkWait).value_or(true);
 }
 
 bool X11Permissions::canListenToKeyEvents()

@@ -1,4 +1,6 @@
 #include <QCheckBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -33,6 +35,7 @@
 #include "views/settings/appearancesettingssection.h"
 #include "views/settings/generalsettingssection.h"
 #include "views/settings/glasstoggle.h"
+#include "views/settings/permissionssection.h"
 #include "views/settings/settingswindowmanager.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/settings/shortcutssettingssection.h"
@@ -289,6 +292,30 @@ TEST_F(SettingsX11Test, ASettingsWindowDestroyedByAnotherProgramIsBuiltAnewByPre
     EXPECT_TRUE(QTest::qWaitFor([&] { return isViewable(connection, rebuilt); }, 5000))
         << "no settings window shows";
     EXPECT_EQ(windows->settingsWindow()->selectedTab(), SettingsTab::general);
+}
+
+// On a desktop without the accessibility bus the panel's tiles cannot be read, yet the General page
+// said "Accessibility OK". The row is not granted there, and its text says how to start the bus.
+TEST_F(SettingsX11Test, WithoutTheAccessibilityBusTheAccessibilityRowIsNotGranted)
+{
+    ASSERT_TRUE(connection.isValid());
+    ASSERT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")))
+        << "this desktop runs an accessibility bus";
+    windows->showSettings();
+    SettingsView &view = *windows->settingsWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    auto &general = *static_cast<GeneralSettingsSection *>(view.page());
+    PermissionsSection &permissions = *general.permissionsSection();
+    QTest::qWait(int(PermissionsSection::pollInterval * 1000) + 200); // checked again since
+    EXPECT_TRUE(permissions.isScreenRecordGranted());
+    EXPECT_FALSE(permissions.isAccessibilityGranted());
+    EXPECT_TRUE(permissions.showsBadge(0));
+    EXPECT_FALSE(permissions.showsBadge(1)) << "the Accessibility row says OK";
+    bool saysHow = false;
+    for (const QLabel *label : permissions.findChildren<QLabel *>())
+        saysHow = saysHow || label->text().contains(QStringLiteral("at-spi-bus-launcher --launch-immediately"));
+    EXPECT_TRUE(saysHow) << "nothing says how to start the accessibility bus";
+    saveScreenshot(view, QStringLiteral("settings_x11_general_without_accessibility_bus"));
 }
 
 // The tray menu shows Ctrl+, and Ctrl+Q beside Preferences and Quit, and neither worked in our

@@ -11,6 +11,7 @@
 
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
+#include "platform/permissions.h"
 #include "platform/screens.h"
 #include "platform/workspace.h"
 #include "platform/x11/x11desktop.h"
@@ -188,3 +189,16 @@ TEST_F(DockPanelX11Test, HoveringATaskButtonPublishesItsApplicationWithTheButton
     EXPECT_FALSE(appNameOf(terminals.back()->processId()).isEmpty());
 }
 
+// Without the accessibility bus the panel's tiles cannot be read, yet the Accessibility row said
+// "OK" and no onboarding showed. The answer follows the bus: granted while the panel is on it, not
+// once the bus is gone.
+TEST_F(DockPanelX11Test, AccessibilityIsGrantedOnlyWhileThePanelIsOnTheAccessibilityBus)
+{
+    startMonitor();
+    PermissionProbe &permissions = *platform.permissions;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return permissions.isAccessibilityTrusted(); }, 15000))
+        << "the panel is on the accessibility bus, yet not granted";
+    ASSERT_TRUE(xfce.stopAccessibilityBus());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !permissions.isAccessibilityTrusted(); }, 10000))
+        << "no accessibility bus, yet granted";
+}
