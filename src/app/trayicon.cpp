@@ -201,7 +201,7 @@ bool TrayIcon::eventFilter(QObject *watched, QEvent *event)
     // window; the tray menu is a popup of the tray host, mostly closed. So the keys are read here,
     // from every window of ours and from the open menu alike. A recorder that listens for a
     // combination has it first (its filter is installed later), and none fires while one listens.
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType() ||
+    if (!watched->isWidgetType() || event->type() != QEvent::KeyPress ||
         m_settings.get(Settings::isRecordingShortcut))
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);

@@ -87,20 +87,20 @@ public:
 
     // Ends the accessibility bus (its launcher takes the bus with it) and starts a new one, as a
     // session does when the bus dies; the panel registers on the new bus by itself.
-    bool restartAccessibilityBus() { return stopAccessibilityBus() && startAccessibilityBus(); }
-    // Ends the accessibility bus and waits until the session bus no longer names it.
-    bool stopAccessibilityBus()
+    bool restartAccessibilityBus()
     {
         if (!m_busLauncher)
             return false;
         m_busLauncher->terminate();
-        return m_busLauncher->waitForFinished(5000) &&
-               QTest::qWaitFor(
-                   [] {
-                       return !QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                           QStringLiteral("org.a11y.Bus"));
-                   },
-                   5000);
+        if (!m_busLauncher->waitForFinished(5000) ||
+            !QTest::qWaitFor(
+                [] {
+                    return !QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                        QStringLiteral("org.a11y.Bus"));
+                },
+                5000))
+            return false;
+        return startAccessibilityBus();
     }
 
     // Ends every process started here, newest first; the bus launcher ends its own bus.

@@ -91,8 +91,8 @@ double ExpandedClipboardCard::bodyHeight(double width) const
         return 20 + 10 + 32;
     case Body::Text: {
         // Measured as it is drawn, so the box holds exactly the lines shown.
-        return linesHeight(Theme::systemFont(13), const_cast<ExpandedClipboardCard *>(this),
-                           ItemRules::displayText(m_item.text, ItemRules::cardText), width, maxTextLines, 0);
+        return linesHeight(Theme::systemFont(13), ItemRules::displayText(m_item.text, ItemRules::cardText), width,
+                           maxTextLines, 0);
     }
     }
     return 0;

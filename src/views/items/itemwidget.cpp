@@ -235,10 +235,10 @@ QList<QTextLine> layLines(QTextLayout &layout, Qt::Alignment alignment, double w
 
 } // namespace
 
-double ItemWidget::linesHeight(const QFont &font, QPaintDevice *device, const QString &text, double width,
-                               int maxLines, double lineSpacing)
+double ItemWidget::linesHeight(const QFont &font, const QString &text, double width, int maxLines,
+                               double lineSpacing)
 {
-    QTextLayout layout(laidOutText(text), font, device);
+    QTextLayout layout(laidOutText(text), font);
     bool cut = false;
     const QList<QTextLine> lines =
         layLines(layout, Qt::AlignLeft, width, std::numeric_limits<double>::infinity(), maxLines, lineSpacing, cut);
@@ -249,7 +249,7 @@ void ItemWidget::drawLines(QPainter &painter, const QRectF &box, const QString &
                            double lineSpacing, Qt::Alignment alignment)
 {
     const QString plain = laidOutText(text);
-    QTextLayout layout(plain, painter.font(), painter.device());
+    QTextLayout layout(plain, painter.font());
     bool cut = false;
     const QList<QTextLine> lines = layLines(layout, alignment, box.width(), box.height(), maxLines, lineSpacing, cut);
     // Whatever a text stacks above or below its lines stays inside the box.

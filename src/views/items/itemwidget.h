@@ -86,9 +86,9 @@ protected:
     static void drawLines(QPainter &painter, const QRectF &box, const QString &text, int maxLines,
                           double lineSpacing, Qt::Alignment alignment = Qt::AlignLeft);
     // The height drawLines() needs to show `text` in lines of `width`, at most `maxLines` of them,
-    // in `font` on `device`: a box of that height shows every line it can hold, uncut.
-    static double linesHeight(const QFont &font, QPaintDevice *device, const QString &text, double width,
-                              int maxLines, double lineSpacing);
+    // in `font`: a box of that height shows every line it can hold, uncut.
+    static double linesHeight(const QFont &font, const QString &text, double width, int maxLines,
+                              double lineSpacing);
     // The image scaled to cover `box` (cropped, never letter-boxed) or to fit inside it, clipped to
     // `box` with rounded corners of `radius`.
     static void drawImage(QPainter &painter, const QRectF &box, const QImage &image, bool fill,
