@@ -16,11 +16,11 @@
 #undef explicit
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
-#include <string>
 #include <vector>
 
 #include <fcntl.h>
@@ -112,11 +112,17 @@ bool read(xcb_connection_t *c, xcb_window_t root, DisplayState &s)
     return true;
 }
 
-std::string hex(unsigned value)
+// Names one thing the program left changed.
+void tell(bool &differs, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void tell(bool &differs, const char *format, ...)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", value);
-    return text;
+    std::fprintf(stderr, "display guard: the program did not give the display back as it found it: ");
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
+    std::fprintf(stderr, "\n");
+    differs = true;
 }
 
 std::vector<int> pressed(const std::vector<uint8_t> &keys)
@@ -134,69 +140,59 @@ bool compareAndRestore(xcb_connection_t *c, xcb_window_t root, const DisplayStat
                        const DisplayState &after)
 {
     bool differs = false;
-    const auto say = [&](const std::string &what) {
-        std::fprintf(stderr, "display guard: the program did not give the display back as it found it: %s\n",
-                     what.c_str());
-        differs = true;
-    };
     // Keys and buttons first: the server refuses a new modifier map while a modifier key is down.
     for (int code : pressed(after.keysDown)) {
         if (!(before.keysDown[size_t(code / 8)] & (1 << (code % 8)))) {
-            say("key code " + std::to_string(code) + " left pressed");
+            tell(differs, "key code %d left pressed", code);
             xcb_test_fake_input(c, XCB_KEY_RELEASE, uint8_t(code), XCB_CURRENT_TIME, root, 0, 0, 0);
         }
     }
     for (int button = 1; button <= 5; ++button) {
         const uint16_t bit = uint16_t(0x80 << button);
         if ((after.buttonsDown & bit) && !(before.buttonsDown & bit)) {
-            say("pointer button " + std::to_string(button) + " left pressed");
+            tell(differs, "pointer button %d left pressed", button);
             xcb_test_fake_input(c, XCB_BUTTON_RELEASE, uint8_t(button), XCB_CURRENT_TIME, root, 0, 0, 0);
         }
     }
     if (after.keysyms != before.keysyms || after.keysymsPerKey != before.keysymsPerKey) {
-        say("the keyboard map changed");
+        tell(differs, "the keyboard map changed");
         const xcb_setup_t *setup = xcb_get_setup(c);
         const int count = int(before.keysyms.size()) / std::max(1, before.keysymsPerKey);
         xcb_change_keyboard_mapping(c, uint8_t(count), setup->min_keycode, uint8_t(before.keysymsPerKey),
                                     before.keysyms.data());
     }
     if (after.modifierKeys != before.modifierKeys) {
-        std::string which;
         for (int modifier = 0; modifier < 8; ++modifier) {
             for (int i = 0; i < before.keysPerModifier || i < after.keysPerModifier; ++i) {
                 const auto at = [&](const DisplayState &s) {
                     return i < s.keysPerModifier ? int(s.modifierKeys[size_t(modifier * s.keysPerModifier + i)]) : 0;
                 };
                 if (at(before) != at(after)) {
-                    which += " modifier " + std::to_string(modifier) + ": key " + std::to_string(at(before)) +
-                             " became " + std::to_string(at(after)) + ";";
+                    tell(differs, "the modifier map changed: modifier %d held key %d, now key %d", modifier,
+                         at(before), at(after));
                 }
             }
         }
-        say("the modifier map changed:" + which);
         Reply set(xcb_set_modifier_mapping_reply(
             c, xcb_set_modifier_mapping(c, uint8_t(before.keysPerModifier), before.modifierKeys.data()), nullptr));
     }
     if (after.lockedModifiers != before.lockedModifiers || after.lockedGroup != before.lockedGroup ||
         after.latchedModifiers != before.latchedModifiers) {
-        say("modifier locks " + hex(before.lockedModifiers) + " became " + hex(after.lockedModifiers) +
-            ", latches " + hex(before.latchedModifiers) + " became " + hex(after.latchedModifiers) +
-            ", the locked group " + std::to_string(before.lockedGroup) + " became " +
-            std::to_string(after.lockedGroup));
+        tell(differs, "modifier locks 0x%x became 0x%x, latches 0x%x became 0x%x, the locked group %d became %d",
+             before.lockedModifiers, after.lockedModifiers, before.latchedModifiers, after.latchedModifiers,
+             before.lockedGroup, after.lockedGroup);
+        // (xcb's request carries no latched modifiers to set: the latches are only named.)
         xcb_xkb_latch_lock_state(c, XCB_XKB_ID_USE_CORE_KBD, 0xff, before.lockedModifiers, 1,
-                                 before.lockedGroup, 0xff, before.latchedModifiers, 0, 0);
+                                 before.lockedGroup, 0, 0, 0);
     }
-    std::string left;
     for (xcb_window_t window : after.clients) {
         if (!before.clients.count(window))
-            left += " " + hex(window);
+            tell(differs, "client window 0x%x left open", window);
     }
-    if (!left.empty())
-        say("client windows left open:" + left);
     // Focus that went to a window of the program's own returns to where it was when that window
     // goes; one still on a window that did not exist before is a window left focused.
     if (after.focus != before.focus && after.clients.count(after.focus) && !before.clients.count(after.focus))
-        say("the focus was left on " + hex(after.focus) + ", where " + hex(before.focus) + " had it");
+        tell(differs, "the focus was left on 0x%x, where 0x%x had it", after.focus, before.focus);
     xcb_flush(c);
     xcb_discard_reply(c, xcb_get_input_focus(c).sequence);
     return differs;
