@@ -30,9 +30,9 @@ import random
 import re
 import resource
 import signal
-import tempfile
 import subprocess
 import sys
+import tempfile
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
