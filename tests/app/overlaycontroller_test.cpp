@@ -779,9 +779,10 @@ TEST_F(OverlayControllerTest, ThePanelCoversTheScreenUnderThePointer)
 TEST_F(OverlayControllerTest, TheEdgePopupFollowsTheWorkAreaWhenTheScreensChange)
 {
     QTemporaryDir shelfRoot;
-    ClipboardManager clipboard(*desktop.platform().pasteboard, *desktop.platform().workspace, scheduler, queues,
-                               settings, events);
-    FileShelfManager shelf(desktop.platform(), scheduler, queues, events, shelfRoot.filePath(QStringLiteral("shelf")));
+    ClipboardManager clipboard(*desktop.platform().pasteboard, *desktop.platform().workspace, scheduler,
+                               queues, settings, events);
+    FileShelfManager shelf(desktop.platform(), scheduler, queues, events,
+                           shelfRoot.filePath(QStringLiteral("shelf")));
     controller->setItemServices(clipboard, shelf, queues.makeQueue("previews", QueueKind::Concurrent));
     ASSERT_TRUE(controller->edgePopupState());
     sendRoute("shelf");

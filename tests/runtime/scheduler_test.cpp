@@ -235,12 +235,11 @@ TEST(QtScheduler, PostsFromWorkersRunOnceOnTheMainThreadInOrder)
 }
 
 // post() is the one call workers make: many of them posting at the same moment, while the main
-// thread runs what they posted, must lose nothing and run nothing twice. `drain` runs what is
-// queued and says whether more may still come. A post that changed the
-// queue without its lock lost or repeated work here (or broke the queue) on every run: the posters
-// start together and post far more than one time slice holds.
-template<typename Drain>
-void postFromManyThreadsAtOnce(Scheduler &scheduler, Drain drain)
+// thread runs what they posted, must lose nothing and run nothing twice. A post that changed the
+// queue without its lock broke the queue here (a crash, or work lost or run twice) on every run:
+// the posters start together and post far more than one time slice holds. `drain` runs what is
+// queued and says whether more may still come.
+template <typename Drain> void postFromManyThreadsAtOnce(Scheduler &scheduler, Drain drain)
 {
     constexpr int posters = 8;
     constexpr int perPoster = 20000;
@@ -274,8 +273,8 @@ void postFromManyThreadsAtOnce(Scheduler &scheduler, Drain drain)
     EXPECT_EQ(total(), size_t(posters * perPoster)) << "posts made at the same moment were lost or ran twice";
     for (int poster = 0; poster < posters; ++poster) {
         const auto &one = seen[size_t(poster)];
-        const bool inOrder = std::is_sorted(one.begin(), one.end()) &&
-                             std::adjacent_find(one.begin(), one.end()) == one.end();
+        const bool inOrder =
+            std::is_sorted(one.begin(), one.end()) && std::adjacent_find(one.begin(), one.end()) == one.end();
         EXPECT_TRUE(inOrder) << "poster " << poster << "'s work ran out of its order, or twice";
     }
 }

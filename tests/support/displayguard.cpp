@@ -53,8 +53,7 @@ struct DisplayState
     std::set<xcb_window_t> clients;
 };
 
-template<typename T>
-struct Reply
+template <typename T> struct Reply
 {
     T *p;
     explicit Reply(T *reply) : p(reply) {}
@@ -73,15 +72,16 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name)
 
 bool exists(xcb_connection_t *c, xcb_window_t window)
 {
-    return Reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr)).p != nullptr;
+    return Reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr)).p !=
+           nullptr;
 }
 
 bool read(xcb_connection_t *c, xcb_window_t root, DisplayState &s)
 {
     const xcb_setup_t *setup = xcb_get_setup(c);
     const int count = setup->max_keycode - setup->min_keycode + 1;
-    Reply map(xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, uint8_t(count)),
-                                             nullptr));
+    Reply map(xcb_get_keyboard_mapping_reply(
+        c, xcb_get_keyboard_mapping(c, setup->min_keycode, uint8_t(count)), nullptr));
     Reply modifiers(xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
     Reply state(xcb_xkb_get_state_reply(c, xcb_xkb_get_state(c, XCB_XKB_ID_USE_CORE_KBD), nullptr));
     Reply keys(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
@@ -165,7 +165,9 @@ bool compareAndRestore(xcb_connection_t *c, xcb_window_t root, const DisplayStat
         for (int modifier = 0; modifier < 8; ++modifier) {
             for (int i = 0; i < before.keysPerModifier || i < after.keysPerModifier; ++i) {
                 const auto at = [&](const DisplayState &s) {
-                    return i < s.keysPerModifier ? int(s.modifierKeys[size_t(modifier * s.keysPerModifier + i)]) : 0;
+                    return i < s.keysPerModifier
+                               ? int(s.modifierKeys[size_t(modifier * s.keysPerModifier + i)])
+                               : 0;
                 };
                 if (at(before) != at(after)) {
                     tell(differs, "the modifier map changed: modifier %d held key %d, now key %d", modifier,
@@ -174,11 +176,13 @@ bool compareAndRestore(xcb_connection_t *c, xcb_window_t root, const DisplayStat
             }
         }
         Reply set(xcb_set_modifier_mapping_reply(
-            c, xcb_set_modifier_mapping(c, uint8_t(before.keysPerModifier), before.modifierKeys.data()), nullptr));
+            c, xcb_set_modifier_mapping(c, uint8_t(before.keysPerModifier), before.modifierKeys.data()),
+            nullptr));
     }
     if (after.lockedModifiers != before.lockedModifiers || after.lockedGroup != before.lockedGroup ||
         after.latchedModifiers != before.latchedModifiers) {
-        tell(differs, "modifier locks 0x%x became 0x%x, latches 0x%x became 0x%x, the locked group %d became %d",
+        tell(differs,
+             "modifier locks 0x%x became 0x%x, latches 0x%x became 0x%x, the locked group %d became %d",
              before.lockedModifiers, after.lockedModifiers, before.latchedModifiers, after.latchedModifiers,
              before.lockedGroup, after.lockedGroup);
         // (xcb's request carries no latched modifiers to set: the latches are only named.)
@@ -252,7 +256,8 @@ int main(int argc, char **argv)
     for (auto i = after.clients.begin(); i != after.clients.end();)
         i = exists(c, *i) ? std::next(i) : after.clients.erase(i);
     if (!readable) {
-        std::fprintf(stderr, "display guard: the display's keyboard state cannot be read after the program\n");
+        std::fprintf(stderr,
+                     "display guard: the display's keyboard state cannot be read after the program\n");
         result = result ? result : 1;
     } else if (compareAndRestore(c, root, before, after)) {
         result = result ? result : 1;

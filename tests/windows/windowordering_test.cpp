@@ -139,7 +139,8 @@ TEST(WindowOrder, WindowsTheOrderCannotTellApartKeepTheOrderTheyCameIn)
         for (const char *bundle : {"used", "other"}) {
             for (int sortIndex : {0, 1}) {
                 for (int i = 0; i < count; ++i) {
-                    if ((i % 2 ? "used" : "other") == QLatin1String(bundle) && (i % 4 < 2 ? 0 : 1) == sortIndex)
+                    if ((i % 2 ? "used" : "other") == QLatin1String(bundle) &&
+                        (i % 4 < 2 ? 0 : 1) == sortIndex)
                         expected.append(i);
                 }
             }

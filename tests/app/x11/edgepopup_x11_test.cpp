@@ -397,7 +397,8 @@ TEST_F(EdgePopupX11Test, ADropWhoseSourceNeverHandsOverItsDataLeavesTheProgramAn
         ASSERT_TRUE(QTest::qWaitFor([&] { return heard("dropped"); }, 5000)) << "the popup took no drag";
         EXPECT_TRUE(QTest::qWaitFor([&] { return heard("finished"); }, 8000)) << "the source heard no answer";
         QTest::qWait(300);
-        EXPECT_LT(pings.longest(), 2.0) << "the main thread stopped answering for " << pings.longest() << " s";
+        EXPECT_LT(pings.longest(), 2.0)
+            << "the main thread stopped answering for " << pings.longest() << " s";
         EXPECT_GT(pings.answered(), 0) << "no ping was answered during the drop";
         EXPECT_TRUE(said.contains(row.taken ? "finished 1" : "finished 0")) << said.join(", ").toStdString();
         if (row.taken) {

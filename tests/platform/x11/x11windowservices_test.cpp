@@ -146,8 +146,8 @@ TEST_F(X11WindowServicesTest, EachFrameExtentGrowsItsOwnSideOfTheFrame)
         xcb_flush(c);
     });
     const uint32_t extents[4] = {3, 11, 17, 5};
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL,
-                        32, 4, extents);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_FRAME_EXTENTS,
+                        XCB_ATOM_CARDINAL, 32, 4, extents);
     xcb_map_window(c, window);
     xcb_flush(c);
 
