@@ -31,6 +31,7 @@
 namespace {
 
 pid_t g_child = 0;
+const char *g_program = "";
 
 void forward(int signal)
 {
@@ -116,7 +117,7 @@ bool read(xcb_connection_t *c, xcb_window_t root, DisplayState &s)
 void tell(bool &differs, const char *format, ...) __attribute__((format(printf, 2, 3)));
 void tell(bool &differs, const char *format, ...)
 {
-    std::fprintf(stderr, "display guard: the program did not give the display back as it found it: ");
+    std::fprintf(stderr, "display guard: %s did not give the display back as it found it: ", g_program);
     va_list arguments;
     va_start(arguments, format);
     std::vfprintf(stderr, format, arguments);
@@ -210,6 +211,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: qv_displayguard PROGRAM [ARGUMENTS...]\n");
         return 2;
     }
+    g_program = argv[1];
     xcb_connection_t *c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) {
         std::fprintf(stderr, "display guard: no display to check\n");
