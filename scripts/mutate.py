@@ -8,10 +8,13 @@ programs that link the mutated file, runs them, records whether any failed (caug
 Operators: invert a condition, shift a comparison's bound by one, drop a call statement, swap two
 arguments of a call, replace a constant. A mutation that does not compile, or that changes no test
 program's binary, is not counted; another place is drawn instead. A failing program counts as a
-catch only if it fails again with the mutation and passes without it; one that fails once and then
-passes is judged by a third run. Tests that outlive their time are run again, never counted as a
-catch for it. Every file named that cannot be sampled (no place to change, no test program that
-links it, test programs that fail unmutated) is reported.
+catch only if it fails again with the mutation and then passes without it, checked anew at every
+catch; one that fails once and then passes is judged by a third run. A program that ctest ends at
+its time-out is run again, never counted as a catch for it. A mutation is scored missed only after
+every program it changes has run; one that only time-outs (or programs failing unmutated) kept from
+a verdict is listed as not judged. Each process of a mutant's tests may map at most --memory GiB.
+Every file named that cannot be sampled (no place to change, no test program that links it, test
+programs that fail unmutated) is reported.
 
 The tree is never left changed: each file is restored when its mutation ends, on every exit path
 (an exception, Ctrl+C, SIGTERM, which end the run with what was counted so far); a run killed
@@ -25,9 +28,11 @@ import json
 import os
 import random
 import re
+import resource
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -379,12 +384,16 @@ def digest(build, files):
     return result
 
 
-def failed_programs(build):
-    """The programs the last ctest run saw fail (or time out)."""
-    path = build / "Testing" / "Temporary" / "LastTestsFailed.log"
-    if not path.exists():
-        return []
-    return [line.split(":", 1)[1].strip() for line in path.read_text().splitlines() if ":" in line]
+RESULT = re.compile(r"Test\s+#\d+:\s+(\S+)\s+\.*\s*(\*\*\*)?(Passed|Failed|Timeout|Exception|Not Run|\w+)")
+
+
+def program_results(output):
+    """Each program's end in one ctest run's output: "passed", "failed" (a failed check or a crash),
+    "timeout" (ctest ended it at its TIMEOUT, which is never a catch) or "notrun"."""
+    results = {}
+    for name, _, word in RESULT.findall(output):
+        results[name] = {"Passed": "passed", "Timeout": "timeout", "Not Run": "notrun"}.get(word, "failed")
+    return results
 
 
 def batch_allowance(programs, per_test):
@@ -392,10 +401,17 @@ def batch_allowance(programs, per_test):
     return per_test * ((len(programs) + 1) // 2) + 60
 
 
-def run(cmd, timeout, log):
-    """Runs cmd with its output to log; on timeout its whole process group is ended."""
+def run(cmd, timeout, log, memory=0):
+    """Runs cmd with its output to log; on timeout its whole process group is ended. With `memory`
+    (bytes), cmd and everything it starts may map no more than that each (a mutant that allocates
+    without end fails, instead of taking the machine's memory)."""
     start = time.monotonic()
-    p = subprocess.Popen(cmd, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+
+    def bound():
+        if memory:
+            resource.setrlimit(resource.RLIMIT_AS, (memory, memory))
+
+    p = subprocess.Popen(cmd, stdout=log, stderr=subprocess.STDOUT, start_new_session=True, preexec_fn=bound)
     try:
         return p.wait(timeout=timeout), time.monotonic() - start
     except subprocess.TimeoutExpired:
@@ -417,6 +433,8 @@ def main():
     parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutation's tests")
     parser.add_argument("--list", action="store_true", help="print the sampled mutations and stop")
     parser.add_argument("--replay", help="run again the mutations a run recorded (its mutate-results.json)")
+    parser.add_argument("--memory", type=int, default=4,
+                        help="GiB each process of a mutant's tests may map (default 4)")
     parser.add_argument("--jobs", type=int, default=max(1, min(3, os.cpu_count() or 1)))
     args = parser.parse_args()
 
@@ -483,28 +501,113 @@ def main():
         print(f"mutate: not sampled: {f} ({unsampled[f]})")
     order = [m for m in order if m.path not in unsampled]
 
-    def ctest_command(programs):
-        return ["ctest", "--test-dir", str(build), "-R", "^(" + "|".join(programs) + ")$", "-j", "2",
-                "--stop-on-failure", "--output-on-failure", "--timeout", str(args.timeout)]
+    def ctest_command(programs, stop_on_failure=True):
+        return (["ctest", "--test-dir", str(build), "-R", "^(" + "|".join(programs) + ")$", "-j", "2",
+                 "--output-on-failure", "--timeout", str(args.timeout)]
+                + (["--stop-on-failure"] if stop_on_failure else []))
 
-    def run_programs(programs, log):
-        """Runs the programs, the quick ones first and those on the real display only when the quick
-        ones pass. Returns ("passed" | "failed" | "outlived", the failed programs, seconds)."""
-        code, seconds = 0, 0.0
-        for batch in ([p for p in programs if p not in display_tests],
-                      [p for p in programs if p in display_tests]):
-            if batch and code == 0:
-                code, took = run(ctest_command(batch), batch_allowance(batch, args.timeout), log)
+    memory = args.memory * 1024 ** 3
+
+    def run_tests(programs, log, stop_on_failure=True):
+        """One ctest run of the programs under the memory bound. Returns each program's end
+        (program_results; a program the run did not reach is "notrun", one still running when the
+        whole run outlived its allowance "timeout") and the seconds taken."""
+        with tempfile.TemporaryFile("w+") as out:
+            code, seconds = run(ctest_command(programs, stop_on_failure),
+                                batch_allowance(programs, args.timeout), out, memory)
+            out.seek(0)
+            text = out.read()
+        log.write(text)
+        log.flush()
+        results = program_results(text)
+        for p in programs:
+            results.setdefault(p, "timeout" if code is None else "notrun")
+        return results, seconds
+
+    def confirm(program, first, log):
+        """A program's end with the mutation in, given its first. A time-out is run again (a loaded
+        machine, not a caught fault: two are "timeout", never a catch); a failure counts only if it
+        happens again (one slow start of a real program is not a caught fault); failed once and
+        passed once, a third run decides. Returns ("failed" | "passed" | "timeout", every end, the
+        seconds the runs after the first took)."""
+        ends, seconds = [first], 0.0
+        while True:
+            if ends.count("failed") >= 2:
+                return "failed", ends, seconds
+            if ends.count("timeout") >= 2:
+                return "timeout", ends, seconds
+            if "passed" in ends and ("failed" not in ends or len(ends) == 3):
+                return "passed", ends, seconds
+            result, took = run_tests([program], log)
+            ends.append(result[program])
+            seconds += took
+
+    def judge(mutation, programs, log):
+        """Runs every program the mutation touches until one catches it. Returns ("caught", the
+        program) or ("missed", []) or ("unjudged", the programs that outlived their time or fail
+        without the mutation), and the seconds the tests took. The tree holds the mutation on entry
+        and not on return."""
+        seconds = 0.0
+        pending = ([p for p in programs if p not in display_tests]
+                   + [p for p in programs if p in display_tests])
+        unjudged_by = []
+        while pending:
+            # The quick ones first, those on the real display when none of those is left.
+            quick = [p for p in pending if p not in display_tests]
+            batch = quick or pending
+            results, took = run_tests(batch, log)
+            seconds += took
+            if all(results[p] == "notrun" for p in batch):
+                print(f"mutate: ctest ran none of {', '.join(batch)}; not judged by them")
+                unjudged_by += batch
+                pending = [p for p in pending if p not in batch]
+                continue
+            suspects = []
+            for p in batch:
+                if results[p] == "passed":
+                    pending.remove(p)
+                elif results[p] in ("failed", "timeout"):
+                    pending.remove(p)
+                    suspects.append(p)
+            confirmed = []
+            for p in suspects:
+                end, ends, took = confirm(p, results[p], log)
                 seconds += took
-        if code is None:
-            return "outlived", [], seconds
-        if code == 0:
-            return "passed", [], seconds
-        return "failed", failed_programs(build) or list(programs), seconds
+                if end == "failed":
+                    confirmed.append(p)
+                    continue
+                print(f"mutate: {p} ended {', '.join(ends)} with {mutation.where()} mutated; not a catch")
+                if end == "timeout":
+                    unjudged_by.append(p)
+            if not confirmed:
+                continue
+            # A failure means something only if the same program passes unmutated, now: the
+            # machine may have changed since it last passed (a full disk, a broken display).
+            tree.revert()
+            build_command = ["cmake", "--build", str(build), "-j", str(args.jobs), "--target"]
+            if run(build_command + confirmed, 1800, log)[0] != 0:
+                sys.exit(f"mutate: the build fails without any mutation (see {log_path})")
+            results, took = run_tests(confirmed, log, stop_on_failure=False)
+            seconds += took
+            for p in confirmed:
+                if results[p] == "passed":
+                    return "caught", [p], seconds
+            print(f"mutate: {' '.join(confirmed)} fail without any mutation too; not a catch")
+            baseline_failed.update(confirmed)
+            unjudged_by += confirmed
+            if pending:
+                tree.apply(mutation)
+                if run(build_command + pending, 1800, log)[0] != 0:
+                    tree.revert()
+                    break
+        tree.revert()
+        if unjudged_by:
+            return "unjudged", unjudged_by, seconds
+        return "missed", [], seconds
 
     log_path = build / "mutate.log"
     report_path = build / "mutate-report.txt"
-    done, baseline_ok, baseline_failed, unchanged, unjudged = [], set(), set(), 0, []
+    done, baseline_failed, unchanged, unjudged = [], set(), 0, []
     print(f"mutate: {len(pool)} places in {len(files)} files; counting {args.count}")
     try:
         with open(log_path, "w") as log:
@@ -536,46 +639,15 @@ def main():
                     tree.revert()
                     unchanged += 1
                     continue
-                outcome, failed, test_seconds = run_programs(programs, log)
-                if outcome == "outlived":
-                    # A loaded machine, not a caught fault: the same tests once more.
-                    print(f"mutate: the tests of {mutation.where()} outlived their time; run again")
-                    outcome, failed, seconds = run_programs(programs, log)
-                    test_seconds += seconds
-                    if outcome == "outlived":
-                        tree.revert()
-                        unjudged.append(mutation)
-                        print(f"mutate: the tests of {mutation.where()} outlived their time twice; "
-                              "not judged")
-                        continue
-                # A failure counts only if it happens again: one slow start of a real program on a
-                # loaded machine is not a caught fault. Failed once and passed once, a third run
-                # decides.
-                if outcome == "failed":
-                    again, _ = run(ctest_command(failed), batch_allowance(failed, args.timeout), log)
-                    if again is None:  # outlived its time: once more, as above
-                        again, _ = run(ctest_command(failed), batch_allowance(failed, args.timeout), log)
-                    if again == 0:
-                        third, _ = run(ctest_command(failed), batch_allowance(failed, args.timeout), log)
-                        outcome = "passed" if third == 0 else "failed"
-                        print(f"mutate: {' '.join(failed)} failed once and passed once with "
-                              f"{mutation.where()} mutated; the third run {outcome}")
-                        if outcome == "passed":
-                            failed = []
-                mutation.outcome = "caught" if outcome == "failed" else "missed"
-                mutation.tests = failed or programs
+                outcome, tests, test_seconds = judge(mutation, programs, log)
                 mutation.seconds = build_seconds + test_seconds
-                tree.revert()
-                if failed and not set(failed) <= baseline_ok:
-                    # A failure means something only if the same programs pass unmutated.
-                    run(["cmake", "--build", str(build), "-j", str(args.jobs), "--target", *failed],
-                        1800, log)
-                    code, _ = run(ctest_command(failed), batch_allowance(failed, args.timeout), log)
-                    if code != 0:
-                        print(f"mutate: {' '.join(failed)} fail without any mutation; skipped")
-                        baseline_failed.update(failed)
-                        continue
-                    baseline_ok.update(failed)
+                if outcome == "unjudged":
+                    unjudged.append(mutation)
+                    print(f"mutate: {mutation.where()} not judged: {', '.join(tests)} outlived "
+                          "their time or fail without it, and nothing else caught it")
+                    continue
+                mutation.outcome = outcome
+                mutation.tests = tests or programs
                 done.append(mutation)
                 print(f"[{len(done)}/{args.count}] {mutation.outcome:6} {mutation.where()}  "
                       f"{mutation.operator}  ({', '.join(mutation.tests)}; {mutation.seconds:.0f} s)", flush=True)
@@ -591,7 +663,8 @@ def main():
     lines.append(f"caught {caught} of {len(done)}: {100 * caught / len(done):.0f} % "
                  f"({unchanged} more changed no test program's binary and were not counted)")
     if unjudged:
-        lines.append(f"not judged, their tests outlived their time twice: "
+        lines.append(f"not judged (a program outlived its time twice or failed unmutated too, and no "
+                     f"other caught it): "
                      f"{', '.join(m.where() for m in unjudged)}")
     groups = {}
     for m in done:

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "app/overlaycontroller.h"
+#include "clipboard/clipboardmanager.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "dock/dockmonitor.h"
@@ -19,6 +21,7 @@
 #include "platform/sim/simdesktop.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/workqueue.h"
+#include "shelf/fileshelfmanager.h"
 #include "support/recordingeventlog.h"
 #include "support/screenshot.h"
 #include "ui/panel.h"
@@ -26,6 +29,8 @@
 #include "views/bubble/bubbleviewstate.h"
 #include "views/bubble/contentview.h"
 #include "views/bubble/windowpreviewcard.h"
+#include "views/edgepopup/edgepopupstate.h"
+#include "views/edgepopup/edgepopupview.h"
 #include "views/peek/dropzoneview.h"
 #include "views/peek/peekingoverlayview.h"
 #include "views/superpanel/superpaneloverlay.h"
@@ -766,6 +771,34 @@ TEST_F(OverlayControllerTest, ThePanelCoversTheScreenUnderThePointer)
     desktop.screens.setMouseLocation(away);
     sendRoute("clipboard");
     EXPECT_EQ(controller->globalOverlayWindow()->geometry(), QRect(0, 0, 1440, 900));
+}
+
+// The edge popup may take only what the desktop's own panels leave free. A desktop panel that
+// starts or grows while the popup shows changes the screens' work area: the popup follows it then,
+// not at its next showing (it stayed over the new panel when the change was not followed).
+TEST_F(OverlayControllerTest, TheEdgePopupFollowsTheWorkAreaWhenTheScreensChange)
+{
+    QTemporaryDir shelfRoot;
+    ClipboardManager clipboard(*desktop.platform().pasteboard, *desktop.platform().workspace, scheduler,
+                               queues, settings, events);
+    FileShelfManager shelf(desktop.platform(), scheduler, queues, events,
+                           shelfRoot.filePath(QStringLiteral("shelf")));
+    controller->setItemServices(clipboard, shelf, queues.makeQueue("previews", QueueKind::Concurrent));
+    ASSERT_TRUE(controller->edgePopupState());
+    sendRoute("shelf");
+    ASSERT_TRUE(superPanelShown());
+    // 1440 x 900 with a 70 pt Dock below and 25 pt above: y down, the free area starts 25 pt down.
+    EXPECT_EQ(controller->edgePopupState()->workArea(), QRectF(0, 25, 1440, 805));
+
+    // A panel 40 pt high appears at the top.
+    desktop.screens.setScreens({ScreenInfo{QRectF(0, 0, 1440, 900), QRectF(0, 70, 1440, 790)}});
+    scheduler.advance(0.1);
+    EXPECT_EQ(controller->edgePopupState()->workArea(), QRectF(0, 40, 1440, 790))
+        << "the popup kept the work area from before the screens changed";
+    EXPECT_TRUE(QRectF(0, 40, 1440, 790).contains(controller->edgePopup()->panelFrame()))
+        << "the popup lies over the desktop's new panel";
+    sendRoute("shelf");
+    controller.reset(); // before the services it was handed
 }
 
 // The tray's Show All Windows used to toggle the panel without choosing a route or asking for a

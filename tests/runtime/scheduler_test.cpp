@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
 #include <QTest>
@@ -8,7 +10,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <algorithm>
 #include <condition_variable>
+#include <latch>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -228,6 +232,71 @@ TEST(QtScheduler, PostsFromWorkersRunOnceOnTheMainThreadInOrder)
             EXPECT_EQ(one[size_t(i)], i);
     }
     EXPECT_EQ(main, (std::vector<std::string>{"outer", "outer done", "later"}));
+}
+
+// post() is the one call workers make: many of them posting at the same moment, while the main
+// thread runs what they posted, must lose nothing and run nothing twice. A post that changed the
+// queue without its lock broke the queue here (a crash, or work lost or run twice) on every run:
+// the posters start together and post far more than one time slice holds. `drain` runs what is
+// queued and says whether more may still come.
+template <typename Drain> void postFromManyThreadsAtOnce(Scheduler &scheduler, Drain drain)
+{
+    constexpr int posters = 8;
+    constexpr int perPoster = 20000;
+    std::vector<std::vector<int>> seen(posters);
+    std::latch start(posters + 1);
+    std::atomic<int> finished{0};
+    std::vector<std::thread> threads;
+    for (int poster = 0; poster < posters; ++poster) {
+        threads.emplace_back([&, poster] {
+            start.arrive_and_wait();
+            for (int i = 0; i < perPoster; ++i)
+                scheduler.post([&seen, poster, i] { seen[size_t(poster)].push_back(i); });
+            ++finished;
+        });
+    }
+    start.arrive_and_wait();
+    size_t ran = 0;
+    const auto total = [&] {
+        ran = 0;
+        for (const auto &one : seen)
+            ran += one.size();
+        return ran;
+    };
+    while (finished < posters)
+        drain();
+    for (std::thread &thread : threads)
+        thread.join();
+    // What is still queued runs now; `drain` says when nothing more can come.
+    while (total() < size_t(posters * perPoster) && drain()) {
+    }
+    EXPECT_EQ(total(), size_t(posters * perPoster)) << "posts made at the same moment were lost or ran twice";
+    for (int poster = 0; poster < posters; ++poster) {
+        const auto &one = seen[size_t(poster)];
+        const bool inOrder =
+            std::is_sorted(one.begin(), one.end()) && std::adjacent_find(one.begin(), one.end()) == one.end();
+        EXPECT_TRUE(inOrder) << "poster " << poster << "'s work ran out of its order, or twice";
+    }
+}
+
+TEST(QtScheduler, PostsMadeAtTheSameMomentByManyThreadsAllRunOnce)
+{
+    QtScheduler scheduler;
+    QDeadlineTimer deadline(60000);
+    postFromManyThreadsAtOnce(scheduler, [&] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return !deadline.hasExpired();
+    });
+}
+
+TEST(ManualScheduler, PostsMadeAtTheSameMomentByManyThreadsAllRunOnce)
+{
+    ManualScheduler scheduler;
+    postFromManyThreadsAtOnce(scheduler, [&] {
+        const bool queued = scheduler.pendingCount() > 0;
+        scheduler.advance(0);
+        return queued;
+    });
 }
 
 // Each timer is an object of its own: one left behind after it fired or was cancelled would pile up

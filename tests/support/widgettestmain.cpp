@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/privatehome.h"
+
 namespace {
 
 QtMessageHandler g_defaultHandler = nullptr;
@@ -19,9 +21,11 @@ void quietOffscreen(QtMsgType type, const QMessageLogContext &context, const QSt
 } // namespace
 
 // Widget test programs need a QApplication (a widget aborts under a QGuiApplication). They render
-// offscreen, with test-mode standard folders so no test touches the real home folder.
+// offscreen, with test-mode standard folders in a home folder of their own, so no test touches the
+// real home folder.
 int main(int argc, char **argv)
 {
+    const PrivateHome home;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);

@@ -155,6 +155,32 @@ TEST(Symbols, APixmapTakesTheAskedColour)
     EXPECT_TRUE(found);
 }
 
+// Tinted pictures are kept for reuse: the same symbol at the same size in another colour is another
+// picture (one kept without its colour drew a white symbol red, or a red one white, wherever two
+// views drew it in different colours).
+TEST(Symbols, EachColourOfASymbolIsAPictureOfItsOwn)
+{
+    const auto colours = [](const QPixmap &pixmap) {
+        QSet<QRgb> found;
+        const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(image.pixel(x, y)) == 255)
+                    found.insert(image.pixel(x, y) | 0xff000000u);
+            }
+        }
+        return found;
+    };
+    for (const char *name : {"xmark", "photo"}) {
+        const QSet<QRgb> red = colours(Symbols::pixmap(name, 20, QColor(255, 0, 0)));
+        const QSet<QRgb> green = colours(Symbols::pixmap(name, 20, QColor(0, 255, 0)));
+        const QSet<QRgb> redAgain = colours(Symbols::pixmap(name, 20, QColor(255, 0, 0)));
+        EXPECT_EQ(red, QSet<QRgb>{qRgb(255, 0, 0)}) << name << ": not drawn in the colour asked for";
+        EXPECT_EQ(green, QSet<QRgb>{qRgb(0, 255, 0)}) << name << ": drawn in the colour asked for before";
+        EXPECT_EQ(redAgain, QSet<QRgb>{qRgb(255, 0, 0)}) << name << ": drawn in the colour asked for before";
+    }
+}
+
 TEST(Spring, SettlesOnTheTargetAndOvershootsOnlyWhenUnderdamped)
 {
     EXPECT_DOUBLE_EQ(springProgress(0.3, 0.7, 0), 0);

@@ -124,6 +124,31 @@ TEST(WindowOrder, LongListsAreStableAndOrderedWhenUsageIsFarApart)
     }
 }
 
+// Windows the order cannot tell apart (the same application, the same place in the window list)
+// keep the order they came in, in a short list (sorted in one run) and a long one (runs merged):
+// with the tie-break reversed, such windows changed places at every scan, and the cards with them.
+TEST(WindowOrder, WindowsTheOrderCannotTellApartKeepTheOrderTheyCameIn)
+{
+    for (int count : {5, 40, 64, 200}) {
+        AppUsageHistory history{{"used", 500.0}, {"other", 100.0}};
+        QList<AppWindowModel> windows;
+        for (int i = 0; i < count; ++i)
+            windows.append(model(i, i % 2 ? "used" : "other", i % 4 < 2 ? 0 : 1));
+        sortWindows(windows, false, history);
+        QList<qint64> expected;
+        for (const char *bundle : {"used", "other"}) {
+            for (int sortIndex : {0, 1}) {
+                for (int i = 0; i < count; ++i) {
+                    if ((i % 2 ? "used" : "other") == QLatin1String(bundle) &&
+                        (i % 4 < 2 ? 0 : 1) == sortIndex)
+                        expected.append(i);
+                }
+            }
+        }
+        EXPECT_EQ(ids(windows), expected) << count << " windows: windows that tie changed places";
+    }
+}
+
 TEST(IgnoreList, DecodesTrimmedEntriesAndMatchesBundlesExactlyAndNamesInAnyCase)
 {
     const QString setting = QStringLiteral("com.example.one, \t Some App \t,,com.example.two");

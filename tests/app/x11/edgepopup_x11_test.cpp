@@ -345,9 +345,11 @@ TEST_F(EdgePopupX11Test, AFloodedDropTakesEachFileOnceAndNoMoreThanTheShelfHolds
 // transfer that stops after its start) froze the whole program for 5 s a drop: the data was read on
 // the main thread, which waited for the source. Now the main thread keeps answering the window
 // manager's pings whatever the source does, the source hears a refusal, and one console line tells
-// of it; a source that behaves still has its file taken. The bound on a round trip, 1 s, is far
-// above a healthy one (milliseconds) and far below the 5 s the old wait held the thread, so it tells
-// a frozen thread from a busy test machine; it is no speed goal.
+// of it; a source that behaves still has its file taken. What is bounded is the longest the thread
+// went without answering, 2 s: far above a healthy round trip (milliseconds, a few hundred on a
+// loaded machine) and far below the 5 s the old wait held the thread, so it tells a frozen thread
+// from a busy test machine; it is no speed goal. How many pings fit in the drop is the machine's
+// business, not the program's: one answered is enough to know the pings were heard at all.
 TEST_F(EdgePopupX11Test, ADropWhoseSourceNeverHandsOverItsDataLeavesTheProgramAnswering)
 {
     QFile given(folder.filePath("given.txt"));
@@ -395,8 +397,9 @@ TEST_F(EdgePopupX11Test, ADropWhoseSourceNeverHandsOverItsDataLeavesTheProgramAn
         ASSERT_TRUE(QTest::qWaitFor([&] { return heard("dropped"); }, 5000)) << "the popup took no drag";
         EXPECT_TRUE(QTest::qWaitFor([&] { return heard("finished"); }, 8000)) << "the source heard no answer";
         QTest::qWait(300);
-        EXPECT_LT(pings.longest(), 1.0) << "the main thread stopped answering";
-        EXPECT_GT(pings.answered(), 5);
+        EXPECT_LT(pings.longest(), 2.0)
+            << "the main thread stopped answering for " << pings.longest() << " s";
+        EXPECT_GT(pings.answered(), 0) << "no ping was answered during the drop";
         EXPECT_TRUE(said.contains(row.taken ? "finished 1" : "finished 0")) << said.join(", ").toStdString();
         if (row.taken) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));

@@ -11,6 +11,7 @@
 #include "platform/x11/x11connection.h"
 #include "runtime/qtscheduler.h"
 #include "views/onboarding/onboardingview.h"
+#include "support/x11clients.h"
 
 using namespace qv;
 
@@ -29,8 +30,9 @@ TEST(OnboardingX11Test, AWindowManagersCloseEndsTheOnboardingAndItCanOpenAgain)
     controller.showOnboarding();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return controller.window() && controller.window()->isVisible(); }, 3000));
-    QTest::qWait(500); // the window manager has framed it
     const xcb_window_t window = xcb_window_t(controller.window()->winId());
+    // Only a window the window manager has framed is closed by it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::isFramed(window); }, 10000));
     xcb_ewmh_request_close_window(connection.ewmh(), connection.screenNumber(), window, XCB_CURRENT_TIME,
                                   XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     xcb_flush(connection.xcb());

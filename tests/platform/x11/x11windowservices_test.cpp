@@ -132,6 +132,68 @@ TEST_F(X11WindowServicesTest, ATitleSetAsCompoundTextReadsAsTheProgramSetIt)
     EXPECT_TRUE(term->title.value_or(QString()).contains(u"straße"_qs, Qt::CaseInsensitive));
 }
 
+// Under a window manager with unequal borders (a wide left edge, a title bar, a thin bottom) each
+// of _NET_FRAME_EXTENTS' four numbers (left, right, top, bottom) gives its own side: the left one
+// read from the right put every frame, and so every card's picture and every move, sideways. The
+// extents are written here by hand, on a window no window manager touches, as such a one would.
+TEST_F(X11WindowServicesTest, EachFrameExtentGrowsItsOwnSideOfTheFrame)
+{
+    xcb_connection_t *c = session.xcb();
+    const QRect client(100, 120, 200, 150);
+    const xcb_window_t window = X11Clients::createWindow(c, session.root(), client, true);
+    const auto destroy = qScopeGuard([&] {
+        xcb_destroy_window(c, window);
+        xcb_flush(c);
+    });
+    const uint32_t extents[4] = {3, 11, 17, 5};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_FRAME_EXTENTS,
+                        XCB_ATOM_CARDINAL, 32, 4, extents);
+    xcb_map_window(c, window);
+    xcb_flush(c);
+
+    X11ClientReader reader(session);
+    const std::optional<X11Client> read = reader.readOne(window);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->extents.left(), 3) << "the left border is not the first extent";
+    EXPECT_EQ(read->extents.right(), 11) << "the right border is not the second extent";
+    EXPECT_EQ(read->extents.top(), 17) << "the top border is not the third extent";
+    EXPECT_EQ(read->extents.bottom(), 5) << "the bottom border is not the fourth extent";
+    EXPECT_EQ(read->frame, QRect(100 - 3, 120 - 17, 200 + 3 + 11, 150 + 17 + 5))
+        << "the frame is not the client's area grown by its own borders";
+}
+
+// A window can go between the list that names it and the replies about it: every reply about it is
+// then an error, never an answer. A reply used unchecked crashed the program only when a window
+// closed at that moment; here the windows are gone before they are asked about, every time.
+TEST_F(X11WindowServicesTest, AWindowGoneBeforeItIsReadIsLeftOutAndCapturesNothing)
+{
+    xcb_connection_t *c = session.xcb();
+    const xcb_window_t alive = X11Clients::createWindow(c, session.root(), QRect(10, 10, 50, 40), true);
+    const xcb_window_t gone = X11Clients::createWindow(c, session.root(), QRect(70, 10, 50, 40), true);
+    const auto destroy = qScopeGuard([&] {
+        xcb_destroy_window(c, alive);
+        xcb_flush(c);
+    });
+    xcb_map_window(c, alive);
+    xcb_map_window(c, gone);
+    xcb_destroy_window(c, gone);
+    xcb_flush(c);
+
+    X11ClientReader reader(session);
+    const QList<X11Client> read = reader.read({gone, alive, gone});
+    ASSERT_EQ(read.size(), 1) << "a window that is gone was read as one";
+    EXPECT_EQ(read.first().window, alive);
+    EXPECT_FALSE(reader.readOne(gone)) << "a window that is gone was read as one";
+    EXPECT_TRUE(reader.icon(gone, 32).isNull());
+
+    X11WindowCapture capture(session, {std::chrono::milliseconds(300), std::chrono::milliseconds(1500)});
+    EXPECT_TRUE(capture.grab(gone, false).isNull()) << "a window that is gone gave a picture";
+    EXPECT_TRUE(capture.grab(gone, true, QSize(40, 30)).isNull()) << "a window that is gone gave a picture";
+    EXPECT_TRUE(capture.fallbackImage(gone).isNull()) << "a window that is gone gave a picture";
+    capture.prepareWindows({gone, alive});
+    capture.forgetWindows({gone, alive});
+}
+
 TEST_F(X11WindowServicesTest, PositionAndSizeWriteTheOuterFrame)
 {
     const qint64 pid = clients.start(QStringLiteral("xeyes"));
