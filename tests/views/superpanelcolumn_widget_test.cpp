@@ -15,6 +15,7 @@
 #include "views/items/itemrules.h"
 #include "views/items/safeimagepreview.h"
 #include "views/items/shelfitemview.h"
+#include "views/items/universalquicklookview.h"
 #include "views/superpanel/clipboardpreviewbubble.h"
 #include "views/superpanel/gallerypreviewlayer.h"
 #include "views/items/expandedclipboardcard.h"
@@ -483,6 +484,44 @@ TEST_F(SuperPanelGalleryTest, aPreviewLeavingWhenThePanelHidesIsGoneWhenItShowsA
     m_panel->dismiss();
     EXPECT_FALSE(layer->isVisible());
     EXPECT_FALSE(layer->isTransitionRunning());
+}
+
+// Quick Look on a link item opened the web browser (and, with none, did nothing) instead of showing
+// the item's file in the preview panel as it does for any other file.
+TEST_F(SuperPanelGalleryTest, aLinkTilesEyeShowsItsStoredFileInThePreviewPanel)
+{
+    ASSERT_TRUE(m_shelf->processWebLink(QUrl(QStringLiteral("https://example.org/guide"))));
+    m_scheduler.advance(0.1);
+    QApplication::processEvents();
+    ASSERT_EQ(m_shelf->items().size(), 1);
+    const ShelfItem link = m_shelf->items().first();
+    SuperPanelOverlay overlay(*m_panel, m_scheduler);
+    auto *column = new ClipboardShelfColumn(*m_state, services());
+    overlay.setColumn(column);
+    overlay.setGallery(new SuperPanelGallery(*m_state, services()));
+    overlay.resize(1440, 900);
+    overlay.show();
+    m_panel->presentationChanged(true);
+    m_scheduler.advance(0.05);
+    QApplication::processEvents();
+
+    GalleryPreviewLayer *preview = overlay.findChild<SuperPanelGallery *>()->shelfPreview();
+    auto *tile = static_cast<ShelfItemView *>(column->shelfGrid()->builtCells().first());
+    tile->pointerMoved(QPointF(tile->rect().center()));
+    QTest::mouseClick(tile, Qt::LeftButton, {}, tile->buttonRect(ShelfItemView::Eye).center().toPoint());
+    const bool loaded = QTest::qWaitFor(
+        [&] {
+            m_scheduler.advance(0.1);
+            return preview->fileView() && !preview->fileView()->isLoading();
+        },
+        5000);
+    EXPECT_TRUE(m_opened.isEmpty()) << "Quick Look handed the link on: " << m_opened.join(", ").toStdString();
+    ASSERT_TRUE(preview->isShown()) << "the preview panel stayed shut";
+    ASSERT_TRUE(loaded) << "the preview never showed the link's file";
+    EXPECT_EQ(preview->fileView()->url(), link.url);
+    EXPECT_EQ(preview->fileView()->shownKind(), UniversalQuickLookView::Kind::Text)
+        << "the stored link shows as its text, which holds the address";
+    shot(overlay, QStringLiteral("superpanel-link-preview"));
 }
 
 TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
