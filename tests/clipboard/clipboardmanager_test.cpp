@@ -712,6 +712,26 @@ TEST(ThumbnailCacheTest, KeepsTheMostRecentlyUsedWithinItsBudgetAndAnswersEveryW
     EXPECT_EQ(answers, 2);
 }
 
+// A picture larger than the whole budget stays while it is the only one (a view is about to show
+// it; dropped at once, it was decoded again at every paint); the next picture takes its place.
+TEST(ThumbnailCacheTest, APictureOverTheWholeBudgetStaysWhileItIsTheOnlyOne)
+{
+    ManualScheduler scheduler;
+    SchedulerQueueFactory queues(scheduler);
+    const QByteArray png = pngBytes(20, 20);
+    const qint64 picture = 20 * 20 * 4;
+    ThumbnailCache cache(scheduler, queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent),
+                         picture / 2);
+    ASSERT_FALSE(cache.decode(1, png).isNull());
+    EXPECT_EQ(cache.count(), 1) << "the only picture left the cache as it came";
+    EXPECT_FALSE(cache.find(1).isNull()) << "the only picture left the cache as it came";
+    EXPECT_EQ(cache.usedBytes(), picture);
+    cache.decode(2, png);
+    EXPECT_TRUE(cache.find(1).isNull()) << "the older picture stayed over the budget";
+    EXPECT_FALSE(cache.find(2).isNull()) << "the newest picture left the cache as it came";
+    EXPECT_EQ(cache.usedBytes(), picture);
+}
+
 // Regression (found by fuzzing): bytes whose header reads as an image but whose body is cut off or
 // corrupt were written to the cache before decoding failed, and stayed there as a broken file.
 // Regression: a progressive JPEG of 600 bytes announcing 20000 x 20000 pixels was decoded by a reader
