@@ -107,16 +107,6 @@ private:
     QHBoxLayout *m_buttons = nullptr;
 };
 
-// Runs a drag out of the panel: once it leaves the panel's drop targets the panel steps aside, so
-// the window under the pointer takes the drop; the panel then closes, or comes back if nothing did.
-bool dragOutOfPanel(QWidget *source, QMimeData *data, const QImage &picture, SuperPanelState &panel)
-{
-    // The source may be gone once the drag returns; the panel state outlives it.
-    const bool taken = FileDrag::run(source, data, picture, [&panel] { panel.stepAsideForDrag(); });
-    panel.dragOutEnded(taken);
-    return taken;
-}
-
 // A history row that drags out its shown text.
 class ColumnClipboardRow : public ClipboardItemView
 {
@@ -130,7 +120,8 @@ public:
 protected:
     void dragStarted() override
     {
-        dragOutOfPanel(this, ClipboardShelfColumn::clipboardDragData(item()), QImage(), m_panel);
+        ClipboardShelfColumn::dragOutOfPanel(this, ClipboardShelfColumn::clipboardDragData(item()), QImage(),
+                                             m_panel);
     }
 
 private:
@@ -156,7 +147,8 @@ protected:
     // No drag-out watch: a tile dragged out of the panel stays on the shelf.
     void dragStarted() override
     {
-        dragOutOfPanel(this, ExpandedShelfCard::dragData(item()), item().thumbnail.image(), m_state.panel());
+        ClipboardShelfColumn::dragOutOfPanel(this, ExpandedShelfCard::dragData(item()),
+                                             item().thumbnail.image(), m_state.panel());
     }
     void contextMenuEvent(QContextMenuEvent *event) override
     {
@@ -246,6 +238,15 @@ ClipboardShelfColumn::ClipboardShelfColumn(SuperPanelColumnState &state, Service
     connect(&m_services.shelf, &QAbstractItemModel::modelReset, this,
             &ClipboardShelfColumn::updateShelfState);
     updateShelfState();
+}
+
+bool ClipboardShelfColumn::dragOutOfPanel(QWidget *source, QMimeData *data, const QImage &picture,
+                                          SuperPanelState &panel)
+{
+    // The source may be gone once the drag returns; the panel state outlives it.
+    const bool taken = FileDrag::run(source, data, picture, [&panel] { panel.stepAsideForDrag(); });
+    panel.dragOutEnded(taken);
+    return taken;
 }
 
 QMimeData *ClipboardShelfColumn::clipboardDragData(const ClipboardItem &item)

@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
@@ -23,6 +24,7 @@
 #include "views/superpanel/clipboardpreviewbubble.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/lazyitemgrid.h"
+#include "views/superpanel/superpanelgallery.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
 
@@ -248,7 +250,7 @@ TEST_F(SuperPanelColumnX11Test, ATileDraggedOutOfThePanelReachesTheProgramBelowA
     // The drag runs a loop of its own in this process: the pointer is moved through XTEST from a
     // timer that loop runs. Out of the tile, over the windows area, then onto `onto`.
     QWidget *tile = column()->shelfGrid()->builtCells().first();
-    const QPoint from = tile->mapToGlobal(tile->rect().center());
+    QPoint from = tile->mapToGlobal(tile->rect().center());
     QList<std::pair<uint8_t, QPoint>> steps;
     QTimer mover;
     QObject::connect(&mover, &QTimer::timeout, [&] {
@@ -317,8 +319,21 @@ TEST_F(SuperPanelColumnX11Test, ATileDraggedOutOfThePanelReachesTheProgramBelowA
     for (const QPoint &at : {QPoint(254, 254), from})
         EXPECT_TRUE(reaches(at)) << "the panel let the pointer through at " << at.x() << "," << at.y()
                                  << " at its next showing";
-    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.isVisible(); }, 3000));
+
+    // A card of the Shelf Gallery, over the middle of the panel, goes the same way.
+    static_cast<QAbstractButton *>(column()->shelfGalleryButton())->click();
+    LazyItemGrid *gallery = controller->superPanel()->findChild<SuperPanelGallery *>()->shelfGrid();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return gallery->isVisible() && !gallery->builtCells().isEmpty(); }, 3000));
+    QTest::qWait(500);
+    QWidget *card = gallery->builtCells().first();
+    from = card->mapToGlobal(card->rect().center());
+    dragTo(QPoint(150, 150));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop.canReadLine(); }, 10000))
+        << "the program below the panel never got the gallery card's drop";
+    EXPECT_EQ(QUrl(QString::fromUtf8(drop.readLine()).trimmed()).fileName(), name);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.isVisible(); }, 3000))
+        << "the panel stayed over the program that took the gallery card";
     drop.kill();
     drop.waitForFinished(3000);
 }
