@@ -240,6 +240,20 @@ protected:
         return texts;
     }
 
+    // The whole panel, as the program shows it, with a column and a gallery of its own.
+    std::unique_ptr<SuperPanelOverlay> openWholePanel()
+    {
+        auto overlay = std::make_unique<SuperPanelOverlay>(*m_panel, m_scheduler);
+        overlay->setColumn(new ClipboardShelfColumn(*m_state, services()));
+        overlay->setGallery(new SuperPanelGallery(*m_state, services()));
+        overlay->resize(1440, 900);
+        overlay->show();
+        m_panel->presentationChanged(true);
+        m_scheduler.advance(0.05);
+        QApplication::processEvents();
+        return overlay;
+    }
+
     std::unique_ptr<SuperPanelGallery> m_gallery;
 };
 
@@ -495,15 +509,9 @@ TEST_F(SuperPanelGalleryTest, aLinkTilesEyeShowsItsStoredFileInThePreviewPanel)
     QApplication::processEvents();
     ASSERT_EQ(m_shelf->items().size(), 1);
     const ShelfItem link = m_shelf->items().first();
-    SuperPanelOverlay overlay(*m_panel, m_scheduler);
-    auto *column = new ClipboardShelfColumn(*m_state, services());
-    overlay.setColumn(column);
-    overlay.setGallery(new SuperPanelGallery(*m_state, services()));
-    overlay.resize(1440, 900);
-    overlay.show();
-    m_panel->presentationChanged(true);
-    m_scheduler.advance(0.05);
-    QApplication::processEvents();
+    const std::unique_ptr<SuperPanelOverlay> whole = openWholePanel();
+    SuperPanelOverlay &overlay = *whole;
+    auto *column = overlay.findChild<ClipboardShelfColumn *>();
 
     GalleryPreviewLayer *preview = overlay.findChild<SuperPanelGallery *>()->shelfPreview();
     auto *tile = static_cast<ShelfItemView *>(column->shelfGrid()->builtCells().first());
@@ -533,15 +541,9 @@ TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
     addClip(QStringLiteral("Besprechung um 15 Uhr verschoben"));
     addClip(QStringLiteral("sk-live-4f9a8b7c6d5e4f3a2b1c"), true);
     addShelfFile(QStringLiteral("Rechnung.pdf"));
-    SuperPanelOverlay overlay(*m_panel, m_scheduler);
-    auto *column = new ClipboardShelfColumn(*m_state, services());
-    overlay.setColumn(column);
-    overlay.setGallery(new SuperPanelGallery(*m_state, services()));
-    overlay.resize(1440, 900);
-    overlay.show();
-    m_panel->presentationChanged(true);
-    m_scheduler.advance(0.05);
-    QApplication::processEvents();
+    const std::unique_ptr<SuperPanelOverlay> whole = openWholePanel();
+    SuperPanelOverlay &overlay = *whole;
+    auto *column = overlay.findChild<ClipboardShelfColumn *>();
     EXPECT_TRUE(column->isVisible());
     EXPECT_EQ(column->width(), SuperPanelOverlay::rightColumnWidth);
     EXPECT_EQ(column->clipboardList()->builtCells().size(), 3);

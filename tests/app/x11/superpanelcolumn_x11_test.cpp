@@ -51,6 +51,16 @@ protected:
     {
         return xdotool(QStringLiteral("mousemove %1 %2").arg(global.x()).arg(global.y()));
     }
+    // "report.txt" holding `content`, taken onto the empty shelf; true once it is there.
+    bool addShelfFile(const QByteArray &content)
+    {
+        QFile file(folder.filePath("report.txt"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return false;
+        file.close();
+        shelf->processFile(QUrl::fromLocalFile(file.fileName()));
+        return QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000);
+    }
     ClipboardShelfColumn *column() const
     {
         return controller->superPanel()->rightColumn()->findChild<ClipboardShelfColumn *>();
@@ -180,11 +190,7 @@ TEST_F(SuperPanelColumnX11Test, ShowInFileManagerWithoutAFileManagerSaysSoAndThe
 {
     if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
         GTEST_SKIP() << "xdg-open would take the folder";
-    QFile file(folder.filePath("report.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    shelf->processFile(QUrl::fromLocalFile(file.fileName()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
+    ASSERT_TRUE(addShelfFile(""));
     const auto click = [&](const QPoint &at, uint8_t button) {
         for (const uint8_t type : {XCB_MOTION_NOTIFY, XCB_BUTTON_PRESS, XCB_BUTTON_RELEASE})
             fakeInput(connection, type, type == XCB_MOTION_NOTIFY ? 0 : button, at);
@@ -222,20 +228,11 @@ TEST_F(SuperPanelColumnX11Test, ShowInFileManagerWithoutAFileManagerSaysSoAndThe
 // the panel closes, to show whole and take clicks again at its next opening.
 TEST_F(SuperPanelColumnX11Test, ATileDraggedOutOfThePanelReachesTheProgramBelowAndStaysOnTheShelf)
 {
-    QFile file(folder.filePath("report.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("a report");
-    file.close();
-    shelf->processFile(QUrl::fromLocalFile(file.fileName()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
+    ASSERT_TRUE(addShelfFile("a report"));
     const QString name = shelf->items().at(0).url.fileName();
 
     QProcess drop;
-    drop.start(QStringLiteral(QV_DROPTARGET), {"100", "100"});
-    ASSERT_TRUE(drop.waitForStarted(3000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return drop.canReadLine(); }, 5000));
-    drop.readLine();
-    QTest::qWait(500); // mapped and managed
+    ASSERT_TRUE(startDropTarget(drop, QStringLiteral(QV_DROPTARGET), QPoint(100, 100)));
 
     KeyPanel &panel = *controller->globalOverlayWindow();
     const auto opened = [&] {
