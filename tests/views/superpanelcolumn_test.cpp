@@ -204,6 +204,38 @@ TEST_F(ColumnStateTest, aLinksEyePreviewsItsStoredFileAndNeverOpensTheBrowser)
     }
 }
 
+// An item dragged out of the panel: taken by another program once the panel stepped aside, the panel
+// closes; let go where nothing took it, the panel comes back; dropped on the panel's own shelf
+// before it left, nothing changes.
+TEST_F(ColumnStateTest, aDragOutClosesThePanelOnlyWhenAnotherProgramTookItAfterThePanelSteppedAside)
+{
+    struct Case
+    {
+        const char *name;
+        bool left;
+        bool taken;
+        bool stillPresented;
+    };
+    for (const Case &row : {Case{"taken below", true, true, false}, Case{"let go", true, false, true},
+                            Case{"onto the shelf", false, true, true}}) {
+        SCOPED_TRACE(row.name);
+        presented = true;
+        panel.presentationChanged(true);
+        int changes = 0;
+        const auto watch = QObject::connect(&panel, &SuperPanelState::steppedAsideChanged, [&] { ++changes; });
+        if (row.left) {
+            panel.stepAsideForDrag();
+            panel.stepAsideForDrag();
+            EXPECT_TRUE(panel.isSteppedAside());
+        }
+        panel.dragOutEnded(row.taken);
+        QObject::disconnect(watch);
+        EXPECT_FALSE(panel.isSteppedAside()) << "the panel stayed aside after the drag";
+        EXPECT_EQ(presented, row.stillPresented);
+        EXPECT_EQ(changes, row.left ? 2 : 0);
+    }
+}
+
 TEST_F(ColumnStateTest, openingAShelfFileDismissesAtOnceAndOpensItLater)
 {
     const ClipboardItem a = clip(QStringLiteral("A"));
