@@ -1,6 +1,5 @@
 #include "views/edgepopup/edgepopupstate.h"
 
-
 namespace qv {
 
 EdgePopupState::EdgePopupState(EdgePopupActions actions, QObject *parent)
