@@ -318,6 +318,14 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
         if (m_edgePopup && m_superPanelState->route() != OverlayRoute::all)
             m_edgePopup->state().dismiss();
     });
+    // An item dragged out of the panel: the panel steps aside while the drag looks for a window
+    // below. Closing, it stays aside until it is hidden.
+    connect(state, &SuperPanelState::steppedAsideChanged, this, [this] {
+        if (m_superPanelState->isSteppedAside())
+            m_globalOverlayWindow->setAside(true);
+        else if (isGlobalOverlayShown())
+            m_globalOverlayWindow->setAside(false);
+    });
     setupEdgePopup();
 }
 

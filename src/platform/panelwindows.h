@@ -42,6 +42,11 @@ public:
     // with clickedOutside(). Ends when the window hides or with `active` false. A desktop without
     // input-only windows reports nothing.
     virtual void setClickCatcher(QWindow &window, bool active) = 0;
+    // While `aside`, the window shows nothing and takes no pointer input, so the desktop shows and
+    // hands the pointer (and a drag of ours) to what lies below; it stays mapped, so a drag it started
+    // runs on. Back from aside, the window has no shape of its own: the caller applies its shape
+    // again. A desktop that cannot do this leaves the window as it is.
+    virtual void setAside(QWindow &window, bool aside) = 0;
 
 signals:
     // A click that a window's shape let through, caught for that window (see setClickCatcher).

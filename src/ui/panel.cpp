@@ -76,6 +76,9 @@ void Panel::applyCatcher()
 
 void Panel::applyShape()
 {
+    // Aside, the window keeps no shape; it takes its outline when it comes back.
+    if (m_aside)
+        return;
     const QPainterPath path = m_outline.isEmpty() ? [this] {
         QPainterPath whole;
         whole.addRect(QRectF(rect()));
@@ -141,7 +144,21 @@ void Panel::orderOut()
     if (m_prepared && isVisible())
         m_service.withdrawPanel(*windowHandle());
     hide();
+    setAside(false);
     applyCatcher();
+}
+
+void Panel::setAside(bool aside)
+{
+    if (aside == m_aside || !m_prepared)
+        return;
+    m_aside = aside;
+    m_service.setAside(*windowHandle(), aside);
+    if (aside)
+        return;
+    // The service left no shape, whatever Qt thinks the mask is: the outline is applied anew.
+    clearMask();
+    applyShape();
 }
 
 void Panel::releaseWindow()

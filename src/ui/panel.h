@@ -45,6 +45,11 @@ public:
     // Shows the panel above other windows without activating it; hides it.
     void orderFront();
     void orderOut();
+    // While aside the panel stays shown but draws nothing and lets the pointer (and a drag of ours)
+    // through to the windows below. It comes back with its shape on setAside(false), or when it
+    // hides.
+    void setAside(bool aside);
+    bool isAside() const { return m_aside; }
     // Gives a hidden panel's native window back, with the pixels kept for it (a full-screen panel's
     // are several megabytes); the next orderFront makes a new one. Does nothing while it shows.
     void releaseWindow();
@@ -70,6 +75,7 @@ private:
     bool m_translucent = true;
     bool m_prepared = false;
     bool m_catchesClicks = false;
+    bool m_aside = false;
 };
 
 // A panel that takes pointer input (the preview bubble, the Super Panel).

@@ -673,14 +673,24 @@ TEST_F(ClipboardManagerTest, LargeImageGivesItsTitleSizeAndA320PixelThumbnail)
 // first; a released one leaves once no one holds it; a picture asked for twice while on its way is
 // decoded once and answers both; once the manager is gone, pictures are decoded at once and nothing
 // is posted.
-TEST(ThumbnailCacheTest, KeepsTheMostRecentlyUsedWithinItsBudgetAndAnswersEveryWaiter)
+// Pictures of 20 x 20 pixels decoded on a queue of the test's own time.
+class ThumbnailCacheTest : public ::testing::Test
 {
+protected:
+    std::shared_ptr<WorkQueue> decodeQueue()
+    {
+        return queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent);
+    }
+
     ManualScheduler scheduler;
-    SchedulerQueueFactory queues(scheduler);
+    SchedulerQueueFactory queues{scheduler};
     const QByteArray png = pngBytes(20, 20);
     const qint64 picture = 20 * 20 * 4;
-    ThumbnailCache cache(scheduler, queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent),
-                         3 * picture);
+};
+
+TEST_F(ThumbnailCacheTest, KeepsTheMostRecentlyUsedWithinItsBudgetAndAnswersEveryWaiter)
+{
+    ThumbnailCache cache(scheduler, decodeQueue(), 3 * picture);
     for (qint64 key = 1; key <= 3; ++key)
         cache.decode(key, png);
     EXPECT_FALSE(cache.find(1).isNull());
@@ -695,8 +705,7 @@ TEST(ThumbnailCacheTest, KeepsTheMostRecentlyUsedWithinItsBudgetAndAnswersEveryW
     cache.release(3);
     EXPECT_TRUE(cache.find(3).isNull());
 
-    auto owner = std::make_shared<ThumbnailCache>(
-        scheduler, queues.makeQueue(QStringLiteral("decode"), QueueKind::Concurrent), 3 * picture);
+    auto owner = std::make_shared<ThumbnailCache>(scheduler, decodeQueue(), 3 * picture);
     int answers = 0;
     owner->request(5, png, 1, [&] { ++answers; });
     owner->request(5, png, 1, [&] { ++answers; });
@@ -710,6 +719,21 @@ TEST(ThumbnailCacheTest, KeepsTheMostRecentlyUsedWithinItsBudgetAndAnswersEveryW
     EXPECT_FALSE(owner->find(6).isNull());
     EXPECT_EQ(scheduler.pendingCount(), 0);
     EXPECT_EQ(answers, 2);
+}
+
+// A picture larger than the whole budget stays while it is the only one (a view is about to show
+// it; dropped at once, it was decoded again at every paint); the next picture takes its place.
+TEST_F(ThumbnailCacheTest, APictureOverTheWholeBudgetStaysWhileItIsTheOnlyOne)
+{
+    ThumbnailCache cache(scheduler, decodeQueue(), picture / 2);
+    ASSERT_FALSE(cache.decode(1, png).isNull());
+    EXPECT_EQ(cache.count(), 1) << "the only picture left the cache as it came";
+    EXPECT_FALSE(cache.find(1).isNull()) << "the only picture left the cache as it came";
+    EXPECT_EQ(cache.usedBytes(), picture);
+    cache.decode(2, png);
+    EXPECT_TRUE(cache.find(1).isNull()) << "the older picture stayed over the budget";
+    EXPECT_FALSE(cache.find(2).isNull()) << "the newest picture left the cache as it came";
+    EXPECT_EQ(cache.usedBytes(), picture);
 }
 
 // Regression (found by fuzzing): bytes whose header reads as an image but whose body is cut off or

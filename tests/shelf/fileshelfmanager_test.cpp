@@ -1,4 +1,5 @@
 #include <QAbstractItemModelTester>
+#include <QSet>
 #include <QSignalSpy>
 
 #include "core/diagnostics/diagevents.h"
@@ -69,6 +70,35 @@ TEST_F(ShelfStoreTest, CapacityTrimTakesThePinnedOldestWhenEverythingIsPinned)
     ASSERT_EQ(m_manager->items().size(), FileShelfManager::capacity);
     EXPECT_NE(m_manager->items().last().id, oldest.id);
     EXPECT_FALSE(QFile::exists(oldest.url.toLocalFile()));
+}
+
+// A full shelf whose every item but one is pinned: the one unpinned item makes room wherever it
+// stands (the newest before the drop, the middle, the oldest), and no pinned item goes.
+TEST_F(ShelfStoreTest, CapacityTrimTakesTheOneUnpinnedItemWhereverItStands)
+{
+    for (const int unpinned : {0, FileShelfManager::capacity / 2, FileShelfManager::capacity - 1}) {
+        SCOPED_TRACE(unpinned);
+        m_manager->clearShelf();
+        for (int i = 0; i < FileShelfManager::capacity; ++i)
+            addShelfFile(QStringLiteral("f%1.txt").arg(i));
+        const QList<ShelfItem> before = m_manager->items();
+        for (int i = 0; i < before.size(); ++i) {
+            if (i != unpinned)
+                m_manager->togglePin(before.at(i).id);
+        }
+        const ShelfItem added = addShelfFile(QStringLiteral("new.txt"));
+        ASSERT_EQ(m_manager->items().size(), FileShelfManager::capacity);
+        EXPECT_EQ(m_manager->items().first().id, added.id) << "the dropped item went";
+        QSet<QUuid> kept;
+        for (const ShelfItem &item : m_manager->items())
+            kept.insert(item.id);
+        EXPECT_FALSE(kept.contains(before.at(unpinned).id)) << "the unpinned item stayed";
+        EXPECT_FALSE(QFile::exists(before.at(unpinned).url.toLocalFile())) << "its file stayed";
+        for (int i = 0; i < before.size(); ++i) {
+            if (i != unpinned && !kept.contains(before.at(i).id))
+                ADD_FAILURE() << "pinned item " << i << " made room while an unpinned one was there";
+        }
+    }
 }
 
 TEST_F(ShelfStoreTest, ClearingEmptiesTheShelfButDeletesOnlyItsOwnFiles)

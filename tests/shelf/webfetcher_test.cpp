@@ -317,6 +317,50 @@ TEST_F(ShelfLinkTest, ALinkItemGetsItsPageTitleFromTheWeb)
     EXPECT_EQ(m_manager->items().at(0).customName, std::nullopt);
 }
 
+// Every dropped link whose server answered 404 printed Qt's "Internal problem, this method must only
+// be called once": the page was aborted while the server's refusal was on its way, so the reply
+// ended twice (and the refusal's own title named the item).
+TEST_F(ShelfLinkTest, ALinkThatAnswers404AddsOneItemAndNoWarning)
+{
+    LoopbackServer server;
+    server.script(QStringLiteral("/gone"), {404,
+                                            "text/html",
+                                            "<html><head><title>Not Found</title></head><body></body></html>",
+                                            {},
+                                            false,
+                                            true});
+    X11WebFetcher fetcher;
+    Platform platform = m_sim.platform();
+    platform.web = &fetcher;
+    m_manager = std::make_unique<FileShelfManager>(platform, m_scheduler, m_queues, m_events, shelfPath());
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+            if (type != QtDebugMsg && type != QtInfoMsg)
+                warnings.append(message);
+        });
+    DropData drop;
+    drop.urls = {server.url(QStringLiteral("/gone"))};
+    ASSERT_TRUE(m_manager->handleDrop(drop));
+    const bool fetched = QTest::qWaitFor(
+        [this] {
+            settle();
+            return m_manager->items().size() == 1 && m_manager->items().at(0).isWebFetched;
+        },
+        15000);
+    // The page and its site icon (also missing) are both asked for and both end.
+    QTest::qWait(200);
+    settle();
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(fetched) << "the link never became an item whose page was asked for";
+    EXPECT_EQ(m_manager->items().size(), 1);
+    EXPECT_EQ(m_manager->items().at(0).customName, std::nullopt) << "a refused page's title names nothing";
+    EXPECT_TRUE(warnings.isEmpty()) << "warning lines: "
+                                    << warnings.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_GE(server.requested.count(QStringLiteral("/gone")), 1);
+}
+
 TEST(PageHeadTest, ParsesBrokenPagesWithoutLeavingTheHead)
 {
     const QUrl page(QStringLiteral("https://example.com/a/b"));

@@ -32,6 +32,19 @@ inline bool xdotool(const QString &line)
     return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
 }
 
+// Starts the tests' own drop target (`program`, a window that takes file drops and prints their
+// addresses, one a line) with its top left at `at`; true once it said it is ready and had time to be
+// mapped and managed.
+inline bool startDropTarget(QProcess &target, const QString &program, const QPoint &at)
+{
+    target.start(program, {QString::number(at.x()), QString::number(at.y())});
+    if (!target.waitForStarted(3000) || !QTest::qWaitFor([&] { return target.canReadLine(); }, 5000))
+        return false;
+    target.readLine();
+    QTest::qWait(500);
+    return true;
+}
+
 // xdotool as above, with this process's event loop running meanwhile, as it runs while a person
 // types: keys that come fast after one another find us reading, not waiting for xdotool to end.
 inline bool xdotoolWhileRunning(const QString &line)

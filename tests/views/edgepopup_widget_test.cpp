@@ -465,15 +465,17 @@ TEST_F(EdgePopupWidget, HostileTextsDrawInsideTheirCardsAndPreviewTheirStart)
     shot("edgepopup_hostile_texts_rows");
 }
 
-TEST_F(EdgePopupWidget, ALinkItemOpensAndDragsItsWebAddress)
+TEST_F(EdgePopupWidget, ALinkItemPreviewsItsFileAndDragsItsWebAddress)
 {
     open(OverlayRoute::shelf, PopupEdge::leading);
     ShelfItem link;
     link.url = QUrl::fromLocalFile(root.filePath("Example.webloc"));
     link.originalWebURL = QUrl("https://example.org/");
+    // Quick Look shows the stored file in the preview panel; only Open leaves for the address.
     state->previewShelfItem(link);
-    EXPECT_FALSE(state->edgePreviewURL()) << "nothing here previews a .webloc file";
-    EXPECT_EQ(opened, QList<QUrl>({link.url})) << "handed to the owner, which opens the address";
+    EXPECT_EQ(state->edgePreviewURL(), std::optional<QUrl>(link.url)) << "the preview panel stayed shut";
+    EXPECT_TRUE(opened.isEmpty()) << "Quick Look handed the link to the browser";
+    state->closeFilePreview();
 
     std::unique_ptr<QMimeData> data(FileDrag::makeData(link));
     EXPECT_EQ(data->urls(), QList<QUrl>({QUrl("https://example.org/")}));

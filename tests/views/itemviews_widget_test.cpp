@@ -446,6 +446,34 @@ TEST_F(EdgeViewsTest, ACapturedThumbnailComesBackAfterItsDecodedCopyWasDropped)
     EXPECT_GT(redPixels(seen(card)), 20000);
 }
 
+// A card hidden on its own inside a parent that stays shown (a cell scrolled out of its list) lets
+// its decoded picture go, as does one hidden with its parent.
+TEST_F(EdgeViewsTest, ACardLetsItsPictureGoWhenItHidesAloneOrWithItsParent)
+{
+    const auto cache = std::make_shared<ThumbnailCache>(m_scheduler, decodeQueue());
+    ClipboardItem item = imageItem(Qt::red);
+    QFile png(writeImage(QStringLiteral("thumbnail.png"), QSize(320, 180), Qt::red).toLocalFile());
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    item.thumbnail = ItemThumbnail(png.readAll(), QSize(320, 180), 1, cache);
+    QWidget list;
+    list.resize(300, 220);
+    auto *card = new EdgeClipCard(item, {}, {}, {}, m_ages, &list);
+    card->resize(240, 180);
+    list.show();
+    const auto decoded = [&] {
+        seen(*card);
+        m_scheduler.runPending();
+        return cache->count();
+    };
+    ASSERT_EQ(decoded(), 1);
+    card->hide();
+    EXPECT_EQ(cache->count(), 0) << "a card hidden inside its shown list kept its decoded picture";
+    card->show();
+    ASSERT_EQ(decoded(), 1);
+    list.hide();
+    EXPECT_EQ(cache->count(), 0) << "a card hidden with its list kept its decoded picture";
+}
+
 TEST_F(EdgeViewsTest, ShelfTileMenuFollowsThePinAndADragMarksTheItemForTheShelfWatch)
 {
     writeFile(QStringLiteral("report.pdf"), "%PDF");

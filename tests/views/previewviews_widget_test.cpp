@@ -158,6 +158,28 @@ TEST_F(QuickLookTest, AHugeTextShowsOnlyItsBeginning)
     EXPECT_LE(edit->toPlainText().size(), UniversalQuickLookView::textLimit + 2);
 }
 
+// A text file of exactly the limit is shown whole; one byte more is shown as cut. The file starts
+// with zero-width characters, which the view does not lay out, so the few characters that follow
+// are all that shows and the mark of the cut is the only difference.
+TEST_F(QuickLookTest, ATextOfExactlyTheLimitIsShownWholeAndOneByteMoreAsCut)
+{
+    QByteArray text;
+    while (text.size() + 3 <= UniversalQuickLookView::textLimit - 4)
+        text += "\xE2\x80\x8B"; // U+200B
+    text += QByteArray(UniversalQuickLookView::textLimit - 4 - text.size(), ' ') + "tail";
+    ASSERT_EQ(text.size(), UniversalQuickLookView::textLimit);
+    for (const auto &[name, bytes, shown] :
+         {std::tuple{"exact.txt", text, QStringLiteral("tail")},
+          std::tuple{"over.txt", text + "!", QStringLiteral("tail\n\u2026")}}) {
+        SCOPED_TRACE(name);
+        auto view = preview(writeFile(QString::fromLatin1(name), bytes));
+        auto *edit = qobject_cast<QPlainTextEdit *>(view->content());
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->toPlainText().trimmed().toStdString(), shown.toStdString())
+            << "a whole file shown as cut, or a cut one as whole";
+    }
+}
+
 TEST_F(QuickLookTest, ANewUrlSwapsTheDocumentInTheSameViewAndDropsTheOldOnesLateAnswer)
 {
     const QUrl text = writeFile(QStringLiteral("a.txt"), "alpha");

@@ -187,17 +187,52 @@ TEST_F(ColumnStateTest, aTileEyeTogglesThePreviewAndNeverEndsTheSafePeriod)
     EXPECT_FALSE(state.previews().isPreviewSafePeriod());
 }
 
-TEST_F(ColumnStateTest, aLinksEyeOpensItsWebPageInsteadOfAPreview)
+// A link's eye opened its web page in the browser (and with no browser did nothing at all) instead of
+// showing the item's stored file in the preview panel.
+TEST_F(ColumnStateTest, aLinksEyePreviewsItsStoredFileAndNeverOpensTheBrowser)
 {
     ShelfItem link = shelfItem(QStringLiteral("Example.webloc"));
     link.originalWebURL = QUrl(QStringLiteral("https://example.org/guide"));
     using Eye = SuperPanelColumnState::ShelfEye;
     for (const Eye eye : {Eye::columnTile, Eye::galleryCard}) {
-        opened.clear();
+        state.previews().closeShelfPreview();
         state.previewShelfItem(link, eye);
-        EXPECT_FALSE(state.previews().galleryPreviewItem().has_value());
+        ASSERT_TRUE(state.previews().galleryPreviewItem().has_value()) << "the preview panel stayed shut";
+        EXPECT_EQ(state.previews().galleryPreviewItem()->url, link.url);
         scheduler.advance(0.2);
-        EXPECT_EQ(opened, QStringList{QStringLiteral("open:guide")});
+        EXPECT_TRUE(opened.isEmpty()) << "handed to the browser: " << opened.join(", ").toStdString();
+    }
+}
+
+// An item dragged out of the panel: taken by another program once the panel stepped aside, the panel
+// closes; let go where nothing took it, the panel comes back; dropped on the panel's own shelf
+// before it left, nothing changes.
+TEST_F(ColumnStateTest, aDragOutClosesThePanelOnlyWhenAnotherProgramTookItAfterThePanelSteppedAside)
+{
+    struct Case
+    {
+        const char *name;
+        bool left;
+        bool taken;
+        bool stillPresented;
+    };
+    for (const Case &row : {Case{"taken below", true, true, false}, Case{"let go", true, false, true},
+                            Case{"onto the shelf", false, true, true}}) {
+        SCOPED_TRACE(row.name);
+        presented = true;
+        panel.presentationChanged(true);
+        int changes = 0;
+        const auto watch = QObject::connect(&panel, &SuperPanelState::steppedAsideChanged, [&] { ++changes; });
+        if (row.left) {
+            panel.stepAsideForDrag();
+            panel.stepAsideForDrag();
+            EXPECT_TRUE(panel.isSteppedAside());
+        }
+        panel.dragOutEnded(row.taken);
+        QObject::disconnect(watch);
+        EXPECT_FALSE(panel.isSteppedAside()) << "the panel stayed aside after the drag";
+        EXPECT_EQ(presented, row.stillPresented);
+        EXPECT_EQ(changes, row.left ? 2 : 0);
     }
 }
 

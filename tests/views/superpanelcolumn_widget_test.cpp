@@ -15,6 +15,7 @@
 #include "views/items/itemrules.h"
 #include "views/items/safeimagepreview.h"
 #include "views/items/shelfitemview.h"
+#include "views/items/universalquicklookview.h"
 #include "views/superpanel/clipboardpreviewbubble.h"
 #include "views/superpanel/gallerypreviewlayer.h"
 #include "views/items/expandedclipboardcard.h"
@@ -237,6 +238,20 @@ protected:
         for (QWidget *card : cards)
             texts.append(static_cast<ExpandedClipboardCard *>(card)->item().text);
         return texts;
+    }
+
+    // The whole panel, as the program shows it, with a column and a gallery of its own.
+    std::unique_ptr<SuperPanelOverlay> openWholePanel()
+    {
+        auto overlay = std::make_unique<SuperPanelOverlay>(*m_panel, m_scheduler);
+        overlay->setColumn(new ClipboardShelfColumn(*m_state, services()));
+        overlay->setGallery(new SuperPanelGallery(*m_state, services()));
+        overlay->resize(1440, 900);
+        overlay->show();
+        m_panel->presentationChanged(true);
+        m_scheduler.advance(0.05);
+        QApplication::processEvents();
+        return overlay;
     }
 
     std::unique_ptr<SuperPanelGallery> m_gallery;
@@ -485,6 +500,38 @@ TEST_F(SuperPanelGalleryTest, aPreviewLeavingWhenThePanelHidesIsGoneWhenItShowsA
     EXPECT_FALSE(layer->isTransitionRunning());
 }
 
+// Quick Look on a link item opened the web browser (and, with none, did nothing) instead of showing
+// the item's file in the preview panel as it does for any other file.
+TEST_F(SuperPanelGalleryTest, aLinkTilesEyeShowsItsStoredFileInThePreviewPanel)
+{
+    ASSERT_TRUE(m_shelf->processWebLink(QUrl(QStringLiteral("https://example.org/guide"))));
+    m_scheduler.advance(0.1);
+    QApplication::processEvents();
+    ASSERT_EQ(m_shelf->items().size(), 1);
+    const ShelfItem link = m_shelf->items().first();
+    const std::unique_ptr<SuperPanelOverlay> whole = openWholePanel();
+    SuperPanelOverlay &overlay = *whole;
+    auto *column = overlay.findChild<ClipboardShelfColumn *>();
+
+    GalleryPreviewLayer *preview = overlay.findChild<SuperPanelGallery *>()->shelfPreview();
+    auto *tile = static_cast<ShelfItemView *>(column->shelfGrid()->builtCells().first());
+    tile->pointerMoved(QPointF(tile->rect().center()));
+    QTest::mouseClick(tile, Qt::LeftButton, {}, tile->buttonRect(ShelfItemView::Eye).center().toPoint());
+    const bool loaded = QTest::qWaitFor(
+        [&] {
+            m_scheduler.advance(0.1);
+            return preview->fileView() && !preview->fileView()->isLoading();
+        },
+        5000);
+    EXPECT_TRUE(m_opened.isEmpty()) << "Quick Look handed the link on: " << m_opened.join(", ").toStdString();
+    ASSERT_TRUE(preview->isShown()) << "the preview panel stayed shut";
+    ASSERT_TRUE(loaded) << "the preview never showed the link's file";
+    EXPECT_EQ(preview->fileView()->url(), link.url);
+    EXPECT_EQ(preview->fileView()->shownKind(), UniversalQuickLookView::Kind::Text)
+        << "the stored link shows as its text, which holds the address";
+    shot(overlay, QStringLiteral("superpanel-link-preview"));
+}
+
 TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -494,15 +541,9 @@ TEST_F(SuperPanelGalleryTest, theColumnSitsBesideTheWindowsInTheWholePanel)
     addClip(QStringLiteral("Besprechung um 15 Uhr verschoben"));
     addClip(QStringLiteral("sk-live-4f9a8b7c6d5e4f3a2b1c"), true);
     addShelfFile(QStringLiteral("Rechnung.pdf"));
-    SuperPanelOverlay overlay(*m_panel, m_scheduler);
-    auto *column = new ClipboardShelfColumn(*m_state, services());
-    overlay.setColumn(column);
-    overlay.setGallery(new SuperPanelGallery(*m_state, services()));
-    overlay.resize(1440, 900);
-    overlay.show();
-    m_panel->presentationChanged(true);
-    m_scheduler.advance(0.05);
-    QApplication::processEvents();
+    const std::unique_ptr<SuperPanelOverlay> whole = openWholePanel();
+    SuperPanelOverlay &overlay = *whole;
+    auto *column = overlay.findChild<ClipboardShelfColumn *>();
     EXPECT_TRUE(column->isVisible());
     EXPECT_EQ(column->width(), SuperPanelOverlay::rightColumnWidth);
     EXPECT_EQ(column->clipboardList()->builtCells().size(), 3);

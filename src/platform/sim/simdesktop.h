@@ -188,6 +188,7 @@ public:
     bool isCompositing() const override { return m_compositing; }
     void setBlurBehind(QWindow &window, const QRegion &region) override { blurRegions.insert(&window, region); }
     void setClickCatcher(QWindow &window, bool active) override { catchers.insert(&window, active); }
+    void setAside(QWindow &window, bool aside) override { asides.insert(&window, aside); }
 
     // A click beside the shape of `window`, caught while its catcher is active.
     void clickOutside(QWindow &window)
@@ -208,6 +209,7 @@ public:
     QHash<const QWindow *, PanelKind> prepared;
     QHash<const QWindow *, QRegion> blurRegions;
     QHash<const QWindow *, bool> catchers;
+    QHash<const QWindow *, bool> asides;
 
 private:
     bool m_compositing = true;

@@ -11,6 +11,7 @@
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
+#include <xcb/xfixes.h>
 
 #include "platform/x11/x11connection.h"
 
@@ -173,6 +174,30 @@ void X11PanelWindows::setClickCatcher(QWindow &window, bool active)
     }
     if (m_panels.value(id).mapped)
         placeCatcher(id);
+}
+
+void X11PanelWindows::setAside(QWindow &window, bool aside)
+{
+    if (!m_connection.isValid())
+        return;
+    xcb_connection_t *c = m_connection.xcb();
+    const auto id = xcb_window_t(window.winId());
+    const xcb_query_extension_reply_t *fixes = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (!fixes || !fixes->present)
+        return;
+    // Regions need XFixes 2 on this connection (asked again here: it costs one answer per change).
+    std::free(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
+    xcb_xfixes_region_t region = XCB_XFIXES_REGION_NONE;
+    if (aside) {
+        region = xcb_generate_id(c);
+        xcb_xfixes_create_region(c, region, 0, nullptr);
+    }
+    for (const xcb_shape_kind_t kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT})
+        xcb_xfixes_set_window_shape_region(c, id, kind, 0, 0, region);
+    if (aside)
+        xcb_xfixes_destroy_region(c, region);
+    // Qt sets the shape the caller applies next on its own connection: ours must be in force first.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 void X11PanelWindows::placeCatcher(quint32 window)

@@ -38,6 +38,8 @@ public:
     // An input-only window of the panel's size, stacked right below the panel's frame while the
     // panel is mapped.
     void setClickCatcher(QWindow &window, bool active) override;
+    // The window's bounding and input shapes are emptied, and removed again on the way back.
+    void setAside(QWindow &window, bool aside) override;
 
 private:
     struct Watched

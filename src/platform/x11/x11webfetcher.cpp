@@ -18,6 +18,17 @@ namespace qv {
 
 namespace {
 
+// A server's refusal (a status of 400 or more) reaches the reply as an error only after its body:
+// aborting it before then ends it twice (Qt warns "must only be called once"). Such a body is read
+// and let go, and the reply ends by itself.
+bool isRefused(QNetworkReply *reply)
+{
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() < 400)
+        return false;
+    reply->skip(reply->bytesAvailable());
+    return true;
+}
+
 bool isWebScheme(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
@@ -198,12 +209,12 @@ void X11WebFetcher::download(const QUrl &url, double timeoutSeconds, qint64 maxB
         reply->abort();
     };
     connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, maxBytes, refuse] {
-        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
+        if (!isRefused(reply) && reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxBytes)
             refuse();
     });
     // Counted as the bytes arrive: nothing past the cap is ever held.
     connect(reply, &QNetworkReply::readyRead, reply, [reply, body, maxBytes, refuse] {
-        if (body->tooLarge)
+        if (body->tooLarge || isRefused(reply))
             return;
         body->bytes.append(reply->read(maxBytes + 1 - body->bytes.size()));
         if (body->bytes.size() > maxBytes)
@@ -312,7 +323,7 @@ void X11WebFetcher::fetchMetadata(const QUrl &url, double timeoutSeconds,
         });
     };
     connect(page, &QNetworkReply::readyRead, this, [fetch, page, parsePage] {
-        if (fetch->parsing)
+        if (fetch->parsing || isRefused(page))
             return;
         fetch->head.append(page->read(maxHeadBytes - fetch->head.size()));
         // Only what arrived since the last look is searched (with room for an end split across reads).
@@ -354,6 +365,8 @@ void X11WebFetcher::fetchIcon(const std::shared_ptr<MetadataFetch> &fetch, const
     fetch->icon = icon;
     // Counted as the bytes arrive; an icon past its cap is no icon.
     auto takeIcon = [fetch, icon] {
+        if (isRefused(icon))
+            return;
         fetch->iconBytes.append(icon->read(maxIconBytes + 1 - fetch->iconBytes.size()));
         if (fetch->iconBytes.size() > maxIconBytes) {
             fetch->iconBytes = QByteArray();

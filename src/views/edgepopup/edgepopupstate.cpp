@@ -1,7 +1,5 @@
 #include "views/edgepopup/edgepopupstate.h"
 
-#include "views/items/itemrules.h"
-
 namespace qv {
 
 EdgePopupState::EdgePopupState(EdgePopupActions actions, QObject *parent)
@@ -72,12 +70,7 @@ void EdgePopupState::setWorkArea(const QRectF &area)
 
 void EdgePopupState::previewShelfItem(const ShelfItem &item)
 {
-    // Nothing on Linux previews a stored ".webloc" file: a link's page opens in the browser.
-    if (ItemRules::webAddress(item)) {
-        if (m_actions.openShelfItem)
-            m_actions.openShelfItem(item);
-        return;
-    }
+    // A link too shows its stored file here: Quick Look never leaves for the browser.
     m_previewURL = item.url;
     emit previewChanged();
 }

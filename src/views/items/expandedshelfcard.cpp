@@ -129,9 +129,14 @@ void ExpandedShelfCard::bodyDoubleClicked()
 
 void ExpandedShelfCard::dragStarted()
 {
-    // The shelf outlives every card; the card itself may be gone once the drag returns.
+    // The shelf outlives every card; the card itself (with its members) may be gone once the drag
+    // returns.
     FileShelfManager &shelf = m_shelf;
-    shelf.dragEnded(FileDrag::run(this, dragData(m_item), m_item.thumbnail.image()));
+    const DragRun run =
+        m_dragRun ? m_dragRun : DragRun([](QWidget *source, QMimeData *data, const QImage &picture) {
+            return FileDrag::run(source, data, picture);
+        });
+    shelf.dragEnded(run(this, dragData(m_item), m_item.thumbnail.image()));
 }
 
 QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)

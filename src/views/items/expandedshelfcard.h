@@ -63,6 +63,11 @@ public:
                       std::function<void()> onShowInFileManager, FileShelfManager &shelf,
                       Pasteboard &pasteboard, AgeClock &ages, QWidget *parent = nullptr);
 
+    // How a drag of the card runs: FileDrag::run, unless its host runs drags its own way (a panel
+    // that steps aside for them). True when a target took the drop.
+    using DragRun = std::function<bool(QWidget *source, QMimeData *data, const QImage &picture)>;
+    void setDragRun(DragRun run) { m_dragRun = std::move(run); }
+
     const ShelfItem &item() const { return m_item; }
     bool isImage() const;
     QString displayName() const;
@@ -87,6 +92,7 @@ private:
     std::function<void()> m_onShowInFileManager;
     FileShelfManager &m_shelf;
     Pasteboard &m_pasteboard;
+    DragRun m_dragRun;
 };
 
 } // namespace qv

@@ -1,11 +1,16 @@
 #include "views/items/filedrag.h"
 
 #include <QDrag>
+#include <QDragMoveEvent>
 #include <QFileInfo>
 #include <QImage>
 #include <QMimeData>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
+#include <QWindow>
+
+#include <memory>
 
 #include "views/items/itemrules.h"
 
@@ -30,8 +35,59 @@ QMimeData *makeData(const ShelfItem &item)
     return data;
 }
 
-bool run(QWidget *source, QMimeData *data, const QImage &picture)
+namespace {
+
+// Follows a drag over the window it started from (Qt tells the window of every position while the
+// window is the drag's target) and reports, once, the first position that is over neither one of
+// the window's drop targets nor the drag's source.
+class TargetWatch : public QObject
 {
+public:
+    TargetWatch(QWidget *source, std::function<void()> left)
+        : m_source(source), m_window(source->window()), m_left(std::move(left))
+    {
+        if (m_window->windowHandle())
+            m_window->windowHandle()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (m_left && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+            const QPoint at = static_cast<QDragMoveEvent *>(event)->position().toPoint();
+            if (!holds(at)) {
+                // Once: the rest of the drag belongs to the windows below.
+                const std::function<void()> left = std::move(m_left);
+                m_left = nullptr;
+                left();
+            }
+        }
+        return false;
+    }
+
+private:
+    bool holds(const QPoint &at) const
+    {
+        QWidget *under = m_window->childAt(at);
+        for (QWidget *widget = under; widget; widget = widget->parentWidget()) {
+            if (widget == m_source || (widget->acceptDrops() && widget != m_window))
+                return true;
+        }
+        return false;
+    }
+
+    QPointer<QWidget> m_source;
+    QWidget *m_window;
+    std::function<void()> m_left;
+};
+
+} // namespace
+
+bool run(QWidget *source, QMimeData *data, const QImage &picture, std::function<void()> leftTargets)
+{
+    std::unique_ptr<TargetWatch> watch;
+    if (leftTargets)
+        watch = std::make_unique<TargetWatch>(source, std::move(leftTargets));
     auto *drag = new QDrag(source);
     drag->setMimeData(data);
     if (!picture.isNull())

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QUrl>
 
+#include <functional>
+
 #include "shelf/shelfitem.h"
 
 class QMimeData;
@@ -19,8 +21,10 @@ QMimeData *makeData(const QUrl &url);
 // and as plain text), any other item its file as above.
 QMimeData *makeData(const ShelfItem &item);
 // Runs the drag of `data` from `source` until it ends; true when a target accepted the drop (the
-// caller's own state may have changed by then).
-bool run(QWidget *source, QMimeData *data, const QImage &picture);
+// caller's own state may have changed by then). `leftTargets`, when given, is called once the drag
+// moves over a part of the source's window that is neither a drop target of it nor the source
+// itself: a window that covers the screen steps aside there, so the window below can take the drop.
+bool run(QWidget *source, QMimeData *data, const QImage &picture, std::function<void()> leftTargets = {});
 } // namespace FileDrag
 
 } // namespace qv

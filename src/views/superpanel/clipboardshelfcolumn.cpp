@@ -111,13 +111,21 @@ private:
 class ColumnClipboardRow : public ClipboardItemView
 {
 public:
-    using ClipboardItemView::ClipboardItemView;
+    ColumnClipboardRow(SuperPanelState &panel, const ClipboardItem &item, ActiveItemID &activeItemID,
+                       SettingsStore &settings, Actions actions, AgeClock &ages, QWidget *parent)
+        : ClipboardItemView(item, activeItemID, settings, std::move(actions), ages, parent), m_panel(panel)
+    {
+    }
 
 protected:
     void dragStarted() override
     {
-        FileDrag::run(this, ClipboardShelfColumn::clipboardDragData(item()), QImage());
+        ClipboardShelfColumn::dragOutOfPanel(this, ClipboardShelfColumn::clipboardDragData(item()), QImage(),
+                                             m_panel);
     }
+
+private:
+    SuperPanelState &m_panel;
 };
 
 // A shelf tile that opens on a double click, drags its file out and offers the shelf menu.
@@ -139,7 +147,8 @@ protected:
     // No drag-out watch: a tile dragged out of the panel stays on the shelf.
     void dragStarted() override
     {
-        FileDrag::run(this, ExpandedShelfCard::dragData(item()), item().thumbnail.image());
+        ClipboardShelfColumn::dragOutOfPanel(this, ExpandedShelfCard::dragData(item()),
+                                             item().thumbnail.image(), m_state.panel());
     }
     void contextMenuEvent(QContextMenuEvent *event) override
     {
@@ -231,6 +240,15 @@ ClipboardShelfColumn::ClipboardShelfColumn(SuperPanelColumnState &state, Service
     updateShelfState();
 }
 
+bool ClipboardShelfColumn::dragOutOfPanel(QWidget *source, QMimeData *data, const QImage &picture,
+                                          SuperPanelState &panel)
+{
+    // The source may be gone once the drag returns; the panel state outlives it.
+    const bool taken = FileDrag::run(source, data, picture, [&panel] { panel.stepAsideForDrag(); });
+    panel.dragOutEnded(taken);
+    return taken;
+}
+
 QMimeData *ClipboardShelfColumn::clipboardDragData(const ClipboardItem &item)
 {
     auto *data = new QMimeData;
@@ -292,8 +310,8 @@ QWidget *ClipboardShelfColumn::makeClipboardRow(int row, QWidget *parent)
         state->showClipboardPreview(item, eye);
     };
     actions.onEyeLeave = [state, id = item.id] { state->scheduleClipboardPreviewHide(id); };
-    return new ColumnClipboardRow(item, m_state.activeItemID(), m_services.settings, std::move(actions),
-                                  m_services.ages, parent);
+    return new ColumnClipboardRow(m_state.panel(), item, m_state.activeItemID(), m_services.settings,
+                                  std::move(actions), m_services.ages, parent);
 }
 
 QWidget *ClipboardShelfColumn::buildShelfSection()

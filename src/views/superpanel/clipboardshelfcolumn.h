@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class QImage;
 class QMimeData;
 
 namespace qv {
@@ -22,6 +23,7 @@ class Scheduler;
 class SettingsStore;
 class ShelfListModel;
 class SuperPanelColumnState;
+class SuperPanelState;
 class WorkQueue;
 
 // The Super Panel's right column: the clipboard history above (0.6 of the height) and the shelf
@@ -56,6 +58,11 @@ public:
 
     // What dragging a history row hands over: its shown text (a sensitive item's mask).
     static QMimeData *clipboardDragData(const ClipboardItem &item);
+    // Runs a drag out of the panel: once it leaves the panel's drop targets the panel steps aside, so
+    // the window under the pointer takes the drop; the panel then closes, or comes back if nothing
+    // did. True when a target took the drop.
+    static bool dragOutOfPanel(QWidget *source, QMimeData *data, const QImage &picture,
+                               SuperPanelState &panel);
 
     LazyItemGrid *clipboardList() const { return m_clipboardList; }
     LazyItemGrid *shelfGrid() const { return m_shelfGrid; }

@@ -4,7 +4,6 @@
 
 #include "core/localization.h"
 #include "runtime/scheduler.h"
-#include "views/items/itemrules.h"
 #include "views/superpanel/columnrules.h"
 #include "views/superpanel/superpanelstate.h"
 
@@ -75,9 +74,7 @@ void SuperPanelColumnState::setTargetingShelf(bool targeting)
 
 void SuperPanelColumnState::previewShelfItem(const ShelfItem &item, ShelfEye eye)
 {
-    if (ItemRules::webAddress(item))
-        openShelfURL(ItemRules::openTarget(item), false);
-    else if (eye == ShelfEye::columnTile)
+    if (eye == ShelfEye::columnTile)
         m_previews.toggleShelfPreview(item);
     else
         m_previews.openShelfPreviewFromGallery(item);

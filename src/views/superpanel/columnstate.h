@@ -64,7 +64,7 @@ public:
     // The large previews of a shelf file and a clipboard item, with the shelf preview's safe period.
     PreviewLayerState &previews() { return m_previews; }
     // A shelf item's eye on a gallery card, or on a column tile (which toggles the preview). A link
-    // opens its web page instead, as Open does: nothing here previews a stored ".webloc" file.
+    // previews its stored file like any other item; only Open takes it to its web page.
     enum class ShelfEye { galleryCard, columnTile };
     void previewShelfItem(const ShelfItem &item, ShelfEye eye);
 

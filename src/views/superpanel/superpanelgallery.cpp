@@ -99,7 +99,7 @@ SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShel
         [this](int row, QWidget *parent) -> QWidget * {
             const ShelfItem item = m_services.shelf.itemAt(row);
             SuperPanelColumnState *columnState = &m_state;
-            return new ExpandedShelfCard(
+            auto *card = new ExpandedShelfCard(
                 item,
                 [columnState, item] {
                     columnState->previewShelfItem(item, SuperPanelColumnState::ShelfEye::galleryCard);
@@ -107,6 +107,11 @@ SuperPanelGallery::SuperPanelGallery(SuperPanelColumnState &state, ClipboardShel
                 [columnState, item] { columnState->openShelfURL(item.url, false); },
                 [columnState, item] { columnState->openShelfURL(item.url, true); }, m_services.shelfManager,
                 m_services.pasteboard, m_services.ages, parent);
+            card->setDragRun(
+                [panel = &m_state.panel()](QWidget *source, QMimeData *data, const QImage &picture) {
+                    return ClipboardShelfColumn::dragOutOfPanel(source, data, picture, *panel);
+                });
+            return card;
         },
         m_panel);
     m_shelfGrid->animateChanges(m_services.scheduler);

@@ -234,6 +234,25 @@ void SuperPanelState::dismiss()
     log(QStringLiteral("overlay_hide"));
 }
 
+void SuperPanelState::stepAsideForDrag()
+{
+    if (m_steppedAside)
+        return;
+    m_steppedAside = true;
+    emit steppedAsideChanged();
+}
+
+void SuperPanelState::dragOutEnded(bool taken)
+{
+    if (!m_steppedAside)
+        return;
+    // Closed while still aside, so it does not show again on its way out.
+    if (taken)
+        dismiss();
+    m_steppedAside = false;
+    emit steppedAsideChanged();
+}
+
 void SuperPanelState::clampSelection(int count)
 {
     setSelectedIndex(SuperPanelRules::clampedSelection(m_selectedIndex, count));

@@ -130,6 +130,14 @@ public:
     // Tells the user, in a line the panel shows for a while, that an action could not be done.
     void showNotice(const QString &text) { emit noticeRequested(text); }
 
+    // An item dragged out of the panel left its drop targets: the panel steps aside for the rest of
+    // the drag, so the window under the pointer can take it.
+    void stepAsideForDrag();
+    bool isSteppedAside() const { return m_steppedAside; }
+    // The end of a drag of an item out of the panel. Aside, the panel closes when another program
+    // took the drop and comes back otherwise; a drag that never left does nothing here.
+    void dragOutEnded(bool taken);
+
 signals:
     void showContentChanged(bool show);
     void routeChanged();
@@ -147,6 +155,7 @@ signals:
     void listReadyChanged();
     void languageChanged();
     void noticeRequested(const QString &text);
+    void steppedAsideChanged();
 
 private:
     void setShowContent(bool show);
@@ -176,6 +185,7 @@ private:
     int m_gridColumns = 4;
     std::optional<ExpandedSection> m_expandedSection;
     bool m_isDragging = false;
+    bool m_steppedAside = false;
     std::optional<SnapPosition> m_dragTargetZone;
     AppLanguage m_language = AppLanguage::system;
     bool m_listReady = true;

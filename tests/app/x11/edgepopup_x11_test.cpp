@@ -232,11 +232,7 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
     ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
 
     QProcess drop;
-    drop.start(QStringLiteral(QV_DROPTARGET), {"100", "100"});
-    ASSERT_TRUE(drop.waitForStarted(3000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return drop.canReadLine(); }, 5000));
-    drop.readLine();
-    QTest::qWait(500); // mapped and managed
+    ASSERT_TRUE(startDropTarget(drop, QStringLiteral(QV_DROPTARGET), QPoint(100, 100)));
 
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
     ASSERT_TRUE(

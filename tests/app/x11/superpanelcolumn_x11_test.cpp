@@ -1,4 +1,6 @@
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -22,6 +24,7 @@
 #include "views/superpanel/clipboardpreviewbubble.h"
 #include "views/superpanel/clipboardshelfcolumn.h"
 #include "views/superpanel/lazyitemgrid.h"
+#include "views/superpanel/superpanelgallery.h"
 #include "views/superpanel/superpaneloverlay.h"
 #include "views/superpanel/superpanelstate.h"
 
@@ -47,6 +50,16 @@ protected:
     static bool movePointer(const QPoint &global)
     {
         return xdotool(QStringLiteral("mousemove %1 %2").arg(global.x()).arg(global.y()));
+    }
+    // "report.txt" holding `content`, taken onto the empty shelf; true once it is there.
+    bool addShelfFile(const QByteArray &content)
+    {
+        QFile file(folder.filePath("report.txt"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return false;
+        file.close();
+        shelf->processFile(QUrl::fromLocalFile(file.fileName()));
+        return QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000);
     }
     ClipboardShelfColumn *column() const
     {
@@ -177,11 +190,7 @@ TEST_F(SuperPanelColumnX11Test, ShowInFileManagerWithoutAFileManagerSaysSoAndThe
 {
     if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
         GTEST_SKIP() << "xdg-open would take the folder";
-    QFile file(folder.filePath("report.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    shelf->processFile(QUrl::fromLocalFile(file.fileName()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
+    ASSERT_TRUE(addShelfFile(""));
     const auto click = [&](const QPoint &at, uint8_t button) {
         for (const uint8_t type : {XCB_MOTION_NOTIFY, XCB_BUTTON_PRESS, XCB_BUTTON_RELEASE})
             fakeInput(connection, type, type == XCB_MOTION_NOTIFY ? 0 : button, at);
@@ -211,4 +220,117 @@ TEST_F(SuperPanelColumnX11Test, ShowInFileManagerWithoutAFileManagerSaysSoAndThe
     EXPECT_TRUE(QTest::qWaitFor([&] { return controller->superPanel()->noticeText() == told; }, 5000));
     EXPECT_TRUE(controller->isGlobalSwitcherVisible()) << "the panel stays";
     saveScreenshot(*controller->globalOverlayWindow(), QStringLiteral("superpanel_x11_reveal_failed"));
+}
+
+// A shelf tile dragged out of the Super Panel reached no other program: the panel covers the whole
+// screen, so no window under it ever heard of the drag. Once the drag leaves the panel's drop
+// targets the panel steps aside: the program below takes the file, the tile stays on the shelf, and
+// the panel closes, to show whole and take clicks again at its next opening.
+TEST_F(SuperPanelColumnX11Test, ATileDraggedOutOfThePanelReachesTheProgramBelowAndStaysOnTheShelf)
+{
+    ASSERT_TRUE(addShelfFile("a report"));
+    const QString name = shelf->items().at(0).url.fileName();
+
+    QProcess drop;
+    ASSERT_TRUE(startDropTarget(drop, QStringLiteral(QV_DROPTARGET), QPoint(100, 100)));
+
+    KeyPanel &panel = *controller->globalOverlayWindow();
+    const auto opened = [&] {
+        return controller->isGlobalSwitcherVisible() && column() && column()->isVisible() &&
+               !column()->shelfGrid()->builtCells().isEmpty() &&
+               isViewable(connection, xcb_window_t(panel.winId()));
+    };
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor(opened, 3000));
+    QTest::qWait(300);
+
+    // The drag runs a loop of its own in this process: the pointer is moved through XTEST from a
+    // timer that loop runs. Out of the tile, over the windows area, then onto `onto`.
+    QWidget *tile = column()->shelfGrid()->builtCells().first();
+    QPoint from = tile->mapToGlobal(tile->rect().center());
+    QList<std::pair<uint8_t, QPoint>> steps;
+    QTimer mover;
+    QObject::connect(&mover, &QTimer::timeout, [&] {
+        if (steps.isEmpty()) {
+            mover.stop();
+            return;
+        }
+        const auto [type, at] = steps.takeFirst();
+        fakeInput(connection, type, type == XCB_MOTION_NOTIFY ? 0 : 1, at);
+    });
+    const auto dragTo = [&](const QPoint &onto) {
+        steps = {{XCB_MOTION_NOTIFY, from},
+                 {XCB_BUTTON_PRESS, from},
+                 {XCB_MOTION_NOTIFY, from + QPoint(-12, 0)},
+                 {XCB_MOTION_NOTIFY, from + QPoint(-30, 0)},
+                 {XCB_MOTION_NOTIFY, (from + onto) / 2},
+                 {XCB_MOTION_NOTIFY, onto},
+                 {XCB_MOTION_NOTIFY, onto + QPoint(2, 2)},
+                 {XCB_MOTION_NOTIFY, onto + QPoint(4, 4)},
+                 {XCB_BUTTON_RELEASE, onto + QPoint(4, 4)}};
+        mover.start(250);
+    };
+
+    // Let go where nothing takes it, the drag ends and the panel is back as it was.
+    dragTo(QPoint(700, 600));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !mover.isActive(); }, 10000));
+    QTest::qWait(500);
+    EXPECT_TRUE(controller->isGlobalSwitcherVisible()) << "a drop nobody took closed the panel";
+    EXPECT_FALSE(panel.isAside()) << "the panel did not come back after a drop nobody took";
+    EXPECT_TRUE(drop.readAll().isEmpty());
+    ASSERT_EQ(shelf->items().size(), 1);
+
+    dragTo(QPoint(250, 250));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop.canReadLine(); }, 10000))
+        << "the program below the panel never got the drop";
+    EXPECT_EQ(QUrl(QString::fromUtf8(drop.readLine()).trimmed()).fileName(), name);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->isGlobalSwitcherVisible(); }, 3000))
+        << "the panel stayed over the program that took the drop";
+    QTest::qWait(300);
+    ASSERT_EQ(shelf->items().size(), 1) << "the dragged tile left the shelf";
+    EXPECT_EQ(shelf->items().at(0).url.fileName(), name);
+
+    // Opened again, the panel shows and takes the pointer: no shape of the drag is left on it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.isVisible(); }, 3000));
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+Tab")));
+    ASSERT_TRUE(QTest::qWaitFor(opened, 3000));
+    EXPECT_FALSE(panel.isAside());
+    // The server finds the panel under the pointer only where its shapes let the pointer in.
+    const auto reaches = [&](const QPoint &at) {
+        xcb_connection_t *c = connection.xcb();
+        xcb_window_t window = connection.root();
+        for (int depth = 0; depth < 8; ++depth) {
+            xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(
+                c, xcb_translate_coordinates(c, connection.root(), window, int16_t(at.x()), int16_t(at.y())),
+                nullptr);
+            const xcb_window_t child = reply ? reply->child : xcb_window_t(XCB_WINDOW_NONE);
+            std::free(reply);
+            if (child == xcb_window_t(panel.winId()))
+                return true;
+            if (child == XCB_WINDOW_NONE)
+                return false;
+            window = child;
+        }
+        return false;
+    };
+    for (const QPoint &at : {QPoint(254, 254), from})
+        EXPECT_TRUE(reaches(at)) << "the panel let the pointer through at " << at.x() << "," << at.y()
+                                 << " at its next showing";
+
+    // A card of the Shelf Gallery, over the middle of the panel, goes the same way.
+    static_cast<QAbstractButton *>(column()->shelfGalleryButton())->click();
+    LazyItemGrid *gallery = controller->superPanel()->findChild<SuperPanelGallery *>()->shelfGrid();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return gallery->isVisible() && !gallery->builtCells().isEmpty(); }, 3000));
+    QTest::qWait(500);
+    QWidget *card = gallery->builtCells().first();
+    from = card->mapToGlobal(card->rect().center());
+    dragTo(QPoint(150, 150));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop.canReadLine(); }, 10000))
+        << "the program below the panel never got the gallery card's drop";
+    EXPECT_EQ(QUrl(QString::fromUtf8(drop.readLine()).trimmed()).fileName(), name);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.isVisible(); }, 3000))
+        << "the panel stayed over the program that took the gallery card";
+    drop.kill();
+    drop.waitForFinished(3000);
 }
