@@ -185,7 +185,8 @@ int main(int argc, char **argv)
         diagnostics, [&platform](const QUrl &url) { platform.fileRevealer->openURL(url); },
         [&platform] { return platform.appIcons->installedApplications(); },
         [&platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); },
-        platform.feedback->hasHaptics(), queues.makeQueue(QStringLiteral("installed applications"), QueueKind::Serial)});
+        platform.feedback->hasHaptics(),
+        queues.makeQueue(QStringLiteral("installed applications"), QueueKind::Serial)});
     // The Super Panel's gear opens this window.
     overlayController.setOpenSettings([&settingsWindows] { settingsWindows.showSettings(); });
     auto tray = std::make_unique<TrayIcon>(

@@ -62,8 +62,9 @@ void SettingsStore::load()
     const auto read = OwnedFiles::readRegularFile(m_filePath, maxFileBytes, OwnedFiles::Links::Follow);
     if (read.problem == OwnedFiles::ReadResult::Absent && !linked)
         return;
-    QString problem = read.problem == OwnedFiles::ReadResult::Absent ? QStringLiteral("it is a link to nothing")
-                                                                      : read.description;
+    QString problem = read.problem == OwnedFiles::ReadResult::Absent
+                          ? QStringLiteral("it is a link to nothing")
+                          : read.description;
     QJsonDocument doc;
     if (read.problem == OwnedFiles::ReadResult::None) {
         QJsonParseError error{};
@@ -77,7 +78,8 @@ void SettingsStore::load()
         m_values = doc.object().toVariantMap();
         return;
     }
-    if (read.problem == OwnedFiles::ReadResult::Unreadable || (linked && read.problem != OwnedFiles::ReadResult::NotRegular)) {
+    if (read.problem == OwnedFiles::ReadResult::Unreadable ||
+        (linked && read.problem != OwnedFiles::ReadResult::NotRegular)) {
         // We may not read it (its mode, say), or it is the user's file elsewhere, reached through a
         // link: nothing of ours to move aside, so it stays as it is and is not written over with
         // defaults either.
@@ -114,7 +116,8 @@ bool SettingsStore::refuseWrite(const QString &cause)
     // only once it has changed or a write went through in between.
     if (cause != m_toldWriteProblem) {
         m_toldWriteProblem = cause;
-        qCWarning(lcSettings).noquote() << "⚠️ Settings could not be written to" << m_filePath << ":" << cause;
+        qCWarning(lcSettings).noquote()
+            << "⚠️ Settings could not be written to" << m_filePath << ":" << cause;
     }
     return false;
 }

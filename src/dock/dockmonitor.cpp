@@ -707,13 +707,15 @@ void DockMonitor::tellShortcutsSetAside()
         if (m_shortcutsToldSetAside.contains(detail))
             continue;
         m_shortcutsToldSetAside.insert(detail);
-        const QString inForce = KeyboardShortcut::words(KeyboardShortcut::read(m_settings, keys), QStringLiteral("+"));
+        const QString inForce =
+            KeyboardShortcut::words(KeyboardShortcut::read(m_settings, keys), QStringLiteral("+"));
         if (stored->reason == QLatin1String("no Ctrl, Alt or Super"))
             qCWarning(lcEventTap).noquote()
-                << QStringLiteral("⚠️ The shortcut stored as %1 is not used (%2 would take that key from every "
-                                  "program); %3 is used instead")
-                       .arg(KeyboardShortcut::words(stored->shortcut, QStringLiteral("+")), keys.keyCode.key(),
-                            inForce);
+                << QStringLiteral(
+                       "⚠️ The shortcut stored as %1 is not used (%2 would take that key from every "
+                       "program); %3 is used instead")
+                       .arg(KeyboardShortcut::words(stored->shortcut, QStringLiteral("+")),
+                            keys.keyCode.key(), inForce);
         else
             qCWarning(lcEventTap).noquote()
                 << QStringLiteral("⚠️ The shortcut stored as %1 is not used (%2); %3 is used instead")

@@ -127,7 +127,8 @@ StoredPair storedPair(const SettingsStore &settings, const Keys &keys)
     StoredPair pair;
     // A key code with no place on the keyboard would be grabbed on no key, and the grab's refusal
     // would be blamed on another program.
-    const bool codeUsable = code && *code >= INT_MIN && *code <= INT_MAX && xkbKeycodeForKeyCode(int(*code)) != 0;
+    const bool codeUsable =
+        code && *code >= INT_MIN && *code <= INT_MAX && xkbKeycodeForKeyCode(int(*code)) != 0;
     if (code && !codeUsable)
         pair.problems << QStringLiteral("no key of this keyboard");
     pair.shortcut.keyCode = codeUsable ? int(*code) : keys.keyCode.defaultValue;

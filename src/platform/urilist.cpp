@@ -86,9 +86,10 @@ UriList UriList::parse(const QByteArray &data, const Limits &limits)
         }
     }
     if (withNul > 0)
-        qCWarning(lcUriList).noquote() << "⚠️ Refused" << withNul
-                                       << "dropped or copied file address(es) whose path holds a NUL byte, first:"
-                                       << firstWithNul.toString(QUrl::FullyEncoded).left(300);
+        qCWarning(lcUriList).noquote()
+            << "⚠️ Refused" << withNul
+            << "dropped or copied file address(es) whose path holds a NUL byte, first:"
+            << firstWithNul.toString(QUrl::FullyEncoded).left(300);
     return list;
 }
 

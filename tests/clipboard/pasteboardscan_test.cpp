@@ -198,9 +198,10 @@ TEST(UriListTest, ReadsABoundedPrefixTakingEachFileOnce)
 TEST(UriListTest, AFileAddressWhoseDecodedPathHoldsANulIsRefusedWithALine)
 {
     const test::ConsoleCapture console;
-    const UriList list = UriList::parse("file:///tmp/plain.txt%00.png\nfile:///tmp/a%00b/c\nfile:///tmp/ok.txt\n"
-                                        "https://e.org/%00\n",
-                                        {1000, 10, 10});
+    const UriList list =
+        UriList::parse("file:///tmp/plain.txt%00.png\nfile:///tmp/a%00b/c\nfile:///tmp/ok.txt\n"
+                       "https://e.org/%00\n",
+                       {1000, 10, 10});
     ASSERT_EQ(list.files.size(), 1);
     EXPECT_EQ(list.files.first().toLocalFile(), QStringLiteral("/tmp/ok.txt"));
     EXPECT_EQ(list.others.size(), 1) << "a NUL outside a file path names no file, so it is no concern here";

@@ -210,7 +210,8 @@ TEST(SettingsStore, ALinkOrSpecialFileInPlaceIsLeftAloneAndChangesAreRefused)
         EXPECT_FALSE(store.set(Settings::ignoreSingleWindow, true));
         EXPECT_FALSE(store.set(Settings::sortMinimizedLast, true));
         EXPECT_EQ(failed.size(), 3);
-        EXPECT_EQ(console.linesWith("could not be written").size(), 1) << console.lines().join('\n').toStdString();
+        EXPECT_EQ(console.linesWith("could not be written").size(), 1)
+            << console.lines().join('\n').toStdString();
         EXPECT_EQ(changed.size(), 0);
         EXPECT_FALSE(store.contains(Settings::ignoreSingleWindow));
         const QFileInfo after(path);
@@ -246,10 +247,12 @@ TEST(SettingsStore, ALinkedSettingsFileIsReadAndWrittenThroughAndTheLinkStays)
     }
     EXPECT_TRUE(QFileInfo(path).isSymLink());
     EXPECT_EQ(QFile::symLinkTarget(path), QFileInfo(target).canonicalFilePath());
-    EXPECT_EQ(QDir(dir.filePath("config/Quorvantis")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+    EXPECT_EQ(QDir(dir.filePath("config/Quorvantis"))
+                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
               QStringList{"defaults.json"});
-    EXPECT_EQ(QDir(dir.filePath("dotfiles")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
-              QStringList{"quorvantis.json"});
+    EXPECT_EQ(
+        QDir(dir.filePath("dotfiles")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+        QStringList{"quorvantis.json"});
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QJsonObject written = QJsonDocument::fromJson(file.readAll()).object();
@@ -310,7 +313,8 @@ TEST(SettingsStore, AWriteThatFailsAtTheDiskIsNotReportedAsSaved)
     EXPECT_FALSE(second);
     EXPECT_EQ(failed.size(), 2);
     EXPECT_FALSE(store.contains("appLanguage")) << "a change that is not on disk is in force";
-    EXPECT_EQ(console.linesWith("could not be written").size(), 1) << console.lines().join('\n').toStdString();
+    EXPECT_EQ(console.linesWith("could not be written").size(), 1)
+        << console.lines().join('\n').toStdString();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
               QStringList{"defaults.json"});
     SettingsStore reread(path);

@@ -111,7 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
         StoredRow{"smallestFromTheFileIsNoKey", double(INT_MIN), double(keyOptionFlag), {48, keyOptionFlag}},
         StoredRow{"negativeKeyCodeAndEveryFlagBit", -5, qint64(4294967295), {48, keyOptionFlag}},
         StoredRow{"aCodeBetweenTheKeysIsNoKey", 52, int(keyControlFlag), {48, keyControlFlag}},
-        StoredRow{"flagsPastAKeyPressAreTheDefault", 12, qint64(0x1000000) | keyControlFlag, {12, keyOptionFlag}},
+        StoredRow{
+            "flagsPastAKeyPressAreTheDefault", 12, qint64(0x1000000) | keyControlFlag, {12, keyOptionFlag}},
         StoredRow{"lastKeyOfTheKeyboard", 126, int(keyCommandFlag), {126, keyCommandFlag}},
         StoredRow{"beyondAnIntIsTheDefault", qint64(INT_MAX) + 1, int(keyControlFlag), {48, keyControlFlag}}),
     [](const auto &info) { return std::string(info.param.name); });

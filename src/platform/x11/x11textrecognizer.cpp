@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QScopeGuard>
 
+#include <memory>
+
 #include "platform/loadablemodule.h"
 #include "platform/memoryrelease.h"
 #include "platform/modules/ocrengine.h"

@@ -261,10 +261,12 @@ void AppBlockerSection::readApplications()
     const double dpr = devicePixelRatioF();
     auto read = [installed = m_applications.installed, icon = m_applications.icon, dpr] {
         QList<Choice> choices;
-        for (const InstalledApplication &application : installed ? installed() : QList<InstalledApplication>()) {
+        for (const InstalledApplication &application :
+             installed ? installed() : QList<InstalledApplication>()) {
             QImage image = icon ? icon(application.bundleIdentifier) : QImage();
             if (!image.isNull())
-                image = image.scaled(QSize(iconSize, iconSize) * dpr, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                image = image.scaled(QSize(iconSize, iconSize) * dpr, Qt::IgnoreAspectRatio,
+                                     Qt::SmoothTransformation);
             choices.append({application, image});
         }
         return choices;

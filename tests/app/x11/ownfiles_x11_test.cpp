@@ -140,7 +140,8 @@ TEST_F(OwnFilesX11Test, ASettingsFileLinkedIntoADotfilesFolderIsReadAndSavedThro
     {
         QFile file(target);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(R"({"ignoreSingleWindow": true, "hasUserChosenAppLanguage": true, "appLanguage": "Deutsch"})");
+        file.write(
+            R"({"ignoreSingleWindow": true, "hasUserChosenAppLanguage": true, "appLanguage": "Deutsch"})");
     }
     ASSERT_TRUE(QFile::link(target, settingsPath()));
 
@@ -155,7 +156,8 @@ TEST_F(OwnFilesX11Test, ASettingsFileLinkedIntoADotfilesFolderIsReadAndSavedThro
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QJsonObject written = QJsonDocument::fromJson(file.readAll()).object();
-    EXPECT_TRUE(written.value(QStringLiteral("showMenuBarIcon")).toBool()) << "nothing was saved through the link";
+    EXPECT_TRUE(written.value(QStringLiteral("showMenuBarIcon")).toBool())
+        << "nothing was saved through the link";
     EXPECT_TRUE(written.value(QStringLiteral("ignoreSingleWindow")).toBool());
     EXPECT_EQ(written.value(QStringLiteral("appLanguage")).toString(), QStringLiteral("Deutsch"))
         << "the stored language was not read, so preparing the settings replaced it";
@@ -170,7 +172,8 @@ TEST_F(OwnFilesX11Test, QuittingEndsAtOnceIdleAndDuringAClipboardReadThatNeverEn
     EXPECT_LT(quitSeconds, 1.0) << "quitting idle";
     QProcess owner;
     runOnce([&] {
-        owner.start(QStringLiteral(QV_CLIPBOARD_OWNER), {QStringLiteral("--silent"), QStringLiteral("UTF8_STRING=/dev/null")});
+        owner.start(QStringLiteral(QV_CLIPBOARD_OWNER),
+                    {QStringLiteral("--silent"), QStringLiteral("UTF8_STRING=/dev/null")});
         ASSERT_TRUE(owner.waitForReadyRead(5000));
         QTest::qWait(300); // the program has asked, and waits for the answer
     });

@@ -394,10 +394,11 @@ TEST_F(SettingsX11Test, TheAppChooserOfFiveHundredEntriesKeepsTheWindowAnswering
             const QString icon = i % 2 == 0 ? pictureFile : themed.at(i % themed.size());
             QFile entry(data.filePath(QStringLiteral("applications/org.example.App%1.desktop").arg(i)));
             ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-            entry.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=Example %1\nExec=true\nIcon=%2\n")
-                            .arg(i)
-                            .arg(icon)
-                            .toUtf8());
+            entry.write(
+                QStringLiteral("[Desktop Entry]\nType=Application\nName=Example %1\nExec=true\nIcon=%2\n")
+                    .arg(i)
+                    .arg(icon)
+                    .toUtf8());
         }
     };
     install(0, 500);
@@ -405,11 +406,11 @@ TEST_F(SettingsX11Test, TheAppChooserOfFiveHundredEntriesKeepsTheWindowAnswering
     X11DesktopEntries entries({data.path()});
     X11AppIcons icons(session, entries);
     const Platform platform = x11.platform();
-    SettingsWindowManager manager(SettingsContext{
-        settings, scheduler, *platform.permissions, [](bool) {}, nullptr, diagnostics, [](const QUrl &) {},
-        [&icons] { return icons.installedApplications(); },
-        [&icons](const QString &identity) { return icons.iconForBundle(identity); }, true,
-        queues.makeQueue(QStringLiteral("installed applications"), QueueKind::Serial)});
+    SettingsWindowManager manager(
+        SettingsContext{settings, scheduler, *platform.permissions, [](bool) {}, nullptr, diagnostics,
+                        [](const QUrl &) {}, [&icons] { return icons.installedApplications(); },
+                        [&icons](const QString &identity) { return icons.iconForBundle(identity); }, true,
+                        queues.makeQueue(QStringLiteral("installed applications"), QueueKind::Serial)});
     manager.showSettings();
     SettingsView &view = *manager.settingsWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -461,7 +462,8 @@ TEST_F(SettingsX11Test, TheAppChooserOfFiveHundredEntriesKeepsTheWindowAnswering
     }
     EXPECT_TRUE(names.contains("Example 510")) << names.join('|').toStdString();
     // The failure was a stall of seconds: a bound far from it that a busy machine does not reach.
-    EXPECT_LT(pings.longest(), 1.0) << "the settings window stopped answering for " << pings.longest() << " s";
+    EXPECT_LT(pings.longest(), 1.0) << "the settings window stopped answering for " << pings.longest()
+                                    << " s";
 }
 
 // Regression: with the settings file unwritable, switching "Ignore Single Window Apps" on showed ON
