@@ -56,8 +56,13 @@ TEST(SettingsStore, ValueOfTheWrongKindReadsAsTheDefault)
     EXPECT_EQ(store.get(Settings::customKeyCode), 48);
     EXPECT_FALSE(store.get(Settings::enablePeeking));
     // A hand-edited file may hold a switch as text: the words for yes and no read as such.
-    for (const auto &[text, expected] : {std::pair{"Yes", true}, {" true ", true}, {"1", true}, {"no", false},
-                                         {"FALSE", false}, {"0", false}, {"maybe", true}}) {
+    for (const auto &[text, expected] : {std::pair{"Yes", true},
+                                         {" true ", true},
+                                         {"1", true},
+                                         {"no", false},
+                                         {"FALSE", false},
+                                         {"0", false},
+                                         {"maybe", true}}) {
         store.setValue("showMenuBarIcon", QString::fromLatin1(text));
         EXPECT_EQ(store.get(Settings::showMenuBarIcon), expected) << text;
     }

@@ -64,6 +64,8 @@ protected:
         ::kill(pid_t(process.processId()), SIGTERM);
         EXPECT_TRUE(process.waitForFinished(20000));
         quitSeconds = quitting.elapsed() / 1000.0;
+        // Ended in order, its writes finished, not killed by the signal.
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 0);
         return QString::fromUtf8(process.readAllStandardOutput());
     }
