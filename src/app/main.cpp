@@ -186,7 +186,8 @@ int main(int argc, char **argv)
         diagnostics, [&platform](const QUrl &url) { platform.fileRevealer->openURL(url); },
         [&platform] { return platform.appIcons->installedApplications(); },
         [&platform](const QString &identity) { return platform.appIcons->iconForBundle(identity); },
-        platform.feedback->hasHaptics()});
+        platform.feedback->hasHaptics(),
+        queues.makeQueue(QStringLiteral("installed applications"), QueueKind::Serial)});
     QObject::connect(platform.application, &ApplicationService::windowDestroyedElsewhere, &settingsWindows,
                      &SettingsWindowManager::windowDestroyedElsewhere);
     // The Super Panel's gear opens this window.

@@ -26,16 +26,45 @@ QString SettingsStore::defaultFilePath()
            QStringLiteral("/Quorvantis/defaults.json");
 }
 
+namespace {
+
+// Where a write of `path` lands: the file itself, or the regular file a link at its name leads to
+// (a settings file linked into a dotfiles folder). Empty, with `problem` set, when there is nothing
+// we may write: a special file, or a link to one or to nothing.
+QString writableTarget(const QString &path, QString *problem)
+{
+    const QFileInfo name(path);
+    if (name.isSymLink()) {
+        const QString target = name.canonicalFilePath();
+        if (target.isEmpty() || !QFileInfo(target).isFile()) {
+            *problem = QStringLiteral("it is a link to no regular file");
+            return QString();
+        }
+        return target;
+    }
+    if (name.exists() && !name.isFile()) {
+        *problem = QStringLiteral("it is not a regular file");
+        return QString();
+    }
+    return path;
+}
+
+} // namespace
+
 void SettingsStore::load()
 {
     if (m_filePath.isEmpty())
         return;
     // Opened without blocking and read within a bound: a pipe or a device in the file's place
-    // (or a link to one) cannot hold the start up or fill the memory.
-    const auto read = OwnedFiles::readRegularFile(m_filePath, maxFileBytes);
-    if (read.problem == OwnedFiles::ReadResult::Absent)
+    // (or a link to one) cannot hold the start up or fill the memory. A link to a regular file is
+    // the user's layout and is read through.
+    const bool linked = QFileInfo(m_filePath).isSymLink();
+    const auto read = OwnedFiles::readRegularFile(m_filePath, maxFileBytes, OwnedFiles::Links::Follow);
+    if (read.problem == OwnedFiles::ReadResult::Absent && !linked)
         return;
-    QString problem = read.description;
+    QString problem = read.problem == OwnedFiles::ReadResult::Absent
+                          ? QStringLiteral("it is a link to nothing")
+                          : read.description;
     QJsonDocument doc;
     if (read.problem == OwnedFiles::ReadResult::None) {
         QJsonParseError error{};
@@ -49,9 +78,11 @@ void SettingsStore::load()
         m_values = doc.object().toVariantMap();
         return;
     }
-    if (read.problem == OwnedFiles::ReadResult::Unreadable) {
-        // We may not read it (its mode, say): nothing says it is damaged, so it stays where it is,
-        // and is not written over with defaults either.
+    if (read.problem == OwnedFiles::ReadResult::Unreadable ||
+        (linked && read.problem != OwnedFiles::ReadResult::NotRegular)) {
+        // We may not read it (its mode, say), or it is the user's file elsewhere, reached through a
+        // link: nothing of ours to move aside, so it stays as it is and is not written over with
+        // defaults either.
         m_leftAlone = true;
         qCWarning(lcSettings).noquote() << "⚠️ Settings file" << m_filePath << "cannot be read (" << problem
                                         << "); it is left as it is, defaults apply and changes are not saved";
@@ -79,43 +110,51 @@ void SettingsStore::load()
                                     << "and defaults apply";
 }
 
+bool SettingsStore::refuseWrite(const QString &cause)
+{
+    // A toggle dragged back and forth is refused at every step: the cause is told once, and again
+    // only once it has changed or a write went through in between.
+    if (cause != m_toldWriteProblem) {
+        m_toldWriteProblem = cause;
+        qCWarning(lcSettings).noquote()
+            << "⚠️ Settings could not be written to" << m_filePath << ":" << cause;
+    }
+    return false;
+}
+
 bool SettingsStore::save(const QVariantMap &values)
 {
     if (m_filePath.isEmpty())
         return true;
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
-    // A link or a special file in the file's place is the user's: never replaced.
-    const QFileInfo existing(m_filePath);
-    if (existing.isSymLink() || (existing.exists() && !existing.isFile())) {
-        qCWarning(lcSettings).noquote()
-            << "⚠️ Settings could not be written to" << m_filePath << ": it is not a regular file";
-        return false;
-    }
-    if (m_leftAlone) {
-        qCWarning(lcSettings).noquote()
-            << "⚠️ Settings could not be written to" << m_filePath << ": it cannot be read, so it is left as it is";
-        return false;
-    }
+    // A special file in the file's place is the user's: never replaced. A link is kept as it is and
+    // written through, to the file it leads to.
+    QString problem;
+    const QString target = writableTarget(m_filePath, &problem);
+    if (target.isEmpty())
+        return refuseWrite(problem);
+    if (m_leftAlone)
+        return refuseWrite(QStringLiteral("it cannot be read, so it is left as it is"));
     // Never a file the reader would refuse at the next start: indented while that fits the bound,
     // else compact, else not at all.
     const QJsonDocument document(QJsonObject::fromVariantMap(values));
     QByteArray bytes = document.toJson(QJsonDocument::Indented);
     if (bytes.size() > maxFileBytes)
         bytes = document.toJson(QJsonDocument::Compact);
-    if (bytes.size() > maxFileBytes) {
-        qCWarning(lcSettings).noquote() << "⚠️ Settings could not be written to" << m_filePath << ":"
-                                        << bytes.size() << "bytes are past the bound of" << maxFileBytes;
-        return false;
-    }
-    QSaveFile file(m_filePath);
+    if (bytes.size() > maxFileBytes)
+        return refuseWrite(QStringLiteral("the settings are past the bound of %1 bytes").arg(maxFileBytes));
+    // Written beside the target and renamed over it: atomic in the target's own folder.
+    // The bytes are flushed and checked before the commit: a commit after a failed buffered write
+    // (a full disk, a file size limit) renamed the cut file into place, reported it saved, and the
+    // next start set it aside as damaged with every setting in it.
+    QSaveFile file(target);
     if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-        if (file.commit())
+        if (file.write(bytes) == bytes.size() && file.flush() && file.commit()) {
+            m_toldWriteProblem.clear();
             return true;
+        }
     }
-    qCWarning(lcSettings).noquote() << "⚠️ Settings could not be written to" << m_filePath << ":"
-                                    << file.errorString();
-    return false;
+    return refuseWrite(file.errorString());
 }
 
 void SettingsStore::registerDefaults(const QVariantMap &defaults)

@@ -14,11 +14,14 @@ namespace qv {
 // Reads are safe from any thread. Writes happen on the main thread; every write that changes what is
 // stored emits changed() synchronously, before the call returns, and is on disk when it returns
 // (storing the value already stored does neither). A file that cannot be parsed, or is too large, is moved
-// aside (never deleted) and the store starts empty; a link or a special file in its place, or a file
-// we may not read, is left as it is, never read through nor written over. Nothing is written that
-// the reader would refuse: past maxFileBytes indented, the file is written compact, and a change
-// that does not fit even so is not made. A change that cannot be written is not made: the
-// stored value stays in force, writeFailed() is emitted and a warning printed.
+// aside (never deleted) and the store starts empty. A link at the file's name (a dotfiles layout) is
+// read through when it leads to a regular file, and written through: the file it leads to is
+// replaced atomically in its own folder, and the link stays. A special file in its place (or a link
+// to one or to nothing), a file we may not read, or a linked file that cannot be parsed, is left as
+// it is and never written over. Nothing is written that the reader would refuse: past maxFileBytes
+// indented, the file is written compact, and a change that does not fit even so is not made. A
+// change that cannot be written is not made: the stored value stays in force and writeFailed() is
+// emitted; a warning tells the cause, once until the cause changes or a write succeeds.
 class SettingsStore : public QObject
 {
     Q_OBJECT
@@ -67,12 +70,16 @@ private:
     template <typename T> static T convert(const QVariant &v, const T &fallback);
     void load();
     bool save(const QVariantMap &values);
+    // Tells why a write was refused (unless that was told last) and answers false.
+    bool refuseWrite(const QString &cause);
     bool commit(const QString &key, QVariantMap values);
 
     QString m_filePath;
     QString m_quarantinedPath;
     // The file could not be read: it is neither moved aside nor written over.
     bool m_leftAlone = false;
+    // The cause of the last refused write that was told; empty after a write went through.
+    QString m_toldWriteProblem;
     mutable QReadWriteLock m_lock;
     QVariantMap m_values;
     QVariantMap m_registered;

@@ -702,20 +702,24 @@ void DockMonitor::tellShortcutsSetAside()
         const auto stored = KeyboardShortcut::setAside(m_settings, keys);
         if (!stored)
             continue;
-        const QString detail = QStringLiteral("%1=%2, %3=%4: no Ctrl, Alt or Super")
-                                   .arg(keys.keyCode.key())
-                                   .arg(stored->keyCode)
-                                   .arg(keys.flags.key())
-                                   .arg(stored->flags);
+        const QString detail = stored->stored + QStringLiteral(": ") + stored->reason;
         // Every change of any setting reloads the shortcuts: each stored pair is told once.
         if (m_shortcutsToldSetAside.contains(detail))
             continue;
         m_shortcutsToldSetAside.insert(detail);
-        qCWarning(lcEventTap).noquote()
-            << QStringLiteral("⚠️ The shortcut stored as %1 is not used (%2 would take that key from every "
-                              "program); %3 is used instead")
-                   .arg(KeyboardShortcut::words(*stored, QStringLiteral("+")), keys.keyCode.key(),
-                        KeyboardShortcut::words(KeyboardShortcut::read(m_settings, keys), QStringLiteral("+")));
+        const QString inForce =
+            KeyboardShortcut::words(KeyboardShortcut::read(m_settings, keys), QStringLiteral("+"));
+        if (stored->reason == QLatin1String("no Ctrl, Alt or Super"))
+            qCWarning(lcEventTap).noquote()
+                << QStringLiteral(
+                       "⚠️ The shortcut stored as %1 is not used (%2 would take that key from every "
+                       "program); %3 is used instead")
+                       .arg(KeyboardShortcut::words(stored->shortcut, QStringLiteral("+")),
+                            keys.keyCode.key(), inForce);
+        else
+            qCWarning(lcEventTap).noquote()
+                << QStringLiteral("⚠️ The shortcut stored as %1 is not used (%2); %3 is used instead")
+                       .arg(stored->stored, stored->reason, inForce);
         m_eventLog.log(DiagEvents::shortcutNotUsed, detail);
     }
 }

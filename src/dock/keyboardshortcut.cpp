@@ -107,33 +107,61 @@ bool holdsCommandModifier(const KeyCombination &shortcut)
 
 namespace {
 
-// The stored pair, each half that is absent or unusable read as its default.
-KeyCombination storedPair(const SettingsStore &settings, const Keys &keys)
+// The modifier flags a key press carries fit in these bits; a stored value beyond them (4294967295,
+// every bit set) was written by no recorder and names no modifiers anybody pressed.
+constexpr qint64 eventFlagBits = 0xFFFFFF;
+
+// The stored pair, each half that is absent or unusable read as its default, and why a half that
+// is stored was not usable (empty when both were).
+struct StoredPair
+{
+    KeyCombination shortcut;
+    QString storedText;
+    QStringList problems;
+};
+
+StoredPair storedPair(const SettingsStore &settings, const Keys &keys)
 {
     const auto code = storedInteger(settings, keys.keyCode.key());
     const auto flags = storedInteger(settings, keys.flags.key());
-    KeyCombination shortcut;
-    shortcut.keyCode = code && *code >= INT_MIN && *code <= INT_MAX ? int(*code) : keys.keyCode.defaultValue;
-    shortcut.flags = quint32(flags && *flags >= 0 ? *flags : keys.flags.defaultValue) & keyModifierMask;
-    return shortcut;
+    StoredPair pair;
+    // A key code with no place on the keyboard would be grabbed on no key, and the grab's refusal
+    // would be blamed on another program.
+    const bool codeUsable =
+        code && *code >= INT_MIN && *code <= INT_MAX && xkbKeycodeForKeyCode(int(*code)) != 0;
+    if (code && !codeUsable)
+        pair.problems << QStringLiteral("no key of this keyboard");
+    pair.shortcut.keyCode = codeUsable ? int(*code) : keys.keyCode.defaultValue;
+    const bool flagsUsable = flags && *flags >= 0 && *flags <= eventFlagBits;
+    if (flags && !flagsUsable)
+        pair.problems << QStringLiteral("no modifiers of a key press");
+    pair.shortcut.flags = quint32(flagsUsable ? *flags : keys.flags.defaultValue) & keyModifierMask;
+    pair.storedText = QStringLiteral("%1=%2, %3=%4")
+                          .arg(keys.keyCode.key())
+                          .arg(code ? *code : qint64(pair.shortcut.keyCode))
+                          .arg(keys.flags.key())
+                          .arg(flags ? *flags : qint64(pair.shortcut.flags));
+    return pair;
 }
 
 } // namespace
 
 KeyCombination read(const SettingsStore &settings, const Keys &keys)
 {
-    const KeyCombination shortcut = storedPair(settings, keys);
-    if (!holdsCommandModifier(shortcut))
+    const StoredPair stored = storedPair(settings, keys);
+    if (!holdsCommandModifier(stored.shortcut))
         return {keys.keyCode.defaultValue, quint32(keys.flags.defaultValue) & keyModifierMask};
-    return shortcut;
+    return stored.shortcut;
 }
 
-std::optional<KeyCombination> setAside(const SettingsStore &settings, const Keys &keys)
+std::optional<SetAside> setAside(const SettingsStore &settings, const Keys &keys)
 {
-    const KeyCombination shortcut = storedPair(settings, keys);
-    if (holdsCommandModifier(shortcut))
+    StoredPair stored = storedPair(settings, keys);
+    if (!holdsCommandModifier(stored.shortcut))
+        stored.problems << QStringLiteral("no Ctrl, Alt or Super");
+    if (stored.problems.isEmpty())
         return std::nullopt;
-    return shortcut;
+    return SetAside{stored.shortcut, stored.storedText, stored.problems.join(QStringLiteral("; "))};
 }
 
 void write(SettingsStore &settings, const Keys &keys, const KeyCombination &shortcut)

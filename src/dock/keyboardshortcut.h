@@ -44,13 +44,24 @@ std::optional<Hotkey> takenBy(const SettingsStore &settings, const KeyCombinatio
 bool holdsCommandModifier(const KeyCombination &shortcut);
 
 // The stored pair as the matcher uses it and the pages show it. A key code or flags value that is
-// absent or not a whole number reads as its default; negative flags (every high bit set) too, since
-// taking them for all four modifiers would invent a shortcut nobody recorded. A pair without Ctrl,
-// Alt or Super reads as the default pair. Flags come back masked.
+// absent or not a whole number reads as its default; so does a key code with no place on the
+// keyboard, and flags that no key press carries (negative, or past the event's modifier bits: every
+// high bit set would invent a shortcut nobody recorded). A pair without Ctrl, Alt or Super reads as
+// the default pair. Flags come back masked.
 KeyCombination read(const SettingsStore &settings, const Keys &keys);
-// The stored pair when read() sets it aside for the default, because it holds no Ctrl, Alt or
-// Super; nothing when the stored pair is used.
-std::optional<KeyCombination> setAside(const SettingsStore &settings, const Keys &keys);
+// A stored pair that read() does not use as stored.
+struct SetAside
+{
+    // The pair with its unusable halves read as their defaults, flags masked: what keycaps show.
+    KeyCombination shortcut;
+    // The values as stored: "customKeyCode=-5, customFlags=4294967295".
+    QString stored;
+    // Why: "no key of this keyboard", "no modifiers of a key press", "no Ctrl, Alt or Super"
+    // (several joined by "; ").
+    QString reason;
+};
+// Nothing when the stored pair (or nothing stored) is used as it is.
+std::optional<SetAside> setAside(const SettingsStore &settings, const Keys &keys);
 // Key code first, then flags, as the recorders write them.
 void write(SettingsStore &settings, const Keys &keys, const KeyCombination &shortcut);
 

@@ -16,7 +16,9 @@ struct InstalledApplication
 };
 
 // Icons of applications, and the installed applications they belong to. A null image means the
-// application has no icon that way. Main thread.
+// application has no icon that way. applicationIcon on the main thread; iconForBundle and
+// installedApplications read the desktop's files (hundreds of them) and are safe from any thread,
+// which is where they belong.
 class AppIconService
 {
 public:
@@ -25,7 +27,8 @@ public:
     virtual QImage applicationIcon(qint64 pid) = 0;
     // The icon installed for an application identifier (its desktop entry), running or not.
     virtual QImage iconForBundle(const QString &bundleIdentifier) = 0;
-    // Every installed application, sorted by name (ignoring case); empty when none can be listed.
+    // Every installed application as installed now, sorted by name (ignoring case); empty when none
+    // can be listed.
     virtual QList<InstalledApplication> installedApplications() = 0;
 };
 

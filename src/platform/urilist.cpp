@@ -1,10 +1,13 @@
 #include "platform/urilist.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QSet>
 #include <QString>
 
 namespace qv {
+
+Q_LOGGING_CATEGORY(lcUriList, "quorvantis.urilist")
 
 QString UriList::fileKey(const QUrl &fileURL)
 {
@@ -28,6 +31,8 @@ UriList UriList::parse(const QByteArray &data, const Limits &limits)
     QSet<QString> seenPaths;
     QSet<QUrl> seenOthers;
     int lines = 0;
+    int withNul = 0;
+    QUrl firstWithNul;
     for (qsizetype start = 0; start < end;) {
         if (lines == limits.lines) {
             list.cut = true;
@@ -58,6 +63,12 @@ UriList UriList::parse(const QByteArray &data, const Limits &limits)
             const QString path = fileKey(url);
             if (path.isEmpty() || seenPaths.contains(path))
                 continue;
+            // A file name ends at a NUL byte: "a.txt%00.png" would read a.txt under another name.
+            if (path.contains(QChar(0))) {
+                if (withNul++ == 0)
+                    firstWithNul = url;
+                continue;
+            }
             if (list.files.size() == limits.entries) {
                 // Files are what a reader takes first: past the bound the rest is not read.
                 list.cut = true;
@@ -74,6 +85,11 @@ UriList UriList::parse(const QByteArray &data, const Limits &limits)
             list.others.append(url);
         }
     }
+    if (withNul > 0)
+        qCWarning(lcUriList).noquote()
+            << "⚠️ Refused" << withNul
+            << "dropped or copied file address(es) whose path holds a NUL byte, first:"
+            << firstWithNul.toString(QUrl::FullyEncoded).left(300);
     return list;
 }
 

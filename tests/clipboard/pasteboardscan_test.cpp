@@ -12,6 +12,7 @@
 #include "platform/pasteboard.h"
 #include "platform/urilist.h"
 #include "printers.h"
+#include "support/consolecapture.h"
 
 namespace qv {
 namespace {
@@ -189,6 +190,26 @@ TEST(UriListTest, ReadsABoundedPrefixTakingEachFileOnce)
         EXPECT_EQ(others, row.others);
         EXPECT_EQ(list.cut, row.cut);
     }
+}
+
+// Regression: "file:///tmp/plain.txt%00.png" was taken, and the file opened under that name was
+// plain.txt, shelved as "plain.txt_.png". Such an address is refused, with a line saying so, and
+// the addresses beside it are still read.
+TEST(UriListTest, AFileAddressWhoseDecodedPathHoldsANulIsRefusedWithALine)
+{
+    const test::ConsoleCapture console;
+    const UriList list =
+        UriList::parse("file:///tmp/plain.txt%00.png\nfile:///tmp/a%00b/c\nfile:///tmp/ok.txt\n"
+                       "https://e.org/%00\n",
+                       {1000, 10, 10});
+    ASSERT_EQ(list.files.size(), 1);
+    EXPECT_EQ(list.files.first().toLocalFile(), QStringLiteral("/tmp/ok.txt"));
+    EXPECT_EQ(list.others.size(), 1) << "a NUL outside a file path names no file, so it is no concern here";
+    EXPECT_FALSE(list.cut);
+    const QStringList lines = console.linesWith(QStringLiteral("NUL"));
+    ASSERT_EQ(lines.size(), 1) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines.first().contains(QStringLiteral("2 "))) << lines.first().toStdString();
+    EXPECT_TRUE(lines.first().contains(QStringLiteral("plain.txt%00.png"))) << lines.first().toStdString();
 }
 
 // Regression: a file URL whose name holds a space (as pasteboards hand them over, "file:///a b.png")

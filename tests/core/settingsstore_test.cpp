@@ -12,10 +12,14 @@
 #include <functional>
 #include <thread>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/settingsstore.h"
+#include "support/consolecapture.h"
 #include "support/withoutfilerights.h"
 #include "support/withoutstandardinput.h"
 
@@ -51,6 +55,17 @@ TEST(SettingsStore, ValueOfTheWrongKindReadsAsTheDefault)
     EXPECT_DOUBLE_EQ(store.get(Settings::hoverDelay), 0.2);
     EXPECT_EQ(store.get(Settings::customKeyCode), 48);
     EXPECT_FALSE(store.get(Settings::enablePeeking));
+    // A hand-edited file may hold a switch as text: the words for yes and no read as such.
+    for (const auto &[text, expected] : {std::pair{"Yes", true},
+                                         {" true ", true},
+                                         {"1", true},
+                                         {"no", false},
+                                         {"FALSE", false},
+                                         {"0", false},
+                                         {"maybe", true}}) {
+        store.setValue("showMenuBarIcon", QString::fromLatin1(text));
+        EXPECT_EQ(store.get(Settings::showMenuBarIcon), expected) << text;
+    }
 }
 
 TEST(SettingsStore, EveryChangeSignalsSynchronouslyAndPersistsAsFlatJson)
@@ -171,6 +186,9 @@ void writeFile(const QString &path, const QByteArray &bytes)
 // Regression: a settings file linked to /dev/zero was read without end, and a FIFO blocked the start
 // for ever. Anything but a regular file is left as it is: defaults apply, it is never moved aside,
 // read through or written over, and a change is refused rather than shown as made.
+// A special file, or a link to one or to nothing, is not ours to replace. Every refused write is
+// reported to its caller, but the console is told the cause once, not at every refused write (a
+// toggle dragged back and forth printed ten lines in as many seconds).
 TEST(SettingsStore, ALinkOrSpecialFileInPlaceIsLeftAloneAndChangesAreRefused)
 {
     QTemporaryDir dir;
@@ -184,7 +202,8 @@ TEST(SettingsStore, ALinkOrSpecialFileInPlaceIsLeftAloneAndChangesAreRefused)
         {"link to /dev/zero", [](const QString &path) { return QFile::link("/dev/zero", path); }},
         {"fifo",
          [](const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }},
-        {"link to a file elsewhere", [&](const QString &path) { return QFile::link(dotfile, path); }},
+        {"link to nothing", [&](const QString &path) { return QFile::link(dotfile + ".gone", path); }},
+        {"link to a folder", [&](const QString &path) { return QFile::link(dir.path(), path); }},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -192,13 +211,18 @@ TEST(SettingsStore, ALinkOrSpecialFileInPlaceIsLeftAloneAndChangesAreRefused)
         ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
         ASSERT_TRUE(row.make(path));
         const QFileInfo before(path);
+        const test::ConsoleCapture console;
         SettingsStore store(path);
         QSignalSpy changed(&store, &SettingsStore::changed);
         QSignalSpy failed(&store, &SettingsStore::writeFailed);
         EXPECT_TRUE(store.storedValues().isEmpty());
         EXPECT_TRUE(store.quarantinedPath().isEmpty());
         EXPECT_FALSE(store.set(Settings::ignoreSingleWindow, false));
-        EXPECT_EQ(failed.size(), 1);
+        EXPECT_FALSE(store.set(Settings::ignoreSingleWindow, true));
+        EXPECT_FALSE(store.set(Settings::sortMinimizedLast, true));
+        EXPECT_EQ(failed.size(), 3);
+        EXPECT_EQ(console.linesWith("could not be written").size(), 1)
+            << console.lines().join('\n').toStdString();
         EXPECT_EQ(changed.size(), 0);
         EXPECT_FALSE(store.contains(Settings::ignoreSingleWindow));
         const QFileInfo after(path);
@@ -211,6 +235,112 @@ TEST(SettingsStore, ALinkOrSpecialFileInPlaceIsLeftAloneAndChangesAreRefused)
     QFile untouched(dotfile);
     ASSERT_TRUE(untouched.open(QIODevice::ReadOnly));
     EXPECT_EQ(untouched.readAll(), QByteArray(R"({"ignoreSingleWindow": true})"));
+}
+
+// Regression: a settings file linked into a dotfiles folder was not read at all (defaults applied)
+// and no change was saved. It is read through the link, and written through it: the file the link
+// leads to is replaced in its own folder, and the link stays a link.
+TEST(SettingsStore, ALinkedSettingsFileIsReadAndWrittenThroughAndTheLinkStays)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("dotfiles")) && QDir().mkpath(dir.filePath("config/Quorvantis")));
+    const QString target = dir.filePath("dotfiles/quorvantis.json");
+    writeFile(target, R"({"ignoreSingleWindow": true})");
+    const QString path = dir.filePath("config/Quorvantis/defaults.json");
+    // Relative, as dotfile managers make them.
+    ASSERT_TRUE(QFile::link("../../dotfiles/quorvantis.json", path));
+    {
+        SettingsStore store(path);
+        EXPECT_TRUE(store.get(Settings::ignoreSingleWindow));
+        EXPECT_TRUE(store.quarantinedPath().isEmpty());
+        EXPECT_TRUE(store.set(Settings::sortMinimizedLast, true));
+        EXPECT_TRUE(store.set(Settings::ignoreSingleWindow, false));
+    }
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(QFile::symLinkTarget(path), QFileInfo(target).canonicalFilePath());
+    EXPECT_EQ(QDir(dir.filePath("config/Quorvantis"))
+                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{"defaults.json"});
+    EXPECT_EQ(
+        QDir(dir.filePath("dotfiles")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+        QStringList{"quorvantis.json"});
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject written = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(written.value("sortMinimizedLast"), QJsonValue(true));
+    EXPECT_EQ(written.value("ignoreSingleWindow"), QJsonValue(false));
+    SettingsStore reread(path);
+    EXPECT_TRUE(reread.get(Settings::sortMinimizedLast));
+    EXPECT_FALSE(reread.get(Settings::ignoreSingleWindow));
+}
+
+// The file a link leads to is the user's, wherever it lies: past the bound, or damaged, it is
+// neither read, nor moved aside, nor written over.
+TEST(SettingsStore, ALinkedFileThatCannotBeUsedIsLeftAsItIs)
+{
+    QTemporaryDir dir;
+    const QByteArray damaged = R"({"ignoreSingleWindow": tru)";
+    const QByteArray large = "{\"k\": \"" + QByteArray(SettingsStore::maxFileBytes, 'a') + "\"}";
+    for (const QByteArray &contents : {damaged, large}) {
+        const QString target = dir.filePath(QString::number(contents.size()) + ".json");
+        writeFile(target, contents);
+        const QString path = dir.filePath(QString::number(contents.size()) + "/defaults.json");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()) && QFile::link(target, path));
+        SettingsStore store(path);
+        EXPECT_TRUE(store.storedValues().isEmpty());
+        EXPECT_TRUE(store.quarantinedPath().isEmpty());
+        EXPECT_FALSE(store.set(Settings::ignoreSingleWindow, true));
+        EXPECT_TRUE(QFileInfo(path).isSymLink());
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll() == contents) << contents.size();
+    }
+}
+
+// Regression: a write that fails at the disk (here past the process's file size limit, which holds
+// for root as well, where a read-only folder does not) must not be reported as saved: the change
+// is not made, it is not what the next start reads, and the cause is told once until a write
+// goes through again.
+TEST(SettingsStore, AWriteThatFailsAtTheDiskIsNotReportedAsSaved)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    const test::ConsoleCapture console;
+    SettingsStore store(path);
+    ASSERT_TRUE(store.set(Settings::ignoreSingleWindow, true));
+    const QString longName(4000, QLatin1Char('x'));
+    rlimit limit = {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = limit;
+    small.rlim_cur = 512;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QSignalSpy failed(&store, &SettingsStore::writeFailed);
+    const bool first = store.setValue("appLanguage", longName);
+    const bool second = store.setValue("appLanguage", longName + "y");
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(first) << "a failed write was reported as saved";
+    EXPECT_FALSE(second);
+    EXPECT_EQ(failed.size(), 2);
+    EXPECT_FALSE(store.contains("appLanguage")) << "a change that is not on disk is in force";
+    EXPECT_EQ(console.linesWith("could not be written").size(), 1)
+        << console.lines().join('\n').toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{"defaults.json"});
+    SettingsStore reread(path);
+    EXPECT_TRUE(reread.get(Settings::ignoreSingleWindow));
+    EXPECT_FALSE(reread.contains("appLanguage")) << "what the next start reads is not what was reported";
+
+    // Once a write went through, the next refusal is told again.
+    ASSERT_TRUE(store.set(Settings::sortMinimizedLast, true));
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::signal(SIGXFSZ, SIG_IGN);
+    const bool third = store.setValue("appLanguage", longName);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(third);
+    EXPECT_EQ(console.linesWith("could not be written").size(), 2);
 }
 
 // Regression: a settings file we may not read (mode 000) was moved aside as damaged, and then

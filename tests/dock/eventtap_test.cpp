@@ -223,6 +223,27 @@ TEST_F(EventTapTest, AStoredShortcutWithoutAModifierIsToldOnceAndTheDefaultServe
     EXPECT_EQ(console.linesWith(QStringLiteral("is not used")).size(), 2);
 }
 
+// Regression: "customKeyCode" -5 with "customFlags" 4294967295 was kept as a shortcut on no key,
+// so Alt+Tab stopped working and the refusal blamed another program. The default serves, and one
+// line names what was stored and why it is not used.
+TEST_F(EventTapTest, AStoredShortcutOnNoKeyIsToldAndTheDefaultServes)
+{
+    test::ConsoleCapture console;
+    settings.setValue(Settings::customKeyCode.key(), -5);
+    settings.setValue(Settings::customFlags.key(), qint64(4294967295));
+    start();
+    EXPECT_EQ(input().shortcuts(), (QList<KeyCombination>{{tab, option}}));
+    EXPECT_TRUE(monitor->refusedShortcuts().isEmpty());
+    EXPECT_TRUE(press(tab, option, 1 * ms));
+    EXPECT_EQ(sentRoutes(), QStringList{QStringLiteral("all")});
+    EXPECT_EQ(eventLog.details(DiagEvents::shortcutNotUsed),
+              QStringList{QStringLiteral("customKeyCode=-5, customFlags=4294967295: no key of this keyboard; "
+                                         "no modifiers of a key press")});
+    const QStringList lines = console.linesWith(QStringLiteral("is not used"));
+    ASSERT_EQ(lines.size(), 1) << console.lines().join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("Alt+Tab is used instead"))) << lines[0].toStdString();
+}
+
 TEST_F(EventTapTest, RefusedTapIsRetriedByTheHoverTickAndASwitchedOffTapIsRevived)
 {
     input().refuseTap = true;

@@ -105,9 +105,15 @@ INSTANTIATE_TEST_SUITE_P(
         StoredRow{"shiftAloneIsTheDefault", 40, int(keyShiftFlag), {48, keyOptionFlag}},
         StoredRow{"noFlagsIsTheDefault", 40, 0, {48, keyOptionFlag}},
         StoredRow{"fractionIsTheDefault", 3.5, 1e300, {48, keyOptionFlag}},
-        // Every key code a write can store reads back; one beyond is not wrapped into another key.
-        StoredRow{"largestKeyCode", INT_MAX, int(keyOptionFlag), {INT_MAX, keyOptionFlag}},
-        StoredRow{"smallestFromTheFile", double(INT_MIN), double(keyOptionFlag), {INT_MIN, keyOptionFlag}},
+        // A key code with no place on the keyboard is no key to grab: the default serves (once such a
+        // code was grabbed on nothing, Alt+Tab stopped and the message blamed another program).
+        StoredRow{"largestKeyCodeIsNoKey", INT_MAX, int(keyOptionFlag), {48, keyOptionFlag}},
+        StoredRow{"smallestFromTheFileIsNoKey", double(INT_MIN), double(keyOptionFlag), {48, keyOptionFlag}},
+        StoredRow{"negativeKeyCodeAndEveryFlagBit", -5, qint64(4294967295), {48, keyOptionFlag}},
+        StoredRow{"aCodeBetweenTheKeysIsNoKey", 52, int(keyControlFlag), {48, keyControlFlag}},
+        StoredRow{
+            "flagsPastAKeyPressAreTheDefault", 12, qint64(0x1000000) | keyControlFlag, {12, keyOptionFlag}},
+        StoredRow{"lastKeyOfTheKeyboard", 126, int(keyCommandFlag), {126, keyCommandFlag}},
         StoredRow{"beyondAnIntIsTheDefault", qint64(INT_MAX) + 1, int(keyControlFlag), {48, keyControlFlag}}),
     [](const auto &info) { return std::string(info.param.name); });
 

@@ -1,9 +1,11 @@
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPainter>
 #include <QThread>
 
 #include <future>
 
+#include "platform/memoryrelease.h"
 #include "platform/x11/x11textrecognizer.h"
 #include "shelffixture.h"
 
@@ -156,6 +158,38 @@ TEST(TesseractRecognizerTest, ReadsChineseAndGermanWithTheLanguagesAsked)
     EXPECT_EQ(recognizer.recognize(page, FileShelfManager::ocrLanguages,
                                    std::make_shared<std::atomic<bool>>(false)),
               QStringLiteral("你好世界\nGröße für Straße"));
+}
+
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Regression: one "Extract Text" left the engine with its six languages' models resident until
+// quit (110-120 MB). What the recognition loaded is gone when it has answered; only the module's
+// own code stays mapped.
+TEST(TesseractRecognizerTest, WhatARecognitionLoadedIsFreedWhenItEnds)
+{
+    const QImage page = twoLinePage(QStringLiteral("DejaVu Sans"), QStringLiteral("Hello Shelf"),
+                                    QStringLiteral("Second line 42"));
+    X11TextRecognizer recognizer;
+    // What earlier tests freed is given back first, so it cannot hide what this one keeps.
+    releaseFreeMemory();
+    const double before = residentMegabytes();
+    ASSERT_GT(before, 0);
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(recognizer.recognize(page, FileShelfManager::ocrLanguages,
+                                       std::make_shared<std::atomic<bool>>(false)),
+                  QStringLiteral("Hello Shelf\nSecond line 42"));
+        EXPECT_LT(residentMegabytes() - before, 30.0) << "after recognition " << run + 1;
+    }
 }
 
 } // namespace

@@ -66,6 +66,8 @@ QImage X11AppIcons::iconForBundle(const QString &bundleIdentifier)
 
 QList<InstalledApplication> X11AppIcons::installedApplications()
 {
+    // Applications installed while we run are offered without a restart.
+    m_entries.refresh();
     QList<InstalledApplication> installed;
     for (const X11DesktopEntries::Entry &entry : m_entries.entries()) {
         if (!entry.noDisplay)

@@ -11,7 +11,8 @@ class X11Session;
 // its frontmost window, else its desktop entry's icon through the icon theme; an application that
 // has windows but neither gets a generic application icon, so its cards never go without one.
 // iconForBundle answers the desktop entry's icon only (null for an identifier without one).
-// Main thread.
+// applicationIcon on the main thread; iconForBundle and installedApplications (which reads the
+// desktop entries afresh) from any thread.
 class X11AppIcons final : public AppIconService
 {
 public:

@@ -113,47 +113,64 @@ std::optional<X11DesktopEntries::Entry> X11DesktopEntries::parse(const QByteArra
     return entry;
 }
 
-void X11DesktopEntries::ensureLoaded()
+X11DesktopEntries::Catalog X11DesktopEntries::read() const
 {
-    if (m_loaded)
-        return;
-    m_loaded = true;
-    for (const QString &dataDir : std::as_const(m_dataDirs)) {
+    Catalog catalog;
+    int files = 0;
+    for (const QString &dataDir : m_dataDirs) {
         const QString base = QDir(dataDir).filePath(QStringLiteral("applications"));
         QDirIterator it(base, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
+        while (it.hasNext() && files < maxEntryFiles) {
             const QString path = it.next();
             // The desktop file id: the path below applications/ with '/' turned into '-'.
             QString id = QDir(base).relativeFilePath(path);
             id.chop(int(strlen(".desktop")));
             id.replace(u'/', u'-');
-            if (m_entries.contains(id))
+            if (catalog.entries.contains(id))
                 continue;
+            ++files;
             // Desktop files are small; a huge one (or a pipe, a device) is not a desktop file.
-            const auto read = OwnedFiles::readRegularFile(path, 1 << 20, OwnedFiles::Links::Follow);
-            if (read.problem != OwnedFiles::ReadResult::None)
+            const auto contents = OwnedFiles::readRegularFile(path, 1 << 20, OwnedFiles::Links::Follow);
+            if (contents.problem != OwnedFiles::ReadResult::None)
                 continue;
-            const std::optional<Entry> entry = parse(read.bytes, id, m_locale);
+            const std::optional<Entry> entry = parse(contents.bytes, id, m_locale);
             if (!entry)
                 continue;
-            m_entries.insert(id, *entry);
-            m_byLowerId.insert(id.toLower(), id);
-            if (!entry->startupWMClass.isEmpty() && !m_byWMClass.contains(entry->startupWMClass))
-                m_byWMClass.insert(entry->startupWMClass, id);
+            catalog.entries.insert(id, *entry);
+            catalog.byLowerId.insert(id.toLower(), id);
+            if (!entry->startupWMClass.isEmpty() && !catalog.byWMClass.contains(entry->startupWMClass))
+                catalog.byWMClass.insert(entry->startupWMClass, id);
         }
     }
+    return catalog;
+}
+
+void X11DesktopEntries::ensureLoaded()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    m_catalog = read();
+}
+
+void X11DesktopEntries::refresh()
+{
+    Catalog fresh = read();
+    QMutexLocker lock(&m_mutex);
+    m_catalog = std::move(fresh);
+    m_loaded = true;
 }
 
 std::optional<X11DesktopEntries::Entry> X11DesktopEntries::lookup(const QString &id) const
 {
     if (id.isEmpty())
         return std::nullopt;
-    auto it = m_entries.constFind(id);
-    if (it == m_entries.constEnd()) {
-        const auto lower = m_byLowerId.constFind(id.toLower());
-        if (lower == m_byLowerId.constEnd())
+    auto it = m_catalog.entries.constFind(id);
+    if (it == m_catalog.entries.constEnd()) {
+        const auto lower = m_catalog.byLowerId.constFind(id.toLower());
+        if (lower == m_catalog.byLowerId.constEnd())
             return std::nullopt;
-        it = m_entries.constFind(*lower);
+        it = m_catalog.entries.constFind(*lower);
     }
     return *it;
 }
@@ -162,7 +179,7 @@ QList<X11DesktopEntries::Entry> X11DesktopEntries::entries()
 {
     QMutexLocker lock(&m_mutex);
     ensureLoaded();
-    return m_entries.values();
+    return m_catalog.entries.values();
 }
 
 std::optional<X11DesktopEntries::Entry> X11DesktopEntries::entry(const QString &id)
@@ -185,8 +202,8 @@ X11AppIdentity X11DesktopEntries::identify(const X11Client &client)
     for (const QString &wmName : {client.wmClass, client.wmInstance}) {
         if (found || wmName.isEmpty())
             continue;
-        const auto byClass = m_byWMClass.constFind(wmName);
-        if (byClass != m_byWMClass.constEnd())
+        const auto byClass = m_catalog.byWMClass.constFind(wmName);
+        if (byClass != m_catalog.byWMClass.constEnd())
             found = lookup(*byClass);
     }
     if (!found)
@@ -220,7 +237,7 @@ QImage X11DesktopEntries::iconNamed(const QString &name, int size)
     if (!themed.isNull())
         return themed;
     // Older programs install into the pixmaps folders only, some with the size in the name.
-    for (const QString &dataDir : std::as_const(m_dataDirs)) {
+    for (const QString &dataDir : m_dataDirs) {
         const QDir pixmaps(QDir(dataDir).filePath(QStringLiteral("pixmaps")));
         QStringList candidates = pixmaps.entryList(
             {name + QStringLiteral(".png"), name + QStringLiteral(".svg"), name + QStringLiteral(".xpm"),

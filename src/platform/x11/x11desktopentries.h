@@ -28,8 +28,9 @@ struct X11AppIdentity
 };
 
 // The installed desktop entries (applications/*.desktop under the XDG data folders, the earlier
-// folder winning for one id), read once on first use and matched to client windows. Safe from any
-// thread.
+// folder winning for one id), read on first use and again at each refresh(), and matched to client
+// windows. Safe from any thread; reading the folders takes a while with hundreds of entries, so
+// refresh() belongs off the main thread.
 class X11DesktopEntries
 {
 public:
@@ -53,6 +54,12 @@ public:
     std::optional<Entry> entry(const QString &id);
     // Every entry read, in no particular order.
     QList<Entry> entries();
+    // Reads the folders afresh (applications installed or removed since), without holding up the
+    // lookups of other threads meanwhile, and matches with what it read from then on.
+    void refresh();
+
+    // The most desktop files read; past it the folders hold no more applications for us.
+    static constexpr int maxEntryFiles = 10000;
     // The icon of the entry with this id, from the icon theme, a pixmap folder or a path; null when
     // it has none that loads.
     QImage iconFor(const QString &id, int size);
@@ -65,17 +72,22 @@ public:
     static std::optional<Entry> parse(const QByteArray &contents, const QString &id, const QString &locale);
 
 private:
+    struct Catalog
+    {
+        QHash<QString, Entry> entries;
+        // Lower-cased id and StartupWMClass to the entry id.
+        QHash<QString, QString> byLowerId;
+        QHash<QString, QString> byWMClass;
+    };
+    Catalog read() const;
     void ensureLoaded();
     std::optional<Entry> lookup(const QString &id) const;
 
-    QStringList m_dataDirs;
-    QString m_locale;
+    const QStringList m_dataDirs;
+    const QString m_locale;
     QMutex m_mutex;
     bool m_loaded = false;
-    QHash<QString, Entry> m_entries;
-    // Lower-cased id and StartupWMClass to the entry id.
-    QHash<QString, QString> m_byLowerId;
-    QHash<QString, QString> m_byWMClass;
+    Catalog m_catalog;
 };
 
 } // namespace qv

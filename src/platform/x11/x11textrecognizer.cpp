@@ -2,8 +2,12 @@
 
 #include <QHash>
 #include <QPainter>
+#include <QScopeGuard>
+
+#include <memory>
 
 #include "platform/loadablemodule.h"
+#include "platform/memoryrelease.h"
 #include "platform/modules/ocrengine.h"
 
 namespace qv {
@@ -40,14 +44,15 @@ QString X11TextRecognizer::recognize(const QImage &image, const QStringList &lan
         return QString();
 
     QMutexLocker lock(&m_mutex);
-    if (!m_loaded) {
-        m_loaded = true;
-        if (const auto make = reinterpret_cast<MakeOcrEngine>(
-                LoadableModule::resolve("quorvantis_ocr", makeOcrEngineSymbol)))
-            m_engine.reset(make());
-    }
-    if (!m_engine)
+    const auto make =
+        reinterpret_cast<MakeOcrEngine>(LoadableModule::resolve("quorvantis_ocr", makeOcrEngineSymbol));
+    if (!make)
         return QString();
+    // The engine with its language models takes over 100 MB, and a recognition is a rare, explicit
+    // request: it is made for each one and freed as that ends, the freed pages given back.
+    // Runs last, once the engine and the pictures below are gone.
+    const auto release = qScopeGuard([] { releaseFreeMemory(); });
+    const std::unique_ptr<OcrEngine> engine(make());
 
     QImage gray = image;
     if (gray.width() > maxSide || gray.height() > maxSide)
@@ -63,7 +68,7 @@ QString X11TextRecognizer::recognize(const QImage &image, const QStringList &lan
     }
     gray = gray.convertToFormat(QImage::Format_Grayscale8);
 
-    return m_engine->read(gray, names.join(QLatin1Char('+')), cancel.get());
+    return engine->read(gray, names.join(QLatin1Char('+')), cancel.get());
 }
 
 } // namespace qv

@@ -2,19 +2,15 @@
 
 #include <QMutex>
 
-#include <memory>
-
 #include "platform/textrecognizer.h"
 
 namespace qv {
 
-class OcrEngine;
-
-// Text recognition with tesseract 5, which lives in a module loaded at the first recognition. The
-// engine is loaded on first use with every asked-for language whose data is installed (English
-// alone when the others fail) and kept loaded for later calls; when it cannot be loaded at all,
-// every answer is "". Pictures larger than `maxSide` are scaled down first. Any thread, one call at
-// a time (calls are serialised).
+// Text recognition with tesseract 5, which lives in a module loaded at the first recognition. Each
+// recognition loads the engine with every asked-for language whose data is installed (English
+// alone when the others fail) and frees it when it ends, so nothing of it stays resident between
+// requests; when it cannot be loaded at all, every answer is "". Pictures larger than `maxSide` are
+// scaled down first. Any thread, one call at a time (calls are serialised).
 class X11TextRecognizer final : public TextRecognizer
 {
 public:
@@ -30,8 +26,6 @@ public:
 
 private:
     QMutex m_mutex;
-    std::unique_ptr<OcrEngine> m_engine;
-    bool m_loaded = false;
 };
 
 } // namespace qv

@@ -12,6 +12,8 @@
 #include "core/color.h"
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
+#include "runtime/scheduler.h"
+#include "runtime/workqueue.h"
 #include "ui/symbols.h"
 #include "ui/theme.h"
 #include "views/items/lazyitemlist.h"
@@ -58,14 +60,15 @@ QString shownText(const QString &entry)
 }
 
 constexpr int rowHeight = 48;
+constexpr int iconSize = 24;
 
 QPixmap iconPixmap(const QImage &icon, int size, double dpr)
 {
-    QImage image = icon;
-    if (image.isNull())
+    if (icon.isNull())
         return Symbols::pixmap(QStringLiteral("app.dashed"), size, Theme::white(0.6), dpr);
+    const QSize pixels = QSize(size, size) * dpr;
     QPixmap pixmap = QPixmap::fromImage(
-        image.scaled(QSize(size, size) * dpr, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        icon.size() == pixels ? icon : icon.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(dpr);
     return pixmap;
 }
@@ -135,7 +138,9 @@ AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications appli
         [this](int row, QWidget *parent) { return makeRow(row, parent); }, *m_scroll);
     column->addWidget(m_scroll);
     column->addStretch();
+    m_self = std::make_shared<AppBlockerSection *>(this);
     rebuildRows();
+    readApplications();
     connect(&m_settings, &SettingsStore::changed, this, [this](const QString &key) {
         if (key == Settings::ignoredApps.key())
             rebuildRows();
@@ -144,6 +149,7 @@ AppBlockerSection::AppBlockerSection(SettingsStore &settings, Applications appli
 
 AppBlockerSection::~AppBlockerSection()
 {
+    *m_self = nullptr;
     // The list reads the model as it goes.
     delete m_scroll;
 }
@@ -225,32 +231,100 @@ void AppBlockerSection::chooseApp()
     chooser.resize(420, 480);
     auto *layout = new QVBoxLayout(&chooser);
     auto *list = new QListWidget(&chooser);
-    list->setIconSize(QSize(24, 24));
-    const QList<InstalledApplication> installed =
-        m_applications.installed ? m_applications.installed() : QList<InstalledApplication>();
-    for (const InstalledApplication &application : installed) {
-        auto *item = new QListWidgetItem(application.name, list);
-        item->setData(Qt::UserRole, application.bundleIdentifier);
-        item->setToolTip(application.bundleIdentifier);
-        if (m_applications.icon)
-            item->setIcon(QIcon(
-                iconPixmap(m_applications.icon(application.bundleIdentifier), 24, devicePixelRatioF())));
-    }
+    list->setIconSize(QSize(iconSize, iconSize));
+    m_chooserList = list;
+    fillChooser();
     layout->addWidget(list);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &chooser);
     connect(buttons, &QDialogButtonBox::accepted, &chooser, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &chooser, &QDialog::reject);
     connect(list, &QListWidget::itemDoubleClicked, &chooser, &QDialog::accept);
     layout->addWidget(buttons);
-    if (chooser.exec() != QDialog::Accepted || !list->currentItem())
+    // Applications installed since the last read are offered when this one lands.
+    readApplications();
+    const bool accepted = chooser.exec() == QDialog::Accepted;
+    m_chooserList = nullptr;
+    if (!accepted || !list->currentItem())
         return;
     addApp(list->currentItem()->data(Qt::UserRole).toString());
+}
+
+void AppBlockerSection::readApplications()
+{
+    if (m_reading) {
+        m_readAgain = true;
+        return;
+    }
+    m_reading = true;
+    // Hundreds of desktop entries, each icon looked up in the theme and decoded: seconds of work
+    // that held the window at every opening of the chooser when it ran here.
+    const double dpr = devicePixelRatioF();
+    auto read = [installed = m_applications.installed, icon = m_applications.icon, dpr] {
+        QList<Choice> choices;
+        for (const InstalledApplication &application :
+             installed ? installed() : QList<InstalledApplication>()) {
+            QImage image = icon ? icon(application.bundleIdentifier) : QImage();
+            if (!image.isNull())
+                image = image.scaled(QSize(iconSize, iconSize) * dpr, Qt::IgnoreAspectRatio,
+                                     Qt::SmoothTransformation);
+            choices.append({application, image});
+        }
+        return choices;
+    };
+    if (!m_applications.reads || !m_applications.scheduler) {
+        applyApplications(read());
+        return;
+    }
+    std::weak_ptr<AppBlockerSection *> self = m_self;
+    Scheduler *scheduler = m_applications.scheduler;
+    m_applications.reads->async([read, self, scheduler] {
+        QList<Choice> choices = read();
+        scheduler->post([self, choices = std::move(choices)] {
+            if (const auto page = self.lock(); page && *page)
+                (*page)->applyApplications(choices);
+        });
+    });
+}
+
+void AppBlockerSection::applyApplications(const QList<Choice> &choices)
+{
+    m_reading = false;
+    m_choices = choices;
+    m_installed.clear();
+    m_icons.clear();
+    for (const Choice &choice : choices) {
+        m_installed.append(choice.application);
+        if (!choice.icon.isNull())
+            m_icons.insert(choice.application.bundleIdentifier, choice.icon);
+    }
+    rebuildRows();
+    fillChooser();
+    if (std::exchange(m_readAgain, false))
+        readApplications();
+}
+
+void AppBlockerSection::fillChooser()
+{
+    if (!m_chooserList)
+        return;
+    const QListWidgetItem *current = m_chooserList->currentItem();
+    const QString chosen = current ? current->data(Qt::UserRole).toString() : QString();
+    m_chooserList->clear();
+    const double dpr = devicePixelRatioF();
+    const QIcon generic(iconPixmap(QImage(), iconSize, dpr));
+    for (const Choice &choice : std::as_const(m_choices)) {
+        auto *item = new QListWidgetItem(choice.application.name, m_chooserList);
+        item->setData(Qt::UserRole, choice.application.bundleIdentifier);
+        item->setToolTip(choice.application.bundleIdentifier);
+        item->setIcon(choice.icon.isNull() ? generic : QIcon(iconPixmap(choice.icon, iconSize, dpr)));
+        if (!chosen.isEmpty() && choice.application.bundleIdentifier == chosen)
+            m_chooserList->setCurrentItem(item);
+    }
 }
 
 void AppBlockerSection::rebuildRows()
 {
     const QStringList entries = blockedApps();
-    m_installed = m_applications.installed ? m_applications.installed() : QList<InstalledApplication>();
     m_entries->setStringList(entries);
     m_emptyState->setVisible(entries.isEmpty());
     m_scroll->setVisible(!entries.isEmpty());
@@ -267,8 +341,8 @@ QWidget *AppBlockerSection::makeRow(int index, QWidget *parent)
     rowLayout->setContentsMargins(12, 12, 12, 12);
     auto *icon = new QLabel(row);
     icon->setFixedSize(24, 24);
-    icon->setPixmap(iconPixmap(known && m_applications.icon ? m_applications.icon(identity) : QImage(), 24,
-                               devicePixelRatioF()));
+    // From the last read of the installed applications: nothing is looked up here.
+    icon->setPixmap(iconPixmap(known ? m_icons.value(identity) : QImage(), iconSize, devicePixelRatioF()));
     rowLayout->addWidget(icon);
     QLabel *name = settingsLabel(QString(), 14, QFont::Medium, Qt::white, row);
     name->setText(name->fontMetrics().elidedText(

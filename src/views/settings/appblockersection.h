@@ -1,23 +1,28 @@
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QStringList>
 
 #include <functional>
 #include <limits>
+#include <memory>
 
 #include "core/applanguage.h"
 #include "platform/appicons.h"
 #include "views/settings/settingspage.h"
 
+class QListWidget;
 class QScrollArea;
 class QStringListModel;
 
 namespace qv {
 
 class LazyItemList;
+class Scheduler;
 class SettingsStore;
+class WorkQueue;
 
 // The App Blocker page: the applications whose windows the window engine never lists, kept in
 // "ignoredApps" (identities joined by ","). The page holds no list of its own: it decodes the stored
@@ -29,11 +34,21 @@ class AppBlockerSection : public SettingsPage
 {
     Q_OBJECT
 public:
-    // The installed applications for the chooser and their icons (null: the generic icon).
+    // The installed applications for the chooser and their icons (null: the generic icon). Both
+    // read the desktop's files: with `reads` and `scheduler` set they are called on that queue and
+    // the answer is posted back; without, on the main thread (tests).
     struct Applications
     {
         std::function<QList<InstalledApplication>()> installed;
         std::function<QImage(const QString &identity)> icon;
+        std::shared_ptr<WorkQueue> reads = nullptr;
+        Scheduler *scheduler = nullptr;
+    };
+    // An installed application with its icon, scaled for a row.
+    struct Choice
+    {
+        InstalledApplication application;
+        QImage icon;
     };
 
     static constexpr int maxEntries = 5000;
@@ -62,10 +77,19 @@ public:
     // The chooser's OK and a row's remove button.
     void addApp(const QString &identity);
     void removeApp(const QString &identity);
-    // Runs the chooser of installed applications modally; OK adds the chosen one.
+    // Runs the chooser of installed applications modally; OK adds the chosen one. It opens with the
+    // applications last read and reads them again meanwhile: what was installed since is offered
+    // as soon as that read lands.
     void chooseApp();
+    // A read of the installed applications is under way.
+    bool isReadingApplications() const { return m_reading; }
 
 private:
+    // Reads the installed applications and their icons (off the main thread when a queue is given);
+    // one read at a time, another one after it when asked meanwhile.
+    void readApplications();
+    void applyApplications(const QList<Choice> &choices);
+    void fillChooser();
     void rebuildRows();
     QWidget *makeRow(int row, QWidget *parent);
 
@@ -73,6 +97,13 @@ private:
     Applications m_applications;
     AppLanguage m_language;
     QList<InstalledApplication> m_installed;
+    QList<Choice> m_choices;
+    QHash<QString, QImage> m_icons;
+    bool m_reading = false;
+    bool m_readAgain = false;
+    // Lets a read that lands after the page went find it gone.
+    std::shared_ptr<AppBlockerSection *> m_self;
+    QListWidget *m_chooserList = nullptr;
     QStringListModel *m_entries = nullptr;
     QWidget *m_emptyState = nullptr;
     QScrollArea *m_scroll = nullptr;

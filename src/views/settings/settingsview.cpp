@@ -590,7 +590,8 @@ void SettingsView::buildPage()
     case SettingsTab::blocker:
         m_page = new AppBlockerSection(
             m_context.settings,
-            AppBlockerSection::Applications{m_context.installedApplications, m_context.applicationIcon},
+            AppBlockerSection::Applications{m_context.installedApplications, m_context.applicationIcon,
+                                            m_context.applicationReads, &m_context.scheduler},
             m_language, column);
         break;
     case SettingsTab::contact:

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 #include "core/applanguage.h"
 #include "dock/dockmonitor.h"
@@ -23,6 +24,7 @@ class PermissionProbe;
 class Scheduler;
 class SettingsPage;
 class SettingsStore;
+class WorkQueue;
 
 // What the settings window's pages work with. Everything referenced outlives the window.
 struct SettingsContext
@@ -43,6 +45,8 @@ struct SettingsContext
     std::function<QImage(const QString &identity)> applicationIcon;
     // Whether the desktop can give haptic feedback; without it the Appearance page has no haptic switch.
     bool hasHaptics = true;
+    // Where the two above are called; none: on the main thread.
+    std::shared_ptr<WorkQueue> applicationReads = nullptr;
 };
 
 // The content of the settings window, 750 points wide and cut to a rounded rectangle with a faint

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 
 // The real program on the real desktop, in temporary XDG folders, and what it leaves of its own
 // files: read back by the next start, or untouched where they are not ours.
@@ -43,8 +45,9 @@ protected:
     }
 
     // Starts the program on the display, waits until it has prepared its settings and started up,
-    // then ends it as the session would. Returns its console.
-    QString runOnce()
+    // runs `meanwhile`, then ends it as the session would. Returns its console; `quitSeconds` is how
+    // long it took to end.
+    QString runOnce(const std::function<void()> &meanwhile = {})
     {
         process.start(binary(), {QStringLiteral("--platform=x11")});
         if (!process.waitForStarted(5000))
@@ -54,14 +57,22 @@ protected:
         QTest::qWait(1000);
         EXPECT_TRUE(prepared);
         EXPECT_EQ(process.state(), QProcess::Running);
+        if (meanwhile)
+            meanwhile();
+        QElapsedTimer quitting;
+        quitting.start();
         ::kill(pid_t(process.processId()), SIGTERM);
         EXPECT_TRUE(process.waitForFinished(20000));
+        quitSeconds = quitting.elapsed() / 1000.0;
+        // Ended in order, its writes finished, not killed by the signal.
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 0);
         return QString::fromUtf8(process.readAllStandardOutput());
     }
 
     QTemporaryDir home;
     QProcess process;
+    double quitSeconds = 0;
 };
 
 } // namespace
@@ -118,4 +129,58 @@ TEST_F(OwnFilesX11Test, ALinkedWebCacheFolderIsLeftUntouched)
               QStringList({QStringLiteral("holiday.d"), QStringLiteral("web")}));
     EXPECT_EQ(QDir(root.filePath(QStringLiteral("Videos/web"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("clip.d")});
+}
+
+// Regression: a settings file linked into a dotfiles folder was not read (defaults applied) and no
+// change was saved. The program reads it through the link and saves through it: the file it leads
+// to holds what the program stored, and the link stays a link.
+TEST_F(OwnFilesX11Test, ASettingsFileLinkedIntoADotfilesFolderIsReadAndSavedThroughTheLink)
+{
+    QDir root(home.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("dotfiles")));
+    const QString target = root.filePath(QStringLiteral("dotfiles/quorvantis.json"));
+    {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            R"({"ignoreSingleWindow": true, "hasUserChosenAppLanguage": true, "appLanguage": "Deutsch"})");
+    }
+    ASSERT_TRUE(QFile::link(target, settingsPath()));
+
+    const QString console = runOnce(); // stores "showMenuBarIcon", so the file is written
+
+    EXPECT_TRUE(QFileInfo(settingsPath()).isSymLink());
+    EXPECT_EQ(QFile::symLinkTarget(settingsPath()), target);
+    EXPECT_EQ(QDir(configFolder()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("defaults.json")});
+    EXPECT_FALSE(console.contains(QStringLiteral("Settings file"))) << console.toStdString();
+    EXPECT_FALSE(console.contains(QStringLiteral("Settings could not"))) << console.toStdString();
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject written = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_TRUE(written.value(QStringLiteral("showMenuBarIcon")).toBool())
+        << "nothing was saved through the link";
+    EXPECT_TRUE(written.value(QStringLiteral("ignoreSingleWindow")).toBool());
+    EXPECT_EQ(written.value(QStringLiteral("appLanguage")).toString(), QStringLiteral("Deutsch"))
+        << "the stored language was not read, so preparing the settings replaced it";
+}
+
+// Quitting ends the program at once, idle or while a clipboard owner that never answers holds a
+// read of ours; the settings are on disk as they were.
+TEST_F(OwnFilesX11Test, QuittingEndsAtOnceIdleAndDuringAClipboardReadThatNeverEnds)
+{
+    runOnce();
+    // Far from the seconds a quit that waits for something takes, and from what a busy machine adds.
+    EXPECT_LT(quitSeconds, 1.0) << "quitting idle";
+    QProcess owner;
+    runOnce([&] {
+        owner.start(QStringLiteral(QV_CLIPBOARD_OWNER),
+                    {QStringLiteral("--silent"), QStringLiteral("UTF8_STRING=/dev/null")});
+        ASSERT_TRUE(owner.waitForReadyRead(5000));
+        QTest::qWait(300); // the program has asked, and waits for the answer
+    });
+    EXPECT_LT(quitSeconds, 1.0) << "quitting during a clipboard read";
+    owner.kill();
+    owner.waitForFinished(3000);
+    EXPECT_TRUE(storedSettings().value(QStringLiteral("showMenuBarIcon")).toBool());
 }

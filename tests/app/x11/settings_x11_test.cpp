@@ -25,7 +25,11 @@
 #include "core/settingskeys.h"
 #include "core/settingsstore.h"
 #include "platform/application.h"
+#include "platform/x11/x11appicons.h"
+#include "platform/x11/x11desktopentries.h"
+#include "platform/x11/x11session.h"
 #include "support/overlaydesktop.h"
+#include "support/pingtimer.h"
 #include "support/screenshot.h"
 #include "support/x11clients.h"
 #include "support/x11focus.h"
@@ -506,6 +510,104 @@ TEST_F(SettingsX11Test, BlockingXtermOnThePageRemovesItsWindowFromTheSuperPanel)
     ASSERT_TRUE(press(*row->findChild<QAbstractButton *>("remove")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return settings.get(Settings::ignoredApps).isEmpty(); }, 3000));
     EXPECT_TRUE(panelListsXterm());
+}
+
+// Regression: the "Add App" chooser read every desktop entry and looked up every icon on the main
+// thread, at every opening (2 s at 257 entries), and offered an application installed while the
+// program ran only after a restart. With 500 entries the window keeps answering the window
+// manager's pings while the page opens, while the chooser opens and fills, and at each add; an
+// application installed meanwhile is offered at the next opening.
+TEST_F(SettingsX11Test, TheAppChooserOfFiveHundredEntriesKeepsTheWindowAnsweringAndOffersNewOnes)
+{
+    ASSERT_TRUE(connection.isValid());
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir().mkpath(data.filePath("applications")) && QDir().mkpath(data.filePath("icons")));
+    // One large picture that half the entries name: each costs a decoding, as icons of that size do.
+    QImage picture(1024, 1024, QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgba(x & 0xff, y & 0xff, (x * y) & 0xff, 0xff));
+    }
+    const QString pictureFile = data.filePath(QStringLiteral("icons/app.png"));
+    ASSERT_TRUE(picture.save(pictureFile));
+    const QStringList themed = {"utilities-terminal", "accessories-text-editor", "system-file-manager",
+                                "help-browser", "preferences-desktop"};
+    const auto install = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            // Half name a picture of their own, half an icon of the theme.
+            const QString icon = i % 2 == 0 ? pictureFile : themed.at(i % themed.size());
+            QFile entry(data.filePath(QStringLiteral("applications/org.example.App%1.desktop").arg(i)));
+            ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+            entry.write(
+                QStringLiteral("[Desktop Entry]\nType=Application\nName=Example %1\nExec=true\nIcon=%2\n")
+                    .arg(i)
+                    .arg(icon)
+                    .toUtf8());
+        }
+    };
+    install(0, 500);
+    X11Session session;
+    X11DesktopEntries entries({data.path()});
+    X11AppIcons icons(session, entries);
+    const Platform platform = x11.platform();
+    SettingsWindowManager manager(
+        SettingsContext{settings, scheduler, *platform.permissions, [](bool) {}, nullptr, diagnostics,
+                        [](const QUrl &) {}, [&icons] { return icons.installedApplications(); },
+                        [&icons](const QString &identity) { return icons.iconForBundle(identity); }, true,
+                        queues.makeQueue(QStringLiteral("installed applications"), QueueKind::Serial)});
+    manager.showSettings();
+    SettingsView &view = *manager.settingsWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    PingTimer pings(xcb_window_t(view.winId()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pings.answered() > 0; }, 5000));
+    view.selectTab(SettingsTab::blocker);
+    auto &page = *static_cast<AppBlockerSection *>(view.page());
+
+    // Chooses `identity` once the chooser lists `count` applications (or gives up after 60 s).
+    const auto choose = [&](const QString &identity, int count) {
+        bool chosen = false;
+        int listed = 0;
+        QElapsedTimer waited;
+        waited.start();
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto *chooser = page.findChild<QDialog *>();
+            if (!chooser)
+                return;
+            auto *list = chooser->findChild<QListWidget *>();
+            listed = list->count();
+            if ((listed < count || page.isReadingApplications()) && waited.elapsed() < 60000)
+                return;
+            poll.stop();
+            for (int i = 0; i < list->count(); ++i) {
+                if (list->item(i)->data(Qt::UserRole).toString() == identity) {
+                    list->setCurrentRow(i);
+                    chosen = true;
+                }
+            }
+            chooser->done(chosen ? QDialog::Accepted : QDialog::Rejected);
+        });
+        poll.start(50);
+        page.findChild<QAbstractButton *>("addApp")->click();
+        EXPECT_EQ(listed, count);
+        return chosen;
+    };
+    EXPECT_TRUE(choose(QStringLiteral("org.example.App123"), 500));
+    EXPECT_EQ(settings.get(Settings::ignoredApps), QStringLiteral("org.example.App123"));
+    install(500, 520);
+    EXPECT_TRUE(choose(QStringLiteral("org.example.App510"), 520)) << "an application installed meanwhile";
+    EXPECT_EQ(settings.get(Settings::ignoredApps), QStringLiteral("org.example.App123,org.example.App510"));
+    QTest::qWait(200);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QStringList names;
+    for (const QWidget *row : page.findChildren<QWidget *>("blockedRow")) {
+        for (const QLabel *label : row->findChildren<QLabel *>())
+            names << label->text();
+    }
+    EXPECT_TRUE(names.contains("Example 510")) << names.join('|').toStdString();
+    // The failure was a stall of seconds: a bound far from it that a busy machine does not reach.
+    EXPECT_LT(pings.longest(), 1.0) << "the settings window stopped answering for " << pings.longest()
+                                    << " s";
 }
 
 // Regression: with the settings file unwritable, switching "Ignore Single Window Apps" on showed ON

@@ -1,6 +1,6 @@
 // A minimal X11 clipboard owner for the x11 tests, offering exactly what it is told to, the way
 // older toolkits and odd owners do:
-//   clipboardowner [--no-targets | --targets-type=NAME | --targets-as-value] [--junk-targets=N]
+//   clipboardowner [--no-targets | --targets-type=NAME | --targets-as-value | --silent] [--junk-targets=N]
 //                  [--incr-switch-type | --incr-hand-over=FILE] TYPE=FILE...
 // takes the CLIPBOARD selection, prints "ready" once it owns it, serves each TYPE with the bytes of
 // its FILE (in one piece), answers TARGETS with the offered types unless --no-targets (then it
@@ -8,7 +8,8 @@
 // ATOM; --targets-as-value answers it with the first offer, as owners that answer every target with
 // their one value do), and exits when another program takes the
 // clipboard or after 60 s. --junk-targets=N lists N more targets of fresh names (interned for this run)
-// before the offered types, as a hostile owner would, and serves none of them.
+// before the offered types, as a hostile owner would, and serves none of them. --silent answers no
+// request at all, as a hung owner does.
 // The --incr modes serve the offers incrementally (INCR, in four pieces) and break the transfer the
 // way a faulty or replaced owner would: --incr-switch-type gives the pieces after the first another
 // type; --incr-hand-over hands the clipboard to a second window of this program after the first
@@ -99,6 +100,7 @@ int main(int argc, char **argv)
         return 1;
     }
     bool answersTargets = true;
+    bool silent = false;
     bool targetsAsValue = false;
     std::string targetsType = "ATOM";
     bool switchType = false;
@@ -114,6 +116,10 @@ int main(int argc, char **argv)
         }
         if (arg == "--no-targets") {
             answersTargets = false;
+            continue;
+        }
+        if (arg == "--silent") {
+            silent = true;
             continue;
         }
         if (arg == "--targets-as-value") {
@@ -218,6 +224,10 @@ int main(int argc, char **argv)
                 ++transfer.pieces;
                 transfer.active = size > 0;
             }
+        }
+        if (type == XCB_SELECTION_REQUEST && silent) {
+            std::free(event);
+            continue;
         }
         if (type == XCB_SELECTION_REQUEST) {
             const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event);
