@@ -16,7 +16,9 @@ struct InstalledApplication
 };
 
 // Icons of applications, and the installed applications they belong to. A null image means the
-// application has no icon that way. Main thread.
+// application has no icon that way. applicationIcon and iconForBundle may be called from any one
+// thread at a time (the window scans read theirs on a queue of their own: a lookup may take trips
+// to the window server); installedApplications from the main thread.
 class AppIconService
 {
 public:

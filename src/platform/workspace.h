@@ -54,7 +54,7 @@ signals:
     void applicationHidden(qint64 pid);
     void applicationUnhidden(qint64 pid);
     void applicationActivated(qint64 pid);
-    // A window was opened or closed somewhere on the desktop.
+    // A window was opened, closed or retitled somewhere on the desktop.
     void windowListChanged();
     // These windows left the desktop's list (closed, or gone with their program); their numbers
     // may be given to new windows from now on. Sent before windowListChanged.

@@ -93,6 +93,11 @@ bool isOwnWindow(const WindowInfo &window)
            (window.ownerPID != 0 && window.ownerPID == QCoreApplication::applicationPid());
 }
 
+QString iconKey(qint64 pid, const QString &bundleIdentifier)
+{
+    return bundleIdentifier.isEmpty() ? QStringLiteral("pid:%1").arg(pid) : bundleIdentifier;
+}
+
 QString fetchAllDetail(bool fetchAll)
 {
     return QStringLiteral("fetchAll=") + (fetchAll ? QStringLiteral("true") : QStringLiteral("false"));
@@ -133,6 +138,7 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
     m_currentRequestID = QUuid::createUuid();
     m_axScanQueue = queues.makeQueue(QStringLiteral("Quorvantis.AXScan"), QueueKind::Concurrent);
     m_diskQueue = queues.makeQueue(QStringLiteral("Quorvantis.SnapshotDiskCache"), QueueKind::Concurrent);
+    m_iconQueue = queues.makeQueue(QStringLiteral("Quorvantis.AppIcons"), QueueKind::Serial);
 
     m_snapshotDiskCacheDirectory = qv::snapshotDiskCacheDirectory();
     const OwnedFiles::Folder cacheFolder(m_snapshotDiskCacheDirectory, OwnedFiles::Folder::Mode::Create);
@@ -674,6 +680,20 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
         QImage icon;
         bool verifiedMinimized;
     };
+    {
+        // Only this application's icon (or those of windows its name is in the title of) is wanted.
+        QList<WindowInfo> owning = content;
+        owning.removeIf([&](const WindowInfo &window) {
+            return !(!targetBundle.isEmpty() && window.ownerBundleIdentifier == targetBundle) &&
+                   !namesMatch(trimmedText(window.ownerName), targetApp) &&
+                   !namesMatch(trimmedText(window.title.value_or(QString())), targetApp);
+        });
+        auto read = readMissingIcons(owning, groups);
+        const QHash<QString, QImage> icons = co_await read;
+        if (cancel.isCancelled() || !isCurrent(requestID))
+            co_return;
+        rememberIcons(icons);
+    }
     QList<Candidate> candidates;
     const bool onlyCurrentSpace = showOnlyCurrentSpace();
     for (int i = 0; i < content.size(); ++i) {
@@ -692,7 +712,7 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
         const QString title = trimmedText(window.title.value_or(QString()));
         const QString appName = trimmedText(window.ownerName);
         const QString bundleIdentifier = window.ownerBundleIdentifier;
-        const QImage icon = appIcon(app, bundleIdentifier);
+        const QImage icon = cachedIcon(app, bundleIdentifier);
         if (!verified) {
             if (window.layer != 0)
                 continue;
@@ -833,13 +853,18 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
     QSet<quint32> upToDate;
 
     prepareLikelyFirstCards(content, history);
+    {
+        auto read = readMissingIcons(content, groups);
+        const QHash<QString, QImage> icons = co_await read;
+        if (cancel.isCancelled() || !isCurrent(requestID))
+            co_return;
+        rememberIcons(icons);
+    }
 
     double lastYield = m_scheduler.now();
     for (int i = 0; i < content.size(); ++i) {
         if (cancel.isCancelled() || !isCurrent(requestID))
             co_return;
-        // Also sooner when icons of many new applications are being read: each costs a trip to the
-        // server, and hundreds of windows may bring dozens of them.
         if (i % allWindowsScanYieldEvery == 0 || m_scheduler.now() - lastYield > allWindowsScanSlice) {
             co_await sleepFor(0);
             lastYield = m_scheduler.now();
@@ -859,7 +884,7 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
         if (shouldExcludeWindow(title, appName, bundleIdentifier, window.frame, m_platform.screens) ||
             isIgnoredBundle(bundleIdentifier) || isIgnoredAppName(appName))
             continue;
-        const QImage icon = appIcon(group->first(), bundleIdentifier);
+        const QImage icon = cachedIcon(group->first(), bundleIdentifier);
         const auto cached = m_snapshotCache.constFind(window.windowId);
         const bool hasCached = cached != m_snapshotCache.constEnd();
 
@@ -1319,9 +1344,56 @@ void WindowEngine::pruneMemoryCaches()
     }
 }
 
+Awaited<QHash<QString, QImage>> WindowEngine::readMissingIcons(const QList<WindowInfo> &content,
+                                                               const QHash<qint64, QList<RunningApp>> &groups) const
+{
+    struct Wanted
+    {
+        QString key;
+        qint64 pid;
+        QString bundleIdentifier;
+    };
+    QList<Wanted> wanted;
+    QSet<QString> keys;
+    for (const WindowInfo &window : content) {
+        const auto group = groups.constFind(window.ownerPID);
+        if (group == groups.constEnd() || group->isEmpty() || !group->first().isRegular || isOwnWindow(window))
+            continue;
+        const QString key = iconKey(group->first().pid, window.ownerBundleIdentifier);
+        if (m_iconCache.contains(key) || keys.contains(key))
+            continue;
+        keys.insert(key);
+        wanted.append(Wanted{key, group->first().pid, window.ownerBundleIdentifier});
+    }
+    AppIconService *service = m_platform.appIcons;
+    return onQueue(m_iconQueue, [service, wanted] {
+        QHash<QString, QImage> icons;
+        for (const Wanted &app : wanted) {
+            QImage icon = service->applicationIcon(app.pid);
+            if (icon.isNull() && !app.bundleIdentifier.isEmpty())
+                icon = service->iconForBundle(app.bundleIdentifier);
+            icons.insert(app.key, icon);
+        }
+        return icons;
+    });
+}
+
+void WindowEngine::rememberIcons(const QHash<QString, QImage> &icons)
+{
+    for (auto it = icons.cbegin(); it != icons.cend(); ++it) {
+        if (!it->isNull())
+            m_iconCache.insert(it.key(), *it);
+    }
+}
+
+QImage WindowEngine::cachedIcon(const RunningApp &app, const QString &bundleIdentifier) const
+{
+    return m_iconCache.value(iconKey(app.pid, bundleIdentifier));
+}
+
 QImage WindowEngine::appIcon(const RunningApp &app, const QString &bundleIdentifier)
 {
-    const QString key = bundleIdentifier.isEmpty() ? QStringLiteral("pid:%1").arg(app.pid) : bundleIdentifier;
+    const QString key = iconKey(app.pid, bundleIdentifier);
     const auto cached = m_iconCache.constFind(key);
     if (cached != m_iconCache.constEnd())
         return *cached;

@@ -26,7 +26,7 @@ QImage X11AppIcons::applicationIcon(qint64 pid)
     if (!stacking)
         return QImage();
     QList<X11Client> own;
-    for (const X11Client &client : reader.read(*stacking)) {
+    for (const X11Client &client : reader.read(reader.possiblyOwnedBy(*stacking, pid))) {
         if (client.pid != pid)
             continue;
         const QImage icon = reader.icon(client.window, preferredSize);

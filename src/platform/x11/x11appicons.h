@@ -11,7 +11,7 @@ class X11Session;
 // its frontmost window, else its desktop entry's icon through the icon theme; an application that
 // has windows but neither gets a generic application icon, so its cards never go without one.
 // iconForBundle answers the desktop entry's icon only (null for an identifier without one).
-// Main thread.
+// Safe from any thread: the reads go through the thread-safe session and desktop entries.
 class X11AppIcons final : public AppIconService
 {
 public:

@@ -38,6 +38,11 @@ X11Workspace::X11Workspace(X11Connection &connection, X11Session &session, X11De
             else if (atom == ewmh->_NET_CURRENT_DESKTOP)
                 emit activeSpaceChanged();
         });
+        connect(&m_connection, &X11Connection::windowPropertyChanged, this, &X11Workspace::noteWindowProperty);
+        connect(&m_connection, &X11Connection::windowUnmapped, this, [this](quint32 window) {
+            if (m_known.contains(window))
+                m_stale.insert(window);
+        });
         readClientList();
     }
     if (dockTiles) {
@@ -146,6 +151,21 @@ void X11Workspace::scheduleClientListRead()
     });
 }
 
+void X11Workspace::noteWindowProperty(quint32 window, quint32 atom)
+{
+    if (!m_known.contains(window))
+        return;
+    xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
+    if (atom == ewmh->_NET_WM_NAME || atom == XCB_ATOM_WM_NAME) {
+        if (m_clientList.contains(window))
+            emit windowListChanged();
+        return;
+    }
+    // Programs write their user time at every key and click; nothing read here rests on it.
+    if (atom != ewmh->_NET_WM_USER_TIME && atom != ewmh->_NET_WM_ICON)
+        m_stale.insert(window);
+}
+
 void X11Workspace::readClientList()
 {
     if (!m_session.isValid())
@@ -165,7 +185,38 @@ void X11Workspace::readClientList()
     // Applications in the order their first window was listed (the list runs oldest first).
     QList<RunningApp> apps;
     QHash<qint64, QList<xcb_window_t>> byPid;
-    const QList<X11Client> clients = reader.read(windows);
+    QList<xcb_window_t> unread;
+    bool selected = false;
+    for (const xcb_window_t window : std::as_const(windows)) {
+        if (!m_known.contains(window)) {
+            m_connection.selectWindowEvents(window);
+            selected = true;
+            unread.append(window);
+        } else if (m_stale.contains(window)) {
+            unread.append(window);
+        }
+    }
+    // The selections are in force before the read: a change made after it is heard.
+    if (selected) {
+        xcb_connection_t *c = m_connection.xcb();
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
+    for (const xcb_window_t window : std::as_const(unread)) {
+        m_known.remove(window);
+        m_stale.remove(window);
+    }
+    for (const X11Client &client : reader.read(unread))
+        m_known.insert(client.window, client);
+    const QSet<xcb_window_t> listed(windows.cbegin(), windows.cend());
+    m_known.removeIf([&listed](QHash<xcb_window_t, X11Client>::iterator known) {
+        return !listed.contains(known.key());
+    });
+    m_stale.removeIf([&listed](xcb_window_t window) { return !listed.contains(window); });
+    QList<X11Client> clients;
+    for (const xcb_window_t window : std::as_const(windows)) {
+        if (const auto known = m_known.constFind(window); known != m_known.constEnd())
+            clients.append(*known);
+    }
     const QHash<qint64, X11Client> first = X11ClientReader::firstPerProcess(clients);
     for (const X11Client &client : clients) {
         if (client.pid <= 0)
