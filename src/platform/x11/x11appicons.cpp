@@ -80,6 +80,13 @@ QList<InstalledApplication> X11AppIcons::installedApplications()
 
 QImage X11AppIcons::genericIcon()
 {
+    // Drawn once: a storm of new programs without icons of their own asks for it at each.
+    static const QImage icon = drawGenericIcon();
+    return icon;
+}
+
+QImage X11AppIcons::drawGenericIcon()
+{
     const QImage themed = themeIconImage(QStringLiteral("application-x-executable"), preferredSize);
     if (!themed.isNull())
         return themed;

@@ -29,6 +29,8 @@ public:
     static QImage genericIcon();
 
 private:
+    static QImage drawGenericIcon();
+
     X11Session &m_session;
     X11DesktopEntries &m_entries;
 };

@@ -844,7 +844,8 @@ TEST_F(SuperPanelX11Test, AStormOfWindowsMappedAtTheHotkeyIsListedWhileTheProgra
 {
     ASSERT_TRUE(connection.isValid());
     X11Session session;
-    constexpr int programs = 30;
+    // As many programs as windows, as 150 terminals would be: each brings an icon to read.
+    constexpr int programs = 150;
     constexpr int windows = 150;
     QList<qint64> owners;
     for (int i = 0; i < programs; ++i) {
@@ -897,23 +898,41 @@ TEST_F(SuperPanelX11Test, AStormOfWindowsMappedAtTheHotkeyIsListedWhileTheProgra
 }
 
 // A program's window whose icon was 100 MB froze the program at every map (each read pulled 16 MiB
-// and threw it away). It and one whose icon header claims more than the property holds are listed
-// with the generic icon, and so are the windows their program maps after them, before the panel
-// opens and while it shows. (A header of 65536 x 65536 makes openbox itself abort, and with it
-// every listing of new windows: the claim here stays within what openbox survives.)
+// and threw it away, so the sizes at its start were never found either). Its program shows the icon
+// those sizes hold; a program whose icon header claims more than the property holds shows an icon
+// of its own size, nothing made of the claim; every window is listed, the windows their programs
+// map after them too, before the panel opens and while it shows. (A header of 65536 x 65536 makes
+// openbox itself abort, and with it every listing of new windows: the claim here stays within what
+// openbox survives.)
 TEST_F(SuperPanelX11Test, WindowsWithHostileIconsAreListedAndSoAreTheWindowsMappedAfterThem)
 {
     ASSERT_TRUE(connection.isValid());
     X11Session session;
-    const qint64 owner = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
-    ASSERT_NE(owner, 0);
+    const qint64 hugeOwner = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    const qint64 liar = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    ASSERT_NE(hugeOwner, 0);
+    ASSERT_NE(liar, 0);
     std::vector<uint32_t> lying(110, 0);
     lying[0] = lying[1] = 2000;
+    // A 16 x 16 picture, then a size no icon has with its pixels: 100 MB in all.
+    std::vector<uint32_t> hugeHead{16, 16};
+    hugeHead.insert(hugeHead.end(), 16 * 16, 0xff20c040);
+    hugeHead.insert(hugeHead.end(), {5000, 5000});
+    // Each program of a class of its own: icons are kept by the application they belong to. (The
+    // program with the huge icon has no other window: openbox gives windows without an icon one of
+    // its own, which would stand for the program's first.)
+    const auto map = [&](qint64 owner, const QByteArray &title, const std::vector<uint32_t> &icon, size_t words) {
+        const xcb_window_t window = mapWindowOf(session, owner, title, owner == liar ? "QvLiar" : "QvHuge",
+                                                QRect(100, 100, 400, 300));
+        if (words > 0)
+            X11Clients::setLargeIcon(session, window, icon, words);
+        xcb_flush(session.xcb());
+        return window;
+    };
     std::vector<xcb_window_t> hostile;
-    hostile.push_back(X11Clients::createClientWindow(session, owner, "qv-huge-icon", {}));
-    X11Clients::setLargeIcon(session, hostile.back(), {5000, 5000}, 25 * 1024 * 1024);
-    hostile.push_back(X11Clients::createClientWindow(session, owner, "qv-lying-icon", lying));
-    hostile.push_back(X11Clients::createClientWindow(session, owner, "qv-after-them", {}));
+    hostile.push_back(map(hugeOwner, "qv-huge-icon", hugeHead, 25 * 1024 * 1024));
+    hostile.push_back(map(liar, "qv-lying-icon", lying, lying.size()));
+    hostile.push_back(map(liar, "qv-after-them", {}, 0));
     for (const xcb_window_t window : hostile)
         ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::isFramed(window); }, 5000));
     PingTimer pings(pingTarget());
@@ -922,14 +941,19 @@ TEST_F(SuperPanelX11Test, WindowsWithHostileIconsAreListedAndSoAreTheWindowsMapp
     const QStringList expected{"qv-after-them", "qv-huge-icon", "qv-lying-icon"};
     EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles() == expected; }, 5000))
         << shownTitles().join(", ").toStdString();
-    hostile.push_back(X11Clients::createClientWindow(session, owner, "qv-while-shown", lying));
+    hostile.push_back(map(liar, "qv-while-shown", lying, lying.size()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles().contains("qv-while-shown"); }, 5000))
         << shownTitles().join(", ").toStdString();
     EXPECT_LT(pings.longest(), 1.0) << "the main thread stopped answering";
-    // No picture made of what the lying header claims: the program's own (generic) icon.
     for (const AppWindowModel &window : engine->windows()) {
-        EXPECT_FALSE(window.appIcon.isNull()) << window.title.toStdString();
-        EXPECT_LE(window.appIcon.width(), X11AppIcons::preferredSize) << window.title.toStdString();
+        SCOPED_TRACE(window.title.toStdString());
+        if (window.ownerPID == hugeOwner) {
+            EXPECT_EQ(window.appIcon.size(), QSize(16, 16));
+            EXPECT_EQ(window.appIcon.pixel(8, 8), 0xff20c040u);
+        } else {
+            EXPECT_FALSE(window.appIcon.isNull());
+            EXPECT_LE(window.appIcon.width(), X11AppIcons::preferredSize);
+        }
     }
     ASSERT_TRUE(closePanelWithEscape());
     for (const xcb_window_t window : hostile)
