@@ -1461,7 +1461,10 @@ std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const QSizeF
                                                   const std::optional<QImage> &image)
 {
     if (image && !isSnapshotBlank(*image)) {
-        storeSnapshot(*image, windowId, frameSize);
+        // A picture taken while its window changed size (made full screen as it was read) still
+        // shows the old size: it is kept under the size it shows, not the one asked for, so the
+        // next showing finds it outdated and takes it anew instead of keeping it for good.
+        storeSnapshot(*image, windowId, snapshotFitsFrame(*image, frameSize) ? frameSize : QSizeF(image->size()));
         return image;
     }
     // A capture that failed or came back empty: ask for the window's contents the older way.
