@@ -254,15 +254,17 @@ public:
         std::vector<xcb_window_t> storm;
         for (int i = 0; i < count; ++i) {
             const xcb_window_t window = xcb_generate_id(m_c);
-            xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_root, int16_t(20 * (i % 40)), int16_t(10 * (i % 50)),
-                              300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+            xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_root, int16_t(20 * (i % 40)),
+                              int16_t(10 * (i % 50)), 300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                              XCB_COPY_FROM_PARENT, 0, nullptr);
             const uint32_t pid = uint32_t(owners.at(i % owners.size()));
-            xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
-                                &pid);
+            xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL,
+                                32, 1, &pid);
             const QByteArray title = "storm-" + QByteArray::number(i);
             xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                                 uint32_t(title.size()), title.constData());
-            const QByteArray classes = "storm" + QByteArray::number(i) + '\0' + "Storm" + QByteArray::number(i) + '\0';
+            const QByteArray classes =
+                "storm" + QByteArray::number(i) + '\0' + "Storm" + QByteArray::number(i) + '\0';
             xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                                 uint32_t(classes.size()), classes.constData());
             xcb_map_window(m_c, window);
@@ -271,7 +273,8 @@ public:
         xcb_flush(m_c);
         QElapsedTimer clock;
         clock.start();
-        QProcess::startDetached(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+Tab")});
+        QProcess::startDetached(QStringLiteral("xdotool"),
+                                {QStringLiteral("key"), QStringLiteral("alt+Tab")});
         std::optional<double> shown;
         while (!shown && clock.elapsed() < 5000) {
             if (waitEvent(20) && m_panel)

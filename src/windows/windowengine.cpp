@@ -98,6 +98,15 @@ QString iconKey(qint64 pid, const QString &bundleIdentifier)
     return bundleIdentifier.isEmpty() ? QStringLiteral("pid:%1").arg(pid) : bundleIdentifier;
 }
 
+// The running application's own icon, else the one installed for its identifier.
+QImage lookUpIcon(AppIconService &icons, qint64 pid, const QString &bundleIdentifier)
+{
+    QImage icon = icons.applicationIcon(pid);
+    if (icon.isNull() && !bundleIdentifier.isEmpty())
+        icon = icons.iconForBundle(bundleIdentifier);
+    return icon;
+}
+
 QString fetchAllDetail(bool fetchAll)
 {
     return QStringLiteral("fetchAll=") + (fetchAll ? QStringLiteral("true") : QStringLiteral("false"));
@@ -1344,8 +1353,9 @@ void WindowEngine::pruneMemoryCaches()
     }
 }
 
-Awaited<QHash<QString, QImage>> WindowEngine::readMissingIcons(const QList<WindowInfo> &content,
-                                                               const QHash<qint64, QList<RunningApp>> &groups) const
+Awaited<QHash<QString, QImage>>
+WindowEngine::readMissingIcons(const QList<WindowInfo> &content,
+                               const QHash<qint64, QList<RunningApp>> &groups) const
 {
     struct Wanted
     {
@@ -1357,7 +1367,8 @@ Awaited<QHash<QString, QImage>> WindowEngine::readMissingIcons(const QList<Windo
     QSet<QString> keys;
     for (const WindowInfo &window : content) {
         const auto group = groups.constFind(window.ownerPID);
-        if (group == groups.constEnd() || group->isEmpty() || !group->first().isRegular || isOwnWindow(window))
+        if (group == groups.constEnd() || group->isEmpty() || !group->first().isRegular ||
+            isOwnWindow(window))
             continue;
         const QString key = iconKey(group->first().pid, window.ownerBundleIdentifier);
         if (m_iconCache.contains(key) || keys.contains(key))
@@ -1368,12 +1379,8 @@ Awaited<QHash<QString, QImage>> WindowEngine::readMissingIcons(const QList<Windo
     AppIconService *service = m_platform.appIcons;
     return onQueue(m_iconQueue, [service, wanted] {
         QHash<QString, QImage> icons;
-        for (const Wanted &app : wanted) {
-            QImage icon = service->applicationIcon(app.pid);
-            if (icon.isNull() && !app.bundleIdentifier.isEmpty())
-                icon = service->iconForBundle(app.bundleIdentifier);
-            icons.insert(app.key, icon);
-        }
+        for (const Wanted &app : wanted)
+            icons.insert(app.key, lookUpIcon(*service, app.pid, app.bundleIdentifier));
         return icons;
     });
 }
@@ -1397,9 +1404,7 @@ QImage WindowEngine::appIcon(const RunningApp &app, const QString &bundleIdentif
     const auto cached = m_iconCache.constFind(key);
     if (cached != m_iconCache.constEnd())
         return *cached;
-    QImage icon = m_platform.appIcons->applicationIcon(app.pid);
-    if (icon.isNull() && !bundleIdentifier.isEmpty())
-        icon = m_platform.appIcons->iconForBundle(bundleIdentifier);
+    const QImage icon = lookUpIcon(*m_platform.appIcons, app.pid, bundleIdentifier);
     if (!icon.isNull())
         m_iconCache.insert(key, icon);
     return icon;
@@ -1464,7 +1469,8 @@ std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const QSizeF
         // A picture taken while its window changed size (made full screen as it was read) still
         // shows the old size: it is kept under the size it shows, not the one asked for, so the
         // next showing finds it outdated and takes it anew instead of keeping it for good.
-        storeSnapshot(*image, windowId, snapshotFitsFrame(*image, frameSize) ? frameSize : QSizeF(image->size()));
+        storeSnapshot(*image, windowId,
+                      snapshotFitsFrame(*image, frameSize) ? frameSize : QSizeF(image->size()));
         return image;
     }
     // A capture that failed or came back empty: ask for the window's contents the older way.

@@ -270,7 +270,8 @@ public:
             for (size_t i = done; i < head.size() && i < done + count; ++i)
                 data[i - done] = head[i];
             xcb_change_property(c, done == 0 ? XCB_PROP_MODE_REPLACE : XCB_PROP_MODE_APPEND, window,
-                                session.ewmh()->_NET_WM_ICON, XCB_ATOM_CARDINAL, 32, uint32_t(count), data.data());
+                                session.ewmh()->_NET_WM_ICON, XCB_ATOM_CARDINAL, 32, uint32_t(count),
+                                data.data());
             // A round trip a piece, so the connection's buffer never holds more than one.
             std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         }

@@ -606,7 +606,8 @@ TEST_F(SuperPanelWidget, ANewPictureOfTheSameSizeIsShownNotTheOneScaledBefore)
         ASSERT_EQ(cards().at(1), card);
         const QColor seen = shown();
         const QColor wanted(colour);
-        EXPECT_TRUE(std::abs(seen.red() - wanted.red()) < 40 && std::abs(seen.green() - wanted.green()) < 40 &&
+        EXPECT_TRUE(std::abs(seen.red() - wanted.red()) < 40 &&
+                    std::abs(seen.green() - wanted.green()) < 40 &&
                     std::abs(seen.blue() - wanted.blue()) < 40)
             << "shows " << seen.name().toStdString() << " for " << wanted.name().toStdString();
     }

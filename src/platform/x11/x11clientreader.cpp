@@ -369,8 +369,8 @@ QImage X11ClientReader::icon(xcb_window_t window, int preferredSize)
     QList<IconEntry> entries;
     size_t offset = 0;
     while (length - offset >= 2 && entries.size() < maxIconEntries) {
-        Reply<xcb_get_property_reply_t> header = propertyReply(
-            c, xcb_get_property(c, 0, window, atom, XCB_ATOM_CARDINAL, uint32_t(offset), 2));
+        Reply<xcb_get_property_reply_t> header =
+            propertyReply(c, xcb_get_property(c, 0, window, atom, XCB_ATOM_CARDINAL, uint32_t(offset), 2));
         if (!header || header->format != 32 || xcb_get_property_value_length(header.get()) != 8)
             break;
         const auto *words = static_cast<const uint32_t *>(xcb_get_property_value(header.get()));
@@ -384,8 +384,9 @@ QImage X11ClientReader::icon(xcb_window_t window, int preferredSize)
     if (!best)
         return QImage();
     const size_t pixels = size_t(best->width) * best->height;
-    Reply<xcb_get_property_reply_t> data = propertyReply(
-        c, xcb_get_property(c, 0, window, atom, XCB_ATOM_CARDINAL, uint32_t(best->offset + 2), uint32_t(pixels)));
+    Reply<xcb_get_property_reply_t> data =
+        propertyReply(c, xcb_get_property(c, 0, window, atom, XCB_ATOM_CARDINAL, uint32_t(best->offset + 2),
+                                          uint32_t(pixels)));
     // Changed meanwhile (shorter now): none rather than a picture of half one icon and half another.
     if (!data || data->format != 32 || size_t(xcb_get_property_value_length(data.get())) != pixels * 4)
         return QImage();

@@ -92,7 +92,8 @@ private:
     };
     // The entry whose header at `offset` reads width x height, when it is sound and its pixels lie
     // within the property's `length`.
-    static std::optional<IconEntry> iconEntryAt(size_t offset, uint32_t width, uint32_t height, size_t length);
+    static std::optional<IconEntry> iconEntryAt(size_t offset, uint32_t width, uint32_t height,
+                                                size_t length);
     static std::optional<IconEntry> bestIconEntry(const QList<IconEntry> &entries, int preferredSize);
     static QImage iconImage(const IconEntry &entry, const uint32_t *pixels);
 

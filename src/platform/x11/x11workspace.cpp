@@ -38,7 +38,8 @@ X11Workspace::X11Workspace(X11Connection &connection, X11Session &session, X11De
             else if (atom == ewmh->_NET_CURRENT_DESKTOP)
                 emit activeSpaceChanged();
         });
-        connect(&m_connection, &X11Connection::windowPropertyChanged, this, &X11Workspace::noteWindowProperty);
+        connect(&m_connection, &X11Connection::windowPropertyChanged, this,
+                &X11Workspace::noteWindowProperty);
         connect(&m_connection, &X11Connection::windowUnmapped, this, [this](quint32 window) {
             if (m_known.contains(window))
                 m_stale.insert(window);
@@ -208,9 +209,8 @@ void X11Workspace::readClientList()
     for (const X11Client &client : reader.read(unread))
         m_known.insert(client.window, client);
     const QSet<xcb_window_t> listed(windows.cbegin(), windows.cend());
-    m_known.removeIf([&listed](QHash<xcb_window_t, X11Client>::iterator known) {
-        return !listed.contains(known.key());
-    });
+    m_known.removeIf(
+        [&listed](QHash<xcb_window_t, X11Client>::iterator known) { return !listed.contains(known.key()); });
     m_stale.removeIf([&listed](xcb_window_t window) { return !listed.contains(window); });
     QList<X11Client> clients;
     for (const xcb_window_t window : std::as_const(windows)) {

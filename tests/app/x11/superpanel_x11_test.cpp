@@ -824,13 +824,13 @@ static xcb_window_t mapWindowOf(X11Session &session, qint64 owner, const QByteAr
     xcb_connection_t *c = session.xcb();
     const xcb_window_t window = X11Clients::createWindow(c, session.root(), frame);
     const uint32_t pid = uint32_t(owner);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL, 32, 1,
-                        &pid);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL, 32,
+                        1, &pid);
     const QByteArray classes = className + '\0' + className + '\0';
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                         uint32_t(classes.size()), classes.constData());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_NAME, session.ewmh()->UTF8_STRING,
-                        8, uint32_t(title.size()), title.constData());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_NAME,
+                        session.ewmh()->UTF8_STRING, 8, uint32_t(title.size()), title.constData());
     xcb_map_window(c, window);
     return window;
 }
@@ -864,9 +864,10 @@ TEST_F(SuperPanelX11Test, AStormOfWindowsMappedAtTheHotkeyIsListedWhileTheProgra
         std::vector<xcb_window_t> storm;
         for (int i = 0; i < windows; ++i) {
             // Each round's programs are new to the program: their icons are read afresh.
-            storm.push_back(mapWindowOf(session, owners.at(i % programs), QByteArray("storm-") + QByteArray::number(i),
-                                        QByteArray("Storm") + QByteArray::number(round * programs + i % programs),
-                                        QRect(20 * (i % 40), 10 * (i % 50), 300, 200)));
+            storm.push_back(
+                mapWindowOf(session, owners.at(i % programs), QByteArray("storm-") + QByteArray::number(i),
+                            QByteArray("Storm") + QByteArray::number(round * programs + i % programs),
+                            QRect(20 * (i % 40), 10 * (i % 50), 300, 200)));
         }
         xcb_flush(session.xcb());
         // Keys and checks that keep this thread's events running: a tool waited for here would
@@ -885,11 +886,12 @@ TEST_F(SuperPanelX11Test, AStormOfWindowsMappedAtTheHotkeyIsListedWhileTheProgra
             [&] {
                 xcb_ewmh_get_windows_reply_t list;
                 if (!xcb_ewmh_get_client_list_reply(
-                        session.ewmh(), xcb_ewmh_get_client_list(session.ewmh(), session.screenNumber()), &list,
-                        nullptr))
+                        session.ewmh(), xcb_ewmh_get_client_list(session.ewmh(), session.screenNumber()),
+                        &list, nullptr))
                     return false;
-                const bool stormGone = std::none_of(list.windows, list.windows + list.windows_len,
-                                                    [&](xcb_window_t w) { return std::count(storm.begin(), storm.end(), w); });
+                const bool stormGone =
+                    std::none_of(list.windows, list.windows + list.windows_len,
+                                 [&](xcb_window_t w) { return std::count(storm.begin(), storm.end(), w); });
                 xcb_ewmh_get_windows_reply_wipe(&list);
                 return stormGone;
             },
@@ -921,7 +923,8 @@ TEST_F(SuperPanelX11Test, WindowsWithHostileIconsAreListedAndSoAreTheWindowsMapp
     // Each program of a class of its own: icons are kept by the application they belong to. (The
     // program with the huge icon has no other window: openbox gives windows without an icon one of
     // its own, which would stand for the program's first.)
-    const auto map = [&](qint64 owner, const QByteArray &title, const std::vector<uint32_t> &icon, size_t words) {
+    const auto map = [&](qint64 owner, const QByteArray &title, const std::vector<uint32_t> &icon,
+                         size_t words) {
         const xcb_window_t window = mapWindowOf(session, owner, title, owner == liar ? "QvLiar" : "QvHuge",
                                                 QRect(100, 100, 400, 300));
         if (words > 0)

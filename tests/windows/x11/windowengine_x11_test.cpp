@@ -68,7 +68,9 @@ protected:
     // The window list as the backend reads it now, on this thread (the service answers on its own).
     QList<WindowInfo> listNow()
     {
-        return static_cast<X11WindowList *>(desktop.platform().windowList)->windows().value_or(QList<WindowInfo>());
+        return static_cast<X11WindowList *>(desktop.platform().windowList)
+            ->windows()
+            .value_or(QList<WindowInfo>());
     }
     // Waits until the window manager has framed the client's window (its first window of the list).
     bool waitUntilFramed(qint64 pid)
