@@ -152,6 +152,10 @@ void X11Connection::readEvents(bool queuedOnly)
             const auto *notify = reinterpret_cast<xcb_unmap_notify_event_t *>(event);
             if (notify->event == notify->window)
                 emit windowUnmapped(notify->window);
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            const auto *notify = reinterpret_cast<xcb_destroy_notify_event_t *>(event);
+            if (notify->event == notify->window)
+                emit windowDestroyed(notify->window);
         } else if (type == XCB_BUTTON_PRESS) {
             emit buttonPressed(reinterpret_cast<xcb_button_press_event_t *>(event)->event);
         }

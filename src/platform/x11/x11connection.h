@@ -51,6 +51,8 @@ signals:
     void windowPropertyChanged(quint32 window, quint32 atom);
     void windowMapped(quint32 window);
     void windowUnmapped(quint32 window);
+    // Its number may be handed to a new window of another client from now on.
+    void windowDestroyed(quint32 window);
     // A pointer button went down in a window of this connection that asked for button presses.
     void buttonPressed(quint32 window);
 

@@ -44,6 +44,14 @@ X11Workspace::X11Workspace(X11Connection &connection, X11Session &session, X11De
             if (m_known.contains(window))
                 m_stale.insert(window);
         });
+        // A new client may be given the number of a window gone between two reads of the list: what
+        // was read of the old one must not stand for it, nor the events selected on the old one.
+        // (The list read last may already have held the new window under the old one's data.)
+        connect(&m_connection, &X11Connection::windowDestroyed, this, [this](quint32 window) {
+            m_stale.remove(window);
+            if (m_known.remove(window))
+                scheduleClientListRead();
+        });
         readClientList();
     }
     if (dockTiles) {

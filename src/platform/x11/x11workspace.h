@@ -71,8 +71,8 @@ private:
     // _NET_CLIENT_LIST as last read, without this program's own windows.
     QList<xcb_window_t> m_clientList;
     // Every listed client as last read; a client is read again only once a property the
-    // application's identity rests on changed (or it was unmapped), so a list change costs a read
-    // of the windows that changed, not of all of them.
+    // application's identity rests on changed (or it was unmapped or destroyed), so a list change
+    // costs a read of the windows that changed, not of all of them.
     QHash<xcb_window_t, X11Client> m_known;
     QSet<xcb_window_t> m_stale;
     qint64 m_activePid = 0;
