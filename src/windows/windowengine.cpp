@@ -211,6 +211,8 @@ void WindowEngine::setContextMenuOpen(bool open)
 
 void WindowEngine::setCurrentOverlayRoute(OverlayRoute route)
 {
+    if (route != OverlayRoute::all)
+        m_platform.workspace->followWindowTitles(false);
     m_currentOverlayRoute = route;
     emit currentOverlayRouteChanged(route);
 }
@@ -506,6 +508,8 @@ void WindowEngine::fetchAllWindows()
 void WindowEngine::startAllWindowsFetch()
 {
     m_lastGlobalFetchAt = m_scheduler.wallNow();
+    // The cards on screen follow their windows' titles until the list is let go.
+    m_platform.workspace->followWindowTitles(true);
     beginRequest(RequestKind::allWindows, QString());
     setCurrentAppName(allWindowsAppName());
     const QString frontmost = m_platform.workspace->frontmostApplication().bundleIdentifier;
@@ -562,6 +566,7 @@ void WindowEngine::clearWindows()
     m_currentRequestID = QUuid::createUuid();
     m_listedWindows.clear();
     m_warmRequested.clear();
+    m_platform.workspace->followWindowTitles(false);
     setWindows({});
     setCurrentAppName(QString());
     setPeekingWindow(std::nullopt);

@@ -160,9 +160,33 @@ void X11Workspace::scheduleClientListRead()
     });
 }
 
+uint32_t X11Workspace::clientEventMask() const
+{
+    // Unmaps and destroys always (what was read of a window stands until then); property changes
+    // only while titles are followed: a window retitling itself many times a second would
+    // otherwise wake the program as often.
+    return XCB_EVENT_MASK_STRUCTURE_NOTIFY | (m_followTitles ? XCB_EVENT_MASK_PROPERTY_CHANGE : 0);
+}
+
+void X11Workspace::followWindowTitles(bool follow)
+{
+    if (follow == m_followTitles)
+        return;
+    m_followTitles = follow;
+    // Property changes missed meanwhile: what was read of the windows may be out of date.
+    for (const xcb_window_t window : std::as_const(m_clientList)) {
+        if (follow) {
+            m_connection.selectWindowEvents(window, clientEventMask());
+            m_stale.insert(window);
+        } else {
+            m_connection.deselectWindowEvents(window, XCB_EVENT_MASK_PROPERTY_CHANGE);
+        }
+    }
+}
+
 void X11Workspace::noteWindowProperty(quint32 window, quint32 atom)
 {
-    if (!m_known.contains(window))
+    if (!m_known.contains(window) || !m_followTitles)
         return;
     xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
     if (atom == ewmh->_NET_WM_NAME || atom == XCB_ATOM_WM_NAME) {
@@ -198,7 +222,7 @@ void X11Workspace::readClientList()
     bool selected = false;
     for (const xcb_window_t window : std::as_const(windows)) {
         if (!m_known.contains(window)) {
-            m_connection.selectWindowEvents(window);
+            m_connection.selectWindowEvents(window, clientEventMask());
             selected = true;
             unread.append(window);
         } else if (m_stale.contains(window)) {
