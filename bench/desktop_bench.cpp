@@ -31,6 +31,9 @@
 // Bubbles: from the pointer's arrival on a task button to the bubble's window being mapped; goal
 // the hover delay (0.2 s) plus 100 ms, for the first hover after start, the first on a task button
 // that just appeared, and any later one.
+// Super Panel in a storm: 150 windows of 150 programs map at once and Alt+Tab is pressed; from the
+// press to the panel's full-screen window being mapped; goal 150 ms, also at the first press after
+// start. The storm's windows go again 3 s later.
 // Under scripts/test.sh with QV_RUN_BENCHMARKS=1 (CI) each runs briefly: a 3 s window, one run.
 // QV_BENCH_APP_LOG=FILE keeps the program's console lines in FILE.
 
@@ -241,6 +244,58 @@ public:
         return std::nullopt;
     }
 
+    // Maps `count` windows, each claiming a process of its own (one of `owners`), presses Alt+Tab
+    // through xdotool at once and answers the milliseconds from the press until a full-screen
+    // window of the program is mapped; none within 5 s. Escape closes the panel, and the windows go
+    // 3 s after they came.
+    std::optional<double> panelInStorm(const QList<qint64> &owners, int count)
+    {
+        drain();
+        std::vector<xcb_window_t> storm;
+        for (int i = 0; i < count; ++i) {
+            const xcb_window_t window = xcb_generate_id(m_c);
+            xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_root, int16_t(20 * (i % 40)),
+                              int16_t(10 * (i % 50)), 300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                              XCB_COPY_FROM_PARENT, 0, nullptr);
+            const uint32_t pid = uint32_t(owners.at(i % owners.size()));
+            xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL,
+                                32, 1, &pid);
+            const QByteArray title = "storm-" + QByteArray::number(i);
+            xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                                uint32_t(title.size()), title.constData());
+            const QByteArray classes =
+                "storm" + QByteArray::number(i) + '\0' + "Storm" + QByteArray::number(i) + '\0';
+            xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                                uint32_t(classes.size()), classes.constData());
+            xcb_map_window(m_c, window);
+            storm.push_back(window);
+        }
+        xcb_flush(m_c);
+        QElapsedTimer clock;
+        clock.start();
+        QProcess::startDetached(QStringLiteral("xdotool"),
+                                {QStringLiteral("key"), QStringLiteral("alt+Tab")});
+        std::optional<double> shown;
+        while (!shown && clock.elapsed() < 5000) {
+            if (waitEvent(20) && m_panel)
+                shown = double(clock.nsecsElapsed()) / 1e6;
+        }
+        QTest::qWait(300);
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
+        while (clock.elapsed() < 3000)
+            waitEvent(50);
+        for (const xcb_window_t window : storm)
+            xcb_destroy_window(m_c, window);
+        xcb_flush(m_c);
+        QElapsedTimer gone;
+        gone.start();
+        while (m_panel && gone.elapsed() < 3000)
+            waitEvent(50);
+        QTest::qWait(500);
+        drain();
+        return shown;
+    }
+
     // Pointer in the middle of the screen and no bubble mapped; false when the bubble stays.
     bool awayAndHidden()
     {
@@ -375,6 +430,8 @@ private:
                     g.right() >= m_target.x() && g.bottom() < m_target.y() &&
                     g.bottom() > m_target.y() - 150 && ownWindowAt(map->window))
                     m_bubble = map->window;
+                else if (g.width() >= screenWidth && g.height() >= screenHeight && ownWindowAt(map->window))
+                    m_panel = map->window;
                 break;
             }
             case XCB_UNMAP_NOTIFY:
@@ -382,6 +439,8 @@ private:
                 const auto *unmap = reinterpret_cast<xcb_unmap_notify_event_t *>(event);
                 if (m_bubble && unmap->window == *m_bubble)
                     m_bubble.reset();
+                if (m_panel && unmap->window == *m_panel)
+                    m_panel.reset();
                 break;
             }
             default:
@@ -403,6 +462,8 @@ private:
     std::unique_ptr<QProcess> m_app;
     uint32_t m_pid = 0;
     std::optional<xcb_window_t> m_bubble;
+    // The Super Panel's window while it is mapped.
+    std::optional<xcb_window_t> m_panel;
     QPoint m_target;
 };
 
@@ -557,6 +618,51 @@ void BM_FirstBubbleOnNewButton(benchmark::State &state)
     }
 }
 BENCHMARK(BM_FirstBubbleOnNewButton)
+    ->Iterations(1)
+    ->Repetitions(runs())
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The Super Panel opened while 150 windows of 150 programs map: the first press after start
+// (`after_start` 1: the program starts, then the storm) and later ones.
+void BM_SuperPanelInAStorm(benchmark::State &state)
+{
+    Desktop *d = desktop();
+    if (!d)
+        return state.SkipWithError("no desktop");
+    QList<std::shared_ptr<QProcess>> owners;
+    QList<qint64> pids;
+    for (int i = 0; i < 150; ++i) {
+        auto owner = std::make_shared<QProcess>();
+        owner->start(QStringLiteral("sleep"), {QStringLiteral("600")});
+        if (!owner->waitForStarted(5000))
+            return state.SkipWithError("no process to own the windows");
+        pids.append(owner->processId());
+        owners.append(owner);
+    }
+    for (auto _ : state) {
+        if (state.range(0) == 1 ? !d->launch(false, 0) : !runningDesktop(state)) {
+            state.SkipWithError("the program did not start");
+            break;
+        }
+        const std::optional<double> ms = d->panelInStorm(pids, 150);
+        if (!ms) {
+            state.SkipWithError("no panel within 5 s");
+            break;
+        }
+        state.SetIterationTime(*ms / 1000);
+        state.counters["panel_ms"] = *ms;
+        state.counters["goal_ms"] = 150;
+    }
+    for (const auto &owner : owners) {
+        owner->kill();
+        owner->waitForFinished(3000);
+    }
+}
+BENCHMARK(BM_SuperPanelInAStorm)
+    ->ArgNames({"after_start"})
+    ->Arg(1)
+    ->Arg(0)
     ->Iterations(1)
     ->Repetitions(runs())
     ->UseManualTime()

@@ -16,9 +16,9 @@ struct InstalledApplication
 };
 
 // Icons of applications, and the installed applications they belong to. A null image means the
-// application has no icon that way. applicationIcon on the main thread; iconForBundle and
-// installedApplications read the desktop's files (hundreds of them) and are safe from any thread,
-// which is where they belong.
+// application has no icon that way. Each may be called from any thread: the window scans read
+// theirs on a queue of their own (a lookup may take trips to the window server), and
+// iconForBundle and installedApplications read the desktop's files (hundreds of them).
 class AppIconService
 {
 public:

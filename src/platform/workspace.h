@@ -35,6 +35,10 @@ public:
     // application the list does not hold yet (the desktop's word of it still on its way). Emits
     // what changed, as a read on that word would.
     virtual void refreshApplications() {}
+    // While on, a window's new title is a change of the window list (windowListChanged): a list on
+    // screen follows its windows' titles. Off by default, so windows retitling themselves that
+    // nobody looks at cost nothing. Desktops that always tell (or never can) ignore it.
+    virtual void followWindowTitles(bool follow) { Q_UNUSED(follow); }
     // The frontmost application; pid 0 when none.
     virtual RunningApp frontmostApplication() const = 0;
     // Brings the application to the front. False when it is not running.
@@ -54,7 +58,7 @@ signals:
     void applicationHidden(qint64 pid);
     void applicationUnhidden(qint64 pid);
     void applicationActivated(qint64 pid);
-    // A window was opened or closed somewhere on the desktop.
+    // A window was opened or closed somewhere on the desktop (or retitled, see followWindowTitles).
     void windowListChanged();
     // These windows left the desktop's list (closed, or gone with their program); their numbers
     // may be given to new windows from now on. Sent before windowListChanged.

@@ -93,6 +93,20 @@ bool isOwnWindow(const WindowInfo &window)
            (window.ownerPID != 0 && window.ownerPID == QCoreApplication::applicationPid());
 }
 
+QString iconKey(qint64 pid, const QString &bundleIdentifier)
+{
+    return bundleIdentifier.isEmpty() ? QStringLiteral("pid:%1").arg(pid) : bundleIdentifier;
+}
+
+// The running application's own icon, else the one installed for its identifier.
+QImage lookUpIcon(AppIconService &icons, qint64 pid, const QString &bundleIdentifier)
+{
+    QImage icon = icons.applicationIcon(pid);
+    if (icon.isNull() && !bundleIdentifier.isEmpty())
+        icon = icons.iconForBundle(bundleIdentifier);
+    return icon;
+}
+
 QString fetchAllDetail(bool fetchAll)
 {
     return QStringLiteral("fetchAll=") + (fetchAll ? QStringLiteral("true") : QStringLiteral("false"));
@@ -133,6 +147,7 @@ WindowEngine::WindowEngine(const Platform &platform, Scheduler &scheduler, WorkQ
     m_currentRequestID = QUuid::createUuid();
     m_axScanQueue = queues.makeQueue(QStringLiteral("Quorvantis.AXScan"), QueueKind::Concurrent);
     m_diskQueue = queues.makeQueue(QStringLiteral("Quorvantis.SnapshotDiskCache"), QueueKind::Concurrent);
+    m_iconQueue = queues.makeQueue(QStringLiteral("Quorvantis.AppIcons"), QueueKind::Serial);
 
     m_snapshotDiskCacheDirectory = qv::snapshotDiskCacheDirectory();
     const OwnedFiles::Folder cacheFolder(m_snapshotDiskCacheDirectory, OwnedFiles::Folder::Mode::Create);
@@ -196,6 +211,8 @@ void WindowEngine::setContextMenuOpen(bool open)
 
 void WindowEngine::setCurrentOverlayRoute(OverlayRoute route)
 {
+    if (route != OverlayRoute::all)
+        m_platform.workspace->followWindowTitles(false);
     m_currentOverlayRoute = route;
     emit currentOverlayRouteChanged(route);
 }
@@ -491,6 +508,8 @@ void WindowEngine::fetchAllWindows()
 void WindowEngine::startAllWindowsFetch()
 {
     m_lastGlobalFetchAt = m_scheduler.wallNow();
+    // The cards on screen follow their windows' titles until the list is let go.
+    m_platform.workspace->followWindowTitles(true);
     beginRequest(RequestKind::allWindows, QString());
     setCurrentAppName(allWindowsAppName());
     const QString frontmost = m_platform.workspace->frontmostApplication().bundleIdentifier;
@@ -547,6 +566,7 @@ void WindowEngine::clearWindows()
     m_currentRequestID = QUuid::createUuid();
     m_listedWindows.clear();
     m_warmRequested.clear();
+    m_platform.workspace->followWindowTitles(false);
     setWindows({});
     setCurrentAppName(QString());
     setPeekingWindow(std::nullopt);
@@ -674,6 +694,20 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
         QImage icon;
         bool verifiedMinimized;
     };
+    {
+        // Only this application's icon (or those of windows its name is in the title of) is wanted.
+        QList<WindowInfo> owning = content;
+        owning.removeIf([&](const WindowInfo &window) {
+            return !(!targetBundle.isEmpty() && window.ownerBundleIdentifier == targetBundle) &&
+                   !namesMatch(trimmedText(window.ownerName), targetApp) &&
+                   !namesMatch(trimmedText(window.title.value_or(QString())), targetApp);
+        });
+        auto read = readMissingIcons(owning, groups);
+        const QHash<QString, QImage> icons = co_await read;
+        if (cancel.isCancelled() || !isCurrent(requestID))
+            co_return;
+        rememberIcons(icons);
+    }
     QList<Candidate> candidates;
     const bool onlyCurrentSpace = showOnlyCurrentSpace();
     for (int i = 0; i < content.size(); ++i) {
@@ -692,7 +726,7 @@ Script WindowEngine::scanApplication(QUuid requestID, QString targetApp, QList<W
         const QString title = trimmedText(window.title.value_or(QString()));
         const QString appName = trimmedText(window.ownerName);
         const QString bundleIdentifier = window.ownerBundleIdentifier;
-        const QImage icon = appIcon(app, bundleIdentifier);
+        const QImage icon = cachedIcon(app, bundleIdentifier);
         if (!verified) {
             if (window.layer != 0)
                 continue;
@@ -833,13 +867,18 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
     QSet<quint32> upToDate;
 
     prepareLikelyFirstCards(content, history);
+    {
+        auto read = readMissingIcons(content, groups);
+        const QHash<QString, QImage> icons = co_await read;
+        if (cancel.isCancelled() || !isCurrent(requestID))
+            co_return;
+        rememberIcons(icons);
+    }
 
     double lastYield = m_scheduler.now();
     for (int i = 0; i < content.size(); ++i) {
         if (cancel.isCancelled() || !isCurrent(requestID))
             co_return;
-        // Also sooner when icons of many new applications are being read: each costs a trip to the
-        // server, and hundreds of windows may bring dozens of them.
         if (i % allWindowsScanYieldEvery == 0 || m_scheduler.now() - lastYield > allWindowsScanSlice) {
             co_await sleepFor(0);
             lastYield = m_scheduler.now();
@@ -859,7 +898,7 @@ Script WindowEngine::scanAllWindows(QUuid requestID, QList<WindowInfo> content, 
         if (shouldExcludeWindow(title, appName, bundleIdentifier, window.frame, m_platform.screens) ||
             isIgnoredBundle(bundleIdentifier) || isIgnoredAppName(appName))
             continue;
-        const QImage icon = appIcon(group->first(), bundleIdentifier);
+        const QImage icon = cachedIcon(group->first(), bundleIdentifier);
         const auto cached = m_snapshotCache.constFind(window.windowId);
         const bool hasCached = cached != m_snapshotCache.constEnd();
 
@@ -1319,15 +1358,58 @@ void WindowEngine::pruneMemoryCaches()
     }
 }
 
+Awaited<QHash<QString, QImage>>
+WindowEngine::readMissingIcons(const QList<WindowInfo> &content,
+                               const QHash<qint64, QList<RunningApp>> &groups) const
+{
+    struct Wanted
+    {
+        QString key;
+        qint64 pid;
+        QString bundleIdentifier;
+    };
+    QList<Wanted> wanted;
+    QSet<QString> keys;
+    for (const WindowInfo &window : content) {
+        const auto group = groups.constFind(window.ownerPID);
+        if (group == groups.constEnd() || group->isEmpty() || !group->first().isRegular ||
+            isOwnWindow(window))
+            continue;
+        const QString key = iconKey(group->first().pid, window.ownerBundleIdentifier);
+        if (m_iconCache.contains(key) || keys.contains(key))
+            continue;
+        keys.insert(key);
+        wanted.append(Wanted{key, group->first().pid, window.ownerBundleIdentifier});
+    }
+    AppIconService *service = m_platform.appIcons;
+    return onQueue(m_iconQueue, [service, wanted] {
+        QHash<QString, QImage> icons;
+        for (const Wanted &app : wanted)
+            icons.insert(app.key, lookUpIcon(*service, app.pid, app.bundleIdentifier));
+        return icons;
+    });
+}
+
+void WindowEngine::rememberIcons(const QHash<QString, QImage> &icons)
+{
+    for (auto it = icons.cbegin(); it != icons.cend(); ++it) {
+        if (!it->isNull())
+            m_iconCache.insert(it.key(), *it);
+    }
+}
+
+QImage WindowEngine::cachedIcon(const RunningApp &app, const QString &bundleIdentifier) const
+{
+    return m_iconCache.value(iconKey(app.pid, bundleIdentifier));
+}
+
 QImage WindowEngine::appIcon(const RunningApp &app, const QString &bundleIdentifier)
 {
-    const QString key = bundleIdentifier.isEmpty() ? QStringLiteral("pid:%1").arg(app.pid) : bundleIdentifier;
+    const QString key = iconKey(app.pid, bundleIdentifier);
     const auto cached = m_iconCache.constFind(key);
     if (cached != m_iconCache.constEnd())
         return *cached;
-    QImage icon = m_platform.appIcons->applicationIcon(app.pid);
-    if (icon.isNull() && !bundleIdentifier.isEmpty())
-        icon = m_platform.appIcons->iconForBundle(bundleIdentifier);
+    const QImage icon = lookUpIcon(*m_platform.appIcons, app.pid, bundleIdentifier);
     if (!icon.isNull())
         m_iconCache.insert(key, icon);
     return icon;
@@ -1389,7 +1471,11 @@ std::optional<QImage> WindowEngine::finishCapture(quint32 windowId, const QSizeF
                                                   const std::optional<QImage> &image)
 {
     if (image && !isSnapshotBlank(*image)) {
-        storeSnapshot(*image, windowId, frameSize);
+        // A picture taken while its window changed size (made full screen as it was read) still
+        // shows the old size: it is kept under the size it shows, not the one asked for, so the
+        // next showing finds it outdated and takes it anew instead of keeping it for good.
+        storeSnapshot(*image, windowId,
+                      snapshotFitsFrame(*image, frameSize) ? frameSize : QSizeF(image->size()));
         return image;
     }
     // A capture that failed or came back empty: ask for the window's contents the older way.

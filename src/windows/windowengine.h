@@ -17,6 +17,7 @@
 #include "platform/accessibility.h"
 #include "platform/platform.h"
 #include "platform/windowlist.h"
+#include "runtime/awaitables.h"
 #include "runtime/script.h"
 #include "windows/appwindowmodel.h"
 #include "windows/overlayroute.h"
@@ -187,6 +188,8 @@ public:
     // Trims the icon cache and the per-application list cache.
     void pruneMemoryCaches();
     // The application's icon, cached by identifier (or "pid:N"); a null image when it has none.
+    // Reads it on the calling thread when it is not cached; the scans read theirs off the main
+    // thread instead (readMissingIcons).
     QImage appIcon(const RunningApp &app, const QString &bundleIdentifier);
     // Gives the listed window a new snapshot (stored as storeSnapshot does); false (and nothing
     // stored) when it is not listed.
@@ -330,6 +333,14 @@ private:
     Script warmWindow(QUuid requestID, WindowInfo window, bool tryDisk, CancelToken parent);
     Script readFittingDiskSnapshot(WindowInfo window, std::shared_ptr<QHash<quint32, QImage>> into);
     void retireInViewWarmUps();
+    // The icons of the applications owning these windows that the icon cache lacks, read on the
+    // icon queue (one may take several trips to the window server, and a storm of new windows
+    // brings dozens); the scan caches them when it resumes, so the main thread never waits for one.
+    Awaited<QHash<QString, QImage>> readMissingIcons(const QList<WindowInfo> &content,
+                                                     const QHash<qint64, QList<RunningApp>> &groups) const;
+    void rememberIcons(const QHash<QString, QImage> &icons);
+    // The cached icon of the window's application; null when it has none or it was not read.
+    QImage cachedIcon(const RunningApp &app, const QString &bundleIdentifier) const;
     // Readies the on-screen ones among the windows for capture together.
     void prepareCaptures(const QList<WindowInfo> &windows);
     void prepareLikelyFirstCards(const QList<WindowInfo> &content, const AppUsageHistory &history);
@@ -399,6 +410,7 @@ private:
     QHash<quint32, CachedSnapshot> m_snapshotCache;
     std::shared_ptr<WorkQueue> m_axScanQueue;
     std::shared_ptr<WorkQueue> m_diskQueue;
+    std::shared_ptr<WorkQueue> m_iconQueue;
     QHash<QString, QList<AppWindowModel>> m_appWindowCache;
     QHash<QString, double> m_lastFetchTimeByApp;
     double m_lastGlobalFetchAt = 0;

@@ -8,6 +8,8 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 #include <utility>
@@ -265,6 +267,27 @@ public:
         xcb_map_window(c, window);
         xcb_flush(c);
         return window;
+    }
+
+    // Replaces the window's _NET_WM_ICON with `words` 32-bit values that start with `head` (zeros
+    // after it), written in pieces of 4 MiB: one request may carry no more than the server takes.
+    static void setLargeIcon(qv::X11Session &session, xcb_window_t window, const std::vector<uint32_t> &head,
+                             size_t words)
+    {
+        constexpr size_t piece = 1024 * 1024;
+        std::vector<uint32_t> data(piece, 0);
+        xcb_connection_t *c = session.xcb();
+        for (size_t done = 0; done < words; done += piece) {
+            const size_t count = std::min(piece, words - done);
+            std::fill(data.begin(), data.end(), 0);
+            for (size_t i = done; i < head.size() && i < done + count; ++i)
+                data[i - done] = head[i];
+            xcb_change_property(c, done == 0 ? XCB_PROP_MODE_REPLACE : XCB_PROP_MODE_APPEND, window,
+                                session.ewmh()->_NET_WM_ICON, XCB_ATOM_CARDINAL, 32, uint32_t(count),
+                                data.data());
+            // A round trip a piece, so the connection's buffer never holds more than one.
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        }
     }
 
     // Whether the window manager has framed the window (it sets _NET_FRAME_EXTENTS when it does).

@@ -18,6 +18,7 @@
 #include "views/peek/dropzoneview.h"
 #include "views/superpanel/appsidebaritem.h"
 #include "views/superpanel/globalwindowcard.h"
+#include "views/superpanel/superpanelrules.h"
 #include "views/superpanel/symbolbutton.h"
 #include "views/superpanel/windowgrid.h"
 #include "views/superpanelfixture.h"
@@ -576,6 +577,40 @@ TEST_F(SuperPanelWidget, CardsFollowTheListInPlace)
     windows.setWindows(list);
     QApplication::processEvents();
     EXPECT_EQ(state->selectedIndex(), 2);
+}
+
+// A card kept the picture it had scaled for the last one when the new picture had the same size: a
+// window captured again (after a resize back, or at every showing) went on showing what it was.
+TEST_F(SuperPanelWidget, ANewPictureOfTheSameSizeIsShownNotTheOneScaledBefore)
+{
+    QList<AppWindowModel> list = sampleWindows(4);
+    const auto solid = [](Qt::GlobalColor colour) {
+        QImage image(800, 500, QImage::Format_ARGB32_Premultiplied);
+        image.fill(colour);
+        return image;
+    };
+    list[1].image = solid(Qt::red);
+    windows.setWindows(list);
+    open();
+    GlobalWindowCard *card = cards().at(1);
+    const QPoint middle(card->cardRect().center().x(),
+                        qRound(card->cardRect().y() + SuperPanelRules::thumbnailHeight / 2));
+    const auto shown = [&] { return QColor(card->grab().toImage().pixel(middle)); };
+    ASSERT_GT(shown().red(), 200) << "the first picture is not where the card shows its picture";
+
+    for (const Qt::GlobalColor colour : {Qt::blue, Qt::green}) {
+        list[1].image = solid(colour);
+        list[1].snapshotTime += 1;
+        windows.setWindows(list);
+        QApplication::processEvents();
+        ASSERT_EQ(cards().at(1), card);
+        const QColor seen = shown();
+        const QColor wanted(colour);
+        EXPECT_TRUE(std::abs(seen.red() - wanted.red()) < 40 &&
+                    std::abs(seen.green() - wanted.green()) < 40 &&
+                    std::abs(seen.blue() - wanted.blue()) < 40)
+            << "shows " << seen.name().toStdString() << " for " << wanted.name().toStdString();
+    }
 }
 
 // A search or a new order of the same windows puts other cards in the first places: the highlight

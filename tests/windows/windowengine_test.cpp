@@ -937,6 +937,29 @@ TEST_F(WindowEngineTest, WarmUpShowsFittingDiskPicturesAtOnceAndCapturesEveryWin
     EXPECT_EQ(desktop.windowServer.capturedWindows().count(fresh), 2);
 }
 
+// Once in three a window made full screen kept its half-screen picture through every later showing:
+// the capture taken as it changed still showed the old size and was kept as if taken at the new one.
+TEST_F(WindowEngineTest, APictureTakenWhileItsWindowChangedSizeIsTakenAgainAtTheNextShowing)
+{
+    const qint64 pid = launch("org.a", "Alpha");
+    const quint32 window = addWindow(pid, "Doc", QRectF(0, 0, 720, 900));
+    const auto showing = [&] {
+        engine->clearWindows();
+        engine->fetchAllWindows();
+        settle(0.3);
+        return desktop.windowServer.capturedWindows().count(window);
+    };
+    ASSERT_EQ(showing(), 1);
+    desktop.windowServer.setFrame(window, QRectF(0, 0, 1440, 900));
+    desktop.windowServer.setDrawnSize(window, QSize(720, 900));
+    ASSERT_EQ(showing(), 2) << "a resized window is captured anew";
+    desktop.windowServer.setDrawnSize(window, QSize());
+    EXPECT_EQ(showing(), 3) << "the picture of the old size was kept as if it showed the new one";
+    ASSERT_EQ(engine->windows().size(), 1);
+    EXPECT_TRUE(snapshotFitsFrame(engine->windows().first().image, QSizeF(1440, 900)));
+    EXPECT_EQ(showing(), 3) << "a picture that fits is not taken again";
+}
+
 // A window's disk picture stood for whichever window later had the same title, or the same number.
 TEST_F(WindowEngineTest, DiskPicturesBelongToOneWindowOfOneProgram)
 {

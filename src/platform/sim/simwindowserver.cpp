@@ -64,6 +64,14 @@ std::optional<QImage> SimWindowServer::render(quint32 windowId, const QSize &pix
     const Window *window = find(windowId);
     if (!window || window->captureFails || pixelSize.isEmpty())
         return std::nullopt;
+    if (!window->drawnSize.isEmpty()) {
+        const QSize shown = window->drawnSize.scaled(pixelSize, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+        QImage drawn = window->image.isNull() ? QImage(shown, QImage::Format_ARGB32_Premultiplied)
+                                              : window->image.scaled(shown);
+        if (window->image.isNull())
+            drawn.fill(Qt::transparent);
+        return drawn;
+    }
     // A window with no contents draws as a fully transparent picture, as a real capture of a window
     // that never painted does.
     QImage out(pixelSize, QImage::Format_ARGB32_Premultiplied);
@@ -178,6 +186,12 @@ void SimWindowServer::setCaptureFails(quint32 windowId, bool fails)
 {
     if (Window *window = find(windowId))
         window->captureFails = fails;
+}
+
+void SimWindowServer::setDrawnSize(quint32 windowId, const QSize &size)
+{
+    if (Window *window = find(windowId))
+        window->drawnSize = size;
 }
 
 int SimWindowServer::releaseLists()

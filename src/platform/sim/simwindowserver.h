@@ -79,6 +79,10 @@ public:
     void setCaptureImage(quint32 windowId, const QImage &image);
     void setFallbackImage(quint32 windowId, const QImage &image);
     void setCaptureFails(quint32 windowId, bool fails);
+    // The size the window's contents are drawn at while they lag behind its frame (a window just
+    // made full screen that has not drawn itself anew); captures show that size, its aspect kept,
+    // as a real capture of the window's pixels does. An empty size: drawn at its frame again.
+    void setDrawnSize(quint32 windowId, const QSize &size);
     void setBehaviour(quint32 windowId, const SimWindowBehaviour &behaviour);
     // Moves and resizes the window (top-left coordinates); accessibility follows.
     void setFrame(quint32 windowId, const QRectF &frame);
@@ -117,6 +121,7 @@ private:
         QImage image;
         QImage fallback;
         bool captureFails = false;
+        QSize drawnSize;
         std::shared_ptr<SimAXElement> ax;
         SimWindowBehaviour behaviour;
         bool fullScreen = false;

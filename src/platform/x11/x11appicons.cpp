@@ -26,7 +26,7 @@ QImage X11AppIcons::applicationIcon(qint64 pid)
     if (!stacking)
         return QImage();
     QList<X11Client> own;
-    for (const X11Client &client : reader.read(*stacking)) {
+    for (const X11Client &client : reader.read(reader.possiblyOwnedBy(*stacking, pid))) {
         if (client.pid != pid)
             continue;
         const QImage icon = reader.icon(client.window, preferredSize);
@@ -81,6 +81,13 @@ QList<InstalledApplication> X11AppIcons::installedApplications()
 }
 
 QImage X11AppIcons::genericIcon()
+{
+    // Drawn once: a storm of new programs without icons of their own asks for it at each.
+    static const QImage icon = drawGenericIcon();
+    return icon;
+}
+
+QImage X11AppIcons::drawGenericIcon()
 {
     const QImage themed = themeIconImage(QStringLiteral("application-x-executable"), preferredSize);
     if (!themed.isNull())

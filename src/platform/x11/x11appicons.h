@@ -11,8 +11,8 @@ class X11Session;
 // its frontmost window, else its desktop entry's icon through the icon theme; an application that
 // has windows but neither gets a generic application icon, so its cards never go without one.
 // iconForBundle answers the desktop entry's icon only (null for an identifier without one).
-// applicationIcon on the main thread; iconForBundle and installedApplications (which reads the
-// desktop entries afresh) from any thread.
+// Safe from any thread: the reads go through the thread-safe session and desktop entries, and
+// installedApplications reads the desktop entries afresh.
 class X11AppIcons final : public AppIconService
 {
 public:
@@ -30,6 +30,8 @@ public:
     static QImage genericIcon();
 
 private:
+    static QImage drawGenericIcon();
+
     X11Session &m_session;
     X11DesktopEntries &m_entries;
 };

@@ -25,8 +25,11 @@ template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 // Longest text property read, in 32-bit units; titles beyond 16 KiB are cut.
 constexpr uint32_t textLength = 4096;
 constexpr uint32_t listLength = 64;
-// _NET_WM_ICON up to 16 MiB; anything larger is not read at all.
-constexpr uint32_t iconLength = 4 * 1024 * 1024;
+// _NET_WM_ICON is walked entry by entry, reading only each entry's two-word header, and no more
+// entries than this: a property of any size costs a few small round trips, never its bulk.
+constexpr int maxIconEntries = 32;
+// The side past which an entry is never taken: its pixels alone would be 4 MiB.
+constexpr uint32_t maxIconSide = 1024;
 constexpr uint32_t stickyDesktop = 0xFFFFFFFF;
 // Frame extents beyond this are nonsense from a confused window manager; they are ignored.
 constexpr uint32_t maxExtent = 4096;
@@ -259,6 +262,26 @@ QList<X11Client> X11ClientReader::read(const QList<xcb_window_t> &windows)
     return result;
 }
 
+QList<xcb_window_t> X11ClientReader::possiblyOwnedBy(const QList<xcb_window_t> &windows, qint64 pid)
+{
+    QList<xcb_window_t> owned;
+    if (!m_session.isValid())
+        return owned;
+    xcb_connection_t *c = m_session.xcb();
+    QList<xcb_get_property_cookie_t> cookies;
+    cookies.reserve(windows.size());
+    for (xcb_window_t w : windows)
+        cookies.append(getProperty(c, w, m_session.ewmh()->_NET_WM_PID, 1));
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        const QList<uint32_t> values = cardinalsOf(propertyReply(c, cookies[i]).get());
+        // A value read() would not take as a process either leaves the answer to the server.
+        const bool told = !values.isEmpty() && values.first() > 0 && values.first() < (1u << 31);
+        if (!told || qint64(values.first()) == pid)
+            owned.append(windows[i]);
+    }
+    return owned;
+}
+
 xcb_window_t X11ClientReader::activeWindow()
 {
     if (!m_session.isValid())
@@ -335,51 +358,92 @@ QImage X11ClientReader::icon(xcb_window_t window, int preferredSize)
     if (!m_session.isValid())
         return QImage();
     xcb_connection_t *c = m_session.xcb();
-    Reply<xcb_get_property_reply_t> reply = propertyReply(
-        c, xcb_get_property(c, 0, window, m_session.ewmh()->_NET_WM_ICON, XCB_ATOM_CARDINAL, 0, iconLength));
-    if (!reply || reply->format != 32 || reply->bytes_after > 0)
+    const xcb_atom_t atom = m_session.ewmh()->_NET_WM_ICON;
+    // The property's length first (a read of no data says what follows), then each entry's header:
+    // the pixels of the one picked are the only bulk read, and it is at most 1024 x 1024.
+    Reply<xcb_get_property_reply_t> head =
+        propertyReply(c, xcb_get_property(c, 0, window, atom, XCB_ATOM_CARDINAL, 0, 0));
+    if (!head || head->format != 32 || head->type != XCB_ATOM_CARDINAL)
         return QImage();
-    return pickIcon(static_cast<const uint32_t *>(xcb_get_property_value(reply.get())),
-                    size_t(xcb_get_property_value_length(reply.get())) / 4, preferredSize);
+    const size_t length = head->bytes_after / 4;
+    QList<IconEntry> entries;
+    size_t offset = 0;
+    while (length - offset >= 2 && entries.size() < maxIconEntries) {
+        Reply<xcb_get_property_reply_t> header =
+            propertyReply(c, xcb_get_property(c, 0, window, atom, XCB_ATOM_CARDINAL, uint32_t(offset), 2));
+        if (!header || header->format != 32 || xcb_get_property_value_length(header.get()) != 8)
+            break;
+        const auto *words = static_cast<const uint32_t *>(xcb_get_property_value(header.get()));
+        const std::optional<IconEntry> entry = iconEntryAt(offset, words[0], words[1], length);
+        if (!entry)
+            break;
+        entries.append(*entry);
+        offset += 2 + size_t(entry->width) * entry->height;
+    }
+    const std::optional<IconEntry> best = bestIconEntry(entries, preferredSize);
+    if (!best)
+        return QImage();
+    const size_t pixels = size_t(best->width) * best->height;
+    Reply<xcb_get_property_reply_t> data =
+        propertyReply(c, xcb_get_property(c, 0, window, atom, XCB_ATOM_CARDINAL, uint32_t(best->offset + 2),
+                                          uint32_t(pixels)));
+    // Changed meanwhile (shorter now): none rather than a picture of half one icon and half another.
+    if (!data || data->format != 32 || size_t(xcb_get_property_value_length(data.get())) != pixels * 4)
+        return QImage();
+    return iconImage(*best, static_cast<const uint32_t *>(xcb_get_property_value(data.get())));
+}
+
+std::optional<X11ClientReader::IconEntry> X11ClientReader::iconEntryAt(size_t offset, uint32_t width,
+                                                                       uint32_t height, size_t length)
+{
+    if (width == 0 || height == 0 || width > maxIconSide || height > maxIconSide)
+        return std::nullopt;
+    if (size_t(width) * height > length - offset - 2)
+        return std::nullopt;
+    return IconEntry{offset, width, height};
+}
+
+std::optional<X11ClientReader::IconEntry> X11ClientReader::bestIconEntry(const QList<IconEntry> &entries,
+                                                                         int preferredSize)
+{
+    std::optional<IconEntry> best;
+    for (const IconEntry &entry : entries) {
+        const uint32_t side = std::max(entry.width, entry.height);
+        const uint32_t bestSide = best ? std::max(best->width, best->height) : 0;
+        const bool bigEnough = side >= uint32_t(preferredSize);
+        const bool bestBigEnough = bestSide >= uint32_t(preferredSize);
+        // Prefer the smallest icon that needs no upscaling, else the largest there is.
+        if (!best || (bigEnough && (!bestBigEnough || side < bestSide)) ||
+            (!bigEnough && !bestBigEnough && side > bestSide))
+            best = entry;
+    }
+    return best;
+}
+
+QImage X11ClientReader::iconImage(const IconEntry &entry, const uint32_t *pixels)
+{
+    QImage image(int(entry.width), int(entry.height), QImage::Format_ARGB32);
+    for (uint32_t y = 0; y < entry.height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(int(y)));
+        for (uint32_t x = 0; x < entry.width; ++x)
+            line[x] = pixels[size_t(y) * entry.width + x];
+    }
+    return image;
 }
 
 QImage X11ClientReader::pickIcon(const uint32_t *data, size_t length, int preferredSize)
 {
-    constexpr uint32_t maxSide = 1024;
-    size_t best = 0;
-    uint32_t bestWidth = 0, bestHeight = 0;
+    QList<IconEntry> entries;
     size_t pos = 0;
-    while (length - pos >= 2) {
-        const uint32_t width = data[pos];
-        const uint32_t height = data[pos + 1];
-        if (width == 0 || height == 0 || width > maxSide || height > maxSide)
+    while (length - pos >= 2 && entries.size() < maxIconEntries) {
+        const std::optional<IconEntry> entry = iconEntryAt(pos, data[pos], data[pos + 1], length);
+        if (!entry)
             break;
-        const size_t pixels = size_t(width) * height;
-        if (pixels > length - pos - 2)
-            break;
-        const uint32_t side = std::max(width, height);
-        const uint32_t bestSide = std::max(bestWidth, bestHeight);
-        const bool bigEnough = side >= uint32_t(preferredSize);
-        const bool bestBigEnough = bestSide >= uint32_t(preferredSize);
-        // Prefer the smallest icon that needs no upscaling, else the largest there is.
-        if (bestSide == 0 || (bigEnough && (!bestBigEnough || side < bestSide)) ||
-            (!bigEnough && !bestBigEnough && side > bestSide)) {
-            best = pos;
-            bestWidth = width;
-            bestHeight = height;
-        }
-        pos += 2 + pixels;
+        entries.append(*entry);
+        pos += 2 + size_t(entry->width) * entry->height;
     }
-    if (bestWidth == 0)
-        return QImage();
-    QImage image(int(bestWidth), int(bestHeight), QImage::Format_ARGB32);
-    const uint32_t *pixels = data + best + 2;
-    for (uint32_t y = 0; y < bestHeight; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(int(y)));
-        for (uint32_t x = 0; x < bestWidth; ++x)
-            line[x] = pixels[size_t(y) * bestWidth + x];
-    }
-    return image;
+    const std::optional<IconEntry> best = bestIconEntry(entries, preferredSize);
+    return best ? iconImage(*best, data + best->offset + 2) : QImage();
 }
 
 } // namespace qv

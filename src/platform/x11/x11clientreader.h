@@ -54,6 +54,10 @@ public:
     std::optional<QList<xcb_window_t>> clientsFrontToBack();
     QList<X11Client> read(const QList<xcb_window_t> &windows);
     std::optional<X11Client> readOne(xcb_window_t window);
+    // Of these windows, those that may belong to the process: its _NET_WM_PID, or none (the server
+    // is then asked in read()). One small read a window, for finding one program's windows among
+    // hundreds without reading them all whole.
+    QList<xcb_window_t> possiblyOwnedBy(const QList<xcb_window_t> &windows, qint64 pid);
     // _NET_ACTIVE_WINDOW; XCB_WINDOW_NONE when none.
     xcb_window_t activeWindow();
     // _NET_CURRENT_DESKTOP; absent when the window manager does not publish desktops.
@@ -68,15 +72,31 @@ public:
     // Whether the client shows on the current desktop (sticky or on it; always, without desktops).
     static bool isOnDesktop(const X11Client &client, std::optional<uint32_t> current);
     // The best _NET_WM_ICON image for `preferredSize` (the smallest at least that size, else the
-    // largest); null when there is none or the property is malformed.
+    // largest); null when there is none or the property is malformed. Reads the entries' headers
+    // one by one and then the pixels of the one picked only, so a property of any size (100 MB, or
+    // a header that claims more than there is) costs a few small reads.
     QImage icon(xcb_window_t window, int preferredSize);
 
     // Picks an icon out of _NET_WM_ICON's data (width, height, then width x height ARGB pixels, for
     // each size). Entries whose length does not fit the data, empty or over 1024 on a side, end the
-    // walk: what follows a broken entry cannot be trusted.
+    // walk: what follows a broken entry cannot be trusted. At most 32 entries are looked at.
     static QImage pickIcon(const uint32_t *data, size_t length, int preferredSize);
 
 private:
+    // One size of an icon: where its header starts in the property (in 32-bit units) and its size.
+    struct IconEntry
+    {
+        size_t offset = 0;
+        uint32_t width = 0;
+        uint32_t height = 0;
+    };
+    // The entry whose header at `offset` reads width x height, when it is sound and its pixels lie
+    // within the property's `length`.
+    static std::optional<IconEntry> iconEntryAt(size_t offset, uint32_t width, uint32_t height,
+                                                size_t length);
+    static std::optional<IconEntry> bestIconEntry(const QList<IconEntry> &entries, int preferredSize);
+    static QImage iconImage(const IconEntry &entry, const uint32_t *pixels);
+
     X11Session &m_session;
 };
 

@@ -47,12 +47,26 @@ bool X11Connection::isValid() const
     return m_connection && m_ewmhReady && !xcb_connection_has_error(m_connection);
 }
 
-void X11Connection::selectWindowEvents(xcb_window_t window)
+void X11Connection::selectWindowEvents(xcb_window_t window, uint32_t mask)
 {
     if (!isValid())
         return;
-    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &mask);
+    const uint32_t selected = m_selected.value(window) | mask;
+    if (m_selected.value(window) == selected && m_selected.contains(window))
+        return;
+    m_selected.insert(window, selected);
+    xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &selected);
+    xcb_flush(m_connection);
+}
+
+void X11Connection::deselectWindowEvents(xcb_window_t window, uint32_t mask)
+{
+    const auto it = m_selected.find(window);
+    if (!isValid() || it == m_selected.end() || (*it & mask) == 0)
+        return;
+    *it &= ~mask;
+    const uint32_t selected = *it;
+    xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &selected);
     xcb_flush(m_connection);
 }
 
@@ -152,6 +166,12 @@ void X11Connection::readEvents(bool queuedOnly)
             const auto *notify = reinterpret_cast<xcb_unmap_notify_event_t *>(event);
             if (notify->event == notify->window)
                 emit windowUnmapped(notify->window);
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            const auto *notify = reinterpret_cast<xcb_destroy_notify_event_t *>(event);
+            if (notify->event == notify->window) {
+                m_selected.remove(notify->window);
+                emit windowDestroyed(notify->window);
+            }
         } else if (type == XCB_BUTTON_PRESS) {
             emit buttonPressed(reinterpret_cast<xcb_button_press_event_t *>(event)->event);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 
 #include <xcb/xcb.h>
@@ -30,8 +31,12 @@ public:
     // Hands on events that an earlier wait for a reply left in xcb's queue. Call it (queued) after a
     // round of requests: the socket notifier does not fire for events already read off the socket.
     void readQueuedEvents() { readEvents(true); }
-    // Hears the map state and property changes of `window` (another client's selection is its own).
-    void selectWindowEvents(xcb_window_t window);
+    // Hears the map state and property changes of `window` (another client's selection is its own),
+    // or what `mask` selects, beside what was selected on it before.
+    void selectWindowEvents(xcb_window_t window,
+                            uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    // No longer hears what `mask` selects on `window`.
+    void deselectWindowEvents(xcb_window_t window, uint32_t mask);
 
     // XInput 2 raw motion of every pointer, for pointerMoved(); false (and nothing selected) when
     // the server has no XInput 2. Turned on, it is in force on the server when this returns.
@@ -51,6 +56,8 @@ signals:
     void windowPropertyChanged(quint32 window, quint32 atom);
     void windowMapped(quint32 window);
     void windowUnmapped(quint32 window);
+    // Its number may be handed to a new window of another client from now on.
+    void windowDestroyed(quint32 window);
     // A pointer button went down in a window of this connection that asked for button presses.
     void buttonPressed(quint32 window);
 
@@ -63,6 +70,8 @@ private:
     xcb_window_t m_root = XCB_WINDOW_NONE;
     int m_screenNumber = 0;
     QSocketNotifier *m_notifier = nullptr;
+    // What this connection selected on other windows than the root, until they are destroyed.
+    QHash<xcb_window_t, uint32_t> m_selected;
     // XInput's major opcode; -1 until asked, 0 when the server has no XInput 2.
     int m_xinputOpcode = -1;
     bool m_rawMotion = false;

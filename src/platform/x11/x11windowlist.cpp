@@ -3,17 +3,49 @@
 #include "platform/x11/x11clientreader.h"
 #include "platform/x11/x11desktopentries.h"
 #include "platform/x11/x11session.h"
+#include "runtime/workqueue.h"
 
 namespace qv {
 
 X11WindowList::X11WindowList(X11Session &session, X11DesktopEntries &entries)
     : m_session(session), m_entries(entries)
 {
+    m_reader.setMaxThreadCount(1);
+    m_reader.setObjectName(QStringLiteral("Quorvantis.WindowList"));
+}
+
+X11WindowList::~X11WindowList()
+{
+    m_reader.waitForDone();
 }
 
 void X11WindowList::requestWindows(Completion done)
 {
-    done(windows());
+    QMutexLocker lock(&m_mutex);
+    m_waiting.append(std::move(done));
+    if (m_reading)
+        return;
+    m_reading = true;
+    startOnPool(m_reader, [this] { readPending(); });
+}
+
+void X11WindowList::readPending()
+{
+    for (;;) {
+        QList<Completion> answering;
+        {
+            QMutexLocker lock(&m_mutex);
+            if (m_waiting.isEmpty()) {
+                m_reading = false;
+                return;
+            }
+            answering.swap(m_waiting);
+        }
+        // Read after the requests were taken: each is answered by a list read after it was made.
+        const std::optional<QList<WindowInfo>> list = windows();
+        for (const Completion &done : std::as_const(answering))
+            done(list);
+    }
 }
 
 std::optional<QList<WindowInfo>> X11WindowList::windows()

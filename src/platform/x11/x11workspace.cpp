@@ -38,6 +38,20 @@ X11Workspace::X11Workspace(X11Connection &connection, X11Session &session, X11De
             else if (atom == ewmh->_NET_CURRENT_DESKTOP)
                 emit activeSpaceChanged();
         });
+        connect(&m_connection, &X11Connection::windowPropertyChanged, this,
+                &X11Workspace::noteWindowProperty);
+        connect(&m_connection, &X11Connection::windowUnmapped, this, [this](quint32 window) {
+            if (m_known.contains(window))
+                m_stale.insert(window);
+        });
+        // A new client may be given the number of a window gone between two reads of the list: what
+        // was read of the old one must not stand for it, nor the events selected on the old one.
+        // (The list read last may already have held the new window under the old one's data.)
+        connect(&m_connection, &X11Connection::windowDestroyed, this, [this](quint32 window) {
+            m_stale.remove(window);
+            if (m_known.remove(window))
+                scheduleClientListRead();
+        });
         readClientList();
     }
     if (dockTiles) {
@@ -146,6 +160,45 @@ void X11Workspace::scheduleClientListRead()
     });
 }
 
+uint32_t X11Workspace::clientEventMask() const
+{
+    // Unmaps and destroys always (what was read of a window stands until then); property changes
+    // only while titles are followed: a window retitling itself many times a second would
+    // otherwise wake the program as often.
+    return XCB_EVENT_MASK_STRUCTURE_NOTIFY | (m_followTitles ? XCB_EVENT_MASK_PROPERTY_CHANGE : 0);
+}
+
+void X11Workspace::followWindowTitles(bool follow)
+{
+    if (follow == m_followTitles)
+        return;
+    m_followTitles = follow;
+    // Property changes missed meanwhile: what was read of the windows may be out of date.
+    for (const xcb_window_t window : std::as_const(m_clientList)) {
+        if (follow) {
+            m_connection.selectWindowEvents(window, clientEventMask());
+            m_stale.insert(window);
+        } else {
+            m_connection.deselectWindowEvents(window, XCB_EVENT_MASK_PROPERTY_CHANGE);
+        }
+    }
+}
+
+void X11Workspace::noteWindowProperty(quint32 window, quint32 atom)
+{
+    if (!m_known.contains(window) || !m_followTitles)
+        return;
+    xcb_ewmh_connection_t *ewmh = m_connection.ewmh();
+    if (atom == ewmh->_NET_WM_NAME || atom == XCB_ATOM_WM_NAME) {
+        if (m_clientList.contains(window))
+            emit windowListChanged();
+        return;
+    }
+    // Programs write their user time at every key and click; nothing read here rests on it.
+    if (atom != ewmh->_NET_WM_USER_TIME && atom != ewmh->_NET_WM_ICON)
+        m_stale.insert(window);
+}
+
 void X11Workspace::readClientList()
 {
     if (!m_session.isValid())
@@ -165,7 +218,37 @@ void X11Workspace::readClientList()
     // Applications in the order their first window was listed (the list runs oldest first).
     QList<RunningApp> apps;
     QHash<qint64, QList<xcb_window_t>> byPid;
-    const QList<X11Client> clients = reader.read(windows);
+    QList<xcb_window_t> unread;
+    bool selected = false;
+    for (const xcb_window_t window : std::as_const(windows)) {
+        if (!m_known.contains(window)) {
+            m_connection.selectWindowEvents(window, clientEventMask());
+            selected = true;
+            unread.append(window);
+        } else if (m_stale.contains(window)) {
+            unread.append(window);
+        }
+    }
+    // The selections are in force before the read: a change made after it is heard.
+    if (selected) {
+        xcb_connection_t *c = m_connection.xcb();
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
+    for (const xcb_window_t window : std::as_const(unread)) {
+        m_known.remove(window);
+        m_stale.remove(window);
+    }
+    for (const X11Client &client : reader.read(unread))
+        m_known.insert(client.window, client);
+    const QSet<xcb_window_t> listed(windows.cbegin(), windows.cend());
+    m_known.removeIf(
+        [&listed](QHash<xcb_window_t, X11Client>::iterator known) { return !listed.contains(known.key()); });
+    m_stale.removeIf([&listed](xcb_window_t window) { return !listed.contains(window); });
+    QList<X11Client> clients;
+    for (const xcb_window_t window : std::as_const(windows)) {
+        if (const auto known = m_known.constFind(window); known != m_known.constEnd())
+            clients.append(*known);
+    }
     const QHash<qint64, X11Client> first = X11ClientReader::firstPerProcess(clients);
     for (const X11Client &client : clients) {
         if (client.pid <= 0)

@@ -2,10 +2,12 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 
 #include <xcb/xcb.h>
 
 #include "platform/workspace.h"
+#include "platform/x11/x11clientreader.h"
 
 namespace qv {
 
@@ -22,7 +24,9 @@ struct X11Client;
 // listed window, or whose process cannot be told, is not seen; an application counts as launched
 // when its first window is listed and as terminated when its last one goes. Activation goes through
 // _NET_ACTIVE_WINDOW, showing the window's desktop first when it lies on another; a desktop switch
-// (_NET_CURRENT_DESKTOP) is an active-space change.
+// (_NET_CURRENT_DESKTOP) is an active-space change. While titles are followed, each listed
+// client's property changes are heard: a new title (_NET_WM_NAME, WM_NAME) is a change of the
+// window list.
 //
 // X has no application hiding (isHidden is always false, hidden/unhidden are never sent) and no
 // screen-sleep notification (screensDidSleep/Wake are never sent). willSleep/didWake follow
@@ -41,6 +45,7 @@ public:
 
     QList<RunningApp> runningApplications() const override { return m_apps; }
     void refreshApplications() override { readClientList(); }
+    void followWindowTitles(bool follow) override;
     RunningApp frontmostApplication() const override;
     bool activate(qint64 pid) override;
     // _NET_ACTIVE_WINDOW, else the listed client that holds the input focus (or one of its children).
@@ -53,6 +58,8 @@ private slots:
 
 private:
     void scheduleClientListRead();
+    uint32_t clientEventMask() const;
+    void noteWindowProperty(quint32 window, quint32 atom);
     void readClientList();
     void readActiveWindow();
     void setDockListed(bool listed);
@@ -66,6 +73,12 @@ private:
     QHash<qint64, QList<xcb_window_t>> m_windows;
     // _NET_CLIENT_LIST as last read, without this program's own windows.
     QList<xcb_window_t> m_clientList;
+    // Every listed client as last read; a client is read again only once a property the
+    // application's identity rests on changed (or it was unmapped or destroyed), so a list change
+    // costs a read of the windows that changed, not of all of them.
+    QHash<xcb_window_t, X11Client> m_known;
+    QSet<xcb_window_t> m_stale;
+    bool m_followTitles = false;
     qint64 m_activePid = 0;
     bool m_readScheduled = false;
     bool m_dockListed = false;

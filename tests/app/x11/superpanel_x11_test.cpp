@@ -20,7 +20,9 @@
 
 #include "core/settingskeys.h"
 #include "platform/x11/x11session.h"
+#include "platform/x11/x11appicons.h"
 #include "support/overlaydesktop.h"
+#include "support/pingtimer.h"
 #include "support/screenshot.h"
 #include "support/x11clients.h"
 #include "support/x11focus.h"
@@ -242,8 +244,31 @@ protected:
         return recorded.open(QIODevice::ReadOnly) ? recorded.readAll() : QByteArray("(unreadable)");
     }
 
+    // A window of this program's that lives through the whole test (the panel's own is let go a
+    // while after each closing), for timing the main thread with pings.
+    xcb_window_t pingTarget()
+    {
+        if (!m_pingTarget) {
+            m_pingTarget = std::make_unique<QWidget>();
+            const auto id = xcb_window_t(m_pingTarget->winId());
+            // Made on Qt's connection: a ping sent before the server has it would be lost for good.
+            (void)QTest::qWaitFor(
+                [&] {
+                    xcb_get_window_attributes_reply_t *reply = xcb_get_window_attributes_reply(
+                        connection.xcb(), xcb_get_window_attributes(connection.xcb(), id), nullptr);
+                    std::free(reply);
+                    return reply != nullptr;
+                },
+                3000);
+        }
+        return xcb_window_t(m_pingTarget->winId());
+    }
+
     X11Clients clients;
     QTemporaryDir scratch; // files the clients write
+
+private:
+    std::unique_ptr<QWidget> m_pingTarget;
 };
 
 } // namespace
@@ -789,6 +814,186 @@ TEST_F(SuperPanelX11Test, AWindowOpenedJustBeforeTheHotkeyIsInTheFirstListThePan
         ASSERT_TRUE(QTest::qWaitFor([&] { return engine->windows().isEmpty(); }, 3000)) << title;
         clients.kill(pid);
     }
+}
+
+// A window of `owner`'s written here with xcb, titled `title` (as _NET_WM_NAME) and of WM_CLASS
+// `className`, mapped at once. The caller destroys it.
+static xcb_window_t mapWindowOf(X11Session &session, qint64 owner, const QByteArray &title,
+                                const QByteArray &className, const QRect &frame)
+{
+    xcb_connection_t *c = session.xcb();
+    const xcb_window_t window = X11Clients::createWindow(c, session.root(), frame);
+    const uint32_t pid = uint32_t(owner);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_PID, XCB_ATOM_CARDINAL, 32,
+                        1, &pid);
+    const QByteArray classes = className + '\0' + className + '\0';
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        uint32_t(classes.size()), classes.constData());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_NAME,
+                        session.ewmh()->UTF8_STRING, 8, uint32_t(title.size()), title.constData());
+    xcb_map_window(c, window);
+    return window;
+}
+
+// The main thread held the hotkey while 150 windows mapped (the list and every new program's icon
+// were read on it): the panel took up to a second to show, and at a fresh start with many windows
+// the first Alt+Tab showed nothing for one or two. The panel now shows and lists them all while the
+// program keeps answering the window manager's pings. The bound on one round trip, 1 s, is far
+// above a healthy one and far below what the old reads held the thread; it is no speed goal.
+TEST_F(SuperPanelX11Test, AStormOfWindowsMappedAtTheHotkeyIsListedWhileTheProgramKeepsAnswering)
+{
+    ASSERT_TRUE(connection.isValid());
+    X11Session session;
+    // As many programs as windows, as 150 terminals would be: each brings an icon to read.
+    constexpr int programs = 150;
+    constexpr int windows = 150;
+    QList<qint64> owners;
+    for (int i = 0; i < programs; ++i) {
+        owners.append(clients.start(QStringLiteral("sleep"), {QStringLiteral("600")}));
+        ASSERT_NE(owners.last(), 0);
+    }
+    PingTimer pings(pingTarget());
+    auto stormShown = [&] {
+        const QStringList titles = shownTitles();
+        return std::count_if(titles.cbegin(), titles.cend(),
+                             [](const QString &title) { return title.startsWith(u"storm-"); });
+    };
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        pings.reset();
+        std::vector<xcb_window_t> storm;
+        for (int i = 0; i < windows; ++i) {
+            // Each round's programs are new to the program: their icons are read afresh.
+            storm.push_back(
+                mapWindowOf(session, owners.at(i % programs), QByteArray("storm-") + QByteArray::number(i),
+                            QByteArray("Storm") + QByteArray::number(round * programs + i % programs),
+                            QRect(20 * (i % 40), 10 * (i % 50), 300, 200)));
+        }
+        xcb_flush(session.xcb());
+        // Keys and checks that keep this thread's events running: a tool waited for here would
+        // hold the very thread the pings time.
+        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key alt+Tab")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return stormShown() == windows; }, 20000)) << stormShown();
+        EXPECT_LT(pings.longest(), 1.0) << "the main thread stopped answering";
+        // The window manager hands the keyboard to windows still mapping: no Escape reaches us.
+        controller->superPanelState()->dismiss();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+        for (const xcb_window_t window : storm)
+            xcb_destroy_window(session.xcb(), window);
+        xcb_flush(session.xcb());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                xcb_ewmh_get_windows_reply_t list;
+                if (!xcb_ewmh_get_client_list_reply(
+                        session.ewmh(), xcb_ewmh_get_client_list(session.ewmh(), session.screenNumber()),
+                        &list, nullptr))
+                    return false;
+                const bool stormGone =
+                    std::none_of(list.windows, list.windows + list.windows_len,
+                                 [&](xcb_window_t w) { return std::count(storm.begin(), storm.end(), w); });
+                xcb_ewmh_get_windows_reply_wipe(&list);
+                return stormGone;
+            },
+            10000));
+    }
+}
+
+// A program's window whose icon was 100 MB froze the program at every map (each read pulled 16 MiB
+// and threw it away, so the sizes at its start were never found either). Its program shows the icon
+// those sizes hold; a program whose icon header claims more than the property holds shows an icon
+// of its own size, nothing made of the claim; every window is listed, the windows their programs
+// map after them too, before the panel opens and while it shows. (A header of 65536 x 65536 makes
+// openbox itself abort, and with it every listing of new windows: the claim here stays within what
+// openbox survives.)
+TEST_F(SuperPanelX11Test, WindowsWithHostileIconsAreListedAndSoAreTheWindowsMappedAfterThem)
+{
+    ASSERT_TRUE(connection.isValid());
+    X11Session session;
+    const qint64 hugeOwner = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    const qint64 liar = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    ASSERT_NE(hugeOwner, 0);
+    ASSERT_NE(liar, 0);
+    std::vector<uint32_t> lying(110, 0);
+    lying[0] = lying[1] = 2000;
+    // A 16 x 16 picture, then a size no icon has with its pixels: 100 MB in all.
+    std::vector<uint32_t> hugeHead{16, 16};
+    hugeHead.insert(hugeHead.end(), 16 * 16, 0xff20c040);
+    hugeHead.insert(hugeHead.end(), {5000, 5000});
+    // Each program of a class of its own: icons are kept by the application they belong to. (The
+    // program with the huge icon has no other window: openbox gives windows without an icon one of
+    // its own, which would stand for the program's first.)
+    const auto map = [&](qint64 owner, const QByteArray &title, const std::vector<uint32_t> &icon,
+                         size_t words) {
+        const xcb_window_t window = mapWindowOf(session, owner, title, owner == liar ? "QvLiar" : "QvHuge",
+                                                QRect(100, 100, 400, 300));
+        if (words > 0)
+            X11Clients::setLargeIcon(session, window, icon, words);
+        xcb_flush(session.xcb());
+        return window;
+    };
+    std::vector<xcb_window_t> hostile;
+    hostile.push_back(map(hugeOwner, "qv-huge-icon", hugeHead, 25 * 1024 * 1024));
+    hostile.push_back(map(liar, "qv-lying-icon", lying, lying.size()));
+    hostile.push_back(map(liar, "qv-after-them", {}, 0));
+    for (const xcb_window_t window : hostile)
+        ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::isFramed(window); }, 5000));
+    PingTimer pings(pingTarget());
+
+    ASSERT_TRUE(openPanel());
+    const QStringList expected{"qv-after-them", "qv-huge-icon", "qv-lying-icon"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles() == expected; }, 5000))
+        << shownTitles().join(", ").toStdString();
+    hostile.push_back(map(liar, "qv-while-shown", lying, lying.size()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownTitles().contains("qv-while-shown"); }, 5000))
+        << shownTitles().join(", ").toStdString();
+    EXPECT_LT(pings.longest(), 1.0) << "the main thread stopped answering";
+    for (const AppWindowModel &window : engine->windows()) {
+        SCOPED_TRACE(window.title.toStdString());
+        if (window.ownerPID == hugeOwner) {
+            EXPECT_EQ(window.appIcon.size(), QSize(16, 16));
+            EXPECT_EQ(window.appIcon.pixel(8, 8), 0xff20c040u);
+        } else {
+            EXPECT_FALSE(window.appIcon.isNull());
+            EXPECT_LE(window.appIcon.width(), X11AppIcons::preferredSize);
+        }
+    }
+    ASSERT_TRUE(closePanelWithEscape());
+    for (const xcb_window_t window : hostile)
+        xcb_destroy_window(session.xcb(), window);
+    xcb_flush(session.xcb());
+}
+
+// A window renamed while the panel showed kept its old title on its card until the panel was opened
+// again: titles were read only when a window came or went.
+TEST_F(SuperPanelX11Test, AWindowRetitledWhileThePanelShowsHasItsNewTitleOnItsCard)
+{
+    ASSERT_TRUE(connection.isValid());
+    X11Session session;
+    const qint64 owner = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    ASSERT_NE(owner, 0);
+    const xcb_window_t window =
+        mapWindowOf(session, owner, "qv-first-title", "Retitled", QRect(100, 100, 500, 400));
+    xcb_flush(session.xcb());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return X11Clients::isFramed(window); }, 5000));
+    ASSERT_TRUE(openPanel());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles() == QStringList{"qv-first-title"}; }, 5000))
+        << shownTitles().join(", ").toStdString();
+    for (const QByteArray &title : {QByteArray("qv-second-title"), QByteArray("qv-third-title")}) {
+        xcb_change_property(session.xcb(), XCB_PROP_MODE_REPLACE, window, session.ewmh()->_NET_WM_NAME,
+                            session.ewmh()->UTF8_STRING, 8, uint32_t(title.size()), title.constData());
+        xcb_flush(session.xcb());
+        const auto cardTitle = [&] {
+            const GlobalWindowCard *card = controller->superPanel()->grid()->cardFor(window);
+            return card ? card->window().title : QString();
+        };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return cardTitle() == QString::fromUtf8(title); }, 3000))
+            << cardTitle().toStdString();
+        EXPECT_EQ(shownTitles(), QStringList{QString::fromUtf8(title)});
+    }
+    ASSERT_TRUE(closePanelWithEscape());
+    xcb_destroy_window(session.xcb(), window);
+    xcb_flush(session.xcb());
 }
 
 // The clipboard's and the shelf's gallery buttons open their gallery centred on the window area,

@@ -641,6 +641,43 @@ TEST_F(X11WindowServicesTest, PublishedIconIsTheAppIconAndAMalformedOneFallsBack
     xcb_flush(session.xcb());
 }
 
+// An icon property past 16 MiB was pulled from the server 16 MiB at a time and thrown away, at every
+// window of the program (the program froze each time one mapped), and the small sizes at its start
+// were never found. Sizes are found by their headers wherever they lie; a header that claims more
+// than the property holds gives the generic icon, never a picture of what follows it.
+TEST_F(X11WindowServicesTest, IconsAreFoundByTheirHeadersInAPropertyOfAnySize)
+{
+    const qint64 huge = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    const qint64 liar = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    const qint64 sizes = clients.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    // (65536 x 65536 would make openbox abort.)
+    std::vector<uint32_t> lying(110, 0);
+    lying[0] = lying[1] = 2000;
+    std::vector<uint32_t> hugeHead = iconData({{48, 48}});
+    hugeHead.insert(hugeHead.end(), {5000, 5000});
+    const xcb_window_t windows[] = {
+        X11Clients::createClientWindow(session, huge, "Huge", {}),
+        X11Clients::createClientWindow(session, liar, "Liar", lying),
+        X11Clients::createClientWindow(session, sizes, "Sizes", iconData({{16, 16}, {256, 256}, {48, 48}}))};
+    // 100 MB: a 48 x 48 picture, then a size no icon has, with its pixels.
+    X11Clients::setLargeIcon(session, windows[0], hugeHead, 25 * 1024 * 1024);
+    ASSERT_TRUE(waitForWindow(huge) && waitForWindow(liar) && waitForWindow(sizes));
+
+    X11AppIcons icons(session, entries);
+    const QImage found = icons.applicationIcon(huge);
+    EXPECT_EQ(found.size(), QSize(48, 48));
+    EXPECT_EQ(found.pixel(24, 24), 0xff336699u);
+    // Nothing made of what the lying header claims: the icon a program without one gets.
+    const QImage fallback = icons.applicationIcon(liar);
+    EXPECT_FALSE(fallback.isNull());
+    EXPECT_LE(fallback.width(), X11AppIcons::preferredSize);
+    // The smallest not below the 128 asked for, the third header read past the pixels of two.
+    EXPECT_EQ(icons.applicationIcon(sizes).size(), QSize(256, 256));
+    for (const xcb_window_t window : windows)
+        xcb_destroy_window(session.xcb(), window);
+    xcb_flush(session.xcb());
+}
+
 // Task buttons a taskbar publishes on its windows as four CARDINALs (_NET_WM_ICON_GEOMETRY) are
 // tiles while a panel holds them; a shorter property, or one of another type or format, is none.
 // Values past the fourth are ignored, as xcb-ewmh's own reader does.

@@ -237,3 +237,49 @@ TEST_F(X11WorkspaceTest, AClosedWindowOfAnotherProgramIsNamedOnce)
     EXPECT_EQ(named(staying), 1);
     EXPECT_EQ(named(ours), 0);
 }
+
+// A window retitling itself many times a second woke the program at every title while nothing
+// showed it (each client's property changes were heard all the time). Titles are heard only while
+// a list follows them, and each is then a change of the window list.
+TEST_F(X11WorkspaceTest, TitlesAreHeardOnlyWhileFollowed)
+{
+    ASSERT_TRUE(connection.isValid());
+    constexpr uint32_t otherPid = 5000004;
+    const xcb_window_t window = mapClaimed(otherPid, connection.ewmh()->_NET_WM_WINDOW_TYPE_NORMAL);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isListed(otherPid); }, 10000));
+    QSignalSpy heard(&connection, &X11Connection::windowPropertyChanged);
+    QSignalSpy changes(&workspace, &WorkspaceService::windowListChanged);
+    X11Session other;
+    const auto roundTrip = [](xcb_connection_t *c) {
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    };
+    // Five titles from another client; every event they caused has reached this connection's queue
+    // and been handed on when this returns.
+    const auto retitle = [&](int round) {
+        for (int i = 0; i < 5; ++i) {
+            const QByteArray title = QByteArray("title-") + QByteArray::number(round) + '-' + QByteArray::number(i);
+            xcb_change_property(other.xcb(), XCB_PROP_MODE_REPLACE, window, other.ewmh()->_NET_WM_NAME,
+                                other.ewmh()->UTF8_STRING, 8, uint32_t(title.size()), title.constData());
+        }
+        roundTrip(other.xcb());
+        roundTrip(connection.xcb());
+        connection.readQueuedEvents();
+        QCoreApplication::processEvents();
+    };
+    const auto titlesHeard = [&] {
+        return std::count_if(heard.cbegin(), heard.cend(), [&](const QList<QVariant> &arguments) {
+            return arguments.at(0).toUInt() == window && arguments.at(1).toUInt() == other.ewmh()->_NET_WM_NAME;
+        });
+    };
+    int round = 0;
+    for (const bool follow : {false, true, false}) {
+        SCOPED_TRACE(follow);
+        workspace.followWindowTitles(follow);
+        roundTrip(connection.xcb());
+        heard.clear();
+        changes.clear();
+        retitle(++round);
+        EXPECT_EQ(titlesHeard(), follow ? 5 : 0);
+        EXPECT_EQ(changes.count() > 0, follow);
+    }
+}

@@ -18,6 +18,7 @@
 #include "platform/x11/x11desktop.h"
 #include "platform/x11/x11session.h"
 #include "platform/x11/x11windowcapture.h"
+#include "platform/x11/x11windowlist.h"
 #include "runtime/qtscheduler.h"
 #include "runtime/workqueue.h"
 #include "support/recordingeventlog.h"
@@ -64,18 +65,23 @@ protected:
         }
         return std::nullopt;
     }
+    // The window list as the backend reads it now, on this thread (the service answers on its own).
+    QList<WindowInfo> listNow()
+    {
+        return static_cast<X11WindowList *>(desktop.platform().windowList)
+            ->windows()
+            .value_or(QList<WindowInfo>());
+    }
     // Waits until the window manager has framed the client's window (its first window of the list).
     bool waitUntilFramed(qint64 pid)
     {
         return QTest::qWaitFor(
             [&] {
                 std::optional<WindowInfo> info;
-                desktop.platform().windowList->requestWindows([&](std::optional<QList<WindowInfo>> windows) {
-                    for (const WindowInfo &window : windows.value_or(QList<WindowInfo>())) {
-                        if (window.ownerPID == pid && !info)
-                            info = window;
-                    }
-                });
+                for (const WindowInfo &window : listNow()) {
+                    if (window.ownerPID == pid && !info)
+                        info = window;
+                }
                 return info && X11Clients::isFramed(info->windowId) &&
                        X11Clients::frame(info->windowId) == info->frame.toRect();
             },
@@ -438,12 +444,10 @@ TEST_F(WindowEngineX11Test, FirstBubbleAfterARestartShowsTheDiskPictureBeforeThe
     ASSERT_TRUE(QTest::qWaitFor([&] { return listed(pid) && isCaptureOf(listed(pid)->image, listed(pid)->rect); },
                                 waitMs));
     std::optional<WindowInfo> info;
-    desktop.platform().windowList->requestWindows([&](std::optional<QList<WindowInfo>> windows) {
-        for (const WindowInfo &window : windows.value_or(QList<WindowInfo>())) {
-            if (window.ownerPID == pid)
-                info = window;
-        }
-    });
+    for (const WindowInfo &window : listNow()) {
+        if (window.ownerPID == pid)
+            info = window;
+    }
     ASSERT_TRUE(info.has_value());
     const QString file = QDir(engine->snapshotDiskCacheDirectory()).filePath(snapshotWindowFileName(*info));
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(file); }, waitMs));
