@@ -13,16 +13,19 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include "platform/droptypes.h"
+#include "platform/memoryrelease.h"
 #include "platform/x11/qtownsync.h"
 
 Q_LOGGING_CATEGORY(lcX11Drop, "quorvantis.x11.drop")
@@ -121,7 +124,8 @@ public:
     std::thread thread;
     bool finished = false;
 
-    // Results.
+    // Results: the list of files parsed, the other types' bytes as they came.
+    std::optional<UriList> uriList;
     QList<QPair<QString, QByteArray>> data;
     // Why nothing came, when the source let the read down; empty when it answered.
     QString failure;
@@ -138,9 +142,24 @@ public:
         if (m_connection)
             xcb_disconnect(m_connection);
         m_connection = nullptr;
+        parseUriList();
     }
 
 private:
+    // A list of thousands of files costs a tenth of a second to parse and tens of megabytes while it
+    // is parsed: both stay on this thread, and only what the drop can use goes on.
+    void parseUriList()
+    {
+        const auto list = std::find_if(data.begin(), data.end(),
+                                       [](const auto &entry) { return entry.first == DropType::uriList; });
+        if (list == data.end())
+            return;
+        uriList = UriList::parse(list->second, {UriList::defaultMaxBytes, UriList::defaultMaxLines,
+                                                DropType::maxUriListEntries});
+        data.erase(list);
+        releaseFreeMemory();
+    }
+
     void readAll()
     {
         const QList<Wanted> wanted = wantedTypes();
@@ -325,13 +344,15 @@ X11DropReceiver::X11DropReceiver(QObject *parent) : QObject(parent)
     const std::vector<xcb_atom_t> atoms =
         internAtoms(m_connection, {QStringLiteral("XdndEnter"), QStringLiteral("XdndPosition"),
                                    QStringLiteral("XdndLeave"), QStringLiteral("XdndDrop"),
-                                   QStringLiteral("XdndFinished"), QStringLiteral("XdndActionCopy")});
+                                   QStringLiteral("XdndFinished"), QStringLiteral("XdndActionCopy"),
+                                   QStringLiteral("XdndStatus")});
     m_enter = atoms[0];
     m_position = atoms[1];
     m_leave = atoms[2];
     m_drop = atoms[3];
     m_finished = atoms[4];
     m_copy = atoms[5];
+    m_status = atoms[6];
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
         dispatcher->installNativeEventFilter(this);
 }
@@ -364,35 +385,6 @@ int X11DropReceiver::pendingReads() const
     return int(m_reads.size());
 }
 
-bool X11DropReceiver::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
-{
-    if (eventType != "xcb_generic_event_t" || m_drop == XCB_ATOM_NONE)
-        return false;
-    xcb_client_message_event_t copy;
-    if (!copyClientMessage(message, &copy) || copy.format != 32)
-        return false;
-    const xcb_client_message_event_t *client = &copy;
-    const uint32_t *l = client->data.data32;
-    if (client->type == m_enter) {
-        Drag drag;
-        drag.source = l[0];
-        drag.window = client->window;
-        drag.typeListOnSource = l[1] & 1;
-        std::memcpy(drag.enterTypes, l + 2, sizeof(drag.enterTypes));
-        m_drag = drag;
-    } else if (client->type == m_position) {
-        if (m_drag && m_drag->source == l[0] && m_drag->window == client->window)
-            m_drag->root = QPoint(int(l[2] >> 16), int(l[2] & 0xffff));
-    } else if (client->type == m_leave) {
-        m_drag.reset();
-    } else if (client->type == m_drop && takeDrop(copy)) {
-        // Qt ends its drag as if the pointer had left, and reads nothing.
-        retypeClientMessage(message, m_leave);
-    }
-    // Qt goes on with the message (a drop taken here reaches it as the drag leaving).
-    return false;
-}
-
 namespace {
 
 // The widget at `root` (root coordinates of the X server) in the window that takes drops there, and
@@ -417,17 +409,81 @@ QWidget *acceptingWidgetAt(xcb_window_t window, QPoint root, QPoint *local)
 
 } // namespace
 
-bool X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
+bool X11DropReceiver::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t" || m_drop == XCB_ATOM_NONE)
+        return false;
+    xcb_client_message_event_t copy;
+    if (!copyClientMessage(message, &copy) || copy.format != 32)
+        return false;
+    const xcb_client_message_event_t *client = &copy;
+    const uint32_t *l = client->data.data32;
+    if (client->type == m_enter) {
+        Drag drag;
+        drag.source = l[0];
+        drag.window = client->window;
+        drag.typeListOnSource = l[1] & 1;
+        std::memcpy(drag.enterTypes, l + 2, sizeof(drag.enterTypes));
+        m_drag = drag;
+    } else if (client->type == m_position) {
+        if (!m_drag || m_drag->source != l[0] || m_drag->window != client->window)
+            return false;
+        m_drag->root = QPoint(int(l[2] >> 16), int(l[2] & 0xffff));
+        // Qt answers each position it is handed, all in one go when they arrive faster than it
+        // answers: past the first of a turn of the event loop, a flood is answered once, here.
+        if (m_positionTurn) {
+            m_statusOwed = true;
+            return true;
+        }
+        m_positionTurn = true;
+        QMetaObject::invokeMethod(this, &X11DropReceiver::endPositionTurn, Qt::QueuedConnection);
+    } else if (client->type == m_leave) {
+        m_drag.reset();
+    } else if (client->type == m_drop) {
+        takeDrop(copy);
+        // Qt ends its drag as if the pointer had left, and reads nothing: every drop is taken or
+        // refused here, whatever Qt made of the positions.
+        retypeClientMessage(message, m_leave);
+    }
+    // Qt goes on with the message (a drop reaches it as the drag leaving).
+    return false;
+}
+
+void X11DropReceiver::endPositionTurn()
+{
+    m_positionTurn = false;
+    if (!std::exchange(m_statusOwed, false) || !m_drag || !m_drag->root)
+        return;
+    QPoint local;
+    const bool accepting = acceptingWidgetAt(m_drag->window, *m_drag->root, &local) != nullptr;
+    xcb_client_message_event_t status = {};
+    status.response_type = XCB_CLIENT_MESSAGE;
+    status.format = 32;
+    status.window = m_drag->source;
+    status.type = m_status;
+    status.data.data32[0] = m_drag->window;
+    // Positions are still wanted everywhere (bit 1), with an empty rectangle.
+    status.data.data32[1] = (accepting ? 1u : 0u) | 2u;
+    status.data.data32[4] = accepting ? m_copy : xcb_atom_t(XCB_ATOM_NONE);
+    xcb_send_event(m_connection, 0, m_drag->source, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&status));
+    xcb_flush(m_connection);
+}
+
+
+void X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
 {
     const uint32_t *l = event.data.data32;
-    if (!m_drag || m_drag->source != l[0] || m_drag->window != event.window || !m_drag->root)
-        return false;
-    const Drag drag = *m_drag;
-    m_drag.reset();
+    const std::optional<Drag> known = std::exchange(m_drag, std::nullopt);
+    // A drop with no position since its entry (a second XdndEnter clears it) has no place to land.
+    QWidget *widget = nullptr;
     QPoint local;
-    QWidget *widget = acceptingWidgetAt(drag.window, *drag.root, &local);
-    if (!widget)
-        return false;
+    if (known && known->source == l[0] && known->window == event.window && known->root)
+        widget = acceptingWidgetAt(known->window, *known->root, &local);
+    if (!widget) {
+        sendFinished(xcb_window_t(l[0]), event.window, false);
+        return;
+    }
+    const Drag drag = *known;
 
     std::lock_guard lock(m_mutex);
     if (m_reads.size() >= size_t(maxReadsAtOnce)) {
@@ -435,7 +491,7 @@ bool X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
             << QStringLiteral("⚠️ A drop came while %1 others were still being read: it was not taken")
                    .arg(maxReadsAtOnce);
         sendFinished(drag.source, drag.window, false);
-        return true;
+        return;
     }
     auto read = std::make_unique<Read>();
     read->drag = drag;
@@ -454,7 +510,6 @@ bool X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
         if (!m_closing)
             QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
     });
-    return true;
 }
 
 void X11DropReceiver::deliver()
@@ -472,7 +527,7 @@ void X11DropReceiver::deliver()
     for (const auto &read : done) {
         read->thread.join();
         bool taken = false;
-        if (!read->failure.isEmpty() && read->data.isEmpty()) {
+        if (!read->failure.isEmpty() && read->data.isEmpty() && !read->uriList) {
             qCWarning(lcX11Drop).noquote()
                 << QStringLiteral("⚠️ A drop's source handed over nothing (%1): nothing was taken")
                        .arg(read->failure);
@@ -480,7 +535,7 @@ void X11DropReceiver::deliver()
             qCWarning(lcX11Drop).noquote()
                 << QStringLiteral("⚠️ A drop's data came after the place it was dropped on had gone");
         } else {
-            QMimeData mime;
+            ReadDropData mime(std::move(read->uriList));
             for (const auto &[type, bytes] : read->data)
                 mime.setData(type, bytes);
             // Qt hands a drop only to the widget that took the drag's entry, so it enters again.

@@ -17,14 +17,18 @@ namespace qv {
 // Takes drops from other programs in place of Qt's own XDND target, which reads the dropped data on
 // the main thread and waits up to 5 s for a source that never hands it over (or trickles it).
 //
-// Qt still follows the drag (enter, moves, leave) and tells the widget under it. When the drop
-// lands on a widget of ours that accepts drops, the drop is taken from Qt (Qt sees the drag leave)
-// and its data is read on a thread of its own, over an X connection of its own: the types of
-// `DropType`, each within its byte bound, every answer of the source within `answerMs` and the whole
-// read within `readMs`. Then, on the main thread, the widget gets an ordinary QDropEvent whose data
-// is all there, and the source hears XdndFinished with the widget's answer. A source that hands over
-// nothing leaves one console line, no drop and a refusal. Drops on places that accept none, and
-// drags of our own windows (Qt handles those within the process), stay with Qt.
+// Qt still follows the drag (enter, moves, leave) and tells the widget under it, but every XdndDrop
+// that reaches us is ours, whatever Qt made of the positions (it folds queued ones this filter never
+// sees): Qt sees the drag leave and never reads a drop. When the last position this filter saw since
+// the drag's XdndEnter lies on a widget of ours that accepts drops, the drop's data is read on a
+// thread of its own, over an X connection of its own: the types of `DropType`, each within its byte
+// bound, every answer of the source within `answerMs` and the whole read within `readMs`; a file
+// list is parsed there too (`ReadDropData`). Then, on the main thread, the widget gets an ordinary
+// QDropEvent whose data is all there, and the source hears XdndFinished with the widget's answer. A
+// source that hands over nothing leaves one console line, no drop and a refusal; a drop anywhere
+// else (or with no position since its entry) is refused at once. Positions that come faster than
+// Qt answers them are answered here, once a turn of the event loop. Drags of our own windows (Qt
+// handles those within the process) never reach this filter.
 //
 // Install one on the main thread after the QGuiApplication; without an X11 Qt it does nothing.
 class X11DropReceiver final : public QObject, public QAbstractNativeEventFilter
@@ -58,10 +62,13 @@ private:
     };
     class Read;
 
-    // Takes the drop `event` ends when it lands on a widget of ours that accepts drops: true when
-    // taken (read here or refused here), which Qt must then see as the drag leaving.
-    bool takeDrop(const xcb_client_message_event_t &event);
+    // Takes the drop `event` ends when it lands on a widget of ours that accepts drops and refuses
+    // it otherwise; Qt must then see the drag leave.
+    void takeDrop(const xcb_client_message_event_t &event);
     Q_INVOKABLE void deliver();
+    // After a turn of the event loop that handed Qt a position: one answer for the positions held
+    // back meanwhile.
+    void endPositionTurn();
     void sendFinished(xcb_window_t source, xcb_window_t target, bool taken);
 
     xcb_connection_t *m_connection = nullptr;
@@ -71,7 +78,11 @@ private:
     xcb_atom_t m_drop = XCB_ATOM_NONE;
     xcb_atom_t m_finished = XCB_ATOM_NONE;
     xcb_atom_t m_copy = XCB_ATOM_NONE;
+    xcb_atom_t m_status = XCB_ATOM_NONE;
     std::optional<Drag> m_drag;
+    // A position went to Qt in this turn of the event loop; later ones are held back.
+    bool m_positionTurn = false;
+    bool m_statusOwed = false;
     // Read by the main thread and by the reads' threads as they finish.
     mutable std::mutex m_mutex;
     std::list<std::unique_ptr<Read>> m_reads;
