@@ -472,12 +472,19 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
                 if (files->isClosed())
                     return;
                 QString notKept;
+                QString refused;
                 const auto record = payload.kind == ScanPayload::ImageData
-                                        ? cacheImageData(payload.imageData, folder, &notKept)
-                                        : cacheImageFile(payload.fileURL, folder, &notKept);
+                                        ? cacheImageData(payload.imageData, folder, &notKept, &refused)
+                                        : cacheImageFile(payload.fileURL, folder, &notKept, &refused);
                 // The transfer and the decoded picture are freed by now; their pages go back.
                 releaseFreeMemory();
                 if (!record) {
+                    if (!refused.isEmpty()) {
+                        scheduler->post([self, refused] {
+                            if (self)
+                                self->reportImageRefused(refused);
+                        });
+                    }
                     if (!notKept.isEmpty()) {
                         scheduler->post([self, notKept] {
                             if (self)
@@ -571,10 +578,11 @@ bool writeCachedImage(const QString &folder, const QString &path, const QByteArr
 } // namespace
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteArray &bytes,
-                                                                    const QString &folder, QString *notKept)
+                                                                    const QString &folder, QString *notKept,
+                                                                    QString *refused)
 {
     const auto decoded = decodeThumbnail(
-        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readData(bytes, fit, stated); });
+        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readData(bytes, fit, stated, refused); });
     if (!decoded)
         return std::nullopt;
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
@@ -584,11 +592,12 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteA
 }
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
-                                                                    const QString &folder, QString *notKept)
+                                                                    const QString &folder, QString *notKept,
+                                                                    QString *refused)
 {
     const QString source = QDir::cleanPath(fileURL.toLocalFile());
     const auto decoded = decodeThumbnail(
-        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readFile(source, fit, stated); });
+        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readFile(source, fit, stated, refused); });
     if (!decoded)
         return std::nullopt;
     // The file the user copied, read once more within the bound of a clipboard image; a pipe or a
@@ -603,6 +612,12 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
     if (!writeCachedImage(folder, path, read.bytes, notKept))
         return std::nullopt;
     return recordOrDiscard(folder, path, *decoded);
+}
+
+void ClipboardManager::reportImageRefused(const QString &cause)
+{
+    qCWarning(lcClipboard).noquote() << QStringLiteral("⚠️ A copied picture was not taken: %1").arg(cause);
+    log(DiagEvents::clipboardImageRefused, cause);
 }
 
 void ClipboardManager::reportImageNotKept(const QString &cause)

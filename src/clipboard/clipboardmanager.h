@@ -148,11 +148,14 @@ public:
     // Copy a copied image into `folder` and make its thumbnail; nothing when it does not decode or
     // cannot be written.
     // `notKept` receives why a picture could not be written into the folder (nothing when it did
-    // not decode, or was written).
+    // not decode, or was written); `refused`, why the decoder refused it by its header (too many
+    // pixels, too costly).
     static std::optional<PreparedImageRecord> cacheImageData(const QByteArray &bytes, const QString &folder,
-                                                             QString *notKept = nullptr);
+                                                             QString *notKept = nullptr,
+                                                             QString *refused = nullptr);
     static std::optional<PreparedImageRecord> cacheImageFile(const QUrl &fileURL, const QString &folder,
-                                                             QString *notKept = nullptr);
+                                                             QString *notKept = nullptr,
+                                                             QString *refused = nullptr);
 
 signals:
     void historyChanged();
@@ -179,6 +182,8 @@ private:
     void addImageItem(const PreparedImageRecord &record, const QString &source);
     // One console line and one "clipboard_image_not_kept" event for each cause, the first time.
     void reportImageNotKept(const QString &cause);
+    // One console line and one "clipboard_image_refused" event for every picture refused unread.
+    void reportImageRefused(const QString &cause);
     void cleanupOrphanedImages();
     // Deletes an item's file when it is an entry of the image folder.
     void removeImageFile(const QUrl &url) const;

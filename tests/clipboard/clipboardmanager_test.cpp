@@ -739,6 +739,25 @@ TEST_F(ClipboardManagerTest, ImageThatDoesNotDecodeLeavesNothingInTheCache)
     EXPECT_TRUE(cachedFiles().isEmpty());
 }
 
+// Regression: a copied PNG claiming 100000 x 100000 pixels and a progressive JPEG claiming
+// 20000 x 20000 were refused by the decoder and vanished without a word. Each refused copy now says
+// why, on the console and as an event.
+TEST_F(ClipboardManagerTest, APictureRefusedByItsHeaderIsToldWithItsCause)
+{
+    test::ConsoleCapture console;
+    m_sim.pasteboard.copyImage(pngClaiming(pngBytes(4, 4), 100000, 100000));
+    settle();
+    m_sim.pasteboard.copyImage(progressiveJpeg(QSize(20000, 20000)), QStringLiteral("image/jpeg"));
+    settle();
+    EXPECT_TRUE(m_manager->history().isEmpty());
+    EXPECT_EQ(events(DiagEvents::clipboardImageRefused),
+              (QStringList{QStringLiteral("too many pixels (100000×100000)"),
+                           QStringLiteral("too many pixels (20000×20000)")}));
+    const QStringList lines = console.linesWith(QStringLiteral("copied picture was not taken"));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("too many pixels (100000×100000)"))) << lines[0].toStdString();
+}
+
 // Regression: one file-manager copy of 40 large pictures put 40 items and 1.08 GB into the image
 // cache; past its budget the oldest image items now leave the history with their files.
 TEST_F(ClipboardManagerTest, TheImageCacheStaysWithinItsBudgetDroppingTheOldestImages)
