@@ -50,6 +50,9 @@ public:
 
     // Nothing when the drop offered no list.
     const std::optional<UriList> &uriList() const { return m_uriList; }
+    // Types the drop offered that were refused unread, each with why.
+    QStringList notRead() const { return m_notRead; }
+    void setNotRead(const QStringList &notRead) { m_notRead = notRead; }
 
     bool hasFormat(const QString &type) const override
     {
@@ -78,6 +81,7 @@ protected:
 
 private:
     std::optional<UriList> m_uriList;
+    QStringList m_notRead;
 };
 
 } // namespace qv

@@ -55,6 +55,8 @@ DropData AppKitDropZone::dropData(const QMimeData &mime)
 {
     DropData drop;
     const auto *read = dynamic_cast<const ReadDropData *>(&mime);
+    if (read)
+        drop.notRead = read->notRead();
     if (read && read->uriList()) {
         // Parsed as it was read, within the same bounds.
         const UriList &list = *read->uriList();

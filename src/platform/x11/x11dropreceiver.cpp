@@ -127,6 +127,8 @@ public:
     // Results: the list of files parsed, the other types' bytes as they came.
     std::optional<UriList> uriList;
     QList<QPair<QString, QByteArray>> data;
+    // Types refused unread, each with why.
+    QStringList notRead;
     // Why nothing came, when the source let the read down; empty when it answered.
     QString failure;
 
@@ -192,6 +194,8 @@ private:
             const Outcome outcome = convert(type, atoms[propertiesAt + size_t(i)], w, &bytes);
             if (outcome == Outcome::Silent)
                 return;
+            if (outcome == Outcome::TooLarge)
+                notRead.append(QStringLiteral("%1: too large (more than %2 MB)").arg(w.type).arg(w.maxBytes / 1000000));
             if (outcome != Outcome::Got || (w.image && !looksLikeImage(bytes)))
                 continue;
             haveImage = haveImage || w.image;
@@ -527,7 +531,7 @@ void X11DropReceiver::deliver()
     for (const auto &read : done) {
         read->thread.join();
         bool taken = false;
-        if (!read->failure.isEmpty() && read->data.isEmpty() && !read->uriList) {
+        if (!read->failure.isEmpty() && read->data.isEmpty() && !read->uriList && read->notRead.isEmpty()) {
             qCWarning(lcX11Drop).noquote()
                 << QStringLiteral("⚠️ A drop's source handed over nothing (%1): nothing was taken")
                        .arg(read->failure);
@@ -536,6 +540,7 @@ void X11DropReceiver::deliver()
                 << QStringLiteral("⚠️ A drop's data came after the place it was dropped on had gone");
         } else {
             ReadDropData mime(std::move(read->uriList));
+            mime.setNotRead(read->notRead);
             for (const auto &[type, bytes] : read->data)
                 mime.setData(type, bytes);
             // Qt hands a drop only to the widget that took the drag's entry, so it enters again.

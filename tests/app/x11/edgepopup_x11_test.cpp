@@ -501,3 +501,43 @@ TEST_F(EdgePopupX11Test, EveryDropOnOurWindowIsTakenOrRefusedByOurReceiverWhatev
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
 }
+
+// A picture dropped past the 50 MB bound was reported only as "could not read any file or link".
+TEST_F(EdgePopupX11Test, APictureDroppedPastItsBoundIsToldAsTooLarge)
+{
+    QFile picture(folder.filePath("huge.png"));
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.write(QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(51 * 1000 * 1000, '\0'));
+    picture.close();
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 3000));
+    QTest::qWait(200);
+    const QPoint onto = popupOnScreen().center();
+    CategoryLines lines("quorvantis.shelf.drop");
+    QProcess source;
+    source.start(QStringLiteral(QV_XDNDSOURCE),
+                 {QString::number(controller->globalOverlayWindow()->winId()), QString::number(onto.x()),
+                  QString::number(onto.y()), "normal", "image/png=" + picture.fileName()});
+    ASSERT_TRUE(source.waitForStarted(3000));
+    QStringList said;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            while (source.canReadLine())
+                said.append(QString::fromUtf8(source.readLine()).trimmed());
+            return said.contains("finished 0") || said.contains("finished 1");
+        },
+        15000))
+        << said.join(", ").toStdString();
+    EXPECT_TRUE(said.contains("finished 0"));
+    EXPECT_TRUE(shelf->items().isEmpty());
+    const QStringList told = lines.lines().filter("not taken");
+    ASSERT_EQ(told.size(), 1) << lines.lines().join(", ").toStdString();
+    EXPECT_TRUE(told[0].contains("image/png: too large (more than 50 MB)")) << told[0].toStdString();
+    const QStringList errors = events.details(DiagEvents::shelfIntakeError);
+    ASSERT_EQ(errors.size(), 1) << errors.join(", ").toStdString();
+    EXPECT_TRUE(errors[0].contains("too large")) << errors[0].toStdString();
+    source.kill();
+    source.waitForFinished(3000);
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
