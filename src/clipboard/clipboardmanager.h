@@ -111,10 +111,9 @@ public:
 
     void enqueuePending(const ClipboardItem &item);
     void flushPending();
-    // Puts an item back on the clipboard: an image item's image while its file loads, else the real
-    // (unmasked) text. The change this makes is recognised as ours and not captured. A picture is
-    // read off the main thread and written when it is ready, unless the clipboard changed meanwhile
-    // or a later copy back was asked for (the newer copy wins).
+    // Puts an item back on the clipboard at once: an image item's file (its own bytes under its own
+    // type, other types made from it when a program asks) while the file is there, else the real
+    // (unmasked) text. The change this makes is recognised as ours and not captured.
     void copyToPasteboard(const ClipboardItem &item);
     // Removes every history item with this id and deletes its image file (even when it is no longer
     // in the history). Pending items are left alone.
@@ -215,8 +214,6 @@ private:
     QList<ClipboardItem> m_pendingItems;
     qint64 m_lastChangeCount = 0;
     std::optional<qint64> m_selfCopyChangeCount;
-    // Counts copy backs: a picture still being read writes only while it is the latest.
-    quint64 m_copyBackRequests = 0;
 
     QSet<QString> m_imageProblemsTold;
 
