@@ -245,6 +245,14 @@ bool waitForDelete(xcb_connection_t *connection, const xcb_selection_request_eve
     }
 }
 
+// Closes the connection once the server has handled everything sent on it: closed at once, the last
+// piece of a transfer was seen to go missing.
+void closeWhenHandled(xcb_connection_t *connection)
+{
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    xcb_disconnect(connection);
+}
+
 void hand(const xcb_selection_request_event_t &request, const std::shared_ptr<Conversion> &conversion, int wakeFd)
 {
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
@@ -256,7 +264,7 @@ void hand(const xcb_selection_request_event_t &request, const std::shared_ptr<Co
     const xcb_atom_t property = request.property != XCB_ATOM_NONE ? request.property : request.target;
     if (png.isEmpty()) {
         notify(connection, request, XCB_ATOM_NONE);
-        xcb_disconnect(connection);
+        closeWhenHandled(connection);
         return;
     }
     const qsizetype piece = 256 * 1024;
@@ -264,7 +272,7 @@ void hand(const xcb_selection_request_event_t &request, const std::shared_ptr<Co
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, request.requestor, property, request.target, 8,
                             uint32_t(png.size()), png.constData());
         notify(connection, request, property);
-        xcb_disconnect(connection);
+        closeWhenHandled(connection);
         return;
     }
     // In pieces: each one written once the requestor has taken the one before.
@@ -285,7 +293,7 @@ void hand(const xcb_selection_request_event_t &request, const std::shared_ptr<Co
         if (length == 0)
             break;
     }
-    xcb_disconnect(connection);
+    closeWhenHandled(connection);
 }
 
 } // namespace
