@@ -561,8 +561,9 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteA
                                                                     const QString &folder, QString *notKept,
                                                                     QString *refused)
 {
-    const auto decoded = decodeThumbnail(
-        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readData(bytes, fit, stated, refused); });
+    const auto decoded = decodeThumbnail([&](const QSize &fit, QSize *stated) {
+        return ImageDecoding::readData(bytes, fit, stated, refused);
+    });
     if (!decoded)
         return std::nullopt;
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
@@ -576,8 +577,9 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
                                                                     QString *refused)
 {
     const QString source = QDir::cleanPath(fileURL.toLocalFile());
-    const auto decoded = decodeThumbnail(
-        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readFile(source, fit, stated, refused); });
+    const auto decoded = decodeThumbnail([&](const QSize &fit, QSize *stated) {
+        return ImageDecoding::readFile(source, fit, stated, refused);
+    });
     if (!decoded)
         return std::nullopt;
     // The file the user copied, read once more within the bound of a clipboard image; a pipe or a
@@ -596,7 +598,8 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
 
 void ClipboardManager::reportImageRefused(const QString &cause)
 {
-    qCWarning(lcClipboard).noquote() << QStringLiteral("⚠️ A copied picture was not taken: %1").arg(cause);
+    qCWarning(lcClipboard).noquote()
+        << QStringLiteral("⚠️ A copied picture was not taken: %1").arg(cause);
     log(DiagEvents::clipboardImageRefused, cause);
 }
 

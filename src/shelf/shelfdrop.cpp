@@ -146,7 +146,8 @@ bool FileShelfManager::handleDrop(const DropData &drop)
                 log(DiagEvents::shelfIntakeError, QStringLiteral("image data does not decode"));
                 return;
             }
-            qCWarning(lcDrop).noquote() << QStringLiteral("❌ A dropped picture was not taken: %1").arg(refusal);
+            qCWarning(lcDrop).noquote()
+                << QStringLiteral("❌ A dropped picture was not taken: %1").arg(refusal);
             log(DiagEvents::shelfIntakeError, QStringLiteral("image refused: %1").arg(refusal));
         });
     }

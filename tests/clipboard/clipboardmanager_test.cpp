@@ -763,7 +763,8 @@ TEST_F(ClipboardManagerTest, APictureRefusedByItsHeaderIsToldWithItsCause)
                            QStringLiteral("too many pixels (20000×20000)")}));
     const QStringList lines = console.linesWith(QStringLiteral("copied picture was not taken"));
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("too many pixels (100000×100000)"))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("too many pixels (100000×100000)")))
+        << lines[0].toStdString();
 }
 
 // Regression: one file-manager copy of 40 large pictures put 40 items and 1.08 GB into the image

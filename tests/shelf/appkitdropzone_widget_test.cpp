@@ -65,7 +65,8 @@ TEST(AppKitDropZoneTest, ReadsWhatADragOffersInShelfTerms)
     // A list the drop's reader parsed already (and cut at its bound) is taken as parsed, the cut
     // with it, and still reads as a list for anyone else who asks.
     UriList parsed;
-    parsed.files = {QUrl::fromLocalFile(QStringLiteral("/tmp/one")), QUrl::fromLocalFile(QStringLiteral("/tmp/two"))};
+    parsed.files = {QUrl::fromLocalFile(QStringLiteral("/tmp/one")),
+                    QUrl::fromLocalFile(QStringLiteral("/tmp/two"))};
     parsed.others = {QUrl(QStringLiteral("https://example.com/"))};
     parsed.cut = true;
     ReadDropData read(parsed);

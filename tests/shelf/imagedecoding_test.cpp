@@ -83,9 +83,10 @@ TEST_F(ImageDecodingTest, DrawingsThatNameOtherFilesShowNothingOnAnyPath)
                                     "width='40' height='40' fill='url(%1#g)'/></svg>")
                          .arg(QUrl::fromLocalFile(secret).toString())
                          .toUtf8()},
-        {"import.svg", QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg'><style>@import '%1';</style></svg>")
-                           .arg(secret)
-                           .toUtf8()},
+        {"import.svg",
+         QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg'><style>@import '%1';</style></svg>")
+             .arg(secret)
+             .toUtf8()},
     };
     for (const auto &row : rows) {
         const QString path = write(QString::fromLatin1(row.name), row.svg);
@@ -210,7 +211,8 @@ TEST_F(ImageDecodingTest, JpegsThatWouldCostPastTheBudgetAreRefusedByTheirHeader
         QByteArray gray;
         QBuffer buffer(&gray);
         buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(solidImage(Qt::gray, 16, 16).convertToFormat(QImage::Format_Grayscale8).save(&buffer, "JPG"));
+        ASSERT_TRUE(
+            solidImage(Qt::gray, 16, 16).convertToFormat(QImage::Format_Grayscale8).save(&buffer, "JPG"));
         const qsizetype frame = gray.indexOf("\xff\xc0");
         ASSERT_GE(frame, 0);
         qToBigEndian(quint16(8000), gray.data() + frame + 5);

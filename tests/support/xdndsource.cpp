@@ -6,9 +6,9 @@
 // transfer and sends nothing more). DRAG changes how it gets to the drop: "reenter" sends a second
 // XdndEnter after its two positions and drops without a position since; "rush:FX,FY" sends its
 // enter, a position at root FX, FY, one at X, Y and the drop all at once, without waiting for any
-// answer; "flood:N" sends N positions at X, Y at once before the usual two. It prints "dropped" once the drop is sent, "finished N" when
-// the target answers (N is 1 when it took the drop) and "request" for each data request; it ends
-// after 60 s.
+// answer; "flood:N" sends N positions at X, Y at once before the usual two. It prints "dropped" once the drop
+// is sent, "finished N" when the target answers (N is 1 when it took the drop) and "request" for each data
+// request; it ends after 60 s.
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -168,8 +168,9 @@ int main(int argc, char **argv)
                     sendMessage(target, position, {window, 0, (x << 16) | (y + 1), XCB_CURRENT_TIME, copy});
                 } else {
                     if (how == "reenter")
-                        sendMessage(target, enter, {window, (5u << 24) | (offers.size() > 3 ? 1u : 0u),
-                                                    types[0], types[1], types[2]});
+                        sendMessage(target, enter,
+                                    {window, (5u << 24) | (offers.size() > 3 ? 1u : 0u), types[0], types[1],
+                                     types[2]});
                     sendMessage(target, drop, {window, 0, XCB_CURRENT_TIME, 0, 0});
                     dropped = true;
                     std::printf("dropped\n");

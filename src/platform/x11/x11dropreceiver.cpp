@@ -156,8 +156,8 @@ private:
                                        [](const auto &entry) { return entry.first == DropType::uriList; });
         if (list == data.end())
             return;
-        uriList = UriList::parse(list->second, {UriList::defaultMaxBytes, UriList::defaultMaxLines,
-                                                DropType::maxUriListEntries});
+        uriList = UriList::parse(
+            list->second, {UriList::defaultMaxBytes, UriList::defaultMaxLines, DropType::maxUriListEntries});
         data.erase(list);
         releaseFreeMemory();
     }
@@ -195,7 +195,8 @@ private:
             if (outcome == Outcome::Silent)
                 return;
             if (outcome == Outcome::TooLarge)
-                notRead.append(QStringLiteral("%1: too large (more than %2 MB)").arg(w.type).arg(w.maxBytes / 1000000));
+                notRead.append(
+                    QStringLiteral("%1: too large (more than %2 MB)").arg(w.type).arg(w.maxBytes / 1000000));
             if (outcome != Outcome::Got || (w.image && !looksLikeImage(bytes)))
                 continue;
             haveImage = haveImage || w.image;
@@ -346,10 +347,10 @@ X11DropReceiver::X11DropReceiver(QObject *parent) : QObject(parent)
     if (!m_connection || pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     const std::vector<xcb_atom_t> atoms =
-        internAtoms(m_connection, {QStringLiteral("XdndEnter"), QStringLiteral("XdndPosition"),
-                                   QStringLiteral("XdndLeave"), QStringLiteral("XdndDrop"),
-                                   QStringLiteral("XdndFinished"), QStringLiteral("XdndActionCopy"),
-                                   QStringLiteral("XdndStatus")});
+        internAtoms(m_connection,
+                    {QStringLiteral("XdndEnter"), QStringLiteral("XdndPosition"), QStringLiteral("XdndLeave"),
+                     QStringLiteral("XdndDrop"), QStringLiteral("XdndFinished"),
+                     QStringLiteral("XdndActionCopy"), QStringLiteral("XdndStatus")});
     m_enter = atoms[0];
     m_position = atoms[1];
     m_leave = atoms[2];
@@ -402,7 +403,8 @@ QWidget *acceptingWidgetAt(xcb_window_t window, QPoint root, QPoint *local)
     const qreal ratio = top->windowHandle() ? top->windowHandle()->devicePixelRatio() : 1.0;
     const QPoint global = (QPointF(root) / ratio).toPoint();
     QWidget *widget = top->childAt(top->mapFromGlobal(global));
-    for (widget = widget ? widget : top; widget; widget = widget->isWindow() ? nullptr : widget->parentWidget()) {
+    for (widget = widget ? widget : top; widget;
+         widget = widget->isWindow() ? nullptr : widget->parentWidget()) {
         if (widget->acceptDrops() && widget->isEnabled()) {
             *local = widget->mapFromGlobal(global);
             return widget;
@@ -429,6 +431,9 @@ bool X11DropReceiver::nativeEventFilter(const QByteArray &eventType, void *messa
         drag.typeListOnSource = l[1] & 1;
         std::memcpy(drag.enterTypes, l + 2, sizeof(drag.enterTypes));
         m_drag = drag;
+        // A new drag's first position goes to Qt; nothing held back is owed to it.
+        m_positionTurn = false;
+        m_statusOwed = false;
     } else if (client->type == m_position) {
         if (!m_drag || m_drag->source != l[0] || m_drag->window != client->window)
             return false;
@@ -469,10 +474,10 @@ void X11DropReceiver::endPositionTurn()
     // Positions are still wanted everywhere (bit 1), with an empty rectangle.
     status.data.data32[1] = (accepting ? 1u : 0u) | 2u;
     status.data.data32[4] = accepting ? m_copy : xcb_atom_t(XCB_ATOM_NONE);
-    xcb_send_event(m_connection, 0, m_drag->source, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&status));
+    xcb_send_event(m_connection, 0, m_drag->source, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char *>(&status));
     xcb_flush(m_connection);
 }
-
 
 void X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
 {

@@ -28,8 +28,8 @@ class X11PictureOffer;
 // Writes go through QClipboard and belong to the GUI thread, which they never block (a picture is
 // converted for a program that asks for another type than its own on a thread of its own, see
 // X11PictureOffer); they need the xcb Qt platform, and without it they stay inside the process.
-// Construct on the GUI thread after the QGuiApplication. Without an X display or the XFixes extension the change count never moves and reads are
-// empty.
+// Construct on the GUI thread after the QGuiApplication. Without an X display or the XFixes extension the
+// change count never moves and reads are empty.
 class X11Pasteboard final : public Pasteboard
 {
 public:

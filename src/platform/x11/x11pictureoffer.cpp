@@ -61,7 +61,8 @@ void notify(xcb_connection_t *connection, const xcb_selection_request_event_t &r
     event.selection = request.selection;
     event.target = request.target;
     event.property = property;
-    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char *>(&event));
     xcb_flush(connection);
 }
 
@@ -129,7 +130,10 @@ public:
     bool isPng() const { return m_type == pngType; }
     const std::shared_ptr<Conversion> &conversion() const { return m_conversion; }
 
-    QStringList formats() const override { return isPng() ? QStringList{m_type} : QStringList{m_type, pngType}; }
+    QStringList formats() const override
+    {
+        return isPng() ? QStringList{m_type} : QStringList{m_type, pngType};
+    }
     bool hasFormat(const QString &type) const override { return formats().contains(type); }
 
 protected:
@@ -210,7 +214,8 @@ bool X11PictureOffer::nativeEventFilter(const QByteArray &eventType, void *messa
     if (eventType != "xcb_generic_event_t" || m_png == XCB_ATOM_NONE)
         return false;
     xcb_selection_request_event_t request;
-    if (!copySelectionRequest(message, &request) || request.selection != m_clipboard || request.target != m_png)
+    if (!copySelectionRequest(message, &request) || request.selection != m_clipboard ||
+        request.target != m_png)
         return false;
     // Qt still holds the offer while the clipboard is ours with it; it deletes it otherwise.
     const auto *picture = dynamic_cast<const Picture *>(m_current.data());
@@ -253,7 +258,8 @@ void closeWhenHandled(xcb_connection_t *connection)
     xcb_disconnect(connection);
 }
 
-void hand(const xcb_selection_request_event_t &request, const std::shared_ptr<Conversion> &conversion, int wakeFd)
+void hand(const xcb_selection_request_event_t &request, const std::shared_ptr<Conversion> &conversion,
+          int wakeFd)
 {
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection)) {

@@ -464,15 +464,16 @@ TEST_F(EdgePopupX11Test, EveryDropOnOurWindowIsTakenOrRefusedByOurReceiverWhatev
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         QProcess source;
-        source.start(QStringLiteral(QV_XDNDSOURCE), {window, QString::number(row.at.x()),
-                                                     QString::number(row.at.y()), row.mode,
-                                                     "text/uri-list=" + listFile.fileName()});
+        source.start(QStringLiteral(QV_XDNDSOURCE),
+                     {window, QString::number(row.at.x()), QString::number(row.at.y()), row.mode,
+                      "text/uri-list=" + listFile.fileName()});
         ASSERT_TRUE(source.waitForStarted(3000));
         QStringList said;
         auto heard = [&](const QString &line) {
             while (source.canReadLine())
                 said.append(QString::fromUtf8(source.readLine()).trimmed());
-            return std::any_of(said.begin(), said.end(), [&](const QString &s) { return s.startsWith(line); });
+            return std::any_of(said.begin(), said.end(),
+                               [&](const QString &s) { return s.startsWith(line); });
         };
         std::optional<PingTimer> pings;
         if (row.queued) {

@@ -219,11 +219,11 @@ TEST_F(ClipboardX11Test, APhotoCopiedBackOwnsTheClipboardAtOnceAsItsOwnJpegAndGi
     const auto ownerIsUs = [&] {
         xcb_connection_t *other = xcb_connect(nullptr, nullptr);
         const QByteArray name("CLIPBOARD");
-        xcb_intern_atom_reply_t *atom =
-            xcb_intern_atom_reply(other, xcb_intern_atom(other, 0, uint16_t(name.size()), name.constData()), nullptr);
-        xcb_get_selection_owner_reply_t *owner = atom ? xcb_get_selection_owner_reply(
-                                                            other, xcb_get_selection_owner(other, atom->atom), nullptr)
-                                                      : nullptr;
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            other, xcb_intern_atom(other, 0, uint16_t(name.size()), name.constData()), nullptr);
+        xcb_get_selection_owner_reply_t *owner =
+            atom ? xcb_get_selection_owner_reply(other, xcb_get_selection_owner(other, atom->atom), nullptr)
+                 : nullptr;
         const bool ours = owner && owner->owner != XCB_WINDOW_NONE &&
                           (owner->owner & ~setup->resource_id_mask) == setup->resource_id_base;
         std::free(owner);
