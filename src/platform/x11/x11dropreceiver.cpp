@@ -87,7 +87,7 @@ QList<Wanted> wantedTypes()
 
 // The client message `message` holds, copied; false when it is another kind of event. Qt's reader
 // thread hands each event to the main thread: the event's bytes are only touched by this and
-// retypeClientMessage(), and everything else works on the copy.
+// and everything else works on the copy.
 QV_QT_OWN_SYNC bool copyClientMessage(const void *message, xcb_client_message_event_t *copy)
 {
     // Word by word through volatile reads: a memcpy would be watched again by its interceptor.
@@ -99,12 +99,6 @@ QV_QT_OWN_SYNC bool copyClientMessage(const void *message, xcb_client_message_ev
         words[i] = from[i];
     std::memcpy(copy, words, sizeof(words));
     return true;
-}
-
-// Makes the client message `message` read as one of type `type` for whoever handles it next.
-QV_QT_OWN_SYNC void retypeClientMessage(void *message, xcb_atom_t type)
-{
-    static_cast<volatile xcb_client_message_event_t *>(message)->type = type;
 }
 
 } // namespace
@@ -425,63 +419,89 @@ bool X11DropReceiver::nativeEventFilter(const QByteArray &eventType, void *messa
     const xcb_client_message_event_t *client = &copy;
     const uint32_t *l = client->data.data32;
     if (client->type == m_enter) {
+        leaveTarget();
         Drag drag;
         drag.source = l[0];
         drag.window = client->window;
         drag.typeListOnSource = l[1] & 1;
         std::memcpy(drag.enterTypes, l + 2, sizeof(drag.enterTypes));
         m_drag = drag;
-        // A new drag's first position goes to Qt; nothing held back is owed to it.
-        m_positionTurn = false;
-        m_statusOwed = false;
     } else if (client->type == m_position) {
         if (!m_drag || m_drag->source != l[0] || m_drag->window != client->window)
-            return false;
-        m_drag->root = QPoint(int(l[2] >> 16), int(l[2] & 0xffff));
-        // Qt answers each position it is handed, all in one go when they arrive faster than it
-        // answers: past the first of a turn of the event loop, a flood is answered once, here.
-        if (m_positionTurn) {
-            m_statusOwed = true;
             return true;
-        }
-        m_positionTurn = true;
-        QMetaObject::invokeMethod(this, &X11DropReceiver::endPositionTurn, Qt::QueuedConnection);
+        m_drag->root = QPoint(int(l[2] >> 16), int(l[2] & 0xffff));
+        // Followed once a turn of the event loop, for the latest position: a flood of them costs a
+        // copy each.
+        if (!std::exchange(m_positionOwed, true))
+            QMetaObject::invokeMethod(this, &X11DropReceiver::followPosition, Qt::QueuedConnection);
     } else if (client->type == m_leave) {
+        leaveTarget();
         m_drag.reset();
     } else if (client->type == m_drop) {
         takeDrop(copy);
-        // Qt ends its drag as if the pointer had left, and reads nothing: every drop is taken or
-        // refused here, whatever Qt made of the positions.
-        retypeClientMessage(message, m_leave);
+    } else {
+        return false;
     }
-    // Qt goes on with the message (a drop reaches it as the drag leaving).
-    return false;
+    // Qt never sees a drag from another program: its own target folds queued positions in a way
+    // that costs seconds for a flood of them, and reads drops on the main thread.
+    return true;
 }
 
-void X11DropReceiver::endPositionTurn()
+void X11DropReceiver::followPosition()
 {
-    m_positionTurn = false;
-    if (!std::exchange(m_statusOwed, false) || !m_drag || !m_drag->root)
+    if (!std::exchange(m_positionOwed, false) || !m_drag || !m_drag->root)
         return;
     QPoint local;
-    const bool accepting = acceptingWidgetAt(m_drag->window, *m_drag->root, &local) != nullptr;
+    QWidget *widget = acceptingWidgetAt(m_drag->window, *m_drag->root, &local);
+    if (widget != m_drag->target) {
+        leaveTarget();
+        m_drag->target = widget;
+        m_drag->accepted = false;
+        if (widget) {
+            QDragEnterEvent enter(local, Qt::CopyAction, &m_dragData, Qt::NoButton, Qt::NoModifier);
+            enter.setAccepted(false);
+            QCoreApplication::sendEvent(widget, &enter);
+            m_drag->accepted = enter.isAccepted();
+        }
+    }
+    if (m_drag && m_drag->target && m_drag->accepted) {
+        QDragMoveEvent move(local, Qt::CopyAction, &m_dragData, Qt::NoButton, Qt::NoModifier);
+        move.setAccepted(false);
+        QCoreApplication::sendEvent(m_drag->target, &move);
+        m_drag->accepted = move.isAccepted();
+    }
+    if (!m_drag)
+        return;
     xcb_client_message_event_t status = {};
     status.response_type = XCB_CLIENT_MESSAGE;
     status.format = 32;
     status.window = m_drag->source;
     status.type = m_status;
     status.data.data32[0] = m_drag->window;
-    // Positions are still wanted everywhere (bit 1), with an empty rectangle.
-    status.data.data32[1] = (accepting ? 1u : 0u) | 2u;
-    status.data.data32[4] = accepting ? m_copy : xcb_atom_t(XCB_ATOM_NONE);
+    // Positions are wanted everywhere (bit 1): the rectangle is empty.
+    status.data.data32[1] = (m_drag->accepted ? 1u : 0u) | 2u;
+    status.data.data32[4] = m_drag->accepted ? m_copy : xcb_atom_t(XCB_ATOM_NONE);
     xcb_send_event(m_connection, 0, m_drag->source, XCB_EVENT_MASK_NO_EVENT,
                    reinterpret_cast<const char *>(&status));
     xcb_flush(m_connection);
 }
 
+void X11DropReceiver::leaveTarget()
+{
+    if (!m_drag || !m_drag->target)
+        return;
+    const QPointer<QWidget> target = std::exchange(m_drag->target, nullptr);
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(target, &leave);
+}
+
 void X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
 {
     const uint32_t *l = event.data.data32;
+    // It lands at the latest position, followed or not; the widget under the drag sees it leave
+    // and, when it is read, enter again with its data.
+    m_positionOwed = false;
+    leaveTarget();
     const std::optional<Drag> known = std::exchange(m_drag, std::nullopt);
     // A drop with no position since its entry (a second XdndEnter clears it) has no place to land.
     QWidget *widget = nullptr;

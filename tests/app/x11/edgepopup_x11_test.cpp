@@ -453,13 +453,15 @@ TEST_F(EdgePopupX11Test, EveryDropOnOurWindowIsTakenOrRefusedByOurReceiverWhatev
         // The source's messages all sent before the main thread looks at any of them.
         bool queued;
         bool taken;
+        // Its data is asked for (by our receiver's own reader, never by Qt's on the main thread).
+        bool read;
     };
     const QString rush = QStringLiteral("noanswer/rush:%1,%2").arg(beside.x()).arg(beside.y());
     const Row rows[] = {
-        {"a second enter before the drop", "noanswer/reenter", onto, false, false},
-        {"positions folded behind one on no drop zone", rush, onto, true, false},
-        {"dropped beside the popup", "normal", beside, false, false},
-        {"a flood of positions, then a drop that is taken", "normal/flood:20000", onto, false, true},
+        {"a second enter before the drop", "noanswer/reenter", onto, false, false, false},
+        {"positions queued behind one on no drop zone", rush, onto, true, false, true},
+        {"dropped beside the popup", "normal", beside, false, false, false},
+        {"a flood of positions, then a drop that is taken", "normal/flood:100000", onto, false, true, true},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -493,8 +495,10 @@ TEST_F(EdgePopupX11Test, EveryDropOnOurWindowIsTakenOrRefusedByOurReceiverWhatev
         if (row.taken) {
             EXPECT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
         } else {
-            EXPECT_FALSE(said.contains("request")) << "the refused drop's data was asked for";
             EXPECT_TRUE(shelf->items().isEmpty());
+        }
+        if (!row.read) {
+            EXPECT_FALSE(said.contains("request")) << "the refused drop's data was asked for";
         }
         source.kill();
         source.waitForFinished(3000);
