@@ -461,17 +461,20 @@ void X11DropReceiver::followPosition()
             QDragEnterEvent enter(local, Qt::CopyAction, &m_dragData, Qt::NoButton, Qt::NoModifier);
             enter.setAccepted(false);
             QCoreApplication::sendEvent(widget, &enter);
+            // A widget may run an event loop of its own meanwhile, in which the drag can end.
+            if (!m_drag)
+                return;
             m_drag->accepted = enter.isAccepted();
         }
     }
-    if (m_drag && m_drag->target && m_drag->accepted) {
+    if (m_drag->target && m_drag->accepted) {
         QDragMoveEvent move(local, Qt::CopyAction, &m_dragData, Qt::NoButton, Qt::NoModifier);
         move.setAccepted(false);
         QCoreApplication::sendEvent(m_drag->target, &move);
+        if (!m_drag)
+            return;
         m_drag->accepted = move.isAccepted();
     }
-    if (!m_drag)
-        return;
     xcb_client_message_event_t status = {};
     status.response_type = XCB_CLIENT_MESSAGE;
     status.format = 32;
