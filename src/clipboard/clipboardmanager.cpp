@@ -87,26 +87,6 @@ std::optional<PreparedImageRecord> makeImageRecord(const QString &path, const De
     return record;
 }
 
-// The cached picture as PNG, for the clipboard: a PNG as stored, any other picture decoded and encoded
-// here, so that nothing is left to encode when another program pastes it. Empty when the file is gone,
-// does not decode or is past the bound of a clipboard image.
-QByteArray pngForCopyBack(const QString &path)
-{
-    const auto read = OwnedFiles::readRegularFile(path, ClipboardManager::maxImageBytes);
-    if (read.problem != OwnedFiles::ReadResult::None)
-        return QByteArray();
-    const QImage image = ImageDecoding::readData(read.bytes);
-    if (image.isNull())
-        return QByteArray();
-    if (read.bytes.startsWith("\x89PNG\r\n\x1a\n"))
-        return read.bytes;
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
-        return QByteArray();
-    return png;
-}
-
 // Removes a cached image file; anything that is not an entry of the image folder is left alone.
 void removeCachedFile(const QString &folder, const QString &path)
 {
@@ -472,12 +452,19 @@ void ClipboardManager::handleScanResult(const QList<ScanPayload> &payloads)
                 if (files->isClosed())
                     return;
                 QString notKept;
+                QString refused;
                 const auto record = payload.kind == ScanPayload::ImageData
-                                        ? cacheImageData(payload.imageData, folder, &notKept)
-                                        : cacheImageFile(payload.fileURL, folder, &notKept);
+                                        ? cacheImageData(payload.imageData, folder, &notKept, &refused)
+                                        : cacheImageFile(payload.fileURL, folder, &notKept, &refused);
                 // The transfer and the decoded picture are freed by now; their pages go back.
                 releaseFreeMemory();
                 if (!record) {
+                    if (!refused.isEmpty()) {
+                        scheduler->post([self, refused] {
+                            if (self)
+                                self->reportImageRefused(refused);
+                        });
+                    }
                     if (!notKept.isEmpty()) {
                         scheduler->post([self, notKept] {
                             if (self)
@@ -571,10 +558,12 @@ bool writeCachedImage(const QString &folder, const QString &path, const QByteArr
 } // namespace
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteArray &bytes,
-                                                                    const QString &folder, QString *notKept)
+                                                                    const QString &folder, QString *notKept,
+                                                                    QString *refused)
 {
-    const auto decoded = decodeThumbnail(
-        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readData(bytes, fit, stated); });
+    const auto decoded = decodeThumbnail([&](const QSize &fit, QSize *stated) {
+        return ImageDecoding::readData(bytes, fit, stated, refused);
+    });
     if (!decoded)
         return std::nullopt;
     const QString path = newCachePath(folder, imageSuffixFor(bytes.left(4096)));
@@ -584,11 +573,13 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageData(const QByteA
 }
 
 std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &fileURL,
-                                                                    const QString &folder, QString *notKept)
+                                                                    const QString &folder, QString *notKept,
+                                                                    QString *refused)
 {
     const QString source = QDir::cleanPath(fileURL.toLocalFile());
-    const auto decoded = decodeThumbnail(
-        [&](const QSize &fit, QSize *stated) { return ImageDecoding::readFile(source, fit, stated); });
+    const auto decoded = decodeThumbnail([&](const QSize &fit, QSize *stated) {
+        return ImageDecoding::readFile(source, fit, stated, refused);
+    });
     if (!decoded)
         return std::nullopt;
     // The file the user copied, read once more within the bound of a clipboard image; a pipe or a
@@ -603,6 +594,13 @@ std::optional<PreparedImageRecord> ClipboardManager::cacheImageFile(const QUrl &
     if (!writeCachedImage(folder, path, read.bytes, notKept))
         return std::nullopt;
     return recordOrDiscard(folder, path, *decoded);
+}
+
+void ClipboardManager::reportImageRefused(const QString &cause)
+{
+    qCWarning(lcClipboard).noquote()
+        << QStringLiteral("⚠️ A copied picture was not taken: %1").arg(cause);
+    log(DiagEvents::clipboardImageRefused, cause);
 }
 
 void ClipboardManager::reportImageNotKept(const QString &cause)
@@ -704,31 +702,16 @@ void ClipboardManager::keepImagesWithinBudget(QList<ClipboardItem> &items) const
 
 void ClipboardManager::copyToPasteboard(const ClipboardItem &item)
 {
-    const quint64 request = ++m_copyBackRequests;
-    const auto write = [this](const QByteArray &png, const QString &text) {
-        // An image whose file is gone (or too costly to decode whole) goes back as its title.
-        const qint64 count = png.isEmpty() ? m_pasteboard.writeText(text, WriteOrigin::copyBack)
-                                           : m_pasteboard.writeImage(png, WriteOrigin::copyBack);
-        m_selfCopyChangeCount = count;
-        m_lastChangeCount = count;
-    };
-    if (!item.isImage || item.imageURL.isEmpty()) {
-        write(QByteArray(), item.realText());
-        return;
-    }
-    // A large picture takes long enough to read, decode or encode to stall the interface.
-    QPointer<ClipboardManager> self(this);
-    Scheduler *scheduler = &m_scheduler;
-    const qint64 changeCount = m_pasteboard.changeCount();
-    m_imageProcessQueue->async([self, scheduler, path = item.imageURL.toLocalFile(), text = item.realText(),
-                                request, changeCount, write] {
-        QByteArray png = pngForCopyBack(path);
-        scheduler->post([self, png = std::move(png), text, request, changeCount, write] {
-            if (self && self->m_copyBackRequests == request &&
-                self->m_pasteboard.changeCount() == changeCount)
-                write(png, text);
-        });
-    });
+    // A picture goes back at once, as its file: reading it, and converting it for a program that
+    // asks for another type, wait until someone pastes, off the main thread.
+    const QString path = item.isImage ? item.imageURL.toLocalFile() : QString();
+    const QMimeType type = path.isEmpty() ? QMimeType() : QMimeDatabase().mimeTypeForFile(path);
+    // An image whose file is gone goes back as its title.
+    const qint64 count = type.name().startsWith(QLatin1String("image/")) && ImageDecoding::isRegularFile(path)
+                             ? m_pasteboard.writeImageFile(path, type.name(), WriteOrigin::copyBack)
+                             : m_pasteboard.writeText(item.realText(), WriteOrigin::copyBack);
+    m_selfCopyChangeCount = count;
+    m_lastChangeCount = count;
 }
 
 void ClipboardManager::deleteItem(const ClipboardItem &item)

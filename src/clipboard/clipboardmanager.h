@@ -114,10 +114,9 @@ public:
 
     void enqueuePending(const ClipboardItem &item);
     void flushPending();
-    // Puts an item back on the clipboard: an image item's image while its file loads, else the real
-    // (unmasked) text. The change this makes is recognised as ours and not captured. A picture is
-    // read off the main thread and written when it is ready, unless the clipboard changed meanwhile
-    // or a later copy back was asked for (the newer copy wins).
+    // Puts an item back on the clipboard at once: an image item's file (its own bytes under its own
+    // type, other types made from it when a program asks) while the file is there, else the real
+    // (unmasked) text. The change this makes is recognised as ours and not captured.
     void copyToPasteboard(const ClipboardItem &item);
     // Removes every history item with this id and deletes its image file (even when it is no longer
     // in the history). Pending items are left alone.
@@ -151,11 +150,14 @@ public:
     // Copy a copied image into `folder` and make its thumbnail; nothing when it does not decode or
     // cannot be written.
     // `notKept` receives why a picture could not be written into the folder (nothing when it did
-    // not decode, or was written).
+    // not decode, or was written); `refused`, why the decoder refused it by its header (too many
+    // pixels, too costly).
     static std::optional<PreparedImageRecord> cacheImageData(const QByteArray &bytes, const QString &folder,
-                                                             QString *notKept = nullptr);
+                                                             QString *notKept = nullptr,
+                                                             QString *refused = nullptr);
     static std::optional<PreparedImageRecord> cacheImageFile(const QUrl &fileURL, const QString &folder,
-                                                             QString *notKept = nullptr);
+                                                             QString *notKept = nullptr,
+                                                             QString *refused = nullptr);
 
 signals:
     void historyChanged();
@@ -182,6 +184,8 @@ private:
     void addImageItem(const PreparedImageRecord &record, const QString &source);
     // One console line and one "clipboard_image_not_kept" event for each cause, the first time.
     void reportImageNotKept(const QString &cause);
+    // One console line and one "clipboard_image_refused" event for every picture refused unread.
+    void reportImageRefused(const QString &cause);
     void cleanupOrphanedImages();
     // Deletes an item's file when it is an entry of the image folder.
     void removeImageFile(const QUrl &url) const;
@@ -213,8 +217,6 @@ private:
     QList<ClipboardItem> m_pendingItems;
     qint64 m_lastChangeCount = 0;
     std::optional<qint64> m_selfCopyChangeCount;
-    // Counts copy backs: a picture still being read writes only while it is the latest.
-    quint64 m_copyBackRequests = 0;
 
     QSet<QString> m_imageProblemsTold;
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QMimeData>
 #include <QStringList>
+
+#include <optional>
 
 #include "platform/urilist.h"
 
@@ -27,11 +30,58 @@ inline const QStringList &imageTypes()
 
 // A file list is read as far as its parse looks (one byte more tells the parse it was cut).
 inline constexpr qsizetype maxUriListBytes = UriList::defaultMaxBytes + 1;
+// The most distinct files (and as many other addresses) a drop's list is read for: what the shelf
+// holds.
+inline constexpr int maxUriListEntries = 200;
 // One address and its title.
 inline constexpr qsizetype maxMozUrlBytes = 64 * 1024;
 // One picture's encoded bytes; a larger one is not taken.
 inline constexpr qsizetype maxImageBytes = 50000000;
 
 } // namespace DropType
+
+// A drop's data as a backend read it ahead of the target, its file list already parsed off the main
+// thread within the drop bounds. The list's own bytes are not kept: asking for "text/uri-list" gives
+// the parsed entries listed again.
+class ReadDropData final : public QMimeData
+{
+public:
+    explicit ReadDropData(std::optional<UriList> uriList) : m_uriList(std::move(uriList)) {}
+
+    // Nothing when the drop offered no list.
+    const std::optional<UriList> &uriList() const { return m_uriList; }
+    // Types the drop offered that were refused unread, each with why.
+    QStringList notRead() const { return m_notRead; }
+    void setNotRead(const QStringList &notRead) { m_notRead = notRead; }
+
+    bool hasFormat(const QString &type) const override
+    {
+        return (type == DropType::uriList && m_uriList) || QMimeData::hasFormat(type);
+    }
+    QStringList formats() const override
+    {
+        QStringList types = QMimeData::formats();
+        if (m_uriList && !types.contains(DropType::uriList))
+            types.prepend(DropType::uriList);
+        return types;
+    }
+
+protected:
+    QVariant retrieveData(const QString &type, QMetaType metaType) const override
+    {
+        if (type != DropType::uriList || !m_uriList)
+            return QMimeData::retrieveData(type, metaType);
+        QByteArray list;
+        for (const QList<QUrl> *urls : {&m_uriList->files, &m_uriList->others}) {
+            for (const QUrl &url : *urls)
+                list += url.toEncoded() + "\r\n";
+        }
+        return list;
+    }
+
+private:
+    std::optional<UriList> m_uriList;
+    QStringList m_notRead;
+};
 
 } // namespace qv

@@ -236,7 +236,18 @@ QImage readSvg(QIODevice &device, const QSize &fit, QSize *sourceSize)
     return renderSvg(bytes, fit, sourceSize);
 }
 
-QImage read(QIODevice &device, const QSize &fit, QSize *sourceSize)
+void tell(QString *refusal, const QString &cause)
+{
+    if (refusal)
+        *refusal = cause;
+}
+
+QString tooManyPixels(const QSize &size)
+{
+    return QStringLiteral("too many pixels (%1×%2)").arg(size.width()).arg(size.height());
+}
+
+QImage read(QIODevice &device, const QSize &fit, QSize *sourceSize, QString *refusal)
 {
     const qint64 start = device.pos();
     QByteArray format;
@@ -251,16 +262,22 @@ QImage read(QIODevice &device, const QSize &fit, QSize *sourceSize)
         return readSvg(device, fit, sourceSize);
     if (format == "jpeg" || format == "jpg") {
         const auto header = readJpegHeader(device);
-        if (!header || !isWithinBudget(*header, fit))
+        if (!header)
             return QImage();
+        if (const QString cause = jpegRefusal(*header, fit); !cause.isEmpty()) {
+            tell(refusal, cause);
+            return QImage();
+        }
     }
 
     QImageReader reader(&device, format);
     reader.setAllocationLimit(allocationLimitMB);
     reader.setAutoTransform(true);
     const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > maxSourcePixels)
+    if (size.isValid() && qint64(size.width()) * size.height() > maxSourcePixels) {
+        tell(refusal, tooManyPixels(size));
         return QImage();
+    }
     if (fit.isValid() && size.isValid() && (size.width() > fit.width() || size.height() > fit.height()))
         reader.setScaledSize(size.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     QImage image = reader.read();
@@ -306,14 +323,25 @@ qint64 jpegDecodeCost(const JpegHeader &header, const QSize &fit)
     return coefficients + outputWidth * outputHeight * 4;
 }
 
-bool isWithinBudget(const JpegHeader &header, const QSize &fit)
+QString jpegRefusal(const JpegHeader &header, const QSize &fit)
 {
     const qint64 pixels = qint64(header.size.width()) * header.size.height();
-    if (header.size.isEmpty() || pixels > maxSourcePixels || header.scans > maxProgressiveScans)
-        return false;
+    if (header.size.isEmpty())
+        return QStringLiteral("no size");
+    if (pixels > maxSourcePixels)
+        return tooManyPixels(header.size);
+    if (header.scans > maxProgressiveScans)
+        return QStringLiteral("too many scans (more than %1)").arg(maxProgressiveScans);
     if ((header.progressive || header.scans > 1) && pixels > maxProgressivePixels)
-        return false;
-    return jpegDecodeCost(header, fit) <= budgetBytes;
+        return tooManyPixels(header.size) + QStringLiteral(" for a progressive JPEG");
+    if (const qint64 cost = jpegDecodeCost(header, fit); cost > budgetBytes)
+        return QStringLiteral("too costly to decode (%1 MB)").arg(cost / (1024 * 1024));
+    return QString();
+}
+
+bool isWithinBudget(const JpegHeader &header, const QSize &fit)
+{
+    return jpegRefusal(header, fit).isEmpty();
 }
 
 bool isRegularFile(const QString &path)
@@ -323,7 +351,7 @@ bool isRegularFile(const QString &path)
                                             error);
 }
 
-QImage readFile(const QString &path, const QSize &fit, QSize *sourceSize)
+QImage readFile(const QString &path, const QSize &fit, QSize *sourceSize, QString *refusal)
 {
     // Opened without blocking and checked on the open file: a pipe or a device put in the file's
     // place could block the reader for ever.
@@ -340,7 +368,7 @@ QImage readFile(const QString &path, const QSize &fit, QSize *sourceSize)
         ::close(fd);
         return QImage();
     }
-    return read(file, fit, sourceSize);
+    return read(file, fit, sourceSize, refusal);
 }
 
 AnimationFrames readAnimation(const QString &path, const QSize &fit, int maxFrames, qint64 budgetBytes)
@@ -380,12 +408,12 @@ AnimationFrames readAnimation(const QString &path, const QSize &fit, int maxFram
     return frames;
 }
 
-QImage readData(const QByteArray &bytes, const QSize &fit, QSize *sourceSize)
+QImage readData(const QByteArray &bytes, const QSize &fit, QSize *sourceSize, QString *refusal)
 {
     QByteArray copy = bytes;
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
-    return read(buffer, fit, sourceSize);
+    return read(buffer, fit, sourceSize, refusal);
 }
 
 bool isSelfContainedSvg(const QByteArray &svg)

@@ -25,8 +25,10 @@ namespace qv {
 // read), on a thread of their own that is abandoned after `svgTimeLimitMs`. Pictures are turned
 // upright by their orientation tag; with a `fit` size the result fits it (aspect kept: raster
 // pictures are only made smaller, drawings are drawn at that size). A refused or undecodable
-// picture is a null image. `sourceSize`, when given, receives the size the header announced. Any
-// thread; nothing here can block for longer than its time limit.
+// picture is a null image. `sourceSize`, when given, receives the size the header announced;
+// `refusal`, when given, receives why a picture was refused by its header ("too many pixels
+// (W×H)", ...) and stays as it was for one that merely does not decode. Any thread; nothing here can
+// block for longer than its time limit.
 namespace ImageDecoding {
 inline constexpr int allocationLimitMB = 256;
 // Pictures announcing more pixels than this are refused outright, even for a scaled read, which
@@ -60,8 +62,11 @@ std::optional<JpegHeader> readJpegHeader(QIODevice &device);
 // What decoding a JPEG of this header costs at most, in bytes, to fit `fit` (or whole).
 qint64 jpegDecodeCost(const JpegHeader &header, const QSize &fit);
 bool isWithinBudget(const JpegHeader &header, const QSize &fit);
+// Why a JPEG of this header is refused for `fit`; empty when it is within the bounds.
+QString jpegRefusal(const JpegHeader &header, const QSize &fit);
 
-QImage readFile(const QString &path, const QSize &fit = QSize(), QSize *sourceSize = nullptr);
+QImage readFile(const QString &path, const QSize &fit = QSize(), QSize *sourceSize = nullptr,
+                QString *refusal = nullptr);
 // The frames of an animated picture (GIF, WebP, APNG), each fitted to `fit` like readFile(), with
 // how long each shows in milliseconds. Reading stops after `maxFrames` or once the frames held
 // would pass `budgetBytes`; a file that is not a regular file or whose first frame cannot be read
@@ -73,7 +78,8 @@ struct AnimationFrames
 };
 AnimationFrames readAnimation(const QString &path, const QSize &fit, int maxFrames = 500,
                               qint64 budgetBytes = 128LL * 1024 * 1024);
-QImage readData(const QByteArray &bytes, const QSize &fit = QSize(), QSize *sourceSize = nullptr);
+QImage readData(const QByteArray &bytes, const QSize &fit = QSize(), QSize *sourceSize = nullptr,
+                QString *refusal = nullptr);
 // True for a regular file (links followed); false for folders, pipes, sockets, devices and nothing.
 bool isRegularFile(const QString &path);
 

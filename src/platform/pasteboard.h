@@ -107,9 +107,11 @@ public:
     // when the backend knows it by then, else the count it sees (isOwnChange() still recognises the
     // write once it lands).
     virtual qint64 writeText(const QString &text, WriteOrigin origin) = 0;
-    // The image comes encoded as PNG and is served as it is: encoding a large picture when another
-    // program pastes would cost the main thread a tenth of a second or more each time.
-    virtual qint64 writeImage(const QByteArray &png, WriteOrigin origin) = 0;
+    // The picture stored in the file `path`, whose type is `type` ("image/jpeg"): the contents are
+    // replaced at once, the file's own bytes are offered under its own type as they are, and PNG
+    // (when it is another type) is made from them only when a program asks for it, off the main
+    // thread and within the decoding bounds. Nothing is read or decoded here.
+    virtual qint64 writeImageFile(const QString &path, const QString &type, WriteOrigin origin) = 0;
     // Replace the contents with a reference to one file (its file URL, not its contents), the way a
     // file manager copies a file, so file managers paste it. Always a new copy.
     virtual qint64 writeFileURL(const QUrl &fileURL) = 0;

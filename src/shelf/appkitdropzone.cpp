@@ -4,11 +4,15 @@
 #include <QMimeData>
 #include <QVBoxLayout>
 
+#include "platform/droptypes.h"
 #include "platform/urilist.h"
 #include "runtime/scheduler.h"
 #include "shelf/fileshelfmanager.h"
 
 namespace qv {
+
+static_assert(DropType::maxUriListEntries == FileShelfManager::capacity,
+              "a drop's list is parsed ahead of the shelf to the shelf's own bound");
 
 namespace {
 
@@ -50,7 +54,16 @@ void AppKitDropZone::setContent(QWidget *content)
 DropData AppKitDropZone::dropData(const QMimeData &mime)
 {
     DropData drop;
-    if (mime.hasFormat(DropType::uriList)) {
+    const auto *read = dynamic_cast<const ReadDropData *>(&mime);
+    if (read)
+        drop.notRead = read->notRead();
+    if (read && read->uriList()) {
+        // Parsed as it was read, within the same bounds.
+        const UriList &list = *read->uriList();
+        drop.fileURLs = list.files;
+        drop.urls = list.files + list.others;
+        drop.cut = list.cut;
+    } else if (mime.hasFormat(DropType::uriList)) {
         // The other program decides the list's length: only what the shelf can hold is read.
         const UriList list =
             UriList::parse(mime.data(DropType::uriList),

@@ -45,6 +45,9 @@ struct DropData
     QList<QUrl> urls;
     // The drag offered more than was read (a list past its bounds, more files than the shelf holds).
     bool cut = false;
+    // What the drop offered that its reader refused unread, each with why ("image/png: too large
+    // (more than 50 MB)").
+    QStringList notRead;
 };
 
 } // namespace qv

@@ -134,14 +134,21 @@ bool FileShelfManager::handleDrop(const DropData &drop)
         const std::optional<QString> name =
             item.urlName.isEmpty() ? std::nullopt : std::optional<QString>(item.urlName);
         intake([this, candidates, name] {
+            QString refusal;
             for (const QByteArray &data : candidates) {
-                const QImage image = ImageDecoding::readData(data);
+                const QImage image = ImageDecoding::readData(data, QSize(), nullptr, &refusal);
                 if (!image.isNull()) {
                     addImage(image, name);
                     return;
                 }
             }
-            log(DiagEvents::shelfIntakeError, QStringLiteral("image data does not decode"));
+            if (refusal.isEmpty()) {
+                log(DiagEvents::shelfIntakeError, QStringLiteral("image data does not decode"));
+                return;
+            }
+            qCWarning(lcDrop).noquote()
+                << QStringLiteral("❌ A dropped picture was not taken: %1").arg(refusal);
+            log(DiagEvents::shelfIntakeError, QStringLiteral("image refused: %1").arg(refusal));
         });
     }
     if (found)
@@ -164,6 +171,13 @@ bool FileShelfManager::handleDrop(const DropData &drop)
         return true;
     }
 
+    if (!drop.notRead.isEmpty()) {
+        // The drop held something, refused unread: said for what it was.
+        const QString causes = drop.notRead.join(QStringLiteral("; "));
+        qCWarning(lcDrop).noquote() << QStringLiteral("❌ A dropped picture was not taken: %1").arg(causes);
+        log(DiagEvents::shelfIntakeError, QStringLiteral("image refused: %1").arg(causes));
+        return false;
+    }
     qCInfo(lcDrop).noquote() << QStringLiteral("❌ AppKitDropZone: 未能从 Pasteboard 读取任何文件或链接");
     return false;
 }

@@ -415,9 +415,10 @@ TEST_F(ClipboardManagerTest, OwnChangeReportedByThePlatformIsNotCaptured)
     EXPECT_TRUE(m_manager->history().isEmpty());
 }
 
-// The picture goes back as PNG made on the image queue (a PNG as it was copied, any other picture
-// encoded there), so the platform has nothing left to encode when another program pastes it.
-TEST_F(ClipboardManagerTest, CopyBackOfAnImageWritesItsPngOrItsTitleWhenTheFileIsGone)
+// Regression: a picture went back as PNG encoded on the image queue at every copy back, seconds
+// for a large photo, and the clipboard stayed the old one meanwhile. It goes back at the click now, as
+// its file: a PNG as it was copied, a photo as its own JPEG bytes under its own type.
+TEST_F(ClipboardManagerTest, CopyBackOfAnImageWritesItsOwnFileAtOnceOrItsTitleWhenTheFileIsGone)
 {
     const QByteArray png = pngBytes(30, 20);
     m_sim.pasteboard.copyImage(png);
@@ -431,9 +432,12 @@ TEST_F(ClipboardManagerTest, CopyBackOfAnImageWritesItsPngOrItsTitleWhenTheFileI
     ASSERT_EQ(m_manager->history().size(), 2);
     const ClipboardItem photo = m_manager->history().at(0);
     const ClipboardItem item = m_manager->history().at(1);
+    // Written within the click itself, with no turn of the queues.
     m_manager->copyToPasteboard(item);
+    ASSERT_EQ(m_sim.pasteboard.writes().size(), 1) << "the clipboard was not ours at the click";
     settle();
     m_manager->copyToPasteboard(photo);
+    ASSERT_EQ(m_sim.pasteboard.writes().size(), 2) << "the clipboard was not ours at the click";
     settle();
     QFile::remove(item.imageURL.toLocalFile());
     m_manager->copyToPasteboard(item);
@@ -441,32 +445,36 @@ TEST_F(ClipboardManagerTest, CopyBackOfAnImageWritesItsPngOrItsTitleWhenTheFileI
     const auto writes = m_sim.pasteboard.writes();
     ASSERT_EQ(writes.size(), 3);
     EXPECT_EQ(writes.at(0).kind, SimPasteboard::Write::Image);
-    EXPECT_TRUE(writes.at(0).png == png) << "the PNG as copied";
+    EXPECT_EQ(writes.at(0).type, QStringLiteral("image/png"));
+    EXPECT_TRUE(writes.at(0).bytes == png) << "the PNG as copied";
     EXPECT_EQ(writes.at(1).kind, SimPasteboard::Write::Image);
-    EXPECT_TRUE(writes.at(1).png.startsWith("\x89PNG")) << "the photo encoded as PNG";
-    EXPECT_EQ(QImage::fromData(writes.at(1).png, "PNG").size(), QSize(12, 8));
+    EXPECT_EQ(writes.at(1).type, QStringLiteral("image/jpeg"));
+    EXPECT_TRUE(writes.at(1).bytes == jpeg) << "the photo's own bytes, not encoded again";
+    EXPECT_EQ(writes.at(2).kind, SimPasteboard::Write::Text);
     EXPECT_EQ(writes.at(2).text, QStringLiteral("Image • 30×20"));
 }
 
-// A picture is read off the main thread; whatever reaches the clipboard while it is read wins: a copy
-// made in another program, or a later copy back.
-TEST_F(ClipboardManagerTest, ACopyMadeWhileAPictureIsReadForCopyBackWins)
+// A picture was read off the main thread and written once read, seconds later for a large one, so
+// a copy made meanwhile could be overwritten by the older picture. The copy back is written at the
+// click now: the latest copy, another program's or a later copy back, is what stays.
+TEST_F(ClipboardManagerTest, ACopyBackIsWrittenAtTheClickSoTheLatestCopyWins)
 {
     m_sim.pasteboard.copyImage(pngBytes(30, 20));
     settle();
     const ClipboardItem picture = m_manager->history().first();
     m_manager->copyToPasteboard(picture);
-    EXPECT_TRUE(m_sim.pasteboard.writes().isEmpty()) << "read on the main thread";
+    EXPECT_EQ(m_sim.pasteboard.writes().size(), 1) << "not written at the click";
     m_sim.pasteboard.copyText(QStringLiteral("newer"));
     settle();
-    EXPECT_TRUE(m_sim.pasteboard.writes().isEmpty());
+    EXPECT_EQ(m_sim.pasteboard.writes().size(), 1);
     EXPECT_EQ(texts().first(), QStringLiteral("newer"));
 
     m_manager->copyToPasteboard(picture);
     m_manager->copyToPasteboard(m_manager->history().first());
     settle();
-    ASSERT_EQ(m_sim.pasteboard.writes().size(), 1);
-    EXPECT_EQ(m_sim.pasteboard.writes().first().text, QStringLiteral("newer"));
+    ASSERT_EQ(m_sim.pasteboard.writes().size(), 3);
+    EXPECT_EQ(m_sim.pasteboard.writes().last().text, QStringLiteral("newer"));
+    EXPECT_EQ(m_sim.pasteboard.read().types().value(0), PasteboardType::plainText);
 }
 
 TEST_F(ClipboardManagerTest, PollingBacksOffWhileIdleAndSnapsBackAfterACapture)
@@ -761,6 +769,26 @@ TEST_F(ClipboardManagerTest, ImageThatDoesNotDecodeLeavesNothingInTheCache)
     settle();
     EXPECT_TRUE(m_manager->history().isEmpty());
     EXPECT_TRUE(cachedFiles().isEmpty());
+}
+
+// Regression: a copied PNG claiming 100000 x 100000 pixels and a progressive JPEG claiming
+// 20000 x 20000 were refused by the decoder and vanished without a word. Each refused copy now says
+// why, on the console and as an event.
+TEST_F(ClipboardManagerTest, APictureRefusedByItsHeaderIsToldWithItsCause)
+{
+    test::ConsoleCapture console;
+    m_sim.pasteboard.copyImage(pngClaiming(pngBytes(4, 4), 100000, 100000));
+    settle();
+    m_sim.pasteboard.copyImage(progressiveJpeg(QSize(20000, 20000)), QStringLiteral("image/jpeg"));
+    settle();
+    EXPECT_TRUE(m_manager->history().isEmpty());
+    EXPECT_EQ(events(DiagEvents::clipboardImageRefused),
+              (QStringList{QStringLiteral("too many pixels (100000×100000)"),
+                           QStringLiteral("too many pixels (20000×20000)")}));
+    const QStringList lines = console.linesWith(QStringLiteral("copied picture was not taken"));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("too many pixels (100000×100000)")))
+        << lines[0].toStdString();
 }
 
 // Regression: one file-manager copy of 40 large pictures put 40 items and 1.08 GB into the image

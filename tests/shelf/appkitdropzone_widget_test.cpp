@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include "platform/droptypes.h"
 #include "runtime/manualscheduler.h"
 #include "shelf/appkitdropzone.h"
 #include "support/screenshot.h"
@@ -60,6 +61,21 @@ TEST(AppKitDropZoneTest, ReadsWhatADragOffersInShelfTerms)
     EXPECT_EQ(flooded.fileURLs.last(), QUrl(QStringLiteral("file:///tmp/f199")));
     EXPECT_TRUE(flooded.cut);
     EXPECT_FALSE(drop.cut);
+
+    // A list the drop's reader parsed already (and cut at its bound) is taken as parsed, the cut
+    // with it, and still reads as a list for anyone else who asks.
+    UriList parsed;
+    parsed.files = {QUrl::fromLocalFile(QStringLiteral("/tmp/one")),
+                    QUrl::fromLocalFile(QStringLiteral("/tmp/two"))};
+    parsed.others = {QUrl(QStringLiteral("https://example.com/"))};
+    parsed.cut = true;
+    ReadDropData read(parsed);
+    const DropData fromRead = AppKitDropZone::dropData(read);
+    EXPECT_EQ(fromRead.fileURLs, parsed.files);
+    EXPECT_EQ(fromRead.urls.size(), 3);
+    EXPECT_TRUE(fromRead.cut) << "the reader's cut was lost";
+    EXPECT_EQ(read.urls(), parsed.files + parsed.others);
+    EXPECT_FALSE(ReadDropData(std::nullopt).hasUrls());
 }
 
 TEST(AppKitDropZoneTest, TargetsAfterTheDragEventAndHandsTheDropOn)

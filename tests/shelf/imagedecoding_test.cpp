@@ -78,9 +78,15 @@ TEST_F(ImageDecodingTest, DrawingsThatNameOtherFilesShowNothingOnAnyPath)
                                      "width='40' height='40' style='fill:url(%1)'/></svg>")
                           .arg(QUrl::fromLocalFile(secret).toString())
                           .toUtf8()},
-        {"import.svg", QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg'><style>@import '%1';</style></svg>")
-                           .arg(secret)
-                           .toUtf8()},
+        // An attribute that is nothing but a reference to outside.
+        {"fill.svg", QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='40' height='40'><rect "
+                                    "width='40' height='40' fill='url(%1#g)'/></svg>")
+                         .arg(QUrl::fromLocalFile(secret).toString())
+                         .toUtf8()},
+        {"import.svg",
+         QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg'><style>@import '%1';</style></svg>")
+             .arg(secret)
+             .toUtf8()},
     };
     for (const auto &row : rows) {
         const QString path = write(QString::fromLatin1(row.name), row.svg);
@@ -198,6 +204,32 @@ TEST_F(ImageDecodingTest, JpegsThatWouldCostPastTheBudgetAreRefusedByTheirHeader
             EXPECT_TRUE(ImageDecoding::readData(jpeg).isNull());
             EXPECT_TRUE(ImageDecoding::readData(jpeg, QSize(320, 320)).isNull());
         }
+    }
+    // A baseline JPEG claiming 10000 x 8000 pixels: whole, its 320 MB of pixels pass the budget; fitted
+    // to a thumbnail the decoder scales it down by eight as it goes and it costs a few megabytes.
+    {
+        QByteArray gray;
+        QBuffer buffer(&gray);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(
+            solidImage(Qt::gray, 16, 16).convertToFormat(QImage::Format_Grayscale8).save(&buffer, "JPG"));
+        const qsizetype frame = gray.indexOf("\xff\xc0");
+        ASSERT_GE(frame, 0);
+        qToBigEndian(quint16(8000), gray.data() + frame + 5);
+        qToBigEndian(quint16(10000), gray.data() + frame + 7);
+        QBuffer large(&gray);
+        large.open(QIODevice::ReadOnly);
+        const auto header = ImageDecoding::readJpegHeader(large);
+        ASSERT_TRUE(header.has_value());
+        EXPECT_FALSE(ImageDecoding::isWithinBudget(*header, QSize()));
+        EXPECT_TRUE(ImageDecoding::isWithinBudget(*header, QSize(320, 320)));
+        QString refusal;
+        EXPECT_TRUE(ImageDecoding::readData(gray, QSize(), nullptr, &refusal).isNull());
+        EXPECT_TRUE(refusal.startsWith(QStringLiteral("too costly to decode"))) << refusal.toStdString();
+        refusal.clear();
+        EXPECT_EQ(ImageDecoding::readData(gray, QSize(320, 320), nullptr, &refusal).size(), QSize(320, 256))
+            << "the decoding budget was checked at the full size, not at the size it is fitted to: "
+            << refusal.toStdString();
     }
     // Real photographs, progressive or not, are read as before.
     for (const bool progressive : {false, true}) {

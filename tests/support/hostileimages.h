@@ -33,4 +33,23 @@ inline QByteArray progressiveJpeg(QSize declared, int extraScans = 0)
     return bytes;
 }
 
+// `png` with its header claiming `width` x `height` pixels (its checksum made to match, so a decoder
+// believes it).
+inline QByteArray pngClaiming(QByteArray png, quint32 width, quint32 height)
+{
+    const qsizetype header = png.indexOf("IHDR");
+    if (header < 0)
+        return QByteArray();
+    qToBigEndian(width, png.data() + header + 4);
+    qToBigEndian(height, png.data() + header + 8);
+    quint32 crc = 0xffffffffu;
+    for (qsizetype i = header; i < header + 17; ++i) {
+        crc ^= quint8(png.at(i));
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    qToBigEndian(~crc, png.data() + header + 17);
+    return png;
+}
+
 } // namespace qv

@@ -1,11 +1,14 @@
 // An XDND drag source for the x11 tests that misbehaves on request, as some programs do:
-//   qv_xdndsource WINDOW X Y MODE TYPE=FILE...
+//   qv_xdndsource WINDOW X Y MODE[/DRAG] TYPE=FILE...
 // drags the offers (each TYPE served with the bytes of FILE) onto the top-level WINDOW (decimal id)
 // at root position X, Y, drops, and then serves the data the way MODE says: "normal" (pieces of
 // 64 KiB by INCR when larger), "noanswer" (never answers a request) or "incrstall" (starts an INCR
-// transfer and sends nothing more). It prints "dropped" once the drop is sent, "finished N" when
-// the target answers (N is 1 when it took the drop) and "request" for each data request; it ends
-// after 60 s.
+// transfer and sends nothing more). DRAG changes how it gets to the drop: "reenter" sends a second
+// XdndEnter after its two positions and drops without a position since; "rush:FX,FY" sends its
+// enter, a position at root FX, FY, one at X, Y and the drop all at once, without waiting for any
+// answer; "flood:N" sends N positions at X, Y at once before the usual two. It prints "dropped" once the drop
+// is sent, "finished N" when the target answers (N is 1 when it took the drop) and "request" for each data
+// request; it ends after 60 s.
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -86,7 +89,12 @@ int main(int argc, char **argv)
     const xcb_window_t target = xcb_window_t(std::strtoul(argv[1], nullptr, 10));
     const uint32_t x = uint32_t(std::atoi(argv[2]));
     const uint32_t y = uint32_t(std::atoi(argv[3]));
-    const std::string mode = argv[4];
+    std::string mode = argv[4];
+    std::string how;
+    if (const size_t slash = mode.find('/'); slash != std::string::npos) {
+        how = mode.substr(slash + 1);
+        mode.resize(slash);
+    }
     connection = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection))
         return 1;
@@ -126,7 +134,22 @@ int main(int argc, char **argv)
     bool dropped = false;
     int positions = 0;
     const auto start = std::chrono::steady_clock::now();
-    sendMessage(target, position, {window, 0, (x << 16) | y, XCB_CURRENT_TIME, copy});
+    if (how.rfind("rush:", 0) == 0) {
+        const uint32_t fx = uint32_t(std::atoi(how.c_str() + 5));
+        const uint32_t fy = uint32_t(std::atoi(std::strchr(how.c_str(), ',') + 1));
+        sendMessage(target, position, {window, 0, (fx << 16) | fy, XCB_CURRENT_TIME, copy});
+        sendMessage(target, position, {window, 0, (x << 16) | y, XCB_CURRENT_TIME, copy});
+        sendMessage(target, drop, {window, 0, XCB_CURRENT_TIME, 0, 0});
+        dropped = true;
+        std::printf("dropped\n");
+        std::fflush(stdout);
+    } else {
+        if (how.rfind("flood:", 0) == 0) {
+            for (int i = std::atoi(how.c_str() + 6); i > 0; --i)
+                sendMessage(target, position, {window, 0, (x << 16) | y, XCB_CURRENT_TIME, copy});
+        }
+        sendMessage(target, position, {window, 0, (x << 16) | y, XCB_CURRENT_TIME, copy});
+    }
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
         xcb_generic_event_t *event = xcb_poll_for_event(connection);
         if (!event) {
@@ -144,6 +167,10 @@ int main(int argc, char **argv)
                 if (++positions < 2) {
                     sendMessage(target, position, {window, 0, (x << 16) | (y + 1), XCB_CURRENT_TIME, copy});
                 } else {
+                    if (how == "reenter")
+                        sendMessage(target, enter,
+                                    {window, (5u << 24) | (offers.size() > 3 ? 1u : 0u), types[0], types[1],
+                                     types[2]});
                     sendMessage(target, drop, {window, 0, XCB_CURRENT_TIME, 0, 0});
                     dropped = true;
                     std::printf("dropped\n");

@@ -22,6 +22,7 @@ inline const QString shelfOcrTimeout = QStringLiteral("shelf_ocr_timeout");     
 inline const QString shelfDropCut = QStringLiteral("shelf_drop_cut");           // "taken=N"
 inline const QString exportError = QStringLiteral("export_error");         // redacted description
 inline const QString clipboardImageNotKept = QStringLiteral("clipboard_image_not_kept"); // the cause
+inline const QString clipboardImageRefused = QStringLiteral("clipboard_image_refused");  // the cause
 inline const QString shortcutNotUsed = QStringLiteral("shortcut_not_used"); // "clipboardFlags=8: no modifier"
 inline const QString folderRefused = QStringLiteral("folder_refused");     // "QuorvantisShelf: it is a ..."
 } // namespace DiagEvents

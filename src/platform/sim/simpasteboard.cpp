@@ -1,5 +1,6 @@
 #include "platform/sim/simpasteboard.h"
 
+#include <QFile>
 #include <QMutexLocker>
 #include <QUrl>
 
@@ -42,7 +43,7 @@ qint64 SimPasteboard::writeText(const QString &text, WriteOrigin origin)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::Text, text, {}, {}, {}});
+        m_writes.append(Write{Write::Text, text, {}, {}, {}, {}, {}});
     }
     PasteboardItem item{{PasteboardType::plainText, PasteboardType::utf8String}, {}};
     item.values.insert(PasteboardType::plainText, text);
@@ -50,13 +51,15 @@ qint64 SimPasteboard::writeText(const QString &text, WriteOrigin origin)
     return replace(item.types, {item}, origin == WriteOrigin::copyBack);
 }
 
-qint64 SimPasteboard::writeImage(const QByteArray &png, WriteOrigin origin)
+qint64 SimPasteboard::writeImageFile(const QString &path, const QString &type, WriteOrigin origin)
 {
+    QFile file(path);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::Image, {}, QImage::fromData(png, "PNG"), {}, png});
+        m_writes.append(Write{Write::Image, {}, QImage::fromData(bytes), {}, path, type, bytes});
     }
-    PasteboardItem item{{PasteboardType::png}, {{PasteboardType::png, png}}};
+    PasteboardItem item{{type}, {{type, bytes}}};
     return replace(item.types, {item}, origin == WriteOrigin::copyBack);
 }
 
@@ -64,7 +67,7 @@ qint64 SimPasteboard::writeFileURL(const QUrl &fileURL)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_writes.append(Write{Write::FileURL, {}, {}, fileURL, {}});
+        m_writes.append(Write{Write::FileURL, {}, {}, fileURL, {}, {}, {}});
     }
     // Not marked as our own: like a file manager's copy, the history takes it.
     PasteboardItem item{{PasteboardType::fileURL}, {{PasteboardType::fileURL, fileURL.toString()}}};

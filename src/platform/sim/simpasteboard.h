@@ -24,15 +24,18 @@ public:
         QString text;
         QImage image;
         QUrl fileURL;
-        // An image as it was written.
-        QByteArray png;
+        // A picture's file, its type and its bytes as they were when it was written.
+        QString path;
+        QString type;
+        QByteArray bytes;
     };
 
     qint64 changeCount() const override;
     bool isOwnChange(qint64 changeCount) const override;
     PasteboardSnapshot read() override;
     qint64 writeText(const QString &text, WriteOrigin origin) override;
-    qint64 writeImage(const QByteArray &png, WriteOrigin origin) override;
+    // Offers the file's bytes under its type as the write finds them.
+    qint64 writeImageFile(const QString &path, const QString &type, WriteOrigin origin) override;
     qint64 writeFileURL(const QUrl &fileURL) override;
     // Called only while change events are on (setSendsChangeEvents), on the thread that changed the
     // contents.

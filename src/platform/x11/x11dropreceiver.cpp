@@ -13,16 +13,19 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include "platform/droptypes.h"
+#include "platform/memoryrelease.h"
 #include "platform/x11/qtownsync.h"
 
 Q_LOGGING_CATEGORY(lcX11Drop, "quorvantis.x11.drop")
@@ -84,7 +87,7 @@ QList<Wanted> wantedTypes()
 
 // The client message `message` holds, copied; false when it is another kind of event. Qt's reader
 // thread hands each event to the main thread: the event's bytes are only touched by this and
-// retypeClientMessage(), and everything else works on the copy.
+// and everything else works on the copy.
 QV_QT_OWN_SYNC bool copyClientMessage(const void *message, xcb_client_message_event_t *copy)
 {
     // Word by word through volatile reads: a memcpy would be watched again by its interceptor.
@@ -96,12 +99,6 @@ QV_QT_OWN_SYNC bool copyClientMessage(const void *message, xcb_client_message_ev
         words[i] = from[i];
     std::memcpy(copy, words, sizeof(words));
     return true;
-}
-
-// Makes the client message `message` read as one of type `type` for whoever handles it next.
-QV_QT_OWN_SYNC void retypeClientMessage(void *message, xcb_atom_t type)
-{
-    static_cast<volatile xcb_client_message_event_t *>(message)->type = type;
 }
 
 } // namespace
@@ -121,8 +118,11 @@ public:
     std::thread thread;
     bool finished = false;
 
-    // Results.
+    // Results: the list of files parsed, the other types' bytes as they came.
+    std::optional<UriList> uriList;
     QList<QPair<QString, QByteArray>> data;
+    // Types refused unread, each with why.
+    QStringList notRead;
     // Why nothing came, when the source let the read down; empty when it answered.
     QString failure;
 
@@ -138,9 +138,24 @@ public:
         if (m_connection)
             xcb_disconnect(m_connection);
         m_connection = nullptr;
+        parseUriList();
     }
 
 private:
+    // A list of thousands of files costs a tenth of a second to parse and tens of megabytes while it
+    // is parsed: both stay on this thread, and only what the drop can use goes on.
+    void parseUriList()
+    {
+        const auto list = std::find_if(data.begin(), data.end(),
+                                       [](const auto &entry) { return entry.first == DropType::uriList; });
+        if (list == data.end())
+            return;
+        uriList = UriList::parse(
+            list->second, {UriList::defaultMaxBytes, UriList::defaultMaxLines, DropType::maxUriListEntries});
+        data.erase(list);
+        releaseFreeMemory();
+    }
+
     void readAll()
     {
         const QList<Wanted> wanted = wantedTypes();
@@ -173,6 +188,9 @@ private:
             const Outcome outcome = convert(type, atoms[propertiesAt + size_t(i)], w, &bytes);
             if (outcome == Outcome::Silent)
                 return;
+            if (outcome == Outcome::TooLarge)
+                notRead.append(
+                    QStringLiteral("%1: too large (more than %2 MB)").arg(w.type).arg(w.maxBytes / 1000000));
             if (outcome != Outcome::Got || (w.image && !looksLikeImage(bytes)))
                 continue;
             haveImage = haveImage || w.image;
@@ -323,15 +341,17 @@ X11DropReceiver::X11DropReceiver(QObject *parent) : QObject(parent)
     if (!m_connection || pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     const std::vector<xcb_atom_t> atoms =
-        internAtoms(m_connection, {QStringLiteral("XdndEnter"), QStringLiteral("XdndPosition"),
-                                   QStringLiteral("XdndLeave"), QStringLiteral("XdndDrop"),
-                                   QStringLiteral("XdndFinished"), QStringLiteral("XdndActionCopy")});
+        internAtoms(m_connection,
+                    {QStringLiteral("XdndEnter"), QStringLiteral("XdndPosition"), QStringLiteral("XdndLeave"),
+                     QStringLiteral("XdndDrop"), QStringLiteral("XdndFinished"),
+                     QStringLiteral("XdndActionCopy"), QStringLiteral("XdndStatus")});
     m_enter = atoms[0];
     m_position = atoms[1];
     m_leave = atoms[2];
     m_drop = atoms[3];
     m_finished = atoms[4];
     m_copy = atoms[5];
+    m_status = atoms[6];
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
         dispatcher->installNativeEventFilter(this);
 }
@@ -364,35 +384,6 @@ int X11DropReceiver::pendingReads() const
     return int(m_reads.size());
 }
 
-bool X11DropReceiver::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
-{
-    if (eventType != "xcb_generic_event_t" || m_drop == XCB_ATOM_NONE)
-        return false;
-    xcb_client_message_event_t copy;
-    if (!copyClientMessage(message, &copy) || copy.format != 32)
-        return false;
-    const xcb_client_message_event_t *client = &copy;
-    const uint32_t *l = client->data.data32;
-    if (client->type == m_enter) {
-        Drag drag;
-        drag.source = l[0];
-        drag.window = client->window;
-        drag.typeListOnSource = l[1] & 1;
-        std::memcpy(drag.enterTypes, l + 2, sizeof(drag.enterTypes));
-        m_drag = drag;
-    } else if (client->type == m_position) {
-        if (m_drag && m_drag->source == l[0] && m_drag->window == client->window)
-            m_drag->root = QPoint(int(l[2] >> 16), int(l[2] & 0xffff));
-    } else if (client->type == m_leave) {
-        m_drag.reset();
-    } else if (client->type == m_drop && takeDrop(copy)) {
-        // Qt ends its drag as if the pointer had left, and reads nothing.
-        retypeClientMessage(message, m_leave);
-    }
-    // Qt goes on with the message (a drop taken here reaches it as the drag leaving).
-    return false;
-}
-
 namespace {
 
 // The widget at `root` (root coordinates of the X server) in the window that takes drops there, and
@@ -406,7 +397,8 @@ QWidget *acceptingWidgetAt(xcb_window_t window, QPoint root, QPoint *local)
     const qreal ratio = top->windowHandle() ? top->windowHandle()->devicePixelRatio() : 1.0;
     const QPoint global = (QPointF(root) / ratio).toPoint();
     QWidget *widget = top->childAt(top->mapFromGlobal(global));
-    for (widget = widget ? widget : top; widget; widget = widget->isWindow() ? nullptr : widget->parentWidget()) {
+    for (widget = widget ? widget : top; widget;
+         widget = widget->isWindow() ? nullptr : widget->parentWidget()) {
         if (widget->acceptDrops() && widget->isEnabled()) {
             *local = widget->mapFromGlobal(global);
             return widget;
@@ -417,17 +409,113 @@ QWidget *acceptingWidgetAt(xcb_window_t window, QPoint root, QPoint *local)
 
 } // namespace
 
-bool X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
+bool X11DropReceiver::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t" || m_drop == XCB_ATOM_NONE)
+        return false;
+    xcb_client_message_event_t copy;
+    if (!copyClientMessage(message, &copy) || copy.format != 32)
+        return false;
+    const xcb_client_message_event_t *client = &copy;
+    const uint32_t *l = client->data.data32;
+    if (client->type == m_enter) {
+        leaveTarget();
+        Drag drag;
+        drag.source = l[0];
+        drag.window = client->window;
+        drag.typeListOnSource = l[1] & 1;
+        std::memcpy(drag.enterTypes, l + 2, sizeof(drag.enterTypes));
+        m_drag = drag;
+    } else if (client->type == m_position) {
+        if (!m_drag || m_drag->source != l[0] || m_drag->window != client->window)
+            return true;
+        m_drag->root = QPoint(int(l[2] >> 16), int(l[2] & 0xffff));
+        // Followed once a turn of the event loop, for the latest position: a flood of them costs a
+        // copy each.
+        if (!std::exchange(m_positionOwed, true))
+            QMetaObject::invokeMethod(this, &X11DropReceiver::followPosition, Qt::QueuedConnection);
+    } else if (client->type == m_leave) {
+        leaveTarget();
+        m_drag.reset();
+    } else if (client->type == m_drop) {
+        takeDrop(copy);
+    } else {
+        return false;
+    }
+    // Qt never sees a drag from another program: its own target folds queued positions in a way
+    // that costs seconds for a flood of them, and reads drops on the main thread.
+    return true;
+}
+
+void X11DropReceiver::followPosition()
+{
+    if (!std::exchange(m_positionOwed, false) || !m_drag || !m_drag->root)
+        return;
+    QPoint local;
+    QWidget *widget = acceptingWidgetAt(m_drag->window, *m_drag->root, &local);
+    if (widget != m_drag->target) {
+        leaveTarget();
+        m_drag->target = widget;
+        m_drag->accepted = false;
+        if (widget) {
+            QDragEnterEvent enter(local, Qt::CopyAction, &m_dragData, Qt::NoButton, Qt::NoModifier);
+            enter.setAccepted(false);
+            QCoreApplication::sendEvent(widget, &enter);
+            // A widget may run an event loop of its own meanwhile, in which the drag can end.
+            if (!m_drag)
+                return;
+            m_drag->accepted = enter.isAccepted();
+        }
+    }
+    if (m_drag->target && m_drag->accepted) {
+        QDragMoveEvent move(local, Qt::CopyAction, &m_dragData, Qt::NoButton, Qt::NoModifier);
+        move.setAccepted(false);
+        QCoreApplication::sendEvent(m_drag->target, &move);
+        if (!m_drag)
+            return;
+        m_drag->accepted = move.isAccepted();
+    }
+    xcb_client_message_event_t status = {};
+    status.response_type = XCB_CLIENT_MESSAGE;
+    status.format = 32;
+    status.window = m_drag->source;
+    status.type = m_status;
+    status.data.data32[0] = m_drag->window;
+    // Positions are wanted everywhere (bit 1): the rectangle is empty.
+    status.data.data32[1] = (m_drag->accepted ? 1u : 0u) | 2u;
+    status.data.data32[4] = m_drag->accepted ? m_copy : xcb_atom_t(XCB_ATOM_NONE);
+    xcb_send_event(m_connection, 0, m_drag->source, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char *>(&status));
+    xcb_flush(m_connection);
+}
+
+void X11DropReceiver::leaveTarget()
+{
+    if (!m_drag || !m_drag->target)
+        return;
+    const QPointer<QWidget> target = std::exchange(m_drag->target, nullptr);
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(target, &leave);
+}
+
+void X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
 {
     const uint32_t *l = event.data.data32;
-    if (!m_drag || m_drag->source != l[0] || m_drag->window != event.window || !m_drag->root)
-        return false;
-    const Drag drag = *m_drag;
-    m_drag.reset();
+    // It lands at the latest position, followed or not; the widget under the drag sees it leave
+    // and, when it is read, enter again with its data.
+    m_positionOwed = false;
+    leaveTarget();
+    const std::optional<Drag> known = std::exchange(m_drag, std::nullopt);
+    // A drop with no position since its entry (a second XdndEnter clears it) has no place to land.
+    QWidget *widget = nullptr;
     QPoint local;
-    QWidget *widget = acceptingWidgetAt(drag.window, *drag.root, &local);
-    if (!widget)
-        return false;
+    if (known && known->source == l[0] && known->window == event.window && known->root)
+        widget = acceptingWidgetAt(known->window, *known->root, &local);
+    if (!widget) {
+        sendFinished(xcb_window_t(l[0]), event.window, false);
+        return;
+    }
+    const Drag drag = *known;
 
     std::lock_guard lock(m_mutex);
     if (m_reads.size() >= size_t(maxReadsAtOnce)) {
@@ -435,7 +523,7 @@ bool X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
             << QStringLiteral("⚠️ A drop came while %1 others were still being read: it was not taken")
                    .arg(maxReadsAtOnce);
         sendFinished(drag.source, drag.window, false);
-        return true;
+        return;
     }
     auto read = std::make_unique<Read>();
     read->drag = drag;
@@ -454,7 +542,6 @@ bool X11DropReceiver::takeDrop(const xcb_client_message_event_t &event)
         if (!m_closing)
             QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
     });
-    return true;
 }
 
 void X11DropReceiver::deliver()
@@ -472,7 +559,7 @@ void X11DropReceiver::deliver()
     for (const auto &read : done) {
         read->thread.join();
         bool taken = false;
-        if (!read->failure.isEmpty() && read->data.isEmpty()) {
+        if (!read->failure.isEmpty() && read->data.isEmpty() && !read->uriList && read->notRead.isEmpty()) {
             qCWarning(lcX11Drop).noquote()
                 << QStringLiteral("⚠️ A drop's source handed over nothing (%1): nothing was taken")
                        .arg(read->failure);
@@ -480,7 +567,8 @@ void X11DropReceiver::deliver()
             qCWarning(lcX11Drop).noquote()
                 << QStringLiteral("⚠️ A drop's data came after the place it was dropped on had gone");
         } else {
-            QMimeData mime;
+            ReadDropData mime(std::move(read->uriList));
+            mime.setNotRead(read->notRead);
             for (const auto &[type, bytes] : read->data)
                 mime.setData(type, bytes);
             // Qt hands a drop only to the widget that took the drag's entry, so it enters again.

@@ -29,6 +29,7 @@
 
 #include "platform/urilist.h"
 #include "platform/x11/compoundtext.h"
+#include "platform/x11/x11pictureoffer.h"
 
 Q_LOGGING_CATEGORY(lcX11Pasteboard, "quorvantis.x11.pasteboard")
 
@@ -632,7 +633,9 @@ private:
     bool m_imageTypesInterned = false;
 };
 
-X11Pasteboard::X11Pasteboard() : m_watcher(std::make_unique<Watcher>()), m_reader(std::make_shared<Reader>())
+X11Pasteboard::X11Pasteboard()
+    : m_watcher(std::make_unique<Watcher>()), m_reader(std::make_shared<Reader>()),
+      m_pictures(std::make_unique<X11PictureOffer>())
 {
     // The clipboard's scan queue finishes its job before the application ends; a transfer under way
     // must not hold that up.
@@ -678,11 +681,9 @@ qint64 X11Pasteboard::writeText(const QString &text, WriteOrigin origin)
     return write(data, origin);
 }
 
-qint64 X11Pasteboard::writeImage(const QByteArray &png, WriteOrigin origin)
+qint64 X11Pasteboard::writeImageFile(const QString &path, const QString &type, WriteOrigin origin)
 {
-    auto *data = new QMimeData;
-    data->setData(PasteboardType::png, png);
-    return write(data, origin);
+    return write(m_pictures->offer(path, type), origin);
 }
 
 qint64 X11Pasteboard::writeFileURL(const QUrl &fileURL)

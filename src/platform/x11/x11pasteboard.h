@@ -8,6 +8,8 @@ class QMimeData;
 
 namespace qv {
 
+class X11PictureOffer;
+
 // The X11 CLIPBOARD selection as a pasteboard.
 //
 // The change count is driven by XFixes: a watcher thread with its own X connection counts every
@@ -23,10 +25,11 @@ namespace qv {
 // property of its own, so an abandoned one never leaks into the next. Once the application is about
 // to quit, or the pasteboard is destroyed, a transfer under way ends at once and reads are empty.
 //
-// Writes go through QClipboard and belong to the GUI thread, which they never block; they need the
-// xcb Qt platform, and without it they stay inside the process. Construct on the GUI thread after the
-// QGuiApplication. Without an X display or the XFixes extension the change count never moves and reads are
-// empty.
+// Writes go through QClipboard and belong to the GUI thread, which they never block (a picture is
+// converted for a program that asks for another type than its own on a thread of its own, see
+// X11PictureOffer); they need the xcb Qt platform, and without it they stay inside the process.
+// Construct on the GUI thread after the QGuiApplication. Without an X display or the XFixes extension the
+// change count never moves and reads are empty.
 class X11Pasteboard final : public Pasteboard
 {
 public:
@@ -40,7 +43,7 @@ public:
     bool isOwnChange(qint64 changeCount) const override;
     PasteboardSnapshot read() override;
     qint64 writeText(const QString &text, WriteOrigin origin) override;
-    qint64 writeImage(const QByteArray &png, WriteOrigin origin) override;
+    qint64 writeImageFile(const QString &path, const QString &type, WriteOrigin origin) override;
     qint64 writeFileURL(const QUrl &fileURL) override;
     // Called on the watcher thread for every owner change.
     void setChangeHandler(std::function<void()> handler) override;
@@ -57,6 +60,7 @@ private:
 
     std::unique_ptr<Watcher> m_watcher;
     std::shared_ptr<Reader> m_reader;
+    std::unique_ptr<X11PictureOffer> m_pictures;
 };
 
 } // namespace qv

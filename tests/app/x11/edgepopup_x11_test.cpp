@@ -10,8 +10,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include "core/diagnostics/diagevents.h"
 #include "core/settingskeys.h"
@@ -408,6 +411,138 @@ TEST_F(EdgePopupX11Test, ADropWhoseSourceNeverHandsOverItsDataLeavesTheProgramAn
         source.kill();
         source.waitForFinished(3000);
     }
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
+
+// Our receiver missed drops its own record of the drag could not place, and left them to Qt, which
+// read the data on the main thread with none of our bounds: a source that sent a second XdndEnter
+// between its positions and the drop, and never answered, froze the program for 5 s; so did one
+// whose positions came faster than the main thread turned, since Qt folds queued positions this
+// program's filter never sees; and Qt's folding of 100,000 queued positions held the main thread
+// for 6 s. Every drop now hears XdndFinished from our receiver, a refusal at once wherever the drop
+// has no place that takes it (unanswered, the dragging program would wait for its own time-out);
+// the main thread keeps answering pings (1 s is far above a healthy round trip and far below the
+// freezes).
+TEST_F(EdgePopupX11Test, EveryDropOnOurWindowIsTakenOrRefusedByOurReceiverWhateverItsPositions)
+{
+    QFile given(folder.filePath("given.txt"));
+    ASSERT_TRUE(given.open(QIODevice::WriteOnly));
+    given.write("x");
+    given.close();
+    QFile listFile(folder.filePath("list"));
+    ASSERT_TRUE(listFile.open(QIODevice::WriteOnly));
+    listFile.write(QUrl::fromLocalFile(given.fileName()).toEncoded() + "\r\n");
+    listFile.close();
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 3000));
+    EXPECT_EQ(controller->superPanel()->routeName(), "shelf");
+    QTest::qWait(200);
+    const QString window = QString::number(controller->globalOverlayWindow()->winId());
+    const QPoint onto = popupOnScreen().center();
+    // Inside our window, well away from the popup (which lies along the bottom edge): no drop zone.
+    const QPoint beside(onto.x(), popupOnScreen().top() - 200);
+    ASSERT_FALSE(popupOnScreen().contains(beside));
+
+    struct Row
+    {
+        const char *name;
+        QString mode;
+        QPoint at;
+        // The source's messages all sent before the main thread looks at any of them.
+        bool queued;
+        bool taken;
+        // Its data is asked for (by our receiver's own reader, never by Qt's on the main thread).
+        bool read;
+    };
+    const QString rush = QStringLiteral("noanswer/rush:%1,%2").arg(beside.x()).arg(beside.y());
+    const Row rows[] = {
+        {"a second enter before the drop", "noanswer/reenter", onto, false, false, false},
+        {"positions queued behind one on no drop zone", rush, onto, true, false, true},
+        {"dropped beside the popup", "normal", beside, false, false, false},
+        {"a flood of positions, then a drop that is taken", "normal/flood:100000", onto, false, true, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        QProcess source;
+        source.start(QStringLiteral(QV_XDNDSOURCE),
+                     {window, QString::number(row.at.x()), QString::number(row.at.y()), row.mode,
+                      "text/uri-list=" + listFile.fileName()});
+        ASSERT_TRUE(source.waitForStarted(3000));
+        QStringList said;
+        auto heard = [&](const QString &line) {
+            while (source.canReadLine())
+                said.append(QString::fromUtf8(source.readLine()).trimmed());
+            return std::any_of(said.begin(), said.end(),
+                               [&](const QString &s) { return s.startsWith(line); });
+        };
+        std::optional<PingTimer> pings;
+        if (row.queued) {
+            // Blocks the main thread until the source has sent everything, so the whole drag waits
+            // in Qt's queue; the pings start only after.
+            ASSERT_TRUE(source.waitForReadyRead(5000));
+            QThread::msleep(300);
+            pings.emplace(xcb_window_t(controller->globalOverlayWindow()->winId()));
+        } else {
+            pings.emplace(xcb_window_t(controller->globalOverlayWindow()->winId()));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return heard("dropped"); }, 10000)) << "the popup took no drag";
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return heard("finished"); }, 8000)) << "the source heard no answer";
+        QTest::qWait(300);
+        EXPECT_LT(pings->longest(), 1.0) << "the main thread stopped answering";
+        EXPECT_TRUE(said.contains(row.taken ? "finished 1" : "finished 0")) << said.join(", ").toStdString();
+        if (row.taken) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return shelf->items().size() == 1; }, 5000));
+        } else {
+            EXPECT_TRUE(shelf->items().isEmpty());
+        }
+        if (!row.read) {
+            EXPECT_FALSE(said.contains("request")) << "the refused drop's data was asked for";
+        }
+        source.kill();
+        source.waitForFinished(3000);
+    }
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
+}
+
+// A picture dropped past the 50 MB bound was reported only as "could not read any file or link".
+TEST_F(EdgePopupX11Test, APictureDroppedPastItsBoundIsToldAsTooLarge)
+{
+    QFile picture(folder.filePath("huge.png"));
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.write(QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(51 * 1000 * 1000, '\0'));
+    picture.close();
+    ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popupShown(); }, 3000));
+    QTest::qWait(200);
+    const QPoint onto = popupOnScreen().center();
+    CategoryLines lines("quorvantis.shelf.drop");
+    QProcess source;
+    source.start(QStringLiteral(QV_XDNDSOURCE),
+                 {QString::number(controller->globalOverlayWindow()->winId()), QString::number(onto.x()),
+                  QString::number(onto.y()), "normal", "image/png=" + picture.fileName()});
+    ASSERT_TRUE(source.waitForStarted(3000));
+    QStringList said;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            while (source.canReadLine())
+                said.append(QString::fromUtf8(source.readLine()).trimmed());
+            return said.contains("finished 0") || said.contains("finished 1");
+        },
+        15000))
+        << said.join(", ").toStdString();
+    EXPECT_TRUE(said.contains("finished 0"));
+    EXPECT_TRUE(shelf->items().isEmpty());
+    const QStringList told = lines.lines().filter("not taken");
+    ASSERT_EQ(told.size(), 1) << lines.lines().join(", ").toStdString();
+    EXPECT_TRUE(told[0].contains("image/png: too large (more than 50 MB)")) << told[0].toStdString();
+    const QStringList errors = events.details(DiagEvents::shelfIntakeError);
+    ASSERT_EQ(errors.size(), 1) << errors.join(", ").toStdString();
+    EXPECT_TRUE(errors[0].contains("too large")) << errors[0].toStdString();
+    source.kill();
+    source.waitForFinished(3000);
     ASSERT_TRUE(xdotool(QStringLiteral("key alt+s")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
 }

@@ -14,9 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include <signal.h>
+
+#include <xcb/xcb.h>
 
 #include "clipboard/clipboardmanager.h"
 #include "core/diagnostics/diagevents.h"
@@ -190,6 +193,60 @@ TEST_F(ClipboardX11Test, APictureCopiedBackIsPastedAsTheBytesThatWereCopied)
     const QByteArray pasted = X11Clients::pasteWithXclip(QStringLiteral("image/png"));
     EXPECT_EQ(pasted.size(), png.size());
     EXPECT_TRUE(pasted == png) << "the picture was encoded again";
+}
+
+// Regression: a photo copied back was decoded and encoded as PNG first, 6-7 s for 4000 x 3000, and
+// the clipboard stayed another program's meanwhile (a paste then pasted the old contents). The
+// clipboard is ours when the copy back returns; the photo's own bytes are pasted under its own type,
+// and PNG is made when a program asks for it.
+TEST_F(ClipboardX11Test, APhotoCopiedBackOwnsTheClipboardAtOnceAsItsOwnJpegAndGivesPngOnRequest)
+{
+    QImage photo(4000, 3000, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(photo.scanLine(y));
+        for (int x = 0; x < photo.width(); ++x)
+            line[x] = qRgb(x % 256, y % 256, (x / 16 + y / 16) % 256);
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(photo.save(&buffer, "JPG"));
+    copyWithXclip(jpeg, QStringLiteral("image/jpeg"));
+    ASSERT_TRUE(waitForHistory(1));
+
+    xcb_connection_t *qt = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const xcb_setup_t *setup = xcb_get_setup(qt);
+    const auto ownerIsUs = [&] {
+        xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+        const QByteArray name("CLIPBOARD");
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            other, xcb_intern_atom(other, 0, uint16_t(name.size()), name.constData()), nullptr);
+        xcb_get_selection_owner_reply_t *owner =
+            atom ? xcb_get_selection_owner_reply(other, xcb_get_selection_owner(other, atom->atom), nullptr)
+                 : nullptr;
+        const bool ours = owner && owner->owner != XCB_WINDOW_NONE &&
+                          (owner->owner & ~setup->resource_id_mask) == setup->resource_id_base;
+        std::free(owner);
+        std::free(atom);
+        xcb_disconnect(other);
+        return ours;
+    };
+    ASSERT_FALSE(ownerIsUs());
+    m_manager->copyToPasteboard(m_manager->history().first());
+    EXPECT_TRUE(ownerIsUs()) << "the clipboard was not ours when the copy back returned";
+
+    const QByteArray pasted = X11Clients::pasteWithXclip(QStringLiteral("image/jpeg"));
+    EXPECT_EQ(pasted.size(), jpeg.size());
+    EXPECT_TRUE(pasted == jpeg) << "not the photo's own bytes";
+    // Into a file: megabytes through a pipe would wait on this test's own event loop.
+    const QString pasteFile = m_offers.filePath(QStringLiteral("pasted.png"));
+    QProcess xclip;
+    xclip.setStandardOutputFile(pasteFile);
+    xclip.start(QStringLiteral("xclip"), {"-o", "-selection", "clipboard", "-t", "image/png"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 60000));
+    const QImage png(pasteFile, "PNG");
+    EXPECT_EQ(png.size(), QSize(4000, 3000)) << "no PNG when asked for";
+    EXPECT_EQ(m_manager->history().size(), 1) << "the copy back was captured again";
 }
 
 TEST_F(ClipboardX11Test, CopyBackIsPastedByAnotherApplicationAndAGenuineCopyRightAfterIsCaptured)
