@@ -47,7 +47,7 @@ UriList UriList::parse(const QByteArray &data, const Limits &limits)
         if (line.isEmpty() || line.startsWith('#') || seenLines.contains(line))
             continue;
         seenLines.insert(line);
-        // Parsing an address is what costs here (a drop's list is read on the main thread): lines
+        // Parsing an address is what costs here (some lists are parsed on the main thread): lines
         // that could not be taken whatever they parse to are passed over unparsed. An address
         // has a scheme, and once the other addresses are all taken only a file can be.
         if (!line.contains(':'))
