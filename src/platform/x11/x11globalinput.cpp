@@ -140,6 +140,10 @@ struct X11GlobalInput::Hold
     // choice it holds now; whether it is still deciding what the last of them does.
     quint64 sent = 0;
     quint64 handledAtChoice = ~quint64(0);
+    // Counts holds: one begins at a shortcut's press and at a holder asked for with nothing held.
+    // The main thread ends only the one it holds: after the reader handed the keyboard over at
+    // Esc, a shortcut pressed right after has begun another before the main thread hears of Esc.
+    quint64 epoch = 0;
     bool deciding = false;
     xcb_window_t returnWindow = XCB_WINDOW_NONE;
     xcb_window_t escapeWindow = XCB_WINDOW_NONE;
@@ -260,6 +264,7 @@ struct X11GlobalInput::Hold
         focusAtShortcut = focus && focus->focus != root ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
         std::free(focus);
         // A new count begins with the shortcut that starts it.
+        ++epoch;
         sent = 0;
         handledAtChoice = ~quint64(0);
         deciding = false;
@@ -566,6 +571,7 @@ void X11GlobalInput::holdKeyboard(quint64 window)
                 h.frozen = false;
             }
             if (!continues) {
+                ++h.epoch;
                 h.sent = 0;
                 h.handledAtChoice = ~quint64(0);
                 h.deciding = false;
@@ -575,6 +581,7 @@ void X11GlobalInput::holdKeyboard(quint64 window)
             if (hasTap())
                 h.watch(m_connection->xcb, holder, true);
         }
+        m_holdEpoch = h.epoch;
     }
     if (!m_holding && QCoreApplication::instance())
         QCoreApplication::instance()->installEventFilter(this);
@@ -593,6 +600,8 @@ void X11GlobalInput::handKeyboardTo(quint64 window)
     m_holding = false;
     m_deciding = false;
     const std::lock_guard lock(m_hold->mutex);
+    if (m_hold->epoch != m_holdEpoch)
+        return; // ours ended already; the keyboard is kept for another surface now
     if (hasTap())
         m_hold->letGo(m_connection->xcb, xcb_window_t(window));
     else

@@ -178,6 +178,8 @@ private:
     quint64 m_handledPresses = 0;
     // Changes with each new hold, so a count meant for an earlier one is not taken for this one's.
     quint64 m_holdSerial = 0;
+    // The reader's count of holds when the main thread asked for this one.
+    quint64 m_holdEpoch = 0;
     quint32 m_returnChoice = 0;
     quint32 m_escapeChoice = 0;
     bool m_deciding = false;

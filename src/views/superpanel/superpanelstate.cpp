@@ -235,14 +235,15 @@ void SuperPanelState::applyKeysAwaitingList()
 {
     if (!m_awaitingList)
         return;
+    // The Return stays counted as waiting until the window it opens has the keyboard: the keys
+    // typed after it must not come to the panel while the moves before it are applied.
     const int moves = std::exchange(m_movesAwaitingList, 0);
-    const bool open = std::exchange(m_openAwaitingList, false);
     m_awaitingList = false;
     if (moves != 0)
         moveSelection(moves);
-    if (open)
+    if (m_openAwaitingList)
         openSelectedWindow();
-    if (open)
+    if (std::exchange(m_openAwaitingList, false))
         emit awaitingListChanged();
 }
 

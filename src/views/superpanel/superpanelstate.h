@@ -122,7 +122,7 @@ public:
     // it, after the moves typed before it.
     void openSelectedWindow();
     // A key typed before the list came is still to be acted on.
-    bool isAwaitingList() const { return m_awaitingList && m_openAwaitingList; }
+    bool isAwaitingList() const { return m_openAwaitingList; }
     void selectAndOpen(int index);
     // Esc: closes the gallery, else the panel.
     void handleEscape();
