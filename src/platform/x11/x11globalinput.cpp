@@ -127,8 +127,8 @@ struct X11GlobalInput::Hold
     bool frozen = false;
     std::chrono::steady_clock::time_point frozenAt;
     xcb_window_t handingTo = XCB_WINDOW_NONE;
-    // The window that had the input focus at the shortcut's press: where the keys go back to when
-    // nobody decides in time.
+    // The window that had the input focus at the shortcut's press (or when a hold began without
+    // one): where the keys go back to when nobody decides in time.
     xcb_window_t focusAtShortcut = XCB_WINDOW_NONE;
     // Wakes the watch over the frozen keyboard and the hold nobody has claimed yet.
     std::condition_variable changed;
@@ -245,7 +245,11 @@ struct X11GlobalInput::Hold
         for (const QByteArray &key : std::as_const(waiting))
             sendToHolder(x, key.constData());
         waiting.clear();
-        allowNext(x);
+        // Stopped at a key among them: the next comes once the holder has handled it.
+        if (frozen)
+            thawWhenHandled(x);
+        else
+            allowNext(x);
         xcb_flush(x);
         return result;
     }
@@ -260,9 +264,7 @@ struct X11GlobalInput::Hold
         std::free(reply);
         if (!kept)
             return false;
-        xcb_get_input_focus_reply_t *focus = xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr);
-        focusAtShortcut = focus && focus->focus != root ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
-        std::free(focus);
+        rememberFocus(x);
         // A new count begins with the shortcut that starts it.
         ++epoch;
         sent = 0;
@@ -271,6 +273,13 @@ struct X11GlobalInput::Hold
         keptAt = std::chrono::steady_clock::now();
         changed.notify_all();
         return true;
+    }
+
+    void rememberFocus(xcb_connection_t *x)
+    {
+        xcb_get_input_focus_reply_t *focus = xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr);
+        focusAtShortcut = focus && focus->focus != root ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
+        std::free(focus);
     }
 
     static bool viewable(xcb_connection_t *x, xcb_window_t window)
@@ -571,6 +580,8 @@ void X11GlobalInput::holdKeyboard(quint64 window)
                 h.frozen = false;
             }
             if (!continues) {
+                if (hasTap())
+                    h.rememberFocus(m_connection->xcb);
                 ++h.epoch;
                 h.sent = 0;
                 h.handledAtChoice = ~quint64(0);
@@ -809,11 +820,12 @@ QList<KeyCombination> X11GlobalInput::grab()
     m_plan = planGrabs();
     for (const auto &[combination, variants] : std::as_const(m_plan)) {
         QList<xcb_void_cookie_t> cookies;
-        // The keyboard stops at the shortcut's press until the reader thread has decided whether
-        // the keys after it are kept for a surface or go on to the focused window.
+        // Asynchronous: a stopped process must not stop the desktop's keyboard at its hotkey. The
+        // reader thread turns the grab into a lasting synchronous one at the press when it opens a
+        // surface that takes keys.
         for (const auto &[key, mods] : variants)
             cookies.append(
-                xcb_grab_key_checked(c.xcb, 1, c.root, mods, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
+                xcb_grab_key_checked(c.xcb, 1, c.root, mods, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         bool ok = !cookies.isEmpty();
         for (const auto &cookie : std::as_const(cookies)) {
             if (xcb_generic_error_t *error = xcb_request_check(c.xcb, cookie)) {
@@ -952,8 +964,8 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
         } else if (shortcut && !autorepeat && h.openers.contains(combination) && h.keep(x, press->time)) {
             path = KeyPath::kept;
         } else if (shortcut) {
-            // The shortcut's grab stopped the keyboard at its press; it opens nothing that takes
-            // keys, so the keys after it go on to the focused window.
+            // It opens nothing that takes keys: the keys after it go on to the focused window, also
+            // while its key is still down.
             xcb_ungrab_keyboard(x, XCB_CURRENT_TIME);
         }
         h.allowNext(x);

@@ -18,10 +18,10 @@ namespace qv {
 // Global input on X11, over a connection of its own.
 //
 // Keys: X has no system-wide key filter, so each wanted combination is grabbed on the root window
-// (xcb_grab_key) with every Caps Lock / Num Lock / Scroll Lock variant, in synchronous mode: the
-// server stops the keyboard at the shortcut's press until the reader thread (below, never the main
-// thread) has read it and decided where the keys after it go. A grabbed key cannot be handed back:
-// every delivered key-down is consumed whatever the filter answers. The caller therefore asks only
+// (xcb_grab_key) with every Caps Lock / Num Lock / Scroll Lock variant, in asynchronous mode: the
+// server takes the key and goes on at once, so the desktop's keyboard never waits for this process,
+// however busy or stopped it is. A grabbed key cannot be handed back: every delivered key-down is
+// consumed whatever the filter answers. The caller therefore asks only
 // for the combinations it would consume right now (none while a shortcut is being recorded), and a
 // held shortcut's repeats are swallowed rather than typed. Option is Alt and
 // Command is Super. A stored key code names a key's place, so it is grabbed on the X key code at
@@ -53,9 +53,9 @@ namespace qv {
 // 50 ms until it holds; a window that is unmapped loses the grab and takes it again. When another
 // window takes the input focus while the keyboard is held, the focus is set back on the holder (at
 // most 32 times per hold, so a desktop that insists cannot make us loop).
-// A shortcut whose press opens a surface that takes keys (setKeyTakingShortcuts) is turned, at its
-// press, from the passive grab that lasts while its key is down into an active one on the root
-// window; the keys after it come on one by one as in a hold and are kept here (at most 256 events)
+// A shortcut whose press opens a surface that takes keys (setKeyTakingShortcuts) is turned, the
+// moment the reader reads its press, from the passive grab that lasts while its key is down into an
+// active synchronous one on the root window; the keys after it come on one by one as in a hold and are kept here (at most 256 events)
 // until the holder has its grab, then sent on to it in order, before any key typed later, however
 // long the main thread takes to open the surface (up to 5 s; then they are dropped). For any other
 // shortcut the grab ends at its press, so the keys after it go from the server to the focused
