@@ -302,6 +302,7 @@ void OverlayController::setupSuperPanel(WindowEngine &windowEngine)
     connect(state, &SuperPanelState::routeChanged, this, publish);
     connect(state, &SuperPanelState::selectedIndexChanged, this, publish);
     connect(state, &SuperPanelState::expandedSectionChanged, this, publish);
+    connect(state, &SuperPanelState::awaitingListChanged, this, publish);
     const QAbstractItemModel *filtered = &state->filteredModel();
     connect(filtered, &QAbstractItemModel::rowsInserted, this, publish);
     connect(filtered, &QAbstractItemModel::rowsRemoved, this, publish);
@@ -922,8 +923,14 @@ void OverlayController::handBackKeyboard()
     const bool hadKeyboard =
         m_globalOverlayWindow->isActiveWindow() || input.keyboardHolder() == m_globalOverlayWindow->winId();
     // The settings window takes the keyboard itself.
-    if (!hadKeyboard || m_settingsOpened) {
+    if (m_settingsOpened) {
         input.releaseKeyboard();
+        return;
+    }
+    // Closed before its grab held (the hotkey twice in a row): the keys typed meanwhile, kept or
+    // held by the desktop, go to the window that had them.
+    if (!hadKeyboard) {
+        input.handKeyboardTo(isFocusReturnMinimized() ? 0 : m_focusReturnWindow);
         return;
     }
     // A window chosen in the panel gets the keyboard now; its focus sequence raises it meanwhile.
@@ -952,7 +959,9 @@ void OverlayController::publishKeyboardChoice()
         selected < state.filteredModel().rowCount())
         onReturn = keyboardWindow(state.filteredModel().windowAt(selected).id);
     const quint64 onEscape = choosing && !isFocusReturnMinimized() ? keyboardWindow(m_focusReturnWindow) : 0;
-    m_platform.globalInput->setKeyboardChoice(onReturn, onEscape);
+    // A Return typed before the list came is acted on when it comes: until then the keys after it
+    // wait, so they reach the window it opens.
+    m_platform.globalInput->setKeyboardChoice(onReturn, onEscape, state.isAwaitingList());
 }
 
 void OverlayController::handKeyboardToChosen(qint64 window)

@@ -751,6 +751,8 @@ void DockMonitor::applyShortcuts(const QList<KeyCombination> &combinations, bool
     if (combinations == m_appliedShortcuts && !force)
         return;
     m_appliedShortcuts = combinations;
+    // Every hotkey opens the Super Panel or an edge popup, which take the keys typed after it.
+    m_platform.globalInput->setKeyTakingShortcuts(combinations);
     takeRefusedShortcuts(m_platform.globalInput->setShortcuts(combinations));
 }
 

@@ -105,9 +105,9 @@ public:
     //
     // A surface opened by a shortcut has the keys from the shortcut's press on: a desktop that hands
     // keys to the focused application as they come (X11) keeps the keyboard from the moment it reads
-    // a shortcut's press, and the keys typed before the surface calls holdKeyboard() wait for it.
-    // When the events posted meanwhile have run and nothing called holdKeyboard(), they go to the
-    // focused window.
+    // the press of a combination named to setKeyTakingShortcuts(), and the keys typed before the
+    // surface calls holdKeyboard() wait for it, in order. When the events posted meanwhile have run
+    // and nothing called holdKeyboard(), the keyboard goes back to the window that had it.
     virtual void holdKeyboard(quint64 window) = 0;
     virtual void releaseKeyboard() = 0;
     // Ends the hold and, in the same step, puts the keyboard focus on `window` (another
@@ -117,11 +117,16 @@ public:
     virtual void handKeyboardTo(quint64 window) = 0;
     // What the holder does with the keys that end it, as it stands now: the window Return (or Enter)
     // would bring forward, and the window Esc would give the keyboard back to; 0 where that key is no
-    // such choice now (nothing selected, Esc closing a gallery first). The holder publishes it at
-    // every change of its state. A desktop that reads keys apart from the main thread (X11) then
-    // hands the keyboard over at the key's press, before any later key is read, when the holder has
-    // handled every key sent to it before; otherwise the holder's own handKeyboardTo() does.
-    virtual void setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow) = 0;
+    // such choice now (nothing selected, Esc closing a gallery first). `deciding`: a key it was sent
+    // is still to be acted on (typed before its list was there). The holder publishes it at every
+    // change of its state. A desktop that reads keys apart from the main thread (X11) stops the
+    // keyboard at a key that may end the showing (Return, Enter, Esc, a shortcut) until the holder
+    // has handled every key sent to it, and while it is deciding; then, if the holder still holds,
+    // the next key comes, else the keys typed meanwhile go to the window handKeyboardTo() named.
+    virtual void setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow, bool deciding) = 0;
+    // The shortcuts whose press opens a surface that takes keys, in the program's state now (a
+    // subset of setShortcuts()'s). The keys after any other shortcut go on to the focused window.
+    virtual void setKeyTakingShortcuts(const QList<KeyCombination> &combinations) = 0;
     // The window keys go to, 0 when none is held (also while the desktop has not agreed yet).
     virtual quint64 keyboardHolder() const = 0;
 

@@ -939,6 +939,51 @@ TEST_F(OverlayControllerTest, ThePublishedChoiceIsWhatReturnAndEscapeWouldDoNow)
     EXPECT_EQ(choice, std::make_pair(quint64(0), quint64(0))) << "the fade-out takes no key";
 }
 
+// Right, Right and Return typed right after the hotkey, before the list of every window came: the
+// moves did nothing and Return opened nothing, so the keys after it went into the search. They wait
+// for the list now, and so does the keyboard (the desktop is told Return is still to be acted on).
+TEST_F(OverlayControllerTest, MovesAndReturnTypedBeforeTheListComesActOnItWhileTheKeysAfterThemWait)
+{
+    desktop.globalInput.createTap();
+    desktop.windowServer.setHoldLists(true);
+    sendRoute("all");
+    scheduler.advance(0.2);
+    QApplication::processEvents();
+    ASSERT_TRUE(superPanelShown());
+    std::optional<qint64> third;
+    QObject watch;
+    QObject::connect(engine.get(), &WindowEngine::windowsChanged, &watch, [&] {
+        if (!third && engine->windows().size() >= 3)
+            third = engine->windows().at(2).id;
+    });
+    SuperPanelState &state = *controller->superPanelState();
+    state.moveSelection(1);
+    state.moveSelection(1);
+    state.openSelectedWindow();
+    EXPECT_TRUE(desktop.globalInput.keyboardDeciding);
+    EXPECT_TRUE(superPanelShown());
+    EXPECT_TRUE(desktop.globalInput.keyboardHandedTo.isEmpty());
+
+    desktop.windowServer.releaseLists();
+    scheduler.advance(1.0);
+    QApplication::processEvents();
+    ASSERT_TRUE(third.has_value());
+    EXPECT_EQ(desktop.globalInput.keyboardHandedTo, QList<quint64>{quint64(*third)});
+    EXPECT_FALSE(desktop.globalInput.keyboardDeciding);
+    EXPECT_FALSE(superPanelShown());
+
+    // Typed once the list is there, they act at once.
+    desktop.windowServer.setHoldLists(false);
+    sendRoute("all");
+    scheduler.advance(1.0);
+    QApplication::processEvents();
+    ASSERT_TRUE(superPanelShown());
+    ASSERT_GE(state.filteredCount(), 2);
+    state.moveSelection(1);
+    EXPECT_EQ(state.selectedIndex(), 1);
+    EXPECT_FALSE(desktop.globalInput.keyboardDeciding);
+}
+
 // Return on a card gives the keyboard to that card's window alone: handing it back to the window
 // that had it first brought that window forward for a moment.
 TEST_F(OverlayControllerTest, ReturnFocusesTheChosenWindowWithoutHandingTheKeyboardBackFirst)

@@ -31,9 +31,14 @@ public:
             keyboardHandedTo.append(window);
         m_holder = 0;
     }
-    void setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow) override
+    void setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow, bool deciding) override
     {
         keyboardChoice = {returnWindow, escapeWindow};
+        keyboardDeciding = deciding;
+    }
+    void setKeyTakingShortcuts(const QList<KeyCombination> &combinations) override
+    {
+        keyTakingShortcuts = combinations;
     }
     quint64 keyboardHolder() const override { return m_hasTap ? m_holder : 0; }
 
@@ -64,6 +69,10 @@ public:
     QList<quint64> keyboardHandedTo;
     // The last published keyboard choice: the windows Return and Esc would hand the keyboard to.
     std::pair<quint64, quint64> keyboardChoice{0, 0};
+    // The holder still has a key to act on (published with the choice).
+    bool keyboardDeciding = false;
+    // The shortcuts last named as opening a surface that takes keys.
+    QList<KeyCombination> keyTakingShortcuts;
     int tapCreations() const { return m_tapCreations; }
     // The combinations in force: none without a tap.
     QList<KeyCombination> shortcuts() const { return m_shortcuts; }

@@ -23,7 +23,6 @@
 // xkb.h names a member `explicit`, which C++ cannot parse.
 #define explicit xkb_explicit
 #include <xcb/xkb.h>
-#include <xcb/xtest.h>
 #undef explicit
 
 namespace qv {
@@ -36,8 +35,13 @@ constexpr int dragSampleIntervalMs = 30;
 constexpr int grabRetryIntervalMs = 50;
 constexpr int maxFocusRetakes = 32;
 constexpr qsizetype maxWaitingKeys = 256;
-// How long keys typed after a shortcut are kept for a surface the main thread has not asked for yet.
-constexpr std::chrono::milliseconds keptClaimLimit{250};
+// How long the keyboard may stay stopped at a key while the main thread decides what it does.
+constexpr std::chrono::milliseconds frozenLimit{1000};
+// How long keys typed after a shortcut are kept for a surface the main thread has not asked for yet
+// (its first build may take a while on a loaded machine); then they are dropped, the keyboard freed.
+constexpr std::chrono::milliseconds keptClaimLimit{5000};
+// While the keyboard waits for a chosen window to come on screen, how often it is looked at.
+constexpr std::chrono::milliseconds handingPollInterval{10};
 // Of an event's state, the modifier bits a key grab names (not the pointer buttons).
 constexpr quint16 grabModifierBits = 0xff;
 
@@ -53,10 +57,10 @@ struct X11GlobalInput::Connection
     xcb_connection_t *xcb = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
     xcb_key_symbols_t *keysyms = nullptr;
-    // Reads every event of the connection (see the class comment); gives back the keys of a
-    // shortcut's hold that no surface claimed in time.
+    // Reads every event of the connection (see the class comment); keeps the keyboard from staying
+    // stopped, or kept for a surface that never comes, too long.
     std::thread reader;
-    std::thread claimWatch;
+    std::thread keyboardWatch;
     std::atomic<bool> stopping = false;
     QTimer dragSampler;
     xcb_atom_t xdndSelection = XCB_ATOM_NONE;
@@ -102,8 +106,10 @@ struct X11GlobalInput::Hold
     xcb_window_t root = XCB_WINDOW_NONE;
     int xinputOpcode = -1;
     bool rawKeys = false;
-    // The passive grabs of the shortcuts: (X key code, modifiers).
+    // The passive grabs of the shortcuts: (X key code, modifiers); those whose press opens a
+    // surface that takes the keys.
     QList<QPair<quint8, quint16>> shortcuts;
+    QList<QPair<quint8, quint16>> openers;
     // The X key codes of Return and Enter, and of Esc.
     QList<quint8> returnKeys;
     QList<quint8> escapeKeys;
@@ -112,20 +118,33 @@ struct X11GlobalInput::Hold
     bool grabbed = false;
     // An active grab of ours (on the root window, or on an earlier holder) keeps the keys for a
     // holder still to take them, here in `waiting`; `unclaimed` from a shortcut's press until the
-    // main thread asks for a holder (at most keptClaimLimit).
+    // main thread asks for a holder.
     bool kept = false;
     bool unclaimed = false;
     std::chrono::steady_clock::time_point keptAt;
-    // Wakes the watch over a hold nobody has claimed yet.
-    std::condition_variable keptChanged;
+    // The keyboard is stopped at a key that may end the showing, until the main thread has handled
+    // it (or handed the keyboard to a window that is not on screen yet: `handingTo`).
+    bool frozen = false;
+    std::chrono::steady_clock::time_point frozenAt;
+    xcb_window_t handingTo = XCB_WINDOW_NONE;
+    // The window that had the input focus at the shortcut's press (or when a hold began without
+    // one): where the keys go back to when nobody decides in time.
+    xcb_window_t focusAtShortcut = XCB_WINDOW_NONE;
+    // Wakes the watch over the frozen keyboard and the hold nobody has claimed yet.
+    std::condition_variable changed;
     bool stopping = false;
     // Key events (press or release, as the server sent them) held back until the holder has its grab.
     QList<QByteArray> waiting;
     // Key presses given to the main thread since the hold began (sent on to the holder, or a
     // shortcut's handed to the filter), and how many of them it had handled when it published the
-    // choice it holds now.
+    // choice it holds now; whether it is still deciding what the last of them does.
     quint64 sent = 0;
     quint64 handledAtChoice = ~quint64(0);
+    // Counts holds: one begins at a shortcut's press and at a holder asked for with nothing held.
+    // The main thread ends only the one it holds: after the reader handed the keyboard over at
+    // Esc, a shortcut pressed right after has begun another before the main thread hears of Esc.
+    quint64 epoch = 0;
+    bool deciding = false;
     xcb_window_t returnWindow = XCB_WINDOW_NONE;
     xcb_window_t escapeWindow = XCB_WINDOW_NONE;
     int focusRetakes = 0;
@@ -139,6 +158,8 @@ struct X11GlobalInput::Hold
     {
         return (static_cast<const xcb_generic_event_t *>(event)->response_type & ~0x80) == XCB_KEY_PRESS;
     }
+
+    bool holding() const { return grabbed || kept; }
 
     // Sends a key event that came to us on to `target` as one of its own.
     static void send(xcb_connection_t *x, const void *raw, xcb_window_t target)
@@ -170,12 +191,34 @@ struct X11GlobalInput::Hold
             waiting.append(QByteArray(static_cast<const char *>(event), qsizetype(sizeof(xcb_key_press_event_t))));
     }
 
-    // The server stops the keyboard after each key it gives a synchronous grab; the next may come.
+    // The server stops the keyboard after each key it gives a synchronous grab; the next may come,
+    // unless the one read last may end the showing and the main thread has not handled it yet.
     void allowNext(xcb_connection_t *x) const
     {
-        if (grabbed || kept)
+        if (holding() && !frozen)
             xcb_allow_events(x, XCB_ALLOW_SYNC_KEYBOARD, XCB_CURRENT_TIME);
     }
+
+    void freeze()
+    {
+        frozen = true;
+        frozenAt = std::chrono::steady_clock::now();
+        changed.notify_all();
+    }
+
+    // Called whenever the main thread publishes: once it has handled every key sent on (the one
+    // the keyboard stopped at included) and the surface stays, the next key may come.
+    void thawWhenHandled(xcb_connection_t *x)
+    {
+        if (!frozen || !grabbed || handingTo != XCB_WINDOW_NONE || deciding || !waiting.isEmpty() ||
+            handledAtChoice != sent)
+            return;
+        frozen = false;
+        allowNext(x);
+        xcb_flush(x);
+    }
+
+    bool mayEndShowing(quint8 code) const { return returnKeys.contains(code) || escapeKeys.contains(code); }
 
     void watch(xcb_connection_t *x, xcb_window_t window, bool on) const
     {
@@ -202,7 +245,11 @@ struct X11GlobalInput::Hold
         for (const QByteArray &key : std::as_const(waiting))
             sendToHolder(x, key.constData());
         waiting.clear();
-        allowNext(x);
+        // Stopped at a key among them: the next comes once the holder has handled it.
+        if (frozen)
+            thawWhenHandled(x);
+        else
+            allowNext(x);
         xcb_flush(x);
         return result;
     }
@@ -215,33 +262,24 @@ struct X11GlobalInput::Hold
             x, xcb_grab_keyboard(x, 0, root, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC), nullptr);
         kept = unclaimed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
         std::free(reply);
+        if (!kept)
+            return false;
+        rememberFocus(x);
+        // A new count begins with the shortcut that starts it.
+        ++epoch;
+        sent = 0;
+        handledAtChoice = ~quint64(0);
+        deciding = false;
         keptAt = std::chrono::steady_clock::now();
-        keptChanged.notify_all();
-        return kept;
+        changed.notify_all();
+        return true;
     }
 
-    // No holder was asked for in time: the keys kept since the shortcut go where they were going.
-    void endUnclaimed(xcb_connection_t *x)
+    void rememberFocus(xcb_connection_t *x)
     {
-        if (holder == XCB_WINDOW_NONE)
-            giveBack(x);
-        unclaimed = false;
-    }
-
-    // Ends a hold nobody claimed and types the keys it kept again, in the order typed, into
-    // whatever has the focus; modifiers are typed again too, so a letter keeps its case. Only
-    // then, or a key the user types meanwhile could come before them: keys kept here are the few
-    // typed while the main thread was too busy to open the surface.
-    void giveBack(xcb_connection_t *x)
-    {
-        const QList<QByteArray> keys = std::move(waiting);
-        letGo(x, XCB_WINDOW_NONE);
-        for (const QByteArray &key : keys) {
-            const auto *event = reinterpret_cast<const xcb_key_press_event_t *>(key.constData());
-            xcb_test_fake_input(x, uint8_t(event->response_type & ~0x80), event->detail, XCB_CURRENT_TIME,
-                                XCB_WINDOW_NONE, 0, 0, 0);
-        }
-        xcb_flush(x);
+        xcb_get_input_focus_reply_t *focus = xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr);
+        focusAtShortcut = focus && focus->focus != root ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
+        std::free(focus);
     }
 
     static bool viewable(xcb_connection_t *x, xcb_window_t window)
@@ -253,20 +291,63 @@ struct X11GlobalInput::Hold
         return result;
     }
 
-    // Ends the hold; the focus goes to `focus` first when it can take it.
+    // Ends the hold; the focus goes to `focus` first when it can take it, so the keys the server
+    // holds go there, in order. A window not on screen yet (its desktop still to be shown) is waited
+    // for with the keyboard stopped, within the watch's bound.
     void letGo(xcb_connection_t *x, xcb_window_t focus)
     {
+        if (!holding() && holder == XCB_WINDOW_NONE && handingTo == XCB_WINDOW_NONE)
+            return;
+        if (focus != XCB_WINDOW_NONE && holding() && !viewable(x, focus) && waitFor(x, focus))
+            return;
         if (focus != XCB_WINDOW_NONE && viewable(x, focus))
             xcb_set_input_focus(x, XCB_INPUT_FOCUS_PARENT, focus, XCB_CURRENT_TIME);
-        if (grabbed || kept)
+        if (holding())
             xcb_ungrab_keyboard(x, XCB_CURRENT_TIME);
         if (holder != XCB_WINDOW_NONE)
             watch(x, holder, false);
         holder = XCB_WINDOW_NONE;
-        grabbed = kept = unclaimed = false;
+        handingTo = XCB_WINDOW_NONE;
+        grabbed = kept = unclaimed = frozen = deciding = false;
         waiting.clear();
         focusRetakes = 0;
         xcb_flush(x);
+    }
+
+    // Keeps the keyboard stopped, on a grab of the root window that outlasts the holder's unmap,
+    // until `window` is on screen; false when the server refuses.
+    bool waitFor(xcb_connection_t *x, xcb_window_t window)
+    {
+        xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
+            x, xcb_grab_keyboard(x, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC), nullptr);
+        const bool ok = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        std::free(reply);
+        if (!ok)
+            return false;
+        if (holder != XCB_WINDOW_NONE)
+            watch(x, holder, false);
+        holder = XCB_WINDOW_NONE;
+        grabbed = unclaimed = false;
+        kept = true;
+        if (!frozen)
+            freeze();
+        handingTo = window;
+        changed.notify_all();
+        xcb_flush(x);
+        return true;
+    }
+
+    // The keyboard has been stopped too long, or a surface never claimed it: the keys go to the
+    // window we were handing them to, else to the one that had them at the shortcut.
+    void giveUp(xcb_connection_t *x)
+    {
+        const xcb_window_t target = handingTo != XCB_WINDOW_NONE && viewable(x, handingTo) ? handingTo
+                                                                                          : focusAtShortcut;
+        handingTo = XCB_WINDOW_NONE;
+        if (!waiting.isEmpty())
+            qCWarning(lcGlobalInput) << "⚠️ No surface took the keys typed after a shortcut:" << waiting.size()
+                                     << "key events dropped";
+        letGo(x, target != XCB_WINDOW_NONE && viewable(x, target) ? target : xcb_window_t(XCB_WINDOW_NONE));
     }
 
     // Return, Enter or Esc, pressed while the keyboard is stopped at it: when the holder has handled
@@ -274,7 +355,7 @@ struct X11GlobalInput::Hold
     // to that window, before the server reads another key.
     bool handOff(xcb_connection_t *x, const xcb_key_press_event_t *press)
     {
-        if (!grabbed || !waiting.isEmpty() || handledAtChoice != sent)
+        if (!grabbed || !waiting.isEmpty() || handledAtChoice != sent || deciding)
             return false;
         const xcb_window_t target = returnKeys.contains(press->detail)   ? returnWindow
                                     : escapeKeys.contains(press->detail) ? escapeWindow
@@ -311,10 +392,10 @@ void X11GlobalInput::stopThreads(Connection &c)
     {
         const std::lock_guard lock(m_hold->mutex);
         m_hold->stopping = true;
-        m_hold->keptChanged.notify_all();
+        m_hold->changed.notify_all();
     }
-    if (c.claimWatch.joinable())
-        c.claimWatch.join();
+    if (c.keyboardWatch.joinable())
+        c.keyboardWatch.join();
     if (c.reader.joinable()) {
         // Wakes the reader out of its wait: the connection reads as broken from now on.
         ::shutdown(xcb_get_file_descriptor(c.xcb), SHUT_RDWR);
@@ -324,21 +405,31 @@ void X11GlobalInput::stopThreads(Connection &c)
     m_hold->stopping = false;
 }
 
-void X11GlobalInput::watchClaim(xcb_connection_t *x)
+void X11GlobalInput::watchKeyboard(xcb_connection_t *x)
 {
     Hold &h = *m_hold;
     std::unique_lock lock(h.mutex);
     while (!h.stopping) {
-        if (!h.unclaimed) {
-            h.keptChanged.wait(lock);
-            continue;
+        const auto now = std::chrono::steady_clock::now();
+        if (h.frozen && h.holding() && now >= h.frozenAt + frozenLimit) {
+            qCWarning(lcGlobalInput) << "⚠️ The keyboard waited" << frozenLimit.count()
+                                     << "ms for the program to decide; it goes back to the window that had it";
+            h.giveUp(x);
+        } else if (h.unclaimed && h.holder == XCB_WINDOW_NONE && now >= h.keptAt + keptClaimLimit) {
+            h.giveUp(x);
+        } else if (h.handingTo != XCB_WINDOW_NONE && Hold::viewable(x, h.handingTo)) {
+            // Its desktop shows: the keys held meanwhile go to it.
+            h.letGo(x, h.handingTo);
+        } else if (h.handingTo != XCB_WINDOW_NONE) {
+            // Nothing tells us when a window on another desktop comes on screen.
+            h.changed.wait_for(lock, handingPollInterval);
+        } else if (h.frozen && h.holding()) {
+            h.changed.wait_until(lock, h.frozenAt + frozenLimit);
+        } else if (h.unclaimed) {
+            h.changed.wait_until(lock, h.keptAt + keptClaimLimit);
+        } else {
+            h.changed.wait(lock);
         }
-        const auto limit = h.keptAt + keptClaimLimit;
-        if (std::chrono::steady_clock::now() < limit) {
-            h.keptChanged.wait_until(lock, limit);
-            continue;
-        }
-        h.endUnclaimed(x);
     }
 }
 
@@ -354,6 +445,7 @@ bool X11GlobalInput::createTap()
     m_connection.reset();
     m_grabs.clear();
     m_grabbedKeys.clear();
+    m_plan.clear();
     m_pressesSinceDown.clear();
     m_dragging = false;
     ++m_generation;
@@ -458,7 +550,7 @@ bool X11GlobalInput::createTap()
     takeKeyboard();
     xcb_flush(x);
     m_connection->reader = std::thread([this, x, generation = m_generation] { readLoop(x, generation); });
-    m_connection->claimWatch = std::thread([this, x] { watchClaim(x); });
+    m_connection->keyboardWatch = std::thread([this, x] { watchKeyboard(x); });
     setRefusedShortcuts(m_refused);
     return true;
 }
@@ -472,7 +564,9 @@ void X11GlobalInput::holdKeyboard(quint64 window)
         if (holder != h.holder) {
             if (hasTap() && h.holder != XCB_WINDOW_NONE)
                 h.watch(m_connection->xcb, h.holder, false);
-            // A grab we hold on another window keeps the keys until this one's takes over.
+            // A hold that goes on from a shortcut's press, or from another holder, keeps its count
+            // and its keys; a grab we hold on another window keeps the keys until this one's takes over.
+            const bool continues = h.holding() || h.holder != XCB_WINDOW_NONE;
             if (h.grabbed) {
                 h.kept = true;
                 h.unclaimed = false;
@@ -480,15 +574,25 @@ void X11GlobalInput::holdKeyboard(quint64 window)
             h.grabbed = false;
             h.holder = holder;
             h.focusRetakes = 0;
-            h.sent = 0;
-            h.handledAtChoice = ~quint64(0);
-            h.returnWindow = h.escapeWindow = XCB_WINDOW_NONE;
-            m_handledPresses = 0;
-            m_returnChoice = m_escapeChoice = 0;
-            ++m_holdSerial;
+            // Opened again while the keyboard waited for a chosen window: this surface has it.
+            if (h.handingTo != XCB_WINDOW_NONE) {
+                h.handingTo = XCB_WINDOW_NONE;
+                h.frozen = false;
+            }
+            if (!continues) {
+                if (hasTap())
+                    h.rememberFocus(m_connection->xcb);
+                ++h.epoch;
+                h.sent = 0;
+                h.handledAtChoice = ~quint64(0);
+                h.deciding = false;
+                m_handledPresses = 0;
+                ++m_holdSerial;
+            }
             if (hasTap())
                 h.watch(m_connection->xcb, holder, true);
         }
+        m_holdEpoch = h.epoch;
     }
     if (!m_holding && QCoreApplication::instance())
         QCoreApplication::instance()->installEventFilter(this);
@@ -505,7 +609,10 @@ void X11GlobalInput::handKeyboardTo(quint64 window)
 {
     m_grabRetry->stop();
     m_holding = false;
+    m_deciding = false;
     const std::lock_guard lock(m_hold->mutex);
+    if (m_hold->epoch != m_holdEpoch)
+        return; // ours ended already; the keyboard is kept for another surface now
     if (hasTap())
         m_hold->letGo(m_connection->xcb, xcb_window_t(window));
     else
@@ -518,20 +625,25 @@ quint64 X11GlobalInput::keyboardHolder() const
     return hasTap() && m_hold->grabbed ? m_hold->holder : 0;
 }
 
-void X11GlobalInput::setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow)
+void X11GlobalInput::setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow, bool deciding)
 {
     const auto window = [](quint64 id) { return id <= 0xffffffffu ? quint32(id) : 0u; };
     m_returnChoice = window(returnWindow);
     m_escapeChoice = window(escapeWindow);
+    m_deciding = deciding;
     publishKeyboardChoice();
 }
 
 void X11GlobalInput::publishKeyboardChoice()
 {
     const std::lock_guard lock(m_hold->mutex);
-    m_hold->returnWindow = m_returnChoice;
-    m_hold->escapeWindow = m_escapeChoice;
-    m_hold->handledAtChoice = m_handledPresses;
+    Hold &h = *m_hold;
+    h.returnWindow = m_returnChoice;
+    h.escapeWindow = m_escapeChoice;
+    h.handledAtChoice = m_handledPresses;
+    h.deciding = m_deciding;
+    if (hasTap())
+        h.thawWhenHandled(m_connection->xcb);
 }
 
 void X11GlobalInput::countHandledPress()
@@ -579,15 +691,27 @@ void X11GlobalInput::dropUnclaimedKeyboard(int generation)
         return;
     const std::lock_guard lock(m_hold->mutex);
     Hold &h = *m_hold;
-    // Nothing opened: the keys typed meanwhile go where they were going.
-    if (h.kept && h.holder == XCB_WINDOW_NONE)
-        h.giveBack(m_connection->xcb);
+    // The shortcut opened nothing after all: the keyboard goes back to the window that had it.
+    if (h.unclaimed && h.holder == XCB_WINDOW_NONE)
+        h.giveUp(m_connection->xcb);
+}
+
+void X11GlobalInput::setKeyTakingShortcuts(const QList<KeyCombination> &combinations)
+{
+    m_keyTaking = combinations;
+    shareShortcuts();
 }
 
 void X11GlobalInput::shareShortcuts()
 {
     const std::lock_guard lock(m_hold->mutex);
-    m_hold->shortcuts = m_grabs;
+    m_hold->shortcuts.clear();
+    m_hold->openers.clear();
+    for (const ShortcutGrab &grab : std::as_const(m_grabs)) {
+        m_hold->shortcuts.append(grab.key);
+        if (m_keyTaking.contains(grab.combination))
+            m_hold->openers.append(grab.key);
+    }
 }
 
 QList<KeyCombination> X11GlobalInput::setShortcuts(const QList<KeyCombination> &combinations)
@@ -650,10 +774,9 @@ void X11GlobalInput::reloadKeymap()
     m_hold->escapeKeys = codesOf(XK_Escape);
 }
 
-QList<KeyCombination> X11GlobalInput::grab()
+X11GlobalInput::GrabPlan X11GlobalInput::planGrabs() const
 {
-    Connection &c = *m_connection;
-    QList<KeyCombination> refused;
+    const Connection &c = *m_connection;
     // Lock keys must not stop a shortcut: each combination is grabbed with every lock state.
     QList<quint16> lockVariants{0};
     for (const quint16 lock : {quint16(XCB_MOD_MASK_LOCK), c.numLockMask, c.scrollLockMask}) {
@@ -663,6 +786,7 @@ QList<KeyCombination> X11GlobalInput::grab()
         for (qsizetype i = 0; i < n; ++i)
             lockVariants.append(lockVariants[i] | lock);
     }
+    GrabPlan plan;
     for (const auto &combination : std::as_const(m_wanted)) {
         quint16 modifiers = 0;
         bool mappable = true;
@@ -677,18 +801,31 @@ QList<KeyCombination> X11GlobalInput::grab()
         require(keyOptionFlag, c.altMask);
         require(keyCommandFlag, c.superMask);
         // The key at the stored place, whatever the layout types there; one the keyboard has no
-        // symbol on cannot be typed.
+        // symbol on cannot be typed (no variant: refused).
         const auto keycode = xcb_keycode_t(xkbKeycodeForKeyCode(combination.keyCode));
         const bool typeable =
             mappable && keycode != 0 && xcb_key_symbols_get_keysym(c.keysyms, keycode, 0) != XCB_NO_SYMBOL;
-        QList<QPair<quint8, quint16>> taken;
+        QList<QPair<quint8, quint16>> variants;
+        for (qsizetype i = 0; typeable && i < lockVariants.size(); ++i)
+            variants.append({keycode, quint16(modifiers | lockVariants[i])});
+        plan.append({combination, variants});
+    }
+    return plan;
+}
+
+QList<KeyCombination> X11GlobalInput::grab()
+{
+    Connection &c = *m_connection;
+    QList<KeyCombination> refused;
+    m_plan = planGrabs();
+    for (const auto &[combination, variants] : std::as_const(m_plan)) {
         QList<xcb_void_cookie_t> cookies;
-        for (qsizetype i = 0; typeable && i < lockVariants.size(); ++i) {
-            const auto variantModifiers = quint16(modifiers | lockVariants[i]);
-            cookies.append(xcb_grab_key_checked(c.xcb, 1, c.root, variantModifiers, keycode,
-                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-            taken.append({keycode, variantModifiers});
-        }
+        // Asynchronous: a stopped process must not stop the desktop's keyboard at its hotkey. The
+        // reader thread turns the grab into a lasting synchronous one at the press when it opens a
+        // surface that takes keys.
+        for (const auto &[key, mods] : variants)
+            cookies.append(
+                xcb_grab_key_checked(c.xcb, 1, c.root, mods, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         bool ok = !cookies.isEmpty();
         for (const auto &cookie : std::as_const(cookies)) {
             if (xcb_generic_error_t *error = xcb_request_check(c.xcb, cookie)) {
@@ -698,24 +835,36 @@ QList<KeyCombination> X11GlobalInput::grab()
         }
         if (!ok) {
             // Half a combination (some lock states) would behave by chance; give back what we got.
-            for (const auto &[key, mods] : std::as_const(taken))
+            for (const auto &[key, mods] : variants)
                 xcb_ungrab_key(c.xcb, key, c.root, mods);
             refused.append(combination);
             continue;
         }
-        m_grabs.append(taken);
-        for (const auto &grabbed : std::as_const(taken))
-            m_grabbedKeys.insert(grabbed.first, combination.keyCode);
+        for (const auto &variant : variants) {
+            m_grabs.append({variant, combination});
+            m_grabbedKeys.insert(variant.first, combination.keyCode);
+        }
     }
     return refused;
 }
 
 void X11GlobalInput::ungrabAll()
 {
-    for (const auto &[key, mods] : std::as_const(m_grabs))
-        xcb_ungrab_key(m_connection->xcb, key, m_connection->root, mods);
+    for (const ShortcutGrab &grab : std::as_const(m_grabs))
+        xcb_ungrab_key(m_connection->xcb, grab.key.first, m_connection->root, grab.key.second);
     m_grabs.clear();
     m_grabbedKeys.clear();
+    m_plan.clear();
+}
+
+void X11GlobalInput::followKeymap()
+{
+    reloadKeymap();
+    // A program typing a symbol the keymap lacks maps it onto a spare key for a moment, twice per
+    // symbol: the shortcuts stay where they are then, and grabbing them again each time would leave
+    // them ungrabbed for a moment, again and again, while the user goes on typing.
+    if (planGrabs() != m_plan)
+        setShortcuts(m_wanted);
 }
 
 quint32 X11GlobalInput::flagsFromState(quint16 state) const
@@ -798,15 +947,26 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
         // Without raw key events every press counts as a new one.
         const bool autorepeat = h.rawKeys && presses > 0;
         ++presses;
-        const bool shortcut = h.shortcuts.contains({press->detail, quint16(press->state & grabModifierBits)});
+        const QPair<quint8, quint16> combination{press->detail, quint16(press->state & grabModifierBits)};
+        const bool shortcut = h.shortcuts.contains(combination);
         if (h.holder != XCB_WINDOW_NONE || h.kept) {
             path = shortcut ? KeyPath::heldShortcut : KeyPath::held;
-            if (shortcut)
+            // A shortcut again, Return or Esc may end the showing: the keyboard stays stopped until
+            // the main thread has handled it, so the keys after it go where it decides.
+            if (shortcut) {
                 ++h.sent; // the filter has it
-            else if (!h.handOff(x, press))
+                h.freeze();
+            } else if (!h.handOff(x, press)) {
                 h.deliver(x, press);
-        } else if (shortcut && !autorepeat && h.keep(x, press->time)) {
+                if (h.mayEndShowing(press->detail))
+                    h.freeze();
+            }
+        } else if (shortcut && !autorepeat && h.openers.contains(combination) && h.keep(x, press->time)) {
             path = KeyPath::kept;
+        } else if (shortcut) {
+            // It opens nothing that takes keys: the keys after it go on to the focused window, also
+            // while its key is still down.
+            xcb_ungrab_keyboard(x, XCB_CURRENT_TIME);
         }
         h.allowNext(x);
         xcb_flush(x);
@@ -832,13 +992,19 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
     }
     // Only the holder's own events are selected: they are the reader's.
     case XCB_MAP_NOTIFY:
-        if (reinterpret_cast<const xcb_map_notify_event_t *>(event)->window == h.holder && !h.grabbed)
-            h.take(x);
+    case XCB_REPARENT_NOTIFY:
+        // Mapped, or framed by a window manager that just started: a window inside a frame still
+        // to be mapped is not viewable yet, so the main thread asks again until the server agrees.
+        if (reinterpret_cast<const xcb_map_notify_event_t *>(event)->window == h.holder && !h.grabbed &&
+            h.take(x) == Hold::Grab::refused)
+            handToMain([this] { takeKeyboard(); });
         return false;
     case XCB_UNMAP_NOTIFY:
         // The server ends a grab whose window stops being viewable.
-        if (reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == h.holder)
+        if (reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == h.holder) {
             h.grabbed = false;
+            h.frozen = false;
+        }
         return false;
     case XCB_FOCUS_IN:
         return false;
@@ -867,12 +1033,15 @@ void X11GlobalInput::dropConnection()
     m_dragging = false;
     m_grabs.clear();
     m_grabbedKeys.clear();
+    m_plan.clear();
     {
         // The server ends our grabs with the connection; the next tap takes the holder's again.
         const std::lock_guard lock(m_hold->mutex);
-        m_hold->grabbed = m_hold->kept = false;
+        m_hold->grabbed = m_hold->kept = m_hold->unclaimed = m_hold->frozen = false;
+        m_hold->handingTo = XCB_WINDOW_NONE;
         m_hold->waiting.clear();
         m_hold->shortcuts.clear();
+        m_hold->openers.clear();
     }
     m_grabRetry->stop();
     // The reader has ended (it told us); the connection goes once the loop is back.
@@ -899,17 +1068,13 @@ void X11GlobalInput::handleEvent(const void *raw, KeyPath path)
             handleInputEvent(event);
     } else if (type == XCB_MAPPING_NOTIFY) {
         const auto *notify = reinterpret_cast<const xcb_mapping_notify_event_t *>(event);
-        if (notify->request != XCB_MAPPING_POINTER) {
-            reloadKeymap();
-            setShortcuts(m_wanted);
-        }
+        if (notify->request != XCB_MAPPING_POINTER)
+            followKeymap();
     } else if (c.xkbFirstEvent >= 0 && type == c.xkbFirstEvent) {
         // All XKB events share one type; the kind is in the second byte.
         const int xkbType = event->pad0;
-        if (xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_MAP_NOTIFY) {
-            reloadKeymap();
-            setShortcuts(m_wanted);
-        }
+        if (xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_MAP_NOTIFY)
+            followKeymap();
     } else if (c.xfixesFirstEvent >= 0 && type == c.xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
         handleSelectionOwner(event);
     }
@@ -932,10 +1097,9 @@ void X11GlobalInput::handleKeyPress(const void *raw, KeyPath path)
     case KeyPath::held:
         return; // the reader sent it on
     case KeyPath::heldShortcut:
-        // The filter's, else the holder's.
+        // The filter's, else the holder's (which counts it as it takes it).
         if (filter()) {
-            if (m_holding)
-                countHandledPress();
+            countHandledPress();
             return;
         }
         {
@@ -943,10 +1107,15 @@ void X11GlobalInput::handleKeyPress(const void *raw, KeyPath path)
             if (m_hold->holder != XCB_WINDOW_NONE && m_hold->grabbed) {
                 Hold::send(m_connection->xcb, press, m_hold->holder);
                 xcb_flush(m_connection->xcb);
+            } else {
+                countHandledPress();
             }
         }
         return;
     case KeyPath::kept:
+        // The reader began a new count at this press.
+        m_handledPresses = 0;
+        ++m_holdSerial;
         filter();
         // Posted after whatever the filter posted, so the surface it opens has claimed the keyboard by then.
         QMetaObject::invokeMethod(

@@ -20,19 +20,18 @@ namespace qv {
 // Keys: X has no system-wide key filter, so each wanted combination is grabbed on the root window
 // (xcb_grab_key) with every Caps Lock / Num Lock / Scroll Lock variant, in asynchronous mode: the
 // server takes the key and goes on at once, so the desktop's keyboard never waits for this process,
-// however busy or stopped it is. The price is that a grabbed key cannot be handed back: every
-// delivered key-down is consumed whatever the filter answers, and keys typed while a grabbed key is
-// held down (the grab is active until its release) come to us and go nowhere. The caller therefore
-// asks only for the combinations it would consume right now (none while a shortcut is being
-// recorded), and a held shortcut's repeats are swallowed rather than typed. Option is Alt and
+// however busy or stopped it is. A grabbed key cannot be handed back: every delivered key-down is
+// consumed whatever the filter answers. The caller therefore asks only
+// for the combinations it would consume right now (none while a shortcut is being recorded), and a
+// held shortcut's repeats are swallowed rather than typed. Option is Alt and
 // Command is Super. A stored key code names a key's place, so it is grabbed on the X key code at
 // that place (XKB's key codes do not move with the layout), not on whichever key types the same
 // symbol on the layout in force; the modifier bits of Alt, Super, Num Lock and Scroll Lock come from
-// the modifier map in force, re-read (and the combinations grabbed again) when the keyboard or its
-// layout changes. A combination another client grabbed first (BadAccess), in any lock state, is
-// reported by setShortcuts() and none of its lock variants is kept; the others work. Autorepeat is
-// told apart with XKB's detectable auto-repeat and XInput 2 raw key events (which also deliver
-// key-ups that went to another window).
+// the modifier map in force, re-read when the keyboard or its layout changes (the combinations are
+// grabbed again only when that moves them). A combination another client grabbed first (BadAccess),
+// in any lock state, is reported by setShortcuts() and none of its lock variants is kept; the others
+// work. Autorepeat is told apart with XKB's detectable auto-repeat and XInput 2 raw key events
+// (which also deliver key-ups that went to another window).
 //
 // Wheel: XInput 2 raw button events 4 (away from the user, +1) and 5 (-1) on the root window,
 // seen without taking them from anyone, with the pointer position at that moment.
@@ -43,31 +42,34 @@ namespace qv {
 // pointer resting at a screen edge sends nothing.
 //
 // Holding the keyboard: the connection's events are read by a thread of its own, which also does
-// everything that holds the keyboard, so the desktop's keyboard never waits on the main thread, and
-// everything else is handed to the main thread in order. The hold is an active keyboard grab on the
-// holder in synchronous mode: the server gives us one key and waits, and the reader thread lets the
-// next come right after reading each (never waiting on the main thread). Our own shortcut grabs do
-// not stand in its way and their key-downs still reach the filter first. Other keys and every key-up
-// are sent on to the holder as key events of its own. A grab the server refuses (the window not
-// viewable yet, another client holding the keyboard for a moment) is tried again when the window
-// maps and every 50 ms until it holds; a window that is unmapped loses the grab and takes it again
-// at its next map. When another window takes the input focus while the keyboard is held, the focus
-// is set back on the holder (at most 32 times per hold, so a desktop that insists cannot make us
-// loop).
-// A consumed shortcut's passive grab lasts only while its key is down, and the surface it opens
-// maps some milliseconds later: the reader thread therefore turns the passive grab into an active
-// one on the root window the moment it reads a shortcut's press, lets each key come on at once as
-// the hold does, and keeps the keys here (at most 256 events) until the holder has its grab; then
-// they are sent on to it in order, before any key typed later. The desktop's keyboard never waits
-// for the main thread to open the surface. Should the main thread ask for no holder within 250 ms
-// (busy, stopped), or see that the shortcut opened nothing, the grab ends and the kept keys are
-// typed again through XTEST into the focused window, in the order typed.
-// At the user's choice the keyboard must be the chosen window's before the next key is read: when
-// Return, Enter or Esc comes while the published choice names a window for it and the main thread
-// has handled every key sent on before, the reader thread sends the key on, puts the focus on that
-// window and ends the grab while the keyboard is still stopped at that key, so every later key goes
-// from the server straight to that window. Otherwise (the main thread behind) the key goes on like
-// any other and the holder's handKeyboardTo() hands over; keys typed between go to the holder.
+// everything that holds the keyboard, so the desktop's keyboard never waits on the main thread for
+// an ordinary key, and everything else is handed to the main thread in order. The hold is an active
+// keyboard grab on the holder in synchronous mode: the server gives us one key and stops the
+// keyboard, and the reader thread lets the next come right after reading each. Our own shortcut
+// grabs do not stand in its way and their key-downs still reach the filter first. Other keys and
+// every key-up are sent on to the holder as key events of its own. A grab the server refuses (the
+// window not viewable yet, inside the frame of a window manager that just started, another client
+// holding the keyboard for a moment) is tried again when the window maps or is reparented and every
+// 50 ms until it holds; a window that is unmapped loses the grab and takes it again. When another
+// window takes the input focus while the keyboard is held, the focus is set back on the holder (at
+// most 32 times per hold, so a desktop that insists cannot make us loop).
+// A shortcut whose press opens a surface that takes keys (setKeyTakingShortcuts) is turned, the
+// moment the reader reads its press, from the passive grab that lasts while its key is down into an
+// active synchronous one on the root window; the keys after it come on one by one as in a hold and are kept here (at most 256 events)
+// until the holder has its grab, then sent on to it in order, before any key typed later, however
+// long the main thread takes to open the surface (up to 5 s; then they are dropped). For any other
+// shortcut the grab ends at its press, so the keys after it go from the server to the focused
+// window. No key is ever typed again.
+// A key that may end the showing (Return, Enter, Esc, a shortcut again) leaves the keyboard stopped
+// after it: the server keeps every later key in its queue, in order, until the main thread has
+// handled every key sent on, that one included, and published what it does (setKeyboardChoice
+// after each). When the surface stays, the next key comes; when the holder hands the keyboard to a
+// window, the focus is put on it first and the grab ends after, so the server gives the held keys to
+// that window; a window not on screen yet (its desktop being shown) is waited for with the keyboard
+// still stopped. When the published choice already names a window for Return or Esc and the main
+// thread has handled every key before, the reader hands the keyboard over itself at the key. The
+// keyboard is never stopped over 1 s: then the grab ends and the focus goes back to the window that
+// had it at the shortcut's press.
 //
 // The tap is the connection: without an X display createTap() fails; a connection that breaks
 // drops the tap (hasTap() false) so that the next createTap() opens a new one. Missing XKB or
@@ -89,7 +91,8 @@ public:
     void holdKeyboard(quint64 window) override;
     void releaseKeyboard() override;
     void handKeyboardTo(quint64 window) override;
-    void setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow) override;
+    void setKeyboardChoice(quint64 returnWindow, quint64 escapeWindow, bool deciding) override;
+    void setKeyTakingShortcuts(const QList<KeyCombination> &combinations) override;
     quint64 keyboardHolder() const override;
 
 private:
@@ -109,8 +112,9 @@ private:
     bool readKeyboardEvent(xcb_connection_t *x, const void *event, KeyPath &path);
     // Ends the connection's threads (before it goes).
     void stopThreads(Connection &connection);
-    // The claim watch's thread: gives back the keys of a shortcut's hold no surface claimed in time.
-    void watchClaim(xcb_connection_t *x);
+    // The keyboard watch's thread: ends a grab that keeps the keyboard stopped too long, or keeps
+    // keys for a surface that never comes, and hands the keys to a chosen window once it shows.
+    void watchKeyboard(xcb_connection_t *x);
     void handleEvent(const void *event, KeyPath path);
     void handleKeyPress(const void *event, KeyPath path);
     void handleKeyRelease(const void *event);
@@ -118,6 +122,12 @@ private:
     void handleInputEvent(const void *event);
     void handleSelectionOwner(const void *event);
     void reloadKeymap();
+    // The keymap changed: the keys are read anew, and grabbed again when the grabs would differ.
+    void followKeymap();
+    // Each wanted combination and the (X key code, modifiers) pairs it is grabbed with, for the
+    // keymap in force; no pair for one the keyboard cannot type.
+    using GrabPlan = QList<QPair<KeyCombination, QList<QPair<quint8, quint16>>>>;
+    GrabPlan planGrabs() const;
     QList<KeyCombination> grab();
     void ungrabAll();
     quint32 flagsFromState(quint16 state) const;
@@ -141,10 +151,19 @@ private:
     std::unique_ptr<Connection> m_connection;
     QList<KeyCombination> m_wanted;
     QList<KeyCombination> m_refused;
+    // The combinations whose press opens a surface that takes the keys.
+    QList<KeyCombination> m_keyTaking;
     // X key code to Mac key code, for the keys of the grabbed combinations.
     QHash<quint8, int> m_grabbedKeys;
-    // (X key code, modifiers) pairs grabbed, to release them again.
-    QList<QPair<quint8, quint16>> m_grabs;
+    // (X key code, modifiers) pairs grabbed, to release them again, and the combination of each.
+    struct ShortcutGrab
+    {
+        QPair<quint8, quint16> key;
+        KeyCombination combination;
+    };
+    QList<ShortcutGrab> m_grabs;
+    // What the grabs were planned as (whether granted or not).
+    GrabPlan m_plan;
     // Key-down events delivered to us since each key went physically down (raw press); more than
     // one means the keyboard is repeating it.
     QHash<quint8, int> m_pressesSinceDown;
@@ -159,8 +178,11 @@ private:
     quint64 m_handledPresses = 0;
     // Changes with each new hold, so a count meant for an earlier one is not taken for this one's.
     quint64 m_holdSerial = 0;
+    // The reader's count of holds when the main thread asked for this one.
+    quint64 m_holdEpoch = 0;
     quint32 m_returnChoice = 0;
     quint32 m_escapeChoice = 0;
+    bool m_deciding = false;
     QTimer *m_grabRetry = nullptr; // child
     std::mutex m_handedMutex;
     std::deque<std::function<void()>> m_handed;

@@ -58,6 +58,7 @@ void SuperPanelState::follow(WindowEngine &engine)
             [this, &engine] { setDragTargetZone(engine.dragTargetZone()); });
     auto followList = [this, &engine] {
         setListReady(engine.windowsAppName() == WindowEngine::allWindowsAppName());
+        applyKeysAwaitingList();
     };
     followList();
     connect(&engine, &WindowEngine::windowsChanged, this, followList);
@@ -140,6 +141,8 @@ void SuperPanelState::setRoute(OverlayRoute route)
     if (route == m_route)
         return;
     m_route = route;
+    if (route != OverlayRoute::all)
+        forgetKeysAwaitingList();
     emit routeChanged();
 }
 
@@ -210,11 +213,14 @@ void SuperPanelState::setLanguage(AppLanguage language)
 void SuperPanelState::presentationChanged(bool presented)
 {
     m_focusWork.cancel();
+    forgetKeysAwaitingList();
     if (!presented) {
         m_searchFocused = false;
         setShowContent(false);
         return;
     }
+    // The list of every window is made anew at each opening; keys typed before it comes wait.
+    m_awaitingList = m_route == OverlayRoute::all && m_windows.rowCount() == 0;
     setSearchText(QString());
     setSelectedIndex(0);
     selectAppFilter(std::nullopt);
@@ -225,8 +231,33 @@ void SuperPanelState::presentationChanged(bool presented)
         m_focusWork = m_scheduler.after(searchFocusDelay, [this] { setSearchFocused(true); });
 }
 
+void SuperPanelState::applyKeysAwaitingList()
+{
+    if (!m_awaitingList)
+        return;
+    // The Return stays counted as waiting until the window it opens has the keyboard: the keys
+    // typed after it must not come to the panel while the moves before it are applied.
+    const int moves = std::exchange(m_movesAwaitingList, 0);
+    m_awaitingList = false;
+    if (moves != 0)
+        moveSelection(moves);
+    if (m_openAwaitingList)
+        openSelectedWindow();
+    if (std::exchange(m_openAwaitingList, false))
+        emit awaitingListChanged();
+}
+
+void SuperPanelState::forgetKeysAwaitingList()
+{
+    m_awaitingList = false;
+    m_movesAwaitingList = 0;
+    if (std::exchange(m_openAwaitingList, false))
+        emit awaitingListChanged();
+}
+
 void SuperPanelState::dismiss()
 {
+    forgetKeysAwaitingList();
     setExpandedSection(std::nullopt);
     setShowContent(false);
     if (m_isPresented.set)
@@ -260,6 +291,10 @@ void SuperPanelState::clampSelection(int count)
 
 void SuperPanelState::moveSelection(int delta)
 {
+    if (m_awaitingList) {
+        m_movesAwaitingList += delta;
+        return;
+    }
     const std::optional<int> target = SuperPanelRules::wrappedIndex(m_selectedIndex, delta, filteredCount());
     if (!target)
         return;
@@ -287,6 +322,11 @@ void SuperPanelState::updateGridColumns(double width)
 
 void SuperPanelState::openSelectedWindow()
 {
+    if (m_awaitingList) {
+        if (!std::exchange(m_openAwaitingList, true))
+            emit awaitingListChanged();
+        return;
+    }
     if (m_selectedIndex < 0 || m_selectedIndex >= filteredCount())
         return;
     CardActions::run(m_actions.card.focusWindow, m_filtered->windowAt(m_selectedIndex));

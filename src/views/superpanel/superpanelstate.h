@@ -112,13 +112,17 @@ public:
     void dismiss();
     // A shrinking list pulls the selection back onto its last card.
     void clampSelection(int count);
-    // Tab and the arrows: the selection moves with wrap-around and the grid scrolls to it.
+    // Tab and the arrows: the selection moves with wrap-around and the grid scrolls to it. Typed
+    // before the list of every window has come (right after the hotkey), the moves wait for it.
     void moveSelection(int delta);
     void selectAndScroll(int index);
     void updateGridColumns(double width);
     // Return, and a click on a card after it selected itself: focuses the selected window and
-    // closes the panel; nothing without a selection.
+    // closes the panel; nothing without a selection. Typed before the list has come, it waits for
+    // it, after the moves typed before it.
     void openSelectedWindow();
+    // A key typed before the list came is still to be acted on.
+    bool isAwaitingList() const { return m_openAwaitingList; }
     void selectAndOpen(int index);
     // Esc: closes the gallery, else the panel.
     void handleEscape();
@@ -156,8 +160,13 @@ signals:
     void languageChanged();
     void noticeRequested(const QString &text);
     void steppedAsideChanged();
+    // isAwaitingList() changed.
+    void awaitingListChanged();
 
 private:
+    // The list came (or will not): the keys typed before it act on it, in order.
+    void applyKeysAwaitingList();
+    void forgetKeysAwaitingList();
     void setShowContent(bool show);
     void log(const QString &name, const QString &detail = QString()) const;
     void followCount();
@@ -190,6 +199,11 @@ private:
     AppLanguage m_language = AppLanguage::system;
     bool m_listReady = true;
     TimerHandle m_focusWork;
+    // Opened on route "all" with no list yet: the keyboard moves and the Return typed until the
+    // engine publishes one.
+    bool m_awaitingList = false;
+    int m_movesAwaitingList = 0;
+    bool m_openAwaitingList = false;
 };
 
 } // namespace qv

@@ -2,10 +2,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
+#include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +23,7 @@
 #include "core/settingskeys.h"
 #include "platform/x11/x11session.h"
 #include "platform/x11/x11appicons.h"
+#include "support/busyloops.h"
 #include "support/overlaydesktop.h"
 #include "support/pingtimer.h"
 #include "support/screenshot.h"
@@ -226,6 +229,47 @@ protected:
                QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000);
     }
     bool typeText(const QString &text) { return xdotool(QStringLiteral("type --delay 40 ") + text); }
+    // Keys by their names, `gapMs` apart, with our event loop running as a person types.
+    bool typeKeys(const QString &names, int gapMs = 0)
+    {
+        return xdotoolWhileRunning(QStringLiteral("key --delay %1 %2").arg(gapMs).arg(names));
+    }
+    // The hotkey, then the keys after it `gapMs` apart. They follow the hotkey a few milliseconds
+    // later, as from a hand: the hotkey's own grab lets the keyboard run on (a stopped program must
+    // not stop it), and a key that comes in the very instant its key goes up can pass before the
+    // reader thread has made the grab one that lasts.
+    bool typeAfterHotkey(const QString &hotkey, const QString &names, int gapMs = 0)
+    {
+        return typeKeys(hotkey) && typeKeys(names, gapMs);
+    }
+    // The panel is gone and the window of `pid` has the keys again, ready for the next round.
+    bool closedWithKeysAt(qint64 pid)
+    {
+        return QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000) &&
+               QTest::qWaitFor([&] { return pidOf(activeWindow()) == pid; }, 3000);
+    }
+    // The recording xterms' files hold what each was meant to get, no more (waits for that).
+    static bool allReceived(const QHash<qint64, QString> &files, const QHash<qint64, QByteArray> &expected)
+    {
+        const auto matches = [&] {
+            for (auto it = files.cbegin(); it != files.cend(); ++it) {
+                if (received(it.value()) != expected.value(it.key()))
+                    return false;
+            }
+            return true;
+        };
+        return QTest::qWaitFor(matches, 4000);
+    }
+    static std::string describe(const QHash<qint64, QString> &files)
+    {
+        std::string text;
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            const QByteArray got = received(it.value());
+            if (!got.isEmpty())
+                text += std::to_string(it.key()) + ": " + got.toStdString() + "; ";
+        }
+        return text;
+    }
     QString searchText() const { return controller->superPanelState()->searchText(); }
     // A recording xterm (X11Clients::startRecorder) given the keyboard by the window manager; its
     // process id, 0 when it never showed.
@@ -647,6 +691,214 @@ TEST_F(SuperPanelX11Test, LettersTypedRightAfterReturnOrEscapeReachTheChosenOrTh
     EXPECT_TRUE(QTest::qWaitFor([&] { return received(two) == "zxcvuiop"; }, 3000)) << received(two).data();
     QTest::qWait(200);
     EXPECT_EQ(received(one), "qwertyasdf");
+}
+
+// Arrows typed right after Alt+Tab, before the panel's list of every window had come, moved nothing,
+// so Return opened the first card (or nothing) and the text after it went to the wrong window; the
+// first letters after Return were lost while the panel faded out. Every key after the hotkey follows
+// the last at once or 12 ms later, half the rounds with the processors kept busy.
+TEST_F(SuperPanelX11Test, RightRightReturnAndTextTypedAtOnceAfterAltTabReachTheThirdCardsWindowWhole)
+{
+    ASSERT_TRUE(connection.isValid());
+    constexpr int windowCount = 46;
+    QHash<qint64, QString> files;
+    QHash<qint64, QByteArray> expected;
+    for (int i = 0; i < windowCount; ++i) {
+        const QString file = scratch.filePath(QStringLiteral("rec-%1").arg(i));
+        const QString geometry = QStringLiteral("40x6+%1+%2").arg(20 * (i % 20)).arg(15 * i);
+        const qint64 pid = startRecorder(QStringLiteral("ho-%1").arg(i), file, geometry, false);
+        ASSERT_NE(pid, 0);
+        files.insert(pid, file);
+    }
+    const auto listed = [] {
+        return X11Clients::output("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"}).count(QStringLiteral("0x"));
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed() == windowCount; }, 60000)) << listed();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return std::all_of(files.cbegin(), files.cend(), [](const QString &f) { return QFile::exists(f); }); },
+        20000));
+    QTest::qWait(300);
+
+    // The third card of the first list each showing published: the one Right, Right selects.
+    std::optional<qint64> third;
+    QObject watch;
+    QObject::connect(engine.get(), &WindowEngine::windowsChanged, &watch, [&] {
+        if (!third && engine->windows().size() >= 3)
+            third = engine->windows().at(2).ownerPID;
+    });
+    for (int round = 0; round < 8; ++round) {
+        SCOPED_TRACE(round);
+        const int gap = round % 2 == 0 ? 0 : 12;
+        std::optional<BusyLoops> busy;
+        if (round >= 4)
+            busy.emplace(4);
+        third.reset();
+        const QString letter = QString(QChar(u'a' + round));
+        ASSERT_TRUE(typeAfterHotkey(QStringLiteral("alt+Tab"), QStringLiteral("Right Right Return h o p ") + letter, gap));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return third.has_value(); }, 5000))
+            << "shown " << panelShown() << ", listed " << engine->windows().size() << ", search "
+            << searchText().toStdString() << ", " << describe(files);
+        ASSERT_TRUE(files.contains(*third));
+        expected[*third] += "hop" + letter.toLatin1();
+        EXPECT_TRUE(allReceived(files, expected)) << describe(files);
+        ASSERT_TRUE(closedWithKeysAt(*third));
+        QTest::qWait(100);
+    }
+}
+
+// With no pause at all between the keys, the Return after a search was taken by the search field
+// (the panel stayed) or the letters after Return or Esc were lost.
+TEST_F(SuperPanelX11Test, ASearchThenReturnOrEscapeAndTextTypedAtOnceReachTheFoundOrThePreviousWindowWhole)
+{
+    ASSERT_TRUE(connection.isValid());
+    QHash<qint64, QString> files;
+    const qint64 one = startRecorder(QStringLiteral("rec-one"), scratch.filePath(QStringLiteral("one")),
+                                      QStringLiteral("60x12+100+100"));
+    ASSERT_NE(one, 0);
+    const qint64 two = startRecorder(QStringLiteral("rec-two"), scratch.filePath(QStringLiteral("two")),
+                                      QStringLiteral("60x12+600+400"));
+    ASSERT_NE(two, 0);
+    files.insert(one, scratch.filePath(QStringLiteral("one")));
+    files.insert(two, scratch.filePath(QStringLiteral("two")));
+    QHash<qint64, QByteArray> expected;
+
+    qint64 focused = two;
+    for (int round = 0; round < 8; ++round) {
+        SCOPED_TRACE(round);
+        std::optional<BusyLoops> busy;
+        if (round >= 4)
+            busy.emplace(4);
+        const QString letter = QString(QChar(u'a' + round));
+        if (round % 2 == 0) {
+            // Found by its title's end: "one", then "two".
+            focused = round % 4 == 0 ? one : two;
+            const QString word = focused == one ? QStringLiteral("o n e") : QStringLiteral("t w o");
+            ASSERT_TRUE(typeAfterHotkey(QStringLiteral("alt+Tab"),
+                                        QStringLiteral("r e c minus %1 Return q w ").arg(word) + letter));
+            expected[focused] += "qw" + letter.toLatin1();
+        } else {
+            ASSERT_TRUE(typeAfterHotkey(QStringLiteral("alt+Tab"), QStringLiteral("r e c Escape z x ") + letter));
+            expected[focused] += "zx" + letter.toLatin1();
+        }
+        EXPECT_TRUE(allReceived(files, expected)) << describe(files);
+        ASSERT_TRUE(closedWithKeysAt(focused));
+        QTest::qWait(100);
+    }
+}
+
+// Alt+Tab twice in a row (open, close) and a text at once: the text went to the panel, which was
+// closing, and was lost.
+TEST_F(SuperPanelX11Test, TextTypedAtOnceAfterAltTabTwiceReachesTheWindowThatHadTheKeysWhole)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QString file = scratch.filePath(QStringLiteral("behind"));
+    const qint64 recorder = startRecorder(QStringLiteral("rec-behind"), file, QStringLiteral("60x12+500+200"));
+    ASSERT_NE(recorder, 0);
+    QByteArray expected;
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        std::optional<BusyLoops> busy;
+        if (round >= 3)
+            busy.emplace(4);
+        const QString letter = QString(QChar(u'a' + round));
+        ASSERT_TRUE(typeKeys(QStringLiteral("alt+Tab alt+Tab d e f ") + letter));
+        expected += "def" + letter.toLatin1();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return received(file) == expected; }, 4000)) << received(file).data();
+        ASSERT_TRUE(closedWithKeysAt(recorder));
+        QTest::qWait(100);
+    }
+}
+
+// Keys typed after a hotkey while the program was busy (its surface not yet built) were typed
+// again, a quarter of a second later, into whatever window had the focus by then.
+TEST_F(SuperPanelX11Test, KeysTypedWhileTheProgramIsHeldAfterItsFirstHotkeysGoToTheSurfaceNeverToAWindow)
+{
+    ASSERT_TRUE(connection.isValid());
+    settings.set(Settings::enableModuleHotkeys, true);
+    QTest::qWait(200); // the module hotkeys are grabbed
+    const QString one = scratch.filePath(QStringLiteral("one"));
+    const QString two = scratch.filePath(QStringLiteral("two"));
+    ASSERT_NE(startRecorder(QStringLiteral("rec-one"), one, QStringLiteral("60x12+100+100")), 0);
+    ASSERT_NE(startRecorder(QStringLiteral("rec-two"), two, QStringLiteral("60x12+600+400")), 0);
+
+    // Our main thread reads nothing for over a second while the keys come and another program
+    // moves the focus; only the keyboard's reader thread runs.
+    const auto typeWhileHeld = [&](const QString &keys) {
+        QElapsedTimer held;
+        held.start();
+        QProcess tool;
+        tool.start(QStringLiteral("xdotool"), QStringLiteral("key --delay 0 %1").arg(keys).split(u' '));
+        ASSERT_TRUE(tool.waitForFinished(10000));
+        ASSERT_EQ(QProcess::execute("xdotool", {"search", "--name", "rec-one", "windowfocus"}), 0);
+        QThread::msleep(quint64(std::max<qint64>(0, 1200 - held.elapsed())));
+    };
+
+    ASSERT_NO_FATAL_FAILURE(typeWhileHeld(QStringLiteral("alt+Tab a b c")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return searchText() == "abc"; }, 3000)) << searchText().toStdString();
+    QTest::qWait(300);
+    EXPECT_EQ(received(one), QByteArray());
+    EXPECT_EQ(received(two), QByteArray());
+    ASSERT_TRUE(closePanelWithEscape());
+    QTest::qWait(200);
+
+    ASSERT_NO_FATAL_FAILURE(typeWhileHeld(QStringLiteral("alt+c h j")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panelShown(); }, 5000));
+    EXPECT_EQ(controller->superPanel()->routeName(), "clipboard");
+    QTest::qWait(300);
+    EXPECT_EQ(received(one), QByteArray());
+    EXPECT_EQ(received(two), QByteArray());
+    ASSERT_TRUE(closePanelWithEscape());
+}
+
+// A window manager that restarted while the panel showed framed it anew; the panel's grab, tried
+// once as it mapped again inside a frame not yet shown, was refused and never asked for again, so
+// Esc no longer reached it.
+TEST_F(SuperPanelX11Test, AfterTheWindowManagerRestartsThePanelHoldsTheKeyboardAgainAndEscapeClosesIt)
+{
+    ASSERT_TRUE(connection.isValid());
+    ASSERT_NO_FATAL_FAILURE(startFocusedXterm());
+    ASSERT_TRUE(openPanel());
+    const auto managerWindow = [] { return X11Clients::output("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}); };
+    const QString before = managerWindow();
+    ASSERT_EQ(QProcess::execute("openbox", {"--restart"}), 0);
+    // The new manager puts up a window of its own (it may get the number the old one had), then
+    // frames the windows.
+    (void)QTest::qWaitFor(
+        [&] {
+            const QString now = managerWindow();
+            return now != before && now.contains(QStringLiteral("0x"));
+        },
+        3000);
+    QTest::qWait(1000);
+    ASSERT_TRUE(panelShown());
+    ASSERT_TRUE(closePanelWithEscape());
+}
+
+// Esc handed the keyboard back at once, and the program heard of it later: by then Alt+Tab pressed
+// right after Esc had begun keeping the keys for the panel, and the program's late hand-back ended
+// that too, so the letters after it went to the window behind.
+TEST_F(SuperPanelX11Test, LettersAfterEscapeAndAltTabGoToThePanelThatOpensAgainWhenTheProgramHearsOfEscapeLate)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QString file = scratch.filePath(QStringLiteral("behind"));
+    const qint64 recorder = startRecorder(QStringLiteral("rec-behind"), file, QStringLiteral("60x12+500+200"));
+    ASSERT_NE(recorder, 0);
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(openPanel());
+        QTest::qWait(100);
+        // Typed while our main thread reads nothing, so it hears of Esc after Alt+Tab came.
+        QProcess tool;
+        tool.start(QStringLiteral("xdotool"), QStringLiteral("key --delay 12 Escape alt+Tab a b c").split(u' '));
+        ASSERT_TRUE(tool.waitForFinished(10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panelShown() && searchText() == "abc"; }, 3000))
+            << searchText().toStdString();
+        ASSERT_TRUE(closePanelWithEscape());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pidOf(activeWindow()) == recorder; }, 3000));
+        QTest::qWait(100);
+    }
+    EXPECT_EQ(received(file), QByteArray());
 }
 
 // Ctrl+W once took a card away while its window stayed: a close is only a request, which the

@@ -184,6 +184,27 @@ TEST_F(X11GlobalInputTest, KeysTypedAfterTheHotkeyReachTheFocusedWindowWhileWeDo
     EXPECT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 1; }, 5000));
 }
 
+// The hotkeys' grabs stop the keyboard at their press until the reader thread has read it: for a
+// combination that opens nothing that takes keys (here Alt+Tab, while only Alt+C would), the grab
+// ends there and then, so the letters typed right after it reach the focused window, all of them,
+// in order; none is kept and none is typed again.
+TEST_F(X11GlobalInputTest, LettersRightAfterAHotkeyThatOpensNoSurfaceReachTheFocusedWindowWholeAndInOrder)
+{
+    filter.consume = {altTab, altC};
+    input.setKeyTakingShortcuts({altC});
+    input.setShortcuts({altTab, altC});
+    startRecordingTerminal();
+    QTest::qWait(100);
+
+    QByteArray expected;
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key --delay 0 alt+Tab q w e r t y")));
+        expected += "qwerty";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return typedText() == expected; }, 3000)) << typedText().data();
+        EXPECT_TRUE(QTest::qWaitFor([&, n = round + 1] { return fired(altTab) == n; }, 3000));
+    }
+}
+
 TEST_F(X11GlobalInputTest, HeldShortcutRepeatsAsAutorepeatAndItsKeyUpIsReported)
 {
     filter.consume = {altTab};
