@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 
@@ -14,6 +17,8 @@
 #include "runtime/workqueue.h"
 #include "shelf/fileshelfmanager.h"
 #include "support/recordingeventlog.h"
+#include "support/x11clients.h"
+#include "ui/panel.h"
 #include "windows/windowengine.h"
 
 namespace qv {
@@ -59,6 +64,28 @@ public:
         shelf =
             std::make_unique<FileShelfManager>(platform, scheduler, queues, events, folder.filePath("shelf"));
         controller->setItemServices(*clipboard, *shelf, queues.makeQueue("previews", QueueKind::Concurrent));
+    }
+
+    static bool hasPicom() { return !QStandardPaths::findExecutable(QStringLiteral("picom")).isEmpty(); }
+    // picom as it comes (it blurs nothing), started among `clients`, taken on by the panels and
+    // drawing the screen: its process id, 0 when it did not start or the panels did not turn
+    // translucent.
+    qint64 startPicom(X11Clients &clients)
+    {
+        // picom claims the compositor's selection long before it draws: on a loaded machine its first
+        // frames, a whole screen of black, came a quarter of a second later, into what a test was
+        // watching. It writes its process id once it is set up, and redirects the screen and draws
+        // within a few of its frames after that.
+        const QString pidFile = folder.filePath(QStringLiteral("picom.pid"));
+        QFile::remove(pidFile);
+        const qint64 picom = clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend",
+                                                                     "xrender", "--write-pid-path", pidFile});
+        const auto translucent = [&] { return controller->globalOverlayWindow()->isTranslucent(); };
+        if (picom == 0 || !QTest::qWaitFor(translucent, 5000) ||
+            !QTest::qWaitFor([&] { return QFile::exists(pidFile); }, 10000))
+            return 0;
+        QTest::qWait(300);
+        return picom;
     }
 
     QTemporaryDir folder;

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPointF>
 #include <QTest>
+#include <QTimer>
 #include <QtGlobal>
 
 #include <cstdlib>
@@ -84,6 +85,49 @@ inline void fakeInput(X11Connection &connection, uint8_t type, uint8_t detail, c
                         int16_t(at.y()), 0);
     xcb_flush(connection.xcb());
 }
+
+// A drag by hand through XTEST, one step a quarter of a second from a timer of this process: a
+// drag of ours runs a loop of its own, which runs the timer too. A press at `from`, two short moves
+// left that start the drag, on through the middle to `onto`, two small moves there, and the release.
+class HandDrag
+{
+public:
+    explicit HandDrag(X11Connection &connection) : m_connection(connection)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (m_steps.isEmpty()) {
+                m_timer.stop();
+                return;
+            }
+            const auto [type, at] = m_steps.takeFirst();
+            fakeInput(m_connection, type, type == XCB_MOTION_NOTIFY ? 0 : 1, at);
+        });
+    }
+
+    void start(const QPoint &from, const QPoint &onto)
+    {
+        m_steps = {{XCB_MOTION_NOTIFY, from},
+                   {XCB_BUTTON_PRESS, from},
+                   {XCB_MOTION_NOTIFY, from + QPoint(-12, 0)},
+                   {XCB_MOTION_NOTIFY, from + QPoint(-30, 0)},
+                   {XCB_MOTION_NOTIFY, (from + onto) / 2},
+                   {XCB_MOTION_NOTIFY, onto},
+                   {XCB_MOTION_NOTIFY, onto + QPoint(2, 2)},
+                   {XCB_MOTION_NOTIFY, onto + QPoint(4, 4)},
+                   {XCB_BUTTON_RELEASE, onto + QPoint(4, 4)}};
+        m_timer.start(250);
+    }
+    // True once the release is given, within `timeoutMs`.
+    bool finish(int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor([&] { return !m_timer.isActive(); }, timeoutMs);
+    }
+
+private:
+    X11Connection &m_connection;
+    QTimer m_timer;
+    QList<std::pair<uint8_t, QPoint>> m_steps;
+};
 
 // The desktop the window manager shows (_NET_CURRENT_DESKTOP); none when it names none.
 inline std::optional<uint32_t> currentDesktop(X11Connection &connection)

@@ -204,25 +204,6 @@ protected:
         return xdotool(QStringLiteral("key alt+Tab")) &&
                QTest::qWaitFor([&] { return panelShown() && panelHasKeyboard(); }, 3000);
     }
-    // picom as it comes (it blurs nothing), taken on by the panels and drawing the screen: its
-    // process id, 0 when it did not start or the panels did not turn translucent.
-    qint64 startPicom()
-    {
-        // picom claims the compositor's selection long before it draws: on a loaded machine its first
-        // frames, a whole screen of black, came a quarter of a second later, into what a test was
-        // watching. It writes its process id once it is set up, and redirects the screen and draws
-        // within a few of its frames after that.
-        const QString pidFile = scratch.filePath(QStringLiteral("picom.pid"));
-        QFile::remove(pidFile);
-        const qint64 picom = clients.start(QStringLiteral("picom"), {"--config", "/dev/null", "--backend", "xrender",
-                                                                     "--write-pid-path", pidFile});
-        const auto translucent = [&] { return controller->globalOverlayWindow()->isTranslucent(); };
-        if (picom == 0 || !QTest::qWaitFor(translucent, 5000) ||
-            !QTest::qWaitFor([&] { return QFile::exists(pidFile); }, 10000))
-            return 0;
-        QTest::qWait(300);
-        return picom;
-    }
     bool closePanelWithEscape()
     {
         return xdotool(QStringLiteral("key Escape")) &&
@@ -1280,11 +1261,11 @@ TEST_F(SuperPanelX11Test, TheColumnsGalleryButtonsOpenTheirGalleryOverTheWindowA
 TEST_F(SuperPanelX11Test, UnderPicomNothingBehindThePanelShowsThroughAndAGalleryLeavesTheColumnWorking)
 {
     ASSERT_TRUE(connection.isValid());
-    if (QStandardPaths::findExecutable(QStringLiteral("picom")).isEmpty())
+    if (!hasPicom())
         GTEST_SKIP()
             << "picom is not installed (scripts/install-deps.sh installs it): no compositor to test under";
     addItemServices();
-    const qint64 picom = startPicom();
+    const qint64 picom = startPicom(clients);
     ASSERT_NE(picom, 0);
     QList<QColor> seen;
     for (const char *colour : {"white", "black"}) {
@@ -1327,12 +1308,12 @@ TEST_F(SuperPanelX11Test, UnderPicomNothingBehindThePanelShowsThroughAndAGallery
 TEST_F(SuperPanelX11Test, UnderPicomClosingThePanelNeverShowsABlackScreen)
 {
     ASSERT_TRUE(connection.isValid());
-    if (QStandardPaths::findExecutable(QStringLiteral("picom")).isEmpty())
+    if (!hasPicom())
         GTEST_SKIP()
             << "picom is not installed (scripts/install-deps.sh installs it): no compositor to test under";
     addItemServices();
     KeyPanel &panel = *controller->globalOverlayWindow();
-    const qint64 picom = startPicom();
+    const qint64 picom = startPicom(clients);
     ASSERT_NE(picom, 0);
     // A white terminal over the whole screen: nothing of the desktop is black.
     const qint64 behind =

@@ -244,36 +244,15 @@ TEST_F(SuperPanelColumnX11Test, ATileDraggedOutOfThePanelReachesTheProgramBelowA
     ASSERT_TRUE(QTest::qWaitFor(opened, 3000));
     QTest::qWait(300);
 
-    // The drag runs a loop of its own in this process: the pointer is moved through XTEST from a
-    // timer that loop runs. Out of the tile, over the windows area, then onto `onto`.
+    // Out of the tile, over the windows area, then onto where it is let go.
     QWidget *tile = column()->shelfGrid()->builtCells().first();
     QPoint from = tile->mapToGlobal(tile->rect().center());
-    QList<std::pair<uint8_t, QPoint>> steps;
-    QTimer mover;
-    QObject::connect(&mover, &QTimer::timeout, [&] {
-        if (steps.isEmpty()) {
-            mover.stop();
-            return;
-        }
-        const auto [type, at] = steps.takeFirst();
-        fakeInput(connection, type, type == XCB_MOTION_NOTIFY ? 0 : 1, at);
-    });
-    const auto dragTo = [&](const QPoint &onto) {
-        steps = {{XCB_MOTION_NOTIFY, from},
-                 {XCB_BUTTON_PRESS, from},
-                 {XCB_MOTION_NOTIFY, from + QPoint(-12, 0)},
-                 {XCB_MOTION_NOTIFY, from + QPoint(-30, 0)},
-                 {XCB_MOTION_NOTIFY, (from + onto) / 2},
-                 {XCB_MOTION_NOTIFY, onto},
-                 {XCB_MOTION_NOTIFY, onto + QPoint(2, 2)},
-                 {XCB_MOTION_NOTIFY, onto + QPoint(4, 4)},
-                 {XCB_BUTTON_RELEASE, onto + QPoint(4, 4)}};
-        mover.start(250);
-    };
+    HandDrag hand(connection);
+    const auto dragTo = [&](const QPoint &onto) { hand.start(from, onto); };
 
     // Let go where nothing takes it, the drag ends and the panel is back as it was.
     dragTo(QPoint(700, 600));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !mover.isActive(); }, 10000));
+    ASSERT_TRUE(hand.finish());
     QTest::qWait(500);
     EXPECT_TRUE(controller->isGlobalSwitcherVisible()) << "a drop nobody took closed the panel";
     EXPECT_FALSE(panel.isAside()) << "the panel did not come back after a drop nobody took";
