@@ -353,9 +353,14 @@ void OverlayController::setupEdgePopup()
 {
     if (!m_superPanel || !m_clipboard || !m_shelf || m_edgePopup)
         return;
-    m_edgePopup = std::make_unique<EdgePopupModule>(*m_clipboard, *m_shelf, *m_platform.fileRevealer,
-                                                    *m_platform.fileIcons, m_decodeQueue, m_scheduler,
-                                                    [this] { m_superPanelState->dismiss(); });
+    // A tile dragged out of the popup goes through the panel's step-aside, as one dragged out of the
+    // full panel: the popup's backdrop covers the screen wherever a compositor lets it.
+    m_edgePopup = std::make_unique<EdgePopupModule>(
+        *m_clipboard, *m_shelf, *m_platform.fileRevealer, *m_platform.fileIcons, m_decodeQueue, m_scheduler,
+        [this] { m_superPanelState->dismiss(); },
+        [this](QWidget *source, QMimeData *data, const QImage &picture) {
+            return ClipboardShelfColumn::dragOutOfPanel(source, data, picture, *m_superPanelState);
+        });
     EdgePopupState &state = m_edgePopup->state();
     state.setLanguage(m_superPanelState->language());
     connect(m_superPanelState.get(), &SuperPanelState::languageChanged, &state,

@@ -70,7 +70,8 @@ void Panel::applyCatcher()
 {
     if (!m_prepared)
         return;
-    const bool wanted = m_catchesClicks && !m_translucent && isVisible() && !m_outline.isEmpty();
+    // Aside, the clicks beside the outline belong to the windows below like every other one.
+    const bool wanted = m_catchesClicks && !m_translucent && !m_aside && isVisible() && !m_outline.isEmpty();
     m_service.setClickCatcher(*windowHandle(), wanted);
 }
 
@@ -154,8 +155,10 @@ void Panel::setAside(bool aside)
         return;
     m_aside = aside;
     m_service.setAside(*windowHandle(), aside);
-    if (aside)
+    if (aside) {
+        applyCatcher();
         return;
+    }
     // The service left no shape, whatever Qt thinks the mask is: the outline is applied anew.
     clearMask();
     applyShape();

@@ -17,7 +17,8 @@ namespace qv {
 
 EdgePopupModule::EdgePopupModule(ClipboardManager &clipboard, FileShelfManager &shelf, FileRevealer &revealer,
                                  FileIconService &icons, std::shared_ptr<WorkQueue> decodeQueue,
-                                 Scheduler &scheduler, std::function<void()> dismiss, QObject *parent)
+                                 Scheduler &scheduler, std::function<void()> dismiss, FileDrag::Run dragOut,
+                                 QObject *parent)
     : QObject(parent), m_clipboard(clipboard), m_shelf(shelf), m_revealer(revealer), m_icons(icons),
       m_decodeQueue(std::move(decodeQueue)), m_scheduler(scheduler),
       m_clipboardModel(std::make_unique<ClipboardHistoryModel>(clipboard)),
@@ -37,6 +38,7 @@ EdgePopupModule::EdgePopupModule(ClipboardManager &clipboard, FileShelfManager &
             });
     };
     actions.dismiss = std::move(dismiss);
+    actions.dragOut = std::move(dragOut);
     m_state = std::make_unique<EdgePopupState>(std::move(actions));
     connect(&shelf, &FileShelfManager::draggingItemIDChanged, this, &EdgePopupModule::draggingOutChanged);
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "views/items/filedrag.h"
 #include "windows/overlayroute.h"
 #include "windows/popupedge.h"
 
@@ -25,15 +26,16 @@ class WorkQueue;
 // Everything the edge popup needs, made once: the list models over the clipboard history and the
 // shelf, the one age clock of their cards, the popup's state with its actions wired to the two
 // services (copy back, delete, open a file or a link's web address, remove, pin), and the view.
-// The owner places the view, reports openings with show(), and closes the panel when asked
-// through `dismiss`. Every argument must outlive the module. Main thread.
+// The owner places the view, reports openings with show(), closes the panel when asked through
+// `dismiss`, and may run the drags of shelf tiles out of the popup through `dragOut`. Every argument
+// must outlive the module. Main thread.
 class EdgePopupModule : public QObject
 {
     Q_OBJECT
 public:
     EdgePopupModule(ClipboardManager &clipboard, FileShelfManager &shelf, FileRevealer &revealer,
                     FileIconService &icons, std::shared_ptr<WorkQueue> decodeQueue, Scheduler &scheduler,
-                    std::function<void()> dismiss, QObject *parent = nullptr);
+                    std::function<void()> dismiss, FileDrag::Run dragOut = {}, QObject *parent = nullptr);
     ~EdgePopupModule() override;
 
     EdgePopupState &state() const { return *m_state; }

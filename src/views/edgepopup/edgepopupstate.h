@@ -11,6 +11,7 @@
 #include "core/applanguage.h"
 #include "shelf/shelfitem.h"
 #include "views/edgepopup/edgepopuprules.h"
+#include "views/items/filedrag.h"
 #include "windows/overlayroute.h"
 #include "windows/popupedge.h"
 
@@ -27,6 +28,8 @@ struct EdgePopupActions
     std::function<void(const ShelfItem &)> showShelfItemInFileManager;
     // Closes the whole panel.
     std::function<void()> dismiss;
+    // Runs the drag of a shelf tile out of the popup; unset, the tile runs it as a plain drag.
+    FileDrag::Run dragOut;
 };
 
 // The edge popup's state: the route and edge it shows, the kind filter, whether a drag targets the

@@ -437,12 +437,14 @@ void EdgePopupView::rebuild()
                     (state.actions().*member)(item);
             };
         };
-        return new EdgeShelfTile(
+        auto *tile = new EdgeShelfTile(
             m_services.shelf.itemAt(sourceRow), forward(&EdgePopupActions::openShelfItem),
             forward(&EdgePopupActions::removeShelfItem),
             [&state](const ShelfItem &item) { state.previewShelfItem(item); },
             forward(&EdgePopupActions::togglePin), forward(&EdgePopupActions::showShelfItemInFileManager),
             m_services.shelfManager, m_services.ages, parent);
+        tile->setDragRun(state.actions().dragOut);
+        return tile;
     };
 
     // Cards carry a margin around their frame (room for the hover scale), which padding and

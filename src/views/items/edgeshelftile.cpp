@@ -132,10 +132,11 @@ QMimeData *EdgeShelfTile::beginDrag()
 
 void EdgeShelfTile::dragStarted()
 {
-    // The shelf outlives every tile; the tile itself may be gone once the drag returns.
+    // The shelf outlives every tile; the tile itself (with its members) may be gone once the drag
+    // returns.
     FileShelfManager &shelf = m_shelf;
-    const bool taken = FileDrag::run(this, beginDrag(), m_item.thumbnail.image());
-    shelf.dragEnded(taken);
+    const FileDrag::Run run = m_dragRun;
+    shelf.dragEnded(FileDrag::runThrough(run, this, beginDrag(), m_item.thumbnail.image()));
 }
 
 } // namespace qv

@@ -4,6 +4,7 @@
 
 #include "shelf/shelfitem.h"
 #include "views/items/edgeitemview.h"
+#include "views/items/filedrag.h"
 #include "views/items/shownthumbnail.h"
 
 class QMenu;
@@ -37,6 +38,8 @@ public:
     // The start of a drag: marks the item as the one being dragged (which starts the shelf's watch)
     // and returns what the drag carries.
     QMimeData *beginDrag();
+    // How a drag of the tile runs: FileDrag::run, unless its host runs drags its own way.
+    void setDragRun(FileDrag::Run run) { m_dragRun = std::move(run); }
 
 protected:
     double rowPreviewHeight(double width) const override;
@@ -60,6 +63,7 @@ private:
     Action m_onTogglePin;
     Action m_onShowInFileManager;
     FileShelfManager &m_shelf;
+    FileDrag::Run m_dragRun;
 };
 
 } // namespace qv

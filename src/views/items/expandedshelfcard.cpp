@@ -132,11 +132,8 @@ void ExpandedShelfCard::dragStarted()
     // The shelf outlives every card; the card itself (with its members) may be gone once the drag
     // returns.
     FileShelfManager &shelf = m_shelf;
-    const DragRun run =
-        m_dragRun ? m_dragRun : DragRun([](QWidget *source, QMimeData *data, const QImage &picture) {
-            return FileDrag::run(source, data, picture);
-        });
-    shelf.dragEnded(run(this, dragData(m_item), m_item.thumbnail.image()));
+    const FileDrag::Run run = m_dragRun;
+    shelf.dragEnded(FileDrag::runThrough(run, this, dragData(m_item), m_item.thumbnail.image()));
 }
 
 QMenu *ExpandedShelfCard::buildContextMenu(QWidget *parent)

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "shelf/shelfitem.h"
+#include "views/items/filedrag.h"
 #include "views/items/itemwidget.h"
 #include "views/items/shownthumbnail.h"
 
@@ -63,10 +64,8 @@ public:
                       std::function<void()> onShowInFileManager, FileShelfManager &shelf,
                       Pasteboard &pasteboard, AgeClock &ages, QWidget *parent = nullptr);
 
-    // How a drag of the card runs: FileDrag::run, unless its host runs drags its own way (a panel
-    // that steps aside for them). True when a target took the drop.
-    using DragRun = std::function<bool(QWidget *source, QMimeData *data, const QImage &picture)>;
-    void setDragRun(DragRun run) { m_dragRun = std::move(run); }
+    // How a drag of the card runs: FileDrag::run, unless its host runs drags its own way.
+    void setDragRun(FileDrag::Run run) { m_dragRun = std::move(run); }
 
     const ShelfItem &item() const { return m_item; }
     bool isImage() const;
@@ -92,7 +91,7 @@ private:
     std::function<void()> m_onShowInFileManager;
     FileShelfManager &m_shelf;
     Pasteboard &m_pasteboard;
-    DragRun m_dragRun;
+    FileDrag::Run m_dragRun;
 };
 
 } // namespace qv

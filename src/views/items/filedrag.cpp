@@ -1,5 +1,6 @@
 #include "views/items/filedrag.h"
 
+#include <QCursor>
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <QWindow>
 
 #include <memory>
+#include <optional>
 
 #include "views/items/itemrules.h"
 
@@ -39,7 +41,8 @@ namespace {
 
 // Follows a drag over the window it started from (Qt tells the window of every position while the
 // window is the drag's target) and reports, once, the first position that is over neither one of
-// the window's drop targets nor the drag's source.
+// the window's drop targets nor the drag's source. A window cut to its outline is left without
+// such a position: the drag goes straight from it to the window below, and only its leave tells.
 class TargetWatch : public QObject
 {
 public:
@@ -53,14 +56,19 @@ public:
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (m_left && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
-            const QPoint at = static_cast<QDragMoveEvent *>(event)->position().toPoint();
-            if (!holds(at)) {
-                // Once: the rest of the drag belongs to the windows below.
-                const std::function<void()> left = std::move(m_left);
-                m_left = nullptr;
-                left();
-            }
+        if (!m_left)
+            return false;
+        std::optional<QPoint> at;
+        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)
+            at = static_cast<QDragMoveEvent *>(event)->position().toPoint();
+        else if (event->type() == QEvent::DragLeave)
+            // A drag given up over one of the targets leaves too, with the pointer still on it.
+            at = m_window->mapFromGlobal(QCursor::pos());
+        if (at && !holds(*at)) {
+            // Once: the rest of the drag belongs to the windows below.
+            const std::function<void()> left = std::move(m_left);
+            m_left = nullptr;
+            left();
         }
         return false;
     }
@@ -94,6 +102,11 @@ bool run(QWidget *source, QMimeData *data, const QImage &picture, std::function<
         drag->setPixmap(
             QPixmap::fromImage(picture.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     return drag->exec(Qt::CopyAction) != Qt::IgnoreAction;
+}
+
+bool runThrough(const Run &host, QWidget *source, QMimeData *data, const QImage &picture)
+{
+    return host ? host(source, data, picture) : run(source, data, picture);
 }
 
 } // namespace qv::FileDrag

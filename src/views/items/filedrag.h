@@ -23,8 +23,14 @@ QMimeData *makeData(const ShelfItem &item);
 // Runs the drag of `data` from `source` until it ends; true when a target accepted the drop (the
 // caller's own state may have changed by then). `leftTargets`, when given, is called once the drag
 // moves over a part of the source's window that is neither a drop target of it nor the source
-// itself: a window that covers the screen steps aside there, so the window below can take the drop.
+// itself, or leaves the window for another one: a window that covers the screen steps aside there,
+// so the window below can take the drop.
 bool run(QWidget *source, QMimeData *data, const QImage &picture, std::function<void()> leftTargets = {});
+// How a view's drag runs when its host runs drags its own way (a panel that steps aside for them);
+// true when a target took the drop.
+using Run = std::function<bool(QWidget *source, QMimeData *data, const QImage &picture)>;
+// Runs the drag through `host` when it is set, else as run() does.
+bool runThrough(const Run &host, QWidget *source, QMimeData *data, const QImage &picture);
 } // namespace FileDrag
 
 } // namespace qv
