@@ -63,6 +63,11 @@ protected:
         actions.copy = [this](const ClipboardItem &item) { copied.append(item.text); };
         actions.openShelfItem = [this](const ShelfItem &item) { opened.append(item.url); };
         actions.dismiss = [this] { ++dismissals; };
+        actions.dragOut = [this](QWidget *source, QMimeData *data, const QImage &) {
+            const std::unique_ptr<QMimeData> carried(data);
+            drags.append({source, carried->urls()});
+            return true;
+        };
         state = std::make_unique<EdgePopupState>(std::move(actions));
     }
 
@@ -125,6 +130,8 @@ protected:
     QStringList copied;
     QList<QUrl> opened;
     int dismissals = 0;
+    // The drags run through the owner: their source and what they carried.
+    QList<std::pair<QWidget *, QList<QUrl>>> drags;
 };
 
 } // namespace
@@ -257,6 +264,28 @@ TEST_F(EdgePopupWidget, ATapOutsideThePanelDismissesAndOneInsideDoesNot)
     EXPECT_EQ(dismissals, 0);
     click(view, QPoint(panel.center().x(), panel.top() - 40));
     EXPECT_EQ(dismissals, 1);
+}
+
+// A tile ran its drag itself, so the panel never stepped aside for it, and under a compositor the
+// popup's backdrop kept the drop from every program below. The owner runs it, given the tile and
+// its file, and the shelf hears how it ended.
+TEST_F(EdgePopupWidget, ADraggedTileRunsItsDragThroughTheOwnerAndTheShelfHearsItsEnd)
+{
+    addShelfFile("report.txt");
+    open(OverlayRoute::shelf, PopupEdge::bottom);
+    ASSERT_EQ(view->cards().size(), 1);
+    QWidget *tile = view->cards().at(0);
+    const QPoint from = tile->rect().center();
+    QTest::mousePress(tile, Qt::LeftButton, {}, from);
+    const QPoint to = from + QPoint(-30, 0);
+    QMouseEvent move(QEvent::MouseMove, to, tile->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(tile, &move);
+
+    ASSERT_EQ(drags.size(), 1) << "the tile ran its drag without the owner";
+    EXPECT_EQ(drags[0].first, tile);
+    EXPECT_EQ(drags[0].second, QList<QUrl>{shelf->items().at(0).url});
+    EXPECT_EQ(shelf->draggingItemID(), shelf->items().at(0).id) << "the shelf's drag-out watch never started";
+    EXPECT_EQ(sim.dragEndReport.finishedReports(), 1) << "the shelf never heard the drag end";
 }
 
 TEST_F(EdgePopupWidget, OnlyTheShelfRouteTakesDropsAndADropAddsToTheShelf)
