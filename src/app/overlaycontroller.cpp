@@ -354,7 +354,7 @@ void OverlayController::setupEdgePopup()
     if (!m_superPanel || !m_clipboard || !m_shelf || m_edgePopup)
         return;
     // A tile dragged out of the popup goes through the panel's step-aside, as one dragged out of the
-    // full panel: the popup's backdrop covers the screen wherever a compositor lets it.
+    // full panel: under a compositor the popup's see-through backdrop takes the whole screen's input.
     m_edgePopup = std::make_unique<EdgePopupModule>(
         *m_clipboard, *m_shelf, *m_platform.fileRevealer, *m_platform.fileIcons, m_decodeQueue, m_scheduler,
         [this] { m_superPanelState->dismiss(); },
