@@ -310,6 +310,10 @@ TEST_F(EdgePopupX11Test, AFileDraggedFromTheShelfPopupOntoADropTargetLeavesTheSh
         EXPECT_FALSE(panel.isAside()) << "the popup did not come back after a drop nobody took";
         EXPECT_TRUE(drop.readAll().isEmpty());
         EXPECT_EQ(shelf->items().size(), 1) << "a drop nobody took emptied the shelf";
+        // The screen as people see it, through the compositor where one runs.
+        saveScreenshot(QGuiApplication::primaryScreen()->grabWindow(0).toImage(),
+                       QStringLiteral("edgepopup_x11_back_after_a_drag_") +
+                           (compositing ? QStringLiteral("picom") : QStringLiteral("plain")));
         fakeInput(connection, XCB_MOTION_NOTIFY, 0, nowhere);
         QTest::qWait(60);
         fakeInput(connection, XCB_BUTTON_PRESS, 1, nowhere);
