@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -253,6 +254,17 @@ public:
     static xcb_window_t createClientWindow(qv::X11Session &session, qint64 owner, const QByteArray &title,
                                            const std::vector<uint32_t> &icon)
     {
+        const xcb_window_t window = createUnmappedClientWindow(session, owner, title, icon);
+        xcb_map_window(session.xcb(), window);
+        xcb_flush(session.xcb());
+        return window;
+    }
+
+    // As createClientWindow, not mapped yet: what is written on it before it is mapped the window
+    // manager reads once, when it takes the window on, not at every change.
+    static xcb_window_t createUnmappedClientWindow(qv::X11Session &session, qint64 owner, const QByteArray &title,
+                                                   const std::vector<uint32_t> &icon)
+    {
         xcb_connection_t *c = session.xcb();
         const xcb_window_t window = createWindow(c, session.root(), QRect(0, 0, 400, 300));
         const uint32_t pid = uint32_t(owner);
@@ -264,9 +276,36 @@ public:
                             "broken\0Broken\0");
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                             uint32_t(title.size()), title.constData());
-        xcb_map_window(c, window);
-        xcb_flush(c);
         return window;
+    }
+
+    // Waits until the window manager has handled every event the server sent it before now; whether
+    // it did within `waitMs`. The server hands a new connection the window numbers of one that
+    // closed, and a window manager still busy with the destroyed windows (a test before gave it icons
+    // of 100 MB to read) acts on the new windows of the same number as on the old ones: it marks
+    // them framed, moves and resizes them to the old place and size, before it has even seen them
+    // mapped. A window mapped now is taken on after everything before it, so once the window
+    // manager lists it (and, destroyed, no longer does) nothing older is left in its queue.
+    static bool windowManagerCaughtUp(qv::X11Session &session, int waitMs = 10000)
+    {
+        xcb_connection_t *c = session.xcb();
+        const auto listed = [&](xcb_window_t window) {
+            xcb_ewmh_get_windows_reply_t list;
+            if (!xcb_ewmh_get_client_list_reply(session.ewmh(), xcb_ewmh_get_client_list(session.ewmh(), 0), &list,
+                                                nullptr))
+                return false;
+            const bool found = std::find(list.windows, list.windows + list.windows_len, window) !=
+                               list.windows + list.windows_len;
+            xcb_ewmh_get_windows_reply_wipe(&list);
+            return found;
+        };
+        const xcb_window_t probe = createWindow(c, session.root(), QRect(0, 0, 10, 10));
+        xcb_map_window(c, probe);
+        xcb_flush(c);
+        const bool taken = QTest::qWaitFor([&] { return listed(probe); }, waitMs);
+        xcb_destroy_window(c, probe);
+        xcb_flush(c);
+        return QTest::qWaitFor([&] { return !listed(probe); }, waitMs) && taken;
     }
 
     // Replaces the window's _NET_WM_ICON with `words` 32-bit values that start with `head` (zeros
