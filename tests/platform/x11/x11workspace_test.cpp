@@ -19,6 +19,14 @@ namespace {
 class X11WorkspaceTest : public ::testing::Test
 {
 protected:
+    // The window manager is done with the windows of the tests before: this test's windows may be
+    // given their numbers, and an old one leaving the list late would be counted as this test's.
+    void SetUp() override
+    {
+        ASSERT_TRUE(session.isValid());
+        ASSERT_TRUE(X11Clients::windowManagerCaughtUp(session));
+    }
+
     qint64 startXterm()
     {
         return clients.start(QStringLiteral("xterm"), {QStringLiteral("-geometry"), QStringLiteral("40x8"),
