@@ -162,7 +162,8 @@ protected:
             auto active = [&] { return pidOf(activeWindow()) == pid; };
             if (!QTest::qWaitFor(active, 3000) &&
                 (!xdotool(
-                     QStringLiteral("search --sync --onlyvisible --pid %1 windowactivate --sync").arg(pid)) ||
+                     QStringLiteral("search --sync --onlyvisible --pid %1 --name . windowactivate --sync")
+                         .arg(pid)) ||
                  !QTest::qWaitFor(active, 7000)))
                 return {};
             pids.append(pid);

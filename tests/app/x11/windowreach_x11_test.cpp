@@ -49,7 +49,8 @@ protected:
             return XCB_WINDOW_NONE;
         const auto focused = [&] { return pidOf(connection, active()) == pid; };
         if (!QTest::qWaitFor(focused, 5000) &&
-            (!xdotool(QStringLiteral("search --sync --onlyvisible --pid %1 windowactivate --sync").arg(pid)) ||
+            (!xdotool(QStringLiteral("search --sync --onlyvisible --pid %1 --name . windowactivate --sync")
+                          .arg(pid)) ||
              !QTest::qWaitFor(focused, 5000)))
             return XCB_WINDOW_NONE;
         return active();
