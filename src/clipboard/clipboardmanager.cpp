@@ -625,6 +625,10 @@ void ClipboardManager::enqueuePending(const ClipboardItem &item)
             return;
     }
     m_pendingItems.prepend(item);
+    // A flood of copies never gives the quiet period: what would fall out of the history at the
+    // flush anyway leaves now, so the list and the flush stay bounded however long it lasts.
+    if (m_pendingItems.size() > maxHistory)
+        removeImageFilesLater({m_pendingItems.takeLast().imageURL});
 
     m_debounceTimer.cancel();
     QPointer<ClipboardManager> self(this);
@@ -656,19 +660,21 @@ void ClipboardManager::flushPending()
             merged.append(item);
         }
     }
+    QList<QUrl> leaving;
     if (merged.size() > maxHistory) {
         for (qsizetype i = maxHistory; i < merged.size(); ++i)
-            removeImageFile(merged.at(i).imageURL);
+            leaving.append(merged.at(i).imageURL);
         merged.resize(maxHistory);
     }
-    keepImagesWithinBudget(merged);
+    keepImagesWithinBudget(merged, leaving);
+    removeImageFilesLater(std::move(leaving));
     setHistory(std::move(merged));
     emit didCapture();
     log(DiagEvents::clipboardFlush,
         QStringLiteral("flushed=%1, total=%2").arg(batch.size()).arg(m_history.size()));
 }
 
-void ClipboardManager::keepImagesWithinBudget(QList<ClipboardItem> &items) const
+void ClipboardManager::keepImagesWithinBudget(QList<ClipboardItem> &items, QList<QUrl> &leaving) const
 {
     qint64 total = 0;
     int dropped = 0;
@@ -688,7 +694,7 @@ void ClipboardManager::keepImagesWithinBudget(QList<ClipboardItem> &items) const
         }
         ++dropped;
         droppedBytes += size;
-        removeImageFile(item.imageURL);
+        leaving.append(item.imageURL);
         items.removeAt(i);
     }
     if (dropped > 0)
@@ -724,8 +730,10 @@ void ClipboardManager::deleteItem(const ClipboardItem &item)
 
 void ClipboardManager::clearHistory()
 {
+    QList<QUrl> leaving;
     for (const auto &item : std::as_const(m_history))
-        removeImageFile(item.imageURL);
+        leaving.append(item.imageURL);
+    removeImageFilesLater(std::move(leaving));
     setHistory({});
 }
 
@@ -753,6 +761,19 @@ void ClipboardManager::removeImageFile(const QUrl &url) const
 {
     if (!url.isEmpty())
         removeCachedFile(m_cacheDirectory, url.toLocalFile());
+}
+
+void ClipboardManager::removeImageFilesLater(QList<QUrl> urls) const
+{
+    urls.removeAll(QUrl());
+    if (urls.isEmpty())
+        return;
+    // Hundreds of files leave at once when a flood of copied pictures lands: unlinking them took
+    // the main thread over half a second. Queued behind the captures, which never reuse a name.
+    m_imageProcessQueue->async([folder = m_cacheDirectory, urls = std::move(urls)] {
+        for (const QUrl &url : urls)
+            removeCachedFile(folder, url.toLocalFile());
+    });
 }
 
 void ClipboardManager::setHistory(QList<ClipboardItem> history)

@@ -48,9 +48,10 @@ struct PreparedImageRecord
 // once instead and the poll is only a safety net every 15 s. A change is read on the
 // "Quorvantis.ClipboardScan" queue; texts become items at once, images are copied into the image
 // folder with a thumbnail on "Quorvantis.ClipboardImageProcess".
-// New items wait in a pending list and are merged into `history` (newest first, at most 500 items)
-// once 250 ms pass without another. Polling stops while the screens or the system sleep; what is
-// copied meanwhile is not captured.
+// New items wait in a pending list (the newest 500) and are merged into `history` (newest first, at
+// most 500 items) once 250 ms pass without another; the files of images that leave are deleted on
+// the image queue. Polling stops while the screens or the system sleep; what is copied meanwhile is
+// not captured.
 //
 // Main thread only. Nothing is persisted: the history lives in memory, and each start empties the
 // image folder. Every escaping callback holds the manager weakly and does nothing once it is gone.
@@ -121,7 +122,8 @@ public:
     // Removes every history item with this id and deletes its image file (even when it is no longer
     // in the history). Pending items are left alone.
     void deleteItem(const ClipboardItem &item);
-    // Deletes every history item's image file and empties the history; pending items still arrive.
+    // Empties the history and deletes every history item's image file (on the image queue); pending
+    // items still arrive.
     void clearHistory();
 
     // Sensitive-text classifier and mask. Pure; callable from any thread.
@@ -189,13 +191,15 @@ private:
     void cleanupOrphanedImages();
     // Deletes an item's file when it is an entry of the image folder.
     void removeImageFile(const QUrl &url) const;
+    // The same for many files, on the image queue.
+    void removeImageFilesLater(QList<QUrl> urls) const;
     void setHistory(QList<ClipboardItem> history);
     void finishCheck(const std::shared_ptr<Check> &check, bool captured);
     void logSnapshotFailure(const std::shared_ptr<Check> &check);
     void log(const QString &name, const QString &detail) const;
     QDateTime nowDate() const;
-    // Drops the oldest image items (and their files) whose files pass the image cache budget.
-    void keepImagesWithinBudget(QList<ClipboardItem> &items) const;
+    // Drops the oldest image items whose files pass the image cache budget; their files join `leaving`.
+    void keepImagesWithinBudget(QList<ClipboardItem> &items, QList<QUrl> &leaving) const;
 
     Pasteboard &m_pasteboard;
     WorkspaceService &m_workspace;

@@ -157,7 +157,33 @@ TEST_F(ClipboardManagerTest, FiveHundredAndFirstItemEvictsTheOldestAndItsFile)
     EXPECT_EQ(m_manager->history().size(), 500);
     EXPECT_EQ(m_manager->history().first().text, QStringLiteral("newest"));
     EXPECT_FALSE(m_manager->history().contains(oldest));
+    m_scheduler.runPending(); // the image queue deletes it
     EXPECT_FALSE(QFileInfo::exists(oldest.imageURL.toLocalFile()));
+}
+
+// Regression: a program copying 155 times a second never gave the quiet period, so every copy waited
+// in the pending list, and when it stopped the thousands of pictures that fell out of the history
+// were deleted in the flush, on the main thread (unlinks that wait for the disk: over half a second).
+// Only the newest 500 wait; the files of what falls out go on the image queue.
+TEST_F(ClipboardManagerTest, AFloodKeepsTheNewestAndDeletesTheFilesOfTheRestOnTheImageQueue)
+{
+    const ClipboardItem listed = imageItem(QStringLiteral("listed.png"));
+    m_manager->enqueuePending(listed);
+    m_manager->flushPending();
+    const ClipboardItem overtaken = imageItem(QStringLiteral("overtaken.png"));
+    m_manager->enqueuePending(overtaken);
+    for (int i = 0; i < ClipboardManager::maxHistory; ++i)
+        m_manager->enqueuePending(textItem(QString::number(i)));
+    EXPECT_EQ(m_manager->pendingItems().size(), ClipboardManager::maxHistory);
+    EXPECT_FALSE(m_manager->pendingItems().contains(overtaken));
+    m_manager->flushPending();
+    EXPECT_EQ(m_manager->history().size(), ClipboardManager::maxHistory);
+    EXPECT_EQ(m_manager->history().first().text, QString::number(ClipboardManager::maxHistory - 1));
+    EXPECT_FALSE(m_manager->history().contains(listed));
+    EXPECT_TRUE(QFileInfo::exists(listed.imageURL.toLocalFile())) << "deleted in the flush";
+    EXPECT_TRUE(QFileInfo::exists(overtaken.imageURL.toLocalFile())) << "deleted as it was overtaken";
+    m_scheduler.runPending();
+    EXPECT_EQ(cachedFiles(), QStringList());
 }
 
 TEST_F(ClipboardManagerTest, ImagesCollapseBySharedFileOnly)
@@ -189,6 +215,7 @@ TEST_F(ClipboardManagerTest, DeleteAndClearRemoveFilesButLeavePendingItems)
     m_manager->enqueuePending(textItem(QStringLiteral("pending")));
     m_manager->clearHistory();
     EXPECT_TRUE(m_manager->history().isEmpty());
+    m_scheduler.runPending();
     EXPECT_FALSE(QFileInfo::exists(kept.imageURL.toLocalFile()));
     settle();
     EXPECT_EQ(texts(), QStringList{"pending"});
