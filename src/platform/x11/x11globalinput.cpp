@@ -130,6 +130,11 @@ struct X11GlobalInput::Hold
     // The window that had the input focus at the shortcut's press (or when a hold began without
     // one): where the keys go back to when nobody decides in time.
     xcb_window_t focusAtShortcut = XCB_WINDOW_NONE;
+    // The shortcut's own grab lets the keyboard run on until the reader makes it a synchronous one:
+    // the key events the server sent before that did not stop the keyboard, so letting the next
+    // come after each would let keys through unread, past one that may end the showing. The first
+    // key after the grab may come once the reader has read every event sent before it.
+    bool owesNext = false;
     // Wakes the watch over the frozen keyboard and the hold nobody has claimed yet.
     std::condition_variable changed;
     bool stopping = false;
@@ -193,10 +198,19 @@ struct X11GlobalInput::Hold
 
     // The server stops the keyboard after each key it gives a synchronous grab; the next may come,
     // unless the one read last may end the showing and the main thread has not handled it yet.
-    void allowNext(xcb_connection_t *x) const
+    void allowNext(xcb_connection_t *x)
     {
-        if (holding() && !frozen)
-            xcb_allow_events(x, XCB_ALLOW_SYNC_KEYBOARD, XCB_CURRENT_TIME);
+        if (!holding() || frozen)
+            return;
+        xcb_allow_events(x, XCB_ALLOW_SYNC_KEYBOARD, XCB_CURRENT_TIME);
+        owesNext = false;
+    }
+
+    // After a key event: the next may come, unless it came before the keyboard was stopped.
+    void allowAfterKey(xcb_connection_t *x)
+    {
+        if (!owesNext)
+            allowNext(x);
     }
 
     void freeze()
@@ -260,10 +274,20 @@ struct X11GlobalInput::Hold
     {
         xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
             x, xcb_grab_keyboard(x, 0, root, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC), nullptr);
+        // Its key went up and the shortcut was pressed again before we got here: that press's grab
+        // is later than this one's time, and the keys after this press are still to be kept.
+        if (reply && reply->status == XCB_GRAB_STATUS_INVALID_TIME) {
+            std::free(reply);
+            reply = xcb_grab_keyboard_reply(
+                x, xcb_grab_keyboard(x, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC),
+                nullptr);
+        }
         kept = unclaimed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
         std::free(reply);
         if (!kept)
             return false;
+        // Stopped from here on; every key event the reader has not read yet came before.
+        owesNext = true;
         rememberFocus(x);
         // A new count begins with the shortcut that starts it.
         ++epoch;
@@ -309,6 +333,7 @@ struct X11GlobalInput::Hold
         holder = XCB_WINDOW_NONE;
         handingTo = XCB_WINDOW_NONE;
         grabbed = kept = unclaimed = frozen = deciding = false;
+        owesNext = false;
         waiting.clear();
         focusRetakes = 0;
         xcb_flush(x);
@@ -885,7 +910,21 @@ quint32 X11GlobalInput::flagsFromState(quint16 state) const
 void X11GlobalInput::readLoop(xcb_connection_t *x, int generation)
 {
     Connection *connection = m_connection.get();
-    while (xcb_generic_event_t *event = xcb_wait_for_event(x)) {
+    while (true) {
+        xcb_generic_event_t *event = xcb_poll_for_queued_event(x);
+        if (!event) {
+            // Every event read: the key owed since the keyboard was stopped may come.
+            {
+                const std::lock_guard lock(m_hold->mutex);
+                if (m_hold->owesNext) {
+                    m_hold->allowNext(x);
+                    xcb_flush(x);
+                }
+            }
+            event = xcb_wait_for_event(x);
+            if (!event)
+                break;
+        }
         KeyPath path = KeyPath::free;
         bool forMain = true;
         {
@@ -968,7 +1007,7 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
             // while its key is still down.
             xcb_ungrab_keyboard(x, XCB_CURRENT_TIME);
         }
-        h.allowNext(x);
+        h.allowAfterKey(x);
         xcb_flush(x);
         return true;
     }
@@ -977,7 +1016,7 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
             path = KeyPath::held;
             h.deliver(x, raw);
         }
-        h.allowNext(x);
+        h.allowAfterKey(x);
         xcb_flush(x);
         return true;
     case XCB_GE_GENERIC: {
