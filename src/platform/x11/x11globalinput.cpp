@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <sys/socket.h>
 #include <thread>
 #include <xcb/xcb.h>
@@ -133,8 +134,10 @@ struct X11GlobalInput::Hold
     // The shortcut's own grab lets the keyboard run on until the reader makes it a synchronous one:
     // the key events the server sent before that did not stop the keyboard, so letting the next
     // come after each would let keys through unread, past one that may end the showing. The first
-    // key after the grab may come once the reader has read every event sent before it.
+    // key after the grab may come once the reader has read every event sent before it; the events
+    // sent before are those the server sent before it took the grab request, numbered `stoppedAt`.
     bool owesNext = false;
+    std::optional<quint32> stoppedAt;
     // Wakes the watch over the frozen keyboard and the hold nobody has claimed yet.
     std::condition_variable changed;
     bool stopping = false;
@@ -207,8 +210,14 @@ struct X11GlobalInput::Hold
     }
 
     // After a key event: the next may come, unless it came before the keyboard was stopped.
-    void allowAfterKey(xcb_connection_t *x)
+    void allowAfterKey(xcb_connection_t *x, const void *event)
     {
+        if (stoppedAt) {
+            // The sequence number of our last request the server had taken when it sent the event.
+            if (qint32(static_cast<const xcb_generic_event_t *>(event)->full_sequence - *stoppedAt) < 0)
+                return;
+            stoppedAt.reset(); // the events come in order: none of those before is left
+        }
         if (!owesNext)
             allowNext(x);
     }
@@ -272,15 +281,16 @@ struct X11GlobalInput::Hold
     // key's press time, a release that came meanwhile does not stand in the way.
     bool keep(xcb_connection_t *x, xcb_timestamp_t time)
     {
-        xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
-            x, xcb_grab_keyboard(x, 0, root, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC), nullptr);
+        xcb_grab_keyboard_cookie_t request =
+            xcb_grab_keyboard(x, 0, root, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC);
+        xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(x, request, nullptr);
         // Its key went up and the shortcut was pressed again before we got here: that press's grab
         // is later than this one's time, and the keys after this press are still to be kept.
         if (reply && reply->status == XCB_GRAB_STATUS_INVALID_TIME) {
             std::free(reply);
-            reply = xcb_grab_keyboard_reply(
-                x, xcb_grab_keyboard(x, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC),
-                nullptr);
+            request =
+                xcb_grab_keyboard(x, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC);
+            reply = xcb_grab_keyboard_reply(x, request, nullptr);
         }
         kept = unclaimed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
         std::free(reply);
@@ -288,6 +298,7 @@ struct X11GlobalInput::Hold
             return false;
         // Stopped from here on; every key event the reader has not read yet came before.
         owesNext = true;
+        stoppedAt = request.sequence;
         rememberFocus(x);
         // A new count begins with the shortcut that starts it.
         ++epoch;
@@ -334,6 +345,7 @@ struct X11GlobalInput::Hold
         handingTo = XCB_WINDOW_NONE;
         grabbed = kept = unclaimed = frozen = deciding = false;
         owesNext = false;
+        stoppedAt.reset();
         waiting.clear();
         focusRetakes = 0;
         xcb_flush(x);
@@ -1007,7 +1019,7 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
             // while its key is still down.
             xcb_ungrab_keyboard(x, XCB_CURRENT_TIME);
         }
-        h.allowAfterKey(x);
+        h.allowAfterKey(x, raw);
         xcb_flush(x);
         return true;
     }
@@ -1016,7 +1028,7 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
             path = KeyPath::held;
             h.deliver(x, raw);
         }
-        h.allowAfterKey(x);
+        h.allowAfterKey(x, raw);
         xcb_flush(x);
         return true;
     case XCB_GE_GENERIC: {
