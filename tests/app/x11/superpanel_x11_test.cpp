@@ -818,6 +818,7 @@ TEST_F(SuperPanelX11Test, APanelClosedBeforeItMappedNeverTakesTheFocusFromTheWin
     const QString file = scratch.filePath(QStringLiteral("behind"));
     const qint64 recorder = startRecorder(QStringLiteral("rec-behind"), file, QStringLiteral("60x12+500+200"));
     ASSERT_NE(recorder, 0);
+    QTest::qWait(300); // the program hears which window has the keys, to hand them back to it
     const auto focus = [&] {
         xcb_get_input_focus_reply_t *reply =
             xcb_get_input_focus_reply(connection.xcb(), xcb_get_input_focus(connection.xcb()), nullptr);
