@@ -1028,6 +1028,9 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
             path = KeyPath::held;
             h.deliver(x, raw);
         }
+        // Up, as the main thread counts it too: while a grab of ours is active the raw release is
+        // not ours, and the key's next press would be taken for a repeat and kept for no surface.
+        h.pressesSinceDown.remove(static_cast<const xcb_key_release_event_t *>(raw)->detail);
         h.allowAfterKey(x, raw);
         xcb_flush(x);
         return true;
