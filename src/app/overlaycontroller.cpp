@@ -880,10 +880,15 @@ void OverlayController::showGlobalOverlayInFront()
 {
     m_globalOverlayWindow->setAlpha(1);
     m_globalOverlayWindow->orderFront();
-    m_globalOverlayWindow->activateWindow();
     // Every key goes to the panel until it hides, also while a window behind it is focused (by our
-    // own actions on the windows, or by the window manager for a window that just opened).
-    m_platform.globalInput->holdKeyboard(m_globalOverlayWindow->winId());
+    // own actions on the windows, or by the window manager for a window that just opened). The hold
+    // puts the focus on the panel itself once its grab holds. Qt asks the window manager to activate
+    // a window only once it hears the window is mapped, however late: a panel closed right after it
+    // opened (the hotkey twice) would take the focus from the window it handed the keys back to.
+    GlobalInput &input = *m_platform.globalInput;
+    input.holdKeyboard(m_globalOverlayWindow->winId());
+    if (!input.hasTap())
+        m_globalOverlayWindow->activateWindow();
     if (m_superPanel)
         m_superPanel->setFocus(Qt::OtherFocusReason);
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <sys/socket.h>
 #include <thread>
 #include <xcb/xcb.h>
@@ -130,6 +131,13 @@ struct X11GlobalInput::Hold
     // The window that had the input focus at the shortcut's press (or when a hold began without
     // one): where the keys go back to when nobody decides in time.
     xcb_window_t focusAtShortcut = XCB_WINDOW_NONE;
+    // The shortcut's own grab lets the keyboard run on until the reader makes it a synchronous one:
+    // the key events the server sent before that did not stop the keyboard, so letting the next
+    // come after each would let keys through unread, past one that may end the showing. The first
+    // key after the grab may come once the reader has read every event sent before it; the events
+    // sent before are those the server sent before it took the grab request, numbered `stoppedAt`.
+    bool owesNext = false;
+    std::optional<quint32> stoppedAt;
     // Wakes the watch over the frozen keyboard and the hold nobody has claimed yet.
     std::condition_variable changed;
     bool stopping = false;
@@ -193,10 +201,25 @@ struct X11GlobalInput::Hold
 
     // The server stops the keyboard after each key it gives a synchronous grab; the next may come,
     // unless the one read last may end the showing and the main thread has not handled it yet.
-    void allowNext(xcb_connection_t *x) const
+    void allowNext(xcb_connection_t *x)
     {
-        if (holding() && !frozen)
-            xcb_allow_events(x, XCB_ALLOW_SYNC_KEYBOARD, XCB_CURRENT_TIME);
+        if (!holding() || frozen)
+            return;
+        xcb_allow_events(x, XCB_ALLOW_SYNC_KEYBOARD, XCB_CURRENT_TIME);
+        owesNext = false;
+    }
+
+    // After a key event: the next may come, unless it came before the keyboard was stopped.
+    void allowAfterKey(xcb_connection_t *x, const void *event)
+    {
+        if (stoppedAt) {
+            // The sequence number of our last request the server had taken when it sent the event.
+            if (qint32(static_cast<const xcb_generic_event_t *>(event)->full_sequence - *stoppedAt) < 0)
+                return;
+            stoppedAt.reset(); // the events come in order: none of those before is left
+        }
+        if (!owesNext)
+            allowNext(x);
     }
 
     void freeze()
@@ -258,12 +281,24 @@ struct X11GlobalInput::Hold
     // key's press time, a release that came meanwhile does not stand in the way.
     bool keep(xcb_connection_t *x, xcb_timestamp_t time)
     {
-        xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(
-            x, xcb_grab_keyboard(x, 0, root, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC), nullptr);
+        xcb_grab_keyboard_cookie_t request =
+            xcb_grab_keyboard(x, 0, root, time, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC);
+        xcb_grab_keyboard_reply_t *reply = xcb_grab_keyboard_reply(x, request, nullptr);
+        // Its key went up and the shortcut was pressed again before we got here: that press's grab
+        // is later than this one's time, and the keys after this press are still to be kept.
+        if (reply && reply->status == XCB_GRAB_STATUS_INVALID_TIME) {
+            std::free(reply);
+            request =
+                xcb_grab_keyboard(x, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC);
+            reply = xcb_grab_keyboard_reply(x, request, nullptr);
+        }
         kept = unclaimed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
         std::free(reply);
         if (!kept)
             return false;
+        // Stopped from here on; every key event the reader has not read yet came before.
+        owesNext = true;
+        stoppedAt = request.sequence;
         rememberFocus(x);
         // A new count begins with the shortcut that starts it.
         ++epoch;
@@ -309,6 +344,8 @@ struct X11GlobalInput::Hold
         holder = XCB_WINDOW_NONE;
         handingTo = XCB_WINDOW_NONE;
         grabbed = kept = unclaimed = frozen = deciding = false;
+        owesNext = false;
+        stoppedAt.reset();
         waiting.clear();
         focusRetakes = 0;
         xcb_flush(x);
@@ -885,7 +922,21 @@ quint32 X11GlobalInput::flagsFromState(quint16 state) const
 void X11GlobalInput::readLoop(xcb_connection_t *x, int generation)
 {
     Connection *connection = m_connection.get();
-    while (xcb_generic_event_t *event = xcb_wait_for_event(x)) {
+    while (true) {
+        xcb_generic_event_t *event = xcb_poll_for_queued_event(x);
+        if (!event) {
+            // Every event read: the key owed since the keyboard was stopped may come.
+            {
+                const std::lock_guard lock(m_hold->mutex);
+                if (m_hold->owesNext) {
+                    m_hold->allowNext(x);
+                    xcb_flush(x);
+                }
+            }
+            event = xcb_wait_for_event(x);
+            if (!event)
+                break;
+        }
         KeyPath path = KeyPath::free;
         bool forMain = true;
         {
@@ -968,7 +1019,7 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
             // while its key is still down.
             xcb_ungrab_keyboard(x, XCB_CURRENT_TIME);
         }
-        h.allowNext(x);
+        h.allowAfterKey(x, raw);
         xcb_flush(x);
         return true;
     }
@@ -977,7 +1028,10 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
             path = KeyPath::held;
             h.deliver(x, raw);
         }
-        h.allowNext(x);
+        // Up, as the main thread counts it too: while a grab of ours is active the raw release is
+        // not ours, and the key's next press would be taken for a repeat and kept for no surface.
+        h.pressesSinceDown.remove(static_cast<const xcb_key_release_event_t *>(raw)->detail);
+        h.allowAfterKey(x, raw);
         xcb_flush(x);
         return true;
     case XCB_GE_GENERIC: {

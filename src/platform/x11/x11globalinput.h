@@ -59,7 +59,12 @@ namespace qv {
 // until the holder has its grab, then sent on to it in order, before any key typed later, however
 // long the main thread takes to open the surface (up to 5 s; then they are dropped). For any other
 // shortcut the grab ends at its press, so the keys after it go from the server to the focused
-// window. No key is ever typed again.
+// window. No key is ever typed again. Until the reader has made the grab last, the keyboard runs on:
+// the keys the server sent meanwhile are read without letting another come for each, so the
+// keyboard still stops at a shortcut pressed again among them; pressed again before the reader got
+// to the first press, the grab is taken at the current time (the first press's is older than the
+// second's grab).
+// The hold itself puts the input focus on the holder as its grab takes hold.
 // A key that may end the showing (Return, Enter, Esc, a shortcut again) leaves the keyboard stopped
 // after it: the server keeps every later key in its queue, in order, until the main thread has
 // handled every key sent on, that one included, and published what it does (setKeyboardChoice

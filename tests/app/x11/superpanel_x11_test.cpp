@@ -791,6 +791,43 @@ TEST_F(SuperPanelX11Test, TextTypedAtOnceAfterAltTabTwiceReachesTheWindowThatHad
     }
 }
 
+// Opened and closed again before it was mapped, the panel asked the window manager, through Qt, to
+// activate it once the map came, after it had handed the keys back: the fading panel took the
+// focus and the letters typed next were lost. Both happen here before our event loop runs again.
+TEST_F(SuperPanelX11Test, APanelClosedBeforeItMappedNeverTakesTheFocusFromTheWindowThatHadTheKeys)
+{
+    ASSERT_TRUE(connection.isValid());
+    const QString file = scratch.filePath(QStringLiteral("behind"));
+    const qint64 recorder = startRecorder(QStringLiteral("rec-behind"), file, QStringLiteral("60x12+500+200"));
+    ASSERT_NE(recorder, 0);
+    QTest::qWait(300); // the program hears which window has the keys, to hand them back to it
+    const auto focus = [&] {
+        xcb_get_input_focus_reply_t *reply =
+            xcb_get_input_focus_reply(connection.xcb(), xcb_get_input_focus(connection.xcb()), nullptr);
+        const xcb_window_t window = reply ? reply->focus : xcb_window_t(XCB_WINDOW_NONE);
+        std::free(reply);
+        return window;
+    };
+    QByteArray expected;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        controller->toggleGlobalSwitcher(true);
+        const auto panel = xcb_window_t(controller->globalOverlayWindow()->winId());
+        controller->toggleGlobalSwitcher(false);
+        QElapsedTimer watched;
+        watched.start();
+        while (watched.elapsed() < 400) {
+            QTest::qWait(10);
+            ASSERT_NE(focus(), panel) << "after " << watched.elapsed() << " ms";
+        }
+        const QString letters = QStringLiteral("xy") + QChar(u'a' + round);
+        ASSERT_TRUE(typeText(letters));
+        expected += letters.toLatin1();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return received(file) == expected; }, 3000)) << received(file).data();
+        ASSERT_TRUE(closedWithKeysAt(recorder));
+    }
+}
+
 // Keys typed after a hotkey while the program was busy (its surface not yet built) were typed
 // again, a quarter of a second later, into whatever window had the focus by then.
 TEST_F(SuperPanelX11Test, KeysTypedWhileTheProgramIsHeldAfterItsFirstHotkeysGoToTheSurfaceNeverToAWindow)

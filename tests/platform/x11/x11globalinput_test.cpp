@@ -13,6 +13,7 @@
 #include <memory>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
 // xkb.h names a member `explicit`, which C++ cannot parse.
 #define explicit xkb_explicit
 #include <xcb/xkb.h>
@@ -203,6 +204,49 @@ TEST_F(X11GlobalInputTest, LettersRightAfterAHotkeyThatOpensNoSurfaceReachTheFoc
         EXPECT_TRUE(QTest::qWaitFor([&] { return typedText() == expected; }, 3000)) << typedText().data();
         EXPECT_TRUE(QTest::qWaitFor([&, n = round + 1] { return fired(altTab) == n; }, 3000));
     }
+}
+
+// A hotkey that opens a surface pressed twice before the reader thread had made the first press's
+// grab last: that grab, asked for at the first press's time, was refused as older than the second
+// press's, so the hold began at the second press and the letters typed next were kept for a surface
+// and dropped; or, made late, it let the keys sent before it each let one more through, past the
+// second press. Here the server takes no request of ours while both presses are typed; the letters
+// come after, while our main thread reads nothing, and reach the focused window once the keyboard,
+// stopped at the second press, is given back.
+TEST_F(X11GlobalInputTest, LettersAfterAHotkeyPressedTwiceBeforeTheReaderGrabbedReachTheFocusedWindow)
+{
+    filter.consume = {altTab};
+    input.setKeyTakingShortcuts({altTab});
+    input.setShortcuts({altTab});
+    startRecordingTerminal();
+    QTest::qWait(100);
+
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(c));
+    const auto closeConnection = qScopeGuard([c] { xcb_disconnect(c); });
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    constexpr xcb_keycode_t alt = 64; // evdev's Alt_L and Tab
+    constexpr xcb_keycode_t tab = 23;
+    const auto key = [&](uint8_t type, xcb_keycode_t code) {
+        xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, root, 0, 0, 0);
+    };
+    xcb_grab_server(c);
+    key(XCB_KEY_PRESS, alt);
+    for (int press = 0; press < 2; ++press) {
+        key(XCB_KEY_PRESS, tab);
+        key(XCB_KEY_RELEASE, tab);
+    }
+    key(XCB_KEY_RELEASE, alt);
+    xcb_ungrab_server(c);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    QThread::msleep(300); // the reader has read both presses
+
+    ASSERT_TRUE(xdotool(QStringLiteral("key a b c")));
+    const QDeadlineTimer deadline(4000);
+    while (!typedText().contains("abc") && !deadline.hasExpired())
+        QThread::msleep(20);
+    EXPECT_EQ(typedText(), QByteArray("abc"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 2; }, 5000));
 }
 
 TEST_F(X11GlobalInputTest, HeldShortcutRepeatsAsAutorepeatAndItsKeyUpIsReported)
