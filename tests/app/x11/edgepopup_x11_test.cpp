@@ -84,6 +84,19 @@ protected:
         return panel.isVisible() && controller->isGlobalSwitcherVisible() &&
                controller->edgePopup()->isVisible() && isViewable(connection, xcb_window_t(panel.winId()));
     }
+    // A recording terminal behind the popup, once it has the keyboard (0 when it never gets it).
+    qint64 startRecorderWithKeys(const QString &file)
+    {
+        const qint64 recorder = clients.startRecorder(QStringLiteral("rec-behind"), file,
+                                                      {QStringLiteral("-geometry"), "60x12+500+200"});
+        return recorder != 0 && QTest::qWaitFor([&] { return hasKeys(recorder); }, 10000) ? recorder : 0;
+    }
+    bool hasKeys(qint64 pid) { return pidOf(connection, activeWindow(connection)) == pid; }
+    static QByteArray received(const QString &file)
+    {
+        QFile recorded(file);
+        return recorded.open(QIODevice::ReadOnly) ? recorded.readAll() : QByteArray("(unreadable)");
+    }
     QStringList clipTexts()
     {
         QStringList texts;
@@ -183,15 +196,8 @@ TEST_F(EdgePopupX11Test, ClipboardHotkeyOpensThePopupAtItsEdgeAndTheHotkeyOrABac
 TEST_F(EdgePopupX11Test, LettersAfterTheHotkeyStayInThePopupAndThoseAfterEscapeReachTheWindowThatHadTheKeys)
 {
     const QString file = folder.filePath(QStringLiteral("behind"));
-    const qint64 recorder = clients.startRecorder(QStringLiteral("rec-behind"), file,
-                                                  {QStringLiteral("-geometry"), "60x12+500+200"});
+    const qint64 recorder = startRecorderWithKeys(file);
     ASSERT_NE(recorder, 0);
-    const auto recorderActive = [&] { return pidOf(connection, activeWindow(connection)) == recorder; };
-    ASSERT_TRUE(QTest::qWaitFor(recorderActive, 10000));
-    const auto received = [&] {
-        QFile recorded(file);
-        return recorded.open(QIODevice::ReadOnly) ? recorded.readAll() : QByteArray("(unreadable)");
-    };
 
     QByteArray expected;
     for (int round = 0; round < 5; ++round) {
@@ -202,9 +208,10 @@ TEST_F(EdgePopupX11Test, LettersAfterTheHotkeyStayInThePopupAndThoseAfterEscapeR
         // No pause at all between Esc and the letters.
         ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key --delay 0 Escape k l")));
         expected += "kl";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return received() == expected; }, 3000)) << received().data();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return received(file) == expected; }, 3000))
+            << received(file).data();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
-        ASSERT_TRUE(QTest::qWaitFor(recorderActive, 3000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hasKeys(recorder); }, 3000));
     }
 }
 
@@ -213,15 +220,8 @@ TEST_F(EdgePopupX11Test, LettersAfterTheHotkeyStayInThePopupAndThoseAfterEscapeR
 TEST_F(EdgePopupX11Test, TextTypedAtOnceAfterTheHotkeyLettersAndEscapeReachesTheWindowThatHadTheKeysWhole)
 {
     const QString file = folder.filePath(QStringLiteral("behind"));
-    const qint64 recorder = clients.startRecorder(QStringLiteral("rec-behind"), file,
-                                                  {QStringLiteral("-geometry"), "60x12+500+200"});
+    const qint64 recorder = startRecorderWithKeys(file);
     ASSERT_NE(recorder, 0);
-    const auto recorderActive = [&] { return pidOf(connection, activeWindow(connection)) == recorder; };
-    ASSERT_TRUE(QTest::qWaitFor(recorderActive, 10000));
-    const auto received = [&] {
-        QFile recorded(file);
-        return recorded.open(QIODevice::ReadOnly) ? recorded.readAll() : QByteArray("(unreadable)");
-    };
 
     QByteArray expected;
     for (int round = 0; round < 6; ++round) {
@@ -234,9 +234,10 @@ TEST_F(EdgePopupX11Test, TextTypedAtOnceAfterTheHotkeyLettersAndEscapeReachesThe
         ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key alt+c")));
         ASSERT_TRUE(xdotoolWhileRunning(QStringLiteral("key --delay 0 h j Escape k l ") + letter));
         expected += "kl" + letter.toLatin1();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return received() == expected; }, 4000)) << received().data();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return received(file) == expected; }, 4000))
+            << received(file).data();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->globalOverlayWindow()->isVisible(); }, 3000));
-        ASSERT_TRUE(QTest::qWaitFor(recorderActive, 3000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hasKeys(recorder); }, 3000));
     }
 }
 
