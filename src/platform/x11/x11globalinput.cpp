@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <X11/keysym.h>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -36,8 +37,13 @@ constexpr int dragSampleIntervalMs = 30;
 constexpr int grabRetryIntervalMs = 50;
 constexpr int maxFocusRetakes = 32;
 constexpr qsizetype maxWaitingKeys = 256;
-// How long the keyboard may stay stopped at a key while the main thread decides what it does.
-constexpr std::chrono::milliseconds frozenLimit{1000};
+// How long the keyboard may stay stopped at a key while the main thread decides what it does: at
+// most a second, and less than the keyboard's repeat delay. The server sees a key's release only
+// when it lets the keyboard go on, so a key stopped at longer than that repeats, and its repeats
+// (a second Return, say) would reach the window the keys go to.
+constexpr std::chrono::milliseconds longestFrozenLimit{1000};
+constexpr std::chrono::milliseconds repeatMargin{100};
+constexpr std::chrono::milliseconds shortestFrozenLimit{50};
 // How long keys typed after a shortcut are kept for a surface the main thread has not asked for yet
 // (its first build may take a while on a loaded machine); then they are dropped, the keyboard freed.
 constexpr std::chrono::milliseconds keptClaimLimit{5000};
@@ -127,13 +133,14 @@ struct X11GlobalInput::Hold
     // it (or handed the keyboard to a window that is not on screen yet: `handingTo`).
     bool frozen = false;
     std::chrono::steady_clock::time_point frozenAt;
+    std::chrono::milliseconds frozenLimit = longestFrozenLimit;
     xcb_window_t handingTo = XCB_WINDOW_NONE;
     // The window that had the input focus at the shortcut's press (or when a hold began without
     // one): where the keys go back to when nobody decides in time.
     xcb_window_t focusAtShortcut = XCB_WINDOW_NONE;
-    // The shortcut's own grab lets the keyboard run on until the reader makes it a synchronous one:
-    // the key events the server sent before that did not stop the keyboard, so letting the next
-    // come after each would let keys through unread, past one that may end the showing. The first
+    // Key events the server sent before the reader made the shortcut's grab last came under no
+    // synchronous grab of ours (the shortcut's own stops the keyboard at its press only), so letting
+    // the next come after each would let keys through unread, past one that may end the showing. The first
     // key after the grab may come once the reader has read every event sent before it; the events
     // sent before are those the server sent before it took the grab request, numbered `stoppedAt`.
     bool owesNext = false;
@@ -448,9 +455,10 @@ void X11GlobalInput::watchKeyboard(xcb_connection_t *x)
     std::unique_lock lock(h.mutex);
     while (!h.stopping) {
         const auto now = std::chrono::steady_clock::now();
-        if (h.frozen && h.holding() && now >= h.frozenAt + frozenLimit) {
-            qCWarning(lcGlobalInput) << "⚠️ The keyboard waited" << frozenLimit.count()
-                                     << "ms for the program to decide; it goes back to the window that had it";
+        if (h.frozen && h.holding() && now >= h.frozenAt + h.frozenLimit) {
+            qCWarning(lcGlobalInput)
+                << "⚠️ The keyboard waited" << h.frozenLimit.count()
+                << "ms for the program to decide; it goes back to the window that had it";
             h.giveUp(x);
         } else if (h.unclaimed && h.holder == XCB_WINDOW_NONE && now >= h.keptAt + keptClaimLimit) {
             h.giveUp(x);
@@ -461,7 +469,7 @@ void X11GlobalInput::watchKeyboard(xcb_connection_t *x)
             // Nothing tells us when a window on another desktop comes on screen.
             h.changed.wait_for(lock, handingPollInterval);
         } else if (h.frozen && h.holding()) {
-            h.changed.wait_until(lock, h.frozenAt + frozenLimit);
+            h.changed.wait_until(lock, h.frozenAt + h.frozenLimit);
         } else if (h.unclaimed) {
             h.changed.wait_until(lock, h.keptAt + keptClaimLimit);
         } else {
@@ -513,7 +521,8 @@ bool X11GlobalInput::createTap()
                                  .sequence);
         // A map change is told only for the parts named here: a client that uses XKB hears of a
         // new modifier map (Num Lock or Scroll Lock moved, as xmodmap does) from nowhere else.
-        const uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
+        const uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
+                                XCB_XKB_EVENT_TYPE_CONTROLS_NOTIFY;
         const uint16_t mapParts = XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
         xcb_xkb_select_events(x, XCB_XKB_ID_USE_CORE_KBD, events, 0, events, mapParts, mapParts, nullptr);
     } else {
@@ -577,6 +586,7 @@ bool X11GlobalInput::createTap()
     m_connection = std::move(c);
 
     reloadKeymap();
+    followRepeatDelay();
     m_refused = grab();
     shareShortcuts();
     {
@@ -735,8 +745,14 @@ void X11GlobalInput::dropUnclaimedKeyboard(int generation)
 
 void X11GlobalInput::setKeyTakingShortcuts(const QList<KeyCombination> &combinations)
 {
+    if (combinations == m_keyTaking)
+        return;
     m_keyTaking = combinations;
-    shareShortcuts();
+    // Which grabs stop the keyboard at their press changes with it.
+    if (!m_grabs.isEmpty())
+        setShortcuts(m_wanted);
+    else
+        shareShortcuts();
 }
 
 void X11GlobalInput::shareShortcuts()
@@ -857,12 +873,16 @@ QList<KeyCombination> X11GlobalInput::grab()
     m_plan = planGrabs();
     for (const auto &[combination, variants] : std::as_const(m_plan)) {
         QList<xcb_void_cookie_t> cookies;
-        // Asynchronous: a stopped process must not stop the desktop's keyboard at its hotkey. The
-        // reader thread turns the grab into a lasting synchronous one at the press when it opens a
-        // surface that takes keys.
+        // A combination that opens a surface stops the keyboard at its press, so a key typed in the
+        // same instant as its release waits for the reader thread instead of reaching the window
+        // behind; the reader makes the grab last or ends it as soon as it reads the press, whatever
+        // the main thread is doing. Only a process stopped whole (a debugger) holds the keyboard
+        // there, as it would with any grab. Any other combination leaves the keyboard running.
+        const uint8_t keyboardMode =
+            m_keyTaking.contains(combination) ? XCB_GRAB_MODE_SYNC : XCB_GRAB_MODE_ASYNC;
         for (const auto &[key, mods] : variants)
             cookies.append(
-                xcb_grab_key_checked(c.xcb, 1, c.root, mods, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+                xcb_grab_key_checked(c.xcb, 1, c.root, mods, key, XCB_GRAB_MODE_ASYNC, keyboardMode));
         bool ok = !cookies.isEmpty();
         for (const auto &cookie : std::as_const(cookies)) {
             if (xcb_generic_error_t *error = xcb_request_check(c.xcb, cookie)) {
@@ -892,6 +912,25 @@ void X11GlobalInput::ungrabAll()
     m_grabs.clear();
     m_grabbedKeys.clear();
     m_plan.clear();
+}
+
+void X11GlobalInput::followRepeatDelay()
+{
+    Connection &c = *m_connection;
+    if (c.xkbFirstEvent < 0)
+        return;
+    xcb_xkb_get_controls_reply_t *controls =
+        xcb_xkb_get_controls_reply(c.xcb, xcb_xkb_get_controls(c.xcb, XCB_XKB_ID_USE_CORE_KBD), nullptr);
+    if (!controls)
+        return;
+    std::chrono::milliseconds limit = longestFrozenLimit;
+    if (controls->enabledControls & XCB_XKB_BOOL_CTRL_REPEAT_KEYS)
+        limit = std::clamp(std::chrono::milliseconds(controls->repeatDelay) - repeatMargin,
+                           shortestFrozenLimit, longestFrozenLimit);
+    std::free(controls);
+    const std::lock_guard lock(m_hold->mutex);
+    m_hold->frozenLimit = limit;
+    m_hold->changed.notify_all();
 }
 
 void X11GlobalInput::followKeymap()
@@ -1014,9 +1053,10 @@ bool X11GlobalInput::readKeyboardEvent(xcb_connection_t *x, const void *raw, Key
             }
         } else if (shortcut && !autorepeat && h.openers.contains(combination) && h.keep(x, press->time)) {
             path = KeyPath::kept;
-        } else if (shortcut) {
-            // It opens nothing that takes keys: the keys after it go on to the focused window, also
-            // while its key is still down.
+        } else {
+            // It opens nothing that takes keys (or it came from a grab of a moment ago, stopped at
+            // its press): the keys after it go on to the focused window, also while its key is
+            // still down.
             xcb_ungrab_keyboard(x, XCB_CURRENT_TIME);
         }
         h.allowAfterKey(x, raw);
@@ -1129,6 +1169,8 @@ void X11GlobalInput::handleEvent(const void *raw, KeyPath path)
         const int xkbType = event->pad0;
         if (xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_MAP_NOTIFY)
             followKeymap();
+        if (xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_CONTROLS_NOTIFY)
+            followRepeatDelay();
     } else if (c.xfixesFirstEvent >= 0 && type == c.xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
         handleSelectionOwner(event);
     }

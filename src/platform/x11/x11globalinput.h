@@ -129,6 +129,8 @@ private:
     void reloadKeymap();
     // The keymap changed: the keys are read anew, and grabbed again when the grabs would differ.
     void followKeymap();
+    // The keyboard's repeat delay bounds how long it may stay stopped at a key.
+    void followRepeatDelay();
     // Each wanted combination and the (X key code, modifiers) pairs it is grabbed with, for the
     // keymap in force; no pair for one the keyboard cannot type.
     using GrabPlan = QList<QPair<KeyCombination, QList<QPair<quint8, quint16>>>>;

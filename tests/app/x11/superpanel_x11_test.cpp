@@ -216,13 +216,11 @@ protected:
     {
         return xdotoolWhileRunning(QStringLiteral("key --delay %1 %2").arg(gapMs).arg(names));
     }
-    // The hotkey, then the keys after it `gapMs` apart. They follow the hotkey a few milliseconds
-    // later, as from a hand: the hotkey's own grab lets the keyboard run on (a stopped program must
-    // not stop it), and a key that comes in the very instant its key goes up can pass before the
-    // reader thread has made the grab one that lasts.
+    // The hotkey, then the keys after it `gapMs` apart, the first in the same instant as the
+    // hotkey's release when the gap is 0.
     bool typeAfterHotkey(const QString &hotkey, const QString &names, int gapMs = 0)
     {
-        return typeKeys(hotkey) && typeKeys(names, gapMs);
+        return typeKeys(hotkey + u' ' + names, gapMs);
     }
     // The panel is gone and the window of `pid` has the keys again, ready for the next round.
     bool closedWithKeysAt(qint64 pid)

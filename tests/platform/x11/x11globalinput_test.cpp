@@ -212,7 +212,8 @@ TEST_F(X11GlobalInputTest, LettersRightAfterAHotkeyThatOpensNoSurfaceReachTheFoc
 // and dropped; or, made late, it let the keys sent before it each let one more through, past the
 // second press. Here the server takes no request of ours while both presses are typed; the letters
 // come after, while our main thread reads nothing, and reach the focused window once the keyboard,
-// stopped at the second press, is given back.
+// stopped at the second press, is given back; given back within the keyboard's repeat delay, as the
+// server would otherwise repeat the held Tab into that window.
 TEST_F(X11GlobalInputTest, LettersAfterAHotkeyPressedTwiceBeforeTheReaderGrabbedReachTheFocusedWindow)
 {
     filter.consume = {altTab};
@@ -247,6 +248,78 @@ TEST_F(X11GlobalInputTest, LettersAfterAHotkeyPressedTwiceBeforeTheReaderGrabbed
         QThread::msleep(20);
     EXPECT_EQ(typedText(), QByteArray("abc"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return fired(altTab) == 2; }, 5000));
+}
+
+// A hotkey that opens a surface stops the keyboard at its press: letters typed in the same instant
+// as its release, before the reader thread could read the press, used to reach the window that had
+// the keyboard. Here the server takes no request of ours while the hotkey and the letters are typed;
+// the letters reach the surface, in order, and nothing reaches the terminal behind it.
+TEST_F(X11GlobalInputTest, LettersTypedWithTheHotkeysReleaseWaitForTheSurfaceInsteadOfReachingTheWindowBehind)
+{
+    const X11Session session;
+    xcb_connection_t *other = session.xcb();
+    const xcb_window_t surface = X11Clients::createWindow(other, session.root(), QRect(0, 0, 100, 100), true);
+    const uint32_t keyEvents = XCB_EVENT_MASK_KEY_PRESS;
+    xcb_change_window_attributes(other, surface, XCB_CW_EVENT_MASK, &keyEvents);
+    xcb_map_window(other, surface);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr)); // mapped by now
+    filter.consume = {altTab};
+    input.setKeyDownFilter([&](const GlobalKeyEvent &event) {
+        const bool consumed = filter(event);
+        if (consumed) // the surface opens
+            QMetaObject::invokeMethod(
+                &input, [&] { input.holdKeyboard(surface); }, Qt::QueuedConnection);
+        return consumed;
+    });
+    input.setKeyTakingShortcuts({altTab});
+    input.setShortcuts({altTab});
+    startRecordingTerminal();
+    QTest::qWait(100);
+
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(c));
+    const auto closeConnection = qScopeGuard([c] { xcb_disconnect(c); });
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    constexpr xcb_keycode_t alt = 64; // evdev's Alt_L, Tab, a, b, c
+    constexpr xcb_keycode_t tab = 23;
+    const QList<xcb_keycode_t> letters{38, 56, 54};
+    const auto key = [&](uint8_t type, xcb_keycode_t code) {
+        xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, root, 0, 0, 0);
+    };
+    xcb_grab_server(c);
+    key(XCB_KEY_PRESS, alt);
+    key(XCB_KEY_PRESS, tab);
+    key(XCB_KEY_RELEASE, tab);
+    key(XCB_KEY_RELEASE, alt);
+    for (const xcb_keycode_t letter : letters) {
+        key(XCB_KEY_PRESS, letter);
+        key(XCB_KEY_RELEASE, letter);
+    }
+    xcb_ungrab_server(c);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+
+    QList<xcb_keycode_t> reachedSurface;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            while (xcb_generic_event_t *event = xcb_poll_for_event(other)) {
+                if ((event->response_type & ~0x80) == XCB_KEY_PRESS)
+                    reachedSurface.append(reinterpret_cast<xcb_key_press_event_t *>(event)->detail);
+                std::free(event);
+            }
+            return reachedSurface.size() >= letters.size();
+        },
+        5000))
+        << reachedSurface.size() << " letters reached the surface";
+    EXPECT_EQ(reachedSurface, letters) << "the letters after the hotkey did not reach the surface in order";
+    // The surface goes and the terminal has the keyboard again.
+    input.releaseKeyboard();
+    xcb_destroy_window(other, surface);
+    xcb_flush(other);
+    ASSERT_TRUE(xdotool(QStringLiteral("search --sync --name %1 windowactivate --sync").arg(dir.path())));
+    settleTerminal();
+    EXPECT_EQ(typedBesidesSettling(), QByteArray())
+        << "letters typed with the hotkey reached the window behind";
+    EXPECT_EQ(fired(altTab), 1);
 }
 
 TEST_F(X11GlobalInputTest, HeldShortcutRepeatsAsAutorepeatAndItsKeyUpIsReported)
