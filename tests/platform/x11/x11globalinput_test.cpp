@@ -390,6 +390,35 @@ TEST_F(X11GlobalInputTest, KeyboardAskedForBeforeTheTapIsTakenWhenTheTapComes)
     }
 }
 
+// A window manager that starts anew frames the windows again: the holder goes off screen (the
+// server ends its grab), then maps inside a frame that is not on screen yet, so the grab asked for
+// at its map is refused. It used to be asked for only then, never again, and the surface showed
+// without the keyboard. Here the test plays the new manager's part with a frame of its own.
+TEST_F(X11GlobalInputTest, AHolderMappedAgainInsideAFrameNotYetShownHoldsTheKeyboardOnceTheFrameShows)
+{
+    const X11Session session;
+    xcb_connection_t *other = session.xcb();
+    const xcb_window_t frame = X11Clients::createWindow(other, session.root(), QRect(0, 0, 200, 200), true);
+    const xcb_window_t surface = X11Clients::createWindow(other, frame, QRect(0, 0, 100, 100));
+    xcb_map_window(other, surface);
+    xcb_map_window(other, frame);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr)); // mapped by now
+    input.holdKeyboard(surface);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return input.keyboardHolder() == surface; }, 5000));
+
+    xcb_unmap_window(other, surface); // the old manager is gone: the grab ends with the view
+    xcb_unmap_window(other, frame);
+    xcb_map_window(other, surface); // framed anew, the frame still to be shown
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return input.keyboardHolder() == 0; }, 5000));
+    QTest::qWait(200); // the reader has heard of the map and asked for the grab, in vain
+    xcb_map_window(other, frame);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return input.keyboardHolder() == surface; }, 2000))
+        << "the surface on screen again never held the keyboard again";
+    input.releaseKeyboard();
+}
+
 // Every named key of the table sits where the server's US map puts that key, so a hotkey grabs
 // the key its name says.
 TEST_F(X11GlobalInputTest, EveryKeyOfTheTableIsWhereTheUSMapPutsIt)
