@@ -745,11 +745,14 @@ void X11GlobalInput::dropUnclaimedKeyboard(int generation)
 
 void X11GlobalInput::setKeyTakingShortcuts(const QList<KeyCombination> &combinations)
 {
-    if (combinations == m_keyTaking)
-        return;
+    // Whether a grab stops the keyboard at its press follows this: the combinations grabbed now
+    // whose part changes are grabbed again.
+    const bool regrab =
+        !m_grabs.isEmpty() && std::any_of(m_wanted.cbegin(), m_wanted.cend(), [&](const auto &c) {
+            return m_keyTaking.contains(c) != combinations.contains(c);
+        });
     m_keyTaking = combinations;
-    // Which grabs stop the keyboard at their press changes with it.
-    if (!m_grabs.isEmpty())
+    if (regrab)
         setShortcuts(m_wanted);
     else
         shareShortcuts();
