@@ -706,11 +706,11 @@ TEST_F(SuperPanelX11Test, RightRightReturnAndTextTypedAtOnceAfterAltTabReachTheT
         if (!third && engine->windows().size() >= 3)
             third = engine->windows().at(2).ownerPID;
     });
-    for (int round = 0; round < 8; ++round) {
+    for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
         const int gap = round % 2 == 0 ? 0 : 12;
         std::optional<BusyLoops> busy;
-        if (round >= 4)
+        if (round >= 10)
             busy.emplace(4);
         third.reset();
         const QString letter = QString(QChar(u'a' + round));
@@ -743,10 +743,10 @@ TEST_F(SuperPanelX11Test, ASearchThenReturnOrEscapeAndTextTypedAtOnceReachTheFou
     QHash<qint64, QByteArray> expected;
 
     qint64 focused = two;
-    for (int round = 0; round < 8; ++round) {
+    for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
         std::optional<BusyLoops> busy;
-        if (round >= 4)
+        if (round >= 10)
             busy.emplace(4);
         const QString letter = QString(QChar(u'a' + round));
         if (round % 2 == 0) {
@@ -775,10 +775,10 @@ TEST_F(SuperPanelX11Test, TextTypedAtOnceAfterAltTabTwiceReachesTheWindowThatHad
     const qint64 recorder = startRecorder(QStringLiteral("rec-behind"), file, QStringLiteral("60x12+500+200"));
     ASSERT_NE(recorder, 0);
     QByteArray expected;
-    for (int round = 0; round < 6; ++round) {
+    for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
         std::optional<BusyLoops> busy;
-        if (round >= 3)
+        if (round >= 10)
             busy.emplace(4);
         const QString letter = QString(QChar(u'a' + round));
         ASSERT_TRUE(typeKeys(QStringLiteral("alt+Tab alt+Tab d e f ") + letter));
