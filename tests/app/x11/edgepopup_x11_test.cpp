@@ -89,7 +89,11 @@ protected:
     {
         const qint64 recorder = clients.startRecorder(QStringLiteral("rec-behind"), file,
                                                       {QStringLiteral("-geometry"), "60x12+500+200"});
-        return recorder != 0 && QTest::qWaitFor([&] { return hasKeys(recorder); }, 10000) ? recorder : 0;
+        // Its file appears once the terminal reads raw: keys typed before would wait for a line.
+        return recorder != 0 &&
+                       QTest::qWaitFor([&] { return hasKeys(recorder) && QFile::exists(file); }, 10000)
+                   ? recorder
+                   : 0;
     }
     bool hasKeys(qint64 pid) { return pidOf(connection, activeWindow(connection)) == pid; }
     static QByteArray received(const QString &file)

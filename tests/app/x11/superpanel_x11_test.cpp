@@ -257,8 +257,10 @@ protected:
                          bool waitForFocus = true)
     {
         const qint64 pid = clients.startRecorder(title, file, {QStringLiteral("-geometry"), geometry});
+        // Its file appears once the terminal reads raw: keys typed before would wait for a line.
         if (pid == 0 ||
-            (waitForFocus && !QTest::qWaitFor([&] { return pidOf(activeWindow()) == pid; }, 10000)))
+            (waitForFocus &&
+             !QTest::qWaitFor([&] { return pidOf(activeWindow()) == pid && QFile::exists(file); }, 10000)))
             return 0;
         return pid;
     }
