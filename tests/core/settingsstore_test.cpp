@@ -414,6 +414,20 @@ TEST(SettingsStore, AFileOfExactlyTheBoundIsWrittenAndReadBack)
     SettingsStore reread(path);
     EXPECT_TRUE(reread.quarantinedPath().isEmpty());
     EXPECT_EQ(reread.value("k").toString().size(), fits.size());
+
+    // Indented exactly to the bound: still indented, as a person editing the file expects it.
+    const QString indentedFits(
+        SettingsStore::maxFileBytes -
+            QJsonDocument(QJsonObject{{"k", ""}}).toJson(QJsonDocument::Indented).size(),
+        QLatin1Char('a'));
+    SettingsStore store(path);
+    ASSERT_TRUE(store.setValue("k", indentedFits));
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray text = written.readAll();
+    EXPECT_EQ(text.size(), SettingsStore::maxFileBytes);
+    EXPECT_TRUE(text.startsWith("{\n    \"k\""))
+        << "a file that fits the bound indented was written compact: " << text.left(12).toStdString();
 }
 
 TEST(SettingsStore, ARemovedKeyIsGoneFromTheFileAndReadsAsItsDefault)

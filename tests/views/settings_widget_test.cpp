@@ -1034,6 +1034,44 @@ TEST_F(SettingsWindowTest, BlockerRowsFollowTheStoredListAndTheChooserStoresTheD
     EXPECT_EQ(rows().size(), 1);
 }
 
+// The chooser opened while the page's first read of the applications is still under way: that read
+// may have passed an application installed since, so another one follows it and the chooser offers it.
+TEST_F(SettingsWindowTest, TheChooserOpenedDuringARunningReadOffersWhatTheNextReadFinds)
+{
+    QList<InstalledApplication> current = {{"debian-xterm", "XTerm"}};
+    int reads = 0;
+    SettingsContext queued = context();
+    queued.installedApplications = [&] {
+        const QList<InstalledApplication> found = current;
+        if (reads++ == 0) // installed just after this read passed it
+            current.append(InstalledApplication{"org.gnome.gedit", "Text Editor"});
+        return found;
+    };
+    queued.applicationReads = queues.makeQueue(QStringLiteral("installed applications"), QueueKind::Serial);
+    manager = std::make_unique<SettingsWindowManager>(queued);
+    SettingsView &view = open();
+    view.selectTab(SettingsTab::blocker);
+    auto &blocker = *dynamic_cast<AppBlockerSection *>(view.page());
+    ASSERT_TRUE(blocker.isReadingApplications());
+
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        auto *chooser = blocker.findChild<QDialog *>();
+        ASSERT_NE(chooser, nullptr);
+        for (int round = 0; round < 10 && (reads < 2 || blocker.isReadingApplications()); ++round)
+            scheduler.runPending();
+        auto *list = chooser->findChild<QListWidget *>();
+        for (int i = 0; i < list->count(); ++i)
+            offered << list->item(i)->text();
+        chooser->reject();
+    });
+    blocker.findChild<QAbstractButton *>("addApp")->click();
+    EXPECT_EQ(reads, 2) << "the chooser's request for a fresh read, made while one ran, was dropped";
+    EXPECT_EQ(offered, (QStringList{"XTerm", "Text Editor"}))
+        << "an application installed while the page read the others is not offered: "
+        << offered.join('|').toStdString();
+}
+
 // 1,000 stored entries held the page 1.1 s, 100,000 more than four minutes, and one entry of a
 // megabyte 1.17 s: every row was built, with the whole text laid out.
 TEST_F(SettingsWindowTest, BlockerBuildsOnlyTheRowsInViewOfAHugeList)

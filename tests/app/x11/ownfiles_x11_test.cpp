@@ -77,6 +77,20 @@ protected:
 
 } // namespace
 
+// Started with a display, the program puts its windows on it, not into a buffer no one sees.
+TEST_F(OwnFilesX11Test, TheProgramsWindowsAreOnTheDisplayItIsStartedOn)
+{
+    QString windows;
+    runOnce([&] {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--pid"),
+                                                 QString::number(process.processId())});
+        ASSERT_TRUE(search.waitForFinished(20000));
+        windows = QString::fromUtf8(search.readAllStandardOutput()).trimmed();
+    });
+    EXPECT_FALSE(windows.isEmpty()) << "the program started on the display showed no window there";
+}
+
 // Regression: a settings file of 3.6 MB (a long usage history) was rewritten indented at 4.5 MB,
 // past what the reader takes, so the next start moved it aside and every setting was lost.
 TEST_F(OwnFilesX11Test, ASettingsFileTheProgramRewritesIsReadBackAtTheNextStart)
