@@ -541,6 +541,57 @@ TEST_F(OverlayControllerTest, WithoutACompositorTheBubbleIsCutToItsOutlineAndPai
     EXPECT_TRUE(panel().mask().isEmpty());
 }
 
+namespace {
+
+// A desktop that tells what the panel code asked of it: for each withdrawal whether the window still
+// showed, and each stepping aside and back.
+struct PanelDesktopLog final : PanelWindowService
+{
+    void preparePanel(QWindow &, PanelKind) override {}
+    void withdrawPanel(QWindow &window) override { shownAtWithdrawal.append(window.isVisible()); }
+    bool isCompositing() const override { return false; }
+    void setBlurBehind(QWindow &, const QRegion &) override {}
+    void setClickCatcher(QWindow &, bool) override {}
+    void setAside(QWindow &, bool aside) override { asides.append(aside); }
+    QList<bool> shownAtWithdrawal;
+    QList<bool> asides;
+};
+
+} // namespace
+
+// While the desktop forgets a hidden window's hints, a task list would take the panel for a task:
+// each hiding of a shown panel is announced to the desktop first, and a hidden one's is not.
+TEST(PanelTest, APanelIsWithdrawnRightBeforeEachHidingOfItsWindow)
+{
+    ManualScheduler scheduler;
+    PanelDesktopLog desktop;
+    Panel panel(PanelKind::key, desktop, scheduler);
+    for (int showing = 1; showing <= 2; ++showing) {
+        panel.orderFront();
+        panel.orderOut();
+        panel.orderOut();
+    }
+    EXPECT_EQ(desktop.shownAtWithdrawal, QList<bool>({true, true}))
+        << "the panel hid without being withdrawn first: task lists show it as a task while it goes";
+}
+
+// A drag out of a full-screen panel reaches the windows below only while the panel stands aside.
+TEST(PanelTest, AShownPanelStepsAsideOnceAndComesBackOnce)
+{
+    ManualScheduler scheduler;
+    PanelDesktopLog desktop;
+    Panel panel(PanelKind::key, desktop, scheduler);
+    panel.orderFront();
+    panel.setAside(true);
+    EXPECT_TRUE(panel.isAside()) << "the panel did not step aside: a drag from it reaches no other program";
+    panel.setAside(true);
+    panel.setAside(false);
+    EXPECT_FALSE(panel.isAside());
+    panel.setAside(false);
+    EXPECT_EQ(desktop.asides, QList<bool>({true, false})) << "the desktop was told of no change, or twice";
+    panel.orderOut();
+}
+
 TEST_F(OverlayControllerTest, DraggingACardPeeksBelowTheBubbleAndHighlightsTheEnginesZone)
 {
     pointAt("Files");
@@ -797,6 +848,16 @@ TEST_F(OverlayControllerTest, TheEdgePopupFollowsTheWorkAreaWhenTheScreensChange
         << "the popup kept the work area from before the screens changed";
     EXPECT_TRUE(QRectF(0, 40, 1440, 790).contains(controller->edgePopup()->panelFrame()))
         << "the popup lies over the desktop's new panel";
+    // A preview opened in the popup covers the whole window, which takes the popup's new outline.
+    ClipboardItem copied;
+    copied.id = QUuid::createUuid();
+    copied.text = QStringLiteral("shown in the preview");
+    copied.date = QDateTime::currentDateTimeUtc();
+    controller->edgePopupState()->previewClip(copied);
+    scheduler.advance(1.0);
+    QApplication::processEvents();
+    EXPECT_EQ(controller->globalOverlayWindow()->outline(), controller->edgePopup()->outline())
+        << "the window kept the popup's old outline: the preview shows cut off and its clicks fall through";
     sendRoute("shelf");
     controller.reset(); // before the services it was handed
 }

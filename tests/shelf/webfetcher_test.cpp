@@ -128,6 +128,12 @@ TEST_F(WebFetcherTest, FailuresEndTheFetchWithAnError)
     const LinkMetadata missing = metadata(QStringLiteral("/missing"));
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.error, QStringLiteral("timed out"));
+    // 400 is the first refusal: its error page, whole head and all, names nothing.
+    m_server.script(QStringLiteral("/bad"),
+                    {400, "text/html", "<head><title>Bad Request</title></head>", {}, false, true});
+    const LinkMetadata bad = metadata(QStringLiteral("/bad"));
+    EXPECT_FALSE(bad.ok) << "a link answering 400 was titled by its error page: "
+                         << bad.title.value_or(QString()).toStdString();
 }
 
 TEST_F(WebFetcherTest, DownloadsAreCappedWithOrWithoutADeclaredLength)

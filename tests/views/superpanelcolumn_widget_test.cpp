@@ -282,6 +282,13 @@ TEST_F(SuperPanelGalleryTest, showsTheTwentyNewestClipsInTwoColumnsAndReflowsAft
     // The cards spring across and end exactly where the columns place them.
     QWidget *moved = m_gallery->leftCards().first();
     EXPECT_NE(moved->pos(), topLeft) << "still on its way from the right column";
+    // A card whose content changes on the way (its age ticks on) asks the columns to lay out again.
+    m_scheduler.advance(0.05);
+    const QPoint onTheWay = moved->pos();
+    moved->updateGeometry();
+    QApplication::processEvents();
+    EXPECT_EQ(moved->pos(), onTheWay)
+        << "the card jumped to its place when the columns were laid out on its way";
     m_scheduler.advance(1);
     QApplication::processEvents();
     EXPECT_EQ(moved->pos(), topLeft);

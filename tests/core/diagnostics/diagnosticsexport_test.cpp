@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -366,9 +367,22 @@ TEST_F(DiagnosticsExportLifetime, TheRecorderLetsARunningExportFinishBeforeItGoe
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         clock.release();
     });
-    recorder.reset();
-    const bool finishedFirst = QFileInfo::exists(destination);
+    // Quit on a thread of its own, so that a recorder that never stops waiting fails the test
+    // instead of hanging it.
+    std::promise<bool> quit;
+    std::future<bool> quitEnded = quit.get_future();
+    std::thread quitter([&recorder, &destination, &quit] {
+        recorder.reset();
+        quit.set_value(QFileInfo::exists(destination));
+    });
     releaser.join();
+    // Far past the 200 ms the job is held.
+    if (quitEnded.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        quitter.detach(); // blocked for good; the process ends it
+        FAIL() << "quitting during an export never ends: the recorder still waits for the job after it ended";
+    }
+    quitter.join();
+    const bool finishedFirst = quitEnded.get();
     // Should the recorder not have waited, let the job end before the fixture goes.
     QDeadlineTimer deadline(5000);
     while (!QFileInfo::exists(destination) && !deadline.hasExpired())
