@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -168,6 +169,26 @@ TEST_F(OnboardingViewTest, BlocksThatAppearFadeInOnTheScheduler)
     EXPECT_LT(screen.blockOpacity(screen.grantedBlock()), 1.0);
     scheduler.advance(PermissionSlide::blockFadeDuration + 0.05);
     EXPECT_DOUBLE_EQ(screen.blockOpacity(screen.grantedBlock()), 1.0);
+}
+
+// A block whose fade another block's fade cuts short ends where it was going, fully shown: the
+// restart block, cut short by a grant, shows again whole when the grant is taken back.
+TEST_F(OnboardingViewTest, ABlockWhoseFadeIsCutShortEndsFullyShown)
+{
+    auto view = makeView();
+    PermissionSlide &screen = *view->permissionSlide(1);
+    screen.openSettingsButton()->click();
+    scheduler.advance(PermissionSlide::blockFadeDuration / 4);
+    ASSERT_LT(screen.blockOpacity(screen.restartBlock()), 0.9);
+    screen.setGranted(true);
+    scheduler.advance(PermissionSlide::blockFadeDuration + 0.05);
+    screen.setGranted(false);
+    scheduler.advance(PermissionSlide::blockFadeDuration + 0.05);
+    ASSERT_TRUE(screen.showsRestartBlock());
+    const auto *effect =
+        qobject_cast<const QGraphicsOpacityEffect *>(screen.restartBlock()->graphicsEffect());
+    EXPECT_DOUBLE_EQ(effect ? effect->opacity() : 1.0, 1.0)
+        << "the restart block, its fade cut short by the granted block's, stayed half transparent";
 }
 
 TEST_F(OnboardingViewTest, SettingsPagesOpenAndTheRestartBlockShowsOnlyAfterwardsOnTheScreenSlide)
