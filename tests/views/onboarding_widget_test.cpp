@@ -104,6 +104,24 @@ INSTANTIATE_TEST_SUITE_P(Rows, OnboardingAdvance,
                                            AdvanceRow{"grantInputShown", false, 3, false, false, true, 4}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// Each permission slide's Continue and Skip lead to the slide after it, never past one.
+TEST_F(OnboardingViewTest, ContinueAndSkipOfEachPermissionSlideLeadToTheNextSlide)
+{
+    auto view = makeView();
+    for (int slide = 1; slide <= 3; ++slide) {
+        PermissionSlide &shown = *view->permissionSlide(slide);
+        for (SlideButton *button : {shown.continueButton(), shown.skipButton()}) {
+            ASSERT_NE(button, nullptr) << "slide " << slide;
+            view->setCurrentTab(slide);
+            scheduler.advance(1);
+            button->click();
+            scheduler.advance(1);
+            EXPECT_EQ(view->currentTab(), slide + 1) << "'" << button->text().toStdString() << "' on slide "
+                                                     << slide << " led to slide " << view->currentTab();
+        }
+    }
+}
+
 TEST_F(OnboardingViewTest, DotJumpsToTheEndAndItsButtonFinishesWithoutAnyGrant)
 {
     auto view = makeView();
