@@ -20,7 +20,8 @@ public:
         // one statement, and ends without unwinding) lives in its parent's home, which the parent
         // removes: a home of its own would be left behind.
         const QByteArray inherited = qgetenv("QV_TEST_PROGRAM_HOME");
-        if (!inherited.isEmpty() && inherited == qgetenv("HOME") && QDir(QFile::decodeName(inherited)).exists())
+        if (!inherited.isEmpty() && inherited == qgetenv("HOME") &&
+            QDir(QFile::decodeName(inherited)).exists())
             return;
         m_home.emplace(QDir::tempPath() + QStringLiteral("/qv-test-home-XXXXXX"));
         if (!m_home->isValid())
