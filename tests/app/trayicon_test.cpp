@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/trayicon.h"
 #include "clipboard/clipboardmanager.h"
 #include "core/localization.h"
@@ -192,6 +194,22 @@ TEST_F(TrayIconTest, TwoCapturesHalfASecondApartKeepTheCheckmarkUntilAfterTheSec
     scheduler.advance(0.2);
     EXPECT_DOUBLE_EQ(tray->iconOpacity(), 1.0);
     EXPECT_FALSE(tray->isResetPending());
+}
+
+// A flash dims the icon to 0.3 before its symbol changes: a blink the user notices, not an icon that
+// goes out of sight in the panel.
+TEST_F(TrayIconTest, AFlashDimsTheIconToAThirdBeforeTheSymbolChanges)
+{
+    auto tray = makeTray();
+    tray->flashStatusIcon(QString::fromLatin1(TrayIcon::captureSymbol));
+    double lowest = tray->iconOpacity();
+    for (int tick = 0; tick < 50; ++tick) {
+        scheduler.advance(0.01);
+        lowest = std::min(lowest, tray->iconOpacity());
+    }
+    EXPECT_NEAR(lowest, 0.3, 1e-9) << "a capture's flash dimmed the tray icon to " << lowest
+                                   << ", not to 0.3";
+    EXPECT_DOUBLE_EQ(tray->iconOpacity(), 1.0);
 }
 
 TEST_F(TrayIconTest, HidingDuringAFlashEndsIt)

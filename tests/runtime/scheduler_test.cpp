@@ -205,7 +205,7 @@ TEST(WorkQueue, QuitWaitsForRunningConcurrentJobs)
 
 // Posts wait in the scheduler's own queue (so a thread checker sees the hand-off): each still runs
 // once, on the main thread, in each poster's order, and a post made while one runs waits its turn.
-TEST(QtScheduler, PostsFromWorkersRunOnceOnTheMainThreadInOrder)
+static void postFromWorkersAndFromPostedWork()
 {
     QtScheduler scheduler;
     QThreadPool pool;
@@ -232,6 +232,21 @@ TEST(QtScheduler, PostsFromWorkersRunOnceOnTheMainThreadInOrder)
             EXPECT_EQ(one[size_t(i)], i);
     }
     EXPECT_EQ(main, (std::vector<std::string>{"outer", "outer done", "later"}));
+}
+
+// A queue that posters break ends the program more often than it loses work quietly: the posts run
+// in a process of their own (this test program run again up to here), so that such an end fails
+// this test by name and the later tests still run.
+TEST(QtScheduler, PostsFromWorkersRunOnceOnTheMainThreadInOrder)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            postFromWorkersAndFromPostedWork();
+            std::_Exit(HasFailure() ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << "work posted from worker threads was lost, ran twice or out of its order, or ended the program";
 }
 
 // post() is the one call workers make: many of them posting at the same moment, while the main
@@ -279,14 +294,23 @@ template <typename Drain> void postFromManyThreadsAtOnce(Scheduler &scheduler, D
     }
 }
 
+// In a process of its own, as above.
 TEST(QtScheduler, PostsMadeAtTheSameMomentByManyThreadsAllRunOnce)
 {
-    QtScheduler scheduler;
-    QDeadlineTimer deadline(60000);
-    postFromManyThreadsAtOnce(scheduler, [&] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return !deadline.hasExpired();
-    });
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            QtScheduler scheduler;
+            QDeadlineTimer deadline(60000);
+            postFromManyThreadsAtOnce(scheduler, [&] {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+                return !deadline.hasExpired();
+            });
+            std::_Exit(HasFailure() ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << "posts made at the same moment by many threads broke the scheduler's queue: work was lost, "
+           "ran twice or out of its order, or the program ended";
 }
 
 TEST(ManualScheduler, PostsMadeAtTheSameMomentByManyThreadsAllRunOnce)

@@ -4,7 +4,10 @@
 #include <QStorageInfo>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <limits>
 #include <iterator>
@@ -523,6 +526,35 @@ TEST_F(ShelfDropTest, OneWebAddressIsFetchedPreferringImages)
         EXPECT_EQ(m_sim.web.downloadsAsked,
                   row.fetched.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(row.fetched)});
     }
+}
+
+// A copy the system stops half-way (a disk that fills up, a write refused) is a failed copy and
+// leaves nothing: a cut file must never be shelved as the whole one. The file size limit stops it
+// here, after 64 KiB of 1 MiB.
+TEST(FileCopyTest, ACopyStoppedHalfWayFailsAndLeavesNothing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString source = dir.filePath(QStringLiteral("source.bin"));
+    const QString copy = dir.filePath(QStringLiteral("copy.bin"));
+    {
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(QByteArray(1 << 20, 'x')), 1 << 20);
+    }
+    struct rlimit saved = {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const FileCopy::Outcome outcome =
+        FileCopy::copyEntry(QFile::encodeName(source), QFile::encodeName(copy), 0);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedSignal);
+    EXPECT_EQ(outcome, FileCopy::Outcome::Failed)
+        << "a copy stopped after 64 KiB of 1 MiB was reported whole";
+    EXPECT_FALSE(QFileInfo::exists(copy)) << "a copy stopped half-way was left behind";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <future>
@@ -158,6 +159,29 @@ TEST(TesseractRecognizerTest, ReadsChineseAndGermanWithTheLanguagesAsked)
     EXPECT_EQ(recognizer.recognize(page, FileShelfManager::ocrLanguages,
                                    std::make_shared<std::atomic<bool>>(false)),
               QStringLiteral("你好世界\nGröße für Straße"));
+}
+
+// Without the engine's language data (none installed, or an installation broken) a recognition
+// answers empty and the program goes on. The recognition runs in a process of its own (this test
+// program run again up to here), so that an engine used unloaded fails this test by name.
+TEST(TesseractRecognizerTest, WithoutLanguageDataTheAnswerIsEmpty)
+{
+    QTemporaryDir noData;
+    ASSERT_TRUE(noData.isValid());
+    const QImage page = twoLinePage(QStringLiteral("DejaVu Sans"), QStringLiteral("Hello Shelf"),
+                                    QStringLiteral("Second line 42"));
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            qputenv("TESSDATA_PREFIX", QFile::encodeName(noData.path()));
+            X11TextRecognizer recognizer;
+            const QString text = recognizer.recognize(page, FileShelfManager::ocrLanguages,
+                                                      std::make_shared<std::atomic<bool>>(false));
+            noData.remove(); // the process ends without unwinding
+            std::_Exit(text.isEmpty() ? 0 : 2);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << "a recognition without the engine's language data ended the program or read text";
 }
 
 double residentMegabytes()

@@ -330,6 +330,11 @@ TEST_F(EdgePopupWidget, ACaptureWhileItShowsBuildsOneCardAndKeepsTheOthers)
     EXPECT_LT(before.size(), 30) << "only the cards in and near the visible part are built";
     copyText("fresh");
     QApplication::processEvents(); // cards that leave go on a later turn
+    scheduler.advance(0.05);
+    EXPECT_GT(before.first()->x(), 10)
+        << "the cards that stay jumped to their new places instead of springing";
+    EXPECT_LT(before.first()->x(), 10 + 256)
+        << "the cards that stay jumped to their new places instead of springing";
     scheduler.advance(1.0);
     const QList<QWidget *> after = view->cards();
     ASSERT_EQ(after.size(), before.size());

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -103,6 +104,24 @@ INSTANTIATE_TEST_SUITE_P(Rows, OnboardingAdvance,
                                            AdvanceRow{"grantInputShown", false, 3, false, false, true, 4}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// Each permission slide's Continue and Skip lead to the slide after it, never past one.
+TEST_F(OnboardingViewTest, ContinueAndSkipOfEachPermissionSlideLeadToTheNextSlide)
+{
+    auto view = makeView();
+    for (int slide = 1; slide <= 3; ++slide) {
+        PermissionSlide &shown = *view->permissionSlide(slide);
+        for (SlideButton *button : {shown.continueButton(), shown.skipButton()}) {
+            ASSERT_NE(button, nullptr) << "slide " << slide;
+            view->setCurrentTab(slide);
+            scheduler.advance(1);
+            button->click();
+            scheduler.advance(1);
+            EXPECT_EQ(view->currentTab(), slide + 1) << "'" << button->text().toStdString() << "' on slide "
+                                                     << slide << " led to slide " << view->currentTab();
+        }
+    }
+}
+
 TEST_F(OnboardingViewTest, DotJumpsToTheEndAndItsButtonFinishesWithoutAnyGrant)
 {
     auto view = makeView();
@@ -168,6 +187,26 @@ TEST_F(OnboardingViewTest, BlocksThatAppearFadeInOnTheScheduler)
     EXPECT_LT(screen.blockOpacity(screen.grantedBlock()), 1.0);
     scheduler.advance(PermissionSlide::blockFadeDuration + 0.05);
     EXPECT_DOUBLE_EQ(screen.blockOpacity(screen.grantedBlock()), 1.0);
+}
+
+// A block whose fade another block's fade cuts short ends where it was going, fully shown: the
+// restart block, cut short by a grant, shows again whole when the grant is taken back.
+TEST_F(OnboardingViewTest, ABlockWhoseFadeIsCutShortEndsFullyShown)
+{
+    auto view = makeView();
+    PermissionSlide &screen = *view->permissionSlide(1);
+    screen.openSettingsButton()->click();
+    scheduler.advance(PermissionSlide::blockFadeDuration / 4);
+    ASSERT_LT(screen.blockOpacity(screen.restartBlock()), 0.9);
+    screen.setGranted(true);
+    scheduler.advance(PermissionSlide::blockFadeDuration + 0.05);
+    screen.setGranted(false);
+    scheduler.advance(PermissionSlide::blockFadeDuration + 0.05);
+    ASSERT_TRUE(screen.showsRestartBlock());
+    const auto *effect =
+        qobject_cast<const QGraphicsOpacityEffect *>(screen.restartBlock()->graphicsEffect());
+    EXPECT_DOUBLE_EQ(effect ? effect->opacity() : 1.0, 1.0)
+        << "the restart block, its fade cut short by the granted block's, stayed half transparent";
 }
 
 TEST_F(OnboardingViewTest, SettingsPagesOpenAndTheRestartBlockShowsOnlyAfterwardsOnTheScreenSlide)

@@ -170,7 +170,9 @@ TEST_F(X11WindowServicesTest, EachFrameExtentGrowsItsOwnSideOfTheFrame)
 
 // A window can go between the list that names it and the replies about it: every reply about it is
 // then an error, never an answer. A reply used unchecked crashed the program only when a window
-// closed at that moment; here the windows are gone before they are asked about, every time.
+// closed at that moment; here the windows are gone before they are asked about, every time. As such
+// a crash would end the whole test program, the reads run first in a process of their own (this test
+// program run again up to here), so that it fails this test by name.
 TEST_F(X11WindowServicesTest, AWindowGoneBeforeItIsReadIsLeftOutAndCapturesNothing)
 {
     xcb_connection_t *c = session.xcb();
@@ -186,13 +188,37 @@ TEST_F(X11WindowServicesTest, AWindowGoneBeforeItIsReadIsLeftOutAndCapturesNothi
     xcb_flush(c);
 
     X11ClientReader reader(session);
+    X11WindowCapture capture(session, {std::chrono::milliseconds(300), std::chrono::milliseconds(1500)});
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            reader.read({gone, alive, gone});
+            reader.readOne(gone);
+            reader.icon(gone, 32);
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << "reading the properties of a window closed just before the read ended the program";
+    EXPECT_EXIT(
+        {
+            capture.grab(gone, false);
+            capture.grab(gone, true, QSize(40, 30));
+            capture.fallbackImage(gone);
+            capture.prepareWindows({gone, alive});
+            capture.forgetWindows({gone, alive});
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << "capturing a window closed just before the capture ended the program";
+    if (HasFailure())
+        return;
+
     const QList<X11Client> read = reader.read({gone, alive, gone});
     ASSERT_EQ(read.size(), 1) << "a window that is gone was read as one";
     EXPECT_EQ(read.first().window, alive);
     EXPECT_FALSE(reader.readOne(gone)) << "a window that is gone was read as one";
     EXPECT_TRUE(reader.icon(gone, 32).isNull());
 
-    X11WindowCapture capture(session, {std::chrono::milliseconds(300), std::chrono::milliseconds(1500)});
     EXPECT_TRUE(capture.grab(gone, false).isNull()) << "a window that is gone gave a picture";
     EXPECT_TRUE(capture.grab(gone, true, QSize(40, 30)).isNull()) << "a window that is gone gave a picture";
     EXPECT_TRUE(capture.fallbackImage(gone).isNull()) << "a window that is gone gave a picture";
