@@ -130,6 +130,26 @@ protected:
         return count;
     }
 
+    // Key events typed through XTEST while another client holds the server, so that none of our
+    // requests is taken meanwhile (the reader thread can neither grab nor let a key come); each is
+    // (XCB_KEY_PRESS or XCB_KEY_RELEASE, X key code).
+    static bool typeWhileTheServerIsHeld(const QList<QPair<uint8_t, xcb_keycode_t>> &events)
+    {
+        xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+        const auto closeConnection = qScopeGuard([c] { xcb_disconnect(c); });
+        if (xcb_connection_has_error(c))
+            return false;
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        xcb_grab_server(c);
+        for (const auto &[type, code] : events)
+            xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, root, 0, 0, 0);
+        xcb_ungrab_server(c);
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        return true;
+    }
+    static constexpr xcb_keycode_t altCode = 64; // evdev's Alt_L and Tab
+    static constexpr xcb_keycode_t tabCode = 23;
+
     X11GlobalInput input;
     RecordingFilter filter;
     QTemporaryDir dir;
@@ -222,24 +242,12 @@ TEST_F(X11GlobalInputTest, LettersAfterAHotkeyPressedTwiceBeforeTheReaderGrabbed
     startRecordingTerminal();
     QTest::qWait(100);
 
-    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(c));
-    const auto closeConnection = qScopeGuard([c] { xcb_disconnect(c); });
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    constexpr xcb_keycode_t alt = 64; // evdev's Alt_L and Tab
-    constexpr xcb_keycode_t tab = 23;
-    const auto key = [&](uint8_t type, xcb_keycode_t code) {
-        xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, root, 0, 0, 0);
-    };
-    xcb_grab_server(c);
-    key(XCB_KEY_PRESS, alt);
-    for (int press = 0; press < 2; ++press) {
-        key(XCB_KEY_PRESS, tab);
-        key(XCB_KEY_RELEASE, tab);
-    }
-    key(XCB_KEY_RELEASE, alt);
-    xcb_ungrab_server(c);
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    ASSERT_TRUE(typeWhileTheServerIsHeld({{XCB_KEY_PRESS, altCode},
+                                          {XCB_KEY_PRESS, tabCode},
+                                          {XCB_KEY_RELEASE, tabCode},
+                                          {XCB_KEY_PRESS, tabCode},
+                                          {XCB_KEY_RELEASE, tabCode},
+                                          {XCB_KEY_RELEASE, altCode}}));
     QThread::msleep(300); // the reader has read both presses
 
     ASSERT_TRUE(xdotool(QStringLiteral("key a b c")));
@@ -277,27 +285,14 @@ TEST_F(X11GlobalInputTest, LettersTypedWithTheHotkeysReleaseWaitForTheSurfaceIns
     startRecordingTerminal();
     QTest::qWait(100);
 
-    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(c));
-    const auto closeConnection = qScopeGuard([c] { xcb_disconnect(c); });
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    constexpr xcb_keycode_t alt = 64; // evdev's Alt_L, Tab, a, b, c
-    constexpr xcb_keycode_t tab = 23;
-    const QList<xcb_keycode_t> letters{38, 56, 54};
-    const auto key = [&](uint8_t type, xcb_keycode_t code) {
-        xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, root, 0, 0, 0);
-    };
-    xcb_grab_server(c);
-    key(XCB_KEY_PRESS, alt);
-    key(XCB_KEY_PRESS, tab);
-    key(XCB_KEY_RELEASE, tab);
-    key(XCB_KEY_RELEASE, alt);
-    for (const xcb_keycode_t letter : letters) {
-        key(XCB_KEY_PRESS, letter);
-        key(XCB_KEY_RELEASE, letter);
-    }
-    xcb_ungrab_server(c);
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    const QList<xcb_keycode_t> letters{38, 56, 54}; // evdev's a, b, c
+    QList<QPair<uint8_t, xcb_keycode_t>> events{{XCB_KEY_PRESS, altCode},
+                                                {XCB_KEY_PRESS, tabCode},
+                                                {XCB_KEY_RELEASE, tabCode},
+                                                {XCB_KEY_RELEASE, altCode}};
+    for (const xcb_keycode_t letter : letters)
+        events += {{XCB_KEY_PRESS, letter}, {XCB_KEY_RELEASE, letter}};
+    ASSERT_TRUE(typeWhileTheServerIsHeld(events));
 
     QList<xcb_keycode_t> reachedSurface;
     EXPECT_TRUE(QTest::qWaitFor(
