@@ -522,6 +522,11 @@ void WindowEngine::startAllWindowsFetch()
     m_pendingFetchTask.start(m_scheduler);
 }
 
+bool WindowEngine::isAllWindowsListWanted() const
+{
+    return m_currentOverlayRoute == OverlayRoute::all && m_currentAppName == allWindowsAppName();
+}
+
 bool WindowEngine::isAllWindowsListShown() const
 {
     // A cleared list keeps the name it was published under, but nobody asks for it any more: the
@@ -532,15 +537,26 @@ bool WindowEngine::isAllWindowsListShown() const
 
 void WindowEngine::followWindowListChange()
 {
-    if (!isAllWindowsListShown() || m_windowListRescan.isActive())
+    // The first scan of a showing may still be under way: a window it read the list too early for
+    // would never get its card.
+    if (!isAllWindowsListWanted() || m_windowListRescan.isActive())
         return;
     // A window manager changes its list several times while one window maps or goes; one scan a
     // moment later shows them all.
-    m_windowListRescan = m_scheduler.after(windowListSettleDelay, [this] {
-        // The list on screen is out of date: no throttle.
-        if (isAllWindowsListShown())
-            startAllWindowsFetch();
-    });
+    m_windowListRescan = m_scheduler.after(windowListSettleDelay, [this] { rescanChangedWindowList(); });
+}
+
+void WindowEngine::rescanChangedWindowList()
+{
+    // The list on screen is out of date: no throttle.
+    if (isAllWindowsListShown()) {
+        startAllWindowsFetch();
+    } else if (isAllWindowsListWanted() && m_pendingFetchTask.isValid() && !m_pendingFetchTask.isFinished()) {
+        // A scan restarted at every change would never show anything during a storm of windows:
+        // this one is let finish, and the change is scanned once it has shown its list.
+        m_windowListRescan =
+            m_scheduler.after(windowListSettleDelay, [this] { rescanChangedWindowList(); });
+    }
 }
 
 void WindowEngine::cancelWindowFetches()

@@ -298,9 +298,12 @@ private:
 
     void setWindows(const QList<AppWindowModel> &windows);
     void followWindowListChange();
+    void rescanChangedWindowList();
     // fetchAllWindows past its throttle.
     void startAllWindowsFetch();
     bool isAllWindowsListShown() const;
+    // Asked for: shown, or its scan under way.
+    bool isAllWindowsListWanted() const;
     void setHasPermission(bool value);
     void setCurrentAppName(const QString &name);
     void setPeekingWindow(const std::optional<AppWindowModel> &window);

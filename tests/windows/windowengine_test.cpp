@@ -1414,4 +1414,19 @@ TEST_F(WindowEngineTest, TheAllWindowsListFollowsWindowsOpeningAndClosingOnlyWhi
     addWindow(alpha, "Alpha four");
     settle(0.3);
     EXPECT_EQ(desktop.windowServer.listRequestCount(), scans);
+
+    // A window that opens while the first scan of a showing is still under way (its list read
+    // before the window was there) gets its card once that scan has shown its list, also when the
+    // list shown last was an application's.
+    desktop.windowServer.setHoldLists(true);
+    engine->fetchAllWindows();
+    settle(0.05);
+    addWindow(alpha, "Alpha late");
+    settle(0.2);
+    desktop.windowServer.releaseLists();
+    settle(0.3);
+    desktop.windowServer.setHoldLists(false);
+    desktop.windowServer.releaseLists();
+    settle(0.3);
+    EXPECT_TRUE(titles().contains("Alpha late")) << titles().join(", ").toStdString();
 }

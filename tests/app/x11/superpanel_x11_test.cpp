@@ -573,7 +573,18 @@ TEST_F(SuperPanelX11Test, KeysTypedAfterASnapOrANewWindowReachNoOtherWindow)
     ASSERT_TRUE(openPanel());
     // The window manager gives a new window the focus (the panel takes it back).
     ASSERT_NE(startRecorder(QStringLiteral("rec-second"), second, QStringLiteral("60x12+600+400"), false), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles().contains("rec-second"); }, 5000));
+    // A loaded machine may take seconds to start the terminal; the card must follow its listing.
+    const auto managed = [] {
+        const QString listed = X11Clients::output("xprop", {"-root", "_NET_CLIENT_LIST"});
+        const QStringList named = X11Clients::output("xdotool", {"search", "--name", "^rec-second$"})
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return std::any_of(named.cbegin(), named.cend(), [&](const QString &id) {
+            return listed.contains(QStringLiteral("0x%1").arg(id.toULongLong(), 0, 16));
+        });
+    };
+    ASSERT_TRUE(QTest::qWaitFor(managed, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownTitles().contains("rec-second"); }, 3000))
+        << shownTitles().join(", ").toStdString();
     ASSERT_TRUE(typeText(QStringLiteral("zq")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return searchText() == "zq"; }, 3000)) << searchText().toStdString();
     ASSERT_TRUE(xdotool(QStringLiteral("key BackSpace BackSpace")));
